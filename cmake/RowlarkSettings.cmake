@@ -1,0 +1,19 @@
+# One interface target carries the compile settings every Rowlark target shares.
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
+
+if(NOT CMAKE_BUILD_TYPE AND NOT CMAKE_CONFIGURATION_TYPES)
+  set(CMAKE_BUILD_TYPE Release CACHE STRING "Build type" FORCE)
+endif()
+
+add_library(rowlark_settings INTERFACE)
+target_compile_features(rowlark_settings INTERFACE cxx_std_20)
+target_compile_options(rowlark_settings INTERFACE -Wall -Wextra)
+
+if(ROWLARK_SANITIZE)
+  target_compile_options(rowlark_settings INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(rowlark_settings INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Rowlark in release mode and starts it.
+set -euo pipefail
+ROWLARK_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+source "$ROWLARK_ROOT/scripts/dependencies.sh"
+
+rowlark_install_dependencies
+rowlark_build build/release -DCMAKE_BUILD_TYPE=Release
+echo "Rowlark's engine is built in build/release; the desktop window is not part of this build yet."
