@@ -7,6 +7,3 @@ if(ROWLARK_BUILD_TESTS)
   include(GoogleTest)
 endif()
 
-if(ROWLARK_BUILD_BENCH)
-  find_package(benchmark REQUIRED)
-endif()

@@ -4,7 +4,7 @@
 ROWLARK_PACKAGES=(
   cmake make g++ pkg-config
   libicu-dev rapidjson-dev
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  googletest libgtest-dev libgmock-dev
 )
 
 rowlark_install_dependencies() {

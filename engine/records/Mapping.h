@@ -1,0 +1,53 @@
+#pragma once
+
+// The column mapping and its scored alternatives.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "records/Uuid.h"
+
+namespace rowlark {
+
+// One scored candidate right column for one left column.
+struct HeaderSuggestion {
+    std::int64_t rightIndex = 0;
+    double score = 0;  // 0 to 1
+    std::string reason;
+
+    bool operator==(const HeaderSuggestion&) const = default;
+};
+
+// One row of the mapping, one per left column, in left column order.
+struct ColumnMapping {
+    Uuid id;
+    std::int64_t leftIndex = 0;
+    std::optional<std::int64_t> rightIndex;
+    bool isKey = false;
+    bool isManual = false;
+    bool isIncluded = false;
+
+    bool operator==(const ColumnMapping&) const = default;
+};
+
+struct MappingAnalysisResult {
+    std::vector<ColumnMapping> mappings;
+    // Entry i holds the ranked candidates for left column i.
+    std::vector<std::vector<HeaderSuggestion>> suggestions;
+
+    bool operator==(const MappingAnalysisResult&) const = default;
+};
+
+}  // namespace rowlark
+
+template<> struct std::hash<rowlark::HeaderSuggestion> {
+    std::size_t operator()(const rowlark::HeaderSuggestion& suggestion) const noexcept;
+};
+
+template<> struct std::hash<rowlark::ColumnMapping> {
+    std::size_t operator()(const rowlark::ColumnMapping& mapping) const noexcept;
+};

@@ -1,0 +1,1 @@
+#include "results/ResultIndex.h"

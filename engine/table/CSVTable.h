@@ -1,0 +1,96 @@
+#pragma once
+
+// The in-memory form of every input file: a header row and data rows of text cells, every row
+// as wide as the header. A value type: copies share the immutable cell storage, so copying a
+// table between threads is cheap. Cells are handed out as views into that storage.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "table/CellStore.h"
+
+namespace rowlark {
+
+class CSVTable {
+public:
+    class RowView;
+
+    // An empty table: no headers, no rows.
+    CSVTable() = default;
+
+    // Builds a table from rows as given; short rows are padded with empty cells and cells past
+    // the header width are dropped. For tables that do not come from CSV text.
+    static CSVTable fromRows(std::vector<std::string> headers, const std::vector<std::vector<std::string>>& rows);
+
+    // Parses CSV text (UTF-8). Fails with CSVError. No structured-column expansion.
+    static CSVTable parse(std::string text);
+
+    // Reads, decodes (UTF-8, else Windows-1252), parses and expands a CSV file. Fails with
+    // CSVError, or with std::system_error carrying the file system's message.
+    static CSVTable load(const std::filesystem::path& path);
+
+    // A copy with every JSON-object column expanded into derived columns placed after it.
+    CSVTable expandingStructuredColumns() const;
+
+    const std::vector<std::string>& headers() const { return headers_; }
+    std::size_t columnCount() const { return headers_.size(); }
+    std::size_t rowCount() const { return rowCount_; }
+
+    // The cell as read; empty for a row or column outside the table.
+    std::string_view cell(std::size_t row, std::size_t column) const
+    {
+        if (row >= rowCount_ || column >= columns_.size())
+            return {};
+        const ColumnSource& source = columns_[column];
+        return source.store->cell(row, source.column);
+    }
+    RowView row(std::size_t row) const;
+    std::vector<std::string> rowStrings(std::size_t row) const;
+
+    std::int64_t derivedColumnCount() const { return derivedColumnCount_; }
+    const std::set<std::size_t>& structuredColumnIndices() const { return structuredColumnIndices_; }
+    const std::set<std::size_t>& derivedColumnIndices() const { return derivedColumnIndices_; }
+
+    // Bytes held by the cell storage this table refers to.
+    std::size_t memoryUsage() const;
+
+    friend bool operator==(const CSVTable& a, const CSVTable& b);
+
+private:
+    struct ColumnSource {
+        std::shared_ptr<const CellStore> store;
+        std::size_t column;
+    };
+
+    CSVTable(std::vector<std::string> headers, std::vector<ColumnSource> columns, std::size_t rowCount);
+    static CSVTable withStore(std::vector<std::string> headers, CellStore store);
+
+    std::vector<std::string> headers_;
+    std::vector<ColumnSource> columns_;
+    std::size_t rowCount_ = 0;
+    std::int64_t derivedColumnCount_ = 0;
+    std::set<std::size_t> structuredColumnIndices_;
+    std::set<std::size_t> derivedColumnIndices_;
+};
+
+// One row of a table, as wide as its header.
+class CSVTable::RowView {
+public:
+    RowView(const CSVTable& table, std::size_t row) : table_(&table), row_(row) {}
+    std::size_t size() const { return table_->columnCount(); }
+    std::string_view operator[](std::size_t column) const { return table_->cell(row_, column); }
+
+private:
+    const CSVTable* table_;
+    std::size_t row_;
+};
+
+inline CSVTable::RowView CSVTable::row(std::size_t row) const { return RowView(*this, row); }
+
+}  // namespace rowlark

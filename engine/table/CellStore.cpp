@@ -1,0 +1,33 @@
+#include "table/CellStore.h"
+
+#include <cassert>
+#include <utility>
+
+namespace rowlark {
+
+CellStore::CellStore(std::string text, std::vector<std::uint64_t> bounds, std::size_t width)
+    : text_(std::move(text))
+    , bounds_(std::move(bounds))
+    , width_(width)
+    , rowCount_(width == 0 ? 0 : (bounds_.size() - 1) / width)
+{
+    assert(!bounds_.empty() && bounds_.front() == 0 && bounds_.back() == text_.size());
+    assert(width == 0 || (bounds_.size() - 1) % width == 0);
+}
+
+CellStoreBuilder::CellStoreBuilder(std::size_t width, std::size_t expectedRows, std::size_t expectedBytes)
+    : width_(width)
+{
+    text_.reserve(expectedBytes);
+    bounds_.reserve(expectedRows * width + 1);
+    bounds_.push_back(0);
+}
+
+CellStore CellStoreBuilder::build() &&
+{
+    text_.shrink_to_fit();
+    bounds_.shrink_to_fit();
+    return CellStore(std::move(text_), std::move(bounds_), width_);
+}
+
+}  // namespace rowlark

@@ -1,0 +1,52 @@
+#pragma once
+
+// Cell text of a table kept in one buffer with offsets, rows of a fixed width, row-major.
+// A store is immutable once built and shared between table copies.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rowlark {
+
+class CellStore {
+public:
+    CellStore(std::string text, std::vector<std::uint64_t> bounds, std::size_t width);
+
+    std::size_t width() const { return width_; }
+    std::size_t rowCount() const { return rowCount_; }
+    std::string_view cell(std::size_t row, std::size_t column) const
+    {
+        const std::size_t index = row * width_ + column;
+        return {text_.data() + bounds_[index], static_cast<std::size_t>(bounds_[index + 1] - bounds_[index])};
+    }
+    std::size_t memoryUsage() const { return text_.capacity() + bounds_.capacity() * sizeof(std::uint64_t); }
+
+private:
+    std::string text_;
+    std::vector<std::uint64_t> bounds_;  // cell i spans [bounds_[i], bounds_[i + 1])
+    std::size_t width_;
+    std::size_t rowCount_;
+};
+
+// Appends cells row by row; every row must end with exactly `width` cells.
+class CellStoreBuilder {
+public:
+    explicit CellStoreBuilder(std::size_t width, std::size_t expectedRows = 0, std::size_t expectedBytes = 0);
+
+    void appendCell(std::string_view cell)
+    {
+        text_.append(cell);
+        bounds_.push_back(text_.size());
+    }
+    CellStore build() &&;
+
+private:
+    std::string text_;
+    std::vector<std::uint64_t> bounds_;
+    std::size_t width_;
+};
+
+}  // namespace rowlark

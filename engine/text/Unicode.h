@@ -1,0 +1,66 @@
+#pragma once
+
+// The Unicode rules every part of Rowlark shares: a character is an extended grapheme cluster,
+// trimming removes white space and line breaks, lower-casing is the full locale-independent
+// mapping, texts are equal when canonically equivalent and ordered by the scalar values of
+// their NFC form. All texts are UTF-8; invalid sequences read as U+FFFD.
+
+#include <compare>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rowlark::text {
+
+// Scalars
+
+// Decodes the scalar starting at `position` and advances past it.
+char32_t nextScalar(std::string_view text, std::size_t& position);
+// Decodes the scalar ending at `end` and moves `end` back to its start.
+char32_t previousScalar(std::string_view text, std::size_t& end);
+void appendScalar(std::string& text, char32_t scalar);
+
+bool isWhiteSpaceOrLineBreak(char32_t scalar);
+// General categories L, M and N.
+bool isLetterMarkOrNumber(char32_t scalar);
+// Any numeric type (decimal, digit or numeric), as for a character that counts as a number.
+bool hasNumericType(char32_t scalar);
+bool isGraphemeExtender(char32_t scalar);  // joins the cluster before it (Extend, ZWJ, SpacingMark)
+bool isGraphemePrepend(char32_t scalar);   // joins the cluster after it
+
+// Texts
+
+bool isASCII(std::string_view text);
+std::string_view trimmed(std::string_view text);
+bool isBlank(std::string_view text);  // empty, or nothing but white space and line breaks
+std::string lowercased(std::string_view text);
+std::string nfc(std::string_view text);
+bool canonicallyEqual(std::string_view a, std::string_view b);
+std::strong_ordering compareCanonical(std::string_view a, std::string_view b);
+// Element by element; a list that is a prefix of the other orders first.
+std::strong_ordering compareCanonical(const std::vector<std::string>& a, const std::vector<std::string>& b);
+
+// Grapheme clusters
+
+// Calls `visit(cluster)` for each extended grapheme cluster of `text`, in order.
+template<typename Visitor> void forEachGrapheme(std::string_view text, Visitor&& visit);
+std::vector<std::string_view> graphemeClusters(std::string_view text);
+std::size_t graphemeCount(std::string_view text);
+
+// Header texts
+
+// Lower-cased, keeping only letters, marks and numbers: "First_Name" gives "firstname".
+std::string normalizeHeader(std::string_view header);
+
+// Implementation of forEachGrapheme: boundaries are computed once, then visited.
+std::vector<std::size_t> graphemeBoundaries(std::string_view text);
+
+template<typename Visitor> void forEachGrapheme(std::string_view text, Visitor&& visit)
+{
+    const auto boundaries = graphemeBoundaries(text);
+    for (std::size_t i = 1; i < boundaries.size(); ++i)
+        visit(text.substr(boundaries[i - 1], boundaries[i] - boundaries[i - 1]));
+}
+
+}  // namespace rowlark::text
