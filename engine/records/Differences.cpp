@@ -1,1 +1,33 @@
 #include "records/Differences.h"
+
+#include <array>
+#include <utility>
+
+namespace rowlark {
+namespace {
+
+constexpr std::array<std::pair<DiffStatus, std::string_view>, 3> statusTitles = {{
+    {DiffStatus::changed, "Changed"},
+    {DiffStatus::onlyLeft, "Only in File A"},
+    {DiffStatus::onlyRight, "Only in File B"},
+}};
+
+}  // namespace
+
+std::string_view rawValue(DiffStatus status)
+{
+    for (const auto& [candidate, title] : statusTitles)
+        if (candidate == status)
+            return title;
+    return {};
+}
+
+std::optional<DiffStatus> diffStatusFromRawValue(std::string_view raw)
+{
+    for (const auto& [status, title] : statusTitles)
+        if (title == raw)
+            return status;
+    return std::nullopt;
+}
+
+}  // namespace rowlark
