@@ -3,10 +3,14 @@
 // The precomputed index of one comparison result, for filtering, search and paging.
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "records/Differences.h"
 #include "records/ResultFilter.h"
 
 namespace rowlark {
@@ -17,7 +21,18 @@ struct ResultIndex {
     // Ascending positions of the differences each filter selects; a missing filter selects none.
     std::unordered_map<ResultFilter, std::vector<std::size_t>> groups;
 
+    ResultIndex() = default;
+    explicit ResultIndex(const ComparisonSummary& summary);
+
     const std::vector<std::size_t>& positions(ResultFilter filter) const;
+
+    // Ascending positions of the differences the filter selects whose search text contains the
+    // trimmed, lower-cased query; a blank query selects the whole group.
+    std::vector<std::size_t> matching(ResultFilter filter, std::string_view query) const;
+
+    // Page `number` (0-based) of `size` positions; empty when the page lies outside the list.
+    static std::vector<std::size_t> page(std::span<const std::size_t> indices, std::int64_t number,
+                                         std::int64_t size);
 };
 
 }  // namespace rowlark

@@ -1,0 +1,26 @@
+#pragma once
+
+// The CSV report of a comparison: whole records side by side, every field quoted, and values a
+// spreadsheet could read as a formula made inert.
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "records/Differences.h"
+
+namespace rowlark::ComparisonReport {
+
+// The value with an apostrophe in front when a spreadsheet would evaluate it: its first
+// non-blank scalar is one of = + - @, or it begins with a tab or a carriage return.
+std::string safeCell(std::string_view value);
+
+// The report of the differences at `indices`, in that order; positions outside the summary are
+// skipped. Every line ends with CR LF.
+std::string csv(const ComparisonSummary& summary, std::string_view leftName, std::string_view rightName,
+                const std::vector<std::string>& leftHeaders, const std::vector<std::string>& rightHeaders,
+                std::span<const std::size_t> indices);
+
+}  // namespace rowlark::ComparisonReport
