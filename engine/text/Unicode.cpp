@@ -43,17 +43,6 @@ const icu::Normalizer2& nfcNormalizer()
     return *normalizer;
 }
 
-// ICU decodes invalid UTF-8 as U+FFFD; the NFC form of valid text is what comparisons see.
-bool isNFC(std::string_view text)
-{
-    if (isASCII(text))
-        return true;
-    UErrorCode status = U_ZERO_ERROR;
-    const bool normalized = nfcNormalizer().isNormalizedUTF8(
-        icu::StringPiece(text.data(), static_cast<int32_t>(text.size())), status);
-    return U_SUCCESS(status) && normalized;
-}
-
 // Breaking iterators are costly to create; each thread clones one for the root locale.
 icu::BreakIterator& characterBreakIterator()
 {
@@ -213,6 +202,17 @@ std::string nfc(std::string_view text)
                                   nullptr, status);
     throwOnICUFailure(status, "Composing to NFC");
     return composed;
+}
+
+// ICU decodes invalid UTF-8 as U+FFFD; the NFC form of valid text is what comparisons see.
+bool isNFC(std::string_view text)
+{
+    if (isASCII(text))
+        return true;
+    UErrorCode status = U_ZERO_ERROR;
+    const bool normalized = nfcNormalizer().isNormalizedUTF8(
+        icu::StringPiece(text.data(), static_cast<int32_t>(text.size())), status);
+    return U_SUCCESS(status) && normalized;
 }
 
 bool canonicallyEqual(std::string_view a, std::string_view b)

@@ -36,6 +36,7 @@ std::string_view trimmed(std::string_view text);
 bool isBlank(std::string_view text);  // empty, or nothing but white space and line breaks
 std::string lowercased(std::string_view text);
 std::string nfc(std::string_view text);
+bool isNFC(std::string_view text);  // without allocating; ASCII always is
 bool canonicallyEqual(std::string_view a, std::string_view b);
 std::strong_ordering compareCanonical(std::string_view a, std::string_view b);
 // Element by element; a list that is a prefix of the other orders first.
