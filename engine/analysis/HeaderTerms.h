@@ -1,0 +1,51 @@
+#pragma once
+
+// The terms in which headers are compared: the normalized header, its entity prefix ("guarantor"
+// or "patient"), the field part after that prefix and the field's canonical name from the alias
+// table, plus the namespace prefix between two headers and their edit-distance similarity.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "analysis/CharacterText.h"
+#include "text/Unicode.h"
+
+namespace rowlark::CSVComparator {
+
+using text::normalizeHeader;
+
+// The alias table's canonical name for a field part; the field itself when it has no alias.
+std::string canonicalField(std::string_view field);
+
+// (prefix, field) when one normalized header is the other with extra leading characters.
+std::optional<std::pair<std::string, std::string>> namespaceRelationship(std::string_view left,
+                                                                         std::string_view right);
+
+// 1 − Levenshtein distance over characters / the longer length; 1 for two empty texts.
+double similarity(std::string_view a, std::string_view b);
+
+struct HeaderTerms {
+    CharacterText normalized;
+    std::string_view entityPrefix;  // "guarantor", "patient" or empty
+    CharacterText fieldPart;
+    CharacterText canonicalField;
+};
+
+// Splits the header after normalizing it.
+HeaderTerms headerTerms(std::string_view header);
+// Splits a header that is already normalized.
+HeaderTerms termsOfNormalized(const CharacterText& normalized);
+
+struct NamespacePrefix {
+    CharacterText prefix;
+    bool isOnRight = false;  // the right header is the longer one and carries the prefix
+};
+
+std::optional<NamespacePrefix> namespacePrefix(const CharacterText& left, const CharacterText& right);
+double similarity(const CharacterText& a, const CharacterText& b);
+// No similarity of texts with these lengths can exceed this.
+double similarityCeiling(const CharacterText& a, const CharacterText& b);
+
+}  // namespace rowlark::CSVComparator

@@ -1,0 +1,14 @@
+#pragma once
+
+// The initial mapping of two tables: every left column mapped to the right column that is clearly
+// its best candidate, re-scored once with the entity prefix the right file turns out to use,
+// plus a row key and the ranked candidates of every left column.
+
+#include "records/Mapping.h"
+#include "table/CSVTable.h"
+
+namespace rowlark::CSVComparator {
+
+MappingAnalysisResult analyzeMappings(const CSVTable& left, const CSVTable& right);
+
+}  // namespace rowlark::CSVComparator

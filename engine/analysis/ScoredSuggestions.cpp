@@ -1,0 +1,79 @@
+#include "analysis/ScoredSuggestions.h"
+
+#include "analysis/DataCompatibility.h"
+#include "analysis/HeaderSuggestions.h"
+#include "analysis/SuggestionOrder.h"
+
+#include <algorithm>
+
+namespace rowlark::CSVComparator {
+namespace {
+
+constexpr double cutOff = 0.42;
+constexpr double overlapThreshold = 0.72;
+constexpr double shapeThreshold = 0.75;
+
+// Applies the data half to the header score of one right column (nothing when it had none).
+std::optional<HeaderScore> combinedScore(std::optional<HeaderScore> header, const DataCompatibility& data)
+{
+    const double headerScore = header ? header->score : 0;
+    if (data.overlap >= overlapThreshold)
+        return HeaderScore{std::max(headerScore, 0.91 + 0.09 * data.overlap), "Values overlap"};
+    if (headerScore > 0) {
+        if (data.shape >= shapeThreshold && headerScore < 0.9)
+            header->reason += " + data type";
+        header->score = std::min(1.0, 0.88 * headerScore + 0.12 * data.shape);
+        return header;
+    }
+    if (data.shape >= shapeThreshold)
+        return HeaderScore{0.72 * data.shape, "Matching data type"};
+    return std::nullopt;
+}
+
+}  // namespace
+
+RightColumns prepareRightColumns(const std::vector<std::string>& headers, std::vector<ColumnProfile> profiles)
+{
+    RightColumns right{{}, std::move(profiles), headerTextRanks(headers)};
+    right.terms.reserve(headers.size());
+    for (const auto& header : headers)
+        right.terms.push_back(headerTerms(header));
+    right.profiles.resize(std::max(right.profiles.size(), headers.size()));
+    return right;
+}
+
+std::vector<HeaderSuggestion> scoredSuggestions(const HeaderTerms& left, const ColumnProfile& leftProfile,
+                                                const RightColumns& right,
+                                                std::span<const std::uint32_t> sharedValueCounts,
+                                                const std::optional<std::string>& preferredPrefix)
+{
+    std::vector<HeaderSuggestion> suggestions;
+    for (std::size_t j = 0; j < right.terms.size(); ++j) {
+        const std::size_t shared = j < sharedValueCounts.size() ? sharedValueCounts[j] : 0;
+        const DataCompatibility data = dataCompatibility(leftProfile, right.profiles[j], shared);
+        auto scored = combinedScore(headerScore(left, right.terms[j], preferredPrefix), data);
+        if (scored && scored->score >= cutOff)
+            suggestions.push_back({static_cast<std::int64_t>(j), scored->score, std::move(scored->reason)});
+    }
+    orderSuggestions(suggestions, right.headerRanks);
+    return suggestions;
+}
+
+std::vector<HeaderSuggestion> scoredSuggestions(std::string_view leftHeader,
+                                                const std::vector<std::string>& rightHeaders,
+                                                const ColumnProfile& leftProfile,
+                                                const std::vector<ColumnProfile>& rightProfiles,
+                                                const std::optional<std::string>& preferredPrefix)
+{
+    std::vector<ColumnProfile> profiles(rightProfiles.begin(),
+                                        rightProfiles.begin() + static_cast<std::ptrdiff_t>(
+                                                                    std::min(rightProfiles.size(), rightHeaders.size())));
+    const RightColumns right = prepareRightColumns(rightHeaders, std::move(profiles));
+    std::vector<std::uint32_t> shared;
+    shared.reserve(rightHeaders.size());
+    for (const auto& rightProfile : right.profiles)
+        shared.push_back(static_cast<std::uint32_t>(sharedValueCount(leftProfile, rightProfile)));
+    return scoredSuggestions(headerTerms(leftHeader), leftProfile, right, shared, preferredPrefix);
+}
+
+}  // namespace rowlark::CSVComparator

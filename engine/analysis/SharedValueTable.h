@@ -1,0 +1,28 @@
+#pragma once
+
+// How many sample values each left column shares with each right column. All values are sorted
+// together once, so the cost follows the number of values that actually recur rather than the
+// number of column pairs times the set sizes.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "analysis/ColumnProfile.h"
+
+namespace rowlark::CSVComparator {
+
+class SharedValueTable {
+public:
+    SharedValueTable(const std::vector<ColumnProfile>& left, const std::vector<ColumnProfile>& right);
+
+    // One count per right column. Pairs whose overlap is disregarded anyway (boolean columns,
+    // fewer than five values) count 0.
+    std::span<const std::uint32_t> row(std::size_t leftColumn) const;
+
+private:
+    std::size_t rightCount_;
+    std::vector<std::uint32_t> counts_;
+};
+
+}  // namespace rowlark::CSVComparator

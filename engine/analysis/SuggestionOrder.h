@@ -1,0 +1,27 @@
+#pragma once
+
+// The order of every suggestion list: strongest first; suggestions whose scores lie within
+// 0.0001 of each other count as tied and are ordered by their right header text (Unicode scalar
+// order of the NFC form), equal texts in column order.
+//
+// Ties are settled on runs: after sorting by score, a run is a stretch in which each score lies
+// within the band of the one before it. Comparing pairs by the band alone would not be transitive
+// (0.9, 0.90008 and 0.90016 would each tie with a neighbour but not with each other), which is no
+// valid sort order.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "records/Mapping.h"
+
+namespace rowlark::CSVComparator {
+
+// Position of each header in NFC scalar order; equal texts share a position.
+std::vector<std::size_t> headerTextRanks(const std::vector<std::string>& headers);
+
+// Suggestions whose right index has no rank sort after all others within their run.
+void orderSuggestions(std::vector<HeaderSuggestion>& suggestions, const std::vector<std::size_t>& headerRanks);
+void orderSuggestions(std::vector<HeaderSuggestion>& suggestions, const std::vector<std::string>& rightHeaders);
+
+}  // namespace rowlark::CSVComparator
