@@ -1,0 +1,153 @@
+#include "compare/ComparableColumns.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <utility>
+
+#include "compare/Parallel.h"
+#include "compare/ValueNormalization.h"
+#include "records/Hashing.h"
+#include "text/Unicode.h"
+
+namespace rowlark::CSVComparator {
+namespace {
+
+constexpr std::size_t textBlockBytes = 1 << 16;
+
+// Rows per chunk: small enough to share the work evenly, and few enough cells that every code
+// of a chunk fits in 32 bits.
+std::size_t chunkRowsFor(std::size_t width) { return std::clamp<std::size_t>((1u << 30) / std::max<std::size_t>(width, 1), 1, 8192); }
+
+bool lies(std::string_view part, std::string_view within)
+{
+    const std::less_equal<const char*> notAfter;
+    return notAfter(within.data(), part.data()) && notAfter(part.data() + part.size(), within.data() + within.size());
+}
+
+// Applies `order` to the forms of both rows at each position given by `positions`, stopping at the
+// first position where they differ.
+template<typename Result, typename Positions, typename Order>
+Result firstDifference(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB,
+                       const Positions& positions, Result equal, Order order)
+{
+    for (const std::size_t position : positions) {
+        const Result result = order(a.form(rowA, position), b.form(rowB, position));
+        if (result != equal)
+            return result;
+    }
+    return equal;
+}
+
+struct AllPositions {
+    struct Iterator {
+        std::size_t position;
+        std::size_t operator*() const { return position; }
+        Iterator& operator++()
+        {
+            ++position;
+            return *this;
+        }
+        bool operator!=(const Iterator& other) const { return position != other.position; }
+    };
+    std::size_t width;
+    Iterator begin() const { return {0}; }
+    Iterator end() const { return {width}; }
+};
+
+std::strong_ordering orderOf(std::string_view x, std::string_view y) { return x.compare(y) <=> 0; }
+bool equalityOf(std::string_view x, std::string_view y) { return x == y; }
+
+}  // namespace
+
+std::string_view ComparableColumns::TextArena::store(std::string_view text)
+{
+    if (text.size() > freeBytes_) {
+        const std::size_t size = std::max(textBlockBytes, text.size());
+        blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+        free_ = blocks_.back().get();
+        freeBytes_ = size;
+    }
+    if (!text.empty())
+        std::memcpy(free_, text.data(), text.size());
+    const std::string_view stored(free_, text.size());
+    free_ += text.size();
+    freeBytes_ -= text.size();
+    return stored;
+}
+
+ComparableColumns::ComparableColumns(const CSVTable& table, std::vector<std::size_t> columns,
+                                     std::vector<std::size_t> keyPositions, bool ignoreCase, unsigned workers)
+    : table_(&table)
+    , columns_(std::move(columns))
+    , keyPositions_(std::move(keyPositions))
+    , rowCount_(table.rowCount())
+    , chunkRows_(chunkRowsFor(columns_.size()))
+    , codes_(rowCount_ * columns_.size())
+    , chunks_((rowCount_ + chunkRows_ - 1) / chunkRows_)
+    , keyHashes_(rowCount_)
+{
+    std::vector<ColumnRules> rules;
+    rules.reserve(columns_.size());
+    const auto& headers = table.headers();
+    for (const std::size_t column : columns_) {
+        const std::string_view header = column < headers.size() ? std::string_view(headers[column]) : std::string_view();
+        rules.push_back(ColumnRules::forNormalizedHeader(text::normalizeHeader(header)));
+    }
+    runInParallel(chunks_.size(), workers, [&](std::size_t chunk) { normalizeChunk(chunk, rules, ignoreCase); });
+}
+
+void ComparableColumns::normalizeChunk(std::size_t chunkIndex, const std::vector<ColumnRules>& rules, bool ignoreCase)
+{
+    Chunk& chunk = chunks_[chunkIndex];
+    NormalizationBuffer buffer;
+    const std::size_t first = chunkIndex * chunkRows_;
+    const std::size_t end = std::min(first + chunkRows_, rowCount_);
+    for (std::size_t row = first; row < end; ++row) {
+        std::uint32_t* codes = codes_.data() + row * columns_.size();
+        for (std::size_t position = 0; position < columns_.size(); ++position) {
+            const std::string_view cell = table_->cell(row, columns_[position]);
+            codes[position] = codeFor(cell, canonicalComparable(cell, rules[position], ignoreCase, buffer), chunk);
+        }
+        std::size_t hash = 0;
+        for (const std::size_t position : keyPositions_)
+            hashCombine(hash, form(row, position));
+        keyHashes_[row] = hash;
+    }
+}
+
+std::uint32_t ComparableColumns::codeFor(std::string_view cell, std::string_view form, Chunk& chunk)
+{
+    if (form.data() == cell.data() && form.size() == cell.size())
+        return 0;
+    for (std::size_t fixed = 0; fixed < fixedForms.size(); ++fixed)
+        if (form == fixedForms[fixed])
+            return static_cast<std::uint32_t>(fixed + 1);
+    chunk.forms.push_back(lies(form, cell) ? form : chunk.arena.store(form));
+    return static_cast<std::uint32_t>(fixedForms.size() + chunk.forms.size());
+}
+
+std::strong_ordering compareForms(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b,
+                                  std::size_t rowB, const std::vector<std::size_t>& positions)
+{
+    return firstDifference(a, rowA, b, rowB, positions, std::strong_ordering::equal, orderOf);
+}
+
+bool equalForms(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB,
+                const std::vector<std::size_t>& positions)
+{
+    return firstDifference(a, rowA, b, rowB, positions, true, equalityOf);
+}
+
+std::strong_ordering compareSignatures(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b,
+                                       std::size_t rowB)
+{
+    return firstDifference(a, rowA, b, rowB, AllPositions{a.width()}, std::strong_ordering::equal, orderOf);
+}
+
+bool equalSignatures(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB)
+{
+    return firstDifference(a, rowA, b, rowB, AllPositions{a.width()}, true, equalityOf);
+}
+
+}  // namespace rowlark::CSVComparator

@@ -1,0 +1,89 @@
+#pragma once
+
+// The comparable forms of chosen columns of one table, every cell normalized exactly once. Most
+// cells are already in comparable form; those cost four bytes and no copy. A form that differs is
+// kept once, as a view into the table (a trimmed cell) or into storage owned here.
+
+#include <array>
+#include <compare>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "compare/ValueNormalization.h"
+#include "table/CSVTable.h"
+
+namespace rowlark::CSVComparator {
+
+class ComparableColumns {
+public:
+    // `columns` may name columns outside the table, whose header and cells read as empty.
+    // `keyPositions` are positions in `columns`. The table must outlive this object.
+    ComparableColumns(const CSVTable& table, std::vector<std::size_t> columns, std::vector<std::size_t> keyPositions,
+                      bool ignoreCase, unsigned workers);
+
+    const CSVTable& table() const { return *table_; }
+    std::size_t rowCount() const { return rowCount_; }
+    std::size_t width() const { return columns_.size(); }
+    std::size_t column(std::size_t position) const { return columns_[position]; }
+    const std::vector<std::size_t>& keyPositions() const { return keyPositions_; }
+
+    std::string_view form(std::size_t row, std::size_t position) const
+    {
+        const std::uint32_t code = codes_[row * columns_.size() + position];
+        if (code == 0)
+            return table_->cell(row, columns_[position]);
+        if (code <= fixedForms.size())
+            return fixedForms[code - 1];
+        return chunks_[row / chunkRows_].forms[code - fixedForms.size() - 1];
+    }
+    // Equal keys have equal hashes.
+    std::size_t keyHash(std::size_t row) const { return keyHashes_[row]; }
+
+private:
+    // Appends texts into blocks that never move, so views into them stay valid.
+    class TextArena {
+    public:
+        std::string_view store(std::string_view text);
+
+    private:
+        std::vector<std::unique_ptr<char[]>> blocks_;
+        char* free_ = nullptr;
+        std::size_t freeBytes_ = 0;
+    };
+
+    // The forms of one range of rows that differ from their cells; filled by one worker.
+    struct Chunk {
+        std::vector<std::string_view> forms;
+        TextArena arena;
+    };
+
+    static constexpr std::array<std::string_view, 4> fixedForms{"", "true", "false", "unitedstates"};
+
+    void normalizeChunk(std::size_t chunkIndex, const std::vector<ColumnRules>& rules, bool ignoreCase);
+    std::uint32_t codeFor(std::string_view cell, std::string_view form, Chunk& chunk);
+
+    const CSVTable* table_;
+    std::vector<std::size_t> columns_;
+    std::vector<std::size_t> keyPositions_;
+    std::size_t rowCount_;
+    std::size_t chunkRows_;
+    std::vector<std::uint32_t> codes_;  // per cell, row-major: 0 the cell as read, then fixedForms, then chunk forms
+    std::vector<Chunk> chunks_;
+    std::vector<std::size_t> keyHashes_;
+};
+
+// Lexicographic order of two rows' forms at `positions`; the byte order of NFC text is the
+// scalar order of the Unicode texts.
+std::strong_ordering compareForms(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b,
+                                  std::size_t rowB, const std::vector<std::size_t>& positions);
+bool equalForms(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB,
+                const std::vector<std::size_t>& positions);
+// Every position, in order: the signature of a row.
+std::strong_ordering compareSignatures(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b,
+                                       std::size_t rowB);
+bool equalSignatures(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB);
+
+}  // namespace rowlark::CSVComparator

@@ -1,0 +1,259 @@
+#include "compare/RecordMatching.h"
+
+#include <algorithm>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "compare/ComparableColumns.h"
+#include "compare/KeyGroups.h"
+#include "compare/Parallel.h"
+
+namespace rowlark::CSVComparator {
+namespace {
+
+constexpr std::string_view keySeparator = " \u2022 ";
+
+// Enough pieces for an even share per core even when some keys hold many rows.
+constexpr std::size_t matchingTaskCount = 64;
+
+struct ActiveColumns {
+    std::vector<std::size_t> left;
+    std::vector<std::size_t> right;
+    std::vector<std::size_t> keyPositions;
+};
+
+std::size_t checkedColumn(std::int64_t index, const CSVTable& table, std::string_view fileLabel)
+{
+    if (index < 0 || static_cast<std::uint64_t>(index) >= table.columnCount())
+        throw InvalidMappingError("The column mapping does not fit " + std::string(fileLabel) + ": it names column index " +
+                                  std::to_string(index) + ", but the file has " +
+                                  std::to_string(table.columnCount()) + " columns.");
+    return static_cast<std::size_t>(index);
+}
+
+// The compared column pairs in mapping order, and which of them form the key.
+ActiveColumns activeColumns(const std::vector<ColumnMapping>& mappings, const CSVTable& left, const CSVTable& right)
+{
+    ActiveColumns active;
+    for (const ColumnMapping& mapping : mappings) {
+        if (!mapping.rightIndex || !(mapping.isIncluded || mapping.isKey))
+            continue;
+        if (mapping.isKey)
+            active.keyPositions.push_back(active.left.size());
+        active.left.push_back(checkedColumn(mapping.leftIndex, left, "File A"));
+        active.right.push_back(checkedColumn(*mapping.rightIndex, right, "File B"));
+    }
+    if (active.keyPositions.empty() && !active.left.empty())
+        active.keyPositions.push_back(0);
+    return active;
+}
+
+struct MatchedKeys {
+    std::vector<RowDifference> differences;
+    std::int64_t matchingRows = 0;
+    std::int64_t ambiguousDuplicateKeyGroups = 0;
+};
+
+// Pairs and compares the rows of one key after another. Holds scratch lists, so each task makes
+// its own.
+class RecordMatcher {
+public:
+    RecordMatcher(const ComparableColumns& left, const ComparableColumns& right, const KeyGroups& groups)
+        : left_(left)
+        , right_(right)
+        , groups_(groups)
+    {
+    }
+
+    void matchKey(std::uint32_t key, MatchedKeys& result)
+    {
+        key_ = key;
+        displayKey_.reset();
+        const auto leftRows = groups_.rows(0, key);
+        const auto rightRows = groups_.rows(1, key);
+        if (leftRows.size() == 1 && rightRows.size() == 1) {
+            // The usual case: one row each, nothing to choose.
+            pair(leftRows[0], rightRows[0], result);
+            return;
+        }
+        pairIdentical(leftRows, rightRows, result);
+        const std::size_t paired = std::min(leftLeftovers_.size(), rightLeftovers_.size());
+        if (paired >= 1 && (leftLeftovers_.size() >= 2 || rightLeftovers_.size() >= 2))
+            ++result.ambiguousDuplicateKeyGroups;
+        for (std::size_t i = 0; i < paired; ++i)
+            pair(leftLeftovers_[i], rightLeftovers_[i], result);
+        for (std::size_t i = paired; i < leftLeftovers_.size(); ++i)
+            result.differences.push_back(oneSided(DiffStatus::onlyLeft, leftLeftovers_[i]));
+        for (std::size_t i = paired; i < rightLeftovers_.size(); ++i)
+            result.differences.push_back(oneSided(DiffStatus::onlyRight, rightLeftovers_[i]));
+    }
+
+private:
+    // Pairs rows with identical signatures, the first ones in file order; the rest of each side are
+    // left over, ordered by signature and then by file position.
+    void pairIdentical(std::span<const std::uint32_t> leftRows, std::span<const std::uint32_t> rightRows,
+                       MatchedKeys& result)
+    {
+        sortBySignature(leftRows, left_, leftSorted_);
+        sortBySignature(rightRows, right_, rightSorted_);
+        leftLeftovers_.clear();
+        rightLeftovers_.clear();
+        std::size_t i = 0;
+        std::size_t j = 0;
+        while (i < leftSorted_.size() || j < rightSorted_.size()) {
+            const auto order = i == leftSorted_.size()    ? std::strong_ordering::greater
+                               : j == rightSorted_.size() ? std::strong_ordering::less
+                                                          : compareSignatures(left_, leftSorted_[i], right_, rightSorted_[j]);
+            if (order < 0) {
+                leftLeftovers_.push_back(leftSorted_[i++]);
+            } else if (order > 0) {
+                rightLeftovers_.push_back(rightSorted_[j++]);
+            } else {
+                const std::size_t leftEnd = runEnd(leftSorted_, i, left_);
+                const std::size_t rightEnd = runEnd(rightSorted_, j, right_);
+                const std::size_t identical = std::min(leftEnd - i, rightEnd - j);
+                result.matchingRows += static_cast<std::int64_t>(identical);
+                leftLeftovers_.insert(leftLeftovers_.end(), leftSorted_.begin() + static_cast<std::ptrdiff_t>(i + identical),
+                                      leftSorted_.begin() + static_cast<std::ptrdiff_t>(leftEnd));
+                rightLeftovers_.insert(rightLeftovers_.end(),
+                                       rightSorted_.begin() + static_cast<std::ptrdiff_t>(j + identical),
+                                       rightSorted_.begin() + static_cast<std::ptrdiff_t>(rightEnd));
+                i = leftEnd;
+                j = rightEnd;
+            }
+        }
+    }
+
+    static void sortBySignature(std::span<const std::uint32_t> rows, const ComparableColumns& forms,
+                                std::vector<std::uint32_t>& sorted)
+    {
+        sorted.assign(rows.begin(), rows.end());
+        std::sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
+            const auto order = compareSignatures(forms, a, forms, b);
+            return order < 0 || (order == 0 && a < b);
+        });
+    }
+
+    static std::size_t runEnd(const std::vector<std::uint32_t>& sorted, std::size_t start, const ComparableColumns& forms)
+    {
+        std::size_t end = start + 1;
+        while (end < sorted.size() && equalSignatures(forms, sorted[start], forms, sorted[end]))
+            ++end;
+        return end;
+    }
+
+    // A pair whose compared values are all equal is matching; any other is a changed record.
+    void pair(std::uint32_t leftRow, std::uint32_t rightRow, MatchedKeys& result)
+    {
+        std::vector<CellDifference> cells;
+        for (std::size_t position = 0; position < left_.width(); ++position) {
+            if (left_.form(leftRow, position) == right_.form(rightRow, position))
+                continue;
+            const std::size_t leftColumn = left_.column(position);
+            const std::size_t rightColumn = right_.column(position);
+            cells.push_back({
+                .id = Uuid::random(),
+                .leftHeader = left_.table().headers()[leftColumn],
+                .rightHeader = right_.table().headers()[rightColumn],
+                .leftValue = std::string(left_.table().cell(leftRow, leftColumn)),
+                .rightValue = std::string(right_.table().cell(rightRow, rightColumn)),
+            });
+        }
+        if (cells.empty()) {
+            ++result.matchingRows;
+            return;
+        }
+        RowDifference difference = recordDifference(DiffStatus::changed);
+        difference.leftRow = left_.table().rowStrings(leftRow);
+        difference.rightRow = right_.table().rowStrings(rightRow);
+        difference.cells = std::move(cells);
+        result.differences.push_back(std::move(difference));
+    }
+
+    RowDifference oneSided(DiffStatus status, std::uint32_t row)
+    {
+        RowDifference difference = recordDifference(status);
+        if (status == DiffStatus::onlyLeft)
+            difference.leftRow = left_.table().rowStrings(row);
+        else
+            difference.rightRow = right_.table().rowStrings(row);
+        return difference;
+    }
+
+    RowDifference recordDifference(DiffStatus status)
+    {
+        RowDifference difference;
+        difference.id = Uuid::random();
+        difference.key = displayKey();
+        difference.status = status;
+        return difference;
+    }
+
+    // The key's forms joined with " • ", built once per key that has differences.
+    const std::string& displayKey()
+    {
+        if (!displayKey_) {
+            const ComparableColumns& forms = groups_.representativeSide(key_);
+            const std::size_t row = groups_.representativeRow(key_);
+            const auto& positions = forms.keyPositions();
+            std::string display;
+            for (std::size_t i = 0; i < positions.size(); ++i) {
+                if (i > 0)
+                    display += keySeparator;
+                display += forms.form(row, positions[i]);
+            }
+            displayKey_ = std::move(display);
+        }
+        return *displayKey_;
+    }
+
+    const ComparableColumns& left_;
+    const ComparableColumns& right_;
+    const KeyGroups& groups_;
+    std::uint32_t key_ = 0;
+    std::optional<std::string> displayKey_;
+    std::vector<std::uint32_t> leftSorted_;
+    std::vector<std::uint32_t> rightSorted_;
+    std::vector<std::uint32_t> leftLeftovers_;
+    std::vector<std::uint32_t> rightLeftovers_;
+};
+
+}  // namespace
+
+ComparisonSummary compare(const CSVTable& left, const CSVTable& right, const std::vector<ColumnMapping>& mappings,
+                          bool ignoreCase, unsigned workers)
+{
+    const ActiveColumns active = activeColumns(mappings, left, right);
+    const ComparableColumns leftForms(left, active.left, active.keyPositions, ignoreCase, workers);
+    const ComparableColumns rightForms(right, active.right, active.keyPositions, ignoreCase, workers);
+    const KeyGroups groups(leftForms, &rightForms);
+    const std::vector<std::uint32_t> order = groups.sortedKeys(workers);
+
+    // Contiguous ranges of the key order, joined in order afterwards.
+    const std::size_t taskCount = std::min(order.size(), matchingTaskCount);
+    std::vector<MatchedKeys> parts(taskCount);
+    runInParallel(taskCount, workers, [&](std::size_t task) {
+        RecordMatcher matcher(leftForms, rightForms, groups);
+        const std::size_t begin = order.size() * task / taskCount;
+        const std::size_t end = order.size() * (task + 1) / taskCount;
+        for (std::size_t i = begin; i < end; ++i)
+            matcher.matchKey(order[i], parts[task]);
+    });
+
+    ComparisonSummary summary;
+    summary.leftRows = static_cast<std::int64_t>(left.rowCount());
+    summary.rightRows = static_cast<std::int64_t>(right.rowCount());
+    std::size_t differenceCount = 0;
+    for (const MatchedKeys& part : parts)
+        differenceCount += part.differences.size();
+    summary.differences.reserve(differenceCount);
+    for (MatchedKeys& part : parts) {
+        std::move(part.differences.begin(), part.differences.end(), std::back_inserter(summary.differences));
+        summary.matchingRows += part.matchingRows;
+        summary.ambiguousDuplicateKeyGroups += part.ambiguousDuplicateKeyGroups;
+    }
+    return summary;
+}
+
+}  // namespace rowlark::CSVComparator

@@ -1,0 +1,30 @@
+#pragma once
+
+// Matching the records of two tables by key, whatever their order, and listing every changed,
+// only-left and only-right record.
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "records/Differences.h"
+#include "records/Mapping.h"
+#include "table/CSVTable.h"
+
+namespace rowlark::CSVComparator {
+
+// A mapping names a column that its table does not have: the mapping was built for other files.
+class InvalidMappingError : public std::out_of_range {
+public:
+    using std::out_of_range::out_of_range;
+};
+
+// Compares the columns of the active mappings (with a right column, and included or key) with the
+// key mappings as row key (the first active mapping when none is a key). Differences come sorted
+// by key; within a key, changed records, then only-left, then only-right. `workers` threads share
+// the work (0: one per core); the result does not depend on their number, apart from the random
+// ids. Fails with InvalidMappingError when an active mapping's index lies outside its table.
+ComparisonSummary compare(const CSVTable& left, const CSVTable& right, const std::vector<ColumnMapping>& mappings,
+                          bool ignoreCase, unsigned workers = 0);
+
+}  // namespace rowlark::CSVComparator
