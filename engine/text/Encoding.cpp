@@ -1,1 +1,133 @@
 #include "text/Encoding.h"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+namespace rowlark::text {
+
+namespace {
+
+constexpr std::uint64_t highBits = 0x8080808080808080ULL;
+
+// Index of the first byte at or after `position` that is not ASCII, or the size when there is none.
+std::size_t skipASCII(std::string_view bytes, std::size_t position)
+{
+    const std::size_t size = bytes.size();
+    while (position + 8 <= size) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + position, sizeof word);
+        if (word & highBits)
+            break;
+        position += 8;
+    }
+    while (position < size && static_cast<unsigned char>(bytes[position]) < 0x80)
+        ++position;
+    return position;
+}
+
+bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// Length of the well-formed sequence starting at `position` (a non-ASCII lead byte), or 0.
+// The second byte's range excludes overlong forms, surrogates and scalars above U+10FFFF.
+std::size_t sequenceLength(std::string_view bytes, std::size_t position)
+{
+    const auto at = [&](std::size_t offset) {
+        return static_cast<unsigned char>(bytes[position + offset]);
+    };
+    const unsigned char lead = at(0);
+    const std::size_t available = bytes.size() - position;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    std::size_t length;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0;
+        else if (lead == 0xED)
+            high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90;
+        else if (lead == 0xF4)
+            high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (available < length || at(1) < low || at(1) > high)
+        return 0;
+    for (std::size_t offset = 2; offset < length; ++offset)
+        if (!isContinuation(at(offset)))
+            return 0;
+    return length;
+}
+
+// Windows-1252 assigns 0x80–0x9F to typographic characters; the five unassigned values keep the
+// C1 control of the same value so that every byte decodes.
+constexpr std::array<char16_t, 32> windows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+char32_t windows1252Scalar(unsigned char byte)
+{
+    if (byte >= 0x80 && byte <= 0x9F)
+        return windows1252High[byte - 0x80];
+    return byte;
+}
+
+std::size_t utf8Length(char32_t scalar) { return scalar < 0x80 ? 1 : scalar < 0x800 ? 2 : 3; }
+
+// Enough for the Basic Multilingual Plane, which holds every Windows-1252 character.
+void appendUTF8(std::string& text, char32_t scalar)
+{
+    if (scalar < 0x80) {
+        text.push_back(static_cast<char>(scalar));
+    } else if (scalar < 0x800) {
+        text.push_back(static_cast<char>(0xC0 | (scalar >> 6)));
+        text.push_back(static_cast<char>(0x80 | (scalar & 0x3F)));
+    } else {
+        text.push_back(static_cast<char>(0xE0 | (scalar >> 12)));
+        text.push_back(static_cast<char>(0x80 | ((scalar >> 6) & 0x3F)));
+        text.push_back(static_cast<char>(0x80 | (scalar & 0x3F)));
+    }
+}
+
+}  // namespace
+
+bool isValidUTF8(std::string_view bytes)
+{
+    std::size_t position = skipASCII(bytes, 0);
+    while (position < bytes.size()) {
+        const std::size_t length = sequenceLength(bytes, position);
+        if (length == 0)
+            return false;
+        position = skipASCII(bytes, position + length);
+    }
+    return true;
+}
+
+std::string decodeWindows1252(std::string_view bytes)
+{
+    std::string text;
+    std::size_t size = 0;
+    for (const char byte : bytes)
+        size += utf8Length(windows1252Scalar(static_cast<unsigned char>(byte)));
+    text.reserve(size);
+    std::size_t position = 0;
+    while (position < bytes.size()) {
+        const std::size_t runEnd = skipASCII(bytes, position);
+        text.append(bytes.substr(position, runEnd - position));
+        if (runEnd == bytes.size())
+            break;
+        appendUTF8(text, windows1252Scalar(static_cast<unsigned char>(bytes[runEnd])));
+        position = runEnd + 1;
+    }
+    return text;
+}
+
+}  // namespace rowlark::text

@@ -1,0 +1,24 @@
+#pragma once
+
+// The CSV dialect of every imported file: comma separated, double-quote quoting, CR LF and CR read
+// as LF. Characters are grapheme clusters, so a comma or quote that a combining mark follows, or a
+// prepended character precedes, is text.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "table/CellStore.h"
+
+namespace rowlark {
+
+struct ParsedCSV {
+    std::vector<std::string> headers;
+    CellStore cells;  // the data rows, each as wide as the header
+};
+
+// Parses `text` from byte `start` on. The cells are written into the buffer of `text` itself, so
+// the result holds that buffer and the caller's memory is not doubled. Fails with CSVError.
+ParsedCSV parseCSV(std::string text, std::size_t start = 0);
+
+}  // namespace rowlark
