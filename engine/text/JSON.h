@@ -17,10 +17,25 @@ inline constexpr std::size_t maximumJSONDepth = 512;
 // The compact form of any JSON value: no white space between tokens, object members sorted by
 // name in Unicode scalar order, numbers in their canonical spelling. None when `text` is not
 // JSON or nests too deep. With `lowercaseTexts`, member names and strings are lower-cased first.
+//
+// Only strict JSON is read: no comments, trailing commas, NaN or Infinity, no invalid UTF-8 and
+// no lone surrogate escape ("\ud800" alone); any value may stand at the top level. Of members
+// sharing a name (after lower-casing, with `lowercaseTexts`) the last one wins, as in a
+// dictionary filled in reading order. Strings keep every character, "\u0000" included, and are
+// written escaping only `"`, `\` and control characters. Numbers whose magnitude lies beyond
+// the range of a double (such as 1e400) are refused by the reader, so such a text is not JSON.
 std::optional<std::string> canonicalJSON(std::string_view text, bool lowercaseTexts = false);
 
 // The one spelling of a JSON number token's exact value: "1.50", "15e-1" and "1.5" all give
-// "1.5"; "-0" gives "0"; digits are never dropped or rounded.
+// "1.5"; "-0" gives "0"; "1e2" gives "100"; digits are never dropped or rounded, so different
+// values always give different spellings.
+//
+// The significant digits (without leading and trailing zeros) are written in plain decimal
+// notation when that needs at most 20 zeros besides them, appended to an integer ("1e20" gives
+// "100000000000000000000") or between the point and the first significant digit ("1e-20"
+// gives "0.00000000000000000001"). Otherwise the spelling is scientific, with one digit before
+// the point and a signed exponent: "1e21" gives "1e+21", "-12.5e-30" gives "-1.25e-29",
+// "1e999999999" gives "1e+999999999". A text that is not a JSON number token comes back as it is.
 std::string canonicalJSONNumber(std::string_view token);
 
 }  // namespace rowlark::text
