@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <limits>
 
-#include "results/ParallelChunks.h"
+#include "compare/Parallel.h"
 #include "text/Unicode.h"
 
 namespace rowlark {
 namespace {
 
 constexpr char pieceSeparator = '\0';
-// Search texts are built in parallel once a result holds this many differences per thread.
-constexpr std::size_t searchTextsPerThread = 4096;
+// Search texts are built in parallel, this many differences per task.
+constexpr std::size_t searchTextsPerTask = 2048;
 
 // Lower-cased and canonically composed, so that byte containment is containment of the texts.
 std::string searchForm(std::string_view text)
@@ -74,8 +74,10 @@ ResultIndex::ResultIndex(const ComparisonSummary& summary)
             groups[ResultFilter::emptyValues].push_back(position);
     }
     searchable.resize(differences.size());
-    forEachChunk(differences.size(), searchTextsPerThread, [&](std::size_t begin, std::size_t end) {
-        for (std::size_t position = begin; position < end; ++position)
+    const std::size_t tasks = (differences.size() + searchTextsPerTask - 1) / searchTextsPerTask;
+    runInParallel(tasks, 0, [&](std::size_t task) {
+        const std::size_t end = std::min(differences.size(), (task + 1) * searchTextsPerTask);
+        for (std::size_t position = task * searchTextsPerTask; position < end; ++position)
             searchable[position] = searchText(differences[position]);
     });
 }

@@ -103,6 +103,18 @@ struct SearchCase {
     bool isFound;
 };
 
+TEST(ResultIndexSearch, LargeResultsKeepEachSearchTextWithItsDifference)
+{
+    std::vector<RowDifference> differences;
+    for (int i = 0; i < 10'000; ++i)
+        differences.push_back(onlyLeft("K" + std::to_string(i), {"V" + std::to_string(i)}));
+    const ResultIndex index = indexOf(std::move(differences));
+    ASSERT_EQ(index.searchable.size(), 10'000u);
+    for (std::size_t i = 0; i < index.searchable.size(); ++i)
+        ASSERT_EQ(index.searchable[i], "k" + std::to_string(i) + '\0' + "v" + std::to_string(i));
+    EXPECT_THAT(index.matching(ResultFilter::onlyLeft, "v9999"), ElementsAre(9999));
+}
+
 TEST(ResultIndexSearch, FindsWholePiecesButNeverAcrossThem)
 {
     const RowDifference difference = changed("abc • 7", {"Anna", "Smith", "Berlin"}, {"Anna", "Smithson", "Köln"},

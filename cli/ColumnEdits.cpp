@@ -1,0 +1,134 @@
+#include "cli/ColumnEdits.h"
+
+#include <algorithm>
+#include <charconv>
+#include <optional>
+
+#include "edits/MappingEdits.h"
+
+namespace rowlark::cli {
+namespace {
+
+std::string inQuotes(std::string_view text) { return "“" + std::string(text) + "”"; }
+
+// N of "#N", or none when `reference` is not of that form.
+std::optional<std::uint64_t> columnNumber(std::string_view reference)
+{
+    if (reference.size() < 2 || reference.front() != '#')
+        return std::nullopt;
+    std::uint64_t number = 0;
+    const char* end = reference.data() + reference.size();
+    const auto [stop, error] = std::from_chars(reference.data() + 1, end, number);
+    if (error != std::errc() || stop != end)
+        return std::nullopt;
+    return number;
+}
+
+std::optional<std::int64_t> findColumn(const NamedTable& side, std::string_view reference)
+{
+    const std::vector<std::string>& headers = side.table.headers();
+    if (const auto number = columnNumber(reference))
+        return *number >= 1 && *number <= headers.size() ? std::optional<std::int64_t>(*number - 1) : std::nullopt;
+    const auto header = std::find(headers.begin(), headers.end(), reference);
+    if (header == headers.end())
+        return std::nullopt;
+    return header - headers.begin();
+}
+
+ColumnMapping& mappingOf(std::vector<ColumnMapping>& mappings, std::int64_t leftIndex, std::string_view reference)
+{
+    const auto mapping = std::find_if(mappings.begin(), mappings.end(),
+                                      [&](const ColumnMapping& candidate) { return candidate.leftIndex == leftIndex; });
+    if (mapping == mappings.end())
+        throw UsageError("column " + inQuotes(reference) + " of File A has no mapping");
+    return *mapping;
+}
+
+struct ColumnChoice {
+    std::int64_t leftIndex;
+    std::optional<std::int64_t> rightIndex;  // none for "A=", which leaves A unmapped
+};
+
+// Headers may hold "=" themselves: the first split whose two sides name columns is the one meant.
+ColumnChoice readChoice(const NamedTable& left, const NamedTable& right, std::string_view choice)
+{
+    const std::size_t firstEquals = choice.find('=');
+    if (firstEquals == std::string_view::npos)
+        throw UsageError("--map needs A=B, a File A column, “=” and a File B column, not " + inQuotes(choice));
+    for (std::size_t equals = firstEquals; equals != std::string_view::npos; equals = choice.find('=', equals + 1)) {
+        const auto leftIndex = findColumn(left, choice.substr(0, equals));
+        const std::string_view rightReference = choice.substr(equals + 1);
+        if (!leftIndex)
+            continue;
+        if (rightReference.empty())
+            return {*leftIndex, std::nullopt};
+        if (const auto rightIndex = findColumn(right, rightReference))
+            return {*leftIndex, rightIndex};
+    }
+    const std::int64_t leftIndex = resolveColumn(left, choice.substr(0, firstEquals));
+    return {leftIndex, resolveColumn(right, choice.substr(firstEquals + 1))};
+}
+
+std::optional<std::string> chooseColumn(const NamedTable& left, const NamedTable& right,
+                                        std::vector<ColumnMapping>& mappings, std::string_view choice)
+{
+    const auto [leftIndex, rightIndex] = readChoice(left, right, choice);
+    const ColumnMapping& mapping = mappingOf(mappings, leftIndex, choice);
+    auto chosen = MappingEdits::chooseRightColumn(left.table, right.table, mappings, mapping.id, rightIndex);
+    if (!chosen)
+        throw UsageError("cannot map " + inQuotes(choice) +
+                         ": a JSON-object column can only be mapped to a JSON-object column");
+    mappings = std::move(chosen->mappings);
+    if (chosen->filled < 1)
+        return std::nullopt;
+    return "--map " + std::string(choice) + ": " + MappingEdits::choiceNotice(chosen->filled);
+}
+
+void replaceKey(const NamedTable& left, std::vector<ColumnMapping>& mappings, const std::vector<std::string>& keys)
+{
+    for (ColumnMapping& mapping : mappings)
+        if (mapping.isKey)
+            MappingEdits::setKey(mappings, mapping.id, false);
+    for (const std::string& reference : keys) {
+        const ColumnMapping& mapping = mappingOf(mappings, resolveColumn(left, reference), reference);
+        if (!MappingEdits::setKey(mappings, mapping.id, true))
+            throw UsageError("column " + inQuotes(reference) + " of " + left.description +
+                             " has no File B column, so it cannot be part of the key");
+    }
+}
+
+void exclude(const NamedTable& left, std::vector<ColumnMapping>& mappings, const std::string& reference)
+{
+    const ColumnMapping& mapping = mappingOf(mappings, resolveColumn(left, reference), reference);
+    if (!MappingEdits::setIncluded(mappings, mapping.id, false))
+        throw UsageError("column " + inQuotes(reference) + " of " + left.description +
+                         " is part of the key, and key columns are always compared (choose the key with --key)");
+}
+
+}  // namespace
+
+std::int64_t resolveColumn(const NamedTable& side, std::string_view reference)
+{
+    if (const auto index = findColumn(side, reference))
+        return *index;
+    if (columnNumber(reference))
+        throw UsageError("no column " + std::string(reference) + " in " + side.description + ", which has " +
+                         std::to_string(side.table.columnCount()) + " columns");
+    throw UsageError("no column " + inQuotes(reference) + " in " + side.description);
+}
+
+std::vector<std::string> applyColumnEdits(const Options& options, const NamedTable& left, const NamedTable& right,
+                                          std::vector<ColumnMapping>& mappings)
+{
+    std::vector<std::string> notices;
+    for (const std::string& choice : options.columnChoices)
+        if (auto notice = chooseColumn(left, right, mappings, choice))
+            notices.push_back(std::move(*notice));
+    if (!options.keyColumns.empty())
+        replaceKey(left, mappings, options.keyColumns);
+    for (const std::string& reference : options.excludedColumns)
+        exclude(left, mappings, reference);
+    return notices;
+}
+
+}  // namespace rowlark::cli

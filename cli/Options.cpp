@@ -1,0 +1,199 @@
+#include "cli/Options.h"
+
+#include <array>
+#include <functional>
+
+namespace rowlark::cli {
+namespace {
+
+struct FilterName {
+    std::string_view name;
+    ResultFilter filter;
+};
+
+constexpr std::array<FilterName, 5> filterNames = {{
+    {"all", ResultFilter::all},
+    {"changed", ResultFilter::changed},
+    {"only-a", ResultFilter::onlyLeft},
+    {"only-b", ResultFilter::onlyRight},
+    {"empty-values", ResultFilter::emptyValues},
+}};
+
+using FlagSetter = std::function<void(Options&)>;
+using ValueSetter = std::function<void(Options&, std::string_view)>;
+
+struct Flag {
+    std::string_view name;
+    FlagSetter set;
+};
+
+struct ValueOption {
+    std::string_view name;
+    ValueSetter set;
+};
+
+const std::vector<Flag>& flags()
+{
+    static const std::vector<Flag> all = {
+        {"--help", [](Options& options) { options.isHelpRequested = true; }},
+        {"-h", [](Options& options) { options.isHelpRequested = true; }},
+        {"--mapping", [](Options& options) { options.isMappingOnly = true; }},
+        {"--json", [](Options& options) { options.isJSON = true; }},
+        {"--ignore-case", [](Options& options) { options.isIgnoringCase = true; }},
+    };
+    return all;
+}
+
+ResultFilter parseFilter(std::string_view name)
+{
+    if (const auto filter = filterFromOptionName(name))
+        return *filter;
+    throw UsageError("unknown filter “" + std::string(name) +
+                     "” (use all, changed, only-a, only-b or empty-values)");
+}
+
+const std::vector<ValueOption>& valueOptions()
+{
+    static const std::vector<ValueOption> all = {
+        {"--map", [](Options& options, std::string_view value) { options.columnChoices.emplace_back(value); }},
+        {"--key", [](Options& options, std::string_view value) { options.keyColumns.emplace_back(value); }},
+        {"--exclude", [](Options& options, std::string_view value) { options.excludedColumns.emplace_back(value); }},
+        {"--filter", [](Options& options, std::string_view value) { options.filter = parseFilter(value); }},
+        {"--search", [](Options& options, std::string_view value) { options.search = value; }},
+        {"--report", [](Options& options, std::string_view value) { options.reportPath = value; }},
+        {"--sheet-a", [](Options& options, std::string_view value) { options.leftSheet = value; }},
+        {"--sheet-b", [](Options& options, std::string_view value) { options.rightSheet = value; }},
+    };
+    return all;
+}
+
+template<typename Entry> const Entry* find(const std::vector<Entry>& entries, std::string_view name)
+{
+    for (const Entry& entry : entries)
+        if (entry.name == name)
+            return &entry;
+    return nullptr;
+}
+
+bool looksLikeOption(std::string_view argument) { return argument.size() > 1 && argument.front() == '-'; }
+
+class ArgumentReader {
+public:
+    explicit ArgumentReader(std::span<const std::string_view> arguments) : arguments_(arguments) {}
+
+    Options read()
+    {
+        Options options;
+        std::vector<std::string_view> files;
+        bool isPastOptions = false;
+        while (next_ < arguments_.size()) {
+            const std::string_view argument = arguments_[next_++];
+            if (isPastOptions || !looksLikeOption(argument))
+                files.push_back(argument);
+            else if (argument == "--")
+                isPastOptions = true;
+            else
+                readOption(options, argument);
+        }
+        if (options.isHelpRequested)
+            return options;
+        if (files.size() != 2)
+            throw UsageError("expected two files, FILE_A and FILE_B, but got " + std::to_string(files.size()) +
+                             " (see --help)");
+        options.leftPath = files[0];
+        options.rightPath = files[1];
+        if (options.isJSON && options.reportPath == standardOutputPath && !options.isMappingOnly)
+            throw UsageError("--json and --report - cannot both write to standard output");
+        return options;
+    }
+
+private:
+    void readOption(Options& options, std::string_view argument)
+    {
+        const std::size_t equals = argument.find('=');
+        const std::string_view name = argument.substr(0, equals);
+        if (const ValueOption* option = find(valueOptions(), name)) {
+            option->set(options, equals == std::string_view::npos ? nextValue(name) : argument.substr(equals + 1));
+            return;
+        }
+        const Flag* flag = find(flags(), name);
+        if (!flag)
+            throw UsageError("unknown option " + std::string(name) + " (see --help)");
+        if (equals != std::string_view::npos)
+            throw UsageError("option " + std::string(name) + " takes no value");
+        flag->set(options);
+    }
+
+    std::string_view nextValue(std::string_view name)
+    {
+        if (next_ >= arguments_.size())
+            throw UsageError("option " + std::string(name) + " needs a value");
+        return arguments_[next_++];
+    }
+
+    std::span<const std::string_view> arguments_;
+    std::size_t next_ = 0;
+};
+
+}  // namespace
+
+Options parseOptions(std::span<const std::string_view> arguments) { return ArgumentReader(arguments).read(); }
+
+std::optional<ResultFilter> filterFromOptionName(std::string_view name)
+{
+    for (const FilterName& entry : filterNames)
+        if (entry.name == name)
+            return entry.filter;
+    return std::nullopt;
+}
+
+std::string_view helpText()
+{
+    return R"(Usage: rowlark-compare [options] FILE_A FILE_B
+
+Compares two CSV files record by record. Columns of FILE_B are matched to the
+columns of FILE_A and a row key is chosen as the desktop app proposes them;
+records are matched by key whatever their order, and every changed record,
+every record only in FILE_A and every record only in FILE_B is counted.
+
+Mapping (applied in this order: every --map as given, then --key, then --exclude):
+  --map A=B          map File A column A to File B column B by hand, as a manual
+                     choice in the app does: related columns follow the learned
+                     header pattern. "--map A=" leaves A unmapped. Repeatable.
+  --key COLUMN       make COLUMN part of the row key instead of the proposed key.
+                     Repeatable; the column needs a File B column.
+  --exclude COLUMN   do not compare COLUMN. Repeatable; key columns are always
+                     compared.
+  --ignore-case      compare values and keys without letter case.
+  --mapping          print the mapping (after the edits above) and stop.
+
+  A COLUMN is a File A header as written (the first column with that header)
+  or #N for the N-th column, counting from 1. B is a File B header or #N.
+
+Selecting differences for the report:
+  --filter NAME      all (default), changed, only-a, only-b or empty-values
+  --search TEXT      keep the differences whose key or cells contain TEXT
+                     (ignoring letter case and surrounding spaces)
+  --report PATH      write the CSV report of the selected differences to PATH,
+                     or to standard output for "-"; the summary then goes to
+                     standard error.
+
+Output:
+  --json             print the summary (or with --mapping, the mapping) as one
+                     JSON object instead of text.
+  -h, --help         print this help and stop.
+
+Exit status: 0 when the files have no differences, 1 when they have any
+(whatever --filter and --search select), 2 on error.
+
+JSON summary: {"leftName", "rightName", "leftRows", "rightRows", "matchingRows",
+  "changed", "onlyLeft", "onlyRight", "ambiguousDuplicateKeyGroups",
+  "keyWarning", "elapsedSeconds"}
+JSON mapping: {"mappings": [{"leftIndex", "left", "rightIndex", "right",
+  "isKey", "isIncluded", "isManual", "suggestions": [{"rightIndex", "right",
+  "score", "reason"}]}]}  (indices from 0; rightIndex and right are null for an
+  unmapped column)
+)";
+}
+
+}  // namespace rowlark::cli

@@ -1,0 +1,51 @@
+#pragma once
+
+// The command line of rowlark-compare, read into plain options. Column names stay as written:
+// they can only be resolved once both files are loaded.
+
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "records/ResultFilter.h"
+
+namespace rowlark::cli {
+
+// A command line that cannot be carried out; `what()` says what was wrong.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Options {
+    std::string leftPath;
+    std::string rightPath;
+    std::optional<std::string> leftSheet;
+    std::optional<std::string> rightSheet;
+    std::vector<std::string> columnChoices;  // each "A=B", in the order given
+    std::vector<std::string> keyColumns;
+    std::vector<std::string> excludedColumns;
+    bool isIgnoringCase = false;
+    bool isMappingOnly = false;
+    bool isJSON = false;
+    bool isHelpRequested = false;
+    ResultFilter filter = ResultFilter::all;
+    std::string search;
+    std::optional<std::string> reportPath;  // "-" for standard output
+};
+
+// The name of the standard output as a report destination.
+inline constexpr std::string_view standardOutputPath = "-";
+
+// Reads the arguments after the program name. Fails with UsageError.
+Options parseOptions(std::span<const std::string_view> arguments);
+
+// The filter named on the command line ("only-a", ...), or none for an unknown name.
+std::optional<ResultFilter> filterFromOptionName(std::string_view name);
+
+std::string_view helpText();
+
+}  // namespace rowlark::cli

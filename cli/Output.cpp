@@ -1,0 +1,199 @@
+#include "cli/Output.h"
+
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+
+namespace rowlark::cli {
+namespace {
+
+using JSONWriter = rapidjson::Writer<rapidjson::StringBuffer>;
+
+// Suggestions listed per column in the text form; the JSON form lists them all.
+constexpr std::size_t suggestionsShown = 3;
+
+std::string fixed(double value, int fractionDigits)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f", fractionDigits, value);
+    return buffer;
+}
+
+std::size_t groupSize(const ComparisonOutcome& outcome, ResultFilter filter)
+{
+    return outcome.index.positions(filter).size();
+}
+
+// "#3 email", or "not mapped".
+std::string columnLabel(const std::vector<std::string>& headers, std::optional<std::int64_t> index)
+{
+    if (!index || *index < 0 || static_cast<std::size_t>(*index) >= headers.size())
+        return "not mapped";
+    return "#" + std::to_string(*index + 1) + " " + headers[static_cast<std::size_t>(*index)];
+}
+
+std::string mappingFlags(const ColumnMapping& mapping)
+{
+    std::string flags = mapping.isKey ? "key, " : "";
+    flags += mapping.isIncluded ? "included" : "excluded";
+    if (mapping.isManual)
+        flags += ", manual";
+    return flags;
+}
+
+void writeString(JSONWriter& writer, std::string_view text)
+{
+    writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
+}
+
+void writeKey(JSONWriter& writer, std::string_view name) { writer.Key(name.data(), static_cast<rapidjson::SizeType>(name.size())); }
+
+// The shortest text that reads back as the same double.
+void writeExactNumber(JSONWriter& writer, double value)
+{
+    char buffer[32];
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value);
+    writer.RawValue(buffer, static_cast<std::size_t>(written.ptr - buffer), rapidjson::kNumberType);
+}
+
+// The header at `index`, or null outside the headers.
+void writeColumn(JSONWriter& writer, std::string_view indexName, std::string_view headerName,
+                 const std::vector<std::string>& headers, std::optional<std::int64_t> index)
+{
+    const bool isColumn = index && *index >= 0 && static_cast<std::size_t>(*index) < headers.size();
+    writeKey(writer, indexName);
+    if (isColumn)
+        writer.Int64(*index);
+    else
+        writer.Null();
+    writeKey(writer, headerName);
+    if (isColumn)
+        writeString(writer, headers[static_cast<std::size_t>(*index)]);
+    else
+        writer.Null();
+}
+
+void writeSuggestionsJSON(JSONWriter& writer, const std::vector<std::string>& rightHeaders,
+                          const std::vector<HeaderSuggestion>& suggestions)
+{
+    writer.StartArray();
+    for (const HeaderSuggestion& suggestion : suggestions) {
+        writer.StartObject();
+        writeColumn(writer, "rightIndex", "right", rightHeaders, suggestion.rightIndex);
+        writeKey(writer, "score");
+        writeExactNumber(writer, suggestion.score);
+        writeKey(writer, "reason");
+        writeString(writer, suggestion.reason);
+        writer.EndObject();
+    }
+    writer.EndArray();
+}
+
+const std::vector<HeaderSuggestion>& suggestionsOf(const MappingTables& tables, std::int64_t leftIndex)
+{
+    static const std::vector<HeaderSuggestion> none;
+    if (leftIndex < 0 || static_cast<std::size_t>(leftIndex) >= tables.suggestions.size())
+        return none;
+    return tables.suggestions[static_cast<std::size_t>(leftIndex)];
+}
+
+}  // namespace
+
+void writeSummary(std::ostream& out, const FileNames& names, const ComparisonOutcome& outcome,
+                  const Selection& selection)
+{
+    const ComparisonSummary& summary = outcome.summary;
+    out << names.left << ": " << summary.leftRows << " rows; " << names.right << ": " << summary.rightRows
+        << " rows\n";
+    out << "Matching: " << summary.matchingRows << '\n';
+    out << "Changed: " << groupSize(outcome, ResultFilter::changed) << '\n';
+    out << "Only in " << names.left << ": " << groupSize(outcome, ResultFilter::onlyLeft) << '\n';
+    out << "Only in " << names.right << ": " << groupSize(outcome, ResultFilter::onlyRight) << '\n';
+    if (!outcome.keyWarning.empty())
+        out << outcome.keyWarning << '\n';
+    if (summary.ambiguousDuplicateKeyGroups >= 1)
+        out << summary.ambiguousDuplicateKeyGroups
+            << " duplicate-key groups have ambiguous pairings. Review them or add another key column.\n";
+    if (selection.isNarrowed)
+        out << "Selected: " << selection.count << " of " << summary.differences.size() << " differences\n";
+    if (selection.reportPath)
+        out << "Exported " << selection.count << " rows to " << *selection.reportPath
+            << ". Formula-like values were escaped for spreadsheet safety.\n";
+    out << "Compared in " << fixed(outcome.elapsed, 2) << " s\n";
+}
+
+void writeSummaryJSON(std::ostream& out, const FileNames& names, const ComparisonOutcome& outcome)
+{
+    const ComparisonSummary& summary = outcome.summary;
+    rapidjson::StringBuffer buffer;
+    JSONWriter writer(buffer);
+    writer.StartObject();
+    writeKey(writer, "leftName");
+    writeString(writer, names.left);
+    writeKey(writer, "rightName");
+    writeString(writer, names.right);
+    writeKey(writer, "leftRows");
+    writer.Int64(summary.leftRows);
+    writeKey(writer, "rightRows");
+    writer.Int64(summary.rightRows);
+    writeKey(writer, "matchingRows");
+    writer.Int64(summary.matchingRows);
+    writeKey(writer, "changed");
+    writer.Uint64(groupSize(outcome, ResultFilter::changed));
+    writeKey(writer, "onlyLeft");
+    writer.Uint64(groupSize(outcome, ResultFilter::onlyLeft));
+    writeKey(writer, "onlyRight");
+    writer.Uint64(groupSize(outcome, ResultFilter::onlyRight));
+    writeKey(writer, "ambiguousDuplicateKeyGroups");
+    writer.Int64(summary.ambiguousDuplicateKeyGroups);
+    writeKey(writer, "keyWarning");
+    writeString(writer, outcome.keyWarning);
+    writeKey(writer, "elapsedSeconds");
+    writeExactNumber(writer, outcome.elapsed);
+    writer.EndObject();
+    out << buffer.GetString() << '\n';
+}
+
+void writeMapping(std::ostream& out, const MappingTables& tables)
+{
+    for (const ColumnMapping& mapping : tables.mappings) {
+        out << columnLabel(tables.leftHeaders, mapping.leftIndex) << "  →  "
+            << columnLabel(tables.rightHeaders, mapping.rightIndex) << "  (" << mappingFlags(mapping) << ")\n";
+        const std::vector<HeaderSuggestion>& suggestions = suggestionsOf(tables, mapping.leftIndex);
+        for (std::size_t i = 0; i < suggestions.size() && i < suggestionsShown; ++i)
+            out << "      " << fixed(suggestions[i].score, 3) << "  "
+                << columnLabel(tables.rightHeaders, suggestions[i].rightIndex) << "  " << suggestions[i].reason
+                << '\n';
+    }
+}
+
+void writeMappingJSON(std::ostream& out, const MappingTables& tables)
+{
+    rapidjson::StringBuffer buffer;
+    JSONWriter writer(buffer);
+    writer.StartObject();
+    writeKey(writer, "mappings");
+    writer.StartArray();
+    for (const ColumnMapping& mapping : tables.mappings) {
+        writer.StartObject();
+        writeColumn(writer, "leftIndex", "left", tables.leftHeaders, mapping.leftIndex);
+        writeColumn(writer, "rightIndex", "right", tables.rightHeaders, mapping.rightIndex);
+        writeKey(writer, "isKey");
+        writer.Bool(mapping.isKey);
+        writeKey(writer, "isIncluded");
+        writer.Bool(mapping.isIncluded);
+        writeKey(writer, "isManual");
+        writer.Bool(mapping.isManual);
+        writeKey(writer, "suggestions");
+        writeSuggestionsJSON(writer, tables.rightHeaders, suggestionsOf(tables, mapping.leftIndex));
+        writer.EndObject();
+    }
+    writer.EndArray();
+    writer.EndObject();
+    out << buffer.GetString() << '\n';
+}
+
+}  // namespace rowlark::cli

@@ -1,0 +1,44 @@
+#pragma once
+
+// What rowlark-compare prints: the summary of a comparison or the mapping, as text for people or
+// as one JSON object for scripts. The JSON shapes are a public interface and stay as they are.
+
+#include <cstddef>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "records/Mapping.h"
+#include "results/ComparisonRun.h"
+
+namespace rowlark::cli {
+
+struct FileNames {
+    std::string left;
+    std::string right;
+};
+
+// The differences --filter and --search chose, and where their report went.
+struct Selection {
+    bool isNarrowed = false;  // a filter other than all, or a search text
+    std::size_t count = 0;
+    std::optional<std::string> reportPath;
+};
+
+struct MappingTables {
+    const std::vector<std::string>& leftHeaders;
+    const std::vector<std::string>& rightHeaders;
+    const std::vector<ColumnMapping>& mappings;
+    const std::vector<std::vector<HeaderSuggestion>>& suggestions;
+};
+
+void writeSummary(std::ostream& out, const FileNames& names, const ComparisonOutcome& outcome,
+                  const Selection& selection);
+void writeSummaryJSON(std::ostream& out, const FileNames& names, const ComparisonOutcome& outcome);
+
+void writeMapping(std::ostream& out, const MappingTables& tables);
+void writeMappingJSON(std::ostream& out, const MappingTables& tables);
+
+}  // namespace rowlark::cli

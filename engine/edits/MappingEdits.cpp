@@ -1,0 +1,69 @@
+#include "edits/MappingEdits.h"
+
+#include <algorithm>
+
+#include "analysis/LearnedPattern.h"
+
+namespace rowlark::MappingEdits {
+namespace {
+
+bool isStructured(const CSVTable& table, std::int64_t index)
+{
+    return index >= 0 && table.structuredColumnIndices().contains(static_cast<std::size_t>(index));
+}
+
+// The mapping with this id, or null; const when the list is.
+template<typename Mappings> auto find(Mappings& mappings, const Uuid& id) -> decltype(mappings.data())
+{
+    const auto mapping = std::find_if(mappings.begin(), mappings.end(),
+                                      [&](const ColumnMapping& candidate) { return candidate.id == id; });
+    return mapping == mappings.end() ? nullptr : &*mapping;
+}
+
+}  // namespace
+
+bool canPair(const CSVTable& left, const CSVTable& right, std::int64_t leftIndex, std::int64_t rightIndex)
+{
+    return isStructured(left, leftIndex) == isStructured(right, rightIndex);
+}
+
+std::optional<ManualChoice> chooseRightColumn(const CSVTable& left, const CSVTable& right,
+                                              const std::vector<ColumnMapping>& mappings, const Uuid& id,
+                                              std::optional<std::int64_t> rightIndex)
+{
+    const ColumnMapping* anchor = find(mappings, id);
+    if (anchor && rightIndex && !canPair(left, right, anchor->leftIndex, *rightIndex))
+        return std::nullopt;
+    auto [updated, filled] = CSVComparator::applyLearnedPattern(left, right, mappings, id, rightIndex);
+    return ManualChoice{std::move(updated), filled};
+}
+
+std::string choiceNotice(std::int64_t filled)
+{
+    if (filled < 1)
+        return "Mapping updated.";
+    return "Applied this header pattern to " + std::to_string(filled) +
+           " related columns. Review the suggestions before comparing.";
+}
+
+bool setKey(std::vector<ColumnMapping>& mappings, const Uuid& id, bool value)
+{
+    ColumnMapping* mapping = find(mappings, id);
+    if (!mapping || !mapping->rightIndex)
+        return false;
+    mapping->isKey = value;
+    if (value)
+        mapping->isIncluded = true;
+    return true;
+}
+
+bool setIncluded(std::vector<ColumnMapping>& mappings, const Uuid& id, bool value)
+{
+    ColumnMapping* mapping = find(mappings, id);
+    if (!mapping || mapping->isKey)
+        return false;
+    mapping->isIncluded = value;
+    return true;
+}
+
+}  // namespace rowlark::MappingEdits

@@ -1,0 +1,45 @@
+#pragma once
+
+// The user's edits of a column mapping, as pure functions over the mapping list: a manual
+// choice of a right column (which lets the learned header pattern re-map related columns), and
+// the key and inclusion switches. The desktop model and the command line both apply them.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "records/Mapping.h"
+#include "records/Uuid.h"
+#include "table/CSVTable.h"
+
+namespace rowlark::MappingEdits {
+
+struct ManualChoice {
+    std::vector<ColumnMapping> mappings;
+    std::int64_t filled = 0;  // other mappings whose right column the learned pattern changed
+};
+
+// Whether `leftIndex` and `rightIndex` may form a pair: a JSON-object column pairs only with a
+// JSON-object column.
+bool canPair(const CSVTable& left, const CSVTable& right, std::int64_t leftIndex, std::int64_t rightIndex);
+
+// The mapping `id` pointed at `rightIndex` (or at no column) by hand, with the learned pattern
+// applied to the other mappings. None when the choice is refused because it would pair a
+// JSON-object column with an ordinary one.
+std::optional<ManualChoice> chooseRightColumn(const CSVTable& left, const CSVTable& right,
+                                              const std::vector<ColumnMapping>& mappings, const Uuid& id,
+                                              std::optional<std::int64_t> rightIndex);
+
+// "Mapping updated." or the note that the pattern filled `filled` related columns.
+std::string choiceNotice(std::int64_t filled);
+
+// Makes the mapping part of the row key or not; a key column is always compared. Returns false,
+// changing nothing, when there is no such mapping or it has no right column.
+bool setKey(std::vector<ColumnMapping>& mappings, const Uuid& id, bool value);
+
+// Includes the mapping in the comparison or not. Returns false, changing nothing, when there is
+// no such mapping or it is a key mapping, which is always compared.
+bool setIncluded(std::vector<ColumnMapping>& mappings, const Uuid& id, bool value);
+
+}  // namespace rowlark::MappingEdits

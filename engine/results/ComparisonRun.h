@@ -1,0 +1,29 @@
+#pragma once
+
+// One comparison as the results screen and the command line need it: the records matched, the
+// result indexed and both keys measured, timed as a whole.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "records/Differences.h"
+#include "records/Mapping.h"
+#include "results/ResultIndex.h"
+#include "table/CSVTable.h"
+
+namespace rowlark {
+
+struct ComparisonOutcome {
+    ComparisonSummary summary;
+    ResultIndex index;
+    double elapsed = 0;      // wall-clock seconds of the whole run
+    std::string keyWarning;  // empty when both keys are present and unique
+};
+
+// Compares the tables, indexes the result and builds the key warning with the files' names.
+ComparisonOutcome runComparison(const CSVTable& left, const CSVTable& right, std::string_view leftName,
+                                std::string_view rightName, const std::vector<ColumnMapping>& mappings,
+                                bool ignoreCase);
+
+}  // namespace rowlark

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "records/Mapping.h"
+#include "table/CSVTable.h"
+
+#include <cstdint>
+#include <iomanip>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace rowlark {
+
+inline void PrintTo(const HeaderSuggestion& suggestion, std::ostream* out)
+{
+    *out << "{" << suggestion.rightIndex << ", " << std::setprecision(17) << suggestion.score << ", \""
+         << suggestion.reason << "\"}";
+}
+
+}  // namespace rowlark
+
+namespace rowlark::CSVComparator::testing {
+
+// A table of one column holding `values` row by row.
+inline CSVTable columnTable(const std::vector<std::string>& values, std::string header = "Column")
+{
+    std::vector<std::vector<std::string>> rows;
+    rows.reserve(values.size());
+    for (const auto& value : values)
+        rows.push_back({value});
+    return CSVTable::fromRows({std::move(header)}, rows);
+}
+
+// `rowCount` (below 1,000) rows in which column c holds distinct numbers of its own, so no two
+// columns share a value and every column is an integer column (too short to be a phone column).
+inline CSVTable distinctIntegerTable(std::vector<std::string> headers, std::size_t rowCount, std::size_t seed)
+{
+    std::vector<std::vector<std::string>> rows(rowCount);
+    for (std::size_t row = 0; row < rowCount; ++row)
+        for (std::size_t column = 0; column < headers.size(); ++column)
+            rows[row].push_back(std::to_string((seed + column + 1) * 1000 + row));
+    return CSVTable::fromRows(std::move(headers), rows);
+}
+
+inline std::vector<ColumnMapping> unmappedMappings(std::size_t count)
+{
+    std::vector<ColumnMapping> mappings(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        mappings[i].id = Uuid::random();
+        mappings[i].leftIndex = static_cast<std::int64_t>(i);
+        mappings[i].isIncluded = true;
+    }
+    return mappings;
+}
+
+}  // namespace rowlark::CSVComparator::testing
