@@ -38,31 +38,31 @@ template<char... Specials> std::size_t findSpecial(const char* data, std::size_t
     return position;
 }
 
-// Cell bounds gathered in fixed-size chunks: growing never copies what is already there, and the
-// exact final array is allocated once, which keeps the peak memory of a load low.
+// Cell bounds gathered in chunks: growing never copies what is already there, and the exact final
+// array is allocated once, which keeps the peak memory of a load low. Chunks start small so that
+// small tables stay cheap.
 class BoundsBuilder {
 public:
     void append(std::uint64_t bound)
     {
-        if (used_ == chunkSize)
+        if (used_ == capacity_)
             addChunk();
-        chunks_.back()[used_++] = bound;
+        chunks_.back().values[used_++] = bound;
         ++size_;
     }
     void appendRepeated(std::uint64_t bound, std::size_t count)
     {
         while (count > 0) {
-            if (used_ == chunkSize)
+            if (used_ == capacity_)
                 addChunk();
-            const std::size_t step = std::min(count, chunkSize - used_);
-            std::fill_n(chunks_.back().get() + used_, step, bound);
+            const std::size_t step = std::min(count, capacity_ - used_);
+            std::fill_n(chunks_.back().values.get() + used_, step, bound);
             used_ += step;
             size_ += step;
             count -= step;
         }
     }
-    std::size_t size() const { return size_; }
-    std::uint64_t last() const { return size_ == 0 ? 0 : chunks_.back()[used_ - 1]; }
+    std::uint64_t last() const { return size_ == 0 ? 0 : chunks_.back().values[used_ - 1]; }
 
     // The bounds in the layout of CellStore, which starts with the offset 0.
     std::vector<std::uint64_t> build() &&
@@ -70,25 +70,33 @@ public:
         std::vector<std::uint64_t> bounds;
         bounds.reserve(size_ + 1);
         bounds.push_back(0);
-        for (std::size_t chunk = 0; chunk < chunks_.size(); ++chunk) {
-            const std::size_t count = chunk + 1 == chunks_.size() ? used_ : chunkSize;
-            bounds.insert(bounds.end(), chunks_[chunk].get(), chunks_[chunk].get() + count);
-            chunks_[chunk].reset();
+        for (auto& chunk : chunks_) {
+            const std::size_t count = &chunk == &chunks_.back() ? used_ : chunk.capacity;
+            bounds.insert(bounds.end(), chunk.values.get(), chunk.values.get() + count);
+            chunk.values.reset();
         }
         return bounds;
     }
 
 private:
-    static constexpr std::size_t chunkSize = std::size_t{1} << 16;
+    static constexpr std::size_t firstChunkCapacity = 256;
+    static constexpr std::size_t largestChunkCapacity = std::size_t{1} << 16;
+
+    struct Chunk {
+        std::unique_ptr<std::uint64_t[]> values;
+        std::size_t capacity;
+    };
 
     void addChunk()
     {
-        chunks_.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(chunkSize));
+        capacity_ = chunks_.empty() ? firstChunkCapacity : std::min(capacity_ * 2, largestChunkCapacity);
+        chunks_.push_back({std::make_unique_for_overwrite<std::uint64_t[]>(capacity_), capacity_});
         used_ = 0;
     }
 
-    std::vector<std::unique_ptr<std::uint64_t[]>> chunks_;
-    std::size_t used_ = chunkSize;
+    std::vector<Chunk> chunks_;
+    std::size_t capacity_ = 0;
+    std::size_t used_ = 0;
     std::size_t size_ = 0;
 };
 
