@@ -5,7 +5,10 @@ ROWLARK_PACKAGES=(
   cmake make g++ pkg-config
   libicu-dev rapidjson-dev
   googletest libgtest-dev libgmock-dev
+  nodejs libjavascriptcoregtk-4.1-dev
 )
+# Some Node.js builds bring their own npm and conflict with Debian's package of it.
+command -v npm >/dev/null 2>&1 || ROWLARK_PACKAGES+=(npm)
 
 rowlark_install_dependencies() {
   local missing=()

@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "table/CellStore.h"
@@ -27,6 +28,13 @@ public:
     // Builds a table from rows as given; short rows are padded with empty cells and cells past
     // the header width are dropped. For tables that do not come from CSV text.
     static CSVTable fromRows(std::vector<std::string> headers, const std::vector<std::vector<std::string>>& rows);
+
+    // Builds a table over cells already stored, as wide as the header. For importers that
+    // write cells straight into a store.
+    static CSVTable fromStore(std::vector<std::string> headers, CellStore store)
+    {
+        return withStore(std::move(headers), std::move(store));
+    }
 
     // Parses CSV text (UTF-8). Fails with CSVError. No structured-column expansion.
     static CSVTable parse(std::string text);

@@ -1,0 +1,53 @@
+#pragma once
+
+// The one entry point through which every file the user chooses becomes a table. CSV files go
+// to the CSV reader; workbooks (XLSX, XLS, ODS, Numbers) are read by the spreadsheet-reader
+// library, which runs in a helper program of its own (rowlark-reader) so that its memory use or
+// a crash on a damaged file never reaches this process.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "table/CSVTable.h"
+
+namespace rowlark {
+
+struct ImportedTable {
+    CSVTable table;
+    std::vector<std::string> sheets;   // the workbook's sheet names; empty for CSV
+    std::optional<std::string> sheet;  // the sheet that was read; none for CSV
+};
+
+namespace SpreadsheetImporter {
+
+inline constexpr std::int64_t maximumWorkbookBytes = 64 * 1048576;
+inline constexpr std::int64_t maximumRows = 250000;  // header row included
+inline constexpr std::int64_t maximumColumns = 10000;
+inline constexpr std::int64_t maximumCells = 5000000;
+
+// Where the helper program and the resource directory "Rowlark_Rowlark.bundle" are looked for,
+// each list in order; the first hit wins.
+struct ReaderLocations {
+    std::vector<std::filesystem::path> helperDirectories;
+    std::vector<std::filesystem::path> bundleDirectories;
+};
+
+// Beside the running executable, then the install tree around it (libexec/rowlark for the
+// helper, share/rowlark for the bundle).
+ReaderLocations defaultReaderLocations();
+
+// Reads the file as a table, choosing the reader by the lower-cased extension alone. `sheet`
+// picks the workbook sheet (the first one when none) and is ignored for CSV. Fails with
+// ImportError, CSVError or std::system_error (file system errors, with the system's message),
+// and with ImportCancelled once `stop` is requested; a running reader is then killed at once.
+ImportedTable loadWithMetadata(const std::filesystem::path& path, const std::optional<std::string>& sheet = {},
+                               std::stop_token stop = {});
+ImportedTable loadWithMetadata(const std::filesystem::path& path, const std::optional<std::string>& sheet,
+                               const ReaderLocations& locations, std::stop_token stop = {});
+
+}  // namespace SpreadsheetImporter
+}  // namespace rowlark

@@ -1,0 +1,91 @@
+#pragma once
+
+// The script the reader runs on top of the spreadsheet-reader library (the global `XLSX`). It
+// reads one sheet of the workbook in `__workbookBytes` and answers with the payload JSON text:
+// { "sheetNames": [...], "rows": [[...], ...] }. Failures it detects itself are thrown as
+// errors whose message the importer recognises: SHEET_NOT_FOUND and WORKSHEET_TOO_LARGE.
+
+namespace rowlark::reader {
+
+inline constexpr const char* readerScript = R"JS((function () {
+    var workbook = XLSX.read(__workbookBytes, {
+        type: "array",
+        bookSheets: __namesOnly,
+        cellDates: false,
+        cellText: true,
+        cellNF: true
+    });
+    var sheetNames = workbook.SheetNames || [];
+    if (__namesOnly)
+        return JSON.stringify({ sheetNames: sheetNames });
+
+    var sheetName = __selectedSheet !== null ? __selectedSheet : sheetNames[0];
+    if (sheetNames.indexOf(sheetName) < 0)
+        throw new Error("SHEET_NOT_FOUND");
+    var sheet = workbook.Sheets[sheetName];
+    if (!sheet || !sheet["!ref"])
+        return JSON.stringify({ sheetNames: sheetNames, rows: [] });
+
+    var range = XLSX.utils.decode_range(sheet["!ref"]);
+    var rowCount = range.e.r - range.s.r + 1;
+    var columnCount = range.e.c - range.s.c + 1;
+    if (rowCount > __maxRows || columnCount > __maxColumns || rowCount * columnCount > __maxCells)
+        throw new Error("WORKSHEET_TOO_LARGE");
+
+    var isDate1904 = !!(workbook.Workbook && workbook.Workbook.WBProps && workbook.Workbook.WBProps.date1904);
+
+    function twoDigits(number) {
+        return number < 10 ? "0" + number : String(number);
+    }
+
+    function dateText(value) {
+        var date = XLSX.SSF.parse_date_code(value, { date1904: isDate1904 });
+        if (!date)
+            return "";
+        var day = String(date.y || 0) + "-" + twoDigits(date.m || 0) + "-" + twoDigits(date.d || 0);
+        var hours = date.H || 0;
+        var minutes = date.M || 0;
+        var seconds = Math.floor(date.S || 0);
+        if (hours === 0 && minutes === 0 && seconds === 0)
+            return day;
+        return day + "T" + twoDigits(hours) + ":" + twoDigits(minutes) + ":" + twoDigits(seconds);
+    }
+
+    function displayValue(cell) {
+        if (!cell)
+            return "";
+        if (cell.t === "n" && cell.z != null && XLSX.SSF.is_date(cell.z))
+            return dateText(cell.v);
+        if (cell.w != null)
+            return String(cell.w);
+        return String(XLSX.utils.format_cell(cell));
+    }
+
+    // Cell addresses are the column letters followed by the row number, exactly what
+    // encode_cell gives; the column letters are worked out once instead of once per cell.
+    var columnNames = [];
+    for (var c = range.s.c; c <= range.e.c; ++c)
+        columnNames.push(XLSX.utils.encode_cell({ r: 0, c: c }).replace(/[0-9]+$/, ""));
+
+    var rows = [];
+    for (var r = range.s.r; r <= range.e.r; ++r) {
+        var rowNumber = String(r + 1);
+        var row = new Array(columnCount);
+        for (var i = 0; i < columnCount; ++i)
+            row[i] = displayValue(sheet[columnNames[i] + rowNumber]);
+        rows.push(row);
+    }
+
+    function isBlankRow(row) {
+        for (var i = 0; i < row.length; ++i)
+            if (row[i] !== "")
+                return false;
+        return true;
+    }
+    while (rows.length > 0 && isBlankRow(rows[rows.length - 1]))
+        rows.pop();
+
+    return JSON.stringify({ sheetNames: sheetNames, rows: rows });
+})())JS";
+
+}  // namespace rowlark::reader

@@ -1,0 +1,357 @@
+// The reader helper: runs the spreadsheet-reader library and the reader script on one workbook
+// in a process of its own, so that the library's memory use, a crash or a kill never reaches the
+// program that asked. The conversation with the importer is described in table/ReaderProtocol.h.
+
+#include <JavaScriptCore/JavaScript.h>
+
+#include <cerrno>
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <new>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+#include <vector>
+
+#include "ReaderScript.h"
+#include "table/ReaderProtocol.h"
+
+namespace {
+
+using rowlark::readerProtocol::Answer;
+
+struct Settings {
+    std::string libraryPath;
+    double maxRows = 0;
+    double maxColumns = 0;
+    double maxCells = 0;
+    bool isNamesOnly = false;
+};
+
+struct Input {
+    std::optional<std::string> selectedSheet;
+    std::vector<unsigned char> workbook;
+};
+
+std::optional<double> parseCount(std::string_view text)
+{
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < 0)
+        return std::nullopt;
+    return static_cast<double>(value);
+}
+
+std::optional<Settings> parseArguments(int argc, char** argv)
+{
+    if (argc != 6)
+        return std::nullopt;
+    Settings settings;
+    settings.libraryPath = argv[1];
+    const auto rows = parseCount(argv[2]);
+    const auto columns = parseCount(argv[3]);
+    const auto cells = parseCount(argv[4]);
+    const std::string_view namesOnly = argv[5];
+    if (!rows || !columns || !cells || (namesOnly != "0" && namesOnly != "1"))
+        return std::nullopt;
+    settings.maxRows = *rows;
+    settings.maxColumns = *columns;
+    settings.maxCells = *cells;
+    settings.isNamesOnly = namesOnly == "1";
+    return settings;
+}
+
+std::vector<unsigned char> readAllInput()
+{
+    std::vector<unsigned char> bytes;
+    std::size_t used = 0;
+    bytes.resize(1 << 20);
+    while (true) {
+        if (used == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        const ssize_t count = ::read(STDIN_FILENO, bytes.data() + used, bytes.size() - used);
+        if (count == 0)
+            break;
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            std::exit(EXIT_FAILURE);
+        }
+        used += static_cast<std::size_t>(count);
+    }
+    bytes.resize(used);
+    return bytes;
+}
+
+std::optional<Input> splitInput(std::vector<unsigned char> bytes)
+{
+    const auto lineEnd = std::find(bytes.begin(), bytes.end(), static_cast<unsigned char>('\n'));
+    if (lineEnd == bytes.end())
+        return std::nullopt;
+    const std::string line(bytes.begin(), lineEnd);
+    auto rest = static_cast<std::size_t>(lineEnd - bytes.begin()) + 1;
+    Input input;
+    if (line != "-") {
+        const auto length = parseCount(line);
+        if (!length || *length > static_cast<double>(bytes.size() - rest))
+            return std::nullopt;
+        const auto size = static_cast<std::size_t>(*length);
+        input.selectedSheet.emplace(bytes.begin() + static_cast<std::ptrdiff_t>(rest),
+                                    bytes.begin() + static_cast<std::ptrdiff_t>(rest + size));
+        rest += size;
+    }
+    bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(rest));
+    input.workbook = std::move(bytes);
+    return input;
+}
+
+// Writes UTF-8 to standard output through one buffer.
+class Output {
+public:
+    ~Output() { flush(); }
+
+    void append(char byte)
+    {
+        if (buffer_.size() == capacity)
+            flush();
+        buffer_.push_back(byte);
+    }
+    void append(std::string_view text)
+    {
+        for (const char byte : text)
+            append(byte);
+    }
+    void appendScalar(char32_t scalar)
+    {
+        if (scalar < 0x80) {
+            append(static_cast<char>(scalar));
+        } else if (scalar < 0x800) {
+            append(static_cast<char>(0xC0 | (scalar >> 6)));
+            append(static_cast<char>(0x80 | (scalar & 0x3F)));
+        } else if (scalar < 0x10000) {
+            append(static_cast<char>(0xE0 | (scalar >> 12)));
+            append(static_cast<char>(0x80 | ((scalar >> 6) & 0x3F)));
+            append(static_cast<char>(0x80 | (scalar & 0x3F)));
+        } else {
+            append(static_cast<char>(0xF0 | (scalar >> 18)));
+            append(static_cast<char>(0x80 | ((scalar >> 12) & 0x3F)));
+            append(static_cast<char>(0x80 | ((scalar >> 6) & 0x3F)));
+            append(static_cast<char>(0x80 | (scalar & 0x3F)));
+        }
+    }
+    // A lone surrogate has no UTF-8 form and becomes U+FFFD.
+    void appendUTF16(const JSChar* units, std::size_t count)
+    {
+        for (std::size_t i = 0; i < count; ++i) {
+            const char32_t unit = units[i];
+            if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < count && units[i + 1] >= 0xDC00 &&
+                units[i + 1] < 0xE000) {
+                appendScalar(0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+                ++i;
+            } else if (unit >= 0xD800 && unit < 0xE000) {
+                appendScalar(0xFFFD);
+            } else {
+                appendScalar(unit);
+            }
+        }
+    }
+    void flush()
+    {
+        std::size_t written = 0;
+        while (written < buffer_.size()) {
+            const ssize_t count = ::write(STDOUT_FILENO, buffer_.data() + written, buffer_.size() - written);
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count <= 0)
+                std::exit(EXIT_FAILURE);
+            written += static_cast<std::size_t>(count);
+        }
+        buffer_.clear();
+    }
+
+private:
+    static constexpr std::size_t capacity = 1 << 16;
+    std::string buffer_;
+};
+
+void answer(Answer tag, std::string_view text = {})
+{
+    Output output;
+    output.append(static_cast<char>(tag));
+    output.append(text);
+}
+
+void answer(Answer tag, JSStringRef text)
+{
+    Output output;
+    output.append(static_cast<char>(tag));
+    output.appendUTF16(JSStringGetCharactersPtr(text), JSStringGetLength(text));
+}
+
+struct StringReleaser {
+    void operator()(OpaqueJSString* text) const { JSStringRelease(text); }
+};
+using OwnedString = std::unique_ptr<OpaqueJSString, StringReleaser>;
+
+struct ContextReleaser {
+    void operator()(OpaqueJSContext* context) const { JSGlobalContextRelease(context); }
+};
+using OwnedContext = std::unique_ptr<OpaqueJSContext, ContextReleaser>;
+
+OwnedString makeString(std::string_view utf8)
+{
+    const std::string terminated(utf8);
+    return OwnedString(JSStringCreateWithUTF8CString(terminated.c_str()));
+}
+
+// A text with NUL characters or invalid UTF-8 still reaches the script intact, as UTF-16.
+OwnedString makeStringFromBytes(std::string_view utf8)
+{
+    std::vector<JSChar> units;
+    units.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const int length = lead < 0x80 ? 1 : lead >= 0xF0 && lead < 0xF5 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+        char32_t scalar = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        bool isValid = length > 0 && i + static_cast<std::size_t>(length) <= utf8.size();
+        for (int k = 1; isValid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
+            isValid = (next & 0xC0) == 0x80;
+            scalar = (scalar << 6) | (next & 0x3F);
+        }
+        if (isValid && (scalar > 0x10FFFF || (scalar >= 0xD800 && scalar < 0xE000) ||
+                        (length == 3 && scalar < 0x800) || (length == 4 && scalar < 0x10000)))
+            isValid = false;
+        if (!isValid) {
+            units.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
+        if (scalar >= 0x10000) {
+            units.push_back(static_cast<JSChar>(0xD800 + ((scalar - 0x10000) >> 10)));
+            units.push_back(static_cast<JSChar>(0xDC00 + ((scalar - 0x10000) & 0x3FF)));
+        } else {
+            units.push_back(static_cast<JSChar>(scalar));
+        }
+        i += static_cast<std::size_t>(length);
+    }
+    return OwnedString(JSStringCreateWithCharacters(units.data(), units.size()));
+}
+
+// The text form of a thrown value; none when there is no value or it has no text form.
+OwnedString exceptionText(JSContextRef context, JSValueRef exception)
+{
+    if (!exception)
+        return nullptr;
+    JSValueRef conversionException = nullptr;
+    OwnedString text(JSValueToStringCopy(context, exception, &conversionException));
+    return conversionException ? nullptr : std::move(text);
+}
+
+void setGlobal(JSGlobalContextRef context, const char* name, JSValueRef value)
+{
+    const OwnedString key = makeString(name);
+    JSObjectSetProperty(context, JSContextGetGlobalObject(context), key.get(), value, kJSPropertyAttributeNone,
+                        nullptr);
+}
+
+std::optional<std::string> readLibrary(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return std::nullopt;
+    std::ostringstream text;
+    text << file.rdbuf();
+    if (!file && !file.eof())
+        return std::nullopt;
+    return std::move(text).str();
+}
+
+// Evaluates a script; true when it threw a value with a text form, which is then the answer.
+bool evaluateAnswersException(JSGlobalContextRef context, const std::string& script, JSValueRef& result)
+{
+    const OwnedString source = makeString(script);
+    JSValueRef exception = nullptr;
+    result = JSEvaluateScript(context, source.get(), nullptr, nullptr, 1, &exception);
+    if (const OwnedString text = exceptionText(context, exception)) {
+        answer(Answer::exception, text.get());
+        return true;
+    }
+    return false;
+}
+
+void run(const Settings& settings, Input& input)
+{
+    const std::optional<std::string> library = readLibrary(settings.libraryPath);
+    if (!library)
+        return answer(Answer::libraryUnreadable);
+
+    const OwnedContext context(JSGlobalContextCreate(nullptr));
+    if (!context)
+        return answer(Answer::noContext);
+
+    JSValueRef result = nullptr;
+    if (evaluateAnswersException(context.get(), *library, result))
+        return;
+
+    JSObjectRef bytes = JSObjectMakeTypedArrayWithBytesNoCopy(context.get(), kJSTypedArrayTypeUint8Array,
+                                                              input.workbook.data(), input.workbook.size(),
+                                                              nullptr, nullptr, nullptr);
+    setGlobal(context.get(), "__workbookBytes", bytes);
+    setGlobal(context.get(), "__selectedSheet",
+              input.selectedSheet ? JSValueMakeString(context.get(), makeStringFromBytes(*input.selectedSheet).get())
+                                  : JSValueMakeNull(context.get()));
+    setGlobal(context.get(), "__namesOnly", JSValueMakeBoolean(context.get(), settings.isNamesOnly));
+    setGlobal(context.get(), "__maxRows", JSValueMakeNumber(context.get(), settings.maxRows));
+    setGlobal(context.get(), "__maxColumns", JSValueMakeNumber(context.get(), settings.maxColumns));
+    setGlobal(context.get(), "__maxCells", JSValueMakeNumber(context.get(), settings.maxCells));
+
+    if (evaluateAnswersException(context.get(), rowlark::reader::readerScript, result))
+        return;
+    if (!result || !JSValueIsString(context.get(), result))
+        return answer(Answer::noResult);
+    JSValueRef conversionException = nullptr;
+    const OwnedString text(JSValueToStringCopy(context.get(), result, &conversionException));
+    if (!text || conversionException)
+        return answer(Answer::noResult);
+    answer(Answer::payload, text.get());
+}
+
+// Should memory run short, the system is to end this process rather than the program that
+// started it.
+void offerToMemoryReclaim()
+{
+    if (FILE* score = std::fopen("/proc/self/oom_score_adj", "w")) {
+        std::fputs("1000", score);
+        std::fclose(score);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::optional<Settings> settings = parseArguments(argc, argv);
+    if (!settings) {
+        std::fputs("usage: rowlark-reader LIBRARY MAX_ROWS MAX_COLUMNS MAX_CELLS NAMES_ONLY < input\n", stderr);
+        return EXIT_FAILURE;
+    }
+    offerToMemoryReclaim();
+    try {
+        std::optional<Input> input = splitInput(readAllInput());
+        if (!input)
+            return EXIT_FAILURE;
+        run(*settings, *input);
+    } catch (const std::bad_alloc&) {
+        return rowlark::readerProtocol::outOfMemoryStatus;
+    }
+    return EXIT_SUCCESS;
+}

@@ -1,0 +1,123 @@
+// Writes the workbooks the importer tests read, with the same spreadsheet-reader library the
+// reader runs. Usage: node make-fixtures.js OUTPUT_FOLDER (the library is found through NODE_PATH).
+"use strict";
+
+const fs = require("fs");
+const path = require("path");
+const XLSX = require("xlsx");
+const numbersTemplate = require("xlsx/dist/xlsx.zahl");
+
+const folder = process.argv[2];
+if (!folder) {
+    console.error("usage: node make-fixtures.js OUTPUT_FOLDER");
+    process.exit(1);
+}
+fs.mkdirSync(folder, { recursive: true });
+
+function bookOf(sheets, properties) {
+    const book = XLSX.utils.book_new();
+    for (const [name, sheet] of sheets)
+        XLSX.utils.book_append_sheet(book, sheet, name);
+    if (properties)
+        book.Workbook = { WBProps: properties };
+    return book;
+}
+
+function write(name, book, bookType) {
+    const options = { type: "buffer", bookType: bookType || path.extname(name).slice(1) };
+    if (options.bookType === "numbers")
+        options.numbers = numbersTemplate;
+    fs.writeFileSync(path.join(folder, name), XLSX.write(book, options));
+}
+
+// A sheet with only its corner cells set: the used range is as large as wanted while the file
+// stays small, which is how the limit fixtures reach millions of cells cheaply.
+function cornerSheet(rows, columns) {
+    const sheet = {};
+    const last = XLSX.utils.encode_cell({ r: rows - 1, c: columns - 1 });
+    sheet.A1 = { t: "s", v: "first" };
+    sheet[last] = { t: "s", v: "last" };
+    sheet["!ref"] = "A1:" + last;
+    return sheet;
+}
+
+const people = [
+    ["id", "name", "city", "amount"],
+    ["1", "Ada", "Zürich", "12.5"],
+    ["2", "Grace", "New York", "7"],
+    ["3", "Linus", "Helsinki", "0"],
+];
+const peopleSheet = () => XLSX.utils.aoa_to_sheet(people);
+const otherSheet = () => XLSX.utils.aoa_to_sheet([["code"], ["x1"]]);
+for (const type of ["xlsx", "xls", "ods"])
+    write("people." + type, bookOf([["People", peopleSheet()], ["Other", otherSheet()]]));
+write("people.numbers", bookOf([["People", peopleSheet()]]));
+fs.writeFileSync(path.join(folder, "people.csv"), people.map((row) => row.join(",")).join("\n") + "\n");
+// A CSV file named as a workbook goes to the reader, which reads it as text.
+fs.writeFileSync(path.join(folder, "people-csv.Xlsx"), people.map((row) => row.join(",")).join("\n") + "\n");
+
+function datesSheet() {
+    const sheet = XLSX.utils.aoa_to_sheet([["when"], [45356], [45356.5], [1234.5], [45356.25]]);
+    sheet.A2.z = "yyyy-mm-dd";
+    sheet.A3.z = "yyyy-mm-dd hh:mm";
+    sheet.A4.z = "#,##0.00";
+    sheet.A5.z = "m/d/yy h:mm:ss";
+    return sheet;
+}
+write("dates.xlsx", bookOf([["Dates", datesSheet()]]));
+const dates1904 = XLSX.utils.aoa_to_sheet([["when"], [45356 - 1462]]);
+dates1904.A2.z = "yyyy-mm-dd";
+write("dates-1904.xlsx", bookOf([["Dates", dates1904]], { date1904: true }));
+
+const offset = XLSX.utils.aoa_to_sheet([["key", "value"], ["k1", "v1"], ["k2", "v2"]], { origin: "C3" });
+offset["!ref"] = "C3:D5";
+write("offset.xlsx", bookOf([["Offset", offset]]));
+
+// Row 4 is blank between data rows; rows 6 and 7 are blank at the end of the used range.
+const blankRows = XLSX.utils.aoa_to_sheet([["a", "b"], ["1", "2"], ["", ""], ["3", "4"], ["", ""], ["", ""]]);
+blankRows["!ref"] = "A1:B7";
+write("blank-rows.xlsx", bookOf([["Blank", blankRows]]));
+
+const emptyHeader = XLSX.utils.aoa_to_sheet([["", ""], ["a", "b"], ["1", "2"]]);
+write("empty-header.xlsx", bookOf([["Data", emptyHeader]]));
+write("no-range.xlsx", bookOf([["Nothing", {}]]));
+
+const json = XLSX.utils.aoa_to_sheet([
+    ["id", "addr"],
+    ["1", '{"city":"X","Street":"Y","ZIP":"Z"}'],
+    ["2", "plain"],
+]);
+write("json.xlsx", bookOf([["Json", json]]));
+
+const limits = {
+    "rows-at-limit": [250000, 1],
+    "rows-over-limit": [250001, 1],
+    "columns-at-limit": [1, 10000],
+    "columns-over-limit": [1, 10001],
+    "cells-at-limit": [250000, 20],
+    "cells-over-limit": [2500, 2001],
+};
+for (const [name, [rows, columns]] of Object.entries(limits))
+    write(name + ".xlsx", bookOf([["Big", cornerSheet(rows, columns)]]));
+
+// An OLE container with an encryption stream, as office programs write password-protected files.
+const encrypted = XLSX.CFB.utils.cfb_new();
+XLSX.CFB.utils.cfb_add(encrypted, "/EncryptionInfo", Buffer.from([4, 0, 4, 0, 0x40, 0, 0, 0]));
+XLSX.CFB.utils.cfb_add(encrypted, "/EncryptedPackage", Buffer.alloc(4096, 7));
+fs.writeFileSync(path.join(folder, "encrypted.xlsx"), XLSX.CFB.write(encrypted, { type: "buffer" }));
+
+const intact = XLSX.write(bookOf([["People", peopleSheet()]]), { type: "buffer", bookType: "xlsx" });
+fs.writeFileSync(path.join(folder, "damaged.xlsx"), intact.subarray(0, Math.floor(intact.length / 2)));
+
+// A workbook of exactly the 64 MB import limit: a valid workbook with a stored padding entry.
+const limitBytes = 64 * 1024 * 1024;
+function paddedWorkbook(paddingBytes) {
+    const container = XLSX.CFB.read(intact, { type: "buffer" });
+    XLSX.CFB.utils.cfb_add(container, "/padding.bin", Buffer.alloc(paddingBytes, 0x20));
+    return XLSX.CFB.write(container, { fileType: "zip", type: "buffer", compression: false });
+}
+const overhead = paddedWorkbook(1).length - 1;
+const exact = paddedWorkbook(limitBytes - overhead);
+if (exact.length !== limitBytes)
+    throw new Error("the padded workbook has " + exact.length + " bytes");
+fs.writeFileSync(path.join(folder, "exactly-64-mb.xlsx"), exact);

@@ -1,0 +1,523 @@
+#include "table/SpreadsheetImporter.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "table/CSVError.h"
+#include "table/ImportError.h"
+#include "table/WorkbookPayload.h"
+
+namespace rowlark {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using Rows = std::vector<std::vector<std::string>>;
+
+// The workbooks are written at build time beside the test program (see reader/CMakeLists.txt).
+fs::path fixture(const std::string& name)
+{
+    return fs::read_symlink("/proc/self/exe").parent_path() / "workbook-fixtures" / name;
+}
+
+Rows rowsOf(const CSVTable& table)
+{
+    Rows rows;
+    for (std::size_t row = 0; row < table.rowCount(); ++row)
+        rows.push_back(table.rowStrings(row));
+    return rows;
+}
+
+// A scratch folder of its own per test, removed afterwards.
+class ScratchFolder {
+public:
+    ScratchFolder()
+    {
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        path_ = fs::temp_directory_path() /
+                ("rowlark-importer-" + std::string(test->name()) + "-" + std::to_string(::getpid()));
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+    }
+    ~ScratchFolder() { fs::remove_all(path_); }
+    const fs::path& path() const { return path_; }
+
+    fs::path write(const std::string& name, const std::string& content) const
+    {
+        std::ofstream(path_ / name, std::ios::binary) << content;
+        return path_ / name;
+    }
+
+private:
+    fs::path path_;
+};
+
+template<typename Load> ImportError importErrorFrom(Load&& load)
+{
+    try {
+        load();
+    } catch (const ImportError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no ImportError was thrown";
+    return ImportError::readerFailure("none");
+}
+
+ImportError importErrorOf(const fs::path& path, const std::optional<std::string>& sheet = {})
+{
+    return importErrorFrom([&] { SpreadsheetImporter::loadWithMetadata(path, sheet); });
+}
+
+const Rows peopleRows = {
+    {"1", "Ada", "Z\u00FCrich", "12.5"}, {"2", "Grace", "New York", "7"}, {"3", "Linus", "Helsinki", "0"}};
+
+// Choosing the reader by extension
+
+TEST(ImporterDispatch, CSVInAnyCaseGoesToTheCSVReader)
+{
+    ScratchFolder folder;
+    fs::copy_file(fixture("people.csv"), folder.path() / "PEOPLE.CSV");
+    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(folder.path() / "PEOPLE.CSV", "ignored");
+    EXPECT_THAT(imported.table.headers(), ElementsAre("id", "name", "city", "amount"));
+    EXPECT_EQ(rowsOf(imported.table), peopleRows);
+    EXPECT_TRUE(imported.sheets.empty());
+    EXPECT_FALSE(imported.sheet.has_value());
+}
+
+TEST(ImporterDispatch, CSVFileErrorsPassThrough)
+{
+    ScratchFolder folder;
+    EXPECT_THROW(SpreadsheetImporter::loadWithMetadata(folder.write("bad.csv", "a,\"b\n")), CSVError);
+}
+
+TEST(ImporterDispatch, TextNamedAsWorkbookGoesToTheReader)
+{
+    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("people-csv.Xlsx"));
+    EXPECT_THAT(imported.sheets, ElementsAre("Sheet1"));
+    EXPECT_EQ(imported.sheet, "Sheet1");
+    EXPECT_THAT(imported.table.headers(), ElementsAre("id", "name", "city", "amount"));
+}
+
+struct UnsupportedCase {
+    std::string fileName;
+    std::string message;
+};
+
+class UnsupportedExtensionTest : public ::testing::TestWithParam<UnsupportedCase> {};
+
+TEST_P(UnsupportedExtensionTest, FailsBeforeTheFileIsRead)
+{
+    const ImportError error = importErrorOf(fs::path("/nonexistent") / GetParam().fileName);
+    EXPECT_EQ(error.kind(), ImportError::Kind::unsupportedFormat);
+    EXPECT_EQ(error.errorDescription(), GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, UnsupportedExtensionTest,
+    ::testing::Values(
+        UnsupportedCase{"notes.txt", "Unsupported file type: .txt. Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers."},
+        UnsupportedCase{"README", "Unsupported file type: .. Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers."},
+        UnsupportedCase{"archive.tar.GZ", "Unsupported file type: .gz. Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers."},
+        UnsupportedCase{"trailing.", "Unsupported file type: .. Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers."},
+        UnsupportedCase{"data.xlsx.bak", "Unsupported file type: .bak. Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers."}));
+
+// Reading workbooks
+
+class WorkbookFormatTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(WorkbookFormatTest, ReadsTheFirstSheetAsHeaderAndRows)
+{
+    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("people." + GetParam()));
+    EXPECT_THAT(imported.table.headers(), ElementsAre("id", "name", "city", "amount"));
+    EXPECT_EQ(imported.table.rowCount(), 3u);
+    EXPECT_EQ(imported.table.rowStrings(0)[1], "Ada");
+    EXPECT_EQ(imported.table.rowStrings(0)[2], "Z\u00FCrich");
+    ASSERT_FALSE(imported.sheets.empty());
+    EXPECT_EQ(imported.sheet, imported.sheets.front());
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, WorkbookFormatTest, ::testing::Values("xlsx", "xls", "ods", "numbers"));
+
+TEST(WorkbookSheets, ReadsTheSameTableAsTheCSVOfTheSameData)
+{
+    const ImportedTable workbook = SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"));
+    const ImportedTable csv = SpreadsheetImporter::loadWithMetadata(fixture("people.csv"));
+    EXPECT_EQ(workbook.table, csv.table);
+    EXPECT_THAT(workbook.sheets, ElementsAre("People", "Other"));
+    EXPECT_EQ(workbook.sheet, "People");
+}
+
+TEST(WorkbookSheets, ReadsTheRequestedSheet)
+{
+    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("people.ods"), "Other");
+    EXPECT_THAT(imported.table.headers(), ElementsAre("code"));
+    EXPECT_EQ(rowsOf(imported.table), (Rows{{"x1"}}));
+    EXPECT_THAT(imported.sheets, ElementsAre("People", "Other"));
+    EXPECT_EQ(imported.sheet, "Other");
+}
+
+TEST(WorkbookSheets, MissingSheetIsNamedInTypographicQuotes)
+{
+    const ImportError error = importErrorOf(fixture("people.xlsx"), "Caf\u00E9 \u201Cdraft\u201D");
+    EXPECT_EQ(error, ImportError::sheetNotFound("Caf\u00E9 \u201Cdraft\u201D"));
+    EXPECT_EQ(error.errorDescription(),
+              "The workbook does not contain a sheet named \u201C" "Caf\u00E9 \u201Cdraft\u201D" "\u201D.");
+}
+
+TEST(WorkbookSheets, SheetNamesAreMatchedExactly)
+{
+    EXPECT_EQ(importErrorOf(fixture("people.xlsx"), "people").kind(), ImportError::Kind::sheetNotFound);
+    EXPECT_EQ(importErrorOf(fixture("people.xlsx"), "People ").kind(), ImportError::Kind::sheetNotFound);
+    EXPECT_EQ(importErrorOf(fixture("people.xlsx"), std::string("People\0x", 8)).kind(),
+              ImportError::Kind::sheetNotFound);
+}
+
+TEST(WorkbookCells, DatesBecomeISOText)
+{
+    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("dates.xlsx"));
+    EXPECT_EQ(rowsOf(imported.table),
+              (Rows{{"2024-03-05"}, {"2024-03-05T12:00:00"}, {"1,234.50"}, {"2024-03-05T06:00:00"}}));
+}
+
+TEST(WorkbookCells, The1904DateSystemIsHonoured)
+{
+    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("dates-1904.xlsx"));
+    EXPECT_EQ(rowsOf(imported.table), (Rows{{"2024-03-05"}}));
+}
+
+TEST(WorkbookCells, UsedRangeStartingAtC3StartsTheTableThere)
+{
+    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("offset.xlsx"));
+    EXPECT_THAT(imported.table.headers(), ElementsAre("key", "value"));
+    EXPECT_EQ(rowsOf(imported.table), (Rows{{"k1", "v1"}, {"k2", "v2"}}));
+}
+
+TEST(WorkbookCells, TrailingBlankRowsGoInnerBlankRowsStay)
+{
+    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("blank-rows.xlsx"));
+    EXPECT_EQ(rowsOf(imported.table), (Rows{{"1", "2"}, {"", ""}, {"3", "4"}}));
+}
+
+TEST(WorkbookCells, JSONObjectColumnIsExpandedAsInCSV)
+{
+    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("json.xlsx"));
+    const CSVTable expected =
+        CSVTable::parse("id,addr\n1,\"{\"\"city\"\":\"\"X\"\",\"\"Street\"\":\"\"Y\"\",\"\"ZIP\"\":\"\"Z\"\"}\"\n2,plain\n")
+            .expandingStructuredColumns();
+    EXPECT_EQ(imported.table, expected);
+    EXPECT_THAT(imported.table.headers(), ElementsAre("id", "addr", "addr_street1", "addr_city", "addr_postcode"));
+}
+
+TEST(WorkbookCells, EmptyFirstRowMeansNoHeader)
+{
+    EXPECT_EQ(importErrorOf(fixture("empty-header.xlsx")).errorDescription(),
+              "The selected worksheet has no header row.");
+}
+
+TEST(WorkbookCells, SheetWithoutUsedRangeHasNoHeader)
+{
+    EXPECT_EQ(importErrorOf(fixture("no-range.xlsx")), ImportError::emptyWorksheet());
+}
+
+// Limits
+
+TEST(WorkbookLimits, RowsAndColumnsAtTheLimitAreRead)
+{
+    const ImportedTable rows = SpreadsheetImporter::loadWithMetadata(fixture("rows-at-limit.xlsx"));
+    EXPECT_EQ(rows.table.rowCount(), 249999u);
+    EXPECT_EQ(rows.table.cell(249998, 0), "last");
+    const ImportedTable columns = SpreadsheetImporter::loadWithMetadata(fixture("columns-at-limit.xlsx"));
+    EXPECT_EQ(columns.table.columnCount(), 10000u);
+    EXPECT_EQ(columns.table.headers().back(), "last");
+}
+
+// A dense sheet of 5,000,000 cells takes a minute; run with --gtest_also_run_disabled_tests.
+TEST(WorkbookLimits, DISABLED_CellsAtTheLimitAreRead)
+{
+    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("cells-at-limit.xlsx"));
+    EXPECT_EQ(imported.table.rowCount(), 249999u);
+    EXPECT_EQ(imported.table.columnCount(), 20u);
+}
+
+class OverLimitTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(OverLimitTest, FailsWithTheSafeLimitsMessage)
+{
+    EXPECT_EQ(importErrorOf(fixture(GetParam())).errorDescription(),
+              "The selected worksheet exceeds the safe import limits.");
+}
+
+INSTANTIATE_TEST_SUITE_P(Sheets, OverLimitTest,
+                         ::testing::Values("rows-over-limit.xlsx", "columns-over-limit.xlsx",
+                                           "cells-over-limit.xlsx"));
+
+TEST(WorkbookLimits, FileOfExactly64MBIsRead)
+{
+    ASSERT_EQ(fs::file_size(fixture("exactly-64-mb.xlsx")), 67108864u);
+    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("exactly-64-mb.xlsx"));
+    EXPECT_EQ(rowsOf(imported.table), peopleRows);
+}
+
+TEST(WorkbookLimits, FileOneByteOver64MBIsRefusedUnread)
+{
+    ScratchFolder folder;
+    const fs::path path = folder.write("big.xlsx", "");
+    fs::resize_file(path, 67108865);
+    const ImportError error = importErrorOf(path);
+    EXPECT_EQ(error, ImportError::fileTooLarge(67108864));
+    EXPECT_EQ(error.errorDescription(), "The workbook is larger than the 64 MB import limit.");
+}
+
+// Unreadable workbooks
+
+TEST(WorkbookFailures, EncryptedWorkbook)
+{
+    EXPECT_EQ(importErrorOf(fixture("encrypted.xlsx")).errorDescription(),
+              "Encrypted or password-protected workbooks are not supported.");
+}
+
+TEST(WorkbookFailures, DamagedWorkbook)
+{
+    EXPECT_EQ(importErrorOf(fixture("damaged.xlsx")).errorDescription(),
+              "The workbook could not be read. It may be damaged or use an unsupported format.");
+}
+
+TEST(WorkbookFailures, FileSystemErrorsPassThrough)
+{
+    try {
+        SpreadsheetImporter::loadWithMetadata("/nonexistent/missing.xlsx");
+        FAIL() << "no error";
+    } catch (const std::system_error& error) {
+        EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
+    }
+}
+
+// The reader helper and its resources
+
+SpreadsheetImporter::ReaderLocations locationsWithHelperIn(const fs::path& folder)
+{
+    SpreadsheetImporter::ReaderLocations locations = SpreadsheetImporter::defaultReaderLocations();
+    locations.helperDirectories = {folder};
+    return locations;
+}
+
+TEST(ReaderResources, MissingBundleDirectory)
+{
+    ScratchFolder folder;
+    SpreadsheetImporter::ReaderLocations locations = SpreadsheetImporter::defaultReaderLocations();
+    locations.bundleDirectories = {folder.path()};
+    EXPECT_EQ(importErrorFrom([&] { SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"), {}, locations); })
+                  .errorDescription(),
+              "The bundled spreadsheet reader is missing from the application.");
+}
+
+TEST(ReaderResources, BundleWithoutTheLibraryFile)
+{
+    ScratchFolder folder;
+    fs::create_directories(folder.path() / "Rowlark_Rowlark.bundle" / "Vendor");
+    SpreadsheetImporter::ReaderLocations locations = SpreadsheetImporter::defaultReaderLocations();
+    locations.bundleDirectories.insert(locations.bundleDirectories.begin(), folder.path());
+    EXPECT_EQ(importErrorFrom([&] { SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"), {}, locations); }),
+              ImportError::readerResourceMissing());
+}
+
+TEST(ReaderResources, MissingHelperProgram)
+{
+    ScratchFolder folder;
+    EXPECT_EQ(importErrorFrom([&] {
+                  SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"), {}, locationsWithHelperIn(folder.path()));
+              }),
+              ImportError::readerResourceMissing());
+}
+
+TEST(ReaderResources, OversizedFileIsRefusedBeforeResourcesAreLookedFor)
+{
+    ScratchFolder folder;
+    const fs::path path = folder.write("big.ods", "");
+    fs::resize_file(path, 67108865);
+    EXPECT_EQ(importErrorFrom([&] { SpreadsheetImporter::loadWithMetadata(path, {}, locationsWithHelperIn(folder.path())); })
+                  .kind(),
+              ImportError::Kind::fileTooLarge);
+}
+
+// A stand-in helper program: a shell script with the given body.
+SpreadsheetImporter::ReaderLocations fakeHelper(const ScratchFolder& folder, const std::string& body)
+{
+    const fs::path helper = folder.write("rowlark-reader", "#!/bin/sh\n" + body + "\n");
+    fs::permissions(helper, fs::perms::owner_all);
+    return locationsWithHelperIn(folder.path());
+}
+
+ImportError errorFromFakeHelper(const std::string& body, const std::optional<std::string>& sheet = {})
+{
+    ScratchFolder folder;
+    const auto locations = fakeHelper(folder, body);
+    return importErrorFrom([&] { SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"), sheet, locations); });
+}
+
+// The helper's answer, written by the stand-in: a tag byte and its text.
+ImportError errorFromAnswer(const std::string& answer, const std::optional<std::string>& sheet = {})
+{
+    ScratchFolder folder;
+    const fs::path answerFile = folder.write("answer", answer);
+    const auto locations = fakeHelper(folder, "cat > /dev/null; cat '" + answerFile.string() + "'");
+    return importErrorFrom([&] { SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"), sheet, locations); });
+}
+
+struct EndingCase {
+    std::string body;
+    std::string message;
+};
+
+class ReaderEndingTest : public ::testing::TestWithParam<EndingCase> {};
+
+TEST_P(ReaderEndingTest, EndsInReaderFailureSayingWhy)
+{
+    const ImportError error = errorFromFakeHelper(GetParam().body);
+    EXPECT_EQ(error.kind(), ImportError::Kind::readerFailure);
+    EXPECT_EQ(error.errorDescription(), "The spreadsheet reader failed: " + GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, ReaderEndingTest,
+    ::testing::Values(
+        EndingCase{"kill -KILL $$",
+                   "The reader was stopped by the system, most likely because the worksheet is too large for the "
+                   "available memory."},
+        EndingCase{"kill -SEGV $$", "The reader crashed (Segmentation fault)."},
+        EndingCase{"kill -ABRT $$", "The reader crashed (Aborted)."},
+        EndingCase{"exit 3", "The worksheet is too large for the available memory."},
+        EndingCase{"exit 9", "The reader stopped unexpectedly with exit status 9."},
+        EndingCase{"exit 0", "The reader ended without an answer."},
+        EndingCase{"printf 'Z'", "The reader ended without an answer."},
+        // Ending without reading the input is not mistaken for an answer.
+        EndingCase{"exec 0<&-; sleep 0.1; kill -KILL $$",
+                   "The reader was stopped by the system, most likely because the worksheet is too large for the "
+                   "available memory."}));
+
+struct AnswerCase {
+    std::string answer;
+    std::optional<std::string> sheet;
+    ImportError expected;
+};
+
+class ReaderAnswerTest : public ::testing::TestWithParam<AnswerCase> {};
+
+TEST_P(ReaderAnswerTest, ClassifiesTheAnswer)
+{
+    EXPECT_EQ(errorFromAnswer(GetParam().answer, GetParam().sheet), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Exceptions, ReaderAnswerTest,
+    ::testing::Values(
+        AnswerCase{"EError: SHEET_NOT_FOUND", "Q3", ImportError::sheetNotFound("Q3")},
+        AnswerCase{"EError: SHEET_NOT_FOUND", std::nullopt, ImportError::sheetNotFound("")},
+        AnswerCase{"Esheet_not_found", std::nullopt, ImportError::readerFailure("sheet_not_found")},
+        AnswerCase{"EError: WORKSHEET_TOO_LARGE", std::nullopt, ImportError::worksheetTooLarge()},
+        AnswerCase{"EError: File is password-protected", std::nullopt, ImportError::encryptedWorkbook()},
+        AnswerCase{"EError: Unsupported ZIP encryption", std::nullopt, ImportError::encryptedWorkbook()},
+        AnswerCase{"EError: Unsupported ZIP file", std::nullopt, ImportError::workbookUnreadable()},
+        AnswerCase{"EINVALID HTML TABLE", std::nullopt, ImportError::workbookUnreadable()},
+        AnswerCase{"ETypeError: undefined is not an object", std::nullopt,
+                   ImportError::readerFailure("TypeError: undefined is not an object")},
+        AnswerCase{"E", std::nullopt, ImportError::readerFailure("")}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Others, ReaderAnswerTest,
+    ::testing::Values(
+        AnswerCase{"C", std::nullopt, ImportError::readerFailure("JavaScriptCore could not create an execution context.")},
+        AnswerCase{"L", std::nullopt, ImportError::readerResourceMissing()},
+        AnswerCase{"N", std::nullopt, ImportError::readerFailure("The workbook returned invalid worksheet data.")},
+        AnswerCase{"P", std::nullopt, ImportError::readerFailure("The workbook returned invalid worksheet data.")},
+        AnswerCase{"P[]", std::nullopt, ImportError::readerFailure("The workbook returned invalid worksheet data.")},
+        AnswerCase{"P{\"rows\":[]}", std::nullopt,
+                   ImportError::readerFailure("The workbook returned invalid worksheet data.")},
+        AnswerCase{"P{\"sheetNames\":[],\"rows\":[]}", std::nullopt, ImportError::emptyWorksheet()},
+        AnswerCase{"P{\"sheetNames\":[\"S\"],\"rows\":[[\"\",\"\"],[\"a\",\"b\"]]}", std::nullopt,
+                   ImportError::emptyWorksheet()}));
+
+TEST(ReaderCancellation, StopRequestedBeforeTheLoadStartsNothing)
+{
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_THROW(SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"), {}, stop.get_token()), ImportCancelled);
+    EXPECT_THROW(SpreadsheetImporter::loadWithMetadata(fixture("people.csv"), {}, stop.get_token()), ImportCancelled);
+}
+
+TEST(ReaderCancellation, StopKillsARunningReader)
+{
+    ScratchFolder folder;
+    const fs::path started = folder.path() / "started";
+    const auto locations = fakeHelper(folder, "touch '" + started.string() + "'; exec sleep 600");
+    std::stop_source stop;
+    std::jthread canceller([&] {
+        while (!fs::exists(started))
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        stop.request_stop();
+    });
+    EXPECT_THROW(SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"), {}, locations, stop.get_token()),
+                 ImportCancelled);
+}
+
+// Payload decoding
+
+struct PayloadCase {
+    std::string json;
+    bool isValid;
+};
+
+class PayloadValidityTest : public ::testing::TestWithParam<PayloadCase> {};
+
+TEST_P(PayloadValidityTest, AcceptsOnlyTheAgreedShape)
+{
+    EXPECT_EQ(WorkbookPayload::decode(GetParam().json).has_value(), GetParam().isValid) << GetParam().json;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, PayloadValidityTest,
+    ::testing::Values(PayloadCase{R"({"sheetNames":["a"],"rows":[["x"]]})", true},
+                      PayloadCase{R"({"sheetNames":[]})", true},
+                      PayloadCase{R"({"sheetNames":[],"rows":null})", true},
+                      PayloadCase{R"({"extra":{"rows":5,"deep":[[{}]]},"sheetNames":["a"]})", true},
+                      PayloadCase{R"({"sheetNames":["a"],"rows":[[]]})", true},
+                      PayloadCase{R"({})", false},
+                      PayloadCase{R"("text")", false},
+                      PayloadCase{R"([{"sheetNames":[]}])", false},
+                      PayloadCase{R"({"sheetNames":null})", false},
+                      PayloadCase{R"({"sheetNames":"a"})", false},
+                      PayloadCase{R"({"sheetNames":[1]})", false},
+                      PayloadCase{R"({"sheetNames":[],"rows":{}})", false},
+                      PayloadCase{R"({"sheetNames":[],"rows":["x"]})", false},
+                      PayloadCase{R"({"sheetNames":[],"rows":[[1]]})", false},
+                      PayloadCase{R"({"sheetNames":[],"rows":[[["x"]]]})", false},
+                      PayloadCase{R"({"sheetNames":[]} trailing)", false},
+                      PayloadCase{"{\"sheetNames\":[\"\xE9\"]}", false}));
+
+TEST(PayloadDecoding, KeepsCellsExactlyAndEvensOutRows)
+{
+    const auto payload = WorkbookPayload::decode(
+        R"({"rows":[["h1","h2"],[" x ","\u0000\n"],["only"],["a","b","c"]],"sheetNames":["S","T"]})");
+    ASSERT_TRUE(payload.has_value());
+    EXPECT_THAT(payload->sheetNames, ElementsAre("S", "T"));
+    EXPECT_EQ(payload->rowCount, 4u);
+    EXPECT_THAT(payload->firstRow, ElementsAre("h1", "h2"));
+    ASSERT_TRUE(payload->laterRows.has_value());
+    const CellStore& cells = *payload->laterRows;
+    ASSERT_EQ(cells.rowCount(), 3u);
+    EXPECT_EQ(cells.cell(0, 0), " x ");
+    EXPECT_EQ(cells.cell(0, 1), std::string("\0\n", 2));
+    EXPECT_EQ(cells.cell(1, 1), "");
+    EXPECT_EQ(cells.cell(2, 1), "b");
+}
+
+}  // namespace
+}  // namespace rowlark
