@@ -1,0 +1,294 @@
+// Random tables full of the traps normalization deals with, compared by the engine and by a plain
+// reference that follows the matching rules literally, row list by row list.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+
+#include "ComparisonTestSupport.h"
+#include "analysis/KeyDiagnostics.h"
+#include "compare/RecordMatching.h"
+#include "compare/ValueNormalization.h"
+#include "text/Unicode.h"
+
+namespace rowlark::CSVComparator {
+namespace {
+
+using testing_support::describe;
+using testing_support::mapping;
+using testing_support::Rows;
+
+const std::vector<std::string> valuePool{
+    "",      " ",         "x",      "X",    "NULL",           "n/a",        "yes",       "1",
+    "0",     "No",        "US",     "USA",  "U.S. Virgin Is", "\u00e9",    "e\u0301",   "(555) 010",
+    "555010", "{\"a\":1, \"b\":2}", "{\"b\":2,\"a\":1}", "a b", "a  b", "\u00c9", "k", "K"};
+const std::vector<std::string> headerPool{"ID", "Is Active", "Phone", "Country", "Name", "Notes", "Issue Date"};
+
+struct RandomCase {
+    CSVTable left;
+    CSVTable right;
+    std::vector<ColumnMapping> mappings;
+    bool ignoreCase;
+};
+
+Rows randomRows(std::mt19937& random, std::size_t count, std::size_t width, std::size_t poolSize)
+{
+    Rows rows(count);
+    for (auto& row : rows) {
+        row.resize(std::uniform_int_distribution<std::size_t>(0, width)(random));
+        for (auto& cell : row)
+            cell = valuePool[std::uniform_int_distribution<std::size_t>(0, poolSize - 1)(random)];
+    }
+    return rows;
+}
+
+std::vector<std::string> randomHeaders(std::mt19937& random, std::size_t width)
+{
+    std::vector<std::string> headers(width);
+    for (auto& header : headers)
+        header = headerPool[std::uniform_int_distribution<std::size_t>(0, headerPool.size() - 1)(random)];
+    return headers;
+}
+
+RandomCase randomCase(std::mt19937& random, std::size_t maximumRows)
+{
+    const std::size_t leftWidth = std::uniform_int_distribution<std::size_t>(0, 4)(random);
+    const std::size_t rightWidth = std::uniform_int_distribution<std::size_t>(1, 4)(random);
+    // Few distinct values make duplicate keys common.
+    const std::size_t poolSize = std::uniform_int_distribution<std::size_t>(2, valuePool.size())(random);
+    const auto rowCount = [&] { return std::uniform_int_distribution<std::size_t>(0, maximumRows)(random); };
+    std::vector<ColumnMapping> mappings;
+    std::bernoulli_distribution coin;
+    for (std::size_t column = 0; column < leftWidth; ++column) {
+        std::optional<std::int64_t> right;
+        if (coin(random) || coin(random))
+            right = std::uniform_int_distribution<std::int64_t>(0, static_cast<std::int64_t>(rightWidth) - 1)(random);
+        mappings.push_back(mapping(static_cast<std::int64_t>(column), right, coin(random) && coin(random), coin(random)));
+    }
+    return {CSVTable::fromRows(randomHeaders(random, leftWidth), randomRows(random, rowCount(), leftWidth, poolSize)),
+            CSVTable::fromRows(randomHeaders(random, rightWidth), randomRows(random, rowCount(), rightWidth, poolSize)),
+            mappings, coin(random)};
+}
+
+RowDifference referenceDifference(const std::string& key, DiffStatus status)
+{
+    RowDifference difference;
+    difference.key = key;
+    difference.status = status;
+    return difference;
+}
+
+// The matching rules without any of the engine's shortcuts: whole lists of strings per row, an
+// ordered map from key to rows, and sorting by (signature, file position).
+ComparisonSummary referenceComparison(const RandomCase& c)
+{
+    std::vector<const ColumnMapping*> active;
+    std::vector<std::size_t> keyPositions;
+    for (const auto& m : c.mappings) {
+        if (m.rightIndex && (m.isIncluded || m.isKey)) {
+            if (m.isKey)
+                keyPositions.push_back(active.size());
+            active.push_back(&m);
+        }
+    }
+    if (keyPositions.empty() && !active.empty())
+        keyPositions.push_back(0);
+    struct Prepared {
+        std::size_t sourceIndex;
+        std::vector<std::string> signature;
+    };
+    using Groups = std::map<std::vector<std::string>, std::vector<Prepared>>;
+    const auto prepare = [&](const CSVTable& table, bool isLeft, Groups& groups, std::map<std::vector<std::string>, int>& keys) {
+        for (std::size_t row = 0; row < table.rowCount(); ++row) {
+            Prepared prepared{row, {}};
+            for (const ColumnMapping* m : active) {
+                const auto column = static_cast<std::size_t>(isLeft ? m->leftIndex : *m->rightIndex);
+                prepared.signature.push_back(canonicalComparable(table.cell(row, column),
+                                                                 text::normalizeHeader(table.headers()[column]), c.ignoreCase));
+            }
+            std::vector<std::string> key;
+            for (const std::size_t position : keyPositions)
+                key.push_back(prepared.signature[position]);
+            keys[key];
+            groups[key].push_back(std::move(prepared));
+        }
+    };
+    Groups leftGroups;
+    Groups rightGroups;
+    std::map<std::vector<std::string>, int> keys;
+    prepare(c.left, true, leftGroups, keys);
+    prepare(c.right, false, rightGroups, keys);
+
+    ComparisonSummary summary;
+    summary.leftRows = static_cast<std::int64_t>(c.left.rowCount());
+    summary.rightRows = static_cast<std::int64_t>(c.right.rowCount());
+    for (const auto& [key, unused] : keys) {
+        std::string display;
+        for (std::size_t i = 0; i < key.size(); ++i)
+            display += (i ? " \u2022 " : "") + key[i];
+        auto leftRows = leftGroups[key];
+        auto rightRows = rightGroups[key];
+        const auto bySignature = [](const Prepared& a, const Prepared& b) {
+            return std::tie(a.signature, a.sourceIndex) < std::tie(b.signature, b.sourceIndex);
+        };
+        std::map<std::vector<std::string>, std::pair<std::size_t, std::size_t>> counts;
+        for (const auto& row : leftRows)
+            ++counts[row.signature].first;
+        for (const auto& row : rightRows)
+            ++counts[row.signature].second;
+        std::vector<Prepared> leftovers[2];
+        for (const auto& [signature, count] : counts) {
+            const std::size_t identical = std::min(count.first, count.second);
+            summary.matchingRows += static_cast<std::int64_t>(identical);
+            for (int side = 0; side < 2; ++side) {
+                std::size_t seen = 0;
+                for (const auto& row : side == 0 ? leftRows : rightRows)
+                    if (row.signature == signature && seen++ >= identical)
+                        leftovers[side].push_back(row);
+            }
+        }
+        std::sort(leftovers[0].begin(), leftovers[0].end(), bySignature);
+        std::sort(leftovers[1].begin(), leftovers[1].end(), bySignature);
+        const std::size_t paired = std::min(leftovers[0].size(), leftovers[1].size());
+        if (paired >= 1 && std::max(leftovers[0].size(), leftovers[1].size()) >= 2)
+            ++summary.ambiguousDuplicateKeyGroups;
+        for (std::size_t i = 0; i < paired; ++i) {
+            RowDifference difference = referenceDifference(display, DiffStatus::changed);
+            for (std::size_t position = 0; position < active.size(); ++position) {
+                if (leftovers[0][i].signature[position] == leftovers[1][i].signature[position])
+                    continue;
+                const auto leftColumn = static_cast<std::size_t>(active[position]->leftIndex);
+                const auto rightColumn = static_cast<std::size_t>(*active[position]->rightIndex);
+                difference.cells.push_back({Uuid(), c.left.headers()[leftColumn], c.right.headers()[rightColumn],
+                                            std::string(c.left.cell(leftovers[0][i].sourceIndex, leftColumn)),
+                                            std::string(c.right.cell(leftovers[1][i].sourceIndex, rightColumn))});
+            }
+            difference.leftRow = c.left.rowStrings(leftovers[0][i].sourceIndex);
+            difference.rightRow = c.right.rowStrings(leftovers[1][i].sourceIndex);
+            summary.differences.push_back(std::move(difference));
+        }
+        for (std::size_t i = paired; i < leftovers[0].size(); ++i) {
+            summary.differences.push_back(referenceDifference(display, DiffStatus::onlyLeft));
+            summary.differences.back().leftRow = c.left.rowStrings(leftovers[0][i].sourceIndex);
+        }
+        for (std::size_t i = paired; i < leftovers[1].size(); ++i) {
+            summary.differences.push_back(referenceDifference(display, DiffStatus::onlyRight));
+            summary.differences.back().rightRow = c.right.rowStrings(leftovers[1][i].sourceIndex);
+        }
+    }
+    return summary;
+}
+
+void expectInvariants(const ComparisonSummary& summary)
+{
+    std::int64_t changed = 0;
+    std::int64_t onlyLeft = 0;
+    std::int64_t onlyRight = 0;
+    for (const auto& difference : summary.differences) {
+        switch (difference.status) {
+        case DiffStatus::changed:
+            ++changed;
+            EXPECT_FALSE(difference.cells.empty());
+            EXPECT_TRUE(difference.leftRow && difference.rightRow);
+            break;
+        case DiffStatus::onlyLeft:
+            ++onlyLeft;
+            EXPECT_TRUE(difference.cells.empty() && difference.leftRow && !difference.rightRow);
+            break;
+        case DiffStatus::onlyRight:
+            ++onlyRight;
+            EXPECT_TRUE(difference.cells.empty() && !difference.leftRow && difference.rightRow);
+            break;
+        }
+    }
+    EXPECT_EQ(summary.matchingRows + changed + onlyLeft, summary.leftRows);
+    EXPECT_EQ(summary.matchingRows + changed + onlyRight, summary.rightRows);
+}
+
+void expectSameResult(const ComparisonSummary& actual, const ComparisonSummary& expected)
+{
+    EXPECT_EQ(describe(actual), describe(expected));
+    EXPECT_EQ(actual.matchingRows, expected.matchingRows);
+    EXPECT_EQ(actual.leftRows, expected.leftRows);
+    EXPECT_EQ(actual.rightRows, expected.rightRows);
+    EXPECT_EQ(actual.ambiguousDuplicateKeyGroups, expected.ambiguousDuplicateKeyGroups);
+}
+
+TEST(CompareProperties, smallRandomTablesFollowTheRulesWithAnyNumberOfThreads)
+{
+    std::mt19937 random(20240611);
+    for (int round = 0; round < 400; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const RandomCase c = randomCase(random, 12);
+        const auto single = compare(c.left, c.right, c.mappings, c.ignoreCase, 1);
+        expectInvariants(single);
+        expectSameResult(single, referenceComparison(c));
+        expectSameResult(compare(c.left, c.right, c.mappings, c.ignoreCase, 2), single);
+        if (testing::Test::HasFailure())
+            return;
+    }
+}
+
+// Enough rows and keys that normalization, sorting and matching each split into several pieces.
+TEST(CompareProperties, largeRandomTablesGiveTheSameResultWithOneAndTwoThreads)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 2; ++round) {
+        const RandomCase c = randomCase(random, 20000);
+        const auto single = compare(c.left, c.right, c.mappings, c.ignoreCase, 1);
+        expectInvariants(single);
+        expectSameResult(compare(c.left, c.right, c.mappings, c.ignoreCase, 2), single);
+        expectSameResult(compare(c.left, c.right, c.mappings, c.ignoreCase, 3), single);
+    }
+}
+
+TEST(CompareProperties, manyDistinctKeysSplitAcrossThreads)
+{
+    std::mt19937 random(11);
+    Rows left;
+    Rows right;
+    for (int i = 0; i < 20000; ++i) {
+        const std::string key = std::to_string(random() % 30000);
+        left.push_back({key, std::to_string(random() % 3)});
+        if (random() % 10)
+            right.push_back({" " + key, std::to_string(random() % 3)});
+    }
+    const auto leftTable = CSVTable::fromRows({"ID", "Value"}, left);
+    const auto rightTable = CSVTable::fromRows({"ID", "Value"}, right);
+    const std::vector<ColumnMapping> mappings{mapping(0, 0, true), mapping(1, 1)};
+    const auto single = compare(leftTable, rightTable, mappings, false, 1);
+    expectInvariants(single);
+    expectSameResult(single, referenceComparison({leftTable, rightTable, mappings, false}));
+    expectSameResult(compare(leftTable, rightTable, mappings, false, 2), single);
+}
+
+TEST(KeyDiagnosticsProperties, countsAgreeWithNormalizedKey)
+{
+    std::mt19937 random(99);
+    for (int round = 0; round < 200; ++round) {
+        const RandomCase c = randomCase(random, 30);
+        std::vector<std::int64_t> keyIndices;
+        for (std::int64_t index = -1; index <= static_cast<std::int64_t>(c.left.columnCount()); ++index)
+            if (random() % 3 == 0)
+                keyIndices.push_back(index);
+        std::map<std::vector<std::string>, int> counts;
+        std::int64_t emptyKeyRows = 0;
+        for (std::size_t row = 0; row < c.left.rowCount(); ++row) {
+            const auto key = normalizedKey(c.left.rowStrings(row), c.left.headers(), keyIndices, c.ignoreCase);
+            emptyKeyRows += key.empty() || std::ranges::any_of(key, &std::string::empty);
+            ++counts[key];
+        }
+        const auto repeated = std::ranges::count_if(counts, [](const auto& entry) { return entry.second >= 2; });
+        for (unsigned workers : {1u, 2u}) {
+            const KeyDiagnostics diagnostics(c.left, keyIndices, c.ignoreCase, workers);
+            ASSERT_EQ(diagnostics.emptyKeyRows, emptyKeyRows) << round;
+            ASSERT_EQ(diagnostics.repeatedKeyGroups, repeated) << round;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace rowlark::CSVComparator
