@@ -1,0 +1,373 @@
+#include "table/StructuredColumns.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "table/CSVTable.h"
+
+namespace rowlark::structured {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::Pair;
+using namespace std::string_literals;
+
+JSONPathComponent key(std::string name) { return JSONPathComponent::key(std::move(name)); }
+JSONPathComponent index(std::int64_t position) { return JSONPathComponent::index(position); }
+
+std::vector<std::vector<std::string>> allRows(const CSVTable& table)
+{
+    std::vector<std::vector<std::string>> rows;
+    for (std::size_t row = 0; row < table.rowCount(); ++row)
+        rows.push_back(table.rowStrings(row));
+    return rows;
+}
+
+std::vector<std::string> labels(const std::vector<DerivedJSONColumn>& columns)
+{
+    std::vector<std::string> result;
+    for (const auto& column : columns)
+        result.push_back(column.label);
+    return result;
+}
+
+// One JSON column named `header` holding `cells`, expanded.
+CSVTable expandedColumn(const std::string& header, const std::vector<std::string>& cells)
+{
+    std::vector<std::vector<std::string>> rows;
+    for (const auto& cell : cells)
+        rows.push_back({cell});
+    return CSVTable::fromRows({header}, rows).expandingStructuredColumns();
+}
+
+// Recognising cells
+
+struct RecognitionCase {
+    std::string cell;
+    bool isObject;
+};
+
+class RecognitionTest : public ::testing::TestWithParam<RecognitionCase> {};
+
+TEST_P(RecognitionTest, FindsJSONObjectsOnly)
+{
+    EXPECT_EQ(flattenedJSONObject(GetParam().cell).has_value(), GetParam().isObject) << GetParam().cell;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cells, RecognitionTest,
+    ::testing::Values(RecognitionCase{R"({"id":7})", true}, RecognitionCase{" \n\u00A0{\"id\":7}\u2028 ", true},
+                      RecognitionCase{"{}", true}, RecognitionCase{R"({\"id\":7})", true},
+                      RecognitionCase{R"("{\"id\":7}")", true},                 // an object inside a JSON string
+                      RecognitionCase{R"("\"{\\\"id\\\":7}\"")", true},         // ... nested twice
+                      RecognitionCase{R"(  "{\"a\":{\"b\":1}}"  )", true}, RecognitionCase{"{not json", false},
+                      RecognitionCase{"[1,2]", false}, RecognitionCase{"[{\"a\":1}]", false},
+                      RecognitionCase{"   ", false}, RecognitionCase{"", false}, RecognitionCase{"7", false},
+                      RecognitionCase{R"("plain text")", false}, RecognitionCase{R"("[1]")", false},
+                      RecognitionCase{R"("\"\"")", false}, RecognitionCase{"x {\"a\":1}", false},
+                      RecognitionCase{R"({"a":1} trailing)", false}, RecognitionCase{R"({"a":"\ud800"})", false},
+                      RecognitionCase{"{\"a\":1}\0"s, false}));
+
+TEST(LooksLikeJSONObject, LooksAtTheFirstCharacterThatIsNotWhiteSpace)
+{
+    EXPECT_TRUE(looksLikeJSONObject("{"));
+    EXPECT_TRUE(looksLikeJSONObject(" \t\u3000\""));
+    EXPECT_FALSE(looksLikeJSONObject("["));
+    EXPECT_FALSE(looksLikeJSONObject(" \u200B{"));  // a zero width space is not white space
+    EXPECT_FALSE(looksLikeJSONObject(""));
+    EXPECT_FALSE(looksLikeJSONObject("\u2029 "));
+}
+
+TEST(FlattenedJSONObject, DoesNotCrashOnDeepNesting)
+{
+    std::string deep;
+    for (int level = 0; level < 100'000; ++level)
+        deep += R"({"a":)";
+    deep += "1" + std::string(100'000, '}');
+    EXPECT_FALSE(flattenedJSONObject(deep).has_value());
+    EXPECT_FALSE(flattenedJSONObject(std::string(100'000, '{')).has_value());
+}
+
+// Flattening
+
+TEST(FlattenedJSONObject, GivesOneEntryPerLeafInNameAndPositionOrder)
+{
+    const auto object =
+        flattenedJSONObject(R"({"b":1.50,"a":{"y":[true,null,"s"],"x":false},"c":{},"d":[],"e":-0})");
+    ASSERT_TRUE(object.has_value());
+    EXPECT_THAT(*object, ElementsAre(Pair(JSONPath{key("a"), key("x")}, "false"),
+                                     Pair(JSONPath{key("a"), key("y"), index(1)}, "true"),
+                                     Pair(JSONPath{key("a"), key("y"), index(2)}, ""),
+                                     Pair(JSONPath{key("a"), key("y"), index(3)}, "s"),
+                                     Pair(JSONPath{key("b")}, "1.5"), Pair(JSONPath{key("c")}, "{}"),
+                                     Pair(JSONPath{key("d")}, "[]"), Pair(JSONPath{key("e")}, "0")));
+}
+
+TEST(FlattenedJSONObject, KeepsNamesAndStringsAsWritten)
+{
+    const auto object = flattenedJSONObject(R"({"Straße":" Ä\u0000b ","":"x"})");
+    ASSERT_TRUE(object.has_value());
+    EXPECT_THAT(*object, ElementsAre(Pair(JSONPath{key("")}, "x"), Pair(JSONPath{key("Straße")}, " Ä\0b "s)));
+}
+
+TEST(FlattenedJSONObject, KeepsTheLastMemberOfADuplicateName)
+{
+    const auto object = flattenedJSONObject(R"({"a":{"x":1},"a":{"y":2}})");
+    ASSERT_TRUE(object.has_value());
+    EXPECT_THAT(*object, ElementsAre(Pair(JSONPath{key("a"), key("y")}, "2")));
+}
+
+TEST(FlattenedJSONObject, KeepsEveryDigitOfNumbers)
+{
+    const auto first = flattenedJSONObject(R"({"n":12345678901234567890})");
+    const auto second = flattenedJSONObject(R"({"n":12345678901234567891})");
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->front().second, "12345678901234567890");
+    EXPECT_EQ(second->front().second, "12345678901234567891");
+    EXPECT_EQ(flattenedJSONObject(R"({"n":1.0})")->front().second, "1");
+}
+
+std::string nestedObject(std::size_t levels, const std::string& innermost)
+{
+    std::string text;
+    for (std::size_t level = 0; level < levels; ++level)
+        text += R"({"k":)";
+    return text + innermost + std::string(levels, '}');
+}
+
+TEST(FlattenedJSONObject, StoresContainersAtTheDepthLimitAsCompactJSON)
+{
+    // The top-level object plus 32 levels: the container at depth 32 is one leaf.
+    const auto object = flattenedJSONObject(nestedObject(32, R"({ "b" : [1, 2.0], "a" : {} })"));
+    ASSERT_TRUE(object.has_value());
+    ASSERT_EQ(object->size(), 1u);
+    EXPECT_EQ(object->front().first, JSONPath(32, key("k")));
+    EXPECT_EQ(object->front().second, R"({"a":{},"b":[1,2]})");
+
+    const auto scalarAtLimit = flattenedJSONObject(nestedObject(32, "7"));
+    ASSERT_TRUE(scalarAtLimit.has_value());
+    EXPECT_EQ(scalarAtLimit->front().first, JSONPath(32, key("k")));
+    EXPECT_EQ(scalarAtLimit->front().second, "7");
+
+    const auto oneAbove = flattenedJSONObject(nestedObject(31, "[[1]]"));
+    ASSERT_TRUE(oneAbove.has_value());
+    JSONPath expected(31, key("k"));
+    expected.push_back(index(1));
+    EXPECT_THAT(*oneAbove, ElementsAre(Pair(expected, "[1]")));
+}
+
+// Labels
+
+struct LabelCase {
+    JSONPath path;
+    std::string legacy;
+    std::string unambiguous;
+};
+
+class LabelTest : public ::testing::TestWithParam<LabelCase> {};
+
+TEST_P(LabelTest, GivesBothForms)
+{
+    EXPECT_EQ(legacyJSONPathLabel(GetParam().path), GetParam().legacy);
+    EXPECT_EQ(unambiguousJSONPathLabel(GetParam().path), GetParam().unambiguous);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, LabelTest,
+    ::testing::Values(LabelCase{{key("items"), index(2), key("sku")}, "items2.sku", "items[2].sku"},
+                      LabelCase{{key("a.b")}, "a\\.b", "a\\.b"},
+                      LabelCase{{key("x\\[y]")}, "x\\\\\\[y\\]", "x\\\\\\[y\\]"},
+                      LabelCase{{key("m"), index(12)}, "m12", "m[12]"},
+                      LabelCase{{key("m"), index(1), index(2)}, "m12", "m[1][2]"},
+                      LabelCase{{key("geo"), key("lat")}, "geo.lat", "geo.lat"},
+                      LabelCase{{key("Street")}, "street1", "Street"}, LabelCase{{key("street")}, "street1", "street"},
+                      LabelCase{{key("Street 1")}, "Street 1", "Street 1"},
+                      LabelCase{{key("ZIP")}, "postcode", "ZIP"}, LabelCase{{key("Zip-Code")}, "postcode", "Zip-Code"},
+                      LabelCase{{key("postal_code")}, "postcode", "postal_code"},
+                      LabelCase{{key("City")}, "City", "City"},
+                      // Only a lone key is normalised.
+                      LabelCase{{key("a"), key("zip")}, "a.zip", "a.zip"},
+                      LabelCase{{key("zip"), index(1)}, "zip1", "zip[1]"}));
+
+// Derived columns of one column
+
+TEST(DerivedJSONColumns, SortsPreferredLabelsFirstThenByUnambiguousLabel)
+{
+    const auto columns = derivedJSONColumns({{key("zeta")}, {key("ZIP")}, {key("city")}, {key("Street")},
+                                             {key("type")}, {key("alpha")}, {key("Country")}});
+    EXPECT_THAT(labels(columns), ElementsAre("street1", "city", "postcode", "type", "Country", "alpha", "zeta"));
+    EXPECT_EQ(columns[2].path, JSONPath{key("ZIP")});
+}
+
+TEST(DerivedJSONColumns, SharedLegacyLabelsTurnUnambiguous)
+{
+    const auto columns = derivedJSONColumns({{key("m"), index(12)}, {key("m"), index(1), index(2)}, {key("m3")}});
+    EXPECT_THAT(labels(columns), ElementsAre("m3", "m[12]", "m[1][2]"));
+
+    const auto streets = derivedJSONColumns({{key("street1")}, {key("street")}});
+    EXPECT_THAT(labels(streets), ElementsAre("street", "street1"));
+    EXPECT_EQ(streets[0].path, JSONPath{key("street")});
+}
+
+TEST(DerivedJSONColumns, OrdersUnambiguousLabelsByScalarValues)
+{
+    const auto columns = derivedJSONColumns({{key("é")}, {key("b")}, {key("B")}, {key("Ω")}, {key("a")}});
+    EXPECT_THAT(labels(columns), ElementsAre("B", "a", "b", "é", "Ω"));
+}
+
+// Expanding tables
+
+TEST(ExpandingStructuredColumns, AddsDerivedColumnsAfterTheirSource)
+{
+    const CSVTable table =
+        CSVTable::fromRows({"id", "data", "note"}, {{"1", R"({"b":1,"a":2})", "x"}, {"2", R"({"a":3,"c":null})", "y"}});
+    const CSVTable expanded = table.expandingStructuredColumns();
+    EXPECT_THAT(expanded.headers(), ElementsAre("id", "data", "data_a", "data_b", "data_c", "note"));
+    EXPECT_THAT(allRows(expanded), ElementsAre(ElementsAre("1", R"({"b":1,"a":2})", "2", "1", "", "x"),
+                                               ElementsAre("2", R"({"a":3,"c":null})", "3", "", "", "y")));
+    EXPECT_EQ(expanded.structuredColumnIndices(), (std::set<std::size_t>{1}));
+    EXPECT_EQ(expanded.derivedColumnIndices(), (std::set<std::size_t>{2, 3, 4}));
+    EXPECT_EQ(expanded.derivedColumnCount(), 3);
+}
+
+TEST(ExpandingStructuredColumns, UsesThePreferredLabelOrder)
+{
+    const CSVTable expanded = expandedColumn("addr", {R"({"city":"X","Street":"Y","ZIP":"Z"})"});
+    EXPECT_THAT(expanded.headers(), ElementsAre("addr", "addr_street1", "addr_city", "addr_postcode"));
+    EXPECT_THAT(expanded.rowStrings(0), ElementsAre(R"({"city":"X","Street":"Y","ZIP":"Z"})", "Y", "X", "Z"));
+}
+
+TEST(ExpandingStructuredColumns, LabelsCollidingPathsUnambiguously)
+{
+    const CSVTable expanded = expandedColumn("addr", {R"({"street":"A"})", R"({"street1":"B","City":"C","Country":"D"})"});
+    EXPECT_THAT(expanded.headers(),
+                ElementsAre("addr", "addr_street", "addr_street1", "addr_City", "addr_Country"));
+    EXPECT_THAT(allRows(expanded), ElementsAre(ElementsAre(R"({"street":"A"})", "A", "", "", ""),
+                                               ElementsAre(R"({"street1":"B","City":"C","Country":"D"})", "", "B",
+                                                           "C", "D")));
+}
+
+struct ExpansionCase {
+    std::string name;
+    std::vector<std::string> cells;
+    std::vector<std::string> headers;
+    std::vector<std::vector<std::string>> derivedCells;  // per row, the cells after the source
+};
+
+class ExpansionTest : public ::testing::TestWithParam<ExpansionCase> {};
+
+TEST_P(ExpansionTest, DerivesColumnsAndCells)
+{
+    const CSVTable expanded = expandedColumn("c", GetParam().cells);
+    EXPECT_EQ(expanded.headers(), GetParam().headers);
+    ASSERT_EQ(expanded.rowCount(), GetParam().cells.size());
+    for (std::size_t row = 0; row < expanded.rowCount(); ++row) {
+        auto cells = expanded.rowStrings(row);
+        EXPECT_EQ(cells.front(), GetParam().cells[row]);
+        cells.erase(cells.begin());
+        EXPECT_EQ(cells, GetParam().derivedCells[row]) << "row " << row;
+    }
+    EXPECT_EQ(expanded.structuredColumnIndices(), (std::set<std::size_t>{0}));
+    EXPECT_EQ(expanded.derivedColumnCount(), static_cast<std::int64_t>(GetParam().headers.size() - 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cells, ExpansionTest,
+    ::testing::Values(
+        ExpansionCase{"Arrays", {R"({"tags":["x","y"]})", R"({"tags":[]})"}, {"c", "c_tags", "c_tags1", "c_tags2"},
+                      {{"", "x", "y"}, {"[]", "", ""}}},
+        ExpansionCase{"NestedObjects", {R"({"geo":{"lat":1.5}})", R"({"meta":{}})"}, {"c", "c_geo.lat", "c_meta"},
+                      {{"1.5", ""}, {"", "{}"}}},
+        ExpansionCase{"EscapedQuotes", {R"({\"id\":7})"}, {"c", "c_id"}, {{"7"}}},
+        ExpansionCase{"ObjectInAJSONString", {R"("{\"id\":\"x\"}")"}, {"c", "c_id"}, {{"x"}}},
+        ExpansionCase{"PlainCellsInAStructuredColumn",
+                      {"{not json", R"({"a":"1"})", "[1,2]", "   ", "plain", "", R"("text")"},
+                      {"c", "c_a"},
+                      {{""}, {"1"}, {""}, {""}, {""}, {""}, {""}}},
+        ExpansionCase{"OnlyEmptyObjects", {"{}", " { } ", "x"}, {"c"}, {{}, {}, {}}},
+        ExpansionCase{"NumbersAndBooleans", {R"({"n":1e2,"t":true,"f":false,"z":null,"big":12345678901234567890})"},
+                      {"c", "c_big", "c_f", "c_n", "c_t", "c_z"}, {{"12345678901234567890", "false", "100", "true", ""}}},
+        ExpansionCase{"EqualValuesEqualTexts", {R"({"n":1.0})", R"({"n":1})", R"({"n":10e-1})"}, {"c", "c_n"},
+                      {{"1"}, {"1"}, {"1"}}},
+        ExpansionCase{"DuplicateNames", {R"({"a":1,"a":2})"}, {"c", "c_a"}, {{"2"}}},
+        ExpansionCase{"UpperCaseBeforeLowerCase", {R"({"é":1,"b":2,"B":3,"a":4})"}, {"c", "c_B", "c_a", "c_b", "c_é"},
+                      {{"3", "4", "2", "1"}}}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(ExpandingStructuredColumns, LeavesTablesWithoutObjectsIdentical)
+{
+    const CSVTable table = CSVTable::fromRows({"a", "b"}, {{"{not json", "[1]"}, {"  ", R"("x")"}, {"{", "1"}});
+    EXPECT_EQ(table.expandingStructuredColumns(), table);
+    EXPECT_EQ(table.expandingStructuredColumns().derivedColumnCount(), 0);
+    EXPECT_EQ(CSVTable().expandingStructuredColumns(), CSVTable());
+}
+
+TEST(ExpandingStructuredColumns, ReplacesEarlierBookkeeping)
+{
+    const CSVTable once = CSVTable::fromRows({"j", "k"}, {{R"({"a":1})", R"({"b":2})"}}).expandingStructuredColumns();
+    EXPECT_THAT(once.headers(), ElementsAre("j", "j_a", "k", "k_b"));
+    EXPECT_EQ(once.structuredColumnIndices(), (std::set<std::size_t>{0, 2}));
+    EXPECT_EQ(once.derivedColumnIndices(), (std::set<std::size_t>{1, 3}));
+
+    // Derived cells hold no objects, so a second pass finds the same two source columns.
+    const CSVTable twice = once.expandingStructuredColumns();
+    EXPECT_THAT(twice.headers(), ElementsAre("j", "j_a", "j_a", "k", "k_b", "k_b"));
+    EXPECT_EQ(twice.structuredColumnIndices(), (std::set<std::size_t>{0, 3}));
+    EXPECT_EQ(twice.derivedColumnIndices(), (std::set<std::size_t>{1, 4}));
+    EXPECT_EQ(twice.derivedColumnCount(), 2);
+}
+
+TEST(ExpandingStructuredColumns, SkipsHugeCellsOnlyWhileDetecting)
+{
+    const std::string huge = R"({"big":")" + std::string(largestDetectedCellBytes, 'x') + R"("})";
+    const std::string small = R"({"small":"s"})";
+    // A huge object alone does not make its column structured.
+    EXPECT_EQ(expandedColumn("c", {huge}).columnCount(), 1u);
+    // Paths seen only in a huge cell get no column.
+    EXPECT_THAT(expandedColumn("c", {huge, small}).headers(), ElementsAre("c", "c_small"));
+    // Once a column of that path exists, the huge cell fills it.
+    const CSVTable expanded = expandedColumn("c", {huge, small, R"({"big":"b","small":"t"})"});
+    EXPECT_THAT(expanded.headers(), ElementsAre("c", "c_big", "c_small"));
+    EXPECT_EQ(expanded.cell(0, 1), std::string(largestDetectedCellBytes, 'x'));
+    EXPECT_EQ(expanded.cell(1, 2), "s");
+}
+
+TEST(ExpandingStructuredColumns, CountsDeeplyNestedCellsAsPlainText)
+{
+    std::string deep;
+    for (int level = 0; level < 100'000; ++level)
+        deep += R"({"a":)";
+    deep += "1" + std::string(100'000, '}');
+    const CSVTable table = CSVTable::fromRows({"c"}, {{deep}});
+    EXPECT_EQ(table.expandingStructuredColumns(), table);
+    EXPECT_THAT(expandedColumn("c", {deep, R"({"a":1})"}).rowStrings(0), ElementsAre(deep, ""));
+}
+
+TEST(ExpandingStructuredColumns, SharesTheStorageOfUnchangedColumns)
+{
+    std::vector<std::vector<std::string>> rows;
+    for (int row = 0; row < 1000; ++row)
+        rows.push_back({std::string(100, 'p'), R"({"a":"1"})"});
+    const CSVTable table = CSVTable::fromRows({"plain", "json"}, rows);
+    const CSVTable expanded = table.expandingStructuredColumns();
+    ASSERT_EQ(expanded.columnCount(), 3u);
+    EXPECT_EQ(expanded.cell(999, 0).data(), table.cell(999, 0).data());
+    EXPECT_EQ(expanded.cell(999, 1).data(), table.cell(999, 1).data());
+    EXPECT_LT(expanded.memoryUsage(), table.memoryUsage() + 1000 * 16);
+}
+
+TEST(ExpandingStructuredColumns, KeepsTheInputUnchanged)
+{
+    const CSVTable table = CSVTable::fromRows({"c"}, {{R"({"a":1})"}});
+    const CSVTable copy = table;
+    (void)table.expandingStructuredColumns();
+    EXPECT_EQ(table, copy);
+    EXPECT_EQ(table.columnCount(), 1u);
+}
+
+}  // namespace
+}  // namespace rowlark::structured
