@@ -14,6 +14,7 @@
 #include "cli/Output.h"
 #include "results/ComparisonReport.h"
 #include "results/ComparisonRun.h"
+#include "table/SpreadsheetImporter.h"
 #include "text/Unicode.h"
 
 namespace rowlark::cli {
@@ -32,10 +33,11 @@ struct LoadedFile {
     CSVTable table;
 };
 
-LoadedFile load(const std::string& path)
+LoadedFile load(const std::string& path, const std::optional<std::string>& sheet)
 {
     try {
-        return {std::filesystem::path(path).filename().string(), CSVTable::load(path)};
+        return {std::filesystem::path(path).filename().string(),
+                SpreadsheetImporter::loadWithMetadata(path, sheet).table};
     } catch (const std::exception& error) {
         throw FileError(path, error.what());
     }
@@ -86,8 +88,8 @@ void printMapping(const Options& options, std::ostream& out, const MappingTables
 
 int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
 {
-    auto pendingLeft = std::async(std::launch::async, load, options.leftPath);
-    const LoadedFile right = load(options.rightPath);
+    auto pendingLeft = std::async(std::launch::async, load, options.leftPath, options.leftSheet);
+    const LoadedFile right = load(options.rightPath, options.rightSheet);
     const LoadedFile left = pendingLeft.get();
 
     MappingAnalysisResult analysis = CSVComparator::analyzeMappings(left.table, right.table);
