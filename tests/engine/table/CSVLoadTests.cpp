@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <system_error>
 
@@ -127,9 +128,12 @@ TEST(Loading, ParsesWithoutExpansion)
 }
 
 struct LoadFailureCase {
+    std::string name;
     std::string file;
     CSVError error;
 };
+
+std::ostream& operator<<(std::ostream& stream, const LoadFailureCase& failureCase) { return stream << failureCase.file; }
 
 class LoadFailureTest : public ::testing::TestWithParam<LoadFailureCase> {};
 
@@ -139,10 +143,11 @@ TEST_P(LoadFailureTest, FailsWithTheTypedError)
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, LoadFailureTest,
-                         ::testing::Values(LoadFailureCase{"empty.csv", CSVError::empty()},
-                                           LoadFailureCase{"unclosed-quote.csv", CSVError::unclosedQuote()},
-                                           LoadFailureCase{"over-wide-third-record.csv",
-                                                           CSVError::tooManyColumns(3, 2, 3)}));
+                         ::testing::Values(LoadFailureCase{"Empty", "empty.csv", CSVError::empty()},
+                                           LoadFailureCase{"UnclosedQuote", "unclosed-quote.csv", CSVError::unclosedQuote()},
+                                           LoadFailureCase{"OverWideThirdRecord", "over-wide-third-record.csv",
+                                                           CSVError::tooManyColumns(3, 2, 3)}),
+                         [](const auto& info) { return info.param.name; });
 
 std::system_error fileErrorOf(const std::filesystem::path& path)
 {
