@@ -17,3 +17,13 @@ if(ROWLARK_SANITIZE)
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   target_link_options(rowlark_settings INTERFACE -fsanitize=address,undefined)
 endif()
+
+# ThreadSanitizer cannot be combined with AddressSanitizer, so it is a build of its own.
+option(ROWLARK_TSAN "Build with ThreadSanitizer" OFF)
+if(ROWLARK_TSAN)
+  if(ROWLARK_SANITIZE)
+    message(FATAL_ERROR "ROWLARK_TSAN and ROWLARK_SANITIZE cannot be used together")
+  endif()
+  target_compile_options(rowlark_settings INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(rowlark_settings INTERFACE -fsanitize=thread)
+endif()

@@ -1,0 +1,184 @@
+#pragma once
+
+// The one model object of the application. It owns both input files, the mapping, the last
+// comparison result and every piece of state the window shows, and it is confined to the thread
+// it lives on (the interface thread): long operations run on a thread pool with copies of what
+// they need, and their outcomes come back to that thread, where a token decides whether they are
+// still wanted. Every change of a published field is announced synchronously by `changed`.
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include "FileDialogs.h"
+#include "InputFile.h"
+#include "records/Differences.h"
+#include "records/Mapping.h"
+#include "records/ResultFilter.h"
+#include "records/Uuid.h"
+#include "results/ResultIndex.h"
+
+namespace rowlark {
+
+class ComparisonModel : public QObject {
+    Q_OBJECT
+
+public:
+    // The published fields, in declaration order; `changed` names the one that changed.
+    enum class Field {
+        left,
+        right,
+        mappings,
+        suggestions,
+        tab,
+        mappingSearch,
+        query,
+        filter,
+        ignoreCase,
+        summary,
+        index,
+        filteredIndices,
+        pageNumber,
+        selectedRowID,
+        isBusy,
+        isFiltering,
+        busyLabel,
+        errorMessage,
+        notice,
+        elapsed,
+        keyWarning,
+    };
+    Q_ENUM(Field)
+
+    static constexpr std::int64_t pageSize = 100;
+    static constexpr std::chrono::milliseconds searchDelay{180};
+
+    explicit ComparisonModel(std::shared_ptr<FileDialogs> dialogs, QObject* parent = nullptr);
+    ~ComparisonModel() override;
+
+    const std::optional<InputFile>& left() const { return left_; }
+    const std::optional<InputFile>& right() const { return right_; }
+    const std::vector<ColumnMapping>& mappings() const { return mappings_; }
+    const std::vector<std::vector<HeaderSuggestion>>& suggestions() const { return suggestions_; }
+    WorkspaceTab tab() const { return tab_; }
+    const QString& mappingSearch() const { return mappingSearch_; }
+    const QString& query() const { return query_; }
+    ResultFilter filter() const { return filter_; }
+    bool ignoreCase() const { return ignoreCase_; }
+    // Shared and immutable, so views may keep them while the model moves on.
+    const std::shared_ptr<const ComparisonSummary>& summary() const { return summary_; }
+    const std::shared_ptr<const ResultIndex>& index() const { return index_; }
+    const std::vector<std::size_t>& filteredIndices() const { return filteredIndices_; }
+    std::int64_t pageNumber() const { return pageNumber_; }
+    const std::optional<Uuid>& selectedRowID() const { return selectedRowID_; }
+    bool isBusy() const { return isBusy_; }
+    bool isFiltering() const { return isFiltering_; }
+    const QString& busyLabel() const { return busyLabel_; }
+    const std::optional<QString>& errorMessage() const { return errorMessage_; }
+    const QString& notice() const { return notice_; }
+    std::optional<double> elapsed() const { return elapsed_; }
+    const QString& keyWarning() const { return keyWarning_; }
+
+    // The fields the views write directly.
+    void setTab(WorkspaceTab tab);
+    void setMappingSearch(const QString& text);
+    void setQuery(const QString& query);  // reschedules filtering
+    void setFilter(ResultFilter filter);  // reschedules filtering
+    void setIgnoreCase(bool ignoreCase);  // drops the comparison result
+    void setSelectedRowID(std::optional<Uuid> id);
+    void setErrorMessage(std::optional<QString> message);  // cleared when the alert is dismissed
+
+    // Derived on every read.
+    QString leftName() const;
+    QString rightName() const;
+    bool canCompare() const;
+    bool canExport() const;
+
+    void selectFile(bool leftSide);
+    void load(const QString& path, bool leftSide, const std::optional<QString>& sheet = std::nullopt);
+    void loadSample();
+    void analyze();
+    void compare();
+    void cancel();
+    void changePage(std::int64_t step);
+    void exportReport();
+    void map(Uuid id, std::optional<std::int64_t> rightIndex);
+    void setKey(Uuid id, bool value);
+    void setIncluded(Uuid id, bool value);
+
+signals:
+    void changed(rowlark::ComparisonModel::Field field);
+
+private:
+    // The step a finished worker hands back, bound to the worker's value; run on this thread.
+    using FinishStep = std::function<void()>;
+    using ErasedWork = std::function<FinishStep(const std::atomic_bool& cancelled)>;
+    struct Outcome;
+    struct FilterRun;
+    struct FilterOutcome;
+    struct ComparisonResult;
+
+    template<typename Work, typename Finish> void perform(const QString& label, Work work, Finish finish);
+    void startOperation(const QString& label, ErasedWork work);
+    void applyOutcome(const Uuid& token, bool wasCancelled, Outcome outcome);
+
+    void scheduleFilter();
+    void startMatching(FilterRun run);
+    void applyFilterOutcome(const Uuid& token, FilterOutcome outcome);
+    void stopFilterTask();
+
+    void invalidateResults();
+    void handOver(ComparisonResult result);
+    std::optional<Uuid> idAtPosition(std::size_t position) const;
+    std::optional<Uuid> idOfFirst(const std::vector<std::size_t>& positions) const;
+    ColumnMapping* findMapping(const Uuid& id);
+    void setMappings(std::vector<ColumnMapping> mappings);
+    void setFile(bool leftSide, InputFile file);
+
+    template<typename T> void publish(Field field, T& member, T value);
+
+    std::shared_ptr<FileDialogs> dialogs_;
+
+    std::optional<InputFile> left_;
+    std::optional<InputFile> right_;
+    std::vector<ColumnMapping> mappings_;
+    std::vector<std::vector<HeaderSuggestion>> suggestions_;
+    WorkspaceTab tab_ = WorkspaceTab::mapping;
+    QString mappingSearch_;
+    QString query_;
+    ResultFilter filter_ = ResultFilter::all;
+    bool ignoreCase_ = false;
+    std::shared_ptr<const ComparisonSummary> summary_;
+    std::shared_ptr<const ResultIndex> index_;
+    std::vector<std::size_t> filteredIndices_;
+    std::int64_t pageNumber_ = 0;
+    std::optional<Uuid> selectedRowID_;
+    bool isBusy_ = false;
+    bool isFiltering_ = false;
+    QString busyLabel_;
+    std::optional<QString> errorMessage_;
+    QString notice_;
+    std::optional<double> elapsed_;
+    QString keyWarning_;
+
+    // The running operation: its token and the flag its worker checks.
+    Uuid generation_ = Uuid::random();
+    std::shared_ptr<std::atomic_bool> cancelWorker_;
+
+    // The pending filter run: its token, and the delay before a non-empty query is matched.
+    Uuid filterGeneration_ = Uuid::random();
+    QTimer* searchDelayTimer_;
+    std::unique_ptr<FilterRun> delayedFilterRun_;
+};
+
+}  // namespace rowlark

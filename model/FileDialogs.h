@@ -1,0 +1,25 @@
+#pragma once
+
+// The modal open and save dialogs, kept out of the model so that every operation runs headless.
+// The window supplies dialogs of its toolkit; tests supply answers of their own.
+
+#include <optional>
+
+#include <QString>
+#include <QStringList>
+
+namespace rowlark {
+
+class FileDialogs {
+public:
+    virtual ~FileDialogs() = default;
+
+    // A single existing file (no folders) with one of `extensions` (lower-case, without dot), or
+    // nothing when the user cancels.
+    virtual std::optional<QString> openFile(const QString& title, const QStringList& extensions) = 0;
+
+    // Where to write a CSV file, pre-filled with `suggestedName`, or nothing when the user cancels.
+    virtual std::optional<QString> saveFile(const QString& suggestedName, const QString& message) = 0;
+};
+
+}  // namespace rowlark

@@ -1,0 +1,109 @@
+#include "ModelWork.h"
+
+#include <chrono>
+#include <cstdint>
+#include <new>
+#include <stdexcept>
+#include <string_view>
+#include <utility>
+
+#include <QFile>
+#include <QSaveFile>
+
+#include "analysis/KeyDiagnostics.h"
+#include "compare/RecordMatching.h"
+#include "results/ComparisonReport.h"
+#include "table/CSVTable.h"
+
+namespace rowlark {
+
+namespace {
+
+struct ImportedTable {
+    CSVTable table;
+    std::vector<std::string> sheets;
+    std::optional<std::string> sheet;
+};
+
+ImportedTable readTable(const std::filesystem::path& path, const std::optional<std::string>&)
+{
+    return {CSVTable::load(path), {}, std::nullopt};
+}
+
+[[noreturn]] void failWrite(const QSaveFile& file)
+{
+    throw std::runtime_error(file.errorString().toStdString());
+}
+
+}  // namespace
+
+void throwIfCancelled(const std::atomic_bool& cancelled)
+{
+    if (cancelled.load())
+        throw OperationCancelled{};
+}
+
+QString describeFailure(std::exception_ptr failure)
+{
+    try {
+        std::rethrow_exception(std::move(failure));
+    } catch (const std::bad_alloc&) {
+        return QStringLiteral("The file is too large for the available memory.");
+    } catch (const std::exception& error) {
+        return QString::fromUtf8(error.what());
+    } catch (...) {
+        return QStringLiteral("The operation failed for an unknown reason.");
+    }
+}
+
+InputFile importInputFile(const std::filesystem::path& path, const std::optional<std::string>& sheet)
+{
+    ImportedTable imported = readTable(path, sheet);
+    InputFile file;
+    file.name = path.filename().string();
+    file.url = path;
+    file.table = std::move(imported.table);
+    file.sheets = std::move(imported.sheets);
+    file.sheet = std::move(imported.sheet);
+    return file;
+}
+
+ComparisonOutcome compareFiles(const InputFile& left, const InputFile& right,
+                               const std::vector<ColumnMapping>& mappings, bool ignoreCase,
+                               const std::atomic_bool& cancelled)
+{
+    const auto start = std::chrono::steady_clock::now();
+    ComparisonOutcome outcome;
+    outcome.summary = CSVComparator::compare(left.table, right.table, mappings, ignoreCase);
+    throwIfCancelled(cancelled);
+    outcome.index = ResultIndex(outcome.summary);
+    std::vector<std::int64_t> leftKey;
+    std::vector<std::int64_t> rightKey;
+    for (const ColumnMapping& mapping : mappings) {
+        if (mapping.isKey && mapping.rightIndex) {
+            leftKey.push_back(mapping.leftIndex);
+            rightKey.push_back(*mapping.rightIndex);
+        }
+    }
+    outcome.keyWarning = keyWarning(KeyDiagnostics(left.table, leftKey, ignoreCase), left.name,
+                                    KeyDiagnostics(right.table, rightKey, ignoreCase), right.name);
+    outcome.elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return outcome;
+}
+
+std::size_t saveReport(const QString& path, const ComparisonSummary& summary, const InputFile& left,
+                       const InputFile& right, const std::vector<std::size_t>& indices)
+{
+    const std::string text = ComparisonReport::csv(summary, left.name, right.name, left.table.headers(),
+                                                   right.table.headers(), indices);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        failWrite(file);
+    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()))
+        failWrite(file);
+    if (!file.commit())
+        failWrite(file);
+    return indices.size();
+}
+
+}  // namespace rowlark

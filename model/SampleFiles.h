@@ -1,0 +1,12 @@
+#pragma once
+
+// The two built-in catalog tables that let the program be tried without files of one's own.
+
+#include "InputFile.h"
+
+namespace rowlark {
+
+InputFile sampleBefore();  // "catalog-before.csv", File A
+InputFile sampleAfter();   // "catalog-after.csv", File B
+
+}  // namespace rowlark

@@ -1,0 +1,206 @@
+#include <QSignalSpy>
+
+#include "ModelTesting.h"
+#include "ModelWork.h"
+
+namespace rowlark::testing {
+namespace {
+
+using ModelStateTest = ModelTest;
+
+TEST_F(ModelStateTest, FreshModelIsEmptyOnTheMappingScreen)
+{
+    EXPECT_FALSE(model.left());
+    EXPECT_FALSE(model.right());
+    EXPECT_EQ(model.tab(), WorkspaceTab::mapping);
+    EXPECT_EQ(model.filter(), ResultFilter::all);
+    EXPECT_EQ(model.leftName(), "First file");
+    EXPECT_EQ(model.rightName(), "Second file");
+    EXPECT_FALSE(model.canCompare());
+    EXPECT_FALSE(model.canExport());
+    EXPECT_FALSE(model.isBusy());
+    EXPECT_TRUE(model.notice().isEmpty());
+    EXPECT_FALSE(model.errorMessage());
+}
+
+TEST_F(ModelStateTest, WorkspaceTabsAreTitledInDeclarationOrder)
+{
+    EXPECT_EQ(title(allWorkspaceTabs[0]), "Map columns");
+    EXPECT_EQ(title(allWorkspaceTabs[1]), "Results");
+}
+
+TEST_F(ModelStateTest, ViewWritesAnnounceOnlyRealChanges)
+{
+    model.setMappingSearch("sku");
+    model.setMappingSearch("sku");
+    model.setTab(WorkspaceTab::results);
+    EXPECT_EQ(changes(Field::mappingSearch), 1);
+    EXPECT_EQ(changes(Field::tab), 1);
+    EXPECT_EQ(model.mappingSearch(), "sku");
+}
+
+TEST_F(ModelStateTest, SamplesWithAKeyCanBeCompared)
+{
+    loadSamples();
+    EXPECT_EQ(model.leftName(), "catalog-before.csv");
+    EXPECT_EQ(model.rightName(), "catalog-after.csv");
+    keyOnly(0);
+    EXPECT_TRUE(model.canCompare());
+    EXPECT_FALSE(model.canExport());
+}
+
+TEST_F(ModelStateTest, NoKeyMeansNoComparison)
+{
+    loadSamples();
+    keyOnly(-1);
+    EXPECT_FALSE(model.canCompare());
+}
+
+TEST_F(ModelStateTest, KeyWithoutRightColumnMeansNoComparison)
+{
+    loadSamples();
+    keyOnly(0);
+    model.map(model.mappings()[0].id, std::nullopt);
+    EXPECT_FALSE(model.mappings()[0].isKey);
+    EXPECT_FALSE(model.canCompare());
+}
+
+TEST_F(ModelStateTest, NothingCanBeComparedWhileAnOperationRuns)
+{
+    loadSamples();
+    keyOnly(0);
+    model.compare();
+    EXPECT_TRUE(model.isBusy());
+    EXPECT_FALSE(model.canCompare());
+    waitUntilIdle();
+    EXPECT_TRUE(model.canCompare());
+}
+
+TEST_F(ModelStateTest, SetKeyNeedsARightColumnAndIncludesTheColumn)
+{
+    loadSamples();
+    const Uuid price = model.mappings()[2].id;
+    model.setIncluded(price, false);
+    model.setKey(price, true);
+    EXPECT_TRUE(model.mappings()[2].isKey);
+    EXPECT_TRUE(model.mappings()[2].isIncluded);
+
+    const Uuid city = model.mappings()[3].id;
+    model.map(city, std::nullopt);
+    const std::vector<ColumnMapping> before = model.mappings();
+    model.setKey(city, true);
+    EXPECT_EQ(model.mappings(), before);
+}
+
+TEST_F(ModelStateTest, KeyColumnsCannotBeExcluded)
+{
+    loadSamples();
+    const Uuid sku = model.mappings()[0].id;
+    model.setKey(sku, true);
+    model.setIncluded(sku, false);
+    EXPECT_TRUE(model.mappings()[0].isIncluded);
+
+    const Uuid notes = model.mappings()[4].id;
+    model.setKey(notes, false);
+    model.setIncluded(notes, false);
+    EXPECT_FALSE(model.mappings()[4].isIncluded);
+}
+
+TEST_F(ModelStateTest, EditsOfUnknownMappingsChangeNothing)
+{
+    loadSamples();
+    const std::vector<ColumnMapping> before = model.mappings();
+    const QString notice = model.notice();
+    model.setKey(Uuid::random(), true);
+    model.setIncluded(Uuid::random(), false);
+    model.map(Uuid::random(), 1);
+    EXPECT_EQ(model.mappings(), before);
+    EXPECT_EQ(model.notice(), notice);
+}
+
+TEST_F(ModelStateTest, EveryEditDropsTheResult)
+{
+    compareSamples();
+    const Uuid notes = model.mappings()[4].id;
+    const std::vector<std::function<void()>> edits = {
+        [&] { model.setIncluded(notes, false); },
+        [&] { model.setKey(notes, false); },
+        [&] { model.map(notes, 4); },
+        [&] { model.setIgnoreCase(true); },
+    };
+    for (const auto& edit : edits) {
+        compareLoaded();
+        ASSERT_EQ(model.tab(), WorkspaceTab::results);
+        edit();
+        EXPECT_FALSE(model.summary());
+        EXPECT_FALSE(model.index());
+        EXPECT_TRUE(model.filteredIndices().empty());
+        EXPECT_FALSE(model.selectedRowID());
+        EXPECT_FALSE(model.elapsed());
+        EXPECT_EQ(model.tab(), WorkspaceTab::mapping);
+        EXPECT_FALSE(model.canExport());
+    }
+}
+
+TEST_F(ModelStateTest, ChoosingNoColumnReportsAMappingUpdate)
+{
+    loadSamples();
+    model.map(model.mappings()[3].id, std::nullopt);
+    EXPECT_EQ(model.notice(), "Mapping updated.");
+    EXPECT_FALSE(model.mappings()[3].rightIndex);
+    EXPECT_TRUE(model.mappings()[3].isManual);
+}
+
+TEST_F(ModelStateTest, MapNeedsBothFiles)
+{
+    model.map(Uuid::random(), std::nullopt);
+    EXPECT_TRUE(model.notice().isEmpty());
+    EXPECT_EQ(changes(Field::mappings), 0);
+}
+
+TEST_F(ModelStateTest, MapRefusesToPairAJsonObjectColumnWithAnOrdinaryOne)
+{
+    loadBoth(writeFile("a.csv", "id,meta\n1,\"{\"\"size\"\":2}\"\n2,\"{\"\"size\"\":3}\"\n"),
+             writeFile("b.csv", "id,meta\n1,large\n2,small\n"));
+    ASSERT_TRUE(model.left()->table.structuredColumnIndices().contains(1));
+    ASSERT_FALSE(model.right()->table.structuredColumnIndices().contains(1));
+    const std::vector<ColumnMapping> before = model.mappings();
+    const QString notice = model.notice();
+
+    model.map(before[1].id, 1);
+    EXPECT_EQ(model.mappings(), before);
+    EXPECT_EQ(model.notice(), notice);
+
+    model.map(before[1].id, std::nullopt);
+    EXPECT_FALSE(model.mappings()[1].rightIndex);
+    EXPECT_EQ(model.notice(), "Mapping updated.");
+}
+
+TEST_F(ModelStateTest, LearnedPatternIsReportedWithTheNumberOfRelatedColumns)
+{
+    loadBoth(writeFile("a.csv", "id,City,State,Zip,Country\n1,Austin,TX,78701,US\n"),
+             writeFile("b.csv", "id,Shipping City,Shipping State,Shipping Zip,Shipping Country,Billing City,"
+                                "Billing State,Billing Zip,Billing Country\n1,Austin,TX,78701,US,Reno,NV,89501,US\n"));
+    // Whichever group the analysis chose, choosing the other one by hand moves the three others.
+    const std::optional<std::int64_t> city = model.mappings()[1].rightIndex;
+    const std::int64_t chosen = city == 5 ? 1 : 5;
+    for (std::size_t column = 2; column <= 4; ++column)
+        ASSERT_NE(model.mappings()[column].rightIndex, chosen + std::int64_t(column) - 1);
+
+    model.map(model.mappings()[1].id, chosen);
+    EXPECT_EQ(model.notice(),
+              "Applied this header pattern to 3 related columns. Review the suggestions before comparing.");
+    for (std::size_t column = 2; column <= 4; ++column)
+        EXPECT_EQ(model.mappings()[column].rightIndex, chosen + std::int64_t(column) - 1);
+}
+
+TEST(FailureDescriptionTest, RunningOutOfMemoryBlamesTheFileSize)
+{
+    EXPECT_EQ(describeFailure(std::make_exception_ptr(std::bad_alloc())),
+              "The file is too large for the available memory.");
+    EXPECT_EQ(describeFailure(std::make_exception_ptr(std::runtime_error("Disk full"))), "Disk full");
+    EXPECT_FALSE(describeFailure(std::make_exception_ptr(42)).isEmpty());
+}
+
+}  // namespace
+}  // namespace rowlark::testing

@@ -1,0 +1,120 @@
+#include "ModelTesting.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTest>
+#include <QThreadPool>
+
+namespace rowlark::testing {
+
+std::optional<QString> FakeDialogs::openFile(const QString& title, const QStringList& extensions)
+{
+    ++openCalls;
+    openTitle = title;
+    openExtensions = extensions;
+    return openAnswer;
+}
+
+std::optional<QString> FakeDialogs::saveFile(const QString& suggestedName, const QString& message)
+{
+    ++saveCalls;
+    saveName = suggestedName;
+    saveMessage = message;
+    return saveAnswer;
+}
+
+ModelTest::ModelTest() { EXPECT_TRUE(folder.isValid()); }
+
+QString ModelTest::writeFile(const QString& name, const std::string& text)
+{
+    const QString path = folder.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.data(), static_cast<qint64>(text.size()));
+    return path;
+}
+
+QString ModelTest::writeNumberedFile(const QString& name, int count, const std::string& prefix)
+{
+    std::string text = "id,value\n";
+    for (int row = 1; row <= count; ++row)
+        text += std::to_string(row) + "," + prefix + std::to_string(row) + "\n";
+    return writeFile(name, text);
+}
+
+void ModelTest::loadBoth(const QString& leftPath, const QString& rightPath)
+{
+    model.load(leftPath, true);
+    waitUntilIdle();
+    model.load(rightPath, false);
+    waitUntilIdle();
+    ASSERT_TRUE(model.left() && model.right()) << model.errorMessage().value_or("").toStdString();
+}
+
+void ModelTest::loadSamples()
+{
+    model.loadSample();
+    waitUntilIdle();
+    ASSERT_EQ(model.mappings().size(), 5u);
+}
+
+void ModelTest::compareSamples()
+{
+    loadSamples();
+    for (const ColumnMapping& mapping : model.mappings())
+        ASSERT_EQ(mapping.rightIndex, mapping.leftIndex);
+    keyOnly(0);
+    const std::vector<ColumnMapping> mappings = model.mappings();
+    for (const ColumnMapping& mapping : mappings)
+        model.setIncluded(mapping.id, true);
+    compareLoaded();
+}
+
+void ModelTest::keyOnly(std::int64_t leftIndex)
+{
+    // Every edit replaces the list, so walk a copy.
+    const std::vector<ColumnMapping> mappings = model.mappings();
+    for (const ColumnMapping& mapping : mappings)
+        model.setKey(mapping.id, mapping.leftIndex == leftIndex);
+}
+
+void ModelTest::compareLoaded()
+{
+    ASSERT_TRUE(model.canCompare());
+    model.compare();
+    waitUntilIdle();
+    ASSERT_TRUE(model.summary()) << model.errorMessage().value_or("").toStdString();
+}
+
+void ModelTest::waitUntilIdle()
+{
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !model.isBusy() && !model.isFiltering(); }, 30000));
+}
+
+void drainBackgroundWork()
+{
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+}
+
+int ModelTest::changes(Field field) const
+{
+    int count = 0;
+    for (const QList<QVariant>& arguments : spy)
+        count += arguments.at(0).value<Field>() == field ? 1 : 0;
+    return count;
+}
+
+std::vector<std::string> describeDifferences(const ComparisonModel& model)
+{
+    std::vector<std::string> described;
+    if (!model.summary())
+        return described;
+    for (std::size_t position : model.filteredIndices()) {
+        const RowDifference& difference = model.summary()->differences[position];
+        described.push_back(difference.key + " " + std::string(rawValue(difference.status)));
+    }
+    return described;
+}
+
+}  // namespace rowlark::testing

@@ -1,0 +1,79 @@
+#pragma once
+
+// A model with scripted dialogs and files in a temporary folder, plus waits on its event loop.
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <QSignalSpy>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gmock/gmock.h>
+
+#include "ComparisonModel.h"
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& text, std::ostream* stream) { *stream << '"' << text.toStdString() << '"'; }
+
+namespace rowlark::testing {
+
+class FakeDialogs : public FileDialogs {
+public:
+    std::optional<QString> openAnswer;
+    std::optional<QString> saveAnswer;
+    int openCalls = 0;
+    int saveCalls = 0;
+    QString openTitle;
+    QStringList openExtensions;
+    QString saveName;
+    QString saveMessage;
+
+    std::optional<QString> openFile(const QString& title, const QStringList& extensions) override;
+    std::optional<QString> saveFile(const QString& suggestedName, const QString& message) override;
+};
+
+using Field = ComparisonModel::Field;
+
+class ModelTest : public ::testing::Test {
+protected:
+    ModelTest();
+
+    // Writes `text` to a file of that name in the test's folder; returns its path.
+    QString writeFile(const QString& name, const std::string& text);
+    // A CSV file with header "id,value" and rows 1..count whose value is `prefix` + id.
+    QString writeNumberedFile(const QString& name, int count, const std::string& prefix);
+
+    // Loads both sides and waits for the analysis that follows.
+    void loadBoth(const QString& leftPath, const QString& rightPath);
+    void loadSamples();
+    // Loads the samples with sku as the only key and every column compared, and compares.
+    void compareSamples();
+    void compareLoaded();
+    // Makes the mapping of left column `leftIndex` the only key (none when no mapping has it).
+    void keyOnly(std::int64_t leftIndex);
+
+    // Waits until the model is idle: no operation running and no filter run pending.
+    void waitUntilIdle();
+
+    // How often `changed` announced `field`.
+    int changes(Field field) const;
+
+    std::shared_ptr<FakeDialogs> dialogs = std::make_shared<FakeDialogs>();
+    ComparisonModel model{dialogs};
+    QSignalSpy spy{&model, &ComparisonModel::changed};
+    QTemporaryDir folder;
+};
+
+// Waits until every background task has ended and its outcome has been delivered (or dropped).
+void drainBackgroundWork();
+
+// "key status" of every filtered difference, in order.
+std::vector<std::string> describeDifferences(const ComparisonModel& model);
+
+}  // namespace rowlark::testing
