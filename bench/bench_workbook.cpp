@@ -1,0 +1,157 @@
+// Times SpreadsheetImporter::loadWithMetadata on generated workbooks: 10,000 × 10 as XLSX, XLS
+// and ODS, 100,000 × 10 and 250,000 × 20 (the 5,000,000-cell limit) as XLSX. Every run happens in
+// a child process of its own; the figures are the median time of 3 runs and the peak resident
+// memory of the process tree: the importing process and its reader helper.
+//
+// The workbooks are written by node with the library beside this program, so node is needed.
+//
+// Usage: bench_workbook <data folder> [--small]   (workbooks are kept there and reused; --small
+// leaves out the two large sheets)
+
+#include "support/ProcessMeasurement.h"
+#include "table/SpreadsheetImporter.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <sys/resource.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace rowlark;
+
+constexpr int runs = 3;
+constexpr double megabyte = 1024.0 * 1024.0;
+
+struct Size {
+    std::size_t rows;
+    std::size_t columns;
+    const char* type;
+    bool isLarge;
+};
+
+constexpr Size sizes[] = {
+    {10'000, 10, "xlsx", false}, {10'000, 10, "xls", false},  {10'000, 10, "ods", false},
+    {100'000, 10, "xlsx", true}, {250'000, 20, "xlsx", true},
+};
+
+// Rows of ids, text and numbers; every cell a pure function of its position.
+constexpr std::string_view generator = R"JS(
+const XLSX = require(process.argv[2]);
+const [output, rows, columns, type] = [process.argv[3], +process.argv[4], +process.argv[5], process.argv[6]];
+const data = [];
+const header = [];
+for (let c = 0; c < columns; ++c) header.push(c === 0 ? "id" : "column " + c);
+data.push(header);
+for (let r = 1; r < rows; ++r) {
+    const row = [r];
+    for (let c = 1; c < columns; ++c) row.push(c % 2 ? "text " + r + "-" + c : r * c + 0.25);
+    data.push(row);
+}
+const book = XLSX.utils.book_new();
+XLSX.utils.book_append_sheet(book, XLSX.utils.aoa_to_sheet(data), "Data");
+XLSX.writeFile(book, output, { bookType: type, compression: true });
+)JS";
+
+fs::path workbookFile(const fs::path& folder, const Size& size)
+{
+    const fs::path path = folder / ("workbook-" + std::to_string(size.rows) + "x" + std::to_string(size.columns) +
+                                    "." + size.type);
+    if (fs::exists(path))
+        return path;
+    const fs::path script = folder / "write-workbook.js";
+    std::ofstream(script) << generator;
+    const fs::path library = fs::read_symlink("/proc/self/exe").parent_path() / "Rowlark_Rowlark.bundle" /
+                             "Vendor" / "xlsx.full.min.js";
+    const fs::path temporary = folder / ("partial." + std::string(size.type));
+    const std::string command = "node '" + script.string() + "' '" + library.string() + "' '" + temporary.string() +
+                                "' " + std::to_string(size.rows) + " " + std::to_string(size.columns) + " " +
+                                size.type;
+    if (std::system(command.c_str()) != 0) {
+        std::fprintf(stderr, "could not write %s\n", path.c_str());
+        std::exit(1);
+    }
+    fs::rename(temporary, path);
+    return path;
+}
+
+struct Measurement {
+    double seconds = 0;
+    double importerPeak = 0;
+    double readerPeak = 0;
+    std::size_t rows = 0;
+    std::size_t columns = 0;
+    bool isLoaded = false;
+};
+
+Measurement measureLoad(const fs::path& path)
+{
+    return bench::measureInChild([&] {
+        Measurement measurement;
+        bench::resetPeakResidentSize();
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(path);
+            measurement.rows = imported.table.rowCount();
+            measurement.columns = imported.table.columnCount();
+            measurement.isLoaded = true;
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "%s: %s\n", path.c_str(), error.what());
+        }
+        measurement.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        measurement.importerPeak = bench::statusBytes("VmHWM");
+        rusage children{};
+        ::getrusage(RUSAGE_CHILDREN, &children);
+        measurement.readerPeak = static_cast<double>(children.ru_maxrss) * 1024.0;
+        return measurement;
+    });
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <data folder> [--small]\n", argv[0]);
+        return 2;
+    }
+    const fs::path folder = argv[1];
+    const bool isSmallOnly = argc > 2 && std::string_view(argv[2]) == "--small";
+    fs::create_directories(folder);
+
+    std::printf("%-22s %10s %9s %12s %12s %12s\n", "workbook", "file MB", "median s", "importer MB", "reader MB",
+                "tree MB");
+    for (const Size& size : sizes) {
+        if (size.isLarge && isSmallOnly)
+            continue;
+        const fs::path path = workbookFile(folder, size);
+        std::vector<double> seconds;
+        Measurement peak;
+        for (int run = 0; run < runs; ++run) {
+            const Measurement measurement = measureLoad(path);
+            if (!measurement.isLoaded)
+                return 1;
+            seconds.push_back(measurement.seconds);
+            peak.importerPeak = std::max(peak.importerPeak, measurement.importerPeak);
+            peak.readerPeak = std::max(peak.readerPeak, measurement.readerPeak);
+            peak.rows = measurement.rows;
+            peak.columns = measurement.columns;
+        }
+        const std::string name = std::to_string(size.rows) + " x " + std::to_string(size.columns) + " " + size.type;
+        std::printf("%-22s %10.1f %9.2f %12.0f %12.0f %12.0f   (%zu rows x %zu columns read)\n", name.c_str(),
+                    static_cast<double>(fs::file_size(path)) / megabyte, bench::medianOf(seconds),
+                    peak.importerPeak / megabyte, peak.readerPeak / megabyte,
+                    (peak.importerPeak + peak.readerPeak) / megabyte, peak.rows, peak.columns);
+        std::fflush(stdout);
+    }
+    return 0;
+}
