@@ -1,6 +1,8 @@
 #include "results/ResultIndex.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "compare/Parallel.h"
@@ -10,8 +12,18 @@ namespace rowlark {
 namespace {
 
 constexpr char pieceSeparator = '\0';
-// Search texts are built in parallel, this many differences per task.
-constexpr std::size_t searchTextsPerTask = 2048;
+// Search texts are built, and searched, in parallel tasks of this many differences.
+constexpr std::size_t differencesPerTask = 4096;
+
+// Runs `work(begin, end)` over consecutive slices of [0, count) on every core.
+template<typename Work> void forEachSlice(std::size_t count, Work&& work)
+{
+    const std::size_t tasks = (count + differencesPerTask - 1) / differencesPerTask;
+    runInParallel(tasks, 0, [&](std::size_t task) {
+        const std::size_t begin = task * differencesPerTask;
+        work(begin, std::min(count, begin + differencesPerTask));
+    });
+}
 
 // Lower-cased and canonically composed, so that byte containment is containment of the texts.
 std::string searchForm(std::string_view text)
@@ -20,13 +32,28 @@ std::string searchForm(std::string_view text)
     return text::isASCII(lower) ? lower : text::nfc(lower);
 }
 
+// Pieces are lower-cased one by one, which gives the same text as lower-casing the whole: the
+// separator is neither cased nor case-ignorable, so no casing context reaches across it.
+void appendSearchForm(std::string& text, std::string_view piece)
+{
+    if (!text::isASCII(piece)) {
+        text.append(searchForm(piece));
+        return;
+    }
+    const std::size_t start = text.size();
+    text.append(piece);
+    std::transform(text.begin() + static_cast<std::ptrdiff_t>(start), text.end(),
+                   text.begin() + static_cast<std::ptrdiff_t>(start),
+                   [](char byte) { return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte + ('a' - 'A')) : byte; });
+}
+
 void appendPieces(std::string& text, const std::optional<std::vector<std::string>>& row)
 {
     if (!row)
         return;
     for (const std::string& cell : *row) {
         text.push_back(pieceSeparator);
-        text.append(cell);
+        appendSearchForm(text, cell);
     }
 }
 
@@ -34,10 +61,48 @@ void appendPieces(std::string& text, const std::optional<std::vector<std::string
 // match across two of them.
 std::string searchText(const RowDifference& difference)
 {
-    std::string text = difference.key;
+    std::string text;
+    appendSearchForm(text, difference.key);
     appendPieces(text, difference.leftRow);
     appendPieces(text, difference.rightRow);
-    return searchForm(text);
+    return text;
+}
+
+// Whether `needle` occurs in `text`. Tests 16 start positions at a time for the needle's first
+// and last byte, so that a common first letter (the "s" of "son") does not stop the scan at every
+// occurrence; only positions where both bytes fit are compared in full.
+bool contains(std::string_view text, std::string_view needle)
+{
+    using Block = char __attribute__((vector_size(16)));
+    constexpr std::size_t width = sizeof(Block);
+    const std::size_t length = needle.size();
+    if (length > text.size())
+        return false;
+    if (length == 1)
+        return text.find(needle.front()) != std::string_view::npos;
+    const std::size_t starts = text.size() - length + 1;
+    Block first;
+    Block last;
+    for (std::size_t lane = 0; lane < width; ++lane) {
+        first[lane] = needle.front();
+        last[lane] = needle.back();
+    }
+    std::size_t start = 0;
+    for (; start + width <= starts; start += width) {
+        Block heads;
+        Block tails;
+        std::memcpy(&heads, text.data() + start, width);
+        std::memcpy(&tails, text.data() + start + length - 1, width);
+        const auto candidates = (heads == first) & (tails == last);
+        std::uint64_t halves[2];
+        std::memcpy(halves, &candidates, width);
+        if ((halves[0] | halves[1]) == 0)
+            continue;
+        for (std::size_t lane = 0; lane < width; ++lane)
+            if (candidates[lane] && text.compare(start + lane + 1, length - 2, needle.substr(1, length - 2)) == 0)
+                return true;
+    }
+    return text.substr(start).find(needle) != std::string_view::npos;
 }
 
 ResultFilter statusFilter(DiffStatus status)
@@ -74,10 +139,8 @@ ResultIndex::ResultIndex(const ComparisonSummary& summary)
             groups[ResultFilter::emptyValues].push_back(position);
     }
     searchable.resize(differences.size());
-    const std::size_t tasks = (differences.size() + searchTextsPerTask - 1) / searchTextsPerTask;
-    runInParallel(tasks, 0, [&](std::size_t task) {
-        const std::size_t end = std::min(differences.size(), (task + 1) * searchTextsPerTask);
-        for (std::size_t position = task * searchTextsPerTask; position < end; ++position)
+    forEachSlice(differences.size(), [&](std::size_t begin, std::size_t end) {
+        for (std::size_t position = begin; position < end; ++position)
             searchable[position] = searchText(differences[position]);
     });
 }
@@ -98,10 +161,15 @@ std::vector<std::size_t> ResultIndex::matching(ResultFilter filter, std::string_
     // The separator itself would let a query span two pieces.
     if (needle.find(pieceSeparator) != std::string::npos)
         return {};
-    std::vector<std::size_t> found;
-    std::copy_if(group.begin(), group.end(), std::back_inserter(found), [&](std::size_t position) {
-        return position < searchable.size() && searchable[position].find(needle) != std::string::npos;
+    std::vector<char> isFound(group.size());
+    forEachSlice(group.size(), [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i)
+            isFound[i] = group[i] < searchable.size() && contains(searchable[group[i]], needle);
     });
+    std::vector<std::size_t> found;
+    for (std::size_t i = 0; i < group.size(); ++i)
+        if (isFound[i])
+            found.push_back(group[i]);
     return found;
 }
 

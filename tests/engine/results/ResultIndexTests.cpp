@@ -141,6 +141,22 @@ TEST(ResultIndexSearch, QueryHoldingTheSeparatorMatchesNothing)
     EXPECT_THAT(search(difference, std::string_view("\0", 1)), IsEmpty());
 }
 
+TEST(ResultIndexSearch, FindsQueriesOfAnyLengthAtAnyOffset)
+{
+    const std::string letters = "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    const ResultIndex index = indexOf({onlyLeft(letters, {})});
+    const std::string lower = "abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz";
+    for (std::size_t length = 1; length <= 40; ++length) {
+        for (std::size_t offset = 0; offset + length <= lower.size(); ++offset) {
+            const std::string query = lower.substr(offset, length);
+            ASSERT_THAT(index.matching(ResultFilter::all, query), ElementsAre(0)) << query;
+            std::string missing = query;
+            missing.back() = missing.back() == '!' ? '?' : '!';
+            ASSERT_THAT(index.matching(ResultFilter::all, missing), IsEmpty()) << missing;
+        }
+    }
+}
+
 TEST(ResultIndexSearch, ColumnsThatWereNotComparedAreSearchable)
 {
     // Only the first column differs; the note was never compared.
