@@ -15,6 +15,7 @@
 #include "results/ComparisonReport.h"
 #include "results/ComparisonRun.h"
 #include "table/SpreadsheetImporter.h"
+#include "table/SpreadsheetImporter.h"
 #include "text/Unicode.h"
 
 namespace rowlark::cli {

@@ -151,10 +151,16 @@ std::string_view helpText()
 {
     return R"(Usage: rowlark-compare [options] FILE_A FILE_B
 
-Compares two CSV files record by record. Columns of FILE_B are matched to the
-columns of FILE_A and a row key is chosen as the desktop app proposes them;
-records are matched by key whatever their order, and every changed record,
-every record only in FILE_A and every record only in FILE_B is counted.
+Compares two tables record by record: CSV files, or one sheet of an XLSX, XLS,
+ODS or Numbers workbook each (the file type is taken from the extension).
+Columns of FILE_B are matched to the columns of FILE_A and a row key is chosen
+as the desktop app proposes them; records are matched by key whatever their
+order, and every changed record, every record only in FILE_A and every record
+only in FILE_B is counted.
+
+Input:
+  --sheet-a NAME     the sheet of workbook FILE_A to compare (default: the first)
+  --sheet-b NAME     the sheet of workbook FILE_B to compare (default: the first)
 
 Mapping (applied in this order: every --map as given, then --key, then --exclude):
   --map A=B          map File A column A to File B column B by hand, as a manual

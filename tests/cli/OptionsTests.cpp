@@ -25,7 +25,7 @@ TEST(OptionParsing, ReadsFilesAndEveryOptionInBothSpellings)
 {
     const Options options =
         parse({"--map", "a=b", "left.csv", "--map=c=", "--key", "#1", "--exclude=notes", "--ignore-case",
-               "--filter", "only-b", "--search=  x ", "--report", "out.csv", "right.csv", "--json", "--mapping"});
+               "--filter", "only-b", "--search=  x ", "--report", "out.csv", "right.csv", "--json", "--mapping", "--sheet-a", "Q1", "--sheet-b=Q 2"});
     EXPECT_EQ(options.leftPath, "left.csv");
     EXPECT_EQ(options.rightPath, "right.csv");
     EXPECT_THAT(options.columnChoices, ElementsAre("a=b", "c="));
@@ -37,6 +37,8 @@ TEST(OptionParsing, ReadsFilesAndEveryOptionInBothSpellings)
     EXPECT_EQ(options.filter, ResultFilter::onlyRight);
     EXPECT_EQ(options.search, "  x ");
     EXPECT_EQ(options.reportPath, "out.csv");
+    EXPECT_EQ(options.leftSheet, "Q1");
+    EXPECT_EQ(options.rightSheet, "Q 2");
 }
 
 TEST(OptionParsing, DefaultsCompareEverythingAndPrintText)
@@ -97,7 +99,7 @@ TEST(OptionParsing, WrongCommandLinesSayWhatWasWrong)
 
 TEST(OptionParsing, HelpDocumentsEveryOption)
 {
-    for (const std::string_view option : {"--map", "--key", "--exclude", "--ignore-case", "--mapping", "--filter",
+    for (const std::string_view option : {"--sheet-a", "--sheet-b", "--map", "--key", "--exclude", "--ignore-case", "--mapping", "--filter",
                                           "--search", "--report", "--json", "--help", "Exit status"})
         EXPECT_THAT(std::string(helpText()), HasSubstr(option));
 }
