@@ -35,47 +35,64 @@ bool haveDifferentEntities(const HeaderTerms& left, const HeaderTerms& right)
     return !left.entityPrefix.empty() && !right.entityPrefix.empty() && left.entityPrefix != right.entityPrefix;
 }
 
-std::optional<HeaderScore> similarNameScore(const HeaderTerms& left, const HeaderTerms& right)
+// The similar-name score when it reaches the cut-off, else 0.
+double similarNameScore(const HeaderTerms& left, const HeaderTerms& right)
 {
     // Headers of different entities cannot reach the cut-off (0.82 × 0.45 < 0.42), nor can texts
     // whose lengths alone keep them too far apart; both skip the edit distances.
     if (haveDifferentEntities(left, right))
-        return std::nullopt;
+        return 0;
     const double ceiling = std::max(similarityCeiling(left.normalized, right.normalized),
                                     similarityCeiling(left.canonicalField, right.canonicalField));
     if (similarNameWeight * ceiling < cutOff)
-        return std::nullopt;
+        return 0;
     const double headerSimilarity = similarity(left.normalized, right.normalized);
     const bool sameFieldTexts = left.canonicalField == left.normalized && right.canonicalField == right.normalized;
     const double fieldSimilarity =
         sameFieldTexts ? headerSimilarity : similarity(left.canonicalField, right.canonicalField);
     const double score = similarNameWeight * std::max(headerSimilarity, fieldSimilarity);
-    if (score < cutOff)
-        return std::nullopt;
-    return HeaderScore{score, "Similar name"};
+    return score >= cutOff ? score : 0;
 }
 
 }  // namespace
 
-std::optional<HeaderScore> headerScore(const HeaderTerms& left, const HeaderTerms& right,
+HeaderMatch matchHeaders(const HeaderTerms& left, const HeaderTerms& right)
+{
+    using Rule = HeaderMatch::Rule;
+    if (left.normalized.empty() || right.normalized.empty())
+        return {};
+    if (left.normalized == right.normalized)
+        return {Rule::exact, 0, {}};
+    if (left.canonicalField == right.canonicalField)
+        return {Rule::alias, 0, {}};
+    if (auto relation = namespacePrefix(left.normalized, right.normalized))
+        return {Rule::namespacePrefix, 0, relation->prefix.text()};
+    const double score = similarNameScore(left, right);
+    return score > 0 ? HeaderMatch{Rule::similarName, score, {}} : HeaderMatch{};
+}
+
+std::optional<HeaderScore> headerScore(const HeaderMatch& match, const HeaderTerms& left, const HeaderTerms& right,
                                        const std::optional<std::string>& preferredPrefix)
 {
-    if (left.normalized.empty() || right.normalized.empty())
+    switch (match.rule) {
+    case HeaderMatch::Rule::none:
         return std::nullopt;
-    if (left.normalized == right.normalized)
+    case HeaderMatch::Rule::exact:
         return HeaderScore{1.0, "Exact"};
-    if (left.canonicalField == right.canonicalField) {
+    case HeaderMatch::Rule::alias: {
         HeaderScore alias = aliasScore(left, right);
         if (isPreferred(right.entityPrefix, preferredPrefix))
             alias = {std::min(alias.score + learnedPatternBonus, 1.0), "Learned pattern"};
         return alias.score >= cutOff ? std::optional(alias) : std::nullopt;
     }
-    if (const auto relation = namespacePrefix(left.normalized, right.normalized)) {
-        if (isPreferred(relation->prefix.text(), preferredPrefix))
+    case HeaderMatch::Rule::namespacePrefix:
+        if (isPreferred(match.namespacePrefix, preferredPrefix))
             return HeaderScore{0.98, "Learned pattern"};
-        return HeaderScore{0.9, relation->prefix.text() + "_ pattern"};
+        return HeaderScore{0.9, match.namespacePrefix + "_ pattern"};
+    case HeaderMatch::Rule::similarName:
+        return HeaderScore{match.similarNameScore, "Similar name"};
     }
-    return similarNameScore(left, right);
+    return std::nullopt;
 }
 
 std::vector<HeaderSuggestion> headerSuggestions(std::string_view leftHeader,
@@ -87,7 +104,8 @@ std::vector<HeaderSuggestion> headerSuggestions(std::string_view leftHeader,
     if (left.normalized.empty())
         return suggestions;
     for (std::size_t j = 0; j < rightHeaders.size(); ++j)
-        if (auto scored = headerScore(left, headerTerms(rightHeaders[j]), preferredPrefix))
+        if (const HeaderTerms right = headerTerms(rightHeaders[j]);
+            auto scored = headerScore(matchHeaders(left, right), left, right, preferredPrefix))
             suggestions.push_back(
                 {static_cast<std::int64_t>(j), std::min(scored->score, 1.0), std::move(scored->reason)});
     orderSuggestions(suggestions, rightHeaders);

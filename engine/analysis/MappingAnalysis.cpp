@@ -49,7 +49,7 @@ std::vector<ColumnMapping> freshMappings(std::size_t leftColumns)
     return mappings;
 }
 
-// Everything the two scoring passes share.
+// Everything the two scoring passes share: only the preferred prefix differs between them.
 struct Analysis {
     const CSVTable& left;
     const CSVTable& right;
@@ -57,6 +57,7 @@ struct Analysis {
     std::vector<HeaderTerms> leftTerms;
     RightColumns rightColumns;
     SharedValueTable sharedValues;
+    std::vector<std::vector<HeaderMatch>> headerMatches;  // per left column, one per right column
 
     Analysis(const CSVTable& leftTable, const CSVTable& rightTable)
         : left(leftTable)
@@ -66,6 +67,9 @@ struct Analysis {
         , rightColumns(prepareRightColumns(rightTable.headers(), profiles(rightTable)))
         , sharedValues(leftProfiles, rightColumns.profiles)
     {
+        headerMatches.reserve(leftTerms.size());
+        for (const auto& terms : leftTerms)
+            headerMatches.push_back(CSVComparator::headerMatches(terms, rightColumns));
     }
 
     // A JSON-object column is offered only JSON-object columns, and any other column only others.
@@ -73,8 +77,8 @@ struct Analysis {
     {
         Suggestions lists(leftTerms.size());
         for (std::size_t i = 0; i < leftTerms.size(); ++i) {
-            lists[i] = scoredSuggestions(leftTerms[i], leftProfiles[i], rightColumns, sharedValues.row(i),
-                                         preferredPrefix);
+            lists[i] = scoredSuggestions({leftTerms[i], leftProfiles[i], headerMatches[i], sharedValues.row(i)},
+                                         rightColumns, preferredPrefix);
             const bool isStructured = left.structuredColumnIndices().contains(i);
             std::erase_if(lists[i], [&](const HeaderSuggestion& suggestion) {
                 return right.structuredColumnIndices().contains(static_cast<std::size_t>(suggestion.rightIndex)) !=

@@ -1,7 +1,6 @@
 #include "analysis/ScoredSuggestions.h"
 
 #include "analysis/DataCompatibility.h"
-#include "analysis/HeaderSuggestions.h"
 #include "analysis/SuggestionOrder.h"
 
 #include <algorithm>
@@ -42,16 +41,26 @@ RightColumns prepareRightColumns(const std::vector<std::string>& headers, std::v
     return right;
 }
 
-std::vector<HeaderSuggestion> scoredSuggestions(const HeaderTerms& left, const ColumnProfile& leftProfile,
-                                                const RightColumns& right,
-                                                std::span<const std::uint32_t> sharedValueCounts,
+std::vector<HeaderMatch> headerMatches(const HeaderTerms& left, const RightColumns& right)
+{
+    std::vector<HeaderMatch> matches;
+    matches.reserve(right.terms.size());
+    for (const auto& rightTerms : right.terms)
+        matches.push_back(matchHeaders(left, rightTerms));
+    return matches;
+}
+
+std::vector<HeaderSuggestion> scoredSuggestions(const LeftColumn& left, const RightColumns& right,
                                                 const std::optional<std::string>& preferredPrefix)
 {
     std::vector<HeaderSuggestion> suggestions;
     for (std::size_t j = 0; j < right.terms.size(); ++j) {
-        const std::size_t shared = j < sharedValueCounts.size() ? sharedValueCounts[j] : 0;
-        const DataCompatibility data = dataCompatibility(leftProfile, right.profiles[j], shared);
-        auto scored = combinedScore(headerScore(left, right.terms[j], preferredPrefix), data);
+        const std::size_t shared = j < left.sharedValueCounts.size() ? left.sharedValueCounts[j] : 0;
+        const DataCompatibility data = dataCompatibility(left.profile, right.profiles[j], shared);
+        const auto header = j < left.headerMatches.size()
+                                ? headerScore(left.headerMatches[j], left.terms, right.terms[j], preferredPrefix)
+                                : std::nullopt;
+        auto scored = combinedScore(header, data);
         if (scored && scored->score >= cutOff)
             suggestions.push_back({static_cast<std::int64_t>(j), scored->score, std::move(scored->reason)});
     }
@@ -73,7 +82,9 @@ std::vector<HeaderSuggestion> scoredSuggestions(std::string_view leftHeader,
     shared.reserve(rightHeaders.size());
     for (const auto& rightProfile : right.profiles)
         shared.push_back(static_cast<std::uint32_t>(sharedValueCount(leftProfile, rightProfile)));
-    return scoredSuggestions(headerTerms(leftHeader), leftProfile, right, shared, preferredPrefix);
+    const HeaderTerms left = headerTerms(leftHeader);
+    const std::vector<HeaderMatch> matches = headerMatches(left, right);
+    return scoredSuggestions({left, leftProfile, matches, shared}, right, preferredPrefix);
 }
 
 }  // namespace rowlark::CSVComparator

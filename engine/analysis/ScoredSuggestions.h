@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis/ColumnProfile.h"
+#include "analysis/HeaderSuggestions.h"
 #include "analysis/HeaderTerms.h"
 #include "records/Mapping.h"
 
@@ -33,10 +34,17 @@ struct RightColumns {
 
 RightColumns prepareRightColumns(const std::vector<std::string>& headers, std::vector<ColumnProfile> profiles);
 
-// `sharedValueCounts[j]` is the number of values the left profile shares with right column j.
-std::vector<HeaderSuggestion> scoredSuggestions(const HeaderTerms& left, const ColumnProfile& leftProfile,
-                                                const RightColumns& right,
-                                                std::span<const std::uint32_t> sharedValueCounts,
+// One left column with what it has in common with each right column, in right column order.
+struct LeftColumn {
+    const HeaderTerms& terms;
+    const ColumnProfile& profile;
+    std::span<const HeaderMatch> headerMatches;
+    std::span<const std::uint32_t> sharedValueCounts;
+};
+
+std::vector<HeaderMatch> headerMatches(const HeaderTerms& left, const RightColumns& right);
+
+std::vector<HeaderSuggestion> scoredSuggestions(const LeftColumn& left, const RightColumns& right,
                                                 const std::optional<std::string>& preferredPrefix);
 
 }  // namespace rowlark::CSVComparator

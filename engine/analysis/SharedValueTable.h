@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "analysis/ColumnProfile.h"
@@ -21,6 +22,17 @@ public:
     std::span<const std::uint32_t> row(std::size_t leftColumn) const;
 
 private:
+    // One sample value of one column.
+    struct Entry {
+        std::size_t hash;
+        std::string_view value;
+        std::uint32_t column;
+        bool isRight;
+    };
+
+    static void addEntries(std::vector<Entry>& entries, const std::vector<ColumnProfile>& profiles, bool isRight);
+    void countShared(std::vector<Entry>::const_iterator start, std::vector<Entry>::const_iterator end);
+
     std::size_t rightCount_;
     std::vector<std::uint32_t> counts_;
 };

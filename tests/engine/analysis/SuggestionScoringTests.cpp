@@ -1,5 +1,6 @@
 #include "analysis/DataCompatibility.h"
 #include "analysis/ScoredSuggestions.h"
+#include "analysis/SharedValueTable.h"
 #include "analysis/SuggestionOrder.h"
 
 #include <gtest/gtest.h>
@@ -63,6 +64,36 @@ TEST(DataCompatibility, CombinesOverlapKindsAndUniqueness)
         const DataCompatibility reversed = dataCompatibility(right, left);
         EXPECT_DOUBLE_EQ(reversed.overlap, overlap) << name << " reversed";
     }
+}
+
+TEST(SharedValueTable, AgreesWithPairwiseIntersection)
+{
+    std::mt19937 random(11);
+    const auto randomProfile = [&](std::size_t size) {
+        ColumnProfile result{ColumnKind::text, {}, 1};
+        while (result.values.size() < size)
+            result.values.insert("v" + std::to_string(random() % 60));
+        return result;
+    };
+    std::vector<ColumnProfile> left;
+    std::vector<ColumnProfile> right;
+    for (std::size_t size : {0, 3, 5, 8, 20, 40})
+        left.push_back(randomProfile(size));
+    for (std::size_t size : {4, 6, 10, 30, 50})
+        right.push_back(randomProfile(size));
+    left.push_back(profileOf(ColumnKind::boolean, letters("abcdef"), 1));
+    right.push_back(profileOf(ColumnKind::text, letters("abcdef"), 1));
+
+    const SharedValueTable table(left, right);
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        ASSERT_EQ(table.row(i).size(), right.size());
+        for (std::size_t j = 0; j < right.size(); ++j)
+            EXPECT_DOUBLE_EQ(dataCompatibility(left[i], right[j], table.row(i)[j]).overlap,
+                             dataCompatibility(left[i], right[j]).overlap)
+                << i << ", " << j;
+    }
+    EXPECT_TRUE(table.row(left.size()).empty());
+    EXPECT_TRUE(SharedValueTable(left, {}).row(0).empty());
 }
 
 TEST(ScoredSuggestions, DataHalfStrengthensOrReplacesHeaderMatches)
