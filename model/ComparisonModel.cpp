@@ -18,6 +18,7 @@
 #include "SampleFiles.h"
 #include "analysis/LearnedPattern.h"
 #include "analysis/MappingAnalysis.h"
+#include "table/ImportError.h"
 
 namespace rowlark {
 
@@ -25,7 +26,10 @@ namespace {
 
 const QStringList openableExtensions = {"csv", "xlsx", "xls", "ods", "numbers"};
 
-QString fromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString fromUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 QString cancellationNotice() { return QStringLiteral("The operation was cancelled."); }
 
@@ -35,7 +39,8 @@ QString cancellationNotice() { return QStringLiteral("The operation was cancelle
 template<typename Task, typename Deliver>
 void runInBackground(QPointer<ComparisonModel> model, Task task, Deliver deliver)
 {
-    QThreadPool::globalInstance()->start([model, task = std::move(task), deliver = std::move(deliver)]() mutable {
+    QThreadPool::globalInstance()->start([model, task = std::move(task),
+                                          deliver = std::move(deliver)]() mutable {
         auto outcome = task();
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
@@ -104,7 +109,7 @@ ComparisonModel::ComparisonModel(std::shared_ptr<FileDialogs> dialogs, QObject* 
 ComparisonModel::~ComparisonModel()
 {
     if (cancelWorker_)
-        cancelWorker_->store(true);
+        cancelWorker_->request_stop();
 }
 
 template<typename T> void ComparisonModel::publish(Field field, T& member, T value)
@@ -121,7 +126,10 @@ template<typename T> void ComparisonModel::publish(Field field, T& member, T val
 
 void ComparisonModel::setTab(WorkspaceTab tab) { publish(Field::tab, tab_, tab); }
 
-void ComparisonModel::setMappingSearch(const QString& text) { publish(Field::mappingSearch, mappingSearch_, text); }
+void ComparisonModel::setMappingSearch(const QString& text)
+{
+    publish(Field::mappingSearch, mappingSearch_, text);
+}
 
 void ComparisonModel::setQuery(const QString& query)
 {
@@ -141,7 +149,10 @@ void ComparisonModel::setIgnoreCase(bool ignoreCase)
     invalidateResults();
 }
 
-void ComparisonModel::setSelectedRowID(std::optional<Uuid> id) { publish(Field::selectedRowID, selectedRowID_, id); }
+void ComparisonModel::setSelectedRowID(std::optional<Uuid> id)
+{
+    publish(Field::selectedRowID, selectedRowID_, id);
+}
 
 void ComparisonModel::setErrorMessage(std::optional<QString> message)
 {
@@ -196,8 +207,8 @@ bool ComparisonModel::canExport() const
 template<typename Work, typename Finish>
 void ComparisonModel::perform(const QString& label, Work work, Finish finish)
 {
-    startOperation(label, [work = std::move(work), finish = std::move(finish)](const std::atomic_bool& cancelled) {
-        auto value = std::make_shared<std::invoke_result_t<Work&, const std::atomic_bool&>>(work(cancelled));
+    startOperation(label, [work = std::move(work), finish = std::move(finish)](std::stop_token stop) {
+        auto value = std::make_shared<std::invoke_result_t<Work&, std::stop_token>>(work(stop));
         return FinishStep([finish, value] { finish(std::move(*value)); });
     });
 }
@@ -211,23 +222,26 @@ void ComparisonModel::startOperation(const QString& label, ErasedWork work)
     publish(Field::busyLabel, busyLabel_, label);
     publish(Field::notice, notice_, QString());
 
-    auto cancelled = std::make_shared<std::atomic_bool>(false);
-    cancelWorker_ = cancelled;
-    auto task = [work = std::move(work), cancelled]() -> Outcome {
+    std::stop_source stopSource;
+    cancelWorker_ = stopSource;
+    auto task = [work = std::move(work), stop = stopSource.get_token()]() -> Outcome {
         try {
-            throwIfCancelled(*cancelled);
-            FinishStep finish = work(*cancelled);
-            throwIfCancelled(*cancelled);
+            throwIfCancelled(stop);
+            FinishStep finish = work(stop);
+            throwIfCancelled(stop);
             return {std::move(finish)};
         } catch (const OperationCancelled&) {
+            return {Outcome::Cancelled{}};
+        } catch (const ImportCancelled&) {
             return {Outcome::Cancelled{}};
         } catch (...) {
             return {describeFailure(std::current_exception())};
         }
     };
-    runInBackground(this, std::move(task), [token, cancelled](ComparisonModel& model, Outcome outcome) {
-        model.applyOutcome(token, cancelled->load(), std::move(outcome));
-    });
+    runInBackground(this, std::move(task),
+                    [token, stop = stopSource.get_token()](ComparisonModel& model, Outcome outcome) {
+                        model.applyOutcome(token, stop.stop_requested(), std::move(outcome));
+                    });
 }
 
 void ComparisonModel::applyOutcome(const Uuid& token, bool wasCancelled, Outcome outcome)
@@ -246,7 +260,7 @@ void ComparisonModel::cancel()
 {
     generation_ = Uuid::random();
     if (cancelWorker_)
-        cancelWorker_->store(true);
+        cancelWorker_->request_stop();
     cancelWorker_.reset();
     publish(Field::isBusy, isBusy_, false);
     publish(Field::notice, notice_, cancellationNotice());
@@ -261,7 +275,7 @@ void ComparisonModel::analyze()
     invalidateResults();
     perform(
         QStringLiteral("Finding matching columns…"),
-        [left = left_->table, right = right_->table](const std::atomic_bool&) {
+        [left = left_->table, right = right_->table](std::stop_token) {
             return CSVComparator::analyzeMappings(left, right);
         },
         [this](MappingAnalysisResult result) {
@@ -279,8 +293,9 @@ void ComparisonModel::compare()
         return;
     perform(
         QStringLiteral("Comparing records…"),
-        [left = *left_, right = *right_, mappings = mappings_, ignoreCase = ignoreCase_](const std::atomic_bool& cancelled) {
-            ComparisonOutcome outcome = compareFiles(left, right, mappings, ignoreCase, cancelled);
+        [left = *left_, right = *right_, mappings = mappings_,
+         ignoreCase = ignoreCase_](std::stop_token stop) {
+            ComparisonOutcome outcome = compareFiles(left, right, mappings, ignoreCase, stop);
             return ComparisonResult{std::make_shared<const ComparisonSummary>(std::move(outcome.summary)),
                                     std::make_shared<const ResultIndex>(std::move(outcome.index)),
                                     outcome.elapsed, fromUtf8(outcome.keyWarning)};
@@ -353,9 +368,10 @@ void ComparisonModel::startMatching(FilterRun run)
             return {describeFailure(std::current_exception())};
         }
     };
-    runInBackground(this, std::move(task), [token = run.token](ComparisonModel& model, FilterOutcome outcome) {
-        model.applyFilterOutcome(token, std::move(outcome));
-    });
+    runInBackground(this, std::move(task),
+                    [token = run.token](ComparisonModel& model, FilterOutcome outcome) {
+                        model.applyFilterOutcome(token, std::move(outcome));
+                    });
 }
 
 void ComparisonModel::applyFilterOutcome(const Uuid& token, FilterOutcome outcome)
@@ -381,7 +397,8 @@ void ComparisonModel::changePage(std::int64_t step)
     const std::int64_t lastPage = (count + pageSize - 1) / pageSize - 1;
     const std::int64_t target = count == 0 ? 0 : std::clamp(pageNumber_ + step, std::int64_t{0}, lastPage);
     publish(Field::pageNumber, pageNumber_, target);
-    publish(Field::selectedRowID, selectedRowID_, idOfFirst(ResultIndex::page(filteredIndices_, target, pageSize)));
+    publish(Field::selectedRowID, selectedRowID_,
+            idOfFirst(ResultIndex::page(filteredIndices_, target, pageSize)));
 }
 
 std::optional<Uuid> ComparisonModel::idAtPosition(std::size_t position) const
@@ -400,8 +417,8 @@ std::optional<Uuid> ComparisonModel::idOfFirst(const std::vector<std::size_t>& p
 
 void ComparisonModel::selectFile(bool leftSide)
 {
-    const std::optional<QString> path =
-        dialogs_->openFile(QStringLiteral("Choose a CSV, Excel, Numbers or LibreOffice file"), openableExtensions);
+    const std::optional<QString> path = dialogs_->openFile(
+        QStringLiteral("Choose a CSV, Excel, Numbers or LibreOffice file"), openableExtensions);
     if (path && !path->isEmpty())
         load(*path, leftSide);
 }
@@ -414,7 +431,7 @@ void ComparisonModel::load(const QString& path, bool leftSide, const std::option
         sheetName = sheet->toStdString();
     perform(
         QStringLiteral("Reading %1…").arg(fromUtf8(location.filename().string())),
-        [location, sheetName](const std::atomic_bool&) { return importInputFile(location, sheetName); },
+        [location, sheetName](std::stop_token stop) { return importInputFile(location, sheetName, stop); },
         [this, leftSide](InputFile file) {
             invalidateResults();
             setFile(leftSide, std::move(file));
@@ -444,20 +461,20 @@ void ComparisonModel::exportReport()
         return;
     const std::optional<QString> path = dialogs_->saveFile(
         QStringLiteral("comparison-report.csv"),
-        QStringLiteral("Exports the current filter and search across all result pages. Formula-like cells are "
-                       "prefixed with an apostrophe for spreadsheet safety."));
+        QStringLiteral(
+            "Exports the current filter and search across all result pages. Formula-like cells are "
+            "prefixed with an apostrophe for spreadsheet safety."));
     if (!path || path->isEmpty())
         return;
     perform(
         QStringLiteral("Saving comparison report…"),
-        [path = *path, summary = summary_, left = *left_, right = *right_,
-         indices = filteredIndices_](const std::atomic_bool&) {
-            return saveReport(path, *summary, left, right, indices);
-        },
+        [path = *path, summary = summary_, left = *left_, right = *right_, indices = filteredIndices_](
+            std::stop_token) { return saveReport(path, *summary, left, right, indices); },
         [this](std::size_t rows) {
-            publish(Field::notice, notice_,
-                    QStringLiteral("Exported %1 rows. Formula-like values were escaped for spreadsheet safety.")
-                        .arg(QLocale().toString(static_cast<qulonglong>(rows))));
+            publish(
+                Field::notice, notice_,
+                QStringLiteral("Exported %1 rows. Formula-like values were escaped for spreadsheet safety.")
+                    .arg(QLocale().toString(static_cast<qulonglong>(rows))));
         });
 }
 
@@ -493,10 +510,11 @@ void ComparisonModel::map(Uuid id, std::optional<std::int64_t> rightIndex)
     setMappings(std::move(learned.mappings));
     invalidateResults();
     publish(Field::notice, notice_,
-            learned.filled < 1 ? QStringLiteral("Mapping updated.")
-                               : QStringLiteral("Applied this header pattern to %1 related columns. Review the "
-                                                "suggestions before comparing.")
-                                     .arg(learned.filled));
+            learned.filled < 1
+                ? QStringLiteral("Mapping updated.")
+                : QStringLiteral("Applied this header pattern to %1 related columns. Review the "
+                                 "suggestions before comparing.")
+                      .arg(learned.filled));
 }
 
 void ComparisonModel::setKey(Uuid id, bool value)

@@ -6,13 +6,13 @@
 // they need, and their outcomes come back to that thread, where a token decides whether they are
 // still wanted. Every change of a published field is announced synchronously by `changed`.
 
-#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -122,7 +122,7 @@ signals:
 private:
     // The step a finished worker hands back, bound to the worker's value; run on this thread.
     using FinishStep = std::function<void()>;
-    using ErasedWork = std::function<FinishStep(const std::atomic_bool& cancelled)>;
+    using ErasedWork = std::function<FinishStep(std::stop_token stop)>;
     struct Outcome;
     struct FilterRun;
     struct FilterOutcome;
@@ -171,9 +171,9 @@ private:
     std::optional<double> elapsed_;
     QString keyWarning_;
 
-    // The running operation: its token and the flag its worker checks.
+    // The running operation: its token and the stop request its worker checks.
     Uuid generation_ = Uuid::random();
-    std::shared_ptr<std::atomic_bool> cancelWorker_;
+    std::optional<std::stop_source> cancelWorker_;
 
     // The pending filter run: its token, and the delay before a non-empty query is matched.
     Uuid filterGeneration_ = Uuid::random();

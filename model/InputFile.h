@@ -23,7 +23,8 @@ struct InputFile {
 
 enum class WorkspaceTab { mapping, results };
 
-inline constexpr std::array<WorkspaceTab, 2> allWorkspaceTabs = {WorkspaceTab::mapping, WorkspaceTab::results};
+inline constexpr std::array<WorkspaceTab, 2> allWorkspaceTabs = {WorkspaceTab::mapping,
+                                                                 WorkspaceTab::results};
 
 // "Map columns", "Results".
 std::string_view title(WorkspaceTab tab);

@@ -13,22 +13,11 @@
 #include "analysis/KeyDiagnostics.h"
 #include "compare/RecordMatching.h"
 #include "results/ComparisonReport.h"
-#include "table/CSVTable.h"
+#include "table/SpreadsheetImporter.h"
 
 namespace rowlark {
 
 namespace {
-
-struct ImportedTable {
-    CSVTable table;
-    std::vector<std::string> sheets;
-    std::optional<std::string> sheet;
-};
-
-ImportedTable readTable(const std::filesystem::path& path, const std::optional<std::string>&)
-{
-    return {CSVTable::load(path), {}, std::nullopt};
-}
 
 [[noreturn]] void failWrite(const QSaveFile& file)
 {
@@ -37,9 +26,9 @@ ImportedTable readTable(const std::filesystem::path& path, const std::optional<s
 
 }  // namespace
 
-void throwIfCancelled(const std::atomic_bool& cancelled)
+void throwIfCancelled(std::stop_token stop)
 {
-    if (cancelled.load())
+    if (stop.stop_requested())
         throw OperationCancelled{};
 }
 
@@ -56,9 +45,10 @@ QString describeFailure(std::exception_ptr failure)
     }
 }
 
-InputFile importInputFile(const std::filesystem::path& path, const std::optional<std::string>& sheet)
+InputFile importInputFile(const std::filesystem::path& path, const std::optional<std::string>& sheet,
+                          std::stop_token stop)
 {
-    ImportedTable imported = readTable(path, sheet);
+    ImportedTable imported = SpreadsheetImporter::loadWithMetadata(path, sheet, stop);
     InputFile file;
     file.name = path.filename().string();
     file.url = path;
@@ -70,12 +60,12 @@ InputFile importInputFile(const std::filesystem::path& path, const std::optional
 
 ComparisonOutcome compareFiles(const InputFile& left, const InputFile& right,
                                const std::vector<ColumnMapping>& mappings, bool ignoreCase,
-                               const std::atomic_bool& cancelled)
+                               std::stop_token stop)
 {
     const auto start = std::chrono::steady_clock::now();
     ComparisonOutcome outcome;
     outcome.summary = CSVComparator::compare(left.table, right.table, mappings, ignoreCase);
-    throwIfCancelled(cancelled);
+    throwIfCancelled(stop);
     outcome.index = ResultIndex(outcome.summary);
     std::vector<std::int64_t> leftKey;
     std::vector<std::int64_t> rightKey;

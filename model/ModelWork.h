@@ -3,11 +3,11 @@
 // The parts of the model's background operations that are not engine calls: cancellation checks,
 // the user's view of a failure, importing a file as a side, and saving the report.
 
-#include <atomic>
 #include <cstddef>
 #include <exception>
 #include <filesystem>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -23,19 +23,21 @@ namespace rowlark {
 // What a cancellation check throws when its run was cancelled; never shown to the user.
 struct OperationCancelled {};
 
-void throwIfCancelled(const std::atomic_bool& cancelled);
+void throwIfCancelled(std::stop_token stop);
 
 // The message of an error, as the user reads it. Running out of memory gets its own.
 QString describeFailure(std::exception_ptr failure);
 
-// Imports one file (CSV or a workbook sheet) as a side of the comparison.
-InputFile importInputFile(const std::filesystem::path& path, const std::optional<std::string>& sheet);
+// Imports one file (CSV or a workbook sheet) as a side of the comparison. A stop request ends a
+// running workbook reader at once.
+InputFile importInputFile(const std::filesystem::path& path, const std::optional<std::string>& sheet,
+                          std::stop_token stop);
 
-// Compares the files, indexes the result and measures both keys, checking `cancelled` between
-// the comparison and the index so a cancelled run stops before its second long step.
+// Compares the files, indexes the result and measures both keys, checking for a stop request
+// between the comparison and the index so a cancelled run skips its second long step.
 ComparisonOutcome compareFiles(const InputFile& left, const InputFile& right,
                                const std::vector<ColumnMapping>& mappings, bool ignoreCase,
-                               const std::atomic_bool& cancelled);
+                               std::stop_token stop);
 
 // Writes the report of `indices` to `path` through a temporary file that replaces the target
 // only when complete, so a failed write leaves an existing file intact; returns the row count.

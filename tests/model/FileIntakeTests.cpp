@@ -32,7 +32,8 @@ TEST(SampleFilesTest, CatalogsAreBuiltIn)
         EXPECT_EQ(sample.table.derivedColumnCount(), 0);
         EXPECT_TRUE(sample.table.structuredColumnIndices().empty());
     }
-    EXPECT_THAT(before.table.rowStrings(2), ElementsAre("SK-003", "Canvas tote", "18.00", "", "Natural cotton"));
+    EXPECT_THAT(before.table.rowStrings(2),
+                ElementsAre("SK-003", "Canvas tote", "18.00", "", "Natural cotton"));
     EXPECT_THAT(after.table.rowStrings(1),
                 ElementsAre("SK-001", "Desk lamp", "49.00", "Austin",
                             "Matte finish. Includes a three-metre cable and an adjustable arm."));
@@ -65,7 +66,8 @@ TEST_F(FileIntakeTest, CancelledOpenDialogChangesNothing)
 TEST_F(FileIntakeTest, NewFileKeepsTheOtherSideAndDropsTheResult)
 {
     compareSamples();
-    model.load(writeFile("replacement.csv", "sku,name,price,city,notes\nSK-001,Desk lamp,45.00,Austin,x\n"), false);
+    model.load(writeFile("replacement.csv", "sku,name,price,city,notes\nSK-001,Desk lamp,45.00,Austin,x\n"),
+               false);
     waitUntilIdle();
     EXPECT_EQ(model.left()->name, "catalog-before.csv");
     EXPECT_EQ(model.right()->name, "replacement.csv");
@@ -95,8 +97,9 @@ TEST_F(ExportTest, ReportHoldsTheFilteredRecordsOfEveryPage)
     waitUntilIdle();
     model.exportReport();
     EXPECT_EQ(dialogs->saveName, "comparison-report.csv");
-    EXPECT_EQ(dialogs->saveMessage, "Exports the current filter and search across all result pages. Formula-like "
-                                    "cells are prefixed with an apostrophe for spreadsheet safety.");
+    EXPECT_EQ(dialogs->saveMessage,
+              "Exports the current filter and search across all result pages. Formula-like "
+              "cells are prefixed with an apostrophe for spreadsheet safety.");
     EXPECT_EQ(model.busyLabel(), "Saving comparison report…");
     waitUntilIdle();
     EXPECT_EQ(model.notice(), "Exported 1 rows. Formula-like values were escaped for spreadsheet safety.");
@@ -159,7 +162,8 @@ TEST_F(FileIntakeTest, ExportNoticeGroupsTheRowCountByLocale)
     model.exportReport();
     waitUntilIdle();
     QLocale::setDefault(QLocale::system());
-    EXPECT_EQ(model.notice(), "Exported 1,234 rows. Formula-like values were escaped for spreadsheet safety.");
+    EXPECT_EQ(model.notice(),
+              "Exported 1,234 rows. Formula-like values were escaped for spreadsheet safety.");
 }
 
 }  // namespace

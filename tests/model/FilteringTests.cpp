@@ -177,7 +177,9 @@ TEST_F(PagingTest, PagesStopAtTheEdges)
     model.changePage(1);
     EXPECT_EQ(model.pageNumber(), 2);
     EXPECT_EQ(model.selectedRowID(), idAt(200));
-    EXPECT_EQ(ResultIndex::page(model.filteredIndices(), model.pageNumber(), ComparisonModel::pageSize).size(), 50u);
+    EXPECT_EQ(
+        ResultIndex::page(model.filteredIndices(), model.pageNumber(), ComparisonModel::pageSize).size(),
+        50u);
     model.changePage(1);
     EXPECT_EQ(model.pageNumber(), 2);
     model.changePage(-7);

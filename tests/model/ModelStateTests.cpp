@@ -179,8 +179,9 @@ TEST_F(ModelStateTest, MapRefusesToPairAJsonObjectColumnWithAnOrdinaryOne)
 TEST_F(ModelStateTest, LearnedPatternIsReportedWithTheNumberOfRelatedColumns)
 {
     loadBoth(writeFile("a.csv", "id,City,State,Zip,Country\n1,Austin,TX,78701,US\n"),
-             writeFile("b.csv", "id,Shipping City,Shipping State,Shipping Zip,Shipping Country,Billing City,"
-                                "Billing State,Billing Zip,Billing Country\n1,Austin,TX,78701,US,Reno,NV,89501,US\n"));
+             writeFile("b.csv",
+                       "id,Shipping City,Shipping State,Shipping Zip,Shipping Country,Billing City,"
+                       "Billing State,Billing Zip,Billing Country\n1,Austin,TX,78701,US,Reno,NV,89501,US\n"));
     // Whichever group the analysis chose, choosing the other one by hand moves the three others.
     const std::optional<std::int64_t> city = model.mappings()[1].rightIndex;
     const std::int64_t chosen = city == 5 ? 1 : 5;

@@ -19,7 +19,10 @@
 #include "ComparisonModel.h"
 
 // Readable QString values in test failures.
-inline void PrintTo(const QString& text, std::ostream* stream) { *stream << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* stream)
+{
+    *stream << '"' << text.toStdString() << '"';
+}
 
 namespace rowlark::testing {
 
