@@ -74,6 +74,15 @@ HeaderTerms termsOfNormalized(const CharacterText& normalized)
 
 HeaderTerms headerTerms(std::string_view header) { return termsOfNormalized(CharacterText(normalizeHeader(header))); }
 
+std::vector<HeaderTerms> headerTerms(const std::vector<std::string>& headers)
+{
+    std::vector<HeaderTerms> terms;
+    terms.reserve(headers.size());
+    for (const auto& header : headers)
+        terms.push_back(headerTerms(header));
+    return terms;
+}
+
 std::optional<NamespacePrefix> namespacePrefix(const CharacterText& left, const CharacterText& right)
 {
     if (left.length() < right.length() && right.endsWith(left)) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "analysis/CharacterText.h"
 #include "text/Unicode.h"
@@ -35,6 +36,8 @@ struct HeaderTerms {
 
 // Splits the header after normalizing it.
 HeaderTerms headerTerms(std::string_view header);
+// The terms of each header, in order.
+std::vector<HeaderTerms> headerTerms(const std::vector<std::string>& headers);
 // Splits a header that is already normalized.
 HeaderTerms termsOfNormalized(const CharacterText& normalized);
 

@@ -29,15 +29,6 @@ std::vector<ColumnProfile> profiles(const CSVTable& table)
     return result;
 }
 
-std::vector<HeaderTerms> termsOf(const std::vector<std::string>& headers)
-{
-    std::vector<HeaderTerms> terms;
-    terms.reserve(headers.size());
-    for (const auto& header : headers)
-        terms.push_back(headerTerms(header));
-    return terms;
-}
-
 std::vector<ColumnMapping> freshMappings(std::size_t leftColumns)
 {
     std::vector<ColumnMapping> mappings(leftColumns);
@@ -63,7 +54,7 @@ struct Analysis {
         : left(leftTable)
         , right(rightTable)
         , leftProfiles(profiles(leftTable))
-        , leftTerms(termsOf(leftTable.headers()))
+        , leftTerms(headerTerms(leftTable.headers()))
         , rightColumns(prepareRightColumns(rightTable.headers(), profiles(rightTable)))
         , sharedValues(leftProfiles, rightColumns.profiles)
     {

@@ -33,10 +33,7 @@ std::optional<HeaderScore> combinedScore(std::optional<HeaderScore> header, cons
 
 RightColumns prepareRightColumns(const std::vector<std::string>& headers, std::vector<ColumnProfile> profiles)
 {
-    RightColumns right{{}, std::move(profiles), headerTextRanks(headers)};
-    right.terms.reserve(headers.size());
-    for (const auto& header : headers)
-        right.terms.push_back(headerTerms(header));
+    RightColumns right{headerTerms(headers), std::move(profiles), headerTextRanks(headers)};
     right.profiles.resize(std::max(right.profiles.size(), headers.size()));
     return right;
 }

@@ -150,6 +150,7 @@ bool isCSpace(char byte) { return byte == ' ' || (byte >= '\t' && byte <= '\r');
 bool isBooleanWord(std::string_view value)
 {
     static constexpr std::array<std::string_view, 6> words{"true", "false", "yes", "no", "0", "1"};
+    // No character outside ASCII lower-cases to a letter of these words, so longer texts are none.
     if (value.size() > 5)
         return false;
     const std::string lower = text::lowercased(value);
