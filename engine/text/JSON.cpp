@@ -105,14 +105,15 @@ std::string adjustedMagnitude(std::string_view magnitude, std::uint64_t amount, 
     return result;
 }
 
-// The signed decimal text of `sign * magnitude + adjustment`, for exponents too long for an
-// int64; the magnitude then far exceeds any adjustment, so the sign is the exponent's.
-std::string hugeExponentText(std::string_view magnitude, bool isNegative, std::int64_t adjustment)
+// Appends the signed decimal text of `sign * magnitude + adjustment`, for exponents too long
+// for an int64; the magnitude then far exceeds any adjustment, so the sign is the exponent's.
+void appendHugeExponent(std::string& out, std::string_view magnitude, bool isNegative, std::int64_t adjustment)
 {
     const std::uint64_t amount = adjustment < 0 ? 0 - static_cast<std::uint64_t>(adjustment)
                                                 : static_cast<std::uint64_t>(adjustment);
     const bool isSubtraction = (adjustment < 0) != isNegative;
-    return (isNegative ? "-" : "+") + adjustedMagnitude(magnitude, amount, isSubtraction);
+    out.push_back(isNegative ? '-' : '+');
+    out.append(adjustedMagnitude(magnitude, amount, isSubtraction));
 }
 
 void appendZeros(std::string& out, std::int64_t count) { out.append(static_cast<std::size_t>(count), '0'); }
@@ -152,9 +153,11 @@ void appendDecimal(std::string& out, std::string_view digits, const NumberToken&
     if (parts.exponent.size() <= maximumSmallExponentDigits) {
         const std::int64_t exponent = smallDecimalValue(parts.exponent);
         const std::int64_t scientific = digitsBeforePoint - 1 + (parts.isExponentNegative ? -exponent : exponent);
-        out.append((scientific < 0 ? "" : "+") + std::to_string(scientific));
+        if (scientific >= 0)
+            out.push_back('+');
+        out.append(std::to_string(scientific));
     } else {
-        out.append(hugeExponentText(parts.exponent, parts.isExponentNegative, digitsBeforePoint - 1));
+        appendHugeExponent(out, parts.exponent, parts.isExponentNegative, digitsBeforePoint - 1);
     }
 }
 
@@ -209,30 +212,42 @@ void appendEscapedString(std::string& out, std::string_view text)
     out.push_back('"');
 }
 
-// True when arrays and objects nest at most `limit` deep outside strings and no NUL byte
-// occurs (which the reader would take for the end of the text). Exact for valid JSON, which is
-// all that matters: other texts fail to read anyway.
-bool isWithinDepthAndFreeOfNUL(std::string_view text, std::size_t limit)
+// What one pass over a text tells before it is parsed. Exact for valid JSON, which is all that
+// matters: other texts fail to read anyway.
+struct TextSurvey {
+    bool isReadable = true;  // nests at most as deep as allowed, and holds no NUL byte (which the
+                             // reader would take for the end of the text)
+    bool hasUnicodeEscape = false;
+};
+
+TextSurvey surveyed(std::string_view text, std::size_t depthLimit)
 {
+    TextSurvey survey;
     std::size_t depth = 0;
     bool isInString = false;
     for (std::size_t position = 0; position < text.size(); ++position) {
         const char byte = text[position];
-        if (byte == '\0')
-            return false;
+        if (byte == '\0') {
+            survey.isReadable = false;
+            return survey;
+        }
         if (isInString) {
-            if (byte == '\\')
-                ++position;
-            else if (byte == '"')
+            if (byte == '\\') {
+                if (++position < text.size() && text[position] == 'u')
+                    survey.hasUnicodeEscape = true;
+            } else if (byte == '"') {
                 isInString = false;
+            }
             continue;
         }
         switch (byte) {
         case '"': isInString = true; break;
         case '[':
         case '{':
-            if (++depth > limit)
-                return false;
+            if (++depth > depthLimit) {
+                survey.isReadable = false;
+                return survey;
+            }
             break;
         case ']':
         case '}':
@@ -242,7 +257,7 @@ bool isWithinDepthAndFreeOfNUL(std::string_view text, std::size_t limit)
         default: break;
         }
     }
-    return true;
+    return survey;
 }
 
 // The reader turns a lone low surrogate escape ("\udc00") into its three-byte encoding, which
@@ -262,7 +277,12 @@ bool holdsEncodedSurrogate(std::string_view text)
 // Receives the reader's events and appends nodes in document order.
 class JSONDocument::Builder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Builder> {
 public:
-    Builder(JSONDocument& document, bool lowercaseTexts) : document_(document), lowercaseTexts_(lowercaseTexts) {}
+    Builder(JSONDocument& document, bool lowercaseTexts, bool checksSurrogates)
+        : document_(document)
+        , lowercaseTexts_(lowercaseTexts)
+        , checksSurrogates_(checksSurrogates)
+    {
+    }
 
     bool Default() { return false; }
     bool Null() { return addScalar(Kind::null); }
@@ -300,7 +320,7 @@ public:
 private:
     bool appendText(std::string_view text)
     {
-        if (holdsEncodedSurrogate(text))
+        if (checksSurrogates_ && holdsEncodedSurrogate(text))
             return false;
         if (lowercaseTexts_)
             document_.texts_.append(lowercased(text));
@@ -341,6 +361,7 @@ private:
 
     JSONDocument& document_;
     bool lowercaseTexts_;
+    bool checksSurrogates_;
     std::size_t pendingNameBegin_ = 0;
     std::size_t pendingNameSize_ = 0;
 };
@@ -350,12 +371,13 @@ bool JSONDocument::read(std::string_view text, bool lowercaseTexts)
     nodes_.clear();
     texts_.clear();
     openContainers_.clear();
-    if (!isWithinDepthAndFreeOfNUL(text, maximumJSONDepth))
+    const TextSurvey survey = surveyed(text, maximumJSONDepth);
+    if (!survey.isReadable)
         return false;
     constexpr unsigned flags = rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag |
                                rapidjson::kParseValidateEncodingFlag;
     rapidjson::MemoryStream stream(text.data(), text.size());
-    Builder builder(*this, lowercaseTexts);
+    Builder builder(*this, lowercaseTexts, survey.hasUnicodeEscape);
     rapidjson::Reader reader;
     if (reader.Parse<flags>(stream, builder).IsError()) {
         nodes_.clear();
