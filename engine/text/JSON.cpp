@@ -277,9 +277,9 @@ bool holdsEncodedSurrogate(std::string_view text)
 // Receives the reader's events and appends nodes in document order.
 class JSONDocument::Builder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Builder> {
 public:
-    Builder(JSONDocument& document, bool lowercaseTexts, bool checksSurrogates)
+    Builder(JSONDocument& document, TextForm form, bool checksSurrogates)
         : document_(document)
-        , lowercaseTexts_(lowercaseTexts)
+        , form_(form)
         , checksSurrogates_(checksSurrogates)
     {
     }
@@ -322,11 +322,19 @@ private:
     {
         if (checksSurrogates_ && holdsEncodedSurrogate(text))
             return false;
-        if (lowercaseTexts_)
-            document_.texts_.append(lowercased(text));
-        else
-            document_.texts_.append(text);
+        switch (form_) {
+        case TextForm::asWritten: document_.texts_.append(text); break;
+        case TextForm::composed: appendComposed(text); break;
+        case TextForm::lowercasedComposed: appendComposed(lowercased(text)); break;
+        }
         return true;
+    }
+    void appendComposed(std::string_view text)
+    {
+        if (isNFC(text))
+            document_.texts_.append(text);
+        else
+            document_.texts_.append(nfc(text));
     }
     Node& addNode(Kind kind)
     {
@@ -360,13 +368,13 @@ private:
     }
 
     JSONDocument& document_;
-    bool lowercaseTexts_;
+    TextForm form_;
     bool checksSurrogates_;
     std::size_t pendingNameBegin_ = 0;
     std::size_t pendingNameSize_ = 0;
 };
 
-bool JSONDocument::read(std::string_view text, bool lowercaseTexts)
+bool JSONDocument::read(std::string_view text, TextForm form)
 {
     nodes_.clear();
     texts_.clear();
@@ -377,7 +385,7 @@ bool JSONDocument::read(std::string_view text, bool lowercaseTexts)
     constexpr unsigned flags = rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag |
                                rapidjson::kParseValidateEncodingFlag;
     rapidjson::MemoryStream stream(text.data(), text.size());
-    Builder builder(*this, lowercaseTexts, survey.hasUnicodeEscape);
+    Builder builder(*this, form, survey.hasUnicodeEscape);
     rapidjson::Reader reader;
     if (reader.Parse<flags>(stream, builder).IsError()) {
         nodes_.clear();
@@ -456,7 +464,8 @@ void JSONDocument::appendCompact(std::size_t index, std::string& out, std::vecto
 std::optional<std::string> canonicalJSON(std::string_view text, bool lowercaseTexts)
 {
     JSONDocument document;
-    if (!document.read(text, lowercaseTexts))
+    if (!document.read(text, lowercaseTexts ? JSONDocument::TextForm::lowercasedComposed
+                                            : JSONDocument::TextForm::composed))
         return std::nullopt;
     std::string compact;
     compact.reserve(text.size());

@@ -16,7 +16,9 @@ inline constexpr std::size_t maximumJSONDepth = 512;
 
 // The compact form of any JSON value: no white space between tokens, object members sorted by
 // name in Unicode scalar order, numbers in their canonical spelling. None when `text` is not
-// JSON or nests too deep. With `lowercaseTexts`, member names and strings are lower-cased first.
+// JSON or nests too deep. Member names and strings are put in their composed (NFC) form before
+// members are sorted, so canonically equivalent names sort alike; with `lowercaseTexts` they are
+// lower-cased first.
 //
 // Only strict JSON is read: no comments, trailing commas, NaN or Infinity, no invalid UTF-8 and
 // no lone surrogate escape ("\ud800" alone); any value may stand at the top level. Of members

@@ -29,10 +29,14 @@ public:
         std::size_t nameSize = 0;
     };
 
+    // How member names and strings are kept: as written, or in the composed (NFC) form that
+    // equality of texts goes by, lower-cased first if asked.
+    enum class TextForm : std::uint8_t { asWritten, composed, lowercasedComposed };
+
     // Replaces the content with the value read from `text`. False, leaving the document empty,
     // when `text` is not strict JSON, nests too deep, is not valid UTF-8 or holds a lone
-    // surrogate escape. With `lowercaseTexts`, member names and strings are lower-cased as read.
-    bool read(std::string_view text, bool lowercaseTexts = false);
+    // surrogate escape.
+    bool read(std::string_view text, TextForm form = TextForm::asWritten);
 
     bool isEmpty() const { return nodes_.empty(); }
     static constexpr std::size_t root = 0;

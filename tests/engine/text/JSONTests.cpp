@@ -150,6 +150,24 @@ TEST(CanonicalJSON, LowerCasesNamesAndStringsBeforeSorting)
     EXPECT_EQ(canonicalJSON(R"({"B":"1","a":"2"})", false), R"({"B":"1","a":"2"})");
 }
 
+TEST(CanonicalJSON, ComposesNamesAndStringsBeforeSorting)
+{
+    // Decomposed e + U+0301 sorts before "f", composed é after it; both must give one text.
+    EXPECT_EQ(canonicalJSON(R"({"e\u0301":"e\u0301","f":2})"), canonicalJSON(R"({"f":2,"é":"é"})"));
+    EXPECT_EQ(canonicalJSON(R"({"e\u0301":"e\u0301","f":2})"), R"({"f":2,"é":"é"})");
+    EXPECT_EQ(canonicalJSON(R"(["\u212B"])"), "[\"\u00C5\"]");  // angstrom sign
+    EXPECT_EQ(canonicalJSON(R"({"E\u0301":1})", true), R"({"é":1})");
+}
+
+TEST(JSONDocument, KeepsTextsAsWrittenUnlessAskedToCompose)
+{
+    JSONDocument document;
+    ASSERT_TRUE(document.read(R"(["e\u0301"])"));
+    EXPECT_EQ(document.text(document.node(1)), "e\u0301");
+    ASSERT_TRUE(document.read(R"(["e\u0301"])", JSONDocument::TextForm::composed));
+    EXPECT_EQ(document.text(document.node(1)), "é");
+}
+
 TEST(CanonicalJSON, LowerCasingKeepsNumbersAndLiterals)
 {
     EXPECT_EQ(canonicalJSON("[1E5, true, null]", true), "[100000,true,null]");
