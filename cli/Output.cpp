@@ -32,7 +32,9 @@ std::string columnLabel(const std::vector<std::string>& headers, std::optional<s
 {
     if (!index || *index < 0 || static_cast<std::size_t>(*index) >= headers.size())
         return "not mapped";
-    return "#" + std::to_string(*index + 1) + " " + headers[static_cast<std::size_t>(*index)];
+    std::string label = "#";
+    label.append(std::to_string(*index + 1)).append(" ").append(headers[static_cast<std::size_t>(*index)]);
+    return label;
 }
 
 std::string mappingFlags(const ColumnMapping& mapping)
