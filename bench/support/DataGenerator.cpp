@@ -36,10 +36,8 @@ constexpr std::array<std::string_view, 10> companies{
     "Acme Inc", "Globex", "Initech", "Smith, Jones & Co", "Umbrella \"Bio\" Labs", "Stark Industries",
     "Wayne Enterprises", "Hooli", "Vandelay Industries, LLC", "Soylent Corp"};
 constexpr std::array<std::string_view, 8> noteTemplates{
-    "Called on 2021-03-04 about invoice ", "Prefers email, not phone; ref ", "Said \"call me later\" twice, case ",
-    "Line one of the note\nLine two with more detail ", "VIP customer — handle with care ",
-    "Follow up in Q3, budget approved, ticket ", "Moved office.\r\nNew address pending, id ",
-    "Asked about the \"Gold\" plan, quote "};
+    "Called about invoice ", "Prefers email, not phone ", "Said \"call later\" ", "Line one\nLine two ",
+    "VIP — handle with care ", "Follow up in Q3, approved ", "Moved.\r\nNew address ", "Asked for \"Gold\" plan "};
 constexpr std::array<std::string_view, 6> streets{"Main St", "Oak Avenue", "Elm Street", "Route 9",
                                                   "Königstraße", "Rue de la Paix"};
 
@@ -91,7 +89,7 @@ Record customer(std::uint64_t recordId, CustomerColumns columns)
     record[id] = std::to_string(recordId);
     record[firstName] = random.pick(firstNames);
     record[lastName] = random.pick(lastNames);
-    record[email] = "customer" + std::to_string(recordId) + "@example.com";
+    record[email] = "user" + std::to_string(recordId) + "@example.com";
     record[phone] = "555-" + digits(random.below(1000), 3) + "-" + digits(random.below(10000), 4);
     record[active] = random.below(3) == 0 ? "No" : "Yes";
     record[country] = random.pick(countries);
@@ -208,9 +206,12 @@ void changeValue(Record& record, RecordRandom& random)
 void addFormattingNoise(Record& record, RecordRandom& random)
 {
     switch (random.below(5)) {
-    case 0:
-        record[phone] = "(" + record[phone].substr(0, 3) + ") " + record[phone].substr(4);
+    case 0: {
+        std::string punctuated = "(";
+        punctuated.append(record[phone], 0, 3).append(") ").append(record[phone], 4);
+        record[phone] = std::move(punctuated);
         return;
+    }
     case 1:
         record[active] = record[active] == "Yes" ? "true" : "false";
         return;

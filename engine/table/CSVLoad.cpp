@@ -10,6 +10,7 @@
 
 #include "table/CSVParser.h"
 #include "table/CSVTable.h"
+#include "table/HugePages.h"
 #include "text/Encoding.h"
 
 namespace rowlark {
@@ -47,7 +48,10 @@ std::string readWholeFile(const std::filesystem::path& path)
     if (::fstat(file.get(), &status) != 0)
         throwFileError(path);
 
-    std::string bytes(static_cast<std::size_t>(std::max<off_t>(status.st_size, 0)) + 1, '\0');
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(std::max<off_t>(status.st_size, 0)) + 1);
+    adviseHugePages(bytes.data(), bytes.capacity());
+    bytes.resize(bytes.capacity());
     std::size_t size = 0;
     while (true) {
         if (size == bytes.size())

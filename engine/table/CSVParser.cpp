@@ -14,6 +14,7 @@
 #endif
 
 #include "table/CSVError.h"
+#include "table/HugePages.h"
 #include "text/Unicode.h"
 
 namespace rowlark {
@@ -69,6 +70,7 @@ public:
     {
         std::vector<std::uint64_t> bounds;
         bounds.reserve(size_ + 1);
+        adviseHugePages(bounds.data(), bounds.capacity() * sizeof(std::uint64_t));
         bounds.push_back(0);
         for (auto& chunk : chunks_) {
             const std::size_t count = &chunk == &chunks_.back() ? used_ : chunk.capacity;
@@ -80,7 +82,7 @@ public:
 
 private:
     static constexpr std::size_t firstChunkCapacity = 256;
-    static constexpr std::size_t largestChunkCapacity = std::size_t{1} << 16;
+    static constexpr std::size_t largestChunkCapacity = std::size_t{1} << 20;
 
     struct Chunk {
         std::unique_ptr<std::uint64_t[]> values;
@@ -91,6 +93,7 @@ private:
     {
         capacity_ = chunks_.empty() ? firstChunkCapacity : std::min(capacity_ * 2, largestChunkCapacity);
         chunks_.push_back({std::make_unique_for_overwrite<std::uint64_t[]>(capacity_), capacity_});
+        adviseHugePages(chunks_.back().values.get(), capacity_ * sizeof(std::uint64_t));
         used_ = 0;
     }
 

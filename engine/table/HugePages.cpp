@@ -1,0 +1,23 @@
+#include "table/HugePages.h"
+
+#include <cstdint>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace rowlark {
+
+void adviseHugePages([[maybe_unused]] const void* data, [[maybe_unused]] std::size_t bytes)
+{
+#if defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t hugePage = std::uintptr_t{1} << 21;
+    const auto start = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (start + hugePage - 1) & ~(hugePage - 1);
+    const std::uintptr_t last = (start + bytes) & ~(hugePage - 1);
+    if (last > first)
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#endif
+}
+
+}  // namespace rowlark
