@@ -86,6 +86,7 @@ ComparableColumns::ComparableColumns(const CSVTable& table, std::vector<std::siz
     , codes_(rowCount_ * columns_.size())
     , chunks_((rowCount_ + chunkRows_ - 1) / chunkRows_)
     , keyHashes_(rowCount_)
+    , keyCodes_(rowCount_)
 {
     std::vector<ColumnRules> rules;
     rules.reserve(columns_.size());
@@ -113,7 +114,39 @@ void ComparableColumns::normalizeChunk(std::size_t chunkIndex, const std::vector
         for (const std::size_t position : keyPositions_)
             hashCombine(hash, form(row, position));
         keyHashes_[row] = hash;
+        keyCodes_[row] = keyCodeOf(row);
     }
+}
+
+KeyCode ComparableColumns::keyCodeOf(std::size_t row) const
+{
+    constexpr std::size_t kept = 15;
+    std::array<unsigned char, 16> bytes{};
+    std::size_t length = 0;
+    const auto put = [&](unsigned char byte) {
+        if (length < kept)
+            bytes[length] = byte;
+        ++length;
+    };
+    for (const std::size_t position : keyPositions_) {
+        for (const char byte : form(row, position)) {
+            if (length > kept)
+                break;
+            put(static_cast<unsigned char>(byte));
+            if (byte == '\0')
+                put(1);
+        }
+        put(0);
+        put(0);
+    }
+    bytes[kept] = static_cast<unsigned char>(std::min<std::size_t>(length, kept + 1));
+    const auto bigEndian = [&](std::size_t start) {
+        std::uint64_t word = 0;
+        for (std::size_t i = start; i < start + 8; ++i)
+            word = (word << 8) | bytes[i];
+        return word;
+    };
+    return {bigEndian(0), bigEndian(8)};
 }
 
 std::uint32_t ComparableColumns::codeFor(std::string_view cell, std::string_view form, Chunk& chunk)

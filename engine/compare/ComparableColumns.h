@@ -17,6 +17,19 @@
 
 namespace rowlark::CSVComparator {
 
+// The start of a key in an encoding whose byte order is the order of key lists: each part with a
+// 0x00 byte written as 0x00 0x01, ended by 0x00 0x00. Holds the first 15 bytes and then the
+// encoding's length, capped at 16. Keys whose codes differ are ordered by them; equal codes of
+// complete encodings (at most 15 bytes) mean equal keys. Most keys are short, so grouping and
+// sorting rarely need to read the forms themselves.
+struct KeyCode {
+    std::uint64_t high = 0;
+    std::uint64_t low = 0;
+
+    bool isComplete() const { return (low & 0xFF) <= 15; }
+    auto operator<=>(const KeyCode&) const = default;
+};
+
 class ComparableColumns {
 public:
     // `columns` may name columns outside the table, whose header and cells read as empty.
@@ -39,8 +52,9 @@ public:
             return fixedForms[code - 1];
         return chunks_[row / chunkRows_].forms[code - fixedForms.size() - 1];
     }
-    // Equal keys have equal hashes.
+    // Equal keys have equal hashes and codes.
     std::size_t keyHash(std::size_t row) const { return keyHashes_[row]; }
+    const KeyCode& keyCode(std::size_t row) const { return keyCodes_[row]; }
 
 private:
     // Appends texts into blocks that never move, so views into them stay valid.
@@ -64,6 +78,7 @@ private:
 
     void normalizeChunk(std::size_t chunkIndex, const std::vector<ColumnRules>& rules, bool ignoreCase);
     std::uint32_t codeFor(std::string_view cell, std::string_view form, Chunk& chunk);
+    KeyCode keyCodeOf(std::size_t row) const;
 
     const CSVTable* table_;
     std::vector<std::size_t> columns_;
@@ -73,6 +88,7 @@ private:
     std::vector<std::uint32_t> codes_;  // per cell, row-major: 0 the cell as read, then fixedForms, then chunk forms
     std::vector<Chunk> chunks_;
     std::vector<std::size_t> keyHashes_;
+    std::vector<KeyCode> keyCodes_;
 };
 
 // Lexicographic order of two rows' forms at `positions`; the byte order of NFC text is the

@@ -4,6 +4,7 @@
 #include <bit>
 #include <limits>
 #include <numeric>
+#include <iterator>
 #include <stdexcept>
 #include <thread>
 
@@ -40,20 +41,25 @@ std::vector<std::uint32_t> KeyGroups::numberKeys()
             std::size_t slot = static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ULL) >> shift);
             for (;; slot = (slot + 1) & (capacity - 1)) {
                 if (slots[slot] == 0) {
-                    slots[slot] = static_cast<std::uint32_t>(hashes_.size() + 1);
-                    hashes_.push_back(hash);
-                    representatives_.push_back({side, static_cast<std::uint32_t>(row)});
+                    slots[slot] = static_cast<std::uint32_t>(keys_.size() + 1);
+                    keys_.push_back({forms.keyCode(row), hash, {side, static_cast<std::uint32_t>(row)}});
                     break;
                 }
-                const std::uint32_t key = slots[slot] - 1;
-                if (hashes_[key] == hash && equalForms(representativeSide(key), representativeRow(key), forms, row,
-                                                       forms.keyPositions()))
+                if (hasKey(keys_[slots[slot] - 1], hash, forms, row))
                     break;
             }
             keyOfRow.push_back(slots[slot] - 1);
         }
     }
     return keyOfRow;
+}
+
+bool KeyGroups::hasKey(const KeyEntry& entry, std::size_t hash, const ComparableColumns& forms, std::size_t row) const
+{
+    if (entry.hash != hash || entry.code != forms.keyCode(row))
+        return false;
+    return entry.code.isComplete() || equalForms(*sides_[entry.representative.side], entry.representative.row, forms,
+                                                 row, forms.keyPositions());
 }
 
 // Counting sort of the rows by key number keeps each group in file order.
@@ -79,23 +85,32 @@ void KeyGroups::collectGroups(const std::vector<std::uint32_t>& keyOfRow)
 
 std::vector<std::uint32_t> KeyGroups::sortedKeys(unsigned workers) const
 {
-    std::vector<std::uint32_t> order(keyCount());
-    std::iota(order.begin(), order.end(), 0u);
-    const auto before = [&](std::uint32_t a, std::uint32_t b) {
-        return compareForms(representativeSide(a), representativeRow(a), representativeSide(b), representativeRow(b),
-                            sides_[0]->keyPositions()) < 0;
+    struct SortEntry {
+        KeyCode code;
+        std::uint32_t key;
+    };
+    std::vector<SortEntry> entries(keyCount());
+    for (std::uint32_t key = 0; key < entries.size(); ++key)
+        entries[key] = {keys_[key].code, key};
+    const auto before = [&](const SortEntry& a, const SortEntry& b) {
+        if (a.code != b.code)
+            return a.code < b.code;
+        return compareForms(representativeSide(a.key), representativeRow(a.key), representativeSide(b.key),
+                            representativeRow(b.key), sides_[0]->keyPositions()) < 0;
     };
     // Keys are distinct, so the order is total and the same however the work is split.
-    if (workers == 1 || order.size() < parallelSortThreshold) {
-        std::sort(order.begin(), order.end(), before);
-        return order;
+    if (workers == 1 || entries.size() < parallelSortThreshold) {
+        std::sort(entries.begin(), entries.end(), before);
+    } else {
+        const auto middle = entries.begin() + static_cast<std::ptrdiff_t>(entries.size() / 2);
+        {
+            std::jthread firstHalf([&] { std::sort(entries.begin(), middle, before); });
+            std::sort(middle, entries.end(), before);
+        }
+        std::inplace_merge(entries.begin(), middle, entries.end(), before);
     }
-    const auto middle = order.begin() + static_cast<std::ptrdiff_t>(order.size() / 2);
-    {
-        std::jthread firstHalf([&] { std::sort(order.begin(), middle, before); });
-        std::sort(middle, order.end(), before);
-    }
-    std::inplace_merge(order.begin(), middle, order.end(), before);
+    std::vector<std::uint32_t> order(entries.size());
+    std::transform(entries.begin(), entries.end(), order.begin(), [](const SortEntry& entry) { return entry.key; });
     return order;
 }
 

@@ -18,7 +18,7 @@ public:
     // Both sides must have the same key positions. Without a second side, its groups are empty.
     KeyGroups(const ComparableColumns& first, const ComparableColumns* second);
 
-    std::size_t keyCount() const { return hashes_.size(); }
+    std::size_t keyCount() const { return keys_.size(); }
     // The rows of side 0 or 1 that have key `key`, ascending.
     std::span<const std::uint32_t> rows(std::size_t side, std::size_t key) const
     {
@@ -26,8 +26,11 @@ public:
         return std::span(groupRows_[side]).subspan(offsets[key], offsets[key + 1] - offsets[key]);
     }
     // The forms of key `key` come from this side and row.
-    const ComparableColumns& representativeSide(std::size_t key) const { return *sides_[representatives_[key].side]; }
-    std::size_t representativeRow(std::size_t key) const { return representatives_[key].row; }
+    const ComparableColumns& representativeSide(std::size_t key) const
+    {
+        return *sides_[keys_[key].representative.side];
+    }
+    std::size_t representativeRow(std::size_t key) const { return keys_[key].representative.row; }
 
     // The key numbers in ascending lexicographic order of their forms.
     std::vector<std::uint32_t> sortedKeys(unsigned workers) const;
@@ -41,9 +44,17 @@ private:
     std::vector<std::uint32_t> numberKeys();
     void collectGroups(const std::vector<std::uint32_t>& keyOfRow);
 
+    // Read together when a row looks for its key.
+    struct KeyEntry {
+        KeyCode code;
+        std::size_t hash;
+        RowReference representative;
+    };
+
+    bool hasKey(const KeyEntry& entry, std::size_t hash, const ComparableColumns& forms, std::size_t row) const;
+
     const ComparableColumns* sides_[2];
-    std::vector<std::size_t> hashes_;
-    std::vector<RowReference> representatives_;
+    std::vector<KeyEntry> keys_;
     std::vector<std::uint32_t> groupOffsets_[2];
     std::vector<std::uint32_t> groupRows_[2];
 };

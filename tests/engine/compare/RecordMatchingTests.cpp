@@ -139,6 +139,25 @@ TEST(Compare, keysSortByScalarsWithPrefixesFirst)
                             "Changed [\u00e9] L:\u00e9|1| R:e\u0301|2| {Value/Value: 1 -> 2}"));
 }
 
+TEST(Compare, longKeysSharingTheirStartStayDistinct)
+{
+    const auto summary = compareRows({{"customer-number-0001", "a"}, {"customer-number-0002", "b"}},
+                                     {{"customer-number-0003", "a"}, {"customer-number-0002", "b"}});
+    EXPECT_THAT(describe(summary), ElementsAre("Only in File A [customer-number-0001] L:customer-number-0001|a|",
+                                               "Only in File B [customer-number-0003] R:customer-number-0003|a|"));
+    EXPECT_EQ(summary.matchingRows, 1);
+}
+
+TEST(Compare, zeroBytesInKeysKeepPrefixesFirst)
+{
+    const std::string withZero("a\0", 2);
+    const std::string withZeroThenB("a\0b", 3);
+    const auto summary = compareRows({{withZeroThenB, "1"}, {"a", "1"}, {withZero, "1"}}, {{"a", "1"}});
+    ASSERT_EQ(summary.differences.size(), 2u);
+    EXPECT_EQ(summary.differences[0].key, withZero);
+    EXPECT_EQ(summary.differences[1].key, withZeroThenB);
+}
+
 TEST(Compare, compositeKeysCompareEntryByEntry)
 {
     const std::vector<std::string> headers{"A", "B"};
