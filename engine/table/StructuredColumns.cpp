@@ -82,7 +82,8 @@ struct EncodedPathHash {
 };
 
 using EncodedPathSet = std::unordered_set<std::string, EncodedPathHash, std::equal_to<>>;
-template<typename Value> using EncodedPathMap = std::unordered_map<std::string, Value, EncodedPathHash, std::equal_to<>>;
+template<typename Value> using EncodedPathMap =
+    std::unordered_map<std::string, Value, EncodedPathHash, std::equal_to<>>;
 
 // Recognises cells and walks their objects, reusing its storage from one cell to the next.
 class CellFlattener {
@@ -357,7 +358,10 @@ std::string legacyJSONPathLabel(const JSONPath& path)
     return pathLabel(path, false);
 }
 
-std::string unambiguousJSONPathLabel(const JSONPath& path) { return pathLabel(path, true); }
+std::string unambiguousJSONPathLabel(const JSONPath& path)
+{
+    return pathLabel(path, true);
+}
 
 std::vector<DerivedJSONColumn> derivedJSONColumns(std::vector<JSONPath> paths)
 {

@@ -20,7 +20,7 @@ namespace rowlark::structured {
 inline constexpr std::size_t maximumFlatteningDepth = 32;
 // Longer cells are not examined when deciding whether a column holds JSON objects.
 inline constexpr std::size_t largestDetectedCellBytes = 1'000'000;
-inline constexpr std::array<std::string_view, 7> preferredLabelOrder{"street1", "street2",  "city", "state",
+inline constexpr std::array<std::string_view, 7> preferredLabelOrder{"street1",  "street2", "city", "state",
                                                                      "postcode", "country", "type"};
 inline constexpr std::string_view derivedHeaderSeparator = "_";
 
@@ -37,7 +37,10 @@ public:
     friend bool operator==(const JSONPathComponent&, const JSONPathComponent&) = default;
 
 private:
-    explicit JSONPathComponent(std::variant<std::string, std::int64_t> value) : value_(std::move(value)) {}
+    explicit JSONPathComponent(std::variant<std::string, std::int64_t> value)
+        : value_(std::move(value))
+    {
+    }
 
     std::variant<std::string, std::int64_t> value_;
 };

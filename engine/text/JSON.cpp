@@ -19,7 +19,10 @@ constexpr std::int64_t maximumPaddingZeros = 20;
 // Exponent texts up to this many digits fit an int64 with room for any adjustment.
 constexpr std::size_t maximumSmallExponentDigits = 17;
 
-bool isDigit(char byte) { return byte >= '0' && byte <= '9'; }
+bool isDigit(char byte)
+{
+    return byte >= '0' && byte <= '9';
+}
 
 std::size_t digitRunLength(std::string_view text, std::size_t from)
 {
@@ -107,20 +110,25 @@ std::string adjustedMagnitude(std::string_view magnitude, std::uint64_t amount, 
 
 // Appends the signed decimal text of `sign * magnitude + adjustment`, for exponents too long
 // for an int64; the magnitude then far exceeds any adjustment, so the sign is the exponent's.
-void appendHugeExponent(std::string& out, std::string_view magnitude, bool isNegative, std::int64_t adjustment)
+void appendHugeExponent(std::string& out, std::string_view magnitude, bool isNegative,
+                        std::int64_t adjustment)
 {
-    const std::uint64_t amount = adjustment < 0 ? 0 - static_cast<std::uint64_t>(adjustment)
-                                                : static_cast<std::uint64_t>(adjustment);
+    const std::uint64_t amount =
+        adjustment < 0 ? 0 - static_cast<std::uint64_t>(adjustment) : static_cast<std::uint64_t>(adjustment);
     const bool isSubtraction = (adjustment < 0) != isNegative;
     out.push_back(isNegative ? '-' : '+');
     out.append(adjustedMagnitude(magnitude, amount, isSubtraction));
 }
 
-void appendZeros(std::string& out, std::int64_t count) { out.append(static_cast<std::size_t>(count), '0'); }
+void appendZeros(std::string& out, std::int64_t count)
+{
+    out.append(static_cast<std::size_t>(count), '0');
+}
 
 // Writes the value 0.<digits> × 10^pointPosition, or, for an exponent too long to hold, in
 // scientific notation from the exponent text.
-void appendDecimal(std::string& out, std::string_view digits, const NumberToken& parts, std::int64_t digitsBeforePoint)
+void appendDecimal(std::string& out, std::string_view digits, const NumberToken& parts,
+                   std::int64_t digitsBeforePoint)
 {
     const auto count = static_cast<std::int64_t>(digits.size());
     if (parts.exponent.size() <= maximumSmallExponentDigits) {
@@ -152,7 +160,8 @@ void appendDecimal(std::string& out, std::string_view digits, const NumberToken&
     out.push_back('e');
     if (parts.exponent.size() <= maximumSmallExponentDigits) {
         const std::int64_t exponent = smallDecimalValue(parts.exponent);
-        const std::int64_t scientific = digitsBeforePoint - 1 + (parts.isExponentNegative ? -exponent : exponent);
+        const std::int64_t scientific =
+            digitsBeforePoint - 1 + (parts.isExponentNegative ? -exponent : exponent);
         if (scientific >= 0)
             out.push_back('+');
         out.append(std::to_string(scientific));
@@ -182,7 +191,8 @@ void appendCanonicalNumber(std::string& out, std::string_view token)
     const std::size_t last = digits.find_last_not_of('0');
     if (parts->isNegative)
         out.push_back('-');
-    const auto digitsBeforePoint = static_cast<std::int64_t>(parts->integer.size()) - static_cast<std::int64_t>(first);
+    const auto digitsBeforePoint =
+        static_cast<std::int64_t>(parts->integer.size()) - static_cast<std::int64_t>(first);
     appendDecimal(out, std::string_view(digits).substr(first, last + 1 - first), *parts, digitsBeforePoint);
 }
 
