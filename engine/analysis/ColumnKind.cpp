@@ -20,22 +20,20 @@ constexpr std::array<std::pair<ColumnKind, std::string_view>, 11> rawValues{{
     {ColumnKind::text, "text"},
 }};
 
-}  // namespace
+} // namespace
 
-std::string_view rawValue(ColumnKind kind)
-{
+std::string_view rawValue(ColumnKind kind) {
     for (const auto& [candidate, raw] : rawValues)
         if (candidate == kind)
             return raw;
     return {};
 }
 
-std::optional<ColumnKind> columnKindFromRawValue(std::string_view rawValue)
-{
+std::optional<ColumnKind> columnKindFromRawValue(std::string_view rawValue) {
     for (const auto& [kind, raw] : rawValues)
         if (raw == rawValue)
             return kind;
     return std::nullopt;
 }
 
-}  // namespace rowlark::CSVComparator
+} // namespace rowlark::CSVComparator

@@ -13,4 +13,4 @@ enum class ColumnKind { empty, boolean, date, email, phone, uuid, url, json, int
 std::string_view rawValue(ColumnKind kind);
 std::optional<ColumnKind> columnKindFromRawValue(std::string_view rawValue);
 
-}  // namespace rowlark::CSVComparator
+} // namespace rowlark::CSVComparator

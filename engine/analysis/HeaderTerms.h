@@ -29,7 +29,7 @@ double similarity(std::string_view a, std::string_view b);
 
 struct HeaderTerms {
     CharacterText normalized;
-    std::string_view entityPrefix;  // "guarantor", "patient" or empty
+    std::string_view entityPrefix; // "guarantor", "patient" or empty
     CharacterText fieldPart;
     CharacterText canonicalField;
 };
@@ -43,7 +43,7 @@ HeaderTerms termsOfNormalized(const CharacterText& normalized);
 
 struct NamespacePrefix {
     CharacterText prefix;
-    bool isOnRight = false;  // the right header is the longer one and carries the prefix
+    bool isOnRight = false; // the right header is the longer one and carries the prefix
 };
 
 std::optional<NamespacePrefix> namespacePrefix(const CharacterText& left, const CharacterText& right);
@@ -51,4 +51,4 @@ double similarity(const CharacterText& a, const CharacterText& b);
 // No similarity of texts with these lengths can exceed this.
 double similarityCeiling(const CharacterText& a, const CharacterText& b);
 
-}  // namespace rowlark::CSVComparator
+} // namespace rowlark::CSVComparator

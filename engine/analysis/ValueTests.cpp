@@ -39,8 +39,7 @@ constexpr std::array<PatternSource, 4> patternSources{{
 }};
 
 // Compiled once; a RegexPattern is immutable and may be shared between threads.
-const icu::RegexPattern& compiledPattern(Pattern pattern)
-{
+const icu::RegexPattern& compiledPattern(Pattern pattern) {
     static const auto compiled = [] {
         std::array<std::unique_ptr<icu::RegexPattern>, patternSources.size()> patterns;
         for (std::size_t i = 0; i < patternSources.size(); ++i) {
@@ -49,7 +48,8 @@ const icu::RegexPattern& compiledPattern(Pattern pattern)
             patterns[i].reset(icu::RegexPattern::compile(icu::UnicodeString(patternSources[i].expression),
                                                          patternSources[i].flags, error, status));
             if (U_FAILURE(status))
-                throw std::logic_error(std::string("Compiling a value pattern failed: ") + u_errorName(status));
+                throw std::logic_error(std::string("Compiling a value pattern failed: ") +
+                                       u_errorName(status));
         }
         return patterns;
     }();
@@ -57,8 +57,7 @@ const icu::RegexPattern& compiledPattern(Pattern pattern)
 }
 
 // A matcher holds the state of one search, so each thread keeps its own per pattern.
-icu::RegexMatcher& matcher(Pattern pattern)
-{
+icu::RegexMatcher& matcher(Pattern pattern) {
     thread_local std::array<std::unique_ptr<icu::RegexMatcher>, patternSources.size()> matchers;
     auto& slot = matchers[static_cast<std::size_t>(pattern)];
     if (!slot) {
@@ -72,8 +71,7 @@ icu::RegexMatcher& matcher(Pattern pattern)
 
 // ICU searches contiguous UTF-16 much faster than UTF-8 text, so each thread converts values into
 // one reused buffer.
-bool search(Pattern pattern, std::string_view value)
-{
+bool search(Pattern pattern, std::string_view value) {
     thread_local icu::UnicodeString buffer;
     // No cell of a loadable file comes near the size limit of an ICU string.
     if (value.size() > static_cast<std::size_t>(INT32_MAX / 2))
@@ -82,7 +80,8 @@ bool search(Pattern pattern, std::string_view value)
     int32_t written = 0;
     UErrorCode status = U_ZERO_ERROR;
     UChar* units = buffer.getBuffer(length);
-    u_strFromUTF8WithSub(units, buffer.getCapacity(), &written, value.data(), length, 0xFFFD, nullptr, &status);
+    u_strFromUTF8WithSub(units, buffer.getCapacity(), &written, value.data(), length, 0xFFFD, nullptr,
+                         &status);
     buffer.releaseBuffer(U_SUCCESS(status) ? written : 0);
     if (U_FAILURE(status))
         return false;
@@ -91,19 +90,23 @@ bool search(Pattern pattern, std::string_view value)
     return searcher.find(status) && U_SUCCESS(status);
 }
 
-bool isASCIIDigit(char byte) { return byte >= '0' && byte <= '9'; }
+bool isASCIIDigit(char byte) {
+    return byte >= '0' && byte <= '9';
+}
 
-bool isASCIILetter(char byte) { return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z'); }
+bool isASCIILetter(char byte) {
+    return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
+}
 
-bool isNonASCII(char byte) { return static_cast<unsigned char>(byte) >= 0x80; }
+bool isNonASCII(char byte) {
+    return static_cast<unsigned char>(byte) >= 0x80;
+}
 
-bool isNumericCharacter(char32_t scalar)
-{
+bool isNumericCharacter(char32_t scalar) {
     return (U_GET_GC_MASK(static_cast<UChar32>(scalar)) & U_GC_N_MASK) != 0;
 }
 
-bool isLetterOrMark(char32_t scalar)
-{
+bool isLetterOrMark(char32_t scalar) {
     return (U_GET_GC_MASK(static_cast<UChar32>(scalar)) & (U_GC_L_MASK | U_GC_M_MASK)) != 0;
 }
 
@@ -111,8 +114,7 @@ constexpr std::size_t fewestPhoneDigits = 7;
 constexpr std::size_t mostPhoneDigits = 15;
 
 // In ASCII every character is one byte (CR LF is one character but neither a digit nor a letter).
-std::size_t asciiPhoneDigits(std::string_view value)
-{
+std::size_t asciiPhoneDigits(std::string_view value) {
     std::size_t digits = 0;
     for (const char byte : value) {
         if (isASCIILetter(byte))
@@ -124,8 +126,7 @@ std::size_t asciiPhoneDigits(std::string_view value)
 
 // A character is classified by the scalar it starts with; a mark that starts a character
 // counts as a letter.
-std::size_t unicodePhoneDigits(std::string_view value)
-{
+std::size_t unicodePhoneDigits(std::string_view value) {
     std::size_t digits = 0;
     bool hasLetter = false;
     text::forEachGrapheme(value, [&](std::string_view character) {
@@ -137,18 +138,18 @@ std::size_t unicodePhoneDigits(std::string_view value)
     return hasLetter ? 0 : digits;
 }
 
-locale_t cLocale()
-{
+locale_t cLocale() {
     static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     return locale;
 }
 
-bool isCSpace(char byte) { return byte == ' ' || (byte >= '\t' && byte <= '\r'); }
+bool isCSpace(char byte) {
+    return byte == ' ' || (byte >= '\t' && byte <= '\r');
+}
 
-}  // namespace
+} // namespace
 
-bool isBooleanWord(std::string_view value)
-{
+bool isBooleanWord(std::string_view value) {
     static constexpr std::array<std::string_view, 6> words{"true", "false", "yes", "no", "0", "1"};
     // No character outside ASCII lower-cases to a letter of these words, so longer texts are none.
     if (value.size() > 5)
@@ -157,19 +158,16 @@ bool isBooleanWord(std::string_view value)
     return std::find(words.begin(), words.end(), lower) != words.end();
 }
 
-bool isIdentifier(std::string_view value)
-{
-    constexpr std::size_t identifierLength = 36;  // ASCII only, so characters are bytes
+bool isIdentifier(std::string_view value) {
+    constexpr std::size_t identifierLength = 36; // ASCII only, so characters are bytes
     return value.size() == identifierLength && search(Pattern::identifier, value);
 }
 
-bool isEmailAddress(std::string_view value)
-{
+bool isEmailAddress(std::string_view value) {
     return value.find('@') != std::string_view::npos && search(Pattern::emailAddress, value);
 }
 
-bool isWebAddress(std::string_view value)
-{
+bool isWebAddress(std::string_view value) {
     // A match starts with h or w in either case: the only other characters whose case folding
     // begins with them fold to that letter and a combining mark, which the pattern rejects.
     if (value.empty() || std::string_view("hHwW").find(value.front()) == std::string_view::npos)
@@ -177,24 +175,23 @@ bool isWebAddress(std::string_view value)
     return search(Pattern::webAddress, value);
 }
 
-bool isDate(std::string_view value)
-{
+bool isDate(std::string_view value) {
     // Both branches start with a decimal digit; other scripts' digits are non-ASCII.
     if (value.empty() || !(isASCIIDigit(value.front()) || isNonASCII(value.front())))
         return false;
     return search(Pattern::date, value);
 }
 
-bool isPhoneNumber(std::string_view value)
-{
+bool isPhoneNumber(std::string_view value) {
     const std::size_t digits = text::isASCII(value) ? asciiPhoneDigits(value) : unicodePhoneDigits(value);
     return digits >= fewestPhoneDigits && digits <= mostPhoneDigits;
 }
 
-bool startsLikeJSON(std::string_view value) { return !value.empty() && (value.front() == '{' || value.front() == '['); }
+bool startsLikeJSON(std::string_view value) {
+    return !value.empty() && (value.front() == '{' || value.front() == '[');
+}
 
-bool isIntegerLiteral(std::string_view value)
-{
+bool isIntegerLiteral(std::string_view value) {
     const bool isNegative = !value.empty() && value.front() == '-';
     if (!value.empty() && (value.front() == '-' || value.front() == '+'))
         value.remove_prefix(1);
@@ -213,8 +210,7 @@ bool isIntegerLiteral(std::string_view value)
     return true;
 }
 
-bool isDecimalLiteral(std::string_view value)
-{
+bool isDecimalLiteral(std::string_view value) {
     // strtod skips leading white space, which the grammar here does not allow.
     if (value.empty() || isCSpace(value.front()))
         return false;
@@ -235,4 +231,4 @@ bool isDecimalLiteral(std::string_view value)
     return end == begin + value.size();
 }
 
-}  // namespace rowlark::CSVComparator
+} // namespace rowlark::CSVComparator

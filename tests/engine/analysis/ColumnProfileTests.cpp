@@ -1,6 +1,6 @@
+#include "AnalysisTestSupport.h"
 #include "analysis/ColumnProfile.h"
 #include "analysis/ValueTests.h"
-#include "AnalysisTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -19,32 +19,36 @@ struct ValueCase {
     bool passes;
 };
 
-void expectEachCase(bool (*test)(std::string_view), const std::vector<ValueCase>& cases)
-{
+void expectEachCase(bool (*test)(std::string_view), const std::vector<ValueCase>& cases) {
     for (const auto& [value, passes] : cases)
         EXPECT_EQ(test(value), passes) << '"' << value << '"';
 }
 
-TEST(ValueTests, BooleanWordsInAnyLetterCase)
-{
-    expectEachCase(isBooleanWord, {{"true", true}, {"FALSE", true}, {"Yes", true}, {"no", true}, {"0", true},
-                                   {"1", true}, {"y", false}, {"truee", false}, {"2", false}, {"", false},
+TEST(ValueTests, BooleanWordsInAnyLetterCase) {
+    expectEachCase(isBooleanWord, {{"true", true},
+                                   {"FALSE", true},
+                                   {"Yes", true},
+                                   {"no", true},
+                                   {"0", true},
+                                   {"1", true},
+                                   {"y", false},
+                                   {"truee", false},
+                                   {"2", false},
+                                   {"", false},
                                    {"Ｙes", false}});
 }
 
-TEST(ValueTests, IdentifiersOfVersionsOneToFiveInEitherCase)
-{
+TEST(ValueTests, IdentifiersOfVersionsOneToFiveInEitherCase) {
     expectEachCase(isIdentifier, {{"123e4567-e89b-42d3-a456-426614174000", true},
                                   {"123E4567-E89B-12D3-B456-426614174000", true},
-                                  {"123e4567-e89b-62d3-a456-426614174000", false},  // version 6
-                                  {"123e4567-e89b-42d3-c456-426614174000", false},  // variant c
+                                  {"123e4567-e89b-62d3-a456-426614174000", false}, // version 6
+                                  {"123e4567-e89b-42d3-c456-426614174000", false}, // variant c
                                   {"123e4567-e89b-42d3-a456-42661417400", false},
                                   {"123e4567e89b42d3a456426614174000abcd", false},
                                   {"{23e4567-e89b-42d3-a456-426614174000", false}});
 }
 
-TEST(ValueTests, EmailAddressesNeedOneAtAndADotAfterIt)
-{
+TEST(ValueTests, EmailAddressesNeedOneAtAndADotAfterIt) {
     expectEachCase(isEmailAddress, {{"a@b.c", true},
                                     {"first.last@example.co.uk", true},
                                     {"a@b..c", true},
@@ -55,11 +59,10 @@ TEST(ValueTests, EmailAddressesNeedOneAtAndADotAfterIt)
                                     {"a@b.", false},
                                     {"a@@b.c", false},
                                     {"a b@c.d", false},
-                                    {"a@b.c\u00A0d", false}});  // \s is Unicode white space
+                                    {"a@b.c\u00A0d", false}}); // \s is Unicode white space
 }
 
-TEST(ValueTests, WebAddressesByTheirStartIgnoringCase)
-{
+TEST(ValueTests, WebAddressesByTheirStartIgnoringCase) {
     expectEachCase(isWebAddress, {{"http://example.com", true},
                                   {"https://x", true},
                                   {"HTTPS://X", true},
@@ -73,24 +76,23 @@ TEST(ValueTests, WebAddressesByTheirStartIgnoringCase)
                                   {"\u1E96ttp://x", false}});
 }
 
-TEST(ValueTests, DatesYearFirstOrDayAndMonthFirst)
-{
-    expectEachCase(isDate, {{"2024-01-05", true},
-                            {"2024/1/5 10:30", true},
-                            {"1/5/24", true},
-                            {"2024-01-05T10:00:00Z", true},
-                            {"2024-13-45", true},
-                            {"05-01-2024", true},
-                            {"\u0662\u0660\u0662\u0664-\u0660\u0661-\u0660\u0665", true},  // Arabic-Indic digits
-                            {"Jan 5, 2024", false},
-                            {"2024-01-05x", false},
-                            {"1/5/2", false},
-                            {"2024-01", false},
-                            {"1/5/24 10:30", false}});
+TEST(ValueTests, DatesYearFirstOrDayAndMonthFirst) {
+    expectEachCase(isDate,
+                   {{"2024-01-05", true},
+                    {"2024/1/5 10:30", true},
+                    {"1/5/24", true},
+                    {"2024-01-05T10:00:00Z", true},
+                    {"2024-13-45", true},
+                    {"05-01-2024", true},
+                    {"\u0662\u0660\u0662\u0664-\u0660\u0661-\u0660\u0665", true}, // Arabic-Indic digits
+                    {"Jan 5, 2024", false},
+                    {"2024-01-05x", false},
+                    {"1/5/2", false},
+                    {"2024-01", false},
+                    {"1/5/24 10:30", false}});
 }
 
-TEST(ValueTests, PhoneNumbersCountNumericCharactersAndRejectLetters)
-{
+TEST(ValueTests, PhoneNumbersCountNumericCharactersAndRejectLetters) {
     expectEachCase(isPhoneNumber, {{"+1 (555) 123-4567", true},
                                    {"5551234", true},
                                    {"123456789012345", true},
@@ -101,16 +103,15 @@ TEST(ValueTests, PhoneNumbersCountNumericCharactersAndRejectLetters)
                                    {"555-1234 ext", false},
                                    {"555-1234 \u00E9", false},
                                    {"5551234\u0301", true},    // the mark belongs to the digit 4
-                                   {"\u03015551234", false}});  // a mark on its own counts as a letter
+                                   {"\u03015551234", false}}); // a mark on its own counts as a letter
 }
 
-TEST(ValueTests, JSONStartsWithABraceOrBracket)
-{
-    expectEachCase(startsLikeJSON, {{"{}", true}, {"[1]", true}, {"{broken", true}, {"\"{}\"", false}, {"", false}});
+TEST(ValueTests, JSONStartsWithABraceOrBracket) {
+    expectEachCase(startsLikeJSON,
+                   {{"{}", true}, {"[1]", true}, {"{broken", true}, {"\"{}\"", false}, {"", false}});
 }
 
-TEST(ValueTests, IntegersWithinTheSigned64BitRange)
-{
+TEST(ValueTests, IntegersWithinTheSigned64BitRange) {
     expectEachCase(isIntegerLiteral, {{"0", true},
                                       {"+5", true},
                                       {"-17", true},
@@ -130,8 +131,7 @@ TEST(ValueTests, IntegersWithinTheSigned64BitRange)
                                       {"", false}});
 }
 
-TEST(ValueTests, DecimalsFollowTheCLibraryGrammar)
-{
+TEST(ValueTests, DecimalsFollowTheCLibraryGrammar) {
     expectEachCase(isDecimalLiteral, {{"1", true},
                                       {"2.5", true},
                                       {"-.5", true},
@@ -152,13 +152,15 @@ TEST(ValueTests, DecimalsFollowTheCLibraryGrammar)
                                       {"1 ", false},
                                       {"infinit", false},
                                       {"", false},
-                                      {std::string("1\0" "2", 3), false},
+                                      {std::string("1\0"
+                                                   "2",
+                                                   3),
+                                       false},
                                       {std::string(200, '1') + "x", false},
                                       {std::string(200, '1'), true}});
 }
 
-TEST(ValueTests, DecimalsIgnoreTheProcessLocale)
-{
+TEST(ValueTests, DecimalsIgnoreTheProcessLocale) {
     const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
     if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "fr_FR.UTF-8"))
         GTEST_SKIP() << "no locale with a decimal comma is installed";
@@ -169,16 +171,14 @@ TEST(ValueTests, DecimalsIgnoreTheProcessLocale)
     EXPECT_FALSE(comma);
 }
 
-std::vector<std::string> repeated(const std::vector<std::string>& pattern, std::size_t count)
-{
+std::vector<std::string> repeated(const std::vector<std::string>& pattern, std::size_t count) {
     std::vector<std::string> values;
     for (std::size_t i = 0; i < count; ++i)
         values.push_back(pattern[i % pattern.size()]);
     return values;
 }
 
-std::vector<std::string> numbered(std::size_t count, const std::string& prefix = "value ")
-{
+std::vector<std::string> numbered(std::size_t count, const std::string& prefix = "value ") {
     std::vector<std::string> values;
     for (std::size_t i = 0; i < count; ++i)
         values.push_back(prefix + std::to_string(i));
@@ -191,11 +191,11 @@ struct KindCase {
     ColumnKind kind;
 };
 
-TEST(Profile, DetectsTheKindOfTheSample)
-{
-    std::vector<std::string> mostlyIntegers = repeated({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11",
-                                                        "12", "13", "14", "15", "16", "17", "word", "other", "x"},
-                                                       100);
+TEST(Profile, DetectsTheKindOfTheSample) {
+    std::vector<std::string> mostlyIntegers =
+        repeated({"1",  "2",  "3",  "4",  "5",  "6",  "7",  "8",    "9",     "10",
+                  "11", "12", "13", "14", "15", "16", "17", "word", "other", "x"},
+                 100);
     std::vector<std::string> uuidsAmongBlanks(1000, "");
     for (std::size_t i = 0; i < 50; ++i)
         uuidsAmongBlanks[i * 20] = "123e4567-e89b-42d3-a456-4266141740" + std::to_string(10 + i);
@@ -211,16 +211,19 @@ TEST(Profile, DetectsTheKindOfTheSample)
         {"json", {"{\"a\": 1}", "[1, 2]", "{}", "[]"}, ColumnKind::json},
         {"mixed numbers", {"1", "2.5", "NaN", "4", "5e3"}, ColumnKind::decimal},
         {"85 percent integers", mostlyIntegers, ColumnKind::text},
-        {"four of five dates", {"2024-01-05", "2024-01-06", "2024-01-07", "2024-01-08", "soon"}, ColumnKind::date},
-        {"three of five dates", {"2024-01-05", "2024-01-06", "2024-01-07", "later", "soon"}, ColumnKind::text},
+        {"four of five dates",
+         {"2024-01-05", "2024-01-06", "2024-01-07", "2024-01-08", "soon"},
+         ColumnKind::date},
+        {"three of five dates",
+         {"2024-01-05", "2024-01-06", "2024-01-07", "later", "soon"},
+         ColumnKind::text},
         {"words", {"apple", "pear"}, ColumnKind::text},
     };
     for (const auto& [name, values, kind] : cases)
         EXPECT_EQ(rawValue(profile(columnTable(values), 0).kind), rawValue(kind)) << name;
 }
 
-TEST(Profile, OnlyTheFirstThousandRowsCount)
-{
+TEST(Profile, OnlyTheFirstThousandRowsCount) {
     std::vector<std::string> values(1000, "   ");
     values.insert(values.end(), {"a", "b", "c"});
     const ColumnProfile blankSample = profile(columnTable(values), 0);
@@ -235,19 +238,18 @@ TEST(Profile, OnlyTheFirstThousandRowsCount)
     EXPECT_FALSE(distinct.values.contains("value 750"));
 }
 
-TEST(Profile, KeepsAtMost750LowerCaseValues)
-{
+TEST(Profile, KeepsAtMost750LowerCaseValues) {
     const ColumnProfile eightHundred = profile(columnTable(numbered(800)), 0);
     EXPECT_EQ(eightHundred.values.size(), 750u);
     EXPECT_EQ(eightHundred.uniqueRatio, 750.0 / 800.0);
 
-    const ColumnProfile cased = profile(columnTable({"ABC", "abc", " Abc ", "\u00C9T\u00C9", "e\u0301t\u00E9"}), 0);
+    const ColumnProfile cased =
+        profile(columnTable({"ABC", "abc", " Abc ", "\u00C9T\u00C9", "e\u0301t\u00E9"}), 0);
     EXPECT_EQ(cased.values, (std::unordered_set<std::string>{"abc", "\u00E9t\u00E9"}));
     EXPECT_EQ(cased.uniqueRatio, 2.0 / 5.0);
 }
 
-TEST(Profile, BadIndicesAndShortColumnsGiveEmptyProfiles)
-{
+TEST(Profile, BadIndicesAndShortColumnsGiveEmptyProfiles) {
     const CSVTable table = columnTable({"1", "2", "3"});
     for (const std::int64_t index : {std::int64_t{-1}, std::int64_t{1}, std::int64_t{1} << 40, INT64_MIN}) {
         const ColumnProfile result = profile(table, index);
@@ -259,8 +261,7 @@ TEST(Profile, BadIndicesAndShortColumnsGiveEmptyProfiles)
     EXPECT_EQ(profile(CSVTable::fromRows({"A"}, {}), 0), ColumnProfile());
 }
 
-TEST(Profile, MegabyteCellsAreProfiledWithoutTrouble)
-{
+TEST(Profile, MegabyteCellsAreProfiledWithoutTrouble) {
     const std::string big(1 << 20, 'x');
     const std::string bigDate = "2024-01-05 " + std::string(1 << 20, '9');
     const ColumnProfile text = profile(columnTable({big, big, big + "y"}), 0);
@@ -270,12 +271,11 @@ TEST(Profile, MegabyteCellsAreProfiledWithoutTrouble)
     EXPECT_EQ(profile(columnTable({std::string(1 << 20, '7')}), 0).kind, ColumnKind::decimal);
 }
 
-TEST(ColumnKind, RawValuesAreTheCaseNames)
-{
+TEST(ColumnKind, RawValuesAreTheCaseNames) {
     const std::vector<std::pair<ColumnKind, std::string_view>> names{
-        {ColumnKind::empty, "empty"}, {ColumnKind::boolean, "boolean"}, {ColumnKind::date, "date"},
-        {ColumnKind::email, "email"}, {ColumnKind::phone, "phone"},     {ColumnKind::uuid, "uuid"},
-        {ColumnKind::url, "url"},     {ColumnKind::json, "json"},       {ColumnKind::integer, "integer"},
+        {ColumnKind::empty, "empty"},     {ColumnKind::boolean, "boolean"}, {ColumnKind::date, "date"},
+        {ColumnKind::email, "email"},     {ColumnKind::phone, "phone"},     {ColumnKind::uuid, "uuid"},
+        {ColumnKind::url, "url"},         {ColumnKind::json, "json"},       {ColumnKind::integer, "integer"},
         {ColumnKind::decimal, "decimal"}, {ColumnKind::text, "text"}};
     for (const auto& [kind, name] : names) {
         EXPECT_EQ(rawValue(kind), name);
@@ -284,5 +284,5 @@ TEST(ColumnKind, RawValuesAreTheCaseNames)
     EXPECT_EQ(columnKindFromRawValue("Text"), std::nullopt);
 }
 
-}  // namespace
-}  // namespace rowlark::CSVComparator
+} // namespace
+} // namespace rowlark::CSVComparator
