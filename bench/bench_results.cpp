@@ -37,16 +37,18 @@ constexpr int runs = 7;
 constexpr std::size_t endToEndRows = 1'000'000;
 constexpr int endToEndRuns = 3;
 
-constexpr std::array<std::string_view, 12> firstNames{"Anna",  "Bruno", "Chloé", "Dmitri", "Emeka", "Fatima",
+constexpr std::array<std::string_view, 12> firstNames{"Anna",   "Bruno", "Chloé", "Dmitri", "Emeka", "Fatima",
                                                       "Giulia", "Hiro",  "Ines",  "Jonas",  "Kofi",  "Leila"};
-constexpr std::array<std::string_view, 12> lastNames{"Smith",  "Johansson", "García", "Nakamura", "Okafor", "Müller",
-                                                     "Rossi",  "Dubois",    "Novak",  "Andersen", "Silva",  "Kowalski"};
-constexpr std::array<std::string_view, 8> cities{"Berlin", "Lagos", "Osaka", "Lyon", "Porto", "Kraków", "Austin", "Oslo"};
+constexpr std::array<std::string_view, 12> lastNames{"Smith",  "Johansson", "García", "Nakamura",
+                                                     "Okafor", "Müller",    "Rossi",  "Dubois",
+                                                     "Novak",  "Andersen",  "Silva",  "Kowalski"};
+constexpr std::array<std::string_view, 8> cities{"Berlin", "Lagos",  "Osaka",  "Lyon",
+                                                 "Porto",  "Kraków", "Austin", "Oslo"};
 constexpr std::array<std::string_view, 4> statuses{"active", "closed", "pending", "review"};
 
 std::vector<std::string> headers()
 {
-    return {"Customer ID", "First Name", "Last Name", "Email",  "Phone",   "City",
+    return {"Customer ID", "First Name", "Last Name", "Email",  "Phone",     "City",
             "Country",     "Balance",    "Created",   "Status", "Is Active", "Notes"};
 }
 
@@ -122,11 +124,13 @@ struct ProgramRun {
 // The command built beside this benchmark: <build>/bench/bench_results and <build>/cli/rowlark-compare.
 std::filesystem::path comparisonProgram()
 {
-    return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "cli" / "rowlark-compare";
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "cli" /
+           "rowlark-compare";
 }
 
 // Runs the program with its output discarded; the peak is the child's maximum resident size.
-std::optional<ProgramRun> runProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments)
+std::optional<ProgramRun> runProgram(const std::filesystem::path& program,
+                                     const std::vector<std::string>& arguments)
 {
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& argument : arguments)
@@ -146,7 +150,9 @@ std::optional<ProgramRun> runProgram(const std::filesystem::path& program, const
         return std::nullopt;
     ProgramRun run;
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const auto toSeconds = [](const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6; };
+    const auto toSeconds = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6;
+    };
     run.processorSeconds = toSeconds(usage.ru_utime) + toSeconds(usage.ru_stime);
     run.peakMegabytes = static_cast<double>(usage.ru_maxrss) / 1024.0;
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -161,8 +167,9 @@ void measureEndToEnd(const std::filesystem::path& folder)
         return;
     }
     const bench::ComparisonFiles files = bench::writeComparisonFiles(folder, endToEndRows);
-    const double inputMegabytes =
-        static_cast<double>(std::filesystem::file_size(files.left) + std::filesystem::file_size(files.right)) / 1e6;
+    const double inputMegabytes = static_cast<double>(std::filesystem::file_size(files.left) +
+                                                      std::filesystem::file_size(files.right)) /
+                                  1e6;
     std::vector<double> seconds;
     std::vector<double> processorSeconds;
     std::vector<double> peaks;
@@ -179,10 +186,11 @@ void measureEndToEnd(const std::filesystem::path& folder)
     }
     std::printf("end to end, rowlark-compare on %zu + %zu rows (%.0f MB of CSV), median of %d runs:\n",
                 files.leftRows, files.rightRows, inputMegabytes, endToEndRuns);
-    std::printf("  wall %.2f s (target <= 2.5 s), processor time %.2f s, peak memory %.0f MB (%.1f× the files; "
-                "target <= 3×)\n",
-                bench::medianOf(seconds), bench::medianOf(processorSeconds), bench::medianOf(peaks),
-                bench::medianOf(peaks) / inputMegabytes);
+    std::printf(
+        "  wall %.2f s (target <= 2.5 s), processor time %.2f s, peak memory %.0f MB (%.1f× the files; "
+        "target <= 3×)\n",
+        bench::medianOf(seconds), bench::medianOf(processorSeconds), bench::medianOf(peaks),
+        bench::medianOf(peaks) / inputMegabytes);
 }
 
 }  // namespace
@@ -198,9 +206,12 @@ int main(int argc, char** argv)
     std::printf("index:                      %8.1f ms\n", indexSeconds * 1000);
 
     std::size_t found = 0;
-    const double searchSeconds = medianSeconds([&] { found = index.matching(ResultFilter::all, "son").size(); });
-    std::printf("matching(all, \"son\"):       %8.1f ms  (%zu found; target <= 50 ms)\n", searchSeconds * 1000, found);
-    const double absentSeconds = medianSeconds([&] { found = index.matching(ResultFilter::all, "qzx").size(); });
+    const double searchSeconds =
+        medianSeconds([&] { found = index.matching(ResultFilter::all, "son").size(); });
+    std::printf("matching(all, \"son\"):       %8.1f ms  (%zu found; target <= 50 ms)\n",
+                searchSeconds * 1000, found);
+    const double absentSeconds =
+        medianSeconds([&] { found = index.matching(ResultFilter::all, "qzx").size(); });
     std::printf("matching(all, \"qzx\"):       %8.1f ms  (%zu found)\n", absentSeconds * 1000, found);
 
     const std::vector<std::size_t>& all = index.positions(ResultFilter::all);

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
-#include <system_error>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 #include "analysis/MappingAnalysis.h"
@@ -14,7 +14,6 @@
 #include "cli/Output.h"
 #include "results/ComparisonReport.h"
 #include "results/ComparisonRun.h"
-#include "table/SpreadsheetImporter.h"
 #include "table/SpreadsheetImporter.h"
 #include "text/Unicode.h"
 
@@ -26,7 +25,10 @@ constexpr std::string_view programName = "rowlark-compare";
 // An error of one named file; the message is the system's own.
 class FileError : public std::runtime_error {
 public:
-    FileError(const std::string& path, const std::string& message) : std::runtime_error(path + ": " + message) {}
+    FileError(const std::string& path, const std::string& message)
+        : std::runtime_error(path + ": " + message)
+    {
+    }
 };
 
 struct LoadedFile {
@@ -72,7 +74,8 @@ void writeAtomically(const std::string& path, std::string_view text)
         }
         written += static_cast<std::size_t>(count);
     }
-    if (::fchmod(descriptor, newFileMode()) != 0 || ::fsync(descriptor) != 0 || ::close(descriptor) != 0 || std::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (::fchmod(descriptor, newFileMode()) != 0 || ::fsync(descriptor) != 0 || ::close(descriptor) != 0 ||
+        std::rename(temporary.c_str(), path.c_str()) != 0) {
         const int error = errno;
         std::remove(temporary.c_str());
         throw FileError(path, std::generic_category().message(error));
@@ -107,12 +110,12 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
         return noDifferencesStatus;
     }
 
-    const ComparisonOutcome outcome =
-        runComparison(left.table, right.table, left.name, right.name, analysis.mappings, options.isIgnoringCase);
+    const ComparisonOutcome outcome = runComparison(left.table, right.table, left.name, right.name,
+                                                    analysis.mappings, options.isIgnoringCase);
     const std::vector<std::size_t> selected = outcome.index.matching(options.filter, options.search);
     if (options.reportPath) {
-        const std::string report = ComparisonReport::csv(outcome.summary, left.name, right.name,
-                                                         left.table.headers(), right.table.headers(), selected);
+        const std::string report = ComparisonReport::csv(
+            outcome.summary, left.name, right.name, left.table.headers(), right.table.headers(), selected);
         if (options.reportPath == standardOutputPath)
             out.write(report.data(), static_cast<std::streamsize>(report.size())).flush();
         else

@@ -55,9 +55,11 @@ ResultFilter parseFilter(std::string_view name)
 const std::vector<ValueOption>& valueOptions()
 {
     static const std::vector<ValueOption> all = {
-        {"--map", [](Options& options, std::string_view value) { options.columnChoices.emplace_back(value); }},
+        {"--map",
+         [](Options& options, std::string_view value) { options.columnChoices.emplace_back(value); }},
         {"--key", [](Options& options, std::string_view value) { options.keyColumns.emplace_back(value); }},
-        {"--exclude", [](Options& options, std::string_view value) { options.excludedColumns.emplace_back(value); }},
+        {"--exclude",
+         [](Options& options, std::string_view value) { options.excludedColumns.emplace_back(value); }},
         {"--filter", [](Options& options, std::string_view value) { options.filter = parseFilter(value); }},
         {"--search", [](Options& options, std::string_view value) { options.search = value; }},
         {"--report", [](Options& options, std::string_view value) { options.reportPath = value; }},
@@ -75,11 +77,17 @@ template<typename Entry> const Entry* find(const std::vector<Entry>& entries, st
     return nullptr;
 }
 
-bool looksLikeOption(std::string_view argument) { return argument.size() > 1 && argument.front() == '-'; }
+bool looksLikeOption(std::string_view argument)
+{
+    return argument.size() > 1 && argument.front() == '-';
+}
 
 class ArgumentReader {
 public:
-    explicit ArgumentReader(std::span<const std::string_view> arguments) : arguments_(arguments) {}
+    explicit ArgumentReader(std::span<const std::string_view> arguments)
+        : arguments_(arguments)
+    {
+    }
 
     Options read()
     {
@@ -98,8 +106,8 @@ public:
         if (options.isHelpRequested)
             return options;
         if (files.size() != 2)
-            throw UsageError("expected two files, FILE_A and FILE_B, but got " + std::to_string(files.size()) +
-                             " (see --help)");
+            throw UsageError("expected two files, FILE_A and FILE_B, but got " +
+                             std::to_string(files.size()) + " (see --help)");
         options.leftPath = files[0];
         options.rightPath = files[1];
         if (options.isJSON && options.reportPath == standardOutputPath && !options.isMappingOnly)
@@ -113,7 +121,8 @@ private:
         const std::size_t equals = argument.find('=');
         const std::string_view name = argument.substr(0, equals);
         if (const ValueOption* option = find(valueOptions(), name)) {
-            option->set(options, equals == std::string_view::npos ? nextValue(name) : argument.substr(equals + 1));
+            option->set(options,
+                        equals == std::string_view::npos ? nextValue(name) : argument.substr(equals + 1));
             return;
         }
         const Flag* flag = find(flags(), name);
@@ -137,7 +146,10 @@ private:
 
 }  // namespace
 
-Options parseOptions(std::span<const std::string_view> arguments) { return ArgumentReader(arguments).read(); }
+Options parseOptions(std::span<const std::string_view> arguments)
+{
+    return ArgumentReader(arguments).read();
+}
 
 std::optional<ResultFilter> filterFromOptionName(std::string_view name)
 {

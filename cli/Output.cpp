@@ -51,7 +51,10 @@ void writeString(JSONWriter& writer, std::string_view text)
     writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
 }
 
-void writeKey(JSONWriter& writer, std::string_view name) { writer.Key(name.data(), static_cast<rapidjson::SizeType>(name.size())); }
+void writeKey(JSONWriter& writer, std::string_view name)
+{
+    writer.Key(name.data(), static_cast<rapidjson::SizeType>(name.size()));
+}
 
 // The shortest text that reads back as the same double.
 void writeExactNumber(JSONWriter& writer, double value)
@@ -163,12 +166,13 @@ void writeMapping(std::ostream& out, const MappingTables& tables)
 {
     for (const ColumnMapping& mapping : tables.mappings) {
         out << columnLabel(tables.leftHeaders, mapping.leftIndex) << "  →  "
-            << columnLabel(tables.rightHeaders, mapping.rightIndex) << "  (" << mappingFlags(mapping) << ")\n";
+            << columnLabel(tables.rightHeaders, mapping.rightIndex) << "  (" << mappingFlags(mapping)
+            << ")\n";
         const std::vector<HeaderSuggestion>& suggestions = suggestionsOf(tables, mapping.leftIndex);
         for (std::size_t i = 0; i < suggestions.size() && i < suggestionsShown; ++i)
             out << "      " << fixed(suggestions[i].score, 3) << "  "
-                << columnLabel(tables.rightHeaders, suggestions[i].rightIndex) << "  " << suggestions[i].reason
-                << '\n';
+                << columnLabel(tables.rightHeaders, suggestions[i].rightIndex) << "  "
+                << suggestions[i].reason << '\n';
     }
 }
 

@@ -23,7 +23,10 @@ bool needsApostrophe(std::string_view value)
 
 class LineWriter {
 public:
-    explicit LineWriter(std::string& text) : text_(text) {}
+    explicit LineWriter(std::string& text)
+        : text_(text)
+    {
+    }
 
     void field(std::string_view value)
     {
@@ -69,7 +72,8 @@ private:
 };
 
 void writeHeaderLine(LineWriter& line, std::string_view leftName, std::string_view rightName,
-                     const std::vector<std::string>& leftHeaders, const std::vector<std::string>& rightHeaders)
+                     const std::vector<std::string>& leftHeaders,
+                     const std::vector<std::string>& rightHeaders)
 {
     line.field("Status");
     line.field("Row key");

@@ -43,8 +43,9 @@ void appendSearchForm(std::string& text, std::string_view piece)
     const std::size_t start = text.size();
     text.append(piece);
     std::transform(text.begin() + static_cast<std::ptrdiff_t>(start), text.end(),
-                   text.begin() + static_cast<std::ptrdiff_t>(start),
-                   [](char byte) { return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte + ('a' - 'A')) : byte; });
+                   text.begin() + static_cast<std::ptrdiff_t>(start), [](char byte) {
+                       return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte + ('a' - 'A')) : byte;
+                   });
 }
 
 void appendPieces(std::string& text, const std::optional<std::vector<std::string>>& row)
@@ -99,7 +100,8 @@ bool contains(std::string_view text, std::string_view needle)
         if ((halves[0] | halves[1]) == 0)
             continue;
         for (std::size_t lane = 0; lane < width; ++lane)
-            if (candidates[lane] && text.compare(start + lane + 1, length - 2, needle.substr(1, length - 2)) == 0)
+            if (candidates[lane] &&
+                text.compare(start + lane + 1, length - 2, needle.substr(1, length - 2)) == 0)
                 return true;
     }
     return text.substr(start).find(needle) != std::string_view::npos;
@@ -182,7 +184,8 @@ std::vector<std::size_t> ResultIndex::page(std::span<const std::size_t> indices,
     if (start >= indices.size())
         return {};
     const std::size_t end = std::min<std::uint64_t>(indices.size(), start + static_cast<std::uint64_t>(size));
-    return {indices.begin() + static_cast<std::ptrdiff_t>(start), indices.begin() + static_cast<std::ptrdiff_t>(end)};
+    return {indices.begin() + static_cast<std::ptrdiff_t>(start),
+            indices.begin() + static_cast<std::ptrdiff_t>(end)};
 }
 
 }  // namespace rowlark

@@ -47,11 +47,14 @@ protected:
     void SetUp() override
     {
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = fs::temp_directory_path() / ("rowlark-cli-" + std::to_string(::getpid()) + "-" + test->name());
+        folder_ =
+            fs::temp_directory_path() / ("rowlark-cli-" + std::to_string(::getpid()) + "-" + test->name());
         fs::remove_all(folder_);
         fs::create_directories(folder_);
-        write("a.csv", "id,name,email,city\n1,Ann,ann@x.org,Berlin\n2,Bob,bob@x.org,Paris\n3,Cy,cy@x.org,Rome\n");
-        write("b.csv", "id,name,email,city\n1,Ann,ann@x.org,Berlin\n2,Bobby,bob@x.org,Paris\n4,Di,di@x.org,Oslo\n");
+        write("a.csv",
+              "id,name,email,city\n1,Ann,ann@x.org,Berlin\n2,Bob,bob@x.org,Paris\n3,Cy,cy@x.org,Rome\n");
+        write("b.csv",
+              "id,name,email,city\n1,Ann,ann@x.org,Berlin\n2,Bobby,bob@x.org,Paris\n4,Di,di@x.org,Oslo\n");
     }
 
     void TearDown() override { fs::remove_all(folder_); }
@@ -67,7 +70,8 @@ protected:
     // Runs the program in the test's folder, so that file names are short and relative.
     ProgramRun run(const std::vector<std::string>& arguments) const
     {
-        std::string command = "cd " + shellQuoted(folder_.string()) + " && " + shellQuoted(ROWLARK_COMPARE_PROGRAM);
+        std::string command =
+            "cd " + shellQuoted(folder_.string()) + " && " + shellQuoted(ROWLARK_COMPARE_PROGRAM);
         for (const std::string& argument : arguments)
             command += " " + shellQuoted(argument);
         command += " >stdout.txt 2>stderr.txt";
@@ -119,8 +123,9 @@ TEST_F(CommandTest, DifferencesExitWithOneAndAreCountedPerFile)
 {
     const ProgramRun result = run({"a.csv", "b.csv"});
     EXPECT_EQ(result.status, 1) << result.err;
-    EXPECT_THAT(result.out, HasSubstr("a.csv: 3 rows; b.csv: 3 rows\nMatching: 1\nChanged: 1\nOnly in a.csv: 1\n"
-                                      "Only in b.csv: 1\n"));
+    EXPECT_THAT(result.out,
+                HasSubstr("a.csv: 3 rows; b.csv: 3 rows\nMatching: 1\nChanged: 1\nOnly in a.csv: 1\n"
+                          "Only in b.csv: 1\n"));
 }
 
 TEST_F(CommandTest, JSONSummaryHasItsFixedShape)
@@ -149,23 +154,26 @@ TEST_F(CommandTest, KeyAndAmbiguityWarningsAreReported)
     write("dup-a.csv", "id,v\n7,x\n7,y\n,z\n");
     write("dup-b.csv", "id,v\n7,q\n");
     const rapidjson::Document summary = runJSON({"--json", "dup-a.csv", "dup-b.csv"}, 1);
-    EXPECT_STREQ(summary["keyWarning"].GetString(),
-                 "Empty key components: 1 in dup-a.csv, 0 in dup-b.csv. Repeated keys: 1 groups in dup-a.csv, 0 in "
-                 "dup-b.csv. Add another key column if these are distinct records.");
+    EXPECT_STREQ(
+        summary["keyWarning"].GetString(),
+        "Empty key components: 1 in dup-a.csv, 0 in dup-b.csv. Repeated keys: 1 groups in dup-a.csv, 0 in "
+        "dup-b.csv. Add another key column if these are distinct records.");
     EXPECT_EQ(summary["ambiguousDuplicateKeyGroups"].GetInt(), 1);
     const ProgramRun text = run({"dup-a.csv", "dup-b.csv"});
     EXPECT_THAT(text.out, HasSubstr("Repeated keys: 1 groups in dup-a.csv"));
-    EXPECT_THAT(text.out, HasSubstr("1 duplicate-key groups have ambiguous pairings. Review them or add another key "
-                                    "column.\n"));
+    EXPECT_THAT(text.out,
+                HasSubstr("1 duplicate-key groups have ambiguous pairings. Review them or add another key "
+                          "column.\n"));
 }
 
 TEST_F(CommandTest, ReportHoldsExactlyTheSelectedDifferences)
 {
     const ProgramRun result = run({"--filter", "only-a", "--report", "-", "a.csv", "b.csv"});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "\"Status\",\"Row key\",\"a.csv · id\",\"a.csv · name\",\"a.csv · email\",\"a.csv · city\","
-                          "\"b.csv · id\",\"b.csv · name\",\"b.csv · email\",\"b.csv · city\"\r\n"
-                          "\"Only in a.csv\",\"3\",\"3\",\"Cy\",\"cy@x.org\",\"Rome\",\"\",\"\",\"\",\"\"\r\n");
+    EXPECT_EQ(result.out,
+              "\"Status\",\"Row key\",\"a.csv · id\",\"a.csv · name\",\"a.csv · email\",\"a.csv · city\","
+              "\"b.csv · id\",\"b.csv · name\",\"b.csv · email\",\"b.csv · city\"\r\n"
+              "\"Only in a.csv\",\"3\",\"3\",\"Cy\",\"cy@x.org\",\"Rome\",\"\",\"\",\"\",\"\"\r\n");
     // With the report on standard output, the summary moves to standard error.
     EXPECT_THAT(result.err, HasSubstr("Selected: 1 of 3 differences"));
 }
@@ -191,7 +199,8 @@ TEST_F(CommandTest, FailedReportWriteIsAnErrorAndLeavesNoFile)
 {
     const ProgramRun result = run({"--report", "missing-folder/report.csv", "a.csv", "b.csv"});
     EXPECT_EQ(result.status, 2);
-    EXPECT_THAT(result.err, HasSubstr("rowlark-compare: missing-folder/report.csv: No such file or directory"));
+    EXPECT_THAT(result.err,
+                HasSubstr("rowlark-compare: missing-folder/report.csv: No such file or directory"));
 }
 
 TEST_F(CommandTest, EmptyValuesFilterLooksAtValuesAsRead)
@@ -212,8 +221,8 @@ TEST_F(CommandTest, MappingJSONHasItsFixedShape)
     EXPECT_THAT(memberNames(document), ElementsAreArray({"mappings"}));
     ASSERT_EQ(document["mappings"].Size(), 4u);
     const rapidjson::Value& id = mappingOf(document, 0);
-    EXPECT_THAT(memberNames(id), ElementsAreArray({"leftIndex", "left", "rightIndex", "right", "isKey", "isIncluded",
-                                                   "isManual", "suggestions"}));
+    EXPECT_THAT(memberNames(id), ElementsAreArray({"leftIndex", "left", "rightIndex", "right", "isKey",
+                                                   "isIncluded", "isManual", "suggestions"}));
     EXPECT_EQ(id["leftIndex"].GetInt(), 0);
     EXPECT_STREQ(id["left"].GetString(), "id");
     EXPECT_EQ(id["rightIndex"].GetInt(), 0);
@@ -265,9 +274,8 @@ TEST_F(CommandTest, ManualMapToNothingLeavesTheColumnOutAndHeadersMayHoldEquals)
 
 TEST_F(CommandTest, KeyOptionReplacesTheProposedKey)
 {
-    const rapidjson::Document document = runJSON({"--mapping", "--json", "--key", "email", "--key", "#2", "a.csv",
-                                                  "b.csv"},
-                                                 0);
+    const rapidjson::Document document =
+        runJSON({"--mapping", "--json", "--key", "email", "--key", "#2", "a.csv", "b.csv"}, 0);
     EXPECT_FALSE(mappingOf(document, 0)["isKey"].GetBool());
     EXPECT_TRUE(mappingOf(document, 1)["isKey"].GetBool());
     EXPECT_TRUE(mappingOf(document, 2)["isKey"].GetBool());
@@ -285,7 +293,8 @@ TEST_F(CommandTest, ExcludedColumnsAreNotCompared)
 
 TEST_F(CommandTest, IgnoreCaseComparesWithoutLetterCase)
 {
-    write("upper.csv", "id,name,email,city\n1,ANN,ann@x.org,BERLIN\n2,Bob,BOB@x.org,Paris\n3,cy,cy@x.org,rome\n");
+    write("upper.csv",
+          "id,name,email,city\n1,ANN,ann@x.org,BERLIN\n2,Bob,BOB@x.org,Paris\n3,cy,cy@x.org,rome\n");
     EXPECT_EQ(run({"a.csv", "upper.csv"}).status, 1);
     EXPECT_EQ(run({"--ignore-case", "a.csv", "upper.csv"}).status, 0);
 }

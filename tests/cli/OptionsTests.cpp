@@ -9,7 +9,10 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-Options parse(std::vector<std::string_view> arguments) { return parseOptions(arguments); }
+Options parse(std::vector<std::string_view> arguments)
+{
+    return parseOptions(arguments);
+}
 
 std::string usageErrorOf(std::vector<std::string_view> arguments)
 {
@@ -25,7 +28,8 @@ TEST(OptionParsing, ReadsFilesAndEveryOptionInBothSpellings)
 {
     const Options options =
         parse({"--map", "a=b", "left.csv", "--map=c=", "--key", "#1", "--exclude=notes", "--ignore-case",
-               "--filter", "only-b", "--search=  x ", "--report", "out.csv", "right.csv", "--json", "--mapping", "--sheet-a", "Q1", "--sheet-b=Q 2"});
+               "--filter", "only-b", "--search=  x ", "--report", "out.csv", "right.csv", "--json",
+               "--mapping", "--sheet-a", "Q1", "--sheet-b=Q 2"});
     EXPECT_EQ(options.leftPath, "left.csv");
     EXPECT_EQ(options.rightPath, "right.csv");
     EXPECT_THAT(options.columnChoices, ElementsAre("a=b", "c="));
@@ -52,8 +56,10 @@ TEST(OptionParsing, DefaultsCompareEverythingAndPrintText)
 TEST(OptionParsing, FilterNamesCoverEveryFilter)
 {
     const std::vector<std::pair<std::string_view, ResultFilter>> names = {
-        {"all", ResultFilter::all},           {"changed", ResultFilter::changed},
-        {"only-a", ResultFilter::onlyLeft},   {"only-b", ResultFilter::onlyRight},
+        {"all", ResultFilter::all},
+        {"changed", ResultFilter::changed},
+        {"only-a", ResultFilter::onlyLeft},
+        {"only-b", ResultFilter::onlyRight},
         {"empty-values", ResultFilter::emptyValues}};
     for (const auto& [name, filter] : names)
         EXPECT_EQ(parse({"--filter", name, "a", "b"}).filter, filter) << name;
@@ -99,8 +105,9 @@ TEST(OptionParsing, WrongCommandLinesSayWhatWasWrong)
 
 TEST(OptionParsing, HelpDocumentsEveryOption)
 {
-    for (const std::string_view option : {"--sheet-a", "--sheet-b", "--map", "--key", "--exclude", "--ignore-case", "--mapping", "--filter",
-                                          "--search", "--report", "--json", "--help", "Exit status"})
+    for (const std::string_view option :
+         {"--sheet-a", "--sheet-b", "--map", "--key", "--exclude", "--ignore-case", "--mapping", "--filter",
+          "--search", "--report", "--json", "--help", "Exit status"})
         EXPECT_THAT(std::string(helpText()), HasSubstr(option));
 }
 

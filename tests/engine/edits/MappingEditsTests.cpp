@@ -33,7 +33,8 @@ TEST(ManualChoice, JSONObjectColumnsPairOnlyWithEachOther)
 TEST(ManualChoice, RefusesAMixedPairButAcceptsNoColumn)
 {
     const JSONTables tables;
-    const std::vector<ColumnMapping> mappings = {mapping(0, 0, true), mapping(1, 1), mapping(2, std::nullopt)};
+    const std::vector<ColumnMapping> mappings = {mapping(0, 0, true), mapping(1, 1),
+                                                 mapping(2, std::nullopt)};
     EXPECT_FALSE(MappingEdits::chooseRightColumn(tables.left, tables.right, mappings, mappings[1].id, 2));
     EXPECT_FALSE(MappingEdits::chooseRightColumn(tables.left, tables.right, mappings, mappings[2].id, 1));
     const auto unmapped =
@@ -47,7 +48,8 @@ TEST(ManualChoice, RefusesAMixedPairButAcceptsNoColumn)
 TEST(ManualChoice, LearnedPatternFillsRelatedColumns)
 {
     const CSVTable left = CSVTable::fromRows({"City", "State", "Zip"}, {});
-    const CSVTable right = CSVTable::fromRows({"Billing City", "Billing State", "Billing Zip", "Shipping City"}, {});
+    const CSVTable right =
+        CSVTable::fromRows({"Billing City", "Billing State", "Billing Zip", "Shipping City"}, {});
     const std::vector<ColumnMapping> mappings = {mapping(0, std::nullopt), mapping(1, std::nullopt),
                                                  mapping(2, std::nullopt)};
     const auto chosen = MappingEdits::chooseRightColumn(left, right, mappings, mappings[0].id, 0);

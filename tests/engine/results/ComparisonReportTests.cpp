@@ -38,12 +38,16 @@ TEST(SafeCell, MakesFormulaLikeValuesInert)
 
 TEST(SafeCell, LeavesOtherValuesAlone)
 {
-    for (const std::string value : {"", "   ", "a=b", "x-1", "5-", "'=already", "harmless\t", " \u0301=1",
-                                    "\uFF1D1", "\u2212" "5", "text\r"})
+    for (const std::string value :
+         {"", "   ", "a=b", "x-1", "5-", "'=already", "harmless\t", " \u0301=1", "\uFF1D1",
+          "\u2212"
+          "5",
+          "text\r"})
         EXPECT_EQ(ComparisonReport::safeCell(value), value) << value;
 }
 
-RowDifference difference(DiffStatus status, std::string key, std::optional<Row> left, std::optional<Row> right)
+RowDifference difference(DiffStatus status, std::string key, std::optional<Row> left,
+                         std::optional<Row> right)
 {
     std::vector<CellDifference> cells;
     if (status == DiffStatus::changed)
@@ -74,10 +78,10 @@ TEST(ReportLayout, WritesEachStatusWithWholeRowsSideBySide)
         difference(DiffStatus::onlyLeft, "2", Row{"2", "Bob"}, std::nullopt),
         difference(DiffStatus::onlyRight, "3", std::nullopt, Row{"3", "Cy"}),
     };
-    EXPECT_EQ(report(differences, {0, 1, 2}),
-              std::string(headerLine) + "\"Changed\",\"1\",\"1\",\"Ann\",\"1\",\"Anne\"\r\n"
-                                        "\"Only in a.csv\",\"2\",\"2\",\"Bob\",\"\",\"\"\r\n"
-                                        "\"Only in b.csv\",\"3\",\"\",\"\",\"3\",\"Cy\"\r\n");
+    EXPECT_EQ(report(differences, {0, 1, 2}), std::string(headerLine) +
+                                                  "\"Changed\",\"1\",\"1\",\"Ann\",\"1\",\"Anne\"\r\n"
+                                                  "\"Only in a.csv\",\"2\",\"2\",\"Bob\",\"\",\"\"\r\n"
+                                                  "\"Only in b.csv\",\"3\",\"\",\"\",\"3\",\"Cy\"\r\n");
 }
 
 TEST(ReportLayout, FollowsTheGivenOrderAndSkipsInvalidPositions)
@@ -97,13 +101,15 @@ TEST(ReportLayout, ShortRowsArePaddedAndLongRowsCutToTheHeaders)
         difference(DiffStatus::changed, "1", Row{"1"}, Row{"1", "x", "beyond", "more"}),
         difference(DiffStatus::onlyRight, "", std::nullopt, Row{}),
     };
-    EXPECT_EQ(report(differences, {0, 1}), std::string(headerLine) + "\"Changed\",\"1\",\"1\",\"\",\"1\",\"x\"\r\n"
-                                                                     "\"Only in b.csv\",\"\",\"\",\"\",\"\",\"\"\r\n");
+    EXPECT_EQ(report(differences, {0, 1}), std::string(headerLine) +
+                                               "\"Changed\",\"1\",\"1\",\"\",\"1\",\"x\"\r\n"
+                                               "\"Only in b.csv\",\"\",\"\",\"\",\"\",\"\"\r\n");
 }
 
 TEST(ReportLayout, TablesWithoutHeadersGiveStatusAndKeyOnly)
 {
-    const std::vector<RowDifference> differences = {difference(DiffStatus::onlyLeft, "k", Row{"a"}, std::nullopt)};
+    const std::vector<RowDifference> differences = {
+        difference(DiffStatus::onlyLeft, "k", Row{"a"}, std::nullopt)};
     EXPECT_EQ(report(differences, {0}, {}, {}), "\"Status\",\"Row key\"\r\n\"Only in a.csv\",\"k\"\r\n");
 }
 
@@ -112,9 +118,10 @@ TEST(ReportEncoding, QuotesAreDoubledAndSeparatorsStayInsideTheirField)
     const std::vector<RowDifference> differences = {
         difference(DiffStatus::onlyLeft, "say \"hi\"", Row{"\"", "a,b\r\nc\n\"d\""}, std::nullopt),
     };
-    EXPECT_EQ(report(differences, {0}), std::string(headerLine) +
-                                            "\"Only in a.csv\",\"say \"\"hi\"\"\",\"\"\"\",\"a,b\r\nc\n\"\"d\"\"\","
-                                            "\"\",\"\"\r\n");
+    EXPECT_EQ(report(differences, {0}),
+              std::string(headerLine) +
+                  "\"Only in a.csv\",\"say \"\"hi\"\"\",\"\"\"\",\"a,b\r\nc\n\"\"d\"\"\","
+                  "\"\",\"\"\r\n");
 }
 
 TEST(ReportEncoding, EveryFieldIsMadeSafeHeadersAndNamesIncluded)
@@ -123,8 +130,10 @@ TEST(ReportEncoding, EveryFieldIsMadeSafeHeadersAndNamesIncluded)
     summary.differences = {difference(DiffStatus::onlyLeft, "-7", Row{"  =1+2", "\tx"}, std::nullopt)};
     const std::string text =
         ComparisonReport::csv(summary, "=a.csv", "b \"2\".csv", {"=id", "name"}, {"@id"}, Positions{0});
-    EXPECT_EQ(text, "\"Status\",\"Row key\",\"'=a.csv \u00B7 =id\",\"'=a.csv \u00B7 name\",\"b \"\"2\"\".csv \u00B7 @id\"\r\n"
-                    "\"Only in =a.csv\",\"'-7\",\"'  =1+2\",\"'\tx\",\"\"\r\n");
+    EXPECT_EQ(
+        text,
+        "\"Status\",\"Row key\",\"'=a.csv \u00B7 =id\",\"'=a.csv \u00B7 name\",\"b \"\"2\"\".csv \u00B7 @id\"\r\n"
+        "\"Only in =a.csv\",\"'-7\",\"'  =1+2\",\"'\tx\",\"\"\r\n");
 }
 
 TEST(ReportEncoding, ApostropheComesBeforeDoubledQuotes)

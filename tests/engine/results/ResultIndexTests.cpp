@@ -16,7 +16,8 @@ using Row = std::vector<std::string>;
 
 RowDifference changed(std::string key, Row left, Row right, std::vector<CellDifference> cells)
 {
-    return {Uuid::random(), std::move(key), DiffStatus::changed, std::move(left), std::move(right), std::move(cells)};
+    return {Uuid::random(),  std::move(key),   DiffStatus::changed,
+            std::move(left), std::move(right), std::move(cells)};
 }
 
 RowDifference onlyLeft(std::string key, Row left)
@@ -117,8 +118,8 @@ TEST(ResultIndexSearch, LargeResultsKeepEachSearchTextWithItsDifference)
 
 TEST(ResultIndexSearch, FindsWholePiecesButNeverAcrossThem)
 {
-    const RowDifference difference = changed("abc • 7", {"Anna", "Smith", "Berlin"}, {"Anna", "Smithson", "Köln"},
-                                             {cell("Smith", "Smithson")});
+    const RowDifference difference = changed("abc • 7", {"Anna", "Smith", "Berlin"},
+                                             {"Anna", "Smithson", "Köln"}, {cell("Smith", "Smithson")});
     const std::vector<SearchCase> cases = {
         {"trimmed and lower-cased", " SMITH\n", true},
         {"inside a right cell", "thso", true},
@@ -131,7 +132,8 @@ TEST(ResultIndexSearch, FindsWholePiecesButNeverAcrossThem)
         {"headers are not searchable", "value", false},
     };
     for (const SearchCase& searchCase : cases)
-        EXPECT_EQ(search(difference, searchCase.query).size(), searchCase.isFound ? 1u : 0u) << searchCase.name;
+        EXPECT_EQ(search(difference, searchCase.query).size(), searchCase.isFound ? 1u : 0u)
+            << searchCase.name;
 }
 
 TEST(ResultIndexSearch, QueryHoldingTheSeparatorMatchesNothing)
@@ -183,8 +185,8 @@ TEST(ResultIndexSearch, BlankQueryReturnsTheWholeGroup)
 
 TEST(ResultIndexSearch, SearchStaysInsideTheFilterGroupInOrder)
 {
-    const ResultIndex index = indexOf({onlyLeft("1", {"red"}), onlyRight("2", {"red"}), onlyLeft("3", {"blue"}),
-                                       onlyLeft("4", {"reddish"})});
+    const ResultIndex index = indexOf({onlyLeft("1", {"red"}), onlyRight("2", {"red"}),
+                                       onlyLeft("3", {"blue"}), onlyLeft("4", {"reddish"})});
     EXPECT_THAT(index.matching(ResultFilter::onlyLeft, "red"), ElementsAre(0, 3));
     EXPECT_THAT(index.matching(ResultFilter::changed, "red"), IsEmpty());
 }
@@ -210,8 +212,16 @@ TEST(ResultIndexPaging, InvalidAndOverflowingRequestsGiveEmptyPages)
     constexpr std::int64_t largest = std::numeric_limits<std::int64_t>::max();
     const Positions positions = {4, 8, 15};
     const std::vector<std::pair<std::int64_t, std::int64_t>> empty = {
-        {0, 0}, {0, -5}, {-1, 1}, {std::numeric_limits<std::int64_t>::min(), 2},
-        {largest, 2}, {largest / 2 + 1, 2}, {2, largest}, {1, largest}, {largest, largest}, {3, 1}};
+        {0, 0},
+        {0, -5},
+        {-1, 1},
+        {std::numeric_limits<std::int64_t>::min(), 2},
+        {largest, 2},
+        {largest / 2 + 1, 2},
+        {2, largest},
+        {1, largest},
+        {largest, largest},
+        {3, 1}};
     for (const auto& [number, size] : empty)
         EXPECT_THAT(ResultIndex::page(positions, number, size), IsEmpty()) << number << " × " << size;
     EXPECT_THAT(ResultIndex::page(positions, 0, largest), ElementsAre(4, 8, 15));
