@@ -151,7 +151,7 @@ private:
         return read_ < size_ && buffer_[read_] == '"' && !extenderStartsAt(read_ + 1);
     }
 
-    // Copies the text up to the closing quote, which stays unread when the field goes on after it.
+    // Copies a quoted part through its closing quote; what follows that quote is read as unquoted.
     void scanQuotedPart()
     {
         while (true) {
