@@ -85,7 +85,6 @@ ComparableColumns::ComparableColumns(const CSVTable& table, std::vector<std::siz
     , chunkRows_(chunkRowsFor(columns_.size()))
     , codes_(rowCount_ * columns_.size())
     , chunks_((rowCount_ + chunkRows_ - 1) / chunkRows_)
-    , keyHashes_(rowCount_)
     , keyCodes_(rowCount_)
 {
     std::vector<ColumnRules> rules;
@@ -110,12 +109,23 @@ void ComparableColumns::normalizeChunk(std::size_t chunkIndex, const std::vector
             const std::string_view cell = table_->cell(row, columns_[position]);
             codes[position] = codeFor(cell, canonicalComparable(cell, rules[position], ignoreCase, buffer), chunk);
         }
-        std::size_t hash = 0;
-        for (const std::size_t position : keyPositions_)
-            hashCombine(hash, form(row, position));
-        keyHashes_[row] = hash;
         keyCodes_[row] = keyCodeOf(row);
     }
+}
+
+// A complete code is the whole key, so mixing its bits is enough; only long keys hash their forms.
+std::size_t ComparableColumns::keyHash(std::size_t row) const
+{
+    const KeyCode& code = keyCodes_[row];
+    if (code.isComplete()) {
+        std::uint64_t mixed = code.high ^ (code.low * 0x9E3779B97F4A7C15ULL);
+        mixed = (mixed ^ (mixed >> 29)) * 0xBF58476D1CE4E5B9ULL;
+        return static_cast<std::size_t>(mixed ^ (mixed >> 32));
+    }
+    std::size_t hash = 0;
+    for (const std::size_t position : keyPositions_)
+        hashCombine(hash, form(row, position));
+    return hash;
 }
 
 KeyCode ComparableColumns::keyCodeOf(std::size_t row) const

@@ -52,9 +52,9 @@ public:
             return fixedForms[code - 1];
         return chunks_[row / chunkRows_].forms[code - fixedForms.size() - 1];
     }
-    // Equal keys have equal hashes and codes.
-    std::size_t keyHash(std::size_t row) const { return keyHashes_[row]; }
+    // Equal keys have equal codes and hashes. The hash is computed on each call.
     const KeyCode& keyCode(std::size_t row) const { return keyCodes_[row]; }
+    std::size_t keyHash(std::size_t row) const;
 
 private:
     // Appends texts into blocks that never move, so views into them stay valid.
@@ -87,7 +87,6 @@ private:
     std::size_t chunkRows_;
     std::vector<std::uint32_t> codes_;  // per cell, row-major: 0 the cell as read, then fixedForms, then chunk forms
     std::vector<Chunk> chunks_;
-    std::vector<std::size_t> keyHashes_;
     std::vector<KeyCode> keyCodes_;
 };
 

@@ -4,7 +4,6 @@
 #include <bit>
 #include <limits>
 #include <numeric>
-#include <iterator>
 #include <stdexcept>
 #include <thread>
 
@@ -98,19 +97,24 @@ std::vector<std::uint32_t> KeyGroups::sortedKeys(unsigned workers) const
         return compareForms(representativeSide(a.key), representativeRow(a.key), representativeSide(b.key),
                             representativeRow(b.key), sides_[0]->keyPositions()) < 0;
     };
-    // Keys are distinct, so the order is total and the same however the work is split.
-    if (workers == 1 || entries.size() < parallelSortThreshold) {
-        std::sort(entries.begin(), entries.end(), before);
+    // Keys are distinct, so the order is total and the same however the work is split. The halves
+    // merge straight into the key order, without a second buffer of entries.
+    const bool isSplit = workers != 1 && entries.size() >= parallelSortThreshold;
+    const auto middle = entries.begin() + static_cast<std::ptrdiff_t>(isSplit ? entries.size() / 2 : entries.size());
+    if (isSplit) {
+        std::jthread firstHalf([&] { std::sort(entries.begin(), middle, before); });
+        std::sort(middle, entries.end(), before);
     } else {
-        const auto middle = entries.begin() + static_cast<std::ptrdiff_t>(entries.size() / 2);
-        {
-            std::jthread firstHalf([&] { std::sort(entries.begin(), middle, before); });
-            std::sort(middle, entries.end(), before);
-        }
-        std::inplace_merge(entries.begin(), middle, entries.end(), before);
+        std::sort(entries.begin(), entries.end(), before);
     }
-    std::vector<std::uint32_t> order(entries.size());
-    std::transform(entries.begin(), entries.end(), order.begin(), [](const SortEntry& entry) { return entry.key; });
+    std::vector<std::uint32_t> order;
+    order.reserve(entries.size());
+    auto first = entries.begin();
+    auto second = middle;
+    while (first != middle || second != entries.end()) {
+        const bool takeSecond = first == middle || (second != entries.end() && before(*second, *first));
+        order.push_back((takeSecond ? second++ : first++)->key);
+    }
     return order;
 }
 

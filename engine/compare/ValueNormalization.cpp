@@ -97,10 +97,10 @@ Spelling spellingOf(std::string_view value)
 }
 
 // The numeric characters of `value` in order, each a whole user-perceived character as written.
-std::string_view numericCharacters(std::string_view value, std::string& buffer)
+std::string_view numericCharacters(std::string_view value, bool isASCII, std::string& buffer)
 {
     buffer.clear();
-    if (text::isASCII(value)) {
+    if (isASCII) {
         std::copy_if(value.begin(), value.end(), std::back_inserter(buffer),
                      [](char byte) { return byte >= '0' && byte <= '9'; });
     } else {
@@ -113,9 +113,9 @@ std::string_view numericCharacters(std::string_view value, std::string& buffer)
     return buffer.size() == value.size() ? value : std::string_view(buffer);
 }
 
-std::string_view lowercasedForm(std::string_view value, std::string& buffer)
+std::string_view lowercasedForm(std::string_view value, bool isASCII, std::string& buffer)
 {
-    if (text::isASCII(value) && std::none_of(value.begin(), value.end(), isASCIIUppercase))
+    if (isASCII && std::none_of(value.begin(), value.end(), isASCIIUppercase))
         return value;
     buffer = text::lowercased(value);
     return buffer == value ? value : std::string_view(buffer);
@@ -142,8 +142,11 @@ ColumnRules ColumnRules::forNormalizedHeader(std::string_view normalizedHeader)
 std::string_view canonicalComparable(std::string_view value, const ColumnRules& rules, bool ignoreCase,
                                      NormalizationBuffer& buffer)
 {
+    std::string_view trimmed = trimmedValue(value);
+    const bool isASCII = text::isASCII(trimmed);
     // Composing first lets canonically equivalent inputs take the same path through every rule.
-    const std::string_view trimmed = composedForm(trimmedValue(value), buffer.composed);
+    if (!isASCII)
+        trimmed = composedForm(trimmed, buffer.composed);
     const Spelling spelling = spellingOf(trimmed);
     if (spelling == Spelling::empty)
         return {};
@@ -152,7 +155,7 @@ std::string_view canonicalComparable(std::string_view value, const ColumnRules& 
     if (rules.isFlag && spelling == Spelling::falseValue)
         return falseForm;
     if (rules.isPhone) {
-        if (const std::string_view digits = numericCharacters(trimmed, buffer.result); !digits.empty())
+        if (const std::string_view digits = numericCharacters(trimmed, isASCII, buffer.result); !digits.empty())
             return digits;
     }
     if (rules.isCountry && spelling == Spelling::unitedStates)
@@ -165,7 +168,7 @@ std::string_view canonicalComparable(std::string_view value, const ColumnRules& 
     }
     if (!ignoreCase)
         return trimmed;
-    return composedForm(lowercasedForm(trimmed, buffer.result), buffer.composed);
+    return composedForm(lowercasedForm(trimmed, isASCII, buffer.result), buffer.composed);
 }
 
 std::string canonicalComparable(std::string_view value, std::string_view normalizedHeader, bool ignoreCase)
