@@ -34,7 +34,7 @@ constexpr double megabyte = 1024.0 * 1024.0;
 
 struct Measurement {
     double seconds = 0;
-    double processorSeconds = 0;  // user and system time of the load
+    double processorSeconds = 0; // user and system time of the load
     double tableBytes = 0;
     double residentGrowth = 0;
     double peakGrowth = 0;
@@ -44,8 +44,7 @@ struct Measurement {
 };
 
 // A "VmRSS"-style line of /proc/self/status, in bytes.
-double statusBytes(const std::string& field)
-{
+double statusBytes(const std::string& field) {
     std::ifstream status("/proc/self/status");
     const std::string prefix = field + ":";
     for (std::string line; std::getline(status, line);)
@@ -55,24 +54,23 @@ double statusBytes(const std::string& field)
 }
 
 // Clears the peak resident size inherited from the parent (Linux 4.0 and later).
-bool resetPeakResidentSize()
-{
+bool resetPeakResidentSize() {
     std::ofstream clear("/proc/self/clear_refs");
     clear << "5";
     clear.flush();
     return static_cast<bool>(clear);
 }
 
-double processorSeconds()
-{
-    rusage usage {};
+double processorSeconds() {
+    rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6; };
+    const auto seconds = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6;
+    };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-Measurement loadOnce(const std::filesystem::path& path)
-{
+Measurement loadOnce(const std::filesystem::path& path) {
     Measurement measurement;
     measurement.isPeakReset = resetPeakResidentSize();
     const double residentBefore = statusBytes("VmRSS");
@@ -89,8 +87,7 @@ Measurement loadOnce(const std::filesystem::path& path)
     return measurement;
 }
 
-Measurement loadInChild(const std::filesystem::path& path)
-{
+Measurement loadInChild(const std::filesystem::path& path) {
     int channel[2];
     if (::pipe(channel) != 0) {
         std::perror("pipe");
@@ -121,14 +118,12 @@ Measurement loadInChild(const std::filesystem::path& path)
     return measurement;
 }
 
-double medianOf(std::vector<double> values)
-{
+double medianOf(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
 
-void measure(const char* title, const std::filesystem::path& path)
-{
+void measure(const char* title, const std::filesystem::path& path) {
     const double fileBytes = static_cast<double>(std::filesystem::file_size(path));
     std::vector<Measurement> measurements;
     for (int run = 0; run < runs; ++run)
@@ -160,14 +155,14 @@ void measure(const char* title, const std::filesystem::path& path)
         std::printf("  (peak could not be reset; it includes the parent's own peak)\n");
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const std::filesystem::path folder = argc > 1 ? argv[1] : "bench-data";
     std::printf("Generating (or reusing) %zu-row customer tables in %s\n", rowCount, folder.c_str());
     const auto plain = bench::writeCustomerFile(folder, rowCount);
-    const auto withAddress = bench::writeCustomerFile(folder, rowCount, bench::CustomerColumns::withAddressObject);
+    const auto withAddress =
+        bench::writeCustomerFile(folder, rowCount, bench::CustomerColumns::withAddressObject);
     std::printf("CSVTable::load, median of %d runs, each in a fresh process\n\n", runs);
     measure("Plain customer table", plain);
     std::printf("\n");

@@ -17,14 +17,14 @@ namespace rowlark {
 
 namespace {
 
-[[noreturn]] void throwFileError(const std::filesystem::path& path)
-{
+[[noreturn]] void throwFileError(const std::filesystem::path& path) {
     throw std::system_error(errno, std::generic_category(), path.string());
 }
 
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
+    explicit FileDescriptor(int descriptor)
+        : descriptor_(descriptor) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor() { ::close(descriptor_); }
@@ -35,8 +35,7 @@ private:
 };
 
 // The whole file; reads until the end even when the file changed size since it was opened.
-std::string readWholeFile(const std::filesystem::path& path)
-{
+std::string readWholeFile(const std::filesystem::path& path) {
     int descriptor;
     do
         descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -71,30 +70,27 @@ std::string readWholeFile(const std::filesystem::path& path)
 
 struct DecodedText {
     std::string text;
-    std::size_t start;  // past a leading byte-order mark
+    std::size_t start; // past a leading byte-order mark
 };
 
-DecodedText decodedText(std::string bytes)
-{
+DecodedText decodedText(std::string bytes) {
     if (!text::isValidUTF8(bytes))
         return {text::decodeWindows1252(bytes), 0};
     const bool hasByteOrderMark = std::string_view(bytes).starts_with("\xEF\xBB\xBF");
     return {std::move(bytes), hasByteOrderMark ? std::size_t{3} : 0};
 }
 
-}  // namespace
+} // namespace
 
-CSVTable CSVTable::parse(std::string text)
-{
+CSVTable CSVTable::parse(std::string text) {
     ParsedCSV parsed = parseCSV(std::move(text));
     return withStore(std::move(parsed.headers), std::move(parsed.cells));
 }
 
-CSVTable CSVTable::load(const std::filesystem::path& path)
-{
+CSVTable CSVTable::load(const std::filesystem::path& path) {
     DecodedText decoded = decodedText(readWholeFile(path));
     ParsedCSV parsed = parseCSV(std::move(decoded.text), decoded.start);
     return withStore(std::move(parsed.headers), std::move(parsed.cells)).expandingStructuredColumns();
 }
 
-}  // namespace rowlark
+} // namespace rowlark

@@ -11,8 +11,7 @@ namespace {
 constexpr std::uint64_t highBits = 0x8080808080808080ULL;
 
 // Index of the first byte at or after `position` that is not ASCII, or the size when there is none.
-std::size_t skipASCII(std::string_view bytes, std::size_t position)
-{
+std::size_t skipASCII(std::string_view bytes, std::size_t position) {
     const std::size_t size = bytes.size();
     while (position + 8 <= size) {
         std::uint64_t word;
@@ -26,15 +25,14 @@ std::size_t skipASCII(std::string_view bytes, std::size_t position)
     return position;
 }
 
-bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool isContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
 
 // Length of the well-formed sequence starting at `position` (a non-ASCII lead byte), or 0.
 // The second byte's range excludes overlong forms, surrogates and scalars above U+10FFFF.
-std::size_t sequenceLength(std::string_view bytes, std::size_t position)
-{
-    const auto at = [&](std::size_t offset) {
-        return static_cast<unsigned char>(bytes[position + offset]);
-    };
+std::size_t sequenceLength(std::string_view bytes, std::size_t position) {
+    const auto at = [&](std::size_t offset) { return static_cast<unsigned char>(bytes[position + offset]); };
     const unsigned char lead = at(0);
     const std::size_t available = bytes.size() - position;
     unsigned char low = 0x80;
@@ -73,18 +71,18 @@ constexpr std::array<char16_t, 32> windows1252High = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-char32_t windows1252Scalar(unsigned char byte)
-{
+char32_t windows1252Scalar(unsigned char byte) {
     if (byte >= 0x80 && byte <= 0x9F)
         return windows1252High[byte - 0x80];
     return byte;
 }
 
-std::size_t utf8Length(char32_t scalar) { return scalar < 0x80 ? 1 : scalar < 0x800 ? 2 : 3; }
+std::size_t utf8Length(char32_t scalar) {
+    return scalar < 0x80 ? 1 : scalar < 0x800 ? 2 : 3;
+}
 
 // Enough for the Basic Multilingual Plane, which holds every Windows-1252 character.
-void appendUTF8(std::string& text, char32_t scalar)
-{
+void appendUTF8(std::string& text, char32_t scalar) {
     if (scalar < 0x80) {
         text.push_back(static_cast<char>(scalar));
     } else if (scalar < 0x800) {
@@ -97,10 +95,9 @@ void appendUTF8(std::string& text, char32_t scalar)
     }
 }
 
-}  // namespace
+} // namespace
 
-bool isValidUTF8(std::string_view bytes)
-{
+bool isValidUTF8(std::string_view bytes) {
     std::size_t position = skipASCII(bytes, 0);
     while (position < bytes.size()) {
         const std::size_t length = sequenceLength(bytes, position);
@@ -111,8 +108,7 @@ bool isValidUTF8(std::string_view bytes)
     return true;
 }
 
-std::string decodeWindows1252(std::string_view bytes)
-{
+std::string decodeWindows1252(std::string_view bytes) {
     std::string text;
     std::size_t size = 0;
     for (const char byte : bytes)
@@ -130,4 +126,4 @@ std::string decodeWindows1252(std::string_view bytes)
     return text;
 }
 
-}  // namespace rowlark::text
+} // namespace rowlark::text
