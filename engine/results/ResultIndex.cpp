@@ -12,7 +12,7 @@ namespace rowlark {
 namespace {
 
 constexpr char pieceSeparator = '\0';
-// Search texts are built, and searched, in parallel tasks of this many differences.
+// Search texts are built in parallel tasks of this many differences.
 constexpr std::size_t differencesPerTask = 4096;
 
 // Runs `work(begin, end)` over consecutive slices of [0, count) on every core.
@@ -69,43 +69,53 @@ std::string searchText(const RowDifference& difference)
     return text;
 }
 
-// Whether `needle` occurs in `text`. Tests 16 start positions at a time for the needle's first
-// and last byte, so that a common first letter (the "s" of "son") does not stop the scan at every
+// Finds one query in many texts. Tests 16 start positions at a time for the query's first and
+// last byte, so that a common first letter (the "s" of "son") does not stop the scan at every
 // occurrence; only positions where both bytes fit are compared in full.
-bool contains(std::string_view text, std::string_view needle)
-{
+class QueryScanner {
+public:
+    explicit QueryScanner(std::string_view query)
+        : query_(query)
+        , first_(Block{} + query.front())
+        , last_(Block{} + query.back())
+    {
+    }
+
+    bool isIn(std::string_view text) const
+    {
+        const std::size_t length = query_.size();
+        if (length > text.size())
+            return false;
+        if (length == 1)
+            return text.find(query_.front()) != std::string_view::npos;
+        const std::string_view middle = query_.substr(1, length - 2);
+        const std::size_t starts = text.size() - length + 1;
+        std::size_t start = 0;
+        for (; start + width <= starts; start += width) {
+            Block heads;
+            Block tails;
+            std::memcpy(&heads, text.data() + start, width);
+            std::memcpy(&tails, text.data() + start + length - 1, width);
+            const Block candidates = (heads == first_) & (tails == last_);
+            std::uint64_t halves[2];
+            std::memcpy(halves, &candidates, width);
+            if ((halves[0] | halves[1]) == 0)
+                continue;
+            for (std::size_t lane = 0; lane < width; ++lane)
+                if (candidates[lane] && text.compare(start + lane + 1, middle.size(), middle) == 0)
+                    return true;
+        }
+        return text.substr(start).find(query_) != std::string_view::npos;
+    }
+
+private:
     using Block = char __attribute__((vector_size(16)));
-    constexpr std::size_t width = sizeof(Block);
-    const std::size_t length = needle.size();
-    if (length > text.size())
-        return false;
-    if (length == 1)
-        return text.find(needle.front()) != std::string_view::npos;
-    const std::size_t starts = text.size() - length + 1;
-    Block first;
-    Block last;
-    for (std::size_t lane = 0; lane < width; ++lane) {
-        first[lane] = needle.front();
-        last[lane] = needle.back();
-    }
-    std::size_t start = 0;
-    for (; start + width <= starts; start += width) {
-        Block heads;
-        Block tails;
-        std::memcpy(&heads, text.data() + start, width);
-        std::memcpy(&tails, text.data() + start + length - 1, width);
-        const auto candidates = (heads == first) & (tails == last);
-        std::uint64_t halves[2];
-        std::memcpy(halves, &candidates, width);
-        if ((halves[0] | halves[1]) == 0)
-            continue;
-        for (std::size_t lane = 0; lane < width; ++lane)
-            if (candidates[lane] &&
-                text.compare(start + lane + 1, length - 2, needle.substr(1, length - 2)) == 0)
-                return true;
-    }
-    return text.substr(start).find(needle) != std::string_view::npos;
-}
+    static constexpr std::size_t width = sizeof(Block);
+
+    std::string_view query_;
+    Block first_;  // the first byte in every lane
+    Block last_;
+};
 
 ResultFilter statusFilter(DiffStatus status)
 {
@@ -163,15 +173,12 @@ std::vector<std::size_t> ResultIndex::matching(ResultFilter filter, std::string_
     // The separator itself would let a query span two pieces.
     if (needle.find(pieceSeparator) != std::string::npos)
         return {};
-    std::vector<char> isFound(group.size());
-    forEachSlice(group.size(), [&](std::size_t begin, std::size_t end) {
-        for (std::size_t i = begin; i < end; ++i)
-            isFound[i] = group[i] < searchable.size() && contains(searchable[group[i]], needle);
-    });
+    // One thread: the scan takes milliseconds, less than a second thread can take to get scheduled.
+    const QueryScanner scanner(needle);
     std::vector<std::size_t> found;
-    for (std::size_t i = 0; i < group.size(); ++i)
-        if (isFound[i])
-            found.push_back(group[i]);
+    std::copy_if(group.begin(), group.end(), std::back_inserter(found), [&](std::size_t position) {
+        return position < searchable.size() && scanner.isIn(searchable[position]);
+    });
     return found;
 }
 
