@@ -7,13 +7,11 @@
 #include <utility>
 #include <variant>
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QLocale>
-#include <QMetaObject>
 #include <QPointer>
-#include <QThreadPool>
 
+#include "BackgroundRunner.h"
 #include "ModelWork.h"
 #include "SampleFiles.h"
 #include "analysis/LearnedPattern.h"
@@ -33,22 +31,17 @@ QString fromUtf8(std::string_view text)
 
 QString cancellationNotice() { return QStringLiteral("The operation was cancelled."); }
 
-// Runs `task` on the shared thread pool and delivers its result (or the text of its failure) to
-// `deliver` on the application's thread. `model` is only ever read on that thread, so a model
-// destroyed meanwhile is noticed there and left alone.
+// Runs `task` in the background and hands its outcome to `deliver` on the interface thread.
+// `model` is only ever read on that thread, so a model destroyed meanwhile is noticed there and
+// left alone.
 template<typename Task, typename Deliver>
 void runInBackground(QPointer<ComparisonModel> model, Task task, Deliver deliver)
 {
-    QThreadPool::globalInstance()->start([model, task = std::move(task),
-                                          deliver = std::move(deliver)]() mutable {
-        auto outcome = task();
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [model, deliver = std::move(deliver), outcome = std::move(outcome)]() mutable {
-                if (model)
-                    deliver(*model, std::move(outcome));
-            },
-            Qt::QueuedConnection);
+    BackgroundRunner::shared().start([model, task = std::move(task), deliver = std::move(deliver)] {
+        return BackgroundRunner::Step([model, deliver, outcome = task()]() mutable {
+            if (model)
+                deliver(*model, std::move(outcome));
+        });
     });
 }
 
@@ -95,6 +88,7 @@ ComparisonModel::ComparisonModel(std::shared_ptr<FileDialogs> dialogs, QObject* 
     , dialogs_(std::move(dialogs))
     , searchDelayTimer_(new QTimer(this))
 {
+    BackgroundRunner::shared();  // created on this thread, where the finished steps must run
     searchDelayTimer_->setObjectName(QStringLiteral("searchDelayTimer"));
     searchDelayTimer_->setSingleShot(true);
     searchDelayTimer_->setTimerType(Qt::PreciseTimer);

@@ -3,7 +3,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QTest>
-#include <QThreadPool>
+
+#include "BackgroundRunner.h"
 
 namespace rowlark::testing {
 
@@ -93,7 +94,7 @@ void ModelTest::waitUntilIdle()
 
 void drainBackgroundWork()
 {
-    QThreadPool::globalInstance()->waitForDone();
+    BackgroundRunner::shared().waitForDone();
     QCoreApplication::processEvents();
 }
 
