@@ -16,6 +16,7 @@
 #include "SampleFiles.h"
 #include "analysis/LearnedPattern.h"
 #include "analysis/MappingAnalysis.h"
+#include "results/ComparisonRun.h"
 #include "table/ImportError.h"
 
 namespace rowlark {
@@ -289,7 +290,8 @@ void ComparisonModel::compare()
         QStringLiteral("Comparing records…"),
         [left = *left_, right = *right_, mappings = mappings_,
          ignoreCase = ignoreCase_](std::stop_token stop) {
-            ComparisonOutcome outcome = compareFiles(left, right, mappings, ignoreCase, stop);
+            ComparisonOutcome outcome = runComparison(left.table, right.table, left.name, right.name, mappings,
+                                                      ignoreCase, [stop] { throwIfCancelled(stop); });
             return ComparisonResult{std::make_shared<const ComparisonSummary>(std::move(outcome.summary)),
                                     std::make_shared<const ResultIndex>(std::move(outcome.index)),
                                     outcome.elapsed, fromUtf8(outcome.keyWarning)};

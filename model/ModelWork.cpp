@@ -1,7 +1,5 @@
 #include "ModelWork.h"
 
-#include <chrono>
-#include <cstdint>
 #include <new>
 #include <stdexcept>
 #include <string_view>
@@ -10,8 +8,6 @@
 #include <QFile>
 #include <QSaveFile>
 
-#include "analysis/KeyDiagnostics.h"
-#include "compare/RecordMatching.h"
 #include "results/ComparisonReport.h"
 #include "table/SpreadsheetImporter.h"
 
@@ -56,29 +52,6 @@ InputFile importInputFile(const std::filesystem::path& path, const std::optional
     file.sheets = std::move(imported.sheets);
     file.sheet = std::move(imported.sheet);
     return file;
-}
-
-ComparisonOutcome compareFiles(const InputFile& left, const InputFile& right,
-                               const std::vector<ColumnMapping>& mappings, bool ignoreCase,
-                               std::stop_token stop)
-{
-    const auto start = std::chrono::steady_clock::now();
-    ComparisonOutcome outcome;
-    outcome.summary = CSVComparator::compare(left.table, right.table, mappings, ignoreCase);
-    throwIfCancelled(stop);
-    outcome.index = ResultIndex(outcome.summary);
-    std::vector<std::int64_t> leftKey;
-    std::vector<std::int64_t> rightKey;
-    for (const ColumnMapping& mapping : mappings) {
-        if (mapping.isKey && mapping.rightIndex) {
-            leftKey.push_back(mapping.leftIndex);
-            rightKey.push_back(*mapping.rightIndex);
-        }
-    }
-    outcome.keyWarning = keyWarning(KeyDiagnostics(left.table, leftKey, ignoreCase), left.name,
-                                    KeyDiagnostics(right.table, rightKey, ignoreCase), right.name);
-    outcome.elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return outcome;
 }
 
 std::size_t saveReport(const QString& path, const ComparisonSummary& summary, const InputFile& left,

@@ -15,8 +15,6 @@
 
 #include "InputFile.h"
 #include "records/Differences.h"
-#include "records/Mapping.h"
-#include "results/ComparisonRun.h"
 
 namespace rowlark {
 
@@ -32,12 +30,6 @@ QString describeFailure(std::exception_ptr failure);
 // running workbook reader at once.
 InputFile importInputFile(const std::filesystem::path& path, const std::optional<std::string>& sheet,
                           std::stop_token stop);
-
-// Compares the files, indexes the result and measures both keys, checking for a stop request
-// between the comparison and the index so a cancelled run skips its second long step.
-ComparisonOutcome compareFiles(const InputFile& left, const InputFile& right,
-                               const std::vector<ColumnMapping>& mappings, bool ignoreCase,
-                               std::stop_token stop);
 
 // Writes the report of `indices` to `path` through a temporary file that replaces the target
 // only when complete, so a failed write leaves an existing file intact; returns the row count.

@@ -9,11 +9,13 @@ namespace rowlark {
 
 ComparisonOutcome runComparison(const CSVTable& left, const CSVTable& right, std::string_view leftName,
                                 std::string_view rightName, const std::vector<ColumnMapping>& mappings,
-                                bool ignoreCase)
+                                bool ignoreCase, const std::function<void()>& checkpoint)
 {
     const auto start = std::chrono::steady_clock::now();
     ComparisonOutcome outcome;
     outcome.summary = CSVComparator::compare(left, right, mappings, ignoreCase);
+    if (checkpoint)
+        checkpoint();
     outcome.index = ResultIndex(outcome.summary);
     std::vector<std::int64_t> leftKey;
     std::vector<std::int64_t> rightKey;

@@ -3,6 +3,7 @@
 // One comparison as the results screen and the command line need it: the records matched, the
 // result indexed and both keys measured, timed as a whole.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,8 +23,10 @@ struct ComparisonOutcome {
 };
 
 // Compares the tables, indexes the result and builds the key warning with the files' names.
+// `checkpoint`, when given, runs between the comparison and the index; a caller that wants to
+// stop there throws from it.
 ComparisonOutcome runComparison(const CSVTable& left, const CSVTable& right, std::string_view leftName,
                                 std::string_view rightName, const std::vector<ColumnMapping>& mappings,
-                                bool ignoreCase);
+                                bool ignoreCase, const std::function<void()>& checkpoint = {});
 
 }  // namespace rowlark

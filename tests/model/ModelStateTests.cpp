@@ -2,6 +2,8 @@
 
 #include "ModelTesting.h"
 #include "ModelWork.h"
+#include "SampleFiles.h"
+#include "results/ComparisonRun.h"
 
 namespace rowlark::testing {
 namespace {
@@ -201,6 +203,21 @@ TEST(FailureDescriptionTest, RunningOutOfMemoryBlamesTheFileSize)
               "The file is too large for the available memory.");
     EXPECT_EQ(describeFailure(std::make_exception_ptr(std::runtime_error("Disk full"))), "Disk full");
     EXPECT_FALSE(describeFailure(std::make_exception_ptr(42)).isEmpty());
+}
+
+TEST(CancellationCheckTest, StopRequestEndsTheWorkAtTheNextCheck)
+{
+    std::stop_source source;
+    EXPECT_NO_THROW(throwIfCancelled(source.get_token()));
+    source.request_stop();
+    EXPECT_THROW(throwIfCancelled(source.get_token()), OperationCancelled);
+
+    const InputFile before = sampleBefore();
+    const InputFile after = sampleAfter();
+    ColumnMapping key{Uuid::random(), 0, 0, true, false, true};
+    EXPECT_THROW(runComparison(before.table, after.table, before.name, after.name, {key}, false,
+                               [&] { throwIfCancelled(source.get_token()); }),
+                 OperationCancelled);
 }
 
 }  // namespace
