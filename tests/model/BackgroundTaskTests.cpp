@@ -1,4 +1,9 @@
+#include <thread>
+
+#include <QCoreApplication>
 #include <QTest>
+
+#include "BackgroundRunner.h"
 
 #include "ModelTesting.h"
 
@@ -148,6 +153,32 @@ TEST(BackgroundLifetimeTest, ModelDestroyedWhileWorkRunsIsLeftAlone)
         model.reset();
     }
     drainBackgroundWork();
+}
+
+TEST(BackgroundRunnerTest, StepsOfADestroyedRunnerAreDropped)
+{
+    bool stepRan = false;
+    {
+        BackgroundRunner runner;
+        runner.start([&stepRan] { return BackgroundRunner::Step([&stepRan] { stepRan = true; }); });
+        runner.waitForDone();
+    }
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(stepRan);
+}
+
+TEST(BackgroundRunnerTest, StepsRunOnTheRunnersThread)
+{
+    BackgroundRunner runner;
+    std::thread::id taskThread;
+    std::thread::id stepThread;
+    runner.start([&taskThread, &stepThread] {
+        taskThread = std::this_thread::get_id();
+        return BackgroundRunner::Step([&stepThread] { stepThread = std::this_thread::get_id(); });
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stepThread != std::thread::id(); }));
+    EXPECT_NE(taskThread, std::this_thread::get_id());
+    EXPECT_EQ(stepThread, std::this_thread::get_id());
 }
 
 }  // namespace

@@ -72,6 +72,17 @@ TEST_F(FilteringTest, ComparisonWithoutDifferencesSelectsNothing)
     EXPECT_FALSE(model.canExport());
 }
 
+TEST_F(FilteringTest, ComparisonWarnsAboutEmptyKeys)
+{
+    loadBoth(writeFile("a.csv", "id,value\n1,x\n,y\n,z\n"), writeFile("b.csv", "id,value\n1,x\n"));
+    keyOnly(0);
+    compareLoaded();
+    EXPECT_THAT(model.keyWarning().toStdString(),
+                ::testing::StartsWith("Empty key components: 2 in a.csv, 0 in b.csv."));
+    model.setIgnoreCase(true);
+    EXPECT_TRUE(model.keyWarning().isEmpty());
+}
+
 TEST_F(FilteringTest, FilterWithoutResultSchedulesNothing)
 {
     model.setFilter(ResultFilter::changed);
