@@ -8,20 +8,16 @@
 // Usage: bench_csv_load <data folder>   (generated files are kept there and reused)
 
 #include "support/DataGenerator.h"
+#include "support/ProcessMeasurement.h"
 #include "table/CSVTable.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -43,84 +39,32 @@ struct Measurement {
     bool isPeakReset = false;
 };
 
-// A "VmRSS"-style line of /proc/self/status, in bytes.
-double statusBytes(const std::string& field) {
-    std::ifstream status("/proc/self/status");
-    const std::string prefix = field + ":";
-    for (std::string line; std::getline(status, line);)
-        if (line.starts_with(prefix))
-            return std::stod(line.substr(prefix.size())) * 1024.0;
-    return 0;
-}
-
-// Clears the peak resident size inherited from the parent (Linux 4.0 and later).
-bool resetPeakResidentSize() {
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-    clear.flush();
-    return static_cast<bool>(clear);
-}
-
-double processorSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& time) {
-        return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
 Measurement loadOnce(const std::filesystem::path& path) {
     Measurement measurement;
-    measurement.isPeakReset = resetPeakResidentSize();
-    const double residentBefore = statusBytes("VmRSS");
-    const double processorStart = processorSeconds();
+    measurement.isPeakReset = bench::resetPeakResidentSize();
+    const double residentBefore = bench::statusBytes("VmRSS");
+    const double processorStart = bench::processorSeconds();
     const auto start = std::chrono::steady_clock::now();
     const CSVTable table = CSVTable::load(path);
     measurement.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    measurement.processorSeconds = processorSeconds() - processorStart;
+    measurement.processorSeconds = bench::processorSeconds() - processorStart;
     measurement.tableBytes = static_cast<double>(table.memoryUsage());
-    measurement.residentGrowth = statusBytes("VmRSS") - residentBefore;
-    measurement.peakGrowth = statusBytes("VmHWM") - residentBefore;
+    measurement.residentGrowth = bench::statusBytes("VmRSS") - residentBefore;
+    measurement.peakGrowth = bench::statusBytes("VmHWM") - residentBefore;
     measurement.rows = table.rowCount();
     measurement.columns = table.columnCount();
     return measurement;
 }
 
 Measurement loadInChild(const std::filesystem::path& path) {
-    int channel[2];
-    if (::pipe(channel) != 0) {
-        std::perror("pipe");
-        std::exit(1);
-    }
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(channel[0]);
+    return bench::measureInChild([&] {
         try {
-            const Measurement measurement = loadOnce(path);
-            const bool isSent = ::write(channel[1], &measurement, sizeof measurement) == sizeof measurement;
-            ::_exit(isSent ? 0 : 1);
+            return loadOnce(path);
         } catch (const std::exception& error) {
             std::fprintf(stderr, "load failed: %s\n", error.what());
             ::_exit(1);
         }
-    }
-    ::close(channel[1]);
-    Measurement measurement;
-    const bool isReceived = ::read(channel[0], &measurement, sizeof measurement) == sizeof measurement;
-    ::close(channel[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (!isReceived || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "the measuring process failed\n");
-        std::exit(1);
-    }
-    return measurement;
-}
-
-double medianOf(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    });
 }
 
 void measure(const char* title, const std::filesystem::path& path) {
@@ -132,7 +76,7 @@ void measure(const char* title, const std::filesystem::path& path) {
         std::vector<double> values;
         for (const auto& measurement : measurements)
             values.push_back(measurement.*field);
-        return medianOf(values);
+        return bench::medianOf(values);
     };
     const double seconds = median(&Measurement::seconds);
     const Measurement& first = measurements.front();

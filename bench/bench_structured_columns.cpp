@@ -6,12 +6,11 @@
 // Usage: bench_structured_columns <data folder>   (generated files are kept there and reused)
 
 #include "support/DataGenerator.h"
+#include "support/ProcessMeasurement.h"
 #include "table/CSVTable.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -50,20 +49,14 @@ std::size_t cellBytes(const CSVTable& table)
 
 Timing expandOnce(const CSVTable& table, std::size_t& derivedColumns)
 {
-    const std::clock_t cpuStart = std::clock();
+    const double cpuStart = bench::processorSeconds();
     const auto wallStart = std::chrono::steady_clock::now();
     const CSVTable expanded = table.expandingStructuredColumns();
     Timing timing;
     timing.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
-    timing.cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    timing.cpuSeconds = bench::processorSeconds() - cpuStart;
     derivedColumns = static_cast<std::size_t>(expanded.derivedColumnCount());
     return timing;
-}
-
-double medianOf(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 void measure(const char* title, const std::filesystem::path& path)
@@ -81,7 +74,7 @@ void measure(const char* title, const std::filesystem::path& path)
     std::printf("%s\n  %zu rows x %zu columns, %.1f MB of cell text, %zu derived columns\n", title,
                 table.rowCount(), table.columnCount(), bytes / megabyte, derivedColumns);
     std::printf("  expansion, median of %d: wall %.3f s, CPU %.3f s = %.0f MB/s of cell text (CPU)\n", runs,
-                medianOf(wall), medianOf(cpu), bytes / megabyte / medianOf(cpu));
+                bench::medianOf(wall), bench::medianOf(cpu), bytes / megabyte / bench::medianOf(cpu));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <string>
 
+#include <sys/resource.h>
+
 namespace rowlark::bench {
 
 double statusBytes(std::string_view field)
@@ -28,6 +30,16 @@ double medianOf(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+double processorSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 }  // namespace rowlark::bench

@@ -23,6 +23,10 @@ bool resetPeakResidentSize();
 
 double medianOf(std::vector<double> values);
 
+// User and system time of this process, all threads, in seconds. A shared machine stretches the
+// wall clock; this stays meaningful.
+double processorSeconds();
+
 // Runs `measure` in a forked child and returns what it returned; exits the program when the child
 // fails. The child sees the parent's memory (loaded tables, say) without copying it.
 template<typename Measure> auto measureInChild(Measure&& measure)
