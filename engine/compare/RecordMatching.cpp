@@ -1,6 +1,7 @@
 #include "compare/RecordMatching.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -219,21 +220,51 @@ private:
     std::vector<std::uint32_t> rightLeftovers_;
 };
 
+// Keys decided together by the one-to-one pass: enough rows of the other side in flight to hide
+// the latency of reading them, few enough that their cache lines stay until they are compared.
+constexpr std::size_t prefetchBatchKeys = 32;
+
+// Cells are short: the lines of their first and last byte hold the rest.
+void prefetchEnds(std::string_view text)
+{
+    if (text.empty())
+        return;
+    __builtin_prefetch(text.data());
+    __builtin_prefetch(text.data() + text.size() - 1);
+}
+
 // The keys with one row on each side whose compared values are all equal: most keys of a typical
 // comparison. Deciding them in key-number order reads the left table in file order; the ordered
-// pass then only visits the rows of the other keys.
+// pass then only visits the rows of the other keys. The right rows come in no useful order, so a
+// batch of them is fetched first: their codes, then their forms, then the comparisons.
 std::vector<std::uint8_t> plainMatches(const KeyGroups& groups, const ComparableColumns& left,
                                        const ComparableColumns& right, unsigned workers)
 {
     std::vector<std::uint8_t> isPlainMatch(groups.keyCount());
     const std::size_t taskCount = std::min(groups.keyCount(), matchingTaskCount);
     runInParallel(taskCount, workers, [&](std::size_t task) {
+        struct Candidate {
+            std::uint32_t key;
+            std::uint32_t leftRow;
+            std::uint32_t rightRow;
+        };
+        std::array<Candidate, prefetchBatchKeys> batch;
         const std::size_t end = groups.keyCount() * (task + 1) / taskCount;
-        for (std::size_t key = groups.keyCount() * task / taskCount; key < end; ++key) {
-            const auto leftRows = groups.rows(0, key);
-            const auto rightRows = groups.rows(1, key);
-            isPlainMatch[key] = leftRows.size() == 1 && rightRows.size() == 1 &&
-                                equalSignatures(left, leftRows[0], right, rightRows[0]);
+        for (std::size_t first = groups.keyCount() * task / taskCount; first < end; first += prefetchBatchKeys) {
+            std::size_t count = 0;
+            for (std::size_t key = first; key < std::min(end, first + prefetchBatchKeys); ++key) {
+                const auto leftRows = groups.rows(0, key);
+                const auto rightRows = groups.rows(1, key);
+                if (leftRows.size() == 1 && rightRows.size() == 1) {
+                    batch[count++] = {static_cast<std::uint32_t>(key), leftRows[0], rightRows[0]};
+                    right.prefetchCodes(rightRows[0]);
+                }
+            }
+            for (std::size_t i = 0; i < count; ++i)
+                for (std::size_t position = 0; position < right.width(); ++position)
+                    prefetchEnds(right.form(batch[i].rightRow, position));
+            for (std::size_t i = 0; i < count; ++i)
+                isPlainMatch[batch[i].key] = equalSignatures(left, batch[i].leftRow, right, batch[i].rightRow);
         }
     });
     return isPlainMatch;
