@@ -1,6 +1,7 @@
 #include "compare/KeyGroups.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <limits>
 #include <numeric>
@@ -24,31 +25,58 @@ KeyGroups::KeyGroups(const ComparableColumns& first, const ComparableColumns* se
 }
 
 // Open addressing with linear probing: a slot holds a key number plus one, or 0 when free. The
-// key number of every row, the first side's rows first.
+// key number of every row, the first side's rows first. Rows arrive in file order but their
+// slots and keys lie anywhere, so each row's slot is fetched `slotLookahead` rows ahead and the
+// key in it `keyLookahead` rows ahead.
 std::vector<std::uint32_t> KeyGroups::numberKeys()
 {
-    const std::size_t total = sides_[0]->rowCount() + (sides_[1] ? sides_[1]->rowCount() : 0);
+    constexpr std::size_t slotLookahead = 16;
+    constexpr std::size_t keyLookahead = 8;
+    const std::size_t leftRows = sides_[0]->rowCount();
+    const std::size_t total = leftRows + (sides_[1] ? sides_[1]->rowCount() : 0);
     const std::size_t capacity = std::bit_ceil(std::max<std::size_t>(16, total * 2));
     const int shift = std::numeric_limits<std::uint64_t>::digits - std::countr_zero(capacity);
     std::vector<std::uint32_t> slots(capacity, 0);
     std::vector<std::uint32_t> keyOfRow;
     keyOfRow.reserve(total);
-    for (std::uint32_t side = 0; side < 2 && sides_[side]; ++side) {
-        const ComparableColumns& forms = *sides_[side];
-        for (std::size_t row = 0; row < forms.rowCount(); ++row) {
-            const std::size_t hash = forms.keyHash(row);
-            std::size_t slot = static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ULL) >> shift);
-            for (;; slot = (slot + 1) & (capacity - 1)) {
-                if (slots[slot] == 0) {
-                    slots[slot] = static_cast<std::uint32_t>(keys_.size() + 1);
-                    keys_.push_back({forms.keyCode(row), hash, {side, static_cast<std::uint32_t>(row)}});
-                    break;
-                }
-                if (hasKey(keys_[slots[slot] - 1], hash, forms, row))
-                    break;
-            }
-            keyOfRow.push_back(slots[slot] - 1);
+    const auto sideOf = [&](std::size_t index) { return static_cast<std::uint32_t>(index >= leftRows); };
+    const auto rowOf = [&](std::size_t index) { return index >= leftRows ? index - leftRows : index; };
+    struct Pending {
+        std::size_t hash;
+        std::size_t slot;
+    };
+    std::array<Pending, slotLookahead> pending;
+    const auto look = [&](std::size_t index) {
+        const std::size_t hash = sides_[sideOf(index)]->keyHash(rowOf(index));
+        const auto slot = static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ULL) >> shift);
+        __builtin_prefetch(&slots[slot]);
+        pending[index % slotLookahead] = {hash, slot};
+    };
+    for (std::size_t index = 0; index < std::min(total, slotLookahead); ++index)
+        look(index);
+    for (std::size_t index = 0; index < total; ++index) {
+        if (index + keyLookahead < total) {
+            const std::uint32_t ahead = slots[pending[(index + keyLookahead) % slotLookahead].slot];
+            if (ahead != 0)
+                __builtin_prefetch(&keys_[ahead - 1]);
         }
+        const auto [hash, firstSlot] = pending[index % slotLookahead];
+        if (index + slotLookahead < total)
+            look(index + slotLookahead);
+        const std::uint32_t side = sideOf(index);
+        const std::size_t row = rowOf(index);
+        const ComparableColumns& forms = *sides_[side];
+        std::size_t slot = firstSlot;
+        for (;; slot = (slot + 1) & (capacity - 1)) {
+            if (slots[slot] == 0) {
+                slots[slot] = static_cast<std::uint32_t>(keys_.size() + 1);
+                keys_.push_back({forms.keyCode(row), hash, {side, static_cast<std::uint32_t>(row)}});
+                break;
+            }
+            if (hasKey(keys_[slots[slot] - 1], hash, forms, row))
+                break;
+        }
+        keyOfRow.push_back(slots[slot] - 1);
     }
     return keyOfRow;
 }
