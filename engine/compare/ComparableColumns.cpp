@@ -5,6 +5,7 @@
 #include <functional>
 #include <utility>
 
+#include "compare/LargeBuffer.h"
 #include "compare/Parallel.h"
 #include "compare/ValueNormalization.h"
 #include "records/Hashing.h"
@@ -83,9 +84,9 @@ ComparableColumns::ComparableColumns(const CSVTable& table, std::vector<std::siz
     , keyPositions_(std::move(keyPositions))
     , rowCount_(table.rowCount())
     , chunkRows_(chunkRowsFor(columns_.size()))
-    , codes_(rowCount_ * columns_.size())
+    , codes_(largeBuffer<std::uint32_t>(rowCount_ * columns_.size()))
     , chunks_((rowCount_ + chunkRows_ - 1) / chunkRows_)
-    , keyCodes_(rowCount_)
+    , keyCodes_(largeBuffer<KeyCode>(rowCount_))
 {
     std::vector<ColumnRules> rules;
     rules.reserve(columns_.size());
@@ -104,7 +105,7 @@ void ComparableColumns::normalizeChunk(std::size_t chunkIndex, const std::vector
     const std::size_t first = chunkIndex * chunkRows_;
     const std::size_t end = std::min(first + chunkRows_, rowCount_);
     for (std::size_t row = first; row < end; ++row) {
-        std::uint32_t* codes = codes_.data() + row * columns_.size();
+        std::uint32_t* codes = codes_.get() + row * columns_.size();
         for (std::size_t position = 0; position < columns_.size(); ++position) {
             const std::string_view cell = table_->cell(row, columns_[position]);
             codes[position] = codeFor(cell, canonicalComparable(cell, rules[position], ignoreCase, buffer), chunk);

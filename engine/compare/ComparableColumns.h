@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "compare/Prefetch.h"
 #include "compare/ValueNormalization.h"
 #include "table/CSVTable.h"
 
@@ -23,8 +24,8 @@ namespace rowlark::CSVComparator {
 // complete encodings (at most 15 bytes) mean equal keys. Most keys are short, so grouping and
 // sorting rarely need to read the forms themselves.
 struct KeyCode {
-    std::uint64_t high = 0;
-    std::uint64_t low = 0;
+    std::uint64_t high;
+    std::uint64_t low;
 
     bool isComplete() const { return (low & 0xFF) <= 15; }
     auto operator<=>(const KeyCode&) const = default;
@@ -57,9 +58,18 @@ public:
     {
         if (columns_.empty())
             return;
-        const std::uint32_t* codes = codes_.data() + row * columns_.size();
-        __builtin_prefetch(codes);
-        __builtin_prefetch(codes + columns_.size() - 1);
+        const std::uint32_t* codes = codes_.get() + row * columns_.size();
+        prefetch(codes);
+        prefetch(codes + columns_.size() - 1);
+    }
+    // Reads where the first and last cell of `row` lie: the loads of many rows can be in flight at
+    // once, and the lines of the cells between follow.
+    void prefetchCellBounds(std::size_t row) const
+    {
+        if (columns_.empty())
+            return;
+        prefetch(table_->cell(row, columns_.front()).data());
+        prefetch(table_->cell(row, columns_.back()).data());
     }
     // Equal keys have equal codes and hashes. The hash is computed on each call.
     const KeyCode& keyCode(std::size_t row) const { return keyCodes_[row]; }
@@ -94,9 +104,9 @@ private:
     std::vector<std::size_t> keyPositions_;
     std::size_t rowCount_;
     std::size_t chunkRows_;
-    std::vector<std::uint32_t> codes_;  // per cell, row-major: 0 the cell as read, then fixedForms, then chunk forms
+    std::unique_ptr<std::uint32_t[]> codes_;  // per cell, row-major: 0 the cell as read, then fixedForms, then chunk forms
     std::vector<Chunk> chunks_;
-    std::vector<KeyCode> keyCodes_;
+    std::unique_ptr<KeyCode[]> keyCodes_;
 };
 
 // Lexicographic order of two rows' forms at `positions`; the byte order of NFC text is the

@@ -8,6 +8,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include "compare/LargeBuffer.h"
+#include "compare/Prefetch.h"
+
 namespace rowlark::CSVComparator {
 namespace {
 
@@ -36,9 +39,14 @@ std::vector<std::uint32_t> KeyGroups::numberKeys()
     const std::size_t total = leftRows + (sides_[1] ? sides_[1]->rowCount() : 0);
     const std::size_t capacity = std::bit_ceil(std::max<std::size_t>(16, total * 2));
     const int shift = std::numeric_limits<std::uint64_t>::digits - std::countr_zero(capacity);
-    std::vector<std::uint32_t> slots(capacity, 0);
+    const auto slots = largeBuffer<std::uint32_t>(capacity);
+    std::fill_n(slots.get(), capacity, 0);
     std::vector<std::uint32_t> keyOfRow;
     keyOfRow.reserve(total);
+    adviseHugePages(keyOfRow.data(), total * sizeof(std::uint32_t));
+    // Only the pages that keys reach are ever touched.
+    keys_.reserve(total);
+    adviseHugePages(keys_.data(), total * sizeof(KeyEntry));
     const auto sideOf = [&](std::size_t index) { return static_cast<std::uint32_t>(index >= leftRows); };
     const auto rowOf = [&](std::size_t index) { return index >= leftRows ? index - leftRows : index; };
     struct Pending {
@@ -49,7 +57,7 @@ std::vector<std::uint32_t> KeyGroups::numberKeys()
     const auto look = [&](std::size_t index) {
         const std::size_t hash = sides_[sideOf(index)]->keyHash(rowOf(index));
         const auto slot = static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ULL) >> shift);
-        __builtin_prefetch(&slots[slot]);
+        prefetch(&slots[slot]);
         pending[index % slotLookahead] = {hash, slot};
     };
     for (std::size_t index = 0; index < std::min(total, slotLookahead); ++index)
@@ -58,7 +66,7 @@ std::vector<std::uint32_t> KeyGroups::numberKeys()
         if (index + keyLookahead < total) {
             const std::uint32_t ahead = slots[pending[(index + keyLookahead) % slotLookahead].slot];
             if (ahead != 0)
-                __builtin_prefetch(&keys_[ahead - 1]);
+                prefetch(&keys_[ahead - 1]);
         }
         const auto [hash, firstSlot] = pending[index % slotLookahead];
         if (index + slotLookahead < total)
@@ -116,7 +124,8 @@ std::vector<std::uint32_t> KeyGroups::sortedKeys(unsigned workers) const
         KeyCode code;
         std::uint32_t key;
     };
-    std::vector<SortEntry> entries(keyCount());
+    const auto buffer = largeBuffer<SortEntry>(keyCount());
+    const std::span entries(buffer.get(), keyCount());
     for (std::uint32_t key = 0; key < entries.size(); ++key)
         entries[key] = {keys_[key].code, key};
     const auto before = [&](const SortEntry& a, const SortEntry& b) {

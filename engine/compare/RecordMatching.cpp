@@ -9,6 +9,7 @@
 #include "compare/ComparableColumns.h"
 #include "compare/KeyGroups.h"
 #include "compare/Parallel.h"
+#include "compare/Prefetch.h"
 
 namespace rowlark::CSVComparator {
 namespace {
@@ -229,14 +230,15 @@ void prefetchEnds(std::string_view text)
 {
     if (text.empty())
         return;
-    __builtin_prefetch(text.data());
-    __builtin_prefetch(text.data() + text.size() - 1);
+    prefetch(text.data());
+    prefetch(text.data() + text.size() - 1);
 }
 
 // The keys with one row on each side whose compared values are all equal: most keys of a typical
 // comparison. Deciding them in key-number order reads the left table in file order; the ordered
 // pass then only visits the rows of the other keys. The right rows come in no useful order, so a
-// batch of them is fetched first: their codes, then their forms, then the comparisons.
+// batch of them is fetched first: their codes, where their cells lie, their forms, then the
+// comparisons.
 std::vector<std::uint8_t> plainMatches(const KeyGroups& groups, const ComparableColumns& left,
                                        const ComparableColumns& right, unsigned workers)
 {
@@ -260,6 +262,8 @@ std::vector<std::uint8_t> plainMatches(const KeyGroups& groups, const Comparable
                     right.prefetchCodes(rightRows[0]);
                 }
             }
+            for (std::size_t i = 0; i < count; ++i)
+                right.prefetchCellBounds(batch[i].rightRow);
             for (std::size_t i = 0; i < count; ++i)
                 for (std::size_t position = 0; position < right.width(); ++position)
                     prefetchEnds(right.form(batch[i].rightRow, position));
