@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <utility>
 
 #include "text/JSON.h"
@@ -39,22 +40,24 @@ constexpr std::string_view trueForm = "true";
 constexpr std::string_view falseForm = "false";
 constexpr std::string_view unitedStatesForm = "unitedstates";
 
-bool isASCIIAlphanumeric(unsigned char byte)
+constexpr bool isASCIIAlphanumeric(unsigned char byte)
 {
     return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9');
 }
 
-bool isASCIIUppercase(char byte) { return byte >= 'A' && byte <= 'Z'; }
+constexpr bool isASCIIUppercase(char byte) { return byte >= 'A' && byte <= 'Z'; }
 
 char asciiLower(unsigned char byte) { return static_cast<char>(isASCIIUppercase(static_cast<char>(byte)) ? byte + 32 : byte); }
+
+bool isVisibleASCII(char byte)
+{
+    const auto code = static_cast<unsigned char>(byte);
+    return code > ' ' && code < 0x7F;
+}
 
 // Most cells start and end with a visible ASCII character and need no Unicode trimming.
 std::string_view trimmedValue(std::string_view value)
 {
-    const auto isVisibleASCII = [](char byte) {
-        const auto code = static_cast<unsigned char>(byte);
-        return code > ' ' && code < 0x7F;
-    };
     if (!value.empty() && isVisibleASCII(value.front()) && isVisibleASCII(value.back()))
         return value;
     return text::trimmed(value);
@@ -121,6 +124,59 @@ std::string_view lowercasedForm(std::string_view value, bool isASCII, std::strin
     return buffer == value ? value : std::string_view(buffer);
 }
 
+// What one byte says about the cell it is in, for the check of cells that are their own form.
+enum ByteClass : std::uint8_t {
+    alphanumericByte = 1,
+    uppercaseByte = 2,
+    nonASCIIByte = 4,
+};
+
+constexpr std::array<std::uint8_t, 256> byteClasses = [] {
+    std::array<std::uint8_t, 256> classes{};
+    for (std::size_t byte = 0; byte < classes.size(); ++byte) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (code >= 0x80)
+            classes[byte] |= nonASCIIByte;
+        if (isASCIIAlphanumeric(code))
+            classes[byte] |= alphanumericByte;
+        if (isASCIIUppercase(static_cast<char>(code)))
+            classes[byte] |= uppercaseByte;
+    }
+    return classes;
+}();
+
+// Bit n is set when some spelling-list entry has n characters.
+constexpr std::uint64_t spellingLengths = [] {
+    std::uint64_t lengths = 0;
+    for (const SpellingEntry& entry : spellingEntries)
+        lengths |= std::uint64_t{1} << entry.compactForm.size();
+    return lengths;
+}();
+
+bool mayBeSpelling(std::size_t alphanumericCount)
+{
+    return alphanumericCount <= longestSpelling && (spellingLengths >> alphanumericCount & 1) != 0;
+}
+
+// Most cells are ASCII with nothing to trim, no upper case to fold, nothing that reads as JSON, and
+// as many letters and digits as no spelling-list entry has: such a cell is its own form. Phone
+// columns keep only digits, so their cells always take the full path.
+bool isOwnComparableForm(std::string_view value, const ColumnRules& rules, bool ignoreCase)
+{
+    if (value.empty() || rules.isPhone || !isVisibleASCII(value.front()) || !isVisibleASCII(value.back()) ||
+        value.front() == '{' || value.front() == '[')
+        return false;
+    std::uint8_t seen = 0;
+    std::size_t alphanumericCount = 0;
+    for (const char byte : value) {
+        const std::uint8_t byteClass = byteClasses[static_cast<unsigned char>(byte)];
+        seen |= byteClass;
+        alphanumericCount += byteClass & alphanumericByte;
+    }
+    const std::uint8_t excluded = nonASCIIByte | (ignoreCase ? uppercaseByte : 0);
+    return (seen & excluded) == 0 && !mayBeSpelling(alphanumericCount);
+}
+
 bool mayBeJSON(std::string_view value)
 {
     return !value.empty() && (value.front() == '{' || value.front() == '[') &&
@@ -142,6 +198,8 @@ ColumnRules ColumnRules::forNormalizedHeader(std::string_view normalizedHeader)
 std::string_view canonicalComparable(std::string_view value, const ColumnRules& rules, bool ignoreCase,
                                      NormalizationBuffer& buffer)
 {
+    if (isOwnComparableForm(value, rules, ignoreCase))
+        return value;
     std::string_view trimmed = trimmedValue(value);
     const bool isASCII = text::isASCII(trimmed);
     // Composing first lets canonically equivalent inputs take the same path through every rule.
