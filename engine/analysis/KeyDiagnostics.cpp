@@ -1,5 +1,6 @@
 #include "analysis/KeyDiagnostics.h"
 
+#include <algorithm>
 #include <limits>
 #include <numeric>
 
@@ -19,12 +20,11 @@ std::vector<std::size_t> columnsOf(const std::vector<std::int64_t>& keyIndices)
     return columns;
 }
 
-bool hasEmptyPart(const CSVComparator::ComparableColumns& key, std::size_t row)
+bool hasEmptyPart(const CSVComparator::ComparableColumns& forms, std::size_t row)
 {
-    for (std::size_t position = 0; position < key.width(); ++position)
-        if (key.form(row, position).empty())
-            return true;
-    return key.width() == 0;
+    const auto& positions = forms.keyPositions();
+    return positions.empty() ||
+           std::ranges::any_of(positions, [&](std::size_t position) { return forms.form(row, position).empty(); });
 }
 
 }  // namespace
@@ -36,12 +36,17 @@ KeyDiagnostics::KeyDiagnostics(const CSVTable& table, const std::vector<std::int
     std::iota(positions.begin(), positions.end(), 0);
     const CSVComparator::ComparableColumns key(table, columnsOf(keyIndices), std::move(positions), ignoreCase,
                                                workers);
-    for (std::size_t row = 0; row < key.rowCount(); ++row)
-        if (hasEmptyPart(key, row))
+    *this = KeyDiagnostics(key, CSVComparator::KeyGroups(key, nullptr), 0);
+}
+
+KeyDiagnostics::KeyDiagnostics(const CSVComparator::ComparableColumns& forms, const CSVComparator::KeyGroups& groups,
+                               std::size_t side)
+{
+    for (std::size_t row = 0; row < forms.rowCount(); ++row)
+        if (hasEmptyPart(forms, row))
             ++emptyKeyRows;
-    const CSVComparator::KeyGroups groups(key, nullptr);
-    for (std::size_t group = 0; group < groups.keyCount(); ++group)
-        if (groups.rows(0, group).size() >= 2)
+    for (std::size_t key = 0; key < groups.keyCount(); ++key)
+        if (groups.rows(side, key).size() >= 2)
             ++repeatedKeyGroups;
 }
 

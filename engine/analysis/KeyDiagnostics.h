@@ -13,6 +13,11 @@
 
 namespace rowlark {
 
+namespace CSVComparator {
+class ComparableColumns;
+class KeyGroups;
+}  // namespace CSVComparator
+
 struct KeyDiagnostics {
     std::int64_t emptyKeyRows = 0;       // rows whose key is empty or has an empty part
     std::int64_t repeatedKeyGroups = 0;  // distinct keys shared by two or more rows
@@ -22,6 +27,9 @@ struct KeyDiagnostics {
     // as an empty part. `workers` as for the comparison (0: one per core).
     KeyDiagnostics(const CSVTable& table, const std::vector<std::int64_t>& keyIndices, bool ignoreCase,
                    unsigned workers = 0);
+    // The same counts from keys already normalized and grouped: `forms` is side `side` of `groups`.
+    KeyDiagnostics(const CSVComparator::ComparableColumns& forms, const CSVComparator::KeyGroups& groups,
+                   std::size_t side);
 
     bool operator==(const KeyDiagnostics&) const = default;
 };

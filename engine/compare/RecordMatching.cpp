@@ -23,6 +23,7 @@ struct ActiveColumns {
     std::vector<std::size_t> left;
     std::vector<std::size_t> right;
     std::vector<std::size_t> keyPositions;
+    bool hasKeyMapping = false;
 };
 
 std::size_t checkedColumn(std::int64_t index, const CSVTable& table, std::string_view fileLabel)
@@ -46,7 +47,8 @@ ActiveColumns activeColumns(const std::vector<ColumnMapping>& mappings, const CS
         active.left.push_back(checkedColumn(mapping.leftIndex, left, "File A"));
         active.right.push_back(checkedColumn(*mapping.rightIndex, right, "File B"));
     }
-    if (active.keyPositions.empty() && !active.left.empty())
+    active.hasKeyMapping = !active.keyPositions.empty();
+    if (!active.hasKeyMapping && !active.left.empty())
         active.keyPositions.push_back(0);
     return active;
 }
@@ -274,15 +276,10 @@ std::vector<std::uint8_t> plainMatches(const KeyGroups& groups, const Comparable
     return isPlainMatch;
 }
 
-}  // namespace
-
-ComparisonSummary compare(const CSVTable& left, const CSVTable& right, const std::vector<ColumnMapping>& mappings,
-                          bool ignoreCase, unsigned workers)
+// The records of both sides matched key by key, in key order.
+ComparisonSummary matchRecords(const ComparableColumns& leftForms, const ComparableColumns& rightForms,
+                               const KeyGroups& groups, unsigned workers)
 {
-    const ActiveColumns active = activeColumns(mappings, left, right);
-    const ComparableColumns leftForms(left, active.left, active.keyPositions, ignoreCase, workers);
-    const ComparableColumns rightForms(right, active.right, active.keyPositions, ignoreCase, workers);
-    const KeyGroups groups(leftForms, &rightForms);
     const std::vector<std::uint32_t> order = groups.sortedKeys(workers);
     const std::vector<std::uint8_t> isPlainMatch = plainMatches(groups, leftForms, rightForms, workers);
 
@@ -302,8 +299,8 @@ ComparisonSummary compare(const CSVTable& left, const CSVTable& right, const std
     });
 
     ComparisonSummary summary;
-    summary.leftRows = static_cast<std::int64_t>(left.rowCount());
-    summary.rightRows = static_cast<std::int64_t>(right.rowCount());
+    summary.leftRows = static_cast<std::int64_t>(leftForms.rowCount());
+    summary.rightRows = static_cast<std::int64_t>(rightForms.rowCount());
     std::size_t differenceCount = 0;
     for (const MatchedKeys& part : parts)
         differenceCount += part.differences.size();
@@ -314,6 +311,42 @@ ComparisonSummary compare(const CSVTable& left, const CSVTable& right, const std
         summary.ambiguousDuplicateKeyGroups += part.ambiguousDuplicateKeyGroups;
     }
     return summary;
+}
+
+// Compares, and when `keys` is given measures both tables' keys into it.
+ComparisonSummary compareMeasuringKeys(const CSVTable& left, const CSVTable& right,
+                                       const std::vector<ColumnMapping>& mappings, bool ignoreCase, unsigned workers,
+                                       ComparisonWithKeys* keys)
+{
+    const ActiveColumns active = activeColumns(mappings, left, right);
+    const ComparableColumns leftForms(left, active.left, active.keyPositions, ignoreCase, workers);
+    const ComparableColumns rightForms(right, active.right, active.keyPositions, ignoreCase, workers);
+    const KeyGroups groups(leftForms, &rightForms);
+    if (keys && active.hasKeyMapping) {
+        keys->leftKeys = KeyDiagnostics(leftForms, groups, 0);
+        keys->rightKeys = KeyDiagnostics(rightForms, groups, 1);
+    } else if (keys) {
+        keys->leftKeys = KeyDiagnostics(left, {}, ignoreCase, workers);
+        keys->rightKeys = KeyDiagnostics(right, {}, ignoreCase, workers);
+    }
+    return matchRecords(leftForms, rightForms, groups, workers);
+}
+
+}  // namespace
+
+ComparisonSummary compare(const CSVTable& left, const CSVTable& right, const std::vector<ColumnMapping>& mappings,
+                          bool ignoreCase, unsigned workers)
+{
+    return compareMeasuringKeys(left, right, mappings, ignoreCase, workers, nullptr);
+}
+
+ComparisonWithKeys compareWithKeyDiagnostics(const CSVTable& left, const CSVTable& right,
+                                             const std::vector<ColumnMapping>& mappings, bool ignoreCase,
+                                             unsigned workers)
+{
+    ComparisonWithKeys result;
+    result.summary = compareMeasuringKeys(left, right, mappings, ignoreCase, workers, &result);
+    return result;
 }
 
 }  // namespace rowlark::CSVComparator

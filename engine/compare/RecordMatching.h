@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/KeyDiagnostics.h"
 #include "records/Differences.h"
 #include "records/Mapping.h"
 #include "table/CSVTable.h"
@@ -26,5 +27,19 @@ public:
 // ids. Fails with InvalidMappingError when an active mapping's index lies outside its table.
 ComparisonSummary compare(const CSVTable& left, const CSVTable& right, const std::vector<ColumnMapping>& mappings,
                           bool ignoreCase, unsigned workers = 0);
+
+struct ComparisonWithKeys {
+    ComparisonSummary summary;
+    KeyDiagnostics leftKeys;
+    KeyDiagnostics rightKeys;
+};
+
+// compare, and KeyDiagnostics of each table over the key columns of the key mappings (in mapping
+// order, with a right column), counted from the keys the comparison has already normalized and
+// grouped. Without a key mapping the tables have no key columns, although the comparison matches
+// records by the first active mapping.
+ComparisonWithKeys compareWithKeyDiagnostics(const CSVTable& left, const CSVTable& right,
+                                             const std::vector<ColumnMapping>& mappings, bool ignoreCase,
+                                             unsigned workers = 0);
 
 }  // namespace rowlark::CSVComparator

@@ -293,5 +293,34 @@ TEST(KeyDiagnosticsProperties, countsAgreeWithNormalizedKey)
     }
 }
 
+// The key columns as the application measures them: those of the key mappings with a right column.
+std::pair<std::vector<std::int64_t>, std::vector<std::int64_t>> keyColumns(const std::vector<ColumnMapping>& mappings)
+{
+    std::pair<std::vector<std::int64_t>, std::vector<std::int64_t>> columns;
+    for (const ColumnMapping& mapping : mappings) {
+        if (mapping.isKey && mapping.rightIndex) {
+            columns.first.push_back(mapping.leftIndex);
+            columns.second.push_back(*mapping.rightIndex);
+        }
+    }
+    return columns;
+}
+
+TEST(KeyDiagnosticsProperties, comparisonMeasuresKeysAsTheStandaloneDiagnosticsDo)
+{
+    std::mt19937 random(5);
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const RandomCase c = randomCase(random, 30);
+        const auto [leftKey, rightKey] = keyColumns(c.mappings);
+        for (unsigned workers : {1u, 2u}) {
+            const ComparisonWithKeys result = compareWithKeyDiagnostics(c.left, c.right, c.mappings, c.ignoreCase, workers);
+            expectSameResult(result.summary, compare(c.left, c.right, c.mappings, c.ignoreCase, workers));
+            ASSERT_EQ(result.leftKeys, KeyDiagnostics(c.left, leftKey, c.ignoreCase, workers));
+            ASSERT_EQ(result.rightKeys, KeyDiagnostics(c.right, rightKey, c.ignoreCase, workers));
+        }
+    }
+}
+
 }  // namespace
 }  // namespace rowlark::CSVComparator
