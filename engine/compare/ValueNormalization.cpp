@@ -158,14 +158,18 @@ bool mayBeSpelling(std::size_t alphanumericCount)
     return alphanumericCount <= longestSpelling && (spellingLengths >> alphanumericCount & 1) != 0;
 }
 
-// Most cells are ASCII with nothing to trim, no upper case to fold, nothing that reads as JSON, and
-// as many letters and digits as no spelling-list entry has: such a cell is its own form. Phone
-// columns keep only digits, so their cells always take the full path.
-bool isOwnComparableForm(std::string_view value, const ColumnRules& rules, bool ignoreCase)
+// What one pass over a cell tells about it: whether it is ASCII with nothing to trim, whether it
+// has upper case, and whether its letters and digits could spell a spelling-list entry.
+struct PlainASCIIScan {
+    bool isPlainASCII = false;
+    bool hasUppercase = false;
+    bool mayBeSpelling = true;
+};
+
+PlainASCIIScan scanPlainASCII(std::string_view value)
 {
-    if (value.empty() || rules.isPhone || !isVisibleASCII(value.front()) || !isVisibleASCII(value.back()) ||
-        value.front() == '{' || value.front() == '[')
-        return false;
+    if (value.empty() || !isVisibleASCII(value.front()) || !isVisibleASCII(value.back()))
+        return {};
     std::uint8_t seen = 0;
     std::size_t alphanumericCount = 0;
     for (const char byte : value) {
@@ -173,8 +177,9 @@ bool isOwnComparableForm(std::string_view value, const ColumnRules& rules, bool 
         seen |= byteClass;
         alphanumericCount += byteClass & alphanumericByte;
     }
-    const std::uint8_t excluded = nonASCIIByte | (ignoreCase ? uppercaseByte : 0);
-    return (seen & excluded) == 0 && !mayBeSpelling(alphanumericCount);
+    return {.isPlainASCII = (seen & nonASCIIByte) == 0,
+            .hasUppercase = (seen & uppercaseByte) != 0,
+            .mayBeSpelling = mayBeSpelling(alphanumericCount)};
 }
 
 bool mayBeJSON(std::string_view value)
@@ -198,8 +203,16 @@ ColumnRules ColumnRules::forNormalizedHeader(std::string_view normalizedHeader)
 std::string_view canonicalComparable(std::string_view value, const ColumnRules& rules, bool ignoreCase,
                                      NormalizationBuffer& buffer)
 {
-    if (isOwnComparableForm(value, rules, ignoreCase))
-        return value;
+    // Most cells are plain ASCII that no spelling rule applies to: a phone number keeps its digits
+    // (if it has any), and any other cell that is not JSON and has no case to fold is its own form.
+    if (const PlainASCIIScan scan = scanPlainASCII(value); scan.isPlainASCII && !scan.mayBeSpelling) {
+        if (rules.isPhone) {
+            if (const std::string_view digits = numericCharacters(value, true, buffer.result); !digits.empty())
+                return digits;
+        } else if (!mayBeJSON(value) && !(ignoreCase && scan.hasUppercase)) {
+            return value;
+        }
+    }
     std::string_view trimmed = trimmedValue(value);
     const bool isASCII = text::isASCII(trimmed);
     // Composing first lets canonically equivalent inputs take the same path through every rule.
