@@ -330,6 +330,19 @@ TEST_F(CommandTest, LoadErrorsCarryTheSystemMessage)
     EXPECT_THAT(result.err, HasSubstr("rowlark-compare: open.csv: "));
 }
 
+TEST_F(CommandTest, WorkbookSheetsCompareWithTheSameDataAsCSV)
+{
+    const fs::path fixtures = ROWLARK_WORKBOOK_FIXTURES;
+    for (const char* workbook : {"people.xlsx", "people.xls", "people.ods", "people.numbers"}) {
+        const ProgramRun result = run({(fixtures / workbook).string(), (fixtures / "people.csv").string()});
+        EXPECT_EQ(result.status, 0) << workbook << ": " << result.err;
+        EXPECT_THAT(result.out, HasSubstr("Matching: 3\nChanged: 0\n")) << workbook;
+    }
+    const ProgramRun other = run({"--sheet-a", "Other", (fixtures / "people.xlsx").string(), "a.csv"});
+    EXPECT_EQ(other.status, 1) << other.err;
+    EXPECT_THAT(other.out, HasSubstr("people.xlsx: 1 rows; a.csv: 3 rows"));
+}
+
 TEST_F(CommandTest, HelpExitsWithZero)
 {
     const ProgramRun result = run({"--help"});
