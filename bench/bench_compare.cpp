@@ -114,8 +114,8 @@ void measure(const CSVTable& left, const CSVTable& right, unsigned workers, KeyM
     const auto mappings = everyColumnByIdKey(left.columnCount());
     std::vector<Measurement> measurements;
     for (int run = 0; run < runCount; ++run)
-        measurements.push_back(
-            bench::measureInChild([&] { return compareOnce(left, right, mappings, workers, keyMeasurement); }));
+        measurements.push_back(bench::measureInChild(
+            [&] { return compareOnce(left, right, mappings, workers, keyMeasurement); }));
     const auto median = [&](auto field) {
         std::vector<double> values;
         for (const auto& measurement : measurements)

@@ -23,8 +23,8 @@ std::vector<std::size_t> columnsOf(const std::vector<std::int64_t>& keyIndices)
 bool hasEmptyPart(const CSVComparator::ComparableColumns& forms, std::size_t row)
 {
     const auto& positions = forms.keyPositions();
-    return positions.empty() ||
-           std::ranges::any_of(positions, [&](std::size_t position) { return forms.form(row, position).empty(); });
+    const auto isEmptyPart = [&](std::size_t position) { return forms.form(row, position).empty(); };
+    return positions.empty() || std::ranges::any_of(positions, isEmptyPart);
 }
 
 }  // namespace
@@ -39,8 +39,8 @@ KeyDiagnostics::KeyDiagnostics(const CSVTable& table, const std::vector<std::int
     *this = KeyDiagnostics(key, CSVComparator::KeyGroups(key, nullptr), 0);
 }
 
-KeyDiagnostics::KeyDiagnostics(const CSVComparator::ComparableColumns& forms, const CSVComparator::KeyGroups& groups,
-                               std::size_t side)
+KeyDiagnostics::KeyDiagnostics(const CSVComparator::ComparableColumns& forms,
+                               const CSVComparator::KeyGroups& groups, std::size_t side)
 {
     for (std::size_t row = 0; row < forms.rowCount(); ++row)
         if (hasEmptyPart(forms, row))

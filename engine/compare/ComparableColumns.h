@@ -104,7 +104,8 @@ private:
     std::vector<std::size_t> keyPositions_;
     std::size_t rowCount_;
     std::size_t chunkRows_;
-    std::unique_ptr<std::uint32_t[]> codes_;  // per cell, row-major: 0 the cell as read, then fixedForms, then chunk forms
+    // Per cell, row-major: 0 the cell as read, then fixedForms, then chunk forms.
+    std::unique_ptr<std::uint32_t[]> codes_;
     std::vector<Chunk> chunks_;
     std::unique_ptr<KeyCode[]> keyCodes_;
 };

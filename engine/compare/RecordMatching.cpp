@@ -253,8 +253,9 @@ std::vector<std::uint8_t> plainMatches(const KeyGroups& groups, const Comparable
             std::uint32_t rightRow;
         };
         std::array<Candidate, prefetchBatchKeys> batch;
+        const std::size_t begin = groups.keyCount() * task / taskCount;
         const std::size_t end = groups.keyCount() * (task + 1) / taskCount;
-        for (std::size_t first = groups.keyCount() * task / taskCount; first < end; first += prefetchBatchKeys) {
+        for (std::size_t first = begin; first < end; first += prefetchBatchKeys) {
             std::size_t count = 0;
             for (std::size_t key = first; key < std::min(end, first + prefetchBatchKeys); ++key) {
                 const auto leftRows = groups.rows(0, key);
@@ -264,13 +265,14 @@ std::vector<std::uint8_t> plainMatches(const KeyGroups& groups, const Comparable
                     right.prefetchCodes(rightRows[0]);
                 }
             }
-            for (std::size_t i = 0; i < count; ++i)
-                right.prefetchCellBounds(batch[i].rightRow);
-            for (std::size_t i = 0; i < count; ++i)
+            const auto candidates = std::span(batch).first(count);
+            for (const Candidate& candidate : candidates)
+                right.prefetchCellBounds(candidate.rightRow);
+            for (const Candidate& candidate : candidates)
                 for (std::size_t position = 0; position < right.width(); ++position)
-                    prefetchEnds(right.form(batch[i].rightRow, position));
-            for (std::size_t i = 0; i < count; ++i)
-                isPlainMatch[batch[i].key] = equalSignatures(left, batch[i].leftRow, right, batch[i].rightRow);
+                    prefetchEnds(right.form(candidate.rightRow, position));
+            for (const auto& [key, leftRow, rightRow] : candidates)
+                isPlainMatch[key] = equalSignatures(left, leftRow, right, rightRow);
         }
     });
     return isPlainMatch;
@@ -315,8 +317,8 @@ ComparisonSummary matchRecords(const ComparableColumns& leftForms, const Compara
 
 // Compares, and when `keys` is given measures both tables' keys into it.
 ComparisonSummary compareMeasuringKeys(const CSVTable& left, const CSVTable& right,
-                                       const std::vector<ColumnMapping>& mappings, bool ignoreCase, unsigned workers,
-                                       ComparisonWithKeys* keys)
+                                       const std::vector<ColumnMapping>& mappings, bool ignoreCase,
+                                       unsigned workers, ComparisonWithKeys* keys)
 {
     const ActiveColumns active = activeColumns(mappings, left, right);
     const ComparableColumns leftForms(left, active.left, active.keyPositions, ignoreCase, workers);

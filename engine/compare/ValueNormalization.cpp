@@ -207,7 +207,8 @@ std::string_view canonicalComparable(std::string_view value, const ColumnRules& 
     // (if it has any), and any other cell that is not JSON and has no case to fold is its own form.
     if (const PlainASCIIScan scan = scanPlainASCII(value); scan.isPlainASCII && !scan.mayBeSpelling) {
         if (rules.isPhone) {
-            if (const std::string_view digits = numericCharacters(value, true, buffer.result); !digits.empty())
+            const std::string_view digits = numericCharacters(value, true, buffer.result);
+            if (!digits.empty())
                 return digits;
         } else if (!mayBeJSON(value) && !(ignoreCase && scan.hasUppercase)) {
             return value;

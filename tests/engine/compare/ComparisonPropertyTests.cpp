@@ -294,9 +294,11 @@ TEST(KeyDiagnosticsProperties, countsAgreeWithNormalizedKey)
 }
 
 // The key columns as the application measures them: those of the key mappings with a right column.
-std::pair<std::vector<std::int64_t>, std::vector<std::int64_t>> keyColumns(const std::vector<ColumnMapping>& mappings)
+using KeyColumns = std::pair<std::vector<std::int64_t>, std::vector<std::int64_t>>;
+
+KeyColumns keyColumns(const std::vector<ColumnMapping>& mappings)
 {
-    std::pair<std::vector<std::int64_t>, std::vector<std::int64_t>> columns;
+    KeyColumns columns;
     for (const ColumnMapping& mapping : mappings) {
         if (mapping.isKey && mapping.rightIndex) {
             columns.first.push_back(mapping.leftIndex);
@@ -314,7 +316,8 @@ TEST(KeyDiagnosticsProperties, comparisonMeasuresKeysAsTheStandaloneDiagnosticsD
         const RandomCase c = randomCase(random, 30);
         const auto [leftKey, rightKey] = keyColumns(c.mappings);
         for (unsigned workers : {1u, 2u}) {
-            const ComparisonWithKeys result = compareWithKeyDiagnostics(c.left, c.right, c.mappings, c.ignoreCase, workers);
+            const ComparisonWithKeys result =
+                compareWithKeyDiagnostics(c.left, c.right, c.mappings, c.ignoreCase, workers);
             expectSameResult(result.summary, compare(c.left, c.right, c.mappings, c.ignoreCase, workers));
             ASSERT_EQ(result.leftKeys, KeyDiagnostics(c.left, leftKey, c.ignoreCase, workers));
             ASSERT_EQ(result.rightKeys, KeyDiagnostics(c.right, rightKey, c.ignoreCase, workers));

@@ -112,7 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{"Name", "a\tb\nc", "a\tb\nc"}, Case{"Name", "Smith\t", "Smith"},
                     Case{"Name", "\x7f", "\x7f"}, Case{"Name", "Ab-cd", "ab-cd", true},
                     // Letter counts around those of the spelling list.
-                    Case{"Name", "N.U.L.L", ""}, Case{"Name", "nullx", "nullx"}, Case{"Is Member", "Y-E-S", "true"},
+                    Case{"Name", "N.U.L.L", ""}, Case{"Name", "nullx", "nullx"},
+                    Case{"Is Member", "Y-E-S", "true"},
                     Case{"Country", "United  States", "unitedstates"},
                     Case{"Country", "United States of America!", "unitedstates"},
                     Case{"Country", "United States of Americas", "United States of Americas"}));
