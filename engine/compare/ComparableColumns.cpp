@@ -1,6 +1,7 @@
 #include "compare/ComparableColumns.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <functional>
 #include <utility>
@@ -16,9 +17,13 @@ namespace {
 
 constexpr std::size_t textBlockBytes = 1 << 16;
 
-// Rows per chunk: small enough to share the work evenly, and few enough cells that every code
-// of a chunk fits in 32 bits.
-std::size_t chunkRowsFor(std::size_t width) { return std::clamp<std::size_t>((1u << 30) / std::max<std::size_t>(width, 1), 1, 8192); }
+// Rows per chunk, as a power of two: small enough to share the work evenly, and few enough cells
+// that every code of a chunk fits in 32 bits. A shift finds a row's chunk.
+int chunkShiftFor(std::size_t width)
+{
+    const std::size_t rows = std::clamp<std::size_t>((1u << 30) / std::max<std::size_t>(width, 1), 1, 8192);
+    return std::bit_width(rows) - 1;
+}
 
 bool lies(std::string_view part, std::string_view within)
 {
@@ -83,7 +88,8 @@ ComparableColumns::ComparableColumns(const CSVTable& table, std::vector<std::siz
     , columns_(std::move(columns))
     , keyPositions_(std::move(keyPositions))
     , rowCount_(table.rowCount())
-    , chunkRows_(chunkRowsFor(columns_.size()))
+    , chunkShift_(chunkShiftFor(columns_.size()))
+    , chunkRows_(std::size_t{1} << chunkShift_)
     , codes_(largeBuffer<std::uint32_t>(rowCount_ * columns_.size()))
     , chunks_((rowCount_ + chunkRows_ - 1) / chunkRows_)
     , keyCodes_(largeBuffer<KeyCode>(rowCount_))

@@ -51,7 +51,7 @@ public:
             return table_->cell(row, columns_[position]);
         if (code <= fixedForms.size())
             return fixedForms[code - 1];
-        return chunks_[row / chunkRows_].forms[code - fixedForms.size() - 1];
+        return chunks_[row >> chunkShift_].forms[code - fixedForms.size() - 1];
     }
     // Asks for the cache lines that say where the forms of `row` are, ahead of reading them.
     void prefetchCodes(std::size_t row) const
@@ -62,12 +62,17 @@ public:
         prefetch(codes);
         prefetch(codes + columns_.size() - 1);
     }
-    // Reads where the first and last cell of `row` lie: the loads of many rows can be in flight at
-    // once, and the lines of the cells between follow.
-    void prefetchCellBounds(std::size_t row) const
+    // Reads where the forms of `row` are listed, once its codes are at hand, and where its first
+    // and last cell lie: the loads of many rows can be in flight at once, and the lines of the
+    // cells between follow.
+    void prefetchFormPlaces(std::size_t row) const
     {
         if (columns_.empty())
             return;
+        const std::uint32_t* codes = codes_.get() + row * columns_.size();
+        for (std::size_t position = 0; position < columns_.size(); ++position)
+            if (codes[position] > fixedForms.size())
+                prefetch(&chunks_[row >> chunkShift_].forms[codes[position] - fixedForms.size() - 1]);
         prefetch(table_->cell(row, columns_.front()).data());
         prefetch(table_->cell(row, columns_.back()).data());
     }
@@ -103,6 +108,7 @@ private:
     std::vector<std::size_t> columns_;
     std::vector<std::size_t> keyPositions_;
     std::size_t rowCount_;
+    int chunkShift_;
     std::size_t chunkRows_;
     // Per cell, row-major: 0 the cell as read, then fixedForms, then chunk forms.
     std::unique_ptr<std::uint32_t[]> codes_;

@@ -239,7 +239,7 @@ void prefetchEnds(std::string_view text)
 // The keys with one row on each side whose compared values are all equal: most keys of a typical
 // comparison. Deciding them in key-number order reads the left table in file order; the ordered
 // pass then only visits the rows of the other keys. The right rows come in no useful order, so a
-// batch of them is fetched first: their codes, where their cells lie, their forms, then the
+// batch of them is fetched first: their codes, where their forms lie, their forms, then the
 // comparisons.
 std::vector<std::uint8_t> plainMatches(const KeyGroups& groups, const ComparableColumns& left,
                                        const ComparableColumns& right, unsigned workers)
@@ -267,7 +267,7 @@ std::vector<std::uint8_t> plainMatches(const KeyGroups& groups, const Comparable
             }
             const auto candidates = std::span(batch).first(count);
             for (const Candidate& candidate : candidates)
-                right.prefetchCellBounds(candidate.rightRow);
+                right.prefetchFormPlaces(candidate.rightRow);
             for (const Candidate& candidate : candidates)
                 for (std::size_t position = 0; position < right.width(); ++position)
                     prefetchEnds(right.form(candidate.rightRow, position));
