@@ -62,9 +62,9 @@ public:
         prefetch(codes);
         prefetch(codes + columns_.size() - 1);
     }
-    // Reads where the forms of `row` are listed, once its codes are at hand, and where its first
-    // and last cell lie: the loads of many rows can be in flight at once, and the lines of the
-    // cells between follow.
+    // Reads where the forms of `row` are listed, once its codes are at hand, and where its first,
+    // middle and last cell lie: the loads of many rows can be in flight at once, and a row's cell
+    // bounds span up to three cache lines.
     void prefetchFormPlaces(std::size_t row) const
     {
         if (columns_.empty())
@@ -74,6 +74,7 @@ public:
             if (codes[position] > fixedForms.size())
                 prefetch(&chunks_[row >> chunkShift_].forms[codes[position] - fixedForms.size() - 1]);
         prefetch(table_->cell(row, columns_.front()).data());
+        prefetch(table_->cell(row, columns_[columns_.size() / 2]).data());
         prefetch(table_->cell(row, columns_.back()).data());
     }
     // Equal keys have equal codes and hashes. The hash is computed on each call.
