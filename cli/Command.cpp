@@ -59,7 +59,10 @@ mode_t newFileMode()
 void writeAtomically(const std::string& path, std::string_view text)
 {
     const std::filesystem::path target(path);
-    std::string temporary = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string hiddenName = target.filename().string();
+    hiddenName.insert(0, 1, '.');
+    hiddenName += ".XXXXXX";
+    std::string temporary = (target.parent_path() / hiddenName).string();
     const int descriptor = mkstemp(temporary.data());
     if (descriptor < 0)
         throw FileError(path, std::generic_category().message(errno));
