@@ -6,7 +6,7 @@ ROWLARK_PACKAGES=(
   libicu-dev rapidjson-dev
   googletest libgtest-dev libgmock-dev
   nodejs libjavascriptcoregtk-4.1-dev
-  qt6-base-dev
+  qt6-base-dev qt6-svg-dev libqt6svg6
 )
 # Some Node.js builds bring their own npm and conflict with Debian's package of it.
 command -v npm >/dev/null 2>&1 || ROWLARK_PACKAGES+=(npm)

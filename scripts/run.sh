@@ -6,4 +6,4 @@ source "$ROWLARK_ROOT/scripts/dependencies.sh"
 
 rowlark_install_dependencies
 rowlark_build build/release -DCMAKE_BUILD_TYPE=Release
-echo "Rowlark's engine is built in build/release; the desktop window is not part of this build yet."
+exec "$ROWLARK_ROOT/build/release/ui/rowlark" "$@"

@@ -1,0 +1,143 @@
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include "FileSlot.h"
+#include "WindowTesting.h"
+
+namespace rowlark::ui::testing {
+namespace {
+
+class FileSlotTest : public WindowTest {
+protected:
+    QWidget* slot(bool leftSide) const
+    {
+        return find<QWidget>(leftSide ? QStringLiteral("fileSlotA") : QStringLiteral("fileSlotB"));
+    }
+    template<typename T> T* part(bool leftSide, const QString& name) const
+    {
+        T* widget = slot(leftSide)->findChild<T*>(name);
+        EXPECT_NE(widget, nullptr) << name.toStdString();
+        return widget;
+    }
+    QString title(bool leftSide) const { return part<QLabel>(leftSide, QStringLiteral("fileSlotTitle"))->text(); }
+    QString details(bool leftSide) const
+    {
+        return part<QLabel>(leftSide, QStringLiteral("fileSlotDetails"))->text();
+    }
+    QString tooltip(bool leftSide) const
+    {
+        return part<QPushButton>(leftSide, QStringLiteral("fileSlotButton"))->toolTip();
+    }
+    bool showsWorkbookLine(bool leftSide) const
+    {
+        return part<QLabel>(leftSide, QStringLiteral("fileSlotWorkbookLine"))->isVisible();
+    }
+    bool showsPicker(bool leftSide) const
+    {
+        return part<QComboBox>(leftSide, QStringLiteral("fileSlotSheetPicker"))->isVisible();
+    }
+};
+
+TEST_F(FileSlotTest, EmptySlotsInviteAChoice)
+{
+    EXPECT_EQ(title(true), QStringLiteral("Choose first file…"));
+    EXPECT_EQ(title(false), QStringLiteral("Choose second file…"));
+    for (const bool leftSide : {true, false}) {
+        EXPECT_EQ(details(leftSide), QStringLiteral("CSV, XLSX, XLS, ODS or Numbers"));
+        EXPECT_EQ(tooltip(leftSide), QStringLiteral("Choose a local file"));
+        EXPECT_FALSE(showsWorkbookLine(leftSide));
+        EXPECT_FALSE(showsPicker(leftSide));
+    }
+}
+
+TEST_F(FileSlotTest, SamplesShowTheirNamesSizesAndNoLocation)
+{
+    loadSamples();
+    EXPECT_EQ(title(true), QStringLiteral("catalog-before.csv"));
+    EXPECT_EQ(title(false), QStringLiteral("catalog-after.csv"));
+    EXPECT_EQ(details(true), QStringLiteral("%1 rows · %2 columns")
+                                 .arg(model.left()->table.rowCount())
+                                 .arg(model.left()->table.columnCount()));
+    for (const bool leftSide : {true, false}) {
+        EXPECT_EQ(tooltip(leftSide), QStringLiteral("Choose a local file"));
+        EXPECT_FALSE(showsWorkbookLine(leftSide));
+        EXPECT_FALSE(showsPicker(leftSide));
+    }
+}
+
+TEST_F(FileSlotTest, LoadedFileShowsItsPathAndCountsWithGrouping)
+{
+    std::string rows = "id,value\n";
+    for (int row = 1; row <= 1250; ++row)
+        rows += std::to_string(row) + ",v\n";
+    const QString path = writeFile(QStringLiteral("orders.csv"), rows);
+    model.load(path, false);
+    waitUntilIdle();
+    EXPECT_EQ(title(false), QStringLiteral("orders.csv"));
+    EXPECT_EQ(details(false), QStringLiteral("1,250 rows · 2 columns"));
+    EXPECT_EQ(tooltip(false), path);
+    EXPECT_EQ(title(true), QStringLiteral("Choose first file…"));
+}
+
+TEST_F(FileSlotTest, DerivedJsonColumnsAreCounted)
+{
+    model.load(writeFile(QStringLiteral("people.csv"),
+                         "id,address\n1,\"{\"\"city\"\":\"\"Oslo\"\",\"\"zip\"\":\"\"0150\"\"}\"\n"),
+               true);
+    waitUntilIdle();
+    ASSERT_TRUE(model.left().has_value());
+    const CSVTable& table = model.left()->table;
+    ASSERT_GE(table.derivedColumnCount(), 1);
+    EXPECT_EQ(details(true), QStringLiteral("1 rows · %1 columns · %2 from JSON")
+                                 .arg(table.columnCount())
+                                 .arg(table.derivedColumnCount()));
+}
+
+TEST_F(FileSlotTest, ClickingTheCardOpensTheDialogForItsSide)
+{
+    dialogs->openAnswer = writeFile(QStringLiteral("b.csv"), "id\n1\n");
+    QTest::mouseClick(part<QPushButton>(false, QStringLiteral("fileSlotButton")), Qt::LeftButton);
+    waitUntilIdle();
+    EXPECT_EQ(dialogs->openCalls, 1);
+    EXPECT_EQ(title(false), QStringLiteral("b.csv"));
+}
+
+TEST_F(FileSlotTest, FailedLoadLeavesTheCardAsItWas)
+{
+    loadSamples();
+    model.load(writeFile(QStringLiteral("broken.csv"), "a\n\"x\n"), true);
+    waitUntilIdle();
+    EXPECT_EQ(title(true), QStringLiteral("catalog-before.csv"));
+    model.setErrorMessage(std::nullopt);
+}
+
+struct ExtensionCase {
+    std::string name;
+    std::optional<std::filesystem::path> url;
+    QString extension;
+};
+
+TEST(LowerExtension, ComesFromTheLocationOrElseTheName)
+{
+    const std::vector<ExtensionCase> cases = {
+        {"Budget.NUMBERS", std::nullopt, QStringLiteral("numbers")},
+        {"Sheet 1", std::filesystem::path("/tmp/Book.XLSX"), QStringLiteral("xlsx")},
+        {"notes", std::nullopt, QString()},
+        {"archive.tar.ods", std::nullopt, QStringLiteral("ods")},
+    };
+    for (const ExtensionCase& each : cases) {
+        InputFile file{each.name, each.url, CSVTable(), {}, std::nullopt};
+        EXPECT_EQ(lowerExtension(file), each.extension) << each.name;
+    }
+}
+
+TEST(TableDetails, LeavesOutJsonWhenNothingWasDerived)
+{
+    const CSVTable table = CSVTable::fromRows({"id", "name"}, {{"1", "a"}, {"2", "b"}});
+    EXPECT_EQ(tableDetails(table), QStringLiteral("2 rows · 2 columns"));
+}
+
+}  // namespace
+}  // namespace rowlark::ui::testing

@@ -1,0 +1,67 @@
+#pragma once
+
+// The main window over a real model whose open and save dialogs answer from the test.
+
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <gmock/gmock.h>
+
+#include "ComparisonModel.h"
+#include "MainWindow.h"
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& text, std::ostream* stream)
+{
+    *stream << '"' << text.toStdString() << '"';
+}
+
+namespace rowlark::ui::testing {
+
+class ScriptedDialogs : public FileDialogs {
+public:
+    std::optional<QString> openAnswer;
+    int openCalls = 0;
+
+    std::optional<QString> openFile(const QString&, const QStringList&) override
+    {
+        ++openCalls;
+        return openAnswer;
+    }
+    std::optional<QString> saveFile(const QString&, const QString&) override { return std::nullopt; }
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    WindowTest();
+    ~WindowTest() override;
+
+    // The one descendant of the window named `name`; fails the test when there is none.
+    template<typename T> T* find(const QString& name) const
+    {
+        T* widget = window.findChild<T*>(name);
+        EXPECT_NE(widget, nullptr) << name.toStdString();
+        return widget;
+    }
+
+    // Writes `text` to a file of that name in the test's folder; returns its path.
+    QString writeFile(const QString& name, const std::string& text);
+    // Runs the event loop until the model has no operation running.
+    void waitUntilIdle();
+    // Loads the built-in samples and waits for their analysis.
+    void loadSamples();
+
+    std::shared_ptr<ScriptedDialogs> dialogs = std::make_shared<ScriptedDialogs>();
+    ComparisonModel model{dialogs};
+    MainWindow window{model};
+    QTemporaryDir folder;
+};
+
+}  // namespace rowlark::ui::testing

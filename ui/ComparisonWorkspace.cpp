@@ -1,0 +1,207 @@
+#include "ComparisonWorkspace.h"
+
+#include <QHBoxLayout>
+#include <QLocale>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "EmptyState.h"
+#include "FileSlot.h"
+#include "StatusBar.h"
+#include "Styling.h"
+#include "Symbols.h"
+
+namespace rowlark::ui {
+
+namespace {
+
+constexpr int padding = 16;
+
+using Field = ComparisonModel::Field;
+
+// A screen still to be built: a quiet line in the middle of the content area.
+QWidget* placeholderScreen(const QString& name, const QString& text, QWidget* parent)
+{
+    auto* screen = new QWidget(parent);
+    screen->setObjectName(name);
+    auto* layout = new QVBoxLayout(screen);
+    auto* label = styledLabel(text, TextStyle::callout, true, screen);
+    layout->addWidget(label, 0, Qt::AlignCenter);
+    return screen;
+}
+
+}  // namespace
+
+const QString ComparisonWorkspace::errorTitle = QStringLiteral("Couldn’t complete that action");
+
+QString privacyNote()
+{
+#ifdef Q_OS_MACOS
+    return QStringLiteral("Files stay on this Mac");
+#else
+    return QStringLiteral("Files stay on this computer");
+#endif
+}
+
+QString comparisonTime(double seconds)
+{
+    return QStringLiteral("Compared in %1 s").arg(QLocale().toString(seconds, 'f', 2));
+}
+
+ComparisonWorkspace::ComparisonWorkspace(ComparisonModel& model, QWidget* parent) : QWidget(parent), model_(model)
+{
+    setObjectName(QStringLiteral("comparisonWorkspace"));
+    setMinimumSize(1100, 700);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(buildHeader());
+    column->addWidget(horizontalDivider(this));
+    column->addWidget(buildFileRow());
+    column->addWidget(buildScreenRow());
+    column->addWidget(horizontalDivider(this));
+    column->addWidget(buildContent(), 1);
+    column->addWidget(horizontalDivider(this));
+    column->addWidget(new StatusBar(model_, this));
+
+    connect(&model_, &ComparisonModel::changed, this, [this](Field field) {
+        switch (field) {
+        case Field::left:
+        case Field::right:
+        case Field::tab:
+        case Field::summary: refreshScreen(); break;
+        case Field::elapsed: refreshElapsed(); break;
+        case Field::errorMessage: refreshAlert(); break;
+        default: break;
+        }
+    });
+    refreshScreen();
+    refreshElapsed();
+}
+
+QWidget* ComparisonWorkspace::buildHeader()
+{
+    auto* header = new QWidget(this);
+    auto* symbol = symbolLabel(Symbol::compare, 36, accentColor(), header);
+    auto* title = styledLabel(QStringLiteral("Rowlark"), TextStyle::title3, false, header);
+    auto* tagline = styledLabel(QStringLiteral("Compare records, wherever their rows land."), TextStyle::callout,
+                                false, header);
+    auto* titles = new QVBoxLayout;
+    titles->setSpacing(3);
+    titles->addWidget(title);
+    titles->addWidget(tagline);
+
+    auto* lock = symbolLabel(Symbol::lock, 14, secondaryColor(palette()), header);
+    auto* note = styledLabel(privacyNote(), TextStyle::callout, true, header);
+    note->setObjectName(QStringLiteral("privacyNote"));
+
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(padding + 4, padding, padding + 4, padding);
+    row->setSpacing(12);
+    row->addWidget(symbol, 0, Qt::AlignVCenter);
+    row->addLayout(titles);
+    row->addStretch();
+    row->addWidget(lock, 0, Qt::AlignVCenter);
+    row->addSpacing(-6);
+    row->addWidget(note, 0, Qt::AlignVCenter);
+    return header;
+}
+
+QWidget* ComparisonWorkspace::buildFileRow()
+{
+    auto* fileRow = new QWidget(this);
+    auto* row = new QHBoxLayout(fileRow);
+    row->setContentsMargins(padding + 4, padding, padding + 4, 4);
+    row->setSpacing(12);
+    row->addWidget(new FileSlot(model_, true, fileRow), 1);
+    row->addWidget(symbolLabel(Symbol::compare, 18, secondaryColor(palette()), fileRow), 0, Qt::AlignVCenter);
+    row->addWidget(new FileSlot(model_, false, fileRow), 1);
+    return fileRow;
+}
+
+QWidget* ComparisonWorkspace::buildScreenRow()
+{
+    auto* screenRow = new QWidget(this);
+    tabPicker_ = new QWidget(screenRow);
+    tabPicker_->setObjectName(QStringLiteral("workspacePicker"));
+    tabPicker_->setAccessibleName(QStringLiteral("Workspace"));
+    tabPicker_->setFixedWidth(260);
+    tabs_ = new QButtonGroup(tabPicker_);
+    auto* segments = new QHBoxLayout(tabPicker_);
+    segments->setContentsMargins(0, 0, 0, 0);
+    segments->setSpacing(0);
+    for (const WorkspaceTab tab : allWorkspaceTabs) {
+        const std::string_view name = title(tab);
+        auto* segment = new QPushButton(QString::fromUtf8(name.data(), qsizetype(name.size())), tabPicker_);
+        segment->setCheckable(true);
+        segment->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        tabs_->addButton(segment, static_cast<int>(tab));
+        segments->addWidget(segment);
+    }
+    connect(tabs_, &QButtonGroup::idClicked, this,
+            [this](int id) { model_.setTab(static_cast<WorkspaceTab>(id)); });
+
+    elapsed_ = styledLabel(QString(), TextStyle::callout, true, screenRow);
+    elapsed_->setObjectName(QStringLiteral("elapsedLabel"));
+
+    auto* row = new QHBoxLayout(screenRow);
+    row->setContentsMargins(padding + 4, 10, padding + 4, 12);
+    row->addWidget(tabPicker_);
+    row->addStretch();
+    row->addWidget(elapsed_);
+    return screenRow;
+}
+
+QWidget* ComparisonWorkspace::buildContent()
+{
+    content_ = new QStackedWidget(this);
+    content_->setObjectName(QStringLiteral("workspaceContent"));
+    emptyState_ = new EmptyState(model_, content_);
+    mappingScreen_ = placeholderScreen(QStringLiteral("mappingScreen"), QStringLiteral("Map columns"), content_);
+    resultsScreen_ = placeholderScreen(QStringLiteral("resultsScreen"), QStringLiteral("Results"), content_);
+    content_->addWidget(emptyState_);
+    content_->addWidget(mappingScreen_);
+    content_->addWidget(resultsScreen_);
+    return content_;
+}
+
+void ComparisonWorkspace::refreshScreen()
+{
+    if (!model_.left() || !model_.right())
+        content_->setCurrentWidget(emptyState_);
+    else
+        content_->setCurrentWidget(model_.tab() == WorkspaceTab::mapping ? mappingScreen_ : resultsScreen_);
+    tabPicker_->setEnabled(model_.summary() != nullptr);
+    tabs_->button(static_cast<int>(model_.tab()))->setChecked(true);
+}
+
+void ComparisonWorkspace::refreshElapsed()
+{
+    const std::optional<double> seconds = model_.elapsed();
+    elapsed_->setVisible(seconds.has_value());
+    elapsed_->setText(seconds ? comparisonTime(*seconds) : QString());
+}
+
+void ComparisonWorkspace::refreshAlert()
+{
+    const std::optional<QString>& message = model_.errorMessage();
+    if (!message) {
+        if (alert_)
+            alert_->close();
+        return;
+    }
+    if (!alert_) {
+        alert_ = new QMessageBox(QMessageBox::Warning, errorTitle, QString(), QMessageBox::Ok, this);
+        alert_->setObjectName(QStringLiteral("errorAlert"));
+        alert_->setAttribute(Qt::WA_DeleteOnClose);
+        alert_->setWindowModality(Qt::WindowModal);
+        // Closing the alert any way, OK included, dismisses the message.
+        connect(alert_, &QMessageBox::finished, this, [this] { model_.setErrorMessage(std::nullopt); });
+    }
+    alert_->setText(errorTitle);
+    alert_->setInformativeText(*message);
+    alert_->show();
+}
+
+}  // namespace rowlark::ui

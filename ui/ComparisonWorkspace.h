@@ -1,0 +1,52 @@
+#pragma once
+
+// The content of the main window: header, the two file slots, the screen switcher with the time of
+// the last comparison, the current screen, the status bar, and the alert for failed operations.
+// It holds no state of its own; everything follows the model.
+
+#include <QButtonGroup>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QStackedWidget>
+#include <QWidget>
+
+#include "ComparisonModel.h"
+
+namespace rowlark::ui {
+
+class ComparisonWorkspace : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ComparisonWorkspace(ComparisonModel& model, QWidget* parent = nullptr);
+
+    static const QString errorTitle;
+
+private:
+    QWidget* buildHeader();
+    QWidget* buildFileRow();
+    QWidget* buildScreenRow();
+    QWidget* buildContent();
+    void refreshScreen();
+    void refreshElapsed();
+    void refreshAlert();
+
+    ComparisonModel& model_;
+    QButtonGroup* tabs_;
+    QWidget* tabPicker_;
+    QLabel* elapsed_;
+    QStackedWidget* content_;
+    QWidget* emptyState_;
+    QWidget* mappingScreen_;
+    QWidget* resultsScreen_;
+    QPointer<QMessageBox> alert_;
+};
+
+// "Files stay on this Mac" on macOS, "Files stay on this computer" everywhere else.
+QString privacyNote();
+
+// "Compared in 0.42 s": the seconds with two fraction digits in the user's locale.
+QString comparisonTime(double seconds);
+
+}  // namespace rowlark::ui

@@ -1,0 +1,30 @@
+#pragma once
+
+// The window's symbols: small line drawings bundled with the program, tinted to the colour each place
+// needs so that they follow the light or dark palette.
+
+#include <QColor>
+#include <QIcon>
+#include <QLabel>
+#include <QPixmap>
+#include <QString>
+
+namespace rowlark::ui {
+
+enum class Symbol { compare, lock, documentAdd, table, folder, info, exportReport, tables };
+
+// The symbol drawn `size` device-independent pixels square in `color`, sharp at `devicePixelRatio`.
+QPixmap symbolPixmap(Symbol symbol, int size, const QColor& color, qreal devicePixelRatio);
+
+// An icon for buttons: the symbol in `color`, and in the palette's disabled text colour when disabled.
+QIcon symbolIcon(Symbol symbol, const QColor& color);
+
+// A label that shows only the symbol, `size` pixels square.
+QLabel* symbolLabel(Symbol symbol, int size, const QColor& color, QWidget* parent = nullptr);
+
+// The blue every accent of the window is drawn in.
+QColor accentColor();
+// The colour of secondary text: the palette's text colour, faded.
+QColor secondaryColor(const QPalette& palette);
+
+}  // namespace rowlark::ui
