@@ -30,6 +30,21 @@ QWidget* placeholderScreen(const QString& name, const QString& text, QWidget* pa
     return screen;
 }
 
+// One part of a row of joined toggle buttons: the ends are rounded, the chosen part is filled.
+void styleSegment(QPushButton* segment, bool isFirst, bool isLast)
+{
+    const QString left = isFirst ? QStringLiteral("6px") : QStringLiteral("0");
+    const QString right = isLast ? QStringLiteral("6px") : QStringLiteral("0");
+    segment->setStyleSheet(
+        QStringLiteral("QPushButton { border: 1px solid palette(mid); %1 padding: 4px 10px; "
+                       "background: palette(button); border-top-left-radius: %2; border-bottom-left-radius: %2; "
+                       "border-top-right-radius: %3; border-bottom-right-radius: %3; }"
+                       "QPushButton:checked { background: palette(base); font-weight: 600; }"
+                       "QPushButton:checked:enabled { color: %4; }"
+                       "QPushButton:disabled { color: palette(mid); }")
+            .arg(isFirst ? QString() : QStringLiteral("border-left: none;"), left, right, accentColor().name()));
+}
+
 }  // namespace
 
 const QString ComparisonWorkspace::errorTitle = QStringLiteral("Couldn’t complete that action");
@@ -135,6 +150,7 @@ QWidget* ComparisonWorkspace::buildScreenRow()
         const std::string_view name = title(tab);
         auto* segment = new QPushButton(QString::fromUtf8(name.data(), qsizetype(name.size())), tabPicker_);
         segment->setCheckable(true);
+        styleSegment(segment, tab == allWorkspaceTabs.front(), tab == allWorkspaceTabs.back());
         segment->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         tabs_->addButton(segment, static_cast<int>(tab));
         segments->addWidget(segment);

@@ -3,7 +3,10 @@
 // What the content area shows until both files are loaded: an invitation to choose a file or try
 // the samples.
 
+#include <optional>
+
 #include <QPushButton>
+#include <QStringList>
 #include <QWidget>
 
 #include "ComparisonModel.h"
@@ -16,8 +19,21 @@ class EmptyState : public QWidget {
 public:
     explicit EmptyState(ComparisonModel& model, QWidget* parent = nullptr);
 
+    // Loads the first path as File A and then, once it has arrived, the second as File B. The
+    // model runs one operation at a time, so the second load has to wait for the first.
+    void loadDropped(const QStringList& paths);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
 private:
+    void refresh(ComparisonModel::Field field);
+    void continueDroppedLoad();
+
     ComparisonModel& model_;
+    std::optional<QString> pendingRight_;
+    bool hasLeftArrived_ = false;
     QPushButton* chooseFirst_;
     QPushButton* trySamples_;
 };

@@ -1,5 +1,7 @@
 #include "FileSlot.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +10,7 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include "DroppedFiles.h"
 #include "Styling.h"
 #include "Symbols.h"
 
@@ -62,6 +65,7 @@ FileSlot::FileSlot(ComparisonModel& model, bool leftSide, QWidget* parent)
 {
     setObjectName(leftSide ? QStringLiteral("fileSlotA") : QStringLiteral("fileSlotB"));
     setMinimumHeight(68);
+    setAcceptDrops(true);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
     mainArea_ = new QPushButton(this);
@@ -194,6 +198,22 @@ void FileSlot::changeEvent(QEvent* event)
     QFrame::changeEvent(event);
     if (event->type() == QEvent::PaletteChange)
         refreshIcon();
+}
+
+void FileSlot::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!localFilePaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+// A dropped file is read exactly as one chosen in the open dialog.
+void FileSlot::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = localFilePaths(event->mimeData());
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    model_.load(paths.constFirst(), leftSide_);
 }
 
 }  // namespace rowlark::ui

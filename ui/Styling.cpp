@@ -66,10 +66,30 @@ QFrame* horizontalDivider(QWidget* parent)
     return line;
 }
 
+namespace {
+
+QString buttonPadding(bool isLarge)
+{
+    return isLarge ? QStringLiteral("8px 18px") : QStringLiteral("5px 14px");
+}
+
+}  // namespace
+
+void makeBordered(QPushButton* button, bool isLarge)
+{
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { background: palette(button); border: 1px solid palette(mid); "
+                       "border-radius: 7px; padding: %1; }"
+                       "QPushButton:hover { background: palette(light); }"
+                       "QPushButton:focus { border: 2px solid %2; }"
+                       "QPushButton:disabled { color: palette(mid); }")
+            .arg(buttonPadding(isLarge), accentColor().name()));
+}
+
 void makeProminent(QPushButton* button, bool isLarge)
 {
     const QColor accent = accentColor();
-    const QString padding = isLarge ? QStringLiteral("8px 18px") : QStringLiteral("5px 14px");
+    const QString padding = buttonPadding(isLarge);
     button->setStyleSheet(
         QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 7px; "
                        "padding: %2; font-weight: 600; }"

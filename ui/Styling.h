@@ -24,4 +24,7 @@ QFrame* horizontalDivider(QWidget* parent = nullptr);
 // The accent-filled button of a screen's main action; `isLarge` adds room around its title.
 void makeProminent(QPushButton* button, bool isLarge);
 
+// A secondary action beside a prominent one: outlined, of the same height.
+void makeBordered(QPushButton* button, bool isLarge);
+
 }  // namespace rowlark::ui

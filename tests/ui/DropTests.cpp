@@ -1,0 +1,80 @@
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
+
+#include "DroppedFiles.h"
+#include "WindowTesting.h"
+
+namespace rowlark::ui::testing {
+namespace {
+
+class DropTest : public WindowTest {
+protected:
+    // Drags `urls` over `target` and drops them; returns whether the target took the drop.
+    bool drop(QWidget* target, const QList<QUrl>& urls)
+    {
+        QMimeData data;
+        data.setUrls(urls);
+        const QPoint middle = target->rect().center();
+        QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropped(QPointF(middle), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &dropped);
+        return dropped.isAccepted();
+    }
+    QUrl csvFile(const QString& name) { return QUrl::fromLocalFile(writeFile(name, "id,name\n1,a\n2,b\n")); }
+};
+
+TEST_F(DropTest, FileDroppedOnASlotLoadsIntoThatSide)
+{
+    EXPECT_TRUE(drop(find<QWidget>(QStringLiteral("fileSlotB")), {csvFile(QStringLiteral("b.csv"))}));
+    waitUntilIdle();
+    EXPECT_FALSE(model.left().has_value());
+    ASSERT_TRUE(model.right().has_value());
+    EXPECT_EQ(model.right()->name, "b.csv");
+}
+
+TEST_F(DropTest, TwoFilesDroppedOnTheEmptyStateLoadFirstAsAAndSecondAsB)
+{
+    EXPECT_TRUE(drop(find<QWidget>(QStringLiteral("emptyState")),
+                     {csvFile(QStringLiteral("first.csv")), csvFile(QStringLiteral("second.csv"))}));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return model.right().has_value() && !model.isBusy(); }, 20000));
+    EXPECT_EQ(model.left()->name, "first.csv");
+    EXPECT_EQ(model.right()->name, "second.csv");
+}
+
+TEST_F(DropTest, SecondDroppedFileIsDroppedWhenTheFirstFails)
+{
+    const QUrl broken = QUrl::fromLocalFile(writeFile(QStringLiteral("broken.csv"), "a\n\"x\n"));
+    EXPECT_TRUE(drop(find<QWidget>(QStringLiteral("emptyState")), {broken, csvFile(QStringLiteral("b.csv"))}));
+    waitUntilIdle();
+    QTest::qWait(50);
+    waitUntilIdle();
+    EXPECT_TRUE(model.errorMessage().has_value());
+    EXPECT_FALSE(model.left().has_value());
+    EXPECT_FALSE(model.right().has_value());
+    model.setErrorMessage(std::nullopt);
+}
+
+TEST_F(DropTest, DragsWithoutLocalFilesAreRefused)
+{
+    EXPECT_FALSE(drop(find<QWidget>(QStringLiteral("fileSlotA")), {QUrl(QStringLiteral("https://example.com/a.csv"))}));
+    EXPECT_FALSE(drop(find<QWidget>(QStringLiteral("emptyState")), {}));
+    EXPECT_FALSE(model.isBusy());
+}
+
+TEST(LocalFilePaths, KeepsOnlyLocalFilesInOrder)
+{
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/b.csv")), QUrl(QStringLiteral("https://x/y.csv")),
+                  QUrl::fromLocalFile(QStringLiteral("/tmp/a b.xlsx"))});
+    EXPECT_EQ(localFilePaths(&data), QStringList({QStringLiteral("/tmp/b.csv"), QStringLiteral("/tmp/a b.xlsx")}));
+    EXPECT_TRUE(localFilePaths(nullptr).isEmpty());
+}
+
+}  // namespace
+}  // namespace rowlark::ui::testing
