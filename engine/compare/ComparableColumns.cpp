@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <utility>
 
 #include "compare/LargeBuffer.h"
@@ -17,11 +18,21 @@ namespace {
 
 constexpr std::size_t textBlockBytes = 1 << 16;
 
-// Rows per chunk, as a power of two: small enough to share the work evenly, and few enough cells
-// that every code of a chunk fits in 32 bits. A shift finds a row's chunk.
-int chunkShiftFor(std::size_t width)
+// The most cells a chunk may hold when its codes are two bytes, beside the codes of fixed forms.
+std::size_t narrowChunkCells(std::size_t fixedFormCount)
 {
-    const std::size_t rows = std::clamp<std::size_t>((1u << 30) / std::max<std::size_t>(width, 1), 1, 8192);
+    return std::numeric_limits<std::uint16_t>::max() - fixedFormCount;
+}
+
+bool hasNarrowCodes(std::size_t width, std::size_t fixedFormCount) { return width <= narrowChunkCells(fixedFormCount); }
+
+// Rows per chunk, as a power of two: small enough to share the work evenly, and few enough cells
+// that every code of a chunk fits in 16 bits, or in 32 for the widest tables. A shift finds a row's
+// chunk.
+int chunkShiftFor(std::size_t width, std::size_t fixedFormCount)
+{
+    const std::size_t cells = hasNarrowCodes(width, fixedFormCount) ? narrowChunkCells(fixedFormCount) : 1u << 30;
+    const std::size_t rows = std::clamp<std::size_t>(cells / std::max<std::size_t>(width, 1), 1, 8192);
     return std::bit_width(rows) - 1;
 }
 
@@ -88,12 +99,15 @@ ComparableColumns::ComparableColumns(const CSVTable& table, std::vector<std::siz
     , columns_(std::move(columns))
     , keyPositions_(std::move(keyPositions))
     , rowCount_(table.rowCount())
-    , chunkShift_(chunkShiftFor(columns_.size()))
+    , chunkShift_(chunkShiftFor(columns_.size(), fixedForms.size()))
     , chunkRows_(std::size_t{1} << chunkShift_)
-    , codes_(largeBuffer<std::uint32_t>(rowCount_ * columns_.size()))
     , chunks_((rowCount_ + chunkRows_ - 1) / chunkRows_)
     , keyCodes_(largeBuffer<KeyCode>(rowCount_))
 {
+    if (hasNarrowCodes(columns_.size(), fixedForms.size()))
+        narrowCodes_ = largeBuffer<std::uint16_t>(rowCount_ * columns_.size());
+    else
+        wideCodes_ = largeBuffer<std::uint32_t>(rowCount_ * columns_.size());
     std::vector<ColumnRules> rules;
     rules.reserve(columns_.size());
     const auto& headers = table.headers();
@@ -111,13 +125,21 @@ void ComparableColumns::normalizeChunk(std::size_t chunkIndex, const std::vector
     const std::size_t first = chunkIndex * chunkRows_;
     const std::size_t end = std::min(first + chunkRows_, rowCount_);
     for (std::size_t row = first; row < end; ++row) {
-        std::uint32_t* codes = codes_.get() + row * columns_.size();
         for (std::size_t position = 0; position < columns_.size(); ++position) {
             const std::string_view cell = table_->cell(row, columns_[position]);
-            codes[position] = codeFor(cell, canonicalComparable(cell, rules[position], ignoreCase, buffer), chunk);
+            storeCode(row * columns_.size() + position,
+                      codeFor(cell, canonicalComparable(cell, rules[position], ignoreCase, buffer), chunk));
         }
         keyCodes_[row] = keyCodeOf(row);
     }
+}
+
+void ComparableColumns::storeCode(std::size_t cell, std::uint32_t code)
+{
+    if (narrowCodes_)
+        narrowCodes_[cell] = static_cast<std::uint16_t>(code);
+    else
+        wideCodes_[cell] = code;
 }
 
 // A complete code is the whole key, so mixing its bits is enough; only long keys hash their forms.

@@ -1,8 +1,9 @@
 #pragma once
 
 // The comparable forms of chosen columns of one table, every cell normalized exactly once. Most
-// cells are already in comparable form; those cost four bytes and no copy. A form that differs is
-// kept once, as a view into the table (a trimmed cell) or into storage owned here.
+// cells are already in comparable form; those cost two bytes (four in very wide tables) and no
+// copy. A form that differs is kept once, as a view into the table (a trimmed cell) or into
+// storage owned here.
 
 #include <array>
 #include <compare>
@@ -46,7 +47,7 @@ public:
 
     std::string_view form(std::size_t row, std::size_t position) const
     {
-        const std::uint32_t code = codes_[row * columns_.size() + position];
+        const std::uint32_t code = codeOf(row * columns_.size() + position);
         if (code == 0)
             return table_->cell(row, columns_[position]);
         if (code <= fixedForms.size())
@@ -58,9 +59,8 @@ public:
     {
         if (columns_.empty())
             return;
-        const std::uint32_t* codes = codes_.get() + row * columns_.size();
-        prefetch(codes);
-        prefetch(codes + columns_.size() - 1);
+        prefetch(codeAddress(row * columns_.size()));
+        prefetch(codeAddress(row * columns_.size() + columns_.size() - 1));
     }
     // Reads where the forms of `row` are listed, once its codes are at hand, and where its first,
     // middle and last cell lie: the loads of many rows can be in flight at once, and a row's cell
@@ -69,10 +69,9 @@ public:
     {
         if (columns_.empty())
             return;
-        const std::uint32_t* codes = codes_.get() + row * columns_.size();
         for (std::size_t position = 0; position < columns_.size(); ++position)
-            if (codes[position] > fixedForms.size())
-                prefetch(&chunks_[row >> chunkShift_].forms[codes[position] - fixedForms.size() - 1]);
+            if (const std::uint32_t code = codeOf(row * columns_.size() + position); code > fixedForms.size())
+                prefetch(&chunks_[row >> chunkShift_].forms[code - fixedForms.size() - 1]);
         prefetch(table_->cell(row, columns_.front()).data());
         prefetch(table_->cell(row, columns_[columns_.size() / 2]).data());
         prefetch(table_->cell(row, columns_.back()).data());
@@ -101,6 +100,12 @@ private:
 
     static constexpr std::array<std::string_view, 4> fixedForms{"", "true", "false", "unitedstates"};
 
+    std::uint32_t codeOf(std::size_t cell) const { return narrowCodes_ ? narrowCodes_[cell] : wideCodes_[cell]; }
+    const void* codeAddress(std::size_t cell) const
+    {
+        return narrowCodes_ ? static_cast<const void*>(&narrowCodes_[cell]) : &wideCodes_[cell];
+    }
+    void storeCode(std::size_t cell, std::uint32_t code);
     void normalizeChunk(std::size_t chunkIndex, const std::vector<ColumnRules>& rules, bool ignoreCase);
     std::uint32_t codeFor(std::string_view cell, std::string_view form, Chunk& chunk);
     KeyCode keyCodeOf(std::size_t row) const;
@@ -111,8 +116,11 @@ private:
     std::size_t rowCount_;
     int chunkShift_;
     std::size_t chunkRows_;
-    // Per cell, row-major: 0 the cell as read, then fixedForms, then chunk forms.
-    std::unique_ptr<std::uint32_t[]> codes_;
+    // Per cell, row-major: 0 the cell as read, then fixedForms, then chunk forms. Narrow when every
+    // code of a chunk fits in 16 bits, which all but tables of tens of thousands of columns allow;
+    // exactly one of the two is held.
+    std::unique_ptr<std::uint16_t[]> narrowCodes_;
+    std::unique_ptr<std::uint32_t[]> wideCodes_;
     std::vector<Chunk> chunks_;
     std::unique_ptr<KeyCode[]> keyCodes_;
 };

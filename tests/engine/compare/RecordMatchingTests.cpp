@@ -311,5 +311,33 @@ TEST(Compare, inactiveMappingsAreNotChecked)
     EXPECT_EQ(summary.matchingRows, 1);
 }
 
+// More cells than a chunk of two-byte codes can number, each with a form of its own (trimmed), so
+// the codes past 65,535 must still find their forms.
+TEST(Compare, tablesTooWideForTwoByteCodesCompareEveryColumn)
+{
+    constexpr std::size_t width = 70'000;
+    std::vector<std::string> headers;
+    std::vector<ColumnMapping> mappings;
+    Rows padded(2);
+    Rows plain(2);
+    for (std::size_t column = 0; column < width; ++column) {
+        headers.push_back("C" + std::to_string(column));
+        mappings.push_back(mapping(static_cast<std::int64_t>(column), static_cast<std::int64_t>(column), column == 0));
+        for (std::size_t row = 0; row < 2; ++row) {
+            const std::string value = std::to_string(row) + "v" + std::to_string(column);
+            padded[row].push_back(" " + value + " ");
+            plain[row].push_back(value);
+        }
+    }
+    plain[1].back() = "changed";
+    const auto summary =
+        compare(CSVTable::fromRows(headers, padded), CSVTable::fromRows(headers, plain), mappings, false);
+    EXPECT_EQ(summary.matchingRows, 1);
+    ASSERT_EQ(summary.differences.size(), 1u);
+    ASSERT_EQ(summary.differences[0].cells.size(), 1u);
+    EXPECT_EQ(summary.differences[0].cells[0].leftHeader, "C69999");
+    EXPECT_EQ(summary.differences[0].cells[0].rightValue, "changed");
+}
+
 }  // namespace
 }  // namespace rowlark::CSVComparator
