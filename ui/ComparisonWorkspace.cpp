@@ -36,13 +36,15 @@ void styleSegment(QPushButton* segment, bool isFirst, bool isLast)
     const QString left = isFirst ? QStringLiteral("6px") : QStringLiteral("0");
     const QString right = isLast ? QStringLiteral("6px") : QStringLiteral("0");
     segment->setStyleSheet(
-        QStringLiteral("QPushButton { border: 1px solid palette(mid); %1 padding: 4px 10px; "
-                       "background: palette(button); border-top-left-radius: %2; border-bottom-left-radius: %2; "
-                       "border-top-right-radius: %3; border-bottom-right-radius: %3; }"
-                       "QPushButton:checked { background: palette(base); font-weight: 600; }"
-                       "QPushButton:checked:enabled { color: %4; }"
-                       "QPushButton:disabled { color: palette(mid); }")
-            .arg(isFirst ? QString() : QStringLiteral("border-left: none;"), left, right, accentColor().name()));
+        QStringLiteral(
+            "QPushButton { border: 1px solid palette(mid); %1 padding: 4px 10px; "
+            "background: palette(button); border-top-left-radius: %2; border-bottom-left-radius: %2; "
+            "border-top-right-radius: %3; border-bottom-right-radius: %3; }"
+            "QPushButton:checked { background: palette(base); font-weight: 600; }"
+            "QPushButton:checked:enabled { color: %4; }"
+            "QPushButton:disabled { color: palette(mid); }")
+            .arg(isFirst ? QString() : QStringLiteral("border-left: none;"), left, right,
+                 accentColor().name()));
 }
 
 }  // namespace
@@ -63,7 +65,9 @@ QString comparisonTime(double seconds)
     return QStringLiteral("Compared in %1 s").arg(QLocale().toString(seconds, 'f', 2));
 }
 
-ComparisonWorkspace::ComparisonWorkspace(ComparisonModel& model, QWidget* parent) : QWidget(parent), model_(model)
+ComparisonWorkspace::ComparisonWorkspace(ComparisonModel& model, QWidget* parent)
+    : QWidget(parent)
+    , model_(model)
 {
     setObjectName(QStringLiteral("comparisonWorkspace"));
     setMinimumSize(1100, 700);
@@ -85,10 +89,17 @@ ComparisonWorkspace::ComparisonWorkspace(ComparisonModel& model, QWidget* parent
         case Field::left:
         case Field::right:
         case Field::tab:
-        case Field::summary: refreshScreen(); break;
-        case Field::elapsed: refreshElapsed(); break;
-        case Field::errorMessage: refreshAlert(); break;
-        default: break;
+        case Field::summary:
+            refreshScreen();
+            break;
+        case Field::elapsed:
+            refreshElapsed();
+            break;
+        case Field::errorMessage:
+            refreshAlert();
+            break;
+        default:
+            break;
         }
     });
     refreshScreen();
@@ -100,8 +111,8 @@ QWidget* ComparisonWorkspace::buildHeader()
     auto* header = new QWidget(this);
     auto* symbol = symbolLabel(Symbol::compare, 36, accentColor(), header);
     auto* title = styledLabel(QStringLiteral("Rowlark"), TextStyle::title3, false, header);
-    auto* tagline = styledLabel(QStringLiteral("Compare records, wherever their rows land."), TextStyle::callout,
-                                false, header);
+    auto* tagline = styledLabel(QStringLiteral("Compare records, wherever their rows land."),
+                                TextStyle::callout, false, header);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(3);
     titles->addWidget(title);
@@ -174,7 +185,8 @@ QWidget* ComparisonWorkspace::buildContent()
     content_ = new QStackedWidget(this);
     content_->setObjectName(QStringLiteral("workspaceContent"));
     emptyState_ = new EmptyState(model_, content_);
-    mappingScreen_ = placeholderScreen(QStringLiteral("mappingScreen"), QStringLiteral("Map columns"), content_);
+    mappingScreen_ =
+        placeholderScreen(QStringLiteral("mappingScreen"), QStringLiteral("Map columns"), content_);
     resultsScreen_ = placeholderScreen(QStringLiteral("resultsScreen"), QStringLiteral("Results"), content_);
     content_->addWidget(emptyState_);
     content_->addWidget(mappingScreen_);

@@ -5,7 +5,8 @@
 
 namespace rowlark::ui {
 
-ElidedLabel::ElidedLabel(QWidget* parent) : QLabel(parent)
+ElidedLabel::ElidedLabel(QWidget* parent)
+    : QLabel(parent)
 {
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     setTextFormat(Qt::PlainText);

@@ -13,17 +13,21 @@
 
 namespace rowlark::ui {
 
-EmptyState::EmptyState(ComparisonModel& model, QWidget* parent) : QWidget(parent), model_(model)
+EmptyState::EmptyState(ComparisonModel& model, QWidget* parent)
+    : QWidget(parent)
+    , model_(model)
 {
     setObjectName(QStringLiteral("emptyState"));
     setAcceptDrops(true);
 
     auto* symbol = symbolLabel(Symbol::tables, 54, secondaryColor(palette()), this);
-    auto* title = styledLabel(QStringLiteral("Two files. A clearer picture."), TextStyle::largeTitle, false, this);
+    auto* title =
+        styledLabel(QStringLiteral("Two files. A clearer picture."), TextStyle::largeTitle, false, this);
     title->setObjectName(QStringLiteral("emptyStateTitle"));
-    auto* message = styledLabel(QStringLiteral("Choose CSV, Excel, Numbers or LibreOffice files,\nmatch columns, "
-                                               "and inspect changed or missing records."),
-                                TextStyle::callout, true, this);
+    auto* message =
+        styledLabel(QStringLiteral("Choose CSV, Excel, Numbers or LibreOffice files,\nmatch columns, "
+                                   "and inspect changed or missing records."),
+                    TextStyle::callout, true, this);
     message->setAlignment(Qt::AlignCenter);
 
     chooseFirst_ = new QPushButton(QStringLiteral("Choose first file…"), this);

@@ -61,7 +61,9 @@ QString lowerExtension(const InputFile& file)
 }
 
 FileSlot::FileSlot(ComparisonModel& model, bool leftSide, QWidget* parent)
-    : QFrame(parent), model_(model), leftSide_(leftSide)
+    : QFrame(parent)
+    , model_(model)
+    , leftSide_(leftSide)
 {
     setObjectName(leftSide ? QStringLiteral("fileSlotA") : QStringLiteral("fileSlotB"));
     setMinimumHeight(68);
@@ -72,8 +74,9 @@ FileSlot::FileSlot(ComparisonModel& model, bool leftSide, QWidget* parent)
     mainArea_->setObjectName(QStringLiteral("fileSlotButton"));
     mainArea_->setFlat(true);
     mainArea_->setCursor(Qt::PointingHandCursor);
-    mainArea_->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; text-align: left; }"
-                                            "QPushButton:focus { border: 1px dotted palette(highlight); }"));
+    mainArea_->setStyleSheet(
+        QStringLiteral("QPushButton { border: none; background: transparent; text-align: left; }"
+                       "QPushButton:focus { border: 1px dotted palette(highlight); }"));
     mainArea_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 
     icon_ = new QLabel(mainArea_);
@@ -99,8 +102,8 @@ FileSlot::FileSlot(ComparisonModel& model, bool leftSide, QWidget* parent)
     content->setSpacing(spacing);
     content->addWidget(icon_, 0, Qt::AlignVCenter);
     content->addLayout(texts, 1);
-    for (QWidget* child : {static_cast<QWidget*>(icon_), static_cast<QWidget*>(title_),
-                           static_cast<QWidget*>(details_)})
+    for (QWidget* child :
+         {static_cast<QWidget*>(icon_), static_cast<QWidget*>(title_), static_cast<QWidget*>(details_)})
         child->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     sheetPicker_ = new QComboBox(this);
@@ -138,7 +141,8 @@ void FileSlot::refresh()
     refreshIcon();
     const std::optional<InputFile>& side = file();
     if (!side) {
-        title_->setText(leftSide_ ? QStringLiteral("Choose first file…") : QStringLiteral("Choose second file…"));
+        title_->setText(leftSide_ ? QStringLiteral("Choose first file…")
+                                  : QStringLiteral("Choose second file…"));
         details_->setText(QStringLiteral("CSV, XLSX, XLS, ODS or Numbers"));
         workbookLine_->hide();
         sheetPicker_->hide();
@@ -149,8 +153,9 @@ void FileSlot::refresh()
     title_->setText(fromUtf8(side->name));
     details_->setText(tableDetails(side->table));
     workbookLine_->setVisible(!side->sheets.empty());
-    workbookLine_->setText(isNumbers(*side) ? QStringLiteral("Numbers: select a table · saved values")
-                                            : QStringLiteral("Workbook: saved values · no formula recalculation"));
+    workbookLine_->setText(isNumbers(*side)
+                               ? QStringLiteral("Numbers: select a table · saved values")
+                               : QStringLiteral("Workbook: saved values · no formula recalculation"));
     mainArea_->setToolTip(side->url ? pathText(*side->url) : QStringLiteral("Choose a local file"));
     mainArea_->setAccessibleName(title_->text());
     refreshSheets(*side);
@@ -159,7 +164,8 @@ void FileSlot::refresh()
 void FileSlot::refreshIcon()
 {
     const qreal ratio = devicePixelRatioF();
-    icon_->setPixmap(symbolPixmap(file() ? Symbol::table : Symbol::documentAdd, iconSize, accentColor(), ratio));
+    icon_->setPixmap(
+        symbolPixmap(file() ? Symbol::table : Symbol::documentAdd, iconSize, accentColor(), ratio));
     folder_->setPixmap(symbolPixmap(Symbol::folder, 18, secondaryColor(palette()), ratio));
 }
 

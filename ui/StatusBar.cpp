@@ -7,9 +7,12 @@
 
 namespace rowlark::ui {
 
-const QString StatusBar::defaultNotice = QStringLiteral("CSV · Excel · Numbers · LibreOffice · No file uploads");
+const QString StatusBar::defaultNotice =
+    QStringLiteral("CSV · Excel · Numbers · LibreOffice · No file uploads");
 
-StatusBar::StatusBar(ComparisonModel& model, QWidget* parent) : QWidget(parent), model_(model)
+StatusBar::StatusBar(ComparisonModel& model, QWidget* parent)
+    : QWidget(parent)
+    , model_(model)
 {
     setObjectName(QStringLiteral("statusBar"));
     leftPart_ = new QStackedWidget(this);

@@ -17,12 +17,18 @@ struct StyleMetrics {
 StyleMetrics metrics(TextStyle style)
 {
     switch (style) {
-    case TextStyle::largeTitle: return {2.1, QFont::DemiBold};
-    case TextStyle::title: return {1.6, QFont::Normal};
-    case TextStyle::title3: return {1.5, QFont::DemiBold};
-    case TextStyle::headline: return {1.05, QFont::DemiBold};
-    case TextStyle::callout: return {1.0, QFont::Normal};
-    case TextStyle::caption: return {0.88, QFont::Normal};
+    case TextStyle::largeTitle:
+        return {2.1, QFont::DemiBold};
+    case TextStyle::title:
+        return {1.6, QFont::Normal};
+    case TextStyle::title3:
+        return {1.5, QFont::DemiBold};
+    case TextStyle::headline:
+        return {1.05, QFont::DemiBold};
+    case TextStyle::callout:
+        return {1.0, QFont::Normal};
+    case TextStyle::caption:
+        return {0.88, QFont::Normal};
     }
     return {1.0, QFont::Normal};
 }

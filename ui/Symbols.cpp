@@ -19,14 +19,22 @@ namespace {
 QString resourcePath(Symbol symbol)
 {
     switch (symbol) {
-    case Symbol::compare: return QStringLiteral(":/icons/compare.svg");
-    case Symbol::lock: return QStringLiteral(":/icons/lock.svg");
-    case Symbol::documentAdd: return QStringLiteral(":/icons/document-add.svg");
-    case Symbol::table: return QStringLiteral(":/icons/table.svg");
-    case Symbol::folder: return QStringLiteral(":/icons/folder.svg");
-    case Symbol::info: return QStringLiteral(":/icons/info.svg");
-    case Symbol::exportReport: return QStringLiteral(":/icons/export.svg");
-    case Symbol::tables: return QStringLiteral(":/icons/tables.svg");
+    case Symbol::compare:
+        return QStringLiteral(":/icons/compare.svg");
+    case Symbol::lock:
+        return QStringLiteral(":/icons/lock.svg");
+    case Symbol::documentAdd:
+        return QStringLiteral(":/icons/document-add.svg");
+    case Symbol::table:
+        return QStringLiteral(":/icons/table.svg");
+    case Symbol::folder:
+        return QStringLiteral(":/icons/folder.svg");
+    case Symbol::info:
+        return QStringLiteral(":/icons/info.svg");
+    case Symbol::exportReport:
+        return QStringLiteral(":/icons/export.svg");
+    case Symbol::tables:
+        return QStringLiteral(":/icons/tables.svg");
     }
     return {};
 }

@@ -50,7 +50,8 @@ TEST_F(DropTest, TwoFilesDroppedOnTheEmptyStateLoadFirstAsAAndSecondAsB)
 TEST_F(DropTest, SecondDroppedFileIsDroppedWhenTheFirstFails)
 {
     const QUrl broken = QUrl::fromLocalFile(writeFile(QStringLiteral("broken.csv"), "a\n\"x\n"));
-    EXPECT_TRUE(drop(find<QWidget>(QStringLiteral("emptyState")), {broken, csvFile(QStringLiteral("b.csv"))}));
+    EXPECT_TRUE(
+        drop(find<QWidget>(QStringLiteral("emptyState")), {broken, csvFile(QStringLiteral("b.csv"))}));
     waitUntilIdle();
     QTest::qWait(50);
     waitUntilIdle();
@@ -62,7 +63,8 @@ TEST_F(DropTest, SecondDroppedFileIsDroppedWhenTheFirstFails)
 
 TEST_F(DropTest, DragsWithoutLocalFilesAreRefused)
 {
-    EXPECT_FALSE(drop(find<QWidget>(QStringLiteral("fileSlotA")), {QUrl(QStringLiteral("https://example.com/a.csv"))}));
+    EXPECT_FALSE(drop(find<QWidget>(QStringLiteral("fileSlotA")),
+                      {QUrl(QStringLiteral("https://example.com/a.csv"))}));
     EXPECT_FALSE(drop(find<QWidget>(QStringLiteral("emptyState")), {}));
     EXPECT_FALSE(model.isBusy());
 }
@@ -72,7 +74,8 @@ TEST(LocalFilePaths, KeepsOnlyLocalFilesInOrder)
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/b.csv")), QUrl(QStringLiteral("https://x/y.csv")),
                   QUrl::fromLocalFile(QStringLiteral("/tmp/a b.xlsx"))});
-    EXPECT_EQ(localFilePaths(&data), QStringList({QStringLiteral("/tmp/b.csv"), QStringLiteral("/tmp/a b.xlsx")}));
+    EXPECT_EQ(localFilePaths(&data),
+              QStringList({QStringLiteral("/tmp/b.csv"), QStringLiteral("/tmp/a b.xlsx")}));
     EXPECT_TRUE(localFilePaths(nullptr).isEmpty());
 }
 

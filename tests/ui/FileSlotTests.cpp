@@ -21,7 +21,10 @@ protected:
         EXPECT_NE(widget, nullptr) << name.toStdString();
         return widget;
     }
-    QString title(bool leftSide) const { return part<QLabel>(leftSide, QStringLiteral("fileSlotTitle"))->text(); }
+    QString title(bool leftSide) const
+    {
+        return part<QLabel>(leftSide, QStringLiteral("fileSlotTitle"))->text();
+    }
     QString details(bool leftSide) const
     {
         return part<QLabel>(leftSide, QStringLiteral("fileSlotDetails"))->text();

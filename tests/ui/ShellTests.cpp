@@ -57,15 +57,18 @@ TEST_F(WindowTest, FileMenuListsTheFourCommandsThenQuit)
     EXPECT_EQ(commandTitles(*menu),
               QStringList({QStringLiteral("Open first file…"), QStringLiteral("Open second file…"),
                            QStringLiteral("—"), QStringLiteral("Compare files"),
-                           QStringLiteral("Export filtered report…"), QStringLiteral("—"), QStringLiteral("&Quit")}));
+                           QStringLiteral("Export filtered report…"), QStringLiteral("—"),
+                           QStringLiteral("&Quit")}));
 }
 
 TEST_F(WindowTest, CommandsCarryThePlatformShortcuts)
 {
-    EXPECT_EQ(find<QAction>(QStringLiteral("openFirstFileAction"))->shortcut(), QKeySequence(QKeySequence::Open));
+    EXPECT_EQ(find<QAction>(QStringLiteral("openFirstFileAction"))->shortcut(),
+              QKeySequence(QKeySequence::Open));
     EXPECT_EQ(find<QAction>(QStringLiteral("openSecondFileAction"))->shortcut(),
               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
-    EXPECT_EQ(find<QAction>(QStringLiteral("compareAction"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Return));
+    EXPECT_EQ(find<QAction>(QStringLiteral("compareAction"))->shortcut(),
+              QKeySequence(Qt::CTRL | Qt::Key_Return));
     EXPECT_EQ(find<QAction>(QStringLiteral("exportAction"))->shortcut(),
               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
     EXPECT_EQ(find<QAction>(QStringLiteral("quitAction"))->shortcut(), QKeySequence(QKeySequence::Quit));
@@ -103,7 +106,8 @@ TEST_F(WindowTest, HeaderSaysWhereTheFilesStay)
 #ifdef Q_OS_MACOS
     EXPECT_EQ(find<QLabel>(QStringLiteral("privacyNote"))->text(), QStringLiteral("Files stay on this Mac"));
 #else
-    EXPECT_EQ(find<QLabel>(QStringLiteral("privacyNote"))->text(), QStringLiteral("Files stay on this computer"));
+    EXPECT_EQ(find<QLabel>(QStringLiteral("privacyNote"))->text(),
+              QStringLiteral("Files stay on this computer"));
 #endif
 }
 
@@ -132,7 +136,8 @@ TEST_F(WindowTest, CompareShowsResultsTimeAndExport)
     EXPECT_EQ(mainButton->isEnabled(), model.canExport());
     auto* elapsed = find<QLabel>(QStringLiteral("elapsedLabel"));
     EXPECT_TRUE(elapsed->isVisible());
-    EXPECT_THAT(elapsed->text().toStdString(), ::testing::MatchesRegex(R"(Compared in [0-9]+\.[0-9][0-9] s)"));
+    EXPECT_THAT(elapsed->text().toStdString(),
+                ::testing::MatchesRegex(R"(Compared in [0-9]+\.[0-9][0-9] s)"));
 
     model.setIgnoreCase(true);
     EXPECT_FALSE(elapsed->isVisible());
@@ -192,7 +197,8 @@ TEST_F(WindowTest, WhileReadingTheStatusBarShowsProgressAndEscapeCancels)
     EXPECT_FALSE(model.isBusy());
     waitUntilIdle();
     EXPECT_FALSE(model.left().has_value());
-    EXPECT_EQ(find<QLabel>(QStringLiteral("noticeLabel"))->text(), QStringLiteral("The operation was cancelled."));
+    EXPECT_EQ(find<QLabel>(QStringLiteral("noticeLabel"))->text(),
+              QStringLiteral("The operation was cancelled."));
     EXPECT_TRUE(find<QPushButton>(QStringLiteral("trySampleFilesButton"))->isEnabled());
 }
 
