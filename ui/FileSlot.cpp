@@ -75,8 +75,13 @@ FileSlot::FileSlot(ComparisonModel& model, bool leftSide, QWidget* parent)
     mainArea_->setFlat(true);
     mainArea_->setCursor(Qt::PointingHandCursor);
     mainArea_->setStyleSheet(
-        QStringLiteral("QPushButton { border: none; background: transparent; text-align: left; }"
-                       "QPushButton:focus { border: 1px dotted palette(highlight); }"));
+        QStringLiteral(
+            "QPushButton { border: 2px solid transparent; border-radius: 6px; background: transparent; "
+            "text-align: left; }"
+            "QPushButton:focus { border-color: rgba(%1, %2, %3, 110); }")
+            .arg(accentColor().red())
+            .arg(accentColor().green())
+            .arg(accentColor().blue()));
     mainArea_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 
     icon_ = new QLabel(mainArea_);

@@ -145,6 +145,17 @@ TEST_F(WindowTest, CompareShowsResultsTimeAndExport)
               QStringLiteral("mappingScreen"));
 }
 
+TEST_F(WindowTest, ControlReturnComparesFromTheKeyboard)
+{
+    loadSamples();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_Return, Qt::ControlModifier);
+    waitUntilIdle();
+    EXPECT_NE(model.summary(), nullptr);
+    EXPECT_EQ(model.tab(), WorkspaceTab::results);
+}
+
 TEST(ComparisonTime, HasExactlyTwoFractionDigits)
 {
     EXPECT_EQ(comparisonTime(0.42), QStringLiteral("Compared in 0.42 s"));
