@@ -7,6 +7,8 @@
 
 #include "EmptyState.h"
 #include "FileSlot.h"
+#include "MappingView.h"
+#include "ResultsView.h"
 #include "StatusBar.h"
 #include "Styling.h"
 #include "Symbols.h"
@@ -18,17 +20,6 @@ namespace {
 constexpr int padding = 16;
 
 using Field = ComparisonModel::Field;
-
-// A screen still to be built: a quiet line in the middle of the content area.
-QWidget* placeholderScreen(const QString& name, const QString& text, QWidget* parent)
-{
-    auto* screen = new QWidget(parent);
-    screen->setObjectName(name);
-    auto* layout = new QVBoxLayout(screen);
-    auto* label = styledLabel(text, TextStyle::callout, true, screen);
-    layout->addWidget(label, 0, Qt::AlignCenter);
-    return screen;
-}
 
 // One part of a row of joined toggle buttons: the ends are rounded, the chosen part is filled.
 void styleSegment(QPushButton* segment, bool isFirst, bool isLast)
@@ -185,9 +176,8 @@ QWidget* ComparisonWorkspace::buildContent()
     content_ = new QStackedWidget(this);
     content_->setObjectName(QStringLiteral("workspaceContent"));
     emptyState_ = new EmptyState(model_, content_);
-    mappingScreen_ =
-        placeholderScreen(QStringLiteral("mappingScreen"), QStringLiteral("Map columns"), content_);
-    resultsScreen_ = placeholderScreen(QStringLiteral("resultsScreen"), QStringLiteral("Results"), content_);
+    mappingScreen_ = new MappingView(model_, content_);
+    resultsScreen_ = new ResultsView(model_, content_);
     content_->addWidget(emptyState_);
     content_->addWidget(mappingScreen_);
     content_->addWidget(resultsScreen_);

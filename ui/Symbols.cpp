@@ -35,6 +35,34 @@ QString resourcePath(Symbol symbol)
         return QStringLiteral(":/icons/export.svg");
     case Symbol::tables:
         return QStringLiteral(":/icons/tables.svg");
+    case Symbol::reset:
+        return QStringLiteral(":/icons/reset.svg");
+    case Symbol::key:
+        return QStringLiteral(":/icons/key.svg");
+    case Symbol::braces:
+        return QStringLiteral(":/icons/braces.svg");
+    case Symbol::checkmark:
+        return QStringLiteral(":/icons/checkmark.svg");
+    case Symbol::pencil:
+        return QStringLiteral(":/icons/pencil.svg");
+    case Symbol::pencilCircle:
+        return QStringLiteral(":/icons/pencil-circle.svg");
+    case Symbol::minusCircle:
+        return QStringLiteral(":/icons/minus-circle.svg");
+    case Symbol::plusCircle:
+        return QStringLiteral(":/icons/plus-circle.svg");
+    case Symbol::warning:
+        return QStringLiteral(":/icons/warning.svg");
+    case Symbol::checkmarkCircle:
+        return QStringLiteral(":/icons/checkmark-circle.svg");
+    case Symbol::sidebar:
+        return QStringLiteral(":/icons/sidebar.svg");
+    case Symbol::chevronLeft:
+        return QStringLiteral(":/icons/chevron-left.svg");
+    case Symbol::chevronRight:
+        return QStringLiteral(":/icons/chevron-right.svg");
+    case Symbol::search:
+        return QStringLiteral(":/icons/search.svg");
     }
     return {};
 }
@@ -84,6 +112,21 @@ QLabel* symbolLabel(Symbol symbol, int size, const QColor& color, QWidget* paren
 QColor accentColor()
 {
     return QColor(0x0a, 0x7a, 0xff);
+}
+
+QColor greenColor()
+{
+    return QColor(0x28, 0xa7, 0x45);
+}
+
+QColor orangeColor()
+{
+    return QColor(0xf0, 0x8a, 0x00);
+}
+
+QColor redColor()
+{
+    return QColor(0xe0, 0x3a, 0x3e);
 }
 
 QColor secondaryColor(const QPalette& palette)

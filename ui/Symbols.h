@@ -11,7 +11,30 @@
 
 namespace rowlark::ui {
 
-enum class Symbol { compare, lock, documentAdd, table, folder, info, exportReport, tables };
+enum class Symbol {
+    compare,
+    lock,
+    documentAdd,
+    table,
+    folder,
+    info,
+    exportReport,
+    tables,
+    reset,
+    key,
+    braces,
+    checkmark,
+    pencil,
+    pencilCircle,
+    minusCircle,
+    plusCircle,
+    warning,
+    checkmarkCircle,
+    sidebar,
+    chevronLeft,
+    chevronRight,
+    search,
+};
 
 // The symbol drawn `size` device-independent pixels square in `color`, sharp at `devicePixelRatio`.
 QPixmap symbolPixmap(Symbol symbol, int size, const QColor& color, qreal devicePixelRatio);
@@ -24,6 +47,10 @@ QLabel* symbolLabel(Symbol symbol, int size, const QColor& color, QWidget* paren
 
 // The blue every accent of the window is drawn in.
 QColor accentColor();
+// The colours of the result statuses and warnings: matching, changed (and every warning), only in File A.
+QColor greenColor();
+QColor orangeColor();
+QColor redColor();
 // The colour of secondary text: the palette's text colour, faded.
 QColor secondaryColor(const QPalette& palette);
 
