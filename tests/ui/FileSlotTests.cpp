@@ -116,6 +116,71 @@ TEST_F(FileSlotTest, FailedLoadLeavesTheCardAsItWas)
     model.setErrorMessage(std::nullopt);
 }
 
+// The importer tests' workbooks, written at build time by the reader's own library.
+QString workbookFixture(const char* name)
+{
+    return QStringLiteral(ROWLARK_WORKBOOK_FIXTURES "/") + QString::fromUtf8(name);
+}
+
+QStringList pickerEntries(const QComboBox& picker)
+{
+    QStringList entries;
+    for (int position = 0; position < picker.count(); ++position)
+        entries << picker.itemText(position);
+    return entries;
+}
+
+TEST_F(FileSlotTest, WorkbookWithTwoSheetsShowsItsLineAndPicker)
+{
+    model.load(workbookFixture("people.xlsx"), true);
+    waitUntilIdle();
+    ASSERT_TRUE(model.left().has_value());
+    auto* line = part<QLabel>(true, QStringLiteral("fileSlotWorkbookLine"));
+    EXPECT_TRUE(line->isVisible());
+    EXPECT_EQ(line->text(), QStringLiteral("Workbook: saved values · no formula recalculation"));
+    EXPECT_EQ(line->toolTip(), FileSlot::workbookHelp);
+    auto* picker = part<QComboBox>(true, QStringLiteral("fileSlotSheetPicker"));
+    EXPECT_TRUE(picker->isVisible());
+    EXPECT_EQ(pickerEntries(*picker), (QStringList{QStringLiteral("People"), QStringLiteral("Other")}));
+    EXPECT_EQ(picker->currentText(), QStringLiteral("People"));
+    EXPECT_EQ(picker->accessibleName(), QStringLiteral("Sheet"));
+    EXPECT_LE(picker->maximumWidth(), 150);
+    EXPECT_EQ(details(true), QStringLiteral("3 rows · 4 columns"));
+}
+
+TEST_F(FileSlotTest, PickingAnotherSheetReloadsTheFileAndDropsTheResult)
+{
+    model.load(workbookFixture("people.xlsx"), true);
+    waitUntilIdle();
+    model.load(workbookFixture("people.csv"), false);
+    waitUntilIdle();
+    model.compare();
+    waitUntilIdle();
+    ASSERT_NE(model.summary(), nullptr);
+
+    auto* picker = part<QComboBox>(true, QStringLiteral("fileSlotSheetPicker"));
+    picker->setFocus();
+    QTest::keyClick(picker, Qt::Key_Down);
+    waitUntilIdle();
+    ASSERT_TRUE(model.left().has_value());
+    EXPECT_EQ(model.left()->sheet, std::optional<std::string>("Other"));
+    EXPECT_EQ(picker->currentText(), QStringLiteral("Other"));
+    EXPECT_EQ(details(true), QStringLiteral("1 rows · 1 columns"));
+    EXPECT_EQ(model.summary(), nullptr);
+}
+
+TEST_F(FileSlotTest, NumbersFileNamesItsTablesAndShowsNoPickerForOne)
+{
+    model.load(workbookFixture("people.numbers"), false);
+    waitUntilIdle();
+    ASSERT_TRUE(model.right().has_value());
+    EXPECT_EQ(part<QLabel>(false, QStringLiteral("fileSlotWorkbookLine"))->text(),
+              QStringLiteral("Numbers: select a table · saved values"));
+    auto* picker = part<QComboBox>(false, QStringLiteral("fileSlotSheetPicker"));
+    EXPECT_FALSE(picker->isVisible());
+    EXPECT_EQ(picker->accessibleName(), QStringLiteral("Table"));
+}
+
 struct ExtensionCase {
     std::string name;
     std::optional<std::filesystem::path> url;
