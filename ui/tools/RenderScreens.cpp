@@ -6,8 +6,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QMessageBox>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "ComparisonModel.h"
@@ -24,6 +26,46 @@ public:
 void settle()
 {
     QTest::qWait(300);
+}
+
+bool waitUntilIdle(const rowlark::ComparisonModel& model, const char* what)
+{
+    const bool isIdle =
+        QTest::qWaitFor([&model] { return !model.isBusy() && !model.isFiltering(); }, 20000);
+    if (!isIdle)
+        std::fprintf(stderr, "%s did not finish\n", what);
+    return isIdle;
+}
+
+// Selects the first changed record, so that the inspector shows its fields side by side.
+void selectFirstChanged(rowlark::ComparisonModel& model)
+{
+    for (const rowlark::RowDifference& difference : model.summary()->differences)
+        if (difference.status == rowlark::DiffStatus::changed) {
+            model.setSelectedRowID(difference.id);
+            return;
+        }
+}
+
+bool writeText(const QString& path, const QByteArray& text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+// Two files that agree in every compared column, for the screen that says so.
+bool loadAgreeingFiles(rowlark::ComparisonModel& model, const QTemporaryDir& folder)
+{
+    const QByteArray text = "sku,name,price\nSK-001,Desk lamp,24.90\nSK-002,Notebook,3.50\n";
+    const QString before = folder.filePath(QStringLiteral("stock-monday.csv"));
+    const QString after = folder.filePath(QStringLiteral("stock-tuesday.csv"));
+    if (!writeText(before, text) || !writeText(after, text))
+        return false;
+    model.load(before, true);
+    if (!waitUntilIdle(model, "reading the first file"))
+        return false;
+    model.load(after, false);
+    return waitUntilIdle(model, "reading the second file");
 }
 
 bool save(const QPixmap& picture, const QDir& folder, const QString& name)
@@ -74,15 +116,30 @@ int main(int argc, char** argv)
     bool isComplete = save(window.grab(), folder, QStringLiteral("empty-state.png"));
 
     model.loadSample();
-    if (!QTest::qWaitFor([&model] { return !model.isBusy(); }, 20000)) {
-        std::fprintf(stderr, "the samples did not load\n");
+    if (!waitUntilIdle(model, "loading the samples"))
         return 1;
-    }
     settle();
     isComplete &= save(window.grab(), folder, QStringLiteral("mapping-samples.png"));
 
     model.setErrorMessage(QStringLiteral("The CSV contains an unclosed quoted field."));
     settle();
     isComplete &= save(withAlert(window), folder, QStringLiteral("error-alert.png"));
+    model.setErrorMessage(std::nullopt);
+
+    model.compare();
+    if (!waitUntilIdle(model, "comparing the samples"))
+        return 1;
+    selectFirstChanged(model);
+    settle();
+    isComplete &= save(window.grab(), folder, QStringLiteral("results-samples.png"));
+
+    const QTemporaryDir files;
+    if (!files.isValid() || !loadAgreeingFiles(model, files))
+        return 1;
+    model.compare();
+    if (!waitUntilIdle(model, "comparing agreeing files"))
+        return 1;
+    settle();
+    isComplete &= save(window.grab(), folder, QStringLiteral("results-no-differences.png"));
     return isComplete ? 0 : 1;
 }
