@@ -1,5 +1,7 @@
 #include "SuggestionChip.h"
 
+#include <algorithm>
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -66,8 +68,16 @@ QSize SuggestionChip::sizeHint() const
 
 QSize SuggestionChip::minimumSizeHint() const
 {
-    return {fixedPartsWidth() + fontMetrics().horizontalAdvance(QStringLiteral("M…M")),
-            fontMetrics().height() + 2 * verticalPadding};
+    const int shortest = fixedPartsWidth() + fontMetrics().horizontalAdvance(QStringLiteral("M…M"));
+    return {std::min(shortest, sizeHint().width()), sizeHint().height()};
+}
+
+// Eliding compares fractional advances, which can exceed the rounded width the chip was sized for.
+QString SuggestionChip::shownHeader(int width) const
+{
+    const QString header = text();
+    return fontMetrics().horizontalAdvance(header) <= width ? header
+                                                            : fontMetrics().elidedText(header, Qt::ElideMiddle, width);
 }
 
 void SuggestionChip::paintEvent(QPaintEvent*)
@@ -94,8 +104,7 @@ void SuggestionChip::paintEvent(QPaintEvent*)
     area.setRight(strengthArea.left() - gap - 1);
 
     painter.setPen(isSelected_ ? QColor(Qt::white) : text);
-    painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
-                     fontMetrics().elidedText(this->text(), Qt::ElideMiddle, area.width()));
+    painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter, shownHeader(area.width()));
     painter.setPen(isSelected_ ? withAlpha(Qt::white, 0.9) : secondaryColor(palette()));
     painter.drawText(strengthArea, Qt::AlignLeft | Qt::AlignVCenter, strength_);
 }

@@ -26,6 +26,7 @@ protected:
 
 private:
     int fixedPartsWidth() const;
+    QString shownHeader(int width) const;
 
     QString strength_;
     bool isSelected_ = false;
