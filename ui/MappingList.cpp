@@ -112,7 +112,7 @@ void MappingList::openVisibleRows()
         return;
     for (int row = firstOpen_; row <= lastOpen_; ++row) {
         if (row < first || row > last)
-            closePersistentEditor(rows_->index(row));
+            closeRow(row);
     }
     for (int row = first; row <= last; ++row) {
         if (row < firstOpen_ || row > lastOpen_)
@@ -121,6 +121,16 @@ void MappingList::openVisibleRows()
     firstOpen_ = first;
     lastOpen_ = last;
     orderFocusChain(first, last);
+}
+
+void MappingList::closeRow(int row)
+{
+    // A closing row that holds the focus would hand it to the next row in the chain, which would then
+    // scroll back into view against the user's scrolling; the list keeps it instead.
+    const MappingRow* widget = rowWidget(row);
+    if (widget && widget->isAncestorOf(QApplication::focusWidget()))
+        setFocus(Qt::OtherFocusReason);
+    closePersistentEditor(rows_->index(row));
 }
 
 // Rows open in whatever order scrolling brings them; Tab must still visit them top to bottom.

@@ -30,6 +30,7 @@ protected:
 
 private:
     void openVisibleRows();
+    void closeRow(int row);
     void orderFocusChain(int first, int last);
     void revealFocusedRow(QWidget* focused);
 

@@ -1,7 +1,9 @@
 #include "MappingView.h"
 
 #include <QHBoxLayout>
+#include <QEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "MappingText.h"
@@ -130,13 +132,13 @@ QWidget* MappingView::buildColumnHeadings()
     rightHeading_ = headingLabel(QString(), QStringLiteral("rightHeading"), band);
     rightHeading_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
-    auto* row = new QHBoxLayout(band);
-    row->setContentsMargins(MappingRow::horizontalPadding, 10, MappingRow::horizontalPadding, 10);
-    row->setSpacing(0);
-    row->addWidget(key);
-    row->addWidget(compare);
-    row->addWidget(leftHeading_, 1);
-    row->addWidget(rightHeading_, 1);
+    headings_ = new QHBoxLayout(band);
+    headings_->setContentsMargins(MappingRow::horizontalPadding, 10, MappingRow::horizontalPadding, 10);
+    headings_->setSpacing(0);
+    headings_->addWidget(key);
+    headings_->addWidget(compare);
+    headings_->addWidget(leftHeading_, 1);
+    headings_->addWidget(rightHeading_, 1);
     return band;
 }
 
@@ -152,6 +154,7 @@ QWidget* MappingView::buildList()
     listArea_->addWidget(list_);
     listArea_->addWidget(emptyText_);
     connect(rows_, &QAbstractItemModel::modelReset, this, &MappingView::refreshListState);
+    list_->verticalScrollBar()->installEventFilter(this);
     return listArea_;
 }
 
@@ -200,6 +203,21 @@ QWidget* MappingView::buildKeyWarning()
     row->addWidget(text, 0, Qt::AlignVCenter);
     row->addStretch();
     return keyWarning_;
+}
+
+// The rows are narrower than the headings by the scroll bar beside them, when it shows.
+bool MappingView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == list_->verticalScrollBar() && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+        alignHeadings();
+    return QWidget::eventFilter(watched, event);
+}
+
+void MappingView::alignHeadings()
+{
+    const QScrollBar* bar = list_->verticalScrollBar();
+    const int barWidth = bar->isVisibleTo(list_) ? bar->sizeHint().width() : 0;
+    headings_->setContentsMargins(MappingRow::horizontalPadding, 10, MappingRow::horizontalPadding + barWidth, 10);
 }
 
 void MappingView::follow(Field field)

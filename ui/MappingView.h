@@ -4,6 +4,7 @@
 // matching column of File B, the row key and the compared columns.
 
 #include <QCheckBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -25,6 +26,9 @@ public:
 
     static const QString normalizationHelp;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QWidget* buildHeaderBand();
     QWidget* buildColumnHeadings();
@@ -35,6 +39,7 @@ private:
     void refreshFiles();
     void refreshMappings();
     void refreshListState();
+    void alignHeadings();
 
     ComparisonModel& model_;
     ColumnOptionsModel* ordinaryOptions_;
@@ -43,6 +48,7 @@ private:
     QLineEdit* search_;
     QLabel* leftHeading_;
     QLabel* rightHeading_;
+    QHBoxLayout* headings_;
     QStackedWidget* listArea_;
     MappingList* list_;
     QLabel* emptyText_;

@@ -414,7 +414,8 @@ TEST_F(MappingScreenTest, WideFileOpensOnlyTheRowsInView)
     std::vector<std::string> headers;
     for (int column = 0; column < 1000; ++column)
         headers.push_back("field_" + std::to_string(column));
-    loadFiles(csvText(headers, 3), csvText(headers, 3));
+    // A narrow File B keeps the analysis short; there is still one mapping per column of File A.
+    loadFiles(csvText(headers, 3), csvText({"field_0", "field_1"}, 3));
     ASSERT_EQ(rowCount(), 1000);
     const int open = static_cast<int>(list()->findChildren<MappingRow*>().size());
     EXPECT_GT(open, 0);
@@ -446,6 +447,23 @@ TEST_F(MappingScreenTest, TabWalksOnPastTheVisibleRowsAndScrolls)
     ASSERT_NE(list()->rowWidget(next), nullptr);
     EXPECT_EQ(QApplication::focusWidget(), list()->rowWidget(next)->focusOrder().front());
     EXPECT_TRUE(list()->viewport()->rect().contains(list()->visualRect(rows()->index(next, 0))));
+}
+
+TEST_F(MappingScreenTest, ScrollingAwayFromTheFocusedRowStaysWhereTheUserScrolled)
+{
+    std::vector<std::string> headers;
+    for (int column = 0; column < 60; ++column)
+        headers.push_back("field_" + std::to_string(column));
+    loadFiles(csvText(headers, 3), csvText(headers, 3));
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    list()->rowWidget(0)->focusOrder().front()->setFocus();
+
+    QScrollBar* bar = list()->verticalScrollBar();
+    bar->setValue(bar->maximum() / 2);
+    EXPECT_EQ(bar->value(), bar->maximum() / 2);
+    EXPECT_EQ(list()->rowWidget(0), nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), list());
 }
 
 }  // namespace
