@@ -47,7 +47,6 @@ MappingRow::MappingRow(ComparisonModel& model, ColumnChoices choices, QWidget* p
     , choices_(choices)
 {
     setObjectName(QStringLiteral("mappingRow"));
-    setAutoFillBackground(false);
 
     keyBox_ = new QCheckBox(this);
     keyBox_->setObjectName(QStringLiteral("keyBox"));
