@@ -81,8 +81,8 @@ QWidget* MappingRow::buildLeftCell()
     auto* braces = new QLabel(jsonCaption_);
     braces->setObjectName(QStringLiteral("jsonCaptionIcon"));
     braces->setPixmap(symbolPixmap(Symbol::braces, captionIconSize, secondaryColor(palette()), devicePixelRatioF()));
-    auto* jsonText = styledLabel(QStringLiteral("JSON object · map its fields below"), TextStyle::caption, true,
-                                 jsonCaption_);
+    auto* jsonText =
+        styledLabel(QStringLiteral("JSON object · map its fields below"), TextStyle::caption, true, jsonCaption_);
     jsonText->setObjectName(QStringLiteral("jsonCaptionText"));
     auto* jsonLine = new QHBoxLayout(jsonCaption_);
     jsonLine->setContentsMargins(0, 0, 0, 0);

@@ -82,8 +82,8 @@ std::vector<std::size_t> visibleMappings(const ComparisonModel& model)
     positions.reserve(mappings.size());
     for (std::size_t position = 0; position < mappings.size(); ++position) {
         const ColumnMapping& mapping = mappings[position];
-        if (search.isEmpty() || matches(leftHeader(model, mapping.leftIndex), search)
-            || (mapping.rightIndex && matches(rightHeader(model, *mapping.rightIndex), search)))
+        if (search.isEmpty() || matches(leftHeader(model, mapping.leftIndex), search) ||
+            (mapping.rightIndex && matches(rightHeader(model, *mapping.rightIndex), search)))
             positions.push_back(position);
     }
     return positions;

@@ -1,7 +1,7 @@
 #include "MappingView.h"
 
-#include <QHBoxLayout>
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QPainter>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -82,9 +82,9 @@ QWidget* MappingView::buildHeaderBand()
     auto* band = new QWidget(this);
     auto* title = styledLabel(QStringLiteral("Match your columns"), TextStyle::title3, false, band);
     title->setObjectName(QStringLiteral("mappingTitle"));
-    auto* subtitle = styledLabel(
-        QStringLiteral("Choose a row key to match records in any order. Checked columns are compared."),
-        TextStyle::caption, true, band);
+    auto* subtitle =
+        styledLabel(QStringLiteral("Choose a row key to match records in any order. Checked columns are compared."),
+                    TextStyle::caption, true, band);
     subtitle->setObjectName(QStringLiteral("mappingSubtitle"));
     auto* titles = new QVBoxLayout;
     titles->setSpacing(3);
@@ -165,9 +165,9 @@ QWidget* MappingView::buildBottomBar()
     ignoreCase_->setObjectName(QStringLiteral("ignoreCaseBox"));
     connect(ignoreCase_, &QCheckBox::clicked, this, [this](bool checked) { model_.setIgnoreCase(checked); });
 
-    auto* note = styledLabel(
-        QStringLiteral("Trims whitespace; normalizes NULL/NA, phones, booleans and US country names."),
-        TextStyle::caption, true, bar);
+    auto* note =
+        styledLabel(QStringLiteral("Trims whitespace; normalizes NULL/NA, phones, booleans and US country names."),
+                    TextStyle::caption, true, bar);
     note->setObjectName(QStringLiteral("normalizationNote"));
     note->setToolTip(normalizationHelp);
 
@@ -189,8 +189,8 @@ QWidget* MappingView::buildKeyWarning()
     keyWarning_ = new QWidget(this);
     keyWarning_->setObjectName(QStringLiteral("noKeyWarning"));
     auto* icon = symbolLabel(Symbol::key, 14, orangeColor(), keyWarning_);
-    auto* text = styledLabel(QStringLiteral("Select at least one mapped row key before comparing."),
-                             TextStyle::callout, false, keyWarning_);
+    auto* text = styledLabel(QStringLiteral("Select at least one mapped row key before comparing."), TextStyle::callout,
+                             false, keyWarning_);
     text->setObjectName(QStringLiteral("noKeyWarningText"));
     QPalette orange = text->palette();
     orange.setColor(QPalette::WindowText, orangeColor());

@@ -62,8 +62,7 @@ int SuggestionChip::fixedPartsWidth() const
 
 QSize SuggestionChip::sizeHint() const
 {
-    return {fixedPartsWidth() + fontMetrics().horizontalAdvance(text()),
-            fontMetrics().height() + 2 * verticalPadding};
+    return {fixedPartsWidth() + fontMetrics().horizontalAdvance(text()), fontMetrics().height() + 2 * verticalPadding};
 }
 
 QSize SuggestionChip::minimumSizeHint() const

@@ -43,8 +43,8 @@ std::string header(std::size_t column, bool isRight)
 {
     static const char* prefixes[] = {"Billing", "Shipping", "Home", "Work", "Primary"};
     static const char* fields[] = {"Account", "Email", "Phone", "City", "Amount", "Status", "Notes"};
-    std::string name = std::string(prefixes[column % 5]) + " " + fields[(column / 5) % 7] + " " +
-                       std::to_string(column);
+    std::string name =
+        std::string(prefixes[column % 5]) + " " + fields[(column / 5) % 7] + " " + std::to_string(column);
     if (isRight && column % 7 == 3)
         name += " (new)";
     if (isRight && column % 10 == 9)

@@ -178,8 +178,8 @@ TEST_F(MappingScreenTest, WarningAppearsWithoutAMappedKeyAndGoesWithOne)
 TEST_F(MappingScreenTest, EmptyHeaderIsListedByItsPosition)
 {
     loadFiles("id,,name\n1,a,b\n2,c,d\n", "id,name\n1,b\n2,d\n");
-    EXPECT_EQ(listedNames(), QStringList({QStringLiteral("id"), QStringLiteral("Unnamed column 2"),
-                                          QStringLiteral("name")}));
+    EXPECT_EQ(listedNames(),
+              QStringList({QStringLiteral("id"), QStringLiteral("Unnamed column 2"), QStringLiteral("name")}));
     EXPECT_EQ(part<QLabel>(QStringLiteral("Unnamed column 2"), QStringLiteral("leftName"))->text(),
               QStringLiteral("Unnamed column 2"));
 }
@@ -218,7 +218,7 @@ TEST_F(MappingScreenTest, CountLineFollowsTheCompareBoxes)
 TEST(MappingText, StrengthIsTheScoreInHundredthsTruncated)
 {
     const std::vector<std::pair<double, QString>> cases{
-        {0.987, QStringLiteral("98%")}, {1.0, QStringLiteral("100%")}, {0.0, QStringLiteral("0%")},
+        {0.987, QStringLiteral("98%")}, {1.0, QStringLiteral("100%")},  {0.0, QStringLiteral("0%")},
         {0.5, QStringLiteral("50%")},   {0.999, QStringLiteral("99%")},
     };
     for (const auto& [score, expected] : cases)
@@ -420,8 +420,12 @@ TEST_F(MappingScreenTest, WideFileOpensOnlyTheRowsInView)
     const int open = static_cast<int>(list()->findChildren<MappingRow*>().size());
     EXPECT_GT(open, 0);
     EXPECT_LT(open, 40);
-    EXPECT_NE(list()->rowWidget(0), nullptr);
+    ASSERT_NE(list()->rowWidget(0), nullptr);
     EXPECT_EQ(list()->rowWidget(999), nullptr);
+    const auto pickerOf = [this](int row) {
+        return list()->rowWidget(row)->findChild<QComboBox*>(QStringLiteral("matchPicker"));
+    };
+    EXPECT_EQ(pickerOf(0)->model(), pickerOf(1)->model());
 
     list()->scrollToBottom();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
