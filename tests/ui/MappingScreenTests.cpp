@@ -453,6 +453,30 @@ TEST_F(MappingScreenTest, TabWalksOnPastTheVisibleRowsAndScrolls)
     EXPECT_TRUE(list()->viewport()->rect().contains(list()->visualRect(rows()->index(next, 0))));
 }
 
+TEST_F(MappingScreenTest, BacktabWalksBackIntoRowsOpenedWhileScrollingUp)
+{
+    std::vector<std::string> headers;
+    for (int column = 0; column < 60; ++column)
+        headers.push_back("field_" + std::to_string(column));
+    loadFiles(csvText(headers, 3), csvText(headers, 3));
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    list()->scrollTo(rows()->index(40, 0), QAbstractItemView::PositionAtTop);
+    // Row by row upwards, so each new row is made after the rows below it.
+    QScrollBar* bar = list()->verticalScrollBar();
+    const int rowHeight = list()->visualRect(rows()->index(0, 0)).height();
+    for (int step = 0; step < 10; ++step)
+        bar->setValue(bar->value() - rowHeight);
+
+    const int top = list()->indexAt(QPoint(0, 0)).row();
+    ASSERT_GT(top, 0);
+    list()->rowWidget(top)->focusOrder().front()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    ASSERT_NE(list()->rowWidget(top - 1), nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), list()->rowWidget(top - 1)->focusOrder().back());
+    EXPECT_TRUE(list()->viewport()->rect().contains(list()->visualRect(rows()->index(top - 1, 0))));
+}
+
 TEST_F(MappingScreenTest, ScrollingAwayFromTheFocusedRowStaysWhereTheUserScrolled)
 {
     std::vector<std::string> headers;
