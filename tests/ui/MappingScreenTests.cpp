@@ -1,0 +1,498 @@
+#include <algorithm>
+
+#include <QAbstractItemModelTester>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QTest>
+
+#include "MappingList.h"
+#include "MappingRow.h"
+#include "MappingText.h"
+#include "SuggestionChip.h"
+#include "WindowTesting.h"
+
+namespace rowlark::ui::testing {
+namespace {
+
+// A CSV text of `headers` and `rows` rows whose cells are `header` + row number.
+std::string csvText(const std::vector<std::string>& headers, int rows = 6)
+{
+    std::string text;
+    for (std::size_t column = 0; column < headers.size(); ++column)
+        text += (column ? "," : "") + headers[column];
+    text += '\n';
+    for (int row = 1; row <= rows; ++row) {
+        for (std::size_t column = 0; column < headers.size(); ++column)
+            text += (column ? "," : "") + headers[column] + "-" + std::to_string(row);
+        text += '\n';
+    }
+    return text;
+}
+
+class MappingScreenTest : public WindowTest {
+protected:
+    void loadFiles(const std::string& leftText, const std::string& rightText)
+    {
+        model.load(writeFile(QStringLiteral("before.csv"), leftText), true);
+        waitUntilIdle();
+        model.load(writeFile(QStringLiteral("after.csv"), rightText), false);
+        waitUntilIdle();
+    }
+
+    MappingList* list() const { return find<MappingList>(QStringLiteral("mappingList")); }
+    QAbstractItemModel* rows() const { return list()->model(); }
+    int rowCount() const { return rows()->rowCount(); }
+
+    QStringList listedNames() const
+    {
+        QStringList names;
+        for (int row = 0; row < rowCount(); ++row)
+            names << rows()->index(row, 0).data().toString();
+        return names;
+    }
+
+    // The open row widget listing the column named `name`; fails the test when it is not open.
+    MappingRow* rowNamed(const QString& name) const
+    {
+        const int row = static_cast<int>(listedNames().indexOf(name));
+        EXPECT_GE(row, 0) << name.toStdString();
+        MappingRow* widget = row >= 0 ? list()->rowWidget(row) : nullptr;
+        EXPECT_NE(widget, nullptr) << name.toStdString();
+        return widget;
+    }
+
+    template<typename T> T* part(const QString& rowName, const QString& partName) const
+    {
+        MappingRow* row = rowNamed(rowName);
+        T* widget = row ? row->findChild<T*>(partName) : nullptr;
+        EXPECT_NE(widget, nullptr) << partName.toStdString();
+        return widget;
+    }
+
+    QCheckBox* keyBox(const QString& rowName) const { return part<QCheckBox>(rowName, QStringLiteral("keyBox")); }
+    QCheckBox* compareBox(const QString& rowName) const
+    {
+        return part<QCheckBox>(rowName, QStringLiteral("compareBox"));
+    }
+    QComboBox* picker(const QString& rowName) const { return part<QComboBox>(rowName, QStringLiteral("matchPicker")); }
+
+    QList<SuggestionChip*> shownChips(const QString& rowName) const
+    {
+        QList<SuggestionChip*> shown;
+        for (SuggestionChip* chip : rowNamed(rowName)->findChildren<SuggestionChip*>())
+            if (chip->isVisibleTo(rowNamed(rowName)))
+                shown << chip;
+        return shown;
+    }
+
+    QStringList pickerEntries(const QString& rowName) const
+    {
+        QStringList entries;
+        QComboBox* box = picker(rowName);
+        for (int entry = 0; entry < box->count(); ++entry)
+            entries << box->itemText(entry);
+        return entries;
+    }
+
+    const ColumnMapping& mappingOf(const QString& leftHeaderText) const
+    {
+        const auto& headers = model.left()->table.headers();
+        const auto column = std::find(headers.begin(), headers.end(), leftHeaderText.toStdString()) - headers.begin();
+        return model.mappings()[static_cast<std::size_t>(column)];
+    }
+
+    // Chooses a drop-down entry as the user does: the list's choice announces itself as activated.
+    void choose(QComboBox* box, const QString& entry)
+    {
+        const int position = box->findText(entry);
+        ASSERT_GE(position, 0) << entry.toStdString();
+        box->setCurrentIndex(position);
+        emit box->activated(position);
+    }
+
+    QString text(const QString& name) const { return find<QLabel>(name)->text(); }
+    bool isWarningShown() const { return find<QWidget>(QStringLiteral("noKeyWarning"))->isVisibleTo(&window); }
+    QStackedWidget* listArea() const { return find<QStackedWidget>(QStringLiteral("mappingListArea")); }
+    QLineEdit* search() const { return find<QLineEdit>(QStringLiteral("mappingSearchField")); }
+};
+
+TEST_F(MappingScreenTest, SampleFilesListEveryColumnWithItsChipsAndChosenColumn)
+{
+    loadSamples();
+    EXPECT_TRUE(find<QWidget>(QStringLiteral("mappingScreen"))->isVisible());
+    const QStringList headers{QStringLiteral("sku"), QStringLiteral("name"), QStringLiteral("price"),
+                              QStringLiteral("city"), QStringLiteral("notes")};
+    EXPECT_EQ(listedNames(), headers);
+    for (const QString& header : headers) {
+        EXPECT_EQ(picker(header)->currentText(), header);
+        const QList<SuggestionChip*> chips = shownChips(header);
+        ASSERT_FALSE(chips.isEmpty()) << header.toStdString();
+        EXPECT_EQ(chips.front()->header(), header);
+        EXPECT_TRUE(chips.front()->isSelected());
+        const HeaderSuggestion& best = model.suggestions()[static_cast<std::size_t>(headers.indexOf(header))][0];
+        EXPECT_EQ(chips.front()->strength(), strengthText(best.score));
+        EXPECT_EQ(chips.front()->toolTip(), suggestionHelp(best.reason));
+    }
+    EXPECT_EQ(text(QStringLiteral("leftHeading")), model.leftName());
+    EXPECT_EQ(text(QStringLiteral("rightHeading")), model.rightName());
+    EXPECT_EQ(text(QStringLiteral("keyHeading")), QStringLiteral("KEY"));
+    EXPECT_EQ(text(QStringLiteral("compareHeading")), QStringLiteral("COMPARE"));
+    EXPECT_EQ(text(QStringLiteral("mappingTitle")), QStringLiteral("Match your columns"));
+    EXPECT_EQ(search()->placeholderText(), QStringLiteral("Find a column…"));
+    EXPECT_EQ(search()->width(), 200);
+}
+
+TEST_F(MappingScreenTest, ControlsCarryAccessibleNamesOfTheirColumn)
+{
+    loadSamples();
+    EXPECT_EQ(keyBox(QStringLiteral("price"))->accessibleName(), QStringLiteral("Row key for price"));
+    EXPECT_EQ(compareBox(QStringLiteral("price"))->accessibleName(), QStringLiteral("Compare price"));
+    EXPECT_EQ(picker(QStringLiteral("price"))->accessibleName(), QStringLiteral("Match for price"));
+}
+
+TEST_F(MappingScreenTest, WarningAppearsWithoutAMappedKeyAndGoesWithOne)
+{
+    loadSamples();
+    ASSERT_FALSE(isWarningShown());
+    QStringList keys;
+    for (const ColumnMapping& mapping : model.mappings())
+        if (mapping.isKey)
+            keys << listedNames()[static_cast<int>(mapping.leftIndex)];
+    ASSERT_FALSE(keys.isEmpty());
+    for (const QString& key : keys)
+        QTest::mouseClick(keyBox(key), Qt::LeftButton);
+    EXPECT_TRUE(isWarningShown());
+    EXPECT_EQ(text(QStringLiteral("noKeyWarningText")),
+              QStringLiteral("Select at least one mapped row key before comparing."));
+    QTest::mouseClick(keyBox(QStringLiteral("name")), Qt::LeftButton);
+    EXPECT_TRUE(mappingOf(QStringLiteral("name")).isKey);
+    EXPECT_FALSE(isWarningShown());
+}
+
+TEST_F(MappingScreenTest, EmptyHeaderIsListedByItsPosition)
+{
+    loadFiles("id,,name\n1,a,b\n2,c,d\n", "id,name\n1,b\n2,d\n");
+    EXPECT_EQ(listedNames(),
+              QStringList({QStringLiteral("id"), QStringLiteral("Unnamed column 2"), QStringLiteral("name")}));
+    EXPECT_EQ(part<QLabel>(QStringLiteral("Unnamed column 2"), QStringLiteral("leftName"))->text(),
+              QStringLiteral("Unnamed column 2"));
+}
+
+TEST_F(MappingScreenTest, JSONObjectColumnOffersOnlyJSONObjectColumns)
+{
+    const std::string object = "\"{\"\"city\"\":\"\"Oslo\"\",\"\"zip\"\":\"\"0150\"\"}\"";
+    loadFiles("id,address,name\n1," + object + ",a\n2," + object + ",b\n",
+              "id,location,name,origin\n1," + object + ",a," + object + "\n2," + object + ",b," + object + "\n");
+    const QStringList structured{QStringLiteral("Not mapped"), QStringLiteral("location"), QStringLiteral("origin")};
+    EXPECT_EQ(pickerEntries(QStringLiteral("address")), structured);
+    EXPECT_FALSE(pickerEntries(QStringLiteral("name")).contains(QStringLiteral("location")));
+    EXPECT_TRUE(pickerEntries(QStringLiteral("name")).contains(QStringLiteral("id")));
+
+    MappingRow* address = rowNamed(QStringLiteral("address"));
+    EXPECT_TRUE(address->findChild<QWidget*>(QStringLiteral("jsonCaption"))->isVisibleTo(address));
+    EXPECT_FALSE(address->findChild<QWidget*>(QStringLiteral("derivedCaption"))->isVisibleTo(address));
+    const QString derived = listedNames().at(2);
+    EXPECT_TRUE(model.left()->table.derivedColumnIndices().contains(2)) << derived.toStdString();
+    MappingRow* derivedRow = rowNamed(derived);
+    EXPECT_TRUE(derivedRow->findChild<QWidget*>(QStringLiteral("derivedCaption"))->isVisibleTo(derivedRow));
+    EXPECT_FALSE(derivedRow->findChild<QWidget*>(QStringLiteral("jsonCaption"))->isVisibleTo(derivedRow));
+}
+
+TEST_F(MappingScreenTest, CountLineFollowsTheCompareBoxes)
+{
+    const std::vector<std::string> headers{"id", "name", "email", "city", "amount", "phone", "country", "notes"};
+    loadFiles(csvText(headers), csvText(headers));
+    EXPECT_EQ(text(QStringLiteral("includedCount")), QStringLiteral("8 of 8 included"));
+    for (const QString& header : {QStringLiteral("phone"), QStringLiteral("country"), QStringLiteral("notes")})
+        QTest::mouseClick(compareBox(header), Qt::LeftButton);
+    EXPECT_EQ(text(QStringLiteral("includedCount")), QStringLiteral("5 of 8 included"));
+    EXPECT_FALSE(mappingOf(QStringLiteral("notes")).isIncluded);
+}
+
+TEST(MappingText, StrengthIsTheScoreInHundredthsTruncated)
+{
+    const std::vector<std::pair<double, QString>> cases{
+        {0.987, QStringLiteral("98%")}, {1.0, QStringLiteral("100%")},  {0.0, QStringLiteral("0%")},
+        {0.5, QStringLiteral("50%")},   {0.999, QStringLiteral("99%")},
+    };
+    for (const auto& [score, expected] : cases)
+        EXPECT_EQ(strengthText(score), expected) << score;
+}
+
+TEST(MappingText, EmptySourceIsNamedByPosition)
+{
+    EXPECT_EQ(displayName(QString(), 0), QStringLiteral("Unnamed column 1"));
+    EXPECT_EQ(displayName(QStringLiteral("sku"), 4), QStringLiteral("sku"));
+}
+
+TEST_F(MappingScreenTest, AtMostThreeChipsAndOnlyTheFirstWhenTheyDoNotFit)
+{
+    loadFiles(csvText({"customer_name", "id"}),
+              csvText({"customer_name", "customer_name_2", "customer_names", "customer_name_old", "id"}));
+    ASSERT_GE(model.suggestions()[0].size(), 4u);
+    EXPECT_EQ(shownChips(QStringLiteral("customer_name")).size(), 3);
+
+    const std::string longName(90, 'x');
+    loadFiles(csvText({"customer_name" + longName, "id"}),
+              csvText({"customer_name" + longName, "customer_name_2" + longName, "customer_names" + longName, "id"}));
+    ASSERT_GE(model.suggestions()[0].size(), 2u);
+    EXPECT_EQ(shownChips(QString::fromStdString("customer_name" + longName)).size(), 1);
+}
+
+TEST_F(MappingScreenTest, ChipClickMapsItsColumnEvenWhenSelected)
+{
+    loadFiles(csvText({"customer_name", "id"}), csvText({"customer_name", "customer_names", "id"}));
+    QList<SuggestionChip*> chips = shownChips(QStringLiteral("customer_name"));
+    ASSERT_GE(chips.size(), 2);
+    QTest::mouseClick(chips[1], Qt::LeftButton);
+    const std::int64_t second = model.suggestions()[0][1].rightIndex;
+    EXPECT_EQ(mappingOf(QStringLiteral("customer_name")).rightIndex, second);
+    EXPECT_TRUE(chips[1]->isSelected());
+    EXPECT_FALSE(chips[0]->isSelected());
+    EXPECT_EQ(model.notice(), QStringLiteral("Mapping updated."));
+
+    QTest::mouseClick(chips[1], Qt::LeftButton);
+    EXPECT_TRUE(mappingOf(QStringLiteral("customer_name")).isManual);
+    EXPECT_EQ(mappingOf(QStringLiteral("customer_name")).rightIndex, second);
+}
+
+TEST_F(MappingScreenTest, KeyBoxAlsoChecksAndLocksTheCompareBox)
+{
+    loadSamples();
+    QTest::mouseClick(compareBox(QStringLiteral("price")), Qt::LeftButton);
+    ASSERT_FALSE(compareBox(QStringLiteral("price"))->isChecked());
+    QTest::mouseClick(keyBox(QStringLiteral("price")), Qt::LeftButton);
+    EXPECT_TRUE(keyBox(QStringLiteral("price"))->isChecked());
+    EXPECT_TRUE(compareBox(QStringLiteral("price"))->isChecked());
+    EXPECT_FALSE(compareBox(QStringLiteral("price"))->isEnabled());
+    EXPECT_TRUE(mappingOf(QStringLiteral("price")).isIncluded);
+    EXPECT_EQ(part<QLabel>(QStringLiteral("price"), QStringLiteral("leftName"))->font().weight(), QFont::DemiBold);
+}
+
+TEST_F(MappingScreenTest, UnmappedRowDisablesItsBoxesButKeepsItsChips)
+{
+    loadSamples();
+    choose(picker(QStringLiteral("city")), QStringLiteral("Not mapped"));
+    EXPECT_FALSE(mappingOf(QStringLiteral("city")).rightIndex.has_value());
+    EXPECT_EQ(picker(QStringLiteral("city"))->currentText(), QStringLiteral("Not mapped"));
+    EXPECT_FALSE(keyBox(QStringLiteral("city"))->isEnabled());
+    EXPECT_FALSE(compareBox(QStringLiteral("city"))->isEnabled());
+    EXPECT_FALSE(compareBox(QStringLiteral("city"))->isChecked());
+    const QList<SuggestionChip*> chips = shownChips(QStringLiteral("city"));
+    ASSERT_FALSE(chips.isEmpty());
+    EXPECT_FALSE(chips.front()->isSelected());
+
+    QTest::mouseClick(chips.front(), Qt::LeftButton);
+    EXPECT_EQ(picker(QStringLiteral("city"))->currentText(), QStringLiteral("city"));
+    EXPECT_TRUE(keyBox(QStringLiteral("city"))->isEnabled());
+}
+
+TEST_F(MappingScreenTest, DropDownChoosesTheRightColumn)
+{
+    loadSamples();
+    choose(picker(QStringLiteral("notes")), QStringLiteral("city"));
+    EXPECT_EQ(mappingOf(QStringLiteral("notes")).rightIndex, 3);
+    EXPECT_EQ(picker(QStringLiteral("notes"))->currentText(), QStringLiteral("city"));
+}
+
+TEST_F(MappingScreenTest, SearchOfOnlySpacesShowsEveryRow)
+{
+    loadSamples();
+    QTest::keyClicks(search(), QStringLiteral("   "));
+    EXPECT_EQ(model.mappingSearch(), QStringLiteral("   "));
+    EXPECT_EQ(rowCount(), 5);
+}
+
+TEST_F(MappingScreenTest, SearchFindsRowsByTheirOwnOrTheirMappedHeader)
+{
+    loadSamples();
+    choose(picker(QStringLiteral("notes")), QStringLiteral("city"));
+    choose(picker(QStringLiteral("city")), QStringLiteral("Not mapped"));
+    QTest::keyClicks(search(), QStringLiteral(" CIT "));
+    EXPECT_EQ(listedNames(), QStringList({QStringLiteral("city"), QStringLiteral("notes")}));
+
+    search()->setText(QStringLiteral("Pric"));
+    EXPECT_EQ(listedNames(), QStringList({QStringLiteral("price")}));
+    EXPECT_EQ(listArea()->currentWidget(), list());
+}
+
+TEST_F(MappingScreenTest, SearchWithoutMatchesSaysSo)
+{
+    loadSamples();
+    search()->setText(QStringLiteral("zebra"));
+    EXPECT_EQ(rowCount(), 0);
+    EXPECT_TRUE(find<QLabel>(QStringLiteral("mappingEmptyText"))->isVisible());
+    EXPECT_EQ(text(QStringLiteral("mappingEmptyText")), QStringLiteral("No columns match your search."));
+    model.setMappingSearch(QString());
+    EXPECT_EQ(search()->text(), QString());
+    EXPECT_EQ(rowCount(), 5);
+}
+
+TEST_F(MappingScreenTest, AnalysisDisablesTheScreenAndSaysSo)
+{
+    loadSamples();
+    find<QPushButton>(QStringLiteral("resetSuggestionsButton"))->click();
+    ASSERT_TRUE(model.isBusy());
+    EXPECT_FALSE(find<QWidget>(QStringLiteral("mappingScreen"))->isEnabled());
+    EXPECT_TRUE(find<QLabel>(QStringLiteral("mappingEmptyText"))->isVisible());
+    EXPECT_EQ(text(QStringLiteral("mappingEmptyText")), QStringLiteral("Analyzing columns…"));
+    waitUntilIdle();
+    EXPECT_TRUE(find<QWidget>(QStringLiteral("mappingScreen"))->isEnabled());
+    EXPECT_EQ(rowCount(), 5);
+    EXPECT_FALSE(find<QLabel>(QStringLiteral("mappingEmptyText"))->isVisible());
+}
+
+TEST_F(MappingScreenTest, IgnoreCaseBoxFollowsAndSetsTheModel)
+{
+    loadSamples();
+    auto* box = find<QCheckBox>(QStringLiteral("ignoreCaseBox"));
+    EXPECT_EQ(box->text(), QStringLiteral("Ignore letter case"));
+    QTest::mouseClick(box, Qt::LeftButton);
+    EXPECT_TRUE(model.ignoreCase());
+    model.setIgnoreCase(false);
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_EQ(find<QLabel>(QStringLiteral("normalizationNote"))->toolTip(),
+              QStringLiteral("Normalization can hide formatting differences. Original values are kept for "
+                             "inspection and export."));
+}
+
+TEST_F(MappingScreenTest, ResetSuggestionsDiscardsAManualChoice)
+{
+    loadSamples();
+    choose(picker(QStringLiteral("notes")), QStringLiteral("city"));
+    ASSERT_TRUE(mappingOf(QStringLiteral("notes")).isManual);
+    QTest::mouseClick(find<QPushButton>(QStringLiteral("resetSuggestionsButton")), Qt::LeftButton);
+    waitUntilIdle();
+    EXPECT_FALSE(mappingOf(QStringLiteral("notes")).isManual);
+    EXPECT_EQ(picker(QStringLiteral("notes"))->currentText(), QStringLiteral("notes"));
+}
+
+TEST_F(MappingScreenTest, SearchSurvivesANewAnalysis)
+{
+    loadSamples();
+    search()->setText(QStringLiteral("price"));
+    model.analyze();
+    waitUntilIdle();
+    EXPECT_EQ(search()->text(), QStringLiteral("price"));
+    EXPECT_EQ(listedNames(), QStringList({QStringLiteral("price")}));
+}
+
+TEST_F(MappingScreenTest, ListModelStaysConsistentThroughEdits)
+{
+    loadSamples();
+    QAbstractItemModelTester tester(rows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    search()->setText(QStringLiteral("i"));
+    choose(picker(QStringLiteral("price")), QStringLiteral("Not mapped"));
+    search()->setText(QString());
+    QTest::mouseClick(compareBox(QStringLiteral("notes")), Qt::LeftButton);
+    model.analyze();
+    waitUntilIdle();
+    EXPECT_EQ(rowCount(), 5);
+}
+
+TEST_F(MappingScreenTest, BoxClickUpdatesItsRowInPlace)
+{
+    loadSamples();
+    QSignalSpy resets(rows(), &QAbstractItemModel::modelReset);
+    QSignalSpy changes(rows(), &QAbstractItemModel::dataChanged);
+    MappingRow* before = rowNamed(QStringLiteral("notes"));
+    QTest::mouseClick(compareBox(QStringLiteral("notes")), Qt::LeftButton);
+    EXPECT_EQ(resets.count(), 0);
+    ASSERT_EQ(changes.count(), 1);
+    EXPECT_EQ(changes.front().at(0).value<QModelIndex>().row(), 4);
+    EXPECT_EQ(rowNamed(QStringLiteral("notes")), before);
+}
+
+TEST_F(MappingScreenTest, WideFileOpensOnlyTheRowsInView)
+{
+    std::vector<std::string> headers;
+    for (int column = 0; column < 1000; ++column)
+        headers.push_back("field_" + std::to_string(column));
+    // A narrow File B keeps the analysis short; there is still one mapping per column of File A.
+    loadFiles(csvText(headers, 3), csvText({"field_0", "field_1"}, 3));
+    ASSERT_EQ(rowCount(), 1000);
+    const int open = static_cast<int>(list()->findChildren<MappingRow*>().size());
+    EXPECT_GT(open, 0);
+    EXPECT_LT(open, 40);
+    ASSERT_NE(list()->rowWidget(0), nullptr);
+    EXPECT_EQ(list()->rowWidget(999), nullptr);
+    const auto pickerOf = [this](int row) {
+        return list()->rowWidget(row)->findChild<QComboBox*>(QStringLiteral("matchPicker"));
+    };
+    EXPECT_EQ(pickerOf(0)->model(), pickerOf(1)->model());
+
+    list()->scrollToBottom();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_NE(list()->rowWidget(999), nullptr);
+    EXPECT_EQ(list()->rowWidget(0), nullptr);
+    EXPECT_LT(list()->findChildren<MappingRow*>().size(), 40);
+}
+
+TEST_F(MappingScreenTest, TabWalksOnPastTheVisibleRowsAndScrolls)
+{
+    std::vector<std::string> headers;
+    for (int column = 0; column < 60; ++column)
+        headers.push_back("field_" + std::to_string(column));
+    loadFiles(csvText(headers, 3), csvText(headers, 3));
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+    const QModelIndex bottom = list()->indexAt(QPoint(0, list()->viewport()->height() - 1));
+    ASSERT_TRUE(bottom.isValid());
+    const int next = bottom.row() + 1;
+    list()->rowWidget(bottom.row())->focusOrder().back()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_NE(list()->rowWidget(next), nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), list()->rowWidget(next)->focusOrder().front());
+    EXPECT_TRUE(list()->viewport()->rect().contains(list()->visualRect(rows()->index(next, 0))));
+}
+
+TEST_F(MappingScreenTest, BacktabWalksBackIntoRowsOpenedWhileScrollingUp)
+{
+    std::vector<std::string> headers;
+    for (int column = 0; column < 60; ++column)
+        headers.push_back("field_" + std::to_string(column));
+    loadFiles(csvText(headers, 3), csvText(headers, 3));
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    list()->scrollTo(rows()->index(40, 0), QAbstractItemView::PositionAtTop);
+    // Row by row upwards, so each new row is made after the rows below it.
+    QScrollBar* bar = list()->verticalScrollBar();
+    const int rowHeight = list()->visualRect(rows()->index(0, 0)).height();
+    for (int step = 0; step < 10; ++step)
+        bar->setValue(bar->value() - rowHeight);
+
+    const int top = list()->indexAt(QPoint(0, 0)).row();
+    ASSERT_GT(top, 0);
+    list()->rowWidget(top)->focusOrder().front()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    ASSERT_NE(list()->rowWidget(top - 1), nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), list()->rowWidget(top - 1)->focusOrder().back());
+    EXPECT_TRUE(list()->viewport()->rect().contains(list()->visualRect(rows()->index(top - 1, 0))));
+}
+
+TEST_F(MappingScreenTest, ScrollingAwayFromTheFocusedRowStaysWhereTheUserScrolled)
+{
+    std::vector<std::string> headers;
+    for (int column = 0; column < 60; ++column)
+        headers.push_back("field_" + std::to_string(column));
+    loadFiles(csvText(headers, 3), csvText(headers, 3));
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    list()->rowWidget(0)->focusOrder().front()->setFocus();
+
+    QScrollBar* bar = list()->verticalScrollBar();
+    bar->setValue(bar->maximum() / 2);
+    EXPECT_EQ(bar->value(), bar->maximum() / 2);
+    EXPECT_EQ(list()->rowWidget(0), nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), list());
+}
+
+}  // namespace
+}  // namespace rowlark::ui::testing
