@@ -1,0 +1,51 @@
+#include "ResultCounter.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+
+#include "ResultTexts.h"
+#include "Styling.h"
+
+namespace rowlark::ui {
+
+namespace {
+
+constexpr int dotSize = 6;
+constexpr int dotSpace = dotSize + 7;
+
+}  // namespace
+
+ResultCounter::ResultCounter(const QColor& dotColor, QWidget* parent)
+    : QWidget(parent)
+    , dotColor_(dotColor)
+{
+    number_ = styledLabel(QString(), TextStyle::headline, false, this);
+    number_->setObjectName(QStringLiteral("counterNumber"));
+    label_ = styledLabel(QString(), TextStyle::caption, true, this);
+    label_->setObjectName(QStringLiteral("counterLabel"));
+
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(dotSpace, 0, 0, 0);
+    row->setSpacing(6);
+    row->addWidget(number_, 0, Qt::AlignBaseline);
+    row->addWidget(label_, 0, Qt::AlignBaseline);
+}
+
+void ResultCounter::setCount(qint64 count, const QString& label)
+{
+    number_->setText(groupedNumber(count));
+    label_->setText(label);
+    setAccessibleName(number_->text() + QLatin1Char(' ') + label);
+}
+
+void ResultCounter::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(dotColor_);
+    const QRect number = number_->geometry();
+    painter.drawEllipse(QRectF(0, number.center().y() - dotSize / 2.0 + 1, dotSize, dotSize));
+}
+
+}  // namespace rowlark::ui
