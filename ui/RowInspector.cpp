@@ -104,7 +104,7 @@ QWidget* RowInspector::buildHeaderBlock()
     column->setSpacing(6);
     column->addWidget(key);
     column->addWidget(status_);
-    column->addWidget(onlyChangedBox_);
+    column->addWidget(onlyChangedBox_, 0, Qt::AlignLeft);
     return block;
 }
 
