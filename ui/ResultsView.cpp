@@ -136,7 +136,7 @@ QWidget* ResultsView::buildFilterBar()
     filtering_->setAccessibleName(QStringLiteral("Filtering"));
     filtering_->setRange(0, 0);
     filtering_->setTextVisible(false);
-    filtering_->setFixedSize(48, 6);
+    filtering_->setFixedSize(32, 6);
     QSizePolicy keepsRoom = filtering_->sizePolicy();
     keepsRoom.setRetainSizeWhenHidden(true);
     filtering_->setSizePolicy(keepsRoom);
