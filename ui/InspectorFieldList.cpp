@@ -95,8 +95,17 @@ void InspectorFieldList::setEntries(const QString& leftName, const QString& righ
     entries_ = std::move(entries);
     selection_.reset();
     isDragging_ = false;
-    relayout();
+    laidOutWidth_.reset();
+    if (isVisible())
+        ensureLaidOut();
     viewport()->update();
+}
+
+// Laying out thousands of values is the dear part, so it waits until the list has its real width.
+void InspectorFieldList::ensureLaidOut()
+{
+    if (laidOutWidth_ != viewport()->width())
+        relayout();
 }
 
 int InspectorFieldList::columnLeft(bool leftSide) const
@@ -114,6 +123,7 @@ void InspectorFieldList::relayout()
         top += placed_[entry].height;
     }
     contentHeight_ = top;
+    laidOutWidth_ = viewport()->width();
     verticalScrollBar()->setRange(0, std::max(0, contentHeight_ - viewport()->height()));
     verticalScrollBar()->setPageStep(viewport()->height());
     verticalScrollBar()->setSingleStep(QFontMetrics(valueFont()).lineSpacing());
@@ -149,14 +159,21 @@ void InspectorFieldList::layOutEntry(std::size_t entry, int top)
 void InspectorFieldList::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
-    relayout();
+    if (isVisible())
+        ensureLaidOut();
+}
+
+void InspectorFieldList::showEvent(QShowEvent* event)
+{
+    QAbstractScrollArea::showEvent(event);
+    ensureLaidOut();
 }
 
 void InspectorFieldList::changeEvent(QEvent* event)
 {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
-        relayout();
+        laidOutWidth_.reset();
 }
 
 std::size_t InspectorFieldList::entryAt(int contentY) const
@@ -168,6 +185,7 @@ std::size_t InspectorFieldList::entryAt(int contentY) const
 
 void InspectorFieldList::paintEvent(QPaintEvent*)
 {
+    ensureLaidOut();
     QPainter painter(viewport());
     const int offset = verticalScrollBar()->value();
     painter.translate(0, -offset);
@@ -270,7 +288,7 @@ void InspectorFieldList::paintValue(QPainter& painter, std::size_t entry, bool l
 std::optional<InspectorFieldList::Hit> InspectorFieldList::hitTest(const QPoint& viewportPoint,
                                                                    bool clampToValue) const
 {
-    if (placed_.empty())
+    if (placed_.size() != entries_.size() || placed_.empty())
         return std::nullopt;
     const int y = viewportPoint.y() + verticalScrollBar()->value();
     const std::size_t entry = clampToValue && selection_ ? selection_->entry : entryAt(y);

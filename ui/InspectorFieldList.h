@@ -6,6 +6,7 @@
 // platform's copy key or the context menu.
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QAbstractScrollArea>
@@ -50,6 +51,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -72,6 +74,7 @@ private:
         int cursor = 0;
     };
 
+    void ensureLaidOut();
     void relayout();
     void layOutEntry(std::size_t entry, int top);
     void paintHeading(QPainter& painter) const;
@@ -87,6 +90,7 @@ private:
     std::vector<Placed> placed_;
     QString leftHeading_;
     QString rightHeading_;
+    std::optional<int> laidOutWidth_;
     int contentHeight_ = 0;
     int columnWidth_ = 0;
     std::optional<Selection> selection_;
