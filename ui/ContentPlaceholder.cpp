@@ -6,8 +6,7 @@
 
 namespace rowlark::ui {
 
-ContentPlaceholder::ContentPlaceholder(Symbol symbol, const QString& title, const QString& description,
-                                       QWidget* parent)
+ContentPlaceholder::ContentPlaceholder(Symbol symbol, const QString& title, const QString& description, QWidget* parent)
     : QWidget(parent)
 {
     auto* icon = symbolLabel(symbol, 40, secondaryColor(palette()), this);

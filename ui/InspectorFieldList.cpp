@@ -75,7 +75,8 @@ struct InspectorFieldList::Placed {
     QTextLayout& value(bool leftSide) const { return *values[leftSide ? 0 : 1]; }
 };
 
-InspectorFieldList::InspectorFieldList(QWidget* parent) : QAbstractScrollArea(parent)
+InspectorFieldList::InspectorFieldList(QWidget* parent)
+    : QAbstractScrollArea(parent)
 {
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
@@ -87,8 +88,7 @@ InspectorFieldList::InspectorFieldList(QWidget* parent) : QAbstractScrollArea(pa
 
 InspectorFieldList::~InspectorFieldList() = default;
 
-void InspectorFieldList::setEntries(const QString& leftName, const QString& rightName,
-                                    std::vector<FieldEntry> entries)
+void InspectorFieldList::setEntries(const QString& leftName, const QString& rightName, std::vector<FieldEntry> entries)
 {
     leftHeading_ = leftName;
     rightHeading_ = rightName;
@@ -247,8 +247,7 @@ void InspectorFieldList::paintCaption(QPainter& painter, const FieldSide& side, 
 
     const QFont font = captionFont();
     const QFontMetrics metrics(font);
-    const QString header =
-        metrics.elidedText(side.caption, Qt::ElideMiddle, std::max(0, line.width() - trailing));
+    const QString header = metrics.elidedText(side.caption, Qt::ElideMiddle, std::max(0, line.width() - trailing));
     painter.setFont(font);
     painter.setPen(secondary);
     painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, header);
@@ -285,8 +284,7 @@ void InspectorFieldList::paintValue(QPainter& painter, std::size_t entry, bool l
     placed.value(leftSide).draw(&painter, origin, selections);
 }
 
-std::optional<InspectorFieldList::Hit> InspectorFieldList::hitTest(const QPoint& viewportPoint,
-                                                                   bool clampToValue) const
+std::optional<InspectorFieldList::Hit> InspectorFieldList::hitTest(const QPoint& viewportPoint, bool clampToValue) const
 {
     if (placed_.size() != entries_.size() || placed_.empty())
         return std::nullopt;

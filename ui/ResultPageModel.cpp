@@ -4,7 +4,10 @@
 
 namespace rowlark::ui {
 
-ResultPageModel::ResultPageModel(QObject* parent) : QAbstractListModel(parent) {}
+ResultPageModel::ResultPageModel(QObject* parent)
+    : QAbstractListModel(parent)
+{
+}
 
 void ResultPageModel::setPage(std::shared_ptr<const ComparisonSummary> summary,
                               const std::vector<std::size_t>& positions, const QString& leftName,

@@ -106,14 +106,14 @@ void ResultRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     line.translate(0, line.height() + lineGap);
     line.setHeight(captionMetrics.height());
     painter->drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
-                      captionMetrics.elidedText(index.data(ResultPageModel::statusTextRole).toString(),
-                                                Qt::ElideMiddle, line.width()));
+                      captionMetrics.elidedText(index.data(ResultPageModel::statusTextRole).toString(), Qt::ElideMiddle,
+                                                line.width()));
     if (hasCaption(index)) {
         painter->setPen(secondary);
         line.translate(0, line.height() + lineGap);
         painter->drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
-                          captionMetrics.elidedText(index.data(ResultPageModel::captionRole).toString(),
-                                                    Qt::ElideRight, line.width()));
+                          captionMetrics.elidedText(index.data(ResultPageModel::captionRole).toString(), Qt::ElideRight,
+                                                    line.width()));
     }
     painter->restore();
 }

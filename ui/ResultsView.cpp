@@ -57,7 +57,9 @@ QString withShortcut(const QString& tip, const QKeySequence& keys)
 
 }  // namespace
 
-ResultsView::ResultsView(ComparisonModel& model, QWidget* parent) : QWidget(parent), model_(model)
+ResultsView::ResultsView(ComparisonModel& model, QWidget* parent)
+    : QWidget(parent)
+    , model_(model)
 {
     setObjectName(QStringLiteral("resultsScreen"));
     auto* column = new QVBoxLayout(this);
@@ -272,9 +274,9 @@ QWidget* ResultsView::buildInspectorPane()
     inspectorPane_->setObjectName(QStringLiteral("inspectorPane"));
     inspectorPane_->setMinimumWidth(paneMinimumWidth);
     inspectorPane_->setMaximumWidth(paneMaximumWidth);
-    selectRecord_ = new ContentPlaceholder(Symbol::sidebar, QStringLiteral("Select a record"),
-                                           QStringLiteral("Full values appear here, without clipping."),
-                                           inspectorPane_);
+    selectRecord_ =
+        new ContentPlaceholder(Symbol::sidebar, QStringLiteral("Select a record"),
+                               QStringLiteral("Full values appear here, without clipping."), inspectorPane_);
     selectRecord_->setObjectName(QStringLiteral("selectRecordPlaceholder"));
     inspectorPane_->addWidget(selectRecord_);
     return inspectorPane_;

@@ -94,8 +94,8 @@ void compareFiles(ComparisonModel& model, const fs::path& left, const fs::path& 
 }
 
 // Runs `action`, then lets the window settle and paints it; the median of `runs` runs, in milliseconds.
-double medianMilliseconds(QWidget& window, const std::function<void(int)>& action,
-                          const std::function<bool()>& isDone = [] { return true; })
+double medianMilliseconds(
+    QWidget& window, const std::function<void(int)>& action, const std::function<bool()>& isDone = [] { return true; })
 {
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
@@ -126,8 +126,9 @@ void benchLongResult(const fs::path& folder)
     window.resize(1320, 850);
     window.show();
     compareFiles(model, left, right);
-    std::printf("Results screen, %zu differences (%zu changed, %zu only in File A, %zu only in File B), median of %d:\n",
-                model.summary()->differences.size(), changedRows, onlyLeftRows, onlyRightRows, runs);
+    std::printf(
+        "Results screen, %zu differences (%zu changed, %zu only in File A, %zu only in File B), median of %d:\n",
+        model.summary()->differences.size(), changedRows, onlyLeftRows, onlyRightRows, runs);
 
     report("show the results screen", medianMilliseconds(window, [&](int) {
                model.setTab(WorkspaceTab::mapping);
@@ -136,13 +137,10 @@ void benchLongResult(const fs::path& folder)
            }));
     auto* next = window.findChild<QPushButton*>(QStringLiteral("nextPageButton"));
     report("next page", medianMilliseconds(window, [&](int) { next->click(); }));
-    report("change the filter (changed / all)", medianMilliseconds(
-                                                    window,
-                                                    [&](int run) {
-                                                        model.setFilter(run % 2 == 0 ? ResultFilter::changed
-                                                                                     : ResultFilter::all);
-                                                    },
-                                                    [&] { return !model.isFiltering(); }));
+    report("change the filter (changed / all)",
+           medianMilliseconds(
+               window, [&](int run) { model.setFilter(run % 2 == 0 ? ResultFilter::changed : ResultFilter::all); },
+               [&] { return !model.isFiltering(); }));
     report("select a record on the page", medianMilliseconds(window, [&](int run) {
                const std::size_t position = ComparisonModel::pageSize * model.pageNumber() + 1 + run % 50;
                model.setSelectedRowID(model.summary()->differences[model.filteredIndices()[position]].id);
@@ -164,8 +162,8 @@ void benchWideRecord(const fs::path& folder)
     window.show();
     compareFiles(model, left, right);
     const auto& differences = model.summary()->differences;
-    std::printf("Inspector, records of %zu fields each side, %zu changed fields each, median of %d:\n",
-                wideColumns, differences.front().cells.size(), runs);
+    std::printf("Inspector, records of %zu fields each side, %zu changed fields each, median of %d:\n", wideColumns,
+                differences.front().cells.size(), runs);
     report("select a record until its first paint", medianMilliseconds(window, [&](int run) {
                model.setSelectedRowID(differences[static_cast<std::size_t>(run + 1) % differences.size()].id);
            }));

@@ -86,10 +86,10 @@ TEST_F(ResultsScreenTest, CountersStayWhenTheFilterNarrowsTheList)
 TEST_F(ResultsScreenTest, FilterPickerNamesTheFilesAndSetsTheFilter)
 {
     compareSamples();
-    EXPECT_EQ(filterTitles(), QStringList({QStringLiteral("All differences"), QStringLiteral("Changed rows"),
-                                           QStringLiteral("Only in catalog-before.csv"),
-                                           QStringLiteral("Only in catalog-after.csv"),
-                                           QStringLiteral("Empty values")}));
+    EXPECT_EQ(filterTitles(),
+              QStringList({QStringLiteral("All differences"), QStringLiteral("Changed rows"),
+                           QStringLiteral("Only in catalog-before.csv"), QStringLiteral("Only in catalog-after.csv"),
+                           QStringLiteral("Empty values")}));
     auto* picker = find<QComboBox>(QStringLiteral("resultFilterPicker"));
     picker->setFocus();
     QTest::keyClick(picker, Qt::Key_Down);
@@ -160,8 +160,10 @@ TEST_F(ResultsScreenTest, SearchWithoutMatchesShowsThePlaceholderAndClearingBrin
     EXPECT_EQ(model.query(), QStringLiteral("zzz"));
     EXPECT_TRUE(QTest::qWaitFor([this] { return !model.isFiltering() && model.filteredIndices().empty(); }, 5000));
     ASSERT_EQ(shownContent(), find<QWidget>(QStringLiteral("noResultsPlaceholder")));
-    EXPECT_TRUE(shownContent()->findChild<QLabel*>(QStringLiteral("placeholderTitle"))->text().contains(
-        QStringLiteral("“zzz”")));
+    EXPECT_TRUE(shownContent()
+                    ->findChild<QLabel*>(QStringLiteral("placeholderTitle"))
+                    ->text()
+                    .contains(QStringLiteral("“zzz”")));
     EXPECT_EQ(find<QLabel>(QStringLiteral("resultCount"))->text(), QStringLiteral("0 results"));
 
     clearSearch();

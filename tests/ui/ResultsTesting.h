@@ -53,10 +53,7 @@ protected:
         model.setSelectedRowID(model.summary()->differences.at(position).id);
     }
 
-    RowInspector* inspector() const
-    {
-        return window.findChild<RowInspector*>(QStringLiteral("rowInspector"));
-    }
+    RowInspector* inspector() const { return window.findChild<RowInspector*>(QStringLiteral("rowInspector")); }
 
     const std::vector<FieldEntry>& entries() const
     {

@@ -208,12 +208,20 @@ TEST_P(FieldValueTest, DrawsCaptionAndValue)
 INSTANTIATE_TEST_SUITE_P(
     Sides, FieldValueTest,
     ::testing::Values(
-        FieldValueCase{"price", "45.00", true, true, {QStringLiteral("price"), true, false, QStringLiteral("45.00"), false}},
-        FieldValueCase{"price", "", false, true, {QStringLiteral("price"), false, false, QStringLiteral("Empty"), true}},
+        FieldValueCase{
+            "price", "45.00", true, true, {QStringLiteral("price"), true, false, QStringLiteral("45.00"), false}},
+        FieldValueCase{
+            "price", "", false, true, {QStringLiteral("price"), false, false, QStringLiteral("Empty"), true}},
         FieldValueCase{"note", "a", false, false, {QStringLiteral("note"), false, true, QStringLiteral("a"), false}},
-        FieldValueCase{std::nullopt, std::nullopt, false, false,
+        FieldValueCase{std::nullopt,
+                       std::nullopt,
+                       false,
+                       false,
                        {QStringLiteral("No mapped column"), false, false, QStringLiteral("Not present"), true}},
-        FieldValueCase{"city", std::nullopt, false, true,
+        FieldValueCase{"city",
+                       std::nullopt,
+                       false,
+                       true,
                        {QStringLiteral("city"), false, false, QStringLiteral("Not present"), true}}));
 
 }  // namespace
