@@ -64,7 +64,10 @@ RowInspector::RowInspector(ComparisonModel& model, RowDifference row, QWidget* p
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(buildHeaderBlock());
-    column->addWidget(horizontalDivider(this));
+    // The inspector's base background would make the divider draw in the full text colour.
+    QFrame* divider = horizontalDivider(this);
+    divider->setForegroundRole(QPalette::WindowText);
+    column->addWidget(divider);
     column->addWidget(list_, 1);
 
     connect(&model_, &ComparisonModel::changed, this, [this](Field field) {
