@@ -1,4 +1,5 @@
 #include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -218,6 +219,18 @@ TEST_F(ResultsScreenTest, PagesOfAHundredWithTheSelectionFollowingThePage)
     EXPECT_EQ(pageText(), QStringLiteral("Page 2 of 3"));
 }
 
+TEST_F(ResultsScreenTest, PagingButtonsAreReachedWithTab)
+{
+    compareFiles(manyChanged(250, "x"), manyChanged(250, "y"));
+    auto* next = find<QPushButton>(QStringLiteral("nextPageButton"));
+    list()->setFocus();
+    for (int press = 0; press < 10 && !next->hasFocus(); ++press)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_TRUE(next->hasFocus());
+    QTest::keyClick(next, Qt::Key_Space);
+    EXPECT_EQ(model.pageNumber(), 1);
+}
+
 TEST_F(ResultsScreenTest, PagingShortcutsTurnThePages)
 {
     compareFiles(manyChanged(250, "x"), manyChanged(250, "y"));
@@ -263,10 +276,11 @@ TEST_F(ResultsScreenTest, AmbiguousDuplicateKeyGroupsAreWarnedAbout)
               QStringLiteral("3 duplicate-key groups have ambiguous pairings. Review them or add another key column."));
 }
 
-TEST_F(ResultsScreenTest, NoAmbiguityWarningWithoutAmbiguousGroups)
+TEST_F(ResultsScreenTest, NoWarningsForAClearKey)
 {
     compareSamples();
     EXPECT_FALSE(find<QWidget>(QStringLiteral("ambiguityWarning"))->isVisible());
+    EXPECT_FALSE(find<QWidget>(QStringLiteral("keyWarning"))->isVisible());
 }
 
 TEST_F(ResultsScreenTest, KeyWarningIsShownWhenTheKeyRepeats)

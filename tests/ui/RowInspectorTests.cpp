@@ -1,4 +1,6 @@
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLabel>
 
 #include "ResultsTesting.h"
@@ -155,6 +157,29 @@ TEST_F(RowInspectorTest, LongValueIsKeptWholeAndCanBeCopied)
     EXPECT_EQ(notes.left.value, QString::fromStdString(longValue));
     fieldList()->selectValue(1, true);
     EXPECT_EQ(fieldList()->selectedText(), QString::fromStdString(longValue));
+}
+
+TEST_F(RowInspectorTest, CopyKeyPutsTheSelectedValueOnTheClipboard)
+{
+    compareSamples();
+    QApplication::clipboard()->clear();
+    fieldList()->setFocus();
+    fieldList()->selectValue(4, false);
+    QTest::keyClick(fieldList(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              QStringLiteral("Matte finish. Includes a three-metre cable and an adjustable arm."));
+}
+
+TEST_F(RowInspectorTest, StandInTextsAreNotSelectable)
+{
+    compareSamples();
+    selectDifference(1);
+    fieldList()->grab();
+    const int width = fieldList()->viewport()->width();
+    for (int y = 0; y < fieldList()->viewport()->height(); y += 4) {
+        QTest::mouseDClick(fieldList()->viewport(), Qt::LeftButton, {}, QPoint(width * 3 / 4, y));
+        EXPECT_NE(fieldList()->selectedText(), QStringLiteral("Not present"));
+    }
 }
 
 TEST_F(RowInspectorTest, DoubleClickOnAValueSelectsItWhole)
