@@ -13,15 +13,20 @@ constexpr std::size_t namedFieldCount = 3;
 
 }  // namespace
 
+QString onlyIn(const QString& name)
+{
+    return QStringLiteral("Only in ") + name;
+}
+
 QString statusText(DiffStatus status, const QString& leftName, const QString& rightName)
 {
     switch (status) {
     case DiffStatus::changed:
         return QStringLiteral("Changed");
     case DiffStatus::onlyLeft:
-        return QStringLiteral("Only in ") + leftName;
+        return onlyIn(leftName);
     case DiffStatus::onlyRight:
-        return QStringLiteral("Only in ") + rightName;
+        return onlyIn(rightName);
     }
     return {};
 }

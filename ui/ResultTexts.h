@@ -8,6 +8,9 @@
 
 namespace rowlark::ui {
 
+// "Only in " followed by a file's name.
+QString onlyIn(const QString& name);
+
 // "Changed", or "Only in " followed by the name of the one file that holds the record.
 QString statusText(DiffStatus status, const QString& leftName, const QString& rightName);
 

@@ -28,16 +28,6 @@ constexpr int paneDefaultWidth = 350;
 const QKeySequence previousPageKeys(Qt::CTRL | Qt::Key_PageUp);
 const QKeySequence nextPageKeys(Qt::CTRL | Qt::Key_PageDown);
 
-QString onlyIn(const QString& name)
-{
-    return QStringLiteral("Only in ") + name;
-}
-
-QString toQString(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
 std::int64_t groupSize(const ResultIndex* index, ResultFilter filter)
 {
     return index ? static_cast<std::int64_t>(index->positions(filter).size()) : 0;
@@ -336,7 +326,8 @@ void ResultsView::refreshFilterPicker()
     const std::string leftName = model_.leftName().toStdString();
     const std::string rightName = model_.rightName().toStdString();
     for (std::size_t i = 0; i < allResultFilters.size(); ++i)
-        filterPicker_->setItemText(static_cast<int>(i), toQString(title(allResultFilters[i], leftName, rightName)));
+        filterPicker_->setItemText(static_cast<int>(i),
+                                   QString::fromStdString(title(allResultFilters[i], leftName, rightName)));
     const auto chosen = std::find(allResultFilters.begin(), allResultFilters.end(), model_.filter());
     filterPicker_->setCurrentIndex(static_cast<int>(chosen - allResultFilters.begin()));
 }
