@@ -18,7 +18,6 @@ ContentPlaceholder::ContentPlaceholder(Symbol symbol, const QString& title, cons
     description_->setObjectName(QStringLiteral("placeholderDescription"));
     description_->setAlignment(Qt::AlignCenter);
     description_->setWordWrap(true);
-    description_->setMaximumWidth(420);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(24, 24, 24, 24);
@@ -26,8 +25,10 @@ ContentPlaceholder::ContentPlaceholder(Symbol symbol, const QString& title, cons
     column->addStretch();
     column->addWidget(icon, 0, Qt::AlignHCenter);
     column->addSpacing(4);
-    column->addWidget(title_, 0, Qt::AlignHCenter);
-    column->addWidget(description_, 0, Qt::AlignHCenter);
+    // Wrapped labels take the whole width and centre their lines; squeezed by an alignment they would
+    // wrap at their narrowest.
+    column->addWidget(title_);
+    column->addWidget(description_);
     column->addStretch();
 }
 
