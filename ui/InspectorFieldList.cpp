@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -11,6 +12,7 @@
 #include <QScrollBar>
 #include <QTextLine>
 
+#include "FieldListAccessibility.h"
 #include "Styling.h"
 #include "Symbols.h"
 
@@ -84,6 +86,7 @@ InspectorFieldList::InspectorFieldList(QWidget* parent)
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     setAccessibleName(QStringLiteral("Fields"));
+    installFieldListAccessibility();
 }
 
 InspectorFieldList::~InspectorFieldList() = default;
@@ -92,6 +95,8 @@ void InspectorFieldList::setEntries(const QString& leftName, const QString& righ
 {
     leftHeading_ = leftName;
     rightHeading_ = rightName;
+    if (auto* accessible = dynamic_cast<FieldListAccessible*>(QAccessible::queryAccessibleInterface(this)))
+        accessible->reset();
     entries_ = std::move(entries);
     selection_.reset();
     isDragging_ = false;
@@ -99,6 +104,8 @@ void InspectorFieldList::setEntries(const QString& leftName, const QString& righ
     if (isVisible())
         ensureLaidOut();
     viewport()->update();
+    QAccessibleEvent reordered(this, QAccessible::ObjectReorder);
+    QAccessible::updateAccessibility(&reordered);
 }
 
 // Laying out thousands of values is the dear part, so it waits until the list has its real width.
@@ -176,11 +183,31 @@ void InspectorFieldList::changeEvent(QEvent* event)
         laidOutWidth_.reset();
 }
 
-std::size_t InspectorFieldList::entryAt(int contentY) const
+std::size_t InspectorFieldList::entryAtY(int contentY) const
 {
     auto after = std::upper_bound(placed_.begin(), placed_.end(), contentY,
                                   [](int y, const Placed& placed) { return y < placed.top; });
     return after == placed_.begin() ? 0 : static_cast<std::size_t>(after - placed_.begin() - 1);
+}
+
+bool InspectorFieldList::isLaidOut() const
+{
+    return !placed_.empty() && placed_.size() == entries_.size();
+}
+
+QRect InspectorFieldList::entryRect(std::size_t entry) const
+{
+    if (!isLaidOut() || entry >= placed_.size())
+        return {};
+    return QRect(0, placed_[entry].top - verticalScrollBar()->value(), viewport()->width(), placed_[entry].height);
+}
+
+std::optional<std::size_t> InspectorFieldList::entryAt(const QPoint& viewportPoint) const
+{
+    const int y = viewportPoint.y() + verticalScrollBar()->value();
+    if (!isLaidOut() || y < placed_.front().top || y >= contentHeight_)
+        return std::nullopt;
+    return entryAtY(y);
 }
 
 void InspectorFieldList::paintEvent(QPaintEvent*)
@@ -193,7 +220,7 @@ void InspectorFieldList::paintEvent(QPaintEvent*)
     if (placed_.empty())
         return;
     const int bottom = offset + viewport()->height();
-    for (std::size_t entry = entryAt(offset); entry < placed_.size() && placed_[entry].top < bottom; ++entry)
+    for (std::size_t entry = entryAtY(offset); entry < placed_.size() && placed_[entry].top < bottom; ++entry)
         paintEntry(painter, entry);
 }
 
@@ -286,10 +313,10 @@ void InspectorFieldList::paintValue(QPainter& painter, std::size_t entry, bool l
 
 std::optional<InspectorFieldList::Hit> InspectorFieldList::hitTest(const QPoint& viewportPoint, bool clampToValue) const
 {
-    if (placed_.size() != entries_.size() || placed_.empty())
+    if (!isLaidOut())
         return std::nullopt;
     const int y = viewportPoint.y() + verticalScrollBar()->value();
-    const std::size_t entry = clampToValue && selection_ ? selection_->entry : entryAt(y);
+    const std::size_t entry = clampToValue && selection_ ? selection_->entry : entryAtY(y);
     const bool leftSide =
         clampToValue && selection_ ? selection_->leftSide : viewportPoint.x() < columnLeft(false) - columnGap / 2;
     const Placed& placed = placed_[entry];

@@ -48,6 +48,10 @@ public:
     QString selectedText() const;
     void copySelection() const;
 
+    // Where an entry is drawn, in viewport coordinates; empty before the list is laid out.
+    QRect entryRect(std::size_t entry) const;
+    std::optional<std::size_t> entryAt(const QPoint& viewportPoint) const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -82,7 +86,8 @@ private:
     void paintCaption(QPainter& painter, const FieldSide& side, const QRect& line) const;
     void paintValue(QPainter& painter, std::size_t entry, bool leftSide) const;
     std::optional<Hit> hitTest(const QPoint& viewportPoint, bool clampToValue) const;
-    std::size_t entryAt(int contentY) const;
+    std::size_t entryAtY(int contentY) const;
+    bool isLaidOut() const;
     int columnLeft(bool leftSide) const;
     const QString& valueOf(const Selection& selection) const;
 

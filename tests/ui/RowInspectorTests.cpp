@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -180,6 +181,23 @@ TEST_F(RowInspectorTest, StandInTextsAreNotSelectable)
         QTest::mouseDClick(fieldList()->viewport(), Qt::LeftButton, {}, QPoint(width * 3 / 4, y));
         EXPECT_NE(fieldList()->selectedText(), QStringLiteral("Not present"));
     }
+}
+
+TEST_F(RowInspectorTest, AssistiveTechnologyReadsEveryLine)
+{
+    compareSamples();
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(fieldList());
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->role(), QAccessible::List);
+    ASSERT_EQ(list->childCount(), 5);
+    QAccessibleInterface* price = list->child(2);
+    EXPECT_EQ(price->role(), QAccessible::ListItem);
+    EXPECT_EQ(price->text(QAccessible::Name), QStringLiteral("price: 45.00; price: 49.00; changed"));
+    EXPECT_EQ(list->indexOfChild(price), 2);
+
+    QTest::mouseClick(onlyChanged(), Qt::LeftButton);
+    EXPECT_EQ(list->childCount(), 2);
+    EXPECT_TRUE(list->child(1)->text(QAccessible::Name).startsWith(QStringLiteral("notes: ")));
 }
 
 TEST_F(RowInspectorTest, DoubleClickOnAValueSelectsItWhole)
