@@ -92,7 +92,11 @@ QWidget* ResultsView::buildSummaryBar()
                                           "padding: 4px 4px; background: palette(base); }"
                                           "QLineEdit:focus { border: 2px solid %1; padding: 3px 3px; }")
                                .arg(accentColor().name()));
-    connect(search_, &QLineEdit::textEdited, this, [this](const QString& text) { model_.setQuery(text); });
+    // Every change counts, the clear button's too; the model's own query coming back is not an edit.
+    connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (text != model_.query())
+            model_.setQuery(text);
+    });
 
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(margin, 14, margin, 10);

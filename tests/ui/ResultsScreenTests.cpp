@@ -1,4 +1,5 @@
 #include <QAbstractItemModelTester>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -8,6 +9,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QToolButton>
 
 #include "ResultCounter.h"
 #include "ResultPageModel.h"
@@ -181,6 +183,22 @@ TEST_F(ResultsScreenTest, SearchFieldFollowsTheQuery)
     EXPECT_EQ(search->width(), 240);
     model.setQuery(QStringLiteral("lamp"));
     EXPECT_EQ(search->text(), QStringLiteral("lamp"));
+}
+
+TEST_F(ResultsScreenTest, ClearButtonOfTheSearchFieldClearsTheQuery)
+{
+    compareSamples();
+    typeSearch(QStringLiteral("lamp"));
+    auto* clear = find<QLineEdit>(QStringLiteral("resultSearchField"))
+                      ->findChild<QAction*>(QStringLiteral("_q_qlineeditclearaction"));
+    ASSERT_NE(clear, nullptr);
+    QToolButton* button = nullptr;
+    for (QToolButton* candidate : find<QLineEdit>(QStringLiteral("resultSearchField"))->findChildren<QToolButton*>())
+        if (candidate->defaultAction() == clear)
+            button = candidate;
+    ASSERT_NE(button, nullptr);
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(model.query(), QString());
 }
 
 TEST_F(ResultsScreenTest, WhileFilteringTheListStaysWithItsIndicator)
