@@ -204,7 +204,7 @@ QWidget* ResultsView::buildResultList()
     auto* side = new QWidget(split_);
     side->setMinimumWidth(listMinimumWidth);
     page_ = new ResultPageModel(this);
-    list_ = new QListView(side);
+    list_ = new QListView;
     list_->setObjectName(QStringLiteral("resultList"));
     list_->setAccessibleName(QStringLiteral("Results"));
     list_->setModel(page_);
@@ -216,10 +216,18 @@ QWidget* ResultsView::buildResultList()
     connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { selectRow(current); });
 
+    // The rows sit inset on the list's background, clear of the dividers around it.
+    auto* well = new QWidget(side);
+    well->setAutoFillBackground(true);
+    well->setBackgroundRole(QPalette::Base);
+    auto* inset = new QVBoxLayout(well);
+    inset->setContentsMargins(9, 6, 4, 6);
+    inset->addWidget(list_);
+
     auto* column = new QVBoxLayout(side);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    column->addWidget(list_, 1);
+    column->addWidget(well, 1);
     column->addWidget(horizontalDivider(side));
     column->addWidget(buildPagingBar());
     return side;
