@@ -337,7 +337,10 @@ TEST_F(ResultsScreenTest, InspectorPaneKeepsToItsWidths)
     auto* pane = find<QWidget>(QStringLiteral("inspectorPane"));
     EXPECT_EQ(pane->minimumWidth(), 290);
     EXPECT_EQ(pane->maximumWidth(), 440);
-    EXPECT_GE(list()->parentWidget()->minimumWidth(), 510);
+    auto* split = find<QSplitter>(QStringLiteral("resultsSplit"));
+    EXPECT_GE(split->widget(0)->minimumWidth(), 510);
+    EXPECT_EQ(split->widget(1), pane);
+    EXPECT_EQ(pane->width(), 350);
 }
 
 }  // namespace
