@@ -362,6 +362,12 @@ void InspectorFieldList::mouseMoveEvent(QMouseEvent* event)
 {
     if (!isDragging_ || !selection_)
         return;
+    // Dragging past an edge scrolls the rest of a long value into view.
+    const int y = qRound(event->position().y());
+    if (y < 0)
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + y);
+    else if (y > viewport()->height())
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + y - viewport()->height());
     if (const std::optional<Hit> hit = hitTest(event->position().toPoint(), true)) {
         selection_->cursor = hit->position;
         viewport()->update();

@@ -143,6 +143,27 @@ TEST_F(RowInspectorTest, UncheckedMappingIsNotComparedOnBothSides)
     EXPECT_EQ(changedCaptions(), QStringList({QStringLiteral("value")}));
 }
 
+TEST_F(RowInspectorTest, CellBeyondTheEndOfAShortRowIsNotPresent)
+{
+    loadSamples();
+    RowDifference row;
+    row.id = Uuid::random();
+    row.key = "SK-009";
+    row.status = DiffStatus::changed;
+    row.leftRow = std::vector<std::string>{"SK-009", ""};
+    row.rightRow = std::vector<std::string>{"SK-009", "Lamp", "1.00", "Oslo", "New"};
+    row.cells.push_back({Uuid::random(), "name", "name", "", "Lamp"});
+    RowInspector shortRow(model, row);
+    const std::vector<FieldEntry>& lines =
+        shortRow.findChild<InspectorFieldList*>(QStringLiteral("inspectorFields"))->entries();
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[1].left.value, QStringLiteral("Empty"));
+    EXPECT_TRUE(lines[1].isChanged);
+    EXPECT_EQ(lines[2].left.value, QStringLiteral("Not present"));
+    EXPECT_EQ(lines[2].right.value, QStringLiteral("1.00"));
+    EXPECT_FALSE(lines[2].isChanged);
+}
+
 TEST_F(RowInspectorTest, RecordWithoutKeyIsTitledEmptyRowKey)
 {
     compareFiles("id,name\n,a\n", "id,name\n,b\n");
