@@ -42,7 +42,10 @@ QFont captionFont()
 QFont smallCaptionFont()
 {
     QFont font = styledFont(TextStyle::caption);
-    font.setPointSizeF(font.pointSizeF() > 0 ? font.pointSizeF() * 0.9 : font.pointSizeF());
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(font.pointSizeF() * 0.9);
+    else
+        font.setPixelSize(qRound(font.pixelSize() * 0.9));
     return font;
 }
 
@@ -53,12 +56,14 @@ QFont headingFont()
 
 const QString notCompared = QStringLiteral("Not compared");
 
-// Line feeds end paragraphs for QTextLayout only as U+2028; the swap keeps every position in place,
-// so a selection maps straight back onto the value as read.
+// QTextLayout breaks lines only at U+2028 and would draw a carriage return as a box. Swapping one
+// character for one keeps every position in place, so a selection maps straight back onto the value
+// as read.
 QString layoutText(const QString& value)
 {
     QString text = value;
     text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    text.replace(QLatin1Char('\r'), QChar(0x200B));
     return text;
 }
 

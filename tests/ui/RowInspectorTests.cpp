@@ -181,6 +181,15 @@ TEST_F(RowInspectorTest, LongValueIsKeptWholeAndCanBeCopied)
     EXPECT_EQ(fieldList()->selectedText(), QString::fromStdString(longValue));
 }
 
+TEST_F(RowInspectorTest, ValueOnSeveralLinesIsCopiedAsRead)
+{
+    compareFiles("id,notes\n1,\"first line\r\nsecond line\"\n", "id,notes\n1,other\n");
+    fieldList()->selectValue(1, true);
+    const QString asRead = QString::fromStdString(model.summary()->differences[0].leftRow->at(1));
+    ASSERT_TRUE(asRead.contains(QLatin1Char('\n')));
+    EXPECT_EQ(fieldList()->selectedText(), asRead);
+}
+
 TEST_F(RowInspectorTest, CopyKeyPutsTheSelectedValueOnTheClipboard)
 {
     compareSamples();
