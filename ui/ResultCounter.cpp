@@ -3,8 +3,10 @@
 #include <QHBoxLayout>
 #include <QPainter>
 
+#include "ElidedLabel.h"
 #include "ResultTexts.h"
 #include "Styling.h"
+#include "Symbols.h"
 
 namespace rowlark::ui {
 
@@ -21,8 +23,14 @@ ResultCounter::ResultCounter(const QColor& dotColor, QWidget* parent)
 {
     number_ = styledLabel(QString(), TextStyle::headline, false, this);
     number_->setObjectName(QStringLiteral("counterNumber"));
-    label_ = styledLabel(QString(), TextStyle::caption, true, this);
+    // Long file names give way in the middle before they push the search field out of the window.
+    label_ = new ElidedLabel(this);
     label_->setObjectName(QStringLiteral("counterLabel"));
+    label_->setFont(styledFont(TextStyle::caption));
+    label_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    QPalette faded = label_->palette();
+    faded.setColor(QPalette::WindowText, secondaryColor(faded));
+    label_->setPalette(faded);
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(dotSpace, 0, 0, 0);

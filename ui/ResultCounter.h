@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QWidget>
 
+#include "ElidedLabel.h"
+
 namespace rowlark::ui {
 
 class ResultCounter : public QWidget {
@@ -22,7 +24,7 @@ protected:
 private:
     QColor dotColor_;
     QLabel* number_;
-    QLabel* label_;
+    ElidedLabel* label_;
 };
 
 }  // namespace rowlark::ui

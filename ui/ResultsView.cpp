@@ -80,6 +80,9 @@ QWidget* ResultsView::buildSummaryBar()
     onlyLeft_->setObjectName(QStringLiteral("onlyLeftCounter"));
     onlyRight_ = new ResultCounter(accentColor(), bar);
     onlyRight_->setObjectName(QStringLiteral("onlyRightCounter"));
+    // Only the counters that carry a file name give way when the names are long.
+    for (ResultCounter* counter : {matching_, changed_})
+        counter->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
 
     search_ = new QLineEdit(bar);
     search_->setObjectName(QStringLiteral("resultSearchField"));

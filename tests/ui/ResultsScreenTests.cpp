@@ -86,6 +86,23 @@ TEST_F(ResultsScreenTest, CountersStayWhenTheFilterNarrowsTheList)
     EXPECT_EQ(find<QLabel>(QStringLiteral("resultCount"))->text(), QStringLiteral("1 results"));
 }
 
+TEST_F(ResultsScreenTest, LongFileNamesGiveWayInsideTheWindow)
+{
+    const QString longName = QStringLiteral("quarterly-customer-export-from-the-old-billing-system-2026-11-30.csv");
+    model.load(writeFile(longName, "id,v\n1,a\n2,b\n"), true);
+    waitUntilIdle();
+    model.load(writeFile(QStringLiteral("x") + longName, "id,v\n1,b\n3,b\n"), false);
+    waitUntilIdle();
+    compareLoaded();
+    EXPECT_EQ(counterText(QStringLiteral("onlyLeftCounter")), QStringLiteral("1 Only in ") + longName);
+    auto* search = find<QLineEdit>(QStringLiteral("resultSearchField"));
+    EXPECT_LE(search->mapTo(&window, QPoint(search->width(), 0)).x(), window.width());
+    EXPECT_LE(find<QComboBox>(QStringLiteral("resultFilterPicker"))->width(), 480);
+    const QLabel* matching =
+        find<ResultCounter>(QStringLiteral("matchingCounter"))->findChild<QLabel*>(QStringLiteral("counterLabel"));
+    EXPECT_GE(matching->width(), matching->sizeHint().width());
+}
+
 TEST_F(ResultsScreenTest, FilterPickerNamesTheFilesAndSetsTheFilter)
 {
     compareSamples();
