@@ -1,0 +1,64 @@
+#pragma once
+
+// The window after a comparison: the samples or two small files, compared and filtered.
+
+#include <string>
+
+#include <QTest>
+
+#include "InspectorFieldList.h"
+#include "RowInspector.h"
+#include "WindowTesting.h"
+
+namespace rowlark::ui::testing {
+
+class ResultsTest : public WindowTest {
+protected:
+    void compareSamples()
+    {
+        loadSamples();
+        compareLoaded();
+    }
+
+    // Loads both files, lets the analysis suggest the mapping and compares.
+    void compareFiles(const std::string& left, const std::string& right)
+    {
+        loadFiles(left, right);
+        compareLoaded();
+    }
+
+    void loadFiles(const std::string& left, const std::string& right)
+    {
+        model.load(writeFile(QStringLiteral("a.csv"), left), true);
+        waitUntilIdle();
+        model.load(writeFile(QStringLiteral("b.csv"), right), false);
+        waitUntilIdle();
+    }
+
+    void compareLoaded()
+    {
+        model.compare();
+        waitUntilIdle();
+        waitForFilter();
+    }
+
+    void waitForFilter()
+    {
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !model.isFiltering(); }, 5000));
+    }
+
+    // Selects the difference at `position` of the summary, as a click in the list would.
+    void selectDifference(std::size_t position)
+    {
+        model.setSelectedRowID(model.summary()->differences.at(position).id);
+    }
+
+    RowInspector* inspector() const { return window.findChild<RowInspector*>(QStringLiteral("rowInspector")); }
+
+    const std::vector<FieldEntry>& entries() const
+    {
+        return inspector()->findChild<InspectorFieldList*>(QStringLiteral("inspectorFields"))->entries();
+    }
+};
+
+}  // namespace rowlark::ui::testing

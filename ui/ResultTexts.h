@@ -1,0 +1,24 @@
+#pragma once
+
+// The words the results screen and the inspector use for a difference.
+
+#include <QString>
+
+#include "records/Differences.h"
+
+namespace rowlark::ui {
+
+// "Only in " followed by a file's name.
+QString onlyIn(const QString& name);
+
+// "Changed", or "Only in " followed by the name of the one file that holds the record.
+QString statusText(DiffStatus status, const QString& leftName, const QString& rightName);
+
+// "N changed fields · " followed by the left headers of the first three changed fields; empty for a
+// record without changed fields.
+QString changedFieldsCaption(const RowDifference& row);
+
+// A number with the user's digit grouping (1,234).
+QString groupedNumber(qint64 number);
+
+}  // namespace rowlark::ui
