@@ -95,7 +95,7 @@ QWidget* MappingRow::buildLeftCell()
     derivedCaption_->setObjectName(QStringLiteral("derivedCaption"));
 
     auto* stack = new QVBoxLayout(cell);
-    stack->setContentsMargins(0, 0, leftCellTrailingPadding, 0);
+    stack->setContentsMargins(leftCellLeadingPadding, 0, leftCellTrailingPadding, 0);
     stack->setSpacing(leftCellSpacing);
     stack->addWidget(name_);
     stack->addWidget(jsonCaption_);

@@ -33,6 +33,8 @@ public:
     static constexpr int keyWidth = 36;
     static constexpr int compareWidth = 66;
     static constexpr int horizontalPadding = 24;
+    // Room between the compare column and the left header, so the headings do not run together.
+    static constexpr int leftCellLeadingPadding = 10;
     static constexpr int leftCellTrailingPadding = 12;
     static constexpr int chipSpacing = 6;
 

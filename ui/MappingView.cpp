@@ -128,7 +128,7 @@ QWidget* MappingView::buildColumnHeadings()
     compare->setAlignment(Qt::AlignCenter);
     leftHeading_ = headingLabel(QString(), QStringLiteral("leftHeading"), band);
     leftHeading_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    leftHeading_->setContentsMargins(0, 0, MappingRow::leftCellTrailingPadding, 0);
+    leftHeading_->setContentsMargins(MappingRow::leftCellLeadingPadding, 0, MappingRow::leftCellTrailingPadding, 0);
     rightHeading_ = headingLabel(QString(), QStringLiteral("rightHeading"), band);
     rightHeading_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 

@@ -454,8 +454,8 @@ void ResultsView::refreshContent()
         content_->setCurrentWidget(noDifferences_);
     } else if (model_.filteredIndices().empty() && !model_.isFiltering()) {
         const QString query = model_.query().trimmed();
-        noResults_->setTitle(query.isEmpty() ? QStringLiteral("No Results")
-                                             : QStringLiteral("No Results for “%1”").arg(query));
+        noResults_->setTitle(query.isEmpty() ? QStringLiteral("No results")
+                                             : QStringLiteral("No results for “%1”").arg(query));
         noResults_->setDescription(query.isEmpty() ? QStringLiteral("No records match this filter.")
                                                    : QStringLiteral("Check the spelling or try a new search."));
         content_->setCurrentWidget(noResults_);
