@@ -13,14 +13,6 @@ namespace {
 
 using Field = ComparisonModel::Field;
 
-std::string headerPair(const std::string& left, const std::string& right)
-{
-    std::string pair = left;
-    pair += '\0';
-    pair += right;
-    return pair;
-}
-
 std::optional<std::string> headerAt(const std::optional<InputFile>& file, const std::optional<std::int64_t>& index)
 {
     if (!index || !file)
@@ -55,7 +47,7 @@ RowInspector::RowInspector(ComparisonModel& model, RowDifference row, QWidget* p
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
     for (const CellDifference& cell : row_.cells)
-        changedHeaderPairs_.insert(headerPair(cell.leftHeader, cell.rightHeader));
+        changedHeaderPairs_.emplace(cell.leftHeader, cell.rightHeader);
 
     list_ = new InspectorFieldList(this);
     list_->setObjectName(QStringLiteral("inspectorFields"));
@@ -146,7 +138,7 @@ bool RowInspector::isChanged(const InspectorField& field) const
 {
     const std::optional<std::string> left = header(field, true);
     const std::optional<std::string> right = header(field, false);
-    return left && right && changedHeaderPairs_.contains(headerPair(*left, *right));
+    return left && right && changedHeaderPairs_.contains({*left, *right});
 }
 
 FieldSide RowInspector::fieldValue(const std::optional<std::string>& header, const std::optional<std::string>& value,

@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_set>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include <QCheckBox>
@@ -54,7 +55,7 @@ private:
     const RowDifference row_;
     bool onlyChangedFields_ = false;
     // The header pairs of the changed cells, so that each line is checked at once.
-    std::unordered_set<std::string> changedHeaderPairs_;
+    std::set<std::pair<std::string, std::string>> changedHeaderPairs_;
     QLabel* status_;
     QCheckBox* onlyChangedBox_;
     InspectorFieldList* list_;
