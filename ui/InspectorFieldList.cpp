@@ -85,13 +85,14 @@ struct InspectorFieldList::Placed {
 InspectorFieldList::InspectorFieldList(QWidget* parent)
     : QAbstractScrollArea(parent)
 {
+    // Before anything announces a change: the first query fixes the object's interface for good.
+    installFieldListAccessibility();
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     setAccessibleName(QStringLiteral("Fields"));
-    installFieldListAccessibility();
 }
 
 InspectorFieldList::~InspectorFieldList() = default;

@@ -1,3 +1,5 @@
+#include <ostream>
+
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
@@ -264,6 +266,13 @@ struct FieldValueCase {
     bool compared;
     FieldSide expected;
 };
+
+// Names the case in test listings and failures instead of dumping its bytes.
+void PrintTo(const FieldValueCase& test, std::ostream* stream)
+{
+    *stream << "header " << test.header.value_or("(none)") << ", value " << test.value.value_or("(none)")
+            << (test.changed ? ", changed" : "") << (test.compared ? ", compared" : ", not compared");
+}
 
 class FieldValueTest : public ::testing::TestWithParam<FieldValueCase> {};
 
