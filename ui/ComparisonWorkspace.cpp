@@ -186,10 +186,14 @@ QWidget* ComparisonWorkspace::buildContent()
 
 void ComparisonWorkspace::refreshScreen()
 {
+    QWidget* const shown = content_->currentWidget();
     if (!model_.left() || !model_.right())
         content_->setCurrentWidget(emptyState_);
     else
         content_->setCurrentWidget(model_.tab() == WorkspaceTab::mapping ? mappingScreen_ : resultsScreen_);
+    // Results arrive after the user asked for them: the arrow keys should browse them at once.
+    if (content_->currentWidget() == resultsScreen_ && shown != resultsScreen_)
+        resultsScreen_->setFocus();
     tabPicker_->setEnabled(model_.summary() != nullptr);
     tabs_->button(static_cast<int>(model_.tab()))->setChecked(true);
 }

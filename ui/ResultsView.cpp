@@ -64,6 +64,7 @@ ResultsView::ResultsView(ComparisonModel& model, QWidget* parent)
     column->addSpacing(6);
     column->addWidget(horizontalDivider(this));
     column->addWidget(buildContent(), 1);
+    setFocusProxy(list_);
 
     connect(&model_, &ComparisonModel::changed, this, &ResultsView::refresh);
     refresh(Field::summary);

@@ -1,5 +1,7 @@
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -145,15 +147,21 @@ TEST_F(WindowTest, CompareShowsResultsTimeAndExport)
               QStringLiteral("mappingScreen"));
 }
 
-TEST_F(WindowTest, ControlReturnComparesFromTheKeyboard)
+TEST_F(WindowTest, ControlReturnComparesAndTheArrowKeysBrowseTheResults)
 {
     loadSamples();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     QTest::keyClick(&window, Qt::Key_Return, Qt::ControlModifier);
     waitUntilIdle();
-    EXPECT_NE(model.summary(), nullptr);
+    ASSERT_NE(model.summary(), nullptr);
     EXPECT_EQ(model.tab(), WorkspaceTab::results);
+
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !model.isFiltering(); }));
+    ASSERT_GE(model.filteredIndices().size(), 2U);
+    EXPECT_EQ(QApplication::focusWidget(), find<QListView>(QStringLiteral("resultList")));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(model.selectedRowID(), model.summary()->differences[model.filteredIndices()[1]].id);
 }
 
 TEST(ComparisonTime, HasExactlyTwoFractionDigits)
