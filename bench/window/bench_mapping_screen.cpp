@@ -84,32 +84,33 @@ struct ScrollFigures {
     int steps;
 };
 
-// Opens the screen in a window of the default size and paints it completely once.
+// The screen alone in a window as wide as the main window's default, shown and laid out.
+std::unique_ptr<QWidget> shownScreen(ComparisonModel& model)
+{
+    auto window = std::make_unique<QWidget>();
+    window->resize(1320, 560);
+    auto* layout = new QVBoxLayout(window.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new ui::MappingView(model, window.get()));
+    window->show();
+    QCoreApplication::processEvents();
+    return window;
+}
+
+// Opens the screen and paints it completely once.
 double openScreen(ComparisonModel& model)
 {
     const Clock::time_point start = Clock::now();
-    QWidget window;
-    window.resize(1320, 560);
-    auto* layout = new QVBoxLayout(&window);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new ui::MappingView(model, &window));
-    window.show();
-    QCoreApplication::processEvents();
-    window.grab();
+    const std::unique_ptr<QWidget> window = shownScreen(model);
+    window->grab();
     return millisecondsSince(start);
 }
 
 // Opens the first row's drop-down list, which offers every ordinary column of File B.
 double openDropDown(ComparisonModel& model)
 {
-    QWidget window;
-    window.resize(1320, 560);
-    auto* layout = new QVBoxLayout(&window);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new ui::MappingView(model, &window));
-    window.show();
-    QCoreApplication::processEvents();
-    auto* picker = window.findChild<ui::MappingList*>(QStringLiteral("mappingList"))
+    const std::unique_ptr<QWidget> window = shownScreen(model);
+    auto* picker = window->findChild<ui::MappingList*>(QStringLiteral("mappingList"))
                        ->rowWidget(0)
                        ->findChild<QComboBox*>(QStringLiteral("matchPicker"));
     const Clock::time_point start = Clock::now();
@@ -123,14 +124,8 @@ double openDropDown(ComparisonModel& model)
 
 ScrollFigures scrollThrough(ComparisonModel& model)
 {
-    QWidget window;
-    window.resize(1320, 560);
-    auto* layout = new QVBoxLayout(&window);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new ui::MappingView(model, &window));
-    window.show();
-    QCoreApplication::processEvents();
-    auto* list = window.findChild<ui::MappingList*>(QStringLiteral("mappingList"));
+    const std::unique_ptr<QWidget> window = shownScreen(model);
+    auto* list = window->findChild<ui::MappingList*>(QStringLiteral("mappingList"));
     QScrollBar* bar = list->verticalScrollBar();
     const int step = bar->singleStep() * QApplication::wheelScrollLines();
     std::vector<double> times;

@@ -45,6 +45,16 @@ protected:
         waitUntilIdle();
     }
 
+    // More rows than the list shows at once, with keyboard focus available to them.
+    void loadSixtyColumnsInAnActiveWindow()
+    {
+        std::vector<std::string> headers;
+        for (int column = 0; column < 60; ++column)
+            headers.push_back("field_" + std::to_string(column));
+        loadFiles(csvText(headers, 3), csvText(headers, 3));
+        QApplication::setActiveWindow(&window);
+    }
+
     MappingList* list() const { return find<MappingList>(QStringLiteral("mappingList")); }
     QAbstractItemModel* rows() const { return list()->model(); }
     int rowCount() const { return rows()->rowCount(); }
@@ -436,11 +446,7 @@ TEST_F(MappingScreenTest, WideFileOpensOnlyTheRowsInView)
 
 TEST_F(MappingScreenTest, TabWalksOnPastTheVisibleRowsAndScrolls)
 {
-    std::vector<std::string> headers;
-    for (int column = 0; column < 60; ++column)
-        headers.push_back("field_" + std::to_string(column));
-    loadFiles(csvText(headers, 3), csvText(headers, 3));
-    QApplication::setActiveWindow(&window);
+    loadSixtyColumnsInAnActiveWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 
     const QModelIndex bottom = list()->indexAt(QPoint(0, list()->viewport()->height() - 1));
@@ -455,11 +461,7 @@ TEST_F(MappingScreenTest, TabWalksOnPastTheVisibleRowsAndScrolls)
 
 TEST_F(MappingScreenTest, BacktabWalksBackIntoRowsOpenedWhileScrollingUp)
 {
-    std::vector<std::string> headers;
-    for (int column = 0; column < 60; ++column)
-        headers.push_back("field_" + std::to_string(column));
-    loadFiles(csvText(headers, 3), csvText(headers, 3));
-    QApplication::setActiveWindow(&window);
+    loadSixtyColumnsInAnActiveWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     list()->scrollTo(rows()->index(40, 0), QAbstractItemView::PositionAtTop);
     // Row by row upwards, so each new row is made after the rows below it.
@@ -479,11 +481,7 @@ TEST_F(MappingScreenTest, BacktabWalksBackIntoRowsOpenedWhileScrollingUp)
 
 TEST_F(MappingScreenTest, ScrollingAwayFromTheFocusedRowStaysWhereTheUserScrolled)
 {
-    std::vector<std::string> headers;
-    for (int column = 0; column < 60; ++column)
-        headers.push_back("field_" + std::to_string(column));
-    loadFiles(csvText(headers, 3), csvText(headers, 3));
-    QApplication::setActiveWindow(&window);
+    loadSixtyColumnsInAnActiveWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     list()->rowWidget(0)->focusOrder().front()->setFocus();
 
