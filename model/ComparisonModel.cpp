@@ -18,17 +18,13 @@
 #include "analysis/MappingAnalysis.h"
 #include "results/ComparisonRun.h"
 #include "table/ImportError.h"
+#include "Utf8Text.h"
 
 namespace rowlark {
 
 namespace {
 
 const QStringList openableExtensions = {"csv", "xlsx", "xls", "ods", "numbers"};
-
-QString fromUtf8(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QString cancellationNotice() { return QStringLiteral("The operation was cancelled."); }
 
@@ -158,12 +154,12 @@ void ComparisonModel::setErrorMessage(std::optional<QString> message)
 
 QString ComparisonModel::leftName() const
 {
-    return left_ ? fromUtf8(left_->name) : QStringLiteral("First file");
+    return left_ ? utf8Text(left_->name) : QStringLiteral("First file");
 }
 
 QString ComparisonModel::rightName() const
 {
-    return right_ ? fromUtf8(right_->name) : QStringLiteral("Second file");
+    return right_ ? utf8Text(right_->name) : QStringLiteral("Second file");
 }
 
 bool ComparisonModel::canCompare() const
@@ -294,7 +290,7 @@ void ComparisonModel::compare()
                                                       ignoreCase, [stop] { throwIfCancelled(stop); });
             return ComparisonResult{std::make_shared<const ComparisonSummary>(std::move(outcome.summary)),
                                     std::make_shared<const ResultIndex>(std::move(outcome.index)),
-                                    outcome.elapsed, fromUtf8(outcome.keyWarning)};
+                                    outcome.elapsed, utf8Text(outcome.keyWarning)};
         },
         [this](ComparisonResult result) { handOver(std::move(result)); });
 }
@@ -426,7 +422,7 @@ void ComparisonModel::load(const QString& path, bool leftSide, const std::option
     if (sheet)
         sheetName = sheet->toStdString();
     perform(
-        QStringLiteral("Reading %1…").arg(fromUtf8(location.filename().string())),
+        QStringLiteral("Reading %1…").arg(utf8Text(location.filename().string())),
         [location, sheetName](std::stop_token stop) { return importInputFile(location, sheetName, stop); },
         [this, leftSide](InputFile file) {
             invalidateResults();

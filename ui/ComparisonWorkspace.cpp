@@ -12,6 +12,7 @@
 #include "StatusBar.h"
 #include "Styling.h"
 #include "Symbols.h"
+#include "Utf8Text.h"
 
 namespace rowlark::ui {
 
@@ -27,15 +28,13 @@ void styleSegment(QPushButton* segment, bool isFirst, bool isLast)
     const QString left = isFirst ? QStringLiteral("6px") : QStringLiteral("0");
     const QString right = isLast ? QStringLiteral("6px") : QStringLiteral("0");
     segment->setStyleSheet(
-        QStringLiteral(
-            "QPushButton { border: 1px solid palette(mid); %1 padding: 4px 10px; "
-            "background: palette(button); border-top-left-radius: %2; border-bottom-left-radius: %2; "
-            "border-top-right-radius: %3; border-bottom-right-radius: %3; }"
-            "QPushButton:checked { background: palette(base); font-weight: 600; }"
-            "QPushButton:checked:enabled { color: %4; }"
-            "QPushButton:disabled { color: palette(mid); }")
-            .arg(isFirst ? QString() : QStringLiteral("border-left: none;"), left, right,
-                 accentColor().name()));
+        QStringLiteral("QPushButton { border: 1px solid palette(mid); %1 padding: 4px 10px; "
+                       "background: palette(button); border-top-left-radius: %2; border-bottom-left-radius: %2; "
+                       "border-top-right-radius: %3; border-bottom-right-radius: %3; }"
+                       "QPushButton:checked { background: palette(base); font-weight: 600; }"
+                       "QPushButton:checked:enabled { color: %4; }"
+                       "QPushButton:disabled { color: palette(mid); }")
+            .arg(isFirst ? QString() : QStringLiteral("border-left: none;"), left, right, accentColor().name()));
 }
 
 }  // namespace
@@ -102,8 +101,8 @@ QWidget* ComparisonWorkspace::buildHeader()
     auto* header = new QWidget(this);
     auto* symbol = symbolLabel(Symbol::compare, 36, accentColor(), header);
     auto* title = styledLabel(QStringLiteral("Rowlark"), TextStyle::title3, false, header);
-    auto* tagline = styledLabel(QStringLiteral("Compare records, wherever their rows land."),
-                                TextStyle::callout, false, header);
+    auto* tagline =
+        styledLabel(QStringLiteral("Compare records, wherever their rows land."), TextStyle::callout, false, header);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(3);
     titles->addWidget(title);
@@ -149,16 +148,14 @@ QWidget* ComparisonWorkspace::buildScreenRow()
     segments->setContentsMargins(0, 0, 0, 0);
     segments->setSpacing(0);
     for (const WorkspaceTab tab : allWorkspaceTabs) {
-        const std::string_view name = title(tab);
-        auto* segment = new QPushButton(QString::fromUtf8(name.data(), qsizetype(name.size())), tabPicker_);
+        auto* segment = new QPushButton(utf8Text(title(tab)), tabPicker_);
         segment->setCheckable(true);
         styleSegment(segment, tab == allWorkspaceTabs.front(), tab == allWorkspaceTabs.back());
         segment->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         tabs_->addButton(segment, static_cast<int>(tab));
         segments->addWidget(segment);
     }
-    connect(tabs_, &QButtonGroup::idClicked, this,
-            [this](int id) { model_.setTab(static_cast<WorkspaceTab>(id)); });
+    connect(tabs_, &QButtonGroup::idClicked, this, [this](int id) { model_.setTab(static_cast<WorkspaceTab>(id)); });
 
     elapsed_ = styledLabel(QString(), TextStyle::callout, true, screenRow);
     elapsed_->setObjectName(QStringLiteral("elapsedLabel"));

@@ -13,6 +13,7 @@
 #include "DroppedFiles.h"
 #include "Styling.h"
 #include "Symbols.h"
+#include "Utf8Text.h"
 
 namespace rowlark::ui {
 
@@ -20,11 +21,6 @@ namespace {
 
 constexpr int spacing = 12;
 constexpr int iconSize = 26;
-
-QString fromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QString pathText(const std::filesystem::path& path)
 {
@@ -57,7 +53,7 @@ QString tableDetails(const CSVTable& table)
 QString lowerExtension(const InputFile& file)
 {
     const std::string name = file.url ? file.url->filename().string() : file.name;
-    return QFileInfo(fromUtf8(name)).suffix().toLower();
+    return QFileInfo(utf8Text(name)).suffix().toLower();
 }
 
 FileSlot::FileSlot(ComparisonModel& model, bool leftSide, QWidget* parent)
@@ -75,10 +71,9 @@ FileSlot::FileSlot(ComparisonModel& model, bool leftSide, QWidget* parent)
     mainArea_->setFlat(true);
     mainArea_->setCursor(Qt::PointingHandCursor);
     mainArea_->setStyleSheet(
-        QStringLiteral(
-            "QPushButton { border: 2px solid transparent; border-radius: 6px; background: transparent; "
-            "text-align: left; }"
-            "QPushButton:focus { border-color: rgba(%1, %2, %3, 110); }")
+        QStringLiteral("QPushButton { border: 2px solid transparent; border-radius: 6px; background: transparent; "
+                       "text-align: left; }"
+                       "QPushButton:focus { border-color: rgba(%1, %2, %3, 110); }")
             .arg(accentColor().red())
             .arg(accentColor().green())
             .arg(accentColor().blue()));
@@ -146,8 +141,7 @@ void FileSlot::refresh()
     refreshIcon();
     const std::optional<InputFile>& side = file();
     if (!side) {
-        title_->setText(leftSide_ ? QStringLiteral("Choose first file…")
-                                  : QStringLiteral("Choose second file…"));
+        title_->setText(leftSide_ ? QStringLiteral("Choose first file…") : QStringLiteral("Choose second file…"));
         details_->setText(QStringLiteral("CSV, XLSX, XLS, ODS or Numbers"));
         workbookLine_->hide();
         sheetPicker_->hide();
@@ -155,12 +149,11 @@ void FileSlot::refresh()
         mainArea_->setAccessibleName(title_->text());
         return;
     }
-    title_->setText(fromUtf8(side->name));
+    title_->setText(utf8Text(side->name));
     details_->setText(tableDetails(side->table));
     workbookLine_->setVisible(!side->sheets.empty());
-    workbookLine_->setText(isNumbers(*side)
-                               ? QStringLiteral("Numbers: select a table · saved values")
-                               : QStringLiteral("Workbook: saved values · no formula recalculation"));
+    workbookLine_->setText(isNumbers(*side) ? QStringLiteral("Numbers: select a table · saved values")
+                                            : QStringLiteral("Workbook: saved values · no formula recalculation"));
     mainArea_->setToolTip(side->url ? pathText(*side->url) : QStringLiteral("Choose a local file"));
     mainArea_->setAccessibleName(title_->text());
     refreshSheets(*side);
@@ -169,8 +162,7 @@ void FileSlot::refresh()
 void FileSlot::refreshIcon()
 {
     const qreal ratio = devicePixelRatioF();
-    icon_->setPixmap(
-        symbolPixmap(file() ? Symbol::table : Symbol::documentAdd, iconSize, accentColor(), ratio));
+    icon_->setPixmap(symbolPixmap(file() ? Symbol::table : Symbol::documentAdd, iconSize, accentColor(), ratio));
     folder_->setPixmap(symbolPixmap(Symbol::folder, 18, secondaryColor(palette()), ratio));
 }
 
@@ -180,9 +172,8 @@ void FileSlot::refreshSheets(const InputFile& side)
     sheetPicker_->setAccessibleName(isNumbers(side) ? QStringLiteral("Table") : QStringLiteral("Sheet"));
     sheetPicker_->clear();
     for (const std::string& sheet : side.sheets)
-        sheetPicker_->addItem(fromUtf8(sheet));
-    sheetPicker_->setCurrentIndex(side.sheet ? sheetPicker_->findText(fromUtf8(*side.sheet), Qt::MatchExactly)
-                                             : -1);
+        sheetPicker_->addItem(utf8Text(sheet));
+    sheetPicker_->setCurrentIndex(side.sheet ? sheetPicker_->findText(utf8Text(*side.sheet), Qt::MatchExactly) : -1);
 }
 
 void FileSlot::pickSheet(int position)

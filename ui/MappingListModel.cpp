@@ -1,5 +1,7 @@
 #include "MappingListModel.h"
 
+#include <utility>
+
 #include "MappingText.h"
 
 namespace rowlark::ui {
@@ -41,7 +43,7 @@ void MappingListModel::followMappings()
     std::vector<std::size_t> positions = visibleMappings(model_);
     const std::vector<ColumnMapping>& mappings = model_.mappings();
     if (positions != positions_ || mappings.size() != shown_.size()) {
-        reload();
+        show(std::move(positions));
         return;
     }
     std::optional<int> first;
@@ -66,8 +68,13 @@ void MappingListModel::refreshAll()
 
 void MappingListModel::reload()
 {
+    show(visibleMappings(model_));
+}
+
+void MappingListModel::show(std::vector<std::size_t> positions)
+{
     beginResetModel();
-    positions_ = visibleMappings(model_);
+    positions_ = std::move(positions);
     shown_ = model_.mappings();
     endResetModel();
 }

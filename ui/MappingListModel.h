@@ -36,6 +36,8 @@ public:
     void reload();
 
 private:
+    void show(std::vector<std::size_t> positions);
+
     const ComparisonModel& model_;
     std::vector<std::size_t> positions_;
     // What the rows showed last, to tell which of them an edit changed.

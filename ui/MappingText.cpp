@@ -25,11 +25,6 @@ bool matches(const QString& text, const QString& search)
 
 }  // namespace
 
-QString utf8Text(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QString leftHeader(const ComparisonModel& model, std::int64_t leftIndex)
 {
     return header(model.left(), leftIndex);

@@ -11,10 +11,9 @@
 #include <QString>
 
 #include "ComparisonModel.h"
+#include "Utf8Text.h"
 
 namespace rowlark::ui {
-
-QString utf8Text(const std::string& text);
 
 // The header of a column of File A or File B; empty when the file is missing or the index is outside it.
 QString leftHeader(const ComparisonModel& model, std::int64_t leftIndex);
