@@ -1,6 +1,6 @@
 #include <QApplication>
 
-#include "RowlarkApp.h"
+#include "shell/RowlarkApp.h"
 
 int main(int argc, char** argv)
 {

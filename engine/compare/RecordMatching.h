@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/KeyDiagnostics.h"
+#include "compare/KeyDiagnostics.h"
 #include "records/Differences.h"
 #include "records/Mapping.h"
 #include "table/CSVTable.h"

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <utility>
 
-#include "analysis/KeyDiagnostics.h"
+#include "compare/KeyDiagnostics.h"
 #include "compare/RecordMatching.h"
 
 namespace rowlark {

@@ -13,7 +13,7 @@
 #include <QTest>
 
 #include "ComparisonModel.h"
-#include "MainWindow.h"
+#include "shell/MainWindow.h"
 
 namespace {
 

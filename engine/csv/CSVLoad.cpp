@@ -1,0 +1,96 @@
+#include <algorithm>
+#include <cerrno>
+#include <string>
+#include <system_error>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "csv/CSVParser.h"
+#include "table/CSVTable.h"
+#include "table/HugePages.h"
+#include "text/Encoding.h"
+
+namespace rowlark {
+
+namespace {
+
+[[noreturn]] void throwFileError(const std::filesystem::path& path) {
+    throw std::system_error(errno, std::generic_category(), path.string());
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int descriptor)
+        : descriptor_(descriptor) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() { ::close(descriptor_); }
+    int get() const { return descriptor_; }
+
+private:
+    int descriptor_;
+};
+
+// The whole file; reads until the end even when the file changed size since it was opened.
+std::string readWholeFile(const std::filesystem::path& path) {
+    int descriptor;
+    do
+        descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0)
+        throwFileError(path);
+    const FileDescriptor file(descriptor);
+    struct stat status {};
+    if (::fstat(file.get(), &status) != 0)
+        throwFileError(path);
+
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(std::max<off_t>(status.st_size, 0)) + 1);
+    adviseHugePages(bytes.data(), bytes.capacity());
+    bytes.resize(bytes.capacity());
+    std::size_t size = 0;
+    while (true) {
+        if (size == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        const ssize_t count = ::read(file.get(), bytes.data() + size, bytes.size() - size);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            throwFileError(path);
+        if (count == 0)
+            break;
+        size += static_cast<std::size_t>(count);
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
+struct DecodedText {
+    std::string text;
+    std::size_t start; // past a leading byte-order mark
+};
+
+DecodedText decodedText(std::string bytes) {
+    if (!text::isValidUTF8(bytes))
+        return {text::decodeWindows1252(bytes), 0};
+    const bool hasByteOrderMark = std::string_view(bytes).starts_with("\xEF\xBB\xBF");
+    return {std::move(bytes), hasByteOrderMark ? std::size_t{3} : 0};
+}
+
+} // namespace
+
+CSVTable CSVTable::parse(std::string text) {
+    ParsedCSV parsed = parseCSV(std::move(text));
+    return withStore(std::move(parsed.headers), std::move(parsed.cells));
+}
+
+CSVTable CSVTable::load(const std::filesystem::path& path) {
+    DecodedText decoded = decodedText(readWholeFile(path));
+    ParsedCSV parsed = parseCSV(std::move(decoded.text), decoded.start);
+    return withStore(std::move(parsed.headers), std::move(parsed.cells)).expandingStructuredColumns();
+}
+
+} // namespace rowlark

@@ -1,0 +1,331 @@
+#include "csv/CSVParser.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "csv/CSVError.h"
+#include "table/HugePages.h"
+#include "text/Unicode.h"
+
+namespace rowlark {
+
+namespace {
+
+// Position of the first byte in [position, size) equal to one of `Specials`, or `size`.
+template<char... Specials> std::size_t findSpecial(const char* data, std::size_t position, std::size_t size) {
+#if defined(__SSE2__)
+    while (size - position >= 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + position));
+        __m128i hits = _mm_setzero_si128();
+        ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(Specials)))), ...);
+        if (const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits)))
+            return position + static_cast<std::size_t>(std::countr_zero(mask));
+        position += 16;
+    }
+#endif
+    while (position < size && ((data[position] != Specials) && ...))
+        ++position;
+    return position;
+}
+
+// Cell bounds gathered in chunks: growing never copies what is already there, and the exact final
+// array is allocated once, which keeps the peak memory of a load low. Chunks start small so that
+// small tables stay cheap.
+class BoundsBuilder {
+public:
+    void append(std::uint64_t bound) {
+        if (used_ == capacity_)
+            addChunk();
+        chunks_.back().values[used_++] = bound;
+        ++size_;
+    }
+    void appendRepeated(std::uint64_t bound, std::size_t count) {
+        while (count > 0) {
+            if (used_ == capacity_)
+                addChunk();
+            const std::size_t step = std::min(count, capacity_ - used_);
+            std::fill_n(chunks_.back().values.get() + used_, step, bound);
+            used_ += step;
+            size_ += step;
+            count -= step;
+        }
+    }
+    std::uint64_t last() const { return size_ == 0 ? 0 : chunks_.back().values[used_ - 1]; }
+
+    // The bounds in the layout of CellStore, which starts with the offset 0.
+    std::vector<std::uint64_t> build() && {
+        std::vector<std::uint64_t> bounds;
+        bounds.reserve(size_ + 1);
+        adviseHugePages(bounds.data(), bounds.capacity() * sizeof(std::uint64_t));
+        bounds.push_back(0);
+        for (auto& chunk : chunks_) {
+            const std::size_t count = &chunk == &chunks_.back() ? used_ : chunk.capacity;
+            bounds.insert(bounds.end(), chunk.values.get(), chunk.values.get() + count);
+            chunk.values.reset();
+        }
+        return bounds;
+    }
+
+private:
+    static constexpr std::size_t firstChunkCapacity = 256;
+    static constexpr std::size_t largestChunkCapacity = std::size_t{1} << 20;
+
+    struct Chunk {
+        std::unique_ptr<std::uint64_t[]> values;
+        std::size_t capacity;
+    };
+
+    void addChunk() {
+        capacity_ = chunks_.empty() ? firstChunkCapacity : std::min(capacity_ * 2, largestChunkCapacity);
+        chunks_.push_back({std::make_unique_for_overwrite<std::uint64_t[]>(capacity_), capacity_});
+        adviseHugePages(chunks_.back().values.get(), capacity_ * sizeof(std::uint64_t));
+        used_ = 0;
+    }
+
+    std::vector<Chunk> chunks_;
+    std::size_t capacity_ = 0;
+    std::size_t used_ = 0;
+    std::size_t size_ = 0;
+};
+
+struct OverWideRow {
+    std::size_t index; // among the data rows, from 0
+    std::size_t cellCount;
+};
+
+// One pass over the text. Cell text is written back into the same buffer behind the read position
+// (unquoting only ever shrinks text). Rows of empty cells are only counted until a row with text
+// follows, so blank lines at the end never cost memory and are dropped without a trace.
+class CSVScanner {
+public:
+    CSVScanner(std::string& text, std::size_t start)
+        : text_(text)
+        , buffer_(text.data())
+        , size_(text.size())
+        , read_(std::min(start, text.size())) {}
+
+    ParsedCSV run() && {
+        while (true) {
+            fieldStart_ = write_;
+            if (opensQuotedField()) {
+                ++read_;
+                scanQuotedPart();
+            }
+            const Ending ending = scanUnquotedPart();
+            if (ending == Ending::endOfText) {
+                if (write_ > fieldStart_ || cellsInRow_ > 0)
+                    endRow();
+                break;
+            }
+            if (ending == Ending::lineBreak)
+                endRow();
+            else
+                endField();
+        }
+        return std::move(*this).finish();
+    }
+
+private:
+    enum class Ending { comma, lineBreak, endOfText };
+
+    bool opensQuotedField() const {
+        return read_ < size_ && buffer_[read_] == '"' && !extenderStartsAt(read_ + 1);
+    }
+
+    // Copies a quoted part through its closing quote; what follows that quote is read as unquoted.
+    void scanQuotedPart() {
+        while (true) {
+            const std::size_t special = findSpecial<'"', '\r'>(buffer_, read_, size_);
+            const bool copiedText = copyUpTo(special);
+            if (special == size_)
+                throw CSVError::unclosedQuote();
+            read_ = special + 1;
+            if (buffer_[special] == '\r') {
+                put('\n');
+                skipLineFeedAfterCarriageReturn();
+            } else if (!isStructural(copiedText)) {
+                put('"');
+            } else if (read_ < size_ && buffer_[read_] == '"' && !extenderStartsAt(read_ + 1)) {
+                put('"');
+                ++read_;
+            } else {
+                return;
+            }
+        }
+    }
+
+    Ending scanUnquotedPart() {
+        while (true) {
+            const std::size_t special = findSpecial<',', '\n', '\r'>(buffer_, read_, size_);
+            const bool copiedText = copyUpTo(special);
+            if (special == size_)
+                return Ending::endOfText;
+            read_ = special + 1;
+            if (buffer_[special] != ',') {
+                if (buffer_[special] == '\r')
+                    skipLineFeedAfterCarriageReturn();
+                return Ending::lineBreak;
+            }
+            if (isStructural(copiedText))
+                return Ending::comma;
+            put(',');
+        }
+    }
+
+    // Whether the comma or quote just read stands alone as a character. The scalar before it is
+    // the last one written when text was copied right before it; otherwise it is an ASCII
+    // separator or quote, which never prepends.
+    bool isStructural(bool copiedTextBefore) const {
+        return !(copiedTextBefore && lastWrittenIsPrepend()) && !extenderStartsAt(read_);
+    }
+
+    bool extenderStartsAt(std::size_t position) const {
+        if (position >= size_ || static_cast<unsigned char>(buffer_[position]) < 0x80)
+            return false;
+        return text::isGraphemeExtender(text::nextScalar(std::string_view(buffer_, size_), position));
+    }
+
+    bool lastWrittenIsPrepend() const {
+        if (static_cast<unsigned char>(buffer_[write_ - 1]) < 0x80)
+            return false;
+        std::size_t end = write_;
+        return text::isGraphemePrepend(text::previousScalar(std::string_view(buffer_, write_), end));
+    }
+
+    // Returns whether any text was copied.
+    bool copyUpTo(std::size_t end) {
+        const std::size_t length = end - read_;
+        if (length == 0)
+            return false;
+        if (write_ != read_)
+            std::memmove(buffer_ + write_, buffer_ + read_, length);
+        write_ += length;
+        read_ = end;
+        return true;
+    }
+
+    void put(char byte) { buffer_[write_++] = byte; }
+
+    void skipLineFeedAfterCarriageReturn() {
+        if (read_ < size_ && buffer_[read_] == '\n')
+            ++read_;
+    }
+
+    void endField() {
+        const bool hasText = write_ > fieldStart_;
+        if (isInHeader_)
+            headerEnds_.push_back(write_);
+        else
+            endDataCell(hasText);
+        ++cellsInRow_;
+    }
+
+    void endDataCell(bool hasText) {
+        if (hasText && !rowHasText_) {
+            // The first text of the row: the empty rows and cells before it take their place now.
+            bounds_.appendRepeated(fieldStart_, pendingEmptyRows_ * width_ + std::min(cellsInRow_, width_));
+            pendingEmptyRows_ = 0;
+            rowHasText_ = true;
+        }
+        if (rowHasText_ && cellsInRow_ < width_)
+            bounds_.append(write_);
+    }
+
+    void endRow() {
+        endField();
+        if (isInHeader_)
+            takeHeader();
+        else
+            endDataRow();
+        cellsInRow_ = 0;
+    }
+
+    void takeHeader() {
+        std::size_t start = 0;
+        headers_.reserve(headerEnds_.size());
+        for (const std::size_t end : headerEnds_) {
+            headers_.emplace_back(buffer_ + start, end - start);
+            start = end;
+        }
+        headerEnds_ = {};
+        width_ = headers_.size();
+        write_ = 0;
+        isInHeader_ = false;
+    }
+
+    void endDataRow() {
+        if (cellsInRow_ > width_ && !firstOverWideRow_)
+            firstOverWideRow_ = OverWideRow{dataRowCount_, cellsInRow_};
+        if (rowHasText_) {
+            if (cellsInRow_ < width_)
+                bounds_.appendRepeated(write_, width_ - cellsInRow_);
+            storedRowCount_ = dataRowCount_ + 1;
+        } else {
+            ++pendingEmptyRows_;
+        }
+        rowHasText_ = false;
+        ++dataRowCount_;
+    }
+
+    ParsedCSV finish() && {
+        if (isInHeader_)
+            throw CSVError::empty();
+        removeByteOrderMarks(headers_.front());
+        if (std::all_of(headers_.begin(), headers_.end(), [](const auto& name) { return name.empty(); }))
+            throw CSVError::empty();
+        if (firstOverWideRow_ && firstOverWideRow_->index < storedRowCount_)
+            throw CSVError::tooManyColumns(static_cast<std::int64_t>(firstOverWideRow_->index) + 2,
+                                           static_cast<std::int64_t>(width_),
+                                           static_cast<std::int64_t>(firstOverWideRow_->cellCount));
+        text_.resize(bounds_.last());
+        if (text_.capacity() - text_.size() > text_.capacity() / 8)
+            text_.shrink_to_fit();
+        return ParsedCSV{std::move(headers_),
+                         CellStore(std::move(text_), std::move(bounds_).build(), width_)};
+    }
+
+    static void removeByteOrderMarks(std::string& name) {
+        static constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+        for (auto found = name.find(byteOrderMark); found != std::string::npos;
+             found = name.find(byteOrderMark))
+            name.erase(found, byteOrderMark.size());
+    }
+
+    std::string& text_;
+    char* buffer_;
+    std::size_t size_;
+    std::size_t read_;
+    std::size_t write_ = 0;
+    std::size_t fieldStart_ = 0;
+    std::size_t cellsInRow_ = 0;
+
+    bool isInHeader_ = true;
+    std::vector<std::size_t> headerEnds_;
+    std::vector<std::string> headers_;
+    std::size_t width_ = 0;
+
+    BoundsBuilder bounds_;
+    bool rowHasText_ = false;
+    std::size_t pendingEmptyRows_ = 0;
+    std::size_t dataRowCount_ = 0;
+    std::size_t storedRowCount_ = 0;
+    std::optional<OverWideRow> firstOverWideRow_;
+};
+
+} // namespace
+
+ParsedCSV parseCSV(std::string text, std::size_t start) {
+    return CSVScanner(text, start).run();
+}
+
+} // namespace rowlark

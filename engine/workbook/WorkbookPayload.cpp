@@ -1,0 +1,162 @@
+#include "workbook/WorkbookPayload.h"
+
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
+
+#include <utility>
+
+namespace rowlark {
+namespace {
+
+// Streams the payload into the table's cell storage without building a document, so that a
+// sheet of millions of cells is held once as JSON text and once as cells, never as objects.
+class PayloadHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, PayloadHandler> {
+public:
+    explicit PayloadHandler(std::size_t expectedBytes) : expectedBytes_(expectedBytes) {}
+
+    bool Default() { return skipping(); }
+
+    bool Null()
+    {
+        if (depth_ == 1 && member_ == Member::rows) {
+            clearRows();
+            return true;
+        }
+        return skipping();
+    }
+
+    bool String(const char* text, rapidjson::SizeType length, bool)
+    {
+        const std::string_view value(text, length);
+        if (depth_ == 2 && member_ == Member::sheetNames) {
+            payload_.sheetNames.emplace_back(value);
+            return true;
+        }
+        if (depth_ == 3 && member_ == Member::rows) {
+            appendCell(value);
+            return true;
+        }
+        return skipping();
+    }
+
+    bool Key(const char* text, rapidjson::SizeType length, bool)
+    {
+        if (depth_ != 1)
+            return true;
+        const std::string_view key(text, length);
+        member_ = key == "sheetNames" ? Member::sheetNames : key == "rows" ? Member::rows : Member::other;
+        return true;
+    }
+
+    bool StartObject()
+    {
+        if (depth_ == 0) {
+            ++depth_;
+            return true;
+        }
+        if (!skipping())
+            return false;
+        ++depth_;
+        return true;
+    }
+
+    bool EndObject(rapidjson::SizeType)
+    {
+        --depth_;
+        if (depth_ == 1)
+            member_ = Member::other;
+        return true;
+    }
+
+    bool StartArray()
+    {
+        if (depth_ == 0)
+            return false;
+        if (depth_ == 1 && member_ == Member::sheetNames) {
+            hasSheetNames_ = true;
+            payload_.sheetNames.clear();
+        } else if (depth_ == 1 && member_ == Member::rows) {
+            clearRows();
+        } else if (depth_ == 2 && member_ == Member::rows) {
+            column_ = 0;
+        } else if (!skipping()) {
+            return false;
+        }
+        ++depth_;
+        return true;
+    }
+
+    bool EndArray(rapidjson::SizeType)
+    {
+        --depth_;
+        if (depth_ == 2 && member_ == Member::rows)
+            endRow();
+        else if (depth_ == 1)
+            member_ = Member::other;
+        return true;
+    }
+
+    std::optional<WorkbookPayload> finish() &&
+    {
+        if (!hasSheetNames_)
+            return std::nullopt;
+        if (builder_)
+            payload_.laterRows.emplace(std::move(*builder_).build());
+        return std::move(payload_);
+    }
+
+private:
+    enum class Member { other, sheetNames, rows };
+
+    // Values of members other than the two known ones are passed over, whatever their type.
+    bool skipping() const { return depth_ >= 1 && member_ == Member::other; }
+
+    void clearRows()
+    {
+        payload_.rowCount = 0;
+        payload_.firstRow.clear();
+        builder_.reset();
+    }
+
+    void appendCell(std::string_view cell)
+    {
+        if (!builder_)
+            payload_.firstRow.emplace_back(cell);
+        else if (column_ < payload_.firstRow.size())
+            builder_->appendCell(cell);
+        ++column_;
+    }
+
+    void endRow()
+    {
+        if (builder_) {
+            for (; column_ < payload_.firstRow.size(); ++column_)
+                builder_->appendCell({});
+        } else {
+            builder_.emplace(payload_.firstRow.size(), 0, expectedBytes_);
+        }
+        ++payload_.rowCount;
+    }
+
+    WorkbookPayload payload_;
+    std::optional<CellStoreBuilder> builder_;
+    std::size_t expectedBytes_;
+    std::size_t depth_ = 0;
+    std::size_t column_ = 0;
+    Member member_ = Member::other;
+    bool hasSheetNames_ = false;
+};
+
+}  // namespace
+
+std::optional<WorkbookPayload> WorkbookPayload::decode(std::string_view json)
+{
+    PayloadHandler handler(json.size() / 2);
+    rapidjson::MemoryStream stream(json.data(), json.size());
+    rapidjson::Reader reader;
+    if (reader.Parse<rapidjson::kParseValidateEncodingFlag>(stream, handler).IsError())
+        return std::nullopt;
+    return std::move(handler).finish();
+}
+
+}  // namespace rowlark

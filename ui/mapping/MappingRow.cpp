@@ -1,0 +1,290 @@
+#include "mapping/MappingRow.h"
+
+#include <algorithm>
+
+#include <QApplication>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "mapping/MappingText.h"
+#include "widgets/Styling.h"
+#include "widgets/Symbols.h"
+
+namespace rowlark::ui {
+
+namespace {
+
+constexpr int verticalPadding = 13;
+constexpr int leftCellSpacing = 5;
+constexpr int rightCellSpacing = 8;
+constexpr int captionIconSize = 12;
+
+// A box centred in a column of fixed width, as the column headings above are.
+QWidget* centredCell(QCheckBox* box, int width, QWidget* parent)
+{
+    auto* cell = new QWidget(parent);
+    cell->setFixedWidth(width);
+    auto* layout = new QHBoxLayout(cell);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(box, 0, Qt::AlignHCenter | Qt::AlignTop);
+    return cell;
+}
+
+int comboHeight()
+{
+    QComboBox combo;
+    combo.addItem(ColumnOptionsModel::notMapped);
+    return combo.sizeHint().height();
+}
+
+}  // namespace
+
+MappingRow::MappingRow(ComparisonModel& model, ColumnChoices choices, QWidget* parent)
+    : QWidget(parent)
+    , model_(model)
+    , choices_(choices)
+{
+    setObjectName(QStringLiteral("mappingRow"));
+
+    keyBox_ = new QCheckBox(this);
+    keyBox_->setObjectName(QStringLiteral("keyBox"));
+    compareBox_ = new QCheckBox(this);
+    compareBox_->setObjectName(QStringLiteral("compareBox"));
+
+    auto* line = new QHBoxLayout(this);
+    line->setContentsMargins(horizontalPadding, verticalPadding, horizontalPadding, verticalPadding + 1);
+    line->setSpacing(0);
+    line->addWidget(centredCell(keyBox_, keyWidth, this), 0, Qt::AlignTop);
+    line->addWidget(centredCell(compareBox_, compareWidth, this), 0, Qt::AlignTop);
+    line->addWidget(buildLeftCell(), 1, Qt::AlignTop);
+    line->addWidget(buildRightCell(), 1, Qt::AlignTop);
+
+    connect(keyBox_, &QCheckBox::clicked, this, &MappingRow::changeKey);
+    connect(compareBox_, &QCheckBox::clicked, this, &MappingRow::changeIncluded);
+    connect(picker_, &QComboBox::activated, this, &MappingRow::pickEntry);
+}
+
+QWidget* MappingRow::buildLeftCell()
+{
+    auto* cell = new QWidget(this);
+    cell->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    name_ = new QLabel(cell);
+    name_->setObjectName(QStringLiteral("leftName"));
+    name_->setTextFormat(Qt::PlainText);
+    name_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    name_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+
+    jsonCaption_ = new QWidget(cell);
+    jsonCaption_->setObjectName(QStringLiteral("jsonCaption"));
+    auto* braces = new QLabel(jsonCaption_);
+    braces->setObjectName(QStringLiteral("jsonCaptionIcon"));
+    braces->setPixmap(symbolPixmap(Symbol::braces, captionIconSize, secondaryColor(palette()), devicePixelRatioF()));
+    auto* jsonText =
+        styledLabel(QStringLiteral("JSON object · map its fields below"), TextStyle::caption, true, jsonCaption_);
+    jsonText->setObjectName(QStringLiteral("jsonCaptionText"));
+    auto* jsonLine = new QHBoxLayout(jsonCaption_);
+    jsonLine->setContentsMargins(0, 0, 0, 0);
+    jsonLine->setSpacing(4);
+    jsonLine->addWidget(braces);
+    jsonLine->addWidget(jsonText);
+    jsonLine->addStretch();
+
+    derivedCaption_ = styledLabel(QStringLiteral("Extracted from JSON"), TextStyle::caption, true, cell);
+    derivedCaption_->setObjectName(QStringLiteral("derivedCaption"));
+
+    auto* stack = new QVBoxLayout(cell);
+    stack->setContentsMargins(leftCellLeadingPadding, 0, leftCellTrailingPadding, 0);
+    stack->setSpacing(leftCellSpacing);
+    stack->addWidget(name_);
+    stack->addWidget(jsonCaption_);
+    stack->addWidget(derivedCaption_);
+    return cell;
+}
+
+QWidget* MappingRow::buildRightCell()
+{
+    auto* cell = new QWidget(this);
+    cell->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    chipStrip_ = new QWidget(cell);
+    chipStrip_->setObjectName(QStringLiteral("chipStrip"));
+    chipStrip_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    auto* strip = new QHBoxLayout(chipStrip_);
+    strip->setContentsMargins(0, 0, 0, 0);
+    strip->setSpacing(chipSpacing);
+    for (std::size_t chip = 0; chip < chips_.size(); ++chip) {
+        chips_[chip] = new SuggestionChip(chipStrip_);
+        strip->addWidget(chips_[chip]);
+        connect(chips_[chip], &SuggestionChip::clicked, this, [this, chip] { pickChip(chip); });
+    }
+    strip->addStretch();
+    chipStrip_->installEventFilter(this);
+
+    picker_ = new QComboBox(cell);
+    picker_->setObjectName(QStringLiteral("matchPicker"));
+    // Measuring every entry of a wide file would cost more than the whole row.
+    picker_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    picker_->setMinimumContentsLength(12);
+    picker_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    picker_->setMaxVisibleItems(16);
+
+    auto* stack = new QVBoxLayout(cell);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(rightCellSpacing);
+    stack->addWidget(chipStrip_);
+    stack->addWidget(picker_);
+    return cell;
+}
+
+int MappingRow::uniformHeight()
+{
+    const QFontMetrics body(QApplication::font());
+    const QFontMetrics caption(styledFont(TextStyle::caption));
+    const int leftCell = body.height() + leftCellSpacing + std::max(caption.height(), captionIconSize);
+    const SuggestionChip chip;
+    const int rightCell = chip.sizeHint().height() + rightCellSpacing + comboHeight();
+    return 2 * verticalPadding + std::max(leftCell, rightCell) + 1;
+}
+
+void MappingRow::showMapping(std::size_t position)
+{
+    position_ = position;
+    refresh();
+}
+
+const ColumnMapping* MappingRow::mapping() const
+{
+    const std::vector<ColumnMapping>& mappings = model_.mappings();
+    return position_ && *position_ < mappings.size() ? &mappings[*position_] : nullptr;
+}
+
+ColumnOptionsModel* MappingRow::optionsFor(const ColumnMapping& mapping) const
+{
+    return isStructuredLeftColumn(model_, mapping.leftIndex) ? choices_.structured : choices_.ordinary;
+}
+
+void MappingRow::refresh()
+{
+    const ColumnMapping* shown = mapping();
+    if (!shown)
+        return;
+    const QString source = leftHeader(model_, shown->leftIndex);
+    const bool isMapped = shown->rightIndex.has_value();
+    keyBox_->setAccessibleName(QStringLiteral("Row key for ") + source);
+    keyBox_->setChecked(shown->isKey);
+    keyBox_->setEnabled(isMapped);
+    compareBox_->setAccessibleName(QStringLiteral("Compare ") + source);
+    compareBox_->setChecked(isMapped && shown->isIncluded);
+    compareBox_->setEnabled(isMapped && !shown->isKey);
+    picker_->setAccessibleName(QStringLiteral("Match for ") + source);
+    refreshLeftCell(*shown);
+    refreshChips(*shown);
+    refreshPicker(*shown);
+}
+
+void MappingRow::refreshLeftCell(const ColumnMapping& mapping)
+{
+    name_->setText(displayName(leftHeader(model_, mapping.leftIndex), mapping.leftIndex));
+    QFont font = QApplication::font();
+    font.setWeight(mapping.isKey ? QFont::DemiBold : QFont::Normal);
+    name_->setFont(font);
+    const bool isStructured = isStructuredLeftColumn(model_, mapping.leftIndex);
+    jsonCaption_->setVisible(isStructured);
+    derivedCaption_->setVisible(!isStructured && isDerivedLeftColumn(model_, mapping.leftIndex));
+}
+
+void MappingRow::refreshChips(const ColumnMapping& mapping)
+{
+    const std::vector<HeaderSuggestion> shown = candidates(model_, mapping.leftIndex);
+    chipCount_ = shown.size();
+    for (std::size_t chip = 0; chip < shown.size(); ++chip) {
+        const HeaderSuggestion& suggestion = shown[chip];
+        chips_[chip]->setSuggestion(rightHeader(model_, suggestion.rightIndex), strengthText(suggestion.score),
+                                    mapping.rightIndex == suggestion.rightIndex);
+        chips_[chip]->setToolTip(suggestionHelp(suggestion.reason));
+    }
+    fitChips();
+}
+
+// Every chip when all fit beside each other; otherwise only the best one, shortened as needed.
+void MappingRow::fitChips()
+{
+    int needed = chipCount_ > 0 ? -chipSpacing : 0;
+    for (std::size_t chip = 0; chip < chipCount_; ++chip)
+        needed += chips_[chip]->sizeHint().width() + chipSpacing;
+    const bool isAllFitting = needed <= chipStrip_->width();
+    for (std::size_t chip = 0; chip < chips_.size(); ++chip)
+        chips_[chip]->setVisible(chip < chipCount_ && (chip == 0 || isAllFitting));
+    chipStrip_->setFixedHeight(chips_[0]->sizeHint().height());
+}
+
+void MappingRow::refreshPicker(const ColumnMapping& mapping)
+{
+    ColumnOptionsModel* options = optionsFor(mapping);
+    if (picker_->model() != options)
+        picker_->setModel(options);
+    picker_->setCurrentIndex(options->rowOf(mapping.rightIndex));
+}
+
+QList<QWidget*> MappingRow::focusOrder() const
+{
+    QList<QWidget*> order{keyBox_, compareBox_};
+    for (SuggestionChip* chip : chips_)
+        order.append(chip);
+    order.append(picker_);
+    return order;
+}
+
+void MappingRow::pickChip(std::size_t chip)
+{
+    const ColumnMapping* shown = mapping();
+    if (!shown)
+        return;
+    const std::vector<HeaderSuggestion> suggestions = candidates(model_, shown->leftIndex);
+    if (chip < suggestions.size())
+        model_.map(shown->id, suggestions[chip].rightIndex);
+    refresh();
+}
+
+void MappingRow::pickEntry(int row)
+{
+    const ColumnMapping* shown = mapping();
+    if (!shown)
+        return;
+    model_.map(shown->id, optionsFor(*shown)->columnAt(row));
+    refresh();
+}
+
+void MappingRow::changeKey(bool value)
+{
+    if (const ColumnMapping* shown = mapping())
+        model_.setKey(shown->id, value);
+    refresh();
+}
+
+void MappingRow::changeIncluded(bool value)
+{
+    if (const ColumnMapping* shown = mapping())
+        model_.setIncluded(shown->id, value);
+    refresh();
+}
+
+// The chips are fitted whenever the room beside them changes.
+bool MappingRow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == chipStrip_ && event->type() == QEvent::Resize)
+        fitChips();
+    return QWidget::eventFilter(watched, event);
+}
+
+// The divider below each row.
+void MappingRow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    QColor line = palette().color(QPalette::WindowText);
+    line.setAlphaF(0.1);
+    painter.fillRect(QRect(0, height() - 1, width(), 1), line);
+}
+
+}  // namespace rowlark::ui

@@ -1,0 +1,85 @@
+#pragma once
+
+// One line of the mapping screen, for one mapping: its row-key and compare boxes, the column of File A,
+// and the choice of the column of File B by suggestion chip or drop-down list. It shows whichever
+// mapping it is pointed at and reads everything else from the model on each refresh.
+
+#include <array>
+#include <cstddef>
+#include <optional>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QList>
+#include <QWidget>
+
+#include "mapping/ColumnOptionsModel.h"
+#include "ComparisonModel.h"
+#include "widgets/SuggestionChip.h"
+
+namespace rowlark::ui {
+
+// The shared drop-down entries, one list per kind of column.
+struct ColumnChoices {
+    ColumnOptionsModel* ordinary;
+    ColumnOptionsModel* structured;
+};
+
+class MappingRow : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int keyWidth = 36;
+    static constexpr int compareWidth = 66;
+    static constexpr int horizontalPadding = 24;
+    // Room between the compare column and the left header, so the headings do not run together.
+    static constexpr int leftCellLeadingPadding = 10;
+    static constexpr int leftCellTrailingPadding = 12;
+    static constexpr int chipSpacing = 6;
+
+    MappingRow(ComparisonModel& model, ColumnChoices choices, QWidget* parent = nullptr);
+
+    // Points the row at the mapping at `position` in the model's mappings and shows it.
+    void showMapping(std::size_t position);
+    void refresh();
+
+    // The row's keyboard controls, in the order Tab visits them.
+    QList<QWidget*> focusOrder() const;
+
+    // The height of every row: room for the tallest content any row can have.
+    static int uniformHeight();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* buildLeftCell();
+    QWidget* buildRightCell();
+    const ColumnMapping* mapping() const;
+    ColumnOptionsModel* optionsFor(const ColumnMapping& mapping) const;
+    void refreshLeftCell(const ColumnMapping& mapping);
+    void refreshChips(const ColumnMapping& mapping);
+    void refreshPicker(const ColumnMapping& mapping);
+    void fitChips();
+    void pickChip(std::size_t chip);
+    void pickEntry(int row);
+    void changeKey(bool value);
+    void changeIncluded(bool value);
+
+    ComparisonModel& model_;
+    const ColumnChoices choices_;
+    std::optional<std::size_t> position_;
+    QCheckBox* keyBox_;
+    QCheckBox* compareBox_;
+    QLabel* name_;
+    QWidget* jsonCaption_;
+    QLabel* derivedCaption_;
+    QWidget* chipStrip_;
+    std::array<SuggestionChip*, 3> chips_;
+    std::size_t chipCount_ = 0;
+    QComboBox* picker_;
+};
+
+}  // namespace rowlark::ui

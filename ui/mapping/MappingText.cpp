@@ -1,0 +1,101 @@
+#include "mapping/MappingText.h"
+
+#include <algorithm>
+
+namespace rowlark::ui {
+
+namespace {
+
+QString header(const std::optional<InputFile>& file, std::int64_t index)
+{
+    if (!file || index < 0 || static_cast<std::size_t>(index) >= file->table.headers().size())
+        return {};
+    return utf8Text(file->table.headers()[static_cast<std::size_t>(index)]);
+}
+
+bool isIn(const std::set<std::size_t>& columns, std::int64_t index)
+{
+    return index >= 0 && columns.contains(static_cast<std::size_t>(index));
+}
+
+bool matches(const QString& text, const QString& search)
+{
+    return text.contains(search, Qt::CaseInsensitive);
+}
+
+}  // namespace
+
+QString leftHeader(const ComparisonModel& model, std::int64_t leftIndex)
+{
+    return header(model.left(), leftIndex);
+}
+
+QString rightHeader(const ComparisonModel& model, std::int64_t rightIndex)
+{
+    return header(model.right(), rightIndex);
+}
+
+bool isStructuredLeftColumn(const ComparisonModel& model, std::int64_t leftIndex)
+{
+    return model.left() && isIn(model.left()->table.structuredColumnIndices(), leftIndex);
+}
+
+bool isDerivedLeftColumn(const ComparisonModel& model, std::int64_t leftIndex)
+{
+    return model.left() && isIn(model.left()->table.derivedColumnIndices(), leftIndex);
+}
+
+QString displayName(const QString& source, std::int64_t leftIndex)
+{
+    return source.isEmpty() ? QStringLiteral("Unnamed column %1").arg(leftIndex + 1) : source;
+}
+
+std::vector<HeaderSuggestion> candidates(const ComparisonModel& model, std::int64_t leftIndex)
+{
+    const auto& suggestions = model.suggestions();
+    if (leftIndex < 0 || static_cast<std::size_t>(leftIndex) >= suggestions.size())
+        return {};
+    const auto& ranked = suggestions[static_cast<std::size_t>(leftIndex)];
+    return {ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(ranked.size(), 3))};
+}
+
+QString strengthText(double score)
+{
+    return QString::number(static_cast<std::int64_t>(score * 100)) + QLatin1Char('%');
+}
+
+QString suggestionHelp(const std::string& reason)
+{
+    return utf8Text(reason) + QStringLiteral(". Suggestion strength is a heuristic, not a probability.");
+}
+
+std::vector<std::size_t> visibleMappings(const ComparisonModel& model)
+{
+    const std::vector<ColumnMapping>& mappings = model.mappings();
+    const QString search = model.mappingSearch().trimmed();
+    std::vector<std::size_t> positions;
+    positions.reserve(mappings.size());
+    for (std::size_t position = 0; position < mappings.size(); ++position) {
+        const ColumnMapping& mapping = mappings[position];
+        if (search.isEmpty() || matches(leftHeader(model, mapping.leftIndex), search) ||
+            (mapping.rightIndex && matches(rightHeader(model, *mapping.rightIndex), search)))
+            positions.push_back(position);
+    }
+    return positions;
+}
+
+QString includedCountText(const ComparisonModel& model)
+{
+    const std::vector<ColumnMapping>& mappings = model.mappings();
+    const auto compared = std::ranges::count_if(
+        mappings, [](const ColumnMapping& mapping) { return mapping.rightIndex && mapping.isIncluded; });
+    return QStringLiteral("%1 of %2 included").arg(compared).arg(mappings.size());
+}
+
+bool hasMappedKey(const ComparisonModel& model)
+{
+    return std::ranges::any_of(model.mappings(),
+                               [](const ColumnMapping& mapping) { return mapping.isKey && mapping.rightIndex; });
+}
+
+}  // namespace rowlark::ui

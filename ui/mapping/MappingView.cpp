@@ -1,0 +1,277 @@
+#include "mapping/MappingView.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include "mapping/MappingText.h"
+#include "widgets/Styling.h"
+#include "widgets/Symbols.h"
+
+namespace rowlark::ui {
+
+namespace {
+
+using Field = ComparisonModel::Field;
+
+constexpr int bandPadding = 20;
+constexpr int bottomBarPadding = 16;
+
+// The column headings: caption-size, semibold, secondary text on a faint tint of the text colour.
+class HeadingsBand : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QColor tint = palette().color(QPalette::WindowText);
+        tint.setAlphaF(0.035);
+        QPainter(this).fillRect(rect(), tint);
+    }
+};
+
+QLabel* headingLabel(const QString& text, const QString& name, QWidget* parent)
+{
+    auto* label = styledLabel(text, TextStyle::caption, true, parent);
+    QFont font = label->font();
+    font.setWeight(QFont::DemiBold);
+    label->setFont(font);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+}  // namespace
+
+const QString MappingView::normalizationHelp = QStringLiteral(
+    "Normalization can hide formatting differences. Original values are kept for inspection and export.");
+
+MappingView::MappingView(ComparisonModel& model, QWidget* parent)
+    : QWidget(parent)
+    , model_(model)
+{
+    setObjectName(QStringLiteral("mappingScreen"));
+    ordinaryOptions_ = new ColumnOptionsModel(model_, false, this);
+    structuredOptions_ = new ColumnOptionsModel(model_, true, this);
+    rows_ = new MappingListModel(model_, this);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(buildHeaderBand());
+    column->addWidget(buildColumnHeadings());
+    column->addWidget(horizontalDivider(this));
+    column->addWidget(buildList(), 1);
+    column->addWidget(horizontalDivider(this));
+    column->addWidget(buildBottomBar());
+    column->addWidget(buildKeyWarning());
+
+    connect(&model_, &ComparisonModel::changed, this, &MappingView::follow);
+    refreshFiles();
+    refreshMappings();
+    follow(Field::mappingSearch);
+    follow(Field::ignoreCase);
+    follow(Field::isBusy);
+}
+
+QWidget* MappingView::buildHeaderBand()
+{
+    auto* band = new QWidget(this);
+    auto* title = styledLabel(QStringLiteral("Match your columns"), TextStyle::title3, false, band);
+    title->setObjectName(QStringLiteral("mappingTitle"));
+    auto* subtitle =
+        styledLabel(QStringLiteral("Choose a row key to match records in any order. Checked columns are compared."),
+                    TextStyle::caption, true, band);
+    subtitle->setObjectName(QStringLiteral("mappingSubtitle"));
+    auto* titles = new QVBoxLayout;
+    titles->setSpacing(3);
+    titles->addWidget(title);
+    titles->addWidget(subtitle);
+
+    search_ = new QLineEdit(band);
+    search_->setObjectName(QStringLiteral("mappingSearchField"));
+    search_->setPlaceholderText(QStringLiteral("Find a column…"));
+    search_->setAccessibleName(QStringLiteral("Find a column"));
+    search_->setClearButtonEnabled(true);
+    search_->addAction(symbolIcon(Symbol::search, secondaryColor(palette())), QLineEdit::LeadingPosition);
+    search_->setFixedWidth(200);
+    connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) { model_.setMappingSearch(text); });
+
+    auto* reset = new QPushButton(QStringLiteral("Reset suggestions"), band);
+    reset->setObjectName(QStringLiteral("resetSuggestionsButton"));
+    reset->setIcon(symbolIcon(Symbol::reset, palette().color(QPalette::ButtonText)));
+    makeBordered(reset, false);
+    connect(reset, &QPushButton::clicked, this, [this] { model_.analyze(); });
+
+    auto* row = new QHBoxLayout(band);
+    row->setContentsMargins(bandPadding, bandPadding, bandPadding, bandPadding);
+    row->setSpacing(12);
+    row->addLayout(titles);
+    row->addStretch();
+    row->addWidget(search_, 0, Qt::AlignVCenter);
+    row->addWidget(reset, 0, Qt::AlignVCenter);
+    return band;
+}
+
+QWidget* MappingView::buildColumnHeadings()
+{
+    auto* band = new HeadingsBand(this);
+    band->setObjectName(QStringLiteral("mappingHeadings"));
+    auto* key = headingLabel(QStringLiteral("KEY"), QStringLiteral("keyHeading"), band);
+    key->setFixedWidth(MappingRow::keyWidth);
+    key->setAlignment(Qt::AlignCenter);
+    auto* compare = headingLabel(QStringLiteral("COMPARE"), QStringLiteral("compareHeading"), band);
+    compare->setFixedWidth(MappingRow::compareWidth);
+    compare->setAlignment(Qt::AlignCenter);
+    leftHeading_ = headingLabel(QString(), QStringLiteral("leftHeading"), band);
+    leftHeading_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    leftHeading_->setContentsMargins(MappingRow::leftCellLeadingPadding, 0, MappingRow::leftCellTrailingPadding, 0);
+    rightHeading_ = headingLabel(QString(), QStringLiteral("rightHeading"), band);
+    rightHeading_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+
+    headings_ = new QHBoxLayout(band);
+    headings_->setContentsMargins(MappingRow::horizontalPadding, 10, MappingRow::horizontalPadding, 10);
+    headings_->setSpacing(0);
+    headings_->addWidget(key);
+    headings_->addWidget(compare);
+    headings_->addWidget(leftHeading_, 1);
+    headings_->addWidget(rightHeading_, 1);
+    return band;
+}
+
+QWidget* MappingView::buildList()
+{
+    listArea_ = new QStackedWidget(this);
+    listArea_->setObjectName(QStringLiteral("mappingListArea"));
+    list_ = new MappingList(model_, rows_, {ordinaryOptions_, structuredOptions_}, listArea_);
+    emptyText_ = styledLabel(QString(), TextStyle::callout, true, listArea_);
+    emptyText_->setObjectName(QStringLiteral("mappingEmptyText"));
+    emptyText_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    emptyText_->setContentsMargins(40, 40, 40, 40);
+    listArea_->addWidget(list_);
+    listArea_->addWidget(emptyText_);
+    connect(rows_, &QAbstractItemModel::modelReset, this, &MappingView::refreshListState);
+    list_->verticalScrollBar()->installEventFilter(this);
+    return listArea_;
+}
+
+QWidget* MappingView::buildBottomBar()
+{
+    auto* bar = new QWidget(this);
+    ignoreCase_ = new QCheckBox(QStringLiteral("Ignore letter case"), bar);
+    ignoreCase_->setObjectName(QStringLiteral("ignoreCaseBox"));
+    connect(ignoreCase_, &QCheckBox::clicked, this, [this](bool checked) { model_.setIgnoreCase(checked); });
+
+    auto* note =
+        styledLabel(QStringLiteral("Trims whitespace; normalizes NULL/NA, phones, booleans and US country names."),
+                    TextStyle::caption, true, bar);
+    note->setObjectName(QStringLiteral("normalizationNote"));
+    note->setToolTip(normalizationHelp);
+
+    includedCount_ = styledLabel(QString(), TextStyle::callout, true, bar);
+    includedCount_->setObjectName(QStringLiteral("includedCount"));
+
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(bottomBarPadding, bottomBarPadding, bottomBarPadding, bottomBarPadding);
+    row->setSpacing(12);
+    row->addWidget(ignoreCase_);
+    row->addWidget(note);
+    row->addStretch();
+    row->addWidget(includedCount_);
+    return bar;
+}
+
+QWidget* MappingView::buildKeyWarning()
+{
+    keyWarning_ = new QWidget(this);
+    keyWarning_->setObjectName(QStringLiteral("noKeyWarning"));
+    auto* icon = symbolLabel(Symbol::key, 14, orangeColor(), keyWarning_);
+    auto* text = styledLabel(QStringLiteral("Select at least one mapped row key before comparing."), TextStyle::callout,
+                             false, keyWarning_);
+    text->setObjectName(QStringLiteral("noKeyWarningText"));
+    QPalette orange = text->palette();
+    orange.setColor(QPalette::WindowText, orangeColor());
+    text->setPalette(orange);
+
+    auto* row = new QHBoxLayout(keyWarning_);
+    row->setContentsMargins(bandPadding, 0, bandPadding, 12);
+    row->setSpacing(6);
+    row->addWidget(icon, 0, Qt::AlignVCenter);
+    row->addWidget(text, 0, Qt::AlignVCenter);
+    row->addStretch();
+    return keyWarning_;
+}
+
+// The rows are narrower than the headings by the scroll bar beside them, when it shows.
+bool MappingView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == list_->verticalScrollBar() && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+        alignHeadings();
+    return QWidget::eventFilter(watched, event);
+}
+
+void MappingView::alignHeadings()
+{
+    const QScrollBar* bar = list_->verticalScrollBar();
+    const int barWidth = bar->isVisibleTo(list_) ? bar->sizeHint().width() : 0;
+    headings_->setContentsMargins(MappingRow::horizontalPadding, 10, MappingRow::horizontalPadding + barWidth, 10);
+}
+
+void MappingView::follow(Field field)
+{
+    switch (field) {
+    case Field::left:
+    case Field::right:
+        refreshFiles();
+        break;
+    case Field::mappings:
+        rows_->followMappings();
+        refreshMappings();
+        break;
+    case Field::suggestions:
+        rows_->refreshAll();
+        break;
+    case Field::mappingSearch:
+        if (search_->text() != model_.mappingSearch())
+            search_->setText(model_.mappingSearch());
+        rows_->followMappings();
+        break;
+    case Field::ignoreCase:
+        ignoreCase_->setChecked(model_.ignoreCase());
+        break;
+    case Field::isBusy:
+        setEnabled(!model_.isBusy());
+        refreshListState();
+        break;
+    default:
+        break;
+    }
+}
+
+void MappingView::refreshFiles()
+{
+    ordinaryOptions_->reload();
+    structuredOptions_->reload();
+    rows_->reload();
+    leftHeading_->setText(model_.leftName());
+    rightHeading_->setText(model_.rightName());
+}
+
+void MappingView::refreshMappings()
+{
+    includedCount_->setText(includedCountText(model_));
+    keyWarning_->setVisible(!hasMappedKey(model_));
+}
+
+void MappingView::refreshListState()
+{
+    const bool isEmpty = rows_->rowCount() == 0;
+    listArea_->setCurrentWidget(isEmpty ? static_cast<QWidget*>(emptyText_) : list_);
+    emptyText_->setText(model_.isBusy() ? QStringLiteral("Analyzing columns…")
+                                        : QStringLiteral("No columns match your search."));
+}
+
+}  // namespace rowlark::ui

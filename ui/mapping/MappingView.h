@@ -1,0 +1,60 @@
+#pragma once
+
+// The first screen once both files are loaded: one row per column of File A, where the user picks the
+// matching column of File B, the row key and the compared columns.
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QWidget>
+
+#include "mapping/ColumnOptionsModel.h"
+#include "ComparisonModel.h"
+#include "mapping/MappingList.h"
+#include "mapping/MappingListModel.h"
+
+namespace rowlark::ui {
+
+class MappingView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit MappingView(ComparisonModel& model, QWidget* parent = nullptr);
+
+    static const QString normalizationHelp;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* buildHeaderBand();
+    QWidget* buildColumnHeadings();
+    QWidget* buildList();
+    QWidget* buildBottomBar();
+    QWidget* buildKeyWarning();
+    void follow(ComparisonModel::Field field);
+    void refreshFiles();
+    void refreshMappings();
+    void refreshListState();
+    void alignHeadings();
+
+    ComparisonModel& model_;
+    ColumnOptionsModel* ordinaryOptions_;
+    ColumnOptionsModel* structuredOptions_;
+    MappingListModel* rows_;
+    QLineEdit* search_;
+    QLabel* leftHeading_;
+    QLabel* rightHeading_;
+    QHBoxLayout* headings_;
+    QStackedWidget* listArea_;
+    MappingList* list_;
+    QLabel* emptyText_;
+    QCheckBox* ignoreCase_;
+    QLabel* includedCount_;
+    QWidget* keyWarning_;
+};
+
+}  // namespace rowlark::ui

@@ -1,0 +1,30 @@
+#pragma once
+
+// One count of the summary bar: a coloured dot, the number and what it counts.
+
+#include <QColor>
+#include <QLabel>
+#include <QWidget>
+
+#include "widgets/ElidedLabel.h"
+
+namespace rowlark::ui {
+
+class ResultCounter : public QWidget {
+    Q_OBJECT
+
+public:
+    ResultCounter(const QColor& dotColor, QWidget* parent = nullptr);
+
+    void setCount(qint64 count, const QString& label);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor dotColor_;
+    QLabel* number_;
+    ElidedLabel* label_;
+};
+
+}  // namespace rowlark::ui

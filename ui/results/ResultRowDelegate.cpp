@@ -1,0 +1,135 @@
+#include "results/ResultRowDelegate.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+
+#include "results/ResultPageModel.h"
+#include "widgets/Styling.h"
+#include "widgets/Symbols.h"
+#include "records/Differences.h"
+
+namespace rowlark::ui {
+
+namespace {
+
+constexpr int symbolSize = 18;
+constexpr int symbolGap = 9;
+constexpr int lineGap = 2;
+constexpr int inset = 4;
+
+QFont keyFont()
+{
+    QFont font = styledFont(TextStyle::callout);
+    font.setWeight(QFont::DemiBold);
+    return font;
+}
+
+Symbol symbolFor(DiffStatus status)
+{
+    switch (status) {
+    case DiffStatus::changed:
+        return Symbol::pencilCircle;
+    case DiffStatus::onlyLeft:
+        return Symbol::minusCircle;
+    case DiffStatus::onlyRight:
+        return Symbol::plusCircle;
+    }
+    return Symbol::pencilCircle;
+}
+
+QColor colorFor(DiffStatus status)
+{
+    switch (status) {
+    case DiffStatus::changed:
+        return orangeColor();
+    case DiffStatus::onlyLeft:
+        return redColor();
+    case DiffStatus::onlyRight:
+        return accentColor();
+    }
+    return orangeColor();
+}
+
+bool hasCaption(const QModelIndex& index)
+{
+    return !index.data(ResultPageModel::captionRole).toString().isEmpty();
+}
+
+}  // namespace
+
+QSize ResultRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const int keyLine = QFontMetrics(keyFont()).height();
+    const int captionLine = QFontMetrics(styledFont(TextStyle::caption)).height();
+    int height = 2 * padding + keyLine + lineGap + captionLine;
+    if (hasCaption(index))
+        height += lineGap + captionLine;
+    return {option.rect.width(), height};
+}
+
+void ResultRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    const bool isSelected = option.state.testFlag(QStyle::State_Selected);
+    const QRect card = option.rect.adjusted(inset, 1, -inset, -1);
+    if (isSelected) {
+        QPainterPath path;
+        path.addRoundedRect(card, 6, 6);
+        painter->fillPath(path, accentColor());
+    }
+    if (option.state.testFlag(QStyle::State_HasFocus) && !isSelected) {
+        painter->setPen(QPen(accentColor(), 1));
+        painter->drawRoundedRect(QRectF(card).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+    }
+
+    const QRect content = card.adjusted(padding, padding, -padding, -padding);
+    const int status = index.data(ResultPageModel::statusRole).toInt();
+    painter->drawPixmap(content.left(), content.top(), statusSymbol(status, isSelected, option));
+
+    const QColor primary = isSelected ? QColor(Qt::white) : option.palette.color(QPalette::Text);
+    const QColor secondary = isSelected ? QColor(255, 255, 255, 200) : secondaryColor(option.palette);
+    QRect line = content.adjusted(symbolSize + symbolGap, 0, 0, 0);
+
+    const QFont key = keyFont();
+    painter->setFont(key);
+    painter->setPen(primary);
+    line.setHeight(QFontMetrics(key).height());
+    const QString keyText = index.data(ResultPageModel::keyRole).toString();
+    painter->drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
+                      QFontMetrics(key).elidedText(keyText, Qt::ElideRight, line.width()));
+
+    const QFont caption = styledFont(TextStyle::caption);
+    const QFontMetrics captionMetrics(caption);
+    painter->setFont(caption);
+    line.translate(0, line.height() + lineGap);
+    line.setHeight(captionMetrics.height());
+    painter->drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
+                      captionMetrics.elidedText(index.data(ResultPageModel::statusTextRole).toString(), Qt::ElideMiddle,
+                                                line.width()));
+    if (hasCaption(index)) {
+        painter->setPen(secondary);
+        line.translate(0, line.height() + lineGap);
+        painter->drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
+                          captionMetrics.elidedText(index.data(ResultPageModel::captionRole).toString(), Qt::ElideRight,
+                                                    line.width()));
+    }
+    painter->restore();
+}
+
+QPixmap ResultRowDelegate::statusSymbol(int status, bool isSelected, const QStyleOptionViewItem& option) const
+{
+    const int cacheKey = status * 2 + (isSelected ? 1 : 0);
+    auto found = symbols_.constFind(cacheKey);
+    if (found != symbols_.constEnd())
+        return *found;
+    const auto diffStatus = static_cast<DiffStatus>(status);
+    const qreal ratio = option.widget ? option.widget->devicePixelRatioF() : 1.0;
+    const QPixmap pixmap =
+        symbolPixmap(symbolFor(diffStatus), symbolSize, isSelected ? QColor(Qt::white) : colorFor(diffStatus), ratio);
+    symbols_.insert(cacheKey, pixmap);
+    return pixmap;
+}
+
+}  // namespace rowlark::ui

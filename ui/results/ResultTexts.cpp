@@ -1,0 +1,50 @@
+#include "results/ResultTexts.h"
+
+#include <algorithm>
+
+#include <QLocale>
+#include <QStringList>
+
+namespace rowlark::ui {
+
+namespace {
+
+constexpr std::size_t namedFieldCount = 3;
+
+}  // namespace
+
+QString onlyIn(const QString& name)
+{
+    return QStringLiteral("Only in ") + name;
+}
+
+QString statusText(DiffStatus status, const QString& leftName, const QString& rightName)
+{
+    switch (status) {
+    case DiffStatus::changed:
+        return QStringLiteral("Changed");
+    case DiffStatus::onlyLeft:
+        return onlyIn(leftName);
+    case DiffStatus::onlyRight:
+        return onlyIn(rightName);
+    }
+    return {};
+}
+
+QString changedFieldsCaption(const RowDifference& row)
+{
+    if (row.cells.empty())
+        return {};
+    QStringList headers;
+    const std::size_t named = std::min(row.cells.size(), namedFieldCount);
+    for (std::size_t i = 0; i < named; ++i)
+        headers << QString::fromStdString(row.cells[i].leftHeader);
+    return QStringLiteral("%1 changed fields · %2").arg(row.cells.size()).arg(headers.join(QStringLiteral(", ")));
+}
+
+QString groupedNumber(qint64 number)
+{
+    return QLocale().toString(number);
+}
+
+}  // namespace rowlark::ui

@@ -1,0 +1,468 @@
+#include "results/ResultsView.h"
+
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+#include "widgets/ContentPlaceholder.h"
+#include "results/ResultCounter.h"
+#include "results/ResultPageModel.h"
+#include "results/ResultRowDelegate.h"
+#include "results/ResultTexts.h"
+#include "results/RowInspector.h"
+#include "widgets/Styling.h"
+
+namespace rowlark::ui {
+
+namespace {
+
+using Field = ComparisonModel::Field;
+
+constexpr int margin = 20;
+constexpr int listMinimumWidth = 510;
+constexpr int paneMinimumWidth = 290;
+constexpr int paneMaximumWidth = 440;
+constexpr int paneDefaultWidth = 350;
+
+const QKeySequence previousPageKeys(Qt::CTRL | Qt::Key_PageUp);
+const QKeySequence nextPageKeys(Qt::CTRL | Qt::Key_PageDown);
+
+std::int64_t groupSize(const ResultIndex* index, ResultFilter filter)
+{
+    return index ? static_cast<std::int64_t>(index->positions(filter).size()) : 0;
+}
+
+void paintText(QLabel* label, const QColor& color)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+}
+
+QString withShortcut(const QString& tip, const QKeySequence& keys)
+{
+    return QStringLiteral("%1 (%2)").arg(tip, keys.toString(QKeySequence::NativeText));
+}
+
+}  // namespace
+
+ResultsView::ResultsView(ComparisonModel& model, QWidget* parent)
+    : QWidget(parent)
+    , model_(model)
+{
+    setObjectName(QStringLiteral("resultsScreen"));
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(buildSummaryBar());
+    column->addWidget(buildFilterBar());
+    column->addWidget(buildWarning(QStringLiteral("keyWarning"), Symbol::key, keyWarningText_));
+    keyWarning_ = keyWarningText_->parentWidget();
+    column->addWidget(buildWarning(QStringLiteral("ambiguityWarning"), Symbol::warning, ambiguityWarningText_));
+    ambiguityWarning_ = ambiguityWarningText_->parentWidget();
+    column->addSpacing(6);
+    column->addWidget(horizontalDivider(this));
+    column->addWidget(buildContent(), 1);
+    setFocusProxy(list_);
+
+    connect(&model_, &ComparisonModel::changed, this, &ResultsView::refresh);
+    refresh(Field::summary);
+}
+
+QWidget* ResultsView::buildSummaryBar()
+{
+    auto* bar = new QWidget(this);
+    matching_ = new ResultCounter(greenColor(), bar);
+    matching_->setObjectName(QStringLiteral("matchingCounter"));
+    changed_ = new ResultCounter(orangeColor(), bar);
+    changed_->setObjectName(QStringLiteral("changedCounter"));
+    onlyLeft_ = new ResultCounter(redColor(), bar);
+    onlyLeft_->setObjectName(QStringLiteral("onlyLeftCounter"));
+    onlyRight_ = new ResultCounter(accentColor(), bar);
+    onlyRight_->setObjectName(QStringLiteral("onlyRightCounter"));
+    // Only the counters that carry a file name give way when the names are long.
+    for (ResultCounter* counter : {matching_, changed_})
+        counter->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
+
+    search_ = new QLineEdit(bar);
+    search_->setObjectName(QStringLiteral("resultSearchField"));
+    search_->setPlaceholderText(QStringLiteral("Search keys and values…"));
+    search_->setAccessibleName(QStringLiteral("Search keys and values"));
+    search_->setFixedWidth(240);
+    search_->setClearButtonEnabled(true);
+    search_->addAction(symbolIcon(Symbol::search, secondaryColor(palette())), QLineEdit::LeadingPosition);
+    search_->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid palette(mid); border-radius: 7px; "
+                                          "padding: 4px 4px; background: palette(base); }"
+                                          "QLineEdit:focus { border: 2px solid %1; padding: 3px 3px; }")
+                               .arg(accentColor().name()));
+    // Every change counts, the clear button's too; the model's own query coming back is not an edit.
+    connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (text != model_.query())
+            model_.setQuery(text);
+    });
+
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(margin, 14, margin, 10);
+    row->setSpacing(28);
+    for (ResultCounter* counter : {matching_, changed_, onlyLeft_, onlyRight_})
+        row->addWidget(counter, 0, Qt::AlignVCenter);
+    row->addStretch();
+    row->addWidget(search_, 0, Qt::AlignVCenter);
+    return bar;
+}
+
+QWidget* ResultsView::buildFilterBar()
+{
+    auto* bar = new QWidget(this);
+    auto* show = new QLabel(QStringLiteral("Show"), bar);
+    filterPicker_ = new QComboBox(bar);
+    filterPicker_->setObjectName(QStringLiteral("resultFilterPicker"));
+    filterPicker_->setAccessibleName(QStringLiteral("Show"));
+    filterPicker_->setMaximumWidth(480);
+    filterPicker_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    filterPicker_->setMinimumContentsLength(14);
+    show->setBuddy(filterPicker_);
+    for (std::size_t i = 0; i < allResultFilters.size(); ++i)
+        filterPicker_->addItem(QString());
+    connect(filterPicker_, &QComboBox::activated, this, [this](int choice) {
+        const ResultFilter filter = allResultFilters.at(static_cast<std::size_t>(choice));
+        if (filter != model_.filter())
+            model_.setFilter(filter);
+    });
+
+    filtering_ = new QProgressBar(bar);
+    filtering_->setObjectName(QStringLiteral("filteringIndicator"));
+    filtering_->setAccessibleName(QStringLiteral("Filtering"));
+    filtering_->setRange(0, 0);
+    filtering_->setTextVisible(false);
+    filtering_->setFixedSize(32, 6);
+    QSizePolicy keepsRoom = filtering_->sizePolicy();
+    keepsRoom.setRetainSizeWhenHidden(true);
+    filtering_->setSizePolicy(keepsRoom);
+
+    resultCount_ = styledLabel(QString(), TextStyle::callout, true, bar);
+    resultCount_->setObjectName(QStringLiteral("resultCount"));
+
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(margin, 0, margin, 10);
+    row->setSpacing(10);
+    row->addWidget(show);
+    row->addWidget(filterPicker_);
+    row->addSpacing(4);
+    row->addWidget(filtering_, 0, Qt::AlignVCenter);
+    row->addWidget(resultCount_);
+    row->addStretch();
+    return bar;
+}
+
+QWidget* ResultsView::buildWarning(const QString& name, Symbol symbol, QLabel*& text)
+{
+    auto* line = new QWidget(this);
+    line->setObjectName(name);
+    text = styledLabel(QString(), TextStyle::callout, false, line);
+    text->setObjectName(name + QStringLiteral("Text"));
+    text->setWordWrap(true);
+    paintText(text, orangeColor());
+
+    auto* row = new QHBoxLayout(line);
+    row->setContentsMargins(margin, 0, margin, 6);
+    row->setSpacing(8);
+    row->addWidget(symbolLabel(symbol, 14, orangeColor(), line), 0, Qt::AlignTop);
+    row->addWidget(text, 1);
+    return line;
+}
+
+QWidget* ResultsView::buildContent()
+{
+    content_ = new QStackedWidget(this);
+    content_->setObjectName(QStringLiteral("resultsContent"));
+    noDifferences_ = new ContentPlaceholder(
+        Symbol::checkmarkCircle, QStringLiteral("No differences in the compared columns"),
+        QStringLiteral("All matched records agree under your selected normalization rules. Unchecked and "
+                       "unmapped columns were not compared."),
+        content_);
+    noDifferences_->setObjectName(QStringLiteral("noDifferencesPlaceholder"));
+    noResults_ = new ContentPlaceholder(Symbol::search, QString(), QString(), content_);
+    noResults_->setObjectName(QStringLiteral("noResultsPlaceholder"));
+
+    split_ = new QSplitter(Qt::Horizontal, content_);
+    split_->setObjectName(QStringLiteral("resultsSplit"));
+    split_->setChildrenCollapsible(false);
+    split_->setHandleWidth(1);
+    split_->setStyleSheet(QStringLiteral("QSplitter::handle { background: palette(midlight); }"));
+    split_->addWidget(buildResultList());
+    split_->addWidget(buildInspectorPane());
+    split_->setStretchFactor(0, 1);
+    split_->setStretchFactor(1, 0);
+    split_->setSizes({listMinimumWidth * 2, paneDefaultWidth});
+
+    content_->addWidget(noDifferences_);
+    content_->addWidget(noResults_);
+    content_->addWidget(split_);
+    return content_;
+}
+
+QWidget* ResultsView::buildResultList()
+{
+    auto* side = new QWidget(split_);
+    side->setMinimumWidth(listMinimumWidth);
+    page_ = new ResultPageModel(this);
+    list_ = new QListView;
+    list_->setObjectName(QStringLiteral("resultList"));
+    list_->setAccessibleName(QStringLiteral("Results"));
+    list_->setModel(page_);
+    list_->setItemDelegate(new ResultRowDelegate(list_));
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setFrameShape(QFrame::NoFrame);
+    list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list_->setUniformItemSizes(false);
+    connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) { selectRow(current); });
+
+    // The rows sit inset on the list's background, clear of the dividers around it.
+    auto* well = new QWidget(side);
+    well->setAutoFillBackground(true);
+    well->setBackgroundRole(QPalette::Base);
+    auto* inset = new QVBoxLayout(well);
+    inset->setContentsMargins(9, 6, 4, 6);
+    inset->addWidget(list_);
+
+    auto* column = new QVBoxLayout(side);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(well, 1);
+    column->addWidget(horizontalDivider(side));
+    column->addWidget(buildPagingBar());
+    return side;
+}
+
+QWidget* ResultsView::buildPagingBar()
+{
+    auto* bar = new QWidget(this);
+    previous_ = new QPushButton(symbolIcon(Symbol::chevronLeft, palette().color(QPalette::ButtonText)),
+                                QStringLiteral("Previous"), bar);
+    previous_->setObjectName(QStringLiteral("previousPageButton"));
+    previous_->setToolTip(withShortcut(QStringLiteral("Previous page"), previousPageKeys));
+    next_ = new QPushButton(symbolIcon(Symbol::chevronRight, palette().color(QPalette::ButtonText)),
+                            QStringLiteral("Next"), bar);
+    next_->setObjectName(QStringLiteral("nextPageButton"));
+    next_->setToolTip(withShortcut(QStringLiteral("Next page"), nextPageKeys));
+    // The chevron points the way the button pages, so it sits after the title.
+    next_->setLayoutDirection(Qt::RightToLeft);
+    for (QPushButton* button : {previous_, next_})
+        makeBordered(button, false);
+    pageLabel_ = new QLabel(bar);
+    pageLabel_->setObjectName(QStringLiteral("pageLabel"));
+
+    connect(previous_, &QPushButton::clicked, this, [this] { model_.changePage(-1); });
+    connect(next_, &QPushButton::clicked, this, [this] { model_.changePage(+1); });
+    auto* previousKeys = new QShortcut(previousPageKeys, this);
+    previousKeys->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(previousKeys, &QShortcut::activated, previous_, &QPushButton::click);
+    auto* nextKeys = new QShortcut(nextPageKeys, this);
+    nextKeys->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(nextKeys, &QShortcut::activated, next_, &QPushButton::click);
+
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(12, 12, 12, 12);
+    row->addWidget(previous_);
+    row->addStretch();
+    row->addWidget(pageLabel_);
+    row->addStretch();
+    row->addWidget(next_);
+    return bar;
+}
+
+QWidget* ResultsView::buildInspectorPane()
+{
+    inspectorPane_ = new QStackedWidget(split_);
+    inspectorPane_->setObjectName(QStringLiteral("inspectorPane"));
+    inspectorPane_->setMinimumWidth(paneMinimumWidth);
+    inspectorPane_->setMaximumWidth(paneMaximumWidth);
+    selectRecord_ =
+        new ContentPlaceholder(Symbol::sidebar, QStringLiteral("Select a record"),
+                               QStringLiteral("Full values appear here, without clipping."), inspectorPane_);
+    selectRecord_->setObjectName(QStringLiteral("selectRecordPlaceholder"));
+    inspectorPane_->addWidget(selectRecord_);
+    return inspectorPane_;
+}
+
+void ResultsView::refresh(Field field)
+{
+    switch (field) {
+    case Field::left:
+    case Field::right:
+    case Field::summary:
+    case Field::index:
+        refreshCounters();
+        refreshFilterPicker();
+        refreshWarnings();
+        refreshPage();
+        refreshInspector();
+        break;
+    case Field::filteredIndices:
+    case Field::pageNumber:
+        refreshPage();
+        break;
+    case Field::selectedRowID:
+        refreshListSelection();
+        refreshInspector();
+        break;
+    case Field::filter:
+        refreshFilterPicker();
+        break;
+    case Field::query:
+        refreshSearch();
+        break;
+    case Field::isFiltering:
+        refreshFilterStatus();
+        break;
+    case Field::keyWarning:
+        refreshWarnings();
+        break;
+    default:
+        return;
+    }
+    refreshContent();
+}
+
+void ResultsView::refreshCounters()
+{
+    const ComparisonSummary* summary = model_.summary().get();
+    const ResultIndex* index = model_.index().get();
+    matching_->setCount(summary ? summary->matchingRows : 0, QStringLiteral("Matching"));
+    changed_->setCount(groupSize(index, ResultFilter::changed), QStringLiteral("Changed"));
+    onlyLeft_->setCount(groupSize(index, ResultFilter::onlyLeft), onlyIn(model_.leftName()));
+    onlyRight_->setCount(groupSize(index, ResultFilter::onlyRight), onlyIn(model_.rightName()));
+}
+
+void ResultsView::refreshFilterPicker()
+{
+    const std::string leftName = model_.leftName().toStdString();
+    const std::string rightName = model_.rightName().toStdString();
+    for (std::size_t i = 0; i < allResultFilters.size(); ++i)
+        filterPicker_->setItemText(static_cast<int>(i),
+                                   QString::fromStdString(title(allResultFilters[i], leftName, rightName)));
+    const auto chosen = std::find(allResultFilters.begin(), allResultFilters.end(), model_.filter());
+    filterPicker_->setCurrentIndex(static_cast<int>(chosen - allResultFilters.begin()));
+}
+
+void ResultsView::refreshSearch()
+{
+    if (search_->text() != model_.query())
+        search_->setText(model_.query());
+}
+
+void ResultsView::refreshFilterStatus()
+{
+    filtering_->setVisible(model_.isFiltering());
+    const auto count = static_cast<qint64>(model_.filteredIndices().size());
+    resultCount_->setText(groupedNumber(count) + QStringLiteral(" results"));
+}
+
+void ResultsView::refreshWarnings()
+{
+    keyWarningText_->setText(model_.keyWarning());
+    keyWarning_->setVisible(!model_.keyWarning().isEmpty());
+    const ComparisonSummary* summary = model_.summary().get();
+    const std::int64_t ambiguous = summary ? summary->ambiguousDuplicateKeyGroups : 0;
+    ambiguityWarningText_->setText(
+        QStringLiteral("%1 duplicate-key groups have ambiguous pairings. Review them or add another key column.")
+            .arg(ambiguous));
+    ambiguityWarning_->setVisible(ambiguous >= 1);
+}
+
+std::int64_t ResultsView::pageCount() const
+{
+    const auto count = static_cast<std::int64_t>(model_.filteredIndices().size());
+    return std::max<std::int64_t>(1, (count + ComparisonModel::pageSize - 1) / ComparisonModel::pageSize);
+}
+
+void ResultsView::refreshPage()
+{
+    const std::vector<std::size_t> positions =
+        ResultIndex::page(model_.filteredIndices(), model_.pageNumber(), ComparisonModel::pageSize);
+    page_->setPage(model_.summary(), positions, model_.leftName(), model_.rightName());
+    list_->scrollToTop();
+    refreshListSelection();
+
+    const std::int64_t pages = pageCount();
+    pageLabel_->setText(QStringLiteral("Page %1 of %2").arg(model_.pageNumber() + 1).arg(pages));
+    previous_->setEnabled(model_.pageNumber() > 0);
+    next_->setEnabled(model_.pageNumber() + 1 < pages);
+    refreshFilterStatus();
+}
+
+void ResultsView::refreshListSelection()
+{
+    const std::optional<Uuid>& id = model_.selectedRowID();
+    const std::optional<int> row = id ? page_->rowOf(*id) : std::nullopt;
+    QItemSelectionModel* selection = list_->selectionModel();
+    if (!row) {
+        selection->clear();
+        return;
+    }
+    const QModelIndex index = page_->index(*row);
+    if (selection->currentIndex() != index || !selection->isSelected(index))
+        selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    list_->scrollTo(index);
+}
+
+void ResultsView::selectRow(const QModelIndex& current)
+{
+    if (current.isValid())
+        model_.setSelectedRowID(page_->difference(current.row()).id);
+}
+
+const RowDifference* ResultsView::selectedDifference() const
+{
+    const std::optional<Uuid>& id = model_.selectedRowID();
+    const ComparisonSummary* summary = model_.summary().get();
+    if (!id || !summary)
+        return nullptr;
+    // The record usually sits on the page in view; a filter or page change may have taken it away.
+    if (const std::optional<int> row = page_->rowOf(*id))
+        return &page_->difference(*row);
+    for (const RowDifference& difference : summary->differences)
+        if (difference.id == *id)
+            return &difference;
+    return nullptr;
+}
+
+void ResultsView::refreshInspector()
+{
+    const RowDifference* difference = selectedDifference();
+    if (inspector_ && difference && inspector_->row().id == difference->id)
+        return;
+    if (inspector_) {
+        delete inspector_;
+        inspector_ = nullptr;
+    }
+    if (!difference) {
+        inspectorPane_->setCurrentWidget(selectRecord_);
+        return;
+    }
+    inspector_ = new RowInspector(model_, *difference, inspectorPane_);
+    inspectorPane_->addWidget(inspector_);
+    inspectorPane_->setCurrentWidget(inspector_);
+}
+
+void ResultsView::refreshContent()
+{
+    const ComparisonSummary* summary = model_.summary().get();
+    if (summary && summary->differences.empty()) {
+        content_->setCurrentWidget(noDifferences_);
+    } else if (model_.filteredIndices().empty() && !model_.isFiltering()) {
+        const QString query = model_.query().trimmed();
+        noResults_->setTitle(query.isEmpty() ? QStringLiteral("No results")
+                                             : QStringLiteral("No results for “%1”").arg(query));
+        noResults_->setDescription(query.isEmpty() ? QStringLiteral("No records match this filter.")
+                                                   : QStringLiteral("Check the spelling or try a new search."));
+        content_->setCurrentWidget(noResults_);
+    } else {
+        content_->setCurrentWidget(split_);
+    }
+}
+
+}  // namespace rowlark::ui

@@ -1,0 +1,85 @@
+#pragma once
+
+// The outcome of the last comparison: the counters, the filter and search, the warnings, one page of
+// differing records and the inspector of the selected one.
+
+#include <cstdint>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QWidget>
+
+#include "ComparisonModel.h"
+#include "widgets/Symbols.h"
+
+namespace rowlark::ui {
+
+class ContentPlaceholder;
+class ResultCounter;
+class ResultPageModel;
+class RowInspector;
+
+class ResultsView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ResultsView(ComparisonModel& model, QWidget* parent = nullptr);
+
+private:
+    QWidget* buildSummaryBar();
+    QWidget* buildFilterBar();
+    QWidget* buildWarning(const QString& name, Symbol symbol, QLabel*& text);
+    QWidget* buildContent();
+    QWidget* buildResultList();
+    QWidget* buildPagingBar();
+    QWidget* buildInspectorPane();
+
+    void refresh(ComparisonModel::Field field);
+    void refreshCounters();
+    void refreshFilterPicker();
+    void refreshSearch();
+    void refreshFilterStatus();
+    void refreshWarnings();
+    void refreshPage();
+    void refreshListSelection();
+    void refreshInspector();
+    void refreshContent();
+
+    void selectRow(const QModelIndex& current);
+    const RowDifference* selectedDifference() const;
+    std::int64_t pageCount() const;
+
+    ComparisonModel& model_;
+    ResultCounter* matching_;
+    ResultCounter* changed_;
+    ResultCounter* onlyLeft_;
+    ResultCounter* onlyRight_;
+    QLineEdit* search_;
+    QComboBox* filterPicker_;
+    QProgressBar* filtering_;
+    QLabel* resultCount_;
+    QWidget* keyWarning_;
+    QLabel* keyWarningText_;
+    QWidget* ambiguityWarning_;
+    QLabel* ambiguityWarningText_;
+    QStackedWidget* content_;
+    ContentPlaceholder* noDifferences_;
+    ContentPlaceholder* noResults_;
+    QSplitter* split_;
+    ResultPageModel* page_;
+    QListView* list_;
+    QPushButton* previous_;
+    QLabel* pageLabel_;
+    QPushButton* next_;
+    QStackedWidget* inspectorPane_;
+    ContentPlaceholder* selectRecord_;
+    RowInspector* inspector_ = nullptr;
+};
+
+}  // namespace rowlark::ui

@@ -1,0 +1,185 @@
+#include "results/RowInspector.h"
+
+#include <set>
+
+#include <QVBoxLayout>
+
+#include "results/ResultTexts.h"
+#include "widgets/Styling.h"
+
+namespace rowlark::ui {
+
+namespace {
+
+using Field = ComparisonModel::Field;
+
+std::optional<std::string> headerAt(const std::optional<InputFile>& file, const std::optional<std::int64_t>& index)
+{
+    if (!index || !file)
+        return std::nullopt;
+    const std::vector<std::string>& headers = file->table.headers();
+    if (*index < 0 || static_cast<std::size_t>(*index) >= headers.size())
+        return std::nullopt;
+    return headers[static_cast<std::size_t>(*index)];
+}
+
+std::optional<std::string> cellAt(const std::optional<std::vector<std::string>>& row,
+                                  const std::optional<std::int64_t>& index)
+{
+    if (!index || !row || *index < 0 || static_cast<std::size_t>(*index) >= row->size())
+        return std::nullopt;
+    return (*row)[static_cast<std::size_t>(*index)];
+}
+
+QString keyTitle(const RowDifference& row)
+{
+    return row.key.empty() ? QStringLiteral("Empty row key") : QString::fromStdString(row.key);
+}
+
+}  // namespace
+
+RowInspector::RowInspector(ComparisonModel& model, RowDifference row, QWidget* parent)
+    : QWidget(parent)
+    , model_(model)
+    , row_(std::move(row))
+{
+    setObjectName(QStringLiteral("rowInspector"));
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Base);
+    for (const CellDifference& cell : row_.cells)
+        changedHeaderPairs_.emplace(cell.leftHeader, cell.rightHeader);
+
+    list_ = new InspectorFieldList(this);
+    list_->setObjectName(QStringLiteral("inspectorFields"));
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(buildHeaderBlock());
+    // The inspector's base background would make the divider draw in the full text colour.
+    QFrame* divider = horizontalDivider(this);
+    divider->setForegroundRole(QPalette::WindowText);
+    column->addWidget(divider);
+    column->addWidget(list_, 1);
+
+    connect(&model_, &ComparisonModel::changed, this, [this](Field field) {
+        if (field == Field::mappings || field == Field::left || field == Field::right)
+            refresh();
+    });
+    refresh();
+}
+
+QWidget* RowInspector::buildHeaderBlock()
+{
+    auto* block = new QWidget(this);
+    block->setObjectName(QStringLiteral("inspectorHeader"));
+    block->setAutoFillBackground(true);
+    block->setBackgroundRole(QPalette::AlternateBase);
+
+    auto* key = styledLabel(keyTitle(row_), TextStyle::title, false, block);
+    key->setObjectName(QStringLiteral("inspectorKey"));
+    QFont keyFont = key->font();
+    keyFont.setWeight(QFont::DemiBold);
+    key->setFont(keyFont);
+    key->setWordWrap(true);
+    key->setTextFormat(Qt::PlainText);
+    key->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+
+    status_ = styledLabel(QString(), TextStyle::callout, true, block);
+    status_->setObjectName(QStringLiteral("inspectorStatus"));
+
+    onlyChangedBox_ = new QCheckBox(QStringLiteral("Changed fields only"), block);
+    onlyChangedBox_->setObjectName(QStringLiteral("changedFieldsOnlyCheckbox"));
+    onlyChangedBox_->setFont(styledFont(TextStyle::callout));
+    onlyChangedBox_->setVisible(row_.status == DiffStatus::changed);
+    connect(onlyChangedBox_, &QCheckBox::toggled, this, &RowInspector::setOnlyChangedFields);
+
+    auto* column = new QVBoxLayout(block);
+    column->setContentsMargins(18, 18, 18, 18);
+    column->setSpacing(6);
+    column->addWidget(key);
+    column->addWidget(status_);
+    column->addWidget(onlyChangedBox_, 0, Qt::AlignLeft);
+    return block;
+}
+
+void RowInspector::setOnlyChangedFields(bool value)
+{
+    if (onlyChangedFields_ == value)
+        return;
+    onlyChangedFields_ = value;
+    onlyChangedBox_->setChecked(value);
+    refresh();
+}
+
+std::vector<InspectorField> RowInspector::fields() const
+{
+    std::vector<InspectorField> lines;
+    const std::vector<ColumnMapping>& mappings = model_.mappings();
+    lines.reserve(mappings.size());
+    for (const ColumnMapping& mapping : mappings)
+        lines.push_back({lines.size(), mapping.leftIndex, mapping.rightIndex, mapping.isIncluded || mapping.isKey});
+    if (const std::optional<InputFile>& right = model_.right()) {
+        std::set<std::int64_t> used;
+        for (const ColumnMapping& mapping : mappings)
+            if (mapping.rightIndex)
+                used.insert(*mapping.rightIndex);
+        const auto columns = static_cast<std::int64_t>(right->table.headers().size());
+        for (std::int64_t column = 0; column < columns; ++column)
+            if (!used.contains(column))
+                lines.push_back({lines.size(), std::nullopt, column, false});
+    }
+    if (onlyChangedFields_ && row_.status == DiffStatus::changed)
+        std::erase_if(lines, [this](const InspectorField& line) { return !isChanged(line); });
+    return lines;
+}
+
+bool RowInspector::isChanged(const InspectorField& field) const
+{
+    const std::optional<std::string> left = header(field, true);
+    const std::optional<std::string> right = header(field, false);
+    return left && right && changedHeaderPairs_.contains({*left, *right});
+}
+
+FieldSide RowInspector::fieldValue(const std::optional<std::string>& header, const std::optional<std::string>& value,
+                                   bool changed, bool compared)
+{
+    FieldSide side;
+    side.caption = header ? QString::fromStdString(*header) : QStringLiteral("No mapped column");
+    side.isChanged = changed;
+    side.isNotCompared = header && !compared;
+    if (!value) {
+        side.value = QStringLiteral("Not present");
+        side.isValueMissing = true;
+    } else if (value->empty()) {
+        side.value = QStringLiteral("Empty");
+        side.isValueMissing = true;
+    } else {
+        side.value = QString::fromStdString(*value);
+    }
+    return side;
+}
+
+std::optional<std::string> RowInspector::header(const InspectorField& field, bool leftSide) const
+{
+    return leftSide ? headerAt(model_.left(), field.leftIndex) : headerAt(model_.right(), field.rightIndex);
+}
+
+std::optional<std::string> RowInspector::value(const InspectorField& field, bool leftSide) const
+{
+    return leftSide ? cellAt(row_.leftRow, field.leftIndex) : cellAt(row_.rightRow, field.rightIndex);
+}
+
+void RowInspector::refresh()
+{
+    status_->setText(statusText(row_.status, model_.leftName(), model_.rightName()));
+    std::vector<FieldEntry> entries;
+    for (const InspectorField& field : fields()) {
+        const bool changed = isChanged(field);
+        entries.push_back({fieldValue(header(field, true), value(field, true), changed, field.compared),
+                           fieldValue(header(field, false), value(field, false), changed, field.compared), changed});
+    }
+    list_->setEntries(model_.leftName(), model_.rightName(), std::move(entries));
+}
+
+}  // namespace rowlark::ui

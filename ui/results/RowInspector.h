@@ -1,0 +1,64 @@
+#pragma once
+
+// One differing record field by field: every mapped column with the values of both files side by side
+// and in full, the changed fields marked, then the columns of File B that no mapping uses.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QWidget>
+
+#include "ComparisonModel.h"
+#include "results/InspectorFieldList.h"
+
+namespace rowlark::ui {
+
+// One line of the inspector.
+struct InspectorField {
+    std::size_t id = 0;  // position in the full list of lines
+    std::optional<std::int64_t> leftIndex;
+    std::optional<std::int64_t> rightIndex;
+    bool compared = false;  // the mapping is included or part of the key
+
+    bool operator==(const InspectorField&) const = default;
+};
+
+class RowInspector : public QWidget {
+    Q_OBJECT
+
+public:
+    RowInspector(ComparisonModel& model, RowDifference row, QWidget* parent = nullptr);
+
+    const RowDifference& row() const { return row_; }
+    bool onlyChangedFields() const { return onlyChangedFields_; }
+    void setOnlyChangedFields(bool value);
+
+    std::vector<InspectorField> fields() const;
+    bool isChanged(const InspectorField& field) const;
+    static FieldSide fieldValue(const std::optional<std::string>& header, const std::optional<std::string>& value,
+                                bool changed, bool compared);
+
+private:
+    QWidget* buildHeaderBlock();
+    void refresh();
+    std::optional<std::string> header(const InspectorField& field, bool leftSide) const;
+    std::optional<std::string> value(const InspectorField& field, bool leftSide) const;
+
+    ComparisonModel& model_;
+    const RowDifference row_;
+    bool onlyChangedFields_ = false;
+    // The header pairs of the changed cells, so that each line is checked at once.
+    std::set<std::pair<std::string, std::string>> changedHeaderPairs_;
+    QLabel* status_;
+    QCheckBox* onlyChangedBox_;
+    InspectorFieldList* list_;
+};
+
+}  // namespace rowlark::ui

@@ -1,0 +1,226 @@
+#include "shell/ComparisonWorkspace.h"
+
+#include <QHBoxLayout>
+#include <QLocale>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "shell/EmptyState.h"
+#include "shell/FileSlot.h"
+#include "mapping/MappingView.h"
+#include "results/ResultsView.h"
+#include "shell/StatusBar.h"
+#include "widgets/Styling.h"
+#include "widgets/Symbols.h"
+#include "Utf8Text.h"
+
+namespace rowlark::ui {
+
+namespace {
+
+constexpr int padding = 16;
+
+using Field = ComparisonModel::Field;
+
+// One part of a row of joined toggle buttons: the ends are rounded, the chosen part is filled.
+void styleSegment(QPushButton* segment, bool isFirst, bool isLast)
+{
+    const QString left = isFirst ? QStringLiteral("6px") : QStringLiteral("0");
+    const QString right = isLast ? QStringLiteral("6px") : QStringLiteral("0");
+    segment->setStyleSheet(
+        QStringLiteral("QPushButton { border: 1px solid palette(mid); %1 padding: 4px 10px; "
+                       "background: palette(button); border-top-left-radius: %2; border-bottom-left-radius: %2; "
+                       "border-top-right-radius: %3; border-bottom-right-radius: %3; }"
+                       "QPushButton:checked { background: palette(base); font-weight: 600; }"
+                       "QPushButton:checked:enabled { color: %4; }"
+                       "QPushButton:disabled { color: palette(mid); }")
+            .arg(isFirst ? QString() : QStringLiteral("border-left: none;"), left, right, accentColor().name()));
+}
+
+}  // namespace
+
+const QString ComparisonWorkspace::errorTitle = QStringLiteral("Couldn’t complete that action");
+
+QString privacyNote()
+{
+#ifdef Q_OS_MACOS
+    return QStringLiteral("Files stay on this Mac");
+#else
+    return QStringLiteral("Files stay on this computer");
+#endif
+}
+
+QString comparisonTime(double seconds)
+{
+    return QStringLiteral("Compared in %1 s").arg(QLocale().toString(seconds, 'f', 2));
+}
+
+ComparisonWorkspace::ComparisonWorkspace(ComparisonModel& model, QWidget* parent)
+    : QWidget(parent)
+    , model_(model)
+{
+    setObjectName(QStringLiteral("comparisonWorkspace"));
+    setMinimumSize(1100, 700);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(buildHeader());
+    column->addWidget(horizontalDivider(this));
+    column->addWidget(buildFileRow());
+    column->addWidget(buildScreenRow());
+    column->addWidget(horizontalDivider(this));
+    column->addWidget(buildContent(), 1);
+    column->addWidget(horizontalDivider(this));
+    column->addWidget(new StatusBar(model_, this));
+
+    connect(&model_, &ComparisonModel::changed, this, [this](Field field) {
+        switch (field) {
+        case Field::left:
+        case Field::right:
+        case Field::tab:
+        case Field::summary:
+            refreshScreen();
+            break;
+        case Field::elapsed:
+            refreshElapsed();
+            break;
+        case Field::errorMessage:
+            refreshAlert();
+            break;
+        default:
+            break;
+        }
+    });
+    refreshScreen();
+    refreshElapsed();
+}
+
+QWidget* ComparisonWorkspace::buildHeader()
+{
+    auto* header = new QWidget(this);
+    auto* symbol = symbolLabel(Symbol::compare, 36, accentColor(), header);
+    auto* title = styledLabel(QStringLiteral("Rowlark"), TextStyle::title3, false, header);
+    auto* tagline =
+        styledLabel(QStringLiteral("Compare records, wherever their rows land."), TextStyle::callout, false, header);
+    auto* titles = new QVBoxLayout;
+    titles->setSpacing(3);
+    titles->addWidget(title);
+    titles->addWidget(tagline);
+
+    auto* lock = symbolLabel(Symbol::lock, 14, secondaryColor(palette()), header);
+    auto* note = styledLabel(privacyNote(), TextStyle::callout, true, header);
+    note->setObjectName(QStringLiteral("privacyNote"));
+
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(padding + 4, padding, padding + 4, padding);
+    row->setSpacing(12);
+    row->addWidget(symbol, 0, Qt::AlignVCenter);
+    row->addLayout(titles);
+    row->addStretch();
+    row->addWidget(lock, 0, Qt::AlignVCenter);
+    row->addSpacing(-6);
+    row->addWidget(note, 0, Qt::AlignVCenter);
+    return header;
+}
+
+QWidget* ComparisonWorkspace::buildFileRow()
+{
+    auto* fileRow = new QWidget(this);
+    auto* row = new QHBoxLayout(fileRow);
+    row->setContentsMargins(padding + 4, padding, padding + 4, 4);
+    row->setSpacing(12);
+    row->addWidget(new FileSlot(model_, true, fileRow), 1);
+    row->addWidget(symbolLabel(Symbol::compare, 18, secondaryColor(palette()), fileRow), 0, Qt::AlignVCenter);
+    row->addWidget(new FileSlot(model_, false, fileRow), 1);
+    return fileRow;
+}
+
+QWidget* ComparisonWorkspace::buildScreenRow()
+{
+    auto* screenRow = new QWidget(this);
+    tabPicker_ = new QWidget(screenRow);
+    tabPicker_->setObjectName(QStringLiteral("workspacePicker"));
+    tabPicker_->setAccessibleName(QStringLiteral("Workspace"));
+    tabPicker_->setFixedWidth(260);
+    tabs_ = new QButtonGroup(tabPicker_);
+    auto* segments = new QHBoxLayout(tabPicker_);
+    segments->setContentsMargins(0, 0, 0, 0);
+    segments->setSpacing(0);
+    for (const WorkspaceTab tab : allWorkspaceTabs) {
+        auto* segment = new QPushButton(utf8Text(title(tab)), tabPicker_);
+        segment->setCheckable(true);
+        styleSegment(segment, tab == allWorkspaceTabs.front(), tab == allWorkspaceTabs.back());
+        segment->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        tabs_->addButton(segment, static_cast<int>(tab));
+        segments->addWidget(segment);
+    }
+    connect(tabs_, &QButtonGroup::idClicked, this, [this](int id) { model_.setTab(static_cast<WorkspaceTab>(id)); });
+
+    elapsed_ = styledLabel(QString(), TextStyle::callout, true, screenRow);
+    elapsed_->setObjectName(QStringLiteral("elapsedLabel"));
+
+    auto* row = new QHBoxLayout(screenRow);
+    row->setContentsMargins(padding + 4, 10, padding + 4, 12);
+    row->addWidget(tabPicker_);
+    row->addStretch();
+    row->addWidget(elapsed_);
+    return screenRow;
+}
+
+QWidget* ComparisonWorkspace::buildContent()
+{
+    content_ = new QStackedWidget(this);
+    content_->setObjectName(QStringLiteral("workspaceContent"));
+    emptyState_ = new EmptyState(model_, content_);
+    mappingScreen_ = new MappingView(model_, content_);
+    resultsScreen_ = new ResultsView(model_, content_);
+    content_->addWidget(emptyState_);
+    content_->addWidget(mappingScreen_);
+    content_->addWidget(resultsScreen_);
+    return content_;
+}
+
+void ComparisonWorkspace::refreshScreen()
+{
+    QWidget* const shown = content_->currentWidget();
+    if (!model_.left() || !model_.right())
+        content_->setCurrentWidget(emptyState_);
+    else
+        content_->setCurrentWidget(model_.tab() == WorkspaceTab::mapping ? mappingScreen_ : resultsScreen_);
+    // Results arrive after the user asked for them: the arrow keys should browse them at once.
+    if (content_->currentWidget() == resultsScreen_ && shown != resultsScreen_)
+        resultsScreen_->setFocus();
+    tabPicker_->setEnabled(model_.summary() != nullptr);
+    tabs_->button(static_cast<int>(model_.tab()))->setChecked(true);
+}
+
+void ComparisonWorkspace::refreshElapsed()
+{
+    const std::optional<double> seconds = model_.elapsed();
+    elapsed_->setVisible(seconds.has_value());
+    elapsed_->setText(seconds ? comparisonTime(*seconds) : QString());
+}
+
+void ComparisonWorkspace::refreshAlert()
+{
+    const std::optional<QString>& message = model_.errorMessage();
+    if (!message) {
+        if (alert_)
+            alert_->close();
+        return;
+    }
+    if (!alert_) {
+        alert_ = new QMessageBox(QMessageBox::Warning, errorTitle, QString(), QMessageBox::Ok, this);
+        alert_->setObjectName(QStringLiteral("errorAlert"));
+        alert_->setAttribute(Qt::WA_DeleteOnClose);
+        alert_->setWindowModality(Qt::WindowModal);
+        // Closing the alert any way, OK included, dismisses the message.
+        connect(alert_, &QMessageBox::finished, this, [this] { model_.setErrorMessage(std::nullopt); });
+    }
+    alert_->setText(errorTitle);
+    alert_->setInformativeText(*message);
+    alert_->show();
+}
+
+}  // namespace rowlark::ui

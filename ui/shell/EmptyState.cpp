@@ -1,0 +1,110 @@
+#include "shell/EmptyState.h"
+
+#include <utility>
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "shell/DroppedFiles.h"
+#include "widgets/Styling.h"
+#include "widgets/Symbols.h"
+
+namespace rowlark::ui {
+
+EmptyState::EmptyState(ComparisonModel& model, QWidget* parent)
+    : QWidget(parent)
+    , model_(model)
+{
+    setObjectName(QStringLiteral("emptyState"));
+    setAcceptDrops(true);
+
+    auto* symbol = symbolLabel(Symbol::tables, 54, secondaryColor(palette()), this);
+    auto* title =
+        styledLabel(QStringLiteral("Two files. A clearer picture."), TextStyle::largeTitle, false, this);
+    title->setObjectName(QStringLiteral("emptyStateTitle"));
+    auto* message =
+        styledLabel(QStringLiteral("Choose CSV, Excel, Numbers or LibreOffice files,\nmatch columns, "
+                                   "and inspect changed or missing records."),
+                    TextStyle::callout, true, this);
+    message->setAlignment(Qt::AlignCenter);
+
+    chooseFirst_ = new QPushButton(QStringLiteral("Choose first file…"), this);
+    chooseFirst_->setObjectName(QStringLiteral("chooseFirstFileButton"));
+    makeProminent(chooseFirst_, true);
+    trySamples_ = new QPushButton(QStringLiteral("Try sample files"), this);
+    trySamples_->setObjectName(QStringLiteral("trySampleFilesButton"));
+    makeBordered(trySamples_, true);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(12);
+    buttons->addStretch();
+    buttons->addWidget(chooseFirst_);
+    buttons->addWidget(trySamples_);
+    buttons->addStretch();
+
+    auto* column = new QVBoxLayout(this);
+    column->setSpacing(16);
+    column->addStretch();
+    column->addWidget(symbol, 0, Qt::AlignHCenter);
+    column->addWidget(title, 0, Qt::AlignHCenter);
+    column->addWidget(message, 0, Qt::AlignHCenter);
+    column->addSpacing(4);
+    column->addLayout(buttons);
+    column->addStretch();
+
+    connect(chooseFirst_, &QPushButton::clicked, this, [this] { model_.selectFile(true); });
+    connect(trySamples_, &QPushButton::clicked, this, [this] { model_.loadSample(); });
+    connect(&model_, &ComparisonModel::changed, this, &EmptyState::refresh);
+    refresh(ComparisonModel::Field::isBusy);
+}
+
+void EmptyState::refresh(ComparisonModel::Field field)
+{
+    if (field == ComparisonModel::Field::left)
+        hasLeftArrived_ = true;
+    if (field != ComparisonModel::Field::isBusy)
+        return;
+    chooseFirst_->setEnabled(!model_.isBusy());
+    trySamples_->setEnabled(!model_.isBusy());
+    // The finished load hands its file over right after it reports that it is no longer busy.
+    if (!model_.isBusy() && pendingRight_)
+        QMetaObject::invokeMethod(this, &EmptyState::continueDroppedLoad, Qt::QueuedConnection);
+}
+
+void EmptyState::loadDropped(const QStringList& paths)
+{
+    if (paths.isEmpty())
+        return;
+    pendingRight_.reset();
+    if (paths.size() >= 2)
+        pendingRight_ = paths.at(1);
+    hasLeftArrived_ = false;
+    model_.load(paths.constFirst(), true);
+}
+
+// A failed or cancelled first load drops the second, so that nothing happens behind the alert.
+void EmptyState::continueDroppedLoad()
+{
+    std::optional<QString> right = std::exchange(pendingRight_, std::nullopt);
+    if (right && hasLeftArrived_)
+        model_.load(*right, false);
+}
+
+void EmptyState::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!localFilePaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void EmptyState::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = localFilePaths(event->mimeData());
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    loadDropped(paths);
+}
+
+}  // namespace rowlark::ui

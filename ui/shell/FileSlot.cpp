@@ -1,0 +1,221 @@
+#include "shell/FileSlot.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLocale>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "shell/DroppedFiles.h"
+#include "widgets/Styling.h"
+#include "widgets/Symbols.h"
+#include "Utf8Text.h"
+
+namespace rowlark::ui {
+
+namespace {
+
+constexpr int spacing = 12;
+constexpr int iconSize = 26;
+
+QString pathText(const std::filesystem::path& path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path.string()));
+}
+
+bool isNumbers(const InputFile& file)
+{
+    return lowerExtension(file) == QStringLiteral("numbers");
+}
+
+}  // namespace
+
+const QString FileSlot::workbookHelp = QStringLiteral(
+    "Imports cell data, not charts or layout. Numbers tables appear separately in the selector. Formulas "
+    "are not recalculated; display formatting availability depends on the file format. Workbook limit: "
+    "64 MB, 250,000 rows, 10,000 columns and 5 million cells per selected sheet/table.");
+
+QString tableDetails(const CSVTable& table)
+{
+    const QLocale locale;
+    QString details = QStringLiteral("%1 rows · %2 columns")
+                          .arg(locale.toString(static_cast<qulonglong>(table.rowCount())),
+                               locale.toString(static_cast<qulonglong>(table.columnCount())));
+    if (table.derivedColumnCount() >= 1)
+        details += QStringLiteral(" · %1 from JSON").arg(table.derivedColumnCount());
+    return details;
+}
+
+QString lowerExtension(const InputFile& file)
+{
+    const std::string name = file.url ? file.url->filename().string() : file.name;
+    return QFileInfo(utf8Text(name)).suffix().toLower();
+}
+
+FileSlot::FileSlot(ComparisonModel& model, bool leftSide, QWidget* parent)
+    : QFrame(parent)
+    , model_(model)
+    , leftSide_(leftSide)
+{
+    setObjectName(leftSide ? QStringLiteral("fileSlotA") : QStringLiteral("fileSlotB"));
+    setMinimumHeight(68);
+    setAcceptDrops(true);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+
+    mainArea_ = new QPushButton(this);
+    mainArea_->setObjectName(QStringLiteral("fileSlotButton"));
+    mainArea_->setFlat(true);
+    mainArea_->setCursor(Qt::PointingHandCursor);
+    mainArea_->setStyleSheet(
+        QStringLiteral("QPushButton { border: 2px solid transparent; border-radius: 6px; background: transparent; "
+                       "text-align: left; }"
+                       "QPushButton:focus { border-color: rgba(%1, %2, %3, 110); }")
+            .arg(accentColor().red())
+            .arg(accentColor().green())
+            .arg(accentColor().blue()));
+    mainArea_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+
+    icon_ = new QLabel(mainArea_);
+    icon_->setFixedSize(iconSize, iconSize);
+    title_ = new ElidedLabel(mainArea_);
+    title_->setObjectName(QStringLiteral("fileSlotTitle"));
+    title_->setFont(styledFont(TextStyle::headline));
+    details_ = styledLabel(QString(), TextStyle::callout, true, mainArea_);
+    details_->setObjectName(QStringLiteral("fileSlotDetails"));
+    workbookLine_ = styledLabel(QString(), TextStyle::caption, false, mainArea_);
+    workbookLine_->setObjectName(QStringLiteral("fileSlotWorkbookLine"));
+    workbookLine_->setToolTip(workbookHelp);
+
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(4);
+    texts->setContentsMargins(0, 0, 0, 0);
+    texts->addWidget(title_);
+    texts->addWidget(details_);
+    texts->addWidget(workbookLine_);
+
+    auto* content = new QHBoxLayout(mainArea_);
+    content->setContentsMargins(0, 0, 0, 0);
+    content->setSpacing(spacing);
+    content->addWidget(icon_, 0, Qt::AlignVCenter);
+    content->addLayout(texts, 1);
+    for (QWidget* child :
+         {static_cast<QWidget*>(icon_), static_cast<QWidget*>(title_), static_cast<QWidget*>(details_)})
+        child->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    sheetPicker_ = new QComboBox(this);
+    sheetPicker_->setObjectName(QStringLiteral("fileSlotSheetPicker"));
+    sheetPicker_->setMaximumWidth(150);
+    sheetPicker_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    sheetPicker_->setMinimumContentsLength(8);
+
+    folder_ = new QLabel(this);
+    folder_->setFixedSize(18, 18);
+
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(14, 14, 14, 14);
+    row->setSpacing(spacing);
+    row->addWidget(mainArea_, 1);
+    row->addWidget(sheetPicker_, 0, Qt::AlignVCenter);
+    row->addWidget(folder_, 0, Qt::AlignVCenter);
+
+    connect(mainArea_, &QPushButton::clicked, this, [this] { model_.selectFile(leftSide_); });
+    connect(sheetPicker_, &QComboBox::activated, this, &FileSlot::pickSheet);
+    connect(&model_, &ComparisonModel::changed, this, [this](ComparisonModel::Field field) {
+        if (field == (leftSide_ ? ComparisonModel::Field::left : ComparisonModel::Field::right))
+            refresh();
+    });
+    refresh();
+}
+
+const std::optional<InputFile>& FileSlot::file() const
+{
+    return leftSide_ ? model_.left() : model_.right();
+}
+
+void FileSlot::refresh()
+{
+    refreshIcon();
+    const std::optional<InputFile>& side = file();
+    if (!side) {
+        title_->setText(leftSide_ ? QStringLiteral("Choose first file…") : QStringLiteral("Choose second file…"));
+        details_->setText(QStringLiteral("CSV, XLSX, XLS, ODS or Numbers"));
+        workbookLine_->hide();
+        sheetPicker_->hide();
+        mainArea_->setToolTip(QStringLiteral("Choose a local file"));
+        mainArea_->setAccessibleName(title_->text());
+        return;
+    }
+    title_->setText(utf8Text(side->name));
+    details_->setText(tableDetails(side->table));
+    workbookLine_->setVisible(!side->sheets.empty());
+    workbookLine_->setText(isNumbers(*side) ? QStringLiteral("Numbers: select a table · saved values")
+                                            : QStringLiteral("Workbook: saved values · no formula recalculation"));
+    mainArea_->setToolTip(side->url ? pathText(*side->url) : QStringLiteral("Choose a local file"));
+    mainArea_->setAccessibleName(title_->text());
+    refreshSheets(*side);
+}
+
+void FileSlot::refreshIcon()
+{
+    const qreal ratio = devicePixelRatioF();
+    icon_->setPixmap(symbolPixmap(file() ? Symbol::table : Symbol::documentAdd, iconSize, accentColor(), ratio));
+    folder_->setPixmap(symbolPixmap(Symbol::folder, 18, secondaryColor(palette()), ratio));
+}
+
+void FileSlot::refreshSheets(const InputFile& side)
+{
+    sheetPicker_->setVisible(side.sheets.size() >= 2);
+    sheetPicker_->setAccessibleName(isNumbers(side) ? QStringLiteral("Table") : QStringLiteral("Sheet"));
+    sheetPicker_->clear();
+    for (const std::string& sheet : side.sheets)
+        sheetPicker_->addItem(utf8Text(sheet));
+    sheetPicker_->setCurrentIndex(side.sheet ? sheetPicker_->findText(utf8Text(*side.sheet), Qt::MatchExactly) : -1);
+}
+
+void FileSlot::pickSheet(int position)
+{
+    const std::optional<InputFile>& side = file();
+    if (!side || !side->url || position < 0)
+        return;
+    model_.load(pathText(*side->url), leftSide_, sheetPicker_->itemText(position));
+}
+
+void FileSlot::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor outline = palette().color(QPalette::WindowText);
+    outline.setAlphaF(0.12);
+    painter.setPen(QPen(outline, 1));
+    painter.setBrush(palette().color(QPalette::Base));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
+}
+
+void FileSlot::changeEvent(QEvent* event)
+{
+    QFrame::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        refreshIcon();
+}
+
+void FileSlot::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!localFilePaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+// A dropped file is read exactly as one chosen in the open dialog.
+void FileSlot::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = localFilePaths(event->mimeData());
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    model_.load(paths.constFirst(), leftSide_);
+}
+
+}  // namespace rowlark::ui

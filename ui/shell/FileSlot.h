@@ -1,0 +1,54 @@
+#pragma once
+
+// The card through which the user chooses one side's file and, for a workbook of several sheets,
+// the sheet to compare. Everything it shows is read from the model; everything it does is a call to it.
+
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+#include "ComparisonModel.h"
+#include "widgets/ElidedLabel.h"
+
+namespace rowlark::ui {
+
+class FileSlot : public QFrame {
+    Q_OBJECT
+
+public:
+    FileSlot(ComparisonModel& model, bool leftSide, QWidget* parent = nullptr);
+
+    static const QString workbookHelp;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    const std::optional<InputFile>& file() const;
+    void refresh();
+    void refreshIcon();
+    void refreshSheets(const InputFile& file);
+    void pickSheet(int position);
+
+    ComparisonModel& model_;
+    const bool leftSide_;
+    QPushButton* mainArea_;
+    QLabel* icon_;
+    ElidedLabel* title_;
+    QLabel* details_;
+    QLabel* workbookLine_;
+    QComboBox* sheetPicker_;
+    QLabel* folder_;
+};
+
+// "1,250 rows · 8 columns · 3 from JSON": the size of a loaded table, counts in the user's locale.
+QString tableDetails(const CSVTable& table);
+
+// The lower-cased extension of the side's file: from its location, or from its name without one.
+QString lowerExtension(const InputFile& file);
+
+}  // namespace rowlark::ui

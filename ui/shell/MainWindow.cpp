@@ -1,0 +1,66 @@
+#include "shell/MainWindow.h"
+
+#include <QApplication>
+#include <QMenuBar>
+
+#include "shell/ComparisonWorkspace.h"
+
+namespace rowlark::ui {
+
+MainWindow::MainWindow(ComparisonModel& model, QWidget* parent)
+    : QMainWindow(parent)
+    , model_(model)
+{
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowTitle(QStringLiteral("Rowlark"));
+    setCentralWidget(new ComparisonWorkspace(model_, this));
+    buildFileMenu();
+    resize(1320, 850 + menuBar()->sizeHint().height());
+    connect(&model_, &ComparisonModel::changed, this, &MainWindow::refreshCommands);
+    refreshCommands();
+}
+
+QAction* MainWindow::addCommand(QMenu* menu, const QString& name, const QString& title,
+                                const QKeySequence& shortcut)
+{
+    QAction* action = menu->addAction(title);
+    action->setObjectName(name);
+    action->setShortcut(shortcut);
+    return action;
+}
+
+void MainWindow::buildFileMenu()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("fileMenu"));
+    // Qt::CTRL is the Command key on macOS and Ctrl elsewhere.
+    QAction* openFirst = addCommand(file, QStringLiteral("openFirstFileAction"),
+                                    QStringLiteral("Open first file…"), QKeySequence::Open);
+    QAction* openSecond =
+        addCommand(file, QStringLiteral("openSecondFileAction"), QStringLiteral("Open second file…"),
+                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    file->addSeparator();
+    compare_ = addCommand(file, QStringLiteral("compareAction"), QStringLiteral("Compare files"),
+                          QKeySequence(Qt::CTRL | Qt::Key_Return));
+    compare_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    export_ = addCommand(file, QStringLiteral("exportAction"), QStringLiteral("Export filtered report…"),
+                         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    file->addSeparator();
+    QAction* quit =
+        addCommand(file, QStringLiteral("quitAction"), QStringLiteral("&Quit"), QKeySequence::Quit);
+    quit->setMenuRole(QAction::QuitRole);
+
+    connect(openFirst, &QAction::triggered, this, [this] { model_.selectFile(true); });
+    connect(openSecond, &QAction::triggered, this, [this] { model_.selectFile(false); });
+    connect(compare_, &QAction::triggered, this, [this] { model_.compare(); });
+    connect(export_, &QAction::triggered, this, [this] { model_.exportReport(); });
+    connect(quit, &QAction::triggered, qApp, &QApplication::quit, Qt::QueuedConnection);
+}
+
+void MainWindow::refreshCommands()
+{
+    compare_->setEnabled(model_.canCompare());
+    export_->setEnabled(model_.canExport());
+}
+
+}  // namespace rowlark::ui

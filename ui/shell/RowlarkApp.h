@@ -1,0 +1,30 @@
+#pragma once
+
+// The application: the one comparison model, the real file dialogs, and the main window over them.
+// Nothing is read at start-up and nothing is saved at exit.
+
+#include <memory>
+
+#include "ComparisonModel.h"
+#include "shell/MainWindow.h"
+#include "shell/QtFileDialogs.h"
+
+namespace rowlark::ui {
+
+class RowlarkApp {
+public:
+    RowlarkApp();
+
+    ComparisonModel& model() { return model_; }
+    MainWindow& window() { return window_; }
+
+    // Applies the application's name and style; call once after the QApplication exists.
+    static void configure();
+
+private:
+    std::shared_ptr<QtFileDialogs> dialogs_ = std::make_shared<QtFileDialogs>();
+    ComparisonModel model_{dialogs_};
+    MainWindow window_{model_};
+};
+
+}  // namespace rowlark::ui

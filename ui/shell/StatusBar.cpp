@@ -1,0 +1,118 @@
+#include "shell/StatusBar.h"
+
+#include <QHBoxLayout>
+
+#include "widgets/Styling.h"
+#include "widgets/Symbols.h"
+
+namespace rowlark::ui {
+
+const QString StatusBar::defaultNotice =
+    QStringLiteral("CSV · Excel · Numbers · LibreOffice · No file uploads");
+
+StatusBar::StatusBar(ComparisonModel& model, QWidget* parent)
+    : QWidget(parent)
+    , model_(model)
+{
+    setObjectName(QStringLiteral("statusBar"));
+    leftPart_ = new QStackedWidget(this);
+    busyPart_ = buildBusyPart();
+    idlePart_ = buildIdlePart();
+    leftPart_->addWidget(busyPart_);
+    leftPart_->addWidget(idlePart_);
+    leftPart_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+
+    mainButton_ = new QPushButton(this);
+    mainButton_->setObjectName(QStringLiteral("mainActionButton"));
+    makeProminent(mainButton_, true);
+
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(16, 10, 16, 10);
+    row->addWidget(leftPart_, 1);
+    row->addSpacing(16);
+    row->addWidget(mainButton_, 0, Qt::AlignVCenter);
+
+    connect(mainButton_, &QPushButton::clicked, this, &StatusBar::runMainAction);
+    connect(cancel_, &QPushButton::clicked, this, [this] { model_.cancel(); });
+    // Escape presses Cancel from anywhere in the window, while there is something to cancel.
+    cancelShortcut_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    cancelShortcut_->setContext(Qt::WindowShortcut);
+    connect(cancelShortcut_, &QShortcut::activated, cancel_, &QPushButton::click);
+    connect(&model_, &ComparisonModel::changed, this, &StatusBar::refresh);
+    refresh();
+}
+
+QWidget* StatusBar::buildBusyPart()
+{
+    auto* part = new QWidget(this);
+    auto* progress = new QProgressBar(part);
+    progress->setObjectName(QStringLiteral("busyIndicator"));
+    progress->setRange(0, 0);
+    progress->setTextVisible(false);
+    progress->setFixedSize(72, 8);
+    progress->setAccessibleName(QStringLiteral("Working"));
+    busyLabel_ = styledLabel(QString(), TextStyle::callout, false, part);
+    busyLabel_->setObjectName(QStringLiteral("busyLabel"));
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), part);
+    cancel_->setObjectName(QStringLiteral("cancelButton"));
+
+    auto* row = new QHBoxLayout(part);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(10);
+    row->addWidget(progress, 0, Qt::AlignVCenter);
+    row->addWidget(busyLabel_, 0, Qt::AlignVCenter);
+    row->addWidget(cancel_, 0, Qt::AlignVCenter);
+    row->addStretch();
+    return part;
+}
+
+QWidget* StatusBar::buildIdlePart()
+{
+    auto* part = new QWidget(this);
+    auto* info = symbolLabel(Symbol::info, 16, secondaryColor(palette()), part);
+    notice_ = styledLabel(QString(), TextStyle::callout, true, part);
+    notice_->setObjectName(QStringLiteral("noticeLabel"));
+    notice_->setWordWrap(true);
+    notice_->setMaximumHeight(notice_->fontMetrics().lineSpacing() * 2 + 2);
+    notice_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+
+    auto* row = new QHBoxLayout(part);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(8);
+    row->addWidget(info, 0, Qt::AlignVCenter);
+    row->addWidget(notice_, 1, Qt::AlignVCenter);
+    return part;
+}
+
+void StatusBar::refresh()
+{
+    leftPart_->setCurrentWidget(model_.isBusy() ? busyPart_ : idlePart_);
+    cancel_->setEnabled(model_.isBusy());
+    cancelShortcut_->setEnabled(model_.isBusy());
+    busyLabel_->setText(model_.busyLabel());
+    notice_->setText(model_.notice().isEmpty() ? defaultNotice : model_.notice());
+    refreshMainButton();
+}
+
+void StatusBar::refreshMainButton()
+{
+    if (model_.tab() == WorkspaceTab::mapping) {
+        mainButton_->setText(QStringLiteral("Compare files"));
+        mainButton_->setIcon(symbolIcon(Symbol::compare, Qt::white));
+        mainButton_->setEnabled(model_.canCompare());
+    } else {
+        mainButton_->setText(QStringLiteral("Export filtered report…"));
+        mainButton_->setIcon(symbolIcon(Symbol::exportReport, Qt::white));
+        mainButton_->setEnabled(model_.canExport());
+    }
+}
+
+void StatusBar::runMainAction()
+{
+    if (model_.tab() == WorkspaceTab::mapping)
+        model_.compare();
+    else
+        model_.exportReport();
+}
+
+}  // namespace rowlark::ui

@@ -1,0 +1,110 @@
+#include "widgets/Styling.h"
+
+#include <QApplication>
+#include <QPalette>
+
+#include "widgets/Symbols.h"
+
+namespace rowlark::ui {
+
+namespace {
+
+struct StyleMetrics {
+    qreal scale;
+    QFont::Weight weight;
+};
+
+StyleMetrics metrics(TextStyle style)
+{
+    switch (style) {
+    case TextStyle::largeTitle:
+        return {2.1, QFont::DemiBold};
+    case TextStyle::title:
+        return {1.6, QFont::Normal};
+    case TextStyle::title3:
+        return {1.5, QFont::DemiBold};
+    case TextStyle::headline:
+        return {1.05, QFont::DemiBold};
+    case TextStyle::callout:
+        return {1.0, QFont::Normal};
+    case TextStyle::caption:
+        return {0.88, QFont::Normal};
+    }
+    return {1.0, QFont::Normal};
+}
+
+}  // namespace
+
+QFont styledFont(TextStyle style)
+{
+    QFont font = QApplication::font();
+    const StyleMetrics styleMetrics = metrics(style);
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(font.pointSizeF() * styleMetrics.scale);
+    else
+        font.setPixelSize(qRound(font.pixelSize() * styleMetrics.scale));
+    font.setWeight(styleMetrics.weight);
+    return font;
+}
+
+QLabel* styledLabel(const QString& text, TextStyle style, bool isSecondary, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setFont(styledFont(style));
+    if (isSecondary) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, secondaryColor(palette));
+        label->setPalette(palette);
+    }
+    return label;
+}
+
+QFrame* horizontalDivider(QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    QPalette palette = line->palette();
+    QColor color = palette.color(QPalette::WindowText);
+    color.setAlphaF(0.15);
+    palette.setColor(QPalette::WindowText, color);
+    line->setPalette(palette);
+    return line;
+}
+
+namespace {
+
+QString buttonPadding(bool isLarge)
+{
+    return isLarge ? QStringLiteral("8px 18px") : QStringLiteral("5px 14px");
+}
+
+}  // namespace
+
+void makeBordered(QPushButton* button, bool isLarge)
+{
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { background: palette(button); border: 1px solid palette(mid); "
+                       "border-radius: 7px; padding: %1; }"
+                       "QPushButton:hover { background: palette(light); }"
+                       "QPushButton:focus { border: 2px solid %2; }"
+                       "QPushButton:disabled { color: palette(mid); }")
+            .arg(buttonPadding(isLarge), accentColor().name()));
+}
+
+void makeProminent(QPushButton* button, bool isLarge)
+{
+    const QColor accent = accentColor();
+    const QString padding = buttonPadding(isLarge);
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 7px; "
+                       "padding: %2; font-weight: 600; }"
+                       "QPushButton:hover { background: %3; }"
+                       "QPushButton:pressed { background: %4; }"
+                       "QPushButton:focus { border: 2px solid %4; }"
+                       "QPushButton:disabled { background: palette(midlight); color: palette(mid); }")
+            .arg(accent.name(), padding, accent.lighter(110).name(), accent.darker(120).name()));
+    button->setIconSize(QSize(16, 16));
+}
+
+}  // namespace rowlark::ui
