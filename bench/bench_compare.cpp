@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/KeyDiagnostics.h"
+#include "compare/KeyDiagnostics.h"
 #include "compare/Parallel.h"
 #include "compare/RecordMatching.h"
 #include "support/DataGenerator.h"

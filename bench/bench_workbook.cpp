@@ -11,7 +11,7 @@
 // leaves out the two large sheets)
 
 #include "support/ProcessMeasurement.h"
-#include "table/SpreadsheetImporter.h"
+#include "workbook/SpreadsheetImporter.h"
 
 #include <algorithm>
 #include <chrono>

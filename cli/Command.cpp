@@ -14,7 +14,7 @@
 #include "cli/Output.h"
 #include "results/ComparisonReport.h"
 #include "results/ComparisonRun.h"
-#include "table/SpreadsheetImporter.h"
+#include "workbook/SpreadsheetImporter.h"
 #include "text/Unicode.h"
 
 namespace rowlark::cli {

@@ -17,7 +17,7 @@
 #include "analysis/LearnedPattern.h"
 #include "analysis/MappingAnalysis.h"
 #include "results/ComparisonRun.h"
-#include "table/ImportError.h"
+#include "workbook/ImportError.h"
 #include "Utf8Text.h"
 
 namespace rowlark {

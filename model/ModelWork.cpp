@@ -9,7 +9,7 @@
 #include <QSaveFile>
 
 #include "results/ComparisonReport.h"
-#include "table/SpreadsheetImporter.h"
+#include "workbook/SpreadsheetImporter.h"
 
 namespace rowlark {
 

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "ReaderScript.h"
-#include "table/ReaderProtocol.h"
+#include "workbook/ReaderProtocol.h"
 
 namespace {
 

@@ -20,9 +20,9 @@
 #include <QVBoxLayout>
 
 #include "ComparisonModel.h"
-#include "MappingList.h"
-#include "MappingView.h"
-#include "QtFileDialogs.h"
+#include "mapping/MappingList.h"
+#include "mapping/MappingView.h"
+#include "shell/QtFileDialogs.h"
 #include "support/ProcessMeasurement.h"
 
 namespace {

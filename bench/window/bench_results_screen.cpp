@@ -19,8 +19,8 @@
 #include <QThread>
 
 #include "ComparisonModel.h"
-#include "MainWindow.h"
-#include "QtFileDialogs.h"
+#include "shell/MainWindow.h"
+#include "shell/QtFileDialogs.h"
 #include "support/ProcessMeasurement.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <QTest>
 #include <QUrl>
 
-#include "DroppedFiles.h"
+#include "shell/DroppedFiles.h"
 #include "WindowTesting.h"
 
 namespace rowlark::ui::testing {

@@ -3,7 +3,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "FileSlot.h"
+#include "shell/FileSlot.h"
 #include "WindowTesting.h"
 
 namespace rowlark::ui::testing {

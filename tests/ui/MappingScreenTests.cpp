@@ -11,10 +11,10 @@
 #include <QStackedWidget>
 #include <QTest>
 
-#include "MappingList.h"
-#include "MappingRow.h"
-#include "MappingText.h"
-#include "SuggestionChip.h"
+#include "mapping/MappingList.h"
+#include "mapping/MappingRow.h"
+#include "mapping/MappingText.h"
+#include "widgets/SuggestionChip.h"
 #include "WindowTesting.h"
 
 namespace rowlark::ui::testing {

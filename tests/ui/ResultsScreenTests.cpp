@@ -11,8 +11,8 @@
 #include <QStackedWidget>
 #include <QToolButton>
 
-#include "ResultCounter.h"
-#include "ResultPageModel.h"
+#include "results/ResultCounter.h"
+#include "results/ResultPageModel.h"
 #include "ResultsTesting.h"
 
 namespace rowlark::ui::testing {

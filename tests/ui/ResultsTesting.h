@@ -6,8 +6,8 @@
 
 #include <QTest>
 
-#include "InspectorFieldList.h"
-#include "RowInspector.h"
+#include "results/InspectorFieldList.h"
+#include "results/RowInspector.h"
 #include "WindowTesting.h"
 
 namespace rowlark::ui::testing {

@@ -9,9 +9,9 @@
 #include <QStackedWidget>
 #include <QTest>
 
-#include "ComparisonWorkspace.h"
-#include "RowlarkApp.h"
-#include "StatusBar.h"
+#include "shell/ComparisonWorkspace.h"
+#include "shell/RowlarkApp.h"
+#include "shell/StatusBar.h"
 #include "WindowTesting.h"
 
 namespace rowlark::ui::testing {

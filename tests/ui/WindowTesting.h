@@ -15,7 +15,7 @@
 #include <gmock/gmock.h>
 
 #include "ComparisonModel.h"
-#include "MainWindow.h"
+#include "shell/MainWindow.h"
 
 // Readable QString values in test failures.
 inline void PrintTo(const QString& text, std::ostream* stream)

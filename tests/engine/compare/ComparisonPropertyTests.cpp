@@ -9,7 +9,7 @@
 #include <random>
 
 #include "ComparisonTestSupport.h"
-#include "analysis/KeyDiagnostics.h"
+#include "compare/KeyDiagnostics.h"
 #include "compare/RecordMatching.h"
 #include "compare/ValueNormalization.h"
 #include "text/Unicode.h"

@@ -1,4 +1,4 @@
-#include "analysis/KeyDiagnostics.h"
+#include "compare/KeyDiagnostics.h"
 
 #include <gtest/gtest.h>
 

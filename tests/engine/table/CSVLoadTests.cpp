@@ -14,7 +14,7 @@
 #include <system_error>
 
 #include "CSVTestSupport.h"
-#include "table/CSVError.h"
+#include "csv/CSVError.h"
 
 namespace rowlark {
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "CSVTestSupport.h"
-#include "table/CSVError.h"
+#include "csv/CSVError.h"
 #include "text/Unicode.h"
 
 namespace rowlark {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "table/CSVError.h"
+#include "csv/CSVError.h"
 #include "table/CSVTable.h"
 
 namespace rowlark::testing {

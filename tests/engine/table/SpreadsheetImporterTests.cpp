@@ -1,4 +1,4 @@
-#include "table/SpreadsheetImporter.h"
+#include "workbook/SpreadsheetImporter.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "table/CSVError.h"
-#include "table/ImportError.h"
-#include "table/WorkbookPayload.h"
+#include "csv/CSVError.h"
+#include "workbook/ImportError.h"
+#include "workbook/WorkbookPayload.h"
 
 namespace rowlark {
 namespace {

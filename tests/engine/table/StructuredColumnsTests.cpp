@@ -1,4 +1,4 @@
-#include "table/StructuredColumns.h"
+#include "structured/StructuredColumns.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
