@@ -121,24 +121,6 @@ TEST_F(ModelStateTest, MapNeedsBothFiles)
     EXPECT_EQ(changes(Field::mappings), 0);
 }
 
-TEST_F(ModelStateTest, MapRefusesToPairAJsonObjectColumnWithAnOrdinaryOne)
-{
-    loadBoth(writeFile("a.csv", "id,meta\n1,\"{\"\"size\"\":2}\"\n2,\"{\"\"size\"\":3}\"\n"),
-             writeFile("b.csv", "id,meta\n1,large\n2,small\n"));
-    ASSERT_TRUE(model.left()->table.structuredColumnIndices().contains(1));
-    ASSERT_FALSE(model.right()->table.structuredColumnIndices().contains(1));
-    const std::vector<ColumnMapping> before = model.mappings();
-    const QString notice = model.notice();
-
-    model.map(before[1].id, 1);
-    EXPECT_EQ(model.mappings(), before);
-    EXPECT_EQ(model.notice(), notice);
-
-    model.map(before[1].id, std::nullopt);
-    EXPECT_FALSE(model.mappings()[1].rightIndex);
-    EXPECT_EQ(model.notice(), "Mapping updated.");
-}
-
 TEST(FailureDescriptionTest, RunningOutOfMemoryBlamesTheFileSize)
 {
     EXPECT_EQ(describeFailure(std::make_exception_ptr(std::bad_alloc())),
