@@ -14,8 +14,8 @@
 #include "BackgroundRunner.h"
 #include "ModelWork.h"
 #include "SampleFiles.h"
-#include "analysis/LearnedPattern.h"
 #include "analysis/MappingAnalysis.h"
+#include "edits/MappingEdits.h"
 #include "results/ComparisonRun.h"
 #include "workbook/ImportError.h"
 #include "Utf8Text.h"
@@ -67,6 +67,7 @@ struct ComparisonModel::FilterRun {
     std::shared_ptr<const ResultIndex> index;
     ResultFilter filter;
     std::string query;
+    Matching matching;
 };
 
 struct ComparisonModel::FilterOutcome {
@@ -76,6 +77,7 @@ struct ComparisonModel::FilterOutcome {
 struct ComparisonModel::ComparisonResult {
     std::shared_ptr<const ComparisonSummary> summary;
     std::shared_ptr<const ResultIndex> index;
+    std::vector<std::size_t> filteredIndices;  // every difference, as the filter `all` lists them
     double elapsed = 0;
     QString keyWarning;
 };
@@ -150,6 +152,8 @@ void ComparisonModel::setErrorMessage(std::optional<QString> message)
     publish(Field::errorMessage, errorMessage_, std::move(message));
 }
 
+void ComparisonModel::setMatching(Matching matching) { matching_ = std::move(matching); }
+
 // Derived values
 
 QString ComparisonModel::leftName() const
@@ -173,8 +177,6 @@ bool ComparisonModel::canCompare() const
         return false;
     const auto leftCount = static_cast<std::int64_t>(left_->table.columnCount());
     const auto rightCount = static_cast<std::int64_t>(right_->table.columnCount());
-    const auto& leftStructured = left_->table.structuredColumnIndices();
-    const auto& rightStructured = right_->table.structuredColumnIndices();
     return std::ranges::all_of(mappings_, [&](const ColumnMapping& mapping) {
         if (mapping.leftIndex < 0 || mapping.leftIndex >= leftCount)
             return false;
@@ -183,8 +185,7 @@ bool ComparisonModel::canCompare() const
         const std::int64_t rightIndex = *mapping.rightIndex;
         if (rightIndex < 0 || rightIndex >= rightCount)
             return false;
-        return leftStructured.contains(static_cast<std::size_t>(mapping.leftIndex)) ==
-               rightStructured.contains(static_cast<std::size_t>(rightIndex));
+        return MappingEdits::canPair(left_->table, right_->table, mapping.leftIndex, rightIndex);
     });
 }
 
@@ -288,33 +289,33 @@ void ComparisonModel::compare()
          ignoreCase = ignoreCase_](std::stop_token stop) {
             ComparisonOutcome outcome = runComparison(left.table, right.table, left.name, right.name, mappings,
                                                       ignoreCase, [stop] { throwIfCancelled(stop); });
+            std::vector<std::size_t> everyDifference = outcome.index.matching(ResultFilter::all, "");
             return ComparisonResult{std::make_shared<const ComparisonSummary>(std::move(outcome.summary)),
                                     std::make_shared<const ResultIndex>(std::move(outcome.index)),
-                                    outcome.elapsed, utf8Text(outcome.keyWarning)};
+                                    std::move(everyDifference), outcome.elapsed, utf8Text(outcome.keyWarning)};
         },
         [this](ComparisonResult result) { handOver(std::move(result)); });
 }
 
-// Publishes a comparison and shows it from its first difference; the first filtered list is
-// computed here so the results screen is complete at once.
+// Publishes a comparison and shows it unfiltered from its first difference. The worker already
+// listed what the reset filter and search select, so no filter run is scheduled: one finishing
+// later would take back a record the user chose meanwhile.
 void ComparisonModel::handOver(ComparisonResult result)
 {
+    dropFilterRun();
     publish(Field::summary, summary_, std::move(result.summary));
     publish(Field::index, index_, std::move(result.index));
     publish(Field::elapsed, elapsed_, std::optional<double>(result.elapsed));
     publish(Field::keyWarning, keyWarning_, std::move(result.keyWarning));
-    setFilter(ResultFilter::all);
-    setQuery(QString());
-    publish(Field::filteredIndices, filteredIndices_, index_->matching(ResultFilter::all, ""));
-    publish(Field::pageNumber, pageNumber_, std::int64_t{0});
-    publish(Field::selectedRowID, selectedRowID_, idAtPosition(0));
+    publish(Field::filter, filter_, ResultFilter::all);
+    publish(Field::query, query_, QString());
+    showFromFirstPage(std::move(result.filteredIndices));
     publish(Field::tab, tab_, WorkspaceTab::results);
 }
 
 void ComparisonModel::invalidateResults()
 {
-    stopFilterTask();
-    filterGeneration_ = Uuid::random();
+    dropFilterRun();
     publish(Field::summary, summary_, {});
     publish(Field::index, index_, {});
     publish(Field::filteredIndices, filteredIndices_, {});
@@ -330,13 +331,11 @@ void ComparisonModel::invalidateResults()
 
 void ComparisonModel::scheduleFilter()
 {
-    stopFilterTask();
-    const Uuid token = Uuid::random();
-    filterGeneration_ = token;
+    dropFilterRun();
     if (!index_)
         return;
     publish(Field::isFiltering, isFiltering_, true);
-    FilterRun run{token, index_, filter_, query_.toStdString()};
+    FilterRun run{filterGeneration_, index_, filter_, query_.toStdString(), matching_};
     if (query_.isEmpty()) {
         startMatching(std::move(run));
         return;
@@ -345,17 +344,19 @@ void ComparisonModel::scheduleFilter()
     searchDelayTimer_->start();
 }
 
-void ComparisonModel::stopFilterTask()
+// Ends the pending filter run; a matching already under way finds its token outdated.
+void ComparisonModel::dropFilterRun()
 {
     searchDelayTimer_->stop();
     delayedFilterRun_.reset();
+    filterGeneration_ = Uuid::random();
 }
 
 void ComparisonModel::startMatching(FilterRun run)
 {
     auto task = [run = std::move(run)]() -> FilterOutcome {
         try {
-            return {run.index->matching(run.filter, run.query)};
+            return {run.matching(*run.index, run.filter, run.query)};
         } catch (...) {
             return {describeFailure(std::current_exception())};
         }
@@ -370,12 +371,16 @@ void ComparisonModel::applyFilterOutcome(const Uuid& token, FilterOutcome outcom
 {
     if (filterGeneration_ != token)
         return;
-    if (auto* message = std::get_if<QString>(&outcome.ending)) {
-        publish(Field::isFiltering, isFiltering_, false);
+    // A failed run shows no list rather than the previous one, which the filter and search shown
+    // no longer describe and which would otherwise be exported.
+    auto* positions = std::get_if<std::vector<std::size_t>>(&outcome.ending);
+    showFromFirstPage(positions ? std::move(*positions) : std::vector<std::size_t>());
+    if (auto* message = std::get_if<QString>(&outcome.ending))
         setErrorMessage(*message);
-        return;
-    }
-    auto& positions = std::get<std::vector<std::size_t>>(outcome.ending);
+}
+
+void ComparisonModel::showFromFirstPage(std::vector<std::size_t> positions)
+{
     const std::optional<Uuid> first = idOfFirst(positions);
     publish(Field::filteredIndices, filteredIndices_, std::move(positions));
     publish(Field::pageNumber, pageNumber_, std::int64_t{0});
@@ -393,16 +398,11 @@ void ComparisonModel::changePage(std::int64_t step)
             idOfFirst(ResultIndex::page(filteredIndices_, target, pageSize)));
 }
 
-std::optional<Uuid> ComparisonModel::idAtPosition(std::size_t position) const
-{
-    if (!summary_ || position >= summary_->differences.size())
-        return std::nullopt;
-    return summary_->differences[position].id;
-}
-
 std::optional<Uuid> ComparisonModel::idOfFirst(const std::vector<std::size_t>& positions) const
 {
-    return positions.empty() ? std::nullopt : idAtPosition(positions.front());
+    if (!summary_ || positions.empty() || positions.front() >= summary_->differences.size())
+        return std::nullopt;
+    return summary_->differences[positions.front()].id;
 }
 
 // Files
@@ -470,13 +470,7 @@ void ComparisonModel::exportReport()
         });
 }
 
-// Mapping edits
-
-ColumnMapping* ComparisonModel::findMapping(const Uuid& id)
-{
-    auto found = std::ranges::find(mappings_, id, &ColumnMapping::id);
-    return found == mappings_.end() ? nullptr : &*found;
-}
+// Mapping edits: the rules are the engine's, shared with the command line.
 
 void ComparisonModel::setMappings(std::vector<ColumnMapping> mappings)
 {
@@ -487,49 +481,28 @@ void ComparisonModel::map(Uuid id, std::optional<std::int64_t> rightIndex)
 {
     if (!left_ || !right_)
         return;
-    const ColumnMapping* mapping = findMapping(id);
-    if (!mapping)
+    auto chosen = MappingEdits::chooseRightColumn(left_->table, right_->table, mappings_, id, rightIndex);
+    if (!chosen)
         return;
-    if (rightIndex) {
-        const bool leftStructured =
-            left_->table.structuredColumnIndices().contains(static_cast<std::size_t>(mapping->leftIndex));
-        const bool rightStructured =
-            right_->table.structuredColumnIndices().contains(static_cast<std::size_t>(*rightIndex));
-        if (leftStructured != rightStructured)
-            return;
-    }
-    auto learned = CSVComparator::applyLearnedPattern(left_->table, right_->table, mappings_, id, rightIndex);
-    setMappings(std::move(learned.mappings));
+    setMappings(std::move(chosen->mappings));
     invalidateResults();
-    publish(Field::notice, notice_,
-            learned.filled < 1
-                ? QStringLiteral("Mapping updated.")
-                : QStringLiteral("Applied this header pattern to %1 related columns. Review the "
-                                 "suggestions before comparing.")
-                      .arg(learned.filled));
+    publish(Field::notice, notice_, utf8Text(MappingEdits::choiceNotice(chosen->filled)));
 }
 
 void ComparisonModel::setKey(Uuid id, bool value)
 {
-    const ColumnMapping* found = findMapping(id);
-    if (!found || !found->rightIndex)
-        return;
     std::vector<ColumnMapping> mappings = mappings_;
-    ColumnMapping& mapping = mappings[static_cast<std::size_t>(found - mappings_.data())];
-    mapping.isKey = value;
-    if (value)
-        mapping.isIncluded = true;
+    if (!MappingEdits::setKey(mappings, id, value))
+        return;
     setMappings(std::move(mappings));
     invalidateResults();
 }
 
 void ComparisonModel::setIncluded(Uuid id, bool value)
 {
-    const ColumnMapping* found = findMapping(id);
-    if (!found || found->isKey)
-        return;
     std::vector<ColumnMapping> mappings = mappings_;
-    mappings[static_cast<std::size_t>(found - mappings_.data())].isIncluded = value;
+    if (!MappingEdits::setIncluded(mappings, id, value))
+        return;
     setMappings(std::move(mappings));
     invalidateResults();
 }

@@ -32,7 +32,7 @@ std::optional<ManualChoice> chooseRightColumn(const CSVTable& left, const CSVTab
                                               std::optional<std::int64_t> rightIndex)
 {
     const ColumnMapping* anchor = find(mappings, id);
-    if (anchor && rightIndex && !canPair(left, right, anchor->leftIndex, *rightIndex))
+    if (!anchor || (rightIndex && !canPair(left, right, anchor->leftIndex, *rightIndex)))
         return std::nullopt;
     auto [updated, filled] = CSVComparator::applyLearnedPattern(left, right, mappings, id, rightIndex);
     return ManualChoice{std::move(updated), filled};

@@ -25,8 +25,8 @@ struct ManualChoice {
 bool canPair(const CSVTable& left, const CSVTable& right, std::int64_t leftIndex, std::int64_t rightIndex);
 
 // The mapping `id` pointed at `rightIndex` (or at no column) by hand, with the learned pattern
-// applied to the other mappings. None when the choice is refused because it would pair a
-// JSON-object column with an ordinary one.
+// applied to the other mappings. None, changing nothing, when there is no such mapping or the
+// choice would pair a JSON-object column with an ordinary one.
 std::optional<ManualChoice> chooseRightColumn(const CSVTable& left, const CSVTable& right,
                                               const std::vector<ColumnMapping>& mappings, const Uuid& id,
                                               std::optional<std::int64_t> rightIndex);

@@ -1,3 +1,5 @@
+#include <new>
+
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
@@ -57,6 +59,24 @@ TEST_F(FilteringTest, HandOverResetsFilterAndSearch)
     EXPECT_EQ(model.filter(), ResultFilter::all);
     EXPECT_TRUE(model.query().isEmpty());
     EXPECT_EQ(model.filteredIndices().size(), 4u);
+}
+
+TEST_F(FilteringTest, RecordChosenAsTheResultsAppearStaysChosen)
+{
+    loadSamples();
+    keyOnly(0);
+    std::optional<Uuid> chosen;
+    QObject::connect(&model, &ComparisonModel::changed, [&](Field field) {
+        if (field == Field::tab && model.tab() == WorkspaceTab::results) {
+            chosen = model.summary()->differences[2].id;
+            model.setSelectedRowID(chosen);
+        }
+    });
+    model.compare();
+    waitUntilIdle();
+    drainBackgroundWork();
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(model.selectedRowID(), chosen);
 }
 
 TEST_F(FilteringTest, ComparisonWithoutDifferencesSelectsNothing)
@@ -160,6 +180,19 @@ TEST_F(FilteringTest, SearchWithoutMatchesCannotBeExported)
     model.setQuery("no such text");
     EXPECT_FALSE(model.canExport());
     waitUntilIdle();
+    EXPECT_TRUE(model.filteredIndices().empty());
+    EXPECT_FALSE(model.selectedRowID());
+    EXPECT_FALSE(model.canExport());
+}
+
+TEST_F(FilteringTest, FailedFilterRunLeavesNothingToExport)
+{
+    compareSamples();
+    model.setMatching(
+        [](const ResultIndex&, ResultFilter, std::string_view) -> std::vector<std::size_t> { throw std::bad_alloc(); });
+    model.setFilter(ResultFilter::changed);
+    waitUntilIdle();
+    EXPECT_EQ(model.errorMessage(), "The file is too large for the available memory.");
     EXPECT_TRUE(model.filteredIndices().empty());
     EXPECT_FALSE(model.selectedRowID());
     EXPECT_FALSE(model.canExport());

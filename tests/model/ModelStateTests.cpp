@@ -78,36 +78,6 @@ TEST_F(ModelStateTest, NothingCanBeComparedWhileAnOperationRuns)
     EXPECT_TRUE(model.canCompare());
 }
 
-TEST_F(ModelStateTest, SetKeyNeedsARightColumnAndIncludesTheColumn)
-{
-    loadSamples();
-    const Uuid price = model.mappings()[2].id;
-    model.setIncluded(price, false);
-    model.setKey(price, true);
-    EXPECT_TRUE(model.mappings()[2].isKey);
-    EXPECT_TRUE(model.mappings()[2].isIncluded);
-
-    const Uuid city = model.mappings()[3].id;
-    model.map(city, std::nullopt);
-    const std::vector<ColumnMapping> before = model.mappings();
-    model.setKey(city, true);
-    EXPECT_EQ(model.mappings(), before);
-}
-
-TEST_F(ModelStateTest, KeyColumnsCannotBeExcluded)
-{
-    loadSamples();
-    const Uuid sku = model.mappings()[0].id;
-    model.setKey(sku, true);
-    model.setIncluded(sku, false);
-    EXPECT_TRUE(model.mappings()[0].isIncluded);
-
-    const Uuid notes = model.mappings()[4].id;
-    model.setKey(notes, false);
-    model.setIncluded(notes, false);
-    EXPECT_FALSE(model.mappings()[4].isIncluded);
-}
-
 TEST_F(ModelStateTest, EditsOfUnknownMappingsChangeNothing)
 {
     loadSamples();
@@ -144,57 +114,11 @@ TEST_F(ModelStateTest, EveryEditDropsTheResult)
     }
 }
 
-TEST_F(ModelStateTest, ChoosingNoColumnReportsAMappingUpdate)
-{
-    loadSamples();
-    model.map(model.mappings()[3].id, std::nullopt);
-    EXPECT_EQ(model.notice(), "Mapping updated.");
-    EXPECT_FALSE(model.mappings()[3].rightIndex);
-    EXPECT_TRUE(model.mappings()[3].isManual);
-}
-
 TEST_F(ModelStateTest, MapNeedsBothFiles)
 {
     model.map(Uuid::random(), std::nullopt);
     EXPECT_TRUE(model.notice().isEmpty());
     EXPECT_EQ(changes(Field::mappings), 0);
-}
-
-TEST_F(ModelStateTest, MapRefusesToPairAJsonObjectColumnWithAnOrdinaryOne)
-{
-    loadBoth(writeFile("a.csv", "id,meta\n1,\"{\"\"size\"\":2}\"\n2,\"{\"\"size\"\":3}\"\n"),
-             writeFile("b.csv", "id,meta\n1,large\n2,small\n"));
-    ASSERT_TRUE(model.left()->table.structuredColumnIndices().contains(1));
-    ASSERT_FALSE(model.right()->table.structuredColumnIndices().contains(1));
-    const std::vector<ColumnMapping> before = model.mappings();
-    const QString notice = model.notice();
-
-    model.map(before[1].id, 1);
-    EXPECT_EQ(model.mappings(), before);
-    EXPECT_EQ(model.notice(), notice);
-
-    model.map(before[1].id, std::nullopt);
-    EXPECT_FALSE(model.mappings()[1].rightIndex);
-    EXPECT_EQ(model.notice(), "Mapping updated.");
-}
-
-TEST_F(ModelStateTest, LearnedPatternIsReportedWithTheNumberOfRelatedColumns)
-{
-    loadBoth(writeFile("a.csv", "id,City,State,Zip,Country\n1,Austin,TX,78701,US\n"),
-             writeFile("b.csv",
-                       "id,Shipping City,Shipping State,Shipping Zip,Shipping Country,Billing City,"
-                       "Billing State,Billing Zip,Billing Country\n1,Austin,TX,78701,US,Reno,NV,89501,US\n"));
-    // Whichever group the analysis chose, choosing the other one by hand moves the three others.
-    const std::optional<std::int64_t> city = model.mappings()[1].rightIndex;
-    const std::int64_t chosen = city == 5 ? 1 : 5;
-    for (std::size_t column = 2; column <= 4; ++column)
-        ASSERT_NE(model.mappings()[column].rightIndex, chosen + std::int64_t(column) - 1);
-
-    model.map(model.mappings()[1].id, chosen);
-    EXPECT_EQ(model.notice(),
-              "Applied this header pattern to 3 related columns. Review the suggestions before comparing.");
-    for (std::size_t column = 2; column <= 4; ++column)
-        EXPECT_EQ(model.mappings()[column].rightIndex, chosen + std::int64_t(column) - 1);
 }
 
 TEST(FailureDescriptionTest, RunningOutOfMemoryBlamesTheFileSize)

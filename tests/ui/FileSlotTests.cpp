@@ -1,4 +1,5 @@
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -167,6 +168,35 @@ TEST_F(FileSlotTest, PickingAnotherSheetReloadsTheFileAndDropsTheResult)
     EXPECT_EQ(picker->currentText(), QStringLiteral("Other"));
     EXPECT_EQ(details(true), QStringLiteral("1 rows · 1 columns"));
     EXPECT_EQ(model.summary(), nullptr);
+}
+
+// A picked sheet whose reload is cancelled (Escape) or fails (the file was moved meanwhile) is not
+// the sheet compared, so the picker goes back to the one that is.
+TEST_F(FileSlotTest, PickerReturnsToTheLoadedSheetWhenItsReloadDoesNotHappen)
+{
+    const QString path = folder.filePath(QStringLiteral("people.xlsx"));
+    ASSERT_TRUE(QFile::copy(workbookFixture("people.xlsx"), path));
+    model.load(path, true);
+    waitUntilIdle();
+    auto* picker = part<QComboBox>(true, QStringLiteral("fileSlotSheetPicker"));
+    ASSERT_EQ(picker->currentText(), QStringLiteral("People"));
+
+    for (const bool isFileMoved : {false, true}) {
+        if (isFileMoved) {
+            ASSERT_TRUE(QFile::rename(path, path + QStringLiteral(".moved")));
+        }
+        picker->setFocus();
+        QTest::keyClick(picker, Qt::Key_Down);
+        ASSERT_TRUE(model.isBusy());
+        EXPECT_EQ(picker->currentText(), QStringLiteral("Other"));
+        if (!isFileMoved)
+            model.cancel();
+        waitUntilIdle();
+        EXPECT_EQ(model.left()->sheet, std::optional<std::string>("People"));
+        EXPECT_EQ(picker->currentText(), QStringLiteral("People")) << (isFileMoved ? "moved" : "cancelled");
+    }
+    EXPECT_TRUE(model.errorMessage());
+    model.setErrorMessage(std::nullopt);
 }
 
 TEST_F(FileSlotTest, NumbersFileNamesItsTablesAndShowsNoPickerForOne)

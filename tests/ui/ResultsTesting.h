@@ -39,7 +39,6 @@ protected:
     {
         model.compare();
         waitUntilIdle();
-        waitForFilter();
     }
 
     void waitForFilter()

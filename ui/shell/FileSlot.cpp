@@ -127,6 +127,10 @@ FileSlot::FileSlot(ComparisonModel& model, bool leftSide, QWidget* parent)
     connect(&model_, &ComparisonModel::changed, this, [this](ComparisonModel::Field field) {
         if (field == (leftSide_ ? ComparisonModel::Field::left : ComparisonModel::Field::right))
             refresh();
+        // An operation ended without replacing the side (a reload failed, was cancelled or gave
+        // way to another operation): a sheet picked for it is not the sheet loaded.
+        else if (field == ComparisonModel::Field::isBusy && !model_.isBusy())
+            showLoadedSheet();
     });
     refresh();
 }
@@ -173,7 +177,14 @@ void FileSlot::refreshSheets(const InputFile& side)
     sheetPicker_->clear();
     for (const std::string& sheet : side.sheets)
         sheetPicker_->addItem(utf8Text(sheet));
-    sheetPicker_->setCurrentIndex(side.sheet ? sheetPicker_->findText(utf8Text(*side.sheet), Qt::MatchExactly) : -1);
+    showLoadedSheet();
+}
+
+void FileSlot::showLoadedSheet()
+{
+    const std::optional<InputFile>& side = file();
+    const bool hasSheet = side && side->sheet;
+    sheetPicker_->setCurrentIndex(hasSheet ? sheetPicker_->findText(utf8Text(*side->sheet), Qt::MatchExactly) : -1);
 }
 
 void FileSlot::pickSheet(int position)
@@ -182,6 +193,9 @@ void FileSlot::pickSheet(int position)
     if (!side || !side->url || position < 0)
         return;
     model_.load(pathText(*side->url), leftSide_, sheetPicker_->itemText(position));
+    // Starting the reload ends whatever operation ran, and that end put the loaded sheet back; the
+    // picked sheet stays shown while its reload runs.
+    sheetPicker_->setCurrentIndex(position);
 }
 
 void FileSlot::paintEvent(QPaintEvent*)

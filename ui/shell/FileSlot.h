@@ -32,6 +32,7 @@ private:
     void refresh();
     void refreshIcon();
     void refreshSheets(const InputFile& file);
+    void showLoadedSheet();
     void pickSheet(int position);
 
     ComparisonModel& model_;

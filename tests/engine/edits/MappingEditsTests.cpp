@@ -30,13 +30,14 @@ TEST(ManualChoice, JSONObjectColumnsPairOnlyWithEachOther)
     EXPECT_FALSE(MappingEdits::canPair(tables.left, tables.right, 0, 1));
 }
 
-TEST(ManualChoice, RefusesAMixedPairButAcceptsNoColumn)
+TEST(ManualChoice, RefusesAMixedPairOrAnUnknownMappingButAcceptsNoColumn)
 {
     const JSONTables tables;
     const std::vector<ColumnMapping> mappings = {mapping(0, 0, true), mapping(1, 1),
                                                  mapping(2, std::nullopt)};
     EXPECT_FALSE(MappingEdits::chooseRightColumn(tables.left, tables.right, mappings, mappings[1].id, 2));
     EXPECT_FALSE(MappingEdits::chooseRightColumn(tables.left, tables.right, mappings, mappings[2].id, 1));
+    EXPECT_FALSE(MappingEdits::chooseRightColumn(tables.left, tables.right, mappings, Uuid::random(), 2));
     const auto unmapped =
         MappingEdits::chooseRightColumn(tables.left, tables.right, mappings, mappings[1].id, std::nullopt);
     ASSERT_TRUE(unmapped);
