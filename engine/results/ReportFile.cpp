@@ -47,13 +47,18 @@ void closeOrFail(int descriptor)
         throwSystemError(errno);
 }
 
+// ".report.csv.<random>" beside "report.csv".
+std::string hiddenSibling(const fs::path& target)
+{
+    return (target.parent_path() / ("." + target.filename().string() + "." + Uuid::random().toString())).string();
+}
+
 // A hidden file beside the target, created as private as the target will be and removed again
 // unless it was committed.
 class TemporaryFile {
 public:
     TemporaryFile(const fs::path& target, mode_t mode)
-        : path_((target.parent_path() / ("." + target.filename().string() + "." + Uuid::random().toString()))
-                    .string())
+        : path_(hiddenSibling(target))
     {
         descriptor_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (descriptor_ < 0)
@@ -115,8 +120,7 @@ bool isFile(const fs::path& path, const struct stat& file)
 }
 
 // `existingMode` is the permission bits of the file replaced, none for a new file.
-bool replace(const fs::path& target, std::string_view text, std::optional<mode_t> existingMode,
-             std::stop_token stop)
+bool replace(const fs::path& target, std::string_view text, std::optional<mode_t> existingMode, std::stop_token stop)
 {
     if (stop.stop_requested())
         return false;

@@ -31,8 +31,7 @@ protected:
     void SetUp() override
     {
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = fs::temp_directory_path() /
-                  ("rowlark-report-" + std::to_string(::getpid()) + "-" + test->name());
+        folder_ = fs::temp_directory_path() / ("rowlark-report-" + std::to_string(::getpid()) + "-" + test->name());
         fs::remove_all(folder_);
         fs::create_directories(folder_);
     }
@@ -90,13 +89,13 @@ TEST_P(ReportDestinationTest, TargetIsReplacedWithItsPermissionsAndLinksKept)
 using enum fs::perms;
 INSTANTIATE_TEST_SUITE_P(
     Destinations, ReportDestinationTest,
-    ::testing::Values(DestinationCase{"NewFileFollowsTheUmask", std::nullopt, false, owner_read | owner_write | group_read},
-                      DestinationCase{"PrivateFileStaysPrivate", owner_read | owner_write, false,
-                                      owner_read | owner_write},
-                      DestinationCase{"OpenFileStaysOpen", owner_read | owner_write | others_read | others_write,
-                                      false, owner_read | owner_write | others_read | others_write},
-                      DestinationCase{"LinkedFile", owner_read | owner_write, true, owner_read | owner_write},
-                      DestinationCase{"DanglingLink", std::nullopt, true, owner_read | owner_write | group_read}),
+    ::testing::Values(
+        DestinationCase{"NewFileFollowsTheUmask", std::nullopt, false, owner_read | owner_write | group_read},
+        DestinationCase{"PrivateFileStaysPrivate", owner_read | owner_write, false, owner_read | owner_write},
+        DestinationCase{"OpenFileStaysOpen", owner_read | owner_write | others_read | others_write, false,
+                        owner_read | owner_write | others_read | others_write},
+        DestinationCase{"LinkedFile", owner_read | owner_write, true, owner_read | owner_write},
+        DestinationCase{"DanglingLink", std::nullopt, true, owner_read | owner_write | group_read}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(ReportFileTest, APipeIsWrittenToAndStaysAPipe)
