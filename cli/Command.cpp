@@ -1,12 +1,14 @@
 #include "cli/Command.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <exception>
 #include <filesystem>
-#include <fstream>
 #include <future>
-#include <sys/stat.h>
+#include <optional>
 #include <system_error>
-#include <unistd.h>
+#include <utility>
 
 #include "analysis/MappingAnalysis.h"
 #include "cli/ColumnEdits.h"
@@ -14,6 +16,7 @@
 #include "cli/Output.h"
 #include "results/ComparisonReport.h"
 #include "results/ComparisonRun.h"
+#include "results/ReportFile.h"
 #include "workbook/SpreadsheetImporter.h"
 #include "text/Unicode.h"
 
@@ -46,43 +49,44 @@ LoadedFile load(const std::string& path, const std::optional<std::string>& sheet
     }
 }
 
-// The permissions a newly created file gets; mkstemp would make the report private.
-mode_t newFileMode()
+void writeReport(const std::string& path, std::string_view text)
 {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+    try {
+        ReportFile::write(path, text);
+    } catch (const std::system_error& error) {
+        throw FileError(path, error.code().message());
+    }
 }
 
-// Writes through a temporary file beside the target that then replaces it, so a failed write
-// never leaves half a report behind.
-void writeAtomically(const std::string& path, std::string_view text)
+// A failed write to standard output (a full disk, say) is an error like any other.
+void finishWriting(std::ostream& out)
 {
-    const std::filesystem::path target(path);
-    std::string hiddenName = target.filename().string();
-    hiddenName.insert(0, 1, '.');
-    hiddenName += ".XXXXXX";
-    std::string temporary = (target.parent_path() / hiddenName).string();
-    const int descriptor = mkstemp(temporary.data());
-    if (descriptor < 0)
-        throw FileError(path, std::generic_category().message(errno));
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t count = ::write(descriptor, text.data() + written, text.size() - written);
-        if (count < 0) {
-            const int error = errno;
-            ::close(descriptor);
-            std::remove(temporary.c_str());
-            throw FileError(path, std::generic_category().message(error));
-        }
-        written += static_cast<std::size_t>(count);
+    out.flush();
+    if (!out)
+        throw std::runtime_error("standard output: " + std::generic_category().message(errno != 0 ? errno : EIO));
+}
+
+bool hasMappedKey(const std::vector<ColumnMapping>& mappings)
+{
+    return std::ranges::any_of(
+        mappings, [](const ColumnMapping& mapping) { return mapping.isKey && mapping.rightIndex.has_value(); });
+}
+
+// Both files load at once; when both fail, File A's error is the one reported.
+std::pair<LoadedFile, LoadedFile> loadBoth(const Options& options)
+{
+    auto pendingLeft = std::async(std::launch::async, load, options.leftPath, options.leftSheet);
+    std::optional<LoadedFile> right;
+    std::exception_ptr rightError;
+    try {
+        right = load(options.rightPath, options.rightSheet);
+    } catch (...) {
+        rightError = std::current_exception();
     }
-    if (::fchmod(descriptor, newFileMode()) != 0 || ::fsync(descriptor) != 0 || ::close(descriptor) != 0 ||
-        std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        std::remove(temporary.c_str());
-        throw FileError(path, std::generic_category().message(error));
-    }
+    LoadedFile left = pendingLeft.get();
+    if (rightError)
+        std::rethrow_exception(rightError);
+    return {std::move(left), std::move(*right)};
 }
 
 void printMapping(const Options& options, std::ostream& out, const MappingTables& tables)
@@ -95,9 +99,7 @@ void printMapping(const Options& options, std::ostream& out, const MappingTables
 
 int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
 {
-    auto pendingLeft = std::async(std::launch::async, load, options.leftPath, options.leftSheet);
-    const LoadedFile right = load(options.rightPath, options.rightSheet);
-    const LoadedFile left = pendingLeft.get();
+    const auto [left, right] = loadBoth(options);
 
     MappingAnalysisResult analysis = CSVComparator::analyzeMappings(left.table, right.table);
     const std::vector<std::string> notices =
@@ -112,6 +114,8 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
                      {left.table.headers(), right.table.headers(), analysis.mappings, analysis.suggestions});
         return noDifferencesStatus;
     }
+    if (!hasMappedKey(analysis.mappings))
+        throw UsageError("no row key was found; choose the key columns with --key COLUMN (--mapping lists them)");
 
     const ComparisonOutcome outcome = runComparison(left.table, right.table, left.name, right.name,
                                                     analysis.mappings, options.isIgnoringCase);
@@ -119,10 +123,12 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
     if (options.reportPath) {
         const std::string report = ComparisonReport::csv(
             outcome.summary, left.name, right.name, left.table.headers(), right.table.headers(), selected);
-        if (options.reportPath == standardOutputPath)
-            out.write(report.data(), static_cast<std::streamsize>(report.size())).flush();
-        else
-            writeAtomically(*options.reportPath, report);
+        if (options.reportPath == standardOutputPath) {
+            out.write(report.data(), static_cast<std::streamsize>(report.size()));
+            finishWriting(out);
+        } else {
+            writeReport(*options.reportPath, report);
+        }
     }
     const FileNames names{left.name, right.name};
     if (options.isJSON)
@@ -134,7 +140,29 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
     return outcome.summary.differences.empty() ? noDifferencesStatus : differencesStatus;
 }
 
+// Ends the program the way the signal would have, without the report's temporary file.
+void removeUnfinishedReportAndEnd(int signal)
+{
+    ReportFile::removeUnfinishedFile();
+    ::raise(signal);  // the handler was reset to the default action on entry
+}
+
 }  // namespace
+
+void removeUnfinishedReportOnTermination()
+{
+    for (const int signal : {SIGHUP, SIGINT, SIGTERM}) {
+        struct sigaction previous {};
+        // A signal the caller chose to ignore (nohup, a background job) stays ignored.
+        if (::sigaction(signal, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction action {};
+        action.sa_handler = removeUnfinishedReportAndEnd;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(signal, &action, nullptr);
+    }
+}
 
 int runCommand(std::span<const std::string_view> arguments, std::ostream& out, std::ostream& err)
 {
@@ -142,9 +170,12 @@ int runCommand(std::span<const std::string_view> arguments, std::ostream& out, s
         const Options options = parseOptions(arguments);
         if (options.isHelpRequested) {
             out << helpText();
+            finishWriting(out);
             return noDifferencesStatus;
         }
-        return compareFiles(options, out, err);
+        const int status = compareFiles(options, out, err);
+        finishWriting(out);
+        return status;
     } catch (const std::exception& error) {
         out.flush();
         err << programName << ": " << error.what() << '\n';

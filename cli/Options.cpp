@@ -179,7 +179,8 @@ Mapping (applied in this order: every --map as given, then --key, then --exclude
                      choice in the app does: related columns follow the learned
                      header pattern. "--map A=" leaves A unmapped. Repeatable.
   --key COLUMN       make COLUMN part of the row key instead of the proposed key.
-                     Repeatable; the column needs a File B column.
+                     Repeatable; the column needs a File B column. Files for
+                     which no key is proposed need --key to be compared.
   --exclude COLUMN   do not compare COLUMN. Repeatable; key columns are always
                      compared.
   --ignore-case      compare values and keys without letter case.
@@ -194,7 +195,9 @@ Selecting differences for the report:
                      (ignoring letter case and surrounding spaces)
   --report PATH      write the CSV report of the selected differences to PATH,
                      or to standard output for "-"; the summary then goes to
-                     standard error.
+                     standard error. An existing file is replaced as a whole
+                     and keeps its permissions; a link's target is replaced;
+                     devices and pipes are written to.
 
 Output:
   --json             print the summary (or with --mapping, the mapping) as one

@@ -461,7 +461,7 @@ void ComparisonModel::exportReport()
     perform(
         QStringLiteral("Saving comparison report…"),
         [path = *path, summary = summary_, left = *left_, right = *right_, indices = filteredIndices_](
-            std::stop_token) { return saveReport(path, *summary, left, right, indices); },
+            std::stop_token stop) { return saveReport(path, *summary, left, right, indices, stop); },
         [this](std::size_t rows) {
             publish(
                 Field::notice, notice_,

@@ -6,21 +6,12 @@
 #include <utility>
 
 #include <QFile>
-#include <QSaveFile>
 
 #include "results/ComparisonReport.h"
+#include "results/ReportFile.h"
 #include "workbook/SpreadsheetImporter.h"
 
 namespace rowlark {
-
-namespace {
-
-[[noreturn]] void failWrite(const QSaveFile& file)
-{
-    throw std::runtime_error(file.errorString().toStdString());
-}
-
-}  // namespace
 
 void throwIfCancelled(std::stop_token stop)
 {
@@ -55,17 +46,12 @@ InputFile importInputFile(const std::filesystem::path& path, const std::optional
 }
 
 std::size_t saveReport(const QString& path, const ComparisonSummary& summary, const InputFile& left,
-                       const InputFile& right, const std::vector<std::size_t>& indices)
+                       const InputFile& right, const std::vector<std::size_t>& indices, std::stop_token stop)
 {
     const std::string text = ComparisonReport::csv(summary, left.name, right.name, left.table.headers(),
                                                    right.table.headers(), indices);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        failWrite(file);
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()))
-        failWrite(file);
-    if (!file.commit())
-        failWrite(file);
+    if (!ReportFile::write(std::filesystem::path(QFile::encodeName(path).toStdString()), text, stop))
+        throw OperationCancelled{};
     return indices.size();
 }
 

@@ -31,9 +31,10 @@ QString describeFailure(std::exception_ptr failure);
 InputFile importInputFile(const std::filesystem::path& path, const std::optional<std::string>& sheet,
                           std::stop_token stop);
 
-// Writes the report of `indices` to `path` through a temporary file that replaces the target
-// only when complete, so a failed write leaves an existing file intact; returns the row count.
+// Writes the report of `indices` to `path` as one whole (see ReportFile::write), so a failed or
+// cancelled write leaves an existing file intact; returns the row count. Fails with
+// OperationCancelled when `stop` is requested before the report is committed.
 std::size_t saveReport(const QString& path, const ComparisonSummary& summary, const InputFile& left,
-                       const InputFile& right, const std::vector<std::size_t>& indices);
+                       const InputFile& right, const std::vector<std::size_t>& indices, std::stop_token stop);
 
 }  // namespace rowlark

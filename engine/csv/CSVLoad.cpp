@@ -17,8 +17,9 @@ namespace rowlark {
 
 namespace {
 
-[[noreturn]] void throwFileError(const std::filesystem::path& path) {
-    throw std::system_error(errno, std::generic_category(), path.string());
+// The system's message alone: callers name the file themselves.
+[[noreturn]] void throwFileError(int error) {
+    throw std::system_error(error, std::generic_category());
 }
 
 class FileDescriptor {
@@ -34,18 +35,24 @@ private:
     int descriptor_;
 };
 
-// The whole file; reads until the end even when the file changed size since it was opened.
+// The whole file; reads until the end even when the file changed size since it was opened. Only
+// regular files are read, as for workbooks: opening does not wait for a pipe's writer, and
+// reading never waits for a device or a pipe.
 std::string readWholeFile(const std::filesystem::path& path) {
     int descriptor;
     do
-        descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     while (descriptor < 0 && errno == EINTR);
     if (descriptor < 0)
-        throwFileError(path);
+        throwFileError(errno);
     const FileDescriptor file(descriptor);
     struct stat status {};
     if (::fstat(file.get(), &status) != 0)
-        throwFileError(path);
+        throwFileError(errno);
+    if (S_ISDIR(status.st_mode))
+        throwFileError(EISDIR);
+    if (!S_ISREG(status.st_mode))
+        throwFileError(ENOTSUP);
 
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(std::max<off_t>(status.st_size, 0)) + 1);
@@ -59,7 +66,7 @@ std::string readWholeFile(const std::filesystem::path& path) {
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0)
-            throwFileError(path);
+            throwFileError(errno);
         if (count == 0)
             break;
         size += static_cast<std::size_t>(count);

@@ -5,11 +5,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include "cli/Command.h"
 
 namespace rowlark {
 namespace {
@@ -68,13 +74,13 @@ protected:
     fs::path path(const std::string& name) const { return folder_ / name; }
 
     // Runs the program in the test's folder, so that file names are short and relative.
-    ProgramRun run(const std::vector<std::string>& arguments) const
+    ProgramRun run(const std::vector<std::string>& arguments, const std::string& output = "stdout.txt") const
     {
         std::string command =
             "cd " + shellQuoted(folder_.string()) + " && " + shellQuoted(ROWLARK_COMPARE_PROGRAM);
         for (const std::string& argument : arguments)
             command += " " + shellQuoted(argument);
-        command += " >stdout.txt 2>stderr.txt";
+        command += " >" + shellQuoted(output) + " 2>stderr.txt";
         const int status = std::system(command.c_str());
         ProgramRun result;
         result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -203,6 +209,57 @@ TEST_F(CommandTest, FailedReportWriteIsAnErrorAndLeavesNoFile)
                 HasSubstr("rowlark-compare: missing-folder/report.csv: No such file or directory"));
 }
 
+TEST_F(CommandTest, ReportReplacesTheTargetOfALinkAndKeepsItsPermissions)
+{
+    write("private.csv", "old report");
+    fs::permissions(path("private.csv"), fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("private.csv", path("link.csv"));
+    EXPECT_EQ(run({"--report", "link.csv", "a.csv", "b.csv"}).status, 1);
+    EXPECT_TRUE(fs::is_symlink(path("link.csv")));
+    EXPECT_THAT(readFile(path("private.csv")), ::testing::StartsWith("\"Status\""));
+    EXPECT_EQ(fs::status(path("private.csv")).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// The report outgrows the file size limit while it is written; the signal that brings ends the
+// run with SIGTERM, as if the user had stopped it then.
+TEST_F(CommandTest, TerminationRemovesAnUnfinishedReport)
+{
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        cli::removeUnfinishedReportOnTermination();
+        std::signal(SIGXFSZ, [](int) { std::raise(SIGTERM); });
+        const rlimit limit{64, 64};
+        const std::vector<std::string> paths{(folder_ / "report.csv").string(), (folder_ / "a.csv").string(),
+                                             (folder_ / "b.csv").string()};
+        const std::vector<std::string_view> arguments{"--report", paths[0], paths[1], paths[2]};
+        std::ostringstream out;
+        std::ostringstream err;
+        if (::setrlimit(RLIMIT_FSIZE, &limit) == 0)
+            cli::runCommand(arguments, out, err);
+        std::_Exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder_))
+        names.push_back(entry.path().filename().string());
+    EXPECT_THAT(names, ::testing::UnorderedElementsAre("a.csv", "b.csv"));
+}
+
+TEST_F(CommandTest, WriteErrorsOnStandardOutputExitWithTwo)
+{
+    const std::vector<std::vector<std::string>> runs = {
+        {"a.csv", "b.csv"}, {"--json", "a.csv", "b.csv"}, {"--report", "-", "a.csv", "b.csv"},
+        {"--mapping", "a.csv", "b.csv"}, {"--help"}};
+    for (const std::vector<std::string>& arguments : runs) {
+        const ProgramRun result = run(arguments, "/dev/full");
+        EXPECT_EQ(result.status, 2) << arguments.front();
+        EXPECT_EQ(result.err, "rowlark-compare: standard output: No space left on device\n") << arguments.front();
+    }
+}
+
 TEST_F(CommandTest, EmptyValuesFilterLooksAtValuesAsRead)
 {
     write("e-a.csv", "id,v\n1,x\n2,NULL\n");
@@ -302,6 +359,9 @@ TEST_F(CommandTest, IgnoreCaseComparesWithoutLetterCase)
 TEST_F(CommandTest, WrongRequestsExitWithTwoAndSayWhy)
 {
     write("j-a.csv", "id,data\n1,\"{\"\"a\"\": 1}\"\n");
+    write("alpha.csv", "alpha\nred\nblue\n");
+    write("zeta.csv", "zeta\n17\n42\n");
+    ASSERT_EQ(::mkfifo(path("pipe.csv").c_str(), 0600), 0);
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--frobnicate", "a.csv", "b.csv"}, "rowlark-compare: unknown option --frobnicate"},
         {{"a.csv"}, "expected two files"},
@@ -312,7 +372,11 @@ TEST_F(CommandTest, WrongRequestsExitWithTwoAndSayWhy)
         {{"--map", "city=", "--key", "city", "a.csv", "b.csv"}, "has no File B column"},
         {{"--exclude", "id", "a.csv", "b.csv"}, "key columns are always compared"},
         {{"--map", "data=#2", "j-a.csv", "b.csv"}, "JSON-object column"},
-        {{"a.csv", "absent.csv"}, "rowlark-compare: absent.csv: "},
+        {{"a.csv", "absent.csv"}, "rowlark-compare: absent.csv: No such file or directory\n"},
+        {{"absent-a.csv", "absent.csv"}, "rowlark-compare: absent-a.csv: No such file or directory\n"},
+        {{"pipe.csv", "b.csv"}, "rowlark-compare: pipe.csv: Operation not supported\n"},
+        {{"alpha.csv", "zeta.csv"}, "no row key was found; choose the key columns with --key COLUMN"},
+        {{"--map", "id=", "a.csv", "b.csv"}, "no row key was found"},
     };
     for (const auto& [arguments, message] : cases) {
         const ProgramRun result = run(arguments);
@@ -338,7 +402,8 @@ TEST_F(CommandTest, WorkbookSheetsCompareWithTheSameDataAsCSV)
         EXPECT_EQ(result.status, 0) << workbook << ": " << result.err;
         EXPECT_THAT(result.out, HasSubstr("Matching: 3\nChanged: 0\n")) << workbook;
     }
-    const ProgramRun other = run({"--sheet-a", "Other", (fixtures / "people.xlsx").string(), "a.csv"});
+    const ProgramRun other = run(
+        {"--sheet-a", "Other", "--map", "code=id", "--key", "code", (fixtures / "people.xlsx").string(), "a.csv"});
     EXPECT_EQ(other.status, 1) << other.err;
     EXPECT_THAT(other.out, HasSubstr("people.xlsx: 1 rows; a.csv: 3 rows"));
 }

@@ -1,7 +1,9 @@
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 
 #include "ModelTesting.h"
+#include "ModelWork.h"
 #include "SampleFiles.h"
 
 namespace rowlark::testing {
@@ -151,6 +153,18 @@ TEST_F(ExportTest, ReplacingAReportSwapsTheWholeFile)
     const std::string report = readWholeFile(*dialogs->saveAnswer);
     EXPECT_THAT(report, StartsWith("\"Status\""));
     EXPECT_EQ(report.find('x' + std::string(10, 'x')), std::string::npos);
+}
+
+TEST_F(ExportTest, CancelledExportLeavesTheExistingFileUntouched)
+{
+    const QString path = writeFile("report.csv", "earlier report");
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_THROW(saveReport(path, *model.summary(), *model.left(), *model.right(), model.filteredIndices(),
+                            stop.get_token()),
+                 OperationCancelled);
+    EXPECT_EQ(readWholeFile(path), "earlier report");
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"report.csv"}));
 }
 
 TEST_F(FileIntakeTest, ExportNoticeGroupsTheRowCountByLocale)
