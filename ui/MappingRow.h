@@ -67,6 +67,7 @@ private:
     void pickEntry(int row);
     void changeKey(bool value);
     void changeIncluded(bool value);
+    bool copyWholeName();
 
     ComparisonModel& model_;
     const ColumnChoices choices_;

@@ -64,10 +64,14 @@ ResultsView::ResultsView(ComparisonModel& model, QWidget* parent)
     column->addSpacing(6);
     column->addWidget(horizontalDivider(this));
     column->addWidget(buildContent(), 1);
-    setFocusProxy(list_);
 
     connect(&model_, &ComparisonModel::changed, this, &ResultsView::refresh);
     refresh(Field::summary);
+}
+
+void ResultsView::focusList()
+{
+    list_->setFocus(Qt::OtherFocusReason);
 }
 
 QWidget* ResultsView::buildSummaryBar()
@@ -446,6 +450,22 @@ void ResultsView::refreshInspector()
     inspector_ = new RowInspector(model_, *difference, inspectorPane_);
     inspectorPane_->addWidget(inspector_);
     inspectorPane_->setCurrentWidget(inspector_);
+    placeAfterPagingBar(inspector_);
+}
+
+// A new widget joins the end of the window's focus chain, after the status bar; Tab should reach the
+// inspector beside the list right after the list's paging bar.
+void ResultsView::placeAfterPagingBar(QWidget* pane)
+{
+    QList<QWidget*> controls;
+    for (QWidget* control = pane->nextInFocusChain(); pane->isAncestorOf(control); control = control->nextInFocusChain())
+        if (control->focusPolicy() & Qt::TabFocus)
+            controls.append(control);
+    QWidget* previous = next_;
+    for (QWidget* control : controls) {
+        setTabOrder(previous, control);
+        previous = control;
+    }
 }
 
 void ResultsView::refreshContent()
