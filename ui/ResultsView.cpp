@@ -458,7 +458,8 @@ void ResultsView::refreshInspector()
 void ResultsView::placeAfterPagingBar(QWidget* pane)
 {
     QList<QWidget*> controls;
-    for (QWidget* control = pane->nextInFocusChain(); pane->isAncestorOf(control); control = control->nextInFocusChain())
+    for (QWidget* control = pane->nextInFocusChain(); pane->isAncestorOf(control);
+         control = control->nextInFocusChain())
         if (control->focusPolicy() & Qt::TabFocus)
             controls.append(control);
     QWidget* previous = next_;
@@ -476,7 +477,7 @@ void ResultsView::refreshContent()
     } else if (model_.filteredIndices().empty() && !model_.isFiltering()) {
         const QString query = model_.query().trimmed();
         noResults_->setTitle(query.isEmpty() ? QStringLiteral("No results")
-                                             : QStringLiteral("No results for “%1”").arg(query));
+                                             : QStringLiteral("No results for “%1”").arg(boundedText(query)));
         noResults_->setDescription(query.isEmpty() ? QStringLiteral("No records match this filter.")
                                                    : QStringLiteral("Check the spelling or try a new search."));
         content_->setCurrentWidget(noResults_);

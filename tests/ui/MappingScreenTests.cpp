@@ -3,8 +3,8 @@
 #include <QAbstractItemModelTester>
 #include <QAccessible>
 #include <QApplication>
-#include <QClipboard>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -232,9 +232,7 @@ TEST_F(MappingScreenTest, TabFollowsTheScreenTopToBottom)
 TEST_F(MappingScreenTest, EnormousHeadersAreShownShortAndCopiedWhole)
 {
     const std::string enormous(5'000'000, 'x');
-    const auto twoColumns = [](const std::string& header) {
-        return "id," + header + "\n1,alpha\n2,beta\n3,gamma\n";
-    };
+    const auto twoColumns = [](const std::string& header) { return "id," + header + "\n1,alpha\n2,beta\n3,gamma\n"; };
     const auto isShort = [](const QString& text) { return text.size() <= 2 * shownTextLength; };
 
     loadFiles(twoColumns(enormous), twoColumns("memo"));

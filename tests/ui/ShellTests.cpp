@@ -199,15 +199,18 @@ TEST_F(WindowTest, NamesAndValuesWithMarkupAreShownAsWritten)
     } screens[] = {
         {"reading a file", [&] { model.load(left, true); }},
         {"one file loaded", [&] { waitUntilIdle(); }},
-        {"mapping", [&] {
+        {"mapping",
+         [&] {
              model.load(right, false);
              waitUntilIdle();
          }},
-        {"results", [&] {
+        {"results",
+         [&] {
              model.compare();
              waitUntilIdle();
          }},
-        {"search without results", [&] {
+        {"search without results",
+         [&] {
              model.setQuery(QStringLiteral("<b>nothing"));
              ASSERT_TRUE(QTest::qWaitFor([this] { return !model.isFiltering(); }, 5000));
          }},
