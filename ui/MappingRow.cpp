@@ -133,6 +133,13 @@ QWidget* MappingRow::buildRightCell()
     picker_->setMinimumContentsLength(12);
     picker_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     picker_->setMaxVisibleItems(16);
+    // Some platforms name a drop-down list by its entry and announce what it is for through the label
+    // whose buddy it is: a label that is never shown serves them.
+    pickerLabel_ = new QLabel(cell);
+    pickerLabel_->setObjectName(QStringLiteral("matchPickerLabel"));
+    pickerLabel_->setTextFormat(Qt::PlainText);
+    pickerLabel_->setBuddy(picker_);
+    pickerLabel_->hide();
 
     auto* stack = new QVBoxLayout(cell);
     stack->setContentsMargins(0, 0, 0, 0);
@@ -183,7 +190,10 @@ void MappingRow::refresh()
     compareBox_->setAccessibleName(QStringLiteral("Compare ") + source);
     compareBox_->setChecked(isMapped && shown->isIncluded);
     compareBox_->setEnabled(isMapped && !shown->isKey);
-    picker_->setAccessibleName(QStringLiteral("Match for ") + source);
+    const QString pickerName = QStringLiteral("Match for ") + source;
+    picker_->setAccessibleName(pickerName);
+    // A buddy's text marks its shortcut letter with "&"; the name has none.
+    pickerLabel_->setText(QString(pickerName).replace(QLatin1Char('&'), QStringLiteral("&&")));
     refreshLeftCell(*shown);
     refreshChips(*shown);
     refreshPicker(*shown);

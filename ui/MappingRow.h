@@ -81,6 +81,7 @@ private:
     std::array<SuggestionChip*, 3> chips_;
     std::size_t chipCount_ = 0;
     QComboBox* picker_;
+    QLabel* pickerLabel_;
 };
 
 }  // namespace rowlark::ui
