@@ -25,7 +25,7 @@ inline void PrintTo(const QString& text, std::ostream* stream)
 }
 
 // Widgets in test failures by their object names.
-inline void PrintTo(const QWidget* widget, std::ostream* stream)
+inline void PrintTo(QWidget* widget, std::ostream* stream)
 {
     *stream << (widget ? widget->objectName().toStdString() : std::string("null"));
 }
