@@ -1,7 +1,10 @@
 #include <algorithm>
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +17,7 @@
 #include "mapping/MappingList.h"
 #include "mapping/MappingRow.h"
 #include "mapping/MappingText.h"
+#include "widgets/Styling.h"
 #include "widgets/SuggestionChip.h"
 #include "WindowTesting.h"
 
@@ -33,6 +37,28 @@ std::string csvText(const std::vector<std::string>& headers, int rows = 6)
         text += '\n';
     }
     return text;
+}
+
+// One element as assistive technology finds it: its role and what it is called.
+using AccessibleNode = std::pair<QAccessible::Role, QString>;
+
+// The label that names an element, or its own name. Qt names a drop-down list by its entry on some
+// platforms and tells what it is for through its label there.
+QString accessibleLabel(QAccessibleInterface* element)
+{
+    const auto labels = element->relations(QAccessible::Label);
+    return labels.isEmpty() ? element->text(QAccessible::Name) : labels.front().first->text(QAccessible::Name);
+}
+
+void collectAccessibleNodes(QAccessibleInterface* node, std::vector<AccessibleNode>& found)
+{
+    for (int index = 0; index < node->childCount(); ++index) {
+        QAccessibleInterface* child = node->child(index);
+        if (!child)
+            continue;
+        found.emplace_back(child->role(), accessibleLabel(child));
+        collectAccessibleNodes(child, found);
+    }
 }
 
 class MappingScreenTest : public WindowTest {
@@ -147,7 +173,7 @@ TEST_F(MappingScreenTest, SampleFilesListEveryColumnWithItsChipsAndChosenColumn)
         EXPECT_TRUE(chips.front()->isSelected());
         const HeaderSuggestion& best = model.suggestions()[static_cast<std::size_t>(headers.indexOf(header))][0];
         EXPECT_EQ(chips.front()->strength(), strengthText(best.score));
-        EXPECT_EQ(chips.front()->toolTip(), suggestionHelp(best.reason));
+        EXPECT_EQ(chips.front()->toolTip(), plainToolTip(suggestionHelp(best.reason)));
     }
     EXPECT_EQ(text(QStringLiteral("leftHeading")), model.leftName());
     EXPECT_EQ(text(QStringLiteral("rightHeading")), model.rightName());
@@ -158,12 +184,83 @@ TEST_F(MappingScreenTest, SampleFilesListEveryColumnWithItsChipsAndChosenColumn)
     EXPECT_EQ(search()->width(), 200);
 }
 
-TEST_F(MappingScreenTest, ControlsCarryAccessibleNamesOfTheirColumn)
+TEST_F(MappingScreenTest, RowsReachAssistiveTechnologyAsItemsWithTheirNamedControls)
 {
     loadSamples();
-    EXPECT_EQ(keyBox(QStringLiteral("price"))->accessibleName(), QStringLiteral("Row key for price"));
-    EXPECT_EQ(compareBox(QStringLiteral("price"))->accessibleName(), QStringLiteral("Compare price"));
-    EXPECT_EQ(picker(QStringLiteral("price"))->accessibleName(), QStringLiteral("Match for price"));
+    QAccessibleInterface* columns = QAccessible::queryAccessibleInterface(list());
+    ASSERT_NE(columns, nullptr);
+    QStringList items;
+    QAccessibleInterface* price = nullptr;
+    for (int index = 0; index < columns->childCount(); ++index) {
+        QAccessibleInterface* item = columns->child(index);
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->role(), QAccessible::ListItem);
+        EXPECT_EQ(item->parent(), columns);
+        EXPECT_EQ(columns->indexOfChild(item), index);
+        items << item->text(QAccessible::Name);
+        if (item->text(QAccessible::Name) == QStringLiteral("price"))
+            price = item;
+    }
+    EXPECT_EQ(items, listedNames());
+    ASSERT_NE(price, nullptr);
+
+    std::vector<AccessibleNode> found;
+    collectAccessibleNodes(price, found);
+    const QString chip = QStringLiteral("price, ") + strengthText(model.suggestions()[2][0].score);
+    EXPECT_THAT(found, ::testing::IsSupersetOf<std::vector<AccessibleNode>>({
+                           {QAccessible::CheckBox, QStringLiteral("Row key for price")},
+                           {QAccessible::CheckBox, QStringLiteral("Compare price")},
+                           {QAccessible::StaticText, QStringLiteral("price")},
+                           {QAccessible::Button, chip},
+                           {QAccessible::ComboBox, QStringLiteral("Match for price")},
+                       }));
+}
+
+TEST_F(MappingScreenTest, TabFollowsTheScreenTopToBottom)
+{
+    loadSamples();
+    QList<QWidget*> expected{find<QWidget>(QStringLiteral("resetSuggestionsButton"))};
+    for (MappingRow* row : list()->openRows())
+        for (QWidget* control : row->focusOrder())
+            if (control->isVisibleTo(row) && control->isEnabled())
+                expected << control;
+    ASSERT_EQ(list()->openRows().size(), rowCount());
+    expected << find<QWidget>(QStringLiteral("ignoreCaseBox")) << find<QWidget>(QStringLiteral("mainActionButton"));
+    EXPECT_EQ(tabWalk(search(), static_cast<int>(expected.size())), expected);
+}
+
+// Headers of one unbroken 5 MB token: each screen element shows and measures only their start, and
+// copying the column name by keyboard still copies all of it.
+TEST_F(MappingScreenTest, EnormousHeadersAreShownShortAndCopiedWhole)
+{
+    const std::string enormous(5'000'000, 'x');
+    const auto twoColumns = [](const std::string& header) { return "id," + header + "\n1,alpha\n2,beta\n3,gamma\n"; };
+    const auto isShort = [](const QString& text) { return text.size() <= 2 * shownTextLength; };
+
+    loadFiles(twoColumns(enormous), twoColumns("memo"));
+    MappingRow* row = list()->rowWidget(1);
+    ASSERT_NE(row, nullptr);
+    auto* name = row->findChild<QLabel*>(QStringLiteral("leftName"));
+    EXPECT_TRUE(isShort(name->text()));
+    EXPECT_TRUE(name->text().startsWith(QStringLiteral("xxx")));
+    EXPECT_TRUE(isShort(row->findChild<QCheckBox*>(QStringLiteral("keyBox"))->accessibleName()));
+    QApplication::clipboard()->clear();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    name->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(name, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text().size(), static_cast<qsizetype>(enormous.size()));
+
+    loadFiles(twoColumns("memo"), twoColumns(enormous));
+    row = list()->rowWidget(1);
+    ASSERT_NE(row, nullptr);
+    const QList<SuggestionChip*> chips = row->findChildren<SuggestionChip*>();
+    ASSERT_FALSE(chips.isEmpty());
+    EXPECT_TRUE(isShort(chips.front()->header()));
+    const auto* entries = row->findChild<QComboBox*>(QStringLiteral("matchPicker"));
+    ASSERT_EQ(entries->count(), 3);
+    EXPECT_TRUE(isShort(entries->itemText(2)));
 }
 
 TEST_F(MappingScreenTest, WarningAppearsWithoutAMappedKeyAndGoesWithOne)

@@ -266,6 +266,26 @@ TEST_F(ResultsScreenTest, PagingButtonsAreReachedWithTab)
     EXPECT_EQ(model.pageNumber(), 1);
 }
 
+TEST_F(ResultsScreenTest, TabVisitsTheScreenTopToBottomThenTheInspector)
+{
+    compareFiles(manyChanged(250, "x"), manyChanged(250, "y"));
+    auto* mainButton = find<QWidget>(QStringLiteral("mainActionButton"));
+    auto* screen = find<QWidget>(QStringLiteral("resultsScreen"));
+    QList<QWidget*> visited;
+    for (QWidget* control : tabWalk(mainButton, 30)) {
+        if (control == mainButton)
+            break;
+        if (screen->isAncestorOf(control))
+            visited << control;
+    }
+    ASSERT_GT(visited.size(), 4);
+    EXPECT_EQ(visited.mid(0, 4), QList<QWidget*>({find<QWidget>(QStringLiteral("resultSearchField")),
+                                                  find<QWidget>(QStringLiteral("resultFilterPicker")), list(),
+                                                  find<QWidget>(QStringLiteral("nextPageButton"))}));
+    for (QWidget* control : visited.mid(4))
+        EXPECT_TRUE(inspector()->isAncestorOf(control)) << control->objectName().toStdString();
+}
+
 TEST_F(ResultsScreenTest, PagingShortcutsTurnThePages)
 {
     compareFiles(manyChanged(250, "x"), manyChanged(250, "y"));

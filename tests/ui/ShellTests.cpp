@@ -1,3 +1,5 @@
+#include <functional>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
@@ -8,6 +10,8 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
 
 #include "shell/ComparisonWorkspace.h"
 #include "shell/RowlarkApp.h"
@@ -161,6 +165,62 @@ TEST_F(WindowTest, ControlReturnComparesAndTheArrowKeysBrowseTheResults)
     EXPECT_EQ(QApplication::focusWidget(), find<QListView>(QStringLiteral("resultList")));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     EXPECT_EQ(model.selectedRowID(), model.summary()->differences[model.filteredIndices()[1]].id);
+}
+
+// Whether `text` shows as written: taken as plain text, or a plain text escaped whole.
+bool isShownAsWritten(const QString& text, Qt::TextFormat format)
+{
+    const bool isRich = format == Qt::RichText || (format == Qt::AutoText && Qt::mightBeRichText(text));
+    return !isRich || text == Qt::convertFromPlainText(QTextDocumentFragment::fromHtml(text).toPlainText());
+}
+
+// The labels and tooltips of the window that would draw markup in their text instead of showing it.
+QStringList markupDrawn(const QWidget& window)
+{
+    QStringList drawn;
+    for (const QLabel* label : window.findChildren<QLabel*>())
+        if (!isShownAsWritten(label->text(), label->textFormat()))
+            drawn << label->objectName() + QStringLiteral(": ") + label->text();
+    for (const QWidget* widget : window.findChildren<QWidget*>())
+        if (!isShownAsWritten(widget->toolTip(), Qt::AutoText))
+            drawn << widget->objectName() + QStringLiteral(" tooltip: ") + widget->toolTip();
+    return drawn;
+}
+
+TEST_F(WindowTest, NamesAndValuesWithMarkupAreShownAsWritten)
+{
+    const std::string table = "<b>id</b>,<i>note</i>\n1,<b>one</b>\n2,<i>two</i>\n";
+    const QString left = writeFile(QStringLiteral("<b>bold.csv"), table);
+    const QString right = writeFile(QStringLiteral("<i>italic.csv"), table + "3,<u>three</u>\n");
+    const struct {
+        const char* screen;
+        std::function<void()> show;
+    } screens[] = {
+        {"reading a file", [&] { model.load(left, true); }},
+        {"one file loaded", [&] { waitUntilIdle(); }},
+        {"mapping",
+         [&] {
+             model.load(right, false);
+             waitUntilIdle();
+         }},
+        {"results",
+         [&] {
+             model.compare();
+             waitUntilIdle();
+         }},
+        {"search without results",
+         [&] {
+             model.setQuery(QStringLiteral("<b>nothing"));
+             ASSERT_TRUE(QTest::qWaitFor([this] { return !model.isFiltering(); }, 5000));
+         }},
+        {"alert", [&] { model.setErrorMessage(QStringLiteral("The sheet “<i>Q1</i>” is empty.")); }},
+    };
+    for (const auto& screen : screens) {
+        SCOPED_TRACE(screen.screen);
+        screen.show();
+        EXPECT_THAT(markupDrawn(window), ::testing::IsEmpty());
+    }
+    EXPECT_NE(shownAlert(window), nullptr);
 }
 
 TEST(ComparisonTime, HasExactlyTwoFractionDigits)

@@ -1,5 +1,6 @@
 #include "WindowTesting.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QTest>
 
@@ -33,6 +34,19 @@ void WindowTest::loadSamples()
 {
     model.loadSample();
     waitUntilIdle();
+}
+
+QList<QWidget*> WindowTest::tabWalk(QWidget* start, int presses)
+{
+    QApplication::setActiveWindow(&window);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    start->setFocus(Qt::TabFocusReason);
+    QList<QWidget*> walk;
+    for (int press = 0; press < presses; ++press) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        walk << QApplication::focusWidget();
+    }
+    return walk;
 }
 
 }  // namespace rowlark::ui::testing

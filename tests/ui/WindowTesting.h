@@ -7,6 +7,7 @@
 #include <ostream>
 #include <string>
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -21,6 +22,12 @@
 inline void PrintTo(const QString& text, std::ostream* stream)
 {
     *stream << '"' << text.toStdString() << '"';
+}
+
+// Widgets in test failures by their object names.
+inline void PrintTo(QWidget* widget, std::ostream* stream)
+{
+    *stream << (widget ? widget->objectName().toStdString() : std::string("null"));
 }
 
 namespace rowlark::ui::testing {
@@ -57,6 +64,8 @@ protected:
     void waitUntilIdle();
     // Loads the built-in samples and waits for their analysis.
     void loadSamples();
+    // The widgets that take the focus, one per press of Tab, from `start` on; the window is made active first.
+    QList<QWidget*> tabWalk(QWidget* start, int presses);
 
     std::shared_ptr<ScriptedDialogs> dialogs = std::make_shared<ScriptedDialogs>();
     ComparisonModel model{dialogs};

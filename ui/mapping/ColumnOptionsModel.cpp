@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "mapping/MappingText.h"
+#include "widgets/Styling.h"
 
 namespace rowlark::ui {
 
@@ -40,7 +41,7 @@ void ColumnOptionsModel::reload()
             if (structured.contains(column) != isStructured_)
                 continue;
             columns_.push_back(static_cast<std::int64_t>(column));
-            labels_.push_back(utf8Text(right.headers()[column]));
+            labels_.push_back(boundedText(right.headers()[column]));
         }
     }
     endResetModel();

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+
+#include "mapping/MappingListAccessibility.h"
 
 namespace rowlark::ui {
 
@@ -63,6 +66,7 @@ MappingList::MappingList(ComparisonModel& model, MappingListModel* rows, ColumnC
     , rows_(rows)
 {
     setObjectName(QStringLiteral("mappingList"));
+    installMappingListAccessibility();
     setAccessibleName(QStringLiteral("Columns"));
     setItemDelegate(new MappingRowDelegate(model, choices, this));
     setModel(rows_);
@@ -89,6 +93,15 @@ MappingList::MappingList(ComparisonModel& model, MappingListModel* rows, ColumnC
 MappingRow* MappingList::rowWidget(int row) const
 {
     return qobject_cast<MappingRow*>(indexWidget(rows_->index(row)));
+}
+
+QList<MappingRow*> MappingList::openRows() const
+{
+    QList<MappingRow*> open;
+    for (int row = firstOpen_; row <= lastOpen_; ++row)
+        if (MappingRow* widget = rowWidget(row))
+            open.append(widget);
+    return open;
 }
 
 void MappingList::resizeEvent(QResizeEvent* event)
@@ -121,6 +134,9 @@ void MappingList::openVisibleRows()
     firstOpen_ = first;
     lastOpen_ = last;
     orderFocusChain(first, last);
+    // Assistive technology sees the open rows as the list's items.
+    QAccessibleEvent reorder(this, QAccessible::ObjectReorder);
+    QAccessible::updateAccessibility(&reorder);
 }
 
 void MappingList::closeRow(int row)
@@ -133,10 +149,11 @@ void MappingList::closeRow(int row)
     closePersistentEditor(rows_->index(row));
 }
 
-// Rows open in whatever order scrolling brings them; Tab must still visit them top to bottom.
+// Rows open in whatever order scrolling brings them; Tab must still visit them top to bottom, right
+// after the controls above the list and before those below it.
 void MappingList::orderFocusChain(int first, int last)
 {
-    QWidget* previous = this;
+    QWidget* previous = controlAbove();
     for (int row = first; row <= last; ++row) {
         const MappingRow* widget = rowWidget(row);
         if (!widget)
@@ -146,6 +163,16 @@ void MappingList::orderFocusChain(int first, int last)
             previous = control;
         }
     }
+}
+
+// The list takes no focus itself, and Qt chains no control after a widget that takes none: the rows
+// follow the last control that Tab reaches before the list.
+QWidget* MappingList::controlAbove() const
+{
+    QWidget* control = previousInFocusChain();
+    while (control != this && (isAncestorOf(control) || !(control->focusPolicy() & Qt::TabFocus)))
+        control = control->previousInFocusChain();
+    return control;
 }
 
 void MappingList::revealFocusedRow(QWidget* focused)

@@ -24,6 +24,8 @@ public:
 
     // The open row widget of a list row, or null while the row is not open.
     MappingRow* rowWidget(int row) const;
+    // The open row widgets, top to bottom.
+    QList<MappingRow*> openRows() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -32,6 +34,7 @@ private:
     void openVisibleRows();
     void closeRow(int row);
     void orderFocusChain(int first, int last);
+    QWidget* controlAbove() const;
     void revealFocusedRow(QWidget* focused);
 
     MappingListModel* rows_;

@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -73,7 +75,10 @@ QWidget* MappingRow::buildLeftCell()
     name_ = new QLabel(cell);
     name_->setObjectName(QStringLiteral("leftName"));
     name_->setTextFormat(Qt::PlainText);
-    name_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The name can be reached with Tab, selected with the keyboard and copied like any text.
+    name_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    name_->setFocusPolicy(Qt::StrongFocus);
+    name_->installEventFilter(this);
     name_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     jsonCaption_ = new QWidget(cell);
@@ -128,6 +133,13 @@ QWidget* MappingRow::buildRightCell()
     picker_->setMinimumContentsLength(12);
     picker_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     picker_->setMaxVisibleItems(16);
+    // Some platforms name a drop-down list by its entry and announce what it is for through the label
+    // whose buddy it is: a label that is never shown serves them.
+    pickerLabel_ = new QLabel(cell);
+    pickerLabel_->setObjectName(QStringLiteral("matchPickerLabel"));
+    pickerLabel_->setTextFormat(Qt::PlainText);
+    pickerLabel_->setBuddy(picker_);
+    pickerLabel_->hide();
 
     auto* stack = new QVBoxLayout(cell);
     stack->setContentsMargins(0, 0, 0, 0);
@@ -169,15 +181,19 @@ void MappingRow::refresh()
     const ColumnMapping* shown = mapping();
     if (!shown)
         return;
-    const QString source = leftHeader(model_, shown->leftIndex);
+    const QString source = shownLeftHeader(model_, shown->leftIndex);
     const bool isMapped = shown->rightIndex.has_value();
+    setAccessibleName(displayName(source, shown->leftIndex));
     keyBox_->setAccessibleName(QStringLiteral("Row key for ") + source);
     keyBox_->setChecked(shown->isKey);
     keyBox_->setEnabled(isMapped);
     compareBox_->setAccessibleName(QStringLiteral("Compare ") + source);
     compareBox_->setChecked(isMapped && shown->isIncluded);
     compareBox_->setEnabled(isMapped && !shown->isKey);
-    picker_->setAccessibleName(QStringLiteral("Match for ") + source);
+    const QString pickerName = QStringLiteral("Match for ") + source;
+    picker_->setAccessibleName(pickerName);
+    // A buddy's text marks its shortcut letter with "&"; the name has none.
+    pickerLabel_->setText(QString(pickerName).replace(QLatin1Char('&'), QStringLiteral("&&")));
     refreshLeftCell(*shown);
     refreshChips(*shown);
     refreshPicker(*shown);
@@ -185,7 +201,7 @@ void MappingRow::refresh()
 
 void MappingRow::refreshLeftCell(const ColumnMapping& mapping)
 {
-    name_->setText(displayName(leftHeader(model_, mapping.leftIndex), mapping.leftIndex));
+    name_->setText(displayName(shownLeftHeader(model_, mapping.leftIndex), mapping.leftIndex));
     QFont font = QApplication::font();
     font.setWeight(mapping.isKey ? QFont::DemiBold : QFont::Normal);
     name_->setFont(font);
@@ -200,9 +216,9 @@ void MappingRow::refreshChips(const ColumnMapping& mapping)
     chipCount_ = shown.size();
     for (std::size_t chip = 0; chip < shown.size(); ++chip) {
         const HeaderSuggestion& suggestion = shown[chip];
-        chips_[chip]->setSuggestion(rightHeader(model_, suggestion.rightIndex), strengthText(suggestion.score),
+        chips_[chip]->setSuggestion(shownRightHeader(model_, suggestion.rightIndex), strengthText(suggestion.score),
                                     mapping.rightIndex == suggestion.rightIndex);
-        chips_[chip]->setToolTip(suggestionHelp(suggestion.reason));
+        chips_[chip]->setToolTip(plainToolTip(suggestionHelp(suggestion.reason)));
     }
     fitChips();
 }
@@ -229,7 +245,7 @@ void MappingRow::refreshPicker(const ColumnMapping& mapping)
 
 QList<QWidget*> MappingRow::focusOrder() const
 {
-    QList<QWidget*> order{keyBox_, compareBox_};
+    QList<QWidget*> order{keyBox_, compareBox_, name_};
     for (SuggestionChip* chip : chips_)
         order.append(chip);
     order.append(picker_);
@@ -275,7 +291,20 @@ bool MappingRow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == chipStrip_ && event->type() == QEvent::Resize)
         fitChips();
+    if (watched == name_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
+        return copyWholeName();
     return QWidget::eventFilter(watched, event);
+}
+
+// The name shows only the start of an enormous header; copying all that is shown copies the whole header.
+bool MappingRow::copyWholeName()
+{
+    const ColumnMapping* shown = mapping();
+    if (!shown || name_->selectedText() != name_->text())
+        return false;
+    QGuiApplication::clipboard()->setText(displayName(leftHeader(model_, shown->leftIndex), shown->leftIndex));
+    return true;
 }
 
 // The divider below each row.

@@ -67,6 +67,7 @@ private:
     void pickEntry(int row);
     void changeKey(bool value);
     void changeIncluded(bool value);
+    bool copyWholeName();
 
     ComparisonModel& model_;
     const ColumnChoices choices_;
@@ -80,6 +81,7 @@ private:
     std::array<SuggestionChip*, 3> chips_;
     std::size_t chipCount_ = 0;
     QComboBox* picker_;
+    QLabel* pickerLabel_;
 };
 
 }  // namespace rowlark::ui

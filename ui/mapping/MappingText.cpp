@@ -1,16 +1,19 @@
 #include "mapping/MappingText.h"
 
 #include <algorithm>
+#include <string_view>
+
+#include "widgets/Styling.h"
 
 namespace rowlark::ui {
 
 namespace {
 
-QString header(const std::optional<InputFile>& file, std::int64_t index)
+std::string_view header(const std::optional<InputFile>& file, std::int64_t index)
 {
     if (!file || index < 0 || static_cast<std::size_t>(index) >= file->table.headers().size())
         return {};
-    return utf8Text(file->table.headers()[static_cast<std::size_t>(index)]);
+    return file->table.headers()[static_cast<std::size_t>(index)];
 }
 
 bool isIn(const std::set<std::size_t>& columns, std::int64_t index)
@@ -27,12 +30,22 @@ bool matches(const QString& text, const QString& search)
 
 QString leftHeader(const ComparisonModel& model, std::int64_t leftIndex)
 {
-    return header(model.left(), leftIndex);
+    return utf8Text(header(model.left(), leftIndex));
 }
 
 QString rightHeader(const ComparisonModel& model, std::int64_t rightIndex)
 {
-    return header(model.right(), rightIndex);
+    return utf8Text(header(model.right(), rightIndex));
+}
+
+QString shownLeftHeader(const ComparisonModel& model, std::int64_t leftIndex)
+{
+    return boundedText(header(model.left(), leftIndex));
+}
+
+QString shownRightHeader(const ComparisonModel& model, std::int64_t rightIndex)
+{
+    return boundedText(header(model.right(), rightIndex));
 }
 
 bool isStructuredLeftColumn(const ComparisonModel& model, std::int64_t leftIndex)
@@ -66,7 +79,7 @@ QString strengthText(double score)
 
 QString suggestionHelp(const std::string& reason)
 {
-    return utf8Text(reason) + QStringLiteral(". Suggestion strength is a heuristic, not a probability.");
+    return boundedText(reason) + QStringLiteral(". Suggestion strength is a heuristic, not a probability.");
 }
 
 std::vector<std::size_t> visibleMappings(const ComparisonModel& model)

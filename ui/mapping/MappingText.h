@@ -18,6 +18,9 @@ namespace rowlark::ui {
 // The header of a column of File A or File B; empty when the file is missing or the index is outside it.
 QString leftHeader(const ComparisonModel& model, std::int64_t leftIndex);
 QString rightHeader(const ComparisonModel& model, std::int64_t rightIndex);
+// The same as a line of the screen shows them: an enormous header is cut to its first characters.
+QString shownLeftHeader(const ComparisonModel& model, std::int64_t leftIndex);
+QString shownRightHeader(const ComparisonModel& model, std::int64_t rightIndex);
 
 bool isStructuredLeftColumn(const ComparisonModel& model, std::int64_t leftIndex);
 bool isDerivedLeftColumn(const ComparisonModel& model, std::int64_t leftIndex);

@@ -64,10 +64,14 @@ ResultsView::ResultsView(ComparisonModel& model, QWidget* parent)
     column->addSpacing(6);
     column->addWidget(horizontalDivider(this));
     column->addWidget(buildContent(), 1);
-    setFocusProxy(list_);
 
     connect(&model_, &ComparisonModel::changed, this, &ResultsView::refresh);
     refresh(Field::summary);
+}
+
+void ResultsView::focusList()
+{
+    list_->setFocus(Qt::OtherFocusReason);
 }
 
 QWidget* ResultsView::buildSummaryBar()
@@ -446,6 +450,23 @@ void ResultsView::refreshInspector()
     inspector_ = new RowInspector(model_, *difference, inspectorPane_);
     inspectorPane_->addWidget(inspector_);
     inspectorPane_->setCurrentWidget(inspector_);
+    placeAfterPagingBar(inspector_);
+}
+
+// A new widget joins the end of the window's focus chain, after the status bar; Tab should reach the
+// inspector beside the list right after the list's paging bar.
+void ResultsView::placeAfterPagingBar(QWidget* pane)
+{
+    QList<QWidget*> controls;
+    for (QWidget* control = pane->nextInFocusChain(); pane->isAncestorOf(control);
+         control = control->nextInFocusChain())
+        if (control->focusPolicy() & Qt::TabFocus)
+            controls.append(control);
+    QWidget* previous = next_;
+    for (QWidget* control : controls) {
+        setTabOrder(previous, control);
+        previous = control;
+    }
 }
 
 void ResultsView::refreshContent()
@@ -456,7 +477,7 @@ void ResultsView::refreshContent()
     } else if (model_.filteredIndices().empty() && !model_.isFiltering()) {
         const QString query = model_.query().trimmed();
         noResults_->setTitle(query.isEmpty() ? QStringLiteral("No results")
-                                             : QStringLiteral("No results for “%1”").arg(query));
+                                             : QStringLiteral("No results for “%1”").arg(boundedText(query)));
         noResults_->setDescription(query.isEmpty() ? QStringLiteral("No records match this filter.")
                                                    : QStringLiteral("Check the spelling or try a new search."));
         content_->setCurrentWidget(noResults_);

@@ -31,6 +31,9 @@ class ResultsView : public QWidget {
 public:
     explicit ResultsView(ComparisonModel& model, QWidget* parent = nullptr);
 
+    // Gives the keyboard focus to the result list, so the arrow keys browse the records at once.
+    void focusList();
+
 private:
     QWidget* buildSummaryBar();
     QWidget* buildFilterBar();
@@ -50,6 +53,7 @@ private:
     void refreshListSelection();
     void refreshInspector();
     void refreshContent();
+    void placeAfterPagingBar(QWidget* pane);
 
     void selectRow(const QModelIndex& current);
     const RowDifference* selectedDifference() const;

@@ -190,7 +190,7 @@ void ComparisonWorkspace::refreshScreen()
         content_->setCurrentWidget(model_.tab() == WorkspaceTab::mapping ? mappingScreen_ : resultsScreen_);
     // Results arrive after the user asked for them: the arrow keys should browse them at once.
     if (content_->currentWidget() == resultsScreen_ && shown != resultsScreen_)
-        resultsScreen_->setFocus();
+        resultsScreen_->focusList();
     tabPicker_->setEnabled(model_.summary() != nullptr);
     tabs_->button(static_cast<int>(model_.tab()))->setChecked(true);
 }
@@ -220,6 +220,9 @@ void ComparisonWorkspace::refreshAlert()
     }
     alert_->setText(errorTitle);
     alert_->setInformativeText(*message);
+    // Messages quote file and sheet names; the box would guess their format, its informative line included.
+    for (QLabel* label : alert_->findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
     alert_->show();
 }
 

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include "ComparisonModel.h"
+#include "results/ResultsView.h"
 
 namespace rowlark::ui {
 
@@ -39,7 +40,7 @@ private:
     QStackedWidget* content_;
     QWidget* emptyState_;
     QWidget* mappingScreen_;
-    QWidget* resultsScreen_;
+    ResultsView* resultsScreen_;
     QPointer<QMessageBox> alert_;
 };
 

@@ -158,7 +158,7 @@ void FileSlot::refresh()
     workbookLine_->setVisible(!side->sheets.empty());
     workbookLine_->setText(isNumbers(*side) ? QStringLiteral("Numbers: select a table · saved values")
                                             : QStringLiteral("Workbook: saved values · no formula recalculation"));
-    mainArea_->setToolTip(side->url ? pathText(*side->url) : QStringLiteral("Choose a local file"));
+    mainArea_->setToolTip(side->url ? plainToolTip(pathText(*side->url)) : QStringLiteral("Choose a local file"));
     mainArea_->setAccessibleName(title_->text());
     refreshSheets(*side);
 }

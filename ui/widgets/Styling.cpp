@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QTextDocument>
 
 #include "widgets/Symbols.h"
+#include "Utf8Text.h"
 
 namespace rowlark::ui {
 
@@ -50,6 +52,7 @@ QFont styledFont(TextStyle style)
 QLabel* styledLabel(const QString& text, TextStyle style, bool isSecondary, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
     label->setFont(styledFont(style));
     if (isSecondary) {
         QPalette palette = label->palette();
@@ -57,6 +60,27 @@ QLabel* styledLabel(const QString& text, TextStyle style, bool isSecondary, QWid
         label->setPalette(palette);
     }
     return label;
+}
+
+QString plainToolTip(const QString& text)
+{
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text) : text;
+}
+
+QString boundedText(const QString& text)
+{
+    if (text.size() <= shownTextLength)
+        return text;
+    // A cut between the halves of a surrogate pair would leave half a character.
+    const qsizetype cut = text.at(shownTextLength).isLowSurrogate() ? shownTextLength - 1 : shownTextLength;
+    return text.left(cut) + QStringLiteral("…");
+}
+
+QString boundedText(std::string_view text)
+{
+    // A UTF-16 unit takes at most three bytes, so this many bytes hold one more character than is shown.
+    constexpr std::size_t shownBytes = 3 * static_cast<std::size_t>(shownTextLength) + 3;
+    return boundedText(utf8Text(text.substr(0, shownBytes)));
 }
 
 QFrame* horizontalDivider(QWidget* parent)

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QString>
 
+#include <string_view>
+
 namespace rowlark::ui {
 
 enum class TextStyle { largeTitle, title, title3, headline, callout, caption };
@@ -15,8 +17,22 @@ enum class TextStyle { largeTitle, title, title3, headline, callout, caption };
 // The application font scaled for `style`, with the weight that style carries.
 QFont styledFont(TextStyle style);
 
-// A label in `style`; `isSecondary` fades its colour.
+// A label in `style`; `isSecondary` fades its colour. Its text is always plain, as labels show names and
+// values from the files and the user, which must never be taken for markup.
 QLabel* styledLabel(const QString& text, TextStyle style, bool isSecondary, QWidget* parent = nullptr);
+
+// Hover help that shows `text` as written: tooltips guess their format, so a text from a file or the user
+// that would pass for markup goes in escaped.
+QString plainToolTip(const QString& text);
+
+// The most characters a one-line text shows; longer texts are cut, so that laying out or eliding an
+// enormous name or value costs no more than a long one.
+inline constexpr qsizetype shownTextLength = 200;
+
+// `text` as one line shows it: its first `shownTextLength` characters and "…" when it is longer.
+QString boundedText(const QString& text);
+// The same for UTF-8 text, converting only the part that is shown.
+QString boundedText(std::string_view text);
 
 // A thin horizontal line between the bands of the window.
 QFrame* horizontalDivider(QWidget* parent = nullptr);
