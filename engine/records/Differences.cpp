@@ -22,12 +22,4 @@ std::string_view rawValue(DiffStatus status)
     return {};
 }
 
-std::optional<DiffStatus> diffStatusFromRawValue(std::string_view raw)
-{
-    for (const auto& [status, title] : statusTitles)
-        if (title == raw)
-            return status;
-    return std::nullopt;
-}
-
 }  // namespace rowlark

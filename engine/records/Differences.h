@@ -16,7 +16,6 @@ enum class DiffStatus { changed, onlyLeft, onlyRight };
 
 // "Changed", "Only in File A", "Only in File B".
 std::string_view rawValue(DiffStatus status);
-std::optional<DiffStatus> diffStatusFromRawValue(std::string_view rawValue);
 
 // One differing field of a changed record; values are the cells as read.
 struct CellDifference {

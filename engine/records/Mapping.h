@@ -43,11 +43,3 @@ struct MappingAnalysisResult {
 };
 
 }  // namespace rowlark
-
-template<> struct std::hash<rowlark::HeaderSuggestion> {
-    std::size_t operator()(const rowlark::HeaderSuggestion& suggestion) const noexcept;
-};
-
-template<> struct std::hash<rowlark::ColumnMapping> {
-    std::size_t operator()(const rowlark::ColumnMapping& mapping) const noexcept;
-};

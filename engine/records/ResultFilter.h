@@ -15,10 +15,6 @@ inline constexpr std::array<ResultFilter, 5> allResultFilters = {
     ResultFilter::all, ResultFilter::changed, ResultFilter::onlyLeft, ResultFilter::onlyRight,
     ResultFilter::emptyValues};
 
-// "all", "changed", "onlyLeft", "onlyRight", "emptyValues".
-std::string_view rawValue(ResultFilter filter);
-std::optional<ResultFilter> resultFilterFromRawValue(std::string_view rawValue);
-
 // The picker's title; the one-sided filters name their file ("Only in " + name).
 std::string title(ResultFilter filter, std::string_view leftName, std::string_view rightName);
 
