@@ -3,7 +3,8 @@
 // The script the reader runs on top of the spreadsheet-reader library (the global `XLSX`). It
 // reads one sheet of the workbook in `__workbookBytes` and answers with the payload JSON text:
 // { "sheetNames": [...], "rows": [[...], ...] }. Failures it detects itself are thrown as
-// errors whose message the importer recognises: SHEET_NOT_FOUND and WORKSHEET_TOO_LARGE.
+// errors whose message the importer recognises: SHEET_NOT_FOUND and WORKSHEET_TOO_LARGE (for a
+// used range past the limits, or cells whose texts together pass `__maxTextUnits`).
 
 namespace rowlark::reader {
 
@@ -67,12 +68,19 @@ inline constexpr const char* readerScript = R"JS((function () {
     for (var c = range.s.c; c <= range.e.c; ++c)
         columnNames.push(XLSX.utils.encode_cell({ r: 0, c: c }).replace(/[0-9]+$/, ""));
 
+    // The texts of all cells together are bounded too: many cells can show one long shared text.
+    var textUnits = 0;
     var rows = [];
     for (var r = range.s.r; r <= range.e.r; ++r) {
         var rowNumber = String(r + 1);
         var row = new Array(columnCount);
-        for (var i = 0; i < columnCount; ++i)
-            row[i] = displayValue(sheet[columnNames[i] + rowNumber]);
+        for (var i = 0; i < columnCount; ++i) {
+            var text = displayValue(sheet[columnNames[i] + rowNumber]);
+            textUnits += text.length;
+            if (textUnits > __maxTextUnits)
+                throw new Error("WORKSHEET_TOO_LARGE");
+            row[i] = text;
+        }
         rows.push(row);
     }
 
