@@ -4,7 +4,9 @@
 // reads one sheet of the workbook in `__workbookBytes` and answers with the payload JSON text:
 // { "sheetNames": [...], "rows": [[...], ...] }. Failures it detects itself are thrown as
 // errors whose message the importer recognises: SHEET_NOT_FOUND and WORKSHEET_TOO_LARGE (for a
-// used range past the limits, or cells whose texts together pass `__maxTextUnits`).
+// used range past the limits, or cells whose texts together pass `__maxTextUnits`). Before it
+// converts the cells of a used range it tells the helper their number (`__allowCellWork`), which
+// grants processor time for them.
 
 namespace rowlark::reader {
 
@@ -32,6 +34,7 @@ inline constexpr const char* readerScript = R"JS((function () {
     var columnCount = range.e.c - range.s.c + 1;
     if (rowCount > __maxRows || columnCount > __maxColumns || rowCount * columnCount > __maxCells)
         throw new Error("WORKSHEET_TOO_LARGE");
+    __allowCellWork(rowCount * columnCount);
 
     var isDate1904 = !!(workbook.Workbook && workbook.Workbook.WBProps && workbook.Workbook.WBProps.date1904);
 

@@ -9,7 +9,8 @@
 // what it wrote to its standard error then explains it.
 //
 // The helper holds itself to MEMORY_BYTES of data beyond what the script engine takes to start
-// and to CPU_SECONDS of processor time (ending with SIGXCPU past it), and ends when the program
+// and to CPU_SECONDS of processor time for reading the file, plus time in proportion to the
+// cells of the sheet it then converts (ending with SIGXCPU past it); it ends when the program
 // that started it does.
 
 #include <cstdint>
