@@ -298,7 +298,6 @@ std::optional<std::string> readLibrary(const std::string& path)
     return std::move(text).str();
 }
 
-
 // Processor time: the bound for reading the file, and more for the cells of the sheet once its
 // used range has passed the size limits (a sheet of a few kilobytes may span five million
 // cells). Past the bound the system ends the process with SIGXCPU.
@@ -314,7 +313,7 @@ void limit(std::uint64_t seconds, double maxCells)
     ::setrlimit(RLIMIT_CPU, &limit);
 }
 
-// The script's __allowCellWork(cellCount).
+// The script's __allowCellWork(cellCount): time for the cells it is about to convert.
 JSValueRef allowCellWork(JSContextRef context, JSObjectRef, JSObjectRef, std::size_t argumentCount,
                          const JSValueRef arguments[], JSValueRef*)
 {

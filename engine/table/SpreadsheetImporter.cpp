@@ -128,7 +128,7 @@ std::uint64_t readerMemoryBytes()
     return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageBytes) / 3;
 }
 
-// The helper's processor time: a few seconds plus fifteen a megabyte of file, several times what
+// The helper's processor time: a few seconds plus fifteen a megabyte of file, about three times what
 // the library takes for the densest sheets (a 2 MB workbook of a million cells reads in about
 // 13 seconds).
 std::uint64_t readerProcessorSeconds(std::size_t workbookBytes)
@@ -136,8 +136,8 @@ std::uint64_t readerProcessorSeconds(std::size_t workbookBytes)
     return 5 + 15 * static_cast<std::uint64_t>(workbookBytes) / 1048576;
 }
 
-// The last line the helper wrote to its standard error, if any: what a crash or a sanitizer
-// said about it.
+// The last line of a text, line breaks at its end left out: what a crash or a sanitizer last
+// said on the helper's standard error.
 std::string_view lastLine(std::string_view text)
 {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
@@ -146,25 +146,26 @@ std::string_view lastLine(std::string_view text)
     return lineStart == std::string_view::npos ? text : text.substr(lineStart + 1);
 }
 
-// A helper that did not end with an answer says why in terms the user can act on.
+// Why a helper did not end with an answer, in terms the user can act on.
+std::string abnormalEndReason(const ProcessOutcome& outcome)
+{
+    if (outcome.isSignaled && outcome.signal == SIGKILL)
+        return "The reader was stopped by the system, most likely because the worksheet is too large for the "
+               "available memory.";
+    if (outcome.isSignaled)
+        return std::string("The reader crashed (") + ::strsignal(outcome.signal) + ").";
+    if (outcome.exitStatus == readerProtocol::outOfMemoryStatus)
+        return "The worksheet is too large for the available memory.";
+    if (outcome.exitStatus != 0)
+        return "The reader stopped unexpectedly with exit status " + std::to_string(outcome.exitStatus) + ".";
+    return "The reader ended without an answer.";
+}
+
+// The reason, followed by the last thing the helper said on its standard error, if anything.
 std::string abnormalEndMessage(const ProcessOutcome& outcome)
 {
-    std::string message;
-    if (outcome.isSignaled && outcome.signal == SIGKILL)
-        message = "The reader was stopped by the system, most likely because the worksheet is too large for the "
-                  "available memory.";
-    else if (outcome.isSignaled)
-        message = std::string("The reader crashed (") + ::strsignal(outcome.signal) + ").";
-    else if (outcome.exitStatus == readerProtocol::outOfMemoryStatus)
-        message = "The worksheet is too large for the available memory.";
-    else if (outcome.exitStatus != 0)
-        message = "The reader stopped unexpectedly with exit status " + std::to_string(outcome.exitStatus) + ".";
-    else
-        message = "The reader ended without an answer.";
     const std::string_view said = lastLine(outcome.errorOutput);
-    if (!said.empty())
-        message += " It reported: " + std::string(said);
-    return message;
+    return said.empty() ? abnormalEndReason(outcome) : abnormalEndReason(outcome) + " It reported: " + std::string(said);
 }
 
 // The reader's exception text is only known by the words it contains.
