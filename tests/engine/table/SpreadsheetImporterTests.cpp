@@ -151,6 +151,13 @@ TEST_P(WorkbookFormatTest, ReadsTheFirstSheetAsHeaderAndRows)
 
 INSTANTIATE_TEST_SUITE_P(Formats, WorkbookFormatTest, ::testing::Values("xlsx", "xls", "ods", "numbers"));
 
+TEST(WorkbookSheets, LargeXLSIsReadWhole)
+{
+    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("many-rows.xls"));
+    ASSERT_EQ(imported.table.rowCount(), 55743u);
+    EXPECT_THAT(imported.table.rowStrings(55742), ElementsAre("55743", "n55743", "83614.5"));
+}
+
 TEST(WorkbookSheets, ReadsTheSameTableAsTheCSVOfTheSameData)
 {
     const ImportedTable workbook = SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"));
