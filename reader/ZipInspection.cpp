@@ -115,8 +115,8 @@ ZipVerdict inspectZip(Bytes bytes, const InflateLimits& limits)
         const std::uint64_t header = entry.localHeaderOffset;
         if (header + localHeaderSize > bytes.size() || readLittleEndian(bytes, header, 4) != localHeaderSignature)
             return ZipVerdict::damaged;
-        const std::uint64_t data =
-            header + localHeaderSize + readLittleEndian(bytes, header + 26, 2) + readLittleEndian(bytes, header + 28, 2);
+        const std::uint64_t data = header + localHeaderSize + readLittleEndian(bytes, header + 26, 2) +
+                                   readLittleEndian(bytes, header + 28, 2);
         if (data + entry.compressedSize > bytes.size())
             return ZipVerdict::damaged;
         const bool isEncrypted = (entry.flags & 1) != 0;

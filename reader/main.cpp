@@ -496,11 +496,12 @@ void readInUniversalTime()
     ::tzset();
 }
 
-
+// The answer for a workbook the library is not to be given; none when it may read it.
 std::optional<Answer> inspectArchive(const std::vector<unsigned char>& workbook)
 {
     using namespace rowlark::readerProtocol;
-    switch (rowlark::reader::inspectZip(workbook, {maximumInflatedBytes, maximumInflateRatio, inflateRatioGraceBytes})) {
+    const rowlark::reader::InflateLimits limits{maximumInflatedBytes, maximumInflateRatio, inflateRatioGraceBytes};
+    switch (rowlark::reader::inspectZip(workbook, limits)) {
     case rowlark::reader::ZipVerdict::damaged:
         return Answer::damagedArchive;
     case rowlark::reader::ZipVerdict::tooLarge:

@@ -165,7 +165,9 @@ std::string abnormalEndReason(const ProcessOutcome& outcome)
 std::string abnormalEndMessage(const ProcessOutcome& outcome)
 {
     const std::string_view said = lastLine(outcome.errorOutput);
-    return said.empty() ? abnormalEndReason(outcome) : abnormalEndReason(outcome) + " It reported: " + std::string(said);
+    if (said.empty())
+        return abnormalEndReason(outcome);
+    return abnormalEndReason(outcome) + " It reported: " + std::string(said);
 }
 
 // The reader's exception text is only known by the words it contains.
