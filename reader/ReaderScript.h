@@ -3,7 +3,10 @@
 // The script the reader runs on top of the spreadsheet-reader library (the global `XLSX`). It
 // reads one sheet of the workbook in `__workbookBytes` and answers with the payload JSON text:
 // { "sheetNames": [...], "rows": [[...], ...] }. Failures it detects itself are thrown as
-// errors whose message the importer recognises: SHEET_NOT_FOUND and WORKSHEET_TOO_LARGE.
+// errors whose message the importer recognises: SHEET_NOT_FOUND and WORKSHEET_TOO_LARGE (for a
+// used range past the limits, or cells whose texts together pass `__maxTextUnits`). Before it
+// converts the cells of a used range it tells the helper their number (`__allowCellWork`), which
+// grants processor time for them.
 
 namespace rowlark::reader {
 
@@ -31,6 +34,7 @@ inline constexpr const char* readerScript = R"JS((function () {
     var columnCount = range.e.c - range.s.c + 1;
     if (rowCount > __maxRows || columnCount > __maxColumns || rowCount * columnCount > __maxCells)
         throw new Error("WORKSHEET_TOO_LARGE");
+    __allowCellWork(rowCount * columnCount);
 
     var isDate1904 = !!(workbook.Workbook && workbook.Workbook.WBProps && workbook.Workbook.WBProps.date1904);
 
@@ -67,12 +71,19 @@ inline constexpr const char* readerScript = R"JS((function () {
     for (var c = range.s.c; c <= range.e.c; ++c)
         columnNames.push(XLSX.utils.encode_cell({ r: 0, c: c }).replace(/[0-9]+$/, ""));
 
+    // The texts of all cells together are bounded too: many cells can show one long shared text.
+    var textUnits = 0;
     var rows = [];
     for (var r = range.s.r; r <= range.e.r; ++r) {
         var rowNumber = String(r + 1);
         var row = new Array(columnCount);
-        for (var i = 0; i < columnCount; ++i)
-            row[i] = displayValue(sheet[columnNames[i] + rowNumber]);
+        for (var i = 0; i < columnCount; ++i) {
+            var text = displayValue(sheet[columnNames[i] + rowNumber]);
+            textUnits += text.length;
+            if (textUnits > __maxTextUnits)
+                throw new Error("WORKSHEET_TOO_LARGE");
+            row[i] = text;
+        }
         rows.push(row);
     }
 

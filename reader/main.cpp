@@ -7,22 +7,39 @@
 #include <cerrno>
 #include <algorithm>
 #include <charconv>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <new>
 #include <optional>
+#include <poll.h>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
 #include "ReaderScript.h"
+#include "ZipInspection.h"
 #include "workbook/ReaderProtocol.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+// Under the memory ceiling an allocation the engine cannot have is to fail as it does without the
+// sanitizer, with a null pointer the engine answers for, not with a sanitizer report.
+extern "C" const char* __asan_default_options()
+{
+    return "allocator_may_return_null=1";
+}
+#endif
 
 namespace {
 
@@ -34,6 +51,8 @@ struct Settings {
     double maxColumns = 0;
     double maxCells = 0;
     bool isNamesOnly = false;
+    std::uint64_t memoryBytes = 0;
+    std::uint64_t processorSeconds = 0;
 };
 
 struct Input {
@@ -41,18 +60,18 @@ struct Input {
     std::vector<unsigned char> workbook;
 };
 
-std::optional<double> parseCount(std::string_view text)
+std::optional<std::uint64_t> parseCount(std::string_view text)
 {
-    std::int64_t value = 0;
+    std::uint64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < 0)
+    if (error != std::errc() || end != text.data() + text.size())
         return std::nullopt;
-    return static_cast<double>(value);
+    return value;
 }
 
 std::optional<Settings> parseArguments(int argc, char** argv)
 {
-    if (argc != 6)
+    if (argc != 8)
         return std::nullopt;
     Settings settings;
     settings.libraryPath = argv[1];
@@ -60,12 +79,16 @@ std::optional<Settings> parseArguments(int argc, char** argv)
     const auto columns = parseCount(argv[3]);
     const auto cells = parseCount(argv[4]);
     const std::string_view namesOnly = argv[5];
-    if (!rows || !columns || !cells || (namesOnly != "0" && namesOnly != "1"))
+    const auto memoryBytes = parseCount(argv[6]);
+    const auto processorSeconds = parseCount(argv[7]);
+    if (!rows || !columns || !cells || (namesOnly != "0" && namesOnly != "1") || !memoryBytes || !processorSeconds)
         return std::nullopt;
-    settings.maxRows = *rows;
-    settings.maxColumns = *columns;
-    settings.maxCells = *cells;
+    settings.maxRows = static_cast<double>(*rows);
+    settings.maxColumns = static_cast<double>(*columns);
+    settings.maxCells = static_cast<double>(*cells);
     settings.isNamesOnly = namesOnly == "1";
+    settings.memoryBytes = *memoryBytes;
+    settings.processorSeconds = *processorSeconds;
     return settings;
 }
 
@@ -101,7 +124,7 @@ std::optional<Input> splitInput(std::vector<unsigned char> bytes)
     Input input;
     if (line != "-") {
         const auto length = parseCount(line);
-        if (!length || *length > static_cast<double>(bytes.size() - rest))
+        if (!length || *length > bytes.size() - rest)
             return std::nullopt;
         const auto size = static_cast<std::size_t>(*length);
         input.selectedSheet.emplace(bytes.begin() + static_cast<std::ptrdiff_t>(rest),
@@ -275,13 +298,123 @@ std::optional<std::string> readLibrary(const std::string& path)
     return std::move(text).str();
 }
 
+// Processor time: the bound for reading the file, and more for the cells of the sheet once its
+// used range has passed the size limits (a sheet of a few kilobytes may span five million
+// cells). Past the bound the system ends the process with SIGXCPU.
+namespace processorTime {
+
+// About three times what the densest sheet takes in the sanitizer build.
+constexpr double secondsPerCell = 6e-6;
+
+void limit(std::uint64_t seconds, double maxCells)
+{
+    const auto cellSeconds = static_cast<rlim_t>(maxCells * secondsPerCell);
+    const rlimit limit{seconds, seconds + cellSeconds + 2};
+    ::setrlimit(RLIMIT_CPU, &limit);
+}
+
+// The script's __allowCellWork(cellCount): time for the cells it is about to convert.
+JSValueRef allowCellWork(JSContextRef context, JSObjectRef, JSObjectRef, std::size_t argumentCount,
+                         const JSValueRef arguments[], JSValueRef*)
+{
+    rlimit limit{};
+    if (argumentCount == 1 && ::getrlimit(RLIMIT_CPU, &limit) == 0) {
+        const double cells = JSValueToNumber(context, arguments[0], nullptr);
+        if (cells > 0) {
+            limit.rlim_cur = std::min(limit.rlim_max, limit.rlim_cur + static_cast<rlim_t>(cells * secondsPerCell) + 1);
+            ::setrlimit(RLIMIT_CPU, &limit);
+        }
+    }
+    return JSValueMakeUndefined(context);
+}
+
+}  // namespace processorTime
+
+// The memory ceiling. The engine reserves tens of gigabytes of address space when it starts,
+// writable but untouched (and the address sanitizer its shadow memory), so the ceiling is set
+// as a limit on the data segment above what the process already has once the engine runs:
+// every mapping made after that counts against it. The engine meets the limit as a failed
+// allocation, and then either throws its out-of-memory error or stops the process with a
+// trap or an abort; a process stopped that way near its ceiling ends as out of memory.
+namespace memoryCeiling {
+
+constexpr int fatalSignals[] = {SIGABRT, SIGBUS, SIGILL, SIGSEGV, SIGTRAP};
+struct sigaction previousActions[NSIG];
+std::uint64_t exhaustedBytes = 0;
+long pageBytes = 0;
+
+// The data segment as /proc/self/statm counts it (its sixth field, in pages); 0 when unknown.
+// Only async-signal-safe calls.
+std::uint64_t dataBytes()
+{
+    const int file = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    if (file < 0)
+        return 0;
+    char text[256];
+    const ssize_t length = ::read(file, text, sizeof text - 1);
+    ::close(file);
+    if (length <= 0)
+        return 0;
+    std::uint64_t field[6] = {};
+    int index = 0;
+    for (ssize_t i = 0; i < length && index < 6; ++i) {
+        if (text[i] >= '0' && text[i] <= '9')
+            field[index] = field[index] * 10 + static_cast<std::uint64_t>(text[i] - '0');
+        else
+            ++index;
+    }
+    return field[5] * static_cast<std::uint64_t>(pageBytes);
+}
+
+void onFatalSignal(int signal)
+{
+    if (dataBytes() >= exhaustedBytes)
+        ::_exit(rowlark::readerProtocol::outOfMemoryStatus);
+    ::sigaction(signal, &previousActions[signal], nullptr);
+    // A fault happens again on return and reaches the previous handler; a raised signal is
+    // raised again.
+    if (signal == SIGABRT || signal == SIGTRAP)
+        ::raise(signal);
+}
+
+void apply(std::uint64_t bytes)
+{
+    pageBytes = ::sysconf(_SC_PAGESIZE);
+    const std::uint64_t base = dataBytes();
+    if (base == 0)
+        return;
+    const rlimit limit{base + bytes, base + bytes};
+    if (::setrlimit(RLIMIT_DATA, &limit) != 0)
+        return;
+    // The request that failed may have been large; one eighth of the ceiling short of it counts.
+    exhaustedBytes = base + bytes - bytes / 8;
+    struct sigaction action {};
+    action.sa_handler = onFatalSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : fatalSignals)
+        ::sigaction(signal, &action, &previousActions[signal]);
+}
+
+bool isReached()
+{
+    return exhaustedBytes != 0 && dataBytes() >= exhaustedBytes;
+}
+
+}  // namespace memoryCeiling
+
 // Evaluates a script; true when it threw a value with a text form, which is then the answer.
+// A script that ran out of memory ends the helper as out of memory whatever it gave: the
+// library passes over errors in a sheet, the engine's own out-of-memory error among them, and
+// would answer with an empty sheet.
 bool evaluateAnswersException(JSGlobalContextRef context, const std::string& script, JSValueRef& result)
 {
     const OwnedString source = makeString(script);
     JSValueRef exception = nullptr;
     result = JSEvaluateScript(context, source.get(), nullptr, nullptr, 1, &exception);
-    if (const OwnedString text = exceptionText(context, exception)) {
+    const OwnedString text = exceptionText(context, exception);
+    if (memoryCeiling::isReached() || (text && JSStringIsEqualToUTF8CString(text.get(), "RangeError: Out of memory")))
+        throw std::bad_alloc();
+    if (text) {
         answer(Answer::exception, text.get());
         return true;
     }
@@ -301,6 +434,7 @@ void run(const Settings& settings, Input& input)
     JSValueRef result = nullptr;
     if (evaluateAnswersException(context.get(), *library, result))
         return;
+    memoryCeiling::apply(settings.memoryBytes);
 
     JSObjectRef bytes = JSObjectMakeTypedArrayWithBytesNoCopy(context.get(), kJSTypedArrayTypeUint8Array,
                                                               input.workbook.data(), input.workbook.size(),
@@ -313,6 +447,11 @@ void run(const Settings& settings, Input& input)
     setGlobal(context.get(), "__maxRows", JSValueMakeNumber(context.get(), settings.maxRows));
     setGlobal(context.get(), "__maxColumns", JSValueMakeNumber(context.get(), settings.maxColumns));
     setGlobal(context.get(), "__maxCells", JSValueMakeNumber(context.get(), settings.maxCells));
+    setGlobal(context.get(), "__maxTextUnits",
+              JSValueMakeNumber(context.get(), static_cast<double>(rowlark::readerProtocol::maximumSheetTextUnits)));
+    const OwnedString allowCellWorkName = makeString("__allowCellWork");
+    setGlobal(context.get(), "__allowCellWork",
+              JSObjectMakeFunctionWithCallback(context.get(), allowCellWorkName.get(), processorTime::allowCellWork));
 
     if (evaluateAnswersException(context.get(), rowlark::reader::readerScript, result))
         return;
@@ -335,21 +474,68 @@ void offerToMemoryReclaim()
     }
 }
 
+// The helper must not outlive the program that started it: the system stops it when that
+// program's thread ends, and a watch on the answer channel covers the moment before that
+// request was made (the channel fails once its reading end is gone).
+void endWithParent()
+{
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    std::thread([] {
+        pollfd channel{STDOUT_FILENO, 0, 0};
+        while (::poll(&channel, 1, -1) < 0 && errno == EINTR) {
+        }
+        ::_exit(EXIT_FAILURE);
+    }).detach();
+}
+
+// The library turns dates into day numbers through the local time zone; read in UTC, they are
+// the values the file holds whatever zone the machine is in.
+void readInUniversalTime()
+{
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+}
+
+// The answer for a workbook the library is not to be given; none when it may read it.
+std::optional<Answer> inspectArchive(const std::vector<unsigned char>& workbook)
+{
+    using namespace rowlark::readerProtocol;
+    const rowlark::reader::InflateLimits limits{maximumInflatedBytes, maximumInflateRatio, inflateRatioGraceBytes};
+    switch (rowlark::reader::inspectZip(workbook, limits)) {
+    case rowlark::reader::ZipVerdict::damaged:
+        return Answer::damagedArchive;
+    case rowlark::reader::ZipVerdict::tooLarge:
+        return Answer::archiveTooLarge;
+    case rowlark::reader::ZipVerdict::notChecked:
+    case rowlark::reader::ZipVerdict::sound:
+        break;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     const std::optional<Settings> settings = parseArguments(argc, argv);
     if (!settings) {
-        std::fputs("usage: rowlark-reader LIBRARY MAX_ROWS MAX_COLUMNS MAX_CELLS NAMES_ONLY < input\n", stderr);
+        std::fputs("usage: rowlark-reader LIBRARY MAX_ROWS MAX_COLUMNS MAX_CELLS NAMES_ONLY MEMORY_BYTES CPU_SECONDS "
+                    "< input\n",
+                    stderr);
         return EXIT_FAILURE;
     }
+    endWithParent();
+    readInUniversalTime();
+    processorTime::limit(settings->processorSeconds, settings->maxCells);
     offerToMemoryReclaim();
     try {
         std::optional<Input> input = splitInput(readAllInput());
         if (!input)
             return EXIT_FAILURE;
-        run(*settings, *input);
+        if (const std::optional<Answer> verdict = inspectArchive(input->workbook))
+            answer(*verdict);
+        else
+            run(*settings, *input);
     } catch (const std::bad_alloc&) {
         return rowlark::readerProtocol::outOfMemoryStatus;
     }

@@ -91,6 +91,8 @@ public:
         }
     }
 
+    void kill() { ::kill(pid_, SIGKILL); }
+
     int wait()
     {
         int status = 0;
@@ -105,13 +107,13 @@ private:
 };
 
 Child spawn(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-            const FileDescriptor& input, const FileDescriptor& output)
+            const FileDescriptor& input, const FileDescriptor& output, const FileDescriptor& errorOutput)
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, input.get(), STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, output.get(), STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, errorOutput.get(), STDERR_FILENO);
 
     std::string programText = program.string();
     std::vector<char*> argv{programText.data()};
@@ -172,33 +174,45 @@ private:
     std::size_t offset_ = 0;
 };
 
-// Appends what is ready on the output; false once the helper closed it.
-bool readSome(const FileDescriptor& output, std::string& text)
+// Appends what is ready on the output, keeping at most the last `keptBytes` of it; closes our
+// end once the helper closed its own.
+void readSome(FileDescriptor& output, std::string& text, std::size_t keptBytes = std::string::npos)
 {
     char buffer[1 << 16];
     const ssize_t count = ::read(output.get(), buffer, sizeof buffer);
-    if (count < 0)
-        return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+    if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        return;
+    if (count <= 0) {
+        output.reset();
+        return;
+    }
     text.append(buffer, static_cast<std::size_t>(count));
-    return count > 0;
+    if (text.size() > keptBytes)
+        text.erase(0, text.size() - keptBytes);
 }
+
+constexpr std::size_t keptErrorOutputBytes = 4096;
 
 }  // namespace
 
 ProcessOutcome runProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                          const std::vector<std::string_view>& inputParts, std::stop_token stop)
+                          const std::vector<std::string_view>& inputParts, std::size_t outputLimit,
+                          std::stop_token stop)
 {
     if (stop.stop_requested())
         throw ImportCancelled();
     auto [inputOurs, inputTheirs] = makeSocketPair();
     auto [outputOurs, outputTheirs] = makePipe();
+    auto [errorOurs, errorTheirs] = makePipe();
     auto [wakeRead, wakeWrite] = makePipe();
     setNonBlocking(inputOurs);
     setNonBlocking(outputOurs);
+    setNonBlocking(errorOurs);
 
-    Child child = spawn(program, arguments, inputTheirs, outputTheirs);
+    Child child = spawn(program, arguments, inputTheirs, outputTheirs, errorTheirs);
     inputTheirs.reset();
     outputTheirs.reset();
+    errorTheirs.reset();
 
     const int wakeDescriptor = wakeWrite.get();
     const std::stop_callback onStop(stop, [wakeDescriptor] {
@@ -208,24 +222,32 @@ ProcessOutcome runProcess(const std::filesystem::path& program, const std::vecto
 
     InputFeed feed(std::move(inputOurs), inputParts);
     ProcessOutcome outcome;
-    bool isOutputOpen = true;
-    while (isOutputOpen) {
-        pollfd descriptors[3] = {
+    while (outputOurs.isOpen() || errorOurs.isOpen()) {
+        pollfd descriptors[4] = {
             {outputOurs.get(), POLLIN, 0},
+            {errorOurs.get(), POLLIN, 0},
             {wakeRead.get(), POLLIN, 0},
             {feed.isOpen() ? feed.descriptor() : -1, POLLOUT, 0},
         };
-        if (::poll(descriptors, 3, -1) < 0) {
+        if (::poll(descriptors, 4, -1) < 0) {
             if (errno == EINTR)
                 continue;
             throwSystemError();
         }
-        if (descriptors[1].revents != 0)
-            throw ImportCancelled();  // the child is killed on the way out
         if (descriptors[2].revents != 0)
+            throw ImportCancelled();  // the child is killed on the way out
+        if (descriptors[3].revents != 0)
             feed.writeSome();
+        if (descriptors[1].revents != 0)
+            readSome(errorOurs, outcome.errorOutput, keptErrorOutputBytes);
         if (descriptors[0].revents != 0)
-            isOutputOpen = readSome(outputOurs, outcome.output);
+            readSome(outputOurs, outcome.output);
+        if (outcome.output.size() > outputLimit) {
+            outcome.isOutputOverLimit = true;
+            outcome.output.clear();
+            child.kill();
+            break;
+        }
     }
 
     const int status = child.wait();

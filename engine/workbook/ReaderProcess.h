@@ -1,8 +1,10 @@
 #pragma once
 
 // Runs a helper program to its end: feeds it input on its standard input, collects its standard
-// output, and reports how it ended. A stop request kills the program at once.
+// output and the end of its standard error, and reports how it ended. A stop request kills the
+// program at once, and so does output past the limit.
 
+#include <cstddef>
 #include <filesystem>
 #include <stop_token>
 #include <string>
@@ -13,6 +15,8 @@ namespace rowlark {
 
 struct ProcessOutcome {
     std::string output;
+    std::string errorOutput;          // the last few kilobytes the program wrote to its standard error
+    bool isOutputOverLimit = false;   // the program was killed for writing more than the limit
     bool isSignaled = false;
     int exitStatus = 0;  // when not signaled
     int signal = 0;      // when signaled
@@ -22,6 +26,7 @@ struct ProcessOutcome {
 // when `stop` is requested before the program ends. The input parts are written one after
 // another; a program that stops reading early is not an error here.
 ProcessOutcome runProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                          const std::vector<std::string_view>& inputParts, std::stop_token stop);
+                          const std::vector<std::string_view>& inputParts, std::size_t outputLimit,
+                          std::stop_token stop);
 
 }  // namespace rowlark

@@ -1,11 +1,19 @@
 #pragma once
 
 // How the importer and its reader helper program talk. The helper is started as
-//   rowlark-reader LIBRARY MAX_ROWS MAX_COLUMNS MAX_CELLS NAMES_ONLY
+//   rowlark-reader LIBRARY MAX_ROWS MAX_COLUMNS MAX_CELLS NAMES_ONLY MEMORY_BYTES CPU_SECONDS
 // (NAMES_ONLY is 0 or 1) and reads from its standard input the requested sheet, as "-\n" for
 // none or as its byte count, a line feed and its bytes, followed by the workbook bytes up to the
 // end. It writes one answer to its standard output: a tag byte and the answer's text, then exits
-// with status 0. Any other ending (a signal, another status, no tag) is a failure of the helper.
+// with status 0. Any other ending (a signal, another status, no tag) is a failure of the helper;
+// what it wrote to its standard error then explains it.
+//
+// The helper holds itself to MEMORY_BYTES of data beyond what the script engine takes to start
+// and to CPU_SECONDS of processor time for reading the file, plus time in proportion to the
+// cells of the sheet it then converts (ending with SIGXCPU past it); it ends when the program
+// that started it does.
+
+#include <cstdint>
 
 namespace rowlark::readerProtocol {
 
@@ -17,9 +25,23 @@ enum class Answer : char {
     noContext = 'C',          // no execution context could be created
     libraryUnreadable = 'L',  // the library file could not be read
     noResult = 'N',           // the script gave no result, or one without a text form
+    damagedArchive = 'D',     // the workbook is a ZIP archive whose structure or data are damaged
+    archiveTooLarge = 'T',    // the workbook's ZIP archive inflates past what a read may hold
 };
 
 // The status the helper exits with when it runs out of memory on its own side.
 inline constexpr int outOfMemoryStatus = 3;
+
+// What one read may hold beyond the sheet-size limits. A ZIP archive is refused before the
+// library sees it when it inflates to more than maximumInflatedBytes in all, or when an entry
+// inflates to more than maximumInflateRatio times its compressed size (and past
+// inflateRatioGraceBytes). The cells of a sheet may hold maximumSheetTextUnits UTF-16 units of
+// text in all; the payload carrying them, at most three UTF-8 bytes a unit and a few bytes of
+// JSON around each cell, is cut off at maximumPayloadBytes.
+inline constexpr std::uint64_t maximumInflatedBytes = std::uint64_t(1) << 30;
+inline constexpr std::uint64_t maximumInflateRatio = 200;
+inline constexpr std::uint64_t inflateRatioGraceBytes = std::uint64_t(16) << 20;
+inline constexpr std::uint64_t maximumSheetTextUnits = std::uint64_t(256) << 20;
+inline constexpr std::uint64_t maximumPayloadBytes = 3 * maximumSheetTextUnits + (std::uint64_t(256) << 20);
 
 }  // namespace rowlark::readerProtocol

@@ -116,8 +116,38 @@ bool containsAny(std::string_view text, std::string_view first, std::string_view
     return text.find(first) != std::string_view::npos || text.find(second) != std::string_view::npos;
 }
 
-// A helper that did not end with an answer says why in terms the user can act on.
-std::string abnormalEndMessage(const ProcessOutcome& outcome)
+// The helper's memory ceiling: a third of the machine's memory, so that the two sides of a
+// comparison loading at once still leave a third to everything else.
+std::uint64_t readerMemoryBytes()
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageBytes = ::sysconf(_SC_PAGESIZE);
+    constexpr std::uint64_t fallback = std::uint64_t(4) << 30;
+    if (pages <= 0 || pageBytes <= 0)
+        return fallback;
+    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageBytes) / 3;
+}
+
+// The helper's processor time: a few seconds plus fifteen a megabyte of file, about three times what
+// the library takes for the densest sheets (a 2 MB workbook of a million cells reads in about
+// 13 seconds).
+std::uint64_t readerProcessorSeconds(std::size_t workbookBytes)
+{
+    return 5 + 15 * static_cast<std::uint64_t>(workbookBytes) / 1048576;
+}
+
+// The last line of a text, line breaks at its end left out: what a crash or a sanitizer last
+// said on the helper's standard error.
+std::string_view lastLine(std::string_view text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.remove_suffix(1);
+    const std::size_t lineStart = text.find_last_of('\n');
+    return lineStart == std::string_view::npos ? text : text.substr(lineStart + 1);
+}
+
+// Why a helper did not end with an answer, in terms the user can act on.
+std::string abnormalEndReason(const ProcessOutcome& outcome)
 {
     if (outcome.isSignaled && outcome.signal == SIGKILL)
         return "The reader was stopped by the system, most likely because the worksheet is too large for the "
@@ -129,6 +159,15 @@ std::string abnormalEndMessage(const ProcessOutcome& outcome)
     if (outcome.exitStatus != 0)
         return "The reader stopped unexpectedly with exit status " + std::to_string(outcome.exitStatus) + ".";
     return "The reader ended without an answer.";
+}
+
+// The reason, followed by the last thing the helper said on its standard error, if anything.
+std::string abnormalEndMessage(const ProcessOutcome& outcome)
+{
+    const std::string_view said = lastLine(outcome.errorOutput);
+    if (said.empty())
+        return abnormalEndReason(outcome);
+    return abnormalEndReason(outcome) + " It reported: " + std::string(said);
 }
 
 // The reader's exception text is only known by the words it contains.
@@ -151,17 +190,25 @@ WorkbookPayload readWorkbook(const fs::path& path, const std::optional<std::stri
 {
     const std::string bytes = readWorkbookFile(path);
     const Reader reader = locateReader(locations);
-    const std::vector<std::string> arguments{
-        reader.library.string(), std::to_string(maximumRows), std::to_string(maximumColumns),
-        std::to_string(maximumCells), isNamesOnly ? "1" : "0"};
+    const std::vector<std::string> arguments{reader.library.string(),
+                                             std::to_string(maximumRows),
+                                             std::to_string(maximumColumns),
+                                             std::to_string(maximumCells),
+                                             isNamesOnly ? "1" : "0",
+                                             std::to_string(readerMemoryBytes()),
+                                             std::to_string(readerProcessorSeconds(bytes.size()))};
     const std::string header = sheetHeader(selectedSheet);
 
     ProcessOutcome outcome;
     try {
-        outcome = runProcess(reader.helper, arguments, {header, bytes}, std::move(stop));
+        outcome = runProcess(reader.helper, arguments, {header, bytes}, readerProtocol::maximumPayloadBytes,
+                             std::move(stop));
     } catch (const std::system_error& error) {
         throw ImportError::readerFailure(std::string("The reader could not be started: ") + error.what());
     }
+    // Past its processor time or its payload bound, the workbook asked for more than a read may take.
+    if (outcome.isOutputOverLimit || (outcome.isSignaled && outcome.signal == SIGXCPU))
+        throw ImportError::worksheetTooLarge();
     if (outcome.isSignaled || outcome.exitStatus != 0 || outcome.output.empty())
         throw ImportError::readerFailure(abnormalEndMessage(outcome));
 
@@ -179,6 +226,10 @@ WorkbookPayload readWorkbook(const fs::path& path, const std::optional<std::stri
         throw ImportError::readerFailure("JavaScriptCore could not create an execution context.");
     case Answer::libraryUnreadable:
         throw ImportError::readerResourceMissing();
+    case Answer::damagedArchive:
+        throw ImportError::workbookUnreadable();
+    case Answer::archiveTooLarge:
+        throw ImportError::worksheetTooLarge();
     }
     throw ImportError::readerFailure(abnormalEndMessage(ProcessOutcome{}));
 }

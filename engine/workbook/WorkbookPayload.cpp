@@ -147,10 +147,70 @@ private:
     bool hasSheetNames_ = false;
 };
 
+int hexDigit(char digit)
+{
+    if (digit >= '0' && digit <= '9')
+        return digit - '0';
+    if (digit >= 'a' && digit <= 'f')
+        return digit - 'a' + 10;
+    if (digit >= 'A' && digit <= 'F')
+        return digit - 'A' + 10;
+    return -1;
+}
+
+// The UTF-16 unit of the escape "\uXXXX" at `offset`; none when there is no such escape.
+std::optional<unsigned> escapedUnit(std::string_view json, std::size_t offset)
+{
+    if (offset + 6 > json.size() || json[offset] != '\\' || json[offset + 1] != 'u')
+        return std::nullopt;
+    unsigned unit = 0;
+    for (std::size_t i = offset + 2; i < offset + 6; ++i) {
+        const int digit = hexDigit(json[i]);
+        if (digit < 0)
+            return std::nullopt;
+        unit = unit * 16 + static_cast<unsigned>(digit);
+    }
+    return unit;
+}
+
+// The script engine writes a lone surrogate in a text as its escape ("\ud800"), which is not
+// UTF-16 and which the JSON reader refuses. Each becomes U+FFFD, as other invalid text does;
+// the escape and its replacement are both six bytes, so the text keeps its length. None when
+// the text has no lone surrogate.
+std::optional<std::string> withLoneSurrogatesReplaced(std::string_view json)
+{
+    std::optional<std::string> replaced;
+    for (std::size_t offset = json.find('\\'); offset != std::string_view::npos;
+         offset = json.find('\\', offset)) {
+        const std::optional<unsigned> unit = escapedUnit(json, offset);
+        if (!unit) {
+            offset += 2;  // any other escape, "\\" included
+            continue;
+        }
+        const bool isHigh = *unit >= 0xD800 && *unit < 0xDC00;
+        const bool isLow = *unit >= 0xDC00 && *unit < 0xE000;
+        const std::optional<unsigned> next = isHigh ? escapedUnit(json, offset + 6) : std::nullopt;
+        if (isHigh && next && *next >= 0xDC00 && *next < 0xE000) {
+            offset += 12;
+            continue;
+        }
+        if (isHigh || isLow) {
+            if (!replaced)
+                replaced.emplace(json);
+            replaced->replace(offset, 6, "\\ufffd");
+        }
+        offset += 6;
+    }
+    return replaced;
+}
+
 }  // namespace
 
 std::optional<WorkbookPayload> WorkbookPayload::decode(std::string_view json)
 {
+    const std::optional<std::string> repaired = withLoneSurrogatesReplaced(json);
+    if (repaired)
+        json = *repaired;
     PayloadHandler handler(json.size() / 2);
     rapidjson::MemoryStream stream(json.data(), json.size());
     rapidjson::Reader reader;

@@ -121,3 +121,24 @@ const exact = paddedWorkbook(limitBytes - overhead);
 if (exact.length !== limitBytes)
     throw new Error("the padded workbook has " + exact.length + " bytes");
 fs.writeFileSync(path.join(folder, "exactly-64-mb.xlsx"), exact);
+
+// A date stored as ISO text without a zone (t="d"), as some writers store dates; the library's
+// writer has no such cell, so its sheet is edited into a written workbook.
+const isoDateSheet = XLSX.utils.aoa_to_sheet([["when"], [1]]);
+isoDateSheet.A2.z = "yyyy-mm-dd hh:mm:ss";
+const isoDate = XLSX.CFB.read(XLSX.write(bookOf([["Dates", isoDateSheet]]), { type: "buffer", bookType: "xlsx" }),
+    { type: "buffer" });
+const isoSheet = XLSX.CFB.find(isoDate, "/xl/worksheets/sheet1.xml");
+const isoText = isoSheet.content.toString();
+const isoCell = /(<c r="A2"[^>]*)><v>1<\/v>/;
+if (!isoCell.test(isoText))
+    throw new Error("the date sheet has no cell A2 to edit");
+isoSheet.content = Buffer.from(isoText.replace(isoCell, '$1 t="d"><v>2021-01-01T10:10:10</v>'));
+fs.writeFileSync(path.join(folder, "iso-date.xlsx"), XLSX.CFB.write(isoDate, { fileType: "zip", type: "buffer" }));
+
+// An XLS of 55,744 rows, as large as real exports get; reading it leaves the script engine with a
+// few bytes it never frees at exit.
+const manyRows = [["id", "name", "amount"]];
+for (let row = 1; row < 55744; ++row)
+    manyRows.push([row, "n" + row, row * 1.5]);
+write("many-rows.xls", bookOf([["Rows", XLSX.utils.aoa_to_sheet(manyRows)]]));

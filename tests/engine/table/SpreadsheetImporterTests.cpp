@@ -4,14 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <string>
+#include <sys/wait.h>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "csv/CSVError.h"
 #include "workbook/ImportError.h"
+#include "workbook/ReaderProcess.h"
 #include "workbook/WorkbookPayload.h"
 
 namespace rowlark {
@@ -145,6 +150,13 @@ TEST_P(WorkbookFormatTest, ReadsTheFirstSheetAsHeaderAndRows)
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, WorkbookFormatTest, ::testing::Values("xlsx", "xls", "ods", "numbers"));
+
+TEST(WorkbookSheets, LargeXLSIsReadWhole)
+{
+    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("many-rows.xls"));
+    ASSERT_EQ(imported.table.rowCount(), 55743u);
+    EXPECT_THAT(imported.table.rowStrings(55742), ElementsAre("55743", "n55743", "83614.5"));
+}
 
 TEST(WorkbookSheets, ReadsTheSameTableAsTheCSVOfTheSameData)
 {
@@ -401,7 +413,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Ending without reading the input is not mistaken for an answer.
         EndingCase{"exec 0<&-; sleep 0.1; kill -KILL $$",
                    "The reader was stopped by the system, most likely because the worksheet is too large for the "
-                   "available memory."}));
+                   "available memory."},
+        EndingCase{"echo starting >&2; echo 'SUMMARY: 21 byte(s) leaked' >&2; exit 1",
+                   "The reader stopped unexpectedly with exit status 1. It reported: SUMMARY: 21 byte(s) leaked"}));
 
 struct AnswerCase {
     std::string answer;
@@ -468,6 +482,151 @@ TEST(ReaderCancellation, StopKillsARunningReader)
                  ImportCancelled);
 }
 
+// Bounds on what one read may take
+
+fs::path sharedFile(const std::string& relative)
+{
+    return fs::path(ROWLARK_SHARED_DATA) / relative;
+}
+
+fs::path realHelper()
+{
+    return SpreadsheetImporter::defaultReaderLocations().helperDirectories.front() / "rowlark-reader";
+}
+
+struct HostileCase {
+    std::string file;
+    std::optional<ImportError> error;  // none when the file reads, as `rows` with header id, v
+    Rows rows;
+};
+
+void PrintTo(const HostileCase& hostile, std::ostream* stream)
+{
+    *stream << hostile.file;
+}
+
+class HostileWorkbookTest : public ::testing::TestWithParam<HostileCase> {};
+
+// Each of these made the reader hang, crash or take gigabytes; each ends in seconds.
+TEST_P(HostileWorkbookTest, EndsInAClearErrorOrACorrectRead)
+{
+    const fs::path path = sharedFile("hostile/" + GetParam().file);
+    if (!fs::exists(path))
+        GTEST_SKIP() << path << " is absent";
+    if (GetParam().error) {
+        EXPECT_EQ(importErrorOf(path), *GetParam().error);
+    } else {
+        const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(path);
+        EXPECT_THAT(imported.table.headers(), ElementsAre("id", "v"));
+        EXPECT_EQ(rowsOf(imported.table), GetParam().rows);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, HostileWorkbookTest,
+    ::testing::Values(HostileCase{"truncated.xlsx", ImportError::workbookUnreadable(), {}},
+                      HostileCase{"corrupt.xlsx", ImportError::workbookUnreadable(), {}},
+                      HostileCase{"fuzzed_69_bytes.xlsx", ImportError::workbookUnreadable(), {}},
+                      HostileCase{"fuzzed_85_bytes.xlsx", ImportError::workbookUnreadable(), {}},
+                      HostileCase{"lone_surrogate.xlsx", std::nullopt, {{"1", "a\uFFFDb"}}},
+                      HostileCase{"bomb_spaces_200M.xlsx", ImportError::worksheetTooLarge(), {}},
+                      HostileCase{"bomb_cell_300M.xlsx", ImportError::worksheetTooLarge(), {}},
+                      HostileCase{"amplify_1M_x_1000.xlsx", ImportError::worksheetTooLarge(), {}},
+                      HostileCase{"repeat_bomb.ods", ImportError::worksheetTooLarge(), {}},
+                      HostileCase{"oom.xls", ImportError::worksheetTooLarge(), {}}));
+
+TEST(ReaderBounds, HelperMeetsItsMemoryCeilingBeforeTheSystemDoes)
+{
+    const fs::path path = sharedFile("hostile/oom.xls");
+    if (!fs::exists(path))
+        GTEST_SKIP() << path << " is absent";
+    ScratchFolder folder;
+    // The real helper with a ceiling of 256 MB instead of a share of the machine's memory.
+    const auto locations =
+        fakeHelper(folder, "exec '" + realHelper().string() + "' \"$1\" \"$2\" \"$3\" \"$4\" \"$5\" 268435456 \"$7\"");
+    EXPECT_EQ(importErrorFrom([&] { SpreadsheetImporter::loadWithMetadata(path, {}, locations); }),
+              ImportError::readerFailure("The worksheet is too large for the available memory."));
+}
+
+bool isRunning(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/stat");
+    std::string pidText, name, state;
+    return status >> pidText >> name >> state && state != "Z";
+}
+
+TEST(ReaderBounds, HelperEndsWithTheProgramThatStartedIt)
+{
+    const fs::path path = sharedFile("hostile/repeat_bomb.ods");
+    if (!fs::exists(path))
+        GTEST_SKIP() << path << " is absent";
+    ScratchFolder folder;
+    const fs::path pidFile = folder.path() / "helper.pid";
+    const auto locations =
+        fakeHelper(folder, "echo $$ > '" + pidFile.string() + "'; exec '" + realHelper().string() + "' \"$@\"");
+    const pid_t importer = ::fork();
+    ASSERT_GE(importer, 0);
+    if (importer == 0) {
+        try {
+            SpreadsheetImporter::loadWithMetadata(path, {}, locations);
+        } catch (...) {
+        }
+        ::_exit(0);
+    }
+    pid_t helper = 0;
+    for (int wait = 0; wait < 600 && helper == 0; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::ifstream(pidFile) >> helper;
+    }
+    ::kill(importer, SIGKILL);
+    ::waitpid(importer, nullptr, 0);
+    ASSERT_GT(helper, 0);
+    for (int wait = 0; wait < 40 && isRunning(helper); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(isRunning(helper));
+}
+
+TEST(ReaderBounds, OutputPastTheLimitStopsTheProgram)
+{
+    const ProcessOutcome outcome = runProcess("/usr/bin/yes", {}, {}, 1 << 20, {});
+    EXPECT_TRUE(outcome.isOutputOverLimit);
+    EXPECT_TRUE(outcome.isSignaled);
+}
+
+// The library turns dates into day numbers through the local time zone.
+class TimeZoneTest : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override
+    {
+        if (const char* zone = std::getenv("TZ"))
+            previousZone_ = zone;
+        ::setenv("TZ", GetParam().c_str(), 1);
+    }
+    void TearDown() override
+    {
+        if (previousZone_)
+            ::setenv("TZ", previousZone_->c_str(), 1);
+        else
+            ::unsetenv("TZ");
+    }
+
+private:
+    std::optional<std::string> previousZone_;
+};
+
+TEST_P(TimeZoneTest, DatesAreTheFilesOwnValues)
+{
+    const ImportedTable isoDate = SpreadsheetImporter::loadWithMetadata(fixture("iso-date.xlsx"));
+    EXPECT_EQ(rowsOf(isoDate.table), (Rows{{"2021-01-01T10:10:10"}}));
+    const fs::path ods = sharedFile("corpus/calamine/tests__date.ods");
+    if (fs::exists(ods)) {
+        EXPECT_THAT(SpreadsheetImporter::loadWithMetadata(ods).table.headers(), ElementsAre("2021-01-01", "15"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, TimeZoneTest, ::testing::Values("UTC", "America/Los_Angeles", "Asia/Tokyo"),
+                         [](const auto& info) { return std::to_string(info.index); });
+
 // Payload decoding
 
 struct PayloadCase {
@@ -501,6 +660,14 @@ INSTANTIATE_TEST_SUITE_P(
                       PayloadCase{R"({"sheetNames":[],"rows":[[["x"]]]})", false},
                       PayloadCase{R"({"sheetNames":[]} trailing)", false},
                       PayloadCase{"{\"sheetNames\":[\"\xE9\"]}", false}));
+
+TEST(PayloadDecoding, LoneSurrogateEscapesBecomeReplacementCharacters)
+{
+    const auto payload = WorkbookPayload::decode(
+        R"({"sheetNames":["a\ud800b","\udc00\ud800","\ud83d\ude00","\\ud800","\\\ud800"]})");
+    ASSERT_TRUE(payload.has_value());
+    EXPECT_THAT(payload->sheetNames, ElementsAre("a\uFFFDb", "\uFFFD\uFFFD", "\U0001F600", "\\ud800", "\\\uFFFD"));
+}
 
 TEST(PayloadDecoding, KeepsCellsExactlyAndEvensOutRows)
 {
