@@ -139,7 +139,10 @@ TEST_F(FileSlotTest, WorkbookWithTwoSheetsShowsItsLineAndPicker)
     auto* line = part<QLabel>(true, QStringLiteral("fileSlotWorkbookLine"));
     EXPECT_TRUE(line->isVisible());
     EXPECT_EQ(line->text(), QStringLiteral("Workbook: saved values · no formula recalculation"));
-    EXPECT_EQ(line->toolTip(), FileSlot::workbookHelp);
+    EXPECT_EQ(line->toolTip(),
+              "Imports cell data, not charts or layout. Numbers tables appear separately in the selector. Formulas "
+              "are not recalculated; display formatting availability depends on the file format. Workbook limit: "
+              "64 MB, 250,000 rows, 10,000 columns and 5 million cells per selected sheet/table.");
     auto* picker = part<QComboBox>(true, QStringLiteral("fileSlotSheetPicker"));
     EXPECT_TRUE(picker->isVisible());
     EXPECT_EQ(pickerEntries(*picker), (QStringList{QStringLiteral("People"), QStringLiteral("Other")}));

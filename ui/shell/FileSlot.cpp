@@ -14,6 +14,7 @@
 #include "widgets/Styling.h"
 #include "widgets/Symbols.h"
 #include "Utf8Text.h"
+#include "workbook/SpreadsheetImporter.h"
 
 namespace rowlark::ui {
 
@@ -34,10 +35,19 @@ bool isNumbers(const InputFile& file)
 
 }  // namespace
 
-const QString FileSlot::workbookHelp = QStringLiteral(
-    "Imports cell data, not charts or layout. Numbers tables appear separately in the selector. Formulas "
-    "are not recalculated; display formatting availability depends on the file format. Workbook limit: "
-    "64 MB, 250,000 rows, 10,000 columns and 5 million cells per selected sheet/table.");
+QString FileSlot::workbookHelp()
+{
+    // The limits are the importer's own; the help states them in fixed English digit groups.
+    const QLocale english(QLocale::English);
+    return QStringLiteral("Imports cell data, not charts or layout. Numbers tables appear separately in the selector. "
+                          "Formulas are not recalculated; display formatting availability depends on the file "
+                          "format. Workbook limit: %1 MB, %2 rows, %3 columns and %4 million cells per selected "
+                          "sheet/table.")
+        .arg(SpreadsheetImporter::maximumWorkbookBytes / 1048576)
+        .arg(english.toString(static_cast<qlonglong>(SpreadsheetImporter::maximumRows)),
+             english.toString(static_cast<qlonglong>(SpreadsheetImporter::maximumColumns)))
+        .arg(SpreadsheetImporter::maximumCells / 1000000);
+}
 
 QString tableDetails(const CSVTable& table)
 {
@@ -88,7 +98,7 @@ FileSlot::FileSlot(ComparisonModel& model, bool leftSide, QWidget* parent)
     details_->setObjectName(QStringLiteral("fileSlotDetails"));
     workbookLine_ = styledLabel(QString(), TextStyle::caption, false, mainArea_);
     workbookLine_->setObjectName(QStringLiteral("fileSlotWorkbookLine"));
-    workbookLine_->setToolTip(workbookHelp);
+    workbookLine_->setToolTip(workbookHelp());
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(4);

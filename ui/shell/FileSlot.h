@@ -19,7 +19,7 @@ class FileSlot : public QFrame {
 public:
     FileSlot(ComparisonModel& model, bool leftSide, QWidget* parent = nullptr);
 
-    static const QString workbookHelp;
+    static QString workbookHelp();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
