@@ -1,14 +1,23 @@
 #pragma once
 
-// Building tables and mappings for comparison tests, and describing results without their ids.
+// Building tables and mappings for comparison tests, describing results without their ids, and
+// reading the case files under tests/data.
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "records/Differences.h"
 #include "records/Mapping.h"
 #include "table/CSVTable.h"
+#include "text/Unicode.h"
 
 namespace rowlark::testing_support {
 
@@ -47,6 +56,74 @@ inline std::vector<std::string> describe(const ComparisonSummary& summary)
             line += " {" + cell.leftHeader + "/" + cell.rightHeader + ": " + cell.leftValue + " -> " + cell.rightValue + "}";
         lines.push_back(line);
     }
+    return lines;
+}
+
+// The files of tests/data/<folder>, sorted by name.
+inline std::vector<std::filesystem::path> dataFiles(const std::string& folder)
+{
+    const char* root = std::getenv("ROWLARK_TEST_DATA");
+    if (root == nullptr) {
+        ADD_FAILURE() << "ROWLARK_TEST_DATA is not set";
+        return {};
+    }
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(root) / folder))
+        files.push_back(entry.path());
+    std::ranges::sort(files);
+    return files;
+}
+
+inline std::string contents(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Case files spell what a reader cannot see as escapes: \t \r \n \0 \s (space), \\ and \u{hex}.
+inline std::string unescaped(std::string_view text)
+{
+    std::string result;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            result += text[i];
+            continue;
+        }
+        const char code = text[++i];
+        if (code == 'u') {
+            const std::size_t end = text.find('}', i);
+            text::appendScalar(result, static_cast<char32_t>(std::stoul(std::string(text.substr(i + 2, end - i - 2)), nullptr, 16)));
+            i = end;
+        } else {
+            result += code == 't' ? '\t' : code == 'r' ? '\r' : code == 'n' ? '\n' : code == '0' ? '\0' : code == 's' ? ' ' : code;
+        }
+    }
+    return result;
+}
+
+// The fields of a table line, separated by " | ", each unescaped.
+inline std::vector<std::string> fields(std::string_view line)
+{
+    std::vector<std::string> result;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = line.find(" | ", start);
+        result.push_back(unescaped(line.substr(start, end - start)));
+        if (end == std::string_view::npos)
+            return result;
+        start = end + 3;
+    }
+}
+
+// The lines of a file that are neither blank nor # comments.
+inline std::vector<std::string> tableLines(const std::filesystem::path& path)
+{
+    std::vector<std::string> lines;
+    std::istringstream text(contents(path));
+    for (std::string line; std::getline(text, line);)
+        if (!line.empty() && line[0] != '#')
+            lines.push_back(line);
     return lines;
 }
 
