@@ -47,7 +47,8 @@ inline std::vector<std::string> describe(const ComparisonSummary& summary)
 {
     std::vector<std::string> lines;
     for (const RowDifference& difference : summary.differences) {
-        std::string line = std::string(rawValue(difference.status)) + " [" + difference.key + "]";
+        constexpr std::string_view statuses[] = {"Changed", "Only in File A", "Only in File B"};
+        std::string line = std::string(statuses[static_cast<int>(difference.status)]) + " [" + difference.key + "]";
         if (difference.leftRow)
             line += " L:" + joined(*difference.leftRow);
         if (difference.rightRow)
@@ -59,16 +60,19 @@ inline std::vector<std::string> describe(const ComparisonSummary& summary)
     return lines;
 }
 
+inline std::filesystem::path dataFolder(const std::string& name)
+{
+    const char* root = std::getenv("ROWLARK_TEST_DATA");
+    if (root == nullptr)
+        ADD_FAILURE() << "ROWLARK_TEST_DATA is not set";
+    return std::filesystem::path(root ? root : ".") / name;
+}
+
 // The files of tests/data/<folder>, sorted by name.
 inline std::vector<std::filesystem::path> dataFiles(const std::string& folder)
 {
-    const char* root = std::getenv("ROWLARK_TEST_DATA");
-    if (root == nullptr) {
-        ADD_FAILURE() << "ROWLARK_TEST_DATA is not set";
-        return {};
-    }
     std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(root) / folder))
+    for (const auto& entry : std::filesystem::directory_iterator(dataFolder(folder)))
         files.push_back(entry.path());
     std::ranges::sort(files);
     return files;
@@ -103,17 +107,32 @@ inline std::string unescaped(std::string_view text)
     return result;
 }
 
-// The fields of a table line, separated by " | ", each unescaped.
-inline std::vector<std::string> fields(std::string_view line)
+// The pieces of `text` between separators that no backslash escapes, still escaped.
+inline std::vector<std::string_view> split(std::string_view text, char separator)
 {
-    std::vector<std::string> result;
-    for (std::size_t start = 0;;) {
-        const std::size_t end = line.find(" | ", start);
-        result.push_back(unescaped(line.substr(start, end - start)));
-        if (end == std::string_view::npos)
-            return result;
-        start = end + 3;
+    std::vector<std::string_view> pieces;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\') {
+            ++i;
+        } else if (text[i] == separator) {
+            pieces.push_back(text.substr(start, i - start));
+            start = i + 1;
+        }
     }
+    pieces.push_back(text.substr(start));
+    return pieces;
+}
+
+// The fields of a table line, separated by |, without the spaces around them, still escaped.
+inline std::vector<std::string_view> fields(std::string_view line)
+{
+    std::vector<std::string_view> result = split(line, '|');
+    for (std::string_view& field : result) {
+        field.remove_prefix(std::min(field.find_first_not_of(' '), field.size()));
+        field.remove_suffix(field.size() - std::min(field.find_last_not_of(' ') + 1, field.size()));
+    }
+    return result;
 }
 
 // The lines of a file that are neither blank nor # comments.

@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "../compare/ComparisonTestSupport.h"
+#include "results/ComparisonReport.h"
+#include "results/ResultIndex.h"
+
+namespace rowlark {
+namespace {
+
+using testing_support::fields;
+using testing_support::split;
+using testing_support::unescaped;
+using Row = std::vector<std::string>;
+
+// A case file of tests/data/results: option lines ("names", "headers" with a comma-separated list
+// per side, "positions" for the report), then "== differences", one a line: status | key | left
+// cells | right cells | changed cells written left>right; cells are separated by commas and "-"
+// stands for no row; # starts a comment. Then "== report", the report's lines, and "== searches", lines of
+// filter | query | positions found.
+struct ResultCase {
+    ComparisonSummary summary;
+    Row names{"a.csv", "b.csv"};
+    std::vector<Row> headers{{"id", "name"}, {"id", "name"}};
+    std::optional<std::vector<std::size_t>> positions;
+    std::optional<std::string> report;
+    std::vector<Row> searches;
+};
+
+Row cells(std::string_view text)
+{
+    Row row;
+    if (!text.empty())
+        for (const std::string_view cell : split(text, ','))
+            row.push_back(unescaped(cell));
+    return row;
+}
+
+std::optional<Row> record(std::string_view text) { return text == "-" ? std::nullopt : std::optional(cells(text)); }
+
+RowDifference difference(const std::vector<std::string_view>& field)
+{
+    const std::vector<std::string_view> statuses{"changed", "onlyLeft", "onlyRight"};
+    const auto status = static_cast<DiffStatus>(std::ranges::find(statuses, field.at(0)) - statuses.begin());
+    RowDifference result{Uuid::random(), unescaped(field.at(1)), status, record(field.at(2)), record(field.at(3)), {}};
+    if (field.size() > 4 && !field[4].empty()) {
+        for (const std::string_view cell : split(field[4], ',')) {
+            const auto sides = split(cell, '>');
+            result.cells.push_back({Uuid::random(), "value", "value", unescaped(sides.at(0)), unescaped(sides.at(1))});
+        }
+    }
+    return result;
+}
+
+ResultFilter filterNamed(std::string_view name)
+{
+    const std::vector<std::string_view> names{"all", "changed", "onlyLeft", "onlyRight", "emptyValues"};
+    return static_cast<ResultFilter>(std::ranges::find(names, name) - names.begin());
+}
+
+std::string spaced(const std::vector<std::size_t>& positions)
+{
+    std::string text;
+    for (const std::size_t position : positions)
+        text += (text.empty() ? "" : " ") + std::to_string(position);
+    return text;
+}
+
+ResultCase readCase(const std::string& text)
+{
+    ResultCase c;
+    std::string section;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("#")) {
+            continue;
+        } else if (line.starts_with("== ")) {
+            section = line.substr(3);
+            if (section == "report")
+                c.report.emplace();
+        } else if (section == "differences") {
+            c.summary.differences.push_back(difference(fields(line)));
+        } else if (section == "report") {
+            *c.report += unescaped(line) + "\r\n";
+        } else if (section == "searches") {
+            c.searches.emplace_back();
+            for (const std::string_view field : fields(line))
+                c.searches.back().push_back(unescaped(field));
+        } else if (line.starts_with("names ")) {
+            c.names = {unescaped(fields(line.substr(6)).at(0)), unescaped(fields(line.substr(6)).at(1))};
+        } else if (line.starts_with("headers ")) {
+            c.headers = {cells(fields(line.substr(8)).at(0)), cells(fields(line.substr(8)).at(1))};
+        } else if (line.starts_with("positions")) {
+            std::istringstream numbers(line.substr(9));
+            c.positions.emplace();
+            for (long long position; numbers >> position;)
+                c.positions->push_back(static_cast<std::size_t>(position));
+        }
+    }
+    return c;
+}
+
+TEST(ResultCases, reportsAndSearchesGiveTheirExpectedText)
+{
+    std::size_t cases = 0;
+    for (const auto& file : testing_support::dataFiles("results")) {
+        if (file.extension() != ".case")
+            continue;
+        SCOPED_TRACE(file.filename().string());
+        const std::string text = testing_support::contents(file);
+        const ResultCase c = readCase(text);
+        if (c.report) {
+            std::vector<std::size_t> all(c.summary.differences.size());
+            std::iota(all.begin(), all.end(), 0);
+            EXPECT_EQ(ComparisonReport::csv(c.summary, c.names[0], c.names[1], c.headers[0], c.headers[1],
+                                            c.positions.value_or(all)),
+                      *c.report);
+        }
+        const ResultIndex index(c.summary);
+        for (const auto& search : c.searches) {
+            const ResultFilter filter = filterNamed(search.at(0));
+            const auto found = index.matching(filter, search.at(1));
+            EXPECT_EQ(spaced(found), search.at(2)) << search.at(0) << " | " << search.at(1);
+            if (search.at(1).empty()) {
+                EXPECT_EQ(found, index.positions(filter));
+            }
+        }
+        ++cases;
+    }
+    EXPECT_GE(cases, 9u);
+}
+
+}  // namespace
+}  // namespace rowlark
