@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -135,15 +136,20 @@ inline std::vector<std::string_view> fields(std::string_view line)
     return result;
 }
 
-// The lines of a file that are neither blank nor # comments.
-inline std::vector<std::string> tableLines(const std::filesystem::path& path)
+// The lines of a case file by section: "== <name>" starts one, the lines before the first are the
+// options (section ""), and lines starting with # are comments.
+inline std::map<std::string, std::vector<std::string>> sections(const std::filesystem::path& path)
 {
-    std::vector<std::string> lines;
+    std::map<std::string, std::vector<std::string>> result;
+    std::string section;
     std::istringstream text(contents(path));
-    for (std::string line; std::getline(text, line);)
-        if (!line.empty() && line[0] != '#')
-            lines.push_back(line);
-    return lines;
+    for (std::string line; std::getline(text, line);) {
+        if (line.starts_with("== "))
+            result[section = line.substr(3)];
+        else if (!line.starts_with("#") && !(line.empty() && section.empty()))
+            result[section].push_back(line);
+    }
+    return result;
 }
 
 }  // namespace rowlark::testing_support

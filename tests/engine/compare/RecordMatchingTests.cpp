@@ -14,61 +14,52 @@ using testing_support::describe;
 using testing_support::mapping;
 using testing_support::Rows;
 
-// A case file of tests/data/compare: option lines ("map <left> <right or -> [key] [off]",
-// "ignore case"), then "== left", "== right" (left again when missing) and "== expected" sections.
-// The expected lines are the differences as `describe` gives them, then the row counts and the
-// key diagnostics, or else the one line "error <message>".
-struct ComparisonCase {
-    std::vector<ColumnMapping> mappings;
-    bool ignoreCase = false;
-    std::string left;
-    std::optional<std::string> right;
-    std::vector<std::string> expected;
-};
-
-ComparisonCase readCase(const std::filesystem::path& path)
+std::string joinedLines(const std::vector<std::string>& lines)
 {
-    ComparisonCase c;
-    std::string section;
-    std::istringstream text(testing_support::contents(path));
-    for (std::string line; std::getline(text, line);) {
-        if (line.starts_with("== ")) {
-            section = line.substr(3);
-            if (section == "right")
-                c.right.emplace();
-        } else if (section == "left") {
-            c.left += line + "\n";
-        } else if (section == "right") {
-            *c.right += line + "\n";
-        } else if (section == "expected") {
-            c.expected.push_back(testing_support::unescaped(line));
-        } else if (line == "ignore case") {
-            c.ignoreCase = true;
-        } else if (line.starts_with("map ")) {
-            std::istringstream words(line.substr(4));
-            std::string leftIndex, rightIndex, flag;
-            words >> leftIndex >> rightIndex;
-            auto& m = c.mappings.emplace_back(mapping(std::stoll(leftIndex), std::nullopt));
-            if (rightIndex != "-")
-                m.rightIndex = std::stoll(rightIndex);
-            while (words >> flag) {
-                m.isKey |= flag == "key";
-                m.isIncluded &= flag != "off";
-            }
-        }
-    }
-    return c;
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return testing_support::unescaped(text);
 }
 
-std::vector<std::string> outcome(const ComparisonCase& c)
+std::vector<ColumnMapping> mappings(const std::vector<std::string>& options)
 {
-    const auto left = CSVTable::parse(testing_support::unescaped(c.left));
-    const auto right = c.right ? CSVTable::parse(testing_support::unescaped(*c.right)) : left;
+    std::vector<ColumnMapping> result;
+    for (const std::string& option : options) {
+        std::istringstream words(option);
+        std::string word, leftIndex, rightIndex;
+        if (!(words >> word >> leftIndex >> rightIndex) || word != "map")
+            continue;
+        auto& m = result.emplace_back(mapping(std::stoll(leftIndex), std::nullopt));
+        if (rightIndex != "-")
+            m.rightIndex = std::stoll(rightIndex);
+        while (words >> word) {
+            m.isKey |= word == "key";
+            m.isIncluded &= word != "off";
+        }
+    }
+    return result;
+}
+
+// What a case file of tests/data/compare gives: the differences as `describe` writes them, the row
+// counts and the key diagnostics, or the one line "error <message>". Its options are mappings
+// ("map <left> <right or -> [key] [off]") and "ignore case"; without a right table the left one is
+// compared with itself.
+std::vector<std::string> outcome(std::map<std::string, std::vector<std::string>>& c)
+{
+    const auto left = CSVTable::parse(joinedLines(c["left"]));
+    const auto right = c.contains("right") ? CSVTable::parse(joinedLines(c["right"])) : left;
     try {
-        const auto result = compareWithKeyDiagnostics(left, right, c.mappings, c.ignoreCase);
+        const auto result = compareWithKeyDiagnostics(left, right, mappings(c[""]), std::ranges::count(c[""], "ignore case") > 0);
         const auto& summary = result.summary;
-        auto lines = describe(summary);
+        std::set<Uuid> ids{Uuid()};
+        for (const auto& difference : summary.differences) {
+            EXPECT_TRUE(ids.insert(difference.id).second) << "a nil or repeated id";
+            for (const auto& cell : difference.cells)
+                EXPECT_TRUE(ids.insert(cell.id).second) << "a nil or repeated id";
+        }
         using std::to_string;
+        auto lines = describe(summary);
         lines.push_back("rows " + to_string(summary.leftRows) + "/" + to_string(summary.rightRows) + ", matching " +
                         to_string(summary.matchingRows) + ", ambiguous " + to_string(summary.ambiguousDuplicateKeyGroups));
         lines.push_back("keys A: " + to_string(result.leftKeys.emptyKeyRows) + " empty, " +
@@ -87,31 +78,16 @@ TEST(Compare, casesGiveTheirExpectedDifferences)
     for (const auto& file : testing_support::dataFiles("compare")) {
         if (file.extension() != ".case")
             continue;
-        const ComparisonCase c = readCase(file);
-        EXPECT_EQ(outcome(c), c.expected) << file.filename();
+        auto c = testing_support::sections(file);
+        std::vector<std::string> expected;
+        for (const std::string& line : c["expected"])
+            expected.push_back(testing_support::unescaped(line));
+        EXPECT_EQ(outcome(c), expected) << file.filename();
         ++cases;
     }
     EXPECT_GE(cases, 38u);
 }
 
-TEST(Compare, everyDifferenceAndCellHasItsOwnId)
-{
-    const std::vector<std::string> headers{"ID", "Value"};
-    const auto summary = compare(CSVTable::fromRows(headers, {{"1", "a"}, {"2", "b"}}),
-                                 CSVTable::fromRows(headers, {{"1", "z"}, {"3", "c"}}),
-                                 {mapping(0, 0, true), mapping(1, 1)}, false);
-    std::set<Uuid> ids;
-    for (const auto& difference : summary.differences) {
-        ids.insert(difference.id);
-        for (const auto& cell : difference.cells)
-            ids.insert(cell.id);
-    }
-    EXPECT_EQ(ids.size(), 4u);
-    EXPECT_FALSE(ids.contains(Uuid()));
-}
-
-// More cells than a chunk of two-byte codes can number, each with a form of its own (trimmed), so
-// the codes past 65,535 must still find their forms.
 TEST(Compare, tablesTooWideForTwoByteCodesCompareEveryColumn)
 {
     constexpr std::size_t width = 70'000;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <numeric>
 
 #include "../compare/ComparisonTestSupport.h"
@@ -67,36 +68,35 @@ std::string spaced(const std::vector<std::size_t>& positions)
     return text;
 }
 
-ResultCase readCase(const std::string& text)
+ResultCase readCase(const std::filesystem::path& path)
 {
+    auto sections = testing_support::sections(path);
     ResultCase c;
-    std::string section;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.starts_with("#")) {
-            continue;
-        } else if (line.starts_with("== ")) {
-            section = line.substr(3);
-            if (section == "report")
-                c.report.emplace();
-        } else if (section == "differences") {
-            c.summary.differences.push_back(difference(fields(line)));
-        } else if (section == "report") {
+    for (const std::string& line : sections["differences"])
+        c.summary.differences.push_back(difference(fields(line)));
+    if (sections.contains("report")) {
+        c.report.emplace();
+        for (const std::string& line : sections["report"])
             *c.report += unescaped(line) + "\r\n";
-        } else if (section == "searches") {
-            c.searches.emplace_back();
-            for (const std::string_view field : fields(line))
-                c.searches.back().push_back(unescaped(field));
-        } else if (line.starts_with("names ")) {
-            c.names = {unescaped(fields(line.substr(6)).at(0)), unescaped(fields(line.substr(6)).at(1))};
-        } else if (line.starts_with("headers ")) {
-            c.headers = {cells(fields(line.substr(8)).at(0)), cells(fields(line.substr(8)).at(1))};
-        } else if (line.starts_with("positions")) {
-            std::istringstream numbers(line.substr(9));
+    }
+    for (const std::string& line : sections["searches"]) {
+        c.searches.emplace_back();
+        for (const std::string_view field : fields(line))
+            c.searches.back().push_back(unescaped(field));
+    }
+    for (const std::string& line : sections[""]) {
+        std::istringstream words(line);
+        std::string option;
+        words >> option;
+        const auto sides = fields(std::string_view(line).substr(option.size()));
+        if (option == "names")
+            c.names = {unescaped(sides.at(0)), unescaped(sides.at(1))};
+        else if (option == "headers")
+            c.headers = {cells(sides.at(0)), cells(sides.at(1))};
+        else if (option == "positions")
             c.positions.emplace();
-            for (long long position; numbers >> position;)
-                c.positions->push_back(static_cast<std::size_t>(position));
-        }
+        for (long long position; c.positions && words >> position;)
+            c.positions->push_back(static_cast<std::size_t>(position));
     }
     return c;
 }
@@ -108,8 +108,7 @@ TEST(ResultCases, reportsAndSearchesGiveTheirExpectedText)
         if (file.extension() != ".case")
             continue;
         SCOPED_TRACE(file.filename().string());
-        const std::string text = testing_support::contents(file);
-        const ResultCase c = readCase(text);
+        const ResultCase c = readCase(file);
         if (c.report) {
             std::vector<std::size_t> all(c.summary.differences.size());
             std::iota(all.begin(), all.end(), 0);
@@ -128,7 +127,31 @@ TEST(ResultCases, reportsAndSearchesGiveTheirExpectedText)
         }
         ++cases;
     }
-    EXPECT_GE(cases, 9u);
+    EXPECT_GE(cases, 13u);
+}
+
+TEST(SafeCell, MakesFormulaLikeValuesInertAndLeavesOthersAlone)
+{
+    const auto lines = testing_support::sections(testing_support::dataFolder("results") / "safe-cells.txt")[""];
+    EXPECT_GE(lines.size(), 24u);
+    for (const std::string& line : lines)
+        EXPECT_EQ(ComparisonReport::safeCell(unescaped(fields(line).at(0))), unescaped(fields(line).at(1))) << line;
+}
+
+TEST(ResultIndexPaging, PagesLieInsideTheListOrAreEmpty)
+{
+    const auto number = [](std::string_view text) {
+        using Limits = std::numeric_limits<std::int64_t>;
+        return text == "max" ? Limits::max() : text == "min" ? Limits::min() : std::stoll(std::string(text));
+    };
+    std::vector<std::size_t> positions(10);
+    std::iota(positions.begin(), positions.end(), 0);
+    const auto lines = testing_support::sections(testing_support::dataFolder("results") / "pages.txt")[""];
+    EXPECT_GE(lines.size(), 16u);
+    for (const std::string& line : lines) {
+        const auto field = fields(line);
+        EXPECT_EQ(spaced(ResultIndex::page(positions, number(field.at(0)), number(field.at(1)))), field.at(2)) << line;
+    }
 }
 
 }  // namespace
