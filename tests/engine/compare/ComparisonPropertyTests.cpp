@@ -185,32 +185,6 @@ ComparisonSummary referenceComparison(const RandomCase& c)
     return summary;
 }
 
-void expectInvariants(const ComparisonSummary& summary)
-{
-    std::int64_t changed = 0;
-    std::int64_t onlyLeft = 0;
-    std::int64_t onlyRight = 0;
-    for (const auto& difference : summary.differences) {
-        switch (difference.status) {
-        case DiffStatus::changed:
-            ++changed;
-            EXPECT_FALSE(difference.cells.empty());
-            EXPECT_TRUE(difference.leftRow && difference.rightRow);
-            break;
-        case DiffStatus::onlyLeft:
-            ++onlyLeft;
-            EXPECT_TRUE(difference.cells.empty() && difference.leftRow && !difference.rightRow);
-            break;
-        case DiffStatus::onlyRight:
-            ++onlyRight;
-            EXPECT_TRUE(difference.cells.empty() && !difference.leftRow && difference.rightRow);
-            break;
-        }
-    }
-    EXPECT_EQ(summary.matchingRows + changed + onlyLeft, summary.leftRows);
-    EXPECT_EQ(summary.matchingRows + changed + onlyRight, summary.rightRows);
-}
-
 void expectSameResult(const ComparisonSummary& actual, const ComparisonSummary& expected)
 {
     EXPECT_EQ(describe(actual), describe(expected));
@@ -227,7 +201,6 @@ TEST(CompareProperties, smallRandomTablesFollowTheRulesWithAnyNumberOfThreads)
         SCOPED_TRACE("round " + std::to_string(round));
         const RandomCase c = randomCase(random, 12);
         const auto single = compare(c.left, c.right, c.mappings, c.ignoreCase, 1);
-        expectInvariants(single);
         expectSameResult(single, referenceComparison(c));
         expectSameResult(compare(c.left, c.right, c.mappings, c.ignoreCase, 2), single);
         if (testing::Test::HasFailure())
@@ -236,13 +209,13 @@ TEST(CompareProperties, smallRandomTablesFollowTheRulesWithAnyNumberOfThreads)
 }
 
 // Enough rows and keys that normalization, sorting and matching each split into several pieces.
-TEST(CompareProperties, largeRandomTablesGiveTheSameResultWithOneAndTwoThreads)
+TEST(CompareProperties, largeRandomTablesFollowTheRulesWithOneToThreeThreads)
 {
     std::mt19937 random(7);
     for (int round = 0; round < 2; ++round) {
         const RandomCase c = randomCase(random, 20000);
         const auto single = compare(c.left, c.right, c.mappings, c.ignoreCase, 1);
-        expectInvariants(single);
+        expectSameResult(single, referenceComparison(c));
         expectSameResult(compare(c.left, c.right, c.mappings, c.ignoreCase, 2), single);
         expectSameResult(compare(c.left, c.right, c.mappings, c.ignoreCase, 3), single);
     }
@@ -263,7 +236,6 @@ TEST(CompareProperties, manyDistinctKeysSplitAcrossThreads)
     const auto rightTable = CSVTable::fromRows({"ID", "Value"}, right);
     const std::vector<ColumnMapping> mappings{mapping(0, 0, true), mapping(1, 1)};
     const auto single = compare(leftTable, rightTable, mappings, false, 1);
-    expectInvariants(single);
     expectSameResult(single, referenceComparison({leftTable, rightTable, mappings, false}));
     expectSameResult(compare(leftTable, rightTable, mappings, false, 2), single);
 }

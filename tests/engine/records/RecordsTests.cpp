@@ -38,15 +38,6 @@ TEST(ColumnMapping, EveryFieldTakesPartInEqualityAndHashing)
     EXPECT_NE(std::hash<ColumnMapping>{}(base), std::hash<ColumnMapping>{}(manual));
 }
 
-TEST(HeaderSuggestion, EqualWhenAllThreeFieldsAre)
-{
-    const HeaderSuggestion suggestion{3, 0.91, "Known alias"};
-    EXPECT_EQ(suggestion, (HeaderSuggestion{3, 0.91, "Known alias"}));
-    EXPECT_NE(suggestion, (HeaderSuggestion{3, 0.91, "Exact"}));
-    EXPECT_NE(suggestion, (HeaderSuggestion{3, 0.9, "Known alias"}));
-    EXPECT_EQ(std::hash<HeaderSuggestion>{}(suggestion), std::hash<HeaderSuggestion>{}(HeaderSuggestion(suggestion)));
-}
-
 TEST(DiffStatus, RawValuesAreTheTitles)
 {
     EXPECT_EQ(rawValue(DiffStatus::changed), "Changed");
@@ -64,15 +55,6 @@ TEST(ResultFilter, RawValuesBuildBackExactly)
     EXPECT_EQ(resultFilterFromRawValue("changed"), ResultFilter::changed);
     EXPECT_EQ(resultFilterFromRawValue("Changed"), std::nullopt);
     EXPECT_EQ(resultFilterFromRawValue(""), std::nullopt);
-}
-
-TEST(ResultFilter, TitlesNameTheFilesForOneSidedFilters)
-{
-    EXPECT_EQ(title(ResultFilter::all, "a.csv", "b.csv"), "All differences");
-    EXPECT_EQ(title(ResultFilter::changed, "a.csv", "b.csv"), "Changed rows");
-    EXPECT_EQ(title(ResultFilter::onlyLeft, "a.csv", "b.csv"), "Only in a.csv");
-    EXPECT_EQ(title(ResultFilter::onlyRight, "a.csv", "b.csv"), "Only in b.csv");
-    EXPECT_EQ(title(ResultFilter::emptyValues, "a.csv", "b.csv"), "Empty values");
 }
 
 }  // namespace
