@@ -23,11 +23,36 @@ using testing_support::Rows;
 
 // The first entries are drawn most often: keys longer than their 15-byte codes, zero bytes (which
 // the codes escape) and the spellings that normalization merges.
-const std::vector<std::string> valuePool{
-    "customer-number-0001", "customer-number-0002", "", "x", std::string("a\0b", 3), "customer-number-",
-    std::string("a\0", 2), "NULL", " ", "X", "n/a", "yes", "1", "0", "No", "US", "USA", "U.S. Virgin Is",
-    "\u00e9", "e\u0301", "(555) 010", "555010", "{\"a\":1, \"b\":2}", "{\"b\":2,\"a\":1}", "a b", "a  b",
-    "\u00c9", "k", "K", std::string("a\0\0", 3)};
+const std::vector<std::string> valuePool{"customer-number-0001",
+                                         "customer-number-0002",
+                                         "",
+                                         "x",
+                                         std::string("a\0b", 3),
+                                         "customer-number-",
+                                         std::string("a\0", 2),
+                                         "NULL",
+                                         " ",
+                                         "X",
+                                         "n/a",
+                                         "yes",
+                                         "1",
+                                         "0",
+                                         "No",
+                                         "US",
+                                         "USA",
+                                         "U.S. Virgin Is",
+                                         "\u00e9",
+                                         "e\u0301",
+                                         "(555) 010",
+                                         "555010",
+                                         "{\"a\":1, \"b\":2}",
+                                         "{\"b\":2,\"a\":1}",
+                                         "a b",
+                                         "a  b",
+                                         "\u00c9",
+                                         "k",
+                                         "K",
+                                         std::string("a\0\0", 3)};
 const std::vector<std::string> headerPool{"ID", "Is Active", "Phone", "Country", "Name", "Notes", "Issue Date"};
 
 struct RandomCase {
@@ -69,7 +94,8 @@ RandomCase randomCase(std::mt19937& random, std::size_t maximumRows)
         std::optional<std::int64_t> right;
         if (coin(random) || coin(random))
             right = std::uniform_int_distribution<std::int64_t>(0, static_cast<std::int64_t>(rightWidth) - 1)(random);
-        mappings.push_back(mapping(static_cast<std::int64_t>(column), right, coin(random) && coin(random), coin(random)));
+        mappings.push_back(
+            mapping(static_cast<std::int64_t>(column), right, coin(random) && coin(random), coin(random)));
     }
     return {CSVTable::fromRows(randomHeaders(random, leftWidth), randomRows(random, rowCount(), leftWidth, poolSize)),
             CSVTable::fromRows(randomHeaders(random, rightWidth), randomRows(random, rowCount(), rightWidth, poolSize)),
@@ -104,13 +130,14 @@ ComparisonSummary referenceComparison(const RandomCase& c)
         std::vector<std::string> signature;
     };
     using Groups = std::map<std::vector<std::string>, std::vector<Prepared>>;
-    const auto prepare = [&](const CSVTable& table, bool isLeft, Groups& groups, std::map<std::vector<std::string>, int>& keys) {
+    const auto prepare = [&](const CSVTable& table, bool isLeft, Groups& groups,
+                             std::map<std::vector<std::string>, int>& keys) {
         for (std::size_t row = 0; row < table.rowCount(); ++row) {
             Prepared prepared{row, {}};
             for (const ColumnMapping* m : active) {
                 const auto column = static_cast<std::size_t>(isLeft ? m->leftIndex : *m->rightIndex);
-                prepared.signature.push_back(canonicalComparable(table.cell(row, column),
-                                                                 text::normalizeHeader(table.headers()[column]), c.ignoreCase));
+                prepared.signature.push_back(canonicalComparable(
+                    table.cell(row, column), text::normalizeHeader(table.headers()[column]), c.ignoreCase));
             }
             std::vector<std::string> key;
             for (const std::size_t position : keyPositions)

@@ -35,14 +35,6 @@ inline ColumnMapping mapping(std::int64_t leftIndex, std::optional<std::int64_t>
             .isIncluded = isIncluded};
 }
 
-inline std::string joined(const std::vector<std::string>& cells)
-{
-    std::string text;
-    for (const auto& cell : cells)
-        text += cell + "|";
-    return text;
-}
-
 // One line per difference with everything but the ids.
 inline std::vector<std::string> describe(const ComparisonSummary& summary)
 {
@@ -50,12 +42,14 @@ inline std::vector<std::string> describe(const ComparisonSummary& summary)
     for (const RowDifference& difference : summary.differences) {
         constexpr std::string_view statuses[] = {"Changed", "Only in File A", "Only in File B"};
         std::string line = std::string(statuses[static_cast<int>(difference.status)]) + " [" + difference.key + "]";
-        if (difference.leftRow)
-            line += " L:" + joined(*difference.leftRow);
-        if (difference.rightRow)
-            line += " R:" + joined(*difference.rightRow);
+        for (const auto& [side, row] : {std::pair{" L:", &difference.leftRow}, {" R:", &difference.rightRow}}) {
+            line += *row ? side : "";
+            for (const std::string& cell : row->value_or(std::vector<std::string>()))
+                line += cell + "|";
+        }
         for (const CellDifference& cell : difference.cells)
-            line += " {" + cell.leftHeader + "/" + cell.rightHeader + ": " + cell.leftValue + " -> " + cell.rightValue + "}";
+            line += " {" + cell.leftHeader + "/" + cell.rightHeader + ": " + cell.leftValue + " -> " + cell.rightValue +
+                    "}";
         lines.push_back(line);
     }
     return lines;
@@ -79,14 +73,6 @@ inline std::vector<std::filesystem::path> dataFiles(const std::string& folder)
     return files;
 }
 
-inline std::string contents(const std::filesystem::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 // Case files spell what a reader cannot see as escapes: \t \r \n \0 \s (space), \\ and \u{hex}.
 inline std::string unescaped(std::string_view text)
 {
@@ -99,10 +85,16 @@ inline std::string unescaped(std::string_view text)
         const char code = text[++i];
         if (code == 'u') {
             const std::size_t end = text.find('}', i);
-            text::appendScalar(result, static_cast<char32_t>(std::stoul(std::string(text.substr(i + 2, end - i - 2)), nullptr, 16)));
+            text::appendScalar(
+                result, static_cast<char32_t>(std::stoul(std::string(text.substr(i + 2, end - i - 2)), nullptr, 16)));
             i = end;
         } else {
-            result += code == 't' ? '\t' : code == 'r' ? '\r' : code == 'n' ? '\n' : code == '0' ? '\0' : code == 's' ? ' ' : code;
+            result += code == 't'   ? '\t'
+                      : code == 'r' ? '\r'
+                      : code == 'n' ? '\n'
+                      : code == '0' ? '\0'
+                      : code == 's' ? ' '
+                                    : code;
         }
     }
     return result;
@@ -142,7 +134,9 @@ inline std::map<std::string, std::vector<std::string>> sections(const std::files
 {
     std::map<std::string, std::vector<std::string>> result;
     std::string section;
-    std::istringstream text(contents(path));
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
     for (std::string line; std::getline(text, line);) {
         if (line.starts_with("== "))
             result[section = line.substr(3)];

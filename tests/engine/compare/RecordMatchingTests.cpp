@@ -50,7 +50,8 @@ std::vector<std::string> outcome(std::map<std::string, std::vector<std::string>>
     const auto left = CSVTable::parse(joinedLines(c["left"]));
     const auto right = c.contains("right") ? CSVTable::parse(joinedLines(c["right"])) : left;
     try {
-        const auto result = compareWithKeyDiagnostics(left, right, mappings(c[""]), std::ranges::count(c[""], "ignore case") > 0);
+        const auto result =
+            compareWithKeyDiagnostics(left, right, mappings(c[""]), std::ranges::count(c[""], "ignore case") > 0);
         const auto& summary = result.summary;
         std::set<Uuid> ids{Uuid()};
         for (const auto& difference : summary.differences) {
@@ -61,10 +62,11 @@ std::vector<std::string> outcome(std::map<std::string, std::vector<std::string>>
         using std::to_string;
         auto lines = describe(summary);
         lines.push_back("rows " + to_string(summary.leftRows) + "/" + to_string(summary.rightRows) + ", matching " +
-                        to_string(summary.matchingRows) + ", ambiguous " + to_string(summary.ambiguousDuplicateKeyGroups));
+                        to_string(summary.matchingRows) + ", ambiguous " +
+                        to_string(summary.ambiguousDuplicateKeyGroups));
         lines.push_back("keys A: " + to_string(result.leftKeys.emptyKeyRows) + " empty, " +
-                        to_string(result.leftKeys.repeatedKeyGroups) + " repeated; B: " +
-                        to_string(result.rightKeys.emptyKeyRows) + " empty, " +
+                        to_string(result.leftKeys.repeatedKeyGroups) +
+                        " repeated; B: " + to_string(result.rightKeys.emptyKeyRows) + " empty, " +
                         to_string(result.rightKeys.repeatedKeyGroups) + " repeated");
         return lines;
     } catch (const InvalidMappingError& error) {

@@ -92,8 +92,7 @@ TEST(NormalizedKey, readsMissingCellsAndHeadersAsEmpty)
 {
     const std::vector<std::string> headers{"ID", "Phone"};
     EXPECT_EQ(normalizedKey({"7", " 555-0100 "}, headers, {2, 0}, false), (std::vector<std::string>{"", "7"}));
-    EXPECT_EQ(normalizedKey({"7", "555-0100"}, headers, {1, -1}, false),
-              (std::vector<std::string>{"5550100", ""}));
+    EXPECT_EQ(normalizedKey({"7", "555-0100"}, headers, {1, -1}, false), (std::vector<std::string>{"5550100", ""}));
     EXPECT_TRUE(normalizedKey({"7"}, headers, {}, false).empty());
 }
 

@@ -38,7 +38,10 @@ Row cells(std::string_view text)
     return row;
 }
 
-std::optional<Row> record(std::string_view text) { return text == "-" ? std::nullopt : std::optional(cells(text)); }
+std::optional<Row> record(std::string_view text)
+{
+    return text == "-" ? std::nullopt : std::optional(cells(text));
+}
 
 RowDifference difference(const std::vector<std::string_view>& field)
 {
@@ -151,6 +154,44 @@ TEST(ResultIndexPaging, PagesLieInsideTheListOrAreEmpty)
     for (const std::string& line : lines) {
         const auto field = fields(line);
         EXPECT_EQ(spaced(ResultIndex::page(positions, number(field.at(0)), number(field.at(1)))), field.at(2)) << line;
+    }
+}
+
+ResultIndex indexOf(std::vector<RowDifference> differences)
+{
+    ComparisonSummary summary;
+    summary.differences = std::move(differences);
+    return ResultIndex(summary);
+}
+
+RowDifference onlyLeft(std::string key, Row left)
+{
+    return {Uuid::random(), std::move(key), DiffStatus::onlyLeft, std::move(left), std::nullopt, {}};
+}
+
+TEST(ResultIndexSearch, LargeResultsKeepEachSearchTextWithItsDifference)
+{
+    std::vector<RowDifference> differences;
+    for (int i = 0; i < 10'000; ++i)
+        differences.push_back(onlyLeft("K" + std::to_string(i), {"V" + std::to_string(i)}));
+    const ResultIndex index = indexOf(std::move(differences));
+    ASSERT_EQ(index.searchable.size(), 10'000u);
+    for (std::size_t i = 0; i < index.searchable.size(); ++i)
+        ASSERT_EQ(index.searchable[i], "k" + std::to_string(i) + '\0' + "v" + std::to_string(i));
+    EXPECT_EQ(spaced(index.matching(ResultFilter::onlyLeft, "v9999")), "9999");
+}
+
+TEST(ResultIndexSearch, FindsQueriesOfAnyLengthAtAnyOffset)
+{
+    const ResultIndex index = indexOf({onlyLeft("abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ", {})});
+    const std::string lower = "abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz";
+    for (std::size_t length = 1; length <= 40; ++length) {
+        for (std::size_t offset = 0; offset + length <= lower.size(); ++offset) {
+            std::string query = lower.substr(offset, length);
+            ASSERT_EQ(spaced(index.matching(ResultFilter::all, query)), "0") << query;
+            query.back() = '!';
+            ASSERT_EQ(spaced(index.matching(ResultFilter::all, query)), "") << query;
+        }
     }
 }
 
