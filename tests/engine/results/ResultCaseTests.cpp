@@ -120,12 +120,14 @@ TEST(ResultCases, reportsAndSearchesGiveTheirExpectedText)
                       *c.report);
         }
         const ResultIndex index(c.summary);
+        EXPECT_EQ(index.searchable.size(), c.summary.differences.size());
         for (const auto& search : c.searches) {
             const ResultFilter filter = filterNamed(search.at(0));
             const auto found = index.matching(filter, search.at(1));
             EXPECT_EQ(spaced(found), search.at(2)) << search.at(0) << " | " << search.at(1);
             if (search.at(1).empty()) {
                 EXPECT_EQ(found, index.positions(filter));
+                EXPECT_EQ(index.groups.contains(filter), !found.empty()) << "only filters that select have a group";
             }
         }
         ++cases;
