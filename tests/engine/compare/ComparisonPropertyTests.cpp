@@ -102,14 +102,6 @@ RandomCase randomCase(std::mt19937& random, std::size_t maximumRows)
             mappings, coin(random)};
 }
 
-RowDifference referenceDifference(const std::string& key, DiffStatus status)
-{
-    RowDifference difference;
-    difference.key = key;
-    difference.status = status;
-    return difference;
-}
-
 // The matching rules without any of the engine's shortcuts: whole lists of strings per row, an
 // ordered map from key to rows, and sorting by (signature, file position).
 ComparisonSummary referenceComparison(const RandomCase& c)
@@ -186,28 +178,27 @@ ComparisonSummary referenceComparison(const RandomCase& c)
         if (paired >= 1 && std::max(leftovers[0].size(), leftovers[1].size()) >= 2)
             ++summary.ambiguousDuplicateKeyGroups;
         for (std::size_t i = 0; i < paired; ++i) {
-            RowDifference difference = referenceDifference(display, DiffStatus::changed);
+            const std::size_t leftRow = leftovers[0][i].sourceIndex;
+            const std::size_t rightRow = leftovers[1][i].sourceIndex;
+            RowDifference difference{
+                Uuid(), display, DiffStatus::changed, c.left.rowStrings(leftRow), c.right.rowStrings(rightRow), {}};
             for (std::size_t position = 0; position < active.size(); ++position) {
                 if (leftovers[0][i].signature[position] == leftovers[1][i].signature[position])
                     continue;
                 const auto leftColumn = static_cast<std::size_t>(active[position]->leftIndex);
                 const auto rightColumn = static_cast<std::size_t>(*active[position]->rightIndex);
                 difference.cells.push_back({Uuid(), c.left.headers()[leftColumn], c.right.headers()[rightColumn],
-                                            std::string(c.left.cell(leftovers[0][i].sourceIndex, leftColumn)),
-                                            std::string(c.right.cell(leftovers[1][i].sourceIndex, rightColumn))});
+                                            std::string(c.left.cell(leftRow, leftColumn)),
+                                            std::string(c.right.cell(rightRow, rightColumn))});
             }
-            difference.leftRow = c.left.rowStrings(leftovers[0][i].sourceIndex);
-            difference.rightRow = c.right.rowStrings(leftovers[1][i].sourceIndex);
             summary.differences.push_back(std::move(difference));
         }
-        for (std::size_t i = paired; i < leftovers[0].size(); ++i) {
-            summary.differences.push_back(referenceDifference(display, DiffStatus::onlyLeft));
-            summary.differences.back().leftRow = c.left.rowStrings(leftovers[0][i].sourceIndex);
-        }
-        for (std::size_t i = paired; i < leftovers[1].size(); ++i) {
-            summary.differences.push_back(referenceDifference(display, DiffStatus::onlyRight));
-            summary.differences.back().rightRow = c.right.rowStrings(leftovers[1][i].sourceIndex);
-        }
+        for (std::size_t i = paired; i < leftovers[0].size(); ++i)
+            summary.differences.push_back(
+                {Uuid(), display, DiffStatus::onlyLeft, c.left.rowStrings(leftovers[0][i].sourceIndex), {}, {}});
+        for (std::size_t i = paired; i < leftovers[1].size(); ++i)
+            summary.differences.push_back(
+                {Uuid(), display, DiffStatus::onlyRight, {}, c.right.rowStrings(leftovers[1][i].sourceIndex), {}});
     }
     return summary;
 }

@@ -73,6 +73,14 @@ inline std::vector<std::filesystem::path> dataFiles(const std::string& folder)
     return files;
 }
 
+inline std::string contents(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
 // Case files spell what a reader cannot see as escapes: \t \r \n \0 \s (space), \\ and \u{hex}.
 inline std::string unescaped(std::string_view text)
 {
@@ -134,9 +142,7 @@ inline std::map<std::string, std::vector<std::string>> sections(const std::files
 {
     std::map<std::string, std::vector<std::string>> result;
     std::string section;
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
+    std::istringstream text(contents(path));
     for (std::string line; std::getline(text, line);) {
         if (line.starts_with("== "))
             result[section = line.substr(3)];
