@@ -48,11 +48,9 @@ RowDifference difference(const std::vector<std::string_view>& field)
     const std::vector<std::string_view> statuses{"changed", "onlyLeft", "onlyRight"};
     const auto status = static_cast<DiffStatus>(std::ranges::find(statuses, field.at(0)) - statuses.begin());
     RowDifference result{Uuid::random(), unescaped(field.at(1)), status, record(field.at(2)), record(field.at(3)), {}};
-    if (field.size() > 4 && !field[4].empty()) {
-        for (const std::string_view cell : split(field[4], ',')) {
-            const auto sides = split(cell, '>');
-            result.cells.push_back({Uuid::random(), "value", "value", unescaped(sides.at(0)), unescaped(sides.at(1))});
-        }
+    for (const std::string& cell : cells(field.size() > 4 ? field[4] : "")) {
+        const std::size_t arrow = cell.find('>');
+        result.cells.push_back({Uuid::random(), "value", "value", cell.substr(0, arrow), cell.substr(arrow + 1)});
     }
     return result;
 }
