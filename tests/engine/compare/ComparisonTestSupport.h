@@ -27,12 +27,7 @@ using Rows = std::vector<std::vector<std::string>>;
 inline ColumnMapping mapping(std::int64_t leftIndex, std::optional<std::int64_t> rightIndex, bool isKey = false,
                              bool isIncluded = true)
 {
-    return {.id = Uuid::random(),
-            .leftIndex = leftIndex,
-            .rightIndex = rightIndex,
-            .isKey = isKey,
-            .isManual = false,
-            .isIncluded = isIncluded};
+    return {Uuid::random(), leftIndex, rightIndex, isKey, false, isIncluded};
 }
 
 // One line per difference with everything but the ids.
