@@ -14,7 +14,7 @@ constexpr std::array<std::pair<DiffStatus, std::string_view>, 3> statusTitles = 
 
 }  // namespace
 
-std::string_view rawValue(DiffStatus status)
+std::string_view title(DiffStatus status)
 {
     for (const auto& [candidate, title] : statusTitles)
         if (candidate == status)

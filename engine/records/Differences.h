@@ -15,7 +15,7 @@ namespace rowlark {
 enum class DiffStatus { changed, onlyLeft, onlyRight };
 
 // "Changed", "Only in File A", "Only in File B".
-std::string_view rawValue(DiffStatus status);
+std::string_view title(DiffStatus status);
 
 // One differing field of a changed record; values are the cells as read.
 struct CellDifference {

@@ -88,7 +88,7 @@ void writeStatus(LineWriter& line, DiffStatus status, std::string_view leftName,
 {
     switch (status) {
     case DiffStatus::changed:
-        line.field(rawValue(DiffStatus::changed));
+        line.field(title(DiffStatus::changed));
         return;
     case DiffStatus::onlyLeft:
         line.field(onlyInPrefix, leftName, {});

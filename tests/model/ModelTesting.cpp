@@ -113,7 +113,7 @@ std::vector<std::string> describeDifferences(const ComparisonModel& model)
         return described;
     for (std::size_t position : model.filteredIndices()) {
         const RowDifference& difference = model.summary()->differences[position];
-        described.push_back(difference.key + " " + std::string(rawValue(difference.status)));
+        described.push_back(difference.key + " " + std::string(title(difference.status)));
     }
     return described;
 }

@@ -23,11 +23,36 @@ using testing_support::Rows;
 
 // The first entries are drawn most often: keys longer than their 15-byte codes, zero bytes (which
 // the codes escape) and the spellings that normalization merges.
-const std::vector<std::string> valuePool{
-    "customer-number-0001", "customer-number-0002", "", "x", std::string("a\0b", 3), "customer-number-",
-    std::string("a\0", 2), "NULL", " ", "X", "n/a", "yes", "1", "0", "No", "US", "USA", "U.S. Virgin Is",
-    "\u00e9", "e\u0301", "(555) 010", "555010", "{\"a\":1, \"b\":2}", "{\"b\":2,\"a\":1}", "a b", "a  b",
-    "\u00c9", "k", "K", std::string("a\0\0", 3)};
+const std::vector<std::string> valuePool{"customer-number-0001",
+                                         "customer-number-0002",
+                                         "",
+                                         "x",
+                                         std::string("a\0b", 3),
+                                         "customer-number-",
+                                         std::string("a\0", 2),
+                                         "NULL",
+                                         " ",
+                                         "X",
+                                         "n/a",
+                                         "yes",
+                                         "1",
+                                         "0",
+                                         "No",
+                                         "US",
+                                         "USA",
+                                         "U.S. Virgin Is",
+                                         "\u00e9",
+                                         "e\u0301",
+                                         "(555) 010",
+                                         "555010",
+                                         "{\"a\":1, \"b\":2}",
+                                         "{\"b\":2,\"a\":1}",
+                                         "a b",
+                                         "a  b",
+                                         "\u00c9",
+                                         "k",
+                                         "K",
+                                         std::string("a\0\0", 3)};
 const std::vector<std::string> headerPool{"ID", "Is Active", "Phone", "Country", "Name", "Notes", "Issue Date"};
 
 struct RandomCase {
@@ -69,19 +94,12 @@ RandomCase randomCase(std::mt19937& random, std::size_t maximumRows)
         std::optional<std::int64_t> right;
         if (coin(random) || coin(random))
             right = std::uniform_int_distribution<std::int64_t>(0, static_cast<std::int64_t>(rightWidth) - 1)(random);
-        mappings.push_back(mapping(static_cast<std::int64_t>(column), right, coin(random) && coin(random), coin(random)));
+        mappings.push_back(
+            mapping(static_cast<std::int64_t>(column), right, coin(random) && coin(random), coin(random)));
     }
     return {CSVTable::fromRows(randomHeaders(random, leftWidth), randomRows(random, rowCount(), leftWidth, poolSize)),
             CSVTable::fromRows(randomHeaders(random, rightWidth), randomRows(random, rowCount(), rightWidth, poolSize)),
             mappings, coin(random)};
-}
-
-RowDifference referenceDifference(const std::string& key, DiffStatus status)
-{
-    RowDifference difference;
-    difference.key = key;
-    difference.status = status;
-    return difference;
 }
 
 // The matching rules without any of the engine's shortcuts: whole lists of strings per row, an
@@ -104,13 +122,14 @@ ComparisonSummary referenceComparison(const RandomCase& c)
         std::vector<std::string> signature;
     };
     using Groups = std::map<std::vector<std::string>, std::vector<Prepared>>;
-    const auto prepare = [&](const CSVTable& table, bool isLeft, Groups& groups, std::map<std::vector<std::string>, int>& keys) {
+    const auto prepare = [&](const CSVTable& table, bool isLeft, Groups& groups,
+                             std::map<std::vector<std::string>, int>& keys) {
         for (std::size_t row = 0; row < table.rowCount(); ++row) {
             Prepared prepared{row, {}};
             for (const ColumnMapping* m : active) {
                 const auto column = static_cast<std::size_t>(isLeft ? m->leftIndex : *m->rightIndex);
-                prepared.signature.push_back(canonicalComparable(table.cell(row, column),
-                                                                 text::normalizeHeader(table.headers()[column]), c.ignoreCase));
+                prepared.signature.push_back(canonicalComparable(
+                    table.cell(row, column), text::normalizeHeader(table.headers()[column]), c.ignoreCase));
             }
             std::vector<std::string> key;
             for (const std::size_t position : keyPositions)
@@ -159,56 +178,29 @@ ComparisonSummary referenceComparison(const RandomCase& c)
         if (paired >= 1 && std::max(leftovers[0].size(), leftovers[1].size()) >= 2)
             ++summary.ambiguousDuplicateKeyGroups;
         for (std::size_t i = 0; i < paired; ++i) {
-            RowDifference difference = referenceDifference(display, DiffStatus::changed);
+            const std::size_t leftRow = leftovers[0][i].sourceIndex;
+            const std::size_t rightRow = leftovers[1][i].sourceIndex;
+            RowDifference difference{
+                Uuid(), display, DiffStatus::changed, c.left.rowStrings(leftRow), c.right.rowStrings(rightRow), {}};
             for (std::size_t position = 0; position < active.size(); ++position) {
                 if (leftovers[0][i].signature[position] == leftovers[1][i].signature[position])
                     continue;
                 const auto leftColumn = static_cast<std::size_t>(active[position]->leftIndex);
                 const auto rightColumn = static_cast<std::size_t>(*active[position]->rightIndex);
                 difference.cells.push_back({Uuid(), c.left.headers()[leftColumn], c.right.headers()[rightColumn],
-                                            std::string(c.left.cell(leftovers[0][i].sourceIndex, leftColumn)),
-                                            std::string(c.right.cell(leftovers[1][i].sourceIndex, rightColumn))});
+                                            std::string(c.left.cell(leftRow, leftColumn)),
+                                            std::string(c.right.cell(rightRow, rightColumn))});
             }
-            difference.leftRow = c.left.rowStrings(leftovers[0][i].sourceIndex);
-            difference.rightRow = c.right.rowStrings(leftovers[1][i].sourceIndex);
             summary.differences.push_back(std::move(difference));
         }
-        for (std::size_t i = paired; i < leftovers[0].size(); ++i) {
-            summary.differences.push_back(referenceDifference(display, DiffStatus::onlyLeft));
-            summary.differences.back().leftRow = c.left.rowStrings(leftovers[0][i].sourceIndex);
-        }
-        for (std::size_t i = paired; i < leftovers[1].size(); ++i) {
-            summary.differences.push_back(referenceDifference(display, DiffStatus::onlyRight));
-            summary.differences.back().rightRow = c.right.rowStrings(leftovers[1][i].sourceIndex);
-        }
+        for (std::size_t i = paired; i < leftovers[0].size(); ++i)
+            summary.differences.push_back(
+                {Uuid(), display, DiffStatus::onlyLeft, c.left.rowStrings(leftovers[0][i].sourceIndex), {}, {}});
+        for (std::size_t i = paired; i < leftovers[1].size(); ++i)
+            summary.differences.push_back(
+                {Uuid(), display, DiffStatus::onlyRight, {}, c.right.rowStrings(leftovers[1][i].sourceIndex), {}});
     }
     return summary;
-}
-
-void expectInvariants(const ComparisonSummary& summary)
-{
-    std::int64_t changed = 0;
-    std::int64_t onlyLeft = 0;
-    std::int64_t onlyRight = 0;
-    for (const auto& difference : summary.differences) {
-        switch (difference.status) {
-        case DiffStatus::changed:
-            ++changed;
-            EXPECT_FALSE(difference.cells.empty());
-            EXPECT_TRUE(difference.leftRow && difference.rightRow);
-            break;
-        case DiffStatus::onlyLeft:
-            ++onlyLeft;
-            EXPECT_TRUE(difference.cells.empty() && difference.leftRow && !difference.rightRow);
-            break;
-        case DiffStatus::onlyRight:
-            ++onlyRight;
-            EXPECT_TRUE(difference.cells.empty() && !difference.leftRow && difference.rightRow);
-            break;
-        }
-    }
-    EXPECT_EQ(summary.matchingRows + changed + onlyLeft, summary.leftRows);
-    EXPECT_EQ(summary.matchingRows + changed + onlyRight, summary.rightRows);
 }
 
 void expectSameResult(const ComparisonSummary& actual, const ComparisonSummary& expected)
@@ -227,7 +219,6 @@ TEST(CompareProperties, smallRandomTablesFollowTheRulesWithAnyNumberOfThreads)
         SCOPED_TRACE("round " + std::to_string(round));
         const RandomCase c = randomCase(random, 12);
         const auto single = compare(c.left, c.right, c.mappings, c.ignoreCase, 1);
-        expectInvariants(single);
         expectSameResult(single, referenceComparison(c));
         expectSameResult(compare(c.left, c.right, c.mappings, c.ignoreCase, 2), single);
         if (testing::Test::HasFailure())
@@ -236,13 +227,13 @@ TEST(CompareProperties, smallRandomTablesFollowTheRulesWithAnyNumberOfThreads)
 }
 
 // Enough rows and keys that normalization, sorting and matching each split into several pieces.
-TEST(CompareProperties, largeRandomTablesGiveTheSameResultWithOneAndTwoThreads)
+TEST(CompareProperties, largeRandomTablesFollowTheRulesWithOneToThreeThreads)
 {
     std::mt19937 random(7);
     for (int round = 0; round < 2; ++round) {
         const RandomCase c = randomCase(random, 20000);
         const auto single = compare(c.left, c.right, c.mappings, c.ignoreCase, 1);
-        expectInvariants(single);
+        expectSameResult(single, referenceComparison(c));
         expectSameResult(compare(c.left, c.right, c.mappings, c.ignoreCase, 2), single);
         expectSameResult(compare(c.left, c.right, c.mappings, c.ignoreCase, 3), single);
     }
@@ -263,7 +254,6 @@ TEST(CompareProperties, manyDistinctKeysSplitAcrossThreads)
     const auto rightTable = CSVTable::fromRows({"ID", "Value"}, right);
     const std::vector<ColumnMapping> mappings{mapping(0, 0, true), mapping(1, 1)};
     const auto single = compare(leftTable, rightTable, mappings, false, 1);
-    expectInvariants(single);
     expectSameResult(single, referenceComparison({leftTable, rightTable, mappings, false}));
     expectSameResult(compare(leftTable, rightTable, mappings, false, 2), single);
 }

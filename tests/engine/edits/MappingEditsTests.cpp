@@ -1,17 +1,13 @@
 #include "edits/MappingEdits.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include "../compare/ComparisonTestSupport.h"
 
 namespace rowlark {
 namespace {
 
-using Row = std::vector<std::string>;
-
-ColumnMapping mapping(std::int64_t leftIndex, std::optional<std::int64_t> rightIndex, bool isKey = false)
-{
-    return {Uuid::random(), leftIndex, rightIndex, isKey, false, true};
-}
+using testing_support::mapping;
 
 // Left: id, data (a JSON-object column), name. Right: id, data (JSON objects), note.
 struct JSONTables {
@@ -33,8 +29,7 @@ TEST(ManualChoice, JSONObjectColumnsPairOnlyWithEachOther)
 TEST(ManualChoice, RefusesAMixedPairOrAnUnknownMappingButAcceptsNoColumn)
 {
     const JSONTables tables;
-    const std::vector<ColumnMapping> mappings = {mapping(0, 0, true), mapping(1, 1),
-                                                 mapping(2, std::nullopt)};
+    const std::vector<ColumnMapping> mappings = {mapping(0, 0, true), mapping(1, 1), mapping(2, std::nullopt)};
     EXPECT_FALSE(MappingEdits::chooseRightColumn(tables.left, tables.right, mappings, mappings[1].id, 2));
     EXPECT_FALSE(MappingEdits::chooseRightColumn(tables.left, tables.right, mappings, mappings[2].id, 1));
     EXPECT_FALSE(MappingEdits::chooseRightColumn(tables.left, tables.right, mappings, Uuid::random(), 2));
@@ -49,8 +44,7 @@ TEST(ManualChoice, RefusesAMixedPairOrAnUnknownMappingButAcceptsNoColumn)
 TEST(ManualChoice, LearnedPatternFillsRelatedColumns)
 {
     const CSVTable left = CSVTable::fromRows({"City", "State", "Zip"}, {});
-    const CSVTable right =
-        CSVTable::fromRows({"Billing City", "Billing State", "Billing Zip", "Shipping City"}, {});
+    const CSVTable right = CSVTable::fromRows({"Billing City", "Billing State", "Billing Zip", "Shipping City"}, {});
     const std::vector<ColumnMapping> mappings = {mapping(0, std::nullopt), mapping(1, std::nullopt),
                                                  mapping(2, std::nullopt)};
     const auto chosen = MappingEdits::chooseRightColumn(left, right, mappings, mappings[0].id, 0);
@@ -60,10 +54,6 @@ TEST(ManualChoice, LearnedPatternFillsRelatedColumns)
     EXPECT_EQ(chosen->mappings[2].rightIndex, 2);
     EXPECT_EQ(MappingEdits::choiceNotice(chosen->filled),
               "Applied this header pattern to 2 related columns. Review the suggestions before comparing.");
-}
-
-TEST(ManualChoice, NoticeWithoutRelatedColumns)
-{
     EXPECT_EQ(MappingEdits::choiceNotice(0), "Mapping updated.");
     EXPECT_EQ(MappingEdits::choiceNotice(-1), "Mapping updated.");
 }

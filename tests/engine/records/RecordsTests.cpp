@@ -24,20 +24,11 @@ TEST(Uuid, IsRandomVersionFourInCanonicalForm)
     EXPECT_EQ(Uuid().toString(), "00000000-0000-0000-0000-000000000000");
 }
 
-TEST(DiffStatus, RawValuesAreTheTitles)
+TEST(DiffStatus, TitlesAreTheReportsStatusTexts)
 {
-    EXPECT_EQ(rawValue(DiffStatus::changed), "Changed");
-    EXPECT_EQ(rawValue(DiffStatus::onlyLeft), "Only in File A");
-    EXPECT_EQ(rawValue(DiffStatus::onlyRight), "Only in File B");
-}
-
-TEST(ResultFilter, TitlesNameTheFilesForOneSidedFilters)
-{
-    EXPECT_EQ(title(ResultFilter::all, "a.csv", "b.csv"), "All differences");
-    EXPECT_EQ(title(ResultFilter::changed, "a.csv", "b.csv"), "Changed rows");
-    EXPECT_EQ(title(ResultFilter::onlyLeft, "a.csv", "b.csv"), "Only in a.csv");
-    EXPECT_EQ(title(ResultFilter::onlyRight, "a.csv", "b.csv"), "Only in b.csv");
-    EXPECT_EQ(title(ResultFilter::emptyValues, "a.csv", "b.csv"), "Empty values");
+    EXPECT_EQ(title(DiffStatus::changed), "Changed");
+    EXPECT_EQ(title(DiffStatus::onlyLeft), "Only in File A");
+    EXPECT_EQ(title(DiffStatus::onlyRight), "Only in File B");
 }
 
 }  // namespace

@@ -3,11 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "../compare/ComparisonTestSupport.h"
+
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <optional>
-#include <sstream>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -17,14 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
-
-std::string readFile(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 class ReportFileTest : public ::testing::Test {
 protected:
@@ -38,11 +31,10 @@ protected:
 
     void TearDown() override { fs::remove_all(folder_); }
 
-    fs::path write(const std::string& name, std::string_view text, fs::perms permissions)
+    void write(const std::string& name, std::string_view text, fs::perms permissions)
     {
         std::ofstream(folder_ / name, std::ios::binary) << text;
         fs::permissions(folder_ / name, permissions);
-        return folder_ / name;
     }
 
     std::vector<std::string> names() const
@@ -55,6 +47,17 @@ protected:
 
     fs::path folder_;
 };
+
+// The error writing a report to `path` fails with, or none.
+std::error_code writeError(const fs::path& path)
+{
+    try {
+        ReportFile::write(path, "report");
+    } catch (const std::system_error& error) {
+        return error.code();
+    }
+    return {};
+}
 
 struct DestinationCase {
     std::string name;
@@ -80,7 +83,7 @@ TEST_P(ReportDestinationTest, TargetIsReplacedWithItsPermissionsAndLinksKept)
     ::umask(previousMask);
 
     EXPECT_TRUE(isWritten);
-    EXPECT_EQ(readFile(folder_ / "report.csv"), "new report");
+    EXPECT_EQ(testing_support::contents(folder_ / "report.csv"), "new report");
     EXPECT_EQ(fs::status(folder_ / "report.csv").permissions(), destination.expected);
     EXPECT_EQ(fs::is_symlink(folder_ / "link.csv"), destination.isThroughLink);
     EXPECT_EQ(names().size(), destination.isThroughLink ? 2u : 1u) << "no temporary file left";
@@ -102,16 +105,10 @@ TEST_F(ReportFileTest, APipeIsWrittenToAndStaysAPipe)
 {
     const fs::path pipe = folder_ / "pipe.csv";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    auto received = std::async(std::launch::async, [&] { return readFile(pipe); });
+    auto received = std::async(std::launch::async, [&] { return testing_support::contents(pipe); });
     // The writer refuses a pipe without a reader, so it waits until the reader has opened it.
-    bool isWritten = false;
-    while (!isWritten) {
-        try {
-            isWritten = ReportFile::write(pipe, "report");
-        } catch (const std::system_error& error) {
-            ASSERT_EQ(error.code(), std::errc::no_such_device_or_address);
-        }
-    }
+    for (std::error_code error; (error = writeError(pipe));)
+        ASSERT_EQ(error, std::errc::no_such_device_or_address);
     EXPECT_EQ(received.get(), "report");
     EXPECT_TRUE(fs::is_fifo(pipe));
     EXPECT_THAT(names(), ElementsAre("pipe.csv"));
@@ -121,12 +118,7 @@ TEST_F(ReportFileTest, APipeWithoutReaderFailsAtOnce)
 {
     const fs::path pipe = folder_ / "pipe.csv";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    try {
-        ReportFile::write(pipe, "report");
-        ADD_FAILURE() << "written without a reader";
-    } catch (const std::system_error& error) {
-        EXPECT_EQ(error.code(), std::errc::no_such_device_or_address);
-    }
+    EXPECT_EQ(writeError(pipe), std::errc::no_such_device_or_address);
     EXPECT_TRUE(fs::is_fifo(pipe));
 }
 
@@ -137,19 +129,14 @@ TEST_F(ReportFileTest, StopRequestLeavesEveryTargetUntouched)
     stop.request_stop();
     EXPECT_FALSE(ReportFile::write(folder_ / "report.csv", "new report", stop.get_token()));
     EXPECT_FALSE(ReportFile::write(folder_ / "new.csv", "new report", stop.get_token()));
-    EXPECT_EQ(readFile(folder_ / "report.csv"), "old report");
+    EXPECT_EQ(testing_support::contents(folder_ / "report.csv"), "old report");
     EXPECT_THAT(names(), ElementsAre("report.csv"));
 }
 
 TEST_F(ReportFileTest, AFolderIsNotReplaced)
 {
     fs::create_directory(folder_ / "report.csv");
-    try {
-        ReportFile::write(folder_ / "report.csv", "report");
-        ADD_FAILURE() << "a folder was written";
-    } catch (const std::system_error& error) {
-        EXPECT_EQ(error.code(), std::errc::is_a_directory);
-    }
+    EXPECT_EQ(writeError(folder_ / "report.csv"), std::errc::is_a_directory);
     EXPECT_TRUE(fs::is_directory(folder_ / "report.csv"));
 }
 
