@@ -11,6 +11,8 @@ constexpr double cutOff = 0.42;
 constexpr double learnedPatternBonus = 0.02;
 constexpr double similarNameWeight = 0.82;
 constexpr double differentEntityFactor = 0.45;
+// Lets similarNameScore skip headers of different entities without computing their score.
+static_assert(similarNameWeight * differentEntityFactor < cutOff);
 
 bool isPreferred(std::string_view prefix, const std::optional<std::string>& preferredPrefix) {
     return preferredPrefix && !prefix.empty() && text::canonicallyEqual(prefix, *preferredPrefix);

@@ -225,46 +225,19 @@ void appendEscapedString(std::string& out, std::string_view text)
 // What one pass over a text tells before it is parsed. Exact for valid JSON, which is all that
 // matters: other texts fail to read anyway.
 struct TextSurvey {
-    bool isReadable = true;  // nests at most as deep as allowed, and holds no NUL byte (which the
-                             // reader would take for the end of the text)
+    bool isReadable = true;  // holds no NUL byte, which the reader would take for the end of the text
     bool hasUnicodeEscape = false;
 };
 
-TextSurvey surveyed(std::string_view text, std::size_t depthLimit)
+TextSurvey surveyed(std::string_view text)
 {
     TextSurvey survey;
-    std::size_t depth = 0;
-    bool isInString = false;
-    for (std::size_t position = 0; position < text.size(); ++position) {
-        const char byte = text[position];
-        if (byte == '\0') {
-            survey.isReadable = false;
-            return survey;
-        }
-        if (isInString) {
-            if (byte == '\\') {
-                if (++position < text.size() && text[position] == 'u')
-                    survey.hasUnicodeEscape = true;
-            } else if (byte == '"') {
-                isInString = false;
-            }
-            continue;
-        }
-        switch (byte) {
-        case '"': isInString = true; break;
-        case '[':
-        case '{':
-            if (++depth > depthLimit) {
-                survey.isReadable = false;
-                return survey;
-            }
+    survey.isReadable = text.find('\0') == std::string_view::npos;
+    for (std::size_t position = text.find('\\'); survey.isReadable && position != std::string_view::npos;
+         position = text.find('\\', position + 2)) {
+        if (position + 1 < text.size() && text[position + 1] == 'u') {
+            survey.hasUnicodeEscape = true;
             break;
-        case ']':
-        case '}':
-            if (depth > 0)
-                --depth;
-            break;
-        default: break;
         }
     }
     return survey;
@@ -389,7 +362,7 @@ bool JSONDocument::read(std::string_view text, TextForm form)
     nodes_.clear();
     texts_.clear();
     openContainers_.clear();
-    const TextSurvey survey = surveyed(text, maximumJSONDepth);
+    const TextSurvey survey = surveyed(text);
     if (!survey.isReadable)
         return false;
     constexpr unsigned flags = rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag |
@@ -430,44 +403,60 @@ void JSONDocument::appendSortedMembers(std::size_t object, std::vector<std::size
 
 void JSONDocument::appendCompact(std::size_t index, std::string& out) const
 {
+    // Containers still being written, innermost last, so that any depth that fits in memory is
+    // written without recursion.
+    struct OpenContainer {
+        std::size_t index;
+        std::size_t first;  // an array's first element node; an object's first position in `members`
+        std::size_t next;
+        std::size_t end;
+    };
+    std::vector<OpenContainer> open;
+    // The sorted members of every open object; each object owns the tail it appended.
     std::vector<std::size_t> members;
-    appendCompact(index, out, members);
-}
-
-void JSONDocument::appendCompact(std::size_t index, std::string& out, std::vector<std::size_t>& members) const
-{
-    const Node& value = nodes_[index];
-    switch (value.kind) {
-    case Kind::null: out.append("null"); return;
-    case Kind::falseLiteral: out.append("false"); return;
-    case Kind::trueLiteral: out.append("true"); return;
-    case Kind::number: out.append(text(value)); return;
-    case Kind::string: appendEscapedString(out, text(value)); return;
-    case Kind::array:
-        out.push_back('[');
-        for (std::size_t element = index + 1; element < value.end; element = nodes_[element].end) {
-            if (element != index + 1)
-                out.push_back(',');
-            appendCompact(element, out, members);
+    const auto start = [&](std::size_t value) {
+        const Node& node = nodes_[value];
+        switch (node.kind) {
+        case Kind::null: out.append("null"); return;
+        case Kind::falseLiteral: out.append("false"); return;
+        case Kind::trueLiteral: out.append("true"); return;
+        case Kind::number: out.append(text(node)); return;
+        case Kind::string: appendEscapedString(out, text(node)); return;
+        case Kind::array:
+            out.push_back('[');
+            open.push_back({value, value + 1, value + 1, node.end});
+            return;
+        case Kind::object: {
+            out.push_back('{');
+            const std::size_t first = members.size();
+            appendSortedMembers(value, members);
+            open.push_back({value, first, first, members.size()});
+            return;
         }
-        out.push_back(']');
-        return;
-    case Kind::object: {
-        // `members` is shared by every level of the recursion; this level owns its tail.
-        const std::size_t base = members.size();
-        appendSortedMembers(index, members);
-        out.push_back('{');
-        for (std::size_t position = base; position < members.size(); ++position) {
-            if (position != base)
-                out.push_back(',');
-            appendEscapedString(out, name(nodes_[members[position]]));
+        }
+    };
+    start(index);
+    while (!open.empty()) {
+        OpenContainer& container = open.back();
+        const bool isObject = nodes_[container.index].kind == Kind::object;
+        if (container.next == container.end) {
+            out.push_back(isObject ? '}' : ']');
+            if (isObject)
+                members.resize(container.first);
+            open.pop_back();
+            continue;
+        }
+        if (container.next != container.first)
+            out.push_back(',');
+        std::size_t child = container.next;
+        if (isObject) {
+            child = members[container.next++];
+            appendEscapedString(out, name(nodes_[child]));
             out.push_back(':');
-            appendCompact(members[position], out, members);
+        } else {
+            container.next = nodes_[child].end;
         }
-        out.push_back('}');
-        members.resize(base);
-        return;
-    }
+        start(child);
     }
 }
 

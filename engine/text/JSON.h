@@ -1,8 +1,8 @@
 #pragma once
 
 // JSON text in the forms Rowlark compares and stores. Numbers are never rounded: they keep
-// their exact decimal value in one fixed spelling. Reading is iterative and bounded by
-// `maximumJSONDepth`, so no input can exhaust the stack.
+// their exact decimal value in one fixed spelling. Reading and writing are iterative, so no
+// nesting can exhaust the stack: any depth that fits in memory is read.
 
 #include <cstddef>
 #include <optional>
@@ -11,14 +11,10 @@
 
 namespace rowlark::text {
 
-// Texts nesting arrays and objects deeper than this are not read as JSON.
-inline constexpr std::size_t maximumJSONDepth = 512;
-
 // The compact form of any JSON value: no white space between tokens, object members sorted by
 // name in Unicode scalar order, numbers in their canonical spelling. None when `text` is not
-// JSON or nests too deep. Member names and strings are put in their composed (NFC) form before
-// members are sorted, so canonically equivalent names sort alike; with `lowercaseTexts` they are
-// lower-cased first.
+// JSON. Member names and strings are put in their composed (NFC) form before members are sorted,
+// so canonically equivalent names sort alike; with `lowercaseTexts` they are lower-cased first.
 //
 // Only strict JSON is read: no comments, trailing commas, NaN or Infinity, no invalid UTF-8 and
 // no lone surrogate escape ("\ud800" alone); any value may stand at the top level. Of members

@@ -1,9 +1,9 @@
 #pragma once
 
 // A JSON value read into flat, reusable storage, for code that walks JSON structure (the
-// canonical writer, the flattening of JSON-object cells). Reading is iterative; texts nesting
-// deeper than `maximumJSONDepth` are refused before parsing, so walking a read value recursively
-// is always safe.
+// canonical writer, the flattening of JSON-object cells). Reading and writing are iterative, so
+// any nesting that fits in memory is read and written; code that walks a value recursively must
+// bound its own depth.
 
 #include <cstddef>
 #include <cstdint>
@@ -34,8 +34,7 @@ public:
     enum class TextForm : std::uint8_t { asWritten, composed, lowercasedComposed };
 
     // Replaces the content with the value read from `text`. False, leaving the document empty,
-    // when `text` is not strict JSON, nests too deep, is not valid UTF-8 or holds a lone
-    // surrogate escape.
+    // when `text` is not strict JSON, is not valid UTF-8 or holds a lone surrogate escape.
     bool read(std::string_view text, TextForm form = TextForm::asWritten);
 
     bool isEmpty() const { return nodes_.empty(); }
@@ -58,8 +57,6 @@ public:
 
 private:
     class Builder;
-
-    void appendCompact(std::size_t index, std::string& out, std::vector<std::size_t>& members) const;
 
     std::vector<Node> nodes_;
     std::string texts_;

@@ -4,9 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <unicode/regex.h>
+
+#include <chrono>
 #include <clocale>
 #include <cstdint>
+#include <memory>
+#include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace rowlark::CSVComparator {
@@ -60,6 +66,61 @@ TEST(ValueTests, EmailAddressesNeedOneAtAndADotAfterIt) {
                                     {"a@@b.c", false},
                                     {"a b@c.d", false},
                                     {"a@b.c\u00A0d", false}}); // \s is Unicode white space
+}
+
+// The e-mail test scans instead of running the regular expression it stands for; on strings over
+// the characters that decide that expression (both line terminators that "$" may stand before
+// and white space that is not one, an invalid byte) the two agree.
+TEST(ValueTests, EmailAddressesAsTheRegularExpressionDecides) {
+    UErrorCode status = U_ZERO_ERROR;
+    UParseError error;
+    const std::unique_ptr<icu::RegexPattern> pattern(
+        icu::RegexPattern::compile(u"^[^@\\s]+@[^@\\s]+\\.[^@\\s]+$", 0, error, status));
+    const std::unique_ptr<icu::RegexMatcher> matcher(pattern->matcher(status));
+    ASSERT_TRUE(U_SUCCESS(status)) << u_errorName(status);
+    const std::vector<std::string> alphabet{"a", "\u00E9", ".", "@", " ", "\u00A0", "\n", "\r", "\v",
+                                            "\u0085", "\u2028", "\x1C", "\xFF"};
+    std::mt19937 random(13);
+    std::uniform_int_distribution<std::size_t> length(0, 9);
+    std::uniform_int_distribution<std::size_t> symbol(0, alphabet.size() - 1);
+    for (int round = 0; round < 200'000; ++round) {
+        std::string value;
+        for (std::size_t count = length(random); count > 0; --count)
+            value += alphabet[symbol(random)];
+        const icu::UnicodeString text = icu::UnicodeString::fromUTF8(value);
+        matcher->reset(text);
+        const bool expected = matcher->find(status);
+        ASSERT_EQ(isEmailAddress(value), expected) << ::testing::PrintToString(value);
+    }
+}
+
+// Values that drive a backtracking matcher into quadratic time, or a scan into rescanning;
+// a linear test decides each in well under a second, even in a sanitizer build.
+TEST(ValueTests, WorstCaseValuesAreDecidedInLinearTime) {
+    constexpr std::size_t size = 50'000;
+    const auto repeat = [](std::string_view piece) {
+        std::string value;
+        while (value.size() < size)
+            value += piece;
+        return value;
+    };
+    const std::vector<std::tuple<std::string, bool (*)(std::string_view), std::string, bool>> cases{
+        {"dotted domain ending in @", isEmailAddress, "a@" + repeat("a.") + "@", false},
+        {"dotted domain", isEmailAddress, "a@" + repeat("a."), true},
+        {"at signs", isEmailAddress, repeat("@"), false},
+        {"long identifier", isIdentifier, repeat("a-"), false},
+        {"web address start", isWebAddress, "www." + repeat("w"), true},
+        {"date and a long time part", isDate, "2024-01-05 " + repeat("x"), true},
+        {"date and a second line", isDate, "2024-01-05 " + repeat("x") + "\ny", false},
+        {"short dates", isDate, repeat("1/1/1"), false},
+        {"digits", isDate, repeat("1"), false},
+        {"separators", isPhoneNumber, repeat("-"), false},
+    };
+    for (const auto& [name, test, value, passes] : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(test(value), passes) << name;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << name;
+    }
 }
 
 TEST(ValueTests, WebAddressesByTheirStartIgnoringCase) {

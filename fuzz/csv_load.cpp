@@ -1,0 +1,66 @@
+// Loads the input as a CSV file (decoding, parsing, structured-column expansion) and checks the
+// shape of the table: every row as wide as the header, the bookkeeping of derived columns
+// consistent with the columns added.
+
+#include "table/CSVError.h"
+#include "table/CSVTable.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <system_error>
+
+namespace {
+
+using namespace rowlark;
+
+// The loader reads a file by name; a memory file keeps each run off the disk.
+const std::string& memoryFilePath(const std::uint8_t* data, std::size_t size)
+{
+    static const int descriptor = memfd_create("fuzz.csv", 0);
+    static const std::string path = "/proc/self/fd/" + std::to_string(descriptor);
+    if (descriptor < 0 || ftruncate(descriptor, 0) != 0 ||
+        pwrite(descriptor, data, size, 0) != static_cast<ssize_t>(size))
+        std::abort();
+    return path;
+}
+
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+void checkShape(const CSVTable& table)
+{
+    check(table.columnCount() > 0);
+    const std::size_t derived = table.derivedColumnIndices().size();
+    check(table.derivedColumnCount() == static_cast<std::int64_t>(derived));
+    check(derived < table.columnCount() || table.structuredColumnIndices().empty());
+    for (const std::size_t index : table.structuredColumnIndices())
+        check(index < table.columnCount() && !table.derivedColumnIndices().contains(index));
+    for (const std::size_t index : table.derivedColumnIndices())
+        check(index < table.columnCount());
+    std::size_t bytes = 0;
+    for (std::size_t row = 0; row < table.rowCount(); ++row) {
+        check(table.rowStrings(row).size() == table.columnCount());
+        for (std::size_t column = 0; column < table.columnCount(); ++column)
+            bytes += table.cell(row, column).size();
+    }
+    check(bytes <= table.memoryUsage());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    try {
+        checkShape(CSVTable::load(memoryFilePath(data, size)));
+    } catch (const CSVError&) {
+    }
+    return 0;
+}
