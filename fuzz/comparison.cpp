@@ -5,7 +5,7 @@
 
 #include "analysis/MappingAnalysis.h"
 #include "compare/RecordMatching.h"
-#include "table/CSVError.h"
+#include "csv/CSVError.h"
 #include "table/CSVTable.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // shape of the table: every row as wide as the header, the bookkeeping of derived columns
 // consistent with the columns added.
 
-#include "table/CSVError.h"
+#include "csv/CSVError.h"
 #include "table/CSVTable.h"
 
 #include <sys/mman.h>

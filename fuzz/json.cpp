@@ -2,7 +2,7 @@
 // a JSON-object cell and the spelling of number tokens. A canonical text is its own canonical
 // form, and one reading of it flattens like the original.
 
-#include "table/StructuredColumns.h"
+#include "structured/StructuredColumns.h"
 #include "text/JSON.h"
 #include "text/JSONReader.h"
 
