@@ -20,10 +20,7 @@ if [ ${#targets[@]} -eq 0 ]; then
   done
 fi
 
-if ! command -v clang++-14 >/dev/null 2>&1; then
-  echo "The fuzz targets need clang 14 (Debian package clang-14)." >&2
-  exit 1
-fi
+ROWLARK_PACKAGES+=(clang-14 libclang-rt-14-dev)
 rowlark_install_dependencies
 launcher=()
 if command -v ccache >/dev/null 2>&1; then
