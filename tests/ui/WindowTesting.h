@@ -7,7 +7,9 @@
 #include <ostream>
 #include <string>
 
+#include <QLabel>
 #include <QList>
+#include <QStackedWidget>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -57,6 +59,10 @@ protected:
         EXPECT_NE(widget, nullptr) << name.toStdString();
         return widget;
     }
+
+    QString labelText(const QString& name) const { return find<QLabel>(name)->text(); }
+    // The object name of the screen the workspace shows.
+    QString screenName() const { return find<QStackedWidget>("workspaceContent")->currentWidget()->objectName(); }
 
     // Writes `text` to a file of that name in the test's folder; returns its path.
     QString writeFile(const QString& name, const std::string& text);
