@@ -163,34 +163,24 @@ TEST_F(WindowTest, NamesAndValuesWithMarkupAreShownAsWritten)
     const std::string table = "<b>id</b>,<i>note</i>\n1,<b>one</b>\n2,<i>two</i>\n";
     const QString left = writeFile("<b>bold.csv", table);
     const QString right = writeFile("<i>italic.csv", table + "3,<u>three</u>\n");
-    const struct {
-        const char* screen;
-        std::function<void()> show;
-    } screens[] = {
-        {"reading a file", [&] { model.load(left, true); }},
-        {"one file loaded", [&] { waitUntilIdle(); }},
-        {"mapping",
-         [&] {
-             model.load(right, false);
-             waitUntilIdle();
-         }},
-        {"results",
-         [&] {
-             model.compare();
-             waitUntilIdle();
-         }},
-        {"search without results",
-         [&] {
-             model.setQuery("<b>nothing");
-             ASSERT_TRUE(QTest::qWaitFor([this] { return !model.isFiltering(); }, 5000));
-         }},
-        {"alert", [&] { model.setErrorMessage("The sheet “<i>Q1</i>” is empty."); }},
+    const auto expectShownAsWritten = [this](const char* screen) {
+        EXPECT_THAT(markupDrawn(window), ::testing::IsEmpty()) << screen;
     };
-    for (const auto& screen : screens) {
-        SCOPED_TRACE(screen.screen);
-        screen.show();
-        EXPECT_THAT(markupDrawn(window), ::testing::IsEmpty());
-    }
+    model.load(left, true);
+    expectShownAsWritten("reading a file");
+    waitUntilIdle();
+    expectShownAsWritten("one file loaded");
+    model.load(right, false);
+    waitUntilIdle();
+    expectShownAsWritten("mapping");
+    model.compare();
+    waitUntilIdle();
+    expectShownAsWritten("results");
+    model.setQuery("<b>nothing");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !model.isFiltering(); }, 5000));
+    expectShownAsWritten("search without results");
+    model.setErrorMessage("The sheet “<i>Q1</i>” is empty.");
+    expectShownAsWritten("alert");
     EXPECT_EQ(shownAlerts(window).size(), 1);
 }
 
