@@ -34,8 +34,7 @@ protected:
         if (auto* line = part<QLabel>(leftSide, "fileSlotWorkbookLine"); line->isVisible())
             parts << line->text();
         if (picker(leftSide)->isVisible())
-            for (int position = 0; position < picker(leftSide)->count(); ++position)
-                parts << picker(leftSide)->itemText(position);
+            parts << entriesOf(*picker(leftSide));
         return parts.join(" | ");
     }
 

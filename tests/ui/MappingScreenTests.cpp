@@ -125,15 +125,6 @@ protected:
         return shown;
     }
 
-    QStringList pickerEntries(const QString& rowName) const
-    {
-        QStringList entries;
-        QComboBox* box = picker(rowName);
-        for (int entry = 0; entry < box->count(); ++entry)
-            entries << box->itemText(entry);
-        return entries;
-    }
-
     const ColumnMapping& mappingOf(const QString& leftHeaderText) const
     {
         const auto& headers = model.left()->table.headers();
@@ -283,7 +274,7 @@ TEST_F(MappingScreenTest, JSONObjectColumnOffersOnlyJSONObjectColumns)
 {
     const std::string object = "\"{\"\"city\"\":\"\"Oslo\"\",\"\"zip\"\":\"\"0150\"\"}\"";
     loadFiles("id,address\n1," + object + "\n", "id,location,name,origin\n1," + object + ",a," + object + "\n");
-    EXPECT_EQ(pickerEntries("address"), QStringList({"Not mapped", "location", "origin"}));
+    EXPECT_EQ(entriesOf(*picker("address")), QStringList({"Not mapped", "location", "origin"}));
     const auto captions = [this](const QString& rowName) {
         MappingRow* row = rowNamed(rowName);
         return std::pair(row->findChild<QWidget*>("jsonCaption")->isVisibleTo(row),
@@ -412,8 +403,7 @@ TEST_F(MappingScreenTest, IgnoreCaseBoxFollowsAndSetsTheModel)
     model.setIgnoreCase(false);
     EXPECT_FALSE(box->isChecked());
     EXPECT_EQ(find<QLabel>("normalizationNote")->toolTip(),
-              QStringLiteral("Normalization can hide formatting differences. Original values are kept for "
-                             "inspection and export."));
+              "Normalization can hide formatting differences. Original values are kept for inspection and export.");
 }
 
 TEST_F(MappingScreenTest, ResetSuggestionsReanalyzesKeepingTheSearch)

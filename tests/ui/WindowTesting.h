@@ -7,6 +7,7 @@
 #include <ostream>
 #include <string>
 
+#include <QComboBox>
 #include <QLabel>
 #include <QList>
 #include <QStackedWidget>
@@ -60,6 +61,14 @@ protected:
         return widget;
     }
 
+    // The entries of a drop-down list, in order.
+    static QStringList entriesOf(const QComboBox& box)
+    {
+        QStringList entries;
+        for (int position = 0; position < box.count(); ++position)
+            entries << box.itemText(position);
+        return entries;
+    }
     QString labelText(const QString& name) const { return find<QLabel>(name)->text(); }
     // The object name of the screen the workspace shows.
     QString screenName() const { return find<QStackedWidget>("workspaceContent")->currentWidget()->objectName(); }
