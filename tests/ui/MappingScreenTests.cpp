@@ -1,5 +1,10 @@
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
 
+#include <QAbstractButton>
 #include <QAbstractItemModelTester>
 #include <QAccessible>
 #include <QApplication>
@@ -146,27 +151,16 @@ protected:
     QLineEdit* search() const { return find<QLineEdit>("mappingSearchField"); }
 };
 
-TEST_F(MappingScreenTest, SampleFilesListEveryColumnWithItsChipsAndChosenColumn)
+TEST_F(MappingScreenTest, ChipsExplainTheirSuggestion)
 {
     loadSamples();
-    EXPECT_TRUE(find<QWidget>("mappingScreen")->isVisible());
-    const QStringList headers{"sku", "name", "price", "city", "notes"};
-    EXPECT_EQ(listedNames(), headers);
-    for (const QString& header : headers) {
-        EXPECT_EQ(picker(header)->currentText(), header);
-        const QList<SuggestionChip*> chips = shownChips(header);
-        ASSERT_FALSE(chips.isEmpty()) << header.toStdString();
-        EXPECT_EQ(chips.front()->header(), header);
-        EXPECT_TRUE(chips.front()->isSelected());
-        const HeaderSuggestion& best = model.suggestions()[static_cast<std::size_t>(headers.indexOf(header))][0];
+    for (int row = 0; row < rowCount(); ++row) {
+        const QList<SuggestionChip*> chips = shownChips(listedNames()[row]);
+        ASSERT_FALSE(chips.isEmpty()) << row;
+        const HeaderSuggestion& best = model.suggestions()[static_cast<std::size_t>(row)][0];
         EXPECT_EQ(chips.front()->strength(), strengthText(best.score));
         EXPECT_EQ(chips.front()->toolTip(), plainToolTip(suggestionHelp(best.reason)));
     }
-    EXPECT_EQ(labelText("leftHeading"), model.leftName());
-    EXPECT_EQ(labelText("rightHeading"), model.rightName());
-    EXPECT_EQ(labelText("keyHeading"), "KEY");
-    EXPECT_EQ(labelText("compareHeading"), "COMPARE");
-    EXPECT_EQ(labelText("mappingTitle"), "Match your columns");
     EXPECT_EQ(search()->placeholderText(), "Find a column…");
 }
 
@@ -249,27 +243,6 @@ TEST_F(MappingScreenTest, EnormousHeadersAreShownShortAndCopiedWhole)
     EXPECT_TRUE(isShort(entries->itemText(2)));
 }
 
-TEST_F(MappingScreenTest, WarningAppearsWithoutAMappedKeyAndGoesWithOne)
-{
-    loadSamples();
-    ASSERT_FALSE(isWarningShown());
-    for (const QString& name : listedNames())
-        if (keyBox(name)->isChecked())
-            QTest::mouseClick(keyBox(name), Qt::LeftButton);
-    EXPECT_TRUE(isWarningShown());
-    EXPECT_EQ(labelText("noKeyWarningText"), "Select at least one mapped row key before comparing.");
-    QTest::mouseClick(keyBox("name"), Qt::LeftButton);
-    EXPECT_TRUE(mappingOf("name").isKey);
-    EXPECT_FALSE(isWarningShown());
-}
-
-TEST_F(MappingScreenTest, EmptyHeaderIsListedByItsPosition)
-{
-    loadFiles("id,,name\n1,a,b\n2,c,d\n", "id,name\n1,b\n2,d\n");
-    EXPECT_EQ(listedNames(), QStringList({"id", "Unnamed column 2", "name"}));
-    EXPECT_EQ(part<QLabel>("Unnamed column 2", "leftName")->text(), "Unnamed column 2");
-}
-
 TEST_F(MappingScreenTest, JSONObjectColumnOffersOnlyJSONObjectColumns)
 {
     const std::string object = "\"{\"\"city\"\":\"\"Oslo\"\",\"\"zip\"\":\"\"0150\"\"}\"";
@@ -283,17 +256,6 @@ TEST_F(MappingScreenTest, JSONObjectColumnOffersOnlyJSONObjectColumns)
     EXPECT_EQ(captions("address"), std::pair(true, false));
     ASSERT_TRUE(model.left()->table.derivedColumnIndices().contains(2));
     EXPECT_EQ(captions(listedNames().at(2)), std::pair(false, true));
-}
-
-TEST_F(MappingScreenTest, CountLineFollowsTheCompareBoxes)
-{
-    const std::vector<std::string> headers{"id", "name", "email", "city", "amount", "phone", "country", "notes"};
-    loadFiles(csvText(headers), csvText(headers));
-    EXPECT_EQ(labelText("includedCount"), "8 of 8 included");
-    for (const char* header : {"phone", "country", "notes"})
-        QTest::mouseClick(compareBox(header), Qt::LeftButton);
-    EXPECT_EQ(labelText("includedCount"), "5 of 8 included");
-    EXPECT_FALSE(mappingOf("notes").isIncluded);
 }
 
 TEST(MappingText, StrengthIsTheScoreInHundredthsTruncated)
@@ -317,114 +279,6 @@ TEST_F(MappingScreenTest, AtMostThreeChipsAndOnlyTheFirstWhenTheyDoNotFit)
               csvText({"customer_name" + longName, "customer_name_2" + longName, "customer_names" + longName, "id"}));
     ASSERT_GE(model.suggestions()[0].size(), 2u);
     EXPECT_EQ(shownChips(QString::fromStdString("customer_name" + longName)).size(), 1);
-}
-
-TEST_F(MappingScreenTest, ChipClickMapsItsColumnEvenWhenSelected)
-{
-    loadFiles(csvText({"customer_name", "id"}), csvText({"customer_name", "customer_names", "id"}));
-    QList<SuggestionChip*> chips = shownChips("customer_name");
-    ASSERT_GE(chips.size(), 2);
-    QTest::mouseClick(chips[1], Qt::LeftButton);
-    const std::int64_t second = model.suggestions()[0][1].rightIndex;
-    EXPECT_EQ(mappingOf("customer_name").rightIndex, second);
-    EXPECT_TRUE(chips[1]->isSelected());
-    EXPECT_FALSE(chips[0]->isSelected());
-    EXPECT_EQ(model.notice(), "Mapping updated.");
-
-    QTest::mouseClick(chips[1], Qt::LeftButton);
-    EXPECT_TRUE(mappingOf("customer_name").isManual);
-    EXPECT_EQ(mappingOf("customer_name").rightIndex, second);
-}
-
-TEST_F(MappingScreenTest, KeyBoxAlsoChecksAndLocksTheCompareBox)
-{
-    loadSamples();
-    QTest::mouseClick(compareBox("price"), Qt::LeftButton);
-    ASSERT_FALSE(compareBox("price")->isChecked());
-    QTest::mouseClick(keyBox("price"), Qt::LeftButton);
-    EXPECT_TRUE(keyBox("price")->isChecked());
-    EXPECT_TRUE(compareBox("price")->isChecked());
-    EXPECT_FALSE(compareBox("price")->isEnabled());
-    EXPECT_TRUE(mappingOf("price").isIncluded);
-    EXPECT_EQ(part<QLabel>("price", "leftName")->font().weight(), QFont::DemiBold);
-}
-
-TEST_F(MappingScreenTest, UnmappedRowDisablesItsBoxesButKeepsItsChips)
-{
-    loadSamples();
-    choose(picker("city"), "Not mapped");
-    EXPECT_FALSE(mappingOf("city").rightIndex.has_value());
-    EXPECT_EQ(picker("city")->currentText(), "Not mapped");
-    EXPECT_FALSE(keyBox("city")->isEnabled());
-    EXPECT_FALSE(compareBox("city")->isEnabled());
-    EXPECT_FALSE(compareBox("city")->isChecked());
-    const QList<SuggestionChip*> chips = shownChips("city");
-    ASSERT_FALSE(chips.isEmpty());
-    EXPECT_FALSE(chips.front()->isSelected());
-
-    QTest::mouseClick(chips.front(), Qt::LeftButton);
-    EXPECT_EQ(picker("city")->currentText(), "city");
-    EXPECT_TRUE(keyBox("city")->isEnabled());
-}
-
-TEST_F(MappingScreenTest, SearchFindsRowsByTheirOwnOrTheirMappedHeader)
-{
-    loadSamples();
-    QTest::keyClicks(search(), "   ");
-    EXPECT_EQ(model.mappingSearch(), "   ");
-    EXPECT_EQ(rowCount(), 5);
-    search()->clear();
-    choose(picker("notes"), "city");
-    EXPECT_EQ(mappingOf("notes").rightIndex, 3);
-    choose(picker("city"), "Not mapped");
-    QTest::keyClicks(search(), " CIT ");
-    EXPECT_EQ(listedNames(), QStringList({"city", "notes"}));
-
-    search()->setText("Pric");
-    EXPECT_EQ(listedNames(), QStringList({"price"}));
-    EXPECT_EQ(listArea()->currentWidget(), list());
-
-    search()->setText("zebra");
-    EXPECT_EQ(rowCount(), 0);
-    EXPECT_TRUE(find<QLabel>("mappingEmptyText")->isVisible());
-    EXPECT_EQ(labelText("mappingEmptyText"), "No columns match your search.");
-    model.setMappingSearch(QString());
-    EXPECT_EQ(search()->text(), QString());
-    EXPECT_EQ(rowCount(), 5);
-}
-
-TEST_F(MappingScreenTest, IgnoreCaseBoxFollowsAndSetsTheModel)
-{
-    loadSamples();
-    auto* box = find<QCheckBox>("ignoreCaseBox");
-    EXPECT_EQ(box->text(), "Ignore letter case");
-    QTest::mouseClick(box, Qt::LeftButton);
-    EXPECT_TRUE(model.ignoreCase());
-    model.setIgnoreCase(false);
-    EXPECT_FALSE(box->isChecked());
-    EXPECT_EQ(find<QLabel>("normalizationNote")->toolTip(),
-              "Normalization can hide formatting differences. Original values are kept for inspection and export.");
-}
-
-TEST_F(MappingScreenTest, ResetSuggestionsReanalyzesKeepingTheSearch)
-{
-    loadSamples();
-    choose(picker("notes"), "city");
-    ASSERT_TRUE(mappingOf("notes").isManual);
-    search()->setText("price");
-    QTest::mouseClick(find<QPushButton>("resetSuggestionsButton"), Qt::LeftButton);
-    ASSERT_TRUE(model.isBusy());
-    EXPECT_FALSE(find<QWidget>("mappingScreen")->isEnabled());
-    EXPECT_TRUE(find<QLabel>("mappingEmptyText")->isVisible());
-    EXPECT_EQ(labelText("mappingEmptyText"), "Analyzing columns…");
-    waitUntilIdle();
-    EXPECT_TRUE(find<QWidget>("mappingScreen")->isEnabled());
-    EXPECT_FALSE(find<QLabel>("mappingEmptyText")->isVisible());
-    EXPECT_EQ(search()->text(), "price");
-    EXPECT_EQ(listedNames(), QStringList({"price"}));
-    search()->clear();
-    EXPECT_FALSE(mappingOf("notes").isManual);
-    EXPECT_EQ(picker("notes")->currentText(), "notes");
 }
 
 TEST_F(MappingScreenTest, ListModelStaysConsistentThroughEdits)
@@ -520,6 +374,156 @@ TEST_F(MappingScreenTest, ScrollingAwayFromTheFocusedRowStaysWhereTheUserScrolle
     EXPECT_EQ(list()->rowWidget(0), nullptr);
     EXPECT_EQ(QApplication::focusWidget(), list());
 }
+
+// Each file of the folder is a scenario of the mapping screen: one user action, or
+// `expect what: value`, a line, run in order.
+std::vector<std::string> mappingScenarios()
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(ROWLARK_MAPPING_SCENARIOS))
+        names.push_back(entry.path().stem().string());
+    std::ranges::sort(names);
+    return names;
+}
+
+std::vector<std::string> splitAt(const std::string& text, const std::string& separator)
+{
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find(separator, start)) != std::string::npos; start = end + separator.size())
+        parts.push_back(text.substr(start, end - start));
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+// Text that starts or ends with spaces is written between double quotes.
+QString unquoted(const std::string& text)
+{
+    const bool isQuoted = text.size() >= 2 && text.starts_with('"') && text.ends_with('"');
+    return QString::fromStdString(isQuoted ? text.substr(1, text.size() - 2) : text);
+}
+
+QString yesNo(bool value)
+{
+    return value ? "yes" : "no";
+}
+
+class MappingScenarioTest : public MappingScreenTest, public ::testing::WithParamInterface<std::string> {
+protected:
+    // Key and compare boxes, chosen column and shown chips (✓ marks the chosen one) of a row.
+    QString shownRow(const QString& name) const
+    {
+        const QLabel* leftName = part<QLabel>(name, "leftName");
+        QStringList parts{leftName->text() + (leftName->font().weight() == QFont::DemiBold ? " (bold)" : "")};
+        for (QCheckBox* box : {keyBox(name), compareBox(name)})
+            parts << box->objectName().chopped(3) + (box->isChecked() ? " on" : " off") +
+                         (box->isEnabled() ? "" : " disabled");
+        parts << picker(name)->currentText();
+        QStringList chips;
+        for (SuggestionChip* chip : shownChips(name))
+            chips << chip->header() + " " + chip->strength() + (chip->isSelected() ? " ✓" : "");
+        return (parts << "chips " + chips.join(", ")).join(" | ");
+    }
+
+    QString mappingText(const QString& name) const
+    {
+        const ColumnMapping& mapping = mappingOf(name);
+        return (mapping.rightIndex ? "right " + QString::number(*mapping.rightIndex) : QString("unmapped")) +
+               (mapping.isKey ? ", key" : "") + (mapping.isIncluded ? ", included" : "") +
+               (mapping.isManual ? ", manual" : "");
+    }
+
+    void perform(const std::string& verb, const QString& argument)
+    {
+        const auto sides = splitAt(argument.toStdString(), " | ");
+        const auto unescaped = [](std::string text) {
+            for (std::size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at))
+                text.replace(at, 2, "\n");
+            return text;
+        };
+        const auto columns = [](const std::string& list) { return csvText(splitAt(list, ",")); };
+        const std::map<std::string, std::function<void()>> actions = {
+            {"samples", [&] { loadSamples(); }},
+            {"files", [&] { loadFiles(unescaped(sides.at(0)), unescaped(sides.at(1))); }},
+            {"columns", [&] { loadFiles(columns(sides.at(0)), columns(sides.at(1))); }},
+            {"click key", [&] { QTest::mouseClick(keyBox(argument), Qt::LeftButton); }},
+            {"click compare", [&] { QTest::mouseClick(compareBox(argument), Qt::LeftButton); }},
+            {"click chip",
+             [&] {
+                 const QStringList words = argument.split(" #");
+                 QTest::mouseClick(shownChips(words[0]).value(words[1].toInt() - 1), Qt::LeftButton);
+             }},
+            {"choose",
+             [&] {
+                 const QStringList words = argument.split(" -> ");
+                 choose(picker(words[0]), words[1]);
+             }},
+            {"type", [&] { QTest::keyClicks(search(), argument); }},
+            {"search", [&] { search()->setText(argument); }},
+            {"model search", [&] { model.setMappingSearch(argument); }},
+            {"model ignore-case", [&] { model.setIgnoreCase(argument == "yes"); }},
+            {"click", [&] { QTest::mouseClick(find<QAbstractButton>(argument), Qt::LeftButton); }},
+            {"wait", [&] { waitUntilIdle(); }},
+        };
+        const auto action = actions.find(verb);
+        ASSERT_TRUE(action != actions.end()) << "unknown action " << verb;
+        action->second();
+    }
+
+    QString observe(const std::string& what, const QString& name) const
+    {
+        const std::map<std::string, std::function<QString()>> fields = {
+            {"rows", [&] { return listedNames().join(", "); }},
+            {"row", [&] { return shownRow(name); }},
+            {"mapping", [&] { return mappingText(name); }},
+            {"label", [&] { return labelText(name); }},
+            {"tooltip", [&] { return find<QWidget>(name)->toolTip(); }},
+            {"shown", [&] { return yesNo(find<QWidget>(name)->isVisibleTo(&window)); }},
+            {"enabled", [&] { return yesNo(find<QWidget>(name)->isEnabled()); }},
+            {"checked", [&] { return yesNo(find<QAbstractButton>(name)->isChecked()); }},
+            {"text", [&] { return find<QAbstractButton>(name)->text(); }},
+            {"search", [&] { return search()->text() + " / " + model.mappingSearch(); }},
+            {"notice", [&] { return model.notice(); }},
+            {"busy", [&] { return yesNo(model.isBusy()); }},
+            {"ignore-case", [&] { return yesNo(model.ignoreCase()); }},
+        };
+        const auto field = fields.find(what);
+        return field == fields.end() ? QString::fromStdString("unknown field " + what) : field->second();
+    }
+};
+
+TEST_P(MappingScenarioTest, Runs)
+{
+    std::ifstream file(std::filesystem::path(ROWLARK_MAPPING_SCENARIOS) / (GetParam() + ".txt"));
+    ASSERT_TRUE(file);
+    std::string line;
+    for (int number = 1; std::getline(file, line); ++number) {
+        SCOPED_TRACE(GetParam() + ".txt:" + std::to_string(number) + ": " + line);
+        if (line.empty() || line.starts_with('#'))
+            continue;
+        // An action or field of two words names its object after them: "click key price".
+        const bool isExpectation = line.starts_with("expect ");
+        const std::string statement = isExpectation ? line.substr(0, line.find(':')).substr(7) : line;
+        static const std::vector<std::string> twoWords = {"click key", "click compare", "click chip", "model search",
+                                                          "model ignore-case"};
+        const auto words = std::ranges::find_if(
+            twoWords, [&](const std::string& each) { return statement.starts_with(each + " ") || statement == each; });
+        const std::size_t verbEnd =
+            words != twoWords.end() ? words->size() : std::min(statement.find(' '), statement.size());
+        const QString object = unquoted(statement.substr(std::min(verbEnd + 1, statement.size())));
+        if (isExpectation)
+            EXPECT_EQ(observe(statement.substr(0, verbEnd), object),
+                      unquoted(line.substr(std::min(line.find(':') + 2, line.size()))));
+        else
+            perform(statement.substr(0, verbEnd), object);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Mapping, MappingScenarioTest, ::testing::ValuesIn(mappingScenarios()), [](const auto& info) {
+    std::string name = info.param;
+    std::ranges::replace(name, '-', '_');
+    return name;
+});
 
 }  // namespace
 }  // namespace rowlark::ui::testing

@@ -11,9 +11,9 @@
 #include <QStackedWidget>
 #include <QToolButton>
 
-#include "ResultsTesting.h"
 #include "results/ResultCounter.h"
 #include "results/ResultPageModel.h"
+#include "ResultsTesting.h"
 
 namespace rowlark::ui::testing {
 namespace {
