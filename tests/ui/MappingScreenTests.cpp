@@ -243,21 +243,6 @@ TEST_F(MappingScreenTest, EnormousHeadersAreShownShortAndCopiedWhole)
     EXPECT_TRUE(isShort(entries->itemText(2)));
 }
 
-TEST_F(MappingScreenTest, JSONObjectColumnOffersOnlyJSONObjectColumns)
-{
-    const std::string object = "\"{\"\"city\"\":\"\"Oslo\"\",\"\"zip\"\":\"\"0150\"\"}\"";
-    loadFiles("id,address\n1," + object + "\n", "id,location,name,origin\n1," + object + ",a," + object + "\n");
-    EXPECT_EQ(entriesOf(*picker("address")), QStringList({"Not mapped", "location", "origin"}));
-    const auto captions = [this](const QString& rowName) {
-        MappingRow* row = rowNamed(rowName);
-        return std::pair(row->findChild<QWidget*>("jsonCaption")->isVisibleTo(row),
-                         row->findChild<QWidget*>("derivedCaption")->isVisibleTo(row));
-    };
-    EXPECT_EQ(captions("address"), std::pair(true, false));
-    ASSERT_TRUE(model.left()->table.derivedColumnIndices().contains(2));
-    EXPECT_EQ(captions(listedNames().at(2)), std::pair(false, true));
-}
-
 TEST(MappingText, StrengthIsTheScoreInHundredthsTruncated)
 {
     const std::vector<std::pair<double, QString>> cases{
@@ -265,20 +250,6 @@ TEST(MappingText, StrengthIsTheScoreInHundredthsTruncated)
     };
     for (const auto& [score, expected] : cases)
         EXPECT_EQ(strengthText(score), expected) << score;
-}
-
-TEST_F(MappingScreenTest, AtMostThreeChipsAndOnlyTheFirstWhenTheyDoNotFit)
-{
-    loadFiles(csvText({"customer_name", "id"}),
-              csvText({"customer_name", "customer_name_2", "customer_names", "customer_name_old", "id"}));
-    ASSERT_GE(model.suggestions()[0].size(), 4u);
-    EXPECT_EQ(shownChips("customer_name").size(), 3);
-
-    const std::string longName(90, 'x');
-    loadFiles(csvText({"customer_name" + longName, "id"}),
-              csvText({"customer_name" + longName, "customer_name_2" + longName, "customer_names" + longName, "id"}));
-    ASSERT_GE(model.suggestions()[0].size(), 2u);
-    EXPECT_EQ(shownChips(QString::fromStdString("customer_name" + longName)).size(), 1);
 }
 
 TEST_F(MappingScreenTest, ListModelStaysConsistentThroughEdits)
@@ -386,16 +357,6 @@ std::vector<std::string> mappingScenarios()
     return names;
 }
 
-std::vector<std::string> splitAt(const std::string& text, const std::string& separator)
-{
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find(separator, start)) != std::string::npos; start = end + separator.size())
-        parts.push_back(text.substr(start, end - start));
-    parts.push_back(text.substr(start));
-    return parts;
-}
-
 // Text that starts or ends with spaces is written between double quotes.
 QString unquoted(const std::string& text)
 {
@@ -419,10 +380,15 @@ protected:
             parts << box->objectName().chopped(3) + (box->isChecked() ? " on" : " off") +
                          (box->isEnabled() ? "" : " disabled");
         parts << picker(name)->currentText();
+        for (const char* caption : {"jsonCaption", "derivedCaption"})
+            if (MappingRow* row = rowNamed(name); row->findChild<QWidget*>(caption)->isVisibleTo(row))
+                parts << caption;
         QStringList chips;
         for (SuggestionChip* chip : shownChips(name))
             chips << chip->header() + " " + chip->strength() + (chip->isSelected() ? " ✓" : "");
-        return (parts << "chips " + chips.join(", ")).join(" | ");
+        if (!chips.isEmpty())
+            parts << "chips " + chips.join(", ");
+        return parts.join(" | ");
     }
 
     QString mappingText(const QString& name) const
@@ -435,13 +401,14 @@ protected:
 
     void perform(const std::string& verb, const QString& argument)
     {
-        const auto sides = splitAt(argument.toStdString(), " | ");
-        const auto unescaped = [](std::string text) {
-            for (std::size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at))
-                text.replace(at, 2, "\n");
-            return text;
+        const QStringList sides = argument.split(" | ");
+        const auto unescaped = [](QString text) { return text.replace("\\n", "\n").toStdString(); };
+        const auto columns = [](const QString& list) {
+            std::vector<std::string> headers;
+            for (const QString& header : list.split(','))
+                headers.push_back(header.toStdString());
+            return csvText(headers);
         };
-        const auto columns = [](const std::string& list) { return csvText(splitAt(list, ",")); };
         const std::map<std::string, std::function<void()>> actions = {
             {"samples", [&] { loadSamples(); }},
             {"files", [&] { loadFiles(unescaped(sides.at(0)), unescaped(sides.at(1))); }},
@@ -482,6 +449,7 @@ protected:
             {"enabled", [&] { return yesNo(find<QWidget>(name)->isEnabled()); }},
             {"checked", [&] { return yesNo(find<QAbstractButton>(name)->isChecked()); }},
             {"text", [&] { return find<QAbstractButton>(name)->text(); }},
+            {"entries", [&] { return entriesOf(*picker(name)).join(", "); }},
             {"search", [&] { return search()->text() + " / " + model.mappingSearch(); }},
             {"notice", [&] { return model.notice(); }},
             {"busy", [&] { return yesNo(model.isBusy()); }},
