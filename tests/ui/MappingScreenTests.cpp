@@ -346,12 +346,12 @@ TEST_F(MappingScreenTest, ScrollingAwayFromTheFocusedRowStaysWhereTheUserScrolle
     EXPECT_EQ(QApplication::focusWidget(), list());
 }
 
-// Each file of the folder is a scenario of the mapping screen: one user action, or
+// Each file of the folder is a scenario of the window: one user action, or
 // `expect what: value`, a line, run in order.
-std::vector<std::string> mappingScenarios()
+std::vector<std::string> windowScenarios()
 {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(ROWLARK_MAPPING_SCENARIOS))
+    for (const auto& entry : std::filesystem::directory_iterator(ROWLARK_WINDOW_SCENARIOS))
         names.push_back(entry.path().stem().string());
     std::ranges::sort(names);
     return names;
@@ -369,7 +369,7 @@ QString yesNo(bool value)
     return value ? "yes" : "no";
 }
 
-class MappingScenarioTest : public MappingScreenTest, public ::testing::WithParamInterface<std::string> {
+class WindowScenarioTest : public MappingScreenTest, public ::testing::WithParamInterface<std::string> {
 protected:
     // Key and compare boxes, chosen column and shown chips (✓ marks the chosen one) of a row.
     QString shownRow(const QString& name) const
@@ -446,7 +446,8 @@ protected:
             {"label", [&] { return labelText(name); }},
             {"tooltip", [&] { return find<QWidget>(name)->toolTip(); }},
             {"shown", [&] { return yesNo(find<QWidget>(name)->isVisibleTo(&window)); }},
-            {"enabled", [&] { return yesNo(find<QWidget>(name)->isEnabled()); }},
+            {"enabled", [&] { return yesNo(find<QObject>(name)->property("enabled").toBool()); }},
+            {"screen", [&] { return screenName(); }},
             {"checked", [&] { return yesNo(find<QAbstractButton>(name)->isChecked()); }},
             {"text", [&] { return find<QAbstractButton>(name)->text(); }},
             {"entries", [&] { return entriesOf(*picker(name)).join(", "); }},
@@ -460,9 +461,9 @@ protected:
     }
 };
 
-TEST_P(MappingScenarioTest, Runs)
+TEST_P(WindowScenarioTest, Runs)
 {
-    std::ifstream file(std::filesystem::path(ROWLARK_MAPPING_SCENARIOS) / (GetParam() + ".txt"));
+    std::ifstream file(std::filesystem::path(ROWLARK_WINDOW_SCENARIOS) / (GetParam() + ".txt"));
     ASSERT_TRUE(file);
     std::string line;
     for (int number = 1; std::getline(file, line); ++number) {
@@ -487,7 +488,7 @@ TEST_P(MappingScenarioTest, Runs)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Mapping, MappingScenarioTest, ::testing::ValuesIn(mappingScenarios()), [](const auto& info) {
+INSTANTIATE_TEST_SUITE_P(Window, WindowScenarioTest, ::testing::ValuesIn(windowScenarios()), [](const auto& info) {
     std::string name = info.param;
     std::ranges::replace(name, '-', '_');
     return name;

@@ -79,27 +79,13 @@ TEST_F(WindowTest, OpenControlsAskForTheirSide)
     EXPECT_EQ(dialogs->openCalls, 3);
 }
 
-TEST_F(WindowTest, FirstLaunchShowsTheEmptyStateWithEverythingThatNeedsFilesDisabled)
+TEST_F(WindowTest, HeaderSaysWhereTheFilesStay)
 {
-    EXPECT_EQ(screenName(), "emptyState");
-    EXPECT_EQ(labelText("noticeLabel"), "CSV · Excel · Numbers · LibreOffice · No file uploads");
 #ifdef Q_OS_MACOS
     EXPECT_EQ(labelText("privacyNote"), "Files stay on this Mac");
 #else
     EXPECT_EQ(labelText("privacyNote"), "Files stay on this computer");
 #endif
-    EXPECT_EQ(find<QPushButton>("mainActionButton")->text(), "Compare files");
-    for (const char* name : {"workspacePicker", "mainActionButton", "compareAction", "exportAction"})
-        EXPECT_FALSE(find<QObject>(name)->property("enabled").toBool()) << name;
-    EXPECT_TRUE(find<QAction>("openFirstFileAction")->isEnabled());
-    EXPECT_FALSE(find<QLabel>("elapsedLabel")->isVisible());
-
-    QTest::mouseClick(find<QPushButton>("trySampleFilesButton"), Qt::LeftButton);
-    waitUntilIdle();
-    EXPECT_EQ(screenName(), "mappingScreen");
-    EXPECT_TRUE(find<QPushButton>("mainActionButton")->isEnabled());
-    EXPECT_TRUE(find<QAction>("compareAction")->isEnabled());
-    EXPECT_FALSE(find<QWidget>("workspacePicker")->isEnabled());
 }
 
 TEST_F(WindowTest, CompareShowsResultsTimeAndExport)
