@@ -430,6 +430,7 @@ protected:
             {"model search", [&] { model.setMappingSearch(argument); }},
             {"model ignore-case", [&] { model.setIgnoreCase(argument == "yes"); }},
             {"click", [&] { QTest::mouseClick(find<QAbstractButton>(argument), Qt::LeftButton); }},
+            {"trigger", [&] { find<QAction>(argument)->trigger(); }},
             {"wait", [&] { waitUntilIdle(); }},
         };
         const auto action = actions.find(verb);
