@@ -12,65 +12,6 @@ namespace {
 
 using BackgroundTaskTest = ModelTest;
 
-const QString cancelledNotice = "The operation was cancelled.";
-
-TEST_F(BackgroundTaskTest, CancelWithNothingRunningOnlySetsTheNotice)
-{
-    model.cancel();
-    EXPECT_FALSE(model.isBusy());
-    EXPECT_EQ(model.notice(), cancelledNotice);
-}
-
-TEST_F(BackgroundTaskTest, CancelledLoadLeavesTheSideEmpty)
-{
-    model.load(writeNumberedFile("a.csv", 3, "x"), true);
-    EXPECT_TRUE(model.isBusy());
-    EXPECT_EQ(model.busyLabel(), "Reading a.csv…");
-    model.cancel();
-    EXPECT_FALSE(model.isBusy());
-    EXPECT_EQ(model.notice(), cancelledNotice);
-    drainBackgroundWork();
-    EXPECT_FALSE(model.left());
-    EXPECT_FALSE(model.isBusy());
-}
-
-TEST_F(BackgroundTaskTest, CancelledComparisonKeepsThePreviousResult)
-{
-    compareSamples();
-    const auto summary = model.summary();
-    const auto filtered = model.filteredIndices();
-    model.compare();
-    ASSERT_EQ(model.busyLabel(), "Comparing records…");
-    model.cancel();
-    EXPECT_FALSE(model.isBusy());
-    drainBackgroundWork();
-    EXPECT_EQ(model.summary(), summary);
-    EXPECT_EQ(model.filteredIndices(), filtered);
-    EXPECT_EQ(model.tab(), WorkspaceTab::results);
-    EXPECT_EQ(model.notice(), cancelledNotice);
-    EXPECT_FALSE(model.isBusy());
-}
-
-TEST_F(BackgroundTaskTest, StartingAnOperationClearsTheNotice)
-{
-    model.cancel();
-    model.load(writeNumberedFile("a.csv", 3, "x"), true);
-    EXPECT_TRUE(model.notice().isEmpty());
-    waitUntilIdle();
-}
-
-TEST_F(BackgroundTaskTest, TwoQuickLoadsOfOneSideKeepTheSecond)
-{
-    model.load(writeNumberedFile("first.csv", 3, "x"), true);
-    model.load(writeNumberedFile("second.csv", 4, "y"), true);
-    waitUntilIdle();
-    drainBackgroundWork();
-    ASSERT_TRUE(model.left());
-    EXPECT_EQ(model.left()->name, "second.csv");
-    EXPECT_EQ(model.left()->table.rowCount(), 4u);
-    EXPECT_EQ(changes(Field::left), 1);
-}
-
 TEST_F(BackgroundTaskTest, LoadDuringAnAnalysisDropsTheStaleAnalysis)
 {
     model.load(writeFile("a.csv", "id,value\n1,x\n"), true);
@@ -90,58 +31,6 @@ TEST_F(BackgroundTaskTest, LoadDuringAnAnalysisDropsTheStaleAnalysis)
     EXPECT_EQ(model.left()->name, "c.csv");
     EXPECT_EQ(model.mappings().size(), 3u);
     EXPECT_THAT(published, ::testing::Not(::testing::Contains(2u)));
-}
-
-TEST_F(BackgroundTaskTest, SamplesDuringAComparisonDropTheComparison)
-{
-    compareSamples();
-    model.setIgnoreCase(true);
-    model.compare();
-    ASSERT_TRUE(model.isBusy());
-    const int summaryChanges = changes(Field::summary);
-    model.loadSample();
-    EXPECT_EQ(model.busyLabel(), "Finding matching columns…");
-    EXPECT_EQ(model.left()->name, "catalog-before.csv");
-    EXPECT_EQ(model.right()->name, "catalog-after.csv");
-    waitUntilIdle();
-    drainBackgroundWork();
-    EXPECT_FALSE(model.summary());
-    EXPECT_EQ(changes(Field::summary), summaryChanges);
-    EXPECT_EQ(model.tab(), WorkspaceTab::mapping);
-    EXPECT_EQ(model.mappings().size(), 5u);
-}
-
-TEST_F(BackgroundTaskTest, FailingLoadKeepsThePreviousSide)
-{
-    model.load(writeNumberedFile("good.csv", 3, "x"), true);
-    waitUntilIdle();
-    model.load(folder.filePath("missing.csv"), true);
-    waitUntilIdle();
-    ASSERT_TRUE(model.errorMessage());
-    EXPECT_FALSE(model.errorMessage()->isEmpty());
-    EXPECT_EQ(model.left()->name, "good.csv");
-    EXPECT_FALSE(model.isBusy());
-}
-
-TEST_F(BackgroundTaskTest, ImportErrorsShowTheImportersMessage)
-{
-    model.load(writeFile("broken.csv", "id,value\n1,\"open\n"), false);
-    waitUntilIdle();
-    ASSERT_TRUE(model.errorMessage());
-    EXPECT_FALSE(model.right());
-    model.setErrorMessage(std::nullopt);
-    EXPECT_FALSE(model.errorMessage());
-}
-
-TEST_F(BackgroundTaskTest, ErrorMessageOutlivesTheNextOperation)
-{
-    model.load(folder.filePath("missing.csv"), true);
-    waitUntilIdle();
-    ASSERT_TRUE(model.errorMessage());
-    const QString message = *model.errorMessage();
-    model.loadSample();
-    waitUntilIdle();
-    EXPECT_EQ(model.errorMessage(), message);
 }
 
 TEST(BackgroundLifetimeTest, ModelDestroyedWhileWorkRunsIsLeftAlone)

@@ -31,14 +31,24 @@ public:
     std::optional<QString> openAnswer;
     std::optional<QString> saveAnswer;
     int openCalls = 0;
-    int saveCalls = 0;
     QString openTitle;
     QStringList openExtensions;
     QString saveName;
     QString saveMessage;
 
-    std::optional<QString> openFile(const QString& title, const QStringList& extensions) override;
-    std::optional<QString> saveFile(const QString& suggestedName, const QString& message) override;
+    std::optional<QString> openFile(const QString& title, const QStringList& extensions) override
+    {
+        ++openCalls;
+        openTitle = title;
+        openExtensions = extensions;
+        return openAnswer;
+    }
+    std::optional<QString> saveFile(const QString& suggestedName, const QString& message) override
+    {
+        saveName = suggestedName;
+        saveMessage = message;
+        return saveAnswer;
+    }
 };
 
 using Field = ComparisonModel::Field;
@@ -52,8 +62,6 @@ protected:
     // A CSV file with header "id,value" and rows 1..count whose value is `prefix` + id.
     QString writeNumberedFile(const QString& name, int count, const std::string& prefix);
 
-    // Loads both sides and waits for the analysis that follows.
-    void loadBoth(const QString& leftPath, const QString& rightPath);
     void loadSamples();
     // Loads the samples with sku as the only key and every column compared, and compares.
     void compareSamples();

@@ -4,8 +4,8 @@
 #include <QTest>
 #include <QUrl>
 
-#include "shell/DroppedFiles.h"
 #include "WindowTesting.h"
+#include "shell/DroppedFiles.h"
 
 namespace rowlark::ui::testing {
 namespace {
@@ -31,7 +31,7 @@ protected:
 
 TEST_F(DropTest, FileDroppedOnASlotLoadsIntoThatSide)
 {
-    EXPECT_TRUE(drop(find<QWidget>(QStringLiteral("fileSlotB")), {csvFile(QStringLiteral("b.csv"))}));
+    EXPECT_TRUE(drop(find<QWidget>("fileSlotB"), {csvFile("b.csv")}));
     waitUntilIdle();
     EXPECT_FALSE(model.left().has_value());
     ASSERT_TRUE(model.right().has_value());
@@ -40,8 +40,7 @@ TEST_F(DropTest, FileDroppedOnASlotLoadsIntoThatSide)
 
 TEST_F(DropTest, TwoFilesDroppedOnTheEmptyStateLoadFirstAsAAndSecondAsB)
 {
-    EXPECT_TRUE(drop(find<QWidget>(QStringLiteral("emptyState")),
-                     {csvFile(QStringLiteral("first.csv")), csvFile(QStringLiteral("second.csv"))}));
+    EXPECT_TRUE(drop(find<QWidget>("emptyState"), {csvFile("first.csv"), csvFile("second.csv")}));
     ASSERT_TRUE(QTest::qWaitFor([this] { return model.right().has_value() && !model.isBusy(); }, 20000));
     EXPECT_EQ(model.left()->name, "first.csv");
     EXPECT_EQ(model.right()->name, "second.csv");
@@ -49,9 +48,8 @@ TEST_F(DropTest, TwoFilesDroppedOnTheEmptyStateLoadFirstAsAAndSecondAsB)
 
 TEST_F(DropTest, SecondDroppedFileIsDroppedWhenTheFirstFails)
 {
-    const QUrl broken = QUrl::fromLocalFile(writeFile(QStringLiteral("broken.csv"), "a\n\"x\n"));
-    EXPECT_TRUE(
-        drop(find<QWidget>(QStringLiteral("emptyState")), {broken, csvFile(QStringLiteral("b.csv"))}));
+    const QUrl broken = QUrl::fromLocalFile(writeFile("broken.csv", "a\n\"x\n"));
+    EXPECT_TRUE(drop(find<QWidget>("emptyState"), {broken, csvFile("b.csv")}));
     waitUntilIdle();
     QTest::qWait(50);
     waitUntilIdle();
@@ -63,19 +61,16 @@ TEST_F(DropTest, SecondDroppedFileIsDroppedWhenTheFirstFails)
 
 TEST_F(DropTest, DragsWithoutLocalFilesAreRefused)
 {
-    EXPECT_FALSE(drop(find<QWidget>(QStringLiteral("fileSlotA")),
-                      {QUrl(QStringLiteral("https://example.com/a.csv"))}));
-    EXPECT_FALSE(drop(find<QWidget>(QStringLiteral("emptyState")), {}));
+    EXPECT_FALSE(drop(find<QWidget>("fileSlotA"), {QUrl("https://example.com/a.csv")}));
+    EXPECT_FALSE(drop(find<QWidget>("emptyState"), {}));
     EXPECT_FALSE(model.isBusy());
 }
 
 TEST(LocalFilePaths, KeepsOnlyLocalFilesInOrder)
 {
     QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/b.csv")), QUrl(QStringLiteral("https://x/y.csv")),
-                  QUrl::fromLocalFile(QStringLiteral("/tmp/a b.xlsx"))});
-    EXPECT_EQ(localFilePaths(&data),
-              QStringList({QStringLiteral("/tmp/b.csv"), QStringLiteral("/tmp/a b.xlsx")}));
+    data.setUrls({QUrl::fromLocalFile("/tmp/b.csv"), QUrl("https://x/y.csv"), QUrl::fromLocalFile("/tmp/a b.xlsx")});
+    EXPECT_EQ(localFilePaths(&data), QStringList({"/tmp/b.csv", "/tmp/a b.xlsx"}));
     EXPECT_TRUE(localFilePaths(nullptr).isEmpty());
 }
 

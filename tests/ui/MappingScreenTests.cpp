@@ -1,5 +1,10 @@
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
 
+#include <QAbstractButton>
 #include <QAbstractItemModelTester>
 #include <QAccessible>
 #include <QApplication>
@@ -14,12 +19,12 @@
 #include <QStackedWidget>
 #include <QTest>
 
+#include "WindowTesting.h"
 #include "mapping/MappingList.h"
 #include "mapping/MappingRow.h"
 #include "mapping/MappingText.h"
 #include "widgets/Styling.h"
 #include "widgets/SuggestionChip.h"
-#include "WindowTesting.h"
 
 namespace rowlark::ui::testing {
 namespace {
@@ -65,9 +70,9 @@ class MappingScreenTest : public WindowTest {
 protected:
     void loadFiles(const std::string& leftText, const std::string& rightText)
     {
-        model.load(writeFile(QStringLiteral("before.csv"), leftText), true);
+        model.load(writeFile("before.csv", leftText), true);
         waitUntilIdle();
-        model.load(writeFile(QStringLiteral("after.csv"), rightText), false);
+        model.load(writeFile("after.csv", rightText), false);
         waitUntilIdle();
     }
 
@@ -79,9 +84,10 @@ protected:
             headers.push_back("field_" + std::to_string(column));
         loadFiles(csvText(headers, 3), csvText(headers, 3));
         QApplication::setActiveWindow(&window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     }
 
-    MappingList* list() const { return find<MappingList>(QStringLiteral("mappingList")); }
+    MappingList* list() const { return find<MappingList>("mappingList"); }
     QAbstractItemModel* rows() const { return list()->model(); }
     int rowCount() const { return rows()->rowCount(); }
 
@@ -111,12 +117,9 @@ protected:
         return widget;
     }
 
-    QCheckBox* keyBox(const QString& rowName) const { return part<QCheckBox>(rowName, QStringLiteral("keyBox")); }
-    QCheckBox* compareBox(const QString& rowName) const
-    {
-        return part<QCheckBox>(rowName, QStringLiteral("compareBox"));
-    }
-    QComboBox* picker(const QString& rowName) const { return part<QComboBox>(rowName, QStringLiteral("matchPicker")); }
+    QCheckBox* keyBox(const QString& rowName) const { return part<QCheckBox>(rowName, "keyBox"); }
+    QCheckBox* compareBox(const QString& rowName) const { return part<QCheckBox>(rowName, "compareBox"); }
+    QComboBox* picker(const QString& rowName) const { return part<QComboBox>(rowName, "matchPicker"); }
 
     QList<SuggestionChip*> shownChips(const QString& rowName) const
     {
@@ -125,15 +128,6 @@ protected:
             if (chip->isVisibleTo(rowNamed(rowName)))
                 shown << chip;
         return shown;
-    }
-
-    QStringList pickerEntries(const QString& rowName) const
-    {
-        QStringList entries;
-        QComboBox* box = picker(rowName);
-        for (int entry = 0; entry < box->count(); ++entry)
-            entries << box->itemText(entry);
-        return entries;
     }
 
     const ColumnMapping& mappingOf(const QString& leftHeaderText) const
@@ -152,36 +146,22 @@ protected:
         emit box->activated(position);
     }
 
-    QString text(const QString& name) const { return find<QLabel>(name)->text(); }
-    bool isWarningShown() const { return find<QWidget>(QStringLiteral("noKeyWarning"))->isVisibleTo(&window); }
-    QStackedWidget* listArea() const { return find<QStackedWidget>(QStringLiteral("mappingListArea")); }
-    QLineEdit* search() const { return find<QLineEdit>(QStringLiteral("mappingSearchField")); }
+    bool isWarningShown() const { return find<QWidget>("noKeyWarning")->isVisibleTo(&window); }
+    QStackedWidget* listArea() const { return find<QStackedWidget>("mappingListArea"); }
+    QLineEdit* search() const { return find<QLineEdit>("mappingSearchField"); }
 };
 
-TEST_F(MappingScreenTest, SampleFilesListEveryColumnWithItsChipsAndChosenColumn)
+TEST_F(MappingScreenTest, ChipsExplainTheirSuggestion)
 {
     loadSamples();
-    EXPECT_TRUE(find<QWidget>(QStringLiteral("mappingScreen"))->isVisible());
-    const QStringList headers{QStringLiteral("sku"), QStringLiteral("name"), QStringLiteral("price"),
-                              QStringLiteral("city"), QStringLiteral("notes")};
-    EXPECT_EQ(listedNames(), headers);
-    for (const QString& header : headers) {
-        EXPECT_EQ(picker(header)->currentText(), header);
-        const QList<SuggestionChip*> chips = shownChips(header);
-        ASSERT_FALSE(chips.isEmpty()) << header.toStdString();
-        EXPECT_EQ(chips.front()->header(), header);
-        EXPECT_TRUE(chips.front()->isSelected());
-        const HeaderSuggestion& best = model.suggestions()[static_cast<std::size_t>(headers.indexOf(header))][0];
+    for (int row = 0; row < rowCount(); ++row) {
+        const QList<SuggestionChip*> chips = shownChips(listedNames()[row]);
+        ASSERT_FALSE(chips.isEmpty()) << row;
+        const HeaderSuggestion& best = model.suggestions()[static_cast<std::size_t>(row)][0];
         EXPECT_EQ(chips.front()->strength(), strengthText(best.score));
         EXPECT_EQ(chips.front()->toolTip(), plainToolTip(suggestionHelp(best.reason)));
     }
-    EXPECT_EQ(text(QStringLiteral("leftHeading")), model.leftName());
-    EXPECT_EQ(text(QStringLiteral("rightHeading")), model.rightName());
-    EXPECT_EQ(text(QStringLiteral("keyHeading")), QStringLiteral("KEY"));
-    EXPECT_EQ(text(QStringLiteral("compareHeading")), QStringLiteral("COMPARE"));
-    EXPECT_EQ(text(QStringLiteral("mappingTitle")), QStringLiteral("Match your columns"));
-    EXPECT_EQ(search()->placeholderText(), QStringLiteral("Find a column…"));
-    EXPECT_EQ(search()->width(), 200);
+    EXPECT_EQ(search()->placeholderText(), "Find a column…");
 }
 
 TEST_F(MappingScreenTest, RowsReachAssistiveTechnologyAsItemsWithTheirNamedControls)
@@ -198,7 +178,7 @@ TEST_F(MappingScreenTest, RowsReachAssistiveTechnologyAsItemsWithTheirNamedContr
         EXPECT_EQ(item->parent(), columns);
         EXPECT_EQ(columns->indexOfChild(item), index);
         items << item->text(QAccessible::Name);
-        if (item->text(QAccessible::Name) == QStringLiteral("price"))
+        if (item->text(QAccessible::Name) == "price")
             price = item;
     }
     EXPECT_EQ(items, listedNames());
@@ -206,26 +186,26 @@ TEST_F(MappingScreenTest, RowsReachAssistiveTechnologyAsItemsWithTheirNamedContr
 
     std::vector<AccessibleNode> found;
     collectAccessibleNodes(price, found);
-    const QString chip = QStringLiteral("price, ") + strengthText(model.suggestions()[2][0].score);
+    const QString chip = "price, " + strengthText(model.suggestions()[2][0].score);
     EXPECT_THAT(found, ::testing::IsSupersetOf<std::vector<AccessibleNode>>({
-                           {QAccessible::CheckBox, QStringLiteral("Row key for price")},
-                           {QAccessible::CheckBox, QStringLiteral("Compare price")},
-                           {QAccessible::StaticText, QStringLiteral("price")},
+                           {QAccessible::CheckBox, "Row key for price"},
+                           {QAccessible::CheckBox, "Compare price"},
+                           {QAccessible::StaticText, "price"},
                            {QAccessible::Button, chip},
-                           {QAccessible::ComboBox, QStringLiteral("Match for price")},
+                           {QAccessible::ComboBox, "Match for price"},
                        }));
 }
 
 TEST_F(MappingScreenTest, TabFollowsTheScreenTopToBottom)
 {
     loadSamples();
-    QList<QWidget*> expected{find<QWidget>(QStringLiteral("resetSuggestionsButton"))};
+    QList<QWidget*> expected{find<QWidget>("resetSuggestionsButton")};
     for (MappingRow* row : list()->openRows())
         for (QWidget* control : row->focusOrder())
             if (control->isVisibleTo(row) && control->isEnabled())
                 expected << control;
     ASSERT_EQ(list()->openRows().size(), rowCount());
-    expected << find<QWidget>(QStringLiteral("ignoreCaseBox")) << find<QWidget>(QStringLiteral("mainActionButton"));
+    expected << find<QWidget>("ignoreCaseBox") << find<QWidget>("mainActionButton");
     EXPECT_EQ(tabWalk(search(), static_cast<int>(expected.size())), expected);
 }
 
@@ -240,10 +220,10 @@ TEST_F(MappingScreenTest, EnormousHeadersAreShownShortAndCopiedWhole)
     loadFiles(twoColumns(enormous), twoColumns("memo"));
     MappingRow* row = list()->rowWidget(1);
     ASSERT_NE(row, nullptr);
-    auto* name = row->findChild<QLabel*>(QStringLiteral("leftName"));
+    auto* name = row->findChild<QLabel*>("leftName");
     EXPECT_TRUE(isShort(name->text()));
-    EXPECT_TRUE(name->text().startsWith(QStringLiteral("xxx")));
-    EXPECT_TRUE(isShort(row->findChild<QCheckBox*>(QStringLiteral("keyBox"))->accessibleName()));
+    EXPECT_TRUE(name->text().startsWith("xxx"));
+    EXPECT_TRUE(isShort(row->findChild<QCheckBox*>("keyBox")->accessibleName()));
     QApplication::clipboard()->clear();
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -258,246 +238,28 @@ TEST_F(MappingScreenTest, EnormousHeadersAreShownShortAndCopiedWhole)
     const QList<SuggestionChip*> chips = row->findChildren<SuggestionChip*>();
     ASSERT_FALSE(chips.isEmpty());
     EXPECT_TRUE(isShort(chips.front()->header()));
-    const auto* entries = row->findChild<QComboBox*>(QStringLiteral("matchPicker"));
+    const auto* entries = row->findChild<QComboBox*>("matchPicker");
     ASSERT_EQ(entries->count(), 3);
     EXPECT_TRUE(isShort(entries->itemText(2)));
-}
-
-TEST_F(MappingScreenTest, WarningAppearsWithoutAMappedKeyAndGoesWithOne)
-{
-    loadSamples();
-    ASSERT_FALSE(isWarningShown());
-    QStringList keys;
-    for (const ColumnMapping& mapping : model.mappings())
-        if (mapping.isKey)
-            keys << listedNames()[static_cast<int>(mapping.leftIndex)];
-    ASSERT_FALSE(keys.isEmpty());
-    for (const QString& key : keys)
-        QTest::mouseClick(keyBox(key), Qt::LeftButton);
-    EXPECT_TRUE(isWarningShown());
-    EXPECT_EQ(text(QStringLiteral("noKeyWarningText")),
-              QStringLiteral("Select at least one mapped row key before comparing."));
-    QTest::mouseClick(keyBox(QStringLiteral("name")), Qt::LeftButton);
-    EXPECT_TRUE(mappingOf(QStringLiteral("name")).isKey);
-    EXPECT_FALSE(isWarningShown());
-}
-
-TEST_F(MappingScreenTest, EmptyHeaderIsListedByItsPosition)
-{
-    loadFiles("id,,name\n1,a,b\n2,c,d\n", "id,name\n1,b\n2,d\n");
-    EXPECT_EQ(listedNames(),
-              QStringList({QStringLiteral("id"), QStringLiteral("Unnamed column 2"), QStringLiteral("name")}));
-    EXPECT_EQ(part<QLabel>(QStringLiteral("Unnamed column 2"), QStringLiteral("leftName"))->text(),
-              QStringLiteral("Unnamed column 2"));
-}
-
-TEST_F(MappingScreenTest, JSONObjectColumnOffersOnlyJSONObjectColumns)
-{
-    const std::string object = "\"{\"\"city\"\":\"\"Oslo\"\",\"\"zip\"\":\"\"0150\"\"}\"";
-    loadFiles("id,address,name\n1," + object + ",a\n2," + object + ",b\n",
-              "id,location,name,origin\n1," + object + ",a," + object + "\n2," + object + ",b," + object + "\n");
-    const QStringList structured{QStringLiteral("Not mapped"), QStringLiteral("location"), QStringLiteral("origin")};
-    EXPECT_EQ(pickerEntries(QStringLiteral("address")), structured);
-    EXPECT_FALSE(pickerEntries(QStringLiteral("name")).contains(QStringLiteral("location")));
-    EXPECT_TRUE(pickerEntries(QStringLiteral("name")).contains(QStringLiteral("id")));
-
-    MappingRow* address = rowNamed(QStringLiteral("address"));
-    EXPECT_TRUE(address->findChild<QWidget*>(QStringLiteral("jsonCaption"))->isVisibleTo(address));
-    EXPECT_FALSE(address->findChild<QWidget*>(QStringLiteral("derivedCaption"))->isVisibleTo(address));
-    const QString derived = listedNames().at(2);
-    EXPECT_TRUE(model.left()->table.derivedColumnIndices().contains(2)) << derived.toStdString();
-    MappingRow* derivedRow = rowNamed(derived);
-    EXPECT_TRUE(derivedRow->findChild<QWidget*>(QStringLiteral("derivedCaption"))->isVisibleTo(derivedRow));
-    EXPECT_FALSE(derivedRow->findChild<QWidget*>(QStringLiteral("jsonCaption"))->isVisibleTo(derivedRow));
-}
-
-TEST_F(MappingScreenTest, CountLineFollowsTheCompareBoxes)
-{
-    const std::vector<std::string> headers{"id", "name", "email", "city", "amount", "phone", "country", "notes"};
-    loadFiles(csvText(headers), csvText(headers));
-    EXPECT_EQ(text(QStringLiteral("includedCount")), QStringLiteral("8 of 8 included"));
-    for (const QString& header : {QStringLiteral("phone"), QStringLiteral("country"), QStringLiteral("notes")})
-        QTest::mouseClick(compareBox(header), Qt::LeftButton);
-    EXPECT_EQ(text(QStringLiteral("includedCount")), QStringLiteral("5 of 8 included"));
-    EXPECT_FALSE(mappingOf(QStringLiteral("notes")).isIncluded);
 }
 
 TEST(MappingText, StrengthIsTheScoreInHundredthsTruncated)
 {
     const std::vector<std::pair<double, QString>> cases{
-        {0.987, QStringLiteral("98%")}, {1.0, QStringLiteral("100%")},  {0.0, QStringLiteral("0%")},
-        {0.5, QStringLiteral("50%")},   {0.999, QStringLiteral("99%")},
+        {0.987, "98%"}, {1.0, "100%"}, {0.0, "0%"}, {0.5, "50%"}, {0.999, "99%"},
     };
     for (const auto& [score, expected] : cases)
         EXPECT_EQ(strengthText(score), expected) << score;
-}
-
-TEST(MappingText, EmptySourceIsNamedByPosition)
-{
-    EXPECT_EQ(displayName(QString(), 0), QStringLiteral("Unnamed column 1"));
-    EXPECT_EQ(displayName(QStringLiteral("sku"), 4), QStringLiteral("sku"));
-}
-
-TEST_F(MappingScreenTest, AtMostThreeChipsAndOnlyTheFirstWhenTheyDoNotFit)
-{
-    loadFiles(csvText({"customer_name", "id"}),
-              csvText({"customer_name", "customer_name_2", "customer_names", "customer_name_old", "id"}));
-    ASSERT_GE(model.suggestions()[0].size(), 4u);
-    EXPECT_EQ(shownChips(QStringLiteral("customer_name")).size(), 3);
-
-    const std::string longName(90, 'x');
-    loadFiles(csvText({"customer_name" + longName, "id"}),
-              csvText({"customer_name" + longName, "customer_name_2" + longName, "customer_names" + longName, "id"}));
-    ASSERT_GE(model.suggestions()[0].size(), 2u);
-    EXPECT_EQ(shownChips(QString::fromStdString("customer_name" + longName)).size(), 1);
-}
-
-TEST_F(MappingScreenTest, ChipClickMapsItsColumnEvenWhenSelected)
-{
-    loadFiles(csvText({"customer_name", "id"}), csvText({"customer_name", "customer_names", "id"}));
-    QList<SuggestionChip*> chips = shownChips(QStringLiteral("customer_name"));
-    ASSERT_GE(chips.size(), 2);
-    QTest::mouseClick(chips[1], Qt::LeftButton);
-    const std::int64_t second = model.suggestions()[0][1].rightIndex;
-    EXPECT_EQ(mappingOf(QStringLiteral("customer_name")).rightIndex, second);
-    EXPECT_TRUE(chips[1]->isSelected());
-    EXPECT_FALSE(chips[0]->isSelected());
-    EXPECT_EQ(model.notice(), QStringLiteral("Mapping updated."));
-
-    QTest::mouseClick(chips[1], Qt::LeftButton);
-    EXPECT_TRUE(mappingOf(QStringLiteral("customer_name")).isManual);
-    EXPECT_EQ(mappingOf(QStringLiteral("customer_name")).rightIndex, second);
-}
-
-TEST_F(MappingScreenTest, KeyBoxAlsoChecksAndLocksTheCompareBox)
-{
-    loadSamples();
-    QTest::mouseClick(compareBox(QStringLiteral("price")), Qt::LeftButton);
-    ASSERT_FALSE(compareBox(QStringLiteral("price"))->isChecked());
-    QTest::mouseClick(keyBox(QStringLiteral("price")), Qt::LeftButton);
-    EXPECT_TRUE(keyBox(QStringLiteral("price"))->isChecked());
-    EXPECT_TRUE(compareBox(QStringLiteral("price"))->isChecked());
-    EXPECT_FALSE(compareBox(QStringLiteral("price"))->isEnabled());
-    EXPECT_TRUE(mappingOf(QStringLiteral("price")).isIncluded);
-    EXPECT_EQ(part<QLabel>(QStringLiteral("price"), QStringLiteral("leftName"))->font().weight(), QFont::DemiBold);
-}
-
-TEST_F(MappingScreenTest, UnmappedRowDisablesItsBoxesButKeepsItsChips)
-{
-    loadSamples();
-    choose(picker(QStringLiteral("city")), QStringLiteral("Not mapped"));
-    EXPECT_FALSE(mappingOf(QStringLiteral("city")).rightIndex.has_value());
-    EXPECT_EQ(picker(QStringLiteral("city"))->currentText(), QStringLiteral("Not mapped"));
-    EXPECT_FALSE(keyBox(QStringLiteral("city"))->isEnabled());
-    EXPECT_FALSE(compareBox(QStringLiteral("city"))->isEnabled());
-    EXPECT_FALSE(compareBox(QStringLiteral("city"))->isChecked());
-    const QList<SuggestionChip*> chips = shownChips(QStringLiteral("city"));
-    ASSERT_FALSE(chips.isEmpty());
-    EXPECT_FALSE(chips.front()->isSelected());
-
-    QTest::mouseClick(chips.front(), Qt::LeftButton);
-    EXPECT_EQ(picker(QStringLiteral("city"))->currentText(), QStringLiteral("city"));
-    EXPECT_TRUE(keyBox(QStringLiteral("city"))->isEnabled());
-}
-
-TEST_F(MappingScreenTest, DropDownChoosesTheRightColumn)
-{
-    loadSamples();
-    choose(picker(QStringLiteral("notes")), QStringLiteral("city"));
-    EXPECT_EQ(mappingOf(QStringLiteral("notes")).rightIndex, 3);
-    EXPECT_EQ(picker(QStringLiteral("notes"))->currentText(), QStringLiteral("city"));
-}
-
-TEST_F(MappingScreenTest, SearchOfOnlySpacesShowsEveryRow)
-{
-    loadSamples();
-    QTest::keyClicks(search(), QStringLiteral("   "));
-    EXPECT_EQ(model.mappingSearch(), QStringLiteral("   "));
-    EXPECT_EQ(rowCount(), 5);
-}
-
-TEST_F(MappingScreenTest, SearchFindsRowsByTheirOwnOrTheirMappedHeader)
-{
-    loadSamples();
-    choose(picker(QStringLiteral("notes")), QStringLiteral("city"));
-    choose(picker(QStringLiteral("city")), QStringLiteral("Not mapped"));
-    QTest::keyClicks(search(), QStringLiteral(" CIT "));
-    EXPECT_EQ(listedNames(), QStringList({QStringLiteral("city"), QStringLiteral("notes")}));
-
-    search()->setText(QStringLiteral("Pric"));
-    EXPECT_EQ(listedNames(), QStringList({QStringLiteral("price")}));
-    EXPECT_EQ(listArea()->currentWidget(), list());
-}
-
-TEST_F(MappingScreenTest, SearchWithoutMatchesSaysSo)
-{
-    loadSamples();
-    search()->setText(QStringLiteral("zebra"));
-    EXPECT_EQ(rowCount(), 0);
-    EXPECT_TRUE(find<QLabel>(QStringLiteral("mappingEmptyText"))->isVisible());
-    EXPECT_EQ(text(QStringLiteral("mappingEmptyText")), QStringLiteral("No columns match your search."));
-    model.setMappingSearch(QString());
-    EXPECT_EQ(search()->text(), QString());
-    EXPECT_EQ(rowCount(), 5);
-}
-
-TEST_F(MappingScreenTest, AnalysisDisablesTheScreenAndSaysSo)
-{
-    loadSamples();
-    find<QPushButton>(QStringLiteral("resetSuggestionsButton"))->click();
-    ASSERT_TRUE(model.isBusy());
-    EXPECT_FALSE(find<QWidget>(QStringLiteral("mappingScreen"))->isEnabled());
-    EXPECT_TRUE(find<QLabel>(QStringLiteral("mappingEmptyText"))->isVisible());
-    EXPECT_EQ(text(QStringLiteral("mappingEmptyText")), QStringLiteral("Analyzing columns…"));
-    waitUntilIdle();
-    EXPECT_TRUE(find<QWidget>(QStringLiteral("mappingScreen"))->isEnabled());
-    EXPECT_EQ(rowCount(), 5);
-    EXPECT_FALSE(find<QLabel>(QStringLiteral("mappingEmptyText"))->isVisible());
-}
-
-TEST_F(MappingScreenTest, IgnoreCaseBoxFollowsAndSetsTheModel)
-{
-    loadSamples();
-    auto* box = find<QCheckBox>(QStringLiteral("ignoreCaseBox"));
-    EXPECT_EQ(box->text(), QStringLiteral("Ignore letter case"));
-    QTest::mouseClick(box, Qt::LeftButton);
-    EXPECT_TRUE(model.ignoreCase());
-    model.setIgnoreCase(false);
-    EXPECT_FALSE(box->isChecked());
-    EXPECT_EQ(find<QLabel>(QStringLiteral("normalizationNote"))->toolTip(),
-              QStringLiteral("Normalization can hide formatting differences. Original values are kept for "
-                             "inspection and export."));
-}
-
-TEST_F(MappingScreenTest, ResetSuggestionsDiscardsAManualChoice)
-{
-    loadSamples();
-    choose(picker(QStringLiteral("notes")), QStringLiteral("city"));
-    ASSERT_TRUE(mappingOf(QStringLiteral("notes")).isManual);
-    QTest::mouseClick(find<QPushButton>(QStringLiteral("resetSuggestionsButton")), Qt::LeftButton);
-    waitUntilIdle();
-    EXPECT_FALSE(mappingOf(QStringLiteral("notes")).isManual);
-    EXPECT_EQ(picker(QStringLiteral("notes"))->currentText(), QStringLiteral("notes"));
-}
-
-TEST_F(MappingScreenTest, SearchSurvivesANewAnalysis)
-{
-    loadSamples();
-    search()->setText(QStringLiteral("price"));
-    model.analyze();
-    waitUntilIdle();
-    EXPECT_EQ(search()->text(), QStringLiteral("price"));
-    EXPECT_EQ(listedNames(), QStringList({QStringLiteral("price")}));
 }
 
 TEST_F(MappingScreenTest, ListModelStaysConsistentThroughEdits)
 {
     loadSamples();
     QAbstractItemModelTester tester(rows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    search()->setText(QStringLiteral("i"));
-    choose(picker(QStringLiteral("price")), QStringLiteral("Not mapped"));
+    search()->setText("i");
+    choose(picker("price"), "Not mapped");
     search()->setText(QString());
-    QTest::mouseClick(compareBox(QStringLiteral("notes")), Qt::LeftButton);
+    QTest::mouseClick(compareBox("notes"), Qt::LeftButton);
     model.analyze();
     waitUntilIdle();
     EXPECT_EQ(rowCount(), 5);
@@ -508,12 +270,12 @@ TEST_F(MappingScreenTest, BoxClickUpdatesItsRowInPlace)
     loadSamples();
     QSignalSpy resets(rows(), &QAbstractItemModel::modelReset);
     QSignalSpy changes(rows(), &QAbstractItemModel::dataChanged);
-    MappingRow* before = rowNamed(QStringLiteral("notes"));
-    QTest::mouseClick(compareBox(QStringLiteral("notes")), Qt::LeftButton);
+    MappingRow* before = rowNamed("notes");
+    QTest::mouseClick(compareBox("notes"), Qt::LeftButton);
     EXPECT_EQ(resets.count(), 0);
     ASSERT_EQ(changes.count(), 1);
     EXPECT_EQ(changes.front().at(0).value<QModelIndex>().row(), 4);
-    EXPECT_EQ(rowNamed(QStringLiteral("notes")), before);
+    EXPECT_EQ(rowNamed("notes"), before);
 }
 
 TEST_F(MappingScreenTest, WideFileOpensOnlyTheRowsInView)
@@ -529,9 +291,7 @@ TEST_F(MappingScreenTest, WideFileOpensOnlyTheRowsInView)
     EXPECT_LT(open, 40);
     ASSERT_NE(list()->rowWidget(0), nullptr);
     EXPECT_EQ(list()->rowWidget(999), nullptr);
-    const auto pickerOf = [this](int row) {
-        return list()->rowWidget(row)->findChild<QComboBox*>(QStringLiteral("matchPicker"));
-    };
+    const auto pickerOf = [this](int row) { return list()->rowWidget(row)->findChild<QComboBox*>("matchPicker"); };
     EXPECT_EQ(pickerOf(0)->model(), pickerOf(1)->model());
 
     list()->scrollToBottom();
@@ -544,7 +304,6 @@ TEST_F(MappingScreenTest, WideFileOpensOnlyTheRowsInView)
 TEST_F(MappingScreenTest, TabWalksOnPastTheVisibleRowsAndScrolls)
 {
     loadSixtyColumnsInAnActiveWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 
     const QModelIndex bottom = list()->indexAt(QPoint(0, list()->viewport()->height() - 1));
     ASSERT_TRUE(bottom.isValid());
@@ -559,7 +318,6 @@ TEST_F(MappingScreenTest, TabWalksOnPastTheVisibleRowsAndScrolls)
 TEST_F(MappingScreenTest, BacktabWalksBackIntoRowsOpenedWhileScrollingUp)
 {
     loadSixtyColumnsInAnActiveWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     list()->scrollTo(rows()->index(40, 0), QAbstractItemView::PositionAtTop);
     // Row by row upwards, so each new row is made after the rows below it.
     QScrollBar* bar = list()->verticalScrollBar();
@@ -579,7 +337,6 @@ TEST_F(MappingScreenTest, BacktabWalksBackIntoRowsOpenedWhileScrollingUp)
 TEST_F(MappingScreenTest, ScrollingAwayFromTheFocusedRowStaysWhereTheUserScrolled)
 {
     loadSixtyColumnsInAnActiveWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     list()->rowWidget(0)->focusOrder().front()->setFocus();
 
     QScrollBar* bar = list()->verticalScrollBar();
@@ -588,6 +345,155 @@ TEST_F(MappingScreenTest, ScrollingAwayFromTheFocusedRowStaysWhereTheUserScrolle
     EXPECT_EQ(list()->rowWidget(0), nullptr);
     EXPECT_EQ(QApplication::focusWidget(), list());
 }
+
+// Each file of the folder is a scenario of the window: one user action, or
+// `expect what: value`, a line, run in order.
+std::vector<std::string> windowScenarios()
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(ROWLARK_WINDOW_SCENARIOS))
+        names.push_back(entry.path().stem().string());
+    std::ranges::sort(names);
+    return names;
+}
+
+// Text that starts or ends with spaces is written between double quotes.
+QString unquoted(const std::string& text)
+{
+    const bool isQuoted = text.size() >= 2 && text.starts_with('"') && text.ends_with('"');
+    return QString::fromStdString(isQuoted ? text.substr(1, text.size() - 2) : text);
+}
+
+QString yesNo(bool value)
+{
+    return value ? "yes" : "no";
+}
+
+class WindowScenarioTest : public MappingScreenTest, public ::testing::WithParamInterface<std::string> {
+protected:
+    // Key and compare boxes, chosen column and shown chips (✓ marks the chosen one) of a row.
+    QString shownRow(const QString& name) const
+    {
+        const QLabel* leftName = part<QLabel>(name, "leftName");
+        QStringList parts{leftName->text() + (leftName->font().weight() == QFont::DemiBold ? " (bold)" : "")};
+        for (QCheckBox* box : {keyBox(name), compareBox(name)})
+            parts << box->objectName().chopped(3) + (box->isChecked() ? " on" : " off") +
+                         (box->isEnabled() ? "" : " disabled");
+        parts << picker(name)->currentText();
+        for (const char* caption : {"jsonCaption", "derivedCaption"})
+            if (MappingRow* row = rowNamed(name); row->findChild<QWidget*>(caption)->isVisibleTo(row))
+                parts << caption;
+        QStringList chips;
+        for (SuggestionChip* chip : shownChips(name))
+            chips << chip->header() + " " + chip->strength() + (chip->isSelected() ? " ✓" : "");
+        if (!chips.isEmpty())
+            parts << "chips " + chips.join(", ");
+        return parts.join(" | ");
+    }
+
+    QString mappingText(const QString& name) const
+    {
+        const ColumnMapping& mapping = mappingOf(name);
+        return (mapping.rightIndex ? "right " + QString::number(*mapping.rightIndex) : QString("unmapped")) +
+               (mapping.isKey ? ", key" : "") + (mapping.isIncluded ? ", included" : "") +
+               (mapping.isManual ? ", manual" : "");
+    }
+
+    void perform(const std::string& verb, const QString& argument)
+    {
+        const QStringList sides = argument.split(" | ");
+        const auto unescaped = [](QString text) { return text.replace("\\n", "\n").toStdString(); };
+        const auto columns = [](const QString& list) {
+            std::vector<std::string> headers;
+            for (const QString& header : list.split(','))
+                headers.push_back(header.toStdString());
+            return csvText(headers);
+        };
+        const std::map<std::string, std::function<void()>> actions = {
+            {"samples", [&] { loadSamples(); }},
+            {"files", [&] { loadFiles(unescaped(sides.at(0)), unescaped(sides.at(1))); }},
+            {"columns", [&] { loadFiles(columns(sides.at(0)), columns(sides.at(1))); }},
+            {"click key", [&] { QTest::mouseClick(keyBox(argument), Qt::LeftButton); }},
+            {"click compare", [&] { QTest::mouseClick(compareBox(argument), Qt::LeftButton); }},
+            {"click chip",
+             [&] {
+                 const QStringList words = argument.split(" #");
+                 QTest::mouseClick(shownChips(words[0]).value(words[1].toInt() - 1), Qt::LeftButton);
+             }},
+            {"choose",
+             [&] {
+                 const QStringList words = argument.split(" -> ");
+                 choose(picker(words[0]), words[1]);
+             }},
+            {"type", [&] { QTest::keyClicks(search(), argument); }},
+            {"search", [&] { search()->setText(argument); }},
+            {"model search", [&] { model.setMappingSearch(argument); }},
+            {"model ignore-case", [&] { model.setIgnoreCase(argument == "yes"); }},
+            {"click", [&] { QTest::mouseClick(find<QAbstractButton>(argument), Qt::LeftButton); }},
+            {"trigger", [&] { find<QAction>(argument)->trigger(); }},
+            {"wait", [&] { waitUntilIdle(); }},
+        };
+        const auto action = actions.find(verb);
+        ASSERT_TRUE(action != actions.end()) << "unknown action " << verb;
+        action->second();
+    }
+
+    QString observe(const std::string& what, const QString& name) const
+    {
+        const std::map<std::string, std::function<QString()>> fields = {
+            {"rows", [&] { return listedNames().join(", "); }},
+            {"row", [&] { return shownRow(name); }},
+            {"mapping", [&] { return mappingText(name); }},
+            {"label", [&] { return labelText(name); }},
+            {"tooltip", [&] { return find<QWidget>(name)->toolTip(); }},
+            {"shown", [&] { return yesNo(find<QWidget>(name)->isVisibleTo(&window)); }},
+            {"enabled", [&] { return yesNo(find<QObject>(name)->property("enabled").toBool()); }},
+            {"screen", [&] { return screenName(); }},
+            {"checked", [&] { return yesNo(find<QAbstractButton>(name)->isChecked()); }},
+            {"text", [&] { return find<QAbstractButton>(name)->text(); }},
+            {"entries", [&] { return entriesOf(*picker(name)).join(", "); }},
+            {"search", [&] { return search()->text() + " / " + model.mappingSearch(); }},
+            {"notice", [&] { return model.notice(); }},
+            {"busy", [&] { return yesNo(model.isBusy()); }},
+            {"ignore-case", [&] { return yesNo(model.ignoreCase()); }},
+        };
+        const auto field = fields.find(what);
+        return field == fields.end() ? QString::fromStdString("unknown field " + what) : field->second();
+    }
+};
+
+TEST_P(WindowScenarioTest, Runs)
+{
+    std::ifstream file(std::filesystem::path(ROWLARK_WINDOW_SCENARIOS) / (GetParam() + ".txt"));
+    ASSERT_TRUE(file);
+    std::string line;
+    for (int number = 1; std::getline(file, line); ++number) {
+        SCOPED_TRACE(GetParam() + ".txt:" + std::to_string(number) + ": " + line);
+        if (line.empty() || line.starts_with('#'))
+            continue;
+        // An action or field of two words names its object after them: "click key price".
+        const bool isExpectation = line.starts_with("expect ");
+        const std::string statement = isExpectation ? line.substr(0, line.find(':')).substr(7) : line;
+        static const std::vector<std::string> twoWords = {"click key", "click compare", "click chip", "model search",
+                                                          "model ignore-case"};
+        const auto words = std::ranges::find_if(
+            twoWords, [&](const std::string& each) { return statement.starts_with(each + " ") || statement == each; });
+        const std::size_t verbEnd =
+            words != twoWords.end() ? words->size() : std::min(statement.find(' '), statement.size());
+        const QString object = unquoted(statement.substr(std::min(verbEnd + 1, statement.size())));
+        if (isExpectation)
+            EXPECT_EQ(observe(statement.substr(0, verbEnd), object),
+                      unquoted(line.substr(std::min(line.find(':') + 2, line.size()))));
+        else
+            perform(statement.substr(0, verbEnd), object);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, WindowScenarioTest, ::testing::ValuesIn(windowScenarios()), [](const auto& info) {
+    std::string name = info.param;
+    std::ranges::replace(name, '-', '_');
+    return name;
+});
 
 }  // namespace
 }  // namespace rowlark::ui::testing

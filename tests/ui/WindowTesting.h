@@ -7,7 +7,10 @@
 #include <ostream>
 #include <string>
 
+#include <QComboBox>
+#include <QLabel>
 #include <QList>
+#include <QStackedWidget>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -57,6 +60,18 @@ protected:
         EXPECT_NE(widget, nullptr) << name.toStdString();
         return widget;
     }
+
+    // The entries of a drop-down list, in order.
+    static QStringList entriesOf(const QComboBox& box)
+    {
+        QStringList entries;
+        for (int position = 0; position < box.count(); ++position)
+            entries << box.itemText(position);
+        return entries;
+    }
+    QString labelText(const QString& name) const { return find<QLabel>(name)->text(); }
+    // The object name of the screen the workspace shows.
+    QString screenName() const { return find<QStackedWidget>("workspaceContent")->currentWidget()->objectName(); }
 
     // Writes `text` to a file of that name in the test's folder; returns its path.
     QString writeFile(const QString& name, const std::string& text);

@@ -1,0 +1,162 @@
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+
+#include <QMetaEnum>
+#include <QTimer>
+
+#include "ModelTesting.h"
+
+namespace rowlark::testing {
+namespace {
+
+// Each file of the folder is a scenario: one model operation, or `expect field: value`, a line, run
+// in order. Operations do not wait for the background work they start; `wait` does.
+std::vector<std::string> scenarioNames()
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(ROWLARK_MODEL_SCENARIOS))
+        names.push_back(entry.path().stem().string());
+    std::ranges::sort(names);
+    return names;
+}
+
+std::string yesNo(bool value)
+{
+    return value ? "yes" : "no";
+}
+
+std::string joined(const std::vector<std::string>& parts)
+{
+    std::string text;
+    for (const std::string& part : parts)
+        text += (text.empty() ? "" : "; ") + part;
+    return text;
+}
+
+std::string nameOf(const std::optional<InputFile>& file)
+{
+    return file ? file->name : "none";
+}
+
+class ScenarioTest : public ModelTest, public ::testing::WithParamInterface<std::string> {
+protected:
+    QString path(const std::string& name) const { return folder.filePath(QString::fromStdString(name)); }
+
+    // The first word of `argument` names the file; `\n` in the rest stands for a line break.
+    void writeText(const std::string& argument)
+    {
+        const std::size_t space = argument.find(' ');
+        std::string text = argument.substr(space + 1);
+        for (std::size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at))
+            text.replace(at, 2, "\n");
+        writeFile(QString::fromStdString(argument.substr(0, space)), text);
+    }
+
+    // "name count": a numbered file whose values differ from those of every other name.
+    void writeNumbered(const std::string& argument)
+    {
+        const std::size_t space = argument.find(' ');
+        const std::string name = argument.substr(0, space);
+        writeNumberedFile(QString::fromStdString(name), std::stoi(argument.substr(space + 1)), name);
+    }
+
+    // The record selected, as its position among the differences.
+    std::string selectedPosition() const
+    {
+        if (!model.selectedRowID())
+            return "none";
+        const auto& differences = model.summary()->differences;
+        const auto found = std::ranges::find(differences, *model.selectedRowID(), &RowDifference::id);
+        return std::to_string(found - differences.begin());
+    }
+
+    void perform(const std::string& verb, const std::string& argument)
+    {
+        const std::map<std::string, std::function<void()>> operations = {
+            {"write", [&] { writeText(argument); }},
+            {"numbered", [&] { writeNumbered(argument); }},
+            {"load left", [&] { model.load(path(argument), true); }},
+            {"load right", [&] { model.load(path(argument), false); }},
+            {"samples", [&] { model.loadSample(); }},
+            {"compare-samples", [&] { compareSamples(); }},
+            {"key", [&] { keyOnly(std::stoll(argument)); }},
+            {"unmap", [&] { model.map(model.mappings().at(std::stoul(argument)).id, std::nullopt); }},
+            {"compare", [&] { model.compare(); }},
+            {"cancel", [&] { model.cancel(); }},
+            {"forget", [&] { spy.clear(); }},
+            {"mapping-search", [&] { model.setMappingSearch(QString::fromStdString(argument)); }},
+            {"show results", [&] { model.setTab(WorkspaceTab::results); }},
+            {"wait", [&] { waitUntilIdle(), drainBackgroundWork(); }},
+            {"filter", [&] { model.setFilter(*resultFilterFromRawValue(argument)); }},
+            {"query", [&] { model.setQuery(QString::fromStdString(argument)); }},
+            {"ignore-case", [&] { model.setIgnoreCase(argument == "yes"); }},
+            {"page", [&] { model.changePage(std::stoll(argument)); }},
+            {"export",
+             [&] {
+                 dialogs->saveAnswer = argument.empty() ? std::nullopt : std::optional(path(argument));
+                 model.exportReport();
+             }},
+        };
+        const auto operation = operations.find(verb);
+        ASSERT_TRUE(operation != operations.end()) << "unknown operation " << verb;
+        operation->second();
+    }
+
+    std::string observe(const std::string& field) const
+    {
+        const std::map<std::string, std::function<std::string()>> fields = {
+            {"left", [&] { return nameOf(model.left()); }},
+            {"right", [&] { return nameOf(model.right()); }},
+            {"names", [&] { return (model.leftName() + " / " + model.rightName()).toStdString(); }},
+            {"tab", [&] { return std::string(title(model.tab())); }},
+            {"busy", [&] { return model.isBusy() ? model.busyLabel().toStdString() : "no"; }},
+            {"notice", [&] { return model.notice().toStdString(); }},
+            {"error", [&] { return model.errorMessage() ? "some" : "none"; }},
+            {"differences", [&] { return model.summary() ? joined(describeDifferences(model)) : "none"; }},
+            {"filter", [&] { return std::string(rawValue(model.filter())); }},
+            {"query", [&] { return model.query().toStdString(); }},
+            {"key-warning", [&] { return model.keyWarning().toStdString(); }},
+            {"mappings", [&] { return std::to_string(model.mappings().size()); }},
+            {"page", [&] { return std::to_string(model.pageNumber()); }},
+            {"selected", [&] { return selectedPosition(); }},
+            {"filtering", [&] { return yesNo(model.isFiltering()); }},
+            {"search delay", [&] { return yesNo(model.findChild<QTimer*>("searchDelayTimer")->isActive()); }},
+            {"mapping-search", [&] { return model.mappingSearch().toStdString(); }},
+            {"can", [&] { return "compare " + yesNo(model.canCompare()) + ", export " + yesNo(model.canExport()); }},
+        };
+        const int announced = QMetaEnum::fromType<Field>().keyToValue(field.c_str() + field.find(' ') + 1);
+        if (field.starts_with("announced ") && announced >= 0)
+            return std::to_string(changes(Field(announced)));
+        const auto found = fields.find(field);
+        return found == fields.end() ? "unknown field " + field : found->second();
+    }
+};
+
+TEST_P(ScenarioTest, Runs)
+{
+    std::ifstream file(std::filesystem::path(ROWLARK_MODEL_SCENARIOS) / (GetParam() + ".txt"));
+    ASSERT_TRUE(file);
+    std::string line;
+    for (int number = 1; std::getline(file, line); ++number) {
+        SCOPED_TRACE(GetParam() + ".txt:" + std::to_string(number) + ": " + line);
+        if (line.starts_with("expect ")) {
+            const std::size_t colon = line.find(':');
+            EXPECT_EQ(observe(line.substr(7, colon - 7)), line.substr(std::min(colon + 2, line.size())));
+        } else if (!line.empty() && !line.starts_with('#')) {
+            const bool isTwoWords = line.starts_with("load ") || line.starts_with("show ");
+            const std::size_t space = line.find(' ', isTwoWords ? 5 : 0);
+            perform(line.substr(0, space), space == std::string::npos ? "" : line.substr(space + 1));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Model, ScenarioTest, ::testing::ValuesIn(scenarioNames()), [](const auto& info) {
+    std::string name = info.param;
+    std::ranges::replace(name, '-', '_');
+    return name;
+});
+
+}  // namespace
+}  // namespace rowlark::testing
