@@ -22,6 +22,21 @@ std::vector<std::string> scenarioNames()
     return names;
 }
 
+// The filters as scenario files name them.
+const std::map<std::string, ResultFilter> filtersByName = {
+    {"all", ResultFilter::all},           {"changed", ResultFilter::changed},
+    {"onlyLeft", ResultFilter::onlyLeft}, {"onlyRight", ResultFilter::onlyRight},
+    {"emptyValues", ResultFilter::emptyValues},
+};
+
+std::string nameOf(ResultFilter filter)
+{
+    for (const auto& [name, candidate] : filtersByName)
+        if (candidate == filter)
+            return name;
+    return "?";
+}
+
 std::string yesNo(bool value)
 {
     return value ? "yes" : "no";
@@ -89,7 +104,7 @@ protected:
             {"mapping-search", [&] { model.setMappingSearch(QString::fromStdString(argument)); }},
             {"show results", [&] { model.setTab(WorkspaceTab::results); }},
             {"wait", [&] { waitUntilIdle(), drainBackgroundWork(); }},
-            {"filter", [&] { model.setFilter(*resultFilterFromRawValue(argument)); }},
+            {"filter", [&] { model.setFilter(filtersByName.at(argument)); }},
             {"query", [&] { model.setQuery(QString::fromStdString(argument)); }},
             {"ignore-case", [&] { model.setIgnoreCase(argument == "yes"); }},
             {"page", [&] { model.changePage(std::stoll(argument)); }},
@@ -115,7 +130,7 @@ protected:
             {"notice", [&] { return model.notice().toStdString(); }},
             {"error", [&] { return model.errorMessage() ? "some" : "none"; }},
             {"differences", [&] { return model.summary() ? joined(describeDifferences(model)) : "none"; }},
-            {"filter", [&] { return std::string(rawValue(model.filter())); }},
+            {"filter", [&] { return nameOf(model.filter()); }},
             {"query", [&] { return model.query().toStdString(); }},
             {"key-warning", [&] { return model.keyWarning().toStdString(); }},
             {"mappings", [&] { return std::to_string(model.mappings().size()); }},
