@@ -25,22 +25,23 @@ using namespace rowlark;
 constexpr std::size_t rowCount = 1'000'000;
 constexpr int runs = 7;
 
-constexpr std::array<std::string_view, 20> fields{
-    "First Name", "Last Name",      "DOB",        "Email",     "Phone",       "City",    "State",
-    "Zip",        "Account Number", "Balance",    "Member ID", "Status",      "Website", "Notes",
-    "Street",     "Country",        "Created At", "Is Active", "Record UUID", "Score"};
-constexpr std::array<std::string_view, 10> leftPrefixes{
-    "", "Billing", "Shipping", "Guarantor", "Patient", "Primary", "Home", "Work", "Previous", "Secondary"};
+constexpr std::array<std::string_view, 20> fields{"First Name", "Last Name",  "DOB",       "Email",          "Phone",
+                                                  "City",       "State",      "Zip",       "Account Number", "Balance",
+                                                  "Member ID",  "Status",     "Website",   "Notes",          "Street",
+                                                  "Country",    "Created At", "Is Active", "Record UUID",    "Score"};
+constexpr std::array<std::string_view, 10> leftPrefixes{"",        "Billing", "Shipping", "Guarantor", "Patient",
+                                                        "Primary", "Home",    "Work",     "Previous",  "Secondary"};
 // The right file renames some fields and some prefixes, the way a second export would.
 constexpr std::array<std::string_view, 20> rightFields{
     "Given Name",  "Surname",        "Birth Date", "Email Address", "Telephone",   "City",     "State",
     "Postal Code", "Account Number", "Balance",    "Member ID",     "Status",      "Web Site", "Notes",
     "Street",      "Country",        "Created",    "Active",        "Record UUID", "Scores"};
-constexpr std::array<std::string_view, 10> rightPrefixes{
-    "", "Billing", "Ship To", "Guarantor", "Patient", "Primary", "Home", "Work", "Prior", "Secondary"};
+constexpr std::array<std::string_view, 10> rightPrefixes{"",        "Billing", "Ship To", "Guarantor", "Patient",
+                                                         "Primary", "Home",    "Work",    "Prior",     "Secondary"};
 
 std::vector<std::string> headersFor(std::size_t columns, const std::array<std::string_view, 20>& names,
-                                    const std::array<std::string_view, 10>& prefixes) {
+                                    const std::array<std::string_view, 10>& prefixes)
+{
     std::vector<std::string> headers;
     for (std::size_t column = 0; column < columns; ++column) {
         const std::string_view prefix = prefixes[column / names.size() % prefixes.size()];
@@ -51,7 +52,8 @@ std::vector<std::string> headersFor(std::size_t columns, const std::array<std::s
 }
 
 // Writes one cell of the given field kind into `buffer`; `row` varies the value.
-std::string_view cellText(std::size_t field, std::size_t row, char* buffer) {
+std::string_view cellText(std::size_t field, std::size_t row, char* buffer)
+{
     static constexpr std::array<std::string_view, 8> words{"active",   "closed", "pending", "review",
                                                            "archived", "open",   "held",    "new"};
     char* out = buffer;
@@ -125,7 +127,8 @@ std::string_view cellText(std::size_t field, std::size_t row, char* buffer) {
 
 // Right columns hold the same values as their left counterparts from row `shift` on, so
 // related columns overlap partly.
-template<typename Visitor> void forEachCell(std::size_t columns, std::size_t shift, Visitor&& visit) {
+template<typename Visitor> void forEachCell(std::size_t columns, std::size_t shift, Visitor&& visit)
+{
     char buffer[64];
     for (std::size_t row = 0; row < rowCount; ++row)
         for (std::size_t column = 0; column < columns; ++column)
@@ -134,7 +137,8 @@ template<typename Visitor> void forEachCell(std::size_t columns, std::size_t shi
 
 // The cell text is measured first so that the store is allocated once at its final size: the
 // two tables of 200 columns take about 7 GB.
-CSVTable generatedTable(std::vector<std::string> headers, std::size_t shift) {
+CSVTable generatedTable(std::vector<std::string> headers, std::size_t shift)
+{
     const std::size_t columns = headers.size();
     std::size_t bytes = 0;
     forEachCell(columns, shift, [&](std::string_view cell) { bytes += cell.size(); });
@@ -144,13 +148,15 @@ CSVTable generatedTable(std::vector<std::string> headers, std::size_t shift) {
 }
 
 // CPU time of this thread, which a busy machine does not inflate the way it does wall time.
-double threadMilliseconds() {
+double threadMilliseconds()
+{
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
-double median(std::vector<double> values) {
+double median(std::vector<double> values)
+{
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
@@ -161,7 +167,8 @@ struct Timing {
     std::size_t mapped;
 };
 
-Timing timeAnalysis(const CSVTable& left, const CSVTable& right) {
+Timing timeAnalysis(const CSVTable& left, const CSVTable& right)
+{
     std::vector<double> wall;
     std::vector<double> cpu;
     std::size_t mapped = 0;
@@ -170,28 +177,28 @@ Timing timeAnalysis(const CSVTable& left, const CSVTable& right) {
         const double cpuStart = threadMilliseconds();
         const MappingAnalysisResult result = CSVComparator::analyzeMappings(left, right);
         cpu.push_back(threadMilliseconds() - cpuStart);
-        wall.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-        mapped = static_cast<std::size_t>(
-            std::count_if(result.mappings.begin(), result.mappings.end(),
-                          [](const ColumnMapping& mapping) { return mapping.rightIndex; }));
+        wall.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        mapped =
+            static_cast<std::size_t>(std::count_if(result.mappings.begin(), result.mappings.end(),
+                                                   [](const ColumnMapping& mapping) { return mapping.rightIndex; }));
     }
     return {median(wall), median(cpu), mapped};
 }
 
-void measure(std::size_t columns) {
+void measure(std::size_t columns)
+{
     const CSVTable left = generatedTable(headersFor(columns, fields, leftPrefixes), 0);
     const CSVTable right = generatedTable(headersFor(columns, rightFields, rightPrefixes), 400);
     const Timing timing = timeAnalysis(left, right);
-    std::printf(
-        "analyzeMappings, %zu rows x %zu columns per table: median of %d runs %.1f ms wall, %.1f ms CPU "
-        "(%zu of %zu columns mapped)\n",
-        rowCount, columns, runs, timing.wallMilliseconds, timing.cpuMilliseconds, timing.mapped, columns);
+    std::printf("analyzeMappings, %zu rows x %zu columns per table: median of %d runs %.1f ms wall, %.1f ms CPU "
+                "(%zu of %zu columns mapped)\n",
+                rowCount, columns, runs, timing.wallMilliseconds, timing.cpuMilliseconds, timing.mapped, columns);
 }
 
-} // namespace
+}  // namespace
 
-int main() {
+int main()
+{
     measure(200);
     measure(20);
     return 0;

@@ -10,8 +10,8 @@
 // Usage: bench_compare <data folder>   (generated files are kept there and reused)
 
 #include <chrono>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -66,8 +66,12 @@ std::vector<ColumnMapping> everyColumnByIdKey(std::size_t columns)
     std::vector<ColumnMapping> mappings;
     for (std::size_t column = 0; column < columns; ++column) {
         const auto index = static_cast<std::int64_t>(column);
-        mappings.push_back(
-            {.id = Uuid::random(), .leftIndex = index, .rightIndex = index, .isKey = column == 0, .isManual = false, .isIncluded = true});
+        mappings.push_back({.id = Uuid::random(),
+                            .leftIndex = index,
+                            .rightIndex = index,
+                            .isKey = column == 0,
+                            .isManual = false,
+                            .isIncluded = true});
     }
     return mappings;
 }
@@ -100,22 +104,28 @@ Measurement compareOnce(const CSVTable& left, const CSVTable& right, const std::
     measurement.ambiguousGroups = summary.ambiguousDuplicateKeyGroups;
     for (const RowDifference& difference : summary.differences) {
         switch (difference.status) {
-        case DiffStatus::changed: ++measurement.changed; break;
-        case DiffStatus::onlyLeft: ++measurement.onlyLeft; break;
-        case DiffStatus::onlyRight: ++measurement.onlyRight; break;
+        case DiffStatus::changed:
+            ++measurement.changed;
+            break;
+        case DiffStatus::onlyLeft:
+            ++measurement.onlyLeft;
+            break;
+        case DiffStatus::onlyRight:
+            ++measurement.onlyRight;
+            break;
         }
     }
     return measurement;
 }
 
-void measure(const CSVTable& left, const CSVTable& right, unsigned workers, KeyMeasurement keyMeasurement,
-             int runCount, double fileBytes, const bench::ComparisonFiles& files)
+void measure(const CSVTable& left, const CSVTable& right, unsigned workers, KeyMeasurement keyMeasurement, int runCount,
+             double fileBytes, const bench::ComparisonFiles& files)
 {
     const auto mappings = everyColumnByIdKey(left.columnCount());
     std::vector<Measurement> measurements;
     for (int run = 0; run < runCount; ++run)
-        measurements.push_back(bench::measureInChild(
-            [&] { return compareOnce(left, right, mappings, workers, keyMeasurement); }));
+        measurements.push_back(
+            bench::measureInChild([&] { return compareOnce(left, right, mappings, workers, keyMeasurement); }));
     const auto median = [&](auto field) {
         std::vector<double> values;
         for (const auto& measurement : measurements)
@@ -129,8 +139,8 @@ void measure(const CSVTable& left, const CSVTable& right, unsigned workers, KeyM
                                                                  : "compare + 2 x KeyDiagnostics");
     for (const auto& measurement : measurements)
         std::printf(" %.3f", measurement.seconds());
-    std::printf("\n  median %.3f s (compare %.3f s, diagnostics %.3f s) = %.2f million rows/s (both files)\n",
-                seconds, median([](const Measurement& m) { return m.compareSeconds; }),
+    std::printf("\n  median %.3f s (compare %.3f s, diagnostics %.3f s) = %.2f million rows/s (both files)\n", seconds,
+                median([](const Measurement& m) { return m.compareSeconds; }),
                 median([](const Measurement& m) { return m.diagnosticsSeconds; }),
                 static_cast<double>(left.rowCount() + right.rowCount()) / seconds / 1e6);
     std::printf("  processor time, all threads: median %.3f s\n",
@@ -162,8 +172,8 @@ int main(int argc, char** argv)
     const auto start = std::chrono::steady_clock::now();
     const CSVTable left = CSVTable::load(files.left);
     const CSVTable right = CSVTable::load(files.right);
-    std::printf("Loaded %zu + %zu rows x %zu columns (%.1f MB of files) in %.2f s\n", left.rowCount(),
-                right.rowCount(), left.columnCount(), fileBytes / megabyte, secondsSince(start));
+    std::printf("Loaded %zu + %zu rows x %zu columns (%.1f MB of files) in %.2f s\n", left.rowCount(), right.rowCount(),
+                left.columnCount(), fileBytes / megabyte, secondsSince(start));
     std::printf("Generated: %zu changed, %zu removed, %zu added\n\n", files.changed, files.removed, files.added);
     measure(left, right, 0, KeyMeasurement::withComparison, runs, fileBytes, files);
     std::printf("\n");

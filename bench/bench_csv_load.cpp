@@ -30,7 +30,7 @@ constexpr double megabyte = 1024.0 * 1024.0;
 
 struct Measurement {
     double seconds = 0;
-    double processorSeconds = 0; // user and system time of the load
+    double processorSeconds = 0;  // user and system time of the load
     double tableBytes = 0;
     double residentGrowth = 0;
     double peakGrowth = 0;
@@ -39,7 +39,8 @@ struct Measurement {
     bool isPeakReset = false;
 };
 
-Measurement loadOnce(const std::filesystem::path& path) {
+Measurement loadOnce(const std::filesystem::path& path)
+{
     Measurement measurement;
     measurement.isPeakReset = bench::resetPeakResidentSize();
     const double residentBefore = bench::statusBytes("VmRSS");
@@ -56,7 +57,8 @@ Measurement loadOnce(const std::filesystem::path& path) {
     return measurement;
 }
 
-Measurement loadInChild(const std::filesystem::path& path) {
+Measurement loadInChild(const std::filesystem::path& path)
+{
     return bench::measureInChild([&] {
         try {
             return loadOnce(path);
@@ -67,7 +69,8 @@ Measurement loadInChild(const std::filesystem::path& path) {
     });
 }
 
-void measure(const char* title, const std::filesystem::path& path) {
+void measure(const char* title, const std::filesystem::path& path)
+{
     const double fileBytes = static_cast<double>(std::filesystem::file_size(path));
     std::vector<Measurement> measurements;
     for (int run = 0; run < runs; ++run)
@@ -99,14 +102,14 @@ void measure(const char* title, const std::filesystem::path& path) {
         std::printf("  (peak could not be reset; it includes the parent's own peak)\n");
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     const std::filesystem::path folder = argc > 1 ? argv[1] : "bench-data";
     std::printf("Generating (or reusing) %zu-row customer tables in %s\n", rowCount, folder.c_str());
     const auto plain = bench::writeCustomerFile(folder, rowCount);
-    const auto withAddress =
-        bench::writeCustomerFile(folder, rowCount, bench::CustomerColumns::withAddressObject);
+    const auto withAddress = bench::writeCustomerFile(folder, rowCount, bench::CustomerColumns::withAddressObject);
     std::printf("CSVTable::load, median of %d runs, each in a fresh process\n\n", runs);
     measure("Plain customer table", plain);
     std::printf("\n");

@@ -39,9 +39,8 @@ constexpr int endToEndRuns = 3;
 
 constexpr std::array<std::string_view, 12> firstNames{"Anna",   "Bruno", "Chloé", "Dmitri", "Emeka", "Fatima",
                                                       "Giulia", "Hiro",  "Ines",  "Jonas",  "Kofi",  "Leila"};
-constexpr std::array<std::string_view, 12> lastNames{"Smith",  "Johansson", "García", "Nakamura",
-                                                     "Okafor", "Müller",    "Rossi",  "Dubois",
-                                                     "Novak",  "Andersen",  "Silva",  "Kowalski"};
+constexpr std::array<std::string_view, 12> lastNames{"Smith", "Johansson", "García", "Nakamura", "Okafor", "Müller",
+                                                     "Rossi", "Dubois",    "Novak",  "Andersen", "Silva",  "Kowalski"};
 constexpr std::array<std::string_view, 8> cities{"Berlin", "Lagos",  "Osaka",  "Lyon",
                                                  "Porto",  "Kraków", "Austin", "Oslo"};
 constexpr std::array<std::string_view, 4> statuses{"active", "closed", "pending", "review"};
@@ -88,8 +87,8 @@ ComparisonSummary generatedSummary()
             difference.rightRow = *difference.leftRow;
             for (const std::size_t column : {5, 9}) {
                 (*difference.rightRow)[column] += " (new)";
-                difference.cells.push_back({Uuid::random(), names[column], names[column],
-                                            (*difference.leftRow)[column], (*difference.rightRow)[column]});
+                difference.cells.push_back({Uuid::random(), names[column], names[column], (*difference.leftRow)[column],
+                                            (*difference.rightRow)[column]});
             }
         } else if (kind < 8) {
             difference.status = DiffStatus::onlyLeft;
@@ -124,13 +123,11 @@ struct ProgramRun {
 // The command built beside this benchmark: <build>/bench/bench_results and <build>/cli/rowlark-compare.
 std::filesystem::path comparisonProgram()
 {
-    return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "cli" /
-           "rowlark-compare";
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "cli" / "rowlark-compare";
 }
 
 // Runs the program with its output discarded; the peak is the child's maximum resident size.
-std::optional<ProgramRun> runProgram(const std::filesystem::path& program,
-                                     const std::vector<std::string>& arguments)
+std::optional<ProgramRun> runProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments)
 {
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& argument : arguments)
@@ -150,9 +147,7 @@ std::optional<ProgramRun> runProgram(const std::filesystem::path& program,
         return std::nullopt;
     ProgramRun run;
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const auto toSeconds = [](const timeval& time) {
-        return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6;
-    };
+    const auto toSeconds = [](const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6; };
     run.processorSeconds = toSeconds(usage.ru_utime) + toSeconds(usage.ru_stime);
     run.peakMegabytes = static_cast<double>(usage.ru_maxrss) / 1024.0;
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -167,9 +162,8 @@ void measureEndToEnd(const std::filesystem::path& folder)
         return;
     }
     const bench::ComparisonFiles files = bench::writeComparisonFiles(folder, endToEndRows);
-    const double inputMegabytes = static_cast<double>(std::filesystem::file_size(files.left) +
-                                                      std::filesystem::file_size(files.right)) /
-                                  1e6;
+    const double inputMegabytes =
+        static_cast<double>(std::filesystem::file_size(files.left) + std::filesystem::file_size(files.right)) / 1e6;
     std::vector<double> seconds;
     std::vector<double> processorSeconds;
     std::vector<double> peaks;
@@ -184,13 +178,12 @@ void measureEndToEnd(const std::filesystem::path& folder)
         processorSeconds.push_back(measured->processorSeconds);
         peaks.push_back(measured->peakMegabytes);
     }
-    std::printf("end to end, rowlark-compare on %zu + %zu rows (%.0f MB of CSV), median of %d runs:\n",
-                files.leftRows, files.rightRows, inputMegabytes, endToEndRuns);
-    std::printf(
-        "  wall %.2f s (target <= 2.5 s), processor time %.2f s, peak memory %.0f MB (%.1f× the files; "
-        "target <= 3×)\n",
-        bench::medianOf(seconds), bench::medianOf(processorSeconds), bench::medianOf(peaks),
-        bench::medianOf(peaks) / inputMegabytes);
+    std::printf("end to end, rowlark-compare on %zu + %zu rows (%.0f MB of CSV), median of %d runs:\n", files.leftRows,
+                files.rightRows, inputMegabytes, endToEndRuns);
+    std::printf("  wall %.2f s (target <= 2.5 s), processor time %.2f s, peak memory %.0f MB (%.1f× the files; "
+                "target <= 3×)\n",
+                bench::medianOf(seconds), bench::medianOf(processorSeconds), bench::medianOf(peaks),
+                bench::medianOf(peaks) / inputMegabytes);
 }
 
 }  // namespace
@@ -198,27 +191,23 @@ void measureEndToEnd(const std::filesystem::path& folder)
 int main(int argc, char** argv)
 {
     const ComparisonSummary summary = generatedSummary();
-    std::printf("%zu differences, %zu columns each side, median of %d runs\n", summary.differences.size(),
-                columnCount, runs);
+    std::printf("%zu differences, %zu columns each side, median of %d runs\n", summary.differences.size(), columnCount,
+                runs);
 
     ResultIndex index;
     const double indexSeconds = medianSeconds([&] { index = ResultIndex(summary); });
     std::printf("index:                      %8.1f ms\n", indexSeconds * 1000);
 
     std::size_t found = 0;
-    const double searchSeconds =
-        medianSeconds([&] { found = index.matching(ResultFilter::all, "son").size(); });
-    std::printf("matching(all, \"son\"):       %8.1f ms  (%zu found; target <= 50 ms)\n",
-                searchSeconds * 1000, found);
-    const double absentSeconds =
-        medianSeconds([&] { found = index.matching(ResultFilter::all, "qzx").size(); });
+    const double searchSeconds = medianSeconds([&] { found = index.matching(ResultFilter::all, "son").size(); });
+    std::printf("matching(all, \"son\"):       %8.1f ms  (%zu found; target <= 50 ms)\n", searchSeconds * 1000, found);
+    const double absentSeconds = medianSeconds([&] { found = index.matching(ResultFilter::all, "qzx").size(); });
     std::printf("matching(all, \"qzx\"):       %8.1f ms  (%zu found)\n", absentSeconds * 1000, found);
 
     const std::vector<std::size_t>& all = index.positions(ResultFilter::all);
     std::size_t bytes = 0;
-    const double reportSeconds = medianSeconds([&] {
-        bytes = ComparisonReport::csv(summary, "before.csv", "after.csv", headers(), headers(), all).size();
-    });
+    const double reportSeconds = medianSeconds(
+        [&] { bytes = ComparisonReport::csv(summary, "before.csv", "after.csv", headers(), headers(), all).size(); });
     std::printf("report of every difference: %8.1f ms  (%.1f MB; target <= 1000 ms)\n", reportSeconds * 1000,
                 static_cast<double>(bytes) / 1e6);
 

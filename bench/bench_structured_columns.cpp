@@ -71,8 +71,8 @@ void measure(const char* title, const std::filesystem::path& path)
         wall.push_back(timing.wallSeconds);
         cpu.push_back(timing.cpuSeconds);
     }
-    std::printf("%s\n  %zu rows x %zu columns, %.1f MB of cell text, %zu derived columns\n", title,
-                table.rowCount(), table.columnCount(), bytes / megabyte, derivedColumns);
+    std::printf("%s\n  %zu rows x %zu columns, %.1f MB of cell text, %zu derived columns\n", title, table.rowCount(),
+                table.columnCount(), bytes / megabyte, derivedColumns);
     std::printf("  expansion, median of %d: wall %.3f s, CPU %.3f s = %.0f MB/s of cell text (CPU)\n", runs,
                 bench::medianOf(wall), bench::medianOf(cpu), bytes / megabyte / bench::medianOf(cpu));
 }

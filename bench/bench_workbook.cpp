@@ -66,18 +66,17 @@ require("fs").writeFileSync(output, XLSX.write(book, { type: "buffer", bookType:
 
 fs::path workbookFile(const fs::path& folder, const Size& size)
 {
-    const fs::path path = folder / ("workbook-" + std::to_string(size.rows) + "x" + std::to_string(size.columns) +
-                                    "." + size.type);
+    const fs::path path =
+        folder / ("workbook-" + std::to_string(size.rows) + "x" + std::to_string(size.columns) + "." + size.type);
     if (fs::exists(path))
         return path;
     const fs::path script = folder / "write-workbook.js";
     std::ofstream(script) << generator;
-    const fs::path library = fs::read_symlink("/proc/self/exe").parent_path() / "Rowlark_Rowlark.bundle" /
-                             "Vendor" / "xlsx.full.min.js";
+    const fs::path library =
+        fs::read_symlink("/proc/self/exe").parent_path() / "Rowlark_Rowlark.bundle" / "Vendor" / "xlsx.full.min.js";
     const fs::path temporary = folder / ("partial." + std::string(size.type));
     const std::string command = "node '" + script.string() + "' '" + library.string() + "' '" + temporary.string() +
-                                "' " + std::to_string(size.rows) + " " + std::to_string(size.columns) + " " +
-                                size.type;
+                                "' " + std::to_string(size.rows) + " " + std::to_string(size.columns) + " " + size.type;
     if (std::system(command.c_str()) != 0) {
         std::fprintf(stderr, "could not write %s\n", path.c_str());
         std::exit(1);
@@ -163,8 +162,7 @@ int main(int argc, char** argv)
         const std::string name = std::to_string(size.rows) + " x " + std::to_string(size.columns) + " " + size.type;
         std::printf("%-22s %8.1f %9.2f %9.2f %12.0f %10.0f %9.0f   (%zu rows x %zu columns read)\n", name.c_str(),
                     static_cast<double>(fs::file_size(path)) / megabyte, bench::medianOf(seconds),
-                    bench::medianOf(cpuSeconds),
-                    peak.importerPeak / megabyte, peak.readerPeak / megabyte,
+                    bench::medianOf(cpuSeconds), peak.importerPeak / megabyte, peak.readerPeak / megabyte,
                     (peak.importerPeak + peak.readerPeak) / megabyte, peak.rows, peak.columns);
         std::fflush(stdout);
     }

@@ -31,20 +31,17 @@ std::optional<std::int64_t> findColumn(const NamedTable& side, std::string_view 
 {
     const std::vector<std::string>& headers = side.table.headers();
     if (const auto number = columnNumber(reference))
-        return *number >= 1 && *number <= headers.size() ? std::optional<std::int64_t>(*number - 1)
-                                                         : std::nullopt;
+        return *number >= 1 && *number <= headers.size() ? std::optional<std::int64_t>(*number - 1) : std::nullopt;
     const auto header = std::find(headers.begin(), headers.end(), reference);
     if (header == headers.end())
         return std::nullopt;
     return header - headers.begin();
 }
 
-ColumnMapping& mappingOf(std::vector<ColumnMapping>& mappings, std::int64_t leftIndex,
-                         std::string_view reference)
+ColumnMapping& mappingOf(std::vector<ColumnMapping>& mappings, std::int64_t leftIndex, std::string_view reference)
 {
-    const auto mapping = std::find_if(mappings.begin(), mappings.end(), [&](const ColumnMapping& candidate) {
-        return candidate.leftIndex == leftIndex;
-    });
+    const auto mapping = std::find_if(mappings.begin(), mappings.end(),
+                                      [&](const ColumnMapping& candidate) { return candidate.leftIndex == leftIndex; });
     if (mapping == mappings.end())
         throw UsageError("column " + inQuotes(reference) + " of File A has no mapping");
     return *mapping;
@@ -60,10 +57,8 @@ ColumnChoice readChoice(const NamedTable& left, const NamedTable& right, std::st
 {
     const std::size_t firstEquals = choice.find('=');
     if (firstEquals == std::string_view::npos)
-        throw UsageError("--map needs A=B, a File A column, “=” and a File B column, not " +
-                         inQuotes(choice));
-    for (std::size_t equals = firstEquals; equals != std::string_view::npos;
-         equals = choice.find('=', equals + 1)) {
+        throw UsageError("--map needs A=B, a File A column, “=” and a File B column, not " + inQuotes(choice));
+    for (std::size_t equals = firstEquals; equals != std::string_view::npos; equals = choice.find('=', equals + 1)) {
         const auto leftIndex = findColumn(left, choice.substr(0, equals));
         const std::string_view rightReference = choice.substr(equals + 1);
         if (!leftIndex)
@@ -92,8 +87,7 @@ std::optional<std::string> chooseColumn(const NamedTable& left, const NamedTable
     return "--map " + std::string(choice) + ": " + MappingEdits::choiceNotice(chosen->filled);
 }
 
-void replaceKey(const NamedTable& left, std::vector<ColumnMapping>& mappings,
-                const std::vector<std::string>& keys)
+void replaceKey(const NamedTable& left, std::vector<ColumnMapping>& mappings, const std::vector<std::string>& keys)
 {
     for (ColumnMapping& mapping : mappings)
         if (mapping.isKey)
@@ -110,9 +104,8 @@ void exclude(const NamedTable& left, std::vector<ColumnMapping>& mappings, const
 {
     const ColumnMapping& mapping = mappingOf(mappings, resolveColumn(left, reference), reference);
     if (!MappingEdits::setIncluded(mappings, mapping.id, false))
-        throw UsageError(
-            "column " + inQuotes(reference) + " of " + left.description +
-            " is part of the key, and key columns are always compared (choose the key with --key)");
+        throw UsageError("column " + inQuotes(reference) + " of " + left.description +
+                         " is part of the key, and key columns are always compared (choose the key with --key)");
 }
 
 }  // namespace
@@ -127,8 +120,8 @@ std::int64_t resolveColumn(const NamedTable& side, std::string_view reference)
     throw UsageError("no column " + inQuotes(reference) + " in " + side.description);
 }
 
-std::vector<std::string> applyColumnEdits(const Options& options, const NamedTable& left,
-                                          const NamedTable& right, std::vector<ColumnMapping>& mappings)
+std::vector<std::string> applyColumnEdits(const Options& options, const NamedTable& left, const NamedTable& right,
+                                          std::vector<ColumnMapping>& mappings)
 {
     std::vector<std::string> notices;
     for (const std::string& choice : options.columnChoices)

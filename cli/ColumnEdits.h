@@ -24,7 +24,7 @@ std::int64_t resolveColumn(const NamedTable& side, std::string_view reference);
 
 // Applies every --map in the order given, then --key, then --exclude. Returns the notices of the
 // manual choices that re-mapped related columns. Fails with UsageError.
-std::vector<std::string> applyColumnEdits(const Options& options, const NamedTable& left,
-                                          const NamedTable& right, std::vector<ColumnMapping>& mappings);
+std::vector<std::string> applyColumnEdits(const Options& options, const NamedTable& left, const NamedTable& right,
+                                          std::vector<ColumnMapping>& mappings);
 
 }  // namespace rowlark::cli

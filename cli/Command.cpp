@@ -17,8 +17,8 @@
 #include "results/ComparisonReport.h"
 #include "results/ComparisonRun.h"
 #include "results/ReportFile.h"
-#include "workbook/SpreadsheetImporter.h"
 #include "text/Unicode.h"
+#include "workbook/SpreadsheetImporter.h"
 
 namespace rowlark::cli {
 namespace {
@@ -117,12 +117,12 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
     if (!hasMappedKey(analysis.mappings))
         throw UsageError("no row key was found; choose the key columns with --key COLUMN (--mapping lists them)");
 
-    const ComparisonOutcome outcome = runComparison(left.table, right.table, left.name, right.name,
-                                                    analysis.mappings, options.isIgnoringCase);
+    const ComparisonOutcome outcome =
+        runComparison(left.table, right.table, left.name, right.name, analysis.mappings, options.isIgnoringCase);
     const std::vector<std::size_t> selected = outcome.index.matching(options.filter, options.search);
     if (options.reportPath) {
-        const std::string report = ComparisonReport::csv(
-            outcome.summary, left.name, right.name, left.table.headers(), right.table.headers(), selected);
+        const std::string report = ComparisonReport::csv(outcome.summary, left.name, right.name, left.table.headers(),
+                                                         right.table.headers(), selected);
         if (options.reportPath == standardOutputPath) {
             out.write(report.data(), static_cast<std::streamsize>(report.size()));
             finishWriting(out);

@@ -48,18 +48,15 @@ ResultFilter parseFilter(std::string_view name)
 {
     if (const auto filter = filterFromOptionName(name))
         return *filter;
-    throw UsageError("unknown filter “" + std::string(name) +
-                     "” (use all, changed, only-a, only-b or empty-values)");
+    throw UsageError("unknown filter “" + std::string(name) + "” (use all, changed, only-a, only-b or empty-values)");
 }
 
 const std::vector<ValueOption>& valueOptions()
 {
     static const std::vector<ValueOption> all = {
-        {"--map",
-         [](Options& options, std::string_view value) { options.columnChoices.emplace_back(value); }},
+        {"--map", [](Options& options, std::string_view value) { options.columnChoices.emplace_back(value); }},
         {"--key", [](Options& options, std::string_view value) { options.keyColumns.emplace_back(value); }},
-        {"--exclude",
-         [](Options& options, std::string_view value) { options.excludedColumns.emplace_back(value); }},
+        {"--exclude", [](Options& options, std::string_view value) { options.excludedColumns.emplace_back(value); }},
         {"--filter", [](Options& options, std::string_view value) { options.filter = parseFilter(value); }},
         {"--search", [](Options& options, std::string_view value) { options.search = value; }},
         {"--report", [](Options& options, std::string_view value) { options.reportPath = value; }},
@@ -106,8 +103,8 @@ public:
         if (options.isHelpRequested)
             return options;
         if (files.size() != 2)
-            throw UsageError("expected two files, FILE_A and FILE_B, but got " +
-                             std::to_string(files.size()) + " (see --help)");
+            throw UsageError("expected two files, FILE_A and FILE_B, but got " + std::to_string(files.size()) +
+                             " (see --help)");
         options.leftPath = files[0];
         options.rightPath = files[1];
         if (options.isJSON && options.reportPath == standardOutputPath && !options.isMappingOnly)
@@ -121,8 +118,7 @@ private:
         const std::size_t equals = argument.find('=');
         const std::string_view name = argument.substr(0, equals);
         if (const ValueOption* option = find(valueOptions(), name)) {
-            option->set(options,
-                        equals == std::string_view::npos ? nextValue(name) : argument.substr(equals + 1));
+            option->set(options, equals == std::string_view::npos ? nextValue(name) : argument.substr(equals + 1));
             return;
         }
         const Flag* flag = find(flags(), name);

@@ -111,8 +111,7 @@ void writeSummary(std::ostream& out, const FileNames& names, const ComparisonOut
                   const Selection& selection)
 {
     const ComparisonSummary& summary = outcome.summary;
-    out << names.left << ": " << summary.leftRows << " rows; " << names.right << ": " << summary.rightRows
-        << " rows\n";
+    out << names.left << ": " << summary.leftRows << " rows; " << names.right << ": " << summary.rightRows << " rows\n";
     out << "Matching: " << summary.matchingRows << '\n';
     out << "Changed: " << groupSize(outcome, ResultFilter::changed) << '\n';
     out << "Only in " << names.left << ": " << groupSize(outcome, ResultFilter::onlyLeft) << '\n';
@@ -166,13 +165,11 @@ void writeMapping(std::ostream& out, const MappingTables& tables)
 {
     for (const ColumnMapping& mapping : tables.mappings) {
         out << columnLabel(tables.leftHeaders, mapping.leftIndex) << "  →  "
-            << columnLabel(tables.rightHeaders, mapping.rightIndex) << "  (" << mappingFlags(mapping)
-            << ")\n";
+            << columnLabel(tables.rightHeaders, mapping.rightIndex) << "  (" << mappingFlags(mapping) << ")\n";
         const std::vector<HeaderSuggestion>& suggestions = suggestionsOf(tables, mapping.leftIndex);
         for (std::size_t i = 0; i < suggestions.size() && i < suggestionsShown; ++i)
             out << "      " << fixed(suggestions[i].score, 3) << "  "
-                << columnLabel(tables.rightHeaders, suggestions[i].rightIndex) << "  "
-                << suggestions[i].reason << '\n';
+                << columnLabel(tables.rightHeaders, suggestions[i].rightIndex) << "  " << suggestions[i].reason << '\n';
     }
 }
 

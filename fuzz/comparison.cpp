@@ -86,8 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const MappingAnalysisResult analysis = CSVComparator::analyzeMappings(*left, *right);
     check(analysis.mappings.size() == left->columnCount() && analysis.suggestions.size() == left->columnCount());
-    const auto compared =
-        CSVComparator::compareWithKeyDiagnostics(*left, *right, analysis.mappings, ignoreCase, 1);
+    const auto compared = CSVComparator::compareWithKeyDiagnostics(*left, *right, analysis.mappings, ignoreCase, 1);
     checkCounts(compared.summary, *left, *right);
 
     const ComparisonSummary itself = CSVComparator::compare(*left, *left, identityMappings(*left), ignoreCase, 1);

@@ -2,8 +2,8 @@
 // a JSON-object cell and the spelling of number tokens. A canonical text is its own canonical
 // form, and one reading of it flattens like the original.
 
-#include "structured/StructuredColumns.h"
 #include "text/JSON.h"
+#include "structured/StructuredColumns.h"
 #include "text/JSONReader.h"
 
 #include <cstddef>

@@ -20,8 +20,7 @@ void check(bool condition)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const auto payload =
-        rowlark::WorkbookPayload::decode(std::string_view(reinterpret_cast<const char*>(data), size));
+    const auto payload = rowlark::WorkbookPayload::decode(std::string_view(reinterpret_cast<const char*>(data), size));
     if (!payload)
         return 0;
     check(payload->laterRows.has_value() == (payload->rowCount > 0));

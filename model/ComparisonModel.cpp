@@ -14,11 +14,11 @@
 #include "BackgroundRunner.h"
 #include "ModelWork.h"
 #include "SampleFiles.h"
+#include "Utf8Text.h"
 #include "analysis/MappingAnalysis.h"
 #include "edits/MappingEdits.h"
 #include "results/ComparisonRun.h"
 #include "workbook/ImportError.h"
-#include "Utf8Text.h"
 
 namespace rowlark {
 
@@ -26,7 +26,10 @@ namespace {
 
 const QStringList openableExtensions = {"csv", "xlsx", "xls", "ods", "numbers"};
 
-QString cancellationNotice() { return QStringLiteral("The operation was cancelled."); }
+QString cancellationNotice()
+{
+    return QStringLiteral("The operation was cancelled.");
+}
 
 // Runs `task` in the background and hands its outcome to `deliver` on the interface thread.
 // `model` is only ever read on that thread, so a model destroyed meanwhile is noticed there and
@@ -117,7 +120,10 @@ template<typename T> void ComparisonModel::publish(Field field, T& member, T val
 
 // Published fields written by the views
 
-void ComparisonModel::setTab(WorkspaceTab tab) { publish(Field::tab, tab_, tab); }
+void ComparisonModel::setTab(WorkspaceTab tab)
+{
+    publish(Field::tab, tab_, tab);
+}
 
 void ComparisonModel::setMappingSearch(const QString& text)
 {
@@ -152,7 +158,10 @@ void ComparisonModel::setErrorMessage(std::optional<QString> message)
     publish(Field::errorMessage, errorMessage_, std::move(message));
 }
 
-void ComparisonModel::setMatching(Matching matching) { matching_ = std::move(matching); }
+void ComparisonModel::setMatching(Matching matching)
+{
+    matching_ = std::move(matching);
+}
 
 // Derived values
 
@@ -170,9 +179,8 @@ bool ComparisonModel::canCompare() const
 {
     if (isBusy_ || !left_ || !right_)
         return false;
-    const bool hasKey = std::ranges::any_of(mappings_, [](const ColumnMapping& mapping) {
-        return mapping.isKey && mapping.rightIndex.has_value();
-    });
+    const bool hasKey = std::ranges::any_of(
+        mappings_, [](const ColumnMapping& mapping) { return mapping.isKey && mapping.rightIndex.has_value(); });
     if (!hasKey)
         return false;
     const auto leftCount = static_cast<std::int64_t>(left_->table.columnCount());
@@ -196,8 +204,7 @@ bool ComparisonModel::canExport() const
 
 // Background operations
 
-template<typename Work, typename Finish>
-void ComparisonModel::perform(const QString& label, Work work, Finish finish)
+template<typename Work, typename Finish> void ComparisonModel::perform(const QString& label, Work work, Finish finish)
 {
     startOperation(label, [work = std::move(work), finish = std::move(finish)](std::stop_token stop) {
         auto value = std::make_shared<std::invoke_result_t<Work&, std::stop_token>>(work(stop));
@@ -285,8 +292,7 @@ void ComparisonModel::compare()
         return;
     perform(
         QStringLiteral("Comparing records…"),
-        [left = *left_, right = *right_, mappings = mappings_,
-         ignoreCase = ignoreCase_](std::stop_token stop) {
+        [left = *left_, right = *right_, mappings = mappings_, ignoreCase = ignoreCase_](std::stop_token stop) {
             ComparisonOutcome outcome = runComparison(left.table, right.table, left.name, right.name, mappings,
                                                       ignoreCase, [stop] { throwIfCancelled(stop); });
             std::vector<std::size_t> everyDifference = outcome.index.matching(ResultFilter::all, "");
@@ -361,10 +367,9 @@ void ComparisonModel::startMatching(FilterRun run)
             return {describeFailure(std::current_exception())};
         }
     };
-    runInBackground(this, std::move(task),
-                    [token = run.token](ComparisonModel& model, FilterOutcome outcome) {
-                        model.applyFilterOutcome(token, std::move(outcome));
-                    });
+    runInBackground(this, std::move(task), [token = run.token](ComparisonModel& model, FilterOutcome outcome) {
+        model.applyFilterOutcome(token, std::move(outcome));
+    });
 }
 
 void ComparisonModel::applyFilterOutcome(const Uuid& token, FilterOutcome outcome)
@@ -394,8 +399,7 @@ void ComparisonModel::changePage(std::int64_t step)
     const std::int64_t lastPage = (count + pageSize - 1) / pageSize - 1;
     const std::int64_t target = count == 0 ? 0 : std::clamp(pageNumber_ + step, std::int64_t{0}, lastPage);
     publish(Field::pageNumber, pageNumber_, target);
-    publish(Field::selectedRowID, selectedRowID_,
-            idOfFirst(ResultIndex::page(filteredIndices_, target, pageSize)));
+    publish(Field::selectedRowID, selectedRowID_, idOfFirst(ResultIndex::page(filteredIndices_, target, pageSize)));
 }
 
 std::optional<Uuid> ComparisonModel::idOfFirst(const std::vector<std::size_t>& positions) const
@@ -409,8 +413,8 @@ std::optional<Uuid> ComparisonModel::idOfFirst(const std::vector<std::size_t>& p
 
 void ComparisonModel::selectFile(bool leftSide)
 {
-    const std::optional<QString> path = dialogs_->openFile(
-        QStringLiteral("Choose a CSV, Excel, Numbers or LibreOffice file"), openableExtensions);
+    const std::optional<QString> path =
+        dialogs_->openFile(QStringLiteral("Choose a CSV, Excel, Numbers or LibreOffice file"), openableExtensions);
     if (path && !path->isEmpty())
         load(*path, leftSide);
 }
@@ -453,9 +457,8 @@ void ComparisonModel::exportReport()
         return;
     const std::optional<QString> path = dialogs_->saveFile(
         QStringLiteral("comparison-report.csv"),
-        QStringLiteral(
-            "Exports the current filter and search across all result pages. Formula-like cells are "
-            "prefixed with an apostrophe for spreadsheet safety."));
+        QStringLiteral("Exports the current filter and search across all result pages. Formula-like cells are "
+                       "prefixed with an apostrophe for spreadsheet safety."));
     if (!path || path->isEmpty())
         return;
     perform(
@@ -463,10 +466,9 @@ void ComparisonModel::exportReport()
         [path = *path, summary = summary_, left = *left_, right = *right_, indices = filteredIndices_](
             std::stop_token stop) { return saveReport(path, *summary, left, right, indices, stop); },
         [this](std::size_t rows) {
-            publish(
-                Field::notice, notice_,
-                QStringLiteral("Exported %1 rows. Formula-like values were escaped for spreadsheet safety.")
-                    .arg(QLocale().toString(static_cast<qulonglong>(rows))));
+            publish(Field::notice, notice_,
+                    QStringLiteral("Exported %1 rows. Formula-like values were escaped for spreadsheet safety.")
+                        .arg(QLocale().toString(static_cast<qulonglong>(rows))));
         });
 }
 

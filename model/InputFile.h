@@ -17,14 +17,13 @@ struct InputFile {
     std::string name;                          // last path component, or the sample's fixed name
     std::optional<std::filesystem::path> url;  // absent for the built-in samples
     CSVTable table;
-    std::vector<std::string> sheets;  // selectable sheets or tables of a workbook, in workbook order
+    std::vector<std::string> sheets;   // selectable sheets or tables of a workbook, in workbook order
     std::optional<std::string> sheet;  // the one imported; absent for CSV files and samples
 };
 
 enum class WorkspaceTab { mapping, results };
 
-inline constexpr std::array<WorkspaceTab, 2> allWorkspaceTabs = {WorkspaceTab::mapping,
-                                                                 WorkspaceTab::results};
+inline constexpr std::array<WorkspaceTab, 2> allWorkspaceTabs = {WorkspaceTab::mapping, WorkspaceTab::results};
 
 // "Map columns", "Results".
 std::string_view title(WorkspaceTab tab);

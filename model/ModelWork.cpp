@@ -48,8 +48,8 @@ InputFile importInputFile(const std::filesystem::path& path, const std::optional
 std::size_t saveReport(const QString& path, const ComparisonSummary& summary, const InputFile& left,
                        const InputFile& right, const std::vector<std::size_t>& indices, std::stop_token stop)
 {
-    const std::string text = ComparisonReport::csv(summary, left.name, right.name, left.table.headers(),
-                                                   right.table.headers(), indices);
+    const std::string text =
+        ComparisonReport::csv(summary, left.name, right.name, left.table.headers(), right.table.headers(), indices);
     if (!ReportFile::write(std::filesystem::path(QFile::encodeName(path).toStdString()), text, stop))
         throw OperationCancelled{};
     return indices.size();

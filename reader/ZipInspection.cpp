@@ -128,10 +128,9 @@ ZipVerdict inspectZip(Bytes bytes, const InflateLimits& limits)
             const std::uint64_t entryAllowance =
                 std::max(limits.graceBytes, limits.ratio * std::max<std::uint64_t>(entry.compressedSize, 1));
             std::uint64_t entryInflated = 0;
-            const Inflated outcome =
-                inflateCounting(bytes.subspan(data, entry.compressedSize),
-                                std::min(entryAllowance, limits.totalBytes - std::min(inflated, limits.totalBytes)),
-                                entryInflated);
+            const Inflated outcome = inflateCounting(
+                bytes.subspan(data, entry.compressedSize),
+                std::min(entryAllowance, limits.totalBytes - std::min(inflated, limits.totalBytes)), entryInflated);
             if (outcome != Inflated::complete)
                 return outcome == Inflated::tooLarge ? ZipVerdict::tooLarge : ZipVerdict::damaged;
             inflated += entryInflated;

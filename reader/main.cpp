@@ -4,8 +4,8 @@
 
 #include <JavaScriptCore/JavaScript.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <csignal>
 #include <cstdint>
@@ -175,8 +175,7 @@ public:
     {
         for (std::size_t i = 0; i < count; ++i) {
             const char32_t unit = units[i];
-            if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < count && units[i + 1] >= 0xDC00 &&
-                units[i + 1] < 0xE000) {
+            if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
                 appendScalar(0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00));
                 ++i;
             } else if (unit >= 0xD800 && unit < 0xE000) {
@@ -250,8 +249,8 @@ OwnedString makeStringFromBytes(std::string_view utf8)
             isValid = (next & 0xC0) == 0x80;
             scalar = (scalar << 6) | (next & 0x3F);
         }
-        if (isValid && (scalar > 0x10FFFF || (scalar >= 0xD800 && scalar < 0xE000) ||
-                        (length == 3 && scalar < 0x800) || (length == 4 && scalar < 0x10000)))
+        if (isValid && (scalar > 0x10FFFF || (scalar >= 0xD800 && scalar < 0xE000) || (length == 3 && scalar < 0x800) ||
+                        (length == 4 && scalar < 0x10000)))
             isValid = false;
         if (!isValid) {
             units.push_back(0xFFFD);
@@ -436,9 +435,9 @@ void run(const Settings& settings, Input& input)
         return;
     memoryCeiling::apply(settings.memoryBytes);
 
-    JSObjectRef bytes = JSObjectMakeTypedArrayWithBytesNoCopy(context.get(), kJSTypedArrayTypeUint8Array,
-                                                              input.workbook.data(), input.workbook.size(),
-                                                              nullptr, nullptr, nullptr);
+    JSObjectRef bytes =
+        JSObjectMakeTypedArrayWithBytesNoCopy(context.get(), kJSTypedArrayTypeUint8Array, input.workbook.data(),
+                                              input.workbook.size(), nullptr, nullptr, nullptr);
     setGlobal(context.get(), "__workbookBytes", bytes);
     setGlobal(context.get(), "__selectedSheet",
               input.selectedSheet ? JSValueMakeString(context.get(), makeStringFromBytes(*input.selectedSheet).get())
@@ -520,8 +519,8 @@ int main(int argc, char** argv)
     const std::optional<Settings> settings = parseArguments(argc, argv);
     if (!settings) {
         std::fputs("usage: rowlark-reader LIBRARY MAX_ROWS MAX_COLUMNS MAX_CELLS NAMES_ONLY MEMORY_BYTES CPU_SECONDS "
-                    "< input\n",
-                    stderr);
+                   "< input\n",
+                   stderr);
         return EXIT_FAILURE;
     }
     endWithParent();

@@ -30,22 +30,20 @@ enum Column : std::size_t {
     columnCount
 };
 
-constexpr std::array<std::string_view, columnCount> plainHeaders{
-    "id",      "first_name", "last_name", "email", "phone",   "active",
-    "country", "birth_date", "amount",    "city",  "company", "notes"};
+constexpr std::array<std::string_view, columnCount> plainHeaders{"id",     "first_name", "last_name", "email",
+                                                                 "phone",  "active",     "country",   "birth_date",
+                                                                 "amount", "city",       "company",   "notes"};
 
 constexpr std::array<std::string_view, 20> firstNames{
     "James", "Mary", "John",     "Patricia", "Robert", "Jennifer", "Michael", "Linda", "William", "Elizabeth",
     "José",  "Zoë",  "François", "Søren",    "Łukasz", "Chloé",    "Björn",   "Anaïs", "Dmitri",  "Aiko"};
-constexpr std::array<std::string_view, 20> lastNames{"Smith",    "Johnson",  "Williams", "Brown",  "Jones",
-                                                     "Garcia",   "Miller",   "Davis",    "Müller", "Ødegaard",
-                                                     "Kowalski", "Nakamura", "O'Brien",  "Dubois", "Rossi",
-                                                     "Silva",    "Sánchez",  "Nguyễn",   "Wilson", "Taylor"};
+constexpr std::array<std::string_view, 20> lastNames{
+    "Smith",    "Johnson",  "Williams", "Brown",  "Jones", "Garcia", "Miller",  "Davis",  "Müller", "Ødegaard",
+    "Kowalski", "Nakamura", "O'Brien",  "Dubois", "Rossi", "Silva",  "Sánchez", "Nguyễn", "Wilson", "Taylor"};
 constexpr std::array<std::string_view, 10> countries{"USA",     "USA",    "USA",    "USA",   "Canada",
                                                      "Germany", "France", "Norway", "Japan", "Brazil"};
-constexpr std::array<std::string_view, 12> cities{"New York", "Chicago",   "Austin",    "Zürich",
-                                                  "München",  "São Paulo", "Montréal",  "Oslo",
-                                                  "Kraków",   "東京",      "Reykjavík", "Seattle"};
+constexpr std::array<std::string_view, 12> cities{"New York", "Chicago", "Austin", "Zürich", "München",   "São Paulo",
+                                                  "Montréal", "Oslo",    "Kraków", "東京",   "Reykjavík", "Seattle"};
 constexpr std::array<std::string_view, 10> companies{"Acme Inc",
                                                      "Globex",
                                                      "Initech",
@@ -57,14 +55,14 @@ constexpr std::array<std::string_view, 10> companies{"Acme Inc",
                                                      "Vandelay Industries, LLC",
                                                      "Soylent Corp"};
 constexpr std::array<std::string_view, 8> noteTemplates{
-    "Called about invoice ",  "Prefers email, not phone ", "Said \"call later\" ",
-    "Line one\nLine two ",    "VIP — handle with care ",   "Follow up in Q3, approved ",
-    "Moved.\r\nNew address ", "Asked for \"Gold\" plan "};
+    "Called about invoice ",   "Prefers email, not phone ",  "Said \"call later\" ",   "Line one\nLine two ",
+    "VIP — handle with care ", "Follow up in Q3, approved ", "Moved.\r\nNew address ", "Asked for \"Gold\" plan "};
 constexpr std::array<std::string_view, 6> streets{"Main St", "Oak Avenue",  "Elm Street",
                                                   "Route 9", "Königstraße", "Rue de la Paix"};
 
 // SplitMix64: a well-mixed 64-bit value from any seed, so every record is a function of its id.
-std::uint64_t mixed(std::uint64_t value) {
+std::uint64_t mixed(std::uint64_t value)
+{
     value += 0x9E3779B97F4A7C15ULL;
     value = (value ^ (value >> 30)) * 0xBF58476D1CE4E5B9ULL;
     value = (value ^ (value >> 27)) * 0x94D049BB133111EBULL;
@@ -74,7 +72,9 @@ std::uint64_t mixed(std::uint64_t value) {
 class RecordRandom {
 public:
     RecordRandom(std::uint64_t recordId, std::uint64_t salt)
-        : state_(mixed(recordId * 0x100000001B3ULL ^ salt)) {}
+        : state_(mixed(recordId * 0x100000001B3ULL ^ salt))
+    {
+    }
     std::uint64_t next() { return state_ = mixed(state_); }
     std::size_t below(std::size_t bound) { return static_cast<std::size_t>(next() % bound); }
     template<typename List> std::string_view pick(const List& list) { return list[below(list.size())]; }
@@ -83,14 +83,16 @@ private:
     std::uint64_t state_;
 };
 
-std::string digits(std::uint64_t value, int width) {
+std::string digits(std::uint64_t value, int width)
+{
     std::string text = std::to_string(value);
     if (static_cast<int>(text.size()) < width)
         text.insert(0, static_cast<std::size_t>(width) - text.size(), '0');
     return text;
 }
 
-std::string jsonString(std::string_view text) {
+std::string jsonString(std::string_view text)
+{
     std::string quoted = "\"";
     for (const char character : text) {
         if (character == '"' || character == '\\')
@@ -102,7 +104,8 @@ std::string jsonString(std::string_view text) {
 
 using Record = std::array<std::string, columnCount>;
 
-Record customer(std::uint64_t recordId, CustomerColumns columns) {
+Record customer(std::uint64_t recordId, CustomerColumns columns)
+{
     RecordRandom random(recordId, 1);
     Record record;
     record[id] = std::to_string(recordId);
@@ -112,18 +115,17 @@ Record customer(std::uint64_t recordId, CustomerColumns columns) {
     record[phone] = "555-" + digits(random.below(1000), 3) + "-" + digits(random.below(10000), 4);
     record[active] = random.below(3) == 0 ? "No" : "Yes";
     record[country] = random.pick(countries);
-    record[birthDate] = std::to_string(1940 + random.below(66)) + "-" + digits(1 + random.below(12), 2) +
-                        "-" + digits(1 + random.below(28), 2);
+    record[birthDate] = std::to_string(1940 + random.below(66)) + "-" + digits(1 + random.below(12), 2) + "-" +
+                        digits(1 + random.below(28), 2);
     record[amount] = std::to_string(random.below(100000)) + "." + digits(random.below(100), 2);
     const std::string_view cityName = random.pick(cities);
     if (columns == CustomerColumns::plain)
         record[city] = cityName;
     else
-        record[city] =
-            "{\"street1\":" +
-            jsonString(std::to_string(1 + random.below(999)) + " " + std::string(random.pick(streets))) +
-            ",\"city\":" + jsonString(cityName) + ",\"postcode\":\"" + digits(random.below(100000), 5) +
-            "\",\"country\":" + jsonString(record[country]) + "}";
+        record[city] = "{\"street1\":" +
+                       jsonString(std::to_string(1 + random.below(999)) + " " + std::string(random.pick(streets))) +
+                       ",\"city\":" + jsonString(cityName) + ",\"postcode\":\"" + digits(random.below(100000), 5) +
+                       "\",\"country\":" + jsonString(record[country]) + "}";
     record[company] = random.pick(companies);
     if (random.below(5) != 0)
         record[notes] = std::string(random.pick(noteTemplates)) + std::to_string(random.below(1000000));
@@ -136,7 +138,8 @@ class CSVFileWriter {
 public:
     explicit CSVFileWriter(std::filesystem::path path)
         : path_(std::move(path))
-        , partial_(path_) {
+        , partial_(path_)
+    {
         partial_ += ".partial";
         file_ = std::fopen(partial_.c_str(), "wb");
         if (file_ == nullptr)
@@ -145,14 +148,16 @@ public:
     }
     CSVFileWriter(const CSVFileWriter&) = delete;
     CSVFileWriter& operator=(const CSVFileWriter&) = delete;
-    ~CSVFileWriter() {
+    ~CSVFileWriter()
+    {
         if (file_ != nullptr) {
             std::fclose(file_);
             std::filesystem::remove(partial_);
         }
     }
 
-    template<typename Cells> void writeRow(const Cells& cells) {
+    template<typename Cells> void writeRow(const Cells& cells)
+    {
         bool isFirst = true;
         for (const auto& cell : cells) {
             if (!std::exchange(isFirst, false))
@@ -164,7 +169,8 @@ public:
             flush();
     }
 
-    void commit() {
+    void commit()
+    {
         flush();
         const bool failed = std::fclose(std::exchange(file_, nullptr)) != 0;
         if (failed)
@@ -175,7 +181,8 @@ public:
 private:
     static constexpr std::size_t bufferSize = std::size_t{1} << 22;
 
-    void writeCell(std::string_view cell) {
+    void writeCell(std::string_view cell)
+    {
         if (cell.find_first_of(",\"\r\n") == std::string_view::npos) {
             buffer_ += cell;
             return;
@@ -189,7 +196,8 @@ private:
         buffer_ += '"';
     }
 
-    void flush() {
+    void flush()
+    {
         if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
             throw std::system_error(errno, std::generic_category(), partial_.string());
         buffer_.clear();
@@ -204,12 +212,14 @@ private:
 // What File B does with one record of File A.
 enum class Fate { kept, changed, removed };
 
-Fate fateOf(std::uint64_t recordId) {
+Fate fateOf(std::uint64_t recordId)
+{
     const std::size_t permille = RecordRandom(recordId, 2).below(1000);
     return permille < 5 ? Fate::removed : permille < 15 ? Fate::changed : Fate::kept;
 }
 
-void changeValue(Record& record, RecordRandom& random) {
+void changeValue(Record& record, RecordRandom& random)
+{
     if (random.below(2) == 0)
         record[amount] = "1" + record[amount];
     else
@@ -217,7 +227,8 @@ void changeValue(Record& record, RecordRandom& random) {
 }
 
 // A difference of spelling only, which the comparison's normalization removes.
-void addFormattingNoise(Record& record, RecordRandom& random) {
+void addFormattingNoise(Record& record, RecordRandom& random)
+{
     switch (random.below(5)) {
     case 0: {
         std::string punctuated = "(";
@@ -247,13 +258,14 @@ void addFormattingNoise(Record& record, RecordRandom& random) {
 }
 
 struct RightPlan {
-    std::vector<std::uint64_t> order; // record ids in File B's order
+    std::vector<std::uint64_t> order;  // record ids in File B's order
     std::size_t changed = 0;
     std::size_t removed = 0;
     std::size_t added = 0;
 };
 
-RightPlan planRightFile(std::size_t rows) {
+RightPlan planRightFile(std::size_t rows)
+{
     RightPlan plan;
     plan.added = rows / 200;
     plan.order.reserve(rows + plan.added);
@@ -273,7 +285,8 @@ RightPlan planRightFile(std::size_t rows) {
     return plan;
 }
 
-Record rightRecord(std::uint64_t recordId, std::size_t leftRows) {
+Record rightRecord(std::uint64_t recordId, std::size_t leftRows)
+{
     Record record = customer(recordId, CustomerColumns::plain);
     if (recordId > leftRows)
         return record;
@@ -285,15 +298,16 @@ Record rightRecord(std::uint64_t recordId, std::size_t leftRows) {
     return record;
 }
 
-std::filesystem::path dataPath(const std::filesystem::path& folder, std::string_view kind, std::size_t rows) {
+std::filesystem::path dataPath(const std::filesystem::path& folder, std::string_view kind, std::size_t rows)
+{
     std::filesystem::create_directories(folder);
     return folder / ("customers-" + std::string(kind) + "-" + std::to_string(rows) + ".csv");
 }
 
-} // namespace
+}  // namespace
 
-std::filesystem::path writeCustomerFile(const std::filesystem::path& folder, std::size_t rows,
-                                        CustomerColumns columns) {
+std::filesystem::path writeCustomerFile(const std::filesystem::path& folder, std::size_t rows, CustomerColumns columns)
+{
     const bool hasAddress = columns == CustomerColumns::withAddressObject;
     const auto path = dataPath(folder, hasAddress ? "a-address" : "a", rows);
     if (std::filesystem::exists(path))
@@ -309,7 +323,8 @@ std::filesystem::path writeCustomerFile(const std::filesystem::path& folder, std
     return path;
 }
 
-ComparisonFiles writeComparisonFiles(const std::filesystem::path& folder, std::size_t rows) {
+ComparisonFiles writeComparisonFiles(const std::filesystem::path& folder, std::size_t rows)
+{
     const RightPlan plan = planRightFile(rows);
     ComparisonFiles files{writeCustomerFile(folder, rows),
                           dataPath(folder, "b", rows),
@@ -328,4 +343,4 @@ ComparisonFiles writeComparisonFiles(const std::filesystem::path& folder, std::s
     return files;
 }
 
-} // namespace rowlark::bench
+}  // namespace rowlark::bench

@@ -23,13 +23,13 @@ std::filesystem::path writeCustomerFile(const std::filesystem::path& folder, std
                                         CustomerColumns columns = CustomerColumns::plain);
 
 struct ComparisonFiles {
-    std::filesystem::path left;  // File A: writeCustomerFile(folder, rows)
-    std::filesystem::path right; // File B
+    std::filesystem::path left;   // File A: writeCustomerFile(folder, rows)
+    std::filesystem::path right;  // File B
     std::size_t leftRows = 0;
     std::size_t rightRows = 0;
-    std::size_t changed = 0; // records of both files whose values really differ
-    std::size_t removed = 0; // only in File A
-    std::size_t added = 0;   // only in File B
+    std::size_t changed = 0;  // records of both files whose values really differ
+    std::size_t removed = 0;  // only in File A
+    std::size_t added = 0;    // only in File B
 };
 
 // File A and File B for the comparison. File B holds the same records in a shuffled order, with
@@ -39,4 +39,4 @@ struct ComparisonFiles {
 // for an empty note. Both files have the same header.
 ComparisonFiles writeComparisonFiles(const std::filesystem::path& folder, std::size_t rows);
 
-} // namespace rowlark::bench
+}  // namespace rowlark::bench

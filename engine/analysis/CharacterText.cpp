@@ -12,7 +12,8 @@ namespace {
 constexpr std::size_t packedCapacity = 7;
 constexpr std::uint64_t hashedFlag = 1ULL << 63;
 
-std::uint64_t symbolOf(std::string_view character) {
+std::uint64_t symbolOf(std::string_view character)
+{
     if (character.size() > packedCapacity)
         return std::hash<std::string_view>{}(character) | hashedFlag;
     std::uint64_t symbol = static_cast<std::uint64_t>(character.size()) << 56;
@@ -21,28 +22,31 @@ std::uint64_t symbolOf(std::string_view character) {
     return symbol;
 }
 
-} // namespace
+}  // namespace
 
 CharacterText::CharacterText(std::string_view text)
-    : text_(text::nfc(text)) {
+    : text_(text::nfc(text))
+{
     boundaries_ = text::graphemeBoundaries(text_);
     symbols_.reserve(boundaries_.size() - 1);
     for (std::size_t i = 0; i + 1 < boundaries_.size(); ++i)
         symbols_.push_back(symbolOf(character(i)));
 }
 
-std::string_view CharacterText::character(std::size_t index) const {
+std::string_view CharacterText::character(std::size_t index) const
+{
     return std::string_view(text_).substr(boundaries_[index], boundaries_[index + 1] - boundaries_[index]);
 }
 
-bool CharacterText::sameCharacter(std::size_t index, const CharacterText& other,
-                                  std::size_t otherIndex) const {
+bool CharacterText::sameCharacter(std::size_t index, const CharacterText& other, std::size_t otherIndex) const
+{
     const std::uint64_t symbol = symbols_[index];
     return symbol == other.symbols_[otherIndex] &&
            ((symbol & hashedFlag) == 0 || character(index) == other.character(otherIndex));
 }
 
-bool CharacterText::startsWith(const CharacterText& prefix) const {
+bool CharacterText::startsWith(const CharacterText& prefix) const
+{
     if (prefix.length() > length())
         return false;
     for (std::size_t i = 0; i < prefix.length(); ++i)
@@ -51,7 +55,8 @@ bool CharacterText::startsWith(const CharacterText& prefix) const {
     return true;
 }
 
-bool CharacterText::endsWith(const CharacterText& suffix) const {
+bool CharacterText::endsWith(const CharacterText& suffix) const
+{
     if (suffix.length() > length())
         return false;
     const std::size_t offset = length() - suffix.length();
@@ -61,7 +66,8 @@ bool CharacterText::endsWith(const CharacterText& suffix) const {
     return true;
 }
 
-CharacterText CharacterText::slice(std::size_t start, std::size_t end) const {
+CharacterText CharacterText::slice(std::size_t start, std::size_t end) const
+{
     CharacterText part;
     if (start >= end || end > length())
         return part;
@@ -75,7 +81,8 @@ CharacterText CharacterText::slice(std::size_t start, std::size_t end) const {
     return part;
 }
 
-CharacterText CharacterText::operator+(const CharacterText& other) const {
+CharacterText CharacterText::operator+(const CharacterText& other) const
+{
     CharacterText joined = *this;
     joined.text_ += other.text_;
     joined.symbols_.insert(joined.symbols_.end(), other.symbols_.begin(), other.symbols_.end());
@@ -85,7 +92,8 @@ CharacterText CharacterText::operator+(const CharacterText& other) const {
     return joined;
 }
 
-std::size_t editDistance(const CharacterText& a, const CharacterText& b) {
+std::size_t editDistance(const CharacterText& a, const CharacterText& b)
+{
     // One row of the distance table at a time, over the shorter text.
     const CharacterText& outer = a.length() >= b.length() ? a : b;
     const CharacterText& inner = a.length() >= b.length() ? b : a;
@@ -103,4 +111,4 @@ std::size_t editDistance(const CharacterText& a, const CharacterText& b) {
     return row[inner.length()];
 }
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

@@ -43,7 +43,7 @@ private:
     // One per character: its bytes packed with its length when it has at most 7, else a hash
     // with the top bit set, in which case equal symbols still need a text comparison.
     std::vector<std::uint64_t> symbols_;
-    std::vector<std::size_t> boundaries_{0}; // character i spans [boundaries_[i], boundaries_[i + 1])
+    std::vector<std::size_t> boundaries_{0};  // character i spans [boundaries_[i], boundaries_[i + 1])
 };
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

@@ -6,4 +6,4 @@ namespace rowlark::CSVComparator {
 
 enum class ColumnKind { empty, boolean, date, email, phone, uuid, url, json, integer, decimal, text };
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

@@ -34,7 +34,8 @@ constexpr std::array<KindTest, 9> kindTests{{
 }};
 
 // The trimmed non-blank cells of the first rows; blank and missing cells use up the budget too.
-std::vector<std::string_view> sampleValues(const CSVTable& table, std::int64_t column) {
+std::vector<std::string_view> sampleValues(const CSVTable& table, std::int64_t column)
+{
     std::vector<std::string_view> values;
     if (column < 0 || static_cast<std::uint64_t>(column) >= table.columnCount())
         return values;
@@ -47,12 +48,14 @@ std::vector<std::string_view> sampleValues(const CSVTable& table, std::int64_t c
     return values;
 }
 
-bool reachesShare(std::size_t count, std::size_t total, double threshold) {
+bool reachesShare(std::size_t count, std::size_t total, double threshold)
+{
     return static_cast<double>(count) / static_cast<double>(total) >= threshold;
 }
 
 // Counting stops as soon as the outcome is certain either way.
-bool decides(const KindTest& test, const std::vector<std::string_view>& values) {
+bool decides(const KindTest& test, const std::vector<std::string_view>& values)
+{
     std::size_t passed = 0;
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (reachesShare(passed, values.size(), test.threshold))
@@ -64,21 +67,24 @@ bool decides(const KindTest& test, const std::vector<std::string_view>& values) 
     return reachesShare(passed, values.size(), test.threshold);
 }
 
-ColumnKind classify(const std::vector<std::string_view>& values) {
+ColumnKind classify(const std::vector<std::string_view>& values)
+{
     for (const KindTest& test : kindTests)
         if (decides(test, values))
             return test.kind;
     return ColumnKind::text;
 }
 
-std::string lowerCaseForm(std::string_view value) {
+std::string lowerCaseForm(std::string_view value)
+{
     std::string lower = text::lowercased(value);
     return text::isASCII(lower) ? lower : text::nfc(lower);
 }
 
-} // namespace
+}  // namespace
 
-ColumnProfile profile(const CSVTable& table, std::int64_t column) {
+ColumnProfile profile(const CSVTable& table, std::int64_t column)
+{
     const std::vector<std::string_view> sample = sampleValues(table, column);
     ColumnProfile result;
     if (sample.empty())
@@ -92,4 +98,4 @@ ColumnProfile profile(const CSVTable& table, std::int64_t column) {
     return result;
 }
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

@@ -27,4 +27,4 @@ struct ColumnProfile {
 // reaches gives an empty profile.
 ColumnProfile profile(const CSVTable& table, std::int64_t column);
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

@@ -9,20 +9,22 @@ namespace {
 // Fewer distinct values than this make a coincidental overlap too likely to mean anything.
 constexpr std::size_t fewestOverlapValues = 5;
 
-double overlap(const ColumnProfile& left, const ColumnProfile& right, std::size_t shared) {
+double overlap(const ColumnProfile& left, const ColumnProfile& right, std::size_t shared)
+{
     const std::size_t smaller = std::min(left.values.size(), right.values.size());
-    if (smaller < fewestOverlapValues || left.kind == ColumnKind::boolean ||
-        right.kind == ColumnKind::boolean)
+    if (smaller < fewestOverlapValues || left.kind == ColumnKind::boolean || right.kind == ColumnKind::boolean)
         return 0;
     return static_cast<double>(shared) / static_cast<double>(smaller);
 }
 
-bool isNumberPair(ColumnKind a, ColumnKind b) {
+bool isNumberPair(ColumnKind a, ColumnKind b)
+{
     return (a == ColumnKind::integer && b == ColumnKind::decimal) ||
            (a == ColumnKind::decimal && b == ColumnKind::integer);
 }
 
-double kindScore(ColumnKind left, ColumnKind right) {
+double kindScore(ColumnKind left, ColumnKind right)
+{
     if (left == ColumnKind::empty || right == ColumnKind::empty)
         return left == right ? 0.55 : 0.1;
     if (left == right)
@@ -30,24 +32,26 @@ double kindScore(ColumnKind left, ColumnKind right) {
     return isNumberPair(left, right) ? 0.82 : 0.12;
 }
 
-} // namespace
+}  // namespace
 
-std::size_t sharedValueCount(const ColumnProfile& left, const ColumnProfile& right) {
+std::size_t sharedValueCount(const ColumnProfile& left, const ColumnProfile& right)
+{
     const auto& smaller = left.values.size() <= right.values.size() ? left.values : right.values;
     const auto& larger = left.values.size() <= right.values.size() ? right.values : left.values;
-    return static_cast<std::size_t>(std::count_if(
-        smaller.begin(), smaller.end(), [&](const std::string& value) { return larger.contains(value); }));
+    return static_cast<std::size_t>(std::count_if(smaller.begin(), smaller.end(),
+                                                  [&](const std::string& value) { return larger.contains(value); }));
 }
 
-DataCompatibility dataCompatibility(const ColumnProfile& left, const ColumnProfile& right,
-                                    std::size_t shared) {
+DataCompatibility dataCompatibility(const ColumnProfile& left, const ColumnProfile& right, std::size_t shared)
+{
     const double uniquenessGap = std::min(std::abs(left.uniqueRatio - right.uniqueRatio), 1.0);
     const double shape = std::min(1.0, 0.88 * kindScore(left.kind, right.kind) + 0.12 * (1 - uniquenessGap));
     return {overlap(left, right, shared), shape};
 }
 
-DataCompatibility dataCompatibility(const ColumnProfile& left, const ColumnProfile& right) {
+DataCompatibility dataCompatibility(const ColumnProfile& left, const ColumnProfile& right)
+{
     return dataCompatibility(left, right, sharedValueCount(left, right));
 }
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

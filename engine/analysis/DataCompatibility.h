@@ -10,8 +10,8 @@
 namespace rowlark::CSVComparator {
 
 struct DataCompatibility {
-    double overlap = 0; // shared values over the smaller value set
-    double shape = 0;   // kinds and uniqueness, 0 to 1
+    double overlap = 0;  // shared values over the smaller value set
+    double shape = 0;    // kinds and uniqueness, 0 to 1
 };
 
 DataCompatibility dataCompatibility(const ColumnProfile& left, const ColumnProfile& right);
@@ -23,4 +23,4 @@ DataCompatibility dataCompatibility(const ColumnProfile& left, const ColumnProfi
 // How many values the two profiles share.
 std::size_t sharedValueCount(const ColumnProfile& left, const ColumnProfile& right);
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

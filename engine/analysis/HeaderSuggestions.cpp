@@ -14,11 +14,13 @@ constexpr double differentEntityFactor = 0.45;
 // Lets similarNameScore skip headers of different entities without computing their score.
 static_assert(similarNameWeight * differentEntityFactor < cutOff);
 
-bool isPreferred(std::string_view prefix, const std::optional<std::string>& preferredPrefix) {
+bool isPreferred(std::string_view prefix, const std::optional<std::string>& preferredPrefix)
+{
     return preferredPrefix && !prefix.empty() && text::canonicallyEqual(prefix, *preferredPrefix);
 }
 
-HeaderScore aliasScore(const HeaderTerms& left, const HeaderTerms& right) {
+HeaderScore aliasScore(const HeaderTerms& left, const HeaderTerms& right)
+{
     const bool leftHasPrefix = !left.entityPrefix.empty();
     const bool rightHasPrefix = !right.entityPrefix.empty();
     if (!leftHasPrefix && !rightHasPrefix)
@@ -30,13 +32,14 @@ HeaderScore aliasScore(const HeaderTerms& left, const HeaderTerms& right) {
     return {0.34, "Different entity"};
 }
 
-bool haveDifferentEntities(const HeaderTerms& left, const HeaderTerms& right) {
-    return !left.entityPrefix.empty() && !right.entityPrefix.empty() &&
-           left.entityPrefix != right.entityPrefix;
+bool haveDifferentEntities(const HeaderTerms& left, const HeaderTerms& right)
+{
+    return !left.entityPrefix.empty() && !right.entityPrefix.empty() && left.entityPrefix != right.entityPrefix;
 }
 
 // The similar-name score when it reaches the cut-off, else 0.
-double similarNameScore(const HeaderTerms& left, const HeaderTerms& right) {
+double similarNameScore(const HeaderTerms& left, const HeaderTerms& right)
+{
     // Headers of different entities cannot reach the cut-off (0.82 × 0.45 < 0.42), nor can texts
     // whose lengths alone keep them too far apart; both skip the edit distances.
     if (haveDifferentEntities(left, right))
@@ -46,17 +49,17 @@ double similarNameScore(const HeaderTerms& left, const HeaderTerms& right) {
     if (similarNameWeight * ceiling < cutOff)
         return 0;
     const double headerSimilarity = similarity(left.normalized, right.normalized);
-    const bool sameFieldTexts =
-        left.canonicalField == left.normalized && right.canonicalField == right.normalized;
+    const bool sameFieldTexts = left.canonicalField == left.normalized && right.canonicalField == right.normalized;
     const double fieldSimilarity =
         sameFieldTexts ? headerSimilarity : similarity(left.canonicalField, right.canonicalField);
     const double score = similarNameWeight * std::max(headerSimilarity, fieldSimilarity);
     return score >= cutOff ? score : 0;
 }
 
-} // namespace
+}  // namespace
 
-HeaderMatch matchHeaders(const HeaderTerms& left, const HeaderTerms& right) {
+HeaderMatch matchHeaders(const HeaderTerms& left, const HeaderTerms& right)
+{
     using Rule = HeaderMatch::Rule;
     if (left.normalized.empty() || right.normalized.empty())
         return {};
@@ -70,9 +73,9 @@ HeaderMatch matchHeaders(const HeaderTerms& left, const HeaderTerms& right) {
     return score > 0 ? HeaderMatch{Rule::similarName, score, {}} : HeaderMatch{};
 }
 
-std::optional<HeaderScore> headerScore(const HeaderMatch& match, const HeaderTerms& left,
-                                       const HeaderTerms& right,
-                                       const std::optional<std::string>& preferredPrefix) {
+std::optional<HeaderScore> headerScore(const HeaderMatch& match, const HeaderTerms& left, const HeaderTerms& right,
+                                       const std::optional<std::string>& preferredPrefix)
+{
     switch (match.rule) {
     case HeaderMatch::Rule::none:
         return std::nullopt;
@@ -96,7 +99,8 @@ std::optional<HeaderScore> headerScore(const HeaderMatch& match, const HeaderTer
 
 std::vector<HeaderSuggestion> headerSuggestions(std::string_view leftHeader,
                                                 const std::vector<std::string>& rightHeaders,
-                                                const std::optional<std::string>& preferredPrefix) {
+                                                const std::optional<std::string>& preferredPrefix)
+{
     std::vector<HeaderSuggestion> suggestions;
     const HeaderTerms left = headerTerms(leftHeader);
     if (left.normalized.empty())
@@ -110,4 +114,4 @@ std::vector<HeaderSuggestion> headerSuggestions(std::string_view leftHeader,
     return suggestions;
 }
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

@@ -29,16 +29,15 @@ struct HeaderScore {
 struct HeaderMatch {
     enum class Rule { none, exact, alias, namespacePrefix, similarName };
     Rule rule = Rule::none;
-    double similarNameScore = 0; // for similarName, already past the cut-off
-    std::string namespacePrefix; // for namespacePrefix
+    double similarNameScore = 0;  // for similarName, already past the cut-off
+    std::string namespacePrefix;  // for namespacePrefix
 };
 
 HeaderMatch matchHeaders(const HeaderTerms& left, const HeaderTerms& right);
 
 // The score of one pair of split headers, or nothing when the pair falls below the cut-off or
 // either header normalizes to nothing.
-std::optional<HeaderScore> headerScore(const HeaderMatch& match, const HeaderTerms& left,
-                                       const HeaderTerms& right,
+std::optional<HeaderScore> headerScore(const HeaderMatch& match, const HeaderTerms& left, const HeaderTerms& right,
                                        const std::optional<std::string>& preferredPrefix);
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

@@ -34,26 +34,29 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 23> aliases{
 
 constexpr std::array<std::string_view, 2> entityPrefixes{"guarantor", "patient"};
 
-std::optional<std::string_view> aliasOf(std::string_view field) {
+std::optional<std::string_view> aliasOf(std::string_view field)
+{
     for (const auto& [alias, canonical] : aliases)
         if (alias == field)
             return canonical;
     return std::nullopt;
 }
 
-const CharacterText& entityPrefixText(std::size_t index) {
-    static const std::array<CharacterText, 2> texts{CharacterText(entityPrefixes[0]),
-                                                    CharacterText(entityPrefixes[1])};
+const CharacterText& entityPrefixText(std::size_t index)
+{
+    static const std::array<CharacterText, 2> texts{CharacterText(entityPrefixes[0]), CharacterText(entityPrefixes[1])};
     return texts[index];
 }
 
-} // namespace
+}  // namespace
 
-std::string canonicalField(std::string_view field) {
+std::string canonicalField(std::string_view field)
+{
     return std::string(aliasOf(field).value_or(field));
 }
 
-HeaderTerms termsOfNormalized(const CharacterText& normalized) {
+HeaderTerms termsOfNormalized(const CharacterText& normalized)
+{
     HeaderTerms terms{normalized, {}, normalized, {}};
     for (std::size_t i = 0; i < entityPrefixes.size(); ++i) {
         const CharacterText& prefix = entityPrefixText(i);
@@ -68,11 +71,13 @@ HeaderTerms termsOfNormalized(const CharacterText& normalized) {
     return terms;
 }
 
-HeaderTerms headerTerms(std::string_view header) {
+HeaderTerms headerTerms(std::string_view header)
+{
     return termsOfNormalized(CharacterText(normalizeHeader(header)));
 }
 
-std::vector<HeaderTerms> headerTerms(const std::vector<std::string>& headers) {
+std::vector<HeaderTerms> headerTerms(const std::vector<std::string>& headers)
+{
     std::vector<HeaderTerms> terms;
     terms.reserve(headers.size());
     for (const auto& header : headers)
@@ -80,7 +85,8 @@ std::vector<HeaderTerms> headerTerms(const std::vector<std::string>& headers) {
     return terms;
 }
 
-std::optional<NamespacePrefix> namespacePrefix(const CharacterText& left, const CharacterText& right) {
+std::optional<NamespacePrefix> namespacePrefix(const CharacterText& left, const CharacterText& right)
+{
     if (left.length() < right.length() && right.endsWith(left)) {
         if (auto prefix = right.dropLast(left.length()); !prefix.empty())
             return NamespacePrefix{std::move(prefix), true};
@@ -91,8 +97,8 @@ std::optional<NamespacePrefix> namespacePrefix(const CharacterText& left, const 
     return std::nullopt;
 }
 
-std::optional<std::pair<std::string, std::string>> namespaceRelationship(std::string_view left,
-                                                                         std::string_view right) {
+std::optional<std::pair<std::string, std::string>> namespaceRelationship(std::string_view left, std::string_view right)
+{
     const CharacterText leftText(left);
     const CharacterText rightText(right);
     const auto relation = namespacePrefix(leftText, rightText);
@@ -101,14 +107,16 @@ std::optional<std::pair<std::string, std::string>> namespaceRelationship(std::st
     return std::pair{relation->prefix.text(), relation->isOnRight ? leftText.text() : rightText.text()};
 }
 
-double similarity(const CharacterText& a, const CharacterText& b) {
+double similarity(const CharacterText& a, const CharacterText& b)
+{
     if (a.empty() && b.empty())
         return 1;
     const auto longer = static_cast<double>(std::max(a.length(), b.length()));
     return 1 - static_cast<double>(editDistance(a, b)) / longer;
 }
 
-double similarityCeiling(const CharacterText& a, const CharacterText& b) {
+double similarityCeiling(const CharacterText& a, const CharacterText& b)
+{
     if (a.empty() && b.empty())
         return 1;
     const std::size_t longer = std::max(a.length(), b.length());
@@ -116,8 +124,9 @@ double similarityCeiling(const CharacterText& a, const CharacterText& b) {
     return 1 - static_cast<double>(longer - shorter) / static_cast<double>(longer);
 }
 
-double similarity(std::string_view a, std::string_view b) {
+double similarity(std::string_view a, std::string_view b)
+{
     return similarity(CharacterText(a), CharacterText(b));
 }
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

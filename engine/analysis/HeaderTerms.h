@@ -21,15 +21,14 @@ using text::normalizeHeader;
 std::string canonicalField(std::string_view field);
 
 // (prefix, field) when one normalized header is the other with extra leading characters.
-std::optional<std::pair<std::string, std::string>> namespaceRelationship(std::string_view left,
-                                                                         std::string_view right);
+std::optional<std::pair<std::string, std::string>> namespaceRelationship(std::string_view left, std::string_view right);
 
 // 1 − Levenshtein distance over characters / the longer length; 1 for two empty texts.
 double similarity(std::string_view a, std::string_view b);
 
 struct HeaderTerms {
     CharacterText normalized;
-    std::string_view entityPrefix; // "guarantor", "patient" or empty
+    std::string_view entityPrefix;  // "guarantor", "patient" or empty
     CharacterText fieldPart;
     CharacterText canonicalField;
 };
@@ -43,7 +42,7 @@ HeaderTerms termsOfNormalized(const CharacterText& normalized);
 
 struct NamespacePrefix {
     CharacterText prefix;
-    bool isOnRight = false; // the right header is the longer one and carries the prefix
+    bool isOnRight = false;  // the right header is the longer one and carries the prefix
 };
 
 std::optional<NamespacePrefix> namespacePrefix(const CharacterText& left, const CharacterText& right);
@@ -51,4 +50,4 @@ double similarity(const CharacterText& a, const CharacterText& b);
 // No similarity of texts with these lengths can exceed this.
 double similarityCeiling(const CharacterText& a, const CharacterText& b);
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

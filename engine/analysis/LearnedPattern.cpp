@@ -14,23 +14,26 @@ struct HeaderPattern {
     CharacterText add;
 };
 
-bool isValidIndex(std::int64_t index, std::size_t count) {
+bool isValidIndex(std::int64_t index, std::size_t count)
+{
     return index >= 0 && static_cast<std::uint64_t>(index) < count;
 }
 
-bool isStructured(const CSVTable& table, std::int64_t index) {
+bool isStructured(const CSVTable& table, std::int64_t index)
+{
     return index >= 0 && table.structuredColumnIndices().contains(static_cast<std::size_t>(index));
 }
 
-CharacterText normalizedHeader(const CSVTable& table, std::int64_t index) {
+CharacterText normalizedHeader(const CSVTable& table, std::int64_t index)
+{
     if (!isValidIndex(index, table.columnCount()))
         return {};
     return CharacterText(normalizeHeader(table.headers()[static_cast<std::size_t>(index)]));
 }
 
 // A changed entity prefix between two headers naming the same field.
-std::optional<HeaderPattern> entityPattern(const CharacterText& leftHeader,
-                                           const CharacterText& rightHeader) {
+std::optional<HeaderPattern> entityPattern(const CharacterText& leftHeader, const CharacterText& rightHeader)
+{
     const HeaderTerms left = termsOfNormalized(leftHeader);
     const HeaderTerms right = termsOfNormalized(rightHeader);
     if (left.canonicalField != right.canonicalField || left.entityPrefix == right.entityPrefix)
@@ -38,8 +41,8 @@ std::optional<HeaderPattern> entityPattern(const CharacterText& leftHeader,
     return HeaderPattern{CharacterText(left.entityPrefix), CharacterText(right.entityPrefix)};
 }
 
-std::optional<HeaderPattern> learnedPattern(const CharacterText& leftHeader,
-                                            const CharacterText& rightHeader) {
+std::optional<HeaderPattern> learnedPattern(const CharacterText& leftHeader, const CharacterText& rightHeader)
+{
     if (leftHeader.empty() || rightHeader.empty())
         return std::nullopt;
     if (auto relation = namespacePrefix(leftHeader, rightHeader)) {
@@ -52,10 +55,10 @@ std::optional<HeaderPattern> learnedPattern(const CharacterText& leftHeader,
 
 // The first free right column whose normalized header is `target`, structured exactly when the
 // left column is.
-std::optional<std::int64_t> patternTarget(const CSVTable& right,
-                                          const std::vector<CharacterText>& rightHeaders,
+std::optional<std::int64_t> patternTarget(const CSVTable& right, const std::vector<CharacterText>& rightHeaders,
                                           const CharacterText& target, bool structured,
-                                          const std::set<std::int64_t>& used) {
+                                          const std::set<std::int64_t>& used)
+{
     for (std::size_t j = 0; j < rightHeaders.size(); ++j) {
         const auto index = static_cast<std::int64_t>(j);
         if (!used.contains(index) && isStructured(right, index) == structured && rightHeaders[j] == target)
@@ -65,7 +68,8 @@ std::optional<std::int64_t> patternTarget(const CSVTable& right,
 }
 
 std::int64_t applyPattern(const HeaderPattern& pattern, const CSVTable& left, const CSVTable& right,
-                          std::vector<ColumnMapping>& mappings, const Uuid& anchorID) {
+                          std::vector<ColumnMapping>& mappings, const Uuid& anchorID)
+{
     std::set<std::int64_t> used;
     for (const auto& mapping : mappings)
         if (mapping.rightIndex)
@@ -86,8 +90,7 @@ std::int64_t applyPattern(const HeaderPattern& pattern, const CSVTable& left, co
         if (mapping.rightIndex)
             used.erase(*mapping.rightIndex);
         const CharacterText target = pattern.add + header.dropFirst(pattern.drop.length());
-        const auto found =
-            patternTarget(right, rightHeaders, target, isStructured(left, mapping.leftIndex), used);
+        const auto found = patternTarget(right, rightHeaders, target, isStructured(left, mapping.leftIndex), used);
         if (found) {
             filled += mapping.rightIndex != found ? 1 : 0;
             mapping.rightIndex = found;
@@ -99,11 +102,12 @@ std::int64_t applyPattern(const HeaderPattern& pattern, const CSVTable& left, co
     return filled;
 }
 
-} // namespace
+}  // namespace
 
 LearnedPatternResult applyLearnedPattern(const CSVTable& left, const CSVTable& right,
                                          std::vector<ColumnMapping> mappings, const Uuid& anchorID,
-                                         std::optional<std::int64_t> selectedRightIndex) {
+                                         std::optional<std::int64_t> selectedRightIndex)
+{
     const auto anchor = std::find_if(mappings.begin(), mappings.end(),
                                      [&](const ColumnMapping& mapping) { return mapping.id == anchorID; });
     if (anchor == mappings.end())
@@ -132,12 +136,11 @@ LearnedPatternResult applyLearnedPattern(const CSVTable& left, const CSVTable& r
     anchor->isManual = true;
     anchor->isIncluded = true;
 
-    const auto pattern =
-        learnedPattern(normalizedHeader(left, anchor->leftIndex), normalizedHeader(right, chosen));
+    const auto pattern = learnedPattern(normalizedHeader(left, anchor->leftIndex), normalizedHeader(right, chosen));
     if (!pattern || (pattern->drop.empty() && pattern->add.empty()))
         return {std::move(mappings), 0};
     const std::int64_t filled = applyPattern(*pattern, left, right, mappings, anchorID);
     return {std::move(mappings), filled};
 }
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

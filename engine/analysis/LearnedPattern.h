@@ -26,4 +26,4 @@ LearnedPatternResult applyLearnedPattern(const CSVTable& left, const CSVTable& r
                                          std::vector<ColumnMapping> mappings, const Uuid& anchorID,
                                          std::optional<std::int64_t> selectedRightIndex);
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

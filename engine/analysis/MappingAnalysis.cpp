@@ -16,12 +16,12 @@ constexpr double assignmentFloor = 0.86;
 constexpr double marginWithoutPrefix = 0.035;
 constexpr double marginWithPrefix = 0.015;
 
-constexpr std::array<std::string_view, 5> keyFieldNames{"id", "mrn", "patientid", "recordid",
-                                                        "accountnumber"};
+constexpr std::array<std::string_view, 5> keyFieldNames{"id", "mrn", "patientid", "recordid", "accountnumber"};
 
 using Suggestions = std::vector<std::vector<HeaderSuggestion>>;
 
-std::vector<ColumnProfile> profiles(const CSVTable& table) {
+std::vector<ColumnProfile> profiles(const CSVTable& table)
+{
     std::vector<ColumnProfile> result;
     result.reserve(table.columnCount());
     for (std::size_t column = 0; column < table.columnCount(); ++column)
@@ -29,7 +29,8 @@ std::vector<ColumnProfile> profiles(const CSVTable& table) {
     return result;
 }
 
-std::vector<ColumnMapping> freshMappings(std::size_t leftColumns) {
+std::vector<ColumnMapping> freshMappings(std::size_t leftColumns)
+{
     std::vector<ColumnMapping> mappings(leftColumns);
     for (std::size_t i = 0; i < leftColumns; ++i) {
         mappings[i].id = Uuid::random();
@@ -47,7 +48,7 @@ struct Analysis {
     std::vector<HeaderTerms> leftTerms;
     RightColumns rightColumns;
     SharedValueTable sharedValues;
-    std::vector<std::vector<HeaderMatch>> headerMatches; // per left column, one per right column
+    std::vector<std::vector<HeaderMatch>> headerMatches;  // per left column, one per right column
 
     Analysis(const CSVTable& leftTable, const CSVTable& rightTable)
         : left(leftTable)
@@ -55,23 +56,24 @@ struct Analysis {
         , leftProfiles(profiles(leftTable))
         , leftTerms(headerTerms(leftTable.headers()))
         , rightColumns(prepareRightColumns(rightTable.headers(), profiles(rightTable)))
-        , sharedValues(leftProfiles, rightColumns.profiles) {
+        , sharedValues(leftProfiles, rightColumns.profiles)
+    {
         headerMatches.reserve(leftTerms.size());
         for (const auto& terms : leftTerms)
             headerMatches.push_back(CSVComparator::headerMatches(terms, rightColumns));
     }
 
     // A JSON-object column is offered only JSON-object columns, and any other column only others.
-    Suggestions suggestions(const std::optional<std::string>& preferredPrefix) const {
+    Suggestions suggestions(const std::optional<std::string>& preferredPrefix) const
+    {
         Suggestions lists(leftTerms.size());
         for (std::size_t i = 0; i < leftTerms.size(); ++i) {
-            lists[i] =
-                scoredSuggestions({leftTerms[i], leftProfiles[i], headerMatches[i], sharedValues.row(i)},
-                                  rightColumns, preferredPrefix);
+            lists[i] = scoredSuggestions({leftTerms[i], leftProfiles[i], headerMatches[i], sharedValues.row(i)},
+                                         rightColumns, preferredPrefix);
             const bool isStructured = left.structuredColumnIndices().contains(i);
             std::erase_if(lists[i], [&](const HeaderSuggestion& suggestion) {
-                return right.structuredColumnIndices().contains(
-                           static_cast<std::size_t>(suggestion.rightIndex)) != isStructured;
+                return right.structuredColumnIndices().contains(static_cast<std::size_t>(suggestion.rightIndex)) !=
+                       isStructured;
             });
         }
         return lists;
@@ -84,7 +86,8 @@ struct Proposal {
 };
 
 std::optional<HeaderSuggestion> clearBestCandidate(const std::vector<HeaderSuggestion>& suggestions,
-                                                   const std::vector<bool>& used, double margin) {
+                                                   const std::vector<bool>& used, double margin)
+{
     std::vector<const HeaderSuggestion*> candidates;
     for (const auto& suggestion : suggestions) {
         if (!used[static_cast<std::size_t>(suggestion.rightIndex)])
@@ -102,7 +105,8 @@ std::optional<HeaderSuggestion> clearBestCandidate(const std::vector<HeaderSugge
 // Maps each unmapped left column whose best free candidate is strong and clearly ahead of the
 // next; the strongest proposals claim their right columns first.
 void assign(std::vector<ColumnMapping>& mappings, const Suggestions& suggestions, std::vector<bool>& used,
-            bool hasPreferredPrefix) {
+            bool hasPreferredPrefix)
+{
     const double margin = hasPreferredPrefix ? marginWithPrefix : marginWithoutPrefix;
     std::vector<Proposal> proposals;
     for (std::size_t i = 0; i < mappings.size(); ++i)
@@ -123,7 +127,8 @@ void assign(std::vector<ColumnMapping>& mappings, const Suggestions& suggestions
 // The entity prefix that mapped right headers carry most often where their left header has none.
 std::optional<std::string> dominantEntityPrefix(const std::vector<ColumnMapping>& mappings,
                                                 const std::vector<HeaderTerms>& leftTerms,
-                                                const std::vector<HeaderTerms>& rightTerms) {
+                                                const std::vector<HeaderTerms>& rightTerms)
+{
     std::map<std::string_view, std::size_t> counts;
     for (const auto& mapping : mappings) {
         if (!mapping.rightIndex)
@@ -139,13 +144,14 @@ std::optional<std::string> dominantEntityPrefix(const std::vector<ColumnMapping>
     return dominant == counts.end() ? std::nullopt : std::optional<std::string>(dominant->first);
 }
 
-bool isKeyField(const HeaderTerms& terms) {
-    return std::find(keyFieldNames.begin(), keyFieldNames.end(), terms.canonicalField.text()) !=
-           keyFieldNames.end();
+bool isKeyField(const HeaderTerms& terms)
+{
+    return std::find(keyFieldNames.begin(), keyFieldNames.end(), terms.canonicalField.text()) != keyFieldNames.end();
 }
 
 // The first mapped column named like a key field, else the first mapped column.
-void chooseKey(std::vector<ColumnMapping>& mappings, const std::vector<HeaderTerms>& leftTerms) {
+void chooseKey(std::vector<ColumnMapping>& mappings, const std::vector<HeaderTerms>& leftTerms)
+{
     auto key = std::find_if(mappings.begin(), mappings.end(), [&](const ColumnMapping& mapping) {
         return mapping.rightIndex && isKeyField(leftTerms[static_cast<std::size_t>(mapping.leftIndex)]);
     });
@@ -158,15 +164,15 @@ void chooseKey(std::vector<ColumnMapping>& mappings, const std::vector<HeaderTer
     key->isIncluded = true;
 }
 
-} // namespace
+}  // namespace
 
-MappingAnalysisResult analyzeMappings(const CSVTable& left, const CSVTable& right) {
+MappingAnalysisResult analyzeMappings(const CSVTable& left, const CSVTable& right)
+{
     const Analysis analysis(left, right);
     MappingAnalysisResult result{freshMappings(left.columnCount()), analysis.suggestions(std::nullopt)};
     std::vector<bool> used(right.columnCount(), false);
     assign(result.mappings, result.suggestions, used, false);
-    const auto dominant =
-        dominantEntityPrefix(result.mappings, analysis.leftTerms, analysis.rightColumns.terms);
+    const auto dominant = dominantEntityPrefix(result.mappings, analysis.leftTerms, analysis.rightColumns.terms);
     if (dominant)
         result.suggestions = analysis.suggestions(dominant);
     assign(result.mappings, result.suggestions, used, dominant.has_value());
@@ -174,4 +180,4 @@ MappingAnalysisResult analyzeMappings(const CSVTable& left, const CSVTable& righ
     return result;
 }
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

@@ -11,4 +11,4 @@ namespace rowlark::CSVComparator {
 
 MappingAnalysisResult analyzeMappings(const CSVTable& left, const CSVTable& right);
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

@@ -28,12 +28,11 @@ std::vector<HeaderSuggestion> scoredSuggestions(std::string_view leftHeader,
 // The right side prepared once for scoring many left columns against it.
 struct RightColumns {
     std::vector<HeaderTerms> terms;
-    std::vector<ColumnProfile> profiles; // as many as terms
+    std::vector<ColumnProfile> profiles;  // as many as terms
     std::vector<std::size_t> headerRanks;
 };
 
-RightColumns prepareRightColumns(const std::vector<std::string>& headers,
-                                 std::vector<ColumnProfile> profiles);
+RightColumns prepareRightColumns(const std::vector<std::string>& headers, std::vector<ColumnProfile> profiles);
 
 // One left column with what it has in common with each right column, in right column order.
 struct LeftColumn {
@@ -48,4 +47,4 @@ std::vector<HeaderMatch> headerMatches(const HeaderTerms& left, const RightColum
 std::vector<HeaderSuggestion> scoredSuggestions(const LeftColumn& left, const RightColumns& right,
                                                 const std::optional<std::string>& preferredPrefix);
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

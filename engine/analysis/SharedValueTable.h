@@ -30,12 +30,11 @@ private:
         bool isRight;
     };
 
-    static void addEntries(std::vector<Entry>& entries, const std::vector<ColumnProfile>& profiles,
-                           bool isRight);
+    static void addEntries(std::vector<Entry>& entries, const std::vector<ColumnProfile>& profiles, bool isRight);
     void countShared(std::vector<Entry>::const_iterator start, std::vector<Entry>::const_iterator end);
 
     std::size_t rightCount_;
     std::vector<std::uint32_t> counts_;
 };
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

@@ -11,16 +11,18 @@ namespace {
 
 constexpr double tieBand = 0.0001;
 
-std::size_t rankOf(const HeaderSuggestion& suggestion, const std::vector<std::size_t>& headerRanks) {
+std::size_t rankOf(const HeaderSuggestion& suggestion, const std::vector<std::size_t>& headerRanks)
+{
     const auto index = suggestion.rightIndex;
     return index >= 0 && static_cast<std::size_t>(index) < headerRanks.size()
                ? headerRanks[static_cast<std::size_t>(index)]
                : headerRanks.size();
 }
 
-} // namespace
+}  // namespace
 
-std::vector<std::size_t> headerTextRanks(const std::vector<std::string>& headers) {
+std::vector<std::size_t> headerTextRanks(const std::vector<std::string>& headers)
+{
     std::vector<std::string> composed;
     composed.reserve(headers.size());
     for (const auto& header : headers)
@@ -38,13 +40,12 @@ std::vector<std::size_t> headerTextRanks(const std::vector<std::string>& headers
     return ranks;
 }
 
-void orderSuggestions(std::vector<HeaderSuggestion>& suggestions,
-                      const std::vector<std::size_t>& headerRanks) {
+void orderSuggestions(std::vector<HeaderSuggestion>& suggestions, const std::vector<std::size_t>& headerRanks)
+{
     std::stable_sort(suggestions.begin(), suggestions.end(),
                      [](const HeaderSuggestion& a, const HeaderSuggestion& b) { return a.score > b.score; });
     const auto byHeaderText = [&](const HeaderSuggestion& a, const HeaderSuggestion& b) {
-        return std::tuple(rankOf(a, headerRanks), a.rightIndex) <
-               std::tuple(rankOf(b, headerRanks), b.rightIndex);
+        return std::tuple(rankOf(a, headerRanks), a.rightIndex) < std::tuple(rankOf(b, headerRanks), b.rightIndex);
     };
     for (auto runStart = suggestions.begin(); runStart != suggestions.end();) {
         auto runEnd = std::next(runStart);
@@ -55,9 +56,9 @@ void orderSuggestions(std::vector<HeaderSuggestion>& suggestions,
     }
 }
 
-void orderSuggestions(std::vector<HeaderSuggestion>& suggestions,
-                      const std::vector<std::string>& rightHeaders) {
+void orderSuggestions(std::vector<HeaderSuggestion>& suggestions, const std::vector<std::string>& rightHeaders)
+{
     orderSuggestions(suggestions, headerTextRanks(rightHeaders));
 }
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

@@ -21,9 +21,7 @@ namespace rowlark::CSVComparator {
 std::vector<std::size_t> headerTextRanks(const std::vector<std::string>& headers);
 
 // Suggestions whose right index has no rank sort after all others within their run.
-void orderSuggestions(std::vector<HeaderSuggestion>& suggestions,
-                      const std::vector<std::size_t>& headerRanks);
-void orderSuggestions(std::vector<HeaderSuggestion>& suggestions,
-                      const std::vector<std::string>& rightHeaders);
+void orderSuggestions(std::vector<HeaderSuggestion>& suggestions, const std::vector<std::size_t>& headerRanks);
+void orderSuggestions(std::vector<HeaderSuggestion>& suggestions, const std::vector<std::string>& rightHeaders);
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

@@ -38,7 +38,8 @@ constexpr std::array<PatternSource, 3> patternSources{{
 }};
 
 // Compiled once; a RegexPattern is immutable and may be shared between threads.
-const icu::RegexPattern& compiledPattern(Pattern pattern) {
+const icu::RegexPattern& compiledPattern(Pattern pattern)
+{
     static const auto compiled = [] {
         std::array<std::unique_ptr<icu::RegexPattern>, patternSources.size()> patterns;
         for (std::size_t i = 0; i < patternSources.size(); ++i) {
@@ -47,8 +48,7 @@ const icu::RegexPattern& compiledPattern(Pattern pattern) {
             patterns[i].reset(icu::RegexPattern::compile(icu::UnicodeString(patternSources[i].expression),
                                                          patternSources[i].flags, error, status));
             if (U_FAILURE(status))
-                throw std::logic_error(std::string("Compiling a value pattern failed: ") +
-                                       u_errorName(status));
+                throw std::logic_error(std::string("Compiling a value pattern failed: ") + u_errorName(status));
         }
         return patterns;
     }();
@@ -56,7 +56,8 @@ const icu::RegexPattern& compiledPattern(Pattern pattern) {
 }
 
 // A matcher holds the state of one search, so each thread keeps its own per pattern.
-icu::RegexMatcher& matcher(Pattern pattern) {
+icu::RegexMatcher& matcher(Pattern pattern)
+{
     thread_local std::array<std::unique_ptr<icu::RegexMatcher>, patternSources.size()> matchers;
     auto& slot = matchers[static_cast<std::size_t>(pattern)];
     if (!slot) {
@@ -70,7 +71,8 @@ icu::RegexMatcher& matcher(Pattern pattern) {
 
 // ICU searches contiguous UTF-16 much faster than UTF-8 text, so each thread converts values into
 // one reused buffer.
-bool search(Pattern pattern, std::string_view value) {
+bool search(Pattern pattern, std::string_view value)
+{
     thread_local icu::UnicodeString buffer;
     // No cell of a loadable file comes near the size limit of an ICU string.
     if (value.size() > static_cast<std::size_t>(INT32_MAX / 2))
@@ -79,8 +81,7 @@ bool search(Pattern pattern, std::string_view value) {
     int32_t written = 0;
     UErrorCode status = U_ZERO_ERROR;
     UChar* units = buffer.getBuffer(length);
-    u_strFromUTF8WithSub(units, buffer.getCapacity(), &written, value.data(), length, 0xFFFD, nullptr,
-                         &status);
+    u_strFromUTF8WithSub(units, buffer.getCapacity(), &written, value.data(), length, 0xFFFD, nullptr, &status);
     buffer.releaseBuffer(U_SUCCESS(status) ? written : 0);
     if (U_FAILURE(status))
         return false;
@@ -89,23 +90,28 @@ bool search(Pattern pattern, std::string_view value) {
     return searcher.find(status) && U_SUCCESS(status);
 }
 
-bool isASCIIDigit(char byte) {
+bool isASCIIDigit(char byte)
+{
     return byte >= '0' && byte <= '9';
 }
 
-bool isASCIILetter(char byte) {
+bool isASCIILetter(char byte)
+{
     return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
 }
 
-bool isNonASCII(char byte) {
+bool isNonASCII(char byte)
+{
     return static_cast<unsigned char>(byte) >= 0x80;
 }
 
-bool isNumericCharacter(char32_t scalar) {
+bool isNumericCharacter(char32_t scalar)
+{
     return (U_GET_GC_MASK(static_cast<UChar32>(scalar)) & U_GC_N_MASK) != 0;
 }
 
-bool isLetterOrMark(char32_t scalar) {
+bool isLetterOrMark(char32_t scalar)
+{
     return (U_GET_GC_MASK(static_cast<UChar32>(scalar)) & (U_GC_L_MASK | U_GC_M_MASK)) != 0;
 }
 
@@ -113,7 +119,8 @@ constexpr std::size_t fewestPhoneDigits = 7;
 constexpr std::size_t mostPhoneDigits = 15;
 
 // In ASCII every character is one byte (CR LF is one character but neither a digit nor a letter).
-std::size_t asciiPhoneDigits(std::string_view value) {
+std::size_t asciiPhoneDigits(std::string_view value)
+{
     std::size_t digits = 0;
     for (const char byte : value) {
         if (isASCIILetter(byte))
@@ -125,7 +132,8 @@ std::size_t asciiPhoneDigits(std::string_view value) {
 
 // A character is classified by the scalar it starts with; a mark that starts a character
 // counts as a letter.
-std::size_t unicodePhoneDigits(std::string_view value) {
+std::size_t unicodePhoneDigits(std::string_view value)
+{
     std::size_t digits = 0;
     bool hasLetter = false;
     text::forEachGrapheme(value, [&](std::string_view character) {
@@ -138,7 +146,8 @@ std::size_t unicodePhoneDigits(std::string_view value) {
 }
 
 // A line terminator as ICU's "$" sees one: LF, VT, FF, CR, NEL, LS, PS, or CR LF as one.
-std::string_view withoutFinalLineTerminator(std::string_view value) {
+std::string_view withoutFinalLineTerminator(std::string_view value)
+{
     if (value.ends_with("\r\n"))
         return value.substr(0, value.size() - 2);
     for (const std::string_view terminator : {"\n", "\v", "\f", "\r", "\u0085", "\u2028", "\u2029"}) {
@@ -148,18 +157,21 @@ std::string_view withoutFinalLineTerminator(std::string_view value) {
     return value;
 }
 
-locale_t cLocale() {
+locale_t cLocale()
+{
     static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     return locale;
 }
 
-bool isCSpace(char byte) {
+bool isCSpace(char byte)
+{
     return byte == ' ' || (byte >= '\t' && byte <= '\r');
 }
 
-} // namespace
+}  // namespace
 
-bool isBooleanWord(std::string_view value) {
+bool isBooleanWord(std::string_view value)
+{
     static constexpr std::array<std::string_view, 6> words{"true", "false", "yes", "no", "0", "1"};
     // No character outside ASCII lower-cases to a letter of these words, so longer texts are none.
     if (value.size() > 5)
@@ -168,15 +180,17 @@ bool isBooleanWord(std::string_view value) {
     return std::find(words.begin(), words.end(), lower) != words.end();
 }
 
-bool isIdentifier(std::string_view value) {
-    constexpr std::size_t identifierLength = 36; // ASCII only, so characters are bytes
+bool isIdentifier(std::string_view value)
+{
+    constexpr std::size_t identifierLength = 36;  // ASCII only, so characters are bytes
     return value.size() == identifierLength && search(Pattern::identifier, value);
 }
 
 // Decides "^[^@\s]+@[^@\s]+\.[^@\s]+$" as ICU does, in one pass: a backtracking matcher takes
 // quadratic time on values like "a@a.a.a.….a.@". As there, "$" also matches before one line
 // terminator that ends the value (a white space character the classes cannot hold).
-bool isEmailAddress(std::string_view value) {
+bool isEmailAddress(std::string_view value)
+{
     if (value.find('@') == std::string_view::npos)
         return false;
     value = withoutFinalLineTerminator(value);
@@ -200,7 +214,8 @@ bool isEmailAddress(std::string_view value) {
     return domain.size() >= 3 && domain.substr(1, domain.size() - 2).find('.') != std::string_view::npos;
 }
 
-bool isWebAddress(std::string_view value) {
+bool isWebAddress(std::string_view value)
+{
     // A match starts with h or w in either case: the only other characters whose case folding
     // begins with them fold to that letter and a combining mark, which the pattern rejects.
     if (value.empty() || std::string_view("hHwW").find(value.front()) == std::string_view::npos)
@@ -208,23 +223,27 @@ bool isWebAddress(std::string_view value) {
     return search(Pattern::webAddress, value);
 }
 
-bool isDate(std::string_view value) {
+bool isDate(std::string_view value)
+{
     // Both branches start with a decimal digit; other scripts' digits are non-ASCII.
     if (value.empty() || !(isASCIIDigit(value.front()) || isNonASCII(value.front())))
         return false;
     return search(Pattern::date, value);
 }
 
-bool isPhoneNumber(std::string_view value) {
+bool isPhoneNumber(std::string_view value)
+{
     const std::size_t digits = text::isASCII(value) ? asciiPhoneDigits(value) : unicodePhoneDigits(value);
     return digits >= fewestPhoneDigits && digits <= mostPhoneDigits;
 }
 
-bool startsLikeJSON(std::string_view value) {
+bool startsLikeJSON(std::string_view value)
+{
     return !value.empty() && (value.front() == '{' || value.front() == '[');
 }
 
-bool isIntegerLiteral(std::string_view value) {
+bool isIntegerLiteral(std::string_view value)
+{
     const bool isNegative = !value.empty() && value.front() == '-';
     if (!value.empty() && (value.front() == '-' || value.front() == '+'))
         value.remove_prefix(1);
@@ -243,7 +262,8 @@ bool isIntegerLiteral(std::string_view value) {
     return true;
 }
 
-bool isDecimalLiteral(std::string_view value) {
+bool isDecimalLiteral(std::string_view value)
+{
     // strtod skips leading white space, which the grammar here does not allow.
     if (value.empty() || isCSpace(value.front()))
         return false;
@@ -264,4 +284,4 @@ bool isDecimalLiteral(std::string_view value) {
     return end == begin + value.size();
 }
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

@@ -26,4 +26,4 @@ bool isIntegerLiteral(std::string_view value);
 // The whole value is a C-locale strtod literal: decimal, hexadecimal, inf, infinity or nan.
 bool isDecimalLiteral(std::string_view value);
 
-} // namespace rowlark::CSVComparator
+}  // namespace rowlark::CSVComparator

@@ -24,7 +24,10 @@ std::size_t narrowChunkCells(std::size_t fixedFormCount)
     return std::numeric_limits<std::uint16_t>::max() - fixedFormCount;
 }
 
-bool hasNarrowCodes(std::size_t width, std::size_t fixedFormCount) { return width <= narrowChunkCells(fixedFormCount); }
+bool hasNarrowCodes(std::size_t width, std::size_t fixedFormCount)
+{
+    return width <= narrowChunkCells(fixedFormCount);
+}
 
 // Rows per chunk, as a power of two: small enough to share the work evenly, and few enough cells
 // that every code of a chunk fits in 16 bits, or in 32 for the widest tables. A shift finds a row's
@@ -72,8 +75,14 @@ struct AllPositions {
     Iterator end() const { return {width}; }
 };
 
-std::strong_ordering orderOf(std::string_view x, std::string_view y) { return x.compare(y) <=> 0; }
-bool equalityOf(std::string_view x, std::string_view y) { return x == y; }
+std::strong_ordering orderOf(std::string_view x, std::string_view y)
+{
+    return x.compare(y) <=> 0;
+}
+bool equalityOf(std::string_view x, std::string_view y)
+{
+    return x == y;
+}
 
 }  // namespace
 
@@ -112,7 +121,8 @@ ComparableColumns::ComparableColumns(const CSVTable& table, std::vector<std::siz
     rules.reserve(columns_.size());
     const auto& headers = table.headers();
     for (const std::size_t column : columns_) {
-        const std::string_view header = column < headers.size() ? std::string_view(headers[column]) : std::string_view();
+        const std::string_view header =
+            column < headers.size() ? std::string_view(headers[column]) : std::string_view();
         rules.push_back(ColumnRules::forNormalizedHeader(text::normalizeHeader(header)));
     }
     runInParallel(chunks_.size(), workers, [&](std::size_t chunk) { normalizeChunk(chunk, rules, ignoreCase); });

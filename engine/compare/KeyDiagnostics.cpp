@@ -34,13 +34,12 @@ KeyDiagnostics::KeyDiagnostics(const CSVTable& table, const std::vector<std::int
 {
     std::vector<std::size_t> positions(keyIndices.size());
     std::iota(positions.begin(), positions.end(), 0);
-    const CSVComparator::ComparableColumns key(table, columnsOf(keyIndices), std::move(positions), ignoreCase,
-                                               workers);
+    const CSVComparator::ComparableColumns key(table, columnsOf(keyIndices), std::move(positions), ignoreCase, workers);
     *this = KeyDiagnostics(key, CSVComparator::KeyGroups(key, nullptr), 0);
 }
 
-KeyDiagnostics::KeyDiagnostics(const CSVComparator::ComparableColumns& forms,
-                               const CSVComparator::KeyGroups& groups, std::size_t side)
+KeyDiagnostics::KeyDiagnostics(const CSVComparator::ComparableColumns& forms, const CSVComparator::KeyGroups& groups,
+                               std::size_t side)
 {
     for (std::size_t row = 0; row < forms.rowCount(); ++row)
         if (hasEmptyPart(forms, row))

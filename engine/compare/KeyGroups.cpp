@@ -19,7 +19,8 @@ constexpr std::size_t parallelSortThreshold = 1 << 14;
 
 }  // namespace
 
-KeyGroups::KeyGroups(const ComparableColumns& first, const ComparableColumns* second) : sides_{&first, second}
+KeyGroups::KeyGroups(const ComparableColumns& first, const ComparableColumns* second)
+    : sides_{&first, second}
 {
     const std::size_t total = first.rowCount() + (second ? second->rowCount() : 0);
     if (total >= std::numeric_limits<std::uint32_t>::max())
@@ -93,8 +94,8 @@ bool KeyGroups::hasKey(const KeyEntry& entry, std::size_t hash, const Comparable
 {
     if (entry.hash != hash || entry.code != forms.keyCode(row))
         return false;
-    return entry.code.isComplete() || equalForms(*sides_[entry.representative.side], entry.representative.row, forms,
-                                                 row, forms.keyPositions());
+    return entry.code.isComplete() ||
+           equalForms(*sides_[entry.representative.side], entry.representative.row, forms, row, forms.keyPositions());
 }
 
 // Counting sort of the rows by key number keeps each group in file order.

@@ -11,8 +11,7 @@
 
 namespace rowlark::CSVComparator {
 
-template<typename T>
-std::unique_ptr<T[]> largeBuffer(std::size_t count)
+template<typename T> std::unique_ptr<T[]> largeBuffer(std::size_t count)
 {
     auto buffer = std::make_unique_for_overwrite<T[]>(count);
     adviseHugePages(buffer.get(), count * sizeof(T));

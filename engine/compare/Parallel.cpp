@@ -9,7 +9,10 @@
 
 namespace rowlark {
 
-unsigned defaultWorkerCount() { return std::max(1u, std::thread::hardware_concurrency()); }
+unsigned defaultWorkerCount()
+{
+    return std::max(1u, std::thread::hardware_concurrency());
+}
 
 void runInParallel(std::size_t taskCount, unsigned workers, const std::function<void(std::size_t)>& task)
 {

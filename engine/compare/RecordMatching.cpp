@@ -29,8 +29,8 @@ struct ActiveColumns {
 std::size_t checkedColumn(std::int64_t index, const CSVTable& table, std::string_view fileLabel)
 {
     if (index < 0 || static_cast<std::uint64_t>(index) >= table.columnCount())
-        throw InvalidMappingError("The column mapping does not fit " + std::string(fileLabel) + ": it names column index " +
-                                  std::to_string(index) + ", but the file has " +
+        throw InvalidMappingError("The column mapping does not fit " + std::string(fileLabel) +
+                                  ": it names column index " + std::to_string(index) + ", but the file has " +
                                   std::to_string(table.columnCount()) + " columns.");
     return static_cast<std::size_t>(index);
 }
@@ -106,9 +106,10 @@ private:
         std::size_t i = 0;
         std::size_t j = 0;
         while (i < leftSorted_.size() || j < rightSorted_.size()) {
-            const auto order = i == leftSorted_.size()    ? std::strong_ordering::greater
-                               : j == rightSorted_.size() ? std::strong_ordering::less
-                                                          : compareSignatures(left_, leftSorted_[i], right_, rightSorted_[j]);
+            const auto order = i == leftSorted_.size() ? std::strong_ordering::greater
+                               : j == rightSorted_.size()
+                                   ? std::strong_ordering::less
+                                   : compareSignatures(left_, leftSorted_[i], right_, rightSorted_[j]);
             if (order < 0) {
                 leftLeftovers_.push_back(leftSorted_[i++]);
             } else if (order > 0) {
@@ -118,7 +119,8 @@ private:
                 const std::size_t rightEnd = runEnd(rightSorted_, j, right_);
                 const std::size_t identical = std::min(leftEnd - i, rightEnd - j);
                 result.matchingRows += static_cast<std::int64_t>(identical);
-                leftLeftovers_.insert(leftLeftovers_.end(), leftSorted_.begin() + static_cast<std::ptrdiff_t>(i + identical),
+                leftLeftovers_.insert(leftLeftovers_.end(),
+                                      leftSorted_.begin() + static_cast<std::ptrdiff_t>(i + identical),
                                       leftSorted_.begin() + static_cast<std::ptrdiff_t>(leftEnd));
                 rightLeftovers_.insert(rightLeftovers_.end(),
                                        rightSorted_.begin() + static_cast<std::ptrdiff_t>(j + identical),
@@ -139,7 +141,8 @@ private:
         });
     }
 
-    static std::size_t runEnd(const std::vector<std::uint32_t>& sorted, std::size_t start, const ComparableColumns& forms)
+    static std::size_t runEnd(const std::vector<std::uint32_t>& sorted, std::size_t start,
+                              const ComparableColumns& forms)
     {
         std::size_t end = start + 1;
         while (end < sorted.size() && equalSignatures(forms, sorted[start], forms, sorted[end]))
@@ -317,8 +320,8 @@ ComparisonSummary matchRecords(const ComparableColumns& leftForms, const Compara
 
 // Compares, and when `keys` is given measures both tables' keys into it.
 ComparisonSummary compareMeasuringKeys(const CSVTable& left, const CSVTable& right,
-                                       const std::vector<ColumnMapping>& mappings, bool ignoreCase,
-                                       unsigned workers, ComparisonWithKeys* keys)
+                                       const std::vector<ColumnMapping>& mappings, bool ignoreCase, unsigned workers,
+                                       ComparisonWithKeys* keys)
 {
     const ActiveColumns active = activeColumns(mappings, left, right);
     const ComparableColumns leftForms(left, active.left, active.keyPositions, ignoreCase, workers);

@@ -45,9 +45,15 @@ constexpr bool isASCIIAlphanumeric(unsigned char byte)
     return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9');
 }
 
-constexpr bool isASCIIUppercase(char byte) { return byte >= 'A' && byte <= 'Z'; }
+constexpr bool isASCIIUppercase(char byte)
+{
+    return byte >= 'A' && byte <= 'Z';
+}
 
-char asciiLower(unsigned char byte) { return static_cast<char>(isASCIIUppercase(static_cast<char>(byte)) ? byte + 32 : byte); }
+char asciiLower(unsigned char byte)
+{
+    return static_cast<char>(isASCIIUppercase(static_cast<char>(byte)) ? byte + 32 : byte);
+}
 
 bool isVisibleASCII(char byte)
 {
@@ -255,7 +261,7 @@ std::vector<std::string> normalizedKey(const std::vector<std::string>& row, cons
 {
     const auto at = [](const std::vector<std::string>& texts, std::int64_t index) -> std::string_view {
         return index >= 0 && static_cast<std::size_t>(index) < texts.size() ? texts[static_cast<std::size_t>(index)]
-                                                                             : std::string_view();
+                                                                            : std::string_view();
     };
     std::vector<std::string> key;
     key.reserve(keyIndices.size());

@@ -5,32 +5,36 @@
 
 namespace rowlark {
 
-CSVError::CSVError(Kind kind, std::string message, std::int64_t row, std::int64_t expected,
-                   std::int64_t actual)
+CSVError::CSVError(Kind kind, std::string message, std::int64_t row, std::int64_t expected, std::int64_t actual)
     : kind_(kind)
     , message_(std::move(message))
     , row_(row)
     , expected_(expected)
-    , actual_(actual) {}
+    , actual_(actual)
+{
+}
 
-CSVError CSVError::tooManyColumns(std::int64_t row, std::int64_t expected, std::int64_t actual) {
+CSVError CSVError::tooManyColumns(std::int64_t row, std::int64_t expected, std::int64_t actual)
+{
     return CSVError(Kind::tooManyColumns,
                     "CSV row " + std::to_string(row) + " has " + std::to_string(actual) +
-                        " columns, but the header has " + std::to_string(expected) +
-                        ". No data was imported.",
+                        " columns, but the header has " + std::to_string(expected) + ". No data was imported.",
                     row, expected, actual);
 }
 
-CSVError CSVError::unreadable() {
+CSVError CSVError::unreadable()
+{
     return CSVError(Kind::unreadable, "The CSV could not be decoded as UTF-8 or Windows-1252.");
 }
 
-CSVError CSVError::empty() {
+CSVError CSVError::empty()
+{
     return CSVError(Kind::empty, "The CSV has no header row.");
 }
 
-CSVError CSVError::unclosedQuote() {
+CSVError CSVError::unclosedQuote()
+{
     return CSVError(Kind::unclosedQuote, "The CSV contains an unclosed quoted field.");
 }
 
-} // namespace rowlark
+}  // namespace rowlark

@@ -27,13 +27,11 @@ public:
 
     bool operator==(const CSVError& other) const
     {
-        return kind_ == other.kind_ && row_ == other.row_ && expected_ == other.expected_ &&
-               actual_ == other.actual_;
+        return kind_ == other.kind_ && row_ == other.row_ && expected_ == other.expected_ && actual_ == other.actual_;
     }
 
 private:
-    CSVError(Kind kind, std::string message, std::int64_t row = 0, std::int64_t expected = 0,
-             std::int64_t actual = 0);
+    CSVError(Kind kind, std::string message, std::int64_t row = 0, std::int64_t expected = 0, std::int64_t actual = 0);
 
     Kind kind_;
     std::string message_;

@@ -18,14 +18,17 @@ namespace rowlark {
 namespace {
 
 // The system's message alone: callers name the file themselves.
-[[noreturn]] void throwFileError(int error) {
+[[noreturn]] void throwFileError(int error)
+{
     throw std::system_error(error, std::generic_category());
 }
 
 class FileDescriptor {
 public:
     explicit FileDescriptor(int descriptor)
-        : descriptor_(descriptor) {}
+        : descriptor_(descriptor)
+    {
+    }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor() { ::close(descriptor_); }
@@ -38,7 +41,8 @@ private:
 // The whole file; reads until the end even when the file changed size since it was opened. Only
 // regular files are read, as for workbooks: opening does not wait for a pipe's writer, and
 // reading never waits for a device or a pipe.
-std::string readWholeFile(const std::filesystem::path& path) {
+std::string readWholeFile(const std::filesystem::path& path)
+{
     int descriptor;
     do
         descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -77,27 +81,30 @@ std::string readWholeFile(const std::filesystem::path& path) {
 
 struct DecodedText {
     std::string text;
-    std::size_t start; // past a leading byte-order mark
+    std::size_t start;  // past a leading byte-order mark
 };
 
-DecodedText decodedText(std::string bytes) {
+DecodedText decodedText(std::string bytes)
+{
     if (!text::isValidUTF8(bytes))
         return {text::decodeWindows1252(bytes), 0};
     const bool hasByteOrderMark = std::string_view(bytes).starts_with("\xEF\xBB\xBF");
     return {std::move(bytes), hasByteOrderMark ? std::size_t{3} : 0};
 }
 
-} // namespace
+}  // namespace
 
-CSVTable CSVTable::parse(std::string text) {
+CSVTable CSVTable::parse(std::string text)
+{
     ParsedCSV parsed = parseCSV(std::move(text));
     return withStore(std::move(parsed.headers), std::move(parsed.cells));
 }
 
-CSVTable CSVTable::load(const std::filesystem::path& path) {
+CSVTable CSVTable::load(const std::filesystem::path& path)
+{
     DecodedText decoded = decodedText(readWholeFile(path));
     ParsedCSV parsed = parseCSV(std::move(decoded.text), decoded.start);
     return withStore(std::move(parsed.headers), std::move(parsed.cells)).expandingStructuredColumns();
 }
 
-} // namespace rowlark
+}  // namespace rowlark

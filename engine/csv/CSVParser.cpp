@@ -22,7 +22,8 @@ namespace rowlark {
 namespace {
 
 // Position of the first byte in [position, size) equal to one of `Specials`, or `size`.
-template<char... Specials> std::size_t findSpecial(const char* data, std::size_t position, std::size_t size) {
+template<char... Specials> std::size_t findSpecial(const char* data, std::size_t position, std::size_t size)
+{
 #if defined(__SSE2__)
     while (size - position >= 16) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + position));
@@ -43,13 +44,15 @@ template<char... Specials> std::size_t findSpecial(const char* data, std::size_t
 // small tables stay cheap.
 class BoundsBuilder {
 public:
-    void append(std::uint64_t bound) {
+    void append(std::uint64_t bound)
+    {
         if (used_ == capacity_)
             addChunk();
         chunks_.back().values[used_++] = bound;
         ++size_;
     }
-    void appendRepeated(std::uint64_t bound, std::size_t count) {
+    void appendRepeated(std::uint64_t bound, std::size_t count)
+    {
         while (count > 0) {
             if (used_ == capacity_)
                 addChunk();
@@ -63,7 +66,8 @@ public:
     std::uint64_t last() const { return size_ == 0 ? 0 : chunks_.back().values[used_ - 1]; }
 
     // The bounds in the layout of CellStore, which starts with the offset 0.
-    std::vector<std::uint64_t> build() && {
+    std::vector<std::uint64_t> build() &&
+    {
         std::vector<std::uint64_t> bounds;
         bounds.reserve(size_ + 1);
         adviseHugePages(bounds.data(), bounds.capacity() * sizeof(std::uint64_t));
@@ -85,7 +89,8 @@ private:
         std::size_t capacity;
     };
 
-    void addChunk() {
+    void addChunk()
+    {
         capacity_ = chunks_.empty() ? firstChunkCapacity : std::min(capacity_ * 2, largestChunkCapacity);
         chunks_.push_back({std::make_unique_for_overwrite<std::uint64_t[]>(capacity_), capacity_});
         adviseHugePages(chunks_.back().values.get(), capacity_ * sizeof(std::uint64_t));
@@ -99,7 +104,7 @@ private:
 };
 
 struct OverWideRow {
-    std::size_t index; // among the data rows, from 0
+    std::size_t index;  // among the data rows, from 0
     std::size_t cellCount;
 };
 
@@ -112,9 +117,12 @@ public:
         : text_(text)
         , buffer_(text.data())
         , size_(text.size())
-        , read_(std::min(start, text.size())) {}
+        , read_(std::min(start, text.size()))
+    {
+    }
 
-    ParsedCSV run() && {
+    ParsedCSV run() &&
+    {
         while (true) {
             fieldStart_ = write_;
             if (opensQuotedField()) {
@@ -138,12 +146,11 @@ public:
 private:
     enum class Ending { comma, lineBreak, endOfText };
 
-    bool opensQuotedField() const {
-        return read_ < size_ && buffer_[read_] == '"' && !extenderStartsAt(read_ + 1);
-    }
+    bool opensQuotedField() const { return read_ < size_ && buffer_[read_] == '"' && !extenderStartsAt(read_ + 1); }
 
     // Copies a quoted part through its closing quote; what follows that quote is read as unquoted.
-    void scanQuotedPart() {
+    void scanQuotedPart()
+    {
         while (true) {
             const std::size_t special = findSpecial<'"', '\r'>(buffer_, read_, size_);
             const bool copiedText = copyUpTo(special);
@@ -164,7 +171,8 @@ private:
         }
     }
 
-    Ending scanUnquotedPart() {
+    Ending scanUnquotedPart()
+    {
         while (true) {
             const std::size_t special = findSpecial<',', '\n', '\r'>(buffer_, read_, size_);
             const bool copiedText = copyUpTo(special);
@@ -185,17 +193,20 @@ private:
     // Whether the comma or quote just read stands alone as a character. The scalar before it is
     // the last one written when text was copied right before it; otherwise it is an ASCII
     // separator or quote, which never prepends.
-    bool isStructural(bool copiedTextBefore) const {
+    bool isStructural(bool copiedTextBefore) const
+    {
         return !(copiedTextBefore && lastWrittenIsPrepend()) && !extenderStartsAt(read_);
     }
 
-    bool extenderStartsAt(std::size_t position) const {
+    bool extenderStartsAt(std::size_t position) const
+    {
         if (position >= size_ || static_cast<unsigned char>(buffer_[position]) < 0x80)
             return false;
         return text::isGraphemeExtender(text::nextScalar(std::string_view(buffer_, size_), position));
     }
 
-    bool lastWrittenIsPrepend() const {
+    bool lastWrittenIsPrepend() const
+    {
         if (static_cast<unsigned char>(buffer_[write_ - 1]) < 0x80)
             return false;
         std::size_t end = write_;
@@ -203,7 +214,8 @@ private:
     }
 
     // Returns whether any text was copied.
-    bool copyUpTo(std::size_t end) {
+    bool copyUpTo(std::size_t end)
+    {
         const std::size_t length = end - read_;
         if (length == 0)
             return false;
@@ -216,12 +228,14 @@ private:
 
     void put(char byte) { buffer_[write_++] = byte; }
 
-    void skipLineFeedAfterCarriageReturn() {
+    void skipLineFeedAfterCarriageReturn()
+    {
         if (read_ < size_ && buffer_[read_] == '\n')
             ++read_;
     }
 
-    void endField() {
+    void endField()
+    {
         const bool hasText = write_ > fieldStart_;
         if (isInHeader_)
             headerEnds_.push_back(write_);
@@ -230,7 +244,8 @@ private:
         ++cellsInRow_;
     }
 
-    void endDataCell(bool hasText) {
+    void endDataCell(bool hasText)
+    {
         if (hasText && !rowHasText_) {
             // The first text of the row: the empty rows and cells before it take their place now.
             bounds_.appendRepeated(fieldStart_, pendingEmptyRows_ * width_ + std::min(cellsInRow_, width_));
@@ -241,7 +256,8 @@ private:
             bounds_.append(write_);
     }
 
-    void endRow() {
+    void endRow()
+    {
         endField();
         if (isInHeader_)
             takeHeader();
@@ -250,7 +266,8 @@ private:
         cellsInRow_ = 0;
     }
 
-    void takeHeader() {
+    void takeHeader()
+    {
         std::size_t start = 0;
         headers_.reserve(headerEnds_.size());
         for (const std::size_t end : headerEnds_) {
@@ -263,7 +280,8 @@ private:
         isInHeader_ = false;
     }
 
-    void endDataRow() {
+    void endDataRow()
+    {
         if (cellsInRow_ > width_ && !firstOverWideRow_)
             firstOverWideRow_ = OverWideRow{dataRowCount_, cellsInRow_};
         if (rowHasText_) {
@@ -277,7 +295,8 @@ private:
         ++dataRowCount_;
     }
 
-    ParsedCSV finish() && {
+    ParsedCSV finish() &&
+    {
         if (isInHeader_)
             throw CSVError::empty();
         removeByteOrderMarks(headers_.front());
@@ -290,14 +309,13 @@ private:
         text_.resize(bounds_.last());
         if (text_.capacity() - text_.size() > text_.capacity() / 8)
             text_.shrink_to_fit();
-        return ParsedCSV{std::move(headers_),
-                         CellStore(std::move(text_), std::move(bounds_).build(), width_)};
+        return ParsedCSV{std::move(headers_), CellStore(std::move(text_), std::move(bounds_).build(), width_)};
     }
 
-    static void removeByteOrderMarks(std::string& name) {
+    static void removeByteOrderMarks(std::string& name)
+    {
         static constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
-        for (auto found = name.find(byteOrderMark); found != std::string::npos;
-             found = name.find(byteOrderMark))
+        for (auto found = name.find(byteOrderMark); found != std::string::npos; found = name.find(byteOrderMark))
             name.erase(found, byteOrderMark.size());
     }
 
@@ -322,10 +340,11 @@ private:
     std::optional<OverWideRow> firstOverWideRow_;
 };
 
-} // namespace
+}  // namespace
 
-ParsedCSV parseCSV(std::string text, std::size_t start) {
+ParsedCSV parseCSV(std::string text, std::size_t start)
+{
     return CSVScanner(text, start).run();
 }
 
-} // namespace rowlark
+}  // namespace rowlark

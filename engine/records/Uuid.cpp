@@ -22,8 +22,8 @@ Uuid Uuid::random()
 {
     std::uint64_t high = generator()();
     std::uint64_t low = generator()();
-    high = (high & ~0xF000ULL) | 0x4000ULL;                           // version 4
-    low = (low & ~0xC000000000000000ULL) | 0x8000000000000000ULL;     // RFC 4122 variant
+    high = (high & ~0xF000ULL) | 0x4000ULL;                        // version 4
+    low = (low & ~0xC000000000000000ULL) | 0x8000000000000000ULL;  // RFC 4122 variant
     return Uuid(high, low);
 }
 

@@ -25,7 +25,11 @@ public:
     std::size_t hash() const { return static_cast<std::size_t>(high_ ^ (low_ * 0x9E3779B97F4A7C15ULL)); }
 
 private:
-    Uuid(std::uint64_t high, std::uint64_t low) : high_(high), low_(low) {}
+    Uuid(std::uint64_t high, std::uint64_t low)
+        : high_(high)
+        , low_(low)
+    {
+    }
     std::uint64_t high_ = 0;
     std::uint64_t low_ = 0;
 };

@@ -72,8 +72,7 @@ private:
 };
 
 void writeHeaderLine(LineWriter& line, std::string_view leftName, std::string_view rightName,
-                     const std::vector<std::string>& leftHeaders,
-                     const std::vector<std::string>& rightHeaders)
+                     const std::vector<std::string>& leftHeaders, const std::vector<std::string>& rightHeaders)
 {
     line.field("Status");
     line.field("Row key");

@@ -26,7 +26,7 @@ struct ComparisonOutcome {
 // `checkpoint`, when given, runs between the comparison and the index; a caller that wants to
 // stop there throws from it.
 ComparisonOutcome runComparison(const CSVTable& left, const CSVTable& right, std::string_view leftName,
-                                std::string_view rightName, const std::vector<ColumnMapping>& mappings,
-                                bool ignoreCase, const std::function<void()>& checkpoint = {});
+                                std::string_view rightName, const std::vector<ColumnMapping>& mappings, bool ignoreCase,
+                                const std::function<void()>& checkpoint = {});
 
 }  // namespace rowlark

@@ -43,9 +43,8 @@ void appendSearchForm(std::string& text, std::string_view piece)
     const std::size_t start = text.size();
     text.append(piece);
     std::transform(text.begin() + static_cast<std::ptrdiff_t>(start), text.end(),
-                   text.begin() + static_cast<std::ptrdiff_t>(start), [](char byte) {
-                       return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte + ('a' - 'A')) : byte;
-                   });
+                   text.begin() + static_cast<std::ptrdiff_t>(start),
+                   [](char byte) { return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte + ('a' - 'A')) : byte; });
 }
 
 void appendPieces(std::string& text, const std::optional<std::vector<std::string>>& row)
@@ -182,8 +181,7 @@ std::vector<std::size_t> ResultIndex::matching(ResultFilter filter, std::string_
     return found;
 }
 
-std::vector<std::size_t> ResultIndex::page(std::span<const std::size_t> indices, std::int64_t number,
-                                           std::int64_t size)
+std::vector<std::size_t> ResultIndex::page(std::span<const std::size_t> indices, std::int64_t number, std::int64_t size)
 {
     if (number < 0 || size < 1 || number > std::numeric_limits<std::int64_t>::max() / size)
         return {};
@@ -191,8 +189,7 @@ std::vector<std::size_t> ResultIndex::page(std::span<const std::size_t> indices,
     if (start >= indices.size())
         return {};
     const std::size_t end = std::min<std::uint64_t>(indices.size(), start + static_cast<std::uint64_t>(size));
-    return {indices.begin() + static_cast<std::ptrdiff_t>(start),
-            indices.begin() + static_cast<std::ptrdiff_t>(end)};
+    return {indices.begin() + static_cast<std::ptrdiff_t>(start), indices.begin() + static_cast<std::ptrdiff_t>(end)};
 }
 
 }  // namespace rowlark

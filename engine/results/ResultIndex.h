@@ -31,8 +31,7 @@ struct ResultIndex {
     std::vector<std::size_t> matching(ResultFilter filter, std::string_view query) const;
 
     // Page `number` (0-based) of `size` positions; empty when the page lies outside the list.
-    static std::vector<std::size_t> page(std::span<const std::size_t> indices, std::int64_t number,
-                                         std::int64_t size);
+    static std::vector<std::size_t> page(std::span<const std::size_t> indices, std::int64_t number, std::int64_t size);
 };
 
 }  // namespace rowlark

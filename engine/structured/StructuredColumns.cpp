@@ -82,8 +82,8 @@ struct EncodedPathHash {
 };
 
 using EncodedPathSet = std::unordered_set<std::string, EncodedPathHash, std::equal_to<>>;
-template<typename Value> using EncodedPathMap =
-    std::unordered_map<std::string, Value, EncodedPathHash, std::equal_to<>>;
+template<typename Value>
+using EncodedPathMap = std::unordered_map<std::string, Value, EncodedPathHash, std::equal_to<>>;
 
 // Recognises cells and walks their objects, reusing its storage from one cell to the next.
 class CellFlattener {
@@ -149,13 +149,25 @@ private:
             return;
         }
         switch (value.kind) {
-        case Kind::object: flattenMembers(index, depth, visit); return;
-        case Kind::array: flattenElements(index, depth, visit); return;
-        case Kind::null: visit(std::string_view(path_), std::string_view()); return;
-        case Kind::falseLiteral: visit(std::string_view(path_), std::string_view("false")); return;
-        case Kind::trueLiteral: visit(std::string_view(path_), std::string_view("true")); return;
+        case Kind::object:
+            flattenMembers(index, depth, visit);
+            return;
+        case Kind::array:
+            flattenElements(index, depth, visit);
+            return;
+        case Kind::null:
+            visit(std::string_view(path_), std::string_view());
+            return;
+        case Kind::falseLiteral:
+            visit(std::string_view(path_), std::string_view("false"));
+            return;
+        case Kind::trueLiteral:
+            visit(std::string_view(path_), std::string_view("true"));
+            return;
         case Kind::number:
-        case Kind::string: visit(std::string_view(path_), document_.text(value)); return;
+        case Kind::string:
+            visit(std::string_view(path_), document_.text(value));
+            return;
         }
     }
 
@@ -413,8 +425,8 @@ CSVTable CSVTable::expandingStructuredColumns() const
     std::size_t derivedCount = 0;
     for (const auto& column : structuredColumns)
         derivedCount += column.derived.size();
-    auto derivedStore = std::make_shared<const CellStore>(
-        structured::derivedCells(*this, structuredColumns, derivedCount, flattener));
+    auto derivedStore =
+        std::make_shared<const CellStore>(structured::derivedCells(*this, structuredColumns, derivedCount, flattener));
 
     std::vector<std::string> headers;
     std::vector<ColumnSource> columns;

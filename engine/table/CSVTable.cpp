@@ -63,8 +63,7 @@ std::size_t CSVTable::memoryUsage() const
 bool operator==(const CSVTable& a, const CSVTable& b)
 {
     if (a.headers_ != b.headers_ || a.rowCount_ != b.rowCount_ || a.derivedColumnCount_ != b.derivedColumnCount_ ||
-        a.structuredColumnIndices_ != b.structuredColumnIndices_ ||
-        a.derivedColumnIndices_ != b.derivedColumnIndices_)
+        a.structuredColumnIndices_ != b.structuredColumnIndices_ || a.derivedColumnIndices_ != b.derivedColumnIndices_)
         return false;
     for (std::size_t row = 0; row < a.rowCount_; ++row)
         for (std::size_t column = 0; column < a.columnCount(); ++column)

@@ -90,7 +90,11 @@ private:
 // One row of a table, as wide as its header.
 class CSVTable::RowView {
 public:
-    RowView(const CSVTable& table, std::size_t row) : table_(&table), row_(row) {}
+    RowView(const CSVTable& table, std::size_t row)
+        : table_(&table)
+        , row_(row)
+    {
+    }
     std::size_t size() const { return table_->columnCount(); }
     std::string_view operator[](std::size_t column) const { return table_->cell(row_, column); }
 
@@ -99,6 +103,9 @@ private:
     std::size_t row_;
 };
 
-inline CSVTable::RowView CSVTable::row(std::size_t row) const { return RowView(*this, row); }
+inline CSVTable::RowView CSVTable::row(std::size_t row) const
+{
+    return RowView(*this, row);
+}
 
 }  // namespace rowlark

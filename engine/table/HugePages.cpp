@@ -8,7 +8,8 @@
 
 namespace rowlark {
 
-void adviseHugePages([[maybe_unused]] const void* data, [[maybe_unused]] std::size_t bytes) {
+void adviseHugePages([[maybe_unused]] const void* data, [[maybe_unused]] std::size_t bytes)
+{
 #if defined(MADV_HUGEPAGE)
     constexpr std::uintptr_t hugePage = std::uintptr_t{1} << 21;
     const auto start = reinterpret_cast<std::uintptr_t>(data);
@@ -19,4 +20,4 @@ void adviseHugePages([[maybe_unused]] const void* data, [[maybe_unused]] std::si
 #endif
 }
 
-} // namespace rowlark
+}  // namespace rowlark

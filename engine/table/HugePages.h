@@ -11,4 +11,4 @@ namespace rowlark {
 // does nothing for small buffers or where the platform has no such advice.
 void adviseHugePages(const void* data, std::size_t bytes);
 
-} // namespace rowlark
+}  // namespace rowlark

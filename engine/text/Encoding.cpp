@@ -11,7 +11,8 @@ namespace {
 constexpr std::uint64_t highBits = 0x8080808080808080ULL;
 
 // Index of the first byte at or after `position` that is not ASCII, or the size when there is none.
-std::size_t skipASCII(std::string_view bytes, std::size_t position) {
+std::size_t skipASCII(std::string_view bytes, std::size_t position)
+{
     const std::size_t size = bytes.size();
     while (position + 8 <= size) {
         std::uint64_t word;
@@ -25,13 +26,15 @@ std::size_t skipASCII(std::string_view bytes, std::size_t position) {
     return position;
 }
 
-bool isContinuation(unsigned char byte) {
+bool isContinuation(unsigned char byte)
+{
     return (byte & 0xC0) == 0x80;
 }
 
 // Length of the well-formed sequence starting at `position` (a non-ASCII lead byte), or 0.
 // The second byte's range excludes overlong forms, surrogates and scalars above U+10FFFF.
-std::size_t sequenceLength(std::string_view bytes, std::size_t position) {
+std::size_t sequenceLength(std::string_view bytes, std::size_t position)
+{
     const auto at = [&](std::size_t offset) { return static_cast<unsigned char>(bytes[position + offset]); };
     const unsigned char lead = at(0);
     const std::size_t available = bytes.size() - position;
@@ -71,18 +74,21 @@ constexpr std::array<char16_t, 32> windows1252High = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-char32_t windows1252Scalar(unsigned char byte) {
+char32_t windows1252Scalar(unsigned char byte)
+{
     if (byte >= 0x80 && byte <= 0x9F)
         return windows1252High[byte - 0x80];
     return byte;
 }
 
-std::size_t utf8Length(char32_t scalar) {
+std::size_t utf8Length(char32_t scalar)
+{
     return scalar < 0x80 ? 1 : scalar < 0x800 ? 2 : 3;
 }
 
 // Enough for the Basic Multilingual Plane, which holds every Windows-1252 character.
-void appendUTF8(std::string& text, char32_t scalar) {
+void appendUTF8(std::string& text, char32_t scalar)
+{
     if (scalar < 0x80) {
         text.push_back(static_cast<char>(scalar));
     } else if (scalar < 0x800) {
@@ -95,9 +101,10 @@ void appendUTF8(std::string& text, char32_t scalar) {
     }
 }
 
-} // namespace
+}  // namespace
 
-bool isValidUTF8(std::string_view bytes) {
+bool isValidUTF8(std::string_view bytes)
+{
     std::size_t position = skipASCII(bytes, 0);
     while (position < bytes.size()) {
         const std::size_t length = sequenceLength(bytes, position);
@@ -108,7 +115,8 @@ bool isValidUTF8(std::string_view bytes) {
     return true;
 }
 
-std::string decodeWindows1252(std::string_view bytes) {
+std::string decodeWindows1252(std::string_view bytes)
+{
     std::string text;
     std::size_t size = 0;
     for (const char byte : bytes)
@@ -126,4 +134,4 @@ std::string decodeWindows1252(std::string_view bytes) {
     return text;
 }
 
-} // namespace rowlark::text
+}  // namespace rowlark::text

@@ -110,8 +110,7 @@ std::string adjustedMagnitude(std::string_view magnitude, std::uint64_t amount, 
 
 // Appends the signed decimal text of `sign * magnitude + adjustment`, for exponents too long
 // for an int64; the magnitude then far exceeds any adjustment, so the sign is the exponent's.
-void appendHugeExponent(std::string& out, std::string_view magnitude, bool isNegative,
-                        std::int64_t adjustment)
+void appendHugeExponent(std::string& out, std::string_view magnitude, bool isNegative, std::int64_t adjustment)
 {
     const std::uint64_t amount =
         adjustment < 0 ? 0 - static_cast<std::uint64_t>(adjustment) : static_cast<std::uint64_t>(adjustment);
@@ -127,8 +126,7 @@ void appendZeros(std::string& out, std::int64_t count)
 
 // Writes the value 0.<digits> × 10^pointPosition, or, for an exponent too long to hold, in
 // scientific notation from the exponent text.
-void appendDecimal(std::string& out, std::string_view digits, const NumberToken& parts,
-                   std::int64_t digitsBeforePoint)
+void appendDecimal(std::string& out, std::string_view digits, const NumberToken& parts, std::int64_t digitsBeforePoint)
 {
     const auto count = static_cast<std::int64_t>(digits.size());
     if (parts.exponent.size() <= maximumSmallExponentDigits) {
@@ -160,8 +158,7 @@ void appendDecimal(std::string& out, std::string_view digits, const NumberToken&
     out.push_back('e');
     if (parts.exponent.size() <= maximumSmallExponentDigits) {
         const std::int64_t exponent = smallDecimalValue(parts.exponent);
-        const std::int64_t scientific =
-            digitsBeforePoint - 1 + (parts.isExponentNegative ? -exponent : exponent);
+        const std::int64_t scientific = digitsBeforePoint - 1 + (parts.isExponentNegative ? -exponent : exponent);
         if (scientific >= 0)
             out.push_back('+');
         out.append(std::to_string(scientific));
@@ -191,8 +188,7 @@ void appendCanonicalNumber(std::string& out, std::string_view token)
     const std::size_t last = digits.find_last_not_of('0');
     if (parts->isNegative)
         out.push_back('-');
-    const auto digitsBeforePoint =
-        static_cast<std::int64_t>(parts->integer.size()) - static_cast<std::int64_t>(first);
+    const auto digitsBeforePoint = static_cast<std::int64_t>(parts->integer.size()) - static_cast<std::int64_t>(first);
     appendDecimal(out, std::string_view(digits).substr(first, last + 1 - first), *parts, digitsBeforePoint);
 }
 
@@ -202,13 +198,27 @@ void appendEscapedString(std::string& out, std::string_view text)
     out.push_back('"');
     for (const char byte : text) {
         switch (byte) {
-        case '"': out.append("\\\""); break;
-        case '\\': out.append("\\\\"); break;
-        case '\b': out.append("\\b"); break;
-        case '\f': out.append("\\f"); break;
-        case '\n': out.append("\\n"); break;
-        case '\r': out.append("\\r"); break;
-        case '\t': out.append("\\t"); break;
+        case '"':
+            out.append("\\\"");
+            break;
+        case '\\':
+            out.append("\\\\");
+            break;
+        case '\b':
+            out.append("\\b");
+            break;
+        case '\f':
+            out.append("\\f");
+            break;
+        case '\n':
+            out.append("\\n");
+            break;
+        case '\r':
+            out.append("\\r");
+            break;
+        case '\t':
+            out.append("\\t");
+            break;
         default:
             if (static_cast<unsigned char>(byte) < 0x20) {
                 out.append("\\u00");
@@ -306,9 +316,15 @@ private:
         if (checksSurrogates_ && holdsEncodedSurrogate(text))
             return false;
         switch (form_) {
-        case TextForm::asWritten: document_.texts_.append(text); break;
-        case TextForm::composed: appendComposed(text); break;
-        case TextForm::lowercasedComposed: appendComposed(lowercased(text)); break;
+        case TextForm::asWritten:
+            document_.texts_.append(text);
+            break;
+        case TextForm::composed:
+            appendComposed(text);
+            break;
+        case TextForm::lowercasedComposed:
+            appendComposed(lowercased(text));
+            break;
         }
         return true;
     }
@@ -365,8 +381,8 @@ bool JSONDocument::read(std::string_view text, TextForm form)
     const TextSurvey survey = surveyed(text);
     if (!survey.isReadable)
         return false;
-    constexpr unsigned flags = rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag |
-                               rapidjson::kParseValidateEncodingFlag;
+    constexpr unsigned flags =
+        rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseValidateEncodingFlag;
     rapidjson::MemoryStream stream(text.data(), text.size());
     Builder builder(*this, form, survey.hasUnicodeEscape);
     rapidjson::Reader reader;
@@ -417,11 +433,21 @@ void JSONDocument::appendCompact(std::size_t index, std::string& out) const
     const auto start = [&](std::size_t value) {
         const Node& node = nodes_[value];
         switch (node.kind) {
-        case Kind::null: out.append("null"); return;
-        case Kind::falseLiteral: out.append("false"); return;
-        case Kind::trueLiteral: out.append("true"); return;
-        case Kind::number: out.append(text(node)); return;
-        case Kind::string: appendEscapedString(out, text(node)); return;
+        case Kind::null:
+            out.append("null");
+            return;
+        case Kind::falseLiteral:
+            out.append("false");
+            return;
+        case Kind::trueLiteral:
+            out.append("true");
+            return;
+        case Kind::number:
+            out.append(text(node));
+            return;
+        case Kind::string:
+            appendEscapedString(out, text(node));
+            return;
         case Kind::array:
             out.push_back('[');
             open.push_back({value, value + 1, value + 1, node.end});
@@ -463,8 +489,8 @@ void JSONDocument::appendCompact(std::size_t index, std::string& out) const
 std::optional<std::string> canonicalJSON(std::string_view text, bool lowercaseTexts)
 {
     JSONDocument document;
-    if (!document.read(text, lowercaseTexts ? JSONDocument::TextForm::lowercasedComposed
-                                            : JSONDocument::TextForm::composed))
+    if (!document.read(text,
+                       lowercaseTexts ? JSONDocument::TextForm::lowercasedComposed : JSONDocument::TextForm::composed))
         return std::nullopt;
     std::string compact;
     compact.reserve(text.size());

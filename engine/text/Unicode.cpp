@@ -2,8 +2,8 @@
 
 #include <unicode/brkiter.h>
 #include <unicode/normalizer2.h>
-#include <unicode/uchar.h>
 #include <unicode/ucasemap.h>
+#include <unicode/uchar.h>
 #include <unicode/utext.h>
 #include <unicode/utf8.h>
 
@@ -17,9 +17,15 @@ namespace {
 
 constexpr char32_t replacementCharacter = 0xFFFD;
 
-bool isASCIIByte(char byte) { return static_cast<unsigned char>(byte) < 0x80; }
+bool isASCIIByte(char byte)
+{
+    return static_cast<unsigned char>(byte) < 0x80;
+}
 
-char asciiLower(char byte) { return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte + ('a' - 'A')) : byte; }
+char asciiLower(char byte)
+{
+    return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte + ('a' - 'A')) : byte;
+}
 
 bool isASCIILetterOrDigit(char byte)
 {
@@ -27,7 +33,10 @@ bool isASCIILetterOrDigit(char byte)
 }
 
 // White space in the ASCII range: tab, line feed, vertical tab, form feed, carriage return, space.
-bool isASCIIWhiteSpace(char byte) { return byte == ' ' || (byte >= '\t' && byte <= '\r'); }
+bool isASCIIWhiteSpace(char byte)
+{
+    return byte == ' ' || (byte >= '\t' && byte <= '\r');
+}
 
 void throwOnICUFailure(UErrorCode status, const char* operation)
 {
@@ -159,7 +168,10 @@ std::string_view trimmed(std::string_view text)
     return text.substr(start, end - start);
 }
 
-bool isBlank(std::string_view text) { return trimmed(text).empty(); }
+bool isBlank(std::string_view text)
+{
+    return trimmed(text).empty();
+}
 
 std::string lowercased(std::string_view text)
 {
@@ -172,7 +184,7 @@ std::string lowercased(std::string_view text)
     thread_local std::unique_ptr<UCaseMap, decltype(&ucasemap_close)> caseMap = [] {
         UErrorCode status = U_ZERO_ERROR;
         std::unique_ptr<UCaseMap, decltype(&ucasemap_close)> map(ucasemap_open("", U_FOLD_CASE_DEFAULT, &status),
-                                                                  &ucasemap_close);
+                                                                 &ucasemap_close);
         throwOnICUFailure(status, "Opening the case map");
         return map;
     }();
@@ -198,8 +210,8 @@ std::string nfc(std::string_view text)
     std::string composed;
     icu::StringByteSink<std::string> sink(&composed, static_cast<int32_t>(text.size()));
     UErrorCode status = U_ZERO_ERROR;
-    nfcNormalizer().normalizeUTF8(0, icu::StringPiece(text.data(), static_cast<int32_t>(text.size())), sink,
-                                  nullptr, status);
+    nfcNormalizer().normalizeUTF8(0, icu::StringPiece(text.data(), static_cast<int32_t>(text.size())), sink, nullptr,
+                                  status);
     throwOnICUFailure(status, "Composing to NFC");
     return composed;
 }
@@ -210,8 +222,8 @@ bool isNFC(std::string_view text)
     if (isASCII(text))
         return true;
     UErrorCode status = U_ZERO_ERROR;
-    const bool normalized = nfcNormalizer().isNormalizedUTF8(
-        icu::StringPiece(text.data(), static_cast<int32_t>(text.size())), status);
+    const bool normalized =
+        nfcNormalizer().isNormalizedUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())), status);
     return U_SUCCESS(status) && normalized;
 }
 
@@ -275,7 +287,10 @@ std::vector<std::string_view> graphemeClusters(std::string_view text)
     return clusters;
 }
 
-std::size_t graphemeCount(std::string_view text) { return graphemeBoundaries(text).size() - 1; }
+std::size_t graphemeCount(std::string_view text)
+{
+    return graphemeBoundaries(text).size() - 1;
+}
 
 std::string normalizeHeader(std::string_view header)
 {

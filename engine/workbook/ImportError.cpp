@@ -14,8 +14,8 @@ ImportError::ImportError(Kind kind, std::string message, std::string text, std::
 
 ImportError ImportError::unsupportedFormat(std::string extension)
 {
-    std::string message = "Unsupported file type: ." + extension +
-                          ". Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers.";
+    std::string message =
+        "Unsupported file type: ." + extension + ". Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers.";
     return ImportError(Kind::unsupportedFormat, std::move(message), std::move(extension));
 }
 

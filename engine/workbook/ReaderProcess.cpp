@@ -26,8 +26,14 @@ namespace {
 class FileDescriptor {
 public:
     FileDescriptor() = default;
-    explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
+    explicit FileDescriptor(int descriptor)
+        : descriptor_(descriptor)
+    {
+    }
+    FileDescriptor(FileDescriptor&& other) noexcept
+        : descriptor_(std::exchange(other.descriptor_, -1))
+    {
+    }
     FileDescriptor& operator=(FileDescriptor&& other) noexcept
     {
         reset(std::exchange(other.descriptor_, -1));
@@ -80,7 +86,10 @@ void setNonBlocking(const FileDescriptor& descriptor)
 // (an error, a cancellation) is killed and reaped, never left behind.
 class Child {
 public:
-    explicit Child(pid_t pid) : pid_(pid) {}
+    explicit Child(pid_t pid)
+        : pid_(pid)
+    {
+    }
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
     ~Child()

@@ -15,8 +15,8 @@ namespace rowlark {
 
 struct ProcessOutcome {
     std::string output;
-    std::string errorOutput;          // the last few kilobytes the program wrote to its standard error
-    bool isOutputOverLimit = false;   // the program was killed for writing more than the limit
+    std::string errorOutput;         // the last few kilobytes the program wrote to its standard error
+    bool isOutputOverLimit = false;  // the program was killed for writing more than the limit
     bool isSignaled = false;
     int exitStatus = 0;  // when not signaled
     int signal = 0;      // when signaled

@@ -9,11 +9,11 @@
 #include <unistd.h>
 #include <utility>
 
+#include "text/Unicode.h"
 #include "workbook/ImportError.h"
 #include "workbook/ReaderProcess.h"
 #include "workbook/ReaderProtocol.h"
 #include "workbook/WorkbookPayload.h"
-#include "text/Unicode.h"
 
 namespace rowlark::SpreadsheetImporter {
 namespace {
@@ -185,8 +185,8 @@ ImportError mappedReaderError(std::string_view message, const std::optional<std:
     return ImportError::readerFailure(std::string(message));
 }
 
-WorkbookPayload readWorkbook(const fs::path& path, const std::optional<std::string>& selectedSheet,
-                             bool isNamesOnly, const ReaderLocations& locations, std::stop_token stop)
+WorkbookPayload readWorkbook(const fs::path& path, const std::optional<std::string>& selectedSheet, bool isNamesOnly,
+                             const ReaderLocations& locations, std::stop_token stop)
 {
     const std::string bytes = readWorkbookFile(path);
     const Reader reader = locateReader(locations);
@@ -201,8 +201,8 @@ WorkbookPayload readWorkbook(const fs::path& path, const std::optional<std::stri
 
     ProcessOutcome outcome;
     try {
-        outcome = runProcess(reader.helper, arguments, {header, bytes}, readerProtocol::maximumPayloadBytes,
-                             std::move(stop));
+        outcome =
+            runProcess(reader.helper, arguments, {header, bytes}, readerProtocol::maximumPayloadBytes, std::move(stop));
     } catch (const std::system_error& error) {
         throw ImportError::readerFailure(std::string("The reader could not be started: ") + error.what());
     }
@@ -243,8 +243,7 @@ CSVTable table(WorkbookPayload payload)
         isHeaderBlank = isHeaderBlank && name.empty();
     if (isHeaderBlank)
         throw ImportError::emptyWorksheet();
-    return CSVTable::fromStore(std::move(payload.firstRow), std::move(*payload.laterRows))
-        .expandingStructuredColumns();
+    return CSVTable::fromStore(std::move(payload.firstRow), std::move(*payload.laterRows)).expandingStructuredColumns();
 }
 
 }  // namespace

@@ -12,7 +12,10 @@ namespace {
 // sheet of millions of cells is held once as JSON text and once as cells, never as objects.
 class PayloadHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, PayloadHandler> {
 public:
-    explicit PayloadHandler(std::size_t expectedBytes) : expectedBytes_(expectedBytes) {}
+    explicit PayloadHandler(std::size_t expectedBytes)
+        : expectedBytes_(expectedBytes)
+    {
+    }
 
     bool Default() { return skipping(); }
 
@@ -180,8 +183,7 @@ std::optional<unsigned> escapedUnit(std::string_view json, std::size_t offset)
 std::optional<std::string> withLoneSurrogatesReplaced(std::string_view json)
 {
     std::optional<std::string> replaced;
-    for (std::size_t offset = json.find('\\'); offset != std::string_view::npos;
-         offset = json.find('\\', offset)) {
+    for (std::size_t offset = json.find('\\'); offset != std::string_view::npos; offset = json.find('\\', offset)) {
         const std::optional<unsigned> unit = escapedUnit(json, offset);
         if (!unit) {
             offset += 2;  // any other escape, "\\" included

@@ -24,8 +24,10 @@ std::vector<std::string> scenarioNames()
 
 // The filters as scenario files name them.
 const std::map<std::string, ResultFilter> filtersByName = {
-    {"all", ResultFilter::all},           {"changed", ResultFilter::changed},
-    {"onlyLeft", ResultFilter::onlyLeft}, {"onlyRight", ResultFilter::onlyRight},
+    {"all", ResultFilter::all},
+    {"changed", ResultFilter::changed},
+    {"onlyLeft", ResultFilter::onlyLeft},
+    {"onlyRight", ResultFilter::onlyRight},
     {"emptyValues", ResultFilter::emptyValues},
 };
 

@@ -14,8 +14,8 @@
 #include <QList>
 #include <QWidget>
 
-#include "mapping/ColumnOptionsModel.h"
 #include "ComparisonModel.h"
+#include "mapping/ColumnOptionsModel.h"
 #include "widgets/SuggestionChip.h"
 
 namespace rowlark::ui {

@@ -11,8 +11,8 @@
 #include <QStackedWidget>
 #include <QWidget>
 
-#include "mapping/ColumnOptionsModel.h"
 #include "ComparisonModel.h"
+#include "mapping/ColumnOptionsModel.h"
 #include "mapping/MappingList.h"
 #include "mapping/MappingListModel.h"
 

@@ -3,8 +3,8 @@
 #include <QHBoxLayout>
 #include <QPainter>
 
-#include "widgets/ElidedLabel.h"
 #include "results/ResultTexts.h"
+#include "widgets/ElidedLabel.h"
 #include "widgets/Styling.h"
 #include "widgets/Symbols.h"
 

@@ -4,10 +4,10 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "records/Differences.h"
 #include "results/ResultPageModel.h"
 #include "widgets/Styling.h"
 #include "widgets/Symbols.h"
-#include "records/Differences.h"
 
 namespace rowlark::ui {
 

@@ -5,12 +5,12 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
-#include "widgets/ContentPlaceholder.h"
 #include "results/ResultCounter.h"
 #include "results/ResultPageModel.h"
 #include "results/ResultRowDelegate.h"
 #include "results/ResultTexts.h"
 #include "results/RowInspector.h"
+#include "widgets/ContentPlaceholder.h"
 #include "widgets/Styling.h"
 
 namespace rowlark::ui {

@@ -5,14 +5,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "shell/EmptyState.h"
-#include "shell/FileSlot.h"
+#include "Utf8Text.h"
 #include "mapping/MappingView.h"
 #include "results/ResultsView.h"
+#include "shell/EmptyState.h"
+#include "shell/FileSlot.h"
 #include "shell/StatusBar.h"
 #include "widgets/Styling.h"
 #include "widgets/Symbols.h"
-#include "Utf8Text.h"
 
 namespace rowlark::ui {
 

@@ -21,13 +21,11 @@ EmptyState::EmptyState(ComparisonModel& model, QWidget* parent)
     setAcceptDrops(true);
 
     auto* symbol = symbolLabel(Symbol::tables, 54, secondaryColor(palette()), this);
-    auto* title =
-        styledLabel(QStringLiteral("Two files. A clearer picture."), TextStyle::largeTitle, false, this);
+    auto* title = styledLabel(QStringLiteral("Two files. A clearer picture."), TextStyle::largeTitle, false, this);
     title->setObjectName(QStringLiteral("emptyStateTitle"));
-    auto* message =
-        styledLabel(QStringLiteral("Choose CSV, Excel, Numbers or LibreOffice files,\nmatch columns, "
-                                   "and inspect changed or missing records."),
-                    TextStyle::callout, true, this);
+    auto* message = styledLabel(QStringLiteral("Choose CSV, Excel, Numbers or LibreOffice files,\nmatch columns, "
+                                               "and inspect changed or missing records."),
+                                TextStyle::callout, true, this);
     message->setAlignment(Qt::AlignCenter);
 
     chooseFirst_ = new QPushButton(QStringLiteral("Choose first file…"), this);

@@ -10,10 +10,10 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include "Utf8Text.h"
 #include "shell/DroppedFiles.h"
 #include "widgets/Styling.h"
 #include "widgets/Symbols.h"
-#include "Utf8Text.h"
 #include "workbook/SpreadsheetImporter.h"
 
 namespace rowlark::ui {

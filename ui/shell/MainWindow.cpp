@@ -20,8 +20,7 @@ MainWindow::MainWindow(ComparisonModel& model, QWidget* parent)
     refreshCommands();
 }
 
-QAction* MainWindow::addCommand(QMenu* menu, const QString& name, const QString& title,
-                                const QKeySequence& shortcut)
+QAction* MainWindow::addCommand(QMenu* menu, const QString& name, const QString& title, const QKeySequence& shortcut)
 {
     QAction* action = menu->addAction(title);
     action->setObjectName(name);
@@ -34,11 +33,10 @@ void MainWindow::buildFileMenu()
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("fileMenu"));
     // Qt::CTRL is the Command key on macOS and Ctrl elsewhere.
-    QAction* openFirst = addCommand(file, QStringLiteral("openFirstFileAction"),
-                                    QStringLiteral("Open first file…"), QKeySequence::Open);
-    QAction* openSecond =
-        addCommand(file, QStringLiteral("openSecondFileAction"), QStringLiteral("Open second file…"),
-                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    QAction* openFirst =
+        addCommand(file, QStringLiteral("openFirstFileAction"), QStringLiteral("Open first file…"), QKeySequence::Open);
+    QAction* openSecond = addCommand(file, QStringLiteral("openSecondFileAction"), QStringLiteral("Open second file…"),
+                                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     file->addSeparator();
     compare_ = addCommand(file, QStringLiteral("compareAction"), QStringLiteral("Compare files"),
                           QKeySequence(Qt::CTRL | Qt::Key_Return));
@@ -46,8 +44,7 @@ void MainWindow::buildFileMenu()
     export_ = addCommand(file, QStringLiteral("exportAction"), QStringLiteral("Export filtered report…"),
                          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
     file->addSeparator();
-    QAction* quit =
-        addCommand(file, QStringLiteral("quitAction"), QStringLiteral("&Quit"), QKeySequence::Quit);
+    QAction* quit = addCommand(file, QStringLiteral("quitAction"), QStringLiteral("&Quit"), QKeySequence::Quit);
     quit->setMenuRole(QAction::QuitRole);
 
     connect(openFirst, &QAction::triggered, this, [this] { model_.selectFile(true); });

@@ -16,8 +16,7 @@ QString nameFilter(const QStringList& extensions)
 
 std::optional<QString> QtFileDialogs::openFile(const QString& title, const QStringList& extensions)
 {
-    const QString path =
-        QFileDialog::getOpenFileName(parentWindow_, title, QString(), nameFilter(extensions));
+    const QString path = QFileDialog::getOpenFileName(parentWindow_, title, QString(), nameFilter(extensions));
     if (path.isEmpty())
         return std::nullopt;
     return path;

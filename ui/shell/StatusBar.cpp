@@ -7,8 +7,7 @@
 
 namespace rowlark::ui {
 
-const QString StatusBar::defaultNotice =
-    QStringLiteral("CSV · Excel · Numbers · LibreOffice · No file uploads");
+const QString StatusBar::defaultNotice = QStringLiteral("CSV · Excel · Numbers · LibreOffice · No file uploads");
 
 StatusBar::StatusBar(ComparisonModel& model, QWidget* parent)
     : QWidget(parent)

@@ -30,8 +30,7 @@ void settle()
 
 bool waitUntilIdle(const rowlark::ComparisonModel& model, const char* what)
 {
-    const bool isIdle =
-        QTest::qWaitFor([&model] { return !model.isBusy() && !model.isFiltering(); }, 20000);
+    const bool isIdle = QTest::qWaitFor([&model] { return !model.isBusy() && !model.isFiltering(); }, 20000);
     if (!isIdle)
         std::fprintf(stderr, "%s did not finish\n", what);
     return isIdle;

@@ -4,8 +4,8 @@
 #include <QPalette>
 #include <QTextDocument>
 
-#include "widgets/Symbols.h"
 #include "Utf8Text.h"
+#include "widgets/Symbols.h"
 
 namespace rowlark::ui {
 
@@ -107,13 +107,12 @@ QString buttonPadding(bool isLarge)
 
 void makeBordered(QPushButton* button, bool isLarge)
 {
-    button->setStyleSheet(
-        QStringLiteral("QPushButton { background: palette(button); border: 1px solid palette(mid); "
-                       "border-radius: 7px; padding: %1; }"
-                       "QPushButton:hover { background: palette(light); }"
-                       "QPushButton:focus { border: 2px solid %2; }"
-                       "QPushButton:disabled { color: palette(mid); }")
-            .arg(buttonPadding(isLarge), accentColor().name()));
+    button->setStyleSheet(QStringLiteral("QPushButton { background: palette(button); border: 1px solid palette(mid); "
+                                         "border-radius: 7px; padding: %1; }"
+                                         "QPushButton:hover { background: palette(light); }"
+                                         "QPushButton:focus { border: 2px solid %2; }"
+                                         "QPushButton:disabled { color: palette(mid); }")
+                              .arg(buttonPadding(isLarge), accentColor().name()));
 }
 
 void makeProminent(QPushButton* button, bool isLarge)

@@ -11,17 +11,19 @@
 
 namespace rowlark {
 
-inline void PrintTo(const HeaderSuggestion& suggestion, std::ostream* out) {
+inline void PrintTo(const HeaderSuggestion& suggestion, std::ostream* out)
+{
     *out << "{" << suggestion.rightIndex << ", " << std::setprecision(17) << suggestion.score << ", \""
          << suggestion.reason << "\"}";
 }
 
-} // namespace rowlark
+}  // namespace rowlark
 
 namespace rowlark::CSVComparator::testing {
 
 // A table of one column holding `values` row by row.
-inline CSVTable columnTable(const std::vector<std::string>& values, std::string header = "Column") {
+inline CSVTable columnTable(const std::vector<std::string>& values, std::string header = "Column")
+{
     std::vector<std::vector<std::string>> rows;
     rows.reserve(values.size());
     for (const auto& value : values)
@@ -31,8 +33,8 @@ inline CSVTable columnTable(const std::vector<std::string>& values, std::string 
 
 // `rowCount` (below 1,000) rows in which column c holds distinct numbers of its own, so no two
 // columns share a value and every column is an integer column (too short to be a phone column).
-inline CSVTable distinctIntegerTable(std::vector<std::string> headers, std::size_t rowCount,
-                                     std::size_t seed) {
+inline CSVTable distinctIntegerTable(std::vector<std::string> headers, std::size_t rowCount, std::size_t seed)
+{
     std::vector<std::vector<std::string>> rows(rowCount);
     for (std::size_t row = 0; row < rowCount; ++row)
         for (std::size_t column = 0; column < headers.size(); ++column)
@@ -40,7 +42,8 @@ inline CSVTable distinctIntegerTable(std::vector<std::string> headers, std::size
     return CSVTable::fromRows(std::move(headers), rows);
 }
 
-inline std::vector<ColumnMapping> unmappedMappings(std::size_t count) {
+inline std::vector<ColumnMapping> unmappedMappings(std::size_t count)
+{
     std::vector<ColumnMapping> mappings(count);
     for (std::size_t i = 0; i < count; ++i) {
         mappings[i].id = Uuid::random();
@@ -50,4 +53,4 @@ inline std::vector<ColumnMapping> unmappedMappings(std::size_t count) {
     return mappings;
 }
 
-} // namespace rowlark::CSVComparator::testing
+}  // namespace rowlark::CSVComparator::testing

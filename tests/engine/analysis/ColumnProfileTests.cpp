@@ -25,12 +25,14 @@ struct ValueCase {
     bool passes;
 };
 
-void expectEachCase(bool (*test)(std::string_view), const std::vector<ValueCase>& cases) {
+void expectEachCase(bool (*test)(std::string_view), const std::vector<ValueCase>& cases)
+{
     for (const auto& [value, passes] : cases)
         EXPECT_EQ(test(value), passes) << '"' << value << '"';
 }
 
-TEST(ValueTests, BooleanWordsInAnyLetterCase) {
+TEST(ValueTests, BooleanWordsInAnyLetterCase)
+{
     expectEachCase(isBooleanWord, {{"true", true},
                                    {"FALSE", true},
                                    {"Yes", true},
@@ -44,17 +46,19 @@ TEST(ValueTests, BooleanWordsInAnyLetterCase) {
                                    {"Ｙes", false}});
 }
 
-TEST(ValueTests, IdentifiersOfVersionsOneToFiveInEitherCase) {
+TEST(ValueTests, IdentifiersOfVersionsOneToFiveInEitherCase)
+{
     expectEachCase(isIdentifier, {{"123e4567-e89b-42d3-a456-426614174000", true},
                                   {"123E4567-E89B-12D3-B456-426614174000", true},
-                                  {"123e4567-e89b-62d3-a456-426614174000", false}, // version 6
-                                  {"123e4567-e89b-42d3-c456-426614174000", false}, // variant c
+                                  {"123e4567-e89b-62d3-a456-426614174000", false},  // version 6
+                                  {"123e4567-e89b-42d3-c456-426614174000", false},  // variant c
                                   {"123e4567-e89b-42d3-a456-42661417400", false},
                                   {"123e4567e89b42d3a456426614174000abcd", false},
                                   {"{23e4567-e89b-42d3-a456-426614174000", false}});
 }
 
-TEST(ValueTests, EmailAddressesNeedOneAtAndADotAfterIt) {
+TEST(ValueTests, EmailAddressesNeedOneAtAndADotAfterIt)
+{
     expectEachCase(isEmailAddress, {{"a@b.c", true},
                                     {"first.last@example.co.uk", true},
                                     {"a@b..c", true},
@@ -65,21 +69,22 @@ TEST(ValueTests, EmailAddressesNeedOneAtAndADotAfterIt) {
                                     {"a@b.", false},
                                     {"a@@b.c", false},
                                     {"a b@c.d", false},
-                                    {"a@b.c\u00A0d", false}}); // \s is Unicode white space
+                                    {"a@b.c\u00A0d", false}});  // \s is Unicode white space
 }
 
 // The e-mail test scans instead of running the regular expression it stands for; on strings over
 // the characters that decide that expression (both line terminators that "$" may stand before
 // and white space that is not one, an invalid byte) the two agree.
-TEST(ValueTests, EmailAddressesAsTheRegularExpressionDecides) {
+TEST(ValueTests, EmailAddressesAsTheRegularExpressionDecides)
+{
     UErrorCode status = U_ZERO_ERROR;
     UParseError error;
     const std::unique_ptr<icu::RegexPattern> pattern(
         icu::RegexPattern::compile(u"^[^@\\s]+@[^@\\s]+\\.[^@\\s]+$", 0, error, status));
     const std::unique_ptr<icu::RegexMatcher> matcher(pattern->matcher(status));
     ASSERT_TRUE(U_SUCCESS(status)) << u_errorName(status);
-    const std::vector<std::string> alphabet{"a", "\u00E9", ".", "@", " ", "\u00A0", "\n", "\r", "\v",
-                                            "\u0085", "\u2028", "\x1C", "\xFF"};
+    const std::vector<std::string> alphabet{"a",  "\u00E9", ".",      "@",      " ",    "\u00A0", "\n",
+                                            "\r", "\v",     "\u0085", "\u2028", "\x1C", "\xFF"};
     std::mt19937 random(13);
     std::uniform_int_distribution<std::size_t> length(0, 9);
     std::uniform_int_distribution<std::size_t> symbol(0, alphabet.size() - 1);
@@ -96,7 +101,8 @@ TEST(ValueTests, EmailAddressesAsTheRegularExpressionDecides) {
 
 // Values that drive a backtracking matcher into quadratic time, or a scan into rescanning;
 // a linear test decides each in well under a second, even in a sanitizer build.
-TEST(ValueTests, WorstCaseValuesAreDecidedInLinearTime) {
+TEST(ValueTests, WorstCaseValuesAreDecidedInLinearTime)
+{
     constexpr std::size_t size = 50'000;
     const auto repeat = [](std::string_view piece) {
         std::string value;
@@ -123,7 +129,8 @@ TEST(ValueTests, WorstCaseValuesAreDecidedInLinearTime) {
     }
 }
 
-TEST(ValueTests, WebAddressesByTheirStartIgnoringCase) {
+TEST(ValueTests, WebAddressesByTheirStartIgnoringCase)
+{
     expectEachCase(isWebAddress, {{"http://example.com", true},
                                   {"https://x", true},
                                   {"HTTPS://X", true},
@@ -137,23 +144,24 @@ TEST(ValueTests, WebAddressesByTheirStartIgnoringCase) {
                                   {"\u1E96ttp://x", false}});
 }
 
-TEST(ValueTests, DatesYearFirstOrDayAndMonthFirst) {
-    expectEachCase(isDate,
-                   {{"2024-01-05", true},
-                    {"2024/1/5 10:30", true},
-                    {"1/5/24", true},
-                    {"2024-01-05T10:00:00Z", true},
-                    {"2024-13-45", true},
-                    {"05-01-2024", true},
-                    {"\u0662\u0660\u0662\u0664-\u0660\u0661-\u0660\u0665", true}, // Arabic-Indic digits
-                    {"Jan 5, 2024", false},
-                    {"2024-01-05x", false},
-                    {"1/5/2", false},
-                    {"2024-01", false},
-                    {"1/5/24 10:30", false}});
+TEST(ValueTests, DatesYearFirstOrDayAndMonthFirst)
+{
+    expectEachCase(isDate, {{"2024-01-05", true},
+                            {"2024/1/5 10:30", true},
+                            {"1/5/24", true},
+                            {"2024-01-05T10:00:00Z", true},
+                            {"2024-13-45", true},
+                            {"05-01-2024", true},
+                            {"\u0662\u0660\u0662\u0664-\u0660\u0661-\u0660\u0665", true},  // Arabic-Indic digits
+                            {"Jan 5, 2024", false},
+                            {"2024-01-05x", false},
+                            {"1/5/2", false},
+                            {"2024-01", false},
+                            {"1/5/24 10:30", false}});
 }
 
-TEST(ValueTests, PhoneNumbersCountNumericCharactersAndRejectLetters) {
+TEST(ValueTests, PhoneNumbersCountNumericCharactersAndRejectLetters)
+{
     expectEachCase(isPhoneNumber, {{"+1 (555) 123-4567", true},
                                    {"5551234", true},
                                    {"123456789012345", true},
@@ -163,16 +171,17 @@ TEST(ValueTests, PhoneNumbersCountNumericCharactersAndRejectLetters) {
                                    {"1234567890123456", false},
                                    {"555-1234 ext", false},
                                    {"555-1234 \u00E9", false},
-                                   {"5551234\u0301", true},    // the mark belongs to the digit 4
-                                   {"\u03015551234", false}}); // a mark on its own counts as a letter
+                                   {"5551234\u0301", true},     // the mark belongs to the digit 4
+                                   {"\u03015551234", false}});  // a mark on its own counts as a letter
 }
 
-TEST(ValueTests, JSONStartsWithABraceOrBracket) {
-    expectEachCase(startsLikeJSON,
-                   {{"{}", true}, {"[1]", true}, {"{broken", true}, {"\"{}\"", false}, {"", false}});
+TEST(ValueTests, JSONStartsWithABraceOrBracket)
+{
+    expectEachCase(startsLikeJSON, {{"{}", true}, {"[1]", true}, {"{broken", true}, {"\"{}\"", false}, {"", false}});
 }
 
-TEST(ValueTests, IntegersWithinTheSigned64BitRange) {
+TEST(ValueTests, IntegersWithinTheSigned64BitRange)
+{
     expectEachCase(isIntegerLiteral, {{"0", true},
                                       {"+5", true},
                                       {"-17", true},
@@ -192,7 +201,8 @@ TEST(ValueTests, IntegersWithinTheSigned64BitRange) {
                                       {"", false}});
 }
 
-TEST(ValueTests, DecimalsFollowTheCLibraryGrammar) {
+TEST(ValueTests, DecimalsFollowTheCLibraryGrammar)
+{
     expectEachCase(isDecimalLiteral, {{"1", true},
                                       {"2.5", true},
                                       {"-.5", true},
@@ -221,7 +231,8 @@ TEST(ValueTests, DecimalsFollowTheCLibraryGrammar) {
                                       {std::string(200, '1'), true}});
 }
 
-TEST(ValueTests, DecimalsIgnoreTheProcessLocale) {
+TEST(ValueTests, DecimalsIgnoreTheProcessLocale)
+{
     const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
     if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "fr_FR.UTF-8"))
         GTEST_SKIP() << "no locale with a decimal comma is installed";
@@ -232,14 +243,16 @@ TEST(ValueTests, DecimalsIgnoreTheProcessLocale) {
     EXPECT_FALSE(comma);
 }
 
-std::vector<std::string> repeated(const std::vector<std::string>& pattern, std::size_t count) {
+std::vector<std::string> repeated(const std::vector<std::string>& pattern, std::size_t count)
+{
     std::vector<std::string> values;
     for (std::size_t i = 0; i < count; ++i)
         values.push_back(pattern[i % pattern.size()]);
     return values;
 }
 
-std::vector<std::string> numbered(std::size_t count, const std::string& prefix = "value ") {
+std::vector<std::string> numbered(std::size_t count, const std::string& prefix = "value ")
+{
     std::vector<std::string> values;
     for (std::size_t i = 0; i < count; ++i)
         values.push_back(prefix + std::to_string(i));
@@ -252,11 +265,11 @@ struct KindCase {
     ColumnKind kind;
 };
 
-TEST(Profile, DetectsTheKindOfTheSample) {
-    std::vector<std::string> mostlyIntegers =
-        repeated({"1",  "2",  "3",  "4",  "5",  "6",  "7",  "8",    "9",     "10",
-                  "11", "12", "13", "14", "15", "16", "17", "word", "other", "x"},
-                 100);
+TEST(Profile, DetectsTheKindOfTheSample)
+{
+    std::vector<std::string> mostlyIntegers = repeated({"1",  "2",  "3",  "4",  "5",  "6",  "7",  "8",    "9",     "10",
+                                                        "11", "12", "13", "14", "15", "16", "17", "word", "other", "x"},
+                                                       100);
     std::vector<std::string> uuidsAmongBlanks(1000, "");
     for (std::size_t i = 0; i < 50; ++i)
         uuidsAmongBlanks[i * 20] = "123e4567-e89b-42d3-a456-4266141740" + std::to_string(10 + i);
@@ -272,19 +285,16 @@ TEST(Profile, DetectsTheKindOfTheSample) {
         {"json", {"{\"a\": 1}", "[1, 2]", "{}", "[]"}, ColumnKind::json},
         {"mixed numbers", {"1", "2.5", "NaN", "4", "5e3"}, ColumnKind::decimal},
         {"85 percent integers", mostlyIntegers, ColumnKind::text},
-        {"four of five dates",
-         {"2024-01-05", "2024-01-06", "2024-01-07", "2024-01-08", "soon"},
-         ColumnKind::date},
-        {"three of five dates",
-         {"2024-01-05", "2024-01-06", "2024-01-07", "later", "soon"},
-         ColumnKind::text},
+        {"four of five dates", {"2024-01-05", "2024-01-06", "2024-01-07", "2024-01-08", "soon"}, ColumnKind::date},
+        {"three of five dates", {"2024-01-05", "2024-01-06", "2024-01-07", "later", "soon"}, ColumnKind::text},
         {"words", {"apple", "pear"}, ColumnKind::text},
     };
     for (const auto& [name, values, kind] : cases)
         EXPECT_EQ(profile(columnTable(values), 0).kind, kind) << name;
 }
 
-TEST(Profile, OnlyTheFirstThousandRowsCount) {
+TEST(Profile, OnlyTheFirstThousandRowsCount)
+{
     std::vector<std::string> values(1000, "   ");
     values.insert(values.end(), {"a", "b", "c"});
     const ColumnProfile blankSample = profile(columnTable(values), 0);
@@ -299,18 +309,19 @@ TEST(Profile, OnlyTheFirstThousandRowsCount) {
     EXPECT_FALSE(distinct.values.contains("value 750"));
 }
 
-TEST(Profile, KeepsAtMost750LowerCaseValues) {
+TEST(Profile, KeepsAtMost750LowerCaseValues)
+{
     const ColumnProfile eightHundred = profile(columnTable(numbered(800)), 0);
     EXPECT_EQ(eightHundred.values.size(), 750u);
     EXPECT_EQ(eightHundred.uniqueRatio, 750.0 / 800.0);
 
-    const ColumnProfile cased =
-        profile(columnTable({"ABC", "abc", " Abc ", "\u00C9T\u00C9", "e\u0301t\u00E9"}), 0);
+    const ColumnProfile cased = profile(columnTable({"ABC", "abc", " Abc ", "\u00C9T\u00C9", "e\u0301t\u00E9"}), 0);
     EXPECT_EQ(cased.values, (std::unordered_set<std::string>{"abc", "\u00E9t\u00E9"}));
     EXPECT_EQ(cased.uniqueRatio, 2.0 / 5.0);
 }
 
-TEST(Profile, BadIndicesAndShortColumnsGiveEmptyProfiles) {
+TEST(Profile, BadIndicesAndShortColumnsGiveEmptyProfiles)
+{
     const CSVTable table = columnTable({"1", "2", "3"});
     for (const std::int64_t index : {std::int64_t{-1}, std::int64_t{1}, std::int64_t{1} << 40, INT64_MIN}) {
         const ColumnProfile result = profile(table, index);
@@ -322,7 +333,8 @@ TEST(Profile, BadIndicesAndShortColumnsGiveEmptyProfiles) {
     EXPECT_EQ(profile(CSVTable::fromRows({"A"}, {}), 0), ColumnProfile());
 }
 
-TEST(Profile, MegabyteCellsAreProfiledWithoutTrouble) {
+TEST(Profile, MegabyteCellsAreProfiledWithoutTrouble)
+{
     const std::string big(1 << 20, 'x');
     const std::string bigDate = "2024-01-05 " + std::string(1 << 20, '9');
     const ColumnProfile text = profile(columnTable({big, big, big + "y"}), 0);
@@ -332,5 +344,5 @@ TEST(Profile, MegabyteCellsAreProfiledWithoutTrouble) {
     EXPECT_EQ(profile(columnTable({std::string(1 << 20, '7')}), 0).kind, ColumnKind::decimal);
 }
 
-} // namespace
-} // namespace rowlark::CSVComparator
+}  // namespace
+}  // namespace rowlark::CSVComparator

@@ -14,11 +14,13 @@ namespace {
 using testing::unmappedMappings;
 using RightIndices = std::vector<std::optional<std::int64_t>>;
 
-CSVTable headersOnly(std::vector<std::string> headers) {
+CSVTable headersOnly(std::vector<std::string> headers)
+{
     return CSVTable::fromRows(std::move(headers), {});
 }
 
-RightIndices rightIndices(const std::vector<ColumnMapping>& mappings) {
+RightIndices rightIndices(const std::vector<ColumnMapping>& mappings)
+{
     RightIndices indices;
     for (const auto& mapping : mappings)
         indices.push_back(mapping.rightIndex);
@@ -35,7 +37,8 @@ struct PatternCase {
     std::int64_t filled;
 };
 
-TEST(LearnedPattern, OneChoiceMapsTheRelatedColumns) {
+TEST(LearnedPattern, OneChoiceMapsTheRelatedColumns)
+{
     const std::vector<PatternCase> cases{
         {"added leading word",
          {"City", "State", "Zip"},
@@ -105,32 +108,34 @@ TEST(LearnedPattern, OneChoiceMapsTheRelatedColumns) {
     }
 }
 
-TEST(LearnedPattern, FilledMappingsAreIncludedButNotManual) {
+TEST(LearnedPattern, FilledMappingsAreIncludedButNotManual)
+{
     auto mappings = unmappedMappings(2);
     mappings[1].isIncluded = false;
     mappings[1].isKey = false;
-    const auto result =
-        applyLearnedPattern(headersOnly({"City", "Zip"}), headersOnly({"Billing City", "Billing Zip"}),
-                            mappings, mappings[0].id, 0);
+    const auto result = applyLearnedPattern(headersOnly({"City", "Zip"}), headersOnly({"Billing City", "Billing Zip"}),
+                                            mappings, mappings[0].id, 0);
     EXPECT_EQ(result.mappings[1].rightIndex, 1);
     EXPECT_TRUE(result.mappings[1].isIncluded);
     EXPECT_FALSE(result.mappings[1].isManual);
     EXPECT_EQ(result.mappings[1].id, mappings[1].id);
 }
 
-TEST(LearnedPattern, KeepsExistingTargetsAndNeverTakesManualColumns) {
+TEST(LearnedPattern, KeepsExistingTargetsAndNeverTakesManualColumns)
+{
     const CSVTable left = headersOnly({"City", "State", "Zip", "County"});
     const CSVTable right = headersOnly({"Billing City", "Billing State", "Billing Zip", "Billing County"});
     auto mappings = unmappedMappings(4);
-    mappings[1].rightIndex = 1; // already where the pattern points
-    mappings[2].rightIndex = 3; // chosen by hand, holding the column County would follow
+    mappings[1].rightIndex = 1;  // already where the pattern points
+    mappings[2].rightIndex = 3;  // chosen by hand, holding the column County would follow
     mappings[2].isManual = true;
     const auto result = applyLearnedPattern(left, right, mappings, mappings[0].id, 0);
     EXPECT_EQ(rightIndices(result.mappings), (RightIndices{0, 1, 3, std::nullopt}));
     EXPECT_EQ(result.filled, 0);
 }
 
-TEST(LearnedPattern, AMappingMayKeepItsOwnColumnOrMoveToTheTarget) {
+TEST(LearnedPattern, AMappingMayKeepItsOwnColumnOrMoveToTheTarget)
+{
     const CSVTable left = headersOnly({"City", "State"});
     const CSVTable right = headersOnly({"Billing City", "Region", "Billing State"});
     auto mappings = unmappedMappings(2);
@@ -139,13 +144,13 @@ TEST(LearnedPattern, AMappingMayKeepItsOwnColumnOrMoveToTheTarget) {
     EXPECT_EQ(rightIndices(moved.mappings), (RightIndices{0, 2}));
     EXPECT_EQ(moved.filled, 1);
 
-    const auto kept =
-        applyLearnedPattern(left, headersOnly({"Billing City", "Region"}), mappings, mappings[0].id, 0);
+    const auto kept = applyLearnedPattern(left, headersOnly({"Billing City", "Region"}), mappings, mappings[0].id, 0);
     EXPECT_EQ(rightIndices(kept.mappings), (RightIndices{0, 1}));
     EXPECT_EQ(kept.filled, 0);
 }
 
-TEST(LearnedPattern, ChoosingAHeldColumnReleasesItsHolder) {
+TEST(LearnedPattern, ChoosingAHeldColumnReleasesItsHolder)
+{
     const CSVTable left = headersOnly({"ID", "Code"});
     const CSVTable right = headersOnly({"Identifier"});
     auto mappings = unmappedMappings(2);
@@ -162,22 +167,24 @@ TEST(LearnedPattern, ChoosingAHeldColumnReleasesItsHolder) {
     EXPECT_FALSE(result.mappings[1].isKey);
 }
 
-TEST(LearnedPattern, AnchorKeepsItsKeyMark) {
+TEST(LearnedPattern, AnchorKeepsItsKeyMark)
+{
     auto mappings = unmappedMappings(1);
     mappings[0].rightIndex = 1;
     mappings[0].isKey = true;
-    const auto result = applyLearnedPattern(headersOnly({"ID"}), headersOnly({"ID", "Record ID"}), mappings,
-                                            mappings[0].id, 1);
+    const auto result =
+        applyLearnedPattern(headersOnly({"ID"}), headersOnly({"ID", "Record ID"}), mappings, mappings[0].id, 1);
     EXPECT_EQ(result.mappings[0].rightIndex, 1);
     EXPECT_TRUE(result.mappings[0].isKey);
 }
 
-TEST(LearnedPattern, ChoosingNoColumnUnmapsAndExcludes) {
+TEST(LearnedPattern, ChoosingNoColumnUnmapsAndExcludes)
+{
     auto mappings = unmappedMappings(2);
     mappings[0].rightIndex = 0;
     mappings[0].isKey = true;
-    const auto result = applyLearnedPattern(headersOnly({"ID", "Name"}), headersOnly({"ID", "Name"}),
-                                            mappings, mappings[0].id, std::nullopt);
+    const auto result = applyLearnedPattern(headersOnly({"ID", "Name"}), headersOnly({"ID", "Name"}), mappings,
+                                            mappings[0].id, std::nullopt);
     const ColumnMapping& anchor = result.mappings[0];
     EXPECT_EQ(anchor.rightIndex, std::nullopt);
     EXPECT_TRUE(anchor.isManual);
@@ -187,7 +194,8 @@ TEST(LearnedPattern, ChoosingNoColumnUnmapsAndExcludes) {
     EXPECT_EQ(result.filled, 0);
 }
 
-TEST(LearnedPattern, InvalidChoicesChangeNothing) {
+TEST(LearnedPattern, InvalidChoicesChangeNothing)
+{
     const CSVTable left = headersOnly({"City", "State"});
     const CSVTable right = headersOnly({"Billing City", "Billing State"});
     auto mappings = unmappedMappings(2);
@@ -207,13 +215,15 @@ TEST(LearnedPattern, InvalidChoicesChangeNothing) {
     EXPECT_TRUE(applyLearnedPattern(left, right, {}, mappings[0].id, 0).mappings.empty());
 }
 
-CSVTable withJSONColumn(std::vector<std::string> headers, std::size_t column) {
+CSVTable withJSONColumn(std::vector<std::string> headers, std::size_t column)
+{
     std::vector<std::string> row(headers.size(), "plain");
     row[column] = "{\"street\": \"Main\"}";
     return CSVTable::fromRows(std::move(headers), {row}).expandingStructuredColumns();
 }
 
-TEST(LearnedPattern, StructuredColumnsPairOnlyWithStructuredColumns) {
+TEST(LearnedPattern, StructuredColumnsPairOnlyWithStructuredColumns)
+{
     const CSVTable left = withJSONColumn({"City", "Address"}, 1);
     const CSVTable right = withJSONColumn({"Billing City", "Billing Address", "Billing Address Copy"}, 2);
     ASSERT_TRUE(left.structuredColumnIndices().contains(1));
@@ -230,15 +240,16 @@ TEST(LearnedPattern, StructuredColumnsPairOnlyWithStructuredColumns) {
     EXPECT_EQ(result.mappings[1].rightIndex, std::nullopt);
 }
 
-TEST(LearnedPattern, HeadersWithoutLettersOrDigitsAreNotPatterned) {
+TEST(LearnedPattern, HeadersWithoutLettersOrDigitsAreNotPatterned)
+{
     // With an empty drop, a header that normalizes to nothing would otherwise target the bare
     // added word.
     const auto mappings = unmappedMappings(2);
-    const auto result = applyLearnedPattern(
-        headersOnly({"City", "#"}), headersOnly({"Billing City", "Billing"}), mappings, mappings[0].id, 0);
+    const auto result = applyLearnedPattern(headersOnly({"City", "#"}), headersOnly({"Billing City", "Billing"}),
+                                            mappings, mappings[0].id, 0);
     EXPECT_EQ(rightIndices(result.mappings), (RightIndices{0, std::nullopt}));
     EXPECT_EQ(result.filled, 0);
 }
 
-} // namespace
-} // namespace rowlark::CSVComparator
+}  // namespace
+}  // namespace rowlark::CSVComparator

@@ -13,14 +13,16 @@ namespace {
 
 using testing::distinctIntegerTable;
 
-std::vector<std::optional<std::int64_t>> rightIndices(const MappingAnalysisResult& result) {
+std::vector<std::optional<std::int64_t>> rightIndices(const MappingAnalysisResult& result)
+{
     std::vector<std::optional<std::int64_t>> indices;
     for (const auto& mapping : result.mappings)
         indices.push_back(mapping.rightIndex);
     return indices;
 }
 
-std::vector<std::int64_t> keyColumns(const MappingAnalysisResult& result) {
+std::vector<std::int64_t> keyColumns(const MappingAnalysisResult& result)
+{
     std::vector<std::int64_t> keys;
     for (const auto& mapping : result.mappings)
         if (mapping.isKey)
@@ -29,7 +31,8 @@ std::vector<std::int64_t> keyColumns(const MappingAnalysisResult& result) {
 }
 
 // The invariants every analysis keeps, whatever its input.
-void expectSoundResult(const MappingAnalysisResult& result, const CSVTable& left, const CSVTable& right) {
+void expectSoundResult(const MappingAnalysisResult& result, const CSVTable& left, const CSVTable& right)
+{
     ASSERT_EQ(result.mappings.size(), left.columnCount());
     ASSERT_EQ(result.suggestions.size(), left.columnCount());
     std::set<std::int64_t> usedRight;
@@ -44,9 +47,8 @@ void expectSoundResult(const MappingAnalysisResult& result, const CSVTable& left
         EXPECT_TRUE(!mapping.isKey || mapping.rightIndex.has_value());
         if (mapping.rightIndex) {
             EXPECT_TRUE(usedRight.insert(*mapping.rightIndex).second) << "right column used twice";
-            EXPECT_EQ(
-                left.structuredColumnIndices().contains(i),
-                right.structuredColumnIndices().contains(static_cast<std::size_t>(*mapping.rightIndex)));
+            EXPECT_EQ(left.structuredColumnIndices().contains(i),
+                      right.structuredColumnIndices().contains(static_cast<std::size_t>(*mapping.rightIndex)));
         }
         for (const auto& suggestion : result.suggestions[i]) {
             EXPECT_GE(suggestion.rightIndex, 0);
@@ -57,7 +59,8 @@ void expectSoundResult(const MappingAnalysisResult& result, const CSVTable& left
     EXPECT_LE(keyColumns(result).size(), 1u);
 }
 
-TEST(MappingAnalysis, MapsMatchingHeadersAndPrefersAKeyFieldAsKey) {
+TEST(MappingAnalysis, MapsMatchingHeadersAndPrefersAKeyFieldAsKey)
+{
     const CSVTable left = distinctIntegerTable({"Name", "Email", "Account Number"}, 20, 0);
     const CSVTable right = distinctIntegerTable({"Name", "Email", "Account Number"}, 20, 3);
     const MappingAnalysisResult result = analyzeMappings(left, right);
@@ -66,7 +69,8 @@ TEST(MappingAnalysis, MapsMatchingHeadersAndPrefersAKeyFieldAsKey) {
     EXPECT_EQ(keyColumns(result), std::vector<std::int64_t>{2});
 }
 
-TEST(MappingAnalysis, WithoutAKeyFieldTheFirstMappedColumnIsTheKey) {
+TEST(MappingAnalysis, WithoutAKeyFieldTheFirstMappedColumnIsTheKey)
+{
     const CSVTable left = distinctIntegerTable({"Notes", "Amount", "Region"}, 10, 0);
     const CSVTable right = distinctIntegerTable({"Region", "Amount"}, 10, 5);
     const MappingAnalysisResult result = analyzeMappings(left, right);
@@ -75,7 +79,8 @@ TEST(MappingAnalysis, WithoutAKeyFieldTheFirstMappedColumnIsTheKey) {
     EXPECT_EQ(keyColumns(result), std::vector<std::int64_t>{1});
 }
 
-TEST(MappingAnalysis, TiedBestCandidatesLeaveTheColumnUnmapped) {
+TEST(MappingAnalysis, TiedBestCandidatesLeaveTheColumnUnmapped)
+{
     const CSVTable left = distinctIntegerTable({"Phone Number"}, 10, 0);
     const CSVTable right = distinctIntegerTable({"Telephone", "Mobile"}, 10, 5);
     const MappingAnalysisResult result = analyzeMappings(left, right);
@@ -89,7 +94,8 @@ TEST(MappingAnalysis, TiedBestCandidatesLeaveTheColumnUnmapped) {
     EXPECT_EQ(result.suggestions[0][0].score, result.suggestions[0][1].score);
 }
 
-TEST(MappingAnalysis, TheStrongerProposalWinsAContestedColumn) {
+TEST(MappingAnalysis, TheStrongerProposalWinsAContestedColumn)
+{
     const CSVTable left = distinctIntegerTable({"Phone", "Phone Number"}, 10, 0);
     const CSVTable right = distinctIntegerTable({"Phone Number"}, 10, 5);
     const MappingAnalysisResult result = analyzeMappings(left, right);
@@ -97,7 +103,8 @@ TEST(MappingAnalysis, TheStrongerProposalWinsAContestedColumn) {
     EXPECT_EQ(rightIndices(result), (std::vector<std::optional<std::int64_t>>{std::nullopt, 0}));
 }
 
-TEST(MappingAnalysis, TheSecondAssignmentFillsColumnsWhoseRivalWasTaken) {
+TEST(MappingAnalysis, TheSecondAssignmentFillsColumnsWhoseRivalWasTaken)
+{
     // Telephone ties between Phone and Mobile at first; once Phone goes to the exact match, Mobile
     // is its only free candidate.
     const CSVTable left = distinctIntegerTable({"Phone", "Telephone"}, 10, 0);
@@ -107,11 +114,11 @@ TEST(MappingAnalysis, TheSecondAssignmentFillsColumnsWhoseRivalWasTaken) {
     EXPECT_EQ(rightIndices(result), (std::vector<std::optional<std::int64_t>>{0, 1}));
 }
 
-TEST(MappingAnalysis, LearnsTheDominantEntityPrefixInASecondPass) {
+TEST(MappingAnalysis, LearnsTheDominantEntityPrefixInASecondPass)
+{
     const CSVTable left = distinctIntegerTable({"DOB", "First Name", "Member ID"}, 10, 0);
     const CSVTable right = distinctIntegerTable(
-        {"Guarantor DOB", "Patient DOB", "Guarantor First Name", "Patient First Name", "Guarantor Member ID"},
-        10, 10);
+        {"Guarantor DOB", "Patient DOB", "Guarantor First Name", "Patient First Name", "Guarantor Member ID"}, 10, 10);
     const MappingAnalysisResult result = analyzeMappings(left, right);
     expectSoundResult(result, left, right);
     EXPECT_EQ(rightIndices(result), (std::vector<std::optional<std::int64_t>>{0, 2, 4}));
@@ -129,7 +136,8 @@ TEST(MappingAnalysis, LearnsTheDominantEntityPrefixInASecondPass) {
         EXPECT_EQ(dob[i].reason, "Matching data type");
 }
 
-TEST(MappingAnalysis, WithoutAPrefixTheEntityCandidatesStayTied) {
+TEST(MappingAnalysis, WithoutAPrefixTheEntityCandidatesStayTied)
+{
     const CSVTable left = distinctIntegerTable({"DOB"}, 10, 0);
     const CSVTable right = distinctIntegerTable({"Patient DOB", "Guarantor DOB"}, 10, 10);
     const MappingAnalysisResult result = analyzeMappings(left, right);
@@ -139,18 +147,19 @@ TEST(MappingAnalysis, WithoutAPrefixTheEntityCandidatesStayTied) {
     EXPECT_EQ(result.suggestions[0][0].rightIndex, 1);
 }
 
-CSVTable tableWithJSONColumn(std::vector<std::string> headers, std::size_t jsonColumn) {
+CSVTable tableWithJSONColumn(std::vector<std::string> headers, std::size_t jsonColumn)
+{
     std::vector<std::vector<std::string>> rows(8);
     for (std::size_t row = 0; row < rows.size(); ++row)
         for (std::size_t column = 0; column < headers.size(); ++column)
-            rows[row].push_back(column == jsonColumn
-                                    ? "{\"city\": \"Town " + std::to_string(row) + "\", \"zip\": \"" +
-                                          std::to_string(10000 + row) + "\"}"
-                                    : "value " + std::to_string(row));
+            rows[row].push_back(column == jsonColumn ? "{\"city\": \"Town " + std::to_string(row) + "\", \"zip\": \"" +
+                                                           std::to_string(10000 + row) + "\"}"
+                                                     : "value " + std::to_string(row));
     return CSVTable::fromRows(std::move(headers), rows).expandingStructuredColumns();
 }
 
-TEST(MappingAnalysis, JSONObjectColumnsPairOnlyWithJSONObjectColumns) {
+TEST(MappingAnalysis, JSONObjectColumnsPairOnlyWithJSONObjectColumns)
+{
     const CSVTable left = tableWithJSONColumn({"Address", "Name"}, 0);
     const CSVTable right = tableWithJSONColumn({"Address", "Name", "Address Text"}, 1);
     ASSERT_FALSE(left.structuredColumnIndices().empty());
@@ -159,11 +168,9 @@ TEST(MappingAnalysis, JSONObjectColumnsPairOnlyWithJSONObjectColumns) {
     expectSoundResult(result, left, right);
     for (std::size_t i = 0; i < result.suggestions.size(); ++i)
         for (const auto& suggestion : result.suggestions[i])
-            EXPECT_EQ(
-                left.structuredColumnIndices().contains(i),
-                right.structuredColumnIndices().contains(static_cast<std::size_t>(suggestion.rightIndex)))
-                << left.headers()[i] << " offered "
-                << right.headers()[static_cast<std::size_t>(suggestion.rightIndex)];
+            EXPECT_EQ(left.structuredColumnIndices().contains(i),
+                      right.structuredColumnIndices().contains(static_cast<std::size_t>(suggestion.rightIndex)))
+                << left.headers()[i] << " offered " << right.headers()[static_cast<std::size_t>(suggestion.rightIndex)];
     // The left JSON Address is not offered the plain right Address, however exact the header.
     const auto leftAddress = static_cast<std::size_t>(*left.structuredColumnIndices().begin());
     const auto rightJSON = static_cast<std::int64_t>(*right.structuredColumnIndices().begin());
@@ -171,7 +178,8 @@ TEST(MappingAnalysis, JSONObjectColumnsPairOnlyWithJSONObjectColumns) {
         EXPECT_EQ(suggestion.rightIndex, rightJSON);
 }
 
-TEST(MappingAnalysis, EmptySidesGiveEmptyResults) {
+TEST(MappingAnalysis, EmptySidesGiveEmptyResults)
+{
     const CSVTable some = distinctIntegerTable({"A", "B"}, 3, 0);
     const MappingAnalysisResult noLeft = analyzeMappings(CSVTable(), some);
     EXPECT_TRUE(noLeft.mappings.empty());
@@ -187,7 +195,8 @@ TEST(MappingAnalysis, EmptySidesGiveEmptyResults) {
     EXPECT_NE(analyzeMappings(some, some).mappings[0].id, analyzeMappings(some, some).mappings[0].id);
 }
 
-TEST(MappingAnalysis, OddHeadersAndShortTablesDoNotFail) {
+TEST(MappingAnalysis, OddHeadersAndShortTablesDoNotFail)
+{
     const std::vector<std::string> headers{"", "#", "Name", "Name", "\u00A0", "\U0001F600", "ID"};
     const CSVTable left = CSVTable::fromRows(headers, {{"1", "2"}, {}, {"x", "y", "z", "w", "v", "u", "t"}});
     const CSVTable right = CSVTable::fromRows({"Name", "", "#", "Id", "Name"}, {{"a"}});
@@ -198,7 +207,8 @@ TEST(MappingAnalysis, OddHeadersAndShortTablesDoNotFail) {
     expectSoundResult(analyzeMappings(CSVTable::fromRows({}, {{"a"}}), right), CSVTable(), right);
 }
 
-TEST(MappingAnalysis, MegabyteCellsAreAnalysed) {
+TEST(MappingAnalysis, MegabyteCellsAreAnalysed)
+{
     const std::string big(1 << 20, 'q');
     const CSVTable left = CSVTable::fromRows({"Notes", "Name"}, {{big, "a"}, {big + "r", "b"}});
     const CSVTable right = CSVTable::fromRows({"Name", "Notes"}, {{"a", big}, {"b", big + "r"}});
@@ -207,5 +217,5 @@ TEST(MappingAnalysis, MegabyteCellsAreAnalysed) {
     EXPECT_EQ(rightIndices(result), (std::vector<std::optional<std::int64_t>>{1, 0}));
 }
 
-} // namespace
-} // namespace rowlark::CSVComparator
+}  // namespace
+}  // namespace rowlark::CSVComparator

@@ -15,11 +15,13 @@ namespace {
 
 using Suggestions = std::vector<HeaderSuggestion>;
 
-ColumnProfile profileOf(ColumnKind kind, std::vector<std::string> values, double uniqueRatio) {
+ColumnProfile profileOf(ColumnKind kind, std::vector<std::string> values, double uniqueRatio)
+{
     return {kind, {values.begin(), values.end()}, uniqueRatio};
 }
 
-std::vector<std::string> letters(std::string_view from) {
+std::vector<std::string> letters(std::string_view from)
+{
     std::vector<std::string> values;
     for (const char letter : from)
         values.emplace_back(1, letter);
@@ -34,21 +36,22 @@ struct CompatibilityCase {
     double shape;
 };
 
-TEST(DataCompatibility, CombinesOverlapKindsAndUniqueness) {
+TEST(DataCompatibility, CombinesOverlapKindsAndUniqueness)
+{
     const auto text = ColumnKind::text;
     const std::vector<CompatibilityCase> cases{
-        {"eight of ten shared", profileOf(text, letters("abcdefghij"), 1),
-         profileOf(text, letters("abcdefghxyz"), 1), 0.8, 0.88 * 0.62 + 0.12 * 1},
-        {"smaller set decides", profileOf(text, letters("abcde"), 1),
-         profileOf(text, letters("abcdefghij"), 1), 1.0, 0.88 * 0.62 + 0.12 * 1},
-        {"four values are too few", profileOf(text, letters("abcd"), 1), profileOf(text, letters("abcd"), 1),
-         0, 0.88 * 0.62 + 0.12 * 1},
+        {"eight of ten shared", profileOf(text, letters("abcdefghij"), 1), profileOf(text, letters("abcdefghxyz"), 1),
+         0.8, 0.88 * 0.62 + 0.12 * 1},
+        {"smaller set decides", profileOf(text, letters("abcde"), 1), profileOf(text, letters("abcdefghij"), 1), 1.0,
+         0.88 * 0.62 + 0.12 * 1},
+        {"four values are too few", profileOf(text, letters("abcd"), 1), profileOf(text, letters("abcd"), 1), 0,
+         0.88 * 0.62 + 0.12 * 1},
         {"boolean never overlaps", profileOf(ColumnKind::boolean, letters("abcdef"), 1),
          profileOf(text, letters("abcdef"), 1), 0, 0.88 * 0.12 + 0.12 * 1},
-        {"integer and decimal", profileOf(ColumnKind::integer, {}, 0.5),
-         profileOf(ColumnKind::decimal, {}, 0.5), 0, 0.88 * 0.82 + 0.12 * 1},
-        {"same kind that is not text", profileOf(ColumnKind::date, {}, 1),
-         profileOf(ColumnKind::date, {}, 0.25), 0, 0.88 * 0.88 + 0.12 * (1 - 0.75)},
+        {"integer and decimal", profileOf(ColumnKind::integer, {}, 0.5), profileOf(ColumnKind::decimal, {}, 0.5), 0,
+         0.88 * 0.82 + 0.12 * 1},
+        {"same kind that is not text", profileOf(ColumnKind::date, {}, 1), profileOf(ColumnKind::date, {}, 0.25), 0,
+         0.88 * 0.88 + 0.12 * (1 - 0.75)},
         {"both empty", ColumnProfile(), ColumnProfile(), 0, 0.88 * 0.55 + 0.12 * 1},
         {"one empty", ColumnProfile(), profileOf(ColumnKind::uuid, {}, 1), 0, 0.88 * 0.1 + 0.12 * 0},
         {"different kinds", profileOf(ColumnKind::email, {}, 1), profileOf(ColumnKind::phone, {}, 1), 0,
@@ -63,7 +66,8 @@ TEST(DataCompatibility, CombinesOverlapKindsAndUniqueness) {
     }
 }
 
-TEST(SharedValueTable, AgreesWithPairwiseIntersection) {
+TEST(SharedValueTable, AgreesWithPairwiseIntersection)
+{
     std::mt19937 random(11);
     const auto randomProfile = [&](std::size_t size) {
         ColumnProfile result{ColumnKind::text, {}, 1};
@@ -92,7 +96,8 @@ TEST(SharedValueTable, AgreesWithPairwiseIntersection) {
     EXPECT_TRUE(SharedValueTable(left, {}).row(0).empty());
 }
 
-TEST(ScoredSuggestions, DataHalfStrengthensOrReplacesHeaderMatches) {
+TEST(ScoredSuggestions, DataHalfStrengthensOrReplacesHeaderMatches)
+{
     const auto integer = profileOf(ColumnKind::integer, {}, 1);
     const auto decimal = profileOf(ColumnKind::decimal, {}, 1);
     const auto shared = profileOf(ColumnKind::text, letters("abcdefghij"), 1);
@@ -114,15 +119,16 @@ TEST(ScoredSuggestions, DataHalfStrengthensOrReplacesHeaderMatches) {
     const double similarName = 0.82 * (1 - 1.0 / 7);
     EXPECT_EQ(scoredSuggestions("Adress", {"Address"}, integer, {integer}, std::nullopt),
               Suggestions({{0, 0.88 * similarName + 0.12 * integerShape, "Similar name + data type"}}));
-    EXPECT_EQ(scoredSuggestions("Adress", {"Address"}, shared,
-                                {profileOf(ColumnKind::text, letters("vwxyz"), 1)}, std::nullopt),
+    EXPECT_EQ(scoredSuggestions("Adress", {"Address"}, shared, {profileOf(ColumnKind::text, letters("vwxyz"), 1)},
+                                std::nullopt),
               Suggestions({{0, 0.88 * similarName + 0.12 * textShape, "Similar name"}}));
     // Header scores of 0.9 and more keep their reason even with matching kinds.
     EXPECT_EQ(scoredSuggestions("Telephone", {"Phone"}, integer, {integer}, std::nullopt),
               Suggestions({{0, 0.88 * 0.91 + 0.12 * integerShape, "Known alias"}}));
 }
 
-TEST(ScoredSuggestions, WeakCandidatesAreLeftOut) {
+TEST(ScoredSuggestions, WeakCandidatesAreLeftOut)
+{
     const auto text = profileOf(ColumnKind::text, letters("abcdef"), 1);
     const auto other = profileOf(ColumnKind::text, letters("uvwxyz"), 1);
     // Different kinds and no header match: shape 0.88 × 0.12 + 0.12 stays far below the cut-off.
@@ -132,11 +138,12 @@ TEST(ScoredSuggestions, WeakCandidatesAreLeftOut) {
     EXPECT_TRUE(scoredSuggestions("Name", {"Remarks"}, text, {other}, std::nullopt).empty());
 }
 
-TEST(ScoredSuggestions, MissingRightProfilesCountAsEmptyColumns) {
+TEST(ScoredSuggestions, MissingRightProfilesCountAsEmptyColumns)
+{
     const double emptyShape = 0.88 * 0.55 + 0.12;
-    EXPECT_EQ(scoredSuggestions("Phone", {"Phone", "Mobile"}, ColumnProfile(), {}, std::nullopt),
-              Suggestions({{0, 0.88 + 0.12 * emptyShape, "Exact"},
-                           {1, 0.88 * 0.91 + 0.12 * emptyShape, "Known alias"}}));
+    EXPECT_EQ(
+        scoredSuggestions("Phone", {"Phone", "Mobile"}, ColumnProfile(), {}, std::nullopt),
+        Suggestions({{0, 0.88 + 0.12 * emptyShape, "Exact"}, {1, 0.88 * 0.91 + 0.12 * emptyShape, "Known alias"}}));
 }
 
 struct OrderCase {
@@ -146,14 +153,16 @@ struct OrderCase {
     std::vector<std::int64_t> expectedOrder;
 };
 
-std::vector<std::int64_t> rightIndices(const Suggestions& suggestions) {
+std::vector<std::int64_t> rightIndices(const Suggestions& suggestions)
+{
     std::vector<std::int64_t> indices;
     for (const auto& suggestion : suggestions)
         indices.push_back(suggestion.rightIndex);
     return indices;
 }
 
-TEST(SuggestionOrder, TiesWithinTheBandGoByHeaderText) {
+TEST(SuggestionOrder, TiesWithinTheBandGoByHeaderText)
+{
     const std::vector<OrderCase> cases{
         {"higher score first", {"A", "B"}, {{0, 0.5, ""}, {1, 0.9, ""}}, {1, 0}},
         {"0.90004 and 0.9 are tied", {"B", "A"}, {{0, 0.90004, ""}, {1, 0.9, ""}}, {1, 0}},
@@ -182,7 +191,8 @@ TEST(SuggestionOrder, TiesWithinTheBandGoByHeaderText) {
     }
 }
 
-TEST(SuggestionOrder, DoesNotDependOnTheInputOrder) {
+TEST(SuggestionOrder, DoesNotDependOnTheInputOrder)
+{
     // Scores 0.00005 apart chain into runs; every permutation must come out the same.
     std::vector<std::string> headers;
     Suggestions suggestions;
@@ -201,5 +211,5 @@ TEST(SuggestionOrder, DoesNotDependOnTheInputOrder) {
     }
 }
 
-} // namespace
-} // namespace rowlark::CSVComparator
+}  // namespace
+}  // namespace rowlark::CSVComparator

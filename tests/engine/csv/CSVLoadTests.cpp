@@ -27,7 +27,8 @@ using ::testing::HasSubstr;
 using testing::Rows;
 using testing::rowsOf;
 
-std::filesystem::path dataFile(const std::string& name) {
+std::filesystem::path dataFile(const std::string& name)
+{
     const char* folder = std::getenv("ROWLARK_TEST_DATA");
     if (folder == nullptr) {
         ADD_FAILURE() << "ROWLARK_TEST_DATA is not set";
@@ -42,7 +43,8 @@ public:
     explicit TemporaryFile(const std::string& bytes)
         : folder_(std::filesystem::temp_directory_path() /
                   ("rowlark-csv-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name()))
+    {
         std::filesystem::create_directories(folder_);
         std::ofstream(path(), std::ios::binary) << bytes;
     }
@@ -54,62 +56,73 @@ private:
     std::filesystem::path folder_;
 };
 
-TEST(Decoding, ReadsValidUTF8AsIs) {
+TEST(Decoding, ReadsValidUTF8AsIs)
+{
     const TemporaryFile file("id,name\n1,Ren\u00E9 \u65E5\u672C\n");
     EXPECT_EQ(rowsOf(CSVTable::load(file.path())), (Rows{{"1", "Ren\u00E9 \u65E5\u672C"}}));
 }
 
-TEST(Decoding, DropsTheByteOrderMarkBeforeScanning) {
+TEST(Decoding, DropsTheByteOrderMarkBeforeScanning)
+{
     const CSVTable table = CSVTable::load(dataFile("utf8-byte-order-mark-before-quoted-header.csv"));
     EXPECT_THAT(table.headers(), ::testing::ElementsAre("id", "name"));
     EXPECT_EQ(rowsOf(table), (Rows{{"1", "\u00E9"}}));
 }
 
-TEST(Decoding, DropsOnlyOneByteOrderMark) {
+TEST(Decoding, DropsOnlyOneByteOrderMark)
+{
     const TemporaryFile file("\xEF\xBB\xBF\xEF\xBB\xBF\"id\",x\n");
     EXPECT_THAT(CSVTable::load(file.path()).headers(), ::testing::ElementsAre("\"id\"", "x"));
 }
 
-TEST(Decoding, ReadsInvalidUTF8AsWindows1252) {
+TEST(Decoding, ReadsInvalidUTF8AsWindows1252)
+{
     const CSVTable table = CSVTable::load(dataFile("windows-1252-accented-names.csv"));
     EXPECT_THAT(table.headers(), ::testing::ElementsAre("id", "name", "city"));
     EXPECT_EQ(rowsOf(table),
               (Rows{{"1", "Ren\u00E9", "Z\u00FCrich"}, {"2", "\u20AC 5", "\u0081\u008D\u008F\u0090\u009D"}}));
 }
 
-TEST(Decoding, OneInvalidByteTurnsTheWholeFileToWindows1252) {
+TEST(Decoding, OneInvalidByteTurnsTheWholeFileToWindows1252)
+{
     const CSVTable table = CSVTable::load(dataFile("utf8-with-one-invalid-byte.csv"));
     EXPECT_EQ(rowsOf(table), (Rows{{"\u00C3\u00A9t\u00E9"}}));
 }
 
-TEST(Decoding, ALoneE9ByteIsEAcute) {
+TEST(Decoding, ALoneE9ByteIsEAcute)
+{
     const TemporaryFile file("name\n\xE9\n");
     EXPECT_EQ(rowsOf(CSVTable::load(file.path())), (Rows{{"\u00E9"}}));
 }
 
-TEST(Decoding, ByteOrderMarkOfAWindows1252FileIsText) {
+TEST(Decoding, ByteOrderMarkOfAWindows1252FileIsText)
+{
     const TemporaryFile file("\xEF\xBB\xBFid\n\xE9\n");
     EXPECT_THAT(CSVTable::load(file.path()).headers(), ::testing::ElementsAre("\u00EF\u00BB\u00BFid"));
 }
 
-TEST(Loading, KeepsQuotedLineBreaksAsLineFeeds) {
+TEST(Loading, KeepsQuotedLineBreaksAsLineFeeds)
+{
     const CSVTable table = CSVTable::load(dataFile("crlf-quoted-line-breaks.csv"));
     EXPECT_EQ(rowsOf(table), (Rows{{"1", "line one\nline two, with comma"}, {"2", "say \"hi\""}}));
 }
 
-TEST(Loading, KeepsNulBytes) {
+TEST(Loading, KeepsNulBytes)
+{
     const CSVTable table = CSVTable::load(dataFile("nul-bytes.csv"));
     EXPECT_EQ(rowsOf(table), (Rows{{"1", "a\0b"s}, {"\0"s, "\0"s}}));
 }
 
-TEST(Loading, ExpandsJSONObjectColumns) {
+TEST(Loading, ExpandsJSONObjectColumns)
+{
     const CSVTable table = CSVTable::load(dataFile("json-address-column.csv"));
     EXPECT_THAT(table.structuredColumnIndices(), ::testing::ElementsAre(1u));
     EXPECT_GT(table.derivedColumnCount(), 0);
     EXPECT_EQ(table.cell(0, 1), "{\"city\":\"Oslo\",\"zip\":\"0150\"}");
 }
 
-TEST(Loading, ParsesWithoutExpansion) {
+TEST(Loading, ParsesWithoutExpansion)
+{
     std::ifstream stream(dataFile("json-address-column.csv"), std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
     const CSVTable table = CSVTable::parse(text);
@@ -123,25 +136,28 @@ struct LoadFailureCase {
     CSVError error;
 };
 
-std::ostream& operator<<(std::ostream& stream, const LoadFailureCase& failureCase) {
+std::ostream& operator<<(std::ostream& stream, const LoadFailureCase& failureCase)
+{
     return stream << failureCase.file;
 }
 
 class LoadFailureTest : public ::testing::TestWithParam<LoadFailureCase> {};
 
-TEST_P(LoadFailureTest, FailsWithTheTypedError) {
+TEST_P(LoadFailureTest, FailsWithTheTypedError)
+{
     EXPECT_EQ(csvErrorOf([&] { CSVTable::load(dataFile(GetParam().file)); }), GetParam().error);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, LoadFailureTest,
-    ::testing::Values(LoadFailureCase{"Empty", "empty.csv", CSVError::empty()},
-                      LoadFailureCase{"UnclosedQuote", "unclosed-quote.csv", CSVError::unclosedQuote()},
-                      LoadFailureCase{"OverWideThirdRecord", "over-wide-third-record.csv",
-                                      CSVError::tooManyColumns(3, 2, 3)}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Files, LoadFailureTest,
+                         ::testing::Values(LoadFailureCase{"Empty", "empty.csv", CSVError::empty()},
+                                           LoadFailureCase{"UnclosedQuote", "unclosed-quote.csv",
+                                                           CSVError::unclosedQuote()},
+                                           LoadFailureCase{"OverWideThirdRecord", "over-wide-third-record.csv",
+                                                           CSVError::tooManyColumns(3, 2, 3)}),
+                         [](const auto& info) { return info.param.name; });
 
-std::system_error fileErrorOf(const std::filesystem::path& path) {
+std::system_error fileErrorOf(const std::filesystem::path& path)
+{
     try {
         CSVTable::load(path);
     } catch (const std::system_error& error) {
@@ -151,7 +167,8 @@ std::system_error fileErrorOf(const std::filesystem::path& path) {
     return std::system_error(0, std::generic_category());
 }
 
-TEST(FileErrors, AMissingFileReportsTheSystemMessage) {
+TEST(FileErrors, AMissingFileReportsTheSystemMessage)
+{
     const TemporaryFile file("");
     const auto missing = file.folder() / "missing.csv";
     const std::system_error error = fileErrorOf(missing);
@@ -159,7 +176,8 @@ TEST(FileErrors, AMissingFileReportsTheSystemMessage) {
     EXPECT_STREQ(error.what(), std::strerror(ENOENT)) << "the caller names the file";
 }
 
-TEST(FileErrors, OnlyRegularFilesAreRead) {
+TEST(FileErrors, OnlyRegularFilesAreRead)
+{
     const TemporaryFile file("");
     EXPECT_EQ(fileErrorOf(file.folder()).code(), std::errc::is_a_directory);
     const auto pipe = file.folder() / "pipe.csv";
@@ -167,5 +185,5 @@ TEST(FileErrors, OnlyRegularFilesAreRead) {
     EXPECT_EQ(fileErrorOf(pipe).code(), std::errc::not_supported) << "refused without waiting for a writer";
 }
 
-} // namespace
-} // namespace rowlark
+}  // namespace
+}  // namespace rowlark

@@ -30,13 +30,15 @@ struct ParseCase {
     Rows rows;
 };
 
-std::ostream& operator<<(std::ostream& stream, const ParseCase& parseCase) {
+std::ostream& operator<<(std::ostream& stream, const ParseCase& parseCase)
+{
     return stream << parseCase.name;
 }
 
 class ParseTest : public ::testing::TestWithParam<ParseCase> {};
 
-TEST_P(ParseTest, YieldsTheHeaderAndRowsAsRead) {
+TEST_P(ParseTest, YieldsTheHeaderAndRowsAsRead)
+{
     const CSVTable table = CSVTable::parse(GetParam().input);
     EXPECT_EQ(table.headers(), GetParam().headers);
     EXPECT_EQ(rowsOf(table), GetParam().rows);
@@ -45,28 +47,25 @@ TEST_P(ParseTest, YieldsTheHeaderAndRowsAsRead) {
     EXPECT_TRUE(table.derivedColumnIndices().empty());
 }
 
-std::string caseName(const ::testing::TestParamInfo<ParseCase>& info) {
+std::string caseName(const ::testing::TestParamInfo<ParseCase>& info)
+{
     return info.param.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     RowsAndWidths, ParseTest,
     ::testing::Values(
-        ParseCase{"HeaderOnly", "a,b", {"a", "b"}, {}},
-        ParseCase{"HeaderOnlyWithLineBreak", "a,b\n", {"a", "b"}, {}},
+        ParseCase{"HeaderOnly", "a,b", {"a", "b"}, {}}, ParseCase{"HeaderOnlyWithLineBreak", "a,b\n", {"a", "b"}, {}},
         ParseCase{"ShortRowIsPadded", "a,b\n1", {"a", "b"}, {{"1", ""}}},
         ParseCase{"TrailingCommaInHeaderAddsUnnamedColumn", "a,b,\n1,2,3", {"a", "b", ""}, {{"1", "2", "3"}}},
         ParseCase{"LastLineWithoutLineBreak", "a,b\n1,2\n3,", {"a", "b"}, {{"1", "2"}, {"3", ""}}},
-        ParseCase{"BlankLineInsideIsARowOfEmptyCells",
-                  "a,b\n1,2\n\n3,4",
-                  {"a", "b"},
-                  {{"1", "2"}, {"", ""}, {"3", "4"}}},
+        ParseCase{
+            "BlankLineInsideIsARowOfEmptyCells", "a,b\n1,2\n\n3,4", {"a", "b"}, {{"1", "2"}, {"", ""}, {"3", "4"}}},
         ParseCase{"EmptyRowsInsideAreKept",
                   "a,b\n1,2\n,\n\"\",\n3,4",
                   {"a", "b"},
                   {{"1", "2"}, {"", ""}, {"", ""}, {"3", "4"}}},
-        ParseCase{
-            "TrailingBlankAndEmptyRowsAreDropped", "a,b\n1,2\n\n,\n\"\",\"\"\n\n", {"a", "b"}, {{"1", "2"}}},
+        ParseCase{"TrailingBlankAndEmptyRowsAreDropped", "a,b\n1,2\n\n,\n\"\",\"\"\n\n", {"a", "b"}, {{"1", "2"}}},
         ParseCase{"OverWideEmptyRowAtTheEndIsDropped", "a,b\n1,2\n,,,\n", {"a", "b"}, {{"1", "2"}}},
         ParseCase{"EmptyRowsBeforeTextAreRestored",
                   "a,b,c\n\n\n,,x",
@@ -79,27 +78,26 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Quotes, ParseTest,
-    ::testing::Values(
-        ParseCase{"DoubledQuotesInsideQuotes", "h\n\"x \"\"y\"\" z\"", {"h"}, {{"x \"y\" z"}}},
-        ParseCase{"TwoQuotesAreAnEmptyCell", "h,i\n\"\",1", {"h", "i"}, {{"", "1"}}},
-        ParseCase{"TextAfterClosingQuoteIsAppended", "h\n\"ab\"cd", {"h"}, {{"abcd"}}},
-        ParseCase{"QuotesInsideUnquotedTextStay", "h\nab\"cd\"", {"h"}, {{"ab\"cd\""}}},
-        ParseCase{"QuoteAfterReopenedTextIsText", "h\n\"a\"b\"c\"", {"h"}, {{"ab\"c\""}}},
-        ParseCase{"QuotedCommaAndLineBreakAreKept", "h,i\n\"a,b\nc\",d", {"h", "i"}, {{"a,b\nc", "d"}}},
-        ParseCase{"QuotedHeader", "\"a,b\",c", {"a,b", "c"}, {}},
-        ParseCase{"QuoteClosingAtTheEnd", "h\n\"abc\"", {"h"}, {{"abc"}}},
-        ParseCase{"ThreeQuotesAtTheStartAreAQuote", "h\n\"\"\"a\"", {"h"}, {{"\"a"}}},
-        ParseCase{"SpaceBeforeQuoteMakesItText", "h,i\n \"a,b\"", {"h", "i"}, {{" \"a", "b\""}}}),
+    ::testing::Values(ParseCase{"DoubledQuotesInsideQuotes", "h\n\"x \"\"y\"\" z\"", {"h"}, {{"x \"y\" z"}}},
+                      ParseCase{"TwoQuotesAreAnEmptyCell", "h,i\n\"\",1", {"h", "i"}, {{"", "1"}}},
+                      ParseCase{"TextAfterClosingQuoteIsAppended", "h\n\"ab\"cd", {"h"}, {{"abcd"}}},
+                      ParseCase{"QuotesInsideUnquotedTextStay", "h\nab\"cd\"", {"h"}, {{"ab\"cd\""}}},
+                      ParseCase{"QuoteAfterReopenedTextIsText", "h\n\"a\"b\"c\"", {"h"}, {{"ab\"c\""}}},
+                      ParseCase{"QuotedCommaAndLineBreakAreKept", "h,i\n\"a,b\nc\",d", {"h", "i"}, {{"a,b\nc", "d"}}},
+                      ParseCase{"QuotedHeader", "\"a,b\",c", {"a,b", "c"}, {}},
+                      ParseCase{"QuoteClosingAtTheEnd", "h\n\"abc\"", {"h"}, {{"abc"}}},
+                      ParseCase{"ThreeQuotesAtTheStartAreAQuote", "h\n\"\"\"a\"", {"h"}, {{"\"a"}}},
+                      ParseCase{"SpaceBeforeQuoteMakesItText", "h,i\n \"a,b\"", {"h", "i"}, {{" \"a", "b\""}}}),
     caseName);
 
 INSTANTIATE_TEST_SUITE_P(
     LineBreaks, ParseTest,
-    ::testing::Values(
-        ParseCase{"CarriageReturnLineFeed", "a,b\r\n1,2\r\n", {"a", "b"}, {{"1", "2"}}},
-        ParseCase{"LoneCarriageReturn", "a,b\r1,2\r3,4", {"a", "b"}, {{"1", "2"}, {"3", "4"}}},
-        ParseCase{"CarriageReturnBeforeCarriageReturnLineFeed", "a\r\r\nb", {"a"}, {{""}, {"b"}}},
-        ParseCase{"QuotedCarriageReturnLineFeedBecomesLineFeed", "h\n\"a\r\nb\rc\"", {"h"}, {{"a\nb\nc"}}},
-        ParseCase{"LineBreakAfterClosingQuote", "h\n\"a\"\r\nb", {"h"}, {{"a"}, {"b"}}}),
+    ::testing::Values(ParseCase{"CarriageReturnLineFeed", "a,b\r\n1,2\r\n", {"a", "b"}, {{"1", "2"}}},
+                      ParseCase{"LoneCarriageReturn", "a,b\r1,2\r3,4", {"a", "b"}, {{"1", "2"}, {"3", "4"}}},
+                      ParseCase{"CarriageReturnBeforeCarriageReturnLineFeed", "a\r\r\nb", {"a"}, {{""}, {"b"}}},
+                      ParseCase{
+                          "QuotedCarriageReturnLineFeedBecomesLineFeed", "h\n\"a\r\nb\rc\"", {"h"}, {{"a\nb\nc"}}},
+                      ParseCase{"LineBreakAfterClosingQuote", "h\n\"a\"\r\nb", {"h"}, {{"a"}, {"b"}}}),
     caseName);
 
 // U+0301 combining acute accent (Extend), U+200D zero width joiner, U+0903 Devanagari sign visarga
@@ -117,12 +115,9 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"LineFeedBeforeCombiningMarkSeparates", "a\n\u0301", {"a"}, {{"\u0301"}}},
         ParseCase{"OpeningQuoteBeforeCombiningMarkIsText", "h\n\"\u0301x\"", {"h"}, {{"\"\u0301x\""}}},
         ParseCase{"QuoteAfterPrependInsideQuotesIsText", "h\n\"\u0600\"x\"", {"h"}, {{"\u0600\"x"}}},
+        ParseCase{"SecondQuoteBeforeCombiningMarkClosesTheField", "h\n\"a\"\"\u0301b\"", {"h"}, {{"a\"\u0301b\""}}},
         ParseCase{
-            "SecondQuoteBeforeCombiningMarkClosesTheField", "h\n\"a\"\"\u0301b\"", {"h"}, {{"a\"\u0301b\""}}},
-        ParseCase{"CommaAfterClosingQuoteBeforeCombiningMarkIsText",
-                  "h,i\n\"a\",\u0301",
-                  {"h", "i"},
-                  {{"a,\u0301", ""}}}),
+            "CommaAfterClosingQuoteBeforeCombiningMarkIsText", "h,i\n\"a\",\u0301", {"h", "i"}, {{"a,\u0301", ""}}}),
     caseName);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -140,19 +135,22 @@ struct FailureCase {
     CSVError error;
 };
 
-std::ostream& operator<<(std::ostream& stream, const FailureCase& failureCase) {
+std::ostream& operator<<(std::ostream& stream, const FailureCase& failureCase)
+{
     return stream << failureCase.name;
 }
 
 class ParseFailureTest : public ::testing::TestWithParam<FailureCase> {};
 
-TEST_P(ParseFailureTest, FailsWithTheTypedError) {
+TEST_P(ParseFailureTest, FailsWithTheTypedError)
+{
     const CSVError error = csvErrorOf([&] { CSVTable::parse(GetParam().input); });
     EXPECT_EQ(error, GetParam().error);
     EXPECT_EQ(error.errorDescription(), GetParam().error.errorDescription());
 }
 
-std::string failureName(const ::testing::TestParamInfo<FailureCase>& info) {
+std::string failureName(const ::testing::TestParamInfo<FailureCase>& info)
+{
     return info.param.name;
 }
 
@@ -170,13 +168,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     OverWideRows, ParseFailureTest,
-    ::testing::Values(
-        FailureCase{"TrailingComma", "a,b\n1,2,", CSVError::tooManyColumns(2, 2, 3)},
-        FailureCase{"BlankLinesCountAsRecords", "a,b\n1,2\n\n1,2,3", CSVError::tooManyColumns(4, 2, 3)},
-        FailureCase{"QuotedLineBreaksDoNotCount", "a\n\"x\ny\"\n1,2", CSVError::tooManyColumns(3, 1, 2)},
-        FailureCase{"TheFirstOverWideRowDecides", "a\n1,2,3\n1,2", CSVError::tooManyColumns(2, 1, 3)},
-        FailureCase{"EmptyOverWideRowBeforeText", "a,b\n,,,\n1", CSVError::tooManyColumns(2, 2, 4)},
-        FailureCase{"OverWideRowAfterBlankRows", "a\n\n\n,x", CSVError::tooManyColumns(4, 1, 2)}),
+    ::testing::Values(FailureCase{"TrailingComma", "a,b\n1,2,", CSVError::tooManyColumns(2, 2, 3)},
+                      FailureCase{"BlankLinesCountAsRecords", "a,b\n1,2\n\n1,2,3", CSVError::tooManyColumns(4, 2, 3)},
+                      FailureCase{"QuotedLineBreaksDoNotCount", "a\n\"x\ny\"\n1,2", CSVError::tooManyColumns(3, 1, 2)},
+                      FailureCase{"TheFirstOverWideRowDecides", "a\n1,2,3\n1,2", CSVError::tooManyColumns(2, 1, 3)},
+                      FailureCase{"EmptyOverWideRowBeforeText", "a,b\n,,,\n1", CSVError::tooManyColumns(2, 2, 4)},
+                      FailureCase{"OverWideRowAfterBlankRows", "a\n\n\n,x", CSVError::tooManyColumns(4, 1, 2)}),
     failureName);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -190,18 +187,19 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"ReportedBeforeAMissingHeader", "\n\"", CSVError::unclosedQuote()}),
     failureName);
 
-TEST(CSVErrorMessages, AreTheUserVisibleTexts) {
+TEST(CSVErrorMessages, AreTheUserVisibleTexts)
+{
     EXPECT_EQ(CSVError::tooManyColumns(2, 2, 3).errorDescription(),
               "CSV row 2 has 3 columns, but the header has 2. No data was imported.");
     EXPECT_STREQ(CSVError::tooManyColumns(1234567, 100000, 100001).what(),
                  "CSV row 1234567 has 100001 columns, but the header has 100000. No data was imported.");
-    EXPECT_EQ(CSVError::unreadable().errorDescription(),
-              "The CSV could not be decoded as UTF-8 or Windows-1252.");
+    EXPECT_EQ(CSVError::unreadable().errorDescription(), "The CSV could not be decoded as UTF-8 or Windows-1252.");
     EXPECT_EQ(CSVError::empty().errorDescription(), "The CSV has no header row.");
     EXPECT_EQ(CSVError::unclosedQuote().errorDescription(), "The CSV contains an unclosed quoted field.");
 }
 
-TEST(CSVErrorMessages, CarryThePayloadOfOverWideRows) {
+TEST(CSVErrorMessages, CarryThePayloadOfOverWideRows)
+{
     const CSVError error = csvErrorOf([] { CSVTable::parse("a,b\n1,2\n1,2,3,4"); });
     EXPECT_EQ(error.kind(), CSVError::Kind::tooManyColumns);
     EXPECT_EQ(error.row(), 3);
@@ -209,7 +207,8 @@ TEST(CSVErrorMessages, CarryThePayloadOfOverWideRows) {
     EXPECT_EQ(error.actual(), 4);
 }
 
-TEST(LargeInputs, HundredThousandColumns) {
+TEST(LargeInputs, HundredThousandColumns)
+{
     constexpr std::size_t width = 100'000;
     std::string text;
     for (std::size_t column = 0; column < width; ++column)
@@ -227,7 +226,8 @@ TEST(LargeInputs, HundredThousandColumns) {
     EXPECT_EQ(error, CSVError::tooManyColumns(2, 1, width + 1));
 }
 
-TEST(LargeInputs, HundredMegabyteCell) {
+TEST(LargeInputs, HundredMegabyteCell)
+{
     std::string cell(100'000'000, 'x');
     for (std::size_t position = 0; position < cell.size(); position += 4096)
         cell[position] = position % 8192 == 0 ? ',' : '\n';
@@ -237,19 +237,22 @@ TEST(LargeInputs, HundredMegabyteCell) {
     EXPECT_EQ(table.cell(0, 1), "2");
 }
 
-TEST(LargeInputs, ManyTrailingBlankLinesUnderAWideHeader) {
+TEST(LargeInputs, ManyTrailingBlankLinesUnderAWideHeader)
+{
     const std::string header = std::string(99'999, ',') + "a";
     const CSVTable table = CSVTable::parse(header + "\n1\n" + std::string(100'000, '\n'));
     EXPECT_EQ(table.rowCount(), 1u);
     EXPECT_LT(table.memoryUsage(), 20'000'000u);
 }
 
-TEST(OddBytes, InvalidUTF8PassesThroughAsBytes) {
+TEST(OddBytes, InvalidUTF8PassesThroughAsBytes)
+{
     const CSVTable table = CSVTable::parse("h,i\n\xE9,\xFF\x80\n\"\xC3\",\xF0\x9F");
     EXPECT_EQ(rowsOf(table), (Rows{{"\xE9", "\xFF\x80"}, {"\xC3", "\xF0\x9F"}}));
 }
 
-TEST(OddBytes, TruncatedSequencesAroundSeparatorsDoNotCrash) {
+TEST(OddBytes, TruncatedSequencesAroundSeparatorsDoNotCrash)
+{
     for (const std::string input : {"\xCC,\xCC", "\xE2\x80,\xCC\x81", ",\xD8", "\"\xD8\"\xCC", "\xD8\x80"})
         EXPECT_NO_THROW(CSVTable::parse("h,i,j\n" + input)) << ::testing::PrintToString(input);
 }
@@ -264,14 +267,16 @@ struct ReferenceOutcome {
     bool operator==(const ReferenceOutcome&) const = default;
 };
 
-std::ostream& operator<<(std::ostream& stream, const ReferenceOutcome& outcome) {
+std::ostream& operator<<(std::ostream& stream, const ReferenceOutcome& outcome)
+{
     if (outcome.error)
         return stream << outcome.error->errorDescription();
     stream << "headers " << ::testing::PrintToString(outcome.headers);
     return stream << " rows " << ::testing::PrintToString(outcome.rows);
 }
 
-std::string withLineFeeds(std::string_view text) {
+std::string withLineFeeds(std::string_view text)
+{
     std::string normalized;
     for (std::size_t position = 0; position < text.size(); ++position) {
         if (text[position] != '\r') {
@@ -285,7 +290,8 @@ std::string withLineFeeds(std::string_view text) {
     return normalized;
 }
 
-ReferenceOutcome referenceParse(std::string_view input) {
+ReferenceOutcome referenceParse(std::string_view input)
+{
     const std::string text = withLineFeeds(input);
     const std::vector<std::string_view> characters = text::graphemeClusters(text);
     std::string field;
@@ -351,7 +357,8 @@ ReferenceOutcome referenceParse(std::string_view input) {
     return {std::nullopt, std::move(headers), std::move(rows)};
 }
 
-ReferenceOutcome parserOutcome(const std::string& input) {
+ReferenceOutcome parserOutcome(const std::string& input)
+{
     try {
         const CSVTable table = CSVTable::parse(input);
         return {std::nullopt, table.headers(), rowsOf(table)};
@@ -360,15 +367,16 @@ ReferenceOutcome parserOutcome(const std::string& input) {
     }
 }
 
-std::string randomText(std::mt19937& random) {
+std::string randomText(std::mt19937& random)
+{
     static const std::vector<std::string> pieces = {
         ",",      ",",   ",",      "\"",     "\"",         "\"",
         "\n",     "\n",  "\r",     "\r\n",   "a",          "b",
         " ",
-        "\u0301", // combining acute accent
-        "\u200D", // zero width joiner
-        "\u0903", // Devanagari visarga, a spacing mark
-        "\u0600", // Arabic number sign, prepended to what follows
+        "\u0301",  // combining acute accent
+        "\u200D",  // zero width joiner
+        "\u0903",  // Devanagari visarga, a spacing mark
+        "\u0600",  // Arabic number sign, prepended to what follows
         "\uFEFF", "\0"s, "\u00E9", "\u65E5", "\U0001F600", "\U0001F1E9\U0001F1EA"};
     std::uniform_int_distribution<std::size_t> length(0, 40);
     std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
@@ -378,7 +386,8 @@ std::string randomText(std::mt19937& random) {
     return text;
 }
 
-TEST(GraphemeScanning, AgreesWithTheClusterRulesOnRandomTexts) {
+TEST(GraphemeScanning, AgreesWithTheClusterRulesOnRandomTexts)
+{
     std::mt19937 random(20240611);
     for (int iteration = 0; iteration < 10'000; ++iteration) {
         const std::string input = randomText(random);
@@ -386,5 +395,5 @@ TEST(GraphemeScanning, AgreesWithTheClusterRulesOnRandomTexts) {
     }
 }
 
-} // namespace
-} // namespace rowlark
+}  // namespace
+}  // namespace rowlark

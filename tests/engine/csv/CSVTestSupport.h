@@ -13,7 +13,8 @@ namespace rowlark::testing {
 using Row = std::vector<std::string>;
 using Rows = std::vector<Row>;
 
-inline Rows rowsOf(const CSVTable& table) {
+inline Rows rowsOf(const CSVTable& table)
+{
     Rows rows;
     for (std::size_t row = 0; row < table.rowCount(); ++row)
         rows.push_back(table.rowStrings(row));
@@ -21,7 +22,8 @@ inline Rows rowsOf(const CSVTable& table) {
 }
 
 // The CSVError `work` fails with; fails the test when it returns or throws anything else.
-template<typename Work> CSVError csvErrorOf(Work&& work) {
+template<typename Work> CSVError csvErrorOf(Work&& work)
+{
     try {
         work();
     } catch (const CSVError& error) {
@@ -31,4 +33,4 @@ template<typename Work> CSVError csvErrorOf(Work&& work) {
     return CSVError::unreadable();
 }
 
-} // namespace rowlark::testing
+}  // namespace rowlark::testing

@@ -66,17 +66,17 @@ TEST_P(RecognitionTest, FindsJSONObjectsOnly)
 
 INSTANTIATE_TEST_SUITE_P(
     Cells, RecognitionTest,
-    ::testing::Values(
-        RecognitionCase{R"({"id":7})", true}, RecognitionCase{" \n\u00A0{\"id\":7}\u2028 ", true},
-        RecognitionCase{"{}", true}, RecognitionCase{R"({\"id\":7})", true},
-        RecognitionCase{R"("{\"id\":7}")", true},          // an object inside a JSON string
-        RecognitionCase{R"("\"{\\\"id\\\":7}\"")", true},  // ... nested twice
-        RecognitionCase{R"(  "{\"a\":{\"b\":1}}"  )", true}, RecognitionCase{"{not json", false},
-        RecognitionCase{"[1,2]", false}, RecognitionCase{"[{\"a\":1}]", false}, RecognitionCase{"   ", false},
-        RecognitionCase{"", false}, RecognitionCase{"7", false}, RecognitionCase{R"("plain text")", false},
-        RecognitionCase{R"("[1]")", false}, RecognitionCase{R"("\"\"")", false},
-        RecognitionCase{"x {\"a\":1}", false}, RecognitionCase{R"({"a":1} trailing)", false},
-        RecognitionCase{R"({"a":"\ud800"})", false}, RecognitionCase{"{\"a\":1}\0"s, false}));
+    ::testing::Values(RecognitionCase{R"({"id":7})", true}, RecognitionCase{" \n\u00A0{\"id\":7}\u2028 ", true},
+                      RecognitionCase{"{}", true}, RecognitionCase{R"({\"id\":7})", true},
+                      RecognitionCase{R"("{\"id\":7}")", true},          // an object inside a JSON string
+                      RecognitionCase{R"("\"{\\\"id\\\":7}\"")", true},  // ... nested twice
+                      RecognitionCase{R"(  "{\"a\":{\"b\":1}}"  )", true}, RecognitionCase{"{not json", false},
+                      RecognitionCase{"[1,2]", false}, RecognitionCase{"[{\"a\":1}]", false},
+                      RecognitionCase{"   ", false}, RecognitionCase{"", false}, RecognitionCase{"7", false},
+                      RecognitionCase{R"("plain text")", false}, RecognitionCase{R"("[1]")", false},
+                      RecognitionCase{R"("\"\"")", false}, RecognitionCase{"x {\"a\":1}", false},
+                      RecognitionCase{R"({"a":1} trailing)", false}, RecognitionCase{R"({"a":"\ud800"})", false},
+                      RecognitionCase{"{\"a\":1}\0"s, false}));
 
 TEST(LooksLikeJSONObject, LooksAtTheFirstCharacterThatIsNotWhiteSpace)
 {
@@ -92,15 +92,14 @@ TEST(LooksLikeJSONObject, LooksAtTheFirstCharacterThatIsNotWhiteSpace)
 
 TEST(FlattenedJSONObject, GivesOneEntryPerLeafInNameAndPositionOrder)
 {
-    const auto object =
-        flattenedJSONObject(R"({"b":1.50,"a":{"y":[true,null,"s"],"x":false},"c":{},"d":[],"e":-0})");
+    const auto object = flattenedJSONObject(R"({"b":1.50,"a":{"y":[true,null,"s"],"x":false},"c":{},"d":[],"e":-0})");
     ASSERT_TRUE(object.has_value());
     EXPECT_THAT(*object, ElementsAre(Pair(JSONPath{key("a"), key("x")}, "false"),
                                      Pair(JSONPath{key("a"), key("y"), index(1)}, "true"),
                                      Pair(JSONPath{key("a"), key("y"), index(2)}, ""),
-                                     Pair(JSONPath{key("a"), key("y"), index(3)}, "s"),
-                                     Pair(JSONPath{key("b")}, "1.5"), Pair(JSONPath{key("c")}, "{}"),
-                                     Pair(JSONPath{key("d")}, "[]"), Pair(JSONPath{key("e")}, "0")));
+                                     Pair(JSONPath{key("a"), key("y"), index(3)}, "s"), Pair(JSONPath{key("b")}, "1.5"),
+                                     Pair(JSONPath{key("c")}, "{}"), Pair(JSONPath{key("d")}, "[]"),
+                                     Pair(JSONPath{key("e")}, "0")));
 }
 
 TEST(FlattenedJSONObject, KeepsNamesAndStringsAsWritten)
@@ -189,37 +188,27 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         LabelCase{{key("items"), index(2), key("sku")}, "items2.sku", "items[2].sku"},
         LabelCase{{key("a.b")}, "a\\.b", "a\\.b"}, LabelCase{{key("x\\[y]")}, "x\\\\\\[y\\]", "x\\\\\\[y\\]"},
-        LabelCase{{key("m"), index(12)}, "m12", "m[12]"},
-        LabelCase{{key("m"), index(1), index(2)}, "m12", "m[1][2]"},
-        LabelCase{{key("geo"), key("lat")}, "geo.lat", "geo.lat"},
-        LabelCase{{key("Street")}, "street1", "Street"}, LabelCase{{key("street")}, "street1", "street"},
-        LabelCase{{key("Street 1")}, "Street 1", "Street 1"}, LabelCase{{key("ZIP")}, "postcode", "ZIP"},
-        LabelCase{{key("Zip-Code")}, "postcode", "Zip-Code"},
+        LabelCase{{key("m"), index(12)}, "m12", "m[12]"}, LabelCase{{key("m"), index(1), index(2)}, "m12", "m[1][2]"},
+        LabelCase{{key("geo"), key("lat")}, "geo.lat", "geo.lat"}, LabelCase{{key("Street")}, "street1", "Street"},
+        LabelCase{{key("street")}, "street1", "street"}, LabelCase{{key("Street 1")}, "Street 1", "Street 1"},
+        LabelCase{{key("ZIP")}, "postcode", "ZIP"}, LabelCase{{key("Zip-Code")}, "postcode", "Zip-Code"},
         LabelCase{{key("postal_code")}, "postcode", "postal_code"}, LabelCase{{key("City")}, "City", "City"},
         // Only a lone key is normalised.
-        LabelCase{{key("a"), key("zip")}, "a.zip", "a.zip"},
-        LabelCase{{key("zip"), index(1)}, "zip1", "zip[1]"}));
+        LabelCase{{key("a"), key("zip")}, "a.zip", "a.zip"}, LabelCase{{key("zip"), index(1)}, "zip1", "zip[1]"}));
 
 // Derived columns of one column
 
 TEST(DerivedJSONColumns, SortsPreferredLabelsFirstThenByUnambiguousLabel)
 {
-    const auto columns = derivedJSONColumns({{key("zeta")},
-                                             {key("ZIP")},
-                                             {key("city")},
-                                             {key("Street")},
-                                             {key("type")},
-                                             {key("alpha")},
-                                             {key("Country")}});
-    EXPECT_THAT(labels(columns),
-                ElementsAre("street1", "city", "postcode", "type", "Country", "alpha", "zeta"));
+    const auto columns = derivedJSONColumns(
+        {{key("zeta")}, {key("ZIP")}, {key("city")}, {key("Street")}, {key("type")}, {key("alpha")}, {key("Country")}});
+    EXPECT_THAT(labels(columns), ElementsAre("street1", "city", "postcode", "type", "Country", "alpha", "zeta"));
     EXPECT_EQ(columns[2].path, JSONPath{key("ZIP")});
 }
 
 TEST(DerivedJSONColumns, SharedLegacyLabelsTurnUnambiguous)
 {
-    const auto columns =
-        derivedJSONColumns({{key("m"), index(12)}, {key("m"), index(1), index(2)}, {key("m3")}});
+    const auto columns = derivedJSONColumns({{key("m"), index(12)}, {key("m"), index(1), index(2)}, {key("m3")}});
     EXPECT_THAT(labels(columns), ElementsAre("m3", "m[12]", "m[1][2]"));
 
     const auto streets = derivedJSONColumns({{key("street1")}, {key("street")}});
@@ -237,8 +226,8 @@ TEST(DerivedJSONColumns, OrdersUnambiguousLabelsByScalarValues)
 
 TEST(ExpandingStructuredColumns, AddsDerivedColumnsAfterTheirSource)
 {
-    const CSVTable table = CSVTable::fromRows(
-        {"id", "data", "note"}, {{"1", R"({"b":1,"a":2})", "x"}, {"2", R"({"a":3,"c":null})", "y"}});
+    const CSVTable table =
+        CSVTable::fromRows({"id", "data", "note"}, {{"1", R"({"b":1,"a":2})", "x"}, {"2", R"({"a":3,"c":null})", "y"}});
     const CSVTable expanded = table.expandingStructuredColumns();
     EXPECT_THAT(expanded.headers(), ElementsAre("id", "data", "data_a", "data_b", "data_c", "note"));
     EXPECT_THAT(allRows(expanded), ElementsAre(ElementsAre("1", R"({"b":1,"a":2})", "2", "1", "", "x"),
@@ -259,8 +248,7 @@ TEST(ExpandingStructuredColumns, LabelsCollidingPathsUnambiguously)
 {
     const CSVTable expanded =
         expandedColumn("addr", {R"({"street":"A"})", R"({"street1":"B","City":"C","Country":"D"})"});
-    EXPECT_THAT(expanded.headers(),
-                ElementsAre("addr", "addr_street", "addr_street1", "addr_City", "addr_Country"));
+    EXPECT_THAT(expanded.headers(), ElementsAre("addr", "addr_street", "addr_street1", "addr_City", "addr_Country"));
     EXPECT_THAT(allRows(expanded),
                 ElementsAre(ElementsAre(R"({"street":"A"})", "A", "", "", ""),
                             ElementsAre(R"({"street1":"B","City":"C","Country":"D"})", "", "B", "C", "D")));
@@ -324,8 +312,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ExpandingStructuredColumns, LeavesTablesWithoutObjectsIdentical)
 {
-    const CSVTable table =
-        CSVTable::fromRows({"a", "b"}, {{"{not json", "[1]"}, {"  ", R"("x")"}, {"{", "1"}});
+    const CSVTable table = CSVTable::fromRows({"a", "b"}, {{"{not json", "[1]"}, {"  ", R"("x")"}, {"{", "1"}});
     EXPECT_EQ(table.expandingStructuredColumns(), table);
     EXPECT_EQ(table.expandingStructuredColumns().derivedColumnCount(), 0);
     EXPECT_EQ(CSVTable().expandingStructuredColumns(), CSVTable());
@@ -333,8 +320,7 @@ TEST(ExpandingStructuredColumns, LeavesTablesWithoutObjectsIdentical)
 
 TEST(ExpandingStructuredColumns, ReplacesEarlierBookkeeping)
 {
-    const CSVTable once =
-        CSVTable::fromRows({"j", "k"}, {{R"({"a":1})", R"({"b":2})"}}).expandingStructuredColumns();
+    const CSVTable once = CSVTable::fromRows({"j", "k"}, {{R"({"a":1})", R"({"b":2})"}}).expandingStructuredColumns();
     EXPECT_THAT(once.headers(), ElementsAre("j", "j_a", "k", "k_b"));
     EXPECT_EQ(once.structuredColumnIndices(), (std::set<std::size_t>{0, 2}));
     EXPECT_EQ(once.derivedColumnIndices(), (std::set<std::size_t>{1, 3}));

@@ -23,11 +23,11 @@ TEST_P(TrimmedTest, RemovesWhiteSpaceAndLineBreaksAtBothEnds)
 
 INSTANTIATE_TEST_SUITE_P(Texts, TrimmedTest,
                          ::testing::Values(TextCase{"", ""}, TextCase{"  \t\r\n ", ""}, TextCase{" a b ", "a b"},
-                                           TextCase{"\u00A0x\u3000", "x"},               // no-break and ideographic
-                                           TextCase{"\u2028x\u2029\u0085", "x"},         // line and paragraph breaks
-                                           TextCase{"\u200Bx", "\u200Bx"},               // zero width space is no space
-                                           TextCase{" \u0301x", "\u0301x"},              // scalars, not clusters
-                                           TextCase{"\xE9 ", "\xE9"}));                  // invalid bytes survive
+                                           TextCase{"\u00A0x\u3000", "x"},        // no-break and ideographic
+                                           TextCase{"\u2028x\u2029\u0085", "x"},  // line and paragraph breaks
+                                           TextCase{"\u200Bx", "\u200Bx"},        // zero width space is no space
+                                           TextCase{" \u0301x", "\u0301x"},       // scalars, not clusters
+                                           TextCase{"\xE9 ", "\xE9"}));           // invalid bytes survive
 
 class LowercasedTest : public ::testing::TestWithParam<TextCase> {};
 
@@ -38,8 +38,8 @@ TEST_P(LowercasedTest, UsesTheFullMappingWithoutLanguageRules)
 
 INSTANTIATE_TEST_SUITE_P(Texts, LowercasedTest,
                          ::testing::Values(TextCase{"ABC xyz 09", "abc xyz 09"}, TextCase{"ÉCOLE", "école"},
-                                           TextCase{"İ", "i\u0307"},        // full mapping, not the Turkish one
-                                           TextCase{"ΟΔΟΣ", "οδος"},         // final sigma
+                                           TextCase{"İ", "i\u0307"},  // full mapping, not the Turkish one
+                                           TextCase{"ΟΔΟΣ", "οδος"},  // final sigma
                                            TextCase{"ẞ", "ß"}, TextCase{"ǅ", "ǆ"}, TextCase{"Ⅻ", "ⅻ"}));
 
 TEST(CanonicalEquivalence, ComposedAndDecomposedFormsAreEqual)
@@ -87,17 +87,17 @@ INSTANTIATE_TEST_SUITE_P(
     Texts, GraphemeTest,
     ::testing::Values(ClusterCase{"", {}}, ClusterCase{"ab", {"a", "b"}}, ClusterCase{"a\r\nb", {"a", "\r\n", "b"}},
                       ClusterCase{"\n\r", {"\n", "\r"}}, ClusterCase{",\u0301x", {",\u0301", "x"}},
-                      ClusterCase{"\u0600,", {"\u0600,"}},                                  // prepend
+                      ClusterCase{"\u0600,", {"\u0600,"}},  // prepend
                       ClusterCase{"\U0001F1E9\U0001F1EA\U0001F1EB", {"\U0001F1E9\U0001F1EA", "\U0001F1EB"}},
                       ClusterCase{"\U0001F469\u200D\U0001F4BBx", {"\U0001F469\u200D\U0001F4BB", "x"}},
-                      ClusterCase{"\u1100\u1161\u11A8", {"\u1100\u1161\u11A8"}},          // Hangul syllable
-                      ClusterCase{"\n\u0301", {"\n", "\u0301"}}));                          // controls never join
+                      ClusterCase{"\u1100\u1161\u11A8", {"\u1100\u1161\u11A8"}},  // Hangul syllable
+                      ClusterCase{"\n\u0301", {"\n", "\u0301"}}));                // controls never join
 
 TEST(GraphemeProperties, IdentifyScalarsThatJoinTheirNeighbours)
 {
-    EXPECT_TRUE(isGraphemeExtender(0x0301));   // combining acute
-    EXPECT_TRUE(isGraphemeExtender(0x200D));   // zero width joiner
-    EXPECT_TRUE(isGraphemeExtender(0x0903));   // spacing mark
+    EXPECT_TRUE(isGraphemeExtender(0x0301));  // combining acute
+    EXPECT_TRUE(isGraphemeExtender(0x200D));  // zero width joiner
+    EXPECT_TRUE(isGraphemeExtender(0x0903));  // spacing mark
     EXPECT_FALSE(isGraphemeExtender(U','));
     EXPECT_TRUE(isGraphemePrepend(0x0600));
     EXPECT_FALSE(isGraphemePrepend(U'"'));
@@ -128,7 +128,10 @@ TEST(Scalars, DecodeAndEncodeRoundTrip)
     EXPECT_EQ(previousScalar(text, end), U'\U0001F600');
     EXPECT_EQ(end, text.size() - 4);
     std::size_t position = 0;
-    EXPECT_EQ(nextScalar("\xFF" "a", position), U'\uFFFD');
+    EXPECT_EQ(nextScalar("\xFF"
+                         "a",
+                         position),
+              U'\uFFFD');
     EXPECT_EQ(position, 1u);
 }
 
@@ -142,9 +145,9 @@ TEST_P(NormalizeHeaderTest, KeepsLowerCasedLettersMarksAndNumbers)
 INSTANTIATE_TEST_SUITE_P(Headers, NormalizeHeaderTest,
                          ::testing::Values(TextCase{"First_Name", "firstname"}, TextCase{"first name", "firstname"},
                                            TextCase{"FIRST-NAME", "firstname"}, TextCase{"#", ""},
-                                           TextCase{" Zip Code (5) ", "zipcode5"},
-                                           TextCase{"Straße-Nr.", "straßenr"}, TextCase{"İD", "i\u0307d"},
-                                           TextCase{"Prix €", "prix"}, TextCase{"名前", "名前"}));
+                                           TextCase{" Zip Code (5) ", "zipcode5"}, TextCase{"Straße-Nr.", "straßenr"},
+                                           TextCase{"İD", "i\u0307d"}, TextCase{"Prix €", "prix"},
+                                           TextCase{"名前", "名前"}));
 
 }  // namespace
 }  // namespace rowlark::text

@@ -128,11 +128,14 @@ TEST_P(UnsupportedExtensionTest, FailsBeforeTheFileIsRead)
 INSTANTIATE_TEST_SUITE_P(
     Names, UnsupportedExtensionTest,
     ::testing::Values(
-        UnsupportedCase{"notes.txt", "Unsupported file type: .txt. Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers."},
+        UnsupportedCase{"notes.txt",
+                        "Unsupported file type: .txt. Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers."},
         UnsupportedCase{"README", "Unsupported file type: .. Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers."},
-        UnsupportedCase{"archive.tar.GZ", "Unsupported file type: .gz. Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers."},
+        UnsupportedCase{"archive.tar.GZ",
+                        "Unsupported file type: .gz. Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers."},
         UnsupportedCase{"trailing.", "Unsupported file type: .. Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers."},
-        UnsupportedCase{"data.xlsx.bak", "Unsupported file type: .bak. Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers."}));
+        UnsupportedCase{"data.xlsx.bak",
+                        "Unsupported file type: .bak. Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers."}));
 
 // Reading workbooks
 
@@ -180,8 +183,9 @@ TEST(WorkbookSheets, MissingSheetIsNamedInTypographicQuotes)
 {
     const ImportError error = importErrorOf(fixture("people.xlsx"), "Caf\u00E9 \u201Cdraft\u201D");
     EXPECT_EQ(error, ImportError::sheetNotFound("Caf\u00E9 \u201Cdraft\u201D"));
-    EXPECT_EQ(error.errorDescription(),
-              "The workbook does not contain a sheet named \u201C" "Caf\u00E9 \u201Cdraft\u201D" "\u201D.");
+    EXPECT_EQ(error.errorDescription(), "The workbook does not contain a sheet named \u201C"
+                                        "Caf\u00E9 \u201Cdraft\u201D"
+                                        "\u201D.");
 }
 
 TEST(WorkbookSheets, SheetNamesAreMatchedExactly)
@@ -222,7 +226,8 @@ TEST(WorkbookCells, JSONObjectColumnIsExpandedAsInCSV)
 {
     const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("json.xlsx"));
     const CSVTable expected =
-        CSVTable::parse("id,addr\n1,\"{\"\"city\"\":\"\"X\"\",\"\"Street\"\":\"\"Y\"\",\"\"ZIP\"\":\"\"Z\"\"}\"\n2,plain\n")
+        CSVTable::parse(
+            "id,addr\n1,\"{\"\"city\"\":\"\"X\"\",\"\"Street\"\":\"\"Y\"\",\"\"ZIP\"\":\"\"Z\"\"}\"\n2,plain\n")
             .expandingStructuredColumns();
     EXPECT_EQ(imported.table, expected);
     EXPECT_THAT(imported.table.headers(), ElementsAre("id", "addr", "addr_street1", "addr_city", "addr_postcode"));
@@ -268,8 +273,7 @@ TEST_P(OverLimitTest, FailsWithTheSafeLimitsMessage)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sheets, OverLimitTest,
-                         ::testing::Values("rows-over-limit.xlsx", "columns-over-limit.xlsx",
-                                           "cells-over-limit.xlsx"));
+                         ::testing::Values("rows-over-limit.xlsx", "columns-over-limit.xlsx", "cells-over-limit.xlsx"));
 
 TEST(WorkbookLimits, FileOfExactly64MBIsRead)
 {
@@ -326,8 +330,9 @@ TEST(ReaderResources, MissingBundleDirectory)
     ScratchFolder folder;
     SpreadsheetImporter::ReaderLocations locations = SpreadsheetImporter::defaultReaderLocations();
     locations.bundleDirectories = {folder.path()};
-    EXPECT_EQ(importErrorFrom([&] { SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"), {}, locations); })
-                  .errorDescription(),
+    EXPECT_EQ(importErrorFrom([&] {
+                  SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"), {}, locations);
+              }).errorDescription(),
               "The bundled spreadsheet reader is missing from the application.");
 }
 
@@ -345,7 +350,8 @@ TEST(ReaderResources, MissingHelperProgram)
 {
     ScratchFolder folder;
     EXPECT_EQ(importErrorFrom([&] {
-                  SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"), {}, locationsWithHelperIn(folder.path()));
+                  SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"), {},
+                                                        locationsWithHelperIn(folder.path()));
               }),
               ImportError::readerResourceMissing());
 }
@@ -355,8 +361,9 @@ TEST(ReaderResources, OversizedFileIsRefusedBeforeResourcesAreLookedFor)
     ScratchFolder folder;
     const fs::path path = folder.write("big.ods", "");
     fs::resize_file(path, 67108865);
-    EXPECT_EQ(importErrorFrom([&] { SpreadsheetImporter::loadWithMetadata(path, {}, locationsWithHelperIn(folder.path())); })
-                  .kind(),
+    EXPECT_EQ(importErrorFrom([&] {
+                  SpreadsheetImporter::loadWithMetadata(path, {}, locationsWithHelperIn(folder.path()));
+              }).kind(),
               ImportError::Kind::fileTooLarge);
 }
 
@@ -432,23 +439,23 @@ TEST_P(ReaderAnswerTest, ClassifiesTheAnswer)
 
 INSTANTIATE_TEST_SUITE_P(
     Exceptions, ReaderAnswerTest,
-    ::testing::Values(
-        AnswerCase{"EError: SHEET_NOT_FOUND", "Q3", ImportError::sheetNotFound("Q3")},
-        AnswerCase{"EError: SHEET_NOT_FOUND", std::nullopt, ImportError::sheetNotFound("")},
-        AnswerCase{"Esheet_not_found", std::nullopt, ImportError::readerFailure("sheet_not_found")},
-        AnswerCase{"EError: WORKSHEET_TOO_LARGE", std::nullopt, ImportError::worksheetTooLarge()},
-        AnswerCase{"EError: File is password-protected", std::nullopt, ImportError::encryptedWorkbook()},
-        AnswerCase{"EError: Unsupported ZIP encryption", std::nullopt, ImportError::encryptedWorkbook()},
-        AnswerCase{"EError: Unsupported ZIP file", std::nullopt, ImportError::workbookUnreadable()},
-        AnswerCase{"EINVALID HTML TABLE", std::nullopt, ImportError::workbookUnreadable()},
-        AnswerCase{"ETypeError: undefined is not an object", std::nullopt,
-                   ImportError::readerFailure("TypeError: undefined is not an object")},
-        AnswerCase{"E", std::nullopt, ImportError::readerFailure("")}));
+    ::testing::Values(AnswerCase{"EError: SHEET_NOT_FOUND", "Q3", ImportError::sheetNotFound("Q3")},
+                      AnswerCase{"EError: SHEET_NOT_FOUND", std::nullopt, ImportError::sheetNotFound("")},
+                      AnswerCase{"Esheet_not_found", std::nullopt, ImportError::readerFailure("sheet_not_found")},
+                      AnswerCase{"EError: WORKSHEET_TOO_LARGE", std::nullopt, ImportError::worksheetTooLarge()},
+                      AnswerCase{"EError: File is password-protected", std::nullopt, ImportError::encryptedWorkbook()},
+                      AnswerCase{"EError: Unsupported ZIP encryption", std::nullopt, ImportError::encryptedWorkbook()},
+                      AnswerCase{"EError: Unsupported ZIP file", std::nullopt, ImportError::workbookUnreadable()},
+                      AnswerCase{"EINVALID HTML TABLE", std::nullopt, ImportError::workbookUnreadable()},
+                      AnswerCase{"ETypeError: undefined is not an object", std::nullopt,
+                                 ImportError::readerFailure("TypeError: undefined is not an object")},
+                      AnswerCase{"E", std::nullopt, ImportError::readerFailure("")}));
 
 INSTANTIATE_TEST_SUITE_P(
     Others, ReaderAnswerTest,
     ::testing::Values(
-        AnswerCase{"C", std::nullopt, ImportError::readerFailure("JavaScriptCore could not create an execution context.")},
+        AnswerCase{"C", std::nullopt,
+                   ImportError::readerFailure("JavaScriptCore could not create an execution context.")},
         AnswerCase{"L", std::nullopt, ImportError::readerResourceMissing()},
         AnswerCase{"N", std::nullopt, ImportError::readerFailure("The workbook returned invalid worksheet data.")},
         AnswerCase{"P", std::nullopt, ImportError::readerFailure("The workbook returned invalid worksheet data.")},
@@ -522,18 +529,17 @@ TEST_P(HostileWorkbookTest, EndsInAClearErrorOrACorrectRead)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, HostileWorkbookTest,
-    ::testing::Values(HostileCase{"truncated.xlsx", ImportError::workbookUnreadable(), {}},
-                      HostileCase{"corrupt.xlsx", ImportError::workbookUnreadable(), {}},
-                      HostileCase{"fuzzed_69_bytes.xlsx", ImportError::workbookUnreadable(), {}},
-                      HostileCase{"fuzzed_85_bytes.xlsx", ImportError::workbookUnreadable(), {}},
-                      HostileCase{"lone_surrogate.xlsx", std::nullopt, {{"1", "a\uFFFDb"}}},
-                      HostileCase{"bomb_spaces_200M.xlsx", ImportError::worksheetTooLarge(), {}},
-                      HostileCase{"bomb_cell_300M.xlsx", ImportError::worksheetTooLarge(), {}},
-                      HostileCase{"amplify_1M_x_1000.xlsx", ImportError::worksheetTooLarge(), {}},
-                      HostileCase{"repeat_bomb.ods", ImportError::worksheetTooLarge(), {}},
-                      HostileCase{"oom.xls", ImportError::worksheetTooLarge(), {}}));
+INSTANTIATE_TEST_SUITE_P(Files, HostileWorkbookTest,
+                         ::testing::Values(HostileCase{"truncated.xlsx", ImportError::workbookUnreadable(), {}},
+                                           HostileCase{"corrupt.xlsx", ImportError::workbookUnreadable(), {}},
+                                           HostileCase{"fuzzed_69_bytes.xlsx", ImportError::workbookUnreadable(), {}},
+                                           HostileCase{"fuzzed_85_bytes.xlsx", ImportError::workbookUnreadable(), {}},
+                                           HostileCase{"lone_surrogate.xlsx", std::nullopt, {{"1", "a\uFFFDb"}}},
+                                           HostileCase{"bomb_spaces_200M.xlsx", ImportError::worksheetTooLarge(), {}},
+                                           HostileCase{"bomb_cell_300M.xlsx", ImportError::worksheetTooLarge(), {}},
+                                           HostileCase{"amplify_1M_x_1000.xlsx", ImportError::worksheetTooLarge(), {}},
+                                           HostileCase{"repeat_bomb.ods", ImportError::worksheetTooLarge(), {}},
+                                           HostileCase{"oom.xls", ImportError::worksheetTooLarge(), {}}));
 
 TEST(ReaderBounds, HelperMeetsItsMemoryCeilingBeforeTheSystemDoes)
 {
@@ -644,17 +650,12 @@ TEST_P(PayloadValidityTest, AcceptsOnlyTheAgreedShape)
 INSTANTIATE_TEST_SUITE_P(
     Shapes, PayloadValidityTest,
     ::testing::Values(PayloadCase{R"({"sheetNames":["a"],"rows":[["x"]]})", true},
-                      PayloadCase{R"({"sheetNames":[]})", true},
-                      PayloadCase{R"({"sheetNames":[],"rows":null})", true},
+                      PayloadCase{R"({"sheetNames":[]})", true}, PayloadCase{R"({"sheetNames":[],"rows":null})", true},
                       PayloadCase{R"({"extra":{"rows":5,"deep":[[{}]]},"sheetNames":["a"]})", true},
-                      PayloadCase{R"({"sheetNames":["a"],"rows":[[]]})", true},
-                      PayloadCase{R"({})", false},
-                      PayloadCase{R"("text")", false},
-                      PayloadCase{R"([{"sheetNames":[]}])", false},
-                      PayloadCase{R"({"sheetNames":null})", false},
-                      PayloadCase{R"({"sheetNames":"a"})", false},
-                      PayloadCase{R"({"sheetNames":[1]})", false},
-                      PayloadCase{R"({"sheetNames":[],"rows":{}})", false},
+                      PayloadCase{R"({"sheetNames":["a"],"rows":[[]]})", true}, PayloadCase{R"({})", false},
+                      PayloadCase{R"("text")", false}, PayloadCase{R"([{"sheetNames":[]}])", false},
+                      PayloadCase{R"({"sheetNames":null})", false}, PayloadCase{R"({"sheetNames":"a"})", false},
+                      PayloadCase{R"({"sheetNames":[1]})", false}, PayloadCase{R"({"sheetNames":[],"rows":{}})", false},
                       PayloadCase{R"({"sheetNames":[],"rows":["x"]})", false},
                       PayloadCase{R"({"sheetNames":[],"rows":[[1]]})", false},
                       PayloadCase{R"({"sheetNames":[],"rows":[[["x"]]]})", false},
@@ -663,8 +664,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(PayloadDecoding, LoneSurrogateEscapesBecomeReplacementCharacters)
 {
-    const auto payload = WorkbookPayload::decode(
-        R"({"sheetNames":["a\ud800b","\udc00\ud800","\ud83d\ude00","\\ud800","\\\ud800"]})");
+    const auto payload =
+        WorkbookPayload::decode(R"({"sheetNames":["a\ud800b","\udc00\ud800","\ud83d\ude00","\\ud800","\\\ud800"]})");
     ASSERT_TRUE(payload.has_value());
     EXPECT_THAT(payload->sheetNames, ElementsAre("a\uFFFDb", "\uFFFD\uFFFD", "\U0001F600", "\\ud800", "\\\uFFFD"));
 }
