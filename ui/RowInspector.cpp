@@ -31,9 +31,10 @@ std::optional<std::string> cellAt(const std::optional<std::vector<std::string>>&
     return (*row)[static_cast<std::size_t>(*index)];
 }
 
+// A key as long as a whole value is titled by its start; the fields below hold all of it.
 QString keyTitle(const RowDifference& row)
 {
-    return row.key.empty() ? QStringLiteral("Empty row key") : QString::fromStdString(row.key);
+    return row.key.empty() ? QStringLiteral("Empty row key") : shortenedText(row.key, captionTextLength);
 }
 
 }  // namespace
