@@ -10,6 +10,16 @@
 #include "ResultTexts.h"
 #include "ResultsTesting.h"
 
+namespace rowlark::ui {
+
+// Names a value of the inspector in failures instead of dumping its bytes.
+void PrintTo(const InspectorFieldList::Slot& slot, std::ostream* stream)
+{
+    *stream << "line " << slot.entry << (slot.leftSide ? ", left" : ", right");
+}
+
+}  // namespace rowlark::ui
+
 namespace rowlark::ui::testing {
 namespace {
 
