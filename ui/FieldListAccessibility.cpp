@@ -20,7 +20,7 @@ QString describe(const InspectorFieldList& list, std::size_t entry, bool leftSid
 {
     const FieldEntry& line = list.entries()[entry];
     const FieldSide& side = leftSide ? line.left : line.right;
-    QString text = side.caption + QStringLiteral(": ") + list.shownText(entry, leftSide);
+    QString text = side.caption + QStringLiteral(": ") + side.value;
     if (side.isNotCompared)
         text += QStringLiteral(" (Not compared)");
     return text;

@@ -14,7 +14,7 @@
 #include <QTextLine>
 
 #include "FieldListAccessibility.h"
-#include "ResultTexts.h"
+#include "Utf8Text.h"
 #include "Styling.h"
 #include "Symbols.h"
 
@@ -99,13 +99,9 @@ struct InspectorFieldList::Placed {
     int top = 0;
     int height = 0;
     std::unique_ptr<QTextLayout> values[2];
-    // How much of each value its layout holds before the "…" of a cut; all of it when it is whole.
-    qsizetype shownLength[2] = {0, 0};
-    bool isCut[2] = {false, false};
 
     bool isLaidOut() const { return values[0] != nullptr; }
     QTextLayout& value(bool leftSide) const { return *values[leftSide ? 0 : 1]; }
-    int side(bool leftSide) const { return leftSide ? 0 : 1; }
 };
 
 InspectorFieldList::InspectorFieldList(QWidget* parent)
@@ -163,11 +159,6 @@ const FieldSide& InspectorFieldList::sideOf(std::size_t entry, bool leftSide) co
     return leftSide ? entries_[entry].left : entries_[entry].right;
 }
 
-QString InspectorFieldList::shownText(std::size_t entry, bool leftSide) const
-{
-    return shortenedText(sideOf(entry, leftSide).value, shownValueLength);
-}
-
 // Every entry gets an estimated height at once; the ones in view are laid out before they are painted
 // and the rest while the interface is idle.
 void InspectorFieldList::relayout()
@@ -211,13 +202,11 @@ void InspectorFieldList::layOutEntry(std::size_t entry)
     const int noteHeight = captionSpacing + QFontMetrics(smallCaptionFont()).height();
     int tallest = 0;
     for (const bool leftSide : {true, false}) {
-        const int side = placed.side(leftSide);
-        const QString shown = shownText(entry, leftSide);
-        placed.isCut[side] = sideOf(entry, leftSide).value.size() > shownValueLength;
-        placed.shownLength[side] = placed.isCut[side] ? shown.size() - 1 : shown.size();
-        auto layout = std::make_unique<QTextLayout>(layoutText(shown), font);
+        const FieldSide& shown = sideOf(entry, leftSide);
+        auto layout = std::make_unique<QTextLayout>(layoutText(shown.value), font);
         QTextOption option;
-        option.setWrapMode(hasLongWord(shown) ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere);
+        option.setWrapMode(hasLongWord(shown.value) ? QTextOption::WrapAnywhere
+                                                    : QTextOption::WrapAtWordBoundaryOrAnywhere);
         layout->setTextOption(option);
         layout->setCacheEnabled(true);
         qreal height = 0;
@@ -228,8 +217,8 @@ void InspectorFieldList::layOutEntry(std::size_t entry)
             height += line.height();
         }
         layout->endLayout();
-        tallest = std::max(tallest, qCeil(height) + (placed.isCut[side] ? noteHeight : 0));
-        placed.values[side] = std::move(layout);
+        tallest = std::max(tallest, qCeil(height) + (shown.isShortened() ? noteHeight : 0));
+        placed.values[leftSide ? 0 : 1] = std::move(layout);
     }
     placed.height = 2 * padding + QFontMetrics(captionFont()).height() + captionSpacing + tallest + 1;
 }
@@ -416,17 +405,12 @@ void InspectorFieldList::paintValue(QPainter& painter, std::size_t entry, bool l
     const Placed& placed = placed_[entry];
     const QTextLayout& layout = placed.value(leftSide);
     const QPointF origin = valueOrigin(entry, leftSide);
-    // A selection counts in the value as read; everything of it past a cut lies under the "…".
-    const qsizetype shownLength = placed.shownLength[placed.side(leftSide)];
-    const auto shownPosition = [&](int position) {
-        return position <= shownLength ? position : static_cast<int>(layout.text().size());
-    };
     QList<QTextLayout::FormatRange> selections;
     if (selection_ && selection_->entry == entry && selection_->leftSide == leftSide &&
         selection_->anchor != selection_->cursor) {
         QTextLayout::FormatRange range;
-        range.start = shownPosition(std::min(selection_->anchor, selection_->cursor));
-        range.length = shownPosition(std::max(selection_->anchor, selection_->cursor)) - range.start;
+        range.start = std::min(selection_->anchor, selection_->cursor);
+        range.length = std::abs(selection_->cursor - selection_->anchor);
         range.format.setBackground(palette().brush(QPalette::Highlight));
         range.format.setForeground(palette().brush(QPalette::HighlightedText));
         selections << range;
@@ -434,7 +418,7 @@ void InspectorFieldList::paintValue(QPainter& painter, std::size_t entry, bool l
     painter.setPen(side.isValueMissing ? secondaryColor(palette()) : palette().color(QPalette::Text));
     layout.draw(&painter, origin, selections);
     qreal height = layout.boundingRect().height();
-    if (placed.isCut[placed.side(leftSide)]) {
+    if (side.isShortened()) {
         const QFont small = smallCaptionFont();
         const QFontMetrics metrics(small);
         painter.setFont(small);
@@ -472,10 +456,7 @@ std::optional<InspectorFieldList::Hit> InspectorFieldList::hitTest(const QPoint&
         return std::nullopt;
     if (!clampToValue && (local.y() < 0 || local.y() > bounds.height() || local.x() < 0 || local.x() > columnWidth_))
         return std::nullopt;
-    const qsizetype shownLength = placed.shownLength[placed.side(leftSide)];
-    const auto hit = [&](int shownPosition) {
-        return Hit{entry, leftSide, shownPosition <= shownLength ? shownPosition : static_cast<int>(side.value.size())};
-    };
+    const auto hit = [&](int position) { return Hit{entry, leftSide, position}; };
     if (layout.lineCount() == 0 || local.y() < 0)
         return hit(0);
     for (int i = 0; i < layout.lineCount() && local.y() < bounds.height(); ++i) {
@@ -619,18 +600,23 @@ void InspectorFieldList::announceCurrent()
     }
 }
 
-const QString& InspectorFieldList::valueOf(const Selection& selection) const
+QString InspectorFieldList::wholeValue(const FieldSide& side) const
 {
-    const FieldEntry& entry = entries_[selection.entry];
-    return selection.leftSide ? entry.left.value : entry.right.value;
+    return side.wholeValue ? utf8Text(*side.wholeValue) : side.value;
 }
 
+// Selections count in the text shown; one that takes in the "…" of a shortened value takes the rest of
+// the whole value with it.
 QString InspectorFieldList::selectedText() const
 {
     if (!selection_ || selection_->entry >= entries_.size())
         return {};
+    const FieldSide& side = sideOf(selection_->entry, selection_->leftSide);
     const int start = std::min(selection_->anchor, selection_->cursor);
-    return valueOf(*selection_).mid(start, std::abs(selection_->cursor - selection_->anchor));
+    const int end = std::max(selection_->anchor, selection_->cursor);
+    if (side.isShortened() && end == side.value.size())
+        return wholeValue(side).mid(start);
+    return side.value.mid(start, end - start);
 }
 
 void InspectorFieldList::copySelection() const

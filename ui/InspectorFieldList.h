@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include <QAbstractScrollArea>
@@ -23,8 +24,13 @@ struct FieldSide {
     QString caption;              // the column's header, or "No mapped column"
     bool isChanged = false;       // drawn with the pencil
     bool isNotCompared = false;   // drawn with "Not compared"
-    QString value;                // the cell as read, or "Empty" / "Not present"
+    QString value;                // the cell as read, or "Empty" / "Not present"; a very long one shortened
     bool isValueMissing = false;  // `value` is one of the two stand-ins, drawn in the secondary colour
+    // When `value` is shortened: the whole cell as read, in the record the list is showing. It is turned
+    // into text only when it is copied.
+    std::optional<std::string_view> wholeValue;
+
+    bool isShortened() const { return wholeValue.has_value(); }
 };
 
 struct FieldEntry {
@@ -46,7 +52,7 @@ public:
     const QString& leftHeading() const { return leftHeading_; }
     const QString& rightHeading() const { return rightHeading_; }
 
-    // The most of a value the list lays out; a longer one is shown cut, with "…".
+    // The most of a value the list shows; a longer one is shown cut, with "…".
     static constexpr qsizetype shownValueLength = 5000;
 
     // Selects the whole value of one side of one entry, as a double click on it does.
@@ -62,9 +68,6 @@ public:
         bool operator==(const Slot&) const = default;
     };
     std::optional<Slot> currentValue() const { return current_; }
-
-    // The text shown for one side of one entry: the value, or its start and "…" when it is very long.
-    QString shownText(std::size_t entry, bool leftSide) const;
 
     // Where an entry is drawn, in viewport coordinates; empty before the list is laid out.
     QRect entryRect(std::size_t entry) const;
@@ -116,7 +119,7 @@ private:
     int columnLeft(bool leftSide) const;
     QPointF valueOrigin(std::size_t entry, bool leftSide) const;
     const FieldSide& sideOf(std::size_t entry, bool leftSide) const;
-    const QString& valueOf(const Selection& selection) const;
+    QString wholeValue(const FieldSide& side) const;
     void moveCurrent(const Slot& slot);
     bool moveCurrentByKey(int key);
     void scrollToValue(const Slot& slot);

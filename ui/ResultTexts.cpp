@@ -58,11 +58,17 @@ QString shortenedText(QStringView text, qsizetype limit)
     return text.first(cut).toString() + QChar(0x2026);
 }
 
+QString decodedStart(std::string_view utf8, qsizetype limit)
+{
+    // A sequence cut at the end decodes to one stand-in, so three more units' worth of bytes keep two
+    // real units past the limit.
+    const auto decoded = static_cast<std::size_t>(utf8BytesPerUnit * (limit + 3));
+    return utf8Text(utf8.substr(0, std::min(utf8.size(), decoded)));
+}
+
 QString shortenedText(std::string_view utf8, qsizetype limit)
 {
-    // Enough bytes for one unit past the limit, so a longer text is still seen to be longer.
-    const auto decoded = static_cast<std::size_t>(utf8BytesPerUnit * (limit + 2));
-    return shortenedText(utf8Text(utf8.substr(0, std::min(utf8.size(), decoded))), limit);
+    return shortenedText(decodedStart(utf8, limit), limit);
 }
 
 QString groupedNumber(qint64 number)

@@ -30,6 +30,10 @@ QString changedFieldsCaption(const RowDifference& row);
 QString shortenedText(QStringView text, qsizetype limit);
 QString shortenedText(std::string_view utf8, qsizetype limit);
 
+// As much of UTF-8 `utf8` as shortening it to `limit` looks at: all of it, or more than `limit` + 1
+// units, so that its shortened form always differs from it.
+QString decodedStart(std::string_view utf8, qsizetype limit);
+
 // A number with the user's digit grouping (1,234).
 QString groupedNumber(qint64 number);
 
