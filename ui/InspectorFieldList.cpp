@@ -94,10 +94,12 @@ int headingHeight()
 
 }  // namespace
 
-// Where an entry is drawn. Until its texts are laid out its height is an estimate.
+// Where an entry is drawn. Until its texts have been laid out once its height is an estimate; only the
+// entries that have been in view keep their layouts.
 struct InspectorFieldList::Placed {
     int top = 0;
     int height = 0;
+    bool isMeasured = false;
     std::unique_ptr<QTextLayout> values[2];
 
     bool isLaidOut() const { return values[0] != nullptr; }
@@ -221,6 +223,7 @@ void InspectorFieldList::layOutEntry(std::size_t entry)
         placed.values[leftSide ? 0 : 1] = std::move(layout);
     }
     placed.height = 2 * padding + QFontMetrics(captionFont()).height() + captionSpacing + tallest + 1;
+    placed.isMeasured = true;
 }
 
 void InspectorFieldList::layOutInView()
@@ -236,8 +239,10 @@ void InspectorFieldList::layOutIfNeeded(std::size_t entry)
 {
     if (placed_[entry].isLaidOut())
         return;
+    const bool wasMeasured = placed_[entry].isMeasured;
     layOutEntry(entry);
-    placeFrom(entry + 1);
+    if (!wasMeasured)
+        placeFrom(entry + 1);
 }
 
 void InspectorFieldList::layOutWhileIdle()
@@ -249,9 +254,15 @@ void InspectorFieldList::layOutWhileIdle()
     const int intoAnchor = top - placed_[anchor].top;
     QElapsedTimer clock;
     clock.start();
-    for (; nextToLayOut_ < placed_.size() && clock.elapsed() < idleLayoutMilliseconds; ++nextToLayOut_)
-        if (!placed_[nextToLayOut_].isLaidOut())
-            layOutEntry(nextToLayOut_);
+    // Only the height is kept: thousands of layouts would take memory, and time to free with the list.
+    for (; nextToLayOut_ < placed_.size() && clock.elapsed() < idleLayoutMilliseconds; ++nextToLayOut_) {
+        Placed& placed = placed_[nextToLayOut_];
+        if (placed.isMeasured)
+            continue;
+        layOutEntry(nextToLayOut_);
+        placed.values[0].reset();
+        placed.values[1].reset();
+    }
     placeFrom(0);
     // The entries above the view had estimated heights: what is in view stays where it is.
     verticalScrollBar()->setValue(placed_[anchor].top + intoAnchor);
