@@ -13,6 +13,7 @@
 
 #include "results/ResultCounter.h"
 #include "results/ResultPageModel.h"
+#include "results/ResultTexts.h"
 #include "ResultsTesting.h"
 
 namespace rowlark::ui::testing {
@@ -136,6 +137,26 @@ TEST_F(ResultsScreenTest, ChangedFieldsCaptionNamesOnlyTheFirstThree)
 {
     compareFiles("id,a,b,c,d,e\n1,1,1,1,1,1\n", "id,a,b,c,d,e\n1,2,2,2,2,2\n");
     EXPECT_EQ(rowText(0, ResultPageModel::captionRole), QStringLiteral("5 changed fields · a, b, c"));
+}
+
+TEST_F(ResultsScreenTest, ListTextsHoldOnlyTheStartOfAVeryLongKeyOrHeader)
+{
+    auto summary = std::make_shared<ComparisonSummary>();
+    RowDifference row;
+    row.id = Uuid::random();
+    row.key = std::string(1'000'000, 'k');
+    row.status = DiffStatus::changed;
+    row.cells.push_back({Uuid::random(), std::string(1'000'000, 'h'), "b", "x", "y"});
+    summary->differences.push_back(row);
+    ResultPageModel page;
+    page.setPage(summary, {0}, QStringLiteral("a.csv"), QStringLiteral("b.csv"));
+    const QModelIndex index = page.index(0);
+    for (const int role : {int(ResultPageModel::keyRole), int(ResultPageModel::captionRole), int(Qt::DisplayRole),
+                           int(Qt::AccessibleTextRole)}) {
+        const QString text = index.data(role).toString();
+        EXPECT_LT(text.size(), 2 * captionTextLength) << "role " << role;
+        EXPECT_TRUE(text.contains(QChar(0x2026))) << "role " << role;
+    }
 }
 
 TEST_F(ResultsScreenTest, RecordWithoutKeyIsListedAsEmptyKey)

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <ostream>
 
 #include <QAccessible>
@@ -6,7 +7,18 @@
 #include <QClipboard>
 #include <QLabel>
 
+#include "results/ResultTexts.h"
 #include "ResultsTesting.h"
+
+namespace rowlark::ui {
+
+// Names a value of the inspector in failures instead of dumping its bytes.
+void PrintTo(const InspectorFieldList::Slot& slot, std::ostream* stream)
+{
+    *stream << "line " << slot.entry << (slot.leftSide ? ", left" : ", right");
+}
+
+}  // namespace rowlark::ui
 
 namespace rowlark::ui::testing {
 namespace {
@@ -174,13 +186,54 @@ TEST_F(RowInspectorTest, RecordWithoutKeyIsTitledEmptyRowKey)
 
 TEST_F(RowInspectorTest, LongValueIsKeptWholeAndCanBeCopied)
 {
-    const std::string longValue(10000, 'q');
+    const std::string longValue(4000, 'q');
     compareFiles("id,notes\n1," + longValue + "\n", "id,notes\n1,short\n");
     const FieldEntry& notes = entries()[1];
-    EXPECT_EQ(notes.left.value.size(), 10000);
+    EXPECT_FALSE(notes.left.isShortened());
     EXPECT_EQ(notes.left.value, QString::fromStdString(longValue));
     fieldList()->selectValue(1, true);
     EXPECT_EQ(fieldList()->selectedText(), QString::fromStdString(longValue));
+}
+
+TEST_F(RowInspectorTest, VeryLongValueIsShownCutAndCopiedWholeByKeyboard)
+{
+    const std::string token(1'000'000, 'q');
+    compareFiles("id,notes\n1," + token + "\n", "id,notes\n1,short\n");
+    fieldList()->grab();
+    EXPECT_EQ(entries()[1].left.value,
+              QString(InspectorFieldList::shownValueLength, QLatin1Char('q')) + QChar(0x2026));
+    QAccessibleInterface* line = QAccessible::queryAccessibleInterface(fieldList())->child(1);
+    EXPECT_LT(line->text(QAccessible::Name).size(), 2 * InspectorFieldList::shownValueLength);
+
+    QApplication::clipboard()->clear();
+    fieldList()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(fieldList(), Qt::Key_Down);
+    QTest::keyClick(fieldList(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(token));
+}
+
+TEST_F(RowInspectorTest, ArrowKeysMoveBetweenValuesAndTheFocusedOneIsReadAndCopied)
+{
+    compareSamples();
+    fieldList()->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(fieldList()->hasFocus());
+    EXPECT_EQ(fieldList()->currentValue(), (InspectorFieldList::Slot{0, true}));
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Right, Qt::Key_Right})
+        QTest::keyClick(fieldList(), key);
+    EXPECT_EQ(fieldList()->currentValue(), (InspectorFieldList::Slot{2, false}));
+    QAccessibleInterface* focused = QAccessible::queryAccessibleInterface(fieldList())->focusChild();
+    ASSERT_NE(focused, nullptr);
+    EXPECT_EQ(focused->text(QAccessible::Name), QStringLiteral("price: 49.00"));
+    EXPECT_TRUE(focused->state().focused);
+    EXPECT_EQ(focused->parent()->indexOfChild(focused), 1);
+
+    QApplication::clipboard()->clear();
+    QTest::keyClick(fieldList(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("49.00"));
+    QTest::keyClick(fieldList(), Qt::Key_Up);
+    QTest::keyClick(fieldList(), Qt::Key_Left);
+    QTest::keyClick(fieldList(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("Desk lamp"));
 }
 
 TEST_F(RowInspectorTest, ValueOnSeveralLinesIsCopiedAsRead)
@@ -258,6 +311,38 @@ TEST_F(RowInspectorTest, InspectorFollowsTheFieldListOfTheModel)
         EXPECT_TRUE(fields[i].compared);
     }
 }
+
+struct ShortenedCase {
+    const char* name;
+    QString text;
+    QString expected;
+};
+
+class ShortenedTextTest : public ::testing::TestWithParam<ShortenedCase> {};
+
+constexpr qsizetype shortLimit = 8;
+
+// Both forms of the text are cut alike, and never inside a character.
+TEST_P(ShortenedTextTest, CutsAtACharacterBoundaryWithAnEllipsis)
+{
+    const ShortenedCase& test = GetParam();
+    EXPECT_EQ(shortenedText(test.text, shortLimit), test.expected);
+    EXPECT_EQ(shortenedText(test.text.toStdString(), shortLimit), test.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ShortenedTextTest,
+    ::testing::Values(
+        ShortenedCase{"fitting", QStringLiteral("abcdefgh"), QStringLiteral("abcdefgh")},
+        ShortenedCase{"one over", QStringLiteral("abcdefghi"), QStringLiteral("abcdefgh…")},
+        ShortenedCase{"combining mark at the cut", QStringLiteral("abcdefge\u0301x"), QStringLiteral("abcdefg…")},
+        ShortenedCase{"surrogate pair at the cut", QStringLiteral("abcdefg\U0001F600x"), QStringLiteral("abcdefg…")},
+        ShortenedCase{"long multibyte text", QStringLiteral("éééééééééééééééééééé"), QStringLiteral("éééééééé…")}),
+    [](const ::testing::TestParamInfo<ShortenedCase>& info) {
+        std::string name = info.param.name;
+        std::replace(name.begin(), name.end(), ' ', '_');
+        return name;
+    });
 
 struct FieldValueCase {
     std::optional<std::string> header;

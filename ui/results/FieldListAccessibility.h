@@ -1,7 +1,11 @@
 #pragma once
 
 // What assistive technology reads of the inspector's painted field list: one list item per line,
-// named by both captions and both values.
+// named by both captions and both values, holding one item per value, so the value the keyboard is on
+// can take the focus and be read alone. Long values are read as far as the list shows them.
+
+#include <cstddef>
+#include <functional>
 
 #include <QAccessibleWidget>
 
@@ -21,14 +25,20 @@ public:
     QAccessibleInterface* child(int index) const override;
     int indexOfChild(const QAccessibleInterface* child) const override;
     QAccessibleInterface* childAt(int x, int y) const override;
+    QAccessibleInterface* focusChild() const override;
+
+    // The item of one side of one line.
+    QAccessibleInterface* valueItem(std::size_t entry, bool leftSide) const;
 
     // Forgets the items of the previous lines; called when the list shows new ones.
     void reset();
 
 private:
     InspectorFieldList* list() const;
+    QAccessibleInterface* item(qint64 key, const std::function<QAccessibleInterface*()>& make) const;
 
-    mutable QHash<int, QAccessible::Id> items_;
+    // Items by line and part (the line, its left value, its right value), made when first asked for.
+    mutable QHash<qint64, QAccessible::Id> items_;
 };
 
 }  // namespace rowlark::ui

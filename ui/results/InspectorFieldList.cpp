@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -13,6 +14,7 @@
 #include <QTextLine>
 
 #include "results/FieldListAccessibility.h"
+#include "Utf8Text.h"
 #include "widgets/Styling.h"
 #include "widgets/Symbols.h"
 
@@ -26,6 +28,12 @@ constexpr int columnGap = 16;
 constexpr int captionSpacing = 6;
 constexpr int headingPadding = 10;
 constexpr int pencilSize = 12;
+constexpr int focusInset = 4;
+// Word wrapping rescans a word for every line it fills, so it takes time in the square of the longest
+// word; text with a word longer than this wraps anywhere instead.
+constexpr qsizetype longestWrappedWord = 200;
+// How long one turn of laying out lines out of view may keep the interface busy.
+constexpr qint64 idleLayoutMilliseconds = 8;
 
 QFont valueFont()
 {
@@ -55,6 +63,7 @@ QFont headingFont()
 }
 
 const QString notCompared = QStringLiteral("Not compared");
+const QString shortenedNote = QStringLiteral("Shortened · copying takes the whole value");
 
 // QTextLayout breaks lines only at U+2028 and would draw a carriage return as a box. Swapping one
 // character for one keeps every position in place, so a selection maps straight back onto the value
@@ -67,6 +76,17 @@ QString layoutText(const QString& value)
     return text;
 }
 
+bool hasLongWord(const QString& text)
+{
+    qsizetype word = 0;
+    for (const QChar character : text) {
+        word = character.isSpace() ? 0 : word + 1;
+        if (word > longestWrappedWord)
+            return true;
+    }
+    return false;
+}
+
 int headingHeight()
 {
     return QFontMetrics(headingFont()).height() + 2 * headingPadding + 1;
@@ -74,11 +94,15 @@ int headingHeight()
 
 }  // namespace
 
+// Where an entry is drawn. Until its texts have been laid out once its height is an estimate; only the
+// entries that have been in view keep their layouts.
 struct InspectorFieldList::Placed {
     int top = 0;
     int height = 0;
+    bool isMeasured = false;
     std::unique_ptr<QTextLayout> values[2];
 
+    bool isLaidOut() const { return values[0] != nullptr; }
     QTextLayout& value(bool leftSide) const { return *values[leftSide ? 0 : 1]; }
 };
 
@@ -93,6 +117,9 @@ InspectorFieldList::InspectorFieldList(QWidget* parent)
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     setAccessibleName(QStringLiteral("Fields"));
+    idleLayout_.setSingleShot(true);
+    idleLayout_.setInterval(0);
+    connect(&idleLayout_, &QTimer::timeout, this, &InspectorFieldList::layOutWhileIdle);
 }
 
 InspectorFieldList::~InspectorFieldList() = default;
@@ -103,8 +130,11 @@ void InspectorFieldList::setEntries(const QString& leftName, const QString& righ
     rightHeading_ = rightName;
     if (auto* accessible = dynamic_cast<FieldListAccessible*>(QAccessible::queryAccessibleInterface(this)))
         accessible->reset();
+    idleLayout_.stop();
+    placed_.clear();
     entries_ = std::move(entries);
     selection_.reset();
+    current_.reset();
     isDragging_ = false;
     laidOutWidth_.reset();
     if (isVisible())
@@ -126,33 +156,59 @@ int InspectorFieldList::columnLeft(bool leftSide) const
     return leftSide ? margin : margin + columnWidth_ + columnGap;
 }
 
-void InspectorFieldList::relayout()
+const FieldSide& InspectorFieldList::sideOf(std::size_t entry, bool leftSide) const
 {
-    columnWidth_ = std::max(40, (viewport()->width() - 2 * margin - columnGap) / 2);
-    placed_.resize(entries_.size());
-    int top = headingHeight();
-    for (std::size_t entry = 0; entry < entries_.size(); ++entry) {
-        layOutEntry(entry, top);
-        top += placed_[entry].height;
-    }
-    contentHeight_ = top;
-    laidOutWidth_ = viewport()->width();
-    verticalScrollBar()->setRange(0, std::max(0, contentHeight_ - viewport()->height()));
-    verticalScrollBar()->setPageStep(viewport()->height());
-    verticalScrollBar()->setSingleStep(QFontMetrics(valueFont()).lineSpacing());
+    return leftSide ? entries_[entry].left : entries_[entry].right;
 }
 
-void InspectorFieldList::layOutEntry(std::size_t entry, int top)
+// Every entry gets an estimated height at once; the ones in view are laid out before they are painted
+// and the rest while the interface is idle.
+void InspectorFieldList::relayout()
+{
+    idleLayout_.stop();
+    columnWidth_ = std::max(40, (viewport()->width() - 2 * margin - columnGap) / 2);
+    placed_.clear();
+    placed_.resize(entries_.size());
+    const QFontMetrics metrics(valueFont());
+    const int frame = 2 * padding + QFontMetrics(captionFont()).height() + captionSpacing + 1;
+    const int charactersPerLine = std::max(1, columnWidth_ / std::max(1, metrics.averageCharWidth()));
+    for (std::size_t entry = 0; entry < entries_.size(); ++entry) {
+        const qsizetype longest = std::min(std::max(entries_[entry].left.value.size(), entries_[entry].right.value.size()),
+                                           shownValueLength);
+        placed_[entry].height = frame + static_cast<int>(1 + longest / charactersPerLine) * metrics.lineSpacing();
+    }
+    laidOutWidth_ = viewport()->width();
+    verticalScrollBar()->setPageStep(viewport()->height());
+    verticalScrollBar()->setSingleStep(metrics.lineSpacing());
+    placeFrom(0);
+    nextToLayOut_ = 0;
+    if (!placed_.empty())
+        idleLayout_.start();
+}
+
+void InspectorFieldList::placeFrom(std::size_t entry)
+{
+    int top = entry == 0 ? headingHeight() : placed_[entry - 1].top + placed_[entry - 1].height;
+    for (std::size_t next = entry; next < placed_.size(); ++next) {
+        placed_[next].top = top;
+        top += placed_[next].height;
+    }
+    contentHeight_ = top;
+    verticalScrollBar()->setRange(0, std::max(0, contentHeight_ - viewport()->height()));
+}
+
+void InspectorFieldList::layOutEntry(std::size_t entry)
 {
     Placed& placed = placed_[entry];
-    placed.top = top;
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     const QFont font = valueFont();
+    const int noteHeight = captionSpacing + QFontMetrics(smallCaptionFont()).height();
     int tallest = 0;
     for (const bool leftSide : {true, false}) {
-        const FieldSide& side = leftSide ? entries_[entry].left : entries_[entry].right;
-        auto layout = std::make_unique<QTextLayout>(layoutText(side.value), font);
+        const FieldSide& shown = sideOf(entry, leftSide);
+        auto layout = std::make_unique<QTextLayout>(layoutText(shown.value), font);
+        QTextOption option;
+        option.setWrapMode(hasLongWord(shown.value) ? QTextOption::WrapAnywhere
+                                                    : QTextOption::WrapAtWordBoundaryOrAnywhere);
         layout->setTextOption(option);
         layout->setCacheEnabled(true);
         qreal height = 0;
@@ -163,10 +219,55 @@ void InspectorFieldList::layOutEntry(std::size_t entry, int top)
             height += line.height();
         }
         layout->endLayout();
-        tallest = std::max(tallest, qCeil(height));
+        tallest = std::max(tallest, qCeil(height) + (shown.isShortened() ? noteHeight : 0));
         placed.values[leftSide ? 0 : 1] = std::move(layout);
     }
     placed.height = 2 * padding + QFontMetrics(captionFont()).height() + captionSpacing + tallest + 1;
+    placed.isMeasured = true;
+}
+
+void InspectorFieldList::layOutInView()
+{
+    const int top = verticalScrollBar()->value();
+    const int bottom = top + viewport()->height();
+    for (std::size_t entry = entryAtY(top); entry < placed_.size() && placed_[entry].top < bottom; ++entry)
+        layOutIfNeeded(entry);
+}
+
+// Laying out an entry leaves its top in place and moves the ones after it.
+void InspectorFieldList::layOutIfNeeded(std::size_t entry)
+{
+    if (placed_[entry].isLaidOut())
+        return;
+    const bool wasMeasured = placed_[entry].isMeasured;
+    layOutEntry(entry);
+    if (!wasMeasured)
+        placeFrom(entry + 1);
+}
+
+void InspectorFieldList::layOutWhileIdle()
+{
+    if (placed_.empty())
+        return;
+    const int top = verticalScrollBar()->value();
+    const std::size_t anchor = entryAtY(top);
+    const int intoAnchor = top - placed_[anchor].top;
+    QElapsedTimer clock;
+    clock.start();
+    // Only the height is kept: thousands of layouts would take memory, and time to free with the list.
+    for (; nextToLayOut_ < placed_.size() && clock.elapsed() < idleLayoutMilliseconds; ++nextToLayOut_) {
+        Placed& placed = placed_[nextToLayOut_];
+        if (placed.isMeasured)
+            continue;
+        layOutEntry(nextToLayOut_);
+        placed.values[0].reset();
+        placed.values[1].reset();
+    }
+    placeFrom(0);
+    // The entries above the view had estimated heights: what is in view stays where it is.
+    verticalScrollBar()->setValue(placed_[anchor].top + intoAnchor);
+    if (nextToLayOut_ < placed_.size())
+        idleLayout_.start();
 }
 
 void InspectorFieldList::resizeEvent(QResizeEvent* event)
@@ -196,14 +297,14 @@ std::size_t InspectorFieldList::entryAtY(int contentY) const
     return after == placed_.begin() ? 0 : static_cast<std::size_t>(after - placed_.begin() - 1);
 }
 
-bool InspectorFieldList::isLaidOut() const
+bool InspectorFieldList::isPlaced() const
 {
     return !placed_.empty() && placed_.size() == entries_.size();
 }
 
 QRect InspectorFieldList::entryRect(std::size_t entry) const
 {
-    if (!isLaidOut() || entry >= placed_.size())
+    if (!isPlaced() || entry >= placed_.size())
         return {};
     return QRect(0, placed_[entry].top - verticalScrollBar()->value(), viewport()->width(), placed_[entry].height);
 }
@@ -211,14 +312,21 @@ QRect InspectorFieldList::entryRect(std::size_t entry) const
 std::optional<std::size_t> InspectorFieldList::entryAt(const QPoint& viewportPoint) const
 {
     const int y = viewportPoint.y() + verticalScrollBar()->value();
-    if (!isLaidOut() || y < placed_.front().top || y >= contentHeight_)
+    if (!isPlaced() || y < placed_.front().top || y >= contentHeight_)
         return std::nullopt;
     return entryAtY(y);
+}
+
+// Entries come into view laid out only while painting, which moves what lies below them.
+void InspectorFieldList::scrollContentsBy(int, int)
+{
+    viewport()->update();
 }
 
 void InspectorFieldList::paintEvent(QPaintEvent*)
 {
     ensureLaidOut();
+    layOutInView();
     QPainter painter(viewport());
     const int offset = verticalScrollBar()->value();
     painter.translate(0, -offset);
@@ -297,12 +405,17 @@ void InspectorFieldList::paintCaption(QPainter& painter, const FieldSide& side, 
     }
 }
 
+QPointF InspectorFieldList::valueOrigin(std::size_t entry, bool leftSide) const
+{
+    return QPointF(columnLeft(leftSide), placed_[entry].top + padding + QFontMetrics(captionFont()).height() + captionSpacing);
+}
+
 void InspectorFieldList::paintValue(QPainter& painter, std::size_t entry, bool leftSide) const
 {
-    const FieldSide& side = leftSide ? entries_[entry].left : entries_[entry].right;
+    const FieldSide& side = sideOf(entry, leftSide);
     const Placed& placed = placed_[entry];
-    const QPointF origin(columnLeft(leftSide),
-                         placed.top + padding + QFontMetrics(captionFont()).height() + captionSpacing);
+    const QTextLayout& layout = placed.value(leftSide);
+    const QPointF origin = valueOrigin(entry, leftSide);
     QList<QTextLayout::FormatRange> selections;
     if (selection_ && selection_->entry == entry && selection_->leftSide == leftSide &&
         selection_->anchor != selection_->cursor) {
@@ -314,40 +427,55 @@ void InspectorFieldList::paintValue(QPainter& painter, std::size_t entry, bool l
         selections << range;
     }
     painter.setPen(side.isValueMissing ? secondaryColor(palette()) : palette().color(QPalette::Text));
-    placed.value(leftSide).draw(&painter, origin, selections);
+    layout.draw(&painter, origin, selections);
+    qreal height = layout.boundingRect().height();
+    if (side.isShortened()) {
+        const QFont small = smallCaptionFont();
+        const QFontMetrics metrics(small);
+        painter.setFont(small);
+        painter.setPen(secondaryColor(palette()));
+        height += captionSpacing;
+        painter.drawText(QRectF(origin.x(), origin.y() + height, columnWidth_, metrics.height()),
+                         Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(shortenedNote, Qt::ElideRight, columnWidth_));
+        height += metrics.height();
+    }
+    if (hasFocus() && current_ == Slot{entry, leftSide}) {
+        painter.setPen(QPen(accentColor(), 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(origin.x() - focusInset, origin.y() - focusInset, columnWidth_ + 2 * focusInset,
+                                       height + 2 * focusInset)
+                                    .adjusted(0.5, 0.5, -0.5, -0.5),
+                                4, 4);
+    }
 }
 
-std::optional<InspectorFieldList::Hit> InspectorFieldList::hitTest(const QPoint& viewportPoint, bool clampToValue) const
+std::optional<InspectorFieldList::Hit> InspectorFieldList::hitTest(const QPoint& viewportPoint, bool clampToValue)
 {
-    if (!isLaidOut())
+    if (!isPlaced())
         return std::nullopt;
     const int y = viewportPoint.y() + verticalScrollBar()->value();
     const std::size_t entry = clampToValue && selection_ ? selection_->entry : entryAtY(y);
     const bool leftSide =
         clampToValue && selection_ ? selection_->leftSide : viewportPoint.x() < columnLeft(false) - columnGap / 2;
+    layOutIfNeeded(entry);
     const Placed& placed = placed_[entry];
     const QTextLayout& layout = placed.value(leftSide);
-    const QPointF origin(columnLeft(leftSide),
-                         placed.top + padding + QFontMetrics(captionFont()).height() + captionSpacing);
-    const QPointF local = QPointF(viewportPoint.x(), y) - origin;
+    const QPointF local = QPointF(viewportPoint.x(), y) - valueOrigin(entry, leftSide);
     const QRectF bounds = layout.boundingRect();
-    const FieldSide& side = leftSide ? entries_[entry].left : entries_[entry].right;
+    const FieldSide& side = sideOf(entry, leftSide);
     if (!clampToValue && side.isValueMissing)
         return std::nullopt;
     if (!clampToValue && (local.y() < 0 || local.y() > bounds.height() || local.x() < 0 || local.x() > columnWidth_))
         return std::nullopt;
-    if (layout.lineCount() == 0)
-        return Hit{entry, leftSide, 0};
-    if (local.y() < 0)
-        return Hit{entry, leftSide, 0};
-    if (local.y() >= bounds.height())
-        return Hit{entry, leftSide, static_cast<int>(layout.text().size())};
-    for (int i = 0; i < layout.lineCount(); ++i) {
+    const auto hit = [&](int position) { return Hit{entry, leftSide, position}; };
+    if (layout.lineCount() == 0 || local.y() < 0)
+        return hit(0);
+    for (int i = 0; i < layout.lineCount() && local.y() < bounds.height(); ++i) {
         const QTextLine line = layout.lineAt(i);
         if (local.y() < line.y() + line.height())
-            return Hit{entry, leftSide, line.xToCursor(local.x())};
+            return hit(line.xToCursor(local.x()));
     }
-    return Hit{entry, leftSide, static_cast<int>(layout.text().size())};
+    return hit(static_cast<int>(layout.text().size()));
 }
 
 void InspectorFieldList::mousePressEvent(QMouseEvent* event)
@@ -358,8 +486,11 @@ void InspectorFieldList::mousePressEvent(QMouseEvent* event)
     }
     const std::optional<Hit> hit = hitTest(event->position().toPoint(), false);
     selection_.reset();
-    if (hit)
+    if (hit) {
         selection_ = Selection{hit->entry, hit->leftSide, hit->position, hit->position};
+        current_ = Slot{hit->entry, hit->leftSide};
+        announceCurrent();
+    }
     isDragging_ = hit.has_value();
     viewport()->update();
 }
@@ -400,23 +531,103 @@ void InspectorFieldList::selectValue(std::size_t entry, bool leftSide)
 {
     if (entry >= entries_.size())
         return;
-    const FieldSide& side = leftSide ? entries_[entry].left : entries_[entry].right;
-    selection_ = Selection{entry, leftSide, 0, static_cast<int>(side.value.size())};
+    current_ = Slot{entry, leftSide};
+    const FieldSide& side = sideOf(entry, leftSide);
+    selection_.reset();
+    if (!side.isValueMissing)
+        selection_ = Selection{entry, leftSide, 0, static_cast<int>(side.value.size())};
     viewport()->update();
+    announceCurrent();
 }
 
-const QString& InspectorFieldList::valueOf(const Selection& selection) const
+void InspectorFieldList::moveCurrent(const Slot& slot)
 {
-    const FieldEntry& entry = entries_[selection.entry];
-    return selection.leftSide ? entry.left.value : entry.right.value;
+    selectValue(slot.entry, slot.leftSide);
+    scrollToValue(slot);
 }
 
+// The arrow keys move between values, Home and End to the first and the last line; without a current
+// value any of them starts on the first.
+bool InspectorFieldList::moveCurrentByKey(int key)
+{
+    if (entries_.empty())
+        return false;
+    const std::size_t last = entries_.size() - 1;
+    const bool isMoving = current_.has_value();
+    Slot slot = current_.value_or(Slot{});
+    switch (key) {
+    case Qt::Key_Up:
+        if (isMoving && slot.entry > 0)
+            --slot.entry;
+        break;
+    case Qt::Key_Down:
+        if (isMoving && slot.entry < last)
+            ++slot.entry;
+        break;
+    case Qt::Key_Left:
+        slot.leftSide = true;
+        break;
+    case Qt::Key_Right:
+        slot.leftSide = !isMoving;
+        break;
+    case Qt::Key_Home:
+        slot.entry = 0;
+        break;
+    case Qt::Key_End:
+        slot.entry = last;
+        break;
+    default:
+        return false;
+    }
+    moveCurrent(slot);
+    return true;
+}
+
+void InspectorFieldList::scrollToValue(const Slot& slot)
+{
+    ensureLaidOut();
+    if (!isPlaced())
+        return;
+    layOutIfNeeded(slot.entry);
+    // The first line brings the heading above it along.
+    const int top = slot.entry == 0 ? 0 : placed_[slot.entry].top;
+    const int bottom = placed_[slot.entry].top + placed_[slot.entry].height;
+    const int viewTop = verticalScrollBar()->value();
+    const int viewHeight = viewport()->height();
+    if (top < viewTop || bottom - top > viewHeight)
+        verticalScrollBar()->setValue(top);
+    else if (bottom > viewTop + viewHeight)
+        verticalScrollBar()->setValue(bottom - viewHeight);
+}
+
+void InspectorFieldList::announceCurrent()
+{
+    if (!current_ || !hasFocus())
+        return;
+    auto* accessible = dynamic_cast<FieldListAccessible*>(QAccessible::queryAccessibleInterface(this));
+    if (QAccessibleInterface* value = accessible ? accessible->valueItem(current_->entry, current_->leftSide) : nullptr) {
+        QAccessibleEvent focus(value, QAccessible::Focus);
+        QAccessible::updateAccessibility(&focus);
+    }
+}
+
+QString InspectorFieldList::wholeValue(const FieldSide& side) const
+{
+    return side.wholeValue ? utf8Text(*side.wholeValue) : side.value;
+}
+
+// Selections count in the text shown; one that takes in the "…" of a shortened value takes the rest of
+// the whole value with it.
 QString InspectorFieldList::selectedText() const
 {
     if (!selection_ || selection_->entry >= entries_.size())
         return {};
+    const FieldSide& side = sideOf(selection_->entry, selection_->leftSide);
     const int start = std::min(selection_->anchor, selection_->cursor);
-    return valueOf(*selection_).mid(start, std::abs(selection_->cursor - selection_->anchor));
+    const int end = std::max(selection_->anchor, selection_->cursor);
+    if (side.isShortened() && end == side.value.size())
+        return wholeValue(side).mid(start);
+    return side.value.mid(start, end - start);
 }
 
 void InspectorFieldList::copySelection() const
@@ -432,16 +643,30 @@ void InspectorFieldList::keyPressEvent(QKeyEvent* event)
         copySelection();
         return;
     }
-    if (event->matches(QKeySequence::SelectAll) && selection_) {
-        selectValue(selection_->entry, selection_->leftSide);
+    if (event->matches(QKeySequence::SelectAll) && current_) {
+        selectValue(current_->entry, current_->leftSide);
         return;
     }
-    if (event->key() == Qt::Key_Home || event->key() == Qt::Key_End) {
-        verticalScrollBar()->triggerAction(event->key() == Qt::Key_Home ? QAbstractSlider::SliderToMinimum
-                                                                        : QAbstractSlider::SliderToMaximum);
+    if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && moveCurrentByKey(event->key()))
         return;
-    }
     QAbstractScrollArea::keyPressEvent(event);
+}
+
+// Coming in by keyboard puts the current value on the first line in view, so Ctrl+C has something to
+// copy and a screen reader something to read.
+void InspectorFieldList::focusInEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    if (!current_ && !entries_.empty() && event->reason() != Qt::MouseFocusReason)
+        selectValue(isPlaced() ? entryAtY(verticalScrollBar()->value()) : 0, true);
+    viewport()->update();
+    announceCurrent();
+}
+
+void InspectorFieldList::focusOutEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
 }
 
 void InspectorFieldList::contextMenuEvent(QContextMenuEvent* event)

@@ -1,17 +1,21 @@
 #pragma once
 
 // The scrolling field list of the record inspector. A record can have thousands of fields and a field
-// thousands of characters, so the list lays its texts out itself and paints only what is in view; a
-// value is selected by dragging across it (a double click takes all of it) and copied with the
-// platform's copy key or the context menu.
+// megabytes of text, so the list lays its texts out itself: the lines in view at once, the rest a few
+// milliseconds at a time while the interface is idle, and a very long value only up to a cut marked
+// with "…". A value is selected by dragging across it (a double click takes all of it) or with the
+// arrow keys, which move from value to value and select each whole; the platform's copy key and the
+// context menu copy the selection, which always holds the value as read, however much of it is shown.
 
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include <QAbstractScrollArea>
 #include <QString>
 #include <QTextLayout>
+#include <QTimer>
 
 namespace rowlark::ui {
 
@@ -20,8 +24,13 @@ struct FieldSide {
     QString caption;              // the column's header, or "No mapped column"
     bool isChanged = false;       // drawn with the pencil
     bool isNotCompared = false;   // drawn with "Not compared"
-    QString value;                // the cell as read, or "Empty" / "Not present"
+    QString value;                // the cell as read, or "Empty" / "Not present"; a very long one shortened
     bool isValueMissing = false;  // `value` is one of the two stand-ins, drawn in the secondary colour
+    // When `value` is shortened: the whole cell as read, in the record the list is showing. It is turned
+    // into text only when it is copied.
+    std::optional<std::string_view> wholeValue;
+
+    bool isShortened() const { return wholeValue.has_value(); }
 };
 
 struct FieldEntry {
@@ -43,10 +52,22 @@ public:
     const QString& leftHeading() const { return leftHeading_; }
     const QString& rightHeading() const { return rightHeading_; }
 
+    // The most of a value the list shows; a longer one is shown cut, with "…".
+    static constexpr qsizetype shownValueLength = 5000;
+
     // Selects the whole value of one side of one entry, as a double click on it does.
     void selectValue(std::size_t entry, bool leftSide);
     QString selectedText() const;
     void copySelection() const;
+
+    // The value the keyboard is on: where the arrow keys move from and what assistive technology reads.
+    struct Slot {
+        std::size_t entry = 0;
+        bool leftSide = true;
+
+        bool operator==(const Slot&) const = default;
+    };
+    std::optional<Slot> currentValue() const { return current_; }
 
     // Where an entry is drawn, in viewport coordinates; empty before the list is laid out.
     QRect entryRect(std::size_t entry) const;
@@ -62,7 +83,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
     struct Placed;
@@ -80,16 +104,26 @@ private:
 
     void ensureLaidOut();
     void relayout();
-    void layOutEntry(std::size_t entry, int top);
+    void layOutEntry(std::size_t entry);
+    void layOutInView();
+    void layOutIfNeeded(std::size_t entry);
+    void layOutWhileIdle();
+    void placeFrom(std::size_t entry);
     void paintHeading(QPainter& painter) const;
     void paintEntry(QPainter& painter, std::size_t entry) const;
     void paintCaption(QPainter& painter, const FieldSide& side, const QRect& line) const;
     void paintValue(QPainter& painter, std::size_t entry, bool leftSide) const;
-    std::optional<Hit> hitTest(const QPoint& viewportPoint, bool clampToValue) const;
+    std::optional<Hit> hitTest(const QPoint& viewportPoint, bool clampToValue);
     std::size_t entryAtY(int contentY) const;
-    bool isLaidOut() const;
+    bool isPlaced() const;
     int columnLeft(bool leftSide) const;
-    const QString& valueOf(const Selection& selection) const;
+    QPointF valueOrigin(std::size_t entry, bool leftSide) const;
+    const FieldSide& sideOf(std::size_t entry, bool leftSide) const;
+    QString wholeValue(const FieldSide& side) const;
+    void moveCurrent(const Slot& slot);
+    bool moveCurrentByKey(int key);
+    void scrollToValue(const Slot& slot);
+    void announceCurrent();
 
     std::vector<FieldEntry> entries_;
     std::vector<Placed> placed_;
@@ -99,7 +133,10 @@ private:
     int contentHeight_ = 0;
     int columnWidth_ = 0;
     std::optional<Selection> selection_;
+    std::optional<Slot> current_;
     bool isDragging_ = false;
+    std::size_t nextToLayOut_ = 0;
+    QTimer idleLayout_;
 };
 
 }  // namespace rowlark::ui

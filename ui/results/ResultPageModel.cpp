@@ -51,7 +51,7 @@ QVariant ResultPageModel::data(const QModelIndex& index, int role) const
     const RowDifference& row = difference(index.row());
     switch (role) {
     case keyRole:
-        return row.key.empty() ? QStringLiteral("Empty key") : QString::fromStdString(row.key);
+        return row.key.empty() ? QStringLiteral("Empty key") : shortenedText(row.key, captionTextLength);
     case statusRole:
         return static_cast<int>(row.status);
     case statusTextRole:

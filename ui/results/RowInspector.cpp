@@ -6,6 +6,7 @@
 
 #include "results/ResultTexts.h"
 #include "widgets/Styling.h"
+#include "Utf8Text.h"
 
 namespace rowlark::ui {
 
@@ -13,7 +14,7 @@ namespace {
 
 using Field = ComparisonModel::Field;
 
-std::optional<std::string> headerAt(const std::optional<InputFile>& file, const std::optional<std::int64_t>& index)
+std::optional<std::string_view> headerAt(const std::optional<InputFile>& file, const std::optional<std::int64_t>& index)
 {
     if (!index || !file)
         return std::nullopt;
@@ -23,17 +24,18 @@ std::optional<std::string> headerAt(const std::optional<InputFile>& file, const 
     return headers[static_cast<std::size_t>(*index)];
 }
 
-std::optional<std::string> cellAt(const std::optional<std::vector<std::string>>& row,
-                                  const std::optional<std::int64_t>& index)
+std::optional<std::string_view> cellAt(const std::optional<std::vector<std::string>>& row,
+                                       const std::optional<std::int64_t>& index)
 {
     if (!index || !row || *index < 0 || static_cast<std::size_t>(*index) >= row->size())
         return std::nullopt;
     return (*row)[static_cast<std::size_t>(*index)];
 }
 
+// A key as long as a whole value is titled by its start; the fields below hold all of it.
 QString keyTitle(const RowDifference& row)
 {
-    return row.key.empty() ? QStringLiteral("Empty row key") : QString::fromStdString(row.key);
+    return row.key.empty() ? QStringLiteral("Empty row key") : shortenedText(row.key, captionTextLength);
 }
 
 }  // namespace
@@ -136,16 +138,16 @@ std::vector<InspectorField> RowInspector::fields() const
 
 bool RowInspector::isChanged(const InspectorField& field) const
 {
-    const std::optional<std::string> left = header(field, true);
-    const std::optional<std::string> right = header(field, false);
+    const std::optional<std::string_view> left = header(field, true);
+    const std::optional<std::string_view> right = header(field, false);
     return left && right && changedHeaderPairs_.contains({*left, *right});
 }
 
-FieldSide RowInspector::fieldValue(const std::optional<std::string>& header, const std::optional<std::string>& value,
+FieldSide RowInspector::fieldValue(std::optional<std::string_view> header, std::optional<std::string_view> value,
                                    bool changed, bool compared)
 {
     FieldSide side;
-    side.caption = header ? QString::fromStdString(*header) : QStringLiteral("No mapped column");
+    side.caption = header ? utf8Text(*header) : QStringLiteral("No mapped column");
     side.isChanged = changed;
     side.isNotCompared = header && !compared;
     if (!value) {
@@ -155,17 +157,20 @@ FieldSide RowInspector::fieldValue(const std::optional<std::string>& header, con
         side.value = QStringLiteral("Empty");
         side.isValueMissing = true;
     } else {
-        side.value = QString::fromStdString(*value);
+        const QString start = decodedStart(*value, InspectorFieldList::shownValueLength);
+        side.value = shortenedText(start, InspectorFieldList::shownValueLength);
+        if (side.value != start)
+            side.wholeValue = *value;
     }
     return side;
 }
 
-std::optional<std::string> RowInspector::header(const InspectorField& field, bool leftSide) const
+std::optional<std::string_view> RowInspector::header(const InspectorField& field, bool leftSide) const
 {
     return leftSide ? headerAt(model_.left(), field.leftIndex) : headerAt(model_.right(), field.rightIndex);
 }
 
-std::optional<std::string> RowInspector::value(const InspectorField& field, bool leftSide) const
+std::optional<std::string_view> RowInspector::value(const InspectorField& field, bool leftSide) const
 {
     return leftSide ? cellAt(row_.leftRow, field.leftIndex) : cellAt(row_.rightRow, field.rightIndex);
 }
@@ -173,8 +178,10 @@ std::optional<std::string> RowInspector::value(const InspectorField& field, bool
 void RowInspector::refresh()
 {
     status_->setText(statusText(row_.status, model_.leftName(), model_.rightName()));
+    const std::vector<InspectorField> lines = fields();
     std::vector<FieldEntry> entries;
-    for (const InspectorField& field : fields()) {
+    entries.reserve(lines.size());
+    for (const InspectorField& field : lines) {
         const bool changed = isChanged(field);
         entries.push_back({fieldValue(header(field, true), value(field, true), changed, field.compared),
                            fieldValue(header(field, false), value(field, false), changed, field.compared), changed});

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <set>
 #include <utility>
 #include <vector>
@@ -42,20 +43,22 @@ public:
 
     std::vector<InspectorField> fields() const;
     bool isChanged(const InspectorField& field) const;
-    static FieldSide fieldValue(const std::optional<std::string>& header, const std::optional<std::string>& value,
+    // A value longer than the list shows is given by its start, and by itself for copying: `value` must
+    // outlive the side.
+    static FieldSide fieldValue(std::optional<std::string_view> header, std::optional<std::string_view> value,
                                 bool changed, bool compared);
 
 private:
     QWidget* buildHeaderBlock();
     void refresh();
-    std::optional<std::string> header(const InspectorField& field, bool leftSide) const;
-    std::optional<std::string> value(const InspectorField& field, bool leftSide) const;
+    std::optional<std::string_view> header(const InspectorField& field, bool leftSide) const;
+    std::optional<std::string_view> value(const InspectorField& field, bool leftSide) const;
 
     ComparisonModel& model_;
     const RowDifference row_;
     bool onlyChangedFields_ = false;
-    // The header pairs of the changed cells, so that each line is checked at once.
-    std::set<std::pair<std::string, std::string>> changedHeaderPairs_;
+    // The header pairs of the changed cells of `row_`, so that each line is checked at once.
+    std::set<std::pair<std::string_view, std::string_view>> changedHeaderPairs_;
     QLabel* status_;
     QCheckBox* onlyChangedBox_;
     InspectorFieldList* list_;
