@@ -11,10 +11,10 @@
 #include <QStackedWidget>
 #include <QToolButton>
 
+#include "ResultsTesting.h"
 #include "results/ResultCounter.h"
 #include "results/ResultPageModel.h"
 #include "results/ResultTexts.h"
-#include "ResultsTesting.h"
 
 namespace rowlark::ui::testing {
 namespace {

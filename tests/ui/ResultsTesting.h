@@ -6,9 +6,9 @@
 
 #include <QTest>
 
+#include "WindowTesting.h"
 #include "results/InspectorFieldList.h"
 #include "results/RowInspector.h"
-#include "WindowTesting.h"
 
 namespace rowlark::ui::testing {
 

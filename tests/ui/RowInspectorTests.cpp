@@ -7,8 +7,9 @@
 #include <QClipboard>
 #include <QLabel>
 
-#include "results/ResultTexts.h"
 #include "ResultsTesting.h"
+#include "results/ResultTexts.h"
+#include "widgets/Styling.h"
 
 namespace rowlark::ui {
 
@@ -200,8 +201,7 @@ TEST_F(RowInspectorTest, VeryLongValueIsShownCutAndCopiedWholeByKeyboard)
     const std::string token(1'000'000, 'q');
     compareFiles("id,notes\n1," + token + "\n", "id,notes\n1,short\n");
     fieldList()->grab();
-    EXPECT_EQ(entries()[1].left.value,
-              QString(InspectorFieldList::shownValueLength, QLatin1Char('q')) + QChar(0x2026));
+    EXPECT_EQ(entries()[1].left.value, QString(InspectorFieldList::shownValueLength, QLatin1Char('q')) + QChar(0x2026));
     QAccessibleInterface* line = QAccessible::queryAccessibleInterface(fieldList())->child(1);
     EXPECT_LT(line->text(QAccessible::Name).size(), 2 * InspectorFieldList::shownValueLength);
 

@@ -88,8 +88,8 @@ public:
         state.readOnly = true;
         state.focusable = true;
         state.selectable = true;
-        state.focused = isValid() && list_->hasFocus() &&
-                        list_->currentValue() == InspectorFieldList::Slot{entry_, isLeftSide_};
+        state.focused =
+            isValid() && list_->hasFocus() && list_->currentValue() == InspectorFieldList::Slot{entry_, isLeftSide_};
         state.invisible = !isValid() || !isInView(area());
         state.offscreen = state.invisible;
         return state;

@@ -13,8 +13,8 @@
 #include <QScrollBar>
 #include <QTextLine>
 
-#include "results/FieldListAccessibility.h"
 #include "Utf8Text.h"
+#include "results/FieldListAccessibility.h"
 #include "widgets/Styling.h"
 #include "widgets/Symbols.h"
 
@@ -173,8 +173,8 @@ void InspectorFieldList::relayout()
     const int frame = 2 * padding + QFontMetrics(captionFont()).height() + captionSpacing + 1;
     const int charactersPerLine = std::max(1, columnWidth_ / std::max(1, metrics.averageCharWidth()));
     for (std::size_t entry = 0; entry < entries_.size(); ++entry) {
-        const qsizetype longest = std::min(std::max(entries_[entry].left.value.size(), entries_[entry].right.value.size()),
-                                           shownValueLength);
+        const qsizetype longest =
+            std::min(std::max(entries_[entry].left.value.size(), entries_[entry].right.value.size()), shownValueLength);
         placed_[entry].height = frame + static_cast<int>(1 + longest / charactersPerLine) * metrics.lineSpacing();
     }
     laidOutWidth_ = viewport()->width();
@@ -407,7 +407,8 @@ void InspectorFieldList::paintCaption(QPainter& painter, const FieldSide& side, 
 
 QPointF InspectorFieldList::valueOrigin(std::size_t entry, bool leftSide) const
 {
-    return QPointF(columnLeft(leftSide), placed_[entry].top + padding + QFontMetrics(captionFont()).height() + captionSpacing);
+    return QPointF(columnLeft(leftSide),
+                   placed_[entry].top + padding + QFontMetrics(captionFont()).height() + captionSpacing);
 }
 
 void InspectorFieldList::paintValue(QPainter& painter, std::size_t entry, bool leftSide) const
@@ -436,7 +437,8 @@ void InspectorFieldList::paintValue(QPainter& painter, std::size_t entry, bool l
         painter.setPen(secondaryColor(palette()));
         height += captionSpacing;
         painter.drawText(QRectF(origin.x(), origin.y() + height, columnWidth_, metrics.height()),
-                         Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(shortenedNote, Qt::ElideRight, columnWidth_));
+                         Qt::AlignLeft | Qt::AlignVCenter,
+                         metrics.elidedText(shortenedNote, Qt::ElideRight, columnWidth_));
         height += metrics.height();
     }
     if (hasFocus() && current_ == Slot{entry, leftSide}) {
@@ -605,7 +607,8 @@ void InspectorFieldList::announceCurrent()
     if (!current_ || !hasFocus())
         return;
     auto* accessible = dynamic_cast<FieldListAccessible*>(QAccessible::queryAccessibleInterface(this));
-    if (QAccessibleInterface* value = accessible ? accessible->valueItem(current_->entry, current_->leftSide) : nullptr) {
+    if (QAccessibleInterface* value =
+            accessible ? accessible->valueItem(current_->entry, current_->leftSide) : nullptr) {
         QAccessibleEvent focus(value, QAccessible::Focus);
         QAccessible::updateAccessibility(&focus);
     }

@@ -1,6 +1,7 @@
 #include "results/ResultPageModel.h"
 
 #include "results/ResultTexts.h"
+#include "widgets/Styling.h"
 
 namespace rowlark::ui {
 

@@ -4,9 +4,9 @@
 
 #include <QVBoxLayout>
 
+#include "Utf8Text.h"
 #include "results/ResultTexts.h"
 #include "widgets/Styling.h"
-#include "Utf8Text.h"
 
 namespace rowlark::ui {
 

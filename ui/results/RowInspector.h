@@ -6,9 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
-#include <set>
 #include <utility>
 #include <vector>
 

@@ -1,7 +1,10 @@
 #include "widgets/Styling.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QPalette>
+#include <QTextBoundaryFinder>
 #include <QTextDocument>
 
 #include "Utf8Text.h"
@@ -10,6 +13,9 @@
 namespace rowlark::ui {
 
 namespace {
+
+// One UTF-16 unit takes at most three bytes of UTF-8.
+constexpr qsizetype utf8BytesPerUnit = 3;
 
 struct StyleMetrics {
     qreal scale;
@@ -67,20 +73,28 @@ QString plainToolTip(const QString& text)
     return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text) : text;
 }
 
-QString boundedText(const QString& text)
+QString shortenedText(QStringView text, qsizetype limit)
 {
-    if (text.size() <= shownTextLength)
-        return text;
-    // A cut between the halves of a surrogate pair would leave half a character.
-    const qsizetype cut = text.at(shownTextLength).isLowSurrogate() ? shownTextLength - 1 : shownTextLength;
-    return text.left(cut) + QStringLiteral("…");
+    if (text.size() <= limit)
+        return text.toString();
+    // Whether a character ends at the cut depends only on what comes before it and the unit after it.
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, text.first(limit + 1).toString());
+    characters.setPosition(limit);
+    const qsizetype cut = characters.isAtBoundary() ? limit : std::max<qsizetype>(0, characters.toPreviousBoundary());
+    return text.first(cut).toString() + QChar(0x2026);
 }
 
-QString boundedText(std::string_view text)
+QString decodedStart(std::string_view utf8, qsizetype limit)
 {
-    // A UTF-16 unit takes at most three bytes, so this many bytes hold one more character than is shown.
-    constexpr std::size_t shownBytes = 3 * static_cast<std::size_t>(shownTextLength) + 3;
-    return boundedText(utf8Text(text.substr(0, shownBytes)));
+    // A sequence cut at the end decodes to one stand-in, so three more units' worth of bytes keep two
+    // real units past the limit.
+    const auto decoded = static_cast<std::size_t>(utf8BytesPerUnit * (limit + 3));
+    return utf8Text(utf8.substr(0, std::min(utf8.size(), decoded)));
+}
+
+QString shortenedText(std::string_view utf8, qsizetype limit)
+{
+    return shortenedText(decodedStart(utf8, limit), limit);
 }
 
 QFrame* horizontalDivider(QWidget* parent)

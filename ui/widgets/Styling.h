@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QString>
+#include <QStringView>
 
 #include <string_view>
 
@@ -29,10 +30,25 @@ QString plainToolTip(const QString& text);
 // enormous name or value costs no more than a long one.
 inline constexpr qsizetype shownTextLength = 200;
 
-// `text` as one line shows it: its first `shownTextLength` characters and "…" when it is longer.
-QString boundedText(const QString& text);
-// The same for UTF-8 text, converting only the part that is shown.
-QString boundedText(std::string_view text);
+// `text` when it has at most `limit` UTF-16 units; otherwise its start cut at the last character boundary
+// within `limit`, followed by "…". Only that start is ever looked at, so a value of megabytes costs no
+// more than a short one.
+QString shortenedText(QStringView text, qsizetype limit);
+QString shortenedText(std::string_view utf8, qsizetype limit);
+
+// As much of UTF-8 `utf8` as shortening it to `limit` looks at: all of it, or more than `limit` + 1
+// units, so that its shortened form always differs from it.
+QString decodedStart(std::string_view utf8, qsizetype limit);
+
+// `text` as one line shows it: shortened to `shownTextLength`.
+inline QString boundedText(QStringView text)
+{
+    return shortenedText(text, shownTextLength);
+}
+inline QString boundedText(std::string_view utf8)
+{
+    return shortenedText(utf8, shownTextLength);
+}
 
 // A thin horizontal line between the bands of the window.
 QFrame* horizontalDivider(QWidget* parent = nullptr);
