@@ -108,54 +108,101 @@ ComparisonModel::~ComparisonModel()
         cancelWorker_->request_stop();
 }
 
-template<typename T> void ComparisonModel::publish(Field field, T& member, T value)
+// One synchronous step: a public operation, or the delivery of a background outcome. The groups it
+// changed are announced when the outermost step ends, so views see the state the step left.
+class ComparisonModel::Step {
+public:
+    explicit Step(ComparisonModel& model)
+        : model_(model)
+    {
+        ++model_.stepDepth_;
+    }
+    ~Step()
+    {
+        if (--model_.stepDepth_ == 0)
+            model_.announce();
+    }
+    Step(const Step&) = delete;
+    Step& operator=(const Step&) = delete;
+
+private:
+    ComparisonModel& model_;
+};
+
+template<typename T> void ComparisonModel::publish(Group group, T& member, T value)
 {
     if constexpr (std::equality_comparable<T>) {
         if (member == value)
             return;
     }
+    const Step thisStep(*this);
     member = std::move(value);
-    emit changed(field);
+    unannounced_ |= group;
+}
+
+// Announces in the order a view may rely on: what is compared, then what is shown of the result,
+// then the screen, then the operation's state and its messages.
+void ComparisonModel::announce()
+{
+    const unsigned groups = std::exchange(unannounced_, 0U);
+    const std::pair<Group, void (ComparisonModel::*)()> announcements[] = {
+        {mappingGroup, &ComparisonModel::mappingChanged}, {mappingSearchGroup, &ComparisonModel::mappingSearchChanged},
+        {resultGroup, &ComparisonModel::resultChanged},   {filterGroup, &ComparisonModel::filterChanged},
+        {pageGroup, &ComparisonModel::pageChanged},       {selectedRowGroup, &ComparisonModel::selectedRowChanged},
+        {tabGroup, &ComparisonModel::tabChanged},         {activityGroup, &ComparisonModel::activityChanged},
+    };
+    if (groups & leftFileGroup)
+        emit fileChanged(true);
+    if (groups & rightFileGroup)
+        emit fileChanged(false);
+    for (const auto& [group, signal] : announcements)
+        if (groups & group)
+            emit(this->*signal)();
+    if (groups & commandGroups)
+        emit commandsChanged();
 }
 
 // Published fields written by the views
 
 void ComparisonModel::setTab(WorkspaceTab tab)
 {
-    publish(Field::tab, tab_, tab);
+    publish(tabGroup, tab_, tab);
 }
 
 void ComparisonModel::setMappingSearch(const QString& text)
 {
-    publish(Field::mappingSearch, mappingSearch_, text);
+    publish(mappingSearchGroup, mappingSearch_, text);
 }
 
 void ComparisonModel::setQuery(const QString& query)
 {
-    publish(Field::query, query_, query);
+    const Step thisStep(*this);
+    publish(filterGroup, query_, query);
     scheduleFilter();
 }
 
 void ComparisonModel::setFilter(ResultFilter filter)
 {
-    publish(Field::filter, filter_, filter);
+    const Step thisStep(*this);
+    publish(filterGroup, filter_, filter);
     scheduleFilter();
 }
 
 void ComparisonModel::setIgnoreCase(bool ignoreCase)
 {
-    publish(Field::ignoreCase, ignoreCase_, ignoreCase);
+    const Step thisStep(*this);
+    publish(mappingGroup, ignoreCase_, ignoreCase);
     invalidateResults();
 }
 
 void ComparisonModel::setSelectedRowID(std::optional<Uuid> id)
 {
-    publish(Field::selectedRowID, selectedRowID_, id);
+    publish(selectedRowGroup, selectedRowID_, id);
 }
 
 void ComparisonModel::setErrorMessage(std::optional<QString> message)
 {
-    publish(Field::errorMessage, errorMessage_, std::move(message));
+    publish(activityGroup, errorMessage_, std::move(message));
 }
 
 void ComparisonModel::setMatching(Matching matching)
@@ -214,12 +261,13 @@ template<typename Work, typename Finish> void ComparisonModel::perform(const QSt
 
 void ComparisonModel::startOperation(const QString& label, ErasedWork work)
 {
+    const Step thisStep(*this);
     cancel();
     const Uuid token = Uuid::random();
     generation_ = token;
-    publish(Field::isBusy, isBusy_, true);
-    publish(Field::busyLabel, busyLabel_, label);
-    publish(Field::notice, notice_, QString());
+    publish(activityGroup, isBusy_, true);
+    publish(activityGroup, busyLabel_, label);
+    publish(activityGroup, notice_, QString());
 
     std::stop_source stopSource;
     cancelWorker_ = stopSource;
@@ -245,10 +293,11 @@ void ComparisonModel::startOperation(const QString& label, ErasedWork work)
 
 void ComparisonModel::applyOutcome(const Uuid& token, bool wasCancelled, Outcome outcome)
 {
+    const Step thisStep(*this);
     if (generation_ != token || wasCancelled)
         return;
     cancelWorker_.reset();
-    publish(Field::isBusy, isBusy_, false);
+    publish(activityGroup, isBusy_, false);
     if (auto* finish = std::get_if<FinishStep>(&outcome.ending))
         (*finish)();
     else if (auto* message = std::get_if<QString>(&outcome.ending))
@@ -257,18 +306,20 @@ void ComparisonModel::applyOutcome(const Uuid& token, bool wasCancelled, Outcome
 
 void ComparisonModel::cancel()
 {
+    const Step thisStep(*this);
     generation_ = Uuid::random();
     if (cancelWorker_)
         cancelWorker_->request_stop();
     cancelWorker_.reset();
-    publish(Field::isBusy, isBusy_, false);
-    publish(Field::notice, notice_, cancellationNotice());
+    publish(activityGroup, isBusy_, false);
+    publish(activityGroup, notice_, cancellationNotice());
 }
 
 void ComparisonModel::analyze()
 {
+    const Step thisStep(*this);
     setMappings({});
-    publish(Field::suggestions, suggestions_, {});
+    publish(mappingGroup, suggestions_, {});
     if (!left_ || !right_)
         return;
     invalidateResults();
@@ -279,8 +330,8 @@ void ComparisonModel::analyze()
         },
         [this](MappingAnalysisResult result) {
             setMappings(std::move(result.mappings));
-            publish(Field::suggestions, suggestions_, std::move(result.suggestions));
-            publish(Field::notice, notice_,
+            publish(mappingGroup, suggestions_, std::move(result.suggestions));
+            publish(activityGroup, notice_,
                     QStringLiteral("Suggestions use header patterns and a local sample. Review the row key "
                                    "before comparing."));
         });
@@ -309,28 +360,28 @@ void ComparisonModel::compare()
 void ComparisonModel::handOver(ComparisonResult result)
 {
     dropFilterRun();
-    publish(Field::summary, summary_, std::move(result.summary));
-    publish(Field::index, index_, std::move(result.index));
-    publish(Field::elapsed, elapsed_, std::optional<double>(result.elapsed));
-    publish(Field::keyWarning, keyWarning_, std::move(result.keyWarning));
-    publish(Field::filter, filter_, ResultFilter::all);
-    publish(Field::query, query_, QString());
+    publish(resultGroup, summary_, std::move(result.summary));
+    publish(resultGroup, index_, std::move(result.index));
+    publish(resultGroup, elapsed_, std::optional<double>(result.elapsed));
+    publish(resultGroup, keyWarning_, std::move(result.keyWarning));
+    publish(filterGroup, filter_, ResultFilter::all);
+    publish(filterGroup, query_, QString());
     showFromFirstPage(std::move(result.filteredIndices));
-    publish(Field::tab, tab_, WorkspaceTab::results);
+    publish(tabGroup, tab_, WorkspaceTab::results);
 }
 
 void ComparisonModel::invalidateResults()
 {
     dropFilterRun();
-    publish(Field::summary, summary_, {});
-    publish(Field::index, index_, {});
-    publish(Field::filteredIndices, filteredIndices_, {});
-    publish(Field::selectedRowID, selectedRowID_, {});
-    publish(Field::elapsed, elapsed_, {});
-    publish(Field::pageNumber, pageNumber_, std::int64_t{0});
-    publish(Field::isFiltering, isFiltering_, false);
-    publish(Field::keyWarning, keyWarning_, QString());
-    publish(Field::tab, tab_, WorkspaceTab::mapping);
+    publish(resultGroup, summary_, {});
+    publish(resultGroup, index_, {});
+    publish(pageGroup, filteredIndices_, {});
+    publish(selectedRowGroup, selectedRowID_, {});
+    publish(resultGroup, elapsed_, {});
+    publish(pageGroup, pageNumber_, std::int64_t{0});
+    publish(filterGroup, isFiltering_, false);
+    publish(resultGroup, keyWarning_, QString());
+    publish(tabGroup, tab_, WorkspaceTab::mapping);
 }
 
 // Filtering and paging
@@ -340,7 +391,7 @@ void ComparisonModel::scheduleFilter()
     dropFilterRun();
     if (!index_)
         return;
-    publish(Field::isFiltering, isFiltering_, true);
+    publish(filterGroup, isFiltering_, true);
     FilterRun run{filterGeneration_, index_, filter_, query_.toStdString(), matching_};
     if (query_.isEmpty()) {
         startMatching(std::move(run));
@@ -374,6 +425,7 @@ void ComparisonModel::startMatching(FilterRun run)
 
 void ComparisonModel::applyFilterOutcome(const Uuid& token, FilterOutcome outcome)
 {
+    const Step thisStep(*this);
     if (filterGeneration_ != token)
         return;
     // A failed run shows no list rather than the previous one, which the filter and search shown
@@ -387,19 +439,20 @@ void ComparisonModel::applyFilterOutcome(const Uuid& token, FilterOutcome outcom
 void ComparisonModel::showFromFirstPage(std::vector<std::size_t> positions)
 {
     const std::optional<Uuid> first = idOfFirst(positions);
-    publish(Field::filteredIndices, filteredIndices_, std::move(positions));
-    publish(Field::pageNumber, pageNumber_, std::int64_t{0});
-    publish(Field::selectedRowID, selectedRowID_, first);
-    publish(Field::isFiltering, isFiltering_, false);
+    publish(pageGroup, filteredIndices_, std::move(positions));
+    publish(pageGroup, pageNumber_, std::int64_t{0});
+    publish(selectedRowGroup, selectedRowID_, first);
+    publish(filterGroup, isFiltering_, false);
 }
 
 void ComparisonModel::changePage(std::int64_t step)
 {
+    const Step thisStep(*this);
     const auto count = static_cast<std::int64_t>(filteredIndices_.size());
     const std::int64_t lastPage = (count + pageSize - 1) / pageSize - 1;
     const std::int64_t target = count == 0 ? 0 : std::clamp(pageNumber_ + step, std::int64_t{0}, lastPage);
-    publish(Field::pageNumber, pageNumber_, target);
-    publish(Field::selectedRowID, selectedRowID_, idOfFirst(ResultIndex::page(filteredIndices_, target, pageSize)));
+    publish(pageGroup, pageNumber_, target);
+    publish(selectedRowGroup, selectedRowID_, idOfFirst(ResultIndex::page(filteredIndices_, target, pageSize)));
 }
 
 std::optional<Uuid> ComparisonModel::idOfFirst(const std::vector<std::size_t>& positions) const
@@ -438,13 +491,14 @@ void ComparisonModel::load(const QString& path, bool leftSide, const std::option
 void ComparisonModel::setFile(bool leftSide, InputFile file)
 {
     if (leftSide)
-        publish(Field::left, left_, std::optional<InputFile>(std::move(file)));
+        publish(leftFileGroup, left_, std::optional<InputFile>(std::move(file)));
     else
-        publish(Field::right, right_, std::optional<InputFile>(std::move(file)));
+        publish(rightFileGroup, right_, std::optional<InputFile>(std::move(file)));
 }
 
 void ComparisonModel::loadSample()
 {
+    const Step thisStep(*this);
     cancel();
     setFile(true, sampleBefore());
     setFile(false, sampleAfter());
@@ -466,7 +520,7 @@ void ComparisonModel::exportReport()
         [path = *path, summary = summary_, left = *left_, right = *right_, indices = filteredIndices_](
             std::stop_token stop) { return saveReport(path, *summary, left, right, indices, stop); },
         [this](std::size_t rows) {
-            publish(Field::notice, notice_,
+            publish(activityGroup, notice_,
                     QStringLiteral("Exported %1 rows. Formula-like values were escaped for spreadsheet safety.")
                         .arg(QLocale().toString(static_cast<qulonglong>(rows))));
         });
@@ -476,11 +530,12 @@ void ComparisonModel::exportReport()
 
 void ComparisonModel::setMappings(std::vector<ColumnMapping> mappings)
 {
-    publish(Field::mappings, mappings_, std::move(mappings));
+    publish(mappingGroup, mappings_, std::move(mappings));
 }
 
 void ComparisonModel::map(Uuid id, std::optional<std::int64_t> rightIndex)
 {
+    const Step thisStep(*this);
     if (!left_ || !right_)
         return;
     auto chosen = MappingEdits::chooseRightColumn(left_->table, right_->table, mappings_, id, rightIndex);
@@ -488,11 +543,12 @@ void ComparisonModel::map(Uuid id, std::optional<std::int64_t> rightIndex)
         return;
     setMappings(std::move(chosen->mappings));
     invalidateResults();
-    publish(Field::notice, notice_, utf8Text(MappingEdits::choiceNotice(chosen->filled)));
+    publish(activityGroup, notice_, utf8Text(MappingEdits::choiceNotice(chosen->filled)));
 }
 
 void ComparisonModel::setKey(Uuid id, bool value)
 {
+    const Step thisStep(*this);
     std::vector<ColumnMapping> mappings = mappings_;
     if (!MappingEdits::setKey(mappings, id, value))
         return;
@@ -502,6 +558,7 @@ void ComparisonModel::setKey(Uuid id, bool value)
 
 void ComparisonModel::setIncluded(Uuid id, bool value)
 {
+    const Step thisStep(*this);
     std::vector<ColumnMapping> mappings = mappings_;
     if (!MappingEdits::setIncluded(mappings, id, value))
         return;

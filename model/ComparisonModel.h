@@ -4,7 +4,8 @@
 // comparison result and every piece of state the window shows, and it is confined to the thread
 // it lives on (the interface thread): long operations run on a thread pool with copies of what
 // they need, and their outcomes come back to that thread, where a token decides whether they are
-// still wanted. Every change of a published field is announced synchronously by `changed`.
+// still wanted. Changes are announced synchronously, by group, once per step that made them: a
+// step that changes several fields of one group announces that group once, after its last change.
 
 #include <chrono>
 #include <cstddef>
@@ -35,32 +36,6 @@ class ComparisonModel : public QObject {
     Q_OBJECT
 
 public:
-    // The published fields, in declaration order; `changed` names the one that changed.
-    enum class Field {
-        left,
-        right,
-        mappings,
-        suggestions,
-        tab,
-        mappingSearch,
-        query,
-        filter,
-        ignoreCase,
-        summary,
-        index,
-        filteredIndices,
-        pageNumber,
-        selectedRowID,
-        isBusy,
-        isFiltering,
-        busyLabel,
-        errorMessage,
-        notice,
-        elapsed,
-        keyWarning,
-    };
-    Q_ENUM(Field)
-
     static constexpr std::int64_t pageSize = 100;
     static constexpr std::chrono::milliseconds searchDelay{180};
 
@@ -83,6 +58,8 @@ public:
     std::int64_t pageNumber() const { return pageNumber_; }
     const std::optional<Uuid>& selectedRowID() const { return selectedRowID_; }
     bool isBusy() const { return isBusy_; }
+    // Tells the running operation from any other, for views that wait for the end of one.
+    const Uuid& operation() const { return generation_; }
     bool isFiltering() const { return isFiltering_; }
     const QString& busyLabel() const { return busyLabel_; }
     const std::optional<QString>& errorMessage() const { return errorMessage_; }
@@ -124,7 +101,16 @@ public:
     void setMatching(Matching matching);
 
 signals:
-    void changed(rowlark::ComparisonModel::Field field);
+    void fileChanged(bool leftSide);  // left or right
+    void mappingChanged();            // mappings, suggestions, ignoreCase
+    void mappingSearchChanged();
+    void resultChanged();  // summary, index, elapsed, keyWarning
+    void filterChanged();  // filter, query, isFiltering
+    void pageChanged();    // filteredIndices, pageNumber
+    void selectedRowChanged();
+    void tabChanged();
+    void activityChanged();  // isBusy, busyLabel, notice, errorMessage
+    void commandsChanged();  // what canCompare and canExport read changed
 
 private:
     // The step a finished worker hands back, bound to the worker's value; run on this thread.
@@ -134,6 +120,24 @@ private:
     struct FilterRun;
     struct FilterOutcome;
     struct ComparisonResult;
+    class Step;
+
+    // The groups of fields a signal announces, as bits of the set a step has left to announce.
+    enum Group : unsigned {
+        leftFileGroup = 1U << 0,
+        rightFileGroup = 1U << 1,
+        mappingGroup = 1U << 2,
+        mappingSearchGroup = 1U << 3,
+        resultGroup = 1U << 4,
+        filterGroup = 1U << 5,
+        pageGroup = 1U << 6,
+        selectedRowGroup = 1U << 7,
+        tabGroup = 1U << 8,
+        activityGroup = 1U << 9,
+    };
+    // What `canCompare` and `canExport` read.
+    static constexpr unsigned commandGroups =
+        leftFileGroup | rightFileGroup | mappingGroup | resultGroup | filterGroup | pageGroup | activityGroup;
 
     template<typename Work, typename Finish> void perform(const QString& label, Work work, Finish finish);
     void startOperation(const QString& label, ErasedWork work);
@@ -151,7 +155,8 @@ private:
     void setMappings(std::vector<ColumnMapping> mappings);
     void setFile(bool leftSide, InputFile file);
 
-    template<typename T> void publish(Field field, T& member, T value);
+    template<typename T> void publish(Group group, T& member, T value);
+    void announce();
 
     std::shared_ptr<FileDialogs> dialogs_;
 
@@ -186,6 +191,10 @@ private:
     QTimer* searchDelayTimer_;
     std::unique_ptr<FilterRun> delayedFilterRun_;
     Matching matching_ = &ResultIndex::matching;
+
+    // The steps under way (one calls another) and the groups they changed so far.
+    int stepDepth_ = 0;
+    unsigned unannounced_ = 0;
 };
 
 }  // namespace rowlark

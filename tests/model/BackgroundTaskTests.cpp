@@ -21,10 +21,7 @@ TEST_F(BackgroundTaskTest, LoadDuringAnAnalysisDropsTheStaleAnalysis)
     ASSERT_EQ(model.busyLabel(), "Finding matching columns…");
 
     std::vector<std::size_t> published;
-    QObject::connect(&model, &ComparisonModel::changed, [&](Field field) {
-        if (field == Field::mappings)
-            published.push_back(model.mappings().size());
-    });
+    QObject::connect(&model, &ComparisonModel::mappingChanged, [&] { published.push_back(model.mappings().size()); });
     model.load(writeFile("c.csv", "id,value,extra\n1,x,z\n"), true);
     waitUntilIdle();
     drainBackgroundWork();

@@ -17,7 +17,7 @@ protected:
 
     void waitForFilteredChanges(int count)
     {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return changes(Field::filteredIndices) >= count; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return announced("pageChanged") >= count; }));
     }
 };
 
@@ -26,8 +26,8 @@ TEST_F(FilteringTest, RecordChosenAsTheResultsAppearStaysChosen)
     loadSamples();
     keyOnly(0);
     std::optional<Uuid> chosen;
-    QObject::connect(&model, &ComparisonModel::changed, [&](Field field) {
-        if (field == Field::tab && model.tab() == WorkspaceTab::results) {
+    QObject::connect(&model, &ComparisonModel::tabChanged, [&] {
+        if (model.tab() == WorkspaceTab::results) {
             chosen = model.summary()->differences[2].id;
             model.setSelectedRowID(chosen);
         }
@@ -42,7 +42,7 @@ TEST_F(FilteringTest, RecordChosenAsTheResultsAppearStaysChosen)
 TEST_F(FilteringTest, ThreeQuickKeystrokesGiveOneUpdateAfterTheLast)
 {
     compareSamples();
-    spy.clear();
+    forgetAnnouncements();
     QElapsedTimer sinceLastKeystroke;
     model.setQuery("p");
     model.setQuery("po");
@@ -54,7 +54,7 @@ TEST_F(FilteringTest, ThreeQuickKeystrokesGiveOneUpdateAfterTheLast)
     EXPECT_GE(sinceLastKeystroke.elapsed(), 180);
     waitUntilIdle();
     drainBackgroundWork();
-    EXPECT_EQ(changes(Field::filteredIndices), 1);
+    EXPECT_EQ(announced("pageChanged"), 1);
     EXPECT_THAT(describeDifferences(model), ElementsAre("SK-003 Changed"));
     EXPECT_EQ(model.selectedRowID(), model.summary()->differences[2].id);
     // Clearing the search needs no delay.

@@ -11,7 +11,7 @@ using ModelStateTest = ModelTest;
 TEST_F(ModelStateTest, EditsOfUnknownMappingsOrWithoutFilesChangeNothing)
 {
     model.map(Uuid::random(), std::nullopt);
-    EXPECT_EQ(changes(Field::mappings), 0);
+    EXPECT_EQ(announced("mappingChanged"), 0);
     loadSamples();
     const std::vector<ColumnMapping> before = model.mappings();
     const QString notice = model.notice();

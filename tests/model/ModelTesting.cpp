@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QMetaMethod>
 #include <QTest>
 
 #include "BackgroundRunner.h"
@@ -11,6 +12,12 @@ namespace rowlark::testing {
 ModelTest::ModelTest()
 {
     EXPECT_TRUE(folder.isValid());
+    const QMetaObject& meta = ComparisonModel::staticMetaObject;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+        const QMetaMethod method = meta.method(i);
+        if (method.methodType() == QMetaMethod::Signal)
+            spies_.emplace(method.name().toStdString(), std::make_unique<QSignalSpy>(&model, method));
+    }
 }
 
 QString ModelTest::writeFile(const QString& name, const std::string& text)
@@ -74,12 +81,24 @@ void drainBackgroundWork()
     QCoreApplication::processEvents();
 }
 
-int ModelTest::changes(Field field) const
+int ModelTest::announced(std::string_view signal) const
+{
+    const auto found = spies_.find(signal);
+    return found == spies_.end() ? -1 : static_cast<int>(found->second->size());
+}
+
+int ModelTest::announcedInAll() const
 {
     int count = 0;
-    for (const QList<QVariant>& arguments : spy)
-        count += arguments.at(0).value<Field>() == field ? 1 : 0;
+    for (const auto& [name, spy] : spies_)
+        count += static_cast<int>(spy->size());
     return count;
+}
+
+void ModelTest::forgetAnnouncements()
+{
+    for (const auto& [name, spy] : spies_)
+        spy->clear();
 }
 
 std::vector<std::string> describeDifferences(const ComparisonModel& model)

@@ -3,10 +3,13 @@
 // A model with scripted dialogs and files in a temporary folder, plus waits on its event loop.
 
 #include <cstddef>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <QSignalSpy>
@@ -51,8 +54,6 @@ public:
     }
 };
 
-using Field = ComparisonModel::Field;
-
 class ModelTest : public ::testing::Test {
 protected:
     ModelTest();
@@ -72,13 +73,18 @@ protected:
     // Waits until the model is idle: no operation running and no filter run pending.
     void waitUntilIdle();
 
-    // How often `changed` announced `field`.
-    int changes(Field field) const;
+    // How often the model emitted the signal named `signal` ("tabChanged"); -1 for no such signal.
+    int announced(std::string_view signal) const;
+    // Every signal of the model emitted so far.
+    int announcedInAll() const;
+    void forgetAnnouncements();
 
     std::shared_ptr<FakeDialogs> dialogs = std::make_shared<FakeDialogs>();
     ComparisonModel model{dialogs};
-    QSignalSpy spy{&model, &ComparisonModel::changed};
     QTemporaryDir folder;
+
+private:
+    std::map<std::string, std::unique_ptr<QSignalSpy>, std::less<>> spies_;
 };
 
 // Waits until every background task has ended and its outcome has been delivered (or dropped).

@@ -3,7 +3,6 @@
 #include <functional>
 #include <map>
 
-#include <QMetaEnum>
 #include <QTimer>
 
 #include "ModelTesting.h"
@@ -102,7 +101,7 @@ protected:
             {"unmap", [&] { model.map(model.mappings().at(std::stoul(argument)).id, std::nullopt); }},
             {"compare", [&] { model.compare(); }},
             {"cancel", [&] { model.cancel(); }},
-            {"forget", [&] { spy.clear(); }},
+            {"forget", [&] { forgetAnnouncements(); }},
             {"mapping-search", [&] { model.setMappingSearch(QString::fromStdString(argument)); }},
             {"show results", [&] { model.setTab(WorkspaceTab::results); }},
             {"wait", [&] { waitUntilIdle(), drainBackgroundWork(); }},
@@ -143,9 +142,11 @@ protected:
             {"mapping-search", [&] { return model.mappingSearch().toStdString(); }},
             {"can", [&] { return "compare " + yesNo(model.canCompare()) + ", export " + yesNo(model.canExport()); }},
         };
-        const int announced = QMetaEnum::fromType<Field>().keyToValue(field.c_str() + field.find(' ') + 1);
-        if (field.starts_with("announced ") && announced >= 0)
-            return std::to_string(changes(Field(announced)));
+        const std::string_view announcedPrefix = "announced ";
+        if (field.starts_with(announcedPrefix)) {
+            const int count = announced(std::string_view(field).substr(announcedPrefix.size()));
+            return count >= 0 ? std::to_string(count) : "unknown signal " + field;
+        }
         const auto found = fields.find(field);
         return found == fields.end() ? "unknown field " + field : found->second();
     }

@@ -60,12 +60,6 @@ void MappingListModel::followMappings()
         emit dataChanged(index(*first), index(last));
 }
 
-void MappingListModel::refreshAll()
-{
-    if (!positions_.empty())
-        emit dataChanged(index(0), index(rowCount() - 1));
-}
-
 void MappingListModel::reload()
 {
     show(visibleMappings(model_));

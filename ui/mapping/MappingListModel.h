@@ -30,8 +30,6 @@ public:
 
     // Follows the model after `mappings` or `mappingSearch` changed.
     void followMappings();
-    // Shows every row again, as headers or suggestions changed.
-    void refreshAll();
     // Lists the mappings again from scratch, as a file changed.
     void reload();
 

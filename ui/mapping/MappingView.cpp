@@ -14,8 +14,6 @@ namespace rowlark::ui {
 
 namespace {
 
-using Field = ComparisonModel::Field;
-
 constexpr int bandPadding = 20;
 constexpr int bottomBarPadding = 16;
 
@@ -69,12 +67,14 @@ MappingView::MappingView(ComparisonModel& model, QWidget* parent)
     column->addWidget(buildBottomBar());
     column->addWidget(buildKeyWarning());
 
-    connect(&model_, &ComparisonModel::changed, this, &MappingView::follow);
+    connect(&model_, &ComparisonModel::fileChanged, this, &MappingView::refreshFiles);
+    connect(&model_, &ComparisonModel::mappingChanged, this, &MappingView::followMappings);
+    connect(&model_, &ComparisonModel::mappingSearchChanged, this, &MappingView::followSearch);
+    connect(&model_, &ComparisonModel::activityChanged, this, &MappingView::followActivity);
     refreshFiles();
-    refreshMappings();
-    follow(Field::mappingSearch);
-    follow(Field::ignoreCase);
-    follow(Field::isBusy);
+    followMappings();
+    followSearch();
+    followActivity();
 }
 
 QWidget* MappingView::buildHeaderBand()
@@ -220,35 +220,25 @@ void MappingView::alignHeadings()
     headings_->setContentsMargins(MappingRow::horizontalPadding, 10, MappingRow::horizontalPadding + barWidth, 10);
 }
 
-void MappingView::follow(Field field)
+// Suggestions only ever arrive with a new list of mappings, which the rows show afresh.
+void MappingView::followMappings()
 {
-    switch (field) {
-    case Field::left:
-    case Field::right:
-        refreshFiles();
-        break;
-    case Field::mappings:
-        rows_->followMappings();
-        refreshMappings();
-        break;
-    case Field::suggestions:
-        rows_->refreshAll();
-        break;
-    case Field::mappingSearch:
-        if (search_->text() != model_.mappingSearch())
-            search_->setText(model_.mappingSearch());
-        rows_->followMappings();
-        break;
-    case Field::ignoreCase:
-        ignoreCase_->setChecked(model_.ignoreCase());
-        break;
-    case Field::isBusy:
-        setEnabled(!model_.isBusy());
-        refreshListState();
-        break;
-    default:
-        break;
-    }
+    rows_->followMappings();
+    refreshMappings();
+    ignoreCase_->setChecked(model_.ignoreCase());
+}
+
+void MappingView::followSearch()
+{
+    if (search_->text() != model_.mappingSearch())
+        search_->setText(model_.mappingSearch());
+    rows_->followMappings();
+}
+
+void MappingView::followActivity()
+{
+    setEnabled(!model_.isBusy());
+    refreshListState();
 }
 
 void MappingView::refreshFiles()

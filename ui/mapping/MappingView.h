@@ -35,7 +35,9 @@ private:
     QWidget* buildList();
     QWidget* buildBottomBar();
     QWidget* buildKeyWarning();
-    void follow(ComparisonModel::Field field);
+    void followMappings();
+    void followSearch();
+    void followActivity();
     void refreshFiles();
     void refreshMappings();
     void refreshListState();

@@ -17,8 +17,6 @@ namespace rowlark::ui {
 
 namespace {
 
-using Field = ComparisonModel::Field;
-
 constexpr int margin = 20;
 constexpr int listMinimumWidth = 510;
 constexpr int paneMinimumWidth = 290;
@@ -65,8 +63,12 @@ ResultsView::ResultsView(ComparisonModel& model, QWidget* parent)
     column->addWidget(horizontalDivider(this));
     column->addWidget(buildContent(), 1);
 
-    connect(&model_, &ComparisonModel::changed, this, &ResultsView::refresh);
-    refresh(Field::summary);
+    connect(&model_, &ComparisonModel::fileChanged, this, &ResultsView::followResult);
+    connect(&model_, &ComparisonModel::resultChanged, this, &ResultsView::followResult);
+    connect(&model_, &ComparisonModel::filterChanged, this, &ResultsView::followFilter);
+    connect(&model_, &ComparisonModel::pageChanged, this, &ResultsView::followPage);
+    connect(&model_, &ComparisonModel::selectedRowChanged, this, &ResultsView::followSelectedRow);
+    followResult();
 }
 
 void ResultsView::focusList()
@@ -292,42 +294,35 @@ QWidget* ResultsView::buildInspectorPane()
     return inspectorPane_;
 }
 
-void ResultsView::refresh(Field field)
+void ResultsView::followResult()
 {
-    switch (field) {
-    case Field::left:
-    case Field::right:
-    case Field::summary:
-    case Field::index:
-        refreshCounters();
-        refreshFilterPicker();
-        refreshWarnings();
-        refreshPage();
-        refreshInspector();
-        break;
-    case Field::filteredIndices:
-    case Field::pageNumber:
-        refreshPage();
-        break;
-    case Field::selectedRowID:
-        refreshListSelection();
-        refreshInspector();
-        break;
-    case Field::filter:
-        refreshFilterPicker();
-        break;
-    case Field::query:
-        refreshSearch();
-        break;
-    case Field::isFiltering:
-        refreshFilterStatus();
-        break;
-    case Field::keyWarning:
-        refreshWarnings();
-        break;
-    default:
-        return;
-    }
+    refreshCounters();
+    refreshFilterPicker();
+    refreshWarnings();
+    refreshPage();
+    refreshInspector();
+    refreshContent();
+}
+
+// The list keeps its page, and so its scroll position, until the filter run delivers a new one.
+void ResultsView::followFilter()
+{
+    refreshFilterPicker();
+    refreshSearch();
+    refreshFilterStatus();
+    refreshContent();
+}
+
+void ResultsView::followPage()
+{
+    refreshPage();
+    refreshContent();
+}
+
+void ResultsView::followSelectedRow()
+{
+    refreshListSelection();
+    refreshInspector();
     refreshContent();
 }
 

@@ -43,7 +43,10 @@ private:
     QWidget* buildPagingBar();
     QWidget* buildInspectorPane();
 
-    void refresh(ComparisonModel::Field field);
+    void followResult();
+    void followFilter();
+    void followPage();
+    void followSelectedRow();
     void refreshCounters();
     void refreshFilterPicker();
     void refreshSearch();

@@ -12,8 +12,6 @@ namespace rowlark::ui {
 
 namespace {
 
-using Field = ComparisonModel::Field;
-
 std::optional<std::string_view> headerAt(const std::optional<InputFile>& file, const std::optional<std::int64_t>& index)
 {
     if (!index || !file)
@@ -64,10 +62,8 @@ RowInspector::RowInspector(ComparisonModel& model, RowDifference row, QWidget* p
     column->addWidget(divider);
     column->addWidget(list_, 1);
 
-    connect(&model_, &ComparisonModel::changed, this, [this](Field field) {
-        if (field == Field::mappings || field == Field::left || field == Field::right)
-            refresh();
-    });
+    connect(&model_, &ComparisonModel::fileChanged, this, &RowInspector::refresh);
+    connect(&model_, &ComparisonModel::mappingChanged, this, &RowInspector::refresh);
     refresh();
 }
 

@@ -20,8 +20,6 @@ namespace {
 
 constexpr int padding = 16;
 
-using Field = ComparisonModel::Field;
-
 // One part of a row of joined toggle buttons: the ends are rounded, the chosen part is filled.
 void styleSegment(QPushButton* segment, bool isFirst, bool isLast)
 {
@@ -74,24 +72,13 @@ ComparisonWorkspace::ComparisonWorkspace(ComparisonModel& model, QWidget* parent
     column->addWidget(horizontalDivider(this));
     column->addWidget(new StatusBar(model_, this));
 
-    connect(&model_, &ComparisonModel::changed, this, [this](Field field) {
-        switch (field) {
-        case Field::left:
-        case Field::right:
-        case Field::tab:
-        case Field::summary:
-            refreshScreen();
-            break;
-        case Field::elapsed:
-            refreshElapsed();
-            break;
-        case Field::errorMessage:
-            refreshAlert();
-            break;
-        default:
-            break;
-        }
+    connect(&model_, &ComparisonModel::fileChanged, this, &ComparisonWorkspace::refreshScreen);
+    connect(&model_, &ComparisonModel::tabChanged, this, &ComparisonWorkspace::refreshScreen);
+    connect(&model_, &ComparisonModel::resultChanged, this, [this] {
+        refreshScreen();
+        refreshElapsed();
     });
+    connect(&model_, &ComparisonModel::activityChanged, this, &ComparisonWorkspace::refreshAlert);
     refreshScreen();
     refreshElapsed();
 }

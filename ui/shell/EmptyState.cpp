@@ -54,19 +54,20 @@ EmptyState::EmptyState(ComparisonModel& model, QWidget* parent)
 
     connect(chooseFirst_, &QPushButton::clicked, this, [this] { model_.selectFile(true); });
     connect(trySamples_, &QPushButton::clicked, this, [this] { model_.loadSample(); });
-    connect(&model_, &ComparisonModel::changed, this, &EmptyState::refresh);
-    refresh(ComparisonModel::Field::isBusy);
+    connect(&model_, &ComparisonModel::fileChanged, this, [this](bool leftSide) {
+        if (leftSide)
+            hasLeftArrived_ = true;
+    });
+    connect(&model_, &ComparisonModel::activityChanged, this, &EmptyState::followActivity);
+    followActivity();
 }
 
-void EmptyState::refresh(ComparisonModel::Field field)
+void EmptyState::followActivity()
 {
-    if (field == ComparisonModel::Field::left)
-        hasLeftArrived_ = true;
-    if (field != ComparisonModel::Field::isBusy)
-        return;
     chooseFirst_->setEnabled(!model_.isBusy());
     trySamples_->setEnabled(!model_.isBusy());
-    // The finished load hands its file over right after it reports that it is no longer busy.
+    // The step that finishes a load announces its file and the end of its activity together; the
+    // second load starts after that step.
     if (!model_.isBusy() && pendingRight_)
         QMetaObject::invokeMethod(this, &EmptyState::continueDroppedLoad, Qt::QueuedConnection);
 }

@@ -28,7 +28,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void refresh(ComparisonModel::Field field);
+    void followActivity();
     void continueDroppedLoad();
 
     ComparisonModel& model_;

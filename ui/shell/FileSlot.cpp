@@ -134,14 +134,11 @@ FileSlot::FileSlot(ComparisonModel& model, bool leftSide, QWidget* parent)
 
     connect(mainArea_, &QPushButton::clicked, this, [this] { model_.selectFile(leftSide_); });
     connect(sheetPicker_, &QComboBox::activated, this, &FileSlot::pickSheet);
-    connect(&model_, &ComparisonModel::changed, this, [this](ComparisonModel::Field field) {
-        if (field == (leftSide_ ? ComparisonModel::Field::left : ComparisonModel::Field::right))
+    connect(&model_, &ComparisonModel::fileChanged, this, [this](bool leftSide) {
+        if (leftSide == leftSide_)
             refresh();
-        // An operation ended without replacing the side (a reload failed, was cancelled or gave
-        // way to another operation): a sheet picked for it is not the sheet loaded.
-        else if (field == ComparisonModel::Field::isBusy && !model_.isBusy())
-            showLoadedSheet();
     });
+    connect(&model_, &ComparisonModel::activityChanged, this, &FileSlot::followActivity);
     refresh();
 }
 
@@ -197,12 +194,21 @@ void FileSlot::showLoadedSheet()
     sheetPicker_->setCurrentIndex(hasSheet ? sheetPicker_->findText(utf8Text(*side->sheet), Qt::MatchExactly) : -1);
 }
 
+// An operation ended or gave way to another without replacing the side (a reload failed, was
+// cancelled or was superseded): a sheet picked for it is not the sheet loaded.
+void FileSlot::followActivity()
+{
+    if (!model_.isBusy() || model_.operation() != reload_)
+        showLoadedSheet();
+}
+
 void FileSlot::pickSheet(int position)
 {
     const std::optional<InputFile>& side = file();
     if (!side || !side->url || position < 0)
         return;
     model_.load(pathText(*side->url), leftSide_, sheetPicker_->itemText(position));
+    reload_ = model_.operation();
     // Starting the reload ends whatever operation ran, and that end put the loaded sheet back; the
     // picked sheet stays shown while its reload runs.
     sheetPicker_->setCurrentIndex(position);

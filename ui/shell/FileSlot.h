@@ -3,6 +3,8 @@
 // The card through which the user chooses one side's file and, for a workbook of several sheets,
 // the sheet to compare. Everything it shows is read from the model; everything it does is a call to it.
 
+#include <optional>
+
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
@@ -33,6 +35,7 @@ private:
     void refreshIcon();
     void refreshSheets(const InputFile& file);
     void showLoadedSheet();
+    void followActivity();
     void pickSheet(int position);
 
     ComparisonModel& model_;
@@ -44,6 +47,8 @@ private:
     QLabel* workbookLine_;
     QComboBox* sheetPicker_;
     QLabel* folder_;
+    // The reload started by picking a sheet, while it may still run.
+    std::optional<Uuid> reload_;
 };
 
 // "1,250 rows · 8 columns · 3 from JSON": the size of a loaded table, counts in the user's locale.

@@ -16,7 +16,7 @@ MainWindow::MainWindow(ComparisonModel& model, QWidget* parent)
     setCentralWidget(new ComparisonWorkspace(model_, this));
     buildFileMenu();
     resize(1320, 850 + menuBar()->sizeHint().height());
-    connect(&model_, &ComparisonModel::changed, this, &MainWindow::refreshCommands);
+    connect(&model_, &ComparisonModel::commandsChanged, this, &MainWindow::refreshCommands);
     refreshCommands();
 }
 

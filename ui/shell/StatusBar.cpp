@@ -37,7 +37,9 @@ StatusBar::StatusBar(ComparisonModel& model, QWidget* parent)
     cancelShortcut_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     cancelShortcut_->setContext(Qt::WindowShortcut);
     connect(cancelShortcut_, &QShortcut::activated, cancel_, &QPushButton::click);
-    connect(&model_, &ComparisonModel::changed, this, &StatusBar::refresh);
+    connect(&model_, &ComparisonModel::activityChanged, this, &StatusBar::refresh);
+    connect(&model_, &ComparisonModel::tabChanged, this, &StatusBar::refreshMainButton);
+    connect(&model_, &ComparisonModel::commandsChanged, this, &StatusBar::refreshMainButton);
     refresh();
 }
 
