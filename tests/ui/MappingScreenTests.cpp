@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -23,6 +24,9 @@
 #include "mapping/MappingList.h"
 #include "mapping/MappingRow.h"
 #include "mapping/MappingText.h"
+#include "results/InspectorFieldList.h"
+#include "results/ResultPageModel.h"
+#include "results/RowInspector.h"
 #include "widgets/Styling.h"
 #include "widgets/SuggestionChip.h"
 
@@ -68,14 +72,6 @@ void collectAccessibleNodes(QAccessibleInterface* node, std::vector<AccessibleNo
 
 class MappingScreenTest : public WindowTest {
 protected:
-    void loadFiles(const std::string& leftText, const std::string& rightText)
-    {
-        model.load(writeFile("before.csv", leftText), true);
-        waitUntilIdle();
-        model.load(writeFile("after.csv", rightText), false);
-        waitUntilIdle();
-    }
-
     // More rows than the list shows at once, with keyboard focus available to them.
     void loadSixtyColumnsInAnActiveWindow()
     {
@@ -399,6 +395,46 @@ protected:
                (mapping.isManual ? ", manual" : "");
     }
 
+    // A descendant named by a path of object names: "noDifferencesPlaceholder/placeholderTitle".
+    template<typename T> T* nested(const QString& path) const
+    {
+        const QObject* found = &window;
+        for (const QString& name : path.split('/'))
+            found = found ? found->findChild<QObject*>(name) : nullptr;
+        T* typed = qobject_cast<T*>(const_cast<QObject*>(found));
+        EXPECT_NE(typed, nullptr) << path.toStdString();
+        return typed;
+    }
+
+    QAbstractItemModel* results() const { return find<QListView>("resultList")->model(); }
+
+    // The texts of a listed result, empty ones left out.
+    QString resultText(int row) const
+    {
+        QStringList texts;
+        for (const int role : {int(ResultPageModel::keyRole), int(ResultPageModel::statusTextRole),
+                               int(ResultPageModel::captionRole), int(Qt::ToolTipRole)})
+            if (const QString text = results()->index(row, 0).data(role).toString(); !text.isEmpty())
+                texts << text;
+        return texts.join(" | ");
+    }
+
+    const std::vector<FieldEntry>& fieldEntries() const
+    {
+        return nested<InspectorFieldList>("rowInspector/inspectorFields")->entries();
+    }
+
+    // A line of the inspector: both sides as "caption: value" with their marks, and whether it is tinted.
+    QString fieldText(int line) const
+    {
+        const FieldEntry& entry = fieldEntries().at(static_cast<std::size_t>(line));
+        const auto side = [](const FieldSide& field) {
+            return field.caption + ": " + field.value + (field.isValueMissing ? " (stand-in)" : "") +
+                   (field.isChanged ? " (changed)" : "") + (field.isNotCompared ? " (not compared)" : "");
+        };
+        return side(entry.left) + " | " + side(entry.right) + (entry.isChanged ? " | tinted" : "");
+    }
+
     void perform(const std::string& verb, const QString& argument)
     {
         const QStringList sides = argument.split(" | ");
@@ -412,6 +448,8 @@ protected:
         const std::map<std::string, std::function<void()>> actions = {
             {"samples", [&] { loadSamples(); }},
             {"files", [&] { loadFiles(unescaped(sides.at(0)), unescaped(sides.at(1))); }},
+            {"records changed",
+             [&] { loadFiles(recordsHolding(argument.toInt(), "x"), recordsHolding(argument.toInt(), "y")); }},
             {"columns", [&] { loadFiles(columns(sides.at(0)), columns(sides.at(1))); }},
             {"click key", [&] { QTest::mouseClick(keyBox(argument), Qt::LeftButton); }},
             {"click compare", [&] { QTest::mouseClick(compareBox(argument), Qt::LeftButton); }},
@@ -431,7 +469,33 @@ protected:
             {"model ignore-case", [&] { model.setIgnoreCase(argument == "yes"); }},
             {"click", [&] { QTest::mouseClick(find<QAbstractButton>(argument), Qt::LeftButton); }},
             {"trigger", [&] { find<QAction>(argument)->trigger(); }},
-            {"wait", [&] { waitUntilIdle(); }},
+            {"pick",
+             [&] {
+                 const QStringList words = argument.split(" -> ");
+                 choose(find<QComboBox>(words[0]), words[1]);
+             }},
+            {"find", [&] { QTest::keyClicks(find<QLineEdit>("resultSearchField"), argument); }},
+            {"press",
+             [&] {
+                 const QStringList words = argument.split(' ');
+                 auto* target = find<QWidget>(words[0]);
+                 target->setFocus();
+                 QTest::keySequence(target, QKeySequence(words[1]));
+             }},
+            {"model query", [&] { model.setQuery(argument); }},
+            {"select",
+             [&] {
+                 model.setSelectedRowID(
+                     argument == "none"
+                         ? std::nullopt
+                         : std::optional(
+                               model.summary()->differences.at(static_cast<std::size_t>(argument.toInt())).id));
+             }},
+            {"wait",
+             [&] {
+                 waitUntilIdle();
+                 EXPECT_TRUE(QTest::qWaitFor([this] { return !model.isFiltering(); }, 5000));
+             }},
         };
         const auto action = actions.find(verb);
         ASSERT_TRUE(action != actions.end()) << "unknown action " << verb;
@@ -444,14 +508,50 @@ protected:
             {"rows", [&] { return listedNames().join(", "); }},
             {"row", [&] { return shownRow(name); }},
             {"mapping", [&] { return mappingText(name); }},
-            {"label", [&] { return labelText(name); }},
+            {"label", [&] { return nested<QLabel>(name)->text(); }},
             {"tooltip", [&] { return find<QWidget>(name)->toolTip(); }},
             {"shown", [&] { return yesNo(find<QWidget>(name)->isVisibleTo(&window)); }},
             {"enabled", [&] { return yesNo(find<QObject>(name)->property("enabled").toBool()); }},
             {"screen", [&] { return screenName(); }},
             {"checked", [&] { return yesNo(find<QAbstractButton>(name)->isChecked()); }},
             {"text", [&] { return find<QAbstractButton>(name)->text(); }},
-            {"entries", [&] { return entriesOf(*picker(name)).join(", "); }},
+            {"entries",
+             [&] {
+                 auto* box = window.findChild<QComboBox*>(name);
+                 return entriesOf(box ? *box : *picker(name)).join(", ");
+             }},
+            {"results",
+             [&] {
+                 QStringList keys;
+                 for (int row = 0; row < results()->rowCount(); ++row)
+                     keys << results()->index(row, 0).data(ResultPageModel::keyRole).toString();
+                 return keys.join(", ");
+             }},
+            {"listed", [&] { return QString::number(results()->rowCount()); }},
+            {"result", [&] { return resultText(name.toInt()); }},
+            {"selected",
+             [&] {
+                 const QListView* list = find<QListView>("resultList");
+                 return list->currentIndex().isValid() && list->selectionModel()->isSelected(list->currentIndex())
+                            ? QString::number(list->currentIndex().row())
+                            : QString("none");
+             }},
+            {"field", [&] { return fieldText(name.toInt()); }},
+            {"fields",
+             [&] {
+                 QStringList captions;
+                 for (const FieldEntry& entry : fieldEntries())
+                     captions << entry.left.caption;
+                 return captions.join(", ");
+             }},
+            {"headings",
+             [&] {
+                 const auto* list = nested<InspectorFieldList>("rowInspector/inspectorFields");
+                 return list->leftHeading() + " | " + list->rightHeading();
+             }},
+            {"placeholder", [&] { return find<QLineEdit>(name)->placeholderText(); }},
+            {"typed", [&] { return find<QLineEdit>(name)->text(); }},
+            {"showing", [&] { return find<QStackedWidget>(name)->currentWidget()->objectName(); }},
             {"search", [&] { return search()->text() + " / " + model.mappingSearch(); }},
             {"notice", [&] { return model.notice(); }},
             {"busy", [&] { return yesNo(model.isBusy()); }},
@@ -474,8 +574,9 @@ TEST_P(WindowScenarioTest, Runs)
         // An action or field of two words names its object after them: "click key price".
         const bool isExpectation = line.starts_with("expect ");
         const std::string statement = isExpectation ? line.substr(0, line.find(':')).substr(7) : line;
-        static const std::vector<std::string> twoWords = {"click key", "click compare", "click chip", "model search",
-                                                          "model ignore-case"};
+        static const std::vector<std::string> twoWords = {"click key",      "click compare",     "click chip",
+                                                          "model search",   "model ignore-case", "model query",
+                                                          "records changed"};
         const auto words = std::ranges::find_if(
             twoWords, [&](const std::string& each) { return statement.starts_with(each + " ") || statement == each; });
         const std::size_t verbEnd =

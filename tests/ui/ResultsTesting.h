@@ -27,14 +27,6 @@ protected:
         compareLoaded();
     }
 
-    void loadFiles(const std::string& left, const std::string& right)
-    {
-        model.load(writeFile(QStringLiteral("a.csv"), left), true);
-        waitUntilIdle();
-        model.load(writeFile(QStringLiteral("b.csv"), right), false);
-        waitUntilIdle();
-    }
-
     void compareLoaded()
     {
         model.compare();

@@ -36,6 +36,14 @@ void WindowTest::loadSamples()
     waitUntilIdle();
 }
 
+void WindowTest::loadFiles(const std::string& left, const std::string& right)
+{
+    model.load(writeFile("before.csv", left), true);
+    waitUntilIdle();
+    model.load(writeFile("after.csv", right), false);
+    waitUntilIdle();
+}
+
 QList<QWidget*> WindowTest::tabWalk(QWidget* start, int presses)
 {
     QApplication::setActiveWindow(&window);

@@ -35,6 +35,15 @@ inline void PrintTo(QWidget* widget, std::ostream* stream)
 
 namespace rowlark::ui::testing {
 
+// A CSV text of `count` records keyed 1001, 1002, … (alike in text and number order) that all hold `value`.
+inline std::string recordsHolding(int count, const char* value)
+{
+    std::string text = "id,value\n";
+    for (int id = 1; id <= count; ++id)
+        text += std::to_string(1000 + id) + "," + value + "\n";
+    return text;
+}
+
 class ScriptedDialogs : public FileDialogs {
 public:
     std::optional<QString> openAnswer;
@@ -79,6 +88,8 @@ protected:
     void waitUntilIdle();
     // Loads the built-in samples and waits for their analysis.
     void loadSamples();
+    // Writes before.csv and after.csv, loads them and waits for their analysis.
+    void loadFiles(const std::string& left, const std::string& right);
     // The widgets that take the focus, one per press of Tab, from `start` on; the window is made active first.
     QList<QWidget*> tabWalk(QWidget* start, int presses);
 
