@@ -14,8 +14,8 @@
 namespace rowlark {
 
 struct InputFile {
-    std::string name;                          // last path component, or the sample's fixed name
-    std::optional<std::filesystem::path> url;  // absent for the built-in samples
+    std::string name;                           // last path component, or the sample's fixed name
+    std::optional<std::filesystem::path> path;  // absent for the built-in samples
     CSVTable table;
     std::vector<std::string> sheets;   // selectable sheets or tables of a workbook, in workbook order
     std::optional<std::string> sheet;  // the one imported; absent for CSV files and samples

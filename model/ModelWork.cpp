@@ -38,7 +38,7 @@ InputFile importInputFile(const std::filesystem::path& path, const std::optional
     ImportedTable imported = SpreadsheetImporter::loadWithMetadata(path, sheet, stop);
     InputFile file;
     file.name = path.filename().string();
-    file.url = path;
+    file.path = path;
     file.table = std::move(imported.table);
     file.sheets = std::move(imported.sheets);
     file.sheet = std::move(imported.sheet);

@@ -142,8 +142,8 @@ TEST(LowerExtension, ComesFromTheLocationOrElseTheName)
         {"notes", std::nullopt, QString()},
         {"archive.tar.ods", std::nullopt, "ods"},
     };
-    for (const auto& [name, url, extension] : cases)
-        EXPECT_EQ(lowerExtension(InputFile{name, url, CSVTable(), {}, std::nullopt}), extension) << name;
+    for (const auto& [name, path, extension] : cases)
+        EXPECT_EQ(lowerExtension(InputFile{name, path, CSVTable(), {}, std::nullopt}), extension) << name;
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ QString tableDetails(const CSVTable& table)
 
 QString lowerExtension(const InputFile& file)
 {
-    const std::string name = file.url ? file.url->filename().string() : file.name;
+    const std::string name = file.path ? file.path->filename().string() : file.name;
     return QFileInfo(utf8Text(name)).suffix().toLower();
 }
 
@@ -165,7 +165,7 @@ void FileSlot::refresh()
     workbookLine_->setVisible(!side->sheets.empty());
     workbookLine_->setText(isNumbers(*side) ? QStringLiteral("Numbers: select a table · saved values")
                                             : QStringLiteral("Workbook: saved values · no formula recalculation"));
-    mainArea_->setToolTip(side->url ? plainToolTip(pathText(*side->url)) : QStringLiteral("Choose a local file"));
+    mainArea_->setToolTip(side->path ? plainToolTip(pathText(*side->path)) : QStringLiteral("Choose a local file"));
     mainArea_->setAccessibleName(title_->text());
     refreshSheets(*side);
 }
@@ -205,9 +205,9 @@ void FileSlot::followActivity()
 void FileSlot::pickSheet(int position)
 {
     const std::optional<InputFile>& side = file();
-    if (!side || !side->url || position < 0)
+    if (!side || !side->path || position < 0)
         return;
-    model_.load(pathText(*side->url), leftSide_, sheetPicker_->itemText(position));
+    model_.load(pathText(*side->path), leftSide_, sheetPicker_->itemText(position));
     reload_ = model_.operation();
     // Starting the reload ends whatever operation ran, and that end put the loaded sheet back; the
     // picked sheet stays shown while its reload runs.
