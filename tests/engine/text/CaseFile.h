@@ -1,0 +1,130 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Table-driven cases kept in data files: one case a line, fields separated by tabs, the last field
+// the expected result. Blank lines and lines starting with # are skipped. Fields take the escapes
+// \n \r \t \v \0 \\, \xHH (one raw byte), \uXXXX and \UXXXXXXXX (a scalar written as UTF-8), and \E
+// (nothing, for an empty field). The encoder is the file's own, so a fault in the code under test
+// cannot change the cases.
+namespace rowlark::testing {
+
+inline void appendUTF8(std::string& text, char32_t scalar)
+{
+    if (scalar < 0x80) {
+        text += static_cast<char>(scalar);
+    } else if (scalar < 0x800) {
+        text += static_cast<char>(0xC0 | (scalar >> 6));
+        text += static_cast<char>(0x80 | (scalar & 0x3F));
+    } else if (scalar < 0x10000) {
+        text += static_cast<char>(0xE0 | (scalar >> 12));
+        text += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (scalar & 0x3F));
+    } else {
+        text += static_cast<char>(0xF0 | (scalar >> 18));
+        text += static_cast<char>(0x80 | ((scalar >> 12) & 0x3F));
+        text += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (scalar & 0x3F));
+    }
+}
+
+inline std::string unescaped(const std::string& field)
+{
+    std::string text;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\' || i + 1 == field.size()) {
+            text += field[i];
+            continue;
+        }
+        const char kind = field[++i];
+        const auto hex = [&](std::size_t digits) {
+            const auto value = std::stoul(field.substr(i + 1, digits), nullptr, 16);
+            i += digits;
+            return static_cast<char32_t>(value);
+        };
+        switch (kind) {
+        case 'n':
+            text += '\n';
+            break;
+        case 'r':
+            text += '\r';
+            break;
+        case 't':
+            text += '\t';
+            break;
+        case 'v':
+            text += '\v';
+            break;
+        case '0':
+            text += '\0';
+            break;
+        case 'E':
+            break;
+        case 'x':
+            text += static_cast<char>(hex(2));
+            break;
+        case 'u':
+            appendUTF8(text, hex(4));
+            break;
+        case 'U':
+            appendUTF8(text, hex(8));
+            break;
+        default:
+            text += kind;
+        }
+    }
+    return text;
+}
+
+struct Case {
+    std::string where;
+    std::vector<std::string> fields;
+};
+
+inline std::vector<Case> readCases(const std::string& name)
+{
+    const std::string path = std::string(ROWLARK_CASE_FOLDER) + "/" + name;
+    std::ifstream file(path, std::ios::binary);
+    std::vector<Case> cases;
+    std::string line;
+    for (std::size_t number = 1; std::getline(file, line); ++number) {
+        if (line.empty() || line.front() == '#')
+            continue;
+        Case entry{path + ":" + std::to_string(number), {}};
+        for (std::size_t start = 0;;) {
+            const std::size_t tab = line.find('\t', start);
+            entry.fields.push_back(unescaped(line.substr(start, tab - start)));
+            if (tab == std::string::npos)
+                break;
+            start = tab + 1;
+        }
+        cases.push_back(std::move(entry));
+    }
+    return cases;
+}
+
+// Runs every case of the file `name` through `function`: the fields but the last are its inputs,
+// the last the text it must give.
+inline void expectCases(const std::string& name,
+                        const std::function<std::string(const std::vector<std::string>&)>& function)
+{
+    const std::vector<Case> cases = readCases(name);
+    ASSERT_FALSE(cases.empty()) << "no cases in " << name;
+    for (const auto& [where, fields] : cases) {
+        const std::vector<std::string> inputs(fields.begin(), fields.end() - 1);
+        EXPECT_EQ(function(inputs), fields.back()) << where << ": " << ::testing::PrintToString(inputs);
+    }
+}
+
+inline std::string yesOrNo(bool value)
+{
+    return value ? "yes" : "no";
+}
+
+}  // namespace rowlark::testing
