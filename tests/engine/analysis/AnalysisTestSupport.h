@@ -1,9 +1,11 @@
 #pragma once
 
+#include "../text/CaseFile.h"
 #include "records/Mapping.h"
 #include "table/CSVTable.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <iomanip>
 #include <ostream>
 #include <string>
@@ -40,6 +42,46 @@ inline CSVTable distinctIntegerTable(std::vector<std::string> headers, std::size
         for (std::size_t column = 0; column < headers.size(); ++column)
             rows[row].push_back(std::to_string((seed + column + 1) * 1000 + row));
     return CSVTable::fromRows(std::move(headers), rows);
+}
+
+// The items of a data-file field that lists them separated by |.
+inline std::vector<std::string> listed(const std::string& field)
+{
+    std::vector<std::string> items;
+    for (std::size_t start = 0;;) {
+        const std::size_t bar = field.find('|', start);
+        items.push_back(field.substr(start, bar - start));
+        if (bar == std::string::npos)
+            return items;
+        start = bar + 1;
+    }
+}
+
+// A score to ten significant digits, as the data files write them.
+inline std::string scoreText(double score)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", score);
+    return text;
+}
+
+// Suggestions as the data files write them: "column score reason", separated by "; ".
+inline std::string suggestionsText(const std::vector<HeaderSuggestion>& suggestions)
+{
+    std::string text;
+    for (const auto& suggestion : suggestions)
+        text += (text.empty() ? "" : "; ") + std::to_string(suggestion.rightIndex) + " " + scoreText(suggestion.score) +
+                " " + suggestion.reason;
+    return text;
+}
+
+// The right column of each mapping, "-" for none, as the data files write them.
+inline std::string mappedColumns(const std::vector<ColumnMapping>& mappings)
+{
+    std::string text;
+    for (const auto& mapping : mappings)
+        text += (text.empty() ? "" : " ") + (mapping.rightIndex ? std::to_string(*mapping.rightIndex) : "-");
+    return text;
 }
 
 inline std::vector<ColumnMapping> unmappedMappings(std::size_t count)
