@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <iomanip>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -75,15 +76,6 @@ inline std::string suggestionsText(const std::vector<HeaderSuggestion>& suggesti
     return text;
 }
 
-// The right column of each mapping, "-" for none, as the data files write them.
-inline std::string mappedColumns(const std::vector<ColumnMapping>& mappings)
-{
-    std::string text;
-    for (const auto& mapping : mappings)
-        text += (text.empty() ? "" : " ") + (mapping.rightIndex ? std::to_string(*mapping.rightIndex) : "-");
-    return text;
-}
-
 inline std::vector<ColumnMapping> unmappedMappings(std::size_t count)
 {
     std::vector<ColumnMapping> mappings(count);
@@ -91,6 +83,33 @@ inline std::vector<ColumnMapping> unmappedMappings(std::size_t count)
         mappings[i].id = Uuid::random();
         mappings[i].leftIndex = static_cast<std::int64_t>(i);
         mappings[i].isIncluded = true;
+    }
+    return mappings;
+}
+
+// Mappings as the data files write them, one a word: the right column ("-" for none), then k for
+// the key, m for a manual choice, x for a mapping left out.
+inline std::string mappingsText(const std::vector<ColumnMapping>& mappings)
+{
+    std::string text;
+    for (const auto& mapping : mappings)
+        text += (text.empty() ? "" : " ") + (mapping.rightIndex ? std::to_string(*mapping.rightIndex) : "-") +
+                (mapping.isKey ? "k" : "") + (mapping.isManual ? "m" : "") + (mapping.isIncluded ? "" : "x");
+    return text;
+}
+
+inline std::vector<ColumnMapping> mappingsFrom(const std::string& text)
+{
+    std::istringstream words(text);
+    std::vector<ColumnMapping> mappings;
+    for (std::string word; words >> word;) {
+        ColumnMapping& mapping = mappings.emplace_back(unmappedMappings(1)[0]);
+        mapping.leftIndex = static_cast<std::int64_t>(mappings.size() - 1);
+        if (word[0] != '-')
+            mapping.rightIndex = std::stoll(word);
+        mapping.isKey = word.find('k') != std::string::npos;
+        mapping.isManual = word.find('m') != std::string::npos;
+        mapping.isIncluded = word.find('x') == std::string::npos;
     }
     return mappings;
 }
