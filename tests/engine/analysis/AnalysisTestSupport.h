@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../text/CaseFile.h"
+#include "analysis/ColumnKind.h"
 #include "records/Mapping.h"
 #include "table/CSVTable.h"
 
@@ -23,6 +24,9 @@ inline void PrintTo(const HeaderSuggestion& suggestion, std::ostream* out)
 }  // namespace rowlark
 
 namespace rowlark::CSVComparator::testing {
+
+constexpr const char* kindNames[] = {"empty", "boolean", "date",    "email",   "phone", "uuid",
+                                     "url",   "json",    "integer", "decimal", "text"};
 
 // A table of one column holding `values` row by row.
 inline CSVTable columnTable(const std::vector<std::string>& values, std::string header = "Column")

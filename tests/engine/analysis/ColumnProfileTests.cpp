@@ -124,12 +124,9 @@ std::vector<std::string> numbered(std::size_t count, const std::string& prefix =
     return values;
 }
 
-constexpr const char* kindNames[] = {"empty", "boolean", "date",    "email",   "phone", "uuid",
-                                     "url",   "json",    "integer", "decimal", "text"};
-
 std::string kindOf(const std::vector<std::string>& values)
 {
-    return kindNames[static_cast<int>(profile(columnTable(values), 0).kind)];
+    return testing::kindNames[static_cast<int>(profile(columnTable(values), 0).kind)];
 }
 
 TEST(Profile, DetectsTheKindOfTheSample)
