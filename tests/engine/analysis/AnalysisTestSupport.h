@@ -7,21 +7,10 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <iomanip>
 #include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
-
-namespace rowlark {
-
-inline void PrintTo(const HeaderSuggestion& suggestion, std::ostream* out)
-{
-    *out << "{" << suggestion.rightIndex << ", " << std::setprecision(17) << suggestion.score << ", \""
-         << suggestion.reason << "\"}";
-}
-
-}  // namespace rowlark
 
 namespace rowlark::CSVComparator::testing {
 

@@ -19,19 +19,12 @@ inline void appendUTF8(std::string& text, char32_t scalar)
 {
     if (scalar < 0x80) {
         text += static_cast<char>(scalar);
-    } else if (scalar < 0x800) {
-        text += static_cast<char>(0xC0 | (scalar >> 6));
-        text += static_cast<char>(0x80 | (scalar & 0x3F));
-    } else if (scalar < 0x10000) {
-        text += static_cast<char>(0xE0 | (scalar >> 12));
-        text += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (scalar & 0x3F));
-    } else {
-        text += static_cast<char>(0xF0 | (scalar >> 18));
-        text += static_cast<char>(0x80 | ((scalar >> 12) & 0x3F));
-        text += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (scalar & 0x3F));
+        return;
     }
+    const int continuations = scalar < 0x800 ? 1 : scalar < 0x10000 ? 2 : 3;
+    text += static_cast<char>(((0xF0 << (3 - continuations)) & 0xFF) | (scalar >> (6 * continuations)));
+    for (int shift = 6 * (continuations - 1); shift >= 0; shift -= 6)
+        text += static_cast<char>(0x80 | ((scalar >> shift) & 0x3F));
 }
 
 inline std::string unescaped(const std::string& field)
