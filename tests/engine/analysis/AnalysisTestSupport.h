@@ -69,17 +69,6 @@ inline std::string suggestionsText(const std::vector<HeaderSuggestion>& suggesti
     return text;
 }
 
-inline std::vector<ColumnMapping> unmappedMappings(std::size_t count)
-{
-    std::vector<ColumnMapping> mappings(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        mappings[i].id = Uuid::random();
-        mappings[i].leftIndex = static_cast<std::int64_t>(i);
-        mappings[i].isIncluded = true;
-    }
-    return mappings;
-}
-
 // Mappings as the data files write them, one a word: the right column ("-" for none), then k for
 // the key, m for a manual choice, x for a mapping left out.
 inline std::string mappingsText(const std::vector<ColumnMapping>& mappings)
@@ -96,7 +85,8 @@ inline std::vector<ColumnMapping> mappingsFrom(const std::string& text)
     std::istringstream words(text);
     std::vector<ColumnMapping> mappings;
     for (std::string word; words >> word;) {
-        ColumnMapping& mapping = mappings.emplace_back(unmappedMappings(1)[0]);
+        ColumnMapping& mapping = mappings.emplace_back();
+        mapping.id = Uuid::random();
         mapping.leftIndex = static_cast<std::int64_t>(mappings.size() - 1);
         if (word[0] != '-')
             mapping.rightIndex = std::stoll(word);

@@ -116,14 +116,6 @@ std::vector<std::string> repeated(const std::vector<std::string>& pattern, std::
     return values;
 }
 
-std::vector<std::string> numbered(std::size_t count, const std::string& prefix = "value ")
-{
-    std::vector<std::string> values;
-    for (std::size_t i = 0; i < count; ++i)
-        values.push_back(prefix + std::to_string(i));
-    return values;
-}
-
 std::string kindOf(const std::vector<std::string>& values)
 {
     return testing::kindNames[static_cast<int>(profile(columnTable(values), 0).kind)];
@@ -152,7 +144,10 @@ TEST(Profile, OnlyTheFirstThousandRowsCount)
     EXPECT_TRUE(blankSample.values.empty());
     EXPECT_EQ(blankSample.uniqueRatio, 0);
 
-    const ColumnProfile distinct = profile(columnTable(numbered(1200)), 0);
+    std::vector<std::string> numbered;
+    for (int i = 0; i < 1200; ++i)
+        numbered.push_back("value " + std::to_string(i));
+    const ColumnProfile distinct = profile(columnTable(numbered), 0);
     EXPECT_EQ(distinct.values.size(), 750u);
     EXPECT_EQ(distinct.uniqueRatio, 0.75);
     EXPECT_TRUE(distinct.values.contains("value 749"));

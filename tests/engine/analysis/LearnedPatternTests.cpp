@@ -12,8 +12,6 @@
 namespace rowlark::CSVComparator {
 namespace {
 
-using testing::unmappedMappings;
-
 CSVTable headersOnly(std::vector<std::string> headers)
 {
     return CSVTable::fromRows(std::move(headers), {});
@@ -37,7 +35,7 @@ TEST(LearnedPattern, MappingsOutsideTheTableChangeNothing)
 {
     const CSVTable left = headersOnly({"City", "State"});
     const CSVTable right = headersOnly({"Billing City", "Billing State"});
-    auto outOfRange = unmappedMappings(2);
+    auto outOfRange = testing::mappingsFrom("- -");
     outOfRange[1].leftIndex = 9;
     EXPECT_EQ(applyLearnedPattern(left, right, outOfRange, outOfRange[1].id, 1).mappings, outOfRange);
     EXPECT_TRUE(applyLearnedPattern(left, right, {}, outOfRange[0].id, 0).mappings.empty());
@@ -57,7 +55,8 @@ TEST(LearnedPattern, StructuredColumnsPairOnlyWithStructuredColumns)
     ASSERT_TRUE(left.structuredColumnIndices().contains(1));
     ASSERT_EQ(right.structuredColumnIndices().size(), 1u);
     const auto rightJSON = static_cast<std::int64_t>(*right.structuredColumnIndices().begin());
-    auto mappings = unmappedMappings(left.columnCount());
+    const auto mappings = testing::mappingsFrom("- - -");
+    ASSERT_EQ(mappings.size(), left.columnCount());
 
     // A plain column cannot be chosen for the structured one.
     EXPECT_EQ(applyLearnedPattern(left, right, mappings, mappings[1].id, 1).mappings, mappings);
