@@ -17,19 +17,6 @@ namespace {
 
 using Suggestions = std::vector<HeaderSuggestion>;
 
-ColumnProfile profileOf(ColumnKind kind, std::vector<std::string> values, double uniqueRatio)
-{
-    return {kind, {values.begin(), values.end()}, uniqueRatio};
-}
-
-std::vector<std::string> letters(std::string_view from)
-{
-    std::vector<std::string> values;
-    for (const char letter : from)
-        values.emplace_back(1, letter);
-    return values;
-}
-
 using Inputs = std::vector<std::string>;
 
 // A profile as the data files write it: kind, values (one letter each, "-" for none), unique ratio.
@@ -41,8 +28,10 @@ ColumnProfile profileFrom(const std::string& text)
     double uniqueRatio = 0;
     words >> kind >> values >> uniqueRatio;
     const auto name = std::ranges::find(testing::kindNames, kind);
-    return profileOf(static_cast<ColumnKind>(name - std::begin(testing::kindNames)),
-                     values == "-" ? std::vector<std::string>() : letters(values), uniqueRatio);
+    ColumnProfile result{static_cast<ColumnKind>(name - std::begin(testing::kindNames)), {}, uniqueRatio};
+    for (const char letter : values == "-" ? "" : values)
+        result.values.emplace(1, letter);
+    return result;
 }
 
 TEST(SuggestionScoring, ScoresTheColumnsOfTheDataFiles)
@@ -89,8 +78,8 @@ TEST(SharedValueTable, AgreesWithPairwiseIntersection)
         left.push_back(randomProfile(size));
     for (std::size_t size : {4, 6, 10, 30, 50})
         right.push_back(randomProfile(size));
-    left.push_back(profileOf(ColumnKind::boolean, letters("abcdef"), 1));
-    right.push_back(profileOf(ColumnKind::text, letters("abcdef"), 1));
+    left.push_back(profileFrom("boolean abcdef 1"));
+    right.push_back(profileFrom("text abcdef 1"));
 
     const SharedValueTable table(left, right);
     for (std::size_t i = 0; i < left.size(); ++i) {
