@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>

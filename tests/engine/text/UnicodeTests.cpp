@@ -73,10 +73,7 @@ TEST(Scalars, DecodeAndEncodeRoundTrip)
     EXPECT_EQ(previousScalar(text, end), U'\U0001F600');
     EXPECT_EQ(end, text.size() - 4);
     std::size_t position = 0;
-    EXPECT_EQ(nextScalar("\xFF"
-                         "a",
-                         position),
-              U'\uFFFD');
+    EXPECT_EQ(nextScalar(std::string("\xFF") + "a", position), U'\uFFFD');
     EXPECT_EQ(position, 1u);
 }
 
