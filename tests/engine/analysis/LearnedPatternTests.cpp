@@ -31,16 +31,6 @@ TEST(LearnedPattern, AppliesTheChoicesOfTheDataFile)
     });
 }
 
-TEST(LearnedPattern, MappingsOutsideTheTableChangeNothing)
-{
-    const CSVTable left = headersOnly({"City", "State"});
-    const CSVTable right = headersOnly({"Billing City", "Billing State"});
-    auto outOfRange = testing::mappingsFrom("- -");
-    outOfRange[1].leftIndex = 9;
-    EXPECT_EQ(applyLearnedPattern(left, right, outOfRange, outOfRange[1].id, 1).mappings, outOfRange);
-    EXPECT_TRUE(applyLearnedPattern(left, right, {}, outOfRange[0].id, 0).mappings.empty());
-}
-
 CSVTable withJSONColumn(std::vector<std::string> headers, std::size_t column)
 {
     std::vector<std::string> row(headers.size(), "plain");
@@ -48,7 +38,7 @@ CSVTable withJSONColumn(std::vector<std::string> headers, std::size_t column)
     return CSVTable::fromRows(std::move(headers), {row}).expandingStructuredColumns();
 }
 
-TEST(LearnedPattern, StructuredColumnsPairOnlyWithStructuredColumns)
+TEST(LearnedPattern, StructuredColumnsPairOnlyWithStructuredColumnsAndStrayMappingsChangeNothing)
 {
     const CSVTable left = withJSONColumn({"City", "Address"}, 1);
     const CSVTable right = withJSONColumn({"Billing City", "Billing Address", "Billing Address Copy"}, 2);
@@ -65,6 +55,11 @@ TEST(LearnedPattern, StructuredColumnsPairOnlyWithStructuredColumns)
     // Billing Address exists but is plain, so the structured Address finds no target.
     const auto result = applyLearnedPattern(left, right, mappings, mappings[0].id, 0);
     EXPECT_EQ(result.mappings[1].rightIndex, std::nullopt);
+
+    auto outOfRange = mappings;
+    outOfRange[0].leftIndex = 9;
+    EXPECT_EQ(applyLearnedPattern(left, right, outOfRange, outOfRange[0].id, 0).mappings, outOfRange);
+    EXPECT_TRUE(applyLearnedPattern(left, right, {}, outOfRange[0].id, 0).mappings.empty());
 }
 
 }  // namespace
