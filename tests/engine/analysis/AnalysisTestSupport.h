@@ -1,25 +1,20 @@
 #pragma once
 
+#include "../text/CaseFile.h"
+#include "analysis/ColumnKind.h"
 #include "records/Mapping.h"
 #include "table/CSVTable.h"
 
 #include <cstdint>
-#include <iomanip>
-#include <ostream>
+#include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
-namespace rowlark {
-
-inline void PrintTo(const HeaderSuggestion& suggestion, std::ostream* out)
-{
-    *out << "{" << suggestion.rightIndex << ", " << std::setprecision(17) << suggestion.score << ", \""
-         << suggestion.reason << "\"}";
-}
-
-}  // namespace rowlark
-
 namespace rowlark::CSVComparator::testing {
+
+constexpr const char* kindNames[] = {"empty", "boolean", "date",    "email",   "phone", "uuid",
+                                     "url",   "json",    "integer", "decimal", "text"};
 
 // A table of one column holding `values` row by row.
 inline CSVTable columnTable(const std::vector<std::string>& values, std::string header = "Column")
@@ -42,13 +37,61 @@ inline CSVTable distinctIntegerTable(std::vector<std::string> headers, std::size
     return CSVTable::fromRows(std::move(headers), rows);
 }
 
-inline std::vector<ColumnMapping> unmappedMappings(std::size_t count)
+// The items of a data-file field that lists them separated by |.
+inline std::vector<std::string> listed(const std::string& field)
 {
-    std::vector<ColumnMapping> mappings(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        mappings[i].id = Uuid::random();
-        mappings[i].leftIndex = static_cast<std::int64_t>(i);
-        mappings[i].isIncluded = true;
+    std::vector<std::string> items;
+    for (std::size_t start = 0;;) {
+        const std::size_t bar = field.find('|', start);
+        items.push_back(field.substr(start, bar - start));
+        if (bar == std::string::npos)
+            return items;
+        start = bar + 1;
+    }
+}
+
+// A score to ten significant digits, as the data files write them.
+inline std::string scoreText(double score)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", score);
+    return text;
+}
+
+// Suggestions as the data files write them: "column score reason", separated by "; ".
+inline std::string suggestionsText(const std::vector<HeaderSuggestion>& suggestions)
+{
+    std::string text;
+    for (const auto& suggestion : suggestions)
+        text += (text.empty() ? "" : "; ") + std::to_string(suggestion.rightIndex) + " " + scoreText(suggestion.score) +
+                " " + suggestion.reason;
+    return text;
+}
+
+// Mappings as the data files write them, one a word: the right column ("-" for none), then k for
+// the key, m for a manual choice, x for a mapping left out.
+inline std::string mappingsText(const std::vector<ColumnMapping>& mappings)
+{
+    std::string text;
+    for (const auto& mapping : mappings)
+        text += (text.empty() ? "" : " ") + (mapping.rightIndex ? std::to_string(*mapping.rightIndex) : "-") +
+                (mapping.isKey ? "k" : "") + (mapping.isManual ? "m" : "") + (mapping.isIncluded ? "" : "x");
+    return text;
+}
+
+inline std::vector<ColumnMapping> mappingsFrom(const std::string& text)
+{
+    std::istringstream words(text);
+    std::vector<ColumnMapping> mappings;
+    for (std::string word; words >> word;) {
+        ColumnMapping& mapping = mappings.emplace_back();
+        mapping.id = Uuid::random();
+        mapping.leftIndex = static_cast<std::int64_t>(mappings.size() - 1);
+        if (word[0] != '-')
+            mapping.rightIndex = std::stoll(word);
+        mapping.isKey = word.find('k') != std::string::npos;
+        mapping.isManual = word.find('m') != std::string::npos;
+        mapping.isIncluded = word.find('x') == std::string::npos;
     }
     return mappings;
 }

@@ -1,3 +1,4 @@
+#include "AnalysisTestSupport.h"
 #include "analysis/DataCompatibility.h"
 #include "analysis/ScoredSuggestions.h"
 #include "analysis/SharedValueTable.h"
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,55 +17,50 @@ namespace {
 
 using Suggestions = std::vector<HeaderSuggestion>;
 
-ColumnProfile profileOf(ColumnKind kind, std::vector<std::string> values, double uniqueRatio)
+using Inputs = std::vector<std::string>;
+
+// A profile as the data files write it: kind, values (one letter each, "-" for none), unique ratio.
+ColumnProfile profileFrom(const std::string& text)
 {
-    return {kind, {values.begin(), values.end()}, uniqueRatio};
+    std::istringstream words(text);
+    std::string kind;
+    std::string values;
+    double uniqueRatio = 0;
+    words >> kind >> values >> uniqueRatio;
+    const auto name = std::ranges::find(testing::kindNames, kind);
+    ColumnProfile result{static_cast<ColumnKind>(name - std::begin(testing::kindNames)), {}, uniqueRatio};
+    for (const char letter : values == "-" ? "" : values)
+        result.values.emplace(1, letter);
+    return result;
 }
 
-std::vector<std::string> letters(std::string_view from)
+TEST(SuggestionScoring, ScoresTheColumnsOfTheDataFiles)
 {
-    std::vector<std::string> values;
-    for (const char letter : from)
-        values.emplace_back(1, letter);
-    return values;
-}
-
-struct CompatibilityCase {
-    std::string name;
-    ColumnProfile left;
-    ColumnProfile right;
-    double overlap;
-    double shape;
-};
-
-TEST(DataCompatibility, CombinesOverlapKindsAndUniqueness)
-{
-    const auto text = ColumnKind::text;
-    const std::vector<CompatibilityCase> cases{
-        {"eight of ten shared", profileOf(text, letters("abcdefghij"), 1), profileOf(text, letters("abcdefghxyz"), 1),
-         0.8, 0.88 * 0.62 + 0.12 * 1},
-        {"smaller set decides", profileOf(text, letters("abcde"), 1), profileOf(text, letters("abcdefghij"), 1), 1.0,
-         0.88 * 0.62 + 0.12 * 1},
-        {"four values are too few", profileOf(text, letters("abcd"), 1), profileOf(text, letters("abcd"), 1), 0,
-         0.88 * 0.62 + 0.12 * 1},
-        {"boolean never overlaps", profileOf(ColumnKind::boolean, letters("abcdef"), 1),
-         profileOf(text, letters("abcdef"), 1), 0, 0.88 * 0.12 + 0.12 * 1},
-        {"integer and decimal", profileOf(ColumnKind::integer, {}, 0.5), profileOf(ColumnKind::decimal, {}, 0.5), 0,
-         0.88 * 0.82 + 0.12 * 1},
-        {"same kind that is not text", profileOf(ColumnKind::date, {}, 1), profileOf(ColumnKind::date, {}, 0.25), 0,
-         0.88 * 0.88 + 0.12 * (1 - 0.75)},
-        {"both empty", ColumnProfile(), ColumnProfile(), 0, 0.88 * 0.55 + 0.12 * 1},
-        {"one empty", ColumnProfile(), profileOf(ColumnKind::uuid, {}, 1), 0, 0.88 * 0.1 + 0.12 * 0},
-        {"different kinds", profileOf(ColumnKind::email, {}, 1), profileOf(ColumnKind::phone, {}, 1), 0,
-         0.88 * 0.12 + 0.12 * 1},
-    };
-    for (const auto& [name, left, right, overlap, shape] : cases) {
+    rowlark::testing::expectCases("dataCompatibility.txt", [](const Inputs& fields) {
+        const ColumnProfile left = profileFrom(fields[0]);
+        const ColumnProfile right = profileFrom(fields[1]);
         const DataCompatibility result = dataCompatibility(left, right);
-        EXPECT_DOUBLE_EQ(result.overlap, overlap) << name;
-        EXPECT_DOUBLE_EQ(result.shape, shape) << name;
-        const DataCompatibility reversed = dataCompatibility(right, left);
-        EXPECT_DOUBLE_EQ(reversed.overlap, overlap) << name << " reversed";
-    }
+        EXPECT_EQ(dataCompatibility(right, left).overlap, result.overlap) << fields[0] << " reversed";
+        return testing::scoreText(result.overlap) + " " + testing::scoreText(result.shape);
+    });
+    rowlark::testing::expectCases("scoredSuggestions.txt", [](const Inputs& fields) {
+        std::vector<ColumnProfile> right;
+        for (const auto& profile : fields[3].empty() ? Inputs() : testing::listed(fields[3]))
+            right.push_back(profileFrom(profile));
+        return testing::suggestionsText(
+            scoredSuggestions(fields[0], testing::listed(fields[1]), profileFrom(fields[2]), right, std::nullopt));
+    });
+    rowlark::testing::expectCases("orderSuggestions.txt", [](const Inputs& fields) {
+        Suggestions suggestions;
+        std::istringstream words(fields[1]);
+        for (std::string word; words >> word;)
+            suggestions.push_back({std::stoll(word), std::stod(word.substr(word.find(':') + 1)), ""});
+        orderSuggestions(suggestions, testing::listed(fields[0]));
+        std::string order;
+        for (const auto& suggestion : suggestions)
+            order += (order.empty() ? "" : " ") + std::to_string(suggestion.rightIndex);
+        return order;
+    });
 }
 
 TEST(SharedValueTable, AgreesWithPairwiseIntersection)
@@ -81,8 +78,8 @@ TEST(SharedValueTable, AgreesWithPairwiseIntersection)
         left.push_back(randomProfile(size));
     for (std::size_t size : {4, 6, 10, 30, 50})
         right.push_back(randomProfile(size));
-    left.push_back(profileOf(ColumnKind::boolean, letters("abcdef"), 1));
-    right.push_back(profileOf(ColumnKind::text, letters("abcdef"), 1));
+    left.push_back(profileFrom("boolean abcdef 1"));
+    right.push_back(profileFrom("text abcdef 1"));
 
     const SharedValueTable table(left, right);
     for (std::size_t i = 0; i < left.size(); ++i) {
@@ -94,101 +91,6 @@ TEST(SharedValueTable, AgreesWithPairwiseIntersection)
     }
     EXPECT_TRUE(table.row(left.size()).empty());
     EXPECT_TRUE(SharedValueTable(left, {}).row(0).empty());
-}
-
-TEST(ScoredSuggestions, DataHalfStrengthensOrReplacesHeaderMatches)
-{
-    const auto integer = profileOf(ColumnKind::integer, {}, 1);
-    const auto decimal = profileOf(ColumnKind::decimal, {}, 1);
-    const auto shared = profileOf(ColumnKind::text, letters("abcdefghij"), 1);
-    const auto mostlyShared = profileOf(ColumnKind::text, letters("abcdefghxy"), 1);
-    const double integerShape = 0.88 * 0.88 + 0.12;
-    const double textShape = 0.88 * 0.62 + 0.12;
-
-    // A symbol-only header has no header suggestions, but shared values still pair it.
-    EXPECT_EQ(scoredSuggestions("#", {"Code"}, shared, {mostlyShared}, std::nullopt),
-              Suggestions({{0, 0.91 + 0.09 * 0.8, "Values overlap"}}));
-    EXPECT_EQ(scoredSuggestions("Code", {"Code"}, shared, {mostlyShared}, std::nullopt),
-              Suggestions({{0, 1.0, "Values overlap"}}));
-    const auto numbers = scoredSuggestions("Amount", {"Total"}, integer, {decimal}, std::nullopt);
-    ASSERT_EQ(numbers.size(), 1u);
-    EXPECT_EQ(numbers[0].reason, "Matching data type");
-    EXPECT_NEAR(numbers[0].score, 0.606, 0.0005);
-    EXPECT_DOUBLE_EQ(numbers[0].score, 0.72 * (0.88 * 0.82 + 0.12));
-
-    const double similarName = 0.82 * (1 - 1.0 / 7);
-    EXPECT_EQ(scoredSuggestions("Adress", {"Address"}, integer, {integer}, std::nullopt),
-              Suggestions({{0, 0.88 * similarName + 0.12 * integerShape, "Similar name + data type"}}));
-    EXPECT_EQ(scoredSuggestions("Adress", {"Address"}, shared, {profileOf(ColumnKind::text, letters("vwxyz"), 1)},
-                                std::nullopt),
-              Suggestions({{0, 0.88 * similarName + 0.12 * textShape, "Similar name"}}));
-    // Header scores of 0.9 and more keep their reason even with matching kinds.
-    EXPECT_EQ(scoredSuggestions("Telephone", {"Phone"}, integer, {integer}, std::nullopt),
-              Suggestions({{0, 0.88 * 0.91 + 0.12 * integerShape, "Known alias"}}));
-}
-
-TEST(ScoredSuggestions, WeakCandidatesAreLeftOut)
-{
-    const auto text = profileOf(ColumnKind::text, letters("abcdef"), 1);
-    const auto other = profileOf(ColumnKind::text, letters("uvwxyz"), 1);
-    // Different kinds and no header match: shape 0.88 × 0.12 + 0.12 stays far below the cut-off.
-    EXPECT_TRUE(scoredSuggestions("Name", {"Notes"}, profileOf(ColumnKind::email, {}, 1),
-                                  {profileOf(ColumnKind::date, {}, 1)}, std::nullopt)
-                    .empty());
-    EXPECT_TRUE(scoredSuggestions("Name", {"Remarks"}, text, {other}, std::nullopt).empty());
-}
-
-TEST(ScoredSuggestions, MissingRightProfilesCountAsEmptyColumns)
-{
-    const double emptyShape = 0.88 * 0.55 + 0.12;
-    EXPECT_EQ(
-        scoredSuggestions("Phone", {"Phone", "Mobile"}, ColumnProfile(), {}, std::nullopt),
-        Suggestions({{0, 0.88 + 0.12 * emptyShape, "Exact"}, {1, 0.88 * 0.91 + 0.12 * emptyShape, "Known alias"}}));
-}
-
-struct OrderCase {
-    std::string name;
-    std::vector<std::string> headers;
-    Suggestions input;
-    std::vector<std::int64_t> expectedOrder;
-};
-
-std::vector<std::int64_t> rightIndices(const Suggestions& suggestions)
-{
-    std::vector<std::int64_t> indices;
-    for (const auto& suggestion : suggestions)
-        indices.push_back(suggestion.rightIndex);
-    return indices;
-}
-
-TEST(SuggestionOrder, TiesWithinTheBandGoByHeaderText)
-{
-    const std::vector<OrderCase> cases{
-        {"higher score first", {"A", "B"}, {{0, 0.5, ""}, {1, 0.9, ""}}, {1, 0}},
-        {"0.90004 and 0.9 are tied", {"B", "A"}, {{0, 0.90004, ""}, {1, 0.9, ""}}, {1, 0}},
-        {"0.9002 and 0.9 are not", {"B", "A"}, {{1, 0.9, ""}, {0, 0.9002, ""}}, {0, 1}},
-        {"scalar order, not dictionary order",
-         {"a", "Z", "\u00E4"},
-         {{0, 0.7, ""}, {1, 0.7, ""}, {2, 0.7, ""}},
-         {1, 0, 2}},
-        {"texts compared in NFC", {"B", "A\u0308"}, {{1, 0.7, ""}, {0, 0.7, ""}}, {0, 1}},
-        {"equal texts keep column order",
-         {"caf\u00E9", "cafe\u0301", "Caf"},
-         {{1, 0.7, ""}, {0, 0.7, ""}, {2, 0.7, ""}},
-         {2, 0, 1}},
-        {"unknown columns last in their run", {"B"}, {{7, 0.7, ""}, {0, 0.7, ""}, {-1, 0.7, ""}}, {0, -1, 7}},
-        // Each score lies within the band of the next, so the whole stretch is one run ordered by
-        // text, although 0.90016 and 0.9 alone would not tie.
-        {"chained band",
-         {"C", "B", "A", "Z", "Y"},
-         {{0, 0.90016, ""}, {3, 0.95, ""}, {1, 0.90008, ""}, {4, 0.5, ""}, {2, 0.9, ""}},
-         {3, 2, 1, 0, 4}},
-    };
-    for (const auto& [name, headers, input, expectedOrder] : cases) {
-        Suggestions ordered = input;
-        orderSuggestions(ordered, headers);
-        EXPECT_EQ(rightIndices(ordered), expectedOrder) << name;
-    }
 }
 
 TEST(SuggestionOrder, DoesNotDependOnTheInputOrder)
