@@ -343,4 +343,19 @@ ComparisonFiles writeComparisonFiles(const std::filesystem::path& folder, std::s
     return files;
 }
 
+std::filesystem::path writeOnce(const std::filesystem::path& folder, const std::string& name,
+                                const std::function<void(std::ofstream&)>& write)
+{
+    const std::filesystem::path path = folder / name;
+    if (std::filesystem::exists(path))
+        return path;
+    const std::filesystem::path partial = folder / (name + ".partial");
+    {
+        std::ofstream out(partial, std::ios::binary);
+        write(out);
+    }
+    std::filesystem::rename(partial, path);
+    return path;
+}
+
 }  // namespace rowlark::bench

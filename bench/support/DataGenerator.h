@@ -12,6 +12,9 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
 
 namespace rowlark::bench {
 
@@ -38,5 +41,10 @@ struct ComparisonFiles {
 // phone punctuation ("(555) 123-4567"), true/false for Yes/No, "United States" for "USA", "NULL"
 // for an empty note. Both files have the same header.
 ComparisonFiles writeComparisonFiles(const std::filesystem::path& folder, std::size_t rows);
+
+// Writes the file `name` of `folder` through `write` unless it exists, under a temporary name first;
+// returns its path.
+std::filesystem::path writeOnce(const std::filesystem::path& folder, const std::string& name,
+                                const std::function<void(std::ofstream&)>& write);
 
 }  // namespace rowlark::bench

@@ -25,11 +25,13 @@
 #include "results/InspectorFieldList.h"
 #include "shell/MainWindow.h"
 #include "shell/QtFileDialogs.h"
+#include "support/DataGenerator.h"
 #include "support/ProcessMeasurement.h"
 
 namespace {
 
 using namespace rowlark;
+using bench::writeOnce;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
@@ -75,21 +77,6 @@ private:
 TimedApplication* timedApp()
 {
     return static_cast<TimedApplication*>(QApplication::instance());
-}
-
-// Writes `name` once, under a temporary name first, so an interrupted run leaves nothing behind.
-fs::path writeOnce(const fs::path& folder, const std::string& name, const std::function<void(std::ofstream&)>& write)
-{
-    const fs::path path = folder / name;
-    if (fs::exists(path))
-        return path;
-    const fs::path partial = folder / (name + ".partial");
-    {
-        std::ofstream out(partial, std::ios::binary);
-        write(out);
-    }
-    fs::rename(partial, path);
-    return path;
 }
 
 // Writes the cell of one row and column.

@@ -21,11 +21,13 @@
 #include "ComparisonModel.h"
 #include "shell/MainWindow.h"
 #include "shell/QtFileDialogs.h"
+#include "support/DataGenerator.h"
 #include "support/ProcessMeasurement.h"
 
 namespace {
 
 using namespace rowlark;
+using bench::writeOnce;
 namespace fs = std::filesystem;
 
 constexpr int runs = 7;
@@ -34,21 +36,6 @@ constexpr std::size_t onlyLeftRows = 250'000;
 constexpr std::size_t onlyRightRows = 250'000;
 constexpr std::size_t wideColumns = 2'000;
 constexpr std::size_t wideRows = 4;
-
-// Writes `name` once, under a temporary name first, so an interrupted run leaves nothing behind.
-fs::path writeOnce(const fs::path& folder, const std::string& name, const std::function<void(std::ofstream&)>& write)
-{
-    const fs::path path = folder / name;
-    if (fs::exists(path))
-        return path;
-    const fs::path partial = folder / (name + ".partial");
-    {
-        std::ofstream out(partial, std::ios::binary);
-        write(out);
-    }
-    fs::rename(partial, path);
-    return path;
-}
 
 void writeLongTable(std::ofstream& out, bool isLeft)
 {

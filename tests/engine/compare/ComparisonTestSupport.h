@@ -17,6 +17,7 @@
 
 #include "records/Differences.h"
 #include "records/Mapping.h"
+#include "support/CaseText.h"
 #include "table/CSVTable.h"
 #include "text/Unicode.h"
 
@@ -76,32 +77,7 @@ inline std::string contents(const std::filesystem::path& path)
     return text.str();
 }
 
-// Case files spell what a reader cannot see as escapes: \t \r \n \0 \s (space), \\ and \u{hex}.
-inline std::string unescaped(std::string_view text)
-{
-    std::string result;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            result += text[i];
-            continue;
-        }
-        const char code = text[++i];
-        if (code == 'u') {
-            const std::size_t end = text.find('}', i);
-            text::appendScalar(
-                result, static_cast<char32_t>(std::stoul(std::string(text.substr(i + 2, end - i - 2)), nullptr, 16)));
-            i = end;
-        } else {
-            result += code == 't'   ? '\t'
-                      : code == 'r' ? '\r'
-                      : code == 'n' ? '\n'
-                      : code == '0' ? '\0'
-                      : code == 's' ? ' '
-                                    : code;
-        }
-    }
-    return result;
-}
+using testing::unescaped;
 
 // The pieces of `text` between separators that no backslash escapes, still escaped.
 inline std::vector<std::string_view> split(std::string_view text, char separator)
