@@ -83,32 +83,6 @@ TEST(LooksLikeJSONObject, LooksAtTheFirstCharacterThatIsNotWhiteSpace)
 
 // Flattening
 
-TEST(FlattenedJSONObject, GivesOneEntryPerLeafInNameAndPositionOrder)
-{
-    const auto object = flattenedJSONObject(R"({"b":1.50,"a":{"y":[true,null,"s"],"x":false},"c":{},"d":[],"e":-0})");
-    ASSERT_TRUE(object.has_value());
-    EXPECT_THAT(*object, ElementsAre(Pair(JSONPath{key("a"), key("x")}, "false"),
-                                     Pair(JSONPath{key("a"), key("y"), index(1)}, "true"),
-                                     Pair(JSONPath{key("a"), key("y"), index(2)}, ""),
-                                     Pair(JSONPath{key("a"), key("y"), index(3)}, "s"), Pair(JSONPath{key("b")}, "1.5"),
-                                     Pair(JSONPath{key("c")}, "{}"), Pair(JSONPath{key("d")}, "[]"),
-                                     Pair(JSONPath{key("e")}, "0")));
-}
-
-TEST(FlattenedJSONObject, KeepsNamesAndStringsAsWritten)
-{
-    const auto object = flattenedJSONObject(R"({"Straße":" Ä\u0000b ","":"x"})");
-    ASSERT_TRUE(object.has_value());
-    EXPECT_THAT(*object, ElementsAre(Pair(JSONPath{key("")}, "x"), Pair(JSONPath{key("Straße")}, " Ä\0b "s)));
-}
-
-TEST(FlattenedJSONObject, KeepsTheLastMemberOfADuplicateName)
-{
-    const auto object = flattenedJSONObject(R"({"a":{"x":1},"a":{"y":2}})");
-    ASSERT_TRUE(object.has_value());
-    EXPECT_THAT(*object, ElementsAre(Pair(JSONPath{key("a"), key("y")}, "2")));
-}
-
 std::string nestedObject(std::size_t levels, const std::string& innermost)
 {
     std::string text;
@@ -214,7 +188,7 @@ TEST_P(DataFileTest, ExpandsAsExpected)
     testing::expectLoadsAsExpected("structured", GetParam());
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, DataFileTest, ::testing::ValuesIn(testing::csvFileNames("structured")),
+INSTANTIATE_TEST_SUITE_P(Files, DataFileTest, ::testing::ValuesIn(testing::dataFileNames("structured", ".csv")),
                          testing::testNameOf);
 
 TEST(ExpandingStructuredColumns, ReplacesEarlierBookkeeping)
