@@ -27,7 +27,8 @@ TEST_P(DataFileTest, LoadsAsExpected)
     testing::expectLoadsAsExpected("csv", GetParam());
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, DataFileTest, ::testing::ValuesIn(testing::csvFileNames("csv")), testing::testNameOf);
+INSTANTIATE_TEST_SUITE_P(Files, DataFileTest, ::testing::ValuesIn(testing::dataFileNames("csv", ".csv")),
+                         testing::testNameOf);
 
 TEST(Parsing, LeavesJSONColumnsUnexpanded)
 {

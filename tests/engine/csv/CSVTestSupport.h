@@ -116,14 +116,14 @@ inline std::string loadedText(const std::filesystem::path& file)
     }
 }
 
-// The names of the CSV files in a folder of tests/data, each named after what it reproduces and
-// each beside NAME.expected.
-inline std::vector<std::string> csvFileNames(const std::string& area)
+// The names of the files with `extension` in a folder of tests/data, sorted. A CSV case is NAME.csv,
+// named after what it reproduces, beside NAME.expected.
+inline std::vector<std::string> dataFileNames(const std::string& area, const std::string& extension)
 {
     std::vector<std::string> names;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(dataFolder() / area, error))
-        if (entry.path().extension() == ".csv")
+        if (entry.path().extension() == extension)
             names.push_back(entry.path().stem().string());
     std::sort(names.begin(), names.end());
     return names;
@@ -140,6 +140,30 @@ inline void expectLoadsAsExpected(const std::string& area, const std::string& na
 {
     const std::string stem = (dataFolder() / area / name).string();
     EXPECT_EQ(loadedText(stem + ".csv"), fileText(stem + ".expected"));
+}
+
+}  // namespace rowlark::testing
+
+namespace rowlark::testing {
+
+// The cases of a tab-separated table in tests/data, a case a line; lines starting with '#' explain.
+inline std::vector<Row> tabSeparatedCases(const std::string& relativePath)
+{
+    std::vector<Row> cases;
+    std::ifstream stream(dataFolder() / relativePath, std::ios::binary);
+    for (std::string line; std::getline(stream, line);) {
+        if (line.empty() || line.front() == '#')
+            continue;
+        Row fields(1);
+        for (const char character : line) {
+            if (character == '\t')
+                fields.emplace_back();
+            else
+                fields.back() += character;
+        }
+        cases.push_back(std::move(fields));
+    }
+    return cases;
 }
 
 }  // namespace rowlark::testing
