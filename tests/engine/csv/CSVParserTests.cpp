@@ -1,6 +1,5 @@
 #include "table/CSVTable.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <optional>

@@ -25,7 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using testing::Row;
 using testing::Rows;
 using testing::rowsOf;
