@@ -191,6 +191,11 @@ TEST_P(DataFileTest, ExpandsAsExpected)
 INSTANTIATE_TEST_SUITE_P(Files, DataFileTest, ::testing::ValuesIn(testing::dataFileNames("structured", ".csv")),
                          testing::testNameOf);
 
+TEST(ExpandingStructuredColumns, LeavesAnEmptyTableEmpty)
+{
+    EXPECT_EQ(CSVTable().expandingStructuredColumns(), CSVTable());
+}
+
 TEST(ExpandingStructuredColumns, ReplacesEarlierBookkeeping)
 {
     const CSVTable once = CSVTable::fromRows({"j", "k"}, {{R"({"a":1})", R"({"b":2})"}}).expandingStructuredColumns();
