@@ -14,6 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "../csv/CSVTestSupport.h"
 #include "csv/CSVError.h"
 #include "workbook/ImportError.h"
 #include "workbook/ReaderProcess.h"
@@ -24,21 +25,14 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
-using Rows = std::vector<std::vector<std::string>>;
+using testing::Row;
+using testing::Rows;
+using testing::rowsOf;
 
 // The workbooks are written at build time beside the test program (see reader/CMakeLists.txt).
 fs::path fixture(const std::string& name)
 {
     return fs::read_symlink("/proc/self/exe").parent_path() / "workbook-fixtures" / name;
-}
-
-Rows rowsOf(const CSVTable& table)
-{
-    Rows rows;
-    for (std::size_t row = 0; row < table.rowCount(); ++row)
-        rows.push_back(table.rowStrings(row));
-    return rows;
 }
 
 // A scratch folder of its own per test, removed afterwards.
@@ -81,8 +75,38 @@ ImportError importErrorOf(const fs::path& path, const std::optional<std::string>
     return importErrorFrom([&] { SpreadsheetImporter::loadWithMetadata(path, sheet); });
 }
 
-const Rows peopleRows = {
-    {"1", "Ada", "Z\u00FCrich", "12.5"}, {"2", "Grace", "New York", "7"}, {"3", "Linus", "Helsinki", "0"}};
+// An imported fixture as its .expected file shows it: its sheets, the sheet read and the table; or
+// "error: " and the message the user sees.
+std::string importedText(const fs::path& file, const std::optional<std::string>& sheet)
+{
+    try {
+        const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(file, sheet);
+        std::string text;
+        if (!imported.sheets.empty())
+            text += "sheets: " + testing::lineOf(imported.sheets);
+        if (imported.sheet)
+            text += "read: " + *imported.sheet + '\n';
+        return text + testing::tableText(imported.table);
+    } catch (const ImportError& error) {
+        return "error: " + error.errorDescription() + '\n';
+    }
+}
+
+// tests/data/workbook/FIXTURE.expected, or FIXTURE@SHEET.expected for a sheet asked for by name.
+class FixtureTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(FixtureTest, ImportsAsExpected)
+{
+    const std::string& name = GetParam();
+    const auto at = name.find('@');
+    const std::optional<std::string> sheet =
+        at == std::string::npos ? std::nullopt : std::optional<std::string>(name.substr(at + 1));
+    EXPECT_EQ(importedText(fixture(name.substr(0, at)), sheet),
+              testing::fileText(testing::dataFolder() / "workbook" / (name + ".expected")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureTest, ::testing::ValuesIn(testing::dataFileNames("workbook", ".expected")),
+                         [](const auto& info) { return std::to_string(info.index); });
 
 // Choosing the reader by extension
 
@@ -91,8 +115,7 @@ TEST(ImporterDispatch, CSVInAnyCaseGoesToTheCSVReader)
     ScratchFolder folder;
     fs::copy_file(fixture("people.csv"), folder.path() / "PEOPLE.CSV");
     const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(folder.path() / "PEOPLE.CSV", "ignored");
-    EXPECT_THAT(imported.table.headers(), ElementsAre("id", "name", "city", "amount"));
-    EXPECT_EQ(rowsOf(imported.table), peopleRows);
+    EXPECT_EQ(imported.table, SpreadsheetImporter::loadWithMetadata(fixture("people.csv")).table);
     EXPECT_TRUE(imported.sheets.empty());
     EXPECT_FALSE(imported.sheet.has_value());
 }
@@ -111,72 +134,23 @@ TEST(ImporterDispatch, TextNamedAsWorkbookGoesToTheReader)
     EXPECT_THAT(imported.table.headers(), ElementsAre("id", "name", "city", "amount"));
 }
 
-struct UnsupportedCase {
-    std::string fileName;
-    std::string message;
-};
+class UnsupportedNameTest : public ::testing::TestWithParam<Row> {};
 
-class UnsupportedExtensionTest : public ::testing::TestWithParam<UnsupportedCase> {};
-
-TEST_P(UnsupportedExtensionTest, FailsBeforeTheFileIsRead)
+TEST_P(UnsupportedNameTest, FailsBeforeTheFileIsRead)
 {
-    const ImportError error = importErrorOf(fs::path("/nonexistent") / GetParam().fileName);
+    const ImportError error = importErrorOf(fs::path("/nonexistent") / GetParam()[0]);
     EXPECT_EQ(error.kind(), ImportError::Kind::unsupportedFormat);
-    EXPECT_EQ(error.errorDescription(), GetParam().message);
+    EXPECT_EQ(error.errorDescription(), GetParam()[1]);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, UnsupportedExtensionTest,
-    ::testing::Values(
-        UnsupportedCase{"notes.txt",
-                        "Unsupported file type: .txt. Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers."},
-        UnsupportedCase{"README", "Unsupported file type: .. Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers."},
-        UnsupportedCase{"archive.tar.GZ",
-                        "Unsupported file type: .gz. Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers."},
-        UnsupportedCase{"trailing.", "Unsupported file type: .. Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers."},
-        UnsupportedCase{"data.xlsx.bak",
-                        "Unsupported file type: .bak. Choose CSV, XLSX, XLS, ODS (LibreOffice), or Numbers."}));
-
-// Reading workbooks
-
-class WorkbookFormatTest : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(WorkbookFormatTest, ReadsTheFirstSheetAsHeaderAndRows)
-{
-    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("people." + GetParam()));
-    EXPECT_THAT(imported.table.headers(), ElementsAre("id", "name", "city", "amount"));
-    EXPECT_EQ(imported.table.rowCount(), 3u);
-    EXPECT_EQ(imported.table.rowStrings(0)[1], "Ada");
-    EXPECT_EQ(imported.table.rowStrings(0)[2], "Z\u00FCrich");
-    ASSERT_FALSE(imported.sheets.empty());
-    EXPECT_EQ(imported.sheet, imported.sheets.front());
-}
-
-INSTANTIATE_TEST_SUITE_P(Formats, WorkbookFormatTest, ::testing::Values("xlsx", "xls", "ods", "numbers"));
+INSTANTIATE_TEST_SUITE_P(Names, UnsupportedNameTest,
+                         ::testing::ValuesIn(testing::tabSeparatedCases("workbook/unsupported-file-names.tsv")));
 
 TEST(WorkbookSheets, LargeXLSIsReadWhole)
 {
     const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("many-rows.xls"));
     ASSERT_EQ(imported.table.rowCount(), 55743u);
     EXPECT_THAT(imported.table.rowStrings(55742), ElementsAre("55743", "n55743", "83614.5"));
-}
-
-TEST(WorkbookSheets, ReadsTheSameTableAsTheCSVOfTheSameData)
-{
-    const ImportedTable workbook = SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"));
-    const ImportedTable csv = SpreadsheetImporter::loadWithMetadata(fixture("people.csv"));
-    EXPECT_EQ(workbook.table, csv.table);
-    EXPECT_THAT(workbook.sheets, ElementsAre("People", "Other"));
-    EXPECT_EQ(workbook.sheet, "People");
-}
-
-TEST(WorkbookSheets, ReadsTheRequestedSheet)
-{
-    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("people.ods"), "Other");
-    EXPECT_THAT(imported.table.headers(), ElementsAre("code"));
-    EXPECT_EQ(rowsOf(imported.table), (Rows{{"x1"}}));
-    EXPECT_THAT(imported.sheets, ElementsAre("People", "Other"));
-    EXPECT_EQ(imported.sheet, "Other");
 }
 
 TEST(WorkbookSheets, MissingSheetIsNamedInTypographicQuotes)
@@ -196,54 +170,6 @@ TEST(WorkbookSheets, SheetNamesAreMatchedExactly)
               ImportError::Kind::sheetNotFound);
 }
 
-TEST(WorkbookCells, DatesBecomeISOText)
-{
-    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("dates.xlsx"));
-    EXPECT_EQ(rowsOf(imported.table),
-              (Rows{{"2024-03-05"}, {"2024-03-05T12:00:00"}, {"1,234.50"}, {"2024-03-05T06:00:00"}}));
-}
-
-TEST(WorkbookCells, The1904DateSystemIsHonoured)
-{
-    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("dates-1904.xlsx"));
-    EXPECT_EQ(rowsOf(imported.table), (Rows{{"2024-03-05"}}));
-}
-
-TEST(WorkbookCells, UsedRangeStartingAtC3StartsTheTableThere)
-{
-    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("offset.xlsx"));
-    EXPECT_THAT(imported.table.headers(), ElementsAre("key", "value"));
-    EXPECT_EQ(rowsOf(imported.table), (Rows{{"k1", "v1"}, {"k2", "v2"}}));
-}
-
-TEST(WorkbookCells, TrailingBlankRowsGoInnerBlankRowsStay)
-{
-    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("blank-rows.xlsx"));
-    EXPECT_EQ(rowsOf(imported.table), (Rows{{"1", "2"}, {"", ""}, {"3", "4"}}));
-}
-
-TEST(WorkbookCells, JSONObjectColumnIsExpandedAsInCSV)
-{
-    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("json.xlsx"));
-    const CSVTable expected =
-        CSVTable::parse(
-            "id,addr\n1,\"{\"\"city\"\":\"\"X\"\",\"\"Street\"\":\"\"Y\"\",\"\"ZIP\"\":\"\"Z\"\"}\"\n2,plain\n")
-            .expandingStructuredColumns();
-    EXPECT_EQ(imported.table, expected);
-    EXPECT_THAT(imported.table.headers(), ElementsAre("id", "addr", "addr_street1", "addr_city", "addr_postcode"));
-}
-
-TEST(WorkbookCells, EmptyFirstRowMeansNoHeader)
-{
-    EXPECT_EQ(importErrorOf(fixture("empty-header.xlsx")).errorDescription(),
-              "The selected worksheet has no header row.");
-}
-
-TEST(WorkbookCells, SheetWithoutUsedRangeHasNoHeader)
-{
-    EXPECT_EQ(importErrorOf(fixture("no-range.xlsx")), ImportError::emptyWorksheet());
-}
-
 // Limits
 
 TEST(WorkbookLimits, RowsAndColumnsAtTheLimitAreRead)
@@ -254,56 +180,6 @@ TEST(WorkbookLimits, RowsAndColumnsAtTheLimitAreRead)
     const ImportedTable columns = SpreadsheetImporter::loadWithMetadata(fixture("columns-at-limit.xlsx"));
     EXPECT_EQ(columns.table.columnCount(), 10000u);
     EXPECT_EQ(columns.table.headers().back(), "last");
-}
-
-// A dense sheet of 5,000,000 cells takes a minute; run with --gtest_also_run_disabled_tests.
-TEST(WorkbookLimits, DISABLED_CellsAtTheLimitAreRead)
-{
-    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("cells-at-limit.xlsx"));
-    EXPECT_EQ(imported.table.rowCount(), 249999u);
-    EXPECT_EQ(imported.table.columnCount(), 20u);
-}
-
-class OverLimitTest : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(OverLimitTest, FailsWithTheSafeLimitsMessage)
-{
-    EXPECT_EQ(importErrorOf(fixture(GetParam())).errorDescription(),
-              "The selected worksheet exceeds the safe import limits.");
-}
-
-INSTANTIATE_TEST_SUITE_P(Sheets, OverLimitTest,
-                         ::testing::Values("rows-over-limit.xlsx", "columns-over-limit.xlsx", "cells-over-limit.xlsx"));
-
-TEST(WorkbookLimits, FileOfExactly64MBIsRead)
-{
-    ASSERT_EQ(fs::file_size(fixture("exactly-64-mb.xlsx")), 67108864u);
-    const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(fixture("exactly-64-mb.xlsx"));
-    EXPECT_EQ(rowsOf(imported.table), peopleRows);
-}
-
-TEST(WorkbookLimits, FileOneByteOver64MBIsRefusedUnread)
-{
-    ScratchFolder folder;
-    const fs::path path = folder.write("big.xlsx", "");
-    fs::resize_file(path, 67108865);
-    const ImportError error = importErrorOf(path);
-    EXPECT_EQ(error, ImportError::fileTooLarge(67108864));
-    EXPECT_EQ(error.errorDescription(), "The workbook is larger than the 64 MB import limit.");
-}
-
-// Unreadable workbooks
-
-TEST(WorkbookFailures, EncryptedWorkbook)
-{
-    EXPECT_EQ(importErrorOf(fixture("encrypted.xlsx")).errorDescription(),
-              "Encrypted or password-protected workbooks are not supported.");
-}
-
-TEST(WorkbookFailures, DamagedWorkbook)
-{
-    EXPECT_EQ(importErrorOf(fixture("damaged.xlsx")).errorDescription(),
-              "The workbook could not be read. It may be damaged or use an unsupported format.");
 }
 
 TEST(WorkbookFailures, FileSystemErrorsPassThrough)
@@ -356,15 +232,15 @@ TEST(ReaderResources, MissingHelperProgram)
               ImportError::readerResourceMissing());
 }
 
-TEST(ReaderResources, OversizedFileIsRefusedBeforeResourcesAreLookedFor)
+TEST(ReaderResources, OversizedFileIsRefusedUnreadBeforeResourcesAreLookedFor)
 {
     ScratchFolder folder;
     const fs::path path = folder.write("big.ods", "");
     fs::resize_file(path, 67108865);
-    EXPECT_EQ(importErrorFrom([&] {
-                  SpreadsheetImporter::loadWithMetadata(path, {}, locationsWithHelperIn(folder.path()));
-              }).kind(),
-              ImportError::Kind::fileTooLarge);
+    const ImportError error =
+        importErrorFrom([&] { SpreadsheetImporter::loadWithMetadata(path, {}, locationsWithHelperIn(folder.path())); });
+    EXPECT_EQ(error, ImportError::fileTooLarge(67108864));
+    EXPECT_EQ(error.errorDescription(), "The workbook is larger than the 64 MB import limit.");
 }
 
 // A stand-in helper program: a shell script with the given body.
@@ -391,80 +267,29 @@ ImportError errorFromAnswer(const std::string& answer, const std::optional<std::
     return importErrorFrom([&] { SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"), sheet, locations); });
 }
 
-struct EndingCase {
-    std::string body;
-    std::string message;
-};
-
-class ReaderEndingTest : public ::testing::TestWithParam<EndingCase> {};
+class ReaderEndingTest : public ::testing::TestWithParam<Row> {};
 
 TEST_P(ReaderEndingTest, EndsInReaderFailureSayingWhy)
 {
-    const ImportError error = errorFromFakeHelper(GetParam().body);
+    const ImportError error = errorFromFakeHelper(GetParam()[0]);
     EXPECT_EQ(error.kind(), ImportError::Kind::readerFailure);
-    EXPECT_EQ(error.errorDescription(), "The spreadsheet reader failed: " + GetParam().message);
+    EXPECT_EQ(error.errorDescription(), GetParam()[1]);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Endings, ReaderEndingTest,
-    ::testing::Values(
-        EndingCase{"kill -KILL $$",
-                   "The reader was stopped by the system, most likely because the worksheet is too large for the "
-                   "available memory."},
-        EndingCase{"kill -SEGV $$", "The reader crashed (Segmentation fault)."},
-        EndingCase{"kill -ABRT $$", "The reader crashed (Aborted)."},
-        EndingCase{"exit 3", "The worksheet is too large for the available memory."},
-        EndingCase{"exit 9", "The reader stopped unexpectedly with exit status 9."},
-        EndingCase{"exit 0", "The reader ended without an answer."},
-        EndingCase{"printf 'Z'", "The reader ended without an answer."},
-        // Ending without reading the input is not mistaken for an answer.
-        EndingCase{"exec 0<&-; sleep 0.1; kill -KILL $$",
-                   "The reader was stopped by the system, most likely because the worksheet is too large for the "
-                   "available memory."},
-        EndingCase{"echo starting >&2; echo 'SUMMARY: 21 byte(s) leaked' >&2; exit 1",
-                   "The reader stopped unexpectedly with exit status 1. It reported: SUMMARY: 21 byte(s) leaked"}));
+INSTANTIATE_TEST_SUITE_P(Endings, ReaderEndingTest,
+                         ::testing::ValuesIn(testing::tabSeparatedCases("workbook/reader-endings.tsv")));
 
-struct AnswerCase {
-    std::string answer;
-    std::optional<std::string> sheet;
-    ImportError expected;
-};
-
-class ReaderAnswerTest : public ::testing::TestWithParam<AnswerCase> {};
+class ReaderAnswerTest : public ::testing::TestWithParam<Row> {};
 
 TEST_P(ReaderAnswerTest, ClassifiesTheAnswer)
 {
-    EXPECT_EQ(errorFromAnswer(GetParam().answer, GetParam().sheet), GetParam().expected);
+    const std::string& sheet = GetParam()[1];
+    const ImportError error = errorFromAnswer(GetParam()[0], sheet.empty() ? std::nullopt : std::optional(sheet));
+    EXPECT_EQ(error.errorDescription(), GetParam()[2]);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Exceptions, ReaderAnswerTest,
-    ::testing::Values(AnswerCase{"EError: SHEET_NOT_FOUND", "Q3", ImportError::sheetNotFound("Q3")},
-                      AnswerCase{"EError: SHEET_NOT_FOUND", std::nullopt, ImportError::sheetNotFound("")},
-                      AnswerCase{"Esheet_not_found", std::nullopt, ImportError::readerFailure("sheet_not_found")},
-                      AnswerCase{"EError: WORKSHEET_TOO_LARGE", std::nullopt, ImportError::worksheetTooLarge()},
-                      AnswerCase{"EError: File is password-protected", std::nullopt, ImportError::encryptedWorkbook()},
-                      AnswerCase{"EError: Unsupported ZIP encryption", std::nullopt, ImportError::encryptedWorkbook()},
-                      AnswerCase{"EError: Unsupported ZIP file", std::nullopt, ImportError::workbookUnreadable()},
-                      AnswerCase{"EINVALID HTML TABLE", std::nullopt, ImportError::workbookUnreadable()},
-                      AnswerCase{"ETypeError: undefined is not an object", std::nullopt,
-                                 ImportError::readerFailure("TypeError: undefined is not an object")},
-                      AnswerCase{"E", std::nullopt, ImportError::readerFailure("")}));
-
-INSTANTIATE_TEST_SUITE_P(
-    Others, ReaderAnswerTest,
-    ::testing::Values(
-        AnswerCase{"C", std::nullopt,
-                   ImportError::readerFailure("JavaScriptCore could not create an execution context.")},
-        AnswerCase{"L", std::nullopt, ImportError::readerResourceMissing()},
-        AnswerCase{"N", std::nullopt, ImportError::readerFailure("The workbook returned invalid worksheet data.")},
-        AnswerCase{"P", std::nullopt, ImportError::readerFailure("The workbook returned invalid worksheet data.")},
-        AnswerCase{"P[]", std::nullopt, ImportError::readerFailure("The workbook returned invalid worksheet data.")},
-        AnswerCase{"P{\"rows\":[]}", std::nullopt,
-                   ImportError::readerFailure("The workbook returned invalid worksheet data.")},
-        AnswerCase{"P{\"sheetNames\":[],\"rows\":[]}", std::nullopt, ImportError::emptyWorksheet()},
-        AnswerCase{"P{\"sheetNames\":[\"S\"],\"rows\":[[\"\",\"\"],[\"a\",\"b\"]]}", std::nullopt,
-                   ImportError::emptyWorksheet()}));
+INSTANTIATE_TEST_SUITE_P(Answers, ReaderAnswerTest,
+                         ::testing::ValuesIn(testing::tabSeparatedCases("workbook/reader-answers.tsv")));
 
 TEST(ReaderCancellation, StopRequestedBeforeTheLoadStartsNothing)
 {
@@ -635,32 +460,15 @@ INSTANTIATE_TEST_SUITE_P(Zones, TimeZoneTest, ::testing::Values("UTC", "America/
 
 // Payload decoding
 
-struct PayloadCase {
-    std::string json;
-    bool isValid;
-};
-
-class PayloadValidityTest : public ::testing::TestWithParam<PayloadCase> {};
+class PayloadValidityTest : public ::testing::TestWithParam<Row> {};
 
 TEST_P(PayloadValidityTest, AcceptsOnlyTheAgreedShape)
 {
-    EXPECT_EQ(WorkbookPayload::decode(GetParam().json).has_value(), GetParam().isValid) << GetParam().json;
+    EXPECT_EQ(WorkbookPayload::decode(GetParam()[1]).has_value(), GetParam()[0] == "valid") << GetParam()[1];
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Shapes, PayloadValidityTest,
-    ::testing::Values(PayloadCase{R"({"sheetNames":["a"],"rows":[["x"]]})", true},
-                      PayloadCase{R"({"sheetNames":[]})", true}, PayloadCase{R"({"sheetNames":[],"rows":null})", true},
-                      PayloadCase{R"({"extra":{"rows":5,"deep":[[{}]]},"sheetNames":["a"]})", true},
-                      PayloadCase{R"({"sheetNames":["a"],"rows":[[]]})", true}, PayloadCase{R"({})", false},
-                      PayloadCase{R"("text")", false}, PayloadCase{R"([{"sheetNames":[]}])", false},
-                      PayloadCase{R"({"sheetNames":null})", false}, PayloadCase{R"({"sheetNames":"a"})", false},
-                      PayloadCase{R"({"sheetNames":[1]})", false}, PayloadCase{R"({"sheetNames":[],"rows":{}})", false},
-                      PayloadCase{R"({"sheetNames":[],"rows":["x"]})", false},
-                      PayloadCase{R"({"sheetNames":[],"rows":[[1]]})", false},
-                      PayloadCase{R"({"sheetNames":[],"rows":[[["x"]]]})", false},
-                      PayloadCase{R"({"sheetNames":[]} trailing)", false},
-                      PayloadCase{"{\"sheetNames\":[\"\xE9\"]}", false}));
+INSTANTIATE_TEST_SUITE_P(Shapes, PayloadValidityTest,
+                         ::testing::ValuesIn(testing::tabSeparatedCases("workbook/worksheet-payloads.tsv")));
 
 TEST(PayloadDecoding, LoneSurrogateEscapesBecomeReplacementCharacters)
 {
