@@ -221,7 +221,7 @@ TEST(CompareProperties, smallRandomTablesFollowTheRulesWithAnyNumberOfThreads)
         const auto single = compare(c.left, c.right, c.mappings, c.ignoreCase, 1);
         expectSameResult(single, referenceComparison(c));
         expectSameResult(compare(c.left, c.right, c.mappings, c.ignoreCase, 2), single);
-        if (testing::Test::HasFailure())
+        if (::testing::Test::HasFailure())
             return;
     }
 }
