@@ -21,38 +21,17 @@ using testing_support::describe;
 using testing_support::mapping;
 using testing_support::Rows;
 
-// The first entries are drawn most often: keys longer than their 15-byte codes, zero bytes (which
-// the codes escape) and the spellings that normalization merges.
-const std::vector<std::string> valuePool{"customer-number-0001",
-                                         "customer-number-0002",
-                                         "",
-                                         "x",
-                                         std::string("a\0b", 3),
-                                         "customer-number-",
-                                         std::string("a\0", 2),
-                                         "NULL",
-                                         " ",
-                                         "X",
-                                         "n/a",
-                                         "yes",
-                                         "1",
-                                         "0",
-                                         "No",
-                                         "US",
-                                         "USA",
-                                         "U.S. Virgin Is",
-                                         "\u00e9",
-                                         "e\u0301",
-                                         "(555) 010",
-                                         "555010",
-                                         "{\"a\":1, \"b\":2}",
-                                         "{\"b\":2,\"a\":1}",
-                                         "a b",
-                                         "a  b",
-                                         "\u00c9",
-                                         "k",
-                                         "K",
-                                         std::string("a\0\0", 3)};
+const std::vector<std::string>& valuePool()
+{
+    static const std::vector<std::string> pool = [] {
+        std::vector<std::string> values =
+            testing_support::sections(testing_support::dataFolder("compare") / "random-values.txt")[""];
+        for (std::string& value : values)
+            value = testing_support::unescaped(value);
+        return values;
+    }();
+    return pool;
+}
 const std::vector<std::string> headerPool{"ID", "Is Active", "Phone", "Country", "Name", "Notes", "Issue Date"};
 
 struct RandomCase {
@@ -68,7 +47,7 @@ Rows randomRows(std::mt19937& random, std::size_t count, std::size_t width, std:
     for (auto& row : rows) {
         row.resize(std::uniform_int_distribution<std::size_t>(0, width)(random));
         for (auto& cell : row)
-            cell = valuePool[std::uniform_int_distribution<std::size_t>(0, poolSize - 1)(random)];
+            cell = valuePool()[std::uniform_int_distribution<std::size_t>(0, poolSize - 1)(random)];
     }
     return rows;
 }
@@ -86,7 +65,7 @@ RandomCase randomCase(std::mt19937& random, std::size_t maximumRows)
     const std::size_t leftWidth = std::uniform_int_distribution<std::size_t>(0, 4)(random);
     const std::size_t rightWidth = std::uniform_int_distribution<std::size_t>(1, 4)(random);
     // Few distinct values make duplicate keys common.
-    const std::size_t poolSize = std::uniform_int_distribution<std::size_t>(2, valuePool.size())(random);
+    const std::size_t poolSize = std::uniform_int_distribution<std::size_t>(2, valuePool().size())(random);
     const auto rowCount = [&] { return std::uniform_int_distribution<std::size_t>(0, maximumRows)(random); };
     std::vector<ColumnMapping> mappings;
     std::bernoulli_distribution coin;
@@ -212,30 +191,22 @@ void expectSameResult(const ComparisonSummary& actual, const ComparisonSummary& 
     EXPECT_EQ(actual.ambiguousDuplicateKeyGroups, expected.ambiguousDuplicateKeyGroups);
 }
 
-TEST(CompareProperties, smallRandomTablesFollowTheRulesWithAnyNumberOfThreads)
+// Many small tables, then a few with enough rows and keys that normalization, sorting and matching
+// each split into several pieces.
+TEST(CompareProperties, randomTablesFollowTheRulesWithAnyNumberOfThreads)
 {
-    std::mt19937 random(20240611);
-    for (int round = 0; round < 400; ++round) {
-        SCOPED_TRACE("round " + std::to_string(round));
-        const RandomCase c = randomCase(random, 12);
-        const auto single = compare(c.left, c.right, c.mappings, c.ignoreCase, 1);
-        expectSameResult(single, referenceComparison(c));
-        expectSameResult(compare(c.left, c.right, c.mappings, c.ignoreCase, 2), single);
-        if (::testing::Test::HasFailure())
-            return;
-    }
-}
-
-// Enough rows and keys that normalization, sorting and matching each split into several pieces.
-TEST(CompareProperties, largeRandomTablesFollowTheRulesWithOneToThreeThreads)
-{
-    std::mt19937 random(7);
-    for (int round = 0; round < 2; ++round) {
-        const RandomCase c = randomCase(random, 20000);
-        const auto single = compare(c.left, c.right, c.mappings, c.ignoreCase, 1);
-        expectSameResult(single, referenceComparison(c));
-        expectSameResult(compare(c.left, c.right, c.mappings, c.ignoreCase, 2), single);
-        expectSameResult(compare(c.left, c.right, c.mappings, c.ignoreCase, 3), single);
+    for (const auto [seed, rounds, maximumRows] : {std::tuple(20240611u, 400, 12u), std::tuple(7u, 2, 20000u)}) {
+        std::mt19937 random(seed);
+        for (int round = 0; round < rounds; ++round) {
+            SCOPED_TRACE("round " + std::to_string(round));
+            const RandomCase c = randomCase(random, maximumRows);
+            const auto single = compare(c.left, c.right, c.mappings, c.ignoreCase, 1);
+            expectSameResult(single, referenceComparison(c));
+            for (unsigned workers : {2u, 3u})
+                expectSameResult(compare(c.left, c.right, c.mappings, c.ignoreCase, workers), single);
+            if (::testing::Test::HasFailure())
+                return;
+        }
     }
 }
 
@@ -283,28 +254,20 @@ TEST(KeyDiagnosticsProperties, countsAgreeWithNormalizedKey)
     }
 }
 
-// The key columns as the application measures them: those of the key mappings with a right column.
-using KeyColumns = std::pair<std::vector<std::int64_t>, std::vector<std::int64_t>>;
-
-KeyColumns keyColumns(const std::vector<ColumnMapping>& mappings)
-{
-    KeyColumns columns;
-    for (const ColumnMapping& mapping : mappings) {
-        if (mapping.isKey && mapping.rightIndex) {
-            columns.first.push_back(mapping.leftIndex);
-            columns.second.push_back(*mapping.rightIndex);
-        }
-    }
-    return columns;
-}
-
 TEST(KeyDiagnosticsProperties, comparisonMeasuresKeysAsTheStandaloneDiagnosticsDo)
 {
     std::mt19937 random(5);
     for (int round = 0; round < 300; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         const RandomCase c = randomCase(random, 30);
-        const auto [leftKey, rightKey] = keyColumns(c.mappings);
+        // The key columns as the application measures them: those of the key mappings with a right column.
+        std::vector<std::int64_t> leftKey;
+        std::vector<std::int64_t> rightKey;
+        for (const ColumnMapping& m : c.mappings)
+            if (m.isKey && m.rightIndex) {
+                leftKey.push_back(m.leftIndex);
+                rightKey.push_back(*m.rightIndex);
+            }
         for (unsigned workers : {1u, 2u}) {
             const ComparisonWithKeys result =
                 compareWithKeyDiagnostics(c.left, c.right, c.mappings, c.ignoreCase, workers);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../csv/CSVTestSupport.h"
+#include "../text/CaseFile.h"
 #include "table/CSVTable.h"
 
 namespace rowlark::structured {
@@ -43,42 +44,12 @@ CSVTable expandedColumn(const std::string& header, const std::vector<std::string
     return CSVTable::fromRows({header}, rows).expandingStructuredColumns();
 }
 
-// Recognising cells
-
-struct RecognitionCase {
-    std::string cell;
-    bool isObject;
-};
-
-class RecognitionTest : public ::testing::TestWithParam<RecognitionCase> {};
-
-TEST_P(RecognitionTest, FindsJSONObjectsOnly)
+TEST(RecognisingCells, FindsJSONObjectsOnly)
 {
-    EXPECT_EQ(flattenedJSONObject(GetParam().cell).has_value(), GetParam().isObject) << GetParam().cell;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cells, RecognitionTest,
-    ::testing::Values(RecognitionCase{R"({"id":7})", true}, RecognitionCase{" \n\u00A0{\"id\":7}\u2028 ", true},
-                      RecognitionCase{"{}", true}, RecognitionCase{R"({\"id\":7})", true},
-                      RecognitionCase{R"("{\"id\":7}")", true},          // an object inside a JSON string
-                      RecognitionCase{R"("\"{\\\"id\\\":7}\"")", true},  // ... nested twice
-                      RecognitionCase{R"(  "{\"a\":{\"b\":1}}"  )", true}, RecognitionCase{"{not json", false},
-                      RecognitionCase{"[1,2]", false}, RecognitionCase{"[{\"a\":1}]", false},
-                      RecognitionCase{"   ", false}, RecognitionCase{"", false}, RecognitionCase{"7", false},
-                      RecognitionCase{R"("plain text")", false}, RecognitionCase{R"("[1]")", false},
-                      RecognitionCase{R"("\"\"")", false}, RecognitionCase{"x {\"a\":1}", false},
-                      RecognitionCase{R"({"a":1} trailing)", false}, RecognitionCase{R"({"a":"\ud800"})", false},
-                      RecognitionCase{"{\"a\":1}\0"s, false}));
-
-TEST(LooksLikeJSONObject, LooksAtTheFirstCharacterThatIsNotWhiteSpace)
-{
-    EXPECT_TRUE(looksLikeJSONObject("{"));
-    EXPECT_TRUE(looksLikeJSONObject(" \t\u3000\""));
-    EXPECT_FALSE(looksLikeJSONObject("["));
-    EXPECT_FALSE(looksLikeJSONObject(" \u200B{"));  // a zero width space is not white space
-    EXPECT_FALSE(looksLikeJSONObject(""));
-    EXPECT_FALSE(looksLikeJSONObject("\u2029 "));
+    testing::expectCases("recognition.txt", [](const std::vector<std::string>& fields) {
+        return testing::yesOrNo(looksLikeJSONObject(fields[0])) + " " +
+               testing::yesOrNo(flattenedJSONObject(fields[0]).has_value());
+    });
 }
 
 // Flattening
@@ -124,34 +95,18 @@ TEST(FlattenedJSONObject, FlattensAnyNestingDepth)
     EXPECT_FALSE(flattenedJSONObject(std::string(100'000, '{')).has_value());
 }
 
-// Labels
-
-struct LabelCase {
-    JSONPath path;
-    std::string legacy;
-    std::string unambiguous;
-};
-
-class LabelTest : public ::testing::TestWithParam<LabelCase> {};
-
-TEST_P(LabelTest, GivesBothForms)
+TEST(JSONPathLabels, GivesBothForms)
 {
-    EXPECT_EQ(legacyJSONPathLabel(GetParam().path), GetParam().legacy);
-    EXPECT_EQ(unambiguousJSONPathLabel(GetParam().path), GetParam().unambiguous);
+    testing::expectCases("labels.txt", [](const std::vector<std::string>& fields) {
+        JSONPath path;
+        for (std::size_t start = 0, slash = 0; slash != std::string::npos; start = slash + 1) {
+            slash = fields[0].find('/', start);
+            const std::string part = fields[0].substr(start, slash - start);
+            path.push_back(part.starts_with('[') ? index(std::stoll(part.substr(1))) : key(part));
+        }
+        return legacyJSONPathLabel(path) + " | " + unambiguousJSONPathLabel(path);
+    });
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Paths, LabelTest,
-    ::testing::Values(
-        LabelCase{{key("items"), index(2), key("sku")}, "items2.sku", "items[2].sku"},
-        LabelCase{{key("a.b")}, "a\\.b", "a\\.b"}, LabelCase{{key("x\\[y]")}, "x\\\\\\[y\\]", "x\\\\\\[y\\]"},
-        LabelCase{{key("m"), index(12)}, "m12", "m[12]"}, LabelCase{{key("m"), index(1), index(2)}, "m12", "m[1][2]"},
-        LabelCase{{key("geo"), key("lat")}, "geo.lat", "geo.lat"}, LabelCase{{key("Street")}, "street1", "Street"},
-        LabelCase{{key("street")}, "street1", "street"}, LabelCase{{key("Street 1")}, "Street 1", "Street 1"},
-        LabelCase{{key("ZIP")}, "postcode", "ZIP"}, LabelCase{{key("Zip-Code")}, "postcode", "Zip-Code"},
-        LabelCase{{key("postal_code")}, "postcode", "postal_code"}, LabelCase{{key("City")}, "City", "City"},
-        // Only a lone key is normalised.
-        LabelCase{{key("a"), key("zip")}, "a.zip", "a.zip"}, LabelCase{{key("zip"), index(1)}, "zip1", "zip[1]"}));
 
 // Derived columns of one column
 
