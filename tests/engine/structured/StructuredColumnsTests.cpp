@@ -27,12 +27,16 @@ JSONPathComponent index(std::int64_t position)
     return JSONPathComponent::index(position);
 }
 
-std::vector<std::string> labels(const std::vector<DerivedJSONColumn>& columns)
+// A path written as keys and [index] parts separated by /.
+JSONPath parsedPath(const std::string& text)
 {
-    std::vector<std::string> result;
-    for (const auto& column : columns)
-        result.push_back(column.label);
-    return result;
+    JSONPath path;
+    for (std::size_t start = 0, slash = 0; slash != std::string::npos; start = slash + 1) {
+        slash = text.find('/', start);
+        const std::string part = text.substr(start, slash - start);
+        path.push_back(part.starts_with('[') ? index(std::stoll(part.substr(1))) : key(part));
+    }
+    return path;
 }
 
 // One JSON column named `header` holding `cells`, expanded.
@@ -98,40 +102,24 @@ TEST(FlattenedJSONObject, FlattensAnyNestingDepth)
 TEST(JSONPathLabels, GivesBothForms)
 {
     testing::expectCases("labels.txt", [](const std::vector<std::string>& fields) {
-        JSONPath path;
-        for (std::size_t start = 0, slash = 0; slash != std::string::npos; start = slash + 1) {
-            slash = fields[0].find('/', start);
-            const std::string part = fields[0].substr(start, slash - start);
-            path.push_back(part.starts_with('[') ? index(std::stoll(part.substr(1))) : key(part));
-        }
+        const JSONPath path = parsedPath(fields[0]);
         return legacyJSONPathLabel(path) + " | " + unambiguousJSONPathLabel(path);
     });
 }
 
-// Derived columns of one column
-
-TEST(DerivedJSONColumns, SortsPreferredLabelsFirstThenByUnambiguousLabel)
+TEST(DerivedJSONColumns, OrderAndLabelTheLeavesOfOneColumn)
 {
-    const auto columns = derivedJSONColumns(
-        {{key("zeta")}, {key("ZIP")}, {key("city")}, {key("Street")}, {key("type")}, {key("alpha")}, {key("Country")}});
-    EXPECT_THAT(labels(columns), ElementsAre("street1", "city", "postcode", "type", "Country", "alpha", "zeta"));
-    EXPECT_EQ(columns[2].path, JSONPath{key("ZIP")});
-}
-
-TEST(DerivedJSONColumns, SharedLegacyLabelsTurnUnambiguous)
-{
-    const auto columns = derivedJSONColumns({{key("m"), index(12)}, {key("m"), index(1), index(2)}, {key("m3")}});
-    EXPECT_THAT(labels(columns), ElementsAre("m3", "m[12]", "m[1][2]"));
-
-    const auto streets = derivedJSONColumns({{key("street1")}, {key("street")}});
-    EXPECT_THAT(labels(streets), ElementsAre("street", "street1"));
-    EXPECT_EQ(streets[0].path, JSONPath{key("street")});
-}
-
-TEST(DerivedJSONColumns, OrdersUnambiguousLabelsByScalarValues)
-{
-    const auto columns = derivedJSONColumns({{key("é")}, {key("b")}, {key("B")}, {key("Ω")}, {key("a")}});
-    EXPECT_THAT(labels(columns), ElementsAre("B", "a", "b", "é", "Ω"));
+    testing::expectCases("derived-columns.txt", [](const std::vector<std::string>& fields) {
+        std::vector<JSONPath> paths;
+        for (std::size_t start = 0, comma = 0; comma != std::string::npos; start = comma + 2) {
+            comma = fields[0].find(", ", start);
+            paths.push_back(parsedPath(fields[0].substr(start, comma - start)));
+        }
+        std::string result;
+        for (const DerivedJSONColumn& column : derivedJSONColumns(paths))
+            result += (result.empty() ? "" : ", ") + column.label + "=" + unambiguousJSONPathLabel(column.path);
+        return result;
+    });
 }
 
 // Expanding tables
