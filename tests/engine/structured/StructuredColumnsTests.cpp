@@ -16,7 +16,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::Pair;
-using namespace std::string_literals;
 
 JSONPathComponent key(std::string name)
 {
