@@ -175,9 +175,51 @@ auto outcome(const ComparisonSummary& summary)
                       summary.ambiguousDuplicateKeyGroups);
 }
 
+// Key diagnostics of random key columns, out of range ones too, against the normalized keys.
+void expectKeyDiagnosticsAtOddColumns(std::mt19937& random, const CSVTable& table, bool ignoreCase)
+{
+    std::vector<std::int64_t> keyIndices;
+    for (std::int64_t index = -1; index <= static_cast<std::int64_t>(table.columnCount()); ++index)
+        if (random() % 3 == 0)
+            keyIndices.push_back(index);
+    std::map<std::vector<std::string>, int> counts;
+    std::int64_t emptyKeyRows = 0;
+    for (std::size_t row = 0; row < table.rowCount(); ++row) {
+        const auto key = normalizedKey(table.rowStrings(row), table.headers(), keyIndices, ignoreCase);
+        emptyKeyRows += key.empty() || std::ranges::any_of(key, &std::string::empty);
+        ++counts[key];
+    }
+    const auto repeated = std::ranges::count_if(counts, [](const auto& entry) { return entry.second >= 2; });
+    for (unsigned workers : {1u, 2u}) {
+        const KeyDiagnostics diagnostics(table, keyIndices, ignoreCase, workers);
+        EXPECT_EQ(diagnostics.emptyKeyRows, emptyKeyRows);
+        EXPECT_EQ(diagnostics.repeatedKeyGroups, repeated);
+    }
+}
+
+// The engine agrees with the reference with one to three threads, and measures the keys as the
+// standalone diagnostics do: the columns of the key mappings with a right column.
+void expectFollowsTheRules(const RandomCase& c)
+{
+    const auto expected = outcome(referenceComparison(c));
+    std::vector<std::int64_t> leftKey;
+    std::vector<std::int64_t> rightKey;
+    for (const ColumnMapping& m : c.mappings)
+        if (m.isKey && m.rightIndex) {
+            leftKey.push_back(m.leftIndex);
+            rightKey.push_back(*m.rightIndex);
+        }
+    for (unsigned workers : {1u, 2u, 3u}) {
+        EXPECT_EQ(outcome(compare(c.left, c.right, c.mappings, c.ignoreCase, workers)), expected);
+        const auto result = compareWithKeyDiagnostics(c.left, c.right, c.mappings, c.ignoreCase, workers);
+        EXPECT_EQ(outcome(result.summary), expected);
+        EXPECT_EQ(result.leftKeys, KeyDiagnostics(c.left, leftKey, c.ignoreCase, workers));
+        EXPECT_EQ(result.rightKeys, KeyDiagnostics(c.right, rightKey, c.ignoreCase, workers));
+    }
+}
+
 // Many small tables, then a few with enough rows and keys that normalization, sorting and matching
-// each split into several pieces. The keys are measured along the way as the standalone
-// diagnostics measure them: the columns of the key mappings with a right column.
+// each split into several pieces.
 TEST(CompareProperties, randomTablesFollowTheRulesWithAnyNumberOfThreads)
 {
     for (const auto& [seed, rounds, maximumRows] : {std::tuple(20240611u, 400, 12u), std::tuple(7u, 2, 20000u)}) {
@@ -185,21 +227,8 @@ TEST(CompareProperties, randomTablesFollowTheRulesWithAnyNumberOfThreads)
         for (int round = 0; round < rounds; ++round) {
             SCOPED_TRACE("round " + std::to_string(round));
             const RandomCase c = randomCase(random, maximumRows);
-            const auto expected = outcome(referenceComparison(c));
-            std::vector<std::int64_t> leftKey;
-            std::vector<std::int64_t> rightKey;
-            for (const ColumnMapping& m : c.mappings)
-                if (m.isKey && m.rightIndex) {
-                    leftKey.push_back(m.leftIndex);
-                    rightKey.push_back(*m.rightIndex);
-                }
-            for (unsigned workers : {1u, 2u, 3u}) {
-                EXPECT_EQ(outcome(compare(c.left, c.right, c.mappings, c.ignoreCase, workers)), expected);
-                const auto result = compareWithKeyDiagnostics(c.left, c.right, c.mappings, c.ignoreCase, workers);
-                EXPECT_EQ(outcome(result.summary), expected);
-                EXPECT_EQ(result.leftKeys, KeyDiagnostics(c.left, leftKey, c.ignoreCase, workers));
-                EXPECT_EQ(result.rightKeys, KeyDiagnostics(c.right, rightKey, c.ignoreCase, workers));
-            }
+            expectFollowsTheRules(c);
+            expectKeyDiagnosticsAtOddColumns(random, c.left, c.ignoreCase);
             if (::testing::Test::HasFailure())
                 return;
         }
@@ -217,37 +246,10 @@ TEST(CompareProperties, manyDistinctKeysSplitAcrossThreads)
         if (random() % 10)
             right.push_back({" " + key, std::to_string(random() % 3)});
     }
-    const auto leftTable = CSVTable::fromRows({"ID", "Value"}, left);
-    const auto rightTable = CSVTable::fromRows({"ID", "Value"}, right);
-    const std::vector<ColumnMapping> mappings{mapping(0, 0, true), mapping(1, 1)};
-    const auto expected = outcome(referenceComparison({leftTable, rightTable, mappings, false}));
-    for (unsigned workers : {1u, 2u})
-        EXPECT_EQ(outcome(compare(leftTable, rightTable, mappings, false, workers)), expected);
-}
-
-TEST(KeyDiagnosticsProperties, countsAgreeWithNormalizedKey)
-{
-    std::mt19937 random(99);
-    for (int round = 0; round < 200; ++round) {
-        const RandomCase c = randomCase(random, 30);
-        std::vector<std::int64_t> keyIndices;
-        for (std::int64_t index = -1; index <= static_cast<std::int64_t>(c.left.columnCount()); ++index)
-            if (random() % 3 == 0)
-                keyIndices.push_back(index);
-        std::map<std::vector<std::string>, int> counts;
-        std::int64_t emptyKeyRows = 0;
-        for (std::size_t row = 0; row < c.left.rowCount(); ++row) {
-            const auto key = normalizedKey(c.left.rowStrings(row), c.left.headers(), keyIndices, c.ignoreCase);
-            emptyKeyRows += key.empty() || std::ranges::any_of(key, &std::string::empty);
-            ++counts[key];
-        }
-        const auto repeated = std::ranges::count_if(counts, [](const auto& entry) { return entry.second >= 2; });
-        for (unsigned workers : {1u, 2u}) {
-            const KeyDiagnostics diagnostics(c.left, keyIndices, c.ignoreCase, workers);
-            ASSERT_EQ(diagnostics.emptyKeyRows, emptyKeyRows) << round;
-            ASSERT_EQ(diagnostics.repeatedKeyGroups, repeated) << round;
-        }
-    }
+    expectFollowsTheRules({CSVTable::fromRows({"ID", "Value"}, left),
+                           CSVTable::fromRows({"ID", "Value"}, right),
+                           {mapping(0, 0, true), mapping(1, 1)},
+                           false});
 }
 
 }  // namespace
