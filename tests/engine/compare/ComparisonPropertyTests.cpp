@@ -1,11 +1,11 @@
 // Random tables full of the traps normalization deals with, compared by the engine and by a plain
 // reference that follows the matching rules literally, row list by row list.
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <map>
 #include <random>
 
@@ -60,22 +60,25 @@ CSVTable randomTable(std::mt19937& random, std::size_t count, std::size_t width,
 
 RandomCase randomCase(std::mt19937& random, std::size_t maximumRows)
 {
-    const std::size_t leftWidth = std::uniform_int_distribution<std::size_t>(0, 4)(random);
-    const std::size_t rightWidth = std::uniform_int_distribution<std::size_t>(1, 4)(random);
+    const auto between = [&](std::size_t low, std::size_t high) {
+        return std::uniform_int_distribution<std::size_t>(low, high)(random);
+    };
+    const std::size_t leftWidth = between(0, 4);
+    const std::size_t rightWidth = between(1, 4);
     // Few distinct values make duplicate keys common.
-    const std::size_t poolSize = std::uniform_int_distribution<std::size_t>(2, valuePool().size())(random);
-    const auto rowCount = [&] { return std::uniform_int_distribution<std::size_t>(0, maximumRows)(random); };
+    const std::size_t poolSize = between(2, valuePool().size());
+    const auto rowCount = [&] { return between(0, maximumRows); };
     std::vector<ColumnMapping> mappings;
     std::bernoulli_distribution coin;
     for (std::size_t column = 0; column < leftWidth; ++column) {
         std::optional<std::int64_t> right;
         if (coin(random) || coin(random))
-            right = std::uniform_int_distribution<std::int64_t>(0, static_cast<std::int64_t>(rightWidth) - 1)(random);
+            right = static_cast<std::int64_t>(between(0, rightWidth - 1));
         mappings.push_back(
             mapping(static_cast<std::int64_t>(column), right, coin(random) && coin(random), coin(random)));
     }
-    CSVTable left = randomTable(random, rowCount(), leftWidth, poolSize);
-    return {std::move(left), randomTable(random, rowCount(), rightWidth, poolSize), mappings, coin(random)};
+    return {randomTable(random, rowCount(), leftWidth, poolSize), randomTable(random, rowCount(), rightWidth, poolSize),
+            mappings, coin(random)};
 }
 
 // The matching rules without any of the engine's shortcuts: whole lists of strings per row, an
@@ -128,17 +131,10 @@ ComparisonSummary referenceComparison(const RandomCase& c)
         for (auto& rows : sorted)
             std::ranges::stable_sort(rows, {}, &Prepared::signature);
         std::vector<Prepared> leftovers[2];
-        for (std::size_t i = 0, j = 0; i < sorted[0].size() || j < sorted[1].size();) {
-            if (j == sorted[1].size() || (i < sorted[0].size() && sorted[0][i].signature < sorted[1][j].signature)) {
-                leftovers[0].push_back(sorted[0][i++]);
-            } else if (i == sorted[0].size() || sorted[1][j].signature < sorted[0][i].signature) {
-                leftovers[1].push_back(sorted[1][j++]);
-            } else {
-                ++summary.matchingRows;
-                ++i;
-                ++j;
-            }
-        }
+        for (int side = 0; side < 2; ++side)
+            std::ranges::set_difference(sorted[side], sorted[1 - side], std::back_inserter(leftovers[side]), {},
+                                        &Prepared::signature, &Prepared::signature);
+        summary.matchingRows += static_cast<std::int64_t>(sorted[0].size() - leftovers[0].size());
         const std::size_t paired = std::min(leftovers[0].size(), leftovers[1].size());
         if (paired >= 1 && std::max(leftovers[0].size(), leftovers[1].size()) >= 2)
             ++summary.ambiguousDuplicateKeyGroups;

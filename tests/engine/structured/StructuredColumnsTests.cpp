@@ -18,11 +18,6 @@ using ::testing::ElementsAre;
 using ::testing::Optional;
 using ::testing::Pair;
 
-JSONPathComponent key(std::string name)
-{
-    return JSONPathComponent::key(std::move(name));
-}
-
 // A path written as keys and [index] parts separated by /.
 JSONPath parsedPath(const std::string& text)
 {
@@ -30,7 +25,8 @@ JSONPath parsedPath(const std::string& text)
     for (std::size_t start = 0, slash = 0; slash != std::string::npos; start = slash + 1) {
         slash = text.find('/', start);
         const std::string part = text.substr(start, slash - start);
-        path.push_back(part.starts_with('[') ? JSONPathComponent::index(std::stoll(part.substr(1))) : key(part));
+        path.push_back(part.starts_with('[') ? JSONPathComponent::index(std::stoll(part.substr(1)))
+                                             : JSONPathComponent::key(part));
     }
     return path;
 }
@@ -66,9 +62,10 @@ TEST(FlattenedJSONObject, StoresContainersAtTheDepthLimitAsCompactJSON)
 {
     // The top-level object plus 32 levels: the container at depth 32 is one leaf.
     EXPECT_THAT(flattenedJSONObject(nestedObject(32, R"({ "b" : [1, 2.0], "a" : {} })")),
-                Optional(ElementsAre(Pair(JSONPath(32, key("k")), R"({"a":{},"b":[1,2]})"))));
-    EXPECT_THAT(flattenedJSONObject(nestedObject(32, "7")), Optional(ElementsAre(Pair(JSONPath(32, key("k")), "7"))));
-    JSONPath oneAbove(31, key("k"));
+                Optional(ElementsAre(Pair(JSONPath(32, JSONPathComponent::key("k")), R"({"a":{},"b":[1,2]})"))));
+    EXPECT_THAT(flattenedJSONObject(nestedObject(32, "7")),
+                Optional(ElementsAre(Pair(JSONPath(32, JSONPathComponent::key("k")), "7"))));
+    JSONPath oneAbove(31, JSONPathComponent::key("k"));
     oneAbove.push_back(JSONPathComponent::index(1));
     EXPECT_THAT(flattenedJSONObject(nestedObject(31, "[[1]]")), Optional(ElementsAre(Pair(oneAbove, "[1]"))));
 }
@@ -77,7 +74,7 @@ TEST(FlattenedJSONObject, FlattensAnyNestingDepth)
 {
     for (const std::size_t levels : {600, 100'000}) {
         EXPECT_THAT(flattenedJSONObject(nestedObject(levels, "1")),
-                    Optional(ElementsAre(Pair(JSONPath(maximumFlatteningDepth, key("k")),
+                    Optional(ElementsAre(Pair(JSONPath(maximumFlatteningDepth, JSONPathComponent::key("k")),
                                               nestedObject(levels - maximumFlatteningDepth, "1")))));
     }
     EXPECT_FALSE(flattenedJSONObject(std::string(100'000, '{')).has_value());
@@ -152,12 +149,9 @@ TEST(ExpandingStructuredColumns, SkipsHugeCellsOnlyWhileDetecting)
 
 TEST(ExpandingStructuredColumns, ExpandsDeeplyNestedCellsWhateverTheirSpacing)
 {
-    std::string spaced;
+    std::string spaced = " 1";
     for (int level = 0; level < 600; ++level)
-        spaced += R"({ "k" : )";
-    spaced += " 1";
-    for (int level = 0; level < 600; ++level)
-        spaced += " }";
+        spaced = R"({ "k" : )" + spaced + " }";
     const CSVTable expanded = expandedColumn("c", {nestedObject(600, "1"), spaced});
     EXPECT_EQ(expanded.structuredColumnIndices(), (std::set<std::size_t>{0}));
     ASSERT_EQ(expanded.columnCount(), 2u);
