@@ -1,0 +1,46 @@
+#pragma once
+
+// Workbooks read natively, without the spreadsheet-reader library: XLSX and ODS archives,
+// giving the same sheet names, rows and texts as the library path. What a native reader does
+// not handle it declines, and the library reads the file instead.
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "workbook/WorkbookPayload.h"
+#include "workbook/ZipArchive.h"
+
+namespace rowlark::workbook {
+
+// The native reader leaves this file to the library.
+class ReadDeclined : public std::exception {
+public:
+    const char* what() const noexcept override { return "left to the spreadsheet-reader library"; }
+};
+
+struct NativeRequest {
+    std::optional<std::string> sheet;  // the first sheet when none
+    bool isNamesOnly = false;
+};
+
+// A number format the native formatter declines, with a value to format.
+struct LibraryFormatRequest {
+    std::string format;
+    double value;
+};
+// Formats the requests with the library, one text per request in order.
+using LibraryFormatter = std::function<std::vector<std::string>(const std::vector<LibraryFormatRequest>&)>;
+
+// Both fail with ImportError where the library path reports the same error, with ReadDeclined
+// for what they leave to the library, and with ImportCancelled once `stop` is requested.
+WorkbookPayload readXlsx(ZipArchive& archive, const NativeRequest& request, const LibraryFormatter& formatter,
+                         std::stop_token stop);
+WorkbookPayload readOds(ZipArchive& archive, const NativeRequest& request, std::stop_token stop);
+
+}  // namespace rowlark::workbook

@@ -1,0 +1,131 @@
+#include "workbook/SheetCells.h"
+
+#include <algorithm>
+
+#include "workbook/ImportError.h"
+#include "workbook/ReaderProtocol.h"
+#include "workbook/SpreadsheetImporter.h"
+
+namespace rowlark::workbook {
+namespace {
+
+// UTF-16 units of UTF-8 text: one per sequence, two for those past the basic plane.
+std::uint64_t utf16Units(std::string_view text)
+{
+    std::uint64_t units = 0;
+    for (const char character : text) {
+        const auto byte = static_cast<unsigned char>(character);
+        units += (byte & 0xC0) != 0x80;
+        units += byte >= 0xF0;
+    }
+    return units;
+}
+
+bool isBlankRow(const std::vector<std::string_view>& cells, std::size_t first, std::size_t width)
+{
+    return std::all_of(cells.begin() + static_cast<std::ptrdiff_t>(first),
+                       cells.begin() + static_cast<std::ptrdiff_t>(first + width),
+                       [](std::string_view cell) { return cell.empty(); });
+}
+
+}  // namespace
+
+bool CellRange::isWithinLimits() const
+{
+    return rowCount() <= std::uint64_t(SpreadsheetImporter::maximumRows) &&
+           columnCount() <= std::uint64_t(SpreadsheetImporter::maximumColumns) &&
+           rowCount() * columnCount() <= std::uint64_t(SpreadsheetImporter::maximumCells);
+}
+
+void CellRange::extend(std::uint32_t row, std::uint32_t column)
+{
+    firstRow = std::min(firstRow, row);
+    lastRow = std::max(lastRow, row);
+    firstColumn = std::min(firstColumn, column);
+    lastColumn = std::max(lastColumn, column);
+}
+
+void SheetCells::add(std::uint32_t row, std::uint32_t column, std::string_view text)
+{
+    if (declared_ && !declared_->contains(row, column))
+        return;
+    textUnits_ += utf16Units(text);
+    if (textUnits_ > readerProtocol::maximumSheetTextUnits)
+        throw ImportError::worksheetTooLarge();
+    append({row, column, text_.size(), static_cast<std::uint32_t>(text.size()), false});
+    text_.append(text);
+}
+
+void SheetCells::addPending(std::uint32_t row, std::uint32_t column, std::uint32_t key)
+{
+    if (declared_ && !declared_->contains(row, column))
+        return;
+    append({row, column, key, 0, true});
+}
+
+void SheetCells::append(const Cell& cell)
+{
+    if (!present_)
+        present_ = CellRange{cell.row, cell.column, cell.row, cell.column};
+    else
+        present_->extend(cell.row, cell.column);
+    if (!present_->isWithinLimits())
+        throw ImportError::worksheetTooLarge();
+    if (!cells_.empty()) {
+        const Cell& last = cells_.back();
+        isInOrder_ = isInOrder_ && (last.row < cell.row || (last.row == cell.row && last.column < cell.column));
+    }
+    cells_.push_back(cell);
+}
+
+std::optional<CellRange> SheetCells::usedRange() const
+{
+    const std::optional<CellRange>& stated = declared_ ? declared_ : guessed_;
+    if (!stated || stated->isWithinLimits())
+        return stated;
+    return present_;
+}
+
+WorkbookPayload SheetCells::payload(std::vector<std::string> sheetNames,
+                                    const std::function<std::string_view(std::uint32_t)>& resolvePending) &&
+{
+    WorkbookPayload payload;
+    payload.sheetNames = std::move(sheetNames);
+    const std::optional<CellRange> range = usedRange();
+    if (!range)
+        return payload;
+    if (!range->isWithinLimits())
+        throw ImportError::worksheetTooLarge();
+
+    if (!isInOrder_) {
+        // Later cells at the same place win, so equal places keep their order.
+        std::stable_sort(cells_.begin(), cells_.end(), [](const Cell& left, const Cell& right) {
+            return left.row != right.row ? left.row < right.row : left.column < right.column;
+        });
+    }
+    const std::size_t width = range->columnCount();
+    const std::size_t height = range->rowCount();
+    std::vector<std::string_view> grid(width * height);
+    for (const Cell& cell : cells_) {
+        if (!range->contains(cell.row, cell.column))
+            continue;
+        grid[std::size_t(cell.row - range->firstRow) * width + (cell.column - range->firstColumn)] =
+            cell.isPending ? resolvePending(static_cast<std::uint32_t>(cell.offset))
+                           : std::string_view(text_).substr(cell.offset, cell.size);
+    }
+
+    std::size_t rowCount = height;
+    while (rowCount > 0 && isBlankRow(grid, (rowCount - 1) * width, width))
+        --rowCount;
+    payload.rowCount = rowCount;
+    if (rowCount == 0)
+        return payload;
+    payload.firstRow.assign(grid.begin(), grid.begin() + static_cast<std::ptrdiff_t>(width));
+    CellStoreBuilder builder(width, rowCount - 1, text_.size());
+    for (std::size_t index = width; index < rowCount * width; ++index)
+        builder.appendCell(grid[index]);
+    payload.laterRows = std::move(builder).build();
+    return payload;
+}
+
+}  // namespace rowlark::workbook

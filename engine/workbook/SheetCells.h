@@ -1,0 +1,78 @@
+#pragma once
+
+// The cells of one sheet as a native workbook reader streams them, in any order, and the rows of
+// the used range they make, exactly as the spreadsheet-reader library's script hands them back.
+// The size limits are enforced while the cells arrive: the first cell that makes the sheet too
+// large stops the read.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "workbook/WorkbookPayload.h"
+
+namespace rowlark::workbook {
+
+// Rows and columns counted from 0, both ends included.
+struct CellRange {
+    std::uint32_t firstRow = 0;
+    std::uint32_t firstColumn = 0;
+    std::uint32_t lastRow = 0;
+    std::uint32_t lastColumn = 0;
+
+    std::uint64_t rowCount() const { return std::uint64_t(lastRow) - firstRow + 1; }
+    std::uint64_t columnCount() const { return std::uint64_t(lastColumn) - firstColumn + 1; }
+    bool contains(std::uint32_t row, std::uint32_t column) const
+    {
+        return row >= firstRow && row <= lastRow && column >= firstColumn && column <= lastColumn;
+    }
+    // Within the rows, columns and cells one sheet may hold.
+    bool isWithinLimits() const;
+    void extend(std::uint32_t row, std::uint32_t column);
+};
+
+class SheetCells {
+public:
+    // The range the sheet declares for itself; cells outside it are not part of the sheet.
+    void declareRange(const CellRange& range) { declared_ = range; }
+    // The range the reader guesses from what it saw, used when none is declared.
+    void guessRange(const CellRange& range) { guessed_ = range; }
+
+    // A cell with its display text; a later cell at the same place replaces an earlier one.
+    // Fails with worksheetTooLarge once the cells present (within the declared range) span more
+    // than a sheet may hold, or their text passes what a read may hold.
+    void add(std::uint32_t row, std::uint32_t column, std::string_view text);
+    // A cell whose text is known only at the end: `key` is handed to the resolver of rows().
+    void addPending(std::uint32_t row, std::uint32_t column, std::uint32_t key);
+
+    // The payload of this sheet: the rows of the used range, trailing blank rows removed. The
+    // used range is the declared one (or the guessed one); when that breaks a limit, the range
+    // of the cells actually present decides.
+    WorkbookPayload payload(std::vector<std::string> sheetNames,
+                            const std::function<std::string_view(std::uint32_t)>& resolvePending = {}) &&;
+
+private:
+    struct Cell {
+        std::uint32_t row;
+        std::uint32_t column;
+        std::uint64_t offset;  // of the text; the key of a pending cell
+        std::uint32_t size;
+        bool isPending;
+    };
+
+    void append(const Cell& cell);
+    std::optional<CellRange> usedRange() const;
+
+    std::optional<CellRange> declared_;
+    std::optional<CellRange> guessed_;
+    std::optional<CellRange> present_;
+    std::vector<Cell> cells_;
+    std::string text_;
+    std::uint64_t textUnits_ = 0;
+    bool isInOrder_ = true;
+};
+
+}  // namespace rowlark::workbook

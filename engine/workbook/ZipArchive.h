@@ -1,0 +1,85 @@
+#pragma once
+
+// The entries of a ZIP archive held in memory, inflated one at a time as a stream of chunks.
+// Only the central directory is trusted for names and offsets; every entry's inflated size is
+// bounded, in all and against its compressed size, so that a small archive cannot expand into
+// gigabytes.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rowlark::workbook {
+
+// What inflating may produce: all entries of one read together, and one entry against its
+// compressed size once it passes the grace bytes.
+struct InflateLimits {
+    std::uint64_t totalBytes;
+    std::uint64_t ratio;
+    std::uint64_t graceBytes;
+};
+
+// The limits a workbook read is held to.
+InflateLimits workbookInflateLimits();
+
+enum class ZipProblem {
+    damaged,   // the directory, a header or a deflate stream is broken
+    tooLarge,  // inflating would pass the limits
+};
+
+class ZipError : public std::runtime_error {
+public:
+    explicit ZipError(ZipProblem problem);
+    ZipProblem problem() const { return problem_; }
+
+private:
+    ZipProblem problem_;
+};
+
+struct ZipEntry {
+    std::string name;
+    std::uint32_t flags = 0;
+    std::uint32_t method = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t dataOffset = 0;
+
+    bool isEncrypted() const { return (flags & 1) != 0; }
+};
+
+class ZipArchive {
+public:
+    // The bytes must outlive the archive. None when they are not a ZIP archive, or one in a form
+    // not read here (ZIP64, methods other than stored and deflated); fails with ZipError when
+    // its directory is damaged.
+    static std::optional<ZipArchive> open(std::span<const unsigned char> bytes);
+
+    const std::vector<ZipEntry>& entries() const { return entries_; }
+
+    // The first entry whose name equals `name` ignoring ASCII case and the kind of slash.
+    const ZipEntry* find(std::string_view name) const;
+
+    // Inflates the entry, handing its bytes to `sink` in order; fails with ZipError. What it
+    // produces counts against the limits of this archive's reads.
+    void read(const ZipEntry& entry, const std::function<void(std::string_view)>& sink);
+    std::string readAll(const ZipEntry& entry);
+
+    // Inflates every entry not read so far with its output thrown away, so that a damaged or
+    // oversized entry is found whichever parts a reader needs.
+    void checkUnreadEntries();
+
+private:
+    ZipArchive(std::span<const unsigned char> bytes, std::vector<ZipEntry> entries, InflateLimits limits);
+
+    std::span<const unsigned char> bytes_;
+    std::vector<ZipEntry> entries_;
+    std::vector<bool> isRead_;
+    InflateLimits limits_;
+    std::uint64_t inflatedBytes_ = 0;
+};
+
+}  // namespace rowlark::workbook
