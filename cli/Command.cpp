@@ -39,11 +39,14 @@ struct LoadedFile {
     CSVTable table;
 };
 
-LoadedFile load(const std::string& path, const std::optional<std::string>& sheet)
+LoadedFile load(const std::string& path, const std::optional<std::string>& sheet,
+                SpreadsheetImporter::WorkbookReader reader)
 {
     try {
         return {std::filesystem::path(path).filename().string(),
-                SpreadsheetImporter::loadWithMetadata(path, sheet).table};
+                SpreadsheetImporter::loadWithMetadata(path, sheet, SpreadsheetImporter::defaultReaderLocations(), {},
+                                                      reader)
+                    .table};
     } catch (const std::exception& error) {
         throw FileError(path, error.what());
     }
@@ -75,11 +78,11 @@ bool hasMappedKey(const std::vector<ColumnMapping>& mappings)
 // Both files load at once; when both fail, File A's error is the one reported.
 std::pair<LoadedFile, LoadedFile> loadBoth(const Options& options)
 {
-    auto pendingLeft = std::async(std::launch::async, load, options.leftPath, options.leftSheet);
+    auto pendingLeft = std::async(std::launch::async, load, options.leftPath, options.leftSheet, options.reader);
     std::optional<LoadedFile> right;
     std::exception_ptr rightError;
     try {
-        right = load(options.rightPath, options.rightSheet);
+        right = load(options.rightPath, options.rightSheet, options.reader);
     } catch (...) {
         rightError = std::current_exception();
     }
@@ -170,6 +173,11 @@ int runCommand(std::span<const std::string_view> arguments, std::ostream& out, s
         const Options options = parseOptions(arguments);
         if (options.isHelpRequested) {
             out << helpText();
+            finishWriting(out);
+            return noDifferencesStatus;
+        }
+        if (options.shownTablePath) {
+            writeTable(out, load(*options.shownTablePath, options.shownSheet, options.reader).table);
             finishWriting(out);
             return noDifferencesStatus;
         }

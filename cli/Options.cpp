@@ -51,6 +51,15 @@ ResultFilter parseFilter(std::string_view name)
     throw UsageError("unknown filter “" + std::string(name) + "” (use all, changed, only-a, only-b or empty-values)");
 }
 
+SpreadsheetImporter::WorkbookReader parseReader(std::string_view name)
+{
+    if (name == "native")
+        return SpreadsheetImporter::WorkbookReader::native;
+    if (name == "library")
+        return SpreadsheetImporter::WorkbookReader::library;
+    throw UsageError("unknown reader “" + std::string(name) + "” (use native or library)");
+}
+
 const std::vector<ValueOption>& valueOptions()
 {
     static const std::vector<ValueOption> all = {
@@ -62,6 +71,9 @@ const std::vector<ValueOption>& valueOptions()
         {"--report", [](Options& options, std::string_view value) { options.reportPath = value; }},
         {"--sheet-a", [](Options& options, std::string_view value) { options.leftSheet = value; }},
         {"--sheet-b", [](Options& options, std::string_view value) { options.rightSheet = value; }},
+        {"--show-table", [](Options& options, std::string_view value) { options.shownTablePath = value; }},
+        {"--sheet", [](Options& options, std::string_view value) { options.shownSheet = value; }},
+        {"--reader", [](Options& options, std::string_view value) { options.reader = parseReader(value); }},
     };
     return all;
 }
@@ -102,6 +114,11 @@ public:
         }
         if (options.isHelpRequested)
             return options;
+        if (options.shownTablePath) {
+            if (!files.empty())
+                throw UsageError("--show-table takes one file, and no FILE_A or FILE_B (see --help)");
+            return options;
+        }
         if (files.size() != 2)
             throw UsageError("expected two files, FILE_A and FILE_B, but got " + std::to_string(files.size()) +
                              " (see --help)");
@@ -158,6 +175,7 @@ std::optional<ResultFilter> filterFromOptionName(std::string_view name)
 std::string_view helpText()
 {
     return R"(Usage: rowlark-compare [options] FILE_A FILE_B
+       rowlark-compare --show-table FILE [--sheet NAME] [--reader native|library]
 
 Compares two tables record by record: CSV files, or one sheet of an XLSX, XLS,
 ODS or Numbers workbook each (the file type is taken from the extension).
@@ -169,6 +187,14 @@ only in FILE_B is counted.
 Input:
   --sheet-a NAME     the sheet of workbook FILE_A to compare (default: the first)
   --sheet-b NAME     the sheet of workbook FILE_B to compare (default: the first)
+  --reader NAME      how XLSX and ODS workbooks are read: native (default; what
+                     it does not handle goes to the library) or library (the
+                     bundled spreadsheet-reader library). The environment
+                     variable ROWLARK_WORKBOOK_READER=library sets the default.
+  --show-table FILE  print FILE's table exactly as it is read (the header row,
+                     then the rows; CSV with every field quoted, UTF-8, LF line
+                     ends, JSON-object columns expanded) and stop; with --sheet
+                     NAME, that sheet of a workbook.
 
 Mapping (applied in this order: every --map as given, then --key, then --exclude):
   --map A=B          map File A column A to File B column B by hand, as a manual

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "records/ResultFilter.h"
+#include "workbook/SpreadsheetImporter.h"
 
 namespace rowlark::cli {
 
@@ -34,7 +35,10 @@ struct Options {
     bool isHelpRequested = false;
     ResultFilter filter = ResultFilter::all;
     std::string search;
-    std::optional<std::string> reportPath;  // "-" for standard output
+    std::optional<std::string> reportPath;      // "-" for standard output
+    std::optional<std::string> shownTablePath;  // --show-table: print this file's table and stop
+    std::optional<std::string> shownSheet;
+    SpreadsheetImporter::WorkbookReader reader = SpreadsheetImporter::defaultWorkbookReader();
 };
 
 // The name of the standard output as a report destination.

@@ -199,4 +199,36 @@ void writeMappingJSON(std::ostream& out, const MappingTables& tables)
     out << buffer.GetString() << '\n';
 }
 
+namespace {
+
+void writeQuotedField(std::ostream& out, std::string_view field)
+{
+    out << '"';
+    for (std::size_t quote = field.find('"'); quote != std::string_view::npos; quote = field.find('"')) {
+        out << field.substr(0, quote + 1) << '"';
+        field.remove_prefix(quote + 1);
+    }
+    out << field << '"';
+}
+
+template<typename Cell> void writeRecord(std::ostream& out, std::size_t width, Cell cell)
+{
+    for (std::size_t column = 0; column < width; ++column) {
+        if (column > 0)
+            out << ',';
+        writeQuotedField(out, cell(column));
+    }
+    out << '\n';
+}
+
+}  // namespace
+
+void writeTable(std::ostream& out, const CSVTable& table)
+{
+    const std::size_t width = table.columnCount();
+    writeRecord(out, width, [&](std::size_t column) { return std::string_view(table.headers()[column]); });
+    for (std::size_t row = 0; row < table.rowCount(); ++row)
+        writeRecord(out, width, [&](std::size_t column) { return table.cell(row, column); });
+}
+
 }  // namespace rowlark::cli

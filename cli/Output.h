@@ -12,6 +12,7 @@
 
 #include "records/Mapping.h"
 #include "results/ComparisonRun.h"
+#include "table/CSVTable.h"
 
 namespace rowlark::cli {
 
@@ -39,6 +40,9 @@ void writeSummary(std::ostream& out, const FileNames& names, const ComparisonOut
 void writeSummaryJSON(std::ostream& out, const FileNames& names, const ComparisonOutcome& outcome);
 
 void writeMapping(std::ostream& out, const MappingTables& tables);
+
+// The table as read: the header row, then the rows; CSV with every field quoted, LF line ends.
+void writeTable(std::ostream& out, const CSVTable& table);
 void writeMappingJSON(std::ostream& out, const MappingTables& tables);
 
 }  // namespace rowlark::cli

@@ -29,11 +29,44 @@ inline constexpr const char* readerScript = R"JS((function () {
     if (!sheet || !sheet["!ref"])
         return JSON.stringify({ sheetNames: sheetNames, rows: [] });
 
+    function isTooLarge(range) {
+        var rows = range.e.r - range.s.r + 1;
+        var columns = range.e.c - range.s.c + 1;
+        return rows > __maxRows || columns > __maxColumns || rows * columns > __maxCells;
+    }
+
+    // A declared range can be far larger than the cells a sheet holds (A1:XFD1048576 around a
+    // few cells): past the limits, the range of the cells actually present decides.
+    function presentRange(declared) {
+        var present = null;
+        for (var address in sheet) {
+            if (address.charAt(0) === "!")
+                continue;
+            var cell = XLSX.utils.decode_cell(address);
+            if (cell.r < declared.s.r || cell.r > declared.e.r || cell.c < declared.s.c || cell.c > declared.e.c)
+                continue;
+            if (!present) {
+                present = { s: { r: cell.r, c: cell.c }, e: { r: cell.r, c: cell.c } };
+                continue;
+            }
+            present.s.r = Math.min(present.s.r, cell.r);
+            present.s.c = Math.min(present.s.c, cell.c);
+            present.e.r = Math.max(present.e.r, cell.r);
+            present.e.c = Math.max(present.e.c, cell.c);
+        }
+        return present;
+    }
+
     var range = XLSX.utils.decode_range(sheet["!ref"]);
+    if (isTooLarge(range)) {
+        range = presentRange(range);
+        if (!range)
+            return JSON.stringify({ sheetNames: sheetNames, rows: [] });
+        if (isTooLarge(range))
+            throw new Error("WORKSHEET_TOO_LARGE");
+    }
     var rowCount = range.e.r - range.s.r + 1;
     var columnCount = range.e.c - range.s.c + 1;
-    if (rowCount > __maxRows || columnCount > __maxColumns || rowCount * columnCount > __maxCells)
-        throw new Error("WORKSHEET_TOO_LARGE");
     __allowCellWork(rowCount * columnCount);
 
     var isDate1904 = !!(workbook.Workbook && workbook.Workbook.WBProps && workbook.Workbook.WBProps.date1904);

@@ -1,9 +1,12 @@
 #include "workbook/SpreadsheetImporter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <span>
 #include <string_view>
 #include <system_error>
 #include <unistd.h>
@@ -11,6 +14,7 @@
 
 #include "text/Unicode.h"
 #include "workbook/ImportError.h"
+#include "workbook/NativeReader.h"
 #include "workbook/ReaderProcess.h"
 #include "workbook/ReaderProtocol.h"
 #include "workbook/WorkbookPayload.h"
@@ -20,6 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using readerProtocol::Answer;
+using workbook::NativeRequest;
 
 constexpr std::string_view bundleName = "Rowlark_Rowlark.bundle";
 
@@ -185,10 +190,35 @@ ImportError mappedReaderError(std::string_view message, const std::optional<std:
     return ImportError::readerFailure(std::string(message));
 }
 
-WorkbookPayload readWorkbook(const fs::path& path, const std::optional<std::string>& selectedSheet, bool isNamesOnly,
-                             const ReaderLocations& locations, std::stop_token stop)
+// The native reader's answer, or none when it leaves the file to the library. The archive's
+// problems are reported as the helper reports them.
+std::optional<WorkbookPayload> readNatively(std::string_view bytes, const NativeRequest& request, std::stop_token stop)
 {
-    const std::string bytes = readWorkbookFile(path);
+    try {
+        std::optional<workbook::ZipArchive> archive =
+            workbook::ZipArchive::open(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+        if (!archive)
+            return std::nullopt;
+        if (archive->find("META-INF/manifest.xml") || archive->find("objectdata.xml"))
+            return workbook::readOds(*archive, request, stop);
+        if (archive->find("Index/Document.iwa") || !archive->find("[Content_Types].xml"))
+            return std::nullopt;
+        const workbook::LibraryFormatter declineFormatting = [](const auto&) -> std::vector<std::string> {
+            throw workbook::ReadDeclined();
+        };
+        return workbook::readXlsx(*archive, request, declineFormatting, stop);
+    } catch (const workbook::ReadDeclined&) {
+        return std::nullopt;
+    } catch (const workbook::ZipError& error) {
+        if (error.problem() == workbook::ZipProblem::tooLarge)
+            throw ImportError::worksheetTooLarge();
+        throw ImportError::workbookUnreadable();
+    }
+}
+
+WorkbookPayload readWithLibrary(const std::string& bytes, const std::optional<std::string>& selectedSheet,
+                                bool isNamesOnly, const ReaderLocations& locations, std::stop_token stop)
+{
     const Reader reader = locateReader(locations);
     const std::vector<std::string> arguments{reader.library.string(),
                                              std::to_string(maximumRows),
@@ -234,16 +264,94 @@ WorkbookPayload readWorkbook(const fs::path& path, const std::optional<std::stri
     throw ImportError::readerFailure(abnormalEndMessage(ProcessOutcome{}));
 }
 
+WorkbookPayload readWorkbook(const fs::path& path, const std::optional<std::string>& selectedSheet, bool isNamesOnly,
+                             const ReaderLocations& locations, std::stop_token stop, WorkbookReader reader)
+{
+    const std::string bytes = readWorkbookFile(path);
+    const std::string extension = lowercasedExtension(path);
+    if (reader == WorkbookReader::native && (extension == "xlsx" || extension == "ods")) {
+        if (std::optional<WorkbookPayload> payload = readNatively(bytes, {selectedSheet, isNamesOnly}, stop))
+            return std::move(*payload);
+    }
+    return readWithLibrary(bytes, selectedSheet, isNamesOnly, locations, std::move(stop));
+}
+
+// Line breaks inside cells as CSV cells have them: CR LF and a lone CR become LF, so that a
+// workbook and its own CSV export compare equal.
+std::string withLineFeeds(std::string_view cell)
+{
+    std::string text;
+    text.reserve(cell.size());
+    for (std::size_t index = 0; index < cell.size(); ++index) {
+        if (cell[index] != '\r')
+            text.push_back(cell[index]);
+        else if (index + 1 == cell.size() || cell[index + 1] != '\n')
+            text.push_back('\n');
+    }
+    return text;
+}
+
+bool isBlank(const std::vector<std::string>& row)
+{
+    return std::ranges::all_of(row, [](const std::string& cell) { return cell.empty(); });
+}
+
+bool hasCarriageReturn(const CellStore& store)
+{
+    for (std::size_t row = 0; row < store.rowCount(); ++row) {
+        for (std::size_t column = 0; column < store.width(); ++column) {
+            if (store.cell(row, column).find('\r') != std::string_view::npos)
+                return true;
+        }
+    }
+    return false;
+}
+
+// The payload's rows from the first one that is not blank: a header row further down the used
+// range is the header still. Every cell's line breaks become line feeds.
+struct SheetRows {
+    std::vector<std::string> header;
+    CellStore rows;
+};
+
+std::optional<SheetRows> sheetRows(WorkbookPayload payload)
+{
+    const CellStore& later = *payload.laterRows;
+    const std::size_t width = payload.firstRow.size();
+    std::size_t first = 0;  // 0 for the payload's first row, r + 1 for later row r
+    std::vector<std::string> header = std::move(payload.firstRow);
+    while (isBlank(header)) {
+        if (first == later.rowCount())
+            return std::nullopt;
+        for (std::size_t column = 0; column < width; ++column)
+            header[column] = later.cell(first, column);
+        ++first;
+    }
+    for (std::string& name : header)
+        name = withLineFeeds(name);
+    if (first == 0 && !hasCarriageReturn(later))
+        return SheetRows{std::move(header), std::move(*payload.laterRows)};
+    CellStoreBuilder builder(width, later.rowCount() - first);
+    for (std::size_t row = first; row < later.rowCount(); ++row) {
+        for (std::size_t column = 0; column < width; ++column) {
+            const std::string_view cell = later.cell(row, column);
+            if (cell.find('\r') == std::string_view::npos)
+                builder.appendCell(cell);
+            else
+                builder.appendCell(withLineFeeds(cell));
+        }
+    }
+    return SheetRows{std::move(header), std::move(builder).build()};
+}
+
 CSVTable table(WorkbookPayload payload)
 {
     if (payload.rowCount == 0)
         throw ImportError::emptyWorksheet();
-    bool isHeaderBlank = true;
-    for (const std::string& name : payload.firstRow)
-        isHeaderBlank = isHeaderBlank && name.empty();
-    if (isHeaderBlank)
+    std::optional<SheetRows> rows = sheetRows(std::move(payload));
+    if (!rows)
         throw ImportError::emptyWorksheet();
-    return CSVTable::fromStore(std::move(payload.firstRow), std::move(*payload.laterRows)).expandingStructuredColumns();
+    return CSVTable::fromStore(std::move(rows->header), std::move(rows->rows)).expandingStructuredColumns();
 }
 
 }  // namespace
@@ -264,8 +372,14 @@ ImportedTable loadWithMetadata(const fs::path& path, const std::optional<std::st
     return loadWithMetadata(path, sheet, defaultReaderLocations(), std::move(stop));
 }
 
+WorkbookReader defaultWorkbookReader()
+{
+    const char* choice = std::getenv("ROWLARK_WORKBOOK_READER");
+    return choice && std::string_view(choice) == "library" ? WorkbookReader::library : WorkbookReader::native;
+}
+
 ImportedTable loadWithMetadata(const fs::path& path, const std::optional<std::string>& sheet,
-                               const ReaderLocations& locations, std::stop_token stop)
+                               const ReaderLocations& locations, std::stop_token stop, WorkbookReader reader)
 {
     const std::string extension = lowercasedExtension(path);
     if (extension == "csv") {
@@ -276,7 +390,7 @@ ImportedTable loadWithMetadata(const fs::path& path, const std::optional<std::st
     if (extension != "xlsx" && extension != "xls" && extension != "ods" && extension != "numbers")
         throw ImportError::unsupportedFormat(extension);
 
-    WorkbookPayload payload = readWorkbook(path, sheet, false, locations, std::move(stop));
+    WorkbookPayload payload = readWorkbook(path, sheet, false, locations, std::move(stop), reader);
     std::optional<std::string> sheetRead = sheet;
     if (!sheetRead && !payload.sheetNames.empty())
         sheetRead = payload.sheetNames.front();

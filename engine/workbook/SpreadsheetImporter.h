@@ -36,6 +36,13 @@ struct ReaderLocations {
     std::vector<std::filesystem::path> bundleDirectories;
 };
 
+// XLSX and ODS files are read natively unless the library is asked for; what the native reader
+// declines goes to the library either way. XLS and Numbers files always go to the library.
+enum class WorkbookReader { native, library };
+
+// The library when the environment variable ROWLARK_WORKBOOK_READER is "library", else native.
+WorkbookReader defaultWorkbookReader();
+
 // Beside the running executable, then the install tree around it (libexec/rowlark for the
 // helper, share/rowlark for the bundle).
 ReaderLocations defaultReaderLocations();
@@ -47,7 +54,8 @@ ReaderLocations defaultReaderLocations();
 ImportedTable loadWithMetadata(const std::filesystem::path& path, const std::optional<std::string>& sheet = {},
                                std::stop_token stop = {});
 ImportedTable loadWithMetadata(const std::filesystem::path& path, const std::optional<std::string>& sheet,
-                               const ReaderLocations& locations, std::stop_token stop = {});
+                               const ReaderLocations& locations, std::stop_token stop = {},
+                               WorkbookReader reader = defaultWorkbookReader());
 
 }  // namespace SpreadsheetImporter
 }  // namespace rowlark

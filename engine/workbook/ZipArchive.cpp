@@ -117,13 +117,16 @@ InflateLimits workbookInflateLimits()
 }
 
 ZipError::ZipError(ZipProblem problem)
-    : std::runtime_error(problem == ZipProblem::damaged ? "damaged ZIP archive" : "ZIP archive inflates too far"),
-      problem_(problem)
+    : std::runtime_error(problem == ZipProblem::damaged ? "damaged ZIP archive" : "ZIP archive inflates too far")
+    , problem_(problem)
 {
 }
 
 ZipArchive::ZipArchive(Bytes bytes, std::vector<ZipEntry> entries, InflateLimits limits)
-    : bytes_(bytes), entries_(std::move(entries)), isRead_(entries_.size(), false), limits_(limits)
+    : bytes_(bytes)
+    , entries_(std::move(entries))
+    , isRead_(entries_.size(), false)
+    , limits_(limits)
 {
 }
 
