@@ -3,10 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
+#include <span>
 #include <string>
 #include <sys/wait.h>
 #include <system_error>
@@ -17,6 +20,7 @@
 #include "../csv/CSVTestSupport.h"
 #include "csv/CSVError.h"
 #include "workbook/ImportError.h"
+#include "workbook/NativeReader.h"
 #include "workbook/ReaderProcess.h"
 #include "workbook/WorkbookPayload.h"
 
@@ -25,6 +29,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
+constexpr auto library = SpreadsheetImporter::WorkbookReader::library;
 using testing::Row;
 using testing::rowsOf;
 
@@ -53,10 +58,11 @@ struct ScratchFolder {
 // "error: " and the message the user sees.
 std::string
 importedText(const fs::path& file, const std::optional<std::string>& sheet,
-             const SpreadsheetImporter::ReaderLocations& locations = SpreadsheetImporter::defaultReaderLocations())
+             const SpreadsheetImporter::ReaderLocations& locations = SpreadsheetImporter::defaultReaderLocations(),
+             SpreadsheetImporter::WorkbookReader reader = SpreadsheetImporter::WorkbookReader::native)
 {
     try {
-        const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(file, sheet, locations);
+        const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(file, sheet, locations, {}, reader);
         std::string text;
         if (!imported.sheets.empty())
             text += "sheets: " + testing::lineOf(imported.sheets);
@@ -92,6 +98,77 @@ TEST_P(FixtureTest, ImportsAsExpected)
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureTest, ::testing::ValuesIn(testing::dataFileNames("workbook", ".expected")),
                          [](const auto& info) { return std::to_string(info.index); });
+
+// The native reader against the library: every workbook of the fixtures and of the shared corpus
+// of real-world files reads the same both ways, or ends in the same error.
+
+std::vector<fs::path> workbooksIn(const fs::path& folder)
+{
+    std::vector<fs::path> files;
+    std::error_code error;
+    for (const auto& entry : fs::recursive_directory_iterator(folder, error)) {
+        const std::string extension = entry.path().extension().string();
+        if (extension == ".xlsx" || extension == ".ods")
+            files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::vector<fs::path> agreementFiles()
+{
+    std::vector<fs::path> files = workbooksIn(fixture(""));
+    const std::vector<fs::path> corpus = workbooksIn(fs::path(ROWLARK_SHARED_DATA) / "corpus");
+    files.insert(files.end(), corpus.begin(), corpus.end());
+    return files;
+}
+
+class NativeAgreementTest : public ::testing::TestWithParam<fs::path> {};
+
+TEST_P(NativeAgreementTest, ReadsWhatTheLibraryReads)
+{
+    const auto locations = SpreadsheetImporter::defaultReaderLocations();
+    EXPECT_EQ(importedText(GetParam(), {}, locations, SpreadsheetImporter::WorkbookReader::native),
+              importedText(GetParam(), {}, locations, library));
+}
+
+INSTANTIATE_TEST_SUITE_P(Workbooks, NativeAgreementTest, ::testing::ValuesIn(agreementFiles()),
+                         [](const auto& info) { return std::to_string(info.index); });
+
+// Whether the native reader reads the file itself rather than leaving it to the library.
+bool isReadNatively(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    try {
+        auto archive =
+            workbook::ZipArchive::open(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+        if (!archive)
+            return false;
+        const auto noLibrary = [](const auto&) -> std::vector<std::string> { throw workbook::ReadDeclined(); };
+        if (path.extension() == ".ods")
+            workbook::readOds(*archive, {}, {});
+        else
+            workbook::readXlsx(*archive, {}, noLibrary, {});
+    } catch (const workbook::ReadDeclined&) {
+        return false;
+    } catch (const std::exception&) {
+    }
+    return true;
+}
+
+// The agreement above holds for files the native reader leaves to the library too: most
+// real-world workbooks must be read natively for it to mean anything.
+TEST(NativeCoverage, MostWorkbooksAreReadNatively)
+{
+    const std::vector<fs::path> files = agreementFiles();
+    const auto native = std::count_if(files.begin(), files.end(), isReadNatively);
+    const auto xlsx = std::count_if(files.begin(), files.end(),
+                                    [](const fs::path& file) { return file.extension() == ".xlsx"; });
+    EXPECT_GE(native * 100, xlsx * 85) << native << " of " << files.size();
+    for (const char* name : {"people.xlsx", "dates.xlsx", "dates-1904.xlsx", "offset.xlsx", "rows-at-limit.xlsx"})
+        EXPECT_TRUE(isReadNatively(fixture(name))) << name;
+}
 
 // Choosing the reader by extension
 
@@ -156,16 +233,16 @@ TEST(ReaderResources, OversizedFileOrMissingResourcesAreRefused)
     fs::resize_file(big, 67108865);
     EXPECT_EQ(importedText(big, {}, noHelper), "error: The workbook is larger than the 64 MB import limit.\n");
     const std::string missing = "error: The bundled spreadsheet reader is missing from the application.\n";
-    EXPECT_EQ(importedText(fixture("people.xlsx"), {}, noHelper), missing);
+    EXPECT_EQ(importedText(fixture("people.xlsx"), {}, noHelper, library), missing);
     SpreadsheetImporter::ReaderLocations locations = SpreadsheetImporter::defaultReaderLocations();
     const auto installedBundles = locations.bundleDirectories;
     locations.bundleDirectories = {folder.path};
-    EXPECT_EQ(importedText(fixture("people.xlsx"), {}, locations), missing);
+    EXPECT_EQ(importedText(fixture("people.xlsx"), {}, locations, library), missing);
     // A bundle without its library file is not passed over for a later one.
     fs::create_directories(folder.path / "Rowlark_Rowlark.bundle" / "Vendor");
     locations.bundleDirectories.insert(locations.bundleDirectories.end(), installedBundles.begin(),
                                        installedBundles.end());
-    EXPECT_EQ(importedText(fixture("people.xlsx"), {}, locations), missing);
+    EXPECT_EQ(importedText(fixture("people.xlsx"), {}, locations, library), missing);
 }
 
 // A stand-in helper program: a shell script with the given body.
@@ -179,7 +256,7 @@ SpreadsheetImporter::ReaderLocations fakeHelper(const ScratchFolder& folder, con
 std::string importedWithFakeHelper(const std::string& body, const std::optional<std::string>& sheet = {})
 {
     ScratchFolder folder;
-    return importedText(fixture("people.xlsx"), sheet, fakeHelper(folder, body));
+    return importedText(fixture("people.xlsx"), sheet, fakeHelper(folder, body), library);
 }
 
 TEST(ReaderFailures, EachEndingOfTheReaderSaysWhy)
@@ -217,7 +294,7 @@ TEST(ReaderCancellation, StopBeforeTheLoadStartsNothingAndStopDuringItKillsTheRe
         stop.request_stop();
     });
     EXPECT_THROW(
-        SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"), std::nullopt, locations, stop.get_token()),
+        SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"), std::nullopt, locations, stop.get_token(), library),
         ImportCancelled);
 }
 
