@@ -1,0 +1,53 @@
+#pragma once
+
+// Cell texts as the spreadsheet-reader library writes them, worked out natively: the text of a
+// number, a Boolean or a text under a number format, the date text of a date cell, and the
+// library's built-in format table. Only the format forms whose output has been checked against
+// the library are formatted here; for any other form the answer is "declined" and the caller
+// asks the library (formatWithLibrary). Everything is independent of the process locale.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace rowlark::workbook {
+
+// The format text the library uses for a built-in format id, as its XLSX reader sees it; none
+// for ids it has no text for (the library then formats such cells as "General").
+std::optional<std::string_view> builtInNumberFormat(int id);
+
+// Whether the library treats the format as a date or time format.
+bool isDateFormat(std::string_view format);
+
+// The text a date cell shows: its date as 2024-03-05, or as 2024-03-05T14:07:09 when it has a
+// time of day; empty for values outside the library's date range.
+std::string dateCellText(double value, bool isDate1904);
+
+// A cell value as the library sees it: a number, a Boolean or a text.
+using CellValue = std::variant<double, bool, std::string>;
+
+// One parsed format text, to be kept and reused for every cell that has it. Cells of format id
+// 0 take the format "General" whatever text the workbook gives that id.
+class NumberFormat {
+public:
+    // None when the text has a form that is not formatted natively.
+    static std::optional<NumberFormat> parse(std::string_view format);
+
+    // The library's text for the value; none ("declined") when this value needs a form that is
+    // not formatted natively, such as a non-finite number.
+    std::optional<std::string> format(double value) const;
+    std::optional<std::string> format(const CellValue& value) const;
+
+private:
+    NumberFormat() = default;
+    bool isGeneral_ = false;
+    std::vector<std::string> sections_;
+};
+
+// What "General" shows for a number: integers as they are, other numbers in at most eleven
+// characters.
+std::string generalNumberText(double value);
+
+}  // namespace rowlark::workbook
