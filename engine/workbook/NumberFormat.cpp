@@ -991,9 +991,9 @@ double numberOf(const CellValue& value)
     return std::get<double>(value);
 }
 
-// eval_fmt. None where the library throws, and for the forms not reproduced (fractions, the
-// Buddhist and Hijri calendar fields, digits as literals, and texts under number or date
-// placeholders).
+// The library's evaluation of one section for one value. None where the library throws, and for
+// the forms not reproduced: fractions, the Buddhist and Hijri calendar fields, digits as
+// literals, and texts under number or date placeholders.
 Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
 {
     const bool isNumber = std::holds_alternative<double>(value);
@@ -1037,9 +1037,8 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
             i += 1 + (i + 1 < format.size() ? sequenceLength(static_cast<unsigned char>(format[i + 1])) : 1);
             break;
         case '@':
-            if (isNumber)
-                return std::nullopt;
-            out.push_back({'T', std::get<std::string>(value)});
+            // A number stands for itself here; the type tells the placement of digits about it.
+            out.push_back(isNumber ? Token{'@', jsText(numberOf(value))} : Token{'T', std::get<std::string>(value)});
             ++i;
             break;
         case 'B':
@@ -1152,8 +1151,14 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
             out.push_back({'n', std::move(text)});
             break;
         }
-        case '?':
-            return std::nullopt;
+        case '?': {
+            std::string text(1, c);
+            while (++i < format.size() && format[i] == '?')
+                text += '?';
+            out.push_back({'?', std::move(text)});
+            last = c;
+            break;
+        }
         case '*':
             ++i;
             if (i < format.size() && (format[i] == ' ' || format[i] == '*'))
@@ -1264,13 +1269,15 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
             token = {'t', std::move(*text)};
             break;
         }
-        case 'n': {
+        case 'n':
+        case '?': {
+            // Fractions join the tokens that follow; they are not reproduced.
             const Token* next = k + 1 < out.size() ? &out[k + 1] : nullptr;
             const Token* afterNext = k + 2 < out.size() ? &out[k + 2] : nullptr;
             if (next &&
-                (next->type == 'D' ||
+                (next->type == '?' || next->type == 'D' ||
                  ((next->type == ' ' || next->type == 't') && afterNext &&
-                  (afterNext->type == 't' && afterNext->text == "/")) ||
+                  (afterNext->type == '?' || (afterNext->type == 't' && afterNext->text == "/"))) ||
                  (next->type == 't' && next->text == "/")))
                 return std::nullopt;
             numberFormat += token.text;
@@ -1297,14 +1304,18 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
             ostr.erase(0, 1);
             out[0].text = "-" + out[0].text;
         }
-        const auto isNumberToken = [&](std::size_t k) { return out[k].type == 'n'; };
+        const auto isNumberToken = [&](std::size_t k) { return out[k].type == 'n' || out[k].type == '?'; };
         long jj = static_cast<long>(ostr.size()) - 1;
         std::size_t decimalToken = out.size();
-        for (std::size_t k = 0; k < out.size(); ++k)
+        for (std::size_t k = 0; k < out.size(); ++k) {
+            // The library looks for the point in the number itself there, and fails.
+            if (out[k].type == '@')
+                return std::nullopt;
             if (out[k].type != 't' && out[k].text.find('.') != std::string::npos) {
                 decimalToken = k;
                 break;
             }
+        }
         std::size_t lastNumber = out.size();
         const bool hasExponent = ostr.find('E') != std::string::npos;
         if (decimalToken == out.size() && !hasExponent) {
@@ -1348,7 +1359,7 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
                 out[lastNumber].text = substr(ostr, 0, jj + 1) + out[lastNumber].text;
             jj = indexOf(ostr, ".") + 1;
             for (std::size_t k = decimalToken; k < out.size(); ++k) {
-                if (k != decimalToken && out[k].type != 'n' && out[k].type != '(')
+                if (k != decimalToken && !isNumberToken(k) && out[k].type != '(')
                     continue;
                 const std::string& text = out[k].text;
                 long j = text.find('.') != std::string::npos && k == decimalToken ? indexOf(text, ".") + 1 : 0;
@@ -1362,7 +1373,7 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
             }
         }
         for (std::size_t k = 0; k < out.size(); ++k) {
-            if (out[k].type != 'n')
+            if (!isNumberToken(k))
                 continue;
             const double written_value = sectionCount > 1 && v < 0 && k > 0 && out[k - 1].text == "-" ? -v : v;
             Text text = writeNumber(out[k].type, out[k].text, written_value);
