@@ -698,10 +698,151 @@ Text exponential(std::string_view format, double value, bool isInteger)
     return replaceFirst(std::move(text), "e", "E");
 }
 
-// fmt.match(/# (\?+)( ?)\/( ?)(\d+)/), the fraction forms, and the other forms not reproduced.
-bool hasFractionOrDash(std::string_view format)
+std::string padded(const std::string& text, long width, bool isLeft)
 {
-    return contains(format, "/") || contains(format, "-") || contains(format, "\\");
+    const std::string fill = repeated(' ', width - static_cast<long>(text.size()));
+    return isLeft ? fill + text : text + fill;
+}
+
+// The parts of a fraction pattern: digits, the spaces around the slash and the denominator.
+struct FractionPattern {
+    std::string numerator;
+    std::string spaceBefore;
+    std::string spaceAfter;
+    std::string denominator;
+};
+
+// /# (\?+)( ?)\/( ?)(\d+)/ anywhere in the format.
+std::optional<FractionPattern> fixedDenominatorFraction(std::string_view format)
+{
+    for (std::size_t at = format.find("# ?"); at != std::string_view::npos; at = format.find("# ?", at + 1)) {
+        std::size_t i = at + 2;
+        FractionPattern pattern;
+        while (i < format.size() && format[i] == '?')
+            pattern.numerator += format[i++];
+        const auto optionalSpace = [&](std::string& space) {
+            if (i < format.size() && format[i] == ' ')
+                space = format[i++];
+        };
+        optionalSpace(pattern.spaceBefore);
+        if (i >= format.size() || format[i] != '/')
+            continue;
+        ++i;
+        optionalSpace(pattern.spaceAfter);
+        while (i < format.size() && isDigit(format[i]))
+            pattern.denominator += format[i++];
+        if (!pattern.denominator.empty())
+            return pattern;
+    }
+    return std::nullopt;
+}
+
+// /^([#0?]+)( ?)\/( ?)([#0?]+)/, or with `isMixed` /^# ([#0?]+)( ?)\/( ?)([#0?]+)/.
+std::optional<FractionPattern> placeholderFraction(std::string_view format, bool isMixed)
+{
+    if (isMixed) {
+        if (!startsWith(format, "# "))
+            return std::nullopt;
+        format.remove_prefix(2);
+    }
+    FractionPattern pattern;
+    const std::size_t numeratorEnd = std::min(format.find_first_not_of("#0?"), format.size());
+    pattern.numerator = format.substr(0, numeratorEnd);
+    std::size_t i = numeratorEnd;
+    if (i < format.size() && format[i] == ' ')
+        pattern.spaceBefore = format[i++];
+    if (pattern.numerator.empty() || i >= format.size() || format[i] != '/')
+        return std::nullopt;
+    ++i;
+    if (i < format.size() && format[i] == ' ')
+        pattern.spaceAfter = format[i++];
+    const std::size_t denominatorEnd = std::min(format.find_first_not_of("#0?", i), format.size());
+    pattern.denominator = format.substr(i, denominatorEnd - i);
+    if (pattern.denominator.empty())
+        return std::nullopt;
+    return pattern;
+}
+
+// The library's continued-fraction approximation of x with a denominator up to `limit`: whole
+// part (when mixed), numerator and denominator.
+std::array<double, 3> approximateFraction(double x, double limit, bool isMixed)
+{
+    const double sign = x < 0 ? -1 : 1;
+    double b = x * sign;
+    double p2 = 0, p1 = 1, p = 0;
+    double q2 = 1, q1 = 0, q = 0;
+    while (q1 < limit) {
+        const double a = std::floor(b);
+        p = a * p1 + p2;
+        q = a * q1 + q2;
+        if (b - a < 0.00000005)
+            break;
+        b = 1 / (b - a);
+        p2 = p1;
+        p1 = p;
+        q2 = q1;
+        q1 = q;
+    }
+    if (q > limit) {
+        if (q1 > limit) {
+            q = q2;
+            p = p2;
+        } else {
+            q = q1;
+            p = p1;
+        }
+    }
+    if (!isMixed)
+        return {0, sign * p, q};
+    const double whole = std::floor(sign * p / q);
+    return {whole, sign * p - whole * q, q};
+}
+
+Text fixedDenominatorText(const FractionPattern& pattern, double magnitude, const std::string& sign, bool isInteger)
+{
+    const auto numeratorWidth = static_cast<long>(pattern.numerator.size());
+    const auto denominatorWidth = static_cast<long>(pattern.denominator.size());
+    if (isInteger)
+        return sign + (magnitude == 0 ? "" : jsText(magnitude)) + repeated(' ', numeratorWidth + 2 + denominatorWidth);
+    double denominator = 0;
+    std::from_chars(pattern.denominator.data(), pattern.denominator.data() + pattern.denominator.size(), denominator);
+    const double rounded = jsRound(magnitude * denominator);
+    const double whole = std::floor(rounded / denominator);
+    const double numerator = rounded - whole * denominator;
+    return sign + (whole == 0 ? "" : jsText(whole)) + " " +
+           (numerator == 0 ? repeated(' ', numeratorWidth + 1 + denominatorWidth)
+                           : padded(jsText(numerator), numeratorWidth, true) + pattern.spaceBefore + "/" +
+                                 pattern.spaceAfter + pad0(denominator, denominatorWidth));
+}
+
+Text simpleFractionText(const FractionPattern& pattern, double magnitude, const std::string& sign)
+{
+    const long places = std::min<long>(static_cast<long>(pattern.denominator.size()), 7);
+    const auto fraction = approximateFraction(magnitude, std::pow(10.0, static_cast<double>(places)) - 1, false);
+    const Text numerator = writeNumber('n', pattern.numerator, fraction[1]);
+    if (!numerator)
+        return numerator;
+    std::string text = *numerator;
+    if (!text.empty() && text.back() == ' ')
+        text.back() = '0';
+    std::string denominator = padded(jsText(fraction[2]), places, false);
+    if (denominator.size() < pattern.denominator.size())
+        denominator = hashq(substr(pattern.denominator, static_cast<long>(pattern.denominator.size() - denominator.size()))) +
+                      denominator;
+    return sign + text + pattern.spaceBefore + "/" + pattern.spaceAfter + denominator;
+}
+
+Text mixedFractionText(const FractionPattern& pattern, double magnitude, const std::string& sign)
+{
+    const long places = std::min<long>(
+        static_cast<long>(std::max(pattern.numerator.size(), pattern.denominator.size())), 7);
+    const auto fraction = approximateFraction(magnitude, std::pow(10.0, static_cast<double>(places)) - 1, true);
+    const std::string whole = fraction[0] != 0 ? jsText(fraction[0]) : fraction[1] != 0 ? "" : "0";
+    if (fraction[1] == 0)
+        return sign + whole + " " +
+               repeated(' ', 2 * places + 1 + static_cast<long>(pattern.spaceBefore.size() + pattern.spaceAfter.size()));
+    return sign + whole + " " + padded(jsText(fraction[1]), places, true) + pattern.spaceBefore + "/" +
+           pattern.spaceAfter + padded(jsText(fraction[2]), places, false);
 }
 
 // /^#*0*\.([0#]+)/: the [0#] run after the point.
@@ -821,7 +962,7 @@ Text writeNumberForms(char type, std::string_view format, double value, bool isI
         return percent(type, format, value);
     if (contains(format, "E"))
         return exponential(format, value, isInteger);
-    if (hasFractionOrDash(format) || format.empty())
+    if (format.empty())
         return std::nullopt;
     const double magnitude = std::abs(value);
     const std::string sign = value < 0 ? "-" : "";
@@ -835,6 +976,8 @@ Text writeNumberForms(char type, std::string_view format, double value, bool isI
         return static_cast<long>(text.size()) > size ? text
                                                       : hashq(format.substr(0, format.size() - text.size())) + text;
     }
+    if (const auto fraction = fixedDenominatorFraction(format))
+        return fixedDenominatorText(*fraction, magnitude, sign, isInteger);
     if (const std::size_t zero = format.find('0');
         zero != std::string_view::npos && zero > 0 && allOf(format.substr(0, zero), "#") && allOf(format.substr(zero), "0"))
         return sign + (isInteger ? pad0(magnitude, size - static_cast<long>(zero))
@@ -865,6 +1008,13 @@ Text writeNumberForms(char type, std::string_view format, double value, bool isI
     }
     if (const auto shorter = withoutLeadingGroups(rest))
         return writeNumberForms(type, *shorter, value, isInteger);
+    // Digit groups split by dashes and telephone numbers are not reproduced.
+    if (contains(rest, "-") || contains(rest, "\\"))
+        return std::nullopt;
+    if (const auto fraction = placeholderFraction(rest, false))
+        return simpleFractionText(*fraction, magnitude, sign);
+    if (const auto fraction = placeholderFraction(rest, true))
+        return mixedFractionText(*fraction, magnitude, sign);
     if (allOf(rest, "#0?")) {
         const std::string text = isInteger ? jsText(value) : pad0r(value, 0);
         if (rest.size() <= text.size())
@@ -991,9 +1141,20 @@ double numberOf(const CellValue& value)
     return std::get<double>(value);
 }
 
+// Whether the token at `at` belongs to the number placeholder before it, as in "# ?/8".
+bool joinsNumber(const std::vector<Token>& out, std::size_t at)
+{
+    const Token& token = out[at];
+    const Token* next = at + 1 < out.size() ? &out[at + 1] : nullptr;
+    return token.type == '?' || token.type == 'D' ||
+           ((token.type == ' ' || token.type == 't') && next &&
+            (next->type == '?' || (next->type == 't' && next->text == "/"))) ||
+           (token.type == 't' && (token.text == "/" || (token.text == " " && next && next->type == '?')));
+}
+
 // The library's evaluation of one section for one value. None where the library throws, and for
-// the forms not reproduced: fractions, the Buddhist and Hijri calendar fields, digits as
-// literals, and texts under number or date placeholders.
+// the forms not reproduced: the Buddhist and Hijri calendar fields and texts under number or
+// date placeholders.
 Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
 {
     const bool isNumber = std::holds_alternative<double>(value);
@@ -1169,6 +1330,13 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
             out.push_back({sectionCount == 1 ? 't' : c, std::string(1, c)});
             ++i;
             break;
+        case '1': case '2': case '3': case '4': case '5': case '6': case '7': case '8': case '9': {
+            std::string text(1, c);
+            while (++i < format.size() && isDigit(format[i]))
+                text += format[i];
+            out.push_back({'D', std::move(text)});
+            break;
+        }
         case ' ':
             out.push_back({' ', " "});
             ++i;
@@ -1271,16 +1439,14 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
         }
         case 'n':
         case '?': {
-            // Fractions join the tokens that follow; they are not reproduced.
-            const Token* next = k + 1 < out.size() ? &out[k + 1] : nullptr;
-            const Token* afterNext = k + 2 < out.size() ? &out[k + 2] : nullptr;
-            if (next &&
-                (next->type == '?' || next->type == 'D' ||
-                 ((next->type == ' ' || next->type == 't') && afterNext &&
-                  (afterNext->type == '?' || (afterNext->type == 't' && afterNext->text == "/"))) ||
-                 (next->type == 't' && next->text == "/")))
-                return std::nullopt;
+            // A fraction takes in the spaces, digits and slash that follow.
+            std::size_t next = k + 1;
+            for (; next < out.size() && joinsNumber(out, next); ++next) {
+                token.text += out[next].text;
+                out[next] = {';', ""};
+            }
             numberFormat += token.text;
+            k = next - 1;
             break;
         }
         case 'G':
