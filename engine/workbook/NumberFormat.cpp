@@ -96,13 +96,21 @@ std::string fixedDigits(double magnitude, int places)
 Digits precisionDigits(double magnitude, int precision)
 {
     char buffer[420];
-    auto end = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, precision).ptr;
-    Digits longer = scientificDigits(buffer, end);
+    auto end = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, precision - 1).ptr;
+    Digits rounded = scientificDigits(buffer, end);
+    // A tie needs exactly one digit more than asked for; the rounded exponent is the exact one or
+    // one more.
     const int places = exactDecimalPlaces(magnitude);
+    const bool mayTie = places > 0 ? rounded.exponent + places == precision || rounded.exponent - 1 + places == precision
+                                   : rounded.exponent >= precision;
+    if (!mayTie)
+        return rounded;
+    end = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, precision).ptr;
+    Digits longer = scientificDigits(buffer, end);
     bool isTie = false;
     if (places > 0) {
         isTie = longer.exponent + places == precision && longer.digits.back() == '5';
-    } else if (longer.exponent >= precision) {
+    } else {
         end = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::fixed, 0).ptr;
         const std::string_view whole(buffer, static_cast<std::size_t>(end - buffer));
         isTie = whole.size() > static_cast<std::size_t>(precision) && whole[static_cast<std::size_t>(precision)] == '5' &&
@@ -117,8 +125,7 @@ Digits precisionDigits(double magnitude, int precision)
         }
         return result;
     }
-    end = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, precision - 1).ptr;
-    return scientificDigits(buffer, end);
+    return rounded;
 }
 
 std::string exponentSuffix(int exponent)
@@ -407,6 +414,22 @@ std::string generalNonIntegerText(double value)
     else
         text = largeExponentText(value);
     return stripDecimal(normalizeExponent(uppercased(std::move(text))));
+}
+
+// "General" between 1 and 10^9: whichever of the library's two forms it picks is the value
+// rounded to ten significant digits, without trailing zeros.
+std::string tenDigitText(double value)
+{
+    const Digits rounded = precisionDigits(std::abs(value), 10);
+    const auto wholeDigits = static_cast<std::size_t>(rounded.exponent + 1);
+    std::string text = value < 0 ? "-" : "";
+    text.append(rounded.digits, 0, wholeDigits);
+    const std::size_t fractionEnd = rounded.digits.find_last_not_of('0') + 1;
+    if (fractionEnd > wholeDigits) {
+        text += '.';
+        text.append(rounded.digits, wholeDigits, fractionEnd - wholeDigits);
+    }
+    return text;
 }
 
 std::string generalText(const CellValue& value)
@@ -1693,7 +1716,14 @@ std::string dateCellText(double value, bool isDate1904)
 
 std::string generalNumberText(double value)
 {
-    return isInt32(value) ? jsText(value) : generalNonIntegerText(value);
+    if (isInt32(value)) {
+        char buffer[16];
+        return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, static_cast<int>(value)).ptr);
+    }
+    const double magnitude = std::abs(value);
+    if (magnitude >= 1 && magnitude < 1e9)
+        return tenDigitText(value);
+    return generalNonIntegerText(value);
 }
 
 std::optional<NumberFormat> NumberFormat::parse(std::string_view format)
