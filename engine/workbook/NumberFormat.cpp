@@ -136,6 +136,10 @@ std::string exponentSuffix(int exponent)
 // Number.prototype.toString()
 std::string jsText(double value)
 {
+    if (value == std::trunc(value) && std::abs(value) < 1e18) {
+        char buffer[24];
+        return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, static_cast<long long>(value)).ptr);
+    }
     if (std::isnan(value))
         return "NaN";
     if (std::isinf(value))
@@ -247,9 +251,36 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+bool isOneOf(char c, std::string_view set)
+{
+    for (const char member : set)
+        if (c == member)
+            return true;
+    return false;
+}
+
 bool allOf(std::string_view text, std::string_view set)
 {
-    return text.find_first_not_of(set) == std::string_view::npos;
+    for (const char c : text)
+        if (!isOneOf(c, set))
+            return false;
+    return true;
+}
+
+// Math.pow(10, exponent) as the script engine computes it: by repeated squaring for whole
+// exponents up to 1000 (exact up to 22).
+double powerOfTen(long exponent)
+{
+    if (exponent < 0 || exponent > 1000)
+        return std::pow(10.0, static_cast<double>(exponent));
+    double result = 1;
+    double base = 10;
+    for (; exponent != 0; exponent >>= 1) {
+        if (exponent & 1)
+            result *= base;
+        base *= base;
+    }
+    return result;
 }
 
 char lowered(char c)
@@ -317,20 +348,20 @@ std::string commaify(const std::string& text)
 // "" + Math.round(value × 10^places) / 10^places
 std::string rnd(double value, long places)
 {
-    const double scale = std::pow(10.0, static_cast<double>(places));
+    const double scale = powerOfTen(places);
     return jsText(jsRound(value * scale) / scale);
 }
 
 // The places-digit fraction of value, 0 when it rounds up to a whole unit.
 double dec(double value, long places)
 {
-    const double rounded = jsRound((value - std::floor(value)) * std::pow(10.0, static_cast<double>(places)));
+    const double rounded = jsRound((value - std::floor(value)) * powerOfTen(places));
     return places < static_cast<long>(jsText(rounded).size()) ? 0 : rounded;
 }
 
 int carry(double value, long places)
 {
-    const double rounded = jsRound((value - std::floor(value)) * std::pow(10.0, static_cast<double>(places)));
+    const double rounded = jsRound((value - std::floor(value)) * powerOfTen(places));
     return places < static_cast<long>(jsText(rounded).size()) ? 1 : 0;
 }
 
@@ -611,7 +642,7 @@ Text scaledByCommas(char type, std::string_view format, double value)
         --index;
     const long commas = static_cast<long>(format.size()) - index;
     return writeNumber(type, format.substr(0, static_cast<std::size_t>(index)),
-                       value / std::pow(10.0, static_cast<double>(3 * commas)));
+                       value / powerOfTen(3 * commas));
 }
 
 Text percent(char type, std::string_view format, double value)
@@ -624,7 +655,7 @@ Text percent(char type, std::string_view format, double value)
         else
             rest += c;
     }
-    const Text text = writeNumber(type, rest, value * std::pow(10.0, static_cast<double>(2 * count)));
+    const Text text = writeNumber(type, rest, value * powerOfTen(2 * count));
     return text ? *text + repeated('%', count) : text;
 }
 
@@ -686,7 +717,7 @@ Text exponential(std::string_view format, double value, bool isInteger)
         const long precision = places + 1 + (period + ee) % period;
         if (precision < 1 || precision > 100)
             return std::nullopt;
-        text = jsPrecision(value / std::pow(10.0, static_cast<double>(ee)), static_cast<int>(precision));
+        text = jsPrecision(value / powerOfTen(ee), static_cast<int>(precision));
         if (text.find('e') == std::string::npos) {
             const auto fakeExponent = static_cast<long>(magnitude);
             if (text.find('.') == std::string::npos)
@@ -841,7 +872,7 @@ Text fixedDenominatorText(const FractionPattern& pattern, double magnitude, cons
 Text simpleFractionText(const FractionPattern& pattern, double magnitude, const std::string& sign)
 {
     const long places = std::min<long>(static_cast<long>(pattern.denominator.size()), 7);
-    const auto fraction = approximateFraction(magnitude, std::pow(10.0, static_cast<double>(places)) - 1, false);
+    const auto fraction = approximateFraction(magnitude, powerOfTen(places) - 1, false);
     const Text numerator = writeNumber('n', pattern.numerator, fraction[1]);
     if (!numerator)
         return numerator;
@@ -859,7 +890,7 @@ Text mixedFractionText(const FractionPattern& pattern, double magnitude, const s
 {
     const long places = std::min<long>(
         static_cast<long>(std::max(pattern.numerator.size(), pattern.denominator.size())), 7);
-    const auto fraction = approximateFraction(magnitude, std::pow(10.0, static_cast<double>(places)) - 1, true);
+    const auto fraction = approximateFraction(magnitude, powerOfTen(places) - 1, true);
     const std::string whole = fraction[0] != 0 ? jsText(fraction[0]) : fraction[1] != 0 ? "" : "0";
     if (fraction[1] == 0)
         return sign + whole + " " +
@@ -1150,7 +1181,7 @@ std::string bracketText(std::string_view format, std::size_t& i)
 
 bool isInNumberRun(std::string_view format, std::size_t i)
 {
-    return i >= format.size() || std::string_view("0#?.,E+-%").find(format[i]) != std::string_view::npos;
+    return i >= format.size() || isOneOf(format[i], "0#?.,E+-%");
 }
 
 // A token of the library's format evaluation: its type letter and text.
@@ -1578,6 +1609,35 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
     return result;
 }
 
+// A section that is one run of number placeholders, such as "#,##0.00" or "0%".
+bool isPlainNumberSection(std::string_view section)
+{
+    return !section.empty() && (section[0] == '0' || section[0] == '#' || section[0] == '.') &&
+           allOf(section, "0#?.,E+-%");
+}
+
+// What the evaluation comes to for a plain number section: the placement of the written number
+// into the one placeholder run keeps its whole part and as many places as the run has.
+Text evaluatePlainNumber(std::string_view section, double value, int sectionCount)
+{
+    const double shownValue = value < 0 && sectionCount > 1 ? -value : value;
+    const Text written = writeNumber('n', section, shownValue);
+    if (!written)
+        return written;
+    if (written->find('E') != std::string::npos)
+        return writeNumber('n', section, value);
+    const std::size_t sectionPoint = section.find('.');
+    if (sectionPoint == std::string_view::npos)
+        return written;
+    const std::size_t point = written->find('.');
+    const std::size_t placesFrom = point == std::string::npos ? 0 : point + 1;
+    std::string text = point == std::string::npos ? std::string() : written->substr(0, point);
+    text += '.';
+    if (placesFrom < written->size())
+        text.append(*written, placesFrom, section.size() - sectionPoint - 1);
+    return text;
+}
+
 // The condition of a section, as in [>100]: a form not reproduced.
 bool hasCondition(std::string_view section)
 {
@@ -1790,6 +1850,8 @@ std::optional<std::string> NumberFormat::format(const CellValue& value) const
         return evaluate(chosen, CellValue(std::string(*boolean ? "TRUE" : "FALSE")), sectionCount);
     if (const auto* text = std::get_if<std::string>(&value); text && text->empty())
         return std::string();
+    if (number && isPlainNumberSection(chosen))
+        return evaluatePlainNumber(chosen, *number, sectionCount);
     return evaluate(chosen, value, sectionCount);
 }
 
