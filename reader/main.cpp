@@ -437,8 +437,8 @@ bool evaluateAnswersException(JSGlobalContextRef context, const std::string& scr
     return false;
 }
 
-// A context with the library and our date text function loaded and the memory ceiling set; none when that failed, and the
-// answer given.
+// A context with the library and the date text function loaded and the memory ceiling set;
+// none when that failed, and the answer given.
 OwnedContext loadLibrary(const Settings& settings)
 {
     const std::optional<std::string> library = readLibrary(settings.libraryPath);

@@ -96,13 +96,15 @@ std::string fixedDigits(double magnitude, int places)
 Digits precisionDigits(double magnitude, int precision)
 {
     char buffer[420];
-    auto end = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, precision - 1).ptr;
+    auto end =
+        std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, precision - 1).ptr;
     Digits rounded = scientificDigits(buffer, end);
     // A tie needs exactly one digit more than asked for; the rounded exponent is the exact one or
     // one more.
     const int places = exactDecimalPlaces(magnitude);
-    const bool mayTie = places > 0 ? rounded.exponent + places == precision || rounded.exponent - 1 + places == precision
-                                   : rounded.exponent >= precision;
+    const bool mayTie = places > 0
+                            ? rounded.exponent + places == precision || rounded.exponent - 1 + places == precision
+                            : rounded.exponent >= precision;
     if (!mayTie)
         return rounded;
     end = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, precision).ptr;
@@ -113,7 +115,8 @@ Digits precisionDigits(double magnitude, int precision)
     } else {
         end = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::fixed, 0).ptr;
         const std::string_view whole(buffer, static_cast<std::size_t>(end - buffer));
-        isTie = whole.size() > static_cast<std::size_t>(precision) && whole[static_cast<std::size_t>(precision)] == '5' &&
+        isTie = whole.size() > static_cast<std::size_t>(precision) &&
+                whole[static_cast<std::size_t>(precision)] == '5' &&
                 whole.find_first_not_of('0', static_cast<std::size_t>(precision) + 1) == std::string_view::npos;
     }
     if (isTie) {
@@ -222,7 +225,8 @@ std::string substr(std::string_view text, long start, long length = std::numeric
         start = std::max(0L, size + start);
     if (start >= size || length <= 0)
         return {};
-    return std::string(text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(std::min(length, size - start))));
+    return std::string(
+        text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(std::min(length, size - start))));
 }
 
 long indexOf(std::string_view text, std::string_view part)
@@ -307,7 +311,8 @@ std::string repeated(char c, long count)
 
 std::string pad0(const std::string& text, long width)
 {
-    return static_cast<long>(text.size()) >= width ? text : repeated('0', width - static_cast<long>(text.size())) + text;
+    return static_cast<long>(text.size()) >= width ? text
+                                                   : repeated('0', width - static_cast<long>(text.size())) + text;
 }
 
 std::string pad0(double value, long width)
@@ -396,7 +401,8 @@ std::string normalizeExponent(std::string text)
         }
     }
     const std::size_t size = text.size();
-    if (size >= 3 && text[size - 3] == 'E' && (text[size - 2] == '+' || text[size - 2] == '-') && isDigit(text[size - 1]))
+    if (size >= 3 && text[size - 3] == 'E' && (text[size - 2] == '+' || text[size - 2] == '-') &&
+        isDigit(text[size - 1]))
         text.insert(size - 1, "0");
     return text;
 }
@@ -554,13 +560,27 @@ std::string twoDigits(int number)
 }
 
 constexpr std::array<std::array<std::string_view, 3>, 12> monthNames{{
-    {"J", "Jan", "January"}, {"F", "Feb", "February"}, {"M", "Mar", "March"},     {"A", "Apr", "April"},
-    {"M", "May", "May"},     {"J", "Jun", "June"},     {"J", "Jul", "July"},      {"A", "Aug", "August"},
-    {"S", "Sep", "September"}, {"O", "Oct", "October"}, {"N", "Nov", "November"}, {"D", "Dec", "December"},
+    {"J", "Jan", "January"},
+    {"F", "Feb", "February"},
+    {"M", "Mar", "March"},
+    {"A", "Apr", "April"},
+    {"M", "May", "May"},
+    {"J", "Jun", "June"},
+    {"J", "Jul", "July"},
+    {"A", "Aug", "August"},
+    {"S", "Sep", "September"},
+    {"O", "Oct", "October"},
+    {"N", "Nov", "November"},
+    {"D", "Dec", "December"},
 }};
 constexpr std::array<std::array<std::string_view, 2>, 7> dayNames{{
-    {"Sun", "Sunday"}, {"Mon", "Monday"}, {"Tue", "Tuesday"}, {"Wed", "Wednesday"},
-    {"Thu", "Thursday"}, {"Fri", "Friday"}, {"Sat", "Saturday"},
+    {"Sun", "Sunday"},
+    {"Mon", "Monday"},
+    {"Tue", "Tuesday"},
+    {"Wed", "Wednesday"},
+    {"Thu", "Thursday"},
+    {"Fri", "Friday"},
+    {"Sat", "Saturday"},
 }};
 
 // One date or time field; none where the library throws.
@@ -641,8 +661,7 @@ Text scaledByCommas(char type, std::string_view format, double value)
     while (index >= 1 && format[static_cast<std::size_t>(index - 1)] == ',')
         --index;
     const long commas = static_cast<long>(format.size()) - index;
-    return writeNumber(type, format.substr(0, static_cast<std::size_t>(index)),
-                       value / powerOfTen(3 * commas));
+    return writeNumber(type, format.substr(0, static_cast<std::size_t>(index)), value / powerOfTen(3 * commas));
 }
 
 Text percent(char type, std::string_view format, double value)
@@ -744,8 +763,8 @@ Text exponential(std::string_view format, double value, bool isInteger)
         text = jsExponential(value, static_cast<int>(places));
     }
     const std::size_t size = text.size();
-    if (endsWith(format, "E+00") && size >= 3 && text[size - 3] == 'e' && (text[size - 2] == '+' || text[size - 2] == '-') &&
-        isDigit(text[size - 1]))
+    if (endsWith(format, "E+00") && size >= 3 && text[size - 3] == 'e' &&
+        (text[size - 2] == '+' || text[size - 2] == '-') && isDigit(text[size - 1]))
         text.insert(size - 1, "0");
     if (contains(format, "E-") && contains(text, "e+"))
         text = replaceFirst(std::move(text), "e+", "e");
@@ -881,20 +900,22 @@ Text simpleFractionText(const FractionPattern& pattern, double magnitude, const 
         text.back() = '0';
     std::string denominator = padded(jsText(fraction[2]), places, false);
     if (denominator.size() < pattern.denominator.size())
-        denominator = hashq(substr(pattern.denominator, static_cast<long>(pattern.denominator.size() - denominator.size()))) +
-                      denominator;
+        denominator =
+            hashq(substr(pattern.denominator, static_cast<long>(pattern.denominator.size() - denominator.size()))) +
+            denominator;
     return sign + text + pattern.spaceBefore + "/" + pattern.spaceAfter + denominator;
 }
 
 Text mixedFractionText(const FractionPattern& pattern, double magnitude, const std::string& sign)
 {
-    const long places = std::min<long>(
-        static_cast<long>(std::max(pattern.numerator.size(), pattern.denominator.size())), 7);
+    const long places =
+        std::min<long>(static_cast<long>(std::max(pattern.numerator.size(), pattern.denominator.size())), 7);
     const auto fraction = approximateFraction(magnitude, powerOfTen(places) - 1, true);
     const std::string whole = fraction[0] != 0 ? jsText(fraction[0]) : fraction[1] != 0 ? "" : "0";
     if (fraction[1] == 0)
         return sign + whole + " " +
-               repeated(' ', 2 * places + 1 + static_cast<long>(pattern.spaceBefore.size() + pattern.spaceAfter.size()));
+               repeated(' ',
+                        2 * places + 1 + static_cast<long>(pattern.spaceBefore.size() + pattern.spaceAfter.size()));
     return sign + whole + " " + padded(jsText(fraction[1]), places, true) + pattern.spaceBefore + "/" +
            pattern.spaceAfter + padded(jsText(fraction[2]), places, false);
 }
@@ -1028,16 +1049,18 @@ Text writeNumberForms(char type, std::string_view format, double value, bool isI
         if (!isInteger && text == "0")
             text.clear();
         return static_cast<long>(text.size()) > size ? text
-                                                      : hashq(format.substr(0, format.size() - text.size())) + text;
+                                                     : hashq(format.substr(0, format.size() - text.size())) + text;
     }
     if (const auto fraction = fixedDenominatorFraction(format))
         return fixedDenominatorText(*fraction, magnitude, sign, isInteger);
-    if (const std::size_t zero = format.find('0');
-        zero != std::string_view::npos && zero > 0 && allOf(format.substr(0, zero), "#") && allOf(format.substr(zero), "0"))
+    if (const std::size_t zero = format.find('0'); zero != std::string_view::npos && zero > 0 &&
+                                                   allOf(format.substr(0, zero), "#") &&
+                                                   allOf(format.substr(zero), "0"))
         return sign + (isInteger ? pad0(magnitude, size - static_cast<long>(zero))
                                  : pad0r(magnitude, size - static_cast<long>(zero)));
     if (const auto places = decimalPlaceholders(format)) {
-        const std::string text = paddedPlaces(isInteger ? jsText(value) : rnd(value, static_cast<long>(places->size())), *places);
+        const std::string text =
+            paddedPlaces(isInteger ? jsText(value) : rnd(value, static_cast<long>(places->size())), *places);
         return contains(format, "0.") || !startsWith(text, "0.") ? text : text.substr(1);
     }
     std::string_view rest = format;
@@ -1046,7 +1069,8 @@ Text writeNumberForms(char type, std::string_view format, double value, bool isI
         rest.remove_prefix(hashes);
     if (const std::size_t point = rest.find('.');
         point != std::string_view::npos && allOf(rest.substr(0, point), "0") && allOf(rest.substr(point + 1), "#"))
-        return pointOnly(sign, isInteger ? jsText(magnitude) : rnd(magnitude, static_cast<long>(rest.size() - point - 1)),
+        return pointOnly(sign,
+                         isInteger ? jsText(magnitude) : rnd(magnitude, static_cast<long>(rest.size() - point - 1)),
                          point > 0);
     if (isThousandsInteger(rest))
         return sign + commaify(integerText(magnitude, isInteger));
@@ -1144,10 +1168,10 @@ std::size_t sequenceLength(unsigned char lead)
 }
 
 constexpr std::string_view morningAfternoon = "\xE4\xB8\x8A\xE5\x8D\x88/\xE4\xB8\x8B\xE5\x8D\x88";  // 上午/下午
-constexpr std::string_view morning = "\xE4\xB8\x8A\xE5\x8D\x88";                                   // 上午
-constexpr std::string_view afternoon = "\xE4\xB8\x8B\xE5\x8D\x88";                                 // 下午
-constexpr std::string_view morningSign = "\xE4\xB8\x8A";                                           // 上
-constexpr std::string_view euroSign = "\xE2\x82\xAC";                                              // €
+constexpr std::string_view morning = "\xE4\xB8\x8A\xE5\x8D\x88";                                    // 上午
+constexpr std::string_view afternoon = "\xE4\xB8\x8B\xE5\x8D\x88";                                  // 下午
+constexpr std::string_view morningSign = "\xE4\xB8\x8A";                                            // 上
+constexpr std::string_view euroSign = "\xE2\x82\xAC";                                               // €
 
 // /\[[HhMmSs\u0E0A\u0E19\u0E17]*\]/ somewhere in the bracket text.
 bool isElapsedTimeBracket(std::string_view bracket)
@@ -1384,7 +1408,15 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
             out.push_back({sectionCount == 1 ? 't' : c, std::string(1, c)});
             ++i;
             break;
-        case '1': case '2': case '3': case '4': case '5': case '6': case '7': case '8': case '9': {
+        case '1':
+        case '2':
+        case '3':
+        case '4':
+        case '5':
+        case '6':
+        case '7':
+        case '8':
+        case '9': {
             std::string text(1, c);
             while (++i < format.size() && isDigit(format[i]))
                 text += format[i];
@@ -1566,10 +1598,11 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
                     continue;
                 const std::string& text = out[k].text;
                 long j = text.find('.') != std::string::npos && k == decimalToken ? indexOf(text, ".") - 1
-                                                                                   : static_cast<long>(text.size()) - 1;
+                                                                                  : static_cast<long>(text.size()) - 1;
                 std::string placed = substr(text, j + 1);
                 for (; j >= 0; --j)
-                    if (jj >= 0 && (text[static_cast<std::size_t>(j)] == '0' || text[static_cast<std::size_t>(j)] == '#'))
+                    if (jj >= 0 &&
+                        (text[static_cast<std::size_t>(j)] == '0' || text[static_cast<std::size_t>(j)] == '#'))
                         placed.insert(placed.begin(), ostr[static_cast<std::size_t>(jj--)]);
                 out[k].text = std::move(placed);
                 out[k].type = 't';
@@ -1652,45 +1685,129 @@ bool hasCondition(std::string_view section)
 std::optional<std::string_view> builtInNumberFormat(int id)
 {
     switch (id) {
-    case 0: case 23: case 24: case 25: case 26: return "General";
-    case 1: case 59: return "0";
-    case 2: case 60: return "0.00";
-    case 3: case 61: return "#,##0";
-    case 4: case 62: return "#,##0.00";
-    case 5: case 63: return "\"$\"#,##0_);\\(\"$\"#,##0\\)";
-    case 6: case 64: return "\"$\"#,##0_);[Red]\\(\"$\"#,##0\\)";
-    case 7: case 65: return "\"$\"#,##0.00_);\\(\"$\"#,##0.00\\)";
-    case 8: case 66: return "\"$\"#,##0.00_);[Red]\\(\"$\"#,##0.00\\)";
-    case 9: case 67: return "0%";
-    case 10: case 68: return "0.00%";
-    case 11: return "0.00E+00";
-    case 12: case 69: return "# ?/?";
-    case 13: case 70: return "# ?\?/?\?";
-    case 14: case 27: case 28: case 29: case 30: case 31: case 36: return "m/d/yy";
-    case 50: case 51: case 52: case 53: case 54: case 55: case 57: case 58: case 71: case 72: return "m/d/yy";
-    case 15: case 73: return "d-mmm-yy";
-    case 16: case 74: return "d-mmm";
-    case 17: case 75: return "mmm-yy";
-    case 18: return "h:mm AM/PM";
-    case 19: return "h:mm:ss AM/PM";
-    case 20: case 76: return "h:mm";
-    case 21: case 32: case 33: case 34: case 35: case 77: return "h:mm:ss";
-    case 22: case 78: return "m/d/yy h:mm";
-    case 37: return "#,##0 ;(#,##0)";
-    case 38: return "#,##0 ;[Red](#,##0)";
-    case 39: return "#,##0.00;(#,##0.00)";
-    case 40: return "#,##0.00;[Red](#,##0.00)";
-    case 41: return "_(* #,##0_);_(* (#,##0);_(* \"-\"_);_(@_)";
-    case 42: return "_(\"$\"* #,##0_);_(\"$\"* (#,##0);_(\"$\"* \"-\"_);_(@_)";
-    case 43: return "_(* #,##0.00_);_(* (#,##0.00);_(* \"-\"?\?_);_(@_)";
-    case 44: return "_(\"$\"* #,##0.00_);_(\"$\"* (#,##0.00);_(\"$\"* \"-\"?\?_);_(@_)";
-    case 45: case 79: return "mm:ss";
-    case 46: case 80: return "[h]:mm:ss";
-    case 47: case 81: return "mmss.0";
-    case 48: return "##0.0E+0";
-    case 49: return "@";
-    case 56: return "\"\xE4\xB8\x8A\xE5\x8D\x88/\xE4\xB8\x8B\xE5\x8D\x88 \"hh\"\xE6\x99\x82\"mm\"\xE5\x88\x86\"ss\"\xE7\xA7\x92 \"";
-    default: return std::nullopt;
+    case 0:
+    case 23:
+    case 24:
+    case 25:
+    case 26:
+        return "General";
+    case 1:
+    case 59:
+        return "0";
+    case 2:
+    case 60:
+        return "0.00";
+    case 3:
+    case 61:
+        return "#,##0";
+    case 4:
+    case 62:
+        return "#,##0.00";
+    case 5:
+    case 63:
+        return "\"$\"#,##0_);\\(\"$\"#,##0\\)";
+    case 6:
+    case 64:
+        return "\"$\"#,##0_);[Red]\\(\"$\"#,##0\\)";
+    case 7:
+    case 65:
+        return "\"$\"#,##0.00_);\\(\"$\"#,##0.00\\)";
+    case 8:
+    case 66:
+        return "\"$\"#,##0.00_);[Red]\\(\"$\"#,##0.00\\)";
+    case 9:
+    case 67:
+        return "0%";
+    case 10:
+    case 68:
+        return "0.00%";
+    case 11:
+        return "0.00E+00";
+    case 12:
+    case 69:
+        return "# ?/?";
+    case 13:
+    case 70:
+        return "# ?\?/?\?";
+    case 14:
+    case 27:
+    case 28:
+    case 29:
+    case 30:
+    case 31:
+    case 36:
+        return "m/d/yy";
+    case 50:
+    case 51:
+    case 52:
+    case 53:
+    case 54:
+    case 55:
+    case 57:
+    case 58:
+    case 71:
+    case 72:
+        return "m/d/yy";
+    case 15:
+    case 73:
+        return "d-mmm-yy";
+    case 16:
+    case 74:
+        return "d-mmm";
+    case 17:
+    case 75:
+        return "mmm-yy";
+    case 18:
+        return "h:mm AM/PM";
+    case 19:
+        return "h:mm:ss AM/PM";
+    case 20:
+    case 76:
+        return "h:mm";
+    case 21:
+    case 32:
+    case 33:
+    case 34:
+    case 35:
+    case 77:
+        return "h:mm:ss";
+    case 22:
+    case 78:
+        return "m/d/yy h:mm";
+    case 37:
+        return "#,##0 ;(#,##0)";
+    case 38:
+        return "#,##0 ;[Red](#,##0)";
+    case 39:
+        return "#,##0.00;(#,##0.00)";
+    case 40:
+        return "#,##0.00;[Red](#,##0.00)";
+    case 41:
+        return "_(* #,##0_);_(* (#,##0);_(* \"-\"_);_(@_)";
+    case 42:
+        return "_(\"$\"* #,##0_);_(\"$\"* (#,##0);_(\"$\"* \"-\"_);_(@_)";
+    case 43:
+        return "_(* #,##0.00_);_(* (#,##0.00);_(* \"-\"?\?_);_(@_)";
+    case 44:
+        return "_(\"$\"* #,##0.00_);_(\"$\"* (#,##0.00);_(\"$\"* \"-\"?\?_);_(@_)";
+    case 45:
+    case 79:
+        return "mm:ss";
+    case 46:
+    case 80:
+        return "[h]:mm:ss";
+    case 47:
+    case 81:
+        return "mmss.0";
+    case 48:
+        return "##0.0E+0";
+    case 49:
+        return "@";
+    case 56:
+        return "\"\xE4\xB8\x8A\xE5\x8D\x88/\xE4\xB8\x8B\xE5\x8D\x88 "
+               "\"hh\"\xE6\x99\x82\"mm\"\xE5\x88\x86\"ss\"\xE7\xA7\x92 \"";
+    default:
+        return std::nullopt;
     }
 }
 
@@ -1718,8 +1835,21 @@ bool isDateFormat(std::string_view format)
         case '@':
             ++i;
             break;
-        case 'B': case 'b': case 'M': case 'D': case 'Y': case 'H': case 'S': case 'E':
-        case 'm': case 'd': case 'y': case 'h': case 's': case 'e': case 'g':
+        case 'B':
+        case 'b':
+        case 'M':
+        case 'D':
+        case 'Y':
+        case 'H':
+        case 'S':
+        case 'E':
+        case 'm':
+        case 'd':
+        case 'y':
+        case 'h':
+        case 's':
+        case 'e':
+        case 'g':
             return true;
         case 'A':
         case 'a':
@@ -1734,9 +1864,9 @@ bool isDateFormat(std::string_view format)
         case '.':
         case '0':
         case '#':
-            while (i < size && (isInNumberRun(format, ++i) ||
-                                (format[i] == '\\' && i + 1 < size && format[i + 1] == '-' &&
-                                 (i + 2 >= size || format[i + 2] == '0' || format[i + 2] == '#')))) {
+            while (i < size &&
+                   (isInNumberRun(format, ++i) || (format[i] == '\\' && i + 1 < size && format[i + 1] == '-' &&
+                                                   (i + 2 >= size || format[i + 2] == '0' || format[i + 2] == '#')))) {
             }
             break;
         case '?':
@@ -1748,7 +1878,15 @@ bool isDateFormat(std::string_view format)
             if (i < size && (format[i] == ' ' || format[i] == '*'))
                 ++i;
             break;
-        case '1': case '2': case '3': case '4': case '5': case '6': case '7': case '8': case '9':
+        case '1':
+        case '2':
+        case '3':
+        case '4':
+        case '5':
+        case '6':
+        case '7':
+        case '8':
+        case '9':
             while (i < size && (++i >= size || isDigit(format[i]))) {
             }
             break;

@@ -7,9 +7,12 @@
 // end. Started as
 //   rowlark-reader LIBRARY format MEMORY_BYTES CPU_SECONDS
 // it formats values with the library instead: it reads a JSON array of [format text, value]
-// pairs up to the end of its input and answers with the JSON array of their texts. It writes one
-// answer to its standard output: a tag byte and the answer's text, then exits with status 0. Any other ending (a signal, another status, no tag) is a failure of the helper;
-// what it wrote to its standard error then explains it.
+// pairs up to the end of its input and answers with the JSON array of their texts (a pair
+// [null, value, isDate1904] asks for the text of a date cell).
+//
+// The helper writes one answer to its standard output: a tag byte and the answer's text, then
+// exits with status 0. Any other ending (a signal, another status, no tag) is a failure of the
+// helper; what it wrote to its standard error then explains it.
 //
 // The helper holds itself to MEMORY_BYTES of data beyond what the script engine takes to start
 // and to CPU_SECONDS of processor time for reading the file, plus time in proportion to the

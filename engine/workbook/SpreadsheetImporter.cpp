@@ -214,12 +214,10 @@ WorkbookPayload readWorkbook(const fs::path& path, const std::optional<std::stri
                              const ReaderLocations& locations, std::stop_token stop)
 {
     const std::string bytes = readWorkbookFile(path);
-    const std::vector<std::string> arguments{std::to_string(maximumRows),
-                                             std::to_string(maximumColumns),
-                                             std::to_string(maximumCells),
-                                             isNamesOnly ? "1" : "0",
-                                             std::to_string(readerMemoryBytes()),
-                                             std::to_string(readerProcessorSeconds(bytes.size()))};
+    const std::vector<std::string> arguments{
+        std::to_string(maximumRows),         std::to_string(maximumColumns),
+        std::to_string(maximumCells),        isNamesOnly ? "1" : "0",
+        std::to_string(readerMemoryBytes()), std::to_string(readerProcessorSeconds(bytes.size()))};
     const std::string header = sheetHeader(selectedSheet);
     const ProcessOutcome outcome = runReader(locations, arguments, {header, bytes}, std::move(stop));
 
