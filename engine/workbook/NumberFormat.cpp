@@ -139,7 +139,8 @@ std::string exponentSuffix(int exponent)
 // Number.prototype.toString()
 std::string jsText(double value)
 {
-    if (value == std::trunc(value) && std::abs(value) < 1e18) {
+    // Below 2^53 the shortest digits of a whole number are all its digits.
+    if (value == std::trunc(value) && std::abs(value) < 9007199254740992.0) {
         char buffer[24];
         return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, static_cast<long long>(value)).ptr);
     }
@@ -1230,16 +1231,25 @@ bool joinsNumber(const std::vector<Token>& out, std::size_t at)
            (token.type == 't' && (token.text == "/" || (token.text == " " && next && next->type == '?')));
 }
 
-// The library's evaluation of one section for one value. None where the library throws, and for
-// the forms not reproduced: the Buddhist and Hijri calendar fields and texts under number or
-// date placeholders.
-Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
-{
-    const bool isNumber = std::holds_alternative<double>(value);
+// A section split into tokens, with the date of the value once a date or time token needs it.
+struct Tokens {
     std::vector<Token> out;
     std::optional<DateCode> date;
+    char hour = 'H';  // 'h' once there is an AM/PM marker
+};
+
+enum class Tokenizing { complete, endsEmpty, declined };
+
+// The library's tokens of a section for a value. A number outside the date range ends the
+// evaluation with an empty text at its first date token; the forms where the library throws
+// and the Buddhist and Hijri calendar fields are declined.
+Tokenizing tokenize(std::string_view format, const CellValue& value, int sectionCount, Tokens& tokens)
+{
+    const bool isNumber = std::holds_alternative<double>(value);
+    std::vector<Token>& out = tokens.out;
+    std::optional<DateCode>& date = tokens.date;
+    char& hour = tokens.hour;
     char last = 't';
-    char hour = 'H';
     const auto needDate = [&]() -> bool {
         if (!date)
             date = parseDateCode(numberOf(value), false);
@@ -1251,7 +1261,7 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
         switch (c) {
         case 'G':
             if (!isGeneralAt(format, i))
-                return std::nullopt;
+                return Tokenizing::declined;
             out.push_back({'G', "General"});
             i += 7;
             break;
@@ -1283,7 +1293,7 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
         case 'B':
         case 'b':
             if (i + 1 < format.size() && (format[i + 1] == '1' || format[i + 1] == '2'))
-                return std::nullopt;
+                return Tokenizing::declined;
             [[fallthrough]];
         case 'M':
         case 'D':
@@ -1301,11 +1311,11 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
         case 'e':
         case 'g': {
             if (!isNumber)
-                return std::nullopt;
+                return Tokenizing::declined;
             if (numberOf(value) < 0)
-                return std::string();
+                return Tokenizing::endsEmpty;
             if (!needDate())
-                return std::string();
+                return Tokenizing::endsEmpty;
             std::string text(1, c);
             while (++i < format.size() && lowered(format[i]) == c)
                 text += c;
@@ -1322,9 +1332,9 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
         case '\xE4': {
             const bool isMorningSign = format.substr(i, morningSign.size()) == morningSign;
             if (c == '\xE4' && !isMorningSign)
-                return std::nullopt;
+                return Tokenizing::declined;
             if (!isNumber)
-                return std::nullopt;
+                return Tokenizing::declined;
             Token token{c, std::string(format.substr(i, isMorningSign ? morningSign.size() : 1))};
             needDate();
             const bool isAfternoon = date && date->H >= 12;
@@ -1345,7 +1355,7 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
                 i += token.text.size();
             }
             if (!date && token.type == 'T')
-                return std::string();
+                return Tokenizing::endsEmpty;
             out.push_back(std::move(token));
             last = c;
             break;
@@ -1353,12 +1363,12 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
         case '[': {
             std::string text = bracketText(format, i);
             if (text.back() != ']')
-                return std::nullopt;
+                return Tokenizing::declined;
             if (isElapsedTimeBracket(text)) {
                 if (!isNumber)
-                    return std::nullopt;
+                    return Tokenizing::declined;
                 if (!needDate())
-                    return std::string();
+                    return Tokenizing::endsEmpty;
                 for (char& letter : text)
                     letter = lowered(letter);
                 last = text[1];
@@ -1438,23 +1448,30 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
                 break;
             }
             if (std::string_view(",$-+/():!^&'~{}<>=acfijklopqrtuvwxzP").find(c) == std::string_view::npos)
-                return std::nullopt;
+                return Tokenizing::declined;
             out.push_back({'t', std::string(1, c)});
             ++i;
             break;
         }
     }
+    return Tokenizing::complete;
+}
 
-    // Which time fields there are decides how the time is rounded.
+// Settles the hour tokens and the minutes among the month tokens, and rounds the time as finely
+// as the time fields shown need; gives the places of the fraction of a second shown.
+int settleTimeFields(Tokens& tokens)
+{
+    std::vector<Token>& out = tokens.out;
+    std::optional<DateCode>& date = tokens.date;
     int precision = 0;
     int subsecondDigits = 0;
-    last = 't';
+    char last = 't';
     for (std::size_t k = out.size(); k-- > 0;) {
         Token& token = out[k];
         switch (token.type) {
         case 'h':
         case 'H':
-            token.type = hour;
+            token.type = tokens.hour;
             last = 'h';
             precision = std::max(precision, 1);
             break;
@@ -1502,7 +1519,15 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
             ++date->H;
         }
     }
+    return subsecondDigits;
+}
 
+// Writes the date and time fields and "General" into their tokens and joins each number
+// placeholder run with what belongs to it; gives the runs together, none where the library
+// throws.
+Text writeFields(Tokens& tokens, const CellValue& value, int subsecondDigits)
+{
+    std::vector<Token>& out = tokens.out;
     std::string numberFormat;
     for (std::size_t k = 0; k < out.size(); ++k) {
         Token& token = out[k];
@@ -1517,7 +1542,7 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
         case 'e':
         case 'b':
         case 'Z': {
-            Text text = dateField(token.type, token.text, *date, subsecondDigits);
+            Text text = dateField(token.type, token.text, *tokens.date, subsecondDigits);
             if (!text)
                 return std::nullopt;
             token = {'t', std::move(*text)};
@@ -1542,102 +1567,126 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
             break;
         }
     }
+    return numberFormat;
+}
 
-    if (!numberFormat.empty()) {
-        if (!isNumber)
-            return std::nullopt;
-        const double v = numberOf(value);
-        const double shownValue = v < 0 && sectionCount > 1 ? -v : v;
-        Text written = writeNumber('n', numberFormat, shownValue);
-        if (!written)
-            return std::nullopt;
-        std::string ostr = std::move(*written);
-        if (shownValue < 0 && !out.empty() && out[0].type == 't') {
-            ostr.erase(0, 1);
-            out[0].text = "-" + out[0].text;
-        }
-        const auto isNumberToken = [&](std::size_t k) { return out[k].type == 'n' || out[k].type == '?'; };
-        long jj = static_cast<long>(ostr.size()) - 1;
-        std::size_t decimalToken = out.size();
-        for (std::size_t k = 0; k < out.size(); ++k) {
-            // The library looks for the point in the number itself there, and fails.
-            if (out[k].type == '@')
-                return std::nullopt;
-            if (out[k].type != 't' && out[k].text.find('.') != std::string::npos) {
-                decimalToken = k;
-                break;
-            }
-        }
-        std::size_t lastNumber = out.size();
-        const bool hasExponent = ostr.find('E') != std::string::npos;
-        if (decimalToken == out.size() && !hasExponent) {
-            for (std::size_t k = out.size(); k-- > 0;) {
-                if (!isNumberToken(k))
-                    continue;
-                const long length = static_cast<long>(out[k].text.size());
-                if (jj >= length - 1) {
-                    jj -= length;
-                    out[k].text = substr(ostr, jj + 1, length);
-                } else if (jj < 0) {
-                    out[k].text.clear();
-                } else {
-                    out[k].text = substr(ostr, 0, jj + 1);
-                    jj = -1;
-                }
-                out[k].type = 't';
-                lastNumber = k;
-            }
-            if (jj >= 0 && lastNumber < out.size())
-                out[lastNumber].text = substr(ostr, 0, jj + 1) + out[lastNumber].text;
-        } else if (decimalToken != out.size() && !hasExponent) {
-            if (out[decimalToken].type != 'n')
-                return std::nullopt;
-            jj = indexOf(ostr, ".") - 1;
-            for (std::size_t k = decimalToken + 1; k-- > 0;) {
-                if (!isNumberToken(k))
-                    continue;
-                const std::string& text = out[k].text;
-                long j = text.find('.') != std::string::npos && k == decimalToken ? indexOf(text, ".") - 1
-                                                                                  : static_cast<long>(text.size()) - 1;
-                std::string placed = substr(text, j + 1);
-                for (; j >= 0; --j)
-                    if (jj >= 0 &&
-                        (text[static_cast<std::size_t>(j)] == '0' || text[static_cast<std::size_t>(j)] == '#'))
-                        placed.insert(placed.begin(), ostr[static_cast<std::size_t>(jj--)]);
-                out[k].text = std::move(placed);
-                out[k].type = 't';
-                lastNumber = k;
-            }
-            if (jj >= 0 && lastNumber < out.size())
-                out[lastNumber].text = substr(ostr, 0, jj + 1) + out[lastNumber].text;
-            jj = indexOf(ostr, ".") + 1;
-            for (std::size_t k = decimalToken; k < out.size(); ++k) {
-                if (k != decimalToken && !isNumberToken(k) && out[k].type != '(')
-                    continue;
-                const std::string& text = out[k].text;
-                long j = text.find('.') != std::string::npos && k == decimalToken ? indexOf(text, ".") + 1 : 0;
-                std::string placed = substr(text, 0, j);
-                for (; j < static_cast<long>(text.size()); ++j)
-                    if (jj < static_cast<long>(ostr.size()))
-                        placed += ostr[static_cast<std::size_t>(jj++)];
-                out[k].text = std::move(placed);
-                out[k].type = 't';
-                lastNumber = k;
-            }
-        }
-        for (std::size_t k = 0; k < out.size(); ++k) {
-            if (!isNumberToken(k))
-                continue;
-            const double written_value = sectionCount > 1 && v < 0 && k > 0 && out[k - 1].text == "-" ? -v : v;
-            Text text = writeNumber(out[k].type, out[k].text, written_value);
-            if (!text)
-                return std::nullopt;
-            out[k] = {'t', std::move(*text)};
+// Places the written number into the number placeholder tokens as the library does: digit by
+// digit around the point, the rest of the whole part before the first placeholder; none where
+// the library throws.
+bool placeNumber(std::vector<Token>& out, double v, int sectionCount, const std::string& numberFormat)
+{
+    const double shownValue = v < 0 && sectionCount > 1 ? -v : v;
+    Text number = writeNumber('n', numberFormat, shownValue);
+    if (!number)
+        return false;
+    std::string written = std::move(*number);
+    if (shownValue < 0 && !out.empty() && out[0].type == 't') {
+        written.erase(0, 1);
+        out[0].text = "-" + out[0].text;
+    }
+    const auto isNumberToken = [&](std::size_t k) { return out[k].type == 'n' || out[k].type == '?'; };
+    long next = static_cast<long>(written.size()) - 1;
+    std::size_t decimalToken = out.size();
+    for (std::size_t k = 0; k < out.size(); ++k) {
+        // The library looks for the point in the number itself there, and fails.
+        if (out[k].type == '@')
+            return false;
+        if (out[k].type != 't' && out[k].text.find('.') != std::string::npos) {
+            decimalToken = k;
+            break;
         }
     }
+    std::size_t lastNumber = out.size();
+    const bool hasExponent = written.find('E') != std::string::npos;
+    if (decimalToken == out.size() && !hasExponent) {
+        for (std::size_t k = out.size(); k-- > 0;) {
+            if (!isNumberToken(k))
+                continue;
+            const long length = static_cast<long>(out[k].text.size());
+            if (next >= length - 1) {
+                next -= length;
+                out[k].text = substr(written, next + 1, length);
+            } else if (next < 0) {
+                out[k].text.clear();
+            } else {
+                out[k].text = substr(written, 0, next + 1);
+                next = -1;
+            }
+            out[k].type = 't';
+            lastNumber = k;
+        }
+        if (next >= 0 && lastNumber < out.size())
+            out[lastNumber].text = substr(written, 0, next + 1) + out[lastNumber].text;
+    } else if (decimalToken != out.size() && !hasExponent) {
+        if (out[decimalToken].type != 'n')
+            return false;
+        next = indexOf(written, ".") - 1;
+        for (std::size_t k = decimalToken + 1; k-- > 0;) {
+            if (!isNumberToken(k))
+                continue;
+            const std::string& text = out[k].text;
+            long j = text.find('.') != std::string::npos && k == decimalToken ? indexOf(text, ".") - 1
+                                                                              : static_cast<long>(text.size()) - 1;
+            std::string placed = substr(text, j + 1);
+            for (; j >= 0; --j)
+                if (next >= 0 && (text[static_cast<std::size_t>(j)] == '0' || text[static_cast<std::size_t>(j)] == '#'))
+                    placed.insert(placed.begin(), written[static_cast<std::size_t>(next--)]);
+            out[k].text = std::move(placed);
+            out[k].type = 't';
+            lastNumber = k;
+        }
+        if (next >= 0 && lastNumber < out.size())
+            out[lastNumber].text = substr(written, 0, next + 1) + out[lastNumber].text;
+        next = indexOf(written, ".") + 1;
+        for (std::size_t k = decimalToken; k < out.size(); ++k) {
+            if (k != decimalToken && !isNumberToken(k) && out[k].type != '(')
+                continue;
+            const std::string& text = out[k].text;
+            long j = text.find('.') != std::string::npos && k == decimalToken ? indexOf(text, ".") + 1 : 0;
+            std::string placed = substr(text, 0, j);
+            for (; j < static_cast<long>(text.size()); ++j)
+                if (next < static_cast<long>(written.size()))
+                    placed += written[static_cast<std::size_t>(next++)];
+            out[k].text = std::move(placed);
+            out[k].type = 't';
+            lastNumber = k;
+        }
+    }
+    for (std::size_t k = 0; k < out.size(); ++k) {
+        if (!isNumberToken(k))
+            continue;
+        const double tokenValue = sectionCount > 1 && v < 0 && k > 0 && out[k - 1].text == "-" ? -v : v;
+        Text text = writeNumber(out[k].type, out[k].text, tokenValue);
+        if (!text)
+            return false;
+        out[k] = {'t', std::move(*text)};
+    }
+    return true;
+}
 
+// The library's evaluation of one section for one value; none where the library throws, and for
+// the forms not reproduced: the Buddhist and Hijri calendar fields and texts under number or
+// date placeholders.
+Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
+{
+    Tokens tokens;
+    switch (tokenize(format, value, sectionCount, tokens)) {
+    case Tokenizing::declined:
+        return std::nullopt;
+    case Tokenizing::endsEmpty:
+        return std::string();
+    case Tokenizing::complete:
+        break;
+    }
+    const int subsecondDigits = settleTimeFields(tokens);
+    const Text numberFormat = writeFields(tokens, value, subsecondDigits);
+    if (!numberFormat)
+        return std::nullopt;
+    if (!numberFormat->empty() && (!std::holds_alternative<double>(value) ||
+                                   !placeNumber(tokens.out, numberOf(value), sectionCount, *numberFormat)))
+        return std::nullopt;
     std::string result;
-    for (const Token& token : out)
+    for (const Token& token : tokens.out)
         result += token.text;
     return result;
 }
