@@ -1664,6 +1664,23 @@ bool placeNumber(std::vector<Token>& out, double v, int sectionCount, const std:
     return true;
 }
 
+// The library's evaluation of a section's tokens for one value; none where the library throws
+// and for texts under number placeholders.
+Text evaluateTokens(Tokens tokens, const CellValue& value, int sectionCount)
+{
+    const int subsecondDigits = settleTimeFields(tokens);
+    const Text numberFormat = writeFields(tokens, value, subsecondDigits);
+    if (!numberFormat)
+        return std::nullopt;
+    if (!numberFormat->empty() && (!std::holds_alternative<double>(value) ||
+                                   !placeNumber(tokens.out, numberOf(value), sectionCount, *numberFormat)))
+        return std::nullopt;
+    std::string result;
+    for (const Token& token : tokens.out)
+        result += token.text;
+    return result;
+}
+
 // The library's evaluation of one section for one value; none where the library throws, and for
 // the forms not reproduced: the Buddhist and Hijri calendar fields and texts under number or
 // date placeholders.
@@ -1678,17 +1695,7 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
     case Tokenizing::complete:
         break;
     }
-    const int subsecondDigits = settleTimeFields(tokens);
-    const Text numberFormat = writeFields(tokens, value, subsecondDigits);
-    if (!numberFormat)
-        return std::nullopt;
-    if (!numberFormat->empty() && (!std::holds_alternative<double>(value) ||
-                                   !placeNumber(tokens.out, numberOf(value), sectionCount, *numberFormat)))
-        return std::nullopt;
-    std::string result;
-    for (const Token& token : tokens.out)
-        result += token.text;
-    return result;
+    return evaluateTokens(std::move(tokens), value, sectionCount);
 }
 
 // A section that is one run of number placeholders, such as "#,##0.00" or "0%".
@@ -1973,22 +1980,70 @@ std::string generalNumberText(double value)
     return generalNonIntegerText(value);
 }
 
+// The sections of a format, with what can be worked out before any value is seen.
+struct NumberFormat::Sections {
+    std::vector<std::string> texts;
+    bool hasTextSection = false;
+    int numberSectionCount = 0;         // the number of sections as the library counts them for numbers
+    std::array<int, 3> numberSections;  // for positive, negative and zero numbers; -1 for "General"
+    std::vector<bool> isPlainNumber;
+    // The tokens for numbers of each section whose tokens do not depend on the number (no date
+    // or time fields, no '@').
+    std::vector<std::optional<Tokens>> numberTokens;
+};
+
+namespace {
+
+// The library's choice of section by the sign of a number, for `count` sections.
+std::array<int, 3> numberSectionsFor(std::size_t count, bool hasTextSection)
+{
+    switch (count) {
+    case 1:
+        return hasTextSection ? std::array<int, 3>{-1, -1, -1} : std::array<int, 3>{0, 0, 0};
+    case 2:
+        return hasTextSection ? std::array<int, 3>{0, 0, 0} : std::array<int, 3>{0, 1, 0};
+    default:
+        return hasTextSection && count == 3 ? std::array<int, 3>{0, 1, 0} : std::array<int, 3>{0, 1, 2};
+    }
+}
+
+std::optional<Tokens> valueFreeTokens(std::string_view section, int sectionCount)
+{
+    Tokens tokens;
+    if (tokenize(section, CellValue(1.0), sectionCount, tokens) != Tokenizing::complete || tokens.date)
+        return std::nullopt;
+    for (const Token& token : tokens.out)
+        if (token.type == '@')
+            return std::nullopt;
+    return tokens;
+}
+
+}  // namespace
+
 std::optional<NumberFormat> NumberFormat::parse(std::string_view format)
 {
     NumberFormat parsed;
-    if (isGeneralAt(format, 0)) {
-        parsed.isGeneral_ = true;
+    if (isGeneralAt(format, 0))
         return parsed;
-    }
     for (const char c : format)
         if (static_cast<unsigned char>(c) >= 0xF0)
             return std::nullopt;
-    auto sections = splitSections(format);
-    if (!sections || sections->size() > 4)
+    auto texts = splitSections(format);
+    if (!texts || texts->size() > 4)
         return std::nullopt;
-    if (hasCondition((*sections)[0]) || (sections->size() > 1 && hasCondition((*sections)[1])))
+    if (hasCondition((*texts)[0]) || (texts->size() > 1 && hasCondition((*texts)[1])))
         return std::nullopt;
-    parsed.sections_ = std::move(*sections);
+    auto sections = std::make_shared<Sections>();
+    const std::size_t count = texts->size();
+    sections->hasTextSection = texts->back().find('@') != std::string::npos;
+    sections->numberSectionCount = static_cast<int>(count) - (count < 4 && sections->hasTextSection ? 1 : 0);
+    sections->numberSections = numberSectionsFor(count, sections->hasTextSection);
+    for (const std::string& text : *texts) {
+        sections->isPlainNumber.push_back(isPlainNumberSection(text));
+        sections->numberTokens.push_back(valueFreeTokens(text, sections->numberSectionCount));
+    }
+    sections->texts = std::move(*texts);
+    parsed.sections_ = std::move(sections);
     return parsed;
 }
 
@@ -1999,47 +2054,35 @@ std::optional<std::string> NumberFormat::format(double value) const
 
 std::optional<std::string> NumberFormat::format(const CellValue& value) const
 {
-    if (isGeneral_)
+    if (!sections_)
         return generalText(value);
-    const auto* number = std::get_if<double>(&value);
-    if (number && !std::isfinite(*number))
-        return std::nullopt;
-    const std::vector<std::string>& sections = sections_;
-    const std::size_t count = sections.size();
-    const bool hasTextSection = sections.back().find('@') != std::string::npos;
-    int sectionCount = static_cast<int>(count) - (count < 4 && hasTextSection ? 1 : 0);
-    std::string_view chosen;
-    if (!number) {
-        sectionCount = 4;
-        chosen = count == 4 || hasTextSection ? std::string_view(sections.back()) : std::string_view("@");
-    } else {
-        std::array<std::string_view, 3> numberSections;
-        switch (count) {
-        case 1:
-            numberSections = hasTextSection ? std::array<std::string_view, 3>{"General", "General", "General"}
-                                            : std::array<std::string_view, 3>{sections[0], sections[0], sections[0]};
-            break;
-        case 2:
-            numberSections = hasTextSection ? std::array<std::string_view, 3>{sections[0], sections[0], sections[0]}
-                                            : std::array<std::string_view, 3>{sections[0], sections[1], sections[0]};
-            break;
-        default:
-            numberSections = hasTextSection && count == 3
-                                 ? std::array<std::string_view, 3>{sections[0], sections[1], sections[0]}
-                                 : std::array<std::string_view, 3>{sections[0], sections[1], sections[2]};
-            break;
-        }
-        chosen = *number > 0 ? numberSections[0] : *number < 0 ? numberSections[1] : numberSections[2];
+    const Sections& sections = *sections_;
+    if (const auto* number = std::get_if<double>(&value)) {
+        if (!std::isfinite(*number))
+            return std::nullopt;
+        const int index = sections.numberSections[*number > 0 ? 0 : *number < 0 ? 1 : 2];
+        if (index < 0 || isGeneralAt(sections.texts[static_cast<std::size_t>(index)], 0))
+            return generalText(value);
+        const auto at = static_cast<std::size_t>(index);
+        if (sections.isPlainNumber[at])
+            return evaluatePlainNumber(sections.texts[at], *number, sections.numberSectionCount);
+        if (const std::optional<Tokens>& tokens = sections.numberTokens[at])
+            return evaluateTokens(Tokens(*tokens), value, sections.numberSectionCount);
+        return evaluate(sections.texts[at], value, sections.numberSectionCount);
     }
+    // Texts and Booleans take the text section, or "@" when there is none; Booleans as the text
+    // TRUE or FALSE.
+    const std::string_view chosen = sections.texts.size() == 4 || sections.hasTextSection
+                                        ? std::string_view(sections.texts.back())
+                                        : std::string_view("@");
+    constexpr int textSectionCount = 4;
     if (isGeneralAt(chosen, 0))
         return generalText(value);
     if (const auto* boolean = std::get_if<bool>(&value))
-        return evaluate(chosen, CellValue(std::string(*boolean ? "TRUE" : "FALSE")), sectionCount);
-    if (const auto* text = std::get_if<std::string>(&value); text && text->empty())
+        return evaluate(chosen, CellValue(std::string(*boolean ? "TRUE" : "FALSE")), textSectionCount);
+    if (std::get<std::string>(value).empty())
         return std::string();
-    if (number && isPlainNumberSection(chosen))
-        return evaluatePlainNumber(chosen, *number, sectionCount);
-    return evaluate(chosen, value, sectionCount);
+    return evaluate(chosen, value, textSectionCount);
 }
 
 }  // namespace rowlark::workbook

@@ -6,6 +6,7 @@
 // the library are formatted here; for any other form the answer is "declined" and the caller
 // asks the library (formatWithLibrary). Everything is independent of the process locale.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,10 +41,11 @@ public:
     std::optional<std::string> format(double value) const;
     std::optional<std::string> format(const CellValue& value) const;
 
+    struct Sections;
+
 private:
     NumberFormat() = default;
-    bool isGeneral_ = false;
-    std::vector<std::string> sections_;
+    std::shared_ptr<const Sections> sections_;  // none for "General"
 };
 
 // What "General" shows for a number: integers as they are, other numbers in at most eleven

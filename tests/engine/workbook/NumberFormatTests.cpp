@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
-#include <cmath>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -89,7 +89,7 @@ TEST(NumberFormat, GivesTheLibrarysTextWhereverItDoesNotDecline)
     const std::size_t builtInPairs = builtInCount * values.size();
     std::cout << "declined: " << builtInDeclined << " of " << builtInPairs << " built-in pairs, " << declined << " of "
               << pairs.size() << " pairs in all\n";
-    EXPECT_LT(builtInDeclined * 20, builtInPairs);
+    EXPECT_EQ(builtInDeclined, 0u);
 }
 
 TEST(NumberFormat, DateFormatsAreTheLibrarysDateFormats)
