@@ -1132,7 +1132,8 @@ Text writeNumber(char type, std::string_view format, double value)
 
 // ---- Sections --------------------------------------------------------------------------------
 
-// SSF_split_fmt; none for an unterminated quoted text.
+// The sections of a format as the library splits it at ';'; none for an unterminated quoted
+// text.
 std::optional<std::vector<std::string>> splitSections(std::string_view format)
 {
     std::vector<std::string> sections;
@@ -1571,7 +1572,7 @@ Text writeFields(Tokens& tokens, const CellValue& value, int subsecondDigits)
 }
 
 // Places the written number into the number placeholder tokens as the library does: digit by
-// digit around the point, the rest of the whole part before the first placeholder; none where
+// digit around the point, the rest of the whole part before the first placeholder; false where
 // the library throws.
 bool placeNumber(std::vector<Token>& out, double v, int sectionCount, const std::string& numberFormat)
 {
