@@ -555,9 +555,17 @@ std::optional<DateCode> parseDateCode(double value, bool isDate1904)
     return code;
 }
 
-std::string twoDigits(int number)
+void appendNumber(std::string& text, int number)
 {
-    return number < 10 ? "0" + std::to_string(number) : std::to_string(number);
+    char buffer[12];
+    text.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, number).ptr);
+}
+
+void appendTwoDigits(std::string& text, int number)
+{
+    if (number < 10)
+        text += '0';
+    appendNumber(text, number);
 }
 
 constexpr std::array<std::array<std::string_view, 3>, 12> monthNames{{
@@ -1962,11 +1970,23 @@ std::string dateCellText(double value, bool isDate1904)
     const std::optional<DateCode> date = parseDateCode(value, isDate1904);
     if (!date)
         return {};
-    std::string text = std::to_string(date->y) + "-" + twoDigits(date->m) + "-" + twoDigits(date->d);
+    std::string text;
+    text.reserve(19);
+    appendNumber(text, date->y);
+    text += '-';
+    appendTwoDigits(text, date->m);
+    text += '-';
+    appendTwoDigits(text, date->d);
     const int seconds = static_cast<int>(std::floor(date->S));
     if (date->H == 0 && date->M == 0 && seconds == 0)
         return text;
-    return text + "T" + twoDigits(date->H) + ":" + twoDigits(date->M) + ":" + twoDigits(seconds);
+    text += 'T';
+    appendTwoDigits(text, date->H);
+    text += ':';
+    appendTwoDigits(text, date->M);
+    text += ':';
+    appendTwoDigits(text, seconds);
+    return text;
 }
 
 std::string generalNumberText(double value)
