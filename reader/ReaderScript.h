@@ -7,8 +7,52 @@
 // used range past the limits, or cells whose texts together pass `__maxTextUnits`). Before it
 // converts the cells of a used range it tells the helper their number (`__allowCellWork`), which
 // grants processor time for them.
+//
+// The format script formats the pairs in `__formatRequest`, a JSON array of [format text, value]
+// pairs, and answers with the JSON array of their texts: each the text a cell with that value and
+// format shows when read, so the library's own fallback where it fails to format the value. A
+// pair [null, value, isDate1904] asks for the text of a date cell instead.
+//
+// Both scripts run after the date text script, which defines __dateText(value, isDate1904): the
+// text a date cell shows, 2024-03-05 or 2024-03-05T14:07:09, empty outside the date range.
 
 namespace rowlark::reader {
+
+inline constexpr const char* dateTextScript = R"JS(function __dateText(value, isDate1904) {
+    function twoDigits(number) {
+        return number < 10 ? "0" + number : String(number);
+    }
+    var date = XLSX.SSF.parse_date_code(value, { date1904: isDate1904 });
+    if (!date)
+        return "";
+    var day = String(date.y || 0) + "-" + twoDigits(date.m || 0) + "-" + twoDigits(date.d || 0);
+    var hours = date.H || 0;
+    var minutes = date.M || 0;
+    var seconds = Math.floor(date.S || 0);
+    if (hours === 0 && minutes === 0 && seconds === 0)
+        return day;
+    return day + "T" + twoDigits(hours) + ":" + twoDigits(minutes) + ":" + twoDigits(seconds);
+})JS";
+
+inline constexpr const char* formatScript = R"JS((function () {
+    var pairs = JSON.parse(__formatRequest);
+    var texts = new Array(pairs.length);
+    for (var i = 0; i < pairs.length; ++i) {
+        var format = pairs[i][0], value = pairs[i][1], text;
+        if (format === null) {
+            texts[i] = __dateText(value, pairs[i][2]);
+            continue;
+        }
+        try {
+            text = XLSX.SSF.format(format, value);
+        } catch (e) {
+            var type = typeof value === "number" ? "n" : typeof value === "boolean" ? "b" : "s";
+            text = XLSX.utils.format_cell({ t: type, v: value, z: format });
+        }
+        texts[i] = String(text);
+    }
+    return JSON.stringify(texts);
+})())JS";
 
 inline constexpr const char* readerScript = R"JS((function () {
     var workbook = XLSX.read(__workbookBytes, {
@@ -71,28 +115,11 @@ inline constexpr const char* readerScript = R"JS((function () {
 
     var isDate1904 = !!(workbook.Workbook && workbook.Workbook.WBProps && workbook.Workbook.WBProps.date1904);
 
-    function twoDigits(number) {
-        return number < 10 ? "0" + number : String(number);
-    }
-
-    function dateText(value) {
-        var date = XLSX.SSF.parse_date_code(value, { date1904: isDate1904 });
-        if (!date)
-            return "";
-        var day = String(date.y || 0) + "-" + twoDigits(date.m || 0) + "-" + twoDigits(date.d || 0);
-        var hours = date.H || 0;
-        var minutes = date.M || 0;
-        var seconds = Math.floor(date.S || 0);
-        if (hours === 0 && minutes === 0 && seconds === 0)
-            return day;
-        return day + "T" + twoDigits(hours) + ":" + twoDigits(minutes) + ":" + twoDigits(seconds);
-    }
-
     function displayValue(cell) {
         if (!cell)
             return "";
         if (cell.t === "n" && cell.z != null && XLSX.SSF.is_date(cell.z))
-            return dateText(cell.v);
+            return __dateText(cell.v, isDate1904);
         if (cell.w != null)
             return String(cell.w);
         return String(XLSX.utils.format_cell(cell));

@@ -51,6 +51,7 @@ struct Settings {
     double maxColumns = 0;
     double maxCells = 0;
     bool isNamesOnly = false;
+    bool isFormatting = false;
     std::uint64_t memoryBytes = 0;
     std::uint64_t processorSeconds = 0;
 };
@@ -69,8 +70,24 @@ std::optional<std::uint64_t> parseCount(std::string_view text)
     return value;
 }
 
+std::optional<Settings> parseFormattingArguments(char** argv)
+{
+    Settings settings;
+    settings.libraryPath = argv[1];
+    settings.isFormatting = true;
+    const auto memoryBytes = parseCount(argv[3]);
+    const auto processorSeconds = parseCount(argv[4]);
+    if (!memoryBytes || !processorSeconds)
+        return std::nullopt;
+    settings.memoryBytes = *memoryBytes;
+    settings.processorSeconds = *processorSeconds;
+    return settings;
+}
+
 std::optional<Settings> parseArguments(int argc, char** argv)
 {
+    if (argc == 5 && std::string_view(argv[2]) == rowlark::readerProtocol::formatMode)
+        return parseFormattingArguments(argv);
     if (argc != 8)
         return std::nullopt;
     Settings settings;
@@ -420,20 +437,58 @@ bool evaluateAnswersException(JSGlobalContextRef context, const std::string& scr
     return false;
 }
 
-void run(const Settings& settings, Input& input)
+// A context with the library and the date text function loaded and the memory ceiling set;
+// none when that failed, and the answer given.
+OwnedContext loadLibrary(const Settings& settings)
 {
     const std::optional<std::string> library = readLibrary(settings.libraryPath);
-    if (!library)
-        return answer(Answer::libraryUnreadable);
-
-    const OwnedContext context(JSGlobalContextCreate(nullptr));
-    if (!context)
-        return answer(Answer::noContext);
-
+    if (!library) {
+        answer(Answer::libraryUnreadable);
+        return nullptr;
+    }
+    OwnedContext context(JSGlobalContextCreate(nullptr));
+    if (!context) {
+        answer(Answer::noContext);
+        return nullptr;
+    }
     JSValueRef result = nullptr;
-    if (evaluateAnswersException(context.get(), *library, result))
-        return;
+    if (evaluateAnswersException(context.get(), *library, result) ||
+        evaluateAnswersException(context.get(), rowlark::reader::dateTextScript, result))
+        return nullptr;
     memoryCeiling::apply(settings.memoryBytes);
+    return context;
+}
+
+// Runs a script of ours and answers with the text it gives.
+void answerWithScript(JSGlobalContextRef context, const char* script)
+{
+    JSValueRef result = nullptr;
+    if (evaluateAnswersException(context, script, result))
+        return;
+    if (!result || !JSValueIsString(context, result))
+        return answer(Answer::noResult);
+    JSValueRef conversionException = nullptr;
+    const OwnedString text(JSValueToStringCopy(context, result, &conversionException));
+    if (!text || conversionException)
+        return answer(Answer::noResult);
+    answer(Answer::payload, text.get());
+}
+
+void runFormatting(const Settings& settings, const std::vector<unsigned char>& request)
+{
+    const OwnedContext context = loadLibrary(settings);
+    if (!context)
+        return;
+    const std::string_view text(reinterpret_cast<const char*>(request.data()), request.size());
+    setGlobal(context.get(), "__formatRequest", JSValueMakeString(context.get(), makeStringFromBytes(text).get()));
+    answerWithScript(context.get(), rowlark::reader::formatScript);
+}
+
+void run(const Settings& settings, Input& input)
+{
+    const OwnedContext context = loadLibrary(settings);
+    if (!context)
+        return;
 
     JSObjectRef bytes =
         JSObjectMakeTypedArrayWithBytesNoCopy(context.get(), kJSTypedArrayTypeUint8Array, input.workbook.data(),
@@ -452,15 +507,7 @@ void run(const Settings& settings, Input& input)
     setGlobal(context.get(), "__allowCellWork",
               JSObjectMakeFunctionWithCallback(context.get(), allowCellWorkName.get(), processorTime::allowCellWork));
 
-    if (evaluateAnswersException(context.get(), rowlark::reader::readerScript, result))
-        return;
-    if (!result || !JSValueIsString(context.get(), result))
-        return answer(Answer::noResult);
-    JSValueRef conversionException = nullptr;
-    const OwnedString text(JSValueToStringCopy(context.get(), result, &conversionException));
-    if (!text || conversionException)
-        return answer(Answer::noResult);
-    answer(Answer::payload, text.get());
+    answerWithScript(context.get(), rowlark::reader::readerScript);
 }
 
 // Should memory run short, the system is to end this process rather than the program that
@@ -519,7 +566,8 @@ int main(int argc, char** argv)
     const std::optional<Settings> settings = parseArguments(argc, argv);
     if (!settings) {
         std::fputs("usage: rowlark-reader LIBRARY MAX_ROWS MAX_COLUMNS MAX_CELLS NAMES_ONLY MEMORY_BYTES CPU_SECONDS "
-                   "< input\n",
+                   "< input\n"
+                   "       rowlark-reader LIBRARY format MEMORY_BYTES CPU_SECONDS < pairs\n",
                    stderr);
         return EXIT_FAILURE;
     }
@@ -528,7 +576,12 @@ int main(int argc, char** argv)
     processorTime::limit(settings->processorSeconds, settings->maxCells);
     offerToMemoryReclaim();
     try {
-        std::optional<Input> input = splitInput(readAllInput());
+        std::vector<unsigned char> bytes = readAllInput();
+        if (settings->isFormatting) {
+            runFormatting(*settings, bytes);
+            return EXIT_SUCCESS;
+        }
+        std::optional<Input> input = splitInput(std::move(bytes));
         if (!input)
             return EXIT_FAILURE;
         if (const std::optional<Answer> verdict = inspectArchive(input->workbook))

@@ -96,16 +96,27 @@ std::string fixedDigits(double magnitude, int places)
 Digits precisionDigits(double magnitude, int precision)
 {
     char buffer[420];
-    auto end = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, precision).ptr;
-    Digits longer = scientificDigits(buffer, end);
+    auto end =
+        std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, precision - 1).ptr;
+    Digits rounded = scientificDigits(buffer, end);
+    // A tie needs exactly one digit more than asked for; the rounded exponent is the exact one or
+    // one more.
     const int places = exactDecimalPlaces(magnitude);
+    const bool mayTie = places > 0
+                            ? rounded.exponent + places == precision || rounded.exponent - 1 + places == precision
+                            : rounded.exponent >= precision;
+    if (!mayTie)
+        return rounded;
+    end = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, precision).ptr;
+    Digits longer = scientificDigits(buffer, end);
     bool isTie = false;
     if (places > 0) {
         isTie = longer.exponent + places == precision && longer.digits.back() == '5';
-    } else if (longer.exponent >= precision) {
+    } else {
         end = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::fixed, 0).ptr;
         const std::string_view whole(buffer, static_cast<std::size_t>(end - buffer));
-        isTie = whole[static_cast<std::size_t>(precision)] == '5' &&
+        isTie = whole.size() > static_cast<std::size_t>(precision) &&
+                whole[static_cast<std::size_t>(precision)] == '5' &&
                 whole.find_first_not_of('0', static_cast<std::size_t>(precision) + 1) == std::string_view::npos;
     }
     if (isTie) {
@@ -117,8 +128,7 @@ Digits precisionDigits(double magnitude, int precision)
         }
         return result;
     }
-    end = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, precision - 1).ptr;
-    return scientificDigits(buffer, end);
+    return rounded;
 }
 
 std::string exponentSuffix(int exponent)
@@ -129,6 +139,11 @@ std::string exponentSuffix(int exponent)
 // Number.prototype.toString()
 std::string jsText(double value)
 {
+    // Below 2^53 the shortest digits of a whole number are all its digits.
+    if (value == std::trunc(value) && std::abs(value) < 9007199254740992.0) {
+        char buffer[24];
+        return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, static_cast<long long>(value)).ptr);
+    }
     if (std::isnan(value))
         return "NaN";
     if (std::isinf(value))
@@ -241,9 +256,36 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+bool isOneOf(char c, std::string_view set)
+{
+    for (const char member : set)
+        if (c == member)
+            return true;
+    return false;
+}
+
 bool allOf(std::string_view text, std::string_view set)
 {
-    return text.find_first_not_of(set) == std::string_view::npos;
+    for (const char c : text)
+        if (!isOneOf(c, set))
+            return false;
+    return true;
+}
+
+// Math.pow(10, exponent) as the script engine computes it: by repeated squaring for whole
+// exponents up to 1000 (exact up to 22).
+double powerOfTen(long exponent)
+{
+    if (exponent < 0 || exponent > 1000)
+        return std::pow(10.0, static_cast<double>(exponent));
+    double result = 1;
+    double base = 10;
+    for (; exponent != 0; exponent >>= 1) {
+        if (exponent & 1)
+            result *= base;
+        base *= base;
+    }
+    return result;
 }
 
 char lowered(char c)
@@ -312,20 +354,20 @@ std::string commaify(const std::string& text)
 // "" + Math.round(value × 10^places) / 10^places
 std::string rnd(double value, long places)
 {
-    const double scale = std::pow(10.0, static_cast<double>(places));
+    const double scale = powerOfTen(places);
     return jsText(jsRound(value * scale) / scale);
 }
 
 // The places-digit fraction of value, 0 when it rounds up to a whole unit.
 double dec(double value, long places)
 {
-    const double rounded = jsRound((value - std::floor(value)) * std::pow(10.0, static_cast<double>(places)));
+    const double rounded = jsRound((value - std::floor(value)) * powerOfTen(places));
     return places < static_cast<long>(jsText(rounded).size()) ? 0 : rounded;
 }
 
 int carry(double value, long places)
 {
-    const double rounded = jsRound((value - std::floor(value)) * std::pow(10.0, static_cast<double>(places)));
+    const double rounded = jsRound((value - std::floor(value)) * powerOfTen(places));
     return places < static_cast<long>(jsText(rounded).size()) ? 1 : 0;
 }
 
@@ -412,6 +454,22 @@ std::string generalNonIntegerText(double value)
     return stripDecimal(normalizeExponent(uppercased(std::move(text))));
 }
 
+// "General" between 1 and 10^9: whichever of the library's two forms it picks is the value
+// rounded to ten significant digits, without trailing zeros.
+std::string tenDigitText(double value)
+{
+    const Digits rounded = precisionDigits(std::abs(value), 10);
+    const auto wholeDigits = static_cast<std::size_t>(rounded.exponent + 1);
+    std::string text = value < 0 ? "-" : "";
+    text.append(rounded.digits, 0, wholeDigits);
+    const std::size_t fractionEnd = rounded.digits.find_last_not_of('0') + 1;
+    if (fractionEnd > wholeDigits) {
+        text += '.';
+        text.append(rounded.digits, wholeDigits, fractionEnd - wholeDigits);
+    }
+    return text;
+}
+
 std::string generalText(const CellValue& value)
 {
     if (const auto* number = std::get_if<double>(&value))
@@ -459,7 +517,10 @@ std::optional<DateCode> parseDateCode(double value, bool isDate1904)
     if (value > 2958465 || value < 0)
         return std::nullopt;
     DateCode code;
-    long date = std::isnan(value) ? 0 : static_cast<long>(value);
+    // A value that is not a number shows as day 0 at midnight, as the library's text has it.
+    if (std::isnan(value))
+        value = 0;
+    long date = static_cast<long>(value);
     double time = std::floor(86400 * (value - static_cast<double>(date)));
     code.days = static_cast<double>(date);
     code.time = time;
@@ -494,9 +555,17 @@ std::optional<DateCode> parseDateCode(double value, bool isDate1904)
     return code;
 }
 
-std::string twoDigits(int number)
+void appendNumber(std::string& text, int number)
 {
-    return number < 10 ? "0" + std::to_string(number) : std::to_string(number);
+    char buffer[12];
+    text.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, number).ptr);
+}
+
+void appendTwoDigits(std::string& text, int number)
+{
+    if (number < 10)
+        text += '0';
+    appendNumber(text, number);
 }
 
 constexpr std::array<std::array<std::string_view, 3>, 12> monthNames{{
@@ -601,8 +670,7 @@ Text scaledByCommas(char type, std::string_view format, double value)
     while (index >= 1 && format[static_cast<std::size_t>(index - 1)] == ',')
         --index;
     const long commas = static_cast<long>(format.size()) - index;
-    return writeNumber(type, format.substr(0, static_cast<std::size_t>(index)),
-                       value / std::pow(10.0, static_cast<double>(3 * commas)));
+    return writeNumber(type, format.substr(0, static_cast<std::size_t>(index)), value / powerOfTen(3 * commas));
 }
 
 Text percent(char type, std::string_view format, double value)
@@ -615,7 +683,7 @@ Text percent(char type, std::string_view format, double value)
         else
             rest += c;
     }
-    const Text text = writeNumber(type, rest, value * std::pow(10.0, static_cast<double>(2 * count)));
+    const Text text = writeNumber(type, rest, value * powerOfTen(2 * count));
     return text ? *text + repeated('%', count) : text;
 }
 
@@ -677,7 +745,7 @@ Text exponential(std::string_view format, double value, bool isInteger)
         const long precision = places + 1 + (period + ee) % period;
         if (precision < 1 || precision > 100)
             return std::nullopt;
-        text = jsPrecision(value / std::pow(10.0, static_cast<double>(ee)), static_cast<int>(precision));
+        text = jsPrecision(value / powerOfTen(ee), static_cast<int>(precision));
         if (text.find('e') == std::string::npos) {
             const auto fakeExponent = static_cast<long>(magnitude);
             if (text.find('.') == std::string::npos)
@@ -685,7 +753,9 @@ Text exponential(std::string_view format, double value, bool isInteger)
                        std::to_string(fakeExponent - static_cast<long>(text.size()) + ee);
             else
                 text += "E+" + std::to_string(fakeExponent - ee);
-            while (!isInteger && startsWith(text, "0.")) {
+            for (int shifts = 0; !isInteger && startsWith(text, "0."); ++shifts) {
+                if (shifts == 100)
+                    return std::nullopt;
                 text = text.substr(0, 1) + substr(text, 2, period) + "." + substr(text, 2 + period);
                 const std::size_t zeros = text.find_first_not_of('0');
                 if (zeros != std::string::npos && zeros > 0 && text[zeros] >= '1' && text[zeros] <= '9')
@@ -710,10 +780,153 @@ Text exponential(std::string_view format, double value, bool isInteger)
     return replaceFirst(std::move(text), "e", "E");
 }
 
-// fmt.match(/# (\?+)( ?)\/( ?)(\d+)/), the fraction forms, and the other forms not reproduced.
-bool hasFractionOrDash(std::string_view format)
+std::string padded(const std::string& text, long width, bool isLeft)
 {
-    return contains(format, "/") || contains(format, "-") || contains(format, "\\");
+    const std::string fill = repeated(' ', width - static_cast<long>(text.size()));
+    return isLeft ? fill + text : text + fill;
+}
+
+// The parts of a fraction pattern: digits, the spaces around the slash and the denominator.
+struct FractionPattern {
+    std::string numerator;
+    std::string spaceBefore;
+    std::string spaceAfter;
+    std::string denominator;
+};
+
+// /# (\?+)( ?)\/( ?)(\d+)/ anywhere in the format.
+std::optional<FractionPattern> fixedDenominatorFraction(std::string_view format)
+{
+    for (std::size_t at = format.find("# ?"); at != std::string_view::npos; at = format.find("# ?", at + 1)) {
+        std::size_t i = at + 2;
+        FractionPattern pattern;
+        while (i < format.size() && format[i] == '?')
+            pattern.numerator += format[i++];
+        const auto optionalSpace = [&](std::string& space) {
+            if (i < format.size() && format[i] == ' ')
+                space = format[i++];
+        };
+        optionalSpace(pattern.spaceBefore);
+        if (i >= format.size() || format[i] != '/')
+            continue;
+        ++i;
+        optionalSpace(pattern.spaceAfter);
+        while (i < format.size() && isDigit(format[i]))
+            pattern.denominator += format[i++];
+        if (!pattern.denominator.empty())
+            return pattern;
+    }
+    return std::nullopt;
+}
+
+// /^([#0?]+)( ?)\/( ?)([#0?]+)/, or with `isMixed` /^# ([#0?]+)( ?)\/( ?)([#0?]+)/.
+std::optional<FractionPattern> placeholderFraction(std::string_view format, bool isMixed)
+{
+    if (isMixed) {
+        if (!startsWith(format, "# "))
+            return std::nullopt;
+        format.remove_prefix(2);
+    }
+    FractionPattern pattern;
+    const std::size_t numeratorEnd = std::min(format.find_first_not_of("#0?"), format.size());
+    pattern.numerator = format.substr(0, numeratorEnd);
+    std::size_t i = numeratorEnd;
+    if (i < format.size() && format[i] == ' ')
+        pattern.spaceBefore = format[i++];
+    if (pattern.numerator.empty() || i >= format.size() || format[i] != '/')
+        return std::nullopt;
+    ++i;
+    if (i < format.size() && format[i] == ' ')
+        pattern.spaceAfter = format[i++];
+    const std::size_t denominatorEnd = std::min(format.find_first_not_of("#0?", i), format.size());
+    pattern.denominator = format.substr(i, denominatorEnd - i);
+    if (pattern.denominator.empty())
+        return std::nullopt;
+    return pattern;
+}
+
+// The library's continued-fraction approximation of x with a denominator up to `limit`: whole
+// part (when mixed), numerator and denominator.
+std::array<double, 3> approximateFraction(double x, double limit, bool isMixed)
+{
+    const double sign = x < 0 ? -1 : 1;
+    double b = x * sign;
+    double p2 = 0, p1 = 1, p = 0;
+    double q2 = 1, q1 = 0, q = 0;
+    while (q1 < limit) {
+        const double a = std::floor(b);
+        p = a * p1 + p2;
+        q = a * q1 + q2;
+        if (b - a < 0.00000005)
+            break;
+        b = 1 / (b - a);
+        p2 = p1;
+        p1 = p;
+        q2 = q1;
+        q1 = q;
+    }
+    if (q > limit) {
+        if (q1 > limit) {
+            q = q2;
+            p = p2;
+        } else {
+            q = q1;
+            p = p1;
+        }
+    }
+    if (!isMixed)
+        return {0, sign * p, q};
+    const double whole = std::floor(sign * p / q);
+    return {whole, sign * p - whole * q, q};
+}
+
+Text fixedDenominatorText(const FractionPattern& pattern, double magnitude, const std::string& sign, bool isInteger)
+{
+    const auto numeratorWidth = static_cast<long>(pattern.numerator.size());
+    const auto denominatorWidth = static_cast<long>(pattern.denominator.size());
+    if (isInteger)
+        return sign + (magnitude == 0 ? "" : jsText(magnitude)) + repeated(' ', numeratorWidth + 2 + denominatorWidth);
+    double denominator = 0;
+    std::from_chars(pattern.denominator.data(), pattern.denominator.data() + pattern.denominator.size(), denominator);
+    const double rounded = jsRound(magnitude * denominator);
+    const double whole = std::floor(rounded / denominator);
+    const double numerator = rounded - whole * denominator;
+    return sign + (whole == 0 ? "" : jsText(whole)) + " " +
+           (numerator == 0 ? repeated(' ', numeratorWidth + 1 + denominatorWidth)
+                           : padded(jsText(numerator), numeratorWidth, true) + pattern.spaceBefore + "/" +
+                                 pattern.spaceAfter + pad0(denominator, denominatorWidth));
+}
+
+Text simpleFractionText(const FractionPattern& pattern, double magnitude, const std::string& sign)
+{
+    const long places = std::min<long>(static_cast<long>(pattern.denominator.size()), 7);
+    const auto fraction = approximateFraction(magnitude, powerOfTen(places) - 1, false);
+    const Text numerator = writeNumber('n', pattern.numerator, fraction[1]);
+    if (!numerator)
+        return numerator;
+    std::string text = *numerator;
+    if (!text.empty() && text.back() == ' ')
+        text.back() = '0';
+    std::string denominator = padded(jsText(fraction[2]), places, false);
+    if (denominator.size() < pattern.denominator.size())
+        denominator =
+            hashq(substr(pattern.denominator, static_cast<long>(pattern.denominator.size() - denominator.size()))) +
+            denominator;
+    return sign + text + pattern.spaceBefore + "/" + pattern.spaceAfter + denominator;
+}
+
+Text mixedFractionText(const FractionPattern& pattern, double magnitude, const std::string& sign)
+{
+    const long places =
+        std::min<long>(static_cast<long>(std::max(pattern.numerator.size(), pattern.denominator.size())), 7);
+    const auto fraction = approximateFraction(magnitude, powerOfTen(places) - 1, true);
+    const std::string whole = fraction[0] != 0 ? jsText(fraction[0]) : fraction[1] != 0 ? "" : "0";
+    if (fraction[1] == 0)
+        return sign + whole + " " +
+               repeated(' ',
+                        2 * places + 1 + static_cast<long>(pattern.spaceBefore.size() + pattern.spaceAfter.size()));
+    return sign + whole + " " + padded(jsText(fraction[1]), places, true) + pattern.spaceBefore + "/" +
+           pattern.spaceAfter + padded(jsText(fraction[2]), places, false);
 }
 
 // /^#*0*\.([0#]+)/: the [0#] run after the point.
@@ -833,7 +1046,7 @@ Text writeNumberForms(char type, std::string_view format, double value, bool isI
         return percent(type, format, value);
     if (contains(format, "E"))
         return exponential(format, value, isInteger);
-    if (hasFractionOrDash(format) || format.empty())
+    if (format.empty())
         return std::nullopt;
     const double magnitude = std::abs(value);
     const std::string sign = value < 0 ? "-" : "";
@@ -847,6 +1060,8 @@ Text writeNumberForms(char type, std::string_view format, double value, bool isI
         return static_cast<long>(text.size()) > size ? text
                                                      : hashq(format.substr(0, format.size() - text.size())) + text;
     }
+    if (const auto fraction = fixedDenominatorFraction(format))
+        return fixedDenominatorText(*fraction, magnitude, sign, isInteger);
     if (const std::size_t zero = format.find('0'); zero != std::string_view::npos && zero > 0 &&
                                                    allOf(format.substr(0, zero), "#") &&
                                                    allOf(format.substr(zero), "0"))
@@ -880,6 +1095,13 @@ Text writeNumberForms(char type, std::string_view format, double value, bool isI
     }
     if (const auto shorter = withoutLeadingGroups(rest))
         return writeNumberForms(type, *shorter, value, isInteger);
+    // Digit groups split by dashes and telephone numbers are not reproduced.
+    if (contains(rest, "-") || contains(rest, "\\"))
+        return std::nullopt;
+    if (const auto fraction = placeholderFraction(rest, false))
+        return simpleFractionText(*fraction, magnitude, sign);
+    if (const auto fraction = placeholderFraction(rest, true))
+        return mixedFractionText(*fraction, magnitude, sign);
     if (allOf(rest, "#0?")) {
         const std::string text = isInteger ? jsText(value) : pad0r(value, 0);
         if (rest.size() <= text.size())
@@ -918,7 +1140,8 @@ Text writeNumber(char type, std::string_view format, double value)
 
 // ---- Sections --------------------------------------------------------------------------------
 
-// SSF_split_fmt; none for an unterminated quoted text.
+// The sections of a format as the library splits it at ';'; none for an unterminated quoted
+// text.
 std::optional<std::vector<std::string>> splitSections(std::string_view format)
 {
     std::vector<std::string> sections;
@@ -992,21 +1215,13 @@ std::string bracketText(std::string_view format, std::size_t& i)
 
 bool isInNumberRun(std::string_view format, std::size_t i)
 {
-    return i >= format.size() || std::string_view("0#?.,E+-%").find(format[i]) != std::string_view::npos;
+    return i >= format.size() || isOneOf(format[i], "0#?.,E+-%");
 }
 
 // A token of the library's format evaluation: its type letter and text.
 struct Token {
     char type;
     std::string text;
-    bool isValue = false;  // the '@' placeholder: the value itself
-};
-
-struct Evaluation {
-    const CellValue& value;
-    int sectionCount;
-    std::optional<DateCode> date;
-    bool isDateAttempted = false;
 };
 
 double numberOf(const CellValue& value)
@@ -1014,16 +1229,36 @@ double numberOf(const CellValue& value)
     return std::get<double>(value);
 }
 
-// eval_fmt. None where the library throws, and for the forms not reproduced (fractions, the
-// Buddhist and Hijri calendar fields, digits as literals, and texts under number or date
-// placeholders).
-Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
+// Whether the token at `at` belongs to the number placeholder before it, as in "# ?/8".
+bool joinsNumber(const std::vector<Token>& out, std::size_t at)
 {
-    const bool isNumber = std::holds_alternative<double>(value);
+    const Token& token = out[at];
+    const Token* next = at + 1 < out.size() ? &out[at + 1] : nullptr;
+    return token.type == '?' || token.type == 'D' ||
+           ((token.type == ' ' || token.type == 't') && next &&
+            (next->type == '?' || (next->type == 't' && next->text == "/"))) ||
+           (token.type == 't' && (token.text == "/" || (token.text == " " && next && next->type == '?')));
+}
+
+// A section split into tokens, with the date of the value once a date or time token needs it.
+struct Tokens {
     std::vector<Token> out;
     std::optional<DateCode> date;
+    char hour = 'H';  // 'h' once there is an AM/PM marker
+};
+
+enum class Tokenizing { complete, endsEmpty, declined };
+
+// The library's tokens of a section for a value. A number outside the date range ends the
+// evaluation with an empty text at its first date token; the forms where the library throws
+// and the Buddhist and Hijri calendar fields are declined.
+Tokenizing tokenize(std::string_view format, const CellValue& value, int sectionCount, Tokens& tokens)
+{
+    const bool isNumber = std::holds_alternative<double>(value);
+    std::vector<Token>& out = tokens.out;
+    std::optional<DateCode>& date = tokens.date;
+    char& hour = tokens.hour;
     char last = 't';
-    char hour = 'H';
     const auto needDate = [&]() -> bool {
         if (!date)
             date = parseDateCode(numberOf(value), false);
@@ -1035,7 +1270,7 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
         switch (c) {
         case 'G':
             if (!isGeneralAt(format, i))
-                return std::nullopt;
+                return Tokenizing::declined;
             out.push_back({'G', "General"});
             i += 7;
             break;
@@ -1060,15 +1295,14 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
             i += 1 + (i + 1 < format.size() ? sequenceLength(static_cast<unsigned char>(format[i + 1])) : 1);
             break;
         case '@':
-            if (isNumber)
-                return std::nullopt;
-            out.push_back({'T', std::get<std::string>(value), true});
+            // A number stands for itself here; the type tells the placement of digits about it.
+            out.push_back(isNumber ? Token{'@', jsText(numberOf(value))} : Token{'T', std::get<std::string>(value)});
             ++i;
             break;
         case 'B':
         case 'b':
             if (i + 1 < format.size() && (format[i + 1] == '1' || format[i + 1] == '2'))
-                return std::nullopt;
+                return Tokenizing::declined;
             [[fallthrough]];
         case 'M':
         case 'D':
@@ -1086,11 +1320,11 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
         case 'e':
         case 'g': {
             if (!isNumber)
-                return std::nullopt;
+                return Tokenizing::declined;
             if (numberOf(value) < 0)
-                return std::string();
+                return Tokenizing::endsEmpty;
             if (!needDate())
-                return std::string();
+                return Tokenizing::endsEmpty;
             std::string text(1, c);
             while (++i < format.size() && lowered(format[i]) == c)
                 text += c;
@@ -1107,9 +1341,9 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
         case '\xE4': {
             const bool isMorningSign = format.substr(i, morningSign.size()) == morningSign;
             if (c == '\xE4' && !isMorningSign)
-                return std::nullopt;
+                return Tokenizing::declined;
             if (!isNumber)
-                return std::nullopt;
+                return Tokenizing::declined;
             Token token{c, std::string(format.substr(i, isMorningSign ? morningSign.size() : 1))};
             needDate();
             const bool isAfternoon = date && date->H >= 12;
@@ -1130,7 +1364,7 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
                 i += token.text.size();
             }
             if (!date && token.type == 'T')
-                return std::string();
+                return Tokenizing::endsEmpty;
             out.push_back(std::move(token));
             last = c;
             break;
@@ -1138,12 +1372,12 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
         case '[': {
             std::string text = bracketText(format, i);
             if (text.back() != ']')
-                return std::nullopt;
+                return Tokenizing::declined;
             if (isElapsedTimeBracket(text)) {
                 if (!isNumber)
-                    return std::nullopt;
+                    return Tokenizing::declined;
                 if (!needDate())
-                    return std::string();
+                    return Tokenizing::endsEmpty;
                 for (char& letter : text)
                     letter = lowered(letter);
                 last = text[1];
@@ -1175,8 +1409,14 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
             out.push_back({'n', std::move(text)});
             break;
         }
-        case '?':
-            return std::nullopt;
+        case '?': {
+            std::string text(1, c);
+            while (++i < format.size() && format[i] == '?')
+                text += '?';
+            out.push_back({'?', std::move(text)});
+            last = c;
+            break;
+        }
         case '*':
             ++i;
             if (i < format.size() && (format[i] == ' ' || format[i] == '*'))
@@ -1187,6 +1427,21 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
             out.push_back({sectionCount == 1 ? 't' : c, std::string(1, c)});
             ++i;
             break;
+        case '1':
+        case '2':
+        case '3':
+        case '4':
+        case '5':
+        case '6':
+        case '7':
+        case '8':
+        case '9': {
+            std::string text(1, c);
+            while (++i < format.size() && isDigit(format[i]))
+                text += format[i];
+            out.push_back({'D', std::move(text)});
+            break;
+        }
         case ' ':
             out.push_back({' ', " "});
             ++i;
@@ -1202,23 +1457,30 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
                 break;
             }
             if (std::string_view(",$-+/():!^&'~{}<>=acfijklopqrtuvwxzP").find(c) == std::string_view::npos)
-                return std::nullopt;
+                return Tokenizing::declined;
             out.push_back({'t', std::string(1, c)});
             ++i;
             break;
         }
     }
+    return Tokenizing::complete;
+}
 
-    // Which time fields there are decides how the time is rounded.
+// Settles the hour tokens and the minutes among the month tokens, and rounds the time as finely
+// as the time fields shown need; gives the places of the fraction of a second shown.
+int settleTimeFields(Tokens& tokens)
+{
+    std::vector<Token>& out = tokens.out;
+    std::optional<DateCode>& date = tokens.date;
     int precision = 0;
     int subsecondDigits = 0;
-    last = 't';
+    char last = 't';
     for (std::size_t k = out.size(); k-- > 0;) {
         Token& token = out[k];
         switch (token.type) {
         case 'h':
         case 'H':
-            token.type = hour;
+            token.type = tokens.hour;
             last = 'h';
             precision = std::max(precision, 1);
             break;
@@ -1266,7 +1528,15 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
             ++date->H;
         }
     }
+    return subsecondDigits;
+}
 
+// Writes the date and time fields and "General" into their tokens and joins each number
+// placeholder run with what belongs to it; gives the runs together, none where the library
+// throws.
+Text writeFields(Tokens& tokens, const CellValue& value, int subsecondDigits)
+{
+    std::vector<Token>& out = tokens.out;
     std::string numberFormat;
     for (std::size_t k = 0; k < out.size(); ++k) {
         Token& token = out[k];
@@ -1281,21 +1551,22 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
         case 'e':
         case 'b':
         case 'Z': {
-            Text text = dateField(token.type, token.text, *date, subsecondDigits);
+            Text text = dateField(token.type, token.text, *tokens.date, subsecondDigits);
             if (!text)
                 return std::nullopt;
             token = {'t', std::move(*text)};
             break;
         }
-        case 'n': {
-            const Token* next = k + 1 < out.size() ? &out[k + 1] : nullptr;
-            const Token* afterNext = k + 2 < out.size() ? &out[k + 2] : nullptr;
-            if (next && (next->type == 'D' ||
-                         ((next->type == ' ' || next->type == 't') && afterNext &&
-                          (afterNext->type == 't' && afterNext->text == "/")) ||
-                         (next->type == 't' && next->text == "/")))
-                return std::nullopt;
+        case 'n':
+        case '?': {
+            // A fraction takes in the spaces, digits and slash that follow.
+            std::size_t next = k + 1;
+            for (; next < out.size() && joinsNumber(out, next); ++next) {
+                token.text += out[next].text;
+                out[next] = {';', ""};
+            }
             numberFormat += token.text;
+            k = next - 1;
             break;
         }
         case 'G':
@@ -1305,100 +1576,164 @@ Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
             break;
         }
     }
+    return numberFormat;
+}
 
-    if (!numberFormat.empty()) {
-        if (!isNumber)
-            return std::nullopt;
-        const double v = numberOf(value);
-        const double shownValue = v < 0 && sectionCount > 1 ? -v : v;
-        Text written = writeNumber('n', numberFormat, shownValue);
-        if (!written)
-            return std::nullopt;
-        std::string ostr = std::move(*written);
-        if (shownValue < 0 && !out.empty() && out[0].type == 't') {
-            ostr.erase(0, 1);
-            out[0].text = "-" + out[0].text;
-        }
-        const auto isNumberToken = [&](std::size_t k) { return out[k].type == 'n'; };
-        long jj = static_cast<long>(ostr.size()) - 1;
-        std::size_t decimalToken = out.size();
-        for (std::size_t k = 0; k < out.size(); ++k)
-            if (out[k].type != 't' && out[k].text.find('.') != std::string::npos) {
-                decimalToken = k;
-                break;
-            }
-        std::size_t lastNumber = out.size();
-        const bool hasExponent = ostr.find('E') != std::string::npos;
-        if (decimalToken == out.size() && !hasExponent) {
-            for (std::size_t k = out.size(); k-- > 0;) {
-                if (!isNumberToken(k))
-                    continue;
-                const long length = static_cast<long>(out[k].text.size());
-                if (jj >= length - 1) {
-                    jj -= length;
-                    out[k].text = substr(ostr, jj + 1, length);
-                } else if (jj < 0) {
-                    out[k].text.clear();
-                } else {
-                    out[k].text = substr(ostr, 0, jj + 1);
-                    jj = -1;
-                }
-                out[k].type = 't';
-                lastNumber = k;
-            }
-            if (jj >= 0 && lastNumber < out.size())
-                out[lastNumber].text = substr(ostr, 0, jj + 1) + out[lastNumber].text;
-        } else if (decimalToken != out.size() && !hasExponent) {
-            if (out[decimalToken].type != 'n')
-                return std::nullopt;
-            jj = indexOf(ostr, ".") - 1;
-            for (std::size_t k = decimalToken + 1; k-- > 0;) {
-                if (!isNumberToken(k))
-                    continue;
-                const std::string& text = out[k].text;
-                long j = text.find('.') != std::string::npos && k == decimalToken ? indexOf(text, ".") - 1
-                                                                                  : static_cast<long>(text.size()) - 1;
-                std::string placed = substr(text, j + 1);
-                for (; j >= 0; --j)
-                    if (jj >= 0 &&
-                        (text[static_cast<std::size_t>(j)] == '0' || text[static_cast<std::size_t>(j)] == '#'))
-                        placed.insert(placed.begin(), ostr[static_cast<std::size_t>(jj--)]);
-                out[k].text = std::move(placed);
-                out[k].type = 't';
-                lastNumber = k;
-            }
-            if (jj >= 0 && lastNumber < out.size())
-                out[lastNumber].text = substr(ostr, 0, jj + 1) + out[lastNumber].text;
-            jj = indexOf(ostr, ".") + 1;
-            for (std::size_t k = decimalToken; k < out.size(); ++k) {
-                if (k != decimalToken && out[k].type != 'n' && out[k].type != '(')
-                    continue;
-                const std::string& text = out[k].text;
-                long j = text.find('.') != std::string::npos && k == decimalToken ? indexOf(text, ".") + 1 : 0;
-                std::string placed = substr(text, 0, j);
-                for (; j < static_cast<long>(text.size()); ++j)
-                    if (jj < static_cast<long>(ostr.size()))
-                        placed += ostr[static_cast<std::size_t>(jj++)];
-                out[k].text = std::move(placed);
-                out[k].type = 't';
-                lastNumber = k;
-            }
-        }
-        for (std::size_t k = 0; k < out.size(); ++k) {
-            if (out[k].type != 'n')
-                continue;
-            const double written_value = sectionCount > 1 && v < 0 && k > 0 && out[k - 1].text == "-" ? -v : v;
-            Text text = writeNumber(out[k].type, out[k].text, written_value);
-            if (!text)
-                return std::nullopt;
-            out[k] = {'t', std::move(*text)};
+// Places the written number into the number placeholder tokens as the library does: digit by
+// digit around the point, the rest of the whole part before the first placeholder; false where
+// the library throws.
+bool placeNumber(std::vector<Token>& out, double v, int sectionCount, const std::string& numberFormat)
+{
+    const double shownValue = v < 0 && sectionCount > 1 ? -v : v;
+    Text number = writeNumber('n', numberFormat, shownValue);
+    if (!number)
+        return false;
+    std::string written = std::move(*number);
+    if (shownValue < 0 && !out.empty() && out[0].type == 't') {
+        written.erase(0, 1);
+        out[0].text = "-" + out[0].text;
+    }
+    const auto isNumberToken = [&](std::size_t k) { return out[k].type == 'n' || out[k].type == '?'; };
+    long next = static_cast<long>(written.size()) - 1;
+    std::size_t decimalToken = out.size();
+    for (std::size_t k = 0; k < out.size(); ++k) {
+        // The library looks for the point in the number itself there, and fails.
+        if (out[k].type == '@')
+            return false;
+        if (out[k].type != 't' && out[k].text.find('.') != std::string::npos) {
+            decimalToken = k;
+            break;
         }
     }
+    std::size_t lastNumber = out.size();
+    const bool hasExponent = written.find('E') != std::string::npos;
+    if (decimalToken == out.size() && !hasExponent) {
+        for (std::size_t k = out.size(); k-- > 0;) {
+            if (!isNumberToken(k))
+                continue;
+            const long length = static_cast<long>(out[k].text.size());
+            if (next >= length - 1) {
+                next -= length;
+                out[k].text = substr(written, next + 1, length);
+            } else if (next < 0) {
+                out[k].text.clear();
+            } else {
+                out[k].text = substr(written, 0, next + 1);
+                next = -1;
+            }
+            out[k].type = 't';
+            lastNumber = k;
+        }
+        if (next >= 0 && lastNumber < out.size())
+            out[lastNumber].text = substr(written, 0, next + 1) + out[lastNumber].text;
+    } else if (decimalToken != out.size() && !hasExponent) {
+        if (out[decimalToken].type != 'n')
+            return false;
+        next = indexOf(written, ".") - 1;
+        for (std::size_t k = decimalToken + 1; k-- > 0;) {
+            if (!isNumberToken(k))
+                continue;
+            const std::string& text = out[k].text;
+            long j = text.find('.') != std::string::npos && k == decimalToken ? indexOf(text, ".") - 1
+                                                                              : static_cast<long>(text.size()) - 1;
+            std::string placed = substr(text, j + 1);
+            for (; j >= 0; --j)
+                if (next >= 0 && (text[static_cast<std::size_t>(j)] == '0' || text[static_cast<std::size_t>(j)] == '#'))
+                    placed.insert(placed.begin(), written[static_cast<std::size_t>(next--)]);
+            out[k].text = std::move(placed);
+            out[k].type = 't';
+            lastNumber = k;
+        }
+        if (next >= 0 && lastNumber < out.size())
+            out[lastNumber].text = substr(written, 0, next + 1) + out[lastNumber].text;
+        next = indexOf(written, ".") + 1;
+        for (std::size_t k = decimalToken; k < out.size(); ++k) {
+            if (k != decimalToken && !isNumberToken(k) && out[k].type != '(')
+                continue;
+            const std::string& text = out[k].text;
+            long j = text.find('.') != std::string::npos && k == decimalToken ? indexOf(text, ".") + 1 : 0;
+            std::string placed = substr(text, 0, j);
+            for (; j < static_cast<long>(text.size()); ++j)
+                if (next < static_cast<long>(written.size()))
+                    placed += written[static_cast<std::size_t>(next++)];
+            out[k].text = std::move(placed);
+            out[k].type = 't';
+            lastNumber = k;
+        }
+    }
+    for (std::size_t k = 0; k < out.size(); ++k) {
+        if (!isNumberToken(k))
+            continue;
+        const double tokenValue = sectionCount > 1 && v < 0 && k > 0 && out[k - 1].text == "-" ? -v : v;
+        Text text = writeNumber(out[k].type, out[k].text, tokenValue);
+        if (!text)
+            return false;
+        out[k] = {'t', std::move(*text)};
+    }
+    return true;
+}
 
+// The library's evaluation of a section's tokens for one value; none where the library throws
+// and for texts under number placeholders.
+Text evaluateTokens(Tokens tokens, const CellValue& value, int sectionCount)
+{
+    const int subsecondDigits = settleTimeFields(tokens);
+    const Text numberFormat = writeFields(tokens, value, subsecondDigits);
+    if (!numberFormat)
+        return std::nullopt;
+    if (!numberFormat->empty() && (!std::holds_alternative<double>(value) ||
+                                   !placeNumber(tokens.out, numberOf(value), sectionCount, *numberFormat)))
+        return std::nullopt;
     std::string result;
-    for (const Token& token : out)
+    for (const Token& token : tokens.out)
         result += token.text;
     return result;
+}
+
+// The library's evaluation of one section for one value; none where the library throws, and for
+// the forms not reproduced: the Buddhist and Hijri calendar fields and texts under number or
+// date placeholders.
+Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
+{
+    Tokens tokens;
+    switch (tokenize(format, value, sectionCount, tokens)) {
+    case Tokenizing::declined:
+        return std::nullopt;
+    case Tokenizing::endsEmpty:
+        return std::string();
+    case Tokenizing::complete:
+        break;
+    }
+    return evaluateTokens(std::move(tokens), value, sectionCount);
+}
+
+// A section that is one run of number placeholders, such as "#,##0.00" or "0%".
+bool isPlainNumberSection(std::string_view section)
+{
+    return !section.empty() && (section[0] == '0' || section[0] == '#' || section[0] == '.') &&
+           allOf(section, "0#?.,E+-%");
+}
+
+// What the evaluation comes to for a plain number section: the placement of the written number
+// into the one placeholder run keeps its whole part and as many places as the run has.
+Text evaluatePlainNumber(std::string_view section, double value, int sectionCount)
+{
+    const double shownValue = value < 0 && sectionCount > 1 ? -value : value;
+    const Text written = writeNumber('n', section, shownValue);
+    if (!written)
+        return written;
+    if (written->find('E') != std::string::npos)
+        return writeNumber('n', section, value);
+    const std::size_t sectionPoint = section.find('.');
+    if (sectionPoint == std::string_view::npos)
+        return written;
+    const std::size_t point = written->find('.');
+    const std::size_t placesFrom = point == std::string::npos ? 0 : point + 1;
+    std::string text = point == std::string::npos ? std::string() : written->substr(0, point);
+    text += '.';
+    if (placesFrom < written->size())
+        text.append(*written, placesFrom, section.size() - sectionPoint - 1);
+    return text;
 }
 
 // The condition of a section, as in [>100]: a form not reproduced.
@@ -1411,8 +1746,6 @@ bool hasCondition(std::string_view section)
 }
 
 }  // namespace
-
-struct NumberFormat::Section {};
 
 std::optional<std::string_view> builtInNumberFormat(int id)
 {
@@ -1460,7 +1793,7 @@ std::optional<std::string_view> builtInNumberFormat(int id)
         return "# ?/?";
     case 13:
     case 70:
-        return "# ??/??";
+        return "# ?\?/?\?";
     case 14:
     case 27:
     case 28:
@@ -1519,9 +1852,9 @@ std::optional<std::string_view> builtInNumberFormat(int id)
     case 42:
         return "_(\"$\"* #,##0_);_(\"$\"* (#,##0);_(\"$\"* \"-\"_);_(@_)";
     case 43:
-        return "_(* #,##0.00_);_(* (#,##0.00);_(* \"-\"??_);_(@_)";
+        return "_(* #,##0.00_);_(* (#,##0.00);_(* \"-\"?\?_);_(@_)";
     case 44:
-        return "_(\"$\"* #,##0.00_);_(\"$\"* (#,##0.00);_(\"$\"* \"-\"??_);_(@_)";
+        return "_(\"$\"* #,##0.00_);_(\"$\"* (#,##0.00);_(\"$\"* \"-\"?\?_);_(@_)";
     case 45:
     case 79:
         return "mm:ss";
@@ -1637,34 +1970,101 @@ std::string dateCellText(double value, bool isDate1904)
     const std::optional<DateCode> date = parseDateCode(value, isDate1904);
     if (!date)
         return {};
-    std::string text = std::to_string(date->y) + "-" + twoDigits(date->m) + "-" + twoDigits(date->d);
+    std::string text;
+    text.reserve(19);
+    appendNumber(text, date->y);
+    text += '-';
+    appendTwoDigits(text, date->m);
+    text += '-';
+    appendTwoDigits(text, date->d);
     const int seconds = static_cast<int>(std::floor(date->S));
     if (date->H == 0 && date->M == 0 && seconds == 0)
         return text;
-    return text + "T" + twoDigits(date->H) + ":" + twoDigits(date->M) + ":" + twoDigits(seconds);
+    text += 'T';
+    appendTwoDigits(text, date->H);
+    text += ':';
+    appendTwoDigits(text, date->M);
+    text += ':';
+    appendTwoDigits(text, seconds);
+    return text;
 }
 
 std::string generalNumberText(double value)
 {
-    return isInt32(value) ? jsText(value) : generalNonIntegerText(value);
+    if (isInt32(value)) {
+        char buffer[16];
+        return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, static_cast<int>(value)).ptr);
+    }
+    const double magnitude = std::abs(value);
+    if (magnitude >= 1 && magnitude < 1e9)
+        return tenDigitText(value);
+    return generalNonIntegerText(value);
 }
+
+// The sections of a format, with what can be worked out before any value is seen.
+struct NumberFormat::Sections {
+    std::vector<std::string> texts;
+    bool hasTextSection = false;
+    int numberSectionCount = 0;         // the number of sections as the library counts them for numbers
+    std::array<int, 3> numberSections;  // for positive, negative and zero numbers; -1 for "General"
+    std::vector<bool> isPlainNumber;
+    // The tokens for numbers of each section whose tokens do not depend on the number (no date
+    // or time fields, no '@').
+    std::vector<std::optional<Tokens>> numberTokens;
+};
+
+namespace {
+
+// The library's choice of section by the sign of a number, for `count` sections.
+std::array<int, 3> numberSectionsFor(std::size_t count, bool hasTextSection)
+{
+    switch (count) {
+    case 1:
+        return hasTextSection ? std::array<int, 3>{-1, -1, -1} : std::array<int, 3>{0, 0, 0};
+    case 2:
+        return hasTextSection ? std::array<int, 3>{0, 0, 0} : std::array<int, 3>{0, 1, 0};
+    default:
+        return hasTextSection && count == 3 ? std::array<int, 3>{0, 1, 0} : std::array<int, 3>{0, 1, 2};
+    }
+}
+
+std::optional<Tokens> valueFreeTokens(std::string_view section, int sectionCount)
+{
+    Tokens tokens;
+    if (tokenize(section, CellValue(1.0), sectionCount, tokens) != Tokenizing::complete || tokens.date)
+        return std::nullopt;
+    for (const Token& token : tokens.out)
+        if (token.type == '@')
+            return std::nullopt;
+    return tokens;
+}
+
+}  // namespace
 
 std::optional<NumberFormat> NumberFormat::parse(std::string_view format)
 {
     NumberFormat parsed;
-    if (isGeneralAt(format, 0)) {
-        parsed.isGeneral_ = true;
+    if (isGeneralAt(format, 0))
         return parsed;
-    }
     for (const char c : format)
         if (static_cast<unsigned char>(c) >= 0xF0)
             return std::nullopt;
-    auto sections = splitSections(format);
-    if (!sections || sections->size() > 4)
+    auto texts = splitSections(format);
+    if (!texts || texts->size() > 4)
         return std::nullopt;
-    if (hasCondition((*sections)[0]) || (sections->size() > 1 && hasCondition((*sections)[1])))
+    if (hasCondition((*texts)[0]) || (texts->size() > 1 && hasCondition((*texts)[1])))
         return std::nullopt;
-    parsed.sections_ = std::move(*sections);
+    auto sections = std::make_shared<Sections>();
+    const std::size_t count = texts->size();
+    sections->hasTextSection = texts->back().find('@') != std::string::npos;
+    sections->numberSectionCount = static_cast<int>(count) - (count < 4 && sections->hasTextSection ? 1 : 0);
+    sections->numberSections = numberSectionsFor(count, sections->hasTextSection);
+    for (const std::string& text : *texts) {
+        sections->isPlainNumber.push_back(isPlainNumberSection(text));
+        sections->numberTokens.push_back(valueFreeTokens(text, sections->numberSectionCount));
+    }
+    sections->texts = std::move(*texts);
+    parsed.sections_ = std::move(sections);
     return parsed;
 }
 
@@ -1675,45 +2075,35 @@ std::optional<std::string> NumberFormat::format(double value) const
 
 std::optional<std::string> NumberFormat::format(const CellValue& value) const
 {
-    if (isGeneral_)
+    if (!sections_)
         return generalText(value);
-    const auto* number = std::get_if<double>(&value);
-    if (number && !std::isfinite(*number))
-        return std::nullopt;
-    const std::vector<std::string>& sections = sections_;
-    const std::size_t count = sections.size();
-    const bool hasTextSection = sections.back().find('@') != std::string::npos;
-    int sectionCount = static_cast<int>(count) - (count < 4 && hasTextSection ? 1 : 0);
-    std::string_view chosen;
-    if (!number) {
-        sectionCount = 4;
-        chosen = count == 4 || hasTextSection ? std::string_view(sections.back()) : std::string_view("@");
-    } else {
-        std::array<std::string_view, 3> numberSections;
-        switch (count) {
-        case 1:
-            numberSections = hasTextSection ? std::array<std::string_view, 3>{"General", "General", "General"}
-                                            : std::array<std::string_view, 3>{sections[0], sections[0], sections[0]};
-            break;
-        case 2:
-            numberSections = hasTextSection ? std::array<std::string_view, 3>{sections[0], sections[0], sections[0]}
-                                            : std::array<std::string_view, 3>{sections[0], sections[1], sections[0]};
-            break;
-        default:
-            numberSections = hasTextSection && count == 3
-                                 ? std::array<std::string_view, 3>{sections[0], sections[1], sections[0]}
-                                 : std::array<std::string_view, 3>{sections[0], sections[1], sections[2]};
-            break;
-        }
-        chosen = *number > 0 ? numberSections[0] : *number < 0 ? numberSections[1] : numberSections[2];
+    const Sections& sections = *sections_;
+    if (const auto* number = std::get_if<double>(&value)) {
+        if (!std::isfinite(*number))
+            return std::nullopt;
+        const int index = sections.numberSections[*number > 0 ? 0 : *number < 0 ? 1 : 2];
+        if (index < 0 || isGeneralAt(sections.texts[static_cast<std::size_t>(index)], 0))
+            return generalText(value);
+        const auto at = static_cast<std::size_t>(index);
+        if (sections.isPlainNumber[at])
+            return evaluatePlainNumber(sections.texts[at], *number, sections.numberSectionCount);
+        if (const std::optional<Tokens>& tokens = sections.numberTokens[at])
+            return evaluateTokens(Tokens(*tokens), value, sections.numberSectionCount);
+        return evaluate(sections.texts[at], value, sections.numberSectionCount);
     }
+    // Texts and Booleans take the text section, or "@" when there is none; Booleans as the text
+    // TRUE or FALSE.
+    const std::string_view chosen = sections.texts.size() == 4 || sections.hasTextSection
+                                        ? std::string_view(sections.texts.back())
+                                        : std::string_view("@");
+    constexpr int textSectionCount = 4;
     if (isGeneralAt(chosen, 0))
         return generalText(value);
     if (const auto* boolean = std::get_if<bool>(&value))
-        return evaluate(chosen, CellValue(std::string(*boolean ? "TRUE" : "FALSE")), sectionCount);
-    if (const auto* text = std::get_if<std::string>(&value); text && text->empty())
+        return evaluate(chosen, CellValue(std::string(*boolean ? "TRUE" : "FALSE")), textSectionCount);
+    if (std::get<std::string>(value).empty())
         return std::string();
-    return evaluate(chosen, value, sectionCount);
+    return evaluate(chosen, value, textSectionCount);
 }
 
 }  // namespace rowlark::workbook

@@ -6,6 +6,7 @@
 // the library are formatted here; for any other form the answer is "declined" and the caller
 // asks the library (formatWithLibrary). Everything is independent of the process locale.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,24 +29,29 @@ std::string dateCellText(double value, bool isDate1904);
 // A cell value as the library sees it: a number, a Boolean or a text.
 using CellValue = std::variant<double, bool, std::string>;
 
-// One parsed format text, to be kept and reused for every cell that has it. Cells of format id
-// 0 take the format "General" whatever text the workbook gives that id.
+// One parsed format text, to be kept and reused for every cell that has it (copies share the
+// parsed form). Cells of format id 0 take the format "General" whatever text the workbook gives
+// that id. The texts are what the library's XLSX reader gives a cell as its formatted text; where
+// the library fails to format a value (it throws), the answer is declined, and formatWithLibrary
+// gives the text the cell then shows.
 class NumberFormat {
 public:
-    // None when the text has a form that is not formatted natively.
+    // None when the text has a form that is not formatted natively: conditions such as [>100],
+    // more than four sections, an unterminated quoted text, characters beyond U+FFFF.
     static std::optional<NumberFormat> parse(std::string_view format);
 
-    // The library's text for the value; none ("declined") when this value needs a form that is
-    // not formatted natively, such as a non-finite number.
+    // The library's text for the value; none ("declined") when the library fails on it or it
+    // needs a form that is not formatted natively (the Buddhist and Hijri calendar fields, a
+    // non-finite number). Date and time fields count days from 1900; a date cell shows
+    // dateCellText instead.
     std::optional<std::string> format(double value) const;
     std::optional<std::string> format(const CellValue& value) const;
 
-    struct Section;
-
 private:
+    struct Sections;
+
     NumberFormat() = default;
-    bool isGeneral_ = false;
-    std::vector<std::string> sections_;
+    std::shared_ptr<const Sections> sections_;  // none for "General"
 };
 
 // What "General" shows for a number: integers as they are, other numbers in at most eleven

@@ -4,9 +4,15 @@
 //   rowlark-reader LIBRARY MAX_ROWS MAX_COLUMNS MAX_CELLS NAMES_ONLY MEMORY_BYTES CPU_SECONDS
 // (NAMES_ONLY is 0 or 1) and reads from its standard input the requested sheet, as "-\n" for
 // none or as its byte count, a line feed and its bytes, followed by the workbook bytes up to the
-// end. It writes one answer to its standard output: a tag byte and the answer's text, then exits
-// with status 0. Any other ending (a signal, another status, no tag) is a failure of the helper;
-// what it wrote to its standard error then explains it.
+// end. Started as
+//   rowlark-reader LIBRARY format MEMORY_BYTES CPU_SECONDS
+// it formats values with the library instead: it reads a JSON array of [format text, value]
+// pairs up to the end of its input and answers with the JSON array of their texts (a pair
+// [null, value, isDate1904] asks for the text of a date cell).
+//
+// The helper writes one answer to its standard output: a tag byte and the answer's text, then
+// exits with status 0. Any other ending (a signal, another status, no tag) is a failure of the
+// helper; what it wrote to its standard error then explains it.
 //
 // The helper holds itself to MEMORY_BYTES of data beyond what the script engine takes to start
 // and to CPU_SECONDS of processor time for reading the file, plus time in proportion to the
@@ -18,9 +24,10 @@
 namespace rowlark::readerProtocol {
 
 inline constexpr const char* helperProgramName = "rowlark-reader";
+inline constexpr const char* formatMode = "format";
 
 enum class Answer : char {
-    payload = 'P',            // the script's result: the payload JSON text
+    payload = 'P',            // the script's result: the payload JSON text (or the formatted texts)
     exception = 'E',          // the text of the exception the library or script threw
     noContext = 'C',          // no execution context could be created
     libraryUnreadable = 'L',  // the library file could not be read

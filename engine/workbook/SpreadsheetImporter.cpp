@@ -1,7 +1,10 @@
 #include "workbook/SpreadsheetImporter.h"
 
+#include <rapidjson/document.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +17,7 @@
 
 #include "text/Unicode.h"
 #include "workbook/ImportError.h"
+#include "workbook/LibraryFormatting.h"
 #include "workbook/NativeReader.h"
 #include "workbook/ReaderProcess.h"
 #include "workbook/ReaderProtocol.h"
@@ -190,49 +194,16 @@ ImportError mappedReaderError(std::string_view message, const std::optional<std:
     return ImportError::readerFailure(std::string(message));
 }
 
-// The native reader's answer, or none when it leaves the file to the library. The archive's
-// problems are reported as the helper reports them.
-std::optional<WorkbookPayload> readNatively(std::string_view bytes, const NativeRequest& request, std::stop_token stop)
-{
-    try {
-        std::optional<workbook::ZipArchive> archive =
-            workbook::ZipArchive::open(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
-        if (!archive)
-            return std::nullopt;
-        if (archive->find("META-INF/manifest.xml") || archive->find("objectdata.xml"))
-            return workbook::readOds(*archive, request, stop);
-        if (archive->find("Index/Document.iwa") || !archive->find("[Content_Types].xml"))
-            return std::nullopt;
-        const workbook::LibraryFormatter declineFormatting = [](const auto&) -> std::vector<std::string> {
-            throw workbook::ReadDeclined();
-        };
-        return workbook::readXlsx(*archive, request, declineFormatting, stop);
-    } catch (const workbook::ReadDeclined&) {
-        return std::nullopt;
-    } catch (const workbook::ZipError& error) {
-        if (error.problem() == workbook::ZipProblem::tooLarge)
-            throw ImportError::worksheetTooLarge();
-        throw ImportError::workbookUnreadable();
-    }
-}
-
-WorkbookPayload readWithLibrary(const std::string& bytes, const std::optional<std::string>& selectedSheet,
-                                bool isNamesOnly, const ReaderLocations& locations, std::stop_token stop)
+// Runs the helper on the library with the arguments that follow the library's path; its output
+// is then an answer: a tag byte and the answer's text.
+ProcessOutcome runReader(const ReaderLocations& locations, std::vector<std::string> arguments,
+                         const std::vector<std::string_view>& input, std::stop_token stop)
 {
     const Reader reader = locateReader(locations);
-    const std::vector<std::string> arguments{reader.library.string(),
-                                             std::to_string(maximumRows),
-                                             std::to_string(maximumColumns),
-                                             std::to_string(maximumCells),
-                                             isNamesOnly ? "1" : "0",
-                                             std::to_string(readerMemoryBytes()),
-                                             std::to_string(readerProcessorSeconds(bytes.size()))};
-    const std::string header = sheetHeader(selectedSheet);
-
+    arguments.insert(arguments.begin(), reader.library.string());
     ProcessOutcome outcome;
     try {
-        outcome =
-            runProcess(reader.helper, arguments, {header, bytes}, readerProtocol::maximumPayloadBytes, std::move(stop));
+        outcome = runProcess(reader.helper, arguments, input, readerProtocol::maximumPayloadBytes, std::move(stop));
     } catch (const std::system_error& error) {
         throw ImportError::readerFailure(std::string("The reader could not be started: ") + error.what());
     }
@@ -241,6 +212,18 @@ WorkbookPayload readWithLibrary(const std::string& bytes, const std::optional<st
         throw ImportError::worksheetTooLarge();
     if (outcome.isSignaled || outcome.exitStatus != 0 || outcome.output.empty())
         throw ImportError::readerFailure(abnormalEndMessage(outcome));
+    return outcome;
+}
+
+WorkbookPayload readWithLibrary(const std::string& bytes, const std::optional<std::string>& selectedSheet,
+                                bool isNamesOnly, const ReaderLocations& locations, std::stop_token stop)
+{
+    const std::vector<std::string> arguments{
+        std::to_string(maximumRows),         std::to_string(maximumColumns),
+        std::to_string(maximumCells),        isNamesOnly ? "1" : "0",
+        std::to_string(readerMemoryBytes()), std::to_string(readerProcessorSeconds(bytes.size()))};
+    const std::string header = sheetHeader(selectedSheet);
+    const ProcessOutcome outcome = runReader(locations, arguments, {header, bytes}, std::move(stop));
 
     const std::string_view answer = std::string_view(outcome.output).substr(1);
     switch (static_cast<Answer>(outcome.output.front())) {
@@ -264,13 +247,44 @@ WorkbookPayload readWithLibrary(const std::string& bytes, const std::optional<st
     throw ImportError::readerFailure(abnormalEndMessage(ProcessOutcome{}));
 }
 
+// The native reader's answer, or none when it leaves the file to the library. The archive's
+// problems are reported as the helper reports them.
+std::optional<WorkbookPayload> readNatively(std::string_view bytes, const NativeRequest& request,
+                                            const ReaderLocations& locations, std::stop_token stop)
+{
+    try {
+        std::optional<workbook::ZipArchive> archive =
+            workbook::ZipArchive::open(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+        if (!archive)
+            return std::nullopt;
+        if (archive->find("META-INF/manifest.xml") || archive->find("objectdata.xml"))
+            return workbook::readOds(*archive, request, stop);
+        if (archive->find("Index/Document.iwa") || !archive->find("[Content_Types].xml"))
+            return std::nullopt;
+        const workbook::LibraryFormatter formatter = [&](const std::vector<workbook::LibraryFormatRequest>& requests) {
+            std::vector<workbook::FormatPair> pairs;
+            pairs.reserve(requests.size());
+            for (const workbook::LibraryFormatRequest& request : requests)
+                pairs.push_back({request.format, request.value});
+            return workbook::formatWithLibrary(pairs, locations, stop);
+        };
+        return workbook::readXlsx(*archive, request, formatter, stop);
+    } catch (const workbook::ReadDeclined&) {
+        return std::nullopt;
+    } catch (const workbook::ZipError& error) {
+        if (error.problem() == workbook::ZipProblem::tooLarge)
+            throw ImportError::worksheetTooLarge();
+        throw ImportError::workbookUnreadable();
+    }
+}
+
 WorkbookPayload readWorkbook(const fs::path& path, const std::optional<std::string>& selectedSheet, bool isNamesOnly,
                              const ReaderLocations& locations, std::stop_token stop, WorkbookReader reader)
 {
     const std::string bytes = readWorkbookFile(path);
     const std::string extension = lowercasedExtension(path);
     if (reader == WorkbookReader::native && (extension == "xlsx" || extension == "ods")) {
-        if (std::optional<WorkbookPayload> payload = readNatively(bytes, {selectedSheet, isNamesOnly}, stop))
+        if (std::optional<WorkbookPayload> payload = readNatively(bytes, {selectedSheet, isNamesOnly}, locations, stop))
             return std::move(*payload);
     }
     return readWithLibrary(bytes, selectedSheet, isNamesOnly, locations, std::move(stop));
@@ -399,3 +413,100 @@ ImportedTable loadWithMetadata(const fs::path& path, const std::optional<std::st
 }
 
 }  // namespace rowlark::SpreadsheetImporter
+
+namespace rowlark::workbook {
+namespace {
+
+void appendJSONString(std::string& json, std::string_view text)
+{
+    static constexpr char hexDigits[] = "0123456789abcdef";
+    json += '"';
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            json += '\\';
+            json += c;
+        } else if (byte < 0x20) {
+            json += "\\u00";
+            json += hexDigits[byte >> 4];
+            json += hexDigits[byte & 0xF];
+        } else {
+            json += c;
+        }
+    }
+    json += '"';
+}
+
+// The pairs as the helper reads them; numbers in their shortest form that reads back exactly.
+std::string formatRequest(const std::vector<FormatPair>& pairs)
+{
+    std::string json = "[";
+    for (const FormatPair& pair : pairs) {
+        if (json.size() > 1)
+            json += ',';
+        json += '[';
+        if (pair.format)
+            appendJSONString(json, *pair.format);
+        else
+            json += "null";
+        json += ',';
+        if (const auto* number = std::get_if<double>(&pair.value)) {
+            char buffer[32];
+            json.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, *number).ptr);
+        } else if (const auto* boolean = std::get_if<bool>(&pair.value)) {
+            json += *boolean ? "true" : "false";
+        } else {
+            appendJSONString(json, std::get<std::string>(pair.value));
+        }
+        if (!pair.format)
+            json += pair.isDate1904 ? ",true" : ",false";
+        json += ']';
+    }
+    return json + ']';
+}
+
+std::optional<std::vector<std::string>> decodedTexts(std::string_view json, std::size_t count)
+{
+    rapidjson::Document document;
+    document.Parse(json.data(), json.size());
+    if (document.HasParseError() || !document.IsArray() || document.Size() != count)
+        return std::nullopt;
+    std::vector<std::string> texts;
+    texts.reserve(count);
+    for (const auto& text : document.GetArray()) {
+        if (!text.IsString())
+            return std::nullopt;
+        texts.emplace_back(text.GetString(), text.GetStringLength());
+    }
+    return texts;
+}
+
+}  // namespace
+
+std::vector<std::string> formatWithLibrary(const std::vector<FormatPair>& pairs,
+                                           const SpreadsheetImporter::ReaderLocations& locations, std::stop_token stop)
+{
+    using SpreadsheetImporter::readerMemoryBytes;
+    const std::string request = formatRequest(pairs);
+    // A few seconds for the library to load, then far more than the library takes a value.
+    const std::uint64_t processorSeconds = 5 + pairs.size() / 10000;
+    const std::vector<std::string> arguments{readerProtocol::formatMode, std::to_string(readerMemoryBytes()),
+                                             std::to_string(processorSeconds)};
+    const ProcessOutcome outcome = SpreadsheetImporter::runReader(locations, arguments, {request}, std::move(stop));
+    const std::string_view answer = std::string_view(outcome.output).substr(1);
+    switch (static_cast<readerProtocol::Answer>(outcome.output.front())) {
+    case readerProtocol::Answer::payload:
+        if (auto texts = decodedTexts(answer, pairs.size()))
+            return std::move(*texts);
+        break;
+    case readerProtocol::Answer::exception:
+        throw ImportError::readerFailure(std::string(answer));
+    case readerProtocol::Answer::libraryUnreadable:
+        throw ImportError::readerResourceMissing();
+    default:
+        break;
+    }
+    throw ImportError::readerFailure("The reader returned invalid formatted texts.");
+}
+
+}  // namespace rowlark::workbook
