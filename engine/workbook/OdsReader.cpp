@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include "workbook/ImportError.h"
@@ -84,8 +85,16 @@ class Utf8Check {
 public:
     bool accept(std::string_view bytes)
     {
-        for (const char character : bytes) {
-            const auto byte = static_cast<unsigned char>(character);
+        for (std::size_t index = 0; index < bytes.size(); ++index) {
+            if (needed_ == 0 && index + 8 <= bytes.size()) {
+                std::uint64_t eight;
+                std::memcpy(&eight, bytes.data() + index, 8);
+                if ((eight & 0x8080808080808080u) == 0) {
+                    index += 7;
+                    continue;
+                }
+            }
+            const auto byte = static_cast<unsigned char>(bytes[index]);
             if (needed_ == 0) {
                 if (byte < 0x80)
                     continue;
@@ -126,6 +135,11 @@ private:
 // (reading forwards) or ending at `text[at - 1]` (backwards); 0 for any other character.
 std::size_t trimmedSpaceAt(std::string_view text, std::size_t at, bool isBackwards)
 {
+    if (isBackwards ? at == 0 : at >= text.size())
+        return 0;
+    const auto byte = static_cast<unsigned char>(text[isBackwards ? at - 1 : at]);
+    if (byte < 0x80 && byte != ' ' && (byte < '\t' || byte > '\r'))
+        return 0;
     static constexpr std::array<std::string_view, 20> spaces = {
         " ", "\t", "\n", "\v", "\f", "\r", "\u00A0", "\u1680", "\u2000", "\u2001", "\u2002", "\u2003", "\u2004",
         "\u2005", "\u2006", "\u2007", "\u2008", "\u2009", "\u200A", "\u3000"};
@@ -271,7 +285,9 @@ std::string paragraphText(std::string_view raw)
 {
     std::string text(raw);
     std::replace_if(text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
-    text = std::string(trimmed(text));
+    const std::string_view kept = trimmed(text);
+    if (kept.size() != text.size())
+        text = std::string(kept);
     text.erase(std::unique(text.begin(), text.end(), [](char left, char right) { return left == ' ' && right == ' '; }),
                text.end());
     if (text.find('<') == std::string::npos && text.find('&') == std::string::npos &&
@@ -320,6 +336,31 @@ std::string paragraphText(std::string_view raw)
     return unescapedXml(stripped);
 }
 
+// Whether a paragraph's raw markup is its text as it stands: nothing to fold, trim, expand or unescape.
+bool isPlainParagraph(std::string_view raw)
+{
+    if (raw.empty())
+        return true;
+    if (trimmedSpaceAt(raw, 0, false) != 0 || trimmedSpaceAt(raw, raw.size(), true) != 0)
+        return false;
+    char previous = 0;
+    for (const char character : raw) {
+        if (character == '\t' || character == '\r' || character == '\n' || character == '<' || character == '&' ||
+            character == '_' || (character == ' ' && previous == ' '))
+            return false;
+        previous = character;
+    }
+    return true;
+}
+
+void appendParagraphText(std::string& text, std::string_view raw)
+{
+    if (isPlainParagraph(raw))
+        text.append(raw);
+    else
+        text.append(paragraphText(raw));
+}
+
 // --- numbers as the library's General format shows them ---
 
 // printf rounds a tie to even; the library's number texts round it away from zero.
@@ -341,9 +382,14 @@ std::string printed(const char* format, int precision, double value)
     return buffer;
 }
 
+// From 1e21 on, the library's fixed form is the shortest exponential one.
 std::string toFixed(double value, int digits)
 {
-    return printed("%.*f", digits, value);
+    if (std::fabs(value) < 1e21)
+        return printed("%.*f", digits, value);
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    return std::string(buffer, result.ptr);
 }
 
 // The exponent without the zeros printf pads it with: 1.5e+05 as 1.5e+5.
@@ -395,7 +441,7 @@ std::string normalizedExponent(std::string text)
 
 std::string generalNumber(double value)
 {
-    if (!std::isfinite(value) || std::fabs(value) >= 1e21)
+    if (!std::isfinite(value))
         decline();
     if (value >= std::numeric_limits<std::int32_t>::min() && value <= std::numeric_limits<std::int32_t>::max() &&
         value == std::trunc(value))
@@ -588,7 +634,10 @@ class TagAttributes {
 public:
     explicit TagAttributes(const Tag& tag)
     {
-        if (tag.markup.find_first_of(" \r\n") == std::string_view::npos)
+        // Only a space or line break ends the tag's name for the library; tabs alone hide the attributes.
+        if (tag.attributes->empty() || std::none_of(tag.markup.begin(), tag.markup.end(), [](char c) {
+                return c == ' ' || c == '\r' || c == '\n';
+            }))
             return;
         for (const Attribute& attribute : *tag.attributes)
             add(attribute);
@@ -658,10 +707,11 @@ private:
                 return;
         }
         set(key, false, attribute.value);
-        set(key, true, attribute.value);
+        if (std::any_of(key.begin(), key.end(), [](char c) { return c >= 'A' && c <= 'Z'; }))
+            set(key, true, attribute.value);
     }
 
-    std::array<Entry, 32> entries_{};
+    std::array<Entry, 32> entries_;
     std::size_t count_ = 0;
 };
 
@@ -975,8 +1025,6 @@ private:
         const auto repeat = attributes.get("number-columns-repeated");
         const auto count = repeat ? repeatCount(*repeat) : std::optional<std::int64_t>(1);
         const auto stringValue = attributes.get("string-value");
-        if (attributes.get("数据类型"))
-            decline();
         isStringValued_ = stringValue && !stringValue->empty();
         if (tag.isSelfClosing) {
             const bool holdsValue = type && (*type != ValueType::string || isStringValued_);
@@ -1054,7 +1102,7 @@ private:
 
     // The script shows dates and times by their day number, other cells by the text of their
     // paragraphs, or when that is empty by their value in the General format.
-    std::string displayedText() const
+    std::string_view displayedText()
     {
         switch (cellType_) {
         case ValueType::string:
@@ -1063,14 +1111,16 @@ private:
         case ValueType::time:
             return valueText_;
         case ValueType::number:
-            return cellText_.empty() ? generalNumber(parsedNumber(valueText_)) : cellText_;
+            if (cellText_.empty())
+                valueText_ = generalNumber(parsedNumber(valueText_));
+            return cellText_.empty() ? valueText_ : cellText_;
         case ValueType::boolean:
             return cellText_.empty() ? valueText_ : cellText_;
         }
         return {};
     }
 
-    void storeCell(const std::string& text)
+    void storeCell(std::string_view text)
     {
         if (text.empty())
             return;
@@ -1081,7 +1131,7 @@ private:
         }
         // The copies to the right count only where the used range reaches, known at the end.
         if (columnRepeat_ > 1)
-            runs_.push_back({row_, rowRepeat_, column_ + 1, column_ + columnRepeat_ - 1, text});
+            runs_.push_back({row_, rowRepeat_, column_ + 1, column_ + columnRepeat_ - 1, std::string(text)});
     }
 
     void finishSelectedSheet()
@@ -1116,7 +1166,7 @@ private:
                 decline();
             if (!cellText_.empty())
                 cellText_ += '\n';
-            cellText_ += paragraphText(paragraph_);
+            appendParagraphText(cellText_, paragraph_);
         } else {
             isParagraphStartLost_ = false;
             paragraph_.clear();
