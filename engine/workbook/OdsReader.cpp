@@ -580,11 +580,6 @@ double timeNumber(std::string_view text)
     return seconds / 86400;
 }
 
-std::string twoDigits(unsigned number)
-{
-    return number < 10 ? "0" + std::to_string(number) : std::to_string(number);
-}
-
 // A day number as the reader's script shows a date: the day, and the time when it is not
 // midnight; empty outside the days the library can show.
 std::string dateText(double value)
@@ -607,10 +602,13 @@ std::string dateText(double value)
         day = civilFromDays(daysFromCivil(1900, 1, 1) + (date > 60 ? date - 1 : date) - 1);
     const auto seconds = static_cast<unsigned>(time % 60), minutes = static_cast<unsigned>(time / 60 % 60),
                hours = static_cast<unsigned>(time / 3600);
-    std::string text = std::to_string(day.year) + "-" + twoDigits(day.month) + "-" + twoDigits(day.day);
+    char text[64];
     if (hours == 0 && minutes == 0 && seconds == 0)
-        return text;
-    return text + "T" + twoDigits(hours) + ":" + twoDigits(minutes) + ":" + twoDigits(seconds);
+        std::snprintf(text, sizeof text, "%lld-%02u-%02u", static_cast<long long>(day.year), day.month, day.day);
+    else
+        std::snprintf(text, sizeof text, "%lld-%02u-%02u" "T%02u:%02u:%02u", static_cast<long long>(day.year), day.month,
+                      day.day, hours, minutes, seconds);
+    return text;
 }
 
 // --- markup ---
