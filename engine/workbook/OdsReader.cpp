@@ -1,3 +1,5 @@
+#include "workbook/NativeReader.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -7,7 +9,6 @@
 #include <limits>
 
 #include "workbook/ImportError.h"
-#include "workbook/NativeReader.h"
 #include "workbook/SheetCells.h"
 
 // The spreadsheet-reader library reads an ODS content.xml with a regular expression over the
@@ -29,11 +30,6 @@ constexpr std::int64_t hugeRepeat = std::int64_t(1) << 40;
 [[noreturn]] void decline()
 {
     throw ReadDeclined();
-}
-
-bool startsWith(std::string_view text, std::string_view prefix)
-{
-    return text.substr(0, prefix.size()) == prefix;
 }
 
 char lowered(char character)
@@ -211,7 +207,7 @@ std::string unescapedXml(std::string_view text)
             if (rest.size() >= entity.size() &&
                 std::equal(entity.begin(), entity.end(), rest.begin(),
                            [](char left, char right) { return left == lowered(right); })) {
-                if (!startsWith(rest, entity))
+                if (!rest.starts_with(entity))
                     decline();  // the library turns other spellings into NUL
                 entitiesDone += character;
                 at = ampersand + entity.size();
@@ -327,7 +323,7 @@ std::string paragraphText(std::string_view raw)
             break;
         }
         const std::string_view tag = std::string_view(expanded).substr(open, close + 1 - open);
-        if (startsWith(tag, "<text:tab") && tag.size() >= 11 && tag[tag.size() - 2] == '/')
+        if (tag.starts_with("<text:tab") && tag.size() >= 11 && tag[tag.size() - 2] == '/')
             stripped += '\t';
         else if (tag == "<text:line-break/>")
             stripped += '\n';
@@ -555,7 +551,7 @@ double dateNumber(std::string_view text)
 // counts them.
 double timeNumber(std::string_view text)
 {
-    if (!startsWith(text, "PT") || text.size() == 2)
+    if (!text.starts_with("PT") || text.size() == 2)
         decline();
     double seconds = 0;
     std::size_t at = 2;
@@ -676,7 +672,7 @@ private:
                                                                return lowered(wanted) ==
                                                                       (entry.isLowered ? lowered(actual) : actual);
                                                            })
-                                          : isSameKey(entry, key) && !entry.isLowered;
+                                          : isSameKey(entry, key);
             if (isSame) {
                 entry.value = value;
                 return;
@@ -696,7 +692,7 @@ private:
             if (underscore != std::string_view::npos && underscore > 0)
                 key = key.substr(0, underscore);
         } else {
-            if (colon == 5 && startsWith(key, "xmlns"))
+            if (colon == 5 && key.starts_with("xmlns"))
                 return;  // keyed apart from every name read here
             const std::string_view prefix = key.substr(0, colon);
             key = key.substr(colon + 1);
@@ -734,9 +730,9 @@ public:
                 handler.text(std::string_view(pending_).substr(position, open - position));
             position = open;
             const std::string_view rest = std::string_view(pending_).substr(open);
-            if (rest.size() < 4 && startsWith("<!--", rest))
+            if (rest.size() < 4 && std::string_view("<!--").starts_with(rest))
                 break;
-            if (startsWith(rest, "<!--")) {
+            if (rest.starts_with("<!--")) {
                 const std::size_t end = rest.find("-->", 4);
                 if (end == std::string_view::npos)
                     break;
