@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <span>
 #include <string>
 #include <sys/wait.h>
@@ -118,9 +119,25 @@ std::vector<fs::path> workbooksIn(const fs::path& folder)
 std::vector<fs::path> agreementFiles()
 {
     std::vector<fs::path> files = workbooksIn(fixture(""));
-    const std::vector<fs::path> corpus = workbooksIn(fs::path(ROWLARK_SHARED_DATA) / "corpus");
-    files.insert(files.end(), corpus.begin(), corpus.end());
+    for (const fs::path& folder : {testing::dataFolder() / "workbook", fs::path(ROWLARK_SHARED_DATA) / "corpus"}) {
+        const std::vector<fs::path> more = workbooksIn(folder);
+        files.insert(files.end(), more.begin(), more.end());
+    }
     return files;
+}
+
+// Where the library's reading loses or misreports data, the native reader mends it: an ODS
+// protected by a password fails in the library on the sizes of its encrypted parts, and an ODS
+// cell holding a value without a paragraph reads as empty there.
+const std::map<std::string, std::string>& mendedReads()
+{
+    static const std::map<std::string, std::string> mended = {
+        {"tests__pass_protected.ods", "error: Encrypted or password-protected workbooks are not supported.\n"},
+        {"encrypted.ods", "error: Encrypted or password-protected workbooks are not supported.\n"},
+        {"values-without-paragraphs.ods", "sheets: Values\nread: Values\nnumber|1.5|0.1|12345678901|TRUE|"
+                                          "2020-02-03T04:05:06|1900-01-01T12:10:00|s\n"},
+    };
+    return mended;
 }
 
 class NativeAgreementTest : public ::testing::TestWithParam<fs::path> {};
@@ -128,8 +145,9 @@ class NativeAgreementTest : public ::testing::TestWithParam<fs::path> {};
 TEST_P(NativeAgreementTest, ReadsWhatTheLibraryReads)
 {
     const auto locations = SpreadsheetImporter::defaultReaderLocations();
+    const auto mend = mendedReads().find(GetParam().filename().string());
     EXPECT_EQ(importedText(GetParam(), {}, locations, SpreadsheetImporter::WorkbookReader::native),
-              importedText(GetParam(), {}, locations, library));
+              mend != mendedReads().end() ? mend->second : importedText(GetParam(), {}, locations, library));
 }
 
 INSTANTIATE_TEST_SUITE_P(Workbooks, NativeAgreementTest, ::testing::ValuesIn(agreementFiles()),
@@ -162,10 +180,15 @@ bool isReadNatively(const fs::path& path)
 TEST(NativeCoverage, MostWorkbooksAreReadNatively)
 {
     const std::vector<fs::path> files = agreementFiles();
-    const auto native = std::count_if(files.begin(), files.end(), isReadNatively);
-    const auto xlsx = std::count_if(files.begin(), files.end(),
-                                    [](const fs::path& file) { return file.extension() == ".xlsx"; });
-    EXPECT_GE(native * 100, xlsx * 85) << native << " of " << files.size();
+    const auto isXlsx = [](const fs::path& file) { return file.extension() == ".xlsx"; };
+    const auto xlsx = std::count_if(files.begin(), files.end(), isXlsx);
+    const auto nativeXlsx = std::count_if(files.begin(), files.end(),
+                                          [&](const fs::path& file) { return isXlsx(file) && isReadNatively(file); });
+    EXPECT_GE(nativeXlsx * 100, xlsx * 85) << nativeXlsx << " of " << xlsx;
+    for (const fs::path& file : files) {
+        if (!isXlsx(file))
+            EXPECT_TRUE(isReadNatively(file)) << file;
+    }
     for (const char* name : {"people.xlsx", "dates.xlsx", "dates-1904.xlsx", "offset.xlsx", "rows-at-limit.xlsx"})
         EXPECT_TRUE(isReadNatively(fixture(name))) << name;
 }
@@ -293,9 +316,9 @@ TEST(ReaderCancellation, StopBeforeTheLoadStartsNothingAndStopDuringItKillsTheRe
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         stop.request_stop();
     });
-    EXPECT_THROW(
-        SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"), std::nullopt, locations, stop.get_token(), library),
-        ImportCancelled);
+    EXPECT_THROW(SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"), std::nullopt, locations,
+                                                       stop.get_token(), library),
+                 ImportCancelled);
 }
 
 // Bounds on what one read may take
