@@ -8,15 +8,15 @@ namespace {
 
 struct FilterName {
     std::string_view name;
-    ResultFilter filter;
+    records::ResultFilter filter;
 };
 
 constexpr std::array<FilterName, 5> filterNames = {{
-    {"all", ResultFilter::all},
-    {"changed", ResultFilter::changed},
-    {"only-a", ResultFilter::onlyLeft},
-    {"only-b", ResultFilter::onlyRight},
-    {"empty-values", ResultFilter::emptyValues},
+    {"all", records::ResultFilter::all},
+    {"changed", records::ResultFilter::changed},
+    {"only-a", records::ResultFilter::onlyLeft},
+    {"only-b", records::ResultFilter::onlyRight},
+    {"empty-values", records::ResultFilter::emptyValues},
 }};
 
 using FlagSetter = std::function<void(Options&)>;
@@ -44,7 +44,7 @@ const std::vector<Flag>& flags()
     return all;
 }
 
-ResultFilter parseFilter(std::string_view name)
+records::ResultFilter parseFilter(std::string_view name)
 {
     if (const auto filter = filterFromOptionName(name))
         return *filter;
@@ -147,7 +147,7 @@ Options parseOptions(std::span<const std::string_view> arguments)
     return ArgumentReader(arguments).read();
 }
 
-std::optional<ResultFilter> filterFromOptionName(std::string_view name)
+std::optional<records::ResultFilter> filterFromOptionName(std::string_view name)
 {
     for (const FilterName& entry : filterNames)
         if (entry.name == name)

@@ -32,7 +32,7 @@ struct Options {
     bool isMappingOnly = false;
     bool isJSON = false;
     bool isHelpRequested = false;
-    ResultFilter filter = ResultFilter::all;
+    records::ResultFilter filter = records::ResultFilter::all;
     std::string search;
     std::optional<std::string> reportPath;  // "-" for standard output
 };
@@ -44,7 +44,7 @@ inline constexpr std::string_view standardOutputPath = "-";
 Options parseOptions(std::span<const std::string_view> arguments);
 
 // The filter named on the command line ("only-a", ...), or none for an unknown name.
-std::optional<ResultFilter> filterFromOptionName(std::string_view name);
+std::optional<records::ResultFilter> filterFromOptionName(std::string_view name);
 
 std::string_view helpText();
 

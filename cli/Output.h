@@ -30,13 +30,13 @@ struct Selection {
 struct MappingTables {
     const std::vector<std::string>& leftHeaders;
     const std::vector<std::string>& rightHeaders;
-    const std::vector<ColumnMapping>& mappings;
-    const std::vector<std::vector<HeaderSuggestion>>& suggestions;
+    const std::vector<records::ColumnMapping>& mappings;
+    const std::vector<std::vector<records::HeaderSuggestion>>& suggestions;
 };
 
-void writeSummary(std::ostream& out, const FileNames& names, const ComparisonOutcome& outcome,
+void writeSummary(std::ostream& out, const FileNames& names, const results::ComparisonOutcome& outcome,
                   const Selection& selection);
-void writeSummaryJSON(std::ostream& out, const FileNames& names, const ComparisonOutcome& outcome);
+void writeSummaryJSON(std::ostream& out, const FileNames& names, const results::ComparisonOutcome& outcome);
 
 void writeMapping(std::ostream& out, const MappingTables& tables);
 void writeMappingJSON(std::ostream& out, const MappingTables& tables);

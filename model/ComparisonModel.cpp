@@ -20,7 +20,7 @@
 #include "results/ComparisonRun.h"
 #include "workbook/ImportError.h"
 
-namespace rowlark {
+namespace rowlark::model {
 
 namespace {
 
@@ -66,9 +66,9 @@ struct ComparisonModel::Outcome {
 
 // Everything one filter run needs, taken when it was scheduled.
 struct ComparisonModel::FilterRun {
-    Uuid token;
-    std::shared_ptr<const ResultIndex> index;
-    ResultFilter filter;
+    records::Uuid token;
+    std::shared_ptr<const results::ResultIndex> index;
+    records::ResultFilter filter;
     std::string query;
     Matching matching;
 };
@@ -78,8 +78,8 @@ struct ComparisonModel::FilterOutcome {
 };
 
 struct ComparisonModel::ComparisonResult {
-    std::shared_ptr<const ComparisonSummary> summary;
-    std::shared_ptr<const ResultIndex> index;
+    std::shared_ptr<const records::ComparisonSummary> summary;
+    std::shared_ptr<const results::ResultIndex> index;
     std::vector<std::size_t> filteredIndices;  // every difference, as the filter `all` lists them
     double elapsed = 0;
     QString keyWarning;
@@ -181,7 +181,7 @@ void ComparisonModel::setQuery(const QString& query)
     scheduleFilter();
 }
 
-void ComparisonModel::setFilter(ResultFilter filter)
+void ComparisonModel::setFilter(records::ResultFilter filter)
 {
     const Step thisStep(*this);
     publish(filterGroup, filter_, filter);
@@ -195,7 +195,7 @@ void ComparisonModel::setIgnoreCase(bool ignoreCase)
     invalidateResults();
 }
 
-void ComparisonModel::setSelectedRowID(std::optional<Uuid> id)
+void ComparisonModel::setSelectedRowID(std::optional<records::Uuid> id)
 {
     publish(selectedRowGroup, selectedRowID_, id);
 }
@@ -226,13 +226,14 @@ bool ComparisonModel::canCompare() const
 {
     if (isBusy_ || !left_ || !right_)
         return false;
-    const bool hasKey = std::ranges::any_of(
-        mappings_, [](const ColumnMapping& mapping) { return mapping.isKey && mapping.rightIndex.has_value(); });
+    const bool hasKey = std::ranges::any_of(mappings_, [](const records::ColumnMapping& mapping) {
+        return mapping.isKey && mapping.rightIndex.has_value();
+    });
     if (!hasKey)
         return false;
     const auto leftCount = static_cast<std::int64_t>(left_->table.columnCount());
     const auto rightCount = static_cast<std::int64_t>(right_->table.columnCount());
-    return std::ranges::all_of(mappings_, [&](const ColumnMapping& mapping) {
+    return std::ranges::all_of(mappings_, [&](const records::ColumnMapping& mapping) {
         if (mapping.leftIndex < 0 || mapping.leftIndex >= leftCount)
             return false;
         if (!mapping.rightIndex)
@@ -240,7 +241,7 @@ bool ComparisonModel::canCompare() const
         const std::int64_t rightIndex = *mapping.rightIndex;
         if (rightIndex < 0 || rightIndex >= rightCount)
             return false;
-        return MappingEdits::canPair(left_->table, right_->table, mapping.leftIndex, rightIndex);
+        return edits::MappingEdits::canPair(left_->table, right_->table, mapping.leftIndex, rightIndex);
     });
 }
 
@@ -263,7 +264,7 @@ void ComparisonModel::startOperation(const QString& label, ErasedWork work)
 {
     const Step thisStep(*this);
     cancel();
-    const Uuid token = Uuid::random();
+    const records::Uuid token = records::Uuid::random();
     generation_ = token;
     publish(activityGroup, isBusy_, true);
     publish(activityGroup, busyLabel_, label);
@@ -279,7 +280,7 @@ void ComparisonModel::startOperation(const QString& label, ErasedWork work)
             return {std::move(finish)};
         } catch (const OperationCancelled&) {
             return {Outcome::Cancelled{}};
-        } catch (const ImportCancelled&) {
+        } catch (const workbook::ImportCancelled&) {
             return {Outcome::Cancelled{}};
         } catch (...) {
             return {describeFailure(std::current_exception())};
@@ -291,7 +292,7 @@ void ComparisonModel::startOperation(const QString& label, ErasedWork work)
                     });
 }
 
-void ComparisonModel::applyOutcome(const Uuid& token, bool wasCancelled, Outcome outcome)
+void ComparisonModel::applyOutcome(const records::Uuid& token, bool wasCancelled, Outcome outcome)
 {
     const Step thisStep(*this);
     if (generation_ != token || wasCancelled)
@@ -307,7 +308,7 @@ void ComparisonModel::applyOutcome(const Uuid& token, bool wasCancelled, Outcome
 void ComparisonModel::cancel()
 {
     const Step thisStep(*this);
-    generation_ = Uuid::random();
+    generation_ = records::Uuid::random();
     if (cancelWorker_)
         cancelWorker_->request_stop();
     cancelWorker_.reset();
@@ -326,9 +327,9 @@ void ComparisonModel::analyze()
     perform(
         QStringLiteral("Finding matching columns…"),
         [left = left_->table, right = right_->table](std::stop_token) {
-            return CSVComparator::analyzeMappings(left, right);
+            return analysis::CSVComparator::analyzeMappings(left, right);
         },
-        [this](MappingAnalysisResult result) {
+        [this](records::MappingAnalysisResult result) {
             setMappings(std::move(result.mappings));
             publish(mappingGroup, suggestions_, std::move(result.suggestions));
             publish(activityGroup, notice_,
@@ -344,11 +345,12 @@ void ComparisonModel::compare()
     perform(
         QStringLiteral("Comparing records…"),
         [left = *left_, right = *right_, mappings = mappings_, ignoreCase = ignoreCase_](std::stop_token stop) {
-            ComparisonOutcome outcome = runComparison(left.table, right.table, left.name, right.name, mappings,
-                                                      ignoreCase, [stop] { throwIfCancelled(stop); });
-            std::vector<std::size_t> everyDifference = outcome.index.matching(ResultFilter::all, "");
-            return ComparisonResult{std::make_shared<const ComparisonSummary>(std::move(outcome.summary)),
-                                    std::make_shared<const ResultIndex>(std::move(outcome.index)),
+            results::ComparisonOutcome outcome =
+                results::runComparison(left.table, right.table, left.name, right.name, mappings, ignoreCase,
+                                       [stop] { throwIfCancelled(stop); });
+            std::vector<std::size_t> everyDifference = outcome.index.matching(records::ResultFilter::all, "");
+            return ComparisonResult{std::make_shared<const records::ComparisonSummary>(std::move(outcome.summary)),
+                                    std::make_shared<const results::ResultIndex>(std::move(outcome.index)),
                                     std::move(everyDifference), outcome.elapsed, utf8Text(outcome.keyWarning)};
         },
         [this](ComparisonResult result) { handOver(std::move(result)); });
@@ -364,7 +366,7 @@ void ComparisonModel::handOver(ComparisonResult result)
     publish(resultGroup, index_, std::move(result.index));
     publish(resultGroup, elapsed_, std::optional<double>(result.elapsed));
     publish(resultGroup, keyWarning_, std::move(result.keyWarning));
-    publish(filterGroup, filter_, ResultFilter::all);
+    publish(filterGroup, filter_, records::ResultFilter::all);
     publish(filterGroup, query_, QString());
     showFromFirstPage(std::move(result.filteredIndices));
     publish(tabGroup, tab_, WorkspaceTab::results);
@@ -406,7 +408,7 @@ void ComparisonModel::dropFilterRun()
 {
     searchDelayTimer_->stop();
     delayedFilterRun_.reset();
-    filterGeneration_ = Uuid::random();
+    filterGeneration_ = records::Uuid::random();
 }
 
 void ComparisonModel::startMatching(FilterRun run)
@@ -423,7 +425,7 @@ void ComparisonModel::startMatching(FilterRun run)
     });
 }
 
-void ComparisonModel::applyFilterOutcome(const Uuid& token, FilterOutcome outcome)
+void ComparisonModel::applyFilterOutcome(const records::Uuid& token, FilterOutcome outcome)
 {
     const Step thisStep(*this);
     if (filterGeneration_ != token)
@@ -438,7 +440,7 @@ void ComparisonModel::applyFilterOutcome(const Uuid& token, FilterOutcome outcom
 
 void ComparisonModel::showFromFirstPage(std::vector<std::size_t> positions)
 {
-    const std::optional<Uuid> first = idOfFirst(positions);
+    const std::optional<records::Uuid> first = idOfFirst(positions);
     publish(pageGroup, filteredIndices_, std::move(positions));
     publish(pageGroup, pageNumber_, std::int64_t{0});
     publish(selectedRowGroup, selectedRowID_, first);
@@ -452,10 +454,11 @@ void ComparisonModel::changePage(std::int64_t step)
     const std::int64_t lastPage = (count + pageSize - 1) / pageSize - 1;
     const std::int64_t target = count == 0 ? 0 : std::clamp(pageNumber_ + step, std::int64_t{0}, lastPage);
     publish(pageGroup, pageNumber_, target);
-    publish(selectedRowGroup, selectedRowID_, idOfFirst(ResultIndex::page(filteredIndices_, target, pageSize)));
+    publish(selectedRowGroup, selectedRowID_,
+            idOfFirst(results::ResultIndex::page(filteredIndices_, target, pageSize)));
 }
 
-std::optional<Uuid> ComparisonModel::idOfFirst(const std::vector<std::size_t>& positions) const
+std::optional<records::Uuid> ComparisonModel::idOfFirst(const std::vector<std::size_t>& positions) const
 {
     if (!summary_ || positions.empty() || positions.front() >= summary_->differences.size())
         return std::nullopt;
@@ -528,42 +531,42 @@ void ComparisonModel::exportReport()
 
 // Mapping edits: the rules are the engine's, shared with the command line.
 
-void ComparisonModel::setMappings(std::vector<ColumnMapping> mappings)
+void ComparisonModel::setMappings(std::vector<records::ColumnMapping> mappings)
 {
     publish(mappingGroup, mappings_, std::move(mappings));
 }
 
-void ComparisonModel::map(Uuid id, std::optional<std::int64_t> rightIndex)
+void ComparisonModel::map(records::Uuid id, std::optional<std::int64_t> rightIndex)
 {
     const Step thisStep(*this);
     if (!left_ || !right_)
         return;
-    auto chosen = MappingEdits::chooseRightColumn(left_->table, right_->table, mappings_, id, rightIndex);
+    auto chosen = edits::MappingEdits::chooseRightColumn(left_->table, right_->table, mappings_, id, rightIndex);
     if (!chosen)
         return;
     setMappings(std::move(chosen->mappings));
     invalidateResults();
-    publish(activityGroup, notice_, utf8Text(MappingEdits::choiceNotice(chosen->filled)));
+    publish(activityGroup, notice_, utf8Text(edits::MappingEdits::choiceNotice(chosen->filled)));
 }
 
-void ComparisonModel::setKey(Uuid id, bool value)
+void ComparisonModel::setKey(records::Uuid id, bool value)
 {
     const Step thisStep(*this);
-    std::vector<ColumnMapping> mappings = mappings_;
-    if (!MappingEdits::setKey(mappings, id, value))
+    std::vector<records::ColumnMapping> mappings = mappings_;
+    if (!edits::MappingEdits::setKey(mappings, id, value))
         return;
     setMappings(std::move(mappings));
     invalidateResults();
 }
 
-void ComparisonModel::setIncluded(Uuid id, bool value)
+void ComparisonModel::setIncluded(records::Uuid id, bool value)
 {
     const Step thisStep(*this);
-    std::vector<ColumnMapping> mappings = mappings_;
-    if (!MappingEdits::setIncluded(mappings, id, value))
+    std::vector<records::ColumnMapping> mappings = mappings_;
+    if (!edits::MappingEdits::setIncluded(mappings, id, value))
         return;
     setMappings(std::move(mappings));
     invalidateResults();
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::model

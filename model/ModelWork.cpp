@@ -11,7 +11,7 @@
 #include "results/ReportFile.h"
 #include "workbook/SpreadsheetImporter.h"
 
-namespace rowlark {
+namespace rowlark::model {
 
 void throwIfCancelled(std::stop_token stop)
 {
@@ -35,7 +35,7 @@ QString describeFailure(std::exception_ptr failure)
 InputFile importInputFile(const std::filesystem::path& path, const std::optional<std::string>& sheet,
                           std::stop_token stop)
 {
-    ImportedTable imported = SpreadsheetImporter::loadWithMetadata(path, sheet, stop);
+    workbook::ImportedTable imported = workbook::SpreadsheetImporter::loadWithMetadata(path, sheet, stop);
     InputFile file;
     file.name = path.filename().string();
     file.path = path;
@@ -45,14 +45,14 @@ InputFile importInputFile(const std::filesystem::path& path, const std::optional
     return file;
 }
 
-std::size_t saveReport(const QString& path, const ComparisonSummary& summary, const InputFile& left,
+std::size_t saveReport(const QString& path, const records::ComparisonSummary& summary, const InputFile& left,
                        const InputFile& right, const std::vector<std::size_t>& indices, std::stop_token stop)
 {
-    const std::string text =
-        ComparisonReport::csv(summary, left.name, right.name, left.table.headers(), right.table.headers(), indices);
-    if (!ReportFile::write(std::filesystem::path(QFile::encodeName(path).toStdString()), text, stop))
+    const std::string text = results::ComparisonReport::csv(summary, left.name, right.name, left.table.headers(),
+                                                            right.table.headers(), indices);
+    if (!results::ReportFile::write(std::filesystem::path(QFile::encodeName(path).toStdString()), text, stop))
         throw OperationCancelled{};
     return indices.size();
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::model

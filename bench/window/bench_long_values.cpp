@@ -156,7 +156,7 @@ double medianOfRuns(QWidget& window, const std::function<void(int)>& action)
 // Loads both files, compares them and measures the inspector on the resulting records.
 std::vector<Figure> benchRecords(const fs::path& left, const fs::path& right)
 {
-    ComparisonModel model(std::make_shared<ui::QtFileDialogs>());
+    model::ComparisonModel model(std::make_shared<ui::QtFileDialogs>());
     ui::MainWindow window(model);
     window.resize(1320, 850);
     window.show();

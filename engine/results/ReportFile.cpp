@@ -12,7 +12,7 @@
 
 #include "records/Uuid.h"
 
-namespace rowlark::ReportFile {
+namespace rowlark::results::ReportFile {
 namespace {
 
 namespace fs = std::filesystem;
@@ -50,7 +50,8 @@ void closeOrFail(int descriptor)
 // ".report.csv.<random>" beside "report.csv".
 std::string hiddenSibling(const fs::path& target)
 {
-    return (target.parent_path() / ("." + target.filename().string() + "." + Uuid::random().toString())).string();
+    return (target.parent_path() / ("." + target.filename().string() + "." + records::Uuid::random().toString()))
+        .string();
 }
 
 // A hidden file beside the target, created as private as the target will be and removed again
@@ -185,4 +186,4 @@ void removeUnfinishedFile() noexcept
         ::unlink(path);
 }
 
-}  // namespace rowlark::ReportFile
+}  // namespace rowlark::results::ReportFile

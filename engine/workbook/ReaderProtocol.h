@@ -15,7 +15,7 @@
 
 #include <cstdint>
 
-namespace rowlark::readerProtocol {
+namespace rowlark::workbook::readerProtocol {
 
 inline constexpr const char* helperProgramName = "rowlark-reader";
 
@@ -44,4 +44,4 @@ inline constexpr std::uint64_t inflateRatioGraceBytes = std::uint64_t(16) << 20;
 inline constexpr std::uint64_t maximumSheetTextUnits = std::uint64_t(256) << 20;
 inline constexpr std::uint64_t maximumPayloadBytes = 3 * maximumSheetTextUnits + (std::uint64_t(256) << 20);
 
-}  // namespace rowlark::readerProtocol
+}  // namespace rowlark::workbook::readerProtocol

@@ -15,7 +15,7 @@
 #include "workbook/ReaderProtocol.h"
 #include "workbook/WorkbookPayload.h"
 
-namespace rowlark::SpreadsheetImporter {
+namespace rowlark::workbook::SpreadsheetImporter {
 namespace {
 
 namespace fs = std::filesystem;
@@ -213,28 +213,28 @@ WorkbookPayload readWorkbook(const fs::path& path, const std::optional<std::stri
         throw ImportError::readerFailure(abnormalEndMessage(outcome));
 
     const std::string_view answer = std::string_view(outcome.output).substr(1);
-    switch (static_cast<Answer>(outcome.output.front())) {
-    case Answer::payload:
+    switch (static_cast<readerProtocol::Answer>(outcome.output.front())) {
+    case readerProtocol::Answer::payload:
         if (auto payload = WorkbookPayload::decode(answer))
             return std::move(*payload);
         [[fallthrough]];
-    case Answer::noResult:
+    case readerProtocol::Answer::noResult:
         throw ImportError::readerFailure("The workbook returned invalid worksheet data.");
-    case Answer::exception:
+    case readerProtocol::Answer::exception:
         throw mappedReaderError(answer, selectedSheet);
-    case Answer::noContext:
+    case readerProtocol::Answer::noContext:
         throw ImportError::readerFailure("JavaScriptCore could not create an execution context.");
-    case Answer::libraryUnreadable:
+    case readerProtocol::Answer::libraryUnreadable:
         throw ImportError::readerResourceMissing();
-    case Answer::damagedArchive:
+    case readerProtocol::Answer::damagedArchive:
         throw ImportError::workbookUnreadable();
-    case Answer::archiveTooLarge:
+    case readerProtocol::Answer::archiveTooLarge:
         throw ImportError::worksheetTooLarge();
     }
     throw ImportError::readerFailure(abnormalEndMessage(ProcessOutcome{}));
 }
 
-CSVTable table(WorkbookPayload payload)
+table::CSVTable table(WorkbookPayload payload)
 {
     if (payload.rowCount == 0)
         throw ImportError::emptyWorksheet();
@@ -243,7 +243,8 @@ CSVTable table(WorkbookPayload payload)
         isHeaderBlank = isHeaderBlank && name.empty();
     if (isHeaderBlank)
         throw ImportError::emptyWorksheet();
-    return CSVTable::fromStore(std::move(payload.firstRow), std::move(*payload.laterRows)).expandingStructuredColumns();
+    return table::CSVTable::fromStore(std::move(payload.firstRow), std::move(*payload.laterRows))
+        .expandingStructuredColumns();
 }
 
 }  // namespace
@@ -271,7 +272,7 @@ ImportedTable loadWithMetadata(const fs::path& path, const std::optional<std::st
     if (extension == "csv") {
         if (stop.stop_requested())
             throw ImportCancelled();
-        return {CSVTable::load(path), {}, std::nullopt};
+        return {table::CSVTable::load(path), {}, std::nullopt};
     }
     if (extension != "xlsx" && extension != "xls" && extension != "ods" && extension != "numbers")
         throw ImportError::unsupportedFormat(extension);
@@ -284,4 +285,4 @@ ImportedTable loadWithMetadata(const fs::path& path, const std::optional<std::st
     return {table(std::move(payload)), std::move(sheets), std::move(sheetRead)};
 }
 
-}  // namespace rowlark::SpreadsheetImporter
+}  // namespace rowlark::workbook::SpreadsheetImporter

@@ -20,7 +20,7 @@
 
 #include "cli/Command.h"
 
-namespace rowlark {
+namespace rowlark::cli {
 namespace {
 
 namespace fs = std::filesystem;
@@ -177,4 +177,4 @@ TEST_F(CommandTest, TerminationRemovesAnUnfinishedReport)
 }
 
 }  // namespace
-}  // namespace rowlark
+}  // namespace rowlark::cli

@@ -10,7 +10,7 @@
 #include "widgets/Styling.h"
 #include "widgets/Symbols.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::mapping {
 
 namespace {
 
@@ -33,7 +33,7 @@ protected:
 
 QLabel* headingLabel(const QString& text, const QString& name, QWidget* parent)
 {
-    auto* label = styledLabel(text, TextStyle::caption, true, parent);
+    auto* label = widgets::styledLabel(text, widgets::TextStyle::caption, true, parent);
     QFont font = label->font();
     font.setWeight(QFont::DemiBold);
     label->setFont(font);
@@ -47,7 +47,7 @@ QLabel* headingLabel(const QString& text, const QString& name, QWidget* parent)
 const QString MappingView::normalizationHelp = QStringLiteral(
     "Normalization can hide formatting differences. Original values are kept for inspection and export.");
 
-MappingView::MappingView(ComparisonModel& model, QWidget* parent)
+MappingView::MappingView(model::ComparisonModel& model, QWidget* parent)
     : QWidget(parent)
     , model_(model)
 {
@@ -61,16 +61,16 @@ MappingView::MappingView(ComparisonModel& model, QWidget* parent)
     column->setSpacing(0);
     column->addWidget(buildHeaderBand());
     column->addWidget(buildColumnHeadings());
-    column->addWidget(horizontalDivider(this));
+    column->addWidget(widgets::horizontalDivider(this));
     column->addWidget(buildList(), 1);
-    column->addWidget(horizontalDivider(this));
+    column->addWidget(widgets::horizontalDivider(this));
     column->addWidget(buildBottomBar());
     column->addWidget(buildKeyWarning());
 
-    connect(&model_, &ComparisonModel::fileChanged, this, &MappingView::refreshFiles);
-    connect(&model_, &ComparisonModel::mappingChanged, this, &MappingView::followMappings);
-    connect(&model_, &ComparisonModel::mappingSearchChanged, this, &MappingView::followSearch);
-    connect(&model_, &ComparisonModel::activityChanged, this, &MappingView::followActivity);
+    connect(&model_, &model::ComparisonModel::fileChanged, this, &MappingView::refreshFiles);
+    connect(&model_, &model::ComparisonModel::mappingChanged, this, &MappingView::followMappings);
+    connect(&model_, &model::ComparisonModel::mappingSearchChanged, this, &MappingView::followSearch);
+    connect(&model_, &model::ComparisonModel::activityChanged, this, &MappingView::followActivity);
     refreshFiles();
     followMappings();
     followSearch();
@@ -80,11 +80,11 @@ MappingView::MappingView(ComparisonModel& model, QWidget* parent)
 QWidget* MappingView::buildHeaderBand()
 {
     auto* band = new QWidget(this);
-    auto* title = styledLabel(QStringLiteral("Match your columns"), TextStyle::title3, false, band);
+    auto* title = widgets::styledLabel(QStringLiteral("Match your columns"), widgets::TextStyle::title3, false, band);
     title->setObjectName(QStringLiteral("mappingTitle"));
-    auto* subtitle =
-        styledLabel(QStringLiteral("Choose a row key to match records in any order. Checked columns are compared."),
-                    TextStyle::caption, true, band);
+    auto* subtitle = widgets::styledLabel(
+        QStringLiteral("Choose a row key to match records in any order. Checked columns are compared."),
+        widgets::TextStyle::caption, true, band);
     subtitle->setObjectName(QStringLiteral("mappingSubtitle"));
     auto* titles = new QVBoxLayout;
     titles->setSpacing(3);
@@ -96,14 +96,15 @@ QWidget* MappingView::buildHeaderBand()
     search_->setPlaceholderText(QStringLiteral("Find a column…"));
     search_->setAccessibleName(QStringLiteral("Find a column"));
     search_->setClearButtonEnabled(true);
-    search_->addAction(symbolIcon(Symbol::search, secondaryColor(palette())), QLineEdit::LeadingPosition);
+    search_->addAction(widgets::symbolIcon(widgets::Symbol::search, widgets::secondaryColor(palette())),
+                       QLineEdit::LeadingPosition);
     search_->setFixedWidth(200);
     connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) { model_.setMappingSearch(text); });
 
     auto* reset = new QPushButton(QStringLiteral("Reset suggestions"), band);
     reset->setObjectName(QStringLiteral("resetSuggestionsButton"));
-    reset->setIcon(symbolIcon(Symbol::reset, palette().color(QPalette::ButtonText)));
-    makeBordered(reset, false);
+    reset->setIcon(widgets::symbolIcon(widgets::Symbol::reset, palette().color(QPalette::ButtonText)));
+    widgets::makeBordered(reset, false);
     connect(reset, &QPushButton::clicked, this, [this] { model_.analyze(); });
 
     auto* row = new QHBoxLayout(band);
@@ -147,7 +148,7 @@ QWidget* MappingView::buildList()
     listArea_ = new QStackedWidget(this);
     listArea_->setObjectName(QStringLiteral("mappingListArea"));
     list_ = new MappingList(model_, rows_, {ordinaryOptions_, structuredOptions_}, listArea_);
-    emptyText_ = styledLabel(QString(), TextStyle::callout, true, listArea_);
+    emptyText_ = widgets::styledLabel(QString(), widgets::TextStyle::callout, true, listArea_);
     emptyText_->setObjectName(QStringLiteral("mappingEmptyText"));
     emptyText_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     emptyText_->setContentsMargins(40, 40, 40, 40);
@@ -165,13 +166,13 @@ QWidget* MappingView::buildBottomBar()
     ignoreCase_->setObjectName(QStringLiteral("ignoreCaseBox"));
     connect(ignoreCase_, &QCheckBox::clicked, this, [this](bool checked) { model_.setIgnoreCase(checked); });
 
-    auto* note =
-        styledLabel(QStringLiteral("Trims whitespace; normalizes NULL/NA, phones, booleans and US country names."),
-                    TextStyle::caption, true, bar);
+    auto* note = widgets::styledLabel(
+        QStringLiteral("Trims whitespace; normalizes NULL/NA, phones, booleans and US country names."),
+        widgets::TextStyle::caption, true, bar);
     note->setObjectName(QStringLiteral("normalizationNote"));
     note->setToolTip(normalizationHelp);
 
-    includedCount_ = styledLabel(QString(), TextStyle::callout, true, bar);
+    includedCount_ = widgets::styledLabel(QString(), widgets::TextStyle::callout, true, bar);
     includedCount_->setObjectName(QStringLiteral("includedCount"));
 
     auto* row = new QHBoxLayout(bar);
@@ -188,12 +189,12 @@ QWidget* MappingView::buildKeyWarning()
 {
     keyWarning_ = new QWidget(this);
     keyWarning_->setObjectName(QStringLiteral("noKeyWarning"));
-    auto* icon = symbolLabel(Symbol::key, 14, orangeColor(), keyWarning_);
-    auto* text = styledLabel(QStringLiteral("Select at least one mapped row key before comparing."), TextStyle::callout,
-                             false, keyWarning_);
+    auto* icon = widgets::symbolLabel(widgets::Symbol::key, 14, widgets::orangeColor(), keyWarning_);
+    auto* text = widgets::styledLabel(QStringLiteral("Select at least one mapped row key before comparing."),
+                                      widgets::TextStyle::callout, false, keyWarning_);
     text->setObjectName(QStringLiteral("noKeyWarningText"));
     QPalette orange = text->palette();
-    orange.setColor(QPalette::WindowText, orangeColor());
+    orange.setColor(QPalette::WindowText, widgets::orangeColor());
     text->setPalette(orange);
 
     auto* row = new QHBoxLayout(keyWarning_);
@@ -264,4 +265,4 @@ void MappingView::refreshListState()
                                         : QStringLiteral("No columns match your search."));
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::mapping

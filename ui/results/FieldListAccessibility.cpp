@@ -5,7 +5,7 @@
 
 #include "results/InspectorFieldList.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::results {
 
 namespace {
 
@@ -244,4 +244,4 @@ void FieldListAccessible::reset()
     items_.clear();
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results

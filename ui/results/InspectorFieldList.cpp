@@ -18,7 +18,7 @@
 #include "widgets/Styling.h"
 #include "widgets/Symbols.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::results {
 
 namespace {
 
@@ -37,19 +37,19 @@ constexpr qint64 idleLayoutMilliseconds = 8;
 
 QFont valueFont()
 {
-    return styledFont(TextStyle::callout);
+    return widgets::styledFont(widgets::TextStyle::callout);
 }
 
 QFont captionFont()
 {
-    QFont font = styledFont(TextStyle::caption);
+    QFont font = widgets::styledFont(widgets::TextStyle::caption);
     font.setWeight(QFont::DemiBold);
     return font;
 }
 
 QFont smallCaptionFont()
 {
-    QFont font = styledFont(TextStyle::caption);
+    QFont font = widgets::styledFont(widgets::TextStyle::caption);
     if (font.pointSizeF() > 0)
         font.setPointSizeF(font.pointSizeF() * 0.9);
     else
@@ -59,7 +59,7 @@ QFont smallCaptionFont()
 
 QFont headingFont()
 {
-    return styledFont(TextStyle::headline);
+    return widgets::styledFont(widgets::TextStyle::headline);
 }
 
 const QString notCompared = QStringLiteral("Not compared");
@@ -359,7 +359,7 @@ void InspectorFieldList::paintEntry(QPainter& painter, std::size_t entry) const
     const Placed& placed = placed_[entry];
     const QRect area(0, placed.top, viewport()->width(), placed.height);
     if (entries_[entry].isChanged) {
-        QColor tint = orangeColor();
+        QColor tint = widgets::orangeColor();
         tint.setAlphaF(0.07);
         painter.fillRect(area.adjusted(0, 0, 0, -1), tint);
     }
@@ -377,7 +377,7 @@ void InspectorFieldList::paintEntry(QPainter& painter, std::size_t entry) const
 
 void InspectorFieldList::paintCaption(QPainter& painter, const FieldSide& side, const QRect& line) const
 {
-    const QColor secondary = secondaryColor(palette());
+    const QColor secondary = widgets::secondaryColor(palette());
     int trailing = 0;
     const QFont small = smallCaptionFont();
     const int notComparedWidth = QFontMetrics(small).horizontalAdvance(notCompared);
@@ -394,7 +394,8 @@ void InspectorFieldList::paintCaption(QPainter& painter, const FieldSide& side, 
     painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, header);
     int x = line.left() + metrics.horizontalAdvance(header) + 6;
     if (side.isChanged) {
-        const QPixmap pencil = symbolPixmap(Symbol::pencil, pencilSize, orangeColor(), devicePixelRatioF());
+        const QPixmap pencil =
+            widgets::symbolPixmap(widgets::Symbol::pencil, pencilSize, widgets::orangeColor(), devicePixelRatioF());
         painter.drawPixmap(x, line.center().y() - pencilSize / 2 + 1, pencil);
         x += pencilSize + 6;
     }
@@ -427,14 +428,14 @@ void InspectorFieldList::paintValue(QPainter& painter, std::size_t entry, bool l
         range.format.setForeground(palette().brush(QPalette::HighlightedText));
         selections << range;
     }
-    painter.setPen(side.isValueMissing ? secondaryColor(palette()) : palette().color(QPalette::Text));
+    painter.setPen(side.isValueMissing ? widgets::secondaryColor(palette()) : palette().color(QPalette::Text));
     layout.draw(&painter, origin, selections);
     qreal height = layout.boundingRect().height();
     if (side.isShortened()) {
         const QFont small = smallCaptionFont();
         const QFontMetrics metrics(small);
         painter.setFont(small);
-        painter.setPen(secondaryColor(palette()));
+        painter.setPen(widgets::secondaryColor(palette()));
         height += captionSpacing;
         painter.drawText(QRectF(origin.x(), origin.y() + height, columnWidth_, metrics.height()),
                          Qt::AlignLeft | Qt::AlignVCenter,
@@ -442,7 +443,7 @@ void InspectorFieldList::paintValue(QPainter& painter, std::size_t entry, bool l
         height += metrics.height();
     }
     if (hasFocus() && current_ == Slot{entry, leftSide}) {
-        painter.setPen(QPen(accentColor(), 1));
+        painter.setPen(QPen(widgets::accentColor(), 1));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(QRectF(origin.x() - focusInset, origin.y() - focusInset, columnWidth_ + 2 * focusInset,
                                        height + 2 * focusInset)
@@ -616,7 +617,7 @@ void InspectorFieldList::announceCurrent()
 
 QString InspectorFieldList::wholeValue(const FieldSide& side) const
 {
-    return side.wholeValue ? utf8Text(*side.wholeValue) : side.value;
+    return side.wholeValue ? model::utf8Text(*side.wholeValue) : side.value;
 }
 
 // Selections count in the text shown; one that takes in the "…" of a shortened value takes the rest of
@@ -688,4 +689,4 @@ void InspectorFieldList::contextMenuEvent(QContextMenuEvent* event)
     menu.exec(event->globalPos());
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results

@@ -7,7 +7,7 @@
 
 #include "widgets/Styling.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::results {
 
 namespace {
 
@@ -20,27 +20,27 @@ QString onlyIn(const QString& name)
     return QStringLiteral("Only in ") + name;
 }
 
-QString statusText(DiffStatus status, const QString& leftName, const QString& rightName)
+QString statusText(records::DiffStatus status, const QString& leftName, const QString& rightName)
 {
     switch (status) {
-    case DiffStatus::changed:
+    case records::DiffStatus::changed:
         return QStringLiteral("Changed");
-    case DiffStatus::onlyLeft:
+    case records::DiffStatus::onlyLeft:
         return onlyIn(leftName);
-    case DiffStatus::onlyRight:
+    case records::DiffStatus::onlyRight:
         return onlyIn(rightName);
     }
     return {};
 }
 
-QString changedFieldsCaption(const RowDifference& row)
+QString changedFieldsCaption(const records::RowDifference& row)
 {
     if (row.cells.empty())
         return {};
     QStringList headers;
     const std::size_t named = std::min(row.cells.size(), namedFieldCount);
     for (std::size_t i = 0; i < named; ++i)
-        headers << shortenedText(row.cells[i].leftHeader, captionTextLength);
+        headers << widgets::shortenedText(row.cells[i].leftHeader, captionTextLength);
     return QStringLiteral("%1 changed fields · %2").arg(row.cells.size()).arg(headers.join(QStringLiteral(", ")));
 }
 
@@ -49,4 +49,4 @@ QString groupedNumber(qint64 number)
     return QLocale().toString(number);
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results

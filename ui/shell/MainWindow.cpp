@@ -5,9 +5,9 @@
 
 #include "shell/ComparisonWorkspace.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::shell {
 
-MainWindow::MainWindow(ComparisonModel& model, QWidget* parent)
+MainWindow::MainWindow(model::ComparisonModel& model, QWidget* parent)
     : QMainWindow(parent)
     , model_(model)
 {
@@ -16,7 +16,7 @@ MainWindow::MainWindow(ComparisonModel& model, QWidget* parent)
     setCentralWidget(new ComparisonWorkspace(model_, this));
     buildFileMenu();
     resize(1320, 850 + menuBar()->sizeHint().height());
-    connect(&model_, &ComparisonModel::commandsChanged, this, &MainWindow::refreshCommands);
+    connect(&model_, &model::ComparisonModel::commandsChanged, this, &MainWindow::refreshCommands);
     refreshCommands();
 }
 
@@ -60,4 +60,4 @@ void MainWindow::refreshCommands()
     export_->setEnabled(model_.canExport());
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::shell

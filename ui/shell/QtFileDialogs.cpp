@@ -2,7 +2,7 @@
 
 #include <QFileDialog>
 
-namespace rowlark::ui {
+namespace rowlark::ui::shell {
 
 QString nameFilter(const QStringList& extensions)
 {
@@ -34,4 +34,4 @@ std::optional<QString> QtFileDialogs::saveFile(const QString& suggestedName, con
     return dialog.selectedFiles().constFirst();
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::shell

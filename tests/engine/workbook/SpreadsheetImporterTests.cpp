@@ -20,7 +20,7 @@
 #include "workbook/ReaderProcess.h"
 #include "workbook/WorkbookPayload.h"
 
-namespace rowlark {
+namespace rowlark::workbook {
 namespace {
 
 namespace fs = std::filesystem;
@@ -101,7 +101,7 @@ TEST(ImporterDispatch, TheExtensionInAnyCaseChoosesTheReader)
     fs::copy_file(fixture("people.csv"), folder.path / "PEOPLE.CSV");
     EXPECT_EQ(importedText(folder.path / "PEOPLE.CSV", "ignored"), importedText(fixture("people.csv"), {}));
     EXPECT_EQ(importedText(fixture("people.csv"), {}).rfind("id|name", 0), 0u);
-    EXPECT_THROW(SpreadsheetImporter::loadWithMetadata(folder.write("bad.csv", "a,\"b\n")), CSVError);
+    EXPECT_THROW(SpreadsheetImporter::loadWithMetadata(folder.write("bad.csv", "a,\"b\n")), csv::CSVError);
     EXPECT_THROW(SpreadsheetImporter::loadWithMetadata("/nonexistent/missing.xlsx"), std::system_error);
     // Only the extension decides: text named as a workbook goes to the workbook reader.
     EXPECT_EQ(
@@ -345,4 +345,4 @@ TEST(PayloadDecoding, AcceptsOnlyTheAgreedShapeAndKeepsCellsExactly)
 }
 
 }  // namespace
-}  // namespace rowlark
+}  // namespace rowlark::workbook
