@@ -28,7 +28,7 @@ const QStringList openableExtensions = {"csv", "xlsx", "xls", "ods", "numbers"};
 
 QString cancellationNotice()
 {
-    return QStringLiteral("The operation was cancelled.");
+    return ComparisonModel::tr("The operation was cancelled.");
 }
 
 // Runs `task` in the background and hands its outcome to `deliver` on the interface thread.
@@ -47,13 +47,13 @@ void runInBackground(QPointer<ComparisonModel> model, Task task, Deliver deliver
 
 }  // namespace
 
-std::string_view title(WorkspaceTab tab)
+QString title(WorkspaceTab tab)
 {
     switch (tab) {
     case WorkspaceTab::mapping:
-        return "Map columns";
+        return ComparisonModel::tr("Map columns");
     case WorkspaceTab::results:
-        return "Results";
+        return ComparisonModel::tr("Results");
     }
     return {};
 }
@@ -214,12 +214,12 @@ void ComparisonModel::setMatching(Matching matching)
 
 QString ComparisonModel::leftName() const
 {
-    return left_ ? utf8Text(left_->name) : QStringLiteral("First file");
+    return left_ ? utf8Text(left_->name) : tr("First file");
 }
 
 QString ComparisonModel::rightName() const
 {
-    return right_ ? utf8Text(right_->name) : QStringLiteral("Second file");
+    return right_ ? utf8Text(right_->name) : tr("Second file");
 }
 
 bool ComparisonModel::canCompare() const
@@ -325,7 +325,7 @@ void ComparisonModel::analyze()
         return;
     invalidateResults();
     perform(
-        QStringLiteral("Finding matching columns…"),
+        tr("Finding matching columns…"),
         [left = left_->table, right = right_->table](std::stop_token) {
             return analysis::CSVComparator::analyzeMappings(left, right);
         },
@@ -333,8 +333,8 @@ void ComparisonModel::analyze()
             setMappings(std::move(result.mappings));
             publish(mappingGroup, suggestions_, std::move(result.suggestions));
             publish(activityGroup, notice_,
-                    QStringLiteral("Suggestions use header patterns and a local sample. Review the row key "
-                                   "before comparing."));
+                    tr("Suggestions use header patterns and a local sample. Review the row key "
+                       "before comparing."));
         });
 }
 
@@ -343,7 +343,7 @@ void ComparisonModel::compare()
     if (!canCompare())
         return;
     perform(
-        QStringLiteral("Comparing records…"),
+        tr("Comparing records…"),
         [left = *left_, right = *right_, mappings = mappings_, ignoreCase = ignoreCase_](std::stop_token stop) {
             results::ComparisonOutcome outcome =
                 results::runComparison(left.table, right.table, left.name, right.name, mappings, ignoreCase,
@@ -470,7 +470,7 @@ std::optional<records::Uuid> ComparisonModel::idOfFirst(const std::vector<std::s
 void ComparisonModel::selectFile(bool leftSide)
 {
     const std::optional<QString> path =
-        dialogs_->openFile(QStringLiteral("Choose a CSV, Excel, Numbers or LibreOffice file"), openableExtensions);
+        dialogs_->openFile(tr("Choose a CSV, Excel, Numbers or LibreOffice file"), openableExtensions);
     if (path && !path->isEmpty())
         load(*path, leftSide);
 }
@@ -482,7 +482,7 @@ void ComparisonModel::load(const QString& path, bool leftSide, const std::option
     if (sheet)
         sheetName = sheet->toStdString();
     perform(
-        QStringLiteral("Reading %1…").arg(utf8Text(location.filename().string())),
+        tr("Reading %1…").arg(utf8Text(location.filename().string())),
         [location, sheetName](std::stop_token stop) { return importInputFile(location, sheetName, stop); },
         [this, leftSide](InputFile file) {
             invalidateResults();
@@ -512,19 +512,19 @@ void ComparisonModel::exportReport()
 {
     if (!canExport() || !summary_ || !left_ || !right_)
         return;
-    const std::optional<QString> path = dialogs_->saveFile(
-        QStringLiteral("comparison-report.csv"),
-        QStringLiteral("Exports the current filter and search across all result pages. Formula-like cells are "
-                       "prefixed with an apostrophe for spreadsheet safety."));
+    const std::optional<QString> path =
+        dialogs_->saveFile(QStringLiteral("comparison-report.csv"),
+                           tr("Exports the current filter and search across all result pages. Formula-like cells are "
+                              "prefixed with an apostrophe for spreadsheet safety."));
     if (!path || path->isEmpty())
         return;
     perform(
-        QStringLiteral("Saving comparison report…"),
+        tr("Saving comparison report…"),
         [path = *path, summary = summary_, left = *left_, right = *right_, indices = filteredIndices_](
             std::stop_token stop) { return saveReport(path, *summary, left, right, indices, stop); },
         [this](std::size_t rows) {
             publish(activityGroup, notice_,
-                    QStringLiteral("Exported %1 rows. Formula-like values were escaped for spreadsheet safety.")
+                    tr("Exported %1 rows. Formula-like values were escaped for spreadsheet safety.")
                         .arg(QLocale().toString(static_cast<qulonglong>(rows))));
         });
 }

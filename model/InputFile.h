@@ -6,8 +6,9 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
+
+#include <QString>
 
 #include "table/CSVTable.h"
 
@@ -26,6 +27,6 @@ enum class WorkspaceTab { mapping, results };
 inline constexpr std::array<WorkspaceTab, 2> allWorkspaceTabs = {WorkspaceTab::mapping, WorkspaceTab::results};
 
 // "Map columns", "Results".
-std::string_view title(WorkspaceTab tab);
+QString title(WorkspaceTab tab);
 
 }  // namespace rowlark::model

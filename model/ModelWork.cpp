@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include "results/ComparisonReport.h"
@@ -24,11 +25,11 @@ QString describeFailure(std::exception_ptr failure)
     try {
         std::rethrow_exception(std::move(failure));
     } catch (const std::bad_alloc&) {
-        return QStringLiteral("The file is too large for the available memory.");
+        return QCoreApplication::translate("ModelWork", "The file is too large for the available memory.");
     } catch (const std::exception& error) {
         return QString::fromUtf8(error.what());
     } catch (...) {
-        return QStringLiteral("The operation failed for an unknown reason.");
+        return QCoreApplication::translate("ModelWork", "The operation failed for an unknown reason.");
     }
 }
 

@@ -126,7 +126,7 @@ protected:
             {"left", [&] { return nameOf(model.left()); }},
             {"right", [&] { return nameOf(model.right()); }},
             {"names", [&] { return (model.leftName() + " / " + model.rightName()).toStdString(); }},
-            {"tab", [&] { return std::string(title(model.tab())); }},
+            {"tab", [&] { return title(model.tab()).toStdString(); }},
             {"busy", [&] { return model.isBusy() ? model.busyLabel().toStdString() : "no"; }},
             {"notice", [&] { return model.notice().toStdString(); }},
             {"error", [&] { return model.errorMessage() ? "some" : "none"; }},

@@ -7,7 +7,10 @@
 
 namespace rowlark::ui::mapping {
 
-const QString ColumnOptionsModel::notMapped = QStringLiteral("Not mapped");
+QString ColumnOptionsModel::notMapped()
+{
+    return tr("Not mapped");
+}
 
 ColumnOptionsModel::ColumnOptionsModel(const model::ComparisonModel& model, bool isStructured, QObject* parent)
     : QAbstractListModel(parent)
@@ -26,7 +29,7 @@ QVariant ColumnOptionsModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid) || role != Qt::DisplayRole)
         return {};
-    return index.row() == 0 ? notMapped : labels_.at(index.row() - 1);
+    return index.row() == 0 ? notMapped() : labels_.at(index.row() - 1);
 }
 
 void ColumnOptionsModel::reload()

@@ -19,7 +19,7 @@ class ColumnOptionsModel : public QAbstractListModel {
     Q_OBJECT
 
 public:
-    static const QString notMapped;
+    static QString notMapped();
 
     ColumnOptionsModel(const model::ComparisonModel& model, bool isStructured, QObject* parent = nullptr);
 

@@ -67,7 +67,7 @@ MappingList::MappingList(model::ComparisonModel& model, MappingListModel* rows, 
 {
     setObjectName(QStringLiteral("mappingList"));
     installMappingListAccessibility();
-    setAccessibleName(QStringLiteral("Columns"));
+    setAccessibleName(tr("Columns"));
     setItemDelegate(new MappingRowDelegate(model, choices, this));
     setModel(rows_);
     setUniformItemSizes(true);

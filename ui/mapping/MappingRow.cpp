@@ -37,7 +37,7 @@ QWidget* centredCell(QCheckBox* box, int width, QWidget* parent)
 int comboHeight()
 {
     QComboBox combo;
-    combo.addItem(ColumnOptionsModel::notMapped);
+    combo.addItem(ColumnOptionsModel::notMapped());
     return combo.sizeHint().height();
 }
 
@@ -87,8 +87,8 @@ QWidget* MappingRow::buildLeftCell()
     braces->setObjectName(QStringLiteral("jsonCaptionIcon"));
     braces->setPixmap(widgets::symbolPixmap(widgets::Symbol::braces, captionIconSize,
                                             widgets::secondaryColor(palette()), devicePixelRatioF()));
-    auto* jsonText = widgets::styledLabel(QStringLiteral("JSON object · map its fields below"),
-                                          widgets::TextStyle::caption, true, jsonCaption_);
+    auto* jsonText =
+        widgets::styledLabel(tr("JSON object · map its fields below"), widgets::TextStyle::caption, true, jsonCaption_);
     jsonText->setObjectName(QStringLiteral("jsonCaptionText"));
     auto* jsonLine = new QHBoxLayout(jsonCaption_);
     jsonLine->setContentsMargins(0, 0, 0, 0);
@@ -97,8 +97,7 @@ QWidget* MappingRow::buildLeftCell()
     jsonLine->addWidget(jsonText);
     jsonLine->addStretch();
 
-    derivedCaption_ =
-        widgets::styledLabel(QStringLiteral("Extracted from JSON"), widgets::TextStyle::caption, true, cell);
+    derivedCaption_ = widgets::styledLabel(tr("Extracted from JSON"), widgets::TextStyle::caption, true, cell);
     derivedCaption_->setObjectName(QStringLiteral("derivedCaption"));
 
     auto* stack = new QVBoxLayout(cell);
@@ -186,13 +185,13 @@ void MappingRow::refresh()
     const QString source = shownLeftHeader(model_, shown->leftIndex);
     const bool isMapped = shown->rightIndex.has_value();
     setAccessibleName(displayName(source, shown->leftIndex));
-    keyBox_->setAccessibleName(QStringLiteral("Row key for ") + source);
+    keyBox_->setAccessibleName(tr("Row key for %1").arg(source));
     keyBox_->setChecked(shown->isKey);
     keyBox_->setEnabled(isMapped);
-    compareBox_->setAccessibleName(QStringLiteral("Compare ") + source);
+    compareBox_->setAccessibleName(tr("Compare %1").arg(source));
     compareBox_->setChecked(isMapped && shown->isIncluded);
     compareBox_->setEnabled(isMapped && !shown->isKey);
-    const QString pickerName = QStringLiteral("Match for ") + source;
+    const QString pickerName = tr("Match for %1").arg(source);
     picker_->setAccessibleName(pickerName);
     // A buddy's text marks its shortcut letter with "&"; the name has none.
     pickerLabel_->setText(QString(pickerName).replace(QLatin1Char('&'), QStringLiteral("&&")));

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include <QCoreApplication>
+
 #include "widgets/Styling.h"
 
 namespace rowlark::ui::mapping {
@@ -60,7 +62,8 @@ bool isDerivedLeftColumn(const model::ComparisonModel& model, std::int64_t leftI
 
 QString displayName(const QString& source, std::int64_t leftIndex)
 {
-    return source.isEmpty() ? QStringLiteral("Unnamed column %1").arg(leftIndex + 1) : source;
+    return source.isEmpty() ? QCoreApplication::translate("MappingText", "Unnamed column %1").arg(leftIndex + 1)
+                            : source;
 }
 
 std::vector<records::HeaderSuggestion> candidates(const model::ComparisonModel& model, std::int64_t leftIndex)
@@ -79,7 +82,8 @@ QString strengthText(double score)
 
 QString suggestionHelp(const std::string& reason)
 {
-    return widgets::boundedText(reason) + QStringLiteral(". Suggestion strength is a heuristic, not a probability.");
+    return QCoreApplication::translate("MappingText", "%1. Suggestion strength is a heuristic, not a probability.")
+        .arg(widgets::boundedText(reason));
 }
 
 std::vector<std::size_t> visibleMappings(const model::ComparisonModel& model)
@@ -102,7 +106,7 @@ QString includedCountText(const model::ComparisonModel& model)
     const std::vector<records::ColumnMapping>& mappings = model.mappings();
     const auto compared = std::ranges::count_if(
         mappings, [](const records::ColumnMapping& mapping) { return mapping.rightIndex && mapping.isIncluded; });
-    return QStringLiteral("%1 of %2 included").arg(compared).arg(mappings.size());
+    return QCoreApplication::translate("MappingText", "%1 of %2 included").arg(compared).arg(mappings.size());
 }
 
 bool hasMappedKey(const model::ComparisonModel& model)

@@ -44,8 +44,10 @@ QLabel* headingLabel(const QString& text, const QString& name, QWidget* parent)
 
 }  // namespace
 
-const QString MappingView::normalizationHelp = QStringLiteral(
-    "Normalization can hide formatting differences. Original values are kept for inspection and export.");
+QString MappingView::normalizationHelp()
+{
+    return tr("Normalization can hide formatting differences. Original values are kept for inspection and export.");
+}
 
 MappingView::MappingView(model::ComparisonModel& model, QWidget* parent)
     : QWidget(parent)
@@ -80,11 +82,11 @@ MappingView::MappingView(model::ComparisonModel& model, QWidget* parent)
 QWidget* MappingView::buildHeaderBand()
 {
     auto* band = new QWidget(this);
-    auto* title = widgets::styledLabel(QStringLiteral("Match your columns"), widgets::TextStyle::title3, false, band);
+    auto* title = widgets::styledLabel(tr("Match your columns"), widgets::TextStyle::title3, false, band);
     title->setObjectName(QStringLiteral("mappingTitle"));
-    auto* subtitle = widgets::styledLabel(
-        QStringLiteral("Choose a row key to match records in any order. Checked columns are compared."),
-        widgets::TextStyle::caption, true, band);
+    auto* subtitle =
+        widgets::styledLabel(tr("Choose a row key to match records in any order. Checked columns are compared."),
+                             widgets::TextStyle::caption, true, band);
     subtitle->setObjectName(QStringLiteral("mappingSubtitle"));
     auto* titles = new QVBoxLayout;
     titles->setSpacing(3);
@@ -93,15 +95,15 @@ QWidget* MappingView::buildHeaderBand()
 
     search_ = new QLineEdit(band);
     search_->setObjectName(QStringLiteral("mappingSearchField"));
-    search_->setPlaceholderText(QStringLiteral("Find a column…"));
-    search_->setAccessibleName(QStringLiteral("Find a column"));
+    search_->setPlaceholderText(tr("Find a column…"));
+    search_->setAccessibleName(tr("Find a column"));
     search_->setClearButtonEnabled(true);
     search_->addAction(widgets::symbolIcon(widgets::Symbol::search, widgets::secondaryColor(palette())),
                        QLineEdit::LeadingPosition);
     search_->setFixedWidth(200);
     connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) { model_.setMappingSearch(text); });
 
-    auto* reset = new QPushButton(QStringLiteral("Reset suggestions"), band);
+    auto* reset = new QPushButton(tr("Reset suggestions"), band);
     reset->setObjectName(QStringLiteral("resetSuggestionsButton"));
     reset->setIcon(widgets::symbolIcon(widgets::Symbol::reset, palette().color(QPalette::ButtonText)));
     widgets::makeBordered(reset, false);
@@ -121,10 +123,10 @@ QWidget* MappingView::buildColumnHeadings()
 {
     auto* band = new HeadingsBand(this);
     band->setObjectName(QStringLiteral("mappingHeadings"));
-    auto* key = headingLabel(QStringLiteral("KEY"), QStringLiteral("keyHeading"), band);
+    auto* key = headingLabel(tr("KEY"), QStringLiteral("keyHeading"), band);
     key->setFixedWidth(MappingRow::keyWidth);
     key->setAlignment(Qt::AlignCenter);
-    auto* compare = headingLabel(QStringLiteral("COMPARE"), QStringLiteral("compareHeading"), band);
+    auto* compare = headingLabel(tr("COMPARE"), QStringLiteral("compareHeading"), band);
     compare->setFixedWidth(MappingRow::compareWidth);
     compare->setAlignment(Qt::AlignCenter);
     leftHeading_ = headingLabel(QString(), QStringLiteral("leftHeading"), band);
@@ -162,15 +164,15 @@ QWidget* MappingView::buildList()
 QWidget* MappingView::buildBottomBar()
 {
     auto* bar = new QWidget(this);
-    ignoreCase_ = new QCheckBox(QStringLiteral("Ignore letter case"), bar);
+    ignoreCase_ = new QCheckBox(tr("Ignore letter case"), bar);
     ignoreCase_->setObjectName(QStringLiteral("ignoreCaseBox"));
     connect(ignoreCase_, &QCheckBox::clicked, this, [this](bool checked) { model_.setIgnoreCase(checked); });
 
-    auto* note = widgets::styledLabel(
-        QStringLiteral("Trims whitespace; normalizes NULL/NA, phones, booleans and US country names."),
-        widgets::TextStyle::caption, true, bar);
+    auto* note =
+        widgets::styledLabel(tr("Trims whitespace; normalizes NULL/NA, phones, booleans and US country names."),
+                             widgets::TextStyle::caption, true, bar);
     note->setObjectName(QStringLiteral("normalizationNote"));
-    note->setToolTip(normalizationHelp);
+    note->setToolTip(normalizationHelp());
 
     includedCount_ = widgets::styledLabel(QString(), widgets::TextStyle::callout, true, bar);
     includedCount_->setObjectName(QStringLiteral("includedCount"));
@@ -190,7 +192,7 @@ QWidget* MappingView::buildKeyWarning()
     keyWarning_ = new QWidget(this);
     keyWarning_->setObjectName(QStringLiteral("noKeyWarning"));
     auto* icon = widgets::symbolLabel(widgets::Symbol::key, 14, widgets::orangeColor(), keyWarning_);
-    auto* text = widgets::styledLabel(QStringLiteral("Select at least one mapped row key before comparing."),
+    auto* text = widgets::styledLabel(tr("Select at least one mapped row key before comparing."),
                                       widgets::TextStyle::callout, false, keyWarning_);
     text->setObjectName(QStringLiteral("noKeyWarningText"));
     QPalette orange = text->palette();
@@ -261,8 +263,7 @@ void MappingView::refreshListState()
 {
     const bool isEmpty = rows_->rowCount() == 0;
     listArea_->setCurrentWidget(isEmpty ? static_cast<QWidget*>(emptyText_) : list_);
-    emptyText_->setText(model_.isBusy() ? QStringLiteral("Analyzing columns…")
-                                        : QStringLiteral("No columns match your search."));
+    emptyText_->setText(model_.isBusy() ? tr("Analyzing columns…") : tr("No columns match your search."));
 }
 
 }  // namespace rowlark::ui::mapping

@@ -24,7 +24,7 @@ class MappingView : public QWidget {
 public:
     explicit MappingView(model::ComparisonModel& model, QWidget* parent = nullptr);
 
-    static const QString normalizationHelp;
+    static QString normalizationHelp();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

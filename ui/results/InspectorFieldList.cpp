@@ -62,8 +62,15 @@ QFont headingFont()
     return widgets::styledFont(widgets::TextStyle::headline);
 }
 
-const QString notCompared = QStringLiteral("Not compared");
-const QString shortenedNote = QStringLiteral("Shortened · copying takes the whole value");
+QString notCompared()
+{
+    return InspectorFieldList::tr("Not compared");
+}
+
+QString shortenedNote()
+{
+    return InspectorFieldList::tr("Shortened · copying takes the whole value");
+}
 
 // QTextLayout breaks lines only at U+2028 and would draw a carriage return as a box. Swapping one
 // character for one keeps every position in place, so a selection maps straight back onto the value
@@ -116,7 +123,7 @@ InspectorFieldList::InspectorFieldList(QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
-    setAccessibleName(QStringLiteral("Fields"));
+    setAccessibleName(tr("Fields"));
     idleLayout_.setSingleShot(true);
     idleLayout_.setInterval(0);
     connect(&idleLayout_, &QTimer::timeout, this, &InspectorFieldList::layOutWhileIdle);
@@ -380,7 +387,7 @@ void InspectorFieldList::paintCaption(QPainter& painter, const FieldSide& side, 
     const QColor secondary = widgets::secondaryColor(palette());
     int trailing = 0;
     const QFont small = smallCaptionFont();
-    const int notComparedWidth = QFontMetrics(small).horizontalAdvance(notCompared);
+    const int notComparedWidth = QFontMetrics(small).horizontalAdvance(notCompared());
     if (side.isChanged)
         trailing += pencilSize + 6;
     if (side.isNotCompared)
@@ -402,7 +409,7 @@ void InspectorFieldList::paintCaption(QPainter& painter, const FieldSide& side, 
     if (side.isNotCompared) {
         painter.setFont(small);
         painter.drawText(QRect(x, line.top(), notComparedWidth + 1, line.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                         notCompared);
+                         notCompared());
     }
 }
 
@@ -439,7 +446,7 @@ void InspectorFieldList::paintValue(QPainter& painter, std::size_t entry, bool l
         height += captionSpacing;
         painter.drawText(QRectF(origin.x(), origin.y() + height, columnWidth_, metrics.height()),
                          Qt::AlignLeft | Qt::AlignVCenter,
-                         metrics.elidedText(shortenedNote, Qt::ElideRight, columnWidth_));
+                         metrics.elidedText(shortenedNote(), Qt::ElideRight, columnWidth_));
         height += metrics.height();
     }
     if (hasFocus() && current_ == Slot{entry, leftSide}) {
@@ -677,11 +684,11 @@ void InspectorFieldList::contextMenuEvent(QContextMenuEvent* event)
 {
     const std::optional<Hit> hit = hitTest(event->pos(), false);
     QMenu menu(this);
-    QAction* copy = menu.addAction(QStringLiteral("Copy"), this, &InspectorFieldList::copySelection);
+    QAction* copy = menu.addAction(tr("Copy"), this, &InspectorFieldList::copySelection);
     copy->setShortcut(QKeySequence::Copy);
     copy->setEnabled(!selectedText().isEmpty());
     if (hit) {
-        menu.addAction(QStringLiteral("Copy Value"), this, [this, hit] {
+        menu.addAction(tr("Copy Value"), this, [this, hit] {
             selectValue(hit->entry, hit->leftSide);
             copySelection();
         });

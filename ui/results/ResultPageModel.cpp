@@ -52,7 +52,7 @@ QVariant ResultPageModel::data(const QModelIndex& index, int role) const
     const records::RowDifference& row = difference(index.row());
     switch (role) {
     case keyRole:
-        return row.key.empty() ? QStringLiteral("Empty key") : widgets::shortenedText(row.key, captionTextLength);
+        return row.key.empty() ? tr("Empty key") : widgets::shortenedText(row.key, captionTextLength);
     case statusRole:
         return static_cast<int>(row.status);
     case statusTextRole:
@@ -63,7 +63,7 @@ QVariant ResultPageModel::data(const QModelIndex& index, int role) const
     case Qt::AccessibleTextRole:
         return data(index, keyRole).toString() + QStringLiteral(", ") + data(index, statusTextRole).toString();
     case Qt::ToolTipRole:
-        return QStringLiteral("Select to inspect the complete record");
+        return tr("Select to inspect the complete record");
     default:
         return {};
     }

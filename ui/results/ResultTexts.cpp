@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QStringList>
 
@@ -17,14 +18,14 @@ constexpr std::size_t namedFieldCount = 3;
 
 QString onlyIn(const QString& name)
 {
-    return QStringLiteral("Only in ") + name;
+    return QCoreApplication::translate("ResultTexts", "Only in %1").arg(name);
 }
 
 QString statusText(records::DiffStatus status, const QString& leftName, const QString& rightName)
 {
     switch (status) {
     case records::DiffStatus::changed:
-        return QStringLiteral("Changed");
+        return QCoreApplication::translate("ResultTexts", "Changed");
     case records::DiffStatus::onlyLeft:
         return onlyIn(leftName);
     case records::DiffStatus::onlyRight:
@@ -41,7 +42,9 @@ QString changedFieldsCaption(const records::RowDifference& row)
     const std::size_t named = std::min(row.cells.size(), namedFieldCount);
     for (std::size_t i = 0; i < named; ++i)
         headers << widgets::shortenedText(row.cells[i].leftHeader, captionTextLength);
-    return QStringLiteral("%1 changed fields · %2").arg(row.cells.size()).arg(headers.join(QStringLiteral(", ")));
+    return QCoreApplication::translate("ResultTexts", "%1 changed fields · %2")
+        .arg(row.cells.size())
+        .arg(headers.join(QStringLiteral(", ")));
 }
 
 QString groupedNumber(qint64 number)

@@ -94,8 +94,8 @@ QWidget* ResultsView::buildSummaryBar()
 
     search_ = new QLineEdit(bar);
     search_->setObjectName(QStringLiteral("resultSearchField"));
-    search_->setPlaceholderText(QStringLiteral("Search keys and values…"));
-    search_->setAccessibleName(QStringLiteral("Search keys and values"));
+    search_->setPlaceholderText(tr("Search keys and values…"));
+    search_->setAccessibleName(tr("Search keys and values"));
     search_->setFixedWidth(240);
     search_->setClearButtonEnabled(true);
     search_->addAction(widgets::symbolIcon(widgets::Symbol::search, widgets::secondaryColor(palette())),
@@ -123,10 +123,10 @@ QWidget* ResultsView::buildSummaryBar()
 QWidget* ResultsView::buildFilterBar()
 {
     auto* bar = new QWidget(this);
-    auto* show = new QLabel(QStringLiteral("Show"), bar);
+    auto* show = new QLabel(tr("Show"), bar);
     filterPicker_ = new QComboBox(bar);
     filterPicker_->setObjectName(QStringLiteral("resultFilterPicker"));
-    filterPicker_->setAccessibleName(QStringLiteral("Show"));
+    filterPicker_->setAccessibleName(tr("Show"));
     filterPicker_->setMaximumWidth(480);
     filterPicker_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     filterPicker_->setMinimumContentsLength(14);
@@ -141,7 +141,7 @@ QWidget* ResultsView::buildFilterBar()
 
     filtering_ = new QProgressBar(bar);
     filtering_->setObjectName(QStringLiteral("filteringIndicator"));
-    filtering_->setAccessibleName(QStringLiteral("Filtering"));
+    filtering_->setAccessibleName(tr("Filtering"));
     filtering_->setRange(0, 0);
     filtering_->setTextVisible(false);
     filtering_->setFixedSize(32, 6);
@@ -186,9 +186,9 @@ QWidget* ResultsView::buildContent()
     content_ = new QStackedWidget(this);
     content_->setObjectName(QStringLiteral("resultsContent"));
     noDifferences_ = new widgets::ContentPlaceholder(
-        widgets::Symbol::checkmarkCircle, QStringLiteral("No differences in the compared columns"),
-        QStringLiteral("All matched records agree under your selected normalization rules. Unchecked and "
-                       "unmapped columns were not compared."),
+        widgets::Symbol::checkmarkCircle, tr("No differences in the compared columns"),
+        tr("All matched records agree under your selected normalization rules. Unchecked and "
+           "unmapped columns were not compared."),
         content_);
     noDifferences_->setObjectName(QStringLiteral("noDifferencesPlaceholder"));
     noResults_ = new widgets::ContentPlaceholder(widgets::Symbol::search, QString(), QString(), content_);
@@ -218,7 +218,7 @@ QWidget* ResultsView::buildResultList()
     page_ = new ResultPageModel(this);
     list_ = new QListView;
     list_->setObjectName(QStringLiteral("resultList"));
-    list_->setAccessibleName(QStringLiteral("Results"));
+    list_->setAccessibleName(tr("Results"));
     list_->setModel(page_);
     list_->setItemDelegate(new ResultRowDelegate(list_));
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -248,15 +248,14 @@ QWidget* ResultsView::buildResultList()
 QWidget* ResultsView::buildPagingBar()
 {
     auto* bar = new QWidget(this);
-    previous_ =
-        new QPushButton(widgets::symbolIcon(widgets::Symbol::chevronLeft, palette().color(QPalette::ButtonText)),
-                        QStringLiteral("Previous"), bar);
+    previous_ = new QPushButton(
+        widgets::symbolIcon(widgets::Symbol::chevronLeft, palette().color(QPalette::ButtonText)), tr("Previous"), bar);
     previous_->setObjectName(QStringLiteral("previousPageButton"));
-    previous_->setToolTip(withShortcut(QStringLiteral("Previous page"), previousPageKeys));
+    previous_->setToolTip(withShortcut(tr("Previous page"), previousPageKeys));
     next_ = new QPushButton(widgets::symbolIcon(widgets::Symbol::chevronRight, palette().color(QPalette::ButtonText)),
-                            QStringLiteral("Next"), bar);
+                            tr("Next"), bar);
     next_->setObjectName(QStringLiteral("nextPageButton"));
-    next_->setToolTip(withShortcut(QStringLiteral("Next page"), nextPageKeys));
+    next_->setToolTip(withShortcut(tr("Next page"), nextPageKeys));
     // The chevron points the way the button pages, so it sits after the title.
     next_->setLayoutDirection(Qt::RightToLeft);
     for (QPushButton* button : {previous_, next_})
@@ -289,9 +288,8 @@ QWidget* ResultsView::buildInspectorPane()
     inspectorPane_->setObjectName(QStringLiteral("inspectorPane"));
     inspectorPane_->setMinimumWidth(paneMinimumWidth);
     inspectorPane_->setMaximumWidth(paneMaximumWidth);
-    selectRecord_ =
-        new widgets::ContentPlaceholder(widgets::Symbol::sidebar, QStringLiteral("Select a record"),
-                                        QStringLiteral("Full values appear here, without clipping."), inspectorPane_);
+    selectRecord_ = new widgets::ContentPlaceholder(widgets::Symbol::sidebar, tr("Select a record"),
+                                                    tr("Full values appear here, without clipping."), inspectorPane_);
     selectRecord_->setObjectName(QStringLiteral("selectRecordPlaceholder"));
     inspectorPane_->addWidget(selectRecord_);
     return inspectorPane_;
@@ -333,8 +331,8 @@ void ResultsView::refreshCounters()
 {
     const records::ComparisonSummary* summary = model_.summary().get();
     const rowlark::results::ResultIndex* index = model_.index().get();
-    matching_->setCount(summary ? summary->matchingRows : 0, QStringLiteral("Matching"));
-    changed_->setCount(groupSize(index, records::ResultFilter::changed), QStringLiteral("Changed"));
+    matching_->setCount(summary ? summary->matchingRows : 0, tr("Matching"));
+    changed_->setCount(groupSize(index, records::ResultFilter::changed), tr("Changed"));
     onlyLeft_->setCount(groupSize(index, records::ResultFilter::onlyLeft), onlyIn(model_.leftName()));
     onlyRight_->setCount(groupSize(index, records::ResultFilter::onlyRight), onlyIn(model_.rightName()));
 }
@@ -360,7 +358,7 @@ void ResultsView::refreshFilterStatus()
 {
     filtering_->setVisible(model_.isFiltering());
     const auto count = static_cast<qint64>(model_.filteredIndices().size());
-    resultCount_->setText(groupedNumber(count) + QStringLiteral(" results"));
+    resultCount_->setText(tr("%1 results").arg(groupedNumber(count)));
 }
 
 void ResultsView::refreshWarnings()
@@ -370,8 +368,7 @@ void ResultsView::refreshWarnings()
     const records::ComparisonSummary* summary = model_.summary().get();
     const std::int64_t ambiguous = summary ? summary->ambiguousDuplicateKeyGroups : 0;
     ambiguityWarningText_->setText(
-        QStringLiteral("%1 duplicate-key groups have ambiguous pairings. Review them or add another key column.")
-            .arg(ambiguous));
+        tr("%1 duplicate-key groups have ambiguous pairings. Review them or add another key column.").arg(ambiguous));
     ambiguityWarning_->setVisible(ambiguous >= 1);
 }
 
@@ -390,7 +387,7 @@ void ResultsView::refreshPage()
     refreshListSelection();
 
     const std::int64_t pages = pageCount();
-    pageLabel_->setText(QStringLiteral("Page %1 of %2").arg(model_.pageNumber() + 1).arg(pages));
+    pageLabel_->setText(tr("Page %1 of %2").arg(model_.pageNumber() + 1).arg(pages));
     previous_->setEnabled(model_.pageNumber() > 0);
     next_->setEnabled(model_.pageNumber() + 1 < pages);
     refreshFilterStatus();
@@ -474,10 +471,10 @@ void ResultsView::refreshContent()
         content_->setCurrentWidget(noDifferences_);
     } else if (model_.filteredIndices().empty() && !model_.isFiltering()) {
         const QString query = model_.query().trimmed();
-        noResults_->setTitle(query.isEmpty() ? QStringLiteral("No results")
-                                             : QStringLiteral("No results for “%1”").arg(widgets::boundedText(query)));
-        noResults_->setDescription(query.isEmpty() ? QStringLiteral("No records match this filter.")
-                                                   : QStringLiteral("Check the spelling or try a new search."));
+        noResults_->setTitle(query.isEmpty() ? tr("No results")
+                                             : tr("No results for “%1”").arg(widgets::boundedText(query)));
+        noResults_->setDescription(query.isEmpty() ? tr("No records match this filter.")
+                                                   : tr("Check the spelling or try a new search."));
         content_->setCurrentWidget(noResults_);
     } else {
         content_->setCurrentWidget(split_);

@@ -34,7 +34,7 @@ std::optional<std::string_view> cellAt(const std::optional<std::vector<std::stri
 // A key as long as a whole value is titled by its start; the fields below hold all of it.
 QString keyTitle(const records::RowDifference& row)
 {
-    return row.key.empty() ? QStringLiteral("Empty row key") : widgets::shortenedText(row.key, captionTextLength);
+    return row.key.empty() ? RowInspector::tr("Empty row key") : widgets::shortenedText(row.key, captionTextLength);
 }
 
 }  // namespace
@@ -87,7 +87,7 @@ QWidget* RowInspector::buildHeaderBlock()
     status_ = widgets::styledLabel(QString(), widgets::TextStyle::callout, true, block);
     status_->setObjectName(QStringLiteral("inspectorStatus"));
 
-    onlyChangedBox_ = new QCheckBox(QStringLiteral("Changed fields only"), block);
+    onlyChangedBox_ = new QCheckBox(tr("Changed fields only"), block);
     onlyChangedBox_->setObjectName(QStringLiteral("changedFieldsOnlyCheckbox"));
     onlyChangedBox_->setFont(widgets::styledFont(widgets::TextStyle::callout));
     onlyChangedBox_->setVisible(row_.status == records::DiffStatus::changed);
@@ -144,14 +144,14 @@ FieldSide RowInspector::fieldValue(std::optional<std::string_view> header, std::
                                    bool changed, bool compared)
 {
     FieldSide side;
-    side.caption = header ? model::utf8Text(*header) : QStringLiteral("No mapped column");
+    side.caption = header ? model::utf8Text(*header) : tr("No mapped column");
     side.isChanged = changed;
     side.isNotCompared = header && !compared;
     if (!value) {
-        side.value = QStringLiteral("Not present");
+        side.value = tr("Not present");
         side.isValueMissing = true;
     } else if (value->empty()) {
-        side.value = QStringLiteral("Empty");
+        side.value = tr("Empty");
         side.isValueMissing = true;
     } else {
         const QString start = widgets::decodedStart(*value, InspectorFieldList::shownValueLength);

@@ -38,20 +38,23 @@ void styleSegment(QPushButton* segment, bool isFirst, bool isLast)
 
 }  // namespace
 
-const QString ComparisonWorkspace::errorTitle = QStringLiteral("Couldn’t complete that action");
+QString ComparisonWorkspace::errorTitle()
+{
+    return tr("Couldn’t complete that action");
+}
 
 QString privacyNote()
 {
 #ifdef Q_OS_MACOS
-    return QStringLiteral("Files stay on this Mac");
+    return ComparisonWorkspace::tr("Files stay on this Mac");
 #else
-    return QStringLiteral("Files stay on this computer");
+    return ComparisonWorkspace::tr("Files stay on this computer");
 #endif
 }
 
 QString comparisonTime(double seconds)
 {
-    return QStringLiteral("Compared in %1 s").arg(QLocale().toString(seconds, 'f', 2));
+    return ComparisonWorkspace::tr("Compared in %1 s").arg(QLocale().toString(seconds, 'f', 2));
 }
 
 ComparisonWorkspace::ComparisonWorkspace(model::ComparisonModel& model, QWidget* parent)
@@ -89,8 +92,8 @@ QWidget* ComparisonWorkspace::buildHeader()
     auto* header = new QWidget(this);
     auto* symbol = widgets::symbolLabel(widgets::Symbol::compare, 36, widgets::accentColor(), header);
     auto* title = widgets::styledLabel(QStringLiteral("Rowlark"), widgets::TextStyle::title3, false, header);
-    auto* tagline = widgets::styledLabel(QStringLiteral("Compare records, wherever their rows land."),
-                                         widgets::TextStyle::callout, false, header);
+    auto* tagline = widgets::styledLabel(tr("Compare records, wherever their rows land."), widgets::TextStyle::callout,
+                                         false, header);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(3);
     titles->addWidget(title);
@@ -130,14 +133,14 @@ QWidget* ComparisonWorkspace::buildScreenRow()
     auto* screenRow = new QWidget(this);
     tabPicker_ = new QWidget(screenRow);
     tabPicker_->setObjectName(QStringLiteral("workspacePicker"));
-    tabPicker_->setAccessibleName(QStringLiteral("Workspace"));
+    tabPicker_->setAccessibleName(tr("Workspace"));
     tabPicker_->setFixedWidth(260);
     tabs_ = new QButtonGroup(tabPicker_);
     auto* segments = new QHBoxLayout(tabPicker_);
     segments->setContentsMargins(0, 0, 0, 0);
     segments->setSpacing(0);
     for (const model::WorkspaceTab tab : model::allWorkspaceTabs) {
-        auto* segment = new QPushButton(model::utf8Text(title(tab)), tabPicker_);
+        auto* segment = new QPushButton(title(tab), tabPicker_);
         segment->setCheckable(true);
         styleSegment(segment, tab == model::allWorkspaceTabs.front(), tab == model::allWorkspaceTabs.back());
         segment->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -201,14 +204,14 @@ void ComparisonWorkspace::refreshAlert()
         return;
     }
     if (!alert_) {
-        alert_ = new QMessageBox(QMessageBox::Warning, errorTitle, QString(), QMessageBox::Ok, this);
+        alert_ = new QMessageBox(QMessageBox::Warning, errorTitle(), QString(), QMessageBox::Ok, this);
         alert_->setObjectName(QStringLiteral("errorAlert"));
         alert_->setAttribute(Qt::WA_DeleteOnClose);
         alert_->setWindowModality(Qt::WindowModal);
         // Closing the alert any way, OK included, dismisses the message.
         connect(alert_, &QMessageBox::finished, this, [this] { model_.setErrorMessage(std::nullopt); });
     }
-    alert_->setText(errorTitle);
+    alert_->setText(errorTitle());
     alert_->setInformativeText(*message);
     // Messages quote file and sheet names; the box would guess their format, its informative line included.
     for (QLabel* label : alert_->findChildren<QLabel*>())

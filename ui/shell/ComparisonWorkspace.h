@@ -22,7 +22,7 @@ class ComparisonWorkspace : public QWidget {
 public:
     explicit ComparisonWorkspace(model::ComparisonModel& model, QWidget* parent = nullptr);
 
-    static const QString errorTitle;
+    static QString errorTitle();
 
 private:
     QWidget* buildHeader();

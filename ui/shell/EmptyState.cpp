@@ -21,19 +21,18 @@ EmptyState::EmptyState(model::ComparisonModel& model, QWidget* parent)
     setAcceptDrops(true);
 
     auto* symbol = widgets::symbolLabel(widgets::Symbol::tables, 54, widgets::secondaryColor(palette()), this);
-    auto* title = widgets::styledLabel(QStringLiteral("Two files. A clearer picture."), widgets::TextStyle::largeTitle,
-                                       false, this);
+    auto* title =
+        widgets::styledLabel(tr("Two files. A clearer picture."), widgets::TextStyle::largeTitle, false, this);
     title->setObjectName(QStringLiteral("emptyStateTitle"));
-    auto* message =
-        widgets::styledLabel(QStringLiteral("Choose CSV, Excel, Numbers or LibreOffice files,\nmatch columns, "
+    auto* message = widgets::styledLabel(tr("Choose CSV, Excel, Numbers or LibreOffice files,\nmatch columns, "
                                             "and inspect changed or missing records."),
-                             widgets::TextStyle::callout, true, this);
+                                         widgets::TextStyle::callout, true, this);
     message->setAlignment(Qt::AlignCenter);
 
-    chooseFirst_ = new QPushButton(QStringLiteral("Choose first file…"), this);
+    chooseFirst_ = new QPushButton(tr("Choose first file…"), this);
     chooseFirst_->setObjectName(QStringLiteral("chooseFirstFileButton"));
     widgets::makeProminent(chooseFirst_, true);
-    trySamples_ = new QPushButton(QStringLiteral("Try sample files"), this);
+    trySamples_ = new QPushButton(tr("Try sample files"), this);
     trySamples_->setObjectName(QStringLiteral("trySampleFilesButton"));
     widgets::makeBordered(trySamples_, true);
 

@@ -39,10 +39,10 @@ QString FileSlot::workbookHelp()
 {
     // The limits are the importer's own; the help states them in fixed English digit groups.
     const QLocale english(QLocale::English);
-    return QStringLiteral("Imports cell data, not charts or layout. Numbers tables appear separately in the selector. "
-                          "Formulas are not recalculated; display formatting availability depends on the file "
-                          "format. Workbook limit: %1 MB, %2 rows, %3 columns and %4 million cells per selected "
-                          "sheet/table.")
+    return tr("Imports cell data, not charts or layout. Numbers tables appear separately in the selector. "
+              "Formulas are not recalculated; display formatting availability depends on the file "
+              "format. Workbook limit: %1 MB, %2 rows, %3 columns and %4 million cells per selected "
+              "sheet/table.")
         .arg(workbook::SpreadsheetImporter::maximumWorkbookBytes / 1048576)
         .arg(english.toString(static_cast<qlonglong>(workbook::SpreadsheetImporter::maximumRows)),
              english.toString(static_cast<qlonglong>(workbook::SpreadsheetImporter::maximumColumns)))
@@ -52,11 +52,11 @@ QString FileSlot::workbookHelp()
 QString tableDetails(const table::CSVTable& table)
 {
     const QLocale locale;
-    QString details = QStringLiteral("%1 rows · %2 columns")
+    QString details = FileSlot::tr("%1 rows · %2 columns")
                           .arg(locale.toString(static_cast<qulonglong>(table.rowCount())),
                                locale.toString(static_cast<qulonglong>(table.columnCount())));
     if (table.derivedColumnCount() >= 1)
-        details += QStringLiteral(" · %1 from JSON").arg(table.derivedColumnCount());
+        details += FileSlot::tr(" · %1 from JSON").arg(table.derivedColumnCount());
     return details;
 }
 
@@ -152,21 +152,20 @@ void FileSlot::refresh()
     refreshIcon();
     const std::optional<model::InputFile>& side = file();
     if (!side) {
-        title_->setText(leftSide_ ? QStringLiteral("Choose first file…") : QStringLiteral("Choose second file…"));
-        details_->setText(QStringLiteral("CSV, XLSX, XLS, ODS or Numbers"));
+        title_->setText(leftSide_ ? tr("Choose first file…") : tr("Choose second file…"));
+        details_->setText(tr("CSV, XLSX, XLS, ODS or Numbers"));
         workbookLine_->hide();
         sheetPicker_->hide();
-        mainArea_->setToolTip(QStringLiteral("Choose a local file"));
+        mainArea_->setToolTip(tr("Choose a local file"));
         mainArea_->setAccessibleName(title_->text());
         return;
     }
     title_->setText(model::utf8Text(side->name));
     details_->setText(tableDetails(side->table));
     workbookLine_->setVisible(!side->sheets.empty());
-    workbookLine_->setText(isNumbers(*side) ? QStringLiteral("Numbers: select a table · saved values")
-                                            : QStringLiteral("Workbook: saved values · no formula recalculation"));
-    mainArea_->setToolTip(side->path ? widgets::plainToolTip(pathText(*side->path))
-                                     : QStringLiteral("Choose a local file"));
+    workbookLine_->setText(isNumbers(*side) ? tr("Numbers: select a table · saved values")
+                                            : tr("Workbook: saved values · no formula recalculation"));
+    mainArea_->setToolTip(side->path ? widgets::plainToolTip(pathText(*side->path)) : tr("Choose a local file"));
     mainArea_->setAccessibleName(title_->text());
     refreshSheets(*side);
 }
@@ -182,7 +181,7 @@ void FileSlot::refreshIcon()
 void FileSlot::refreshSheets(const model::InputFile& side)
 {
     sheetPicker_->setVisible(side.sheets.size() >= 2);
-    sheetPicker_->setAccessibleName(isNumbers(side) ? QStringLiteral("Table") : QStringLiteral("Sheet"));
+    sheetPicker_->setAccessibleName(isNumbers(side) ? tr("Table") : tr("Sheet"));
     sheetPicker_->clear();
     for (const std::string& sheet : side.sheets)
         sheetPicker_->addItem(model::utf8Text(sheet));

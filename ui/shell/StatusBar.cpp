@@ -7,7 +7,10 @@
 
 namespace rowlark::ui::shell {
 
-const QString StatusBar::defaultNotice = QStringLiteral("CSV · Excel · Numbers · LibreOffice · No file uploads");
+QString StatusBar::defaultNotice()
+{
+    return tr("CSV · Excel · Numbers · LibreOffice · No file uploads");
+}
 
 StatusBar::StatusBar(model::ComparisonModel& model, QWidget* parent)
     : QWidget(parent)
@@ -51,10 +54,10 @@ QWidget* StatusBar::buildBusyPart()
     progress->setRange(0, 0);
     progress->setTextVisible(false);
     progress->setFixedSize(72, 8);
-    progress->setAccessibleName(QStringLiteral("Working"));
+    progress->setAccessibleName(tr("Working"));
     busyLabel_ = widgets::styledLabel(QString(), widgets::TextStyle::callout, false, part);
     busyLabel_->setObjectName(QStringLiteral("busyLabel"));
-    cancel_ = new QPushButton(QStringLiteral("Cancel"), part);
+    cancel_ = new QPushButton(tr("Cancel"), part);
     cancel_->setObjectName(QStringLiteral("cancelButton"));
 
     auto* row = new QHBoxLayout(part);
@@ -91,18 +94,18 @@ void StatusBar::refresh()
     cancel_->setEnabled(model_.isBusy());
     cancelShortcut_->setEnabled(model_.isBusy());
     busyLabel_->setText(model_.busyLabel());
-    notice_->setText(model_.notice().isEmpty() ? defaultNotice : model_.notice());
+    notice_->setText(model_.notice().isEmpty() ? defaultNotice() : model_.notice());
     refreshMainButton();
 }
 
 void StatusBar::refreshMainButton()
 {
     if (model_.tab() == model::WorkspaceTab::mapping) {
-        mainButton_->setText(QStringLiteral("Compare files"));
+        mainButton_->setText(tr("Compare files"));
         mainButton_->setIcon(widgets::symbolIcon(widgets::Symbol::compare, Qt::white));
         mainButton_->setEnabled(model_.canCompare());
     } else {
-        mainButton_->setText(QStringLiteral("Export filtered report…"));
+        mainButton_->setText(tr("Export filtered report…"));
         mainButton_->setIcon(widgets::symbolIcon(widgets::Symbol::exportReport, Qt::white));
         mainButton_->setEnabled(model_.canExport());
     }

@@ -20,7 +20,7 @@ class StatusBar : public QWidget {
 public:
     explicit StatusBar(model::ComparisonModel& model, QWidget* parent = nullptr);
 
-    static const QString defaultNotice;
+    static QString defaultNotice();
 
 private:
     QWidget* buildBusyPart();
