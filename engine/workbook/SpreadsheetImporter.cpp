@@ -213,22 +213,22 @@ WorkbookPayload readWorkbook(const fs::path& path, const std::optional<std::stri
         throw ImportError::readerFailure(abnormalEndMessage(outcome));
 
     const std::string_view answer = std::string_view(outcome.output).substr(1);
-    switch (static_cast<readerProtocol::Answer>(outcome.output.front())) {
-    case readerProtocol::Answer::payload:
+    switch (static_cast<Answer>(outcome.output.front())) {
+    case Answer::payload:
         if (auto payload = WorkbookPayload::decode(answer))
             return std::move(*payload);
         [[fallthrough]];
-    case readerProtocol::Answer::noResult:
+    case Answer::noResult:
         throw ImportError::readerFailure("The workbook returned invalid worksheet data.");
-    case readerProtocol::Answer::exception:
+    case Answer::exception:
         throw mappedReaderError(answer, selectedSheet);
-    case readerProtocol::Answer::noContext:
+    case Answer::noContext:
         throw ImportError::readerFailure("JavaScriptCore could not create an execution context.");
-    case readerProtocol::Answer::libraryUnreadable:
+    case Answer::libraryUnreadable:
         throw ImportError::readerResourceMissing();
-    case readerProtocol::Answer::damagedArchive:
+    case Answer::damagedArchive:
         throw ImportError::workbookUnreadable();
-    case readerProtocol::Answer::archiveTooLarge:
+    case Answer::archiveTooLarge:
         throw ImportError::worksheetTooLarge();
     }
     throw ImportError::readerFailure(abnormalEndMessage(ProcessOutcome{}));
