@@ -91,7 +91,7 @@ std::unique_ptr<QWidget> shownScreen(model::ComparisonModel& model)
     window->resize(1320, 560);
     auto* layout = new QVBoxLayout(window.get());
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new ui::MappingView(model, window.get()));
+    layout->addWidget(new ui::mapping::MappingView(model, window.get()));
     window->show();
     QCoreApplication::processEvents();
     return window;
@@ -110,7 +110,7 @@ double openScreen(model::ComparisonModel& model)
 double openDropDown(model::ComparisonModel& model)
 {
     const std::unique_ptr<QWidget> window = shownScreen(model);
-    auto* picker = window->findChild<ui::MappingList*>(QStringLiteral("mappingList"))
+    auto* picker = window->findChild<ui::mapping::MappingList*>(QStringLiteral("mappingList"))
                        ->rowWidget(0)
                        ->findChild<QComboBox*>(QStringLiteral("matchPicker"));
     const Clock::time_point start = Clock::now();
@@ -125,7 +125,7 @@ double openDropDown(model::ComparisonModel& model)
 ScrollFigures scrollThrough(model::ComparisonModel& model)
 {
     const std::unique_ptr<QWidget> window = shownScreen(model);
-    auto* list = window->findChild<ui::MappingList*>(QStringLiteral("mappingList"));
+    auto* list = window->findChild<ui::mapping::MappingList*>(QStringLiteral("mappingList"));
     QScrollBar* bar = list->verticalScrollBar();
     const int step = bar->singleStep() * QApplication::wheelScrollLines();
     std::vector<double> times;
@@ -143,7 +143,7 @@ ScrollFigures scrollThrough(model::ComparisonModel& model)
 
 void measure(const std::filesystem::path& folder, std::size_t columns)
 {
-    auto dialogs = std::make_shared<ui::QtFileDialogs>();
+    auto dialogs = std::make_shared<ui::shell::QtFileDialogs>();
     model::ComparisonModel model(dialogs);
     const Clock::time_point loading = Clock::now();
     model.load(QString::fromStdString(writeWideFile(folder, columns, false).string()), true);

@@ -108,8 +108,8 @@ void benchLongResult(const fs::path& folder)
     const fs::path left = writeOnce(folder, "screen-long-a.csv", [](std::ofstream& out) { writeLongTable(out, true); });
     const fs::path right =
         writeOnce(folder, "screen-long-b.csv", [](std::ofstream& out) { writeLongTable(out, false); });
-    model::ComparisonModel model(std::make_shared<ui::QtFileDialogs>());
-    ui::MainWindow window(model);
+    model::ComparisonModel model(std::make_shared<ui::shell::QtFileDialogs>());
+    ui::shell::MainWindow window(model);
     window.resize(1320, 850);
     window.show();
     compareFiles(model, left, right);
@@ -146,8 +146,8 @@ void benchWideRecord(const fs::path& folder)
     const fs::path left = writeOnce(folder, "screen-wide-a.csv", [](std::ofstream& out) { writeWideTable(out, true); });
     const fs::path right =
         writeOnce(folder, "screen-wide-b.csv", [](std::ofstream& out) { writeWideTable(out, false); });
-    model::ComparisonModel model(std::make_shared<ui::QtFileDialogs>());
-    ui::MainWindow window(model);
+    model::ComparisonModel model(std::make_shared<ui::shell::QtFileDialogs>());
+    ui::shell::MainWindow window(model);
     window.resize(1320, 850);
     window.show();
     compareFiles(model, left, right);
