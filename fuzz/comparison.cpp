@@ -27,7 +27,7 @@ void check(bool condition)
         std::abort();
 }
 
-std::optional<table::CSVTable> table(std::string_view text)
+std::optional<table::CSVTable> parsedTable(std::string_view text)
 {
     try {
         return table::CSVTable::parse(std::string(text)).expandingStructuredColumns();
@@ -79,8 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool ignoreCase = (data[0] & 1) != 0;
     const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
     const std::size_t separator = std::min(input.find('\0'), input.size());
-    const auto left = table(input.substr(0, separator));
-    const auto right = table(input.substr(std::min(separator + 1, input.size())));
+    const auto left = parsedTable(input.substr(0, separator));
+    const auto right = parsedTable(input.substr(std::min(separator + 1, input.size())));
     if (!left || !right)
         return 0;
 
