@@ -137,14 +137,14 @@ template<typename Visitor> void forEachCell(std::size_t columns, std::size_t shi
 
 // The cell text is measured first so that the store is allocated once at its final size: the
 // two tables of 200 columns take about 7 GB.
-CSVTable generatedTable(std::vector<std::string> headers, std::size_t shift)
+table::CSVTable generatedTable(std::vector<std::string> headers, std::size_t shift)
 {
     const std::size_t columns = headers.size();
     std::size_t bytes = 0;
     forEachCell(columns, shift, [&](std::string_view cell) { bytes += cell.size(); });
-    CellStoreBuilder builder(columns, rowCount, bytes);
+    table::CellStoreBuilder builder(columns, rowCount, bytes);
     forEachCell(columns, shift, [&](std::string_view cell) { builder.appendCell(cell); });
-    return CSVTable::fromStore(std::move(headers), std::move(builder).build());
+    return table::CSVTable::fromStore(std::move(headers), std::move(builder).build());
 }
 
 // CPU time of this thread, which a busy machine does not inflate the way it does wall time.
@@ -167,7 +167,7 @@ struct Timing {
     std::size_t mapped;
 };
 
-Timing timeAnalysis(const CSVTable& left, const CSVTable& right)
+Timing timeAnalysis(const table::CSVTable& left, const table::CSVTable& right)
 {
     std::vector<double> wall;
     std::vector<double> cpu;
@@ -175,20 +175,20 @@ Timing timeAnalysis(const CSVTable& left, const CSVTable& right)
     for (int run = 0; run < runs; ++run) {
         const auto start = std::chrono::steady_clock::now();
         const double cpuStart = threadMilliseconds();
-        const MappingAnalysisResult result = CSVComparator::analyzeMappings(left, right);
+        const records::MappingAnalysisResult result = analysis::CSVComparator::analyzeMappings(left, right);
         cpu.push_back(threadMilliseconds() - cpuStart);
         wall.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-        mapped =
-            static_cast<std::size_t>(std::count_if(result.mappings.begin(), result.mappings.end(),
-                                                   [](const ColumnMapping& mapping) { return mapping.rightIndex; }));
+        mapped = static_cast<std::size_t>(
+            std::count_if(result.mappings.begin(), result.mappings.end(),
+                          [](const records::ColumnMapping& mapping) { return mapping.rightIndex; }));
     }
     return {median(wall), median(cpu), mapped};
 }
 
 void measure(std::size_t columns)
 {
-    const CSVTable left = generatedTable(headersFor(columns, fields, leftPrefixes), 0);
-    const CSVTable right = generatedTable(headersFor(columns, rightFields, rightPrefixes), 400);
+    const table::CSVTable left = generatedTable(headersFor(columns, fields, leftPrefixes), 0);
+    const table::CSVTable right = generatedTable(headersFor(columns, rightFields, rightPrefixes), 400);
     const Timing timing = timeAnalysis(left, right);
     std::printf("analyzeMappings, %zu rows x %zu columns per table: median of %d runs %.1f ms wall, %.1f ms CPU "
                 "(%zu of %zu columns mapped)\n",

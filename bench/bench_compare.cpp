@@ -61,12 +61,12 @@ double secondsSince(std::chrono::steady_clock::time_point start)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-std::vector<ColumnMapping> everyColumnByIdKey(std::size_t columns)
+std::vector<records::ColumnMapping> everyColumnByIdKey(std::size_t columns)
 {
-    std::vector<ColumnMapping> mappings;
+    std::vector<records::ColumnMapping> mappings;
     for (std::size_t column = 0; column < columns; ++column) {
         const auto index = static_cast<std::int64_t>(column);
-        mappings.push_back({.id = Uuid::random(),
+        mappings.push_back({.id = records::Uuid::random(),
                             .leftIndex = index,
                             .rightIndex = index,
                             .isKey = column == 0,
@@ -76,41 +76,42 @@ std::vector<ColumnMapping> everyColumnByIdKey(std::size_t columns)
     return mappings;
 }
 
-Measurement compareOnce(const CSVTable& left, const CSVTable& right, const std::vector<ColumnMapping>& mappings,
-                        unsigned workers, KeyMeasurement keyMeasurement)
+Measurement compareOnce(const table::CSVTable& left, const table::CSVTable& right,
+                        const std::vector<records::ColumnMapping>& mappings, unsigned workers,
+                        KeyMeasurement keyMeasurement)
 {
     Measurement measurement;
     measurement.isPeakReset = bench::resetPeakResidentSize();
     const double residentBefore = bench::statusBytes("VmRSS");
     const double processorStart = processorSeconds();
     auto start = std::chrono::steady_clock::now();
-    CSVComparator::ComparisonWithKeys result;
+    compare::CSVComparator::ComparisonWithKeys result;
     if (keyMeasurement == KeyMeasurement::withComparison) {
-        result = CSVComparator::compareWithKeyDiagnostics(left, right, mappings, false, workers);
+        result = compare::CSVComparator::compareWithKeyDiagnostics(left, right, mappings, false, workers);
         measurement.compareSeconds = secondsSince(start);
     } else {
-        result.summary = CSVComparator::compare(left, right, mappings, false, workers);
+        result.summary = compare::CSVComparator::compare(left, right, mappings, false, workers);
         measurement.compareSeconds = secondsSince(start);
         start = std::chrono::steady_clock::now();
-        result.leftKeys = KeyDiagnostics(left, {0}, false, workers);
-        result.rightKeys = KeyDiagnostics(right, {0}, false, workers);
+        result.leftKeys = compare::KeyDiagnostics(left, {0}, false, workers);
+        result.rightKeys = compare::KeyDiagnostics(right, {0}, false, workers);
         measurement.diagnosticsSeconds = secondsSince(start);
     }
     measurement.warningLength = keyWarning(result.leftKeys, "File A", result.rightKeys, "File B").size();
-    const ComparisonSummary& summary = result.summary;
+    const records::ComparisonSummary& summary = result.summary;
     measurement.processorSeconds = processorSeconds() - processorStart;
     measurement.peakGrowth = bench::statusBytes("VmHWM") - residentBefore;
     measurement.matching = summary.matchingRows;
     measurement.ambiguousGroups = summary.ambiguousDuplicateKeyGroups;
-    for (const RowDifference& difference : summary.differences) {
+    for (const records::RowDifference& difference : summary.differences) {
         switch (difference.status) {
-        case DiffStatus::changed:
+        case records::DiffStatus::changed:
             ++measurement.changed;
             break;
-        case DiffStatus::onlyLeft:
+        case records::DiffStatus::onlyLeft:
             ++measurement.onlyLeft;
             break;
-        case DiffStatus::onlyRight:
+        case records::DiffStatus::onlyRight:
             ++measurement.onlyRight;
             break;
         }
@@ -118,8 +119,8 @@ Measurement compareOnce(const CSVTable& left, const CSVTable& right, const std::
     return measurement;
 }
 
-void measure(const CSVTable& left, const CSVTable& right, unsigned workers, KeyMeasurement keyMeasurement, int runCount,
-             double fileBytes, const bench::ComparisonFiles& files)
+void measure(const table::CSVTable& left, const table::CSVTable& right, unsigned workers, KeyMeasurement keyMeasurement,
+             int runCount, double fileBytes, const bench::ComparisonFiles& files)
 {
     const auto mappings = everyColumnByIdKey(left.columnCount());
     std::vector<Measurement> measurements;
@@ -133,7 +134,7 @@ void measure(const CSVTable& left, const CSVTable& right, unsigned workers, KeyM
         return bench::medianOf(values);
     };
     const double seconds = median([](const Measurement& m) { return m.seconds(); });
-    const unsigned threads = workers == 0 ? defaultWorkerCount() : workers;
+    const unsigned threads = workers == 0 ? compare::defaultWorkerCount() : workers;
     std::printf("%u thread%s, %d runs\n  %s (s):", threads, threads == 1 ? "" : "s", runCount,
                 keyMeasurement == KeyMeasurement::withComparison ? "compareWithKeyDiagnostics"
                                                                  : "compare + 2 x KeyDiagnostics");
@@ -170,8 +171,8 @@ int main(int argc, char** argv)
     const double fileBytes =
         static_cast<double>(std::filesystem::file_size(files.left) + std::filesystem::file_size(files.right));
     const auto start = std::chrono::steady_clock::now();
-    const CSVTable left = CSVTable::load(files.left);
-    const CSVTable right = CSVTable::load(files.right);
+    const table::CSVTable left = table::CSVTable::load(files.left);
+    const table::CSVTable right = table::CSVTable::load(files.right);
     std::printf("Loaded %zu + %zu rows x %zu columns (%.1f MB of files) in %.2f s\n", left.rowCount(), right.rowCount(),
                 left.columnCount(), fileBytes / megabyte, secondsSince(start));
     std::printf("Generated: %zu changed, %zu removed, %zu added\n\n", files.changed, files.removed, files.added);

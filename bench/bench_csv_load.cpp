@@ -46,7 +46,7 @@ Measurement loadOnce(const std::filesystem::path& path)
     const double residentBefore = bench::statusBytes("VmRSS");
     const double processorStart = bench::processorSeconds();
     const auto start = std::chrono::steady_clock::now();
-    const CSVTable table = CSVTable::load(path);
+    const table::CSVTable table = table::CSVTable::load(path);
     measurement.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     measurement.processorSeconds = bench::processorSeconds() - processorStart;
     measurement.tableBytes = static_cast<double>(table.memoryUsage());

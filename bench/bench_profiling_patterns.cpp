@@ -15,7 +15,7 @@
 
 namespace {
 
-using namespace rowlark::CSVComparator;
+using namespace rowlark::analysis::CSVComparator;
 
 constexpr int runs = 7;
 

@@ -70,31 +70,31 @@ std::vector<std::string> record(std::size_t id, std::mt19937_64& random)
             "Order " + std::to_string(random() % 1000000) + ", shipped"};
 }
 
-ComparisonSummary generatedSummary()
+records::ComparisonSummary generatedSummary()
 {
     std::mt19937_64 random(20240611);
     const std::vector<std::string> names = headers();
-    ComparisonSummary summary;
+    records::ComparisonSummary summary;
     summary.differences.reserve(differenceCount);
     for (std::size_t i = 0; i < differenceCount; ++i) {
-        RowDifference difference;
-        difference.id = Uuid::random();
+        records::RowDifference difference;
+        difference.id = records::Uuid::random();
         difference.key = std::to_string(100000 + i);
         const std::size_t kind = random() % 10;
         if (kind < 6) {
-            difference.status = DiffStatus::changed;
+            difference.status = records::DiffStatus::changed;
             difference.leftRow = record(i, random);
             difference.rightRow = *difference.leftRow;
             for (const std::size_t column : {5, 9}) {
                 (*difference.rightRow)[column] += " (new)";
-                difference.cells.push_back({Uuid::random(), names[column], names[column], (*difference.leftRow)[column],
-                                            (*difference.rightRow)[column]});
+                difference.cells.push_back({records::Uuid::random(), names[column], names[column],
+                                            (*difference.leftRow)[column], (*difference.rightRow)[column]});
             }
         } else if (kind < 8) {
-            difference.status = DiffStatus::onlyLeft;
+            difference.status = records::DiffStatus::onlyLeft;
             difference.leftRow = record(i, random);
         } else {
-            difference.status = DiffStatus::onlyRight;
+            difference.status = records::DiffStatus::onlyRight;
             difference.rightRow = record(i, random);
         }
         summary.differences.push_back(std::move(difference));
@@ -190,24 +190,27 @@ void measureEndToEnd(const std::filesystem::path& folder)
 
 int main(int argc, char** argv)
 {
-    const ComparisonSummary summary = generatedSummary();
+    const records::ComparisonSummary summary = generatedSummary();
     std::printf("%zu differences, %zu columns each side, median of %d runs\n", summary.differences.size(), columnCount,
                 runs);
 
-    ResultIndex index;
-    const double indexSeconds = medianSeconds([&] { index = ResultIndex(summary); });
+    results::ResultIndex index;
+    const double indexSeconds = medianSeconds([&] { index = results::ResultIndex(summary); });
     std::printf("index:                      %8.1f ms\n", indexSeconds * 1000);
 
     std::size_t found = 0;
-    const double searchSeconds = medianSeconds([&] { found = index.matching(ResultFilter::all, "son").size(); });
+    const double searchSeconds =
+        medianSeconds([&] { found = index.matching(records::ResultFilter::all, "son").size(); });
     std::printf("matching(all, \"son\"):       %8.1f ms  (%zu found; target <= 50 ms)\n", searchSeconds * 1000, found);
-    const double absentSeconds = medianSeconds([&] { found = index.matching(ResultFilter::all, "qzx").size(); });
+    const double absentSeconds =
+        medianSeconds([&] { found = index.matching(records::ResultFilter::all, "qzx").size(); });
     std::printf("matching(all, \"qzx\"):       %8.1f ms  (%zu found)\n", absentSeconds * 1000, found);
 
-    const std::vector<std::size_t>& all = index.positions(ResultFilter::all);
+    const std::vector<std::size_t>& all = index.positions(records::ResultFilter::all);
     std::size_t bytes = 0;
-    const double reportSeconds = medianSeconds(
-        [&] { bytes = ComparisonReport::csv(summary, "before.csv", "after.csv", headers(), headers(), all).size(); });
+    const double reportSeconds = medianSeconds([&] {
+        bytes = results::ComparisonReport::csv(summary, "before.csv", "after.csv", headers(), headers(), all).size();
+    });
     std::printf("report of every difference: %8.1f ms  (%.1f MB; target <= 1000 ms)\n", reportSeconds * 1000,
                 static_cast<double>(bytes) / 1e6);
 

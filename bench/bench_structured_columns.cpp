@@ -30,15 +30,15 @@ struct Timing {
     double cpuSeconds = 0;
 };
 
-CSVTable parsedFile(const std::filesystem::path& path)
+table::CSVTable parsedFile(const std::filesystem::path& path)
 {
     std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();
-    return CSVTable::parse(std::move(text).str());
+    return table::CSVTable::parse(std::move(text).str());
 }
 
-std::size_t cellBytes(const CSVTable& table)
+std::size_t cellBytes(const table::CSVTable& table)
 {
     std::size_t bytes = 0;
     for (std::size_t row = 0; row < table.rowCount(); ++row)
@@ -47,11 +47,11 @@ std::size_t cellBytes(const CSVTable& table)
     return bytes;
 }
 
-Timing expandOnce(const CSVTable& table, std::size_t& derivedColumns)
+Timing expandOnce(const table::CSVTable& table, std::size_t& derivedColumns)
 {
     const double cpuStart = bench::processorSeconds();
     const auto wallStart = std::chrono::steady_clock::now();
-    const CSVTable expanded = table.expandingStructuredColumns();
+    const table::CSVTable expanded = table.expandingStructuredColumns();
     Timing timing;
     timing.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     timing.cpuSeconds = bench::processorSeconds() - cpuStart;
@@ -61,7 +61,7 @@ Timing expandOnce(const CSVTable& table, std::size_t& derivedColumns)
 
 void measure(const char* title, const std::filesystem::path& path)
 {
-    const CSVTable table = parsedFile(path);
+    const table::CSVTable table = parsedFile(path);
     const double bytes = static_cast<double>(cellBytes(table));
     std::vector<double> wall;
     std::vector<double> cpu;

@@ -108,7 +108,7 @@ Measurement measureLoad(const fs::path& path)
         bench::resetPeakResidentSize();
         const auto start = std::chrono::steady_clock::now();
         try {
-            const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(path);
+            const workbook::ImportedTable imported = workbook::SpreadsheetImporter::loadWithMetadata(path);
             measurement.rows = imported.table.rowCount();
             measurement.columns = imported.table.columnCount();
             measurement.isLoaded = true;

@@ -38,10 +38,12 @@ std::optional<std::int64_t> findColumn(const NamedTable& side, std::string_view 
     return header - headers.begin();
 }
 
-ColumnMapping& mappingOf(std::vector<ColumnMapping>& mappings, std::int64_t leftIndex, std::string_view reference)
+records::ColumnMapping& mappingOf(std::vector<records::ColumnMapping>& mappings, std::int64_t leftIndex,
+                                  std::string_view reference)
 {
-    const auto mapping = std::find_if(mappings.begin(), mappings.end(),
-                                      [&](const ColumnMapping& candidate) { return candidate.leftIndex == leftIndex; });
+    const auto mapping = std::find_if(mappings.begin(), mappings.end(), [&](const records::ColumnMapping& candidate) {
+        return candidate.leftIndex == leftIndex;
+    });
     if (mapping == mappings.end())
         throw UsageError("column " + inQuotes(reference) + " of File A has no mapping");
     return *mapping;
@@ -73,37 +75,38 @@ ColumnChoice readChoice(const NamedTable& left, const NamedTable& right, std::st
 }
 
 std::optional<std::string> chooseColumn(const NamedTable& left, const NamedTable& right,
-                                        std::vector<ColumnMapping>& mappings, std::string_view choice)
+                                        std::vector<records::ColumnMapping>& mappings, std::string_view choice)
 {
     const auto [leftIndex, rightIndex] = readChoice(left, right, choice);
-    const ColumnMapping& mapping = mappingOf(mappings, leftIndex, choice);
-    auto chosen = MappingEdits::chooseRightColumn(left.table, right.table, mappings, mapping.id, rightIndex);
+    const records::ColumnMapping& mapping = mappingOf(mappings, leftIndex, choice);
+    auto chosen = edits::MappingEdits::chooseRightColumn(left.table, right.table, mappings, mapping.id, rightIndex);
     if (!chosen)
         throw UsageError("cannot map " + inQuotes(choice) +
                          ": a JSON-object column can only be mapped to a JSON-object column");
     mappings = std::move(chosen->mappings);
     if (chosen->filled < 1)
         return std::nullopt;
-    return "--map " + std::string(choice) + ": " + MappingEdits::choiceNotice(chosen->filled);
+    return "--map " + std::string(choice) + ": " + edits::MappingEdits::choiceNotice(chosen->filled);
 }
 
-void replaceKey(const NamedTable& left, std::vector<ColumnMapping>& mappings, const std::vector<std::string>& keys)
+void replaceKey(const NamedTable& left, std::vector<records::ColumnMapping>& mappings,
+                const std::vector<std::string>& keys)
 {
-    for (ColumnMapping& mapping : mappings)
+    for (records::ColumnMapping& mapping : mappings)
         if (mapping.isKey)
-            MappingEdits::setKey(mappings, mapping.id, false);
+            edits::MappingEdits::setKey(mappings, mapping.id, false);
     for (const std::string& reference : keys) {
-        const ColumnMapping& mapping = mappingOf(mappings, resolveColumn(left, reference), reference);
-        if (!MappingEdits::setKey(mappings, mapping.id, true))
+        const records::ColumnMapping& mapping = mappingOf(mappings, resolveColumn(left, reference), reference);
+        if (!edits::MappingEdits::setKey(mappings, mapping.id, true))
             throw UsageError("column " + inQuotes(reference) + " of " + left.description +
                              " has no File B column, so it cannot be part of the key");
     }
 }
 
-void exclude(const NamedTable& left, std::vector<ColumnMapping>& mappings, const std::string& reference)
+void exclude(const NamedTable& left, std::vector<records::ColumnMapping>& mappings, const std::string& reference)
 {
-    const ColumnMapping& mapping = mappingOf(mappings, resolveColumn(left, reference), reference);
-    if (!MappingEdits::setIncluded(mappings, mapping.id, false))
+    const records::ColumnMapping& mapping = mappingOf(mappings, resolveColumn(left, reference), reference);
+    if (!edits::MappingEdits::setIncluded(mappings, mapping.id, false))
         throw UsageError("column " + inQuotes(reference) + " of " + left.description +
                          " is part of the key, and key columns are always compared (choose the key with --key)");
 }
@@ -121,7 +124,7 @@ std::int64_t resolveColumn(const NamedTable& side, std::string_view reference)
 }
 
 std::vector<std::string> applyColumnEdits(const Options& options, const NamedTable& left, const NamedTable& right,
-                                          std::vector<ColumnMapping>& mappings)
+                                          std::vector<records::ColumnMapping>& mappings)
 {
     std::vector<std::string> notices;
     for (const std::string& choice : options.columnChoices)

@@ -14,7 +14,7 @@ namespace rowlark::cli {
 
 // One loaded file as the edits name it: "File A (a.csv)".
 struct NamedTable {
-    const CSVTable& table;
+    const table::CSVTable& table;
     std::string description;
 };
 
@@ -25,6 +25,6 @@ std::int64_t resolveColumn(const NamedTable& side, std::string_view reference);
 // Applies every --map in the order given, then --key, then --exclude. Returns the notices of the
 // manual choices that re-mapped related columns. Fails with UsageError.
 std::vector<std::string> applyColumnEdits(const Options& options, const NamedTable& left, const NamedTable& right,
-                                          std::vector<ColumnMapping>& mappings);
+                                          std::vector<records::ColumnMapping>& mappings);
 
 }  // namespace rowlark::cli

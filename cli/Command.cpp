@@ -36,16 +36,16 @@ public:
 
 struct LoadedFile {
     std::string name;  // the last component of the path, as the app shows it
-    CSVTable table;
+    table::CSVTable table;
 };
 
 LoadedFile load(const std::string& path, const std::optional<std::string>& sheet,
-                SpreadsheetImporter::WorkbookReader reader)
+                workbook::SpreadsheetImporter::WorkbookReader reader)
 {
     try {
         return {std::filesystem::path(path).filename().string(),
-                SpreadsheetImporter::loadWithMetadata(path, sheet, SpreadsheetImporter::defaultReaderLocations(), {},
-                                                      reader)
+                workbook::SpreadsheetImporter::loadWithMetadata(
+                    path, sheet, workbook::SpreadsheetImporter::defaultReaderLocations(), {}, reader)
                     .table};
     } catch (const std::exception& error) {
         throw FileError(path, error.what());
@@ -55,7 +55,7 @@ LoadedFile load(const std::string& path, const std::optional<std::string>& sheet
 void writeReport(const std::string& path, std::string_view text)
 {
     try {
-        ReportFile::write(path, text);
+        results::ReportFile::write(path, text);
     } catch (const std::system_error& error) {
         throw FileError(path, error.code().message());
     }
@@ -69,10 +69,11 @@ void finishWriting(std::ostream& out)
         throw std::runtime_error("standard output: " + std::generic_category().message(errno != 0 ? errno : EIO));
 }
 
-bool hasMappedKey(const std::vector<ColumnMapping>& mappings)
+bool hasMappedKey(const std::vector<records::ColumnMapping>& mappings)
 {
-    return std::ranges::any_of(
-        mappings, [](const ColumnMapping& mapping) { return mapping.isKey && mapping.rightIndex.has_value(); });
+    return std::ranges::any_of(mappings, [](const records::ColumnMapping& mapping) {
+        return mapping.isKey && mapping.rightIndex.has_value();
+    });
 }
 
 // Both files load at once; when both fail, File A's error is the one reported.
@@ -104,7 +105,7 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
 {
     const auto [left, right] = loadBoth(options);
 
-    MappingAnalysisResult analysis = CSVComparator::analyzeMappings(left.table, right.table);
+    records::MappingAnalysisResult analysis = analysis::CSVComparator::analyzeMappings(left.table, right.table);
     const std::vector<std::string> notices =
         applyColumnEdits(options, {left.table, "File A (" + left.name + ")"},
                          {right.table, "File B (" + right.name + ")"}, analysis.mappings);
@@ -120,12 +121,12 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
     if (!hasMappedKey(analysis.mappings))
         throw UsageError("no row key was found; choose the key columns with --key COLUMN (--mapping lists them)");
 
-    const ComparisonOutcome outcome =
-        runComparison(left.table, right.table, left.name, right.name, analysis.mappings, options.isIgnoringCase);
+    const results::ComparisonOutcome outcome = results::runComparison(left.table, right.table, left.name, right.name,
+                                                                      analysis.mappings, options.isIgnoringCase);
     const std::vector<std::size_t> selected = outcome.index.matching(options.filter, options.search);
     if (options.reportPath) {
-        const std::string report = ComparisonReport::csv(outcome.summary, left.name, right.name, left.table.headers(),
-                                                         right.table.headers(), selected);
+        const std::string report = results::ComparisonReport::csv(
+            outcome.summary, left.name, right.name, left.table.headers(), right.table.headers(), selected);
         if (options.reportPath == standardOutputPath) {
             out.write(report.data(), static_cast<std::streamsize>(report.size()));
             finishWriting(out);
@@ -138,7 +139,7 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
         writeSummaryJSON(summaryOut, names, outcome);
     else
         writeSummary(summaryOut, names, outcome,
-                     {options.filter != ResultFilter::all || !text::isBlank(options.search), selected.size(),
+                     {options.filter != records::ResultFilter::all || !text::isBlank(options.search), selected.size(),
                       options.reportPath == standardOutputPath ? std::nullopt : options.reportPath});
     return outcome.summary.differences.empty() ? noDifferencesStatus : differencesStatus;
 }
@@ -146,7 +147,7 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
 // Ends the program the way the signal would have, without the report's temporary file.
 void removeUnfinishedReportAndEnd(int signal)
 {
-    ReportFile::removeUnfinishedFile();
+    results::ReportFile::removeUnfinishedFile();
     ::raise(signal);  // the handler was reset to the default action on entry
 }
 

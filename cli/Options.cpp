@@ -8,15 +8,15 @@ namespace {
 
 struct FilterName {
     std::string_view name;
-    ResultFilter filter;
+    records::ResultFilter filter;
 };
 
 constexpr std::array<FilterName, 5> filterNames = {{
-    {"all", ResultFilter::all},
-    {"changed", ResultFilter::changed},
-    {"only-a", ResultFilter::onlyLeft},
-    {"only-b", ResultFilter::onlyRight},
-    {"empty-values", ResultFilter::emptyValues},
+    {"all", records::ResultFilter::all},
+    {"changed", records::ResultFilter::changed},
+    {"only-a", records::ResultFilter::onlyLeft},
+    {"only-b", records::ResultFilter::onlyRight},
+    {"empty-values", records::ResultFilter::emptyValues},
 }};
 
 using FlagSetter = std::function<void(Options&)>;
@@ -44,19 +44,19 @@ const std::vector<Flag>& flags()
     return all;
 }
 
-ResultFilter parseFilter(std::string_view name)
+records::ResultFilter parseFilter(std::string_view name)
 {
     if (const auto filter = filterFromOptionName(name))
         return *filter;
     throw UsageError("unknown filter “" + std::string(name) + "” (use all, changed, only-a, only-b or empty-values)");
 }
 
-SpreadsheetImporter::WorkbookReader parseReader(std::string_view name)
+workbook::SpreadsheetImporter::WorkbookReader parseReader(std::string_view name)
 {
     if (name == "native")
-        return SpreadsheetImporter::WorkbookReader::native;
+        return workbook::SpreadsheetImporter::WorkbookReader::native;
     if (name == "library")
-        return SpreadsheetImporter::WorkbookReader::library;
+        return workbook::SpreadsheetImporter::WorkbookReader::library;
     throw UsageError("unknown reader “" + std::string(name) + "” (use native or library)");
 }
 
@@ -164,7 +164,7 @@ Options parseOptions(std::span<const std::string_view> arguments)
     return ArgumentReader(arguments).read();
 }
 
-std::optional<ResultFilter> filterFromOptionName(std::string_view name)
+std::optional<records::ResultFilter> filterFromOptionName(std::string_view name)
 {
     for (const FilterName& entry : filterNames)
         if (entry.name == name)

@@ -33,12 +33,12 @@ struct Options {
     bool isMappingOnly = false;
     bool isJSON = false;
     bool isHelpRequested = false;
-    ResultFilter filter = ResultFilter::all;
+    records::ResultFilter filter = records::ResultFilter::all;
     std::string search;
     std::optional<std::string> reportPath;      // "-" for standard output
     std::optional<std::string> shownTablePath;  // --show-table: print this file's table and stop
     std::optional<std::string> shownSheet;
-    SpreadsheetImporter::WorkbookReader reader = SpreadsheetImporter::defaultWorkbookReader();
+    workbook::SpreadsheetImporter::WorkbookReader reader = workbook::SpreadsheetImporter::defaultWorkbookReader();
 };
 
 // The name of the standard output as a report destination.
@@ -48,7 +48,7 @@ inline constexpr std::string_view standardOutputPath = "-";
 Options parseOptions(std::span<const std::string_view> arguments);
 
 // The filter named on the command line ("only-a", ...), or none for an unknown name.
-std::optional<ResultFilter> filterFromOptionName(std::string_view name);
+std::optional<records::ResultFilter> filterFromOptionName(std::string_view name);
 
 std::string_view helpText();
 

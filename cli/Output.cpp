@@ -22,7 +22,7 @@ std::string fixed(double value, int fractionDigits)
     return buffer;
 }
 
-std::size_t groupSize(const ComparisonOutcome& outcome, ResultFilter filter)
+std::size_t groupSize(const results::ComparisonOutcome& outcome, records::ResultFilter filter)
 {
     return outcome.index.positions(filter).size();
 }
@@ -37,7 +37,7 @@ std::string columnLabel(const std::vector<std::string>& headers, std::optional<s
     return label;
 }
 
-std::string mappingFlags(const ColumnMapping& mapping)
+std::string mappingFlags(const records::ColumnMapping& mapping)
 {
     std::string flags = mapping.isKey ? "key, " : "";
     flags += mapping.isIncluded ? "included" : "excluded";
@@ -82,10 +82,10 @@ void writeColumn(JSONWriter& writer, std::string_view indexName, std::string_vie
 }
 
 void writeSuggestionsJSON(JSONWriter& writer, const std::vector<std::string>& rightHeaders,
-                          const std::vector<HeaderSuggestion>& suggestions)
+                          const std::vector<records::HeaderSuggestion>& suggestions)
 {
     writer.StartArray();
-    for (const HeaderSuggestion& suggestion : suggestions) {
+    for (const records::HeaderSuggestion& suggestion : suggestions) {
         writer.StartObject();
         writeColumn(writer, "rightIndex", "right", rightHeaders, suggestion.rightIndex);
         writeKey(writer, "score");
@@ -97,9 +97,9 @@ void writeSuggestionsJSON(JSONWriter& writer, const std::vector<std::string>& ri
     writer.EndArray();
 }
 
-const std::vector<HeaderSuggestion>& suggestionsOf(const MappingTables& tables, std::int64_t leftIndex)
+const std::vector<records::HeaderSuggestion>& suggestionsOf(const MappingTables& tables, std::int64_t leftIndex)
 {
-    static const std::vector<HeaderSuggestion> none;
+    static const std::vector<records::HeaderSuggestion> none;
     if (leftIndex < 0 || static_cast<std::size_t>(leftIndex) >= tables.suggestions.size())
         return none;
     return tables.suggestions[static_cast<std::size_t>(leftIndex)];
@@ -107,15 +107,15 @@ const std::vector<HeaderSuggestion>& suggestionsOf(const MappingTables& tables, 
 
 }  // namespace
 
-void writeSummary(std::ostream& out, const FileNames& names, const ComparisonOutcome& outcome,
+void writeSummary(std::ostream& out, const FileNames& names, const results::ComparisonOutcome& outcome,
                   const Selection& selection)
 {
-    const ComparisonSummary& summary = outcome.summary;
+    const records::ComparisonSummary& summary = outcome.summary;
     out << names.left << ": " << summary.leftRows << " rows; " << names.right << ": " << summary.rightRows << " rows\n";
     out << "Matching: " << summary.matchingRows << '\n';
-    out << "Changed: " << groupSize(outcome, ResultFilter::changed) << '\n';
-    out << "Only in " << names.left << ": " << groupSize(outcome, ResultFilter::onlyLeft) << '\n';
-    out << "Only in " << names.right << ": " << groupSize(outcome, ResultFilter::onlyRight) << '\n';
+    out << "Changed: " << groupSize(outcome, records::ResultFilter::changed) << '\n';
+    out << "Only in " << names.left << ": " << groupSize(outcome, records::ResultFilter::onlyLeft) << '\n';
+    out << "Only in " << names.right << ": " << groupSize(outcome, records::ResultFilter::onlyRight) << '\n';
     if (!outcome.keyWarning.empty())
         out << outcome.keyWarning << '\n';
     if (summary.ambiguousDuplicateKeyGroups >= 1)
@@ -129,9 +129,9 @@ void writeSummary(std::ostream& out, const FileNames& names, const ComparisonOut
     out << "Compared in " << fixed(outcome.elapsed, 2) << " s\n";
 }
 
-void writeSummaryJSON(std::ostream& out, const FileNames& names, const ComparisonOutcome& outcome)
+void writeSummaryJSON(std::ostream& out, const FileNames& names, const results::ComparisonOutcome& outcome)
 {
-    const ComparisonSummary& summary = outcome.summary;
+    const records::ComparisonSummary& summary = outcome.summary;
     rapidjson::StringBuffer buffer;
     JSONWriter writer(buffer);
     writer.StartObject();
@@ -146,11 +146,11 @@ void writeSummaryJSON(std::ostream& out, const FileNames& names, const Compariso
     writeKey(writer, "matchingRows");
     writer.Int64(summary.matchingRows);
     writeKey(writer, "changed");
-    writer.Uint64(groupSize(outcome, ResultFilter::changed));
+    writer.Uint64(groupSize(outcome, records::ResultFilter::changed));
     writeKey(writer, "onlyLeft");
-    writer.Uint64(groupSize(outcome, ResultFilter::onlyLeft));
+    writer.Uint64(groupSize(outcome, records::ResultFilter::onlyLeft));
     writeKey(writer, "onlyRight");
-    writer.Uint64(groupSize(outcome, ResultFilter::onlyRight));
+    writer.Uint64(groupSize(outcome, records::ResultFilter::onlyRight));
     writeKey(writer, "ambiguousDuplicateKeyGroups");
     writer.Int64(summary.ambiguousDuplicateKeyGroups);
     writeKey(writer, "keyWarning");
@@ -163,10 +163,10 @@ void writeSummaryJSON(std::ostream& out, const FileNames& names, const Compariso
 
 void writeMapping(std::ostream& out, const MappingTables& tables)
 {
-    for (const ColumnMapping& mapping : tables.mappings) {
+    for (const records::ColumnMapping& mapping : tables.mappings) {
         out << columnLabel(tables.leftHeaders, mapping.leftIndex) << "  →  "
             << columnLabel(tables.rightHeaders, mapping.rightIndex) << "  (" << mappingFlags(mapping) << ")\n";
-        const std::vector<HeaderSuggestion>& suggestions = suggestionsOf(tables, mapping.leftIndex);
+        const std::vector<records::HeaderSuggestion>& suggestions = suggestionsOf(tables, mapping.leftIndex);
         for (std::size_t i = 0; i < suggestions.size() && i < suggestionsShown; ++i)
             out << "      " << fixed(suggestions[i].score, 3) << "  "
                 << columnLabel(tables.rightHeaders, suggestions[i].rightIndex) << "  " << suggestions[i].reason << '\n';
@@ -180,7 +180,7 @@ void writeMappingJSON(std::ostream& out, const MappingTables& tables)
     writer.StartObject();
     writeKey(writer, "mappings");
     writer.StartArray();
-    for (const ColumnMapping& mapping : tables.mappings) {
+    for (const records::ColumnMapping& mapping : tables.mappings) {
         writer.StartObject();
         writeColumn(writer, "leftIndex", "left", tables.leftHeaders, mapping.leftIndex);
         writeColumn(writer, "rightIndex", "right", tables.rightHeaders, mapping.rightIndex);
@@ -223,7 +223,7 @@ template<typename Cell> void writeRecord(std::ostream& out, std::size_t width, C
 
 }  // namespace
 
-void writeTable(std::ostream& out, const CSVTable& table)
+void writeTable(std::ostream& out, const table::CSVTable& table)
 {
     const std::size_t width = table.columnCount();
     writeRecord(out, width, [&](std::size_t column) { return std::string_view(table.headers()[column]); });

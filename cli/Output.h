@@ -31,18 +31,18 @@ struct Selection {
 struct MappingTables {
     const std::vector<std::string>& leftHeaders;
     const std::vector<std::string>& rightHeaders;
-    const std::vector<ColumnMapping>& mappings;
-    const std::vector<std::vector<HeaderSuggestion>>& suggestions;
+    const std::vector<records::ColumnMapping>& mappings;
+    const std::vector<std::vector<records::HeaderSuggestion>>& suggestions;
 };
 
-void writeSummary(std::ostream& out, const FileNames& names, const ComparisonOutcome& outcome,
+void writeSummary(std::ostream& out, const FileNames& names, const results::ComparisonOutcome& outcome,
                   const Selection& selection);
-void writeSummaryJSON(std::ostream& out, const FileNames& names, const ComparisonOutcome& outcome);
+void writeSummaryJSON(std::ostream& out, const FileNames& names, const results::ComparisonOutcome& outcome);
 
 void writeMapping(std::ostream& out, const MappingTables& tables);
 
 // The table as read: the header row, then the rows; CSV with every field quoted, LF line ends.
-void writeTable(std::ostream& out, const CSVTable& table);
+void writeTable(std::ostream& out, const table::CSVTable& table);
 void writeMappingJSON(std::ostream& out, const MappingTables& tables);
 
 }  // namespace rowlark::cli

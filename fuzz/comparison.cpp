@@ -27,41 +27,41 @@ void check(bool condition)
         std::abort();
 }
 
-std::optional<CSVTable> table(std::string_view text)
+std::optional<table::CSVTable> parsedTable(std::string_view text)
 {
     try {
-        return CSVTable::parse(std::string(text)).expandingStructuredColumns();
-    } catch (const CSVError&) {
+        return table::CSVTable::parse(std::string(text)).expandingStructuredColumns();
+    } catch (const csv::CSVError&) {
         return std::nullopt;
     }
 }
 
-std::int64_t countOf(const ComparisonSummary& summary, DiffStatus status)
+std::int64_t countOf(const records::ComparisonSummary& summary, records::DiffStatus status)
 {
     return std::count_if(summary.differences.begin(), summary.differences.end(),
-                         [status](const RowDifference& difference) { return difference.status == status; });
+                         [status](const records::RowDifference& difference) { return difference.status == status; });
 }
 
-void checkCounts(const ComparisonSummary& summary, const CSVTable& left, const CSVTable& right)
+void checkCounts(const records::ComparisonSummary& summary, const table::CSVTable& left, const table::CSVTable& right)
 {
-    const std::int64_t changed = countOf(summary, DiffStatus::changed);
+    const std::int64_t changed = countOf(summary, records::DiffStatus::changed);
     check(summary.leftRows == static_cast<std::int64_t>(left.rowCount()));
     check(summary.rightRows == static_cast<std::int64_t>(right.rowCount()));
-    check(summary.matchingRows + changed + countOf(summary, DiffStatus::onlyLeft) == summary.leftRows);
-    check(summary.matchingRows + changed + countOf(summary, DiffStatus::onlyRight) == summary.rightRows);
-    for (const RowDifference& difference : summary.differences) {
-        check(difference.leftRow.has_value() == (difference.status != DiffStatus::onlyRight));
-        check(difference.rightRow.has_value() == (difference.status != DiffStatus::onlyLeft));
-        check(difference.cells.empty() == (difference.status != DiffStatus::changed));
+    check(summary.matchingRows + changed + countOf(summary, records::DiffStatus::onlyLeft) == summary.leftRows);
+    check(summary.matchingRows + changed + countOf(summary, records::DiffStatus::onlyRight) == summary.rightRows);
+    for (const records::RowDifference& difference : summary.differences) {
+        check(difference.leftRow.has_value() == (difference.status != records::DiffStatus::onlyRight));
+        check(difference.rightRow.has_value() == (difference.status != records::DiffStatus::onlyLeft));
+        check(difference.cells.empty() == (difference.status != records::DiffStatus::changed));
     }
 }
 
 // Every column mapped to itself, the first one the key.
-std::vector<ColumnMapping> identityMappings(const CSVTable& table)
+std::vector<records::ColumnMapping> identityMappings(const table::CSVTable& table)
 {
-    std::vector<ColumnMapping> mappings;
+    std::vector<records::ColumnMapping> mappings;
     for (std::size_t column = 0; column < table.columnCount(); ++column) {
-        ColumnMapping& mapping = mappings.emplace_back();
+        records::ColumnMapping& mapping = mappings.emplace_back();
         mapping.leftIndex = static_cast<std::int64_t>(column);
         mapping.rightIndex = static_cast<std::int64_t>(column);
         mapping.isKey = column == 0;
@@ -79,17 +79,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool ignoreCase = (data[0] & 1) != 0;
     const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
     const std::size_t separator = std::min(input.find('\0'), input.size());
-    const auto left = table(input.substr(0, separator));
-    const auto right = table(input.substr(std::min(separator + 1, input.size())));
+    const auto left = parsedTable(input.substr(0, separator));
+    const auto right = parsedTable(input.substr(std::min(separator + 1, input.size())));
     if (!left || !right)
         return 0;
 
-    const MappingAnalysisResult analysis = CSVComparator::analyzeMappings(*left, *right);
+    const records::MappingAnalysisResult analysis = analysis::CSVComparator::analyzeMappings(*left, *right);
     check(analysis.mappings.size() == left->columnCount() && analysis.suggestions.size() == left->columnCount());
-    const auto compared = CSVComparator::compareWithKeyDiagnostics(*left, *right, analysis.mappings, ignoreCase, 1);
+    const auto compared =
+        compare::CSVComparator::compareWithKeyDiagnostics(*left, *right, analysis.mappings, ignoreCase, 1);
     checkCounts(compared.summary, *left, *right);
 
-    const ComparisonSummary itself = CSVComparator::compare(*left, *left, identityMappings(*left), ignoreCase, 1);
+    const records::ComparisonSummary itself =
+        compare::CSVComparator::compare(*left, *left, identityMappings(*left), ignoreCase, 1);
     checkCounts(itself, *left, *left);
     check(itself.differences.empty());
     return 0;

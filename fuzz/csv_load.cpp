@@ -35,7 +35,7 @@ void check(bool condition)
         std::abort();
 }
 
-void checkShape(const CSVTable& table)
+void checkShape(const table::CSVTable& table)
 {
     check(table.columnCount() > 0);
     const std::size_t derived = table.derivedColumnIndices().size();
@@ -59,8 +59,8 @@ void checkShape(const CSVTable& table)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     try {
-        checkShape(CSVTable::load(memoryFilePath(data, size)));
-    } catch (const CSVError&) {
+        checkShape(table::CSVTable::load(memoryFilePath(data, size)));
+    } catch (const csv::CSVError&) {
     }
     return 0;
 }

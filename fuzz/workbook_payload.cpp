@@ -20,13 +20,14 @@ void check(bool condition)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const auto payload = rowlark::WorkbookPayload::decode(std::string_view(reinterpret_cast<const char*>(data), size));
+    const auto payload =
+        rowlark::workbook::WorkbookPayload::decode(std::string_view(reinterpret_cast<const char*>(data), size));
     if (!payload)
         return 0;
     check(payload->laterRows.has_value() == (payload->rowCount > 0));
     if (!payload->laterRows)
         return 0;
-    const rowlark::CellStore& rows = *payload->laterRows;
+    const rowlark::table::CellStore& rows = *payload->laterRows;
     check(rows.width() == payload->firstRow.size());
     // A store of zero-width rows does not count them; the importer refuses such a header anyway.
     check(rows.rowCount() + 1 == payload->rowCount || rows.width() == 0);

@@ -10,7 +10,7 @@
 #include <QMetaObject>
 #include <QPointer>
 
-namespace rowlark {
+namespace rowlark::model {
 
 // Shared with every task thread, so it outlives the runner while a thread still finishes.
 struct BackgroundRunner::State {
@@ -89,4 +89,4 @@ void BackgroundRunner::runFinishedSteps()
         step();
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::model

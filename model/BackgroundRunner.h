@@ -10,7 +10,7 @@
 
 #include <QObject>
 
-namespace rowlark {
+namespace rowlark::model {
 
 class BackgroundRunner : public QObject {
     Q_OBJECT
@@ -39,4 +39,4 @@ private:
     std::shared_ptr<State> state_;
 };
 
-}  // namespace rowlark
+}  // namespace rowlark::model

@@ -20,7 +20,7 @@
 #include "results/ComparisonRun.h"
 #include "workbook/ImportError.h"
 
-namespace rowlark {
+namespace rowlark::model {
 
 namespace {
 
@@ -28,7 +28,7 @@ const QStringList openableExtensions = {"csv", "xlsx", "xls", "ods", "numbers"};
 
 QString cancellationNotice()
 {
-    return QStringLiteral("The operation was cancelled.");
+    return ComparisonModel::tr("The operation was cancelled.");
 }
 
 // Runs `task` in the background and hands its outcome to `deliver` on the interface thread.
@@ -47,13 +47,13 @@ void runInBackground(QPointer<ComparisonModel> model, Task task, Deliver deliver
 
 }  // namespace
 
-std::string_view title(WorkspaceTab tab)
+QString title(WorkspaceTab tab)
 {
     switch (tab) {
     case WorkspaceTab::mapping:
-        return "Map columns";
+        return ComparisonModel::tr("Map columns");
     case WorkspaceTab::results:
-        return "Results";
+        return ComparisonModel::tr("Results");
     }
     return {};
 }
@@ -66,9 +66,9 @@ struct ComparisonModel::Outcome {
 
 // Everything one filter run needs, taken when it was scheduled.
 struct ComparisonModel::FilterRun {
-    Uuid token;
-    std::shared_ptr<const ResultIndex> index;
-    ResultFilter filter;
+    records::Uuid token;
+    std::shared_ptr<const results::ResultIndex> index;
+    records::ResultFilter filter;
     std::string query;
     Matching matching;
 };
@@ -78,8 +78,8 @@ struct ComparisonModel::FilterOutcome {
 };
 
 struct ComparisonModel::ComparisonResult {
-    std::shared_ptr<const ComparisonSummary> summary;
-    std::shared_ptr<const ResultIndex> index;
+    std::shared_ptr<const records::ComparisonSummary> summary;
+    std::shared_ptr<const results::ResultIndex> index;
     std::vector<std::size_t> filteredIndices;  // every difference, as the filter `all` lists them
     double elapsed = 0;
     QString keyWarning;
@@ -181,7 +181,7 @@ void ComparisonModel::setQuery(const QString& query)
     scheduleFilter();
 }
 
-void ComparisonModel::setFilter(ResultFilter filter)
+void ComparisonModel::setFilter(records::ResultFilter filter)
 {
     const Step thisStep(*this);
     publish(filterGroup, filter_, filter);
@@ -195,7 +195,7 @@ void ComparisonModel::setIgnoreCase(bool ignoreCase)
     invalidateResults();
 }
 
-void ComparisonModel::setSelectedRowID(std::optional<Uuid> id)
+void ComparisonModel::setSelectedRowID(std::optional<records::Uuid> id)
 {
     publish(selectedRowGroup, selectedRowID_, id);
 }
@@ -214,25 +214,26 @@ void ComparisonModel::setMatching(Matching matching)
 
 QString ComparisonModel::leftName() const
 {
-    return left_ ? utf8Text(left_->name) : QStringLiteral("First file");
+    return left_ ? utf8Text(left_->name) : tr("First file");
 }
 
 QString ComparisonModel::rightName() const
 {
-    return right_ ? utf8Text(right_->name) : QStringLiteral("Second file");
+    return right_ ? utf8Text(right_->name) : tr("Second file");
 }
 
 bool ComparisonModel::canCompare() const
 {
     if (isBusy_ || !left_ || !right_)
         return false;
-    const bool hasKey = std::ranges::any_of(
-        mappings_, [](const ColumnMapping& mapping) { return mapping.isKey && mapping.rightIndex.has_value(); });
+    const bool hasKey = std::ranges::any_of(mappings_, [](const records::ColumnMapping& mapping) {
+        return mapping.isKey && mapping.rightIndex.has_value();
+    });
     if (!hasKey)
         return false;
     const auto leftCount = static_cast<std::int64_t>(left_->table.columnCount());
     const auto rightCount = static_cast<std::int64_t>(right_->table.columnCount());
-    return std::ranges::all_of(mappings_, [&](const ColumnMapping& mapping) {
+    return std::ranges::all_of(mappings_, [&](const records::ColumnMapping& mapping) {
         if (mapping.leftIndex < 0 || mapping.leftIndex >= leftCount)
             return false;
         if (!mapping.rightIndex)
@@ -240,7 +241,7 @@ bool ComparisonModel::canCompare() const
         const std::int64_t rightIndex = *mapping.rightIndex;
         if (rightIndex < 0 || rightIndex >= rightCount)
             return false;
-        return MappingEdits::canPair(left_->table, right_->table, mapping.leftIndex, rightIndex);
+        return edits::MappingEdits::canPair(left_->table, right_->table, mapping.leftIndex, rightIndex);
     });
 }
 
@@ -263,7 +264,7 @@ void ComparisonModel::startOperation(const QString& label, ErasedWork work)
 {
     const Step thisStep(*this);
     cancel();
-    const Uuid token = Uuid::random();
+    const records::Uuid token = records::Uuid::random();
     generation_ = token;
     publish(activityGroup, isBusy_, true);
     publish(activityGroup, busyLabel_, label);
@@ -279,7 +280,7 @@ void ComparisonModel::startOperation(const QString& label, ErasedWork work)
             return {std::move(finish)};
         } catch (const OperationCancelled&) {
             return {Outcome::Cancelled{}};
-        } catch (const ImportCancelled&) {
+        } catch (const workbook::ImportCancelled&) {
             return {Outcome::Cancelled{}};
         } catch (...) {
             return {describeFailure(std::current_exception())};
@@ -291,7 +292,7 @@ void ComparisonModel::startOperation(const QString& label, ErasedWork work)
                     });
 }
 
-void ComparisonModel::applyOutcome(const Uuid& token, bool wasCancelled, Outcome outcome)
+void ComparisonModel::applyOutcome(const records::Uuid& token, bool wasCancelled, Outcome outcome)
 {
     const Step thisStep(*this);
     if (generation_ != token || wasCancelled)
@@ -307,7 +308,7 @@ void ComparisonModel::applyOutcome(const Uuid& token, bool wasCancelled, Outcome
 void ComparisonModel::cancel()
 {
     const Step thisStep(*this);
-    generation_ = Uuid::random();
+    generation_ = records::Uuid::random();
     if (cancelWorker_)
         cancelWorker_->request_stop();
     cancelWorker_.reset();
@@ -324,16 +325,16 @@ void ComparisonModel::analyze()
         return;
     invalidateResults();
     perform(
-        QStringLiteral("Finding matching columns…"),
+        tr("Finding matching columns…"),
         [left = left_->table, right = right_->table](std::stop_token) {
-            return CSVComparator::analyzeMappings(left, right);
+            return analysis::CSVComparator::analyzeMappings(left, right);
         },
-        [this](MappingAnalysisResult result) {
+        [this](records::MappingAnalysisResult result) {
             setMappings(std::move(result.mappings));
             publish(mappingGroup, suggestions_, std::move(result.suggestions));
             publish(activityGroup, notice_,
-                    QStringLiteral("Suggestions use header patterns and a local sample. Review the row key "
-                                   "before comparing."));
+                    tr("Suggestions use header patterns and a local sample. Review the row key "
+                       "before comparing."));
         });
 }
 
@@ -342,13 +343,14 @@ void ComparisonModel::compare()
     if (!canCompare())
         return;
     perform(
-        QStringLiteral("Comparing records…"),
+        tr("Comparing records…"),
         [left = *left_, right = *right_, mappings = mappings_, ignoreCase = ignoreCase_](std::stop_token stop) {
-            ComparisonOutcome outcome = runComparison(left.table, right.table, left.name, right.name, mappings,
-                                                      ignoreCase, [stop] { throwIfCancelled(stop); });
-            std::vector<std::size_t> everyDifference = outcome.index.matching(ResultFilter::all, "");
-            return ComparisonResult{std::make_shared<const ComparisonSummary>(std::move(outcome.summary)),
-                                    std::make_shared<const ResultIndex>(std::move(outcome.index)),
+            results::ComparisonOutcome outcome =
+                results::runComparison(left.table, right.table, left.name, right.name, mappings, ignoreCase,
+                                       [stop] { throwIfCancelled(stop); });
+            std::vector<std::size_t> everyDifference = outcome.index.matching(records::ResultFilter::all, "");
+            return ComparisonResult{std::make_shared<const records::ComparisonSummary>(std::move(outcome.summary)),
+                                    std::make_shared<const results::ResultIndex>(std::move(outcome.index)),
                                     std::move(everyDifference), outcome.elapsed, utf8Text(outcome.keyWarning)};
         },
         [this](ComparisonResult result) { handOver(std::move(result)); });
@@ -364,7 +366,7 @@ void ComparisonModel::handOver(ComparisonResult result)
     publish(resultGroup, index_, std::move(result.index));
     publish(resultGroup, elapsed_, std::optional<double>(result.elapsed));
     publish(resultGroup, keyWarning_, std::move(result.keyWarning));
-    publish(filterGroup, filter_, ResultFilter::all);
+    publish(filterGroup, filter_, records::ResultFilter::all);
     publish(filterGroup, query_, QString());
     showFromFirstPage(std::move(result.filteredIndices));
     publish(tabGroup, tab_, WorkspaceTab::results);
@@ -406,7 +408,7 @@ void ComparisonModel::dropFilterRun()
 {
     searchDelayTimer_->stop();
     delayedFilterRun_.reset();
-    filterGeneration_ = Uuid::random();
+    filterGeneration_ = records::Uuid::random();
 }
 
 void ComparisonModel::startMatching(FilterRun run)
@@ -423,7 +425,7 @@ void ComparisonModel::startMatching(FilterRun run)
     });
 }
 
-void ComparisonModel::applyFilterOutcome(const Uuid& token, FilterOutcome outcome)
+void ComparisonModel::applyFilterOutcome(const records::Uuid& token, FilterOutcome outcome)
 {
     const Step thisStep(*this);
     if (filterGeneration_ != token)
@@ -438,7 +440,7 @@ void ComparisonModel::applyFilterOutcome(const Uuid& token, FilterOutcome outcom
 
 void ComparisonModel::showFromFirstPage(std::vector<std::size_t> positions)
 {
-    const std::optional<Uuid> first = idOfFirst(positions);
+    const std::optional<records::Uuid> first = idOfFirst(positions);
     publish(pageGroup, filteredIndices_, std::move(positions));
     publish(pageGroup, pageNumber_, std::int64_t{0});
     publish(selectedRowGroup, selectedRowID_, first);
@@ -452,10 +454,11 @@ void ComparisonModel::changePage(std::int64_t step)
     const std::int64_t lastPage = (count + pageSize - 1) / pageSize - 1;
     const std::int64_t target = count == 0 ? 0 : std::clamp(pageNumber_ + step, std::int64_t{0}, lastPage);
     publish(pageGroup, pageNumber_, target);
-    publish(selectedRowGroup, selectedRowID_, idOfFirst(ResultIndex::page(filteredIndices_, target, pageSize)));
+    publish(selectedRowGroup, selectedRowID_,
+            idOfFirst(results::ResultIndex::page(filteredIndices_, target, pageSize)));
 }
 
-std::optional<Uuid> ComparisonModel::idOfFirst(const std::vector<std::size_t>& positions) const
+std::optional<records::Uuid> ComparisonModel::idOfFirst(const std::vector<std::size_t>& positions) const
 {
     if (!summary_ || positions.empty() || positions.front() >= summary_->differences.size())
         return std::nullopt;
@@ -467,7 +470,7 @@ std::optional<Uuid> ComparisonModel::idOfFirst(const std::vector<std::size_t>& p
 void ComparisonModel::selectFile(bool leftSide)
 {
     const std::optional<QString> path =
-        dialogs_->openFile(QStringLiteral("Choose a CSV, Excel, Numbers or LibreOffice file"), openableExtensions);
+        dialogs_->openFile(tr("Choose a CSV, Excel, Numbers or LibreOffice file"), openableExtensions);
     if (path && !path->isEmpty())
         load(*path, leftSide);
 }
@@ -479,7 +482,7 @@ void ComparisonModel::load(const QString& path, bool leftSide, const std::option
     if (sheet)
         sheetName = sheet->toStdString();
     perform(
-        QStringLiteral("Reading %1…").arg(utf8Text(location.filename().string())),
+        tr("Reading %1…").arg(utf8Text(location.filename().string())),
         [location, sheetName](std::stop_token stop) { return importInputFile(location, sheetName, stop); },
         [this, leftSide](InputFile file) {
             invalidateResults();
@@ -509,61 +512,61 @@ void ComparisonModel::exportReport()
 {
     if (!canExport() || !summary_ || !left_ || !right_)
         return;
-    const std::optional<QString> path = dialogs_->saveFile(
-        QStringLiteral("comparison-report.csv"),
-        QStringLiteral("Exports the current filter and search across all result pages. Formula-like cells are "
-                       "prefixed with an apostrophe for spreadsheet safety."));
+    const std::optional<QString> path =
+        dialogs_->saveFile(QStringLiteral("comparison-report.csv"),
+                           tr("Exports the current filter and search across all result pages. Formula-like cells are "
+                              "prefixed with an apostrophe for spreadsheet safety."));
     if (!path || path->isEmpty())
         return;
     perform(
-        QStringLiteral("Saving comparison report…"),
+        tr("Saving comparison report…"),
         [path = *path, summary = summary_, left = *left_, right = *right_, indices = filteredIndices_](
             std::stop_token stop) { return saveReport(path, *summary, left, right, indices, stop); },
         [this](std::size_t rows) {
             publish(activityGroup, notice_,
-                    QStringLiteral("Exported %1 rows. Formula-like values were escaped for spreadsheet safety.")
+                    tr("Exported %1 rows. Formula-like values were escaped for spreadsheet safety.")
                         .arg(QLocale().toString(static_cast<qulonglong>(rows))));
         });
 }
 
 // Mapping edits: the rules are the engine's, shared with the command line.
 
-void ComparisonModel::setMappings(std::vector<ColumnMapping> mappings)
+void ComparisonModel::setMappings(std::vector<records::ColumnMapping> mappings)
 {
     publish(mappingGroup, mappings_, std::move(mappings));
 }
 
-void ComparisonModel::map(Uuid id, std::optional<std::int64_t> rightIndex)
+void ComparisonModel::map(records::Uuid id, std::optional<std::int64_t> rightIndex)
 {
     const Step thisStep(*this);
     if (!left_ || !right_)
         return;
-    auto chosen = MappingEdits::chooseRightColumn(left_->table, right_->table, mappings_, id, rightIndex);
+    auto chosen = edits::MappingEdits::chooseRightColumn(left_->table, right_->table, mappings_, id, rightIndex);
     if (!chosen)
         return;
     setMappings(std::move(chosen->mappings));
     invalidateResults();
-    publish(activityGroup, notice_, utf8Text(MappingEdits::choiceNotice(chosen->filled)));
+    publish(activityGroup, notice_, utf8Text(edits::MappingEdits::choiceNotice(chosen->filled)));
 }
 
-void ComparisonModel::setKey(Uuid id, bool value)
+void ComparisonModel::setKey(records::Uuid id, bool value)
 {
     const Step thisStep(*this);
-    std::vector<ColumnMapping> mappings = mappings_;
-    if (!MappingEdits::setKey(mappings, id, value))
+    std::vector<records::ColumnMapping> mappings = mappings_;
+    if (!edits::MappingEdits::setKey(mappings, id, value))
         return;
     setMappings(std::move(mappings));
     invalidateResults();
 }
 
-void ComparisonModel::setIncluded(Uuid id, bool value)
+void ComparisonModel::setIncluded(records::Uuid id, bool value)
 {
     const Step thisStep(*this);
-    std::vector<ColumnMapping> mappings = mappings_;
-    if (!MappingEdits::setIncluded(mappings, id, value))
+    std::vector<records::ColumnMapping> mappings = mappings_;
+    if (!edits::MappingEdits::setIncluded(mappings, id, value))
         return;
     setMappings(std::move(mappings));
     invalidateResults();
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::model

@@ -30,7 +30,7 @@
 #include "records/Uuid.h"
 #include "results/ResultIndex.h"
 
-namespace rowlark {
+namespace rowlark::model {
 
 class ComparisonModel : public QObject {
     Q_OBJECT
@@ -44,22 +44,22 @@ public:
 
     const std::optional<InputFile>& left() const { return left_; }
     const std::optional<InputFile>& right() const { return right_; }
-    const std::vector<ColumnMapping>& mappings() const { return mappings_; }
-    const std::vector<std::vector<HeaderSuggestion>>& suggestions() const { return suggestions_; }
+    const std::vector<records::ColumnMapping>& mappings() const { return mappings_; }
+    const std::vector<std::vector<records::HeaderSuggestion>>& suggestions() const { return suggestions_; }
     WorkspaceTab tab() const { return tab_; }
     const QString& mappingSearch() const { return mappingSearch_; }
     const QString& query() const { return query_; }
-    ResultFilter filter() const { return filter_; }
+    records::ResultFilter filter() const { return filter_; }
     bool ignoreCase() const { return ignoreCase_; }
     // Shared and immutable, so views may keep them while the model moves on.
-    const std::shared_ptr<const ComparisonSummary>& summary() const { return summary_; }
-    const std::shared_ptr<const ResultIndex>& index() const { return index_; }
+    const std::shared_ptr<const records::ComparisonSummary>& summary() const { return summary_; }
+    const std::shared_ptr<const results::ResultIndex>& index() const { return index_; }
     const std::vector<std::size_t>& filteredIndices() const { return filteredIndices_; }
     std::int64_t pageNumber() const { return pageNumber_; }
-    const std::optional<Uuid>& selectedRowID() const { return selectedRowID_; }
+    const std::optional<records::Uuid>& selectedRowID() const { return selectedRowID_; }
     bool isBusy() const { return isBusy_; }
     // Tells the running operation from any other, for views that wait for the end of one.
-    const Uuid& operation() const { return generation_; }
+    const records::Uuid& operation() const { return generation_; }
     bool isFiltering() const { return isFiltering_; }
     const QString& busyLabel() const { return busyLabel_; }
     const std::optional<QString>& errorMessage() const { return errorMessage_; }
@@ -70,10 +70,10 @@ public:
     // The fields the views write directly.
     void setTab(WorkspaceTab tab);
     void setMappingSearch(const QString& text);
-    void setQuery(const QString& query);  // reschedules filtering
-    void setFilter(ResultFilter filter);  // reschedules filtering
-    void setIgnoreCase(bool ignoreCase);  // drops the comparison result
-    void setSelectedRowID(std::optional<Uuid> id);
+    void setQuery(const QString& query);           // reschedules filtering
+    void setFilter(records::ResultFilter filter);  // reschedules filtering
+    void setIgnoreCase(bool ignoreCase);           // drops the comparison result
+    void setSelectedRowID(std::optional<records::Uuid> id);
     void setErrorMessage(std::optional<QString> message);  // cleared when the alert is dismissed
 
     // Derived on every read.
@@ -90,14 +90,14 @@ public:
     void cancel();
     void changePage(std::int64_t step);
     void exportReport();
-    void map(Uuid id, std::optional<std::int64_t> rightIndex);
-    void setKey(Uuid id, bool value);
-    void setIncluded(Uuid id, bool value);
+    void map(records::Uuid id, std::optional<std::int64_t> rightIndex);
+    void setKey(records::Uuid id, bool value);
+    void setIncluded(records::Uuid id, bool value);
 
     // What a filter run computes off this thread: `ResultIndex::matching` unless replaced, which
     // lets tests make a run fail.
-    using Matching =
-        std::function<std::vector<std::size_t>(const ResultIndex& index, ResultFilter filter, std::string_view query)>;
+    using Matching = std::function<std::vector<std::size_t>(const results::ResultIndex& index,
+                                                            records::ResultFilter filter, std::string_view query)>;
     void setMatching(Matching matching);
 
 signals:
@@ -141,18 +141,18 @@ private:
 
     template<typename Work, typename Finish> void perform(const QString& label, Work work, Finish finish);
     void startOperation(const QString& label, ErasedWork work);
-    void applyOutcome(const Uuid& token, bool wasCancelled, Outcome outcome);
+    void applyOutcome(const records::Uuid& token, bool wasCancelled, Outcome outcome);
 
     void scheduleFilter();
     void startMatching(FilterRun run);
-    void applyFilterOutcome(const Uuid& token, FilterOutcome outcome);
+    void applyFilterOutcome(const records::Uuid& token, FilterOutcome outcome);
     void dropFilterRun();
     void showFromFirstPage(std::vector<std::size_t> positions);
 
     void invalidateResults();
     void handOver(ComparisonResult result);
-    std::optional<Uuid> idOfFirst(const std::vector<std::size_t>& positions) const;
-    void setMappings(std::vector<ColumnMapping> mappings);
+    std::optional<records::Uuid> idOfFirst(const std::vector<std::size_t>& positions) const;
+    void setMappings(std::vector<records::ColumnMapping> mappings);
     void setFile(bool leftSide, InputFile file);
 
     template<typename T> void publish(Group group, T& member, T value);
@@ -162,18 +162,18 @@ private:
 
     std::optional<InputFile> left_;
     std::optional<InputFile> right_;
-    std::vector<ColumnMapping> mappings_;
-    std::vector<std::vector<HeaderSuggestion>> suggestions_;
+    std::vector<records::ColumnMapping> mappings_;
+    std::vector<std::vector<records::HeaderSuggestion>> suggestions_;
     WorkspaceTab tab_ = WorkspaceTab::mapping;
     QString mappingSearch_;
     QString query_;
-    ResultFilter filter_ = ResultFilter::all;
+    records::ResultFilter filter_ = records::ResultFilter::all;
     bool ignoreCase_ = false;
-    std::shared_ptr<const ComparisonSummary> summary_;
-    std::shared_ptr<const ResultIndex> index_;
+    std::shared_ptr<const records::ComparisonSummary> summary_;
+    std::shared_ptr<const results::ResultIndex> index_;
     std::vector<std::size_t> filteredIndices_;
     std::int64_t pageNumber_ = 0;
-    std::optional<Uuid> selectedRowID_;
+    std::optional<records::Uuid> selectedRowID_;
     bool isBusy_ = false;
     bool isFiltering_ = false;
     QString busyLabel_;
@@ -183,18 +183,18 @@ private:
     QString keyWarning_;
 
     // The running operation: its token and the stop request its worker checks.
-    Uuid generation_ = Uuid::random();
+    records::Uuid generation_ = records::Uuid::random();
     std::optional<std::stop_source> cancelWorker_;
 
     // The pending filter run: its token, and the delay before a non-empty query is matched.
-    Uuid filterGeneration_ = Uuid::random();
+    records::Uuid filterGeneration_ = records::Uuid::random();
     QTimer* searchDelayTimer_;
     std::unique_ptr<FilterRun> delayedFilterRun_;
-    Matching matching_ = &ResultIndex::matching;
+    Matching matching_ = &results::ResultIndex::matching;
 
     // The steps under way (one calls another) and the groups they changed so far.
     int stepDepth_ = 0;
     unsigned unannounced_ = 0;
 };
 
-}  // namespace rowlark
+}  // namespace rowlark::model

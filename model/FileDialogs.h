@@ -8,7 +8,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace rowlark {
+namespace rowlark::model {
 
 class FileDialogs {
 public:
@@ -22,4 +22,4 @@ public:
     virtual std::optional<QString> saveFile(const QString& suggestedName, const QString& message) = 0;
 };
 
-}  // namespace rowlark
+}  // namespace rowlark::model

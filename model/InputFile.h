@@ -6,17 +6,18 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
+
+#include <QString>
 
 #include "table/CSVTable.h"
 
-namespace rowlark {
+namespace rowlark::model {
 
 struct InputFile {
     std::string name;                           // last path component, or the sample's fixed name
     std::optional<std::filesystem::path> path;  // absent for the built-in samples
-    CSVTable table;
+    table::CSVTable table;
     std::vector<std::string> sheets;   // selectable sheets or tables of a workbook, in workbook order
     std::optional<std::string> sheet;  // the one imported; absent for CSV files and samples
 };
@@ -26,6 +27,6 @@ enum class WorkspaceTab { mapping, results };
 inline constexpr std::array<WorkspaceTab, 2> allWorkspaceTabs = {WorkspaceTab::mapping, WorkspaceTab::results};
 
 // "Map columns", "Results".
-std::string_view title(WorkspaceTab tab);
+QString title(WorkspaceTab tab);
 
-}  // namespace rowlark
+}  // namespace rowlark::model

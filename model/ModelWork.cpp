@@ -5,13 +5,14 @@
 #include <string_view>
 #include <utility>
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include "results/ComparisonReport.h"
 #include "results/ReportFile.h"
 #include "workbook/SpreadsheetImporter.h"
 
-namespace rowlark {
+namespace rowlark::model {
 
 void throwIfCancelled(std::stop_token stop)
 {
@@ -24,18 +25,18 @@ QString describeFailure(std::exception_ptr failure)
     try {
         std::rethrow_exception(std::move(failure));
     } catch (const std::bad_alloc&) {
-        return QStringLiteral("The file is too large for the available memory.");
+        return QCoreApplication::translate("ModelWork", "The file is too large for the available memory.");
     } catch (const std::exception& error) {
         return QString::fromUtf8(error.what());
     } catch (...) {
-        return QStringLiteral("The operation failed for an unknown reason.");
+        return QCoreApplication::translate("ModelWork", "The operation failed for an unknown reason.");
     }
 }
 
 InputFile importInputFile(const std::filesystem::path& path, const std::optional<std::string>& sheet,
                           std::stop_token stop)
 {
-    ImportedTable imported = SpreadsheetImporter::loadWithMetadata(path, sheet, stop);
+    workbook::ImportedTable imported = workbook::SpreadsheetImporter::loadWithMetadata(path, sheet, stop);
     InputFile file;
     file.name = path.filename().string();
     file.path = path;
@@ -45,14 +46,14 @@ InputFile importInputFile(const std::filesystem::path& path, const std::optional
     return file;
 }
 
-std::size_t saveReport(const QString& path, const ComparisonSummary& summary, const InputFile& left,
+std::size_t saveReport(const QString& path, const records::ComparisonSummary& summary, const InputFile& left,
                        const InputFile& right, const std::vector<std::size_t>& indices, std::stop_token stop)
 {
-    const std::string text =
-        ComparisonReport::csv(summary, left.name, right.name, left.table.headers(), right.table.headers(), indices);
-    if (!ReportFile::write(std::filesystem::path(QFile::encodeName(path).toStdString()), text, stop))
+    const std::string text = results::ComparisonReport::csv(summary, left.name, right.name, left.table.headers(),
+                                                            right.table.headers(), indices);
+    if (!results::ReportFile::write(std::filesystem::path(QFile::encodeName(path).toStdString()), text, stop))
         throw OperationCancelled{};
     return indices.size();
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::model

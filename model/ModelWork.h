@@ -16,7 +16,7 @@
 #include "InputFile.h"
 #include "records/Differences.h"
 
-namespace rowlark {
+namespace rowlark::model {
 
 // What a cancellation check throws when its run was cancelled; never shown to the user.
 struct OperationCancelled {};
@@ -34,7 +34,7 @@ InputFile importInputFile(const std::filesystem::path& path, const std::optional
 // Writes the report of `indices` to `path` as one whole (see ReportFile::write), so a failed or
 // cancelled write leaves an existing file intact; returns the row count. Fails with
 // OperationCancelled when `stop` is requested before the report is committed.
-std::size_t saveReport(const QString& path, const ComparisonSummary& summary, const InputFile& left,
+std::size_t saveReport(const QString& path, const records::ComparisonSummary& summary, const InputFile& left,
                        const InputFile& right, const std::vector<std::size_t>& indices, std::stop_token stop);
 
-}  // namespace rowlark
+}  // namespace rowlark::model

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace rowlark {
+namespace rowlark::model {
 
 namespace {
 
@@ -10,7 +10,7 @@ InputFile sample(std::string name, const std::vector<std::vector<std::string>>& 
 {
     InputFile file;
     file.name = std::move(name);
-    file.table = CSVTable::fromRows({"sku", "name", "price", "city", "notes"}, rows);
+    file.table = table::CSVTable::fromRows({"sku", "name", "price", "city", "notes"}, rows);
     return file;
 }
 
@@ -38,4 +38,4 @@ InputFile sampleAfter()
                                        });
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::model

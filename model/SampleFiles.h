@@ -4,9 +4,9 @@
 
 #include "InputFile.h"
 
-namespace rowlark {
+namespace rowlark::model {
 
 InputFile sampleBefore();  // "catalog-before.csv", File A
 InputFile sampleAfter();   // "catalog-after.csv", File B
 
-}  // namespace rowlark
+}  // namespace rowlark::model

@@ -6,11 +6,11 @@
 
 #include <QString>
 
-namespace rowlark {
+namespace rowlark::model {
 
 inline QString utf8Text(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::model

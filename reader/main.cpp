@@ -43,7 +43,7 @@ extern "C" const char* __asan_default_options()
 
 namespace {
 
-using rowlark::readerProtocol::Answer;
+using rowlark::workbook::readerProtocol::Answer;
 
 struct Settings {
     std::string libraryPath;
@@ -86,7 +86,7 @@ std::optional<Settings> parseFormattingArguments(char** argv)
 
 std::optional<Settings> parseArguments(int argc, char** argv)
 {
-    if (argc == 5 && std::string_view(argv[2]) == rowlark::readerProtocol::formatMode)
+    if (argc == 5 && std::string_view(argv[2]) == rowlark::workbook::readerProtocol::formatMode)
         return parseFormattingArguments(argv);
     if (argc != 8)
         return std::nullopt;
@@ -385,7 +385,7 @@ std::uint64_t dataBytes()
 void onFatalSignal(int signal)
 {
     if (dataBytes() >= exhaustedBytes)
-        ::_exit(rowlark::readerProtocol::outOfMemoryStatus);
+        ::_exit(rowlark::workbook::readerProtocol::outOfMemoryStatus);
     ::sigaction(signal, &previousActions[signal], nullptr);
     // A fault happens again on return and reaches the previous handler; a raised signal is
     // raised again.
@@ -502,7 +502,8 @@ void run(const Settings& settings, Input& input)
     setGlobal(context.get(), "__maxColumns", JSValueMakeNumber(context.get(), settings.maxColumns));
     setGlobal(context.get(), "__maxCells", JSValueMakeNumber(context.get(), settings.maxCells));
     setGlobal(context.get(), "__maxTextUnits",
-              JSValueMakeNumber(context.get(), static_cast<double>(rowlark::readerProtocol::maximumSheetTextUnits)));
+              JSValueMakeNumber(context.get(),
+                                static_cast<double>(rowlark::workbook::readerProtocol::maximumSheetTextUnits)));
     const OwnedString allowCellWorkName = makeString("__allowCellWork");
     setGlobal(context.get(), "__allowCellWork",
               JSObjectMakeFunctionWithCallback(context.get(), allowCellWorkName.get(), processorTime::allowCellWork));
@@ -545,7 +546,7 @@ void readInUniversalTime()
 // The answer for a workbook the library is not to be given; none when it may read it.
 std::optional<Answer> inspectArchive(const std::vector<unsigned char>& workbook)
 {
-    using namespace rowlark::readerProtocol;
+    using namespace rowlark::workbook::readerProtocol;
     const rowlark::reader::InflateLimits limits{maximumInflatedBytes, maximumInflateRatio, inflateRatioGraceBytes};
     switch (rowlark::reader::inspectZip(workbook, limits)) {
     case rowlark::reader::ZipVerdict::damaged:
@@ -589,7 +590,7 @@ int main(int argc, char** argv)
         else
             run(*settings, *input);
     } catch (const std::bad_alloc&) {
-        return rowlark::readerProtocol::outOfMemoryStatus;
+        return rowlark::workbook::readerProtocol::outOfMemoryStatus;
     }
     return EXIT_SUCCESS;
 }

@@ -5,8 +5,8 @@
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
-    rowlark::ui::RowlarkApp::configure();
-    rowlark::ui::RowlarkApp app;
+    rowlark::ui::shell::RowlarkApp::configure();
+    rowlark::ui::shell::RowlarkApp app;
     app.window().show();
     return QApplication::exec();
 }

@@ -156,8 +156,8 @@ double medianOfRuns(QWidget& window, const std::function<void(int)>& action)
 // Loads both files, compares them and measures the inspector on the resulting records.
 std::vector<Figure> benchRecords(const fs::path& left, const fs::path& right)
 {
-    ComparisonModel model(std::make_shared<ui::QtFileDialogs>());
-    ui::MainWindow window(model);
+    model::ComparisonModel model(std::make_shared<ui::shell::QtFileDialogs>());
+    ui::shell::MainWindow window(model);
     window.resize(1320, 850);
     window.show();
     model.load(QString::fromStdString(left.string()), true);
@@ -167,7 +167,9 @@ std::vector<Figure> benchRecords(const fs::path& left, const fs::path& right)
     model.compare();
     waitFor([&] { return !model.isBusy() && !model.isFiltering(); });
     const auto& differences = model.summary()->differences;
-    const auto fieldList = [&] { return window.findChild<ui::InspectorFieldList*>(QStringLiteral("inspectorFields")); };
+    const auto fieldList = [&] {
+        return window.findChild<ui::results::InspectorFieldList*>(QStringLiteral("inspectorFields"));
+    };
     const auto select = [&](int run) {
         model.setSelectedRowID(differences[static_cast<std::size_t>(run + 1) % differences.size()].id);
     };

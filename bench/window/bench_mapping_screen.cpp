@@ -72,7 +72,7 @@ std::filesystem::path writeWideFile(const std::filesystem::path& folder, std::si
     return path;
 }
 
-void waitUntilIdle(const ComparisonModel& model)
+void waitUntilIdle(const model::ComparisonModel& model)
 {
     while (model.isBusy())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
@@ -85,20 +85,20 @@ struct ScrollFigures {
 };
 
 // The screen alone in a window as wide as the main window's default, shown and laid out.
-std::unique_ptr<QWidget> shownScreen(ComparisonModel& model)
+std::unique_ptr<QWidget> shownScreen(model::ComparisonModel& model)
 {
     auto window = std::make_unique<QWidget>();
     window->resize(1320, 560);
     auto* layout = new QVBoxLayout(window.get());
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new ui::MappingView(model, window.get()));
+    layout->addWidget(new ui::mapping::MappingView(model, window.get()));
     window->show();
     QCoreApplication::processEvents();
     return window;
 }
 
 // Opens the screen and paints it completely once.
-double openScreen(ComparisonModel& model)
+double openScreen(model::ComparisonModel& model)
 {
     const Clock::time_point start = Clock::now();
     const std::unique_ptr<QWidget> window = shownScreen(model);
@@ -107,10 +107,10 @@ double openScreen(ComparisonModel& model)
 }
 
 // Opens the first row's drop-down list, which offers every ordinary column of File B.
-double openDropDown(ComparisonModel& model)
+double openDropDown(model::ComparisonModel& model)
 {
     const std::unique_ptr<QWidget> window = shownScreen(model);
-    auto* picker = window->findChild<ui::MappingList*>(QStringLiteral("mappingList"))
+    auto* picker = window->findChild<ui::mapping::MappingList*>(QStringLiteral("mappingList"))
                        ->rowWidget(0)
                        ->findChild<QComboBox*>(QStringLiteral("matchPicker"));
     const Clock::time_point start = Clock::now();
@@ -122,10 +122,10 @@ double openDropDown(ComparisonModel& model)
     return elapsed;
 }
 
-ScrollFigures scrollThrough(ComparisonModel& model)
+ScrollFigures scrollThrough(model::ComparisonModel& model)
 {
     const std::unique_ptr<QWidget> window = shownScreen(model);
-    auto* list = window->findChild<ui::MappingList*>(QStringLiteral("mappingList"));
+    auto* list = window->findChild<ui::mapping::MappingList*>(QStringLiteral("mappingList"));
     QScrollBar* bar = list->verticalScrollBar();
     const int step = bar->singleStep() * QApplication::wheelScrollLines();
     std::vector<double> times;
@@ -143,8 +143,8 @@ ScrollFigures scrollThrough(ComparisonModel& model)
 
 void measure(const std::filesystem::path& folder, std::size_t columns)
 {
-    auto dialogs = std::make_shared<ui::QtFileDialogs>();
-    ComparisonModel model(dialogs);
+    auto dialogs = std::make_shared<ui::shell::QtFileDialogs>();
+    model::ComparisonModel model(dialogs);
     const Clock::time_point loading = Clock::now();
     model.load(QString::fromStdString(writeWideFile(folder, columns, false).string()), true);
     waitUntilIdle(model);

@@ -70,7 +70,7 @@ void waitFor(const std::function<bool()>& condition)
     }
 }
 
-void compareFiles(ComparisonModel& model, const fs::path& left, const fs::path& right)
+void compareFiles(model::ComparisonModel& model, const fs::path& left, const fs::path& right)
 {
     model.load(QString::fromStdString(left.string()), true);
     waitFor([&] { return !model.isBusy(); });
@@ -108,8 +108,8 @@ void benchLongResult(const fs::path& folder)
     const fs::path left = writeOnce(folder, "screen-long-a.csv", [](std::ofstream& out) { writeLongTable(out, true); });
     const fs::path right =
         writeOnce(folder, "screen-long-b.csv", [](std::ofstream& out) { writeLongTable(out, false); });
-    ComparisonModel model(std::make_shared<ui::QtFileDialogs>());
-    ui::MainWindow window(model);
+    model::ComparisonModel model(std::make_shared<ui::shell::QtFileDialogs>());
+    ui::shell::MainWindow window(model);
     window.resize(1320, 850);
     window.show();
     compareFiles(model, left, right);
@@ -118,18 +118,21 @@ void benchLongResult(const fs::path& folder)
         model.summary()->differences.size(), changedRows, onlyLeftRows, onlyRightRows, runs);
 
     report("show the results screen", medianMilliseconds(window, [&](int) {
-               model.setTab(WorkspaceTab::mapping);
+               model.setTab(model::WorkspaceTab::mapping);
                QApplication::processEvents();
-               model.setTab(WorkspaceTab::results);
+               model.setTab(model::WorkspaceTab::results);
            }));
     auto* next = window.findChild<QPushButton*>(QStringLiteral("nextPageButton"));
     report("next page", medianMilliseconds(window, [&](int) { next->click(); }));
     report("change the filter (changed / all)",
            medianMilliseconds(
-               window, [&](int run) { model.setFilter(run % 2 == 0 ? ResultFilter::changed : ResultFilter::all); },
+               window,
+               [&](int run) {
+                   model.setFilter(run % 2 == 0 ? records::ResultFilter::changed : records::ResultFilter::all);
+               },
                [&] { return !model.isFiltering(); }));
     report("select a record on the page", medianMilliseconds(window, [&](int run) {
-               const std::size_t position = ComparisonModel::pageSize * model.pageNumber() + 1 + run % 50;
+               const std::size_t position = model::ComparisonModel::pageSize * model.pageNumber() + 1 + run % 50;
                model.setSelectedRowID(model.summary()->differences[model.filteredIndices()[position]].id);
            }));
     report("select a record off the page (last)", medianMilliseconds(window, [&](int run) {
@@ -143,8 +146,8 @@ void benchWideRecord(const fs::path& folder)
     const fs::path left = writeOnce(folder, "screen-wide-a.csv", [](std::ofstream& out) { writeWideTable(out, true); });
     const fs::path right =
         writeOnce(folder, "screen-wide-b.csv", [](std::ofstream& out) { writeWideTable(out, false); });
-    ComparisonModel model(std::make_shared<ui::QtFileDialogs>());
-    ui::MainWindow window(model);
+    model::ComparisonModel model(std::make_shared<ui::shell::QtFileDialogs>());
+    ui::shell::MainWindow window(model);
     window.resize(1320, 850);
     window.show();
     compareFiles(model, left, right);

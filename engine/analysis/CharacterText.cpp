@@ -6,7 +6,7 @@
 #include <functional>
 #include <numeric>
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 namespace {
 
 constexpr std::size_t packedCapacity = 7;
@@ -111,4 +111,4 @@ std::size_t editDistance(const CharacterText& a, const CharacterText& b)
     return row[inner.length()];
 }
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 
 class CharacterText {
 public:
@@ -46,4 +46,4 @@ private:
     std::vector<std::size_t> boundaries_{0};  // character i spans [boundaries_[i], boundaries_[i + 1])
 };
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

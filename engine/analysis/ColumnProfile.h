@@ -10,7 +10,7 @@
 #include "analysis/ColumnKind.h"
 #include "table/CSVTable.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 
 struct ColumnProfile {
     ColumnKind kind = ColumnKind::empty;
@@ -25,6 +25,6 @@ struct ColumnProfile {
 
 // Profiles the column from the table's first 1,000 rows. Any index is accepted; one that no row
 // reaches gives an empty profile.
-ColumnProfile profile(const CSVTable& table, std::int64_t column);
+ColumnProfile profile(const table::CSVTable& table, std::int64_t column);
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 namespace {
 
 // Fewer distinct values than this make a coincidental overlap too likely to mean anything.
@@ -54,4 +54,4 @@ DataCompatibility dataCompatibility(const ColumnProfile& left, const ColumnProfi
     return dataCompatibility(left, right, sharedValueCount(left, right));
 }
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

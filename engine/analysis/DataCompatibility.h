@@ -7,7 +7,7 @@
 
 #include "analysis/ColumnProfile.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 
 struct DataCompatibility {
     double overlap = 0;  // shared values over the smaller value set
@@ -23,4 +23,4 @@ DataCompatibility dataCompatibility(const ColumnProfile& left, const ColumnProfi
 // How many values the two profiles share.
 std::size_t sharedValueCount(const ColumnProfile& left, const ColumnProfile& right);
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

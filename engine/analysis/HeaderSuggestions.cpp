@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 namespace {
 
 constexpr double cutOff = 0.42;
@@ -97,11 +97,11 @@ std::optional<HeaderScore> headerScore(const HeaderMatch& match, const HeaderTer
     return std::nullopt;
 }
 
-std::vector<HeaderSuggestion> headerSuggestions(std::string_view leftHeader,
-                                                const std::vector<std::string>& rightHeaders,
-                                                const std::optional<std::string>& preferredPrefix)
+std::vector<records::HeaderSuggestion> headerSuggestions(std::string_view leftHeader,
+                                                         const std::vector<std::string>& rightHeaders,
+                                                         const std::optional<std::string>& preferredPrefix)
 {
-    std::vector<HeaderSuggestion> suggestions;
+    std::vector<records::HeaderSuggestion> suggestions;
     const HeaderTerms left = headerTerms(leftHeader);
     if (left.normalized.empty())
         return suggestions;
@@ -114,4 +114,4 @@ std::vector<HeaderSuggestion> headerSuggestions(std::string_view leftHeader,
     return suggestions;
 }
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

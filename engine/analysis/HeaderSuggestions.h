@@ -11,14 +11,14 @@
 #include "analysis/HeaderTerms.h"
 #include "records/Mapping.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 
 // Every right header that matches the left one well enough, ordered, not truncated.
 // `preferredPrefix` is a prefix the right headers are expected to carry; a match through it
 // scores higher and reads "Learned pattern".
-std::vector<HeaderSuggestion> headerSuggestions(std::string_view leftHeader,
-                                                const std::vector<std::string>& rightHeaders,
-                                                const std::optional<std::string>& preferredPrefix);
+std::vector<records::HeaderSuggestion> headerSuggestions(std::string_view leftHeader,
+                                                         const std::vector<std::string>& rightHeaders,
+                                                         const std::optional<std::string>& preferredPrefix);
 
 struct HeaderScore {
     double score = 0;
@@ -40,4 +40,4 @@ HeaderMatch matchHeaders(const HeaderTerms& left, const HeaderTerms& right);
 std::optional<HeaderScore> headerScore(const HeaderMatch& match, const HeaderTerms& left, const HeaderTerms& right,
                                        const std::optional<std::string>& preferredPrefix);
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 namespace {
 
 constexpr std::array<std::pair<std::string_view, std::string_view>, 23> aliases{{
@@ -73,7 +73,7 @@ HeaderTerms termsOfNormalized(const CharacterText& normalized)
 
 HeaderTerms headerTerms(std::string_view header)
 {
-    return termsOfNormalized(CharacterText(normalizeHeader(header)));
+    return termsOfNormalized(CharacterText(text::normalizeHeader(header)));
 }
 
 std::vector<HeaderTerms> headerTerms(const std::vector<std::string>& headers)
@@ -129,4 +129,4 @@ double similarity(std::string_view a, std::string_view b)
     return similarity(CharacterText(a), CharacterText(b));
 }
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

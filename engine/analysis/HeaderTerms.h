@@ -13,7 +13,7 @@
 #include "analysis/CharacterText.h"
 #include "text/Unicode.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 
 using text::normalizeHeader;
 
@@ -50,4 +50,4 @@ double similarity(const CharacterText& a, const CharacterText& b);
 // No similarity of texts with these lengths can exceed this.
 double similarityCeiling(const CharacterText& a, const CharacterText& b);
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <set>
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 namespace {
 
 // Applied to a normalized left header that starts with `drop`: `add` followed by the rest.
@@ -19,16 +19,16 @@ bool isValidIndex(std::int64_t index, std::size_t count)
     return index >= 0 && static_cast<std::uint64_t>(index) < count;
 }
 
-bool isStructured(const CSVTable& table, std::int64_t index)
+bool isStructured(const table::CSVTable& table, std::int64_t index)
 {
     return index >= 0 && table.structuredColumnIndices().contains(static_cast<std::size_t>(index));
 }
 
-CharacterText normalizedHeader(const CSVTable& table, std::int64_t index)
+CharacterText normalizedHeader(const table::CSVTable& table, std::int64_t index)
 {
     if (!isValidIndex(index, table.columnCount()))
         return {};
-    return CharacterText(normalizeHeader(table.headers()[static_cast<std::size_t>(index)]));
+    return CharacterText(text::normalizeHeader(table.headers()[static_cast<std::size_t>(index)]));
 }
 
 // A changed entity prefix between two headers naming the same field.
@@ -55,7 +55,7 @@ std::optional<HeaderPattern> learnedPattern(const CharacterText& leftHeader, con
 
 // The first free right column whose normalized header is `target`, structured exactly when the
 // left column is.
-std::optional<std::int64_t> patternTarget(const CSVTable& right, const std::vector<CharacterText>& rightHeaders,
+std::optional<std::int64_t> patternTarget(const table::CSVTable& right, const std::vector<CharacterText>& rightHeaders,
                                           const CharacterText& target, bool structured,
                                           const std::set<std::int64_t>& used)
 {
@@ -67,8 +67,8 @@ std::optional<std::int64_t> patternTarget(const CSVTable& right, const std::vect
     return std::nullopt;
 }
 
-std::int64_t applyPattern(const HeaderPattern& pattern, const CSVTable& left, const CSVTable& right,
-                          std::vector<ColumnMapping>& mappings, const Uuid& anchorID)
+std::int64_t applyPattern(const HeaderPattern& pattern, const table::CSVTable& left, const table::CSVTable& right,
+                          std::vector<records::ColumnMapping>& mappings, const records::Uuid& anchorID)
 {
     std::set<std::int64_t> used;
     for (const auto& mapping : mappings)
@@ -104,12 +104,12 @@ std::int64_t applyPattern(const HeaderPattern& pattern, const CSVTable& left, co
 
 }  // namespace
 
-LearnedPatternResult applyLearnedPattern(const CSVTable& left, const CSVTable& right,
-                                         std::vector<ColumnMapping> mappings, const Uuid& anchorID,
+LearnedPatternResult applyLearnedPattern(const table::CSVTable& left, const table::CSVTable& right,
+                                         std::vector<records::ColumnMapping> mappings, const records::Uuid& anchorID,
                                          std::optional<std::int64_t> selectedRightIndex)
 {
     const auto anchor = std::find_if(mappings.begin(), mappings.end(),
-                                     [&](const ColumnMapping& mapping) { return mapping.id == anchorID; });
+                                     [&](const records::ColumnMapping& mapping) { return mapping.id == anchorID; });
     if (anchor == mappings.end())
         return {std::move(mappings), 0};
     if (!selectedRightIndex) {
@@ -143,4 +143,4 @@ LearnedPatternResult applyLearnedPattern(const CSVTable& left, const CSVTable& r
     return {std::move(mappings), filled};
 }
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

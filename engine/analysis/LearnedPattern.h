@@ -12,18 +12,18 @@
 #include "records/Uuid.h"
 #include "table/CSVTable.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 
 struct LearnedPatternResult {
-    std::vector<ColumnMapping> mappings;
+    std::vector<records::ColumnMapping> mappings;
     // How many mappings other than the chosen one the pattern gave a different right column.
     std::int64_t filled = 0;
 };
 
 // Records the user's choice of `selectedRightIndex` (absent: no column) for the mapping with id
 // `anchorID` and applies the pattern learned from it.
-LearnedPatternResult applyLearnedPattern(const CSVTable& left, const CSVTable& right,
-                                         std::vector<ColumnMapping> mappings, const Uuid& anchorID,
+LearnedPatternResult applyLearnedPattern(const table::CSVTable& left, const table::CSVTable& right,
+                                         std::vector<records::ColumnMapping> mappings, const records::Uuid& anchorID,
                                          std::optional<std::int64_t> selectedRightIndex);
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

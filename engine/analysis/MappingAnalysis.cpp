@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 namespace {
 
 constexpr double assignmentFloor = 0.86;
@@ -18,9 +18,9 @@ constexpr double marginWithPrefix = 0.015;
 
 constexpr std::array<std::string_view, 5> keyFieldNames{"id", "mrn", "patientid", "recordid", "accountnumber"};
 
-using Suggestions = std::vector<std::vector<HeaderSuggestion>>;
+using Suggestions = std::vector<std::vector<records::HeaderSuggestion>>;
 
-std::vector<ColumnProfile> profiles(const CSVTable& table)
+std::vector<ColumnProfile> profiles(const table::CSVTable& table)
 {
     std::vector<ColumnProfile> result;
     result.reserve(table.columnCount());
@@ -29,11 +29,11 @@ std::vector<ColumnProfile> profiles(const CSVTable& table)
     return result;
 }
 
-std::vector<ColumnMapping> freshMappings(std::size_t leftColumns)
+std::vector<records::ColumnMapping> freshMappings(std::size_t leftColumns)
 {
-    std::vector<ColumnMapping> mappings(leftColumns);
+    std::vector<records::ColumnMapping> mappings(leftColumns);
     for (std::size_t i = 0; i < leftColumns; ++i) {
-        mappings[i].id = Uuid::random();
+        mappings[i].id = records::Uuid::random();
         mappings[i].leftIndex = static_cast<std::int64_t>(i);
         mappings[i].isIncluded = true;
     }
@@ -42,15 +42,15 @@ std::vector<ColumnMapping> freshMappings(std::size_t leftColumns)
 
 // Everything the two scoring passes share: only the preferred prefix differs between them.
 struct Analysis {
-    const CSVTable& left;
-    const CSVTable& right;
+    const table::CSVTable& left;
+    const table::CSVTable& right;
     std::vector<ColumnProfile> leftProfiles;
     std::vector<HeaderTerms> leftTerms;
     RightColumns rightColumns;
     SharedValueTable sharedValues;
     std::vector<std::vector<HeaderMatch>> headerMatches;  // per left column, one per right column
 
-    Analysis(const CSVTable& leftTable, const CSVTable& rightTable)
+    Analysis(const table::CSVTable& leftTable, const table::CSVTable& rightTable)
         : left(leftTable)
         , right(rightTable)
         , leftProfiles(profiles(leftTable))
@@ -71,7 +71,7 @@ struct Analysis {
             lists[i] = scoredSuggestions({leftTerms[i], leftProfiles[i], headerMatches[i], sharedValues.row(i)},
                                          rightColumns, preferredPrefix);
             const bool isStructured = left.structuredColumnIndices().contains(i);
-            std::erase_if(lists[i], [&](const HeaderSuggestion& suggestion) {
+            std::erase_if(lists[i], [&](const records::HeaderSuggestion& suggestion) {
                 return right.structuredColumnIndices().contains(static_cast<std::size_t>(suggestion.rightIndex)) !=
                        isStructured;
             });
@@ -82,13 +82,13 @@ struct Analysis {
 
 struct Proposal {
     std::size_t leftColumn;
-    HeaderSuggestion best;
+    records::HeaderSuggestion best;
 };
 
-std::optional<HeaderSuggestion> clearBestCandidate(const std::vector<HeaderSuggestion>& suggestions,
-                                                   const std::vector<bool>& used, double margin)
+std::optional<records::HeaderSuggestion> clearBestCandidate(const std::vector<records::HeaderSuggestion>& suggestions,
+                                                            const std::vector<bool>& used, double margin)
 {
-    std::vector<const HeaderSuggestion*> candidates;
+    std::vector<const records::HeaderSuggestion*> candidates;
     for (const auto& suggestion : suggestions) {
         if (!used[static_cast<std::size_t>(suggestion.rightIndex)])
             candidates.push_back(&suggestion);
@@ -104,7 +104,7 @@ std::optional<HeaderSuggestion> clearBestCandidate(const std::vector<HeaderSugge
 
 // Maps each unmapped left column whose best free candidate is strong and clearly ahead of the
 // next; the strongest proposals claim their right columns first.
-void assign(std::vector<ColumnMapping>& mappings, const Suggestions& suggestions, std::vector<bool>& used,
+void assign(std::vector<records::ColumnMapping>& mappings, const Suggestions& suggestions, std::vector<bool>& used,
             bool hasPreferredPrefix)
 {
     const double margin = hasPreferredPrefix ? marginWithPrefix : marginWithoutPrefix;
@@ -125,7 +125,7 @@ void assign(std::vector<ColumnMapping>& mappings, const Suggestions& suggestions
 }
 
 // The entity prefix that mapped right headers carry most often where their left header has none.
-std::optional<std::string> dominantEntityPrefix(const std::vector<ColumnMapping>& mappings,
+std::optional<std::string> dominantEntityPrefix(const std::vector<records::ColumnMapping>& mappings,
                                                 const std::vector<HeaderTerms>& leftTerms,
                                                 const std::vector<HeaderTerms>& rightTerms)
 {
@@ -150,14 +150,14 @@ bool isKeyField(const HeaderTerms& terms)
 }
 
 // The first mapped column named like a key field, else the first mapped column.
-void chooseKey(std::vector<ColumnMapping>& mappings, const std::vector<HeaderTerms>& leftTerms)
+void chooseKey(std::vector<records::ColumnMapping>& mappings, const std::vector<HeaderTerms>& leftTerms)
 {
-    auto key = std::find_if(mappings.begin(), mappings.end(), [&](const ColumnMapping& mapping) {
+    auto key = std::find_if(mappings.begin(), mappings.end(), [&](const records::ColumnMapping& mapping) {
         return mapping.rightIndex && isKeyField(leftTerms[static_cast<std::size_t>(mapping.leftIndex)]);
     });
     if (key == mappings.end())
         key = std::find_if(mappings.begin(), mappings.end(),
-                           [](const ColumnMapping& mapping) { return mapping.rightIndex.has_value(); });
+                           [](const records::ColumnMapping& mapping) { return mapping.rightIndex.has_value(); });
     if (key == mappings.end())
         return;
     key->isKey = true;
@@ -166,10 +166,10 @@ void chooseKey(std::vector<ColumnMapping>& mappings, const std::vector<HeaderTer
 
 }  // namespace
 
-MappingAnalysisResult analyzeMappings(const CSVTable& left, const CSVTable& right)
+records::MappingAnalysisResult analyzeMappings(const table::CSVTable& left, const table::CSVTable& right)
 {
     const Analysis analysis(left, right);
-    MappingAnalysisResult result{freshMappings(left.columnCount()), analysis.suggestions(std::nullopt)};
+    records::MappingAnalysisResult result{freshMappings(left.columnCount()), analysis.suggestions(std::nullopt)};
     std::vector<bool> used(right.columnCount(), false);
     assign(result.mappings, result.suggestions, used, false);
     const auto dominant = dominantEntityPrefix(result.mappings, analysis.leftTerms, analysis.rightColumns.terms);
@@ -180,4 +180,4 @@ MappingAnalysisResult analyzeMappings(const CSVTable& left, const CSVTable& righ
     return result;
 }
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

@@ -7,8 +7,8 @@
 #include "records/Mapping.h"
 #include "table/CSVTable.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 
-MappingAnalysisResult analyzeMappings(const CSVTable& left, const CSVTable& right);
+records::MappingAnalysisResult analyzeMappings(const table::CSVTable& left, const table::CSVTable& right);
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 namespace {
 
 constexpr double cutOff = 0.42;
@@ -47,10 +47,10 @@ std::vector<HeaderMatch> headerMatches(const HeaderTerms& left, const RightColum
     return matches;
 }
 
-std::vector<HeaderSuggestion> scoredSuggestions(const LeftColumn& left, const RightColumns& right,
-                                                const std::optional<std::string>& preferredPrefix)
+std::vector<records::HeaderSuggestion> scoredSuggestions(const LeftColumn& left, const RightColumns& right,
+                                                         const std::optional<std::string>& preferredPrefix)
 {
-    std::vector<HeaderSuggestion> suggestions;
+    std::vector<records::HeaderSuggestion> suggestions;
     for (std::size_t j = 0; j < right.terms.size(); ++j) {
         const std::size_t shared = j < left.sharedValueCounts.size() ? left.sharedValueCounts[j] : 0;
         const DataCompatibility data = dataCompatibility(left.profile, right.profiles[j], shared);
@@ -65,11 +65,11 @@ std::vector<HeaderSuggestion> scoredSuggestions(const LeftColumn& left, const Ri
     return suggestions;
 }
 
-std::vector<HeaderSuggestion> scoredSuggestions(std::string_view leftHeader,
-                                                const std::vector<std::string>& rightHeaders,
-                                                const ColumnProfile& leftProfile,
-                                                const std::vector<ColumnProfile>& rightProfiles,
-                                                const std::optional<std::string>& preferredPrefix)
+std::vector<records::HeaderSuggestion> scoredSuggestions(std::string_view leftHeader,
+                                                         const std::vector<std::string>& rightHeaders,
+                                                         const ColumnProfile& leftProfile,
+                                                         const std::vector<ColumnProfile>& rightProfiles,
+                                                         const std::optional<std::string>& preferredPrefix)
 {
     std::vector<ColumnProfile> profiles(
         rightProfiles.begin(),
@@ -84,4 +84,4 @@ std::vector<HeaderSuggestion> scoredSuggestions(std::string_view leftHeader,
     return scoredSuggestions({left, leftProfile, matches, shared}, right, preferredPrefix);
 }
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

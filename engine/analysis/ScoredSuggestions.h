@@ -15,15 +15,15 @@
 #include "analysis/HeaderTerms.h"
 #include "records/Mapping.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 
 // Every right column that reaches the cut-off, ordered, not truncated. A right header without a
 // profile (the list is too short) is scored as an empty column.
-std::vector<HeaderSuggestion> scoredSuggestions(std::string_view leftHeader,
-                                                const std::vector<std::string>& rightHeaders,
-                                                const ColumnProfile& leftProfile,
-                                                const std::vector<ColumnProfile>& rightProfiles,
-                                                const std::optional<std::string>& preferredPrefix);
+std::vector<records::HeaderSuggestion> scoredSuggestions(std::string_view leftHeader,
+                                                         const std::vector<std::string>& rightHeaders,
+                                                         const ColumnProfile& leftProfile,
+                                                         const std::vector<ColumnProfile>& rightProfiles,
+                                                         const std::optional<std::string>& preferredPrefix);
 
 // The right side prepared once for scoring many left columns against it.
 struct RightColumns {
@@ -44,7 +44,7 @@ struct LeftColumn {
 
 std::vector<HeaderMatch> headerMatches(const HeaderTerms& left, const RightColumns& right);
 
-std::vector<HeaderSuggestion> scoredSuggestions(const LeftColumn& left, const RightColumns& right,
-                                                const std::optional<std::string>& preferredPrefix);
+std::vector<records::HeaderSuggestion> scoredSuggestions(const LeftColumn& left, const RightColumns& right,
+                                                         const std::optional<std::string>& preferredPrefix);
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <tuple>
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 namespace {
 
 constexpr std::size_t fewestOverlapValues = 5;
@@ -74,4 +74,4 @@ std::span<const std::uint32_t> SharedValueTable::row(std::size_t leftColumn) con
     return std::span<const std::uint32_t>(counts_).subspan(leftColumn * rightCount_, rightCount_);
 }
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

@@ -11,7 +11,7 @@
 
 #include "analysis/ColumnProfile.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 
 class SharedValueTable {
 public:
@@ -37,4 +37,4 @@ private:
     std::vector<std::uint32_t> counts_;
 };
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

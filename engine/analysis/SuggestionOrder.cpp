@@ -6,12 +6,12 @@
 #include <numeric>
 #include <tuple>
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 namespace {
 
 constexpr double tieBand = 0.0001;
 
-std::size_t rankOf(const HeaderSuggestion& suggestion, const std::vector<std::size_t>& headerRanks)
+std::size_t rankOf(const records::HeaderSuggestion& suggestion, const std::vector<std::size_t>& headerRanks)
 {
     const auto index = suggestion.rightIndex;
     return index >= 0 && static_cast<std::size_t>(index) < headerRanks.size()
@@ -40,11 +40,12 @@ std::vector<std::size_t> headerTextRanks(const std::vector<std::string>& headers
     return ranks;
 }
 
-void orderSuggestions(std::vector<HeaderSuggestion>& suggestions, const std::vector<std::size_t>& headerRanks)
+void orderSuggestions(std::vector<records::HeaderSuggestion>& suggestions, const std::vector<std::size_t>& headerRanks)
 {
-    std::stable_sort(suggestions.begin(), suggestions.end(),
-                     [](const HeaderSuggestion& a, const HeaderSuggestion& b) { return a.score > b.score; });
-    const auto byHeaderText = [&](const HeaderSuggestion& a, const HeaderSuggestion& b) {
+    std::stable_sort(
+        suggestions.begin(), suggestions.end(),
+        [](const records::HeaderSuggestion& a, const records::HeaderSuggestion& b) { return a.score > b.score; });
+    const auto byHeaderText = [&](const records::HeaderSuggestion& a, const records::HeaderSuggestion& b) {
         return std::tuple(rankOf(a, headerRanks), a.rightIndex) < std::tuple(rankOf(b, headerRanks), b.rightIndex);
     };
     for (auto runStart = suggestions.begin(); runStart != suggestions.end();) {
@@ -56,9 +57,9 @@ void orderSuggestions(std::vector<HeaderSuggestion>& suggestions, const std::vec
     }
 }
 
-void orderSuggestions(std::vector<HeaderSuggestion>& suggestions, const std::vector<std::string>& rightHeaders)
+void orderSuggestions(std::vector<records::HeaderSuggestion>& suggestions, const std::vector<std::string>& rightHeaders)
 {
     orderSuggestions(suggestions, headerTextRanks(rightHeaders));
 }
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

@@ -15,13 +15,14 @@
 
 #include "records/Mapping.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 
 // Position of each header in NFC scalar order; equal texts share a position.
 std::vector<std::size_t> headerTextRanks(const std::vector<std::string>& headers);
 
 // Suggestions whose right index has no rank sort after all others within their run.
-void orderSuggestions(std::vector<HeaderSuggestion>& suggestions, const std::vector<std::size_t>& headerRanks);
-void orderSuggestions(std::vector<HeaderSuggestion>& suggestions, const std::vector<std::string>& rightHeaders);
+void orderSuggestions(std::vector<records::HeaderSuggestion>& suggestions, const std::vector<std::size_t>& headerRanks);
+void orderSuggestions(std::vector<records::HeaderSuggestion>& suggestions,
+                      const std::vector<std::string>& rightHeaders);
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

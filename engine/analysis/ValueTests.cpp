@@ -19,7 +19,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 namespace {
 
 enum class Pattern { identifier, webAddress, date };
@@ -284,4 +284,4 @@ bool isDecimalLiteral(std::string_view value)
     return end == begin + value.size();
 }
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

@@ -13,7 +13,7 @@
 #include "records/Hashing.h"
 #include "text/Unicode.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::compare::CSVComparator {
 namespace {
 
 constexpr std::size_t textBlockBytes = 1 << 16;
@@ -102,7 +102,7 @@ std::string_view ComparableColumns::TextArena::store(std::string_view text)
     return stored;
 }
 
-ComparableColumns::ComparableColumns(const CSVTable& table, std::vector<std::size_t> columns,
+ComparableColumns::ComparableColumns(const table::CSVTable& table, std::vector<std::size_t> columns,
                                      std::vector<std::size_t> keyPositions, bool ignoreCase, unsigned workers)
     : table_(&table)
     , columns_(std::move(columns))
@@ -163,7 +163,7 @@ std::size_t ComparableColumns::keyHash(std::size_t row) const
     }
     std::size_t hash = 0;
     for (const std::size_t position : keyPositions_)
-        hashCombine(hash, form(row, position));
+        records::hashCombine(hash, form(row, position));
     return hash;
 }
 
@@ -232,4 +232,4 @@ bool equalSignatures(const ComparableColumns& a, std::size_t rowA, const Compara
     return firstDifference(a, rowA, b, rowB, AllPositions{a.width()}, true, equalityOf);
 }
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::compare::CSVComparator

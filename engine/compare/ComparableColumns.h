@@ -17,7 +17,7 @@
 #include "compare/ValueNormalization.h"
 #include "table/CSVTable.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::compare::CSVComparator {
 
 // The start of a key in an encoding whose byte order is the order of key lists: each part with a
 // 0x00 byte written as 0x00 0x01, ended by 0x00 0x00. Holds the first 15 bytes and then the
@@ -36,10 +36,10 @@ class ComparableColumns {
 public:
     // `columns` may name columns outside the table, whose header and cells read as empty.
     // `keyPositions` are positions in `columns`. The table must outlive this object.
-    ComparableColumns(const CSVTable& table, std::vector<std::size_t> columns, std::vector<std::size_t> keyPositions,
-                      bool ignoreCase, unsigned workers);
+    ComparableColumns(const table::CSVTable& table, std::vector<std::size_t> columns,
+                      std::vector<std::size_t> keyPositions, bool ignoreCase, unsigned workers);
 
-    const CSVTable& table() const { return *table_; }
+    const table::CSVTable& table() const { return *table_; }
     std::size_t rowCount() const { return rowCount_; }
     std::size_t width() const { return columns_.size(); }
     std::size_t column(std::size_t position) const { return columns_[position]; }
@@ -110,7 +110,7 @@ private:
     std::uint32_t codeFor(std::string_view cell, std::string_view form, Chunk& chunk);
     KeyCode keyCodeOf(std::size_t row) const;
 
-    const CSVTable* table_;
+    const table::CSVTable* table_;
     std::vector<std::size_t> columns_;
     std::vector<std::size_t> keyPositions_;
     std::size_t rowCount_;
@@ -136,4 +136,4 @@ std::strong_ordering compareSignatures(const ComparableColumns& a, std::size_t r
                                        std::size_t rowB);
 bool equalSignatures(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB);
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::compare::CSVComparator

@@ -7,7 +7,7 @@
 #include "compare/ComparableColumns.h"
 #include "compare/KeyGroups.h"
 
-namespace rowlark {
+namespace rowlark::compare {
 namespace {
 
 // A negative index names no column; the largest index does the same.
@@ -29,8 +29,8 @@ bool hasEmptyPart(const CSVComparator::ComparableColumns& forms, std::size_t row
 
 }  // namespace
 
-KeyDiagnostics::KeyDiagnostics(const CSVTable& table, const std::vector<std::int64_t>& keyIndices, bool ignoreCase,
-                               unsigned workers)
+KeyDiagnostics::KeyDiagnostics(const table::CSVTable& table, const std::vector<std::int64_t>& keyIndices,
+                               bool ignoreCase, unsigned workers)
 {
     std::vector<std::size_t> positions(keyIndices.size());
     std::iota(positions.begin(), positions.end(), 0);
@@ -68,4 +68,4 @@ std::string keyWarning(const KeyDiagnostics& left, std::string_view leftName, co
     return warning;
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::compare

@@ -11,7 +11,7 @@
 
 #include "table/CSVTable.h"
 
-namespace rowlark {
+namespace rowlark::compare {
 
 namespace CSVComparator {
 class ComparableColumns;
@@ -25,7 +25,7 @@ struct KeyDiagnostics {
     KeyDiagnostics() = default;
     // `keyIndices` are the table's key columns in mapping order; an index outside the table reads
     // as an empty part. `workers` as for the comparison (0: one per core).
-    KeyDiagnostics(const CSVTable& table, const std::vector<std::int64_t>& keyIndices, bool ignoreCase,
+    KeyDiagnostics(const table::CSVTable& table, const std::vector<std::int64_t>& keyIndices, bool ignoreCase,
                    unsigned workers = 0);
     // The same counts from keys already normalized and grouped: `forms` is side `side` of `groups`.
     KeyDiagnostics(const CSVComparator::ComparableColumns& forms, const CSVComparator::KeyGroups& groups,
@@ -38,4 +38,4 @@ struct KeyDiagnostics {
 std::string keyWarning(const KeyDiagnostics& left, std::string_view leftName, const KeyDiagnostics& right,
                        std::string_view rightName);
 
-}  // namespace rowlark
+}  // namespace rowlark::compare

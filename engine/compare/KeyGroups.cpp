@@ -11,7 +11,7 @@
 #include "compare/LargeBuffer.h"
 #include "compare/Prefetch.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::compare::CSVComparator {
 namespace {
 
 // Below this many keys a second sorting thread costs more than it saves.
@@ -44,10 +44,10 @@ std::vector<std::uint32_t> KeyGroups::numberKeys()
     std::fill_n(slots.get(), capacity, 0);
     std::vector<std::uint32_t> keyOfRow;
     keyOfRow.reserve(total);
-    adviseHugePages(keyOfRow.data(), total * sizeof(std::uint32_t));
+    table::adviseHugePages(keyOfRow.data(), total * sizeof(std::uint32_t));
     // Only the pages that keys reach are ever touched.
     keys_.reserve(total);
-    adviseHugePages(keys_.data(), total * sizeof(KeyEntry));
+    table::adviseHugePages(keys_.data(), total * sizeof(KeyEntry));
     const auto sideOf = [&](std::size_t index) { return static_cast<std::uint32_t>(index >= leftRows); };
     const auto rowOf = [&](std::size_t index) { return index >= leftRows ? index - leftRows : index; };
     struct Pending {
@@ -156,4 +156,4 @@ std::vector<std::uint32_t> KeyGroups::sortedKeys(unsigned workers) const
     return order;
 }
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::compare::CSVComparator

@@ -11,7 +11,7 @@
 
 #include "compare/ComparableColumns.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::compare::CSVComparator {
 
 class KeyGroups {
 public:
@@ -59,4 +59,4 @@ private:
     std::vector<std::uint32_t> groupRows_[2];
 };
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::compare::CSVComparator

@@ -9,13 +9,13 @@
 
 #include "table/HugePages.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::compare::CSVComparator {
 
 template<typename T> std::unique_ptr<T[]> largeBuffer(std::size_t count)
 {
     auto buffer = std::make_unique_for_overwrite<T[]>(count);
-    adviseHugePages(buffer.get(), count * sizeof(T));
+    table::adviseHugePages(buffer.get(), count * sizeof(T));
     return buffer;
 }
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::compare::CSVComparator

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-namespace rowlark {
+namespace rowlark::compare {
 
 unsigned defaultWorkerCount()
 {
@@ -45,4 +45,4 @@ void runInParallel(std::size_t taskCount, unsigned workers, const std::function<
         std::rethrow_exception(failure);
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::compare

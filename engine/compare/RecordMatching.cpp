@@ -11,7 +11,7 @@
 #include "compare/Parallel.h"
 #include "compare/Prefetch.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::compare::CSVComparator {
 namespace {
 
 constexpr std::string_view keySeparator = " \u2022 ";
@@ -26,7 +26,7 @@ struct ActiveColumns {
     bool hasKeyMapping = false;
 };
 
-std::size_t checkedColumn(std::int64_t index, const CSVTable& table, std::string_view fileLabel)
+std::size_t checkedColumn(std::int64_t index, const table::CSVTable& table, std::string_view fileLabel)
 {
     if (index < 0 || static_cast<std::uint64_t>(index) >= table.columnCount())
         throw InvalidMappingError("The column mapping does not fit " + std::string(fileLabel) +
@@ -36,10 +36,11 @@ std::size_t checkedColumn(std::int64_t index, const CSVTable& table, std::string
 }
 
 // The compared column pairs in mapping order, and which of them form the key.
-ActiveColumns activeColumns(const std::vector<ColumnMapping>& mappings, const CSVTable& left, const CSVTable& right)
+ActiveColumns activeColumns(const std::vector<records::ColumnMapping>& mappings, const table::CSVTable& left,
+                            const table::CSVTable& right)
 {
     ActiveColumns active;
-    for (const ColumnMapping& mapping : mappings) {
+    for (const records::ColumnMapping& mapping : mappings) {
         if (!mapping.rightIndex || !(mapping.isIncluded || mapping.isKey))
             continue;
         if (mapping.isKey)
@@ -54,7 +55,7 @@ ActiveColumns activeColumns(const std::vector<ColumnMapping>& mappings, const CS
 }
 
 struct MatchedKeys {
-    std::vector<RowDifference> differences;
+    std::vector<records::RowDifference> differences;
     std::int64_t matchingRows = 0;
     std::int64_t ambiguousDuplicateKeyGroups = 0;
 };
@@ -88,9 +89,9 @@ public:
         for (std::size_t i = 0; i < paired; ++i)
             pair(leftLeftovers_[i], rightLeftovers_[i], result);
         for (std::size_t i = paired; i < leftLeftovers_.size(); ++i)
-            result.differences.push_back(oneSided(DiffStatus::onlyLeft, leftLeftovers_[i]));
+            result.differences.push_back(oneSided(records::DiffStatus::onlyLeft, leftLeftovers_[i]));
         for (std::size_t i = paired; i < rightLeftovers_.size(); ++i)
-            result.differences.push_back(oneSided(DiffStatus::onlyRight, rightLeftovers_[i]));
+            result.differences.push_back(oneSided(records::DiffStatus::onlyRight, rightLeftovers_[i]));
     }
 
 private:
@@ -153,14 +154,14 @@ private:
     // A pair whose compared values are all equal is matching; any other is a changed record.
     void pair(std::uint32_t leftRow, std::uint32_t rightRow, MatchedKeys& result)
     {
-        std::vector<CellDifference> cells;
+        std::vector<records::CellDifference> cells;
         for (std::size_t position = 0; position < left_.width(); ++position) {
             if (left_.form(leftRow, position) == right_.form(rightRow, position))
                 continue;
             const std::size_t leftColumn = left_.column(position);
             const std::size_t rightColumn = right_.column(position);
             cells.push_back({
-                .id = Uuid::random(),
+                .id = records::Uuid::random(),
                 .leftHeader = left_.table().headers()[leftColumn],
                 .rightHeader = right_.table().headers()[rightColumn],
                 .leftValue = std::string(left_.table().cell(leftRow, leftColumn)),
@@ -171,27 +172,27 @@ private:
             ++result.matchingRows;
             return;
         }
-        RowDifference difference = recordDifference(DiffStatus::changed);
+        records::RowDifference difference = recordDifference(records::DiffStatus::changed);
         difference.leftRow = left_.table().rowStrings(leftRow);
         difference.rightRow = right_.table().rowStrings(rightRow);
         difference.cells = std::move(cells);
         result.differences.push_back(std::move(difference));
     }
 
-    RowDifference oneSided(DiffStatus status, std::uint32_t row)
+    records::RowDifference oneSided(records::DiffStatus status, std::uint32_t row)
     {
-        RowDifference difference = recordDifference(status);
-        if (status == DiffStatus::onlyLeft)
+        records::RowDifference difference = recordDifference(status);
+        if (status == records::DiffStatus::onlyLeft)
             difference.leftRow = left_.table().rowStrings(row);
         else
             difference.rightRow = right_.table().rowStrings(row);
         return difference;
     }
 
-    RowDifference recordDifference(DiffStatus status)
+    records::RowDifference recordDifference(records::DiffStatus status)
     {
-        RowDifference difference;
-        difference.id = Uuid::random();
+        records::RowDifference difference;
+        difference.id = records::Uuid::random();
         difference.key = displayKey();
         difference.status = status;
         return difference;
@@ -282,8 +283,8 @@ std::vector<std::uint8_t> plainMatches(const KeyGroups& groups, const Comparable
 }
 
 // The records of both sides matched key by key, in key order.
-ComparisonSummary matchRecords(const ComparableColumns& leftForms, const ComparableColumns& rightForms,
-                               const KeyGroups& groups, unsigned workers)
+records::ComparisonSummary matchRecords(const ComparableColumns& leftForms, const ComparableColumns& rightForms,
+                                        const KeyGroups& groups, unsigned workers)
 {
     const std::vector<std::uint32_t> order = groups.sortedKeys(workers);
     const std::vector<std::uint8_t> isPlainMatch = plainMatches(groups, leftForms, rightForms, workers);
@@ -303,7 +304,7 @@ ComparisonSummary matchRecords(const ComparableColumns& leftForms, const Compara
         }
     });
 
-    ComparisonSummary summary;
+    records::ComparisonSummary summary;
     summary.leftRows = static_cast<std::int64_t>(leftForms.rowCount());
     summary.rightRows = static_cast<std::int64_t>(rightForms.rowCount());
     std::size_t differenceCount = 0;
@@ -319,9 +320,9 @@ ComparisonSummary matchRecords(const ComparableColumns& leftForms, const Compara
 }
 
 // Compares, and when `keys` is given measures both tables' keys into it.
-ComparisonSummary compareMeasuringKeys(const CSVTable& left, const CSVTable& right,
-                                       const std::vector<ColumnMapping>& mappings, bool ignoreCase, unsigned workers,
-                                       ComparisonWithKeys* keys)
+records::ComparisonSummary compareMeasuringKeys(const table::CSVTable& left, const table::CSVTable& right,
+                                                const std::vector<records::ColumnMapping>& mappings, bool ignoreCase,
+                                                unsigned workers, ComparisonWithKeys* keys)
 {
     const ActiveColumns active = activeColumns(mappings, left, right);
     const ComparableColumns leftForms(left, active.left, active.keyPositions, ignoreCase, workers);
@@ -339,14 +340,15 @@ ComparisonSummary compareMeasuringKeys(const CSVTable& left, const CSVTable& rig
 
 }  // namespace
 
-ComparisonSummary compare(const CSVTable& left, const CSVTable& right, const std::vector<ColumnMapping>& mappings,
-                          bool ignoreCase, unsigned workers)
+records::ComparisonSummary compare(const table::CSVTable& left, const table::CSVTable& right,
+                                   const std::vector<records::ColumnMapping>& mappings, bool ignoreCase,
+                                   unsigned workers)
 {
     return compareMeasuringKeys(left, right, mappings, ignoreCase, workers, nullptr);
 }
 
-ComparisonWithKeys compareWithKeyDiagnostics(const CSVTable& left, const CSVTable& right,
-                                             const std::vector<ColumnMapping>& mappings, bool ignoreCase,
+ComparisonWithKeys compareWithKeyDiagnostics(const table::CSVTable& left, const table::CSVTable& right,
+                                             const std::vector<records::ColumnMapping>& mappings, bool ignoreCase,
                                              unsigned workers)
 {
     ComparisonWithKeys result;
@@ -354,4 +356,4 @@ ComparisonWithKeys compareWithKeyDiagnostics(const CSVTable& left, const CSVTabl
     return result;
 }
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::compare::CSVComparator

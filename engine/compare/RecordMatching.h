@@ -12,7 +12,7 @@
 #include "records/Mapping.h"
 #include "table/CSVTable.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::compare::CSVComparator {
 
 // A mapping names a column that its table does not have: the mapping was built for other files.
 class InvalidMappingError : public std::out_of_range {
@@ -25,11 +25,12 @@ public:
 // by key; within a key, changed records, then only-left, then only-right. `workers` threads share
 // the work (0: one per core); the result does not depend on their number, apart from the random
 // ids. Fails with InvalidMappingError when an active mapping's index lies outside its table.
-ComparisonSummary compare(const CSVTable& left, const CSVTable& right, const std::vector<ColumnMapping>& mappings,
-                          bool ignoreCase, unsigned workers = 0);
+records::ComparisonSummary compare(const table::CSVTable& left, const table::CSVTable& right,
+                                   const std::vector<records::ColumnMapping>& mappings, bool ignoreCase,
+                                   unsigned workers = 0);
 
 struct ComparisonWithKeys {
-    ComparisonSummary summary;
+    records::ComparisonSummary summary;
     KeyDiagnostics leftKeys;
     KeyDiagnostics rightKeys;
 };
@@ -38,8 +39,8 @@ struct ComparisonWithKeys {
 // order, with a right column), counted from the keys the comparison has already normalized and
 // grouped. Without a key mapping the tables have no key columns, although the comparison matches
 // records by the first active mapping.
-ComparisonWithKeys compareWithKeyDiagnostics(const CSVTable& left, const CSVTable& right,
-                                             const std::vector<ColumnMapping>& mappings, bool ignoreCase,
+ComparisonWithKeys compareWithKeyDiagnostics(const table::CSVTable& left, const table::CSVTable& right,
+                                             const std::vector<records::ColumnMapping>& mappings, bool ignoreCase,
                                              unsigned workers = 0);
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::compare::CSVComparator

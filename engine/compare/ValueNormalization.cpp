@@ -8,7 +8,7 @@
 #include "text/JSON.h"
 #include "text/Unicode.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::compare::CSVComparator {
 namespace {
 
 enum class Spelling { none, empty, trueValue, falseValue, unitedStates };
@@ -273,4 +273,4 @@ std::vector<std::string> normalizedKey(const std::vector<std::string>& row, cons
     return key;
 }
 
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::compare::CSVComparator

@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-namespace rowlark {
+namespace rowlark::csv {
 
 CSVError::CSVError(Kind kind, std::string message, std::int64_t row, std::int64_t expected, std::int64_t actual)
     : kind_(kind)
@@ -37,4 +37,4 @@ CSVError CSVError::unclosedQuote()
     return CSVError(Kind::unclosedQuote, "The CSV contains an unclosed quoted field.");
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::csv

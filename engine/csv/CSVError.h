@@ -4,7 +4,7 @@
 #include <exception>
 #include <string>
 
-namespace rowlark {
+namespace rowlark::csv {
 
 // A CSV file that cannot become a table. `what()` is the message the user sees.
 class CSVError : public std::exception {
@@ -40,4 +40,4 @@ private:
     std::int64_t actual_;
 };
 
-}  // namespace rowlark
+}  // namespace rowlark::csv

@@ -13,7 +13,7 @@
 #include "table/HugePages.h"
 #include "text/Encoding.h"
 
-namespace rowlark {
+namespace rowlark::csv {
 
 namespace {
 
@@ -60,7 +60,7 @@ std::string readWholeFile(const std::filesystem::path& path)
 
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(std::max<off_t>(status.st_size, 0)) + 1);
-    adviseHugePages(bytes.data(), bytes.capacity());
+    table::adviseHugePages(bytes.data(), bytes.capacity());
     bytes.resize(bytes.capacity());
     std::size_t size = 0;
     while (true) {
@@ -94,17 +94,21 @@ DecodedText decodedText(std::string bytes)
 
 }  // namespace
 
+}  // namespace rowlark::csv
+
+namespace rowlark::table {
+
 CSVTable CSVTable::parse(std::string text)
 {
-    ParsedCSV parsed = parseCSV(std::move(text));
+    csv::ParsedCSV parsed = csv::parseCSV(std::move(text));
     return withStore(std::move(parsed.headers), std::move(parsed.cells));
 }
 
 CSVTable CSVTable::load(const std::filesystem::path& path)
 {
-    DecodedText decoded = decodedText(readWholeFile(path));
-    ParsedCSV parsed = parseCSV(std::move(decoded.text), decoded.start);
+    csv::DecodedText decoded = csv::decodedText(csv::readWholeFile(path));
+    csv::ParsedCSV parsed = csv::parseCSV(std::move(decoded.text), decoded.start);
     return withStore(std::move(parsed.headers), std::move(parsed.cells)).expandingStructuredColumns();
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::table

@@ -17,7 +17,7 @@
 #include "table/HugePages.h"
 #include "text/Unicode.h"
 
-namespace rowlark {
+namespace rowlark::csv {
 
 namespace {
 
@@ -70,7 +70,7 @@ public:
     {
         std::vector<std::uint64_t> bounds;
         bounds.reserve(size_ + 1);
-        adviseHugePages(bounds.data(), bounds.capacity() * sizeof(std::uint64_t));
+        table::adviseHugePages(bounds.data(), bounds.capacity() * sizeof(std::uint64_t));
         bounds.push_back(0);
         for (auto& chunk : chunks_) {
             const std::size_t count = &chunk == &chunks_.back() ? used_ : chunk.capacity;
@@ -93,7 +93,7 @@ private:
     {
         capacity_ = chunks_.empty() ? firstChunkCapacity : std::min(capacity_ * 2, largestChunkCapacity);
         chunks_.push_back({std::make_unique_for_overwrite<std::uint64_t[]>(capacity_), capacity_});
-        adviseHugePages(chunks_.back().values.get(), capacity_ * sizeof(std::uint64_t));
+        table::adviseHugePages(chunks_.back().values.get(), capacity_ * sizeof(std::uint64_t));
         used_ = 0;
     }
 
@@ -309,7 +309,7 @@ private:
         text_.resize(bounds_.last());
         if (text_.capacity() - text_.size() > text_.capacity() / 8)
             text_.shrink_to_fit();
-        return ParsedCSV{std::move(headers_), CellStore(std::move(text_), std::move(bounds_).build(), width_)};
+        return ParsedCSV{std::move(headers_), table::CellStore(std::move(text_), std::move(bounds_).build(), width_)};
     }
 
     static void removeByteOrderMarks(std::string& name)
@@ -347,4 +347,4 @@ ParsedCSV parseCSV(std::string text, std::size_t start)
     return CSVScanner(text, start).run();
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::csv

@@ -10,15 +10,15 @@
 
 #include "table/CellStore.h"
 
-namespace rowlark {
+namespace rowlark::csv {
 
 struct ParsedCSV {
     std::vector<std::string> headers;
-    CellStore cells;  // the data rows, each as wide as the header
+    table::CellStore cells;  // the data rows, each as wide as the header
 };
 
 // Parses `text` from byte `start` on. The cells are written into the buffer of `text` itself, so
 // the result holds that buffer and the caller's memory is not doubled. Fails with CSVError.
 ParsedCSV parseCSV(std::string text, std::size_t start = 0);
 
-}  // namespace rowlark
+}  // namespace rowlark::csv

@@ -4,37 +4,37 @@
 
 #include "analysis/LearnedPattern.h"
 
-namespace rowlark::MappingEdits {
+namespace rowlark::edits::MappingEdits {
 namespace {
 
-bool isStructured(const CSVTable& table, std::int64_t index)
+bool isStructured(const table::CSVTable& table, std::int64_t index)
 {
     return index >= 0 && table.structuredColumnIndices().contains(static_cast<std::size_t>(index));
 }
 
 // The mapping with this id, or null; const when the list is.
-template<typename Mappings> auto find(Mappings& mappings, const Uuid& id) -> decltype(mappings.data())
+template<typename Mappings> auto find(Mappings& mappings, const records::Uuid& id) -> decltype(mappings.data())
 {
     const auto mapping = std::find_if(mappings.begin(), mappings.end(),
-                                      [&](const ColumnMapping& candidate) { return candidate.id == id; });
+                                      [&](const records::ColumnMapping& candidate) { return candidate.id == id; });
     return mapping == mappings.end() ? nullptr : &*mapping;
 }
 
 }  // namespace
 
-bool canPair(const CSVTable& left, const CSVTable& right, std::int64_t leftIndex, std::int64_t rightIndex)
+bool canPair(const table::CSVTable& left, const table::CSVTable& right, std::int64_t leftIndex, std::int64_t rightIndex)
 {
     return isStructured(left, leftIndex) == isStructured(right, rightIndex);
 }
 
-std::optional<ManualChoice> chooseRightColumn(const CSVTable& left, const CSVTable& right,
-                                              const std::vector<ColumnMapping>& mappings, const Uuid& id,
-                                              std::optional<std::int64_t> rightIndex)
+std::optional<ManualChoice> chooseRightColumn(const table::CSVTable& left, const table::CSVTable& right,
+                                              const std::vector<records::ColumnMapping>& mappings,
+                                              const records::Uuid& id, std::optional<std::int64_t> rightIndex)
 {
-    const ColumnMapping* anchor = find(mappings, id);
+    const records::ColumnMapping* anchor = find(mappings, id);
     if (!anchor || (rightIndex && !canPair(left, right, anchor->leftIndex, *rightIndex)))
         return std::nullopt;
-    auto [updated, filled] = CSVComparator::applyLearnedPattern(left, right, mappings, id, rightIndex);
+    auto [updated, filled] = analysis::CSVComparator::applyLearnedPattern(left, right, mappings, id, rightIndex);
     return ManualChoice{std::move(updated), filled};
 }
 
@@ -46,9 +46,9 @@ std::string choiceNotice(std::int64_t filled)
            " related columns. Review the suggestions before comparing.";
 }
 
-bool setKey(std::vector<ColumnMapping>& mappings, const Uuid& id, bool value)
+bool setKey(std::vector<records::ColumnMapping>& mappings, const records::Uuid& id, bool value)
 {
-    ColumnMapping* mapping = find(mappings, id);
+    records::ColumnMapping* mapping = find(mappings, id);
     if (!mapping || !mapping->rightIndex)
         return false;
     mapping->isKey = value;
@@ -57,13 +57,13 @@ bool setKey(std::vector<ColumnMapping>& mappings, const Uuid& id, bool value)
     return true;
 }
 
-bool setIncluded(std::vector<ColumnMapping>& mappings, const Uuid& id, bool value)
+bool setIncluded(std::vector<records::ColumnMapping>& mappings, const records::Uuid& id, bool value)
 {
-    ColumnMapping* mapping = find(mappings, id);
+    records::ColumnMapping* mapping = find(mappings, id);
     if (!mapping || mapping->isKey)
         return false;
     mapping->isIncluded = value;
     return true;
 }
 
-}  // namespace rowlark::MappingEdits
+}  // namespace rowlark::edits::MappingEdits

@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-namespace rowlark {
+namespace rowlark::records {
 namespace {
 
 constexpr std::array<std::pair<DiffStatus, std::string_view>, 3> statusTitles = {{
@@ -22,4 +22,4 @@ std::string_view title(DiffStatus status)
     return {};
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::records

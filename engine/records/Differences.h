@@ -10,7 +10,7 @@
 
 #include "records/Uuid.h"
 
-namespace rowlark {
+namespace rowlark::records {
 
 enum class DiffStatus { changed, onlyLeft, onlyRight };
 
@@ -44,4 +44,4 @@ struct ComparisonSummary {
     std::int64_t ambiguousDuplicateKeyGroups = 0;
 };
 
-}  // namespace rowlark
+}  // namespace rowlark::records

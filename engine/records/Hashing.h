@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <functional>
 
-namespace rowlark {
+namespace rowlark::records {
 
 // Mixes the hash of `value` into `seed`.
 template<typename T> void hashCombine(std::size_t& seed, const T& value)
@@ -11,4 +11,4 @@ template<typename T> void hashCombine(std::size_t& seed, const T& value)
     seed ^= std::hash<T>{}(value) + 0x9E3779B97F4A7C15ULL + (seed << 6) + (seed >> 2);
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::records

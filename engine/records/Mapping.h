@@ -11,7 +11,7 @@
 
 #include "records/Uuid.h"
 
-namespace rowlark {
+namespace rowlark::records {
 
 // One scored candidate right column for one left column.
 struct HeaderSuggestion {
@@ -42,4 +42,4 @@ struct MappingAnalysisResult {
     bool operator==(const MappingAnalysisResult&) const = default;
 };
 
-}  // namespace rowlark
+}  // namespace rowlark::records

@@ -1,6 +1,6 @@
 #include "records/ResultFilter.h"
 
-namespace rowlark {
+namespace rowlark::records {
 
 std::string title(ResultFilter filter, std::string_view leftName, std::string_view rightName)
 {
@@ -19,4 +19,4 @@ std::string title(ResultFilter filter, std::string_view leftName, std::string_vi
     return {};
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::records

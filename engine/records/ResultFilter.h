@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace rowlark {
+namespace rowlark::records {
 
 enum class ResultFilter { all, changed, onlyLeft, onlyRight, emptyValues };
 
@@ -18,4 +18,4 @@ inline constexpr std::array<ResultFilter, 5> allResultFilters = {ResultFilter::a
 // The picker's title; the one-sided filters name their file ("Only in " + name).
 std::string title(ResultFilter filter, std::string_view leftName, std::string_view rightName);
 
-}  // namespace rowlark
+}  // namespace rowlark::records

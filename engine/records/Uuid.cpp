@@ -2,7 +2,7 @@
 
 #include <random>
 
-namespace rowlark {
+namespace rowlark::records {
 namespace {
 
 // Seeded once per thread from the system's entropy source; each UUID takes 128 fresh bits.
@@ -48,4 +48,4 @@ std::string Uuid::toString() const
     return text;
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::records

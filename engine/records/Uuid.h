@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-namespace rowlark {
+namespace rowlark::records {
 
 class Uuid {
 public:
@@ -34,8 +34,8 @@ private:
     std::uint64_t low_ = 0;
 };
 
-}  // namespace rowlark
+}  // namespace rowlark::records
 
-template<> struct std::hash<rowlark::Uuid> {
-    std::size_t operator()(const rowlark::Uuid& uuid) const noexcept { return uuid.hash(); }
+template<> struct std::hash<rowlark::records::Uuid> {
+    std::size_t operator()(const rowlark::records::Uuid& uuid) const noexcept { return uuid.hash(); }
 };

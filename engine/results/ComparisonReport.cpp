@@ -4,7 +4,7 @@
 
 #include "text/Unicode.h"
 
-namespace rowlark::ComparisonReport {
+namespace rowlark::results::ComparisonReport {
 namespace {
 
 constexpr std::string_view lineEnd = "\r\n";
@@ -83,16 +83,16 @@ void writeHeaderLine(LineWriter& line, std::string_view leftName, std::string_vi
     line.endLine();
 }
 
-void writeStatus(LineWriter& line, DiffStatus status, std::string_view leftName, std::string_view rightName)
+void writeStatus(LineWriter& line, records::DiffStatus status, std::string_view leftName, std::string_view rightName)
 {
     switch (status) {
-    case DiffStatus::changed:
-        line.field(title(DiffStatus::changed));
+    case records::DiffStatus::changed:
+        line.field(title(records::DiffStatus::changed));
         return;
-    case DiffStatus::onlyLeft:
+    case records::DiffStatus::onlyLeft:
         line.field(onlyInPrefix, leftName, {});
         return;
-    case DiffStatus::onlyRight:
+    case records::DiffStatus::onlyRight:
         line.field(onlyInPrefix, rightName, {});
         return;
     }
@@ -111,7 +111,7 @@ std::string safeCell(std::string_view value)
     return safe;
 }
 
-std::string csv(const ComparisonSummary& summary, std::string_view leftName, std::string_view rightName,
+std::string csv(const records::ComparisonSummary& summary, std::string_view leftName, std::string_view rightName,
                 const std::vector<std::string>& leftHeaders, const std::vector<std::string>& rightHeaders,
                 std::span<const std::size_t> indices)
 {
@@ -121,7 +121,7 @@ std::string csv(const ComparisonSummary& summary, std::string_view leftName, std
     for (const std::size_t position : indices) {
         if (position >= summary.differences.size())
             continue;
-        const RowDifference& difference = summary.differences[position];
+        const records::RowDifference& difference = summary.differences[position];
         writeStatus(line, difference.status, leftName, rightName);
         line.field(difference.key);
         line.cells(difference.leftRow, leftHeaders.size());
@@ -131,4 +131,4 @@ std::string csv(const ComparisonSummary& summary, std::string_view leftName, std
     return text;
 }
 
-}  // namespace rowlark::ComparisonReport
+}  // namespace rowlark::results::ComparisonReport

@@ -11,7 +11,7 @@
 
 #include "records/Differences.h"
 
-namespace rowlark::ComparisonReport {
+namespace rowlark::results::ComparisonReport {
 
 // The value with an apostrophe in front when a spreadsheet would evaluate it: its first
 // non-blank scalar is one of = + - @, or it begins with a tab or a carriage return.
@@ -19,8 +19,8 @@ std::string safeCell(std::string_view value);
 
 // The report of the differences at `indices`, in that order; positions outside the summary are
 // skipped. Every line ends with CR LF.
-std::string csv(const ComparisonSummary& summary, std::string_view leftName, std::string_view rightName,
+std::string csv(const records::ComparisonSummary& summary, std::string_view leftName, std::string_view rightName,
                 const std::vector<std::string>& leftHeaders, const std::vector<std::string>& rightHeaders,
                 std::span<const std::size_t> indices);
 
-}  // namespace rowlark::ComparisonReport
+}  // namespace rowlark::results::ComparisonReport

@@ -6,16 +6,16 @@
 #include "compare/KeyDiagnostics.h"
 #include "compare/RecordMatching.h"
 
-namespace rowlark {
+namespace rowlark::results {
 
-ComparisonOutcome runComparison(const CSVTable& left, const CSVTable& right, std::string_view leftName,
-                                std::string_view rightName, const std::vector<ColumnMapping>& mappings, bool ignoreCase,
-                                const std::function<void()>& checkpoint)
+ComparisonOutcome runComparison(const table::CSVTable& left, const table::CSVTable& right, std::string_view leftName,
+                                std::string_view rightName, const std::vector<records::ColumnMapping>& mappings,
+                                bool ignoreCase, const std::function<void()>& checkpoint)
 {
     const auto start = std::chrono::steady_clock::now();
     // The key diagnostics come from the keys the comparison has already normalized and grouped.
-    CSVComparator::ComparisonWithKeys compared =
-        CSVComparator::compareWithKeyDiagnostics(left, right, mappings, ignoreCase);
+    compare::CSVComparator::ComparisonWithKeys compared =
+        compare::CSVComparator::compareWithKeyDiagnostics(left, right, mappings, ignoreCase);
     if (checkpoint)
         checkpoint();
     ComparisonOutcome outcome;
@@ -26,4 +26,4 @@ ComparisonOutcome runComparison(const CSVTable& left, const CSVTable& right, std
     return outcome;
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::results

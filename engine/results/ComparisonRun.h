@@ -13,10 +13,10 @@
 #include "results/ResultIndex.h"
 #include "table/CSVTable.h"
 
-namespace rowlark {
+namespace rowlark::results {
 
 struct ComparisonOutcome {
-    ComparisonSummary summary;
+    records::ComparisonSummary summary;
     ResultIndex index;
     double elapsed = 0;      // wall-clock seconds of the whole run
     std::string keyWarning;  // empty when both keys are present and unique
@@ -25,8 +25,8 @@ struct ComparisonOutcome {
 // Compares the tables, indexes the result and builds the key warning with the files' names.
 // `checkpoint`, when given, runs between the comparison and the index; a caller that wants to
 // stop there throws from it.
-ComparisonOutcome runComparison(const CSVTable& left, const CSVTable& right, std::string_view leftName,
-                                std::string_view rightName, const std::vector<ColumnMapping>& mappings, bool ignoreCase,
-                                const std::function<void()>& checkpoint = {});
+ComparisonOutcome runComparison(const table::CSVTable& left, const table::CSVTable& right, std::string_view leftName,
+                                std::string_view rightName, const std::vector<records::ColumnMapping>& mappings,
+                                bool ignoreCase, const std::function<void()>& checkpoint = {});
 
-}  // namespace rowlark
+}  // namespace rowlark::results

@@ -12,7 +12,7 @@
 
 #include "records/Uuid.h"
 
-namespace rowlark::ReportFile {
+namespace rowlark::results::ReportFile {
 namespace {
 
 namespace fs = std::filesystem;
@@ -50,7 +50,10 @@ void closeOrFail(int descriptor)
 // ".report.csv.<random>" beside "report.csv".
 std::string hiddenSibling(const fs::path& target)
 {
-    return (target.parent_path() / ("." + target.filename().string() + "." + Uuid::random().toString())).string();
+    // Appended piece by piece: gcc 12 takes "." + a temporary for an overlapping copy (-Wrestrict).
+    std::string name = ".";
+    name.append(target.filename().string()).append(".").append(records::Uuid::random().toString());
+    return (target.parent_path() / name).string();
 }
 
 // A hidden file beside the target, created as private as the target will be and removed again
@@ -185,4 +188,4 @@ void removeUnfinishedFile() noexcept
         ::unlink(path);
 }
 
-}  // namespace rowlark::ReportFile
+}  // namespace rowlark::results::ReportFile

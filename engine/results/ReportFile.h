@@ -9,7 +9,7 @@
 #include <stop_token>
 #include <string_view>
 
-namespace rowlark::ReportFile {
+namespace rowlark::results::ReportFile {
 
 // Writes `text` to `path`. An existing file keeps its permission bits; a new one gets the usual
 // ones less the process's umask. Returns false, with the target untouched and no temporary file
@@ -21,4 +21,4 @@ bool write(const std::filesystem::path& path, std::string_view text, std::stop_t
 // program. Async-signal-safe.
 void removeUnfinishedFile() noexcept;
 
-}  // namespace rowlark::ReportFile
+}  // namespace rowlark::results::ReportFile

@@ -8,7 +8,7 @@
 #include "compare/Parallel.h"
 #include "text/Unicode.h"
 
-namespace rowlark {
+namespace rowlark::results {
 namespace {
 
 constexpr char pieceSeparator = '\0';
@@ -19,7 +19,7 @@ constexpr std::size_t differencesPerTask = 4096;
 template<typename Work> void forEachSlice(std::size_t count, Work&& work)
 {
     const std::size_t tasks = (count + differencesPerTask - 1) / differencesPerTask;
-    runInParallel(tasks, 0, [&](std::size_t task) {
+    compare::runInParallel(tasks, 0, [&](std::size_t task) {
         const std::size_t begin = task * differencesPerTask;
         work(begin, std::min(count, begin + differencesPerTask));
     });
@@ -59,7 +59,7 @@ void appendPieces(std::string& text, const std::optional<std::vector<std::string
 
 // The key and every cell of both rows, each piece apart from the next so that no query can
 // match across two of them.
-std::string searchText(const RowDifference& difference)
+std::string searchText(const records::RowDifference& difference)
 {
     std::string text;
     appendSearchForm(text, difference.key);
@@ -116,38 +116,38 @@ private:
     Block last_;
 };
 
-ResultFilter statusFilter(DiffStatus status)
+records::ResultFilter statusFilter(records::DiffStatus status)
 {
     switch (status) {
-    case DiffStatus::changed:
-        return ResultFilter::changed;
-    case DiffStatus::onlyLeft:
-        return ResultFilter::onlyLeft;
-    case DiffStatus::onlyRight:
-        return ResultFilter::onlyRight;
+    case records::DiffStatus::changed:
+        return records::ResultFilter::changed;
+    case records::DiffStatus::onlyLeft:
+        return records::ResultFilter::onlyLeft;
+    case records::DiffStatus::onlyRight:
+        return records::ResultFilter::onlyRight;
     }
-    return ResultFilter::all;
+    return records::ResultFilter::all;
 }
 
 // Judged on the values as read: a value that only compares as empty ("NULL") does not count.
-bool hasEmptyValue(const RowDifference& difference)
+bool hasEmptyValue(const records::RowDifference& difference)
 {
-    return std::any_of(difference.cells.begin(), difference.cells.end(), [](const CellDifference& cell) {
+    return std::any_of(difference.cells.begin(), difference.cells.end(), [](const records::CellDifference& cell) {
         return text::isBlank(cell.leftValue) || text::isBlank(cell.rightValue);
     });
 }
 
 }  // namespace
 
-ResultIndex::ResultIndex(const ComparisonSummary& summary)
+ResultIndex::ResultIndex(const records::ComparisonSummary& summary)
 {
-    const std::vector<RowDifference>& differences = summary.differences;
+    const std::vector<records::RowDifference>& differences = summary.differences;
     for (std::size_t position = 0; position < differences.size(); ++position) {
-        const RowDifference& difference = differences[position];
-        groups[ResultFilter::all].push_back(position);
+        const records::RowDifference& difference = differences[position];
+        groups[records::ResultFilter::all].push_back(position);
         groups[statusFilter(difference.status)].push_back(position);
         if (hasEmptyValue(difference))
-            groups[ResultFilter::emptyValues].push_back(position);
+            groups[records::ResultFilter::emptyValues].push_back(position);
     }
     searchable.resize(differences.size());
     forEachSlice(differences.size(), [&](std::size_t begin, std::size_t end) {
@@ -156,14 +156,14 @@ ResultIndex::ResultIndex(const ComparisonSummary& summary)
     });
 }
 
-const std::vector<std::size_t>& ResultIndex::positions(ResultFilter filter) const
+const std::vector<std::size_t>& ResultIndex::positions(records::ResultFilter filter) const
 {
     static const std::vector<std::size_t> none;
     const auto group = groups.find(filter);
     return group == groups.end() ? none : group->second;
 }
 
-std::vector<std::size_t> ResultIndex::matching(ResultFilter filter, std::string_view query) const
+std::vector<std::size_t> ResultIndex::matching(records::ResultFilter filter, std::string_view query) const
 {
     const std::vector<std::size_t>& group = positions(filter);
     const std::string needle = searchForm(text::trimmed(query));
@@ -192,4 +192,4 @@ std::vector<std::size_t> ResultIndex::page(std::span<const std::size_t> indices,
     return {indices.begin() + static_cast<std::ptrdiff_t>(start), indices.begin() + static_cast<std::ptrdiff_t>(end)};
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::results

@@ -13,25 +13,25 @@
 #include "records/Differences.h"
 #include "records/ResultFilter.h"
 
-namespace rowlark {
+namespace rowlark::results {
 
 struct ResultIndex {
     // One lower-cased search text per difference, in the order of the differences.
     std::vector<std::string> searchable;
     // Ascending positions of the differences each filter selects; a missing filter selects none.
-    std::unordered_map<ResultFilter, std::vector<std::size_t>> groups;
+    std::unordered_map<records::ResultFilter, std::vector<std::size_t>> groups;
 
     ResultIndex() = default;
-    explicit ResultIndex(const ComparisonSummary& summary);
+    explicit ResultIndex(const records::ComparisonSummary& summary);
 
-    const std::vector<std::size_t>& positions(ResultFilter filter) const;
+    const std::vector<std::size_t>& positions(records::ResultFilter filter) const;
 
     // Ascending positions of the differences the filter selects whose search text contains the
     // trimmed, lower-cased query; a blank query selects the whole group.
-    std::vector<std::size_t> matching(ResultFilter filter, std::string_view query) const;
+    std::vector<std::size_t> matching(records::ResultFilter filter, std::string_view query) const;
 
     // Page `number` (0-based) of `size` positions; empty when the page lies outside the list.
     static std::vector<std::size_t> page(std::span<const std::size_t> indices, std::int64_t number, std::int64_t size);
 };
 
-}  // namespace rowlark
+}  // namespace rowlark::results

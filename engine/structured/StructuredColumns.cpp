@@ -10,8 +10,7 @@
 #include "text/JSONReader.h"
 #include "text/Unicode.h"
 
-namespace rowlark {
-namespace structured {
+namespace rowlark::structured {
 namespace {
 
 // Paths while flattening are bytes, built by appending and cut back by resizing, so walking a
@@ -264,7 +263,7 @@ struct StructuredColumn {
     std::size_t firstDerived;
 };
 
-std::vector<StructuredColumn> detectedStructuredColumns(const CSVTable& table, CellFlattener& flattener)
+std::vector<StructuredColumn> detectedStructuredColumns(const table::CSVTable& table, CellFlattener& flattener)
 {
     std::vector<ColumnDetection> detections(table.columnCount());
     for (std::size_t row = 0; row < table.rowCount(); ++row) {
@@ -301,10 +300,10 @@ std::vector<StructuredColumn> detectedStructuredColumns(const CSVTable& table, C
 }
 
 // The cells of every derived column, row by row, in derived-column order.
-CellStore derivedCells(const CSVTable& table, const std::vector<StructuredColumn>& structuredColumns,
-                       std::size_t derivedCount, CellFlattener& flattener)
+table::CellStore derivedCells(const table::CSVTable& table, const std::vector<StructuredColumn>& structuredColumns,
+                              std::size_t derivedCount, CellFlattener& flattener)
 {
-    CellStoreBuilder builder(derivedCount, table.rowCount());
+    table::CellStoreBuilder builder(derivedCount, table.rowCount());
     struct Slice {
         std::size_t begin = 0;
         std::size_t size = 0;
@@ -413,7 +412,9 @@ std::vector<DerivedJSONColumn> derivedJSONColumns(std::vector<JSONPath> paths)
     return columns;
 }
 
-}  // namespace structured
+}  // namespace rowlark::structured
+
+namespace rowlark::table {
 
 CSVTable CSVTable::expandingStructuredColumns() const
 {
@@ -457,4 +458,4 @@ CSVTable CSVTable::expandingStructuredColumns() const
     return expanded;
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::table

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-namespace rowlark {
+namespace rowlark::table {
 
 CSVTable::CSVTable(std::vector<std::string> headers, std::vector<ColumnSource> columns, std::size_t rowCount)
     : headers_(std::move(headers))
@@ -72,4 +72,4 @@ bool operator==(const CSVTable& a, const CSVTable& b)
     return true;
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::table

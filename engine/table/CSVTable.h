@@ -16,7 +16,7 @@
 
 #include "table/CellStore.h"
 
-namespace rowlark {
+namespace rowlark::table {
 
 class CSVTable {
 public:
@@ -108,4 +108,4 @@ inline CSVTable::RowView CSVTable::row(std::size_t row) const
     return RowView(*this, row);
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::table

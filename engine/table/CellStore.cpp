@@ -3,7 +3,7 @@
 #include <cassert>
 #include <utility>
 
-namespace rowlark {
+namespace rowlark::table {
 
 CellStore::CellStore(std::string text, std::vector<std::uint64_t> bounds, std::size_t width)
     : text_(std::move(text))
@@ -30,4 +30,4 @@ CellStore CellStoreBuilder::build() &&
     return CellStore(std::move(text_), std::move(bounds_), width_);
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::table

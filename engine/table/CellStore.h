@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace rowlark {
+namespace rowlark::table {
 
 class CellStore {
 public:
@@ -49,4 +49,4 @@ private:
     std::size_t width_;
 };
 
-}  // namespace rowlark
+}  // namespace rowlark::table

@@ -6,7 +6,7 @@
 #include <sys/mman.h>
 #endif
 
-namespace rowlark {
+namespace rowlark::table {
 
 void adviseHugePages([[maybe_unused]] const void* data, [[maybe_unused]] std::size_t bytes)
 {
@@ -20,4 +20,4 @@ void adviseHugePages([[maybe_unused]] const void* data, [[maybe_unused]] std::si
 #endif
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::table

@@ -5,10 +5,10 @@
 
 #include <cstddef>
 
-namespace rowlark {
+namespace rowlark::table {
 
 // Advises the kernel to use huge pages for the untouched buffer [data, data + bytes). Only a hint:
 // does nothing for small buffers or where the platform has no such advice.
 void adviseHugePages(const void* data, std::size_t bytes);
 
-}  // namespace rowlark
+}  // namespace rowlark::table

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace rowlark {
+namespace rowlark::workbook {
 
 ImportError::ImportError(Kind kind, std::string message, std::string text, std::int64_t maximumBytes)
     : kind_(kind)
@@ -64,4 +64,4 @@ ImportError ImportError::readerResourceMissing()
     return ImportError(Kind::readerResourceMissing, "The bundled spreadsheet reader is missing from the application.");
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::workbook

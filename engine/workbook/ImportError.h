@@ -4,7 +4,7 @@
 #include <exception>
 #include <string>
 
-namespace rowlark {
+namespace rowlark::workbook {
 
 // A file that cannot be imported as a table, apart from CSV format errors (CSVError) and
 // errors of the file system. `what()` is the message the user sees.
@@ -55,9 +55,9 @@ private:
     std::int64_t maximumBytes_;
 };
 
-}  // namespace rowlark
+}  // namespace rowlark::workbook
 
-namespace rowlark {
+namespace rowlark::workbook {
 
 // Thrown instead of a result when the caller asked a load to stop before it finished.
 class ImportCancelled : public std::exception {
@@ -65,4 +65,4 @@ public:
     const char* what() const noexcept override { return "The import was cancelled."; }
 };
 
-}  // namespace rowlark
+}  // namespace rowlark::workbook

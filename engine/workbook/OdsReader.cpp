@@ -137,10 +137,9 @@ std::size_t trimmedSpaceAt(std::string_view text, std::size_t at, bool isBackwar
     if (byte < 0x80 && byte != ' ' && (byte < '\t' || byte > '\r'))
         return 0;
     static constexpr std::array<std::string_view, 20> spaces = {
-        " ", "\t", "\n", "\v", "\f", "\r", "\u00A0", "\u1680", "\u2000", "\u2001", "\u2002", "\u2003", "\u2004",
-        "\u2005", "\u2006", "\u2007", "\u2008", "\u2009", "\u200A", "\u3000"};
-    static constexpr std::array<std::string_view, 5> moreSpaces = {"\u2028", "\u2029", "\u202F", "\u205F",
-                                                                   "\uFEFF"};
+        " ",      "\t",     "\n",     "\v",     "\f",     "\r",     "\u00A0", "\u1680", "\u2000", "\u2001",
+        "\u2002", "\u2003", "\u2004", "\u2005", "\u2006", "\u2007", "\u2008", "\u2009", "\u200A", "\u3000"};
+    static constexpr std::array<std::string_view, 5> moreSpaces = {"\u2028", "\u2029", "\u202F", "\u205F", "\uFEFF"};
     const auto matches = [&](std::string_view space) {
         return isBackwards ? at >= space.size() && text.substr(at - space.size(), space.size()) == space
                            : text.substr(at, space.size()) == space;
@@ -225,7 +224,8 @@ std::string unescapedXml(std::string_view text)
             if (digitsEnd > digitsStart && digitsEnd < rest.size() && rest[digitsEnd] == ';') {
                 if (isHex && rest[2] != 'x')
                     decline();  // the library reads &#X as decimal
-                const auto point = referencedCharacter(rest.substr(digitsStart, digitsEnd - digitsStart), isHex ? 16 : 10);
+                const auto point =
+                    referencedCharacter(rest.substr(digitsStart, digitsEnd - digitsStart), isHex ? 16 : 10);
                 if (!point)
                     decline();
                 appendUtf8(entitiesDone, *point);
@@ -245,8 +245,8 @@ std::string unescapedXml(std::string_view text)
         if (underscore == std::string_view::npos)
             break;
         const std::string_view rest = source.substr(underscore);
-        if (rest.size() >= 7 && lowered(rest[1]) == 'x' && std::all_of(rest.begin() + 2, rest.begin() + 6, isHexDigit) &&
-            rest[6] == '_') {
+        if (rest.size() >= 7 && lowered(rest[1]) == 'x' &&
+            std::all_of(rest.begin() + 2, rest.begin() + 6, isHexDigit) && rest[6] == '_') {
             const auto point = referencedCharacter(rest.substr(2, 4), 16);
             if (!point)
                 decline();
@@ -280,7 +280,8 @@ void replaceAll(std::string& text, std::string_view from, std::string_view to)
 std::string paragraphText(std::string_view raw)
 {
     std::string text(raw);
-    std::replace_if(text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
     const std::string_view kept = trimmed(text);
     if (kept.size() != text.size())
         text = std::string(kept);
@@ -303,7 +304,8 @@ std::string paragraphText(std::string_view raw)
             at = end;
             continue;
         }
-        const auto count = repeatCount(std::string_view(text).substr(found + spaces.size(), end - found - spaces.size()));
+        const auto count =
+            repeatCount(std::string_view(text).substr(found + spaces.size(), end - found - spaces.size()));
         if (*count > 1000000)
             decline();
         expanded.append(text, at, found - at).append(static_cast<std::size_t>(*count), ' ');
@@ -506,13 +508,14 @@ CivilDay civilFromDays(std::int64_t days)
     const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
     const unsigned shifted = (5 * dayOfYear + 2) / 153;
     const unsigned month = shifted < 10 ? shifted + 3 : shifted - 9;
-    return {static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2), month, dayOfYear - (153 * shifted + 2) / 5 + 1};
+    return {static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2), month,
+            dayOfYear - (153 * shifted + 2) / 5 + 1};
 }
 
 unsigned fixedDigits(std::string_view text, std::size_t at, std::size_t count)
 {
     if (text.size() < at + count || !std::all_of(text.begin() + static_cast<std::ptrdiff_t>(at),
-                                                  text.begin() + static_cast<std::ptrdiff_t>(at + count), isDigit))
+                                                 text.begin() + static_cast<std::ptrdiff_t>(at + count), isDigit))
         decline();
     unsigned value = 0;
     for (std::size_t index = at; index < at + count; ++index)
@@ -602,8 +605,10 @@ std::string dateText(double value)
     if (hours == 0 && minutes == 0 && seconds == 0)
         std::snprintf(text, sizeof text, "%lld-%02u-%02u", static_cast<long long>(day.year), day.month, day.day);
     else
-        std::snprintf(text, sizeof text, "%lld-%02u-%02u" "T%02u:%02u:%02u", static_cast<long long>(day.year), day.month,
-                      day.day, hours, minutes, seconds);
+        std::snprintf(text, sizeof text,
+                      "%lld-%02u-%02u"
+                      "T%02u:%02u:%02u",
+                      static_cast<long long>(day.year), day.month, day.day, hours, minutes, seconds);
     return text;
 }
 
@@ -629,9 +634,8 @@ public:
     explicit TagAttributes(const Tag& tag)
     {
         // Only a space or line break ends the tag's name for the library; tabs alone hide the attributes.
-        if (tag.attributes->empty() || std::none_of(tag.markup.begin(), tag.markup.end(), [](char c) {
-                return c == ' ' || c == '\r' || c == '\n';
-            }))
+        if (tag.attributes->empty() || std::none_of(tag.markup.begin(), tag.markup.end(),
+                                                    [](char c) { return c == ' ' || c == '\r' || c == '\n'; }))
             return;
         for (const Attribute& attribute : *tag.attributes)
             add(attribute);
@@ -666,13 +670,13 @@ private:
     {
         for (std::size_t index = 0; index < count_; ++index) {
             Entry& entry = entries_[index];
-            const bool isSame = isLowered ? entry.key.size() == key.size() &&
-                                                std::equal(key.begin(), key.end(), entry.key.begin(),
-                                                           [&entry](char wanted, char actual) {
-                                                               return lowered(wanted) ==
-                                                                      (entry.isLowered ? lowered(actual) : actual);
-                                                           })
-                                          : isSameKey(entry, key);
+            const bool isSame =
+                isLowered ? entry.key.size() == key.size() &&
+                                std::equal(key.begin(), key.end(), entry.key.begin(),
+                                           [&entry](char wanted, char actual) {
+                                               return lowered(wanted) == (entry.isLowered ? lowered(actual) : actual);
+                                           })
+                          : isSameKey(entry, key);
             if (isSame) {
                 entry.value = value;
                 return;
@@ -715,8 +719,7 @@ private:
 // space in tags, unquoted or oddly spaced attributes, and tags that do not nest are declined.
 class MarkupScanner {
 public:
-    template <typename Handler>
-    void feed(std::string_view chunk, Handler& handler)
+    template<typename Handler> void feed(std::string_view chunk, Handler& handler)
     {
         if (!utf8_.accept(chunk))
             decline();
@@ -764,18 +767,17 @@ public:
 private:
     static bool isNameCharacter(char character)
     {
-        return (character >= 'a' && character <= 'z') || (character >= 'A' && character <= 'Z') ||
-               isDigit(character) || character == '-' || character == '.' || character == '_' || character == ':';
+        return (character >= 'a' && character <= 'z') || (character >= 'A' && character <= 'Z') || isDigit(character) ||
+               character == '-' || character == '.' || character == '_' || character == ':';
     }
 
     static std::size_t nameEnd(std::string_view markup, std::size_t at)
     {
-        const std::size_t end = std::find_if_not(markup.begin() + static_cast<std::ptrdiff_t>(at), markup.end(),
-                                                 isNameCharacter) -
-                                markup.begin();
+        const std::size_t end =
+            std::find_if_not(markup.begin() + static_cast<std::ptrdiff_t>(at), markup.end(), isNameCharacter) -
+            markup.begin();
         const std::string_view name = markup.substr(at, end - at);
-        if (name.empty() || name.front() == ':' || name.back() == ':' ||
-            std::count(name.begin(), name.end(), ':') > 1)
+        if (name.empty() || name.front() == ':' || name.back() == ':' || std::count(name.begin(), name.end(), ':') > 1)
             decline();
         return end;
     }
@@ -874,7 +876,11 @@ struct CellRun {
 // of the selected sheet's cells.
 class OdsContent {
 public:
-    OdsContent(const NativeRequest& request, std::stop_token stop) : request_(request), stop_(std::move(stop)) {}
+    OdsContent(const NativeRequest& request, std::stop_token stop)
+        : request_(request)
+        , stop_(std::move(stop))
+    {
+    }
 
     void text(std::string_view text)
     {
@@ -907,7 +913,6 @@ private:
             decline();
     }
 
-
     void handle(const Tag& tag)
     {
         const std::string_view name = tag.localName;
@@ -930,10 +935,10 @@ private:
             name == "percentage-style" || name == "date-style" || name == "time-style")
             return pushOrPop(tag, name == "master-styles" ? State::masterStyles : State::other);
         if (name == "annotation" || name == "meta" || name == "settings" || name == "config-item-set" ||
-            name == "config-item-map-indexed" || name == "config-item-map-entry" ||
-            name == "config-item-map-named" || name == "shapes" || name == "frame" || name == "text-box" ||
-            name == "image" || name == "data-pilot-tables" || name == "list-style" || name == "form" ||
-            name == "dde-links" || name == "event-listeners" || name == "chart") {
+            name == "config-item-map-indexed" || name == "config-item-map-entry" || name == "config-item-map-named" ||
+            name == "shapes" || name == "frame" || name == "text-box" || name == "image" ||
+            name == "data-pilot-tables" || name == "list-style" || name == "form" || name == "dde-links" ||
+            name == "event-listeners" || name == "chart") {
             pushOrPop(tag, State::other);
             // The library forgets where the paragraph began: its end would take the document so far.
             isParagraphStartLost_ = isParagraphOpen();
@@ -942,9 +947,9 @@ private:
         }
         // Where the library reads the innermost state, it fails without one.
         const bool readsState = name == "number" || name == "day" || name == "month" || name == "year" ||
-                                name == "era" || name == "day-of-week" || name == "week-of-year" ||
-                                name == "quarter" || name == "hours" || name == "minutes" || name == "seconds" ||
-                                name == "am-pm" || (name == "text" && tag.isClosing);
+                                name == "era" || name == "day-of-week" || name == "week-of-year" || name == "quarter" ||
+                                name == "hours" || name == "minutes" || name == "seconds" || name == "am-pm" ||
+                                (name == "text" && tag.isClosing);
         if (readsState && states_.empty())
             decline();
         if (name == "named-range" && !TagAttributes(tag).get("cell-range-address"))
@@ -972,7 +977,8 @@ private:
                 decline();
             sheetName_ = std::string(*name);
             isInTable_ = true;
-            isSelected_ = !request_.isNamesOnly && (request_.sheet ? *request_.sheet == sheetName_ : sheetNames_.empty());
+            isSelected_ =
+                !request_.isNamesOnly && (request_.sheet ? *request_.sheet == sheetName_ : sheetNames_.empty());
             selectedCount_ += isSelected_ ? 1 : 0;
             row_ = column_ = -1;
             range_.reset();
@@ -981,7 +987,8 @@ private:
         }
         if (isSelected_)
             finishSelectedSheet();
-        else if (!request_.isNamesOnly && sheetName_ == request_.sheet.value_or(sheetNames_.empty() ? "" : sheetNames_.front()))
+        else if (!request_.isNamesOnly &&
+                 sheetName_ == request_.sheet.value_or(sheetNames_.empty() ? "" : sheetNames_.front()))
             ++selectedCount_;  // the library would read this later sheet of the same name
         sheetNames_.push_back(std::move(sheetName_));
         isInTable_ = false;
@@ -1185,8 +1192,7 @@ private:
 
         bool isWithinLimits() const
         {
-            return lastRow - firstRow < farIndex && lastColumn - firstColumn < farIndex &&
-                   cellRange().isWithinLimits();
+            return lastRow - firstRow < farIndex && lastColumn - firstColumn < farIndex && cellRange().isWithinLimits();
         }
         CellRange cellRange() const
         {

@@ -15,7 +15,7 @@
 
 extern char** environ;
 
-namespace rowlark {
+namespace rowlark::workbook {
 namespace {
 
 [[noreturn]] void throwSystemError()
@@ -266,4 +266,4 @@ ProcessOutcome runProcess(const std::filesystem::path& program, const std::vecto
     return outcome;
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::workbook

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace rowlark {
+namespace rowlark::workbook {
 
 struct ProcessOutcome {
     std::string output;
@@ -29,4 +29,4 @@ ProcessOutcome runProcess(const std::filesystem::path& program, const std::vecto
                           const std::vector<std::string_view>& inputParts, std::size_t outputLimit,
                           std::stop_token stop);
 
-}  // namespace rowlark
+}  // namespace rowlark::workbook

@@ -21,7 +21,7 @@
 
 #include <cstdint>
 
-namespace rowlark::readerProtocol {
+namespace rowlark::workbook::readerProtocol {
 
 inline constexpr const char* helperProgramName = "rowlark-reader";
 inline constexpr const char* formatMode = "format";
@@ -51,4 +51,4 @@ inline constexpr std::uint64_t inflateRatioGraceBytes = std::uint64_t(16) << 20;
 inline constexpr std::uint64_t maximumSheetTextUnits = std::uint64_t(256) << 20;
 inline constexpr std::uint64_t maximumPayloadBytes = 3 * maximumSheetTextUnits + (std::uint64_t(256) << 20);
 
-}  // namespace rowlark::readerProtocol
+}  // namespace rowlark::workbook::readerProtocol

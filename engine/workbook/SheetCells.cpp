@@ -121,7 +121,7 @@ WorkbookPayload SheetCells::payload(std::vector<std::string> sheetNames,
     if (rowCount == 0)
         return payload;
     payload.firstRow.assign(grid.begin(), grid.begin() + static_cast<std::ptrdiff_t>(width));
-    CellStoreBuilder builder(width, rowCount - 1, text_.size());
+    table::CellStoreBuilder builder(width, rowCount - 1, text_.size());
     for (std::size_t index = width; index < rowCount * width; ++index)
         builder.appendCell(grid[index]);
     payload.laterRows = std::move(builder).build();

@@ -23,7 +23,7 @@
 #include "workbook/ReaderProtocol.h"
 #include "workbook/WorkbookPayload.h"
 
-namespace rowlark::SpreadsheetImporter {
+namespace rowlark::workbook::SpreadsheetImporter {
 namespace {
 
 namespace fs = std::filesystem;
@@ -310,7 +310,7 @@ bool isBlank(const std::vector<std::string>& row)
     return std::ranges::all_of(row, [](const std::string& cell) { return cell.empty(); });
 }
 
-bool hasCarriageReturn(const CellStore& store)
+bool hasCarriageReturn(const table::CellStore& store)
 {
     for (std::size_t row = 0; row < store.rowCount(); ++row) {
         for (std::size_t column = 0; column < store.width(); ++column) {
@@ -325,12 +325,12 @@ bool hasCarriageReturn(const CellStore& store)
 // range is the header still. Every cell's line breaks become line feeds.
 struct SheetRows {
     std::vector<std::string> header;
-    CellStore rows;
+    table::CellStore rows;
 };
 
 std::optional<SheetRows> sheetRows(WorkbookPayload payload)
 {
-    const CellStore& later = *payload.laterRows;
+    const table::CellStore& later = *payload.laterRows;
     const std::size_t width = payload.firstRow.size();
     std::size_t first = 0;  // 0 for the payload's first row, r + 1 for later row r
     std::vector<std::string> header = std::move(payload.firstRow);
@@ -345,7 +345,7 @@ std::optional<SheetRows> sheetRows(WorkbookPayload payload)
         name = withLineFeeds(name);
     if (first == 0 && !hasCarriageReturn(later))
         return SheetRows{std::move(header), std::move(*payload.laterRows)};
-    CellStoreBuilder builder(width, later.rowCount() - first);
+    table::CellStoreBuilder builder(width, later.rowCount() - first);
     for (std::size_t row = first; row < later.rowCount(); ++row) {
         for (std::size_t column = 0; column < width; ++column) {
             const std::string_view cell = later.cell(row, column);
@@ -358,14 +358,14 @@ std::optional<SheetRows> sheetRows(WorkbookPayload payload)
     return SheetRows{std::move(header), std::move(builder).build()};
 }
 
-CSVTable table(WorkbookPayload payload)
+table::CSVTable table(WorkbookPayload payload)
 {
     if (payload.rowCount == 0)
         throw ImportError::emptyWorksheet();
     std::optional<SheetRows> rows = sheetRows(std::move(payload));
     if (!rows)
         throw ImportError::emptyWorksheet();
-    return CSVTable::fromStore(std::move(rows->header), std::move(rows->rows)).expandingStructuredColumns();
+    return table::CSVTable::fromStore(std::move(rows->header), std::move(rows->rows)).expandingStructuredColumns();
 }
 
 }  // namespace
@@ -399,7 +399,7 @@ ImportedTable loadWithMetadata(const fs::path& path, const std::optional<std::st
     if (extension == "csv") {
         if (stop.stop_requested())
             throw ImportCancelled();
-        return {CSVTable::load(path), {}, std::nullopt};
+        return {table::CSVTable::load(path), {}, std::nullopt};
     }
     if (extension != "xlsx" && extension != "xls" && extension != "ods" && extension != "numbers")
         throw ImportError::unsupportedFormat(extension);
@@ -412,7 +412,7 @@ ImportedTable loadWithMetadata(const fs::path& path, const std::optional<std::st
     return {table(std::move(payload)), std::move(sheets), std::move(sheetRead)};
 }
 
-}  // namespace rowlark::SpreadsheetImporter
+}  // namespace rowlark::workbook::SpreadsheetImporter
 
 namespace rowlark::workbook {
 namespace {

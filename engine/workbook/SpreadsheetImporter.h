@@ -14,10 +14,10 @@
 
 #include "table/CSVTable.h"
 
-namespace rowlark {
+namespace rowlark::workbook {
 
 struct ImportedTable {
-    CSVTable table;
+    table::CSVTable table;
     std::vector<std::string> sheets;   // the workbook's sheet names; empty for CSV
     std::optional<std::string> sheet;  // the sheet that was read; none for CSV
 };
@@ -58,4 +58,4 @@ ImportedTable loadWithMetadata(const std::filesystem::path& path, const std::opt
                                WorkbookReader reader = defaultWorkbookReader());
 
 }  // namespace SpreadsheetImporter
-}  // namespace rowlark
+}  // namespace rowlark::workbook

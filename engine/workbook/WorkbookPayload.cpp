@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace rowlark {
+namespace rowlark::workbook {
 namespace {
 
 // Streams the payload into the table's cell storage without building a document, so that a
@@ -142,7 +142,7 @@ private:
     }
 
     WorkbookPayload payload_;
-    std::optional<CellStoreBuilder> builder_;
+    std::optional<table::CellStoreBuilder> builder_;
     std::size_t expectedBytes_;
     std::size_t depth_ = 0;
     std::size_t column_ = 0;
@@ -221,4 +221,4 @@ std::optional<WorkbookPayload> WorkbookPayload::decode(std::string_view json)
     return std::move(handler).finish();
 }
 
-}  // namespace rowlark
+}  // namespace rowlark::workbook

@@ -13,7 +13,7 @@
 
 #include "table/CellStore.h"
 
-namespace rowlark {
+namespace rowlark::workbook {
 
 struct WorkbookPayload {
     std::vector<std::string> sheetNames;
@@ -22,11 +22,11 @@ struct WorkbookPayload {
     std::vector<std::string> firstRow;
     // Every row after the first, as wide as the first (a shorter row is padded with empty
     // cells, a longer one cut); present when rowCount > 0.
-    std::optional<CellStore> laterRows;
+    std::optional<table::CellStore> laterRows;
 
     // None when the text is not JSON, not an object, lacks "sheetNames", or holds a value of
     // another type under either key.
     static std::optional<WorkbookPayload> decode(std::string_view json);
 };
 
-}  // namespace rowlark
+}  // namespace rowlark::workbook

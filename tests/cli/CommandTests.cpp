@@ -20,7 +20,7 @@
 
 #include "cli/Command.h"
 
-namespace rowlark {
+namespace rowlark::cli {
 namespace {
 
 namespace fs = std::filesystem;
@@ -159,7 +159,7 @@ TEST_F(CommandTest, TerminationRemovesAnUnfinishedReport)
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        cli::removeUnfinishedReportOnTermination();
+        removeUnfinishedReportOnTermination();
         std::signal(SIGXFSZ, [](int) { std::raise(SIGTERM); });
         const rlimit limit{64, 64};
         const std::vector<std::string> paths = inputs({"--report", (folder_ / "report.csv").string()});
@@ -167,7 +167,7 @@ TEST_F(CommandTest, TerminationRemovesAnUnfinishedReport)
         std::ostringstream out;
         std::ostringstream err;
         if (::setrlimit(RLIMIT_FSIZE, &limit) == 0)
-            cli::runCommand(arguments, out, err);
+            runCommand(arguments, out, err);
         std::_Exit(0);
     }
     int status = 0;
@@ -177,4 +177,4 @@ TEST_F(CommandTest, TerminationRemovesAnUnfinishedReport)
 }
 
 }  // namespace
-}  // namespace rowlark
+}  // namespace rowlark::cli

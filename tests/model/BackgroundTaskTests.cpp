@@ -21,7 +21,8 @@ TEST_F(BackgroundTaskTest, LoadDuringAnAnalysisDropsTheStaleAnalysis)
     ASSERT_EQ(model.busyLabel(), "Finding matching columns…");
 
     std::vector<std::size_t> published;
-    QObject::connect(&model, &ComparisonModel::mappingChanged, [&] { published.push_back(model.mappings().size()); });
+    QObject::connect(&model, &model::ComparisonModel::mappingChanged,
+                     [&] { published.push_back(model.mappings().size()); });
     model.load(writeFile("c.csv", "id,value,extra\n1,x,z\n"), true);
     waitUntilIdle();
     drainBackgroundWork();
@@ -34,7 +35,7 @@ TEST(BackgroundLifetimeTest, ModelDestroyedWhileWorkRunsIsLeftAlone)
 {
     auto dialogs = std::make_shared<FakeDialogs>();
     for (int attempt = 0; attempt < 20; ++attempt) {
-        auto model = std::make_unique<ComparisonModel>(dialogs);
+        auto model = std::make_unique<model::ComparisonModel>(dialogs);
         model->loadSample();
         model.reset();
     }
@@ -45,8 +46,8 @@ TEST(BackgroundRunnerTest, StepsOfADestroyedRunnerAreDropped)
 {
     bool stepRan = false;
     {
-        BackgroundRunner runner;
-        runner.start([&stepRan] { return BackgroundRunner::Step([&stepRan] { stepRan = true; }); });
+        model::BackgroundRunner runner;
+        runner.start([&stepRan] { return model::BackgroundRunner::Step([&stepRan] { stepRan = true; }); });
         runner.waitForDone();
     }
     QCoreApplication::processEvents();
@@ -55,12 +56,12 @@ TEST(BackgroundRunnerTest, StepsOfADestroyedRunnerAreDropped)
 
 TEST(BackgroundRunnerTest, StepsRunOnTheRunnersThread)
 {
-    BackgroundRunner runner;
+    model::BackgroundRunner runner;
     std::thread::id taskThread;
     std::thread::id stepThread;
     runner.start([&taskThread, &stepThread] {
         taskThread = std::this_thread::get_id();
-        return BackgroundRunner::Step([&stepThread] { stepThread = std::this_thread::get_id(); });
+        return model::BackgroundRunner::Step([&stepThread] { stepThread = std::this_thread::get_id(); });
     });
     ASSERT_TRUE(QTest::qWaitFor([&] { return stepThread != std::thread::id(); }));
     EXPECT_NE(taskThread, std::this_thread::get_id());

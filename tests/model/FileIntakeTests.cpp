@@ -43,7 +43,7 @@ protected:
 TEST_F(ExportTest, ReportHoldsTheFilteredRecordsOfEveryPage)
 {
     dialogs->saveAnswer = folder.filePath("report.csv");
-    model.setFilter(ResultFilter::changed);
+    model.setFilter(records::ResultFilter::changed);
     model.setQuery("lamp");
     waitUntilIdle();
     model.exportReport();
@@ -64,9 +64,9 @@ TEST_F(ExportTest, CancelledExportLeavesTheExistingFileUntouched)
     const QString path = writeFile("report.csv", "earlier report");
     std::stop_source stop;
     stop.request_stop();
-    EXPECT_THROW(
-        saveReport(path, *model.summary(), *model.left(), *model.right(), model.filteredIndices(), stop.get_token()),
-        OperationCancelled);
+    EXPECT_THROW(model::saveReport(path, *model.summary(), *model.left(), *model.right(), model.filteredIndices(),
+                                   stop.get_token()),
+                 model::OperationCancelled);
     EXPECT_EQ(readWholeFile(path), "earlier report");
 }
 

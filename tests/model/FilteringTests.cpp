@@ -25,9 +25,9 @@ TEST_F(FilteringTest, RecordChosenAsTheResultsAppearStaysChosen)
 {
     loadSamples();
     keyOnly(0);
-    std::optional<Uuid> chosen;
-    QObject::connect(&model, &ComparisonModel::tabChanged, [&] {
-        if (model.tab() == WorkspaceTab::results) {
+    std::optional<records::Uuid> chosen;
+    QObject::connect(&model, &model::ComparisonModel::tabChanged, [&] {
+        if (model.tab() == model::WorkspaceTab::results) {
             chosen = model.summary()->differences[2].id;
             model.setSelectedRowID(chosen);
         }
@@ -66,9 +66,9 @@ TEST_F(FilteringTest, ThreeQuickKeystrokesGiveOneUpdateAfterTheLast)
 TEST_F(FilteringTest, FailedFilterRunLeavesNothingToExport)
 {
     compareSamples();
-    model.setMatching(
-        [](const ResultIndex&, ResultFilter, std::string_view) -> std::vector<std::size_t> { throw std::bad_alloc(); });
-    model.setFilter(ResultFilter::changed);
+    model.setMatching([](const results::ResultIndex&, records::ResultFilter,
+                         std::string_view) -> std::vector<std::size_t> { throw std::bad_alloc(); });
+    model.setFilter(records::ResultFilter::changed);
     waitUntilIdle();
     EXPECT_EQ(model.errorMessage(), "The file is too large for the available memory.");
     EXPECT_TRUE(model.filteredIndices().empty());

@@ -10,14 +10,14 @@ using ModelStateTest = ModelTest;
 
 TEST_F(ModelStateTest, EditsOfUnknownMappingsOrWithoutFilesChangeNothing)
 {
-    model.map(Uuid::random(), std::nullopt);
+    model.map(records::Uuid::random(), std::nullopt);
     EXPECT_EQ(announced("mappingChanged"), 0);
     loadSamples();
-    const std::vector<ColumnMapping> before = model.mappings();
+    const std::vector<records::ColumnMapping> before = model.mappings();
     const QString notice = model.notice();
-    model.setKey(Uuid::random(), true);
-    model.setIncluded(Uuid::random(), false);
-    model.map(Uuid::random(), 1);
+    model.setKey(records::Uuid::random(), true);
+    model.setIncluded(records::Uuid::random(), false);
+    model.map(records::Uuid::random(), 1);
     EXPECT_EQ(model.mappings(), before);
     EXPECT_EQ(model.notice(), notice);
 }
@@ -25,7 +25,7 @@ TEST_F(ModelStateTest, EditsOfUnknownMappingsOrWithoutFilesChangeNothing)
 TEST_F(ModelStateTest, EveryEditDropsTheResult)
 {
     compareSamples();
-    const Uuid notes = model.mappings()[4].id;
+    const records::Uuid notes = model.mappings()[4].id;
     const std::vector<std::function<void()>> edits = {
         [&] { model.setIncluded(notes, false); },
         [&] { model.setKey(notes, false); },
@@ -34,34 +34,34 @@ TEST_F(ModelStateTest, EveryEditDropsTheResult)
     };
     for (const auto& edit : edits) {
         compareLoaded();
-        ASSERT_EQ(model.tab(), WorkspaceTab::results);
+        ASSERT_EQ(model.tab(), model::WorkspaceTab::results);
         edit();
         EXPECT_FALSE(model.summary() || model.index() || model.selectedRowID() || model.elapsed());
         EXPECT_TRUE(model.filteredIndices().empty());
-        EXPECT_EQ(model.tab(), WorkspaceTab::mapping);
+        EXPECT_EQ(model.tab(), model::WorkspaceTab::mapping);
         EXPECT_FALSE(model.canExport());
     }
 }
 
 TEST(FailureDescriptionTest, RunningOutOfMemoryBlamesTheFileSize)
 {
-    EXPECT_EQ(describeFailure(std::make_exception_ptr(std::bad_alloc())),
+    EXPECT_EQ(model::describeFailure(std::make_exception_ptr(std::bad_alloc())),
               "The file is too large for the available memory.");
-    EXPECT_EQ(describeFailure(std::make_exception_ptr(std::runtime_error("Disk full"))), "Disk full");
-    EXPECT_FALSE(describeFailure(std::make_exception_ptr(42)).isEmpty());
+    EXPECT_EQ(model::describeFailure(std::make_exception_ptr(std::runtime_error("Disk full"))), "Disk full");
+    EXPECT_FALSE(model::describeFailure(std::make_exception_ptr(42)).isEmpty());
 }
 
 TEST(CancellationCheckTest, StopRequestEndsTheWorkAtTheNextCheck)
 {
     std::stop_source source;
-    EXPECT_NO_THROW(throwIfCancelled(source.get_token()));
+    EXPECT_NO_THROW(model::throwIfCancelled(source.get_token()));
     source.request_stop();
-    const InputFile before = sampleBefore();
-    const InputFile after = sampleAfter();
-    ColumnMapping key{Uuid::random(), 0, 0, true, false, true};
-    EXPECT_THROW(runComparison(before.table, after.table, before.name, after.name, {key}, false,
-                               [&] { throwIfCancelled(source.get_token()); }),
-                 OperationCancelled);
+    const model::InputFile before = model::sampleBefore();
+    const model::InputFile after = model::sampleAfter();
+    records::ColumnMapping key{records::Uuid::random(), 0, 0, true, false, true};
+    EXPECT_THROW(results::runComparison(before.table, after.table, before.name, after.name, {key}, false,
+                                        [&] { model::throwIfCancelled(source.get_token()); }),
+                 model::OperationCancelled);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ namespace rowlark::testing {
 ModelTest::ModelTest()
 {
     EXPECT_TRUE(folder.isValid());
-    const QMetaObject& meta = ComparisonModel::staticMetaObject;
+    const QMetaObject& meta = model::ComparisonModel::staticMetaObject;
     for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
         const QMetaMethod method = meta.method(i);
         if (method.methodType() == QMetaMethod::Signal)
@@ -48,8 +48,8 @@ void ModelTest::compareSamples()
 {
     loadSamples();
     keyOnly(0);
-    const std::vector<ColumnMapping> mappings = model.mappings();
-    for (const ColumnMapping& mapping : mappings)
+    const std::vector<records::ColumnMapping> mappings = model.mappings();
+    for (const records::ColumnMapping& mapping : mappings)
         model.setIncluded(mapping.id, true);
     compareLoaded();
 }
@@ -57,8 +57,8 @@ void ModelTest::compareSamples()
 void ModelTest::keyOnly(std::int64_t leftIndex)
 {
     // Every edit replaces the list, so walk a copy.
-    const std::vector<ColumnMapping> mappings = model.mappings();
-    for (const ColumnMapping& mapping : mappings)
+    const std::vector<records::ColumnMapping> mappings = model.mappings();
+    for (const records::ColumnMapping& mapping : mappings)
         model.setKey(mapping.id, mapping.leftIndex == leftIndex);
 }
 
@@ -77,7 +77,7 @@ void ModelTest::waitUntilIdle()
 
 void drainBackgroundWork()
 {
-    BackgroundRunner::shared().waitForDone();
+    model::BackgroundRunner::shared().waitForDone();
     QCoreApplication::processEvents();
 }
 
@@ -101,13 +101,13 @@ void ModelTest::forgetAnnouncements()
         spy->clear();
 }
 
-std::vector<std::string> describeDifferences(const ComparisonModel& model)
+std::vector<std::string> describeDifferences(const model::ComparisonModel& model)
 {
     std::vector<std::string> described;
     if (!model.summary())
         return described;
     for (std::size_t position : model.filteredIndices()) {
-        const RowDifference& difference = model.summary()->differences[position];
+        const records::RowDifference& difference = model.summary()->differences[position];
         described.push_back(difference.key + " " + std::string(title(difference.status)));
     }
     return described;

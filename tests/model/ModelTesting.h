@@ -29,7 +29,7 @@ inline void PrintTo(const QString& text, std::ostream* stream)
 
 namespace rowlark::testing {
 
-class FakeDialogs : public FileDialogs {
+class FakeDialogs : public model::FileDialogs {
 public:
     std::optional<QString> openAnswer;
     std::optional<QString> saveAnswer;
@@ -80,7 +80,7 @@ protected:
     void forgetAnnouncements();
 
     std::shared_ptr<FakeDialogs> dialogs = std::make_shared<FakeDialogs>();
-    ComparisonModel model{dialogs};
+    model::ComparisonModel model{dialogs};
     QTemporaryDir folder;
 
 private:
@@ -91,6 +91,6 @@ private:
 void drainBackgroundWork();
 
 // "key status" of every filtered difference, in order.
-std::vector<std::string> describeDifferences(const ComparisonModel& model);
+std::vector<std::string> describeDifferences(const model::ComparisonModel& model);
 
 }  // namespace rowlark::testing

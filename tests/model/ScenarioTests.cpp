@@ -22,15 +22,15 @@ std::vector<std::string> scenarioNames()
 }
 
 // The filters as scenario files name them.
-const std::map<std::string, ResultFilter> filtersByName = {
-    {"all", ResultFilter::all},
-    {"changed", ResultFilter::changed},
-    {"onlyLeft", ResultFilter::onlyLeft},
-    {"onlyRight", ResultFilter::onlyRight},
-    {"emptyValues", ResultFilter::emptyValues},
+const std::map<std::string, records::ResultFilter> filtersByName = {
+    {"all", records::ResultFilter::all},
+    {"changed", records::ResultFilter::changed},
+    {"onlyLeft", records::ResultFilter::onlyLeft},
+    {"onlyRight", records::ResultFilter::onlyRight},
+    {"emptyValues", records::ResultFilter::emptyValues},
 };
 
-std::string nameOf(ResultFilter filter)
+std::string nameOf(records::ResultFilter filter)
 {
     for (const auto& [name, candidate] : filtersByName)
         if (candidate == filter)
@@ -51,7 +51,7 @@ std::string joined(const std::vector<std::string>& parts)
     return text;
 }
 
-std::string nameOf(const std::optional<InputFile>& file)
+std::string nameOf(const std::optional<model::InputFile>& file)
 {
     return file ? file->name : "none";
 }
@@ -84,7 +84,7 @@ protected:
         if (!model.selectedRowID())
             return "none";
         const auto& differences = model.summary()->differences;
-        const auto found = std::ranges::find(differences, *model.selectedRowID(), &RowDifference::id);
+        const auto found = std::ranges::find(differences, *model.selectedRowID(), &records::RowDifference::id);
         return std::to_string(found - differences.begin());
     }
 
@@ -103,7 +103,7 @@ protected:
             {"cancel", [&] { model.cancel(); }},
             {"forget", [&] { forgetAnnouncements(); }},
             {"mapping-search", [&] { model.setMappingSearch(QString::fromStdString(argument)); }},
-            {"show results", [&] { model.setTab(WorkspaceTab::results); }},
+            {"show results", [&] { model.setTab(model::WorkspaceTab::results); }},
             {"wait", [&] { waitUntilIdle(), drainBackgroundWork(); }},
             {"filter", [&] { model.setFilter(filtersByName.at(argument)); }},
             {"query", [&] { model.setQuery(QString::fromStdString(argument)); }},
@@ -126,7 +126,7 @@ protected:
             {"left", [&] { return nameOf(model.left()); }},
             {"right", [&] { return nameOf(model.right()); }},
             {"names", [&] { return (model.leftName() + " / " + model.rightName()).toStdString(); }},
-            {"tab", [&] { return std::string(title(model.tab())); }},
+            {"tab", [&] { return title(model.tab()).toStdString(); }},
             {"busy", [&] { return model.isBusy() ? model.busyLabel().toStdString() : "no"; }},
             {"notice", [&] { return model.notice().toStdString(); }},
             {"error", [&] { return model.errorMessage() ? "some" : "none"; }},

@@ -70,8 +70,8 @@ TEST(LocalFilePaths, KeepsOnlyLocalFilesInOrder)
 {
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile("/tmp/b.csv"), QUrl("https://x/y.csv"), QUrl::fromLocalFile("/tmp/a b.xlsx")});
-    EXPECT_EQ(localFilePaths(&data), QStringList({"/tmp/b.csv", "/tmp/a b.xlsx"}));
-    EXPECT_TRUE(localFilePaths(nullptr).isEmpty());
+    EXPECT_EQ(shell::localFilePaths(&data), QStringList({"/tmp/b.csv", "/tmp/a b.xlsx"}));
+    EXPECT_TRUE(shell::localFilePaths(nullptr).isEmpty());
 }
 
 }  // namespace

@@ -143,7 +143,8 @@ TEST(LowerExtension, ComesFromTheLocationOrElseTheName)
         {"archive.tar.ods", std::nullopt, "ods"},
     };
     for (const auto& [name, path, extension] : cases)
-        EXPECT_EQ(lowerExtension(InputFile{name, path, CSVTable(), {}, std::nullopt}), extension) << name;
+        EXPECT_EQ(shell::lowerExtension(model::InputFile{name, path, table::CSVTable(), {}, std::nullopt}), extension)
+            << name;
 }
 
 }  // namespace

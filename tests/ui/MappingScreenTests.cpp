@@ -83,7 +83,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     }
 
-    MappingList* list() const { return find<MappingList>("mappingList"); }
+    mapping::MappingList* list() const { return find<mapping::MappingList>("mappingList"); }
     QAbstractItemModel* rows() const { return list()->model(); }
     int rowCount() const { return rows()->rowCount(); }
 
@@ -96,18 +96,18 @@ protected:
     }
 
     // The open row widget listing the column named `name`; fails the test when it is not open.
-    MappingRow* rowNamed(const QString& name) const
+    mapping::MappingRow* rowNamed(const QString& name) const
     {
         const int row = static_cast<int>(listedNames().indexOf(name));
         EXPECT_GE(row, 0) << name.toStdString();
-        MappingRow* widget = row >= 0 ? list()->rowWidget(row) : nullptr;
+        mapping::MappingRow* widget = row >= 0 ? list()->rowWidget(row) : nullptr;
         EXPECT_NE(widget, nullptr) << name.toStdString();
         return widget;
     }
 
     template<typename T> T* part(const QString& rowName, const QString& partName) const
     {
-        MappingRow* row = rowNamed(rowName);
+        mapping::MappingRow* row = rowNamed(rowName);
         T* widget = row ? row->findChild<T*>(partName) : nullptr;
         EXPECT_NE(widget, nullptr) << partName.toStdString();
         return widget;
@@ -117,16 +117,16 @@ protected:
     QCheckBox* compareBox(const QString& rowName) const { return part<QCheckBox>(rowName, "compareBox"); }
     QComboBox* picker(const QString& rowName) const { return part<QComboBox>(rowName, "matchPicker"); }
 
-    QList<SuggestionChip*> shownChips(const QString& rowName) const
+    QList<widgets::SuggestionChip*> shownChips(const QString& rowName) const
     {
-        QList<SuggestionChip*> shown;
-        for (SuggestionChip* chip : rowNamed(rowName)->findChildren<SuggestionChip*>())
+        QList<widgets::SuggestionChip*> shown;
+        for (widgets::SuggestionChip* chip : rowNamed(rowName)->findChildren<widgets::SuggestionChip*>())
             if (chip->isVisibleTo(rowNamed(rowName)))
                 shown << chip;
         return shown;
     }
 
-    const ColumnMapping& mappingOf(const QString& leftHeaderText) const
+    const records::ColumnMapping& mappingOf(const QString& leftHeaderText) const
     {
         const auto& headers = model.left()->table.headers();
         const auto column = std::find(headers.begin(), headers.end(), leftHeaderText.toStdString()) - headers.begin();
@@ -151,11 +151,11 @@ TEST_F(MappingScreenTest, ChipsExplainTheirSuggestion)
 {
     loadSamples();
     for (int row = 0; row < rowCount(); ++row) {
-        const QList<SuggestionChip*> chips = shownChips(listedNames()[row]);
+        const QList<widgets::SuggestionChip*> chips = shownChips(listedNames()[row]);
         ASSERT_FALSE(chips.isEmpty()) << row;
-        const HeaderSuggestion& best = model.suggestions()[static_cast<std::size_t>(row)][0];
-        EXPECT_EQ(chips.front()->strength(), strengthText(best.score));
-        EXPECT_EQ(chips.front()->toolTip(), plainToolTip(suggestionHelp(best.reason)));
+        const records::HeaderSuggestion& best = model.suggestions()[static_cast<std::size_t>(row)][0];
+        EXPECT_EQ(chips.front()->strength(), mapping::strengthText(best.score));
+        EXPECT_EQ(chips.front()->toolTip(), widgets::plainToolTip(mapping::suggestionHelp(best.reason)));
     }
     EXPECT_EQ(search()->placeholderText(), "Find a column…");
 }
@@ -182,7 +182,7 @@ TEST_F(MappingScreenTest, RowsReachAssistiveTechnologyAsItemsWithTheirNamedContr
 
     std::vector<AccessibleNode> found;
     collectAccessibleNodes(price, found);
-    const QString chip = "price, " + strengthText(model.suggestions()[2][0].score);
+    const QString chip = "price, " + mapping::strengthText(model.suggestions()[2][0].score);
     EXPECT_THAT(found, ::testing::IsSupersetOf<std::vector<AccessibleNode>>({
                            {QAccessible::CheckBox, "Row key for price"},
                            {QAccessible::CheckBox, "Compare price"},
@@ -196,7 +196,7 @@ TEST_F(MappingScreenTest, TabFollowsTheScreenTopToBottom)
 {
     loadSamples();
     QList<QWidget*> expected{find<QWidget>("resetSuggestionsButton")};
-    for (MappingRow* row : list()->openRows())
+    for (mapping::MappingRow* row : list()->openRows())
         for (QWidget* control : row->focusOrder())
             if (control->isVisibleTo(row) && control->isEnabled())
                 expected << control;
@@ -211,10 +211,10 @@ TEST_F(MappingScreenTest, EnormousHeadersAreShownShortAndCopiedWhole)
 {
     const std::string enormous(5'000'000, 'x');
     const auto twoColumns = [](const std::string& header) { return "id," + header + "\n1,alpha\n2,beta\n3,gamma\n"; };
-    const auto isShort = [](const QString& text) { return text.size() <= 2 * shownTextLength; };
+    const auto isShort = [](const QString& text) { return text.size() <= 2 * widgets::shownTextLength; };
 
     loadFiles(twoColumns(enormous), twoColumns("memo"));
-    MappingRow* row = list()->rowWidget(1);
+    mapping::MappingRow* row = list()->rowWidget(1);
     ASSERT_NE(row, nullptr);
     auto* name = row->findChild<QLabel*>("leftName");
     EXPECT_TRUE(isShort(name->text()));
@@ -231,7 +231,7 @@ TEST_F(MappingScreenTest, EnormousHeadersAreShownShortAndCopiedWhole)
     loadFiles(twoColumns("memo"), twoColumns(enormous));
     row = list()->rowWidget(1);
     ASSERT_NE(row, nullptr);
-    const QList<SuggestionChip*> chips = row->findChildren<SuggestionChip*>();
+    const QList<widgets::SuggestionChip*> chips = row->findChildren<widgets::SuggestionChip*>();
     ASSERT_FALSE(chips.isEmpty());
     EXPECT_TRUE(isShort(chips.front()->header()));
     const auto* entries = row->findChild<QComboBox*>("matchPicker");
@@ -245,7 +245,7 @@ TEST(MappingText, StrengthIsTheScoreInHundredthsTruncated)
         {0.987, "98%"}, {1.0, "100%"}, {0.0, "0%"}, {0.5, "50%"}, {0.999, "99%"},
     };
     for (const auto& [score, expected] : cases)
-        EXPECT_EQ(strengthText(score), expected) << score;
+        EXPECT_EQ(mapping::strengthText(score), expected) << score;
 }
 
 TEST_F(MappingScreenTest, ListModelStaysConsistentThroughEdits)
@@ -266,7 +266,7 @@ TEST_F(MappingScreenTest, BoxClickUpdatesItsRowInPlace)
     loadSamples();
     QSignalSpy resets(rows(), &QAbstractItemModel::modelReset);
     QSignalSpy changes(rows(), &QAbstractItemModel::dataChanged);
-    MappingRow* before = rowNamed("notes");
+    mapping::MappingRow* before = rowNamed("notes");
     QTest::mouseClick(compareBox("notes"), Qt::LeftButton);
     EXPECT_EQ(resets.count(), 0);
     ASSERT_EQ(changes.count(), 1);
@@ -282,7 +282,7 @@ TEST_F(MappingScreenTest, WideFileOpensOnlyTheRowsInView)
     // A narrow File B keeps the analysis short; there is still one mapping per column of File A.
     loadFiles(csvText(headers, 3), csvText({"field_0", "field_1"}, 3));
     ASSERT_EQ(rowCount(), 1000);
-    const int open = static_cast<int>(list()->findChildren<MappingRow*>().size());
+    const int open = static_cast<int>(list()->findChildren<mapping::MappingRow*>().size());
     EXPECT_GT(open, 0);
     EXPECT_LT(open, 40);
     ASSERT_NE(list()->rowWidget(0), nullptr);
@@ -294,7 +294,7 @@ TEST_F(MappingScreenTest, WideFileOpensOnlyTheRowsInView)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_NE(list()->rowWidget(999), nullptr);
     EXPECT_EQ(list()->rowWidget(0), nullptr);
-    EXPECT_LT(list()->findChildren<MappingRow*>().size(), 40);
+    EXPECT_LT(list()->findChildren<mapping::MappingRow*>().size(), 40);
 }
 
 TEST_F(MappingScreenTest, TabWalksOnPastTheVisibleRowsAndScrolls)
@@ -377,10 +377,10 @@ protected:
                          (box->isEnabled() ? "" : " disabled");
         parts << picker(name)->currentText();
         for (const char* caption : {"jsonCaption", "derivedCaption"})
-            if (MappingRow* row = rowNamed(name); row->findChild<QWidget*>(caption)->isVisibleTo(row))
+            if (mapping::MappingRow* row = rowNamed(name); row->findChild<QWidget*>(caption)->isVisibleTo(row))
                 parts << caption;
         QStringList chips;
-        for (SuggestionChip* chip : shownChips(name))
+        for (widgets::SuggestionChip* chip : shownChips(name))
             chips << chip->header() + " " + chip->strength() + (chip->isSelected() ? " ✓" : "");
         if (!chips.isEmpty())
             parts << "chips " + chips.join(", ");
@@ -389,7 +389,7 @@ protected:
 
     QString mappingText(const QString& name) const
     {
-        const ColumnMapping& mapping = mappingOf(name);
+        const records::ColumnMapping& mapping = mappingOf(name);
         return (mapping.rightIndex ? "right " + QString::number(*mapping.rightIndex) : QString("unmapped")) +
                (mapping.isKey ? ", key" : "") + (mapping.isIncluded ? ", included" : "") +
                (mapping.isManual ? ", manual" : "");
@@ -412,23 +412,23 @@ protected:
     QString resultText(int row) const
     {
         QStringList texts;
-        for (const int role : {int(ResultPageModel::keyRole), int(ResultPageModel::statusTextRole),
-                               int(ResultPageModel::captionRole), int(Qt::ToolTipRole)})
+        for (const int role : {int(results::ResultPageModel::keyRole), int(results::ResultPageModel::statusTextRole),
+                               int(results::ResultPageModel::captionRole), int(Qt::ToolTipRole)})
             if (const QString text = results()->index(row, 0).data(role).toString(); !text.isEmpty())
                 texts << text;
         return texts.join(" | ");
     }
 
-    const std::vector<FieldEntry>& fieldEntries() const
+    const std::vector<results::FieldEntry>& fieldEntries() const
     {
-        return nested<InspectorFieldList>("rowInspector/inspectorFields")->entries();
+        return nested<results::InspectorFieldList>("rowInspector/inspectorFields")->entries();
     }
 
     // A line of the inspector: both sides as "caption: value" with their marks, and whether it is tinted.
     QString fieldText(int line) const
     {
-        const FieldEntry& entry = fieldEntries().at(static_cast<std::size_t>(line));
-        const auto side = [](const FieldSide& field) {
+        const results::FieldEntry& entry = fieldEntries().at(static_cast<std::size_t>(line));
+        const auto side = [](const results::FieldSide& field) {
             return field.caption + ": " + field.value + (field.isValueMissing ? " (stand-in)" : "") +
                    (field.isChanged ? " (changed)" : "") + (field.isNotCompared ? " (not compared)" : "");
         };
@@ -524,7 +524,7 @@ protected:
              [&] {
                  QStringList keys;
                  for (int row = 0; row < results()->rowCount(); ++row)
-                     keys << results()->index(row, 0).data(ResultPageModel::keyRole).toString();
+                     keys << results()->index(row, 0).data(results::ResultPageModel::keyRole).toString();
                  return keys.join(", ");
              }},
             {"listed", [&] { return QString::number(results()->rowCount()); }},
@@ -540,13 +540,13 @@ protected:
             {"fields",
              [&] {
                  QStringList captions;
-                 for (const FieldEntry& entry : fieldEntries())
+                 for (const results::FieldEntry& entry : fieldEntries())
                      captions << entry.left.caption;
                  return captions.join(", ");
              }},
             {"headings",
              [&] {
-                 const auto* list = nested<InspectorFieldList>("rowInspector/inspectorFields");
+                 const auto* list = nested<results::InspectorFieldList>("rowInspector/inspectorFields");
                  return list->leftHeading() + " | " + list->rightHeading();
              }},
             {"placeholder", [&] { return find<QLineEdit>(name)->placeholderText(); }},

@@ -38,33 +38,33 @@ TEST_F(ResultsScreenTest, LongFileNamesGiveWayInsideTheWindow)
     model.load(writeFile(QStringLiteral("x") + longName, "id,v\n1,b\n3,b\n"), false);
     waitUntilIdle();
     compareLoaded();
-    const auto* onlyLeft = find<ResultCounter>(QStringLiteral("onlyLeftCounter"));
+    const auto* onlyLeft = find<results::ResultCounter>(QStringLiteral("onlyLeftCounter"));
     EXPECT_EQ(onlyLeft->findChild<QLabel*>(QStringLiteral("counterLabel"))->text(),
               QStringLiteral("Only in ") + longName);
     auto* search = find<QLineEdit>(QStringLiteral("resultSearchField"));
     EXPECT_LE(search->mapTo(&window, QPoint(search->width(), 0)).x(), window.width());
     EXPECT_LE(find<QComboBox>(QStringLiteral("resultFilterPicker"))->width(), 480);
-    const QLabel* matching =
-        find<ResultCounter>(QStringLiteral("matchingCounter"))->findChild<QLabel*>(QStringLiteral("counterLabel"));
+    const QLabel* matching = find<results::ResultCounter>(QStringLiteral("matchingCounter"))
+                                 ->findChild<QLabel*>(QStringLiteral("counterLabel"));
     EXPECT_GE(matching->width(), matching->sizeHint().width());
 }
 
 TEST_F(ResultsScreenTest, ListTextsHoldOnlyTheStartOfAVeryLongKeyOrHeader)
 {
-    auto summary = std::make_shared<ComparisonSummary>();
-    RowDifference row;
-    row.id = Uuid::random();
+    auto summary = std::make_shared<records::ComparisonSummary>();
+    records::RowDifference row;
+    row.id = records::Uuid::random();
     row.key = std::string(1'000'000, 'k');
-    row.status = DiffStatus::changed;
-    row.cells.push_back({Uuid::random(), std::string(1'000'000, 'h'), "b", "x", "y"});
+    row.status = records::DiffStatus::changed;
+    row.cells.push_back({records::Uuid::random(), std::string(1'000'000, 'h'), "b", "x", "y"});
     summary->differences.push_back(row);
-    ResultPageModel page;
+    results::ResultPageModel page;
     page.setPage(summary, {0}, QStringLiteral("a.csv"), QStringLiteral("b.csv"));
     const QModelIndex index = page.index(0);
-    for (const int role : {int(ResultPageModel::keyRole), int(ResultPageModel::captionRole), int(Qt::DisplayRole),
-                           int(Qt::AccessibleTextRole)}) {
+    for (const int role : {int(results::ResultPageModel::keyRole), int(results::ResultPageModel::captionRole),
+                           int(Qt::DisplayRole), int(Qt::AccessibleTextRole)}) {
         const QString text = index.data(role).toString();
-        EXPECT_LT(text.size(), 2 * captionTextLength) << "role " << role;
+        EXPECT_LT(text.size(), 2 * results::captionTextLength) << "role " << role;
         EXPECT_TRUE(text.contains(QChar(0x2026))) << "role " << role;
     }
 }
@@ -137,7 +137,7 @@ TEST_F(ResultsScreenTest, ListModelPassesTheModelTester)
     compareFiles(recordsHolding(250, "x"), recordsHolding(250, "y"));
     QAbstractItemModelTester tester(list()->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     model.changePage(+1);
-    model.setFilter(ResultFilter::onlyLeft);
+    model.setFilter(records::ResultFilter::onlyLeft);
     waitForFilter();
     EXPECT_EQ(list()->model()->rowCount(), 0);
 }

@@ -44,11 +44,14 @@ protected:
         model.setSelectedRowID(model.summary()->differences.at(position).id);
     }
 
-    RowInspector* inspector() const { return window.findChild<RowInspector*>(QStringLiteral("rowInspector")); }
-
-    const std::vector<FieldEntry>& entries() const
+    results::RowInspector* inspector() const
     {
-        return inspector()->findChild<InspectorFieldList*>(QStringLiteral("inspectorFields"))->entries();
+        return window.findChild<results::RowInspector*>(QStringLiteral("rowInspector"));
+    }
+
+    const std::vector<results::FieldEntry>& entries() const
+    {
+        return inspector()->findChild<results::InspectorFieldList*>(QStringLiteral("inspectorFields"))->entries();
     }
 };
 

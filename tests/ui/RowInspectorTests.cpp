@@ -9,7 +9,7 @@
 #include "ResultsTesting.h"
 #include "widgets/Styling.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::results {
 
 // Names a value of the inspector in failures instead of dumping its bytes.
 void PrintTo(const InspectorFieldList::Slot& slot, std::ostream* stream)
@@ -17,32 +17,32 @@ void PrintTo(const InspectorFieldList::Slot& slot, std::ostream* stream)
     *stream << "line " << slot.entry << (slot.leftSide ? ", left" : ", right");
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results
 
 namespace rowlark::ui::testing {
 namespace {
 
 class RowInspectorTest : public ResultsTest {
 protected:
-    InspectorFieldList* fieldList() const
+    results::InspectorFieldList* fieldList() const
     {
-        return inspector()->findChild<InspectorFieldList*>(QStringLiteral("inspectorFields"));
+        return inspector()->findChild<results::InspectorFieldList*>(QStringLiteral("inspectorFields"));
     }
 };
 
 TEST_F(RowInspectorTest, CellBeyondTheEndOfAShortRowIsNotPresent)
 {
     loadSamples();
-    RowDifference row;
-    row.id = Uuid::random();
+    records::RowDifference row;
+    row.id = records::Uuid::random();
     row.key = "SK-009";
-    row.status = DiffStatus::changed;
+    row.status = records::DiffStatus::changed;
     row.leftRow = std::vector<std::string>{"SK-009", ""};
     row.rightRow = std::vector<std::string>{"SK-009", "Lamp", "1.00", "Oslo", "New"};
-    row.cells.push_back({Uuid::random(), "name", "name", "", "Lamp"});
-    RowInspector shortRow(model, row);
-    const std::vector<FieldEntry>& lines =
-        shortRow.findChild<InspectorFieldList*>(QStringLiteral("inspectorFields"))->entries();
+    row.cells.push_back({records::Uuid::random(), "name", "name", "", "Lamp"});
+    results::RowInspector shortRow(model, row);
+    const std::vector<results::FieldEntry>& lines =
+        shortRow.findChild<results::InspectorFieldList*>(QStringLiteral("inspectorFields"))->entries();
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[1].left.value, QStringLiteral("Empty"));
     EXPECT_TRUE(lines[1].isChanged);
@@ -56,9 +56,10 @@ TEST_F(RowInspectorTest, VeryLongValueIsShownCutAndCopiedWholeByKeyboard)
     const std::string token(1'000'000, 'q');
     compareFiles("id,notes\n1," + token + "\n", "id,notes\n1,short\n");
     fieldList()->grab();
-    EXPECT_EQ(entries()[1].left.value, QString(InspectorFieldList::shownValueLength, QLatin1Char('q')) + QChar(0x2026));
+    EXPECT_EQ(entries()[1].left.value,
+              QString(results::InspectorFieldList::shownValueLength, QLatin1Char('q')) + QChar(0x2026));
     QAccessibleInterface* line = QAccessible::queryAccessibleInterface(fieldList())->child(1);
-    EXPECT_LT(line->text(QAccessible::Name).size(), 2 * InspectorFieldList::shownValueLength);
+    EXPECT_LT(line->text(QAccessible::Name).size(), 2 * results::InspectorFieldList::shownValueLength);
 
     QApplication::clipboard()->clear();
     fieldList()->setFocus(Qt::TabFocusReason);
@@ -72,10 +73,10 @@ TEST_F(RowInspectorTest, ArrowKeysMoveBetweenValuesAndTheFocusedOneIsReadAndCopi
     compareSamples();
     fieldList()->setFocus(Qt::TabFocusReason);
     ASSERT_TRUE(fieldList()->hasFocus());
-    EXPECT_EQ(fieldList()->currentValue(), (InspectorFieldList::Slot{0, true}));
+    EXPECT_EQ(fieldList()->currentValue(), (results::InspectorFieldList::Slot{0, true}));
     for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Right, Qt::Key_Right})
         QTest::keyClick(fieldList(), key);
-    EXPECT_EQ(fieldList()->currentValue(), (InspectorFieldList::Slot{2, false}));
+    EXPECT_EQ(fieldList()->currentValue(), (results::InspectorFieldList::Slot{2, false}));
     QAccessibleInterface* focused = QAccessible::queryAccessibleInterface(fieldList())->focusChild();
     ASSERT_NE(focused, nullptr);
     EXPECT_EQ(focused->text(QAccessible::Name), QStringLiteral("price: 49.00"));
@@ -146,7 +147,7 @@ TEST_F(RowInspectorTest, DoubleClickSelectsAValueWholeButNeverAStandIn)
 TEST_F(RowInspectorTest, LinesAreNumberedInOrder)
 {
     compareSamples();
-    const std::vector<InspectorField> fields = inspector()->fields();
+    const std::vector<results::InspectorField> fields = inspector()->fields();
     for (std::size_t i = 0; i < fields.size(); ++i)
         EXPECT_EQ(fields[i].id, i);
 }
@@ -162,8 +163,8 @@ TEST(ShortenedText, CutsAtACharacterBoundaryWithAnEllipsis)
         {QStringLiteral("éééééééééééééééééééé"), QStringLiteral("éééééééé…")},
     };
     for (const auto& [text, expected] : cases) {
-        EXPECT_EQ(shortenedText(text, 8), expected) << text.toStdString();
-        EXPECT_EQ(shortenedText(text.toStdString(), 8), expected) << text.toStdString();
+        EXPECT_EQ(widgets::shortenedText(text, 8), expected) << text.toStdString();
+        EXPECT_EQ(widgets::shortenedText(text.toStdString(), 8), expected) << text.toStdString();
     }
 }
 

@@ -29,9 +29,9 @@ QList<QMessageBox*> shownAlerts(const QWidget& window)
 
 TEST(Application, OpensOneWindowTitledRowlarkWithTheWorkspaceAsContent)
 {
-    RowlarkApp app;
+    shell::RowlarkApp app;
     EXPECT_EQ(app.window().windowTitle(), "Rowlark");
-    EXPECT_NE(qobject_cast<ComparisonWorkspace*>(app.window().centralWidget()), nullptr);
+    EXPECT_NE(qobject_cast<shell::ComparisonWorkspace*>(app.window().centralWidget()), nullptr);
 }
 
 TEST_F(WindowTest, FileMenuListsTheCommandsWithThePlatformShortcuts)
@@ -96,7 +96,7 @@ TEST_F(WindowTest, ControlReturnComparesAndTheArrowKeysBrowseTheResults)
     QTest::keyClick(&window, Qt::Key_Return, Qt::ControlModifier);
     waitUntilIdle();
     ASSERT_NE(model.summary(), nullptr);
-    EXPECT_EQ(model.tab(), WorkspaceTab::results);
+    EXPECT_EQ(model.tab(), model::WorkspaceTab::results);
     EXPECT_THAT(labelText("elapsedLabel").toStdString(),
                 ::testing::MatchesRegex(R"(Compared in [0-9]+\.[0-9][0-9] s)"));
 
@@ -154,9 +154,9 @@ TEST_F(WindowTest, NamesAndValuesWithMarkupAreShownAsWritten)
 
 TEST(ComparisonTime, HasExactlyTwoFractionDigits)
 {
-    EXPECT_EQ(comparisonTime(0.42), "Compared in 0.42 s");
-    EXPECT_EQ(comparisonTime(3), "Compared in 3.00 s");
-    EXPECT_EQ(comparisonTime(1234.5), "Compared in 1,234.50 s");
+    EXPECT_EQ(shell::comparisonTime(0.42), "Compared in 0.42 s");
+    EXPECT_EQ(shell::comparisonTime(3), "Compared in 3.00 s");
+    EXPECT_EQ(shell::comparisonTime(1234.5), "Compared in 1,234.50 s");
 }
 
 TEST_F(WindowTest, ErrorShowsTheAlertOnceUntilOkOrTheMessageGoes)

@@ -44,7 +44,7 @@ inline std::string recordsHolding(int count, const char* value)
     return text;
 }
 
-class ScriptedDialogs : public FileDialogs {
+class ScriptedDialogs : public model::FileDialogs {
 public:
     std::optional<QString> openAnswer;
     int openCalls = 0;
@@ -94,8 +94,8 @@ protected:
     QList<QWidget*> tabWalk(QWidget* start, int presses);
 
     std::shared_ptr<ScriptedDialogs> dialogs = std::make_shared<ScriptedDialogs>();
-    ComparisonModel model{dialogs};
-    MainWindow window{model};
+    model::ComparisonModel model{dialogs};
+    shell::MainWindow window{model};
     QTemporaryDir folder;
 };
 

@@ -5,11 +5,14 @@
 #include "mapping/MappingText.h"
 #include "widgets/Styling.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::mapping {
 
-const QString ColumnOptionsModel::notMapped = QStringLiteral("Not mapped");
+QString ColumnOptionsModel::notMapped()
+{
+    return tr("Not mapped");
+}
 
-ColumnOptionsModel::ColumnOptionsModel(const ComparisonModel& model, bool isStructured, QObject* parent)
+ColumnOptionsModel::ColumnOptionsModel(const model::ComparisonModel& model, bool isStructured, QObject* parent)
     : QAbstractListModel(parent)
     , model_(model)
     , isStructured_(isStructured)
@@ -26,7 +29,7 @@ QVariant ColumnOptionsModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid) || role != Qt::DisplayRole)
         return {};
-    return index.row() == 0 ? notMapped : labels_.at(index.row() - 1);
+    return index.row() == 0 ? notMapped() : labels_.at(index.row() - 1);
 }
 
 void ColumnOptionsModel::reload()
@@ -35,13 +38,13 @@ void ColumnOptionsModel::reload()
     columns_.clear();
     labels_.clear();
     if (model_.left() && model_.right()) {
-        const CSVTable& right = model_.right()->table;
+        const table::CSVTable& right = model_.right()->table;
         const std::set<std::size_t>& structured = right.structuredColumnIndices();
         for (std::size_t column = 0; column < right.columnCount(); ++column) {
             if (structured.contains(column) != isStructured_)
                 continue;
             columns_.push_back(static_cast<std::int64_t>(column));
-            labels_.push_back(boundedText(right.headers()[column]));
+            labels_.push_back(widgets::boundedText(right.headers()[column]));
         }
     }
     endResetModel();
@@ -64,4 +67,4 @@ std::optional<std::int64_t> ColumnOptionsModel::columnAt(int row) const
     return columns_[static_cast<std::size_t>(row - 1)];
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::mapping

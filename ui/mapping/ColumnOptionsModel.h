@@ -13,15 +13,15 @@
 
 #include "ComparisonModel.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::mapping {
 
 class ColumnOptionsModel : public QAbstractListModel {
     Q_OBJECT
 
 public:
-    static const QString notMapped;
+    static QString notMapped();
 
-    ColumnOptionsModel(const ComparisonModel& model, bool isStructured, QObject* parent = nullptr);
+    ColumnOptionsModel(const model::ComparisonModel& model, bool isStructured, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -35,10 +35,10 @@ public:
     std::optional<std::int64_t> columnAt(int row) const;
 
 private:
-    const ComparisonModel& model_;
+    const model::ComparisonModel& model_;
     const bool isStructured_;
     std::vector<std::int64_t> columns_;
     QStringList labels_;
 };
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::mapping

@@ -9,14 +9,14 @@
 
 #include "mapping/MappingListAccessibility.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::mapping {
 
 namespace {
 
 // Makes a MappingRow for every open row; rows are opened by the list itself, never by an edit trigger.
 class MappingRowDelegate : public QStyledItemDelegate {
 public:
-    MappingRowDelegate(ComparisonModel& model, ColumnChoices choices, QObject* parent)
+    MappingRowDelegate(model::ComparisonModel& model, ColumnChoices choices, QObject* parent)
         : QStyledItemDelegate(parent)
         , model_(model)
         , choices_(choices)
@@ -54,20 +54,20 @@ protected:
     bool eventFilter(QObject*, QEvent*) override { return false; }
 
 private:
-    ComparisonModel& model_;
+    model::ComparisonModel& model_;
     const ColumnChoices choices_;
     const int height_;
 };
 
 }  // namespace
 
-MappingList::MappingList(ComparisonModel& model, MappingListModel* rows, ColumnChoices choices, QWidget* parent)
+MappingList::MappingList(model::ComparisonModel& model, MappingListModel* rows, ColumnChoices choices, QWidget* parent)
     : QListView(parent)
     , rows_(rows)
 {
     setObjectName(QStringLiteral("mappingList"));
     installMappingListAccessibility();
-    setAccessibleName(QStringLiteral("Columns"));
+    setAccessibleName(tr("Columns"));
     setItemDelegate(new MappingRowDelegate(model, choices, this));
     setModel(rows_);
     setUniformItemSizes(true);
@@ -188,4 +188,4 @@ void MappingList::revealFocusedRow(QWidget* focused)
     }
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::mapping

@@ -11,7 +11,7 @@
 #include "mapping/MappingListModel.h"
 #include "mapping/MappingRow.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::mapping {
 
 class MappingList : public QListView {
     Q_OBJECT
@@ -20,7 +20,8 @@ public:
     // Rows kept open beyond each edge of the visible part.
     static constexpr int spareRows = 2;
 
-    MappingList(ComparisonModel& model, MappingListModel* rows, ColumnChoices choices, QWidget* parent = nullptr);
+    MappingList(model::ComparisonModel& model, MappingListModel* rows, ColumnChoices choices,
+                QWidget* parent = nullptr);
 
     // The open row widget of a list row, or null while the row is not open.
     MappingRow* rowWidget(int row) const;
@@ -43,4 +44,4 @@ private:
     int lastOpen_ = -1;
 };
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::mapping

@@ -4,7 +4,7 @@
 
 #include "mapping/MappingList.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::mapping {
 
 namespace {
 
@@ -72,4 +72,4 @@ void installMappingListAccessibility()
     Q_UNUSED(isInstalled);
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::mapping

@@ -4,9 +4,9 @@
 
 #include "mapping/MappingText.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::mapping {
 
-MappingListModel::MappingListModel(const ComparisonModel& model, QObject* parent)
+MappingListModel::MappingListModel(const model::ComparisonModel& model, QObject* parent)
     : QAbstractListModel(parent)
     , model_(model)
 {
@@ -41,7 +41,7 @@ std::optional<std::size_t> MappingListModel::positionAt(int row) const
 void MappingListModel::followMappings()
 {
     std::vector<std::size_t> positions = visibleMappings(model_);
-    const std::vector<ColumnMapping>& mappings = model_.mappings();
+    const std::vector<records::ColumnMapping>& mappings = model_.mappings();
     if (positions != positions_ || mappings.size() != shown_.size()) {
         show(std::move(positions));
         return;
@@ -73,4 +73,4 @@ void MappingListModel::show(std::vector<std::size_t> positions)
     endResetModel();
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::mapping

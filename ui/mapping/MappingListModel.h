@@ -12,7 +12,7 @@
 
 #include "ComparisonModel.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::mapping {
 
 class MappingListModel : public QAbstractListModel {
     Q_OBJECT
@@ -21,7 +21,7 @@ public:
     // The position of the row's mapping in the model's mappings.
     static constexpr int positionRole = Qt::UserRole + 1;
 
-    explicit MappingListModel(const ComparisonModel& model, QObject* parent = nullptr);
+    explicit MappingListModel(const model::ComparisonModel& model, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -36,10 +36,10 @@ public:
 private:
     void show(std::vector<std::size_t> positions);
 
-    const ComparisonModel& model_;
+    const model::ComparisonModel& model_;
     std::vector<std::size_t> positions_;
     // What the rows showed last, to tell which of them an edit changed.
-    std::vector<ColumnMapping> shown_;
+    std::vector<records::ColumnMapping> shown_;
 };
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::mapping

@@ -14,7 +14,7 @@
 #include "widgets/Styling.h"
 #include "widgets/Symbols.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::mapping {
 
 namespace {
 
@@ -37,13 +37,13 @@ QWidget* centredCell(QCheckBox* box, int width, QWidget* parent)
 int comboHeight()
 {
     QComboBox combo;
-    combo.addItem(ColumnOptionsModel::notMapped);
+    combo.addItem(ColumnOptionsModel::notMapped());
     return combo.sizeHint().height();
 }
 
 }  // namespace
 
-MappingRow::MappingRow(ComparisonModel& model, ColumnChoices choices, QWidget* parent)
+MappingRow::MappingRow(model::ComparisonModel& model, ColumnChoices choices, QWidget* parent)
     : QWidget(parent)
     , model_(model)
     , choices_(choices)
@@ -85,9 +85,10 @@ QWidget* MappingRow::buildLeftCell()
     jsonCaption_->setObjectName(QStringLiteral("jsonCaption"));
     auto* braces = new QLabel(jsonCaption_);
     braces->setObjectName(QStringLiteral("jsonCaptionIcon"));
-    braces->setPixmap(symbolPixmap(Symbol::braces, captionIconSize, secondaryColor(palette()), devicePixelRatioF()));
+    braces->setPixmap(widgets::symbolPixmap(widgets::Symbol::braces, captionIconSize,
+                                            widgets::secondaryColor(palette()), devicePixelRatioF()));
     auto* jsonText =
-        styledLabel(QStringLiteral("JSON object · map its fields below"), TextStyle::caption, true, jsonCaption_);
+        widgets::styledLabel(tr("JSON object · map its fields below"), widgets::TextStyle::caption, true, jsonCaption_);
     jsonText->setObjectName(QStringLiteral("jsonCaptionText"));
     auto* jsonLine = new QHBoxLayout(jsonCaption_);
     jsonLine->setContentsMargins(0, 0, 0, 0);
@@ -96,7 +97,7 @@ QWidget* MappingRow::buildLeftCell()
     jsonLine->addWidget(jsonText);
     jsonLine->addStretch();
 
-    derivedCaption_ = styledLabel(QStringLiteral("Extracted from JSON"), TextStyle::caption, true, cell);
+    derivedCaption_ = widgets::styledLabel(tr("Extracted from JSON"), widgets::TextStyle::caption, true, cell);
     derivedCaption_->setObjectName(QStringLiteral("derivedCaption"));
 
     auto* stack = new QVBoxLayout(cell);
@@ -119,9 +120,9 @@ QWidget* MappingRow::buildRightCell()
     strip->setContentsMargins(0, 0, 0, 0);
     strip->setSpacing(chipSpacing);
     for (std::size_t chip = 0; chip < chips_.size(); ++chip) {
-        chips_[chip] = new SuggestionChip(chipStrip_);
+        chips_[chip] = new widgets::SuggestionChip(chipStrip_);
         strip->addWidget(chips_[chip]);
-        connect(chips_[chip], &SuggestionChip::clicked, this, [this, chip] { pickChip(chip); });
+        connect(chips_[chip], &widgets::SuggestionChip::clicked, this, [this, chip] { pickChip(chip); });
     }
     strip->addStretch();
     chipStrip_->installEventFilter(this);
@@ -152,9 +153,9 @@ QWidget* MappingRow::buildRightCell()
 int MappingRow::uniformHeight()
 {
     const QFontMetrics body(QApplication::font());
-    const QFontMetrics caption(styledFont(TextStyle::caption));
+    const QFontMetrics caption(widgets::styledFont(widgets::TextStyle::caption));
     const int leftCell = body.height() + leftCellSpacing + std::max(caption.height(), captionIconSize);
-    const SuggestionChip chip;
+    const widgets::SuggestionChip chip;
     const int rightCell = chip.sizeHint().height() + rightCellSpacing + comboHeight();
     return 2 * verticalPadding + std::max(leftCell, rightCell) + 1;
 }
@@ -165,32 +166,32 @@ void MappingRow::showMapping(std::size_t position)
     refresh();
 }
 
-const ColumnMapping* MappingRow::mapping() const
+const records::ColumnMapping* MappingRow::mapping() const
 {
-    const std::vector<ColumnMapping>& mappings = model_.mappings();
+    const std::vector<records::ColumnMapping>& mappings = model_.mappings();
     return position_ && *position_ < mappings.size() ? &mappings[*position_] : nullptr;
 }
 
-ColumnOptionsModel* MappingRow::optionsFor(const ColumnMapping& mapping) const
+ColumnOptionsModel* MappingRow::optionsFor(const records::ColumnMapping& mapping) const
 {
     return isStructuredLeftColumn(model_, mapping.leftIndex) ? choices_.structured : choices_.ordinary;
 }
 
 void MappingRow::refresh()
 {
-    const ColumnMapping* shown = mapping();
+    const records::ColumnMapping* shown = mapping();
     if (!shown)
         return;
     const QString source = shownLeftHeader(model_, shown->leftIndex);
     const bool isMapped = shown->rightIndex.has_value();
     setAccessibleName(displayName(source, shown->leftIndex));
-    keyBox_->setAccessibleName(QStringLiteral("Row key for ") + source);
+    keyBox_->setAccessibleName(tr("Row key for %1").arg(source));
     keyBox_->setChecked(shown->isKey);
     keyBox_->setEnabled(isMapped);
-    compareBox_->setAccessibleName(QStringLiteral("Compare ") + source);
+    compareBox_->setAccessibleName(tr("Compare %1").arg(source));
     compareBox_->setChecked(isMapped && shown->isIncluded);
     compareBox_->setEnabled(isMapped && !shown->isKey);
-    const QString pickerName = QStringLiteral("Match for ") + source;
+    const QString pickerName = tr("Match for %1").arg(source);
     picker_->setAccessibleName(pickerName);
     // A buddy's text marks its shortcut letter with "&"; the name has none.
     pickerLabel_->setText(QString(pickerName).replace(QLatin1Char('&'), QStringLiteral("&&")));
@@ -199,7 +200,7 @@ void MappingRow::refresh()
     refreshPicker(*shown);
 }
 
-void MappingRow::refreshLeftCell(const ColumnMapping& mapping)
+void MappingRow::refreshLeftCell(const records::ColumnMapping& mapping)
 {
     name_->setText(displayName(shownLeftHeader(model_, mapping.leftIndex), mapping.leftIndex));
     QFont font = QApplication::font();
@@ -210,15 +211,15 @@ void MappingRow::refreshLeftCell(const ColumnMapping& mapping)
     derivedCaption_->setVisible(!isStructured && isDerivedLeftColumn(model_, mapping.leftIndex));
 }
 
-void MappingRow::refreshChips(const ColumnMapping& mapping)
+void MappingRow::refreshChips(const records::ColumnMapping& mapping)
 {
-    const std::vector<HeaderSuggestion> shown = candidates(model_, mapping.leftIndex);
+    const std::vector<records::HeaderSuggestion> shown = candidates(model_, mapping.leftIndex);
     chipCount_ = shown.size();
     for (std::size_t chip = 0; chip < shown.size(); ++chip) {
-        const HeaderSuggestion& suggestion = shown[chip];
+        const records::HeaderSuggestion& suggestion = shown[chip];
         chips_[chip]->setSuggestion(shownRightHeader(model_, suggestion.rightIndex), strengthText(suggestion.score),
                                     mapping.rightIndex == suggestion.rightIndex);
-        chips_[chip]->setToolTip(plainToolTip(suggestionHelp(suggestion.reason)));
+        chips_[chip]->setToolTip(widgets::plainToolTip(suggestionHelp(suggestion.reason)));
     }
     fitChips();
 }
@@ -235,7 +236,7 @@ void MappingRow::fitChips()
     chipStrip_->setFixedHeight(chips_[0]->sizeHint().height());
 }
 
-void MappingRow::refreshPicker(const ColumnMapping& mapping)
+void MappingRow::refreshPicker(const records::ColumnMapping& mapping)
 {
     ColumnOptionsModel* options = optionsFor(mapping);
     if (picker_->model() != options)
@@ -246,7 +247,7 @@ void MappingRow::refreshPicker(const ColumnMapping& mapping)
 QList<QWidget*> MappingRow::focusOrder() const
 {
     QList<QWidget*> order{keyBox_, compareBox_, name_};
-    for (SuggestionChip* chip : chips_)
+    for (widgets::SuggestionChip* chip : chips_)
         order.append(chip);
     order.append(picker_);
     return order;
@@ -254,10 +255,10 @@ QList<QWidget*> MappingRow::focusOrder() const
 
 void MappingRow::pickChip(std::size_t chip)
 {
-    const ColumnMapping* shown = mapping();
+    const records::ColumnMapping* shown = mapping();
     if (!shown)
         return;
-    const std::vector<HeaderSuggestion> suggestions = candidates(model_, shown->leftIndex);
+    const std::vector<records::HeaderSuggestion> suggestions = candidates(model_, shown->leftIndex);
     if (chip < suggestions.size())
         model_.map(shown->id, suggestions[chip].rightIndex);
     refresh();
@@ -265,7 +266,7 @@ void MappingRow::pickChip(std::size_t chip)
 
 void MappingRow::pickEntry(int row)
 {
-    const ColumnMapping* shown = mapping();
+    const records::ColumnMapping* shown = mapping();
     if (!shown)
         return;
     model_.map(shown->id, optionsFor(*shown)->columnAt(row));
@@ -274,14 +275,14 @@ void MappingRow::pickEntry(int row)
 
 void MappingRow::changeKey(bool value)
 {
-    if (const ColumnMapping* shown = mapping())
+    if (const records::ColumnMapping* shown = mapping())
         model_.setKey(shown->id, value);
     refresh();
 }
 
 void MappingRow::changeIncluded(bool value)
 {
-    if (const ColumnMapping* shown = mapping())
+    if (const records::ColumnMapping* shown = mapping())
         model_.setIncluded(shown->id, value);
     refresh();
 }
@@ -300,7 +301,7 @@ bool MappingRow::eventFilter(QObject* watched, QEvent* event)
 // The name shows only the start of an enormous header; copying all that is shown copies the whole header.
 bool MappingRow::copyWholeName()
 {
-    const ColumnMapping* shown = mapping();
+    const records::ColumnMapping* shown = mapping();
     if (!shown || name_->selectedText() != name_->text())
         return false;
     QGuiApplication::clipboard()->setText(displayName(leftHeader(model_, shown->leftIndex), shown->leftIndex));
@@ -316,4 +317,4 @@ void MappingRow::paintEvent(QPaintEvent*)
     painter.fillRect(QRect(0, height() - 1, width(), 1), line);
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::mapping

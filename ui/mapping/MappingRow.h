@@ -18,7 +18,7 @@
 #include "mapping/ColumnOptionsModel.h"
 #include "widgets/SuggestionChip.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::mapping {
 
 // The shared drop-down entries, one list per kind of column.
 struct ColumnChoices {
@@ -38,7 +38,7 @@ public:
     static constexpr int leftCellTrailingPadding = 12;
     static constexpr int chipSpacing = 6;
 
-    MappingRow(ComparisonModel& model, ColumnChoices choices, QWidget* parent = nullptr);
+    MappingRow(model::ComparisonModel& model, ColumnChoices choices, QWidget* parent = nullptr);
 
     // Points the row at the mapping at `position` in the model's mappings and shows it.
     void showMapping(std::size_t position);
@@ -57,11 +57,11 @@ protected:
 private:
     QWidget* buildLeftCell();
     QWidget* buildRightCell();
-    const ColumnMapping* mapping() const;
-    ColumnOptionsModel* optionsFor(const ColumnMapping& mapping) const;
-    void refreshLeftCell(const ColumnMapping& mapping);
-    void refreshChips(const ColumnMapping& mapping);
-    void refreshPicker(const ColumnMapping& mapping);
+    const records::ColumnMapping* mapping() const;
+    ColumnOptionsModel* optionsFor(const records::ColumnMapping& mapping) const;
+    void refreshLeftCell(const records::ColumnMapping& mapping);
+    void refreshChips(const records::ColumnMapping& mapping);
+    void refreshPicker(const records::ColumnMapping& mapping);
     void fitChips();
     void pickChip(std::size_t chip);
     void pickEntry(int row);
@@ -69,7 +69,7 @@ private:
     void changeIncluded(bool value);
     bool copyWholeName();
 
-    ComparisonModel& model_;
+    model::ComparisonModel& model_;
     const ColumnChoices choices_;
     std::optional<std::size_t> position_;
     QCheckBox* keyBox_;
@@ -78,10 +78,10 @@ private:
     QWidget* jsonCaption_;
     QLabel* derivedCaption_;
     QWidget* chipStrip_;
-    std::array<SuggestionChip*, 3> chips_;
+    std::array<widgets::SuggestionChip*, 3> chips_;
     std::size_t chipCount_ = 0;
     QComboBox* picker_;
     QLabel* pickerLabel_;
 };
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::mapping

@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <string_view>
 
+#include <QCoreApplication>
+
 #include "widgets/Styling.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::mapping {
 
 namespace {
 
-std::string_view header(const std::optional<InputFile>& file, std::int64_t index)
+std::string_view header(const std::optional<model::InputFile>& file, std::int64_t index)
 {
     if (!file || index < 0 || static_cast<std::size_t>(index) >= file->table.headers().size())
         return {};
@@ -28,42 +30,43 @@ bool matches(const QString& text, const QString& search)
 
 }  // namespace
 
-QString leftHeader(const ComparisonModel& model, std::int64_t leftIndex)
+QString leftHeader(const model::ComparisonModel& model, std::int64_t leftIndex)
 {
-    return utf8Text(header(model.left(), leftIndex));
+    return model::utf8Text(header(model.left(), leftIndex));
 }
 
-QString rightHeader(const ComparisonModel& model, std::int64_t rightIndex)
+QString rightHeader(const model::ComparisonModel& model, std::int64_t rightIndex)
 {
-    return utf8Text(header(model.right(), rightIndex));
+    return model::utf8Text(header(model.right(), rightIndex));
 }
 
-QString shownLeftHeader(const ComparisonModel& model, std::int64_t leftIndex)
+QString shownLeftHeader(const model::ComparisonModel& model, std::int64_t leftIndex)
 {
-    return boundedText(header(model.left(), leftIndex));
+    return widgets::boundedText(header(model.left(), leftIndex));
 }
 
-QString shownRightHeader(const ComparisonModel& model, std::int64_t rightIndex)
+QString shownRightHeader(const model::ComparisonModel& model, std::int64_t rightIndex)
 {
-    return boundedText(header(model.right(), rightIndex));
+    return widgets::boundedText(header(model.right(), rightIndex));
 }
 
-bool isStructuredLeftColumn(const ComparisonModel& model, std::int64_t leftIndex)
+bool isStructuredLeftColumn(const model::ComparisonModel& model, std::int64_t leftIndex)
 {
     return model.left() && isIn(model.left()->table.structuredColumnIndices(), leftIndex);
 }
 
-bool isDerivedLeftColumn(const ComparisonModel& model, std::int64_t leftIndex)
+bool isDerivedLeftColumn(const model::ComparisonModel& model, std::int64_t leftIndex)
 {
     return model.left() && isIn(model.left()->table.derivedColumnIndices(), leftIndex);
 }
 
 QString displayName(const QString& source, std::int64_t leftIndex)
 {
-    return source.isEmpty() ? QStringLiteral("Unnamed column %1").arg(leftIndex + 1) : source;
+    return source.isEmpty() ? QCoreApplication::translate("MappingText", "Unnamed column %1").arg(leftIndex + 1)
+                            : source;
 }
 
-std::vector<HeaderSuggestion> candidates(const ComparisonModel& model, std::int64_t leftIndex)
+std::vector<records::HeaderSuggestion> candidates(const model::ComparisonModel& model, std::int64_t leftIndex)
 {
     const auto& suggestions = model.suggestions();
     if (leftIndex < 0 || static_cast<std::size_t>(leftIndex) >= suggestions.size())
@@ -79,17 +82,18 @@ QString strengthText(double score)
 
 QString suggestionHelp(const std::string& reason)
 {
-    return boundedText(reason) + QStringLiteral(". Suggestion strength is a heuristic, not a probability.");
+    return QCoreApplication::translate("MappingText", "%1. Suggestion strength is a heuristic, not a probability.")
+        .arg(widgets::boundedText(reason));
 }
 
-std::vector<std::size_t> visibleMappings(const ComparisonModel& model)
+std::vector<std::size_t> visibleMappings(const model::ComparisonModel& model)
 {
-    const std::vector<ColumnMapping>& mappings = model.mappings();
+    const std::vector<records::ColumnMapping>& mappings = model.mappings();
     const QString search = model.mappingSearch().trimmed();
     std::vector<std::size_t> positions;
     positions.reserve(mappings.size());
     for (std::size_t position = 0; position < mappings.size(); ++position) {
-        const ColumnMapping& mapping = mappings[position];
+        const records::ColumnMapping& mapping = mappings[position];
         if (search.isEmpty() || matches(leftHeader(model, mapping.leftIndex), search) ||
             (mapping.rightIndex && matches(rightHeader(model, *mapping.rightIndex), search)))
             positions.push_back(position);
@@ -97,18 +101,18 @@ std::vector<std::size_t> visibleMappings(const ComparisonModel& model)
     return positions;
 }
 
-QString includedCountText(const ComparisonModel& model)
+QString includedCountText(const model::ComparisonModel& model)
 {
-    const std::vector<ColumnMapping>& mappings = model.mappings();
+    const std::vector<records::ColumnMapping>& mappings = model.mappings();
     const auto compared = std::ranges::count_if(
-        mappings, [](const ColumnMapping& mapping) { return mapping.rightIndex && mapping.isIncluded; });
-    return QStringLiteral("%1 of %2 included").arg(compared).arg(mappings.size());
+        mappings, [](const records::ColumnMapping& mapping) { return mapping.rightIndex && mapping.isIncluded; });
+    return QCoreApplication::translate("MappingText", "%1 of %2 included").arg(compared).arg(mappings.size());
 }
 
-bool hasMappedKey(const ComparisonModel& model)
+bool hasMappedKey(const model::ComparisonModel& model)
 {
-    return std::ranges::any_of(model.mappings(),
-                               [](const ColumnMapping& mapping) { return mapping.isKey && mapping.rightIndex; });
+    return std::ranges::any_of(
+        model.mappings(), [](const records::ColumnMapping& mapping) { return mapping.isKey && mapping.rightIndex; });
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::mapping

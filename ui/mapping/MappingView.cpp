@@ -10,7 +10,7 @@
 #include "widgets/Styling.h"
 #include "widgets/Symbols.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::mapping {
 
 namespace {
 
@@ -33,7 +33,7 @@ protected:
 
 QLabel* headingLabel(const QString& text, const QString& name, QWidget* parent)
 {
-    auto* label = styledLabel(text, TextStyle::caption, true, parent);
+    auto* label = widgets::styledLabel(text, widgets::TextStyle::caption, true, parent);
     QFont font = label->font();
     font.setWeight(QFont::DemiBold);
     label->setFont(font);
@@ -44,10 +44,12 @@ QLabel* headingLabel(const QString& text, const QString& name, QWidget* parent)
 
 }  // namespace
 
-const QString MappingView::normalizationHelp = QStringLiteral(
-    "Normalization can hide formatting differences. Original values are kept for inspection and export.");
+QString MappingView::normalizationHelp()
+{
+    return tr("Normalization can hide formatting differences. Original values are kept for inspection and export.");
+}
 
-MappingView::MappingView(ComparisonModel& model, QWidget* parent)
+MappingView::MappingView(model::ComparisonModel& model, QWidget* parent)
     : QWidget(parent)
     , model_(model)
 {
@@ -61,16 +63,16 @@ MappingView::MappingView(ComparisonModel& model, QWidget* parent)
     column->setSpacing(0);
     column->addWidget(buildHeaderBand());
     column->addWidget(buildColumnHeadings());
-    column->addWidget(horizontalDivider(this));
+    column->addWidget(widgets::horizontalDivider(this));
     column->addWidget(buildList(), 1);
-    column->addWidget(horizontalDivider(this));
+    column->addWidget(widgets::horizontalDivider(this));
     column->addWidget(buildBottomBar());
     column->addWidget(buildKeyWarning());
 
-    connect(&model_, &ComparisonModel::fileChanged, this, &MappingView::refreshFiles);
-    connect(&model_, &ComparisonModel::mappingChanged, this, &MappingView::followMappings);
-    connect(&model_, &ComparisonModel::mappingSearchChanged, this, &MappingView::followSearch);
-    connect(&model_, &ComparisonModel::activityChanged, this, &MappingView::followActivity);
+    connect(&model_, &model::ComparisonModel::fileChanged, this, &MappingView::refreshFiles);
+    connect(&model_, &model::ComparisonModel::mappingChanged, this, &MappingView::followMappings);
+    connect(&model_, &model::ComparisonModel::mappingSearchChanged, this, &MappingView::followSearch);
+    connect(&model_, &model::ComparisonModel::activityChanged, this, &MappingView::followActivity);
     refreshFiles();
     followMappings();
     followSearch();
@@ -80,11 +82,11 @@ MappingView::MappingView(ComparisonModel& model, QWidget* parent)
 QWidget* MappingView::buildHeaderBand()
 {
     auto* band = new QWidget(this);
-    auto* title = styledLabel(QStringLiteral("Match your columns"), TextStyle::title3, false, band);
+    auto* title = widgets::styledLabel(tr("Match your columns"), widgets::TextStyle::title3, false, band);
     title->setObjectName(QStringLiteral("mappingTitle"));
     auto* subtitle =
-        styledLabel(QStringLiteral("Choose a row key to match records in any order. Checked columns are compared."),
-                    TextStyle::caption, true, band);
+        widgets::styledLabel(tr("Choose a row key to match records in any order. Checked columns are compared."),
+                             widgets::TextStyle::caption, true, band);
     subtitle->setObjectName(QStringLiteral("mappingSubtitle"));
     auto* titles = new QVBoxLayout;
     titles->setSpacing(3);
@@ -93,17 +95,18 @@ QWidget* MappingView::buildHeaderBand()
 
     search_ = new QLineEdit(band);
     search_->setObjectName(QStringLiteral("mappingSearchField"));
-    search_->setPlaceholderText(QStringLiteral("Find a column…"));
-    search_->setAccessibleName(QStringLiteral("Find a column"));
+    search_->setPlaceholderText(tr("Find a column…"));
+    search_->setAccessibleName(tr("Find a column"));
     search_->setClearButtonEnabled(true);
-    search_->addAction(symbolIcon(Symbol::search, secondaryColor(palette())), QLineEdit::LeadingPosition);
+    search_->addAction(widgets::symbolIcon(widgets::Symbol::search, widgets::secondaryColor(palette())),
+                       QLineEdit::LeadingPosition);
     search_->setFixedWidth(200);
     connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) { model_.setMappingSearch(text); });
 
-    auto* reset = new QPushButton(QStringLiteral("Reset suggestions"), band);
+    auto* reset = new QPushButton(tr("Reset suggestions"), band);
     reset->setObjectName(QStringLiteral("resetSuggestionsButton"));
-    reset->setIcon(symbolIcon(Symbol::reset, palette().color(QPalette::ButtonText)));
-    makeBordered(reset, false);
+    reset->setIcon(widgets::symbolIcon(widgets::Symbol::reset, palette().color(QPalette::ButtonText)));
+    widgets::makeBordered(reset, false);
     connect(reset, &QPushButton::clicked, this, [this] { model_.analyze(); });
 
     auto* row = new QHBoxLayout(band);
@@ -120,10 +123,10 @@ QWidget* MappingView::buildColumnHeadings()
 {
     auto* band = new HeadingsBand(this);
     band->setObjectName(QStringLiteral("mappingHeadings"));
-    auto* key = headingLabel(QStringLiteral("KEY"), QStringLiteral("keyHeading"), band);
+    auto* key = headingLabel(tr("KEY"), QStringLiteral("keyHeading"), band);
     key->setFixedWidth(MappingRow::keyWidth);
     key->setAlignment(Qt::AlignCenter);
-    auto* compare = headingLabel(QStringLiteral("COMPARE"), QStringLiteral("compareHeading"), band);
+    auto* compare = headingLabel(tr("COMPARE"), QStringLiteral("compareHeading"), band);
     compare->setFixedWidth(MappingRow::compareWidth);
     compare->setAlignment(Qt::AlignCenter);
     leftHeading_ = headingLabel(QString(), QStringLiteral("leftHeading"), band);
@@ -147,7 +150,7 @@ QWidget* MappingView::buildList()
     listArea_ = new QStackedWidget(this);
     listArea_->setObjectName(QStringLiteral("mappingListArea"));
     list_ = new MappingList(model_, rows_, {ordinaryOptions_, structuredOptions_}, listArea_);
-    emptyText_ = styledLabel(QString(), TextStyle::callout, true, listArea_);
+    emptyText_ = widgets::styledLabel(QString(), widgets::TextStyle::callout, true, listArea_);
     emptyText_->setObjectName(QStringLiteral("mappingEmptyText"));
     emptyText_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     emptyText_->setContentsMargins(40, 40, 40, 40);
@@ -161,17 +164,17 @@ QWidget* MappingView::buildList()
 QWidget* MappingView::buildBottomBar()
 {
     auto* bar = new QWidget(this);
-    ignoreCase_ = new QCheckBox(QStringLiteral("Ignore letter case"), bar);
+    ignoreCase_ = new QCheckBox(tr("Ignore letter case"), bar);
     ignoreCase_->setObjectName(QStringLiteral("ignoreCaseBox"));
     connect(ignoreCase_, &QCheckBox::clicked, this, [this](bool checked) { model_.setIgnoreCase(checked); });
 
     auto* note =
-        styledLabel(QStringLiteral("Trims whitespace; normalizes NULL/NA, phones, booleans and US country names."),
-                    TextStyle::caption, true, bar);
+        widgets::styledLabel(tr("Trims whitespace; normalizes NULL/NA, phones, booleans and US country names."),
+                             widgets::TextStyle::caption, true, bar);
     note->setObjectName(QStringLiteral("normalizationNote"));
-    note->setToolTip(normalizationHelp);
+    note->setToolTip(normalizationHelp());
 
-    includedCount_ = styledLabel(QString(), TextStyle::callout, true, bar);
+    includedCount_ = widgets::styledLabel(QString(), widgets::TextStyle::callout, true, bar);
     includedCount_->setObjectName(QStringLiteral("includedCount"));
 
     auto* row = new QHBoxLayout(bar);
@@ -188,12 +191,12 @@ QWidget* MappingView::buildKeyWarning()
 {
     keyWarning_ = new QWidget(this);
     keyWarning_->setObjectName(QStringLiteral("noKeyWarning"));
-    auto* icon = symbolLabel(Symbol::key, 14, orangeColor(), keyWarning_);
-    auto* text = styledLabel(QStringLiteral("Select at least one mapped row key before comparing."), TextStyle::callout,
-                             false, keyWarning_);
+    auto* icon = widgets::symbolLabel(widgets::Symbol::key, 14, widgets::orangeColor(), keyWarning_);
+    auto* text = widgets::styledLabel(tr("Select at least one mapped row key before comparing."),
+                                      widgets::TextStyle::callout, false, keyWarning_);
     text->setObjectName(QStringLiteral("noKeyWarningText"));
     QPalette orange = text->palette();
-    orange.setColor(QPalette::WindowText, orangeColor());
+    orange.setColor(QPalette::WindowText, widgets::orangeColor());
     text->setPalette(orange);
 
     auto* row = new QHBoxLayout(keyWarning_);
@@ -260,8 +263,7 @@ void MappingView::refreshListState()
 {
     const bool isEmpty = rows_->rowCount() == 0;
     listArea_->setCurrentWidget(isEmpty ? static_cast<QWidget*>(emptyText_) : list_);
-    emptyText_->setText(model_.isBusy() ? QStringLiteral("Analyzing columns…")
-                                        : QStringLiteral("No columns match your search."));
+    emptyText_->setText(model_.isBusy() ? tr("Analyzing columns…") : tr("No columns match your search."));
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::mapping

@@ -16,15 +16,15 @@
 #include "mapping/MappingList.h"
 #include "mapping/MappingListModel.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::mapping {
 
 class MappingView : public QWidget {
     Q_OBJECT
 
 public:
-    explicit MappingView(ComparisonModel& model, QWidget* parent = nullptr);
+    explicit MappingView(model::ComparisonModel& model, QWidget* parent = nullptr);
 
-    static const QString normalizationHelp;
+    static QString normalizationHelp();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -43,7 +43,7 @@ private:
     void refreshListState();
     void alignHeadings();
 
-    ComparisonModel& model_;
+    model::ComparisonModel& model_;
     ColumnOptionsModel* ordinaryOptions_;
     ColumnOptionsModel* structuredOptions_;
     MappingListModel* rows_;
@@ -59,4 +59,4 @@ private:
     QWidget* keyWarning_;
 };
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::mapping

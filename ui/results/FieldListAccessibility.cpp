@@ -1,11 +1,12 @@
 #include "results/FieldListAccessibility.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QWindow>
 
 #include "results/InspectorFieldList.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::results {
 
 namespace {
 
@@ -22,7 +23,7 @@ QString describe(const InspectorFieldList& list, std::size_t entry, bool leftSid
     const FieldSide& side = leftSide ? line.left : line.right;
     QString text = side.caption + QStringLiteral(": ") + side.value;
     if (side.isNotCompared)
-        text += QStringLiteral(" (Not compared)");
+        text += QCoreApplication::translate("FieldListAccessibility", " (Not compared)");
     return text;
 }
 
@@ -133,7 +134,7 @@ public:
             return {};
         QString text = describe(*list_, entry_, true) + QStringLiteral("; ") + describe(*list_, entry_, false);
         if (list_->entries()[entry_].isChanged)
-            text += QStringLiteral("; changed");
+            text += QCoreApplication::translate("FieldListAccessibility", "; changed");
         return text;
     }
 
@@ -244,4 +245,4 @@ void FieldListAccessible::reset()
     items_.clear();
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results

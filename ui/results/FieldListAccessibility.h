@@ -9,7 +9,7 @@
 
 #include <QAccessibleWidget>
 
-namespace rowlark::ui {
+namespace rowlark::ui::results {
 
 class InspectorFieldList;
 
@@ -41,4 +41,4 @@ private:
     mutable QHash<qint64, QAccessible::Id> items_;
 };
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results

@@ -18,7 +18,7 @@
 #include "widgets/Styling.h"
 #include "widgets/Symbols.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::results {
 
 namespace {
 
@@ -37,19 +37,19 @@ constexpr qint64 idleLayoutMilliseconds = 8;
 
 QFont valueFont()
 {
-    return styledFont(TextStyle::callout);
+    return widgets::styledFont(widgets::TextStyle::callout);
 }
 
 QFont captionFont()
 {
-    QFont font = styledFont(TextStyle::caption);
+    QFont font = widgets::styledFont(widgets::TextStyle::caption);
     font.setWeight(QFont::DemiBold);
     return font;
 }
 
 QFont smallCaptionFont()
 {
-    QFont font = styledFont(TextStyle::caption);
+    QFont font = widgets::styledFont(widgets::TextStyle::caption);
     if (font.pointSizeF() > 0)
         font.setPointSizeF(font.pointSizeF() * 0.9);
     else
@@ -59,11 +59,18 @@ QFont smallCaptionFont()
 
 QFont headingFont()
 {
-    return styledFont(TextStyle::headline);
+    return widgets::styledFont(widgets::TextStyle::headline);
 }
 
-const QString notCompared = QStringLiteral("Not compared");
-const QString shortenedNote = QStringLiteral("Shortened · copying takes the whole value");
+QString notCompared()
+{
+    return InspectorFieldList::tr("Not compared");
+}
+
+QString shortenedNote()
+{
+    return InspectorFieldList::tr("Shortened · copying takes the whole value");
+}
 
 // QTextLayout breaks lines only at U+2028 and would draw a carriage return as a box. Swapping one
 // character for one keeps every position in place, so a selection maps straight back onto the value
@@ -116,7 +123,7 @@ InspectorFieldList::InspectorFieldList(QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
-    setAccessibleName(QStringLiteral("Fields"));
+    setAccessibleName(tr("Fields"));
     idleLayout_.setSingleShot(true);
     idleLayout_.setInterval(0);
     connect(&idleLayout_, &QTimer::timeout, this, &InspectorFieldList::layOutWhileIdle);
@@ -359,7 +366,7 @@ void InspectorFieldList::paintEntry(QPainter& painter, std::size_t entry) const
     const Placed& placed = placed_[entry];
     const QRect area(0, placed.top, viewport()->width(), placed.height);
     if (entries_[entry].isChanged) {
-        QColor tint = orangeColor();
+        QColor tint = widgets::orangeColor();
         tint.setAlphaF(0.07);
         painter.fillRect(area.adjusted(0, 0, 0, -1), tint);
     }
@@ -377,10 +384,10 @@ void InspectorFieldList::paintEntry(QPainter& painter, std::size_t entry) const
 
 void InspectorFieldList::paintCaption(QPainter& painter, const FieldSide& side, const QRect& line) const
 {
-    const QColor secondary = secondaryColor(palette());
+    const QColor secondary = widgets::secondaryColor(palette());
     int trailing = 0;
     const QFont small = smallCaptionFont();
-    const int notComparedWidth = QFontMetrics(small).horizontalAdvance(notCompared);
+    const int notComparedWidth = QFontMetrics(small).horizontalAdvance(notCompared());
     if (side.isChanged)
         trailing += pencilSize + 6;
     if (side.isNotCompared)
@@ -394,14 +401,15 @@ void InspectorFieldList::paintCaption(QPainter& painter, const FieldSide& side, 
     painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, header);
     int x = line.left() + metrics.horizontalAdvance(header) + 6;
     if (side.isChanged) {
-        const QPixmap pencil = symbolPixmap(Symbol::pencil, pencilSize, orangeColor(), devicePixelRatioF());
+        const QPixmap pencil =
+            widgets::symbolPixmap(widgets::Symbol::pencil, pencilSize, widgets::orangeColor(), devicePixelRatioF());
         painter.drawPixmap(x, line.center().y() - pencilSize / 2 + 1, pencil);
         x += pencilSize + 6;
     }
     if (side.isNotCompared) {
         painter.setFont(small);
         painter.drawText(QRect(x, line.top(), notComparedWidth + 1, line.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                         notCompared);
+                         notCompared());
     }
 }
 
@@ -427,22 +435,22 @@ void InspectorFieldList::paintValue(QPainter& painter, std::size_t entry, bool l
         range.format.setForeground(palette().brush(QPalette::HighlightedText));
         selections << range;
     }
-    painter.setPen(side.isValueMissing ? secondaryColor(palette()) : palette().color(QPalette::Text));
+    painter.setPen(side.isValueMissing ? widgets::secondaryColor(palette()) : palette().color(QPalette::Text));
     layout.draw(&painter, origin, selections);
     qreal height = layout.boundingRect().height();
     if (side.isShortened()) {
         const QFont small = smallCaptionFont();
         const QFontMetrics metrics(small);
         painter.setFont(small);
-        painter.setPen(secondaryColor(palette()));
+        painter.setPen(widgets::secondaryColor(palette()));
         height += captionSpacing;
         painter.drawText(QRectF(origin.x(), origin.y() + height, columnWidth_, metrics.height()),
                          Qt::AlignLeft | Qt::AlignVCenter,
-                         metrics.elidedText(shortenedNote, Qt::ElideRight, columnWidth_));
+                         metrics.elidedText(shortenedNote(), Qt::ElideRight, columnWidth_));
         height += metrics.height();
     }
     if (hasFocus() && current_ == Slot{entry, leftSide}) {
-        painter.setPen(QPen(accentColor(), 1));
+        painter.setPen(QPen(widgets::accentColor(), 1));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(QRectF(origin.x() - focusInset, origin.y() - focusInset, columnWidth_ + 2 * focusInset,
                                        height + 2 * focusInset)
@@ -616,7 +624,7 @@ void InspectorFieldList::announceCurrent()
 
 QString InspectorFieldList::wholeValue(const FieldSide& side) const
 {
-    return side.wholeValue ? utf8Text(*side.wholeValue) : side.value;
+    return side.wholeValue ? model::utf8Text(*side.wholeValue) : side.value;
 }
 
 // Selections count in the text shown; one that takes in the "…" of a shortened value takes the rest of
@@ -676,11 +684,11 @@ void InspectorFieldList::contextMenuEvent(QContextMenuEvent* event)
 {
     const std::optional<Hit> hit = hitTest(event->pos(), false);
     QMenu menu(this);
-    QAction* copy = menu.addAction(QStringLiteral("Copy"), this, &InspectorFieldList::copySelection);
+    QAction* copy = menu.addAction(tr("Copy"), this, &InspectorFieldList::copySelection);
     copy->setShortcut(QKeySequence::Copy);
     copy->setEnabled(!selectedText().isEmpty());
     if (hit) {
-        menu.addAction(QStringLiteral("Copy Value"), this, [this, hit] {
+        menu.addAction(tr("Copy Value"), this, [this, hit] {
             selectValue(hit->entry, hit->leftSide);
             copySelection();
         });
@@ -688,4 +696,4 @@ void InspectorFieldList::contextMenuEvent(QContextMenuEvent* event)
     menu.exec(event->globalPos());
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results

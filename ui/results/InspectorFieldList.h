@@ -17,7 +17,7 @@
 #include <QTextLayout>
 #include <QTimer>
 
-namespace rowlark::ui {
+namespace rowlark::ui::results {
 
 // One half of one line of the inspector, as drawn.
 struct FieldSide {
@@ -139,4 +139,4 @@ private:
     QTimer idleLayout_;
 };
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results

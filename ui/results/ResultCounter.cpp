@@ -8,7 +8,7 @@
 #include "widgets/Styling.h"
 #include "widgets/Symbols.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::results {
 
 namespace {
 
@@ -21,15 +21,15 @@ ResultCounter::ResultCounter(const QColor& dotColor, QWidget* parent)
     : QWidget(parent)
     , dotColor_(dotColor)
 {
-    number_ = styledLabel(QString(), TextStyle::headline, false, this);
+    number_ = widgets::styledLabel(QString(), widgets::TextStyle::headline, false, this);
     number_->setObjectName(QStringLiteral("counterNumber"));
     // Long file names give way in the middle before they push the search field out of the window.
-    label_ = new ElidedLabel(this);
+    label_ = new widgets::ElidedLabel(this);
     label_->setObjectName(QStringLiteral("counterLabel"));
-    label_->setFont(styledFont(TextStyle::caption));
+    label_->setFont(widgets::styledFont(widgets::TextStyle::caption));
     label_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     QPalette faded = label_->palette();
-    faded.setColor(QPalette::WindowText, secondaryColor(faded));
+    faded.setColor(QPalette::WindowText, widgets::secondaryColor(faded));
     label_->setPalette(faded);
 
     auto* row = new QHBoxLayout(this);
@@ -56,4 +56,4 @@ void ResultCounter::paintEvent(QPaintEvent*)
     painter.drawEllipse(QRectF(0, number.center().y() - dotSize / 2.0 + 1, dotSize, dotSize));
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results

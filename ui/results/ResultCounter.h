@@ -8,7 +8,7 @@
 
 #include "widgets/ElidedLabel.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::results {
 
 class ResultCounter : public QWidget {
     Q_OBJECT
@@ -24,7 +24,7 @@ protected:
 private:
     QColor dotColor_;
     QLabel* number_;
-    ElidedLabel* label_;
+    widgets::ElidedLabel* label_;
 };
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results

@@ -3,14 +3,14 @@
 #include "results/ResultTexts.h"
 #include "widgets/Styling.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::results {
 
 ResultPageModel::ResultPageModel(QObject* parent)
     : QAbstractListModel(parent)
 {
 }
 
-void ResultPageModel::setPage(std::shared_ptr<const ComparisonSummary> summary,
+void ResultPageModel::setPage(std::shared_ptr<const records::ComparisonSummary> summary,
                               const std::vector<std::size_t>& positions, const QString& leftName,
                               const QString& rightName)
 {
@@ -27,12 +27,12 @@ void ResultPageModel::setPage(std::shared_ptr<const ComparisonSummary> summary,
     endResetModel();
 }
 
-const RowDifference& ResultPageModel::difference(int row) const
+const records::RowDifference& ResultPageModel::difference(int row) const
 {
     return *rows_.at(static_cast<std::size_t>(row));
 }
 
-std::optional<int> ResultPageModel::rowOf(const Uuid& id) const
+std::optional<int> ResultPageModel::rowOf(const records::Uuid& id) const
 {
     for (std::size_t row = 0; row < rows_.size(); ++row)
         if (rows_[row]->id == id)
@@ -49,10 +49,10 @@ QVariant ResultPageModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const RowDifference& row = difference(index.row());
+    const records::RowDifference& row = difference(index.row());
     switch (role) {
     case keyRole:
-        return row.key.empty() ? QStringLiteral("Empty key") : shortenedText(row.key, captionTextLength);
+        return row.key.empty() ? tr("Empty key") : widgets::shortenedText(row.key, captionTextLength);
     case statusRole:
         return static_cast<int>(row.status);
     case statusTextRole:
@@ -63,7 +63,7 @@ QVariant ResultPageModel::data(const QModelIndex& index, int role) const
     case Qt::AccessibleTextRole:
         return data(index, keyRole).toString() + QStringLiteral(", ") + data(index, statusTextRole).toString();
     case Qt::ToolTipRole:
-        return QStringLiteral("Select to inspect the complete record");
+        return tr("Select to inspect the complete record");
     default:
         return {};
     }
@@ -79,4 +79,4 @@ QHash<int, QByteArray> ResultPageModel::roleNames() const
     return names;
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results

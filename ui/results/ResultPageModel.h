@@ -13,7 +13,7 @@
 #include "records/Differences.h"
 #include "records/Uuid.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::results {
 
 class ResultPageModel : public QAbstractListModel {
     Q_OBJECT
@@ -29,21 +29,21 @@ public:
     explicit ResultPageModel(QObject* parent = nullptr);
 
     // Shows the differences at `positions` of `summary`; positions outside it are skipped.
-    void setPage(std::shared_ptr<const ComparisonSummary> summary, const std::vector<std::size_t>& positions,
+    void setPage(std::shared_ptr<const records::ComparisonSummary> summary, const std::vector<std::size_t>& positions,
                  const QString& leftName, const QString& rightName);
 
-    const RowDifference& difference(int row) const;
-    std::optional<int> rowOf(const Uuid& id) const;
+    const records::RowDifference& difference(int row) const;
+    std::optional<int> rowOf(const records::Uuid& id) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
 private:
-    std::shared_ptr<const ComparisonSummary> summary_;
-    std::vector<const RowDifference*> rows_;
+    std::shared_ptr<const records::ComparisonSummary> summary_;
+    std::vector<const records::RowDifference*> rows_;
     QString leftName_;
     QString rightName_;
 };
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results

@@ -9,7 +9,7 @@
 #include "widgets/Styling.h"
 #include "widgets/Symbols.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::results {
 
 namespace {
 
@@ -20,35 +20,35 @@ constexpr int inset = 4;
 
 QFont keyFont()
 {
-    QFont font = styledFont(TextStyle::callout);
+    QFont font = widgets::styledFont(widgets::TextStyle::callout);
     font.setWeight(QFont::DemiBold);
     return font;
 }
 
-Symbol symbolFor(DiffStatus status)
+widgets::Symbol symbolFor(records::DiffStatus status)
 {
     switch (status) {
-    case DiffStatus::changed:
-        return Symbol::pencilCircle;
-    case DiffStatus::onlyLeft:
-        return Symbol::minusCircle;
-    case DiffStatus::onlyRight:
-        return Symbol::plusCircle;
+    case records::DiffStatus::changed:
+        return widgets::Symbol::pencilCircle;
+    case records::DiffStatus::onlyLeft:
+        return widgets::Symbol::minusCircle;
+    case records::DiffStatus::onlyRight:
+        return widgets::Symbol::plusCircle;
     }
-    return Symbol::pencilCircle;
+    return widgets::Symbol::pencilCircle;
 }
 
-QColor colorFor(DiffStatus status)
+QColor colorFor(records::DiffStatus status)
 {
     switch (status) {
-    case DiffStatus::changed:
-        return orangeColor();
-    case DiffStatus::onlyLeft:
-        return redColor();
-    case DiffStatus::onlyRight:
-        return accentColor();
+    case records::DiffStatus::changed:
+        return widgets::orangeColor();
+    case records::DiffStatus::onlyLeft:
+        return widgets::redColor();
+    case records::DiffStatus::onlyRight:
+        return widgets::accentColor();
     }
-    return orangeColor();
+    return widgets::orangeColor();
 }
 
 bool hasCaption(const QModelIndex& index)
@@ -61,7 +61,7 @@ bool hasCaption(const QModelIndex& index)
 QSize ResultRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const int keyLine = QFontMetrics(keyFont()).height();
-    const int captionLine = QFontMetrics(styledFont(TextStyle::caption)).height();
+    const int captionLine = QFontMetrics(widgets::styledFont(widgets::TextStyle::caption)).height();
     int height = 2 * padding + keyLine + lineGap + captionLine;
     if (hasCaption(index))
         height += lineGap + captionLine;
@@ -77,10 +77,10 @@ void ResultRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     if (isSelected) {
         QPainterPath path;
         path.addRoundedRect(card, 6, 6);
-        painter->fillPath(path, accentColor());
+        painter->fillPath(path, widgets::accentColor());
     }
     if (option.state.testFlag(QStyle::State_HasFocus) && !isSelected) {
-        painter->setPen(QPen(accentColor(), 1));
+        painter->setPen(QPen(widgets::accentColor(), 1));
         painter->drawRoundedRect(QRectF(card).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
     }
 
@@ -89,7 +89,7 @@ void ResultRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->drawPixmap(content.left(), content.top(), statusSymbol(status, isSelected, option));
 
     const QColor primary = isSelected ? QColor(Qt::white) : option.palette.color(QPalette::Text);
-    const QColor secondary = isSelected ? QColor(255, 255, 255, 200) : secondaryColor(option.palette);
+    const QColor secondary = isSelected ? QColor(255, 255, 255, 200) : widgets::secondaryColor(option.palette);
     QRect line = content.adjusted(symbolSize + symbolGap, 0, 0, 0);
 
     const QFont key = keyFont();
@@ -100,7 +100,7 @@ void ResultRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
                       QFontMetrics(key).elidedText(keyText, Qt::ElideRight, line.width()));
 
-    const QFont caption = styledFont(TextStyle::caption);
+    const QFont caption = widgets::styledFont(widgets::TextStyle::caption);
     const QFontMetrics captionMetrics(caption);
     painter->setFont(caption);
     line.translate(0, line.height() + lineGap);
@@ -124,12 +124,12 @@ QPixmap ResultRowDelegate::statusSymbol(int status, bool isSelected, const QStyl
     auto found = symbols_.constFind(cacheKey);
     if (found != symbols_.constEnd())
         return *found;
-    const auto diffStatus = static_cast<DiffStatus>(status);
+    const auto diffStatus = static_cast<records::DiffStatus>(status);
     const qreal ratio = option.widget ? option.widget->devicePixelRatioF() : 1.0;
-    const QPixmap pixmap =
-        symbolPixmap(symbolFor(diffStatus), symbolSize, isSelected ? QColor(Qt::white) : colorFor(diffStatus), ratio);
+    const QPixmap pixmap = widgets::symbolPixmap(symbolFor(diffStatus), symbolSize,
+                                                 isSelected ? QColor(Qt::white) : colorFor(diffStatus), ratio);
     symbols_.insert(cacheKey, pixmap);
     return pixmap;
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results

@@ -6,7 +6,7 @@
 #include <QPixmap>
 #include <QStyledItemDelegate>
 
-namespace rowlark::ui {
+namespace rowlark::ui::results {
 
 class ResultRowDelegate : public QStyledItemDelegate {
     Q_OBJECT
@@ -26,4 +26,4 @@ private:
     mutable QHash<int, QPixmap> symbols_;
 };
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results

@@ -2,12 +2,13 @@
 
 #include <algorithm>
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QStringList>
 
 #include "widgets/Styling.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::results {
 
 namespace {
 
@@ -17,31 +18,33 @@ constexpr std::size_t namedFieldCount = 3;
 
 QString onlyIn(const QString& name)
 {
-    return QStringLiteral("Only in ") + name;
+    return QCoreApplication::translate("ResultTexts", "Only in %1").arg(name);
 }
 
-QString statusText(DiffStatus status, const QString& leftName, const QString& rightName)
+QString statusText(records::DiffStatus status, const QString& leftName, const QString& rightName)
 {
     switch (status) {
-    case DiffStatus::changed:
-        return QStringLiteral("Changed");
-    case DiffStatus::onlyLeft:
+    case records::DiffStatus::changed:
+        return QCoreApplication::translate("ResultTexts", "Changed");
+    case records::DiffStatus::onlyLeft:
         return onlyIn(leftName);
-    case DiffStatus::onlyRight:
+    case records::DiffStatus::onlyRight:
         return onlyIn(rightName);
     }
     return {};
 }
 
-QString changedFieldsCaption(const RowDifference& row)
+QString changedFieldsCaption(const records::RowDifference& row)
 {
     if (row.cells.empty())
         return {};
     QStringList headers;
     const std::size_t named = std::min(row.cells.size(), namedFieldCount);
     for (std::size_t i = 0; i < named; ++i)
-        headers << shortenedText(row.cells[i].leftHeader, captionTextLength);
-    return QStringLiteral("%1 changed fields · %2").arg(row.cells.size()).arg(headers.join(QStringLiteral(", ")));
+        headers << widgets::shortenedText(row.cells[i].leftHeader, captionTextLength);
+    return QCoreApplication::translate("ResultTexts", "%1 changed fields · %2")
+        .arg(row.cells.size())
+        .arg(headers.join(QStringLiteral(", ")));
 }
 
 QString groupedNumber(qint64 number)
@@ -49,4 +52,4 @@ QString groupedNumber(qint64 number)
     return QLocale().toString(number);
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results

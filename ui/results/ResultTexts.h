@@ -9,7 +9,7 @@
 
 #include "records/Differences.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::results {
 
 // A one-line caption shows a few hundred characters at most, so no caption takes more of a value.
 constexpr qsizetype captionTextLength = 400;
@@ -18,13 +18,13 @@ constexpr qsizetype captionTextLength = 400;
 QString onlyIn(const QString& name);
 
 // "Changed", or "Only in " followed by the name of the one file that holds the record.
-QString statusText(DiffStatus status, const QString& leftName, const QString& rightName);
+QString statusText(records::DiffStatus status, const QString& leftName, const QString& rightName);
 
 // "N changed fields · " followed by the left headers of the first three changed fields; empty for a
 // record without changed fields.
-QString changedFieldsCaption(const RowDifference& row);
+QString changedFieldsCaption(const records::RowDifference& row);
 
 // A number with the user's digit grouping (1,234).
 QString groupedNumber(qint64 number);
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results

@@ -13,7 +13,7 @@
 #include "widgets/ContentPlaceholder.h"
 #include "widgets/Styling.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::results {
 
 namespace {
 
@@ -26,7 +26,7 @@ constexpr int paneDefaultWidth = 350;
 const QKeySequence previousPageKeys(Qt::CTRL | Qt::Key_PageUp);
 const QKeySequence nextPageKeys(Qt::CTRL | Qt::Key_PageDown);
 
-std::int64_t groupSize(const ResultIndex* index, ResultFilter filter)
+std::int64_t groupSize(const rowlark::results::ResultIndex* index, records::ResultFilter filter)
 {
     return index ? static_cast<std::int64_t>(index->positions(filter).size()) : 0;
 }
@@ -45,7 +45,7 @@ QString withShortcut(const QString& tip, const QKeySequence& keys)
 
 }  // namespace
 
-ResultsView::ResultsView(ComparisonModel& model, QWidget* parent)
+ResultsView::ResultsView(model::ComparisonModel& model, QWidget* parent)
     : QWidget(parent)
     , model_(model)
 {
@@ -55,19 +55,20 @@ ResultsView::ResultsView(ComparisonModel& model, QWidget* parent)
     column->setSpacing(0);
     column->addWidget(buildSummaryBar());
     column->addWidget(buildFilterBar());
-    column->addWidget(buildWarning(QStringLiteral("keyWarning"), Symbol::key, keyWarningText_));
+    column->addWidget(buildWarning(QStringLiteral("keyWarning"), widgets::Symbol::key, keyWarningText_));
     keyWarning_ = keyWarningText_->parentWidget();
-    column->addWidget(buildWarning(QStringLiteral("ambiguityWarning"), Symbol::warning, ambiguityWarningText_));
+    column->addWidget(
+        buildWarning(QStringLiteral("ambiguityWarning"), widgets::Symbol::warning, ambiguityWarningText_));
     ambiguityWarning_ = ambiguityWarningText_->parentWidget();
     column->addSpacing(6);
-    column->addWidget(horizontalDivider(this));
+    column->addWidget(widgets::horizontalDivider(this));
     column->addWidget(buildContent(), 1);
 
-    connect(&model_, &ComparisonModel::fileChanged, this, &ResultsView::followResult);
-    connect(&model_, &ComparisonModel::resultChanged, this, &ResultsView::followResult);
-    connect(&model_, &ComparisonModel::filterChanged, this, &ResultsView::followFilter);
-    connect(&model_, &ComparisonModel::pageChanged, this, &ResultsView::followPage);
-    connect(&model_, &ComparisonModel::selectedRowChanged, this, &ResultsView::followSelectedRow);
+    connect(&model_, &model::ComparisonModel::fileChanged, this, &ResultsView::followResult);
+    connect(&model_, &model::ComparisonModel::resultChanged, this, &ResultsView::followResult);
+    connect(&model_, &model::ComparisonModel::filterChanged, this, &ResultsView::followFilter);
+    connect(&model_, &model::ComparisonModel::pageChanged, this, &ResultsView::followPage);
+    connect(&model_, &model::ComparisonModel::selectedRowChanged, this, &ResultsView::followSelectedRow);
     followResult();
 }
 
@@ -79,13 +80,13 @@ void ResultsView::focusList()
 QWidget* ResultsView::buildSummaryBar()
 {
     auto* bar = new QWidget(this);
-    matching_ = new ResultCounter(greenColor(), bar);
+    matching_ = new ResultCounter(widgets::greenColor(), bar);
     matching_->setObjectName(QStringLiteral("matchingCounter"));
-    changed_ = new ResultCounter(orangeColor(), bar);
+    changed_ = new ResultCounter(widgets::orangeColor(), bar);
     changed_->setObjectName(QStringLiteral("changedCounter"));
-    onlyLeft_ = new ResultCounter(redColor(), bar);
+    onlyLeft_ = new ResultCounter(widgets::redColor(), bar);
     onlyLeft_->setObjectName(QStringLiteral("onlyLeftCounter"));
-    onlyRight_ = new ResultCounter(accentColor(), bar);
+    onlyRight_ = new ResultCounter(widgets::accentColor(), bar);
     onlyRight_->setObjectName(QStringLiteral("onlyRightCounter"));
     // Only the counters that carry a file name give way when the names are long.
     for (ResultCounter* counter : {matching_, changed_})
@@ -93,15 +94,16 @@ QWidget* ResultsView::buildSummaryBar()
 
     search_ = new QLineEdit(bar);
     search_->setObjectName(QStringLiteral("resultSearchField"));
-    search_->setPlaceholderText(QStringLiteral("Search keys and values…"));
-    search_->setAccessibleName(QStringLiteral("Search keys and values"));
+    search_->setPlaceholderText(tr("Search keys and values…"));
+    search_->setAccessibleName(tr("Search keys and values"));
     search_->setFixedWidth(240);
     search_->setClearButtonEnabled(true);
-    search_->addAction(symbolIcon(Symbol::search, secondaryColor(palette())), QLineEdit::LeadingPosition);
+    search_->addAction(widgets::symbolIcon(widgets::Symbol::search, widgets::secondaryColor(palette())),
+                       QLineEdit::LeadingPosition);
     search_->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid palette(mid); border-radius: 7px; "
                                           "padding: 4px 4px; background: palette(base); }"
                                           "QLineEdit:focus { border: 2px solid %1; padding: 3px 3px; }")
-                               .arg(accentColor().name()));
+                               .arg(widgets::accentColor().name()));
     // Every change counts, the clear button's too; the model's own query coming back is not an edit.
     connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (text != model_.query())
@@ -121,25 +123,25 @@ QWidget* ResultsView::buildSummaryBar()
 QWidget* ResultsView::buildFilterBar()
 {
     auto* bar = new QWidget(this);
-    auto* show = new QLabel(QStringLiteral("Show"), bar);
+    auto* show = new QLabel(tr("Show"), bar);
     filterPicker_ = new QComboBox(bar);
     filterPicker_->setObjectName(QStringLiteral("resultFilterPicker"));
-    filterPicker_->setAccessibleName(QStringLiteral("Show"));
+    filterPicker_->setAccessibleName(tr("Show"));
     filterPicker_->setMaximumWidth(480);
     filterPicker_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     filterPicker_->setMinimumContentsLength(14);
     show->setBuddy(filterPicker_);
-    for (std::size_t i = 0; i < allResultFilters.size(); ++i)
+    for (std::size_t i = 0; i < records::allResultFilters.size(); ++i)
         filterPicker_->addItem(QString());
     connect(filterPicker_, &QComboBox::activated, this, [this](int choice) {
-        const ResultFilter filter = allResultFilters.at(static_cast<std::size_t>(choice));
+        const records::ResultFilter filter = records::allResultFilters.at(static_cast<std::size_t>(choice));
         if (filter != model_.filter())
             model_.setFilter(filter);
     });
 
     filtering_ = new QProgressBar(bar);
     filtering_->setObjectName(QStringLiteral("filteringIndicator"));
-    filtering_->setAccessibleName(QStringLiteral("Filtering"));
+    filtering_->setAccessibleName(tr("Filtering"));
     filtering_->setRange(0, 0);
     filtering_->setTextVisible(false);
     filtering_->setFixedSize(32, 6);
@@ -147,7 +149,7 @@ QWidget* ResultsView::buildFilterBar()
     keepsRoom.setRetainSizeWhenHidden(true);
     filtering_->setSizePolicy(keepsRoom);
 
-    resultCount_ = styledLabel(QString(), TextStyle::callout, true, bar);
+    resultCount_ = widgets::styledLabel(QString(), widgets::TextStyle::callout, true, bar);
     resultCount_->setObjectName(QStringLiteral("resultCount"));
 
     auto* row = new QHBoxLayout(bar);
@@ -162,19 +164,19 @@ QWidget* ResultsView::buildFilterBar()
     return bar;
 }
 
-QWidget* ResultsView::buildWarning(const QString& name, Symbol symbol, QLabel*& text)
+QWidget* ResultsView::buildWarning(const QString& name, widgets::Symbol symbol, QLabel*& text)
 {
     auto* line = new QWidget(this);
     line->setObjectName(name);
-    text = styledLabel(QString(), TextStyle::callout, false, line);
+    text = widgets::styledLabel(QString(), widgets::TextStyle::callout, false, line);
     text->setObjectName(name + QStringLiteral("Text"));
     text->setWordWrap(true);
-    paintText(text, orangeColor());
+    paintText(text, widgets::orangeColor());
 
     auto* row = new QHBoxLayout(line);
     row->setContentsMargins(margin, 0, margin, 6);
     row->setSpacing(8);
-    row->addWidget(symbolLabel(symbol, 14, orangeColor(), line), 0, Qt::AlignTop);
+    row->addWidget(widgets::symbolLabel(symbol, 14, widgets::orangeColor(), line), 0, Qt::AlignTop);
     row->addWidget(text, 1);
     return line;
 }
@@ -183,13 +185,13 @@ QWidget* ResultsView::buildContent()
 {
     content_ = new QStackedWidget(this);
     content_->setObjectName(QStringLiteral("resultsContent"));
-    noDifferences_ = new ContentPlaceholder(
-        Symbol::checkmarkCircle, QStringLiteral("No differences in the compared columns"),
-        QStringLiteral("All matched records agree under your selected normalization rules. Unchecked and "
-                       "unmapped columns were not compared."),
+    noDifferences_ = new widgets::ContentPlaceholder(
+        widgets::Symbol::checkmarkCircle, tr("No differences in the compared columns"),
+        tr("All matched records agree under your selected normalization rules. Unchecked and "
+           "unmapped columns were not compared."),
         content_);
     noDifferences_->setObjectName(QStringLiteral("noDifferencesPlaceholder"));
-    noResults_ = new ContentPlaceholder(Symbol::search, QString(), QString(), content_);
+    noResults_ = new widgets::ContentPlaceholder(widgets::Symbol::search, QString(), QString(), content_);
     noResults_->setObjectName(QStringLiteral("noResultsPlaceholder"));
 
     split_ = new QSplitter(Qt::Horizontal, content_);
@@ -216,7 +218,7 @@ QWidget* ResultsView::buildResultList()
     page_ = new ResultPageModel(this);
     list_ = new QListView;
     list_->setObjectName(QStringLiteral("resultList"));
-    list_->setAccessibleName(QStringLiteral("Results"));
+    list_->setAccessibleName(tr("Results"));
     list_->setModel(page_);
     list_->setItemDelegate(new ResultRowDelegate(list_));
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -238,7 +240,7 @@ QWidget* ResultsView::buildResultList()
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(well, 1);
-    column->addWidget(horizontalDivider(side));
+    column->addWidget(widgets::horizontalDivider(side));
     column->addWidget(buildPagingBar());
     return side;
 }
@@ -246,18 +248,18 @@ QWidget* ResultsView::buildResultList()
 QWidget* ResultsView::buildPagingBar()
 {
     auto* bar = new QWidget(this);
-    previous_ = new QPushButton(symbolIcon(Symbol::chevronLeft, palette().color(QPalette::ButtonText)),
-                                QStringLiteral("Previous"), bar);
+    previous_ = new QPushButton(
+        widgets::symbolIcon(widgets::Symbol::chevronLeft, palette().color(QPalette::ButtonText)), tr("Previous"), bar);
     previous_->setObjectName(QStringLiteral("previousPageButton"));
-    previous_->setToolTip(withShortcut(QStringLiteral("Previous page"), previousPageKeys));
-    next_ = new QPushButton(symbolIcon(Symbol::chevronRight, palette().color(QPalette::ButtonText)),
-                            QStringLiteral("Next"), bar);
+    previous_->setToolTip(withShortcut(tr("Previous page"), previousPageKeys));
+    next_ = new QPushButton(widgets::symbolIcon(widgets::Symbol::chevronRight, palette().color(QPalette::ButtonText)),
+                            tr("Next"), bar);
     next_->setObjectName(QStringLiteral("nextPageButton"));
-    next_->setToolTip(withShortcut(QStringLiteral("Next page"), nextPageKeys));
+    next_->setToolTip(withShortcut(tr("Next page"), nextPageKeys));
     // The chevron points the way the button pages, so it sits after the title.
     next_->setLayoutDirection(Qt::RightToLeft);
     for (QPushButton* button : {previous_, next_})
-        makeBordered(button, false);
+        widgets::makeBordered(button, false);
     pageLabel_ = new QLabel(bar);
     pageLabel_->setObjectName(QStringLiteral("pageLabel"));
 
@@ -286,9 +288,8 @@ QWidget* ResultsView::buildInspectorPane()
     inspectorPane_->setObjectName(QStringLiteral("inspectorPane"));
     inspectorPane_->setMinimumWidth(paneMinimumWidth);
     inspectorPane_->setMaximumWidth(paneMaximumWidth);
-    selectRecord_ =
-        new ContentPlaceholder(Symbol::sidebar, QStringLiteral("Select a record"),
-                               QStringLiteral("Full values appear here, without clipping."), inspectorPane_);
+    selectRecord_ = new widgets::ContentPlaceholder(widgets::Symbol::sidebar, tr("Select a record"),
+                                                    tr("Full values appear here, without clipping."), inspectorPane_);
     selectRecord_->setObjectName(QStringLiteral("selectRecordPlaceholder"));
     inspectorPane_->addWidget(selectRecord_);
     return inspectorPane_;
@@ -328,23 +329,23 @@ void ResultsView::followSelectedRow()
 
 void ResultsView::refreshCounters()
 {
-    const ComparisonSummary* summary = model_.summary().get();
-    const ResultIndex* index = model_.index().get();
-    matching_->setCount(summary ? summary->matchingRows : 0, QStringLiteral("Matching"));
-    changed_->setCount(groupSize(index, ResultFilter::changed), QStringLiteral("Changed"));
-    onlyLeft_->setCount(groupSize(index, ResultFilter::onlyLeft), onlyIn(model_.leftName()));
-    onlyRight_->setCount(groupSize(index, ResultFilter::onlyRight), onlyIn(model_.rightName()));
+    const records::ComparisonSummary* summary = model_.summary().get();
+    const rowlark::results::ResultIndex* index = model_.index().get();
+    matching_->setCount(summary ? summary->matchingRows : 0, tr("Matching"));
+    changed_->setCount(groupSize(index, records::ResultFilter::changed), tr("Changed"));
+    onlyLeft_->setCount(groupSize(index, records::ResultFilter::onlyLeft), onlyIn(model_.leftName()));
+    onlyRight_->setCount(groupSize(index, records::ResultFilter::onlyRight), onlyIn(model_.rightName()));
 }
 
 void ResultsView::refreshFilterPicker()
 {
     const std::string leftName = model_.leftName().toStdString();
     const std::string rightName = model_.rightName().toStdString();
-    for (std::size_t i = 0; i < allResultFilters.size(); ++i)
+    for (std::size_t i = 0; i < records::allResultFilters.size(); ++i)
         filterPicker_->setItemText(static_cast<int>(i),
-                                   QString::fromStdString(title(allResultFilters[i], leftName, rightName)));
-    const auto chosen = std::find(allResultFilters.begin(), allResultFilters.end(), model_.filter());
-    filterPicker_->setCurrentIndex(static_cast<int>(chosen - allResultFilters.begin()));
+                                   QString::fromStdString(title(records::allResultFilters[i], leftName, rightName)));
+    const auto chosen = std::find(records::allResultFilters.begin(), records::allResultFilters.end(), model_.filter());
+    filterPicker_->setCurrentIndex(static_cast<int>(chosen - records::allResultFilters.begin()));
 }
 
 void ResultsView::refreshSearch()
@@ -357,37 +358,36 @@ void ResultsView::refreshFilterStatus()
 {
     filtering_->setVisible(model_.isFiltering());
     const auto count = static_cast<qint64>(model_.filteredIndices().size());
-    resultCount_->setText(groupedNumber(count) + QStringLiteral(" results"));
+    resultCount_->setText(tr("%1 results").arg(groupedNumber(count)));
 }
 
 void ResultsView::refreshWarnings()
 {
     keyWarningText_->setText(model_.keyWarning());
     keyWarning_->setVisible(!model_.keyWarning().isEmpty());
-    const ComparisonSummary* summary = model_.summary().get();
+    const records::ComparisonSummary* summary = model_.summary().get();
     const std::int64_t ambiguous = summary ? summary->ambiguousDuplicateKeyGroups : 0;
     ambiguityWarningText_->setText(
-        QStringLiteral("%1 duplicate-key groups have ambiguous pairings. Review them or add another key column.")
-            .arg(ambiguous));
+        tr("%1 duplicate-key groups have ambiguous pairings. Review them or add another key column.").arg(ambiguous));
     ambiguityWarning_->setVisible(ambiguous >= 1);
 }
 
 std::int64_t ResultsView::pageCount() const
 {
     const auto count = static_cast<std::int64_t>(model_.filteredIndices().size());
-    return std::max<std::int64_t>(1, (count + ComparisonModel::pageSize - 1) / ComparisonModel::pageSize);
+    return std::max<std::int64_t>(1, (count + model::ComparisonModel::pageSize - 1) / model::ComparisonModel::pageSize);
 }
 
 void ResultsView::refreshPage()
 {
-    const std::vector<std::size_t> positions =
-        ResultIndex::page(model_.filteredIndices(), model_.pageNumber(), ComparisonModel::pageSize);
+    const std::vector<std::size_t> positions = rowlark::results::ResultIndex::page(
+        model_.filteredIndices(), model_.pageNumber(), model::ComparisonModel::pageSize);
     page_->setPage(model_.summary(), positions, model_.leftName(), model_.rightName());
     list_->scrollToTop();
     refreshListSelection();
 
     const std::int64_t pages = pageCount();
-    pageLabel_->setText(QStringLiteral("Page %1 of %2").arg(model_.pageNumber() + 1).arg(pages));
+    pageLabel_->setText(tr("Page %1 of %2").arg(model_.pageNumber() + 1).arg(pages));
     previous_->setEnabled(model_.pageNumber() > 0);
     next_->setEnabled(model_.pageNumber() + 1 < pages);
     refreshFilterStatus();
@@ -395,7 +395,7 @@ void ResultsView::refreshPage()
 
 void ResultsView::refreshListSelection()
 {
-    const std::optional<Uuid>& id = model_.selectedRowID();
+    const std::optional<records::Uuid>& id = model_.selectedRowID();
     const std::optional<int> row = id ? page_->rowOf(*id) : std::nullopt;
     QItemSelectionModel* selection = list_->selectionModel();
     if (!row) {
@@ -414,16 +414,16 @@ void ResultsView::selectRow(const QModelIndex& current)
         model_.setSelectedRowID(page_->difference(current.row()).id);
 }
 
-const RowDifference* ResultsView::selectedDifference() const
+const records::RowDifference* ResultsView::selectedDifference() const
 {
-    const std::optional<Uuid>& id = model_.selectedRowID();
-    const ComparisonSummary* summary = model_.summary().get();
+    const std::optional<records::Uuid>& id = model_.selectedRowID();
+    const records::ComparisonSummary* summary = model_.summary().get();
     if (!id || !summary)
         return nullptr;
     // The record usually sits on the page in view; a filter or page change may have taken it away.
     if (const std::optional<int> row = page_->rowOf(*id))
         return &page_->difference(*row);
-    for (const RowDifference& difference : summary->differences)
+    for (const records::RowDifference& difference : summary->differences)
         if (difference.id == *id)
             return &difference;
     return nullptr;
@@ -431,7 +431,7 @@ const RowDifference* ResultsView::selectedDifference() const
 
 void ResultsView::refreshInspector()
 {
-    const RowDifference* difference = selectedDifference();
+    const records::RowDifference* difference = selectedDifference();
     if (inspector_ && difference && inspector_->row().id == difference->id)
         return;
     if (inspector_) {
@@ -466,19 +466,19 @@ void ResultsView::placeAfterPagingBar(QWidget* pane)
 
 void ResultsView::refreshContent()
 {
-    const ComparisonSummary* summary = model_.summary().get();
+    const records::ComparisonSummary* summary = model_.summary().get();
     if (summary && summary->differences.empty()) {
         content_->setCurrentWidget(noDifferences_);
     } else if (model_.filteredIndices().empty() && !model_.isFiltering()) {
         const QString query = model_.query().trimmed();
-        noResults_->setTitle(query.isEmpty() ? QStringLiteral("No results")
-                                             : QStringLiteral("No results for “%1”").arg(boundedText(query)));
-        noResults_->setDescription(query.isEmpty() ? QStringLiteral("No records match this filter.")
-                                                   : QStringLiteral("Check the spelling or try a new search."));
+        noResults_->setTitle(query.isEmpty() ? tr("No results")
+                                             : tr("No results for “%1”").arg(widgets::boundedText(query)));
+        noResults_->setDescription(query.isEmpty() ? tr("No records match this filter.")
+                                                   : tr("Check the spelling or try a new search."));
         content_->setCurrentWidget(noResults_);
     } else {
         content_->setCurrentWidget(split_);
     }
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results

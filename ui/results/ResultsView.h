@@ -18,9 +18,12 @@
 #include "ComparisonModel.h"
 #include "widgets/Symbols.h"
 
-namespace rowlark::ui {
-
+namespace rowlark::ui::widgets {
 class ContentPlaceholder;
+}  // namespace rowlark::ui::widgets
+
+namespace rowlark::ui::results {
+
 class ResultCounter;
 class ResultPageModel;
 class RowInspector;
@@ -29,7 +32,7 @@ class ResultsView : public QWidget {
     Q_OBJECT
 
 public:
-    explicit ResultsView(ComparisonModel& model, QWidget* parent = nullptr);
+    explicit ResultsView(model::ComparisonModel& model, QWidget* parent = nullptr);
 
     // Gives the keyboard focus to the result list, so the arrow keys browse the records at once.
     void focusList();
@@ -37,7 +40,7 @@ public:
 private:
     QWidget* buildSummaryBar();
     QWidget* buildFilterBar();
-    QWidget* buildWarning(const QString& name, Symbol symbol, QLabel*& text);
+    QWidget* buildWarning(const QString& name, widgets::Symbol symbol, QLabel*& text);
     QWidget* buildContent();
     QWidget* buildResultList();
     QWidget* buildPagingBar();
@@ -59,10 +62,10 @@ private:
     void placeAfterPagingBar(QWidget* pane);
 
     void selectRow(const QModelIndex& current);
-    const RowDifference* selectedDifference() const;
+    const records::RowDifference* selectedDifference() const;
     std::int64_t pageCount() const;
 
-    ComparisonModel& model_;
+    model::ComparisonModel& model_;
     ResultCounter* matching_;
     ResultCounter* changed_;
     ResultCounter* onlyLeft_;
@@ -76,8 +79,8 @@ private:
     QWidget* ambiguityWarning_;
     QLabel* ambiguityWarningText_;
     QStackedWidget* content_;
-    ContentPlaceholder* noDifferences_;
-    ContentPlaceholder* noResults_;
+    widgets::ContentPlaceholder* noDifferences_;
+    widgets::ContentPlaceholder* noResults_;
     QSplitter* split_;
     ResultPageModel* page_;
     QListView* list_;
@@ -85,8 +88,8 @@ private:
     QLabel* pageLabel_;
     QPushButton* next_;
     QStackedWidget* inspectorPane_;
-    ContentPlaceholder* selectRecord_;
+    widgets::ContentPlaceholder* selectRecord_;
     RowInspector* inspector_ = nullptr;
 };
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results

@@ -8,11 +8,12 @@
 #include "results/ResultTexts.h"
 #include "widgets/Styling.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::results {
 
 namespace {
 
-std::optional<std::string_view> headerAt(const std::optional<InputFile>& file, const std::optional<std::int64_t>& index)
+std::optional<std::string_view> headerAt(const std::optional<model::InputFile>& file,
+                                         const std::optional<std::int64_t>& index)
 {
     if (!index || !file)
         return std::nullopt;
@@ -31,14 +32,14 @@ std::optional<std::string_view> cellAt(const std::optional<std::vector<std::stri
 }
 
 // A key as long as a whole value is titled by its start; the fields below hold all of it.
-QString keyTitle(const RowDifference& row)
+QString keyTitle(const records::RowDifference& row)
 {
-    return row.key.empty() ? QStringLiteral("Empty row key") : shortenedText(row.key, captionTextLength);
+    return row.key.empty() ? RowInspector::tr("Empty row key") : widgets::shortenedText(row.key, captionTextLength);
 }
 
 }  // namespace
 
-RowInspector::RowInspector(ComparisonModel& model, RowDifference row, QWidget* parent)
+RowInspector::RowInspector(model::ComparisonModel& model, records::RowDifference row, QWidget* parent)
     : QWidget(parent)
     , model_(model)
     , row_(std::move(row))
@@ -46,7 +47,7 @@ RowInspector::RowInspector(ComparisonModel& model, RowDifference row, QWidget* p
     setObjectName(QStringLiteral("rowInspector"));
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
-    for (const CellDifference& cell : row_.cells)
+    for (const records::CellDifference& cell : row_.cells)
         changedHeaderPairs_.emplace(cell.leftHeader, cell.rightHeader);
 
     list_ = new InspectorFieldList(this);
@@ -57,13 +58,13 @@ RowInspector::RowInspector(ComparisonModel& model, RowDifference row, QWidget* p
     column->setSpacing(0);
     column->addWidget(buildHeaderBlock());
     // The inspector's base background would make the divider draw in the full text colour.
-    QFrame* divider = horizontalDivider(this);
+    QFrame* divider = widgets::horizontalDivider(this);
     divider->setForegroundRole(QPalette::WindowText);
     column->addWidget(divider);
     column->addWidget(list_, 1);
 
-    connect(&model_, &ComparisonModel::fileChanged, this, &RowInspector::refresh);
-    connect(&model_, &ComparisonModel::mappingChanged, this, &RowInspector::refresh);
+    connect(&model_, &model::ComparisonModel::fileChanged, this, &RowInspector::refresh);
+    connect(&model_, &model::ComparisonModel::mappingChanged, this, &RowInspector::refresh);
     refresh();
 }
 
@@ -74,7 +75,7 @@ QWidget* RowInspector::buildHeaderBlock()
     block->setAutoFillBackground(true);
     block->setBackgroundRole(QPalette::AlternateBase);
 
-    auto* key = styledLabel(keyTitle(row_), TextStyle::title, false, block);
+    auto* key = widgets::styledLabel(keyTitle(row_), widgets::TextStyle::title, false, block);
     key->setObjectName(QStringLiteral("inspectorKey"));
     QFont keyFont = key->font();
     keyFont.setWeight(QFont::DemiBold);
@@ -83,13 +84,13 @@ QWidget* RowInspector::buildHeaderBlock()
     key->setTextFormat(Qt::PlainText);
     key->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 
-    status_ = styledLabel(QString(), TextStyle::callout, true, block);
+    status_ = widgets::styledLabel(QString(), widgets::TextStyle::callout, true, block);
     status_->setObjectName(QStringLiteral("inspectorStatus"));
 
-    onlyChangedBox_ = new QCheckBox(QStringLiteral("Changed fields only"), block);
+    onlyChangedBox_ = new QCheckBox(tr("Changed fields only"), block);
     onlyChangedBox_->setObjectName(QStringLiteral("changedFieldsOnlyCheckbox"));
-    onlyChangedBox_->setFont(styledFont(TextStyle::callout));
-    onlyChangedBox_->setVisible(row_.status == DiffStatus::changed);
+    onlyChangedBox_->setFont(widgets::styledFont(widgets::TextStyle::callout));
+    onlyChangedBox_->setVisible(row_.status == records::DiffStatus::changed);
     connect(onlyChangedBox_, &QCheckBox::toggled, this, &RowInspector::setOnlyChangedFields);
 
     auto* column = new QVBoxLayout(block);
@@ -113,13 +114,13 @@ void RowInspector::setOnlyChangedFields(bool value)
 std::vector<InspectorField> RowInspector::fields() const
 {
     std::vector<InspectorField> lines;
-    const std::vector<ColumnMapping>& mappings = model_.mappings();
+    const std::vector<records::ColumnMapping>& mappings = model_.mappings();
     lines.reserve(mappings.size());
-    for (const ColumnMapping& mapping : mappings)
+    for (const records::ColumnMapping& mapping : mappings)
         lines.push_back({lines.size(), mapping.leftIndex, mapping.rightIndex, mapping.isIncluded || mapping.isKey});
-    if (const std::optional<InputFile>& right = model_.right()) {
+    if (const std::optional<model::InputFile>& right = model_.right()) {
         std::set<std::int64_t> used;
-        for (const ColumnMapping& mapping : mappings)
+        for (const records::ColumnMapping& mapping : mappings)
             if (mapping.rightIndex)
                 used.insert(*mapping.rightIndex);
         const auto columns = static_cast<std::int64_t>(right->table.headers().size());
@@ -127,7 +128,7 @@ std::vector<InspectorField> RowInspector::fields() const
             if (!used.contains(column))
                 lines.push_back({lines.size(), std::nullopt, column, false});
     }
-    if (onlyChangedFields_ && row_.status == DiffStatus::changed)
+    if (onlyChangedFields_ && row_.status == records::DiffStatus::changed)
         std::erase_if(lines, [this](const InspectorField& line) { return !isChanged(line); });
     return lines;
 }
@@ -143,18 +144,18 @@ FieldSide RowInspector::fieldValue(std::optional<std::string_view> header, std::
                                    bool changed, bool compared)
 {
     FieldSide side;
-    side.caption = header ? utf8Text(*header) : QStringLiteral("No mapped column");
+    side.caption = header ? model::utf8Text(*header) : tr("No mapped column");
     side.isChanged = changed;
     side.isNotCompared = header && !compared;
     if (!value) {
-        side.value = QStringLiteral("Not present");
+        side.value = tr("Not present");
         side.isValueMissing = true;
     } else if (value->empty()) {
-        side.value = QStringLiteral("Empty");
+        side.value = tr("Empty");
         side.isValueMissing = true;
     } else {
-        const QString start = decodedStart(*value, InspectorFieldList::shownValueLength);
-        side.value = shortenedText(start, InspectorFieldList::shownValueLength);
+        const QString start = widgets::decodedStart(*value, InspectorFieldList::shownValueLength);
+        side.value = widgets::shortenedText(start, InspectorFieldList::shownValueLength);
         if (side.value != start)
             side.wholeValue = *value;
     }
@@ -185,4 +186,4 @@ void RowInspector::refresh()
     list_->setEntries(model_.leftName(), model_.rightName(), std::move(entries));
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results

@@ -19,7 +19,7 @@
 #include "ComparisonModel.h"
 #include "results/InspectorFieldList.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::results {
 
 // One line of the inspector.
 struct InspectorField {
@@ -35,9 +35,9 @@ class RowInspector : public QWidget {
     Q_OBJECT
 
 public:
-    RowInspector(ComparisonModel& model, RowDifference row, QWidget* parent = nullptr);
+    RowInspector(model::ComparisonModel& model, records::RowDifference row, QWidget* parent = nullptr);
 
-    const RowDifference& row() const { return row_; }
+    const records::RowDifference& row() const { return row_; }
     bool onlyChangedFields() const { return onlyChangedFields_; }
     void setOnlyChangedFields(bool value);
 
@@ -54,8 +54,8 @@ private:
     std::optional<std::string_view> header(const InspectorField& field, bool leftSide) const;
     std::optional<std::string_view> value(const InspectorField& field, bool leftSide) const;
 
-    ComparisonModel& model_;
-    const RowDifference row_;
+    model::ComparisonModel& model_;
+    const records::RowDifference row_;
     bool onlyChangedFields_ = false;
     // The header pairs of the changed cells of `row_`, so that each line is checked at once.
     std::set<std::pair<std::string_view, std::string_view>> changedHeaderPairs_;
@@ -64,4 +64,4 @@ private:
     InspectorFieldList* list_;
 };
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::results

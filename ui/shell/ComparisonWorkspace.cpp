@@ -14,7 +14,7 @@
 #include "widgets/Styling.h"
 #include "widgets/Symbols.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::shell {
 
 namespace {
 
@@ -32,28 +32,32 @@ void styleSegment(QPushButton* segment, bool isFirst, bool isLast)
                        "QPushButton:checked { background: palette(base); font-weight: 600; }"
                        "QPushButton:checked:enabled { color: %4; }"
                        "QPushButton:disabled { color: palette(mid); }")
-            .arg(isFirst ? QString() : QStringLiteral("border-left: none;"), left, right, accentColor().name()));
+            .arg(isFirst ? QString() : QStringLiteral("border-left: none;"), left, right,
+                 widgets::accentColor().name()));
 }
 
 }  // namespace
 
-const QString ComparisonWorkspace::errorTitle = QStringLiteral("Couldn’t complete that action");
+QString ComparisonWorkspace::errorTitle()
+{
+    return tr("Couldn’t complete that action");
+}
 
 QString privacyNote()
 {
 #ifdef Q_OS_MACOS
-    return QStringLiteral("Files stay on this Mac");
+    return ComparisonWorkspace::tr("Files stay on this Mac");
 #else
-    return QStringLiteral("Files stay on this computer");
+    return ComparisonWorkspace::tr("Files stay on this computer");
 #endif
 }
 
 QString comparisonTime(double seconds)
 {
-    return QStringLiteral("Compared in %1 s").arg(QLocale().toString(seconds, 'f', 2));
+    return ComparisonWorkspace::tr("Compared in %1 s").arg(QLocale().toString(seconds, 'f', 2));
 }
 
-ComparisonWorkspace::ComparisonWorkspace(ComparisonModel& model, QWidget* parent)
+ComparisonWorkspace::ComparisonWorkspace(model::ComparisonModel& model, QWidget* parent)
     : QWidget(parent)
     , model_(model)
 {
@@ -64,21 +68,21 @@ ComparisonWorkspace::ComparisonWorkspace(ComparisonModel& model, QWidget* parent
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(buildHeader());
-    column->addWidget(horizontalDivider(this));
+    column->addWidget(widgets::horizontalDivider(this));
     column->addWidget(buildFileRow());
     column->addWidget(buildScreenRow());
-    column->addWidget(horizontalDivider(this));
+    column->addWidget(widgets::horizontalDivider(this));
     column->addWidget(buildContent(), 1);
-    column->addWidget(horizontalDivider(this));
+    column->addWidget(widgets::horizontalDivider(this));
     column->addWidget(new StatusBar(model_, this));
 
-    connect(&model_, &ComparisonModel::fileChanged, this, &ComparisonWorkspace::refreshScreen);
-    connect(&model_, &ComparisonModel::tabChanged, this, &ComparisonWorkspace::refreshScreen);
-    connect(&model_, &ComparisonModel::resultChanged, this, [this] {
+    connect(&model_, &model::ComparisonModel::fileChanged, this, &ComparisonWorkspace::refreshScreen);
+    connect(&model_, &model::ComparisonModel::tabChanged, this, &ComparisonWorkspace::refreshScreen);
+    connect(&model_, &model::ComparisonModel::resultChanged, this, [this] {
         refreshScreen();
         refreshElapsed();
     });
-    connect(&model_, &ComparisonModel::activityChanged, this, &ComparisonWorkspace::refreshAlert);
+    connect(&model_, &model::ComparisonModel::activityChanged, this, &ComparisonWorkspace::refreshAlert);
     refreshScreen();
     refreshElapsed();
 }
@@ -86,17 +90,17 @@ ComparisonWorkspace::ComparisonWorkspace(ComparisonModel& model, QWidget* parent
 QWidget* ComparisonWorkspace::buildHeader()
 {
     auto* header = new QWidget(this);
-    auto* symbol = symbolLabel(Symbol::compare, 36, accentColor(), header);
-    auto* title = styledLabel(QStringLiteral("Rowlark"), TextStyle::title3, false, header);
-    auto* tagline =
-        styledLabel(QStringLiteral("Compare records, wherever their rows land."), TextStyle::callout, false, header);
+    auto* symbol = widgets::symbolLabel(widgets::Symbol::compare, 36, widgets::accentColor(), header);
+    auto* title = widgets::styledLabel(QStringLiteral("Rowlark"), widgets::TextStyle::title3, false, header);
+    auto* tagline = widgets::styledLabel(tr("Compare records, wherever their rows land."), widgets::TextStyle::callout,
+                                         false, header);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(3);
     titles->addWidget(title);
     titles->addWidget(tagline);
 
-    auto* lock = symbolLabel(Symbol::lock, 14, secondaryColor(palette()), header);
-    auto* note = styledLabel(privacyNote(), TextStyle::callout, true, header);
+    auto* lock = widgets::symbolLabel(widgets::Symbol::lock, 14, widgets::secondaryColor(palette()), header);
+    auto* note = widgets::styledLabel(privacyNote(), widgets::TextStyle::callout, true, header);
     note->setObjectName(QStringLiteral("privacyNote"));
 
     auto* row = new QHBoxLayout(header);
@@ -118,7 +122,8 @@ QWidget* ComparisonWorkspace::buildFileRow()
     row->setContentsMargins(padding + 4, padding, padding + 4, 4);
     row->setSpacing(12);
     row->addWidget(new FileSlot(model_, true, fileRow), 1);
-    row->addWidget(symbolLabel(Symbol::compare, 18, secondaryColor(palette()), fileRow), 0, Qt::AlignVCenter);
+    row->addWidget(widgets::symbolLabel(widgets::Symbol::compare, 18, widgets::secondaryColor(palette()), fileRow), 0,
+                   Qt::AlignVCenter);
     row->addWidget(new FileSlot(model_, false, fileRow), 1);
     return fileRow;
 }
@@ -128,23 +133,24 @@ QWidget* ComparisonWorkspace::buildScreenRow()
     auto* screenRow = new QWidget(this);
     tabPicker_ = new QWidget(screenRow);
     tabPicker_->setObjectName(QStringLiteral("workspacePicker"));
-    tabPicker_->setAccessibleName(QStringLiteral("Workspace"));
+    tabPicker_->setAccessibleName(tr("Workspace"));
     tabPicker_->setFixedWidth(260);
     tabs_ = new QButtonGroup(tabPicker_);
     auto* segments = new QHBoxLayout(tabPicker_);
     segments->setContentsMargins(0, 0, 0, 0);
     segments->setSpacing(0);
-    for (const WorkspaceTab tab : allWorkspaceTabs) {
-        auto* segment = new QPushButton(utf8Text(title(tab)), tabPicker_);
+    for (const model::WorkspaceTab tab : model::allWorkspaceTabs) {
+        auto* segment = new QPushButton(title(tab), tabPicker_);
         segment->setCheckable(true);
-        styleSegment(segment, tab == allWorkspaceTabs.front(), tab == allWorkspaceTabs.back());
+        styleSegment(segment, tab == model::allWorkspaceTabs.front(), tab == model::allWorkspaceTabs.back());
         segment->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         tabs_->addButton(segment, static_cast<int>(tab));
         segments->addWidget(segment);
     }
-    connect(tabs_, &QButtonGroup::idClicked, this, [this](int id) { model_.setTab(static_cast<WorkspaceTab>(id)); });
+    connect(tabs_, &QButtonGroup::idClicked, this,
+            [this](int id) { model_.setTab(static_cast<model::WorkspaceTab>(id)); });
 
-    elapsed_ = styledLabel(QString(), TextStyle::callout, true, screenRow);
+    elapsed_ = widgets::styledLabel(QString(), widgets::TextStyle::callout, true, screenRow);
     elapsed_->setObjectName(QStringLiteral("elapsedLabel"));
 
     auto* row = new QHBoxLayout(screenRow);
@@ -160,8 +166,8 @@ QWidget* ComparisonWorkspace::buildContent()
     content_ = new QStackedWidget(this);
     content_->setObjectName(QStringLiteral("workspaceContent"));
     emptyState_ = new EmptyState(model_, content_);
-    mappingScreen_ = new MappingView(model_, content_);
-    resultsScreen_ = new ResultsView(model_, content_);
+    mappingScreen_ = new mapping::MappingView(model_, content_);
+    resultsScreen_ = new results::ResultsView(model_, content_);
     content_->addWidget(emptyState_);
     content_->addWidget(mappingScreen_);
     content_->addWidget(resultsScreen_);
@@ -174,7 +180,7 @@ void ComparisonWorkspace::refreshScreen()
     if (!model_.left() || !model_.right())
         content_->setCurrentWidget(emptyState_);
     else
-        content_->setCurrentWidget(model_.tab() == WorkspaceTab::mapping ? mappingScreen_ : resultsScreen_);
+        content_->setCurrentWidget(model_.tab() == model::WorkspaceTab::mapping ? mappingScreen_ : resultsScreen_);
     // Results arrive after the user asked for them: the arrow keys should browse them at once.
     if (content_->currentWidget() == resultsScreen_ && shown != resultsScreen_)
         resultsScreen_->focusList();
@@ -198,14 +204,14 @@ void ComparisonWorkspace::refreshAlert()
         return;
     }
     if (!alert_) {
-        alert_ = new QMessageBox(QMessageBox::Warning, errorTitle, QString(), QMessageBox::Ok, this);
+        alert_ = new QMessageBox(QMessageBox::Warning, errorTitle(), QString(), QMessageBox::Ok, this);
         alert_->setObjectName(QStringLiteral("errorAlert"));
         alert_->setAttribute(Qt::WA_DeleteOnClose);
         alert_->setWindowModality(Qt::WindowModal);
         // Closing the alert any way, OK included, dismisses the message.
         connect(alert_, &QMessageBox::finished, this, [this] { model_.setErrorMessage(std::nullopt); });
     }
-    alert_->setText(errorTitle);
+    alert_->setText(errorTitle());
     alert_->setInformativeText(*message);
     // Messages quote file and sheet names; the box would guess their format, its informative line included.
     for (QLabel* label : alert_->findChildren<QLabel*>())
@@ -213,4 +219,4 @@ void ComparisonWorkspace::refreshAlert()
     alert_->show();
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::shell

@@ -14,15 +14,15 @@
 #include "ComparisonModel.h"
 #include "results/ResultsView.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::shell {
 
 class ComparisonWorkspace : public QWidget {
     Q_OBJECT
 
 public:
-    explicit ComparisonWorkspace(ComparisonModel& model, QWidget* parent = nullptr);
+    explicit ComparisonWorkspace(model::ComparisonModel& model, QWidget* parent = nullptr);
 
-    static const QString errorTitle;
+    static QString errorTitle();
 
 private:
     QWidget* buildHeader();
@@ -33,14 +33,14 @@ private:
     void refreshElapsed();
     void refreshAlert();
 
-    ComparisonModel& model_;
+    model::ComparisonModel& model_;
     QButtonGroup* tabs_;
     QWidget* tabPicker_;
     QLabel* elapsed_;
     QStackedWidget* content_;
     QWidget* emptyState_;
     QWidget* mappingScreen_;
-    ResultsView* resultsScreen_;
+    results::ResultsView* resultsScreen_;
     QPointer<QMessageBox> alert_;
 };
 
@@ -50,4 +50,4 @@ QString privacyNote();
 // "Compared in 0.42 s": the seconds with two fraction digits in the user's locale.
 QString comparisonTime(double seconds);
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::shell

@@ -2,7 +2,7 @@
 
 #include <QUrl>
 
-namespace rowlark::ui {
+namespace rowlark::ui::shell {
 
 QStringList localFilePaths(const QMimeData* data)
 {
@@ -15,4 +15,4 @@ QStringList localFilePaths(const QMimeData* data)
     return paths;
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::shell

@@ -11,29 +11,30 @@
 #include "widgets/Styling.h"
 #include "widgets/Symbols.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::shell {
 
-EmptyState::EmptyState(ComparisonModel& model, QWidget* parent)
+EmptyState::EmptyState(model::ComparisonModel& model, QWidget* parent)
     : QWidget(parent)
     , model_(model)
 {
     setObjectName(QStringLiteral("emptyState"));
     setAcceptDrops(true);
 
-    auto* symbol = symbolLabel(Symbol::tables, 54, secondaryColor(palette()), this);
-    auto* title = styledLabel(QStringLiteral("Two files. A clearer picture."), TextStyle::largeTitle, false, this);
+    auto* symbol = widgets::symbolLabel(widgets::Symbol::tables, 54, widgets::secondaryColor(palette()), this);
+    auto* title =
+        widgets::styledLabel(tr("Two files. A clearer picture."), widgets::TextStyle::largeTitle, false, this);
     title->setObjectName(QStringLiteral("emptyStateTitle"));
-    auto* message = styledLabel(QStringLiteral("Choose CSV, Excel, Numbers or LibreOffice files,\nmatch columns, "
-                                               "and inspect changed or missing records."),
-                                TextStyle::callout, true, this);
+    auto* message = widgets::styledLabel(tr("Choose CSV, Excel, Numbers or LibreOffice files,\nmatch columns, "
+                                            "and inspect changed or missing records."),
+                                         widgets::TextStyle::callout, true, this);
     message->setAlignment(Qt::AlignCenter);
 
-    chooseFirst_ = new QPushButton(QStringLiteral("Choose first file…"), this);
+    chooseFirst_ = new QPushButton(tr("Choose first file…"), this);
     chooseFirst_->setObjectName(QStringLiteral("chooseFirstFileButton"));
-    makeProminent(chooseFirst_, true);
-    trySamples_ = new QPushButton(QStringLiteral("Try sample files"), this);
+    widgets::makeProminent(chooseFirst_, true);
+    trySamples_ = new QPushButton(tr("Try sample files"), this);
     trySamples_->setObjectName(QStringLiteral("trySampleFilesButton"));
-    makeBordered(trySamples_, true);
+    widgets::makeBordered(trySamples_, true);
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(12);
@@ -54,11 +55,11 @@ EmptyState::EmptyState(ComparisonModel& model, QWidget* parent)
 
     connect(chooseFirst_, &QPushButton::clicked, this, [this] { model_.selectFile(true); });
     connect(trySamples_, &QPushButton::clicked, this, [this] { model_.loadSample(); });
-    connect(&model_, &ComparisonModel::fileChanged, this, [this](bool leftSide) {
+    connect(&model_, &model::ComparisonModel::fileChanged, this, [this](bool leftSide) {
         if (leftSide)
             hasLeftArrived_ = true;
     });
-    connect(&model_, &ComparisonModel::activityChanged, this, &EmptyState::followActivity);
+    connect(&model_, &model::ComparisonModel::activityChanged, this, &EmptyState::followActivity);
     followActivity();
 }
 
@@ -106,4 +107,4 @@ void EmptyState::dropEvent(QDropEvent* event)
     loadDropped(paths);
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::shell

@@ -11,13 +11,13 @@
 
 #include "ComparisonModel.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::shell {
 
 class EmptyState : public QWidget {
     Q_OBJECT
 
 public:
-    explicit EmptyState(ComparisonModel& model, QWidget* parent = nullptr);
+    explicit EmptyState(model::ComparisonModel& model, QWidget* parent = nullptr);
 
     // Loads the first path as File A and then, once it has arrived, the second as File B. The
     // model runs one operation at a time, so the second load has to wait for the first.
@@ -31,11 +31,11 @@ private:
     void followActivity();
     void continueDroppedLoad();
 
-    ComparisonModel& model_;
+    model::ComparisonModel& model_;
     std::optional<QString> pendingRight_;
     bool hasLeftArrived_ = false;
     QPushButton* chooseFirst_;
     QPushButton* trySamples_;
 };
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::shell

@@ -16,7 +16,7 @@
 #include "widgets/Symbols.h"
 #include "workbook/SpreadsheetImporter.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::shell {
 
 namespace {
 
@@ -28,7 +28,7 @@ QString pathText(const std::filesystem::path& path)
     return QFile::decodeName(QByteArray::fromStdString(path.string()));
 }
 
-bool isNumbers(const InputFile& file)
+bool isNumbers(const model::InputFile& file)
 {
     return lowerExtension(file) == QStringLiteral("numbers");
 }
@@ -39,34 +39,34 @@ QString FileSlot::workbookHelp()
 {
     // The limits are the importer's own; the help states them in fixed English digit groups.
     const QLocale english(QLocale::English);
-    return QStringLiteral("Imports cell data, not charts or layout. Numbers tables appear separately in the selector. "
-                          "Formulas are not recalculated; display formatting availability depends on the file "
-                          "format. Workbook limit: %1 MB, %2 rows, %3 columns and %4 million cells per selected "
-                          "sheet/table.")
-        .arg(SpreadsheetImporter::maximumWorkbookBytes / 1048576)
-        .arg(english.toString(static_cast<qlonglong>(SpreadsheetImporter::maximumRows)),
-             english.toString(static_cast<qlonglong>(SpreadsheetImporter::maximumColumns)))
-        .arg(SpreadsheetImporter::maximumCells / 1000000);
+    return tr("Imports cell data, not charts or layout. Numbers tables appear separately in the selector. "
+              "Formulas are not recalculated; display formatting availability depends on the file "
+              "format. Workbook limit: %1 MB, %2 rows, %3 columns and %4 million cells per selected "
+              "sheet/table.")
+        .arg(workbook::SpreadsheetImporter::maximumWorkbookBytes / 1048576)
+        .arg(english.toString(static_cast<qlonglong>(workbook::SpreadsheetImporter::maximumRows)),
+             english.toString(static_cast<qlonglong>(workbook::SpreadsheetImporter::maximumColumns)))
+        .arg(workbook::SpreadsheetImporter::maximumCells / 1000000);
 }
 
-QString tableDetails(const CSVTable& table)
+QString tableDetails(const table::CSVTable& table)
 {
     const QLocale locale;
-    QString details = QStringLiteral("%1 rows · %2 columns")
+    QString details = FileSlot::tr("%1 rows · %2 columns")
                           .arg(locale.toString(static_cast<qulonglong>(table.rowCount())),
                                locale.toString(static_cast<qulonglong>(table.columnCount())));
     if (table.derivedColumnCount() >= 1)
-        details += QStringLiteral(" · %1 from JSON").arg(table.derivedColumnCount());
+        details += FileSlot::tr(" · %1 from JSON").arg(table.derivedColumnCount());
     return details;
 }
 
-QString lowerExtension(const InputFile& file)
+QString lowerExtension(const model::InputFile& file)
 {
     const std::string name = file.path ? file.path->filename().string() : file.name;
-    return QFileInfo(utf8Text(name)).suffix().toLower();
+    return QFileInfo(model::utf8Text(name)).suffix().toLower();
 }
 
-FileSlot::FileSlot(ComparisonModel& model, bool leftSide, QWidget* parent)
+FileSlot::FileSlot(model::ComparisonModel& model, bool leftSide, QWidget* parent)
     : QFrame(parent)
     , model_(model)
     , leftSide_(leftSide)
@@ -84,19 +84,19 @@ FileSlot::FileSlot(ComparisonModel& model, bool leftSide, QWidget* parent)
         QStringLiteral("QPushButton { border: 2px solid transparent; border-radius: 6px; background: transparent; "
                        "text-align: left; }"
                        "QPushButton:focus { border-color: rgba(%1, %2, %3, 110); }")
-            .arg(accentColor().red())
-            .arg(accentColor().green())
-            .arg(accentColor().blue()));
+            .arg(widgets::accentColor().red())
+            .arg(widgets::accentColor().green())
+            .arg(widgets::accentColor().blue()));
     mainArea_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 
     icon_ = new QLabel(mainArea_);
     icon_->setFixedSize(iconSize, iconSize);
-    title_ = new ElidedLabel(mainArea_);
+    title_ = new widgets::ElidedLabel(mainArea_);
     title_->setObjectName(QStringLiteral("fileSlotTitle"));
-    title_->setFont(styledFont(TextStyle::headline));
-    details_ = styledLabel(QString(), TextStyle::callout, true, mainArea_);
+    title_->setFont(widgets::styledFont(widgets::TextStyle::headline));
+    details_ = widgets::styledLabel(QString(), widgets::TextStyle::callout, true, mainArea_);
     details_->setObjectName(QStringLiteral("fileSlotDetails"));
-    workbookLine_ = styledLabel(QString(), TextStyle::caption, false, mainArea_);
+    workbookLine_ = widgets::styledLabel(QString(), widgets::TextStyle::caption, false, mainArea_);
     workbookLine_->setObjectName(QStringLiteral("fileSlotWorkbookLine"));
     workbookLine_->setToolTip(workbookHelp());
 
@@ -134,15 +134,15 @@ FileSlot::FileSlot(ComparisonModel& model, bool leftSide, QWidget* parent)
 
     connect(mainArea_, &QPushButton::clicked, this, [this] { model_.selectFile(leftSide_); });
     connect(sheetPicker_, &QComboBox::activated, this, &FileSlot::pickSheet);
-    connect(&model_, &ComparisonModel::fileChanged, this, [this](bool leftSide) {
+    connect(&model_, &model::ComparisonModel::fileChanged, this, [this](bool leftSide) {
         if (leftSide == leftSide_)
             refresh();
     });
-    connect(&model_, &ComparisonModel::activityChanged, this, &FileSlot::followActivity);
+    connect(&model_, &model::ComparisonModel::activityChanged, this, &FileSlot::followActivity);
     refresh();
 }
 
-const std::optional<InputFile>& FileSlot::file() const
+const std::optional<model::InputFile>& FileSlot::file() const
 {
     return leftSide_ ? model_.left() : model_.right();
 }
@@ -150,22 +150,22 @@ const std::optional<InputFile>& FileSlot::file() const
 void FileSlot::refresh()
 {
     refreshIcon();
-    const std::optional<InputFile>& side = file();
+    const std::optional<model::InputFile>& side = file();
     if (!side) {
-        title_->setText(leftSide_ ? QStringLiteral("Choose first file…") : QStringLiteral("Choose second file…"));
-        details_->setText(QStringLiteral("CSV, XLSX, XLS, ODS or Numbers"));
+        title_->setText(leftSide_ ? tr("Choose first file…") : tr("Choose second file…"));
+        details_->setText(tr("CSV, XLSX, XLS, ODS or Numbers"));
         workbookLine_->hide();
         sheetPicker_->hide();
-        mainArea_->setToolTip(QStringLiteral("Choose a local file"));
+        mainArea_->setToolTip(tr("Choose a local file"));
         mainArea_->setAccessibleName(title_->text());
         return;
     }
-    title_->setText(utf8Text(side->name));
+    title_->setText(model::utf8Text(side->name));
     details_->setText(tableDetails(side->table));
     workbookLine_->setVisible(!side->sheets.empty());
-    workbookLine_->setText(isNumbers(*side) ? QStringLiteral("Numbers: select a table · saved values")
-                                            : QStringLiteral("Workbook: saved values · no formula recalculation"));
-    mainArea_->setToolTip(side->path ? plainToolTip(pathText(*side->path)) : QStringLiteral("Choose a local file"));
+    workbookLine_->setText(isNumbers(*side) ? tr("Numbers: select a table · saved values")
+                                            : tr("Workbook: saved values · no formula recalculation"));
+    mainArea_->setToolTip(side->path ? widgets::plainToolTip(pathText(*side->path)) : tr("Choose a local file"));
     mainArea_->setAccessibleName(title_->text());
     refreshSheets(*side);
 }
@@ -173,25 +173,27 @@ void FileSlot::refresh()
 void FileSlot::refreshIcon()
 {
     const qreal ratio = devicePixelRatioF();
-    icon_->setPixmap(symbolPixmap(file() ? Symbol::table : Symbol::documentAdd, iconSize, accentColor(), ratio));
-    folder_->setPixmap(symbolPixmap(Symbol::folder, 18, secondaryColor(palette()), ratio));
+    icon_->setPixmap(widgets::symbolPixmap(file() ? widgets::Symbol::table : widgets::Symbol::documentAdd, iconSize,
+                                           widgets::accentColor(), ratio));
+    folder_->setPixmap(widgets::symbolPixmap(widgets::Symbol::folder, 18, widgets::secondaryColor(palette()), ratio));
 }
 
-void FileSlot::refreshSheets(const InputFile& side)
+void FileSlot::refreshSheets(const model::InputFile& side)
 {
     sheetPicker_->setVisible(side.sheets.size() >= 2);
-    sheetPicker_->setAccessibleName(isNumbers(side) ? QStringLiteral("Table") : QStringLiteral("Sheet"));
+    sheetPicker_->setAccessibleName(isNumbers(side) ? tr("Table") : tr("Sheet"));
     sheetPicker_->clear();
     for (const std::string& sheet : side.sheets)
-        sheetPicker_->addItem(utf8Text(sheet));
+        sheetPicker_->addItem(model::utf8Text(sheet));
     showLoadedSheet();
 }
 
 void FileSlot::showLoadedSheet()
 {
-    const std::optional<InputFile>& side = file();
+    const std::optional<model::InputFile>& side = file();
     const bool hasSheet = side && side->sheet;
-    sheetPicker_->setCurrentIndex(hasSheet ? sheetPicker_->findText(utf8Text(*side->sheet), Qt::MatchExactly) : -1);
+    sheetPicker_->setCurrentIndex(hasSheet ? sheetPicker_->findText(model::utf8Text(*side->sheet), Qt::MatchExactly)
+                                           : -1);
 }
 
 // An operation ended or gave way to another without replacing the side (a reload failed, was
@@ -204,7 +206,7 @@ void FileSlot::followActivity()
 
 void FileSlot::pickSheet(int position)
 {
-    const std::optional<InputFile>& side = file();
+    const std::optional<model::InputFile>& side = file();
     if (!side || !side->path || position < 0)
         return;
     model_.load(pathText(*side->path), leftSide_, sheetPicker_->itemText(position));
@@ -248,4 +250,4 @@ void FileSlot::dropEvent(QDropEvent* event)
     model_.load(paths.constFirst(), leftSide_);
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::shell

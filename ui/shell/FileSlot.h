@@ -13,13 +13,13 @@
 #include "ComparisonModel.h"
 #include "widgets/ElidedLabel.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::shell {
 
 class FileSlot : public QFrame {
     Q_OBJECT
 
 public:
-    FileSlot(ComparisonModel& model, bool leftSide, QWidget* parent = nullptr);
+    FileSlot(model::ComparisonModel& model, bool leftSide, QWidget* parent = nullptr);
 
     static QString workbookHelp();
 
@@ -30,31 +30,31 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    const std::optional<InputFile>& file() const;
+    const std::optional<model::InputFile>& file() const;
     void refresh();
     void refreshIcon();
-    void refreshSheets(const InputFile& file);
+    void refreshSheets(const model::InputFile& file);
     void showLoadedSheet();
     void followActivity();
     void pickSheet(int position);
 
-    ComparisonModel& model_;
+    model::ComparisonModel& model_;
     const bool leftSide_;
     QPushButton* mainArea_;
     QLabel* icon_;
-    ElidedLabel* title_;
+    widgets::ElidedLabel* title_;
     QLabel* details_;
     QLabel* workbookLine_;
     QComboBox* sheetPicker_;
     QLabel* folder_;
     // The reload started by picking a sheet, while it may still run.
-    std::optional<Uuid> reload_;
+    std::optional<records::Uuid> reload_;
 };
 
 // "1,250 rows · 8 columns · 3 from JSON": the size of a loaded table, counts in the user's locale.
-QString tableDetails(const CSVTable& table);
+QString tableDetails(const table::CSVTable& table);
 
 // The lower-cased extension of the side's file: from its location, or from its name without one.
-QString lowerExtension(const InputFile& file);
+QString lowerExtension(const model::InputFile& file);
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::shell

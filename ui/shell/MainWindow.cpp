@@ -5,9 +5,9 @@
 
 #include "shell/ComparisonWorkspace.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::shell {
 
-MainWindow::MainWindow(ComparisonModel& model, QWidget* parent)
+MainWindow::MainWindow(model::ComparisonModel& model, QWidget* parent)
     : QMainWindow(parent)
     , model_(model)
 {
@@ -16,7 +16,7 @@ MainWindow::MainWindow(ComparisonModel& model, QWidget* parent)
     setCentralWidget(new ComparisonWorkspace(model_, this));
     buildFileMenu();
     resize(1320, 850 + menuBar()->sizeHint().height());
-    connect(&model_, &ComparisonModel::commandsChanged, this, &MainWindow::refreshCommands);
+    connect(&model_, &model::ComparisonModel::commandsChanged, this, &MainWindow::refreshCommands);
     refreshCommands();
 }
 
@@ -30,21 +30,21 @@ QAction* MainWindow::addCommand(QMenu* menu, const QString& name, const QString&
 
 void MainWindow::buildFileMenu()
 {
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QMenu* file = menuBar()->addMenu(tr("&File"));
     file->setObjectName(QStringLiteral("fileMenu"));
     // Qt::CTRL is the Command key on macOS and Ctrl elsewhere.
     QAction* openFirst =
-        addCommand(file, QStringLiteral("openFirstFileAction"), QStringLiteral("Open first file…"), QKeySequence::Open);
-    QAction* openSecond = addCommand(file, QStringLiteral("openSecondFileAction"), QStringLiteral("Open second file…"),
+        addCommand(file, QStringLiteral("openFirstFileAction"), tr("Open first file…"), QKeySequence::Open);
+    QAction* openSecond = addCommand(file, QStringLiteral("openSecondFileAction"), tr("Open second file…"),
                                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     file->addSeparator();
-    compare_ = addCommand(file, QStringLiteral("compareAction"), QStringLiteral("Compare files"),
-                          QKeySequence(Qt::CTRL | Qt::Key_Return));
+    compare_ =
+        addCommand(file, QStringLiteral("compareAction"), tr("Compare files"), QKeySequence(Qt::CTRL | Qt::Key_Return));
     compare_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
-    export_ = addCommand(file, QStringLiteral("exportAction"), QStringLiteral("Export filtered report…"),
+    export_ = addCommand(file, QStringLiteral("exportAction"), tr("Export filtered report…"),
                          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
     file->addSeparator();
-    QAction* quit = addCommand(file, QStringLiteral("quitAction"), QStringLiteral("&Quit"), QKeySequence::Quit);
+    QAction* quit = addCommand(file, QStringLiteral("quitAction"), tr("&Quit"), QKeySequence::Quit);
     quit->setMenuRole(QAction::QuitRole);
 
     connect(openFirst, &QAction::triggered, this, [this] { model_.selectFile(true); });
@@ -60,4 +60,4 @@ void MainWindow::refreshCommands()
     export_->setEnabled(model_.canExport());
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::shell

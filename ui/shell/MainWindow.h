@@ -7,22 +7,22 @@
 
 #include "ComparisonModel.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::shell {
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit MainWindow(ComparisonModel& model, QWidget* parent = nullptr);
+    explicit MainWindow(model::ComparisonModel& model, QWidget* parent = nullptr);
 
 private:
     void buildFileMenu();
     QAction* addCommand(QMenu* menu, const QString& name, const QString& title, const QKeySequence& shortcut);
     void refreshCommands();
 
-    ComparisonModel& model_;
+    model::ComparisonModel& model_;
     QAction* compare_ = nullptr;
     QAction* export_ = nullptr;
 };
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::shell

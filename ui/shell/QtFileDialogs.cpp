@@ -1,8 +1,9 @@
 #include "shell/QtFileDialogs.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 
-namespace rowlark::ui {
+namespace rowlark::ui::shell {
 
 QString nameFilter(const QStringList& extensions)
 {
@@ -11,7 +12,8 @@ QString nameFilter(const QStringList& extensions)
         patterns << QStringLiteral("*.") + extension.toLower();
         patterns << QStringLiteral("*.") + extension.toUpper();
     }
-    return QStringLiteral("Spreadsheets and CSV files (%1)").arg(patterns.join(QLatin1Char(' ')));
+    return QCoreApplication::translate("QtFileDialogs", "Spreadsheets and CSV files (%1)")
+        .arg(patterns.join(QLatin1Char(' ')));
 }
 
 std::optional<QString> QtFileDialogs::openFile(const QString& title, const QStringList& extensions)
@@ -24,7 +26,8 @@ std::optional<QString> QtFileDialogs::openFile(const QString& title, const QStri
 
 std::optional<QString> QtFileDialogs::saveFile(const QString& suggestedName, const QString& message)
 {
-    QFileDialog dialog(parentWindow_, message, suggestedName, QStringLiteral("CSV files (*.csv)"));
+    QFileDialog dialog(parentWindow_, message, suggestedName,
+                       QCoreApplication::translate("QtFileDialogs", "CSV files (*.csv)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("csv"));
@@ -34,4 +37,4 @@ std::optional<QString> QtFileDialogs::saveFile(const QString& suggestedName, con
     return dialog.selectedFiles().constFirst();
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::shell

@@ -7,9 +7,9 @@
 
 #include "FileDialogs.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::shell {
 
-class QtFileDialogs : public FileDialogs {
+class QtFileDialogs : public model::FileDialogs {
 public:
     // The window the dialogs are modal to; may be set after construction, and may go away.
     void setParentWindow(QWidget* window) { parentWindow_ = window; }
@@ -25,4 +25,4 @@ private:
 // upper case, since file systems on Linux tell the cases apart.
 QString nameFilter(const QStringList& extensions);
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::shell

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-namespace rowlark::ui {
+namespace rowlark::ui::shell {
 
 RowlarkApp::RowlarkApp()
 {
@@ -15,4 +15,4 @@ void RowlarkApp::configure()
     QApplication::setOrganizationName(QStringLiteral("Rowlark"));
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::shell

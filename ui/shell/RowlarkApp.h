@@ -9,13 +9,13 @@
 #include "shell/MainWindow.h"
 #include "shell/QtFileDialogs.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::shell {
 
 class RowlarkApp {
 public:
     RowlarkApp();
 
-    ComparisonModel& model() { return model_; }
+    model::ComparisonModel& model() { return model_; }
     MainWindow& window() { return window_; }
 
     // Applies the application's name and style; call once after the QApplication exists.
@@ -23,8 +23,8 @@ public:
 
 private:
     std::shared_ptr<QtFileDialogs> dialogs_ = std::make_shared<QtFileDialogs>();
-    ComparisonModel model_{dialogs_};
+    model::ComparisonModel model_{dialogs_};
     MainWindow window_{model_};
 };
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::shell

@@ -5,11 +5,14 @@
 #include "widgets/Styling.h"
 #include "widgets/Symbols.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::shell {
 
-const QString StatusBar::defaultNotice = QStringLiteral("CSV · Excel · Numbers · LibreOffice · No file uploads");
+QString StatusBar::defaultNotice()
+{
+    return tr("CSV · Excel · Numbers · LibreOffice · No file uploads");
+}
 
-StatusBar::StatusBar(ComparisonModel& model, QWidget* parent)
+StatusBar::StatusBar(model::ComparisonModel& model, QWidget* parent)
     : QWidget(parent)
     , model_(model)
 {
@@ -23,7 +26,7 @@ StatusBar::StatusBar(ComparisonModel& model, QWidget* parent)
 
     mainButton_ = new QPushButton(this);
     mainButton_->setObjectName(QStringLiteral("mainActionButton"));
-    makeProminent(mainButton_, true);
+    widgets::makeProminent(mainButton_, true);
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(16, 10, 16, 10);
@@ -37,9 +40,9 @@ StatusBar::StatusBar(ComparisonModel& model, QWidget* parent)
     cancelShortcut_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     cancelShortcut_->setContext(Qt::WindowShortcut);
     connect(cancelShortcut_, &QShortcut::activated, cancel_, &QPushButton::click);
-    connect(&model_, &ComparisonModel::activityChanged, this, &StatusBar::refresh);
-    connect(&model_, &ComparisonModel::tabChanged, this, &StatusBar::refreshMainButton);
-    connect(&model_, &ComparisonModel::commandsChanged, this, &StatusBar::refreshMainButton);
+    connect(&model_, &model::ComparisonModel::activityChanged, this, &StatusBar::refresh);
+    connect(&model_, &model::ComparisonModel::tabChanged, this, &StatusBar::refreshMainButton);
+    connect(&model_, &model::ComparisonModel::commandsChanged, this, &StatusBar::refreshMainButton);
     refresh();
 }
 
@@ -51,10 +54,10 @@ QWidget* StatusBar::buildBusyPart()
     progress->setRange(0, 0);
     progress->setTextVisible(false);
     progress->setFixedSize(72, 8);
-    progress->setAccessibleName(QStringLiteral("Working"));
-    busyLabel_ = styledLabel(QString(), TextStyle::callout, false, part);
+    progress->setAccessibleName(tr("Working"));
+    busyLabel_ = widgets::styledLabel(QString(), widgets::TextStyle::callout, false, part);
     busyLabel_->setObjectName(QStringLiteral("busyLabel"));
-    cancel_ = new QPushButton(QStringLiteral("Cancel"), part);
+    cancel_ = new QPushButton(tr("Cancel"), part);
     cancel_->setObjectName(QStringLiteral("cancelButton"));
 
     auto* row = new QHBoxLayout(part);
@@ -70,8 +73,8 @@ QWidget* StatusBar::buildBusyPart()
 QWidget* StatusBar::buildIdlePart()
 {
     auto* part = new QWidget(this);
-    auto* info = symbolLabel(Symbol::info, 16, secondaryColor(palette()), part);
-    notice_ = styledLabel(QString(), TextStyle::callout, true, part);
+    auto* info = widgets::symbolLabel(widgets::Symbol::info, 16, widgets::secondaryColor(palette()), part);
+    notice_ = widgets::styledLabel(QString(), widgets::TextStyle::callout, true, part);
     notice_->setObjectName(QStringLiteral("noticeLabel"));
     notice_->setWordWrap(true);
     notice_->setMaximumHeight(notice_->fontMetrics().lineSpacing() * 2 + 2);
@@ -91,29 +94,29 @@ void StatusBar::refresh()
     cancel_->setEnabled(model_.isBusy());
     cancelShortcut_->setEnabled(model_.isBusy());
     busyLabel_->setText(model_.busyLabel());
-    notice_->setText(model_.notice().isEmpty() ? defaultNotice : model_.notice());
+    notice_->setText(model_.notice().isEmpty() ? defaultNotice() : model_.notice());
     refreshMainButton();
 }
 
 void StatusBar::refreshMainButton()
 {
-    if (model_.tab() == WorkspaceTab::mapping) {
-        mainButton_->setText(QStringLiteral("Compare files"));
-        mainButton_->setIcon(symbolIcon(Symbol::compare, Qt::white));
+    if (model_.tab() == model::WorkspaceTab::mapping) {
+        mainButton_->setText(tr("Compare files"));
+        mainButton_->setIcon(widgets::symbolIcon(widgets::Symbol::compare, Qt::white));
         mainButton_->setEnabled(model_.canCompare());
     } else {
-        mainButton_->setText(QStringLiteral("Export filtered report…"));
-        mainButton_->setIcon(symbolIcon(Symbol::exportReport, Qt::white));
+        mainButton_->setText(tr("Export filtered report…"));
+        mainButton_->setIcon(widgets::symbolIcon(widgets::Symbol::exportReport, Qt::white));
         mainButton_->setEnabled(model_.canExport());
     }
 }
 
 void StatusBar::runMainAction()
 {
-    if (model_.tab() == WorkspaceTab::mapping)
+    if (model_.tab() == model::WorkspaceTab::mapping)
         model_.compare();
     else
         model_.exportReport();
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::shell

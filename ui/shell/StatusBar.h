@@ -12,15 +12,15 @@
 
 #include "ComparisonModel.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::shell {
 
 class StatusBar : public QWidget {
     Q_OBJECT
 
 public:
-    explicit StatusBar(ComparisonModel& model, QWidget* parent = nullptr);
+    explicit StatusBar(model::ComparisonModel& model, QWidget* parent = nullptr);
 
-    static const QString defaultNotice;
+    static QString defaultNotice();
 
 private:
     QWidget* buildBusyPart();
@@ -29,7 +29,7 @@ private:
     void refreshMainButton();
     void runMainAction();
 
-    ComparisonModel& model_;
+    model::ComparisonModel& model_;
     QStackedWidget* leftPart_;
     QWidget* busyPart_;
     QWidget* idlePart_;
@@ -40,4 +40,4 @@ private:
     QPushButton* mainButton_;
 };
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::shell

@@ -17,7 +17,7 @@
 
 namespace {
 
-class NoDialogs : public rowlark::FileDialogs {
+class NoDialogs : public rowlark::model::FileDialogs {
 public:
     std::optional<QString> openFile(const QString&, const QStringList&) override { return std::nullopt; }
     std::optional<QString> saveFile(const QString&, const QString&) override { return std::nullopt; }
@@ -28,7 +28,7 @@ void settle()
     QTest::qWait(300);
 }
 
-bool waitUntilIdle(const rowlark::ComparisonModel& model, const char* what)
+bool waitUntilIdle(const rowlark::model::ComparisonModel& model, const char* what)
 {
     const bool isIdle = QTest::qWaitFor([&model] { return !model.isBusy() && !model.isFiltering(); }, 20000);
     if (!isIdle)
@@ -37,10 +37,10 @@ bool waitUntilIdle(const rowlark::ComparisonModel& model, const char* what)
 }
 
 // Selects the first changed record, so that the inspector shows its fields side by side.
-void selectFirstChanged(rowlark::ComparisonModel& model)
+void selectFirstChanged(rowlark::model::ComparisonModel& model)
 {
-    for (const rowlark::RowDifference& difference : model.summary()->differences)
-        if (difference.status == rowlark::DiffStatus::changed) {
+    for (const rowlark::records::RowDifference& difference : model.summary()->differences)
+        if (difference.status == rowlark::records::DiffStatus::changed) {
             model.setSelectedRowID(difference.id);
             return;
         }
@@ -53,7 +53,7 @@ bool writeText(const QString& path, const QByteArray& text)
 }
 
 // Two files that agree in every compared column, for the screen that says so.
-bool loadAgreeingFiles(rowlark::ComparisonModel& model, const QTemporaryDir& folder)
+bool loadAgreeingFiles(rowlark::model::ComparisonModel& model, const QTemporaryDir& folder)
 {
     const QByteArray text = "sku,name,price\nSK-001,Desk lamp,24.90\nSK-002,Notebook,3.50\n";
     const QString before = folder.filePath(QStringLiteral("stock-monday.csv"));
@@ -108,8 +108,8 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    rowlark::ComparisonModel model(std::make_shared<NoDialogs>());
-    rowlark::ui::MainWindow window(model);
+    rowlark::model::ComparisonModel model(std::make_shared<NoDialogs>());
+    rowlark::ui::shell::MainWindow window(model);
     window.show();
     settle();
     bool isComplete = save(window.grab(), folder, QStringLiteral("empty-state.png"));

@@ -4,7 +4,7 @@
 
 #include "widgets/Styling.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::widgets {
 
 ContentPlaceholder::ContentPlaceholder(Symbol symbol, const QString& title, const QString& description, QWidget* parent)
     : QWidget(parent)
@@ -42,4 +42,4 @@ void ContentPlaceholder::setDescription(const QString& description)
     description_->setText(description);
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::widgets

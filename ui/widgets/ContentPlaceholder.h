@@ -7,7 +7,7 @@
 
 #include "widgets/Symbols.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::widgets {
 
 class ContentPlaceholder : public QWidget {
     Q_OBJECT
@@ -23,4 +23,4 @@ private:
     QLabel* description_;
 };
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::widgets

@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <QStyle>
 
-namespace rowlark::ui {
+namespace rowlark::ui::widgets {
 
 ElidedLabel::ElidedLabel(QWidget* parent)
     : QLabel(parent)
@@ -25,4 +25,4 @@ void ElidedLabel::paintEvent(QPaintEvent*)
     style()->drawItemText(&painter, area, int(alignment()), palette(), isEnabled(), shown, foregroundRole());
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::widgets

@@ -5,7 +5,7 @@
 
 #include <QLabel>
 
-namespace rowlark::ui {
+namespace rowlark::ui::widgets {
 
 class ElidedLabel : public QLabel {
     Q_OBJECT
@@ -19,4 +19,4 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::widgets

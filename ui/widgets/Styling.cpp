@@ -10,7 +10,7 @@
 #include "Utf8Text.h"
 #include "widgets/Symbols.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::widgets {
 
 namespace {
 
@@ -89,7 +89,7 @@ QString decodedStart(std::string_view utf8, qsizetype limit)
     // A sequence cut at the end decodes to one stand-in, so three more units' worth of bytes keep two
     // real units past the limit.
     const auto decoded = static_cast<std::size_t>(utf8BytesPerUnit * (limit + 3));
-    return utf8Text(utf8.substr(0, std::min(utf8.size(), decoded)));
+    return model::utf8Text(utf8.substr(0, std::min(utf8.size(), decoded)));
 }
 
 QString shortenedText(std::string_view utf8, qsizetype limit)
@@ -144,4 +144,4 @@ void makeProminent(QPushButton* button, bool isLarge)
     button->setIconSize(QSize(16, 16));
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::widgets

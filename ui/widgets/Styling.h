@@ -11,7 +11,7 @@
 
 #include <string_view>
 
-namespace rowlark::ui {
+namespace rowlark::ui::widgets {
 
 enum class TextStyle { largeTitle, title, title3, headline, callout, caption };
 
@@ -59,4 +59,4 @@ void makeProminent(QPushButton* button, bool isLarge);
 // A secondary action beside a prominent one: outlined, of the same height.
 void makeBordered(QPushButton* button, bool isLarge);
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::widgets

@@ -8,7 +8,7 @@
 #include "widgets/Styling.h"
 #include "widgets/Symbols.h"
 
-namespace rowlark::ui {
+namespace rowlark::ui::widgets {
 
 namespace {
 
@@ -108,4 +108,4 @@ void SuggestionChip::paintEvent(QPaintEvent*)
     painter.drawText(strengthArea, Qt::AlignLeft | Qt::AlignVCenter, strength_);
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::widgets

@@ -5,7 +5,7 @@
 
 #include <QAbstractButton>
 
-namespace rowlark::ui {
+namespace rowlark::ui::widgets {
 
 class SuggestionChip : public QAbstractButton {
     Q_OBJECT
@@ -32,4 +32,4 @@ private:
     bool isSelected_ = false;
 };
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::widgets

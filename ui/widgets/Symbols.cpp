@@ -12,7 +12,7 @@ static void registerSymbolResources()
     Q_INIT_RESOURCE(icons);
 }
 
-namespace rowlark::ui {
+namespace rowlark::ui::widgets {
 
 namespace {
 
@@ -136,4 +136,4 @@ QColor secondaryColor(const QPalette& palette)
     return color;
 }
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::widgets

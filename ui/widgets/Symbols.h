@@ -9,7 +9,7 @@
 #include <QPixmap>
 #include <QString>
 
-namespace rowlark::ui {
+namespace rowlark::ui::widgets {
 
 enum class Symbol {
     compare,
@@ -54,4 +54,4 @@ QColor redColor();
 // The colour of secondary text: the palette's text colour, faded.
 QColor secondaryColor(const QPalette& palette);
 
-}  // namespace rowlark::ui
+}  // namespace rowlark::ui::widgets

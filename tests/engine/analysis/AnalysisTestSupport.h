@@ -11,30 +11,30 @@
 #include <string>
 #include <vector>
 
-namespace rowlark::CSVComparator::testing {
+namespace rowlark::analysis::CSVComparator::testing {
 
 constexpr const char* kindNames[] = {"empty", "boolean", "date",    "email",   "phone", "uuid",
                                      "url",   "json",    "integer", "decimal", "text"};
 
 // A table of one column holding `values` row by row.
-inline CSVTable columnTable(const std::vector<std::string>& values, std::string header = "Column")
+inline table::CSVTable columnTable(const std::vector<std::string>& values, std::string header = "Column")
 {
     std::vector<std::vector<std::string>> rows;
     rows.reserve(values.size());
     for (const auto& value : values)
         rows.push_back({value});
-    return CSVTable::fromRows({std::move(header)}, rows);
+    return table::CSVTable::fromRows({std::move(header)}, rows);
 }
 
 // `rowCount` (below 1,000) rows in which column c holds distinct numbers of its own, so no two
 // columns share a value and every column is an integer column (too short to be a phone column).
-inline CSVTable distinctIntegerTable(std::vector<std::string> headers, std::size_t rowCount, std::size_t seed)
+inline table::CSVTable distinctIntegerTable(std::vector<std::string> headers, std::size_t rowCount, std::size_t seed)
 {
     std::vector<std::vector<std::string>> rows(rowCount);
     for (std::size_t row = 0; row < rowCount; ++row)
         for (std::size_t column = 0; column < headers.size(); ++column)
             rows[row].push_back(std::to_string((seed + column + 1) * 1000 + row));
-    return CSVTable::fromRows(std::move(headers), rows);
+    return table::CSVTable::fromRows(std::move(headers), rows);
 }
 
 // The items of a data-file field that lists them separated by |.
@@ -59,7 +59,7 @@ inline std::string scoreText(double score)
 }
 
 // Suggestions as the data files write them: "column score reason", separated by "; ".
-inline std::string suggestionsText(const std::vector<HeaderSuggestion>& suggestions)
+inline std::string suggestionsText(const std::vector<records::HeaderSuggestion>& suggestions)
 {
     std::string text;
     for (const auto& suggestion : suggestions)
@@ -70,7 +70,7 @@ inline std::string suggestionsText(const std::vector<HeaderSuggestion>& suggesti
 
 // Mappings as the data files write them, one a word: the right column ("-" for none), then k for
 // the key, m for a manual choice, x for a mapping left out.
-inline std::string mappingsText(const std::vector<ColumnMapping>& mappings)
+inline std::string mappingsText(const std::vector<records::ColumnMapping>& mappings)
 {
     std::string text;
     for (const auto& mapping : mappings)
@@ -79,13 +79,13 @@ inline std::string mappingsText(const std::vector<ColumnMapping>& mappings)
     return text;
 }
 
-inline std::vector<ColumnMapping> mappingsFrom(const std::string& text)
+inline std::vector<records::ColumnMapping> mappingsFrom(const std::string& text)
 {
     std::istringstream words(text);
-    std::vector<ColumnMapping> mappings;
+    std::vector<records::ColumnMapping> mappings;
     for (std::string word; words >> word;) {
-        ColumnMapping& mapping = mappings.emplace_back();
-        mapping.id = Uuid::random();
+        records::ColumnMapping& mapping = mappings.emplace_back();
+        mapping.id = records::Uuid::random();
         mapping.leftIndex = static_cast<std::int64_t>(mappings.size() - 1);
         if (word[0] != '-')
             mapping.rightIndex = std::stoll(word);
@@ -96,4 +96,4 @@ inline std::vector<ColumnMapping> mappingsFrom(const std::string& text)
     return mappings;
 }
 
-}  // namespace rowlark::CSVComparator::testing
+}  // namespace rowlark::analysis::CSVComparator::testing

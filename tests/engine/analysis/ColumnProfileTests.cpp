@@ -15,7 +15,7 @@
 #include <tuple>
 #include <vector>
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 namespace {
 
 using testing::columnTable;
@@ -106,7 +106,7 @@ TEST(ValueTests, DecimalsIgnoreTheProcessLocale)
 
 std::string kindOf(const std::vector<std::string>& values)
 {
-    return testing::kindNames[static_cast<int>(profile(columnTable(values), 0).kind)];
+    return testing::kindNames[static_cast<int>(profile(testing::columnTable(values), 0).kind)];
 }
 
 TEST(Profile, DetectsTheKindOfTheSample)
@@ -127,12 +127,12 @@ TEST(Profile, OnlyTheFirstThousandRowsCount)
 {
     std::vector<std::string> values(1000, "   ");
     values.insert(values.end(), {"a", "b", "c"});
-    EXPECT_EQ(profile(columnTable(values), 0), ColumnProfile());
+    EXPECT_EQ(profile(testing::columnTable(values), 0), ColumnProfile());
 
     std::vector<std::string> numbered;
     for (int i = 0; i < 1200; ++i)
         numbered.push_back("value " + std::to_string(i));
-    const ColumnProfile distinct = profile(columnTable(numbered), 0);
+    const ColumnProfile distinct = profile(testing::columnTable(numbered), 0);
     EXPECT_EQ(distinct.values.size(), 750u);
     EXPECT_EQ(distinct.uniqueRatio, 0.75);
     EXPECT_TRUE(distinct.values.contains("value 749"));
@@ -141,30 +141,31 @@ TEST(Profile, OnlyTheFirstThousandRowsCount)
 
 TEST(Profile, KeepsAtMost750LowerCaseValues)
 {
-    const ColumnProfile cased = profile(columnTable({"ABC", "abc", " Abc ", "\u00C9T\u00C9", "e\u0301t\u00E9"}), 0);
+    const ColumnProfile cased =
+        profile(testing::columnTable({"ABC", "abc", " Abc ", "\u00C9T\u00C9", "e\u0301t\u00E9"}), 0);
     EXPECT_EQ(cased.values, (std::unordered_set<std::string>{"abc", "\u00E9t\u00E9"}));
     EXPECT_EQ(cased.uniqueRatio, 2.0 / 5.0);
 }
 
 TEST(Profile, BadIndicesAndShortColumnsGiveEmptyProfiles)
 {
-    const CSVTable table = columnTable({"1", "2", "3"});
+    const table::CSVTable table = testing::columnTable({"1", "2", "3"});
     for (const std::int64_t index : {std::int64_t{-1}, std::int64_t{1}, std::int64_t{1} << 40, INT64_MIN})
         EXPECT_EQ(profile(table, index), ColumnProfile()) << index;
-    EXPECT_EQ(profile(CSVTable(), 0), ColumnProfile());
-    EXPECT_EQ(profile(CSVTable::fromRows({"A"}, {}), 0), ColumnProfile());
+    EXPECT_EQ(profile(table::CSVTable(), 0), ColumnProfile());
+    EXPECT_EQ(profile(table::CSVTable::fromRows({"A"}, {}), 0), ColumnProfile());
 }
 
 TEST(Profile, MegabyteCellsAreProfiledWithoutTrouble)
 {
     const std::string big(1 << 20, 'x');
     const std::string bigDate = "2024-01-05 " + std::string(1 << 20, '9');
-    const ColumnProfile text = profile(columnTable({big, big, big + "y"}), 0);
+    const ColumnProfile text = profile(testing::columnTable({big, big, big + "y"}), 0);
     EXPECT_EQ(text.kind, ColumnKind::text);
     EXPECT_EQ(text.values.size(), 2u);
-    EXPECT_EQ(profile(columnTable({bigDate, bigDate}), 0).kind, ColumnKind::date);
-    EXPECT_EQ(profile(columnTable({std::string(1 << 20, '7')}), 0).kind, ColumnKind::decimal);
+    EXPECT_EQ(profile(testing::columnTable({bigDate, bigDate}), 0).kind, ColumnKind::date);
+    EXPECT_EQ(profile(testing::columnTable({std::string(1 << 20, '7')}), 0).kind, ColumnKind::decimal);
 }
 
 }  // namespace
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 namespace {
 
 using rowlark::testing::expectCases;
@@ -36,4 +36,4 @@ TEST(HeaderMatching, ScoresTheHeadersOfTheDataFiles)
 }
 
 }  // namespace
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

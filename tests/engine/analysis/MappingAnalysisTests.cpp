@@ -8,14 +8,15 @@
 #include <string>
 #include <vector>
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 namespace {
 
 using testing::distinctIntegerTable;
 using testing::mappingsText;
 
 // The invariants every analysis keeps, whatever its input.
-void expectSoundResult(const MappingAnalysisResult& result, const CSVTable& left, const CSVTable& right)
+void expectSoundResult(const records::MappingAnalysisResult& result, const table::CSVTable& left,
+                       const table::CSVTable& right)
 {
     ASSERT_EQ(result.mappings.size(), left.columnCount());
     ASSERT_EQ(result.suggestions.size(), left.columnCount());
@@ -24,9 +25,9 @@ void expectSoundResult(const MappingAnalysisResult& result, const CSVTable& left
                right.structuredColumnIndices().contains(static_cast<std::size_t>(rightIndex));
     };
     std::set<std::int64_t> usedRight;
-    std::set<Uuid> ids;
+    std::set<records::Uuid> ids;
     for (std::size_t i = 0; i < result.mappings.size(); ++i) {
-        const ColumnMapping& mapping = result.mappings[i];
+        const records::ColumnMapping& mapping = result.mappings[i];
         EXPECT_EQ(mapping.leftIndex, static_cast<std::int64_t>(i));
         EXPECT_FALSE(mapping.id.isNil());
         EXPECT_TRUE(ids.insert(mapping.id).second);
@@ -45,27 +46,27 @@ void expectSoundResult(const MappingAnalysisResult& result, const CSVTable& left
             EXPECT_TRUE(isStructuredPair(i, suggestion.rightIndex)) << "JSON objects pair only with JSON objects";
         }
     }
-    EXPECT_LE(std::ranges::count_if(result.mappings, &ColumnMapping::isKey), 1);
+    EXPECT_LE(std::ranges::count_if(result.mappings, &records::ColumnMapping::isKey), 1);
 }
 
 TEST(MappingAnalysis, MapsAndSuggestsForTheHeadersOfTheDataFiles)
 {
     using Inputs = std::vector<std::string>;
     const auto analyzed = [](const Inputs& fields) {
-        const CSVTable left = distinctIntegerTable(testing::listed(fields[0]), 10, 0);
-        const CSVTable right = distinctIntegerTable(testing::listed(fields[1]), 10, 100);
-        MappingAnalysisResult result = analyzeMappings(left, right);
+        const table::CSVTable left = testing::distinctIntegerTable(testing::listed(fields[0]), 10, 0);
+        const table::CSVTable right = testing::distinctIntegerTable(testing::listed(fields[1]), 10, 100);
+        records::MappingAnalysisResult result = analyzeMappings(left, right);
         expectSoundResult(result, left, right);
         return result;
     };
-    rowlark::testing::expectCases("mappingAnalysis.txt",
-                                  [&](const Inputs& fields) { return mappingsText(analyzed(fields).mappings); });
+    rowlark::testing::expectCases(
+        "mappingAnalysis.txt", [&](const Inputs& fields) { return testing::mappingsText(analyzed(fields).mappings); });
     rowlark::testing::expectCases("mappingSuggestions.txt", [&](const Inputs& fields) {
         return testing::suggestionsText(analyzed(fields).suggestions[0]);
     });
 }
 
-CSVTable tableWithJSONColumn(std::vector<std::string> headers, std::size_t jsonColumn)
+table::CSVTable tableWithJSONColumn(std::vector<std::string> headers, std::size_t jsonColumn)
 {
     std::vector<std::vector<std::string>> rows(8);
     for (std::size_t row = 0; row < rows.size(); ++row)
@@ -73,13 +74,13 @@ CSVTable tableWithJSONColumn(std::vector<std::string> headers, std::size_t jsonC
             rows[row].push_back(column == jsonColumn ? "{\"city\": \"Town " + std::to_string(row) + "\", \"zip\": \"" +
                                                            std::to_string(10000 + row) + "\"}"
                                                      : "value " + std::to_string(row));
-    return CSVTable::fromRows(std::move(headers), rows).expandingStructuredColumns();
+    return table::CSVTable::fromRows(std::move(headers), rows).expandingStructuredColumns();
 }
 
 TEST(MappingAnalysis, JSONObjectColumnsPairOnlyWithJSONObjectColumns)
 {
-    const CSVTable left = tableWithJSONColumn({"Address", "Name"}, 0);
-    const CSVTable right = tableWithJSONColumn({"Address", "Name", "Address Text"}, 1);
+    const table::CSVTable left = tableWithJSONColumn({"Address", "Name"}, 0);
+    const table::CSVTable right = tableWithJSONColumn({"Address", "Name", "Address Text"}, 1);
     ASSERT_FALSE(left.structuredColumnIndices().empty());
     ASSERT_FALSE(right.structuredColumnIndices().empty());
     expectSoundResult(analyzeMappings(left, right), left, right);
@@ -87,37 +88,38 @@ TEST(MappingAnalysis, JSONObjectColumnsPairOnlyWithJSONObjectColumns)
 
 TEST(MappingAnalysis, EmptySidesGiveEmptyResults)
 {
-    const CSVTable some = distinctIntegerTable({"A", "B"}, 3, 0);
-    const MappingAnalysisResult noLeft = analyzeMappings(CSVTable(), some);
+    const table::CSVTable some = testing::distinctIntegerTable({"A", "B"}, 3, 0);
+    const records::MappingAnalysisResult noLeft = analyzeMappings(table::CSVTable(), some);
     EXPECT_TRUE(noLeft.mappings.empty());
     EXPECT_TRUE(noLeft.suggestions.empty());
 
-    const MappingAnalysisResult noRight = analyzeMappings(some, CSVTable());
-    expectSoundResult(noRight, some, CSVTable());
+    const records::MappingAnalysisResult noRight = analyzeMappings(some, table::CSVTable());
+    expectSoundResult(noRight, some, table::CSVTable());
     EXPECT_NE(analyzeMappings(some, some).mappings[0].id, analyzeMappings(some, some).mappings[0].id);
 }
 
 TEST(MappingAnalysis, OddHeadersAndShortTablesDoNotFail)
 {
     const std::vector<std::string> headers{"", "#", "Name", "Name", "\u00A0", "\U0001F600", "ID"};
-    const CSVTable left = CSVTable::fromRows(headers, {{"1", "2"}, {}, {"x", "y", "z", "w", "v", "u", "t"}});
-    const CSVTable right = CSVTable::fromRows({"Name", "", "#", "Id", "Name"}, {{"a"}});
-    const MappingAnalysisResult result = analyzeMappings(left, right);
+    const table::CSVTable left =
+        table::CSVTable::fromRows(headers, {{"1", "2"}, {}, {"x", "y", "z", "w", "v", "u", "t"}});
+    const table::CSVTable right = table::CSVTable::fromRows({"Name", "", "#", "Id", "Name"}, {{"a"}});
+    const records::MappingAnalysisResult result = analyzeMappings(left, right);
     expectSoundResult(result, left, right);
     EXPECT_EQ(result.mappings[6].rightIndex, 3);
     EXPECT_TRUE(result.mappings[6].isKey);
-    expectSoundResult(analyzeMappings(CSVTable::fromRows({}, {{"a"}}), right), CSVTable(), right);
+    expectSoundResult(analyzeMappings(table::CSVTable::fromRows({}, {{"a"}}), right), table::CSVTable(), right);
 }
 
 TEST(MappingAnalysis, MegabyteCellsAreAnalysed)
 {
     const std::string big(1 << 20, 'q');
-    const CSVTable left = CSVTable::fromRows({"Notes", "Name"}, {{big, "a"}, {big + "r", "b"}});
-    const CSVTable right = CSVTable::fromRows({"Name", "Notes"}, {{"a", big}, {"b", big + "r"}});
-    const MappingAnalysisResult result = analyzeMappings(left, right);
+    const table::CSVTable left = table::CSVTable::fromRows({"Notes", "Name"}, {{big, "a"}, {big + "r", "b"}});
+    const table::CSVTable right = table::CSVTable::fromRows({"Name", "Notes"}, {{"a", big}, {"b", big + "r"}});
+    const records::MappingAnalysisResult result = analyzeMappings(left, right);
     expectSoundResult(result, left, right);
-    EXPECT_EQ(mappingsText(result.mappings), "1k 0");
+    EXPECT_EQ(testing::mappingsText(result.mappings), "1k 0");
 }
 
 }  // namespace
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-namespace rowlark::CSVComparator {
+namespace rowlark::analysis::CSVComparator {
 namespace {
 
-using Suggestions = std::vector<HeaderSuggestion>;
+using Suggestions = std::vector<records::HeaderSuggestion>;
 
 using Inputs = std::vector<std::string>;
 
@@ -114,4 +114,4 @@ TEST(SuggestionOrder, DoesNotDependOnTheInputOrder)
 }
 
 }  // namespace
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::analysis::CSVComparator

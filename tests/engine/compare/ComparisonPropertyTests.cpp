@@ -15,7 +15,7 @@
 #include "compare/ValueNormalization.h"
 #include "text/Unicode.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::compare::CSVComparator {
 namespace {
 
 using testing_support::describe;
@@ -36,14 +36,14 @@ const std::vector<std::string>& valuePool()
 const std::vector<std::string> headerPool{"ID", "Is Active", "Phone", "Country", "Name", "Notes", "Issue Date"};
 
 struct RandomCase {
-    CSVTable left;
-    CSVTable right;
-    std::vector<ColumnMapping> mappings;
+    table::CSVTable left;
+    table::CSVTable right;
+    std::vector<records::ColumnMapping> mappings;
     bool ignoreCase;
 };
 
 // Rows of 0 to `width` cells drawn from the first `poolSize` values, under headers from the pool.
-CSVTable randomTable(std::mt19937& random, std::size_t count, std::size_t width, std::size_t poolSize)
+table::CSVTable randomTable(std::mt19937& random, std::size_t count, std::size_t width, std::size_t poolSize)
 {
     const auto draw = [&](std::size_t size) { return std::uniform_int_distribution<std::size_t>(0, size - 1)(random); };
     std::vector<std::string> headers(width);
@@ -55,7 +55,7 @@ CSVTable randomTable(std::mt19937& random, std::size_t count, std::size_t width,
         for (auto& cell : row)
             cell = valuePool()[draw(poolSize)];
     }
-    return CSVTable::fromRows(headers, rows);
+    return table::CSVTable::fromRows(headers, rows);
 }
 
 RandomCase randomCase(std::mt19937& random, std::size_t maximumRows)
@@ -68,7 +68,7 @@ RandomCase randomCase(std::mt19937& random, std::size_t maximumRows)
     // Few distinct values make duplicate keys common.
     const std::size_t poolSize = between(2, valuePool().size());
     const auto rowCount = [&] { return between(0, maximumRows); };
-    std::vector<ColumnMapping> mappings;
+    std::vector<records::ColumnMapping> mappings;
     std::bernoulli_distribution coin;
     for (std::size_t column = 0; column < leftWidth; ++column) {
         std::optional<std::int64_t> right;
@@ -83,9 +83,9 @@ RandomCase randomCase(std::mt19937& random, std::size_t maximumRows)
 
 // The matching rules without any of the engine's shortcuts: whole lists of strings per row, an
 // ordered map from key to rows, and sorting by (signature, file position).
-ComparisonSummary referenceComparison(const RandomCase& c)
+records::ComparisonSummary referenceComparison(const RandomCase& c)
 {
-    std::vector<const ColumnMapping*> active;
+    std::vector<const records::ColumnMapping*> active;
     std::vector<std::size_t> keyPositions;
     for (const auto& m : c.mappings) {
         if (m.rightIndex && (m.isIncluded || m.isKey)) {
@@ -101,10 +101,10 @@ ComparisonSummary referenceComparison(const RandomCase& c)
         std::vector<std::string> signature;
     };
     std::map<std::vector<std::string>, std::array<std::vector<Prepared>, 2>> groups;
-    const auto prepare = [&](const CSVTable& table, bool isLeft) {
+    const auto prepare = [&](const table::CSVTable& table, bool isLeft) {
         for (std::size_t row = 0; row < table.rowCount(); ++row) {
             Prepared prepared{row, {}};
-            for (const ColumnMapping* m : active) {
+            for (const records::ColumnMapping* m : active) {
                 const auto column = static_cast<std::size_t>(isLeft ? m->leftIndex : *m->rightIndex);
                 prepared.signature.push_back(canonicalComparable(
                     table.cell(row, column), text::normalizeHeader(table.headers()[column]), c.ignoreCase));
@@ -118,7 +118,7 @@ ComparisonSummary referenceComparison(const RandomCase& c)
     prepare(c.left, true);
     prepare(c.right, false);
 
-    ComparisonSummary summary;
+    records::ComparisonSummary summary;
     summary.leftRows = static_cast<std::int64_t>(c.left.rowCount());
     summary.rightRows = static_cast<std::int64_t>(c.right.rowCount());
     for (const auto& [key, sides] : groups) {
@@ -141,38 +141,50 @@ ComparisonSummary referenceComparison(const RandomCase& c)
         for (std::size_t i = 0; i < paired; ++i) {
             const std::size_t leftRow = leftovers[0][i].sourceIndex;
             const std::size_t rightRow = leftovers[1][i].sourceIndex;
-            RowDifference difference{
-                Uuid(), display, DiffStatus::changed, c.left.rowStrings(leftRow), c.right.rowStrings(rightRow), {}};
+            records::RowDifference difference{records::Uuid(),
+                                              display,
+                                              records::DiffStatus::changed,
+                                              c.left.rowStrings(leftRow),
+                                              c.right.rowStrings(rightRow),
+                                              {}};
             for (std::size_t position = 0; position < active.size(); ++position) {
                 if (leftovers[0][i].signature[position] == leftovers[1][i].signature[position])
                     continue;
                 const auto leftColumn = static_cast<std::size_t>(active[position]->leftIndex);
                 const auto rightColumn = static_cast<std::size_t>(*active[position]->rightIndex);
-                difference.cells.push_back({Uuid(), c.left.headers()[leftColumn], c.right.headers()[rightColumn],
-                                            std::string(c.left.cell(leftRow, leftColumn)),
-                                            std::string(c.right.cell(rightRow, rightColumn))});
+                difference.cells.push_back(
+                    {records::Uuid(), c.left.headers()[leftColumn], c.right.headers()[rightColumn],
+                     std::string(c.left.cell(leftRow, leftColumn)), std::string(c.right.cell(rightRow, rightColumn))});
             }
             summary.differences.push_back(std::move(difference));
         }
         for (std::size_t i = paired; i < leftovers[0].size(); ++i)
-            summary.differences.push_back(
-                {Uuid(), display, DiffStatus::onlyLeft, c.left.rowStrings(leftovers[0][i].sourceIndex), {}, {}});
+            summary.differences.push_back({records::Uuid(),
+                                           display,
+                                           records::DiffStatus::onlyLeft,
+                                           c.left.rowStrings(leftovers[0][i].sourceIndex),
+                                           {},
+                                           {}});
         for (std::size_t i = paired; i < leftovers[1].size(); ++i)
-            summary.differences.push_back(
-                {Uuid(), display, DiffStatus::onlyRight, {}, c.right.rowStrings(leftovers[1][i].sourceIndex), {}});
+            summary.differences.push_back({records::Uuid(),
+                                           display,
+                                           records::DiffStatus::onlyRight,
+                                           {},
+                                           c.right.rowStrings(leftovers[1][i].sourceIndex),
+                                           {}});
     }
     return summary;
 }
 
 // What a comparison found, comparable as a whole.
-auto outcome(const ComparisonSummary& summary)
+auto outcome(const records::ComparisonSummary& summary)
 {
     return std::tuple(describe(summary), summary.matchingRows, summary.leftRows, summary.rightRows,
                       summary.ambiguousDuplicateKeyGroups);
 }
 
 // Key diagnostics of random key columns, out of range ones too, against the normalized keys.
-void expectKeyDiagnosticsAtOddColumns(std::mt19937& random, const CSVTable& table, bool ignoreCase)
+void expectKeyDiagnosticsAtOddColumns(std::mt19937& random, const table::CSVTable& table, bool ignoreCase)
 {
     std::vector<std::int64_t> keyIndices;
     for (std::int64_t index = -1; index <= static_cast<std::int64_t>(table.columnCount()); ++index)
@@ -200,7 +212,7 @@ void expectFollowsTheRules(const RandomCase& c)
     const auto expected = outcome(referenceComparison(c));
     std::vector<std::int64_t> leftKey;
     std::vector<std::int64_t> rightKey;
-    for (const ColumnMapping& m : c.mappings)
+    for (const records::ColumnMapping& m : c.mappings)
         if (m.isKey && m.rightIndex) {
             leftKey.push_back(m.leftIndex);
             rightKey.push_back(*m.rightIndex);
@@ -242,11 +254,11 @@ TEST(CompareProperties, manyDistinctKeysSplitAcrossThreads)
         if (random() % 10)
             right.push_back({" " + key, std::to_string(random() % 3)});
     }
-    expectFollowsTheRules({CSVTable::fromRows({"ID", "Value"}, left),
-                           CSVTable::fromRows({"ID", "Value"}, right),
+    expectFollowsTheRules({table::CSVTable::fromRows({"ID", "Value"}, left),
+                           table::CSVTable::fromRows({"ID", "Value"}, right),
                            {mapping(0, 0, true), mapping(1, 1)},
                            false});
 }
 
 }  // namespace
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::compare::CSVComparator

@@ -25,17 +25,17 @@ namespace rowlark::testing_support {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-inline ColumnMapping mapping(std::int64_t leftIndex, std::optional<std::int64_t> rightIndex, bool isKey = false,
-                             bool isIncluded = true)
+inline records::ColumnMapping mapping(std::int64_t leftIndex, std::optional<std::int64_t> rightIndex,
+                                      bool isKey = false, bool isIncluded = true)
 {
-    return {Uuid::random(), leftIndex, rightIndex, isKey, false, isIncluded};
+    return {records::Uuid::random(), leftIndex, rightIndex, isKey, false, isIncluded};
 }
 
 // One line per difference with everything but the ids.
-inline std::vector<std::string> describe(const ComparisonSummary& summary)
+inline std::vector<std::string> describe(const records::ComparisonSummary& summary)
 {
     std::vector<std::string> lines;
-    for (const RowDifference& difference : summary.differences) {
+    for (const records::RowDifference& difference : summary.differences) {
         constexpr std::string_view statuses[] = {"Changed", "Only in File A", "Only in File B"};
         std::string line = std::string(statuses[static_cast<int>(difference.status)]) + " [" + difference.key + "]";
         for (const auto& [side, row] : {std::pair{" L:", &difference.leftRow}, {" R:", &difference.rightRow}}) {
@@ -43,7 +43,7 @@ inline std::vector<std::string> describe(const ComparisonSummary& summary)
             for (const std::string& cell : row->value_or(std::vector<std::string>()))
                 line += cell + "|";
         }
-        for (const CellDifference& cell : difference.cells)
+        for (const records::CellDifference& cell : difference.cells)
             line += " {" + cell.leftHeader + "/" + cell.rightHeader + ": " + cell.leftValue + " -> " + cell.rightValue +
                     "}";
         lines.push_back(line);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace rowlark {
+namespace rowlark::compare {
 namespace {
 
 KeyDiagnostics diagnostics(std::int64_t emptyKeyRows, std::int64_t repeatedKeyGroups)
@@ -26,4 +26,4 @@ TEST(KeyWarning, namesBothFilesInEachSentence)
 }
 
 }  // namespace
-}  // namespace rowlark
+}  // namespace rowlark::compare

@@ -7,7 +7,7 @@
 
 #include "ComparisonTestSupport.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::compare::CSVComparator {
 namespace {
 
 using testing_support::describe;
@@ -22,9 +22,9 @@ std::string joinedLines(const std::vector<std::string>& lines)
     return testing_support::unescaped(text);
 }
 
-std::vector<ColumnMapping> mappings(const std::vector<std::string>& options)
+std::vector<records::ColumnMapping> mappings(const std::vector<std::string>& options)
 {
-    std::vector<ColumnMapping> result;
+    std::vector<records::ColumnMapping> result;
     for (const std::string& option : options) {
         std::istringstream words(option);
         std::string word, leftIndex, rightIndex;
@@ -47,13 +47,13 @@ std::vector<ColumnMapping> mappings(const std::vector<std::string>& options)
 // compared with itself.
 std::vector<std::string> outcome(std::map<std::string, std::vector<std::string>>& c)
 {
-    const auto left = CSVTable::parse(joinedLines(c["left"]));
-    const auto right = c.contains("right") ? CSVTable::parse(joinedLines(c["right"])) : left;
+    const auto left = table::CSVTable::parse(joinedLines(c["left"]));
+    const auto right = c.contains("right") ? table::CSVTable::parse(joinedLines(c["right"])) : left;
     try {
         const auto result =
             compareWithKeyDiagnostics(left, right, mappings(c[""]), std::ranges::count(c[""], "ignore case") > 0);
         const auto& summary = result.summary;
-        std::set<Uuid> ids{Uuid()};
+        std::set<records::Uuid> ids{records::Uuid()};
         for (const auto& difference : summary.differences) {
             EXPECT_TRUE(ids.insert(difference.id).second) << "a nil or repeated id";
             for (const auto& cell : difference.cells)
@@ -94,7 +94,7 @@ TEST(Compare, tablesTooWideForTwoByteCodesCompareEveryColumn)
 {
     constexpr std::size_t width = 70'000;
     std::vector<std::string> headers;
-    std::vector<ColumnMapping> mappings;
+    std::vector<records::ColumnMapping> mappings;
     Rows padded(2);
     Rows plain(2);
     for (std::size_t column = 0; column < width; ++column) {
@@ -108,7 +108,7 @@ TEST(Compare, tablesTooWideForTwoByteCodesCompareEveryColumn)
     }
     plain[1].back() = "changed";
     const auto summary =
-        compare(CSVTable::fromRows(headers, padded), CSVTable::fromRows(headers, plain), mappings, false);
+        compare(table::CSVTable::fromRows(headers, padded), table::CSVTable::fromRows(headers, plain), mappings, false);
     EXPECT_EQ(summary.matchingRows, 1);
     ASSERT_EQ(summary.differences.size(), 1u);
     ASSERT_EQ(summary.differences[0].cells.size(), 1u);
@@ -117,4 +117,4 @@ TEST(Compare, tablesTooWideForTwoByteCodesCompareEveryColumn)
 }
 
 }  // namespace
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::compare::CSVComparator

@@ -8,7 +8,7 @@
 #include "ComparisonTestSupport.h"
 #include "text/Unicode.h"
 
-namespace rowlark::CSVComparator {
+namespace rowlark::compare::CSVComparator {
 namespace {
 
 TEST(CanonicalComparable, cellsTakeTheFormsOfTheirTable)
@@ -105,4 +105,4 @@ TEST(NormalizedKey, appliesEachColumnsOwnRulesAndCase)
 }
 
 }  // namespace
-}  // namespace rowlark::CSVComparator
+}  // namespace rowlark::compare::CSVComparator

@@ -13,7 +13,7 @@
 #include "CSVTestSupport.h"
 #include "csv/CSVError.h"
 
-namespace rowlark {
+namespace rowlark::csv {
 namespace {
 
 namespace fs = std::filesystem;
@@ -32,7 +32,7 @@ INSTANTIATE_TEST_SUITE_P(Files, DataFileTest, ::testing::ValuesIn(testing::dataF
 
 TEST(Parsing, LeavesJSONColumnsUnexpanded)
 {
-    const CSVTable table = CSVTable::parse(fileText(dataFolder() / "csv" / "json-address-column.csv"));
+    const table::CSVTable table = table::CSVTable::parse(fileText(dataFolder() / "csv" / "json-address-column.csv"));
     EXPECT_EQ(table.columnCount(), 2u);
     EXPECT_TRUE(table.structuredColumnIndices().empty());
 }
@@ -40,7 +40,7 @@ TEST(Parsing, LeavesJSONColumnsUnexpanded)
 std::system_error fileErrorOf(const fs::path& path)
 {
     try {
-        CSVTable::load(path);
+        table::CSVTable::load(path);
     } catch (const std::system_error& error) {
         return error;
     }
@@ -74,4 +74,4 @@ TEST_F(FileErrors, OnlyRegularFilesAreRead)
 }
 
 }  // namespace
-}  // namespace rowlark
+}  // namespace rowlark::csv

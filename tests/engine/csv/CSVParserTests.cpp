@@ -13,7 +13,7 @@
 #include "csv/CSVError.h"
 #include "text/Unicode.h"
 
-namespace rowlark {
+namespace rowlark::csv {
 namespace {
 
 using namespace std::string_literals;
@@ -31,7 +31,7 @@ TEST(CSVErrorMessages, AreTheUserVisibleTexts)
 
 TEST(CSVErrorMessages, CarryThePayloadOfOverWideRows)
 {
-    const CSVError error = csvErrorOf([] { CSVTable::parse("a,b\n1,2\n1,2,3,4"); });
+    const CSVError error = csvErrorOf([] { table::CSVTable::parse("a,b\n1,2\n1,2,3,4"); });
     EXPECT_EQ(error.kind(), CSVError::Kind::tooManyColumns);
     EXPECT_EQ(error.row(), 3);
     EXPECT_EQ(error.expected(), 2);
@@ -45,7 +45,7 @@ TEST(LargeInputs, HundredThousandColumns)
     for (std::size_t column = 0; column < width; ++column)
         text += (column == 0 ? "c" : ",c") + std::to_string(column);
     text += "\n1\n\n,,x\n";
-    const CSVTable table = CSVTable::parse(text);
+    const table::CSVTable table = table::CSVTable::parse(text);
     ASSERT_EQ(table.columnCount(), width);
     ASSERT_EQ(table.rowCount(), 3u);
     EXPECT_EQ(table.headers()[width - 1], "c99999");
@@ -53,7 +53,7 @@ TEST(LargeInputs, HundredThousandColumns)
     EXPECT_EQ(table.cell(0, width - 1), "");
     EXPECT_EQ(table.cell(2, 2), "x");
 
-    const CSVError error = csvErrorOf([&] { CSVTable::parse("a\n" + std::string(width, ',') + "x"); });
+    const CSVError error = csvErrorOf([&] { table::CSVTable::parse("a\n" + std::string(width, ',') + "x"); });
     EXPECT_EQ(error, CSVError::tooManyColumns(2, 1, width + 1));
 }
 
@@ -62,7 +62,7 @@ TEST(LargeInputs, HundredMegabyteCell)
     std::string cell(100'000'000, 'x');
     for (std::size_t position = 0; position < cell.size(); position += 4096)
         cell[position] = position % 8192 == 0 ? ',' : '\n';
-    const CSVTable table = CSVTable::parse("h,i\n\"" + cell + "\",2\n");
+    const table::CSVTable table = table::CSVTable::parse("h,i\n\"" + cell + "\",2\n");
     ASSERT_EQ(table.rowCount(), 1u);
     EXPECT_TRUE(table.cell(0, 0) == cell);
     EXPECT_EQ(table.cell(0, 1), "2");
@@ -71,21 +71,21 @@ TEST(LargeInputs, HundredMegabyteCell)
 TEST(LargeInputs, ManyTrailingBlankLinesUnderAWideHeader)
 {
     const std::string header = std::string(99'999, ',') + "a";
-    const CSVTable table = CSVTable::parse(header + "\n1\n" + std::string(100'000, '\n'));
+    const table::CSVTable table = table::CSVTable::parse(header + "\n1\n" + std::string(100'000, '\n'));
     EXPECT_EQ(table.rowCount(), 1u);
     EXPECT_LT(table.memoryUsage(), 20'000'000u);
 }
 
 TEST(OddBytes, InvalidUTF8PassesThroughAsBytes)
 {
-    const CSVTable table = CSVTable::parse("h,i\n\xE9,\xFF\x80\n\"\xC3\",\xF0\x9F");
+    const table::CSVTable table = table::CSVTable::parse("h,i\n\xE9,\xFF\x80\n\"\xC3\",\xF0\x9F");
     EXPECT_EQ(rowsOf(table), (Rows{{"\xE9", "\xFF\x80"}, {"\xC3", "\xF0\x9F"}}));
 }
 
 TEST(OddBytes, TruncatedSequencesAroundSeparatorsDoNotCrash)
 {
     for (const std::string input : {"\xCC,\xCC", "\xE2\x80,\xCC\x81", ",\xD8", "\"\xD8\"\xCC", "\xD8\x80"})
-        EXPECT_NO_THROW(CSVTable::parse("h,i,j\n" + input)) << ::testing::PrintToString(input);
+        EXPECT_NO_THROW(table::CSVTable::parse("h,i,j\n" + input)) << ::testing::PrintToString(input);
 }
 
 // The rules as written, over grapheme clusters, without any shortcut; the parser must agree with it
@@ -191,7 +191,7 @@ ReferenceOutcome referenceParse(std::string_view input)
 ReferenceOutcome parserOutcome(const std::string& input)
 {
     try {
-        const CSVTable table = CSVTable::parse(input);
+        const table::CSVTable table = table::CSVTable::parse(input);
         return {std::nullopt, table.headers(), rowsOf(table)};
     } catch (const CSVError& error) {
         return {error, {}, {}};
@@ -227,4 +227,4 @@ TEST(GraphemeScanning, AgreesWithTheClusterRulesOnRandomTexts)
 }
 
 }  // namespace
-}  // namespace rowlark
+}  // namespace rowlark::csv

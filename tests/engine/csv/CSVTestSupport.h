@@ -20,7 +20,7 @@ namespace rowlark::testing {
 using Row = std::vector<std::string>;
 using Rows = std::vector<Row>;
 
-inline Rows rowsOf(const CSVTable& table)
+inline Rows rowsOf(const table::CSVTable& table)
 {
     Rows rows;
     for (std::size_t row = 0; row < table.rowCount(); ++row)
@@ -29,15 +29,15 @@ inline Rows rowsOf(const CSVTable& table)
 }
 
 // The CSVError `work` fails with; fails the test when it returns or throws anything else.
-template<typename Work> CSVError csvErrorOf(Work&& work)
+template<typename Work> csv::CSVError csvErrorOf(Work&& work)
 {
     try {
         work();
-    } catch (const CSVError& error) {
+    } catch (const csv::CSVError& error) {
         return error;
     }
     ADD_FAILURE() << "expected a CSVError";
-    return CSVError::unreadable();
+    return csv::CSVError::unreadable();
 }
 
 inline std::filesystem::path dataFolder()
@@ -94,7 +94,7 @@ inline std::string indexList(const std::set<std::size_t>& indices)
 
 // A table as the .expected files show it: the header and then each row on a line of their own,
 // cells split by '|'; then, if it has JSON columns, which columns are JSON and which derived.
-inline std::string tableText(const CSVTable& table)
+inline std::string tableText(const table::CSVTable& table)
 {
     std::string text = lineOf(table.headers());
     for (const Row& row : rowsOf(table))
@@ -110,8 +110,8 @@ inline std::string tableText(const CSVTable& table)
 inline std::string loadedText(const std::filesystem::path& file)
 {
     try {
-        return tableText(CSVTable::load(file));
-    } catch (const CSVError& error) {
+        return tableText(table::CSVTable::load(file));
+    } catch (const csv::CSVError& error) {
         return "error: " + error.errorDescription() + '\n';
     }
 }

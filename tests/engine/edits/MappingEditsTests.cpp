@@ -4,15 +4,17 @@
 
 #include "../compare/ComparisonTestSupport.h"
 
-namespace rowlark {
+namespace rowlark::edits {
 namespace {
 
 using testing_support::mapping;
 
 // Left: id, data (a JSON-object column), name. Right: id, data (JSON objects), note.
 struct JSONTables {
-    CSVTable left = CSVTable::parse("id,data,name\n1,\"{\"\"a\"\": 1}\",x\n").expandingStructuredColumns();
-    CSVTable right = CSVTable::parse("id,data,note\n1,\"{\"\"a\"\": 1}\",y\n").expandingStructuredColumns();
+    table::CSVTable left =
+        table::CSVTable::parse("id,data,name\n1,\"{\"\"a\"\": 1}\",x\n").expandingStructuredColumns();
+    table::CSVTable right =
+        table::CSVTable::parse("id,data,note\n1,\"{\"\"a\"\": 1}\",y\n").expandingStructuredColumns();
 };
 
 TEST(ManualChoice, JSONObjectColumnsPairOnlyWithEachOther)
@@ -29,10 +31,10 @@ TEST(ManualChoice, JSONObjectColumnsPairOnlyWithEachOther)
 TEST(ManualChoice, RefusesAMixedPairOrAnUnknownMappingButAcceptsNoColumn)
 {
     const JSONTables tables;
-    const std::vector<ColumnMapping> mappings = {mapping(0, 0, true), mapping(1, 1), mapping(2, std::nullopt)};
+    const std::vector<records::ColumnMapping> mappings = {mapping(0, 0, true), mapping(1, 1), mapping(2, std::nullopt)};
     EXPECT_FALSE(MappingEdits::chooseRightColumn(tables.left, tables.right, mappings, mappings[1].id, 2));
     EXPECT_FALSE(MappingEdits::chooseRightColumn(tables.left, tables.right, mappings, mappings[2].id, 1));
-    EXPECT_FALSE(MappingEdits::chooseRightColumn(tables.left, tables.right, mappings, Uuid::random(), 2));
+    EXPECT_FALSE(MappingEdits::chooseRightColumn(tables.left, tables.right, mappings, records::Uuid::random(), 2));
     const auto unmapped =
         MappingEdits::chooseRightColumn(tables.left, tables.right, mappings, mappings[1].id, std::nullopt);
     ASSERT_TRUE(unmapped);
@@ -43,10 +45,11 @@ TEST(ManualChoice, RefusesAMixedPairOrAnUnknownMappingButAcceptsNoColumn)
 
 TEST(ManualChoice, LearnedPatternFillsRelatedColumns)
 {
-    const CSVTable left = CSVTable::fromRows({"City", "State", "Zip"}, {});
-    const CSVTable right = CSVTable::fromRows({"Billing City", "Billing State", "Billing Zip", "Shipping City"}, {});
-    const std::vector<ColumnMapping> mappings = {mapping(0, std::nullopt), mapping(1, std::nullopt),
-                                                 mapping(2, std::nullopt)};
+    const table::CSVTable left = table::CSVTable::fromRows({"City", "State", "Zip"}, {});
+    const table::CSVTable right =
+        table::CSVTable::fromRows({"Billing City", "Billing State", "Billing Zip", "Shipping City"}, {});
+    const std::vector<records::ColumnMapping> mappings = {mapping(0, std::nullopt), mapping(1, std::nullopt),
+                                                          mapping(2, std::nullopt)};
     const auto chosen = MappingEdits::chooseRightColumn(left, right, mappings, mappings[0].id, 0);
     ASSERT_TRUE(chosen);
     EXPECT_EQ(chosen->filled, 2);
@@ -60,11 +63,11 @@ TEST(ManualChoice, LearnedPatternFillsRelatedColumns)
 
 TEST(KeyEdit, NeedsARightColumnAndIncludesTheKey)
 {
-    std::vector<ColumnMapping> mappings = {mapping(0, std::nullopt), mapping(1, 3)};
+    std::vector<records::ColumnMapping> mappings = {mapping(0, std::nullopt), mapping(1, 3)};
     mappings[1].isIncluded = false;
-    const std::vector<ColumnMapping> before = mappings;
+    const std::vector<records::ColumnMapping> before = mappings;
     EXPECT_FALSE(MappingEdits::setKey(mappings, mappings[0].id, true));
-    EXPECT_FALSE(MappingEdits::setKey(mappings, Uuid::random(), true));
+    EXPECT_FALSE(MappingEdits::setKey(mappings, records::Uuid::random(), true));
     EXPECT_EQ(mappings, before);
     EXPECT_TRUE(MappingEdits::setKey(mappings, mappings[1].id, true));
     EXPECT_TRUE(mappings[1].isKey);
@@ -76,13 +79,13 @@ TEST(KeyEdit, NeedsARightColumnAndIncludesTheKey)
 
 TEST(InclusionEdit, KeyColumnsStayIncluded)
 {
-    std::vector<ColumnMapping> mappings = {mapping(0, 0, true), mapping(1, 1)};
+    std::vector<records::ColumnMapping> mappings = {mapping(0, 0, true), mapping(1, 1)};
     EXPECT_FALSE(MappingEdits::setIncluded(mappings, mappings[0].id, false));
     EXPECT_TRUE(mappings[0].isIncluded);
     EXPECT_TRUE(MappingEdits::setIncluded(mappings, mappings[1].id, false));
     EXPECT_FALSE(mappings[1].isIncluded);
-    EXPECT_FALSE(MappingEdits::setIncluded(mappings, Uuid::random(), false));
+    EXPECT_FALSE(MappingEdits::setIncluded(mappings, records::Uuid::random(), false));
 }
 
 }  // namespace
-}  // namespace rowlark
+}  // namespace rowlark::edits

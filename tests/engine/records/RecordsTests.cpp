@@ -8,7 +8,7 @@
 #include <regex>
 #include <unordered_set>
 
-namespace rowlark {
+namespace rowlark::records {
 namespace {
 
 TEST(Uuid, IsRandomVersionFourInCanonicalForm)
@@ -32,4 +32,4 @@ TEST(DiffStatus, TitlesAreTheReportsStatusTexts)
 }
 
 }  // namespace
-}  // namespace rowlark
+}  // namespace rowlark::records

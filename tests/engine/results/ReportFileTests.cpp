@@ -13,7 +13,7 @@
 #include <system_error>
 #include <unistd.h>
 
-namespace rowlark {
+namespace rowlark::results {
 namespace {
 
 namespace fs = std::filesystem;
@@ -141,4 +141,4 @@ TEST_F(ReportFileTest, AFolderIsNotReplaced)
 }
 
 }  // namespace
-}  // namespace rowlark
+}  // namespace rowlark::results

@@ -7,7 +7,7 @@
 #include "results/ComparisonReport.h"
 #include "results/ResultIndex.h"
 
-namespace rowlark {
+namespace rowlark::results {
 namespace {
 
 using testing_support::fields;
@@ -21,7 +21,7 @@ using Row = std::vector<std::string>;
 // stands for no row; # starts a comment. Then "== report", the report's lines, and "== searches", lines of
 // filter | query | positions found.
 struct ResultCase {
-    ComparisonSummary summary;
+    records::ComparisonSummary summary;
     Row names{"a.csv", "b.csv"};
     std::vector<Row> headers{{"id", "name"}, {"id", "name"}};
     std::optional<std::vector<std::size_t>> positions;
@@ -43,22 +43,24 @@ std::optional<Row> record(std::string_view text)
     return text == "-" ? std::nullopt : std::optional(cells(text));
 }
 
-RowDifference difference(const std::vector<std::string_view>& field)
+records::RowDifference difference(const std::vector<std::string_view>& field)
 {
     const std::vector<std::string_view> statuses{"changed", "onlyLeft", "onlyRight"};
-    const auto status = static_cast<DiffStatus>(std::ranges::find(statuses, field.at(0)) - statuses.begin());
-    RowDifference result{Uuid::random(), unescaped(field.at(1)), status, record(field.at(2)), record(field.at(3)), {}};
+    const auto status = static_cast<records::DiffStatus>(std::ranges::find(statuses, field.at(0)) - statuses.begin());
+    records::RowDifference result{records::Uuid::random(), unescaped(field.at(1)), status,
+                                  record(field.at(2)),     record(field.at(3)),    {}};
     for (const std::string& cell : cells(field.size() > 4 ? field[4] : "")) {
         const std::size_t arrow = cell.find('>');
-        result.cells.push_back({Uuid::random(), "value", "value", cell.substr(0, arrow), cell.substr(arrow + 1)});
+        result.cells.push_back(
+            {records::Uuid::random(), "value", "value", cell.substr(0, arrow), cell.substr(arrow + 1)});
     }
     return result;
 }
 
-ResultFilter filterNamed(std::string_view name)
+records::ResultFilter filterNamed(std::string_view name)
 {
     const std::vector<std::string_view> names{"all", "changed", "onlyLeft", "onlyRight", "emptyValues"};
-    return static_cast<ResultFilter>(std::ranges::find(names, name) - names.begin());
+    return static_cast<records::ResultFilter>(std::ranges::find(names, name) - names.begin());
 }
 
 std::string spaced(const std::vector<std::size_t>& positions)
@@ -120,7 +122,7 @@ TEST(ResultCases, reportsAndSearchesGiveTheirExpectedText)
         const ResultIndex index(c.summary);
         EXPECT_EQ(index.searchable.size(), c.summary.differences.size());
         for (const auto& search : c.searches) {
-            const ResultFilter filter = filterNamed(search.at(0));
+            const records::ResultFilter filter = filterNamed(search.at(0));
             const auto found = index.matching(filter, search.at(1));
             EXPECT_EQ(spaced(found), search.at(2)) << search.at(0) << " | " << search.at(1);
             if (search.at(1).empty()) {
@@ -157,28 +159,28 @@ TEST(ResultIndexPaging, PagesLieInsideTheListOrAreEmpty)
     }
 }
 
-ResultIndex indexOf(std::vector<RowDifference> differences)
+ResultIndex indexOf(std::vector<records::RowDifference> differences)
 {
-    ComparisonSummary summary;
+    records::ComparisonSummary summary;
     summary.differences = std::move(differences);
     return ResultIndex(summary);
 }
 
-RowDifference onlyLeft(std::string key, Row left)
+records::RowDifference onlyLeft(std::string key, Row left)
 {
-    return {Uuid::random(), std::move(key), DiffStatus::onlyLeft, std::move(left), std::nullopt, {}};
+    return {records::Uuid::random(), std::move(key), records::DiffStatus::onlyLeft, std::move(left), std::nullopt, {}};
 }
 
 TEST(ResultIndexSearch, LargeResultsKeepEachSearchTextWithItsDifference)
 {
-    std::vector<RowDifference> differences;
+    std::vector<records::RowDifference> differences;
     for (int i = 0; i < 10'000; ++i)
         differences.push_back(onlyLeft("K" + std::to_string(i), {"V" + std::to_string(i)}));
     const ResultIndex index = indexOf(std::move(differences));
     ASSERT_EQ(index.searchable.size(), 10'000u);
     for (std::size_t i = 0; i < index.searchable.size(); ++i)
         ASSERT_EQ(index.searchable[i], "k" + std::to_string(i) + '\0' + "v" + std::to_string(i));
-    EXPECT_EQ(spaced(index.matching(ResultFilter::onlyLeft, "v9999")), "9999");
+    EXPECT_EQ(spaced(index.matching(records::ResultFilter::onlyLeft, "v9999")), "9999");
 }
 
 TEST(ResultIndexSearch, FindsQueriesOfAnyLengthAtAnyOffset)
@@ -188,12 +190,12 @@ TEST(ResultIndexSearch, FindsQueriesOfAnyLengthAtAnyOffset)
     for (std::size_t length = 1; length <= 40; ++length) {
         for (std::size_t offset = 0; offset + length <= lower.size(); ++offset) {
             std::string query = lower.substr(offset, length);
-            ASSERT_EQ(spaced(index.matching(ResultFilter::all, query)), "0") << query;
+            ASSERT_EQ(spaced(index.matching(records::ResultFilter::all, query)), "0") << query;
             query.back() = '!';
-            ASSERT_EQ(spaced(index.matching(ResultFilter::all, query)), "") << query;
+            ASSERT_EQ(spaced(index.matching(records::ResultFilter::all, query)), "") << query;
         }
     }
 }
 
 }  // namespace
-}  // namespace rowlark
+}  // namespace rowlark::results

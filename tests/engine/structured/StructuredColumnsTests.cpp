@@ -32,12 +32,12 @@ JSONPath parsedPath(const std::string& text)
 }
 
 // One JSON column named `header` holding `cells`, expanded.
-CSVTable expandedColumn(const std::string& header, const std::vector<std::string>& cells)
+table::CSVTable expandedColumn(const std::string& header, const std::vector<std::string>& cells)
 {
     std::vector<std::vector<std::string>> rows;
     for (const auto& cell : cells)
         rows.push_back({cell});
-    return CSVTable::fromRows({header}, rows).expandingStructuredColumns();
+    return table::CSVTable::fromRows({header}, rows).expandingStructuredColumns();
 }
 
 TEST(RecognisingCells, FindsJSONObjectsOnly)
@@ -117,15 +117,15 @@ INSTANTIATE_TEST_SUITE_P(Files, DataFileTest, ::testing::ValuesIn(testing::dataF
 
 TEST(ExpandingStructuredColumns, LeavesAnEmptyTableEmpty)
 {
-    EXPECT_EQ(CSVTable().expandingStructuredColumns(), CSVTable());
+    EXPECT_EQ(table::CSVTable().expandingStructuredColumns(), table::CSVTable());
 }
 
 TEST(ExpandingStructuredColumns, ReplacesEarlierBookkeeping)
 {
     // Derived cells hold no objects, so a second pass finds the same two source columns.
-    const CSVTable twice = CSVTable::fromRows({"j", "k"}, {{R"({"a":1})", R"({"b":2})"}})
-                               .expandingStructuredColumns()
-                               .expandingStructuredColumns();
+    const table::CSVTable twice = table::CSVTable::fromRows({"j", "k"}, {{R"({"a":1})", R"({"b":2})"}})
+                                      .expandingStructuredColumns()
+                                      .expandingStructuredColumns();
     EXPECT_THAT(twice.headers(), ElementsAre("j", "j_a", "j_a", "k", "k_b", "k_b"));
     EXPECT_EQ(twice.structuredColumnIndices(), (std::set<std::size_t>{0, 3}));
     EXPECT_EQ(twice.derivedColumnIndices(), (std::set<std::size_t>{1, 4}));
@@ -141,7 +141,7 @@ TEST(ExpandingStructuredColumns, SkipsHugeCellsOnlyWhileDetecting)
     // Paths seen only in a huge cell get no column.
     EXPECT_THAT(expandedColumn("c", {huge, small}).headers(), ElementsAre("c", "c_small"));
     // Once a column of that path exists, the huge cell fills it.
-    const CSVTable expanded = expandedColumn("c", {huge, small, R"({"big":"b","small":"t"})"});
+    const table::CSVTable expanded = expandedColumn("c", {huge, small, R"({"big":"b","small":"t"})"});
     EXPECT_THAT(expanded.headers(), ElementsAre("c", "c_big", "c_small"));
     EXPECT_EQ(expanded.cell(0, 1), std::string(largestDetectedCellBytes, 'x'));
     EXPECT_EQ(expanded.cell(1, 2), "s");
@@ -152,7 +152,7 @@ TEST(ExpandingStructuredColumns, ExpandsDeeplyNestedCellsWhateverTheirSpacing)
     std::string spaced = " 1";
     for (int level = 0; level < 600; ++level)
         spaced = R"({ "k" : )" + spaced + " }";
-    const CSVTable expanded = expandedColumn("c", {nestedObject(600, "1"), spaced});
+    const table::CSVTable expanded = expandedColumn("c", {nestedObject(600, "1"), spaced});
     EXPECT_EQ(expanded.structuredColumnIndices(), (std::set<std::size_t>{0}));
     ASSERT_EQ(expanded.columnCount(), 2u);
     EXPECT_EQ(expanded.cell(0, 1), nestedObject(600 - maximumFlatteningDepth, "1"));
@@ -164,8 +164,8 @@ TEST(ExpandingStructuredColumns, SharesTheStorageOfUnchangedColumns)
     std::vector<std::vector<std::string>> rows;
     for (int row = 0; row < 1000; ++row)
         rows.push_back({std::string(100, 'p'), R"({"a":"1"})"});
-    const CSVTable table = CSVTable::fromRows({"plain", "json"}, rows);
-    const CSVTable expanded = table.expandingStructuredColumns();
+    const table::CSVTable table = table::CSVTable::fromRows({"plain", "json"}, rows);
+    const table::CSVTable expanded = table.expandingStructuredColumns();
     ASSERT_EQ(expanded.columnCount(), 3u);
     EXPECT_EQ(expanded.cell(999, 0).data(), table.cell(999, 0).data());
     EXPECT_EQ(expanded.cell(999, 1).data(), table.cell(999, 1).data());

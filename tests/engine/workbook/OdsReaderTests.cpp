@@ -12,7 +12,7 @@
 #include "workbook/ImportError.h"
 #include "workbook/NativeReader.h"
 
-namespace rowlark {
+namespace rowlark::workbook {
 namespace {
 
 namespace fs = std::filesystem;
@@ -61,4 +61,4 @@ TEST(OdsReader, StopsWhenAsked)
 }
 
 }  // namespace
-}  // namespace rowlark
+}  // namespace rowlark::workbook

@@ -25,7 +25,7 @@
 #include "workbook/ReaderProcess.h"
 #include "workbook/WorkbookPayload.h"
 
-namespace rowlark {
+namespace rowlark::workbook {
 namespace {
 
 namespace fs = std::filesystem;
@@ -186,8 +186,7 @@ TEST(NativeCoverage, MostWorkbooksAreReadNatively)
                                           [&](const fs::path& file) { return isXlsx(file) && isReadNatively(file); });
     EXPECT_GE(nativeXlsx * 100, xlsx * 85) << nativeXlsx << " of " << xlsx;
     for (const fs::path& file : files) {
-        if (!isXlsx(file))
-            EXPECT_TRUE(isReadNatively(file)) << file;
+        EXPECT_TRUE(isXlsx(file) || isReadNatively(file)) << file;
     }
     for (const char* name : {"people.xlsx", "dates.xlsx", "dates-1904.xlsx", "offset.xlsx", "rows-at-limit.xlsx"})
         EXPECT_TRUE(isReadNatively(fixture(name))) << name;
@@ -201,7 +200,7 @@ TEST(ImporterDispatch, TheExtensionInAnyCaseChoosesTheReader)
     fs::copy_file(fixture("people.csv"), folder.path / "PEOPLE.CSV");
     EXPECT_EQ(importedText(folder.path / "PEOPLE.CSV", "ignored"), importedText(fixture("people.csv"), {}));
     EXPECT_EQ(importedText(fixture("people.csv"), {}).rfind("id|name", 0), 0u);
-    EXPECT_THROW(SpreadsheetImporter::loadWithMetadata(folder.write("bad.csv", "a,\"b\n")), CSVError);
+    EXPECT_THROW(SpreadsheetImporter::loadWithMetadata(folder.write("bad.csv", "a,\"b\n")), csv::CSVError);
     EXPECT_THROW(SpreadsheetImporter::loadWithMetadata("/nonexistent/missing.xlsx"), std::system_error);
     // Only the extension decides: text named as a workbook goes to the workbook reader.
     EXPECT_EQ(
@@ -445,4 +444,4 @@ TEST(PayloadDecoding, AcceptsOnlyTheAgreedShapeAndKeepsCellsExactly)
 }
 
 }  // namespace
-}  // namespace rowlark
+}  // namespace rowlark::workbook
