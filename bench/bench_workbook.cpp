@@ -1,9 +1,11 @@
 // Times SpreadsheetImporter::loadWithMetadata on generated workbooks: 10,000 × 10 as XLSX, XLS
-// and ODS, 100,000 × 10 and 250,000 × 20 (the 5,000,000-cell limit) as XLSX. Every run happens in
-// a child process of its own; the figures are the median time of 3 runs and the peak resident
-// memory of the process tree: the importing process and its reader helper (the sum of both peaks,
-// an upper bound, as they need not peak at once). CPU time is given too, as it depends less on
-// what else the machine is doing.
+// and ODS, 100,000 × 10 and 250,000 × 20 (the 5,000,000-cell limit) as XLSX, each XLSX and ODS
+// file with the native reader and with the library, side by side in one run, and the ratio of
+// their median times. Every run happens in a child process of its own; the figures are the median
+// time of 3 runs (1 for the library on the large sheets, which takes minutes) and the peak
+// resident memory of the process tree: the importing process and its reader helper (the sum of
+// both peaks, an upper bound, as they need not peak at once). CPU time is given too, as it depends
+// less on what else the machine is doing.
 //
 // The workbooks are written by node with the library beside this program, so node is needed.
 //
@@ -20,6 +22,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,7 +59,12 @@ for (let c = 0; c < columns; ++c) header.push(c === 0 ? "id" : "column " + c);
 data.push(header);
 for (let r = 1; r < rows; ++r) {
     const row = [r];
-    for (let c = 1; c < columns; ++c) row.push(c % 2 ? "text " + r + "-" + c : r * c + 0.25);
+    for (let c = 1; c < columns; ++c) {
+        if (c % 4 === 3)
+            row.push({ t: "n", v: 40000 + (r * c) % 9000 + (c % 8 === 7 ? 0.25 : 0), z: c % 8 === 7 ? "yyyy-mm-dd hh:mm" : "yyyy-mm-dd" });
+        else
+            row.push(c % 2 ? "text " + (r % 5000) + "-" + c : c % 4 === 2 ? r * c + 0.25 : { t: "n", v: r * c / 7, z: "#,##0.00" });
+    }
     data.push(row);
 }
 const book = XLSX.utils.book_new();
@@ -101,14 +109,15 @@ double cpuSecondsOf(const rusage& usage)
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-Measurement measureLoad(const fs::path& path)
+Measurement measureLoad(const fs::path& path, workbook::SpreadsheetImporter::WorkbookReader reader)
 {
     return bench::measureInChild([&] {
         Measurement measurement;
         bench::resetPeakResidentSize();
         const auto start = std::chrono::steady_clock::now();
         try {
-            const workbook::ImportedTable imported = workbook::SpreadsheetImporter::loadWithMetadata(path);
+            const workbook::ImportedTable imported = workbook::SpreadsheetImporter::loadWithMetadata(
+                path, std::nullopt, workbook::SpreadsheetImporter::defaultReaderLocations(), {}, reader);
             measurement.rows = imported.table.rowCount();
             measurement.columns = imported.table.columnCount();
             measurement.isLoaded = true;
@@ -139,32 +148,47 @@ int main(int argc, char** argv)
     const bool isSmallOnly = argc > 2 && std::string_view(argv[2]) == "--small";
     fs::create_directories(folder);
 
-    std::printf("%-22s %8s %9s %9s %12s %10s %9s\n", "workbook", "file MB", "median s", "cpu s", "importer MB",
-                "reader MB", "tree MB");
+    std::printf("%-30s %8s %9s %9s %12s %10s %9s %7s\n", "workbook", "file MB", "median s", "cpu s", "importer MB",
+                "reader MB", "tree MB", "ratio");
     for (const Size& size : sizes) {
         if (size.isLarge && isSmallOnly)
             continue;
         const fs::path path = workbookFile(folder, size);
-        std::vector<double> seconds;
-        std::vector<double> cpuSeconds;
-        Measurement peak;
-        for (int run = 0; run < runs; ++run) {
-            const Measurement measurement = measureLoad(path);
-            if (!measurement.isLoaded)
-                return 1;
-            seconds.push_back(measurement.seconds);
-            cpuSeconds.push_back(measurement.cpuSeconds);
-            peak.importerPeak = std::max(peak.importerPeak, measurement.importerPeak);
-            peak.readerPeak = std::max(peak.readerPeak, measurement.readerPeak);
-            peak.rows = measurement.rows;
-            peak.columns = measurement.columns;
+        const bool hasNativeReader = std::string_view(size.type) != "xls";
+        double nativeSeconds = 0;
+        for (const auto reader : {workbook::SpreadsheetImporter::WorkbookReader::native,
+                                  workbook::SpreadsheetImporter::WorkbookReader::library}) {
+            const bool isNative = reader == workbook::SpreadsheetImporter::WorkbookReader::native;
+            if (isNative && !hasNativeReader)
+                continue;
+            const int runCount = !isNative && size.isLarge ? 1 : runs;
+            std::vector<double> seconds;
+            std::vector<double> cpuSeconds;
+            Measurement peak;
+            for (int run = 0; run < runCount; ++run) {
+                const Measurement measurement = measureLoad(path, reader);
+                if (!measurement.isLoaded)
+                    return 1;
+                seconds.push_back(measurement.seconds);
+                cpuSeconds.push_back(measurement.cpuSeconds);
+                peak.importerPeak = std::max(peak.importerPeak, measurement.importerPeak);
+                peak.readerPeak = std::max(peak.readerPeak, measurement.readerPeak);
+                peak.rows = measurement.rows;
+                peak.columns = measurement.columns;
+            }
+            const double median = bench::medianOf(seconds);
+            if (isNative)
+                nativeSeconds = median;
+            const std::string name = std::to_string(size.rows) + " x " + std::to_string(size.columns) + " " +
+                                     size.type + (isNative ? " native" : " library");
+            const std::string ratio =
+                !isNative && hasNativeReader ? std::to_string(median / nativeSeconds).substr(0, 6) + "x" : "";
+            std::printf("%-30s %8.1f %9.2f %9.2f %12.0f %10.0f %9.0f %7s   (%zu rows x %zu columns read)\n",
+                        name.c_str(), static_cast<double>(fs::file_size(path)) / megabyte, median,
+                        bench::medianOf(cpuSeconds), peak.importerPeak / megabyte, peak.readerPeak / megabyte,
+                        (peak.importerPeak + peak.readerPeak) / megabyte, ratio.c_str(), peak.rows, peak.columns);
+            std::fflush(stdout);
         }
-        const std::string name = std::to_string(size.rows) + " x " + std::to_string(size.columns) + " " + size.type;
-        std::printf("%-22s %8.1f %9.2f %9.2f %12.0f %10.0f %9.0f   (%zu rows x %zu columns read)\n", name.c_str(),
-                    static_cast<double>(fs::file_size(path)) / megabyte, bench::medianOf(seconds),
-                    bench::medianOf(cpuSeconds), peak.importerPeak / megabyte, peak.readerPeak / megabyte,
-                    (peak.importerPeak + peak.readerPeak) / megabyte, peak.rows, peak.columns);
-        std::fflush(stdout);
     }
     return 0;
 }

@@ -115,11 +115,36 @@ inline constexpr const char* readerScript = R"JS((function () {
 
     var isDate1904 = !!(workbook.Workbook && workbook.Workbook.WBProps && workbook.Workbook.WBProps.date1904);
 
+    // XML text as the library decodes it: entities, character references (one UTF-16 unit
+    // each) and the _xHHHH_ escapes of workbooks.
+    function unescaped(text) {
+        var entities = { "&quot;": "\"", "&apos;": "'", "&gt;": ">", "&lt;": "<", "&amp;": "&" };
+        return text.replace(/&(?:quot|apos|gt|lt|amp|#x?([\da-fA-F]+));/ig, function (match, code) {
+            return entities[match] || String.fromCharCode(parseInt(code, match.indexOf("x") > -1 ? 16 : 10)) || match;
+        }).replace(/_x([\da-fA-F]{4})_/ig, function (match, code) {
+            return String.fromCharCode(parseInt(code, 16));
+        });
+    }
+
+    // The library keeps only the first text of a shared string that starts with a plain text and
+    // goes on with rich-text runs; every run's text is kept here, phonetic runs left out.
+    function richText(cell) {
+        if (cell.t !== "s" || typeof cell.r !== "string" || !/^\s*<(?:\w+:)?t[^>]*>/.test(cell.r) ||
+            !/<(?:\w+:)?r>/.test(cell.r) || (cell.z != null && cell.z !== "General"))
+            return null;
+        var texts = cell.r.replace(/<(?:\w+:)?rPh.*?>([\s\S]*?)<\/(?:\w+:)?rPh>/g, "")
+            .match(/<(?:\w+:)?t[^>]*>([^<]*)<\/(?:\w+:)?t>/g) || [];
+        return unescaped(texts.join("").replace(/<[^>]*>/g, ""));
+    }
+
     function displayValue(cell) {
         if (!cell)
             return "";
         if (cell.t === "n" && cell.z != null && XLSX.SSF.is_date(cell.z))
             return __dateText(cell.v, isDate1904);
+        var runs = richText(cell);
+        if (runs !== null)
+            return runs;
         if (cell.w != null)
             return String(cell.w);
         return String(XLSX.utils.format_cell(cell));

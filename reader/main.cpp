@@ -29,8 +29,9 @@
 #include <vector>
 
 #include "ReaderScript.h"
-#include "ZipInspection.h"
+#include "workbook/OdsManifest.h"
 #include "workbook/ReaderProtocol.h"
+#include "workbook/ZipArchive.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // Under the memory ceiling an allocation the engine cannot have is to fail as it does without the
@@ -543,19 +544,28 @@ void readInUniversalTime()
     ::tzset();
 }
 
-// The answer for a workbook the library is not to be given; none when it may read it.
+// The answer for a workbook the library is not to be given; none when it may read it. The
+// library trusts the archive: a cut-off directory or a damaged deflate stream can keep it busy
+// forever, and a small entry that inflates to gigabytes takes the memory with it. Inflating every
+// entry once, with its output thrown away, finds both in time proportional to what the archive
+// may hold. ZIP64 archives are left to the library. An encrypted ODS is refused here too: the
+// library would fail on the sizes of its encrypted parts.
 std::optional<Answer> inspectArchive(const std::vector<unsigned char>& workbook)
 {
-    using namespace rowlark::workbook::readerProtocol;
-    const rowlark::reader::InflateLimits limits{maximumInflatedBytes, maximumInflateRatio, inflateRatioGraceBytes};
-    switch (rowlark::reader::inspectZip(workbook, limits)) {
-    case rowlark::reader::ZipVerdict::damaged:
-        return Answer::damagedArchive;
-    case rowlark::reader::ZipVerdict::tooLarge:
-        return Answer::archiveTooLarge;
-    case rowlark::reader::ZipVerdict::notChecked:
-    case rowlark::reader::ZipVerdict::sound:
-        break;
+    using rowlark::workbook::ZipArchive;
+    using rowlark::workbook::ZipError;
+    try {
+        std::optional<ZipArchive> archive = ZipArchive::open(workbook);
+        if (!archive)
+            return std::nullopt;
+        if (const rowlark::workbook::ZipEntry* manifest = archive->find("META-INF/manifest.xml")) {
+            if (rowlark::workbook::isEncryptedManifest(archive->readAll(*manifest)).value_or(false))
+                return Answer::encryptedArchive;
+        }
+        archive->checkUnreadEntries();
+    } catch (const ZipError& error) {
+        return error.problem() == rowlark::workbook::ZipProblem::damaged ? Answer::damagedArchive
+                                                                         : Answer::archiveTooLarge;
     }
     return std::nullopt;
 }

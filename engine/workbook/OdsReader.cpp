@@ -1,4 +1,5 @@
 #include "workbook/NativeReader.h"
+#include "workbook/OdsManifest.h"
 
 #include <algorithm>
 #include <array>
@@ -1230,31 +1231,6 @@ private:
     bool isParagraphStartLost_ = false;
 };
 
-bool isEncryptionTag(std::string_view name)
-{
-    return name == "encryption-data" || name == "algorithm" || name == "start-key-generation" ||
-           name == "key-derivation";
-}
-
-// Whether the manifest describes encrypted parts, tag names read as the library reads them.
-bool isEncrypted(std::string_view manifest)
-{
-    if (!Utf8Check().accept(manifest))
-        decline();
-    for (std::size_t open = manifest.find('<'); open != std::string_view::npos; open = manifest.find('<', open + 1)) {
-        std::size_t at = open + 1 + (manifest.substr(open + 1, 1) == "/");
-        const std::size_t nameEnd = manifest.find_first_of(" \t\r\n\f\v?<>/", at);
-        if (nameEnd == std::string_view::npos)
-            break;
-        std::string_view name = manifest.substr(at, nameEnd - at);
-        if (const std::size_t colon = name.find(':'); colon != std::string_view::npos)
-            name = name.substr(colon + 1);
-        if (isEncryptionTag(name))
-            return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 WorkbookPayload readOds(ZipArchive& archive, const NativeRequest& request, std::stop_token stop)
@@ -1263,7 +1239,10 @@ WorkbookPayload readOds(ZipArchive& archive, const NativeRequest& request, std::
     const ZipEntry* content = archive.find("content.xml");
     if (!manifest || !content)
         decline();
-    if (isEncrypted(archive.readAll(*manifest)))
+    const std::optional<bool> isEncrypted = isEncryptedManifest(archive.readAll(*manifest));
+    if (!isEncrypted)
+        decline();
+    if (*isEncrypted)
         throw ImportError::encryptedWorkbook();
 
     MarkupScanner scanner;

@@ -34,6 +34,7 @@ enum class Answer : char {
     noResult = 'N',           // the script gave no result, or one without a text form
     damagedArchive = 'D',     // the workbook is a ZIP archive whose structure or data are damaged
     archiveTooLarge = 'T',    // the workbook's ZIP archive inflates past what a read may hold
+    encryptedArchive = 'X',   // the workbook is an ODS package whose parts are encrypted
 };
 
 // The status the helper exits with when it runs out of memory on its own side.

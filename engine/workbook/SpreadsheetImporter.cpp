@@ -243,6 +243,8 @@ WorkbookPayload readWithLibrary(const std::string& bytes, const std::optional<st
         throw ImportError::workbookUnreadable();
     case Answer::archiveTooLarge:
         throw ImportError::worksheetTooLarge();
+    case Answer::encryptedArchive:
+        throw ImportError::encryptedWorkbook();
     }
     throw ImportError::readerFailure(abnormalEndMessage(ProcessOutcome{}));
 }

@@ -42,6 +42,7 @@ constexpr std::string_view worksheetRelationships[] = {
 };
 // The largest format id the library keeps as it is; larger ones it renumbers.
 constexpr int largestKeptFormatId = 0x188;
+constexpr int lowestMovedFormatId = 0x3c;
 constexpr std::size_t cellsBetweenStopChecks = 4096;
 
 [[noreturn]] void decline()
@@ -242,6 +243,17 @@ bool containsTag(std::string_view text, std::string_view name, std::string_view 
     return false;
 }
 
+// Where the first closing </t> (any prefix) from `from` starts; the end of the item without one.
+std::size_t textEnd(std::string_view item, std::size_t from)
+{
+    for (std::size_t close = item.find("</", from); close != std::string_view::npos;
+         close = item.find("</", close + 2)) {
+        if (isTagAt(item.substr(close + 1), 0, "t", ">"))
+            return close;
+    }
+    return item.size();
+}
+
 // The texts of the <t> elements of a shared string, phonetic runs left out. A plain string
 // reads up to its first closing tag; in rich text an element that closes itself adds nothing.
 std::string joinedTexts(std::string_view item, bool isFirstOnly)
@@ -264,8 +276,9 @@ std::string joinedTexts(std::string_view item, bool isFirstOnly)
         if (open == std::string_view::npos)
             decline();
         if (item[open - 1] == '/') {
+            // The library reads a plain string from its first tag's end to the next closing tag.
             if (isFirstOnly)
-                return text;
+                return std::string(item.substr(open + 1, textEnd(item, open + 1) - open - 1));
             position = open + 1;
             continue;
         }
@@ -361,23 +374,49 @@ Styles styles(std::string_view xml)
     }
     if (xml.find("<!--") != std::string_view::npos || xml.find("<!DOCTYPE") != std::string_view::npos)
         decline();
+    // Ids past the largest kept one move to the highest free id from there down; a cell style
+    // naming such an id then takes the highest id with the same text.
+    std::unordered_map<int, std::string> movedTexts;
+    std::vector<int> movedTo;
     forEachTag(firstElement(xml, "<numFmts", "</numFmts>"), [&](std::string_view tag) {
         if (tagName(tag) != "<numFmt")
             return;
-        const int id = wholeNumber(attribute(tag, "numFmtId").value_or(""));
-        if (id > largestKeptFormatId)
+        int id = wholeNumber(attribute(tag, "numFmtId").value_or(""));
+        std::string text = unescaped(attribute(tag, "formatCode").value_or(""));
+        if (std::find(movedTo.begin(), movedTo.end(), id) != movedTo.end())
             decline();
+        if (id > largestKeptFormatId) {
+            movedTexts[id] = text;
+            id = largestKeptFormatId;
+            while (id > lowestMovedFormatId && styles.texts.contains(id))
+                --id;
+            if (id == lowestMovedFormatId)
+                decline();
+            movedTo.push_back(id);
+        }
         if (id > 0)
-            styles.texts[id] = unescaped(attribute(tag, "formatCode").value_or(""));
+            styles.texts[id] = std::move(text);
     });
     forEachTag(firstElement(xml, "<cellXfs", "</cellXfs>"), [&](std::string_view tag) {
         const std::string name = tagName(tag);
         if (name != "<xf" && name != "<xf/>")
             return;
         const std::optional<std::string_view> id = attribute(tag, "numFmtId");
-        const int formatId = id && !id->empty() ? wholeNumber(*id) : 0;
-        if (formatId > largestKeptFormatId)
-            decline();
+        int formatId = id && !id->empty() ? wholeNumber(*id) : 0;
+        if (formatId > largestKeptFormatId) {
+            const auto moved = movedTexts.find(formatId);
+            if (moved == movedTexts.end())
+                decline();
+            formatId = largestKeptFormatId;
+            const auto hasMovedText = [&](int candidate) {
+                const auto text = styles.texts.find(candidate);
+                return text != styles.texts.end() && text->second == moved->second;
+            };
+            while (formatId > lowestMovedFormatId && !hasMovedText(formatId))
+                --formatId;
+            if (formatId == lowestMovedFormatId)
+                decline();
+        }
         styles.formatIds.push_back(formatId);
     });
     if (xml.find(":numFmt") != std::string_view::npos || xml.find(":xf") != std::string_view::npos)

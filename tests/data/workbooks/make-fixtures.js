@@ -142,3 +142,39 @@ const manyRows = [["id", "name", "amount"]];
 for (let row = 1; row < 55744; ++row)
     manyRows.push([row, "n" + row, row * 1.5]);
 write("many-rows.xls", bookOf([["Rows", XLSX.utils.aoa_to_sheet(manyRows)]]));
+
+// Every number format of the formatting cases under every value of them, as cells of a workbook:
+// a row a format, its text first. The native reader and the library must show the same texts.
+function caseLines(file) {
+    return fs.readFileSync(path.join(__dirname, "..", "workbook", file), "utf8").split("\n")
+        .filter((line) => line !== "" && !line.startsWith("#"));
+}
+const formatValues = caseLines("number-format-values.txt").filter((line) => /^-?[0-9.e+-]+$/.test(line)).map(Number);
+const formatRows = [["format"].concat(formatValues.map((value, index) => "value " + index))];
+for (const format of caseLines("number-formats.txt")) {
+    const row = [format];
+    for (const value of formatValues)
+        row.push({ t: "n", v: value, z: format });
+    formatRows.push(row);
+}
+for (let id = 1; id <= 81; ++id) {
+    const format = XLSX.SSF.get_table()[id];
+    if (format !== undefined)
+        formatRows.push(["id " + id].concat(formatValues.map((value) => ({ t: "n", v: value, z: format }))));
+}
+write("formats.xlsx", bookOf([["Formats", XLSX.utils.aoa_to_sheet(formatRows)]]));
+write("formats-1904.xlsx", bookOf([["Formats", XLSX.utils.aoa_to_sheet(formatRows)]], { date1904: true }));
+
+// A shared string that starts with a plain text and goes on with rich-text runs (the library
+// keeps only the plain text), and cells with CR LF and a lone CR inside.
+const richSheet = XLSX.utils.aoa_to_sheet([["rich", "breaks", "lone"], ["plain", "one\r\ntwo", "three\rfour"]]);
+const rich = XLSX.CFB.read(XLSX.write(bookOf([["Rich", richSheet]]), { type: "buffer", bookType: "xlsx", bookSST: true }),
+    { type: "buffer" });
+const strings = XLSX.CFB.find(rich, "/xl/sharedStrings.xml");
+const stringsText = strings.content.toString();
+if (!stringsText.includes("<si><t>plain</t></si>"))
+    throw new Error("the shared strings have no plain text to edit");
+strings.content = Buffer.from(stringsText.replace("<si><t>plain</t></si>",
+    "<si><t>plain</t><r><t xml:space=\"preserve\"> and </t></r><r><rPr><b/></rPr><t>bold</t></r><rPh><t>ignored</t></rPh></si>"));
+fs.writeFileSync(path.join(folder, "rich-text-and-line-breaks.xlsx"),
+    XLSX.CFB.write(rich, { fileType: "zip", type: "buffer" }));
