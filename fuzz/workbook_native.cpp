@@ -108,7 +108,8 @@ void checkPayload(const rowlark::workbook::WorkbookPayload& payload)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string archiveBytes = storedArchive(partsOf(std::string_view(reinterpret_cast<const char*>(data), size)));
+    const std::string archiveBytes =
+        storedArchive(partsOf(std::string_view(reinterpret_cast<const char*>(data), size)));
     const auto bytes = std::span(reinterpret_cast<const unsigned char*>(archiveBytes.data()), archiveBytes.size());
     // Declined number formats get a fixed text, as if the library had formatted them.
     const LibraryFormatter formatter = [](const std::vector<LibraryFormatRequest>& requests) {

@@ -1275,7 +1275,7 @@ WorkbookPayload readOds(ZipArchive& archive, const NativeRequest& request, std::
         throw ImportError::sheetNotFound(request.sheet.value_or(std::string()));
     if (document.isSelectedSheetAmbiguous())
         decline();
-    return document.takeCells().payload(std::move(names));
+    return document.takeCells().payload(std::move(names), stop);
 }
 
 }  // namespace rowlark::workbook

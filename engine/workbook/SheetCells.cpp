@@ -28,6 +28,13 @@ bool isBlankRow(const std::vector<std::string_view>& cells, std::size_t first, s
                        [](std::string_view cell) { return cell.empty(); });
 }
 
+// Checked every 65,536 cells, a few milliseconds of work apart.
+void throwIfStopped(const std::stop_token& stop, std::size_t cell)
+{
+    if (cell % 65536 == 0 && stop.stop_requested())
+        throw ImportCancelled();
+}
+
 }  // namespace
 
 bool CellRange::isWithinLimits() const
@@ -86,7 +93,7 @@ std::optional<CellRange> SheetCells::usedRange() const
     return present_;
 }
 
-WorkbookPayload SheetCells::payload(std::vector<std::string> sheetNames,
+WorkbookPayload SheetCells::payload(std::vector<std::string> sheetNames, std::stop_token stop,
                                     const std::function<std::string_view(std::uint32_t)>& resolvePending) &&
 {
     WorkbookPayload payload;
@@ -106,7 +113,9 @@ WorkbookPayload SheetCells::payload(std::vector<std::string> sheetNames,
     const std::size_t width = range->columnCount();
     const std::size_t height = range->rowCount();
     std::vector<std::string_view> grid(width * height);
-    for (const Cell& cell : cells_) {
+    for (std::size_t index = 0; index < cells_.size(); ++index) {
+        const Cell& cell = cells_[index];
+        throwIfStopped(stop, index);
         if (!range->contains(cell.row, cell.column))
             continue;
         grid[std::size_t(cell.row - range->firstRow) * width + (cell.column - range->firstColumn)] =
@@ -122,8 +131,10 @@ WorkbookPayload SheetCells::payload(std::vector<std::string> sheetNames,
         return payload;
     payload.firstRow.assign(grid.begin(), grid.begin() + static_cast<std::ptrdiff_t>(width));
     table::CellStoreBuilder builder(width, rowCount - 1, text_.size());
-    for (std::size_t index = width; index < rowCount * width; ++index)
+    for (std::size_t index = width; index < rowCount * width; ++index) {
+        throwIfStopped(stop, index);
         builder.appendCell(grid[index]);
+    }
     payload.laterRows = std::move(builder).build();
     return payload;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,7 +52,8 @@ public:
     // The payload of this sheet: the rows of the used range, trailing blank rows removed. The
     // used range is the declared one (or the guessed one); when that breaks a limit, the range
     // of the cells actually present decides.
-    WorkbookPayload payload(std::vector<std::string> sheetNames,
+    // Fails with ImportCancelled once `stop` is requested.
+    WorkbookPayload payload(std::vector<std::string> sheetNames, std::stop_token stop,
                             const std::function<std::string_view(std::uint32_t)>& resolvePending = {}) &&;
 
 private:

@@ -94,6 +94,17 @@ int wholeNumber(std::string_view text)
     return value;
 }
 
+// An id parseInt reads as NaN: the library formats its cells as "General" through its format
+// table, not as format id 0, and never as dates.
+constexpr int notANumberFormatId = -1;
+
+bool isNotANumber(std::string_view text)
+{
+    const char first = text.front();
+    return !(first >= '0' && first <= '9') && first != '+' && first != '-' && first != ' ' && first != '\t' &&
+           first != '\n' && first != '\r';
+}
+
 struct ContentParts {
     std::string workbook;
     std::string sharedStrings;
@@ -402,7 +413,7 @@ Styles styles(std::string_view xml)
         if (name != "<xf" && name != "<xf/>")
             return;
         const std::optional<std::string_view> id = attribute(tag, "numFmtId");
-        int formatId = id && !id->empty() ? wholeNumber(*id) : 0;
+        int formatId = !id || id->empty() ? 0 : isNotANumber(*id) ? notANumberFormatId : wholeNumber(*id);
         if (formatId > largestKeptFormatId) {
             const auto moved = movedTexts.find(formatId);
             if (moved == movedTexts.end())
@@ -460,15 +471,26 @@ public:
 private:
     CellFormat describe(int id) const
     {
-        const auto text = styles_.texts.find(id);
-        // The library loads a text for such an id only at its first cell, so that cell and
-        // the later ones read differently.
-        if (text == styles_.texts.end())
-            decline();
+        if (id == notANumberFormatId) {
+            CellFormat format;
+            format.id = id;
+            format.text = "General";
+            format.format = NumberFormat::parse(format.text);
+            return format;
+        }
         CellFormat format;
         format.id = id;
-        format.text = text->second;
-        format.isDate = isDateFormat(format.text);
+        if (const auto text = styles_.texts.find(id); text != styles_.texts.end()) {
+            format.text = text->second;
+            format.isDate = isDateFormat(format.text);
+        } else {
+            // The library loads the text of such an id at its first cell, after taking the
+            // cell's format, so that cell escapes the date rule and the later ones do not:
+            // only ids whose text is no date read the same throughout.
+            format.text = std::string(builtInNumberFormat(id).value_or("General"));
+            if (isDateFormat(format.text))
+                decline();
+        }
         format.format = NumberFormat::parse(id == 0 ? std::string_view("General") : std::string_view(format.text));
         return format;
     }
@@ -968,7 +990,7 @@ WorkbookPayload readXlsx(ZipArchive& archive, const NativeRequest& request, cons
     const std::vector<std::string> libraryTexts = requests.empty() ? std::vector<std::string>() : formatter(requests);
     if (libraryTexts.size() != requests.size())
         decline();
-    return std::move(cells).payload(std::move(names),
+    return std::move(cells).payload(std::move(names), stop,
                                     [&libraryTexts](std::uint32_t key) { return std::string_view(libraryTexts[key]); });
 }
 
