@@ -69,7 +69,7 @@ for (let r = 1; r < rows; ++r) {
 }
 const book = XLSX.utils.book_new();
 XLSX.utils.book_append_sheet(book, XLSX.utils.aoa_to_sheet(data), "Data");
-require("fs").writeFileSync(output, XLSX.write(book, { type: "buffer", bookType: type, compression: true }));
+require("fs").writeFileSync(output, XLSX.write(book, { type: "buffer", bookType: type, compression: true, bookSST: true }));
 )JS";
 
 fs::path workbookFile(const fs::path& folder, const Size& size)

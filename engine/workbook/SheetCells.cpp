@@ -9,6 +9,9 @@
 namespace rowlark::workbook {
 namespace {
 
+// What a cell's text takes on average in a sheet of numbers, dates and short texts.
+constexpr std::uint64_t expectedTextBytes = 12;
+
 // UTF-16 units of UTF-8 text: one per sequence, two for those past the basic plane.
 std::uint64_t utf16Units(std::string_view text)
 {
@@ -50,6 +53,17 @@ void CellRange::extend(std::uint32_t row, std::uint32_t column)
     lastRow = std::max(lastRow, row);
     firstColumn = std::min(firstColumn, column);
     lastColumn = std::max(lastColumn, column);
+}
+
+void SheetCells::declareRange(const CellRange& range)
+{
+    declared_ = range;
+    // Room for the cells a sheet within the limits may declare, so that the cells need not be
+    // copied as they grow; pages are only taken as cells arrive.
+    const std::uint64_t cells =
+        std::min<std::uint64_t>(range.rowCount() * range.columnCount(), SpreadsheetImporter::maximumCells);
+    cells_.reserve(cells);
+    text_.reserve(cells * expectedTextBytes);
 }
 
 void SheetCells::add(std::uint32_t row, std::uint32_t column, std::string_view text)

@@ -38,7 +38,7 @@ struct CellRange {
 class SheetCells {
 public:
     // The range the sheet declares for itself; cells outside it are not part of the sheet.
-    void declareRange(const CellRange& range) { declared_ = range; }
+    void declareRange(const CellRange& range);
     // The range the reader guesses from what it saw, used when none is declared.
     void guessRange(const CellRange& range) { guessed_ = range; }
 

@@ -218,11 +218,6 @@ std::string sheetPath(ZipArchive& archive, std::string_view target, std::string_
     return std::string(workbookRelationsPath.substr(0, rels)) + std::string(target);
 }
 
-bool isWordCharacter(char character)
-{
-    return std::isalnum(static_cast<unsigned char>(character)) || character == '_';
-}
-
 // The position just after "<" + optional "prefix:" + `name`, when such an opening tag starts at
 // `at`; npos otherwise.
 std::size_t afterOpeningName(std::string_view text, std::size_t at, std::string_view name)
@@ -500,6 +495,28 @@ private:
     std::unordered_map<int, CellFormat> formats_;
 };
 
+// The attributes of a cell's tag that decide its place, kind and style.
+struct CellTag {
+    std::optional<std::string_view> reference;
+    std::optional<std::string_view> type;
+    std::optional<std::string_view> style;
+};
+
+CellTag cellTag(std::string_view tag)
+{
+    CellTag cell;
+    std::size_t position = firstAttributePosition(tag);
+    while (const std::optional<Attribute> attribute = nextAttribute(tag, position)) {
+        if (isAttributeKey(attribute->name, "r"))
+            cell.reference = attribute->value;
+        else if (isAttributeKey(attribute->name, "t"))
+            cell.type = attribute->value;
+        else if (isAttributeKey(attribute->name, "s"))
+            cell.style = attribute->value;
+    }
+    return cell;
+}
+
 // A number as parseFloat reads the whole text; declined when it would read only a part of it.
 double numberValue(std::string_view text)
 {
@@ -746,7 +763,8 @@ private:
         const std::string_view body = cell[tagEnd - 1] == '/' ? std::string_view() : cell.substr(tagEnd + 1);
         if (tag.find("r=") != std::string_view::npos && cell.find("r=") != tag.find("r="))
             decline();
-        if (const std::optional<std::string_view> reference = attribute(tag, "r")) {
+        const CellTag attributes = cellTag(tag);
+        if (const std::optional<std::string_view> reference = attributes.reference) {
             const std::optional<CellAddress> address = parseCellAddress(*reference);
             if (!address || address->row != row)
                 decline();
@@ -756,7 +774,7 @@ private:
         }
         const auto column = static_cast<std::uint32_t>(column_);
 
-        const std::optional<std::string_view> type = attribute(tag, "t");
+        const std::optional<std::string_view>& type = attributes.type;
         const std::optional<std::string_view> rawValue = elementContent(body, "v");
         const std::optional<std::string_view> value =
             rawValue && !rawValue->empty() ? rawValue : std::optional<std::string_view>();
@@ -768,22 +786,22 @@ private:
         }
         noteColumn(column);
         if (isZeroFormula) {
-            addNumber(row, column, 0, tag);
+            addNumber(row, column, 0, attributes.style);
             return;
         }
         const std::string_view kind = type.value_or("n");
         if (kind == "n") {
             if (value)
-                addNumber(row, column, numberValue(unescaped(*value)), tag);
+                addNumber(row, column, numberValue(unescaped(*value)), attributes.style);
         } else if (kind == "s") {
             if (value)
-                addText(row, column, sharedString(unescaped(*value)), tag);
+                addText(row, column, sharedString(unescaped(*value)), attributes.style);
         } else if (kind == "str") {
-            addText(row, column, value ? plainText(*value) : std::string(), tag);
+            addText(row, column, value ? plainText(*value) : std::string(), attributes.style);
         } else if (kind == "inlineStr") {
-            addText(row, column, inlineText(body), tag);
+            addText(row, column, inlineText(body), attributes.style);
         } else if (kind == "b") {
-            addBoolean(row, column, value && isTrueFlag(unescaped(*value)), tag);
+            addBoolean(row, column, value && isTrueFlag(unescaped(*value)), attributes.style);
         } else if (kind == "e") {
             if (!value)
                 decline();
@@ -841,9 +859,9 @@ private:
         return std::move(*text);
     }
 
-    void addNumber(std::uint32_t row, std::uint32_t column, double value, std::string_view tag)
+    void addNumber(std::uint32_t row, std::uint32_t column, double value, std::optional<std::string_view> style)
     {
-        const CellFormat& format = formats_.forStyle(attribute(tag, "s"));
+        const CellFormat& format = formats_.forStyle(style);
         if (format.isDate) {
             cells_.add(row, column, dateCellText(value, formats_.isDate1904()));
             return;
@@ -861,15 +879,15 @@ private:
         cells_.addPending(row, column, libraryRequest(format.text, value));
     }
 
-    void addText(std::uint32_t row, std::uint32_t column, const std::string& text, std::string_view tag)
+    void addText(std::uint32_t row, std::uint32_t column, const std::string& text, std::optional<std::string_view> style)
     {
-        const CellFormat& format = formats_.forStyle(attribute(tag, "s"));
+        const CellFormat& format = formats_.forStyle(style);
         cells_.add(row, column, format.id == 0 ? text : formatted(format, CellValue(text)));
     }
 
-    void addBoolean(std::uint32_t row, std::uint32_t column, bool value, std::string_view tag)
+    void addBoolean(std::uint32_t row, std::uint32_t column, bool value, std::optional<std::string_view> style)
     {
-        const CellFormat& format = formats_.forStyle(attribute(tag, "s"));
+        const CellFormat& format = formats_.forStyle(style);
         cells_.add(row, column, format.id == 0 ? std::string(value ? "TRUE" : "FALSE") : formatted(format, value));
     }
 

@@ -1,5 +1,6 @@
 #include "workbook/XmlScan.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace rowlark::workbook {
@@ -10,9 +11,9 @@ bool isSpace(char character)
     return character == ' ' || character == '\t' || character == '\n' || character == '\r';
 }
 
-bool isWordCharacter(char character)
+char asciiLower(char character)
 {
-    return std::isalnum(static_cast<unsigned char>(character)) || character == '_';
+    return character >= 'A' && character <= 'Z' ? static_cast<char>(character - 'A' + 'a') : character;
 }
 
 void appendUtf8(std::string& text, std::uint32_t codePoint)
@@ -179,12 +180,16 @@ std::string tagName(std::string_view tag)
     return name;
 }
 
-std::optional<std::string_view> attribute(std::string_view tag, std::string_view key)
+std::size_t firstAttributePosition(std::string_view tag)
 {
-    std::optional<std::string_view> found;
     std::size_t position = 0;
     while (position < tag.size() && !isSpace(tag[position]))
         ++position;
+    return position;
+}
+
+std::optional<Attribute> nextAttribute(std::string_view tag, std::size_t& position)
+{
     while (position < tag.size()) {
         while (position < tag.size() && (isSpace(tag[position]) || tag[position] == '/' || tag[position] == '?'))
             ++position;
@@ -207,8 +212,10 @@ std::optional<std::string_view> attribute(std::string_view tag, std::string_view
         if (position < tag.size() && (tag[position] == '"' || tag[position] == '\'')) {
             const char quote = tag[position];
             const std::size_t end = tag.find(quote, position + 1);
-            if (end == std::string_view::npos)
-                return found;
+            if (end == std::string_view::npos) {
+                position = tag.size();
+                return std::nullopt;
+            }
             value = tag.substr(position + 1, end - position - 1);
             position = end + 1;
         } else {
@@ -228,12 +235,24 @@ std::optional<std::string_view> attribute(std::string_view tag, std::string_view
                    underscore != std::string_view::npos && underscore > 0) {
             local = name.substr(0, underscore);
         }
-        const bool isMatch = local == key || (local.size() == key.size() &&
-                                              std::equal(local.begin(), local.end(), key.begin(), [](char a, char b) {
-                                                  return std::tolower(static_cast<unsigned char>(a)) == b;
-                                              }));
-        if (isMatch)
-            found = value;
+        return Attribute{local, value};
+    }
+    return std::nullopt;
+}
+
+bool isAttributeKey(std::string_view name, std::string_view key)
+{
+    return name == key || (name.size() == key.size() && std::equal(name.begin(), name.end(), key.begin(),
+                                                                    [](char a, char b) { return asciiLower(a) == b; }));
+}
+
+std::optional<std::string_view> attribute(std::string_view tag, std::string_view key)
+{
+    std::optional<std::string_view> found;
+    std::size_t position = firstAttributePosition(tag);
+    while (const std::optional<Attribute> next = nextAttribute(tag, position)) {
+        if (isAttributeKey(next->name, key))
+            found = next->value;
     }
     return found;
 }
@@ -279,6 +298,11 @@ bool isValidUtf8(std::string_view text)
 
 std::optional<std::string> unescapedText(std::string_view text)
 {
+    if (std::all_of(text.begin(), text.end(), [](char character) {
+            return static_cast<unsigned char>(character) < 0x80 && character != '&' && character != '_' &&
+                   character != '<';
+        }))
+        return std::string(text);
     if (!isValidUtf8(text))
         return std::nullopt;
     const std::size_t cdata = text.find("<![CDATA[");

@@ -13,6 +13,13 @@
 
 namespace rowlark::workbook {
 
+// A character of the patterns' \w: an ASCII letter or digit, or an underscore.
+inline bool isWordCharacter(char character)
+{
+    return (character >= 'a' && character <= 'z') || (character >= 'A' && character <= 'Z') ||
+           (character >= '0' && character <= '9') || character == '_';
+}
+
 // Calls `visit` with every tag of the text, brackets included, in order.
 void forEachTag(std::string_view text, const std::function<void(std::string_view tag)>& visit);
 
@@ -20,8 +27,21 @@ void forEachTag(std::string_view text, const std::function<void(std::string_view
 // namespace prefix: "<sheet", "</row>".
 std::string tagName(std::string_view tag);
 
-// The last value given for `key`: an attribute named `key`, or `prefix:key`, or one whose lower
-// case is `key`. Values are raw (not unescaped).
+// The attributes of a tag one after another: the name without its namespace prefix (and cut at
+// an underscore, as the library keys names), the value raw (not unescaped). Namespace
+// declarations are left out.
+struct Attribute {
+    std::string_view name;
+    std::string_view value;
+};
+std::size_t firstAttributePosition(std::string_view tag);
+std::optional<Attribute> nextAttribute(std::string_view tag, std::size_t& position);
+
+// Whether an attribute of that name sets `key`, which the library also sets from the name in
+// lower case.
+bool isAttributeKey(std::string_view name, std::string_view key);
+
+// The last value given for `key` (see isAttributeKey).
 std::optional<std::string_view> attribute(std::string_view tag, std::string_view key);
 
 // The text with XML entities, numeric character references, CDATA sections and _xHHHH_
