@@ -66,13 +66,18 @@ void SheetCells::declareRange(const CellRange& range)
     text_.reserve(cells * expectedTextBytes);
 }
 
+void SheetCells::countText(std::string_view text)
+{
+    textUnits_ += utf16Units(text);
+    if (textUnits_ > readerProtocol::maximumSheetTextUnits)
+        throw ImportError::worksheetTooLarge();
+}
+
 void SheetCells::add(std::uint32_t row, std::uint32_t column, std::string_view text)
 {
     if (declared_ && !declared_->contains(row, column))
         return;
-    textUnits_ += utf16Units(text);
-    if (textUnits_ > readerProtocol::maximumSheetTextUnits)
-        throw ImportError::worksheetTooLarge();
+    countText(text);
     append({row, column, text_.size(), static_cast<std::uint32_t>(text.size()), false});
     text_.append(text);
 }
@@ -132,9 +137,14 @@ WorkbookPayload SheetCells::payload(std::vector<std::string> sheetNames, std::st
         throwIfStopped(stop, index);
         if (!range->contains(cell.row, cell.column))
             continue;
-        grid[std::size_t(cell.row - range->firstRow) * width + (cell.column - range->firstColumn)] =
-            cell.isPending ? resolvePending(static_cast<std::uint32_t>(cell.offset))
-                           : std::string_view(text_).substr(cell.offset, cell.size);
+        std::string_view text;
+        if (cell.isPending) {
+            text = resolvePending(static_cast<std::uint32_t>(cell.offset));
+            countText(text);
+        } else {
+            text = std::string_view(text_).substr(cell.offset, cell.size);
+        }
+        grid[std::size_t(cell.row - range->firstRow) * width + (cell.column - range->firstColumn)] = text;
     }
 
     std::size_t rowCount = height;

@@ -53,6 +53,7 @@ public:
     // used range is the declared one (or the guessed one); when that breaks a limit, the range
     // of the cells actually present decides.
     // Fails with ImportCancelled once `stop` is requested.
+    // The texts of pending cells count against what a read may hold as they are placed.
     WorkbookPayload payload(std::vector<std::string> sheetNames, std::stop_token stop,
                             const std::function<std::string_view(std::uint32_t)>& resolvePending = {}) &&;
 
@@ -66,6 +67,7 @@ private:
     };
 
     void append(const Cell& cell);
+    void countText(std::string_view text);
     std::optional<CellRange> usedRange() const;
 
     std::optional<CellRange> declared_;

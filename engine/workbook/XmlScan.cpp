@@ -243,7 +243,7 @@ std::optional<Attribute> nextAttribute(std::string_view tag, std::size_t& positi
 bool isAttributeKey(std::string_view name, std::string_view key)
 {
     return name == key || (name.size() == key.size() && std::equal(name.begin(), name.end(), key.begin(),
-                                                                    [](char a, char b) { return asciiLower(a) == b; }));
+                                                                   [](char a, char b) { return asciiLower(a) == b; }));
 }
 
 std::optional<std::string_view> attribute(std::string_view tag, std::string_view key)
