@@ -5,7 +5,7 @@ ROWLARK_PACKAGES=(
   cmake make g++ pkg-config
   libicu-dev rapidjson-dev
   googletest libgtest-dev libgmock-dev
-  nodejs libjavascriptcoregtk-4.1-dev zlib1g-dev libexpat1-dev python3-openpyxl
+  nodejs libjavascriptcoregtk-4.1-dev zlib1g-dev libexpat1-dev python3-openpyxl python3-odf
   qt6-base-dev qt6-svg-dev libqt6svg6
 )
 # Some Node.js builds bring their own npm and conflict with Debian's package of it.

@@ -186,8 +186,9 @@ TEST(NativeCoverage, MostWorkbooksAreReadNatively)
     for (const fs::path& file : files) {
         EXPECT_TRUE(isXlsx(file) || isReadNatively(file)) << file;
     }
-    for (const char* name : {"people.xlsx", "dates.xlsx", "dates-1904.xlsx", "offset.xlsx", "rows-at-limit.xlsx",
-                             "formats.xlsx", "openpyxl-formats.xlsx", "rich-text-and-line-breaks.xlsx"})
+    for (const char* name :
+         {"people.xlsx", "dates.xlsx", "dates-1904.xlsx", "offset.xlsx", "rows-at-limit.xlsx", "formats.xlsx",
+          "openpyxl-formats.xlsx", "rich-text-and-line-breaks.xlsx", "odfpy-values.ods"})
         EXPECT_TRUE(isReadNatively(fixture(name))) << name;
 }
 

@@ -1,0 +1,75 @@
+# Writes an ODS workbook with a second writer, odfpy, for the native reader to agree with the
+# library on: every value type with its own display text, repeated cells and rows, spans, spaces,
+# tabs and line breaks in paragraphs, several paragraphs in a cell, and a cell whose text differs
+# from its value. Usage: python3 make-odfpy-fixtures.py OUTPUT_FOLDER
+import os
+import sys
+
+from odf.opendocument import OpenDocumentSpreadsheet
+from odf.table import CoveredTableCell, Table, TableCell, TableRow
+from odf.text import LineBreak, P, S, Span, Tab
+
+folder = sys.argv[1]
+os.makedirs(folder, exist_ok=True)
+
+
+def cell(text=None, repeated=None, **value):
+    attributes = dict(value)
+    if repeated:
+        attributes["numbercolumnsrepeated"] = repeated
+    element = TableCell(**attributes)
+    if text is not None:
+        element.addElement(P(text=text))
+    return element
+
+
+def row(*cells, repeated=None):
+    element = TableRow(numberrowsrepeated=repeated) if repeated else TableRow()
+    for item in cells:
+        element.addElement(item)
+    return element
+
+
+document = OpenDocumentSpreadsheet()
+values = Table(name="Values")
+values.addElement(row(cell("kind"), cell("value"), cell("shown")))
+values.addElement(row(cell("float"), cell("1.5", valuetype="float", value="1.5"), cell("one and a half")))
+values.addElement(row(cell("percentage"), cell("12.5%", valuetype="percentage", value="0.125"), cell("")))
+values.addElement(row(cell("currency"), cell("$3.00", valuetype="currency", currency="USD", value="3"), cell("")))
+values.addElement(row(cell("date"), cell("05/03/2024", valuetype="date", datevalue="2024-03-05"), cell("")))
+values.addElement(row(cell("date and time"), cell("x", valuetype="date", datevalue="2024-03-05T14:07:09"), cell("")))
+values.addElement(row(cell("time"), cell("14:07", valuetype="time", timevalue="PT14H07M09S"), cell("")))
+values.addElement(row(cell("boolean"), cell("TRUE", valuetype="boolean", booleanvalue="true"), cell("")))
+values.addElement(row(cell("string"), cell("text", valuetype="string"), cell("")))
+values.addElement(row(cell("repeated"), cell("r", repeated=3)))
+values.addElement(row(cell("blank rows follow")))
+values.addElement(row(cell(), repeated=4))
+values.addElement(row(cell("after blanks"), cell("42", valuetype="float", value="42")))
+values.addElement(row(cell("repeated row"), cell("same"), repeated=2))
+values.addElement(row(cell("covered"), cell("merged", numbercolumnsspanned=2), CoveredTableCell()))
+document.spreadsheet.addElement(values)
+
+texts = Table(name="Texts")
+texts.addElement(row(cell("rule"), cell("text")))
+spaced = P(text="a")
+spaced.addElement(S(c=3))
+spaced.addText("b")
+spaced.addElement(Tab())
+spaced.addText("c")
+spaced.addElement(LineBreak())
+spaced.addText("d")
+styled = P(text="plain ")
+styled.addElement(Span(text="span"))
+styled.addText(" & <more>")
+two = TableCell()
+two.addElement(P(text="first paragraph"))
+two.addElement(P(text="second paragraph"))
+for name, paragraph in (("spaces, tab, line break", spaced), ("span and escapes", styled)):
+    element = TableCell()
+    element.addElement(paragraph)
+    texts.addElement(row(cell(name), element))
+texts.addElement(row(cell("two paragraphs"), two))
+texts.addElement(row(cell("non-ASCII"), cell("Zürich – 東京 😀")))
+document.spreadsheet.addElement(texts)
+
+document.save(os.path.join(folder, "odfpy-values.ods"))
