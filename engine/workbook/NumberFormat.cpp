@@ -17,6 +17,8 @@
 namespace rowlark::workbook {
 namespace {
 
+constexpr std::size_t maximumFormatLength = 255;
+
 // ---- JavaScript number texts -------------------------------------------------------------
 
 // The shortest digits that read back as `magnitude` (> 0) and the decimal exponent of the
@@ -2046,6 +2048,10 @@ std::optional<NumberFormat> NumberFormat::parse(std::string_view format)
     NumberFormat parsed;
     if (isGeneralAt(format, 0))
         return parsed;
+    // Formatting recurses once a shortened form; spreadsheet programs write at most 255
+    // characters, and longer texts are left to the library rather than to the stack.
+    if (format.size() > maximumFormatLength)
+        return std::nullopt;
     for (const char c : format)
         if (static_cast<unsigned char>(c) >= 0xF0)
             return std::nullopt;

@@ -130,5 +130,13 @@ TEST(NumberFormat, DateTextsMatchTheLibraryOverTheWholeDateRange)
             << describe(pairs[i].value) << (pairs[i].isDate1904 ? " (1904)" : "");
 }
 
+// Formatting recurses once for every part of a format it shortens: a format of thousands of
+// characters from a hostile workbook went to the library instead of exhausting the stack.
+TEST(NumberFormat, FormatsLongerThanSpreadsheetsWriteAreLeftToTheLibrary)
+{
+    EXPECT_TRUE(NumberFormat::parse("#0" + std::string(253, '.')).has_value());
+    EXPECT_FALSE(NumberFormat::parse("#0" + std::string(3000, '.')).has_value());
+}
+
 }  // namespace
 }  // namespace rowlark::workbook
