@@ -1,8 +1,10 @@
 #include "workbook/SheetCells.h"
 
 #include <algorithm>
+#include <set>
 
 #include "workbook/ImportError.h"
+#include "workbook/NativeReader.h"
 #include "workbook/ReaderProtocol.h"
 #include "workbook/SpreadsheetImporter.h"
 
@@ -75,17 +77,39 @@ void SheetCells::countText(std::string_view text)
 
 void SheetCells::add(std::uint32_t row, std::uint32_t column, std::string_view text)
 {
-    if (declared_ && !declared_->contains(row, column))
+    if (declared_ && !declared_->contains(row, column)) {
+        hasCellsOutsideDeclared_ = true;
         return;
+    }
     countText(text);
     append({row, column, text_.size(), static_cast<std::uint32_t>(text.size()), false});
     text_.append(text);
 }
 
+void SheetCells::addCommentedCells(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& positions)
+{
+    std::set<std::pair<std::uint32_t, std::uint32_t>> missing(positions.begin(), positions.end());
+    for (const Cell& cell : cells_)
+        missing.erase({cell.row, cell.column});
+    for (const auto& [row, column] : missing) {
+        // Cells outside the declared range were left out: whether one was here is unknown.
+        if (hasCellsOutsideDeclared_ && !declared_->contains(row, column))
+            throw ReadDeclined();
+        std::optional<CellRange>& stated = declared_ ? declared_ : guessed_;
+        if (stated)
+            stated->extend(row, column);
+        else
+            stated = CellRange{row, column, row, column};
+        append({row, column, text_.size(), 0, false});
+    }
+}
+
 void SheetCells::addPending(std::uint32_t row, std::uint32_t column, std::uint32_t key)
 {
-    if (declared_ && !declared_->contains(row, column))
+    if (declared_ && !declared_->contains(row, column)) {
+        hasCellsOutsideDeclared_ = true;
         return;
+    }
     append({row, column, key, 0, true});
 }
 

@@ -46,6 +46,9 @@ public:
     // Fails with worksheetTooLarge once the cells present (within the declared range) span more
     // than a sheet may hold, or their text passes what a read may hold.
     void add(std::uint32_t row, std::uint32_t column, std::string_view text);
+    // Cells that have a comment: the library adds an empty cell where there is none and widens
+    // the declared (or guessed) range to it. Positions as (row, column).
+    void addCommentedCells(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& positions);
     // A cell whose text is known only at the end: `key` is handed to the resolver of rows().
     void addPending(std::uint32_t row, std::uint32_t column, std::uint32_t key);
 
@@ -77,6 +80,7 @@ private:
     std::string text_;
     std::uint64_t textUnits_ = 0;
     bool isInOrder_ = true;
+    bool hasCellsOutsideDeclared_ = false;
 };
 
 }  // namespace rowlark::workbook

@@ -37,6 +37,10 @@ constexpr std::string_view stylesContentTypes[] = {
     "application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml",
     "application/vnd.ms-excel.styles",
 };
+constexpr std::string_view legacyCommentsRelationship =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/comments";
+constexpr std::string_view threadedCommentsRelationship =
+    "http://schemas.microsoft.com/office/2017/10/relationships/threadedComment";
 constexpr std::string_view worksheetRelationships[] = {
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet",
     "http://purl.oclc.org/ooxml/officeDocument/relationships/worksheet",
@@ -1043,6 +1047,103 @@ bool isCommentRelationship(std::string_view type)
     return type.ends_with("/comments") || type.find("threadedComment") != std::string_view::npos;
 }
 
+// A part's path from a relationship's target, relative to the part that has the relationship.
+std::string resolvedPath(std::string_view target, std::string_view base)
+{
+    if (!target.empty() && target.front() == '/')
+        return std::string(target.substr(1));
+    std::vector<std::string_view> steps;
+    const std::size_t folderEnd = base.rfind('/');
+    for (std::string_view rest = folderEnd == std::string_view::npos ? std::string_view() : base.substr(0, folderEnd);
+         !rest.empty();) {
+        const std::size_t slash = rest.find('/');
+        steps.push_back(rest.substr(0, slash));
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    }
+    for (std::string_view rest = target; !rest.empty();) {
+        const std::size_t slash = rest.find('/');
+        const std::string_view step = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        if (step == "..") {
+            if (!steps.empty())
+                steps.pop_back();
+        } else if (step != ".") {
+            steps.push_back(step);
+        }
+    }
+    std::string path;
+    for (const std::string_view step : steps)
+        path += (path.empty() ? "" : "/") + std::string(step);
+    return path;
+}
+
+using Position = std::pair<std::uint32_t, std::uint32_t>;
+
+Position commentedPosition(std::string_view tag)
+{
+    const std::optional<CellAddress> address = parseCellAddress(attribute(tag, "ref").value_or(""));
+    if (!address)
+        decline();
+    return {address->row, address->column};
+}
+
+// The cells of a comments part that have a comment: every <comment> of its list.
+std::vector<Position> legacyCommentedCells(std::string_view xml)
+{
+    std::vector<Position> positions;
+    if (xml.find(":comment") != std::string_view::npos)
+        decline();
+    const std::size_t list = xml.find("<commentList>");
+    const std::size_t listEnd = xml.rfind("</commentList>");
+    if (list == std::string_view::npos || listEnd == std::string_view::npos || listEnd < list)
+        return positions;
+    forEachTag(xml.substr(list, listEnd - list), [&](std::string_view tag) {
+        if (tagName(tag) == "<comment")
+            positions.push_back(commentedPosition(tag));
+    });
+    return positions;
+}
+
+// The cells of a threaded comments part whose comments have a text.
+std::vector<Position> threadedCommentedCells(std::string_view xml)
+{
+    std::vector<Position> positions;
+    std::optional<Position> open;
+    bool hasText = false;
+    forEachTag(xml, [&](std::string_view tag) {
+        const std::string name = tagName(tag);
+        if (name == "<threadedComment") {
+            open = commentedPosition(tag);
+            hasText = false;
+        } else if (name == "</text>") {
+            hasText = true;
+        } else if (name == "</threadedComment>" && open && hasText) {
+            positions.push_back(*open);
+        }
+    });
+    return positions;
+}
+
+// The cells the sheet's comments are attached to, from every comments part it relates to.
+std::vector<Position> commentedCells(ZipArchive& archive, const std::map<std::string, Relationship>& relations,
+                                     std::string_view sheetPath)
+{
+    std::vector<Position> positions;
+    for (const auto& [id, relation] : relations) {
+        const bool isLegacy = relation.type == legacyCommentsRelationship;
+        const bool isThreaded = relation.type == threadedCommentsRelationship;
+        if (!isLegacy && !isThreaded) {
+            if (isCommentRelationship(relation.type))
+                decline();
+            continue;
+        }
+        const std::string part = readPart(archive, resolvedPath(relation.target, sheetPath));
+        const std::vector<Position> more = isLegacy ? legacyCommentedCells(part) : threadedCommentedCells(part);
+        positions.insert(positions.end(), more.begin(), more.end());
+    }
+    return positions;
+}
+
 }  // namespace
 
 WorkbookPayload readXlsx(ZipArchive& archive, const NativeRequest& request, const LibraryFormatter& formatter,
@@ -1073,11 +1174,8 @@ WorkbookPayload readXlsx(ZipArchive& archive, const NativeRequest& request, cons
     if (relation == workbookRelations.end() || !isOneOf(relation->second.type, worksheetRelationships))
         decline();
     const std::string path = sheetPath(archive, relation->second.target, relationsPath);
-    for (const auto& [id, sheetRelation] :
-         relationships(readOptionalPart(archive, relationshipsPath(path)).value_or(""))) {
-        if (isCommentRelationship(sheetRelation.type))
-            decline();
-    }
+    const std::map<std::string, Relationship> sheetRelations =
+        relationships(readOptionalPart(archive, relationshipsPath(path)).value_or(""));
     const ZipEntry* sheetEntry = archive.find(path);
     if (!sheetEntry)
         decline();
@@ -1088,6 +1186,7 @@ WorkbookPayload readXlsx(ZipArchive& archive, const NativeRequest& request, cons
     SheetReader reader(cells, formats, numbers, strings, stop);
     archive.read(*sheetEntry, [&reader](std::string_view chunk) { reader.feed(chunk); });
     reader.finish();
+    cells.addCommentedCells(commentedCells(archive, sheetRelations, path));
     archive.checkUnreadEntries();
 
     numbers.formatAll();

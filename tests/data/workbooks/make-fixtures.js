@@ -178,3 +178,17 @@ strings.content = Buffer.from(stringsText.replace("<si><t>plain</t></si>",
     "<si><t>plain</t><r><t xml:space=\"preserve\"> and </t></r><r><rPr><b/></rPr><t>bold</t></r><rPh><t>ignored</t></rPh></si>"));
 fs.writeFileSync(path.join(folder, "rich-text-and-line-breaks.xlsx"),
     XLSX.CFB.write(rich, { fileType: "zip", type: "buffer" }));
+
+// A comment on a cell that holds nothing, outside the sheet's declared range: the library adds an
+// empty cell there and widens the range to it.
+const commentedSheet = XLSX.utils.aoa_to_sheet([["key", "value"], ["k1", "v1"]]);
+commentedSheet.D4 = { t: "z", c: [{ a: "Reviewer", t: "check this" }] };
+commentedSheet["!ref"] = "A1:D4";
+const commented = XLSX.CFB.read(XLSX.write(bookOf([["Notes", commentedSheet]]), { type: "buffer", bookType: "xlsx" }),
+    { type: "buffer" });
+const commentedPart = XLSX.CFB.find(commented, "/xl/worksheets/sheet1.xml");
+const commentedText = commentedPart.content.toString();
+if (!commentedText.includes('<dimension ref="A1:D4"/>'))
+    throw new Error("the commented sheet has no dimension to edit");
+commentedPart.content = Buffer.from(commentedText.replace('<dimension ref="A1:D4"/>', '<dimension ref="A1:B2"/>'));
+fs.writeFileSync(path.join(folder, "comment-outside-range.xlsx"), XLSX.CFB.write(commented, { fileType: "zip", type: "buffer" }));

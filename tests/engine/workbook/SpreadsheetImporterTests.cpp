@@ -188,7 +188,7 @@ TEST(NativeCoverage, MostWorkbooksAreReadNatively)
     }
     for (const char* name :
          {"people.xlsx", "dates.xlsx", "dates-1904.xlsx", "offset.xlsx", "rows-at-limit.xlsx", "formats.xlsx",
-          "openpyxl-formats.xlsx", "rich-text-and-line-breaks.xlsx", "odfpy-values.ods"})
+          "openpyxl-formats.xlsx", "rich-text-and-line-breaks.xlsx", "odfpy-values.ods", "comment-outside-range.xlsx"})
         EXPECT_TRUE(isReadNatively(fixture(name))) << name;
 }
 
