@@ -74,14 +74,12 @@ int wholeNumber(std::string_view text)
     return value;
 }
 
-
 bool isNotANumber(std::string_view text)
 {
     const char first = text.front();
     return !(first >= '0' && first <= '9') && first != '+' && first != '-' && first != ' ' && first != '\t' &&
            first != '\n' && first != '\r';
 }
-
 
 ContentParts contentParts(ZipArchive& archive)
 {
@@ -114,8 +112,6 @@ ContentParts contentParts(ZipArchive& archive)
     return parts;
 }
 
-
-
 bool isTrueFlag(std::string_view value)
 {
     return value == "1" || value == "true" || value == "TRUE";
@@ -139,7 +135,6 @@ WorkbookListing workbookListing(std::string_view xml)
     });
     return listing;
 }
-
 
 std::map<std::string, Relationship> relationships(std::string_view xml)
 {
@@ -318,7 +313,6 @@ std::string_view firstElement(std::string_view xml, std::string_view open, std::
     return xml.substr(start, end - start);
 }
 
-
 bool isDefaultFormatId(int id)
 {
     return (id >= 0 && id <= 4) || (id >= 9 && id <= 22) || (id >= 37 && id <= 40) || (id >= 45 && id <= 49) ||
@@ -442,7 +436,6 @@ std::string resolvedPath(std::string_view target, std::string_view base)
         path += (path.empty() ? "" : "/") + std::string(step);
     return path;
 }
-
 
 Position commentedPosition(std::string_view tag)
 {
