@@ -1,6 +1,6 @@
 #include "workbook/OdsManifest.h"
 
-#include "workbook/XmlScan.h"
+#include "text/Encoding.h"
 
 namespace rowlark::workbook {
 namespace {
@@ -15,7 +15,7 @@ bool isEncryptionTag(std::string_view name)
 
 std::optional<bool> isEncryptedManifest(std::string_view manifest)
 {
-    if (!isValidUtf8(manifest))
+    if (!text::isValidUTF8(manifest))
         return std::nullopt;
     for (std::size_t open = manifest.find('<'); open != std::string_view::npos; open = manifest.find('<', open + 1)) {
         const std::size_t at = open + 1 + (manifest.substr(open + 1, 1) == "/");

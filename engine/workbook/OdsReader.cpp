@@ -1,5 +1,6 @@
 #include "workbook/NativeReader.h"
 #include "workbook/OdsManifest.h"
+#include "workbook/XmlScan.h"
 
 #include <algorithm>
 #include <array>
@@ -57,21 +58,6 @@ std::optional<std::int64_t> repeatCount(std::string_view digits)
     for (const char digit : digits)
         count = std::min(hugeRepeat, count * 10 + (digit - '0'));
     return count;
-}
-
-// Appends a code point as UTF-8.
-void appendUtf8(std::string& text, std::uint32_t point)
-{
-    if (point < 0x80) {
-        text += static_cast<char>(point);
-    } else if (point < 0x800) {
-        text += static_cast<char>(0xC0 | (point >> 6));
-        text += static_cast<char>(0x80 | (point & 0x3F));
-    } else {
-        text += static_cast<char>(0xE0 | (point >> 12));
-        text += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (point & 0x3F));
-    }
 }
 
 // --- UTF-8 ---
@@ -173,92 +159,13 @@ std::string_view trimmed(std::string_view text)
 
 // A character the library makes of a numeric reference; none where its result would not be
 // one valid character (it keeps only 16 bits and makes lone surrogates and NUL).
-std::optional<std::uint32_t> referencedCharacter(std::string_view digits, int base)
-{
-    std::uint32_t point = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), point, base);
-    if (error != std::errc() || end != digits.data() + digits.size() || point == 0 || point > 0xFFFF ||
-        (point >= 0xD800 && point <= 0xDFFF))
-        return std::nullopt;
-    return point;
-}
-
-bool isHexDigit(char character)
-{
-    return isDigit(character) || (lowered(character) >= 'a' && lowered(character) <= 'f');
-}
-
 // The five named entities and numeric references, then the _xHHHH_ escapes of the result.
 std::string unescapedXml(std::string_view text)
 {
-    static constexpr std::array<std::pair<std::string_view, char>, 5> entities = {
-        {{"&quot;", '"'}, {"&apos;", '\''}, {"&gt;", '>'}, {"&lt;", '<'}, {"&amp;", '&'}}};
-    std::string entitiesDone;
-    entitiesDone.reserve(text.size());
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t ampersand = text.find('&', at);
-        entitiesDone.append(text.substr(at, ampersand - at));
-        if (ampersand == std::string_view::npos)
-            break;
-        const std::string_view rest = text.substr(ampersand);
-        at = ampersand + 1;
-        bool isDone = false;
-        for (const auto& [entity, character] : entities) {
-            if (rest.size() >= entity.size() &&
-                std::equal(entity.begin(), entity.end(), rest.begin(),
-                           [](char left, char right) { return left == lowered(right); })) {
-                if (!rest.starts_with(entity))
-                    decline();  // the library turns other spellings into NUL
-                entitiesDone += character;
-                at = ampersand + entity.size();
-                isDone = true;
-            }
-        }
-        if (isDone)
-            continue;
-        if (rest.size() > 1 && rest[1] == '#') {
-            const bool isHex = rest.size() > 2 && lowered(rest[2]) == 'x';
-            const std::size_t digitsStart = isHex ? 3 : 2;
-            std::size_t digitsEnd = digitsStart;
-            while (digitsEnd < rest.size() && isHexDigit(rest[digitsEnd]))
-                ++digitsEnd;
-            if (digitsEnd > digitsStart && digitsEnd < rest.size() && rest[digitsEnd] == ';') {
-                if (isHex && rest[2] != 'x')
-                    decline();  // the library reads &#X as decimal
-                const auto point =
-                    referencedCharacter(rest.substr(digitsStart, digitsEnd - digitsStart), isHex ? 16 : 10);
-                if (!point)
-                    decline();
-                appendUtf8(entitiesDone, *point);
-                at = ampersand + digitsEnd + 1;
-                continue;
-            }
-        }
-        entitiesDone += '&';
-    }
-
-    std::string unescaped;
-    unescaped.reserve(entitiesDone.size());
-    const std::string_view source = entitiesDone;
-    for (std::size_t at = 0; at < source.size();) {
-        const std::size_t underscore = source.find('_', at);
-        unescaped.append(source.substr(at, underscore - at));
-        if (underscore == std::string_view::npos)
-            break;
-        const std::string_view rest = source.substr(underscore);
-        if (rest.size() >= 7 && lowered(rest[1]) == 'x' &&
-            std::all_of(rest.begin() + 2, rest.begin() + 6, isHexDigit) && rest[6] == '_') {
-            const auto point = referencedCharacter(rest.substr(2, 4), 16);
-            if (!point)
-                decline();
-            appendUtf8(unescaped, *point);
-            at = underscore + 7;
-        } else {
-            unescaped += '_';
-            at = underscore + 1;
-        }
-    }
-    return unescaped;
+    std::optional<std::string> unescaped = unescapedText(text);
+    if (!unescaped)
+        decline();
+    return std::move(*unescaped);
 }
 
 // --- the text of a paragraph ---

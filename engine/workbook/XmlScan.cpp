@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "text/Encoding.h"
+#include "text/Unicode.h"
+
 namespace rowlark::workbook {
 namespace {
 
@@ -14,20 +17,6 @@ bool isSpace(char character)
 char asciiLower(char character)
 {
     return character >= 'A' && character <= 'Z' ? static_cast<char>(character - 'A' + 'a') : character;
-}
-
-void appendUtf8(std::string& text, std::uint32_t codePoint)
-{
-    if (codePoint < 0x80) {
-        text.push_back(static_cast<char>(codePoint));
-    } else if (codePoint < 0x800) {
-        text.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
-        text.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-    } else {
-        text.push_back(static_cast<char>(0xE0 | (codePoint >> 12)));
-        text.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
-        text.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-    }
 }
 
 bool isHexDigit(char character)
@@ -100,7 +89,7 @@ std::size_t decodeEntity(std::string_view text, std::string& out, bool& isBroken
     if (!unit)
         isBroken = true;
     else
-        appendUtf8(out, *unit);
+        text::appendScalar(out, *unit);
     return end + 1;
 }
 
@@ -138,7 +127,7 @@ std::optional<std::string> decodeWorkbookEscapes(std::string text)
             const std::optional<std::uint32_t> unit = codeUnit(std::string_view(text).substr(index + 2, 4), 16);
             if (!unit)
                 return std::nullopt;
-            appendUtf8(out, *unit);
+            text::appendScalar(out, *unit);
             index += 7;
             continue;
         }
@@ -257,45 +246,6 @@ std::optional<std::string_view> attribute(std::string_view tag, std::string_view
     return found;
 }
 
-bool isValidUtf8(std::string_view text)
-{
-    std::size_t index = 0;
-    while (index < text.size()) {
-        const auto byte = static_cast<unsigned char>(text[index]);
-        std::size_t length = 0;
-        std::uint32_t codePoint = 0;
-        if (byte < 0x80) {
-            ++index;
-            continue;
-        }
-        if (byte >= 0xC2 && byte <= 0xDF) {
-            length = 2;
-            codePoint = byte & 0x1F;
-        } else if (byte >= 0xE0 && byte <= 0xEF) {
-            length = 3;
-            codePoint = byte & 0x0F;
-        } else if (byte >= 0xF0 && byte <= 0xF4) {
-            length = 4;
-            codePoint = byte & 0x07;
-        } else {
-            return false;
-        }
-        if (index + length > text.size())
-            return false;
-        for (std::size_t next = 1; next < length; ++next) {
-            const auto continuation = static_cast<unsigned char>(text[index + next]);
-            if ((continuation & 0xC0) != 0x80)
-                return false;
-            codePoint = (codePoint << 6) | (continuation & 0x3F);
-        }
-        const bool isOverlong = (length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000);
-        if (isOverlong || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-            return false;
-        index += length;
-    }
-    return true;
-}
-
 std::optional<std::string> unescapedText(std::string_view text)
 {
     if (std::all_of(text.begin(), text.end(), [](char character) {
@@ -303,7 +253,7 @@ std::optional<std::string> unescapedText(std::string_view text)
                    character != '<';
         }))
         return std::string(text);
-    if (!isValidUtf8(text))
+    if (!text::isValidUTF8(text))
         return std::nullopt;
     const std::size_t cdata = text.find("<![CDATA[");
     if (cdata == std::string_view::npos) {

@@ -49,8 +49,6 @@ std::optional<std::string_view> attribute(std::string_view tag, std::string_view
 // the text is not UTF-8 or an escape stands for half of a surrogate pair.
 std::optional<std::string> unescapedText(std::string_view text);
 
-bool isValidUtf8(std::string_view text);
-
 // "AB12" as (row 11, column 27), counted from 0; none unless upper-case letters are followed by
 // a decimal row number without leading zeros.
 struct CellAddress {
