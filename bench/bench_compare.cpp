@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "compare/KeyDiagnostics.h"
-#include "compare/Parallel.h"
 #include "compare/RecordMatching.h"
 #include "support/DataGenerator.h"
 #include "support/ProcessMeasurement.h"
 #include "table/CSVTable.h"
+#include "table/Parallel.h"
 
 namespace {
 
@@ -134,7 +134,7 @@ void measure(const table::CSVTable& left, const table::CSVTable& right, unsigned
         return bench::medianOf(values);
     };
     const double seconds = median([](const Measurement& m) { return m.seconds(); });
-    const unsigned threads = workers == 0 ? compare::defaultWorkerCount() : workers;
+    const unsigned threads = workers == 0 ? table::defaultWorkerCount() : workers;
     std::printf("%u thread%s, %d runs\n  %s (s):", threads, threads == 1 ? "" : "s", runCount,
                 keyMeasurement == KeyMeasurement::withComparison ? "compareWithKeyDiagnostics"
                                                                  : "compare + 2 x KeyDiagnostics");

@@ -326,8 +326,8 @@ void ComparisonModel::analyze()
     invalidateResults();
     perform(
         tr("Finding matching columns…"),
-        [left = left_->table, right = right_->table](std::stop_token) {
-            return analysis::CSVComparator::analyzeMappings(left, right);
+        [left = left_->table, right = right_->table](std::stop_token stop) {
+            return analysis::CSVComparator::analyzeMappings(left, right, [stop] { throwIfCancelled(stop); });
         },
         [this](records::MappingAnalysisResult result) {
             setMappings(std::move(result.mappings));

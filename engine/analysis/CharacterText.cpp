@@ -1,10 +1,11 @@
 #include "analysis/CharacterText.h"
 
+#include "analysis/EditDistance.h"
 #include "text/Unicode.h"
 
 #include <algorithm>
 #include <functional>
-#include <numeric>
+#include <unordered_map>
 
 namespace rowlark::analysis::CSVComparator {
 namespace {
@@ -36,6 +37,11 @@ CharacterText::CharacterText(std::string_view text)
 std::string_view CharacterText::character(std::size_t index) const
 {
     return std::string_view(text_).substr(boundaries_[index], boundaries_[index + 1] - boundaries_[index]);
+}
+
+std::string_view CharacterText::firstCharacters(std::size_t count) const
+{
+    return std::string_view(text_).substr(0, boundaries_[count]);
 }
 
 bool CharacterText::sameCharacter(std::size_t index, const CharacterText& other, std::size_t otherIndex) const
@@ -75,6 +81,7 @@ CharacterText CharacterText::slice(std::size_t start, std::size_t end) const
     part.text_ = text_.substr(byteStart, boundaries_[end] - byteStart);
     part.symbols_.assign(symbols_.begin() + static_cast<std::ptrdiff_t>(start),
                          symbols_.begin() + static_cast<std::ptrdiff_t>(end));
+    part.boundaries_.clear();
     part.boundaries_.reserve(end - start + 1);
     for (std::size_t i = start; i <= end; ++i)
         part.boundaries_.push_back(boundaries_[i] - byteStart);
@@ -94,21 +101,18 @@ CharacterText CharacterText::operator+(const CharacterText& other) const
 
 std::size_t editDistance(const CharacterText& a, const CharacterText& b)
 {
-    // One row of the distance table at a time, over the shorter text.
-    const CharacterText& outer = a.length() >= b.length() ? a : b;
-    const CharacterText& inner = a.length() >= b.length() ? b : a;
-    std::vector<std::size_t> row(inner.length() + 1);
-    std::iota(row.begin(), row.end(), std::size_t{0});
-    for (std::size_t i = 0; i < outer.length(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i + 1;
-        for (std::size_t j = 0; j < inner.length(); ++j) {
-            const std::size_t substitution = diagonal + (outer.sameCharacter(i, inner, j) ? 0 : 1);
-            diagonal = row[j + 1];
-            row[j + 1] = std::min({substitution, row[j] + 1, diagonal + 1});
-        }
-    }
-    return row[inner.length()];
+    std::unordered_map<std::string_view, std::uint32_t> symbols;
+    const auto symbolsOf = [&](const CharacterText& text) {
+        std::vector<std::uint32_t> sequence;
+        sequence.reserve(text.length());
+        for (std::size_t i = 0; i < text.length(); ++i)
+            sequence.push_back(
+                symbols.try_emplace(text.character(i), static_cast<std::uint32_t>(symbols.size())).first->second);
+        return sequence;
+    };
+    const std::vector<std::uint32_t> first = symbolsOf(a);
+    const std::vector<std::uint32_t> second = symbolsOf(b);
+    return editDistance(first, second, symbols.size());
 }
 
 }  // namespace rowlark::analysis::CSVComparator

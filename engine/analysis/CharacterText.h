@@ -22,6 +22,9 @@ public:
     const std::string& text() const { return text_; }
     std::size_t length() const { return symbols_.size(); }
     bool empty() const { return symbols_.empty(); }
+    std::string_view character(std::size_t index) const;
+    // The text of the first `count` characters, without copying.
+    std::string_view firstCharacters(std::size_t count) const;
 
     bool startsWith(const CharacterText& prefix) const;
     bool endsWith(const CharacterText& suffix) const;
@@ -37,7 +40,6 @@ public:
 
 private:
     bool sameCharacter(std::size_t index, const CharacterText& other, std::size_t otherIndex) const;
-    std::string_view character(std::size_t index) const;
 
     std::string text_;
     // One per character: its bytes packed with its length when it has at most 7, else a hash

@@ -1,20 +1,18 @@
 #include "analysis/DataCompatibility.h"
 
+#include "analysis/SharedValues.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace rowlark::analysis::CSVComparator {
 namespace {
 
-// Fewer distinct values than this make a coincidental overlap too likely to mean anything.
-constexpr std::size_t fewestOverlapValues = 5;
-
 double overlap(const ColumnProfile& left, const ColumnProfile& right, std::size_t shared)
 {
-    const std::size_t smaller = std::min(left.values.size(), right.values.size());
-    if (smaller < fewestOverlapValues || left.kind == ColumnKind::boolean || right.kind == ColumnKind::boolean)
+    if (!takesPartInOverlap(left) || !takesPartInOverlap(right))
         return 0;
-    return static_cast<double>(shared) / static_cast<double>(smaller);
+    return static_cast<double>(shared) / static_cast<double>(std::min(left.values.size(), right.values.size()));
 }
 
 bool isNumberPair(ColumnKind a, ColumnKind b)

@@ -24,12 +24,12 @@ HeaderScore aliasScore(const HeaderTerms& left, const HeaderTerms& right)
     const bool leftHasPrefix = !left.entityPrefix.empty();
     const bool rightHasPrefix = !right.entityPrefix.empty();
     if (!leftHasPrefix && !rightHasPrefix)
-        return {0.91, "Known alias"};
+        return {0.91, Reason::knownAlias};
     if (leftHasPrefix != rightHasPrefix)
-        return {0.97, "Entity prefix match"};
+        return {0.97, Reason::entityPrefixMatch};
     if (left.entityPrefix == right.entityPrefix)
-        return {0.99, "Same " + std::string(left.entityPrefix) + " field"};
-    return {0.34, "Different entity"};
+        return {0.99, Reason::sameEntityField};
+    return {0.34, Reason::differentEntity};
 }
 
 bool haveDifferentEntities(const HeaderTerms& left, const HeaderTerms& right)
@@ -37,40 +37,74 @@ bool haveDifferentEntities(const HeaderTerms& left, const HeaderTerms& right)
     return !left.entityPrefix.empty() && !right.entityPrefix.empty() && left.entityPrefix != right.entityPrefix;
 }
 
-// The similar-name score when it reaches the cut-off, else 0.
-double similarNameScore(const HeaderTerms& left, const HeaderTerms& right)
+// The characters the longer of two headers that stand in a namespace relation has in front of
+// the other.
+std::string_view namespacePrefixText(const HeaderTerms& left, const HeaderTerms& right)
 {
-    // Headers of different entities cannot reach the cut-off (0.82 × 0.45 < 0.42), nor can texts
-    // whose lengths alone keep them too far apart; both skip the edit distances.
-    if (haveDifferentEntities(left, right))
-        return 0;
-    const double ceiling = std::max(similarityCeiling(left.normalized, right.normalized),
-                                    similarityCeiling(left.canonicalField, right.canonicalField));
-    if (similarNameWeight * ceiling < cutOff)
-        return 0;
-    const double headerSimilarity = similarity(left.normalized, right.normalized);
-    const bool sameFieldTexts = left.canonicalField == left.normalized && right.canonicalField == right.normalized;
-    const double fieldSimilarity =
-        sameFieldTexts ? headerSimilarity : similarity(left.canonicalField, right.canonicalField);
-    const double score = similarNameWeight * std::max(headerSimilarity, fieldSimilarity);
-    return score >= cutOff ? score : 0;
+    const CharacterText& longer =
+        left.normalized.length() > right.normalized.length() ? left.normalized : right.normalized;
+    const std::size_t extra = std::max(left.normalized.length(), right.normalized.length()) -
+                              std::min(left.normalized.length(), right.normalized.length());
+    return longer.firstCharacters(extra);
+}
+
+bool endsWith(std::span<const std::uint32_t> text, std::span<const std::uint32_t> suffix)
+{
+    return suffix.size() <= text.size() && std::equal(suffix.begin(), suffix.end(), text.end() - suffix.size());
+}
+
+bool inNamespaceRelation(const HeaderShape& left, const HeaderShape& right)
+{
+    return left.normalized.size() < right.normalized.size()
+               ? endsWith(right.normalized, left.normalized)
+               : right.normalized.size() < left.normalized.size() && endsWith(left.normalized, right.normalized);
 }
 
 }  // namespace
 
-HeaderMatch matchHeaders(const HeaderTerms& left, const HeaderTerms& right)
+HeaderMatcher::HeaderMatcher(const HeaderShape& left, std::vector<std::uint32_t>& headerSlots,
+                             std::vector<std::uint32_t>& fieldSlots)
+    : left_(left)
+    , header_(left.normalized, headerSlots)
+    , field_(left.canonicalField, fieldSlots)
+{
+}
+
+// The similar-name score when it reaches the cut-off, else 0.
+double HeaderMatcher::similarNameScore(const HeaderShape& right) const
+{
+    // Headers of different entities cannot reach the cut-off (0.82 × 0.45 < 0.42), nor can texts
+    // whose lengths alone keep them too far apart; both skip the edit distances.
+    if (haveDifferentEntities(left_.terms, right.terms))
+        return 0;
+    const double ceiling = std::max(similarityCeiling(left_.normalized.size(), right.normalized.size()),
+                                    similarityCeiling(left_.canonicalField.size(), right.canonicalField.size()));
+    if (similarNameWeight * ceiling < cutOff)
+        return 0;
+    const double headerSimilarity =
+        similarity(header_.distanceTo(right.normalized), left_.normalized.size(), right.normalized.size());
+    const bool sameFieldTexts = left_.canonicalId == left_.normalizedId && right.canonicalId == right.normalizedId;
+    const double fieldSimilarity = sameFieldTexts
+                                       ? headerSimilarity
+                                       : similarity(field_.distanceTo(right.canonicalField),
+                                                    left_.canonicalField.size(), right.canonicalField.size());
+    const double score = similarNameWeight * std::max(headerSimilarity, fieldSimilarity);
+    return score >= cutOff ? score : 0;
+}
+
+HeaderMatch HeaderMatcher::match(const HeaderShape& right) const
 {
     using Rule = HeaderMatch::Rule;
-    if (left.normalized.empty() || right.normalized.empty())
+    if (left_.normalized.empty() || right.normalized.empty())
         return {};
-    if (left.normalized == right.normalized)
-        return {Rule::exact, 0, {}};
-    if (left.canonicalField == right.canonicalField)
-        return {Rule::alias, 0, {}};
-    if (auto relation = namespacePrefix(left.normalized, right.normalized))
-        return {Rule::namespacePrefix, 0, relation->prefix.text()};
-    const double score = similarNameScore(left, right);
-    return score > 0 ? HeaderMatch{Rule::similarName, score, {}} : HeaderMatch{};
+    if (left_.normalizedId == right.normalizedId)
+        return {Rule::exact, 0};
+    if (left_.canonicalId == right.canonicalId)
+        return {Rule::alias, 0};
+    if (inNamespaceRelation(left_, right))
+        return {Rule::namespacePrefix, 0};
+    const double score = similarNameScore(right);
+    return score > 0 ? HeaderMatch{Rule::similarName, score} : HeaderMatch{};
 }
 
 std::optional<HeaderScore> headerScore(const HeaderMatch& match, const HeaderTerms& left, const HeaderTerms& right,
@@ -80,37 +114,74 @@ std::optional<HeaderScore> headerScore(const HeaderMatch& match, const HeaderTer
     case HeaderMatch::Rule::none:
         return std::nullopt;
     case HeaderMatch::Rule::exact:
-        return HeaderScore{1.0, "Exact"};
+        return HeaderScore{1.0, Reason::exact};
     case HeaderMatch::Rule::alias: {
         HeaderScore alias = aliasScore(left, right);
         if (isPreferred(right.entityPrefix, preferredPrefix))
-            alias = {std::min(alias.score + learnedPatternBonus, 1.0), "Learned pattern"};
+            alias = {std::min(alias.score + learnedPatternBonus, 1.0), Reason::learnedPattern};
         return alias.score >= cutOff ? std::optional(alias) : std::nullopt;
     }
     case HeaderMatch::Rule::namespacePrefix:
-        if (isPreferred(match.namespacePrefix, preferredPrefix))
-            return HeaderScore{0.98, "Learned pattern"};
-        return HeaderScore{0.9, match.namespacePrefix + "_ pattern"};
+        if (isPreferred(namespacePrefixText(left, right), preferredPrefix))
+            return HeaderScore{0.98, Reason::learnedPattern};
+        return HeaderScore{0.9, Reason::namespacePattern};
     case HeaderMatch::Rule::similarName:
-        return HeaderScore{match.similarNameScore, "Similar name"};
+        return HeaderScore{match.similarNameScore, Reason::similarName};
     }
     return std::nullopt;
+}
+
+std::string reasonText(const Candidate& candidate, const HeaderTerms& left, const HeaderTerms& right)
+{
+    std::string text = [&]() -> std::string {
+        switch (candidate.reason) {
+        case Reason::exact:
+            return "Exact";
+        case Reason::knownAlias:
+            return "Known alias";
+        case Reason::entityPrefixMatch:
+            return "Entity prefix match";
+        case Reason::sameEntityField:
+            return "Same " + std::string(left.entityPrefix) + " field";
+        case Reason::differentEntity:
+            return "Different entity";
+        case Reason::learnedPattern:
+            return "Learned pattern";
+        case Reason::namespacePattern:
+            return std::string(namespacePrefixText(left, right)) + "_ pattern";
+        case Reason::similarName:
+            return "Similar name";
+        case Reason::valuesOverlap:
+            return "Values overlap";
+        case Reason::matchingDataType:
+            return "Matching data type";
+        }
+        return {};
+    }();
+    return candidate.isWithDataType ? text + " + data type" : text;
 }
 
 std::vector<records::HeaderSuggestion> headerSuggestions(std::string_view leftHeader,
                                                          const std::vector<std::string>& rightHeaders,
                                                          const std::optional<std::string>& preferredPrefix)
 {
+    const HeaderCatalog catalog({std::string(leftHeader)}, rightHeaders);
+    const HeaderShape& left = catalog.shape(catalog.leftShape(0));
+    std::vector<std::uint32_t> headerSlots(catalog.alphabetSize(), 0);
+    std::vector<std::uint32_t> fieldSlots(catalog.alphabetSize(), 0);
+    const HeaderMatcher matcher(left, headerSlots, fieldSlots);
+    std::vector<Candidate> candidates;
+    for (std::size_t j = 0; j < rightHeaders.size(); ++j) {
+        const HeaderShape& right = catalog.shape(catalog.rightShape(j));
+        if (const auto scored = headerScore(matcher.match(right), left.terms, right.terms, preferredPrefix))
+            candidates.push_back({std::min(scored->score, 1.0), static_cast<std::uint32_t>(j), scored->reason});
+    }
+    orderCandidates(candidates, headerTextRanks(rightHeaders));
     std::vector<records::HeaderSuggestion> suggestions;
-    const HeaderTerms left = headerTerms(leftHeader);
-    if (left.normalized.empty())
-        return suggestions;
-    for (std::size_t j = 0; j < rightHeaders.size(); ++j)
-        if (const HeaderTerms right = headerTerms(rightHeaders[j]);
-            auto scored = headerScore(matchHeaders(left, right), left, right, preferredPrefix))
-            suggestions.push_back(
-                {static_cast<std::int64_t>(j), std::min(scored->score, 1.0), std::move(scored->reason)});
-    orderSuggestions(suggestions, rightHeaders);
+    for (const Candidate& candidate : candidates)
+        suggestions.push_back(
+            {candidate.column, candidate.score,
+             reasonText(candidate, left.terms, catalog.shape(catalog.rightShape(candidate.column)).terms)});
     return suggestions;
 }
 

@@ -3,12 +3,15 @@
 // The header half of suggestion scoring: how well a right header matches a left header by
 // exact equality, the alias table, entity prefixes, namespace prefixes or edit distance.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "analysis/HeaderTerms.h"
+#include "analysis/Candidate.h"
+#include "analysis/EditDistance.h"
+#include "analysis/HeaderCatalog.h"
 #include "records/Mapping.h"
 
 namespace rowlark::analysis::CSVComparator {
@@ -22,22 +25,39 @@ std::vector<records::HeaderSuggestion> headerSuggestions(std::string_view leftHe
 
 struct HeaderScore {
     double score = 0;
-    std::string reason;
+    Reason reason = Reason::exact;
 };
 
-// Which rule relates two split headers, worked out once and scored for any preferred prefix.
+// Which rule relates two header shapes, worked out once and scored for any preferred prefix.
 struct HeaderMatch {
-    enum class Rule { none, exact, alias, namespacePrefix, similarName };
+    enum class Rule : std::uint8_t { none, exact, alias, namespacePrefix, similarName };
     Rule rule = Rule::none;
     double similarNameScore = 0;  // for similarName, already past the cut-off
-    std::string namespacePrefix;  // for namespacePrefix
 };
 
-HeaderMatch matchHeaders(const HeaderTerms& left, const HeaderTerms& right);
+// Matches one left shape against any number of right ones, its texts prepared once for the edit
+// distances. The two scratch tables are those PatternDistance asks for, one per left text.
+class HeaderMatcher {
+public:
+    HeaderMatcher(const HeaderShape& left, std::vector<std::uint32_t>& headerSlots,
+                  std::vector<std::uint32_t>& fieldSlots);
 
-// The score of one pair of split headers, or nothing when the pair falls below the cut-off or
+    HeaderMatch match(const HeaderShape& right) const;
+
+private:
+    double similarNameScore(const HeaderShape& right) const;
+
+    const HeaderShape& left_;
+    PatternDistance header_;
+    PatternDistance field_;
+};
+
+// The score of one pair of header shapes, or nothing when the pair falls below the cut-off or
 // either header normalizes to nothing.
 std::optional<HeaderScore> headerScore(const HeaderMatch& match, const HeaderTerms& left, const HeaderTerms& right,
                                        const std::optional<std::string>& preferredPrefix);
+
+// The text of a candidate's reason for the pair of headers it was scored on.
+std::string reasonText(const Candidate& candidate, const HeaderTerms& left, const HeaderTerms& right);
 
 }  // namespace rowlark::analysis::CSVComparator

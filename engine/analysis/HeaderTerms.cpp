@@ -107,26 +107,23 @@ std::optional<std::pair<std::string, std::string>> namespaceRelationship(std::st
     return std::pair{relation->prefix.text(), relation->isOnRight ? leftText.text() : rightText.text()};
 }
 
-double similarity(const CharacterText& a, const CharacterText& b)
+double similarity(std::size_t distance, std::size_t lengthA, std::size_t lengthB)
 {
-    if (a.empty() && b.empty())
+    if (lengthA == 0 && lengthB == 0)
         return 1;
-    const auto longer = static_cast<double>(std::max(a.length(), b.length()));
-    return 1 - static_cast<double>(editDistance(a, b)) / longer;
+    return 1 - static_cast<double>(distance) / static_cast<double>(std::max(lengthA, lengthB));
 }
 
-double similarityCeiling(const CharacterText& a, const CharacterText& b)
+double similarityCeiling(std::size_t lengthA, std::size_t lengthB)
 {
-    if (a.empty() && b.empty())
-        return 1;
-    const std::size_t longer = std::max(a.length(), b.length());
-    const std::size_t shorter = std::min(a.length(), b.length());
-    return 1 - static_cast<double>(longer - shorter) / static_cast<double>(longer);
+    return similarity(std::max(lengthA, lengthB) - std::min(lengthA, lengthB), lengthA, lengthB);
 }
 
 double similarity(std::string_view a, std::string_view b)
 {
-    return similarity(CharacterText(a), CharacterText(b));
+    const CharacterText first(a);
+    const CharacterText second(b);
+    return similarity(editDistance(first, second), first.length(), second.length());
 }
 
 }  // namespace rowlark::analysis::CSVComparator

@@ -46,8 +46,9 @@ struct NamespacePrefix {
 };
 
 std::optional<NamespacePrefix> namespacePrefix(const CharacterText& left, const CharacterText& right);
-double similarity(const CharacterText& a, const CharacterText& b);
+// The similarity of two texts of these lengths, in characters, that lie `distance` apart.
+double similarity(std::size_t distance, std::size_t lengthA, std::size_t lengthB);
 // No similarity of texts with these lengths can exceed this.
-double similarityCeiling(const CharacterText& a, const CharacterText& b);
+double similarityCeiling(std::size_t lengthA, std::size_t lengthB);
 
 }  // namespace rowlark::analysis::CSVComparator

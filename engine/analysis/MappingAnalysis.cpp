@@ -1,11 +1,16 @@
 #include "analysis/MappingAnalysis.h"
 
+#include "analysis/HeaderCatalog.h"
 #include "analysis/ScoredSuggestions.h"
-#include "analysis/SharedValueTable.h"
+#include "analysis/SharedValues.h"
+#include "analysis/SuggestionOrder.h"
+#include "table/Parallel.h"
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <string>
 
@@ -15,18 +20,41 @@ namespace {
 constexpr double assignmentFloor = 0.86;
 constexpr double marginWithoutPrefix = 0.035;
 constexpr double marginWithPrefix = 0.015;
+// Nobody reads past the first screenful of candidates; thousands per column would cost gigabytes.
+constexpr std::size_t suggestionLimit = 200;
+constexpr std::size_t columnsPerBlock = 64;
 
 constexpr std::array<std::string_view, 5> keyFieldNames{"id", "mrn", "patientid", "recordid", "accountnumber"};
 
 using Suggestions = std::vector<std::vector<records::HeaderSuggestion>>;
 
-std::vector<ColumnProfile> profiles(const table::CSVTable& table)
+std::vector<ColumnProfile> profiles(const table::CSVTable& table, const std::function<void()>& checkpoint)
 {
-    std::vector<ColumnProfile> result;
-    result.reserve(table.columnCount());
-    for (std::size_t column = 0; column < table.columnCount(); ++column)
-        result.push_back(profile(table, static_cast<std::int64_t>(column)));
+    std::vector<ColumnProfile> result(table.columnCount());
+    table::runInParallel(result.size(), 0, [&](std::size_t column) {
+        checkpoint();
+        result[column] = profile(table, static_cast<std::int64_t>(column));
+    });
     return result;
+}
+
+std::vector<bool> structuredFlags(const table::CSVTable& table)
+{
+    std::vector<bool> flags(table.columnCount(), false);
+    for (const std::size_t column : table.structuredColumnIndices())
+        flags[column] = true;
+    return flags;
+}
+
+// The left columns with equal header shapes side by side, so that a scorer taking a stretch of
+// them matches each shape's header once.
+std::vector<std::size_t> columnsByShape(const HeaderCatalog& headers, std::size_t leftColumns)
+{
+    std::vector<std::size_t> order(leftColumns);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return headers.leftShape(a) < headers.leftShape(b); });
+    return order;
 }
 
 std::vector<records::ColumnMapping> freshMappings(std::size_t leftColumns)
@@ -42,40 +70,55 @@ std::vector<records::ColumnMapping> freshMappings(std::size_t leftColumns)
 
 // Everything the two scoring passes share: only the preferred prefix differs between them.
 struct Analysis {
-    const table::CSVTable& left;
-    const table::CSVTable& right;
+    const std::function<void()>& checkpoint;
+    HeaderCatalog headers;
     std::vector<ColumnProfile> leftProfiles;
-    std::vector<HeaderTerms> leftTerms;
-    RightColumns rightColumns;
-    SharedValueTable sharedValues;
-    std::vector<std::vector<HeaderMatch>> headerMatches;  // per left column, one per right column
+    std::vector<ColumnProfile> rightProfiles;
+    SharedValueIndex sharedValues;
+    std::vector<std::size_t> rightHeaderRanks;
+    std::vector<bool> leftStructured;
+    std::vector<bool> rightStructured;
+    std::vector<std::size_t> leftColumnOrder;
 
-    Analysis(const table::CSVTable& leftTable, const table::CSVTable& rightTable)
-        : left(leftTable)
-        , right(rightTable)
-        , leftProfiles(profiles(leftTable))
-        , leftTerms(headerTerms(leftTable.headers()))
-        , rightColumns(prepareRightColumns(rightTable.headers(), profiles(rightTable)))
-        , sharedValues(leftProfiles, rightColumns.profiles)
+    Analysis(const table::CSVTable& left, const table::CSVTable& right, const std::function<void()>& checkpoint)
+        : checkpoint(checkpoint)
+        , headers(left.headers(), right.headers())
+        , leftProfiles(profiles(left, checkpoint))
+        , rightProfiles(profiles(right, checkpoint))
+        , sharedValues(rightProfiles)
+        , rightHeaderRanks(headerTextRanks(right.headers()))
+        , leftStructured(structuredFlags(left))
+        , rightStructured(structuredFlags(right))
+        , leftColumnOrder(columnsByShape(headers, left.columnCount()))
     {
-        headerMatches.reserve(leftTerms.size());
-        for (const auto& terms : leftTerms)
-            headerMatches.push_back(CSVComparator::headerMatches(terms, rightColumns));
+    }
+
+    const HeaderTerms& leftTerms(std::int64_t column) const
+    {
+        return headers.shape(headers.leftShape(static_cast<std::size_t>(column))).terms;
+    }
+
+    const HeaderTerms& rightTerms(std::int64_t column) const
+    {
+        return headers.shape(headers.rightShape(static_cast<std::size_t>(column))).terms;
     }
 
     // A JSON-object column is offered only JSON-object columns, and any other column only others.
     Suggestions suggestions(const std::optional<std::string>& preferredPrefix) const
     {
-        Suggestions lists(leftTerms.size());
-        for (std::size_t i = 0; i < leftTerms.size(); ++i) {
-            lists[i] = scoredSuggestions({leftTerms[i], leftProfiles[i], headerMatches[i], sharedValues.row(i)},
-                                         rightColumns, preferredPrefix);
-            const bool isStructured = left.structuredColumnIndices().contains(i);
-            std::erase_if(lists[i], [&](const records::HeaderSuggestion& suggestion) {
-                return right.structuredColumnIndices().contains(static_cast<std::size_t>(suggestion.rightIndex)) !=
-                       isStructured;
-            });
-        }
+        Suggestions lists(leftProfiles.size());
+        const ScoringTables tables{headers,          leftProfiles,   rightProfiles,  sharedValues,
+                                   rightHeaderRanks, leftStructured, rightStructured};
+        const std::size_t blocks = (leftColumnOrder.size() + columnsPerBlock - 1) / columnsPerBlock;
+        table::runInParallel(blocks, 0, [&](std::size_t block) {
+            ColumnScorer scorer(tables);
+            const std::size_t end = std::min(leftColumnOrder.size(), (block + 1) * columnsPerBlock);
+            for (std::size_t k = block * columnsPerBlock; k < end; ++k) {
+                checkpoint();
+                const std::size_t column = leftColumnOrder[k];
+                lists[column] = scorer.suggestions(column, preferredPrefix, suggestionLimit);
+            }
+        });
         return lists;
     }
 };
@@ -126,15 +169,14 @@ void assign(std::vector<records::ColumnMapping>& mappings, const Suggestions& su
 
 // The entity prefix that mapped right headers carry most often where their left header has none.
 std::optional<std::string> dominantEntityPrefix(const std::vector<records::ColumnMapping>& mappings,
-                                                const std::vector<HeaderTerms>& leftTerms,
-                                                const std::vector<HeaderTerms>& rightTerms)
+                                                const Analysis& analysis)
 {
     std::map<std::string_view, std::size_t> counts;
     for (const auto& mapping : mappings) {
         if (!mapping.rightIndex)
             continue;
-        const HeaderTerms& leftHeader = leftTerms[static_cast<std::size_t>(mapping.leftIndex)];
-        const HeaderTerms& rightHeader = rightTerms[static_cast<std::size_t>(*mapping.rightIndex)];
+        const HeaderTerms& leftHeader = analysis.leftTerms(mapping.leftIndex);
+        const HeaderTerms& rightHeader = analysis.rightTerms(*mapping.rightIndex);
         if (leftHeader.entityPrefix.empty() && !rightHeader.entityPrefix.empty())
             ++counts[rightHeader.entityPrefix];
     }
@@ -150,10 +192,10 @@ bool isKeyField(const HeaderTerms& terms)
 }
 
 // The first mapped column named like a key field, else the first mapped column.
-void chooseKey(std::vector<records::ColumnMapping>& mappings, const std::vector<HeaderTerms>& leftTerms)
+void chooseKey(std::vector<records::ColumnMapping>& mappings, const Analysis& analysis)
 {
     auto key = std::find_if(mappings.begin(), mappings.end(), [&](const records::ColumnMapping& mapping) {
-        return mapping.rightIndex && isKeyField(leftTerms[static_cast<std::size_t>(mapping.leftIndex)]);
+        return mapping.rightIndex && isKeyField(analysis.leftTerms(mapping.leftIndex));
     });
     if (key == mappings.end())
         key = std::find_if(mappings.begin(), mappings.end(),
@@ -166,17 +208,19 @@ void chooseKey(std::vector<records::ColumnMapping>& mappings, const std::vector<
 
 }  // namespace
 
-records::MappingAnalysisResult analyzeMappings(const table::CSVTable& left, const table::CSVTable& right)
+records::MappingAnalysisResult analyzeMappings(const table::CSVTable& left, const table::CSVTable& right,
+                                               const std::function<void()>& checkpoint)
 {
-    const Analysis analysis(left, right);
+    const std::function<void()> check = checkpoint ? checkpoint : [] {};
+    const Analysis analysis(left, right, check);
     records::MappingAnalysisResult result{freshMappings(left.columnCount()), analysis.suggestions(std::nullopt)};
     std::vector<bool> used(right.columnCount(), false);
     assign(result.mappings, result.suggestions, used, false);
-    const auto dominant = dominantEntityPrefix(result.mappings, analysis.leftTerms, analysis.rightColumns.terms);
+    const auto dominant = dominantEntityPrefix(result.mappings, analysis);
     if (dominant)
         result.suggestions = analysis.suggestions(dominant);
     assign(result.mappings, result.suggestions, used, dominant.has_value());
-    chooseKey(result.mappings, analysis.leftTerms);
+    chooseKey(result.mappings, analysis);
     return result;
 }
 

@@ -2,13 +2,18 @@
 
 // The initial mapping of two tables: every left column mapped to the right column that is clearly
 // its best candidate, re-scored once with the entity prefix the right file turns out to use,
-// plus a row key and the ranked candidates of every left column.
+// plus a row key and the ranked candidates of every left column: the best 200 of them.
+
+#include <functional>
 
 #include "records/Mapping.h"
 #include "table/CSVTable.h"
 
 namespace rowlark::analysis::CSVComparator {
 
-records::MappingAnalysisResult analyzeMappings(const table::CSVTable& left, const table::CSVTable& right);
+// `checkpoint` is called often, from any of the threads the work is spread over; it stops the
+// analysis by throwing.
+records::MappingAnalysisResult analyzeMappings(const table::CSVTable& left, const table::CSVTable& right,
+                                               const std::function<void()>& checkpoint = {});
 
 }  // namespace rowlark::analysis::CSVComparator

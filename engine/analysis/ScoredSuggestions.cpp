@@ -13,56 +13,78 @@ constexpr double overlapThreshold = 0.72;
 constexpr double shapeThreshold = 0.75;
 
 // Applies the data half to the header score of one right column (nothing when it had none).
-std::optional<HeaderScore> combinedScore(std::optional<HeaderScore> header, const DataCompatibility& data)
+std::optional<Candidate> combinedScore(const std::optional<HeaderScore>& header, const DataCompatibility& data)
 {
     const double headerScore = header ? header->score : 0;
     if (data.overlap >= overlapThreshold)
-        return HeaderScore{std::max(headerScore, 0.91 + 0.09 * data.overlap), "Values overlap"};
-    if (headerScore > 0) {
-        if (data.shape >= shapeThreshold && headerScore < 0.9)
-            header->reason += " + data type";
-        header->score = std::min(1.0, 0.88 * headerScore + 0.12 * data.shape);
-        return header;
-    }
+        return Candidate{std::max(headerScore, 0.91 + 0.09 * data.overlap), 0, Reason::valuesOverlap};
+    if (headerScore > 0)
+        return Candidate{std::min(1.0, 0.88 * headerScore + 0.12 * data.shape), 0, header->reason,
+                         data.shape >= shapeThreshold && headerScore < 0.9};
     if (data.shape >= shapeThreshold)
-        return HeaderScore{0.72 * data.shape, "Matching data type"};
+        return Candidate{0.72 * data.shape, 0, Reason::matchingDataType};
     return std::nullopt;
 }
 
 }  // namespace
 
-RightColumns prepareRightColumns(const std::vector<std::string>& headers, std::vector<ColumnProfile> profiles)
+ColumnScorer::ColumnScorer(const ScoringTables& tables)
+    : tables_(tables)
+    , headerSlots_(tables.headers.alphabetSize(), 0)
+    , fieldSlots_(tables.headers.alphabetSize(), 0)
+    , sharedValues_(tables.sharedValues)
 {
-    RightColumns right{headerTerms(headers), std::move(profiles), headerTextRanks(headers)};
-    right.profiles.resize(std::max(right.profiles.size(), headers.size()));
-    return right;
 }
 
-std::vector<HeaderMatch> headerMatches(const HeaderTerms& left, const RightColumns& right)
+void ColumnScorer::matchHeadersOf(std::uint32_t leftShape)
 {
-    std::vector<HeaderMatch> matches;
-    matches.reserve(right.terms.size());
-    for (const auto& rightTerms : right.terms)
-        matches.push_back(matchHeaders(left, rightTerms));
-    return matches;
+    if (matchedShape_ == leftShape)
+        return;
+    const HeaderCatalog& headers = tables_.headers;
+    const HeaderMatcher matcher(headers.shape(leftShape), headerSlots_, fieldSlots_);
+    matches_.clear();
+    for (const std::uint32_t rightShape : headers.distinctRightShapes())
+        matches_.push_back(matcher.match(headers.shape(rightShape)));
+    matchedShape_ = leftShape;
 }
 
-std::vector<records::HeaderSuggestion> scoredSuggestions(const LeftColumn& left, const RightColumns& right,
-                                                         const std::optional<std::string>& preferredPrefix)
+void ColumnScorer::collectCandidates(std::size_t leftColumn, const std::optional<std::string>& preferredPrefix)
 {
-    std::vector<records::HeaderSuggestion> suggestions;
-    for (std::size_t j = 0; j < right.terms.size(); ++j) {
-        const std::size_t shared = j < left.sharedValueCounts.size() ? left.sharedValueCounts[j] : 0;
-        const DataCompatibility data = dataCompatibility(left.profile, right.profiles[j], shared);
-        const auto header = j < left.headerMatches.size()
-                                ? headerScore(left.headerMatches[j], left.terms, right.terms[j], preferredPrefix)
-                                : std::nullopt;
-        auto scored = combinedScore(header, data);
-        if (scored && scored->score >= cutOff)
-            suggestions.push_back({static_cast<std::int64_t>(j), scored->score, std::move(scored->reason)});
+    const HeaderCatalog& headers = tables_.headers;
+    const HeaderTerms& left = headers.shape(headers.leftShape(leftColumn)).terms;
+    const ColumnProfile& leftProfile = tables_.leftProfiles[leftColumn];
+    const bool leftFlag = tables_.leftFlags[leftColumn];
+    candidates_.clear();
+    for (std::size_t j = 0; j < tables_.rightProfiles.size(); ++j) {
+        const HeaderMatch& match = matches_[headers.rightShapeSlot(j)];
+        const auto header = match.rule == HeaderMatch::Rule::none
+                                ? std::nullopt
+                                : headerScore(match, left, headers.shape(headers.rightShape(j)).terms, preferredPrefix);
+        const DataCompatibility data = dataCompatibility(leftProfile, tables_.rightProfiles[j], sharedValues_[j]);
+        auto candidate = combinedScore(header, data);
+        if (!candidate || candidate->score < cutOff)
+            continue;
+        candidate->column = static_cast<std::uint32_t>(j);
+        candidate->isOffered = tables_.rightFlags[j] == leftFlag;
+        candidates_.push_back(*candidate);
     }
-    orderSuggestions(suggestions, right.headerRanks);
-    return suggestions;
+}
+
+std::vector<records::HeaderSuggestion>
+ColumnScorer::suggestions(std::size_t leftColumn, const std::optional<std::string>& preferredPrefix, std::size_t limit)
+{
+    const HeaderCatalog& headers = tables_.headers;
+    matchHeadersOf(headers.leftShape(leftColumn));
+    sharedValues_.countFor(tables_.leftProfiles[leftColumn]);
+    collectCandidates(leftColumn, preferredPrefix);
+    keepBest(candidates_, tables_.rightHeaderRanks, limit);
+    const HeaderTerms& left = headers.shape(headers.leftShape(leftColumn)).terms;
+    std::vector<records::HeaderSuggestion> kept;
+    kept.reserve(candidates_.size());
+    for (const Candidate& candidate : candidates_)
+        kept.push_back({candidate.column, candidate.score,
+                        reasonText(candidate, left, headers.shape(headers.rightShape(candidate.column)).terms)});
+    return kept;
 }
 
 std::vector<records::HeaderSuggestion> scoredSuggestions(std::string_view leftHeader,
@@ -71,17 +93,18 @@ std::vector<records::HeaderSuggestion> scoredSuggestions(std::string_view leftHe
                                                          const std::vector<ColumnProfile>& rightProfiles,
                                                          const std::optional<std::string>& preferredPrefix)
 {
-    std::vector<ColumnProfile> profiles(
+    std::vector<ColumnProfile> right(
         rightProfiles.begin(),
         rightProfiles.begin() + static_cast<std::ptrdiff_t>(std::min(rightProfiles.size(), rightHeaders.size())));
-    const RightColumns right = prepareRightColumns(rightHeaders, std::move(profiles));
-    std::vector<std::uint32_t> shared;
-    shared.reserve(rightHeaders.size());
-    for (const auto& rightProfile : right.profiles)
-        shared.push_back(static_cast<std::uint32_t>(sharedValueCount(leftProfile, rightProfile)));
-    const HeaderTerms left = headerTerms(leftHeader);
-    const std::vector<HeaderMatch> matches = headerMatches(left, right);
-    return scoredSuggestions({left, leftProfile, matches, shared}, right, preferredPrefix);
+    right.resize(rightHeaders.size());
+    const HeaderCatalog headers({std::string(leftHeader)}, rightHeaders);
+    const std::vector<ColumnProfile> left{leftProfile};
+    const SharedValueIndex sharedValues(right);
+    const std::vector<std::size_t> ranks = headerTextRanks(rightHeaders);
+    const std::vector<bool> leftFlags(1, false);
+    const std::vector<bool> rightFlags(rightHeaders.size(), false);
+    ColumnScorer scorer({headers, left, right, sharedValues, ranks, leftFlags, rightFlags});
+    return scorer.suggestions(0, preferredPrefix, ColumnScorer::unlimited);
 }
 
 }  // namespace rowlark::analysis::CSVComparator

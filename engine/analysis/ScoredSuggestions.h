@@ -4,15 +4,16 @@
 // values and compatible kinds of data.
 
 #include <cstdint>
+#include <limits>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "analysis/ColumnProfile.h"
+#include "analysis/HeaderCatalog.h"
 #include "analysis/HeaderSuggestions.h"
-#include "analysis/HeaderTerms.h"
+#include "analysis/SharedValues.h"
 #include "records/Mapping.h"
 
 namespace rowlark::analysis::CSVComparator {
@@ -25,26 +26,42 @@ std::vector<records::HeaderSuggestion> scoredSuggestions(std::string_view leftHe
                                                          const std::vector<ColumnProfile>& rightProfiles,
                                                          const std::optional<std::string>& preferredPrefix);
 
-// The right side prepared once for scoring many left columns against it.
-struct RightColumns {
-    std::vector<HeaderTerms> terms;
-    std::vector<ColumnProfile> profiles;  // as many as terms
-    std::vector<std::size_t> headerRanks;
+// Two tables prepared once for scoring every left column against every right column.
+struct ScoringTables {
+    const HeaderCatalog& headers;
+    const std::vector<ColumnProfile>& leftProfiles;
+    const std::vector<ColumnProfile>& rightProfiles;  // one per right header
+    const SharedValueIndex& sharedValues;
+    const std::vector<std::size_t>& rightHeaderRanks;
+    // A left column is offered only the right columns whose flag equals its own.
+    const std::vector<bool>& leftFlags;
+    const std::vector<bool>& rightFlags;
 };
 
-RightColumns prepareRightColumns(const std::vector<std::string>& headers, std::vector<ColumnProfile> profiles);
+// Scores one left column after another against every right column, with scratch sized once.
+// It keeps the header matches of the last left header shape for the next column of that shape,
+// so one scorer per thread should take the left columns grouped by shape.
+class ColumnScorer {
+public:
+    static constexpr std::size_t unlimited = std::numeric_limits<std::size_t>::max();
 
-// One left column with what it has in common with each right column, in right column order.
-struct LeftColumn {
-    const HeaderTerms& terms;
-    const ColumnProfile& profile;
-    std::span<const HeaderMatch> headerMatches;
-    std::span<const std::uint32_t> sharedValueCounts;
+    explicit ColumnScorer(const ScoringTables& tables);
+
+    // The first `limit` suggestions for the left column, ordered.
+    std::vector<records::HeaderSuggestion>
+    suggestions(std::size_t leftColumn, const std::optional<std::string>& preferredPrefix, std::size_t limit);
+
+private:
+    void matchHeadersOf(std::uint32_t leftShape);
+    void collectCandidates(std::size_t leftColumn, const std::optional<std::string>& preferredPrefix);
+
+    const ScoringTables tables_;
+    std::vector<std::uint32_t> headerSlots_;
+    std::vector<std::uint32_t> fieldSlots_;
+    std::optional<std::uint32_t> matchedShape_;
+    std::vector<HeaderMatch> matches_;  // one per distinct right shape
+    SharedValueCounts sharedValues_;
+    std::vector<Candidate> candidates_;
 };
-
-std::vector<HeaderMatch> headerMatches(const HeaderTerms& left, const RightColumns& right);
-
-std::vector<records::HeaderSuggestion> scoredSuggestions(const LeftColumn& left, const RightColumns& right,
-                                                         const std::optional<std::string>& preferredPrefix);
 
 }  // namespace rowlark::analysis::CSVComparator

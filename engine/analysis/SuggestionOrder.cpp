@@ -11,12 +11,39 @@ namespace {
 
 constexpr double tieBand = 0.0001;
 
-std::size_t rankOf(const records::HeaderSuggestion& suggestion, const std::vector<std::size_t>& headerRanks)
+bool isTied(double higher, double lower)
 {
-    const auto index = suggestion.rightIndex;
-    return index >= 0 && static_cast<std::size_t>(index) < headerRanks.size()
-               ? headerRanks[static_cast<std::size_t>(index)]
-               : headerRanks.size();
+    return higher - lower <= tieBand;
+}
+
+// Cuts `candidates` after the run of the `limit`-th best offered one, unordered, when more than
+// `limit` are offered.
+void dropPastLastRun(std::vector<Candidate>& candidates, std::size_t limit)
+{
+    std::vector<double> offered;
+    for (const Candidate& candidate : candidates)
+        if (candidate.isOffered)
+            offered.push_back(candidate.score);
+    if (offered.size() <= limit)
+        return;
+    const auto last = offered.begin() + static_cast<std::ptrdiff_t>(limit - 1);
+    std::nth_element(offered.begin(), last, offered.end(), std::greater<>());
+    double lowest = *last;
+    auto headEnd = std::partition(candidates.begin(), candidates.end(),
+                                  [&](const Candidate& candidate) { return candidate.score >= lowest; });
+    // Scores just below the head join its last run while each lies within the band of the next
+    // higher one; all those within the band of the lowest so far do.
+    for (;;) {
+        const auto joinedEnd = std::partition(
+            headEnd, candidates.end(), [&](const Candidate& candidate) { return isTied(lowest, candidate.score); });
+        if (joinedEnd == headEnd)
+            break;
+        lowest = std::min_element(headEnd, joinedEnd, [](const Candidate& a, const Candidate& b) {
+                     return a.score < b.score;
+                 })->score;
+        headEnd = joinedEnd;
+    }
+    candidates.erase(headEnd, candidates.end());
 }
 
 }  // namespace
@@ -40,26 +67,29 @@ std::vector<std::size_t> headerTextRanks(const std::vector<std::string>& headers
     return ranks;
 }
 
-void orderSuggestions(std::vector<records::HeaderSuggestion>& suggestions, const std::vector<std::size_t>& headerRanks)
+void orderCandidates(std::vector<Candidate>& candidates, const std::vector<std::size_t>& headerRanks)
 {
-    std::stable_sort(
-        suggestions.begin(), suggestions.end(),
-        [](const records::HeaderSuggestion& a, const records::HeaderSuggestion& b) { return a.score > b.score; });
-    const auto byHeaderText = [&](const records::HeaderSuggestion& a, const records::HeaderSuggestion& b) {
-        return std::tuple(rankOf(a, headerRanks), a.rightIndex) < std::tuple(rankOf(b, headerRanks), b.rightIndex);
+    std::sort(candidates.begin(), candidates.end(),
+              [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
+    // Within a run the order is total, so how the sort above placed equal scores does not matter.
+    const auto byHeaderText = [&](const Candidate& a, const Candidate& b) {
+        return std::tuple(headerRanks[a.column], a.column) < std::tuple(headerRanks[b.column], b.column);
     };
-    for (auto runStart = suggestions.begin(); runStart != suggestions.end();) {
+    for (auto runStart = candidates.begin(); runStart != candidates.end();) {
         auto runEnd = std::next(runStart);
-        while (runEnd != suggestions.end() && std::prev(runEnd)->score - runEnd->score <= tieBand)
+        while (runEnd != candidates.end() && isTied(std::prev(runEnd)->score, runEnd->score))
             ++runEnd;
-        std::stable_sort(runStart, runEnd, byHeaderText);
+        std::sort(runStart, runEnd, byHeaderText);
         runStart = runEnd;
     }
 }
 
-void orderSuggestions(std::vector<records::HeaderSuggestion>& suggestions, const std::vector<std::string>& rightHeaders)
+void keepBest(std::vector<Candidate>& candidates, const std::vector<std::size_t>& headerRanks, std::size_t limit)
 {
-    orderSuggestions(suggestions, headerTextRanks(rightHeaders));
+    dropPastLastRun(candidates, limit);
+    orderCandidates(candidates, headerRanks);
+    std::erase_if(candidates, [](const Candidate& candidate) { return !candidate.isOffered; });
+    candidates.resize(std::min(candidates.size(), limit));
 }
 
 }  // namespace rowlark::analysis::CSVComparator

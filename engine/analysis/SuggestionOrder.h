@@ -13,16 +13,18 @@
 #include <string>
 #include <vector>
 
-#include "records/Mapping.h"
+#include "analysis/Candidate.h"
 
 namespace rowlark::analysis::CSVComparator {
 
 // Position of each header in NFC scalar order; equal texts share a position.
 std::vector<std::size_t> headerTextRanks(const std::vector<std::string>& headers);
 
-// Suggestions whose right index has no rank sort after all others within their run.
-void orderSuggestions(std::vector<records::HeaderSuggestion>& suggestions, const std::vector<std::size_t>& headerRanks);
-void orderSuggestions(std::vector<records::HeaderSuggestion>& suggestions,
-                      const std::vector<std::string>& rightHeaders);
+void orderCandidates(std::vector<Candidate>& candidates, const std::vector<std::size_t>& headerRanks);
+
+// Leaves the first `limit` offered candidates of the order above, in that order. Only the head
+// of a long list is ordered: the candidates down to the end of the run that holds the last one
+// kept, since the runs, and so the order, depend on every candidate, offered or not.
+void keepBest(std::vector<Candidate>& candidates, const std::vector<std::size_t>& headerRanks, std::size_t limit);
 
 }  // namespace rowlark::analysis::CSVComparator

@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "compare/LargeBuffer.h"
-#include "compare/Parallel.h"
 #include "compare/ValueNormalization.h"
 #include "records/Hashing.h"
+#include "table/Parallel.h"
 #include "text/Unicode.h"
 
 namespace rowlark::compare::CSVComparator {
@@ -125,7 +125,7 @@ ComparableColumns::ComparableColumns(const table::CSVTable& table, std::vector<s
             column < headers.size() ? std::string_view(headers[column]) : std::string_view();
         rules.push_back(ColumnRules::forNormalizedHeader(text::normalizeHeader(header)));
     }
-    runInParallel(chunks_.size(), workers, [&](std::size_t chunk) { normalizeChunk(chunk, rules, ignoreCase); });
+    table::runInParallel(chunks_.size(), workers, [&](std::size_t chunk) { normalizeChunk(chunk, rules, ignoreCase); });
 }
 
 void ComparableColumns::normalizeChunk(std::size_t chunkIndex, const std::vector<ColumnRules>& rules, bool ignoreCase)

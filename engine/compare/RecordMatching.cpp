@@ -8,8 +8,8 @@
 
 #include "compare/ComparableColumns.h"
 #include "compare/KeyGroups.h"
-#include "compare/Parallel.h"
 #include "compare/Prefetch.h"
+#include "table/Parallel.h"
 
 namespace rowlark::compare::CSVComparator {
 namespace {
@@ -250,7 +250,7 @@ std::vector<std::uint8_t> plainMatches(const KeyGroups& groups, const Comparable
 {
     std::vector<std::uint8_t> isPlainMatch(groups.keyCount());
     const std::size_t taskCount = std::min(groups.keyCount(), matchingTaskCount);
-    runInParallel(taskCount, workers, [&](std::size_t task) {
+    table::runInParallel(taskCount, workers, [&](std::size_t task) {
         struct Candidate {
             std::uint32_t key;
             std::uint32_t leftRow;
@@ -292,7 +292,7 @@ records::ComparisonSummary matchRecords(const ComparableColumns& leftForms, cons
     // Contiguous ranges of the key order, joined in order afterwards.
     const std::size_t taskCount = std::min(order.size(), matchingTaskCount);
     std::vector<MatchedKeys> parts(taskCount);
-    runInParallel(taskCount, workers, [&](std::size_t task) {
+    table::runInParallel(taskCount, workers, [&](std::size_t task) {
         RecordMatcher matcher(leftForms, rightForms, groups);
         const std::size_t begin = order.size() * task / taskCount;
         const std::size_t end = order.size() * (task + 1) / taskCount;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "compare/Parallel.h"
+#include "table/Parallel.h"
 #include "text/Unicode.h"
 
 namespace rowlark::results {
@@ -19,7 +19,7 @@ constexpr std::size_t differencesPerTask = 4096;
 template<typename Work> void forEachSlice(std::size_t count, Work&& work)
 {
     const std::size_t tasks = (count + differencesPerTask - 1) / differencesPerTask;
-    compare::runInParallel(tasks, 0, [&](std::size_t task) {
+    table::runInParallel(tasks, 0, [&](std::size_t task) {
         const std::size_t begin = task * differencesPerTask;
         work(begin, std::min(count, begin + differencesPerTask));
     });

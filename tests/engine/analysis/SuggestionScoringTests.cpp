@@ -1,7 +1,7 @@
 #include "AnalysisTestSupport.h"
 #include "analysis/DataCompatibility.h"
 #include "analysis/ScoredSuggestions.h"
-#include "analysis/SharedValueTable.h"
+#include "analysis/SharedValues.h"
 #include "analysis/SuggestionOrder.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +14,6 @@
 
 namespace rowlark::analysis::CSVComparator {
 namespace {
-
-using Suggestions = std::vector<records::HeaderSuggestion>;
 
 using Inputs = std::vector<std::string>;
 
@@ -51,19 +49,20 @@ TEST(SuggestionScoring, ScoresTheColumnsOfTheDataFiles)
             scoredSuggestions(fields[0], testing::listed(fields[1]), profileFrom(fields[2]), right, std::nullopt));
     });
     rowlark::testing::expectCases("orderSuggestions.txt", [](const Inputs& fields) {
-        Suggestions suggestions;
+        std::vector<Candidate> candidates;
         std::istringstream words(fields[1]);
         for (std::string word; words >> word;)
-            suggestions.push_back({std::stoll(word), std::stod(word.substr(word.find(':') + 1)), ""});
-        orderSuggestions(suggestions, testing::listed(fields[0]));
+            candidates.push_back({std::stod(word.substr(word.find(':') + 1)),
+                                  static_cast<std::uint32_t>(std::stoul(word)), Reason::exact});
+        orderCandidates(candidates, headerTextRanks(testing::listed(fields[0])));
         std::string order;
-        for (const auto& suggestion : suggestions)
-            order += (order.empty() ? "" : " ") + std::to_string(suggestion.rightIndex);
+        for (const auto& candidate : candidates)
+            order += (order.empty() ? "" : " ") + std::to_string(candidate.column);
         return order;
     });
 }
 
-TEST(SharedValueTable, AgreesWithPairwiseIntersection)
+TEST(SharedValues, AgreeWithPairwiseIntersection)
 {
     std::mt19937 random(11);
     const auto randomProfile = [&](std::size_t size) {
@@ -81,35 +80,37 @@ TEST(SharedValueTable, AgreesWithPairwiseIntersection)
     left.push_back(profileFrom("boolean abcdef 1"));
     right.push_back(profileFrom("text abcdef 1"));
 
-    const SharedValueTable table(left, right);
-    for (std::size_t i = 0; i < left.size(); ++i) {
-        ASSERT_EQ(table.row(i).size(), right.size());
+    const SharedValueIndex index(right);
+    SharedValueCounts counts(index);
+    // Reused from column to column, in an order that visits a counted column after an empty one.
+    for (const std::size_t i : {4UL, 0UL, 5UL, 1UL, 2UL, 3UL, 6UL, 5UL}) {
+        counts.countFor(left[i]);
         for (std::size_t j = 0; j < right.size(); ++j)
-            EXPECT_DOUBLE_EQ(dataCompatibility(left[i], right[j], table.row(i)[j]).overlap,
+            EXPECT_DOUBLE_EQ(dataCompatibility(left[i], right[j], counts[j]).overlap,
                              dataCompatibility(left[i], right[j]).overlap)
                 << i << ", " << j;
     }
-    EXPECT_TRUE(table.row(left.size()).empty());
-    EXPECT_TRUE(SharedValueTable(left, {}).row(0).empty());
 }
 
 TEST(SuggestionOrder, DoesNotDependOnTheInputOrder)
 {
     // Scores 0.00005 apart chain into runs; every permutation must come out the same.
     std::vector<std::string> headers;
-    Suggestions suggestions;
-    for (int i = 0; i < 40; ++i) {
+    std::vector<Candidate> candidates;
+    for (std::uint32_t i = 0; i < 40; ++i) {
         headers.push_back(std::string(1, static_cast<char>('A' + (i * 7) % 26)));
-        suggestions.push_back({i, 0.9 + 0.00005 * (i % 9) + (i % 13 == 0 ? 0.01 : 0), ""});
+        candidates.push_back({0.9 + 0.00005 * (i % 9) + (i % 13 == 0 ? 0.01 : 0), i, Reason::exact});
     }
-    Suggestions reference = suggestions;
-    orderSuggestions(reference, headers);
+    const std::vector<std::size_t> ranks = headerTextRanks(headers);
+    std::vector<Candidate> reference = candidates;
+    orderCandidates(reference, ranks);
     std::mt19937 random(7);
     for (int round = 0; round < 50; ++round) {
-        std::shuffle(suggestions.begin(), suggestions.end(), random);
-        Suggestions ordered = suggestions;
-        orderSuggestions(ordered, headers);
-        ASSERT_EQ(ordered, reference) << "round " << round;
+        std::shuffle(candidates.begin(), candidates.end(), random);
+        std::vector<Candidate> ordered = candidates;
+        orderCandidates(ordered, ranks);
+        ASSERT_TRUE(std::ranges::equal(ordered, reference, {}, &Candidate::column, &Candidate::column))
+            << "round " << round;
     }
 }
 

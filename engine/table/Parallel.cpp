@@ -1,4 +1,4 @@
-#include "compare/Parallel.h"
+#include "table/Parallel.h"
 
 #include <algorithm>
 #include <atomic>
@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-namespace rowlark::compare {
+namespace rowlark::table {
 
 unsigned defaultWorkerCount()
 {
@@ -45,4 +45,4 @@ void runInParallel(std::size_t taskCount, unsigned workers, const std::function<
         std::rethrow_exception(failure);
 }
 
-}  // namespace rowlark::compare
+}  // namespace rowlark::table

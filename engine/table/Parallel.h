@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <functional>
 
-namespace rowlark::compare {
+namespace rowlark::table {
 
 // One worker per core, at least one.
 unsigned defaultWorkerCount();
@@ -15,4 +15,4 @@ unsigned defaultWorkerCount();
 // included (0 workers: one per core). Rethrows the first failure once every thread has stopped.
 void runInParallel(std::size_t taskCount, unsigned workers, const std::function<void(std::size_t)>& task);
 
-}  // namespace rowlark::compare
+}  // namespace rowlark::table

@@ -1,0 +1,73 @@
+#include "analysis/HeaderCatalog.h"
+
+#include <string_view>
+#include <unordered_map>
+
+namespace rowlark::analysis::CSVComparator {
+namespace {
+
+// Hands out the ids of characters and of texts as they are first met.
+class Interner {
+public:
+    std::uint32_t textId(const std::string& text) { return idOf(texts_, text); }
+
+    std::vector<std::uint32_t> symbols(const CharacterText& text)
+    {
+        std::vector<std::uint32_t> sequence;
+        sequence.reserve(text.length());
+        for (std::size_t i = 0; i < text.length(); ++i)
+            sequence.push_back(idOf(characters_, text.character(i)));
+        return sequence;
+    }
+
+    std::size_t alphabetSize() const { return characters_.size(); }
+
+private:
+    static std::uint32_t idOf(std::unordered_map<std::string, std::uint32_t>& ids, std::string_view key)
+    {
+        return ids.try_emplace(std::string(key), static_cast<std::uint32_t>(ids.size())).first->second;
+    }
+
+    std::unordered_map<std::string, std::uint32_t> texts_;
+    std::unordered_map<std::string, std::uint32_t> characters_;
+};
+
+}  // namespace
+
+HeaderCatalog::HeaderCatalog(const std::vector<std::string>& leftHeaders, const std::vector<std::string>& rightHeaders)
+{
+    Interner interner;
+    std::unordered_map<std::string, std::uint32_t> shapeOfHeader;
+    std::unordered_map<std::string, std::uint32_t> shapeOfNormalized;
+    const auto shapeOf = [&](const std::string& header) {
+        if (const auto known = shapeOfHeader.find(header); known != shapeOfHeader.end())
+            return known->second;
+        HeaderTerms terms = headerTerms(header);
+        const auto [found, isNew] =
+            shapeOfNormalized.try_emplace(terms.normalized.text(), static_cast<std::uint32_t>(shapes_.size()));
+        if (isNew) {
+            HeaderShape shape{std::move(terms), 0, 0, {}, {}};
+            shape.normalizedId = interner.textId(shape.terms.normalized.text());
+            shape.canonicalId = interner.textId(shape.terms.canonicalField.text());
+            shape.normalized = interner.symbols(shape.terms.normalized);
+            shape.canonicalField = interner.symbols(shape.terms.canonicalField);
+            shapes_.push_back(std::move(shape));
+        }
+        shapeOfHeader.emplace(header, found->second);
+        return found->second;
+    };
+    for (const auto& header : leftHeaders)
+        leftShapes_.push_back(shapeOf(header));
+    std::unordered_map<std::uint32_t, std::uint32_t> slotOfShape;
+    for (const auto& header : rightHeaders) {
+        const std::uint32_t shape = shapeOf(header);
+        const auto [slot, isNew] = slotOfShape.try_emplace(shape, static_cast<std::uint32_t>(slotOfShape.size()));
+        if (isNew)
+            distinctRightShapes_.push_back(shape);
+        rightShapes_.push_back(shape);
+        rightShapeSlots_.push_back(slot->second);
+    }
+    alphabetSize_ = interner.alphabetSize();
+}
+
+}  // namespace rowlark::analysis::CSVComparator

@@ -1,0 +1,47 @@
+#pragma once
+
+// The headers of two tables prepared for scoring every pair of them. Each distinct normalized
+// header is one shape, split once (wide files repeat header shapes); the characters of every
+// shape's texts are symbols of one alphabet shared by both tables, so that characters compare as
+// integers, and equal texts share an id, so that texts compare as one.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "analysis/HeaderTerms.h"
+
+namespace rowlark::analysis::CSVComparator {
+
+struct HeaderShape {
+    HeaderTerms terms;
+    std::uint32_t normalizedId = 0;  // normalized texts and canonical fields draw from the same ids
+    std::uint32_t canonicalId = 0;
+    std::vector<std::uint32_t> normalized;  // the symbols of terms.normalized
+    std::vector<std::uint32_t> canonicalField;
+};
+
+class HeaderCatalog {
+public:
+    HeaderCatalog(const std::vector<std::string>& leftHeaders, const std::vector<std::string>& rightHeaders);
+
+    const HeaderShape& shape(std::uint32_t index) const { return shapes_[index]; }
+    std::uint32_t leftShape(std::size_t column) const { return leftShapes_[column]; }
+    std::uint32_t rightShape(std::size_t column) const { return rightShapes_[column]; }
+    // The shapes of the right headers, each once, in order of first appearance.
+    std::span<const std::uint32_t> distinctRightShapes() const { return distinctRightShapes_; }
+    // The position in distinctRightShapes() of a right column's shape.
+    std::uint32_t rightShapeSlot(std::size_t column) const { return rightShapeSlots_[column]; }
+    std::size_t alphabetSize() const { return alphabetSize_; }
+
+private:
+    std::vector<HeaderShape> shapes_;
+    std::vector<std::uint32_t> leftShapes_;
+    std::vector<std::uint32_t> rightShapes_;
+    std::vector<std::uint32_t> distinctRightShapes_;
+    std::vector<std::uint32_t> rightShapeSlots_;
+    std::size_t alphabetSize_ = 0;
+};
+
+}  // namespace rowlark::analysis::CSVComparator
