@@ -1,10 +1,12 @@
-// Times the mapping analysis of two generated tables of 1,000,000 rows. The analysis looks only at
-// each column's first 1,000 rows, so its time must not depend on the row count; it does depend on
-// the column count (scoring is quadratic in it), so 200 and 20 columns are measured.
+// Times the mapping analysis of generated tables, each run in a process of its own for its peak
+// memory. Two tables of 1,000,000 rows: the analysis looks only at each column's first 1,000 rows,
+// so its time must not depend on the row count. Wide tables of 200 to 10,000 columns of a few
+// rows whose headers look alike ("Billing Account 17"): scoring is quadratic in the column count.
 //
 // Usage: bench_analysis [data folder]   (the tables are generated in memory; the folder is unused)
 
 #include "analysis/MappingAnalysis.h"
+#include "support/ProcessMeasurement.h"
 #include "table/CSVTable.h"
 #include "table/CellStore.h"
 
@@ -22,7 +24,8 @@ namespace {
 
 using namespace rowlark;
 
-constexpr std::size_t rowCount = 1'000'000;
+constexpr std::size_t longRowCount = 1'000'000;
+constexpr std::size_t wideRowCount = 20;
 constexpr int runs = 7;
 
 constexpr std::array<std::string_view, 20> fields{"First Name", "Last Name",  "DOB",       "Email",          "Phone",
@@ -127,79 +130,101 @@ std::string_view cellText(std::size_t field, std::size_t row, char* buffer)
 
 // Right columns hold the same values as their left counterparts from row `shift` on, so
 // related columns overlap partly.
-template<typename Visitor> void forEachCell(std::size_t columns, std::size_t shift, Visitor&& visit)
+template<typename Visitor> void forEachCell(std::size_t rows, std::size_t columns, std::size_t shift, Visitor&& visit)
 {
     char buffer[64];
-    for (std::size_t row = 0; row < rowCount; ++row)
+    for (std::size_t row = 0; row < rows; ++row)
         for (std::size_t column = 0; column < columns; ++column)
             visit(cellText(column % fields.size(), row + shift + column / fields.size(), buffer));
 }
 
 // The cell text is measured first so that the store is allocated once at its final size: the
 // two tables of 200 columns take about 7 GB.
-table::CSVTable generatedTable(std::vector<std::string> headers, std::size_t shift)
+table::CSVTable generatedTable(std::vector<std::string> headers, std::size_t rows, std::size_t shift)
 {
     const std::size_t columns = headers.size();
     std::size_t bytes = 0;
-    forEachCell(columns, shift, [&](std::string_view cell) { bytes += cell.size(); });
-    table::CellStoreBuilder builder(columns, rowCount, bytes);
-    forEachCell(columns, shift, [&](std::string_view cell) { builder.appendCell(cell); });
+    forEachCell(rows, columns, shift, [&](std::string_view cell) { bytes += cell.size(); });
+    table::CellStoreBuilder builder(columns, rows, bytes);
+    forEachCell(rows, columns, shift, [&](std::string_view cell) { builder.appendCell(cell); });
     return table::CSVTable::fromStore(std::move(headers), std::move(builder).build());
 }
 
-// CPU time of this thread, which a busy machine does not inflate the way it does wall time.
-double threadMilliseconds()
+// Headers such as "Billing Account 17" on the left and "Billing Acct 17" or "Bill Account 17"
+// on the right, in another order: nearly every pair is similar enough to be suggested.
+std::vector<std::string> lookAlikeHeaders(std::size_t columns, bool isRight)
 {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+    static constexpr std::array<std::string_view, 10> leftWords{"Billing", "Shipping", "Account", "Customer", "Order",
+                                                                "Invoice", "Payment",  "Contact", "Product",  "Region"};
+    static constexpr std::array<std::string_view, 10> rightWords{"Bill",    "Shipping", "Acct",    "Customer", "Ordr",
+                                                                 "Invoice", "Paymnt",   "Contact", "Product",  "Regn"};
+    const auto& words = isRight ? rightWords : leftWords;
+    std::vector<std::string> headers;
+    for (std::size_t column = 0; column < columns; ++column) {
+        const std::size_t i = isRight ? (column * 7919) % columns : column;
+        headers.push_back(std::string(words[i % 10]) + " " + std::string(words[(i / 10 + 3) % 10]) + " " +
+                          std::to_string(i / 100));
+    }
+    return headers;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-struct Timing {
-    double wallMilliseconds;
-    double cpuMilliseconds;
+struct Run {
+    double wallSeconds;
+    double processorSeconds;
+    double peakBytes;
     std::size_t mapped;
 };
 
-Timing timeAnalysis(const table::CSVTable& left, const table::CSVTable& right)
+Run analyseOnce(const table::CSVTable& left, const table::CSVTable& right)
 {
-    std::vector<double> wall;
-    std::vector<double> cpu;
-    std::size_t mapped = 0;
-    for (int run = 0; run < runs; ++run) {
-        const auto start = std::chrono::steady_clock::now();
-        const double cpuStart = threadMilliseconds();
-        const records::MappingAnalysisResult result = analysis::CSVComparator::analyzeMappings(left, right);
-        cpu.push_back(threadMilliseconds() - cpuStart);
-        wall.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-        mapped = static_cast<std::size_t>(
-            std::count_if(result.mappings.begin(), result.mappings.end(),
-                          [](const records::ColumnMapping& mapping) { return mapping.rightIndex; }));
-    }
-    return {median(wall), median(cpu), mapped};
+    const bool isPeakReset = bench::resetPeakResidentSize();
+    const double processorStart = bench::processorSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    const records::MappingAnalysisResult result = analysis::CSVComparator::analyzeMappings(left, right);
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const auto mapped = static_cast<std::size_t>(std::ranges::count_if(
+        result.mappings, [](const records::ColumnMapping& mapping) { return mapping.rightIndex.has_value(); }));
+    return {wall, bench::processorSeconds() - processorStart, isPeakReset ? bench::statusBytes("VmHWM") : 0, mapped};
 }
 
-void measure(std::size_t columns)
+void measure(const char* title, const table::CSVTable& left, const table::CSVTable& right, int runs)
 {
-    const table::CSVTable left = generatedTable(headersFor(columns, fields, leftPrefixes), 0);
-    const table::CSVTable right = generatedTable(headersFor(columns, rightFields, rightPrefixes), 400);
-    const Timing timing = timeAnalysis(left, right);
-    std::printf("analyzeMappings, %zu rows x %zu columns per table: median of %d runs %.1f ms wall, %.1f ms CPU "
-                "(%zu of %zu columns mapped)\n",
-                rowCount, columns, runs, timing.wallMilliseconds, timing.cpuMilliseconds, timing.mapped, columns);
+    std::vector<double> wall;
+    std::vector<double> processor;
+    std::vector<double> peak;
+    Run run{};
+    for (int i = 0; i < runs; ++i) {
+        run = bench::measureInChild([&] { return analyseOnce(left, right); });
+        wall.push_back(run.wallSeconds);
+        processor.push_back(run.processorSeconds);
+        peak.push_back(run.peakBytes);
+    }
+    std::printf("analyzeMappings, %s, %zu x %zu columns: median of %d runs %.3f s wall, %.3f s processor, "
+                "%.0f MB peak (%zu of %zu columns mapped)\n",
+                title, left.columnCount(), right.columnCount(), runs, bench::medianOf(wall), bench::medianOf(processor),
+                bench::medianOf(peak) / 1e6, run.mapped, left.columnCount());
+}
+
+void measureLookAlike(std::size_t columns, int runs)
+{
+    measure("look-alike headers, 20 rows", generatedTable(lookAlikeHeaders(columns, false), wideRowCount, 0),
+            generatedTable(lookAlikeHeaders(columns, true), wideRowCount, 3), runs);
+}
+
+void measureLong(std::size_t columns)
+{
+    measure("1,000,000 rows", generatedTable(headersFor(columns, fields, leftPrefixes), longRowCount, 0),
+            generatedTable(headersFor(columns, rightFields, rightPrefixes), longRowCount, 400), 5);
 }
 
 }  // namespace
 
 int main()
 {
-    measure(200);
-    measure(20);
+    measureLookAlike(200, 7);
+    measureLookAlike(3000, 5);
+    measureLookAlike(10000, 3);
+    measureLong(200);
+    measureLong(20);
     return 0;
 }

@@ -22,7 +22,7 @@ int advance(Block& block, std::uint64_t matches, int deltaIn, std::uint64_t outR
     const std::uint64_t horizontal = (((matches & block.plus) + block.plus) ^ block.plus) | matches;
     std::uint64_t plusH = block.minus | ~(horizontal | block.plus);
     std::uint64_t minusH = block.plus & horizontal;
-    const int deltaOut = (plusH & outRow) ? 1 : (minusH & outRow) ? -1 : 0;
+    const int deltaOut = static_cast<int>((plusH & outRow) != 0) - static_cast<int>((minusH & outRow) != 0);
     plusH = (plusH << 1) | (deltaIn > 0 ? 1 : 0);
     minusH = (minusH << 1) | entersLower;
     block.plus = minusH | ~(vertical | plusH);
@@ -32,16 +32,21 @@ int advance(Block& block, std::uint64_t matches, int deltaIn, std::uint64_t outR
 
 }  // namespace
 
-PatternDistance::PatternDistance(std::span<const std::uint32_t> pattern, std::vector<std::uint32_t>& symbolSlots)
+PatternDistance::PatternDistance(std::span<const std::uint32_t> pattern, std::vector<std::uint64_t>& symbolTable)
     : pattern_(pattern)
-    , symbolSlots_(symbolSlots)
+    , symbolTable_(symbolTable)
     , blocks_((pattern.size() + wordBits - 1) / wordBits)
-    , matchWords_(blocks_, 0)
 {
+    if (blocks_ == 1) {
+        for (std::size_t row = 0; row < pattern.size(); ++row)
+            symbolTable_[pattern[row]] |= std::uint64_t{1} << row;
+        return;
+    }
+    matchWords_.assign(blocks_, 0);
     for (std::size_t row = 0; row < pattern.size(); ++row) {
-        std::uint32_t& slot = symbolSlots_[pattern[row]];
+        std::uint64_t& slot = symbolTable_[pattern[row]];
         if (slot == 0) {
-            slot = static_cast<std::uint32_t>(matchWords_.size() / blocks_);
+            slot = matchWords_.size() / blocks_;
             matchWords_.resize(matchWords_.size() + blocks_, 0);
         }
         matchWords_[slot * blocks_ + row / wordBits] |= std::uint64_t{1} << (row % wordBits);
@@ -51,12 +56,7 @@ PatternDistance::PatternDistance(std::span<const std::uint32_t> pattern, std::ve
 PatternDistance::~PatternDistance()
 {
     for (const std::uint32_t symbol : pattern_)
-        symbolSlots_[symbol] = 0;
-}
-
-const std::uint64_t* PatternDistance::matches(std::uint32_t symbol) const
-{
-    return matchWords_.data() + symbolSlots_[symbol] * blocks_;
+        symbolTable_[symbol] = 0;
 }
 
 std::size_t PatternDistance::distanceTo(std::span<const std::uint32_t> text) const
@@ -72,7 +72,7 @@ std::size_t PatternDistance::distanceWithinOneWord(std::span<const std::uint32_t
     Block block;
     auto distance = static_cast<std::ptrdiff_t>(pattern_.size());
     for (const std::uint32_t symbol : text)
-        distance += advance(block, *matches(symbol), 1, lastRow);
+        distance += advance(block, symbolTable_[symbol], 1, lastRow);
     return static_cast<std::size_t>(distance);
 }
 
@@ -83,7 +83,7 @@ std::size_t PatternDistance::distanceOverBlocks(std::span<const std::uint32_t> t
     std::vector<Block> blocks(blocks_);
     auto distance = static_cast<std::ptrdiff_t>(pattern_.size());
     for (const std::uint32_t symbol : text) {
-        const std::uint64_t* words = matches(symbol);
+        const std::uint64_t* words = matchWords_.data() + symbolTable_[symbol] * blocks_;
         int delta = 1;  // the top row of the table counts up one per column
         for (std::size_t b = 0; b + 1 < blocks_; ++b)
             delta = advance(blocks[b], words[b], delta, highRow);
@@ -94,8 +94,8 @@ std::size_t PatternDistance::distanceOverBlocks(std::span<const std::uint32_t> t
 
 std::size_t editDistance(std::span<const std::uint32_t> a, std::span<const std::uint32_t> b, std::size_t alphabetSize)
 {
-    std::vector<std::uint32_t> slots(alphabetSize, 0);
-    return PatternDistance(a, slots).distanceTo(b);
+    std::vector<std::uint64_t> table(alphabetSize, 0);
+    return PatternDistance(a, table).distanceTo(b);
 }
 
 }  // namespace rowlark::analysis::CSVComparator

@@ -14,9 +14,11 @@ namespace rowlark::analysis::CSVComparator {
 
 class PatternDistance {
 public:
-    // `symbolSlots` is scratch shared by the patterns one thread prepares: one entry per symbol
-    // of the alphabet, all 0 between patterns. It must outlive this object, which restores it.
-    PatternDistance(std::span<const std::uint32_t> pattern, std::vector<std::uint32_t>& symbolSlots);
+    // `symbolTable` is scratch shared by the patterns one thread prepares in turn: one entry per
+    // symbol of the alphabet, all 0 between patterns. It must outlive this object, which restores
+    // it. A pattern of one word keeps there the rows of each symbol, a longer one where in its own
+    // table they are.
+    PatternDistance(std::span<const std::uint32_t> pattern, std::vector<std::uint64_t>& symbolTable);
     PatternDistance(const PatternDistance&) = delete;
     PatternDistance& operator=(const PatternDistance&) = delete;
     ~PatternDistance();
@@ -26,13 +28,12 @@ public:
 private:
     std::size_t distanceWithinOneWord(std::span<const std::uint32_t> text) const;
     std::size_t distanceOverBlocks(std::span<const std::uint32_t> text) const;
-    // The rows of the pattern that hold `symbol`, one word per block; nothing for an absent one.
-    const std::uint64_t* matches(std::uint32_t symbol) const;
-
     std::span<const std::uint32_t> pattern_;
-    std::vector<std::uint32_t>& symbolSlots_;
+    std::vector<std::uint64_t>& symbolTable_;
     std::size_t blocks_;
-    std::vector<std::uint64_t> matchWords_;  // blocks_ words per distinct symbol; slot 0 matches nothing
+    // For patterns of more than one word: the rows of the pattern that hold each symbol, one word
+    // per block, at the slot symbolTable_ gives; slot 0 is a symbol the pattern lacks.
+    std::vector<std::uint64_t> matchWords_;
 };
 
 // The distance between two symbol sequences whose symbols are below `alphabetSize`.

@@ -11,13 +11,10 @@ class Interner {
 public:
     std::uint32_t textId(const std::string& text) { return idOf(texts_, text); }
 
-    std::vector<std::uint32_t> symbols(const CharacterText& text)
+    void appendSymbols(const CharacterText& text, std::vector<std::uint32_t>& symbols)
     {
-        std::vector<std::uint32_t> sequence;
-        sequence.reserve(text.length());
         for (std::size_t i = 0; i < text.length(); ++i)
-            sequence.push_back(idOf(characters_, text.character(i)));
-        return sequence;
+            symbols.push_back(idOf(characters_, text.character(i)));
     }
 
     std::size_t alphabetSize() const { return characters_.size(); }
@@ -44,14 +41,16 @@ HeaderCatalog::HeaderCatalog(const std::vector<std::string>& leftHeaders, const 
             return known->second;
         HeaderTerms terms = headerTerms(header);
         const auto [found, isNew] =
-            shapeOfNormalized.try_emplace(terms.normalized.text(), static_cast<std::uint32_t>(shapes_.size()));
+            shapeOfNormalized.try_emplace(terms.normalized.text(), static_cast<std::uint32_t>(terms_.size()));
         if (isNew) {
-            HeaderShape shape{std::move(terms), 0, 0, {}, {}};
-            shape.normalizedId = interner.textId(shape.terms.normalized.text());
-            shape.canonicalId = interner.textId(shape.terms.canonicalField.text());
-            shape.normalized = interner.symbols(shape.terms.normalized);
-            shape.canonicalField = interner.symbols(shape.terms.canonicalField);
-            shapes_.push_back(std::move(shape));
+            const std::uint32_t normalizedId = interner.textId(terms.normalized.text());
+            const std::uint32_t canonicalId = interner.textId(terms.canonicalField.text());
+            const std::uint32_t entity =
+                terms.entityPrefix.empty() ? 0 : interner.textId(std::string(terms.entityPrefix)) + 1;
+            shapes_.push_back({{}, {}, normalizedId, canonicalId, entity});
+            interner.appendSymbols(terms.normalized, symbols_);
+            interner.appendSymbols(terms.canonicalField, symbols_);
+            terms_.push_back(std::move(terms));
         }
         shapeOfHeader.emplace(header, found->second);
         return found->second;
@@ -68,6 +67,19 @@ HeaderCatalog::HeaderCatalog(const std::vector<std::string>& leftHeaders, const 
         rightShapeSlots_.push_back(slot->second);
     }
     alphabetSize_ = interner.alphabetSize();
+    viewSymbols();
+}
+
+// The symbols of each shape's two texts follow each other in shape order.
+void HeaderCatalog::viewSymbols()
+{
+    std::span<const std::uint32_t> rest(symbols_);
+    for (std::size_t i = 0; i < shapes_.size(); ++i) {
+        shapes_[i].normalized = rest.first(terms_[i].normalized.length());
+        rest = rest.subspan(shapes_[i].normalized.size());
+        shapes_[i].canonicalField = rest.first(terms_[i].canonicalField.length());
+        rest = rest.subspan(shapes_[i].canonicalField.size());
+    }
 }
 
 }  // namespace rowlark::analysis::CSVComparator

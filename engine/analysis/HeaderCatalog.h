@@ -14,12 +14,14 @@
 
 namespace rowlark::analysis::CSVComparator {
 
+// What matching a pair of headers reads of each, small and in one place for a pass over
+// thousands of them; the full terms are kept apart.
 struct HeaderShape {
-    HeaderTerms terms;
+    std::span<const std::uint32_t> normalized;  // the symbols of the normalized header
+    std::span<const std::uint32_t> canonicalField;
     std::uint32_t normalizedId = 0;  // normalized texts and canonical fields draw from the same ids
     std::uint32_t canonicalId = 0;
-    std::vector<std::uint32_t> normalized;  // the symbols of terms.normalized
-    std::vector<std::uint32_t> canonicalField;
+    std::uint32_t entityId = 0;  // 0 for none, else one more than the entity prefix's text id
 };
 
 class HeaderCatalog {
@@ -27,6 +29,7 @@ public:
     HeaderCatalog(const std::vector<std::string>& leftHeaders, const std::vector<std::string>& rightHeaders);
 
     const HeaderShape& shape(std::uint32_t index) const { return shapes_[index]; }
+    const HeaderTerms& terms(std::uint32_t index) const { return terms_[index]; }
     std::uint32_t leftShape(std::size_t column) const { return leftShapes_[column]; }
     std::uint32_t rightShape(std::size_t column) const { return rightShapes_[column]; }
     // The shapes of the right headers, each once, in order of first appearance.
@@ -36,7 +39,11 @@ public:
     std::size_t alphabetSize() const { return alphabetSize_; }
 
 private:
+    void viewSymbols();
+
+    std::vector<HeaderTerms> terms_;
     std::vector<HeaderShape> shapes_;
+    std::vector<std::uint32_t> symbols_;  // what the shapes' spans view
     std::vector<std::uint32_t> leftShapes_;
     std::vector<std::uint32_t> rightShapes_;
     std::vector<std::uint32_t> distinctRightShapes_;

@@ -32,9 +32,9 @@ HeaderScore aliasScore(const HeaderTerms& left, const HeaderTerms& right)
     return {0.34, Reason::differentEntity};
 }
 
-bool haveDifferentEntities(const HeaderTerms& left, const HeaderTerms& right)
+bool haveDifferentEntities(const HeaderShape& left, const HeaderShape& right)
 {
-    return !left.entityPrefix.empty() && !right.entityPrefix.empty() && left.entityPrefix != right.entityPrefix;
+    return left.entityId != 0 && right.entityId != 0 && left.entityId != right.entityId;
 }
 
 // The characters the longer of two headers that stand in a namespace relation has in front of
@@ -48,9 +48,16 @@ std::string_view namespacePrefixText(const HeaderTerms& left, const HeaderTerms&
     return longer.firstCharacters(extra);
 }
 
+// Compared from the end, where headers that are not in a namespace relation mostly differ already.
 bool endsWith(std::span<const std::uint32_t> text, std::span<const std::uint32_t> suffix)
 {
-    return suffix.size() <= text.size() && std::equal(suffix.begin(), suffix.end(), text.end() - suffix.size());
+    if (suffix.size() > text.size())
+        return false;
+    const std::size_t offset = text.size() - suffix.size();
+    for (std::size_t i = suffix.size(); i-- > 0;)
+        if (text[offset + i] != suffix[i])
+            return false;
+    return true;
 }
 
 bool inNamespaceRelation(const HeaderShape& left, const HeaderShape& right)
@@ -62,11 +69,11 @@ bool inNamespaceRelation(const HeaderShape& left, const HeaderShape& right)
 
 }  // namespace
 
-HeaderMatcher::HeaderMatcher(const HeaderShape& left, std::vector<std::uint32_t>& headerSlots,
-                             std::vector<std::uint32_t>& fieldSlots)
+HeaderMatcher::HeaderMatcher(const HeaderShape& left, std::vector<std::uint64_t>& headerSymbols,
+                             std::vector<std::uint64_t>& fieldSymbols)
     : left_(left)
-    , header_(left.normalized, headerSlots)
-    , field_(left.canonicalField, fieldSlots)
+    , header_(left.normalized, headerSymbols)
+    , field_(left.canonicalField, fieldSymbols)
 {
 }
 
@@ -75,7 +82,7 @@ double HeaderMatcher::similarNameScore(const HeaderShape& right) const
 {
     // Headers of different entities cannot reach the cut-off (0.82 × 0.45 < 0.42), nor can texts
     // whose lengths alone keep them too far apart; both skip the edit distances.
-    if (haveDifferentEntities(left_.terms, right.terms))
+    if (haveDifferentEntities(left_, right))
         return 0;
     const double ceiling = std::max(similarityCeiling(left_.normalized.size(), right.normalized.size()),
                                     similarityCeiling(left_.canonicalField.size(), right.canonicalField.size()));
@@ -166,14 +173,15 @@ std::vector<records::HeaderSuggestion> headerSuggestions(std::string_view leftHe
                                                          const std::optional<std::string>& preferredPrefix)
 {
     const HeaderCatalog catalog({std::string(leftHeader)}, rightHeaders);
-    const HeaderShape& left = catalog.shape(catalog.leftShape(0));
-    std::vector<std::uint32_t> headerSlots(catalog.alphabetSize(), 0);
-    std::vector<std::uint32_t> fieldSlots(catalog.alphabetSize(), 0);
-    const HeaderMatcher matcher(left, headerSlots, fieldSlots);
+    const std::uint32_t left = catalog.leftShape(0);
+    std::vector<std::uint64_t> headerSymbols(catalog.alphabetSize(), 0);
+    std::vector<std::uint64_t> fieldSymbols(catalog.alphabetSize(), 0);
+    const HeaderMatcher matcher(catalog.shape(left), headerSymbols, fieldSymbols);
     std::vector<Candidate> candidates;
     for (std::size_t j = 0; j < rightHeaders.size(); ++j) {
-        const HeaderShape& right = catalog.shape(catalog.rightShape(j));
-        if (const auto scored = headerScore(matcher.match(right), left.terms, right.terms, preferredPrefix))
+        const std::uint32_t right = catalog.rightShape(j);
+        if (const auto scored = headerScore(matcher.match(catalog.shape(right)), catalog.terms(left),
+                                            catalog.terms(right), preferredPrefix))
             candidates.push_back({std::min(scored->score, 1.0), static_cast<std::uint32_t>(j), scored->reason});
     }
     orderCandidates(candidates, headerTextRanks(rightHeaders));
@@ -181,7 +189,7 @@ std::vector<records::HeaderSuggestion> headerSuggestions(std::string_view leftHe
     for (const Candidate& candidate : candidates)
         suggestions.push_back(
             {candidate.column, candidate.score,
-             reasonText(candidate, left.terms, catalog.shape(catalog.rightShape(candidate.column)).terms)});
+             reasonText(candidate, catalog.terms(left), catalog.terms(catalog.rightShape(candidate.column)))});
     return suggestions;
 }
 

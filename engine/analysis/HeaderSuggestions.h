@@ -39,8 +39,8 @@ struct HeaderMatch {
 // distances. The two scratch tables are those PatternDistance asks for, one per left text.
 class HeaderMatcher {
 public:
-    HeaderMatcher(const HeaderShape& left, std::vector<std::uint32_t>& headerSlots,
-                  std::vector<std::uint32_t>& fieldSlots);
+    HeaderMatcher(const HeaderShape& left, std::vector<std::uint64_t>& headerSymbols,
+                  std::vector<std::uint64_t>& fieldSymbols);
 
     HeaderMatch match(const HeaderShape& right) const;
 

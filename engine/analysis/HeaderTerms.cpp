@@ -107,18 +107,6 @@ std::optional<std::pair<std::string, std::string>> namespaceRelationship(std::st
     return std::pair{relation->prefix.text(), relation->isOnRight ? leftText.text() : rightText.text()};
 }
 
-double similarity(std::size_t distance, std::size_t lengthA, std::size_t lengthB)
-{
-    if (lengthA == 0 && lengthB == 0)
-        return 1;
-    return 1 - static_cast<double>(distance) / static_cast<double>(std::max(lengthA, lengthB));
-}
-
-double similarityCeiling(std::size_t lengthA, std::size_t lengthB)
-{
-    return similarity(std::max(lengthA, lengthB) - std::min(lengthA, lengthB), lengthA, lengthB);
-}
-
 double similarity(std::string_view a, std::string_view b)
 {
     const CharacterText first(a);

@@ -4,6 +4,7 @@
 // or "patient"), the field part after that prefix and the field's canonical name from the alias
 // table, plus the namespace prefix between two headers and their edit-distance similarity.
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,8 +48,17 @@ struct NamespacePrefix {
 
 std::optional<NamespacePrefix> namespacePrefix(const CharacterText& left, const CharacterText& right);
 // The similarity of two texts of these lengths, in characters, that lie `distance` apart.
-double similarity(std::size_t distance, std::size_t lengthA, std::size_t lengthB);
+inline double similarity(std::size_t distance, std::size_t lengthA, std::size_t lengthB)
+{
+    if (lengthA == 0 && lengthB == 0)
+        return 1;
+    return 1 - static_cast<double>(distance) / static_cast<double>(std::max(lengthA, lengthB));
+}
+
 // No similarity of texts with these lengths can exceed this.
-double similarityCeiling(std::size_t lengthA, std::size_t lengthB);
+inline double similarityCeiling(std::size_t lengthA, std::size_t lengthB)
+{
+    return similarity(std::max(lengthA, lengthB) - std::min(lengthA, lengthB), lengthA, lengthB);
+}
 
 }  // namespace rowlark::analysis::CSVComparator

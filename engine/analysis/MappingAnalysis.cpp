@@ -95,12 +95,12 @@ struct Analysis {
 
     const HeaderTerms& leftTerms(std::int64_t column) const
     {
-        return headers.shape(headers.leftShape(static_cast<std::size_t>(column))).terms;
+        return headers.terms(headers.leftShape(static_cast<std::size_t>(column)));
     }
 
     const HeaderTerms& rightTerms(std::int64_t column) const
     {
-        return headers.shape(headers.rightShape(static_cast<std::size_t>(column))).terms;
+        return headers.terms(headers.rightShape(static_cast<std::size_t>(column)));
     }
 
     // A JSON-object column is offered only JSON-object columns, and any other column only others.

@@ -30,8 +30,8 @@ std::optional<Candidate> combinedScore(const std::optional<HeaderScore>& header,
 
 ColumnScorer::ColumnScorer(const ScoringTables& tables)
     : tables_(tables)
-    , headerSlots_(tables.headers.alphabetSize(), 0)
-    , fieldSlots_(tables.headers.alphabetSize(), 0)
+    , headerSymbols_(tables.headers.alphabetSize(), 0)
+    , fieldSymbols_(tables.headers.alphabetSize(), 0)
     , sharedValues_(tables.sharedValues)
 {
 }
@@ -41,7 +41,7 @@ void ColumnScorer::matchHeadersOf(std::uint32_t leftShape)
     if (matchedShape_ == leftShape)
         return;
     const HeaderCatalog& headers = tables_.headers;
-    const HeaderMatcher matcher(headers.shape(leftShape), headerSlots_, fieldSlots_);
+    const HeaderMatcher matcher(headers.shape(leftShape), headerSymbols_, fieldSymbols_);
     matches_.clear();
     for (const std::uint32_t rightShape : headers.distinctRightShapes())
         matches_.push_back(matcher.match(headers.shape(rightShape)));
@@ -51,7 +51,7 @@ void ColumnScorer::matchHeadersOf(std::uint32_t leftShape)
 void ColumnScorer::collectCandidates(std::size_t leftColumn, const std::optional<std::string>& preferredPrefix)
 {
     const HeaderCatalog& headers = tables_.headers;
-    const HeaderTerms& left = headers.shape(headers.leftShape(leftColumn)).terms;
+    const HeaderTerms& left = headers.terms(headers.leftShape(leftColumn));
     const ColumnProfile& leftProfile = tables_.leftProfiles[leftColumn];
     const bool leftFlag = tables_.leftFlags[leftColumn];
     candidates_.clear();
@@ -59,7 +59,7 @@ void ColumnScorer::collectCandidates(std::size_t leftColumn, const std::optional
         const HeaderMatch& match = matches_[headers.rightShapeSlot(j)];
         const auto header = match.rule == HeaderMatch::Rule::none
                                 ? std::nullopt
-                                : headerScore(match, left, headers.shape(headers.rightShape(j)).terms, preferredPrefix);
+                                : headerScore(match, left, headers.terms(headers.rightShape(j)), preferredPrefix);
         const DataCompatibility data = dataCompatibility(leftProfile, tables_.rightProfiles[j], sharedValues_[j]);
         auto candidate = combinedScore(header, data);
         if (!candidate || candidate->score < cutOff)
@@ -78,12 +78,12 @@ ColumnScorer::suggestions(std::size_t leftColumn, const std::optional<std::strin
     sharedValues_.countFor(tables_.leftProfiles[leftColumn]);
     collectCandidates(leftColumn, preferredPrefix);
     keepBest(candidates_, tables_.rightHeaderRanks, limit);
-    const HeaderTerms& left = headers.shape(headers.leftShape(leftColumn)).terms;
+    const HeaderTerms& left = headers.terms(headers.leftShape(leftColumn));
     std::vector<records::HeaderSuggestion> kept;
     kept.reserve(candidates_.size());
     for (const Candidate& candidate : candidates_)
         kept.push_back({candidate.column, candidate.score,
-                        reasonText(candidate, left, headers.shape(headers.rightShape(candidate.column)).terms)});
+                        reasonText(candidate, left, headers.terms(headers.rightShape(candidate.column)))});
     return kept;
 }
 

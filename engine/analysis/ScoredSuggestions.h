@@ -56,8 +56,8 @@ private:
     void collectCandidates(std::size_t leftColumn, const std::optional<std::string>& preferredPrefix);
 
     const ScoringTables tables_;
-    std::vector<std::uint32_t> headerSlots_;
-    std::vector<std::uint32_t> fieldSlots_;
+    std::vector<std::uint64_t> headerSymbols_;
+    std::vector<std::uint64_t> fieldSymbols_;
     std::optional<std::uint32_t> matchedShape_;
     std::vector<HeaderMatch> matches_;  // one per distinct right shape
     SharedValueCounts sharedValues_;
