@@ -12,12 +12,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -211,6 +212,32 @@ void measureLookAlike(std::size_t columns, int runs)
             generatedTable(lookAlikeHeaders(columns, true), wideRowCount, 3), runs);
 }
 
+// How long the analysis runs on once it is asked to stop, a second into its work.
+void measureCancel(std::size_t columns)
+{
+    const table::CSVTable left = generatedTable(lookAlikeHeaders(columns, false), wideRowCount, 0);
+    const table::CSVTable right = generatedTable(lookAlikeHeaders(columns, true), wideRowCount, 3);
+    struct Stopped {};
+    std::atomic<bool> isStopRequested = false;
+    std::chrono::steady_clock::time_point stopped;
+    std::thread worker([&] {
+        try {
+            analysis::CSVComparator::analyzeMappings(left, right, [&] {
+                if (isStopRequested)
+                    throw Stopped{};
+            });
+        } catch (const Stopped&) {
+        }
+        stopped = std::chrono::steady_clock::now();
+    });
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const auto requested = std::chrono::steady_clock::now();
+    isStopRequested = true;
+    worker.join();
+    std::printf("analyzeMappings, look-alike headers, %zu x %zu columns: stopped %.1f ms after the request\n", columns,
+                columns, std::chrono::duration<double, std::milli>(stopped - requested).count());
+}
+
 void measureLong(std::size_t columns)
 {
     measure("1,000,000 rows", generatedTable(headersFor(columns, fields, leftPrefixes), longRowCount, 0),
@@ -224,6 +251,7 @@ int main()
     measureLookAlike(200, 7);
     measureLookAlike(3000, 5);
     measureLookAlike(10000, 3);
+    measureCancel(10000);
     measureLong(200);
     measureLong(20);
     return 0;

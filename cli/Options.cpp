@@ -235,7 +235,8 @@ JSON summary: {"leftName", "rightName", "leftRows", "rightRows", "matchingRows",
 JSON mapping: {"mappings": [{"leftIndex", "left", "rightIndex", "right",
   "isKey", "isIncluded", "isManual", "suggestions": [{"rightIndex", "right",
   "score", "reason"}]}]}  (indices from 0; rightIndex and right are null for an
-  unmapped column)
+  unmapped column; suggestions holds a column's best 200 candidates, best
+  first)
 )";
 }
 

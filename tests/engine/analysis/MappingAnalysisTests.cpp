@@ -1,9 +1,11 @@
 #include "AnalysisTestSupport.h"
 #include "analysis/MappingAnalysis.h"
+#include "analysis/ScoredSuggestions.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <set>
 #include <string>
 #include <vector>
@@ -119,6 +121,53 @@ TEST(MappingAnalysis, MegabyteCellsAreAnalysed)
     const records::MappingAnalysisResult result = analyzeMappings(left, right);
     expectSoundResult(result, left, right);
     EXPECT_EQ(testing::mappingsText(result.mappings), "1k 0");
+}
+
+TEST(MappingAnalysis, WideTablesKeepEachColumnsBest200InOrder)
+{
+    std::vector<std::string> headers;
+    for (int i = 0; i < 260; ++i)
+        headers.push_back("Billing Account " + std::to_string(i));
+    const table::CSVTable left = distinctIntegerTable(headers, 3, 1);
+    std::reverse(headers.begin(), headers.end());
+    const table::CSVTable right = distinctIntegerTable(headers, 3, 2);
+    const records::MappingAnalysisResult result = analyzeMappings(left, right);
+    expectSoundResult(result, left, right);
+    std::vector<ColumnProfile> rightProfiles;
+    for (std::size_t column = 0; column < right.columnCount(); ++column)
+        rightProfiles.push_back(profile(right, static_cast<std::int64_t>(column)));
+    for (const std::size_t column : {0UL, 7UL, 259UL}) {
+        const std::vector<records::HeaderSuggestion> all =
+            scoredSuggestions(left.headers()[column], right.headers(), profile(left, static_cast<std::int64_t>(column)),
+                              rightProfiles, std::nullopt);
+        ASSERT_GT(all.size(), 200U);
+        EXPECT_EQ(testing::suggestionsText(result.suggestions[column]),
+                  testing::suggestionsText({all.begin(), all.begin() + 200}))
+            << column;
+    }
+}
+
+TEST(MappingAnalysis, AThrowingCheckpointStopsTheAnalysis)
+{
+    std::vector<std::string> headers;
+    for (int i = 0; i < 300; ++i)
+        headers.push_back("Field " + std::to_string(i));
+    const table::CSVTable table = distinctIntegerTable(headers, 20, 3);
+    struct Stop {};
+    std::atomic<std::size_t> calls = 0;
+    analyzeMappings(table, table, [&] { ++calls; });
+    // Every column of both sides is profiled and every left column scored under a checkpoint.
+    EXPECT_GE(calls, 3 * headers.size());
+    for (const std::size_t stopAt : {1UL, 450UL, 800UL}) {
+        std::atomic<std::size_t> count = 0;
+        EXPECT_THROW(analyzeMappings(table, table,
+                                     [&] {
+                                         if (++count >= stopAt)
+                                             throw Stop{};
+                                     }),
+                     Stop)
+            << stopAt;
+    }
 }
 
 }  // namespace
