@@ -16,6 +16,11 @@ bool isTied(double higher, double lower)
     return higher - lower <= tieBand;
 }
 
+bool byScore(const Candidate& a, const Candidate& b)
+{
+    return a.score > b.score;
+}
+
 // Cuts `candidates` after the run of the `limit`-th best offered one, unordered, when more than
 // `limit` are offered.
 void dropPastLastRun(std::vector<Candidate>& candidates, std::size_t limit)
@@ -28,21 +33,19 @@ void dropPastLastRun(std::vector<Candidate>& candidates, std::size_t limit)
         return;
     const auto last = offered.begin() + static_cast<std::ptrdiff_t>(limit - 1);
     std::nth_element(offered.begin(), last, offered.end(), std::greater<>());
-    double lowest = *last;
+    const double lowest = *last;
     auto headEnd = std::partition(candidates.begin(), candidates.end(),
                                   [&](const Candidate& candidate) { return candidate.score >= lowest; });
-    // Scores just below the head join its last run while each lies within the band of the next
-    // higher one; all those within the band of the lowest so far do.
-    for (;;) {
-        const auto joinedEnd = std::partition(
-            headEnd, candidates.end(), [&](const Candidate& candidate) { return isTied(lowest, candidate.score); });
-        if (joinedEnd == headEnd)
-            break;
-        lowest = std::min_element(headEnd, joinedEnd, [](const Candidate& a, const Candidate& b) {
-                     return a.score < b.score;
-                 })->score;
-        headEnd = joinedEnd;
+    // The run of the lowest kept score may go on below it, one score within the band of the next
+    // higher one at a time, however far: then the rest is sorted once and followed to its end.
+    if (std::none_of(headEnd, candidates.end(),
+                     [&](const Candidate& candidate) { return isTied(lowest, candidate.score); })) {
+        candidates.erase(headEnd, candidates.end());
+        return;
     }
+    std::sort(headEnd, candidates.end(), byScore);
+    for (double previous = lowest; headEnd != candidates.end() && isTied(previous, headEnd->score); ++headEnd)
+        previous = headEnd->score;
     candidates.erase(headEnd, candidates.end());
 }
 
@@ -69,8 +72,7 @@ std::vector<std::size_t> headerTextRanks(const std::vector<std::string>& headers
 
 void orderCandidates(std::vector<Candidate>& candidates, const std::vector<std::size_t>& headerRanks)
 {
-    std::sort(candidates.begin(), candidates.end(),
-              [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
+    std::sort(candidates.begin(), candidates.end(), byScore);
     // Within a run the order is total, so how the sort above placed equal scores does not matter.
     const auto byHeaderText = [&](const Candidate& a, const Candidate& b) {
         return std::tuple(headerRanks[a.column], a.column) < std::tuple(headerRanks[b.column], b.column);
