@@ -103,12 +103,22 @@ struct Analysis {
         return headers.terms(headers.rightShape(static_cast<std::size_t>(column)));
     }
 
+    ScoringTables tables() const
+    {
+        return {headers, leftProfiles, rightProfiles, sharedValues, rightHeaderRanks, leftStructured, rightStructured};
+    }
+
+    std::vector<records::HeaderSuggestion> allSuggestions(std::size_t column,
+                                                          const std::optional<std::string>& preferredPrefix) const
+    {
+        return ColumnScorer(tables()).suggestions(column, preferredPrefix, ColumnScorer::unlimited);
+    }
+
     // A JSON-object column is offered only JSON-object columns, and any other column only others.
     Suggestions suggestions(const std::optional<std::string>& preferredPrefix) const
     {
         Suggestions lists(leftProfiles.size());
-        const ScoringTables tables{headers,          leftProfiles,   rightProfiles,  sharedValues,
-                                   rightHeaderRanks, leftStructured, rightStructured};
+        const ScoringTables tables = this->tables();
         const std::size_t blocks = (leftColumnOrder.size() + columnsPerBlock - 1) / columnsPerBlock;
         table::runInParallel(blocks, 0, [&](std::size_t block) {
             ColumnScorer scorer(tables);
@@ -128,8 +138,9 @@ struct Proposal {
     records::HeaderSuggestion best;
 };
 
-std::optional<records::HeaderSuggestion> clearBestCandidate(const std::vector<records::HeaderSuggestion>& suggestions,
-                                                            const std::vector<bool>& used, double margin)
+// The first two candidates whose right columns are still free.
+std::vector<const records::HeaderSuggestion*> freeCandidates(const std::vector<records::HeaderSuggestion>& suggestions,
+                                                             const std::vector<bool>& used)
 {
     std::vector<const records::HeaderSuggestion*> candidates;
     for (const auto& suggestion : suggestions) {
@@ -138,6 +149,12 @@ std::optional<records::HeaderSuggestion> clearBestCandidate(const std::vector<re
         if (candidates.size() == 2)
             break;
     }
+    return candidates;
+}
+
+std::optional<records::HeaderSuggestion>
+clearBestCandidate(const std::vector<const records::HeaderSuggestion*>& candidates, double margin)
+{
     if (candidates.empty() || candidates[0]->score < assignmentFloor)
         return std::nullopt;
     if (candidates.size() == 2 && candidates[0]->score - candidates[1]->score < margin)
@@ -146,16 +163,25 @@ std::optional<records::HeaderSuggestion> clearBestCandidate(const std::vector<re
 }
 
 // Maps each unmapped left column whose best free candidate is strong and clearly ahead of the
-// next; the strongest proposals claim their right columns first.
+// next; the strongest proposals claim their right columns first. A column whose kept suggestions
+// are taken all but one is decided on all its candidates, as if none had been left out.
 void assign(std::vector<records::ColumnMapping>& mappings, const Suggestions& suggestions, std::vector<bool>& used,
-            bool hasPreferredPrefix)
+            const Analysis& analysis, const std::optional<std::string>& preferredPrefix)
 {
-    const double margin = hasPreferredPrefix ? marginWithPrefix : marginWithoutPrefix;
+    const double margin = preferredPrefix ? marginWithPrefix : marginWithoutPrefix;
     std::vector<Proposal> proposals;
-    for (std::size_t i = 0; i < mappings.size(); ++i)
-        if (!mappings[i].rightIndex)
-            if (auto best = clearBestCandidate(suggestions[i], used, margin))
-                proposals.push_back({i, std::move(*best)});
+    for (std::size_t i = 0; i < mappings.size(); ++i) {
+        if (mappings[i].rightIndex)
+            continue;
+        auto candidates = freeCandidates(suggestions[i], used);
+        std::vector<records::HeaderSuggestion> all;
+        if (candidates.size() < 2 && suggestions[i].size() == suggestionLimit) {
+            all = analysis.allSuggestions(i, preferredPrefix);
+            candidates = freeCandidates(all, used);
+        }
+        if (auto best = clearBestCandidate(candidates, margin))
+            proposals.push_back({i, std::move(*best)});
+    }
     std::stable_sort(proposals.begin(), proposals.end(),
                      [](const Proposal& a, const Proposal& b) { return a.best.score > b.best.score; });
     for (const Proposal& proposal : proposals) {
@@ -215,11 +241,11 @@ records::MappingAnalysisResult analyzeMappings(const table::CSVTable& left, cons
     const Analysis analysis(left, right, check);
     records::MappingAnalysisResult result{freshMappings(left.columnCount()), analysis.suggestions(std::nullopt)};
     std::vector<bool> used(right.columnCount(), false);
-    assign(result.mappings, result.suggestions, used, false);
+    assign(result.mappings, result.suggestions, used, analysis, std::nullopt);
     const auto dominant = dominantEntityPrefix(result.mappings, analysis);
     if (dominant)
         result.suggestions = analysis.suggestions(dominant);
-    assign(result.mappings, result.suggestions, used, dominant.has_value());
+    assign(result.mappings, result.suggestions, used, analysis, dominant);
     chooseKey(result.mappings, analysis);
     return result;
 }

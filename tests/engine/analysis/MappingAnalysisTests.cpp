@@ -147,6 +147,41 @@ TEST(MappingAnalysis, WideTablesKeepEachColumnsBest200InOrder)
     }
 }
 
+TEST(MappingAnalysis, AColumnWhoseKeptSuggestionsAreAllTakenIsStillMapped)
+{
+    // Column x shares all its values with each of 201 columns that their namesakes claim first,
+    // and most with y, which lies past its 200 kept suggestions.
+    std::vector<std::string> leftHeaders;
+    std::vector<std::string> rightHeaders;
+    std::vector<std::vector<std::string>> leftRows(25);
+    std::vector<std::vector<std::string>> rightRows(25);
+    const auto addColumn = [](std::vector<std::vector<std::string>>& rows, const auto& valueOfRow) {
+        for (std::size_t row = 0; row < rows.size(); ++row)
+            rows[row].push_back(valueOfRow(row));
+    };
+    const std::string shared = "abcde";
+    for (int k = 0; k <= 200; ++k) {
+        const auto values = [&](std::size_t row) {
+            return row < 5 ? shared.substr(row, 1) : std::to_string(k) + "-" + std::to_string(row);
+        };
+        leftHeaders.push_back("f" + std::to_string(k));
+        rightHeaders.push_back("f" + std::to_string(k));
+        addColumn(leftRows, values);
+        addColumn(rightRows, values);
+    }
+    leftHeaders.push_back("x");
+    addColumn(leftRows, [&](std::size_t row) { return shared.substr(row % 5, 1); });
+    rightHeaders.push_back("y");
+    addColumn(rightRows, [&](std::size_t row) { return row < 4 ? shared.substr(row, 1) : "y" + std::to_string(row); });
+    const table::CSVTable left = table::CSVTable::fromRows(leftHeaders, leftRows);
+    const table::CSVTable right = table::CSVTable::fromRows(rightHeaders, rightRows);
+    const records::MappingAnalysisResult result = analyzeMappings(left, right);
+    expectSoundResult(result, left, right);
+    EXPECT_EQ(result.suggestions[201].size(), 200U);
+    EXPECT_EQ(result.mappings[201].rightIndex, 201);
+    EXPECT_EQ(result.mappings[17].rightIndex, 17);
+}
+
 TEST(MappingAnalysis, AThrowingCheckpointStopsTheAnalysis)
 {
     std::vector<std::string> headers;
