@@ -212,6 +212,30 @@ void measureLookAlike(std::size_t columns, int runs)
             generatedTable(lookAlikeHeaders(columns, true), wideRowCount, 3), runs);
 }
 
+// Thirty headers of 3,000 letters each side, the right ones edited copies of the left ones.
+void measureLongHeaders()
+{
+    std::vector<std::string> left;
+    std::vector<std::string> right;
+    std::size_t seed = 1;
+    const auto letter = [&] {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<char>('a' + (seed >> 60) % 5);
+    };
+    for (int i = 0; i < 30; ++i) {
+        std::string header(3000, ' ');
+        for (char& c : header)
+            c = letter();
+        std::string edited = header;
+        for (int edit = 0; edit < 40; ++edit)
+            edited[(static_cast<std::size_t>(edit) * 73 + static_cast<std::size_t>(i)) % edited.size()] = letter();
+        left.push_back(std::move(header));
+        right.push_back(i % 2 == 0 ? std::move(edited) : std::string(3000, letter()));
+    }
+    measure("30 headers of 3,000 letters, 20 rows", generatedTable(left, wideRowCount, 0),
+            generatedTable(right, wideRowCount, 3), 5);
+}
+
 // How long the analysis runs on once it is asked to stop, a second into its work.
 void measureCancel(std::size_t columns)
 {
@@ -252,6 +276,7 @@ int main()
     measureLookAlike(3000, 5);
     measureLookAlike(10000, 3);
     measureCancel(10000);
+    measureLongHeaders();
     measureLong(200);
     measureLong(20);
     return 0;

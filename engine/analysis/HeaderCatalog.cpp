@@ -31,12 +31,14 @@ private:
 
 }  // namespace
 
-HeaderCatalog::HeaderCatalog(const std::vector<std::string>& leftHeaders, const std::vector<std::string>& rightHeaders)
+HeaderCatalog::HeaderCatalog(const std::vector<std::string>& leftHeaders, const std::vector<std::string>& rightHeaders,
+                             const std::function<void()>& checkpoint)
 {
     Interner interner;
     std::unordered_map<std::string, std::uint32_t> shapeOfHeader;
     std::unordered_map<std::string, std::uint32_t> shapeOfNormalized;
     const auto shapeOf = [&](const std::string& header) {
+        checkpoint();
         if (const auto known = shapeOfHeader.find(header); known != shapeOfHeader.end())
             return known->second;
         HeaderTerms terms = headerTerms(header);

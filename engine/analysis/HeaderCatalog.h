@@ -6,6 +6,7 @@
 // integers, and equal texts share an id, so that texts compare as one.
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -26,7 +27,10 @@ struct HeaderShape {
 
 class HeaderCatalog {
 public:
-    HeaderCatalog(const std::vector<std::string>& leftHeaders, const std::vector<std::string>& rightHeaders);
+    // `checkpoint` is called for every header; it stops the work by throwing.
+    HeaderCatalog(
+        const std::vector<std::string>& leftHeaders, const std::vector<std::string>& rightHeaders,
+        const std::function<void()>& checkpoint = [] {});
 
     const HeaderShape& shape(std::uint32_t index) const { return shapes_[index]; }
     const HeaderTerms& terms(std::uint32_t index) const { return terms_[index]; }

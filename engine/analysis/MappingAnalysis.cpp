@@ -22,7 +22,10 @@ constexpr double marginWithoutPrefix = 0.035;
 constexpr double marginWithPrefix = 0.015;
 // Nobody reads past the first screenful of candidates; thousands per column would cost gigabytes.
 constexpr std::size_t suggestionLimit = 200;
-constexpr std::size_t columnsPerBlock = 64;
+// Left columns a worker scores in a row: enough to reuse its scratch and header matches, few
+// enough that a table of a few heavy columns (headers of thousands of letters) still spreads.
+constexpr std::size_t mostColumnsPerBlock = 64;
+constexpr std::size_t fewestBlocks = 16;
 
 constexpr std::array<std::string_view, 5> keyFieldNames{"id", "mrn", "patientid", "recordid", "accountnumber"};
 
@@ -82,7 +85,7 @@ struct Analysis {
 
     Analysis(const table::CSVTable& left, const table::CSVTable& right, const std::function<void()>& checkpoint)
         : checkpoint(checkpoint)
-        , headers(left.headers(), right.headers())
+        , headers(left.headers(), right.headers(), checkpoint)
         , leftProfiles(profiles(left, checkpoint))
         , rightProfiles(profiles(right, checkpoint))
         , sharedValues(rightProfiles)
@@ -105,7 +108,8 @@ struct Analysis {
 
     ScoringTables tables() const
     {
-        return {headers, leftProfiles, rightProfiles, sharedValues, rightHeaderRanks, leftStructured, rightStructured};
+        return {headers,          leftProfiles,   rightProfiles,   sharedValues,
+                rightHeaderRanks, leftStructured, rightStructured, checkpoint};
     }
 
     std::vector<records::HeaderSuggestion> allSuggestions(std::size_t column,
@@ -119,6 +123,8 @@ struct Analysis {
     {
         Suggestions lists(leftProfiles.size());
         const ScoringTables tables = this->tables();
+        const std::size_t columnsPerBlock =
+            std::clamp<std::size_t>(leftColumnOrder.size() / fewestBlocks, 1, mostColumnsPerBlock);
         const std::size_t blocks = (leftColumnOrder.size() + columnsPerBlock - 1) / columnsPerBlock;
         table::runInParallel(blocks, 0, [&](std::size_t block) {
             ColumnScorer scorer(tables);

@@ -11,6 +11,8 @@ namespace {
 constexpr double cutOff = 0.42;
 constexpr double overlapThreshold = 0.72;
 constexpr double shapeThreshold = 0.75;
+// Headers thousands of characters long make even one row of header matches take a while.
+constexpr std::size_t shapesBetweenCheckpoints = 256;
 
 // Applies the data half to the header score of one right column (nothing when it had none).
 std::optional<Candidate> combinedScore(const std::optional<HeaderScore>& header, const DataCompatibility& data)
@@ -43,8 +45,11 @@ void ColumnScorer::matchHeadersOf(std::uint32_t leftShape)
     const HeaderCatalog& headers = tables_.headers;
     const HeaderMatcher matcher(headers.shape(leftShape), headerSymbols_, fieldSymbols_);
     matches_.clear();
-    for (const std::uint32_t rightShape : headers.distinctRightShapes())
+    for (const std::uint32_t rightShape : headers.distinctRightShapes()) {
+        if (matches_.size() % shapesBetweenCheckpoints == 0)
+            tables_.checkpoint();
         matches_.push_back(matcher.match(headers.shape(rightShape)));
+    }
     matchedShape_ = leftShape;
 }
 
@@ -103,7 +108,8 @@ std::vector<records::HeaderSuggestion> scoredSuggestions(std::string_view leftHe
     const std::vector<std::size_t> ranks = headerTextRanks(rightHeaders);
     const std::vector<bool> leftFlags(1, false);
     const std::vector<bool> rightFlags(rightHeaders.size(), false);
-    ColumnScorer scorer({headers, left, right, sharedValues, ranks, leftFlags, rightFlags});
+    const std::function<void()> noCheckpoint = [] {};
+    ColumnScorer scorer({headers, left, right, sharedValues, ranks, leftFlags, rightFlags, noCheckpoint});
     return scorer.suggestions(0, preferredPrefix, ColumnScorer::unlimited);
 }
 

@@ -4,6 +4,7 @@
 // values and compatible kinds of data.
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <string>
@@ -36,6 +37,8 @@ struct ScoringTables {
     // A left column is offered only the right columns whose flag equals its own.
     const std::vector<bool>& leftFlags;
     const std::vector<bool>& rightFlags;
+    // Called between stretches of pairs; it stops the scoring by throwing.
+    const std::function<void()>& checkpoint;
 };
 
 // Scores one left column after another against every right column, with scratch sized once.
