@@ -73,8 +73,9 @@ HeaderMatcher::HeaderMatcher(const HeaderShape& left, std::vector<std::uint64_t>
                              std::vector<std::uint64_t>& fieldSymbols)
     : left_(left)
     , header_(left.normalized, headerSymbols)
-    , field_(left.canonicalField, fieldSymbols)
 {
+    if (left.canonicalId != left.normalizedId)
+        field_.emplace(left.canonicalField, fieldSymbols);
 }
 
 // The similar-name score when it reaches the cut-off, else 0.
@@ -93,7 +94,7 @@ double HeaderMatcher::similarNameScore(const HeaderShape& right) const
     const bool sameFieldTexts = left_.canonicalId == left_.normalizedId && right.canonicalId == right.normalizedId;
     const double fieldSimilarity = sameFieldTexts
                                        ? headerSimilarity
-                                       : similarity(field_.distanceTo(right.canonicalField),
+                                       : similarity((field_ ? *field_ : header_).distanceTo(right.canonicalField),
                                                     left_.canonicalField.size(), right.canonicalField.size());
     const double score = similarNameWeight * std::max(headerSimilarity, fieldSimilarity);
     return score >= cutOff ? score : 0;

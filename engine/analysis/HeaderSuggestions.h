@@ -49,7 +49,7 @@ private:
 
     const HeaderShape& left_;
     PatternDistance header_;
-    PatternDistance field_;
+    std::optional<PatternDistance> field_;  // when the canonical field is not the header itself
 };
 
 // The score of one pair of header shapes, or nothing when the pair falls below the cut-off or
