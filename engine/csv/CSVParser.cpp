@@ -4,7 +4,6 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -14,7 +13,6 @@
 #endif
 
 #include "csv/CSVError.h"
-#include "table/HugePages.h"
 #include "text/Unicode.h"
 
 namespace rowlark::csv {
@@ -39,69 +37,23 @@ template<char... Specials> std::size_t findSpecial(const char* data, std::size_t
     return position;
 }
 
-// Cell bounds gathered in chunks: growing never copies what is already there, and the exact final
-// array is allocated once, which keeps the peak memory of a load low. Chunks start small so that
-// small tables stay cheap.
-class BoundsBuilder {
-public:
-    void append(std::uint64_t bound)
-    {
-        if (used_ == capacity_)
-            addChunk();
-        chunks_.back().values[used_++] = bound;
-        ++size_;
+// How many bytes of [position, size) are line breaks, LF or CR.
+std::size_t countLineBreaks(const char* data, std::size_t position, std::size_t size)
+{
+    std::size_t count = 0;
+#if defined(__SSE2__)
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    const __m128i carriageReturn = _mm_set1_epi8('\r');
+    for (; size - position >= 16; position += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + position));
+        const __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(block, lineFeed), _mm_cmpeq_epi8(block, carriageReturn));
+        count += static_cast<std::size_t>(std::popcount(static_cast<unsigned>(_mm_movemask_epi8(hits))));
     }
-    void appendRepeated(std::uint64_t bound, std::size_t count)
-    {
-        while (count > 0) {
-            if (used_ == capacity_)
-                addChunk();
-            const std::size_t step = std::min(count, capacity_ - used_);
-            std::fill_n(chunks_.back().values.get() + used_, step, bound);
-            used_ += step;
-            size_ += step;
-            count -= step;
-        }
-    }
-    std::uint64_t last() const { return size_ == 0 ? 0 : chunks_.back().values[used_ - 1]; }
-
-    // The bounds in the layout of CellStore, which starts with the offset 0.
-    std::vector<std::uint64_t> build() &&
-    {
-        std::vector<std::uint64_t> bounds;
-        bounds.reserve(size_ + 1);
-        table::adviseHugePages(bounds.data(), bounds.capacity() * sizeof(std::uint64_t));
-        bounds.push_back(0);
-        for (auto& chunk : chunks_) {
-            const std::size_t count = &chunk == &chunks_.back() ? used_ : chunk.capacity;
-            bounds.insert(bounds.end(), chunk.values.get(), chunk.values.get() + count);
-            chunk.values.reset();
-        }
-        return bounds;
-    }
-
-private:
-    static constexpr std::size_t firstChunkCapacity = 256;
-    static constexpr std::size_t largestChunkCapacity = std::size_t{1} << 20;
-
-    struct Chunk {
-        std::unique_ptr<std::uint64_t[]> values;
-        std::size_t capacity;
-    };
-
-    void addChunk()
-    {
-        capacity_ = chunks_.empty() ? firstChunkCapacity : std::min(capacity_ * 2, largestChunkCapacity);
-        chunks_.push_back({std::make_unique_for_overwrite<std::uint64_t[]>(capacity_), capacity_});
-        table::adviseHugePages(chunks_.back().values.get(), capacity_ * sizeof(std::uint64_t));
-        used_ = 0;
-    }
-
-    std::vector<Chunk> chunks_;
-    std::size_t capacity_ = 0;
-    std::size_t used_ = 0;
-    std::size_t size_ = 0;
-};
+#endif
+    for (; position < size; ++position)
+        count += data[position] == '\n' || data[position] == '\r' ? 1 : 0;
+    return count;
+}
 
 struct OverWideRow {
     std::size_t index;  // among the data rows, from 0
@@ -248,12 +200,12 @@ private:
     {
         if (hasText && !rowHasText_) {
             // The first text of the row: the empty rows and cells before it take their place now.
-            bounds_.appendRepeated(fieldStart_, pendingEmptyRows_ * width_ + std::min(cellsInRow_, width_));
+            bounds_.append(pendingEmptyRows_ * width_ + std::min(cellsInRow_, width_), fieldStart_);
             pendingEmptyRows_ = 0;
             rowHasText_ = true;
         }
         if (rowHasText_ && cellsInRow_ < width_)
-            bounds_.append(write_);
+            bounds_.push_back(write_);
     }
 
     void endRow()
@@ -278,6 +230,19 @@ private:
         width_ = headers_.size();
         write_ = 0;
         isInHeader_ = false;
+        reserveBounds();
+    }
+
+    // No more rows follow than line-break bytes, so the bounds mostly get their whole array at
+    // once: neither copied while they grow nor over their final size in memory, since the pages
+    // that a quoted line break or a CR LF pair reserved too many are never touched. Blank rows
+    // cost a row of bounds only when text follows them, so the reservation stops at one bound
+    // per two bytes of text; a table of mostly empty cells grows past it.
+    void reserveBounds()
+    {
+        const std::size_t lineBreaks = countLineBreaks(buffer_, read_, size_);
+        bounds_.reserve(std::min((lineBreaks + 1) * width_, (size_ - read_) / 2 + 1) + 1);
+        bounds_.push_back(0);
     }
 
     void endDataRow()
@@ -286,7 +251,7 @@ private:
             firstOverWideRow_ = OverWideRow{dataRowCount_, cellsInRow_};
         if (rowHasText_) {
             if (cellsInRow_ < width_)
-                bounds_.appendRepeated(write_, width_ - cellsInRow_);
+                bounds_.append(width_ - cellsInRow_, write_);
             storedRowCount_ = dataRowCount_ + 1;
         } else {
             ++pendingEmptyRows_;
@@ -306,10 +271,10 @@ private:
             throw CSVError::tooManyColumns(static_cast<std::int64_t>(firstOverWideRow_->index) + 2,
                                            static_cast<std::int64_t>(width_),
                                            static_cast<std::int64_t>(firstOverWideRow_->cellCount));
-        text_.resize(bounds_.last());
+        text_.resize(bounds_.back());
         if (text_.capacity() - text_.size() > text_.capacity() / 8)
             text_.shrink_to_fit();
-        return ParsedCSV{std::move(headers_), table::CellStore(std::move(text_), std::move(bounds_).build(), width_)};
+        return ParsedCSV{std::move(headers_), table::CellStore(std::move(text_), std::move(bounds_), width_)};
     }
 
     static void removeByteOrderMarks(std::string& name)
@@ -332,7 +297,7 @@ private:
     std::vector<std::string> headers_;
     std::size_t width_ = 0;
 
-    BoundsBuilder bounds_;
+    table::CellBounds bounds_;  // in the layout of CellStore, from the header on
     bool rowHasText_ = false;
     std::size_t pendingEmptyRows_ = 0;
     std::size_t dataRowCount_ = 0;

@@ -5,13 +5,13 @@
 
 namespace rowlark::table {
 
-CellStore::CellStore(std::string text, std::vector<std::uint64_t> bounds, std::size_t width)
+CellStore::CellStore(std::string text, CellBounds bounds, std::size_t width)
     : text_(std::move(text))
     , bounds_(std::move(bounds))
     , width_(width)
     , rowCount_(width == 0 ? 0 : (bounds_.size() - 1) / width)
 {
-    assert(!bounds_.empty() && bounds_.front() == 0 && bounds_.back() == text_.size());
+    assert(!bounds_.empty() && bounds_[0] == 0 && bounds_.back() == text_.size());
     assert(width == 0 || (bounds_.size() - 1) % width == 0);
 }
 
@@ -26,7 +26,7 @@ CellStoreBuilder::CellStoreBuilder(std::size_t width, std::size_t expectedRows, 
 CellStore CellStoreBuilder::build() &&
 {
     text_.shrink_to_fit();
-    bounds_.shrink_to_fit();
+    bounds_.shrinkToFit();
     return CellStore(std::move(text_), std::move(bounds_), width_);
 }
 

@@ -9,24 +9,27 @@
 #include <string_view>
 #include <vector>
 
+#include "table/CellBounds.h"
+
 namespace rowlark::table {
 
 class CellStore {
 public:
-    CellStore(std::string text, std::vector<std::uint64_t> bounds, std::size_t width);
+    CellStore(std::string text, CellBounds bounds, std::size_t width);
 
     std::size_t width() const { return width_; }
     std::size_t rowCount() const { return rowCount_; }
     std::string_view cell(std::size_t row, std::size_t column) const
     {
         const std::size_t index = row * width_ + column;
-        return {text_.data() + bounds_[index], static_cast<std::size_t>(bounds_[index + 1] - bounds_[index])};
+        const std::uint64_t start = bounds_[index];
+        return {text_.data() + start, static_cast<std::size_t>(bounds_[index + 1] - start)};
     }
-    std::size_t memoryUsage() const { return text_.capacity() + bounds_.capacity() * sizeof(std::uint64_t); }
+    std::size_t memoryUsage() const { return text_.capacity() + bounds_.memoryUsage(); }
 
 private:
     std::string text_;
-    std::vector<std::uint64_t> bounds_;  // cell i spans [bounds_[i], bounds_[i + 1])
+    CellBounds bounds_;  // cell i spans [bounds_[i], bounds_[i + 1])
     std::size_t width_;
     std::size_t rowCount_;
 };
@@ -45,7 +48,7 @@ public:
 
 private:
     std::string text_;
-    std::vector<std::uint64_t> bounds_;
+    CellBounds bounds_;
     std::size_t width_;
 };
 

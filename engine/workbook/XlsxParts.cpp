@@ -432,8 +432,11 @@ std::string resolvedPath(std::string_view target, std::string_view base)
         }
     }
     std::string path;
-    for (const std::string_view step : steps)
-        path += (path.empty() ? "" : "/") + std::string(step);
+    for (const std::string_view step : steps) {
+        if (!path.empty())
+            path += '/';
+        path.append(step);
+    }
     return path;
 }
 
