@@ -13,6 +13,7 @@
 #endif
 
 #include "csv/CSVError.h"
+#include "table/HugePages.h"
 #include "text/Unicode.h"
 
 namespace rowlark::csv {
@@ -274,7 +275,16 @@ private:
         text_.resize(bounds_.back());
         if (text_.capacity() - text_.size() > text_.capacity() / 8)
             text_.shrink_to_fit();
+        else
+            releaseUnusedEnd();
         return ParsedCSV{std::move(headers_), table::CellStore(std::move(text_), std::move(bounds_), width_)};
+    }
+
+    // The separators and quotes the cells dropped leave the end of the buffer unused but resident.
+    void releaseUnusedEnd()
+    {
+        const std::size_t used = text_.size() + 1;  // with the terminating zero
+        table::releasePages(text_.data() + used, text_.capacity() + 1 - used);
     }
 
     static void removeByteOrderMarks(std::string& name)

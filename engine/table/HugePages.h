@@ -11,4 +11,8 @@ namespace rowlark::table {
 // does nothing for small buffers or where the platform has no such advice.
 void adviseHugePages(const void* data, std::size_t bytes);
 
+// Hands the whole pages of [data, data + bytes) back to the system, which reads them as zeros if
+// they are touched again: for the unused end of a buffer that was filled and then shrank in place.
+void releasePages(void* data, std::size_t bytes);
+
 }  // namespace rowlark::table
