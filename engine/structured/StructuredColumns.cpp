@@ -334,6 +334,13 @@ table::CellStore derivedCells(const table::CSVTable& table, const std::vector<St
 
 bool looksLikeJSONObject(std::string_view text)
 {
+    // Most cells start with an ASCII letter or digit, which settles it without decoding a scalar.
+    if (!text.empty()) {
+        const auto first = static_cast<unsigned char>(text.front());
+        const auto lower = static_cast<unsigned char>(first | 0x20);
+        if ((first >= '0' && first <= '9') || (lower >= 'a' && lower <= 'z'))
+            return false;
+    }
     std::size_t position = 0;
     while (position < text.size()) {
         const char32_t scalar = text::nextScalar(text, position);
