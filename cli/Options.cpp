@@ -37,6 +37,7 @@ const std::vector<Flag>& flags()
     static const std::vector<Flag> all = {
         {"--help", [](Options& options) { options.isHelpRequested = true; }},
         {"-h", [](Options& options) { options.isHelpRequested = true; }},
+        {"--version", [](Options& options) { options.isVersionRequested = true; }},
         {"--mapping", [](Options& options) { options.isMappingOnly = true; }},
         {"--json", [](Options& options) { options.isJSON = true; }},
         {"--ignore-case", [](Options& options) { options.isIgnoringCase = true; }},
@@ -112,7 +113,7 @@ public:
             else
                 readOption(options, argument);
         }
-        if (options.isHelpRequested)
+        if (options.isHelpRequested || options.isVersionRequested)
             return options;
         if (options.shownTablePath) {
             if (!files.empty())
@@ -225,6 +226,7 @@ Output:
   --json             print the summary (or with --mapping, the mapping) as one
                      JSON object instead of text.
   -h, --help         print this help and stop.
+  --version          print the version and stop.
 
 Exit status: 0 when the files have no differences, 1 when they have any
 (whatever --filter and --search select), 2 on error.
