@@ -161,6 +161,11 @@ QWidget* ComparisonWorkspace::buildScreenRow()
     return screenRow;
 }
 
+void ComparisonWorkspace::openFiles(const QStringList& paths)
+{
+    emptyState_->loadDropped(paths);
+}
+
 QWidget* ComparisonWorkspace::buildContent()
 {
     content_ = new QStackedWidget(this);

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QMenuBar>
+#include <QMessageBox>
 
+#include "RowlarkVersion.h"
 #include "shell/ComparisonWorkspace.h"
 
 namespace rowlark::ui::shell {
@@ -10,11 +12,13 @@ namespace rowlark::ui::shell {
 MainWindow::MainWindow(model::ComparisonModel& model, QWidget* parent)
     : QMainWindow(parent)
     , model_(model)
+    , workspace_(new ComparisonWorkspace(model_, this))
 {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Rowlark"));
-    setCentralWidget(new ComparisonWorkspace(model_, this));
+    setCentralWidget(workspace_);
     buildFileMenu();
+    buildHelpMenu();
     resize(1320, 850 + menuBar()->sizeHint().height());
     connect(&model_, &model::ComparisonModel::commandsChanged, this, &MainWindow::refreshCommands);
     refreshCommands();
@@ -52,6 +56,35 @@ void MainWindow::buildFileMenu()
     connect(compare_, &QAction::triggered, this, [this] { model_.compare(); });
     connect(export_, &QAction::triggered, this, [this] { model_.exportReport(); });
     connect(quit, &QAction::triggered, qApp, &QApplication::quit, Qt::QueuedConnection);
+}
+
+void MainWindow::buildHelpMenu()
+{
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->setObjectName(QStringLiteral("helpMenu"));
+    QAction* about = addCommand(help, QStringLiteral("aboutAction"), tr("About Rowlark"), {});
+    about->setMenuRole(QAction::AboutRole);
+    connect(about, &QAction::triggered, this, &MainWindow::showAbout);
+}
+
+void MainWindow::showAbout()
+{
+    auto* box = new QMessageBox(this);
+    box->setObjectName(QStringLiteral("aboutDialog"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowTitle(tr("About Rowlark"));
+    box->setIconPixmap(QApplication::windowIcon().pixmap(64));
+    box->setTextFormat(Qt::PlainText);
+    box->setText(tr("Rowlark %1").arg(QString::fromLatin1(version)));
+    box->setInformativeText(tr("Compare records, wherever their rows land.") + QLatin1Char('\n') + privacyNote() +
+                            QLatin1Char('.'));
+    box->setStandardButtons(QMessageBox::Ok);
+    box->open();
+}
+
+void MainWindow::openFiles(const QStringList& paths)
+{
+    workspace_->openFiles(paths);
 }
 
 void MainWindow::refreshCommands()
