@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
@@ -57,11 +58,11 @@ TEST_F(WindowTest, HelpMenuShowsAboutRowlarkWithTheVersion)
     ASSERT_EQ(actions.size(), 1);
     EXPECT_EQ(actions.front()->text(), "About Rowlark");
     actions.front()->trigger();
-    auto* about = find<QMessageBox>("aboutDialog");
+    auto* about = find<QDialog>("aboutDialog");
     ASSERT_NE(about, nullptr);
     EXPECT_TRUE(about->isVisible());
     EXPECT_EQ(about->windowTitle(), "About Rowlark");
-    EXPECT_EQ(about->text(), QStringLiteral("Rowlark ") + version);
+    EXPECT_EQ(labelText("aboutVersion"), QStringLiteral("Version ") + version);
     about->accept();
 }
 

@@ -49,6 +49,9 @@ private:
     QPointer<QMessageBox> alert_;
 };
 
+// "Compare records, wherever their rows land."
+QString tagline();
+
 // "Files stay on this Mac" on macOS, "Files stay on this computer" everywhere else.
 QString privacyNote();
 

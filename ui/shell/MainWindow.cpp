@@ -2,9 +2,8 @@
 
 #include <QApplication>
 #include <QMenuBar>
-#include <QMessageBox>
 
-#include "RowlarkVersion.h"
+#include "shell/AboutDialog.h"
 #include "shell/ComparisonWorkspace.h"
 
 namespace rowlark::ui::shell {
@@ -69,17 +68,9 @@ void MainWindow::buildHelpMenu()
 
 void MainWindow::showAbout()
 {
-    auto* box = new QMessageBox(this);
-    box->setObjectName(QStringLiteral("aboutDialog"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowTitle(tr("About Rowlark"));
-    box->setIconPixmap(QApplication::windowIcon().pixmap(64));
-    box->setTextFormat(Qt::PlainText);
-    box->setText(tr("Rowlark %1").arg(QString::fromLatin1(version)));
-    box->setInformativeText(tr("Compare records, wherever their rows land.") + QLatin1Char('\n') + privacyNote() +
-                            QLatin1Char('.'));
-    box->setStandardButtons(QMessageBox::Ok);
-    box->open();
+    auto* about = new AboutDialog(this);
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->open();
 }
 
 void MainWindow::openFiles(const QStringList& paths)
