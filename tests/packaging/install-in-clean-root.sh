@@ -11,9 +11,12 @@ package=$(realpath "$1")
 command -v debootstrap >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap
 
 root=$(mktemp -d /var/tmp/rowlark-clean-root-XXXXXX)
+# The root of a system is readable by all: apt and man-db drop privileges inside it.
+chmod 755 "$root"
+# A process that has just ended may still hold a mount: detach them lazily, then remove the root.
 cleanup() {
-  umount "$root/proc" "$root/dev" 2>/dev/null || true
-  rm -rf --one-file-system "$root"
+  umount --lazy "$root/proc" "$root/dev" 2>/dev/null || true
+  rm -rf --one-file-system "$root" || true
 }
 trap cleanup EXIT
 
