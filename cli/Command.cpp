@@ -10,6 +10,7 @@
 #include <system_error>
 #include <utility>
 
+#include "RowlarkVersion.h"
 #include "analysis/MappingAnalysis.h"
 #include "cli/ColumnEdits.h"
 #include "cli/Options.h"
@@ -172,17 +173,15 @@ int runCommand(std::span<const std::string_view> arguments, std::ostream& out, s
 {
     try {
         const Options options = parseOptions(arguments);
-        if (options.isHelpRequested) {
+        int status = noDifferencesStatus;
+        if (options.isHelpRequested)
             out << helpText();
-            finishWriting(out);
-            return noDifferencesStatus;
-        }
-        if (options.shownTablePath) {
+        else if (options.isVersionRequested)
+            out << programName << ' ' << version << '\n';
+        else if (options.shownTablePath)
             writeTable(out, load(*options.shownTablePath, options.shownSheet, options.reader).table);
-            finishWriting(out);
-            return noDifferencesStatus;
-        }
-        const int status = compareFiles(options, out, err);
+        else
+            status = compareFiles(options, out, err);
         finishWriting(out);
         return status;
     } catch (const std::exception& error) {

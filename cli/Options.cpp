@@ -37,6 +37,7 @@ const std::vector<Flag>& flags()
     static const std::vector<Flag> all = {
         {"--help", [](Options& options) { options.isHelpRequested = true; }},
         {"-h", [](Options& options) { options.isHelpRequested = true; }},
+        {"--version", [](Options& options) { options.isVersionRequested = true; }},
         {"--mapping", [](Options& options) { options.isMappingOnly = true; }},
         {"--json", [](Options& options) { options.isJSON = true; }},
         {"--ignore-case", [](Options& options) { options.isIgnoringCase = true; }},
@@ -112,7 +113,7 @@ public:
             else
                 readOption(options, argument);
         }
-        if (options.isHelpRequested)
+        if (options.isHelpRequested || options.isVersionRequested)
             return options;
         if (options.shownTablePath) {
             if (!files.empty())
@@ -175,7 +176,7 @@ std::optional<records::ResultFilter> filterFromOptionName(std::string_view name)
 std::string_view helpText()
 {
     return R"(Usage: rowlark-compare [options] FILE_A FILE_B
-       rowlark-compare --show-table FILE [--sheet NAME] [--reader native|library]
+  or:  rowlark-compare --show-table FILE [--sheet NAME] [--reader native|library]
 
 Compares two tables record by record: CSV files, or one sheet of an XLSX, XLS,
 ODS or Numbers workbook each (the file type is taken from the extension).
@@ -196,7 +197,7 @@ Input:
                      ends, JSON-object columns expanded) and stop; with --sheet
                      NAME, that sheet of a workbook.
 
-Mapping (applied in this order: every --map as given, then --key, then --exclude):
+Mapping (applied in order: every --map, then --key, then --exclude):
   --map A=B          map File A column A to File B column B by hand, as a manual
                      choice in the app does: related columns follow the learned
                      header pattern. "--map A=" leaves A unmapped. Repeatable.
@@ -225,18 +226,21 @@ Output:
   --json             print the summary (or with --mapping, the mapping) as one
                      JSON object instead of text.
   -h, --help         print this help and stop.
+  --version          print the version and stop.
 
 Exit status: 0 when the files have no differences, 1 when they have any
 (whatever --filter and --search select), 2 on error.
 
-JSON summary: {"leftName", "rightName", "leftRows", "rightRows", "matchingRows",
-  "changed", "onlyLeft", "onlyRight", "ambiguousDuplicateKeyGroups",
-  "keyWarning", "elapsedSeconds"}
-JSON mapping: {"mappings": [{"leftIndex", "left", "rightIndex", "right",
-  "isKey", "isIncluded", "isManual", "suggestions": [{"rightIndex", "right",
-  "score", "reason"}]}]}  (indices from 0; rightIndex and right are null for an
-  unmapped column; suggestions holds a column's best 200 candidates, best
-  first)
+JSON output:
+  summary  {"leftName", "rightName", "leftRows", "rightRows", "matchingRows",
+           "changed", "onlyLeft", "onlyRight", "ambiguousDuplicateKeyGroups",
+           "keyWarning", "elapsedSeconds"}
+  mapping  {"mappings": [{"leftIndex", "left", "rightIndex", "right", "isKey",
+           "isIncluded", "isManual", "suggestions": [{"rightIndex", "right",
+           "score", "reason"}]}]}
+           (indices from 0; rightIndex and right are null for an unmapped
+           column; suggestions holds a column's best 200 candidates, best
+           first)
 )";
 }
 

@@ -33,6 +33,7 @@ struct Options {
     bool isMappingOnly = false;
     bool isJSON = false;
     bool isHelpRequested = false;
+    bool isVersionRequested = false;
     records::ResultFilter filter = records::ResultFilter::all;
     std::string search;
     std::optional<std::string> reportPath;      // "-" for standard output

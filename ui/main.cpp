@@ -8,5 +8,6 @@ int main(int argc, char** argv)
     rowlark::ui::shell::RowlarkApp::configure();
     rowlark::ui::shell::RowlarkApp app;
     app.window().show();
+    app.window().openFiles(QApplication::arguments().mid(1));
     return QApplication::exec();
 }

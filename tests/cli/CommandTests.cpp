@@ -1,6 +1,7 @@
 // Runs the built rowlark-compare as a script would. Every folder of tests/data/cli is one case: its
 // "args" file holds the arguments, one a line, with paths relative to tests/data, and its "stdout",
-// "stderr" and "status" files what the program must print and return (an absent file: nothing, 0).
+// "stderr" and "status" files what the program must print and return (an absent file: nothing, 0;
+// "{version}" stands for the version the build was given).
 // Below them, the checks that need links, pipes, a full disk or a signal.
 
 #include <gmock/gmock.h>
@@ -18,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "RowlarkVersion.h"
 #include "cli/Command.h"
 
 namespace rowlark::cli {
@@ -57,6 +59,14 @@ std::string withElapsedTimeHidden(const std::string& text)
 {
     static const std::regex elapsed(R"((Compared in )\d+\.\d\d( s)|("elapsedSeconds":)\d[\d.e+-]*)");
     return std::regex_replace(text, elapsed, "$1$3<elapsed>$2");
+}
+
+std::string withVersionFilledIn(std::string text)
+{
+    constexpr std::string_view placeholder = "{version}";
+    if (const std::size_t at = text.find(placeholder); at != std::string::npos)
+        text.replace(at, placeholder.size(), version);
+    return text;
 }
 
 class CommandTest : public ::testing::Test {
@@ -101,7 +111,7 @@ TEST_P(RecordedCase, PrintsAndExitsAsRecorded)
                                 ? (fs::path(ROWLARK_WORKBOOK_FIXTURES) / line.substr(workbooksPrefix.size())).string()
                                 : line);
     const ProgramRun result = run(arguments, dataFolder);
-    EXPECT_EQ(withElapsedTimeHidden(result.out), readFile(folder / "stdout"));
+    EXPECT_EQ(withElapsedTimeHidden(result.out), withVersionFilledIn(readFile(folder / "stdout")));
     EXPECT_EQ(withElapsedTimeHidden(result.err), readFile(folder / "stderr"));
     const std::string status = readFile(folder / "status");
     EXPECT_EQ(result.status, status.empty() ? 0 : std::stoi(status));

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
@@ -10,6 +11,7 @@
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 
+#include "RowlarkVersion.h"
 #include "WindowTesting.h"
 #include "shell/ComparisonWorkspace.h"
 #include "shell/RowlarkApp.h"
@@ -48,6 +50,29 @@ TEST_F(WindowTest, FileMenuListsTheCommandsWithThePlatformShortcuts)
     };
     for (const auto& [name, shortcut] : shortcuts)
         EXPECT_EQ(find<QAction>(name)->shortcut(), shortcut) << name;
+}
+
+TEST_F(WindowTest, HelpMenuShowsAboutRowlarkWithTheVersion)
+{
+    const QList<QAction*> actions = find<QMenu>("helpMenu")->actions();
+    ASSERT_EQ(actions.size(), 1);
+    EXPECT_EQ(actions.front()->text(), "About Rowlark");
+    actions.front()->trigger();
+    auto* about = find<QDialog>("aboutDialog");
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_EQ(about->windowTitle(), "About Rowlark");
+    EXPECT_EQ(labelText("aboutVersion"), QStringLiteral("Version ") + version);
+    about->accept();
+}
+
+// "Open with" on the desktop starts the program with the chosen files.
+TEST_F(WindowTest, FilesNamedAtStartLoadFirstAsAAndSecondAsB)
+{
+    window.openFiles({writeFile("first.csv", "id,name\n1,a\n"), writeFile("second.csv", "id,name\n1,b\n")});
+    ASSERT_TRUE(QTest::qWaitFor([this] { return model.right().has_value() && !model.isBusy(); }, 20000));
+    EXPECT_EQ(model.left()->name, "first.csv");
+    EXPECT_EQ(model.right()->name, "second.csv");
 }
 
 // The button and the command of the empty state and the card of a file slot each ask for their side.

@@ -43,6 +43,11 @@ QString ComparisonWorkspace::errorTitle()
     return tr("Couldn’t complete that action");
 }
 
+QString tagline()
+{
+    return ComparisonWorkspace::tr("Compare records, wherever their rows land.");
+}
+
 QString privacyNote()
 {
 #ifdef Q_OS_MACOS
@@ -92,12 +97,11 @@ QWidget* ComparisonWorkspace::buildHeader()
     auto* header = new QWidget(this);
     auto* symbol = widgets::symbolLabel(widgets::Symbol::compare, 36, widgets::accentColor(), header);
     auto* title = widgets::styledLabel(QStringLiteral("Rowlark"), widgets::TextStyle::title3, false, header);
-    auto* tagline = widgets::styledLabel(tr("Compare records, wherever their rows land."), widgets::TextStyle::callout,
-                                         false, header);
+    auto* taglineLabel = widgets::styledLabel(tagline(), widgets::TextStyle::callout, false, header);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(3);
     titles->addWidget(title);
-    titles->addWidget(tagline);
+    titles->addWidget(taglineLabel);
 
     auto* lock = widgets::symbolLabel(widgets::Symbol::lock, 14, widgets::secondaryColor(palette()), header);
     auto* note = widgets::styledLabel(privacyNote(), widgets::TextStyle::callout, true, header);
@@ -159,6 +163,11 @@ QWidget* ComparisonWorkspace::buildScreenRow()
     row->addStretch();
     row->addWidget(elapsed_);
     return screenRow;
+}
+
+void ComparisonWorkspace::openFiles(const QStringList& paths)
+{
+    emptyState_->loadDropped(paths);
 }
 
 QWidget* ComparisonWorkspace::buildContent()

@@ -16,6 +16,8 @@
 
 namespace rowlark::ui::shell {
 
+class EmptyState;
+
 class ComparisonWorkspace : public QWidget {
     Q_OBJECT
 
@@ -23,6 +25,9 @@ public:
     explicit ComparisonWorkspace(model::ComparisonModel& model, QWidget* parent = nullptr);
 
     static QString errorTitle();
+
+    // Loads the first path as File A and the second, if any, as File B, as two dropped files are.
+    void openFiles(const QStringList& paths);
 
 private:
     QWidget* buildHeader();
@@ -38,11 +43,14 @@ private:
     QWidget* tabPicker_;
     QLabel* elapsed_;
     QStackedWidget* content_;
-    QWidget* emptyState_;
+    EmptyState* emptyState_;
     QWidget* mappingScreen_;
     results::ResultsView* resultsScreen_;
     QPointer<QMessageBox> alert_;
 };
+
+// "Compare records, wherever their rows land."
+QString tagline();
 
 // "Files stay on this Mac" on macOS, "Files stay on this computer" everywhere else.
 QString privacyNote();

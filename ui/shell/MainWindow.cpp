@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMenuBar>
 
+#include "shell/AboutDialog.h"
 #include "shell/ComparisonWorkspace.h"
 
 namespace rowlark::ui::shell {
@@ -10,11 +11,13 @@ namespace rowlark::ui::shell {
 MainWindow::MainWindow(model::ComparisonModel& model, QWidget* parent)
     : QMainWindow(parent)
     , model_(model)
+    , workspace_(new ComparisonWorkspace(model_, this))
 {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Rowlark"));
-    setCentralWidget(new ComparisonWorkspace(model_, this));
+    setCentralWidget(workspace_);
     buildFileMenu();
+    buildHelpMenu();
     resize(1320, 850 + menuBar()->sizeHint().height());
     connect(&model_, &model::ComparisonModel::commandsChanged, this, &MainWindow::refreshCommands);
     refreshCommands();
@@ -52,6 +55,27 @@ void MainWindow::buildFileMenu()
     connect(compare_, &QAction::triggered, this, [this] { model_.compare(); });
     connect(export_, &QAction::triggered, this, [this] { model_.exportReport(); });
     connect(quit, &QAction::triggered, qApp, &QApplication::quit, Qt::QueuedConnection);
+}
+
+void MainWindow::buildHelpMenu()
+{
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->setObjectName(QStringLiteral("helpMenu"));
+    QAction* about = addCommand(help, QStringLiteral("aboutAction"), tr("About Rowlark"), {});
+    about->setMenuRole(QAction::AboutRole);
+    connect(about, &QAction::triggered, this, &MainWindow::showAbout);
+}
+
+void MainWindow::showAbout()
+{
+    auto* about = new AboutDialog(this);
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->open();
+}
+
+void MainWindow::openFiles(const QStringList& paths)
+{
+    workspace_->openFiles(paths);
 }
 
 void MainWindow::refreshCommands()

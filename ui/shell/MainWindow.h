@@ -1,6 +1,7 @@
 #pragma once
 
-// The one main window: the workspace as its content and the File menu's commands on the same model.
+// The one main window: the workspace as its content, the File menu's commands on the same model, and
+// the Help menu with the About box.
 
 #include <QAction>
 #include <QMainWindow>
@@ -9,18 +10,26 @@
 
 namespace rowlark::ui::shell {
 
+class ComparisonWorkspace;
+
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
     explicit MainWindow(model::ComparisonModel& model, QWidget* parent = nullptr);
 
+    // The files named when the program started: the first as File A, the second as File B.
+    void openFiles(const QStringList& paths);
+
 private:
     void buildFileMenu();
+    void buildHelpMenu();
+    void showAbout();
     QAction* addCommand(QMenu* menu, const QString& name, const QString& title, const QKeySequence& shortcut);
     void refreshCommands();
 
     model::ComparisonModel& model_;
+    ComparisonWorkspace* workspace_;
     QAction* compare_ = nullptr;
     QAction* export_ = nullptr;
 };

@@ -1,6 +1,9 @@
 #include "shell/RowlarkApp.h"
 
 #include <QApplication>
+#include <QIcon>
+
+#include "RowlarkVersion.h"
 
 namespace rowlark::ui::shell {
 
@@ -13,6 +16,10 @@ void RowlarkApp::configure()
 {
     QApplication::setApplicationName(QStringLiteral("Rowlark"));
     QApplication::setOrganizationName(QStringLiteral("Rowlark"));
+    QApplication::setApplicationVersion(QString::fromLatin1(version));
+    // Desktops find the window's desktop entry, and with it the icon, by this name.
+    QApplication::setDesktopFileName(QString::fromLatin1(applicationID));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/rowlark.svg")));
 }
 
 }  // namespace rowlark::ui::shell
