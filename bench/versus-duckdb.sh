@@ -5,7 +5,8 @@
 # each one's median wall time and peak memory, and Rowlark's share of DuckDB's.
 #
 # Usage: bench/versus-duckdb.sh [ROWS...]   (default: 100000 1000000; 10000000 writes 1.2 GB files)
-# ROWLARK_ROUNDS sets the number of rounds (default 5). DuckDB comes from the npm registry at the
+# ROWLARK_ROUNDS sets the number of rounds (default 5); ROWLARK_COMPARE names another
+# rowlark-compare to measure, an earlier build say. DuckDB comes from the npm registry at the
 # version bench/duckdb/package-lock.json pins, installed here and nowhere else.
 set -euo pipefail
 ROWLARK_ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,6 +27,7 @@ if ! cmp -s "$duckdb/package-lock.json" "$duckdb/node_modules/.installed-lock.js
 fi
 
 rounds=${ROWLARK_ROUNDS:-5}
+rowlark=${ROWLARK_COMPARE:-$release/cli/rowlark-compare}
 measurement=$(mktemp)
 trap 'rm -f "$measurement"' EXIT
 
@@ -46,11 +48,11 @@ for count in "${sizes[@]}"; do
   IFS=$'\t' read -r left right changed removed added < <("$release/bench/rowlark-bench-files" "$data" "$count")
   echo "== $count rows per file ($(du -m "$left" | cut -f1) MB and $(du -m "$right" | cut -f1) MB;" \
     "$changed changed, $removed removed, $added added)"
-  echo "   Rowlark: $("$release/cli/rowlark-compare" --json "$left" "$right" || true)"
+  echo "   Rowlark: $("$rowlark" --json "$left" "$right" || true)"
   echo "   DuckDB:  $(node "$duckdb/compare.mjs" "$left" "$right")"
   rowlarkTimes=() rowlarkPeaks=() duckdbTimes=() duckdbPeaks=()
   for ((round = 1; round <= rounds; ++round)); do
-    read -r seconds kilobytes < <(measure "$release/cli/rowlark-compare" --json "$left" "$right")
+    read -r seconds kilobytes < <(measure "$rowlark" --json "$left" "$right")
     rowlarkTimes+=("$seconds") rowlarkPeaks+=("$kilobytes")
     read -r seconds kilobytes < <(measure node "$duckdb/compare.mjs" "$left" "$right")
     duckdbTimes+=("$seconds") duckdbPeaks+=("$kilobytes")
