@@ -159,8 +159,7 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
         writeSummary(summaryOut, names, outcome,
                      {options.filter != records::ResultFilter::all || !text::isBlank(options.search) ||
                           changedColumn.has_value(),
-                      selected.size(),
-                      options.reportPath == standardOutputPath ? std::nullopt : options.reportPath});
+                      selected.size(), options.reportPath == standardOutputPath ? std::nullopt : options.reportPath});
     return outcome.summary.differences.empty() ? noDifferencesStatus : differencesStatus;
 }
 

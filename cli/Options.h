@@ -35,7 +35,7 @@ struct Options {
     bool isHelpRequested = false;
     records::ResultFilter filter = records::ResultFilter::all;
     std::string search;
-    std::optional<std::string> changedColumn;  // --column: only the records changed in this File A column
+    std::optional<std::string> changedColumn;   // --column: only the records changed in this File A column
     std::optional<std::string> reportPath;      // "-" for standard output
     std::optional<std::string> shownTablePath;  // --show-table: print this file's table and stop
     std::optional<std::string> shownSheet;

@@ -73,10 +73,10 @@ public:
     // The fields the views write directly.
     void setTab(WorkspaceTab tab);
     void setMappingSearch(const QString& text);
-    void setQuery(const QString& query);           // reschedules filtering
-    void setFilter(records::ResultFilter filter);  // reschedules filtering
+    void setQuery(const QString& query);                       // reschedules filtering
+    void setFilter(records::ResultFilter filter);              // reschedules filtering
     void setChangedColumn(std::optional<std::size_t> column);  // reschedules filtering
-    void setIgnoreCase(bool ignoreCase);           // drops the comparison result
+    void setIgnoreCase(bool ignoreCase);                       // drops the comparison result
     void setSelectedRowID(std::optional<records::Uuid> id);
     void setErrorMessage(std::optional<QString> message);  // cleared when the alert is dismissed
 

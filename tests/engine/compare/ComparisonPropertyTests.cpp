@@ -122,7 +122,8 @@ records::ComparisonSummary referenceComparison(const RandomCase& c)
     summary.leftRows = static_cast<std::int64_t>(c.left.rowCount());
     summary.rightRows = static_cast<std::int64_t>(c.right.rowCount());
     for (const records::ColumnMapping* m : active)
-        summary.columns.push_back({m->leftIndex, *m->rightIndex, c.left.headers()[static_cast<std::size_t>(m->leftIndex)],
+        summary.columns.push_back({m->leftIndex, *m->rightIndex,
+                                   c.left.headers()[static_cast<std::size_t>(m->leftIndex)],
                                    c.right.headers()[static_cast<std::size_t>(*m->rightIndex)], 0});
     for (std::size_t column = 0; column < c.left.columnCount(); ++column)
         if (std::ranges::none_of(c.mappings, [&](const auto& m) {
@@ -164,7 +165,8 @@ records::ComparisonSummary referenceComparison(const RandomCase& c)
                     continue;
                 const auto leftColumn = static_cast<std::size_t>(active[position]->leftIndex);
                 const auto rightColumn = static_cast<std::size_t>(*active[position]->rightIndex);
-                difference.cells.push_back({records::Uuid(), c.left.headers()[leftColumn], c.right.headers()[rightColumn],
+                difference.cells.push_back({records::Uuid(), c.left.headers()[leftColumn],
+                                            c.right.headers()[rightColumn],
                                             std::string(c.left.cell(leftRow, leftColumn)),
                                             std::string(c.right.cell(rightRow, rightColumn)), position});
                 ++summary.columns[position].changedRecords;

@@ -205,9 +205,12 @@ TEST(ResultIndexColumns, NarrowToTheRecordsChangedInOneColumn)
     using testing_support::mapping;
     const std::vector<std::string> headers{"id", "name", "email", "city"};
     const auto left = table::CSVTable::fromRows(
-        headers, {{"1", "Ann", "a@x", "Oslo"}, {"2", "Bob", "b@x", "Rome"}, {"3", "Cy", "c@x", "Lima"}, {"4", "Di", "d@x", ""}});
-    const auto right = table::CSVTable::fromRows(
-        headers, {{"1", "Ann", "a2@x", "Oslo"}, {"2", "Bobby", "b@x", "Rome"}, {"3", "Cyd", "c2@x", "Lima"}, {"5", "Ed", "", ""}});
+        headers,
+        {{"1", "Ann", "a@x", "Oslo"}, {"2", "Bob", "b@x", "Rome"}, {"3", "Cy", "c@x", "Lima"}, {"4", "Di", "d@x", ""}});
+    const auto right = table::CSVTable::fromRows(headers, {{"1", "Ann", "a2@x", "Oslo"},
+                                                           {"2", "Bobby", "b@x", "Rome"},
+                                                           {"3", "Cyd", "c2@x", "Lima"},
+                                                           {"5", "Ed", "", ""}});
     const records::ComparisonSummary summary = compare::CSVComparator::compare(
         left, right, {mapping(0, 0, true), mapping(1, 1), mapping(2, 2), mapping(3, 3)}, false);
     const ResultIndex index(summary);
