@@ -230,7 +230,7 @@ Output:
   -h, --help         print this help and stop.
 
 Exit status: 0 when the files have no differences, 1 when they have any
-(whatever --filter and --search select), 2 on error.
+(whatever --filter, --search and --column select), 2 on error.
 
 JSON summary: {"leftName", "rightName", "leftRows", "rightRows", "matchingRows",
   "changed", "onlyLeft", "onlyRight", "ambiguousDuplicateKeyGroups",
