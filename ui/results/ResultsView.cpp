@@ -158,7 +158,7 @@ QWidget* ResultsView::buildFilterBar()
     resultCount_ = widgets::styledLabel(QString(), widgets::TextStyle::callout, true, bar);
     resultCount_->setObjectName(QStringLiteral("resultCount"));
 
-    // The column the list is narrowed to, which one click shows every column again.
+    // The column the list is narrowed to; a click on it shows every column again.
     changedColumn_ = new QPushButton(bar);
     changedColumn_->setObjectName(QStringLiteral("changedColumnChip"));
     changedColumn_->setToolTip(tr("Show the records of every column"));
