@@ -94,6 +94,18 @@ std::pair<LoadedFile, LoadedFile> loadBoth(const Options& options)
     return {std::move(left), std::move(*right)};
 }
 
+// The position among the compared columns of File A column `leftIndex`, which `reference` named.
+std::size_t comparedColumn(const records::ComparisonSummary& summary, std::int64_t leftIndex,
+                           std::string_view reference, const NamedTable& left)
+{
+    const auto column = std::ranges::find(summary.columns, leftIndex, &records::ColumnChanges::leftIndex);
+    if (column == summary.columns.end())
+        throw UsageError("column “" + std::string(reference) + "” of " + left.description +
+                         " is not compared (it has no File B column, or it is excluded), so --column cannot select "
+                         "its changes");
+    return static_cast<std::size_t>(column - summary.columns.begin());
+}
+
 void printMapping(const Options& options, std::ostream& out, const MappingTables& tables)
 {
     if (options.isJSON)
@@ -107,9 +119,12 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
     const auto [left, right] = loadBoth(options);
 
     records::MappingAnalysisResult analysis = analysis::CSVComparator::analyzeMappings(left.table, right.table);
+    const NamedTable leftSide{left.table, "File A (" + left.name + ")"};
     const std::vector<std::string> notices =
-        applyColumnEdits(options, {left.table, "File A (" + left.name + ")"},
-                         {right.table, "File B (" + right.name + ")"}, analysis.mappings);
+        applyColumnEdits(options, leftSide, {right.table, "File B (" + right.name + ")"}, analysis.mappings);
+    // A misspelt column fails before the comparison does its work.
+    const std::optional<std::int64_t> changedColumn =
+        options.changedColumn ? std::optional(resolveColumn(leftSide, *options.changedColumn)) : std::nullopt;
     std::ostream& summaryOut = options.reportPath == standardOutputPath ? err : out;
     if (!options.isJSON)
         for (const std::string& notice : notices)
@@ -124,7 +139,10 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
 
     const results::ComparisonOutcome outcome = results::runComparison(left.table, right.table, left.name, right.name,
                                                                       analysis.mappings, options.isIgnoringCase);
-    const std::vector<std::size_t> selected = outcome.index.matching(options.filter, options.search);
+    const std::vector<std::size_t> selected = outcome.index.matching(
+        options.filter, options.search,
+        changedColumn ? std::optional(comparedColumn(outcome.summary, *changedColumn, *options.changedColumn, leftSide))
+                      : std::nullopt);
     if (options.reportPath) {
         const std::string report = results::ComparisonReport::csv(
             outcome.summary, left.name, right.name, left.table.headers(), right.table.headers(), selected);
@@ -140,8 +158,9 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
         writeSummaryJSON(summaryOut, names, outcome);
     else
         writeSummary(summaryOut, names, outcome,
-                     {options.filter != records::ResultFilter::all || !text::isBlank(options.search), selected.size(),
-                      options.reportPath == standardOutputPath ? std::nullopt : options.reportPath});
+                     {options.filter != records::ResultFilter::all || !text::isBlank(options.search) ||
+                          changedColumn.has_value(),
+                      selected.size(), options.reportPath == standardOutputPath ? std::nullopt : options.reportPath});
     return outcome.summary.differences.empty() ? noDifferencesStatus : differencesStatus;
 }
 

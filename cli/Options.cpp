@@ -69,6 +69,7 @@ const std::vector<ValueOption>& valueOptions()
         {"--exclude", [](Options& options, std::string_view value) { options.excludedColumns.emplace_back(value); }},
         {"--filter", [](Options& options, std::string_view value) { options.filter = parseFilter(value); }},
         {"--search", [](Options& options, std::string_view value) { options.search = value; }},
+        {"--column", [](Options& options, std::string_view value) { options.changedColumn = value; }},
         {"--report", [](Options& options, std::string_view value) { options.reportPath = value; }},
         {"--sheet-a", [](Options& options, std::string_view value) { options.leftSheet = value; }},
         {"--sheet-b", [](Options& options, std::string_view value) { options.rightSheet = value; }},
@@ -216,6 +217,8 @@ Selecting differences for the report:
   --filter NAME      all (default), changed, only-a, only-b or empty-values
   --search TEXT      keep the differences whose key or cells contain TEXT
                      (ignoring letter case and surrounding spaces)
+  --column COLUMN    keep the changed records whose COLUMN differs (a compared
+                     File A column, named as for --key)
   --report PATH      write the CSV report of the selected differences to PATH,
                      or to standard output for "-"; the summary then goes to
                      standard error. An existing file is replaced as a whole
@@ -229,12 +232,15 @@ Output:
   --version          print the version and stop.
 
 Exit status: 0 when the files have no differences, 1 when they have any
-(whatever --filter and --search select), 2 on error.
+(whatever --filter, --search and --column select), 2 on error.
 
 JSON output:
   summary  {"leftName", "rightName", "leftRows", "rightRows", "matchingRows",
            "changed", "onlyLeft", "onlyRight", "ambiguousDuplicateKeyGroups",
-           "keyWarning", "elapsedSeconds"}
+           "keyWarning", "elapsedSeconds", "columns": [{"left", "right",
+           "changed"}]}
+           (columns: every compared column pair in mapping order, with the
+           number of changed records that differ in it)
   mapping  {"mappings": [{"leftIndex", "left", "rightIndex", "right", "isKey",
            "isIncluded", "isManual", "suggestions": [{"rightIndex", "right",
            "score", "reason"}]}]}

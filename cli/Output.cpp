@@ -105,6 +105,17 @@ const std::vector<records::HeaderSuggestion>& suggestionsOf(const MappingTables&
     return tables.suggestions[static_cast<std::size_t>(leftIndex)];
 }
 
+// "Columns only in a.csv: Notes, Extra", or nothing when there are none.
+void writeColumnsInOneFile(std::ostream& out, std::string_view fileName, const std::vector<std::string>& headers)
+{
+    if (headers.empty())
+        return;
+    out << "Columns only in " << fileName << ": ";
+    for (std::size_t i = 0; i < headers.size(); ++i)
+        out << (i > 0 ? ", " : "") << headers[i];
+    out << '\n';
+}
+
 }  // namespace
 
 void writeSummary(std::ostream& out, const FileNames& names, const results::ComparisonOutcome& outcome,
@@ -114,8 +125,12 @@ void writeSummary(std::ostream& out, const FileNames& names, const results::Comp
     out << names.left << ": " << summary.leftRows << " rows; " << names.right << ": " << summary.rightRows << " rows\n";
     out << "Matching: " << summary.matchingRows << '\n';
     out << "Changed: " << groupSize(outcome, records::ResultFilter::changed) << '\n';
+    for (const std::size_t position : records::columnsByChanges(summary))
+        out << "  " << summary.columns[position].leftHeader << ": " << summary.columns[position].changedRecords << '\n';
     out << "Only in " << names.left << ": " << groupSize(outcome, records::ResultFilter::onlyLeft) << '\n';
     out << "Only in " << names.right << ": " << groupSize(outcome, records::ResultFilter::onlyRight) << '\n';
+    writeColumnsInOneFile(out, names.left, summary.leftOnlyColumns);
+    writeColumnsInOneFile(out, names.right, summary.rightOnlyColumns);
     if (!outcome.keyWarning.empty())
         out << outcome.keyWarning << '\n';
     if (summary.ambiguousDuplicateKeyGroups >= 1)
@@ -157,6 +172,19 @@ void writeSummaryJSON(std::ostream& out, const FileNames& names, const results::
     writeString(writer, outcome.keyWarning);
     writeKey(writer, "elapsedSeconds");
     writeExactNumber(writer, outcome.elapsed);
+    writeKey(writer, "columns");
+    writer.StartArray();
+    for (const records::ColumnChanges& column : summary.columns) {
+        writer.StartObject();
+        writeKey(writer, "left");
+        writeString(writer, column.leftHeader);
+        writeKey(writer, "right");
+        writeString(writer, column.rightHeader);
+        writeKey(writer, "changed");
+        writer.Int64(column.changedRecords);
+        writer.EndObject();
+    }
+    writer.EndArray();
     writer.EndObject();
     out << buffer.GetString() << '\n';
 }

@@ -70,6 +70,7 @@ struct ComparisonModel::FilterRun {
     std::shared_ptr<const results::ResultIndex> index;
     records::ResultFilter filter;
     std::string query;
+    std::optional<std::size_t> changedColumn;
     Matching matching;
 };
 
@@ -185,6 +186,13 @@ void ComparisonModel::setFilter(records::ResultFilter filter)
 {
     const Step thisStep(*this);
     publish(filterGroup, filter_, filter);
+    scheduleFilter();
+}
+
+void ComparisonModel::setChangedColumn(std::optional<std::size_t> column)
+{
+    const Step thisStep(*this);
+    publish(filterGroup, changedColumn_, column);
     scheduleFilter();
 }
 
@@ -368,6 +376,7 @@ void ComparisonModel::handOver(ComparisonResult result)
     publish(resultGroup, keyWarning_, std::move(result.keyWarning));
     publish(filterGroup, filter_, records::ResultFilter::all);
     publish(filterGroup, query_, QString());
+    publish(filterGroup, changedColumn_, std::optional<std::size_t>());
     showFromFirstPage(std::move(result.filteredIndices));
     publish(tabGroup, tab_, WorkspaceTab::results);
 }
@@ -382,6 +391,7 @@ void ComparisonModel::invalidateResults()
     publish(resultGroup, elapsed_, {});
     publish(pageGroup, pageNumber_, std::int64_t{0});
     publish(filterGroup, isFiltering_, false);
+    publish(filterGroup, changedColumn_, std::optional<std::size_t>());
     publish(resultGroup, keyWarning_, QString());
     publish(tabGroup, tab_, WorkspaceTab::mapping);
 }
@@ -394,7 +404,7 @@ void ComparisonModel::scheduleFilter()
     if (!index_)
         return;
     publish(filterGroup, isFiltering_, true);
-    FilterRun run{filterGeneration_, index_, filter_, query_.toStdString(), matching_};
+    FilterRun run{filterGeneration_, index_, filter_, query_.toStdString(), changedColumn_, matching_};
     if (query_.isEmpty()) {
         startMatching(std::move(run));
         return;
@@ -415,7 +425,7 @@ void ComparisonModel::startMatching(FilterRun run)
 {
     auto task = [run = std::move(run)]() -> FilterOutcome {
         try {
-            return {run.matching(*run.index, run.filter, run.query)};
+            return {run.matching(*run.index, run.filter, run.query, run.changedColumn)};
         } catch (...) {
             return {describeFailure(std::current_exception())};
         }

@@ -50,6 +50,9 @@ public:
     const QString& mappingSearch() const { return mappingSearch_; }
     const QString& query() const { return query_; }
     records::ResultFilter filter() const { return filter_; }
+    // Narrows the list to the changed records that differ in this compared column (a position in
+    // the summary's `columns`); none shows every record the filter and the search select.
+    const std::optional<std::size_t>& changedColumn() const { return changedColumn_; }
     bool ignoreCase() const { return ignoreCase_; }
     // Shared and immutable, so views may keep them while the model moves on.
     const std::shared_ptr<const records::ComparisonSummary>& summary() const { return summary_; }
@@ -70,9 +73,10 @@ public:
     // The fields the views write directly.
     void setTab(WorkspaceTab tab);
     void setMappingSearch(const QString& text);
-    void setQuery(const QString& query);           // reschedules filtering
-    void setFilter(records::ResultFilter filter);  // reschedules filtering
-    void setIgnoreCase(bool ignoreCase);           // drops the comparison result
+    void setQuery(const QString& query);                       // reschedules filtering
+    void setFilter(records::ResultFilter filter);              // reschedules filtering
+    void setChangedColumn(std::optional<std::size_t> column);  // reschedules filtering
+    void setIgnoreCase(bool ignoreCase);                       // drops the comparison result
     void setSelectedRowID(std::optional<records::Uuid> id);
     void setErrorMessage(std::optional<QString> message);  // cleared when the alert is dismissed
 
@@ -96,8 +100,9 @@ public:
 
     // What a filter run computes off this thread: `ResultIndex::matching` unless replaced, which
     // lets tests make a run fail.
-    using Matching = std::function<std::vector<std::size_t>(const results::ResultIndex& index,
-                                                            records::ResultFilter filter, std::string_view query)>;
+    using Matching =
+        std::function<std::vector<std::size_t>(const results::ResultIndex& index, records::ResultFilter filter,
+                                               std::string_view query, std::optional<std::size_t> changedColumn)>;
     void setMatching(Matching matching);
 
 signals:
@@ -105,7 +110,7 @@ signals:
     void mappingChanged();            // mappings, suggestions, ignoreCase
     void mappingSearchChanged();
     void resultChanged();  // summary, index, elapsed, keyWarning
-    void filterChanged();  // filter, query, isFiltering
+    void filterChanged();  // filter, query, changedColumn, isFiltering
     void pageChanged();    // filteredIndices, pageNumber
     void selectedRowChanged();
     void tabChanged();
@@ -168,6 +173,7 @@ private:
     QString mappingSearch_;
     QString query_;
     records::ResultFilter filter_ = records::ResultFilter::all;
+    std::optional<std::size_t> changedColumn_;
     bool ignoreCase_ = false;
     std::shared_ptr<const records::ComparisonSummary> summary_;
     std::shared_ptr<const results::ResultIndex> index_;

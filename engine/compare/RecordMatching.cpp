@@ -58,6 +58,7 @@ struct MatchedKeys {
     std::vector<records::RowDifference> differences;
     std::int64_t matchingRows = 0;
     std::int64_t ambiguousDuplicateKeyGroups = 0;
+    std::vector<std::int64_t> changedRecordsByColumn;  // by position among the compared columns
 };
 
 // Pairs and compares the rows of one key after another. Holds scratch lists, so each task makes
@@ -166,7 +167,9 @@ private:
                 .rightHeader = right_.table().headers()[rightColumn],
                 .leftValue = std::string(left_.table().cell(leftRow, leftColumn)),
                 .rightValue = std::string(right_.table().cell(rightRow, rightColumn)),
+                .column = position,
             });
+            ++result.changedRecordsByColumn[position];
         }
         if (cells.empty()) {
             ++result.matchingRows;
@@ -282,9 +285,10 @@ std::vector<std::uint8_t> plainMatches(const KeyGroups& groups, const Comparable
     return isPlainMatch;
 }
 
-// The records of both sides matched key by key, in key order.
-records::ComparisonSummary matchRecords(const ComparableColumns& leftForms, const ComparableColumns& rightForms,
-                                        const KeyGroups& groups, unsigned workers)
+// The records of both sides matched key by key, in key order, and counted into `summary`, whose
+// `columns` list the compared columns.
+void matchRecords(const ComparableColumns& leftForms, const ComparableColumns& rightForms, const KeyGroups& groups,
+                  unsigned workers, records::ComparisonSummary& summary)
 {
     const std::vector<std::uint32_t> order = groups.sortedKeys(workers);
     const std::vector<std::uint8_t> isPlainMatch = plainMatches(groups, leftForms, rightForms, workers);
@@ -294,6 +298,7 @@ records::ComparisonSummary matchRecords(const ComparableColumns& leftForms, cons
     std::vector<MatchedKeys> parts(taskCount);
     table::runInParallel(taskCount, workers, [&](std::size_t task) {
         RecordMatcher matcher(leftForms, rightForms, groups);
+        parts[task].changedRecordsByColumn.resize(leftForms.width());
         const std::size_t begin = order.size() * task / taskCount;
         const std::size_t end = order.size() * (task + 1) / taskCount;
         for (std::size_t i = begin; i < end; ++i) {
@@ -304,7 +309,6 @@ records::ComparisonSummary matchRecords(const ComparableColumns& leftForms, cons
         }
     });
 
-    records::ComparisonSummary summary;
     summary.leftRows = static_cast<std::int64_t>(leftForms.rowCount());
     summary.rightRows = static_cast<std::int64_t>(rightForms.rowCount());
     std::size_t differenceCount = 0;
@@ -315,8 +319,55 @@ records::ComparisonSummary matchRecords(const ComparableColumns& leftForms, cons
         std::move(part.differences.begin(), part.differences.end(), std::back_inserter(summary.differences));
         summary.matchingRows += part.matchingRows;
         summary.ambiguousDuplicateKeyGroups += part.ambiguousDuplicateKeyGroups;
+        for (std::size_t position = 0; position < part.changedRecordsByColumn.size(); ++position)
+            summary.columns[position].changedRecords += part.changedRecordsByColumn[position];
     }
-    return summary;
+}
+
+// The compared column pairs, in mapping order, none changed yet.
+std::vector<records::ColumnChanges> comparedColumns(const ActiveColumns& active, const table::CSVTable& left,
+                                                    const table::CSVTable& right)
+{
+    std::vector<records::ColumnChanges> columns;
+    columns.reserve(active.left.size());
+    for (std::size_t position = 0; position < active.left.size(); ++position)
+        columns.push_back({
+            .leftIndex = static_cast<std::int64_t>(active.left[position]),
+            .rightIndex = static_cast<std::int64_t>(active.right[position]),
+            .leftHeader = left.headers()[active.left[position]],
+            .rightHeader = right.headers()[active.right[position]],
+        });
+    return columns;
+}
+
+// The headers of the columns of `table` that `isPaired` does not hold, in column order.
+std::vector<std::string> unpairedHeaders(const table::CSVTable& table, const std::vector<bool>& isPaired)
+{
+    std::vector<std::string> headers;
+    for (std::size_t column = 0; column < table.columnCount(); ++column)
+        if (!isPaired[column])
+            headers.push_back(table.headers()[column]);
+    return headers;
+}
+
+// Fills the summary's lists of the columns that no mapping pairs with a column of the other file.
+void listColumnsInOneFile(const std::vector<records::ColumnMapping>& mappings, const table::CSVTable& left,
+                          const table::CSVTable& right, records::ComparisonSummary& summary)
+{
+    std::vector<bool> isLeftPaired(left.columnCount());
+    std::vector<bool> isRightPaired(right.columnCount());
+    const auto isInside = [](std::int64_t index, const std::vector<bool>& columns) {
+        return index >= 0 && static_cast<std::uint64_t>(index) < columns.size();
+    };
+    for (const records::ColumnMapping& mapping : mappings) {
+        if (!mapping.rightIndex || !isInside(mapping.leftIndex, isLeftPaired) ||
+            !isInside(*mapping.rightIndex, isRightPaired))
+            continue;
+        isLeftPaired[static_cast<std::size_t>(mapping.leftIndex)] = true;
+        isRightPaired[static_cast<std::size_t>(*mapping.rightIndex)] = true;
+    }
+    summary.leftOnlyColumns = unpairedHeaders(left, isLeftPaired);
+    summary.rightOnlyColumns = unpairedHeaders(right, isRightPaired);
 }
 
 // Compares, and when `keys` is given measures both tables' keys into it.
@@ -335,7 +386,11 @@ records::ComparisonSummary compareMeasuringKeys(const table::CSVTable& left, con
         keys->leftKeys = KeyDiagnostics(left, {}, ignoreCase, workers);
         keys->rightKeys = KeyDiagnostics(right, {}, ignoreCase, workers);
     }
-    return matchRecords(leftForms, rightForms, groups, workers);
+    records::ComparisonSummary summary;
+    summary.columns = comparedColumns(active, left, right);
+    listColumnsInOneFile(mappings, left, right, summary);
+    matchRecords(leftForms, rightForms, groups, workers, summary);
+    return summary;
 }
 
 }  // namespace

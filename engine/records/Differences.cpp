@@ -1,6 +1,8 @@
 #include "records/Differences.h"
 
+#include <algorithm>
 #include <array>
+#include <functional>
 #include <utility>
 
 namespace rowlark::records {
@@ -13,6 +15,17 @@ constexpr std::array<std::pair<DiffStatus, std::string_view>, 3> statusTitles = 
 }};
 
 }  // namespace
+
+std::vector<std::size_t> columnsByChanges(const ComparisonSummary& summary)
+{
+    std::vector<std::size_t> positions;
+    for (std::size_t position = 0; position < summary.columns.size(); ++position)
+        if (summary.columns[position].changedRecords > 0)
+            positions.push_back(position);
+    std::ranges::stable_sort(positions, std::greater{},
+                             [&](std::size_t position) { return summary.columns[position].changedRecords; });
+    return positions;
+}
 
 std::string_view title(DiffStatus status)
 {

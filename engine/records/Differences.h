@@ -2,6 +2,7 @@
 
 // The result of one comparison: every changed, only-left and only-right record.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,6 +25,7 @@ struct CellDifference {
     std::string rightHeader;
     std::string leftValue;
     std::string rightValue;
+    std::size_t column = 0;  // its compared column: a position in ComparisonSummary::columns
 };
 
 // One differing record, identified by `id`.
@@ -36,12 +38,32 @@ struct RowDifference {
     std::vector<CellDifference> cells;                 // in mapping order; empty unless changed
 };
 
+// One compared column pair, and in how many changed records its values differ.
+struct ColumnChanges {
+    std::int64_t leftIndex = 0;
+    std::int64_t rightIndex = 0;
+    std::string leftHeader;
+    std::string rightHeader;
+    std::int64_t changedRecords = 0;
+
+    bool operator==(const ColumnChanges&) const = default;
+};
+
 struct ComparisonSummary {
     std::vector<RowDifference> differences;
     std::int64_t matchingRows = 0;
     std::int64_t leftRows = 0;
     std::int64_t rightRows = 0;
     std::int64_t ambiguousDuplicateKeyGroups = 0;
+    std::vector<ColumnChanges> columns;  // every compared column pair, in mapping order
+    // The headers of the columns in one file only: File A columns without a File B column, and File
+    // B columns that no mapping names, each in column order.
+    std::vector<std::string> leftOnlyColumns;
+    std::vector<std::string> rightOnlyColumns;
 };
+
+// The positions in `summary.columns` of the columns with changes, the most changed first; columns
+// changed equally often keep their mapping order.
+std::vector<std::size_t> columnsByChanges(const ComparisonSummary& summary);
 
 }  // namespace rowlark::records

@@ -140,6 +140,7 @@ bool hasEmptyValue(const records::RowDifference& difference)
 }  // namespace
 
 ResultIndex::ResultIndex(const records::ComparisonSummary& summary)
+    : columnGroups(summary.columns.size())
 {
     const std::vector<records::RowDifference>& differences = summary.differences;
     for (std::size_t position = 0; position < differences.size(); ++position) {
@@ -148,6 +149,9 @@ ResultIndex::ResultIndex(const records::ComparisonSummary& summary)
         groups[statusFilter(difference.status)].push_back(position);
         if (hasEmptyValue(difference))
             groups[records::ResultFilter::emptyValues].push_back(position);
+        for (const records::CellDifference& cell : difference.cells)
+            if (cell.column < columnGroups.size())
+                columnGroups[cell.column].push_back(position);
     }
     searchable.resize(differences.size());
     forEachSlice(differences.size(), [&](std::size_t begin, std::size_t end) {
@@ -163,9 +167,16 @@ const std::vector<std::size_t>& ResultIndex::positions(records::ResultFilter fil
     return group == groups.end() ? none : group->second;
 }
 
-std::vector<std::size_t> ResultIndex::matching(records::ResultFilter filter, std::string_view query) const
+std::vector<std::size_t> ResultIndex::matching(records::ResultFilter filter, std::string_view query,
+                                               std::optional<std::size_t> changedColumn) const
 {
-    const std::vector<std::size_t>& group = positions(filter);
+    std::vector<std::size_t> narrowed;
+    if (changedColumn) {
+        if (*changedColumn < columnGroups.size())
+            std::ranges::set_intersection(positions(filter), columnGroups[*changedColumn],
+                                          std::back_inserter(narrowed));
+    }
+    const std::vector<std::size_t>& group = changedColumn ? narrowed : positions(filter);
     const std::string needle = searchForm(text::trimmed(query));
     if (needle.empty())
         return group;

@@ -59,6 +59,19 @@ TEST_F(ExportTest, ReportHoldsTheFilteredRecordsOfEveryPage)
     EXPECT_EQ(report.find("SK-003"), std::string::npos);
 }
 
+TEST_F(ExportTest, ReportHoldsOnlyTheRecordsChangedInTheChosenColumn)
+{
+    dialogs->saveAnswer = folder.filePath("report.csv");
+    model.setChangedColumn(3);  // city
+    waitUntilIdle();
+    model.exportReport();
+    waitUntilIdle();
+    EXPECT_EQ(model.notice(), "Exported 1 rows. Formula-like values were escaped for spreadsheet safety.");
+    const std::string report = readWholeFile(*dialogs->saveAnswer);
+    EXPECT_NE(report.find("\r\n\"Changed\",\"SK-003\""), std::string::npos);
+    EXPECT_EQ(report.find("SK-001"), std::string::npos);
+}
+
 TEST_F(ExportTest, CancelledExportLeavesTheExistingFileUntouched)
 {
     const QString path = writeFile("report.csv", "earlier report");

@@ -63,11 +63,42 @@ TEST_F(FilteringTest, ThreeQuickKeystrokesGiveOneUpdateAfterTheLast)
     EXPECT_FALSE(searchDelayTimer()->isActive());
 }
 
+// Sample columns: sku (the key), name, price, city, notes; SK-001 changed its price and notes,
+// SK-003 its city.
+TEST_F(FilteringTest, ChangedColumnNarrowsWithFilterAndSearchUntilTheNextComparison)
+{
+    constexpr std::size_t price = 2;
+    constexpr std::size_t city = 3;
+    compareSamples();
+    model.setChangedColumn(city);
+    EXPECT_TRUE(model.isFiltering());
+    waitUntilIdle();
+    EXPECT_THAT(describeDifferences(model), ElementsAre("SK-003 Changed"));
+    EXPECT_EQ(model.selectedRowID(), model.summary()->differences[2].id);
+    model.setQuery("lamp");
+    waitUntilIdle();
+    EXPECT_THAT(describeDifferences(model), ElementsAre());
+    model.setChangedColumn(price);
+    waitUntilIdle();
+    EXPECT_THAT(describeDifferences(model), ElementsAre("SK-001 Changed"));
+    model.setFilter(records::ResultFilter::onlyLeft);
+    waitUntilIdle();
+    EXPECT_THAT(describeDifferences(model), ElementsAre());
+    model.setChangedColumn(std::nullopt);
+    waitUntilIdle();
+    EXPECT_THAT(describeDifferences(model), ElementsAre());
+    model.setQuery("");
+    model.setChangedColumn(city);
+    compareLoaded();
+    EXPECT_EQ(model.changedColumn(), std::nullopt);
+    EXPECT_EQ(model.filteredIndices().size(), 4u);
+}
+
 TEST_F(FilteringTest, FailedFilterRunLeavesNothingToExport)
 {
     compareSamples();
-    model.setMatching([](const results::ResultIndex&, records::ResultFilter,
-                         std::string_view) -> std::vector<std::size_t> { throw std::bad_alloc(); });
+    model.setMatching([](const results::ResultIndex&, records::ResultFilter, std::string_view,
+                         std::optional<std::size_t>) -> std::vector<std::size_t> { throw std::bad_alloc(); });
     model.setFilter(records::ResultFilter::changed);
     waitUntilIdle();
     EXPECT_EQ(model.errorMessage(), "The file is too large for the available memory.");

@@ -7,11 +7,13 @@
 #include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QToolButton>
 
 #include "ResultsTesting.h"
+#include "results/ColumnChangesModel.h"
 #include "results/ResultCounter.h"
 #include "results/ResultPageModel.h"
 #include "results/ResultTexts.h"
@@ -23,6 +25,13 @@ class ResultsScreenTest : public ResultsTest {
 protected:
     QString pageText() const { return find<QLabel>(QStringLiteral("pageLabel"))->text(); }
     QListView* list() const { return find<QListView>(QStringLiteral("resultList")); }
+    QListView* columnList() const { return find<QListView>(QStringLiteral("columnChangesList")); }
+    QPushButton* columnChip() const { return find<QPushButton>(QStringLiteral("changedColumnChip")); }
+    void clickColumn(int row)
+    {
+        const QRect place = columnList()->visualRect(columnList()->model()->index(row, 0));
+        QTest::mouseClick(columnList()->viewport(), Qt::LeftButton, {}, place.center());
+    }
     bool enabled(const QString& button) const { return find<QPushButton>(button)->isEnabled(); }
     void typeSearch(const QString& text)
     {
@@ -122,14 +131,89 @@ TEST_F(ResultsScreenTest, TabVisitsTheScreenTopToBottomThenTheInspector)
         if (screen->isAncestorOf(control))
             visited << control;
     }
-    ASSERT_GT(visited.size(), 4);
-    EXPECT_EQ(visited.mid(0, 4), QList<QWidget*>({find<QWidget>(QStringLiteral("resultSearchField")),
-                                                  find<QWidget>(QStringLiteral("resultFilterPicker")), list(),
-                                                  find<QWidget>(QStringLiteral("nextPageButton"))}));
-    for (QWidget* control : visited.mid(4))
+    ASSERT_GT(visited.size(), 5);
+    EXPECT_EQ(visited.mid(0, 5), QList<QWidget*>({find<QWidget>(QStringLiteral("resultSearchField")),
+                                                  find<QWidget>(QStringLiteral("resultFilterPicker")), columnList(),
+                                                  list(), find<QWidget>(QStringLiteral("nextPageButton"))}));
+    for (QWidget* control : visited.mid(5))
         EXPECT_TRUE(inspector()->isAncestorOf(control)) << control->objectName().toStdString();
-    QTest::keyClick(visited[3], Qt::Key_Space);
+    QTest::keyClick(visited[4], Qt::Key_Space);
     EXPECT_EQ(model.pageNumber(), 1);
+}
+
+// Sample columns: sku (the key), name, price, city, notes; SK-001 changed its price and notes, SK-003
+// its city: three columns changed once each, listed in mapping order.
+TEST_F(ResultsScreenTest, ChangesByColumnNarrowTheListByClickOrKeyAndOneClickShowsEveryColumn)
+{
+    compareSamples();
+    ASSERT_TRUE(find<QWidget>(QStringLiteral("columnChangesPanel"))->isVisible());
+    const QAbstractItemModel* columns = columnList()->model();
+    QStringList shown;
+    for (int row = 0; row < columns->rowCount(); ++row)
+        shown << columns->index(row, 0).data().toString() + QLatin1Char(' ') +
+                     columns->index(row, 0).data(results::ColumnChangesModel::shareTextRole).toString();
+    EXPECT_EQ(shown, QStringList({"price 50%", "city 50%", "notes 50%"}));
+    EXPECT_FALSE(columnChip()->isVisible());
+
+    clickColumn(1);
+    waitForFilter();
+    EXPECT_EQ(model.changedColumn(), 3u);
+    EXPECT_EQ(labelText(QStringLiteral("resultCount")), QStringLiteral("1 results"));
+    EXPECT_TRUE(columnChip()->isVisible());
+    EXPECT_THAT(columnChip()->text().toStdString(), ::testing::StartsWith("Changed in city"));
+    EXPECT_EQ(find<QLabel>(QStringLiteral("inspectorKey"))->text(), QStringLiteral("SK-003"));
+
+    columnList()->setFocus();
+    QTest::keyClick(columnList(), Qt::Key_Down);
+    QTest::keyClick(columnList(), Qt::Key_Space);
+    waitForFilter();
+    EXPECT_EQ(model.changedColumn(), 4u);
+    model.setFilter(records::ResultFilter::onlyLeft);
+    waitForFilter();
+    EXPECT_EQ(labelText(QStringLiteral("resultCount")), QStringLiteral("0 results"));
+    EXPECT_TRUE(columnList()->isVisible()) << "the panel stays to choose another column";
+
+    QTest::mouseClick(columnChip(), Qt::LeftButton);
+    EXPECT_EQ(model.changedColumn(), std::nullopt);
+    EXPECT_FALSE(columnChip()->isVisible());
+    model.setFilter(records::ResultFilter::all);
+    clickColumn(0);
+    clickColumn(0);
+    EXPECT_EQ(model.changedColumn(), std::nullopt) << "choosing the chosen column again shows every column";
+    waitForFilter();
+    EXPECT_EQ(labelText(QStringLiteral("resultCount")), QStringLiteral("4 results"));
+}
+
+// 300 changed columns scroll inside the panel; the columns of one file only are named, the first
+// few with a count of the rest.
+TEST_F(ResultsScreenTest, ManyChangedColumnsScrollAndColumnsInOneFileAreNamed)
+{
+    std::string left = "id";
+    std::string right = "id";
+    for (int column = 1; column <= 300; ++column) {
+        left += ",field" + std::to_string(column);
+        right += ",field" + std::to_string(column);
+    }
+    for (int column = 1; column <= 10; ++column)
+        left += ",dropped" + std::to_string(column);
+    right += ",added";
+    left += "\n1";
+    right += "\n1";
+    for (int column = 1; column <= 300; ++column) {
+        left += ",a" + std::to_string(column);
+        right += ",b" + std::to_string(column);
+    }
+    for (int column = 1; column <= 10; ++column)
+        left += ",gone";
+    left += "\n";
+    right += ",new\n";
+    compareFiles(left, right);
+    EXPECT_EQ(columnList()->model()->rowCount(), 300);
+    EXPECT_TRUE(columnList()->verticalScrollBar()->isVisible());
+    EXPECT_LE(find<QWidget>(QStringLiteral("columnChangesPanel"))->height(), window.height());
+    EXPECT_EQ(labelText(QStringLiteral("columnsInOneFileText")),
+              QStringLiteral("Columns only in before.csv: dropped1, dropped2, dropped3, dropped4, dropped5, dropped6, "
+                             "dropped7, dropped8 and 2 more\nColumns only in after.csv: added"));
 }
 
 TEST_F(ResultsScreenTest, ListModelPassesTheModelTester)

@@ -13,6 +13,9 @@ namespace rowlark::ui::results {
 namespace {
 
 constexpr std::size_t namedFieldCount = 3;
+// Enough to recognise a dropped or added column at a glance; the rest are counted.
+constexpr std::size_t namedColumnCount = 8;
+constexpr qsizetype columnNameLength = 60;
 
 }  // namespace
 
@@ -45,6 +48,20 @@ QString changedFieldsCaption(const records::RowDifference& row)
     return QCoreApplication::translate("ResultTexts", "%1 changed fields · %2")
         .arg(row.cells.size())
         .arg(headers.join(QStringLiteral(", ")));
+}
+
+QString columnsOnlyIn(const QString& name, const std::vector<std::string>& headers)
+{
+    if (headers.empty())
+        return {};
+    QStringList named;
+    for (std::size_t i = 0; i < headers.size() && i < namedColumnCount; ++i)
+        named << widgets::shortenedText(headers[i], columnNameLength);
+    const QString list = named.join(QStringLiteral(", "));
+    if (headers.size() <= namedColumnCount)
+        return QCoreApplication::translate("ResultTexts", "Columns only in %1: %2").arg(name, list);
+    return QCoreApplication::translate("ResultTexts", "Columns only in %1: %2 and %3 more")
+        .arg(name, list, groupedNumber(static_cast<qint64>(headers.size() - namedColumnCount)));
 }
 
 QString groupedNumber(qint64 number)

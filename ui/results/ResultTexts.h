@@ -2,7 +2,9 @@
 
 // The words the results screen and the inspector use for a difference.
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include <QString>
 #include <QStringView>
@@ -23,6 +25,10 @@ QString statusText(records::DiffStatus status, const QString& leftName, const QS
 // "N changed fields · " followed by the left headers of the first three changed fields; empty for a
 // record without changed fields.
 QString changedFieldsCaption(const records::RowDifference& row);
+
+// "Columns only in " followed by a file's name and the first headers of `headers`, with how many more
+// there are; empty when there are none.
+QString columnsOnlyIn(const QString& name, const std::vector<std::string>& headers);
 
 // A number with the user's digit grouping (1,234).
 QString groupedNumber(qint64 number);

@@ -5,6 +5,7 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
+#include "results/ColumnChangesPanel.h"
 #include "results/ResultCounter.h"
 #include "results/ResultPageModel.h"
 #include "results/ResultRowDelegate.h"
@@ -22,6 +23,7 @@ constexpr int listMinimumWidth = 510;
 constexpr int paneMinimumWidth = 290;
 constexpr int paneMaximumWidth = 440;
 constexpr int paneDefaultWidth = 350;
+constexpr qsizetype columnChipLength = 40;
 
 const QKeySequence previousPageKeys(Qt::CTRL | Qt::Key_PageUp);
 const QKeySequence nextPageKeys(Qt::CTRL | Qt::Key_PageDown);
@@ -55,14 +57,18 @@ ResultsView::ResultsView(model::ComparisonModel& model, QWidget* parent)
     column->setSpacing(0);
     column->addWidget(buildSummaryBar());
     column->addWidget(buildFilterBar());
-    column->addWidget(buildWarning(QStringLiteral("keyWarning"), widgets::Symbol::key, keyWarningText_));
-    keyWarning_ = keyWarningText_->parentWidget();
     column->addWidget(
-        buildWarning(QStringLiteral("ambiguityWarning"), widgets::Symbol::warning, ambiguityWarningText_));
+        buildWarning(QStringLiteral("keyWarning"), widgets::Symbol::key, widgets::orangeColor(), keyWarningText_));
+    keyWarning_ = keyWarningText_->parentWidget();
+    column->addWidget(buildWarning(QStringLiteral("ambiguityWarning"), widgets::Symbol::warning, widgets::orangeColor(),
+                                   ambiguityWarningText_));
     ambiguityWarning_ = ambiguityWarningText_->parentWidget();
+    column->addWidget(buildWarning(QStringLiteral("columnsInOneFile"), widgets::Symbol::info,
+                                   widgets::secondaryColor(palette()), columnsInOneFileText_));
+    columnsInOneFile_ = columnsInOneFileText_->parentWidget();
     column->addSpacing(6);
     column->addWidget(widgets::horizontalDivider(this));
-    column->addWidget(buildContent(), 1);
+    column->addWidget(buildBody(), 1);
 
     connect(&model_, &model::ComparisonModel::fileChanged, this, &ResultsView::followResult);
     connect(&model_, &model::ComparisonModel::resultChanged, this, &ResultsView::followResult);
@@ -152,6 +158,21 @@ QWidget* ResultsView::buildFilterBar()
     resultCount_ = widgets::styledLabel(QString(), widgets::TextStyle::callout, true, bar);
     resultCount_->setObjectName(QStringLiteral("resultCount"));
 
+    // The column the list is narrowed to; a click on it shows every column again.
+    changedColumn_ = new QPushButton(bar);
+    changedColumn_->setObjectName(QStringLiteral("changedColumnChip"));
+    changedColumn_->setToolTip(tr("Show the records of every column"));
+    changedColumn_->setCursor(Qt::PointingHandCursor);
+    QColor chipFill = widgets::accentColor();
+    chipFill.setAlphaF(0.16);
+    changedColumn_->setStyleSheet(
+        QStringLiteral("QPushButton { background: %1; color: palette(window-text); border: 1px solid transparent; "
+                       "border-radius: 10px; padding: 2px 10px; }"
+                       "QPushButton:hover { border-color: %2; }"
+                       "QPushButton:focus { border: 2px solid %2; padding: 1px 9px; }")
+            .arg(chipFill.name(QColor::HexArgb), widgets::accentColor().name()));
+    connect(changedColumn_, &QPushButton::clicked, this, [this] { model_.setChangedColumn(std::nullopt); });
+
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(margin, 0, margin, 10);
     row->setSpacing(10);
@@ -160,25 +181,39 @@ QWidget* ResultsView::buildFilterBar()
     row->addSpacing(4);
     row->addWidget(filtering_, 0, Qt::AlignVCenter);
     row->addWidget(resultCount_);
+    row->addWidget(changedColumn_);
     row->addStretch();
     return bar;
 }
 
-QWidget* ResultsView::buildWarning(const QString& name, widgets::Symbol symbol, QLabel*& text)
+QWidget* ResultsView::buildWarning(const QString& name, widgets::Symbol symbol, const QColor& color, QLabel*& text)
 {
     auto* line = new QWidget(this);
     line->setObjectName(name);
     text = widgets::styledLabel(QString(), widgets::TextStyle::callout, false, line);
     text->setObjectName(name + QStringLiteral("Text"));
     text->setWordWrap(true);
-    paintText(text, widgets::orangeColor());
+    paintText(text, color);
 
     auto* row = new QHBoxLayout(line);
     row->setContentsMargins(margin, 0, margin, 6);
     row->setSpacing(8);
-    row->addWidget(widgets::symbolLabel(symbol, 14, widgets::orangeColor(), line), 0, Qt::AlignTop);
+    row->addWidget(widgets::symbolLabel(symbol, 14, color, line), 0, Qt::AlignTop);
     row->addWidget(text, 1);
     return line;
+}
+
+// The changes by column beside the list, outside the content's placeholders: a column chosen there
+// stays in view, to choose another or show every column again, even when nothing matches.
+QWidget* ResultsView::buildBody()
+{
+    auto* body = new QWidget(this);
+    auto* row = new QHBoxLayout(body);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    row->addWidget(new ColumnChangesPanel(model_, body));
+    row->addWidget(buildContent(), 1);
+    return body;
 }
 
 QWidget* ResultsView::buildContent()
@@ -359,6 +394,20 @@ void ResultsView::refreshFilterStatus()
     filtering_->setVisible(model_.isFiltering());
     const auto count = static_cast<qint64>(model_.filteredIndices().size());
     resultCount_->setText(tr("%1 results").arg(groupedNumber(count)));
+    refreshChangedColumn();
+}
+
+void ResultsView::refreshChangedColumn()
+{
+    const records::ComparisonSummary* summary = model_.summary().get();
+    const std::optional<std::size_t>& column = model_.changedColumn();
+    const bool isNarrowed = summary && column && *column < summary->columns.size();
+    changedColumn_->setVisible(isNarrowed);
+    if (!isNarrowed)
+        return;
+    const QString header = widgets::shortenedText(summary->columns[*column].leftHeader, columnChipLength).simplified();
+    changedColumn_->setText(tr("Changed in %1  \u2715").arg(header));
+    changedColumn_->setAccessibleName(tr("Changed in %1. Show the records of every column").arg(header));
 }
 
 void ResultsView::refreshWarnings()
@@ -370,6 +419,15 @@ void ResultsView::refreshWarnings()
     ambiguityWarningText_->setText(
         tr("%1 duplicate-key groups have ambiguous pairings. Review them or add another key column.").arg(ambiguous));
     ambiguityWarning_->setVisible(ambiguous >= 1);
+    // A dropped or added column is never silent.
+    QStringList inOneFile;
+    if (summary)
+        for (const QString& line : {columnsOnlyIn(model_.leftName(), summary->leftOnlyColumns),
+                                    columnsOnlyIn(model_.rightName(), summary->rightOnlyColumns)})
+            if (!line.isEmpty())
+                inOneFile << line;
+    columnsInOneFileText_->setText(inOneFile.join(QLatin1Char('\n')));
+    columnsInOneFile_->setVisible(!inOneFile.isEmpty());
 }
 
 std::int64_t ResultsView::pageCount() const

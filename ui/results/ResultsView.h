@@ -1,7 +1,7 @@
 #pragma once
 
-// The outcome of the last comparison: the counters, the filter and search, the warnings, one page of
-// differing records and the inspector of the selected one.
+// The outcome of the last comparison: the counters, the filter and search, the warnings, the changes
+// by column, one page of differing records and the inspector of the selected one.
 
 #include <cstdint>
 
@@ -40,7 +40,8 @@ public:
 private:
     QWidget* buildSummaryBar();
     QWidget* buildFilterBar();
-    QWidget* buildWarning(const QString& name, widgets::Symbol symbol, QLabel*& text);
+    QWidget* buildWarning(const QString& name, widgets::Symbol symbol, const QColor& color, QLabel*& text);
+    QWidget* buildBody();
     QWidget* buildContent();
     QWidget* buildResultList();
     QWidget* buildPagingBar();
@@ -54,6 +55,7 @@ private:
     void refreshFilterPicker();
     void refreshSearch();
     void refreshFilterStatus();
+    void refreshChangedColumn();
     void refreshWarnings();
     void refreshPage();
     void refreshListSelection();
@@ -74,10 +76,13 @@ private:
     QComboBox* filterPicker_;
     QProgressBar* filtering_;
     QLabel* resultCount_;
+    QPushButton* changedColumn_;
     QWidget* keyWarning_;
     QLabel* keyWarningText_;
     QWidget* ambiguityWarning_;
     QLabel* ambiguityWarningText_;
+    QWidget* columnsInOneFile_;
+    QLabel* columnsInOneFileText_;
     QStackedWidget* content_;
     widgets::ContentPlaceholder* noDifferences_;
     widgets::ContentPlaceholder* noResults_;

@@ -132,6 +132,12 @@ int main(int argc, char** argv)
     settle();
     isComplete &= save(window.grab(), folder, QStringLiteral("results-samples.png"));
 
+    model.setChangedColumn(rowlark::records::columnsByChanges(*model.summary()).front());
+    if (!waitUntilIdle(model, "narrowing to one column"))
+        return 1;
+    settle();
+    isComplete &= save(window.grab(), folder, QStringLiteral("results-by-column.png"));
+
     const QTemporaryDir files;
     if (!files.isValid() || !loadAgreeingFiles(model, files))
         return 1;

@@ -97,10 +97,12 @@ QString shortenedText(std::string_view utf8, qsizetype limit)
     return shortenedText(decodedStart(utf8, limit), limit);
 }
 
-QFrame* horizontalDivider(QWidget* parent)
+namespace {
+
+QFrame* divider(QFrame::Shape shape, QWidget* parent)
 {
     auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
+    line->setFrameShape(shape);
     line->setFrameShadow(QFrame::Plain);
     QPalette palette = line->palette();
     QColor color = palette.color(QPalette::WindowText);
@@ -110,14 +112,22 @@ QFrame* horizontalDivider(QWidget* parent)
     return line;
 }
 
-namespace {
-
 QString buttonPadding(bool isLarge)
 {
     return isLarge ? QStringLiteral("8px 18px") : QStringLiteral("5px 14px");
 }
 
 }  // namespace
+
+QFrame* horizontalDivider(QWidget* parent)
+{
+    return divider(QFrame::HLine, parent);
+}
+
+QFrame* verticalDivider(QWidget* parent)
+{
+    return divider(QFrame::VLine, parent);
+}
 
 void makeBordered(QPushButton* button, bool isLarge)
 {

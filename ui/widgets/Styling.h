@@ -52,6 +52,8 @@ inline QString boundedText(std::string_view utf8)
 
 // A thin horizontal line between the bands of the window.
 QFrame* horizontalDivider(QWidget* parent = nullptr);
+// A thin vertical line between panes side by side.
+QFrame* verticalDivider(QWidget* parent = nullptr);
 
 // The accent-filled button of a screen's main action; `isLarge` adds room around its title.
 void makeProminent(QPushButton* button, bool isLarge);

@@ -121,6 +121,19 @@ records::ComparisonSummary referenceComparison(const RandomCase& c)
     records::ComparisonSummary summary;
     summary.leftRows = static_cast<std::int64_t>(c.left.rowCount());
     summary.rightRows = static_cast<std::int64_t>(c.right.rowCount());
+    for (const records::ColumnMapping* m : active)
+        summary.columns.push_back({m->leftIndex, *m->rightIndex,
+                                   c.left.headers()[static_cast<std::size_t>(m->leftIndex)],
+                                   c.right.headers()[static_cast<std::size_t>(*m->rightIndex)], 0});
+    for (std::size_t column = 0; column < c.left.columnCount(); ++column)
+        if (std::ranges::none_of(c.mappings, [&](const auto& m) {
+                return m.leftIndex == static_cast<std::int64_t>(column) && m.rightIndex;
+            }))
+            summary.leftOnlyColumns.push_back(c.left.headers()[column]);
+    for (std::size_t column = 0; column < c.right.columnCount(); ++column)
+        if (std::ranges::none_of(c.mappings,
+                                 [&](const auto& m) { return m.rightIndex == static_cast<std::int64_t>(column); }))
+            summary.rightOnlyColumns.push_back(c.right.headers()[column]);
     for (const auto& [key, sides] : groups) {
         std::string display;
         for (std::size_t i = 0; i < key.size(); ++i)
@@ -152,9 +165,11 @@ records::ComparisonSummary referenceComparison(const RandomCase& c)
                     continue;
                 const auto leftColumn = static_cast<std::size_t>(active[position]->leftIndex);
                 const auto rightColumn = static_cast<std::size_t>(*active[position]->rightIndex);
-                difference.cells.push_back(
-                    {records::Uuid(), c.left.headers()[leftColumn], c.right.headers()[rightColumn],
-                     std::string(c.left.cell(leftRow, leftColumn)), std::string(c.right.cell(rightRow, rightColumn))});
+                difference.cells.push_back({records::Uuid(), c.left.headers()[leftColumn],
+                                            c.right.headers()[rightColumn],
+                                            std::string(c.left.cell(leftRow, leftColumn)),
+                                            std::string(c.right.cell(rightRow, rightColumn)), position});
+                ++summary.columns[position].changedRecords;
             }
             summary.differences.push_back(std::move(difference));
         }
@@ -176,11 +191,24 @@ records::ComparisonSummary referenceComparison(const RandomCase& c)
     return summary;
 }
 
+// Each changed field's compared column, record by record.
+std::vector<std::vector<std::size_t>> changedColumns(const records::ComparisonSummary& summary)
+{
+    std::vector<std::vector<std::size_t>> columns;
+    for (const records::RowDifference& difference : summary.differences) {
+        columns.emplace_back();
+        for (const records::CellDifference& cell : difference.cells)
+            columns.back().push_back(cell.column);
+    }
+    return columns;
+}
+
 // What a comparison found, comparable as a whole.
 auto outcome(const records::ComparisonSummary& summary)
 {
     return std::tuple(describe(summary), summary.matchingRows, summary.leftRows, summary.rightRows,
-                      summary.ambiguousDuplicateKeyGroups);
+                      summary.ambiguousDuplicateKeyGroups, summary.columns, changedColumns(summary),
+                      summary.leftOnlyColumns, summary.rightOnlyColumns);
 }
 
 // Key diagnostics of random key columns, out of range ones too, against the normalized keys.

@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "../compare/ComparisonTestSupport.h"
+#include "compare/RecordMatching.h"
 #include "results/ComparisonReport.h"
 #include "results/ResultIndex.h"
 
@@ -195,6 +196,48 @@ TEST(ResultIndexSearch, FindsQueriesOfAnyLengthAtAnyOffset)
             ASSERT_EQ(spaced(index.matching(records::ResultFilter::all, query)), "") << query;
         }
     }
+}
+
+// Narrowed to one column, the index lists the changed records that differ in it, within the filter
+// and the search, and the report of that list holds exactly those records.
+TEST(ResultIndexColumns, NarrowToTheRecordsChangedInOneColumn)
+{
+    using testing_support::mapping;
+    const std::vector<std::string> headers{"id", "name", "email", "city"};
+    const auto left = table::CSVTable::fromRows(
+        headers,
+        {{"1", "Ann", "a@x", "Oslo"}, {"2", "Bob", "b@x", "Rome"}, {"3", "Cy", "c@x", "Lima"}, {"4", "Di", "d@x", ""}});
+    const auto right = table::CSVTable::fromRows(headers, {{"1", "Ann", "a2@x", "Oslo"},
+                                                           {"2", "Bobby", "b@x", "Rome"},
+                                                           {"3", "Cyd", "c2@x", "Lima"},
+                                                           {"5", "Ed", "", ""}});
+    const records::ComparisonSummary summary = compare::CSVComparator::compare(
+        left, right, {mapping(0, 0, true), mapping(1, 1), mapping(2, 2), mapping(3, 3)}, false);
+    const ResultIndex index(summary);
+    constexpr std::size_t name = 1;
+    constexpr std::size_t email = 2;
+    constexpr std::size_t city = 3;
+    const std::vector<std::tuple<records::ResultFilter, std::string, std::optional<std::size_t>, std::string>> cases{
+        {records::ResultFilter::all, "", std::nullopt, "0 1 2 3 4"},
+        {records::ResultFilter::all, "", name, "1 2"},
+        {records::ResultFilter::all, "", email, "0 2"},
+        {records::ResultFilter::changed, "", email, "0 2"},
+        {records::ResultFilter::all, " CY ", email, "2"},
+        {records::ResultFilter::all, "bob", email, ""},
+        {records::ResultFilter::onlyLeft, "", email, ""},
+        {records::ResultFilter::all, "", city, ""},
+        {records::ResultFilter::all, "", 4, ""},
+    };
+    for (const auto& [filter, query, column, expected] : cases)
+        EXPECT_EQ(spaced(index.matching(filter, query, column)), expected)
+            << query << " in column " << column.value_or(99);
+
+    const std::string report = ComparisonReport::csv(summary, "a.csv", "b.csv", headers, headers,
+                                                     index.matching(records::ResultFilter::all, "", name));
+    const auto lines = split(report, '\n');
+    ASSERT_EQ(lines.size(), 4u) << report;
+    EXPECT_TRUE(lines[1].starts_with(R"("Changed","2","2","Bob")")) << lines[1];
+    EXPECT_TRUE(lines[2].starts_with(R"("Changed","3","3","Cy")")) << lines[2];
 }
 
 }  // namespace
