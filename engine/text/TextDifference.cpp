@@ -22,12 +22,19 @@ bool isContinuationByte(std::string_view text, std::size_t position)
     return position < text.size() && (static_cast<unsigned char>(text[position]) & 0xC0) == 0x80;
 }
 
+bool isWhiteSpaceAt(std::string_view text, std::size_t position)
+{
+    return isWhiteSpaceOrLineBreak(nextScalar(text, position));
+}
+
+// White space beyond ASCII (U+0085, U+00A0, U+1680, U+2000 to U+205F, U+3000) starts with the byte
+// 0xC2, 0xE1, 0xE2 or 0xE3, so only scalars starting so are decoded.
 bool hasWhiteSpace(std::string_view text)
 {
-    for (std::size_t position = 0; position < text.size();) {
+    for (std::size_t position = 0; position < text.size(); ++position) {
         const auto byte = static_cast<unsigned char>(text[position]);
-        const char32_t scalar = byte < 0x80 ? text[position++] : nextScalar(text, position);
-        if (isWhiteSpaceOrLineBreak(scalar))
+        if (byte < 0x80 ? isWhiteSpaceOrLineBreak(byte)
+                        : (byte == 0xC2 || (byte >= 0xE1 && byte <= 0xE3)) && isWhiteSpaceAt(text, position))
             return true;
     }
     return false;
