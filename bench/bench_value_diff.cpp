@@ -71,7 +71,7 @@ std::vector<Pair> pairs()
         {"one word edited in the middle", prose, replacedAt(prose, prose.find(' ', half) + 1, "XX")},
         {"one letter edited in the middle", single, replacedAt(single, half, "x")},
         {"one flag edited in the middle", symbols, replacedAt(symbols, symbols.find("\U0001F1E9", half), "\U0001F1EB")},
-        {"edits at both ends", prose, "X" + prose.substr(1, prose.size() - 2) + "X"},
+        {"edits at both ends", prose, replacedAt(replacedAt(prose, 0, "X"), prose.size() - 1, "X")},
         {"unrelated values", repeated(valueBytes, letters, 3), repeated(valueBytes, letters, 4)},
         {"one word of a megabyte", single + " end", single.substr(1) + "x end"},
         {"differing words up to the bound", prose, withMiddle(prose, bound, repeated(bound, words, 5))},

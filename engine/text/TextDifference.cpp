@@ -1,7 +1,9 @@
 #include "text/TextDifference.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <optional>
 #include <string>
@@ -27,17 +29,51 @@ bool isWhiteSpaceAt(std::string_view text, std::size_t position)
     return isWhiteSpaceOrLineBreak(nextScalar(text, position));
 }
 
-// White space beyond ASCII (U+0085, U+00A0, U+1680, U+2000 to U+205F, U+3000) starts with the byte
-// 0xC2, 0xE1, 0xE2 or 0xE3, so only scalars starting so are decoded.
+// The bytes that can start white space: ASCII white space, and the lead bytes of the white space
+// beyond it (U+0085, U+00A0, U+1680, U+2000 to U+205F, U+3000). Only scalars starting so are decoded.
+constexpr std::array<bool, 256> whiteSpaceStarts = [] {
+    std::array<bool, 256> starts{};
+    for (const unsigned char byte : {' ', '\t', '\n', '\v', '\f', '\r'})
+        starts[byte] = true;
+    for (const unsigned char byte : {0xC2, 0xE1, 0xE2, 0xE3})
+        starts[byte] = true;
+    return starts;
+}();
+
 bool hasWhiteSpace(std::string_view text)
 {
-    for (std::size_t position = 0; position < text.size(); ++position) {
-        const auto byte = static_cast<unsigned char>(text[position]);
-        if (byte < 0x80 ? isWhiteSpaceOrLineBreak(byte)
-                        : (byte == 0xC2 || (byte >= 0xE1 && byte <= 0xE3)) && isWhiteSpaceAt(text, position))
+    for (std::size_t position = 0; position < text.size(); ++position)
+        if (whiteSpaceStarts[static_cast<unsigned char>(text[position])] && isWhiteSpaceAt(text, position))
             return true;
-    }
     return false;
+}
+
+// The lengths of the common start and end of two texts, compared a block at a time: values run to
+// megabytes.
+constexpr std::size_t comparedBlock = 4096;
+
+std::size_t commonStartLength(std::string_view a, std::string_view b)
+{
+    const std::size_t shorter = std::min(a.size(), b.size());
+    std::size_t length = 0;
+    while (length + comparedBlock <= shorter && std::memcmp(a.data() + length, b.data() + length, comparedBlock) == 0)
+        length += comparedBlock;
+    while (length < shorter && a[length] == b[length])
+        ++length;
+    return length;
+}
+
+std::size_t commonEndLength(std::string_view a, std::string_view b)
+{
+    const std::size_t shorter = std::min(a.size(), b.size());
+    std::size_t length = 0;
+    while (length + comparedBlock <= shorter &&
+           std::memcmp(a.data() + a.size() - length - comparedBlock, b.data() + b.size() - length - comparedBlock,
+                       comparedBlock) == 0)
+        length += comparedBlock;
+    while (length < shorter && a[a.size() - 1 - length] == b[b.size() - 1 - length])
+        ++length;
+    return length;
 }
 
 bool isWhiteSpaceCluster(std::string_view cluster)
@@ -71,8 +107,7 @@ struct Split {
 // white space.
 std::optional<std::size_t> commonStart(Side& left, Side& right, Unit unit)
 {
-    const auto [leftEnd, rightEnd] = std::ranges::mismatch(left.text, right.text);
-    auto position = static_cast<std::size_t>(leftEnd - left.text.begin());
+    std::size_t position = commonStartLength(left.text, right.text);
     while (position > 0 && (isContinuationByte(left.text, position) || isContinuationByte(right.text, position)))
         --position;
     while (!left.clusters.isBoundary(position) || !right.clusters.isBoundary(position))
@@ -96,11 +131,7 @@ std::optional<std::size_t> commonStart(Side& left, Side& right, Unit unit)
 // tokens.
 std::optional<std::size_t> commonEnd(Side& left, Side& right, std::size_t start, Unit unit)
 {
-    const std::string_view leftRest = left.text.substr(start);
-    const std::string_view rightRest = right.text.substr(start);
-    const auto [leftEnd, rightEnd] =
-        std::mismatch(leftRest.rbegin(), leftRest.rend(), rightRest.rbegin(), rightRest.rend());
-    auto length = static_cast<std::size_t>(leftEnd - leftRest.rbegin());
+    std::size_t length = commonEndLength(left.text.substr(start), right.text.substr(start));
     const auto leftAt = [&] { return left.text.size() - length; };
     const auto rightAt = [&] { return right.text.size() - length; };
     while (length > 0 && (isContinuationByte(left.text, leftAt()) || isContinuationByte(right.text, rightAt())))

@@ -37,7 +37,7 @@ struct TextDifference {
 
 namespace textDifferenceBounds {
 inline constexpr std::size_t maximumMiddleBytes = 32 * 1024;
-inline constexpr std::size_t maximumSearchSteps = 1'000'000;
+inline constexpr std::size_t maximumSearchSteps = 500'000;
 }  // namespace textDifferenceBounds
 
 TextDifference textDifference(std::string_view left, std::string_view right, bool ignoreCase = false);
