@@ -94,12 +94,8 @@ struct Side {
     GraphemeCursor clusters;
 };
 
-// The two values split into a common start, a differing middle and a common end, each middle starting
-// and ending on a token boundary of its value.
-struct Split {
-    std::size_t start = 0;  // the length of the common start
-    std::size_t end = 0;    // the length of the common end
-};
+// The values split into a common start, a differing middle and a common end, the middles starting and
+// ending on token boundaries of their values.
 
 // The common start, brought back to a position where both values have a token boundary and the tokens
 // before it are the same. Boundaries before the last scalar both values share depend only on shared
