@@ -91,16 +91,18 @@ TEST(TextDifference, MarksTheDifferingPartsOfTheCasesOfTheDataFile)
 }
 
 // Random values built from pieces that test the rules: clusters of several scalars, white space of
-// several kinds, right-to-left letters and a decomposed letter beside its composed form.
+// several kinds, right-to-left letters, a decomposed letter beside its composed form, and bytes that
+// are not UTF-8.
 TEST(TextDifference, UnmarkedPartsAreTheSameTextAndMarksHoldWholeTokens)
 {
-    const std::array<std::string_view, 16> pieces{"a",
+    const std::array<std::string_view, 19> pieces{"a",
                                                   "b",
                                                   "ab",
                                                   " ",
                                                   "\t",
                                                   "\r\n",
                                                   "\n",
+                                                  "\u3000",
                                                   "e\u0301",
                                                   "\u00E9",
                                                   "\U0001F469\u200D\U0001F4BB",
@@ -109,7 +111,9 @@ TEST(TextDifference, UnmarkedPartsAreTheSameTextAndMarksHoldWholeTokens)
                                                   "\U0001F44D\U0001F3FD",
                                                   "\u05E9",
                                                   "\u0644\u064F",
-                                                  "\u200D"};
+                                                  "\u200D",
+                                                  "\xFF",
+                                                  "\xE2\x80"};
     std::mt19937 random(17);
     const auto value = [&](std::size_t length, bool withSpaces) {
         std::string text;
