@@ -168,6 +168,18 @@ std::vector<std::size_t> tokenEnds(std::string_view text, Unit unit)
     return ends;
 }
 
+// A middle split into tokens.
+struct Tokens {
+    std::string_view text;
+    std::vector<std::size_t> ends;
+
+    std::string_view operator[](std::size_t token) const
+    {
+        const std::size_t begin = token == 0 ? 0 : ends[token - 1];
+        return text.substr(begin, ends[token] - begin);
+    }
+};
+
 // Gives each distinct token one number, so that the search compares numbers.
 class TokenNumbers {
 public:
@@ -176,15 +188,12 @@ public:
     {
     }
 
-    std::vector<std::uint32_t> numbered(std::string_view text, const std::vector<std::size_t>& ends)
+    std::vector<std::uint32_t> numbered(const Tokens& tokens)
     {
         std::vector<std::uint32_t> numbers;
-        numbers.reserve(ends.size());
-        std::size_t begin = 0;
-        for (const std::size_t end : ends) {
-            numbers.push_back(number(text.substr(begin, end - begin)));
-            begin = end;
-        }
+        numbers.reserve(tokens.ends.size());
+        for (std::size_t token = 0; token < tokens.ends.size(); ++token)
+            numbers.push_back(number(tokens[token]));
         return numbers;
     }
 
@@ -259,6 +268,34 @@ std::optional<Unmatched> unmatchedTokens(const std::vector<std::uint32_t>& a, co
     return std::nullopt;
 }
 
+// White space alone between two edits is marked with them on both sides, so that "Monday, signed for"
+// against "Tuesday, left" reads as one edit rather than as words apart. Both sides give up the same
+// matched tokens: what stays unmarked is still the same on both.
+void joinEditsAcrossWhiteSpace(Unmatched& unmatched, const Tokens& left, const Tokens& right)
+{
+    const std::size_t n = left.ends.size();
+    const std::size_t m = right.ends.size();
+    for (std::size_t i = 0, j = 0; i < n || j < m;) {
+        if (i < n && unmatched.left[i]) {
+            ++i;
+        } else if (j < m && unmatched.right[j]) {
+            ++j;
+        } else {
+            const std::size_t runLeft = i;
+            const std::size_t runRight = j;
+            bool isWhiteSpace = true;
+            for (; i < n && j < m && !unmatched.left[i] && !unmatched.right[j]; ++i, ++j)
+                isWhiteSpace = isWhiteSpace && isWhiteSpaceCluster(left[i]);
+            if (i == runLeft)
+                break;
+            if (!isWhiteSpace || (runLeft == 0 && runRight == 0) || (i == n && j == m))
+                continue;
+            std::fill(unmatched.left.begin() + runLeft, unmatched.left.begin() + i, true);
+            std::fill(unmatched.right.begin() + runRight, unmatched.right.begin() + j, true);
+        }
+    }
+}
+
 void appendSpan(std::vector<TextSpan>& spans, TextSpan span)
 {
     if (span.begin == span.end)
@@ -270,15 +307,14 @@ void appendSpan(std::vector<TextSpan>& spans, TextSpan span)
 }
 
 // The spans of the unmatched tokens of a middle that starts at `start`.
-std::vector<TextSpan> unmatchedSpans(std::size_t start, const std::vector<std::size_t>& ends,
-                                     const std::vector<bool>& unmatched)
+std::vector<TextSpan> unmatchedSpans(std::size_t start, const Tokens& tokens, const std::vector<bool>& unmatched)
 {
     std::vector<TextSpan> spans;
     std::size_t begin = 0;
-    for (std::size_t token = 0; token < ends.size(); ++token) {
+    for (std::size_t token = 0; token < tokens.ends.size(); ++token) {
         if (unmatched[token])
-            appendSpan(spans, {start + begin, start + ends[token]});
-        begin = ends[token];
+            appendSpan(spans, {start + begin, start + tokens.ends[token]});
+        begin = tokens.ends[token];
     }
     return spans;
 }
@@ -314,14 +350,14 @@ TextDifference textDifference(std::string_view left, std::string_view right, boo
     if (leftMiddle.empty() || rightMiddle.empty() || leftMiddle.size() > maximumMiddleBytes ||
         rightMiddle.size() > maximumMiddleBytes)
         return middles;
-    const std::vector<std::size_t> leftEnds = tokenEnds(leftMiddle, unit);
-    const std::vector<std::size_t> rightEnds = tokenEnds(rightMiddle, unit);
+    const Tokens leftTokens{leftMiddle, tokenEnds(leftMiddle, unit)};
+    const Tokens rightTokens{rightMiddle, tokenEnds(rightMiddle, unit)};
     TokenNumbers numbers(ignoreCase);
-    const std::optional<Unmatched> unmatched =
-        unmatchedTokens(numbers.numbered(leftMiddle, leftEnds), numbers.numbered(rightMiddle, rightEnds));
+    std::optional<Unmatched> unmatched = unmatchedTokens(numbers.numbered(leftTokens), numbers.numbered(rightTokens));
     if (!unmatched)
         return middles;
-    return {unmatchedSpans(*start, leftEnds, unmatched->left), unmatchedSpans(*start, rightEnds, unmatched->right)};
+    joinEditsAcrossWhiteSpace(*unmatched, leftTokens, rightTokens);
+    return {unmatchedSpans(*start, leftTokens, unmatched->left), unmatchedSpans(*start, rightTokens, unmatched->right)};
 }
 
 }  // namespace rowlark::text
