@@ -73,8 +73,8 @@ TEST_F(RowInspectorTest, VeryLongValueIsShownCutAndCopiedWholeByKeyboard)
 TEST_F(RowInspectorTest, ChangedFieldMarksTheDifferingWordsOfBothValues)
 {
     const std::string word(10'000, 'z');
-    compareFiles("id,dessert,notes\n1,\U0001F600 crème brûlée,a " + word + "\n",
-                 "id,dessert,notes\n1,\U0001F600 crème brulée,b " + word + "x\n");
+    compareFiles("id,dessert,notes\n1,\U0001F600 crème brûlée,start " + word + "a\n",
+                 "id,dessert,notes\n1,\U0001F600 crème brulée,start " + word + "b\n");
     fieldList()->grab();
     const auto markedTexts = [&](std::size_t entry, bool leftSide) {
         const QString& value = leftSide ? entries()[entry].left.value : entries()[entry].right.value;
@@ -86,9 +86,9 @@ TEST_F(RowInspectorTest, ChangedFieldMarksTheDifferingWordsOfBothValues)
     EXPECT_EQ(markedTexts(0, true), QStringList());
     EXPECT_EQ(markedTexts(1, true), QStringList(QStringLiteral("brûlée")));
     EXPECT_EQ(markedTexts(1, false), QStringList(QStringLiteral("brulée")));
-    const QString shownPart(results::InspectorFieldList::shownValueLength - 2, QLatin1Char('z'));
-    EXPECT_EQ(markedTexts(2, true), (QStringList{QStringLiteral("a"), shownPart}));
-    EXPECT_EQ(markedTexts(2, false), (QStringList{QStringLiteral("b"), shownPart}));
+    const QStringList shownPart(QString(results::InspectorFieldList::shownValueLength - 6, QLatin1Char('z')));
+    EXPECT_TRUE(markedTexts(2, true) == shownPart);
+    EXPECT_TRUE(markedTexts(2, false) == shownPart);
 }
 
 TEST_F(RowInspectorTest, ArrowKeysMoveBetweenValuesAndTheFocusedOneIsReadAndCopied)
