@@ -1,6 +1,8 @@
 // Times how long the interface thread is busy at a stretch while the record inspector shows records
 // with very long values or very many fields, over the real model and window: a record whose cells
-// are single 5 MB tokens, one with a 1,000,000-character token and one of 10,000 fields. For each it
+// are single 5 MB tokens, one with a 1,000,000-character token, one of 10,000 fields and one whose
+// 1 MB texts of words differ all through a stretch in their middle, so that marking what differs
+// takes the longest the inspector allows it. For each it
 // measures selecting the record until its first complete paint, scrolling the field list a page and
 // to its end, and copying a whole value; every figure is the longest single stretch the event loop
 // was kept from running (one event delivered, or the action itself), median of the runs. Nothing the
@@ -9,11 +11,13 @@
 // Usage: bench_long_values [data folder]   (generated files are kept there and reused)
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -79,8 +83,8 @@ TimedApplication* timedApp()
     return static_cast<TimedApplication*>(QApplication::instance());
 }
 
-// Writes the cell of one row and column.
-using CellWriter = std::function<void(std::ofstream&, std::size_t, std::size_t)>;
+// Writes the cell of one row and column of File A or File B.
+using CellWriter = std::function<void(std::ofstream&, std::size_t, std::size_t, bool)>;
 
 struct Scenario {
     const char* title;
@@ -101,7 +105,7 @@ void writeTable(std::ofstream& out, std::size_t columns, bool isLeft, const Cell
         out << row;
         for (std::size_t column = 1; column <= columns; ++column) {
             out << ',';
-            cell(out, row, column);
+            cell(out, row, column, isLeft);
             out << (isLeft ? 'a' : 'b');
         }
         out << "\n";
@@ -214,17 +218,28 @@ int main(int argc, char** argv)
     fs::create_directories(folder);
 
     const auto token = [](std::size_t length) -> CellWriter {
-        return [length](std::ofstream& out, std::size_t row, std::size_t column) {
+        return [length](std::ofstream& out, std::size_t row, std::size_t column, bool) {
             out << std::string(length, static_cast<char>('a' + (row * 3 + column) % 26));
         };
     };
-    const CellWriter shortValue = [](std::ofstream& out, std::size_t row, std::size_t column) {
+    const CellWriter shortValue = [](std::ofstream& out, std::size_t row, std::size_t column, bool) {
         out << "value " << row << '.' << column << ' ';
+    };
+    // Words of about 6 bytes: the middle 5,000 of File B's are drawn apart from File A's.
+    const CellWriter editedProse = [](std::ofstream& out, std::size_t row, std::size_t column, bool isLeft) {
+        constexpr std::array<const char*, 6> words{"lorem ", "ipsum ", "dolor ", "sit ", "amet ", "elit "};
+        constexpr std::size_t wordCount = 170'000;
+        std::mt19937 random(static_cast<unsigned>(row * 31 + column));
+        for (std::size_t word = 0; word < wordCount; ++word) {
+            const bool isEdited = !isLeft && word >= wordCount / 2 && word < wordCount / 2 + 5'000;
+            out << words[(random() + (isEdited ? word % 5 + 1 : 0)) % words.size()];
+        }
     };
     const std::vector<Scenario> scenarios = {
         {"Records of two 5 MB single-token cells", "long-5mb", 2, token(5'000'000)},
         {"Records of one 1,000,000-character token", "long-1m", 1, token(1'000'000)},
         {"Records of 10,000 fields", "wide-10000", 9'999, shortValue},
+        {"Records of 1 MB texts of words edited through their middle", "edited-prose", 2, editedProse},
     };
     double worst = 0;
     for (const Scenario& scenario : scenarios) {

@@ -280,6 +280,51 @@ std::vector<std::size_t> graphemeBoundaries(std::string_view text)
     return boundaries;
 }
 
+// The break iterator is declared last so that it goes first: it must not keep a pointer to a closed text.
+struct GraphemeCursor::Iterator {
+    std::unique_ptr<UText, decltype(&utext_close)> text{nullptr, &utext_close};
+    std::unique_ptr<icu::BreakIterator> breaks;
+};
+
+GraphemeCursor::GraphemeCursor(std::string_view text)
+    : text_(text)
+{
+    if (isASCII(text))
+        return;
+    iterator_ = std::make_unique<Iterator>();
+    UErrorCode status = U_ZERO_ERROR;
+    iterator_->text.reset(utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status));
+    throwOnICUFailure(status, "Opening the text for grapheme breaking");
+    iterator_->breaks.reset(characterBreakIterator().clone());
+    if (!iterator_->breaks)
+        throw std::runtime_error("Cloning the grapheme iterator failed");
+    iterator_->breaks->setText(iterator_->text.get(), status);
+    throwOnICUFailure(status, "Grapheme breaking");
+}
+
+GraphemeCursor::~GraphemeCursor() = default;
+
+bool GraphemeCursor::isBoundary(std::size_t position)
+{
+    if (!iterator_)
+        return position == 0 || position >= text_.size() || text_[position - 1] != '\r' || text_[position] != '\n';
+    return iterator_->breaks->isBoundary(static_cast<int32_t>(position));
+}
+
+std::size_t GraphemeCursor::preceding(std::size_t position)
+{
+    if (!iterator_)
+        return position - (position >= 2 && !isBoundary(position - 1) ? 2 : 1);
+    return static_cast<std::size_t>(iterator_->breaks->preceding(static_cast<int32_t>(position)));
+}
+
+std::size_t GraphemeCursor::following(std::size_t position)
+{
+    if (!iterator_)
+        return position + (isBoundary(position + 1) ? 1 : 2);
+    return static_cast<std::size_t>(iterator_->breaks->following(static_cast<int32_t>(position)));
+}
+
 std::vector<std::string_view> graphemeClusters(std::string_view text)
 {
     std::vector<std::string_view> clusters;

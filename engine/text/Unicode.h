@@ -7,6 +7,7 @@
 
 #include <compare>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,27 @@ std::strong_ordering compareCanonical(const std::vector<std::string>& a, const s
 template<typename Visitor> void forEachGrapheme(std::string_view text, Visitor&& visit);
 std::vector<std::string_view> graphemeClusters(std::string_view text);
 std::size_t graphemeCount(std::string_view text);
+
+// The grapheme boundaries of one text, found one at a time around a position: a long text need not
+// be segmented whole to learn the clusters around a part of it. Positions are byte offsets at scalar
+// starts; the text must outlive the cursor.
+class GraphemeCursor {
+public:
+    explicit GraphemeCursor(std::string_view text);
+    ~GraphemeCursor();
+    GraphemeCursor(const GraphemeCursor&) = delete;
+    GraphemeCursor& operator=(const GraphemeCursor&) = delete;
+
+    bool isBoundary(std::size_t position);
+    std::size_t preceding(std::size_t position);  // the last boundary before `position`, which is above 0
+    std::size_t following(std::size_t position);  // the first boundary after `position`, which is below the end
+
+private:
+    struct Iterator;
+
+    std::string_view text_;
+    std::unique_ptr<Iterator> iterator_;  // none for ASCII, where only CR LF joins
+};
 
 // Header texts
 

@@ -68,6 +68,29 @@ TEST_F(RowInspectorTest, VeryLongValueIsShownCutAndCopiedWholeByKeyboard)
     EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(token));
 }
 
+// Once drawn, a changed field marks the words that differ on both sides, counted in the UTF-16 text
+// shown (here after a character that takes two units) and cut where a shortened value is cut.
+TEST_F(RowInspectorTest, ChangedFieldMarksTheDifferingWordsOfBothValues)
+{
+    const std::string word(10'000, 'z');
+    compareFiles("id,dessert,notes\n1,\U0001F600 crème brûlée,start " + word + "a\n",
+                 "id,dessert,notes\n1,\U0001F600 crème brulée,start " + word + "b\n");
+    fieldList()->grab();
+    const auto markedTexts = [&](std::size_t entry, bool leftSide) {
+        const QString& value = leftSide ? entries()[entry].left.value : entries()[entry].right.value;
+        QStringList texts;
+        for (const QTextLayout::FormatRange& mark : fieldList()->editMarks(entry, leftSide))
+            texts << value.mid(mark.start, mark.length);
+        return texts;
+    };
+    EXPECT_EQ(markedTexts(0, true), QStringList());
+    EXPECT_EQ(markedTexts(1, true), QStringList(QStringLiteral("brûlée")));
+    EXPECT_EQ(markedTexts(1, false), QStringList(QStringLiteral("brulée")));
+    const QStringList shownPart(QString(results::InspectorFieldList::shownValueLength - 6, QLatin1Char('z')));
+    EXPECT_TRUE(markedTexts(2, true) == shownPart);
+    EXPECT_TRUE(markedTexts(2, false) == shownPart);
+}
+
 TEST_F(RowInspectorTest, ArrowKeysMoveBetweenValuesAndTheFocusedOneIsReadAndCopied)
 {
     compareSamples();

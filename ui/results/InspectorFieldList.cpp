@@ -15,6 +15,8 @@
 
 #include "Utf8Text.h"
 #include "results/FieldListAccessibility.h"
+#include "text/TextDifference.h"
+#include "text/Unicode.h"
 #include "widgets/Styling.h"
 #include "widgets/Symbols.h"
 
@@ -94,6 +96,49 @@ bool hasLongWord(const QString& text)
     return false;
 }
 
+// Byte spans of a value as read, as ranges of the text shown: the value decoded to UTF-16 up to
+// `shownLength` units. What lies past a shortened value's cut is left out.
+QList<QTextLayout::FormatRange> shownRanges(std::string_view value, const std::vector<text::TextSpan>& spans,
+                                            qsizetype shownLength)
+{
+    QList<QTextLayout::FormatRange> ranges;
+    std::size_t byte = 0;
+    qsizetype unit = 0;
+    const auto advanceTo = [&](std::size_t target) {
+        while (byte < target && unit < shownLength)
+            unit += text::nextScalar(value, byte) > 0xFFFF ? 2 : 1;
+    };
+    for (const text::TextSpan& span : spans) {
+        advanceTo(span.begin);
+        if (unit >= shownLength)
+            break;
+        QTextLayout::FormatRange range;
+        range.start = static_cast<int>(unit);
+        advanceTo(span.end);
+        range.length = static_cast<int>(std::min(unit, shownLength)) - range.start;
+        ranges << range;
+    }
+    return ranges;
+}
+
+qsizetype shownLength(const FieldSide& side)
+{
+    return side.isShortened() ? side.value.size() - 1 : side.value.size();
+}
+
+// A tint, and an underline in the colour of the text itself: visible in any palette, high contrast
+// included, and not told by colour alone.
+QTextCharFormat editFormat(const QPalette& palette)
+{
+    QTextCharFormat format;
+    QColor tint = widgets::orangeColor();
+    tint.setAlphaF(0.3);
+    format.setBackground(tint);
+    format.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+    format.setUnderlineColor(palette.color(QPalette::Text));
+    return format;
+}
+
 int headingHeight()
 {
     return QFontMetrics(headingFont()).height() + 2 * headingPadding + 1;
@@ -140,6 +185,7 @@ void InspectorFieldList::setEntries(const QString& leftName, const QString& righ
     idleLayout_.stop();
     placed_.clear();
     entries_ = std::move(entries);
+    editMarks_.assign(entries_.size(), EditMarks{});
     selection_.reset();
     current_.reset();
     isDragging_ = false;
@@ -244,12 +290,32 @@ void InspectorFieldList::layOutInView()
 // Laying out an entry leaves its top in place and moves the ones after it.
 void InspectorFieldList::layOutIfNeeded(std::size_t entry)
 {
+    findEdits(entry);
     if (placed_[entry].isLaidOut())
         return;
     const bool wasMeasured = placed_[entry].isMeasured;
     layOutEntry(entry);
     if (!wasMeasured)
         placeFrom(entry + 1);
+}
+
+// Only entries about to be drawn are compared: each comparison is bounded whatever the length of the
+// values, but a record can have thousands of changed fields.
+void InspectorFieldList::findEdits(std::size_t entry)
+{
+    EditMarks& marks = editMarks_[entry];
+    const std::optional<EditedValues>& edited = entries_[entry].edited;
+    if (marks.isFound || !edited)
+        return;
+    const text::TextDifference difference = text::textDifference(edited->left, edited->right, edited->ignoreCase);
+    marks.sides[0] = shownRanges(edited->left, difference.left, shownLength(entries_[entry].left));
+    marks.sides[1] = shownRanges(edited->right, difference.right, shownLength(entries_[entry].right));
+    marks.isFound = true;
+}
+
+QList<QTextLayout::FormatRange> InspectorFieldList::editMarks(std::size_t entry, bool leftSide) const
+{
+    return entry < editMarks_.size() ? editMarks_[entry].sides[leftSide ? 0 : 1] : QList<QTextLayout::FormatRange>{};
 }
 
 void InspectorFieldList::layOutWhileIdle()
@@ -425,7 +491,10 @@ void InspectorFieldList::paintValue(QPainter& painter, std::size_t entry, bool l
     const Placed& placed = placed_[entry];
     const QTextLayout& layout = placed.value(leftSide);
     const QPointF origin = valueOrigin(entry, leftSide);
-    QList<QTextLayout::FormatRange> selections;
+    QList<QTextLayout::FormatRange> selections = editMarks(entry, leftSide);
+    const QTextCharFormat edit = editFormat(palette());
+    for (QTextLayout::FormatRange& mark : selections)
+        mark.format = edit;
     if (selection_ && selection_->entry == entry && selection_->leftSide == leftSide &&
         selection_->anchor != selection_->cursor) {
         QTextLayout::FormatRange range;

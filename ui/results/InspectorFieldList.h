@@ -6,6 +6,7 @@
 // with "…". A value is selected by dragging across it (a double click takes all of it) or with the
 // arrow keys, which move from value to value and select each whole; the platform's copy key and the
 // context menu copy the selection, which always holds the value as read, however much of it is shown.
+// In a changed field the parts of the two values that differ are tinted and underlined.
 
 #include <memory>
 #include <optional>
@@ -33,10 +34,19 @@ struct FieldSide {
     bool isShortened() const { return wholeValue.has_value(); }
 };
 
+// The values of a changed field as read, whose differing parts are marked once the entry is drawn.
+struct EditedValues {
+    std::string_view left;
+    std::string_view right;
+    bool ignoreCase = false;  // parts that differ in letter case alone are not marked
+};
+
 struct FieldEntry {
     FieldSide left;
     FieldSide right;
     bool isChanged = false;  // tinted
+    // Must outlive the entry, like `FieldSide::wholeValue`.
+    std::optional<EditedValues> edited;
 };
 
 class InspectorFieldList : public QAbstractScrollArea {
@@ -69,6 +79,9 @@ public:
     };
     std::optional<Slot> currentValue() const { return current_; }
 
+    // The marked parts of one value of an edited entry, in the text shown; none before it is drawn.
+    QList<QTextLayout::FormatRange> editMarks(std::size_t entry, bool leftSide) const;
+
     // Where an entry is drawn, in viewport coordinates; empty before the list is laid out.
     QRect entryRect(std::size_t entry) const;
     std::optional<std::size_t> entryAt(const QPoint& viewportPoint) const;
@@ -90,6 +103,10 @@ protected:
 
 private:
     struct Placed;
+    struct EditMarks {
+        bool isFound = false;
+        QList<QTextLayout::FormatRange> sides[2];
+    };
     struct Hit {
         std::size_t entry = 0;
         bool leftSide = true;
@@ -107,6 +124,7 @@ private:
     void layOutEntry(std::size_t entry);
     void layOutInView();
     void layOutIfNeeded(std::size_t entry);
+    void findEdits(std::size_t entry);
     void layOutWhileIdle();
     void placeFrom(std::size_t entry);
     void paintHeading(QPainter& painter) const;
@@ -127,6 +145,7 @@ private:
 
     std::vector<FieldEntry> entries_;
     std::vector<Placed> placed_;
+    std::vector<EditMarks> editMarks_;  // by entry, kept through new layouts
     QString leftHeading_;
     QString rightHeading_;
     std::optional<int> laidOutWidth_;

@@ -180,8 +180,13 @@ void RowInspector::refresh()
     entries.reserve(lines.size());
     for (const InspectorField& field : lines) {
         const bool changed = isChanged(field);
-        entries.push_back({fieldValue(header(field, true), value(field, true), changed, field.compared),
-                           fieldValue(header(field, false), value(field, false), changed, field.compared), changed});
+        const std::optional<std::string_view> left = value(field, true);
+        const std::optional<std::string_view> right = value(field, false);
+        std::optional<EditedValues> edited;
+        if (changed)
+            edited = EditedValues{left.value_or(""), right.value_or(""), model_.ignoreCase()};
+        entries.push_back({fieldValue(header(field, true), left, changed, field.compared),
+                           fieldValue(header(field, false), right, changed, field.compared), changed, edited});
     }
     list_->setEntries(model_.leftName(), model_.rightName(), std::move(entries));
 }

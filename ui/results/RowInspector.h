@@ -1,7 +1,8 @@
 #pragma once
 
 // One differing record field by field: every mapped column with the values of both files side by side
-// and in full, the changed fields marked, then the columns of File B that no mapping uses.
+// and in full, the changed fields marked with the parts of their values that differ, then the columns
+// of File B that no mapping uses.
 
 #include <cstddef>
 #include <cstdint>

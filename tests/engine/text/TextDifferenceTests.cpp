@@ -1,0 +1,209 @@
+#include "text/TextDifference.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "CaseFile.h"
+#include "text/Unicode.h"
+
+namespace rowlark::text {
+namespace {
+
+using rowlark::testing::expectCases;
+using Inputs = std::vector<std::string>;
+
+std::string marked(std::string_view text, const std::vector<TextSpan>& spans)
+{
+    std::string result;
+    std::size_t at = 0;
+    for (const TextSpan& span : spans) {
+        result.append(text.substr(at, span.begin - at)).append("[");
+        result.append(text.substr(span.begin, span.end - span.begin)).append("]");
+        at = span.end;
+    }
+    return result.append(text.substr(at));
+}
+
+std::string unmarked(std::string_view text, const std::vector<TextSpan>& spans)
+{
+    std::string result;
+    std::size_t at = 0;
+    for (const TextSpan& span : spans) {
+        result.append(text.substr(at, span.begin - at));
+        at = span.end;
+    }
+    return result.append(text.substr(at));
+}
+
+bool hasWhiteSpace(std::string_view text)
+{
+    for (std::size_t position = 0; position < text.size();)
+        if (isWhiteSpaceOrLineBreak(nextScalar(text, position)))
+            return true;
+    return false;
+}
+
+bool isWhiteSpaceCluster(std::string_view text, std::size_t begin, std::size_t end)
+{
+    return begin < end && isWhiteSpaceOrLineBreak(nextScalar(text, begin));
+}
+
+// Every span is a run of whole tokens: its ends are cluster boundaries and, between words, at white
+// space. Spans are in order, apart and inside the text.
+void expectWholeTokens(std::string_view text, const std::vector<TextSpan>& spans, bool byWords)
+{
+    const std::vector<std::size_t> boundaries = graphemeBoundaries(text);
+    const auto boundaryIndex = [&](std::size_t position) {
+        return std::ranges::lower_bound(boundaries, position) - boundaries.begin();
+    };
+    const auto isTokenBoundary = [&](std::size_t position) {
+        const auto index = boundaryIndex(position);
+        if (index == static_cast<std::ptrdiff_t>(boundaries.size()) || boundaries[index] != position)
+            return false;
+        if (!byWords || position == 0 || position == text.size())
+            return true;
+        return isWhiteSpaceCluster(text, boundaries[index - 1], position) ||
+               isWhiteSpaceCluster(text, position, boundaries[index + 1]);
+    };
+    std::size_t previousEnd = 0;
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        EXPECT_LT(spans[i].begin, spans[i].end) << text;
+        EXPECT_TRUE(i == 0 || spans[i].begin > previousEnd) << text;
+        EXPECT_LE(spans[i].end, text.size()) << text;
+        EXPECT_TRUE(isTokenBoundary(spans[i].begin)) << text << " at " << spans[i].begin;
+        EXPECT_TRUE(isTokenBoundary(spans[i].end)) << text << " at " << spans[i].end;
+        previousEnd = spans[i].end;
+    }
+}
+
+TEST(TextDifference, MarksTheDifferingPartsOfTheCasesOfTheDataFile)
+{
+    expectCases("textDifference.txt", [](const Inputs& fields) {
+        const TextDifference difference = textDifference(fields[0], fields[1], fields.size() > 2);
+        return marked(fields[0], difference.left) + " | " + marked(fields[1], difference.right);
+    });
+}
+
+// Random values built from pieces that test the rules: clusters of several scalars, white space of
+// several kinds, right-to-left letters, a decomposed letter beside its composed form, and bytes that
+// are not UTF-8.
+TEST(TextDifference, UnmarkedPartsAreTheSameTextAndMarksHoldWholeTokens)
+{
+    const std::array<std::string_view, 19> pieces{"a",
+                                                  "b",
+                                                  "ab",
+                                                  " ",
+                                                  "\t",
+                                                  "\r\n",
+                                                  "\n",
+                                                  "\u3000",
+                                                  "e\u0301",
+                                                  "\u00E9",
+                                                  "\U0001F469\u200D\U0001F4BB",
+                                                  "\U0001F1E9",
+                                                  "\U0001F1EA",
+                                                  "\U0001F44D\U0001F3FD",
+                                                  "\u05E9",
+                                                  "\u0644\u064F",
+                                                  "\u200D",
+                                                  "\xFF",
+                                                  "\xE2\x80"};
+    std::mt19937 random(17);
+    const auto value = [&](std::size_t length, bool withSpaces) {
+        std::string text;
+        while (length-- > 0) {
+            const std::string_view piece = pieces[random() % pieces.size()];
+            if (withSpaces || !hasWhiteSpace(piece))
+                text += piece;
+        }
+        return text;
+    };
+    for (int round = 0; round < 600; ++round) {
+        const bool withSpaces = round % 2 == 0;
+        const std::string left = value(random() % 24, withSpaces);
+        std::string right = left;
+        for (int edit = static_cast<int>(random() % 4); edit >= 0; --edit) {
+            const std::size_t at = right.empty() ? 0 : random() % right.size();
+            right.insert(at, value(1 + random() % 3, withSpaces));
+        }
+        if (random() % 3 == 0)
+            right = value(random() % 24, withSpaces);
+        const TextDifference difference = textDifference(left, right);
+        const bool byWords = hasWhiteSpace(left) || hasWhiteSpace(right);
+        SCOPED_TRACE(marked(left, difference.left) + " | " + marked(right, difference.right));
+        expectWholeTokens(left, difference.left, byWords);
+        expectWholeTokens(right, difference.right, byWords);
+        EXPECT_EQ(nfc(unmarked(left, difference.left)), nfc(unmarked(right, difference.right)));
+    }
+}
+
+struct LongCase {
+    const char* name;
+    std::string left;
+    std::string right;
+    std::string expected;
+};
+
+// A megabyte on each side: the common start and end are set aside, so an edit in the middle is marked
+// as precisely as in a short value; a middle beyond the bounds is marked whole.
+TEST(TextDifference, MarksEditsInMegabyteValues)
+{
+    const std::string words = [] {
+        std::string text;
+        while (text.size() < 1'000'000)
+            text += "lorem ipsum dolor ";
+        return text;
+    }();
+    const std::string flags = [] {
+        std::string text;
+        while (text.size() < 1'000'000)
+            text += "\U0001F1E9\U0001F1EA\u00E9";
+        return text;
+    }();
+    const std::string letters(1'000'000, 'q');
+    const std::size_t half = 500'004;
+    const auto replaced = [](std::string text, std::size_t at, std::size_t length, std::string_view by) {
+        return text.replace(at, length, by);
+    };
+    const std::string noise = [] {
+        std::mt19937 random(3);
+        std::string text(1'000'000, ' ');
+        for (char& byte : text)
+            byte = static_cast<char>('a' + random() % 3);
+        return text;
+    }();
+    const std::vector<LongCase> cases{
+        {"same words", words, words, " | "},
+        {"one word", words, replaced(words, words.find("dolor", half), 5, "dolar"), "[dolor] | [dolar]"},
+        {"one letter", letters, replaced(letters, half, 1, "x"), "[q] | [x]"},
+        {"one flag", flags, replaced(flags, flags.find("\U0001F1E9", half), 4, "\U0001F1EB"),
+         "[\U0001F1E9\U0001F1EA] | [\U0001F1EB\U0001F1EA]"},
+        {"added at the end", letters, letters + "x", " | [x]"},
+    };
+    const auto parts = [](std::string_view text, const std::vector<TextSpan>& spans) {
+        std::string joined;
+        for (const TextSpan& span : spans)
+            joined.append("[").append(text.substr(span.begin, span.end - span.begin)).append("]");
+        return joined;
+    };
+    for (const LongCase& example : cases) {
+        const TextDifference difference = textDifference(example.left, example.right);
+        EXPECT_EQ(parts(example.left, difference.left) + " | " + parts(example.right, difference.right),
+                  example.expected)
+            << example.name;
+    }
+
+    const std::string otherNoise = "z" + noise.substr(1, noise.size() - 2) + "z";
+    const TextDifference different = textDifference(noise, otherNoise);
+    EXPECT_EQ(different.left, (std::vector<TextSpan>{{0, noise.size()}}));
+    EXPECT_EQ(different.right, (std::vector<TextSpan>{{0, otherNoise.size()}}));
+}
+
+}  // namespace
+}  // namespace rowlark::text
