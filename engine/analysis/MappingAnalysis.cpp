@@ -88,7 +88,7 @@ struct Analysis {
         , headers(left.headers(), right.headers(), checkpoint)
         , leftProfiles(profiles(left, checkpoint))
         , rightProfiles(profiles(right, checkpoint))
-        , sharedValues(rightProfiles)
+        , sharedValues(rightProfiles, checkpoint)
         , rightHeaderRanks(headerTextRanks(right.headers()))
         , leftStructured(structuredFlags(left))
         , rightStructured(structuredFlags(right))

@@ -13,13 +13,15 @@ bool takesPartInOverlap(const ColumnProfile& profile)
     return profile.kind != ColumnKind::boolean && profile.values.size() >= fewestOverlapValues;
 }
 
-SharedValueIndex::SharedValueIndex(const std::vector<ColumnProfile>& right)
+SharedValueIndex::SharedValueIndex(const std::vector<ColumnProfile>& right, const std::function<void()>& checkpoint)
     : rightColumnCount_(right.size())
 {
-    for (std::size_t column = 0; column < right.size(); ++column)
+    for (std::size_t column = 0; column < right.size(); ++column) {
+        checkpoint();
         if (takesPartInOverlap(right[column]))
             for (const auto& value : right[column].values)
                 columns_[value].push_back(static_cast<std::uint32_t>(column));
+    }
 }
 
 const std::vector<std::uint32_t>* SharedValueIndex::columnsHolding(std::string_view value) const

@@ -5,6 +5,7 @@
 // values that actually recur rather than the number of column pairs times the set sizes.
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -15,7 +16,9 @@ namespace rowlark::analysis::CSVComparator {
 
 class SharedValueIndex {
 public:
-    explicit SharedValueIndex(const std::vector<ColumnProfile>& right);
+    // `checkpoint` is called for every column; it stops the work by throwing.
+    explicit SharedValueIndex(
+        const std::vector<ColumnProfile>& right, const std::function<void()>& checkpoint = [] {});
 
     std::size_t rightColumnCount() const { return rightColumnCount_; }
     // The right columns holding `value`, in column order.
