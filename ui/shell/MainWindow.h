@@ -3,6 +3,8 @@
 // The one main window: the workspace as its content, the File menu's commands on the same model, and
 // the Help menu with the About box.
 
+#include <optional>
+
 #include <QAction>
 #include <QMainWindow>
 
@@ -27,11 +29,16 @@ private:
     void showAbout();
     QAction* addCommand(QMenu* menu, const QString& name, const QString& title, const QKeySequence& shortcut);
     void refreshCommands();
+    void refreshTitle();
 
     model::ComparisonModel& model_;
     ComparisonWorkspace* workspace_;
     QAction* compare_ = nullptr;
     QAction* export_ = nullptr;
 };
+
+// "before.csv ⇄ after.csv — Rowlark": the window's title with the names of the loaded files, File A
+// first; "Rowlark" alone while neither is loaded.
+QString windowTitleNaming(const std::optional<QString>& firstName, const std::optional<QString>& secondName);
 
 }  // namespace rowlark::ui::shell
