@@ -1,5 +1,7 @@
 #include "shell/ComparisonWorkspace.h"
 
+#include <utility>
+
 #include <QHBoxLayout>
 #include <QLocale>
 #include <QPushButton>
@@ -189,9 +191,12 @@ QWidget* ComparisonWorkspace::buildScreenRow()
 void ComparisonWorkspace::addKeys()
 {
     connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, &ComparisonWorkspace::focusSearch);
-    for (const model::WorkspaceTab tab : model::allWorkspaceTabs) {
-        const int number = static_cast<int>(tab) + 1;
-        auto* key = new QShortcut(QKeySequence(Qt::ALT | static_cast<Qt::Key>(Qt::Key_0 + number)), this);
+    const std::pair<Qt::Key, model::WorkspaceTab> screenKeys[] = {
+        {Qt::Key_1, model::WorkspaceTab::mapping},
+        {Qt::Key_2, model::WorkspaceTab::results},
+    };
+    for (const auto& [number, tab] : screenKeys) {
+        auto* key = new QShortcut(QKeySequence(Qt::ALT | number), this);
         connect(key, &QShortcut::activated, this, [this, tab] {
             if (model_.summary())
                 model_.setTab(tab);
