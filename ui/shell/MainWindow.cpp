@@ -1,5 +1,7 @@
 #include "shell/MainWindow.h"
 
+#include <optional>
+
 #include <QApplication>
 #include <QMenuBar>
 
@@ -8,6 +10,26 @@
 #include "shell/ComparisonWorkspace.h"
 
 namespace rowlark::ui::shell {
+
+namespace {
+
+// "before.csv ⇄ after.csv — Rowlark": the names of the loaded files, File A first; "Rowlark" alone
+// while neither is loaded.
+QString windowTitleNaming(const std::optional<QString>& firstName, const std::optional<QString>& secondName)
+{
+    QStringList names;
+    for (const std::optional<QString>& name : {firstName, secondName})
+        if (name)
+            names << *name;
+    const QString application = QStringLiteral("Rowlark");
+    if (names.isEmpty())
+        return application;
+    QString title = names.join(QStringLiteral(" ⇄ ")) + QStringLiteral(" — ") + application;
+    // The window reads "[*]" as the place of its modified mark; doubled, it shows as written.
+    return title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+}
+
+}  // namespace
 
 MainWindow::MainWindow(model::ComparisonModel& model, QWidget* parent)
     : QMainWindow(parent)
@@ -23,20 +45,6 @@ MainWindow::MainWindow(model::ComparisonModel& model, QWidget* parent)
     connect(&model_, &model::ComparisonModel::fileChanged, this, &MainWindow::refreshTitle);
     refreshCommands();
     refreshTitle();
-}
-
-QString windowTitleNaming(const std::optional<QString>& firstName, const std::optional<QString>& secondName)
-{
-    QStringList names;
-    for (const std::optional<QString>& name : {firstName, secondName})
-        if (name)
-            names << *name;
-    const QString application = QStringLiteral("Rowlark");
-    if (names.isEmpty())
-        return application;
-    // The window reads "[*]" as the place of its modified mark; doubled, it shows as written.
-    const QString title = names.join(QStringLiteral(" ⇄ ")) + QStringLiteral(" — ") + application;
-    return QString(title).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
 }
 
 QAction* MainWindow::addCommand(QMenu* menu, const QString& name, const QString& title, const QKeySequence& shortcut)

@@ -3,8 +3,6 @@
 // The one main window: the workspace as its content, the File menu's commands on the same model, and
 // the Help menu with the About box.
 
-#include <optional>
-
 #include <QAction>
 #include <QMainWindow>
 
@@ -36,9 +34,5 @@ private:
     QAction* compare_ = nullptr;
     QAction* export_ = nullptr;
 };
-
-// "before.csv ⇄ after.csv — Rowlark": the window's title with the names of the loaded files, File A
-// first; "Rowlark" alone while neither is loaded.
-QString windowTitleNaming(const std::optional<QString>& firstName, const std::optional<QString>& secondName);
 
 }  // namespace rowlark::ui::shell
