@@ -258,6 +258,11 @@ bool ComparisonModel::canExport() const
     return summary_ && !isBusy_ && !isFiltering_ && !filteredIndices_.empty();
 }
 
+bool ComparisonModel::canSwapFiles() const
+{
+    return !isBusy_ && (left_ || right_);
+}
+
 // Background operations
 
 template<typename Work, typename Finish> void ComparisonModel::perform(const QString& label, Work work, Finish finish)
@@ -515,6 +520,16 @@ void ComparisonModel::loadSample()
     cancel();
     setFile(true, sampleBefore());
     setFile(false, sampleAfter());
+    analyze();
+}
+
+void ComparisonModel::swapFiles()
+{
+    if (!canSwapFiles())
+        return;
+    const Step thisStep(*this);
+    std::swap(left_, right_);
+    unannounced_ |= leftFileGroup | rightFileGroup;
     analyze();
 }
 

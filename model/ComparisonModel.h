@@ -85,10 +85,13 @@ public:
     QString rightName() const;
     bool canCompare() const;
     bool canExport() const;
+    bool canSwapFiles() const;
 
     void selectFile(bool leftSide);
     void load(const QString& path, bool leftSide, const std::optional<QString>& sheet = std::nullopt);
     void loadSample();
+    // File A becomes File B and File B File A, their tables kept as read; the columns are matched again.
+    void swapFiles();
     void analyze();
     void compare();
     void cancel();
@@ -115,7 +118,7 @@ signals:
     void selectedRowChanged();
     void tabChanged();
     void activityChanged();  // isBusy, busyLabel, notice, errorMessage
-    void commandsChanged();  // what canCompare and canExport read changed
+    void commandsChanged();  // what canCompare, canExport and canSwapFiles read changed
 
 private:
     // The step a finished worker hands back, bound to the worker's value; run on this thread.
@@ -140,7 +143,7 @@ private:
         tabGroup = 1U << 8,
         activityGroup = 1U << 9,
     };
-    // What `canCompare` and `canExport` read.
+    // What `canCompare`, `canExport` and `canSwapFiles` read.
     static constexpr unsigned commandGroups =
         leftFileGroup | rightFileGroup | mappingGroup | resultGroup | filterGroup | pageGroup | activityGroup;
 

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "ModelTesting.h"
 #include "ModelWork.h"
 #include "SampleFiles.h"
@@ -41,6 +43,48 @@ TEST_F(ModelStateTest, EveryEditDropsTheResult)
         EXPECT_EQ(model.tab(), model::WorkspaceTab::mapping);
         EXPECT_FALSE(model.canExport());
     }
+}
+
+// The key and the price of the File A side of every difference, sorted.
+std::vector<std::string> leftSideOfDifferences(const model::ComparisonModel& model)
+{
+    std::vector<std::string> cells;
+    for (const records::RowDifference& difference : model.summary()->differences)
+        if (difference.leftRow)
+            cells.push_back(difference.leftRow->front() + " " + difference.leftRow->at(2));
+    std::ranges::sort(cells);
+    return cells;
+}
+
+// Swapping keeps both tables as read, drops the result and matches the columns again from the new File A.
+TEST_F(ModelStateTest, SwappingFilesExchangesTheSidesAndMatchesTheColumnsAgain)
+{
+    compareSamples();
+    EXPECT_EQ(leftSideOfDifferences(model), (std::vector<std::string>{"SK-001 45.00", "SK-002 12.00", "SK-003 18.00"}));
+    model.swapFiles();
+    EXPECT_EQ(model.left()->name, "catalog-after.csv");
+    EXPECT_EQ(model.right()->name, "catalog-before.csv");
+    EXPECT_FALSE(model.summary());
+    EXPECT_EQ(model.tab(), model::WorkspaceTab::mapping);
+    waitUntilIdle();
+    ASSERT_EQ(model.mappings().size(), 5u);
+    keyOnly(0);
+    compareLoaded();
+    EXPECT_EQ(leftSideOfDifferences(model), (std::vector<std::string>{"SK-001 49.00", "SK-003 18.00", "SK-005 24.00"}));
+}
+
+TEST_F(ModelStateTest, SwappingMovesALoneFileToTheOtherSideButWaitsForTheRunningOperation)
+{
+    EXPECT_FALSE(model.canSwapFiles());
+    model.load(writeFile("only.csv", "id\n1\n"), true);
+    EXPECT_FALSE(model.canSwapFiles());
+    model.swapFiles();
+    waitUntilIdle();
+    ASSERT_TRUE(model.left());
+    model.swapFiles();
+    EXPECT_FALSE(model.left());
+    ASSERT_TRUE(model.right());
+    EXPECT_EQ(model.right()->name, "only.csv");
 }
 
 TEST(FailureDescriptionTest, RunningOutOfMemoryBlamesTheFileSize)

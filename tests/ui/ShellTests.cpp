@@ -3,17 +3,24 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTimer>
+#include <QToolButton>
+#include <QWindow>
 
 #include "RowlarkVersion.h"
 #include "WindowTesting.h"
 #include "shell/ComparisonWorkspace.h"
+#include "shell/QtFileDialogs.h"
 #include "shell/RowlarkApp.h"
 #include "shell/StatusBar.h"
 
@@ -227,6 +234,92 @@ TEST_F(WindowTest, WhileReadingTheStatusBarShowsProgressAndEscapeCancels)
     EXPECT_FALSE(model.left().has_value());
     EXPECT_EQ(labelText("noticeLabel"), model.notice());
     EXPECT_TRUE(find<QPushButton>("trySampleFilesButton")->isEnabled());
+}
+
+// The title as the window system shows it, where "[*]" would otherwise mark unsaved changes.
+TEST_F(WindowTest, TitleNamesTheFilesAndTheArrowsBetweenTheSlotsSwapThem)
+{
+    auto* swap = find<QToolButton>("swapFilesButton");
+    EXPECT_EQ(window.windowHandle()->title(), "Rowlark");
+    EXPECT_FALSE(swap->isEnabled());
+    model.load(writeFile("draft [*].csv", "id,name\n1,a\n"), true);
+    waitUntilIdle();
+    EXPECT_EQ(window.windowHandle()->title(), "draft [*].csv — Rowlark");
+    model.load(writeFile("after.csv", "id,name\n1,b\n"), false);
+    waitUntilIdle();
+    EXPECT_EQ(window.windowHandle()->title(), "draft [*].csv ⇄ after.csv — Rowlark");
+
+    ASSERT_TRUE(swap->isEnabled());
+    swap->click();
+    EXPECT_EQ(window.windowHandle()->title(), "after.csv ⇄ draft [*].csv — Rowlark");
+    waitUntilIdle();
+    EXPECT_EQ(model.mappings().size(), 2U);
+}
+
+TEST_F(WindowTest, FindKeyGoesToTheSearchOfTheScreenShownAndAltNumbersSwitchScreens)
+{
+    loadSamples();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_2, Qt::AltModifier);
+    EXPECT_EQ(model.tab(), model::WorkspaceTab::mapping) << "no result to show yet";
+    QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), find<QLineEdit>("mappingSearchField"));
+
+    model.compare();
+    waitUntilIdle();
+    ASSERT_EQ(model.tab(), model::WorkspaceTab::results);
+    auto* search = find<QLineEdit>("resultSearchField");
+    search->setText("lamp");
+    QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), search);
+    EXPECT_EQ(search->selectedText(), "lamp");
+
+    QTest::keyClick(&window, Qt::Key_1, Qt::AltModifier);
+    EXPECT_EQ(model.tab(), model::WorkspaceTab::mapping);
+    QTest::keyClick(&window, Qt::Key_2, Qt::AltModifier);
+    EXPECT_EQ(model.tab(), model::WorkspaceTab::results);
+}
+
+// Answers the next file dialog with `path`, or cancels it when `path` is empty; returns the folder it
+// showed when it opened.
+QString answerNextFileDialog(const QString& path, const std::function<void()>& showDialog)
+{
+    QString shownFolder;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll.stop();
+        shownFolder = dialog->directory().absolutePath();
+        if (path.isEmpty())
+            return dialog->reject();
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    poll.start(10);
+    showDialog();
+    return shownFolder;
+}
+
+TEST(QtFileDialogs, OpenAndSaveStartInTheFolderLastChosenInEither)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir opened;
+    QTemporaryDir saved;
+    const QString table = opened.filePath("before.csv");
+    ASSERT_TRUE(QFile(table).open(QIODevice::WriteOnly));
+    shell::QtFileDialogs dialogs;
+
+    std::optional<QString> answer;
+    answerNextFileDialog(table, [&] { answer = dialogs.openFile("Open", {"csv"}); });
+    EXPECT_EQ(answer, table);
+    EXPECT_EQ(answerNextFileDialog(saved.filePath("report.csv"), [&] { answer = dialogs.saveFile("report.csv", ""); }),
+              opened.path());
+    EXPECT_EQ(answer, saved.filePath("report.csv"));
+    EXPECT_EQ(answerNextFileDialog("", [&] { answer = dialogs.openFile("Open", {"csv"}); }), saved.path());
+    EXPECT_EQ(answer, std::nullopt);
 }
 
 }  // namespace

@@ -26,6 +26,9 @@ public:
 
     static QString normalizationHelp();
 
+    // The search over column names, for the window's find key.
+    QLineEdit* searchField() const { return search_; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -36,6 +36,8 @@ public:
 
     // Gives the keyboard focus to the result list, so the arrow keys browse the records at once.
     void focusList();
+    // The search over keys and values, for the window's find key.
+    QLineEdit* searchField() const { return search_; }
 
 private:
     QWidget* buildSummaryBar();

@@ -1,8 +1,12 @@
 #include "shell/ComparisonWorkspace.h"
 
+#include <utility>
+
 #include <QHBoxLayout>
 #include <QLocale>
 #include <QPushButton>
+#include <QShortcut>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "Utf8Text.h"
@@ -88,6 +92,7 @@ ComparisonWorkspace::ComparisonWorkspace(model::ComparisonModel& model, QWidget*
         refreshElapsed();
     });
     connect(&model_, &model::ComparisonModel::activityChanged, this, &ComparisonWorkspace::refreshAlert);
+    addKeys();
     refreshScreen();
     refreshElapsed();
 }
@@ -126,10 +131,26 @@ QWidget* ComparisonWorkspace::buildFileRow()
     row->setContentsMargins(padding + 4, padding, padding + 4, 4);
     row->setSpacing(12);
     row->addWidget(new FileSlot(model_, true, fileRow), 1);
-    row->addWidget(widgets::symbolLabel(widgets::Symbol::compare, 18, widgets::secondaryColor(palette()), fileRow), 0,
-                   Qt::AlignVCenter);
+    row->addWidget(buildSwapButton(fileRow), 0, Qt::AlignVCenter);
     row->addWidget(new FileSlot(model_, false, fileRow), 1);
     return fileRow;
+}
+
+// The arrows between the file slots: they show the direction of the comparison and turn it around.
+QToolButton* ComparisonWorkspace::buildSwapButton(QWidget* fileRow)
+{
+    auto* swap = new QToolButton(fileRow);
+    swap->setObjectName(QStringLiteral("swapFilesButton"));
+    swap->setIcon(widgets::symbolIcon(widgets::Symbol::compare, widgets::secondaryColor(palette())));
+    swap->setIconSize(QSize(18, 18));
+    swap->setAutoRaise(true);
+    swap->setToolTip(tr("Swap the first and the second file"));
+    swap->setAccessibleName(tr("Swap files"));
+    connect(swap, &QToolButton::clicked, this, [this] { model_.swapFiles(); });
+    const auto refresh = [this, swap] { swap->setEnabled(model_.canSwapFiles()); };
+    connect(&model_, &model::ComparisonModel::commandsChanged, swap, refresh);
+    refresh();
+    return swap;
 }
 
 QWidget* ComparisonWorkspace::buildScreenRow()
@@ -165,6 +186,39 @@ QWidget* ComparisonWorkspace::buildScreenRow()
     return screenRow;
 }
 
+// Keys for moving around the window: the find key to the search of the screen shown, Alt with the
+// number of a screen to that screen, while there is a result to switch between.
+void ComparisonWorkspace::addKeys()
+{
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, &ComparisonWorkspace::focusSearch);
+    const std::pair<Qt::Key, model::WorkspaceTab> screenKeys[] = {
+        {Qt::Key_1, model::WorkspaceTab::mapping},
+        {Qt::Key_2, model::WorkspaceTab::results},
+    };
+    for (const auto& [number, tab] : screenKeys) {
+        auto* key = new QShortcut(QKeySequence(Qt::ALT | number), this);
+        connect(key, &QShortcut::activated, this, [this, tab] {
+            if (model_.summary())
+                model_.setTab(tab);
+        });
+    }
+}
+
+// The cursor goes to the search field with its text selected, so that typing replaces the search.
+void ComparisonWorkspace::focusSearch()
+{
+    QWidget* const shown = content_->currentWidget();
+    QLineEdit* field = nullptr;
+    if (shown == resultsScreen_)
+        field = resultsScreen_->searchField();
+    else if (shown == mappingScreen_)
+        field = mappingScreen_->searchField();
+    if (!field)
+        return;
+    field->setFocus(Qt::ShortcutFocusReason);
+    field->selectAll();
+}
+
 void ComparisonWorkspace::openFiles(const QStringList& paths)
 {
     emptyState_->loadDropped(paths);
@@ -189,7 +243,8 @@ void ComparisonWorkspace::refreshScreen()
     if (!model_.left() || !model_.right())
         content_->setCurrentWidget(emptyState_);
     else
-        content_->setCurrentWidget(model_.tab() == model::WorkspaceTab::mapping ? mappingScreen_ : resultsScreen_);
+        content_->setCurrentWidget(model_.tab() == model::WorkspaceTab::mapping ? static_cast<QWidget*>(mappingScreen_)
+                                                                                : resultsScreen_);
     // Results arrive after the user asked for them: the arrow keys should browse them at once.
     if (content_->currentWidget() == resultsScreen_ && shown != resultsScreen_)
         resultsScreen_->focusList();

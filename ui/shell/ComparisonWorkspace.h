@@ -9,9 +9,11 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QStackedWidget>
+#include <QToolButton>
 #include <QWidget>
 
 #include "ComparisonModel.h"
+#include "mapping/MappingView.h"
 #include "results/ResultsView.h"
 
 namespace rowlark::ui::shell {
@@ -32,8 +34,11 @@ public:
 private:
     QWidget* buildHeader();
     QWidget* buildFileRow();
+    QToolButton* buildSwapButton(QWidget* fileRow);
     QWidget* buildScreenRow();
     QWidget* buildContent();
+    void addKeys();
+    void focusSearch();
     void refreshScreen();
     void refreshElapsed();
     void refreshAlert();
@@ -44,7 +49,7 @@ private:
     QLabel* elapsed_;
     QStackedWidget* content_;
     EmptyState* emptyState_;
-    QWidget* mappingScreen_;
+    mapping::MappingView* mappingScreen_;
     results::ResultsView* resultsScreen_;
     QPointer<QMessageBox> alert_;
 };

@@ -1,12 +1,35 @@
 #include "shell/MainWindow.h"
 
+#include <optional>
+
 #include <QApplication>
 #include <QMenuBar>
 
+#include "Utf8Text.h"
 #include "shell/AboutDialog.h"
 #include "shell/ComparisonWorkspace.h"
 
 namespace rowlark::ui::shell {
+
+namespace {
+
+// "before.csv ⇄ after.csv — Rowlark": the names of the loaded files, File A first; "Rowlark" alone
+// while neither is loaded.
+QString windowTitleNaming(const std::optional<QString>& firstName, const std::optional<QString>& secondName)
+{
+    QStringList names;
+    for (const std::optional<QString>& name : {firstName, secondName})
+        if (name)
+            names << *name;
+    const QString application = QStringLiteral("Rowlark");
+    if (names.isEmpty())
+        return application;
+    QString title = names.join(QStringLiteral(" ⇄ ")) + QStringLiteral(" — ") + application;
+    // The window reads "[*]" as the place of its modified mark; doubled, it shows as written.
+    return title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+}
+
+}  // namespace
 
 MainWindow::MainWindow(model::ComparisonModel& model, QWidget* parent)
     : QMainWindow(parent)
@@ -14,13 +37,14 @@ MainWindow::MainWindow(model::ComparisonModel& model, QWidget* parent)
     , workspace_(new ComparisonWorkspace(model_, this))
 {
     setObjectName(QStringLiteral("mainWindow"));
-    setWindowTitle(QStringLiteral("Rowlark"));
     setCentralWidget(workspace_);
     buildFileMenu();
     buildHelpMenu();
     resize(1320, 850 + menuBar()->sizeHint().height());
     connect(&model_, &model::ComparisonModel::commandsChanged, this, &MainWindow::refreshCommands);
+    connect(&model_, &model::ComparisonModel::fileChanged, this, &MainWindow::refreshTitle);
     refreshCommands();
+    refreshTitle();
 }
 
 QAction* MainWindow::addCommand(QMenu* menu, const QString& name, const QString& title, const QKeySequence& shortcut)
@@ -76,6 +100,14 @@ void MainWindow::showAbout()
 void MainWindow::openFiles(const QStringList& paths)
 {
     workspace_->openFiles(paths);
+}
+
+void MainWindow::refreshTitle()
+{
+    const auto nameOf = [](const std::optional<model::InputFile>& file) {
+        return file ? std::optional<QString>(model::utf8Text(file->name)) : std::nullopt;
+    };
+    setWindowTitle(windowTitleNaming(nameOf(model_.left()), nameOf(model_.right())));
 }
 
 void MainWindow::refreshCommands()

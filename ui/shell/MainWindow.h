@@ -27,6 +27,7 @@ private:
     void showAbout();
     QAction* addCommand(QMenu* menu, const QString& name, const QString& title, const QKeySequence& shortcut);
     void refreshCommands();
+    void refreshTitle();
 
     model::ComparisonModel& model_;
     ComparisonWorkspace* workspace_;

@@ -2,8 +2,16 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QSettings>
 
 namespace rowlark::ui::shell {
+
+namespace {
+
+const QString lastFolderKey = QStringLiteral("dialogs/lastFolder");
+
+}  // namespace
 
 QString nameFilter(const QStringList& extensions)
 {
@@ -16,17 +24,29 @@ QString nameFilter(const QStringList& extensions)
         .arg(patterns.join(QLatin1Char(' ')));
 }
 
+// Empty before the first choice, which lets the dialog start where the toolkit chooses.
+QString QtFileDialogs::lastFolder()
+{
+    return QSettings().value(lastFolderKey).toString();
+}
+
+void QtFileDialogs::rememberFolderOf(const QString& chosenPath)
+{
+    QSettings().setValue(lastFolderKey, QFileInfo(chosenPath).absolutePath());
+}
+
 std::optional<QString> QtFileDialogs::openFile(const QString& title, const QStringList& extensions)
 {
-    const QString path = QFileDialog::getOpenFileName(parentWindow_, title, QString(), nameFilter(extensions));
+    const QString path = QFileDialog::getOpenFileName(parentWindow_, title, lastFolder(), nameFilter(extensions));
     if (path.isEmpty())
         return std::nullopt;
+    rememberFolderOf(path);
     return path;
 }
 
 std::optional<QString> QtFileDialogs::saveFile(const QString& suggestedName, const QString& message)
 {
-    QFileDialog dialog(parentWindow_, message, suggestedName,
+    QFileDialog dialog(parentWindow_, message, lastFolder(),
                        QCoreApplication::translate("QtFileDialogs", "CSV files (*.csv)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -34,7 +54,9 @@ std::optional<QString> QtFileDialogs::saveFile(const QString& suggestedName, con
     dialog.selectFile(suggestedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    const QString path = dialog.selectedFiles().constFirst();
+    rememberFolderOf(path);
+    return path;
 }
 
 }  // namespace rowlark::ui::shell

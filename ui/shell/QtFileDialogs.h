@@ -1,6 +1,7 @@
 #pragma once
 
 // The model's open and save dialogs, shown as the toolkit's modal file dialogs over the main window.
+// Both start in the folder of the file last chosen in either, remembered across sessions.
 
 #include <QPointer>
 #include <QWidget>
@@ -18,6 +19,9 @@ public:
     std::optional<QString> saveFile(const QString& suggestedName, const QString& message) override;
 
 private:
+    static QString lastFolder();
+    static void rememberFolderOf(const QString& chosenPath);
+
     QPointer<QWidget> parentWindow_;
 };
 
