@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
@@ -367,6 +368,16 @@ std::string keyColumns(const std::vector<records::ColumnMapping>& mappings,
         key.append(leftHeaders[static_cast<std::size_t>(mapping.leftIndex)]);
     }
     return key;
+}
+
+std::string localTime(std::chrono::system_clock::time_point time)
+{
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+    std::tm local{};
+    ::localtime_r(&seconds, &local);
+    std::array<char, 32> text{};
+    const std::size_t length = std::strftime(text.data(), text.size(), "%Y-%m-%d %H:%M:%S", &local);
+    return std::string(text.data(), length);
 }
 
 bool write(const fs::path& path, const records::ComparisonSummary& summary, const Details& details,

@@ -5,6 +5,7 @@
 // cell is a string, so nothing in the file can run as a formula. Rows are streamed out as they are
 // written, so memory stays bounded however long the report.
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <span>
@@ -41,6 +42,9 @@ bool isWorkbookPath(const std::filesystem::path& path);
 // The File A headers of the key columns joined with " • ".
 std::string keyColumns(const std::vector<records::ColumnMapping>& mappings,
                        const std::vector<std::string>& leftHeaders);
+
+// `time` in local time as "2026-12-07 14:05:09", for Details::comparedAt.
+std::string localTime(std::chrono::system_clock::time_point time);
 
 // Writes the report of the differences at `indices` to `path` as one whole, as ReportFile::write
 // does, and with its answer to a stop request. Fails with WorkbookError when the rows do not fit
