@@ -151,8 +151,8 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
         results::XlsxReport::isWorkbookPath(*options.reportPath)) {
         const std::string key = results::XlsxReport::keyColumns(analysis.mappings, left.table.headers());
         const std::string comparedAt = results::XlsxReport::localTime(outcome.comparedAt);
-        const results::XlsxReport::Details details{
-            left.name, right.name, left.table.headers(), right.table.headers(), key, comparedAt};
+        const results::XlsxReport::Details details{left.name, right.name, left.table.headers(), right.table.headers(),
+                                                   key,       comparedAt};
         writeReport(*options.reportPath,
                     [&] { results::XlsxReport::write(*options.reportPath, outcome.summary, details, selected); });
     } else if (options.reportPath) {

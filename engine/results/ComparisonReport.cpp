@@ -98,7 +98,8 @@ void writeHeaderLine(ReportSink& line, FieldJoiner& joiner, std::string_view lef
     line.endLine();
 }
 
-void writeStatus(ReportSink& line, FieldJoiner& joiner, records::DiffStatus status, std::string_view leftName, std::string_view rightName)
+void writeStatus(ReportSink& line, FieldJoiner& joiner, records::DiffStatus status, std::string_view leftName,
+                 std::string_view rightName)
 {
     switch (status) {
     case records::DiffStatus::changed:

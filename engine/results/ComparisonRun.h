@@ -19,9 +19,9 @@ namespace rowlark::results {
 struct ComparisonOutcome {
     records::ComparisonSummary summary;
     ResultIndex index;
-    double elapsed = 0;      // wall-clock seconds of the whole run
+    double elapsed = 0;                                // wall-clock seconds of the whole run
     std::chrono::system_clock::time_point comparedAt;  // when the run finished
-    std::string keyWarning;  // empty when both keys are present and unique
+    std::string keyWarning;                            // empty when both keys are present and unique
 };
 
 // Compares the tables, indexes the result and builds the key warning with the files' names.

@@ -123,7 +123,8 @@ bool isFile(const fs::path& path, const struct stat& file)
 }
 
 // `existingMode` is the permission bits of the file replaced, none for a new file.
-bool replace(const fs::path& target, const std::function<void(int)>& writeContent, std::optional<mode_t> existingMode, std::stop_token stop)
+bool replace(const fs::path& target, const std::function<void(int)>& writeContent, std::optional<mode_t> existingMode,
+             std::stop_token stop)
 {
     if (stop.stop_requested())
         return false;
@@ -166,7 +167,8 @@ bool writeThrough(const fs::path& path, const std::function<void(int)>& writeCon
 
 bool write(const fs::path& path, std::string_view text, std::stop_token stop)
 {
-    return write(path, [text](int descriptor) { writeAll(descriptor, text); }, std::move(stop));
+    return write(
+        path, [text](int descriptor) { writeAll(descriptor, text); }, std::move(stop));
 }
 
 bool write(const fs::path& path, const std::function<void(int descriptor)>& writeContent, std::stop_token stop)

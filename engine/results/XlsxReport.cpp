@@ -351,12 +351,12 @@ bool build(const std::string& path, const records::ComparisonSummary& summary, c
 bool isWorkbookPath(const fs::path& path)
 {
     std::string extension = path.extension().string();
-    std::ranges::transform(extension, extension.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::ranges::transform(extension, extension.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return extension == ".xlsx";
 }
 
-std::string keyColumns(const std::vector<records::ColumnMapping>& mappings,
-                       const std::vector<std::string>& leftHeaders)
+std::string keyColumns(const std::vector<records::ColumnMapping>& mappings, const std::vector<std::string>& leftHeaders)
 {
     std::string key;
     for (const records::ColumnMapping& mapping : mappings) {
@@ -389,7 +389,8 @@ bool write(const fs::path& path, const records::ComparisonSummary& summary, cons
     const ScratchFile scratch;
     if (!build(scratch.path(), summary, details, indices, reportRows, stop))
         return false;
-    return ReportFile::write(path, [&scratch](int descriptor) { scratch.copyTo(descriptor); }, std::move(stop));
+    return ReportFile::write(
+        path, [&scratch](int descriptor) { scratch.copyTo(descriptor); }, std::move(stop));
 }
 
 }  // namespace rowlark::results::XlsxReport

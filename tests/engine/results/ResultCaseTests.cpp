@@ -124,10 +124,9 @@ void expectWorkbookReadsBackAs(const ResultCase& c, const std::vector<std::size_
         std::filesystem::temp_directory_path() / ("rowlark-case-" + std::to_string(::getpid()) + ".xlsx");
     const XlsxReport::Details details{c.names[0], c.names[1], c.headers[0], c.headers[1], "", ""};
     ASSERT_TRUE(XlsxReport::write(path, c.summary, details, positions));
-    const table::CSVTable workbook =
-        workbook::SpreadsheetImporter::loadWithMetadata(path, "Report", {}, {},
-                                                        workbook::SpreadsheetImporter::WorkbookReader::native)
-            .table;
+    const table::CSVTable workbook = workbook::SpreadsheetImporter::loadWithMetadata(
+                                         path, "Report", {}, {}, workbook::SpreadsheetImporter::WorkbookReader::native)
+                                         .table;
     std::filesystem::remove(path);
     EXPECT_EQ(tableRows(workbook), tableRows(table::CSVTable::parse(csv)));
 }

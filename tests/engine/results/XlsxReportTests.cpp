@@ -50,7 +50,8 @@ protected:
 
     static workbook::ImportedTable read(const fs::path& path, const std::string& sheet)
     {
-        return workbook::SpreadsheetImporter::loadWithMetadata(path, sheet, workbook::SpreadsheetImporter::ReaderLocations{}, {},
+        return workbook::SpreadsheetImporter::loadWithMetadata(path, sheet,
+                                                               workbook::SpreadsheetImporter::ReaderLocations{}, {},
                                                                workbook::SpreadsheetImporter::WorkbookReader::native);
     }
 
@@ -68,8 +69,8 @@ protected:
 
 records::RowDifference changed(std::string key, Row left, Row right, std::size_t column)
 {
-    records::RowDifference difference{records::Uuid::random(), std::move(key), records::DiffStatus::changed,
-                                      std::move(left), std::move(right), {}};
+    records::RowDifference difference{records::Uuid::random(), std::move(key),   records::DiffStatus::changed,
+                                      std::move(left),         std::move(right), {}};
     difference.cells.push_back({records::Uuid::random(), "name", "name", "", "", column});
     return difference;
 }
@@ -153,9 +154,13 @@ TEST_F(XlsxReportTest, AStopRequestLeavesNoFile)
 
 TEST(XlsxReportPath, TheExtensionChoosesTheWorkbookInAnyCase)
 {
-    for (const auto& [path, isWorkbook] : std::vector<std::pair<std::string, bool>>{
-             {"out.xlsx", true}, {"OUT.XLSX", true}, {"a/b.XlSx", true}, {"out.csv", false}, {"xlsx", false},
-             {"out.xlsx.csv", false}, {"out.xls", false}})
+    for (const auto& [path, isWorkbook] : std::vector<std::pair<std::string, bool>>{{"out.xlsx", true},
+                                                                                    {"OUT.XLSX", true},
+                                                                                    {"a/b.XlSx", true},
+                                                                                    {"out.csv", false},
+                                                                                    {"xlsx", false},
+                                                                                    {"out.xlsx.csv", false},
+                                                                                    {"out.xls", false}})
         EXPECT_EQ(XlsxReport::isWorkbookPath(path), isWorkbook) << path;
 }
 
