@@ -143,6 +143,25 @@ TEST_F(XlsxReportTest, SummaryNamesTheFilesKeyCountsAndChangedColumns)
     EXPECT_EQ(rows(summary.table), expected);
 }
 
+// A cell holds 32,767 characters; a longer value is cut there, between two characters.
+TEST_F(XlsxReportTest, ValuesLongerThanACellHoldsAreCutAtTheLimit)
+{
+    const std::string emoji = "\U0001F600";
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {std::string(32'767, 'a'), std::string(32'767, 'a')},
+        {std::string(1'000'000, 'b'), std::string(32'767, 'b')},
+        {std::string(32'766, 'c') + emoji + emoji, std::string(32'766, 'c') + emoji},
+    };
+    for (const auto& [value, kept] : cases) {
+        records::ComparisonSummary summary;
+        summary.differences = {
+            {records::Uuid::random(), "1", records::DiffStatus::onlyLeft, Row{"1", value}, std::nullopt, {}}};
+        ASSERT_TRUE(XlsxReport::write(folder_ / "long.xlsx", summary,
+                                      {"a.csv", "b.csv", {"id", "note"}, {"id", "note"}, "id", ""}, all(summary)));
+        EXPECT_EQ(read(folder_ / "long.xlsx", "Report").table.cell(0, 3), kept) << value.size();
+    }
+}
+
 TEST_F(XlsxReportTest, AStopRequestLeavesNoFile)
 {
     std::stop_source stop;
