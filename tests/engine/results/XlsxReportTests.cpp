@@ -82,6 +82,7 @@ records::ComparisonSummary formulaSummary()
     summary.differences = {changed("1", {"1", "=1+1"}, {"1", "+A1"}, 1),
                            changed("2", {"2", "@SUM(A1)"}, {"2", "-2"}, 1),
                            changed("=3", {"=3", "x\ty"}, {"=3", " ≠ é 😀 שלום"}, 1),
+                           changed("5", {"5", "a\r\nb\rc"}, {"5", "x\x01y\x1Fz"}, 1),
                            {records::Uuid::random(), "4", records::DiffStatus::onlyRight, std::nullopt, Row{"4"}, {}}};
     summary.leftRows = 3;
     summary.rightRows = 4;
@@ -133,10 +134,10 @@ TEST_F(XlsxReportTest, SummaryNamesTheFilesKeyCountsAndChangedColumns)
                                     {"Rows in File A", "3"},
                                     {"Rows in File B", "4"},
                                     {"Matching rows", "0"},
-                                    {"Changed", "3"},
+                                    {"Changed", "4"},
                                     {"Only in File A", "0"},
                                     {"Only in File B", "1"},
-                                    {"Rows in this report", "4"},
+                                    {"Rows in this report", "5"},
                                     {"", ""},
                                     {"Changes by column", "Changed records"},
                                     {"name", "3"}};
