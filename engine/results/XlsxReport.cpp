@@ -386,6 +386,8 @@ bool write(const fs::path& path, const records::ComparisonSummary& summary, cons
     const std::size_t reportRows = reportRowCount(summary, indices);
     if (reportRows + 1 > LXW_ROW_MAX)
         throw WorkbookError("The report has more rows than a workbook sheet holds; export it as CSV instead.");
+    if (2 + details.leftHeaders.size() + details.rightHeaders.size() > LXW_COL_MAX)
+        throw WorkbookError("The report has more columns than a workbook sheet holds; export it as CSV instead.");
     const ScratchFile scratch;
     if (!build(scratch.path(), summary, details, indices, reportRows, stop))
         return false;

@@ -47,8 +47,8 @@ std::string keyColumns(const std::vector<records::ColumnMapping>& mappings,
 std::string localTime(std::chrono::system_clock::time_point time);
 
 // Writes the report of the differences at `indices` to `path` as one whole, as ReportFile::write
-// does, and with its answer to a stop request. Fails with WorkbookError when the rows do not fit
-// on a sheet or the workbook cannot be made, and with std::system_error when the file cannot be
+// does, and with its answer to a stop request. Fails with WorkbookError when the rows or columns do
+// not fit on a sheet or the workbook cannot be made, and with std::system_error when the file cannot be
 // written. A value longer than a cell holds is cut at the cell's limit.
 bool write(const std::filesystem::path& path, const records::ComparisonSummary& summary, const Details& details,
            std::span<const std::size_t> indices, std::stop_token stop = {});

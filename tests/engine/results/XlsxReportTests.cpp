@@ -163,6 +163,23 @@ TEST_F(XlsxReportTest, ValuesLongerThanACellHoldsAreCutAtTheLimit)
     }
 }
 
+TEST_F(XlsxReportTest, MoreColumnsThanASheetHoldsFailWithAMessage)
+{
+    const Row headers(8'192, "h");
+    EXPECT_THROW(
+        {
+            try {
+                write(formulaSummary(), headers, headers);
+            } catch (const XlsxReport::WorkbookError& error) {
+                EXPECT_STREQ(error.what(),
+                             "The report has more columns than a workbook sheet holds; export it as CSV instead.");
+                throw;
+            }
+        },
+        XlsxReport::WorkbookError);
+    EXPECT_FALSE(fs::exists(folder_ / "report.xlsx"));
+}
+
 TEST_F(XlsxReportTest, AStopRequestLeavesNoFile)
 {
     std::stop_source stop;
