@@ -5,6 +5,7 @@
 #include <csignal>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <optional>
 #include <system_error>
@@ -18,6 +19,7 @@
 #include "results/ComparisonReport.h"
 #include "results/ComparisonRun.h"
 #include "results/ReportFile.h"
+#include "results/XlsxReport.h"
 #include "text/Unicode.h"
 #include "workbook/SpreadsheetImporter.h"
 
@@ -53,12 +55,14 @@ LoadedFile load(const std::string& path, const std::optional<std::string>& sheet
     }
 }
 
-void writeReport(const std::string& path, std::string_view text)
+void writeReport(const std::string& path, const std::function<void()>& write)
 {
     try {
-        results::ReportFile::write(path, text);
+        write();
     } catch (const std::system_error& error) {
         throw FileError(path, error.code().message());
+    } catch (const results::XlsxReport::WorkbookError& error) {
+        throw FileError(path, error.what());
     }
 }
 
@@ -143,14 +147,22 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
         options.filter, options.search,
         changedColumn ? std::optional(comparedColumn(outcome.summary, *changedColumn, *options.changedColumn, leftSide))
                       : std::nullopt);
-    if (options.reportPath) {
+    if (options.reportPath && options.reportPath != standardOutputPath &&
+        results::XlsxReport::isWorkbookPath(*options.reportPath)) {
+        const std::string key = results::XlsxReport::keyColumns(analysis.mappings, left.table.headers());
+        const std::string comparedAt = results::XlsxReport::localTime(outcome.comparedAt);
+        const results::XlsxReport::Details details{left.name, right.name, left.table.headers(), right.table.headers(),
+                                                   key,       comparedAt};
+        writeReport(*options.reportPath,
+                    [&] { results::XlsxReport::write(*options.reportPath, outcome.summary, details, selected); });
+    } else if (options.reportPath) {
         const std::string report = results::ComparisonReport::csv(
             outcome.summary, left.name, right.name, left.table.headers(), right.table.headers(), selected);
         if (options.reportPath == standardOutputPath) {
             out.write(report.data(), static_cast<std::streamsize>(report.size()));
             finishWriting(out);
         } else {
-            writeReport(*options.reportPath, report);
+            writeReport(*options.reportPath, [&] { results::ReportFile::write(*options.reportPath, report); });
         }
     }
     const FileNames names{left.name, right.name};

@@ -219,7 +219,8 @@ Selecting differences for the report:
                      (ignoring letter case and surrounding spaces)
   --column COLUMN    keep the changed records whose COLUMN differs (a compared
                      File A column, named as for --key)
-  --report PATH      write the CSV report of the selected differences to PATH,
+  --report PATH      write the CSV report of the selected differences to PATH
+                     (an Excel workbook when PATH ends in .xlsx, in any case),
                      or to standard output for "-"; the summary then goes to
                      standard error. An existing file is replaced as a whole
                      and keeps its permissions; a link's target is replaced;

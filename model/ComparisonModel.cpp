@@ -18,6 +18,7 @@
 #include "analysis/MappingAnalysis.h"
 #include "edits/MappingEdits.h"
 #include "results/ComparisonRun.h"
+#include "results/XlsxReport.h"
 #include "workbook/ImportError.h"
 
 namespace rowlark::model {
@@ -83,6 +84,7 @@ struct ComparisonModel::ComparisonResult {
     std::shared_ptr<const results::ResultIndex> index;
     std::vector<std::size_t> filteredIndices;  // every difference, as the filter `all` lists them
     double elapsed = 0;
+    std::chrono::system_clock::time_point comparedAt;
     QString keyWarning;
 };
 
@@ -364,7 +366,10 @@ void ComparisonModel::compare()
             std::vector<std::size_t> everyDifference = outcome.index.matching(records::ResultFilter::all, "");
             return ComparisonResult{std::make_shared<const records::ComparisonSummary>(std::move(outcome.summary)),
                                     std::make_shared<const results::ResultIndex>(std::move(outcome.index)),
-                                    std::move(everyDifference), outcome.elapsed, utf8Text(outcome.keyWarning)};
+                                    std::move(everyDifference),
+                                    outcome.elapsed,
+                                    outcome.comparedAt,
+                                    utf8Text(outcome.keyWarning)};
         },
         [this](ComparisonResult result) { handOver(std::move(result)); });
 }
@@ -378,6 +383,7 @@ void ComparisonModel::handOver(ComparisonResult result)
     publish(resultGroup, summary_, std::move(result.summary));
     publish(resultGroup, index_, std::move(result.index));
     publish(resultGroup, elapsed_, std::optional<double>(result.elapsed));
+    comparedAt_ = result.comparedAt;
     publish(resultGroup, keyWarning_, std::move(result.keyWarning));
     publish(filterGroup, filter_, records::ResultFilter::all);
     publish(filterGroup, query_, QString());
@@ -545,8 +551,9 @@ void ComparisonModel::exportReport()
         return;
     perform(
         tr("Saving comparison report…"),
-        [path = *path, summary = summary_, left = *left_, right = *right_, indices = filteredIndices_](
-            std::stop_token stop) { return saveReport(path, *summary, left, right, indices, stop); },
+        [path = *path, summary = summary_, left = *left_, right = *right_, indices = filteredIndices_,
+         key = results::XlsxReport::keyColumns(mappings_, left_->table.headers()), comparedAt = comparedAt_](
+            std::stop_token stop) { return saveReport(path, *summary, left, right, indices, key, comparedAt, stop); },
         [this](std::size_t rows) {
             publish(activityGroup, notice_,
                     tr("Exported %1 rows. Formula-like values were escaped for spreadsheet safety.")

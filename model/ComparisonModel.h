@@ -189,6 +189,7 @@ private:
     std::optional<QString> errorMessage_;
     QString notice_;
     std::optional<double> elapsed_;
+    std::chrono::system_clock::time_point comparedAt_;  // of the results shown
     QString keyWarning_;
 
     // The running operation: its token and the stop request its worker checks.

@@ -10,6 +10,7 @@
 
 #include "results/ComparisonReport.h"
 #include "results/ReportFile.h"
+#include "results/XlsxReport.h"
 #include "workbook/SpreadsheetImporter.h"
 
 namespace rowlark::model {
@@ -47,11 +48,24 @@ InputFile importInputFile(const std::filesystem::path& path, const std::optional
 }
 
 std::size_t saveReport(const QString& path, const records::ComparisonSummary& summary, const InputFile& left,
-                       const InputFile& right, const std::vector<std::size_t>& indices, std::stop_token stop)
+                       const InputFile& right, const std::vector<std::size_t>& indices, const std::string& key,
+                       std::chrono::system_clock::time_point comparedAt, std::stop_token stop)
 {
-    const std::string text = results::ComparisonReport::csv(summary, left.name, right.name, left.table.headers(),
-                                                            right.table.headers(), indices);
-    if (!results::ReportFile::write(std::filesystem::path(QFile::encodeName(path).toStdString()), text, stop))
+    const std::filesystem::path target(QFile::encodeName(path).toStdString());
+    bool isWritten = false;
+    if (results::XlsxReport::isWorkbookPath(target)) {
+        const std::string time = results::XlsxReport::localTime(comparedAt);
+        isWritten = results::XlsxReport::write(
+            target, summary, {left.name, right.name, left.table.headers(), right.table.headers(), key, time}, indices,
+            stop);
+    } else {
+        isWritten = results::ReportFile::write(target,
+                                               results::ComparisonReport::csv(summary, left.name, right.name,
+                                                                              left.table.headers(),
+                                                                              right.table.headers(), indices),
+                                               stop);
+    }
+    if (!isWritten)
         throw OperationCancelled{};
     return indices.size();
 }

@@ -3,6 +3,7 @@
 // The parts of the model's background operations that are not engine calls: cancellation checks,
 // the user's view of a failure, importing a file as a side, and saving the report.
 
+#include <chrono>
 #include <cstddef>
 #include <exception>
 #include <filesystem>
@@ -32,9 +33,11 @@ InputFile importInputFile(const std::filesystem::path& path, const std::optional
                           std::stop_token stop);
 
 // Writes the report of `indices` to `path` as one whole (see ReportFile::write), so a failed or
-// cancelled write leaves an existing file intact; returns the row count. Fails with
-// OperationCancelled when `stop` is requested before the report is committed.
+// cancelled write leaves an existing file intact; returns the row count. A path ending in .xlsx
+// gets the workbook report, which also names `key` and `comparedAt`; any other path the CSV
+// report. Fails with OperationCancelled when `stop` is requested before the report is committed.
 std::size_t saveReport(const QString& path, const records::ComparisonSummary& summary, const InputFile& left,
-                       const InputFile& right, const std::vector<std::size_t>& indices, std::stop_token stop);
+                       const InputFile& right, const std::vector<std::size_t>& indices, const std::string& key,
+                       std::chrono::system_clock::time_point comparedAt, std::stop_token stop);
 
 }  // namespace rowlark::model

@@ -5,7 +5,7 @@ ROWLARK_PACKAGES=(
   cmake make g++ pkg-config
   libicu-dev rapidjson-dev
   googletest libgtest-dev libgmock-dev
-  nodejs libjavascriptcoregtk-4.1-dev zlib1g-dev libexpat1-dev python3-openpyxl python3-odf
+  nodejs libjavascriptcoregtk-4.1-dev zlib1g-dev libexpat1-dev libxlsxwriter-dev python3-openpyxl python3-odf
   qt6-base-dev qt6-svg-dev libqt6svg6
   help2man librsvg2-bin desktop-file-utils appstream shared-mime-info man-db
 )

@@ -21,14 +21,17 @@ bool needsApostrophe(std::string_view value)
     return !value.empty() && (value.front() == '\t' || value.front() == '\r');
 }
 
-class LineWriter {
+// The CSV form of the report.
+class LineWriter final : public ReportSink {
 public:
     explicit LineWriter(std::string& text)
         : text_(text)
     {
     }
 
-    void field(std::string_view value)
+    void beginRecord(const records::RowDifference&) override {}
+
+    void field(std::string_view value) override
     {
         if (!isFirstField_)
             text_.push_back(',');
@@ -45,21 +48,7 @@ public:
         text_.push_back('"');
     }
 
-    void field(std::string_view first, std::string_view second, std::string_view third)
-    {
-        scratch_.assign(first).append(second).append(third);
-        field(scratch_);
-    }
-
-    // One field per header: the row's cell at that position, empty past the row's end or
-    // without a row; cells beyond the headers are not written.
-    void cells(const std::optional<std::vector<std::string>>& row, std::size_t headerCount)
-    {
-        for (std::size_t column = 0; column < headerCount; ++column)
-            field(row && column < row->size() ? std::string_view((*row)[column]) : std::string_view());
-    }
-
-    void endLine()
+    void endLine() override
     {
         text_.append(lineEnd);
         isFirstField_ = true;
@@ -67,33 +56,60 @@ public:
 
 private:
     std::string& text_;
-    std::string scratch_;
     bool isFirstField_ = true;
 };
 
-void writeHeaderLine(LineWriter& line, std::string_view leftName, std::string_view rightName,
+// Joins pieces into one field of the sink.
+class FieldJoiner {
+public:
+    explicit FieldJoiner(ReportSink& sink)
+        : sink_(sink)
+    {
+    }
+
+    void field(std::string_view first, std::string_view second, std::string_view third)
+    {
+        scratch_.assign(first).append(second).append(third);
+        sink_.field(scratch_);
+    }
+
+private:
+    ReportSink& sink_;
+    std::string scratch_;
+};
+
+// One field per header: the row's cell at that position, empty past the row's end or without a
+// row; cells beyond the headers are not written.
+void writeCells(ReportSink& line, const std::optional<std::vector<std::string>>& row, std::size_t headerCount)
+{
+    for (std::size_t column = 0; column < headerCount; ++column)
+        line.field(row && column < row->size() ? std::string_view((*row)[column]) : std::string_view());
+}
+
+void writeHeaderLine(ReportSink& line, FieldJoiner& joiner, std::string_view leftName, std::string_view rightName,
                      const std::vector<std::string>& leftHeaders, const std::vector<std::string>& rightHeaders)
 {
     line.field("Status");
     line.field("Row key");
     for (const std::string& header : leftHeaders)
-        line.field(leftName, headerSeparator, header);
+        joiner.field(leftName, headerSeparator, header);
     for (const std::string& header : rightHeaders)
-        line.field(rightName, headerSeparator, header);
+        joiner.field(rightName, headerSeparator, header);
     line.endLine();
 }
 
-void writeStatus(LineWriter& line, records::DiffStatus status, std::string_view leftName, std::string_view rightName)
+void writeStatus(ReportSink& line, FieldJoiner& joiner, records::DiffStatus status, std::string_view leftName,
+                 std::string_view rightName)
 {
     switch (status) {
     case records::DiffStatus::changed:
         line.field(title(records::DiffStatus::changed));
         return;
     case records::DiffStatus::onlyLeft:
-        line.field(onlyInPrefix, leftName, {});
+        joiner.field(onlyInPrefix, leftName, {});
         return;
     case records::DiffStatus::onlyRight:
-        line.field(onlyInPrefix, rightName, {});
+        joiner.field(onlyInPrefix, rightName, {});
         return;
     }
 }
@@ -111,23 +127,32 @@ std::string safeCell(std::string_view value)
     return safe;
 }
 
+void write(ReportSink& sink, const records::ComparisonSummary& summary, std::string_view leftName,
+           std::string_view rightName, const std::vector<std::string>& leftHeaders,
+           const std::vector<std::string>& rightHeaders, std::span<const std::size_t> indices)
+{
+    FieldJoiner joiner(sink);
+    writeHeaderLine(sink, joiner, leftName, rightName, leftHeaders, rightHeaders);
+    for (const std::size_t position : indices) {
+        if (position >= summary.differences.size())
+            continue;
+        const records::RowDifference& difference = summary.differences[position];
+        sink.beginRecord(difference);
+        writeStatus(sink, joiner, difference.status, leftName, rightName);
+        sink.field(difference.key);
+        writeCells(sink, difference.leftRow, leftHeaders.size());
+        writeCells(sink, difference.rightRow, rightHeaders.size());
+        sink.endLine();
+    }
+}
+
 std::string csv(const records::ComparisonSummary& summary, std::string_view leftName, std::string_view rightName,
                 const std::vector<std::string>& leftHeaders, const std::vector<std::string>& rightHeaders,
                 std::span<const std::size_t> indices)
 {
     std::string text;
     LineWriter line(text);
-    writeHeaderLine(line, leftName, rightName, leftHeaders, rightHeaders);
-    for (const std::size_t position : indices) {
-        if (position >= summary.differences.size())
-            continue;
-        const records::RowDifference& difference = summary.differences[position];
-        writeStatus(line, difference.status, leftName, rightName);
-        line.field(difference.key);
-        line.cells(difference.leftRow, leftHeaders.size());
-        line.cells(difference.rightRow, rightHeaders.size());
-        line.endLine();
-    }
+    write(line, summary, leftName, rightName, leftHeaders, rightHeaders, indices);
     return text;
 }
 

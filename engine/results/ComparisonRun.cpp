@@ -23,6 +23,7 @@ ComparisonOutcome runComparison(const table::CSVTable& left, const table::CSVTab
     outcome.summary = std::move(compared.summary);
     outcome.keyWarning = keyWarning(compared.leftKeys, leftName, compared.rightKeys, rightName);
     outcome.elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    outcome.comparedAt = std::chrono::system_clock::now();
     return outcome;
 }
 

@@ -3,6 +3,7 @@
 // One comparison as the results screen and the command line need it: the records matched, the
 // result indexed and both keys measured, timed as a whole.
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -18,8 +19,9 @@ namespace rowlark::results {
 struct ComparisonOutcome {
     records::ComparisonSummary summary;
     ResultIndex index;
-    double elapsed = 0;      // wall-clock seconds of the whole run
-    std::string keyWarning;  // empty when both keys are present and unique
+    double elapsed = 0;                                // wall-clock seconds of the whole run
+    std::chrono::system_clock::time_point comparedAt;  // when the run finished
+    std::string keyWarning;                            // empty when both keys are present and unique
 };
 
 // Compares the tables, indexes the result and builds the key warning with the files' names.

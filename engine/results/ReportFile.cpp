@@ -123,12 +123,13 @@ bool isFile(const fs::path& path, const struct stat& file)
 }
 
 // `existingMode` is the permission bits of the file replaced, none for a new file.
-bool replace(const fs::path& target, std::string_view text, std::optional<mode_t> existingMode, std::stop_token stop)
+bool replace(const fs::path& target, const std::function<void(int)>& writeContent, std::optional<mode_t> existingMode,
+             std::stop_token stop)
 {
     if (stop.stop_requested())
         return false;
     TemporaryFile temporary(target, existingMode.value_or(0666));
-    writeAll(temporary.descriptor(), text);
+    writeContent(temporary.descriptor());
     // Creation took the umask off; the mode of the file replaced is restored whole.
     if (existingMode && ::fchmod(temporary.descriptor(), *existingMode) != 0)
         throwSystemError(errno);
@@ -141,7 +142,7 @@ bool replace(const fs::path& target, std::string_view text, std::optional<mode_t
     return true;
 }
 
-bool writeThrough(const fs::path& path, std::string_view text, std::stop_token stop)
+bool writeThrough(const fs::path& path, const std::function<void(int)>& writeContent, std::stop_token stop)
 {
     if (stop.stop_requested())
         return false;
@@ -153,7 +154,7 @@ bool writeThrough(const fs::path& path, std::string_view text, std::stop_token s
         const int flags = ::fcntl(descriptor, F_GETFL);
         if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0)
             throwSystemError(errno);
-        writeAll(descriptor, text);
+        writeContent(descriptor);
     } catch (...) {
         ::close(descriptor);
         throw;
@@ -166,11 +167,17 @@ bool writeThrough(const fs::path& path, std::string_view text, std::stop_token s
 
 bool write(const fs::path& path, std::string_view text, std::stop_token stop)
 {
+    return write(
+        path, [text](int descriptor) { writeAll(descriptor, text); }, std::move(stop));
+}
+
+bool write(const fs::path& path, const std::function<void(int descriptor)>& writeContent, std::stop_token stop)
+{
     struct stat existing {};
     if (::stat(path.c_str(), &existing) != 0) {
         if (errno != ENOENT)
             throwSystemError(errno);
-        return replace(linkTarget(path), text, std::nullopt, std::move(stop));
+        return replace(linkTarget(path), writeContent, std::nullopt, std::move(stop));
     }
     if (S_ISDIR(existing.st_mode))
         throwSystemError(EISDIR);
@@ -178,8 +185,8 @@ bool write(const fs::path& path, std::string_view text, std::stop_token stop)
     // /proc/self/fd link to a deleted file.
     const fs::path target = linkTarget(path);
     if (!S_ISREG(existing.st_mode) || !isFile(target, existing))
-        return writeThrough(path, text, std::move(stop));
-    return replace(target, text, existing.st_mode & 0777, std::move(stop));
+        return writeThrough(path, writeContent, std::move(stop));
+    return replace(target, writeContent, existing.st_mode & 0777, std::move(stop));
 }
 
 void removeUnfinishedFile() noexcept

@@ -6,6 +6,7 @@
 // device or a pipe, are written to directly.
 
 #include <filesystem>
+#include <functional>
 #include <stop_token>
 #include <string_view>
 
@@ -16,6 +17,10 @@ namespace rowlark::results::ReportFile {
 // left, when `stop` was requested before the text was committed. Fails with std::system_error
 // carrying the system's message; the target is then untouched too.
 bool write(const std::filesystem::path& path, std::string_view text, std::stop_token stop = {});
+
+// As above, with the content written by `writeContent` to the open descriptor it is given.
+bool write(const std::filesystem::path& path, const std::function<void(int descriptor)>& writeContent,
+           std::stop_token stop = {});
 
 // Removes the temporary file of a write still in progress, for a signal handler that ends the
 // program. Async-signal-safe.

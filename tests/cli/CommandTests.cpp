@@ -21,6 +21,8 @@
 
 #include "RowlarkVersion.h"
 #include "cli/Command.h"
+#include "table/CSVTable.h"
+#include "workbook/SpreadsheetImporter.h"
 
 namespace rowlark::cli {
 namespace {
@@ -142,6 +144,24 @@ TEST_F(CommandTest, ReportReplacesTheTargetOfALinkKeepingItsPermissions)
     EXPECT_TRUE(fs::is_symlink(folder_ / "link.csv"));
     EXPECT_EQ(readFile(folder_ / "private.csv"), run(inputs({"--search", "bob", "--report", "-"}), folder_).out);
     EXPECT_EQ(fs::status(folder_ / "private.csv").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
+std::vector<std::vector<std::string>> tableRows(const rowlark::table::CSVTable& table)
+{
+    std::vector<std::vector<std::string>> rows{table.headers()};
+    for (std::size_t row = 0; row < table.rowCount(); ++row)
+        rows.push_back(table.rowStrings(row));
+    return rows;
+}
+
+TEST_F(CommandTest, AnXlsxReportPathWritesAWorkbookOfTheCSVReport)
+{
+    EXPECT_EQ(run(inputs({"--report", "Report.XLSX"}), folder_).status, 1);
+    const auto workbook = rowlark::workbook::SpreadsheetImporter::loadWithMetadata(
+        folder_ / "Report.XLSX", "Report", {}, {}, rowlark::workbook::SpreadsheetImporter::WorkbookReader::native);
+    EXPECT_EQ(workbook.sheets, (std::vector<std::string>{"Report", "Summary"}));
+    EXPECT_EQ(tableRows(workbook.table),
+              tableRows(rowlark::table::CSVTable::parse(run(inputs({"--report", "-"}), folder_).out)));
 }
 
 TEST_F(CommandTest, WriteErrorsOnStandardOutputExitWithTwo)

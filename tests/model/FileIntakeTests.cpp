@@ -2,6 +2,7 @@
 
 #include "ModelTesting.h"
 #include "ModelWork.h"
+#include "workbook/SpreadsheetImporter.h"
 
 namespace rowlark::testing {
 namespace {
@@ -72,15 +73,39 @@ TEST_F(ExportTest, ReportHoldsOnlyTheRecordsChangedInTheChosenColumn)
     EXPECT_EQ(report.find("SK-001"), std::string::npos);
 }
 
+// A path ending in .xlsx gets the workbook, whose Summary sheet names the key of the comparison.
+TEST_F(ExportTest, AnXlsxPathGetsTheWorkbookReport)
+{
+    dialogs->saveAnswer = folder.filePath("report.XLSX");
+    model.setChangedColumn(3);  // city
+    waitUntilIdle();
+    model.exportReport();
+    waitUntilIdle();
+    EXPECT_EQ(model.notice(), "Exported 1 rows. Formula-like values were escaped for spreadsheet safety.");
+    const auto read = [this](const std::string& sheet) {
+        return workbook::SpreadsheetImporter::loadWithMetadata(QFile::encodeName(*dialogs->saveAnswer).toStdString(),
+                                                               sheet, {}, {},
+                                                               workbook::SpreadsheetImporter::WorkbookReader::native)
+            .table;
+    };
+    const table::CSVTable report = read("Report");
+    ASSERT_EQ(report.rowCount(), 1u);
+    EXPECT_EQ(report.cell(0, 1), "SK-003");
+    const table::CSVTable summary = read("Summary");
+    EXPECT_EQ(summary.rowStrings(2), (std::vector<std::string>{"Key", "sku"}));
+}
+
 TEST_F(ExportTest, CancelledExportLeavesTheExistingFileUntouched)
 {
-    const QString path = writeFile("report.csv", "earlier report");
-    std::stop_source stop;
-    stop.request_stop();
-    EXPECT_THROW(model::saveReport(path, *model.summary(), *model.left(), *model.right(), model.filteredIndices(),
-                                   stop.get_token()),
-                 model::OperationCancelled);
-    EXPECT_EQ(readWholeFile(path), "earlier report");
+    for (const QString name : {"report.csv", "report.xlsx"}) {
+        const QString path = writeFile(name, "earlier report");
+        std::stop_source stop;
+        stop.request_stop();
+        EXPECT_THROW(model::saveReport(path, *model.summary(), *model.left(), *model.right(), model.filteredIndices(),
+                                       "sku", {}, stop.get_token()),
+                     model::OperationCancelled);
+        EXPECT_EQ(readWholeFile(path), "earlier report") << name.toStdString();
+    }
 }
 
 }  // namespace

@@ -46,11 +46,20 @@ std::optional<QString> QtFileDialogs::openFile(const QString& title, const QStri
 
 std::optional<QString> QtFileDialogs::saveFile(const QString& suggestedName, const QString& message)
 {
-    QFileDialog dialog(parentWindow_, message, lastFolder(),
-                       QCoreApplication::translate("QtFileDialogs", "CSV files (*.csv)"));
+    // The filters in the order of their suffixes: a name typed without an extension gets the one
+    // of the filter chosen.
+    const QStringList filters{QCoreApplication::translate("QtFileDialogs", "CSV files (*.csv)"),
+                              QCoreApplication::translate("QtFileDialogs", "Excel workbook (*.xlsx)")};
+    const QStringList suffixes{QStringLiteral("csv"), QStringLiteral("xlsx")};
+    QFileDialog dialog(parentWindow_, message, lastFolder());
+    dialog.setNameFilters(filters);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.setDefaultSuffix(suffixes.constFirst());
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, &filters, &suffixes](const QString& filter) {
+                         dialog.setDefaultSuffix(suffixes.value(filters.indexOf(filter), suffixes.constFirst()));
+                     });
     dialog.selectFile(suggestedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;

@@ -2,11 +2,14 @@
 
 #include <limits>
 #include <numeric>
+#include <unistd.h>
 
 #include "../compare/ComparisonTestSupport.h"
 #include "compare/RecordMatching.h"
 #include "results/ComparisonReport.h"
 #include "results/ResultIndex.h"
+#include "results/XlsxReport.h"
+#include "workbook/SpreadsheetImporter.h"
 
 namespace rowlark::results {
 namespace {
@@ -105,6 +108,29 @@ ResultCase readCase(const std::filesystem::path& path)
     return c;
 }
 
+std::vector<Row> tableRows(const table::CSVTable& table)
+{
+    std::vector<Row> rows{table.headers()};
+    for (std::size_t row = 0; row < table.rowCount(); ++row)
+        rows.push_back(table.rowStrings(row));
+    return rows;
+}
+
+// The workbook report of the case, read back through the workbook importer, holds the texts of
+// its CSV report.
+void expectWorkbookReadsBackAs(const ResultCase& c, const std::vector<std::size_t>& positions, const std::string& csv)
+{
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("rowlark-case-" + std::to_string(::getpid()) + ".xlsx");
+    const XlsxReport::Details details{c.names[0], c.names[1], c.headers[0], c.headers[1], "", ""};
+    ASSERT_TRUE(XlsxReport::write(path, c.summary, details, positions));
+    const table::CSVTable workbook = workbook::SpreadsheetImporter::loadWithMetadata(
+                                         path, "Report", {}, {}, workbook::SpreadsheetImporter::WorkbookReader::native)
+                                         .table;
+    std::filesystem::remove(path);
+    EXPECT_EQ(tableRows(workbook), tableRows(table::CSVTable::parse(csv)));
+}
+
 TEST(ResultCases, reportsAndSearchesGiveTheirExpectedText)
 {
     std::size_t cases = 0;
@@ -119,6 +145,7 @@ TEST(ResultCases, reportsAndSearchesGiveTheirExpectedText)
             EXPECT_EQ(ComparisonReport::csv(c.summary, c.names[0], c.names[1], c.headers[0], c.headers[1],
                                             c.positions.value_or(all)),
                       *c.report);
+            expectWorkbookReadsBackAs(c, c.positions.value_or(all), *c.report);
         }
         const ResultIndex index(c.summary);
         EXPECT_EQ(index.searchable.size(), c.summary.differences.size());

@@ -1,0 +1,398 @@
+#include "results/XlsxReport.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+
+#include <xlsxwriter.h>
+
+#include "results/ComparisonReport.h"
+#include "results/ReportFile.h"
+#include "text/Unicode.h"
+
+namespace rowlark::results::XlsxReport {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view keySeparator = " \u2022 ";
+constexpr std::string_view renameArrow = " \u2192 ";
+// The most characters a cell holds.
+constexpr std::size_t cellCharacterLimit = 32767;
+// Columns get the width of their widest value among the first rows, within these bounds.
+constexpr std::size_t measuredRows = 200;
+constexpr std::size_t narrowestColumn = 6;
+constexpr std::size_t widestColumn = 60;
+// How many rows are written between two looks at the stop request.
+constexpr std::size_t rowsBetweenStopChecks = 4096;
+
+constexpr lxw_color_t changedColour = 0xFFF2CC;
+constexpr lxw_color_t onlyLeftColour = 0xF8D7DA;
+constexpr lxw_color_t onlyRightColour = 0xD4EDDA;
+constexpr lxw_color_t changedCellColour = 0xFFD966;
+
+// Thrown from the rows when a stop was requested; ends the write without a report.
+struct Stopped {};
+
+[[noreturn]] void throwWorkbookError(lxw_error error)
+{
+    throw WorkbookError(std::string("The workbook could not be written: ") + lxw_strerror(error) + ".");
+}
+
+void check(lxw_error error)
+{
+    if (error != LXW_NO_ERROR)
+        throwWorkbookError(error);
+}
+
+bool isContinuationByte(char byte)
+{
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
+std::size_t scalarCount(std::string_view text)
+{
+    return static_cast<std::size_t>(std::ranges::count_if(text, [](char byte) { return !isContinuationByte(byte); }));
+}
+
+// The first `limit` scalars of `text`.
+void cutToScalars(std::string& text, std::size_t limit)
+{
+    std::size_t scalars = 0;
+    for (std::size_t position = 0; position < text.size(); ++position)
+        if (!isContinuationByte(text[position]) && scalars++ == limit) {
+            text.resize(position);
+            return;
+        }
+}
+
+// A private file in the temporary folder, removed again when done with.
+class ScratchFile {
+public:
+    ScratchFile()
+        : path_((fs::temp_directory_path() / "rowlark-report-XXXXXX").string())
+    {
+        const int descriptor = ::mkstemp(path_.data());
+        if (descriptor < 0)
+            throw std::system_error(errno, std::generic_category());
+        ::close(descriptor);
+    }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+    ~ScratchFile() { ::unlink(path_.c_str()); }
+
+    const std::string& path() const { return path_; }
+
+    void copyTo(int target) const
+    {
+        const int source = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (source < 0)
+            throw std::system_error(errno, std::generic_category());
+        const int error = copy(source, target);
+        ::close(source);
+        if (error != 0)
+            throw std::system_error(error, std::generic_category());
+    }
+
+private:
+    // The errno of a failed copy, or 0.
+    static int copy(int source, int target)
+    {
+        for (;;) {
+            const ssize_t count = ::sendfile(target, source, nullptr, std::size_t{1} << 30);
+            if (count == 0)
+                return 0;
+            if (count < 0 && errno != EINTR)
+                return errno;
+        }
+    }
+
+    std::string path_;
+};
+
+lxw_format* filledFormat(lxw_workbook* workbook, lxw_color_t colour)
+{
+    lxw_format* format = workbook_add_format(workbook);
+    format_set_pattern(format, LXW_PATTERN_SOLID);
+    format_set_bg_color(format, colour);
+    return format;
+}
+
+lxw_format* boldFormat(lxw_workbook* workbook)
+{
+    lxw_format* format = workbook_add_format(workbook);
+    format_set_bold(format);
+    return format;
+}
+
+void writeText(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t column, std::string text, lxw_format* format)
+{
+    if (scalarCount(text) > cellCharacterLimit)
+        cutToScalars(text, cellCharacterLimit);
+    check(worksheet_write_string(sheet, row, column, text.c_str(), format));
+}
+
+// The report sheet, filled line by line from the report's walk.
+class ReportSheet final : public ComparisonReport::ReportSink {
+public:
+    ReportSheet(lxw_workbook* workbook, lxw_worksheet* sheet, std::span<const records::ColumnChanges> columns,
+                std::size_t leftColumns, std::stop_token stop)
+        : sheet_(sheet)
+        , columns_(columns)
+        , stop_(std::move(stop))
+        , headerFormat_(boldFormat(workbook))
+        , statusFormats_{filledFormat(workbook, changedColour), filledFormat(workbook, onlyLeftColour),
+                         filledFormat(workbook, onlyRightColour)}
+        , changedCellFormat_(filledFormat(workbook, changedCellColour))
+        , leftColumns_(leftColumns)
+    {
+    }
+
+    void beginRecord(const records::RowDifference& difference) override
+    {
+        status_ = difference.status;
+        changedFields_.assign(widths_.size(), false);
+        for (const records::CellDifference& cell : difference.cells)
+            markChanged(cell);
+    }
+
+    void field(std::string_view value) override
+    {
+        if (row_ < measuredRows) {
+            if (row_ == 0)
+                widths_.push_back(narrowestColumn);
+            widths_[column_] = std::max(widths_[column_], std::min(scalarCount(value), widestColumn));
+        }
+        writeText(sheet_, static_cast<lxw_row_t>(row_), static_cast<lxw_col_t>(column_),
+                  ComparisonReport::safeCell(value), format());
+        ++column_;
+    }
+
+    void endLine() override
+    {
+        ++row_;
+        column_ = 0;
+        if (row_ % rowsBetweenStopChecks == 0 && stop_.stop_requested())
+            throw Stopped{};
+    }
+
+    // The header row frozen and filterable, and the columns sized.
+    void finish()
+    {
+        worksheet_freeze_panes(sheet_, 1, 0);
+        const auto lastColumn = static_cast<lxw_col_t>(widths_.empty() ? 0 : widths_.size() - 1);
+        check(worksheet_autofilter(sheet_, 0, 0, static_cast<lxw_row_t>(row_ == 0 ? 0 : row_ - 1), lastColumn));
+        for (std::size_t column = 0; column < widths_.size(); ++column)
+            check(worksheet_set_column(sheet_, static_cast<lxw_col_t>(column), static_cast<lxw_col_t>(column),
+                                       static_cast<double>(widths_[column] + 2), nullptr));
+    }
+
+private:
+    // Fields before the cells: the status and the key.
+    static constexpr std::size_t leadingFields = 2;
+
+    void markChanged(const records::CellDifference& cell)
+    {
+        if (cell.column >= columns_.size())
+            return;
+        const records::ColumnChanges& column = columns_[cell.column];
+        mark(leadingFields + static_cast<std::size_t>(column.leftIndex));
+        mark(leadingFields + leftColumns_ + static_cast<std::size_t>(column.rightIndex));
+    }
+
+    void mark(std::size_t field)
+    {
+        if (field < changedFields_.size())
+            changedFields_[field] = true;
+    }
+
+    lxw_format* format() const
+    {
+        if (row_ == 0)
+            return headerFormat_;
+        if (column_ == 0)
+            return statusFormats_[static_cast<std::size_t>(status_)];
+        if (column_ < changedFields_.size() && changedFields_[column_])
+            return changedCellFormat_;
+        return nullptr;
+    }
+
+    lxw_worksheet* sheet_;
+    std::span<const records::ColumnChanges> columns_;
+    std::stop_token stop_;
+    lxw_format* headerFormat_;
+    std::array<lxw_format*, 3> statusFormats_;
+    lxw_format* changedCellFormat_;
+    std::size_t leftColumns_;
+    std::size_t row_ = 0;
+    std::size_t column_ = 0;
+    records::DiffStatus status_ = records::DiffStatus::changed;
+    std::vector<bool> changedFields_;
+    std::vector<std::size_t> widths_;
+};
+
+// The "Summary" sheet: label and value rows, then the changed columns, the most changed first.
+class SummarySheet {
+public:
+    SummarySheet(lxw_workbook* workbook, lxw_worksheet* sheet)
+        : sheet_(sheet)
+        , labelFormat_(boldFormat(workbook))
+    {
+    }
+
+    void line(std::string_view label, std::string value)
+    {
+        writeText(sheet_, row_, 0, std::string(label), labelFormat_);
+        writeText(sheet_, row_, 1, std::move(value), nullptr);
+        ++row_;
+    }
+
+    void count(std::string_view label, std::int64_t value) { line(label, std::to_string(value)); }
+
+    void gap() { ++row_; }
+
+    void finish()
+    {
+        check(worksheet_set_column(sheet_, 0, 0, 28, nullptr));
+        check(worksheet_set_column(sheet_, 1, 1, 40, nullptr));
+    }
+
+private:
+    lxw_worksheet* sheet_;
+    lxw_format* labelFormat_;
+    lxw_row_t row_ = 0;
+};
+
+std::int64_t countOf(const records::ComparisonSummary& summary, records::DiffStatus status)
+{
+    return std::ranges::count(summary.differences, status, &records::RowDifference::status);
+}
+
+std::string columnName(const records::ColumnChanges& column)
+{
+    if (column.leftHeader == column.rightHeader)
+        return column.leftHeader;
+    std::string name = column.leftHeader;
+    name.append(renameArrow).append(column.rightHeader);
+    return name;
+}
+
+void writeSummary(SummarySheet& sheet, const records::ComparisonSummary& summary, const Details& details,
+                  std::size_t reportRows)
+{
+    sheet.line("File A", std::string(details.leftName));
+    sheet.line("File B", std::string(details.rightName));
+    sheet.line("Compared", std::string(details.comparedAt));
+    sheet.line("Key", std::string(details.key));
+    sheet.gap();
+    sheet.count("Rows in File A", summary.leftRows);
+    sheet.count("Rows in File B", summary.rightRows);
+    sheet.count("Matching rows", summary.matchingRows);
+    for (const records::DiffStatus status :
+         {records::DiffStatus::changed, records::DiffStatus::onlyLeft, records::DiffStatus::onlyRight})
+        sheet.count(records::title(status), countOf(summary, status));
+    sheet.count("Rows in this report", static_cast<std::int64_t>(reportRows));
+    sheet.gap();
+    sheet.line("Changes by column", "Changed records");
+    for (const std::size_t position : records::columnsByChanges(summary))
+        sheet.count(columnName(summary.columns[position]), summary.columns[position].changedRecords);
+    sheet.finish();
+}
+
+std::size_t reportRowCount(const records::ComparisonSummary& summary, std::span<const std::size_t> indices)
+{
+    return static_cast<std::size_t>(
+        std::ranges::count_if(indices, [&](std::size_t position) { return position < summary.differences.size(); }));
+}
+
+// Builds the whole workbook at `path`; false when stopped.
+bool build(const std::string& path, const records::ComparisonSummary& summary, const Details& details,
+           std::span<const std::size_t> indices, std::size_t reportRows, std::stop_token stop)
+{
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.use_zip64 = LXW_TRUE;
+    lxw_workbook* workbook = workbook_new_opt(path.c_str(), &options);
+    if (workbook == nullptr)
+        throwWorkbookError(LXW_ERROR_CREATING_XLSX_FILE);
+    try {
+        lxw_worksheet* reportSheet = workbook_add_worksheet(workbook, "Report");
+        lxw_worksheet* summarySheet = workbook_add_worksheet(workbook, "Summary");
+        if (reportSheet == nullptr || summarySheet == nullptr)
+            throwWorkbookError(LXW_ERROR_MEMORY_MALLOC_FAILED);
+        ReportSheet report(workbook, reportSheet, summary.columns, details.leftHeaders.size(), stop);
+        ComparisonReport::write(report, summary, details.leftName, details.rightName, details.leftHeaders,
+                                details.rightHeaders, indices);
+        report.finish();
+        SummarySheet summaryLines(workbook, summarySheet);
+        writeSummary(summaryLines, summary, details, reportRows);
+    } catch (const Stopped&) {
+        workbook_close(workbook);
+        return false;
+    } catch (...) {
+        workbook_close(workbook);
+        throw;
+    }
+    check(workbook_close(workbook));
+    return !stop.stop_requested();
+}
+
+}  // namespace
+
+bool isWorkbookPath(const fs::path& path)
+{
+    std::string extension = path.extension().string();
+    std::ranges::transform(extension, extension.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".xlsx";
+}
+
+std::string keyColumns(const std::vector<records::ColumnMapping>& mappings, const std::vector<std::string>& leftHeaders)
+{
+    std::string key;
+    for (const records::ColumnMapping& mapping : mappings) {
+        if (!mapping.isKey || !mapping.rightIndex || mapping.leftIndex < 0 ||
+            static_cast<std::size_t>(mapping.leftIndex) >= leftHeaders.size())
+            continue;
+        if (!key.empty())
+            key.append(keySeparator);
+        key.append(leftHeaders[static_cast<std::size_t>(mapping.leftIndex)]);
+    }
+    return key;
+}
+
+std::string localTime(std::chrono::system_clock::time_point time)
+{
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+    std::tm local{};
+    ::localtime_r(&seconds, &local);
+    std::array<char, 32> text{};
+    const std::size_t length = std::strftime(text.data(), text.size(), "%Y-%m-%d %H:%M:%S", &local);
+    return std::string(text.data(), length);
+}
+
+bool write(const fs::path& path, const records::ComparisonSummary& summary, const Details& details,
+           std::span<const std::size_t> indices, std::stop_token stop)
+{
+    const std::size_t reportRows = reportRowCount(summary, indices);
+    if (reportRows + 1 > LXW_ROW_MAX)
+        throw WorkbookError("The report has more rows than a workbook sheet holds; export it as CSV instead.");
+    if (2 + details.leftHeaders.size() + details.rightHeaders.size() > LXW_COL_MAX)
+        throw WorkbookError("The report has more columns than a workbook sheet holds; export it as CSV instead.");
+    const ScratchFile scratch;
+    if (!build(scratch.path(), summary, details, indices, reportRows, stop))
+        return false;
+    return ReportFile::write(
+        path, [&scratch](int descriptor) { scratch.copyTo(descriptor); }, std::move(stop));
+}
+
+}  // namespace rowlark::results::XlsxReport

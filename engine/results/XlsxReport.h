@@ -1,0 +1,56 @@
+#pragma once
+
+// The report as an Excel workbook: the rows and columns of the CSV report on a sheet with a frozen,
+// filterable header, statuses coloured and changed cells highlighted, and a "Summary" sheet. Every
+// cell is a string, so nothing in the file can run as a formula. Rows are streamed out as they are
+// written, so memory stays bounded however long the report.
+
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <span>
+#include <stdexcept>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "records/Differences.h"
+#include "records/Mapping.h"
+
+namespace rowlark::results::XlsxReport {
+
+// What the report says about the comparison besides its differences.
+struct Details {
+    std::string_view leftName;
+    std::string_view rightName;
+    const std::vector<std::string>& leftHeaders;
+    const std::vector<std::string>& rightHeaders;
+    std::string_view key;         // the key columns, as keyColumns() names them
+    std::string_view comparedAt;  // when the comparison ran, as the user reads it
+};
+
+// A report that cannot be written as a workbook; the message is the user's.
+class WorkbookError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Whether `path` asks for a workbook: its extension is .xlsx in any case.
+bool isWorkbookPath(const std::filesystem::path& path);
+
+// The File A headers of the key columns joined with " • ".
+std::string keyColumns(const std::vector<records::ColumnMapping>& mappings,
+                       const std::vector<std::string>& leftHeaders);
+
+// `time` in local time as "2026-12-07 14:05:09", for Details::comparedAt.
+std::string localTime(std::chrono::system_clock::time_point time);
+
+// Writes the report of the differences at `indices` to `path` as one whole, as ReportFile::write
+// does, and with its answer to a stop request. Fails with WorkbookError when the rows or columns do
+// not fit on a sheet or the workbook cannot be made, and with std::system_error when the file cannot be
+// written. A value longer than a cell holds is cut at the cell's limit.
+bool write(const std::filesystem::path& path, const records::ComparisonSummary& summary, const Details& details,
+           std::span<const std::size_t> indices, std::stop_token stop = {});
+
+}  // namespace rowlark::results::XlsxReport

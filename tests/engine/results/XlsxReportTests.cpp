@@ -1,0 +1,205 @@
+#include "results/XlsxReport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <numeric>
+#include <unistd.h>
+
+#include "../compare/ComparisonTestSupport.h"
+#include "results/ComparisonReport.h"
+#include "table/CSVTable.h"
+#include "workbook/SpreadsheetImporter.h"
+#include "workbook/ZipArchive.h"
+
+namespace rowlark::results {
+namespace {
+
+namespace fs = std::filesystem;
+using Row = std::vector<std::string>;
+
+class XlsxReportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder_ = fs::temp_directory_path() / ("rowlark-xlsx-" + std::to_string(::getpid()) + "-" + test->name());
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+
+    void TearDown() override { fs::remove_all(folder_); }
+
+    // Writes the report of every difference, in order.
+    fs::path write(const records::ComparisonSummary& summary, const Row& leftHeaders, const Row& rightHeaders,
+                   std::stop_token stop = {})
+    {
+        const fs::path path = folder_ / "report.xlsx";
+        const XlsxReport::Details details{"a.csv", "b.csv", leftHeaders, rightHeaders, "id", "7 Dec 2026 10:00"};
+        isWritten_ = XlsxReport::write(path, summary, details, all(summary), stop);
+        return path;
+    }
+
+    static std::vector<std::size_t> all(const records::ComparisonSummary& summary)
+    {
+        std::vector<std::size_t> positions(summary.differences.size());
+        std::iota(positions.begin(), positions.end(), 0);
+        return positions;
+    }
+
+    static workbook::ImportedTable read(const fs::path& path, const std::string& sheet)
+    {
+        return workbook::SpreadsheetImporter::loadWithMetadata(path, sheet,
+                                                               workbook::SpreadsheetImporter::ReaderLocations{}, {},
+                                                               workbook::SpreadsheetImporter::WorkbookReader::native);
+    }
+
+    static std::vector<Row> rows(const table::CSVTable& table)
+    {
+        std::vector<Row> rows{table.headers()};
+        for (std::size_t row = 0; row < table.rowCount(); ++row)
+            rows.push_back(table.rowStrings(row));
+        return rows;
+    }
+
+    fs::path folder_;
+    bool isWritten_ = false;
+};
+
+records::RowDifference changed(std::string key, Row left, Row right, std::size_t column)
+{
+    records::RowDifference difference{records::Uuid::random(), std::move(key),   records::DiffStatus::changed,
+                                      std::move(left),         std::move(right), {}};
+    difference.cells.push_back({records::Uuid::random(), "name", "name", "", "", column});
+    return difference;
+}
+
+records::ComparisonSummary formulaSummary()
+{
+    records::ComparisonSummary summary;
+    summary.columns = {{0, 0, "id", "id", 0}, {1, 1, "name", "name", 3}};
+    summary.differences = {changed("1", {"1", "=1+1"}, {"1", "+A1"}, 1),
+                           changed("2", {"2", "@SUM(A1)"}, {"2", "-2"}, 1),
+                           changed("=3", {"=3", "x\ty"}, {"=3", " ≠ é 😀 שלום"}, 1),
+                           changed("5", {"5", "a\r\nb\rc"}, {"5", "x\x01y\x1Fz"}, 1),
+                           {records::Uuid::random(), "4", records::DiffStatus::onlyRight, std::nullopt, Row{"4"}, {}}};
+    summary.leftRows = 3;
+    summary.rightRows = 4;
+    return summary;
+}
+
+// Read back through the workbook importer, the report sheet holds the texts of the CSV report.
+TEST_F(XlsxReportTest, ReadsBackAsTheCSVReport)
+{
+    const Row headers{"id", "name"};
+    const records::ComparisonSummary summary = formulaSummary();
+    const fs::path path = write(summary, headers, headers);
+    ASSERT_TRUE(isWritten_);
+    const workbook::ImportedTable report = read(path, "Report");
+    EXPECT_EQ(report.sheets, (Row{"Report", "Summary"}));
+    const table::CSVTable csv =
+        table::CSVTable::parse(ComparisonReport::csv(summary, "a.csv", "b.csv", headers, headers, all(summary)));
+    EXPECT_EQ(rows(report.table), rows(csv));
+}
+
+// Formula-like values are string cells: the sheet holds no formula and no number.
+TEST_F(XlsxReportTest, EveryCellIsAString)
+{
+    const fs::path path = write(formulaSummary(), {"id", "name"}, {"id", "name"});
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    auto archive =
+        workbook::ZipArchive::open(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+    ASSERT_TRUE(archive);
+    for (const std::string name : {"xl/worksheets/sheet1.xml", "xl/worksheets/sheet2.xml"}) {
+        const workbook::ZipEntry* entry = archive->find(name);
+        ASSERT_NE(entry, nullptr) << name;
+        const std::string sheet = archive->readAll(*entry);
+        EXPECT_EQ(sheet.find("<f>"), std::string::npos) << name;
+        EXPECT_EQ(sheet.find("<v>"), std::string::npos) << name;
+        EXPECT_NE(sheet.find("t=\"inlineStr\""), std::string::npos) << name;
+    }
+}
+
+TEST_F(XlsxReportTest, SummaryNamesTheFilesKeyCountsAndChangedColumns)
+{
+    const fs::path path = write(formulaSummary(), {"id", "name"}, {"id", "name"});
+    const workbook::ImportedTable summary = read(path, "Summary");
+    const std::vector<Row> expected{{"File A", "a.csv"},
+                                    {"File B", "b.csv"},
+                                    {"Compared", "7 Dec 2026 10:00"},
+                                    {"Key", "id"},
+                                    {"", ""},
+                                    {"Rows in File A", "3"},
+                                    {"Rows in File B", "4"},
+                                    {"Matching rows", "0"},
+                                    {"Changed", "4"},
+                                    {"Only in File A", "0"},
+                                    {"Only in File B", "1"},
+                                    {"Rows in this report", "5"},
+                                    {"", ""},
+                                    {"Changes by column", "Changed records"},
+                                    {"name", "3"}};
+    EXPECT_EQ(rows(summary.table), expected);
+}
+
+// A cell holds 32,767 characters; a longer value is cut there, between two characters.
+TEST_F(XlsxReportTest, ValuesLongerThanACellHoldsAreCutAtTheLimit)
+{
+    const std::string emoji = "\U0001F600";
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {std::string(32'767, 'a'), std::string(32'767, 'a')},
+        {std::string(1'000'000, 'b'), std::string(32'767, 'b')},
+        {std::string(32'766, 'c') + emoji + emoji, std::string(32'766, 'c') + emoji},
+    };
+    for (const auto& [value, kept] : cases) {
+        records::ComparisonSummary summary;
+        summary.differences = {
+            {records::Uuid::random(), "1", records::DiffStatus::onlyLeft, Row{"1", value}, std::nullopt, {}}};
+        ASSERT_TRUE(XlsxReport::write(folder_ / "long.xlsx", summary,
+                                      {"a.csv", "b.csv", {"id", "note"}, {"id", "note"}, "id", ""}, all(summary)));
+        EXPECT_EQ(read(folder_ / "long.xlsx", "Report").table.cell(0, 3), kept) << value.size();
+    }
+}
+
+TEST_F(XlsxReportTest, MoreColumnsThanASheetHoldsFailWithAMessage)
+{
+    const Row headers(8'192, "h");
+    EXPECT_THROW(
+        {
+            try {
+                write(formulaSummary(), headers, headers);
+            } catch (const XlsxReport::WorkbookError& error) {
+                EXPECT_STREQ(error.what(),
+                             "The report has more columns than a workbook sheet holds; export it as CSV instead.");
+                throw;
+            }
+        },
+        XlsxReport::WorkbookError);
+    EXPECT_FALSE(fs::exists(folder_ / "report.xlsx"));
+}
+
+TEST_F(XlsxReportTest, AStopRequestLeavesNoFile)
+{
+    std::stop_source stop;
+    stop.request_stop();
+    const fs::path path = write(formulaSummary(), {"id", "name"}, {"id", "name"}, stop.get_token());
+    EXPECT_FALSE(isWritten_);
+    EXPECT_FALSE(fs::exists(path));
+}
+
+TEST(XlsxReportPath, TheExtensionChoosesTheWorkbookInAnyCase)
+{
+    for (const auto& [path, isWorkbook] : std::vector<std::pair<std::string, bool>>{{"out.xlsx", true},
+                                                                                    {"OUT.XLSX", true},
+                                                                                    {"a/b.XlSx", true},
+                                                                                    {"out.csv", false},
+                                                                                    {"xlsx", false},
+                                                                                    {"out.xlsx.csv", false},
+                                                                                    {"out.xls", false}})
+        EXPECT_EQ(XlsxReport::isWorkbookPath(path), isWorkbook) << path;
+}
+
+}  // namespace
+}  // namespace rowlark::results
