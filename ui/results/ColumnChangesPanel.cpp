@@ -25,13 +25,6 @@ constexpr int lineGap = 5;
 constexpr int barHeight = 6;
 constexpr int shareGap = 8;
 
-QFont countFont()
-{
-    QFont font = widgets::styledFont(widgets::TextStyle::callout);
-    font.setWeight(QFont::DemiBold);
-    return font;
-}
-
 // One column: its header and count on the first line, under them a bar as long as its share of the
 // changed records, and the share in percent.
 class ColumnChangeDelegate : public QStyledItemDelegate {
@@ -75,7 +68,7 @@ public:
         const QRect content = card.adjusted(padding, padding, -padding, -padding);
 
         const QFont headerFont = widgets::styledFont(widgets::TextStyle::callout);
-        const QFont count = countFont();
+        const QFont count = widgets::emphasizedFont(widgets::TextStyle::callout);
         const QString countText = groupedNumber(index.data(ColumnChangesModel::countRole).toLongLong());
         QRect line(content.topLeft(), QSize(content.width(), QFontMetrics(headerFont).height()));
         const int countWidth = QFontMetrics(count).horizontalAdvance(countText);

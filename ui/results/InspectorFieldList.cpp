@@ -42,13 +42,6 @@ QFont valueFont()
     return widgets::styledFont(widgets::TextStyle::callout);
 }
 
-QFont captionFont()
-{
-    QFont font = widgets::styledFont(widgets::TextStyle::caption);
-    font.setWeight(QFont::DemiBold);
-    return font;
-}
-
 QFont smallCaptionFont()
 {
     QFont font = widgets::styledFont(widgets::TextStyle::caption);
@@ -223,7 +216,8 @@ void InspectorFieldList::relayout()
     placed_.clear();
     placed_.resize(entries_.size());
     const QFontMetrics metrics(valueFont());
-    const int frame = 2 * padding + QFontMetrics(captionFont()).height() + captionSpacing + 1;
+    const int frame =
+        2 * padding + QFontMetrics(widgets::emphasizedFont(widgets::TextStyle::caption)).height() + captionSpacing + 1;
     const int charactersPerLine = std::max(1, columnWidth_ / std::max(1, metrics.averageCharWidth()));
     for (std::size_t entry = 0; entry < entries_.size(); ++entry) {
         const qsizetype longest =
@@ -275,7 +269,8 @@ void InspectorFieldList::layOutEntry(std::size_t entry)
         tallest = std::max(tallest, qCeil(height) + (shown.isShortened() ? noteHeight : 0));
         placed.values[leftSide ? 0 : 1] = std::move(layout);
     }
-    placed.height = 2 * padding + QFontMetrics(captionFont()).height() + captionSpacing + tallest + 1;
+    placed.height = 2 * padding + QFontMetrics(widgets::emphasizedFont(widgets::TextStyle::caption)).height() +
+                    captionSpacing + tallest + 1;
     placed.isMeasured = true;
 }
 
@@ -440,7 +435,7 @@ void InspectorFieldList::paintEntry(QPainter& painter, std::size_t entry) const
     divider.setAlphaF(0.15);
     painter.fillRect(QRect(area.left(), area.bottom(), area.width(), 1), divider);
 
-    const int captionHeight = QFontMetrics(captionFont()).height();
+    const int captionHeight = QFontMetrics(widgets::emphasizedFont(widgets::TextStyle::caption)).height();
     for (const bool leftSide : {true, false}) {
         const FieldSide& side = leftSide ? entries_[entry].left : entries_[entry].right;
         paintCaption(painter, side, QRect(columnLeft(leftSide), placed.top + padding, columnWidth_, captionHeight));
@@ -459,7 +454,7 @@ void InspectorFieldList::paintCaption(QPainter& painter, const FieldSide& side, 
     if (side.isNotCompared)
         trailing += notComparedWidth + 6;
 
-    const QFont font = captionFont();
+    const QFont font = widgets::emphasizedFont(widgets::TextStyle::caption);
     const QFontMetrics metrics(font);
     const QString header = metrics.elidedText(side.caption, Qt::ElideMiddle, std::max(0, line.width() - trailing));
     painter.setFont(font);
@@ -482,7 +477,8 @@ void InspectorFieldList::paintCaption(QPainter& painter, const FieldSide& side, 
 QPointF InspectorFieldList::valueOrigin(std::size_t entry, bool leftSide) const
 {
     return QPointF(columnLeft(leftSide),
-                   placed_[entry].top + padding + QFontMetrics(captionFont()).height() + captionSpacing);
+                   placed_[entry].top + padding +
+                       QFontMetrics(widgets::emphasizedFont(widgets::TextStyle::caption)).height() + captionSpacing);
 }
 
 void InspectorFieldList::paintValue(QPainter& painter, std::size_t entry, bool leftSide) const

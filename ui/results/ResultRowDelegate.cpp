@@ -18,13 +18,6 @@ constexpr int symbolGap = 9;
 constexpr int lineGap = 2;
 constexpr int inset = 4;
 
-QFont keyFont()
-{
-    QFont font = widgets::styledFont(widgets::TextStyle::callout);
-    font.setWeight(QFont::DemiBold);
-    return font;
-}
-
 widgets::Symbol symbolFor(records::DiffStatus status)
 {
     switch (status) {
@@ -60,7 +53,7 @@ bool hasCaption(const QModelIndex& index)
 
 QSize ResultRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    const int keyLine = QFontMetrics(keyFont()).height();
+    const int keyLine = QFontMetrics(widgets::emphasizedFont(widgets::TextStyle::callout)).height();
     const int captionLine = QFontMetrics(widgets::styledFont(widgets::TextStyle::caption)).height();
     int height = 2 * padding + keyLine + lineGap + captionLine;
     if (hasCaption(index))
@@ -92,7 +85,7 @@ void ResultRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     const QColor secondary = isSelected ? QColor(255, 255, 255, 200) : widgets::secondaryColor(option.palette);
     QRect line = content.adjusted(symbolSize + symbolGap, 0, 0, 0);
 
-    const QFont key = keyFont();
+    const QFont key = widgets::emphasizedFont(widgets::TextStyle::callout);
     painter->setFont(key);
     painter->setPen(primary);
     line.setHeight(QFontMetrics(key).height());

@@ -55,6 +55,13 @@ QFont styledFont(TextStyle style)
     return font;
 }
 
+QFont emphasizedFont(TextStyle style)
+{
+    QFont font = styledFont(style);
+    font.setWeight(QFont::DemiBold);
+    return font;
+}
+
 QLabel* styledLabel(const QString& text, TextStyle style, bool isSecondary, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);

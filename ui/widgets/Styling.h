@@ -17,6 +17,8 @@ enum class TextStyle { largeTitle, title, title3, headline, callout, caption };
 
 // The application font scaled for `style`, with the weight that style carries.
 QFont styledFont(TextStyle style);
+// The style's font in semibold, for the name or count that leads a line.
+QFont emphasizedFont(TextStyle style);
 
 // A label in `style`; `isSecondary` fades its colour. Its text is always plain, as labels show names and
 // values from the files and the user, which must never be taken for markup.
