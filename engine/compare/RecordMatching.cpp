@@ -14,8 +14,6 @@
 namespace rowlark::compare::CSVComparator {
 namespace {
 
-constexpr std::string_view keySeparator = " \u2022 ";
-
 // Enough pieces for an even share per core even when some keys hold many rows.
 constexpr std::size_t matchingTaskCount = 64;
 
@@ -211,7 +209,7 @@ private:
             std::string display;
             for (std::size_t i = 0; i < positions.size(); ++i) {
                 if (i > 0)
-                    display += keySeparator;
+                    display += records::keySeparator;
                 display += forms.form(row, positions[i]);
             }
             displayKey_ = std::move(display);

@@ -28,10 +28,13 @@ struct CellDifference {
     std::size_t column = 0;  // its compared column: a position in ComparisonSummary::columns
 };
 
+// What joins the parts of a key made of several columns, in record keys and key names alike.
+inline constexpr std::string_view keySeparator = " \u2022 ";
+
 // One differing record, identified by `id`.
 struct RowDifference {
     Uuid id;
-    std::string key;  // comparable forms of the key columns joined with " • "
+    std::string key;  // comparable forms of the key columns joined with keySeparator
     DiffStatus status = DiffStatus::changed;
     std::optional<std::vector<std::string>> leftRow;   // absent for onlyRight
     std::optional<std::vector<std::string>> rightRow;  // absent for onlyLeft

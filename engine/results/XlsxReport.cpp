@@ -24,7 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view keySeparator = " \u2022 ";
 constexpr std::string_view renameArrow = " \u2192 ";
 // The most characters a cell holds.
 constexpr std::size_t cellCharacterLimit = 32767;
@@ -54,14 +53,10 @@ void check(lxw_error error)
         throwWorkbookError(error);
 }
 
-bool isContinuationByte(char byte)
-{
-    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
-}
-
 std::size_t scalarCount(std::string_view text)
 {
-    return static_cast<std::size_t>(std::ranges::count_if(text, [](char byte) { return !isContinuationByte(byte); }));
+    return static_cast<std::size_t>(
+        std::ranges::count_if(text, [](char byte) { return !text::isContinuationByte(byte); }));
 }
 
 // The first `limit` scalars of `text`.
@@ -69,7 +64,7 @@ void cutToScalars(std::string& text, std::size_t limit)
 {
     std::size_t scalars = 0;
     for (std::size_t position = 0; position < text.size(); ++position)
-        if (!isContinuationByte(text[position]) && scalars++ == limit) {
+        if (!text::isContinuationByte(text[position]) && scalars++ == limit) {
             text.resize(position);
             return;
         }
@@ -136,7 +131,8 @@ lxw_format* boldFormat(lxw_workbook* workbook)
 
 void writeText(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t column, std::string text, lxw_format* format)
 {
-    if (scalarCount(text) > cellCharacterLimit)
+    // A text of no more bytes than the limit has no more scalars either.
+    if (text.size() > cellCharacterLimit && scalarCount(text) > cellCharacterLimit)
         cutToScalars(text, cellCharacterLimit);
     check(worksheet_write_string(sheet, row, column, text.c_str(), format));
 }
@@ -364,7 +360,7 @@ std::string keyColumns(const std::vector<records::ColumnMapping>& mappings, cons
             static_cast<std::size_t>(mapping.leftIndex) >= leftHeaders.size())
             continue;
         if (!key.empty())
-            key.append(keySeparator);
+            key.append(records::keySeparator);
         key.append(leftHeaders[static_cast<std::size_t>(mapping.leftIndex)]);
     }
     return key;

@@ -1,5 +1,7 @@
 #include "text/Encoding.h"
 
+#include "text/Unicode.h"
+
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -24,11 +26,6 @@ std::size_t skipASCII(std::string_view bytes, std::size_t position)
     while (position < size && static_cast<unsigned char>(bytes[position]) < 0x80)
         ++position;
     return position;
-}
-
-bool isContinuation(unsigned char byte)
-{
-    return (byte & 0xC0) == 0x80;
 }
 
 // Length of the well-formed sequence starting at `position` (a non-ASCII lead byte), or 0.
@@ -61,7 +58,7 @@ std::size_t sequenceLength(std::string_view bytes, std::size_t position)
     if (available < length || at(1) < low || at(1) > high)
         return 0;
     for (std::size_t offset = 2; offset < length; ++offset)
-        if (!isContinuation(at(offset)))
+        if (!isContinuationByte(bytes[position + offset]))
             return 0;
     return length;
 }

@@ -19,9 +19,9 @@ using textDifferenceBounds::maximumSearchSteps;
 
 enum class Unit { character, word };
 
-bool isContinuationByte(std::string_view text, std::size_t position)
+bool continuesAScalar(std::string_view text, std::size_t position)
 {
-    return position < text.size() && (static_cast<unsigned char>(text[position]) & 0xC0) == 0x80;
+    return position < text.size() && isContinuationByte(text[position]);
 }
 
 bool isWhiteSpaceAt(std::string_view text, std::size_t position)
@@ -104,7 +104,7 @@ struct Side {
 std::optional<std::size_t> commonStart(Side& left, Side& right, Unit unit)
 {
     std::size_t position = commonStartLength(left.text, right.text);
-    while (position > 0 && (isContinuationByte(left.text, position) || isContinuationByte(right.text, position)))
+    while (position > 0 && (continuesAScalar(left.text, position) || continuesAScalar(right.text, position)))
         --position;
     while (!left.clusters.isBoundary(position) || !right.clusters.isBoundary(position))
         position = std::min(left.clusters.preceding(position), right.clusters.preceding(position));
@@ -130,7 +130,7 @@ std::optional<std::size_t> commonEnd(Side& left, Side& right, std::size_t start,
     std::size_t length = commonEndLength(left.text.substr(start), right.text.substr(start));
     const auto leftAt = [&] { return left.text.size() - length; };
     const auto rightAt = [&] { return right.text.size() - length; };
-    while (length > 0 && (isContinuationByte(left.text, leftAt()) || isContinuationByte(right.text, rightAt())))
+    while (length > 0 && (continuesAScalar(left.text, leftAt()) || continuesAScalar(right.text, rightAt())))
         --length;
     while (length > 0 && (!left.clusters.isBoundary(leftAt()) || !right.clusters.isBoundary(rightAt())))
         length = std::min(left.text.size() - left.clusters.following(leftAt()),

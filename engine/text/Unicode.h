@@ -16,6 +16,11 @@ namespace rowlark::text {
 
 // Scalars
 
+// Whether `byte` continues a UTF-8 sequence rather than starting one.
+inline bool isContinuationByte(char byte)
+{
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
 // Decodes the scalar starting at `position` and advances past it.
 char32_t nextScalar(std::string_view text, std::size_t& position);
 // Decodes the scalar ending at `end` and moves `end` back to its start.
