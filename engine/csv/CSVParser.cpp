@@ -43,12 +43,21 @@ std::size_t countLineBreaks(const char* data, std::size_t position, std::size_t 
 {
     std::size_t count = 0;
 #if defined(__SSE2__)
+    // Each byte lane counts its hits (a hit is -1, so subtracting adds one) for up to 255 blocks
+    // before the lanes are summed, which a baseline x86-64 build does faster than a popcount.
     const __m128i lineFeed = _mm_set1_epi8('\n');
     const __m128i carriageReturn = _mm_set1_epi8('\r');
-    for (; size - position >= 16; position += 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + position));
-        const __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(block, lineFeed), _mm_cmpeq_epi8(block, carriageReturn));
-        count += static_cast<std::size_t>(std::popcount(static_cast<unsigned>(_mm_movemask_epi8(hits))));
+    while (size - position >= 16) {
+        __m128i lanes = _mm_setzero_si128();
+        const std::size_t blocks = std::min<std::size_t>((size - position) / 16, 255);
+        for (std::size_t block = 0; block < blocks; ++block, position += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + position));
+            lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(bytes, lineFeed));
+            lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(bytes, carriageReturn));
+        }
+        const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+        count += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+                 static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
     }
 #endif
     for (; position < size; ++position)

@@ -3,6 +3,7 @@
 #include "text/Unicode.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -19,8 +20,11 @@ std::size_t skipASCII(std::string_view bytes, std::size_t position)
     while (position + 8 <= size) {
         std::uint64_t word;
         std::memcpy(&word, bytes.data() + position, sizeof word);
-        if (word & highBits)
+        if (const std::uint64_t nonASCII = word & highBits) {
+            if constexpr (std::endian::native == std::endian::little)
+                return position + static_cast<std::size_t>(std::countr_zero(nonASCII)) / 8;
             break;
+        }
         position += 8;
     }
     while (position < size && static_cast<unsigned char>(bytes[position]) < 0x80)
