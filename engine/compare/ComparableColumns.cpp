@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
-#include <functional>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include "compare/LargeBuffer.h"
@@ -15,8 +14,6 @@
 
 namespace rowlark::compare::CSVComparator {
 namespace {
-
-constexpr std::size_t textBlockBytes = 1 << 16;
 
 // The most cells a chunk may hold when its codes are two bytes, beside the codes of fixed forms.
 std::size_t narrowChunkCells(std::size_t fixedFormCount)
@@ -39,10 +36,12 @@ int chunkShiftFor(std::size_t width, std::size_t fixedFormCount)
     return std::bit_width(rows) - 1;
 }
 
-bool lies(std::string_view part, std::string_view within)
+// The bits of a key code spread over the whole word.
+std::uint64_t mixedKeyCode(const KeyCode& code)
 {
-    const std::less_equal<const char*> notAfter;
-    return notAfter(within.data(), part.data()) && notAfter(part.data() + part.size(), within.data() + within.size());
+    std::uint64_t mixed = code.high ^ (code.low * 0x9E3779B97F4A7C15ULL);
+    mixed = (mixed ^ (mixed >> 29)) * 0xBF58476D1CE4E5B9ULL;
+    return mixed ^ (mixed >> 32);
 }
 
 // Applies `order` to the forms of both rows at each position given by `positions`, stopping at the
@@ -86,22 +85,6 @@ bool equalityOf(std::string_view x, std::string_view y)
 
 }  // namespace
 
-std::string_view ComparableColumns::TextArena::store(std::string_view text)
-{
-    if (text.size() > freeBytes_) {
-        const std::size_t size = std::max(textBlockBytes, text.size());
-        blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
-        free_ = blocks_.back().get();
-        freeBytes_ = size;
-    }
-    if (!text.empty())
-        std::memcpy(free_, text.data(), text.size());
-    const std::string_view stored(free_, text.size());
-    free_ += text.size();
-    freeBytes_ -= text.size();
-    return stored;
-}
-
 ComparableColumns::ComparableColumns(const table::CSVTable& table, std::vector<std::size_t> columns,
                                      std::vector<std::size_t> keyPositions, bool ignoreCase, unsigned workers)
     : table_(&table)
@@ -132,16 +115,55 @@ void ComparableColumns::normalizeChunk(std::size_t chunkIndex, const std::vector
 {
     Chunk& chunk = chunks_[chunkIndex];
     NormalizationBuffer buffer;
+    std::vector<RecentCodes> recent(columns_.size());
     const std::size_t first = chunkIndex * chunkRows_;
     const std::size_t end = std::min(first + chunkRows_, rowCount_);
     for (std::size_t row = first; row < end; ++row) {
         for (std::size_t position = 0; position < columns_.size(); ++position) {
             const std::string_view cell = table_->cell(row, columns_[position]);
-            storeCode(row * columns_.size() + position,
-                      codeFor(cell, canonicalComparable(cell, rules[position], ignoreCase, buffer), chunk));
+            RecentCodes& codes = recent[position];
+            std::optional<std::uint32_t> code = codes.find(cell);
+            if (!code) {
+                code = codeFor(cell, canonicalComparable(cell, rules[position], ignoreCase, buffer), chunk);
+                codes.remember(cell, *code);
+            }
+            storeCode(row * columns_.size() + position, *code);
         }
         keyCodes_[row] = keyCodeOf(row);
     }
+    chunk.text.shrink_to_fit();
+    chunk.ends.shrink_to_fit();
+}
+
+std::optional<std::uint32_t> ComparableColumns::RecentCodes::find(std::string_view cell)
+{
+    if (!isUseful_)
+        return std::nullopt;
+    ++lookups_;
+    const Entry& entry = entries_[slotOf(cell)];
+    if (entry.isSet && entry.cell == cell) {
+        ++hits_;
+        return entry.code;
+    }
+    if (lookups_ == trialLookups && hits_ * 4 < lookups_)
+        isUseful_ = false;
+    return std::nullopt;
+}
+
+void ComparableColumns::RecentCodes::remember(std::string_view cell, std::uint32_t code)
+{
+    if (isUseful_)
+        entries_[slotOf(cell)] = {cell, code, true};
+}
+
+// A few bytes from both ends and the length tell most of a column's repeated values apart.
+std::size_t ComparableColumns::RecentCodes::slotOf(std::string_view cell)
+{
+    std::size_t mixed = cell.size();
+    if (!cell.empty())
+        mixed = (mixed * 31 + static_cast<unsigned char>(cell.front())) * 31 + static_cast<unsigned char>(cell.back()) +
+                (static_cast<std::size_t>(static_cast<unsigned char>(cell[cell.size() / 2])) << 8);
+    return (mixed * 0x9E3779B97F4A7C15ULL >> 40) % slotCount;
 }
 
 void ComparableColumns::storeCode(std::size_t cell, std::uint32_t code)
@@ -156,11 +178,8 @@ void ComparableColumns::storeCode(std::size_t cell, std::uint32_t code)
 std::size_t ComparableColumns::keyHash(std::size_t row) const
 {
     const KeyCode& code = keyCodes_[row];
-    if (code.isComplete()) {
-        std::uint64_t mixed = code.high ^ (code.low * 0x9E3779B97F4A7C15ULL);
-        mixed = (mixed ^ (mixed >> 29)) * 0xBF58476D1CE4E5B9ULL;
-        return static_cast<std::size_t>(mixed ^ (mixed >> 32));
-    }
+    if (code.isComplete())
+        return static_cast<std::size_t>(mixedKeyCode(code));
     std::size_t hash = 0;
     for (const std::size_t position : keyPositions_)
         records::hashCombine(hash, form(row, position));
@@ -205,8 +224,9 @@ std::uint32_t ComparableColumns::codeFor(std::string_view cell, std::string_view
     for (std::size_t fixed = 0; fixed < fixedForms.size(); ++fixed)
         if (form == fixedForms[fixed])
             return static_cast<std::uint32_t>(fixed + 1);
-    chunk.forms.push_back(lies(form, cell) ? form : chunk.arena.store(form));
-    return static_cast<std::uint32_t>(fixedForms.size() + chunk.forms.size());
+    chunk.text.append(form);
+    chunk.ends.push_back(chunk.text.size());
+    return static_cast<std::uint32_t>(fixedForms.size() + chunk.ends.size());
 }
 
 std::strong_ordering compareForms(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b,

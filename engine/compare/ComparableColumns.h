@@ -2,14 +2,15 @@
 
 // The comparable forms of chosen columns of one table, every cell normalized exactly once. Most
 // cells are already in comparable form; those cost two bytes (four in very wide tables) and no
-// copy. A form that differs is kept once, as a view into the table (a trimmed cell) or into
-// storage owned here.
+// copy. A form that differs is copied once into storage owned here, at eight bytes more.
 
 #include <array>
 #include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -52,15 +53,20 @@ public:
             return table_->cell(row, columns_[position]);
         if (code <= fixedForms.size())
             return fixedForms[code - 1];
-        return chunks_[row >> chunkShift_].forms[code - fixedForms.size() - 1];
+        return chunks_[row >> chunkShift_].form(code - fixedForms.size() - 1);
     }
-    // Asks for the cache lines that say where the forms of `row` are, ahead of reading them.
+    // Asks for the cache lines that say where the forms and cells of `row` are, ahead of reading
+    // them.
     void prefetchCodes(std::size_t row) const
     {
         if (columns_.empty())
             return;
         prefetch(codeAddress(row * columns_.size()));
         prefetch(codeAddress(row * columns_.size() + columns_.size() - 1));
+        if (row < table_->rowCount())
+            for (const std::size_t column : {columns_.front(), columns_.back()})
+                if (column < table_->columnCount())
+                    prefetch(table_->cellPlaceAddress(row, column));
     }
     // Reads where the forms of `row` are listed, once its codes are at hand, and where its first,
     // middle and last cell lie: the loads of many rows can be in flight at once, and a row's cell
@@ -71,31 +77,54 @@ public:
             return;
         for (std::size_t position = 0; position < columns_.size(); ++position)
             if (const std::uint32_t code = codeOf(row * columns_.size() + position); code > fixedForms.size())
-                prefetch(&chunks_[row >> chunkShift_].forms[code - fixedForms.size() - 1]);
+                prefetch(&chunks_[row >> chunkShift_].ends[code - fixedForms.size() - 1]);
         prefetch(table_->cell(row, columns_.front()).data());
         prefetch(table_->cell(row, columns_[columns_.size() / 2]).data());
         prefetch(table_->cell(row, columns_.back()).data());
     }
-    // Equal keys have equal codes and hashes. The hash is computed on each call.
+    // Equal keys have equal codes and hashes. The hash is computed on each call. Neither may be
+    // asked for once the key codes are released.
     const KeyCode& keyCode(std::size_t row) const { return keyCodes_[row]; }
     std::size_t keyHash(std::size_t row) const;
+    // Grouping rows by key is what reads key codes; after it they are memory for nothing.
+    void releaseKeyCodes() { keyCodes_.reset(); }
 
 private:
-    // Appends texts into blocks that never move, so views into them stay valid.
-    class TextArena {
-    public:
-        std::string_view store(std::string_view text);
+    // The forms of one range of rows that differ from their cells, back to back; filled by one
+    // worker. Form i ends where form i + 1 starts.
+    struct Chunk {
+        std::string text;
+        std::vector<std::uint64_t> ends;
 
-    private:
-        std::vector<std::unique_ptr<char[]>> blocks_;
-        char* free_ = nullptr;
-        std::size_t freeBytes_ = 0;
+        std::string_view form(std::size_t index) const
+        {
+            const std::uint64_t start = index == 0 ? 0 : ends[index - 1];
+            return {text.data() + start, static_cast<std::size_t>(ends[index] - start)};
+        }
     };
 
-    // The forms of one range of rows that differ from their cells; filled by one worker.
-    struct Chunk {
-        std::vector<std::string_view> forms;
-        TextArena arena;
+    // The codes of a column's latest distinct cells in one chunk: a value seen again costs a
+    // look-up instead of a normalization. A column whose values rarely repeat stops looking after
+    // a trial.
+    class RecentCodes {
+    public:
+        std::optional<std::uint32_t> find(std::string_view cell);
+        void remember(std::string_view cell, std::uint32_t code);
+
+    private:
+        static constexpr std::size_t slotCount = 64;
+        static constexpr std::size_t trialLookups = 256;
+        struct Entry {
+            std::string_view cell;
+            std::uint32_t code = 0;
+            bool isSet = false;
+        };
+        static std::size_t slotOf(std::string_view cell);
+
+        std::array<Entry, slotCount> entries_{};
+        std::size_t lookups_ = 0;
+        std::size_t hits_ = 0;
+        bool isUseful_ = true;
     };
 
     static constexpr std::array<std::string_view, 4> fixedForms{"", "true", "false", "unitedstates"};

@@ -35,7 +35,7 @@ KeyDiagnostics::KeyDiagnostics(const table::CSVTable& table, const std::vector<s
     std::vector<std::size_t> positions(keyIndices.size());
     std::iota(positions.begin(), positions.end(), 0);
     const CSVComparator::ComparableColumns key(table, columnsOf(keyIndices), std::move(positions), ignoreCase, workers);
-    *this = KeyDiagnostics(key, CSVComparator::KeyGroups(key, nullptr), 0);
+    *this = KeyDiagnostics(key, CSVComparator::KeyGroups(key, nullptr, workers), 0);
 }
 
 KeyDiagnostics::KeyDiagnostics(const CSVComparator::ComparableColumns& forms, const CSVComparator::KeyGroups& groups,

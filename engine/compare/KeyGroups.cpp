@@ -10,113 +10,170 @@
 
 #include "compare/LargeBuffer.h"
 #include "compare/Prefetch.h"
+#include "table/HugePages.h"
+#include "table/Parallel.h"
 
 namespace rowlark::compare::CSVComparator {
 namespace {
 
 // Below this many keys a second sorting thread costs more than it saves.
 constexpr std::size_t parallelSortThreshold = 1 << 14;
+// Below this many rows one worker numbers every key.
+constexpr std::size_t parallelNumberingThreshold = 1 << 14;
+constexpr unsigned mostPartitions = 16;
+
+unsigned partitionCountFor(std::size_t rows, unsigned workers)
+{
+    if (rows < parallelNumberingThreshold)
+        return 1;
+    return std::bit_floor(std::min(workers == 0 ? table::defaultWorkerCount() : workers, mostPartitions));
+}
 
 }  // namespace
 
-KeyGroups::KeyGroups(const ComparableColumns& first, const ComparableColumns* second)
+KeyGroups::KeyGroups(const ComparableColumns& first, const ComparableColumns* second, unsigned workers)
     : sides_{&first, second}
 {
     const std::size_t total = first.rowCount() + (second ? second->rowCount() : 0);
     if (total >= std::numeric_limits<std::uint32_t>::max())
         throw std::length_error("The files have too many rows to compare.");
-    collectGroups(numberKeys());
+    collectGroups(numberKeys(workers).get(), workers);
 }
 
-// Open addressing with linear probing: a slot holds a key number plus one, or 0 when free. The
-// key number of every row, the first side's rows first. Rows arrive in file order but their
-// slots and keys lie anywhere, so each row's slot is fetched `slotLookahead` rows ahead and the
-// key in it `keyLookahead` rows ahead.
-std::vector<std::uint32_t> KeyGroups::numberKeys()
+std::size_t KeyGroups::partitionOf(std::size_t index) const
+{
+    if (partitionBits_ == 0)
+        return 0;
+    const KeyCode& code = sides_[sideOf(index)]->keyCode(rowOf(index));
+    std::uint64_t mixed = code.high + code.low * 0xBF58476D1CE4E5B9ULL;
+    mixed = (mixed ^ (mixed >> 31)) * 0x94D049BB133111EBULL;
+    return static_cast<std::size_t>(mixed >> (std::numeric_limits<std::uint64_t>::digits - partitionBits_));
+}
+
+// Equal keys have equal codes, so each partition of the rows holds every row of its keys and is
+// numbered on its own, by one worker. Partition p writes its keys from the position of its first
+// row among all partitions' rows, and they move down next to each other once all are numbered.
+std::unique_ptr<std::uint32_t[]> KeyGroups::numberKeys(unsigned workers)
+{
+    const std::size_t total = sides_[0]->rowCount() + (sides_[1] ? sides_[1]->rowCount() : 0);
+    const unsigned partitionCount = partitionCountFor(total, workers);
+    partitionBits_ = std::countr_zero(partitionCount);
+    std::vector<Partition> partitions(partitionCount);
+    if (partitionCount == 1)
+        partitions[0].rowCount = total;
+    else
+        for (std::size_t index = 0; index < total; ++index)
+            ++partitions[partitionOf(index)].rowCount;
+    for (std::size_t p = 1; p < partitionCount; ++p)
+        partitions[p].firstRow = partitions[p - 1].firstRow + partitions[p - 1].rowCount;
+
+    // Only the pages that keys reach are ever touched.
+    keys_ = largeBuffer<KeyEntry>(total);
+    auto keyOfRow = largeBuffer<std::uint32_t>(total);
+    table::runInParallel(partitionCount, workers,
+                         [&](std::size_t p) { numberPartition(p, partitions[p], keyOfRow.get()); });
+
+    std::vector<std::uint32_t> firstKey(partitionCount);
+    for (std::size_t p = 0; p < partitionCount; ++p) {
+        firstKey[p] = static_cast<std::uint32_t>(keyCount_);
+        if (partitions[p].firstRow != keyCount_)
+            std::copy_n(keys_.get() + partitions[p].firstRow, partitions[p].keyCount, keys_.get() + keyCount_);
+        keyCount_ += partitions[p].keyCount;
+    }
+    table::releasePages(keys_.get() + keyCount_, (total - keyCount_) * sizeof(KeyEntry));
+    if (partitionCount > 1)
+        for (std::size_t index = 0; index < total; ++index)
+            keyOfRow[index] += firstKey[partitionOf(index)];
+    return keyOfRow;
+}
+
+// Open addressing with linear probing: a slot holds a key number plus one, or 0 when free. Rows
+// arrive in file order but their slots and keys lie anywhere, so each row's slot is fetched
+// `slotLookahead` rows ahead and the key in it `keyLookahead` rows ahead.
+void KeyGroups::numberPartition(std::size_t partitionIndex, Partition& partition, std::uint32_t* keyOfRow)
 {
     constexpr std::size_t slotLookahead = 16;
     constexpr std::size_t keyLookahead = 8;
-    const std::size_t leftRows = sides_[0]->rowCount();
-    const std::size_t total = leftRows + (sides_[1] ? sides_[1]->rowCount() : 0);
-    const std::size_t capacity = std::bit_ceil(std::max<std::size_t>(16, total * 2));
+    const std::size_t rowCount = partition.rowCount;
+    // At most four keys in five slots, and most comparisons have far fewer keys than rows.
+    const std::size_t capacity = std::bit_ceil(rowCount + rowCount / 4 + 16);
     const int shift = std::numeric_limits<std::uint64_t>::digits - std::countr_zero(capacity);
     const auto slots = largeBuffer<std::uint32_t>(capacity);
     std::fill_n(slots.get(), capacity, 0);
-    std::vector<std::uint32_t> keyOfRow;
-    keyOfRow.reserve(total);
-    table::adviseHugePages(keyOfRow.data(), total * sizeof(std::uint32_t));
-    // Only the pages that keys reach are ever touched.
-    keys_.reserve(total);
-    table::adviseHugePages(keys_.data(), total * sizeof(KeyEntry));
-    const auto sideOf = [&](std::size_t index) { return static_cast<std::uint32_t>(index >= leftRows); };
-    const auto rowOf = [&](std::size_t index) { return index >= leftRows ? index - leftRows : index; };
+    KeyEntry* const keys = keys_.get() + partition.firstRow;
+    std::size_t keyCount = 0;
     struct Pending {
+        std::size_t index;
         std::size_t hash;
         std::size_t slot;
     };
     std::array<Pending, slotLookahead> pending;
-    const auto look = [&](std::size_t index) {
+    std::size_t nextIndex = 0;
+    // Finds the partition's row at position `ahead` among its rows and asks for its slot.
+    const auto look = [&](std::size_t ahead) {
+        while (partitionOf(nextIndex) != partitionIndex)
+            ++nextIndex;
+        const std::size_t index = nextIndex++;
         const std::size_t hash = sides_[sideOf(index)]->keyHash(rowOf(index));
         const auto slot = static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ULL) >> shift);
         prefetch(&slots[slot]);
-        pending[index % slotLookahead] = {hash, slot};
+        pending[ahead % slotLookahead] = {index, hash, slot};
     };
-    for (std::size_t index = 0; index < std::min(total, slotLookahead); ++index)
-        look(index);
-    for (std::size_t index = 0; index < total; ++index) {
-        if (index + keyLookahead < total) {
-            const std::uint32_t ahead = slots[pending[(index + keyLookahead) % slotLookahead].slot];
+    for (std::size_t ahead = 0; ahead < std::min(rowCount, slotLookahead); ++ahead)
+        look(ahead);
+    for (std::size_t position = 0; position < rowCount; ++position) {
+        if (position + keyLookahead < rowCount) {
+            const std::uint32_t ahead = slots[pending[(position + keyLookahead) % slotLookahead].slot];
             if (ahead != 0)
-                prefetch(&keys_[ahead - 1]);
+                prefetch(&keys[ahead - 1]);
         }
-        const auto [hash, firstSlot] = pending[index % slotLookahead];
-        if (index + slotLookahead < total)
-            look(index + slotLookahead);
-        const std::uint32_t side = sideOf(index);
+        const auto [index, hash, firstSlot] = pending[position % slotLookahead];
+        if (position + slotLookahead < rowCount)
+            look(position + slotLookahead);
+        const ComparableColumns& forms = *sides_[sideOf(index)];
         const std::size_t row = rowOf(index);
-        const ComparableColumns& forms = *sides_[side];
         std::size_t slot = firstSlot;
         for (;; slot = (slot + 1) & (capacity - 1)) {
             if (slots[slot] == 0) {
-                slots[slot] = static_cast<std::uint32_t>(keys_.size() + 1);
-                keys_.push_back({forms.keyCode(row), hash, {side, static_cast<std::uint32_t>(row)}});
+                slots[slot] = static_cast<std::uint32_t>(keyCount + 1);
+                keys[keyCount++] = {forms.keyCode(row), static_cast<std::uint32_t>(hash),
+                                    static_cast<std::uint32_t>(index)};
                 break;
             }
-            if (hasKey(keys_[slots[slot] - 1], hash, forms, row))
+            if (hasKey(keys[slots[slot] - 1], hash, forms, row))
                 break;
         }
-        keyOfRow.push_back(slots[slot] - 1);
+        keyOfRow[index] = slots[slot] - 1;
     }
-    return keyOfRow;
+    partition.keyCount = keyCount;
 }
 
 bool KeyGroups::hasKey(const KeyEntry& entry, std::size_t hash, const ComparableColumns& forms, std::size_t row) const
 {
-    if (entry.hash != hash || entry.code != forms.keyCode(row))
+    if (entry.hashBits != static_cast<std::uint32_t>(hash) || entry.code != forms.keyCode(row))
         return false;
-    return entry.code.isComplete() ||
-           equalForms(*sides_[entry.representative.side], entry.representative.row, forms, row, forms.keyPositions());
+    return entry.code.isComplete() || equalForms(*sides_[sideOf(entry.representative)], rowOf(entry.representative),
+                                                 forms, row, forms.keyPositions());
 }
 
-// Counting sort of the rows by key number keeps each group in file order.
-void KeyGroups::collectGroups(const std::vector<std::uint32_t>& keyOfRow)
+// Counting sort of the rows by key number keeps each group in file order. Each offset starts as
+// the end of its group and, as the rows are placed from the last one back, steps down to its
+// start. The two sides are sorted at once.
+void KeyGroups::collectGroups(const std::uint32_t* keyOfRow, unsigned workers)
 {
-    std::size_t firstRow = 0;
-    for (std::size_t side = 0; side < 2; ++side) {
+    table::runInParallel(2, workers, [&](std::size_t side) {
         const std::size_t rowCount = sides_[side] ? sides_[side]->rowCount() : 0;
-        const auto sideKeys = std::span(keyOfRow).subspan(firstRow, rowCount);
+        const std::span sideKeys(keyOfRow + (side == 0 ? 0 : sides_[0]->rowCount()), rowCount);
         auto& offsets = groupOffsets_[side];
         offsets.assign(keyCount() + 1, 0);
         for (const std::uint32_t key : sideKeys)
-            ++offsets[key + 1];
+            ++offsets[key];
         std::partial_sum(offsets.begin(), offsets.end(), offsets.begin());
-        std::vector<std::uint32_t> next(offsets.begin(), offsets.end() - 1);
         auto& rows = groupRows_[side];
         rows.resize(rowCount);
-        for (std::size_t row = 0; row < rowCount; ++row)
-            rows[next[sideKeys[row]]++] = static_cast<std::uint32_t>(row);
-        firstRow += rowCount;
-    }
+        for (std::size_t row = rowCount; row-- > 0;)
+            rows[--offsets[sideKeys[row]]] = static_cast<std::uint32_t>(row);
+    });
 }
 
 std::vector<std::uint32_t> KeyGroups::sortedKeys(unsigned workers) const

@@ -1,11 +1,11 @@
 #pragma once
 
 // The distinct keys of the rows of one or two tables, found by hashing: every key gets a number
-// (in order of first appearance, the first table's rows before the second's) and the list of its
-// rows on each side, in file order.
+// and the list of its rows on each side, in file order.
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -16,9 +16,10 @@ namespace rowlark::compare::CSVComparator {
 class KeyGroups {
 public:
     // Both sides must have the same key positions. Without a second side, its groups are empty.
-    KeyGroups(const ComparableColumns& first, const ComparableColumns* second);
+    // Large tables are grouped by up to `workers` threads (0: one per core).
+    KeyGroups(const ComparableColumns& first, const ComparableColumns* second, unsigned workers);
 
-    std::size_t keyCount() const { return keys_.size(); }
+    std::size_t keyCount() const { return keyCount_; }
     // The rows of side 0 or 1 that have key `key`, ascending.
     std::span<const std::uint32_t> rows(std::size_t side, std::size_t key) const
     {
@@ -28,33 +29,43 @@ public:
     // The forms of key `key` come from this side and row.
     const ComparableColumns& representativeSide(std::size_t key) const
     {
-        return *sides_[keys_[key].representative.side];
+        return *sides_[sideOf(keys_[key].representative)];
     }
-    std::size_t representativeRow(std::size_t key) const { return keys_[key].representative.row; }
+    std::size_t representativeRow(std::size_t key) const { return rowOf(keys_[key].representative); }
 
     // The key numbers in ascending lexicographic order of their forms.
     std::vector<std::uint32_t> sortedKeys(unsigned workers) const;
 
 private:
-    struct RowReference {
-        std::uint32_t side;
-        std::uint32_t row;
-    };
-
-    std::vector<std::uint32_t> numberKeys();
-    void collectGroups(const std::vector<std::uint32_t>& keyOfRow);
-
-    // Read together when a row looks for its key.
+    // Read together when a row looks for its key. Part of the hash is enough to pass over most
+    // other keys without reading their forms.
     struct KeyEntry {
         KeyCode code;
-        std::size_t hash;
-        RowReference representative;
+        std::uint32_t hashBits;
+        std::uint32_t representative;  // the index of the key's first row
+    };
+    // The rows one worker numbers, and where its keys go at first.
+    struct Partition {
+        std::size_t firstRow = 0;
+        std::size_t rowCount = 0;
+        std::size_t keyCount = 0;
     };
 
+    // Rows are indexed across both sides, the first side's rows first.
+    std::size_t sideOf(std::size_t index) const { return index >= sides_[0]->rowCount() ? 1 : 0; }
+    std::size_t rowOf(std::size_t index) const { return index - sideOf(index) * sides_[0]->rowCount(); }
+    std::size_t partitionOf(std::size_t index) const;
+
+    // The key number of every row.
+    std::unique_ptr<std::uint32_t[]> numberKeys(unsigned workers);
+    void numberPartition(std::size_t partitionIndex, Partition& partition, std::uint32_t* keyOfRow);
     bool hasKey(const KeyEntry& entry, std::size_t hash, const ComparableColumns& forms, std::size_t row) const;
+    void collectGroups(const std::uint32_t* keyOfRow, unsigned workers);
 
     const ComparableColumns* sides_[2];
-    std::vector<KeyEntry> keys_;
+    int partitionBits_ = 0;
+    std::unique_ptr<KeyEntry[]> keys_;
+    std::size_t keyCount_ = 0;
     std::vector<std::uint32_t> groupOffsets_[2];
     std::vector<std::uint32_t> groupRows_[2];
 };

@@ -374,9 +374,11 @@ records::ComparisonSummary compareMeasuringKeys(const table::CSVTable& left, con
                                                 unsigned workers, ComparisonWithKeys* keys)
 {
     const ActiveColumns active = activeColumns(mappings, left, right);
-    const ComparableColumns leftForms(left, active.left, active.keyPositions, ignoreCase, workers);
-    const ComparableColumns rightForms(right, active.right, active.keyPositions, ignoreCase, workers);
-    const KeyGroups groups(leftForms, &rightForms);
+    ComparableColumns leftForms(left, active.left, active.keyPositions, ignoreCase, workers);
+    ComparableColumns rightForms(right, active.right, active.keyPositions, ignoreCase, workers);
+    const KeyGroups groups(leftForms, &rightForms, workers);
+    leftForms.releaseKeyCodes();
+    rightForms.releaseKeyCodes();
     if (keys && active.hasKeyMapping) {
         keys->leftKeys = KeyDiagnostics(leftForms, groups, 0);
         keys->rightKeys = KeyDiagnostics(rightForms, groups, 1);

@@ -58,6 +58,13 @@ public:
         const ColumnSource& source = columns_[column];
         return source.store->cell(row, source.column);
     }
+    // Where the place of a cell inside the table is kept, for fetching it ahead of use; the row and
+    // column must be inside the table.
+    const void* cellPlaceAddress(std::size_t row, std::size_t column) const
+    {
+        const ColumnSource& source = columns_[column];
+        return source.store->placeAddress(row, source.column);
+    }
     RowView row(std::size_t row) const;
     std::vector<std::string> rowStrings(std::size_t row) const;
 

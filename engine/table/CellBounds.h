@@ -38,6 +38,8 @@ public:
         return low | (high << 32);
     }
     std::uint64_t back() const { return (*this)[low_.size() - 1]; }
+    // Where offset `index` is kept, for fetching it ahead of use.
+    const void* address(std::size_t index) const { return &low_[index]; }
     std::size_t size() const { return low_.size(); }
     bool empty() const { return low_.empty(); }
     void shrinkToFit() { low_.shrink_to_fit(); }
