@@ -6,7 +6,6 @@
 #include <optional>
 #include <utility>
 
-#include "compare/LargeBuffer.h"
 #include "compare/ValueNormalization.h"
 #include "records/Hashing.h"
 #include "table/Parallel.h"
@@ -94,12 +93,12 @@ ComparableColumns::ComparableColumns(const table::CSVTable& table, std::vector<s
     , chunkShift_(chunkShiftFor(columns_.size(), fixedForms.size()))
     , chunkRows_(std::size_t{1} << chunkShift_)
     , chunks_((rowCount_ + chunkRows_ - 1) / chunkRows_)
-    , keyCodes_(largeBuffer<KeyCode>(rowCount_))
+    , keyCodes_(std::make_unique_for_overwrite<KeyCode[]>(rowCount_))
 {
     if (hasNarrowCodes(columns_.size(), fixedForms.size()))
-        narrowCodes_ = largeBuffer<std::uint16_t>(rowCount_ * columns_.size());
+        narrowCodes_ = std::make_unique_for_overwrite<std::uint16_t[]>(rowCount_ * columns_.size());
     else
-        wideCodes_ = largeBuffer<std::uint32_t>(rowCount_ * columns_.size());
+        wideCodes_ = std::make_unique_for_overwrite<std::uint32_t[]>(rowCount_ * columns_.size());
     std::vector<ColumnRules> rules;
     rules.reserve(columns_.size());
     const auto& headers = table.headers();

@@ -8,9 +8,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "compare/LargeBuffer.h"
 #include "compare/Prefetch.h"
-#include "table/HugePages.h"
+#include "table/Pages.h"
 #include "table/Parallel.h"
 
 namespace rowlark::compare::CSVComparator {
@@ -68,8 +67,8 @@ std::unique_ptr<std::uint32_t[]> KeyGroups::numberKeys(unsigned workers)
         partitions[p].firstRow = partitions[p - 1].firstRow + partitions[p - 1].rowCount;
 
     // Only the pages that keys reach are ever touched.
-    keys_ = largeBuffer<KeyEntry>(total);
-    auto keyOfRow = largeBuffer<std::uint32_t>(total);
+    keys_ = std::make_unique_for_overwrite<KeyEntry[]>(total);
+    auto keyOfRow = std::make_unique_for_overwrite<std::uint32_t[]>(total);
     table::runInParallel(partitionCount, workers,
                          [&](std::size_t p) { numberPartition(p, partitions[p], keyOfRow.get()); });
 
@@ -98,7 +97,7 @@ void KeyGroups::numberPartition(std::size_t partitionIndex, Partition& partition
     // At most four keys in five slots, and most comparisons have far fewer keys than rows.
     const std::size_t capacity = std::bit_ceil(rowCount + rowCount / 4 + 16);
     const int shift = std::numeric_limits<std::uint64_t>::digits - std::countr_zero(capacity);
-    const auto slots = largeBuffer<std::uint32_t>(capacity);
+    const auto slots = std::make_unique_for_overwrite<std::uint32_t[]>(capacity);
     std::fill_n(slots.get(), capacity, 0);
     KeyEntry* const keys = keys_.get() + partition.firstRow;
     std::size_t keyCount = 0;
@@ -182,7 +181,7 @@ std::vector<std::uint32_t> KeyGroups::sortedKeys(unsigned workers) const
         KeyCode code;
         std::uint32_t key;
     };
-    const auto buffer = largeBuffer<SortEntry>(keyCount());
+    const auto buffer = std::make_unique_for_overwrite<SortEntry[]>(keyCount());
     const std::span entries(buffer.get(), keyCount());
     for (std::uint32_t key = 0; key < entries.size(); ++key)
         entries[key] = {keys_[key].code, key};

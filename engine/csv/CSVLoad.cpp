@@ -10,7 +10,6 @@
 
 #include "csv/CSVParser.h"
 #include "table/CSVTable.h"
-#include "table/HugePages.h"
 #include "text/Encoding.h"
 
 namespace rowlark::csv {
@@ -60,7 +59,6 @@ std::string readWholeFile(const std::filesystem::path& path)
 
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(std::max<off_t>(status.st_size, 0)) + 1);
-    table::adviseHugePages(bytes.data(), bytes.capacity());
     bytes.resize(bytes.capacity());
     std::size_t size = 0;
     while (true) {

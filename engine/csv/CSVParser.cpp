@@ -13,7 +13,7 @@
 #endif
 
 #include "csv/CSVError.h"
-#include "table/HugePages.h"
+#include "table/Pages.h"
 #include "text/Unicode.h"
 
 namespace rowlark::csv {

@@ -14,8 +14,8 @@ namespace rowlark::table {
 
 class CellBounds {
 public:
-    // Room for `count` offsets, backed by huge pages where the platform has them.
-    void reserve(std::size_t count);
+    // Room for `count` offsets. Pages that are never written cost no memory.
+    void reserve(std::size_t count) { low_.reserve(count); }
 
     void push_back(std::uint64_t bound)
     {

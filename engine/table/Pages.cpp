@@ -1,4 +1,4 @@
-#include "table/HugePages.h"
+#include "table/Pages.h"
 
 #include <cstdint>
 
@@ -8,18 +8,6 @@
 #endif
 
 namespace rowlark::table {
-
-void adviseHugePages([[maybe_unused]] const void* data, [[maybe_unused]] std::size_t bytes)
-{
-#if defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t hugePage = std::uintptr_t{1} << 21;
-    const auto start = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t first = (start + hugePage - 1) & ~(hugePage - 1);
-    const std::uintptr_t last = (start + bytes) & ~(hugePage - 1);
-    if (last > first)
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#endif
-}
 
 void releasePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t bytes)
 {
