@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <limits>
-#include <optional>
 #include <utility>
 
 #include "compare/ValueNormalization.h"
@@ -26,7 +25,7 @@ bool hasNarrowCodes(std::size_t width, std::size_t fixedFormCount)
 }
 
 // Rows per chunk, as a power of two: small enough to share the work evenly, and few enough cells
-// that every code of a chunk fits in 16 bits, or in 32 for the widest tables. A shift finds a row's
+// that every code of a chunk fits in 16 bits, or in 32 for the widest keys. A shift finds a row's
 // chunk.
 int chunkShiftFor(std::size_t width, std::size_t fixedFormCount)
 {
@@ -43,43 +42,40 @@ std::uint64_t mixedKeyCode(const KeyCode& code)
     return mixed ^ (mixed >> 32);
 }
 
-// Applies `order` to the forms of both rows at each position given by `positions`, stopping at the
-// first position where they differ.
-template<typename Result, typename Positions, typename Order>
-Result firstDifference(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB,
-                       const Positions& positions, Result equal, Order order)
+std::vector<std::size_t> positionsOutside(std::size_t width, const std::vector<std::size_t>& keyPositions)
 {
-    for (const std::size_t position : positions) {
-        const Result result = order(a.form(rowA, position), b.form(rowB, position));
+    std::vector<std::size_t> positions;
+    for (std::size_t position = 0; position < width; ++position)
+        if (std::ranges::find(keyPositions, position) == keyPositions.end())
+            positions.push_back(position);
+    return positions;
+}
+
+std::vector<ColumnRules> rulesOf(const table::CSVTable& table, const std::vector<std::size_t>& columns)
+{
+    std::vector<ColumnRules> rules;
+    rules.reserve(columns.size());
+    const auto& headers = table.headers();
+    for (const std::size_t column : columns) {
+        const std::string_view header =
+            column < headers.size() ? std::string_view(headers[column]) : std::string_view();
+        rules.push_back(ColumnRules::forNormalizedHeader(text::normalizeHeader(header)));
+    }
+    return rules;
+}
+
+// Applies `order` to the key forms of both rows part by part, stopping at the first part where
+// they differ.
+template<typename Result, typename Order>
+Result firstKeyDifference(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB,
+                          Result equal, Order order)
+{
+    for (std::size_t part = 0; part < a.keyPositions().size(); ++part) {
+        const Result result = order(a.keyForm(rowA, part), b.keyForm(rowB, part));
         if (result != equal)
             return result;
     }
     return equal;
-}
-
-struct AllPositions {
-    struct Iterator {
-        std::size_t position;
-        std::size_t operator*() const { return position; }
-        Iterator& operator++()
-        {
-            ++position;
-            return *this;
-        }
-        bool operator!=(const Iterator& other) const { return position != other.position; }
-    };
-    std::size_t width;
-    Iterator begin() const { return {0}; }
-    Iterator end() const { return {width}; }
-};
-
-std::strong_ordering orderOf(std::string_view x, std::string_view y)
-{
-    return x.compare(y) <=> 0;
-}
-bool equalityOf(std::string_view x, std::string_view y)
-{
-    return x == y;
 }
 
 }  // namespace
@@ -89,80 +85,46 @@ ComparableColumns::ComparableColumns(const table::CSVTable& table, std::vector<s
     : table_(&table)
     , columns_(std::move(columns))
     , keyPositions_(std::move(keyPositions))
+    , valuePositions_(positionsOutside(columns_.size(), keyPositions_))
+    , rules_(rulesOf(table, columns_))
+    , ignoreCase_(ignoreCase)
     , rowCount_(table.rowCount())
-    , chunkShift_(chunkShiftFor(columns_.size(), fixedForms.size()))
+    , chunkShift_(chunkShiftFor(keyPositions_.size(), fixedForms.size()))
     , chunkRows_(std::size_t{1} << chunkShift_)
     , chunks_((rowCount_ + chunkRows_ - 1) / chunkRows_)
     , keyCodes_(std::make_unique_for_overwrite<KeyCode[]>(rowCount_))
 {
-    if (hasNarrowCodes(columns_.size(), fixedForms.size()))
-        narrowCodes_ = std::make_unique_for_overwrite<std::uint16_t[]>(rowCount_ * columns_.size());
+    if (hasNarrowCodes(keyPositions_.size(), fixedForms.size()))
+        narrowCodes_ = std::make_unique_for_overwrite<std::uint16_t[]>(rowCount_ * keyPositions_.size());
     else
-        wideCodes_ = std::make_unique_for_overwrite<std::uint32_t[]>(rowCount_ * columns_.size());
-    std::vector<ColumnRules> rules;
-    rules.reserve(columns_.size());
-    const auto& headers = table.headers();
-    for (const std::size_t column : columns_) {
-        const std::string_view header =
-            column < headers.size() ? std::string_view(headers[column]) : std::string_view();
-        rules.push_back(ColumnRules::forNormalizedHeader(text::normalizeHeader(header)));
-    }
-    table::runInParallel(chunks_.size(), workers, [&](std::size_t chunk) { normalizeChunk(chunk, rules, ignoreCase); });
+        wideCodes_ = std::make_unique_for_overwrite<std::uint32_t[]>(rowCount_ * keyPositions_.size());
+    table::runInParallel(chunks_.size(), workers, [&](std::size_t chunk) { normalizeChunk(chunk); });
 }
 
-void ComparableColumns::normalizeChunk(std::size_t chunkIndex, const std::vector<ColumnRules>& rules, bool ignoreCase)
+std::string_view ComparableColumns::form(std::size_t row, std::size_t position, NormalizationBuffer& buffer) const
+{
+    if (const auto part = std::ranges::find(keyPositions_, position); part != keyPositions_.end())
+        return keyForm(row, static_cast<std::size_t>(part - keyPositions_.begin()));
+    return canonicalComparable(cell(row, position), rules_[position], ignoreCase_, buffer);
+}
+
+void ComparableColumns::normalizeChunk(std::size_t chunkIndex)
 {
     Chunk& chunk = chunks_[chunkIndex];
     NormalizationBuffer buffer;
-    std::vector<RecentCodes> recent(columns_.size());
     const std::size_t first = chunkIndex * chunkRows_;
     const std::size_t end = std::min(first + chunkRows_, rowCount_);
     for (std::size_t row = first; row < end; ++row) {
-        for (std::size_t position = 0; position < columns_.size(); ++position) {
-            const std::string_view cell = table_->cell(row, columns_[position]);
-            RecentCodes& codes = recent[position];
-            std::optional<std::uint32_t> code = codes.find(cell);
-            if (!code) {
-                code = codeFor(cell, canonicalComparable(cell, rules[position], ignoreCase, buffer), chunk);
-                codes.remember(cell, *code);
-            }
-            storeCode(row * columns_.size() + position, *code);
+        for (std::size_t part = 0; part < keyPositions_.size(); ++part) {
+            const std::size_t position = keyPositions_[part];
+            const std::string_view cell = this->cell(row, position);
+            storeCode(row * keyPositions_.size() + part,
+                      codeFor(cell, canonicalComparable(cell, rules_[position], ignoreCase_, buffer), chunk));
         }
         keyCodes_[row] = keyCodeOf(row);
     }
     chunk.text.shrink_to_fit();
     chunk.ends.shrink_to_fit();
-}
-
-std::optional<std::uint32_t> ComparableColumns::RecentCodes::find(std::string_view cell)
-{
-    if (!isUseful_)
-        return std::nullopt;
-    ++lookups_;
-    const Entry& entry = entries_[slotOf(cell)];
-    if (entry.isSet && entry.cell == cell) {
-        ++hits_;
-        return entry.code;
-    }
-    if (lookups_ == trialLookups && hits_ * 4 < lookups_)
-        isUseful_ = false;
-    return std::nullopt;
-}
-
-void ComparableColumns::RecentCodes::remember(std::string_view cell, std::uint32_t code)
-{
-    if (isUseful_)
-        entries_[slotOf(cell)] = {cell, code, true};
-}
-
-// A few bytes from both ends and the length tell most of a column's repeated values apart.
-std::size_t ComparableColumns::RecentCodes::slotOf(std::string_view cell)
-{
-    std::size_t mixed = cell.size();
-    if (!cell.empty())
-        mixed = (mixed * 31 + static_cast<unsigned char>(cell.front())) * 31 + static_cast<unsigned char>(cell.back()) +
-                (static_cast<std::size_t>(static_cast<unsigned char>(cell[cell.size() / 2])) << 8);
-    return (mixed * 0x9E3779B97F4A7C15ULL >> 40) % slotCount;
 }
 
 void ComparableColumns::storeCode(std::size_t cell, std::uint32_t code)
@@ -180,8 +142,8 @@ std::size_t ComparableColumns::keyHash(std::size_t row) const
     if (code.isComplete())
         return static_cast<std::size_t>(mixedKeyCode(code));
     std::size_t hash = 0;
-    for (const std::size_t position : keyPositions_)
-        records::hashCombine(hash, form(row, position));
+    for (std::size_t part = 0; part < keyPositions_.size(); ++part)
+        records::hashCombine(hash, keyForm(row, part));
     return hash;
 }
 
@@ -195,8 +157,8 @@ KeyCode ComparableColumns::keyCodeOf(std::size_t row) const
             bytes[length] = byte;
         ++length;
     };
-    for (const std::size_t position : keyPositions_) {
-        for (const char byte : form(row, position)) {
+    for (std::size_t part = 0; part < keyPositions_.size(); ++part) {
+        for (const char byte : keyForm(row, part)) {
             if (length > kept)
                 break;
             put(static_cast<unsigned char>(byte));
@@ -228,27 +190,34 @@ std::uint32_t ComparableColumns::codeFor(std::string_view cell, std::string_view
     return static_cast<std::uint32_t>(fixedForms.size() + chunk.ends.size());
 }
 
-std::strong_ordering compareForms(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b,
-                                  std::size_t rowB, const std::vector<std::size_t>& positions)
+std::strong_ordering compareKeys(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b,
+                                 std::size_t rowB)
 {
-    return firstDifference(a, rowA, b, rowB, positions, std::strong_ordering::equal, orderOf);
+    return firstKeyDifference(a, rowA, b, rowB, std::strong_ordering::equal,
+                              [](std::string_view x, std::string_view y) { return x.compare(y) <=> 0; });
 }
 
-bool equalForms(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB,
-                const std::vector<std::size_t>& positions)
+bool equalKeys(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB)
 {
-    return firstDifference(a, rowA, b, rowB, positions, true, equalityOf);
+    return firstKeyDifference(a, rowA, b, rowB, true, [](std::string_view x, std::string_view y) { return x == y; });
 }
 
-std::strong_ordering compareSignatures(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b,
-                                       std::size_t rowB)
+bool equalAt(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB,
+             std::size_t position)
 {
-    return firstDifference(a, rowA, b, rowB, AllPositions{a.width()}, std::strong_ordering::equal, orderOf);
+    if (a.rules(position) == b.rules(position) && a.cell(rowA, position) == b.cell(rowB, position))
+        return true;
+    thread_local NormalizationBuffer bufferA;
+    thread_local NormalizationBuffer bufferB;
+    return a.form(rowA, position, bufferA) == b.form(rowB, position, bufferB);
 }
 
 bool equalSignatures(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB)
 {
-    return firstDifference(a, rowA, b, rowB, AllPositions{a.width()}, true, equalityOf);
+    for (std::size_t position = 0; position < a.width(); ++position)
+        if (!equalAt(a, rowA, b, rowB, position))
+            return false;
+    return true;
 }
 
 }  // namespace rowlark::compare::CSVComparator

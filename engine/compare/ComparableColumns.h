@@ -1,15 +1,15 @@
 #pragma once
 
-// The comparable forms of chosen columns of one table, every cell normalized exactly once. Most
-// cells are already in comparable form; those cost two bytes (four in very wide tables) and no
-// copy. A form that differs is copied once into storage owned here, at eight bytes more.
+// The comparable forms of chosen columns of one table. The key's cells are normalized once, up
+// front: most are already in comparable form and cost two bytes (four for very wide keys) and no
+// copy; a form that differs is copied once into storage owned here, at eight bytes more. Other
+// cells are normalized when a comparison needs their forms, which most never do.
 
 #include <array>
 #include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,42 +45,51 @@ public:
     std::size_t width() const { return columns_.size(); }
     std::size_t column(std::size_t position) const { return columns_[position]; }
     const std::vector<std::size_t>& keyPositions() const { return keyPositions_; }
+    // The positions outside the key, in order.
+    const std::vector<std::size_t>& valuePositions() const { return valuePositions_; }
+    const ColumnRules& rules(std::size_t position) const { return rules_[position]; }
 
-    std::string_view form(std::size_t row, std::size_t position) const
+    std::string_view cell(std::size_t row, std::size_t position) const { return table_->cell(row, columns_[position]); }
+    // The form of part `part` of the row's key, normalized when this object was made.
+    std::string_view keyForm(std::size_t row, std::size_t part) const
     {
-        const std::uint32_t code = codeOf(row * columns_.size() + position);
+        const std::uint32_t code = codeOf(row * keyPositions_.size() + part);
         if (code == 0)
-            return table_->cell(row, columns_[position]);
+            return cell(row, keyPositions_[part]);
         if (code <= fixedForms.size())
             return fixedForms[code - 1];
         return chunks_[row >> chunkShift_].form(code - fixedForms.size() - 1);
     }
-    // Asks for the cache lines that say where the forms and cells of `row` are, ahead of reading
-    // them.
+    // The form at any position: a key part's as kept, any other normalized now, into `buffer` when
+    // it is not a part of the cell (valid until the buffer's next use).
+    std::string_view form(std::size_t row, std::size_t position, NormalizationBuffer& buffer) const;
+
+    // Asks for the cache lines that say where the key forms and the cells of `row` are, ahead of
+    // reading them.
     void prefetchCodes(std::size_t row) const
     {
         if (columns_.empty())
             return;
-        prefetch(codeAddress(row * columns_.size()));
-        prefetch(codeAddress(row * columns_.size() + columns_.size() - 1));
+        if (!keyPositions_.empty())
+            prefetch(codeAddress(row * keyPositions_.size()));
         if (row < table_->rowCount())
             for (const std::size_t column : {columns_.front(), columns_.back()})
                 if (column < table_->columnCount())
                     prefetch(table_->cellPlaceAddress(row, column));
     }
-    // Reads where the forms of `row` are listed, once its codes are at hand, and where its first,
-    // middle and last cell lie: the loads of many rows can be in flight at once, and a row's cell
-    // bounds span up to three cache lines.
+    // Reads where the key forms of `row` are listed, once its codes are at hand, and where its
+    // first, middle and last cell lie: the loads of many rows can be in flight at once, and a
+    // row's cell bounds span up to three cache lines.
     void prefetchFormPlaces(std::size_t row) const
     {
         if (columns_.empty())
             return;
-        for (std::size_t position = 0; position < columns_.size(); ++position)
-            if (const std::uint32_t code = codeOf(row * columns_.size() + position); code > fixedForms.size())
+        for (std::size_t part = 0; part < keyPositions_.size(); ++part)
+            if (const std::uint32_t code = codeOf(row * keyPositions_.size() + part); code > fixedForms.size())
                 prefetch(&chunks_[row >> chunkShift_].ends[code - fixedForms.size() - 1]);
-        prefetch(table_->cell(row, columns_.front()).data());
-        prefetch(table_->cell(row, columns_[columns_.size() / 2]).data());
-        prefetch(table_->cell(row, columns_.back()).data());
+        prefetch(cell(row, 0).data());
+        prefetch(cell(row, columns_.size() / 2).data());
+        prefetch(cell(row, columns_.size() - 1).data());
     }
     // Equal keys have equal codes and hashes. The hash is computed on each call. Neither may be
     // asked for once the key codes are released.
@@ -90,7 +99,7 @@ public:
     void releaseKeyCodes() { keyCodes_.reset(); }
 
 private:
-    // The forms of one range of rows that differ from their cells, back to back; filled by one
+    // The key forms of one range of rows that differ from their cells, back to back; filled by one
     // worker. Form i ends where form i + 1 starts.
     struct Chunk {
         std::string text;
@@ -103,30 +112,6 @@ private:
         }
     };
 
-    // The codes of a column's latest distinct cells in one chunk: a value seen again costs a
-    // look-up instead of a normalization. A column whose values rarely repeat stops looking after
-    // a trial.
-    class RecentCodes {
-    public:
-        std::optional<std::uint32_t> find(std::string_view cell);
-        void remember(std::string_view cell, std::uint32_t code);
-
-    private:
-        static constexpr std::size_t slotCount = 64;
-        static constexpr std::size_t trialLookups = 256;
-        struct Entry {
-            std::string_view cell;
-            std::uint32_t code = 0;
-            bool isSet = false;
-        };
-        static std::size_t slotOf(std::string_view cell);
-
-        std::array<Entry, slotCount> entries_{};
-        std::size_t lookups_ = 0;
-        std::size_t hits_ = 0;
-        bool isUseful_ = true;
-    };
-
     static constexpr std::array<std::string_view, 4> fixedForms{"", "true", "false", "unitedstates"};
 
     std::uint32_t codeOf(std::size_t cell) const { return narrowCodes_ ? narrowCodes_[cell] : wideCodes_[cell]; }
@@ -135,34 +120,39 @@ private:
         return narrowCodes_ ? static_cast<const void*>(&narrowCodes_[cell]) : &wideCodes_[cell];
     }
     void storeCode(std::size_t cell, std::uint32_t code);
-    void normalizeChunk(std::size_t chunkIndex, const std::vector<ColumnRules>& rules, bool ignoreCase);
+    void normalizeChunk(std::size_t chunkIndex);
     std::uint32_t codeFor(std::string_view cell, std::string_view form, Chunk& chunk);
     KeyCode keyCodeOf(std::size_t row) const;
 
     const table::CSVTable* table_;
     std::vector<std::size_t> columns_;
     std::vector<std::size_t> keyPositions_;
+    std::vector<std::size_t> valuePositions_;
+    std::vector<ColumnRules> rules_;
+    bool ignoreCase_;
     std::size_t rowCount_;
     int chunkShift_;
     std::size_t chunkRows_;
-    // Per cell, row-major: 0 the cell as read, then fixedForms, then chunk forms. Narrow when every
-    // code of a chunk fits in 16 bits, which all but tables of tens of thousands of columns allow;
-    // exactly one of the two is held.
+    // Per key part, row-major: 0 the cell as read, then fixedForms, then chunk forms. Narrow when
+    // every code of a chunk fits in 16 bits, which all but keys of tens of thousands of columns
+    // allow; exactly one of the two is held.
     std::unique_ptr<std::uint16_t[]> narrowCodes_;
     std::unique_ptr<std::uint32_t[]> wideCodes_;
     std::vector<Chunk> chunks_;
     std::unique_ptr<KeyCode[]> keyCodes_;
 };
 
-// Lexicographic order of two rows' forms at `positions`; the byte order of NFC text is the
-// scalar order of the Unicode texts.
-std::strong_ordering compareForms(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b,
-                                  std::size_t rowB, const std::vector<std::size_t>& positions);
-bool equalForms(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB,
-                const std::vector<std::size_t>& positions);
-// Every position, in order: the signature of a row.
-std::strong_ordering compareSignatures(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b,
-                                       std::size_t rowB);
+// Lexicographic order of two rows' key forms; the byte order of NFC text is the scalar order of
+// the Unicode texts. Both sides must have the same key positions.
+std::strong_ordering compareKeys(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b,
+                                 std::size_t rowB);
+bool equalKeys(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB);
+// Whether two rows have equal forms at `position`. Cells outside the key are normalized only when
+// their texts differ or their columns follow different rules, since equal texts under the same
+// rules have equal forms.
+bool equalAt(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB,
+             std::size_t position);
+// Whether two rows have equal forms at every position: equal signatures.
 bool equalSignatures(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB);
 
 }  // namespace rowlark::compare::CSVComparator

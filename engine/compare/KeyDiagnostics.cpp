@@ -22,9 +22,11 @@ std::vector<std::size_t> columnsOf(const std::vector<std::int64_t>& keyIndices)
 
 bool hasEmptyPart(const CSVComparator::ComparableColumns& forms, std::size_t row)
 {
-    const auto& positions = forms.keyPositions();
-    const auto isEmptyPart = [&](std::size_t position) { return forms.form(row, position).empty(); };
-    return positions.empty() || std::ranges::any_of(positions, isEmptyPart);
+    const std::size_t parts = forms.keyPositions().size();
+    for (std::size_t part = 0; part < parts; ++part)
+        if (forms.keyForm(row, part).empty())
+            return true;
+    return parts == 0;
 }
 
 }  // namespace

@@ -151,8 +151,8 @@ bool KeyGroups::hasKey(const KeyEntry& entry, std::size_t hash, const Comparable
 {
     if (entry.hashBits != static_cast<std::uint32_t>(hash) || entry.code != forms.keyCode(row))
         return false;
-    return entry.code.isComplete() || equalForms(*sides_[sideOf(entry.representative)], rowOf(entry.representative),
-                                                 forms, row, forms.keyPositions());
+    return entry.code.isComplete() ||
+           equalKeys(*sides_[sideOf(entry.representative)], rowOf(entry.representative), forms, row);
 }
 
 // Counting sort of the rows by key number keeps each group in file order. Each offset starts as
@@ -188,8 +188,8 @@ std::vector<std::uint32_t> KeyGroups::sortedKeys(unsigned workers) const
     const auto before = [&](const SortEntry& a, const SortEntry& b) {
         if (a.code != b.code)
             return a.code < b.code;
-        return compareForms(representativeSide(a.key), representativeRow(a.key), representativeSide(b.key),
-                            representativeRow(b.key), sides_[0]->keyPositions()) < 0;
+        return compareKeys(representativeSide(a.key), representativeRow(a.key), representativeSide(b.key),
+                           representativeRow(b.key)) < 0;
     };
     // Keys are distinct, so the order is total and the same however the work is split. The halves
     // merge straight into the key order, without a second buffer of entries.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <numeric>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -59,6 +60,62 @@ struct MatchedKeys {
     std::vector<std::int64_t> changedRecordsByColumn;  // by position among the compared columns
 };
 
+// The forms of the rows of one key on one side, each normalized once: ordering the rows compares
+// them many times. Only the positions outside the key are kept, since the key is the same
+// throughout.
+class GroupForms {
+public:
+    void fill(const ComparableColumns& side, std::span<const std::uint32_t> rows)
+    {
+        side_ = &side;
+        rows_ = rows;
+        codes_.clear();
+        texts_.clear();
+        NormalizationBuffer buffer;
+        for (const std::uint32_t row : rows)
+            for (const std::size_t position : side.valuePositions()) {
+                const std::string_view cell = side.cell(row, position);
+                const std::string_view form = side.form(row, position, buffer);
+                if (form.data() == cell.data() && form.size() == cell.size()) {
+                    codes_.push_back(0);
+                } else {
+                    texts_.emplace_back(form);
+                    codes_.push_back(static_cast<std::uint32_t>(texts_.size()));
+                }
+            }
+    }
+
+    std::size_t size() const { return rows_.size(); }
+    std::uint32_t row(std::size_t index) const { return rows_[index]; }
+
+    // Lexicographic order of row `index` here and row `otherIndex` of `other`, a group of the same
+    // key.
+    std::strong_ordering order(std::size_t index, const GroupForms& other, std::size_t otherIndex) const
+    {
+        for (std::size_t part = 0; part < side_->valuePositions().size(); ++part) {
+            const auto order = form(index, part).compare(other.form(otherIndex, part)) <=> 0;
+            if (order != 0)
+                return order;
+        }
+        return std::strong_ordering::equal;
+    }
+
+private:
+    std::string_view form(std::size_t index, std::size_t part) const
+    {
+        const std::uint32_t code = codes_[index * side_->valuePositions().size() + part];
+        return code == 0 ? side_->cell(rows_[index], side_->valuePositions()[part])
+                         : std::string_view(texts_[code - 1]);
+    }
+
+    const ComparableColumns* side_ = nullptr;
+    std::span<const std::uint32_t> rows_;
+    // Per row and position outside the key: 0 for the cell as read, else one more than the index
+    // of its form in texts_.
+    std::vector<std::uint32_t> codes_;
+    std::vector<std::string> texts_;
+};
+
 // Pairs and compares the rows of one key after another. Holds scratch lists, so each task makes
 // its own.
 class RecordMatcher {
@@ -99,8 +156,10 @@ private:
     void pairIdentical(std::span<const std::uint32_t> leftRows, std::span<const std::uint32_t> rightRows,
                        MatchedKeys& result)
     {
-        sortBySignature(leftRows, left_, leftSorted_);
-        sortBySignature(rightRows, right_, rightSorted_);
+        leftForms_.fill(left_, leftRows);
+        rightForms_.fill(right_, rightRows);
+        sortBySignature(leftForms_, leftSorted_);
+        sortBySignature(rightForms_, rightSorted_);
         leftLeftovers_.clear();
         rightLeftovers_.clear();
         std::size_t i = 0;
@@ -109,43 +168,41 @@ private:
             const auto order = i == leftSorted_.size() ? std::strong_ordering::greater
                                : j == rightSorted_.size()
                                    ? std::strong_ordering::less
-                                   : compareSignatures(left_, leftSorted_[i], right_, rightSorted_[j]);
+                                   : leftForms_.order(leftSorted_[i], rightForms_, rightSorted_[j]);
             if (order < 0) {
-                leftLeftovers_.push_back(leftSorted_[i++]);
+                leftLeftovers_.push_back(leftForms_.row(leftSorted_[i++]));
             } else if (order > 0) {
-                rightLeftovers_.push_back(rightSorted_[j++]);
+                rightLeftovers_.push_back(rightForms_.row(rightSorted_[j++]));
             } else {
-                const std::size_t leftEnd = runEnd(leftSorted_, i, left_);
-                const std::size_t rightEnd = runEnd(rightSorted_, j, right_);
+                const std::size_t leftEnd = runEnd(leftSorted_, i, leftForms_);
+                const std::size_t rightEnd = runEnd(rightSorted_, j, rightForms_);
                 const std::size_t identical = std::min(leftEnd - i, rightEnd - j);
                 result.matchingRows += static_cast<std::int64_t>(identical);
-                leftLeftovers_.insert(leftLeftovers_.end(),
-                                      leftSorted_.begin() + static_cast<std::ptrdiff_t>(i + identical),
-                                      leftSorted_.begin() + static_cast<std::ptrdiff_t>(leftEnd));
-                rightLeftovers_.insert(rightLeftovers_.end(),
-                                       rightSorted_.begin() + static_cast<std::ptrdiff_t>(j + identical),
-                                       rightSorted_.begin() + static_cast<std::ptrdiff_t>(rightEnd));
+                for (std::size_t k = i + identical; k < leftEnd; ++k)
+                    leftLeftovers_.push_back(leftForms_.row(leftSorted_[k]));
+                for (std::size_t k = j + identical; k < rightEnd; ++k)
+                    rightLeftovers_.push_back(rightForms_.row(rightSorted_[k]));
                 i = leftEnd;
                 j = rightEnd;
             }
         }
     }
 
-    static void sortBySignature(std::span<const std::uint32_t> rows, const ComparableColumns& forms,
-                                std::vector<std::uint32_t>& sorted)
+    // The group's rows by signature, then file position; as indices into the group.
+    static void sortBySignature(const GroupForms& forms, std::vector<std::uint32_t>& sorted)
     {
-        sorted.assign(rows.begin(), rows.end());
+        sorted.resize(forms.size());
+        std::iota(sorted.begin(), sorted.end(), 0);
         std::sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
-            const auto order = compareSignatures(forms, a, forms, b);
+            const auto order = forms.order(a, forms, b);
             return order < 0 || (order == 0 && a < b);
         });
     }
 
-    static std::size_t runEnd(const std::vector<std::uint32_t>& sorted, std::size_t start,
-                              const ComparableColumns& forms)
+    static std::size_t runEnd(const std::vector<std::uint32_t>& sorted, std::size_t start, const GroupForms& forms)
     {
         std::size_t end = start + 1;
-        while (end < sorted.size() && equalSignatures(forms, sorted[start], forms, sorted[end]))
+        while (end < sorted.size() && forms.order(sorted[start], forms, sorted[end]) == 0)
             ++end;
         return end;
     }
@@ -155,7 +212,7 @@ private:
     {
         std::vector<records::CellDifference> cells;
         for (std::size_t position = 0; position < left_.width(); ++position) {
-            if (left_.form(leftRow, position) == right_.form(rightRow, position))
+            if (equalAt(left_, leftRow, right_, rightRow, position))
                 continue;
             const std::size_t leftColumn = left_.column(position);
             const std::size_t rightColumn = right_.column(position);
@@ -205,12 +262,11 @@ private:
         if (!displayKey_) {
             const ComparableColumns& forms = groups_.representativeSide(key_);
             const std::size_t row = groups_.representativeRow(key_);
-            const auto& positions = forms.keyPositions();
             std::string display;
-            for (std::size_t i = 0; i < positions.size(); ++i) {
-                if (i > 0)
+            for (std::size_t part = 0; part < forms.keyPositions().size(); ++part) {
+                if (part > 0)
                     display += records::keySeparator;
-                display += forms.form(row, positions[i]);
+                display += forms.keyForm(row, part);
             }
             displayKey_ = std::move(display);
         }
@@ -222,6 +278,8 @@ private:
     const KeyGroups& groups_;
     std::uint32_t key_ = 0;
     std::optional<std::string> displayKey_;
+    GroupForms leftForms_;
+    GroupForms rightForms_;
     std::vector<std::uint32_t> leftSorted_;
     std::vector<std::uint32_t> rightSorted_;
     std::vector<std::uint32_t> leftLeftovers_;
@@ -275,7 +333,7 @@ std::vector<std::uint8_t> plainMatches(const KeyGroups& groups, const Comparable
                 right.prefetchFormPlaces(candidate.rightRow);
             for (const Candidate& candidate : candidates)
                 for (std::size_t position = 0; position < right.width(); ++position)
-                    prefetchEnds(right.form(candidate.rightRow, position));
+                    prefetchEnds(right.cell(candidate.rightRow, position));
             for (const auto& [key, leftRow, rightRow] : candidates)
                 isPlainMatch[key] = equalSignatures(left, leftRow, right, rightRow);
         }

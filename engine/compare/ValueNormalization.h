@@ -20,6 +20,7 @@ struct ColumnRules {
     bool isCountry = false;
 
     static ColumnRules forNormalizedHeader(std::string_view normalizedHeader);
+    bool operator==(const ColumnRules&) const = default;
 };
 
 // Scratch space that lets repeated normalizations run without allocating.
