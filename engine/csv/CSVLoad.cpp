@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -57,23 +58,22 @@ std::string readWholeFile(const std::filesystem::path& path)
     if (!S_ISREG(status.st_mode))
         throwFileError(ENOTSUP);
 
+    // Read through a small buffer, so that each byte of the text is written once: a text sized up
+    // front would be filled with zeros first.
+    constexpr std::size_t chunkBytes = std::size_t{1} << 20;
+    const auto chunk = std::make_unique_for_overwrite<char[]>(chunkBytes);
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(std::max<off_t>(status.st_size, 0)) + 1);
-    bytes.resize(bytes.capacity());
-    std::size_t size = 0;
     while (true) {
-        if (size == bytes.size())
-            bytes.resize(bytes.size() * 2);
-        const ssize_t count = ::read(file.get(), bytes.data() + size, bytes.size() - size);
+        const ssize_t count = ::read(file.get(), chunk.get(), chunkBytes);
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0)
             throwFileError(errno);
         if (count == 0)
             break;
-        size += static_cast<std::size_t>(count);
+        bytes.append(chunk.get(), static_cast<std::size_t>(count));
     }
-    bytes.resize(size);
     return bytes;
 }
 
