@@ -77,9 +77,9 @@ public:
                 if (column < table_->columnCount())
                     prefetch(table_->cellPlaceAddress(row, column));
     }
-    // Reads where the key forms of `row` are listed, once its codes are at hand, and where its
-    // first, middle and last cell lie: the loads of many rows can be in flight at once, and a
-    // row's cell bounds span up to three cache lines.
+    // Reads where the key forms of `row` are listed, once its codes are at hand, and the text of
+    // its first, middle and last cell: the loads of many rows can be in flight at once, and a
+    // row's text spans several cache lines.
     void prefetchFormPlaces(std::size_t row) const
     {
         if (columns_.empty())
