@@ -14,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "compare/Prefetch.h"
 #include "compare/ValueNormalization.h"
 #include "table/CSVTable.h"
+#include "table/Prefetch.h"
 
 namespace rowlark::compare::CSVComparator {
 
@@ -71,11 +71,11 @@ public:
         if (columns_.empty())
             return;
         if (!keyPositions_.empty())
-            prefetch(codeAddress(row * keyPositions_.size()));
+            table::prefetch(codeAddress(row * keyPositions_.size()));
         if (row < table_->rowCount())
             for (const std::size_t column : {columns_.front(), columns_.back()})
                 if (column < table_->columnCount())
-                    prefetch(table_->cellPlaceAddress(row, column));
+                    table_->prefetchCellPlace(row, column);
     }
     // Reads where the key forms of `row` are listed, once its codes are at hand, and the text of
     // its first, middle and last cell: the loads of many rows can be in flight at once, and a
@@ -86,10 +86,10 @@ public:
             return;
         for (std::size_t part = 0; part < keyPositions_.size(); ++part)
             if (const std::uint32_t code = codeOf(row * keyPositions_.size() + part); code > fixedForms.size())
-                prefetch(&chunks_[row >> chunkShift_].ends[code - fixedForms.size() - 1]);
-        prefetch(cell(row, 0).data());
-        prefetch(cell(row, columns_.size() / 2).data());
-        prefetch(cell(row, columns_.size() - 1).data());
+                table::prefetch(&chunks_[row >> chunkShift_].ends[code - fixedForms.size() - 1]);
+        table::prefetch(cell(row, 0).data());
+        table::prefetch(cell(row, columns_.size() / 2).data());
+        table::prefetch(cell(row, columns_.size() - 1).data());
     }
     // Equal keys have equal codes and hashes. The hash is computed on each call. Neither may be
     // asked for once the key codes are released.

@@ -8,9 +8,9 @@
 #include <stdexcept>
 #include <thread>
 
-#include "compare/Prefetch.h"
 #include "table/Pages.h"
 #include "table/Parallel.h"
+#include "table/Prefetch.h"
 
 namespace rowlark::compare::CSVComparator {
 namespace {
@@ -115,7 +115,7 @@ void KeyGroups::numberPartition(std::size_t partitionIndex, Partition& partition
         const std::size_t index = nextIndex++;
         const std::size_t hash = sides_[sideOf(index)]->keyHash(rowOf(index));
         const auto slot = static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ULL) >> shift);
-        prefetch(&slots[slot]);
+        table::prefetch(&slots[slot]);
         pending[ahead % slotLookahead] = {index, hash, slot};
     };
     for (std::size_t ahead = 0; ahead < std::min(rowCount, slotLookahead); ++ahead)
@@ -124,7 +124,7 @@ void KeyGroups::numberPartition(std::size_t partitionIndex, Partition& partition
         if (position + keyLookahead < rowCount) {
             const std::uint32_t ahead = slots[pending[(position + keyLookahead) % slotLookahead].slot];
             if (ahead != 0)
-                prefetch(&keys[ahead - 1]);
+                table::prefetch(&keys[ahead - 1]);
         }
         const auto [index, hash, firstSlot] = pending[position % slotLookahead];
         if (position + slotLookahead < rowCount)

@@ -9,8 +9,8 @@
 
 #include "compare/ComparableColumns.h"
 #include "compare/KeyGroups.h"
-#include "compare/Prefetch.h"
 #include "table/Parallel.h"
+#include "table/Prefetch.h"
 
 namespace rowlark::compare::CSVComparator {
 namespace {
@@ -295,8 +295,8 @@ void prefetchEnds(std::string_view text)
 {
     if (text.empty())
         return;
-    prefetch(text.data());
-    prefetch(text.data() + text.size() - 1);
+    table::prefetch(text.data());
+    table::prefetch(text.data() + text.size() - 1);
 }
 
 // The keys with one row on each side whose compared values are all equal: most keys of a typical

@@ -58,12 +58,12 @@ public:
         const ColumnSource& source = columns_[column];
         return source.store->cell(row, source.column);
     }
-    // Where the place of a cell inside the table is kept, for fetching it ahead of use; the row and
-    // column must be inside the table.
-    const void* cellPlaceAddress(std::size_t row, std::size_t column) const
+    // Asks for the cache lines that say where a cell lies, ahead of reading it; the row and column
+    // must be inside the table.
+    void prefetchCellPlace(std::size_t row, std::size_t column) const
     {
         const ColumnSource& source = columns_[column];
-        return source.store->placeAddress(row, source.column);
+        source.store->prefetchPlace(row, source.column);
     }
     RowView row(std::size_t row) const;
     std::vector<std::string> rowStrings(std::size_t row) const;

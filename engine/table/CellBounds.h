@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "table/Prefetch.h"
+
 namespace rowlark::table {
 
 class CellBounds {
@@ -50,8 +52,12 @@ public:
         return distances_.capacity() * sizeof(std::uint16_t) + firsts_.capacity() * sizeof(std::uint32_t) +
                wideLows_.capacity() * sizeof(std::uint32_t) + steps_.capacity() * sizeof(std::size_t);
     }
-    // Where offset `index` is kept, for fetching it ahead of use.
-    const void* address(std::size_t index) const { return &distances_[index]; }
+    // Asks for the cache lines that hold offset `index`, ahead of reading it.
+    void prefetch(std::size_t index) const
+    {
+        table::prefetch(&distances_[index]);
+        table::prefetch(&firsts_[index / groupSize]);
+    }
 
 private:
     static constexpr std::size_t groupSize = 16;

@@ -25,11 +25,8 @@ public:
         const std::uint64_t start = bounds_[index];
         return {text_.data() + start, static_cast<std::size_t>(bounds_[index + 1] - start)};
     }
-    // Where the cell's place in the text is kept, for fetching it ahead of use.
-    const void* placeAddress(std::size_t row, std::size_t column) const
-    {
-        return bounds_.address(row * width_ + column);
-    }
+    // Asks for the cache lines that say where the cell lies in the text, ahead of reading it.
+    void prefetchPlace(std::size_t row, std::size_t column) const { bounds_.prefetch(row * width_ + column); }
     std::size_t memoryUsage() const { return text_.capacity() + bounds_.memoryUsage(); }
 
 private:

@@ -3,7 +3,7 @@
 // Asking for a cache line ahead of its use, where rows are visited in an order the hardware cannot
 // predict.
 
-namespace rowlark::compare::CSVComparator {
+namespace rowlark::table {
 
 // GCC drops a plain __builtin_prefetch whose address it computes from a table cell; passing the
 // address through an empty statement keeps it.
@@ -13,4 +13,4 @@ inline void prefetch(const void* address)
     __builtin_prefetch(address);
 }
 
-}  // namespace rowlark::compare::CSVComparator
+}  // namespace rowlark::table
