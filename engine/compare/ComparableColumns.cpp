@@ -212,12 +212,10 @@ bool equalAt(const ComparableColumns& a, std::size_t rowA, const ComparableColum
     return a.form(rowA, position, bufferA) == b.form(rowB, position, bufferB);
 }
 
-bool equalSignatures(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB)
+bool equalValues(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB)
 {
-    for (std::size_t position = 0; position < a.width(); ++position)
-        if (!equalAt(a, rowA, b, rowB, position))
-            return false;
-    return true;
+    return std::ranges::all_of(a.valuePositions(),
+                               [&](std::size_t position) { return equalAt(a, rowA, b, rowB, position); });
 }
 
 }  // namespace rowlark::compare::CSVComparator

@@ -64,29 +64,21 @@ public:
     // it is not a part of the cell (valid until the buffer's next use).
     std::string_view form(std::size_t row, std::size_t position, NormalizationBuffer& buffer) const;
 
-    // Asks for the cache lines that say where the key forms and the cells of `row` are, ahead of
-    // reading them.
-    void prefetchCodes(std::size_t row) const
+    // Asks for the cache lines that say where the cells of `row` lie, ahead of reading them.
+    void prefetchCellPlaces(std::size_t row) const
     {
-        if (columns_.empty())
-            return;
-        if (!keyPositions_.empty())
-            table::prefetch(codeAddress(row * keyPositions_.size()));
-        if (row < table_->rowCount())
+        if (!columns_.empty() && row < table_->rowCount())
             for (const std::size_t column : {columns_.front(), columns_.back()})
                 if (column < table_->columnCount())
                     table_->prefetchCellPlace(row, column);
     }
-    // Reads where the key forms of `row` are listed, once its codes are at hand, and the text of
-    // its first, middle and last cell: the loads of many rows can be in flight at once, and a
-    // row's text spans several cache lines.
-    void prefetchFormPlaces(std::size_t row) const
+    // Asks for the text of the first, middle and last cell of `row`, once their places are at
+    // hand: the loads of many rows can be in flight at once, and a row's text spans several cache
+    // lines.
+    void prefetchCellTexts(std::size_t row) const
     {
         if (columns_.empty())
             return;
-        for (std::size_t part = 0; part < keyPositions_.size(); ++part)
-            if (const std::uint32_t code = codeOf(row * keyPositions_.size() + part); code > fixedForms.size())
-                table::prefetch(&chunks_[row >> chunkShift_].ends[code - fixedForms.size() - 1]);
         table::prefetch(cell(row, 0).data());
         table::prefetch(cell(row, columns_.size() / 2).data());
         table::prefetch(cell(row, columns_.size() - 1).data());
@@ -115,10 +107,6 @@ private:
     static constexpr std::array<std::string_view, 4> fixedForms{"", "true", "false", "unitedstates"};
 
     std::uint32_t codeOf(std::size_t cell) const { return narrowCodes_ ? narrowCodes_[cell] : wideCodes_[cell]; }
-    const void* codeAddress(std::size_t cell) const
-    {
-        return narrowCodes_ ? static_cast<const void*>(&narrowCodes_[cell]) : &wideCodes_[cell];
-    }
     void storeCode(std::size_t cell, std::uint32_t code);
     void normalizeChunk(std::size_t chunkIndex);
     std::uint32_t codeFor(std::string_view cell, std::string_view form, Chunk& chunk);
@@ -152,7 +140,8 @@ bool equalKeys(const ComparableColumns& a, std::size_t rowA, const ComparableCol
 // rules have equal forms.
 bool equalAt(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB,
              std::size_t position);
-// Whether two rows have equal forms at every position: equal signatures.
-bool equalSignatures(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB);
+// Whether two rows of the same key have equal forms at every position outside the key, and so
+// equal signatures.
+bool equalValues(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB);
 
 }  // namespace rowlark::compare::CSVComparator

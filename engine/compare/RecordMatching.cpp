@@ -302,8 +302,8 @@ void prefetchEnds(std::string_view text)
 // The keys with one row on each side whose compared values are all equal: most keys of a typical
 // comparison. Deciding them in key-number order reads the left table in file order; the ordered
 // pass then only visits the rows of the other keys. The right rows come in no useful order, so a
-// batch of them is fetched first: their codes, where their forms lie, their forms, then the
-// comparisons.
+// batch of them is fetched first: where their cells lie, then their texts, then the comparisons.
+// Both rows have the key, so only the other positions are compared.
 std::vector<std::uint8_t> plainMatches(const KeyGroups& groups, const ComparableColumns& left,
                                        const ComparableColumns& right, unsigned workers)
 {
@@ -325,17 +325,17 @@ std::vector<std::uint8_t> plainMatches(const KeyGroups& groups, const Comparable
                 const auto rightRows = groups.rows(1, key);
                 if (leftRows.size() == 1 && rightRows.size() == 1) {
                     batch[count++] = {static_cast<std::uint32_t>(key), leftRows[0], rightRows[0]};
-                    right.prefetchCodes(rightRows[0]);
+                    right.prefetchCellPlaces(rightRows[0]);
                 }
             }
             const auto candidates = std::span(batch).first(count);
             for (const Candidate& candidate : candidates)
-                right.prefetchFormPlaces(candidate.rightRow);
+                right.prefetchCellTexts(candidate.rightRow);
             for (const Candidate& candidate : candidates)
                 for (std::size_t position = 0; position < right.width(); ++position)
                     prefetchEnds(right.cell(candidate.rightRow, position));
             for (const auto& [key, leftRow, rightRow] : candidates)
-                isPlainMatch[key] = equalSignatures(left, leftRow, right, rightRow);
+                isPlainMatch[key] = equalValues(left, leftRow, right, rightRow);
         }
     });
     return isPlainMatch;
