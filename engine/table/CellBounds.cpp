@@ -1,10 +1,8 @@
 #include "table/CellBounds.h"
 
-#include <limits>
-
 namespace rowlark::table {
 
-void CellBounds::push_back(std::uint64_t bound)
+void CellBounds::pushAtEdge(std::uint64_t bound)
 {
     for (; high_ < bound >> 32; ++high_)
         steps_.push_back(size());
@@ -16,7 +14,7 @@ void CellBounds::push_back(std::uint64_t bound)
         return;
     }
     const std::size_t group = size() / groupSize;
-    if (!isWide(group) && bound - groupStart_ > std::numeric_limits<std::uint16_t>::max())
+    if (!isWide(group) && bound - groupStart_ > maximumDistance)
         widenLastGroup();
     if (isWide(group)) {
         wideLows_.push_back(low);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "table/Prefetch.h"
@@ -25,7 +26,17 @@ public:
         firsts_.reserve(count / groupSize + 1);
     }
 
-    void push_back(std::uint64_t bound);
+    void push_back(std::uint64_t bound)
+    {
+        // Most offsets land in the group of the one before, a short way after its start.
+        const std::size_t index = size();
+        if (index % groupSize != 0 && bound >> 32 == high_ && bound - groupStart_ <= maximumDistance &&
+            !isWide(index / groupSize)) {
+            distances_.push_back(static_cast<std::uint16_t>(bound - groupStart_));
+            return;
+        }
+        pushAtEdge(bound);
+    }
     void append(std::size_t count, std::uint64_t bound)
     {
         for (std::size_t i = 0; i < count; ++i)
@@ -64,7 +75,12 @@ private:
     // The first distance of a narrow group is 0, so this marks a wide one.
     static constexpr std::uint16_t wideMark = 0xFFFF;
 
+    static constexpr std::uint64_t maximumDistance = std::numeric_limits<std::uint16_t>::max();
+
     bool isWide(std::size_t group) const { return distances_[group * groupSize] == wideMark; }
+    // An offset that starts a group, steps past a multiple of 4 GB, lies too far for 16 bits or
+    // joins a wide group.
+    void pushAtEdge(std::uint64_t bound);
     void widenLastGroup();
 
     // Per offset, its distance from the first offset of its group.
