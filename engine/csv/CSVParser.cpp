@@ -214,8 +214,11 @@ private:
             pendingEmptyRows_ = 0;
             rowHasText_ = true;
         }
-        if (rowHasText_ && cellsInRow_ < width_)
+        if (rowHasText_ && cellsInRow_ < width_) {
             bounds_.push_back(write_);
+            if (hasText && !table::isAlphanumericStart({buffer_ + fieldStart_, write_ - fieldStart_}))
+                hasOtherStarts_[cellsInRow_] = true;
+        }
     }
 
     void endRow()
@@ -238,6 +241,7 @@ private:
         }
         headerEnds_ = {};
         width_ = headers_.size();
+        hasOtherStarts_.resize(width_);
         write_ = 0;
         isInHeader_ = false;
         reserveBounds();
@@ -286,7 +290,8 @@ private:
             text_.shrink_to_fit();
         else
             releaseUnusedEnd();
-        return ParsedCSV{std::move(headers_), table::CellStore(std::move(text_), std::move(bounds_), width_)};
+        return ParsedCSV{std::move(headers_),
+                         table::CellStore(std::move(text_), std::move(bounds_), width_, std::move(hasOtherStarts_))};
     }
 
     // The separators and quotes the cells dropped leave the end of the buffer unused but resident.
@@ -316,7 +321,8 @@ private:
     std::vector<std::string> headers_;
     std::size_t width_ = 0;
 
-    table::CellBounds bounds_;  // in the layout of CellStore, from the header on
+    table::CellBounds bounds_;          // in the layout of CellStore, from the header on
+    std::vector<bool> hasOtherStarts_;  // per column, as CellStore keeps it
     bool rowHasText_ = false;
     std::size_t pendingEmptyRows_ = 0;
     std::size_t dataRowCount_ = 0;

@@ -266,8 +266,15 @@ struct StructuredColumn {
 std::vector<StructuredColumn> detectedStructuredColumns(const table::CSVTable& table, CellFlattener& flattener)
 {
     std::vector<ColumnDetection> detections(table.columnCount());
+    // Only a cell that does not start alphanumeric can look like a JSON object.
+    std::vector<std::size_t> candidates;
+    for (std::size_t column = 0; column < table.columnCount(); ++column)
+        if (!table.hasOnlyAlphanumericStarts(column))
+            candidates.push_back(column);
+    if (candidates.empty())
+        return {};
     for (std::size_t row = 0; row < table.rowCount(); ++row) {
-        for (std::size_t column = 0; column < table.columnCount(); ++column) {
+        for (const std::size_t column : candidates) {
             const std::string_view cell = table.cell(row, column);
             if (cell.size() > largestDetectedCellBytes || !flattener.decode(cell))
                 continue;
@@ -335,12 +342,8 @@ table::CellStore derivedCells(const table::CSVTable& table, const std::vector<St
 bool looksLikeJSONObject(std::string_view text)
 {
     // Most cells start with an ASCII letter or digit, which settles it without decoding a scalar.
-    if (!text.empty()) {
-        const auto first = static_cast<unsigned char>(text.front());
-        const auto lower = static_cast<unsigned char>(first | 0x20);
-        if ((first >= '0' && first <= '9') || (lower >= 'a' && lower <= 'z'))
-            return false;
-    }
+    if (table::isAlphanumericStart(text))
+        return false;
     std::size_t position = 0;
     while (position < text.size()) {
         const char32_t scalar = text::nextScalar(text, position);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <optional>
 #include <ostream>
 #include <random>
@@ -86,6 +87,41 @@ TEST(OddBytes, TruncatedSequencesAroundSeparatorsDoNotCrash)
 {
     for (const std::string input : {"\xCC,\xCC", "\xE2\x80,\xCC\x81", ",\xD8", "\"\xD8\"\xCC", "\xD8\x80"})
         EXPECT_NO_THROW(table::CSVTable::parse("h,i,j\n" + input)) << ::testing::PrintToString(input);
+}
+
+// Whether each column holds only cells that are empty or start with an ASCII letter or digit: the
+// parser works it out as it goes, a table built row by row as cells arrive; trailing blank rows and
+// rows padded with empty cells count as empty cells.
+TEST(ColumnStarts, ParsedAndBuiltTablesKnowWhichColumnsStartAlphanumeric)
+{
+    const std::vector<std::string> starts{"a", "Z", "7", "", "", " x", "{}", "\"q\"", "-1", "\xC3\xA9", "_", "é,\n"};
+    std::mt19937 random(7);
+    for (int round = 0; round < 300; ++round) {
+        const std::size_t width = 1 + random() % 5;
+        Rows rows(random() % 4);
+        std::string csv = std::string(width - 1, ',') + "h\n";
+        for (Row& row : rows) {
+            row.resize(1 + random() % width);
+            for (std::string& cell : row) {
+                cell = starts[random() % starts.size()];
+                std::string quoted = "\"";
+                for (const char character : cell)
+                    quoted += character == '"' ? "\"\"" : std::string(1, character);
+                csv += quoted + "\",";
+            }
+            csv.back() = '\n';
+        }
+        std::vector<bool> expected(width);
+        for (const Row& row : rows)
+            for (std::size_t column = 0; column < row.size(); ++column)
+                if (!row[column].empty() && !std::isalnum(static_cast<unsigned char>(row[column][0])))
+                    expected[column] = true;
+        Row headers(width);
+        headers.back() = "h";
+        for (const table::CSVTable& table : {table::CSVTable::parse(csv), table::CSVTable::fromRows(headers, rows)})
+            for (std::size_t column = 0; column < width; ++column)
+                EXPECT_EQ(table.hasOnlyAlphanumericStarts(column), !expected[column]) << csv << " column " << column;
+    }
 }
 
 // The rules as written, over grapheme clusters, without any shortcut; the parser must agree with it
