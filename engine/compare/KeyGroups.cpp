@@ -175,16 +175,16 @@ void KeyGroups::collectGroups(const std::uint32_t* keyOfRow, unsigned workers)
     });
 }
 
-std::vector<std::uint32_t> KeyGroups::sortedKeys(unsigned workers) const
+std::vector<std::uint32_t> KeyGroups::sortedKeys(std::span<const std::uint32_t> keys, unsigned workers) const
 {
     struct SortEntry {
         KeyCode code;
         std::uint32_t key;
     };
-    const auto buffer = std::make_unique_for_overwrite<SortEntry[]>(keyCount());
-    const std::span entries(buffer.get(), keyCount());
-    for (std::uint32_t key = 0; key < entries.size(); ++key)
-        entries[key] = {keys_[key].code, key};
+    const auto buffer = std::make_unique_for_overwrite<SortEntry[]>(keys.size());
+    const std::span entries(buffer.get(), keys.size());
+    for (std::size_t index = 0; index < keys.size(); ++index)
+        entries[index] = {keys_[keys[index]].code, keys[index]};
     const auto before = [&](const SortEntry& a, const SortEntry& b) {
         if (a.code != b.code)
             return a.code < b.code;

@@ -33,8 +33,8 @@ public:
     }
     std::size_t representativeRow(std::size_t key) const { return rowOf(keys_[key].representative); }
 
-    // The key numbers in ascending lexicographic order of their forms.
-    std::vector<std::uint32_t> sortedKeys(unsigned workers) const;
+    // The key numbers `keys`, distinct, in ascending lexicographic order of their forms.
+    std::vector<std::uint32_t> sortedKeys(std::span<const std::uint32_t> keys, unsigned workers) const;
 
 private:
     // Read together when a row looks for its key. Part of the hash is enough to pass over most

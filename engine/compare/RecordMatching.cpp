@@ -299,16 +299,23 @@ void prefetchEnds(std::string_view text)
     table::prefetch(text.data() + text.size() - 1);
 }
 
-// The keys with one row on each side whose compared values are all equal: most keys of a typical
-// comparison. Deciding them in key-number order reads the left table in file order; the ordered
-// pass then only visits the rows of the other keys. The right rows come in no useful order, so a
-// batch of them is fetched first: where their cells lie, then their texts, then the comparisons.
-// Both rows have the key, so only the other positions are compared.
-std::vector<std::uint8_t> plainMatches(const KeyGroups& groups, const ComparableColumns& left,
-                                       const ComparableColumns& right, unsigned workers)
+// The keys that the one-to-one pass leaves to the ordered pass, and how many it settled as matching
+// rows.
+struct PlainMatches {
+    std::vector<std::uint32_t> otherKeys;
+    std::int64_t count = 0;
+};
+
+// Finds the keys with one row on each side whose compared values are all equal: most keys of a
+// typical comparison, which only need counting. Deciding them in key-number order reads the left
+// table in file order; the ordered pass then only sorts and visits the other keys. The right rows
+// come in no useful order, so a batch of them is fetched first: where their cells lie, then their
+// texts, then the comparisons. Both rows have the key, so only the other positions are compared.
+PlainMatches plainMatches(const KeyGroups& groups, const ComparableColumns& left, const ComparableColumns& right,
+                          unsigned workers)
 {
-    std::vector<std::uint8_t> isPlainMatch(groups.keyCount());
     const std::size_t taskCount = std::min(groups.keyCount(), matchingTaskCount);
+    std::vector<PlainMatches> parts(taskCount);
     table::runInParallel(taskCount, workers, [&](std::size_t task) {
         struct Candidate {
             std::uint32_t key;
@@ -316,6 +323,7 @@ std::vector<std::uint8_t> plainMatches(const KeyGroups& groups, const Comparable
             std::uint32_t rightRow;
         };
         std::array<Candidate, prefetchBatchKeys> batch;
+        PlainMatches& part = parts[task];
         const std::size_t begin = groups.keyCount() * task / taskCount;
         const std::size_t end = groups.keyCount() * (task + 1) / taskCount;
         for (std::size_t first = begin; first < end; first += prefetchBatchKeys) {
@@ -326,6 +334,8 @@ std::vector<std::uint8_t> plainMatches(const KeyGroups& groups, const Comparable
                 if (leftRows.size() == 1 && rightRows.size() == 1) {
                     batch[count++] = {static_cast<std::uint32_t>(key), leftRows[0], rightRows[0]};
                     right.prefetchCellPlaces(rightRows[0]);
+                } else {
+                    part.otherKeys.push_back(static_cast<std::uint32_t>(key));
                 }
             }
             const auto candidates = std::span(batch).first(count);
@@ -334,11 +344,24 @@ std::vector<std::uint8_t> plainMatches(const KeyGroups& groups, const Comparable
             for (const Candidate& candidate : candidates)
                 for (std::size_t position = 0; position < right.width(); ++position)
                     prefetchEnds(right.cell(candidate.rightRow, position));
-            for (const auto& [key, leftRow, rightRow] : candidates)
-                isPlainMatch[key] = equalValues(left, leftRow, right, rightRow);
+            for (const auto& [key, leftRow, rightRow] : candidates) {
+                if (equalValues(left, leftRow, right, rightRow))
+                    ++part.count;
+                else
+                    part.otherKeys.push_back(key);
+            }
         }
     });
-    return isPlainMatch;
+    PlainMatches all;
+    std::size_t otherCount = 0;
+    for (const PlainMatches& part : parts)
+        otherCount += part.otherKeys.size();
+    all.otherKeys.reserve(otherCount);
+    for (const PlainMatches& part : parts) {
+        all.otherKeys.insert(all.otherKeys.end(), part.otherKeys.begin(), part.otherKeys.end());
+        all.count += part.count;
+    }
+    return all;
 }
 
 // The records of both sides matched key by key, in key order, and counted into `summary`, whose
@@ -346,8 +369,8 @@ std::vector<std::uint8_t> plainMatches(const KeyGroups& groups, const Comparable
 void matchRecords(const ComparableColumns& leftForms, const ComparableColumns& rightForms, const KeyGroups& groups,
                   unsigned workers, records::ComparisonSummary& summary)
 {
-    const std::vector<std::uint32_t> order = groups.sortedKeys(workers);
-    const std::vector<std::uint8_t> isPlainMatch = plainMatches(groups, leftForms, rightForms, workers);
+    const PlainMatches plain = plainMatches(groups, leftForms, rightForms, workers);
+    const std::vector<std::uint32_t> order = groups.sortedKeys(plain.otherKeys, workers);
 
     // Contiguous ranges of the key order, joined in order afterwards.
     const std::size_t taskCount = std::min(order.size(), matchingTaskCount);
@@ -357,16 +380,13 @@ void matchRecords(const ComparableColumns& leftForms, const ComparableColumns& r
         parts[task].changedRecordsByColumn.resize(leftForms.width());
         const std::size_t begin = order.size() * task / taskCount;
         const std::size_t end = order.size() * (task + 1) / taskCount;
-        for (std::size_t i = begin; i < end; ++i) {
-            if (isPlainMatch[order[i]])
-                ++parts[task].matchingRows;
-            else
-                matcher.matchKey(order[i], parts[task]);
-        }
+        for (std::size_t i = begin; i < end; ++i)
+            matcher.matchKey(order[i], parts[task]);
     });
 
     summary.leftRows = static_cast<std::int64_t>(leftForms.rowCount());
     summary.rightRows = static_cast<std::int64_t>(rightForms.rowCount());
+    summary.matchingRows = plain.count;
     std::size_t differenceCount = 0;
     for (const MatchedKeys& part : parts)
         differenceCount += part.differences.size();
