@@ -14,6 +14,7 @@
 
 #include "csv/CSVError.h"
 #include "table/Pages.h"
+#include "text/JSON.h"
 #include "text/Unicode.h"
 
 namespace rowlark::csv {
@@ -216,8 +217,8 @@ private:
         }
         if (rowHasText_ && cellsInRow_ < width_) {
             bounds_.push_back(write_);
-            if (hasText && !table::isAlphanumericStart({buffer_ + fieldStart_, write_ - fieldStart_}))
-                hasOtherStarts_[cellsInRow_] = true;
+            if (text::looksLikeJSONObject({buffer_ + fieldStart_, write_ - fieldStart_}))
+                hasJSONLookingCells_[cellsInRow_] = true;
         }
     }
 
@@ -241,7 +242,7 @@ private:
         }
         headerEnds_ = {};
         width_ = headers_.size();
-        hasOtherStarts_.resize(width_);
+        hasJSONLookingCells_.resize(width_);
         write_ = 0;
         isInHeader_ = false;
         reserveBounds();
@@ -290,8 +291,8 @@ private:
             text_.shrink_to_fit();
         else
             releaseUnusedEnd();
-        return ParsedCSV{std::move(headers_),
-                         table::CellStore(std::move(text_), std::move(bounds_), width_, std::move(hasOtherStarts_))};
+        return ParsedCSV{std::move(headers_), table::CellStore(std::move(text_), std::move(bounds_), width_,
+                                                               std::move(hasJSONLookingCells_))};
     }
 
     // The separators and quotes the cells dropped leave the end of the buffer unused but resident.
@@ -321,8 +322,8 @@ private:
     std::vector<std::string> headers_;
     std::size_t width_ = 0;
 
-    table::CellBounds bounds_;          // in the layout of CellStore, from the header on
-    std::vector<bool> hasOtherStarts_;  // per column, as CellStore keeps it
+    table::CellBounds bounds_;               // in the layout of CellStore, from the header on
+    std::vector<bool> hasJSONLookingCells_;  // per column, as CellStore keeps it
     bool rowHasText_ = false;
     std::size_t pendingEmptyRows_ = 0;
     std::size_t dataRowCount_ = 0;

@@ -91,7 +91,7 @@ public:
     // turning every \" into ". False when the cell holds no JSON object.
     bool decode(std::string_view cell)
     {
-        if (!looksLikeJSONObject(cell))
+        if (!text::looksLikeJSONObject(cell))
             return false;
         const std::string_view text = text::trimmed(cell);
         if (decodeUnwrapping(text))
@@ -266,10 +266,9 @@ struct StructuredColumn {
 std::vector<StructuredColumn> detectedStructuredColumns(const table::CSVTable& table, CellFlattener& flattener)
 {
     std::vector<ColumnDetection> detections(table.columnCount());
-    // Only a cell that does not start alphanumeric can look like a JSON object.
     std::vector<std::size_t> candidates;
     for (std::size_t column = 0; column < table.columnCount(); ++column)
-        if (!table.hasOnlyAlphanumericStarts(column))
+        if (table.hasCellsLookingLikeJSON(column))
             candidates.push_back(column);
     if (candidates.empty())
         return {};
@@ -338,22 +337,6 @@ table::CellStore derivedCells(const table::CSVTable& table, const std::vector<St
 }
 
 }  // namespace
-
-bool looksLikeJSONObject(std::string_view text)
-{
-    // Most cells start with an ASCII letter or digit, which settles it without decoding a scalar.
-    if (table::isAlphanumericStart(text))
-        return false;
-    std::size_t position = 0;
-    while (position < text.size()) {
-        const char32_t scalar = text::nextScalar(text, position);
-        if (scalar == '{' || scalar == '"')
-            return true;
-        if (!text::isWhiteSpaceOrLineBreak(scalar))
-            return false;
-    }
-    return false;
-}
 
 std::optional<FlattenedJSONObject> flattenedJSONObject(std::string_view cell)
 {

@@ -58,9 +58,6 @@ struct DerivedJSONColumn {
     friend bool operator==(const DerivedJSONColumn&, const DerivedJSONColumn&) = default;
 };
 
-// True when the first character that is not white space is `{` or a double quote.
-bool looksLikeJSONObject(std::string_view text);
-
 // The leaf values of the JSON object a cell holds, or none when it holds no JSON object.
 std::optional<FlattenedJSONObject> flattenedJSONObject(std::string_view cell);
 

@@ -58,11 +58,11 @@ public:
         const ColumnSource& source = columns_[column];
         return source.store->cell(row, source.column);
     }
-    // Whether every cell of the column is empty or starts with an ASCII letter or digit.
-    bool hasOnlyAlphanumericStarts(std::size_t column) const
+    // Whether some cell of the column looks like a JSON object (text::looksLikeJSONObject).
+    bool hasCellsLookingLikeJSON(std::size_t column) const
     {
         const ColumnSource& source = columns_[column];
-        return source.store->hasOnlyAlphanumericStarts(source.column);
+        return source.store->hasCellsLookingLikeJSON(source.column);
     }
     // Asks for the cache lines that say where a cell lies, ahead of reading it; the row and column
     // must be inside the table.

@@ -5,21 +5,21 @@
 
 namespace rowlark::table {
 
-CellStore::CellStore(std::string text, CellBounds bounds, std::size_t width, std::vector<bool> hasOtherStarts)
+CellStore::CellStore(std::string text, CellBounds bounds, std::size_t width, std::vector<bool> hasJSONLookingCells)
     : text_(std::move(text))
     , bounds_(std::move(bounds))
     , width_(width)
     , rowCount_(width == 0 ? 0 : (bounds_.size() - 1) / width)
-    , hasOtherStarts_(std::move(hasOtherStarts))
+    , hasJSONLookingCells_(std::move(hasJSONLookingCells))
 {
     assert(!bounds_.empty() && bounds_[0] == 0 && bounds_.back() == text_.size());
     assert(width == 0 || (bounds_.size() - 1) % width == 0);
-    assert(hasOtherStarts_.size() == width);
+    assert(hasJSONLookingCells_.size() == width);
 }
 
 CellStoreBuilder::CellStoreBuilder(std::size_t width, std::size_t expectedRows, std::size_t expectedBytes)
     : width_(width)
-    , hasOtherStarts_(width)
+    , hasJSONLookingCells_(width)
 {
     text_.reserve(expectedBytes);
     bounds_.reserve(expectedRows * width + 1);
@@ -30,7 +30,7 @@ CellStore CellStoreBuilder::build() &&
 {
     text_.shrink_to_fit();
     bounds_.shrinkToFit();
-    return CellStore(std::move(text_), std::move(bounds_), width_, std::move(hasOtherStarts_));
+    return CellStore(std::move(text_), std::move(bounds_), width_, std::move(hasJSONLookingCells_));
 }
 
 }  // namespace rowlark::table

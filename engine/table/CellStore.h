@@ -10,24 +10,14 @@
 #include <vector>
 
 #include "table/CellBounds.h"
+#include "text/JSON.h"
 
 namespace rowlark::table {
 
-// True when the cell is empty or its first byte is an ASCII letter or digit, as most cells are. No
-// such cell holds JSON, so the columns made of them only need a look at the first byte of each.
-inline bool isAlphanumericStart(std::string_view cell)
-{
-    if (cell.empty())
-        return true;
-    const auto first = static_cast<unsigned char>(cell.front());
-    const auto lower = static_cast<unsigned char>(first | 0x20);
-    return (first >= '0' && first <= '9') || (lower >= 'a' && lower <= 'z');
-}
-
 class CellStore {
 public:
-    // `hasOtherStarts` holds, per column, whether some cell of it is not an alphanumeric start.
-    CellStore(std::string text, CellBounds bounds, std::size_t width, std::vector<bool> hasOtherStarts);
+    // `hasJSONLookingCells` holds, per column, whether some cell of it looks like a JSON object.
+    CellStore(std::string text, CellBounds bounds, std::size_t width, std::vector<bool> hasJSONLookingCells);
 
     std::size_t width() const { return width_; }
     std::size_t rowCount() const { return rowCount_; }
@@ -37,8 +27,9 @@ public:
         const std::uint64_t start = bounds_[index];
         return {text_.data() + start, static_cast<std::size_t>(bounds_[index + 1] - start)};
     }
-    // Whether every cell of the column is an alphanumeric start.
-    bool hasOnlyAlphanumericStarts(std::size_t column) const { return !hasOtherStarts_[column]; }
+    // Whether some cell of the column looks like a JSON object (text::looksLikeJSONObject): only
+    // such columns need reading when structured columns are sought.
+    bool hasCellsLookingLikeJSON(std::size_t column) const { return hasJSONLookingCells_[column]; }
     // Asks for the cache lines that say where the cell lies in the text, ahead of reading it.
     void prefetchPlace(std::size_t row, std::size_t column) const { bounds_.prefetch(row * width_ + column); }
     std::size_t memoryUsage() const { return text_.capacity() + bounds_.memoryUsage(); }
@@ -48,7 +39,7 @@ private:
     CellBounds bounds_;  // cell i spans [bounds_[i], bounds_[i + 1])
     std::size_t width_;
     std::size_t rowCount_;
-    std::vector<bool> hasOtherStarts_;
+    std::vector<bool> hasJSONLookingCells_;
 };
 
 // Appends cells row by row; every row must end with exactly `width` cells.
@@ -58,8 +49,8 @@ public:
 
     void appendCell(std::string_view cell)
     {
-        if (!isAlphanumericStart(cell))
-            hasOtherStarts_[column_] = true;
+        if (text::looksLikeJSONObject(cell))
+            hasJSONLookingCells_[column_] = true;
         column_ = column_ + 1 == width_ ? 0 : column_ + 1;
         text_.append(cell);
         bounds_.push_back(text_.size());
@@ -71,7 +62,7 @@ private:
     CellBounds bounds_;
     std::size_t width_;
     std::size_t column_ = 0;  // of the next cell
-    std::vector<bool> hasOtherStarts_;
+    std::vector<bool> hasJSONLookingCells_;
 };
 
 }  // namespace rowlark::table

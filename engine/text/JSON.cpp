@@ -505,4 +505,17 @@ std::string canonicalJSONNumber(std::string_view token)
     return spelling;
 }
 
+bool opensJSONObjectOrString(std::string_view text)
+{
+    std::size_t position = 0;
+    while (position < text.size()) {
+        const char32_t scalar = nextScalar(text, position);
+        if (scalar == '{' || scalar == '"')
+            return true;
+        if (!isWhiteSpaceOrLineBreak(scalar))
+            return false;
+    }
+    return false;
+}
+
 }  // namespace rowlark::text

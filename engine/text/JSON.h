@@ -36,4 +36,21 @@ std::optional<std::string> canonicalJSON(std::string_view text, bool lowercaseTe
 // "1e999999999" gives "1e+999999999". A text that is not a JSON number token comes back as it is.
 std::string canonicalJSONNumber(std::string_view token);
 
+// Whether the first character of `text` that is not white space is `{` or a double quote: only
+// such a text can hold a JSON object, plainly or inside a JSON string.
+bool opensJSONObjectOrString(std::string_view text);
+
+// The same answer, settled at the first byte for the texts that start with an ASCII letter or
+// digit, as most cells do.
+inline bool looksLikeJSONObject(std::string_view text)
+{
+    if (text.empty())
+        return false;
+    const auto first = static_cast<unsigned char>(text.front());
+    const auto lower = static_cast<unsigned char>(first | 0x20);
+    if ((first >= '0' && first <= '9') || (lower >= 'a' && lower <= 'z'))
+        return false;
+    return opensJSONObjectOrString(text);
+}
+
 }  // namespace rowlark::text

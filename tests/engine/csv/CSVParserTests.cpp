@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <optional>
 #include <ostream>
 #include <random>
@@ -89,38 +88,39 @@ TEST(OddBytes, TruncatedSequencesAroundSeparatorsDoNotCrash)
         EXPECT_NO_THROW(table::CSVTable::parse("h,i,j\n" + input)) << ::testing::PrintToString(input);
 }
 
-// Whether each column holds only cells that are empty or start with an ASCII letter or digit: the
-// parser works it out as it goes, a table built row by row as cells arrive; trailing blank rows and
-// rows padded with empty cells count as empty cells.
-TEST(ColumnStarts, ParsedAndBuiltTablesKnowWhichColumnsStartAlphanumeric)
+// Whether some cell of each column looks like a JSON object: the parser works it out as it goes,
+// a table built row by row as cells arrive; rows padded with empty cells count as empty cells.
+TEST(JSONLookingCells, ParsedAndBuiltTablesKnowTheirColumns)
 {
-    const std::vector<std::string> starts{"a", "Z", "7", "", "", " x", "{}", "\"q\"", "-1", "\xC3\xA9", "_", "é,\n"};
+    const std::vector<std::string> cells{"a",      "Z",  "7",           "", "", " x", "{}", "\"q\"",
+                                         " \n\t{", "-1", "\xC3\xA9,\n", "_"};
+    const auto looksLikeJSON = [](std::string_view cell) {
+        const std::size_t first = cell.find_first_not_of(" \t\n");
+        return first != std::string_view::npos && (cell[first] == '{' || cell[first] == '"');
+    };
     std::mt19937 random(7);
     for (int round = 0; round < 300; ++round) {
         const std::size_t width = 1 + random() % 5;
         Rows rows(random() % 4);
         std::string csv = std::string(width - 1, ',') + "h\n";
+        std::vector<bool> expected(width);
         for (Row& row : rows) {
             row.resize(1 + random() % width);
-            for (std::string& cell : row) {
-                cell = starts[random() % starts.size()];
+            for (std::size_t column = 0; column < row.size(); ++column) {
+                row[column] = cells[random() % cells.size()];
+                expected[column] = expected[column] || looksLikeJSON(row[column]);
                 std::string quoted = "\"";
-                for (const char character : cell)
+                for (const char character : row[column])
                     quoted += character == '"' ? "\"\"" : std::string(1, character);
                 csv += quoted + "\",";
             }
             csv.back() = '\n';
         }
-        std::vector<bool> expected(width);
-        for (const Row& row : rows)
-            for (std::size_t column = 0; column < row.size(); ++column)
-                if (!row[column].empty() && !std::isalnum(static_cast<unsigned char>(row[column][0])))
-                    expected[column] = true;
         Row headers(width);
         headers.back() = "h";
         for (const table::CSVTable& table : {table::CSVTable::parse(csv), table::CSVTable::fromRows(headers, rows)})
             for (std::size_t column = 0; column < width; ++column)
-                EXPECT_EQ(table.hasOnlyAlphanumericStarts(column), !expected[column]) << csv << " column " << column;
+                EXPECT_EQ(table.hasCellsLookingLikeJSON(column), expected[column]) << csv << " column " << column;
     }
 }
 

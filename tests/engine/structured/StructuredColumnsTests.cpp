@@ -43,7 +43,7 @@ table::CSVTable expandedColumn(const std::string& header, const std::vector<std:
 TEST(RecognisingCells, FindsJSONObjectsOnly)
 {
     testing::expectCases("recognition.txt", [](const std::vector<std::string>& fields) {
-        return testing::yesOrNo(looksLikeJSONObject(fields[0])) + " " +
+        return testing::yesOrNo(text::looksLikeJSONObject(fields[0])) + " " +
                testing::yesOrNo(flattenedJSONObject(fields[0]).has_value());
     });
 }
