@@ -66,6 +66,38 @@ std::size_t countLineBreaks(const char* data, std::size_t position, std::size_t 
     return count;
 }
 
+// memmove for a destination before its source, inline for the short lengths of most cells. Every
+// load of a step comes before its stores, and the source ahead of a step is never stored to.
+inline void moveDown(char* destination, const char* source, std::size_t length)
+{
+    if (length > 16) {
+        std::memmove(destination, source, length);
+        return;
+    }
+    if (length >= 8) {
+        std::uint64_t head;
+        std::uint64_t tail;
+        std::memcpy(&head, source, 8);
+        std::memcpy(&tail, source + length - 8, 8);
+        std::memcpy(destination, &head, 8);
+        std::memcpy(destination + length - 8, &tail, 8);
+    } else if (length >= 4) {
+        std::uint32_t head;
+        std::uint32_t tail;
+        std::memcpy(&head, source, 4);
+        std::memcpy(&tail, source + length - 4, 4);
+        std::memcpy(destination, &head, 4);
+        std::memcpy(destination + length - 4, &tail, 4);
+    } else {
+        const char first = source[0];
+        const char middle = source[length / 2];
+        const char last = source[length - 1];
+        destination[0] = first;
+        destination[length / 2] = middle;
+        destination[length - 1] = last;
+    }
+}
+
 struct OverWideRow {
     std::size_t index;  // among the data rows, from 0
     std::size_t cellCount;
@@ -183,7 +215,7 @@ private:
         if (length == 0)
             return false;
         if (write_ != read_)
-            std::memmove(buffer_ + write_, buffer_ + read_, length);
+            moveDown(buffer_ + write_, buffer_ + read_, length);
         write_ += length;
         read_ = end;
         return true;
