@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -38,10 +39,28 @@ private:
     int descriptor_;
 };
 
+// Where the bytes from `checked` on may be split for checking, so that a valid text splits between
+// two characters: at the last byte that starts a character, which a valid text has among any four
+// in a row. None when the last four bytes all continue a character, which no valid text ends with.
+std::optional<std::size_t> lastCharacterStart(std::string_view bytes, std::size_t checked)
+{
+    const auto isContinuation = [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; };
+    for (std::size_t back = 1; back <= 4 && back <= bytes.size() - checked; ++back)
+        if (!isContinuation(bytes[bytes.size() - back]))
+            return bytes.size() - back;
+    return bytes.size() - checked < 4 ? std::optional(checked) : std::nullopt;
+}
+
+struct FileBytes {
+    std::string bytes;
+    bool isValidUTF8;
+};
+
 // The whole file; reads until the end even when the file changed size since it was opened. Only
 // regular files are read, as for workbooks: opening does not wait for a pipe's writer, and
-// reading never waits for a device or a pipe.
-std::string readWholeFile(const std::filesystem::path& path)
+// reading never waits for a device or a pipe. The bytes are checked for UTF-8 as they arrive,
+// while they are in the cache.
+FileBytes readWholeFile(const std::filesystem::path& path)
 {
     int descriptor;
     do
@@ -62,8 +81,10 @@ std::string readWholeFile(const std::filesystem::path& path)
     // front would be filled with zeros first.
     constexpr std::size_t chunkBytes = std::size_t{1} << 20;
     const auto chunk = std::make_unique_for_overwrite<char[]>(chunkBytes);
-    std::string bytes;
+    FileBytes result{{}, true};
+    std::string& bytes = result.bytes;
     bytes.reserve(static_cast<std::size_t>(std::max<off_t>(status.st_size, 0)) + 1);
+    std::size_t checked = 0;
     while (true) {
         const ssize_t count = ::read(file.get(), chunk.get(), chunkBytes);
         if (count < 0 && errno == EINTR)
@@ -73,8 +94,14 @@ std::string readWholeFile(const std::filesystem::path& path)
         if (count == 0)
             break;
         bytes.append(chunk.get(), static_cast<std::size_t>(count));
+        if (!result.isValidUTF8)
+            continue;
+        const std::optional<std::size_t> split = lastCharacterStart(bytes, checked);
+        result.isValidUTF8 = split && text::isValidUTF8(std::string_view(bytes).substr(checked, *split - checked));
+        checked = split.value_or(checked);
     }
-    return bytes;
+    result.isValidUTF8 = result.isValidUTF8 && text::isValidUTF8(std::string_view(bytes).substr(checked));
+    return result;
 }
 
 struct DecodedText {
@@ -82,12 +109,12 @@ struct DecodedText {
     std::size_t start;  // past a leading byte-order mark
 };
 
-DecodedText decodedText(std::string bytes)
+DecodedText decodedText(FileBytes file)
 {
-    if (!text::isValidUTF8(bytes))
-        return {text::decodeWindows1252(bytes), 0};
-    const bool hasByteOrderMark = std::string_view(bytes).starts_with("\xEF\xBB\xBF");
-    return {std::move(bytes), hasByteOrderMark ? std::size_t{3} : 0};
+    if (!file.isValidUTF8)
+        return {text::decodeWindows1252(file.bytes), 0};
+    const bool hasByteOrderMark = std::string_view(file.bytes).starts_with("\xEF\xBB\xBF");
+    return {std::move(file.bytes), hasByteOrderMark ? std::size_t{3} : 0};
 }
 
 }  // namespace
