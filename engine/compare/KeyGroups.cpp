@@ -8,7 +8,6 @@
 #include <stdexcept>
 #include <thread>
 
-#include "table/Pages.h"
 #include "table/Parallel.h"
 #include "table/Prefetch.h"
 
@@ -49,40 +48,38 @@ std::size_t KeyGroups::partitionOf(std::size_t index) const
     return static_cast<std::size_t>(mixed >> (std::numeric_limits<std::uint64_t>::digits - partitionBits_));
 }
 
+const KeyGroups::KeyEntry& KeyGroups::entry(std::size_t key) const
+{
+    const auto partition = std::ranges::upper_bound(partitions_, key, {}, &Partition::firstKey) - 1;
+    return keys_[partition->firstRow + (key - partition->firstKey)];
+}
+
 // Equal keys have equal codes, so each partition of the rows holds every row of its keys and is
 // numbered on its own, by one worker. Partition p writes its keys from the position of its first
-// row among all partitions' rows, and they move down next to each other once all are numbered.
+// row among all partitions' rows, and they stay there: only the pages that keys reach are ever
+// touched, and no key moves.
 std::unique_ptr<std::uint32_t[]> KeyGroups::numberKeys(unsigned workers)
 {
     const std::size_t total = sides_[0]->rowCount() + (sides_[1] ? sides_[1]->rowCount() : 0);
     const unsigned partitionCount = partitionCountFor(total, workers);
     partitionBits_ = std::countr_zero(partitionCount);
-    std::vector<Partition> partitions(partitionCount);
+    partitions_.resize(partitionCount);
     if (partitionCount == 1)
-        partitions[0].rowCount = total;
+        partitions_[0].rowCount = total;
     else
         for (std::size_t index = 0; index < total; ++index)
-            ++partitions[partitionOf(index)].rowCount;
+            ++partitions_[partitionOf(index)].rowCount;
     for (std::size_t p = 1; p < partitionCount; ++p)
-        partitions[p].firstRow = partitions[p - 1].firstRow + partitions[p - 1].rowCount;
+        partitions_[p].firstRow = partitions_[p - 1].firstRow + partitions_[p - 1].rowCount;
 
-    // Only the pages that keys reach are ever touched.
     keys_ = std::make_unique_for_overwrite<KeyEntry[]>(total);
     auto keyOfRow = std::make_unique_for_overwrite<std::uint32_t[]>(total);
     table::runInParallel(partitionCount, workers,
-                         [&](std::size_t p) { numberPartition(p, partitions[p], keyOfRow.get()); });
-
-    std::vector<std::uint32_t> firstKey(partitionCount);
-    for (std::size_t p = 0; p < partitionCount; ++p) {
-        firstKey[p] = static_cast<std::uint32_t>(keyCount_);
-        if (partitions[p].firstRow != keyCount_)
-            std::copy_n(keys_.get() + partitions[p].firstRow, partitions[p].keyCount, keys_.get() + keyCount_);
-        keyCount_ += partitions[p].keyCount;
+                         [&](std::size_t p) { numberPartition(p, partitions_[p], keyOfRow.get()); });
+    for (Partition& partition : partitions_) {
+        partition.firstKey = keyCount_;
+        keyCount_ += partition.keyCount;
     }
-    table::releasePages(keys_.get() + keyCount_, (total - keyCount_) * sizeof(KeyEntry));
-    if (partitionCount > 1)
-        for (std::size_t index = 0; index < total; ++index)
-            keyOfRow[index] += firstKey[partitionOf(index)];
     return keyOfRow;
 }
 
@@ -155,18 +152,22 @@ bool KeyGroups::hasKey(const KeyEntry& entry, std::size_t hash, const Comparable
            equalKeys(*sides_[sideOf(entry.representative)], rowOf(entry.representative), forms, row);
 }
 
-// Counting sort of the rows by key number keeps each group in file order. Each offset starts as
-// the end of its group and, as the rows are placed from the last one back, steps down to its
-// start. The two sides are sorted at once.
-void KeyGroups::collectGroups(const std::uint32_t* keyOfRow, unsigned workers)
+// Counting sort of the rows by key number keeps each group in file order. The counting pass also
+// turns each row's number within its partition into its key number. Each offset starts as the
+// end of its group and, as the rows are placed from the last one back, steps down to its start.
+// The two sides are sorted at once.
+void KeyGroups::collectGroups(std::uint32_t* keyOfRow, unsigned workers)
 {
     table::runInParallel(2, workers, [&](std::size_t side) {
         const std::size_t rowCount = sides_[side] ? sides_[side]->rowCount() : 0;
-        const std::span sideKeys(keyOfRow + (side == 0 ? 0 : sides_[0]->rowCount()), rowCount);
+        const std::size_t firstIndex = side == 0 ? 0 : sides_[0]->rowCount();
+        const std::span sideKeys(keyOfRow + firstIndex, rowCount);
         auto& offsets = groupOffsets_[side];
         offsets.assign(keyCount() + 1, 0);
-        for (const std::uint32_t key : sideKeys)
-            ++offsets[key];
+        for (std::size_t row = 0; row < rowCount; ++row) {
+            sideKeys[row] += static_cast<std::uint32_t>(partitions_[partitionOf(firstIndex + row)].firstKey);
+            ++offsets[sideKeys[row]];
+        }
         std::partial_sum(offsets.begin(), offsets.end(), offsets.begin());
         auto& rows = groupRows_[side];
         rows.resize(rowCount);
@@ -184,7 +185,7 @@ std::vector<std::uint32_t> KeyGroups::sortedKeys(std::span<const std::uint32_t> 
     const auto buffer = std::make_unique_for_overwrite<SortEntry[]>(keys.size());
     const std::span entries(buffer.get(), keys.size());
     for (std::size_t index = 0; index < keys.size(); ++index)
-        entries[index] = {keys_[keys[index]].code, keys[index]};
+        entries[index] = {entry(keys[index]).code, keys[index]};
     const auto before = [&](const SortEntry& a, const SortEntry& b) {
         if (a.code != b.code)
             return a.code < b.code;

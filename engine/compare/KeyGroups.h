@@ -29,9 +29,9 @@ public:
     // The forms of key `key` come from this side and row.
     const ComparableColumns& representativeSide(std::size_t key) const
     {
-        return *sides_[sideOf(keys_[key].representative)];
+        return *sides_[sideOf(entry(key).representative)];
     }
-    std::size_t representativeRow(std::size_t key) const { return rowOf(keys_[key].representative); }
+    std::size_t representativeRow(std::size_t key) const { return rowOf(entry(key).representative); }
 
     // The key numbers `keys`, distinct, in ascending lexicographic order of their forms.
     std::vector<std::uint32_t> sortedKeys(std::span<const std::uint32_t> keys, unsigned workers) const;
@@ -44,26 +44,30 @@ private:
         std::uint32_t hashBits;
         std::uint32_t representative;  // the index of the key's first row
     };
-    // The rows one worker numbers, and where its keys go at first.
+    // The rows one worker numbers. Its keys lie in keys_ from the position of its first row among
+    // all partitions' rows, and are numbered from firstKey on.
     struct Partition {
         std::size_t firstRow = 0;
         std::size_t rowCount = 0;
         std::size_t keyCount = 0;
+        std::size_t firstKey = 0;
     };
 
     // Rows are indexed across both sides, the first side's rows first.
     std::size_t sideOf(std::size_t index) const { return index >= sides_[0]->rowCount() ? 1 : 0; }
     std::size_t rowOf(std::size_t index) const { return index - sideOf(index) * sides_[0]->rowCount(); }
     std::size_t partitionOf(std::size_t index) const;
+    const KeyEntry& entry(std::size_t key) const;
 
-    // The key number of every row.
+    // The key number of every row within its partition.
     std::unique_ptr<std::uint32_t[]> numberKeys(unsigned workers);
     void numberPartition(std::size_t partitionIndex, Partition& partition, std::uint32_t* keyOfRow);
     bool hasKey(const KeyEntry& entry, std::size_t hash, const ComparableColumns& forms, std::size_t row) const;
-    void collectGroups(const std::uint32_t* keyOfRow, unsigned workers);
+    void collectGroups(std::uint32_t* keyOfRow, unsigned workers);
 
     const ComparableColumns* sides_[2];
     int partitionBits_ = 0;
+    std::vector<Partition> partitions_;
     std::unique_ptr<KeyEntry[]> keys_;
     std::size_t keyCount_ = 0;
     std::vector<std::uint32_t> groupOffsets_[2];
