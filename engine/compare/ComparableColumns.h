@@ -72,16 +72,21 @@ public:
                 if (column < table_->columnCount())
                     table_->prefetchCellPlace(row, column);
     }
-    // Asks for the text of the first, middle and last cell of `row`, once their places are at
-    // hand: the loads of many rows can be in flight at once, and a row's text spans several cache
-    // lines.
+    // Asks for the text of `row`, once the places of its cells are at hand: each cache line from
+    // its first cell's start to its last cell's end, at most `mostLines`, where every cell lies
+    // when the columns come from one table in their order, as they usually do. One request per
+    // line keeps few loads in flight per row, so many rows' loads can be.
     void prefetchCellTexts(std::size_t row) const
     {
+        constexpr std::size_t mostLines = 16;
         if (columns_.empty())
             return;
-        table::prefetch(cell(row, 0).data());
-        table::prefetch(cell(row, columns_.size() / 2).data());
-        table::prefetch(cell(row, columns_.size() - 1).data());
+        const std::string_view first = cell(row, 0);
+        const std::string_view last = cell(row, columns_.size() - 1);
+        const auto start = reinterpret_cast<std::uintptr_t>(first.data()) & ~std::uintptr_t{63};
+        const auto end = reinterpret_cast<std::uintptr_t>(last.data() + last.size());
+        for (std::uintptr_t line = start, lines = 0; line < end && lines < mostLines; line += 64, ++lines)
+            table::prefetch(reinterpret_cast<const char*>(line));
     }
     // Equal keys have equal codes and hashes. The hash is computed on each call. Neither may be
     // asked for once the key codes are released.

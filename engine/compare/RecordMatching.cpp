@@ -290,15 +290,6 @@ private:
 // the latency of reading them, few enough that their cache lines stay until they are compared.
 constexpr std::size_t prefetchBatchKeys = 32;
 
-// Cells are short: the lines of their first and last byte hold the rest.
-void prefetchEnds(std::string_view text)
-{
-    if (text.empty())
-        return;
-    table::prefetch(text.data());
-    table::prefetch(text.data() + text.size() - 1);
-}
-
 // The keys that the one-to-one pass leaves to the ordered pass, and how many it settled as matching
 // rows.
 struct PlainMatches {
@@ -309,8 +300,8 @@ struct PlainMatches {
 // Finds the keys with one row on each side whose compared values are all equal: most keys of a
 // typical comparison, which only need counting. Deciding them in key-number order reads the left
 // table in file order; the ordered pass then only sorts and visits the other keys. The right rows
-// come in no useful order, so a batch of them is fetched first: where their cells lie, then their
-// texts, then the comparisons. Both rows have the key, so only the other positions are compared.
+// come in no useful order, so each batch of them is fetched ahead in two steps, where their cells
+// lie and then their texts, before it is compared. Both rows have the key, so only the other positions are compared.
 PlainMatches plainMatches(const KeyGroups& groups, const ComparableColumns& left, const ComparableColumns& right,
                           unsigned workers)
 {
@@ -322,34 +313,53 @@ PlainMatches plainMatches(const KeyGroups& groups, const ComparableColumns& left
             std::uint32_t leftRow;
             std::uint32_t rightRow;
         };
-        std::array<Candidate, prefetchBatchKeys> batch;
+        struct Batch {
+            std::array<Candidate, prefetchBatchKeys> candidates;
+            std::size_t count = 0;
+        };
         PlainMatches& part = parts[task];
         const std::size_t begin = groups.keyCount() * task / taskCount;
         const std::size_t end = groups.keyCount() * (task + 1) / taskCount;
-        for (std::size_t first = begin; first < end; first += prefetchBatchKeys) {
-            std::size_t count = 0;
+        const std::size_t batchCount = (end - begin + prefetchBatchKeys - 1) / prefetchBatchKeys;
+        // Three batches in flight: one whose cell places are fetched, one whose texts are, and one
+        // being compared, so that every fetch has a whole batch's work to arrive.
+        std::array<Batch, 3> batches;
+        const auto collect = [&](std::size_t index) {
+            Batch& batch = batches[index % batches.size()];
+            batch.count = 0;
+            const std::size_t first = begin + index * prefetchBatchKeys;
             for (std::size_t key = first; key < std::min(end, first + prefetchBatchKeys); ++key) {
                 const auto leftRows = groups.rows(0, key);
                 const auto rightRows = groups.rows(1, key);
                 if (leftRows.size() == 1 && rightRows.size() == 1) {
-                    batch[count++] = {static_cast<std::uint32_t>(key), leftRows[0], rightRows[0]};
+                    batch.candidates[batch.count++] = {static_cast<std::uint32_t>(key), leftRows[0], rightRows[0]};
                     right.prefetchCellPlaces(rightRows[0]);
                 } else {
                     part.otherKeys.push_back(static_cast<std::uint32_t>(key));
                 }
             }
-            const auto candidates = std::span(batch).first(count);
-            for (const Candidate& candidate : candidates)
+        };
+        const auto fetchTexts = [&](std::size_t index) {
+            const Batch& batch = batches[index % batches.size()];
+            for (const Candidate& candidate : std::span(batch.candidates).first(batch.count))
                 right.prefetchCellTexts(candidate.rightRow);
-            for (const Candidate& candidate : candidates)
-                for (std::size_t position = 0; position < right.width(); ++position)
-                    prefetchEnds(right.cell(candidate.rightRow, position));
-            for (const auto& [key, leftRow, rightRow] : candidates) {
+        };
+        const auto compare = [&](std::size_t index) {
+            const Batch& batch = batches[index % batches.size()];
+            for (const auto& [key, leftRow, rightRow] : std::span(batch.candidates).first(batch.count)) {
                 if (equalValues(left, leftRow, right, rightRow))
                     ++part.count;
                 else
                     part.otherKeys.push_back(key);
             }
+        };
+        for (std::size_t step = 0; step < batchCount + 2; ++step) {
+            if (step < batchCount)
+                collect(step);
+            if (step >= 1 && step <= batchCount)
+                fetchTexts(step - 1);
+            if (step >= 2)
+                compare(step - 2);
         }
     });
     PlainMatches all;
