@@ -197,7 +197,7 @@ void ComparisonWorkspace::addKeys()
     };
     for (const auto& [number, tab] : screenKeys) {
         auto* key = new QShortcut(QKeySequence(Qt::ALT | number), this);
-        connect(key, &QShortcut::activated, this, [this, tab] {
+        connect(key, &QShortcut::activated, this, [this, tab = tab] {
             if (model_.summary())
                 model_.setTab(tab);
         });
