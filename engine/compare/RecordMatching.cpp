@@ -301,7 +301,8 @@ struct PlainMatches {
 // typical comparison, which only need counting. Deciding them in key-number order reads the left
 // table in file order; the ordered pass then only sorts and visits the other keys. The right rows
 // come in no useful order, so each batch of them is fetched ahead in two steps, where their cells
-// lie and then their texts, before it is compared. Both rows have the key, so only the other positions are compared.
+// lie and then their texts, before it is compared. Both rows have the key, so only the other
+// positions are compared.
 PlainMatches plainMatches(const KeyGroups& groups, const ComparableColumns& left, const ComparableColumns& right,
                           unsigned workers)
 {

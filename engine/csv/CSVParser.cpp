@@ -66,28 +66,28 @@ std::size_t countLineBreaks(const char* data, std::size_t position, std::size_t 
     return count;
 }
 
+// Moves between sizeof(Word) and twice as many bytes with two overlapping words, both loaded
+// before either is stored, so the two ranges may overlap.
+template<typename Word> void moveWithTwoWords(char* destination, const char* source, std::size_t length)
+{
+    Word head;
+    Word tail;
+    std::memcpy(&head, source, sizeof(Word));
+    std::memcpy(&tail, source + length - sizeof(Word), sizeof(Word));
+    std::memcpy(destination, &head, sizeof(Word));
+    std::memcpy(destination + length - sizeof(Word), &tail, sizeof(Word));
+}
+
 // memmove for a destination before its source, inline for the short lengths of most cells. Every
 // load of a step comes before its stores, and the source ahead of a step is never stored to.
 inline void moveDown(char* destination, const char* source, std::size_t length)
 {
     if (length > 16) {
         std::memmove(destination, source, length);
-        return;
-    }
-    if (length >= 8) {
-        std::uint64_t head;
-        std::uint64_t tail;
-        std::memcpy(&head, source, 8);
-        std::memcpy(&tail, source + length - 8, 8);
-        std::memcpy(destination, &head, 8);
-        std::memcpy(destination + length - 8, &tail, 8);
+    } else if (length >= 8) {
+        moveWithTwoWords<std::uint64_t>(destination, source, length);
     } else if (length >= 4) {
-        std::uint32_t head;
-        std::uint32_t tail;
-        std::memcpy(&head, source, 4);
-        std::memcpy(&tail, source + length - 4, 4);
-        std::memcpy(destination, &head, 4);
-        std::memcpy(destination + length - 4, &tail, 4);
+        moveWithTwoWords<std::uint32_t>(destination, source, length);
     } else {
         const char first = source[0];
         const char middle = source[length / 2];
