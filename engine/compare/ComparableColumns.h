@@ -73,9 +73,10 @@ public:
                     table_->prefetchCellPlace(row, column);
     }
     // Asks for the text of `row`, once the places of its cells are at hand: each cache line from
-    // its first cell's start to its last cell's end, at most `mostLines`, where every cell lies
-    // when the columns come from one table in their order, as they usually do. One request per
-    // line keeps few loads in flight per row, so many rows' loads can be.
+    // its first cell's start to its last cell's end, at most `mostLines`, where every cell kept as
+    // text lies when the columns come from one table in their order, as they usually do (coded
+    // cells lie in their dictionaries, which stay in the cache). One request per line keeps few
+    // loads in flight per row, so many rows' loads can be.
     void prefetchCellTexts(std::size_t row) const
     {
         constexpr std::size_t mostLines = 16;

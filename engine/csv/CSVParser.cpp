@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -97,6 +98,14 @@ inline void moveDown(char* destination, const char* source, std::size_t length)
         destination[length - 1] = last;
     }
 }
+
+// A column whose first rows repeat a few texts keeps a code per cell instead of its text.
+constexpr std::size_t sampledRows = 4096;
+constexpr std::size_t mostSampledTextsForCodes = sampledRows / 32;
+constexpr std::size_t notCoded = static_cast<std::size_t>(-1);
+
+// How far the scan reads between two releases of the pages behind it.
+constexpr std::size_t releaseStep = std::size_t{64} << 20;
 
 struct OverWideRow {
     std::size_t index;  // among the data rows, from 0
@@ -243,14 +252,89 @@ private:
     {
         if (hasText && !rowHasText_) {
             // The first text of the row: the empty rows and cells before it take their place now.
-            bounds_.append(pendingEmptyRows_ * width_ + std::min(cellsInRow_, width_), fieldStart_);
+            appendEmptyCells(0, pendingEmptyRows_ * width_ + std::min(cellsInRow_, width_), fieldStart_);
             pendingEmptyRows_ = 0;
             rowHasText_ = true;
         }
-        if (rowHasText_ && cellsInRow_ < width_) {
+        if (rowHasText_ && cellsInRow_ < width_)
+            storeCell(cellsInRow_);
+    }
+
+    // Stores the cell just written at [fieldStart_, write_); a coded cell's text gives its place
+    // back.
+    void storeCell(std::size_t column)
+    {
+        const std::string_view text(buffer_ + fieldStart_, write_ - fieldStart_);
+        const std::size_t coded = codedIndices_[column];
+        if (coded == notCoded) {
             bounds_.push_back(write_);
-            if (text::looksLikeJSONObject({buffer_ + fieldStart_, write_ - fieldStart_}))
-                hasJSONLookingCells_[cellsInRow_] = true;
+            if (text::looksLikeJSONObject(text))
+                hasJSONLookingCells_[column] = true;
+            return;
+        }
+        table::TextDictionary& dictionary = coded_.dictionaries[coded];
+        coded_.codes.push_back(dictionary.codeOf(text));
+        if (dictionary.addedLast() && text::looksLikeJSONObject(text))
+            hasJSONLookingCells_[column] = true;
+        write_ = fieldStart_;
+    }
+
+    // Stores `count` empty cells lying at `position`, from column `column` on and on into the
+    // rows after.
+    void appendEmptyCells(std::size_t column, std::size_t count, std::size_t position)
+    {
+        if (coded_.columns.empty()) {
+            bounds_.append(count, position);
+            return;
+        }
+        for (; count > 0; --count, column = column + 1 == width_ ? 0 : column + 1) {
+            const std::size_t coded = codedIndices_[column];
+            if (coded == notCoded)
+                bounds_.push_back(position);
+            else
+                coded_.codes.push_back(coded_.dictionaries[coded].codeOf({}));
+        }
+    }
+
+    // Columns whose sampled rows hold few distinct texts are coded from here on, and the sampled
+    // rows are stored again in that form.
+    void chooseCodedColumns()
+    {
+        isSampling_ = false;
+        const std::size_t rowCount = (bounds_.size() - 1) / width_;
+        for (std::size_t column = 0; column < width_; ++column) {
+            std::unordered_set<std::string_view> texts;
+            for (std::size_t row = 0; row < rowCount && texts.size() <= mostSampledTextsForCodes; ++row) {
+                const std::size_t cell = row * width_ + column;
+                texts.emplace(buffer_ + bounds_[cell], bounds_[cell + 1] - bounds_[cell]);
+            }
+            if (texts.size() <= mostSampledTextsForCodes) {
+                codedIndices_[column] = coded_.columns.size();
+                coded_.columns.push_back(column);
+            }
+        }
+        if (coded_.columns.empty())
+            return;
+        coded_.dictionaries.resize(coded_.columns.size());
+        coded_.codes.reserve(expectedRows_ * coded_.columns.size());
+        storeSampledRowsAgain();
+    }
+
+    void storeSampledRowsAgain()
+    {
+        std::vector<std::uint64_t> ends(bounds_.size());
+        for (std::size_t index = 0; index < ends.size(); ++index)
+            ends[index] = bounds_[index];
+        bounds_.clear();
+        bounds_.push_back(0);
+        write_ = 0;
+        for (std::size_t cell = 0; cell + 1 < ends.size(); ++cell) {
+            fieldStart_ = write_;
+            const std::size_t length = ends[cell + 1] - ends[cell];
+            if (length > 0)
+                moveDown(buffer_ + write_, buffer_ + ends[cell], length);
+            write_ += length;
+            storeCell(cell % width_);
         }
     }
 
@@ -275,6 +359,7 @@ private:
         headerEnds_ = {};
         width_ = headers_.size();
         hasJSONLookingCells_.resize(width_);
+        codedIndices_.assign(width_, notCoded);
         write_ = 0;
         isInHeader_ = false;
         reserveBounds();
@@ -288,6 +373,7 @@ private:
     void reserveBounds()
     {
         const std::size_t lineBreaks = countLineBreaks(buffer_, read_, size_);
+        expectedRows_ = std::min(lineBreaks + 1, (size_ - read_) / 2 + 1);
         bounds_.reserve(std::min((lineBreaks + 1) * width_, (size_ - read_) / 2 + 1) + 1);
         bounds_.push_back(0);
     }
@@ -298,8 +384,12 @@ private:
             firstOverWideRow_ = OverWideRow{dataRowCount_, cellsInRow_};
         if (rowHasText_) {
             if (cellsInRow_ < width_)
-                bounds_.append(width_ - cellsInRow_, write_);
+                appendEmptyCells(cellsInRow_, width_ - cellsInRow_, write_);
             storedRowCount_ = dataRowCount_ + 1;
+            if (isSampling_ && storedRowCount_ >= sampledRows)
+                chooseCodedColumns();
+            if (read_ - releasedUpTo_ >= releaseStep)
+                releaseBehind();
         } else {
             ++pendingEmptyRows_;
         }
@@ -319,15 +409,24 @@ private:
                                            static_cast<std::int64_t>(width_),
                                            static_cast<std::int64_t>(firstOverWideRow_->cellCount));
         text_.resize(bounds_.back());
-        if (text_.capacity() - text_.size() > text_.capacity() / 8)
-            text_.shrink_to_fit();
-        else
-            releaseUnusedEnd();
+        releaseUnusedEnd();
         return ParsedCSV{std::move(headers_), table::CellStore(std::move(text_), std::move(bounds_), width_,
-                                                               std::move(hasJSONLookingCells_))};
+                                                               std::move(hasJSONLookingCells_), std::move(coded_))};
     }
 
-    // The separators and quotes the cells dropped leave the end of the buffer unused but resident.
+    // Text behind the read position that the cells still to come cannot reach, even were none of
+    // the rest dropped, is read and written no more: its pages go back to the system as the scan
+    // moves on, so that the buffer shrinks while the last part of the text is stored.
+    void releaseBehind()
+    {
+        const std::size_t reach = write_ + (size_ - read_);
+        if (reach < read_)
+            table::releasePages(buffer_ + reach, read_ - reach);
+        releasedUpTo_ = read_;
+    }
+
+    // The separators, quotes and coded cells the text dropped leave the end of the buffer unused
+    // but resident.
     void releaseUnusedEnd()
     {
         const std::size_t used = text_.size() + 1;  // with the terminating zero
@@ -354,7 +453,12 @@ private:
     std::vector<std::string> headers_;
     std::size_t width_ = 0;
 
-    table::CellBounds bounds_;               // in the layout of CellStore, from the header on
+    table::CellBounds bounds_;  // in the layout of CellStore, from the header on
+    table::CodedColumns coded_;
+    std::vector<std::size_t> codedIndices_;  // per column, its index among the coded ones or notCoded
+    bool isSampling_ = true;                 // until the coded columns are chosen
+    std::size_t expectedRows_ = 0;           // at most, from the line breaks
+    std::size_t releasedUpTo_ = 0;           // the read position when pages behind it were last released
     std::vector<bool> hasJSONLookingCells_;  // per column, as CellStore keeps it
     bool rowHasText_ = false;
     std::size_t pendingEmptyRows_ = 0;

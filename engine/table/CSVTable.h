@@ -64,8 +64,9 @@ public:
         const ColumnSource& source = columns_[column];
         return source.store->hasCellsLookingLikeJSON(source.column);
     }
-    // Asks for the cache lines that say where a cell lies, ahead of reading it; the row and column
-    // must be inside the table.
+    // Asks for the cache lines that say where a cell lies, and for the codes of its row when its
+    // store keeps some columns as codes, ahead of reading them; the row and column must be inside
+    // the table.
     void prefetchCellPlace(std::size_t row, std::size_t column) const
     {
         const ColumnSource& source = columns_[column];

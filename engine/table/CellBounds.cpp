@@ -35,6 +35,16 @@ void CellBounds::widenLastGroup()
     distances_[group * groupSize] = wideMark;
 }
 
+void CellBounds::clear()
+{
+    distances_.clear();
+    firsts_.clear();
+    wideLows_.clear();
+    steps_.clear();
+    high_ = 0;
+    groupStart_ = 0;
+}
+
 void CellBounds::shrinkToFit()
 {
     distances_.shrink_to_fit();

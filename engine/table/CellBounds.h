@@ -54,6 +54,8 @@ public:
             static_cast<std::uint64_t>(std::upper_bound(steps_.begin(), steps_.end(), index) - steps_.begin());
         return low | (high << 32);
     }
+    // Drops every offset, keeping the room reserved.
+    void clear();
     std::uint64_t back() const { return (*this)[size() - 1]; }
     std::size_t size() const { return distances_.size(); }
     bool empty() const { return distances_.empty(); }

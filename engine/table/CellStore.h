@@ -1,7 +1,8 @@
 #pragma once
 
-// Cell text of a table kept in one buffer with offsets, rows of a fixed width, row-major.
-// A store is immutable once built and shared between table copies.
+// Cell text of a table kept in one buffer with offsets, rows of a fixed width, row-major. Columns
+// of few distinct values may instead keep a code per cell into a dictionary of their texts. A
+// store is immutable once built and shared between table copies.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,34 +11,68 @@
 #include <vector>
 
 #include "table/CellBounds.h"
+#include "table/CellCodes.h"
+#include "table/TextDictionary.h"
 #include "text/JSON.h"
 
 namespace rowlark::table {
 
+// The columns of a store kept as codes.
+struct CodedColumns {
+    std::vector<std::size_t> columns;          // ascending
+    std::vector<TextDictionary> dictionaries;  // one per column of `columns`
+    CellCodes codes;                           // row by row, one per column of `columns`
+};
+
 class CellStore {
 public:
+    // `text` and `bounds` hold the cells of the columns that `coded` does not, row by row.
     // `hasJSONLookingCells` holds, per column, whether some cell of it looks like a JSON object.
-    CellStore(std::string text, CellBounds bounds, std::size_t width, std::vector<bool> hasJSONLookingCells);
+    CellStore(std::string text, CellBounds bounds, std::size_t width, std::vector<bool> hasJSONLookingCells,
+              CodedColumns coded = {});
 
     std::size_t width() const { return width_; }
     std::size_t rowCount() const { return rowCount_; }
     std::string_view cell(std::size_t row, std::size_t column) const
     {
-        const std::size_t index = row * width_ + column;
+        const Place place = places_[column];
+        if (place.isCoded)
+            return codedTexts_[place.index].byCode[codes_[row * codedWidth_ + place.index]];
+        const std::size_t index = row * textWidth_ + place.index;
         const std::uint64_t start = bounds_[index];
         return {text_.data() + start, static_cast<std::size_t>(bounds_[index + 1] - start)};
     }
     // Whether some cell of the column looks like a JSON object (text::looksLikeJSONObject): only
     // such columns need reading when structured columns are sought.
     bool hasCellsLookingLikeJSON(std::size_t column) const { return hasJSONLookingCells_[column]; }
-    // Asks for the cache lines that say where the cell lies in the text, ahead of reading it.
-    void prefetchPlace(std::size_t row, std::size_t column) const { bounds_.prefetch(row * width_ + column); }
-    std::size_t memoryUsage() const { return text_.capacity() + bounds_.memoryUsage(); }
+    // Asks for the cache lines that say where the cell lies, and for the codes of its row, ahead of
+    // reading them.
+    void prefetchPlace(std::size_t row, std::size_t column) const
+    {
+        if (codedWidth_ != 0)
+            codes_.prefetch(row * codedWidth_);
+        const Place place = places_[column];
+        if (!place.isCoded)
+            bounds_.prefetch(row * textWidth_ + place.index);
+    }
+    std::size_t memoryUsage() const;
 
 private:
+    // Where the cells of a column are: its position among the columns kept as text, or among the
+    // coded ones.
+    struct Place {
+        std::uint32_t index;
+        bool isCoded;
+    };
+
     std::string text_;
-    CellBounds bounds_;  // cell i spans [bounds_[i], bounds_[i + 1])
+    CellBounds bounds_;  // text cell i spans [bounds_[i], bounds_[i + 1])
+    CellCodes codes_;    // row by row, one per coded column
+    std::vector<DictionaryTexts> codedTexts_;
+    std::vector<Place> places_;
     std::size_t width_;
+    std::size_t textWidth_;
+    std::size_t codedWidth_;
     std::size_t rowCount_;
     std::vector<bool> hasJSONLookingCells_;
 };

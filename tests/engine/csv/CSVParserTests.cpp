@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <ostream>
 #include <random>
@@ -11,6 +12,7 @@
 
 #include "CSVTestSupport.h"
 #include "csv/CSVError.h"
+#include "text/JSON.h"
 #include "text/Unicode.h"
 
 namespace rowlark::csv {
@@ -260,6 +262,81 @@ TEST(GraphemeScanning, AgreesWithTheClusterRulesOnRandomTexts)
         const std::string input = randomText(random);
         ASSERT_EQ(parserOutcome(input), referenceParse(input)) << ::testing::PrintToString(input);
     }
+}
+
+// Columns whose first few thousand rows repeat a few texts are kept as codes. Long random tables
+// mix such columns with free ones, blank and short rows, texts first met after the sampled rows
+// (JSON-looking ones among them) and cells the grapheme rules read oddly; the parser must still
+// agree with the rules, and know which columns hold JSON-looking cells.
+TEST(CodedColumns, LongTablesAgreeWithTheRules)
+{
+    std::mt19937 random(20261207);
+    // Random texts that, quoted, stay one cell under the grapheme rules.
+    const auto oneCellText = [&random] {
+        while (true) {
+            std::string text = randomText(random);
+            std::erase(text, '"');
+            const ReferenceOutcome alone = referenceParse("h\n\"" + text + "\"");
+            if (!alone.error && (text.empty() || alone.rows == Rows{{text}}))
+                return text;
+        }
+    };
+    for (int round = 0; round < 4; ++round) {
+        const std::size_t width = 1 + random() % 4;
+        std::vector<std::vector<std::string>> pools(width);
+        for (auto& pool : pools)
+            for (std::size_t count = 1 + random() % 6; count > 0; --count)
+                pool.push_back(random() % 4 == 0 ? oneCellText() : "v" + std::to_string(random() % 100));
+        const std::vector<bool> isFree = {false, round % 2 == 1, false, true};
+        std::string input = "a,b,c,d\n";
+        for (std::size_t row = 0; row < 6000; ++row) {
+            if (random() % 500 == 0) {
+                input += random() % 2 == 0 ? "\n" : "\r\n";
+                continue;
+            }
+            const std::size_t cells = random() % 50 == 0 ? 1 + random() % width : width;
+            for (std::size_t column = 0; column < cells; ++column) {
+                std::string cell = pools[column][random() % pools[column].size()];
+                if (isFree[column])
+                    cell = oneCellText();
+                else if (row > 5000 && random() % 20 == 0)
+                    cell = random() % 2 == 0 ? "{\"late\": " + std::to_string(row) + "}" : oneCellText();
+                const bool isQuoted = cell.find_first_of(",\r\n\"") != std::string::npos || random() % 3 == 0;
+                std::string quoted;
+                for (const char character : cell)
+                    quoted += character == '"' ? "\"\"" : std::string(1, character);
+                input += (isQuoted ? "\"" + quoted + "\"" : cell) + (column + 1 < cells ? "," : "\n");
+            }
+        }
+        const ReferenceOutcome expected = referenceParse(input);
+        ASSERT_EQ(parserOutcome(input), expected) << "round " << round;
+        if (expected.error)
+            continue;
+        const table::CSVTable table = table::CSVTable::parse(input);
+        for (std::size_t column = 0; column < table.columnCount(); ++column) {
+            const bool hasJSON = std::ranges::any_of(
+                expected.rows, [&](const Row& row) { return text::looksLikeJSONObject(row[column]); });
+            EXPECT_EQ(table.hasCellsLookingLikeJSON(column), hasJSON) << "round " << round << " column " << column;
+        }
+    }
+}
+
+TEST(CodedColumns, KeepRepeatedTextsOnceAndTakeAnyNumberOfLaterOnes)
+{
+    // One text through the sampled rows, then 70,000 new ones: the codes outgrow one byte and two.
+    std::string input = "repeated,late\n";
+    Rows expected;
+    std::size_t cellBytes = 0;
+    const std::string repeated(40, 'r');
+    for (std::size_t row = 0; row < 75'000; ++row) {
+        const std::string late = row < 5000 ? "x" : "late " + std::to_string(row);
+        input += repeated + "," + late + "\n";
+        expected.push_back({repeated, late});
+        cellBytes += repeated.size() + late.size();
+    }
+    const table::CSVTable table = table::CSVTable::parse(input);
+    EXPECT_EQ(rowsOf(table), expected);
+    EXPECT_LT(table.memoryUsage(), cellBytes);
 }
 
 }  // namespace

@@ -1,0 +1,110 @@
+#pragma once
+
+// The distinct texts of a column, numbered in order of first appearance, so that a column of few
+// distinct values keeps a small code per cell instead of the text itself.
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+namespace rowlark::table {
+
+// The texts of a dictionary that takes no more, by code.
+struct DictionaryTexts {
+    std::vector<char> storage;
+    std::vector<std::string_view> byCode;  // into `storage`, whose moves keep its buffer
+};
+
+class TextDictionary {
+public:
+    TextDictionary();
+
+    // The code of `text`, which is added when it is new.
+    std::uint32_t codeOf(std::string_view text)
+    {
+        const Key key = keyOf(text);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t index = key.slot() & mask;; index = (index + 1) & mask) {
+            const Slot& slot = slots_[index];
+            if (slot.codePlusOne == 0)
+                return add(text, key);
+            if (slot.key == key && (text.size() <= Key::exactSize || this->text(slot.codePlusOne - 1) == text)) {
+                addedLast_ = false;
+                return slot.codePlusOne - 1;
+            }
+        }
+    }
+    std::string_view text(std::uint32_t code) const
+    {
+        const std::size_t start = ends_[code];
+        return {texts_.data() + start, ends_[code + 1] - start};
+    }
+    std::size_t size() const { return ends_.size() - 1; }
+    // Whether `codeOf` last added its text.
+    bool addedLast() const { return addedLast_; }
+    // Once no more texts come: the texts alone, without what finding codes needs.
+    DictionaryTexts finish() &&;
+
+private:
+    // What a slot keeps of its text: a text of up to `exactSize` bytes is told apart by its first
+    // and last word and its size alone, so most lookups compare no text; a longer one by a hash,
+    // and then by its text.
+    struct Key {
+        static constexpr std::size_t exactSize = 16;
+
+        std::uint64_t first = 0;
+        std::uint64_t last = 0;
+        std::uint64_t size = 0;
+
+        bool operator==(const Key&) const = default;
+        std::uint64_t slot() const
+        {
+            return ((first ^ std::rotl(last, 29) ^ size) * 0x9E3779B97F4A7C15u +
+                    std::rotl(last * 0xC2B2AE3D27D4EB4Fu, 31)) >>
+                   32;
+        }
+    };
+    struct Slot {
+        Key key;
+        std::uint32_t codePlusOne = 0;  // 0 for an empty slot
+    };
+
+    static Key keyOf(std::string_view text)
+    {
+        Key key;
+        key.size = text.size();
+        const char* data = text.data();
+        if (key.size >= 8 && key.size <= Key::exactSize) {
+            std::memcpy(&key.first, data, 8);
+            std::memcpy(&key.last, data + key.size - 8, 8);
+        } else if (key.size >= 4 && key.size < 8) {
+            std::uint32_t head;
+            std::uint32_t tail;
+            std::memcpy(&head, data, 4);
+            std::memcpy(&tail, data + key.size - 4, 4);
+            key.first = head;
+            key.last = tail;
+        } else if (key.size > 0 && key.size < 4) {
+            key.first = static_cast<unsigned char>(data[0]) | static_cast<unsigned char>(data[key.size / 2]) << 8 |
+                        static_cast<unsigned char>(data[key.size - 1]) << 16;
+        } else if (key.size > Key::exactSize) {
+            key.first = longHashOf(text);
+        }
+        return key;
+    }
+    static std::uint64_t longHashOf(std::string_view text);
+    std::uint32_t add(std::string_view text, const Key& key);
+    std::size_t loadDivisor() const;
+    static void place(std::vector<Slot>& slots, const Slot& slot);
+    void grow();
+
+    std::vector<char> texts_;
+    std::vector<std::size_t> ends_;  // text i spans [ends_[i], ends_[i + 1])
+    std::vector<Slot> slots_;        // open addressing over a power-of-two count
+    bool addedLast_ = false;
+};
+
+}  // namespace rowlark::table
