@@ -316,7 +316,7 @@ private:
         if (coded_.columns.empty())
             return;
         coded_.dictionaries.resize(coded_.columns.size());
-        coded_.codes.reserve(expectedRows_ * coded_.columns.size());
+        coded_.codes.reserve(std::min(expectedRows_ * coded_.columns.size(), size_ / 2 + 1));
         storeSampledRowsAgain();
     }
 

@@ -24,7 +24,7 @@ std::uint32_t TextDictionary::add(std::string_view text, const Key& key)
     if (size() * loadDivisor() > slots_.size())
         grow();
     else
-        place(slots_, {key, code + 1});
+        place(slots_, key, code);
     addedLast_ = true;
     return code;
 }
@@ -36,14 +36,14 @@ std::size_t TextDictionary::loadDivisor() const
     return slots_.size() < 4096 ? 8 : 2;
 }
 
-// Puts `slot` in the first empty slot from where its key points.
-void TextDictionary::place(std::vector<Slot>& slots, const Slot& slot)
+// Puts the code in the first empty slot from where its key points.
+void TextDictionary::place(std::vector<Slot>& slots, const Key& key, std::uint32_t code)
 {
     const std::size_t mask = slots.size() - 1;
-    std::size_t index = slot.key.slot() & mask;
+    std::size_t index = key.slot() & mask;
     while (slots[index].codePlusOne != 0)
         index = (index + 1) & mask;
-    slots[index] = slot;
+    slots[index] = {key.first, key.last, key.size, code + 1};
 }
 
 // Doubles the slots and places every code anew.
@@ -51,7 +51,7 @@ void TextDictionary::grow()
 {
     std::vector<Slot> slots(2 * slots_.size());
     for (std::uint32_t code = 0; code < size(); ++code)
-        place(slots, {keyOf(text(code)), code + 1});
+        place(slots, keyOf(text(code)), code);
     slots_ = std::move(slots);
 }
 

@@ -3,10 +3,12 @@
 // The distinct texts of a column, numbered in order of first appearance, so that a column of few
 // distinct values keeps a small code per cell instead of the text itself.
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -31,7 +33,7 @@ public:
             const Slot& slot = slots_[index];
             if (slot.codePlusOne == 0)
                 return add(text, key);
-            if (slot.key == key && (text.size() <= Key::exactSize || this->text(slot.codePlusOne - 1) == text)) {
+            if (slot.holds(key) && (text.size() <= Key::exactSize || this->text(slot.codePlusOne - 1) == text)) {
                 addedLast_ = false;
                 return slot.codePlusOne - 1;
             }
@@ -57,9 +59,8 @@ private:
 
         std::uint64_t first = 0;
         std::uint64_t last = 0;
-        std::uint64_t size = 0;
+        std::uint32_t size = 0;  // at most, for a long text, the largest 32-bit number
 
-        bool operator==(const Key&) const = default;
         std::uint64_t slot() const
         {
             return ((first ^ std::rotl(last, 29) ^ size) * 0x9E3779B97F4A7C15u +
@@ -68,14 +69,19 @@ private:
         }
     };
     struct Slot {
-        Key key;
+        std::uint64_t first = 0;
+        std::uint64_t last = 0;
+        std::uint32_t size = 0;
         std::uint32_t codePlusOne = 0;  // 0 for an empty slot
+
+        bool holds(const Key& key) const { return first == key.first && last == key.last && size == key.size; }
     };
 
     static Key keyOf(std::string_view text)
     {
         Key key;
-        key.size = text.size();
+        key.size =
+            static_cast<std::uint32_t>(std::min<std::size_t>(text.size(), std::numeric_limits<std::uint32_t>::max()));
         const char* data = text.data();
         if (key.size >= 8 && key.size <= Key::exactSize) {
             std::memcpy(&key.first, data, 8);
@@ -98,7 +104,7 @@ private:
     static std::uint64_t longHashOf(std::string_view text);
     std::uint32_t add(std::string_view text, const Key& key);
     std::size_t loadDivisor() const;
-    static void place(std::vector<Slot>& slots, const Slot& slot);
+    static void place(std::vector<Slot>& slots, const Key& key, std::uint32_t code);
     void grow();
 
     std::vector<char> texts_;
