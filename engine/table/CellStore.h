@@ -66,9 +66,9 @@ private:
     };
 
     std::string text_;
-    CellBounds bounds_;  // text cell i spans [bounds_[i], bounds_[i + 1])
-    CellCodes codes_;    // row by row, one per coded column
-    std::vector<DictionaryTexts> codedTexts_;
+    CellBounds bounds_;                        // text cell i spans [bounds_[i], bounds_[i + 1])
+    CellCodes codes_;                          // row by row, one per coded column
+    std::vector<DictionaryTexts> codedTexts_;  // per coded column
     std::vector<Place> places_;
     std::size_t width_;
     std::size_t textWidth_;
