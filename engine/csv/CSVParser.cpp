@@ -261,8 +261,8 @@ private:
     }
 
     // Stores the cell just written at [fieldStart_, write_); a coded cell's text gives its place
-    // back.
-    void storeCell(std::size_t column)
+    // back. Called for every cell, so kept inside the scanning loop.
+    [[gnu::always_inline]] void storeCell(std::size_t column)
     {
         const std::string_view text(buffer_ + fieldStart_, write_ - fieldStart_);
         const std::size_t coded = codedIndices_[column];
@@ -273,8 +273,11 @@ private:
             return;
         }
         table::TextDictionary& dictionary = coded_.dictionaries[coded];
-        coded_.codes.push_back(dictionary.codeOf(text));
-        if (dictionary.addedLast() && text::looksLikeJSONObject(text))
+        const std::size_t known = dictionary.size();
+        const std::uint32_t code = dictionary.codeOf(text);
+        coded_.codes.push_back(code);
+        // Only a text new to the column needs looking at.
+        if (code == known && text::looksLikeJSONObject(text))
             hasJSONLookingCells_[column] = true;
         write_ = fieldStart_;
     }

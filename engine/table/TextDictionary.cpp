@@ -25,7 +25,6 @@ std::uint32_t TextDictionary::add(std::string_view text, const Key& key)
         grow();
     else
         place(slots_, key, code);
-    addedLast_ = true;
     return code;
 }
 

@@ -24,7 +24,7 @@ class TextDictionary {
 public:
     TextDictionary();
 
-    // The code of `text`, which is added when it is new.
+    // The code of `text`; a new text is added with the next code, `size()`.
     std::uint32_t codeOf(std::string_view text)
     {
         const Key key = keyOf(text);
@@ -33,10 +33,8 @@ public:
             const Slot& slot = slots_[index];
             if (slot.codePlusOne == 0)
                 return add(text, key);
-            if (slot.holds(key) && (text.size() <= Key::exactSize || this->text(slot.codePlusOne - 1) == text)) {
-                addedLast_ = false;
+            if (slot.holds(key) && (text.size() <= Key::exactSize || this->text(slot.codePlusOne - 1) == text))
                 return slot.codePlusOne - 1;
-            }
         }
     }
     std::string_view text(std::uint32_t code) const
@@ -45,8 +43,6 @@ public:
         return {texts_.data() + start, ends_[code + 1] - start};
     }
     std::size_t size() const { return ends_.size() - 1; }
-    // Whether `codeOf` last added its text.
-    bool addedLast() const { return addedLast_; }
     // Once no more texts come: the texts alone, without what finding codes needs.
     DictionaryTexts finish() &&;
 
@@ -110,7 +106,6 @@ private:
     std::vector<char> texts_;
     std::vector<std::size_t> ends_;  // text i spans [ends_[i], ends_[i + 1])
     std::vector<Slot> slots_;        // open addressing over a power-of-two count
-    bool addedLast_ = false;
 };
 
 }  // namespace rowlark::table
