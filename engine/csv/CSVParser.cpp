@@ -277,7 +277,7 @@ private:
         const std::uint32_t code = dictionary.codeOf(text);
         coded_.codes.push_back(code);
         // Only a text new to the column needs looking at.
-        if (code == known && text::looksLikeJSONObject(text))
+        if ((code == known || code >= table::overflowMark) && text::looksLikeJSONObject(text))
             hasJSONLookingCells_[column] = true;
         write_ = fieldStart_;
     }

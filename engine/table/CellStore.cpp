@@ -35,7 +35,8 @@ std::size_t CellStore::memoryUsage() const
 {
     std::size_t bytes = text_.size() + bounds_.memoryUsage() + codes_.memoryUsage();
     for (const DictionaryTexts& texts : codedTexts_)
-        bytes += texts.storage.capacity() + texts.byCode.capacity() * sizeof(std::string_view);
+        bytes += texts.storage.capacity() + texts.byCode.capacity() * sizeof(std::string_view) +
+                 texts.overflowText.size() + texts.overflowEnds.memoryUsage();
     return bytes;
 }
 

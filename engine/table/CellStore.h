@@ -37,7 +37,7 @@ public:
     {
         const Place place = places_[column];
         if (place.isCoded)
-            return codedTexts_[place.index].byCode[codes_[row * codedWidth_ + place.index]];
+            return codedTexts_[place.index].text(codes_[row * codedWidth_ + place.index]);
         const std::size_t index = row * textWidth_ + place.index;
         const std::uint64_t start = bounds_[index];
         return {text_.data() + start, static_cast<std::size_t>(bounds_[index + 1] - start)};

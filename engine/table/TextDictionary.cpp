@@ -9,6 +9,7 @@ TextDictionary::TextDictionary()
     : ends_{0}
     , slots_(64)
 {
+    overflowEnds_.push_back(0);
 }
 
 std::uint64_t TextDictionary::longHashOf(std::string_view text)
@@ -25,6 +26,14 @@ std::uint32_t TextDictionary::add(std::string_view text, const Key& key)
         grow();
     else
         place(slots_, key, code);
+    return code;
+}
+
+std::uint32_t TextDictionary::addOverflow(std::string_view text)
+{
+    const auto code = static_cast<std::uint32_t>(overflowMark + overflowEnds_.size() - 1);
+    overflowText_.append(text);
+    overflowEnds_.push_back(overflowText_.size());
     return code;
 }
 
@@ -56,7 +65,8 @@ void TextDictionary::grow()
 
 DictionaryTexts TextDictionary::finish() &&
 {
-    DictionaryTexts texts{std::move(texts_), {}};
+    overflowEnds_.shrinkToFit();
+    DictionaryTexts texts{std::move(texts_), {}, std::move(overflowText_), std::move(overflowEnds_)};
     texts.storage.shrink_to_fit();
     texts.byCode.reserve(size());
     for (std::size_t code = 0; code < size(); ++code)

@@ -1,7 +1,10 @@
 #pragma once
 
 // The distinct texts of a column, numbered in order of first appearance, so that a column of few
-// distinct values keeps a small code per cell instead of the text itself.
+// distinct values keeps a small code per cell instead of the text itself. A column that turns out
+// to hold many keeps its first `mostTexts` in the dictionary and every later cell's text on its
+// own, under an overflow code, without looking for it first: it then costs about what text kept
+// plainly does, in time and in memory.
 
 #include <algorithm>
 #include <bit>
@@ -9,24 +12,46 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#include "table/CellBounds.h"
+
 namespace rowlark::table {
+
+// Codes from this one on stand for texts kept one per cell: their number among those is the rest.
+constexpr std::uint32_t overflowMark = std::uint32_t{1} << 31;
 
 // The texts of a dictionary that takes no more, by code.
 struct DictionaryTexts {
     std::vector<char> storage;
     std::vector<std::string_view> byCode;  // into `storage`, whose moves keep its buffer
+    std::string overflowText;
+    CellBounds overflowEnds;  // overflow text i spans [overflowEnds[i], overflowEnds[i + 1])
+
+    std::string_view text(std::uint32_t code) const
+    {
+        if (code < overflowMark)
+            return byCode[code];
+        const std::size_t index = code - overflowMark;
+        const std::uint64_t start = overflowEnds[index];
+        return {overflowText.data() + start, static_cast<std::size_t>(overflowEnds[index + 1] - start)};
+    }
 };
 
 class TextDictionary {
 public:
+    static constexpr std::size_t mostTexts = 4096;
+
     TextDictionary();
 
-    // The code of `text`; a new text is added with the next code, `size()`.
+    // The code of `text`; a new text is added with the next code, `size()`. Once the dictionary is
+    // full, every text gets an overflow code of its own.
     std::uint32_t codeOf(std::string_view text)
     {
+        if (size() == mostTexts)
+            return addOverflow(text);
         const Key key = keyOf(text);
         const std::size_t mask = slots_.size() - 1;
         for (std::size_t index = key.slot() & mask;; index = (index + 1) & mask) {
@@ -99,6 +124,7 @@ private:
     }
     static std::uint64_t longHashOf(std::string_view text);
     std::uint32_t add(std::string_view text, const Key& key);
+    std::uint32_t addOverflow(std::string_view text);
     std::size_t loadDivisor() const;
     static void place(std::vector<Slot>& slots, const Key& key, std::uint32_t code);
     void grow();
@@ -106,6 +132,8 @@ private:
     std::vector<char> texts_;
     std::vector<std::size_t> ends_;  // text i spans [ends_[i], ends_[i + 1])
     std::vector<Slot> slots_;        // open addressing over a power-of-two count
+    std::string overflowText_;
+    CellBounds overflowEnds_;
 };
 
 }  // namespace rowlark::table

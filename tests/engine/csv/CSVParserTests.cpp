@@ -323,19 +323,21 @@ TEST(CodedColumns, LongTablesAgreeWithTheRules)
 
 TEST(CodedColumns, KeepRepeatedTextsOnceAndTakeAnyNumberOfLaterOnes)
 {
-    // One text through the sampled rows, then 70,000 new ones: the codes outgrow one byte and two.
+    // One text through the sampled rows, then 70,000 new ones: the codes outgrow one byte and two,
+    // and the last new texts, a JSON-looking one among them, are past what a dictionary keeps.
     std::string input = "repeated,late\n";
     Rows expected;
     std::size_t cellBytes = 0;
     const std::string repeated(40, 'r');
     for (std::size_t row = 0; row < 75'000; ++row) {
-        const std::string late = row < 5000 ? "x" : "late " + std::to_string(row);
-        input += repeated + "," + late + "\n";
+        const std::string late = row < 5000 ? "x" : row + 1 < 75'000 ? "late " + std::to_string(row) : "{\"a\": 1}";
+        input += repeated + ",\"" + (late.starts_with('{') ? "{\"\"a\"\": 1}" : late) + "\"\n";
         expected.push_back({repeated, late});
         cellBytes += repeated.size() + late.size();
     }
     const table::CSVTable table = table::CSVTable::parse(input);
     EXPECT_EQ(rowsOf(table), expected);
+    EXPECT_TRUE(table.hasCellsLookingLikeJSON(1));
     EXPECT_LT(table.memoryUsage(), cellBytes);
 }
 
