@@ -15,7 +15,6 @@
 
 #include "csv/CSVError.h"
 #include "table/Pages.h"
-#include "text/JSON.h"
 #include "text/Unicode.h"
 
 namespace rowlark::csv {
@@ -268,8 +267,7 @@ private:
         const std::size_t coded = codedIndices_[column];
         if (coded == notCoded) {
             bounds_.push_back(write_);
-            if (text::looksLikeJSONObject(text))
-                hasJSONLookingCells_[column] = true;
+            jsonLookingColumns_.note(column, text);
             return;
         }
         table::TextDictionary& dictionary = coded_.dictionaries[coded];
@@ -277,8 +275,8 @@ private:
         const std::uint32_t code = dictionary.codeOf(text);
         coded_.codes.push_back(code);
         // Only a text new to the column needs looking at.
-        if ((code == known || code >= table::overflowMark) && text::looksLikeJSONObject(text))
-            hasJSONLookingCells_[column] = true;
+        if (code == known || code >= table::overflowMark)
+            jsonLookingColumns_.note(column, text);
         write_ = fieldStart_;
     }
 
@@ -304,10 +302,9 @@ private:
     void chooseCodedColumns()
     {
         isSampling_ = false;
-        const std::size_t rowCount = (bounds_.size() - 1) / width_;
         for (std::size_t column = 0; column < width_; ++column) {
             std::unordered_set<std::string_view> texts;
-            for (std::size_t row = 0; row < rowCount && texts.size() <= mostSampledTextsForCodes; ++row) {
+            for (std::size_t row = 0; row < storedRowCount_ && texts.size() <= mostSampledTextsForCodes; ++row) {
                 const std::size_t cell = row * width_ + column;
                 texts.emplace(buffer_ + bounds_[cell], bounds_[cell + 1] - bounds_[cell]);
             }
@@ -361,7 +358,7 @@ private:
         }
         headerEnds_ = {};
         width_ = headers_.size();
-        hasJSONLookingCells_.resize(width_);
+        jsonLookingColumns_ = table::JSONLookingColumns(width_);
         codedIndices_.assign(width_, notCoded);
         write_ = 0;
         isInHeader_ = false;
@@ -414,7 +411,7 @@ private:
         text_.resize(bounds_.back());
         releaseUnusedEnd();
         return ParsedCSV{std::move(headers_), table::CellStore(std::move(text_), std::move(bounds_), width_,
-                                                               std::move(hasJSONLookingCells_), std::move(coded_))};
+                                                               std::move(jsonLookingColumns_), std::move(coded_))};
     }
 
     // Text behind the read position that the cells still to come cannot reach, even were none of
@@ -462,7 +459,7 @@ private:
     bool isSampling_ = true;                 // until the coded columns are chosen
     std::size_t expectedRows_ = 0;           // at most, from the line breaks
     std::size_t releasedUpTo_ = 0;           // the read position when pages behind it were last released
-    std::vector<bool> hasJSONLookingCells_;  // per column, as CellStore keeps it
+    table::JSONLookingColumns jsonLookingColumns_;
     bool rowHasText_ = false;
     std::size_t pendingEmptyRows_ = 0;
     std::size_t dataRowCount_ = 0;

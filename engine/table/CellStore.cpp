@@ -5,7 +5,7 @@
 
 namespace rowlark::table {
 
-CellStore::CellStore(std::string text, CellBounds bounds, std::size_t width, std::vector<bool> hasJSONLookingCells,
+CellStore::CellStore(std::string text, CellBounds bounds, std::size_t width, JSONLookingColumns jsonLookingColumns,
                      CodedColumns coded)
     : text_(std::move(text))
     , bounds_(std::move(bounds))
@@ -15,11 +15,11 @@ CellStore::CellStore(std::string text, CellBounds bounds, std::size_t width, std
     , codedWidth_(coded.columns.size())
     , rowCount_(textWidth_ != 0 ? (bounds_.size() - 1) / textWidth_
                                 : (codedWidth_ != 0 ? codes_.size() / codedWidth_ : 0))
-    , hasJSONLookingCells_(std::move(hasJSONLookingCells))
+    , jsonLookingColumns_(std::move(jsonLookingColumns))
 {
     assert(!bounds_.empty() && bounds_[0] == 0 && bounds_.back() == text_.size());
     assert(bounds_.size() - 1 == rowCount_ * textWidth_ && codes_.size() == rowCount_ * codedWidth_);
-    assert(coded.dictionaries.size() == codedWidth_ && hasJSONLookingCells_.size() == width);
+    assert(coded.dictionaries.size() == codedWidth_ && jsonLookingColumns_.width() == width);
     places_.reserve(width);
     for (std::size_t column = 0, codedIndex = 0; column < width; ++column) {
         const bool isCoded = codedIndex < codedWidth_ && coded.columns[codedIndex] == column;
@@ -42,7 +42,7 @@ std::size_t CellStore::memoryUsage() const
 
 CellStoreBuilder::CellStoreBuilder(std::size_t width, std::size_t expectedRows, std::size_t expectedBytes)
     : width_(width)
-    , hasJSONLookingCells_(width)
+    , jsonLookingColumns_(width)
 {
     text_.reserve(expectedBytes);
     bounds_.reserve(expectedRows * width + 1);
@@ -53,7 +53,7 @@ CellStore CellStoreBuilder::build() &&
 {
     text_.shrink_to_fit();
     bounds_.shrinkToFit();
-    return CellStore(std::move(text_), std::move(bounds_), width_, std::move(hasJSONLookingCells_));
+    return CellStore(std::move(text_), std::move(bounds_), width_, std::move(jsonLookingColumns_));
 }
 
 }  // namespace rowlark::table

@@ -17,6 +17,26 @@
 
 namespace rowlark::table {
 
+// Per column, whether some cell of it looks like a JSON object (text::looksLikeJSONObject): only
+// such columns need reading when structured columns are sought. Noted as the cells arrive.
+class JSONLookingColumns {
+public:
+    explicit JSONLookingColumns(std::size_t width = 0)
+        : flags_(width)
+    {
+    }
+    void note(std::size_t column, std::string_view cell)
+    {
+        if (text::looksLikeJSONObject(cell))
+            flags_[column] = true;
+    }
+    bool has(std::size_t column) const { return flags_[column]; }
+    std::size_t width() const { return flags_.size(); }
+
+private:
+    std::vector<bool> flags_;
+};
+
 // The columns of a store kept as codes.
 struct CodedColumns {
     std::vector<std::size_t> columns;          // ascending
@@ -27,8 +47,7 @@ struct CodedColumns {
 class CellStore {
 public:
     // `text` and `bounds` hold the cells of the columns that `coded` does not, row by row.
-    // `hasJSONLookingCells` holds, per column, whether some cell of it looks like a JSON object.
-    CellStore(std::string text, CellBounds bounds, std::size_t width, std::vector<bool> hasJSONLookingCells,
+    CellStore(std::string text, CellBounds bounds, std::size_t width, JSONLookingColumns jsonLookingColumns,
               CodedColumns coded = {});
 
     std::size_t width() const { return width_; }
@@ -42,9 +61,7 @@ public:
         const std::uint64_t start = bounds_[index];
         return {text_.data() + start, static_cast<std::size_t>(bounds_[index + 1] - start)};
     }
-    // Whether some cell of the column looks like a JSON object (text::looksLikeJSONObject): only
-    // such columns need reading when structured columns are sought.
-    bool hasCellsLookingLikeJSON(std::size_t column) const { return hasJSONLookingCells_[column]; }
+    bool hasCellsLookingLikeJSON(std::size_t column) const { return jsonLookingColumns_.has(column); }
     // Asks for the cache lines that say where the cell lies, and for the codes of its row, ahead of
     // reading them.
     void prefetchPlace(std::size_t row, std::size_t column) const
@@ -74,7 +91,7 @@ private:
     std::size_t textWidth_;
     std::size_t codedWidth_;
     std::size_t rowCount_;
-    std::vector<bool> hasJSONLookingCells_;
+    JSONLookingColumns jsonLookingColumns_;
 };
 
 // Appends cells row by row; every row must end with exactly `width` cells.
@@ -84,8 +101,7 @@ public:
 
     void appendCell(std::string_view cell)
     {
-        if (text::looksLikeJSONObject(cell))
-            hasJSONLookingCells_[column_] = true;
+        jsonLookingColumns_.note(column_, cell);
         column_ = column_ + 1 == width_ ? 0 : column_ + 1;
         text_.append(cell);
         bounds_.push_back(text_.size());
@@ -97,7 +113,7 @@ private:
     CellBounds bounds_;
     std::size_t width_;
     std::size_t column_ = 0;  // of the next cell
-    std::vector<bool> hasJSONLookingCells_;
+    JSONLookingColumns jsonLookingColumns_;
 };
 
 }  // namespace rowlark::table
