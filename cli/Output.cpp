@@ -33,7 +33,9 @@ std::string columnLabel(const std::vector<std::string>& headers, std::optional<s
     if (!index || *index < 0 || static_cast<std::size_t>(*index) >= headers.size())
         return "not mapped";
     std::string label = "#";
-    label.append(std::to_string(*index + 1)).append(" ").append(headers[static_cast<std::size_t>(*index)]);
+    label.append(std::to_string(*index + 1))
+        .append(" ")
+        .append(records::columnName(headers[static_cast<std::size_t>(*index)], *index));
     return label;
 }
 
@@ -125,8 +127,11 @@ void writeSummary(std::ostream& out, const FileNames& names, const results::Comp
     out << names.left << ": " << summary.leftRows << " rows; " << names.right << ": " << summary.rightRows << " rows\n";
     out << "Matching: " << summary.matchingRows << '\n';
     out << "Changed: " << groupSize(outcome, records::ResultFilter::changed) << '\n';
-    for (const std::size_t position : records::columnsByChanges(summary))
-        out << "  " << summary.columns[position].leftHeader << ": " << summary.columns[position].changedRecords << '\n';
+    for (const std::size_t position : records::columnsByChanges(summary)) {
+        const records::ColumnChanges& column = summary.columns[position];
+        out << "  " << records::columnName(column.leftHeader, column.leftIndex) << ": " << column.changedRecords
+            << '\n';
+    }
     out << "Only in " << names.left << ": " << groupSize(outcome, records::ResultFilter::onlyLeft) << '\n';
     out << "Only in " << names.right << ": " << groupSize(outcome, records::ResultFilter::onlyRight) << '\n';
     writeColumnsInOneFile(out, names.left, summary.leftOnlyColumns);

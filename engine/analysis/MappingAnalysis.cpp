@@ -1,6 +1,7 @@
 #include "analysis/MappingAnalysis.h"
 
 #include "analysis/HeaderCatalog.h"
+#include "analysis/HeaderSuggestions.h"
 #include "analysis/ScoredSuggestions.h"
 #include "analysis/SharedValues.h"
 #include "analysis/SuggestionOrder.h"
@@ -12,6 +13,7 @@
 #include <map>
 #include <numeric>
 #include <optional>
+#include <ranges>
 #include <string>
 
 namespace rowlark::analysis::CSVComparator {
@@ -20,6 +22,10 @@ namespace {
 constexpr double assignmentFloor = 0.86;
 constexpr double marginWithoutPrefix = 0.035;
 constexpr double marginWithPrefix = 0.015;
+// How far one tied candidate's header must lead every other's to settle the tie.
+constexpr double headerLead = 0.1;
+// Scores are sums of products of tenths; this absorbs their binary rounding, nothing more.
+constexpr double scoreRounding = 1e-9;
 // Nobody reads past the first screenful of candidates; thousands per column would cost gigabytes.
 constexpr std::size_t suggestionLimit = 200;
 // Left columns a worker scores in a row: enough to reuse its scratch and header matches, few
@@ -39,6 +45,17 @@ std::vector<ColumnProfile> profiles(const table::CSVTable& table, const std::fun
         result[column] = profile(table, static_cast<std::int64_t>(column));
     });
     return result;
+}
+
+// For each column, how many columns before it in its file share its normalized header.
+std::vector<std::size_t> headerOccurrences(std::size_t columns,
+                                           const std::function<std::uint32_t(std::size_t)>& shapeOf)
+{
+    std::map<std::uint32_t, std::size_t> seen;
+    std::vector<std::size_t> occurrences(columns);
+    for (std::size_t column = 0; column < columns; ++column)
+        occurrences[column] = seen[shapeOf(column)]++;
+    return occurrences;
 }
 
 std::vector<bool> structuredFlags(const table::CSVTable& table)
@@ -82,6 +99,8 @@ struct Analysis {
     std::vector<bool> leftStructured;
     std::vector<bool> rightStructured;
     std::vector<std::size_t> leftColumnOrder;
+    std::vector<std::size_t> leftOccurrences;
+    std::vector<std::size_t> rightOccurrences;
 
     Analysis(const table::CSVTable& left, const table::CSVTable& right, const std::function<void()>& checkpoint)
         : checkpoint(checkpoint)
@@ -93,7 +112,31 @@ struct Analysis {
         , leftStructured(structuredFlags(left))
         , rightStructured(structuredFlags(right))
         , leftColumnOrder(columnsByShape(headers, left.columnCount()))
+        , leftOccurrences(headerOccurrences(left.columnCount(), [&](std::size_t c) { return headers.leftShape(c); }))
+        , rightOccurrences(headerOccurrences(right.columnCount(), [&](std::size_t c) { return headers.rightShape(c); }))
     {
+    }
+
+    // The score of the header suggestion for the pair, or 0 when the headers make none.
+    double headerScore(std::size_t leftColumn, std::size_t rightColumn,
+                       const std::optional<std::string>& preferredPrefix) const
+    {
+        std::vector<std::uint64_t> headerSymbols(headers.alphabetSize(), 0);
+        std::vector<std::uint64_t> fieldSymbols(headers.alphabetSize(), 0);
+        const std::uint32_t leftShape = headers.leftShape(leftColumn);
+        const std::uint32_t rightShape = headers.rightShape(rightColumn);
+        const HeaderMatcher matcher(headers.shape(leftShape), headerSymbols, fieldSymbols);
+        const auto scored =
+            CSVComparator::headerScore(matcher.match(headers.shape(rightShape)), headers.terms(leftShape),
+                                       headers.terms(rightShape), preferredPrefix);
+        return scored ? std::min(scored->score, 1.0) : 0;
+    }
+
+    // Both columns carry the same normalized header as the same occurrence in their own file.
+    bool isNamesake(std::size_t leftColumn, std::size_t rightColumn) const
+    {
+        return headers.leftShape(leftColumn) == headers.rightShape(rightColumn) &&
+               leftOccurrences[leftColumn] == rightOccurrences[rightColumn];
     }
 
     const HeaderTerms& leftTerms(std::int64_t column) const
@@ -144,33 +187,87 @@ struct Proposal {
     records::HeaderSuggestion best;
 };
 
-// The first two candidates whose right columns are still free.
-std::vector<const records::HeaderSuggestion*> freeCandidates(const std::vector<records::HeaderSuggestion>& suggestions,
-                                                             const std::vector<bool>& used)
+using CandidateList = std::vector<const records::HeaderSuggestion*>;
+
+// The candidates whose right columns are still free, in list order.
+CandidateList freeCandidates(const std::vector<records::HeaderSuggestion>& suggestions, const std::vector<bool>& used)
 {
-    std::vector<const records::HeaderSuggestion*> candidates;
-    for (const auto& suggestion : suggestions) {
+    CandidateList candidates;
+    for (const auto& suggestion : suggestions)
         if (!used[static_cast<std::size_t>(suggestion.rightIndex)])
             candidates.push_back(&suggestion);
-        if (candidates.size() == 2)
-            break;
-    }
     return candidates;
 }
 
-std::optional<records::HeaderSuggestion>
-clearBestCandidate(const std::vector<const records::HeaderSuggestion*>& candidates, double margin)
+bool isWithinMargin(const records::HeaderSuggestion& best, const records::HeaderSuggestion& other, double margin)
+{
+    return best.score - other.score < margin;
+}
+
+// Among candidates whose scores lie too close to tell apart, the one the headers single out: a
+// header score that leads every other contender's clearly, else the one namesake (same header,
+// same occurrence of it) among those sharing the top header score. Values alone cannot separate a
+// column of small numbers from an id column that holds them all; the names can.
+const records::HeaderSuggestion* settledTie(std::size_t leftColumn, const CandidateList& candidates, double margin,
+                                            const Analysis& analysis, const std::optional<std::string>& preferredPrefix)
+{
+    CandidateList contenders;
+    std::vector<double> headerScores;
+    for (const records::HeaderSuggestion* candidate : candidates) {
+        if (!isWithinMargin(*candidates[0], *candidate, margin))
+            continue;
+        contenders.push_back(candidate);
+        headerScores.push_back(
+            analysis.headerScore(leftColumn, static_cast<std::size_t>(candidate->rightIndex), preferredPrefix));
+    }
+    const auto top = static_cast<std::size_t>(std::ranges::max_element(headerScores) - headerScores.begin());
+    const bool isClearLead =
+        std::ranges::all_of(std::views::iota(std::size_t{0}, contenders.size()), [&](std::size_t k) {
+            return k == top || headerScores[top] - headerScores[k] >= headerLead - scoreRounding;
+        });
+    if (isClearLead)
+        return contenders[top];
+    const records::HeaderSuggestion* namesake = nullptr;
+    for (std::size_t k = 0; k < contenders.size(); ++k) {
+        const bool isTop = headerScores[top] - headerScores[k] < scoreRounding;
+        if (!isTop || !analysis.isNamesake(leftColumn, static_cast<std::size_t>(contenders[k]->rightIndex)))
+            continue;
+        if (namesake)
+            return nullptr;
+        namesake = contenders[k];
+    }
+    return namesake;
+}
+
+// The candidate to propose for a left column: the best one when it is strong and clearly ahead of
+// the next, else the one that settles a tie, else none.
+std::optional<records::HeaderSuggestion> proposedCandidate(std::size_t leftColumn, const CandidateList& candidates,
+                                                           double margin, const Analysis& analysis,
+                                                           const std::optional<std::string>& preferredPrefix)
 {
     if (candidates.empty() || candidates[0]->score < assignmentFloor)
         return std::nullopt;
-    if (candidates.size() == 2 && candidates[0]->score - candidates[1]->score < margin)
-        return std::nullopt;
-    return *candidates[0];
+    if (candidates.size() < 2 || !isWithinMargin(*candidates[0], *candidates[1], margin))
+        return *candidates[0];
+    if (const auto* settled = settledTie(leftColumn, candidates, margin, analysis, preferredPrefix))
+        return *settled;
+    return std::nullopt;
+}
+
+// Whether a list cut at the suggestion limit may leave out candidates that decide the column: all
+// but one of its candidates are taken, or its last one is still within the margin of the best.
+bool needsUncutList(const std::vector<records::HeaderSuggestion>& suggestions, const CandidateList& candidates,
+                    double margin)
+{
+    if (suggestions.size() != suggestionLimit)
+        return false;
+    return candidates.size() < 2 || isWithinMargin(*candidates[0], suggestions.back(), margin);
 }
 
 // Maps each unmapped left column whose best free candidate is strong and clearly ahead of the
-// next; the strongest proposals claim their right columns first. A column whose kept suggestions
-// are taken all but one is decided on all its candidates, as if none had been left out.
+// next, or that its headers single out of a tie; the strongest proposals claim their right columns
+// first. A column that its cut list cannot decide is decided on all its candidates, as if none had
+// been left out.
 void assign(std::vector<records::ColumnMapping>& mappings, const Suggestions& suggestions, std::vector<bool>& used,
             const Analysis& analysis, const std::optional<std::string>& preferredPrefix)
 {
@@ -181,12 +278,12 @@ void assign(std::vector<records::ColumnMapping>& mappings, const Suggestions& su
             continue;
         auto candidates = freeCandidates(suggestions[i], used);
         std::vector<records::HeaderSuggestion> all;
-        if (candidates.size() < 2 && suggestions[i].size() == suggestionLimit) {
+        if (needsUncutList(suggestions[i], candidates, margin)) {
             all = analysis.allSuggestions(i, preferredPrefix);
             candidates = freeCandidates(all, used);
         }
-        if (auto best = clearBestCandidate(candidates, margin))
-            proposals.push_back({i, std::move(*best)});
+        if (auto proposed = proposedCandidate(i, candidates, margin, analysis, preferredPrefix))
+            proposals.push_back({i, std::move(*proposed)});
     }
     std::stable_sort(proposals.begin(), proposals.end(),
                      [](const Proposal& a, const Proposal& b) { return a.best.score > b.best.score; });

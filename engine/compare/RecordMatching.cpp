@@ -427,13 +427,13 @@ std::vector<records::ColumnChanges> comparedColumns(const ActiveColumns& active,
     return columns;
 }
 
-// The headers of the columns of `table` that `isPaired` does not hold, in column order.
+// The names of the columns of `table` that `isPaired` does not hold, in column order.
 std::vector<std::string> unpairedHeaders(const table::CSVTable& table, const std::vector<bool>& isPaired)
 {
     std::vector<std::string> headers;
     for (std::size_t column = 0; column < table.columnCount(); ++column)
         if (!isPaired[column])
-            headers.push_back(table.headers()[column]);
+            headers.push_back(records::columnName(table.headers()[column], static_cast<std::int64_t>(column)));
     return headers;
 }
 

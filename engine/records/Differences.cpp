@@ -16,6 +16,13 @@ constexpr std::array<std::pair<DiffStatus, std::string_view>, 3> statusTitles = 
 
 }  // namespace
 
+std::string columnName(std::string_view header, std::int64_t index)
+{
+    if (!header.empty())
+        return std::string(header);
+    return "Unnamed column " + std::to_string(index + 1);
+}
+
 std::vector<std::size_t> columnsByChanges(const ComparisonSummary& summary)
 {
     std::vector<std::size_t> positions;

@@ -41,6 +41,10 @@ struct RowDifference {
     std::vector<CellDifference> cells;                 // in mapping order; empty unless changed
 };
 
+// How a column is named to the user: its header, or "Unnamed column N" (N counted from 1) when the
+// header is empty, so that no notice or list shows a blank name.
+std::string columnName(std::string_view header, std::int64_t index);
+
 // One compared column pair, and in how many changed records its values differ.
 struct ColumnChanges {
     std::int64_t leftIndex = 0;
@@ -59,8 +63,8 @@ struct ComparisonSummary {
     std::int64_t rightRows = 0;
     std::int64_t ambiguousDuplicateKeyGroups = 0;
     std::vector<ColumnChanges> columns;  // every compared column pair, in mapping order
-    // The headers of the columns in one file only: File A columns without a File B column, and File
-    // B columns that no mapping names, each in column order.
+    // The names (columnName) of the columns in one file only: File A columns without a File B
+    // column, and File B columns that no mapping names, each in column order.
     std::vector<std::string> leftOnlyColumns;
     std::vector<std::string> rightOnlyColumns;
 };

@@ -273,12 +273,13 @@ std::int64_t countOf(const records::ComparisonSummary& summary, records::DiffSta
     return std::ranges::count(summary.differences, status, &records::RowDifference::status);
 }
 
-std::string columnName(const records::ColumnChanges& column)
+// The File A column's name, and the File B column's after an arrow when it is named otherwise.
+std::string pairName(const records::ColumnChanges& column)
 {
-    if (column.leftHeader == column.rightHeader)
-        return column.leftHeader;
-    std::string name = column.leftHeader;
-    name.append(renameArrow).append(column.rightHeader);
+    std::string name = records::columnName(column.leftHeader, column.leftIndex);
+    const std::string rightName = records::columnName(column.rightHeader, column.rightIndex);
+    if (rightName != name)
+        name.append(renameArrow).append(rightName);
     return name;
 }
 
@@ -300,7 +301,7 @@ void writeSummary(SummarySheet& sheet, const records::ComparisonSummary& summary
     sheet.gap();
     sheet.line("Changes by column", "Changed records");
     for (const std::size_t position : records::columnsByChanges(summary))
-        sheet.count(columnName(summary.columns[position]), summary.columns[position].changedRecords);
+        sheet.count(pairName(summary.columns[position]), summary.columns[position].changedRecords);
     sheet.finish();
 }
 

@@ -528,6 +528,14 @@ protected:
                  return keys.join(", ");
              }},
             {"listed", [&] { return QString::number(results()->rowCount()); }},
+            {"column-changes",
+             [&] {
+                 const QAbstractItemModel* changes = find<QListView>("columnChangesList")->model();
+                 QStringList headers;
+                 for (int row = 0; row < changes->rowCount(); ++row)
+                     headers << changes->index(row, 0).data().toString();
+                 return headers.join(", ");
+             }},
             {"result", [&] { return resultText(name.toInt()); }},
             {"selected",
              [&] {

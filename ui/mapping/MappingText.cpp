@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 
+#include "records/Differences.h"
 #include "widgets/Styling.h"
 
 namespace rowlark::ui::mapping {
@@ -62,8 +63,7 @@ bool isDerivedLeftColumn(const model::ComparisonModel& model, std::int64_t leftI
 
 QString displayName(const QString& source, std::int64_t leftIndex)
 {
-    return source.isEmpty() ? QCoreApplication::translate("MappingText", "Unnamed column %1").arg(leftIndex + 1)
-                            : source;
+    return source.isEmpty() ? QString::fromStdString(records::columnName({}, leftIndex)) : source;
 }
 
 std::vector<records::HeaderSuggestion> candidates(const model::ComparisonModel& model, std::int64_t leftIndex)

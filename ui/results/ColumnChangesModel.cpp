@@ -88,7 +88,7 @@ QVariant ColumnChangesModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     const records::ColumnChanges& column = changes(index.row());
-    const QString header = widgets::boundedText(column.leftHeader);
+    const QString header = widgets::boundedText(records::columnName(column.leftHeader, column.leftIndex));
     const qint64 count = column.changedRecords;
     const bool isChosen = chosen_ == this->column(index.row());
     switch (role) {

@@ -405,7 +405,10 @@ void ResultsView::refreshChangedColumn()
     changedColumn_->setVisible(isNarrowed);
     if (!isNarrowed)
         return;
-    const QString header = widgets::shortenedText(summary->columns[*column].leftHeader, columnChipLength).simplified();
+    const records::ColumnChanges& changes = summary->columns[*column];
+    const QString header =
+        widgets::shortenedText(records::columnName(changes.leftHeader, changes.leftIndex), columnChipLength)
+            .simplified();
     changedColumn_->setText(tr("Changed in %1  \u2715").arg(header));
     changedColumn_->setAccessibleName(tr("Changed in %1. Show the records of every column").arg(header));
 }

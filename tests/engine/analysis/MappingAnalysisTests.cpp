@@ -68,6 +68,47 @@ TEST(MappingAnalysis, MapsAndSuggestsForTheHeadersOfTheDataFiles)
     });
 }
 
+// A table from "header=values|…" over 200 rows, File B's rows in reverse order.
+table::CSVTable generatedTable(const std::string& columns, bool isReversed)
+{
+    static const std::vector<std::string> cities{"Oslo", "Lyon", "Graz", "Bern", "Pisa", "Riga", "Cork", "Gent"};
+    const auto value = [](const std::string& kind, std::size_t row) -> std::string {
+        if (kind == "id")
+            return std::to_string(row + 1);
+        if (kind == "small")
+            return std::to_string(row % 50 + 1);
+        if (kind == "fewer")
+            return std::to_string(row % 20 + 1);
+        if (kind == "price")
+            return std::to_string(1000 + row * 37) + ".25";
+        if (kind == "city")
+            return cities[row % cities.size()];
+        ADD_FAILURE() << "unknown values " << kind;
+        return {};
+    };
+    constexpr std::size_t rowCount = 200;
+    std::vector<std::string> headers;
+    std::vector<std::vector<std::string>> rows(rowCount);
+    for (const std::string& column : testing::listed(columns)) {
+        const std::size_t equals = column.find('=');
+        headers.push_back(column.substr(0, equals));
+        for (std::size_t row = 0; row < rowCount; ++row)
+            rows[isReversed ? rowCount - 1 - row : row].push_back(value(column.substr(equals + 1), row));
+    }
+    return table::CSVTable::fromRows(std::move(headers), rows);
+}
+
+TEST(MappingAnalysis, HeadersSettleTiesBetweenOverlappingColumns)
+{
+    rowlark::testing::expectCases("overlappingValues.txt", [](const std::vector<std::string>& fields) {
+        const table::CSVTable left = generatedTable(fields[0], false);
+        const table::CSVTable right = generatedTable(fields[1], true);
+        const records::MappingAnalysisResult result = analyzeMappings(left, right);
+        expectSoundResult(result, left, right);
+        return testing::mappingsText(result.mappings);
+    });
+}
+
 table::CSVTable tableWithJSONColumn(std::vector<std::string> headers, std::size_t jsonColumn)
 {
     std::vector<std::vector<std::string>> rows(8);

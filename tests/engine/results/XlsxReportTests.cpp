@@ -124,7 +124,10 @@ TEST_F(XlsxReportTest, EveryCellIsAString)
 
 TEST_F(XlsxReportTest, SummaryNamesTheFilesKeyCountsAndChangedColumns)
 {
-    const fs::path path = write(formulaSummary(), {"id", "name"}, {"id", "name"});
+    records::ComparisonSummary changes = formulaSummary();
+    changes.columns.push_back({2, 3, "", "", 2});
+    changes.columns.push_back({3, 2, "cost", "price", 1});
+    const fs::path path = write(changes, {"id", "name"}, {"id", "name"});
     const workbook::ImportedTable summary = read(path, "Summary");
     const std::vector<Row> expected{{"File A", "a.csv"},
                                     {"File B", "b.csv"},
@@ -140,7 +143,9 @@ TEST_F(XlsxReportTest, SummaryNamesTheFilesKeyCountsAndChangedColumns)
                                     {"Rows in this report", "5"},
                                     {"", ""},
                                     {"Changes by column", "Changed records"},
-                                    {"name", "3"}};
+                                    {"name", "3"},
+                                    {"Unnamed column 3 \u2192 Unnamed column 4", "2"},
+                                    {"cost \u2192 price", "1"}};
     EXPECT_EQ(rows(summary.table), expected);
 }
 
