@@ -5,10 +5,10 @@
 //
 // Usage: bench_analysis [data folder]   (the tables are generated in memory; the folder is unused)
 
-#include "analysis/MappingAnalysis.h"
-#include "support/ProcessMeasurement.h"
-#include "table/CSVTable.h"
-#include "table/CellStore.h"
+#include "bench/support/ProcessMeasurement.h"
+#include "engine/analysis/MappingAnalysis.h"
+#include "engine/table/CellStore.h"
+#include "engine/table/Table.h"
 
 #include <algorithm>
 #include <array>
@@ -141,14 +141,14 @@ template<typename Visitor> void forEachCell(std::size_t rows, std::size_t column
 
 // The cell text is measured first so that the store is allocated once at its final size: the
 // two tables of 200 columns take about 7 GB.
-table::CSVTable generatedTable(std::vector<std::string> headers, std::size_t rows, std::size_t shift)
+table::Table generatedTable(std::vector<std::string> headers, std::size_t rows, std::size_t shift)
 {
     const std::size_t columns = headers.size();
     std::size_t bytes = 0;
     forEachCell(rows, columns, shift, [&](std::string_view cell) { bytes += cell.size(); });
     table::CellStoreBuilder builder(columns, rows, bytes);
     forEachCell(rows, columns, shift, [&](std::string_view cell) { builder.appendCell(cell); });
-    return table::CSVTable::fromStore(std::move(headers), std::move(builder).build());
+    return table::Table::fromStore(std::move(headers), std::move(builder).build());
 }
 
 // Headers such as "Billing Account 17" on the left and "Billing Acct 17" or "Bill Account 17"
@@ -176,12 +176,12 @@ struct Run {
     std::size_t mapped;
 };
 
-Run analyseOnce(const table::CSVTable& left, const table::CSVTable& right)
+Run analyseOnce(const table::Table& left, const table::Table& right)
 {
     const bool isPeakReset = bench::resetPeakResidentSize();
     const double processorStart = bench::processorSeconds();
     const auto start = std::chrono::steady_clock::now();
-    const records::MappingAnalysisResult result = analysis::CSVComparator::analyzeMappings(left, right);
+    const records::MappingAnalysisResult result = analysis::analyzeMappings(left, right);
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const auto mapped = static_cast<std::size_t>(std::ranges::count_if(
         result.mappings, [](const records::ColumnMapping& mapping) { return mapping.rightIndex.has_value(); }));
@@ -191,8 +191,7 @@ Run analyseOnce(const table::CSVTable& left, const table::CSVTable& right)
 // Wide tables are analysed in a child process each time, so that each peak is the run's own. The
 // long tables are analysed in this process: a child would first fault in the pages of the gigabytes
 // of cells it shares with this one, which the analysis itself never costs.
-void measure(const char* title, const table::CSVTable& left, const table::CSVTable& right, int runs,
-             bool isInChild = true)
+void measure(const char* title, const table::Table& left, const table::Table& right, int runs, bool isInChild = true)
 {
     std::vector<double> wall;
     std::vector<double> processor;
@@ -243,14 +242,14 @@ void measureLongHeaders()
 // How long the analysis runs on once it is asked to stop, a second into its work.
 void measureCancel(std::size_t columns)
 {
-    const table::CSVTable left = generatedTable(lookAlikeHeaders(columns, false), wideRowCount, 0);
-    const table::CSVTable right = generatedTable(lookAlikeHeaders(columns, true), wideRowCount, 3);
+    const table::Table left = generatedTable(lookAlikeHeaders(columns, false), wideRowCount, 0);
+    const table::Table right = generatedTable(lookAlikeHeaders(columns, true), wideRowCount, 3);
     struct Stopped {};
     std::atomic<bool> isStopRequested = false;
     std::chrono::steady_clock::time_point stopped;
     std::thread worker([&] {
         try {
-            analysis::CSVComparator::analyzeMappings(left, right, [&] {
+            analysis::analyzeMappings(left, right, [&] {
                 if (isStopRequested)
                     throw Stopped{};
             });

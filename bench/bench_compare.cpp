@@ -2,7 +2,7 @@
 // both files' keys measured, on generated File A (1,000,000 customer records × 12
 // columns, about 130 MB) and File B (the same records shuffled, 1% changed, 0.5% removed, 0.5%
 // added, formatting-only noise on about 10%). The id column is the key; every column is compared.
-// Both ways are timed: CSVComparator::compareWithKeyDiagnostics, which measures the keys the
+// Both ways are timed: compare::compareWithKeyDiagnostics, which measures the keys the
 // comparison has normalized, and compare followed by two standalone KeyDiagnostics.
 // Each run happens in a child process, so its peak memory growth is its own. The result counts
 // are checked against what the generator changed.
@@ -16,12 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "compare/KeyDiagnostics.h"
-#include "compare/RecordMatching.h"
-#include "support/DataGenerator.h"
-#include "support/ProcessMeasurement.h"
-#include "table/CSVTable.h"
-#include "table/Parallel.h"
+#include "bench/support/DataGenerator.h"
+#include "bench/support/ProcessMeasurement.h"
+#include "engine/compare/KeyDiagnostics.h"
+#include "engine/compare/RecordMatching.h"
+#include "engine/table/Parallel.h"
+#include "engine/table/Table.h"
 
 namespace {
 
@@ -66,7 +66,7 @@ std::vector<records::ColumnMapping> everyColumnByIdKey(std::size_t columns)
     std::vector<records::ColumnMapping> mappings;
     for (std::size_t column = 0; column < columns; ++column) {
         const auto index = static_cast<std::int64_t>(column);
-        mappings.push_back({.id = records::Uuid::random(),
+        mappings.push_back({.id = records::UUID::random(),
                             .leftIndex = index,
                             .rightIndex = index,
                             .isKey = column == 0,
@@ -76,7 +76,7 @@ std::vector<records::ColumnMapping> everyColumnByIdKey(std::size_t columns)
     return mappings;
 }
 
-Measurement compareOnce(const table::CSVTable& left, const table::CSVTable& right,
+Measurement compareOnce(const table::Table& left, const table::Table& right,
                         const std::vector<records::ColumnMapping>& mappings, unsigned workers,
                         KeyMeasurement keyMeasurement)
 {
@@ -85,12 +85,12 @@ Measurement compareOnce(const table::CSVTable& left, const table::CSVTable& righ
     const double residentBefore = bench::statusBytes("VmRSS");
     const double processorStart = processorSeconds();
     auto start = std::chrono::steady_clock::now();
-    compare::CSVComparator::ComparisonWithKeys result;
+    compare::ComparisonWithKeys result;
     if (keyMeasurement == KeyMeasurement::withComparison) {
-        result = compare::CSVComparator::compareWithKeyDiagnostics(left, right, mappings, false, workers);
+        result = compare::compareWithKeyDiagnostics(left, right, mappings, false, workers);
         measurement.compareSeconds = secondsSince(start);
     } else {
-        result.summary = compare::CSVComparator::compare(left, right, mappings, false, workers);
+        result.summary = compare::compare(left, right, mappings, false, workers);
         measurement.compareSeconds = secondsSince(start);
         start = std::chrono::steady_clock::now();
         result.leftKeys = compare::KeyDiagnostics(left, {0}, false, workers);
@@ -119,7 +119,7 @@ Measurement compareOnce(const table::CSVTable& left, const table::CSVTable& righ
     return measurement;
 }
 
-void measure(const table::CSVTable& left, const table::CSVTable& right, unsigned workers, KeyMeasurement keyMeasurement,
+void measure(const table::Table& left, const table::Table& right, unsigned workers, KeyMeasurement keyMeasurement,
              int runCount, double fileBytes, const bench::ComparisonFiles& files)
 {
     const auto mappings = everyColumnByIdKey(left.columnCount());
@@ -171,8 +171,8 @@ int main(int argc, char** argv)
     const double fileBytes =
         static_cast<double>(std::filesystem::file_size(files.left) + std::filesystem::file_size(files.right));
     const auto start = std::chrono::steady_clock::now();
-    const table::CSVTable left = table::CSVTable::load(files.left);
-    const table::CSVTable right = table::CSVTable::load(files.right);
+    const table::Table left = table::Table::load(files.left);
+    const table::Table right = table::Table::load(files.right);
     std::printf("Loaded %zu + %zu rows x %zu columns (%.1f MB of files) in %.2f s\n", left.rowCount(), right.rowCount(),
                 left.columnCount(), fileBytes / megabyte, secondsSince(start));
     std::printf("Generated: %zu changed, %zu removed, %zu added\n\n", files.changed, files.removed, files.added);

@@ -1,4 +1,4 @@
-// Times CSVTable::load (reading, decoding, parsing and the JSON-column expansion) on a generated
+// Times Table::load (reading, decoding, parsing and the JSON-column expansion) on a generated
 // customer table of 1,000,000 rows × 12 columns (about 130 MB), once as plain text and once with
 // an address column holding JSON objects. Each run happens in a child process of its own, so that
 // its resident and peak memory are its own: the figures are the table's memory as it reports it,
@@ -7,9 +7,9 @@
 //
 // Usage: bench_csv_load <data folder>   (generated files are kept there and reused)
 
-#include "support/DataGenerator.h"
-#include "support/ProcessMeasurement.h"
-#include "table/CSVTable.h"
+#include "bench/support/DataGenerator.h"
+#include "bench/support/ProcessMeasurement.h"
+#include "engine/table/Table.h"
 
 #include <chrono>
 #include <cstdio>
@@ -46,7 +46,7 @@ Measurement loadOnce(const std::filesystem::path& path)
     const double residentBefore = bench::statusBytes("VmRSS");
     const double processorStart = bench::processorSeconds();
     const auto start = std::chrono::steady_clock::now();
-    const table::CSVTable table = table::CSVTable::load(path);
+    const table::Table table = table::Table::load(path);
     measurement.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     measurement.processorSeconds = bench::processorSeconds() - processorStart;
     measurement.tableBytes = static_cast<double>(table.memoryUsage());
@@ -110,7 +110,7 @@ int main(int argc, char** argv)
     std::printf("Generating (or reusing) %zu-row customer tables in %s\n", rowCount, folder.c_str());
     const auto plain = bench::writeCustomerFile(folder, rowCount);
     const auto withAddress = bench::writeCustomerFile(folder, rowCount, bench::CustomerColumns::withAddressObject);
-    std::printf("CSVTable::load, median of %d runs, each in a fresh process\n\n", runs);
+    std::printf("Table::load, median of %d runs, each in a fresh process\n\n", runs);
     measure("Plain customer table", plain);
     std::printf("\n");
     measure("Customer table with a JSON address column (includes the expansion)", withAddress);

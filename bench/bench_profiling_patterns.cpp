@@ -3,7 +3,7 @@
 //
 // Usage: bench_profiling_patterns [data folder]   (the values are made in memory; the folder is unused)
 
-#include "analysis/ValueTests.h"
+#include "engine/analysis/ValueTests.h"
 
 #include <algorithm>
 #include <array>
@@ -15,7 +15,7 @@
 
 namespace {
 
-using namespace rowlark::analysis::CSVComparator;
+using namespace rowlark::analysis;
 
 constexpr int runs = 7;
 

@@ -6,10 +6,10 @@
 //
 // Usage: bench_results <data folder>   (generated files are kept there and reused)
 
-#include "results/ComparisonReport.h"
-#include "results/ResultIndex.h"
-#include "support/DataGenerator.h"
-#include "support/ProcessMeasurement.h"
+#include "bench/support/DataGenerator.h"
+#include "bench/support/ProcessMeasurement.h"
+#include "engine/results/ComparisonReport.h"
+#include "engine/results/ResultIndex.h"
 
 #include <algorithm>
 #include <array>
@@ -78,7 +78,7 @@ records::ComparisonSummary generatedSummary()
     summary.differences.reserve(differenceCount);
     for (std::size_t i = 0; i < differenceCount; ++i) {
         records::RowDifference difference;
-        difference.id = records::Uuid::random();
+        difference.id = records::UUID::random();
         difference.key = std::to_string(100000 + i);
         const std::size_t kind = random() % 10;
         if (kind < 6) {
@@ -87,7 +87,7 @@ records::ComparisonSummary generatedSummary()
             difference.rightRow = *difference.leftRow;
             for (const std::size_t column : {5, 9}) {
                 (*difference.rightRow)[column] += " (new)";
-                difference.cells.push_back({records::Uuid::random(), names[column], names[column],
+                difference.cells.push_back({records::UUID::random(), names[column], names[column],
                                             (*difference.leftRow)[column], (*difference.rightRow)[column]});
             }
         } else if (kind < 8) {

@@ -1,13 +1,13 @@
-// Times CSVTable::expandingStructuredColumns alone on the generated 1,000,000-row customer table
+// Times Table::expandingStructuredColumns alone on the generated 1,000,000-row customer table
 // with a JSON address column, and on the plain table (where every column is rejected cell by cell
 // on its first character). The tables are parsed once; each expansion is timed separately, in
 // wall-clock time and in the process's CPU time (which stays meaningful on a busy machine).
 //
 // Usage: bench_structured_columns <data folder>   (generated files are kept there and reused)
 
-#include "support/DataGenerator.h"
-#include "support/ProcessMeasurement.h"
-#include "table/CSVTable.h"
+#include "bench/support/DataGenerator.h"
+#include "bench/support/ProcessMeasurement.h"
+#include "engine/table/Table.h"
 
 #include <chrono>
 #include <cstdio>
@@ -30,15 +30,15 @@ struct Timing {
     double cpuSeconds = 0;
 };
 
-table::CSVTable parsedFile(const std::filesystem::path& path)
+table::Table parsedFile(const std::filesystem::path& path)
 {
     std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();
-    return table::CSVTable::parse(std::move(text).str());
+    return table::Table::parse(std::move(text).str());
 }
 
-std::size_t cellBytes(const table::CSVTable& table)
+std::size_t cellBytes(const table::Table& table)
 {
     std::size_t bytes = 0;
     for (std::size_t row = 0; row < table.rowCount(); ++row)
@@ -47,11 +47,11 @@ std::size_t cellBytes(const table::CSVTable& table)
     return bytes;
 }
 
-Timing expandOnce(const table::CSVTable& table, std::size_t& derivedColumns)
+Timing expandOnce(const table::Table& table, std::size_t& derivedColumns)
 {
     const double cpuStart = bench::processorSeconds();
     const auto wallStart = std::chrono::steady_clock::now();
-    const table::CSVTable expanded = table.expandingStructuredColumns();
+    const table::Table expanded = table.expandingStructuredColumns();
     Timing timing;
     timing.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     timing.cpuSeconds = bench::processorSeconds() - cpuStart;
@@ -61,7 +61,7 @@ Timing expandOnce(const table::CSVTable& table, std::size_t& derivedColumns)
 
 void measure(const char* title, const std::filesystem::path& path)
 {
-    const table::CSVTable table = parsedFile(path);
+    const table::Table table = parsedFile(path);
     const double bytes = static_cast<double>(cellBytes(table));
     std::vector<double> wall;
     std::vector<double> cpu;

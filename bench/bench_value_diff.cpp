@@ -7,7 +7,7 @@
 //
 // Usage: bench_value_diff
 
-#include "text/TextDifference.h"
+#include "engine/text/TextDifference.h"
 
 #include <algorithm>
 #include <chrono>

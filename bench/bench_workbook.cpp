@@ -1,4 +1,4 @@
-// Times SpreadsheetImporter::loadWithMetadata on generated workbooks: 10,000 × 10 as XLSX, XLS
+// Times FileImport::readTable on generated workbooks: 10,000 × 10 as XLSX, XLS
 // and ODS, 100,000 × 10 and 250,000 × 20 (the 5,000,000-cell limit) as XLSX, each XLSX and ODS
 // file with the native reader and with the library, side by side in one run, and the ratio of
 // their median times. Every run happens in a child process of its own; the figures are the median
@@ -12,8 +12,8 @@
 // Usage: bench_workbook <data folder> [--small]   (workbooks are kept there and reused; --small
 // leaves out the two large sheets)
 
-#include "support/ProcessMeasurement.h"
-#include "workbook/SpreadsheetImporter.h"
+#include "bench/support/ProcessMeasurement.h"
+#include "engine/workbook/FileImport.h"
 
 #include <algorithm>
 #include <chrono>
@@ -119,15 +119,15 @@ double cpuSecondsOf(const rusage& usage)
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-Measurement measureLoad(const fs::path& path, workbook::SpreadsheetImporter::WorkbookReader reader)
+Measurement measureLoad(const fs::path& path, workbook::FileImport::WorkbookReader reader)
 {
     return bench::measureInChild([&] {
         Measurement measurement;
         bench::resetPeakResidentSize();
         const auto start = std::chrono::steady_clock::now();
         try {
-            const workbook::ImportedTable imported = workbook::SpreadsheetImporter::loadWithMetadata(
-                path, std::nullopt, workbook::SpreadsheetImporter::defaultReaderLocations(), {}, reader);
+            const workbook::ImportedTable imported = workbook::FileImport::readTable(
+                path, std::nullopt, workbook::FileImport::defaultReaderLocations(), {}, reader);
             measurement.rows = imported.table.rowCount();
             measurement.columns = imported.table.columnCount();
             measurement.isLoaded = true;
@@ -166,9 +166,9 @@ int main(int argc, char** argv)
         const fs::path path = workbookFile(folder, size);
         const bool hasNativeReader = std::string_view(size.type) != "xls";
         double nativeSeconds = 0;
-        for (const auto reader : {workbook::SpreadsheetImporter::WorkbookReader::native,
-                                  workbook::SpreadsheetImporter::WorkbookReader::library}) {
-            const bool isNative = reader == workbook::SpreadsheetImporter::WorkbookReader::native;
+        for (const auto reader :
+             {workbook::FileImport::WorkbookReader::native, workbook::FileImport::WorkbookReader::library}) {
+            const bool isNative = reader == workbook::FileImport::WorkbookReader::native;
             if (isNative && !hasNativeReader)
                 continue;
             const int runCount = !isNative && size.isLarge ? 1 : runs;

@@ -6,9 +6,9 @@
 //
 // Usage: bench_xlsx_report <data folder>   (the workbooks are written there)
 
-#include "results/ComparisonReport.h"
-#include "results/XlsxReport.h"
-#include "support/ProcessMeasurement.h"
+#include "bench/support/ProcessMeasurement.h"
+#include "engine/results/ComparisonReport.h"
+#include "engine/results/XLSXReport.h"
 
 #include <chrono>
 #include <cstdio>
@@ -57,7 +57,7 @@ records::ComparisonSummary generatedSummary(std::size_t count)
     summary.differences.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         records::RowDifference difference;
-        difference.id = records::Uuid::random();
+        difference.id = records::UUID::random();
         difference.key = "ORD-" + std::to_string(i);
         const std::size_t kind = random() % 10;
         if (kind < 6) {
@@ -66,7 +66,7 @@ records::ComparisonSummary generatedSummary(std::size_t count)
             difference.rightRow = *difference.leftRow;
             for (const std::size_t column : {3, 8}) {
                 (*difference.rightRow)[column] += " (new)";
-                difference.cells.push_back({records::Uuid::random(), names[column], names[column],
+                difference.cells.push_back({records::UUID::random(), names[column], names[column],
                                             (*difference.leftRow)[column], (*difference.rightRow)[column], column});
                 ++summary.columns[column].changedRecords;
             }
@@ -97,7 +97,7 @@ Export exportOnce(const records::ComparisonSummary& summary, const std::filesyst
     std::vector<std::size_t> all(summary.differences.size());
     std::iota(all.begin(), all.end(), 0);
     const std::vector<std::string> names = headers();
-    results::XlsxReport::write(path, summary, {"before.csv", "after.csv", names, names, "Order", "2026-12-07 03:00:00"},
+    results::XLSXReport::write(path, summary, {"before.csv", "after.csv", names, names, "Order", "2026-12-07 03:00:00"},
                                all);
     measured.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     measured.processorSeconds = bench::processorSeconds() - processorStart;

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <optional>
 
-#include "edits/MappingEdits.h"
+#include "engine/edits/MappingEdits.h"
 
 namespace rowlark::cli {
 namespace {

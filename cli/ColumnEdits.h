@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "cli/Options.h"
-#include "records/Mapping.h"
-#include "table/CSVTable.h"
+#include "engine/records/Mapping.h"
+#include "engine/table/Table.h"
 
 namespace rowlark::cli {
 
 // One loaded file as the edits name it: "File A (a.csv)".
 struct NamedTable {
-    const table::CSVTable& table;
+    const table::Table& table;
     std::string description;
 };
 

@@ -12,16 +12,16 @@
 #include <utility>
 
 #include "RowlarkVersion.h"
-#include "analysis/MappingAnalysis.h"
 #include "cli/ColumnEdits.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
-#include "results/ComparisonReport.h"
-#include "results/ComparisonRun.h"
-#include "results/ReportFile.h"
-#include "results/XlsxReport.h"
-#include "text/Unicode.h"
-#include "workbook/SpreadsheetImporter.h"
+#include "engine/analysis/MappingAnalysis.h"
+#include "engine/results/ComparisonReport.h"
+#include "engine/results/ComparisonRun.h"
+#include "engine/results/ReportFile.h"
+#include "engine/results/XLSXReport.h"
+#include "engine/text/Unicode.h"
+#include "engine/workbook/FileImport.h"
 
 namespace rowlark::cli {
 namespace {
@@ -39,16 +39,15 @@ public:
 
 struct LoadedFile {
     std::string name;  // the last component of the path, as the app shows it
-    table::CSVTable table;
+    table::Table table;
 };
 
 LoadedFile load(const std::string& path, const std::optional<std::string>& sheet,
-                workbook::SpreadsheetImporter::WorkbookReader reader)
+                workbook::FileImport::WorkbookReader reader)
 {
     try {
         return {std::filesystem::path(path).filename().string(),
-                workbook::SpreadsheetImporter::loadWithMetadata(
-                    path, sheet, workbook::SpreadsheetImporter::defaultReaderLocations(), {}, reader)
+                workbook::FileImport::readTable(path, sheet, workbook::FileImport::defaultReaderLocations(), {}, reader)
                     .table};
     } catch (const std::exception& error) {
         throw FileError(path, error.what());
@@ -61,7 +60,7 @@ void writeReport(const std::string& path, const std::function<void()>& write)
         write();
     } catch (const std::system_error& error) {
         throw FileError(path, error.code().message());
-    } catch (const results::XlsxReport::WorkbookError& error) {
+    } catch (const results::XLSXReport::WorkbookError& error) {
         throw FileError(path, error.what());
     }
 }
@@ -122,7 +121,7 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
 {
     const auto [left, right] = loadBoth(options);
 
-    records::MappingAnalysisResult analysis = analysis::CSVComparator::analyzeMappings(left.table, right.table);
+    records::MappingAnalysisResult analysis = analysis::analyzeMappings(left.table, right.table);
     const NamedTable leftSide{left.table, "File A (" + left.name + ")"};
     const std::vector<std::string> notices =
         applyColumnEdits(options, leftSide, {right.table, "File B (" + right.name + ")"}, analysis.mappings);
@@ -148,13 +147,13 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
         changedColumn ? std::optional(comparedColumn(outcome.summary, *changedColumn, *options.changedColumn, leftSide))
                       : std::nullopt);
     if (options.reportPath && options.reportPath != standardOutputPath &&
-        results::XlsxReport::isWorkbookPath(*options.reportPath)) {
-        const std::string key = results::XlsxReport::keyColumns(analysis.mappings, left.table.headers());
-        const std::string comparedAt = results::XlsxReport::localTime(outcome.comparedAt);
-        const results::XlsxReport::Details details{left.name, right.name, left.table.headers(), right.table.headers(),
+        results::XLSXReport::isWorkbookPath(*options.reportPath)) {
+        const std::string key = results::XLSXReport::keyColumns(analysis.mappings, left.table.headers());
+        const std::string comparedAt = results::XLSXReport::localTime(outcome.comparedAt);
+        const results::XLSXReport::Details details{left.name, right.name, left.table.headers(), right.table.headers(),
                                                    key,       comparedAt};
         writeReport(*options.reportPath,
-                    [&] { results::XlsxReport::write(*options.reportPath, outcome.summary, details, selected); });
+                    [&] { results::XLSXReport::write(*options.reportPath, outcome.summary, details, selected); });
     } else if (options.reportPath) {
         const std::string report = results::ComparisonReport::csv(
             outcome.summary, left.name, right.name, left.table.headers(), right.table.headers(), selected);

@@ -52,12 +52,12 @@ records::ResultFilter parseFilter(std::string_view name)
     throw UsageError("unknown filter “" + std::string(name) + "” (use all, changed, only-a, only-b or empty-values)");
 }
 
-workbook::SpreadsheetImporter::WorkbookReader parseReader(std::string_view name)
+workbook::FileImport::WorkbookReader parseReader(std::string_view name)
 {
     if (name == "native")
-        return workbook::SpreadsheetImporter::WorkbookReader::native;
+        return workbook::FileImport::WorkbookReader::native;
     if (name == "library")
-        return workbook::SpreadsheetImporter::WorkbookReader::library;
+        return workbook::FileImport::WorkbookReader::library;
     throw UsageError("unknown reader “" + std::string(name) + "” (use native or library)");
 }
 

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "records/ResultFilter.h"
-#include "workbook/SpreadsheetImporter.h"
+#include "engine/records/ResultFilter.h"
+#include "engine/workbook/FileImport.h"
 
 namespace rowlark::cli {
 
@@ -40,7 +40,7 @@ struct Options {
     std::optional<std::string> reportPath;      // "-" for standard output
     std::optional<std::string> shownTablePath;  // --show-table: print this file's table and stop
     std::optional<std::string> shownSheet;
-    workbook::SpreadsheetImporter::WorkbookReader reader = workbook::SpreadsheetImporter::defaultWorkbookReader();
+    workbook::FileImport::WorkbookReader reader = workbook::FileImport::defaultWorkbookReader();
 };
 
 // The name of the standard output as a report destination.

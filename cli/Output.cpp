@@ -256,7 +256,7 @@ template<typename Cell> void writeRecord(std::ostream& out, std::size_t width, C
 
 }  // namespace
 
-void writeTable(std::ostream& out, const table::CSVTable& table)
+void writeTable(std::ostream& out, const table::Table& table)
 {
     const std::size_t width = table.columnCount();
     writeRecord(out, width, [&](std::size_t column) { return std::string_view(table.headers()[column]); });

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "records/Mapping.h"
-#include "results/ComparisonRun.h"
-#include "table/CSVTable.h"
+#include "engine/records/Mapping.h"
+#include "engine/results/ComparisonRun.h"
+#include "engine/table/Table.h"
 
 namespace rowlark::cli {
 
@@ -42,7 +42,7 @@ void writeSummaryJSON(std::ostream& out, const FileNames& names, const results::
 void writeMapping(std::ostream& out, const MappingTables& tables);
 
 // The table as read: the header row, then the rows; CSV with every field quoted, LF line ends.
-void writeTable(std::ostream& out, const table::CSVTable& table);
+void writeTable(std::ostream& out, const table::Table& table);
 void writeMappingJSON(std::ostream& out, const MappingTables& tables);
 
 }  // namespace rowlark::cli

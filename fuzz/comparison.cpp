@@ -3,10 +3,10 @@
 // parsed and expanded, analysed, and compared by the proposed mapping; every record is counted
 // once, and a table compared with itself column by column has no difference.
 
-#include "analysis/MappingAnalysis.h"
-#include "compare/RecordMatching.h"
-#include "csv/CSVError.h"
-#include "table/CSVTable.h"
+#include "engine/analysis/MappingAnalysis.h"
+#include "engine/compare/RecordMatching.h"
+#include "engine/csv/CSVError.h"
+#include "engine/table/Table.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -27,10 +27,10 @@ void check(bool condition)
         std::abort();
 }
 
-std::optional<table::CSVTable> parsedTable(std::string_view text)
+std::optional<table::Table> parsedTable(std::string_view text)
 {
     try {
-        return table::CSVTable::parse(std::string(text)).expandingStructuredColumns();
+        return table::Table::parse(std::string(text)).expandingStructuredColumns();
     } catch (const csv::CSVError&) {
         return std::nullopt;
     }
@@ -42,7 +42,7 @@ std::int64_t countOf(const records::ComparisonSummary& summary, records::DiffSta
                          [status](const records::RowDifference& difference) { return difference.status == status; });
 }
 
-void checkCounts(const records::ComparisonSummary& summary, const table::CSVTable& left, const table::CSVTable& right)
+void checkCounts(const records::ComparisonSummary& summary, const table::Table& left, const table::Table& right)
 {
     const std::int64_t changed = countOf(summary, records::DiffStatus::changed);
     check(summary.leftRows == static_cast<std::int64_t>(left.rowCount()));
@@ -57,7 +57,7 @@ void checkCounts(const records::ComparisonSummary& summary, const table::CSVTabl
 }
 
 // Every column mapped to itself, the first one the key.
-std::vector<records::ColumnMapping> identityMappings(const table::CSVTable& table)
+std::vector<records::ColumnMapping> identityMappings(const table::Table& table)
 {
     std::vector<records::ColumnMapping> mappings;
     for (std::size_t column = 0; column < table.columnCount(); ++column) {
@@ -84,14 +84,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!left || !right)
         return 0;
 
-    const records::MappingAnalysisResult analysis = analysis::CSVComparator::analyzeMappings(*left, *right);
+    const records::MappingAnalysisResult analysis = analysis::analyzeMappings(*left, *right);
     check(analysis.mappings.size() == left->columnCount() && analysis.suggestions.size() == left->columnCount());
-    const auto compared =
-        compare::CSVComparator::compareWithKeyDiagnostics(*left, *right, analysis.mappings, ignoreCase, 1);
+    const auto compared = compare::compareWithKeyDiagnostics(*left, *right, analysis.mappings, ignoreCase, 1);
     checkCounts(compared.summary, *left, *right);
 
-    const records::ComparisonSummary itself =
-        compare::CSVComparator::compare(*left, *left, identityMappings(*left), ignoreCase, 1);
+    const records::ComparisonSummary itself = compare::compare(*left, *left, identityMappings(*left), ignoreCase, 1);
     checkCounts(itself, *left, *left);
     check(itself.differences.empty());
     return 0;

@@ -2,8 +2,8 @@
 // shape of the table: every row as wide as the header, the bookkeeping of derived columns
 // consistent with the columns added.
 
-#include "csv/CSVError.h"
-#include "table/CSVTable.h"
+#include "engine/csv/CSVError.h"
+#include "engine/table/Table.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -35,7 +35,7 @@ void check(bool condition)
         std::abort();
 }
 
-void checkShape(const table::CSVTable& table)
+void checkShape(const table::Table& table)
 {
     check(table.columnCount() > 0);
     const std::size_t derived = table.derivedColumnIndices().size();
@@ -54,7 +54,7 @@ void checkShape(const table::CSVTable& table)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     try {
-        checkShape(table::CSVTable::load(memoryFilePath(data, size)));
+        checkShape(table::Table::load(memoryFilePath(data, size)));
     } catch (const csv::CSVError&) {
     }
     return 0;

@@ -2,9 +2,9 @@
 // a JSON-object cell and the spelling of number tokens. A canonical text is its own canonical
 // form, and one reading of it flattens like the original.
 
-#include "text/JSON.h"
-#include "structured/StructuredColumns.h"
-#include "text/JSONReader.h"
+#include "engine/text/JSON.h"
+#include "engine/structured/StructuredColumns.h"
+#include "engine/text/JSONReader.h"
 
 #include <cstddef>
 #include <cstdint>

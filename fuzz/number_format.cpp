@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "workbook/NumberFormat.h"
+#include "engine/workbook/format/NumberFormat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -3,8 +3,8 @@
 // their value and on grapheme boundaries, and without letter case ignored what stays unmarked must
 // be the same text on both sides.
 
-#include "text/TextDifference.h"
-#include "text/Unicode.h"
+#include "engine/text/TextDifference.h"
+#include "engine/text/Unicode.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "workbook/ImportError.h"
-#include "workbook/NativeReader.h"
+#include "engine/workbook/ImportError.h"
+#include "engine/workbook/NativeReader.h"
 
 namespace {
 
@@ -115,14 +115,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const LibraryFormatter formatter = [](const std::vector<LibraryFormatRequest>& requests) {
         return std::vector<std::string>(requests.size(), "formatted");
     };
-    for (const bool isOds : {false, true}) {
+    for (const bool isODS : {false, true}) {
         try {
-            std::optional<ZipArchive> archive = ZipArchive::open(bytes);
+            std::optional<ZIPArchive> archive = ZIPArchive::open(bytes);
             check(archive.has_value());
-            checkPayload(isOds ? readOds(*archive, {}, {}) : readXlsx(*archive, {}, formatter, {}));
+            checkPayload(isODS ? readODS(*archive, {}, {}) : readXLSX(*archive, {}, formatter, {}));
         } catch (const ReadDeclined&) {
         } catch (const ImportError&) {
-        } catch (const ZipError&) {
+        } catch (const ZIPError&) {
         }
     }
     return 0;

@@ -1,7 +1,7 @@
 // Decodes the input as the reader's payload and checks the decoded rows: every later row as wide
 // as the first, as many rows as counted.
 
-#include "workbook/WorkbookPayload.h"
+#include "engine/workbook/WorkbookPayload.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "BackgroundRunner.h"
+#include "model/BackgroundRunner.h"
 
 #include <condition_variable>
 #include <deque>

@@ -1,4 +1,4 @@
-#include "ComparisonModel.h"
+#include "model/ComparisonModel.h"
 
 #include <algorithm>
 #include <concepts>
@@ -11,15 +11,15 @@
 #include <QLocale>
 #include <QPointer>
 
-#include "BackgroundRunner.h"
-#include "ModelWork.h"
-#include "SampleFiles.h"
-#include "Utf8Text.h"
-#include "analysis/MappingAnalysis.h"
-#include "edits/MappingEdits.h"
-#include "results/ComparisonRun.h"
-#include "results/XlsxReport.h"
-#include "workbook/ImportError.h"
+#include "engine/analysis/MappingAnalysis.h"
+#include "engine/edits/MappingEdits.h"
+#include "engine/results/ComparisonRun.h"
+#include "engine/results/XLSXReport.h"
+#include "engine/workbook/ImportError.h"
+#include "model/BackgroundRunner.h"
+#include "model/ModelWork.h"
+#include "model/SampleFiles.h"
+#include "model/UTF8Text.h"
 
 namespace rowlark::model {
 
@@ -67,7 +67,7 @@ struct ComparisonModel::Outcome {
 
 // Everything one filter run needs, taken when it was scheduled.
 struct ComparisonModel::FilterRun {
-    records::Uuid token;
+    records::UUID token;
     std::shared_ptr<const results::ResultIndex> index;
     records::ResultFilter filter;
     std::string query;
@@ -205,7 +205,7 @@ void ComparisonModel::setIgnoreCase(bool ignoreCase)
     invalidateResults();
 }
 
-void ComparisonModel::setSelectedRowID(std::optional<records::Uuid> id)
+void ComparisonModel::setSelectedRowID(std::optional<records::UUID> id)
 {
     publish(selectedRowGroup, selectedRowID_, id);
 }
@@ -279,7 +279,7 @@ void ComparisonModel::startOperation(const QString& label, ErasedWork work)
 {
     const Step thisStep(*this);
     cancel();
-    const records::Uuid token = records::Uuid::random();
+    const records::UUID token = records::UUID::random();
     generation_ = token;
     publish(activityGroup, isBusy_, true);
     publish(activityGroup, busyLabel_, label);
@@ -307,7 +307,7 @@ void ComparisonModel::startOperation(const QString& label, ErasedWork work)
                     });
 }
 
-void ComparisonModel::applyOutcome(const records::Uuid& token, bool wasCancelled, Outcome outcome)
+void ComparisonModel::applyOutcome(const records::UUID& token, bool wasCancelled, Outcome outcome)
 {
     const Step thisStep(*this);
     if (generation_ != token || wasCancelled)
@@ -323,7 +323,7 @@ void ComparisonModel::applyOutcome(const records::Uuid& token, bool wasCancelled
 void ComparisonModel::cancel()
 {
     const Step thisStep(*this);
-    generation_ = records::Uuid::random();
+    generation_ = records::UUID::random();
     if (cancelWorker_)
         cancelWorker_->request_stop();
     cancelWorker_.reset();
@@ -342,7 +342,7 @@ void ComparisonModel::analyze()
     perform(
         tr("Finding matching columns…"),
         [left = left_->table, right = right_->table](std::stop_token stop) {
-            return analysis::CSVComparator::analyzeMappings(left, right, [stop] { throwIfCancelled(stop); });
+            return analysis::analyzeMappings(left, right, [stop] { throwIfCancelled(stop); });
         },
         [this](records::MappingAnalysisResult result) {
             setMappings(std::move(result.mappings));
@@ -429,7 +429,7 @@ void ComparisonModel::dropFilterRun()
 {
     searchDelayTimer_->stop();
     delayedFilterRun_.reset();
-    filterGeneration_ = records::Uuid::random();
+    filterGeneration_ = records::UUID::random();
 }
 
 void ComparisonModel::startMatching(FilterRun run)
@@ -446,7 +446,7 @@ void ComparisonModel::startMatching(FilterRun run)
     });
 }
 
-void ComparisonModel::applyFilterOutcome(const records::Uuid& token, FilterOutcome outcome)
+void ComparisonModel::applyFilterOutcome(const records::UUID& token, FilterOutcome outcome)
 {
     const Step thisStep(*this);
     if (filterGeneration_ != token)
@@ -461,7 +461,7 @@ void ComparisonModel::applyFilterOutcome(const records::Uuid& token, FilterOutco
 
 void ComparisonModel::showFromFirstPage(std::vector<std::size_t> positions)
 {
-    const std::optional<records::Uuid> first = idOfFirst(positions);
+    const std::optional<records::UUID> first = idOfFirst(positions);
     publish(pageGroup, filteredIndices_, std::move(positions));
     publish(pageGroup, pageNumber_, std::int64_t{0});
     publish(selectedRowGroup, selectedRowID_, first);
@@ -479,7 +479,7 @@ void ComparisonModel::changePage(std::int64_t step)
             idOfFirst(results::ResultIndex::page(filteredIndices_, target, pageSize)));
 }
 
-std::optional<records::Uuid> ComparisonModel::idOfFirst(const std::vector<std::size_t>& positions) const
+std::optional<records::UUID> ComparisonModel::idOfFirst(const std::vector<std::size_t>& positions) const
 {
     if (!summary_ || positions.empty() || positions.front() >= summary_->differences.size())
         return std::nullopt;
@@ -552,7 +552,7 @@ void ComparisonModel::exportReport()
     perform(
         tr("Saving comparison report…"),
         [path = *path, summary = summary_, left = *left_, right = *right_, indices = filteredIndices_,
-         key = results::XlsxReport::keyColumns(mappings_, left_->table.headers()), comparedAt = comparedAt_](
+         key = results::XLSXReport::keyColumns(mappings_, left_->table.headers()), comparedAt = comparedAt_](
             std::stop_token stop) { return saveReport(path, *summary, left, right, indices, key, comparedAt, stop); },
         [this](std::size_t rows) {
             publish(activityGroup, notice_,
@@ -568,7 +568,7 @@ void ComparisonModel::setMappings(std::vector<records::ColumnMapping> mappings)
     publish(mappingGroup, mappings_, std::move(mappings));
 }
 
-void ComparisonModel::map(records::Uuid id, std::optional<std::int64_t> rightIndex)
+void ComparisonModel::map(records::UUID id, std::optional<std::int64_t> rightIndex)
 {
     const Step thisStep(*this);
     if (!left_ || !right_)
@@ -581,7 +581,7 @@ void ComparisonModel::map(records::Uuid id, std::optional<std::int64_t> rightInd
     publish(activityGroup, notice_, utf8Text(edits::MappingEdits::choiceNotice(chosen->filled)));
 }
 
-void ComparisonModel::setKey(records::Uuid id, bool value)
+void ComparisonModel::setKey(records::UUID id, bool value)
 {
     const Step thisStep(*this);
     std::vector<records::ColumnMapping> mappings = mappings_;
@@ -591,7 +591,7 @@ void ComparisonModel::setKey(records::Uuid id, bool value)
     invalidateResults();
 }
 
-void ComparisonModel::setIncluded(records::Uuid id, bool value)
+void ComparisonModel::setIncluded(records::UUID id, bool value)
 {
     const Step thisStep(*this);
     std::vector<records::ColumnMapping> mappings = mappings_;

@@ -22,13 +22,13 @@
 #include <QString>
 #include <QTimer>
 
-#include "FileDialogs.h"
-#include "InputFile.h"
-#include "records/Differences.h"
-#include "records/Mapping.h"
-#include "records/ResultFilter.h"
-#include "records/Uuid.h"
-#include "results/ResultIndex.h"
+#include "engine/records/Differences.h"
+#include "engine/records/Mapping.h"
+#include "engine/records/ResultFilter.h"
+#include "engine/records/UUID.h"
+#include "engine/results/ResultIndex.h"
+#include "model/FileDialogs.h"
+#include "model/InputFile.h"
 
 namespace rowlark::model {
 
@@ -59,10 +59,10 @@ public:
     const std::shared_ptr<const results::ResultIndex>& index() const { return index_; }
     const std::vector<std::size_t>& filteredIndices() const { return filteredIndices_; }
     std::int64_t pageNumber() const { return pageNumber_; }
-    const std::optional<records::Uuid>& selectedRowID() const { return selectedRowID_; }
+    const std::optional<records::UUID>& selectedRowID() const { return selectedRowID_; }
     bool isBusy() const { return isBusy_; }
     // Tells the running operation from any other, for views that wait for the end of one.
-    const records::Uuid& operation() const { return generation_; }
+    const records::UUID& operation() const { return generation_; }
     bool isFiltering() const { return isFiltering_; }
     const QString& busyLabel() const { return busyLabel_; }
     const std::optional<QString>& errorMessage() const { return errorMessage_; }
@@ -77,7 +77,7 @@ public:
     void setFilter(records::ResultFilter filter);              // reschedules filtering
     void setChangedColumn(std::optional<std::size_t> column);  // reschedules filtering
     void setIgnoreCase(bool ignoreCase);                       // drops the comparison result
-    void setSelectedRowID(std::optional<records::Uuid> id);
+    void setSelectedRowID(std::optional<records::UUID> id);
     void setErrorMessage(std::optional<QString> message);  // cleared when the alert is dismissed
 
     // Derived on every read.
@@ -97,9 +97,9 @@ public:
     void cancel();
     void changePage(std::int64_t step);
     void exportReport();
-    void map(records::Uuid id, std::optional<std::int64_t> rightIndex);
-    void setKey(records::Uuid id, bool value);
-    void setIncluded(records::Uuid id, bool value);
+    void map(records::UUID id, std::optional<std::int64_t> rightIndex);
+    void setKey(records::UUID id, bool value);
+    void setIncluded(records::UUID id, bool value);
 
     // What a filter run computes off this thread: `ResultIndex::matching` unless replaced, which
     // lets tests make a run fail.
@@ -149,17 +149,17 @@ private:
 
     template<typename Work, typename Finish> void perform(const QString& label, Work work, Finish finish);
     void startOperation(const QString& label, ErasedWork work);
-    void applyOutcome(const records::Uuid& token, bool wasCancelled, Outcome outcome);
+    void applyOutcome(const records::UUID& token, bool wasCancelled, Outcome outcome);
 
     void scheduleFilter();
     void startMatching(FilterRun run);
-    void applyFilterOutcome(const records::Uuid& token, FilterOutcome outcome);
+    void applyFilterOutcome(const records::UUID& token, FilterOutcome outcome);
     void dropFilterRun();
     void showFromFirstPage(std::vector<std::size_t> positions);
 
     void invalidateResults();
     void handOver(ComparisonResult result);
-    std::optional<records::Uuid> idOfFirst(const std::vector<std::size_t>& positions) const;
+    std::optional<records::UUID> idOfFirst(const std::vector<std::size_t>& positions) const;
     void setMappings(std::vector<records::ColumnMapping> mappings);
     void setFile(bool leftSide, InputFile file);
 
@@ -182,7 +182,7 @@ private:
     std::shared_ptr<const results::ResultIndex> index_;
     std::vector<std::size_t> filteredIndices_;
     std::int64_t pageNumber_ = 0;
-    std::optional<records::Uuid> selectedRowID_;
+    std::optional<records::UUID> selectedRowID_;
     bool isBusy_ = false;
     bool isFiltering_ = false;
     QString busyLabel_;
@@ -193,11 +193,11 @@ private:
     QString keyWarning_;
 
     // The running operation: its token and the stop request its worker checks.
-    records::Uuid generation_ = records::Uuid::random();
+    records::UUID generation_ = records::UUID::random();
     std::optional<std::stop_source> cancelWorker_;
 
     // The pending filter run: its token, and the delay before a non-empty query is matched.
-    records::Uuid filterGeneration_ = records::Uuid::random();
+    records::UUID filterGeneration_ = records::UUID::random();
     QTimer* searchDelayTimer_;
     std::unique_ptr<FilterRun> delayedFilterRun_;
     Matching matching_ = &results::ResultIndex::matching;

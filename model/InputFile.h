@@ -10,14 +10,14 @@
 
 #include <QString>
 
-#include "table/CSVTable.h"
+#include "engine/table/Table.h"
 
 namespace rowlark::model {
 
 struct InputFile {
     std::string name;                           // last path component, or the sample's fixed name
     std::optional<std::filesystem::path> path;  // absent for the built-in samples
-    table::CSVTable table;
+    table::Table table;
     std::vector<std::string> sheets;   // selectable sheets or tables of a workbook, in workbook order
     std::optional<std::string> sheet;  // the one imported; absent for CSV files and samples
 };

@@ -1,4 +1,4 @@
-#include "ModelWork.h"
+#include "model/ModelWork.h"
 
 #include <new>
 #include <stdexcept>
@@ -8,10 +8,10 @@
 #include <QCoreApplication>
 #include <QFile>
 
-#include "results/ComparisonReport.h"
-#include "results/ReportFile.h"
-#include "results/XlsxReport.h"
-#include "workbook/SpreadsheetImporter.h"
+#include "engine/results/ComparisonReport.h"
+#include "engine/results/ReportFile.h"
+#include "engine/results/XLSXReport.h"
+#include "engine/workbook/FileImport.h"
 
 namespace rowlark::model {
 
@@ -37,7 +37,7 @@ QString describeFailure(std::exception_ptr failure)
 InputFile importInputFile(const std::filesystem::path& path, const std::optional<std::string>& sheet,
                           std::stop_token stop)
 {
-    workbook::ImportedTable imported = workbook::SpreadsheetImporter::loadWithMetadata(path, sheet, stop);
+    workbook::ImportedTable imported = workbook::FileImport::readTable(path, sheet, stop);
     InputFile file;
     file.name = path.filename().string();
     file.path = path;
@@ -53,9 +53,9 @@ std::size_t saveReport(const QString& path, const records::ComparisonSummary& su
 {
     const std::filesystem::path target(QFile::encodeName(path).toStdString());
     bool isWritten = false;
-    if (results::XlsxReport::isWorkbookPath(target)) {
-        const std::string time = results::XlsxReport::localTime(comparedAt);
-        isWritten = results::XlsxReport::write(
+    if (results::XLSXReport::isWorkbookPath(target)) {
+        const std::string time = results::XLSXReport::localTime(comparedAt);
+        isWritten = results::XLSXReport::write(
             target, summary, {left.name, right.name, left.table.headers(), right.table.headers(), key, time}, indices,
             stop);
     } else {

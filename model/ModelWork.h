@@ -14,8 +14,8 @@
 
 #include <QString>
 
-#include "InputFile.h"
-#include "records/Differences.h"
+#include "engine/records/Differences.h"
+#include "model/InputFile.h"
 
 namespace rowlark::model {
 

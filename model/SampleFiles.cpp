@@ -1,4 +1,4 @@
-#include "SampleFiles.h"
+#include "model/SampleFiles.h"
 
 #include <utility>
 
@@ -10,7 +10,7 @@ InputFile sample(std::string name, const std::vector<std::vector<std::string>>& 
 {
     InputFile file;
     file.name = std::move(name);
-    file.table = table::CSVTable::fromRows({"sku", "name", "price", "city", "notes"}, rows);
+    file.table = table::Table::fromRows({"sku", "name", "price", "city", "notes"}, rows);
     return file;
 }
 

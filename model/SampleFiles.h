@@ -2,7 +2,7 @@
 
 // The two built-in catalog tables that let the program be tried without files of one's own.
 
-#include "InputFile.h"
+#include "model/InputFile.h"
 
 namespace rowlark::model {
 

@@ -28,10 +28,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "ReaderScript.h"
-#include "workbook/OdsManifest.h"
-#include "workbook/ReaderProtocol.h"
-#include "workbook/ZipArchive.h"
+#include "engine/workbook/container/ZIPArchive.h"
+#include "engine/workbook/library/ReaderProtocol.h"
+#include "engine/workbook/ods/ODSManifest.h"
+#include "reader/ReaderScript.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // Under the memory ceiling an allocation the engine cannot have is to fail as it does without the
@@ -552,19 +552,19 @@ void readInUniversalTime()
 // library would fail on the sizes of its encrypted parts.
 std::optional<Answer> inspectArchive(const std::vector<unsigned char>& workbook)
 {
-    using rowlark::workbook::ZipArchive;
-    using rowlark::workbook::ZipError;
+    using rowlark::workbook::ZIPArchive;
+    using rowlark::workbook::ZIPError;
     try {
-        std::optional<ZipArchive> archive = ZipArchive::open(workbook);
+        std::optional<ZIPArchive> archive = ZIPArchive::open(workbook);
         if (!archive)
             return std::nullopt;
-        if (const rowlark::workbook::ZipEntry* manifest = archive->find("META-INF/manifest.xml")) {
+        if (const rowlark::workbook::ZIPEntry* manifest = archive->find("META-INF/manifest.xml")) {
             if (rowlark::workbook::isEncryptedManifest(archive->readAll(*manifest)).value_or(false))
                 return Answer::encryptedArchive;
         }
         archive->checkUnreadEntries();
-    } catch (const ZipError& error) {
-        return error.problem() == rowlark::workbook::ZipProblem::damaged ? Answer::damagedArchive
+    } catch (const ZIPError& error) {
+        return error.problem() == rowlark::workbook::ZIPProblem::damaged ? Answer::damagedArchive
                                                                          : Answer::archiveTooLarge;
     }
     return std::nullopt;

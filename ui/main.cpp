@@ -1,6 +1,6 @@
 #include <QApplication>
 
-#include "shell/RowlarkApp.h"
+#include "ui/shell/RowlarkApp.h"
 
 int main(int argc, char** argv)
 {

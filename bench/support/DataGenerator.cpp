@@ -1,4 +1,4 @@
-#include "support/DataGenerator.h"
+#include "bench/support/DataGenerator.h"
 
 #include <array>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "support/ProcessMeasurement.h"
+#include "bench/support/ProcessMeasurement.h"
 
 #include <algorithm>
 #include <fstream>

@@ -4,7 +4,7 @@
 //
 // Usage: rowlark-bench-files FOLDER ROWS
 
-#include "support/DataGenerator.h"
+#include "bench/support/DataGenerator.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -25,12 +25,12 @@
 #include <QScrollBar>
 #include <QThread>
 
-#include "ComparisonModel.h"
-#include "results/InspectorFieldList.h"
-#include "shell/MainWindow.h"
-#include "shell/QtFileDialogs.h"
-#include "support/DataGenerator.h"
-#include "support/ProcessMeasurement.h"
+#include "bench/support/DataGenerator.h"
+#include "bench/support/ProcessMeasurement.h"
+#include "model/ComparisonModel.h"
+#include "ui/results/InspectorFieldList.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/shell/QtFileDialogs.h"
 
 namespace {
 

@@ -19,11 +19,11 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "ComparisonModel.h"
-#include "mapping/MappingList.h"
-#include "mapping/MappingView.h"
-#include "shell/QtFileDialogs.h"
-#include "support/ProcessMeasurement.h"
+#include "bench/support/ProcessMeasurement.h"
+#include "model/ComparisonModel.h"
+#include "ui/mapping/MappingList.h"
+#include "ui/mapping/MappingView.h"
+#include "ui/shell/QtFileDialogs.h"
 
 namespace {
 

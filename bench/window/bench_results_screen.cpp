@@ -18,11 +18,11 @@
 #include <QPushButton>
 #include <QThread>
 
-#include "ComparisonModel.h"
-#include "shell/MainWindow.h"
-#include "shell/QtFileDialogs.h"
-#include "support/DataGenerator.h"
-#include "support/ProcessMeasurement.h"
+#include "bench/support/DataGenerator.h"
+#include "bench/support/ProcessMeasurement.h"
+#include "model/ComparisonModel.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/shell/QtFileDialogs.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 
 enum class Reason : std::uint8_t {
     exact,
@@ -29,4 +29,4 @@ struct Candidate {
     bool isOffered = true;
 };
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

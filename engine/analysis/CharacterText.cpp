@@ -1,13 +1,13 @@
-#include "analysis/CharacterText.h"
+#include "engine/analysis/CharacterText.h"
 
-#include "analysis/EditDistance.h"
-#include "text/Unicode.h"
+#include "engine/analysis/EditDistance.h"
+#include "engine/text/Unicode.h"
 
 #include <algorithm>
 #include <functional>
 #include <unordered_map>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 namespace {
 
 constexpr std::size_t packedCapacity = 7;
@@ -115,4 +115,4 @@ std::size_t editDistance(const CharacterText& a, const CharacterText& b)
     return editDistance(first, second, symbols.size());
 }
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

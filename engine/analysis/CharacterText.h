@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 
 class CharacterText {
 public:
@@ -48,4 +48,4 @@ private:
     std::vector<std::size_t> boundaries_{0};  // character i spans [boundaries_[i], boundaries_[i + 1])
 };
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

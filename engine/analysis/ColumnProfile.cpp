@@ -1,14 +1,14 @@
-#include "analysis/ColumnProfile.h"
+#include "engine/analysis/ColumnProfile.h"
 
-#include "analysis/ValueTests.h"
-#include "text/Unicode.h"
+#include "engine/analysis/ValueTests.h"
+#include "engine/text/Unicode.h"
 
 #include <algorithm>
 #include <array>
 #include <string_view>
 #include <vector>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 namespace {
 
 constexpr std::size_t sampleRowCount = 1000;
@@ -34,7 +34,7 @@ constexpr std::array<KindTest, 9> kindTests{{
 }};
 
 // The trimmed non-blank cells of the first rows; blank and missing cells use up the budget too.
-std::vector<std::string_view> sampleValues(const table::CSVTable& table, std::int64_t column)
+std::vector<std::string_view> sampleValues(const table::Table& table, std::int64_t column)
 {
     std::vector<std::string_view> values;
     if (column < 0 || static_cast<std::uint64_t>(column) >= table.columnCount())
@@ -83,7 +83,7 @@ std::string lowerCaseForm(std::string_view value)
 
 }  // namespace
 
-ColumnProfile profile(const table::CSVTable& table, std::int64_t column)
+ColumnProfile profile(const table::Table& table, std::int64_t column)
 {
     const std::vector<std::string_view> sample = sampleValues(table, column);
     ColumnProfile result;
@@ -98,4 +98,4 @@ ColumnProfile profile(const table::CSVTable& table, std::int64_t column)
     return result;
 }
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

@@ -7,10 +7,10 @@
 #include <string>
 #include <unordered_set>
 
-#include "analysis/ColumnKind.h"
-#include "table/CSVTable.h"
+#include "engine/analysis/ColumnKind.h"
+#include "engine/table/Table.h"
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 
 struct ColumnProfile {
     ColumnKind kind = ColumnKind::empty;
@@ -25,6 +25,6 @@ struct ColumnProfile {
 
 // Profiles the column from the table's first 1,000 rows. Any index is accepted; one that no row
 // reaches gives an empty profile.
-ColumnProfile profile(const table::CSVTable& table, std::int64_t column);
+ColumnProfile profile(const table::Table& table, std::int64_t column);
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

@@ -1,11 +1,11 @@
-#include "analysis/DataCompatibility.h"
+#include "engine/analysis/DataCompatibility.h"
 
-#include "analysis/SharedValues.h"
+#include "engine/analysis/SharedValues.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 namespace {
 
 double overlap(const ColumnProfile& left, const ColumnProfile& right, std::size_t shared)
@@ -52,4 +52,4 @@ DataCompatibility dataCompatibility(const ColumnProfile& left, const ColumnProfi
     return dataCompatibility(left, right, sharedValueCount(left, right));
 }
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

@@ -5,9 +5,9 @@
 
 #include <cstddef>
 
-#include "analysis/ColumnProfile.h"
+#include "engine/analysis/ColumnProfile.h"
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 
 struct DataCompatibility {
     double overlap = 0;  // shared values over the smaller value set
@@ -23,4 +23,4 @@ DataCompatibility dataCompatibility(const ColumnProfile& left, const ColumnProfi
 // How many values the two profiles share.
 std::size_t sharedValueCount(const ColumnProfile& left, const ColumnProfile& right);
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

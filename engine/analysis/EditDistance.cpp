@@ -1,6 +1,6 @@
-#include "analysis/EditDistance.h"
+#include "engine/analysis/EditDistance.h"
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 namespace {
 
 constexpr std::size_t wordBits = 64;
@@ -98,4 +98,4 @@ std::size_t editDistance(std::span<const std::uint32_t> a, std::span<const std::
     return PatternDistance(a, table).distanceTo(b);
 }
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

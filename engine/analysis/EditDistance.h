@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 
 class PatternDistance {
 public:
@@ -39,4 +39,4 @@ private:
 // The distance between two symbol sequences whose symbols are below `alphabetSize`.
 std::size_t editDistance(std::span<const std::uint32_t> a, std::span<const std::uint32_t> b, std::size_t alphabetSize);
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

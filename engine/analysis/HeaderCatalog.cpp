@@ -1,11 +1,11 @@
-#include "analysis/HeaderCatalog.h"
+#include "engine/analysis/HeaderCatalog.h"
 
 #include <array>
 #include <functional>
 #include <string_view>
 #include <unordered_map>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 namespace {
 
 struct TextHash {
@@ -127,4 +127,4 @@ void HeaderCatalog::viewSymbols()
     }
 }
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

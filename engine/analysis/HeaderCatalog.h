@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "analysis/HeaderTerms.h"
+#include "engine/analysis/HeaderTerms.h"
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 
 // What matching a pair of headers reads of each, small and in one place for a pass over
 // thousands of them; the full terms are kept apart.
@@ -55,4 +55,4 @@ private:
     std::size_t alphabetSize_ = 0;
 };
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

@@ -1,10 +1,10 @@
-#include "analysis/HeaderSuggestions.h"
+#include "engine/analysis/HeaderSuggestions.h"
 
-#include "analysis/SuggestionOrder.h"
+#include "engine/analysis/SuggestionOrder.h"
 
 #include <algorithm>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 namespace {
 
 constexpr double cutOff = 0.42;
@@ -194,4 +194,4 @@ std::vector<records::HeaderSuggestion> headerSuggestions(std::string_view leftHe
     return suggestions;
 }
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

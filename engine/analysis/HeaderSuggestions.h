@@ -9,12 +9,12 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/Candidate.h"
-#include "analysis/EditDistance.h"
-#include "analysis/HeaderCatalog.h"
-#include "records/Mapping.h"
+#include "engine/analysis/Candidate.h"
+#include "engine/analysis/EditDistance.h"
+#include "engine/analysis/HeaderCatalog.h"
+#include "engine/records/Mapping.h"
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 
 // Every right header that matches the left one well enough, ordered, not truncated.
 // `preferredPrefix` is a prefix the right headers are expected to carry; a match through it
@@ -60,4 +60,4 @@ std::optional<HeaderScore> headerScore(const HeaderMatch& match, const HeaderTer
 // The text of a candidate's reason for the pair of headers it was scored on.
 std::string reasonText(const Candidate& candidate, const HeaderTerms& left, const HeaderTerms& right);
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

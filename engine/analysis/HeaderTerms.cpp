@@ -1,9 +1,9 @@
-#include "analysis/HeaderTerms.h"
+#include "engine/analysis/HeaderTerms.h"
 
 #include <algorithm>
 #include <array>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 namespace {
 
 constexpr std::array<std::pair<std::string_view, std::string_view>, 23> aliases{{
@@ -114,4 +114,4 @@ double similarity(std::string_view a, std::string_view b)
     return similarity(editDistance(first, second), first.length(), second.length());
 }
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

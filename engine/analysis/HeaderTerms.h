@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/CharacterText.h"
-#include "text/Unicode.h"
+#include "engine/analysis/CharacterText.h"
+#include "engine/text/Unicode.h"
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 
 using text::normalizeHeader;
 
@@ -61,4 +61,4 @@ inline double similarityCeiling(std::size_t lengthA, std::size_t lengthB)
     return similarity(std::max(lengthA, lengthB) - std::min(lengthA, lengthB), lengthA, lengthB);
 }
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

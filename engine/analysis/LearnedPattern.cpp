@@ -1,11 +1,11 @@
-#include "analysis/LearnedPattern.h"
+#include "engine/analysis/LearnedPattern.h"
 
-#include "analysis/HeaderTerms.h"
+#include "engine/analysis/HeaderTerms.h"
 
 #include <algorithm>
 #include <set>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 namespace {
 
 // Applied to a normalized left header that starts with `drop`: `add` followed by the rest.
@@ -19,12 +19,12 @@ bool isValidIndex(std::int64_t index, std::size_t count)
     return index >= 0 && static_cast<std::uint64_t>(index) < count;
 }
 
-bool isStructured(const table::CSVTable& table, std::int64_t index)
+bool isStructured(const table::Table& table, std::int64_t index)
 {
     return index >= 0 && table.structuredColumnIndices().contains(static_cast<std::size_t>(index));
 }
 
-CharacterText normalizedHeader(const table::CSVTable& table, std::int64_t index)
+CharacterText normalizedHeader(const table::Table& table, std::int64_t index)
 {
     if (!isValidIndex(index, table.columnCount()))
         return {};
@@ -55,7 +55,7 @@ std::optional<HeaderPattern> learnedPattern(const CharacterText& leftHeader, con
 
 // The first free right column whose normalized header is `target`, structured exactly when the
 // left column is.
-std::optional<std::int64_t> patternTarget(const table::CSVTable& right, const std::vector<CharacterText>& rightHeaders,
+std::optional<std::int64_t> patternTarget(const table::Table& right, const std::vector<CharacterText>& rightHeaders,
                                           const CharacterText& target, bool structured,
                                           const std::set<std::int64_t>& used)
 {
@@ -67,8 +67,8 @@ std::optional<std::int64_t> patternTarget(const table::CSVTable& right, const st
     return std::nullopt;
 }
 
-std::int64_t applyPattern(const HeaderPattern& pattern, const table::CSVTable& left, const table::CSVTable& right,
-                          std::vector<records::ColumnMapping>& mappings, const records::Uuid& anchorID)
+std::int64_t applyPattern(const HeaderPattern& pattern, const table::Table& left, const table::Table& right,
+                          std::vector<records::ColumnMapping>& mappings, const records::UUID& anchorID)
 {
     std::set<std::int64_t> used;
     for (const auto& mapping : mappings)
@@ -104,8 +104,8 @@ std::int64_t applyPattern(const HeaderPattern& pattern, const table::CSVTable& l
 
 }  // namespace
 
-LearnedPatternResult applyLearnedPattern(const table::CSVTable& left, const table::CSVTable& right,
-                                         std::vector<records::ColumnMapping> mappings, const records::Uuid& anchorID,
+LearnedPatternResult applyLearnedPattern(const table::Table& left, const table::Table& right,
+                                         std::vector<records::ColumnMapping> mappings, const records::UUID& anchorID,
                                          std::optional<std::int64_t> selectedRightIndex)
 {
     const auto anchor = std::find_if(mappings.begin(), mappings.end(),
@@ -143,4 +143,4 @@ LearnedPatternResult applyLearnedPattern(const table::CSVTable& left, const tabl
     return {std::move(mappings), filled};
 }
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

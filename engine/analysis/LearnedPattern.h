@@ -8,11 +8,11 @@
 #include <optional>
 #include <vector>
 
-#include "records/Mapping.h"
-#include "records/Uuid.h"
-#include "table/CSVTable.h"
+#include "engine/records/Mapping.h"
+#include "engine/records/UUID.h"
+#include "engine/table/Table.h"
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 
 struct LearnedPatternResult {
     std::vector<records::ColumnMapping> mappings;
@@ -22,8 +22,8 @@ struct LearnedPatternResult {
 
 // Records the user's choice of `selectedRightIndex` (absent: no column) for the mapping with id
 // `anchorID` and applies the pattern learned from it.
-LearnedPatternResult applyLearnedPattern(const table::CSVTable& left, const table::CSVTable& right,
-                                         std::vector<records::ColumnMapping> mappings, const records::Uuid& anchorID,
+LearnedPatternResult applyLearnedPattern(const table::Table& left, const table::Table& right,
+                                         std::vector<records::ColumnMapping> mappings, const records::UUID& anchorID,
                                          std::optional<std::int64_t> selectedRightIndex);
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

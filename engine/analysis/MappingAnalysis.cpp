@@ -1,11 +1,11 @@
-#include "analysis/MappingAnalysis.h"
+#include "engine/analysis/MappingAnalysis.h"
 
-#include "analysis/HeaderCatalog.h"
-#include "analysis/HeaderSuggestions.h"
-#include "analysis/ScoredSuggestions.h"
-#include "analysis/SharedValues.h"
-#include "analysis/SuggestionOrder.h"
-#include "table/Parallel.h"
+#include "engine/analysis/HeaderCatalog.h"
+#include "engine/analysis/HeaderSuggestions.h"
+#include "engine/analysis/ScoredSuggestions.h"
+#include "engine/analysis/SharedValues.h"
+#include "engine/analysis/SuggestionOrder.h"
+#include "engine/table/Parallel.h"
 
 #include <algorithm>
 #include <array>
@@ -16,7 +16,7 @@
 #include <ranges>
 #include <string>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 namespace {
 
 constexpr double assignmentFloor = 0.86;
@@ -37,7 +37,7 @@ constexpr std::array<std::string_view, 5> keyFieldNames{"id", "mrn", "patientid"
 
 using Suggestions = std::vector<std::vector<records::HeaderSuggestion>>;
 
-std::vector<ColumnProfile> profiles(const table::CSVTable& table, const std::function<void()>& checkpoint)
+std::vector<ColumnProfile> profiles(const table::Table& table, const std::function<void()>& checkpoint)
 {
     std::vector<ColumnProfile> result(table.columnCount());
     table::runInParallel(result.size(), 0, [&](std::size_t column) {
@@ -58,7 +58,7 @@ std::vector<std::size_t> headerOccurrences(std::size_t columns,
     return occurrences;
 }
 
-std::vector<bool> structuredFlags(const table::CSVTable& table)
+std::vector<bool> structuredFlags(const table::Table& table)
 {
     std::vector<bool> flags(table.columnCount(), false);
     for (const std::size_t column : table.structuredColumnIndices())
@@ -81,7 +81,7 @@ std::vector<records::ColumnMapping> freshMappings(std::size_t leftColumns)
 {
     std::vector<records::ColumnMapping> mappings(leftColumns);
     for (std::size_t i = 0; i < leftColumns; ++i) {
-        mappings[i].id = records::Uuid::random();
+        mappings[i].id = records::UUID::random();
         mappings[i].leftIndex = static_cast<std::int64_t>(i);
         mappings[i].isIncluded = true;
     }
@@ -102,7 +102,7 @@ struct Analysis {
     std::vector<std::size_t> leftOccurrences;
     std::vector<std::size_t> rightOccurrences;
 
-    Analysis(const table::CSVTable& left, const table::CSVTable& right, const std::function<void()>& checkpoint)
+    Analysis(const table::Table& left, const table::Table& right, const std::function<void()>& checkpoint)
         : checkpoint(checkpoint)
         , headers(left.headers(), right.headers(), checkpoint)
         , leftProfiles(profiles(left, checkpoint))
@@ -126,9 +126,8 @@ struct Analysis {
         const std::uint32_t leftShape = headers.leftShape(leftColumn);
         const std::uint32_t rightShape = headers.rightShape(rightColumn);
         const HeaderMatcher matcher(headers.shape(leftShape), headerSymbols, fieldSymbols);
-        const auto scored =
-            CSVComparator::headerScore(matcher.match(headers.shape(rightShape)), headers.terms(leftShape),
-                                       headers.terms(rightShape), preferredPrefix);
+        const auto scored = analysis::headerScore(matcher.match(headers.shape(rightShape)), headers.terms(leftShape),
+                                                  headers.terms(rightShape), preferredPrefix);
         return scored ? std::min(scored->score, 1.0) : 0;
     }
 
@@ -337,7 +336,7 @@ void chooseKey(std::vector<records::ColumnMapping>& mappings, const Analysis& an
 
 }  // namespace
 
-records::MappingAnalysisResult analyzeMappings(const table::CSVTable& left, const table::CSVTable& right,
+records::MappingAnalysisResult analyzeMappings(const table::Table& left, const table::Table& right,
                                                const std::function<void()>& checkpoint)
 {
     const std::function<void()> check = checkpoint ? checkpoint : [] {};
@@ -353,4 +352,4 @@ records::MappingAnalysisResult analyzeMappings(const table::CSVTable& left, cons
     return result;
 }
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

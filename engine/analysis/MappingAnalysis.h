@@ -6,14 +6,14 @@
 
 #include <functional>
 
-#include "records/Mapping.h"
-#include "table/CSVTable.h"
+#include "engine/records/Mapping.h"
+#include "engine/table/Table.h"
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 
 // `checkpoint` is called often, from any of the threads the work is spread over; it stops the
 // analysis by throwing.
-records::MappingAnalysisResult analyzeMappings(const table::CSVTable& left, const table::CSVTable& right,
+records::MappingAnalysisResult analyzeMappings(const table::Table& left, const table::Table& right,
                                                const std::function<void()>& checkpoint = {});
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

@@ -1,11 +1,11 @@
-#include "analysis/ScoredSuggestions.h"
+#include "engine/analysis/ScoredSuggestions.h"
 
-#include "analysis/DataCompatibility.h"
-#include "analysis/SuggestionOrder.h"
+#include "engine/analysis/DataCompatibility.h"
+#include "engine/analysis/SuggestionOrder.h"
 
 #include <algorithm>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 namespace {
 
 constexpr double cutOff = 0.42;
@@ -113,4 +113,4 @@ std::vector<records::HeaderSuggestion> scoredSuggestions(std::string_view leftHe
     return scorer.suggestions(0, preferredPrefix, ColumnScorer::unlimited);
 }
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

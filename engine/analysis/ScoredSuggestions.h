@@ -11,13 +11,13 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/ColumnProfile.h"
-#include "analysis/HeaderCatalog.h"
-#include "analysis/HeaderSuggestions.h"
-#include "analysis/SharedValues.h"
-#include "records/Mapping.h"
+#include "engine/analysis/ColumnProfile.h"
+#include "engine/analysis/HeaderCatalog.h"
+#include "engine/analysis/HeaderSuggestions.h"
+#include "engine/analysis/SharedValues.h"
+#include "engine/records/Mapping.h"
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 
 // Every right column that reaches the cut-off, ordered, not truncated. A right header without a
 // profile (the list is too short) is scored as an empty column.
@@ -67,4 +67,4 @@ private:
     std::vector<Candidate> candidates_;
 };
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

@@ -1,6 +1,6 @@
-#include "analysis/SharedValues.h"
+#include "engine/analysis/SharedValues.h"
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 namespace {
 
 // Fewer distinct values than this make a coincidental overlap too likely to mean anything.
@@ -50,4 +50,4 @@ void SharedValueCounts::countFor(const ColumnProfile& left)
                     touched_.push_back(column);
 }
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

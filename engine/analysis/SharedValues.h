@@ -10,9 +10,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "analysis/ColumnProfile.h"
+#include "engine/analysis/ColumnProfile.h"
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 
 class SharedValueIndex {
 public:
@@ -48,4 +48,4 @@ private:
 // Whether a column's values take part in overlap at all.
 bool takesPartInOverlap(const ColumnProfile& profile);
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

@@ -1,12 +1,12 @@
-#include "analysis/SuggestionOrder.h"
+#include "engine/analysis/SuggestionOrder.h"
 
-#include "text/Unicode.h"
+#include "engine/text/Unicode.h"
 
 #include <algorithm>
 #include <numeric>
 #include <tuple>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 namespace {
 
 constexpr double tieBand = 0.0001;
@@ -94,4 +94,4 @@ void keepBest(std::vector<Candidate>& candidates, const std::vector<std::size_t>
     candidates.resize(std::min(candidates.size(), limit));
 }
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

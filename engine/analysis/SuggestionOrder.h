@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "analysis/Candidate.h"
+#include "engine/analysis/Candidate.h"
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 
 // Position of each header in NFC scalar order; equal texts share a position.
 std::vector<std::size_t> headerTextRanks(const std::vector<std::string>& headers);
@@ -27,4 +27,4 @@ void orderCandidates(std::vector<Candidate>& candidates, const std::vector<std::
 // kept, since the runs, and so the order, depend on every candidate, offered or not.
 void keepBest(std::vector<Candidate>& candidates, const std::vector<std::size_t>& headerRanks, std::size_t limit);
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

@@ -1,6 +1,6 @@
-#include "analysis/ValueTests.h"
+#include "engine/analysis/ValueTests.h"
 
-#include "text/Unicode.h"
+#include "engine/text/Unicode.h"
 
 #include <unicode/regex.h>
 #include <unicode/uchar.h>
@@ -19,7 +19,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 namespace {
 
 enum class Pattern { identifier, webAddress, date };
@@ -284,4 +284,4 @@ bool isDecimalLiteral(std::string_view value)
     return end == begin + value.size();
 }
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

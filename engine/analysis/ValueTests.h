@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 
 // Its lower-case form is true, false, yes, no, 0 or 1.
 bool isBooleanWord(std::string_view value);
@@ -26,4 +26,4 @@ bool isIntegerLiteral(std::string_view value);
 // The whole value is a C-locale strtod literal: decimal, hexadecimal, inf, infinity or nan.
 bool isDecimalLiteral(std::string_view value);
 
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

@@ -1,16 +1,16 @@
-#include "compare/ComparableColumns.h"
+#include "engine/compare/ComparableColumns.h"
 
 #include <algorithm>
 #include <bit>
 #include <limits>
 #include <utility>
 
-#include "compare/ValueNormalization.h"
-#include "records/Hashing.h"
-#include "table/Parallel.h"
-#include "text/Unicode.h"
+#include "engine/compare/ValueNormalization.h"
+#include "engine/records/Hashing.h"
+#include "engine/table/Parallel.h"
+#include "engine/text/Unicode.h"
 
-namespace rowlark::compare::CSVComparator {
+namespace rowlark::compare {
 namespace {
 
 // The most cells a chunk may hold when its codes are two bytes, beside the codes of fixed forms.
@@ -51,7 +51,7 @@ std::vector<std::size_t> positionsOutside(std::size_t width, const std::vector<s
     return positions;
 }
 
-std::vector<ColumnRules> rulesOf(const table::CSVTable& table, const std::vector<std::size_t>& columns)
+std::vector<ColumnRules> rulesOf(const table::Table& table, const std::vector<std::size_t>& columns)
 {
     std::vector<ColumnRules> rules;
     rules.reserve(columns.size());
@@ -80,7 +80,7 @@ Result firstKeyDifference(const ComparableColumns& a, std::size_t rowA, const Co
 
 }  // namespace
 
-ComparableColumns::ComparableColumns(const table::CSVTable& table, std::vector<std::size_t> columns,
+ComparableColumns::ComparableColumns(const table::Table& table, std::vector<std::size_t> columns,
                                      std::vector<std::size_t> keyPositions, bool ignoreCase, unsigned workers)
     : table_(&table)
     , columns_(std::move(columns))
@@ -218,4 +218,4 @@ bool equalValues(const ComparableColumns& a, std::size_t rowA, const ComparableC
                                [&](std::size_t position) { return equalAt(a, rowA, b, rowB, position); });
 }
 
-}  // namespace rowlark::compare::CSVComparator
+}  // namespace rowlark::compare

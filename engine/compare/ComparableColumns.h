@@ -14,11 +14,11 @@
 #include <string_view>
 #include <vector>
 
-#include "compare/ValueNormalization.h"
-#include "table/CSVTable.h"
-#include "table/Prefetch.h"
+#include "engine/compare/ValueNormalization.h"
+#include "engine/table/Prefetch.h"
+#include "engine/table/Table.h"
 
-namespace rowlark::compare::CSVComparator {
+namespace rowlark::compare {
 
 // The start of a key in an encoding whose byte order is the order of key lists: each part with a
 // 0x00 byte written as 0x00 0x01, ended by 0x00 0x00. Holds the first 15 bytes and then the
@@ -37,10 +37,10 @@ class ComparableColumns {
 public:
     // `columns` may name columns outside the table, whose header and cells read as empty.
     // `keyPositions` are positions in `columns`. The table must outlive this object.
-    ComparableColumns(const table::CSVTable& table, std::vector<std::size_t> columns,
+    ComparableColumns(const table::Table& table, std::vector<std::size_t> columns,
                       std::vector<std::size_t> keyPositions, bool ignoreCase, unsigned workers);
 
-    const table::CSVTable& table() const { return *table_; }
+    const table::Table& table() const { return *table_; }
     std::size_t rowCount() const { return rowCount_; }
     std::size_t width() const { return columns_.size(); }
     std::size_t column(std::size_t position) const { return columns_[position]; }
@@ -118,7 +118,7 @@ private:
     std::uint32_t codeFor(std::string_view cell, std::string_view form, Chunk& chunk);
     KeyCode keyCodeOf(std::size_t row) const;
 
-    const table::CSVTable* table_;
+    const table::Table* table_;
     std::vector<std::size_t> columns_;
     std::vector<std::size_t> keyPositions_;
     std::vector<std::size_t> valuePositions_;
@@ -150,4 +150,4 @@ bool equalAt(const ComparableColumns& a, std::size_t rowA, const ComparableColum
 // equal signatures.
 bool equalValues(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB);
 
-}  // namespace rowlark::compare::CSVComparator
+}  // namespace rowlark::compare

@@ -1,11 +1,11 @@
-#include "compare/KeyDiagnostics.h"
+#include "engine/compare/KeyDiagnostics.h"
 
 #include <algorithm>
 #include <limits>
 #include <numeric>
 
-#include "compare/ComparableColumns.h"
-#include "compare/KeyGroups.h"
+#include "engine/compare/ComparableColumns.h"
+#include "engine/compare/KeyGroups.h"
 
 namespace rowlark::compare {
 namespace {
@@ -20,7 +20,7 @@ std::vector<std::size_t> columnsOf(const std::vector<std::int64_t>& keyIndices)
     return columns;
 }
 
-bool hasEmptyPart(const CSVComparator::ComparableColumns& forms, std::size_t row)
+bool hasEmptyPart(const ComparableColumns& forms, std::size_t row)
 {
     const std::size_t parts = forms.keyPositions().size();
     for (std::size_t part = 0; part < parts; ++part)
@@ -31,17 +31,16 @@ bool hasEmptyPart(const CSVComparator::ComparableColumns& forms, std::size_t row
 
 }  // namespace
 
-KeyDiagnostics::KeyDiagnostics(const table::CSVTable& table, const std::vector<std::int64_t>& keyIndices,
-                               bool ignoreCase, unsigned workers)
+KeyDiagnostics::KeyDiagnostics(const table::Table& table, const std::vector<std::int64_t>& keyIndices, bool ignoreCase,
+                               unsigned workers)
 {
     std::vector<std::size_t> positions(keyIndices.size());
     std::iota(positions.begin(), positions.end(), 0);
-    const CSVComparator::ComparableColumns key(table, columnsOf(keyIndices), std::move(positions), ignoreCase, workers);
-    *this = KeyDiagnostics(key, CSVComparator::KeyGroups(key, nullptr, workers), 0);
+    const ComparableColumns key(table, columnsOf(keyIndices), std::move(positions), ignoreCase, workers);
+    *this = KeyDiagnostics(key, KeyGroups(key, nullptr, workers), 0);
 }
 
-KeyDiagnostics::KeyDiagnostics(const CSVComparator::ComparableColumns& forms, const CSVComparator::KeyGroups& groups,
-                               std::size_t side)
+KeyDiagnostics::KeyDiagnostics(const ComparableColumns& forms, const KeyGroups& groups, std::size_t side)
 {
     for (std::size_t row = 0; row < forms.rowCount(); ++row)
         if (hasEmptyPart(forms, row))

@@ -9,14 +9,12 @@
 #include <string_view>
 #include <vector>
 
-#include "table/CSVTable.h"
+#include "engine/table/Table.h"
 
 namespace rowlark::compare {
 
-namespace CSVComparator {
 class ComparableColumns;
 class KeyGroups;
-}  // namespace CSVComparator
 
 struct KeyDiagnostics {
     std::int64_t emptyKeyRows = 0;       // rows whose key is empty or has an empty part
@@ -25,11 +23,10 @@ struct KeyDiagnostics {
     KeyDiagnostics() = default;
     // `keyIndices` are the table's key columns in mapping order; an index outside the table reads
     // as an empty part. `workers` as for the comparison (0: one per core).
-    KeyDiagnostics(const table::CSVTable& table, const std::vector<std::int64_t>& keyIndices, bool ignoreCase,
+    KeyDiagnostics(const table::Table& table, const std::vector<std::int64_t>& keyIndices, bool ignoreCase,
                    unsigned workers = 0);
     // The same counts from keys already normalized and grouped: `forms` is side `side` of `groups`.
-    KeyDiagnostics(const CSVComparator::ComparableColumns& forms, const CSVComparator::KeyGroups& groups,
-                   std::size_t side);
+    KeyDiagnostics(const ComparableColumns& forms, const KeyGroups& groups, std::size_t side);
 
     bool operator==(const KeyDiagnostics&) const = default;
 };

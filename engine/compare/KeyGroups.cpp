@@ -1,4 +1,4 @@
-#include "compare/KeyGroups.h"
+#include "engine/compare/KeyGroups.h"
 
 #include <algorithm>
 #include <array>
@@ -8,10 +8,10 @@
 #include <stdexcept>
 #include <thread>
 
-#include "table/Parallel.h"
-#include "table/Prefetch.h"
+#include "engine/table/Parallel.h"
+#include "engine/table/Prefetch.h"
 
-namespace rowlark::compare::CSVComparator {
+namespace rowlark::compare {
 namespace {
 
 // Below this many keys a second sorting thread costs more than it saves.
@@ -213,4 +213,4 @@ std::vector<std::uint32_t> KeyGroups::sortedKeys(std::span<const std::uint32_t> 
     return order;
 }
 
-}  // namespace rowlark::compare::CSVComparator
+}  // namespace rowlark::compare

@@ -9,9 +9,9 @@
 #include <span>
 #include <vector>
 
-#include "compare/ComparableColumns.h"
+#include "engine/compare/ComparableColumns.h"
 
-namespace rowlark::compare::CSVComparator {
+namespace rowlark::compare {
 
 class KeyGroups {
 public:
@@ -74,4 +74,4 @@ private:
     std::vector<std::uint32_t> groupRows_[2];
 };
 
-}  // namespace rowlark::compare::CSVComparator
+}  // namespace rowlark::compare

@@ -1,4 +1,4 @@
-#include "compare/RecordMatching.h"
+#include "engine/compare/RecordMatching.h"
 
 #include <algorithm>
 #include <array>
@@ -7,12 +7,12 @@
 #include <span>
 #include <string_view>
 
-#include "compare/ComparableColumns.h"
-#include "compare/KeyGroups.h"
-#include "table/Parallel.h"
-#include "table/Prefetch.h"
+#include "engine/compare/ComparableColumns.h"
+#include "engine/compare/KeyGroups.h"
+#include "engine/table/Parallel.h"
+#include "engine/table/Prefetch.h"
 
-namespace rowlark::compare::CSVComparator {
+namespace rowlark::compare {
 namespace {
 
 // Enough pieces for an even share per core even when some keys hold many rows.
@@ -25,7 +25,7 @@ struct ActiveColumns {
     bool hasKeyMapping = false;
 };
 
-std::size_t checkedColumn(std::int64_t index, const table::CSVTable& table, std::string_view fileLabel)
+std::size_t checkedColumn(std::int64_t index, const table::Table& table, std::string_view fileLabel)
 {
     if (index < 0 || static_cast<std::uint64_t>(index) >= table.columnCount())
         throw InvalidMappingError("The column mapping does not fit " + std::string(fileLabel) +
@@ -35,8 +35,8 @@ std::size_t checkedColumn(std::int64_t index, const table::CSVTable& table, std:
 }
 
 // The compared column pairs in mapping order, and which of them form the key.
-ActiveColumns activeColumns(const std::vector<records::ColumnMapping>& mappings, const table::CSVTable& left,
-                            const table::CSVTable& right)
+ActiveColumns activeColumns(const std::vector<records::ColumnMapping>& mappings, const table::Table& left,
+                            const table::Table& right)
 {
     ActiveColumns active;
     for (const records::ColumnMapping& mapping : mappings) {
@@ -217,7 +217,7 @@ private:
             const std::size_t leftColumn = left_.column(position);
             const std::size_t rightColumn = right_.column(position);
             cells.push_back({
-                .id = records::Uuid::random(),
+                .id = records::UUID::random(),
                 .leftHeader = left_.table().headers()[leftColumn],
                 .rightHeader = right_.table().headers()[rightColumn],
                 .leftValue = std::string(left_.table().cell(leftRow, leftColumn)),
@@ -250,7 +250,7 @@ private:
     records::RowDifference recordDifference(records::DiffStatus status)
     {
         records::RowDifference difference;
-        difference.id = records::Uuid::random();
+        difference.id = records::UUID::random();
         difference.key = displayKey();
         difference.status = status;
         return difference;
@@ -412,8 +412,8 @@ void matchRecords(const ComparableColumns& leftForms, const ComparableColumns& r
 }
 
 // The compared column pairs, in mapping order, none changed yet.
-std::vector<records::ColumnChanges> comparedColumns(const ActiveColumns& active, const table::CSVTable& left,
-                                                    const table::CSVTable& right)
+std::vector<records::ColumnChanges> comparedColumns(const ActiveColumns& active, const table::Table& left,
+                                                    const table::Table& right)
 {
     std::vector<records::ColumnChanges> columns;
     columns.reserve(active.left.size());
@@ -428,7 +428,7 @@ std::vector<records::ColumnChanges> comparedColumns(const ActiveColumns& active,
 }
 
 // The names of the columns of `table` that `isPaired` does not hold, in column order.
-std::vector<std::string> unpairedHeaders(const table::CSVTable& table, const std::vector<bool>& isPaired)
+std::vector<std::string> unpairedHeaders(const table::Table& table, const std::vector<bool>& isPaired)
 {
     std::vector<std::string> headers;
     for (std::size_t column = 0; column < table.columnCount(); ++column)
@@ -438,8 +438,8 @@ std::vector<std::string> unpairedHeaders(const table::CSVTable& table, const std
 }
 
 // Fills the summary's lists of the columns that no mapping pairs with a column of the other file.
-void listColumnsInOneFile(const std::vector<records::ColumnMapping>& mappings, const table::CSVTable& left,
-                          const table::CSVTable& right, records::ComparisonSummary& summary)
+void listColumnsInOneFile(const std::vector<records::ColumnMapping>& mappings, const table::Table& left,
+                          const table::Table& right, records::ComparisonSummary& summary)
 {
     std::vector<bool> isLeftPaired(left.columnCount());
     std::vector<bool> isRightPaired(right.columnCount());
@@ -458,7 +458,7 @@ void listColumnsInOneFile(const std::vector<records::ColumnMapping>& mappings, c
 }
 
 // Compares, and when `keys` is given measures both tables' keys into it.
-records::ComparisonSummary compareMeasuringKeys(const table::CSVTable& left, const table::CSVTable& right,
+records::ComparisonSummary compareMeasuringKeys(const table::Table& left, const table::Table& right,
                                                 const std::vector<records::ColumnMapping>& mappings, bool ignoreCase,
                                                 unsigned workers, ComparisonWithKeys* keys)
 {
@@ -484,14 +484,14 @@ records::ComparisonSummary compareMeasuringKeys(const table::CSVTable& left, con
 
 }  // namespace
 
-records::ComparisonSummary compare(const table::CSVTable& left, const table::CSVTable& right,
+records::ComparisonSummary compare(const table::Table& left, const table::Table& right,
                                    const std::vector<records::ColumnMapping>& mappings, bool ignoreCase,
                                    unsigned workers)
 {
     return compareMeasuringKeys(left, right, mappings, ignoreCase, workers, nullptr);
 }
 
-ComparisonWithKeys compareWithKeyDiagnostics(const table::CSVTable& left, const table::CSVTable& right,
+ComparisonWithKeys compareWithKeyDiagnostics(const table::Table& left, const table::Table& right,
                                              const std::vector<records::ColumnMapping>& mappings, bool ignoreCase,
                                              unsigned workers)
 {
@@ -500,4 +500,4 @@ ComparisonWithKeys compareWithKeyDiagnostics(const table::CSVTable& left, const 
     return result;
 }
 
-}  // namespace rowlark::compare::CSVComparator
+}  // namespace rowlark::compare

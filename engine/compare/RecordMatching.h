@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "compare/KeyDiagnostics.h"
-#include "records/Differences.h"
-#include "records/Mapping.h"
-#include "table/CSVTable.h"
+#include "engine/compare/KeyDiagnostics.h"
+#include "engine/records/Differences.h"
+#include "engine/records/Mapping.h"
+#include "engine/table/Table.h"
 
-namespace rowlark::compare::CSVComparator {
+namespace rowlark::compare {
 
 // A mapping names a column that its table does not have: the mapping was built for other files.
 class InvalidMappingError : public std::out_of_range {
@@ -25,7 +25,7 @@ public:
 // by key; within a key, changed records, then only-left, then only-right. `workers` threads share
 // the work (0: one per core); the result does not depend on their number, apart from the random
 // ids. Fails with InvalidMappingError when an active mapping's index lies outside its table.
-records::ComparisonSummary compare(const table::CSVTable& left, const table::CSVTable& right,
+records::ComparisonSummary compare(const table::Table& left, const table::Table& right,
                                    const std::vector<records::ColumnMapping>& mappings, bool ignoreCase,
                                    unsigned workers = 0);
 
@@ -39,8 +39,8 @@ struct ComparisonWithKeys {
 // order, with a right column), counted from the keys the comparison has already normalized and
 // grouped. Without a key mapping the tables have no key columns, although the comparison matches
 // records by the first active mapping.
-ComparisonWithKeys compareWithKeyDiagnostics(const table::CSVTable& left, const table::CSVTable& right,
+ComparisonWithKeys compareWithKeyDiagnostics(const table::Table& left, const table::Table& right,
                                              const std::vector<records::ColumnMapping>& mappings, bool ignoreCase,
                                              unsigned workers = 0);
 
-}  // namespace rowlark::compare::CSVComparator
+}  // namespace rowlark::compare

@@ -1,14 +1,14 @@
-#include "compare/ValueNormalization.h"
+#include "engine/compare/ValueNormalization.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <utility>
 
-#include "text/JSON.h"
-#include "text/Unicode.h"
+#include "engine/text/JSON.h"
+#include "engine/text/Unicode.h"
 
-namespace rowlark::compare::CSVComparator {
+namespace rowlark::compare {
 namespace {
 
 enum class Spelling { none, empty, trueValue, falseValue, unitedStates };
@@ -273,4 +273,4 @@ std::vector<std::string> normalizedKey(const std::vector<std::string>& row, cons
     return key;
 }
 
-}  // namespace rowlark::compare::CSVComparator
+}  // namespace rowlark::compare

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace rowlark::compare::CSVComparator {
+namespace rowlark::compare {
 
 // Which spelling rules apply to a column, decided once from its normalized header.
 struct ColumnRules {
@@ -44,4 +44,4 @@ std::string canonicalComparable(std::string_view value, std::string_view normali
 std::vector<std::string> normalizedKey(const std::vector<std::string>& row, const std::vector<std::string>& headers,
                                        const std::vector<std::int64_t>& keyIndices, bool ignoreCase);
 
-}  // namespace rowlark::compare::CSVComparator
+}  // namespace rowlark::compare

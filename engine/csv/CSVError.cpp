@@ -1,4 +1,4 @@
-#include "csv/CSVError.h"
+#include "engine/csv/CSVError.h"
 
 #include <string>
 #include <utility>

@@ -10,9 +10,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "csv/CSVParser.h"
-#include "table/CSVTable.h"
-#include "text/Encoding.h"
+#include "engine/csv/CSVParser.h"
+#include "engine/table/Table.h"
+#include "engine/text/Encoding.h"
 
 namespace rowlark::csv {
 
@@ -123,13 +123,13 @@ DecodedText decodedText(FileBytes file)
 
 namespace rowlark::table {
 
-CSVTable CSVTable::parse(std::string text)
+Table Table::parse(std::string text)
 {
     csv::ParsedCSV parsed = csv::parseCSV(std::move(text));
     return withStore(std::move(parsed.headers), std::move(parsed.cells));
 }
 
-CSVTable CSVTable::load(const std::filesystem::path& path)
+Table Table::load(const std::filesystem::path& path)
 {
     csv::DecodedText decoded = csv::decodedText(csv::readWholeFile(path));
     csv::ParsedCSV parsed = csv::parseCSV(std::move(decoded.text), decoded.start);

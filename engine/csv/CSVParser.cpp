@@ -1,4 +1,4 @@
-#include "csv/CSVParser.h"
+#include "engine/csv/CSVParser.h"
 
 #include <algorithm>
 #include <bit>
@@ -13,9 +13,9 @@
 #include <emmintrin.h>
 #endif
 
-#include "csv/CSVError.h"
-#include "table/Pages.h"
-#include "text/Unicode.h"
+#include "engine/csv/CSVError.h"
+#include "engine/table/Pages.h"
+#include "engine/text/Unicode.h"
 
 namespace rowlark::csv {
 

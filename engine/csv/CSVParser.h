@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "table/CellStore.h"
+#include "engine/table/CellStore.h"
 
 namespace rowlark::csv {
 

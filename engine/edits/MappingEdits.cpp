@@ -1,19 +1,19 @@
-#include "edits/MappingEdits.h"
+#include "engine/edits/MappingEdits.h"
 
 #include <algorithm>
 
-#include "analysis/LearnedPattern.h"
+#include "engine/analysis/LearnedPattern.h"
 
 namespace rowlark::edits::MappingEdits {
 namespace {
 
-bool isStructured(const table::CSVTable& table, std::int64_t index)
+bool isStructured(const table::Table& table, std::int64_t index)
 {
     return index >= 0 && table.structuredColumnIndices().contains(static_cast<std::size_t>(index));
 }
 
 // The mapping with this id, or null; const when the list is.
-template<typename Mappings> auto find(Mappings& mappings, const records::Uuid& id) -> decltype(mappings.data())
+template<typename Mappings> auto find(Mappings& mappings, const records::UUID& id) -> decltype(mappings.data())
 {
     const auto mapping = std::find_if(mappings.begin(), mappings.end(),
                                       [&](const records::ColumnMapping& candidate) { return candidate.id == id; });
@@ -22,19 +22,19 @@ template<typename Mappings> auto find(Mappings& mappings, const records::Uuid& i
 
 }  // namespace
 
-bool canPair(const table::CSVTable& left, const table::CSVTable& right, std::int64_t leftIndex, std::int64_t rightIndex)
+bool canPair(const table::Table& left, const table::Table& right, std::int64_t leftIndex, std::int64_t rightIndex)
 {
     return isStructured(left, leftIndex) == isStructured(right, rightIndex);
 }
 
-std::optional<ManualChoice> chooseRightColumn(const table::CSVTable& left, const table::CSVTable& right,
+std::optional<ManualChoice> chooseRightColumn(const table::Table& left, const table::Table& right,
                                               const std::vector<records::ColumnMapping>& mappings,
-                                              const records::Uuid& id, std::optional<std::int64_t> rightIndex)
+                                              const records::UUID& id, std::optional<std::int64_t> rightIndex)
 {
     const records::ColumnMapping* anchor = find(mappings, id);
     if (!anchor || (rightIndex && !canPair(left, right, anchor->leftIndex, *rightIndex)))
         return std::nullopt;
-    auto [updated, filled] = analysis::CSVComparator::applyLearnedPattern(left, right, mappings, id, rightIndex);
+    auto [updated, filled] = analysis::applyLearnedPattern(left, right, mappings, id, rightIndex);
     return ManualChoice{std::move(updated), filled};
 }
 
@@ -46,7 +46,7 @@ std::string choiceNotice(std::int64_t filled)
            " related columns. Review the suggestions before comparing.";
 }
 
-bool setKey(std::vector<records::ColumnMapping>& mappings, const records::Uuid& id, bool value)
+bool setKey(std::vector<records::ColumnMapping>& mappings, const records::UUID& id, bool value)
 {
     records::ColumnMapping* mapping = find(mappings, id);
     if (!mapping || !mapping->rightIndex)
@@ -57,7 +57,7 @@ bool setKey(std::vector<records::ColumnMapping>& mappings, const records::Uuid& 
     return true;
 }
 
-bool setIncluded(std::vector<records::ColumnMapping>& mappings, const records::Uuid& id, bool value)
+bool setIncluded(std::vector<records::ColumnMapping>& mappings, const records::UUID& id, bool value)
 {
     records::ColumnMapping* mapping = find(mappings, id);
     if (!mapping || mapping->isKey)

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "records/Mapping.h"
-#include "records/Uuid.h"
-#include "table/CSVTable.h"
+#include "engine/records/Mapping.h"
+#include "engine/records/UUID.h"
+#include "engine/table/Table.h"
 
 namespace rowlark::edits::MappingEdits {
 
@@ -22,25 +22,24 @@ struct ManualChoice {
 
 // Whether `leftIndex` and `rightIndex` may form a pair: a JSON-object column pairs only with a
 // JSON-object column.
-bool canPair(const table::CSVTable& left, const table::CSVTable& right, std::int64_t leftIndex,
-             std::int64_t rightIndex);
+bool canPair(const table::Table& left, const table::Table& right, std::int64_t leftIndex, std::int64_t rightIndex);
 
 // The mapping `id` pointed at `rightIndex` (or at no column) by hand, with the learned pattern
 // applied to the other mappings. None, changing nothing, when there is no such mapping or the
 // choice would pair a JSON-object column with an ordinary one.
-std::optional<ManualChoice> chooseRightColumn(const table::CSVTable& left, const table::CSVTable& right,
+std::optional<ManualChoice> chooseRightColumn(const table::Table& left, const table::Table& right,
                                               const std::vector<records::ColumnMapping>& mappings,
-                                              const records::Uuid& id, std::optional<std::int64_t> rightIndex);
+                                              const records::UUID& id, std::optional<std::int64_t> rightIndex);
 
 // "Mapping updated." or the note that the pattern filled `filled` related columns.
 std::string choiceNotice(std::int64_t filled);
 
 // Makes the mapping part of the row key or not; a key column is always compared. Returns false,
 // changing nothing, when there is no such mapping or it has no right column.
-bool setKey(std::vector<records::ColumnMapping>& mappings, const records::Uuid& id, bool value);
+bool setKey(std::vector<records::ColumnMapping>& mappings, const records::UUID& id, bool value);
 
 // Includes the mapping in the comparison or not. Returns false, changing nothing, when there is
 // no such mapping or it is a key mapping, which is always compared.
-bool setIncluded(std::vector<records::ColumnMapping>& mappings, const records::Uuid& id, bool value);
+bool setIncluded(std::vector<records::ColumnMapping>& mappings, const records::UUID& id, bool value);
 
 }  // namespace rowlark::edits::MappingEdits

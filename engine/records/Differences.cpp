@@ -1,4 +1,4 @@
-#include "records/Differences.h"
+#include "engine/records/Differences.h"
 
 #include <algorithm>
 #include <array>

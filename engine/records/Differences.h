@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "records/Uuid.h"
+#include "engine/records/UUID.h"
 
 namespace rowlark::records {
 
@@ -20,7 +20,7 @@ std::string_view title(DiffStatus status);
 
 // One differing field of a changed record; values are the cells as read.
 struct CellDifference {
-    Uuid id;
+    UUID id;
     std::string leftHeader;
     std::string rightHeader;
     std::string leftValue;
@@ -33,7 +33,7 @@ inline constexpr std::string_view keySeparator = " \u2022 ";
 
 // One differing record, identified by `id`.
 struct RowDifference {
-    Uuid id;
+    UUID id;
     std::string key;  // comparable forms of the key columns joined with keySeparator
     DiffStatus status = DiffStatus::changed;
     std::optional<std::vector<std::string>> leftRow;   // absent for onlyRight

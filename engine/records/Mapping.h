@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "records/Uuid.h"
+#include "engine/records/UUID.h"
 
 namespace rowlark::records {
 
@@ -24,7 +24,7 @@ struct HeaderSuggestion {
 
 // One row of the mapping, one per left column, in left column order.
 struct ColumnMapping {
-    Uuid id;
+    UUID id;
     std::int64_t leftIndex = 0;
     std::optional<std::int64_t> rightIndex;
     bool isKey = false;

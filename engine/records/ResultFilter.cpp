@@ -1,4 +1,4 @@
-#include "records/ResultFilter.h"
+#include "engine/records/ResultFilter.h"
 
 namespace rowlark::records {
 

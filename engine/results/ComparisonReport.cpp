@@ -1,8 +1,8 @@
-#include "results/ComparisonReport.h"
+#include "engine/results/ComparisonReport.h"
 
 #include <optional>
 
-#include "text/Unicode.h"
+#include "engine/text/Unicode.h"
 
 namespace rowlark::results::ComparisonReport {
 namespace {

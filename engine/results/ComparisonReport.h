@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "records/Differences.h"
+#include "engine/records/Differences.h"
 
 namespace rowlark::results::ComparisonReport {
 

@@ -1,21 +1,20 @@
-#include "results/ComparisonRun.h"
+#include "engine/results/ComparisonRun.h"
 
 #include <chrono>
 #include <utility>
 
-#include "compare/KeyDiagnostics.h"
-#include "compare/RecordMatching.h"
+#include "engine/compare/KeyDiagnostics.h"
+#include "engine/compare/RecordMatching.h"
 
 namespace rowlark::results {
 
-ComparisonOutcome runComparison(const table::CSVTable& left, const table::CSVTable& right, std::string_view leftName,
+ComparisonOutcome runComparison(const table::Table& left, const table::Table& right, std::string_view leftName,
                                 std::string_view rightName, const std::vector<records::ColumnMapping>& mappings,
                                 bool ignoreCase, const std::function<void()>& checkpoint)
 {
     const auto start = std::chrono::steady_clock::now();
     // The key diagnostics come from the keys the comparison has already normalized and grouped.
-    compare::CSVComparator::ComparisonWithKeys compared =
-        compare::CSVComparator::compareWithKeyDiagnostics(left, right, mappings, ignoreCase);
+    compare::ComparisonWithKeys compared = compare::compareWithKeyDiagnostics(left, right, mappings, ignoreCase);
     if (checkpoint)
         checkpoint();
     ComparisonOutcome outcome;

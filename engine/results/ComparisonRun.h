@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "records/Differences.h"
-#include "records/Mapping.h"
-#include "results/ResultIndex.h"
-#include "table/CSVTable.h"
+#include "engine/records/Differences.h"
+#include "engine/records/Mapping.h"
+#include "engine/results/ResultIndex.h"
+#include "engine/table/Table.h"
 
 namespace rowlark::results {
 
@@ -27,7 +27,7 @@ struct ComparisonOutcome {
 // Compares the tables, indexes the result and builds the key warning with the files' names.
 // `checkpoint`, when given, runs between the comparison and the index; a caller that wants to
 // stop there throws from it.
-ComparisonOutcome runComparison(const table::CSVTable& left, const table::CSVTable& right, std::string_view leftName,
+ComparisonOutcome runComparison(const table::Table& left, const table::Table& right, std::string_view leftName,
                                 std::string_view rightName, const std::vector<records::ColumnMapping>& mappings,
                                 bool ignoreCase, const std::function<void()>& checkpoint = {});
 

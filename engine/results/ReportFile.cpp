@@ -1,4 +1,4 @@
-#include "results/ReportFile.h"
+#include "engine/results/ReportFile.h"
 
 #include <atomic>
 #include <cerrno>
@@ -10,7 +10,7 @@
 #include <unistd.h>
 #include <utility>
 
-#include "records/Uuid.h"
+#include "engine/records/UUID.h"
 
 namespace rowlark::results::ReportFile {
 namespace {
@@ -52,7 +52,7 @@ std::string hiddenSibling(const fs::path& target)
 {
     // Appended piece by piece: gcc 12 takes "." + a temporary for an overlapping copy (-Wrestrict).
     std::string name = ".";
-    name.append(target.filename().string()).append(".").append(records::Uuid::random().toString());
+    name.append(target.filename().string()).append(".").append(records::UUID::random().toString());
     return (target.parent_path() / name).string();
 }
 

@@ -1,12 +1,12 @@
-#include "results/ResultIndex.h"
+#include "engine/results/ResultIndex.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 
-#include "table/Parallel.h"
-#include "text/Unicode.h"
+#include "engine/table/Parallel.h"
+#include "engine/text/Unicode.h"
 
 namespace rowlark::results {
 namespace {

@@ -11,8 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "records/Differences.h"
-#include "records/ResultFilter.h"
+#include "engine/records/Differences.h"
+#include "engine/records/ResultFilter.h"
 
 namespace rowlark::results {
 

@@ -1,4 +1,4 @@
-#include "structured/StructuredColumns.h"
+#include "engine/structured/StructuredColumns.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,9 +6,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "table/CSVTable.h"
-#include "text/JSONReader.h"
-#include "text/Unicode.h"
+#include "engine/table/Table.h"
+#include "engine/text/JSONReader.h"
+#include "engine/text/Unicode.h"
 
 namespace rowlark::structured {
 namespace {
@@ -263,7 +263,7 @@ struct StructuredColumn {
     std::size_t firstDerived;
 };
 
-std::vector<StructuredColumn> detectedStructuredColumns(const table::CSVTable& table, CellFlattener& flattener)
+std::vector<StructuredColumn> detectedStructuredColumns(const table::Table& table, CellFlattener& flattener)
 {
     std::vector<ColumnDetection> detections(table.columnCount());
     std::vector<std::size_t> candidates;
@@ -306,7 +306,7 @@ std::vector<StructuredColumn> detectedStructuredColumns(const table::CSVTable& t
 }
 
 // The cells of every derived column, row by row, in derived-column order.
-table::CellStore derivedCells(const table::CSVTable& table, const std::vector<StructuredColumn>& structuredColumns,
+table::CellStore derivedCells(const table::Table& table, const std::vector<StructuredColumn>& structuredColumns,
                               std::size_t derivedCount, CellFlattener& flattener)
 {
     table::CellStoreBuilder builder(derivedCount, table.rowCount());
@@ -409,7 +409,7 @@ std::vector<DerivedJSONColumn> derivedJSONColumns(std::vector<JSONPath> paths)
 
 namespace rowlark::table {
 
-CSVTable CSVTable::expandingStructuredColumns() const
+Table Table::expandingStructuredColumns() const
 {
     structured::CellFlattener flattener;
     const auto structuredColumns = structured::detectedStructuredColumns(*this, flattener);
@@ -444,7 +444,7 @@ CSVTable CSVTable::expandingStructuredColumns() const
         ++nextStructured;
     }
 
-    CSVTable expanded(std::move(headers), std::move(columns), rowCount_);
+    Table expanded(std::move(headers), std::move(columns), rowCount_);
     expanded.derivedColumnCount_ = static_cast<std::int64_t>(derivedCount);
     expanded.structuredColumnIndices_ = std::move(structuredIndices);
     expanded.derivedColumnIndices_ = std::move(derivedIndices);

@@ -1,6 +1,6 @@
 #pragma once
 
-// The pieces of the structured-column expansion (CSVTable::expandingStructuredColumns): how one
+// The pieces of the structured-column expansion (Table::expandingStructuredColumns): how one
 // cell is recognised as a JSON object and flattened into leaf values addressed by paths, and
 // how paths become the labels of derived columns. Private to the table code and its tests.
 

@@ -13,7 +13,7 @@
 #include <limits>
 #include <vector>
 
-#include "table/Prefetch.h"
+#include "engine/table/Prefetch.h"
 
 namespace rowlark::table {
 

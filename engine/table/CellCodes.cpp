@@ -1,4 +1,4 @@
-#include "table/CellCodes.h"
+#include "engine/table/CellCodes.h"
 
 #include <utility>
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "table/Prefetch.h"
+#include "engine/table/Prefetch.h"
 
 namespace rowlark::table {
 

@@ -1,4 +1,4 @@
-#include "table/CellStore.h"
+#include "engine/table/CellStore.h"
 
 #include <cassert>
 #include <utility>

@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "table/CellBounds.h"
-#include "table/CellCodes.h"
-#include "table/TextDictionary.h"
-#include "text/JSON.h"
+#include "engine/table/CellBounds.h"
+#include "engine/table/CellCodes.h"
+#include "engine/table/TextDictionary.h"
+#include "engine/text/JSON.h"
 
 namespace rowlark::table {
 

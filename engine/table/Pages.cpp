@@ -1,4 +1,4 @@
-#include "table/Pages.h"
+#include "engine/table/Pages.h"
 
 #include <cstdint>
 

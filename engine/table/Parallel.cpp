@@ -1,4 +1,4 @@
-#include "table/Parallel.h"
+#include "engine/table/Parallel.h"
 
 #include <algorithm>
 #include <atomic>

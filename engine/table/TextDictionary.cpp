@@ -1,4 +1,4 @@
-#include "table/TextDictionary.h"
+#include "engine/table/TextDictionary.h"
 
 #include <functional>
 #include <utility>

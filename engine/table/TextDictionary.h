@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "table/CellBounds.h"
+#include "engine/table/CellBounds.h"
 
 namespace rowlark::table {
 

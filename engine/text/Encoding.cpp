@@ -1,6 +1,6 @@
-#include "text/Encoding.h"
+#include "engine/text/Encoding.h"
 
-#include "text/Unicode.h"
+#include "engine/text/Unicode.h"
 
 #include <array>
 #include <bit>

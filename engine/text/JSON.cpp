@@ -1,4 +1,4 @@
-#include "text/JSON.h"
+#include "engine/text/JSON.h"
 
 #include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>
@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "text/JSONReader.h"
-#include "text/Unicode.h"
+#include "engine/text/JSONReader.h"
+#include "engine/text/Unicode.h"
 
 namespace rowlark::text {
 namespace {

@@ -1,4 +1,4 @@
-#include "text/TextDifference.h"
+#include "engine/text/TextDifference.h"
 
 #include <algorithm>
 #include <array>
@@ -9,7 +9,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "text/Unicode.h"
+#include "engine/text/Unicode.h"
 
 namespace rowlark::text {
 namespace {

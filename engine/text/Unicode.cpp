@@ -1,4 +1,4 @@
-#include "text/Unicode.h"
+#include "engine/text/Unicode.h"
 
 #include <unicode/brkiter.h>
 #include <unicode/normalizer2.h>

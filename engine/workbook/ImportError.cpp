@@ -1,4 +1,4 @@
-#include "workbook/ImportError.h"
+#include "engine/workbook/ImportError.h"
 
 #include <utility>
 

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "workbook/WorkbookPayload.h"
-#include "workbook/ZipArchive.h"
+#include "engine/workbook/WorkbookPayload.h"
+#include "engine/workbook/container/ZIPArchive.h"
 
 namespace rowlark::workbook {
 
@@ -39,8 +39,8 @@ using LibraryFormatter = std::function<std::vector<std::string>(const std::vecto
 
 // Both fail with ImportError where the library path reports the same error, with ReadDeclined
 // for what they leave to the library, and with ImportCancelled once `stop` is requested.
-WorkbookPayload readXlsx(ZipArchive& archive, const NativeRequest& request, const LibraryFormatter& formatter,
+WorkbookPayload readXLSX(ZIPArchive& archive, const NativeRequest& request, const LibraryFormatter& formatter,
                          std::stop_token stop);
-WorkbookPayload readOds(ZipArchive& archive, const NativeRequest& request, std::stop_token stop);
+WorkbookPayload readODS(ZIPArchive& archive, const NativeRequest& request, std::stop_token stop);
 
 }  // namespace rowlark::workbook

@@ -1,12 +1,12 @@
-#include "workbook/SheetCells.h"
+#include "engine/workbook/SheetCells.h"
 
 #include <algorithm>
 #include <set>
 
-#include "workbook/ImportError.h"
-#include "workbook/NativeReader.h"
-#include "workbook/ReaderProtocol.h"
-#include "workbook/SpreadsheetImporter.h"
+#include "engine/workbook/FileImport.h"
+#include "engine/workbook/ImportError.h"
+#include "engine/workbook/NativeReader.h"
+#include "engine/workbook/library/ReaderProtocol.h"
 
 namespace rowlark::workbook {
 namespace {
@@ -44,9 +44,9 @@ void throwIfStopped(const std::stop_token& stop, std::size_t cell)
 
 bool CellRange::isWithinLimits() const
 {
-    return rowCount() <= std::uint64_t(SpreadsheetImporter::maximumRows) &&
-           columnCount() <= std::uint64_t(SpreadsheetImporter::maximumColumns) &&
-           rowCount() * columnCount() <= std::uint64_t(SpreadsheetImporter::maximumCells);
+    return rowCount() <= std::uint64_t(FileImport::maximumRows) &&
+           columnCount() <= std::uint64_t(FileImport::maximumColumns) &&
+           rowCount() * columnCount() <= std::uint64_t(FileImport::maximumCells);
 }
 
 void CellRange::extend(std::uint32_t row, std::uint32_t column)
@@ -63,7 +63,7 @@ void SheetCells::declareRange(const CellRange& range)
     // Room for the cells a sheet within the limits may declare, so that the cells need not be
     // copied as they grow; pages are only taken as cells arrive.
     const std::uint64_t cells =
-        std::min<std::uint64_t>(range.rowCount() * range.columnCount(), SpreadsheetImporter::maximumCells);
+        std::min<std::uint64_t>(range.rowCount() * range.columnCount(), FileImport::maximumCells);
     cells_.reserve(cells);
     text_.reserve(cells * expectedTextBytes);
 }

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "workbook/WorkbookPayload.h"
+#include "engine/workbook/WorkbookPayload.h"
 
 namespace rowlark::workbook {
 

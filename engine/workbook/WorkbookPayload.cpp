@@ -1,4 +1,4 @@
-#include "workbook/WorkbookPayload.h"
+#include "engine/workbook/WorkbookPayload.h"
 
 #include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>

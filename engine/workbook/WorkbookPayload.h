@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "table/CellStore.h"
+#include "engine/table/CellStore.h"
 
 namespace rowlark::workbook {
 

@@ -21,8 +21,8 @@
 
 #include "RowlarkVersion.h"
 #include "cli/Command.h"
-#include "table/CSVTable.h"
-#include "workbook/SpreadsheetImporter.h"
+#include "engine/table/Table.h"
+#include "engine/workbook/FileImport.h"
 
 namespace rowlark::cli {
 namespace {
@@ -146,7 +146,7 @@ TEST_F(CommandTest, ReportReplacesTheTargetOfALinkKeepingItsPermissions)
     EXPECT_EQ(fs::status(folder_ / "private.csv").permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
-std::vector<std::vector<std::string>> tableRows(const rowlark::table::CSVTable& table)
+std::vector<std::vector<std::string>> tableRows(const rowlark::table::Table& table)
 {
     std::vector<std::vector<std::string>> rows{table.headers()};
     for (std::size_t row = 0; row < table.rowCount(); ++row)
@@ -154,14 +154,14 @@ std::vector<std::vector<std::string>> tableRows(const rowlark::table::CSVTable& 
     return rows;
 }
 
-TEST_F(CommandTest, AnXlsxReportPathWritesAWorkbookOfTheCSVReport)
+TEST_F(CommandTest, AnXLSXReportPathWritesAWorkbookOfTheCSVReport)
 {
     EXPECT_EQ(run(inputs({"--report", "Report.XLSX"}), folder_).status, 1);
-    const auto workbook = rowlark::workbook::SpreadsheetImporter::loadWithMetadata(
-        folder_ / "Report.XLSX", "Report", {}, {}, rowlark::workbook::SpreadsheetImporter::WorkbookReader::native);
+    const auto workbook = rowlark::workbook::FileImport::readTable(
+        folder_ / "Report.XLSX", "Report", {}, {}, rowlark::workbook::FileImport::WorkbookReader::native);
     EXPECT_EQ(workbook.sheets, (std::vector<std::string>{"Report", "Summary"}));
     EXPECT_EQ(tableRows(workbook.table),
-              tableRows(rowlark::table::CSVTable::parse(run(inputs({"--report", "-"}), folder_).out)));
+              tableRows(rowlark::table::Table::parse(run(inputs({"--report", "-"}), folder_).out)));
 }
 
 TEST_F(CommandTest, WriteErrorsOnStandardOutputExitWithTwo)

@@ -3,9 +3,9 @@
 #include <QCoreApplication>
 #include <QTest>
 
-#include "BackgroundRunner.h"
+#include "model/BackgroundRunner.h"
 
-#include "ModelTesting.h"
+#include "tests/model/ModelTesting.h"
 
 namespace rowlark::testing {
 namespace {

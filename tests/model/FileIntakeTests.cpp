@@ -1,8 +1,8 @@
 #include <QFile>
 
-#include "ModelTesting.h"
-#include "ModelWork.h"
-#include "workbook/SpreadsheetImporter.h"
+#include "engine/workbook/FileImport.h"
+#include "model/ModelWork.h"
+#include "tests/model/ModelTesting.h"
 
 namespace rowlark::testing {
 namespace {
@@ -74,7 +74,7 @@ TEST_F(ExportTest, ReportHoldsOnlyTheRecordsChangedInTheChosenColumn)
 }
 
 // A path ending in .xlsx gets the workbook, whose Summary sheet names the key of the comparison.
-TEST_F(ExportTest, AnXlsxPathGetsTheWorkbookReport)
+TEST_F(ExportTest, AnXLSXPathGetsTheWorkbookReport)
 {
     dialogs->saveAnswer = folder.filePath("report.XLSX");
     model.setChangedColumn(3);  // city
@@ -83,15 +83,14 @@ TEST_F(ExportTest, AnXlsxPathGetsTheWorkbookReport)
     waitUntilIdle();
     EXPECT_EQ(model.notice(), "Exported 1 rows. Formula-like values were escaped for spreadsheet safety.");
     const auto read = [this](const std::string& sheet) {
-        return workbook::SpreadsheetImporter::loadWithMetadata(QFile::encodeName(*dialogs->saveAnswer).toStdString(),
-                                                               sheet, {}, {},
-                                                               workbook::SpreadsheetImporter::WorkbookReader::native)
+        return workbook::FileImport::readTable(QFile::encodeName(*dialogs->saveAnswer).toStdString(), sheet, {}, {},
+                                               workbook::FileImport::WorkbookReader::native)
             .table;
     };
-    const table::CSVTable report = read("Report");
+    const table::Table report = read("Report");
     ASSERT_EQ(report.rowCount(), 1u);
     EXPECT_EQ(report.cell(0, 1), "SK-003");
-    const table::CSVTable summary = read("Summary");
+    const table::Table summary = read("Summary");
     EXPECT_EQ(summary.rowStrings(2), (std::vector<std::string>{"Key", "sku"}));
 }
 

@@ -4,7 +4,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "ModelTesting.h"
+#include "tests/model/ModelTesting.h"
 
 namespace rowlark::testing {
 namespace {
@@ -25,7 +25,7 @@ TEST_F(FilteringTest, RecordChosenAsTheResultsAppearStaysChosen)
 {
     loadSamples();
     keyOnly(0);
-    std::optional<records::Uuid> chosen;
+    std::optional<records::UUID> chosen;
     QObject::connect(&model, &model::ComparisonModel::tabChanged, [&] {
         if (model.tab() == model::WorkspaceTab::results) {
             chosen = model.summary()->differences[2].id;

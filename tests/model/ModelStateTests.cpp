@@ -1,9 +1,9 @@
 #include <algorithm>
 
-#include "ModelTesting.h"
-#include "ModelWork.h"
-#include "SampleFiles.h"
-#include "results/ComparisonRun.h"
+#include "engine/results/ComparisonRun.h"
+#include "model/ModelWork.h"
+#include "model/SampleFiles.h"
+#include "tests/model/ModelTesting.h"
 
 namespace rowlark::testing {
 namespace {
@@ -12,14 +12,14 @@ using ModelStateTest = ModelTest;
 
 TEST_F(ModelStateTest, EditsOfUnknownMappingsOrWithoutFilesChangeNothing)
 {
-    model.map(records::Uuid::random(), std::nullopt);
+    model.map(records::UUID::random(), std::nullopt);
     EXPECT_EQ(announced("mappingChanged"), 0);
     loadSamples();
     const std::vector<records::ColumnMapping> before = model.mappings();
     const QString notice = model.notice();
-    model.setKey(records::Uuid::random(), true);
-    model.setIncluded(records::Uuid::random(), false);
-    model.map(records::Uuid::random(), 1);
+    model.setKey(records::UUID::random(), true);
+    model.setIncluded(records::UUID::random(), false);
+    model.map(records::UUID::random(), 1);
     EXPECT_EQ(model.mappings(), before);
     EXPECT_EQ(model.notice(), notice);
 }
@@ -27,7 +27,7 @@ TEST_F(ModelStateTest, EditsOfUnknownMappingsOrWithoutFilesChangeNothing)
 TEST_F(ModelStateTest, EveryEditDropsTheResult)
 {
     compareSamples();
-    const records::Uuid notes = model.mappings()[4].id;
+    const records::UUID notes = model.mappings()[4].id;
     const std::vector<std::function<void()>> edits = {
         [&] { model.setIncluded(notes, false); },
         [&] { model.setKey(notes, false); },
@@ -102,7 +102,7 @@ TEST(CancellationCheckTest, StopRequestEndsTheWorkAtTheNextCheck)
     source.request_stop();
     const model::InputFile before = model::sampleBefore();
     const model::InputFile after = model::sampleAfter();
-    records::ColumnMapping key{records::Uuid::random(), 0, 0, true, false, true};
+    records::ColumnMapping key{records::UUID::random(), 0, 0, true, false, true};
     EXPECT_THROW(results::runComparison(before.table, after.table, before.name, after.name, {key}, false,
                                         [&] { model::throwIfCancelled(source.get_token()); }),
                  model::OperationCancelled);

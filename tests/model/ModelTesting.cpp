@@ -1,11 +1,11 @@
-#include "ModelTesting.h"
+#include "tests/model/ModelTesting.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QMetaMethod>
 #include <QTest>
 
-#include "BackgroundRunner.h"
+#include "model/BackgroundRunner.h"
 
 namespace rowlark::testing {
 

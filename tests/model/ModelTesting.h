@@ -19,7 +19,7 @@
 
 #include <gmock/gmock.h>
 
-#include "ComparisonModel.h"
+#include "model/ComparisonModel.h"
 
 // Readable QString values in test failures.
 inline void PrintTo(const QString& text, std::ostream* stream)

@@ -5,7 +5,7 @@
 
 #include <QTimer>
 
-#include "ModelTesting.h"
+#include "tests/model/ModelTesting.h"
 
 namespace rowlark::testing {
 namespace {

@@ -4,8 +4,8 @@
 #include <QTest>
 #include <QUrl>
 
-#include "WindowTesting.h"
-#include "shell/DroppedFiles.h"
+#include "tests/ui/WindowTesting.h"
+#include "ui/shell/DroppedFiles.h"
 
 namespace rowlark::ui::testing {
 namespace {

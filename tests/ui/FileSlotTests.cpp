@@ -3,8 +3,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "WindowTesting.h"
-#include "shell/FileSlot.h"
+#include "tests/ui/WindowTesting.h"
+#include "ui/shell/FileSlot.h"
 
 namespace rowlark::ui::testing {
 namespace {
@@ -143,7 +143,7 @@ TEST(LowerExtension, ComesFromTheLocationOrElseTheName)
         {"archive.tar.ods", std::nullopt, "ods"},
     };
     for (const auto& [name, path, extension] : cases)
-        EXPECT_EQ(shell::lowerExtension(model::InputFile{name, path, table::CSVTable(), {}, std::nullopt}), extension)
+        EXPECT_EQ(shell::lowerExtension(model::InputFile{name, path, table::Table(), {}, std::nullopt}), extension)
             << name;
 }
 

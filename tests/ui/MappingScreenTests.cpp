@@ -20,15 +20,15 @@
 #include <QStackedWidget>
 #include <QTest>
 
-#include "WindowTesting.h"
-#include "mapping/MappingList.h"
-#include "mapping/MappingRow.h"
-#include "mapping/MappingText.h"
-#include "results/InspectorFieldList.h"
-#include "results/ResultPageModel.h"
-#include "results/RowInspector.h"
-#include "widgets/Styling.h"
-#include "widgets/SuggestionChip.h"
+#include "tests/ui/WindowTesting.h"
+#include "ui/mapping/MappingList.h"
+#include "ui/mapping/MappingRow.h"
+#include "ui/mapping/MappingText.h"
+#include "ui/results/InspectorFieldList.h"
+#include "ui/results/ResultPageModel.h"
+#include "ui/results/RowInspector.h"
+#include "ui/widgets/Styling.h"
+#include "ui/widgets/SuggestionChip.h"
 
 namespace rowlark::ui::testing {
 namespace {

@@ -12,11 +12,11 @@
 #include <QStackedWidget>
 #include <QToolButton>
 
-#include "ResultsTesting.h"
-#include "results/ColumnChangesModel.h"
-#include "results/ResultCounter.h"
-#include "results/ResultPageModel.h"
-#include "results/ResultTexts.h"
+#include "tests/ui/ResultsTesting.h"
+#include "ui/results/ColumnChangesModel.h"
+#include "ui/results/ResultCounter.h"
+#include "ui/results/ResultPageModel.h"
+#include "ui/results/ResultTexts.h"
 
 namespace rowlark::ui::testing {
 namespace {
@@ -62,10 +62,10 @@ TEST_F(ResultsScreenTest, ListTextsHoldOnlyTheStartOfAVeryLongKeyOrHeader)
 {
     auto summary = std::make_shared<records::ComparisonSummary>();
     records::RowDifference row;
-    row.id = records::Uuid::random();
+    row.id = records::UUID::random();
     row.key = std::string(1'000'000, 'k');
     row.status = records::DiffStatus::changed;
-    row.cells.push_back({records::Uuid::random(), std::string(1'000'000, 'h'), "b", "x", "y"});
+    row.cells.push_back({records::UUID::random(), std::string(1'000'000, 'h'), "b", "x", "y"});
     summary->differences.push_back(row);
     results::ResultPageModel page;
     page.setPage(summary, {0}, QStringLiteral("a.csv"), QStringLiteral("b.csv"));

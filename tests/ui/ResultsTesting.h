@@ -6,9 +6,9 @@
 
 #include <QTest>
 
-#include "WindowTesting.h"
-#include "results/InspectorFieldList.h"
-#include "results/RowInspector.h"
+#include "tests/ui/WindowTesting.h"
+#include "ui/results/InspectorFieldList.h"
+#include "ui/results/RowInspector.h"
 
 namespace rowlark::ui::testing {
 

@@ -6,8 +6,8 @@
 #include <QClipboard>
 #include <QLabel>
 
-#include "ResultsTesting.h"
-#include "widgets/Styling.h"
+#include "tests/ui/ResultsTesting.h"
+#include "ui/widgets/Styling.h"
 
 namespace rowlark::ui::results {
 
@@ -34,12 +34,12 @@ TEST_F(RowInspectorTest, CellBeyondTheEndOfAShortRowIsNotPresent)
 {
     loadSamples();
     records::RowDifference row;
-    row.id = records::Uuid::random();
+    row.id = records::UUID::random();
     row.key = "SK-009";
     row.status = records::DiffStatus::changed;
     row.leftRow = std::vector<std::string>{"SK-009", ""};
     row.rightRow = std::vector<std::string>{"SK-009", "Lamp", "1.00", "Oslo", "New"};
-    row.cells.push_back({records::Uuid::random(), "name", "name", "", "Lamp"});
+    row.cells.push_back({records::UUID::random(), "name", "name", "", "Lamp"});
     results::RowInspector shortRow(model, row);
     const std::vector<results::FieldEntry>& lines =
         shortRow.findChild<results::InspectorFieldList*>(QStringLiteral("inspectorFields"))->entries();

@@ -18,11 +18,11 @@
 #include <QWindow>
 
 #include "RowlarkVersion.h"
-#include "WindowTesting.h"
-#include "shell/ComparisonWorkspace.h"
-#include "shell/QtFileDialogs.h"
-#include "shell/RowlarkApp.h"
-#include "shell/StatusBar.h"
+#include "tests/ui/WindowTesting.h"
+#include "ui/shell/ComparisonWorkspace.h"
+#include "ui/shell/QtFileDialogs.h"
+#include "ui/shell/RowlarkApp.h"
+#include "ui/shell/StatusBar.h"
 
 namespace rowlark::ui::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "WindowTesting.h"
+#include "tests/ui/WindowTesting.h"
 
 #include <QApplication>
 #include <QFile>

@@ -18,8 +18,8 @@
 
 #include <gmock/gmock.h>
 
-#include "ComparisonModel.h"
-#include "shell/MainWindow.h"
+#include "model/ComparisonModel.h"
+#include "ui/shell/MainWindow.h"
 
 // Readable QString values in test failures.
 inline void PrintTo(const QString& text, std::ostream* stream)

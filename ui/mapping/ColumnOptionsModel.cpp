@@ -1,9 +1,9 @@
-#include "mapping/ColumnOptionsModel.h"
+#include "ui/mapping/ColumnOptionsModel.h"
 
 #include <algorithm>
 
-#include "mapping/MappingText.h"
-#include "widgets/Styling.h"
+#include "ui/mapping/MappingText.h"
+#include "ui/widgets/Styling.h"
 
 namespace rowlark::ui::mapping {
 
@@ -38,7 +38,7 @@ void ColumnOptionsModel::reload()
     columns_.clear();
     labels_.clear();
     if (model_.left() && model_.right()) {
-        const table::CSVTable& right = model_.right()->table;
+        const table::Table& right = model_.right()->table;
         const std::set<std::size_t>& structured = right.structuredColumnIndices();
         for (std::size_t column = 0; column < right.columnCount(); ++column) {
             if (structured.contains(column) != isStructured_)

@@ -11,7 +11,7 @@
 #include <QAbstractListModel>
 #include <QStringList>
 
-#include "ComparisonModel.h"
+#include "model/ComparisonModel.h"
 
 namespace rowlark::ui::mapping {
 

@@ -1,4 +1,4 @@
-#include "mapping/MappingList.h"
+#include "ui/mapping/MappingList.h"
 
 #include <algorithm>
 
@@ -7,7 +7,7 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
-#include "mapping/MappingListAccessibility.h"
+#include "ui/mapping/MappingListAccessibility.h"
 
 namespace rowlark::ui::mapping {
 

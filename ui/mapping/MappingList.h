@@ -8,8 +8,8 @@
 
 #include <QListView>
 
-#include "mapping/MappingListModel.h"
-#include "mapping/MappingRow.h"
+#include "ui/mapping/MappingListModel.h"
+#include "ui/mapping/MappingRow.h"
 
 namespace rowlark::ui::mapping {
 

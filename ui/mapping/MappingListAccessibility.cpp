@@ -1,8 +1,8 @@
-#include "mapping/MappingListAccessibility.h"
+#include "ui/mapping/MappingListAccessibility.h"
 
 #include <QAccessibleWidget>
 
-#include "mapping/MappingList.h"
+#include "ui/mapping/MappingList.h"
 
 namespace rowlark::ui::mapping {
 

@@ -1,8 +1,8 @@
-#include "mapping/MappingListModel.h"
+#include "ui/mapping/MappingListModel.h"
 
 #include <utility>
 
-#include "mapping/MappingText.h"
+#include "ui/mapping/MappingText.h"
 
 namespace rowlark::ui::mapping {
 

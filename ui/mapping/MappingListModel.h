@@ -10,7 +10,7 @@
 
 #include <QAbstractListModel>
 
-#include "ComparisonModel.h"
+#include "model/ComparisonModel.h"
 
 namespace rowlark::ui::mapping {
 

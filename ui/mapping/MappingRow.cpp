@@ -1,4 +1,4 @@
-#include "mapping/MappingRow.h"
+#include "ui/mapping/MappingRow.h"
 
 #include <algorithm>
 
@@ -10,9 +10,9 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
-#include "mapping/MappingText.h"
-#include "widgets/Styling.h"
-#include "widgets/Symbols.h"
+#include "ui/mapping/MappingText.h"
+#include "ui/widgets/Styling.h"
+#include "ui/widgets/Symbols.h"
 
 namespace rowlark::ui::mapping {
 

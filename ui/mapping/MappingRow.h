@@ -14,9 +14,9 @@
 #include <QList>
 #include <QWidget>
 
-#include "ComparisonModel.h"
-#include "mapping/ColumnOptionsModel.h"
-#include "widgets/SuggestionChip.h"
+#include "model/ComparisonModel.h"
+#include "ui/mapping/ColumnOptionsModel.h"
+#include "ui/widgets/SuggestionChip.h"
 
 namespace rowlark::ui::mapping {
 

@@ -1,12 +1,12 @@
-#include "mapping/MappingText.h"
+#include "ui/mapping/MappingText.h"
 
 #include <algorithm>
 #include <string_view>
 
 #include <QCoreApplication>
 
-#include "records/Differences.h"
-#include "widgets/Styling.h"
+#include "engine/records/Differences.h"
+#include "ui/widgets/Styling.h"
 
 namespace rowlark::ui::mapping {
 

@@ -10,8 +10,8 @@
 
 #include <QString>
 
-#include "ComparisonModel.h"
-#include "Utf8Text.h"
+#include "model/ComparisonModel.h"
+#include "model/UTF8Text.h"
 
 namespace rowlark::ui::mapping {
 

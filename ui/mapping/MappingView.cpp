@@ -1,4 +1,4 @@
-#include "mapping/MappingView.h"
+#include "ui/mapping/MappingView.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -6,9 +6,9 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "mapping/MappingText.h"
-#include "widgets/Styling.h"
-#include "widgets/Symbols.h"
+#include "ui/mapping/MappingText.h"
+#include "ui/widgets/Styling.h"
+#include "ui/widgets/Symbols.h"
 
 namespace rowlark::ui::mapping {
 

@@ -11,10 +11,10 @@
 #include <QStackedWidget>
 #include <QWidget>
 
-#include "ComparisonModel.h"
-#include "mapping/ColumnOptionsModel.h"
-#include "mapping/MappingList.h"
-#include "mapping/MappingListModel.h"
+#include "model/ComparisonModel.h"
+#include "ui/mapping/ColumnOptionsModel.h"
+#include "ui/mapping/MappingList.h"
+#include "ui/mapping/MappingListModel.h"
 
 namespace rowlark::ui::mapping {
 

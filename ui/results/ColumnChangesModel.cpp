@@ -1,9 +1,9 @@
-#include "results/ColumnChangesModel.h"
+#include "ui/results/ColumnChangesModel.h"
 
 #include <QCoreApplication>
 
-#include "results/ResultTexts.h"
-#include "widgets/Styling.h"
+#include "ui/results/ResultTexts.h"
+#include "ui/widgets/Styling.h"
 
 namespace rowlark::ui::results {
 

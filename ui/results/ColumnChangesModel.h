@@ -10,7 +10,7 @@
 
 #include <QAbstractListModel>
 
-#include "records/Differences.h"
+#include "engine/records/Differences.h"
 
 namespace rowlark::ui::results {
 

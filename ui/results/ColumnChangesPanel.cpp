@@ -1,4 +1,4 @@
-#include "results/ColumnChangesPanel.h"
+#include "ui/results/ColumnChangesPanel.h"
 
 #include <algorithm>
 
@@ -9,10 +9,10 @@
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
-#include "results/ColumnChangesModel.h"
-#include "results/ResultTexts.h"
-#include "widgets/Styling.h"
-#include "widgets/Symbols.h"
+#include "ui/results/ColumnChangesModel.h"
+#include "ui/results/ResultTexts.h"
+#include "ui/widgets/Styling.h"
+#include "ui/widgets/Symbols.h"
 
 namespace rowlark::ui::results {
 

@@ -9,7 +9,7 @@
 #include <QListView>
 #include <QWidget>
 
-#include "ComparisonModel.h"
+#include "model/ComparisonModel.h"
 
 namespace rowlark::ui::results {
 

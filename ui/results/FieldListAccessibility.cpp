@@ -1,10 +1,10 @@
-#include "results/FieldListAccessibility.h"
+#include "ui/results/FieldListAccessibility.h"
 
 #include <QCoreApplication>
 #include <QPointer>
 #include <QWindow>
 
-#include "results/InspectorFieldList.h"
+#include "ui/results/InspectorFieldList.h"
 
 namespace rowlark::ui::results {
 

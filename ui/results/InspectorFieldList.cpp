@@ -1,4 +1,4 @@
-#include "results/InspectorFieldList.h"
+#include "ui/results/InspectorFieldList.h"
 
 #include <algorithm>
 
@@ -13,12 +13,12 @@
 #include <QScrollBar>
 #include <QTextLine>
 
-#include "Utf8Text.h"
-#include "results/FieldListAccessibility.h"
-#include "text/TextDifference.h"
-#include "text/Unicode.h"
-#include "widgets/Styling.h"
-#include "widgets/Symbols.h"
+#include "engine/text/TextDifference.h"
+#include "engine/text/Unicode.h"
+#include "model/UTF8Text.h"
+#include "ui/results/FieldListAccessibility.h"
+#include "ui/widgets/Styling.h"
+#include "ui/widgets/Symbols.h"
 
 namespace rowlark::ui::results {
 

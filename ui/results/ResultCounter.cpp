@@ -1,12 +1,12 @@
-#include "results/ResultCounter.h"
+#include "ui/results/ResultCounter.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
 
-#include "results/ResultTexts.h"
-#include "widgets/ElidedLabel.h"
-#include "widgets/Styling.h"
-#include "widgets/Symbols.h"
+#include "ui/results/ResultTexts.h"
+#include "ui/widgets/ElidedLabel.h"
+#include "ui/widgets/Styling.h"
+#include "ui/widgets/Symbols.h"
 
 namespace rowlark::ui::results {
 

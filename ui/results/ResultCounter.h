@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QWidget>
 
-#include "widgets/ElidedLabel.h"
+#include "ui/widgets/ElidedLabel.h"
 
 namespace rowlark::ui::results {
 

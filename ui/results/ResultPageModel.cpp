@@ -1,7 +1,7 @@
-#include "results/ResultPageModel.h"
+#include "ui/results/ResultPageModel.h"
 
-#include "results/ResultTexts.h"
-#include "widgets/Styling.h"
+#include "ui/results/ResultTexts.h"
+#include "ui/widgets/Styling.h"
 
 namespace rowlark::ui::results {
 
@@ -32,7 +32,7 @@ const records::RowDifference& ResultPageModel::difference(int row) const
     return *rows_.at(static_cast<std::size_t>(row));
 }
 
-std::optional<int> ResultPageModel::rowOf(const records::Uuid& id) const
+std::optional<int> ResultPageModel::rowOf(const records::UUID& id) const
 {
     for (std::size_t row = 0; row < rows_.size(); ++row)
         if (rows_[row]->id == id)

@@ -10,8 +10,8 @@
 
 #include <QAbstractListModel>
 
-#include "records/Differences.h"
-#include "records/Uuid.h"
+#include "engine/records/Differences.h"
+#include "engine/records/UUID.h"
 
 namespace rowlark::ui::results {
 
@@ -33,7 +33,7 @@ public:
                  const QString& leftName, const QString& rightName);
 
     const records::RowDifference& difference(int row) const;
-    std::optional<int> rowOf(const records::Uuid& id) const;
+    std::optional<int> rowOf(const records::UUID& id) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;

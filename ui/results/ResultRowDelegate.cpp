@@ -1,13 +1,13 @@
-#include "results/ResultRowDelegate.h"
+#include "ui/results/ResultRowDelegate.h"
 
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
 
-#include "records/Differences.h"
-#include "results/ResultPageModel.h"
-#include "widgets/Styling.h"
-#include "widgets/Symbols.h"
+#include "engine/records/Differences.h"
+#include "ui/results/ResultPageModel.h"
+#include "ui/widgets/Styling.h"
+#include "ui/widgets/Symbols.h"
 
 namespace rowlark::ui::results {
 

@@ -1,4 +1,4 @@
-#include "results/ResultTexts.h"
+#include "ui/results/ResultTexts.h"
 
 #include <algorithm>
 
@@ -6,7 +6,7 @@
 #include <QLocale>
 #include <QStringList>
 
-#include "widgets/Styling.h"
+#include "ui/widgets/Styling.h"
 
 namespace rowlark::ui::results {
 

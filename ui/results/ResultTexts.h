@@ -9,7 +9,7 @@
 #include <QString>
 #include <QStringView>
 
-#include "records/Differences.h"
+#include "engine/records/Differences.h"
 
 namespace rowlark::ui::results {
 

@@ -1,18 +1,18 @@
-#include "results/ResultsView.h"
+#include "ui/results/ResultsView.h"
 
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QShortcut>
 #include <QVBoxLayout>
 
-#include "results/ColumnChangesPanel.h"
-#include "results/ResultCounter.h"
-#include "results/ResultPageModel.h"
-#include "results/ResultRowDelegate.h"
-#include "results/ResultTexts.h"
-#include "results/RowInspector.h"
-#include "widgets/ContentPlaceholder.h"
-#include "widgets/Styling.h"
+#include "ui/results/ColumnChangesPanel.h"
+#include "ui/results/ResultCounter.h"
+#include "ui/results/ResultPageModel.h"
+#include "ui/results/ResultRowDelegate.h"
+#include "ui/results/ResultTexts.h"
+#include "ui/results/RowInspector.h"
+#include "ui/widgets/ContentPlaceholder.h"
+#include "ui/widgets/Styling.h"
 
 namespace rowlark::ui::results {
 
@@ -456,7 +456,7 @@ void ResultsView::refreshPage()
 
 void ResultsView::refreshListSelection()
 {
-    const std::optional<records::Uuid>& id = model_.selectedRowID();
+    const std::optional<records::UUID>& id = model_.selectedRowID();
     const std::optional<int> row = id ? page_->rowOf(*id) : std::nullopt;
     QItemSelectionModel* selection = list_->selectionModel();
     if (!row) {
@@ -477,7 +477,7 @@ void ResultsView::selectRow(const QModelIndex& current)
 
 const records::RowDifference* ResultsView::selectedDifference() const
 {
-    const std::optional<records::Uuid>& id = model_.selectedRowID();
+    const std::optional<records::UUID>& id = model_.selectedRowID();
     const records::ComparisonSummary* summary = model_.summary().get();
     if (!id || !summary)
         return nullptr;

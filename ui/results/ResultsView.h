@@ -15,8 +15,8 @@
 #include <QStackedWidget>
 #include <QWidget>
 
-#include "ComparisonModel.h"
-#include "widgets/Symbols.h"
+#include "model/ComparisonModel.h"
+#include "ui/widgets/Symbols.h"
 
 namespace rowlark::ui::widgets {
 class ContentPlaceholder;

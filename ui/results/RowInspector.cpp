@@ -1,12 +1,12 @@
-#include "results/RowInspector.h"
+#include "ui/results/RowInspector.h"
 
 #include <set>
 
 #include <QVBoxLayout>
 
-#include "Utf8Text.h"
-#include "results/ResultTexts.h"
-#include "widgets/Styling.h"
+#include "model/UTF8Text.h"
+#include "ui/results/ResultTexts.h"
+#include "ui/widgets/Styling.h"
 
 namespace rowlark::ui::results {
 

@@ -17,8 +17,8 @@
 #include <QLabel>
 #include <QWidget>
 
-#include "ComparisonModel.h"
-#include "results/InspectorFieldList.h"
+#include "model/ComparisonModel.h"
+#include "ui/results/InspectorFieldList.h"
 
 namespace rowlark::ui::results {
 

@@ -1,4 +1,4 @@
-#include "shell/AboutDialog.h"
+#include "ui/shell/AboutDialog.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -6,8 +6,8 @@
 #include <QVBoxLayout>
 
 #include "RowlarkVersion.h"
-#include "shell/ComparisonWorkspace.h"
-#include "widgets/Styling.h"
+#include "ui/shell/ComparisonWorkspace.h"
+#include "ui/widgets/Styling.h"
 
 namespace rowlark::ui::shell {
 

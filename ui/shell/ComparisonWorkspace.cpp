@@ -1,4 +1,4 @@
-#include "shell/ComparisonWorkspace.h"
+#include "ui/shell/ComparisonWorkspace.h"
 
 #include <utility>
 
@@ -9,14 +9,14 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "Utf8Text.h"
-#include "mapping/MappingView.h"
-#include "results/ResultsView.h"
-#include "shell/EmptyState.h"
-#include "shell/FileSlot.h"
-#include "shell/StatusBar.h"
-#include "widgets/Styling.h"
-#include "widgets/Symbols.h"
+#include "model/UTF8Text.h"
+#include "ui/mapping/MappingView.h"
+#include "ui/results/ResultsView.h"
+#include "ui/shell/EmptyState.h"
+#include "ui/shell/FileSlot.h"
+#include "ui/shell/StatusBar.h"
+#include "ui/widgets/Styling.h"
+#include "ui/widgets/Symbols.h"
 
 namespace rowlark::ui::shell {
 

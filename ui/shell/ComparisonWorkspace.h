@@ -12,9 +12,9 @@
 #include <QToolButton>
 #include <QWidget>
 
-#include "ComparisonModel.h"
-#include "mapping/MappingView.h"
-#include "results/ResultsView.h"
+#include "model/ComparisonModel.h"
+#include "ui/mapping/MappingView.h"
+#include "ui/results/ResultsView.h"
 
 namespace rowlark::ui::shell {
 

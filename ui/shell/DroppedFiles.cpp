@@ -1,4 +1,4 @@
-#include "shell/DroppedFiles.h"
+#include "ui/shell/DroppedFiles.h"
 
 #include <QUrl>
 

@@ -1,4 +1,4 @@
-#include "shell/EmptyState.h"
+#include "ui/shell/EmptyState.h"
 
 #include <utility>
 
@@ -7,9 +7,9 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "shell/DroppedFiles.h"
-#include "widgets/Styling.h"
-#include "widgets/Symbols.h"
+#include "ui/shell/DroppedFiles.h"
+#include "ui/widgets/Styling.h"
+#include "ui/widgets/Symbols.h"
 
 namespace rowlark::ui::shell {
 

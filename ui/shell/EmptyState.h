@@ -9,7 +9,7 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "ComparisonModel.h"
+#include "model/ComparisonModel.h"
 
 namespace rowlark::ui::shell {
 

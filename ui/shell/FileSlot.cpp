@@ -1,4 +1,4 @@
-#include "shell/FileSlot.h"
+#include "ui/shell/FileSlot.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -10,11 +10,11 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
-#include "Utf8Text.h"
-#include "shell/DroppedFiles.h"
-#include "widgets/Styling.h"
-#include "widgets/Symbols.h"
-#include "workbook/SpreadsheetImporter.h"
+#include "engine/workbook/FileImport.h"
+#include "model/UTF8Text.h"
+#include "ui/shell/DroppedFiles.h"
+#include "ui/widgets/Styling.h"
+#include "ui/widgets/Symbols.h"
 
 namespace rowlark::ui::shell {
 
@@ -43,13 +43,13 @@ QString FileSlot::workbookHelp()
               "Formulas are not recalculated; display formatting availability depends on the file "
               "format. Workbook limit: %1 MB, %2 rows, %3 columns and %4 million cells per selected "
               "sheet/table.")
-        .arg(workbook::SpreadsheetImporter::maximumWorkbookBytes / 1048576)
-        .arg(english.toString(static_cast<qlonglong>(workbook::SpreadsheetImporter::maximumRows)),
-             english.toString(static_cast<qlonglong>(workbook::SpreadsheetImporter::maximumColumns)))
-        .arg(workbook::SpreadsheetImporter::maximumCells / 1000000);
+        .arg(workbook::FileImport::maximumWorkbookBytes / 1048576)
+        .arg(english.toString(static_cast<qlonglong>(workbook::FileImport::maximumRows)),
+             english.toString(static_cast<qlonglong>(workbook::FileImport::maximumColumns)))
+        .arg(workbook::FileImport::maximumCells / 1000000);
 }
 
-QString tableDetails(const table::CSVTable& table)
+QString tableDetails(const table::Table& table)
 {
     const QLocale locale;
     QString details = FileSlot::tr("%1 rows · %2 columns")

@@ -10,8 +10,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "ComparisonModel.h"
-#include "widgets/ElidedLabel.h"
+#include "model/ComparisonModel.h"
+#include "ui/widgets/ElidedLabel.h"
 
 namespace rowlark::ui::shell {
 
@@ -48,11 +48,11 @@ private:
     QComboBox* sheetPicker_;
     QLabel* folder_;
     // The reload started by picking a sheet, while it may still run.
-    std::optional<records::Uuid> reload_;
+    std::optional<records::UUID> reload_;
 };
 
 // "1,250 rows · 8 columns · 3 from JSON": the size of a loaded table, counts in the user's locale.
-QString tableDetails(const table::CSVTable& table);
+QString tableDetails(const table::Table& table);
 
 // The lower-cased extension of the side's file: from its location, or from its name without one.
 QString lowerExtension(const model::InputFile& file);

@@ -1,13 +1,13 @@
-#include "shell/MainWindow.h"
+#include "ui/shell/MainWindow.h"
 
 #include <optional>
 
 #include <QApplication>
 #include <QMenuBar>
 
-#include "Utf8Text.h"
-#include "shell/AboutDialog.h"
-#include "shell/ComparisonWorkspace.h"
+#include "model/UTF8Text.h"
+#include "ui/shell/AboutDialog.h"
+#include "ui/shell/ComparisonWorkspace.h"
 
 namespace rowlark::ui::shell {
 

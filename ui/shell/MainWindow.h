@@ -6,7 +6,7 @@
 #include <QAction>
 #include <QMainWindow>
 
-#include "ComparisonModel.h"
+#include "model/ComparisonModel.h"
 
 namespace rowlark::ui::shell {
 

@@ -1,4 +1,4 @@
-#include "shell/QtFileDialogs.h"
+#include "ui/shell/QtFileDialogs.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>

@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "FileDialogs.h"
+#include "model/FileDialogs.h"
 
 namespace rowlark::ui::shell {
 

@@ -1,4 +1,4 @@
-#include "shell/RowlarkApp.h"
+#include "ui/shell/RowlarkApp.h"
 
 #include <QApplication>
 #include <QIcon>

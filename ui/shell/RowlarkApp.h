@@ -5,9 +5,9 @@
 
 #include <memory>
 
-#include "ComparisonModel.h"
-#include "shell/MainWindow.h"
-#include "shell/QtFileDialogs.h"
+#include "model/ComparisonModel.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/shell/QtFileDialogs.h"
 
 namespace rowlark::ui::shell {
 

@@ -1,9 +1,9 @@
-#include "shell/StatusBar.h"
+#include "ui/shell/StatusBar.h"
 
 #include <QHBoxLayout>
 
-#include "widgets/Styling.h"
-#include "widgets/Symbols.h"
+#include "ui/widgets/Styling.h"
+#include "ui/widgets/Symbols.h"
 
 namespace rowlark::ui::shell {
 

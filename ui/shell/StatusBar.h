@@ -10,7 +10,7 @@
 #include <QStackedWidget>
 #include <QWidget>
 
-#include "ComparisonModel.h"
+#include "model/ComparisonModel.h"
 
 namespace rowlark::ui::shell {
 

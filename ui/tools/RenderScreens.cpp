@@ -12,8 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "ComparisonModel.h"
-#include "shell/MainWindow.h"
+#include "model/ComparisonModel.h"
+#include "ui/shell/MainWindow.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "widgets/ContentPlaceholder.h"
+#include "ui/widgets/ContentPlaceholder.h"
 
 #include <QVBoxLayout>
 
-#include "widgets/Styling.h"
+#include "ui/widgets/Styling.h"
 
 namespace rowlark::ui::widgets {
 

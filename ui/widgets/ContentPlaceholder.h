@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QWidget>
 
-#include "widgets/Symbols.h"
+#include "ui/widgets/Symbols.h"
 
 namespace rowlark::ui::widgets {
 

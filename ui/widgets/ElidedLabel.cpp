@@ -1,4 +1,4 @@
-#include "widgets/ElidedLabel.h"
+#include "ui/widgets/ElidedLabel.h"
 
 #include <QPainter>
 #include <QStyle>

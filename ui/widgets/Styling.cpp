@@ -1,4 +1,4 @@
-#include "widgets/Styling.h"
+#include "ui/widgets/Styling.h"
 
 #include <algorithm>
 
@@ -7,8 +7,8 @@
 #include <QTextBoundaryFinder>
 #include <QTextDocument>
 
-#include "Utf8Text.h"
-#include "widgets/Symbols.h"
+#include "model/UTF8Text.h"
+#include "ui/widgets/Symbols.h"
 
 namespace rowlark::ui::widgets {
 

@@ -1,12 +1,12 @@
-#include "widgets/SuggestionChip.h"
+#include "ui/widgets/SuggestionChip.h"
 
 #include <algorithm>
 
 #include <QPainter>
 #include <QPainterPath>
 
-#include "widgets/Styling.h"
-#include "widgets/Symbols.h"
+#include "ui/widgets/Styling.h"
+#include "ui/widgets/Symbols.h"
 
 namespace rowlark::ui::widgets {
 

@@ -1,4 +1,4 @@
-#include "widgets/Symbols.h"
+#include "ui/widgets/Symbols.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "../text/CaseFile.h"
-#include "analysis/ColumnKind.h"
-#include "records/Mapping.h"
-#include "table/CSVTable.h"
+#include "engine/analysis/ColumnKind.h"
+#include "engine/records/Mapping.h"
+#include "engine/table/Table.h"
+#include "tests/engine/text/CaseFile.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -11,30 +11,30 @@
 #include <string>
 #include <vector>
 
-namespace rowlark::analysis::CSVComparator::testing {
+namespace rowlark::analysis::testing {
 
 constexpr const char* kindNames[] = {"empty", "boolean", "date",    "email",   "phone", "uuid",
                                      "url",   "json",    "integer", "decimal", "text"};
 
 // A table of one column holding `values` row by row.
-inline table::CSVTable columnTable(const std::vector<std::string>& values, std::string header = "Column")
+inline table::Table columnTable(const std::vector<std::string>& values, std::string header = "Column")
 {
     std::vector<std::vector<std::string>> rows;
     rows.reserve(values.size());
     for (const auto& value : values)
         rows.push_back({value});
-    return table::CSVTable::fromRows({std::move(header)}, rows);
+    return table::Table::fromRows({std::move(header)}, rows);
 }
 
 // `rowCount` (below 1,000) rows in which column c holds distinct numbers of its own, so no two
 // columns share a value and every column is an integer column (too short to be a phone column).
-inline table::CSVTable distinctIntegerTable(std::vector<std::string> headers, std::size_t rowCount, std::size_t seed)
+inline table::Table distinctIntegerTable(std::vector<std::string> headers, std::size_t rowCount, std::size_t seed)
 {
     std::vector<std::vector<std::string>> rows(rowCount);
     for (std::size_t row = 0; row < rowCount; ++row)
         for (std::size_t column = 0; column < headers.size(); ++column)
             rows[row].push_back(std::to_string((seed + column + 1) * 1000 + row));
-    return table::CSVTable::fromRows(std::move(headers), rows);
+    return table::Table::fromRows(std::move(headers), rows);
 }
 
 // The items of a data-file field that lists them separated by |.
@@ -85,7 +85,7 @@ inline std::vector<records::ColumnMapping> mappingsFrom(const std::string& text)
     std::vector<records::ColumnMapping> mappings;
     for (std::string word; words >> word;) {
         records::ColumnMapping& mapping = mappings.emplace_back();
-        mapping.id = records::Uuid::random();
+        mapping.id = records::UUID::random();
         mapping.leftIndex = static_cast<std::int64_t>(mappings.size() - 1);
         if (word[0] != '-')
             mapping.rightIndex = std::stoll(word);
@@ -96,4 +96,4 @@ inline std::vector<records::ColumnMapping> mappingsFrom(const std::string& text)
     return mappings;
 }
 
-}  // namespace rowlark::analysis::CSVComparator::testing
+}  // namespace rowlark::analysis::testing

@@ -1,6 +1,6 @@
-#include "AnalysisTestSupport.h"
-#include "analysis/ColumnProfile.h"
-#include "analysis/ValueTests.h"
+#include "engine/analysis/ColumnProfile.h"
+#include "engine/analysis/ValueTests.h"
+#include "tests/engine/analysis/AnalysisTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include <tuple>
 #include <vector>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 namespace {
 
 using testing::columnTable;
@@ -149,11 +149,11 @@ TEST(Profile, KeepsAtMost750LowerCaseValues)
 
 TEST(Profile, BadIndicesAndShortColumnsGiveEmptyProfiles)
 {
-    const table::CSVTable table = testing::columnTable({"1", "2", "3"});
+    const table::Table table = testing::columnTable({"1", "2", "3"});
     for (const std::int64_t index : {std::int64_t{-1}, std::int64_t{1}, std::int64_t{1} << 40, INT64_MIN})
         EXPECT_EQ(profile(table, index), ColumnProfile()) << index;
-    EXPECT_EQ(profile(table::CSVTable(), 0), ColumnProfile());
-    EXPECT_EQ(profile(table::CSVTable::fromRows({"A"}, {}), 0), ColumnProfile());
+    EXPECT_EQ(profile(table::Table(), 0), ColumnProfile());
+    EXPECT_EQ(profile(table::Table::fromRows({"A"}, {}), 0), ColumnProfile());
 }
 
 TEST(Profile, MegabyteCellsAreProfiledWithoutTrouble)
@@ -168,4 +168,4 @@ TEST(Profile, MegabyteCellsAreProfiledWithoutTrouble)
 }
 
 }  // namespace
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

@@ -1,6 +1,6 @@
-#include "AnalysisTestSupport.h"
-#include "analysis/HeaderSuggestions.h"
-#include "analysis/HeaderTerms.h"
+#include "engine/analysis/HeaderSuggestions.h"
+#include "engine/analysis/HeaderTerms.h"
+#include "tests/engine/analysis/AnalysisTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 namespace {
 
 using rowlark::testing::expectCases;
@@ -36,4 +36,4 @@ TEST(HeaderMatching, ScoresTheHeadersOfTheDataFiles)
 }
 
 }  // namespace
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

@@ -1,5 +1,5 @@
-#include "AnalysisTestSupport.h"
-#include "analysis/LearnedPattern.h"
+#include "engine/analysis/LearnedPattern.h"
+#include "tests/engine/analysis/AnalysisTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -9,20 +9,20 @@
 #include <string>
 #include <vector>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 namespace {
 
-table::CSVTable headersOnly(std::vector<std::string> headers)
+table::Table headersOnly(std::vector<std::string> headers)
 {
-    return table::CSVTable::fromRows(std::move(headers), {});
+    return table::Table::fromRows(std::move(headers), {});
 }
 
 TEST(LearnedPattern, AppliesTheChoicesOfTheDataFile)
 {
     rowlark::testing::expectCases("learnedPattern.txt", [](const std::vector<std::string>& fields) {
         const auto mappings = testing::mappingsFrom(fields[2]);
-        const records::Uuid anchor =
-            fields[3] == "unknown" ? records::Uuid::random() : mappings.at(std::stoul(fields[3])).id;
+        const records::UUID anchor =
+            fields[3] == "unknown" ? records::UUID::random() : mappings.at(std::stoul(fields[3])).id;
         const auto chosen = fields[4] == "-" ? std::nullopt : std::optional(std::stoll(fields[4]));
         const auto result = applyLearnedPattern(headersOnly(testing::listed(fields[0])),
                                                 headersOnly(testing::listed(fields[1])), mappings, anchor, chosen);
@@ -32,17 +32,17 @@ TEST(LearnedPattern, AppliesTheChoicesOfTheDataFile)
     });
 }
 
-table::CSVTable withJSONColumn(std::vector<std::string> headers, std::size_t column)
+table::Table withJSONColumn(std::vector<std::string> headers, std::size_t column)
 {
     std::vector<std::string> row(headers.size(), "plain");
     row[column] = "{\"street\": \"Main\"}";
-    return table::CSVTable::fromRows(std::move(headers), {row}).expandingStructuredColumns();
+    return table::Table::fromRows(std::move(headers), {row}).expandingStructuredColumns();
 }
 
 TEST(LearnedPattern, StructuredColumnsPairOnlyWithStructuredColumnsAndStrayMappingsChangeNothing)
 {
-    const table::CSVTable left = withJSONColumn({"City", "Address"}, 1);
-    const table::CSVTable right = withJSONColumn({"Billing City", "Billing Address", "Billing Address Copy"}, 2);
+    const table::Table left = withJSONColumn({"City", "Address"}, 1);
+    const table::Table right = withJSONColumn({"Billing City", "Billing Address", "Billing Address Copy"}, 2);
     ASSERT_TRUE(left.structuredColumnIndices().contains(1));
     ASSERT_EQ(right.structuredColumnIndices().size(), 1u);
     const auto rightJSON = static_cast<std::int64_t>(*right.structuredColumnIndices().begin());
@@ -64,4 +64,4 @@ TEST(LearnedPattern, StructuredColumnsPairOnlyWithStructuredColumnsAndStrayMappi
 }
 
 }  // namespace
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

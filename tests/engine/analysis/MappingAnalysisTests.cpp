@@ -1,6 +1,6 @@
-#include "AnalysisTestSupport.h"
-#include "analysis/MappingAnalysis.h"
-#include "analysis/ScoredSuggestions.h"
+#include "engine/analysis/MappingAnalysis.h"
+#include "engine/analysis/ScoredSuggestions.h"
+#include "tests/engine/analysis/AnalysisTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 namespace {
 
 using testing::distinctIntegerTable;
 using testing::mappingsText;
 
 // The invariants every analysis keeps, whatever its input.
-void expectSoundResult(const records::MappingAnalysisResult& result, const table::CSVTable& left,
-                       const table::CSVTable& right)
+void expectSoundResult(const records::MappingAnalysisResult& result, const table::Table& left,
+                       const table::Table& right)
 {
     ASSERT_EQ(result.mappings.size(), left.columnCount());
     ASSERT_EQ(result.suggestions.size(), left.columnCount());
@@ -27,7 +27,7 @@ void expectSoundResult(const records::MappingAnalysisResult& result, const table
                right.structuredColumnIndices().contains(static_cast<std::size_t>(rightIndex));
     };
     std::set<std::int64_t> usedRight;
-    std::set<records::Uuid> ids;
+    std::set<records::UUID> ids;
     for (std::size_t i = 0; i < result.mappings.size(); ++i) {
         const records::ColumnMapping& mapping = result.mappings[i];
         EXPECT_EQ(mapping.leftIndex, static_cast<std::int64_t>(i));
@@ -55,8 +55,8 @@ TEST(MappingAnalysis, MapsAndSuggestsForTheHeadersOfTheDataFiles)
 {
     using Inputs = std::vector<std::string>;
     const auto analyzed = [](const Inputs& fields) {
-        const table::CSVTable left = testing::distinctIntegerTable(testing::listed(fields[0]), 10, 0);
-        const table::CSVTable right = testing::distinctIntegerTable(testing::listed(fields[1]), 10, 100);
+        const table::Table left = testing::distinctIntegerTable(testing::listed(fields[0]), 10, 0);
+        const table::Table right = testing::distinctIntegerTable(testing::listed(fields[1]), 10, 100);
         records::MappingAnalysisResult result = analyzeMappings(left, right);
         expectSoundResult(result, left, right);
         return result;
@@ -69,7 +69,7 @@ TEST(MappingAnalysis, MapsAndSuggestsForTheHeadersOfTheDataFiles)
 }
 
 // A table from "header=values|…" over 200 rows, File B's rows in reverse order.
-table::CSVTable generatedTable(const std::string& columns, bool isReversed)
+table::Table generatedTable(const std::string& columns, bool isReversed)
 {
     static const std::vector<std::string> cities{"Oslo", "Lyon", "Graz", "Bern", "Pisa", "Riga", "Cork", "Gent"};
     const auto value = [](const std::string& kind, std::size_t row) -> std::string {
@@ -95,21 +95,21 @@ table::CSVTable generatedTable(const std::string& columns, bool isReversed)
         for (std::size_t row = 0; row < rowCount; ++row)
             rows[isReversed ? rowCount - 1 - row : row].push_back(value(column.substr(equals + 1), row));
     }
-    return table::CSVTable::fromRows(std::move(headers), rows);
+    return table::Table::fromRows(std::move(headers), rows);
 }
 
 TEST(MappingAnalysis, HeadersSettleTiesBetweenOverlappingColumns)
 {
     rowlark::testing::expectCases("overlappingValues.txt", [](const std::vector<std::string>& fields) {
-        const table::CSVTable left = generatedTable(fields[0], false);
-        const table::CSVTable right = generatedTable(fields[1], true);
+        const table::Table left = generatedTable(fields[0], false);
+        const table::Table right = generatedTable(fields[1], true);
         const records::MappingAnalysisResult result = analyzeMappings(left, right);
         expectSoundResult(result, left, right);
         return testing::mappingsText(result.mappings);
     });
 }
 
-table::CSVTable tableWithJSONColumn(std::vector<std::string> headers, std::size_t jsonColumn)
+table::Table tableWithJSONColumn(std::vector<std::string> headers, std::size_t jsonColumn)
 {
     std::vector<std::vector<std::string>> rows(8);
     for (std::size_t row = 0; row < rows.size(); ++row)
@@ -117,13 +117,13 @@ table::CSVTable tableWithJSONColumn(std::vector<std::string> headers, std::size_
             rows[row].push_back(column == jsonColumn ? "{\"city\": \"Town " + std::to_string(row) + "\", \"zip\": \"" +
                                                            std::to_string(10000 + row) + "\"}"
                                                      : "value " + std::to_string(row));
-    return table::CSVTable::fromRows(std::move(headers), rows).expandingStructuredColumns();
+    return table::Table::fromRows(std::move(headers), rows).expandingStructuredColumns();
 }
 
 TEST(MappingAnalysis, JSONObjectColumnsPairOnlyWithJSONObjectColumns)
 {
-    const table::CSVTable left = tableWithJSONColumn({"Address", "Name"}, 0);
-    const table::CSVTable right = tableWithJSONColumn({"Address", "Name", "Address Text"}, 1);
+    const table::Table left = tableWithJSONColumn({"Address", "Name"}, 0);
+    const table::Table right = tableWithJSONColumn({"Address", "Name", "Address Text"}, 1);
     ASSERT_FALSE(left.structuredColumnIndices().empty());
     ASSERT_FALSE(right.structuredColumnIndices().empty());
     expectSoundResult(analyzeMappings(left, right), left, right);
@@ -131,34 +131,33 @@ TEST(MappingAnalysis, JSONObjectColumnsPairOnlyWithJSONObjectColumns)
 
 TEST(MappingAnalysis, EmptySidesGiveEmptyResults)
 {
-    const table::CSVTable some = testing::distinctIntegerTable({"A", "B"}, 3, 0);
-    const records::MappingAnalysisResult noLeft = analyzeMappings(table::CSVTable(), some);
+    const table::Table some = testing::distinctIntegerTable({"A", "B"}, 3, 0);
+    const records::MappingAnalysisResult noLeft = analyzeMappings(table::Table(), some);
     EXPECT_TRUE(noLeft.mappings.empty());
     EXPECT_TRUE(noLeft.suggestions.empty());
 
-    const records::MappingAnalysisResult noRight = analyzeMappings(some, table::CSVTable());
-    expectSoundResult(noRight, some, table::CSVTable());
+    const records::MappingAnalysisResult noRight = analyzeMappings(some, table::Table());
+    expectSoundResult(noRight, some, table::Table());
     EXPECT_NE(analyzeMappings(some, some).mappings[0].id, analyzeMappings(some, some).mappings[0].id);
 }
 
 TEST(MappingAnalysis, OddHeadersAndShortTablesDoNotFail)
 {
     const std::vector<std::string> headers{"", "#", "Name", "Name", "\u00A0", "\U0001F600", "ID"};
-    const table::CSVTable left =
-        table::CSVTable::fromRows(headers, {{"1", "2"}, {}, {"x", "y", "z", "w", "v", "u", "t"}});
-    const table::CSVTable right = table::CSVTable::fromRows({"Name", "", "#", "Id", "Name"}, {{"a"}});
+    const table::Table left = table::Table::fromRows(headers, {{"1", "2"}, {}, {"x", "y", "z", "w", "v", "u", "t"}});
+    const table::Table right = table::Table::fromRows({"Name", "", "#", "Id", "Name"}, {{"a"}});
     const records::MappingAnalysisResult result = analyzeMappings(left, right);
     expectSoundResult(result, left, right);
     EXPECT_EQ(result.mappings[6].rightIndex, 3);
     EXPECT_TRUE(result.mappings[6].isKey);
-    expectSoundResult(analyzeMappings(table::CSVTable::fromRows({}, {{"a"}}), right), table::CSVTable(), right);
+    expectSoundResult(analyzeMappings(table::Table::fromRows({}, {{"a"}}), right), table::Table(), right);
 }
 
 TEST(MappingAnalysis, MegabyteCellsAreAnalysed)
 {
     const std::string big(1 << 20, 'q');
-    const table::CSVTable left = table::CSVTable::fromRows({"Notes", "Name"}, {{big, "a"}, {big + "r", "b"}});
-    const table::CSVTable right = table::CSVTable::fromRows({"Name", "Notes"}, {{"a", big}, {"b", big + "r"}});
+    const table::Table left = table::Table::fromRows({"Notes", "Name"}, {{big, "a"}, {big + "r", "b"}});
+    const table::Table right = table::Table::fromRows({"Name", "Notes"}, {{"a", big}, {"b", big + "r"}});
     const records::MappingAnalysisResult result = analyzeMappings(left, right);
     expectSoundResult(result, left, right);
     EXPECT_EQ(testing::mappingsText(result.mappings), "1k 0");
@@ -169,9 +168,9 @@ TEST(MappingAnalysis, WideTablesKeepEachColumnsBest200InOrder)
     std::vector<std::string> headers;
     for (int i = 0; i < 260; ++i)
         headers.push_back("Billing Account " + std::to_string(i));
-    const table::CSVTable left = distinctIntegerTable(headers, 3, 1);
+    const table::Table left = distinctIntegerTable(headers, 3, 1);
     std::reverse(headers.begin(), headers.end());
-    const table::CSVTable right = distinctIntegerTable(headers, 3, 2);
+    const table::Table right = distinctIntegerTable(headers, 3, 2);
     const records::MappingAnalysisResult result = analyzeMappings(left, right);
     expectSoundResult(result, left, right);
     std::vector<ColumnProfile> rightProfiles;
@@ -214,8 +213,8 @@ TEST(MappingAnalysis, AColumnWhoseKeptSuggestionsAreAllTakenIsStillMapped)
     addColumn(leftRows, [&](std::size_t row) { return shared.substr(row % 5, 1); });
     rightHeaders.push_back("y");
     addColumn(rightRows, [&](std::size_t row) { return row < 4 ? shared.substr(row, 1) : "y" + std::to_string(row); });
-    const table::CSVTable left = table::CSVTable::fromRows(leftHeaders, leftRows);
-    const table::CSVTable right = table::CSVTable::fromRows(rightHeaders, rightRows);
+    const table::Table left = table::Table::fromRows(leftHeaders, leftRows);
+    const table::Table right = table::Table::fromRows(rightHeaders, rightRows);
     const records::MappingAnalysisResult result = analyzeMappings(left, right);
     expectSoundResult(result, left, right);
     EXPECT_EQ(result.suggestions[201].size(), 200U);
@@ -228,7 +227,7 @@ TEST(MappingAnalysis, AThrowingCheckpointStopsTheAnalysis)
     std::vector<std::string> headers;
     for (int i = 0; i < 300; ++i)
         headers.push_back("Field " + std::to_string(i));
-    const table::CSVTable table = distinctIntegerTable(headers, 20, 3);
+    const table::Table table = distinctIntegerTable(headers, 20, 3);
     struct Stop {};
     std::atomic<std::size_t> calls = 0;
     analyzeMappings(table, table, [&] { ++calls; });
@@ -247,4 +246,4 @@ TEST(MappingAnalysis, AThrowingCheckpointStopsTheAnalysis)
 }
 
 }  // namespace
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

@@ -1,10 +1,10 @@
 // The fast scoring (header shapes, symbol ids, bit-parallel distances, partial ordering) against
 // plain implementations of the same rules on random headers and scores.
 
-#include "analysis/HeaderSuggestions.h"
-#include "analysis/HeaderTerms.h"
-#include "analysis/SuggestionOrder.h"
-#include "text/Unicode.h"
+#include "engine/analysis/HeaderSuggestions.h"
+#include "engine/analysis/HeaderTerms.h"
+#include "engine/analysis/SuggestionOrder.h"
+#include "engine/text/Unicode.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include <tuple>
 #include <vector>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 namespace {
 
 using Characters = std::vector<std::string>;
@@ -210,4 +210,4 @@ TEST(PlainReference, KeepingTheBestAgreesWithOrderingAll)
 }
 
 }  // namespace
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

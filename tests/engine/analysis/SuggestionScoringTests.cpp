@@ -1,8 +1,8 @@
-#include "AnalysisTestSupport.h"
-#include "analysis/DataCompatibility.h"
-#include "analysis/ScoredSuggestions.h"
-#include "analysis/SharedValues.h"
-#include "analysis/SuggestionOrder.h"
+#include "engine/analysis/DataCompatibility.h"
+#include "engine/analysis/ScoredSuggestions.h"
+#include "engine/analysis/SharedValues.h"
+#include "engine/analysis/SuggestionOrder.h"
+#include "tests/engine/analysis/AnalysisTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace rowlark::analysis::CSVComparator {
+namespace rowlark::analysis {
 namespace {
 
 using Inputs = std::vector<std::string>;
@@ -115,4 +115,4 @@ TEST(SuggestionOrder, DoesNotDependOnTheInputOrder)
 }
 
 }  // namespace
-}  // namespace rowlark::analysis::CSVComparator
+}  // namespace rowlark::analysis

@@ -9,13 +9,13 @@
 #include <map>
 #include <random>
 
-#include "ComparisonTestSupport.h"
-#include "compare/KeyDiagnostics.h"
-#include "compare/RecordMatching.h"
-#include "compare/ValueNormalization.h"
-#include "text/Unicode.h"
+#include "engine/compare/KeyDiagnostics.h"
+#include "engine/compare/RecordMatching.h"
+#include "engine/compare/ValueNormalization.h"
+#include "engine/text/Unicode.h"
+#include "tests/engine/compare/ComparisonTestSupport.h"
 
-namespace rowlark::compare::CSVComparator {
+namespace rowlark::compare {
 namespace {
 
 using testing_support::describe;
@@ -36,14 +36,14 @@ const std::vector<std::string>& valuePool()
 const std::vector<std::string> headerPool{"ID", "Is Active", "Phone", "Country", "Name", "Notes", "Issue Date"};
 
 struct RandomCase {
-    table::CSVTable left;
-    table::CSVTable right;
+    table::Table left;
+    table::Table right;
     std::vector<records::ColumnMapping> mappings;
     bool ignoreCase;
 };
 
 // Rows of 0 to `width` cells drawn from the first `poolSize` values, under headers from the pool.
-table::CSVTable randomTable(std::mt19937& random, std::size_t count, std::size_t width, std::size_t poolSize)
+table::Table randomTable(std::mt19937& random, std::size_t count, std::size_t width, std::size_t poolSize)
 {
     const auto draw = [&](std::size_t size) { return std::uniform_int_distribution<std::size_t>(0, size - 1)(random); };
     std::vector<std::string> headers(width);
@@ -55,7 +55,7 @@ table::CSVTable randomTable(std::mt19937& random, std::size_t count, std::size_t
         for (auto& cell : row)
             cell = valuePool()[draw(poolSize)];
     }
-    return table::CSVTable::fromRows(headers, rows);
+    return table::Table::fromRows(headers, rows);
 }
 
 RandomCase randomCase(std::mt19937& random, std::size_t maximumRows)
@@ -101,7 +101,7 @@ records::ComparisonSummary referenceComparison(const RandomCase& c)
         std::vector<std::string> signature;
     };
     std::map<std::vector<std::string>, std::array<std::vector<Prepared>, 2>> groups;
-    const auto prepare = [&](const table::CSVTable& table, bool isLeft) {
+    const auto prepare = [&](const table::Table& table, bool isLeft) {
         for (std::size_t row = 0; row < table.rowCount(); ++row) {
             Prepared prepared{row, {}};
             for (const records::ColumnMapping* m : active) {
@@ -154,7 +154,7 @@ records::ComparisonSummary referenceComparison(const RandomCase& c)
         for (std::size_t i = 0; i < paired; ++i) {
             const std::size_t leftRow = leftovers[0][i].sourceIndex;
             const std::size_t rightRow = leftovers[1][i].sourceIndex;
-            records::RowDifference difference{records::Uuid(),
+            records::RowDifference difference{records::UUID(),
                                               display,
                                               records::DiffStatus::changed,
                                               c.left.rowStrings(leftRow),
@@ -165,7 +165,7 @@ records::ComparisonSummary referenceComparison(const RandomCase& c)
                     continue;
                 const auto leftColumn = static_cast<std::size_t>(active[position]->leftIndex);
                 const auto rightColumn = static_cast<std::size_t>(*active[position]->rightIndex);
-                difference.cells.push_back({records::Uuid(), c.left.headers()[leftColumn],
+                difference.cells.push_back({records::UUID(), c.left.headers()[leftColumn],
                                             c.right.headers()[rightColumn],
                                             std::string(c.left.cell(leftRow, leftColumn)),
                                             std::string(c.right.cell(rightRow, rightColumn)), position});
@@ -174,14 +174,14 @@ records::ComparisonSummary referenceComparison(const RandomCase& c)
             summary.differences.push_back(std::move(difference));
         }
         for (std::size_t i = paired; i < leftovers[0].size(); ++i)
-            summary.differences.push_back({records::Uuid(),
+            summary.differences.push_back({records::UUID(),
                                            display,
                                            records::DiffStatus::onlyLeft,
                                            c.left.rowStrings(leftovers[0][i].sourceIndex),
                                            {},
                                            {}});
         for (std::size_t i = paired; i < leftovers[1].size(); ++i)
-            summary.differences.push_back({records::Uuid(),
+            summary.differences.push_back({records::UUID(),
                                            display,
                                            records::DiffStatus::onlyRight,
                                            {},
@@ -212,7 +212,7 @@ auto outcome(const records::ComparisonSummary& summary)
 }
 
 // Key diagnostics of random key columns, out of range ones too, against the normalized keys.
-void expectKeyDiagnosticsAtOddColumns(std::mt19937& random, const table::CSVTable& table, bool ignoreCase)
+void expectKeyDiagnosticsAtOddColumns(std::mt19937& random, const table::Table& table, bool ignoreCase)
 {
     std::vector<std::int64_t> keyIndices;
     for (std::int64_t index = -1; index <= static_cast<std::int64_t>(table.columnCount()); ++index)
@@ -282,11 +282,11 @@ TEST(CompareProperties, manyDistinctKeysSplitAcrossThreads)
         if (random() % 10)
             right.push_back({" " + key, std::to_string(random() % 3)});
     }
-    expectFollowsTheRules({table::CSVTable::fromRows({"ID", "Value"}, left),
-                           table::CSVTable::fromRows({"ID", "Value"}, right),
+    expectFollowsTheRules({table::Table::fromRows({"ID", "Value"}, left),
+                           table::Table::fromRows({"ID", "Value"}, right),
                            {mapping(0, 0, true), mapping(1, 1)},
                            false});
 }
 
 }  // namespace
-}  // namespace rowlark::compare::CSVComparator
+}  // namespace rowlark::compare

@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "records/Differences.h"
-#include "records/Mapping.h"
-#include "support/CaseText.h"
-#include "table/CSVTable.h"
-#include "text/Unicode.h"
+#include "engine/records/Differences.h"
+#include "engine/records/Mapping.h"
+#include "engine/table/Table.h"
+#include "engine/text/Unicode.h"
+#include "tests/support/CaseText.h"
 
 namespace rowlark::testing_support {
 
@@ -28,7 +28,7 @@ using Rows = std::vector<std::vector<std::string>>;
 inline records::ColumnMapping mapping(std::int64_t leftIndex, std::optional<std::int64_t> rightIndex,
                                       bool isKey = false, bool isIncluded = true)
 {
-    return {records::Uuid::random(), leftIndex, rightIndex, isKey, false, isIncluded};
+    return {records::UUID::random(), leftIndex, rightIndex, isKey, false, isIncluded};
 }
 
 // One line per difference with everything but the ids.

@@ -1,4 +1,4 @@
-#include "compare/KeyDiagnostics.h"
+#include "engine/compare/KeyDiagnostics.h"
 
 #include <gtest/gtest.h>
 

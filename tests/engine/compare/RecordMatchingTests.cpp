@@ -1,13 +1,13 @@
-#include "compare/RecordMatching.h"
+#include "engine/compare/RecordMatching.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "ComparisonTestSupport.h"
+#include "tests/engine/compare/ComparisonTestSupport.h"
 
-namespace rowlark::compare::CSVComparator {
+namespace rowlark::compare {
 namespace {
 
 using testing_support::describe;
@@ -47,13 +47,13 @@ std::vector<records::ColumnMapping> mappings(const std::vector<std::string>& opt
 // compared with itself.
 std::vector<std::string> outcome(std::map<std::string, std::vector<std::string>>& c)
 {
-    const auto left = table::CSVTable::parse(joinedLines(c["left"]));
-    const auto right = c.contains("right") ? table::CSVTable::parse(joinedLines(c["right"])) : left;
+    const auto left = table::Table::parse(joinedLines(c["left"]));
+    const auto right = c.contains("right") ? table::Table::parse(joinedLines(c["right"])) : left;
     try {
         const auto result =
             compareWithKeyDiagnostics(left, right, mappings(c[""]), std::ranges::count(c[""], "ignore case") > 0);
         const auto& summary = result.summary;
-        std::set<records::Uuid> ids{records::Uuid()};
+        std::set<records::UUID> ids{records::UUID()};
         for (const auto& difference : summary.differences) {
             EXPECT_TRUE(ids.insert(difference.id).second) << "a nil or repeated id";
             for (const auto& cell : difference.cells)
@@ -108,7 +108,7 @@ TEST(Compare, tablesTooWideForTwoByteCodesCompareEveryColumn)
     }
     plain[1].back() = "changed";
     const auto summary =
-        compare(table::CSVTable::fromRows(headers, padded), table::CSVTable::fromRows(headers, plain), mappings, false);
+        compare(table::Table::fromRows(headers, padded), table::Table::fromRows(headers, plain), mappings, false);
     EXPECT_EQ(summary.matchingRows, 1);
     ASSERT_EQ(summary.differences.size(), 1u);
     ASSERT_EQ(summary.differences[0].cells.size(), 1u);
@@ -117,4 +117,4 @@ TEST(Compare, tablesTooWideForTwoByteCodesCompareEveryColumn)
 }
 
 }  // namespace
-}  // namespace rowlark::compare::CSVComparator
+}  // namespace rowlark::compare

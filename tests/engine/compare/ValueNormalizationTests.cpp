@@ -1,14 +1,14 @@
-#include "compare/ValueNormalization.h"
+#include "engine/compare/ValueNormalization.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "ComparisonTestSupport.h"
-#include "text/Unicode.h"
+#include "engine/text/Unicode.h"
+#include "tests/engine/compare/ComparisonTestSupport.h"
 
-namespace rowlark::compare::CSVComparator {
+namespace rowlark::compare {
 namespace {
 
 TEST(CanonicalComparable, cellsTakeTheFormsOfTheirTable)
@@ -105,4 +105,4 @@ TEST(NormalizedKey, appliesEachColumnsOwnRulesAndCase)
 }
 
 }  // namespace
-}  // namespace rowlark::compare::CSVComparator
+}  // namespace rowlark::compare

@@ -1,4 +1,4 @@
-#include "table/CSVTable.h"
+#include "engine/table/Table.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 
 #include <sys/stat.h>
 
-#include "CSVTestSupport.h"
-#include "csv/CSVError.h"
-#include "text/Encoding.h"
+#include "engine/csv/CSVError.h"
+#include "engine/text/Encoding.h"
+#include "tests/engine/csv/CSVTestSupport.h"
 
 namespace rowlark::csv {
 namespace {
@@ -34,7 +34,7 @@ INSTANTIATE_TEST_SUITE_P(Files, DataFileTest, ::testing::ValuesIn(testing::dataF
 
 TEST(Parsing, LeavesJSONColumnsUnexpanded)
 {
-    const table::CSVTable table = table::CSVTable::parse(fileText(dataFolder() / "csv" / "json-address-column.csv"));
+    const table::Table table = table::Table::parse(fileText(dataFolder() / "csv" / "json-address-column.csv"));
     EXPECT_EQ(table.columnCount(), 2u);
     EXPECT_TRUE(table.structuredColumnIndices().empty());
 }
@@ -42,7 +42,7 @@ TEST(Parsing, LeavesJSONColumnsUnexpanded)
 std::system_error fileErrorOf(const fs::path& path)
 {
     try {
-        table::CSVTable::load(path);
+        table::Table::load(path);
     } catch (const std::system_error& error) {
         return error;
     }
@@ -91,7 +91,7 @@ TEST_F(LoadedFiles, CharactersAcrossReadPiecesKeepTheEncodingOfTheWholeFile)
                 std::ofstream file(path, std::ios::binary | std::ios::trunc);
                 file << header << cell << '\n';
             }
-            const table::CSVTable table = table::CSVTable::load(path);
+            const table::Table table = table::Table::load(path);
             const std::string expected = text::isValidUTF8(cell) ? cell : text::decodeWindows1252(cell);
             ASSERT_EQ(table.rowCount(), 1u);
             EXPECT_TRUE(table.cell(0, 0) == expected) << ::testing::PrintToString(probe) << " ending at " << end;

@@ -1,4 +1,4 @@
-#include "table/CSVTable.h"
+#include "engine/table/Table.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "CSVTestSupport.h"
-#include "csv/CSVError.h"
-#include "text/JSON.h"
-#include "text/Unicode.h"
+#include "engine/csv/CSVError.h"
+#include "engine/text/JSON.h"
+#include "engine/text/Unicode.h"
+#include "tests/engine/csv/CSVTestSupport.h"
 
 namespace rowlark::csv {
 namespace {
@@ -33,7 +33,7 @@ TEST(CSVErrorMessages, AreTheUserVisibleTexts)
 
 TEST(CSVErrorMessages, CarryThePayloadOfOverWideRows)
 {
-    const CSVError error = csvErrorOf([] { table::CSVTable::parse("a,b\n1,2\n1,2,3,4"); });
+    const CSVError error = csvErrorOf([] { table::Table::parse("a,b\n1,2\n1,2,3,4"); });
     EXPECT_EQ(error.kind(), CSVError::Kind::tooManyColumns);
     EXPECT_EQ(error.row(), 3);
     EXPECT_EQ(error.expected(), 2);
@@ -47,7 +47,7 @@ TEST(LargeInputs, HundredThousandColumns)
     for (std::size_t column = 0; column < width; ++column)
         text += (column == 0 ? "c" : ",c") + std::to_string(column);
     text += "\n1\n\n,,x\n";
-    const table::CSVTable table = table::CSVTable::parse(text);
+    const table::Table table = table::Table::parse(text);
     ASSERT_EQ(table.columnCount(), width);
     ASSERT_EQ(table.rowCount(), 3u);
     EXPECT_EQ(table.headers()[width - 1], "c99999");
@@ -55,7 +55,7 @@ TEST(LargeInputs, HundredThousandColumns)
     EXPECT_EQ(table.cell(0, width - 1), "");
     EXPECT_EQ(table.cell(2, 2), "x");
 
-    const CSVError error = csvErrorOf([&] { table::CSVTable::parse("a\n" + std::string(width, ',') + "x"); });
+    const CSVError error = csvErrorOf([&] { table::Table::parse("a\n" + std::string(width, ',') + "x"); });
     EXPECT_EQ(error, CSVError::tooManyColumns(2, 1, width + 1));
 }
 
@@ -64,7 +64,7 @@ TEST(LargeInputs, HundredMegabyteCell)
     std::string cell(100'000'000, 'x');
     for (std::size_t position = 0; position < cell.size(); position += 4096)
         cell[position] = position % 8192 == 0 ? ',' : '\n';
-    const table::CSVTable table = table::CSVTable::parse("h,i\n\"" + cell + "\",2\n");
+    const table::Table table = table::Table::parse("h,i\n\"" + cell + "\",2\n");
     ASSERT_EQ(table.rowCount(), 1u);
     EXPECT_TRUE(table.cell(0, 0) == cell);
     EXPECT_EQ(table.cell(0, 1), "2");
@@ -73,21 +73,21 @@ TEST(LargeInputs, HundredMegabyteCell)
 TEST(LargeInputs, ManyTrailingBlankLinesUnderAWideHeader)
 {
     const std::string header = std::string(99'999, ',') + "a";
-    const table::CSVTable table = table::CSVTable::parse(header + "\n1\n" + std::string(100'000, '\n'));
+    const table::Table table = table::Table::parse(header + "\n1\n" + std::string(100'000, '\n'));
     EXPECT_EQ(table.rowCount(), 1u);
     EXPECT_LT(table.memoryUsage(), 20'000'000u);
 }
 
 TEST(OddBytes, InvalidUTF8PassesThroughAsBytes)
 {
-    const table::CSVTable table = table::CSVTable::parse("h,i\n\xE9,\xFF\x80\n\"\xC3\",\xF0\x9F");
+    const table::Table table = table::Table::parse("h,i\n\xE9,\xFF\x80\n\"\xC3\",\xF0\x9F");
     EXPECT_EQ(rowsOf(table), (Rows{{"\xE9", "\xFF\x80"}, {"\xC3", "\xF0\x9F"}}));
 }
 
 TEST(OddBytes, TruncatedSequencesAroundSeparatorsDoNotCrash)
 {
     for (const std::string input : {"\xCC,\xCC", "\xE2\x80,\xCC\x81", ",\xD8", "\"\xD8\"\xCC", "\xD8\x80"})
-        EXPECT_NO_THROW(table::CSVTable::parse("h,i,j\n" + input)) << ::testing::PrintToString(input);
+        EXPECT_NO_THROW(table::Table::parse("h,i,j\n" + input)) << ::testing::PrintToString(input);
 }
 
 // Whether some cell of each column looks like a JSON object: the parser works it out as it goes,
@@ -120,7 +120,7 @@ TEST(JSONLookingCells, ParsedAndBuiltTablesKnowTheirColumns)
         }
         Row headers(width);
         headers.back() = "h";
-        for (const table::CSVTable& table : {table::CSVTable::parse(csv), table::CSVTable::fromRows(headers, rows)})
+        for (const table::Table& table : {table::Table::parse(csv), table::Table::fromRows(headers, rows)})
             for (std::size_t column = 0; column < width; ++column)
                 EXPECT_EQ(table.hasCellsLookingLikeJSON(column), expected[column]) << csv << " column " << column;
     }
@@ -229,7 +229,7 @@ ReferenceOutcome referenceParse(std::string_view input)
 ReferenceOutcome parserOutcome(const std::string& input)
 {
     try {
-        const table::CSVTable table = table::CSVTable::parse(input);
+        const table::Table table = table::Table::parse(input);
         return {std::nullopt, table.headers(), rowsOf(table)};
     } catch (const CSVError& error) {
         return {error, {}, {}};
@@ -312,7 +312,7 @@ TEST(CodedColumns, LongTablesAgreeWithTheRules)
         ASSERT_EQ(parserOutcome(input), expected) << "round " << round;
         if (expected.error)
             continue;
-        const table::CSVTable table = table::CSVTable::parse(input);
+        const table::Table table = table::Table::parse(input);
         for (std::size_t column = 0; column < table.columnCount(); ++column) {
             const bool hasJSON = std::ranges::any_of(
                 expected.rows, [&](const Row& row) { return text::looksLikeJSONObject(row[column]); });
@@ -335,7 +335,7 @@ TEST(CodedColumns, KeepRepeatedTextsOnceAndTakeAnyNumberOfLaterOnes)
         expected.push_back({repeated, late});
         cellBytes += repeated.size() + late.size();
     }
-    const table::CSVTable table = table::CSVTable::parse(input);
+    const table::Table table = table::Table::parse(input);
     EXPECT_EQ(rowsOf(table), expected);
     EXPECT_TRUE(table.hasCellsLookingLikeJSON(1));
     EXPECT_LT(table.memoryUsage(), cellBytes);

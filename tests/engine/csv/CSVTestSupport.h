@@ -12,15 +12,15 @@
 #include <string_view>
 #include <vector>
 
-#include "csv/CSVError.h"
-#include "table/CSVTable.h"
+#include "engine/csv/CSVError.h"
+#include "engine/table/Table.h"
 
 namespace rowlark::testing {
 
 using Row = std::vector<std::string>;
 using Rows = std::vector<Row>;
 
-inline Rows rowsOf(const table::CSVTable& table)
+inline Rows rowsOf(const table::Table& table)
 {
     Rows rows;
     for (std::size_t row = 0; row < table.rowCount(); ++row)
@@ -94,7 +94,7 @@ inline std::string indexList(const std::set<std::size_t>& indices)
 
 // A table as the .expected files show it: the header and then each row on a line of their own,
 // cells split by '|'; then, if it has JSON columns, which columns are JSON and which derived.
-inline std::string tableText(const table::CSVTable& table)
+inline std::string tableText(const table::Table& table)
 {
     std::string text = lineOf(table.headers());
     for (const Row& row : rowsOf(table))
@@ -110,7 +110,7 @@ inline std::string tableText(const table::CSVTable& table)
 inline std::string loadedText(const std::filesystem::path& file)
 {
     try {
-        return tableText(table::CSVTable::load(file));
+        return tableText(table::Table::load(file));
     } catch (const csv::CSVError& error) {
         return "error: " + error.errorDescription() + '\n';
     }

@@ -1,8 +1,8 @@
-#include "edits/MappingEdits.h"
+#include "engine/edits/MappingEdits.h"
 
 #include <gtest/gtest.h>
 
-#include "../compare/ComparisonTestSupport.h"
+#include "tests/engine/compare/ComparisonTestSupport.h"
 
 namespace rowlark::edits {
 namespace {
@@ -11,10 +11,8 @@ using testing_support::mapping;
 
 // Left: id, data (a JSON-object column), name. Right: id, data (JSON objects), note.
 struct JSONTables {
-    table::CSVTable left =
-        table::CSVTable::parse("id,data,name\n1,\"{\"\"a\"\": 1}\",x\n").expandingStructuredColumns();
-    table::CSVTable right =
-        table::CSVTable::parse("id,data,note\n1,\"{\"\"a\"\": 1}\",y\n").expandingStructuredColumns();
+    table::Table left = table::Table::parse("id,data,name\n1,\"{\"\"a\"\": 1}\",x\n").expandingStructuredColumns();
+    table::Table right = table::Table::parse("id,data,note\n1,\"{\"\"a\"\": 1}\",y\n").expandingStructuredColumns();
 };
 
 TEST(ManualChoice, JSONObjectColumnsPairOnlyWithEachOther)
@@ -34,7 +32,7 @@ TEST(ManualChoice, RefusesAMixedPairOrAnUnknownMappingButAcceptsNoColumn)
     const std::vector<records::ColumnMapping> mappings = {mapping(0, 0, true), mapping(1, 1), mapping(2, std::nullopt)};
     EXPECT_FALSE(MappingEdits::chooseRightColumn(tables.left, tables.right, mappings, mappings[1].id, 2));
     EXPECT_FALSE(MappingEdits::chooseRightColumn(tables.left, tables.right, mappings, mappings[2].id, 1));
-    EXPECT_FALSE(MappingEdits::chooseRightColumn(tables.left, tables.right, mappings, records::Uuid::random(), 2));
+    EXPECT_FALSE(MappingEdits::chooseRightColumn(tables.left, tables.right, mappings, records::UUID::random(), 2));
     const auto unmapped =
         MappingEdits::chooseRightColumn(tables.left, tables.right, mappings, mappings[1].id, std::nullopt);
     ASSERT_TRUE(unmapped);
@@ -45,9 +43,9 @@ TEST(ManualChoice, RefusesAMixedPairOrAnUnknownMappingButAcceptsNoColumn)
 
 TEST(ManualChoice, LearnedPatternFillsRelatedColumns)
 {
-    const table::CSVTable left = table::CSVTable::fromRows({"City", "State", "Zip"}, {});
-    const table::CSVTable right =
-        table::CSVTable::fromRows({"Billing City", "Billing State", "Billing Zip", "Shipping City"}, {});
+    const table::Table left = table::Table::fromRows({"City", "State", "Zip"}, {});
+    const table::Table right =
+        table::Table::fromRows({"Billing City", "Billing State", "Billing Zip", "Shipping City"}, {});
     const std::vector<records::ColumnMapping> mappings = {mapping(0, std::nullopt), mapping(1, std::nullopt),
                                                           mapping(2, std::nullopt)};
     const auto chosen = MappingEdits::chooseRightColumn(left, right, mappings, mappings[0].id, 0);
@@ -67,7 +65,7 @@ TEST(KeyEdit, NeedsARightColumnAndIncludesTheKey)
     mappings[1].isIncluded = false;
     const std::vector<records::ColumnMapping> before = mappings;
     EXPECT_FALSE(MappingEdits::setKey(mappings, mappings[0].id, true));
-    EXPECT_FALSE(MappingEdits::setKey(mappings, records::Uuid::random(), true));
+    EXPECT_FALSE(MappingEdits::setKey(mappings, records::UUID::random(), true));
     EXPECT_EQ(mappings, before);
     EXPECT_TRUE(MappingEdits::setKey(mappings, mappings[1].id, true));
     EXPECT_TRUE(mappings[1].isKey);
@@ -84,7 +82,7 @@ TEST(InclusionEdit, KeyColumnsStayIncluded)
     EXPECT_TRUE(mappings[0].isIncluded);
     EXPECT_TRUE(MappingEdits::setIncluded(mappings, mappings[1].id, false));
     EXPECT_FALSE(mappings[1].isIncluded);
-    EXPECT_FALSE(MappingEdits::setIncluded(mappings, records::Uuid::random(), false));
+    EXPECT_FALSE(MappingEdits::setIncluded(mappings, records::UUID::random(), false));
 }
 
 }  // namespace

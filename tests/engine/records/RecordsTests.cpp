@@ -1,7 +1,7 @@
-#include "records/Differences.h"
-#include "records/Mapping.h"
-#include "records/ResultFilter.h"
-#include "records/Uuid.h"
+#include "engine/records/Differences.h"
+#include "engine/records/Mapping.h"
+#include "engine/records/ResultFilter.h"
+#include "engine/records/UUID.h"
 
 #include <gtest/gtest.h>
 
@@ -11,17 +11,17 @@
 namespace rowlark::records {
 namespace {
 
-TEST(Uuid, IsRandomVersionFourInCanonicalForm)
+TEST(UUID, IsRandomVersionFourInCanonicalForm)
 {
     const std::regex form("[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}");
-    std::unordered_set<Uuid> seen;
+    std::unordered_set<UUID> seen;
     for (int i = 0; i < 10000; ++i) {
-        const Uuid uuid = Uuid::random();
+        const UUID uuid = UUID::random();
         ASSERT_TRUE(std::regex_match(uuid.toString(), form)) << uuid.toString();
         ASSERT_TRUE(seen.insert(uuid).second);
     }
-    EXPECT_TRUE(Uuid().isNil());
-    EXPECT_EQ(Uuid().toString(), "00000000-0000-0000-0000-000000000000");
+    EXPECT_TRUE(UUID().isNil());
+    EXPECT_EQ(UUID().toString(), "00000000-0000-0000-0000-000000000000");
 }
 
 TEST(DiffStatus, TitlesAreTheReportsStatusTexts)

@@ -1,9 +1,9 @@
-#include "results/ReportFile.h"
+#include "engine/results/ReportFile.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "../compare/ComparisonTestSupport.h"
+#include "tests/engine/compare/ComparisonTestSupport.h"
 
 #include <filesystem>
 #include <fstream>

@@ -4,12 +4,12 @@
 #include <numeric>
 #include <unistd.h>
 
-#include "../compare/ComparisonTestSupport.h"
-#include "compare/RecordMatching.h"
-#include "results/ComparisonReport.h"
-#include "results/ResultIndex.h"
-#include "results/XlsxReport.h"
-#include "workbook/SpreadsheetImporter.h"
+#include "engine/compare/RecordMatching.h"
+#include "engine/results/ComparisonReport.h"
+#include "engine/results/ResultIndex.h"
+#include "engine/results/XLSXReport.h"
+#include "engine/workbook/FileImport.h"
+#include "tests/engine/compare/ComparisonTestSupport.h"
 
 namespace rowlark::results {
 namespace {
@@ -51,12 +51,12 @@ records::RowDifference difference(const std::vector<std::string_view>& field)
 {
     const std::vector<std::string_view> statuses{"changed", "onlyLeft", "onlyRight"};
     const auto status = static_cast<records::DiffStatus>(std::ranges::find(statuses, field.at(0)) - statuses.begin());
-    records::RowDifference result{records::Uuid::random(), unescaped(field.at(1)), status,
+    records::RowDifference result{records::UUID::random(), unescaped(field.at(1)), status,
                                   record(field.at(2)),     record(field.at(3)),    {}};
     for (const std::string& cell : cells(field.size() > 4 ? field[4] : "")) {
         const std::size_t arrow = cell.find('>');
         result.cells.push_back(
-            {records::Uuid::random(), "value", "value", cell.substr(0, arrow), cell.substr(arrow + 1)});
+            {records::UUID::random(), "value", "value", cell.substr(0, arrow), cell.substr(arrow + 1)});
     }
     return result;
 }
@@ -108,7 +108,7 @@ ResultCase readCase(const std::filesystem::path& path)
     return c;
 }
 
-std::vector<Row> tableRows(const table::CSVTable& table)
+std::vector<Row> tableRows(const table::Table& table)
 {
     std::vector<Row> rows{table.headers()};
     for (std::size_t row = 0; row < table.rowCount(); ++row)
@@ -122,13 +122,12 @@ void expectWorkbookReadsBackAs(const ResultCase& c, const std::vector<std::size_
 {
     const std::filesystem::path path =
         std::filesystem::temp_directory_path() / ("rowlark-case-" + std::to_string(::getpid()) + ".xlsx");
-    const XlsxReport::Details details{c.names[0], c.names[1], c.headers[0], c.headers[1], "", ""};
-    ASSERT_TRUE(XlsxReport::write(path, c.summary, details, positions));
-    const table::CSVTable workbook = workbook::SpreadsheetImporter::loadWithMetadata(
-                                         path, "Report", {}, {}, workbook::SpreadsheetImporter::WorkbookReader::native)
-                                         .table;
+    const XLSXReport::Details details{c.names[0], c.names[1], c.headers[0], c.headers[1], "", ""};
+    ASSERT_TRUE(XLSXReport::write(path, c.summary, details, positions));
+    const table::Table workbook =
+        workbook::FileImport::readTable(path, "Report", {}, {}, workbook::FileImport::WorkbookReader::native).table;
     std::filesystem::remove(path);
-    EXPECT_EQ(tableRows(workbook), tableRows(table::CSVTable::parse(csv)));
+    EXPECT_EQ(tableRows(workbook), tableRows(table::Table::parse(csv)));
 }
 
 TEST(ResultCases, reportsAndSearchesGiveTheirExpectedText)
@@ -196,7 +195,7 @@ ResultIndex indexOf(std::vector<records::RowDifference> differences)
 
 records::RowDifference onlyLeft(std::string key, Row left)
 {
-    return {records::Uuid::random(), std::move(key), records::DiffStatus::onlyLeft, std::move(left), std::nullopt, {}};
+    return {records::UUID::random(), std::move(key), records::DiffStatus::onlyLeft, std::move(left), std::nullopt, {}};
 }
 
 TEST(ResultIndexSearch, LargeResultsKeepEachSearchTextWithItsDifference)
@@ -231,15 +230,15 @@ TEST(ResultIndexColumns, NarrowToTheRecordsChangedInOneColumn)
 {
     using testing_support::mapping;
     const std::vector<std::string> headers{"id", "name", "email", "city"};
-    const auto left = table::CSVTable::fromRows(
+    const auto left = table::Table::fromRows(
         headers,
         {{"1", "Ann", "a@x", "Oslo"}, {"2", "Bob", "b@x", "Rome"}, {"3", "Cy", "c@x", "Lima"}, {"4", "Di", "d@x", ""}});
-    const auto right = table::CSVTable::fromRows(headers, {{"1", "Ann", "a2@x", "Oslo"},
-                                                           {"2", "Bobby", "b@x", "Rome"},
-                                                           {"3", "Cyd", "c2@x", "Lima"},
-                                                           {"5", "Ed", "", ""}});
-    const records::ComparisonSummary summary = compare::CSVComparator::compare(
-        left, right, {mapping(0, 0, true), mapping(1, 1), mapping(2, 2), mapping(3, 3)}, false);
+    const auto right = table::Table::fromRows(headers, {{"1", "Ann", "a2@x", "Oslo"},
+                                                        {"2", "Bobby", "b@x", "Rome"},
+                                                        {"3", "Cyd", "c2@x", "Lima"},
+                                                        {"5", "Ed", "", ""}});
+    const records::ComparisonSummary summary =
+        compare::compare(left, right, {mapping(0, 0, true), mapping(1, 1), mapping(2, 2), mapping(3, 3)}, false);
     const ResultIndex index(summary);
     constexpr std::size_t name = 1;
     constexpr std::size_t email = 2;

@@ -1,4 +1,4 @@
-#include "structured/StructuredColumns.h"
+#include "engine/structured/StructuredColumns.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "../csv/CSVTestSupport.h"
-#include "../text/CaseFile.h"
-#include "table/CSVTable.h"
+#include "engine/table/Table.h"
+#include "tests/engine/csv/CSVTestSupport.h"
+#include "tests/engine/text/CaseFile.h"
 
 namespace rowlark::structured {
 namespace {
@@ -32,12 +32,12 @@ JSONPath parsedPath(const std::string& text)
 }
 
 // One JSON column named `header` holding `cells`, expanded.
-table::CSVTable expandedColumn(const std::string& header, const std::vector<std::string>& cells)
+table::Table expandedColumn(const std::string& header, const std::vector<std::string>& cells)
 {
     std::vector<std::vector<std::string>> rows;
     for (const auto& cell : cells)
         rows.push_back({cell});
-    return table::CSVTable::fromRows({header}, rows).expandingStructuredColumns();
+    return table::Table::fromRows({header}, rows).expandingStructuredColumns();
 }
 
 TEST(RecognisingCells, FindsJSONObjectsOnly)
@@ -117,15 +117,15 @@ INSTANTIATE_TEST_SUITE_P(Files, DataFileTest, ::testing::ValuesIn(testing::dataF
 
 TEST(ExpandingStructuredColumns, LeavesAnEmptyTableEmpty)
 {
-    EXPECT_EQ(table::CSVTable().expandingStructuredColumns(), table::CSVTable());
+    EXPECT_EQ(table::Table().expandingStructuredColumns(), table::Table());
 }
 
 TEST(ExpandingStructuredColumns, ReplacesEarlierBookkeeping)
 {
     // Derived cells hold no objects, so a second pass finds the same two source columns.
-    const table::CSVTable twice = table::CSVTable::fromRows({"j", "k"}, {{R"({"a":1})", R"({"b":2})"}})
-                                      .expandingStructuredColumns()
-                                      .expandingStructuredColumns();
+    const table::Table twice = table::Table::fromRows({"j", "k"}, {{R"({"a":1})", R"({"b":2})"}})
+                                   .expandingStructuredColumns()
+                                   .expandingStructuredColumns();
     EXPECT_THAT(twice.headers(), ElementsAre("j", "j_a", "j_a", "k", "k_b", "k_b"));
     EXPECT_EQ(twice.structuredColumnIndices(), (std::set<std::size_t>{0, 3}));
     EXPECT_EQ(twice.derivedColumnIndices(), (std::set<std::size_t>{1, 4}));
@@ -141,7 +141,7 @@ TEST(ExpandingStructuredColumns, SkipsHugeCellsOnlyWhileDetecting)
     // Paths seen only in a huge cell get no column.
     EXPECT_THAT(expandedColumn("c", {huge, small}).headers(), ElementsAre("c", "c_small"));
     // Once a column of that path exists, the huge cell fills it.
-    const table::CSVTable expanded = expandedColumn("c", {huge, small, R"({"big":"b","small":"t"})"});
+    const table::Table expanded = expandedColumn("c", {huge, small, R"({"big":"b","small":"t"})"});
     EXPECT_THAT(expanded.headers(), ElementsAre("c", "c_big", "c_small"));
     EXPECT_EQ(expanded.cell(0, 1), std::string(largestDetectedCellBytes, 'x'));
     EXPECT_EQ(expanded.cell(1, 2), "s");
@@ -152,7 +152,7 @@ TEST(ExpandingStructuredColumns, ExpandsDeeplyNestedCellsWhateverTheirSpacing)
     std::string spaced = " 1";
     for (int level = 0; level < 600; ++level)
         spaced = R"({ "k" : )" + spaced + " }";
-    const table::CSVTable expanded = expandedColumn("c", {nestedObject(600, "1"), spaced});
+    const table::Table expanded = expandedColumn("c", {nestedObject(600, "1"), spaced});
     EXPECT_EQ(expanded.structuredColumnIndices(), (std::set<std::size_t>{0}));
     ASSERT_EQ(expanded.columnCount(), 2u);
     EXPECT_EQ(expanded.cell(0, 1), nestedObject(600 - maximumFlatteningDepth, "1"));
@@ -164,8 +164,8 @@ TEST(ExpandingStructuredColumns, SharesTheStorageOfUnchangedColumns)
     std::vector<std::vector<std::string>> rows;
     for (int row = 0; row < 1000; ++row)
         rows.push_back({std::string(100, 'p'), R"({"a":"1"})"});
-    const table::CSVTable table = table::CSVTable::fromRows({"plain", "json"}, rows);
-    const table::CSVTable expanded = table.expandingStructuredColumns();
+    const table::Table table = table::Table::fromRows({"plain", "json"}, rows);
+    const table::Table expanded = table.expandingStructuredColumns();
     ASSERT_EQ(expanded.columnCount(), 3u);
     EXPECT_EQ(expanded.cell(999, 0).data(), table.cell(999, 0).data());
     EXPECT_EQ(expanded.cell(999, 1).data(), table.cell(999, 1).data());

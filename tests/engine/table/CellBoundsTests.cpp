@@ -1,4 +1,4 @@
-#include "table/CellBounds.h"
+#include "engine/table/CellBounds.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/CaseText.h"
+#include "tests/support/CaseText.h"
 
 // Table-driven cases kept in data files: one case a line, fields separated by tabs, the last field
 // the expected result. Blank lines and lines starting with # are skipped. Fields take the escapes

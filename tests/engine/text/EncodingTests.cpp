@@ -1,11 +1,11 @@
-#include "text/Encoding.h"
+#include "engine/text/Encoding.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "CaseFile.h"
-#include "text/Unicode.h"
+#include "engine/text/Unicode.h"
+#include "tests/engine/text/CaseFile.h"
 
 namespace rowlark::text {
 namespace {

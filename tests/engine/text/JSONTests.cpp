@@ -1,4 +1,4 @@
-#include "text/JSON.h"
+#include "engine/text/JSON.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "CaseFile.h"
-#include "text/JSONReader.h"
+#include "engine/text/JSONReader.h"
+#include "tests/engine/text/CaseFile.h"
 
 namespace rowlark::text {
 namespace {

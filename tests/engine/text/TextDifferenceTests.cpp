@@ -1,4 +1,4 @@
-#include "text/TextDifference.h"
+#include "engine/text/TextDifference.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "CaseFile.h"
-#include "text/Unicode.h"
+#include "engine/text/Unicode.h"
+#include "tests/engine/text/CaseFile.h"
 
 namespace rowlark::text {
 namespace {

@@ -1,4 +1,4 @@
-#include "text/Unicode.h"
+#include "engine/text/Unicode.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "CaseFile.h"
+#include "tests/engine/text/CaseFile.h"
 
 namespace rowlark::text {
 namespace {

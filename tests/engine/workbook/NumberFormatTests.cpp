@@ -1,4 +1,4 @@
-#include "workbook/NumberFormat.h"
+#include "engine/workbook/format/NumberFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "../csv/CSVTestSupport.h"
-#include "workbook/LibraryFormatting.h"
+#include "engine/workbook/library/LibraryFormatting.h"
+#include "tests/engine/csv/CSVTestSupport.h"
 
 namespace rowlark::workbook {
 namespace {
@@ -77,7 +77,7 @@ TEST(NumberFormat, GivesTheLibrarysTextWhereverItDoesNotDecline)
             builtInDeclined += index < builtInCount && !native.back();
         }
     }
-    const std::vector<std::string> library = formatWithLibrary(pairs, SpreadsheetImporter::defaultReaderLocations());
+    const std::vector<std::string> library = formatWithLibrary(pairs, FileImport::defaultReaderLocations());
     ASSERT_EQ(library.size(), pairs.size());
     std::size_t declined = 0;
     for (std::size_t i = 0; i < pairs.size(); ++i) {
@@ -123,7 +123,7 @@ TEST(NumberFormat, DateTextsMatchTheLibraryOverTheWholeDateRange)
     for (const bool isDate1904 : {false, true})
         for (const double value : values)
             pairs.push_back({std::nullopt, value, isDate1904});
-    const std::vector<std::string> library = formatWithLibrary(pairs, SpreadsheetImporter::defaultReaderLocations());
+    const std::vector<std::string> library = formatWithLibrary(pairs, FileImport::defaultReaderLocations());
     ASSERT_EQ(library.size(), pairs.size());
     for (std::size_t i = 0; i < pairs.size(); ++i)
         EXPECT_EQ(dateCellText(std::get<double>(pairs[i].value), pairs[i].isDate1904), library[i])

@@ -15,10 +15,10 @@
 #include <string_view>
 #include <vector>
 
-#include "records/Differences.h"
-#include "records/Mapping.h"
+#include "engine/records/Differences.h"
+#include "engine/records/Mapping.h"
 
-namespace rowlark::results::XlsxReport {
+namespace rowlark::results::XLSXReport {
 
 // What the report says about the comparison besides its differences.
 struct Details {
@@ -53,4 +53,4 @@ std::string localTime(std::chrono::system_clock::time_point time);
 bool write(const std::filesystem::path& path, const records::ComparisonSummary& summary, const Details& details,
            std::span<const std::size_t> indices, std::stop_token stop = {});
 
-}  // namespace rowlark::results::XlsxReport
+}  // namespace rowlark::results::XLSXReport

@@ -1,4 +1,4 @@
-#include "workbook/SpreadsheetImporter.h"
+#include "engine/workbook/FileImport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -18,19 +18,19 @@
 #include <unistd.h>
 #include <vector>
 
-#include "../csv/CSVTestSupport.h"
-#include "csv/CSVError.h"
-#include "workbook/ImportError.h"
-#include "workbook/NativeReader.h"
-#include "workbook/ReaderProcess.h"
-#include "workbook/WorkbookPayload.h"
+#include "engine/csv/CSVError.h"
+#include "engine/workbook/ImportError.h"
+#include "engine/workbook/NativeReader.h"
+#include "engine/workbook/WorkbookPayload.h"
+#include "engine/workbook/library/ReaderProcess.h"
+#include "tests/engine/csv/CSVTestSupport.h"
 
 namespace rowlark::workbook {
 namespace {
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
-constexpr auto library = SpreadsheetImporter::WorkbookReader::library;
+constexpr auto library = FileImport::WorkbookReader::library;
 using testing::Row;
 using testing::rowsOf;
 
@@ -57,13 +57,12 @@ struct ScratchFolder {
 
 // An imported fixture as its .expected file shows it: its sheets, the sheet read and the table; or
 // "error: " and the message the user sees.
-std::string
-importedText(const fs::path& file, const std::optional<std::string>& sheet,
-             const SpreadsheetImporter::ReaderLocations& locations = SpreadsheetImporter::defaultReaderLocations(),
-             SpreadsheetImporter::WorkbookReader reader = SpreadsheetImporter::WorkbookReader::native)
+std::string importedText(const fs::path& file, const std::optional<std::string>& sheet,
+                         const FileImport::ReaderLocations& locations = FileImport::defaultReaderLocations(),
+                         FileImport::WorkbookReader reader = FileImport::WorkbookReader::native)
 {
     try {
-        const ImportedTable imported = SpreadsheetImporter::loadWithMetadata(file, sheet, locations, {}, reader);
+        const ImportedTable imported = FileImport::readTable(file, sheet, locations, {}, reader);
         std::string text;
         if (!imported.sheets.empty())
             text += "sheets: " + testing::lineOf(imported.sheets);
@@ -141,9 +140,9 @@ class NativeAgreementTest : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(NativeAgreementTest, ReadsWhatTheLibraryReads)
 {
-    const auto locations = SpreadsheetImporter::defaultReaderLocations();
+    const auto locations = FileImport::defaultReaderLocations();
     const auto mend = mendedReads().find(GetParam().filename().string());
-    EXPECT_EQ(importedText(GetParam(), {}, locations, SpreadsheetImporter::WorkbookReader::native),
+    EXPECT_EQ(importedText(GetParam(), {}, locations, FileImport::WorkbookReader::native),
               mend != mendedReads().end() ? mend->second : importedText(GetParam(), {}, locations, library));
 }
 
@@ -157,15 +156,15 @@ bool isReadNatively(const fs::path& path)
     const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     try {
         auto archive =
-            workbook::ZipArchive::open(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+            workbook::ZIPArchive::open(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
         if (!archive)
             return false;
         // Number formats handed to the library do not make the read the library's.
         const auto formatter = [](const auto& requests) { return std::vector<std::string>(requests.size()); };
         if (path.extension() == ".ods")
-            workbook::readOds(*archive, {}, {});
+            workbook::readODS(*archive, {}, {});
         else
-            workbook::readXlsx(*archive, {}, formatter, {});
+            workbook::readXLSX(*archive, {}, formatter, {});
     } catch (const workbook::ReadDeclined&) {
         return false;
     } catch (const std::exception&) {
@@ -178,13 +177,13 @@ bool isReadNatively(const fs::path& path)
 TEST(NativeCoverage, MostWorkbooksAreReadNatively)
 {
     const std::vector<fs::path> files = agreementFiles();
-    const auto isXlsx = [](const fs::path& file) { return file.extension() == ".xlsx"; };
-    const auto xlsx = std::count_if(files.begin(), files.end(), isXlsx);
-    const auto nativeXlsx = std::count_if(files.begin(), files.end(),
-                                          [&](const fs::path& file) { return isXlsx(file) && isReadNatively(file); });
-    EXPECT_GE(nativeXlsx * 100, xlsx * 85) << nativeXlsx << " of " << xlsx;
+    const auto isXLSX = [](const fs::path& file) { return file.extension() == ".xlsx"; };
+    const auto xlsx = std::count_if(files.begin(), files.end(), isXLSX);
+    const auto nativeXLSX = std::count_if(files.begin(), files.end(),
+                                          [&](const fs::path& file) { return isXLSX(file) && isReadNatively(file); });
+    EXPECT_GE(nativeXLSX * 100, xlsx * 85) << nativeXLSX << " of " << xlsx;
     for (const fs::path& file : files) {
-        EXPECT_TRUE(isXlsx(file) || isReadNatively(file)) << file;
+        EXPECT_TRUE(isXLSX(file) || isReadNatively(file)) << file;
     }
     for (const char* name :
          {"people.xlsx", "dates.xlsx", "dates-1904.xlsx", "offset.xlsx", "rows-at-limit.xlsx", "formats.xlsx",
@@ -200,8 +199,8 @@ TEST(ImporterDispatch, TheExtensionInAnyCaseChoosesTheReader)
     fs::copy_file(fixture("people.csv"), folder.path / "PEOPLE.CSV");
     EXPECT_EQ(importedText(folder.path / "PEOPLE.CSV", "ignored"), importedText(fixture("people.csv"), {}));
     EXPECT_EQ(importedText(fixture("people.csv"), {}).rfind("id|name", 0), 0u);
-    EXPECT_THROW(SpreadsheetImporter::loadWithMetadata(folder.write("bad.csv", "a,\"b\n")), csv::CSVError);
-    EXPECT_THROW(SpreadsheetImporter::loadWithMetadata("/nonexistent/missing.xlsx"), std::system_error);
+    EXPECT_THROW(FileImport::readTable(folder.write("bad.csv", "a,\"b\n")), csv::CSVError);
+    EXPECT_THROW(FileImport::readTable("/nonexistent/missing.xlsx"), std::system_error);
     // Only the extension decides: text named as a workbook goes to the workbook reader.
     EXPECT_EQ(
         importedText(fixture("people-csv.Xlsx"), {}).rfind("sheets: Sheet1\nread: Sheet1\nid|name|city|amount\n", 0),
@@ -226,22 +225,22 @@ TEST(WorkbookSheets, SheetNamesAreMatchedExactly)
 
 TEST(WorkbookLimits, LargeSheetsAndRowsAndColumnsAtTheLimitAreReadWhole)
 {
-    const ImportedTable xls = SpreadsheetImporter::loadWithMetadata(fixture("many-rows.xls"));
+    const ImportedTable xls = FileImport::readTable(fixture("many-rows.xls"));
     ASSERT_EQ(xls.table.rowCount(), 55743u);
     EXPECT_THAT(xls.table.rowStrings(55742), ElementsAre("55743", "n55743", "83614.5"));
-    const ImportedTable rows = SpreadsheetImporter::loadWithMetadata(fixture("rows-at-limit.xlsx"));
+    const ImportedTable rows = FileImport::readTable(fixture("rows-at-limit.xlsx"));
     EXPECT_EQ(rows.table.rowCount(), 249999u);
     EXPECT_EQ(rows.table.cell(249998, 0), "last");
-    const ImportedTable columns = SpreadsheetImporter::loadWithMetadata(fixture("columns-at-limit.xlsx"));
+    const ImportedTable columns = FileImport::readTable(fixture("columns-at-limit.xlsx"));
     EXPECT_EQ(columns.table.columnCount(), 10000u);
     EXPECT_EQ(columns.table.headers().back(), "last");
 }
 
 // The reader helper and its resources
 
-SpreadsheetImporter::ReaderLocations locationsWithHelperIn(const fs::path& folder)
+FileImport::ReaderLocations locationsWithHelperIn(const fs::path& folder)
 {
-    SpreadsheetImporter::ReaderLocations locations = SpreadsheetImporter::defaultReaderLocations();
+    FileImport::ReaderLocations locations = FileImport::defaultReaderLocations();
     locations.helperDirectories = {folder};
     return locations;
 }
@@ -256,7 +255,7 @@ TEST(ReaderResources, OversizedFileOrMissingResourcesAreRefused)
     EXPECT_EQ(importedText(big, {}, noHelper), "error: The workbook is larger than the 64 MB import limit.\n");
     const std::string missing = "error: The bundled spreadsheet reader is missing from the application.\n";
     EXPECT_EQ(importedText(fixture("people.xlsx"), {}, noHelper, library), missing);
-    SpreadsheetImporter::ReaderLocations locations = SpreadsheetImporter::defaultReaderLocations();
+    FileImport::ReaderLocations locations = FileImport::defaultReaderLocations();
     const auto installedBundles = locations.bundleDirectories;
     locations.bundleDirectories = {folder.path};
     EXPECT_EQ(importedText(fixture("people.xlsx"), {}, locations, library), missing);
@@ -268,7 +267,7 @@ TEST(ReaderResources, OversizedFileOrMissingResourcesAreRefused)
 }
 
 // A stand-in helper program: a shell script with the given body.
-SpreadsheetImporter::ReaderLocations fakeHelper(const ScratchFolder& folder, const std::string& body)
+FileImport::ReaderLocations fakeHelper(const ScratchFolder& folder, const std::string& body)
 {
     const fs::path helper = folder.write("rowlark-reader", "#!/bin/sh\n" + body + "\n");
     fs::permissions(helper, fs::perms::owner_all);
@@ -302,10 +301,8 @@ TEST(ReaderCancellation, StopBeforeTheLoadStartsNothingAndStopDuringItKillsTheRe
 {
     std::stop_source stopped;
     stopped.request_stop();
-    EXPECT_THROW(SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"), std::nullopt, stopped.get_token()),
-                 ImportCancelled);
-    EXPECT_THROW(SpreadsheetImporter::loadWithMetadata(fixture("people.csv"), std::nullopt, stopped.get_token()),
-                 ImportCancelled);
+    EXPECT_THROW(FileImport::readTable(fixture("people.xlsx"), std::nullopt, stopped.get_token()), ImportCancelled);
+    EXPECT_THROW(FileImport::readTable(fixture("people.csv"), std::nullopt, stopped.get_token()), ImportCancelled);
     ScratchFolder folder;
     const fs::path started = folder.path / "started";
     const auto locations = fakeHelper(folder, "touch '" + started.string() + "'; exec sleep 600");
@@ -315,8 +312,7 @@ TEST(ReaderCancellation, StopBeforeTheLoadStartsNothingAndStopDuringItKillsTheRe
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         stop.request_stop();
     });
-    EXPECT_THROW(SpreadsheetImporter::loadWithMetadata(fixture("people.xlsx"), std::nullopt, locations,
-                                                       stop.get_token(), library),
+    EXPECT_THROW(FileImport::readTable(fixture("people.xlsx"), std::nullopt, locations, stop.get_token(), library),
                  ImportCancelled);
 }
 
@@ -329,7 +325,7 @@ fs::path sharedFile(const std::string& relative)
 
 fs::path realHelper()
 {
-    return SpreadsheetImporter::defaultReaderLocations().helperDirectories.front() / "rowlark-reader";
+    return FileImport::defaultReaderLocations().helperDirectories.front() / "rowlark-reader";
 }
 
 class HostileWorkbookTest : public ::testing::TestWithParam<Row> {};
@@ -409,12 +405,12 @@ TEST(WorkbookDates, AreTheFilesOwnValuesInAnyTimeZone)
     const fs::path ods = sharedFile("corpus/calamine/tests__date.ods");
     for (const char* zone : {"UTC", "America/Los_Angeles", "Asia/Tokyo"}) {
         ::setenv("TZ", zone, 1);
-        EXPECT_EQ(rowsOf(SpreadsheetImporter::loadWithMetadata(fixture("iso-date.xlsx")).table),
+        EXPECT_EQ(rowsOf(FileImport::readTable(fixture("iso-date.xlsx")).table),
                   (testing::Rows{{"2021-01-01T10:10:10"}}))
             << zone;
         if (!fs::exists(ods))
             continue;
-        EXPECT_THAT(SpreadsheetImporter::loadWithMetadata(ods).table.headers(), ElementsAre("2021-01-01", "15"));
+        EXPECT_THAT(FileImport::readTable(ods).table.headers(), ElementsAre("2021-01-01", "15"));
     }
     previous.empty() ? ::unsetenv("TZ") : ::setenv("TZ", previous.c_str(), 1);
 }

@@ -1,10 +1,10 @@
-#include "workbook/XmlScan.h"
+#include "engine/workbook/container/XMLScan.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "text/Encoding.h"
-#include "text/Unicode.h"
+#include "engine/text/Encoding.h"
+#include "engine/text/Unicode.h"
 
 namespace rowlark::workbook {
 namespace {

@@ -1,10 +1,10 @@
-#include "workbook/XlsxParts.h"
+#include "engine/workbook/xlsx/XLSXParts.h"
 
 #include <charconv>
 
-#include "workbook/ImportError.h"
-#include "workbook/NumberFormat.h"
-#include "workbook/XmlScan.h"
+#include "engine/workbook/ImportError.h"
+#include "engine/workbook/container/XMLScan.h"
+#include "engine/workbook/format/NumberFormat.h"
 
 namespace rowlark::workbook {
 namespace {
@@ -40,17 +40,17 @@ std::string withoutFrontSlash(std::string_view path)
     return std::string(!path.empty() && path.front() == '/' ? path.substr(1) : path);
 }
 
-std::string readPart(ZipArchive& archive, std::string_view path)
+std::string readPart(ZIPArchive& archive, std::string_view path)
 {
-    const ZipEntry* entry = archive.find(path);
+    const ZIPEntry* entry = archive.find(path);
     if (!entry)
         decline();
     return archive.readAll(*entry);
 }
 
-std::optional<std::string> readOptionalPart(ZipArchive& archive, std::string_view path)
+std::optional<std::string> readOptionalPart(ZIPArchive& archive, std::string_view path)
 {
-    const ZipEntry* entry = archive.find(path);
+    const ZIPEntry* entry = archive.find(path);
     if (!entry)
         return std::nullopt;
     return archive.readAll(*entry);
@@ -81,7 +81,7 @@ bool isNotANumber(std::string_view text)
            first != '\n' && first != '\r';
 }
 
-ContentParts contentParts(ZipArchive& archive)
+ContentParts contentParts(ZIPArchive& archive)
 {
     const std::string types = readPart(archive, "[Content_Types].xml");
     ContentParts parts;
@@ -157,7 +157,7 @@ std::string relationshipsPath(std::string_view part)
 }
 
 // Where the library looks for a sheet whose relationship targets `target`.
-std::string sheetPath(ZipArchive& archive, std::string_view target, std::string_view workbookRelationsPath)
+std::string sheetPath(ZIPArchive& archive, std::string_view target, std::string_view workbookRelationsPath)
 {
     std::string path(target);
     if (const std::size_t at = path.find("xl/"); at != std::string::npos) {
@@ -486,7 +486,7 @@ std::vector<Position> threadedCommentedCells(std::string_view xml)
 }
 
 // The cells the sheet's comments are attached to, from every comments part it relates to.
-std::vector<Position> commentedCells(ZipArchive& archive, const std::map<std::string, Relationship>& relations,
+std::vector<Position> commentedCells(ZIPArchive& archive, const std::map<std::string, Relationship>& relations,
                                      std::string_view sheetPath)
 {
     std::vector<Position> positions;

@@ -1,28 +1,28 @@
-#include "table/CSVTable.h"
+#include "engine/table/Table.h"
 
 #include <algorithm>
 #include <utility>
 
 namespace rowlark::table {
 
-CSVTable::CSVTable(std::vector<std::string> headers, std::vector<ColumnSource> columns, std::size_t rowCount)
+Table::Table(std::vector<std::string> headers, std::vector<ColumnSource> columns, std::size_t rowCount)
     : headers_(std::move(headers))
     , columns_(std::move(columns))
     , rowCount_(rowCount)
 {
 }
 
-CSVTable CSVTable::withStore(std::vector<std::string> headers, CellStore store)
+Table Table::withStore(std::vector<std::string> headers, CellStore store)
 {
     auto shared = std::make_shared<const CellStore>(std::move(store));
     std::vector<ColumnSource> columns;
     columns.reserve(shared->width());
     for (std::size_t column = 0; column < shared->width(); ++column)
         columns.push_back({shared, column});
-    return CSVTable(std::move(headers), std::move(columns), shared->rowCount());
+    return Table(std::move(headers), std::move(columns), shared->rowCount());
 }
 
-CSVTable CSVTable::fromRows(std::vector<std::string> headers, const std::vector<std::vector<std::string>>& rows)
+Table Table::fromRows(std::vector<std::string> headers, const std::vector<std::vector<std::string>>& rows)
 {
     const std::size_t width = headers.size();
     std::size_t bytes = 0;
@@ -36,7 +36,7 @@ CSVTable CSVTable::fromRows(std::vector<std::string> headers, const std::vector<
     return withStore(std::move(headers), std::move(builder).build());
 }
 
-std::vector<std::string> CSVTable::rowStrings(std::size_t row) const
+std::vector<std::string> Table::rowStrings(std::size_t row) const
 {
     std::vector<std::string> cells;
     cells.reserve(columnCount());
@@ -45,7 +45,7 @@ std::vector<std::string> CSVTable::rowStrings(std::size_t row) const
     return cells;
 }
 
-std::size_t CSVTable::memoryUsage() const
+std::size_t Table::memoryUsage() const
 {
     std::size_t bytes = 0;
     std::vector<const CellStore*> counted;
@@ -60,7 +60,7 @@ std::size_t CSVTable::memoryUsage() const
     return bytes;
 }
 
-bool operator==(const CSVTable& a, const CSVTable& b)
+bool operator==(const Table& a, const Table& b)
 {
     if (a.headers_ != b.headers_ || a.rowCount_ != b.rowCount_ || a.derivedColumnCount_ != b.derivedColumnCount_ ||
         a.structuredColumnIndices_ != b.structuredColumnIndices_ || a.derivedColumnIndices_ != b.derivedColumnIndices_)

@@ -1,12 +1,12 @@
-#include "workbook/ZipArchive.h"
+#include "engine/workbook/container/ZIPArchive.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <array>
 
-#include "workbook/NativeReader.h"
-#include "workbook/ReaderProtocol.h"
+#include "engine/workbook/NativeReader.h"
+#include "engine/workbook/library/ReaderProtocol.h"
 
 namespace rowlark::workbook {
 namespace {
@@ -31,7 +31,7 @@ std::uint32_t readLittleEndian(Bytes bytes, std::size_t offset, std::size_t widt
 }
 
 // The same test the spreadsheet-reader library makes to take a file for a ZIP archive.
-bool looksLikeZip(Bytes bytes)
+bool looksLikeZIP(Bytes bytes)
 {
     return bytes.size() >= 4 && bytes[0] == 'P' && bytes[1] == 'K' && bytes[2] < 9 && bytes[3] < 9;
 }
@@ -49,9 +49,9 @@ std::optional<std::size_t> findEndOfDirectory(Bytes bytes)
     return std::nullopt;
 }
 
-[[noreturn]] void fail(ZipProblem problem)
+[[noreturn]] void fail(ZIPProblem problem)
 {
-    throw ZipError(problem);
+    throw ZIPError(problem);
 }
 
 char foldedCharacter(char character)
@@ -93,13 +93,13 @@ public:
             const std::size_t count = chunk_.size() - stream_.avail_out;
             produced += count;
             if (produced > allowance)
-                fail(ZipProblem::tooLarge);
+                fail(ZIPProblem::tooLarge);
             if (count > 0 && sink)
                 sink(std::string_view(reinterpret_cast<const char*>(chunk_.data()), count));
             if (status == Z_STREAM_END)
                 return;
             if (status != Z_OK || (count == 0 && stream_.avail_in == 0))
-                fail(ZipProblem::damaged);
+                fail(ZIPProblem::damaged);
         }
     }
 
@@ -116,13 +116,13 @@ InflateLimits workbookInflateLimits()
             readerProtocol::inflateRatioGraceBytes};
 }
 
-ZipError::ZipError(ZipProblem problem)
-    : std::runtime_error(problem == ZipProblem::damaged ? "damaged ZIP archive" : "ZIP archive inflates too far")
+ZIPError::ZIPError(ZIPProblem problem)
+    : std::runtime_error(problem == ZIPProblem::damaged ? "damaged ZIP archive" : "ZIP archive inflates too far")
     , problem_(problem)
 {
 }
 
-ZipArchive::ZipArchive(Bytes bytes, std::vector<ZipEntry> entries, InflateLimits limits)
+ZIPArchive::ZIPArchive(Bytes bytes, std::vector<ZIPEntry> entries, InflateLimits limits)
     : bytes_(bytes)
     , entries_(std::move(entries))
     , isRead_(entries_.size(), false)
@@ -130,31 +130,31 @@ ZipArchive::ZipArchive(Bytes bytes, std::vector<ZipEntry> entries, InflateLimits
 {
 }
 
-std::optional<ZipArchive> ZipArchive::open(Bytes bytes)
+std::optional<ZIPArchive> ZIPArchive::open(Bytes bytes)
 {
-    if (!looksLikeZip(bytes))
+    if (!looksLikeZIP(bytes))
         return std::nullopt;
     const std::optional<std::size_t> end = findEndOfDirectory(bytes);
     if (!end)
-        fail(ZipProblem::damaged);
+        fail(ZIPProblem::damaged);
     const std::uint32_t entryCount = readLittleEndian(bytes, *end + 10, 2);
     const std::uint32_t directorySize = readLittleEndian(bytes, *end + 12, 4);
     const std::uint32_t directoryOffset = readLittleEndian(bytes, *end + 16, 4);
     if (entryCount == 0xFFFF || directorySize == 0xFFFFFFFF || directoryOffset == 0xFFFFFFFF)
         return std::nullopt;
     if (std::uint64_t(directoryOffset) + directorySize > *end)
-        fail(ZipProblem::damaged);
+        fail(ZIPProblem::damaged);
 
-    std::vector<ZipEntry> entries;
+    std::vector<ZIPEntry> entries;
     entries.reserve(entryCount);
     std::size_t position = directoryOffset;
     for (std::uint32_t index = 0; index < entryCount; ++index) {
         if (position + directoryEntrySize > *end || readLittleEndian(bytes, position, 4) != directoryEntrySignature)
-            fail(ZipProblem::damaged);
+            fail(ZIPProblem::damaged);
         const std::size_t nameSize = readLittleEndian(bytes, position + 28, 2);
         if (position + directoryEntrySize + nameSize > *end)
-            fail(ZipProblem::damaged);
-        ZipEntry entry;
+            fail(ZIPProblem::damaged);
+        ZIPEntry entry;
         entry.flags = readLittleEndian(bytes, position + 8, 2);
         entry.method = readLittleEndian(bytes, position + 10, 2);
         entry.compressedSize = readLittleEndian(bytes, position + 20, 4);
@@ -164,26 +164,26 @@ std::optional<ZipArchive> ZipArchive::open(Bytes bytes)
                     readLittleEndian(bytes, position + 32, 2);
 
         if (header + localHeaderSize > bytes.size() || readLittleEndian(bytes, header, 4) != localHeaderSignature)
-            fail(ZipProblem::damaged);
+            fail(ZIPProblem::damaged);
         entry.dataOffset = header + localHeaderSize + readLittleEndian(bytes, header + 26, 2) +
                            readLittleEndian(bytes, header + 28, 2);
         if (entry.dataOffset + entry.compressedSize > bytes.size())
-            fail(ZipProblem::damaged);
+            fail(ZIPProblem::damaged);
         entries.push_back(std::move(entry));
     }
-    return ZipArchive(bytes, std::move(entries), workbookInflateLimits());
+    return ZIPArchive(bytes, std::move(entries), workbookInflateLimits());
 }
 
-const ZipEntry* ZipArchive::find(std::string_view name) const
+const ZIPEntry* ZIPArchive::find(std::string_view name) const
 {
-    for (const ZipEntry& entry : entries_) {
+    for (const ZIPEntry& entry : entries_) {
         if (isSameName(entry.name, name))
             return &entry;
     }
     return nullptr;
 }
 
-void ZipArchive::read(const ZipEntry& entry, const std::function<void(std::string_view)>& sink)
+void ZIPArchive::read(const ZIPEntry& entry, const std::function<void(std::string_view)>& sink)
 {
     isRead_[static_cast<std::size_t>(&entry - entries_.data())] = true;
     if (entry.isEncrypted() || (entry.method != storedMethod && entry.method != Z_DEFLATED))
@@ -192,7 +192,7 @@ void ZipArchive::read(const ZipEntry& entry, const std::function<void(std::strin
     if (entry.method == storedMethod) {
         inflatedBytes_ += data.size();
         if (inflatedBytes_ > limits_.totalBytes)
-            fail(ZipProblem::tooLarge);
+            fail(ZIPProblem::tooLarge);
         if (sink && !data.empty())
             sink(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
         return;
@@ -207,17 +207,17 @@ void ZipArchive::read(const ZipEntry& entry, const std::function<void(std::strin
     inflatedBytes_ += produced;
 }
 
-std::string ZipArchive::readAll(const ZipEntry& entry)
+std::string ZIPArchive::readAll(const ZIPEntry& entry)
 {
     std::string text;
     read(entry, [&text](std::string_view chunk) { text.append(chunk); });
     return text;
 }
 
-void ZipArchive::checkUnreadEntries()
+void ZIPArchive::checkUnreadEntries()
 {
     for (std::size_t index = 0; index < entries_.size(); ++index) {
-        const ZipEntry& entry = entries_[index];
+        const ZIPEntry& entry = entries_[index];
         const bool isLeftToLibrary =
             entry.isEncrypted() || (entry.method != storedMethod && entry.method != Z_DEFLATED);
         if (!isRead_[index] && !isLeftToLibrary)

@@ -12,17 +12,17 @@
 #include <string>
 #include <vector>
 
-#include "table/CSVTable.h"
+#include "engine/table/Table.h"
 
 namespace rowlark::workbook {
 
 struct ImportedTable {
-    table::CSVTable table;
+    table::Table table;
     std::vector<std::string> sheets;   // the workbook's sheet names; empty for CSV
     std::optional<std::string> sheet;  // the sheet that was read; none for CSV
 };
 
-namespace SpreadsheetImporter {
+namespace FileImport {
 
 inline constexpr std::int64_t maximumWorkbookBytes = 64 * 1048576;
 inline constexpr std::int64_t maximumRows = 250000;  // header row included
@@ -51,11 +51,11 @@ ReaderLocations defaultReaderLocations();
 // picks the workbook sheet (the first one when none) and is ignored for CSV. Fails with
 // ImportError, CSVError or std::system_error (file system errors, with the system's message),
 // and with ImportCancelled once `stop` is requested; a running reader is then killed at once.
-ImportedTable loadWithMetadata(const std::filesystem::path& path, const std::optional<std::string>& sheet = {},
-                               std::stop_token stop = {});
-ImportedTable loadWithMetadata(const std::filesystem::path& path, const std::optional<std::string>& sheet,
-                               const ReaderLocations& locations, std::stop_token stop = {},
-                               WorkbookReader reader = defaultWorkbookReader());
+ImportedTable readTable(const std::filesystem::path& path, const std::optional<std::string>& sheet = {},
+                        std::stop_token stop = {});
+ImportedTable readTable(const std::filesystem::path& path, const std::optional<std::string>& sheet,
+                        const ReaderLocations& locations, std::stop_token stop = {},
+                        WorkbookReader reader = defaultWorkbookReader());
 
-}  // namespace SpreadsheetImporter
+}  // namespace FileImport
 }  // namespace rowlark::workbook

@@ -1,4 +1,4 @@
-#include "workbook/SpreadsheetImporter.h"
+#include "engine/workbook/FileImport.h"
 
 #include <rapidjson/document.h>
 
@@ -15,15 +15,15 @@
 #include <unistd.h>
 #include <utility>
 
-#include "text/Unicode.h"
-#include "workbook/ImportError.h"
-#include "workbook/LibraryFormatting.h"
-#include "workbook/NativeReader.h"
-#include "workbook/ReaderProcess.h"
-#include "workbook/ReaderProtocol.h"
-#include "workbook/WorkbookPayload.h"
+#include "engine/text/Unicode.h"
+#include "engine/workbook/ImportError.h"
+#include "engine/workbook/NativeReader.h"
+#include "engine/workbook/WorkbookPayload.h"
+#include "engine/workbook/library/LibraryFormatting.h"
+#include "engine/workbook/library/ReaderProcess.h"
+#include "engine/workbook/library/ReaderProtocol.h"
 
-namespace rowlark::workbook::SpreadsheetImporter {
+namespace rowlark::workbook::FileImport {
 namespace {
 
 namespace fs = std::filesystem;
@@ -255,12 +255,12 @@ std::optional<WorkbookPayload> readNatively(std::string_view bytes, const Native
                                             const ReaderLocations& locations, std::stop_token stop)
 {
     try {
-        std::optional<workbook::ZipArchive> archive =
-            workbook::ZipArchive::open(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+        std::optional<workbook::ZIPArchive> archive =
+            workbook::ZIPArchive::open(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
         if (!archive)
             return std::nullopt;
         if (archive->find("META-INF/manifest.xml") || archive->find("objectdata.xml"))
-            return workbook::readOds(*archive, request, stop);
+            return workbook::readODS(*archive, request, stop);
         if (archive->find("Index/Document.iwa") || !archive->find("[Content_Types].xml"))
             return std::nullopt;
         const workbook::LibraryFormatter formatter = [&](const std::vector<workbook::LibraryFormatRequest>& requests) {
@@ -270,11 +270,11 @@ std::optional<WorkbookPayload> readNatively(std::string_view bytes, const Native
                 pairs.push_back({request.format, request.value});
             return workbook::formatWithLibrary(pairs, locations, stop);
         };
-        return workbook::readXlsx(*archive, request, formatter, stop);
+        return workbook::readXLSX(*archive, request, formatter, stop);
     } catch (const workbook::ReadDeclined&) {
         return std::nullopt;
-    } catch (const workbook::ZipError& error) {
-        if (error.problem() == workbook::ZipProblem::tooLarge)
+    } catch (const workbook::ZIPError& error) {
+        if (error.problem() == workbook::ZIPProblem::tooLarge)
             throw ImportError::worksheetTooLarge();
         throw ImportError::workbookUnreadable();
     }
@@ -360,14 +360,14 @@ std::optional<SheetRows> sheetRows(WorkbookPayload payload)
     return SheetRows{std::move(header), std::move(builder).build()};
 }
 
-table::CSVTable table(WorkbookPayload payload)
+table::Table table(WorkbookPayload payload)
 {
     if (payload.rowCount == 0)
         throw ImportError::emptyWorksheet();
     std::optional<SheetRows> rows = sheetRows(std::move(payload));
     if (!rows)
         throw ImportError::emptyWorksheet();
-    return table::CSVTable::fromStore(std::move(rows->header), std::move(rows->rows)).expandingStructuredColumns();
+    return table::Table::fromStore(std::move(rows->header), std::move(rows->rows)).expandingStructuredColumns();
 }
 
 }  // namespace
@@ -383,9 +383,9 @@ ReaderLocations defaultReaderLocations()
     return {{directory, prefix / "libexec" / "rowlark"}, {directory, prefix / "share" / "rowlark"}};
 }
 
-ImportedTable loadWithMetadata(const fs::path& path, const std::optional<std::string>& sheet, std::stop_token stop)
+ImportedTable readTable(const fs::path& path, const std::optional<std::string>& sheet, std::stop_token stop)
 {
-    return loadWithMetadata(path, sheet, defaultReaderLocations(), std::move(stop));
+    return readTable(path, sheet, defaultReaderLocations(), std::move(stop));
 }
 
 WorkbookReader defaultWorkbookReader()
@@ -394,14 +394,14 @@ WorkbookReader defaultWorkbookReader()
     return choice && std::string_view(choice) == "library" ? WorkbookReader::library : WorkbookReader::native;
 }
 
-ImportedTable loadWithMetadata(const fs::path& path, const std::optional<std::string>& sheet,
-                               const ReaderLocations& locations, std::stop_token stop, WorkbookReader reader)
+ImportedTable readTable(const fs::path& path, const std::optional<std::string>& sheet, const ReaderLocations& locations,
+                        std::stop_token stop, WorkbookReader reader)
 {
     const std::string extension = lowercasedExtension(path);
     if (extension == "csv") {
         if (stop.stop_requested())
             throw ImportCancelled();
-        return {table::CSVTable::load(path), {}, std::nullopt};
+        return {table::Table::load(path), {}, std::nullopt};
     }
     if (extension != "xlsx" && extension != "xls" && extension != "ods" && extension != "numbers")
         throw ImportError::unsupportedFormat(extension);
@@ -414,7 +414,7 @@ ImportedTable loadWithMetadata(const fs::path& path, const std::optional<std::st
     return {table(std::move(payload)), std::move(sheets), std::move(sheetRead)};
 }
 
-}  // namespace rowlark::workbook::SpreadsheetImporter
+}  // namespace rowlark::workbook::FileImport
 
 namespace rowlark::workbook {
 namespace {
@@ -486,15 +486,15 @@ std::optional<std::vector<std::string>> decodedTexts(std::string_view json, std:
 }  // namespace
 
 std::vector<std::string> formatWithLibrary(const std::vector<FormatPair>& pairs,
-                                           const SpreadsheetImporter::ReaderLocations& locations, std::stop_token stop)
+                                           const FileImport::ReaderLocations& locations, std::stop_token stop)
 {
-    using SpreadsheetImporter::readerMemoryBytes;
+    using FileImport::readerMemoryBytes;
     const std::string request = formatRequest(pairs);
     // A few seconds for the library to load, then far more than the library takes a value.
     const std::uint64_t processorSeconds = 5 + pairs.size() / 10000;
     const std::vector<std::string> arguments{readerProtocol::formatMode, std::to_string(readerMemoryBytes()),
                                              std::to_string(processorSeconds)};
-    const ProcessOutcome outcome = SpreadsheetImporter::runReader(locations, arguments, {request}, std::move(stop));
+    const ProcessOutcome outcome = FileImport::runReader(locations, arguments, {request}, std::move(stop));
     const std::string_view answer = std::string_view(outcome.output).substr(1);
     switch (static_cast<readerProtocol::Answer>(outcome.output.front())) {
     case readerProtocol::Answer::payload:

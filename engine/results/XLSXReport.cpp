@@ -1,4 +1,4 @@
-#include "results/XlsxReport.h"
+#include "engine/results/XLSXReport.h"
 
 #include <algorithm>
 #include <array>
@@ -15,11 +15,11 @@
 
 #include <xlsxwriter.h>
 
-#include "results/ComparisonReport.h"
-#include "results/ReportFile.h"
-#include "text/Unicode.h"
+#include "engine/results/ComparisonReport.h"
+#include "engine/results/ReportFile.h"
+#include "engine/text/Unicode.h"
 
-namespace rowlark::results::XlsxReport {
+namespace rowlark::results::XLSXReport {
 namespace {
 
 namespace fs = std::filesystem;
@@ -392,4 +392,4 @@ bool write(const fs::path& path, const records::ComparisonSummary& summary, cons
         path, [&scratch](int descriptor) { scratch.copyTo(descriptor); }, std::move(stop));
 }
 
-}  // namespace rowlark::results::XlsxReport
+}  // namespace rowlark::results::XLSXReport

@@ -1,4 +1,4 @@
-#include "workbook/NumberFormat.h"
+#include "engine/workbook/format/NumberFormat.h"
 
 #include <algorithm>
 #include <array>

@@ -6,12 +6,12 @@
 #include <memory>
 #include <unordered_map>
 
-#include "workbook/ImportError.h"
-#include "workbook/NativeReader.h"
-#include "workbook/NumberFormat.h"
-#include "workbook/SheetCells.h"
-#include "workbook/XlsxParts.h"
-#include "workbook/XmlScan.h"
+#include "engine/workbook/ImportError.h"
+#include "engine/workbook/NativeReader.h"
+#include "engine/workbook/SheetCells.h"
+#include "engine/workbook/container/XMLScan.h"
+#include "engine/workbook/format/NumberFormat.h"
+#include "engine/workbook/xlsx/XLSXParts.h"
 
 // XLSX read the way the spreadsheet-reader library reads it: the content types name the
 // workbook, shared strings and styles; the workbook lists the sheets and their relationships;
@@ -609,7 +609,7 @@ private:
 
 }  // namespace
 
-WorkbookPayload readXlsx(ZipArchive& archive, const NativeRequest& request, const LibraryFormatter& formatter,
+WorkbookPayload readXLSX(ZIPArchive& archive, const NativeRequest& request, const LibraryFormatter& formatter,
                          std::stop_token stop)
 {
     const ContentParts parts = contentParts(archive);
@@ -639,7 +639,7 @@ WorkbookPayload readXlsx(ZipArchive& archive, const NativeRequest& request, cons
     const std::string path = sheetPath(archive, relation->second.target, relationsPath);
     const std::map<std::string, Relationship> sheetRelations =
         relationships(readOptionalPart(archive, relationshipsPath(path)).value_or(""));
-    const ZipEntry* sheetEntry = archive.find(path);
+    const ZIPEntry* sheetEntry = archive.find(path);
     if (!sheetEntry)
         decline();
 

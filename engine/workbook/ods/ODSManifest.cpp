@@ -1,6 +1,6 @@
-#include "workbook/OdsManifest.h"
+#include "engine/workbook/ods/ODSManifest.h"
 
-#include "text/Encoding.h"
+#include "engine/text/Encoding.h"
 
 namespace rowlark::workbook {
 namespace {

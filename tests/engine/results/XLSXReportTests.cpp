@@ -1,4 +1,4 @@
-#include "results/XlsxReport.h"
+#include "engine/results/XLSXReport.h"
 
 #include <gtest/gtest.h>
 
@@ -7,11 +7,11 @@
 #include <numeric>
 #include <unistd.h>
 
-#include "../compare/ComparisonTestSupport.h"
-#include "results/ComparisonReport.h"
-#include "table/CSVTable.h"
-#include "workbook/SpreadsheetImporter.h"
-#include "workbook/ZipArchive.h"
+#include "engine/results/ComparisonReport.h"
+#include "engine/table/Table.h"
+#include "engine/workbook/FileImport.h"
+#include "engine/workbook/container/ZIPArchive.h"
+#include "tests/engine/compare/ComparisonTestSupport.h"
 
 namespace rowlark::results {
 namespace {
@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using Row = std::vector<std::string>;
 
-class XlsxReportTest : public ::testing::Test {
+class XLSXReportTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -36,8 +36,8 @@ protected:
                    std::stop_token stop = {})
     {
         const fs::path path = folder_ / "report.xlsx";
-        const XlsxReport::Details details{"a.csv", "b.csv", leftHeaders, rightHeaders, "id", "7 Dec 2026 10:00"};
-        isWritten_ = XlsxReport::write(path, summary, details, all(summary), stop);
+        const XLSXReport::Details details{"a.csv", "b.csv", leftHeaders, rightHeaders, "id", "7 Dec 2026 10:00"};
+        isWritten_ = XLSXReport::write(path, summary, details, all(summary), stop);
         return path;
     }
 
@@ -50,12 +50,11 @@ protected:
 
     static workbook::ImportedTable read(const fs::path& path, const std::string& sheet)
     {
-        return workbook::SpreadsheetImporter::loadWithMetadata(path, sheet,
-                                                               workbook::SpreadsheetImporter::ReaderLocations{}, {},
-                                                               workbook::SpreadsheetImporter::WorkbookReader::native);
+        return workbook::FileImport::readTable(path, sheet, workbook::FileImport::ReaderLocations{}, {},
+                                               workbook::FileImport::WorkbookReader::native);
     }
 
-    static std::vector<Row> rows(const table::CSVTable& table)
+    static std::vector<Row> rows(const table::Table& table)
     {
         std::vector<Row> rows{table.headers()};
         for (std::size_t row = 0; row < table.rowCount(); ++row)
@@ -69,9 +68,9 @@ protected:
 
 records::RowDifference changed(std::string key, Row left, Row right, std::size_t column)
 {
-    records::RowDifference difference{records::Uuid::random(), std::move(key),   records::DiffStatus::changed,
+    records::RowDifference difference{records::UUID::random(), std::move(key),   records::DiffStatus::changed,
                                       std::move(left),         std::move(right), {}};
-    difference.cells.push_back({records::Uuid::random(), "name", "name", "", "", column});
+    difference.cells.push_back({records::UUID::random(), "name", "name", "", "", column});
     return difference;
 }
 
@@ -83,14 +82,14 @@ records::ComparisonSummary formulaSummary()
                            changed("2", {"2", "@SUM(A1)"}, {"2", "-2"}, 1),
                            changed("=3", {"=3", "x\ty"}, {"=3", " ≠ é 😀 שלום"}, 1),
                            changed("5", {"5", "a\r\nb\rc"}, {"5", "x\x01y\x1Fz"}, 1),
-                           {records::Uuid::random(), "4", records::DiffStatus::onlyRight, std::nullopt, Row{"4"}, {}}};
+                           {records::UUID::random(), "4", records::DiffStatus::onlyRight, std::nullopt, Row{"4"}, {}}};
     summary.leftRows = 3;
     summary.rightRows = 4;
     return summary;
 }
 
 // Read back through the workbook importer, the report sheet holds the texts of the CSV report.
-TEST_F(XlsxReportTest, ReadsBackAsTheCSVReport)
+TEST_F(XLSXReportTest, ReadsBackAsTheCSVReport)
 {
     const Row headers{"id", "name"};
     const records::ComparisonSummary summary = formulaSummary();
@@ -98,22 +97,22 @@ TEST_F(XlsxReportTest, ReadsBackAsTheCSVReport)
     ASSERT_TRUE(isWritten_);
     const workbook::ImportedTable report = read(path, "Report");
     EXPECT_EQ(report.sheets, (Row{"Report", "Summary"}));
-    const table::CSVTable csv =
-        table::CSVTable::parse(ComparisonReport::csv(summary, "a.csv", "b.csv", headers, headers, all(summary)));
+    const table::Table csv =
+        table::Table::parse(ComparisonReport::csv(summary, "a.csv", "b.csv", headers, headers, all(summary)));
     EXPECT_EQ(rows(report.table), rows(csv));
 }
 
 // Formula-like values are string cells: the sheet holds no formula and no number.
-TEST_F(XlsxReportTest, EveryCellIsAString)
+TEST_F(XLSXReportTest, EveryCellIsAString)
 {
     const fs::path path = write(formulaSummary(), {"id", "name"}, {"id", "name"});
     std::ifstream file(path, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     auto archive =
-        workbook::ZipArchive::open(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+        workbook::ZIPArchive::open(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
     ASSERT_TRUE(archive);
     for (const std::string name : {"xl/worksheets/sheet1.xml", "xl/worksheets/sheet2.xml"}) {
-        const workbook::ZipEntry* entry = archive->find(name);
+        const workbook::ZIPEntry* entry = archive->find(name);
         ASSERT_NE(entry, nullptr) << name;
         const std::string sheet = archive->readAll(*entry);
         EXPECT_EQ(sheet.find("<f>"), std::string::npos) << name;
@@ -122,7 +121,7 @@ TEST_F(XlsxReportTest, EveryCellIsAString)
     }
 }
 
-TEST_F(XlsxReportTest, SummaryNamesTheFilesKeyCountsAndChangedColumns)
+TEST_F(XLSXReportTest, SummaryNamesTheFilesKeyCountsAndChangedColumns)
 {
     records::ComparisonSummary changes = formulaSummary();
     changes.columns.push_back({2, 3, "", "", 2});
@@ -150,7 +149,7 @@ TEST_F(XlsxReportTest, SummaryNamesTheFilesKeyCountsAndChangedColumns)
 }
 
 // A cell holds 32,767 characters; a longer value is cut there, between two characters.
-TEST_F(XlsxReportTest, ValuesLongerThanACellHoldsAreCutAtTheLimit)
+TEST_F(XLSXReportTest, ValuesLongerThanACellHoldsAreCutAtTheLimit)
 {
     const std::string emoji = "\U0001F600";
     const std::vector<std::pair<std::string, std::string>> cases{
@@ -161,31 +160,31 @@ TEST_F(XlsxReportTest, ValuesLongerThanACellHoldsAreCutAtTheLimit)
     for (const auto& [value, kept] : cases) {
         records::ComparisonSummary summary;
         summary.differences = {
-            {records::Uuid::random(), "1", records::DiffStatus::onlyLeft, Row{"1", value}, std::nullopt, {}}};
-        ASSERT_TRUE(XlsxReport::write(folder_ / "long.xlsx", summary,
+            {records::UUID::random(), "1", records::DiffStatus::onlyLeft, Row{"1", value}, std::nullopt, {}}};
+        ASSERT_TRUE(XLSXReport::write(folder_ / "long.xlsx", summary,
                                       {"a.csv", "b.csv", {"id", "note"}, {"id", "note"}, "id", ""}, all(summary)));
         EXPECT_EQ(read(folder_ / "long.xlsx", "Report").table.cell(0, 3), kept) << value.size();
     }
 }
 
-TEST_F(XlsxReportTest, MoreColumnsThanASheetHoldsFailWithAMessage)
+TEST_F(XLSXReportTest, MoreColumnsThanASheetHoldsFailWithAMessage)
 {
     const Row headers(8'192, "h");
     EXPECT_THROW(
         {
             try {
                 write(formulaSummary(), headers, headers);
-            } catch (const XlsxReport::WorkbookError& error) {
+            } catch (const XLSXReport::WorkbookError& error) {
                 EXPECT_STREQ(error.what(),
                              "The report has more columns than a workbook sheet holds; export it as CSV instead.");
                 throw;
             }
         },
-        XlsxReport::WorkbookError);
+        XLSXReport::WorkbookError);
     EXPECT_FALSE(fs::exists(folder_ / "report.xlsx"));
 }
 
-TEST_F(XlsxReportTest, AStopRequestLeavesNoFile)
+TEST_F(XLSXReportTest, AStopRequestLeavesNoFile)
 {
     std::stop_source stop;
     stop.request_stop();
@@ -194,7 +193,7 @@ TEST_F(XlsxReportTest, AStopRequestLeavesNoFile)
     EXPECT_FALSE(fs::exists(path));
 }
 
-TEST(XlsxReportPath, TheExtensionChoosesTheWorkbookInAnyCase)
+TEST(XLSXReportPath, TheExtensionChoosesTheWorkbookInAnyCase)
 {
     for (const auto& [path, isWorkbook] : std::vector<std::pair<std::string, bool>>{{"out.xlsx", true},
                                                                                     {"OUT.XLSX", true},
@@ -203,7 +202,7 @@ TEST(XlsxReportPath, TheExtensionChoosesTheWorkbookInAnyCase)
                                                                                     {"xlsx", false},
                                                                                     {"out.xlsx.csv", false},
                                                                                     {"out.xls", false}})
-        EXPECT_EQ(XlsxReport::isWorkbookPath(path), isWorkbook) << path;
+        EXPECT_EQ(XLSXReport::isWorkbookPath(path), isWorkbook) << path;
 }
 
 }  // namespace

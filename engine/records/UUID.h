@@ -11,21 +11,21 @@
 
 namespace rowlark::records {
 
-class Uuid {
+class UUID {
 public:
     // The nil UUID; every random one differs from it.
-    Uuid() = default;
-    static Uuid random();
+    UUID() = default;
+    static UUID random();
 
     // Lower-case 8-4-4-4-12 hexadecimal form.
     std::string toString() const;
     bool isNil() const { return high_ == 0 && low_ == 0; }
 
-    auto operator<=>(const Uuid&) const = default;
+    auto operator<=>(const UUID&) const = default;
     std::size_t hash() const { return static_cast<std::size_t>(high_ ^ (low_ * 0x9E3779B97F4A7C15ULL)); }
 
 private:
-    Uuid(std::uint64_t high, std::uint64_t low)
+    UUID(std::uint64_t high, std::uint64_t low)
         : high_(high)
         , low_(low)
     {
@@ -36,6 +36,6 @@ private:
 
 }  // namespace rowlark::records
 
-template<> struct std::hash<rowlark::records::Uuid> {
-    std::size_t operator()(const rowlark::records::Uuid& uuid) const noexcept { return uuid.hash(); }
+template<> struct std::hash<rowlark::records::UUID> {
+    std::size_t operator()(const rowlark::records::UUID& uuid) const noexcept { return uuid.hash(); }
 };

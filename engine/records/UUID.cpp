@@ -1,4 +1,4 @@
-#include "records/Uuid.h"
+#include "engine/records/UUID.h"
 
 #include <random>
 
@@ -18,16 +18,16 @@ std::mt19937_64& generator()
 
 }  // namespace
 
-Uuid Uuid::random()
+UUID UUID::random()
 {
     std::uint64_t high = generator()();
     std::uint64_t low = generator()();
     high = (high & ~0xF000ULL) | 0x4000ULL;                        // version 4
     low = (low & ~0xC000000000000000ULL) | 0x8000000000000000ULL;  // RFC 4122 variant
-    return Uuid(high, low);
+    return UUID(high, low);
 }
 
-std::string Uuid::toString() const
+std::string UUID::toString() const
 {
     static constexpr char digits[] = "0123456789abcdef";
     std::string text;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "workbook/NumberFormat.h"
-#include "workbook/SpreadsheetImporter.h"
+#include "engine/workbook/FileImport.h"
+#include "engine/workbook/format/NumberFormat.h"
 
 namespace rowlark::workbook {
 
@@ -26,7 +26,6 @@ struct FormatPair {
 // many pairs, each pair once: every call starts the helper and loads the library. Fails with
 // ImportError as reading a workbook does, and with ImportCancelled once `stop` is requested.
 std::vector<std::string> formatWithLibrary(const std::vector<FormatPair>& pairs,
-                                           const SpreadsheetImporter::ReaderLocations& locations,
-                                           std::stop_token stop = {});
+                                           const FileImport::ReaderLocations& locations, std::stop_token stop = {});
 
 }  // namespace rowlark::workbook

@@ -14,37 +14,37 @@
 #include <utility>
 #include <vector>
 
-#include "table/CellStore.h"
+#include "engine/table/CellStore.h"
 
 namespace rowlark::table {
 
-class CSVTable {
+class Table {
 public:
     class RowView;
 
     // An empty table: no headers, no rows.
-    CSVTable() = default;
+    Table() = default;
 
     // Builds a table from rows as given; short rows are padded with empty cells and cells past
     // the header width are dropped. For tables that do not come from CSV text.
-    static CSVTable fromRows(std::vector<std::string> headers, const std::vector<std::vector<std::string>>& rows);
+    static Table fromRows(std::vector<std::string> headers, const std::vector<std::vector<std::string>>& rows);
 
     // Builds a table over cells already stored, as wide as the header. For importers that
     // write cells straight into a store.
-    static CSVTable fromStore(std::vector<std::string> headers, CellStore store)
+    static Table fromStore(std::vector<std::string> headers, CellStore store)
     {
         return withStore(std::move(headers), std::move(store));
     }
 
     // Parses CSV text (UTF-8). Fails with CSVError. No structured-column expansion.
-    static CSVTable parse(std::string text);
+    static Table parse(std::string text);
 
     // Reads, decodes (UTF-8, else Windows-1252), parses and expands a CSV file. Fails with
     // CSVError, or with std::system_error carrying the file system's message.
-    static CSVTable load(const std::filesystem::path& path);
+    static Table load(const std::filesystem::path& path);
 
     // A copy with every JSON-object column expanded into derived columns placed after it.
-    CSVTable expandingStructuredColumns() const;
+    Table expandingStructuredColumns() const;
 
     const std::vector<std::string>& headers() const { return headers_; }
     std::size_t columnCount() const { return headers_.size(); }
@@ -82,7 +82,7 @@ public:
     // Bytes held by the cell storage this table refers to.
     std::size_t memoryUsage() const;
 
-    friend bool operator==(const CSVTable& a, const CSVTable& b);
+    friend bool operator==(const Table& a, const Table& b);
 
 private:
     struct ColumnSource {
@@ -90,8 +90,8 @@ private:
         std::size_t column;
     };
 
-    CSVTable(std::vector<std::string> headers, std::vector<ColumnSource> columns, std::size_t rowCount);
-    static CSVTable withStore(std::vector<std::string> headers, CellStore store);
+    Table(std::vector<std::string> headers, std::vector<ColumnSource> columns, std::size_t rowCount);
+    static Table withStore(std::vector<std::string> headers, CellStore store);
 
     std::vector<std::string> headers_;
     std::vector<ColumnSource> columns_;
@@ -102,9 +102,9 @@ private:
 };
 
 // One row of a table, as wide as its header.
-class CSVTable::RowView {
+class Table::RowView {
 public:
-    RowView(const CSVTable& table, std::size_t row)
+    RowView(const Table& table, std::size_t row)
         : table_(&table)
         , row_(row)
     {
@@ -113,11 +113,11 @@ public:
     std::string_view operator[](std::size_t column) const { return table_->cell(row_, column); }
 
 private:
-    const CSVTable* table_;
+    const Table* table_;
     std::size_t row_;
 };
 
-inline CSVTable::RowView CSVTable::row(std::size_t row) const
+inline Table::RowView Table::row(std::size_t row) const
 {
     return RowView(*this, row);
 }

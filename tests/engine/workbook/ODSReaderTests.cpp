@@ -8,19 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "../csv/CSVTestSupport.h"
-#include "workbook/ImportError.h"
-#include "workbook/NativeReader.h"
+#include "engine/workbook/ImportError.h"
+#include "engine/workbook/NativeReader.h"
+#include "tests/engine/csv/CSVTestSupport.h"
 
 namespace rowlark::workbook {
 namespace {
 
 namespace fs = std::filesystem;
 
-workbook::ZipArchive archiveOf(const std::string& bytes)
+workbook::ZIPArchive archiveOf(const std::string& bytes)
 {
     auto archive =
-        workbook::ZipArchive::open(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+        workbook::ZIPArchive::open(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
     if (!archive)
         throw std::runtime_error("not an archive");
     return std::move(*archive);
@@ -32,32 +32,32 @@ std::string fileBytes(const fs::path& path)
     return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
 }
 
-TEST(OdsReader, NamesOnlyAndMissingSheets)
+TEST(ODSReader, NamesOnlyAndMissingSheets)
 {
     const std::string bytes =
         fileBytes(fs::read_symlink("/proc/self/exe").parent_path() / "workbook-fixtures" / "people.ods");
     auto archive = archiveOf(bytes);
-    const WorkbookPayload names = workbook::readOds(archive, {std::nullopt, true}, {});
+    const WorkbookPayload names = workbook::readODS(archive, {std::nullopt, true}, {});
     EXPECT_EQ(testing::lineOf(names.sheetNames), "People|Other\n");
     EXPECT_EQ(names.rowCount, 0u);
     auto again = archiveOf(bytes);
-    EXPECT_EQ(testing::lineOf(workbook::readOds(again, {std::string("Other"), false}, {}).firstRow), "code\n");
+    EXPECT_EQ(testing::lineOf(workbook::readODS(again, {std::string("Other"), false}, {}).firstRow), "code\n");
     auto missing = archiveOf(bytes);
     try {
-        workbook::readOds(missing, {std::string("Nope"), false}, {});
+        workbook::readODS(missing, {std::string("Nope"), false}, {});
         ADD_FAILURE() << "read a missing sheet";
     } catch (const ImportError& error) {
         EXPECT_EQ(error.errorDescription(), "The workbook does not contain a sheet named “Nope”.");
     }
 }
 
-TEST(OdsReader, StopsWhenAsked)
+TEST(ODSReader, StopsWhenAsked)
 {
     const std::string bytes = fileBytes(testing::dataFolder() / "workbook" / "repeats.ods");
     auto archive = archiveOf(bytes);
     std::stop_source stop;
     stop.request_stop();
-    EXPECT_THROW(workbook::readOds(archive, {}, stop.get_token()), ImportCancelled);
+    EXPECT_THROW(workbook::readODS(archive, {}, stop.get_token()), ImportCancelled);
 }
 
 }  // namespace

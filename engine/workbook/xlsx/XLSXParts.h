@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "workbook/NativeReader.h"
-#include "workbook/ZipArchive.h"
+#include "engine/workbook/NativeReader.h"
+#include "engine/workbook/container/ZIPArchive.h"
 
 namespace rowlark::workbook {
 
@@ -41,8 +41,8 @@ constexpr std::string_view worksheetRelationships[] = {
 constexpr int notANumberFormatId = -1;
 
 std::string withoutFrontSlash(std::string_view path);
-std::string readPart(ZipArchive& archive, std::string_view path);
-std::optional<std::string> readOptionalPart(ZipArchive& archive, std::string_view path);
+std::string readPart(ZIPArchive& archive, std::string_view path);
+std::optional<std::string> readOptionalPart(ZIPArchive& archive, std::string_view path);
 // XML text decoded as the library decodes it; declined when it cannot be.
 std::string unescaped(std::string_view text);
 // parseInt of a whole decimal number; declined for anything the library would read otherwise.
@@ -56,7 +56,7 @@ struct ContentParts {
     std::string styles;
 };
 
-ContentParts contentParts(ZipArchive& archive);
+ContentParts contentParts(ZIPArchive& archive);
 
 struct SheetListing {
     std::string name;
@@ -81,7 +81,7 @@ struct Relationship {
 std::map<std::string, Relationship> relationships(std::string_view xml);
 std::string relationshipsPath(std::string_view part);
 // Where the library looks for a sheet whose relationship targets `target`.
-std::string sheetPath(ZipArchive& archive, std::string_view target, std::string_view workbookRelationsPath);
+std::string sheetPath(ZIPArchive& archive, std::string_view target, std::string_view workbookRelationsPath);
 
 // The position just after "<" + optional "prefix:" + `name`, when such an opening tag starts at
 // `at`; npos otherwise.
@@ -104,7 +104,7 @@ using Position = std::pair<std::uint32_t, std::uint32_t>;
 
 // The cells the sheet's comments are attached to, as (row, column), from every comments part it
 // relates to.
-std::vector<Position> commentedCells(ZipArchive& archive, const std::map<std::string, Relationship>& relations,
+std::vector<Position> commentedCells(ZIPArchive& archive, const std::map<std::string, Relationship>& relations,
                                      std::string_view sheetPath);
 
 }  // namespace rowlark::workbook

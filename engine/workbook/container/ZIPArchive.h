@@ -27,21 +27,21 @@ struct InflateLimits {
 // The limits a workbook read is held to.
 InflateLimits workbookInflateLimits();
 
-enum class ZipProblem {
+enum class ZIPProblem {
     damaged,   // the directory, a header or a deflate stream is broken
     tooLarge,  // inflating would pass the limits
 };
 
-class ZipError : public std::runtime_error {
+class ZIPError : public std::runtime_error {
 public:
-    explicit ZipError(ZipProblem problem);
-    ZipProblem problem() const { return problem_; }
+    explicit ZIPError(ZIPProblem problem);
+    ZIPProblem problem() const { return problem_; }
 
 private:
-    ZipProblem problem_;
+    ZIPProblem problem_;
 };
 
-struct ZipEntry {
+struct ZIPEntry {
     std::string name;
     std::uint32_t flags = 0;
     std::uint32_t method = 0;
@@ -51,32 +51,32 @@ struct ZipEntry {
     bool isEncrypted() const { return (flags & 1) != 0; }
 };
 
-class ZipArchive {
+class ZIPArchive {
 public:
     // The bytes must outlive the archive. None when they are not a ZIP archive, or one in a form
-    // not read here (ZIP64, methods other than stored and deflated); fails with ZipError when
+    // not read here (ZIP64, methods other than stored and deflated); fails with ZIPError when
     // its directory is damaged.
-    static std::optional<ZipArchive> open(std::span<const unsigned char> bytes);
+    static std::optional<ZIPArchive> open(std::span<const unsigned char> bytes);
 
-    const std::vector<ZipEntry>& entries() const { return entries_; }
+    const std::vector<ZIPEntry>& entries() const { return entries_; }
 
     // The first entry whose name equals `name` ignoring ASCII case and the kind of slash.
-    const ZipEntry* find(std::string_view name) const;
+    const ZIPEntry* find(std::string_view name) const;
 
-    // Inflates the entry, handing its bytes to `sink` in order; fails with ZipError. What it
+    // Inflates the entry, handing its bytes to `sink` in order; fails with ZIPError. What it
     // produces counts against the limits of this archive's reads.
-    void read(const ZipEntry& entry, const std::function<void(std::string_view)>& sink);
-    std::string readAll(const ZipEntry& entry);
+    void read(const ZIPEntry& entry, const std::function<void(std::string_view)>& sink);
+    std::string readAll(const ZIPEntry& entry);
 
     // Inflates every entry not read so far with its output thrown away, so that a damaged or
     // oversized entry is found whichever parts a reader needs.
     void checkUnreadEntries();
 
 private:
-    ZipArchive(std::span<const unsigned char> bytes, std::vector<ZipEntry> entries, InflateLimits limits);
+    ZIPArchive(std::span<const unsigned char> bytes, std::vector<ZIPEntry> entries, InflateLimits limits);
 
     std::span<const unsigned char> bytes_;
-    std::vector<ZipEntry> entries_;
+    std::vector<ZIPEntry> entries_;
     std::vector<bool> isRead_;
     InflateLimits limits_;
     std::uint64_t inflatedBytes_ = 0;

@@ -1,4 +1,4 @@
-#include "workbook/ReaderProcess.h"
+#include "engine/workbook/library/ReaderProcess.h"
 
 #include <cerrno>
 #include <csignal>
@@ -11,7 +11,7 @@
 #include <unistd.h>
 #include <utility>
 
-#include "workbook/ImportError.h"
+#include "engine/workbook/ImportError.h"
 
 extern char** environ;
 

@@ -1,6 +1,6 @@
-#include "workbook/NativeReader.h"
-#include "workbook/OdsManifest.h"
-#include "workbook/XmlScan.h"
+#include "engine/workbook/NativeReader.h"
+#include "engine/workbook/container/XMLScan.h"
+#include "engine/workbook/ods/ODSManifest.h"
 
 #include <algorithm>
 #include <array>
@@ -10,8 +10,8 @@
 #include <cstring>
 #include <limits>
 
-#include "workbook/ImportError.h"
-#include "workbook/SheetCells.h"
+#include "engine/workbook/ImportError.h"
+#include "engine/workbook/SheetCells.h"
 
 // The spreadsheet-reader library reads an ODS content.xml with a regular expression over the
 // text, not with an XML parser: tags are known by their local name whatever their prefix, the
@@ -44,7 +44,7 @@ bool isDigit(char character)
     return character >= '0' && character <= '9';
 }
 
-bool isXmlSpace(char character)
+bool isXMLSpace(char character)
 {
     return character == ' ' || character == '\t' || character == '\r' || character == '\n';
 }
@@ -64,7 +64,7 @@ std::optional<std::int64_t> repeatCount(std::string_view digits)
 
 // Checks that a stream is well-formed UTF-8, across chunk boundaries: the library decodes
 // without checking, and a broken sequence may swallow the markup after it.
-class Utf8Check {
+class UTF8Check {
 public:
     bool accept(std::string_view bytes)
     {
@@ -160,7 +160,7 @@ std::string_view trimmed(std::string_view text)
 // A character the library makes of a numeric reference; none where its result would not be
 // one valid character (it keeps only 16 bits and makes lone surrogates and NUL).
 // The five named entities and numeric references, then the _xHHHH_ escapes of the result.
-std::string unescapedXml(std::string_view text)
+std::string unescapedXML(std::string_view text)
 {
     std::optional<std::string> unescaped = unescapedText(text);
     if (!unescaped)
@@ -239,7 +239,7 @@ std::string paragraphText(std::string_view raw)
             stripped += '\n';
         position = close + 1;
     }
-    return unescapedXml(stripped);
+    return unescapedXML(stripped);
 }
 
 // Whether a paragraph's raw markup is its text as it stands: nothing to fold, trim, expand or unescape.
@@ -667,7 +667,7 @@ public:
     // After the last chunk: the markup must have ended, every element closed.
     void finish() const
     {
-        const bool isBlank = std::all_of(pending_.begin(), pending_.end(), isXmlSpace);
+        const bool isBlank = std::all_of(pending_.begin(), pending_.end(), isXMLSpace);
         if (!utf8_.isComplete() || !isBlank || !hasRoot_ || !openStarts_.empty())
             decline();
     }
@@ -707,7 +707,7 @@ private:
         const std::size_t last = markup.size() - 1;
         while (true) {
             const std::size_t spaceStart = at;
-            while (at < last && isXmlSpace(markup[at]))
+            while (at < last && isXMLSpace(markup[at]))
                 ++at;
             if (at == last || (!tag.isClosing && at == last - 1 && markup[at] == '/'))
                 break;
@@ -744,7 +744,7 @@ private:
         return tag;
     }
 
-    Utf8Check utf8_;
+    UTF8Check utf8_;
     std::string pending_;
     // The names of the open elements, one after another.
     std::string openNames_;
@@ -782,9 +782,9 @@ struct CellRun {
 
 // The library's walk over content.xml, reduced to what decides the sheet names and the texts
 // of the selected sheet's cells.
-class OdsContent {
+class ODSContent {
 public:
-    OdsContent(const NativeRequest& request, std::stop_token stop)
+    ODSContent(const NativeRequest& request, std::stop_token stop)
         : request_(request)
         , stop_(std::move(stop))
     {
@@ -980,7 +980,7 @@ private:
         switch (type) {
         case ValueType::string:
             if (stringValue)
-                cellText_ = unescapedXml(*stringValue);
+                cellText_ = unescapedXML(*stringValue);
             break;
         case ValueType::number:
             valueText_ = attributes.text("value");
@@ -1140,10 +1140,10 @@ private:
 
 }  // namespace
 
-WorkbookPayload readOds(ZipArchive& archive, const NativeRequest& request, std::stop_token stop)
+WorkbookPayload readODS(ZIPArchive& archive, const NativeRequest& request, std::stop_token stop)
 {
-    const ZipEntry* manifest = archive.find("META-INF/manifest.xml");
-    const ZipEntry* content = archive.find("content.xml");
+    const ZIPEntry* manifest = archive.find("META-INF/manifest.xml");
+    const ZIPEntry* content = archive.find("content.xml");
     if (!manifest || !content)
         decline();
     const std::optional<bool> isEncrypted = isEncryptedManifest(archive.readAll(*manifest));
@@ -1153,7 +1153,7 @@ WorkbookPayload readOds(ZipArchive& archive, const NativeRequest& request, std::
         throw ImportError::encryptedWorkbook();
 
     MarkupScanner scanner;
-    OdsContent document(request, stop);
+    ODSContent document(request, stop);
     std::optional<ImportError> tooLarge;
     archive.read(*content, [&](std::string_view chunk) {
         if (stop.stop_requested())
