@@ -13,7 +13,6 @@
 #include <map>
 #include <numeric>
 #include <optional>
-#include <ranges>
 #include <string>
 
 namespace rowlark::analysis {
@@ -220,10 +219,9 @@ const records::HeaderSuggestion* settledTie(std::size_t leftColumn, const Candid
             analysis.headerScore(leftColumn, static_cast<std::size_t>(candidate->rightIndex), preferredPrefix));
     }
     const auto top = static_cast<std::size_t>(std::ranges::max_element(headerScores) - headerScores.begin());
-    const bool isClearLead =
-        std::ranges::all_of(std::views::iota(std::size_t{0}, contenders.size()), [&](std::size_t k) {
-            return k == top || headerScores[top] - headerScores[k] >= headerLead - scoreRounding;
-        });
+    bool isClearLead = true;
+    for (std::size_t k = 0; k < contenders.size(); ++k)
+        isClearLead = isClearLead && (k == top || headerScores[top] - headerScores[k] >= headerLead - scoreRounding);
     if (isClearLead)
         return contenders[top];
     const records::HeaderSuggestion* namesake = nullptr;
