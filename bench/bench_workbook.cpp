@@ -1,11 +1,10 @@
 // Times FileImport::readTable on generated workbooks: 10,000 × 10 as XLSX, XLS
 // and ODS, 100,000 × 10 and 250,000 × 20 (the 5,000,000-cell limit) as XLSX, 65,536 × 20 (the
-// format's row limit) as XLS, each file with the native reader and with the library, side by side in one run, and the ratio of
-// their median times. Every run happens in a child process of its own; the figures are the median
-// time of 3 runs (1 for the library on the large sheets, which takes minutes) and the peak
-// resident memory of the process tree: the importing process and its reader helper (the sum of
-// both peaks, an upper bound, as they need not peak at once). CPU time is given too, as it depends
-// less on what else the machine is doing.
+// format's row limit) as XLS, each file with the native reader and with the library, side by side in one run, and the
+// ratio of their median times. Every run happens in a child process of its own; the figures are the median time of 3
+// runs (1 for the library on the large sheets, which takes minutes) and the peak resident memory of the process tree:
+// the importing process and its reader helper (the sum of both peaks, an upper bound, as they need not peak at once).
+// CPU time is given too, as it depends less on what else the machine is doing.
 //
 // The workbooks are written by node with the library beside this program, so node is needed.
 //

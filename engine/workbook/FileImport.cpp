@@ -268,8 +268,8 @@ std::optional<WorkbookPayload> readXLSNatively(std::string_view bytes, const Nat
                                                const ReaderLocations& locations, std::stop_token stop)
 {
     try {
-        const std::optional<workbook::CompoundFile> file = workbook::CompoundFile::open(
-            std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+        const std::optional<workbook::CompoundFile> file =
+            workbook::CompoundFile::open(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
         if (!file)
             return std::nullopt;
         return workbook::readXLS(*file, request, libraryFormatter(locations, stop), stop);

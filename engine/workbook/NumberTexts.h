@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <future>
 #include <map>
-#include <utility>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "engine/workbook/NativeReader.h"

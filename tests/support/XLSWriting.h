@@ -33,7 +33,10 @@ public:
         return *this;
     }
     // A BIFF8 string of 8-bit characters: 16-bit length, option byte 0, the characters.
-    Fields& text(std::string_view latin1) { return word(static_cast<std::uint32_t>(latin1.size())).byte(0).raw(latin1); }
+    Fields& text(std::string_view latin1)
+    {
+        return word(static_cast<std::uint32_t>(latin1.size())).byte(0).raw(latin1);
+    }
     const std::string& bytes() const { return bytes_; }
 
 private:
@@ -94,7 +97,8 @@ struct XLSSheet {
 // sheet. The sheet list's positions are worked out here.
 inline std::string biff8Stream(const std::vector<XLSSheet>& sheets, std::string_view globals = {})
 {
-    const std::string bof = record(xls::beginOfFile, Fields().word(0x0600).word(0x0005).raw(std::string(12, '\0')).bytes());
+    const std::string bof =
+        record(xls::beginOfFile, Fields().word(0x0600).word(0x0005).raw(std::string(12, '\0')).bytes());
     const std::string eof = record(xls::endOfFile, "");
     std::size_t sheetListSize = 0;
     for (const XLSSheet& sheet : sheets)
@@ -128,8 +132,8 @@ inline std::string compoundFile(std::string_view stream, std::u16string_view nam
     const std::size_t sectorSize = isLarge ? 4096 : 512;
     const std::size_t perTable = sectorSize / 4;
     const bool isMini = stream.size() < 4096;
-    const std::size_t streamSectors =
-        isMini ? (((stream.size() + 63) / 64) * 64 + sectorSize - 1) / sectorSize : (stream.size() + sectorSize - 1) / sectorSize;
+    const std::size_t streamSectors = isMini ? (((stream.size() + 63) / 64) * 64 + sectorSize - 1) / sectorSize
+                                             : (stream.size() + sectorSize - 1) / sectorSize;
     const std::size_t fixedSectors = 1 + (isMini ? 1 : 0);
     std::size_t tableSectors = 1;
     while (tableSectors * perTable < tableSectors + fixedSectors + streamSectors)
@@ -187,8 +191,9 @@ inline std::string compoundFile(std::string_view stream, std::u16string_view nam
             .bytes();
     };
     const auto streamSize = static_cast<std::uint32_t>(stream.size());
-    std::string directory = entry(u"Root Entry", 5, 1, isMini ? static_cast<std::uint32_t>(firstStreamSector) : endOfChain,
-                                  isMini ? static_cast<std::uint32_t>(((stream.size() + 63) / 64) * 64) : 0);
+    std::string directory =
+        entry(u"Root Entry", 5, 1, isMini ? static_cast<std::uint32_t>(firstStreamSector) : endOfChain,
+              isMini ? static_cast<std::uint32_t>(((stream.size() + 63) / 64) * 64) : 0);
     directory += entry(name, 2, 0xFFFFFFFF, isMini ? 0 : static_cast<std::uint32_t>(firstStreamSector), streamSize);
     directory.resize(sectorSize, '\0');
     file += directory;

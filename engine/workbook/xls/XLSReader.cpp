@@ -54,8 +54,8 @@ constexpr std::uint16_t format = 0x041E;
 }  // namespace type
 
 // Records of BIFF2 to BIFF4 that the library would take as cells, formats or sheets of their own.
-constexpr std::uint16_t olderTypes[] = {0x0000, 0x0002, 0x0003, 0x0004, 0x0005, 0x0007, 0x0009,
-                                        0x001E, 0x0206, 0x0209, 0x0406, 0x0409};
+constexpr std::uint16_t olderTypes[] = {0x0000, 0x0002, 0x0003, 0x0004, 0x0005, 0x0007,
+                                        0x0009, 0x001E, 0x0206, 0x0209, 0x0406, 0x0409};
 
 constexpr std::size_t recordsBetweenStopChecks = 16384;
 constexpr std::uint16_t chartSheetKind = 0x0020;
@@ -119,7 +119,8 @@ private:
         if ((id >= 1 && id <= 4) || (id >= 9 && id <= 22) || (id >= 37 && id <= 40) || (id >= 45 && id <= 49))
             return builtInNumberFormat(id);
         if (id == 56)
-            return "\"\xE4\xB8\x8A\xE5\x8D\x88/\xE4\xB8\x8B\xE5\x8D\x88 \"hh\"\xE6\x99\x82\"mm\"\xE5\x88\x86\"ss\"\xE7\xA7\x92 \"";
+            return "\"\xE4\xB8\x8A\xE5\x8D\x88/\xE4\xB8\x8B\xE5\x8D\x88 "
+                   "\"hh\"\xE6\x99\x82\"mm\"\xE5\x88\x86\"ss\"\xE7\xA7\x92 \"";
         return std::nullopt;
     }
 
@@ -239,8 +240,9 @@ public:
             finished_->cells.guessRange(*finished_->range);
         finished_->numbers.formatAll();
         NumberTexts& numbers = finished_->numbers;
-        return std::move(finished_->cells)
-            .payload(std::move(names), stop_, [&numbers](std::uint32_t key) { return numbers.text(key); });
+        return std::move(finished_->cells).payload(std::move(names), stop_, [&numbers](std::uint32_t key) {
+            return numbers.text(key);
+        });
     }
 
 private:
@@ -412,10 +414,9 @@ private:
                     range_->firstRow < 0 || range_->firstColumn < 0 || range_->endRow - 1 > 0xFFFFFFFF ||
                     range_->endColumn - 1 > 0xFFFFFFFF)
                     decline();
-                current_->range = CellRange{static_cast<std::uint32_t>(range_->firstRow),
-                                            static_cast<std::uint32_t>(range_->firstColumn),
-                                            static_cast<std::uint32_t>(range_->endRow - 1),
-                                            static_cast<std::uint32_t>(range_->endColumn - 1)};
+                current_->range = CellRange{
+                    static_cast<std::uint32_t>(range_->firstRow), static_cast<std::uint32_t>(range_->firstColumn),
+                    static_cast<std::uint32_t>(range_->endRow - 1), static_cast<std::uint32_t>(range_->endColumn - 1)};
             }
             finished_ = std::move(current_);
         }
@@ -569,9 +570,8 @@ private:
             return addCell(isInSheet, cell, Value::ofNumber(rkNumber(fields)));
         }
         case type::mulRK:
-            return readMultiple(record, fields, 6, [&](const Cell& cell) {
-                addCell(isInSheet, cell, Value::ofNumber(rkNumber(fields)));
-            });
+            return readMultiple(record, fields, 6,
+                                [&](const Cell& cell) { addCell(isInSheet, cell, Value::ofNumber(rkNumber(fields))); });
         case type::mulBlank:
             return readMultiple(record, fields, 2, [&](const Cell&) { fields.skip(2); });
         case type::labelSST: {

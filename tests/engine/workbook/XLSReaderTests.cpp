@@ -116,11 +116,24 @@ const ReadCase readCases[] = {
      },
      {},
      "First;Hidden;Last;\na"},
-    {"SheetByName", [] { return book({{"First", label(0, 0, "a")}, {"Hidden", label(0, 0, "h"), 1}}); },
-     {"Hidden", false}, "First;Hidden;\nh"},
-    {"MissingSheet", [] { return book({{"First", label(0, 0, "a")}}); }, {"Other", false},
+    {"SheetByName",
+     [] {
+         return book({{"First", label(0, 0, "a")}, {"Hidden", label(0, 0, "h"), 1}});
+     },
+     {"Hidden", false},
+     "First;Hidden;\nh"},
+    {"MissingSheet",
+     [] {
+         return book({{"First", label(0, 0, "a")}});
+     },
+     {"Other", false},
      "error: The workbook does not contain a sheet named “Other”."},
-    {"NamesOnly", [] { return book({{"A", ""}, {"B", ""}}); }, {std::nullopt, true}, "A;B;"},
+    {"NamesOnly",
+     [] {
+         return book({{"A", ""}, {"B", ""}});
+     },
+     {std::nullopt, true},
+     "A;B;"},
     {"NumbersInGeneral",
      [] {
          return book({{"S", number(0, 0, 1.5) + number(0, 1, 12345678901.0) +
@@ -131,15 +144,8 @@ const ReadCase readCases[] = {
      "S;\n1.5|12345678901|-7|12.34"},
     {"MultipleNumbersInARow",
      [] {
-         const std::string body = Fields()
-                                      .word(1)
-                                      .word(1)
-                                      .word(0)
-                                      .doubleWord(rkInteger(4))
-                                      .word(0)
-                                      .doubleWord(rkInteger(5))
-                                      .word(2)
-                                      .bytes();
+         const std::string body =
+             Fields().word(1).word(1).word(0).doubleWord(rkInteger(4)).word(0).doubleWord(rkInteger(5)).word(2).bytes();
          return book({{"S", label(0, 0, "x") + record(xls::mulRK, body)}});
      },
      {},
@@ -147,16 +153,16 @@ const ReadCase readCases[] = {
     {"BooleansErrorsAndFormulaResults",
      [] {
          const auto formulaValue = [](std::uint32_t column, const Fields& value) {
-             return cellRecord(xls::formula, 0, column, 0,
-                               Fields().raw(value.bytes()).word(0).doubleWord(0).word(0));
+             return cellRecord(xls::formula, 0, column, 0, Fields().raw(value.bytes()).word(0).doubleWord(0).word(0));
          };
-         return book({{"S", cellRecord(xls::boolErr, 0, 0, 0, Fields().byte(1).byte(0)) +
-                                cellRecord(xls::boolErr, 0, 1, 0, Fields().byte(0x07).byte(1)) +
-                                formulaValue(2, Fields().number(2.25)) +
-                                formulaValue(3, Fields().byte(0).raw(std::string(5, '\0')).word(0xFFFF)) +
-                                record(xls::string, Fields().text("cached").bytes()) +
-                                formulaValue(4, Fields().byte(1).byte(0).byte(0).raw(std::string(3, '\0')).word(0xFFFF)) +
-                                formulaValue(5, Fields().byte(2).byte(0).byte(0x2A).raw(std::string(3, '\0')).word(0xFFFF))}});
+         return book(
+             {{"S", cellRecord(xls::boolErr, 0, 0, 0, Fields().byte(1).byte(0)) +
+                        cellRecord(xls::boolErr, 0, 1, 0, Fields().byte(0x07).byte(1)) +
+                        formulaValue(2, Fields().number(2.25)) +
+                        formulaValue(3, Fields().byte(0).raw(std::string(5, '\0')).word(0xFFFF)) +
+                        record(xls::string, Fields().text("cached").bytes()) +
+                        formulaValue(4, Fields().byte(1).byte(0).byte(0).raw(std::string(3, '\0')).word(0xFFFF)) +
+                        formulaValue(5, Fields().byte(2).byte(0).byte(0x2A).raw(std::string(3, '\0')).word(0xFFFF))}});
      },
      {},
      "S;\nTRUE|#DIV/0!|2.25|cached|FALSE|#N/A"},
@@ -171,13 +177,16 @@ const ReadCase readCases[] = {
     {"SharedStringCutInsideACharacter",
      [] {
          const std::string first = Fields().doubleWord(1).doubleWord(1).word(2).byte(1).word(u'a').byte(u'b').bytes();
-         const std::string sst = record(xls::sharedStrings, first) + record(xls::continuation, Fields().byte(1).byte(0).bytes());
+         const std::string sst =
+             record(xls::sharedStrings, first) + record(xls::continuation, Fields().byte(1).byte(0).bytes());
          return book({{"S", cellRecord(xls::labelSST, 0, 0, 0, Fields().doubleWord(0))}}, sst);
      },
      {},
      "declined"},
     {"SharedStringPastTheTable",
-     [] { return book({{"S", cellRecord(xls::labelSST, 0, 0, 0, Fields().doubleWord(3))}}, splitSharedStrings()); },
+     [] {
+         return book({{"S", cellRecord(xls::labelSST, 0, 0, 0, Fields().doubleWord(3))}}, splitSharedStrings());
+     },
      {},
      "declined"},
     {"FormatsAndDates",
@@ -188,18 +197,30 @@ const ReadCase readCases[] = {
      },
      {},
      "S;\n2024-03-05|2024-03-05T12:00:00|1234.50|12.50%"},
-    {"Dates1904", [] { return book({{"S", number(0, 0, 45356 - 1462, 16)}}, dateAndNumberStyles(true)); }, {},
+    {"Dates1904",
+     [] {
+         return book({{"S", number(0, 0, 45356 - 1462, 16)}}, dateAndNumberStyles(true));
+     },
+     {},
      "S;\n2024-03-05"},
     {"RangeFromDimensionsAndCells",
      [] {
-         const std::string dimensions = record(xls::dimensions, Fields().doubleWord(2).doubleWord(4).word(1).word(3).word(0).bytes());
+         const std::string dimensions =
+             record(xls::dimensions, Fields().doubleWord(2).doubleWord(4).word(1).word(3).word(0).bytes());
          return book({{"S", dimensions + label(2, 1, "k") + label(2, 2, "v") + label(5, 1, "late")}});
      },
      {},
      "S;\nk|v\n|\n|\nlate|"},
-    {"EmptySheet", [] { return book({{"S", ""}}); }, {}, "S;"},
+    {"EmptySheet",
+     [] {
+         return book({{"S", ""}});
+     },
+     {},
+     "S;"},
     {"EncryptedWorkbook",
-     [] { return book({{"S", label(0, 0, "a")}}, record(xls::filePass, Fields().word(0).word(0).word(0).bytes())); },
+     [] {
+         return book({{"S", label(0, 0, "a")}}, record(xls::filePass, Fields().word(0).word(0).word(0).bytes()));
+     },
      {},
      "declined"},
     {"OlderBIFF",
@@ -212,12 +233,14 @@ const ReadCase readCases[] = {
     {"BookStreamOfBIFF5",
      [] {
          const std::string bof = record(xls::beginOfFile, Fields().word(0x0500).word(0x0005).word(0).word(0).bytes());
-         const std::string sheetBOF = record(xls::beginOfFile, Fields().word(0x0500).word(0x0010).word(0).word(0).bytes());
+         const std::string sheetBOF =
+             record(xls::beginOfFile, Fields().word(0x0500).word(0x0010).word(0).word(0).bytes());
          const std::string codePage = record(0x0042, Fields().word(1252).bytes());
          const std::string eof = record(xls::endOfFile, "");
          const std::size_t sheetStart = bof.size() + codePage.size() + 4 + 7 + 3 + eof.size();
          const std::string sheetList = record(
-             xls::boundSheet, Fields().doubleWord(static_cast<std::uint32_t>(sheetStart)).byte(0).byte(0).byte(3).raw("Gr\xFC").bytes());
+             xls::boundSheet,
+             Fields().doubleWord(static_cast<std::uint32_t>(sheetStart)).byte(0).byte(0).byte(3).raw("Gr\xFC").bytes());
          const std::string cell = cellRecord(xls::label, 0, 0, 0, Fields().word(4).raw("\x80uro"));
          return compoundFile(bof + codePage + sheetList + eof + sheetBOF + cell + eof, u"Book");
      },
