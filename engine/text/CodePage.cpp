@@ -78,7 +78,7 @@ std::optional<std::string> decodeUTF16(std::u16string_view units)
     return utf8;
 }
 
-std::optional<std::string> decodeCodePage(int codePage, std::string_view bytes)
+std::optional<std::array<std::optional<char16_t>, 256>> codePageCharacters(int codePage)
 {
     const char* name = converterName(codePage);
     if (!name)
@@ -88,13 +88,19 @@ std::optional<std::string> decodeCodePage(int codePage, std::string_view bytes)
     if (U_FAILURE(status))
         return std::nullopt;
     ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-    std::u16string units(bytes.size(), u'\0');
-    const int32_t length = ucnv_toUChars(converter.get(), units.data(), static_cast<int32_t>(units.size()),
-                                         bytes.data(), static_cast<int32_t>(bytes.size()), &status);
     if (U_FAILURE(status))
         return std::nullopt;
-    units.resize(static_cast<std::size_t>(length));
-    return decodeUTF16(units);
+    std::array<std::optional<char16_t>, 256> characters;
+    for (int byte = 0; byte < 256; ++byte) {
+        const char single = static_cast<char>(byte);
+        UChar units[2];
+        status = U_ZERO_ERROR;
+        ucnv_reset(converter.get());
+        const int32_t length = ucnv_toUChars(converter.get(), units, 2, &single, 1, &status);
+        if (U_SUCCESS(status) && length == 1)
+            characters[std::size_t(byte)] = units[0];
+    }
+    return characters;
 }
 
 }  // namespace rowlark::text

@@ -91,29 +91,39 @@ std::optional<Record> RecordStream::next()
     return record;
 }
 
+namespace {
+
+// Bytes whose character the revisions of a code page disagree on, where ICU's tables are not
+// the ones the library decodes with: the unassigned bytes of the Windows pages (ICU gives them
+// the C1 control of the same value), three controls the IBM tables of the DOS pages reorder,
+// µ against Greek mu in some DOS pages, and Mac Roman's Omega, currency sign and Apple logo.
+bool isUncertain(int number, unsigned char byte, char32_t character)
+{
+    if (character >= 0x80 && character <= 0x9F)
+        return true;
+    if (number < 1000 && (byte == 0x1A || byte == 0x1C || byte == 0x7F))
+        return true;
+    if ((number == 437 || number == 861 || number == 865) && byte == 0xE6)
+        return true;
+    return number == 10000 && (byte == 0xBD || byte == 0xDB || byte == 0xF0);
+}
+
+}  // namespace
+
 std::optional<CodePage> CodePage::make(int number)
 {
     CodePage page;
     if (number == 1200)
         return page;
+    const std::optional<std::array<std::optional<char16_t>, 256>> characters = text::codePageCharacters(number);
+    if (!characters)
+        return std::nullopt;
     page.isUnicode_ = false;
-    for (int byte = 0; byte < 256; ++byte) {
-        const char single = static_cast<char>(byte);
-        const std::optional<std::string> decoded = text::decodeCodePage(number, std::string_view(&single, 1));
-        if (!decoded && byte == 0)
-            return std::nullopt;
-        if (!decoded)
-            continue;
-        const std::string& utf8Text = *decoded;
-        // Single-byte pages stay in the Basic Multilingual Plane: one to three UTF-8 bytes.
-        const auto lead = static_cast<unsigned char>(utf8Text[0]);
-        char32_t scalar = lead;
-        if (lead >= 0xE0)
-            scalar = ((lead & 0x0F) << 12) | ((utf8Text[1] & 0x3F) << 6) | (utf8Text[2] & 0x3F);
-        else if (lead >= 0xC0)
-            scalar = ((lead & 0x1F) << 6) | (utf8Text[1] & 0x3F);
-        page.characters_[std::size_t(byte)] = static_cast<char16_t>(scalar);
-        page.isDefined_[std::size_t(byte)] = true;
+    for (std::size_t byte = 0; byte < 256; ++byte) {
+        const std::optional<char16_t> character = (*characters)[byte];
+        page.characters_[byte] = character.value_or(u'\0');
+        page.isDefined_[byte] =
+            character.has_value() && !isUncertain(number, static_cast<unsigned char>(byte), *character);
     }
     return page;
 }
