@@ -1,18 +1,32 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <span>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
+#include "engine/workbook/FileImport.h"
 #include "engine/workbook/ImportError.h"
 #include "engine/workbook/NativeReader.h"
+#include "tests/engine/csv/CSVTestSupport.h"
 #include "tests/support/XLSWriting.h"
 
 namespace rowlark::workbook {
 namespace {
 
-using namespace rowlark::testing;
+namespace fs = std::filesystem;
+using rowlark::testing::biff8Stream;
+using rowlark::testing::cellRecord;
+using rowlark::testing::cellStyleRecord;
+using rowlark::testing::compoundFile;
+using rowlark::testing::Fields;
+using rowlark::testing::record;
+using rowlark::testing::rkInteger;
+using rowlark::testing::XLSSheet;
+namespace xls = rowlark::testing::xls;
 
 std::span<const unsigned char> spanOf(const std::string& bytes)
 {
@@ -246,6 +260,98 @@ const ReadCase readCases[] = {
      },
      {},
      "Grü;\n€uro"},
+    {"CommentOnAnEmptyCellAddsOne",
+     [] {
+         const std::string object = record(
+             0x005D, Fields().word(0x15).word(0x12).word(0x19).word(7).word(0).raw(std::string(12, '\0')).bytes());
+         const std::string textObject = record(0x01B6, Fields().raw(std::string(18, '\0')).bytes());
+         const std::string note = record(0x001C, Fields().word(2).word(2).word(0).word(7).text("me").bytes());
+         return book({{"S", label(0, 0, "a") + label(3, 3, "d") + object + textObject + note}});
+     },
+     {},
+     "S;\na|||\n|||\n|||\n|||d"},
+    {"CommentWithoutItsObject",
+     [] {
+         return book(
+             {{"S", label(0, 0, "a") + record(0x001C, Fields().word(0).word(0).word(0).word(9).text("me").bytes())}});
+     },
+     {},
+     "declined"},
+    {"TextAndBooleansUnderFormats",
+     [] {
+         std::string globals;
+         for (int style = 0; style < 16; ++style)
+             globals += cellStyleRecord(0);
+         globals += cellStyleRecord(49) + cellStyleRecord(2);
+         return book({{"S", label(0, 0, "007", 16) + cellRecord(xls::boolErr, 0, 1, 17, Fields().byte(1).byte(0)) +
+                                number(0, 2, 3, 99)}},
+                     globals);
+     },
+     {},
+     "S;\n007|TRUE|3"},
+    {"SheetWithoutDimensionsKeepsThePreviousRange",
+     [] {
+         return book({{"A", label(2, 2, "c")}, {"B", label(0, 0, "v")}});
+     },
+     {"B", false},
+     "A;B;\nv||"},
+    {"LaterSubstreamOfTheSameNameWins",
+     [] {
+         return book({{"S", label(0, 0, "first")}, {"S", label(0, 0, "second")}});
+     },
+     {},
+     "S;S;\nsecond"},
+    {"ChartSheetNumbersMoveAlong",
+     [] {
+         std::string stream = biff8Stream({{"C", number(0, 0, 1) + number(0, 0, 2)}});
+         // The sheet's BOF says chart sheet.
+         const std::size_t sheetBOF = stream.rfind(std::string("\x09\x08\x10\x00\x00\x06\x10\x00", 8));
+         stream[sheetBOF + 6] = 0x20;
+         return compoundFile(stream);
+     },
+     {},
+     "C;\n1|2"},
+    {"UnicodeLabelUnderAWindowsCodePage",
+     [] {
+         const std::string cell = cellRecord(xls::label, 0, 0, 0, Fields().word(2).byte(1).word(0x4E00).word(0x20AC));
+         return book({{"S", cell}}, record(0x0042, Fields().word(1252).bytes()));
+     },
+     {},
+     "S;\nN\xC2\xAC"},
+    {"StringWithoutItsFormula",
+     [] {
+         return book({{"S", record(xls::string, Fields().text("x").bytes())}});
+     },
+     {},
+     "declined"},
+    {"MultipleNumbersOfTheWrongCount",
+     [] {
+         return book(
+             {{"S", record(xls::mulRK, Fields().word(0).word(0).word(0).doubleWord(rkInteger(1)).word(3).bytes())}});
+     },
+     {},
+     "declined"},
+    {"FutureRecordNotRepeatingItsType",
+     [] {
+         return book({{"S", label(0, 0, "a")}},
+                     record(0x087C, Fields().word(0x1234).raw(std::string(10, '\0')).bytes()));
+     },
+     {},
+     "declined"},
+    {"DeclaredRangeFarLargerThanItsCells",
+     [] {
+         const std::string dimensions =
+             record(xls::dimensions, Fields().doubleWord(0).doubleWord(300000).word(0).word(2).word(0).bytes());
+         return book({{"S", dimensions + label(0, 0, "k") + label(1, 1, "v")}});
+     },
+     {},
+     "S;\nk|\n|v"},
+    {"CellsPastTheRowLimit",
+     [] {
+         return book({{"S", label(0, 0, "k") + number(60000, 0, 1) + number(0, 200, 1)}});
+     },
+     {},
+     "error: The selected worksheet exceeds the safe import limits."},
     {"LargeStreamOutsideTheMiniStream",
      [] {
          std::string cells;
@@ -261,6 +367,25 @@ const ReadCase readCases[] = {
          return text;
      }()},
 };
+
+// Each case file read as a whole through the importer: natively and by the library alike.
+TEST_P(XLSReadTest, ImportsAsTheLibraryImports)
+{
+    const fs::path path =
+        fs::temp_directory_path() / ("rowlark-xls-" + std::to_string(::getpid()) + "-" + GetParam().name + ".xls");
+    std::ofstream(path, std::ios::binary) << GetParam().file();
+    const auto imported = [&path](FileImport::WorkbookReader reader) {
+        try {
+            const ImportedTable table =
+                FileImport::readTable(path, std::nullopt, FileImport::defaultReaderLocations(), {}, reader);
+            return testing::lineOf(table.sheets) + testing::tableText(table.table);
+        } catch (const ImportError& error) {
+            return std::string("error: ") + error.what();
+        }
+    };
+    EXPECT_EQ(imported(FileImport::WorkbookReader::native), imported(FileImport::WorkbookReader::library));
+    fs::remove(path);
+}
 
 INSTANTIATE_TEST_SUITE_P(Cases, XLSReadTest, ::testing::ValuesIn(readCases),
                          [](const auto& info) { return std::string(info.param.name); });
