@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "engine/text/CodePage.h"
 #include "engine/workbook/ImportError.h"
@@ -398,7 +399,7 @@ private:
         if (isCollecting_)
             current_ = std::make_unique<SheetRead>(isDate1904_, formatter_);
         positions_.clear();
-        isPositionsSorted_ = true;
+        positionSet_.reset();
         objects_.clear();
     }
 
@@ -526,21 +527,23 @@ private:
             guarded([&] { current_->cells.add(row, column, ""); });
     }
 
+    // Cells are looked up only for comments and chart sheets: their places are kept in a list
+    // until the first lookup, and in a set from then on.
     bool hasCell(std::uint32_t row, std::uint32_t column)
     {
-        if (!isPositionsSorted_) {
-            std::ranges::sort(positions_);
-            isPositionsSorted_ = true;
+        if (!positionSet_) {
+            positionSet_.emplace(positions_.begin(), positions_.end());
+            positions_.clear();
         }
-        return std::ranges::binary_search(positions_, positionKey(row, column));
+        return positionSet_->contains(positionKey(row, column));
     }
 
     void notePosition(std::uint32_t row, std::uint32_t column)
     {
-        const std::uint64_t key = positionKey(row, column);
-        if (!positions_.empty() && positions_.back() >= key)
-            isPositionsSorted_ = false;
-        positions_.push_back(key);
+        if (positionSet_)
+            positionSet_->insert(positionKey(row, column));
+        else
+            positions_.push_back(positionKey(row, column));
     }
 
     // Cell records outside any sheet are parsed all the same, and fail the same way.
@@ -808,7 +811,7 @@ private:
     std::unordered_map<int, const CellFormat*> cellFormats_;
     std::optional<LibraryRange> range_;
     std::vector<std::uint64_t> positions_;
-    bool isPositionsSorted_ = true;
+    std::optional<std::unordered_set<std::uint64_t>> positionSet_;
     std::unordered_map<std::uint16_t, std::size_t> objects_;
     std::vector<bool> objectsWithText_;
     std::optional<std::size_t> lastObject_;
