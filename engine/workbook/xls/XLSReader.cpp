@@ -307,8 +307,9 @@ private:
         default:
             break;
         }
+        // Cell records outside any substream are parsed all the same, and fail the same way.
         if (depth_ == 0)
-            return checkCellRecord(record, fields);
+            return readCells(record, fields, false);
         switch (record.type) {
         case type::codePage:
             return setCodePage(fields.word());
@@ -346,7 +347,7 @@ private:
         case type::note:
             return readNote(fields);
         default:
-            return readCellRecord(record, fields);
+            return readCells(record, fields, true);
         }
     }
 
@@ -545,17 +546,6 @@ private:
         else
             positions_.push_back(positionKey(row, column));
     }
-
-    // Cell records outside any sheet are parsed all the same, and fail the same way.
-    void checkCellRecord(const Record& record, FieldReader& fields)
-    {
-        const std::size_t savedDepth = depth_;
-        depth_ = 0;
-        readCells(record, fields, false);
-        depth_ = savedDepth;
-    }
-
-    void readCellRecord(const Record& record, FieldReader& fields) { readCells(record, fields, true); }
 
     void readCells(const Record& record, FieldReader& fields, bool isInSheet)
     {
