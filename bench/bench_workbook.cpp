@@ -13,6 +13,7 @@
 
 #include "bench/support/ProcessMeasurement.h"
 #include "engine/workbook/FileImport.h"
+#include "engine/workbook/library/ReaderProtocol.h"
 
 #include <algorithm>
 #include <chrono>
@@ -79,8 +80,8 @@ fs::path workbookFile(const fs::path& folder, const Size& size)
         return path;
     const fs::path script = folder / "write-workbook.js";
     std::ofstream(script) << generator;
-    const fs::path library =
-        fs::read_symlink("/proc/self/exe").parent_path() / "Rowlark_Rowlark.bundle" / "Vendor" / "xlsx.full.min.js";
+    const fs::path library = fs::read_symlink("/proc/self/exe").parent_path() / workbook::readerProtocol::bundleName /
+                             workbook::readerProtocol::libraryInBundle;
     const fs::path temporary = folder / ("partial." + std::string(size.type));
     // The library's own deflate packs a 5,000,000-cell sheet past the 64 MB limit; zlib at its
     // usual level packs it as spreadsheet programs do.

@@ -13,6 +13,7 @@
 
 #include "engine/workbook/ImportError.h"
 #include "engine/workbook/NativeReader.h"
+#include "tests/support/ZIPWriting.h"
 
 namespace {
 
@@ -24,65 +25,9 @@ void check(bool condition)
         std::abort();
 }
 
-void appendLittleEndian(std::string& out, std::uint32_t value, int width)
+std::vector<rowlark::testing::StoredPart> partsOf(std::string_view input)
 {
-    for (int byte = 0; byte < width; ++byte)
-        out.push_back(static_cast<char>((value >> (8 * byte)) & 0xFF));
-}
-
-// A ZIP archive of stored entries; the checksums are left at 0, which the readers do not check.
-std::string storedArchive(const std::vector<std::pair<std::string_view, std::string_view>>& parts)
-{
-    std::string archive;
-    std::string directory;
-    for (const auto& [name, content] : parts) {
-        const auto offset = static_cast<std::uint32_t>(archive.size());
-        archive += "PK\x03\x04";
-        appendLittleEndian(archive, 20, 2);
-        appendLittleEndian(archive, 0, 2);
-        appendLittleEndian(archive, 0, 2);  // stored
-        appendLittleEndian(archive, 0, 4);
-        appendLittleEndian(archive, 0, 4);
-        appendLittleEndian(archive, static_cast<std::uint32_t>(content.size()), 4);
-        appendLittleEndian(archive, static_cast<std::uint32_t>(content.size()), 4);
-        appendLittleEndian(archive, static_cast<std::uint32_t>(name.size()), 2);
-        appendLittleEndian(archive, 0, 2);
-        archive += name;
-        archive += content;
-
-        directory += "PK\x01\x02";
-        appendLittleEndian(directory, 20, 2);
-        appendLittleEndian(directory, 20, 2);
-        appendLittleEndian(directory, 0, 2);
-        appendLittleEndian(directory, 0, 2);
-        appendLittleEndian(directory, 0, 4);
-        appendLittleEndian(directory, 0, 4);
-        appendLittleEndian(directory, static_cast<std::uint32_t>(content.size()), 4);
-        appendLittleEndian(directory, static_cast<std::uint32_t>(content.size()), 4);
-        appendLittleEndian(directory, static_cast<std::uint32_t>(name.size()), 2);
-        appendLittleEndian(directory, 0, 2);
-        appendLittleEndian(directory, 0, 2);
-        appendLittleEndian(directory, 0, 2);
-        appendLittleEndian(directory, 0, 2);
-        appendLittleEndian(directory, 0, 4);
-        appendLittleEndian(directory, offset, 4);
-        directory += name;
-    }
-    const auto directoryOffset = static_cast<std::uint32_t>(archive.size());
-    archive += directory;
-    archive += "PK\x05\x06";
-    appendLittleEndian(archive, 0, 4);
-    appendLittleEndian(archive, static_cast<std::uint32_t>(parts.size()), 2);
-    appendLittleEndian(archive, static_cast<std::uint32_t>(parts.size()), 2);
-    appendLittleEndian(archive, static_cast<std::uint32_t>(directory.size()), 4);
-    appendLittleEndian(archive, directoryOffset, 4);
-    appendLittleEndian(archive, 0, 2);
-    return archive;
-}
-
-std::vector<std::pair<std::string_view, std::string_view>> partsOf(std::string_view input)
-{
-    std::vector<std::pair<std::string_view, std::string_view>> parts;
+    std::vector<rowlark::testing::StoredPart> parts;
     while (!input.empty() && parts.size() < 64) {
         const std::size_t nameEnd = input.find('\0');
         if (nameEnd == std::string_view::npos)
@@ -92,7 +37,7 @@ std::vector<std::pair<std::string_view, std::string_view>> partsOf(std::string_v
         const std::size_t contentEnd = input.find('\0');
         const std::string_view content = input.substr(0, contentEnd);
         input.remove_prefix(contentEnd == std::string_view::npos ? input.size() : contentEnd + 1);
-        parts.emplace_back(name, content);
+        parts.push_back({name, content});
     }
     return parts;
 }
@@ -109,7 +54,7 @@ void checkPayload(const rowlark::workbook::WorkbookPayload& payload)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string archiveBytes =
-        storedArchive(partsOf(std::string_view(reinterpret_cast<const char*>(data), size)));
+        rowlark::testing::storedArchive(partsOf(std::string_view(reinterpret_cast<const char*>(data), size)));
     const auto bytes = std::span(reinterpret_cast<const unsigned char*>(archiveBytes.data()), archiveBytes.size());
     // Declined number formats get a fixed text, as if the library had formatted them.
     const LibraryFormatter formatter = [](const std::vector<LibraryFormatRequest>& requests) {

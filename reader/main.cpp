@@ -1,12 +1,11 @@
 // The reader helper: runs the spreadsheet-reader library and the reader script on one workbook
 // in a process of its own, so that the library's memory use, a crash or a kill never reaches the
-// program that asked. The conversation with the importer is described in table/ReaderProtocol.h.
+// program that asked. The conversation with the importer is described in engine/workbook/library/ReaderProtocol.h.
 
 #include <JavaScriptCore/JavaScript.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -19,19 +18,21 @@
 #include <new>
 #include <optional>
 #include <poll.h>
+#include <span>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <sys/prctl.h>
-#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
+#include <variant>
 #include <vector>
 
 #include "engine/workbook/container/ZIPArchive.h"
 #include "engine/workbook/library/ReaderProtocol.h"
 #include "engine/workbook/ods/ODSManifest.h"
 #include "reader/ReaderScript.h"
+#include "reader/ResourceLimits.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // Under the memory ceiling an allocation the engine cannot have is to fail as it does without the
@@ -45,70 +46,13 @@ extern "C" const char* __asan_default_options()
 namespace {
 
 using rowlark::workbook::readerProtocol::Answer;
-
-struct Settings {
-    std::string libraryPath;
-    double maxRows = 0;
-    double maxColumns = 0;
-    double maxCells = 0;
-    bool isNamesOnly = false;
-    bool isFormatting = false;
-    std::uint64_t memoryBytes = 0;
-    std::uint64_t processorSeconds = 0;
-};
-
-struct Input {
-    std::optional<std::string> selectedSheet;
-    std::vector<unsigned char> workbook;
-};
-
-std::optional<std::uint64_t> parseCount(std::string_view text)
-{
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
-
-std::optional<Settings> parseFormattingArguments(char** argv)
-{
-    Settings settings;
-    settings.libraryPath = argv[1];
-    settings.isFormatting = true;
-    const auto memoryBytes = parseCount(argv[3]);
-    const auto processorSeconds = parseCount(argv[4]);
-    if (!memoryBytes || !processorSeconds)
-        return std::nullopt;
-    settings.memoryBytes = *memoryBytes;
-    settings.processorSeconds = *processorSeconds;
-    return settings;
-}
-
-std::optional<Settings> parseArguments(int argc, char** argv)
-{
-    if (argc == 5 && std::string_view(argv[2]) == rowlark::workbook::readerProtocol::formatMode)
-        return parseFormattingArguments(argv);
-    if (argc != 8)
-        return std::nullopt;
-    Settings settings;
-    settings.libraryPath = argv[1];
-    const auto rows = parseCount(argv[2]);
-    const auto columns = parseCount(argv[3]);
-    const auto cells = parseCount(argv[4]);
-    const std::string_view namesOnly = argv[5];
-    const auto memoryBytes = parseCount(argv[6]);
-    const auto processorSeconds = parseCount(argv[7]);
-    if (!rows || !columns || !cells || (namesOnly != "0" && namesOnly != "1") || !memoryBytes || !processorSeconds)
-        return std::nullopt;
-    settings.maxRows = static_cast<double>(*rows);
-    settings.maxColumns = static_cast<double>(*columns);
-    settings.maxCells = static_cast<double>(*cells);
-    settings.isNamesOnly = namesOnly == "1";
-    settings.memoryBytes = *memoryBytes;
-    settings.processorSeconds = *processorSeconds;
-    return settings;
-}
+using rowlark::workbook::readerProtocol::FormatRequest;
+using rowlark::workbook::readerProtocol::HelperCall;
+using rowlark::workbook::readerProtocol::ReadInput;
+using rowlark::workbook::readerProtocol::ReadRequest;
+namespace readerProtocol = rowlark::workbook::readerProtocol;
+namespace memoryCeiling = rowlark::reader::memoryCeiling;
+namespace processorTime = rowlark::reader::processorTime;
 
 std::vector<unsigned char> readAllInput()
 {
@@ -130,28 +74,6 @@ std::vector<unsigned char> readAllInput()
     }
     bytes.resize(used);
     return bytes;
-}
-
-std::optional<Input> splitInput(std::vector<unsigned char> bytes)
-{
-    const auto lineEnd = std::find(bytes.begin(), bytes.end(), static_cast<unsigned char>('\n'));
-    if (lineEnd == bytes.end())
-        return std::nullopt;
-    const std::string line(bytes.begin(), lineEnd);
-    auto rest = static_cast<std::size_t>(lineEnd - bytes.begin()) + 1;
-    Input input;
-    if (line != "-") {
-        const auto length = parseCount(line);
-        if (!length || *length > bytes.size() - rest)
-            return std::nullopt;
-        const auto size = static_cast<std::size_t>(*length);
-        input.selectedSheet.emplace(bytes.begin() + static_cast<std::ptrdiff_t>(rest),
-                                    bytes.begin() + static_cast<std::ptrdiff_t>(rest + size));
-        rest += size;
-    }
-    bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(rest));
-    input.workbook = std::move(bytes);
-    return input;
 }
 
 // Writes UTF-8 to standard output through one buffer.
@@ -315,109 +237,14 @@ std::optional<std::string> readLibrary(const std::string& path)
     return std::move(text).str();
 }
 
-// Processor time: the bound for reading the file, and more for the cells of the sheet once its
-// used range has passed the size limits (a sheet of a few kilobytes may span five million
-// cells). Past the bound the system ends the process with SIGXCPU.
-namespace processorTime {
-
-// About three times what the densest sheet takes in the sanitizer build.
-constexpr double secondsPerCell = 6e-6;
-
-void limit(std::uint64_t seconds, double maxCells)
-{
-    const auto cellSeconds = static_cast<rlim_t>(maxCells * secondsPerCell);
-    const rlimit limit{seconds, seconds + cellSeconds + 2};
-    ::setrlimit(RLIMIT_CPU, &limit);
-}
-
 // The script's __allowCellWork(cellCount): time for the cells it is about to convert.
 JSValueRef allowCellWork(JSContextRef context, JSObjectRef, JSObjectRef, std::size_t argumentCount,
                          const JSValueRef arguments[], JSValueRef*)
 {
-    rlimit limit{};
-    if (argumentCount == 1 && ::getrlimit(RLIMIT_CPU, &limit) == 0) {
-        const double cells = JSValueToNumber(context, arguments[0], nullptr);
-        if (cells > 0) {
-            limit.rlim_cur = std::min(limit.rlim_max, limit.rlim_cur + static_cast<rlim_t>(cells * secondsPerCell) + 1);
-            ::setrlimit(RLIMIT_CPU, &limit);
-        }
-    }
+    if (argumentCount == 1)
+        processorTime::allowCellWork(JSValueToNumber(context, arguments[0], nullptr));
     return JSValueMakeUndefined(context);
 }
-
-}  // namespace processorTime
-
-// The memory ceiling. The engine reserves tens of gigabytes of address space when it starts,
-// writable but untouched (and the address sanitizer its shadow memory), so the ceiling is set
-// as a limit on the data segment above what the process already has once the engine runs:
-// every mapping made after that counts against it. The engine meets the limit as a failed
-// allocation, and then either throws its out-of-memory error or stops the process with a
-// trap or an abort; a process stopped that way near its ceiling ends as out of memory.
-namespace memoryCeiling {
-
-constexpr int fatalSignals[] = {SIGABRT, SIGBUS, SIGILL, SIGSEGV, SIGTRAP};
-struct sigaction previousActions[NSIG];
-std::uint64_t exhaustedBytes = 0;
-long pageBytes = 0;
-
-// The data segment as /proc/self/statm counts it (its sixth field, in pages); 0 when unknown.
-// Only async-signal-safe calls.
-std::uint64_t dataBytes()
-{
-    const int file = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
-    if (file < 0)
-        return 0;
-    char text[256];
-    const ssize_t length = ::read(file, text, sizeof text - 1);
-    ::close(file);
-    if (length <= 0)
-        return 0;
-    std::uint64_t field[6] = {};
-    int index = 0;
-    for (ssize_t i = 0; i < length && index < 6; ++i) {
-        if (text[i] >= '0' && text[i] <= '9')
-            field[index] = field[index] * 10 + static_cast<std::uint64_t>(text[i] - '0');
-        else
-            ++index;
-    }
-    return field[5] * static_cast<std::uint64_t>(pageBytes);
-}
-
-void onFatalSignal(int signal)
-{
-    if (dataBytes() >= exhaustedBytes)
-        ::_exit(rowlark::workbook::readerProtocol::outOfMemoryStatus);
-    ::sigaction(signal, &previousActions[signal], nullptr);
-    // A fault happens again on return and reaches the previous handler; a raised signal is
-    // raised again.
-    if (signal == SIGABRT || signal == SIGTRAP)
-        ::raise(signal);
-}
-
-void apply(std::uint64_t bytes)
-{
-    pageBytes = ::sysconf(_SC_PAGESIZE);
-    const std::uint64_t base = dataBytes();
-    if (base == 0)
-        return;
-    const rlimit limit{base + bytes, base + bytes};
-    if (::setrlimit(RLIMIT_DATA, &limit) != 0)
-        return;
-    // The request that failed may have been large; one eighth of the ceiling short of it counts.
-    exhaustedBytes = base + bytes - bytes / 8;
-    struct sigaction action {};
-    action.sa_handler = onFatalSignal;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : fatalSignals)
-        ::sigaction(signal, &action, &previousActions[signal]);
-}
-
-bool isReached()
-{
-    return exhaustedBytes != 0 && dataBytes() >= exhaustedBytes;
-}
-
-}  // namespace memoryCeiling
 
 // Evaluates a script; true when it threw a value with a text form, which is then the answer.
 // A script that ran out of memory ends the helper as out of memory whatever it gave: the
@@ -440,9 +267,9 @@ bool evaluateAnswersException(JSGlobalContextRef context, const std::string& scr
 
 // A context with the library and the date text function loaded and the memory ceiling set;
 // none when that failed, and the answer given.
-OwnedContext loadLibrary(const Settings& settings)
+OwnedContext loadLibrary(const std::string& libraryPath, std::uint64_t memoryBytes)
 {
-    const std::optional<std::string> library = readLibrary(settings.libraryPath);
+    const std::optional<std::string> library = readLibrary(libraryPath);
     if (!library) {
         answer(Answer::libraryUnreadable);
         return nullptr;
@@ -456,7 +283,7 @@ OwnedContext loadLibrary(const Settings& settings)
     if (evaluateAnswersException(context.get(), *library, result) ||
         evaluateAnswersException(context.get(), rowlark::reader::dateTextScript, result))
         return nullptr;
-    memoryCeiling::apply(settings.memoryBytes);
+    memoryCeiling::apply(memoryBytes);
     return context;
 }
 
@@ -475,9 +302,9 @@ void answerWithScript(JSGlobalContextRef context, const char* script)
     answer(Answer::payload, text.get());
 }
 
-void runFormatting(const Settings& settings, const std::vector<unsigned char>& request)
+void runFormatting(const HelperCall& call, std::span<const unsigned char> request)
 {
-    const OwnedContext context = loadLibrary(settings);
+    const OwnedContext context = loadLibrary(call.libraryPath, std::get<FormatRequest>(call.request).memoryBytes);
     if (!context)
         return;
     const std::string_view text(reinterpret_cast<const char*>(request.data()), request.size());
@@ -485,29 +312,29 @@ void runFormatting(const Settings& settings, const std::vector<unsigned char>& r
     answerWithScript(context.get(), rowlark::reader::formatScript);
 }
 
-void run(const Settings& settings, Input& input)
+void run(const HelperCall& call, const std::optional<std::string>& sheet, std::span<unsigned char> workbook)
 {
-    const OwnedContext context = loadLibrary(settings);
+    const ReadRequest& read = std::get<ReadRequest>(call.request);
+    const OwnedContext context = loadLibrary(call.libraryPath, read.memoryBytes);
     if (!context)
         return;
 
-    JSObjectRef bytes =
-        JSObjectMakeTypedArrayWithBytesNoCopy(context.get(), kJSTypedArrayTypeUint8Array, input.workbook.data(),
-                                              input.workbook.size(), nullptr, nullptr, nullptr);
+    JSObjectRef bytes = JSObjectMakeTypedArrayWithBytesNoCopy(
+        context.get(), kJSTypedArrayTypeUint8Array, workbook.data(), workbook.size(), nullptr, nullptr, nullptr);
     setGlobal(context.get(), "__workbookBytes", bytes);
     setGlobal(context.get(), "__selectedSheet",
-              input.selectedSheet ? JSValueMakeString(context.get(), makeStringFromBytes(*input.selectedSheet).get())
-                                  : JSValueMakeNull(context.get()));
-    setGlobal(context.get(), "__namesOnly", JSValueMakeBoolean(context.get(), settings.isNamesOnly));
-    setGlobal(context.get(), "__maxRows", JSValueMakeNumber(context.get(), settings.maxRows));
-    setGlobal(context.get(), "__maxColumns", JSValueMakeNumber(context.get(), settings.maxColumns));
-    setGlobal(context.get(), "__maxCells", JSValueMakeNumber(context.get(), settings.maxCells));
+              sheet ? JSValueMakeString(context.get(), makeStringFromBytes(*sheet).get())
+                    : JSValueMakeNull(context.get()));
+    setGlobal(context.get(), "__namesOnly", JSValueMakeBoolean(context.get(), read.isNamesOnly));
+    setGlobal(context.get(), "__maxRows", JSValueMakeNumber(context.get(), static_cast<double>(read.maxRows)));
+    setGlobal(context.get(), "__maxColumns", JSValueMakeNumber(context.get(), static_cast<double>(read.maxColumns)));
+    setGlobal(context.get(), "__maxCells", JSValueMakeNumber(context.get(), static_cast<double>(read.maxCells)));
     setGlobal(context.get(), "__maxTextUnits",
               JSValueMakeNumber(context.get(),
                                 static_cast<double>(rowlark::workbook::readerProtocol::maximumSheetTextUnits)));
     const OwnedString allowCellWorkName = makeString("__allowCellWork");
     setGlobal(context.get(), "__allowCellWork",
-              JSObjectMakeFunctionWithCallback(context.get(), allowCellWorkName.get(), processorTime::allowCellWork));
+              JSObjectMakeFunctionWithCallback(context.get(), allowCellWorkName.get(), allowCellWork));
 
     answerWithScript(context.get(), rowlark::reader::readerScript);
 }
@@ -550,7 +377,7 @@ void readInUniversalTime()
 // entry once, with its output thrown away, finds both in time proportional to what the archive
 // may hold. ZIP64 archives are left to the library. An encrypted ODS is refused here too: the
 // library would fail on the sizes of its encrypted parts.
-std::optional<Answer> inspectArchive(const std::vector<unsigned char>& workbook)
+std::optional<Answer> inspectArchive(std::span<const unsigned char> workbook)
 {
     using rowlark::workbook::ZIPArchive;
     using rowlark::workbook::ZIPError;
@@ -564,18 +391,46 @@ std::optional<Answer> inspectArchive(const std::vector<unsigned char>& workbook)
         }
         archive->checkUnreadEntries();
     } catch (const ZIPError& error) {
-        return error.problem() == rowlark::workbook::ZIPProblem::damaged ? Answer::damagedArchive
-                                                                         : Answer::archiveTooLarge;
+        switch (error.problem()) {
+        case rowlark::workbook::ZIPProblem::damaged:
+            return Answer::damagedArchive;
+        case rowlark::workbook::ZIPProblem::tooLarge:
+            return Answer::archiveTooLarge;
+        case rowlark::workbook::ZIPProblem::unsupported:
+            break;  // an encrypted or unusually compressed manifest is the library's to judge
+        }
     }
     return std::nullopt;
+}
+
+// The processor time the call may take: for a read, more in proportion to the cells it may convert.
+void limitProcessorTime(const HelperCall& call)
+{
+    if (const auto* read = std::get_if<ReadRequest>(&call.request))
+        processorTime::limit(read->processorSeconds, static_cast<double>(read->maxCells));
+    else
+        processorTime::limit(std::get<FormatRequest>(call.request).processorSeconds, 0);
+}
+
+void answerRead(const HelperCall& call, std::vector<unsigned char>& input)
+{
+    const std::optional<ReadInput> request = readerProtocol::parseReadInput(input);
+    if (!request)
+        std::exit(EXIT_FAILURE);
+    const std::span<unsigned char> workbook = std::span(input).subspan(request->workbookOffset);
+    if (const std::optional<Answer> verdict = inspectArchive(workbook))
+        answer(*verdict);
+    else
+        run(call, request->sheet, workbook);
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const std::optional<Settings> settings = parseArguments(argc, argv);
-    if (!settings) {
+    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    const std::optional<HelperCall> call = readerProtocol::parseArguments(arguments);
+    if (!call) {
         std::fputs("usage: rowlark-reader LIBRARY MAX_ROWS MAX_COLUMNS MAX_CELLS NAMES_ONLY MEMORY_BYTES CPU_SECONDS "
                    "< input\n"
                    "       rowlark-reader LIBRARY format MEMORY_BYTES CPU_SECONDS < pairs\n",
@@ -584,21 +439,14 @@ int main(int argc, char** argv)
     }
     endWithParent();
     readInUniversalTime();
-    processorTime::limit(settings->processorSeconds, settings->maxCells);
+    limitProcessorTime(*call);
     offerToMemoryReclaim();
     try {
-        std::vector<unsigned char> bytes = readAllInput();
-        if (settings->isFormatting) {
-            runFormatting(*settings, bytes);
-            return EXIT_SUCCESS;
-        }
-        std::optional<Input> input = splitInput(std::move(bytes));
-        if (!input)
-            return EXIT_FAILURE;
-        if (const std::optional<Answer> verdict = inspectArchive(input->workbook))
-            answer(*verdict);
+        std::vector<unsigned char> input = readAllInput();
+        if (std::holds_alternative<FormatRequest>(call->request))
+            runFormatting(*call, input);
         else
-            run(*settings, *input);
+            answerRead(*call, input);
     } catch (const std::bad_alloc&) {
         return rowlark::workbook::readerProtocol::outOfMemoryStatus;
     }

@@ -3,7 +3,7 @@
 #
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
 #   SECONDS  time per target (default 10)
-#   TARGET   csv_load, json, comparison, workbook_payload (default: all of them)
+#   TARGET   the name of a fuzz/<target>.cpp, such as csv_load or xls_native (default: all of them)
 # Each target starts from its committed seeds (fuzz/<target>/seeds) with its dictionary
 # (fuzz/<target>.dict); inputs it finds are kept in build/fuzz/corpus/<target>, and an input that
 # fails is written to build/fuzz/findings/<target>/. Exits 1 when any target failed.

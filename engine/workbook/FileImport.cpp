@@ -28,9 +28,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using readerProtocol::Answer;
+using readerProtocol::HelperRequest;
 using workbook::NativeRequest;
-
-constexpr std::string_view bundleName = "Rowlark_Rowlark.bundle";
 
 std::string lowercasedExtension(const fs::path& path)
 {
@@ -102,10 +101,10 @@ Reader locateReader(const ReaderLocations& locations)
         }
     }
     for (const fs::path& directory : locations.bundleDirectories) {
-        const fs::path bundle = directory / bundleName;
+        const fs::path bundle = directory / readerProtocol::bundleName;
         std::error_code error;
         if (fs::is_directory(bundle, error)) {
-            reader.library = bundle / "Vendor" / "xlsx.full.min.js";
+            reader.library = bundle / readerProtocol::libraryInBundle;
             break;
         }
     }
@@ -113,11 +112,6 @@ Reader locateReader(const ReaderLocations& locations)
     if (reader.helper.empty() || reader.library.empty() || !fs::is_regular_file(reader.library, error))
         throw ImportError::readerResourceMissing();
     return reader;
-}
-
-std::string sheetHeader(const std::optional<std::string>& sheet)
-{
-    return sheet ? std::to_string(sheet->size()) + "\n" + *sheet : std::string("-\n");
 }
 
 bool containsAny(std::string_view text, std::string_view first, std::string_view second)
@@ -194,16 +188,16 @@ ImportError mappedReaderError(std::string_view message, const std::optional<std:
     return ImportError::readerFailure(std::string(message));
 }
 
-// Runs the helper on the library with the arguments that follow the library's path; its output
-// is then an answer: a tag byte and the answer's text.
-ProcessOutcome runReader(const ReaderLocations& locations, std::vector<std::string> arguments,
+// Runs the helper on the library for the request; its output is then an answer: a tag byte and
+// the answer's text.
+ProcessOutcome runReader(const ReaderLocations& locations, const HelperRequest& request,
                          const std::vector<std::string_view>& input, std::stop_token stop)
 {
     const Reader reader = locateReader(locations);
-    arguments.insert(arguments.begin(), reader.library.string());
     ProcessOutcome outcome;
     try {
-        outcome = runProcess(reader.helper, arguments, input, readerProtocol::maximumPayloadBytes, std::move(stop));
+        outcome = runProcess(reader.helper, readerProtocol::arguments({reader.library.string(), request}), input,
+                             readerProtocol::maximumPayloadBytes, std::move(stop));
     } catch (const std::system_error& error) {
         throw ImportError::readerFailure(std::string("The reader could not be started: ") + error.what());
     }
@@ -218,15 +212,16 @@ ProcessOutcome runReader(const ReaderLocations& locations, std::vector<std::stri
 WorkbookPayload readWithLibrary(const std::string& bytes, const std::optional<std::string>& selectedSheet,
                                 bool isNamesOnly, const ReaderLocations& locations, std::stop_token stop)
 {
-    const std::vector<std::string> arguments{
-        std::to_string(maximumRows),         std::to_string(maximumColumns),
-        std::to_string(maximumCells),        isNamesOnly ? "1" : "0",
-        std::to_string(readerMemoryBytes()), std::to_string(readerProcessorSeconds(bytes.size()))};
-    const std::string header = sheetHeader(selectedSheet);
-    const ProcessOutcome outcome = runReader(locations, arguments, {header, bytes}, std::move(stop));
+    const readerProtocol::ReadRequest request{maximumRows, maximumColumns,      maximumCells,
+                                              isNamesOnly, readerMemoryBytes(), readerProcessorSeconds(bytes.size())};
+    const std::string header = readerProtocol::sheetHeader(selectedSheet);
+    const ProcessOutcome outcome = runReader(locations, request, {header, bytes}, std::move(stop));
 
-    const std::string_view answer = std::string_view(outcome.output).substr(1);
-    switch (static_cast<Answer>(outcome.output.front())) {
+    const std::optional<readerProtocol::HelperAnswer> helperAnswer = readerProtocol::parseAnswer(outcome.output);
+    if (!helperAnswer)
+        throw ImportError::readerFailure(abnormalEndMessage(ProcessOutcome{}));
+    const std::string_view answer = helperAnswer->text;
+    switch (helperAnswer->tag) {
     case Answer::payload:
         if (auto payload = WorkbookPayload::decode(answer))
             return std::move(*payload);
@@ -296,8 +291,14 @@ std::optional<WorkbookPayload> readNatively(std::string_view bytes, const Native
     } catch (const workbook::ReadDeclined&) {
         return std::nullopt;
     } catch (const workbook::ZIPError& error) {
-        if (error.problem() == workbook::ZIPProblem::tooLarge)
+        switch (error.problem()) {
+        case workbook::ZIPProblem::unsupported:
+            return std::nullopt;
+        case workbook::ZIPProblem::tooLarge:
             throw ImportError::worksheetTooLarge();
+        case workbook::ZIPProblem::damaged:
+            break;
+        }
         throw ImportError::workbookUnreadable();
     }
 }
@@ -519,11 +520,11 @@ std::vector<std::string> formatWithLibrary(const std::vector<FormatPair>& pairs,
     const std::string request = formatRequest(pairs);
     // A few seconds for the library to load, then far more than the library takes a value.
     const std::uint64_t processorSeconds = 5 + pairs.size() / 10000;
-    const std::vector<std::string> arguments{readerProtocol::formatMode, std::to_string(readerMemoryBytes()),
-                                             std::to_string(processorSeconds)};
-    const ProcessOutcome outcome = FileImport::runReader(locations, arguments, {request}, std::move(stop));
-    const std::string_view answer = std::string_view(outcome.output).substr(1);
-    switch (static_cast<readerProtocol::Answer>(outcome.output.front())) {
+    const ProcessOutcome outcome = FileImport::runReader(
+        locations, readerProtocol::FormatRequest{readerMemoryBytes(), processorSeconds}, {request}, std::move(stop));
+    const std::optional<readerProtocol::HelperAnswer> helperAnswer = readerProtocol::parseAnswer(outcome.output);
+    const std::string_view answer = helperAnswer ? helperAnswer->text : std::string_view();
+    switch (helperAnswer ? helperAnswer->tag : readerProtocol::Answer::noResult) {
     case readerProtocol::Answer::payload:
         if (auto texts = decodedTexts(answer, pairs.size()))
             return std::move(*texts);

@@ -5,9 +5,6 @@
 #include <algorithm>
 #include <array>
 
-#include "engine/workbook/NativeReader.h"
-#include "engine/workbook/library/ReaderProtocol.h"
-
 namespace rowlark::workbook {
 namespace {
 
@@ -47,6 +44,24 @@ std::optional<std::size_t> findEndOfDirectory(Bytes bytes)
             return offset;
     }
     return std::nullopt;
+}
+
+const char* problemText(ZIPProblem problem)
+{
+    switch (problem) {
+    case ZIPProblem::damaged:
+        return "damaged ZIP archive";
+    case ZIPProblem::tooLarge:
+        return "ZIP archive inflates too far";
+    case ZIPProblem::unsupported:
+        return "ZIP entry encrypted or compressed by an unsupported method";
+    }
+    return "";
+}
+
+bool isInflatable(const ZIPEntry& entry)
+{
+    return !entry.isEncrypted() && (entry.method == storedMethod || entry.method == Z_DEFLATED);
 }
 
 [[noreturn]] void fail(ZIPProblem problem)
@@ -112,12 +127,11 @@ private:
 
 InflateLimits workbookInflateLimits()
 {
-    return {readerProtocol::maximumInflatedBytes, readerProtocol::maximumInflateRatio,
-            readerProtocol::inflateRatioGraceBytes};
+    return {std::uint64_t(1) << 30, 200, std::uint64_t(16) << 20};
 }
 
 ZIPError::ZIPError(ZIPProblem problem)
-    : std::runtime_error(problem == ZIPProblem::damaged ? "damaged ZIP archive" : "ZIP archive inflates too far")
+    : std::runtime_error(problemText(problem))
     , problem_(problem)
 {
 }
@@ -186,8 +200,8 @@ const ZIPEntry* ZIPArchive::find(std::string_view name) const
 void ZIPArchive::read(const ZIPEntry& entry, const std::function<void(std::string_view)>& sink)
 {
     isRead_[static_cast<std::size_t>(&entry - entries_.data())] = true;
-    if (entry.isEncrypted() || (entry.method != storedMethod && entry.method != Z_DEFLATED))
-        throw ReadDeclined();
+    if (!isInflatable(entry))
+        fail(ZIPProblem::unsupported);
     const Bytes data = bytes_.subspan(entry.dataOffset, entry.compressedSize);
     if (entry.method == storedMethod) {
         inflatedBytes_ += data.size();
@@ -217,11 +231,8 @@ std::string ZIPArchive::readAll(const ZIPEntry& entry)
 void ZIPArchive::checkUnreadEntries()
 {
     for (std::size_t index = 0; index < entries_.size(); ++index) {
-        const ZIPEntry& entry = entries_[index];
-        const bool isLeftToLibrary =
-            entry.isEncrypted() || (entry.method != storedMethod && entry.method != Z_DEFLATED);
-        if (!isRead_[index] && !isLeftToLibrary)
-            read(entry, {});
+        if (!isRead_[index] && isInflatable(entries_[index]))
+            read(entries_[index], {});
     }
 }
 

@@ -24,12 +24,15 @@ struct InflateLimits {
     std::uint64_t graceBytes;
 };
 
-// The limits a workbook read is held to.
+// The limits a workbook read is held to, by the native readers and by the reader helper before
+// it hands an archive to the library: 1 GiB inflated in all, and an entry at most 200 times its
+// compressed size once past 16 MiB.
 InflateLimits workbookInflateLimits();
 
 enum class ZIPProblem {
-    damaged,   // the directory, a header or a deflate stream is broken
-    tooLarge,  // inflating would pass the limits
+    damaged,      // the directory, a header or a deflate stream is broken
+    tooLarge,     // inflating would pass the limits
+    unsupported,  // the entry is encrypted or compressed by a method other than stored or deflated
 };
 
 class ZIPError : public std::runtime_error {

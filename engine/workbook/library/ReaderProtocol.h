@@ -19,11 +19,21 @@
 // cells of the sheet it then converts (ending with SIGXCPU past it); it ends when the program
 // that started it does.
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
 
 namespace rowlark::workbook::readerProtocol {
 
 inline constexpr const char* helperProgramName = "rowlark-reader";
+// The resource directory beside the helper's consumers, and the library inside it.
+inline constexpr const char* bundleName = ROWLARK_READER_BUNDLE;
+inline constexpr const char* libraryInBundle = "Vendor/xlsx.full.min.js";
 inline constexpr const char* formatMode = "format";
 
 enum class Answer : char {
@@ -40,16 +50,64 @@ enum class Answer : char {
 // The status the helper exits with when it runs out of memory on its own side.
 inline constexpr int outOfMemoryStatus = 3;
 
-// What one read may hold beyond the sheet-size limits. A ZIP archive is refused before the
-// library sees it when it inflates to more than maximumInflatedBytes in all, or when an entry
-// inflates to more than maximumInflateRatio times its compressed size (and past
-// inflateRatioGraceBytes). The cells of a sheet may hold maximumSheetTextUnits UTF-16 units of
+// What one read may hold beyond the sheet-size limits (and the ZIP archive's inflate limits,
+// workbookInflateLimits()). The cells of a sheet may hold maximumSheetTextUnits UTF-16 units of
 // text in all; the payload carrying them, at most three UTF-8 bytes a unit and a few bytes of
 // JSON around each cell, is cut off at maximumPayloadBytes.
-inline constexpr std::uint64_t maximumInflatedBytes = std::uint64_t(1) << 30;
-inline constexpr std::uint64_t maximumInflateRatio = 200;
-inline constexpr std::uint64_t inflateRatioGraceBytes = std::uint64_t(16) << 20;
 inline constexpr std::uint64_t maximumSheetTextUnits = std::uint64_t(256) << 20;
 inline constexpr std::uint64_t maximumPayloadBytes = 3 * maximumSheetTextUnits + (std::uint64_t(256) << 20);
+
+// What a read is held to and what it answers with.
+struct ReadRequest {
+    std::uint64_t maxRows = 0;
+    std::uint64_t maxColumns = 0;
+    std::uint64_t maxCells = 0;
+    bool isNamesOnly = false;
+    std::uint64_t memoryBytes = 0;
+    std::uint64_t processorSeconds = 0;
+
+    bool operator==(const ReadRequest&) const = default;
+};
+
+struct FormatRequest {
+    std::uint64_t memoryBytes = 0;
+    std::uint64_t processorSeconds = 0;
+
+    bool operator==(const FormatRequest&) const = default;
+};
+
+using HelperRequest = std::variant<ReadRequest, FormatRequest>;
+
+// One start of the helper: the library it loads and what it is to do.
+struct HelperCall {
+    std::string libraryPath;
+    HelperRequest request;
+
+    bool operator==(const HelperCall&) const = default;
+};
+
+// The helper's arguments after its program name, and back; none for arguments that are not a
+// call (the helper then prints its usage).
+std::vector<std::string> arguments(const HelperCall& call);
+std::optional<HelperCall> parseArguments(std::span<const std::string_view> arguments);
+
+// What precedes the workbook bytes on the helper's input of a read: the requested sheet.
+std::string sheetHeader(const std::optional<std::string>& sheet);
+
+struct ReadInput {
+    std::optional<std::string> sheet;
+    std::size_t workbookOffset = 0;  // where the workbook bytes begin
+};
+
+// The sheet header at the start of `input`; none when it is malformed or cut off.
+std::optional<ReadInput> parseReadInput(std::span<const unsigned char> input);
+
+struct HelperAnswer {
+    Answer tag;
+    std::string_view text;
+};
+
+// The helper's output split into its tag and text; none when it is empty or its tag unknown.
+std::optional<HelperAnswer> parseAnswer(std::string_view output);
 
 }  // namespace rowlark::workbook::readerProtocol

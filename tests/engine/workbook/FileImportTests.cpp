@@ -25,6 +25,7 @@
 #include "engine/workbook/NativeReader.h"
 #include "engine/workbook/WorkbookPayload.h"
 #include "engine/workbook/library/ReaderProcess.h"
+#include "engine/workbook/library/ReaderProtocol.h"
 #include "tests/engine/csv/CSVTestSupport.h"
 
 namespace rowlark::workbook {
@@ -210,6 +211,8 @@ bool isReadNatively(const fs::path& path)
             workbook::readXLSX(*archive, {}, formatter, {});
     } catch (const workbook::ReadDeclined&) {
         return false;
+    } catch (const workbook::ZIPError& error) {
+        return error.problem() != workbook::ZIPProblem::unsupported;
     } catch (const std::exception&) {
     }
     return true;
@@ -310,7 +313,7 @@ TEST(ReaderResources, OversizedFileOrMissingResourcesAreRefused)
     locations.bundleDirectories = {folder.path};
     EXPECT_EQ(importedText(fixture("people.xlsx"), {}, locations, library), missing);
     // A bundle without its library file is not passed over for a later one.
-    fs::create_directories(folder.path / "Rowlark_Rowlark.bundle" / "Vendor");
+    fs::create_directories(folder.path / workbook::readerProtocol::bundleName / "Vendor");
     locations.bundleDirectories.insert(locations.bundleDirectories.end(), installedBundles.begin(),
                                        installedBundles.end());
     EXPECT_EQ(importedText(fixture("people.xlsx"), {}, locations, library), missing);
