@@ -31,7 +31,7 @@
 #include "engine/workbook/container/ZIPArchive.h"
 #include "engine/workbook/library/ReaderProtocol.h"
 #include "engine/workbook/ods/ODSManifest.h"
-#include "reader/ReaderScript.h"
+#include "reader/ReaderScripts.h"
 #include "reader/ResourceLimits.h"
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -55,11 +55,11 @@ inline std::string storedArchive(const std::vector<StoredPart>& parts)
         appendLittleEndian(directory, size, 4);
         appendLittleEndian(directory, size, 4);
         appendLittleEndian(directory, nameSize, 2);
-        appendLittleEndian(directory, 0, 2);   // extra field
-        appendLittleEndian(directory, 0, 2);   // comment
-        appendLittleEndian(directory, 0, 2);   // disk
-        appendLittleEndian(directory, 0, 2);   // internal attributes
-        appendLittleEndian(directory, 0, 4);   // external attributes
+        appendLittleEndian(directory, 0, 2);  // extra field
+        appendLittleEndian(directory, 0, 2);  // comment
+        appendLittleEndian(directory, 0, 2);  // disk
+        appendLittleEndian(directory, 0, 2);  // internal attributes
+        appendLittleEndian(directory, 0, 4);  // external attributes
         appendLittleEndian(directory, offset, 4);
         directory += part.name;
     }

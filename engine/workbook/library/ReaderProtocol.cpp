@@ -38,9 +38,9 @@ std::optional<HelperCall> parseReadCall(std::span<const std::string_view> argume
                       ReadRequest{*rows, *columns, *cells, namesOnly == "1", *memoryBytes, *processorSeconds}};
 }
 
-constexpr Answer answers[] = {Answer::payload,         Answer::exception,      Answer::noContext,
-                              Answer::libraryUnreadable, Answer::noResult,     Answer::damagedArchive,
-                              Answer::archiveTooLarge, Answer::encryptedArchive};
+constexpr Answer answers[] = {Answer::payload,           Answer::exception,       Answer::noContext,
+                              Answer::libraryUnreadable, Answer::noResult,        Answer::damagedArchive,
+                              Answer::archiveTooLarge,   Answer::encryptedArchive};
 
 }  // namespace
 

@@ -25,7 +25,8 @@ std::span<const unsigned char> bytesOf(std::string_view text)
 TEST(ReaderProtocol, CallsSurviveTheCommandLine)
 {
     const std::vector<HelperCall> calls{
-        {"/opt/Rowlark_Rowlark.bundle/Vendor/xlsx.full.min.js", ReadRequest{250000, 10000, 5000000, false, 1 << 30, 30}},
+        {"/opt/Rowlark_Rowlark.bundle/Vendor/xlsx.full.min.js",
+         ReadRequest{250000, 10000, 5000000, false, 1 << 30, 30}},
         {"library with spaces.js", ReadRequest{1, 2, 3, true, 0, 0}},
         {"lib.js", ReadRequest{~0ULL, 0, 0, false, ~0ULL, 7}},
         {"lib.js", FormatRequest{123456789, 5}},
@@ -81,9 +82,9 @@ TEST(ReaderProtocol, ACutOrMalformedSheetHeaderIsRefused)
 
 TEST(ReaderProtocol, AnswersAreSplitIntoTagAndText)
 {
-    const std::vector<Answer> tags{Answer::payload,         Answer::exception,      Answer::noContext,
-                                   Answer::libraryUnreadable, Answer::noResult,     Answer::damagedArchive,
-                                   Answer::archiveTooLarge, Answer::encryptedArchive};
+    const std::vector<Answer> tags{Answer::payload,           Answer::exception,       Answer::noContext,
+                                   Answer::libraryUnreadable, Answer::noResult,        Answer::damagedArchive,
+                                   Answer::archiveTooLarge,   Answer::encryptedArchive};
     for (const Answer tag : tags) {
         const std::string output = std::string(1, static_cast<char>(tag)) + "{\"sheetNames\":[]}";
         const std::optional<HelperAnswer> answer = parseAnswer(output);

@@ -1,60 +1,10 @@
-#pragma once
-
-// The script the reader runs on top of the spreadsheet-reader library (the global `XLSX`). It
-// reads one sheet of the workbook in `__workbookBytes` and answers with the payload JSON text:
-// { "sheetNames": [...], "rows": [[...], ...] }. Failures it detects itself are thrown as
-// errors whose message the importer recognises: SHEET_NOT_FOUND and WORKSHEET_TOO_LARGE (for a
-// used range past the limits, or cells whose texts together pass `__maxTextUnits`). Before it
-// converts the cells of a used range it tells the helper their number (`__allowCellWork`), which
-// grants processor time for them.
-//
-// The format script formats the pairs in `__formatRequest`, a JSON array of [format text, value]
-// pairs, and answers with the JSON array of their texts: each the text a cell with that value and
-// format shows when read, so the library's own fallback where it fails to format the value. A
-// pair [null, value, isDate1904] asks for the text of a date cell instead.
-//
-// Both scripts run after the date text script, which defines __dateText(value, isDate1904): the
-// text a date cell shows, 2024-03-05 or 2024-03-05T14:07:09, empty outside the date range.
-
-namespace rowlark::reader {
-
-inline constexpr const char* dateTextScript = R"JS(function __dateText(value, isDate1904) {
-    function twoDigits(number) {
-        return number < 10 ? "0" + number : String(number);
-    }
-    var date = XLSX.SSF.parse_date_code(value, { date1904: isDate1904 });
-    if (!date)
-        return "";
-    var day = String(date.y || 0) + "-" + twoDigits(date.m || 0) + "-" + twoDigits(date.d || 0);
-    var hours = date.H || 0;
-    var minutes = date.M || 0;
-    var seconds = Math.floor(date.S || 0);
-    if (hours === 0 && minutes === 0 && seconds === 0)
-        return day;
-    return day + "T" + twoDigits(hours) + ":" + twoDigits(minutes) + ":" + twoDigits(seconds);
-})JS";
-
-inline constexpr const char* formatScript = R"JS((function () {
-    var pairs = JSON.parse(__formatRequest);
-    var texts = new Array(pairs.length);
-    for (var i = 0; i < pairs.length; ++i) {
-        var format = pairs[i][0], value = pairs[i][1], text;
-        if (format === null) {
-            texts[i] = __dateText(value, pairs[i][2]);
-            continue;
-        }
-        try {
-            text = XLSX.SSF.format(format, value);
-        } catch (e) {
-            var type = typeof value === "number" ? "n" : typeof value === "boolean" ? "b" : "s";
-            text = XLSX.utils.format_cell({ t: type, v: value, z: format });
-        }
-        texts[i] = String(text);
-    }
-    return JSON.stringify(texts);
-})())JS";
-
-inline constexpr const char* readerScript = R"JS((function () {
+// Reads one sheet of the workbook in __workbookBytes with the spreadsheet-reader library (the
+// global XLSX) and answers with the payload JSON text: { "sheetNames": [...], "rows": [[...], ...] }.
+// Failures it detects itself are thrown as errors whose message the importer recognises:
+// SHEET_NOT_FOUND and WORKSHEET_TOO_LARGE (for a used range past the limits, or cells whose texts
+// together pass __maxTextUnits). Before it converts the cells of a used range it tells the helper
+// their number (__allowCellWork), which grants processor time for them.
+(function () {
     var workbook = XLSX.read(__workbookBytes, {
         type: "array",
         bookSheets: __namesOnly,
@@ -182,6 +132,4 @@ inline constexpr const char* readerScript = R"JS((function () {
         rows.pop();
 
     return JSON.stringify({ sheetNames: sheetNames, rows: rows });
-})())JS";
-
-}  // namespace rowlark::reader
+})()
