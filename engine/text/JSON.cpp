@@ -192,46 +192,6 @@ void appendCanonicalNumber(std::string& out, std::string_view token)
     appendDecimal(out, std::string_view(digits).substr(first, last + 1 - first), *parts, digitsBeforePoint);
 }
 
-void appendEscapedString(std::string& out, std::string_view text)
-{
-    static constexpr char hexDigits[] = "0123456789abcdef";
-    out.push_back('"');
-    for (const char byte : text) {
-        switch (byte) {
-        case '"':
-            out.append("\\\"");
-            break;
-        case '\\':
-            out.append("\\\\");
-            break;
-        case '\b':
-            out.append("\\b");
-            break;
-        case '\f':
-            out.append("\\f");
-            break;
-        case '\n':
-            out.append("\\n");
-            break;
-        case '\r':
-            out.append("\\r");
-            break;
-        case '\t':
-            out.append("\\t");
-            break;
-        default:
-            if (static_cast<unsigned char>(byte) < 0x20) {
-                out.append("\\u00");
-                out.push_back(hexDigits[(byte >> 4) & 0xF]);
-                out.push_back(hexDigits[byte & 0xF]);
-            } else {
-                out.push_back(byte);
-            }
-        }
-    }
-    out.push_back('"');
-}
-
 // What one pass over a text tells before it is parsed. Exact for valid JSON, which is all that
 // matters: other texts fail to read anyway.
 struct TextSurvey {
@@ -446,7 +406,7 @@ void JSONDocument::appendCompact(std::size_t index, std::string& out) const
             out.append(text(node));
             return;
         case Kind::string:
-            appendEscapedString(out, text(node));
+            appendJSONString(out, text(node));
             return;
         case Kind::array:
             out.push_back('[');
@@ -477,7 +437,7 @@ void JSONDocument::appendCompact(std::size_t index, std::string& out) const
         std::size_t child = container.next;
         if (isObject) {
             child = members[container.next++];
-            appendEscapedString(out, name(nodes_[child]));
+            appendJSONString(out, name(nodes_[child]));
             out.push_back(':');
         } else {
             container.next = nodes_[child].end;
@@ -516,6 +476,46 @@ bool opensJSONObjectOrString(std::string_view text)
             return false;
     }
     return false;
+}
+
+void appendJSONString(std::string& out, std::string_view text)
+{
+    static constexpr char hexDigits[] = "0123456789abcdef";
+    out.push_back('"');
+    for (const char byte : text) {
+        switch (byte) {
+        case '"':
+            out.append("\\\"");
+            break;
+        case '\\':
+            out.append("\\\\");
+            break;
+        case '\b':
+            out.append("\\b");
+            break;
+        case '\f':
+            out.append("\\f");
+            break;
+        case '\n':
+            out.append("\\n");
+            break;
+        case '\r':
+            out.append("\\r");
+            break;
+        case '\t':
+            out.append("\\t");
+            break;
+        default:
+            if (static_cast<unsigned char>(byte) < 0x20) {
+                out.append("\\u00");
+                out.push_back(hexDigits[(byte >> 4) & 0xF]);
+                out.push_back(hexDigits[byte & 0xF]);
+            } else {
+                out.push_back(byte);
+            }
+        }
+    }
+    out.push_back('"');
 }
 
 }  // namespace rowlark::text

@@ -36,6 +36,10 @@ std::optional<std::string> canonicalJSON(std::string_view text, bool lowercaseTe
 // "1e999999999" gives "1e+999999999". A text that is not a JSON number token comes back as it is.
 std::string canonicalJSONNumber(std::string_view token);
 
+// Appends `text` as a JSON string: quoted, with `"`, `\` and control characters escaped; other
+// bytes are copied as they are.
+void appendJSONString(std::string& out, std::string_view text);
+
 // Whether the first character of `text` that is not white space is `{` or a double quote: only
 // such a text can hold a JSON object, plainly or inside a JSON string.
 bool opensJSONObjectOrString(std::string_view text);

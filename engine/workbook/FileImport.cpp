@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <utility>
 
+#include "engine/text/JSON.h"
 #include "engine/text/Unicode.h"
 #include "engine/workbook/ImportError.h"
 #include "engine/workbook/NativeReader.h"
@@ -447,26 +448,6 @@ ImportedTable readTable(const fs::path& path, const std::optional<std::string>& 
 namespace rowlark::workbook {
 namespace {
 
-void appendJSONString(std::string& json, std::string_view text)
-{
-    static constexpr char hexDigits[] = "0123456789abcdef";
-    json += '"';
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            json += '\\';
-            json += c;
-        } else if (byte < 0x20) {
-            json += "\\u00";
-            json += hexDigits[byte >> 4];
-            json += hexDigits[byte & 0xF];
-        } else {
-            json += c;
-        }
-    }
-    json += '"';
-}
-
 // The pairs as the helper reads them; numbers in their shortest form that reads back exactly.
 std::string formatRequest(const std::vector<FormatPair>& pairs)
 {
@@ -476,7 +457,7 @@ std::string formatRequest(const std::vector<FormatPair>& pairs)
             json += ',';
         json += '[';
         if (pair.format)
-            appendJSONString(json, *pair.format);
+            text::appendJSONString(json, *pair.format);
         else
             json += "null";
         json += ',';
@@ -486,7 +467,7 @@ std::string formatRequest(const std::vector<FormatPair>& pairs)
         } else if (const auto* boolean = std::get_if<bool>(&pair.value)) {
             json += *boolean ? "true" : "false";
         } else {
-            appendJSONString(json, std::get<std::string>(pair.value));
+            text::appendJSONString(json, std::get<std::string>(pair.value));
         }
         if (!pair.format)
             json += pair.isDate1904 ? ",true" : ",false";
