@@ -6,12 +6,12 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <limits>
 
 #include "engine/workbook/ImportError.h"
 #include "engine/workbook/SheetCells.h"
+#include "engine/workbook/format/CivilDate.h"
+#include "engine/workbook/format/NumberFormat.h"
 
 // The spreadsheet-reader library reads an ODS content.xml with a regular expression over the
 // text, not with an XML parser: tags are known by their local name whatever their prefix, the
@@ -267,113 +267,7 @@ void appendParagraphText(std::string& text, std::string_view raw)
         text.append(paragraphText(raw));
 }
 
-// --- numbers as the library's General format shows them ---
-
-// printf rounds a tie to even; the library's number texts round it away from zero.
-std::string printed(const char* format, int precision, double value)
-{
-    char buffer[512];
-    std::snprintf(buffer, sizeof buffer, format, precision, value);
-    char finer[600];
-    std::snprintf(finer, sizeof finer, format, precision + 40, value);
-    const std::string_view exact = finer;
-    const std::size_t mantissaEnd = format[3] == 'e' ? exact.find('e') : exact.size();
-    const std::size_t point = exact.find('.');
-    const std::size_t next = point + 1 + static_cast<std::size_t>(precision);
-    const bool isTie = point != std::string_view::npos && next < mantissaEnd && exact[next] == '5' &&
-                       exact.find_first_not_of('0', next + 1) >= mantissaEnd;
-    if (isTie)
-        std::snprintf(buffer, sizeof buffer, format, precision,
-                      std::nextafter(value, std::copysign(std::numeric_limits<double>::infinity(), value)));
-    return buffer;
-}
-
-// From 1e21 on, the library's fixed form is the shortest exponential one.
-std::string toFixed(double value, int digits)
-{
-    if (std::fabs(value) < 1e21)
-        return printed("%.*f", digits, value);
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
-    return std::string(buffer, result.ptr);
-}
-
-// The exponent without the zeros printf pads it with: 1.5e+05 as 1.5e+5.
-std::string toExponential(double value, int digits)
-{
-    std::string text = printed("%.*e", digits, value);
-    const std::size_t e = text.find('e');
-    std::size_t first = e + 2;
-    while (first + 1 < text.size() && text[first] == '0')
-        ++first;
-    return text.substr(0, e + 2) + text.substr(first);
-}
-
-std::string toPrecision(double value, int precision)
-{
-    const std::string exponential = toExponential(value, precision - 1);
-    const std::size_t e = exponential.find('e');
-    const int exponent = std::stoi(exponential.substr(e + 1));
-    if (exponent < -6 || exponent >= precision)
-        return exponential;
-    return toFixed(value, std::max(0, precision - 1 - exponent));
-}
-
-std::string strippedDecimal(std::string text)
-{
-    if (text.find('.') == std::string::npos || text.find('E') != std::string::npos)
-        return text;
-    while (text.back() == '0')
-        text.pop_back();
-    if (text.back() == '.')
-        text.pop_back();
-    return text;
-}
-
-// The mantissa's trailing zeros dropped and the exponent given two digits at least.
-std::string normalizedExponent(std::string text)
-{
-    const std::size_t e = text.find('E');
-    if (e == std::string::npos)
-        return text;
-    std::string mantissa = text.substr(0, e);
-    if (mantissa.find('.') != std::string::npos)
-        mantissa = strippedDecimal(mantissa);
-    std::string exponent = text.substr(e + 2);
-    if (exponent.size() == 1)
-        exponent.insert(0, 1, '0');
-    return mantissa + "E" + text[e + 1] + exponent;
-}
-
-std::string generalNumber(double value)
-{
-    if (!std::isfinite(value))
-        decline();
-    if (value >= std::numeric_limits<std::int32_t>::min() && value <= std::numeric_limits<std::int32_t>::max() &&
-        value == std::trunc(value))
-        return std::to_string(static_cast<std::int32_t>(value));
-    const int exponent = static_cast<int>(std::floor(std::log(std::fabs(value)) * 0.4342944819032518));
-    const std::size_t width = value < 0 ? 12 : 11;
-    std::string text;
-    if (exponent >= -4 && exponent <= -1) {
-        text = toPrecision(value, 10 + exponent);
-    } else if (std::abs(exponent) <= 9) {
-        text = strippedDecimal(toFixed(value, 12));
-        if (text.size() > width) {
-            text = toPrecision(value, 10);
-            if (text.size() > width)
-                text = toExponential(value, 5);
-        }
-    } else if (exponent == 10) {
-        text = toFixed(value, 10).substr(0, 12);
-    } else {
-        text = strippedDecimal(toFixed(value, 11));
-        if (text.size() > width || text == "0" || text == "-0")
-            text = toPrecision(value, 6);
-    }
-    std::transform(text.begin(), text.end(), text.begin(), [](char c) { return c == 'e' ? 'E' : c; });
-    return strippedDecimal(normalizedExponent(text));
-}
+// --- numbers ---
 
 // The number at the start of a value the way the library parses it, in the plain forms only.
 double parsedNumber(std::string_view text)
@@ -390,35 +284,6 @@ double parsedNumber(std::string_view text)
 constexpr double millisecondsPerDay = 86400000.0;
 // 1899-12-30, the day numbers' origin, in milliseconds from 1970-01-01.
 constexpr double dayNumberOrigin = -2209161600000.0;
-
-std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day)
-{
-    year -= month <= 2;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const auto yearOfEra = static_cast<unsigned>(year - era * 400);
-    const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
-}
-
-struct CivilDay {
-    std::int64_t year;
-    unsigned month;
-    unsigned day;
-};
-
-CivilDay civilFromDays(std::int64_t days)
-{
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
-    const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const unsigned shifted = (5 * dayOfYear + 2) / 153;
-    const unsigned month = shifted < 10 ? shifted + 3 : shifted - 9;
-    return {static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2), month,
-            dayOfYear - (153 * shifted + 2) / 5 + 1};
-}
 
 unsigned fixedDigits(std::string_view text, std::size_t at, std::size_t count)
 {
@@ -485,39 +350,6 @@ double timeNumber(std::string_view text)
     if (at != text.size())
         decline();
     return seconds / 86400;
-}
-
-// A day number as the reader's script shows a date: the day, and the time when it is not
-// midnight; empty outside the days the library can show.
-std::string dateText(double value)
-{
-    if (!(value <= 2958465 && value >= 0))
-        return {};
-    auto date = static_cast<std::int64_t>(value);
-    auto time = static_cast<std::int64_t>(std::floor(86400 * (value - static_cast<double>(date))));
-    double fraction = 86400 * (value - static_cast<double>(date)) - static_cast<double>(time);
-    if (std::fabs(fraction) < 1e-6)
-        fraction = 0;
-    if (fraction > 0.9999 && ++time == 86400) {
-        time = 0;
-        ++date;
-    }
-    CivilDay day{1900, 1, 0};
-    if (date == 60)
-        day = {1900, 2, 29};
-    else if (date != 0)
-        day = civilFromDays(daysFromCivil(1900, 1, 1) + (date > 60 ? date - 1 : date) - 1);
-    const auto seconds = static_cast<unsigned>(time % 60), minutes = static_cast<unsigned>(time / 60 % 60),
-               hours = static_cast<unsigned>(time / 3600);
-    char text[64];
-    if (hours == 0 && minutes == 0 && seconds == 0)
-        std::snprintf(text, sizeof text, "%lld-%02u-%02u", static_cast<long long>(day.year), day.month, day.day);
-    else
-        std::snprintf(text, sizeof text,
-                      "%lld-%02u-%02u"
-                      "T%02u:%02u:%02u",
-                      static_cast<long long>(day.year), day.month, day.day, hours, minutes, seconds);
-    return text;
 }
 
 // --- markup ---
@@ -962,7 +794,7 @@ private:
         cellType_ = type;
         columnRepeat_ = columnRepeat;
         if (type == ValueType::time)
-            valueText_ = dateText(timeNumber(attributes.text("time-value")));
+            valueText_ = dateCellText(timeNumber(attributes.text("time-value")), false);
         if (!isSelected_)
             return;
         if (row_ < 0)
@@ -986,7 +818,7 @@ private:
             valueText_ = attributes.text("value");
             break;
         case ValueType::date:
-            valueText_ = dateText(dateNumber(attributes.text("date-value")));
+            valueText_ = dateCellText(dateNumber(attributes.text("date-value")), false);
             break;
         case ValueType::boolean: {
             const std::string_view value = attributes.text("boolean-value");
@@ -1021,7 +853,7 @@ private:
             return valueText_;
         case ValueType::number:
             if (cellText_.empty())
-                valueText_ = generalNumber(parsedNumber(valueText_));
+                valueText_ = generalNumberText(parsedNumber(valueText_));
             return cellText_.empty() ? valueText_ : cellText_;
         case ValueType::boolean:
             return cellText_.empty() ? valueText_ : cellText_;

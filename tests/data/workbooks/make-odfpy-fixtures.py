@@ -73,3 +73,22 @@ texts.addElement(row(cell("non-ASCII"), cell("Zürich – 東京 😀")))
 document.spreadsheet.addElement(texts)
 
 document.save(os.path.join(folder, "odfpy-values.ods"))
+
+# The numbers of number-format-values.txt as values without paragraphs, which show as "General"
+# shows them, in the texts make-openpyxl-fixtures.py writes into general-numbers.xlsx.
+here = os.path.dirname(os.path.abspath(__file__))
+with open(os.path.join(here, "..", "workbook", "number-format-values.txt"), encoding="utf-8") as file:
+    lines = [line.strip() for line in file if line.strip() and not line.startswith("#")]
+general = OpenDocumentSpreadsheet()
+numbers = Table(name="General")
+numbers.addElement(row(cell("value")))
+for line in lines:
+    try:
+        value = float(line)
+    except ValueError:
+        continue
+    # openpyxl turns the largest doubles into one past them; general-numbers.xlsx leaves them out.
+    if abs(value) < 1e308:
+        numbers.addElement(row(cell(valuetype="float", value="%.16g" % value)))
+general.spreadsheet.addElement(numbers)
+general.save(os.path.join(folder, "general-numbers.ods"))

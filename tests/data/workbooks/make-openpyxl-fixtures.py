@@ -60,3 +60,12 @@ def write(name, is1904):
 
 write("openpyxl-formats.xlsx", False)
 write("openpyxl-formats-1904.xlsx", True)
+
+# The numbers of number-format-values.txt in the General format, each as the 16 significant
+# digits openpyxl writes; make-odfpy-fixtures.py writes the same texts into general-numbers.ods.
+general = openpyxl.Workbook()
+general.active.title = "General"
+general.active.append(["value"])
+for value in values:
+    general.active.append([float("%.16g" % value)])
+general.save(os.path.join(folder, "general-numbers.xlsx"))
