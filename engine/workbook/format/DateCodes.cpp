@@ -173,8 +173,10 @@ std::optional<std::string> dateField(char type, const std::string& token, const 
 std::string dateCellText(double value, bool isDate1904)
 {
     const std::optional<formatting::DateCode> date = formatting::parseDateCode(value, isDate1904);
-    if (!date)
-        return {};
+    // A day number without a day of the calendar shows as the number: before the first day,
+    // past the last, and the 29 February 1900 that the 1900 system counts but never was.
+    if (!date || date->d == 0 || date->y > 9999 || (date->y == 1900 && date->m == 2 && date->d == 29))
+        return generalNumberText(value);
     std::string text;
     text.reserve(19);
     formatting::appendNumber(text, date->y);

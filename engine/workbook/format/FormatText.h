@@ -23,27 +23,6 @@ inline std::string substr(std::string_view text, long start, long length = std::
         text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(std::min(length, size - start))));
 }
 
-inline long indexOf(std::string_view text, std::string_view part)
-{
-    const std::size_t at = text.find(part);
-    return at == std::string_view::npos ? -1 : static_cast<long>(at);
-}
-
-inline bool contains(std::string_view text, std::string_view part)
-{
-    return text.find(part) != std::string_view::npos;
-}
-
-inline bool startsWith(std::string_view text, std::string_view prefix)
-{
-    return text.substr(0, prefix.size()) == prefix;
-}
-
-inline bool endsWith(std::string_view text, std::string_view suffix)
-{
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
 inline bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
@@ -55,14 +34,6 @@ inline bool isOneOf(char c, std::string_view set)
         if (c == member)
             return true;
     return false;
-}
-
-inline bool allOf(std::string_view text, std::string_view set)
-{
-    for (const char c : text)
-        if (!isOneOf(c, set))
-            return false;
-    return true;
 }
 
 inline char lowered(char c)

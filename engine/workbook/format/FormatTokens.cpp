@@ -1,12 +1,13 @@
 #include "engine/workbook/format/FormatTokens.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <utility>
 
 #include "engine/workbook/format/FormatText.h"
 #include "engine/workbook/format/GeneralNumber.h"
-#include "engine/workbook/format/JavaScriptNumbers.h"
+#include "engine/workbook/format/NumberPattern.h"
 
 namespace rowlark::workbook {
 namespace formatting {
@@ -15,7 +16,6 @@ namespace {
 constexpr std::string_view morning = "\xE4\xB8\x8A\xE5\x8D\x88";    // 上午
 constexpr std::string_view afternoon = "\xE4\xB8\x8B\xE5\x8D\x88";  // 下午
 constexpr std::string_view morningSign = "\xE4\xB8\x8A";            // 上
-constexpr std::string_view euroSign = "\xE2\x82\xAC";               // €
 
 // The length in bytes of the UTF-8 sequence that starts with `lead`.
 std::size_t sequenceLength(unsigned char lead)
@@ -28,24 +28,11 @@ double numberOf(const CellValue& value)
     return std::get<double>(value);
 }
 
-// Whether the token at `at` belongs to the number placeholder before it, as in "# ?/8".
-bool joinsNumber(const std::vector<Token>& out, std::size_t at)
-{
-    const Token& token = out[at];
-    const Token* next = at + 1 < out.size() ? &out[at + 1] : nullptr;
-    return token.type == '?' || token.type == 'D' ||
-           ((token.type == ' ' || token.type == 't') && next &&
-            (next->type == '?' || (next->type == 't' && next->text == "/"))) ||
-           (token.type == 't' && (token.text == "/" || (token.text == " " && next && next->type == '?')));
-}
-
-// Settles the hour tokens and the minutes among the month tokens, and rounds the time as finely
-// as the time fields shown need; gives the places of the fraction of a second shown.
+// Settles the hour tokens and the minutes among the month tokens; gives the places of the
+// fraction of a second shown.
 int settleTimeFields(Tokens& tokens)
 {
     std::vector<Token>& out = tokens.out;
-    std::optional<DateCode>& date = tokens.date;
-    int precision = 0;
     int subsecondDigits = 0;
     char last = 't';
     for (std::size_t k = out.size(); k-- > 0;) {
@@ -55,13 +42,11 @@ int settleTimeFields(Tokens& tokens)
         case 'H':
             token.type = tokens.hour;
             last = 'h';
-            precision = std::max(precision, 1);
             break;
         case 's':
             if (const std::size_t zeros = token.text.find_last_not_of('0');
                 zeros != std::string::npos && token.text[zeros] == '.' && zeros + 1 < token.text.size())
                 subsecondDigits = std::max(subsecondDigits, static_cast<int>(token.text.size() - zeros - 1));
-            precision = std::max(precision, 3);
             [[fallthrough]];
         case 'd':
         case 'y':
@@ -70,49 +55,21 @@ int settleTimeFields(Tokens& tokens)
             last = token.type;
             break;
         case 'm':
-            if (last == 's') {
+            if (last == 's')
                 token.type = 'M';
-                precision = std::max(precision, 2);
-            }
-            break;
-        case 'Z':
-            if (precision < 1 && token.text.find_first_of("Hh") != std::string::npos)
-                precision = 1;
-            if (precision < 2 && token.text.find_first_of("Mm") != std::string::npos)
-                precision = 2;
-            if (precision < 3 && token.text.find_first_of("Ss") != std::string::npos)
-                precision = 3;
             break;
         default:
             break;
         }
     }
-    if (precision == 1 || precision == 2) {
-        if (date->u >= 0.5) {
-            date->u = 0;
-            ++date->S;
-        }
-        if (date->S >= 60) {
-            date->S = 0;
-            ++date->M;
-        }
-        if (precision == 1 && date->M >= 60) {
-            date->M = 0;
-            ++date->H;
-        }
-    }
     return subsecondDigits;
 }
 
-// Writes the date and time fields and "General" into their tokens and joins each number
-// placeholder run with what belongs to it; gives the runs together, none where the library
+// Writes the date and time fields and "General" into their tokens; false where the library
 // throws.
-Text writeFields(Tokens& tokens, const CellValue& value, int subsecondDigits)
+bool writeFields(Tokens& tokens, const CellValue& value, int subsecondDigits)
 {
-    std::vector<Token>& out = tokens.out;
-    std::string numberFormat;
-    for (std::size_t k = 0; k < out.size(); ++k) {
-        Token& token = out[k];
+    for (Token& token : tokens.out) {
         switch (token.type) {
         case 'd':
         case 'm':
@@ -126,20 +83,8 @@ Text writeFields(Tokens& tokens, const CellValue& value, int subsecondDigits)
         case 'Z': {
             Text text = dateField(token.type, token.text, *tokens.date, subsecondDigits);
             if (!text)
-                return std::nullopt;
+                return false;
             token = {'t', std::move(*text)};
-            break;
-        }
-        case 'n':
-        case '?': {
-            // A fraction takes in the spaces, digits and slash that follow.
-            std::size_t next = k + 1;
-            for (; next < out.size() && joinsNumber(out, next); ++next) {
-                token.text += out[next].text;
-                out[next] = {';', ""};
-            }
-            numberFormat += token.text;
-            k = next - 1;
             break;
         }
         case 'G':
@@ -148,100 +93,6 @@ Text writeFields(Tokens& tokens, const CellValue& value, int subsecondDigits)
         default:
             break;
         }
-    }
-    return numberFormat;
-}
-
-// Places the written number into the number placeholder tokens as the library does: digit by
-// digit around the point, the rest of the whole part before the first placeholder; false where
-// the library throws.
-bool placeNumber(std::vector<Token>& out, double v, int sectionCount, const std::string& numberFormat)
-{
-    const double shownValue = v < 0 && sectionCount > 1 ? -v : v;
-    Text number = writeNumber('n', numberFormat, shownValue);
-    if (!number)
-        return false;
-    std::string written = std::move(*number);
-    if (shownValue < 0 && !out.empty() && out[0].type == 't') {
-        written.erase(0, 1);
-        out[0].text = "-" + out[0].text;
-    }
-    const auto isNumberToken = [&](std::size_t k) { return out[k].type == 'n' || out[k].type == '?'; };
-    long next = static_cast<long>(written.size()) - 1;
-    std::size_t decimalToken = out.size();
-    for (std::size_t k = 0; k < out.size(); ++k) {
-        // The library looks for the point in the number itself there, and fails.
-        if (out[k].type == '@')
-            return false;
-        if (out[k].type != 't' && out[k].text.find('.') != std::string::npos) {
-            decimalToken = k;
-            break;
-        }
-    }
-    std::size_t lastNumber = out.size();
-    const bool hasExponent = written.find('E') != std::string::npos;
-    if (decimalToken == out.size() && !hasExponent) {
-        for (std::size_t k = out.size(); k-- > 0;) {
-            if (!isNumberToken(k))
-                continue;
-            const long length = static_cast<long>(out[k].text.size());
-            if (next >= length - 1) {
-                next -= length;
-                out[k].text = substr(written, next + 1, length);
-            } else if (next < 0) {
-                out[k].text.clear();
-            } else {
-                out[k].text = substr(written, 0, next + 1);
-                next = -1;
-            }
-            out[k].type = 't';
-            lastNumber = k;
-        }
-        if (next >= 0 && lastNumber < out.size())
-            out[lastNumber].text = substr(written, 0, next + 1) + out[lastNumber].text;
-    } else if (decimalToken != out.size() && !hasExponent) {
-        if (out[decimalToken].type != 'n')
-            return false;
-        next = indexOf(written, ".") - 1;
-        for (std::size_t k = decimalToken + 1; k-- > 0;) {
-            if (!isNumberToken(k))
-                continue;
-            const std::string& text = out[k].text;
-            long j = text.find('.') != std::string::npos && k == decimalToken ? indexOf(text, ".") - 1
-                                                                              : static_cast<long>(text.size()) - 1;
-            std::string placed = substr(text, j + 1);
-            for (; j >= 0; --j)
-                if (next >= 0 && (text[static_cast<std::size_t>(j)] == '0' || text[static_cast<std::size_t>(j)] == '#'))
-                    placed.insert(placed.begin(), written[static_cast<std::size_t>(next--)]);
-            out[k].text = std::move(placed);
-            out[k].type = 't';
-            lastNumber = k;
-        }
-        if (next >= 0 && lastNumber < out.size())
-            out[lastNumber].text = substr(written, 0, next + 1) + out[lastNumber].text;
-        next = indexOf(written, ".") + 1;
-        for (std::size_t k = decimalToken; k < out.size(); ++k) {
-            if (k != decimalToken && !isNumberToken(k) && out[k].type != '(')
-                continue;
-            const std::string& text = out[k].text;
-            long j = text.find('.') != std::string::npos && k == decimalToken ? indexOf(text, ".") + 1 : 0;
-            std::string placed = substr(text, 0, j);
-            for (; j < static_cast<long>(text.size()); ++j)
-                if (next < static_cast<long>(written.size()))
-                    placed += written[static_cast<std::size_t>(next++)];
-            out[k].text = std::move(placed);
-            out[k].type = 't';
-            lastNumber = k;
-        }
-    }
-    for (std::size_t k = 0; k < out.size(); ++k) {
-        if (!isNumberToken(k))
-            continue;
-        const double tokenValue = sectionCount > 1 && v < 0 && k > 0 && out[k - 1].text == "-" ? -v : v;
-        Text text = writeNumber(out[k].type, out[k].text, tokenValue);
-        if (!text)
-            return false;
-        out[k] = {'t', std::move(*text)};
     }
     return true;
 }
@@ -310,7 +161,7 @@ bool isInNumberRun(std::string_view format, std::size_t i)
     return i >= format.size() || isOneOf(format[i], "0#?.,E+-%");
 }
 
-Tokenizing tokenize(std::string_view format, const CellValue& value, int sectionCount, Tokens& tokens)
+Tokenizing tokenize(std::string_view format, const CellValue& value, Tokens& tokens)
 {
     const bool isNumber = std::holds_alternative<double>(value);
     std::vector<Token>& out = tokens.out;
@@ -353,8 +204,9 @@ Tokenizing tokenize(std::string_view format, const CellValue& value, int section
             i += 1 + (i + 1 < format.size() ? sequenceLength(static_cast<unsigned char>(format[i + 1])) : 1);
             break;
         case '@':
-            // A number stands for itself here; the type tells the placement of digits about it.
-            out.push_back(isNumber ? Token{'@', jsText(numberOf(value))} : Token{'T', std::get<std::string>(value)});
+            // A number stands for itself here, as "General" shows it.
+            out.push_back(isNumber ? Token{'@', generalNumberText(numberOf(value))}
+                                   : Token{'T', std::get<std::string>(value)});
             ++i;
             break;
         case 'B':
@@ -380,9 +232,9 @@ Tokenizing tokenize(std::string_view format, const CellValue& value, int section
             if (!isNumber)
                 return Tokenizing::declined;
             if (numberOf(value) < 0)
-                return Tokenizing::endsEmpty;
+                return Tokenizing::withoutDate;
             if (!needDate())
-                return Tokenizing::endsEmpty;
+                return Tokenizing::withoutDate;
             std::string text(1, c);
             while (++i < format.size() && lowered(format[i]) == c)
                 text += c;
@@ -422,7 +274,7 @@ Tokenizing tokenize(std::string_view format, const CellValue& value, int section
                 i += token.text.size();
             }
             if (!date && token.type == 'T')
-                return Tokenizing::endsEmpty;
+                return Tokenizing::withoutDate;
             out.push_back(std::move(token));
             last = c;
             break;
@@ -435,17 +287,17 @@ Tokenizing tokenize(std::string_view format, const CellValue& value, int section
                 if (!isNumber)
                     return Tokenizing::declined;
                 if (!needDate())
-                    return Tokenizing::endsEmpty;
+                    return Tokenizing::withoutDate;
                 for (char& letter : text)
                     letter = lowered(letter);
                 last = text[1];
                 out.push_back({'Z', std::move(text)});
             } else if (const std::size_t dollar = text.find('$'); dollar != std::string::npos) {
+                // [$€-407] shows its currency symbol; [$-409] names a locale alone.
                 const std::size_t end = text.find_first_of("-[]", dollar + 1);
                 std::string symbol = text.substr(dollar + 1, end - dollar - 1);
-                if (symbol.empty())
-                    symbol = "$";
-                if (!isDateFormat(format))
+                const DateTimeParts parts = dateTimePartsOf(format);
+                if (!symbol.empty() && !parts.hasDate && !parts.hasTime)
                     out.push_back({'t', std::move(symbol)});
             }
             break;
@@ -480,11 +332,6 @@ Tokenizing tokenize(std::string_view format, const CellValue& value, int section
             if (i < format.size() && (format[i] == ' ' || format[i] == '*'))
                 ++i;
             break;
-        case '(':
-        case ')':
-            out.push_back({sectionCount == 1 ? 't' : c, std::string(1, c)});
-            ++i;
-            break;
         case '1':
         case '2':
         case '3':
@@ -509,9 +356,11 @@ Tokenizing tokenize(std::string_view format, const CellValue& value, int section
             ++i;
             break;
         default:
-            if (format.substr(i, euroSign.size()) == euroSign) {
-                out.push_back({'t', std::string(euroSign)});
-                i += euroSign.size();
+            // Characters beyond ASCII (€, £, ¥, °) stand for themselves, as in spreadsheets.
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                const std::size_t length = std::min(sequenceLength(static_cast<unsigned char>(c)), format.size() - i);
+                out.push_back({'t', std::string(format.substr(i, length))});
+                i += length;
                 break;
             }
             if (std::string_view(",$-+/():!^&'~{}<>=acfijklopqrtuvwxzP").find(c) == std::string_view::npos)
@@ -524,80 +373,107 @@ Tokenizing tokenize(std::string_view format, const CellValue& value, int section
     return Tokenizing::complete;
 }
 
-Text evaluateTokens(Tokens tokens, const CellValue& value, int sectionCount)
+Text evaluateTokens(Tokens tokens, const CellValue& value, bool isMinusShown)
 {
     const int subsecondDigits = settleTimeFields(tokens);
-    const Text numberFormat = writeFields(tokens, value, subsecondDigits);
-    if (!numberFormat)
+    if (!writeFields(tokens, value, subsecondDigits))
         return std::nullopt;
-    if (!numberFormat->empty() && (!std::holds_alternative<double>(value) ||
-                                   !placeNumber(tokens.out, numberOf(value), sectionCount, *numberFormat)))
+    const std::optional<NumberPattern> pattern = NumberPattern::fromTokens(tokens.out);
+    if (!pattern)
         return std::nullopt;
-    std::string result;
-    for (const Token& token : tokens.out)
-        result += token.text;
-    return result;
+    if (const auto* number = std::get_if<double>(&value))
+        return pattern->format(std::abs(*number), isMinusShown && *number < 0);
+    if (pattern->hasPlaceholders())
+        return std::nullopt;
+    return pattern->format(0, false);
 }
 
-Text evaluate(std::string_view format, const CellValue& value, int sectionCount)
+Text evaluate(std::string_view format, const CellValue& value, bool isMinusShown)
 {
     Tokens tokens;
-    switch (tokenize(format, value, sectionCount, tokens)) {
+    switch (tokenize(format, value, tokens)) {
     case Tokenizing::declined:
         return std::nullopt;
-    case Tokenizing::endsEmpty:
-        return std::string();
+    case Tokenizing::withoutDate:
+        return generalText(value);
     case Tokenizing::complete:
         break;
     }
-    return evaluateTokens(std::move(tokens), value, sectionCount);
+    return evaluateTokens(std::move(tokens), value, isMinusShown);
 }
 
-bool isPlainNumberSection(std::string_view section)
+std::optional<Condition> conditionOf(std::string_view section)
 {
-    return !section.empty() && (section[0] == '0' || section[0] == '#' || section[0] == '.') &&
-           allOf(section, "0#?.,E+-%");
+    for (std::size_t at = section.find('['); at != std::string_view::npos; at = section.find('[', at + 1)) {
+        const std::size_t close = section.find(']', at);
+        if (close == std::string_view::npos)
+            return std::nullopt;
+        std::string_view bracket = section.substr(at + 1, close - at - 1);
+        const std::size_t operatorSize = bracket.find_first_not_of("<=>");
+        if (operatorSize == 0 || operatorSize == std::string_view::npos || operatorSize > 2)
+            continue;
+        Condition condition;
+        const std::string_view comparison = bracket.substr(0, operatorSize);
+        if (comparison != "=" && comparison != "<>" && comparison != "<" && comparison != "<=" && comparison != ">" &&
+            comparison != ">=")
+            continue;
+        condition.comparison = std::string(comparison);
+        bracket.remove_prefix(operatorSize);
+        const auto [end, error] = std::from_chars(bracket.data(), bracket.data() + bracket.size(), condition.limit);
+        if (error != std::errc() || end != bracket.data() + bracket.size())
+            continue;
+        return condition;
+    }
+    return std::nullopt;
 }
 
-Text evaluatePlainNumber(std::string_view section, double value, int sectionCount)
+bool Condition::matches(double value) const
 {
-    const double shownValue = value < 0 && sectionCount > 1 ? -value : value;
-    const Text written = writeNumber('n', section, shownValue);
-    if (!written)
-        return written;
-    if (written->find('E') != std::string::npos)
-        return writeNumber('n', section, value);
-    const std::size_t sectionPoint = section.find('.');
-    if (sectionPoint == std::string_view::npos)
-        return written;
-    const std::size_t point = written->find('.');
-    const std::size_t placesFrom = point == std::string::npos ? 0 : point + 1;
-    std::string text = point == std::string::npos ? std::string() : written->substr(0, point);
-    text += '.';
-    if (placesFrom < written->size())
-        text.append(*written, placesFrom, section.size() - sectionPoint - 1);
-    return text;
+    if (comparison == "=")
+        return value == limit;
+    if (comparison == "<>")
+        return value != limit;
+    if (comparison == "<")
+        return value < limit;
+    if (comparison == "<=")
+        return value <= limit;
+    if (comparison == ">")
+        return value > limit;
+    return value >= limit;
 }
 
-bool hasCondition(std::string_view section)
+bool Condition::isForNegativesOnly() const
 {
-    for (std::size_t at = section.find('['); at != std::string_view::npos; at = section.find('[', at + 1))
-        if (at + 1 < section.size() && (section[at + 1] == '=' || section[at + 1] == '<' || section[at + 1] == '>'))
-            return true;
-    return false;
+    return (comparison == "<" && limit <= 0) || ((comparison == "<=" || comparison == "=") && limit < 0);
 }
 
-}  // namespace formatting
+namespace {
 
-bool isDateFormat(std::string_view format)
+// The places of a second after a seconds field that ends before `at`: ".000" gives 3.
+int secondPlacesAt(std::string_view format, std::size_t at)
 {
+    if (at >= format.size() || format[at] != '.')
+        return 0;
+    const std::size_t zeros = format.find_first_not_of('0', at + 1);
+    return static_cast<int>(
+        std::min<std::size_t>(zeros == std::string_view::npos ? format.size() : zeros, format.size()) - at - 1);
+}
+
+}  // namespace
+
+DateTimeParts dateTimePartsOf(std::string_view format)
+{
+    // A letter a run of date and time letters: y, d, e, g, b; 'm' for m and mm, 'M' for longer
+    // month names; h, s; 'Z' for an elapsed time in brackets; 'a' for an AM/PM marker.
+    std::string runs;
+    int secondPlaces = 0;
     std::size_t i = 0;
     const std::size_t size = format.size();
     while (i < size) {
         const char c = format[i];
         switch (c) {
         case 'G':
-            if (formatting::isGeneralAt(format, i))
+            if (isGeneralAt(format, i))
                 i += 6;
             ++i;
             break;
@@ -609,9 +485,6 @@ bool isDateFormat(std::string_view format)
         case '\\':
         case '_':
             i += 2;
-            break;
-        case '@':
-            ++i;
             break;
         case 'B':
         case 'b':
@@ -627,24 +500,40 @@ bool isDateFormat(std::string_view format)
         case 'h':
         case 's':
         case 'e':
-        case 'g':
-            return true;
+        case 'g': {
+            const char letter = lowered(c);
+            const std::size_t start = i;
+            while (i < size && lowered(format[i]) == letter)
+                ++i;
+            runs += letter == 'm' && i - start >= 3 ? 'M' : letter;
+            if (letter == 's')
+                secondPlaces = std::max(secondPlaces, secondPlacesAt(format, i));
+            break;
+        }
         case 'A':
         case 'a':
-            if (formatting::equalsIgnoringCase(format, i, "A/P") || formatting::equalsIgnoringCase(format, i, "AM/PM"))
-                return true;
-            ++i;
+            if (equalsIgnoringCase(format, i, "A/P") || equalsIgnoringCase(format, i, "AM/PM")) {
+                runs += 'a';
+                i += equalsIgnoringCase(format, i, "A/P") ? 3 : 5;
+            } else {
+                ++i;
+            }
             break;
-        case '[':
-            if (formatting::isElapsedTimeBracket(formatting::bracketText(format, i)))
-                return true;
+        case '[': {
+            const std::string bracket = bracketText(format, i);
+            if (isElapsedTimeBracket(bracket)) {
+                runs += 'Z';
+                if (bracket.find_first_of("sS") != std::string::npos)
+                    secondPlaces = std::max(secondPlaces, secondPlacesAt(format, i));
+            }
             break;
+        }
         case '.':
         case '0':
         case '#':
-            while (i < size && (formatting::isInNumberRun(format, ++i) ||
-                                (format[i] == '\\' && i + 1 < size && format[i + 1] == '-' &&
-                                 (i + 2 >= size || format[i + 2] == '0' || format[i + 2] == '#')))) {
+            while (i < size &&
+                   (isInNumberRun(format, ++i) || (format[i] == '\\' && i + 1 < size && format[i + 1] == '-' &&
+                                                   (i + 2 >= size || format[i + 2] == '0' || format[i + 2] == '#')))) {
             }
             break;
         case '?':
@@ -665,17 +554,40 @@ bool isDateFormat(std::string_view format)
         case '7':
         case '8':
         case '9':
-            while (i < size && (++i >= size || formatting::isDigit(format[i]))) {
+            while (i < size && (++i >= size || isDigit(format[i]))) {
             }
             break;
         default:
-            if (format.substr(i, formatting::morningAfternoon.size()) == formatting::morningAfternoon)
-                return true;
-            ++i;
+            if (format.substr(i, morningAfternoon.size()) == morningAfternoon) {
+                runs += 'a';
+                i += morningAfternoon.size();
+            } else {
+                ++i;
+            }
             break;
         }
     }
-    return false;
+    DateTimeParts parts;
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        const char run = runs[k];
+        // m is a minute beside an hour or a second, a month elsewhere.
+        const bool isMinute = run == 'm' && ((k > 0 && (runs[k - 1] == 'h' || runs[k - 1] == 'Z')) ||
+                                             (k + 1 < runs.size() && (runs[k + 1] == 's' || runs[k + 1] == 'Z')));
+        if (std::string_view("ydegbM").find(run) != std::string_view::npos || (run == 'm' && !isMinute))
+            parts.hasDate = true;
+        else
+            parts.hasTime = true;
+    }
+    parts.isDuration = !parts.hasDate && runs.find('Z') != std::string::npos;
+    parts.secondPlaces = std::min(secondPlaces, 3);
+    return parts;
+}
+
+}  // namespace formatting
+
+bool isDateFormat(std::string_view format)
+{
+    return formatting::dateTimePartsOf(format).hasDate;
 }
 
 }  // namespace rowlark::workbook
