@@ -179,13 +179,32 @@ std::string abnormalEndMessage(const ProcessOutcome& outcome)
     return abnormalEndReason(outcome) + " It reported: " + std::string(said);
 }
 
+// The limit the reader script names after WORKSHEET_TOO_LARGE: rows, columns, cells or text.
+ImportError libraryLimitError(std::string_view message)
+{
+    using SheetLimit = ImportError::SheetLimit;
+    if (message.find("rows") != std::string_view::npos)
+        return ImportError::worksheetTooLarge(SheetLimit::rows, maximumRows);
+    if (message.find("columns") != std::string_view::npos)
+        return ImportError::worksheetTooLarge(SheetLimit::columns, maximumColumns);
+    if (message.find("text") != std::string_view::npos)
+        return ImportError::worksheetTooLarge(SheetLimit::textLength, readerProtocol::maximumSheetTextUnits);
+    return ImportError::worksheetTooLarge(SheetLimit::cells, maximumCells);
+}
+
+ImportError archiveTooLarge()
+{
+    return ImportError::worksheetTooLarge(ImportError::SheetLimit::inflatedSize,
+                                          readerProtocol::maximumInflatedBytes / 1048576);
+}
+
 // The reader's exception text is only known by the words it contains.
 ImportError mappedReaderError(std::string_view message, const std::optional<std::string>& selectedSheet)
 {
     if (message.find("SHEET_NOT_FOUND") != std::string_view::npos)
         return ImportError::sheetNotFound(selectedSheet.value_or(std::string()));
-    if (message.find("WORKSHEET_TOO_LARGE") != std::string_view::npos)
-        return ImportError::worksheetTooLarge();
+    if (const std::size_t at = message.find("WORKSHEET_TOO_LARGE"); at != std::string_view::npos)
+        return libraryLimitError(message.substr(at));
     const std::string lowered = text::lowercased(message);
     if (containsAny(lowered, "encrypt", "password"))
         return ImportError::encryptedWorkbook();
@@ -194,13 +213,15 @@ ImportError mappedReaderError(std::string_view message, const std::optional<std:
     return ImportError::readerFailure(std::string(message));
 }
 
-// Runs the helper on the library with the arguments that follow the library's path; its output
-// is then an answer: a tag byte and the answer's text.
+// Runs the helper on the library with the arguments that follow the library's path, then its
+// processor time; its output is then an answer: a tag byte and the answer's text.
 ProcessOutcome runReader(const ReaderLocations& locations, std::vector<std::string> arguments,
-                         const std::vector<std::string_view>& input, std::stop_token stop)
+                         std::uint64_t processorSeconds, const std::vector<std::string_view>& input,
+                         std::stop_token stop)
 {
     const Reader reader = locateReader(locations);
     arguments.insert(arguments.begin(), reader.library.string());
+    arguments.push_back(std::to_string(processorSeconds));
     ProcessOutcome outcome;
     try {
         outcome = runProcess(reader.helper, arguments, input, readerProtocol::maximumPayloadBytes, std::move(stop));
@@ -208,8 +229,11 @@ ProcessOutcome runReader(const ReaderLocations& locations, std::vector<std::stri
         throw ImportError::readerFailure(std::string("The reader could not be started: ") + error.what());
     }
     // Past its processor time or its payload bound, the workbook asked for more than a read may take.
-    if (outcome.isOutputOverLimit || (outcome.isSignaled && outcome.signal == SIGXCPU))
-        throw ImportError::worksheetTooLarge();
+    if (outcome.isOutputOverLimit)
+        throw ImportError::worksheetTooLarge(ImportError::SheetLimit::textLength,
+                                             readerProtocol::maximumSheetTextUnits);
+    if (outcome.isSignaled && outcome.signal == SIGXCPU)
+        throw ImportError::worksheetTooLarge(ImportError::SheetLimit::readingTime, processorSeconds);
     if (outcome.isSignaled || outcome.exitStatus != 0 || outcome.output.empty())
         throw ImportError::readerFailure(abnormalEndMessage(outcome));
     return outcome;
@@ -218,12 +242,12 @@ ProcessOutcome runReader(const ReaderLocations& locations, std::vector<std::stri
 WorkbookPayload readWithLibrary(const std::string& bytes, const std::optional<std::string>& selectedSheet,
                                 bool isNamesOnly, const ReaderLocations& locations, std::stop_token stop)
 {
-    const std::vector<std::string> arguments{
-        std::to_string(maximumRows),         std::to_string(maximumColumns),
-        std::to_string(maximumCells),        isNamesOnly ? "1" : "0",
-        std::to_string(readerMemoryBytes()), std::to_string(readerProcessorSeconds(bytes.size()))};
+    const std::vector<std::string> arguments{std::to_string(maximumRows), std::to_string(maximumColumns),
+                                             std::to_string(maximumCells), isNamesOnly ? "1" : "0",
+                                             std::to_string(readerMemoryBytes())};
     const std::string header = sheetHeader(selectedSheet);
-    const ProcessOutcome outcome = runReader(locations, arguments, {header, bytes}, std::move(stop));
+    const ProcessOutcome outcome =
+        runReader(locations, arguments, readerProcessorSeconds(bytes.size()), {header, bytes}, std::move(stop));
 
     const std::string_view answer = std::string_view(outcome.output).substr(1);
     switch (static_cast<Answer>(outcome.output.front())) {
@@ -242,7 +266,7 @@ WorkbookPayload readWithLibrary(const std::string& bytes, const std::optional<st
     case Answer::damagedArchive:
         throw ImportError::workbookUnreadable();
     case Answer::archiveTooLarge:
-        throw ImportError::worksheetTooLarge();
+        throw archiveTooLarge();
     case Answer::encryptedArchive:
         throw ImportError::encryptedWorkbook();
     }
@@ -275,7 +299,7 @@ std::optional<WorkbookPayload> readNatively(std::string_view bytes, const Native
         return std::nullopt;
     } catch (const workbook::ZIPError& error) {
         if (error.problem() == workbook::ZIPProblem::tooLarge)
-            throw ImportError::worksheetTooLarge();
+            throw archiveTooLarge();
         throw ImportError::workbookUnreadable();
     }
 }
@@ -492,9 +516,9 @@ std::vector<std::string> formatWithLibrary(const std::vector<FormatPair>& pairs,
     const std::string request = formatRequest(pairs);
     // A few seconds for the library to load, then far more than the library takes a value.
     const std::uint64_t processorSeconds = 5 + pairs.size() / 10000;
-    const std::vector<std::string> arguments{readerProtocol::formatMode, std::to_string(readerMemoryBytes()),
-                                             std::to_string(processorSeconds)};
-    const ProcessOutcome outcome = FileImport::runReader(locations, arguments, {request}, std::move(stop));
+    const std::vector<std::string> arguments{readerProtocol::formatMode, std::to_string(readerMemoryBytes())};
+    const ProcessOutcome outcome =
+        FileImport::runReader(locations, arguments, processorSeconds, {request}, std::move(stop));
     const std::string_view answer = std::string_view(outcome.output).substr(1);
     switch (static_cast<readerProtocol::Answer>(outcome.output.front())) {
     case readerProtocol::Answer::payload:

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <set>
 
-#include "engine/workbook/FileImport.h"
 #include "engine/workbook/ImportError.h"
 #include "engine/workbook/NativeReader.h"
 #include "engine/workbook/library/ReaderProtocol.h"
@@ -40,13 +39,35 @@ void throwIfStopped(const std::stop_token& stop, std::size_t cell)
         throw ImportCancelled();
 }
 
+ImportError sheetTooLarge(ImportError::SheetLimit limit)
+{
+    switch (limit) {
+    case ImportError::SheetLimit::rows:
+        return ImportError::worksheetTooLarge(limit, maximumNativeRows);
+    case ImportError::SheetLimit::columns:
+        return ImportError::worksheetTooLarge(limit, maximumNativeColumns);
+    default:
+        return ImportError::worksheetTooLarge(limit, maximumNativeCells);
+    }
+}
+
 }  // namespace
 
-bool CellRange::isWithinLimits() const
+std::optional<ImportError::SheetLimit> CellRange::exceededLimit() const
 {
-    return rowCount() <= std::uint64_t(FileImport::maximumRows) &&
-           columnCount() <= std::uint64_t(FileImport::maximumColumns) &&
-           rowCount() * columnCount() <= std::uint64_t(FileImport::maximumCells);
+    if (rowCount() > maximumNativeRows)
+        return ImportError::SheetLimit::rows;
+    if (columnCount() > maximumNativeColumns)
+        return ImportError::SheetLimit::columns;
+    if (rowCount() * columnCount() > maximumNativeCells)
+        return ImportError::SheetLimit::cells;
+    return std::nullopt;
+}
+
+void CellRange::checkLimits() const
+{
+    if (const std::optional<ImportError::SheetLimit> limit = exceededLimit())
+        throw sheetTooLarge(*limit);
 }
 
 void CellRange::extend(std::uint32_t row, std::uint32_t column)
@@ -62,8 +83,7 @@ void SheetCells::declareRange(const CellRange& range)
     declared_ = range;
     // Room for the cells a sheet within the limits may declare, so that the cells need not be
     // copied as they grow; pages are only taken as cells arrive.
-    const std::uint64_t cells =
-        std::min<std::uint64_t>(range.rowCount() * range.columnCount(), FileImport::maximumCells);
+    const std::uint64_t cells = std::min<std::uint64_t>(range.rowCount() * range.columnCount(), maximumNativeCells);
     cells_.reserve(cells);
     text_.reserve(cells * expectedTextBytes);
 }
@@ -72,7 +92,8 @@ void SheetCells::countText(std::string_view text)
 {
     textUnits_ += utf16Units(text);
     if (textUnits_ > readerProtocol::maximumSheetTextUnits)
-        throw ImportError::worksheetTooLarge();
+        throw ImportError::worksheetTooLarge(ImportError::SheetLimit::textLength,
+                                             readerProtocol::maximumSheetTextUnits);
 }
 
 void SheetCells::add(std::uint32_t row, std::uint32_t column, std::string_view text)
@@ -119,8 +140,7 @@ void SheetCells::append(const Cell& cell)
         present_ = CellRange{cell.row, cell.column, cell.row, cell.column};
     else
         present_->extend(cell.row, cell.column);
-    if (!present_->isWithinLimits())
-        throw ImportError::worksheetTooLarge();
+    present_->checkLimits();
     if (!cells_.empty()) {
         const Cell& last = cells_.back();
         isInOrder_ = isInOrder_ && (last.row < cell.row || (last.row == cell.row && last.column < cell.column));
@@ -144,8 +164,7 @@ WorkbookPayload SheetCells::payload(std::vector<std::string> sheetNames, std::st
     const std::optional<CellRange> range = usedRange();
     if (!range)
         return payload;
-    if (!range->isWithinLimits())
-        throw ImportError::worksheetTooLarge();
+    range->checkLimits();
 
     if (!isInOrder_) {
         // Later cells at the same place win, so equal places keep their order.
