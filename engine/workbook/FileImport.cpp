@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <span>
 #include <string_view>
 #include <system_error>
@@ -31,6 +32,7 @@ using readerProtocol::Answer;
 using workbook::NativeRequest;
 
 constexpr std::string_view bundleName = "Rowlark_Rowlark.bundle";
+constexpr std::string_view outOfMemoryMessage = "The worksheet is too large for the available memory.";
 
 std::string lowercasedExtension(const fs::path& path)
 {
@@ -164,7 +166,7 @@ std::string abnormalEndReason(const ProcessOutcome& outcome)
     if (outcome.isSignaled)
         return std::string("The reader crashed (") + ::strsignal(outcome.signal) + ").";
     if (outcome.exitStatus == readerProtocol::outOfMemoryStatus)
-        return "The worksheet is too large for the available memory.";
+        return std::string(outOfMemoryMessage);
     if (outcome.exitStatus != 0)
         return "The reader stopped unexpectedly with exit status " + std::to_string(outcome.exitStatus) + ".";
     return "The reader ended without an answer.";
@@ -430,12 +432,18 @@ ImportedTable readTable(const fs::path& path, const std::optional<std::string>& 
     if (extension != "xlsx" && extension != "xls" && extension != "ods" && extension != "numbers")
         throw ImportError::unsupportedFormat(extension);
 
-    WorkbookPayload payload = readWorkbook(path, sheet, false, locations, std::move(stop), reader);
-    std::optional<std::string> sheetRead = sheet;
-    if (!sheetRead && !payload.sheetNames.empty())
-        sheetRead = payload.sheetNames.front();
-    std::vector<std::string> sheets = payload.sheetNames;
-    return {table(std::move(payload)), std::move(sheets), std::move(sheetRead)};
+    try {
+        WorkbookPayload payload = readWorkbook(path, sheet, false, locations, std::move(stop), reader);
+        std::optional<std::string> sheetRead = sheet;
+        if (!sheetRead && !payload.sheetNames.empty())
+            sheetRead = payload.sheetNames.front();
+        std::vector<std::string> sheets = payload.sheetNames;
+        return {table(std::move(payload)), std::move(sheets), std::move(sheetRead)};
+    } catch (const std::bad_alloc&) {
+        // A native read takes sheets as large as memory permits; past that it ends as the
+        // reader helper does when it runs out of memory.
+        throw ImportError::readerFailure(std::string(outOfMemoryMessage));
+    }
 }
 
 }  // namespace rowlark::workbook::FileImport
