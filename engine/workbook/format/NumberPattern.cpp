@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <string_view>
 #include <utility>
 
@@ -369,7 +370,10 @@ std::string NumberPattern::fractionText(double magnitude, bool isNegative) const
     double numerator = 0;
     double denominator = 1;
     if (fixed != items_.end()) {
-        denominator = std::stod(fixed->text);
+        // A denominator past the largest double counts as 1, not as a thrown error.
+        denominator = std::strtod(fixed->text.c_str(), nullptr);
+        if (!std::isfinite(denominator))
+            denominator = 1;
         numerator = std::floor((value - whole) * denominator + 0.5);
     } else {
         const auto digits = static_cast<int>(std::min<std::size_t>(parts_.exponent.size(), 7));
