@@ -14,6 +14,7 @@
 #include <iostream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <span>
 #include <sstream>
 #include <string>
@@ -111,13 +112,20 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureTest, ::testing::ValuesIn(testing::dat
 // The native reader against the library: every workbook of the fixtures and of the shared corpus
 // of real-world files reads the same both ways, or ends in the same error.
 
+std::string lowercasedExtension(const fs::path& path)
+{
+    std::string extension = path.extension().string();
+    std::ranges::transform(extension, extension.begin(), [](unsigned char c) { return std::tolower(c); });
+    return extension;
+}
+
 std::vector<fs::path> workbooksIn(const fs::path& folder)
 {
     std::vector<fs::path> files;
     std::error_code error;
     for (const auto& entry : fs::recursive_directory_iterator(folder, error)) {
         const std::string extension = entry.path().extension().string();
-        if (extension == ".xlsx" || extension == ".ods")
+        if (extension == ".xlsx" || extension == ".ods" || lowercasedExtension(entry.path()) == ".xls")
             files.push_back(entry.path());
     }
     std::sort(files.begin(), files.end());
@@ -193,6 +201,16 @@ std::string cellAt(const Rows& rows, std::size_t row, std::size_t column)
     return row < rows.size() && column < rows[row].size() ? rows[row][column] : std::string();
 }
 
+// XLS files on which the library fails in parts the table does not use (the expression of a
+// defined name it cannot parse): the native reader reads their cells.
+const std::set<std::string>& mendedFailures()
+{
+    static const std::set<std::string> mended = {"tests__samples__namesdemo.xls"};
+    return mended;
+}
+
+bool isReadNatively(const fs::path& path);
+
 class NativeAgreementTest : public ::testing::TestWithParam<fs::path> {};
 
 // Both readers give the same sheets and cells, or the same error, but for the documented mends:
@@ -202,8 +220,16 @@ class NativeAgreementTest : public ::testing::TestWithParam<fs::path> {};
 // chart's cached numbers).
 TEST_P(NativeAgreementTest, ReadsWhatTheLibraryReadsButForTheMends)
 {
+    // An XLS file the native reader declines is read by the library either way.
+    if (lowercasedExtension(GetParam()) == ".xls" && !isReadNatively(GetParam()))
+        return;
     const Reading native = readingOf(GetParam(), FileImport::WorkbookReader::native);
     const Reading library = libraryReading(GetParam());
+    if (mendedFailures().contains(GetParam().filename().string())) {
+        EXPECT_TRUE(library.error);
+        EXPECT_FALSE(native.error) << native.error->what();
+        return;
+    }
     if (native.error && native.error->kind() == ImportError::Kind::chartSheet)
         return;
     if (native.error || library.error) {
@@ -331,13 +357,27 @@ bool isReadNatively(const fs::path& path)
 {
     std::ifstream file(path, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // Number formats handed to the library do not make the read the library's.
+    const auto formatter = [](const auto& requests) { return std::vector<std::string>(requests.size()); };
+    const auto span = std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    if (lowercasedExtension(path) == ".xls") {
+        try {
+            const std::optional<CompoundFile> file = CompoundFile::open(span);
+            if (!file)
+                return false;
+            workbook::readXLS(*file, {}, formatter, {});
+        } catch (const workbook::ReadDeclined&) {
+            return false;
+        } catch (const CompoundFileError&) {
+            return false;
+        } catch (const std::exception&) {
+        }
+        return true;
+    }
     try {
-        auto archive =
-            workbook::ZIPArchive::open(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+        auto archive = workbook::ZIPArchive::open(span);
         if (!archive)
             return false;
-        // Number formats handed to the library do not make the read the library's.
-        const auto formatter = [](const auto& requests) { return std::vector<std::string>(requests.size()); };
         if (path.extension() == ".ods")
             workbook::readODS(*archive, {}, {});
         else
@@ -359,8 +399,15 @@ TEST(NativeCoverage, MostWorkbooksAreReadNatively)
     const auto nativeXLSX = std::count_if(files.begin(), files.end(),
                                           [&](const fs::path& file) { return isXLSX(file) && isReadNatively(file); });
     EXPECT_GE(nativeXLSX * 100, xlsx * 85) << nativeXLSX << " of " << xlsx;
+    const auto isXLS = [](const fs::path& file) { return lowercasedExtension(file) == ".xls"; };
+    const auto xls = std::count_if(files.begin(), files.end(), isXLS);
+    const auto nativeXLS = std::count_if(files.begin(), files.end(),
+                                         [&](const fs::path& file) { return isXLS(file) && isReadNatively(file); });
+    EXPECT_GE(nativeXLS * 100, xls * 85) << nativeXLS << " of " << xls;
     for (const fs::path& file : files) {
-        EXPECT_TRUE(isXLSX(file) || isReadNatively(file)) << file;
+        if (!isReadNatively(file))
+            std::cout << "left to the library: " << file.string() << '\n';
+        EXPECT_TRUE(isXLSX(file) || isXLS(file) || isReadNatively(file)) << file;
     }
     for (const char* name :
          {"people.xlsx", "dates.xlsx", "dates-1904.xlsx", "offset.xlsx", "rows-at-limit.xlsx", "formats.xlsx",

@@ -42,7 +42,7 @@ fs::path libreOfficeFolder()
 
 // The workbook types read natively. A type joins with its extension once FileImport reads it
 // natively: with no reader helper at hand, a read left to the library fails.
-const std::vector<std::string> nativeTypes = {"xlsx", "ods"};
+const std::vector<std::string> nativeTypes = {"xlsx", "ods", "xls"};
 
 // One generated cell of the manifest: where it is, what kind of case it is, the number format
 // it was written with and its value.
