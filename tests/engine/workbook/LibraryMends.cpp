@@ -299,12 +299,19 @@ bool isInfinity(std::string_view native, std::string_view library)
     return (native == "INF" || native == "-INF" || native == "NaN") && native != library;
 }
 
+// An XLS Boolean or error in a BOOLERR record padded to nine bytes: the library reads its value
+// from the error flag, so TRUE reads as FALSE and an error as TRUE.
+bool isPaddedBooleanOrError(std::string_view native, std::string_view library)
+{
+    return (native == "TRUE" && library == "FALSE") || (native.starts_with('#') && library == "TRUE");
+}
+
 struct Mend {
     std::string_view name;
     std::function<bool(std::string_view, std::string_view)> applies;
 };
 
-const std::array<Mend, 12> mends = {{
+const std::array<Mend, 13> mends = {{
     {"General to 15 significant digits", isMorePreciseNumber},
     {"numbers to 15 significant digits", isFifteenDigitNumber},
     {"numbers from 1e21 written out", isWrittenOut},
@@ -317,6 +324,7 @@ const std::array<Mend, 12> mends = {{
     {"locale tags without a currency symbol", isLocaleWithoutCurrency},
     {"formats the library cannot apply", isFormattedWhereTheLibraryFailed},
     {"numbers past the largest double as INF", isInfinity},
+    {"XLS Booleans and errors of padded records", isPaddedBooleanOrError},
 }};
 
 }  // namespace
