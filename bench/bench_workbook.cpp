@@ -11,8 +11,9 @@
 //
 // The workbooks are written by node with the library beside this program, so node is needed.
 //
-// Usage: bench_workbook <data folder> [--small | --type TYPE]   (workbooks are kept there and
-// reused; --small leaves out the large sheets, --type keeps only the workbooks of one type)
+// Usage: bench_workbook <data folder> [--small | --type TYPE | --native-only]   (workbooks are kept
+// there and reused; --small leaves out the large sheets, --type keeps only the workbooks of one
+// type, --native-only only the sheets past the library's limits)
 
 #include "bench/support/ProcessMeasurement.h"
 #include "engine/workbook/FileImport.h"
@@ -207,18 +208,20 @@ Measurement measureLoad(const fs::path& path, workbook::FileImport::WorkbookRead
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <data folder> [--small | --type TYPE]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <data folder> [--small | --type TYPE | --native-only]\n", argv[0]);
         return 2;
     }
     const fs::path folder = argv[1];
     const bool isSmallOnly = argc > 2 && std::string_view(argv[2]) == "--small";
+    const bool isNativeOnly = argc > 2 && std::string_view(argv[2]) == "--native-only";
     const std::string_view onlyType = argc > 3 && std::string_view(argv[2]) == "--type" ? argv[3] : "";
     fs::create_directories(folder);
 
     std::printf("%-30s %8s %9s %9s %12s %10s %9s %7s\n", "workbook", "file MB", "median s", "cpu s", "importer MB",
                 "reader MB", "tree MB", "ratio");
     for (const Size& size : sizes) {
-        if ((size.isLarge && isSmallOnly) || (!onlyType.empty() && onlyType != size.type))
+        if ((size.isLarge && isSmallOnly) || (!size.isNativeOnly && isNativeOnly) ||
+            (!onlyType.empty() && onlyType != size.type))
             continue;
         const fs::path path = workbookFile(folder, size);
         const bool hasLibraryReader = !size.isNativeOnly;
