@@ -49,8 +49,8 @@ struct Size {
 };
 
 constexpr Size sizes[] = {
-    {10'000, 10, "xlsx", false}, {10'000, 10, "xls", false},  {10'000, 10, "ods", false},
-    {100'000, 10, "xlsx", true}, {250'000, 20, "xlsx", true}, {65'536, 20, "xls", true},
+    {10'000, 10, "xlsx", false},         {10'000, 10, "xls", false},  {10'000, 10, "ods", false},
+    {100'000, 10, "xlsx", true},         {250'000, 20, "xlsx", true}, {65'536, 20, "xls", true},
     {1'048'576, 20, "xlsx", true, true},
 };
 

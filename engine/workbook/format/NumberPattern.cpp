@@ -313,7 +313,8 @@ std::string NumberPattern::decimalText(double magnitude, bool isNegative) const
     std::vector<std::string> pieces = this->pieces();
     if (parts_.whole.empty()) {
         // ".00": the whole digits stand before the point.
-        const auto point = std::find_if(items_.begin(), items_.end(), [](const Item& item) { return item.kind == Kind::point; });
+        const auto point =
+            std::find_if(items_.begin(), items_.end(), [](const Item& item) { return item.kind == Kind::point; });
         pieces[static_cast<std::size_t>(point - items_.begin())].insert(0, shown.wholeDigits());
     } else {
         fillRightAligned(pieces, parts_.whole, shown.wholeDigits(), isGrouped_);
@@ -353,7 +354,10 @@ std::string NumberPattern::scientificText(double magnitude, bool isNegative) con
     for (std::size_t at = 0; at < items_.size(); ++at) {
         const Item& item = items_[at];
         if (item.kind == Kind::exponent)
-            pieces[at] = item.text + (exponent < 0 ? "-" : item.placeholder == '+' ? "+" : "") +
+            pieces[at] = item.text +
+                         (exponent < 0              ? "-"
+                          : item.placeholder == '+' ? "+"
+                                                    : "") +
                          (parts_.exponent.empty() ? exponentDigits : "");
     }
     fillRightAligned(pieces, parts_.exponent, exponentDigits);
@@ -364,8 +368,8 @@ std::string NumberPattern::fractionText(double magnitude, bool isNegative) const
 {
     const double value = magnitude * std::pow(10.0, scale_);
     const bool isMixed = !parts_.whole.empty();
-    const auto fixed = std::find_if(items_.begin(), items_.end(),
-                                    [](const Item& item) { return item.kind == Kind::denominator; });
+    const auto fixed =
+        std::find_if(items_.begin(), items_.end(), [](const Item& item) { return item.kind == Kind::denominator; });
     double whole = isMixed ? std::floor(value) : 0;
     double numerator = 0;
     double denominator = 1;
@@ -385,7 +389,10 @@ std::string NumberPattern::fractionText(double magnitude, bool isNegative) const
     }
     std::vector<std::string> pieces = this->pieces();
     if (isMixed)
-        fillRightAligned(pieces, parts_.whole, whole > 0 ? wholeNumberText(whole) : numerator == 0 ? "0" : "",
+        fillRightAligned(pieces, parts_.whole,
+                         whole > 0        ? wholeNumberText(whole)
+                         : numerator == 0 ? "0"
+                                          : "",
                          isGrouped_);
     if (isMixed && numerator == 0) {
         // A whole number: the fraction is left blank, as wide as its placeholders and slash.

@@ -6,8 +6,8 @@
 // front of the first one, '0' for a digit that must show, '?' for a space, '#' for nothing.
 
 #include <optional>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/workbook/format/FormatTokens.h"

@@ -35,8 +35,8 @@ std::string ShownDigits::fractionDigits(int places) const
     fraction.reserve(static_cast<std::size_t>(std::max(places, 0)));
     for (int place = 0; place < places; ++place) {
         const int index = pointPosition + place;
-        fraction += index >= 0 && index < static_cast<int>(digits.size()) ? digits[static_cast<std::size_t>(index)]
-                                                                          : '0';
+        fraction +=
+            index >= 0 && index < static_cast<int>(digits.size()) ? digits[static_cast<std::size_t>(index)] : '0';
     }
     return fraction;
 }

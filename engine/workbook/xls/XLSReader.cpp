@@ -243,8 +243,10 @@ public:
             finished_->cells.guessRange(*finished_->range);
         finished_->numbers.formatAll();
         NumberTexts& numbers = finished_->numbers;
-        WorkbookPayload payload = std::move(finished_->cells).payload(
-            std::move(names), stop_, [&numbers](std::uint32_t key) { return numbers.text(key); });
+        WorkbookPayload payload =
+            std::move(finished_->cells).payload(std::move(names), stop_, [&numbers](std::uint32_t key) {
+                return numbers.text(key);
+            });
         // A worksheet that holds a chart and no cells is a chart sheet too.
         if (payload.rowCount == 0 && finished_->hasChart)
             throw ImportError::chartSheet();

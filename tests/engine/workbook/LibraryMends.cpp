@@ -4,8 +4,8 @@
 #include <array>
 #include <cctype>
 #include <charconv>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -26,7 +26,8 @@ std::optional<long double> numberIn(std::string_view text)
     char* end = nullptr;
     const long double value = std::strtold(copy.c_str(), &end);
     if (text.empty() || end != copy.c_str() + copy.size() || !isDigit(text.back()) ||
-        text.find_first_of("iInNxX") != std::string_view::npos || std::isspace(static_cast<unsigned char>(text.front())))
+        text.find_first_of("iInNxX") != std::string_view::npos ||
+        std::isspace(static_cast<unsigned char>(text.front())))
         return std::nullopt;
     return value;
 }
@@ -135,7 +136,8 @@ bool isRoundedAwayFromZero(std::string_view native, std::string_view library)
     // -0.5 under "$0" as -$1, where the library shows no digit at all ("-$").
     if (libraryDigits.empty()) {
         const std::size_t one = native.find('1');
-        return nativeDigits == "1" && std::string(native.substr(0, one)) + std::string(native.substr(one + 1)) == library;
+        return nativeDigits == "1" &&
+               std::string(native.substr(0, one)) + std::string(native.substr(one + 1)) == library;
     }
     // 1.005 under "#.##" as 1.01, where the library rounds to 1.00 and shows "1.".
     if (library.ends_with('.') && native.starts_with(library)) {
@@ -170,7 +172,9 @@ bool isRoundedAwayFromZero(std::string_view native, std::string_view library)
 // the point: "-$.00" for "$0.00").
 bool isZeroWithoutSign(std::string_view native, std::string_view library)
 {
-    const auto leadingMinuses = [](std::string_view text) { return std::min(text.find_first_not_of('-'), text.size()); };
+    const auto leadingMinuses = [](std::string_view text) {
+        return std::min(text.find_first_not_of('-'), text.size());
+    };
     return leadingMinuses(library) == leadingMinuses(native) + 1 &&
            native.find_first_of("123456789") == std::string_view::npos &&
            library.find_first_of("123456789") == std::string_view::npos;
@@ -198,7 +202,8 @@ bool isTimeText(std::string_view native, std::string_view library)
 // the number, where the library shows 1900-01-00, 1900-02-29, a year past 9999 or nothing.
 bool isNumberWithoutDate(std::string_view native, std::string_view library)
 {
-    const bool isPastYear9999 = library.size() > 5 && library[5] == '-' && std::all_of(library.begin(), library.begin() + 5, isDigit);
+    const bool isPastYear9999 =
+        library.size() > 5 && library[5] == '-' && std::all_of(library.begin(), library.begin() + 5, isDigit);
     const bool isLibraryNoDate =
         library.empty() || library.starts_with("1900-01-00") || library.starts_with("1900-02-29") || isPastYear9999;
     return isLibraryNoDate && (numberIn(native) || native == "INF" || native == "-INF" || native == "NaN");
@@ -214,10 +219,9 @@ bool isEarlyDate(std::string_view native, std::string_view library)
 
 bool isSpace(std::string_view text, std::size_t at, std::size_t& size)
 {
-    static constexpr std::array<std::string_view, 13> spaces = {" ",        "\t",       "\n",       "\r",
-                                                                "\u00A0",   "\u3000",   "\u2028",   "\u2029",
-                                                                "\u2002",   "\u2003",   "\u2009",   "\u202F",
-                                                                "\uFEFF"};
+    static constexpr std::array<std::string_view, 13> spaces = {" ",      "\t",     "\n",     "\r",     "\u00A0",
+                                                                "\u3000", "\u2028", "\u2029", "\u2002", "\u2003",
+                                                                "\u2009", "\u202F", "\uFEFF"};
     for (const std::string_view space : spaces)
         if (text.substr(at, space.size()) == space) {
             size = space.size();

@@ -136,8 +136,8 @@ std::optional<double> dayNumberOf(std::string_view text, DateSystem system)
     const auto day = numberIn(date.substr(secondDash + 1));
     if (!year || !month || !day)
         return std::nullopt;
-    double days = static_cast<double>(daysFromCivil(static_cast<std::int64_t>(*year), static_cast<unsigned>(*month),
-                                                    static_cast<unsigned>(*day)));
+    double days = static_cast<double>(
+        daysFromCivil(static_cast<std::int64_t>(*year), static_cast<unsigned>(*month), static_cast<unsigned>(*day)));
     switch (system) {
     case DateSystem::fromDecember30:
         days -= static_cast<double>(daysFromCivil(1899, 12, 30));
@@ -283,9 +283,9 @@ bool isTimeOf(std::string_view text, std::string_view format, double value)
 struct Reading {
     const std::string& type;
     const CaseCell& cell;
-    const std::string& shown;     // in LibreOffice, from this file
-    const std::string& shownXLSX; // in LibreOffice, from the XLSX file of the same source
-    const std::string& text;      // as read
+    const std::string& shown;      // in LibreOffice, from this file
+    const std::string& shownXLSX;  // in LibreOffice, from the XLSX file of the same source
+    const std::string& text;       // as read
 };
 
 std::string withoutCharacter(std::string text, char removed)
@@ -323,7 +323,8 @@ const std::vector<AcceptedDifference>& acceptedDifferences()
          [](const Reading& reading) {
              const std::size_t point = reading.text.find('.');
              return point != std::string::npos &&
-                    (point + 1 == reading.text.size() || !std::isdigit(static_cast<unsigned char>(reading.text[point + 1]))) &&
+                    (point + 1 == reading.text.size() ||
+                     !std::isdigit(static_cast<unsigned char>(reading.text[point + 1]))) &&
                     reading.text.substr(0, point) + reading.text.substr(point + 1) == reading.shown;
          }},
         // "_€" leaves the width of one character; LibreOffice leaves two spaces.
@@ -378,8 +379,7 @@ const std::vector<AcceptedDifference>& acceptedDifferences()
         {"tabs", [](const Reading& reading) { return withoutCharacter(reading.text, '\t') == reading.shown; }},
         // "?/?" is a fraction without a whole number (3/2) in Excel; LibreOffice shows its own
         // format of that spelling as a mixed number (1 1/2).
-        {"fractions without a whole number",
-         [](const Reading& reading) { return reading.cell.format == "?/?"; }},
+        {"fractions without a whole number", [](const Reading& reading) { return reading.cell.format == "?/?"; }},
         // LibreOffice reads some formats back from its own ODS and XLS files otherwise than it
         // wrote them (spaces of ? and _ dropped, ??/16 shown as a mixed number, 16 digits); the
         // text read is what LibreOffice shows for the same cell of the XLSX file.
@@ -389,8 +389,8 @@ const std::vector<AcceptedDifference>& acceptedDifferences()
     return differences;
 }
 
-const std::set<std::string> dateFamilies = {"date",        "datetime",  "pre1900date", "date1904",
-                                            "lo-date",     "lo-datetime", "formula-date"};
+const std::set<std::string> dateFamilies = {"date",    "datetime",    "pre1900date", "date1904",
+                                            "lo-date", "lo-datetime", "formula-date"};
 const std::set<std::string> timeFamilies = {"time", "elapsed", "time1904", "lo-elapsed"};
 
 DateSystem dateSystemOf(const std::string& type, const std::string& file)
@@ -406,8 +406,8 @@ bool isDateOf(const Reading& reading, DateSystem system)
 {
     std::optional<double> expected = numberIn(reading.cell.value);
     if (!expected)
-        expected = dayNumberOf(reading.shown.substr(0, 10) + (reading.shown.size() > 10 ? "T" + reading.shown.substr(11) : ""),
-                               system);
+        expected = dayNumberOf(
+            reading.shown.substr(0, 10) + (reading.shown.size() > 10 ? "T" + reading.shown.substr(11) : ""), system);
     const std::optional<double> read = dayNumberOf(reading.text, system);
     return expected && read && std::fabs(*read - *expected) < 1.0001 / 86400;
 }
@@ -491,7 +491,8 @@ Tally readEverySheet(const std::string& type, const Manifest& manifest)
             Placement placement{headerRow, headerColumn};
             if (table) {
                 const auto& headers = table->headers();
-                const auto first = std::find_if(headers.begin(), headers.end(), [](const std::string& header) { return !header.empty(); });
+                const auto first = std::find_if(headers.begin(), headers.end(),
+                                                [](const std::string& header) { return !header.empty(); });
                 placement.firstColumn = headerColumn - static_cast<std::size_t>(first - headers.begin());
             }
             for (const CaseCell& cell : cells) {
@@ -499,15 +500,19 @@ Tally readEverySheet(const std::string& type, const Manifest& manifest)
                 const std::string expectedXLSX = shownAt(shownXLSX, cell);
                 const std::string text = table ? cellAt(*table, placement, cell).value_or("") : "error: " + error;
                 const Reading reading{type, cell, expected, expectedXLSX, text};
-                const bool isDate = dateFamilies.contains(cell.family) || ((cell.family == "extreme" || timeFamilies.contains(cell.family)) && isDateFormat(cell.format));
+                const bool isDate =
+                    dateFamilies.contains(cell.family) ||
+                    ((cell.family == "extreme" || timeFamilies.contains(cell.family)) && isDateFormat(cell.format));
                 if (isDate || timeFamilies.contains(cell.family)) {
                     ++tally.datesAndTimes;
-                    const bool isRight = text == expected || (isDate ? isDateOf(reading, dateSystemOf(type, file))
-                                                                     : isTimeOf(text, cell.format, std::stod(cell.value)));
+                    const bool isRight =
+                        text == expected || (isDate ? isDateOf(reading, dateSystemOf(type, file))
+                                                    : isTimeOf(text, cell.format, std::stod(cell.value)));
                     if (isRight)
                         ++tally.datesAndTimesByValue;
-                    else if (std::none_of(acceptedDifferences().begin(), acceptedDifferences().end(),
-                                          [&](const AcceptedDifference& difference) { return difference.applies(reading); }))
+                    else if (std::none_of(
+                                 acceptedDifferences().begin(), acceptedDifferences().end(),
+                                 [&](const AcceptedDifference& difference) { return difference.applies(reading); }))
                         tally.dateFailures.push_back(describe(file, sheet, cell, expected, text));
                     continue;
                 }

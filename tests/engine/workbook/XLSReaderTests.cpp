@@ -416,7 +416,9 @@ const MendCase mendCases[] = {
      },
      "S;\nINF|-INF"},
     {"TimesAndDurations",
-     [] { return book({{"S", number(0, 0, 45356.58829861111, 16) + number(0, 1, 2.75, 17)}}, timeStyles()); },
+     [] {
+         return book({{"S", number(0, 0, 45356.58829861111, 16) + number(0, 1, 2.75, 17)}}, timeStyles());
+     },
      "S;\n14:07:09|66:00"},
     // The library read the chart's numbers as a table.
     {"ChartSheet",
@@ -429,10 +431,14 @@ const MendCase mendCases[] = {
      },
      "error: The selected sheet is a chart, not a table."},
     {"WorksheetHoldingOnlyAChart",
-     [] { return book({{"S", chartSubstream()}}); },
+     [] {
+         return book({{"S", chartSubstream()}});
+     },
      "error: The selected sheet is a chart, not a table."},
     {"WorksheetHoldingCellsAndAChart",
-     [] { return book({{"S", label(0, 0, "a") + chartSubstream()}}); },
+     [] {
+         return book({{"S", label(0, 0, "a") + chartSubstream()}});
+     },
      "S;\na"},
 };
 
