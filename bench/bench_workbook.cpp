@@ -1,15 +1,19 @@
 // Times FileImport::readTable on generated workbooks: 10,000 × 10 as XLSX, XLS
-// and ODS, 100,000 × 10 and 250,000 × 20 (the 5,000,000-cell limit) as XLSX, 65,536 × 20 (the
-// format's row limit) as XLS, each file with the native reader and with the library, side by side in one run, and the
-// ratio of their median times. Every run happens in a child process of its own; the figures are the median time of 3
-// runs (1 for the library on the large sheets, which takes minutes) and the peak resident memory of the process tree:
-// the importing process and its reader helper (the sum of both peaks, an upper bound, as they need not peak at once).
+// Times FileImport::readTable on generated workbooks: 10,000 × 10 as XLSX, XLS
+// and ODS, 100,000 × 10 and 250,000 × 20 (the library's 5,000,000-cell limit) as XLSX, 65,536 × 20
+// (the format's row limit) as XLS, each file with the native reader and with the library, side by
+// side in one run, and the ratio of their median times; and 1,048,576 × 20 as XLSX, a sheet of a
+// format's full height, which only the native reader takes. Every run happens in a child process
+// of its own; the figures are the median time of 3 runs (1 for the library on the large sheets,
+// which takes minutes) and the peak resident memory of the process tree: the importing process
+// and its reader helper (the sum of both peaks, an upper bound, as they need not peak at once).
 // CPU time is given too, as it depends less on what else the machine is doing.
 //
 // The workbooks are written by node with the library beside this program, so node is needed.
 //
-// Usage: bench_workbook <data folder> [--small | --type TYPE]   (workbooks are kept there and
-// reused; --small leaves out the large sheets, --type keeps only the workbooks of one type)
+// Usage: bench_workbook <data folder> [--small | --type TYPE | --native-only]   (workbooks are kept
+// there and reused; --small leaves out the large sheets, --type keeps only the workbooks of one
+// type, --native-only only the sheets past the library's limits)
 
 #include "bench/support/ProcessMeasurement.h"
 #include "engine/workbook/FileImport.h"
@@ -42,11 +46,13 @@ struct Size {
     std::size_t columns;
     const char* type;
     bool isLarge;
+    bool isNativeOnly = false;  // past the library's limits
 };
 
 constexpr Size sizes[] = {
-    {10'000, 10, "xlsx", false}, {10'000, 10, "xls", false},  {10'000, 10, "ods", false},
-    {100'000, 10, "xlsx", true}, {250'000, 20, "xlsx", true}, {65'536, 20, "xls", true},
+    {10'000, 10, "xlsx", false},         {10'000, 10, "xls", false},  {10'000, 10, "ods", false},
+    {100'000, 10, "xlsx", true},         {250'000, 20, "xlsx", true}, {65'536, 20, "xls", true},
+    {1'048'576, 20, "xlsx", true, true},
 };
 
 // Rows of ids, text and numbers; every cell a pure function of its position.
@@ -72,12 +78,64 @@ XLSX.utils.book_append_sheet(book, XLSX.utils.aoa_to_sheet(data), "Data");
 require("fs").writeFileSync(output, XLSX.write(book, { type: "buffer", bookType: type, compression: true, bookSST: true }));
 )JS";
 
+// The same rows written straight into the XML of an XLSX with Python's zlib: the library cannot
+// hold a sheet of 21,000,000 cells in node's memory to write it.
+constexpr std::string_view streamingGenerator = R"PY(
+import sys, zipfile
+output, rows, columns = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+def column_name(index):
+    name = ""
+    index += 1
+    while index:
+        index, rest = divmod(index - 1, 26)
+        name = chr(65 + rest) + name
+    return name
+names = [column_name(c) for c in range(columns)]
+strings = ["id"] + ["column %d" % c for c in range(1, columns)] + ["text %d" % n for n in range(5000)]
+# Cells without a reference follow one another, as spreadsheet programs may write them.
+def cell(r, c):
+    if r == 0:
+        return '<c t="s"><v>%d</v></c>' % c
+    if c == 0:
+        return '<c><v>%d</v></c>' % r
+    if c % 4 == 3:
+        return '<c s="%d"><v>%s</v></c>' % (2 if c % 8 == 7 else 1, 40000 + (r * c) % 9000 + (0.25 if c % 8 == 7 else 0))
+    if c % 2:
+        return '<c t="s"><v>%d</v></c>' % (columns + r % 5000)
+    return '<c s="3"><v>%.2f</v></c>' % (r % 10000 * c / 7) if c % 4 == 0 else '<c><v>%r</v></c>' % (r % 10000 * c + 0.25)
+with zipfile.ZipFile(output, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as archive:
+    archive.writestr("[Content_Types].xml", '<?xml version="1.0" encoding="UTF-8"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types"><Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/><Default Extension="xml" ContentType="application/xml"/><Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/><Override PartName="/xl/worksheets/sheet1.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/><Override PartName="/xl/sharedStrings.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml"/><Override PartName="/xl/styles.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml"/></Types>')
+    archive.writestr("_rels/.rels", '<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="xl/workbook.xml"/></Relationships>')
+    archive.writestr("xl/workbook.xml", '<?xml version="1.0" encoding="UTF-8"?><workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets><sheet name="Data" sheetId="1" r:id="rId1"/></sheets></workbook>')
+    archive.writestr("xl/_rels/workbook.xml.rels", '<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/><Relationship Id="rId2" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings" Target="sharedStrings.xml"/><Relationship Id="rId3" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles" Target="styles.xml"/></Relationships>')
+    archive.writestr("xl/styles.xml", '<?xml version="1.0" encoding="UTF-8"?><styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><numFmts count="1"><numFmt numFmtId="164" formatCode="yyyy-mm-dd hh:mm"/></numFmts><cellXfs count="4"><xf numFmtId="0"/><xf numFmtId="14" applyNumberFormat="1"/><xf numFmtId="164" applyNumberFormat="1"/><xf numFmtId="4" applyNumberFormat="1"/></cellXfs></styleSheet>')
+    archive.writestr("xl/sharedStrings.xml", '<?xml version="1.0" encoding="UTF-8"?><sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">' + "".join("<si><t>%s</t></si>" % text for text in strings) + "</sst>")
+    with archive.open("xl/worksheets/sheet1.xml", "w") as sheet:
+        sheet.write(('<?xml version="1.0" encoding="UTF-8"?><worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><dimension ref="A1:%s%d"/><sheetData>' % (names[-1], rows)).encode())
+        for r in range(rows):
+            sheet.write(('<row r="%d">%s</row>' % (r + 1, "".join(cell(r, c) for c in range(columns)))).encode())
+        sheet.write(b"</sheetData></worksheet>")
+)PY";
+
 fs::path workbookFile(const fs::path& folder, const Size& size)
 {
     const fs::path path =
         folder / ("workbook-" + std::to_string(size.rows) + "x" + std::to_string(size.columns) + "." + size.type);
     if (fs::exists(path))
         return path;
+    if (size.isNativeOnly) {
+        const fs::path script = folder / "write-workbook.py";
+        std::ofstream(script) << streamingGenerator;
+        const fs::path temporary = folder / "partial.xlsx";
+        const std::string command = "python3 '" + script.string() + "' '" + temporary.string() + "' " +
+                                    std::to_string(size.rows) + " " + std::to_string(size.columns);
+        if (std::system(command.c_str()) != 0) {
+            std::fprintf(stderr, "could not write %s\n", path.c_str());
+            std::exit(1);
+        }
+        fs::rename(temporary, path);
+        return path;
+    }
     const fs::path script = folder / "write-workbook.js";
     std::ofstream(script) << generator;
     const fs::path library = fs::read_symlink("/proc/self/exe").parent_path() / workbook::readerProtocol::bundleName /
@@ -151,24 +209,29 @@ Measurement measureLoad(const fs::path& path, workbook::FileImport::WorkbookRead
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <data folder> [--small | --type TYPE]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <data folder> [--small | --type TYPE | --native-only]\n", argv[0]);
         return 2;
     }
     const fs::path folder = argv[1];
     const bool isSmallOnly = argc > 2 && std::string_view(argv[2]) == "--small";
+    const bool isNativeOnly = argc > 2 && std::string_view(argv[2]) == "--native-only";
     const std::string_view onlyType = argc > 3 && std::string_view(argv[2]) == "--type" ? argv[3] : "";
     fs::create_directories(folder);
 
     std::printf("%-30s %8s %9s %9s %12s %10s %9s %7s\n", "workbook", "file MB", "median s", "cpu s", "importer MB",
                 "reader MB", "tree MB", "ratio");
     for (const Size& size : sizes) {
-        if ((size.isLarge && isSmallOnly) || (!onlyType.empty() && onlyType != size.type))
+        if ((size.isLarge && isSmallOnly) || (!size.isNativeOnly && isNativeOnly) ||
+            (!onlyType.empty() && onlyType != size.type))
             continue;
         const fs::path path = workbookFile(folder, size);
+        const bool hasLibraryReader = !size.isNativeOnly;
         double nativeSeconds = 0;
         for (const auto reader :
              {workbook::FileImport::WorkbookReader::native, workbook::FileImport::WorkbookReader::library}) {
             const bool isNative = reader == workbook::FileImport::WorkbookReader::native;
+            if (!isNative && !hasLibraryReader)
+                continue;
             const int runCount = !isNative && size.isLarge ? 1 : runs;
             std::vector<double> seconds;
             std::vector<double> cpuSeconds;

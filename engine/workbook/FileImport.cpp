@@ -9,16 +9,19 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <span>
 #include <string_view>
 #include <system_error>
 #include <unistd.h>
 #include <utility>
+#include <variant>
 
 #include "engine/text/JSON.h"
 #include "engine/text/Unicode.h"
 #include "engine/workbook/ImportError.h"
 #include "engine/workbook/NativeReader.h"
+#include "engine/workbook/container/ZIPArchive.h"
 #include "engine/workbook/WorkbookPayload.h"
 #include "engine/workbook/library/LibraryFormatting.h"
 #include "engine/workbook/library/ReaderProcess.h"
@@ -31,6 +34,8 @@ namespace fs = std::filesystem;
 using readerProtocol::Answer;
 using readerProtocol::HelperRequest;
 using workbook::NativeRequest;
+
+constexpr std::string_view outOfMemoryMessage = "The worksheet is too large for the available memory.";
 
 std::string lowercasedExtension(const fs::path& path)
 {
@@ -159,7 +164,7 @@ std::string abnormalEndReason(const ProcessOutcome& outcome)
     if (outcome.isSignaled)
         return std::string("The reader crashed (") + ::strsignal(outcome.signal) + ").";
     if (outcome.exitStatus == readerProtocol::outOfMemoryStatus)
-        return "The worksheet is too large for the available memory.";
+        return std::string(outOfMemoryMessage);
     if (outcome.exitStatus != 0)
         return "The reader stopped unexpectedly with exit status " + std::to_string(outcome.exitStatus) + ".";
     return "The reader ended without an answer.";
@@ -174,13 +179,32 @@ std::string abnormalEndMessage(const ProcessOutcome& outcome)
     return abnormalEndReason(outcome) + " It reported: " + std::string(said);
 }
 
+// The limit the reader script names after WORKSHEET_TOO_LARGE: rows, columns, cells or text.
+ImportError libraryLimitError(std::string_view message)
+{
+    using SheetLimit = ImportError::SheetLimit;
+    if (message.find("rows") != std::string_view::npos)
+        return ImportError::worksheetTooLarge(SheetLimit::rows, maximumRows);
+    if (message.find("columns") != std::string_view::npos)
+        return ImportError::worksheetTooLarge(SheetLimit::columns, maximumColumns);
+    if (message.find("text") != std::string_view::npos)
+        return ImportError::worksheetTooLarge(SheetLimit::textLength, readerProtocol::maximumSheetTextUnits);
+    return ImportError::worksheetTooLarge(SheetLimit::cells, maximumCells);
+}
+
+ImportError archiveTooLarge()
+{
+    return ImportError::worksheetTooLarge(ImportError::SheetLimit::inflatedSize,
+                                          workbookInflateLimits().totalBytes / 1048576);
+}
+
 // The reader's exception text is only known by the words it contains.
 ImportError mappedReaderError(std::string_view message, const std::optional<std::string>& selectedSheet)
 {
     if (message.find("SHEET_NOT_FOUND") != std::string_view::npos)
         return ImportError::sheetNotFound(selectedSheet.value_or(std::string()));
-    if (message.find("WORKSHEET_TOO_LARGE") != std::string_view::npos)
-        return ImportError::worksheetTooLarge();
+    if (const std::size_t at = message.find("WORKSHEET_TOO_LARGE"); at != std::string_view::npos)
+        return libraryLimitError(message.substr(at));
     const std::string lowered = text::lowercased(message);
     if (containsAny(lowered, "encrypt", "password"))
         return ImportError::encryptedWorkbook();
@@ -203,8 +227,12 @@ ProcessOutcome runReader(const ReaderLocations& locations, const HelperRequest& 
         throw ImportError::readerFailure(std::string("The reader could not be started: ") + error.what());
     }
     // Past its processor time or its payload bound, the workbook asked for more than a read may take.
-    if (outcome.isOutputOverLimit || (outcome.isSignaled && outcome.signal == SIGXCPU))
-        throw ImportError::worksheetTooLarge();
+    if (outcome.isOutputOverLimit)
+        throw ImportError::worksheetTooLarge(ImportError::SheetLimit::textLength,
+                                             readerProtocol::maximumSheetTextUnits);
+    if (outcome.isSignaled && outcome.signal == SIGXCPU)
+        throw ImportError::worksheetTooLarge(ImportError::SheetLimit::readingTime,
+                                             std::visit([](const auto& call) { return call.processorSeconds; }, request));
     if (outcome.isSignaled || outcome.exitStatus != 0 || outcome.output.empty())
         throw ImportError::readerFailure(abnormalEndMessage(outcome));
     return outcome;
@@ -238,7 +266,7 @@ WorkbookPayload readWithLibrary(const std::string& bytes, const std::optional<st
     case Answer::damagedArchive:
         throw ImportError::workbookUnreadable();
     case Answer::archiveTooLarge:
-        throw ImportError::worksheetTooLarge();
+        throw archiveTooLarge();
     case Answer::encryptedArchive:
         throw ImportError::encryptedWorkbook();
     }
@@ -296,7 +324,7 @@ std::optional<WorkbookPayload> readNatively(std::string_view bytes, const Native
         case workbook::ZIPProblem::unsupported:
             return std::nullopt;
         case workbook::ZIPProblem::tooLarge:
-            throw ImportError::worksheetTooLarge();
+            throw archiveTooLarge();
         case workbook::ZIPProblem::damaged:
             break;
         }
@@ -435,12 +463,18 @@ ImportedTable readTable(const fs::path& path, const std::optional<std::string>& 
     if (extension != "xlsx" && extension != "xls" && extension != "ods" && extension != "numbers")
         throw ImportError::unsupportedFormat(extension);
 
-    WorkbookPayload payload = readWorkbook(path, sheet, false, locations, std::move(stop), reader);
-    std::optional<std::string> sheetRead = sheet;
-    if (!sheetRead && !payload.sheetNames.empty())
-        sheetRead = payload.sheetNames.front();
-    std::vector<std::string> sheets = payload.sheetNames;
-    return {table(std::move(payload)), std::move(sheets), std::move(sheetRead)};
+    try {
+        WorkbookPayload payload = readWorkbook(path, sheet, false, locations, std::move(stop), reader);
+        std::optional<std::string> sheetRead = sheet;
+        if (!sheetRead && !payload.sheetNames.empty())
+            sheetRead = payload.sheetNames.front();
+        std::vector<std::string> sheets = payload.sheetNames;
+        return {table(std::move(payload)), std::move(sheets), std::move(sheetRead)};
+    } catch (const std::bad_alloc&) {
+        // A native read takes sheets as large as memory permits; past that it ends as the
+        // reader helper does when it runs out of memory.
+        throw ImportError::readerFailure(std::string(outOfMemoryMessage));
+    }
 }
 
 }  // namespace rowlark::workbook::FileImport

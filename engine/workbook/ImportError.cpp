@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "engine/workbook/container/ZIPArchive.h"
+
 namespace rowlark::workbook {
 
 ImportError::ImportError(Kind kind, std::string message, std::string text, std::int64_t maximumBytes)
@@ -49,14 +51,56 @@ ImportError ImportError::workbookUnreadable()
                        "The workbook could not be read. It may be damaged or use an unsupported format.");
 }
 
-ImportError ImportError::worksheetTooLarge()
+namespace {
+
+// 1048576 as 1,048,576.
+std::string grouped(std::uint64_t value)
 {
-    return ImportError(Kind::worksheetTooLarge, "The selected worksheet exceeds the safe import limits.");
+    std::string digits = std::to_string(value);
+    for (std::size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, 1, ',');
+    return digits;
+}
+
+std::string exceededLimit(ImportError::SheetLimit limit, std::uint64_t value)
+{
+    using SheetLimit = ImportError::SheetLimit;
+    switch (limit) {
+    case SheetLimit::rows:
+        return "more than " + grouped(value) + " rows";
+    case SheetLimit::columns:
+        return "more than " + grouped(value) + " columns";
+    case SheetLimit::cells:
+        return "more than " + grouped(value) + " cells";
+    case SheetLimit::textLength:
+        return "more than " + grouped(value) + " characters of text";
+    case SheetLimit::inflatedSize:
+        return "its workbook inflates to more than " + grouped(value) + " MB, or to more than " +
+               grouped(workbookInflateLimits().ratio) + " times its packed size";
+    case SheetLimit::readingTime:
+        return "reading it takes more than " + grouped(value) + " seconds";
+    }
+    return {};
+}
+
+}  // namespace
+
+ImportError ImportError::worksheetTooLarge(SheetLimit limit, std::uint64_t value)
+{
+    ImportError error(Kind::worksheetTooLarge,
+                      "The selected worksheet exceeds the safe import limits: " + exceededLimit(limit, value) + ".");
+    error.sheetLimit_ = limit;
+    return error;
 }
 
 ImportError ImportError::emptyWorksheet()
 {
     return ImportError(Kind::emptyWorksheet, "The selected worksheet has no header row.");
+}
+
+ImportError ImportError::chartSheet()
+{
+    return ImportError(Kind::chartSheet, "The selected sheet is a chart, not a table.");
 }
 
 ImportError ImportError::readerResourceMissing()

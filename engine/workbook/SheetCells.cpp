@@ -26,13 +26,6 @@ std::uint64_t utf16Units(std::string_view text)
     return units;
 }
 
-bool isBlankRow(const std::vector<std::string_view>& cells, std::size_t first, std::size_t width)
-{
-    return std::all_of(cells.begin() + static_cast<std::ptrdiff_t>(first),
-                       cells.begin() + static_cast<std::ptrdiff_t>(first + width),
-                       [](std::string_view cell) { return cell.empty(); });
-}
-
 // Checked every 65,536 cells, a few milliseconds of work apart.
 void throwIfStopped(const std::stop_token& stop, std::size_t cell)
 {
@@ -40,13 +33,35 @@ void throwIfStopped(const std::stop_token& stop, std::size_t cell)
         throw ImportCancelled();
 }
 
+ImportError sheetTooLarge(ImportError::SheetLimit limit)
+{
+    switch (limit) {
+    case ImportError::SheetLimit::rows:
+        return ImportError::worksheetTooLarge(limit, maximumNativeRows);
+    case ImportError::SheetLimit::columns:
+        return ImportError::worksheetTooLarge(limit, maximumNativeColumns);
+    default:
+        return ImportError::worksheetTooLarge(limit, maximumNativeCells);
+    }
+}
+
 }  // namespace
 
-bool CellRange::isWithinLimits() const
+std::optional<ImportError::SheetLimit> CellRange::exceededLimit() const
 {
-    return rowCount() <= std::uint64_t(FileImport::maximumRows) &&
-           columnCount() <= std::uint64_t(FileImport::maximumColumns) &&
-           rowCount() * columnCount() <= std::uint64_t(FileImport::maximumCells);
+    if (rowCount() > maximumNativeRows)
+        return ImportError::SheetLimit::rows;
+    if (columnCount() > maximumNativeColumns)
+        return ImportError::SheetLimit::columns;
+    if (rowCount() * columnCount() > maximumNativeCells)
+        return ImportError::SheetLimit::cells;
+    return std::nullopt;
+}
+
+void CellRange::checkLimits() const
+{
+    if (const std::optional<ImportError::SheetLimit> limit = exceededLimit())
+        throw sheetTooLarge(*limit);
 }
 
 void CellRange::extend(std::uint32_t row, std::uint32_t column)
@@ -60,8 +75,8 @@ void CellRange::extend(std::uint32_t row, std::uint32_t column)
 void SheetCells::declareRange(const CellRange& range)
 {
     declared_ = range;
-    // Room for the cells a sheet within the limits may declare, so that the cells need not be
-    // copied as they grow; pages are only taken as cells arrive.
+    // Room for the cells the sheet declares, up to what the library's path may read, so that the
+    // cells of most sheets need not be copied as they grow; pages are only taken as cells arrive.
     const std::uint64_t cells =
         std::min<std::uint64_t>(range.rowCount() * range.columnCount(), FileImport::maximumCells);
     cells_.reserve(cells);
@@ -72,7 +87,8 @@ void SheetCells::countText(std::string_view text)
 {
     textUnits_ += utf16Units(text);
     if (textUnits_ > readerProtocol::maximumSheetTextUnits)
-        throw ImportError::worksheetTooLarge();
+        throw ImportError::worksheetTooLarge(ImportError::SheetLimit::textLength,
+                                             readerProtocol::maximumSheetTextUnits);
 }
 
 void SheetCells::add(std::uint32_t row, std::uint32_t column, std::string_view text)
@@ -119,8 +135,7 @@ void SheetCells::append(const Cell& cell)
         present_ = CellRange{cell.row, cell.column, cell.row, cell.column};
     else
         present_->extend(cell.row, cell.column);
-    if (!present_->isWithinLimits())
-        throw ImportError::worksheetTooLarge();
+    present_->checkLimits();
     if (!cells_.empty()) {
         const Cell& last = cells_.back();
         isInOrder_ = isInOrder_ && (last.row < cell.row || (last.row == cell.row && last.column < cell.column));
@@ -144,8 +159,7 @@ WorkbookPayload SheetCells::payload(std::vector<std::string> sheetNames, std::st
     const std::optional<CellRange> range = usedRange();
     if (!range)
         return payload;
-    if (!range->isWithinLimits())
-        throw ImportError::worksheetTooLarge();
+    range->checkLimits();
 
     if (!isInOrder_) {
         // Later cells at the same place win, so equal places keep their order.
@@ -153,35 +167,50 @@ WorkbookPayload SheetCells::payload(std::vector<std::string> sheetNames, std::st
             return left.row != right.row ? left.row < right.row : left.column < right.column;
         });
     }
-    const std::size_t width = range->columnCount();
-    const std::size_t height = range->rowCount();
-    std::vector<std::string_view> grid(width * height);
+    const auto textOf = [&](const Cell& cell) {
+        return cell.isPending ? resolvePending(static_cast<std::uint32_t>(cell.offset))
+                              : std::string_view(text_).substr(cell.offset, cell.size);
+    };
+    const auto isReplaced = [&](std::size_t index) {
+        return index + 1 < cells_.size() && cells_[index + 1].row == cells_[index].row &&
+               cells_[index + 1].column == cells_[index].column;
+    };
+    // The rows after the last one that shows a text are left out, so they take no room: a range
+    // declared far past the cells costs nothing.
+    std::optional<std::uint32_t> lastRow;
     for (std::size_t index = 0; index < cells_.size(); ++index) {
         const Cell& cell = cells_[index];
         throwIfStopped(stop, index);
-        if (!range->contains(cell.row, cell.column))
-            continue;
-        std::string_view text;
-        if (cell.isPending) {
-            text = resolvePending(static_cast<std::uint32_t>(cell.offset));
-            countText(text);
-        } else {
-            text = std::string_view(text_).substr(cell.offset, cell.size);
-        }
-        grid[std::size_t(cell.row - range->firstRow) * width + (cell.column - range->firstColumn)] = text;
+        if (range->contains(cell.row, cell.column) && !isReplaced(index) && !textOf(cell).empty())
+            lastRow = std::max(lastRow.value_or(cell.row), cell.row);
     }
-
-    std::size_t rowCount = height;
-    while (rowCount > 0 && isBlankRow(grid, (rowCount - 1) * width, width))
-        --rowCount;
-    payload.rowCount = rowCount;
-    if (rowCount == 0)
+    if (!lastRow)
         return payload;
-    payload.firstRow.assign(grid.begin(), grid.begin() + static_cast<std::ptrdiff_t>(width));
+    const std::size_t width = range->columnCount();
+    const std::size_t rowCount = *lastRow - range->firstRow + 1;
+    payload.rowCount = rowCount;
+    // The rows one at a time, from the cells in order.
+    std::vector<std::string_view> row(width);
     table::CellStoreBuilder builder(width, rowCount - 1, text_.size());
-    for (std::size_t index = width; index < rowCount * width; ++index) {
-        throwIfStopped(stop, index);
-        builder.appendCell(grid[index]);
+    std::size_t next = 0;
+    for (std::uint32_t at = range->firstRow; at <= *lastRow; ++at) {
+        std::fill(row.begin(), row.end(), std::string_view());
+        for (; next < cells_.size() && cells_[next].row <= at; ++next) {
+            const Cell& cell = cells_[next];
+            throwIfStopped(stop, next);
+            if (cell.row < at || !range->contains(cell.row, cell.column))
+                continue;
+            const std::string_view text = textOf(cell);
+            if (cell.isPending)
+                countText(text);
+            row[cell.column - range->firstColumn] = text;
+        }
+        if (at == range->firstRow) {
+            payload.firstRow.assign(row.begin(), row.end());
+            continue;
+        }
+        for (const std::string_view cell : row)
+            builder.appendCell(cell);
     }
     payload.laterRows = std::move(builder).build();
     return payload;

@@ -3,7 +3,8 @@
 // The cells of one sheet as a native workbook reader streams them, in any order, and the rows of
 // the used range they make, exactly as the spreadsheet-reader library's script hands them back.
 // The size limits are enforced while the cells arrive: the first cell that makes the sheet too
-// large stops the read.
+// large stops the read. A native read takes the sheets a workbook format itself can hold, with
+// as many cells as memory permits up to a bound: far larger sheets than the library's.
 
 #include <cstdint>
 #include <functional>
@@ -13,9 +14,14 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/workbook/ImportError.h"
 #include "engine/workbook/WorkbookPayload.h"
 
 namespace rowlark::workbook {
+
+inline constexpr std::uint64_t maximumNativeRows = 1048576;  // header row included
+inline constexpr std::uint64_t maximumNativeColumns = 16384;
+inline constexpr std::uint64_t maximumNativeCells = 50000000;
 
 // Rows and columns counted from 0, both ends included.
 struct CellRange {
@@ -30,8 +36,11 @@ struct CellRange {
     {
         return row >= firstRow && row <= lastRow && column >= firstColumn && column <= lastColumn;
     }
-    // Within the rows, columns and cells one sheet may hold.
-    bool isWithinLimits() const;
+    // The first of the rows, columns and cells one sheet may hold that the range exceeds.
+    std::optional<ImportError::SheetLimit> exceededLimit() const;
+    bool isWithinLimits() const { return !exceededLimit(); }
+    // Fails with worksheetTooLarge, naming the limit, when the range exceeds one.
+    void checkLimits() const;
     void extend(std::uint32_t row, std::uint32_t column);
 };
 

@@ -1,9 +1,10 @@
 // Reads one sheet of the workbook in __workbookBytes with the spreadsheet-reader library (the
 // global XLSX) and answers with the payload JSON text: { "sheetNames": [...], "rows": [[...], ...] }.
 // Failures it detects itself are thrown as errors whose message the importer recognises:
-// SHEET_NOT_FOUND and WORKSHEET_TOO_LARGE (for a used range past the limits, or cells whose texts
-// together pass __maxTextUnits). Before it converts the cells of a used range it tells the helper
-// their number (__allowCellWork), which grants processor time for them.
+// SHEET_NOT_FOUND, and WORKSHEET_TOO_LARGE followed by the limit passed (rows, columns or cells of
+// a used range, or text when the cells' texts together pass __maxTextUnits). Before it converts
+// the cells of a used range it tells the helper their number (__allowCellWork), which grants
+// processor time for them.
 (function () {
     var workbook = XLSX.read(__workbookBytes, {
         type: "array",
@@ -23,10 +24,11 @@
     if (!sheet || !sheet["!ref"])
         return JSON.stringify({ sheetNames: sheetNames, rows: [] });
 
-    function isTooLarge(range) {
+    // The limit the range passes, or null.
+    function exceededLimit(range) {
         var rows = range.e.r - range.s.r + 1;
         var columns = range.e.c - range.s.c + 1;
-        return rows > __maxRows || columns > __maxColumns || rows * columns > __maxCells;
+        return rows > __maxRows ? "rows" : columns > __maxColumns ? "columns" : rows * columns > __maxCells ? "cells" : null;
     }
 
     // A declared range can be far larger than the cells a sheet holds (A1:XFD1048576 around a
@@ -52,12 +54,12 @@
     }
 
     var range = XLSX.utils.decode_range(sheet["!ref"]);
-    if (isTooLarge(range)) {
+    if (exceededLimit(range)) {
         range = presentRange(range);
         if (!range)
             return JSON.stringify({ sheetNames: sheetNames, rows: [] });
-        if (isTooLarge(range))
-            throw new Error("WORKSHEET_TOO_LARGE");
+        if (exceededLimit(range))
+            throw new Error("WORKSHEET_TOO_LARGE " + exceededLimit(range));
     }
     var rowCount = range.e.r - range.s.r + 1;
     var columnCount = range.e.c - range.s.c + 1;
@@ -116,7 +118,7 @@
             var text = displayValue(sheet[columnNames[i] + rowNumber]);
             textUnits += text.length;
             if (textUnits > __maxTextUnits)
-                throw new Error("WORKSHEET_TOO_LARGE");
+                throw new Error("WORKSHEET_TOO_LARGE text");
             row[i] = text;
         }
         rows.push(row);

@@ -6,12 +6,16 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <limits>
+#include <map>
+#include <string>
 
 #include "engine/workbook/ImportError.h"
 #include "engine/workbook/SheetCells.h"
+#include "engine/workbook/format/CivilDate.h"
+#include "engine/workbook/format/NumberFormat.h"
 
 // The spreadsheet-reader library reads an ODS content.xml with a regular expression over the
 // text, not with an XML parser: tags are known by their local name whatever their prefix, the
@@ -114,47 +118,6 @@ private:
     unsigned char upper_ = 0xBF;
 };
 
-// The length of a white space character as the library's trim() knows it at `text[at]`
-// (reading forwards) or ending at `text[at - 1]` (backwards); 0 for any other character.
-std::size_t trimmedSpaceAt(std::string_view text, std::size_t at, bool isBackwards)
-{
-    if (isBackwards ? at == 0 : at >= text.size())
-        return 0;
-    const auto byte = static_cast<unsigned char>(text[isBackwards ? at - 1 : at]);
-    if (byte < 0x80 && byte != ' ' && (byte < '\t' || byte > '\r'))
-        return 0;
-    static constexpr std::array<std::string_view, 20> spaces = {
-        " ",      "\t",     "\n",     "\v",     "\f",     "\r",     "\u00A0", "\u1680", "\u2000", "\u2001",
-        "\u2002", "\u2003", "\u2004", "\u2005", "\u2006", "\u2007", "\u2008", "\u2009", "\u200A", "\u3000"};
-    static constexpr std::array<std::string_view, 5> moreSpaces = {"\u2028", "\u2029", "\u202F", "\u205F", "\uFEFF"};
-    const auto matches = [&](std::string_view space) {
-        return isBackwards ? at >= space.size() && text.substr(at - space.size(), space.size()) == space
-                           : text.substr(at, space.size()) == space;
-    };
-    for (const std::string_view space : spaces)
-        if (matches(space))
-            return space.size();
-    for (const std::string_view space : moreSpaces)
-        if (matches(space))
-            return space.size();
-    return 0;
-}
-
-std::string_view trimmed(std::string_view text)
-{
-    std::size_t first = 0;
-    while (const std::size_t size = trimmedSpaceAt(text, first, false))
-        first += size;
-    std::size_t last = text.size();
-    while (last > first) {
-        const std::size_t size = trimmedSpaceAt(text, last, true);
-        if (size == 0)
-            break;
-        last -= size;
-    }
-    return text.substr(first, last - first);
-}
-
 // --- the library's XML unescaping ---
 
 // A character the library makes of a numeric reference; none where its result would not be
@@ -182,19 +145,19 @@ void replaceAll(std::string& text, std::string_view from, std::string_view to)
     text = std::move(replaced);
 }
 
-// The raw markup of a paragraph, as the library shows it: line breaks and tabs as spaces,
-// trimmed, runs of spaces folded, then the space, tab and line-break elements in the exact
-// spelling it looks for, the other tags removed and the result unescaped.
+// The raw markup of a paragraph as a spreadsheet shows it: XML white space (line breaks, tabs and
+// spaces) folded into one space and dropped at the start, then the space, tab and line-break
+// elements in the exact spelling the library looks for, the other tags removed and the result
+// unescaped. Spaces at the end and other spaces (no-break spaces) are the paragraph's own.
 std::string paragraphText(std::string_view raw)
 {
     std::string text(raw);
     std::replace_if(
         text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
-    const std::string_view kept = trimmed(text);
-    if (kept.size() != text.size())
-        text = std::string(kept);
     text.erase(std::unique(text.begin(), text.end(), [](char left, char right) { return left == ' ' && right == ' '; }),
                text.end());
+    if (!text.empty() && text.front() == ' ')
+        text.erase(0, 1);
     if (text.find('<') == std::string::npos && text.find('&') == std::string::npos &&
         text.find('_') == std::string::npos)
         return text;
@@ -242,12 +205,11 @@ std::string paragraphText(std::string_view raw)
     return unescapedXML(stripped);
 }
 
-// Whether a paragraph's raw markup is its text as it stands: nothing to fold, trim, expand or unescape.
+// Whether a paragraph's raw markup is its text as it stands: nothing to fold, drop, expand or
+// unescape.
 bool isPlainParagraph(std::string_view raw)
 {
-    if (raw.empty())
-        return true;
-    if (trimmedSpaceAt(raw, 0, false) != 0 || trimmedSpaceAt(raw, raw.size(), true) != 0)
+    if (!raw.empty() && raw.front() == ' ')
         return false;
     char previous = 0;
     for (const char character : raw) {
@@ -267,117 +229,16 @@ void appendParagraphText(std::string& text, std::string_view raw)
         text.append(paragraphText(raw));
 }
 
-// --- numbers as the library's General format shows them ---
+// --- numbers ---
 
-// printf rounds a tie to even; the library's number texts round it away from zero.
-std::string printed(const char* format, int precision, double value)
-{
-    char buffer[512];
-    std::snprintf(buffer, sizeof buffer, format, precision, value);
-    char finer[600];
-    std::snprintf(finer, sizeof finer, format, precision + 40, value);
-    const std::string_view exact = finer;
-    const std::size_t mantissaEnd = format[3] == 'e' ? exact.find('e') : exact.size();
-    const std::size_t point = exact.find('.');
-    const std::size_t next = point + 1 + static_cast<std::size_t>(precision);
-    const bool isTie = point != std::string_view::npos && next < mantissaEnd && exact[next] == '5' &&
-                       exact.find_first_not_of('0', next + 1) >= mantissaEnd;
-    if (isTie)
-        std::snprintf(buffer, sizeof buffer, format, precision,
-                      std::nextafter(value, std::copysign(std::numeric_limits<double>::infinity(), value)));
-    return buffer;
-}
-
-// From 1e21 on, the library's fixed form is the shortest exponential one.
-std::string toFixed(double value, int digits)
-{
-    if (std::fabs(value) < 1e21)
-        return printed("%.*f", digits, value);
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
-    return std::string(buffer, result.ptr);
-}
-
-// The exponent without the zeros printf pads it with: 1.5e+05 as 1.5e+5.
-std::string toExponential(double value, int digits)
-{
-    std::string text = printed("%.*e", digits, value);
-    const std::size_t e = text.find('e');
-    std::size_t first = e + 2;
-    while (first + 1 < text.size() && text[first] == '0')
-        ++first;
-    return text.substr(0, e + 2) + text.substr(first);
-}
-
-std::string toPrecision(double value, int precision)
-{
-    const std::string exponential = toExponential(value, precision - 1);
-    const std::size_t e = exponential.find('e');
-    const int exponent = std::stoi(exponential.substr(e + 1));
-    if (exponent < -6 || exponent >= precision)
-        return exponential;
-    return toFixed(value, std::max(0, precision - 1 - exponent));
-}
-
-std::string strippedDecimal(std::string text)
-{
-    if (text.find('.') == std::string::npos || text.find('E') != std::string::npos)
-        return text;
-    while (text.back() == '0')
-        text.pop_back();
-    if (text.back() == '.')
-        text.pop_back();
-    return text;
-}
-
-// The mantissa's trailing zeros dropped and the exponent given two digits at least.
-std::string normalizedExponent(std::string text)
-{
-    const std::size_t e = text.find('E');
-    if (e == std::string::npos)
-        return text;
-    std::string mantissa = text.substr(0, e);
-    if (mantissa.find('.') != std::string::npos)
-        mantissa = strippedDecimal(mantissa);
-    std::string exponent = text.substr(e + 2);
-    if (exponent.size() == 1)
-        exponent.insert(0, 1, '0');
-    return mantissa + "E" + text[e + 1] + exponent;
-}
-
-std::string generalNumber(double value)
-{
-    if (!std::isfinite(value))
-        decline();
-    if (value >= std::numeric_limits<std::int32_t>::min() && value <= std::numeric_limits<std::int32_t>::max() &&
-        value == std::trunc(value))
-        return std::to_string(static_cast<std::int32_t>(value));
-    const int exponent = static_cast<int>(std::floor(std::log(std::fabs(value)) * 0.4342944819032518));
-    const std::size_t width = value < 0 ? 12 : 11;
-    std::string text;
-    if (exponent >= -4 && exponent <= -1) {
-        text = toPrecision(value, 10 + exponent);
-    } else if (std::abs(exponent) <= 9) {
-        text = strippedDecimal(toFixed(value, 12));
-        if (text.size() > width) {
-            text = toPrecision(value, 10);
-            if (text.size() > width)
-                text = toExponential(value, 5);
-        }
-    } else if (exponent == 10) {
-        text = toFixed(value, 10).substr(0, 12);
-    } else {
-        text = strippedDecimal(toFixed(value, 11));
-        if (text.size() > width || text == "0" || text == "-0")
-            text = toPrecision(value, 6);
-    }
-    std::transform(text.begin(), text.end(), text.begin(), [](char c) { return c == 'e' ? 'E' : c; });
-    return strippedDecimal(normalizedExponent(text));
-}
-
-// The number at the start of a value the way the library parses it, in the plain forms only.
+// The number of an office:value in the plain forms only; INF, -INF and NaN as LibreOffice writes
+// the numbers past the largest double.
 double parsedNumber(std::string_view text)
 {
+    if (text == "INF" || text == "-INF")
+        return text.front() == '-' ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    if (text == "NaN")
+        return std::numeric_limits<double>::quiet_NaN();
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || text.empty() || !isDigit(text.back()))
@@ -385,88 +246,113 @@ double parsedNumber(std::string_view text)
     return value;
 }
 
-// --- dates ---
-
-constexpr double millisecondsPerDay = 86400000.0;
-// 1899-12-30, the day numbers' origin, in milliseconds from 1970-01-01.
-constexpr double dayNumberOrigin = -2209161600000.0;
-
-std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day)
+// Whether a paragraph is a number as "General" writes one (-12.5, 3.1E-07), not a text a formula's
+// result shows as (TRUE, 00:00:00).
+bool isGeneralNumberText(std::string_view text)
 {
-    year -= month <= 2;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const auto yearOfEra = static_cast<unsigned>(year - era * 400);
-    const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
+    std::size_t at = text.starts_with('-') ? 1 : 0;
+    const auto digits = [&] {
+        const std::size_t start = at;
+        while (at < text.size() && isDigit(text[at]))
+            ++at;
+        return at > start;
+    };
+    if (!digits())
+        return false;
+    if (at < text.size() && text[at] == '.' && (++at, !digits()))
+        return false;
+    if (at < text.size() && text[at] == 'E') {
+        if (++at < text.size() && (text[at] == '+' || text[at] == '-'))
+            ++at;
+        if (!digits())
+            return false;
+    }
+    return at == text.size();
 }
 
-struct CivilDay {
-    std::int64_t year;
-    unsigned month;
-    unsigned day;
-};
-
-CivilDay civilFromDays(std::int64_t days)
+// The digits of a number text's mantissa from the first one that is not 0.
+std::size_t significantDigitCount(std::string_view text)
 {
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
-    const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const unsigned shifted = (5 * dayOfYear + 2) / 153;
-    const unsigned month = shifted < 10 ? shifted + 3 : shifted - 9;
-    return {static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2), month,
-            dayOfYear - (153 * shifted + 2) / 5 + 1};
+    text = text.substr(0, text.find('E'));
+    std::size_t count = 0;
+    for (const char character : text)
+        if (isDigit(character) && (count > 0 || character != '0'))
+            ++count;
+    return count;
 }
 
-unsigned fixedDigits(std::string_view text, std::size_t at, std::size_t count)
+// --- dates and times ---
+
+// The number of `count` digits at `at`; none unless they are all digits.
+std::optional<unsigned> fixedDigits(std::string_view text, std::size_t at, std::size_t count)
 {
     if (text.size() < at + count || !std::all_of(text.begin() + static_cast<std::ptrdiff_t>(at),
                                                  text.begin() + static_cast<std::ptrdiff_t>(at + count), isDigit))
-        decline();
+        return std::nullopt;
     unsigned value = 0;
     for (std::size_t index = at; index < at + count; ++index)
         value = value * 10 + static_cast<unsigned>(text[index] - '0');
     return value;
 }
 
-// The day number of an office:date-value: YYYY-MM-DD, optionally THH:MM:SS and a fraction of
-// three digits, read in UTC as the reader does.
-double dateNumber(std::string_view text)
+// Whether the text from `at` on is a fraction of a second: a point and digits.
+bool isFractionOfSecond(std::string_view text, std::size_t at)
 {
-    if (text.size() != 10 && text.size() != 19 && text.size() != 23)
-        decline();
-    const unsigned year = fixedDigits(text, 0, 4), month = fixedDigits(text, 5, 2), day = fixedDigits(text, 8, 2);
-    if (text[4] != '-' || text[7] != '-' || month < 1 || month > 12 || day < 1 ||
-        day > static_cast<unsigned>(daysFromCivil(month == 12 ? year + 1 : year, month == 12 ? 1 : month + 1, 1) -
-                                    daysFromCivil(year, month, 1)))
-        decline();
-    double milliseconds = static_cast<double>(daysFromCivil(year, month, day)) * millisecondsPerDay;
-    if (text.size() > 10) {
-        const unsigned hours = fixedDigits(text, 11, 2), minutes = fixedDigits(text, 14, 2),
-                       seconds = fixedDigits(text, 17, 2);
-        if (text[10] != 'T' || text[13] != ':' || text[16] != ':' || hours > 23 || minutes > 59 || seconds > 59)
-            decline();
-        milliseconds += ((hours * 60.0 + minutes) * 60.0 + seconds) * 1000.0;
-        if (text.size() == 23) {
-            if (text[19] != '.')
-                decline();
-            milliseconds += fixedDigits(text, 20, 3);
-        }
-    }
-    return (milliseconds - dayNumberOrigin) / millisecondsPerDay;
+    return text.size() > at + 1 && text[at] == '.' &&
+           std::all_of(text.begin() + static_cast<std::ptrdiff_t>(at + 1), text.end(), isDigit);
 }
 
-// The day fraction of an office:time-value, PT[nH][nM][n[.n]S], whole seconds as the library
-// counts them.
-double timeNumber(std::string_view text)
+// hours:minutes:seconds with two digits each at least.
+std::string clockText(std::uint64_t hours, unsigned minutes, unsigned seconds)
 {
+    std::string text = hours < 10 ? "0" : "";
+    text += std::to_string(hours);
+    for (const unsigned field : {minutes, seconds}) {
+        text += field < 10 ? ":0" : ":";
+        text += std::to_string(field);
+    }
+    return text;
+}
+
+// An office:date-value as a date cell shows it: YYYY-MM-DD, then THH:MM:SS when the time of day
+// (to the second, the fraction dropped) is not midnight. The date is the file's own: no day
+// number stands between, so days before 1900-03-01 keep their date. None for a value of another
+// form, such as the one LibreOffice writes for a number past every date.
+std::optional<std::string> dateValueText(std::string_view text)
+{
+    if (text.size() < 10 || (text.size() > 10 && text.size() < 19))
+        return std::nullopt;
+    const auto year = fixedDigits(text, 0, 4), month = fixedDigits(text, 5, 2), day = fixedDigits(text, 8, 2);
+    if (!year || !month || !day || text[4] != '-' || text[7] != '-' || *month < 1 || *month > 12 || *day < 1 ||
+        *day > static_cast<unsigned>(daysFromCivil(*month == 12 ? *year + 1 : *year, *month == 12 ? 1 : *month + 1, 1) -
+                                     daysFromCivil(*year, *month, 1)))
+        return std::nullopt;
+    std::string date = std::to_string(*year) + (*month < 10 ? "-0" : "-") + std::to_string(*month) +
+                       (*day < 10 ? "-0" : "-") + std::to_string(*day);
+    if (text.size() == 10)
+        return date;
+    const auto hours = fixedDigits(text, 11, 2), minutes = fixedDigits(text, 14, 2), seconds = fixedDigits(text, 17, 2);
+    if (!hours || !minutes || !seconds || text[10] != 'T' || text[13] != ':' || text[16] != ':' || *hours > 23 ||
+        *minutes > 59 || *seconds > 59 || (text.size() > 19 && !isFractionOfSecond(text, 19)))
+        return std::nullopt;
+    if (*hours == 0 && *minutes == 0 && *seconds == 0)
+        return date;
+    return date + 'T' + clockText(*hours, *minutes, *seconds);
+}
+
+// An office:time-value, [-]PT[nH][nM][n[.n]S], as its duration: hours (any number of them),
+// minutes and whole seconds. None for a value of another form.
+std::optional<std::string> durationText(std::string_view text)
+{
+    const bool isNegative = text.starts_with('-');
+    if (isNegative)
+        text.remove_prefix(1);
     if (!text.starts_with("PT") || text.size() == 2)
-        decline();
-    double seconds = 0;
+        return std::nullopt;
+    std::uint64_t seconds = 0;
     std::size_t at = 2;
-    for (const auto& [unit, factor] : std::array<std::pair<char, double>, 3>{{{'H', 3600}, {'M', 60}, {'S', 1}}}) {
+    for (const auto& [unit, factor] :
+         std::array<std::pair<char, std::uint64_t>, 3>{{{'H', 3600}, {'M', 60}, {'S', 1}}}) {
         std::size_t end = at;
         while (end < text.size() && isDigit(text[end]))
             ++end;
@@ -478,46 +364,14 @@ double timeNumber(std::string_view text)
             continue;
         const auto count = repeatCount(text.substr(at, wholeEnd - at));
         if (!count || *count >= hugeRepeat)
-            decline();
-        seconds += static_cast<double>(*count) * factor;
+            return std::nullopt;
+        seconds += static_cast<std::uint64_t>(*count) * factor;
         at = end + 1;
     }
     if (at != text.size())
-        decline();
-    return seconds / 86400;
-}
-
-// A day number as the reader's script shows a date: the day, and the time when it is not
-// midnight; empty outside the days the library can show.
-std::string dateText(double value)
-{
-    if (!(value <= 2958465 && value >= 0))
-        return {};
-    auto date = static_cast<std::int64_t>(value);
-    auto time = static_cast<std::int64_t>(std::floor(86400 * (value - static_cast<double>(date))));
-    double fraction = 86400 * (value - static_cast<double>(date)) - static_cast<double>(time);
-    if (std::fabs(fraction) < 1e-6)
-        fraction = 0;
-    if (fraction > 0.9999 && ++time == 86400) {
-        time = 0;
-        ++date;
-    }
-    CivilDay day{1900, 1, 0};
-    if (date == 60)
-        day = {1900, 2, 29};
-    else if (date != 0)
-        day = civilFromDays(daysFromCivil(1900, 1, 1) + (date > 60 ? date - 1 : date) - 1);
-    const auto seconds = static_cast<unsigned>(time % 60), minutes = static_cast<unsigned>(time / 60 % 60),
-               hours = static_cast<unsigned>(time / 3600);
-    char text[64];
-    if (hours == 0 && minutes == 0 && seconds == 0)
-        std::snprintf(text, sizeof text, "%lld-%02u-%02u", static_cast<long long>(day.year), day.month, day.day);
-    else
-        std::snprintf(text, sizeof text,
-                      "%lld-%02u-%02u"
-                      "T%02u:%02u:%02u",
-                      static_cast<long long>(day.year), day.month, day.day, hours, minutes, seconds);
-    return text;
+        return std::nullopt;
+    return (isNegative ? "-" : "") +
+           clockText(seconds / 3600, static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60));
 }
 
 // --- markup ---
@@ -772,6 +626,95 @@ std::optional<ValueType> valueTypeOf(std::string_view name)
     return std::nullopt;
 }
 
+// Which cells show a number as "General" shows it: those whose cell style (their own, else their
+// row's, else their column's default) names no number style. Where their paragraph is a number,
+// it is only what fitted the column's width (0.333333333 for 1/3), so they show their value
+// instead.
+class GeneralStyles {
+public:
+    explicit GeneralStyles(bool isDefaultGeneral)
+        : isDefaultGeneral_(isDefaultGeneral)
+    {
+    }
+
+    // A style:style element of content.xml's automatic styles.
+    void addStyle(const TagAttributes& attributes)
+    {
+        if (attributes.text("family") != "table-cell")
+            return;
+        const std::string_view parent = attributes.text("parent-style-name");
+        styles_[std::string(attributes.text("name"))] =
+            attributes.text("data-style-name").empty() && (parent.empty() || isGeneral(parent));
+    }
+
+    void startTable()
+    {
+        columns_.clear();
+        nextColumn_ = 0;
+    }
+
+    // A table:table-column element: the default cell style of its columns.
+    void addColumns(const TagAttributes& attributes, std::int64_t count)
+    {
+        columns_.push_back({nextColumn_, std::string(attributes.text("default-cell-style-name"))});
+        nextColumn_ = std::min(nextColumn_ + count, hugeRepeat);
+    }
+
+    bool isGeneral(std::optional<std::string_view> cellStyle, std::string_view rowStyle, std::int64_t column) const
+    {
+        if (cellStyle)
+            return isGeneral(*cellStyle);
+        if (!rowStyle.empty())
+            return isGeneral(rowStyle);
+        const auto run = std::upper_bound(columns_.begin(), columns_.end(), column,
+                                          [](std::int64_t at, const auto& entry) { return at < entry.first; });
+        return run == columns_.begin() || isGeneral(std::prev(run)->second);
+    }
+
+private:
+    bool isGeneral(std::string_view style) const
+    {
+        if (style.empty() || style == "Default")
+            return isDefaultGeneral_;
+        const auto found = styles_.find(style);
+        return found != styles_.end() && found->second;
+    }
+
+    bool isDefaultGeneral_;
+    std::map<std::string, bool, std::less<>> styles_;
+    std::vector<std::pair<std::int64_t, std::string>> columns_;  // the first column of each run
+    std::int64_t nextColumn_ = 0;
+};
+
+// The paths of the embedded objects the manifest lists as charts ("Object 1"), without their
+// trailing slash.
+std::vector<std::string> chartObjectPaths(std::string_view manifest)
+{
+    std::vector<std::string> paths;
+    forEachTag(manifest, [&paths](std::string_view tag) {
+        if (tagName(tag) != "<file-entry" || attribute(tag, "media-type") != "application/vnd.oasis.opendocument.chart")
+            return;
+        std::string_view path = attribute(tag, "full-path").value_or("");
+        if (path.ends_with('/'))
+            path.remove_suffix(1);
+        paths.emplace_back(path);
+    });
+    return paths;
+}
+
+// Whether styles.xml leaves the "Default" cell style without a number style.
+bool isDefaultStyleGeneral(std::optional<std::string> styles)
+{
+    bool isGeneral = true;
+    if (styles)
+        forEachTag(*styles, [&isGeneral](std::string_view tag) {
+            if (tagName(tag) == "<style" && attribute(tag, "name") == "Default" &&
+                attribute(tag, "family") == "table-cell")
+                isGeneral = attribute(tag, "data-style-name").value_or("").empty();
+        });
+    return isGeneral;
+}
+
 struct CellRun {
     std::int64_t row;
     std::int64_t rowCount;
@@ -784,9 +727,12 @@ struct CellRun {
 // of the selected sheet's cells.
 class ODSContent {
 public:
-    ODSContent(const NativeRequest& request, std::stop_token stop)
+    ODSContent(const NativeRequest& request, bool isDefaultGeneral, std::vector<std::string> chartObjects,
+               std::stop_token stop)
         : request_(request)
         , stop_(std::move(stop))
+        , chartObjects_(std::move(chartObjects))
+        , generalStyles_(isDefaultGeneral)
     {
     }
 
@@ -807,6 +753,7 @@ public:
     const std::vector<std::string>& sheetNames() const { return sheetNames_; }
     bool hasSelectedSheet() const { return selectedCount_ > 0; }
     bool isSelectedSheetAmbiguous() const { return selectedCount_ > 1; }
+    bool hasSelectedChart() const { return hasSelectedChart_; }
     SheetCells takeCells() { return std::move(cells_); }
 
 private:
@@ -829,13 +776,31 @@ private:
         if (name == "table-row")
             return row(tag);
         if (name == "covered-table-cell") {
-            if (!tag.isClosing)
-                ++column_;
-            cellText_.clear();
+            // The cells a merge covers keep their columns, however many one element stands for.
+            if (!tag.isClosing) {
+                const auto repeat = TagAttributes(tag).get("number-columns-repeated");
+                const auto count = repeat ? repeatCount(*repeat) : std::optional<std::int64_t>(1);
+                if (!count || *count < 1)
+                    decline();
+                column_ = std::min(column_ + *count, hugeRepeat);
+            }
+            clearCellText();
             return;
         }
         if (name == "table-cell")
             return cell(tag);
+        if (name == "style" && !tag.isClosing)
+            return generalStyles_.addStyle(TagAttributes(tag));
+        if (name == "object" && !tag.isClosing && isSelected_)
+            noteObject(TagAttributes(tag).text("href"));
+        if (name == "table-column" && !tag.isClosing) {
+            const TagAttributes attributes(tag);
+            const auto repeat = attributes.get("number-columns-repeated");
+            const auto count = repeat ? repeatCount(*repeat) : std::optional<std::int64_t>(1);
+            if (!count)
+                decline();
+            return generalStyles_.addColumns(attributes, std::max<std::int64_t>(*count, 1));
+        }
         if (name == "p")
             return paragraph(tag);
         if (name == "document" || name == "document-content" || name == "spreadsheet" || name == "scripts" ||
@@ -850,7 +815,7 @@ private:
             pushOrPop(tag, State::other);
             // The library forgets where the paragraph began: its end would take the document so far.
             isParagraphStartLost_ = isParagraphOpen();
-            cellText_.clear();
+            clearCellText();
             return;
         }
         // Where the library reads the innermost state, it fails without one.
@@ -862,6 +827,17 @@ private:
             decline();
         if (name == "named-range" && !TagAttributes(tag).get("cell-range-address"))
             decline();
+    }
+
+    // An embedded object of the selected sheet, as "./Object 1".
+    void noteObject(std::string_view reference)
+    {
+        if (reference.starts_with("./"))
+            reference.remove_prefix(2);
+        if (reference.ends_with('/'))
+            reference.remove_suffix(1);
+        hasSelectedChart_ = hasSelectedChart_ ||
+                            std::find(chartObjects_.begin(), chartObjects_.end(), reference) != chartObjects_.end();
     }
 
     void pushOrPop(const Tag& tag, State state)
@@ -891,6 +867,7 @@ private:
             row_ = column_ = -1;
             range_.reset();
             runs_.clear();
+            generalStyles_.startTable();
             return;
         }
         if (isSelected_)
@@ -914,7 +891,9 @@ private:
             decline();  // the library does not move past it
         if (row_ == -1)
             row_ = 0;
-        const auto repeat = TagAttributes(tag).get("number-rows-repeated");
+        const TagAttributes attributes(tag);
+        rowStyle_ = attributes.text("default-cell-style-name");
+        const auto repeat = attributes.get("number-rows-repeated");
         const auto count = repeat ? repeatCount(*repeat) : std::optional<std::int64_t>(1);
         if (!count)
             decline();
@@ -953,16 +932,22 @@ private:
             closeCell();
     }
 
+    void clearCellText()
+    {
+        cellText_.clear();
+        paragraphCount_ = 0;
+    }
+
     void openCell(const TagAttributes& attributes, ValueType type, std::int64_t columnRepeat,
                   std::optional<std::string_view> stringValue)
     {
         ++column_;
         isInCell_ = true;
-        cellText_.clear();
+        clearCellText();
         cellType_ = type;
         columnRepeat_ = columnRepeat;
         if (type == ValueType::time)
-            valueText_ = dateText(timeNumber(attributes.text("time-value")));
+            valueText_ = durationText(attributes.text("time-value")).value_or("");
         if (!isSelected_)
             return;
         if (row_ < 0)
@@ -975,8 +960,7 @@ private:
         range_->lastRow = std::max(range_->lastRow, lastRow);
         range_->firstColumn = std::min(range_->firstColumn, column_);
         range_->lastColumn = std::max(range_->lastColumn, column_);
-        if (!range_->isWithinLimits())
-            throw ImportError::worksheetTooLarge();
+        range_->checkLimits();
         switch (type) {
         case ValueType::string:
             if (stringValue)
@@ -984,9 +968,14 @@ private:
             break;
         case ValueType::number:
             valueText_ = attributes.text("value");
+            isGeneral_ = generalStyles_.isGeneral(attributes.get("style-name"), rowStyle_, column_);
             break;
         case ValueType::date:
-            valueText_ = dateText(dateNumber(attributes.text("date-value")));
+            isDateRead_ = false;
+            if (const std::optional<std::string> date = dateValueText(attributes.text("date-value"))) {
+                valueText_ = *date;
+                isDateRead_ = true;
+            }
             break;
         case ValueType::boolean: {
             const std::string_view value = attributes.text("boolean-value");
@@ -1006,25 +995,41 @@ private:
         if (isSelected_)
             storeCell(displayedText());
         column_ = std::min(column_ + columnRepeat_ - 1, hugeRepeat);
-        cellText_.clear();
+        clearCellText();
     }
 
-    // The script shows dates and times by their day number, other cells by the text of their
-    // paragraphs, or when that is empty by their value in the General format.
+    // Dates show as ISO text (the text of their paragraphs where the date cannot be read); other
+    // cells show the text of their paragraphs (the spreadsheet's own
+    // display), or without a paragraph their value: a number as "General" shows it, a time as
+    // its duration. A number past the largest double shows as "General" shows it whatever its
+    // paragraph says.
     std::string_view displayedText()
     {
+        const bool hasParagraph = paragraphCount_ > 0;
         switch (cellType_) {
         case ValueType::string:
             return cellText_;
         case ValueType::date:
+            return isDateRead_ ? std::string_view(valueText_) : std::string_view(cellText_);
+        case ValueType::number: {
+            const double number = parsedNumber(valueText_);
+            if (!hasParagraph || !std::isfinite(number) || (isGeneral_ && cellText_.empty()))
+                return valueText_ = generalNumberText(number);
+            // The value may hold fewer digits than the paragraph: LibreOffice writes small
+            // numbers with 20 places at most.
+            if (isGeneral_ && isGeneralNumberText(cellText_)) {
+                std::string general = generalNumberText(number);
+                if (significantDigitCount(general) >= significantDigitCount(cellText_))
+                    return valueText_ = std::move(general);
+            }
+            return cellText_;
+        }
         case ValueType::time:
-            return valueText_;
-        case ValueType::number:
-            if (cellText_.empty())
-                valueText_ = generalNumber(parsedNumber(valueText_));
-            return cellText_.empty() ? valueText_ : cellText_;
+            // A paragraph without a digit does not show the time, unless the time cannot be read.
+            return cellText_.find_first_of("0123456789") != std::string::npos || valueText_.empty() ? cellText_
+                                                                                                    : valueText_;
         case ValueType::boolean:
-            return cellText_.empty() ? valueText_ : cellText_;
+            return hasParagraph ? cellText_ : valueText_;
         }
         return {};
     }
@@ -1073,15 +1078,24 @@ private:
         if (tag.isClosing && !isStringValued_) {
             if (isParagraphStartLost_)
                 decline();
-            if (!cellText_.empty())
-                cellText_ += '\n';
+            startParagraph();
             appendParagraphText(cellText_, paragraph_);
         } else {
+            // An empty paragraph <text:p/> is a line of the cell's text too.
+            if (tag.isSelfClosing && !isStringValued_)
+                startParagraph();
             isParagraphStartLost_ = false;
             paragraph_.clear();
             isMarkJustSet_ = true;
         }
         adjustDepth(tag);
+    }
+
+    // Paragraphs after the first start on a line of their own.
+    void startParagraph()
+    {
+        if (paragraphCount_++ > 0)
+            cellText_ += '\n';
     }
 
     void adjustDepth(const Tag& tag)
@@ -1098,9 +1112,14 @@ private:
         std::int64_t lastRow;
         std::int64_t lastColumn;
 
-        bool isWithinLimits() const
+        // Fails with worksheetTooLarge past a limit.
+        void checkLimits() const
         {
-            return lastRow - firstRow < farIndex && lastColumn - firstColumn < farIndex && cellRange().isWithinLimits();
+            if (lastRow - firstRow >= farIndex)
+                CellRange{0, 0, static_cast<std::uint32_t>(maximumNativeRows), 0}.checkLimits();
+            if (lastColumn - firstColumn >= farIndex)
+                CellRange{0, 0, 0, static_cast<std::uint32_t>(maximumNativeColumns)}.checkLimits();
+            cellRange().checkLimits();
         }
         CellRange cellRange() const
         {
@@ -1111,6 +1130,8 @@ private:
 
     const NativeRequest& request_;
     std::stop_token stop_;
+    std::vector<std::string> chartObjects_;
+    bool hasSelectedChart_ = false;
     std::vector<std::string> sheetNames_;
     std::vector<State> states_;
     std::string sheetName_;
@@ -1121,6 +1142,8 @@ private:
     std::int64_t row_ = -1;
     std::int64_t column_ = -1;
     std::int64_t rowRepeat_ = 1;
+    std::string rowStyle_;
+    GeneralStyles generalStyles_;
     std::optional<Range> range_;
     std::vector<CellRun> runs_;
     SheetCells cells_;
@@ -1129,9 +1152,12 @@ private:
     ValueType cellType_ = ValueType::string;
     std::int64_t columnRepeat_ = 1;
     bool isStringValued_ = false;
+    bool isGeneral_ = false;
+    bool isDateRead_ = false;
     std::string valueText_;
     std::string cellText_;
 
+    std::int64_t paragraphCount_ = 0;  // in the current cell
     std::string paragraph_;
     int paragraphDepth_ = 0;
     bool isMarkJustSet_ = false;
@@ -1146,14 +1172,17 @@ WorkbookPayload readODS(ZIPArchive& archive, const NativeRequest& request, std::
     const ZIPEntry* content = archive.find("content.xml");
     if (!manifest || !content)
         decline();
-    const std::optional<bool> isEncrypted = isEncryptedManifest(archive.readAll(*manifest));
+    const std::string manifestText = archive.readAll(*manifest);
+    const std::optional<bool> isEncrypted = isEncryptedManifest(manifestText);
     if (!isEncrypted)
         decline();
     if (*isEncrypted)
         throw ImportError::encryptedWorkbook();
 
+    const ZIPEntry* styles = archive.find("styles.xml");
     MarkupScanner scanner;
-    ODSContent document(request, stop);
+    ODSContent document(request, isDefaultStyleGeneral(styles ? std::optional(archive.readAll(*styles)) : std::nullopt),
+                        chartObjectPaths(manifestText), stop);
     std::optional<ImportError> tooLarge;
     archive.read(*content, [&](std::string_view chunk) {
         if (stop.stop_requested())
@@ -1182,7 +1211,11 @@ WorkbookPayload readODS(ZIPArchive& archive, const NativeRequest& request, std::
         throw ImportError::sheetNotFound(request.sheet.value_or(std::string()));
     if (document.isSelectedSheetAmbiguous())
         decline();
-    return document.takeCells().payload(std::move(names), stop);
+    WorkbookPayload payload = document.takeCells().payload(std::move(names), stop);
+    // A sheet that holds a chart and no cells is a chart sheet.
+    if (payload.rowCount == 0 && document.hasSelectedChart())
+        throw ImportError::chartSheet();
+    return payload;
 }
 
 }  // namespace rowlark::workbook

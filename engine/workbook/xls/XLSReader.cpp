@@ -230,8 +230,10 @@ public:
             selected_ = request_.sheet.value_or(names.front());
         if (std::ranges::find(names, *selected_) == names.end())
             throw ImportError::sheetNotFound(request_.sheet.value_or(std::string()));
-        if (isTooLarge_)
-            throw ImportError::worksheetTooLarge();
+        if (finished_ && finished_->isChart)
+            throw ImportError::chartSheet();
+        if (tooLarge_)
+            throw *tooLarge_;
         if (!finished_) {
             WorkbookPayload payload;
             payload.sheetNames = std::move(names);
@@ -241,9 +243,14 @@ public:
             finished_->cells.guessRange(*finished_->range);
         finished_->numbers.formatAll();
         NumberTexts& numbers = finished_->numbers;
-        return std::move(finished_->cells).payload(std::move(names), stop_, [&numbers](std::uint32_t key) {
-            return numbers.text(key);
-        });
+        WorkbookPayload payload =
+            std::move(finished_->cells).payload(std::move(names), stop_, [&numbers](std::uint32_t key) {
+                return numbers.text(key);
+            });
+        // A worksheet that holds a chart and no cells is a chart sheet too.
+        if (payload.rowCount == 0 && finished_->hasChart)
+            throw ImportError::chartSheet();
+        return payload;
     }
 
 private:
@@ -256,6 +263,8 @@ private:
         SheetCells cells;
         NumberTexts numbers;
         std::optional<CellRange> range;
+        bool isChart = false;   // a chart sheet
+        bool hasChart = false;  // a worksheet holding a chart
     };
 
     const CodePage& codePage()
@@ -384,8 +393,11 @@ private:
         const std::uint16_t version = fields.word();
         const std::uint16_t kind = record.body.size() >= 4 ? fields.word() : 0;
         checkVersion(version, record.body.size());
-        if (depth_++ > 0)
+        if (depth_++ > 0) {
+            if (current_ && kind == chartSheetKind)
+                current_->hasChart = true;
             return;
+        }
         ++substreamCount_;
         if (!isBIFF8() && !hasCodePage_) {
             hasCodePage_ = true;
@@ -396,9 +408,11 @@ private:
         if (isSheet && !selected_)
             selected_ = request_.sheet.value_or(sheets_.begin()->second);
         isChart_ = kind == chartSheetKind;
-        isCollecting_ = isSheet && sheet->second == selected_ && !isTooLarge_;
-        if (isCollecting_)
+        isCollecting_ = isSheet && sheet->second == selected_ && !tooLarge_;
+        if (isCollecting_) {
             current_ = std::make_unique<SheetRead>(isDate1904_, formatter_);
+            current_->isChart = isChart_;
+        }
         positions_.clear();
         positionSet_.reset();
         objects_.clear();
@@ -587,8 +601,8 @@ private:
         }
         case type::boolErr: {
             const Cell cell = readCell(fields);
-            if (record.body.size() == 9)
-                fields.skip(1);
+            // LibreOffice pads the record with a ninth byte; the library then reads the value
+            // from the error flag, every Boolean as FALSE and every error as TRUE.
             const std::uint8_t value = fields.byte();
             if (fields.byte() == 1)
                 return addCell(isInSheet, cell, Value::ofError(value));
@@ -721,8 +735,7 @@ private:
         const CellFormat& format = formatOf(cell.style);
         if (value.kind == Value::Kind::number) {
             // Date fields of a format the date rule misses count from 1904 in the library.
-            if (!std::isfinite(value.number) ||
-                (isDate1904_ && format.id != 0 && !format.isDate && isDateFormat(format.text)))
+            if (isDate1904_ && format.id != 0 && !format.isDate && isDateFormat(format.text))
                 decline();
             const std::uint32_t key = current_->numbers.add(value.number, format);
             guarded([&] { current_->cells.addPending(cell.row, cell.column, key); });
@@ -771,7 +784,7 @@ private:
         } catch (const ImportError& error) {
             if (error.kind() != ImportError::Kind::worksheetTooLarge)
                 throw;
-            isTooLarge_ = true;
+            tooLarge_ = error;
             isCollecting_ = false;
             current_.reset();
             finished_.reset();
@@ -808,7 +821,7 @@ private:
     std::optional<Cell> lastFormula_;
     bool isChart_ = false;
     bool isCollecting_ = false;
-    bool isTooLarge_ = false;
+    std::optional<ImportError> tooLarge_;
     std::unique_ptr<SheetRead> current_;
     std::unique_ptr<SheetRead> finished_;
 };

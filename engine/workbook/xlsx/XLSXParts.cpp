@@ -486,6 +486,22 @@ std::vector<Position> threadedCommentedCells(std::string_view xml)
 }
 
 // The cells the sheet's comments are attached to, from every comments part it relates to.
+bool hasChart(ZIPArchive& archive, const std::map<std::string, Relationship>& relations, std::string_view sheetPath)
+{
+    for (const auto& [id, relation] : relations) {
+        if (!relation.type.ends_with("/drawing"))
+            continue;
+        const std::optional<std::string> drawingRelations =
+            readOptionalPart(archive, relationshipsPath(resolvedPath(relation.target, sheetPath)));
+        if (!drawingRelations)
+            continue;
+        for (const auto& [drawingId, drawingRelation] : relationships(*drawingRelations))
+            if (drawingRelation.type.ends_with("/chart"))
+                return true;
+    }
+    return false;
+}
+
 std::vector<Position> commentedCells(ZIPArchive& archive, const std::map<std::string, Relationship>& relations,
                                      std::string_view sheetPath)
 {

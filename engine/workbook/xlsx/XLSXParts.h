@@ -100,6 +100,9 @@ struct Styles {
 
 Styles styles(std::string_view xml);
 
+// Whether the sheet's drawing holds a chart.
+bool hasChart(ZIPArchive& archive, const std::map<std::string, Relationship>& relations, std::string_view sheetPath);
+
 using Position = std::pair<std::uint32_t, std::uint32_t>;
 
 // The cells the sheet's comments are attached to, as (row, column), from every comments part it

@@ -520,6 +520,8 @@ WorkbookPayload readXLSX(ZIPArchive& archive, const NativeRequest& request, cons
         relationships(readOptionalPart(archive, relationsPath).value_or(""));
     const SheetListing& sheet = selectedSheet(listing.sheets, request.sheet);
     const auto relation = workbookRelations.find(sheet.relationId);
+    if (relation != workbookRelations.end() && relation->second.type.ends_with("/chartsheet"))
+        throw ImportError::chartSheet();
     if (relation == workbookRelations.end() || !isOneOf(relation->second.type, worksheetRelationships))
         decline();
     const std::string path = sheetPath(archive, relation->second.target, relationsPath);
@@ -536,11 +538,16 @@ WorkbookPayload readXLSX(ZIPArchive& archive, const NativeRequest& request, cons
     archive.read(*sheetEntry, [&reader](std::string_view chunk) { reader.feed(chunk); });
     reader.finish();
     cells.addCommentedCells(commentedCells(archive, sheetRelations, path));
+    const bool isChart = hasChart(archive, sheetRelations, path);
     archive.checkUnreadEntries();
 
     numbers.formatAll();
-    return std::move(cells).payload(std::move(names), stop,
-                                    [&numbers](std::uint32_t key) { return numbers.text(key); });
+    WorkbookPayload payload =
+        std::move(cells).payload(std::move(names), stop, [&numbers](std::uint32_t key) { return numbers.text(key); });
+    // A sheet that holds a chart and no cells is a chart sheet.
+    if (payload.rowCount == 0 && isChart)
+        throw ImportError::chartSheet();
+    return payload;
 }
 
 }  // namespace rowlark::workbook

@@ -23,6 +23,12 @@ def cell(text=None, repeated=None, **value):
     return element
 
 
+def element_of(paragraph):
+    element = TableCell()
+    element.addElement(paragraph)
+    return element
+
+
 def row(*cells, repeated=None):
     element = TableRow(numberrowsrepeated=repeated) if repeated else TableRow()
     for item in cells:
@@ -73,3 +79,48 @@ texts.addElement(row(cell("non-ASCII"), cell("Zürich – 東京 😀")))
 document.spreadsheet.addElement(texts)
 
 document.save(os.path.join(folder, "odfpy-values.ods"))
+
+# What the native reader shows as LibreOffice does where the library does not: the cells a merge
+# covers keep their columns, empty lines and spaces at the ends (no-break spaces too) are kept,
+# times show their duration (fractions of a second too), dates before 1900-03-01 their own date,
+# a "General" number its value where its paragraph is cut to a column's width, past the largest
+# double INF.
+mends = OpenDocumentSpreadsheet()
+mended = Table(name="Mends")
+mended.addElement(row(cell("merged"), cell("a", numbercolumnsspanned=3), CoveredTableCell(numbercolumnsrepeated=2),
+                      cell("after")))
+lines = TableCell()
+for text in ("x", None, "y"):
+    lines.addElement(P(text=text) if text else P())
+spaces = P(text="end")
+spaces.addElement(S(c=2))
+mended.addElement(row(cell("lines"), lines, element_of(spaces), cell("\u00a0nbsp\u00a0")))
+mended.addElement(row(cell("time"), cell(valuetype="time", timevalue="PT02H57M46.6S"),
+                      cell("2:57:47 AM", valuetype="time", timevalue="PT02H57M46.6S"),
+                      cell(valuetype="time", timevalue="PT66H00M00S")))
+mended.addElement(row(cell("date"), cell("12/31/99", valuetype="date", datevalue="1899-12-31T06:00:00"),
+                      cell("2/28/00", valuetype="date", datevalue="1900-02-28"),
+                      cell("x", valuetype="date", datevalue="2024-03-05T14:07:09.75")))
+mended.addElement(row(cell("number"), cell("0.333333333", valuetype="float", value="0.3333333333333333"),
+                      cell("I.NF", valuetype="float", value="INF"), cell("", valuetype="float", value="0.1")))
+mends.spreadsheet.addElement(mended)
+mends.save(os.path.join(folder, "odfpy-mends.ods"))
+
+# The numbers of number-format-values.txt as values without paragraphs, which show as "General"
+# shows them, in the texts make-openpyxl-fixtures.py writes into general-numbers.xlsx.
+here = os.path.dirname(os.path.abspath(__file__))
+with open(os.path.join(here, "..", "workbook", "number-format-values.txt"), encoding="utf-8") as file:
+    lines = [line.strip() for line in file if line.strip() and not line.startswith("#")]
+general = OpenDocumentSpreadsheet()
+numbers = Table(name="General")
+numbers.addElement(row(cell("value")))
+for line in lines:
+    try:
+        value = float(line)
+    except ValueError:
+        continue
+    # openpyxl turns the largest doubles into one past them; general-numbers.xlsx leaves them out.
+    if abs(value) < 1e308:
+        numbers.addElement(row(cell(valuetype="float", value="%.16g" % value)))
+general.spreadsheet.addElement(numbers)
+general.save(os.path.join(folder, "general-numbers.ods"))

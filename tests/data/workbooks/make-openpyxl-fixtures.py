@@ -60,3 +60,49 @@ def write(name, is1904):
 
 write("openpyxl-formats.xlsx", False)
 write("openpyxl-formats-1904.xlsx", True)
+
+# The numbers of number-format-values.txt in the General format, each as the 16 significant
+# digits openpyxl writes; make-odfpy-fixtures.py writes the same texts into general-numbers.ods.
+general = openpyxl.Workbook()
+general.active.title = "General"
+general.active.append(["value"])
+for value in values:
+    general.active.append([float("%.16g" % value)])
+general.save(os.path.join(folder, "general-numbers.xlsx"))
+
+
+# Sheets past the limits of a native read, each its own used range with a cell at each corner:
+# 1,048,577 rows, 16,385 columns, and 104 × 500,000 = 52,000,000 cells. Written as XML directly,
+# a few cells each.
+def write_sparse(name, last):
+    import zipfile
+
+    cells = '<row r="1"><c r="A1" t="inlineStr"><is><t>first</t></is></c></row>'
+    column, row = last
+    cells += '<row r="%d"><c r="%s%d" t="inlineStr"><is><t>last</t></is></c></row>' % (row, column, row)
+    parts = {
+        "[Content_Types].xml": '<?xml version="1.0" encoding="UTF-8"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">'
+        '<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>'
+        '<Default Extension="xml" ContentType="application/xml"/>'
+        '<Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>'
+        '<Override PartName="/xl/worksheets/sheet1.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/>'
+        "</Types>",
+        "_rels/.rels": '<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
+        '<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="xl/workbook.xml"/>'
+        "</Relationships>",
+        "xl/workbook.xml": '<?xml version="1.0" encoding="UTF-8"?><workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" '
+        'xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets><sheet name="Wide" sheetId="1" r:id="rId1"/></sheets></workbook>',
+        "xl/_rels/workbook.xml.rels": '<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
+        '<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/>'
+        "</Relationships>",
+        "xl/worksheets/sheet1.xml": '<?xml version="1.0" encoding="UTF-8"?><worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">'
+        '<dimension ref="A1:%s%d"/><sheetData>%s</sheetData></worksheet>' % (column, row, cells),
+    }
+    with zipfile.ZipFile(os.path.join(folder, name), "w", zipfile.ZIP_DEFLATED) as archive:
+        for part, text in parts.items():
+            archive.writestr(part, text)
+
+
+write_sparse("native-rows-over-limit.xlsx", ("A", 1048577))
+write_sparse("native-columns-over-limit.xlsx", ("XFE", 1))
+write_sparse("native-cells-over-limit.xlsx", ("CZ", 500000))
