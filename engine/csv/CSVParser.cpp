@@ -113,8 +113,10 @@ struct OverWideRow {
 
 // One pass over the text. Cell text is written back into the same buffer behind the read position
 // (unquoting only ever shrinks text). Rows of empty cells are only counted until a row with text
-// follows, so blank lines at the end never cost memory and are dropped without a trace.
-class CSVScanner {
+// follows, so blank lines at the end never cost memory and are dropped without a trace. The
+// separator is a parameter of the type, so that the scan of a comma file looks for its bytes as
+// one without a choice to make.
+template<char Separator> class CSVScanner {
 public:
     CSVScanner(std::string& text, std::size_t start)
         : text_(text)
@@ -147,7 +149,7 @@ public:
     }
 
 private:
-    enum class Ending { comma, lineBreak, endOfText };
+    enum class Ending { separator, lineBreak, endOfText };
 
     bool opensQuotedField() const { return read_ < size_ && buffer_[read_] == '"' && !extenderStartsAt(read_ + 1); }
 
@@ -177,24 +179,25 @@ private:
     Ending scanUnquotedPart()
     {
         while (true) {
-            const std::size_t special = findSpecial<',', '\n', '\r'>(buffer_, read_, size_);
+            const std::size_t special = findSpecial<Separator, '\n', '\r'>(buffer_, read_, size_);
             const bool copiedText = copyUpTo(special);
             if (special == size_)
                 return Ending::endOfText;
             read_ = special + 1;
-            if (buffer_[special] != ',') {
+            if (buffer_[special] != Separator) {
                 if (buffer_[special] == '\r')
                     skipLineFeedAfterCarriageReturn();
                 return Ending::lineBreak;
             }
-            if (isStructural(copiedText))
-                return Ending::comma;
-            put(',');
+            // A tab, like a line break, is a character of its own whatever surrounds it.
+            if (Separator == '\t' || isStructural(copiedText))
+                return Ending::separator;
+            put(Separator);
         }
     }
 
-    // Whether the comma or quote just read stands alone as a character. The scalar before it is
-    // the last one written when text was copied right before it; otherwise it is an ASCII
+    // Whether the separator or quote just read stands alone as a character. The scalar before it
+    // is the last one written when text was copied right before it; otherwise it is an ASCII
     // separator or quote, which never prepends.
     bool isStructural(bool copiedTextBefore) const
     {
@@ -469,9 +472,19 @@ private:
 
 }  // namespace
 
-ParsedCSV parseCSV(std::string text, std::size_t start)
+ParsedCSV parseCSV(std::string text, std::size_t start, Separator separator)
 {
-    return CSVScanner(text, start).run();
+    switch (separator) {
+    case Separator::semicolon:
+        return CSVScanner<';'>(text, start).run();
+    case Separator::tab:
+        return CSVScanner<'\t'>(text, start).run();
+    case Separator::pipe:
+        return CSVScanner<'|'>(text, start).run();
+    case Separator::comma:
+        break;
+    }
+    return CSVScanner<','>(text, start).run();
 }
 
 }  // namespace rowlark::csv
