@@ -62,11 +62,11 @@ TEST_F(FileSlotTest, SlotsShowTheirFileOrInviteAChoice)
     const QString people =
         writeFile("people.csv", "id,address\n1,\"{\"\"city\"\":\"\"Oslo\"\",\"\"zip\"\":\"\"0150\"\"}\"\n");
     load(people, true);
-    EXPECT_EQ(shown(true), "people.csv | 1 rows · 4 columns · 2 from JSON | " + people);
+    EXPECT_EQ(shown(true), "people.csv | 1 row · 4 columns · 2 from JSON | " + people);
 
     // A failed load leaves the card as it was.
     load(writeFile("broken.csv", "a\n\"x\n"), true);
-    EXPECT_EQ(shown(true), "people.csv | 1 rows · 4 columns · 2 from JSON | " + people);
+    EXPECT_EQ(shown(true), "people.csv | 1 row · 4 columns · 2 from JSON | " + people);
     model.setErrorMessage(std::nullopt);
 }
 
@@ -103,7 +103,7 @@ TEST_F(FileSlotTest, PickingAnotherSheetReloadsTheFileAndDropsTheResult)
     ASSERT_TRUE(model.left().has_value());
     EXPECT_EQ(model.left()->sheet, std::optional<std::string>("Other"));
     EXPECT_EQ(picker(true)->currentText(), "Other");
-    EXPECT_EQ(part<QLabel>(true, "fileSlotDetails")->text(), "1 rows · 1 columns");
+    EXPECT_EQ(part<QLabel>(true, "fileSlotDetails")->text(), "1 row · 1 column");
     EXPECT_EQ(model.summary(), nullptr);
 }
 

@@ -199,7 +199,7 @@ TEST_F(WindowTest, ErrorShowsTheAlertOnceUntilOkOrTheMessageGoes)
     ASSERT_EQ(shownAlerts(window).size(), 1);
     QMessageBox* alert = shownAlerts(window).front();
     EXPECT_EQ(alert->text(), "Couldn’t complete that action");
-    EXPECT_EQ(alert->informativeText(), "The CSV contains an unclosed quoted field.");
+    EXPECT_EQ(alert->informativeText(), "File A (broken.csv): The CSV contains an unclosed quoted field.");
     EXPECT_FALSE(model.left().has_value());
 
     alert->button(QMessageBox::Ok)->click();

@@ -45,8 +45,8 @@ QString changedFieldsCaption(const records::RowDifference& row)
     const std::size_t named = std::min(row.cells.size(), namedFieldCount);
     for (std::size_t i = 0; i < named; ++i)
         headers << widgets::shortenedText(row.cells[i].leftHeader, captionTextLength);
-    return QCoreApplication::translate("ResultTexts", "%1 changed fields · %2")
-        .arg(row.cells.size())
+    return QCoreApplication::translate("ResultTexts", "%n changed field(s) · %1", nullptr,
+                                       static_cast<int>(row.cells.size()))
         .arg(headers.join(QStringLiteral(", ")));
 }
 

@@ -393,7 +393,7 @@ void ResultsView::refreshFilterStatus()
 {
     filtering_->setVisible(model_.isFiltering());
     const auto count = static_cast<qint64>(model_.filteredIndices().size());
-    resultCount_->setText(tr("%1 results").arg(groupedNumber(count)));
+    resultCount_->setText(tr("%Ln result(s)", nullptr, static_cast<int>(count)));
     refreshChangedColumn();
 }
 
@@ -420,7 +420,8 @@ void ResultsView::refreshWarnings()
     const records::ComparisonSummary* summary = model_.summary().get();
     const std::int64_t ambiguous = summary ? summary->ambiguousDuplicateKeyGroups : 0;
     ambiguityWarningText_->setText(
-        tr("%1 duplicate-key groups have ambiguous pairings. Review them or add another key column.").arg(ambiguous));
+        tr("%n duplicate-key group(s) have ambiguous pairings. Review them or add another key column.", nullptr,
+           static_cast<int>(ambiguous)));
     ambiguityWarning_->setVisible(ambiguous >= 1);
     // A dropped or added column is never silent.
     QStringList inOneFile;

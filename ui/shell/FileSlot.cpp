@@ -51,10 +51,8 @@ QString FileSlot::workbookHelp()
 
 QString tableDetails(const table::Table& table)
 {
-    const QLocale locale;
-    QString details = FileSlot::tr("%1 rows · %2 columns")
-                          .arg(locale.toString(static_cast<qulonglong>(table.rowCount())),
-                               locale.toString(static_cast<qulonglong>(table.columnCount())));
+    QString details = FileSlot::tr("%Ln row(s)", nullptr, static_cast<int>(table.rowCount())) + QStringLiteral(" · ") +
+                      FileSlot::tr("%Ln column(s)", nullptr, static_cast<int>(table.columnCount()));
     if (table.derivedColumnCount() >= 1)
         details += FileSlot::tr(" · %1 from JSON").arg(table.derivedColumnCount());
     return details;

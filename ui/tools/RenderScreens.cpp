@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include "model/ComparisonModel.h"
+#include "model/Translations.h"
 #include "ui/shell/MainWindow.h"
 
 namespace {
@@ -98,6 +99,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
+    rowlark::model::installTranslations(application);
     if (argc != 2) {
         std::fprintf(stderr, "usage: rowlark-screens OUTPUT_FOLDER\n");
         return 2;
