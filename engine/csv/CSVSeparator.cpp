@@ -170,7 +170,8 @@ std::optional<Separator> separatorNamed(std::string_view text)
     if (text == "\\t")
         return Separator::tab;
     std::string lowered(text);
-    std::ranges::transform(lowered, lowered.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::ranges::transform(lowered, lowered.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     for (const Separator separator : allSeparators) {
         const char character = static_cast<char>(separator);
         if (text == std::string_view(&character, 1) || lowered == name(separator))
