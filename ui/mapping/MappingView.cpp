@@ -111,6 +111,7 @@ QWidget* MappingView::buildHeaderBand()
 
     auto* row = new QHBoxLayout(band);
     row->setContentsMargins(bandPadding, bandPadding, bandPadding, bandPadding);
+    widgets::setCompactMargins(row, {bandPadding, 8, bandPadding, 8});
     row->setSpacing(12);
     row->addLayout(titles);
     row->addStretch();
@@ -179,6 +180,7 @@ QWidget* MappingView::buildBottomBar()
 
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(bottomBarPadding, bottomBarPadding, bottomBarPadding, bottomBarPadding);
+    widgets::setCompactMargins(row, {bottomBarPadding, 6, bottomBarPadding, 6});
     row->setSpacing(12);
     row->addWidget(ignoreCase_);
     row->addWidget(note);

@@ -19,9 +19,9 @@ namespace rowlark::ui::results {
 namespace {
 
 constexpr int margin = 20;
-constexpr int listMinimumWidth = 510;
-constexpr int paneMinimumWidth = 290;
-constexpr int paneMaximumWidth = 440;
+constexpr int listMinimumWidth = 300;
+constexpr int listDefaultWidth = 480;
+constexpr int paneMinimumWidth = 260;
 constexpr int paneDefaultWidth = 350;
 constexpr qsizetype columnChipLength = 40;
 
@@ -118,6 +118,7 @@ QWidget* ResultsView::buildSummaryBar()
 
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(margin, 14, margin, 10);
+    widgets::setCompactMargins(row, {margin, 6, margin, 4});
     row->setSpacing(28);
     for (ResultCounter* counter : {matching_, changed_, onlyLeft_, onlyRight_})
         row->addWidget(counter, 0, Qt::AlignVCenter);
@@ -175,6 +176,7 @@ QWidget* ResultsView::buildFilterBar()
 
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(margin, 0, margin, 10);
+    widgets::setCompactMargins(row, {margin, 0, margin, 4});
     row->setSpacing(10);
     row->addWidget(show);
     row->addWidget(filterPicker_);
@@ -229,16 +231,19 @@ QWidget* ResultsView::buildContent()
     noResults_ = new widgets::ContentPlaceholder(widgets::Symbol::search, QString(), QString(), content_);
     noResults_->setObjectName(QStringLiteral("noResultsPlaceholder"));
 
+    // The inspector beside the list takes the width the list does not need, and the user may narrow
+    // it; where the two do not fit side by side, it goes below the list.
     split_ = new QSplitter(Qt::Horizontal, content_);
     split_->setObjectName(QStringLiteral("resultsSplit"));
     split_->setChildrenCollapsible(false);
-    split_->setHandleWidth(1);
+    split_->setHandleWidth(3);
     split_->setStyleSheet(QStringLiteral("QSplitter::handle { background: palette(midlight); }"));
     split_->addWidget(buildResultList());
     split_->addWidget(buildInspectorPane());
-    split_->setStretchFactor(0, 1);
-    split_->setStretchFactor(1, 0);
-    split_->setSizes({listMinimumWidth * 2, paneDefaultWidth});
+    split_->setStretchFactor(0, 0);
+    split_->setStretchFactor(1, 1);
+    split_->setSizes({listDefaultWidth, paneDefaultWidth});
+    split_->installEventFilter(this);
 
     content_->addWidget(noDifferences_);
     content_->addWidget(noResults_);
@@ -259,6 +264,8 @@ QWidget* ResultsView::buildResultList()
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setFrameShape(QFrame::NoFrame);
     list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Rows shorten their lines to the list's width, which a narrower window only narrows.
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->setUniformItemSizes(false);
     connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { selectRow(current); });
@@ -309,6 +316,7 @@ QWidget* ResultsView::buildPagingBar()
 
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(12, 12, 12, 12);
+    widgets::setCompactMargins(row, {12, 4, 12, 4});
     row->addWidget(previous_);
     row->addStretch();
     row->addWidget(pageLabel_);
@@ -322,12 +330,32 @@ QWidget* ResultsView::buildInspectorPane()
     inspectorPane_ = new QStackedWidget(split_);
     inspectorPane_->setObjectName(QStringLiteral("inspectorPane"));
     inspectorPane_->setMinimumWidth(paneMinimumWidth);
-    inspectorPane_->setMaximumWidth(paneMaximumWidth);
     selectRecord_ = new widgets::ContentPlaceholder(widgets::Symbol::sidebar, tr("Select a record"),
                                                     tr("Full values appear here, without clipping."), inspectorPane_);
     selectRecord_->setObjectName(QStringLiteral("selectRecordPlaceholder"));
     inspectorPane_->addWidget(selectRecord_);
     return inspectorPane_;
+}
+
+bool ResultsView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == split_ && event->type() == QEvent::Resize)
+        placeInspector();
+    return QWidget::eventFilter(watched, event);
+}
+
+void ResultsView::placeInspector()
+{
+    const bool isBeside = split_->width() >= listMinimumWidth + paneDefaultWidth;
+    const Qt::Orientation orientation = isBeside ? Qt::Horizontal : Qt::Vertical;
+    if (split_->orientation() == orientation)
+        return;
+    split_->setOrientation(orientation);
+    split_->setStretchFactor(0, isBeside ? 0 : 1);
+    if (isBeside)
+        split_->setSizes({listDefaultWidth, split_->width() - listDefaultWidth});
+    else
+        split_->setSizes({split_->height() / 2, split_->height() - split_->height() / 2});
 }
 
 void ResultsView::followResult()

@@ -39,7 +39,11 @@ public:
     // The search over keys and values, for the window's find key.
     QLineEdit* searchField() const { return search_; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void placeInspector();
     QWidget* buildSummaryBar();
     QWidget* buildFilterBar();
     QWidget* buildWarning(const QString& name, widgets::Symbol symbol, const QColor& color, QLabel*& text);

@@ -71,13 +71,15 @@ ComparisonWorkspace::ComparisonWorkspace(model::ComparisonModel& model, QWidget*
     , model_(model)
 {
     setObjectName(QStringLiteral("comparisonWorkspace"));
-    setMinimumSize(1100, 700);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    column->addWidget(buildHeader());
-    column->addWidget(widgets::horizontalDivider(this));
+    // The title band holds no control: a short window gives its room to the screens.
+    for (QWidget* band : {buildHeader(), static_cast<QWidget*>(widgets::horizontalDivider(this))}) {
+        column->addWidget(band);
+        widgets::hideWhenCompact(band);
+    }
     column->addWidget(buildFileRow());
     column->addWidget(buildScreenRow());
     column->addWidget(widgets::horizontalDivider(this));
@@ -100,6 +102,7 @@ ComparisonWorkspace::ComparisonWorkspace(model::ComparisonModel& model, QWidget*
 QWidget* ComparisonWorkspace::buildHeader()
 {
     auto* header = new QWidget(this);
+    header->setObjectName(QStringLiteral("workspaceHeader"));
     auto* symbol = widgets::symbolLabel(widgets::Symbol::compare, 36, widgets::accentColor(), header);
     auto* title = widgets::styledLabel(QStringLiteral("Rowlark"), widgets::TextStyle::title3, false, header);
     auto* taglineLabel = widgets::styledLabel(tagline(), widgets::TextStyle::callout, false, header);
@@ -129,6 +132,7 @@ QWidget* ComparisonWorkspace::buildFileRow()
     auto* fileRow = new QWidget(this);
     auto* row = new QHBoxLayout(fileRow);
     row->setContentsMargins(padding + 4, padding, padding + 4, 4);
+    widgets::setCompactMargins(row, {padding + 4, 8, padding + 4, 0});
     row->setSpacing(12);
     row->addWidget(new FileSlot(model_, true, fileRow), 1);
     row->addWidget(buildSwapButton(fileRow), 0, Qt::AlignVCenter);
@@ -180,6 +184,7 @@ QWidget* ComparisonWorkspace::buildScreenRow()
 
     auto* row = new QHBoxLayout(screenRow);
     row->setContentsMargins(padding + 4, 10, padding + 4, 12);
+    widgets::setCompactMargins(row, {padding + 4, 6, padding + 4, 6});
     row->addWidget(tabPicker_);
     row->addStretch();
     row->addWidget(elapsed_);

@@ -140,6 +140,20 @@ int main(int argc, char** argv)
     settle();
     isComplete &= save(window.grab(), folder, QStringLiteral("results-by-column.png"));
 
+    // The least window, as on a small laptop screen or a large one at twice the scale.
+    const QSize usual = window.size();
+    window.resize(window.minimumSize());
+    model.setChangedColumn(std::nullopt);
+    if (!waitUntilIdle(model, "showing every column"))
+        return 1;
+    selectFirstChanged(model);
+    settle();
+    isComplete &= save(window.grab(), folder, QStringLiteral("results-narrow.png"));
+    model.setTab(rowlark::model::WorkspaceTab::mapping);
+    settle();
+    isComplete &= save(window.grab(), folder, QStringLiteral("mapping-narrow.png"));
+    window.resize(usual);
+
     const QTemporaryDir files;
     if (!files.isValid() || !loadAgreeingFiles(model, files))
         return 1;

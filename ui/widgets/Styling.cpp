@@ -161,4 +161,51 @@ void makeProminent(QPushButton* button, bool isLarge)
     button->setIconSize(QSize(16, 16));
 }
 
+namespace {
+
+constexpr char compactProperty[] = "rowlarkIsCompact";
+constexpr char usualMarginsProperty[] = "rowlarkUsualMargins";
+constexpr char compactMarginsProperty[] = "rowlarkCompactMargins";
+constexpr char hiddenWhenCompactProperty[] = "rowlarkHiddenWhenCompact";
+
+void applyMargins(QLayout* layout, bool isCompact)
+{
+    const char* property = isCompact ? compactMarginsProperty : usualMarginsProperty;
+    layout->setContentsMargins(layout->property(property).value<QMargins>());
+}
+
+}  // namespace
+
+bool isCompact(const QWidget* widget)
+{
+    return widget->window()->property(compactProperty).toBool();
+}
+
+void setCompactMargins(QLayout* layout, const QMargins& compact)
+{
+    layout->setProperty(usualMarginsProperty, QVariant::fromValue(layout->contentsMargins()));
+    layout->setProperty(compactMarginsProperty, QVariant::fromValue(compact));
+    if (layout->parentWidget())
+        applyMargins(layout, isCompact(layout->parentWidget()));
+}
+
+void hideWhenCompact(QWidget* widget)
+{
+    widget->setProperty(hiddenWhenCompactProperty, true);
+    widget->setHidden(isCompact(widget));
+}
+
+void setCompact(QWidget* window, bool isCompact)
+{
+    if (window->property(compactProperty).toBool() == isCompact)
+        return;
+    window->setProperty(compactProperty, isCompact);
+    for (QLayout* layout : window->findChildren<QLayout*>())
+        if (layout->property(compactMarginsProperty).isValid())
+            applyMargins(layout, isCompact);
+    for (QWidget* widget : window->findChildren<QWidget*>())
+        if (widget->property(hiddenWhenCompactProperty).toBool())
+            widget->setHidden(isCompact);
+}
+
 }  // namespace rowlark::ui::widgets

@@ -5,6 +5,8 @@
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
+#include <QLayout>
+#include <QMargins>
 #include <QPushButton>
 #include <QString>
 #include <QStringView>
@@ -62,5 +64,14 @@ void makeProminent(QPushButton* button, bool isLarge);
 
 // A secondary action beside a prominent one: outlined, of the same height.
 void makeBordered(QPushButton* button, bool isLarge);
+
+// A short window (a small laptop screen, or a large one at twice the scale) lays its bands out
+// tighter: a layout given compact margins takes them while its window is short, and its usual
+// margins, those it has now, otherwise; a widget that only decorates is hidden meanwhile.
+void setCompactMargins(QLayout* layout, const QMargins& compact);
+void hideWhenCompact(QWidget* widget);
+// Applies the window's shortness to every layout and widget in it so marked.
+void setCompact(QWidget* window, bool isCompact);
+bool isCompact(const QWidget* widget);
 
 }  // namespace rowlark::ui::widgets
