@@ -130,6 +130,8 @@ QWidget* ComparisonWorkspace::buildHeader()
 QWidget* ComparisonWorkspace::buildFileRow()
 {
     auto* fileRow = new QWidget(this);
+    // As tall as its cards, which are as tall as their lines: the screens below give way instead.
+    fileRow->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* row = new QHBoxLayout(fileRow);
     row->setContentsMargins(padding + 4, padding, padding + 4, 4);
     widgets::setCompactMargins(row, {padding + 4, 8, padding + 4, 0});
