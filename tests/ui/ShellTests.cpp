@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -80,6 +81,36 @@ TEST_F(WindowTest, FilesNamedAtStartLoadFirstAsAAndSecondAsB)
     ASSERT_TRUE(QTest::qWaitFor([this] { return model.right().has_value() && !model.isBusy(); }, 20000));
     EXPECT_EQ(model.left()->name, "first.csv");
     EXPECT_EQ(model.right()->name, "second.csv");
+}
+
+// `rowlark BAD GOOD` keeps GOOD loaded, and the alert names the side and the file that failed.
+TEST_F(WindowTest, AFileNamedAtStartThatFailsLeavesTheOtherLoaded)
+{
+    window.openFiles({folder.path(), writeFile("good.csv", "id,name\n1,a\n")});
+    waitUntilIdle();
+    EXPECT_FALSE(model.left().has_value());
+    ASSERT_TRUE(model.right().has_value());
+    EXPECT_EQ(model.right()->name, "good.csv");
+    const QString folderName = QFileInfo(folder.path()).fileName();
+    EXPECT_EQ(model.errorMessage().value_or(""), "File A: " + folderName + " is a folder, not a file.");
+    model.setErrorMessage(std::nullopt);
+}
+
+// With only File A loaded the empty state invites the second file, and its button chooses File B.
+TEST_F(WindowTest, EmptyStateAsksForTheSideStillMissing)
+{
+    auto* choose = find<QPushButton>("chooseFirstFileButton");
+    EXPECT_EQ(choose->text(), "Choose first file…");
+    model.load(writeFile("first.csv", "id,name\n1,a\n"), true);
+    waitUntilIdle();
+    EXPECT_EQ(screenName(), "emptyState");
+    EXPECT_EQ(choose->text(), "Choose second file…");
+    dialogs->openAnswer = writeFile("second.csv", "id,name\n1,b\n");
+    QTest::mouseClick(choose, Qt::LeftButton);
+    waitUntilIdle();
+    ASSERT_TRUE(model.right().has_value());
+    EXPECT_EQ(model.right()->name, "second.csv");
+    EXPECT_EQ(model.left()->name, "first.csv");
 }
 
 // The button and the command of the empty state and the card of a file slot each ask for their side.

@@ -5,8 +5,8 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QProcess>
-#include <QScrollBar>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 
 #include "tests/ui/WindowTesting.h"

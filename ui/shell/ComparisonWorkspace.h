@@ -28,7 +28,8 @@ public:
 
     static QString errorTitle();
 
-    // Loads the first path as File A and the second, if any, as File B, as two dropped files are.
+    // Loads the first path as File A and the second, if any, as File B, as two dropped files are:
+    // each that reads is loaded, whether or not the other does.
     void openFiles(const QStringList& paths);
 
 private:

@@ -254,8 +254,8 @@ void FileSlot::showLoadedChoices()
     // A name longer than the picker is cut there; the tooltip holds it whole.
     sheetPicker_->setToolTip(hasSheet ? widgets::plainToolTip(model::utf8Text(*side->sheet)) : QString());
     const bool hasSeparator = side && side->separator;
-    separatorPicker_->setCurrentIndex(
-        hasSeparator ? separatorPicker_->findData(static_cast<int>(*side->separator)) : -1);
+    separatorPicker_->setCurrentIndex(hasSeparator ? separatorPicker_->findData(static_cast<int>(*side->separator))
+                                                   : -1);
 }
 
 // An operation ended or gave way to another without replacing the side (a reload failed, was

@@ -122,7 +122,8 @@ int main(int argc, char** argv)
 {
     const QTemporaryDir platformFolder;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(largeScreenConfiguration(platformFolder)));
+        qputenv("QT_QPA_PLATFORM",
+                "offscreen:configfile=" + QFile::encodeName(largeScreenConfiguration(platformFolder)));
     QApplication application(argc, argv);
     rowlark::model::installTranslations(application);
     if (argc != 2) {
