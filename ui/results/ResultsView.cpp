@@ -57,14 +57,13 @@ ResultsView::ResultsView(model::ComparisonModel& model, QWidget* parent)
     column->setSpacing(0);
     column->addWidget(buildSummaryBar());
     column->addWidget(buildFilterBar());
-    column->addWidget(
-        buildWarning(QStringLiteral("keyWarning"), widgets::Symbol::key, widgets::orangeColor(), keyWarningText_));
+    column->addWidget(buildWarning(QStringLiteral("keyWarning"), widgets::Symbol::key, true, keyWarningText_));
     keyWarning_ = keyWarningText_->parentWidget();
-    column->addWidget(buildWarning(QStringLiteral("ambiguityWarning"), widgets::Symbol::warning, widgets::orangeColor(),
-                                   ambiguityWarningText_));
+    column->addWidget(
+        buildWarning(QStringLiteral("ambiguityWarning"), widgets::Symbol::warning, true, ambiguityWarningText_));
     ambiguityWarning_ = ambiguityWarningText_->parentWidget();
-    column->addWidget(buildWarning(QStringLiteral("columnsInOneFile"), widgets::Symbol::info,
-                                   widgets::secondaryColor(palette()), columnsInOneFileText_));
+    column->addWidget(
+        buildWarning(QStringLiteral("columnsInOneFile"), widgets::Symbol::info, false, columnsInOneFileText_));
     columnsInOneFile_ = columnsInOneFileText_->parentWidget();
     column->addSpacing(6);
     column->addWidget(widgets::horizontalDivider(this));
@@ -103,7 +102,7 @@ QWidget* ResultsView::buildSummaryBar()
     search_->setPlaceholderText(tr("Search keys and values…"));
     search_->setAccessibleName(tr("Search keys and values"));
     search_->setFixedWidth(240);
-    search_->setClearButtonEnabled(true);
+    widgets::addClearButton(search_);
     search_->addAction(widgets::symbolIcon(widgets::Symbol::search, widgets::secondaryColor(palette())),
                        QLineEdit::LeadingPosition);
     search_->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid palette(mid); border-radius: 7px; "
@@ -188,21 +187,40 @@ QWidget* ResultsView::buildFilterBar()
     return bar;
 }
 
-QWidget* ResultsView::buildWarning(const QString& name, widgets::Symbol symbol, const QColor& color, QLabel*& text)
+// A line of the warning colour, or of the secondary colour when it only informs.
+QWidget* ResultsView::buildWarning(const QString& name, widgets::Symbol symbol, bool isWarning, QLabel*& text)
 {
     auto* line = new QWidget(this);
     line->setObjectName(name);
     text = widgets::styledLabel(QString(), widgets::TextStyle::callout, false, line);
     text->setObjectName(name + QStringLiteral("Text"));
     text->setWordWrap(true);
-    paintText(text, color);
+    auto* icon = new QLabel(line);
+    warningLines_.push_back({icon, text, symbol, isWarning});
+    paintWarning(warningLines_.back());
 
     auto* row = new QHBoxLayout(line);
     row->setContentsMargins(margin, 0, margin, 6);
     row->setSpacing(8);
-    row->addWidget(widgets::symbolLabel(symbol, 14, color, line), 0, Qt::AlignTop);
+    row->addWidget(icon, 0, Qt::AlignTop);
     row->addWidget(text, 1);
     return line;
+}
+
+void ResultsView::paintWarning(const WarningLine& line)
+{
+    const QColor color = line.isWarning ? widgets::warningColor(palette()) : widgets::secondaryColor(palette());
+    paintText(line.text, color);
+    line.icon->setPixmap(widgets::symbolPixmap(line.symbol, 14, color, devicePixelRatioF()));
+}
+
+// The warnings keep their contrast when the window turns light or dark.
+void ResultsView::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        for (const WarningLine& line : warningLines_)
+            paintWarning(line);
 }
 
 // The changes by column beside the list, outside the content's placeholders: a column chosen there

@@ -4,11 +4,11 @@
 // the last comparison, the current screen, the status bar, and the alert for failed operations.
 // It holds no state of its own; everything follows the model.
 
-#include <QButtonGroup>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QStackedWidget>
+#include <QTabBar>
 #include <QToolButton>
 #include <QWidget>
 
@@ -45,8 +45,7 @@ private:
     void refreshAlert();
 
     model::ComparisonModel& model_;
-    QButtonGroup* tabs_;
-    QWidget* tabPicker_;
+    QTabBar* tabPicker_;
     QLabel* elapsed_;
     QStackedWidget* content_;
     EmptyState* emptyState_;

@@ -127,7 +127,8 @@ FileSlot::FileSlot(model::ComparisonModel& model, bool leftSide, QWidget* parent
     title_ = new widgets::ElidedLabel(mainArea_);
     title_->setObjectName(QStringLiteral("fileSlotTitle"));
     title_->setFont(widgets::styledFont(widgets::TextStyle::headline));
-    details_ = widgets::styledLabel(QString(), widgets::TextStyle::callout, true, mainArea_);
+    details_ = new widgets::ElidedLabel(mainArea_, Qt::ElideRight);
+    widgets::styleLabel(details_, widgets::TextStyle::callout, true);
     details_->setObjectName(QStringLiteral("fileSlotDetails"));
     workbookLine_ = widgets::styledLabel(QString(), widgets::TextStyle::caption, false, mainArea_);
     workbookLine_->setObjectName(QStringLiteral("fileSlotWorkbookLine"));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QAction>
 #include <QApplication>
 #include <QPalette>
 #include <QTextBoundaryFinder>
@@ -65,6 +66,12 @@ QFont emphasizedFont(TextStyle style)
 QLabel* styledLabel(const QString& text, TextStyle style, bool isSecondary, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
+    styleLabel(label, style, isSecondary);
+    return label;
+}
+
+void styleLabel(QLabel* label, TextStyle style, bool isSecondary)
+{
     label->setTextFormat(Qt::PlainText);
     label->setFont(styledFont(style));
     if (isSecondary) {
@@ -72,7 +79,6 @@ QLabel* styledLabel(const QString& text, TextStyle style, bool isSecondary, QWid
         palette.setColor(QPalette::WindowText, secondaryColor(palette));
         label->setPalette(palette);
     }
-    return label;
 }
 
 QString plainToolTip(const QString& text)
@@ -102,6 +108,16 @@ QString decodedStart(std::string_view utf8, qsizetype limit)
 QString shortenedText(std::string_view utf8, qsizetype limit)
 {
     return shortenedText(decodedStart(utf8, limit), limit);
+}
+
+void addClearButton(QLineEdit* field)
+{
+    field->setClearButtonEnabled(true);
+    // Qt names the clear button's action so; the button shows the action's text to assistive technology.
+    if (auto* clear = field->findChild<QAction*>(QStringLiteral("_q_qlineeditclearaction"))) {
+        clear->setText(QCoreApplication::translate("Styling", "Clear search"));
+        clear->setToolTip(clear->text());
+    }
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMargins>
 #include <QPushButton>
 #include <QString>
@@ -25,6 +26,8 @@ QFont emphasizedFont(TextStyle style);
 // A label in `style`; `isSecondary` fades its colour. Its text is always plain, as labels show names and
 // values from the files and the user, which must never be taken for markup.
 QLabel* styledLabel(const QString& text, TextStyle style, bool isSecondary, QWidget* parent = nullptr);
+// Gives a label of another kind the look of styledLabel.
+void styleLabel(QLabel* label, TextStyle style, bool isSecondary);
 
 // Hover help that shows `text` as written: tooltips guess their format, so a text from a file or the user
 // that would pass for markup goes in escaped.
@@ -53,6 +56,10 @@ inline QString boundedText(std::string_view utf8)
 {
     return shortenedText(utf8, shownTextLength);
 }
+
+// Gives a search field the button that clears it, named for assistive technology and its tooltip
+// (Qt's own button has no name).
+void addClearButton(QLineEdit* field);
 
 // A thin horizontal line between the bands of the window.
 QFrame* horizontalDivider(QWidget* parent = nullptr);
