@@ -353,5 +353,40 @@ TEST(QtFileDialogs, OpenAndSaveStartInTheFolderLastChosenInEither)
     EXPECT_EQ(answer, std::nullopt);
 }
 
+// The save dialog explains the export inside it, under a title of its own, and refuses the name of a
+// file type that reports are not written as.
+TEST(QtFileDialogs, SaveDialogExplainsItselfAndRefusesOtherFileTypes)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir saved;
+    shell::QtFileDialogs dialogs;
+    QString title;
+    QString explanation;
+    QStringList refusals;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* refusal = qobject_cast<QMessageBox*>(modal)) {
+            refusals << refusal->text();
+            refusal->accept();
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            title = dialog->windowTitle();
+            if (auto* label = dialog->findChild<QLabel*>("reportSaveExplanation"))
+                explanation = label->text();
+            dialog->selectFile(saved.filePath(refusals.isEmpty() ? "report.ods" : "report.XLSX"));
+            static_cast<QDialog*>(dialog)->accept();
+            if (!refusals.isEmpty())
+                poll.stop();
+        }
+    });
+    poll.start(10);
+    const std::optional<QString> answer = dialogs.saveFile("comparison-report.csv", "Exports the current filter.");
+    EXPECT_EQ(title, "Export filtered report");
+    EXPECT_EQ(explanation, "Exports the current filter.");
+    EXPECT_EQ(refusals, QStringList({"Reports are saved as CSV files (.csv) or Excel workbooks (.xlsx). Choose a "
+                                     "name that ends in .csv or .xlsx."}));
+    EXPECT_EQ(answer, saved.filePath("report.XLSX"));
+}
+
 }  // namespace
 }  // namespace rowlark::ui::testing
