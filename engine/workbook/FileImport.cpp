@@ -453,7 +453,7 @@ ImportedTable readTable(const fs::path& path, const std::optional<std::string>& 
     if (!sheetRead && !payload.sheetNames.empty())
         sheetRead = payload.sheetNames.front();
     std::vector<std::string> sheets = payload.sheetNames;
-    return {table(std::move(payload)), std::move(sheets), std::move(sheetRead)};
+    return {table(std::move(payload)), std::move(sheets), std::move(sheetRead), std::nullopt};
 }
 
 }  // namespace rowlark::workbook::FileImport

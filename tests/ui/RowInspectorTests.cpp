@@ -97,7 +97,9 @@ TEST_F(RowInspectorTest, ChangedFieldMarksTheDifferingWordsOfBothValues)
 // however narrow the column, and copying the value still takes all of it.
 TEST_F(RowInspectorTest, ChangesPastTheShownStartAreShownAroundWhatDiffers)
 {
-    const std::string before(20'000, 'q');
+    std::string before(20'000, 'q');
+    before[8'000] = 'a';
+    before[15'000] = 'b';
     std::string after = before;
     after[8'000] = 'X';
     after[15'000] = 'Y';
@@ -108,11 +110,14 @@ TEST_F(RowInspectorTest, ChangesPastTheShownStartAreShownAroundWhatDiffers)
     const results::FieldEntry& notes = entries()[1];
     EXPECT_TRUE(notes.right.isExcerpt);
     EXPECT_EQ(notes.right.value, gap + context + "X" + context + gap + context + "Y" + context + gap);
-    EXPECT_EQ(notes.left.value, gap + context + "q" + context + gap + context + "q" + context + gap);
-    QStringList marked;
-    for (const QTextLayout::FormatRange& mark : fieldList()->editMarks(1, false))
-        marked << notes.right.value.mid(mark.start, mark.length);
-    EXPECT_EQ(marked, QStringList({"X", "Y"}));
+    EXPECT_EQ(notes.left.value, gap + context + "a" + context + gap + context + "b" + context + gap);
+    for (const bool leftSide : {true, false}) {
+        const QString& shown = leftSide ? notes.left.value : notes.right.value;
+        QStringList marked;
+        for (const QTextLayout::FormatRange& mark : fieldList()->editMarks(1, leftSide))
+            marked << shown.mid(mark.start, mark.length);
+        EXPECT_EQ(marked, leftSide ? QStringList({"a", "b"}) : QStringList({"X", "Y"}));
+    }
     EXPECT_EQ(results::InspectorFieldList::noteText(notes.right),
               "Shown around what differs · copying takes the whole value");
 
