@@ -70,7 +70,6 @@ QRect noteBounds(const FieldSide& side, int width)
         .boundingRect(QRect(0, 0, width, 1 << 20), Qt::TextWordWrap, InspectorFieldList::noteText(side));
 }
 
-
 // QTextLayout breaks lines only at U+2028 and would draw a carriage return as a box. Swapping one
 // character for one keeps every position in place, so a selection maps straight back onto the value
 // as read.

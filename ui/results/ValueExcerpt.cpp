@@ -80,8 +80,8 @@ ValueExcerpt excerptAround(std::string_view value, const std::vector<text::TextS
         const bool isCut = shown != whole;
         const qsizetype kept = shown.size() - (isCut ? 1 : 0);
         // The bytes behind what is shown: a mark is measured no further, however long its part.
-        const std::size_t shownBytes = isCut ? static_cast<std::size_t>(shown.first(kept).toUtf8().size())
-                                             : part.end - part.begin;
+        const std::size_t shownBytes =
+            isCut ? static_cast<std::size_t>(shown.first(kept).toUtf8().size()) : part.end - part.begin;
         const qsizetype partStart = excerpt.text.size();
         excerpt.text += shown;
         for (; span != spans.end() && span->begin < part.end; ++span) {

@@ -36,7 +36,8 @@ protected:
                    std::stop_token stop = {})
     {
         const fs::path path = folder_ / "report.xlsx";
-        const XLSXReport::Details details{"a.csv", "b.csv", leftHeaders, rightHeaders, "id", "7 Dec 2026 10:00", "", "", ""};
+        const XLSXReport::Details details{"a.csv", "b.csv", leftHeaders, rightHeaders, "id", "7 Dec 2026 10:00",
+                                          "",      "",      ""};
         isWritten_ = XLSXReport::write(path, summary, details, all(summary), stop);
         return path;
     }
@@ -183,8 +184,8 @@ TEST_F(XLSXReportTest, ValuesLongerThanACellHoldsAreCutToEndInAnEllipsis)
             {records::UUID::random(), "1", records::DiffStatus::onlyLeft, Row{"1", value}, std::nullopt, {}}};
         XLSXReport::Alterations alterations;
         ASSERT_TRUE(XLSXReport::write(folder_ / "long.xlsx", summary,
-                                      {"a.csv", "b.csv", {"id", "note"}, {"id", "note"}, "id", "", "", "", ""}, all(summary), {},
-                                      &alterations));
+                                      {"a.csv", "b.csv", {"id", "note"}, {"id", "note"}, "id", "", "", "", ""},
+                                      all(summary), {}, &alterations));
         EXPECT_EQ(read(folder_ / "long.xlsx", "Report").table.cell(0, 3), kept) << value.size();
         const bool isCut = kept != value && kept != "'" + value;
         EXPECT_EQ(alterations.cutCells, isCut ? 1u : 0u) << value.size();
@@ -203,8 +204,8 @@ TEST_F(XLSXReportTest, BothReportsCountTheFormulaLikeValues)
     const Row headers{"id", "name"};
     const records::ComparisonSummary summary = formulaSummary();
     XLSXReport::Alterations alterations;
-    XLSXReport::write(folder_ / "formulas.xlsx", summary, {"a.csv", "b.csv", headers, headers, "id", "", "", "", ""}, all(summary),
-                      {}, &alterations);
+    XLSXReport::write(folder_ / "formulas.xlsx", summary, {"a.csv", "b.csv", headers, headers, "id", "", "", "", ""},
+                      all(summary), {}, &alterations);
     std::size_t escaped = 0;
     ComparisonReport::csv(summary, "a.csv", "b.csv", headers, headers, all(summary), &escaped);
     EXPECT_EQ(alterations.escapedFields, 7u);

@@ -78,8 +78,9 @@ TEST(UTF16, DecodesEveryScalarInBothByteOrdersAndRefusesBrokenPairs)
     EXPECT_EQ(decodeUTF16(little, ByteOrder::littleEndian), expected);
     EXPECT_EQ(decodeUTF16(big, ByteOrder::bigEndian), expected);
     EXPECT_EQ(decodeUTF16("", ByteOrder::littleEndian), "");
-    for (const std::string& broken : {std::string("a\0b", 3), std::string("\x3D\xD8", 2), std::string("\x00\xDC" "a\0", 4),
-                                      std::string("\x3D\xD8\x3D\xD8", 4), std::string("\x3D\xD8" "a\0", 4)})
+    for (const std::string& broken :
+         {std::string("a\0b", 3), std::string("\x3D\xD8", 2), std::string("\x00\xDC\x61\x00", 4),
+          std::string("\x3D\xD8\x3D\xD8", 4), std::string("\x3D\xD8\x61\x00", 4)})
         EXPECT_EQ(decodeUTF16(broken, ByteOrder::littleEndian), std::nullopt) << broken.size();
 }
 
