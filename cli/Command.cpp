@@ -22,35 +22,45 @@
 #include "engine/results/XLSXReport.h"
 #include "engine/text/Unicode.h"
 #include "engine/workbook/FileImport.h"
+#include "engine/workbook/ReadFailure.h"
 
 namespace rowlark::cli {
 namespace {
 
 constexpr std::string_view programName = "rowlark-compare";
 
-// An error of one named file; the message is the system's own.
+// An error of one named file, or of both input files, a line each.
 class FileError : public std::runtime_error {
 public:
+    using std::runtime_error::runtime_error;
     FileError(const std::string& path, const std::string& message)
         : std::runtime_error(path + ": " + message)
     {
     }
 };
 
+// One file to read, and the side it is read as ("File A", "File B", or empty for --show-table).
+struct FileRequest {
+    std::string_view side;
+    std::string path;
+    std::optional<std::string> sheet;
+    std::optional<csv::Separator> separator;
+};
+
 struct LoadedFile {
     std::string name;  // the last component of the path, as the app shows it
     table::Table table;
+    std::optional<csv::Separator> separator;  // of a CSV text
 };
 
-LoadedFile load(const std::string& path, const std::optional<std::string>& sheet,
-                workbook::FileImport::WorkbookReader reader)
+LoadedFile load(const FileRequest& request, workbook::FileImport::WorkbookReader reader)
 {
     try {
-        return {std::filesystem::path(path).filename().string(),
-                workbook::FileImport::readTable(path, sheet, workbook::FileImport::defaultReaderLocations(), {}, reader)
-                    .table};
+        workbook::ImportedTable imported = workbook::FileImport::readTable(
+            request.path, request.sheet, workbook::FileImport::defaultReaderLocations(), {}, reader, request.separator);
+        return {std::filesystem::path(request.path).filename().string(), std::move(imported.table), imported.separator};
     } catch (const std::exception& error) {
-        throw FileError(path, error.what());
+        throw FileError(workbook::readFailureMessage(request.side, request.path, error));
     }
 }
 
@@ -80,21 +90,39 @@ bool hasMappedKey(const std::vector<records::ColumnMapping>& mappings)
     });
 }
 
-// Both files load at once; when both fail, File A's error is the one reported.
+// Both files load at once; when both fail, both errors are reported, File A's first.
 std::pair<LoadedFile, LoadedFile> loadBoth(const Options& options)
 {
-    auto pendingLeft = std::async(std::launch::async, load, options.leftPath, options.leftSheet, options.reader);
+    const FileRequest leftRequest{workbook::sideName(true), options.leftPath, options.leftSheet,
+                                  options.leftSeparator ? options.leftSeparator : options.separator};
+    const FileRequest rightRequest{workbook::sideName(false), options.rightPath, options.rightSheet,
+                                   options.rightSeparator ? options.rightSeparator : options.separator};
+    auto pendingLeft = std::async(std::launch::async, load, leftRequest, options.reader);
     std::optional<LoadedFile> right;
-    std::exception_ptr rightError;
+    std::optional<FileError> rightError;
     try {
-        right = load(options.rightPath, options.rightSheet, options.reader);
-    } catch (...) {
-        rightError = std::current_exception();
+        right = load(rightRequest, options.reader);
+    } catch (const FileError& error) {
+        rightError = error;
     }
-    LoadedFile left = pendingLeft.get();
+    std::optional<LoadedFile> left;
+    try {
+        left = pendingLeft.get();
+    } catch (const FileError& error) {
+        throw FileError(rightError ? error.what() + std::string("\n") + rightError->what() : error.what());
+    }
     if (rightError)
-        std::rethrow_exception(rightError);
-    return {std::move(left), std::move(*right)};
+        throw *rightError;
+    return {std::move(*left), std::move(*right)};
+}
+
+// The table of --show-table, after the separator of a CSV text on `err`.
+void showTable(const Options& options, std::ostream& out, std::ostream& err)
+{
+    const LoadedFile file = load({{}, *options.shownTablePath, options.shownSheet, options.separator}, options.reader);
+    if (file.separator)
+        err << csv::title(*file.separator) << '\n';
+    writeTable(out, file.table);
 }
 
 // The position among the compared columns of File A column `leftIndex`, which `reference` named.
@@ -150,8 +178,20 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
         results::XLSXReport::isWorkbookPath(*options.reportPath)) {
         const std::string key = results::XLSXReport::keyColumns(analysis.mappings, left.table.headers());
         const std::string comparedAt = results::XLSXReport::localTime(outcome.comparedAt);
-        const results::XLSXReport::Details details{left.name, right.name, left.table.headers(), right.table.headers(),
-                                                   key,       comparedAt};
+        const std::string filter = records::title(options.filter, left.name, right.name);
+        const std::string column =
+            changedColumn
+                ? records::columnName(left.table.headers()[static_cast<std::size_t>(*changedColumn)], *changedColumn)
+                : std::string();
+        const results::XLSXReport::Details details{left.name,
+                                                   right.name,
+                                                   left.table.headers(),
+                                                   right.table.headers(),
+                                                   key,
+                                                   comparedAt,
+                                                   filter,
+                                                   text::trimmed(options.search),
+                                                   column};
         writeReport(*options.reportPath,
                     [&] { results::XLSXReport::write(*options.reportPath, outcome.summary, details, selected); });
     } else if (options.reportPath) {
@@ -209,14 +249,20 @@ int runCommand(std::span<const std::string_view> arguments, std::ostream& out, s
         else if (options.isVersionRequested)
             out << programName << ' ' << version << '\n';
         else if (options.shownTablePath)
-            writeTable(out, load(*options.shownTablePath, options.shownSheet, options.reader).table);
+            showTable(options, out, err);
         else
             status = compareFiles(options, out, err);
         finishWriting(out);
         return status;
     } catch (const std::exception& error) {
         out.flush();
-        err << programName << ": " << error.what() << '\n';
+        // A message of several lines (both files failed) names the program on each.
+        const std::string_view message = error.what();
+        for (std::size_t start = 0; start <= message.size();) {
+            const std::size_t end = std::min(message.find('\n', start), message.size());
+            err << programName << ": " << message.substr(start, end - start) << '\n';
+            start = end + 1;
+        }
         return errorStatus;
     }
 }

@@ -61,6 +61,13 @@ workbook::FileImport::WorkbookReader parseReader(std::string_view name)
     throw UsageError("unknown reader “" + std::string(name) + "” (use native or library)");
 }
 
+csv::Separator parseSeparator(std::string_view name)
+{
+    if (const auto separator = csv::separatorNamed(name))
+        return *separator;
+    throw UsageError("unknown separator “" + std::string(name) + "” (use , ; | or tab)");
+}
+
 const std::vector<ValueOption>& valueOptions()
 {
     static const std::vector<ValueOption> all = {
@@ -76,6 +83,11 @@ const std::vector<ValueOption>& valueOptions()
         {"--show-table", [](Options& options, std::string_view value) { options.shownTablePath = value; }},
         {"--sheet", [](Options& options, std::string_view value) { options.shownSheet = value; }},
         {"--reader", [](Options& options, std::string_view value) { options.reader = parseReader(value); }},
+        {"--separator", [](Options& options, std::string_view value) { options.separator = parseSeparator(value); }},
+        {"--separator-a",
+         [](Options& options, std::string_view value) { options.leftSeparator = parseSeparator(value); }},
+        {"--separator-b",
+         [](Options& options, std::string_view value) { options.rightSeparator = parseSeparator(value); }},
     };
     return all;
 }
@@ -177,10 +189,14 @@ std::optional<records::ResultFilter> filterFromOptionName(std::string_view name)
 std::string_view helpText()
 {
     return R"(Usage: rowlark-compare [options] FILE_A FILE_B
-  or:  rowlark-compare --show-table FILE [--sheet NAME] [--reader native|library]
+  or:  rowlark-compare --show-table FILE [--sheet NAME] [--separator C]
+                        [--reader native|library]
 
 Compares two tables record by record: CSV files, or one sheet of an XLSX, XLS,
 ODS or Numbers workbook each (the file type is taken from the extension).
+CSV texts (.csv, .txt) are split by commas, or by semicolons, tabs or pipes
+when their first records are (.tsv and .tab files by tabs); UTF-8, UTF-16
+with a byte-order mark and Windows-1252 are read.
 Columns of FILE_B are matched to the columns of FILE_A and a row key is chosen
 as the desktop app proposes them; records are matched by key whatever their
 order, and every changed record, every record only in FILE_A and every record
@@ -193,10 +209,16 @@ Input:
                      what it does not handle goes to the library) or library
                      (the bundled spreadsheet-reader library). The environment
                      variable ROWLARK_WORKBOOK_READER=library sets the default.
+  --separator-a C    split the fields of CSV text FILE_A by C: , ; | or tab
+                     (also "comma", "semicolon", "pipe") instead of the
+                     detected separator
+  --separator-b C    the same for FILE_B
+  --separator C      the same for both files, and for --show-table's FILE
   --show-table FILE  print FILE's table exactly as it is read (the header row,
                      then the rows; CSV with every field quoted, UTF-8, LF line
                      ends, JSON-object columns expanded) and stop; with --sheet
-                     NAME, that sheet of a workbook.
+                     NAME, that sheet of a workbook. For a CSV text, standard
+                     error names the separator used ("Semicolon-separated").
 
 Mapping (applied in order: every --map, then --key, then --exclude):
   --map A=B          map File A column A to File B column B by hand, as a manual

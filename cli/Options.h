@@ -41,6 +41,11 @@ struct Options {
     std::optional<std::string> shownTablePath;  // --show-table: print this file's table and stop
     std::optional<std::string> shownSheet;
     workbook::FileImport::WorkbookReader reader = workbook::FileImport::defaultWorkbookReader();
+    // What splits the fields of CSV texts: --separator for every file, --separator-a and
+    // --separator-b for one; detected when none.
+    std::optional<csv::Separator> separator;
+    std::optional<csv::Separator> leftSeparator;
+    std::optional<csv::Separator> rightSeparator;
 };
 
 // The name of the standard output as a report destination.

@@ -1,8 +1,11 @@
-// Loads the input as a CSV file (decoding, parsing, structured-column expansion) and checks the
-// shape of the table: every row as wide as the header, the bookkeeping of derived columns
-// consistent with the columns added.
+// Loads the input as a CSV file (decoding, separator detection, parsing, structured-column
+// expansion) and checks the shape of the table: every row as wide as the header, the bookkeeping
+// of derived columns consistent with the columns added. The input's first byte chooses the
+// separator: ',', ';', tab or '|' is given to the loader, any other byte leaves it to detection,
+// whose choice must then read the file as the same table when given.
 
 #include "engine/csv/CSVError.h"
+#include "engine/csv/CSVLoad.h"
 #include "engine/table/Table.h"
 
 #include <sys/mman.h>
@@ -11,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -49,12 +53,28 @@ void checkShape(const table::Table& table)
         check(table.rowStrings(row).size() == table.columnCount());
 }
 
+std::optional<csv::Separator> separatorChoice(std::uint8_t byte)
+{
+    for (const csv::Separator separator : csv::allSeparators)
+        if (byte == static_cast<std::uint8_t>(separator))
+            return separator;
+    return std::nullopt;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    if (size == 0)
+        return 0;
+    const std::optional<csv::Separator> separator = separatorChoice(data[0]);
+    const std::string& path = memoryFilePath(data + 1, size - 1);
     try {
-        checkShape(table::Table::load(memoryFilePath(data, size)));
+        const csv::LoadedCSV loaded = csv::loadCSV(path, separator);
+        checkShape(loaded.table);
+        check(!separator || loaded.separator == *separator);
+        if (!separator)
+            check(csv::loadCSV(path, loaded.separator).table == loaded.table);
     } catch (const csv::CSVError&) {
     }
     return 0;

@@ -8,13 +8,13 @@
 #include <variant>
 
 #include <QFile>
-#include <QLocale>
 #include <QPointer>
 
 #include "engine/analysis/MappingAnalysis.h"
 #include "engine/edits/MappingEdits.h"
 #include "engine/results/ComparisonRun.h"
 #include "engine/results/XLSXReport.h"
+#include "engine/text/Unicode.h"
 #include "engine/workbook/ImportError.h"
 #include "model/BackgroundRunner.h"
 #include "model/ModelWork.h"
@@ -25,11 +25,36 @@ namespace rowlark::model {
 
 namespace {
 
-const QStringList openableExtensions = {"csv", "xlsx", "xls", "ods", "numbers"};
+const QStringList openableExtensions = {"csv", "tsv", "tab", "txt", "xlsx", "xls", "ods", "numbers"};
 
 QString cancellationNotice()
 {
     return ComparisonModel::tr("The operation was cancelled.");
+}
+
+std::filesystem::path location(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QString fileNameOf(const std::filesystem::path& path)
+{
+    return utf8Text(path.filename().string());
+}
+
+// "Exported 1,234 rows.", and what became of the values on the way.
+QString exportNotice(const SavedReport& saved, const QString& chosenPath)
+{
+    QString notice = ComparisonModel::tr("Exported %Ln row(s).", nullptr, static_cast<int>(saved.rows));
+    if (saved.path != chosenPath)
+        notice += ComparisonModel::tr(" Saved as %1, as reports are CSV or Excel files.")
+                      .arg(fileNameOf(location(saved.path)));
+    if (saved.escapedFields > 0)
+        notice += ComparisonModel::tr(" Formula-like values were escaped for spreadsheet safety.");
+    if (saved.cutCells > 0)
+        notice += QLatin1Char(' ') + ComparisonModel::tr("%Ln cell(s) longer than Excel holds end in “…”.", nullptr,
+                                                         static_cast<int>(saved.cutCells));
+    return notice;
 }
 
 // Runs `task` in the background and hands its outcome to `deliver` on the interface thread.
@@ -496,18 +521,36 @@ void ComparisonModel::selectFile(bool leftSide)
         load(*path, leftSide);
 }
 
-void ComparisonModel::load(const QString& path, bool leftSide, const std::optional<QString>& sheet)
+void ComparisonModel::load(const QString& path, bool leftSide, const std::optional<QString>& sheet,
+                           std::optional<csv::Separator> separator)
 {
-    const std::filesystem::path location(QFile::encodeName(path).toStdString());
-    std::optional<std::string> sheetName;
+    FileRequest request{location(path), leftSide, std::nullopt, separator};
     if (sheet)
-        sheetName = sheet->toStdString();
+        request.sheet = sheet->toStdString();
     perform(
-        tr("Reading %1…").arg(utf8Text(location.filename().string())),
-        [location, sheetName](std::stop_token stop) { return importInputFile(location, sheetName, stop); },
+        tr("Reading %1…").arg(fileNameOf(request.path)),
+        [request](std::stop_token stop) { return importInputFile(request, stop); },
         [this, leftSide](InputFile file) {
             invalidateResults();
             setFile(leftSide, std::move(file));
+            analyze();
+        });
+}
+
+void ComparisonModel::loadFiles(const QString& firstPath, const QString& secondPath)
+{
+    const FileRequest first{location(firstPath), true, std::nullopt, std::nullopt};
+    const FileRequest second{location(secondPath), false, std::nullopt, std::nullopt};
+    perform(
+        tr("Reading %1 and %2…").arg(fileNameOf(first.path), fileNameOf(second.path)),
+        [first, second](std::stop_token stop) { return importPair(first, second, stop); },
+        [this](ImportedPair pair) {
+            invalidateResults();
+            for (auto [leftSide, file] : {std::pair{true, &pair.left}, std::pair{false, &pair.right}})
+                if (*file)
+                    setFile(leftSide, std::move(**file));
+            if (!pair.failures.empty())
+                setErrorMessage(QStringList(pair.failures.begin(), pair.failures.end()).join(QLatin1Char('\n')));
             analyze();
         });
 }
@@ -552,13 +595,25 @@ void ComparisonModel::exportReport()
     perform(
         tr("Saving comparison report…"),
         [path = *path, summary = summary_, left = *left_, right = *right_, indices = filteredIndices_,
-         key = results::XLSXReport::keyColumns(mappings_, left_->table.headers()), comparedAt = comparedAt_](
-            std::stop_token stop) { return saveReport(path, *summary, left, right, indices, key, comparedAt, stop); },
-        [this](std::size_t rows) {
-            publish(activityGroup, notice_,
-                    tr("Exported %1 rows. Formula-like values were escaped for spreadsheet safety.")
-                        .arg(QLocale().toString(static_cast<qulonglong>(rows))));
-        });
+         context = reportContext()](std::stop_token stop) {
+            return saveReport(path, *summary, left, right, indices, context, stop);
+        },
+        [this, path = *path](SavedReport saved) { publish(activityGroup, notice_, exportNotice(saved, path)); });
+}
+
+// What selected the rows of a report, as the workbook's Summary names it.
+ReportContext ComparisonModel::reportContext() const
+{
+    ReportContext context;
+    context.key = results::XLSXReport::keyColumns(mappings_, left_->table.headers());
+    context.comparedAt = comparedAt_;
+    context.filter = records::title(filter_, left_->name, right_->name);
+    context.search = text::trimmed(query_.toStdString());
+    if (changedColumn_ && *changedColumn_ < summary_->columns.size()) {
+        const records::ColumnChanges& column = summary_->columns[*changedColumn_];
+        context.changedColumn = records::columnName(column.leftHeader, column.leftIndex);
+    }
+    return context;
 }
 
 // Mapping edits: the rules are the engine's, shared with the command line.

@@ -29,6 +29,7 @@
 #include "engine/results/ResultIndex.h"
 #include "model/FileDialogs.h"
 #include "model/InputFile.h"
+#include "model/ModelWork.h"
 
 namespace rowlark::model {
 
@@ -88,7 +89,13 @@ public:
     bool canSwapFiles() const;
 
     void selectFile(bool leftSide);
-    void load(const QString& path, bool leftSide, const std::optional<QString>& sheet = std::nullopt);
+    // `separator` replaces the one detected in a CSV text.
+    void load(const QString& path, bool leftSide, const std::optional<QString>& sheet = std::nullopt,
+              std::optional<csv::Separator> separator = std::nullopt);
+    // Loads two files at once, the first as File A and the second as File B, as a pair opened or
+    // dropped together: each that reads is placed, whether or not the other does, and every failure
+    // is shown.
+    void loadFiles(const QString& firstPath, const QString& secondPath);
     void loadSample();
     // File A becomes File B and File B File A, their tables kept as read; the columns are matched again.
     void swapFiles();
@@ -159,6 +166,7 @@ private:
 
     void invalidateResults();
     void handOver(ComparisonResult result);
+    ReportContext reportContext() const;
     std::optional<records::UUID> idOfFirst(const std::vector<std::size_t>& positions) const;
     void setMappings(std::vector<records::ColumnMapping> mappings);
     void setFile(bool leftSide, InputFile file);

@@ -18,8 +18,9 @@ public:
     // nothing when the user cancels.
     virtual std::optional<QString> openFile(const QString& title, const QStringList& extensions) = 0;
 
-    // Where to write a report, pre-filled with `suggestedName`, or nothing when the user cancels. The
-    // user chooses between a CSV file and an Excel workbook; the extension of the path tells which.
+    // Where to write a report, pre-filled with `suggestedName` and explained by `message`, or nothing
+    // when the user cancels. The user chooses between a CSV file and an Excel workbook; the extension
+    // of the path tells which.
     virtual std::optional<QString> saveFile(const QString& suggestedName, const QString& message) = 0;
 };
 

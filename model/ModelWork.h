@@ -8,6 +8,7 @@
 #include <exception>
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -27,17 +28,63 @@ void throwIfCancelled(std::stop_token stop);
 // The message of an error, as the user reads it. Running out of memory gets its own.
 QString describeFailure(std::exception_ptr failure);
 
-// Imports one file (CSV or a workbook sheet) as a side of the comparison. A stop request ends a
-// running workbook reader at once.
-InputFile importInputFile(const std::filesystem::path& path, const std::optional<std::string>& sheet,
-                          std::stop_token stop);
+// One file to import as a side of the comparison.
+struct FileRequest {
+    std::filesystem::path path;
+    bool isLeftSide = true;
+    std::optional<std::string> sheet;         // of a workbook; the first when none
+    std::optional<csv::Separator> separator;  // of a CSV text; detected when none
+};
 
-// Writes the report of `indices` to `path` as one whole (see ReportFile::write), so a failed or
-// cancelled write leaves an existing file intact; returns the row count. A path ending in .xlsx
-// gets the workbook report, which also names `key` and `comparedAt`; any other path the CSV
-// report. Fails with OperationCancelled when `stop` is requested before the report is committed.
-std::size_t saveReport(const QString& path, const records::ComparisonSummary& summary, const InputFile& left,
-                       const InputFile& right, const std::vector<std::size_t>& indices, const std::string& key,
-                       std::chrono::system_clock::time_point comparedAt, std::stop_token stop);
+// What a failure to import a file says: the side, the file and why ("File B (orders.csv): The CSV
+// has no header row.").
+class ImportFailure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Imports one file (CSV or a workbook sheet) as a side of the comparison. Fails with ImportFailure,
+// or with workbook::ImportCancelled when a stop request ended a running workbook reader.
+InputFile importInputFile(const FileRequest& request, std::stop_token stop);
+
+// Two files imported at once, each as its side: what was read, and what failed, a message each.
+struct ImportedPair {
+    std::optional<InputFile> left;
+    std::optional<InputFile> right;
+    std::vector<QString> failures;
+};
+
+// Imports both files; a side that fails leaves the other read. Fails only with
+// workbook::ImportCancelled, when a stop request ended a running reader.
+ImportedPair importPair(const FileRequest& first, const FileRequest& second, std::stop_token stop);
+
+// What the workbook report names besides its rows.
+struct ReportContext {
+    std::string key;  // the key columns
+    std::chrono::system_clock::time_point comparedAt;
+    std::string filter;         // the filter's title
+    std::string search;         // empty for none
+    std::string changedColumn;  // the column the changes are narrowed to; empty for none
+};
+
+// What saveReport wrote.
+struct SavedReport {
+    QString path;                   // the path chosen, with ".csv" added when it names no report format
+    std::size_t rows = 0;           // the differences reported
+    std::size_t escapedFields = 0;  // values given an apostrophe, lest a spreadsheet read them as formulas
+    std::size_t cutCells = 0;       // workbook cells cut at the most a cell holds
+};
+
+// The path a report is written to: `path` when it ends in .csv or .xlsx, in any case; otherwise
+// `path` with ".csv" added, so that no other file type's name holds a CSV text.
+QString reportPath(const QString& path);
+
+// Writes the report of `indices` to reportPath(`path`) as one whole (see ReportFile::write), so a
+// failed or cancelled write leaves an existing file intact: the workbook report for .xlsx, which
+// also names what `context` holds, else the CSV report. Fails with OperationCancelled when `stop`
+// is requested before the report is committed.
+SavedReport saveReport(const QString& path, const records::ComparisonSummary& summary, const InputFile& left,
+                       const InputFile& right, const std::vector<std::size_t>& indices, const ReportContext& context,
+                       std::stop_token stop);
 
 }  // namespace rowlark::model

@@ -6,7 +6,7 @@ ROWLARK_PACKAGES=(
   libicu-dev rapidjson-dev
   googletest libgtest-dev libgmock-dev
   nodejs libjavascriptcoregtk-4.1-dev zlib1g-dev libexpat1-dev libxlsxwriter-dev python3-openpyxl python3-odf
-  qt6-base-dev qt6-svg-dev libqt6svg6
+  qt6-base-dev qt6-svg-dev libqt6svg6 qt6-tools-dev qt6-l10n-tools
   help2man librsvg2-bin desktop-file-utils appstream shared-mime-info man-db
 )
 # Some Node.js builds bring their own npm and conflict with Debian's package of it.

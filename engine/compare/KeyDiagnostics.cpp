@@ -64,8 +64,8 @@ std::string keyWarning(const KeyDiagnostics& left, std::string_view leftName, co
     if (left.emptyKeyRows + right.emptyKeyRows > 0)
         sentence("Empty key components: ", left.emptyKeyRows, " in ", right.emptyKeyRows, ".");
     if (left.repeatedKeyGroups + right.repeatedKeyGroups > 0)
-        sentence("Repeated keys: ", left.repeatedKeyGroups, " groups in ", right.repeatedKeyGroups,
-                 ". Add another key column if these are distinct records.");
+        sentence("Repeated keys: ", left.repeatedKeyGroups, left.repeatedKeyGroups == 1 ? " group in " : " groups in ",
+                 right.repeatedKeyGroups, ". Add another key column if these are distinct records.");
     return warning;
 }
 

@@ -37,4 +37,17 @@ CSVError CSVError::unclosedQuote()
     return CSVError(Kind::unclosedQuote, "The CSV contains an unclosed quoted field.");
 }
 
+CSVError CSVError::invalidUTF16()
+{
+    return CSVError(Kind::invalidUTF16,
+                    "The CSV starts with a UTF-16 byte-order mark but could not be decoded as UTF-16.");
+}
+
+CSVError CSVError::nulCharacters()
+{
+    return CSVError(Kind::nulCharacters,
+                    "The CSV is full of NUL characters, as UTF-16 text without a byte-order mark is. Save it as UTF-8, "
+                    "or as UTF-16 with a byte-order mark, and open it again.");
+}
+
 }  // namespace rowlark::csv

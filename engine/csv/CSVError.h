@@ -9,12 +9,16 @@ namespace rowlark::csv {
 // A CSV file that cannot become a table. `what()` is the message the user sees.
 class CSVError : public std::exception {
 public:
-    enum class Kind { tooManyColumns, unreadable, empty, unclosedQuote };
+    enum class Kind { tooManyColumns, unreadable, empty, unclosedQuote, invalidUTF16, nulCharacters };
 
     static CSVError tooManyColumns(std::int64_t row, std::int64_t expected, std::int64_t actual);
     static CSVError unreadable();
     static CSVError empty();
     static CSVError unclosedQuote();
+    // A text whose byte-order mark says UTF-16 but whose bytes are not.
+    static CSVError invalidUTF16();
+    // A text full of NUL characters: UTF-16 or UTF-32 without a byte-order mark, or no text at all.
+    static CSVError nulCharacters();
 
     Kind kind() const { return kind_; }
     // Payload of tooManyColumns: the record number (header is row 1) and both widths.

@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "engine/csv/CSVError.h"
+#include "engine/csv/CSVLoad.h"
 #include "engine/csv/CSVParser.h"
 #include "engine/table/Table.h"
 #include "engine/text/Encoding.h"
@@ -109,12 +111,35 @@ struct DecodedText {
     std::size_t start;  // past a leading byte-order mark
 };
 
+// A UTF-16 byte-order mark is never valid UTF-8, so it decides before the UTF-8 check does.
 DecodedText decodedText(FileBytes file)
 {
+    const std::string_view bytes = file.bytes;
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+        const auto order = bytes.front() == '\xFF' ? text::ByteOrder::littleEndian : text::ByteOrder::bigEndian;
+        std::optional<std::string> decoded = text::decodeUTF16(bytes.substr(2), order);
+        if (!decoded)
+            throw CSVError::invalidUTF16();
+        return {std::move(*decoded), 0};
+    }
     if (!file.isValidUTF8)
-        return {text::decodeWindows1252(file.bytes), 0};
-    const bool hasByteOrderMark = std::string_view(file.bytes).starts_with("\xEF\xBB\xBF");
+        return {text::decodeWindows1252(bytes), 0};
+    const bool hasByteOrderMark = bytes.starts_with("\xEF\xBB\xBF");
     return {std::move(file.bytes), hasByteOrderMark ? std::size_t{3} : 0};
+}
+
+// How much of the text's start tells whether it is text at all.
+constexpr std::size_t sampledBytes = 4096;
+
+// UTF-16 read byte by byte holds a NUL beside every Latin letter, UTF-32 three: a quarter of NUL
+// characters is far more than any text holds, and far less than either encoding gives. A few NULs
+// in a text are read as they are.
+void refuseNULText(const DecodedText& decoded)
+{
+    const std::string_view sample = std::string_view(decoded.text).substr(decoded.start, sampledBytes);
+    const auto nulCount = static_cast<std::size_t>(std::ranges::count(sample, '\0'));
+    if (nulCount > 0 && nulCount * 4 >= sample.size())
+        throw CSVError::nulCharacters();
 }
 
 }  // namespace
@@ -131,9 +156,21 @@ Table Table::parse(std::string text)
 
 Table Table::load(const std::filesystem::path& path)
 {
-    csv::DecodedText decoded = csv::decodedText(csv::readWholeFile(path));
-    csv::ParsedCSV parsed = csv::parseCSV(std::move(decoded.text), decoded.start);
-    return withStore(std::move(parsed.headers), std::move(parsed.cells)).expandingStructuredColumns();
+    return csv::loadCSV(path).table;
 }
 
 }  // namespace rowlark::table
+
+namespace rowlark::csv {
+
+LoadedCSV loadCSV(const std::filesystem::path& path, std::optional<Separator> separator)
+{
+    DecodedText decoded = decodedText(readWholeFile(path));
+    refuseNULText(decoded);
+    const Separator used = separator ? *separator : detectSeparator(decoded.text, decoded.start);
+    ParsedCSV parsed = parseCSV(std::move(decoded.text), decoded.start, used);
+    return {table::Table::fromStore(std::move(parsed.headers), std::move(parsed.cells)).expandingStructuredColumns(),
+            used};
+}
+
+}  // namespace rowlark::csv

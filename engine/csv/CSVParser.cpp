@@ -39,6 +39,28 @@ template<char... Specials> std::size_t findSpecial(const char* data, std::size_t
     return position;
 }
 
+// Position of the first byte in [position, size) that is `separator`, LF or CR, or `size`.
+std::size_t findSeparatorOrLineBreak(const char* data, std::size_t position, std::size_t size, char separator)
+{
+#if defined(__SSE2__)
+    const __m128i separators = _mm_set1_epi8(separator);
+    const __m128i lineFeeds = _mm_set1_epi8('\n');
+    const __m128i carriageReturns = _mm_set1_epi8('\r');
+    while (size - position >= 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + position));
+        const __m128i hits =
+            _mm_or_si128(_mm_cmpeq_epi8(block, separators),
+                         _mm_or_si128(_mm_cmpeq_epi8(block, lineFeeds), _mm_cmpeq_epi8(block, carriageReturns)));
+        if (const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits)))
+            return position + static_cast<std::size_t>(std::countr_zero(mask));
+        position += 16;
+    }
+#endif
+    while (position < size && data[position] != separator && data[position] != '\n' && data[position] != '\r')
+        ++position;
+    return position;
+}
+
 // How many bytes of [position, size) are line breaks, LF or CR.
 std::size_t countLineBreaks(const char* data, std::size_t position, std::size_t size)
 {
@@ -116,11 +138,13 @@ struct OverWideRow {
 // follows, so blank lines at the end never cost memory and are dropped without a trace.
 class CSVScanner {
 public:
-    CSVScanner(std::string& text, std::size_t start)
+    CSVScanner(std::string& text, std::size_t start, Separator separator)
         : text_(text)
         , buffer_(text.data())
         , size_(text.size())
         , read_(std::min(start, text.size()))
+        , separator_(static_cast<char>(separator))
+        , isTabSeparated_(separator == Separator::tab)
     {
     }
 
@@ -147,7 +171,7 @@ public:
     }
 
 private:
-    enum class Ending { comma, lineBreak, endOfText };
+    enum class Ending { separator, lineBreak, endOfText };
 
     bool opensQuotedField() const { return read_ < size_ && buffer_[read_] == '"' && !extenderStartsAt(read_ + 1); }
 
@@ -177,24 +201,25 @@ private:
     Ending scanUnquotedPart()
     {
         while (true) {
-            const std::size_t special = findSpecial<',', '\n', '\r'>(buffer_, read_, size_);
+            const std::size_t special = findSeparatorOrLineBreak(buffer_, read_, size_, separator_);
             const bool copiedText = copyUpTo(special);
             if (special == size_)
                 return Ending::endOfText;
             read_ = special + 1;
-            if (buffer_[special] != ',') {
+            if (buffer_[special] != separator_) {
                 if (buffer_[special] == '\r')
                     skipLineFeedAfterCarriageReturn();
                 return Ending::lineBreak;
             }
-            if (isStructural(copiedText))
-                return Ending::comma;
-            put(',');
+            // A tab, like a line break, is a character of its own whatever surrounds it.
+            if (isTabSeparated_ || isStructural(copiedText))
+                return Ending::separator;
+            put(separator_);
         }
     }
 
-    // Whether the comma or quote just read stands alone as a character. The scalar before it is
-    // the last one written when text was copied right before it; otherwise it is an ASCII
+    // Whether the separator or quote just read stands alone as a character. The scalar before it
+    // is the last one written when text was copied right before it; otherwise it is an ASCII
     // separator or quote, which never prepends.
     bool isStructural(bool copiedTextBefore) const
     {
@@ -444,6 +469,8 @@ private:
     char* buffer_;
     std::size_t size_;
     std::size_t read_;
+    const char separator_;
+    const bool isTabSeparated_;
     std::size_t write_ = 0;
     std::size_t fieldStart_ = 0;
     std::size_t cellsInRow_ = 0;
@@ -469,9 +496,9 @@ private:
 
 }  // namespace
 
-ParsedCSV parseCSV(std::string text, std::size_t start)
+ParsedCSV parseCSV(std::string text, std::size_t start, Separator separator)
 {
-    return CSVScanner(text, start).run();
+    return CSVScanner(text, start, separator).run();
 }
 
 }  // namespace rowlark::csv

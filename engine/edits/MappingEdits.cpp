@@ -43,7 +43,7 @@ std::string choiceNotice(std::int64_t filled)
     if (filled < 1)
         return "Mapping updated.";
     return "Applied this header pattern to " + std::to_string(filled) +
-           " related columns. Review the suggestions before comparing.";
+           (filled == 1 ? " related column" : " related columns") + ". Review the suggestions before comparing.";
 }
 
 bool setKey(std::vector<records::ColumnMapping>& mappings, const records::UUID& id, bool value)

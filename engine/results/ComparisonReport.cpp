@@ -11,16 +11,6 @@ constexpr std::string_view lineEnd = "\r\n";
 constexpr std::string_view headerSeparator = " \u00B7 ";
 constexpr std::string_view onlyInPrefix = "Only in ";
 
-// Tested on the first scalar rather than the first character: a formula sign followed by a
-// combining mark is one character, yet a spreadsheet still reads the formula.
-bool needsApostrophe(std::string_view value)
-{
-    const std::string_view content = text::trimmed(value);
-    if (!content.empty() && std::string_view("=+-@").find(content.front()) != std::string_view::npos)
-        return true;
-    return !value.empty() && (value.front() == '\t' || value.front() == '\r');
-}
-
 // The CSV form of the report.
 class LineWriter final : public ReportSink {
 public:
@@ -37,8 +27,10 @@ public:
             text_.push_back(',');
         isFirstField_ = false;
         text_.push_back('"');
-        if (needsApostrophe(value))
+        if (isFormulaLike(value)) {
             text_.push_back('\'');
+            ++escapedFields_;
+        }
         for (std::size_t quote = value.find('"'); quote != std::string_view::npos; quote = value.find('"')) {
             text_.append(value.substr(0, quote + 1));
             text_.push_back('"');
@@ -54,9 +46,12 @@ public:
         isFirstField_ = true;
     }
 
+    std::size_t escapedFields() const { return escapedFields_; }
+
 private:
     std::string& text_;
     bool isFirstField_ = true;
+    std::size_t escapedFields_ = 0;
 };
 
 // Joins pieces into one field of the sink.
@@ -116,9 +111,19 @@ void writeStatus(ReportSink& line, FieldJoiner& joiner, records::DiffStatus stat
 
 }  // namespace
 
+// Tested on the first scalar rather than the first character: a formula sign followed by a
+// combining mark is one character, yet a spreadsheet still reads the formula.
+bool isFormulaLike(std::string_view value)
+{
+    const std::string_view content = text::trimmed(value);
+    if (!content.empty() && std::string_view("=+-@").find(content.front()) != std::string_view::npos)
+        return true;
+    return !value.empty() && (value.front() == '\t' || value.front() == '\r');
+}
+
 std::string safeCell(std::string_view value)
 {
-    if (!needsApostrophe(value))
+    if (!isFormulaLike(value))
         return std::string(value);
     std::string safe;
     safe.reserve(value.size() + 1);
@@ -148,11 +153,13 @@ void write(ReportSink& sink, const records::ComparisonSummary& summary, std::str
 
 std::string csv(const records::ComparisonSummary& summary, std::string_view leftName, std::string_view rightName,
                 const std::vector<std::string>& leftHeaders, const std::vector<std::string>& rightHeaders,
-                std::span<const std::size_t> indices)
+                std::span<const std::size_t> indices, std::size_t* escapedFields)
 {
     std::string text;
     LineWriter line(text);
     write(line, summary, leftName, rightName, leftHeaders, rightHeaders, indices);
+    if (escapedFields)
+        *escapedFields = line.escapedFields();
     return text;
 }
 

@@ -13,8 +13,11 @@
 
 namespace rowlark::results::ComparisonReport {
 
-// The value with an apostrophe in front when a spreadsheet would evaluate it: its first
-// non-blank scalar is one of = + - @, or it begins with a tab or a carriage return.
+// Whether a spreadsheet would evaluate the value: its first non-blank scalar is one of = + - @, or it
+// begins with a tab or a carriage return.
+bool isFormulaLike(std::string_view value);
+
+// The value with an apostrophe in front when it is formula-like.
 std::string safeCell(std::string_view value);
 
 // Receives the report line by line, for a format other than CSV. Values come as read; making
@@ -34,9 +37,10 @@ void write(ReportSink& sink, const records::ComparisonSummary& summary, std::str
            const std::vector<std::string>& rightHeaders, std::span<const std::size_t> indices);
 
 // The report of the differences at `indices`, in that order; positions outside the summary are
-// skipped. Every line ends with CR LF.
+// skipped. Every line ends with CR LF. How many fields were formula-like goes to `escapedFields`
+// when given.
 std::string csv(const records::ComparisonSummary& summary, std::string_view leftName, std::string_view rightName,
                 const std::vector<std::string>& leftHeaders, const std::vector<std::string>& rightHeaders,
-                std::span<const std::size_t> indices);
+                std::span<const std::size_t> indices, std::size_t* escapedFields = nullptr);
 
 }  // namespace rowlark::results::ComparisonReport

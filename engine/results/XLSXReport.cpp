@@ -25,8 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view renameArrow = " \u2192 ";
-// The most characters a cell holds.
-constexpr std::size_t cellCharacterLimit = 32767;
+constexpr std::string_view ellipsis = "\u2026";
 // Columns get the width of their widest value among the first rows, within these bounds.
 constexpr std::size_t measuredRows = 200;
 constexpr std::size_t narrowestColumn = 6;
@@ -59,15 +58,33 @@ std::size_t scalarCount(std::string_view text)
         std::ranges::count_if(text, [](char byte) { return !text::isContinuationByte(byte); }));
 }
 
-// The first `limit` scalars of `text`.
-void cutToScalars(std::string& text, std::size_t limit)
+// UTF-16 units of a scalar by its lead byte: two above U+FFFF, none for a continuation byte.
+std::size_t utf16Units(char byte)
 {
-    std::size_t scalars = 0;
-    for (std::size_t position = 0; position < text.size(); ++position)
-        if (!text::isContinuationByte(text[position]) && scalars++ == limit) {
-            text.resize(position);
-            return;
+    if (text::isContinuationByte(byte))
+        return 0;
+    return static_cast<unsigned char>(byte) >= 0xF0 ? 2 : 1;
+}
+
+// Cuts `text` so that, ending in "…", it holds at most `cellCharacterLimit` UTF-16 units; returns
+// whether it had to. No text holds more units than bytes.
+bool fitCell(std::string& text)
+{
+    if (text.size() <= cellCharacterLimit)
+        return false;
+    std::size_t units = 0;
+    std::size_t cut = text.size();
+    for (std::size_t position = 0; position < text.size(); ++position) {
+        units += utf16Units(text[position]);
+        if (units > cellCharacterLimit - 1 && cut == text.size())
+            cut = position;
+        if (units > cellCharacterLimit) {
+            text.resize(cut);
+            text.append(ellipsis);
+            return true;
         }
+    }
+    return false;
 }
 
 // A private file in the temporary folder, removed again when done with.
@@ -129,12 +146,12 @@ lxw_format* boldFormat(lxw_workbook* workbook)
     return format;
 }
 
-void writeText(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t column, std::string text, lxw_format* format)
+// Returns whether the text had to be cut.
+bool writeText(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t column, std::string text, lxw_format* format)
 {
-    // A text of no more bytes than the limit has no more scalars either.
-    if (text.size() > cellCharacterLimit && scalarCount(text) > cellCharacterLimit)
-        cutToScalars(text, cellCharacterLimit);
+    const bool isCut = fitCell(text);
     check(worksheet_write_string(sheet, row, column, text.c_str(), format));
+    return isCut;
 }
 
 // The report sheet, filled line by line from the report's walk.
@@ -168,10 +185,15 @@ public:
                 widths_.push_back(narrowestColumn);
             widths_[column_] = std::max(widths_[column_], std::min(scalarCount(value), widestColumn));
         }
-        writeText(sheet_, static_cast<lxw_row_t>(row_), static_cast<lxw_col_t>(column_),
-                  ComparisonReport::safeCell(value), format());
+        if (ComparisonReport::isFormulaLike(value))
+            ++alterations_.escapedFields;
+        if (writeText(sheet_, static_cast<lxw_row_t>(row_), static_cast<lxw_col_t>(column_),
+                      ComparisonReport::safeCell(value), format()))
+            ++alterations_.cutCells;
         ++column_;
     }
+
+    const Alterations& alterations() const { return alterations_; }
 
     void endLine() override
     {
@@ -234,6 +256,7 @@ private:
     records::DiffStatus status_ = records::DiffStatus::changed;
     std::vector<bool> changedFields_;
     std::vector<std::size_t> widths_;
+    Alterations alterations_;
 };
 
 // The "Summary" sheet: label and value rows, then the changed columns, the most changed first.
@@ -284,7 +307,7 @@ std::string pairName(const records::ColumnChanges& column)
 }
 
 void writeSummary(SummarySheet& sheet, const records::ComparisonSummary& summary, const Details& details,
-                  std::size_t reportRows)
+                  std::size_t reportRows, const Alterations& alterations)
 {
     sheet.line("File A", std::string(details.leftName));
     sheet.line("File B", std::string(details.rightName));
@@ -298,6 +321,16 @@ void writeSummary(SummarySheet& sheet, const records::ComparisonSummary& summary
          {records::DiffStatus::changed, records::DiffStatus::onlyLeft, records::DiffStatus::onlyRight})
         sheet.count(records::title(status), countOf(summary, status));
     sheet.count("Rows in this report", static_cast<std::int64_t>(reportRows));
+    if (!details.filter.empty())
+        sheet.line("Filter", std::string(details.filter));
+    if (!details.search.empty())
+        sheet.line("Search", std::string(details.search));
+    if (!details.changedColumn.empty())
+        sheet.line("Changed column", std::string(details.changedColumn));
+    if (alterations.cutCells > 0)
+        sheet.line("Cells cut at 32,767 characters",
+                   std::to_string(alterations.cutCells) +
+                       " (each ends in \u2026; the CSV report holds the whole values)");
     sheet.gap();
     sheet.line("Changes by column", "Changed records");
     for (const std::size_t position : records::columnsByChanges(summary))
@@ -313,7 +346,7 @@ std::size_t reportRowCount(const records::ComparisonSummary& summary, std::span<
 
 // Builds the whole workbook at `path`; false when stopped.
 bool build(const std::string& path, const records::ComparisonSummary& summary, const Details& details,
-           std::span<const std::size_t> indices, std::size_t reportRows, std::stop_token stop)
+           std::span<const std::size_t> indices, std::size_t reportRows, std::stop_token stop, Alterations& alterations)
 {
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
@@ -330,8 +363,9 @@ bool build(const std::string& path, const records::ComparisonSummary& summary, c
         ComparisonReport::write(report, summary, details.leftName, details.rightName, details.leftHeaders,
                                 details.rightHeaders, indices);
         report.finish();
+        alterations = report.alterations();
         SummarySheet summaryLines(workbook, summarySheet);
-        writeSummary(summaryLines, summary, details, reportRows);
+        writeSummary(summaryLines, summary, details, reportRows, alterations);
     } catch (const Stopped&) {
         workbook_close(workbook);
         return false;
@@ -378,7 +412,7 @@ std::string localTime(std::chrono::system_clock::time_point time)
 }
 
 bool write(const fs::path& path, const records::ComparisonSummary& summary, const Details& details,
-           std::span<const std::size_t> indices, std::stop_token stop)
+           std::span<const std::size_t> indices, std::stop_token stop, Alterations* alterations)
 {
     const std::size_t reportRows = reportRowCount(summary, indices);
     if (reportRows + 1 > LXW_ROW_MAX)
@@ -386,8 +420,11 @@ bool write(const fs::path& path, const records::ComparisonSummary& summary, cons
     if (2 + details.leftHeaders.size() + details.rightHeaders.size() > LXW_COL_MAX)
         throw WorkbookError("The report has more columns than a workbook sheet holds; export it as CSV instead.");
     const ScratchFile scratch;
-    if (!build(scratch.path(), summary, details, indices, reportRows, stop))
+    Alterations made;
+    if (!build(scratch.path(), summary, details, indices, reportRows, stop, made))
         return false;
+    if (alterations)
+        *alterations = made;
     return ReportFile::write(
         path, [&scratch](int descriptor) { scratch.copyTo(descriptor); }, std::move(stop));
 }

@@ -28,7 +28,22 @@ struct Details {
     const std::vector<std::string>& rightHeaders;
     std::string_view key;         // the key columns, as keyColumns() names them
     std::string_view comparedAt;  // when the comparison ran, as the user reads it
+    // What selected the rows, each left out of the Summary when empty: the filter's title, the search
+    // text and the File A column the changed records were narrowed to.
+    std::string_view filter;
+    std::string_view search;
+    std::string_view changedColumn;
 };
+
+// What writing changed of the values: formula-like ones given an apostrophe, and ones longer than a
+// cell holds cut, ending in "…".
+struct Alterations {
+    std::size_t escapedFields = 0;
+    std::size_t cutCells = 0;
+};
+
+// The most UTF-16 units, as the spreadsheet counts characters, a cell holds.
+inline constexpr std::size_t cellCharacterLimit = 32767;
 
 // A report that cannot be written as a workbook; the message is the user's.
 class WorkbookError : public std::runtime_error {
@@ -49,8 +64,9 @@ std::string localTime(std::chrono::system_clock::time_point time);
 // Writes the report of the differences at `indices` to `path` as one whole, as ReportFile::write
 // does, and with its answer to a stop request. Fails with WorkbookError when the rows or columns do
 // not fit on a sheet or the workbook cannot be made, and with std::system_error when the file cannot be
-// written. A value longer than a cell holds is cut at the cell's limit.
+// written. A value longer than a cell holds is cut to end in "…" at the cell's limit, and the Summary
+// says how many were. What was changed of the values goes to `alterations` when given.
 bool write(const std::filesystem::path& path, const records::ComparisonSummary& summary, const Details& details,
-           std::span<const std::size_t> indices, std::stop_token stop = {});
+           std::span<const std::size_t> indices, std::stop_token stop = {}, Alterations* alterations = nullptr);
 
 }  // namespace rowlark::results::XLSXReport

@@ -39,8 +39,9 @@ public:
     // Parses CSV text (UTF-8). Fails with CSVError. No structured-column expansion.
     static Table parse(std::string text);
 
-    // Reads, decodes (UTF-8, else Windows-1252), parses and expands a CSV file. Fails with
-    // CSVError, or with std::system_error carrying the file system's message.
+    // Reads, decodes, parses and expands a CSV file, its separator detected (csv::loadCSV, which
+    // also tells the separator). Fails with CSVError, or with std::system_error carrying the file
+    // system's message.
     static Table load(const std::filesystem::path& path);
 
     // A copy with every JSON-object column expanded into derived columns placed after it.

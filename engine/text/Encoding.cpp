@@ -87,7 +87,7 @@ std::size_t utf8Length(char32_t scalar)
     return scalar < 0x80 ? 1 : scalar < 0x800 ? 2 : 3;
 }
 
-// Enough for the Basic Multilingual Plane, which holds every Windows-1252 character.
+// Without the Unicode library, which the reader helper that shares this file goes without.
 void appendUTF8(std::string& text, char32_t scalar)
 {
     if (scalar < 0x80) {
@@ -95,8 +95,13 @@ void appendUTF8(std::string& text, char32_t scalar)
     } else if (scalar < 0x800) {
         text.push_back(static_cast<char>(0xC0 | (scalar >> 6)));
         text.push_back(static_cast<char>(0x80 | (scalar & 0x3F)));
-    } else {
+    } else if (scalar < 0x10000) {
         text.push_back(static_cast<char>(0xE0 | (scalar >> 12)));
+        text.push_back(static_cast<char>(0x80 | ((scalar >> 6) & 0x3F)));
+        text.push_back(static_cast<char>(0x80 | (scalar & 0x3F)));
+    } else {
+        text.push_back(static_cast<char>(0xF0 | (scalar >> 18)));
+        text.push_back(static_cast<char>(0x80 | ((scalar >> 12) & 0x3F)));
         text.push_back(static_cast<char>(0x80 | ((scalar >> 6) & 0x3F)));
         text.push_back(static_cast<char>(0x80 | (scalar & 0x3F)));
     }
@@ -131,6 +136,34 @@ std::string decodeWindows1252(std::string_view bytes)
             break;
         appendUTF8(text, windows1252Scalar(static_cast<unsigned char>(bytes[runEnd])));
         position = runEnd + 1;
+    }
+    return text;
+}
+
+std::optional<std::string> decodeUTF16(std::string_view bytes, ByteOrder order)
+{
+    if (bytes.size() % 2 != 0)
+        return std::nullopt;
+    const std::size_t high = order == ByteOrder::bigEndian ? 0 : 1;
+    const auto unitAt = [&](std::size_t position) {
+        return static_cast<char32_t>(static_cast<unsigned char>(bytes[position + high]) << 8 |
+                                     static_cast<unsigned char>(bytes[position + 1 - high]));
+    };
+    std::string text;
+    text.reserve(bytes.size() / 2 * 3 / 2);
+    for (std::size_t position = 0; position < bytes.size(); position += 2) {
+        const char32_t unit = unitAt(position);
+        if (unit < 0xD800 || unit > 0xDFFF) {
+            appendUTF8(text, unit);
+            continue;
+        }
+        if (unit > 0xDBFF || position + 2 >= bytes.size())
+            return std::nullopt;
+        const char32_t low = unitAt(position + 2);
+        if (low < 0xDC00 || low > 0xDFFF)
+            return std::nullopt;
+        appendUTF8(text, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        position += 2;
     }
     return text;
 }

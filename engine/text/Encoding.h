@@ -2,6 +2,7 @@
 
 // Byte decoding for imported files.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,5 +14,11 @@ bool isValidUTF8(std::string_view bytes);
 // Every byte decodes: the five values Windows-1252 leaves undefined become the C1 control
 // characters of the same value.
 std::string decodeWindows1252(std::string_view bytes);
+
+enum class ByteOrder { littleEndian, bigEndian };
+
+// UTF-16 code units in `order`, as UTF-8; none when the bytes are not UTF-16: an odd count, or a
+// surrogate without its pair.
+std::optional<std::string> decodeUTF16(std::string_view bytes, ByteOrder order);
 
 }  // namespace rowlark::text

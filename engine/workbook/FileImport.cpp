@@ -17,6 +17,7 @@
 #include <utility>
 #include <variant>
 
+#include "engine/csv/CSVLoad.h"
 #include "engine/text/JSON.h"
 #include "engine/text/Unicode.h"
 #include "engine/workbook/ImportError.h"
@@ -440,9 +441,16 @@ ReaderLocations defaultReaderLocations()
     return {{directory, prefix / "libexec" / "rowlark"}, {directory, prefix / "share" / "rowlark"}};
 }
 
-ImportedTable readTable(const fs::path& path, const std::optional<std::string>& sheet, std::stop_token stop)
+ImportedTable readTable(const fs::path& path, const std::optional<std::string>& sheet, std::stop_token stop,
+                        std::optional<csv::Separator> separator)
 {
-    return readTable(path, sheet, defaultReaderLocations(), std::move(stop));
+    return readTable(path, sheet, defaultReaderLocations(), std::move(stop), defaultWorkbookReader(), separator);
+}
+
+bool isCSVText(const fs::path& path)
+{
+    const std::string extension = lowercasedExtension(path);
+    return extension == "csv" || extension == "txt" || extension == "tsv" || extension == "tab";
 }
 
 WorkbookReader defaultWorkbookReader()
@@ -452,13 +460,20 @@ WorkbookReader defaultWorkbookReader()
 }
 
 ImportedTable readTable(const fs::path& path, const std::optional<std::string>& sheet, const ReaderLocations& locations,
-                        std::stop_token stop, WorkbookReader reader)
+                        std::stop_token stop, WorkbookReader reader, std::optional<csv::Separator> separator)
 {
+    // A folder is told as such whatever its name, before its name is taken for a file type.
+    std::error_code error;
+    if (fs::is_directory(path, error))
+        throwSystemError(EISDIR);
     const std::string extension = lowercasedExtension(path);
-    if (extension == "csv") {
+    if (isCSVText(path)) {
         if (stop.stop_requested())
             throw ImportCancelled();
-        return {table::Table::load(path), {}, std::nullopt};
+        if (!separator && (extension == "tsv" || extension == "tab"))
+            separator = csv::Separator::tab;
+        csv::LoadedCSV loaded = csv::loadCSV(path, separator);
+        return {std::move(loaded.table), {}, std::nullopt, loaded.separator};
     }
     if (extension != "xlsx" && extension != "xls" && extension != "ods" && extension != "numbers")
         throw ImportError::unsupportedFormat(extension);
@@ -469,7 +484,7 @@ ImportedTable readTable(const fs::path& path, const std::optional<std::string>& 
         if (!sheetRead && !payload.sheetNames.empty())
             sheetRead = payload.sheetNames.front();
         std::vector<std::string> sheets = payload.sheetNames;
-        return {table(std::move(payload)), std::move(sheets), std::move(sheetRead)};
+        return {table(std::move(payload)), std::move(sheets), std::move(sheetRead), std::nullopt};
     } catch (const std::bad_alloc&) {
         // A native read takes sheets as large as memory permits; past that it ends as the
         // reader helper does when it runs out of memory.

@@ -12,14 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "engine/csv/CSVSeparator.h"
 #include "engine/table/Table.h"
 
 namespace rowlark::workbook {
 
 struct ImportedTable {
     table::Table table;
-    std::vector<std::string> sheets;   // the workbook's sheet names; empty for CSV
-    std::optional<std::string> sheet;  // the sheet that was read; none for CSV
+    std::vector<std::string> sheets;          // the workbook's sheet names; empty for CSV
+    std::optional<std::string> sheet;         // the sheet that was read; none for CSV
+    std::optional<csv::Separator> separator;  // what split the fields of a CSV text; none for workbooks
 };
 
 namespace FileImport {
@@ -47,15 +49,21 @@ WorkbookReader defaultWorkbookReader();
 // helper, share/rowlark for the bundle).
 ReaderLocations defaultReaderLocations();
 
-// Reads the file as a table, choosing the reader by the lower-cased extension alone. `sheet`
-// picks the workbook sheet (the first one when none) and is ignored for CSV. Fails with
-// ImportError, CSVError or std::system_error (file system errors, with the system's message),
-// and with ImportCancelled once `stop` is requested; a running reader is then killed at once.
+// Reads the file as a table, choosing the reader by the lower-cased extension alone: "csv" and
+// "txt" are CSV texts whose separator is detected, "tsv" and "tab" tab-separated ones; a
+// `separator` given replaces either. `sheet` picks the workbook sheet (the first one when none)
+// and is ignored for CSV. Fails with ImportError, CSVError or std::system_error (file system
+// errors, with the system's message), and with ImportCancelled once `stop` is requested; a
+// running reader is then killed at once.
 ImportedTable readTable(const std::filesystem::path& path, const std::optional<std::string>& sheet = {},
-                        std::stop_token stop = {});
+                        std::stop_token stop = {}, std::optional<csv::Separator> separator = std::nullopt);
 ImportedTable readTable(const std::filesystem::path& path, const std::optional<std::string>& sheet,
                         const ReaderLocations& locations, std::stop_token stop = {},
-                        WorkbookReader reader = defaultWorkbookReader());
+                        WorkbookReader reader = defaultWorkbookReader(),
+                        std::optional<csv::Separator> separator = std::nullopt);
+
+// Whether the file is read as a CSV text, by its extension: one whose separator can be chosen.
+bool isCSVText(const std::filesystem::path& path);
 
 }  // namespace FileImport
 }  // namespace rowlark::workbook

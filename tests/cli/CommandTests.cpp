@@ -179,7 +179,7 @@ TEST_F(CommandTest, APipeIsNoInputFile)
     ASSERT_EQ(::mkfifo((folder_ / "pipe.csv").c_str(), 0600), 0);
     const ProgramRun result = run({"pipe.csv", (casesFolder / "b.csv").string()}, folder_);
     EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.err, "rowlark-compare: pipe.csv: Operation not supported\n");
+    EXPECT_EQ(result.err, "rowlark-compare: File A: pipe.csv is not a regular file.\n");
 }
 
 // The report outgrows the file size limit while it is written; the signal that brings ends the

@@ -21,7 +21,7 @@ TEST_F(FileIntakeTest, OpenDialogOffersEveryTableFormat)
     dialogs->openAnswer = writeNumberedFile("chosen.csv", 2, "x");
     model.selectFile(false);
     EXPECT_EQ(dialogs->openTitle, "Choose a CSV, Excel, Numbers or LibreOffice file");
-    EXPECT_EQ(dialogs->openExtensions, QStringList({"csv", "xlsx", "xls", "ods", "numbers"}));
+    EXPECT_EQ(dialogs->openExtensions, QStringList({"csv", "tsv", "tab", "txt", "xlsx", "xls", "ods", "numbers"}));
     EXPECT_EQ(model.busyLabel(), "Reading chosen.csv…");
     waitUntilIdle();
     EXPECT_EQ(model.rightName(), "chosen.csv");
@@ -53,7 +53,7 @@ TEST_F(ExportTest, ReportHoldsTheFilteredRecordsOfEveryPage)
                                     "cells are prefixed with an apostrophe for spreadsheet safety.");
     EXPECT_EQ(model.busyLabel(), "Saving comparison report…");
     waitUntilIdle();
-    EXPECT_EQ(model.notice(), "Exported 1 rows. Formula-like values were escaped for spreadsheet safety.");
+    EXPECT_EQ(model.notice(), "Exported 1 row.") << "the samples hold nothing formula-like";
     const std::string report = readWholeFile(*dialogs->saveAnswer);
     EXPECT_THAT(report, ::testing::StartsWith("\"Status\",\"Row key\",\"catalog-before.csv · sku\""));
     EXPECT_NE(report.find("\r\n\"Changed\",\"SK-001\""), std::string::npos);
@@ -67,21 +67,24 @@ TEST_F(ExportTest, ReportHoldsOnlyTheRecordsChangedInTheChosenColumn)
     waitUntilIdle();
     model.exportReport();
     waitUntilIdle();
-    EXPECT_EQ(model.notice(), "Exported 1 rows. Formula-like values were escaped for spreadsheet safety.");
+    EXPECT_EQ(model.notice(), "Exported 1 row.");
     const std::string report = readWholeFile(*dialogs->saveAnswer);
     EXPECT_NE(report.find("\r\n\"Changed\",\"SK-003\""), std::string::npos);
     EXPECT_EQ(report.find("SK-001"), std::string::npos);
 }
 
-// A path ending in .xlsx gets the workbook, whose Summary sheet names the key of the comparison.
+// A path ending in .xlsx gets the workbook, whose Summary sheet names the key of the comparison and
+// what selected its rows.
 TEST_F(ExportTest, AnXLSXPathGetsTheWorkbookReport)
 {
     dialogs->saveAnswer = folder.filePath("report.XLSX");
+    model.setFilter(records::ResultFilter::changed);
+    model.setQuery("  Portland ");
     model.setChangedColumn(3);  // city
     waitUntilIdle();
     model.exportReport();
     waitUntilIdle();
-    EXPECT_EQ(model.notice(), "Exported 1 rows. Formula-like values were escaped for spreadsheet safety.");
+    EXPECT_EQ(model.notice(), "Exported 1 row.");
     const auto read = [this](const std::string& sheet) {
         return workbook::FileImport::readTable(QFile::encodeName(*dialogs->saveAnswer).toStdString(), sheet, {}, {},
                                                workbook::FileImport::WorkbookReader::native)
@@ -92,6 +95,29 @@ TEST_F(ExportTest, AnXLSXPathGetsTheWorkbookReport)
     EXPECT_EQ(report.cell(0, 1), "SK-003");
     const table::Table summary = read("Summary");
     EXPECT_EQ(summary.rowStrings(2), (std::vector<std::string>{"Key", "sku"}));
+    EXPECT_EQ(summary.rowStrings(11), (std::vector<std::string>{"Filter", "Changed rows"}));
+    EXPECT_EQ(summary.rowStrings(12), (std::vector<std::string>{"Search", "Portland"}));
+    EXPECT_EQ(summary.rowStrings(13), (std::vector<std::string>{"Changed column", "city"}));
+}
+
+// Only a name ending in .csv or .xlsx is written as it is: any other gets ".csv" added, so that no
+// spreadsheet's name holds CSV text, and the notice says where the report went.
+TEST_F(ExportTest, ANameOfAnotherFileTypeGetsCSVAdded)
+{
+    const std::vector<std::pair<QString, QString>> names = {{"report.ods", "report.ods.csv"},
+                                                            {"report.txt", "report.txt.csv"},
+                                                            {"report", "report.csv"},
+                                                            {"report.Csv", "report.Csv"}};
+    for (const auto& [chosen, written] : names) {
+        dialogs->saveAnswer = folder.filePath(chosen);
+        model.exportReport();
+        waitUntilIdle();
+        EXPECT_TRUE(QFile::exists(folder.filePath(written))) << written.toStdString();
+        if (chosen != written) {
+            EXPECT_FALSE(QFile::exists(folder.filePath(chosen))) << chosen.toStdString();
+            EXPECT_EQ(model.notice(), "Exported 4 rows. Saved as " + written + ", as reports are CSV or Excel files.");
+        }
+    }
 }
 
 TEST_F(ExportTest, CancelledExportLeavesTheExistingFileUntouched)
@@ -101,7 +127,7 @@ TEST_F(ExportTest, CancelledExportLeavesTheExistingFileUntouched)
         std::stop_source stop;
         stop.request_stop();
         EXPECT_THROW(model::saveReport(path, *model.summary(), *model.left(), *model.right(), model.filteredIndices(),
-                                       "sku", {}, stop.get_token()),
+                                       {"sku", {}, "All differences", {}, {}}, stop.get_token()),
                      model::OperationCancelled);
         EXPECT_EQ(readWholeFile(path), "earlier report") << name.toStdString();
     }

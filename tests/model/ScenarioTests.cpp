@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 
+#include <QDir>
 #include <QTimer>
 
 #include "tests/model/ModelTesting.h"
@@ -56,17 +57,27 @@ std::string nameOf(const std::optional<model::InputFile>& file)
     return file ? file->name : "none";
 }
 
+// "semicolon, 2 columns", or "none" for a workbook, a sample or an empty side.
+std::string separatorOf(const std::optional<model::InputFile>& file)
+{
+    if (!file || !file->separator)
+        return "none";
+    return std::string(csv::name(*file->separator)) + ", " + std::to_string(file->table.columnCount()) + " columns";
+}
+
 class ScenarioTest : public ModelTest, public ::testing::WithParamInterface<std::string> {
 protected:
     QString path(const std::string& name) const { return folder.filePath(QString::fromStdString(name)); }
 
-    // The first word of `argument` names the file; `\n` in the rest stands for a line break.
+    // The first word of `argument` names the file; `\n`, `\t` and `\0` in the rest stand for a line
+    // break, a tab and a NUL byte.
     void writeText(const std::string& argument)
     {
         const std::size_t space = argument.find(' ');
         std::string text = argument.substr(space + 1);
-        for (std::size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at))
-            text.replace(at, 2, "\n");
+        for (const auto& [escape, byte] : {std::pair{"\\n", '\n'}, std::pair{"\\t", '\t'}, std::pair{"\\0", '\0'}})
+            for (std::size_t at = text.find(escape); at != std::string::npos; at = text.find(escape, at))
+                text.replace(at, 2, 1, byte);
         writeFile(QString::fromStdString(argument.substr(0, space)), text);
     }
 
@@ -88,9 +99,29 @@ protected:
         return std::to_string(found - differences.begin());
     }
 
+    // "first second": both names, for the two files opened together.
+    void loadBoth(const std::string& argument)
+    {
+        const std::size_t space = argument.find(' ');
+        model.loadFiles(path(argument.substr(0, space)), path(argument.substr(space + 1)));
+    }
+
+    // "left tab": the side's file read again with that separator.
+    void reloadSeparated(const std::string& argument)
+    {
+        const bool isLeft = argument.starts_with("left ");
+        const std::optional<model::InputFile>& file = isLeft ? model.left() : model.right();
+        ASSERT_TRUE(file && file->path);
+        model.load(QString::fromStdString(file->path->string()), isLeft, std::nullopt,
+                   csv::separatorNamed(argument.substr(argument.find(' ') + 1)));
+    }
+
     void perform(const std::string& verb, const std::string& argument)
     {
         const std::map<std::string, std::function<void()>> operations = {
+            {"folder", [&] { ASSERT_TRUE(QDir(folder.path()).mkdir(QString::fromStdString(argument))); }},
+            {"load both", [&] { loadBoth(argument); }},
+            {"separator", [&] { reloadSeparated(argument); }},
             {"write", [&] { writeText(argument); }},
             {"numbered", [&] { writeNumbered(argument); }},
             {"load left", [&] { model.load(path(argument), true); }},
@@ -130,6 +161,10 @@ protected:
             {"busy", [&] { return model.isBusy() ? model.busyLabel().toStdString() : "no"; }},
             {"notice", [&] { return model.notice().toStdString(); }},
             {"error", [&] { return model.errorMessage() ? "some" : "none"; }},
+            {"error text",
+             [&] { return model.errorMessage().value_or("none").replace('\n', QStringLiteral("\\n")).toStdString(); }},
+            {"separator left", [&] { return separatorOf(model.left()); }},
+            {"separator right", [&] { return separatorOf(model.right()); }},
             {"differences", [&] { return model.summary() ? joined(describeDifferences(model)) : "none"; }},
             {"filter", [&] { return nameOf(model.filter()); }},
             {"query", [&] { return model.query().toStdString(); }},

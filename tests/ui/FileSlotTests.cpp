@@ -62,11 +62,11 @@ TEST_F(FileSlotTest, SlotsShowTheirFileOrInviteAChoice)
     const QString people =
         writeFile("people.csv", "id,address\n1,\"{\"\"city\"\":\"\"Oslo\"\",\"\"zip\"\":\"\"0150\"\"}\"\n");
     load(people, true);
-    EXPECT_EQ(shown(true), "people.csv | 1 rows · 4 columns · 2 from JSON | " + people);
+    EXPECT_EQ(shown(true), "people.csv | 1 row · 4 columns · 2 from JSON | " + people);
 
     // A failed load leaves the card as it was.
     load(writeFile("broken.csv", "a\n\"x\n"), true);
-    EXPECT_EQ(shown(true), "people.csv | 1 rows · 4 columns · 2 from JSON | " + people);
+    EXPECT_EQ(shown(true), "people.csv | 1 row · 4 columns · 2 from JSON | " + people);
     model.setErrorMessage(std::nullopt);
 }
 
@@ -80,6 +80,8 @@ TEST_F(FileSlotTest, WorkbooksShowTheirLineAndAPickerForMoreThanOneSheet)
               "are not recalculated; display formatting availability depends on the file format. Workbook limit: "
               "64 MB, 250,000 rows, 10,000 columns and 5 million cells per selected sheet/table.");
     EXPECT_EQ(picker(true)->currentText(), "People");
+    EXPECT_EQ(picker(true)->toolTip(), "People") << "a name cut by the picker is whole in its tooltip";
+    EXPECT_EQ(picker(true)->itemData(1, Qt::ToolTipRole).toString(), "Other");
     EXPECT_EQ(picker(true)->accessibleName(), "Sheet");
     EXPECT_LE(picker(true)->maximumWidth(), 150);
 
@@ -87,6 +89,58 @@ TEST_F(FileSlotTest, WorkbooksShowTheirLineAndAPickerForMoreThanOneSheet)
     EXPECT_EQ(part<QLabel>(false, "fileSlotWorkbookLine")->text(), "Numbers: select a table · saved values");
     EXPECT_FALSE(picker(false)->isVisible());
     EXPECT_EQ(picker(false)->accessibleName(), "Table");
+}
+
+// Every line of a card is drawn whole: its height holds the font's descenders and underscores, and the
+// card holds every line.
+TEST_F(FileSlotTest, EveryLineOfACardIsShownWhole)
+{
+    load(workbookFixture("people.xlsx"), true);
+    load(writeFile("Lagerbestand_Juni_2024.csv", "Artikel;Preis\nSK-1;9\n"), false);
+    QTest::qWait(50);  // the cards are laid out again a moment after they change
+    for (const bool leftSide : {true, false}) {
+        auto* card = find<QWidget>(leftSide ? "fileSlotA" : "fileSlotB");
+        for (const char* name : {"fileSlotTitle", "fileSlotDetails", "fileSlotWorkbookLine"}) {
+            auto* line = part<QLabel>(leftSide, name);
+            if (!line->isVisible())
+                continue;
+            EXPECT_GE(line->height(), line->fontMetrics().height()) << name;
+            const QRect area(line->mapTo(card, QPoint(0, 0)), line->size());
+            EXPECT_TRUE(card->rect().contains(area)) << name;
+        }
+    }
+    EXPECT_EQ(part<QLabel>(false, "fileSlotTitle")->text(), "Lagerbestand_Juni_2024.csv");
+}
+
+// A CSV text names a separator other than the comma among its details, and can be read again with
+// another; samples and workbooks have no separator to choose.
+TEST_F(FileSlotTest, ACSVTextNamesItsSeparatorAndCanBeReadWithAnother)
+{
+    load(writeFile("semicolons.csv", "id;name;city\n1;Ann;Oslo\n"), true);
+    auto* separator = part<QComboBox>(true, "fileSlotSeparatorPicker");
+    EXPECT_EQ(part<QLabel>(true, "fileSlotDetails")->text(), "1 row · 3 columns · Semicolon-separated");
+    EXPECT_TRUE(separator->isVisible());
+    EXPECT_EQ(separator->accessibleName(), "Separator");
+    EXPECT_EQ(entriesOf(*separator), QStringList({"Comma (,)", "Semicolon (;)", "Tab", "Pipe (|)"}));
+    EXPECT_EQ(separator->currentText(), "Semicolon (;)");
+
+    separator->setFocus();
+    QTest::keyClick(separator, Qt::Key_Up);
+    EXPECT_EQ(separator->currentText(), "Comma (,)") << "shown while the file is read again";
+    waitUntilIdle();
+    ASSERT_TRUE(model.left()->separator);
+    EXPECT_EQ(*model.left()->separator, csv::Separator::comma);
+    EXPECT_EQ(part<QLabel>(true, "fileSlotDetails")->text(), "1 row · 1 column");
+    EXPECT_EQ(separator->currentText(), "Comma (,)");
+
+    load(writeFile("tabs.tsv", "id\tname\n1\tAnn\n"), false);
+    EXPECT_EQ(part<QLabel>(false, "fileSlotDetails")->text(), "1 row · 2 columns · Tab-separated");
+    EXPECT_EQ(part<QComboBox>(false, "fileSlotSeparatorPicker")->currentText(), "Tab");
+
+    loadSamples();
+    EXPECT_FALSE(separator->isVisible());
+    load(workbookFixture("people.xlsx"), true);
+    EXPECT_FALSE(separator->isVisible());
 }
 
 TEST_F(FileSlotTest, PickingAnotherSheetReloadsTheFileAndDropsTheResult)
@@ -103,7 +157,7 @@ TEST_F(FileSlotTest, PickingAnotherSheetReloadsTheFileAndDropsTheResult)
     ASSERT_TRUE(model.left().has_value());
     EXPECT_EQ(model.left()->sheet, std::optional<std::string>("Other"));
     EXPECT_EQ(picker(true)->currentText(), "Other");
-    EXPECT_EQ(part<QLabel>(true, "fileSlotDetails")->text(), "1 rows · 1 columns");
+    EXPECT_EQ(part<QLabel>(true, "fileSlotDetails")->text(), "1 row · 1 column");
     EXPECT_EQ(model.summary(), nullptr);
 }
 

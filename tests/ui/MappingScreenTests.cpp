@@ -274,6 +274,51 @@ TEST_F(MappingScreenTest, BoxClickUpdatesItsRowInPlace)
     EXPECT_EQ(rowNamed("notes"), before);
 }
 
+// A cancelled analysis leaves no rows: the list says so and how to run it again, not that the search
+// found nothing.
+TEST_F(MappingScreenTest, CancelledMatchingSaysHowToRunItAgain)
+{
+    loadSamples();
+    model.analyze();
+    model.cancel();
+    ASSERT_TRUE(model.mappings().empty());
+    EXPECT_EQ(labelText("mappingEmptyText"), "Column matching was cancelled. Reset suggestions to run it again.");
+    find<QPushButton>("resetSuggestionsButton")->click();
+    waitUntilIdle();
+    EXPECT_EQ(rowCount(), 5);
+    search()->setText("nothing like it");
+    EXPECT_EQ(labelText("mappingEmptyText"), "No columns match your search.");
+}
+
+// A new analysis (new files, swapped files) lists its mappings from the key row, wherever the list was
+// scrolled before.
+TEST_F(MappingScreenTest, ANewAnalysisShowsTheListFromTheKeyRow)
+{
+    std::string left = "";
+    for (int column = 0; column < 60; ++column) {
+        const std::string header = column == 40 ? "id" : "field_" + std::to_string(column);
+        left += (column ? "," : "") + header;
+    }
+    left += '\n';
+    for (int row = 1; row <= 6; ++row) {
+        for (int column = 0; column < 60; ++column)
+            left += (column ? "," : "") + (column == 40 ? std::to_string(row) : std::string("x"));
+        left += '\n';
+    }
+    loadFiles(left, left);
+    ASSERT_TRUE(model.mappings()[40].isKey);
+    const auto keyRowTop = [this] { return list()->visualRect(rows()->index(40, 0)).top(); };
+    EXPECT_EQ(keyRowTop(), 0);
+    list()->scrollToBottom();
+    EXPECT_NE(keyRowTop(), 0);
+    model.swapFiles();
+    waitUntilIdle();
+    EXPECT_EQ(keyRowTop(), 0);
+    list()->scrollToTop();
+    model.setIncluded(model.mappings()[3].id, false);
+    EXPECT_NE(keyRowTop(), 0) << "an edit leaves the list where it is";
+}
+
 TEST_F(MappingScreenTest, WideFileOpensOnlyTheRowsInView)
 {
     std::vector<std::string> headers;

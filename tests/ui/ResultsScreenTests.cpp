@@ -158,7 +158,7 @@ TEST_F(ResultsScreenTest, ChangesByColumnNarrowTheListByClickOrKeyAndOneClickSho
     clickColumn(1);
     waitForFilter();
     EXPECT_EQ(model.changedColumn(), 3u);
-    EXPECT_EQ(labelText(QStringLiteral("resultCount")), QStringLiteral("1 results"));
+    EXPECT_EQ(labelText(QStringLiteral("resultCount")), QStringLiteral("1 result"));
     EXPECT_TRUE(columnChip()->isVisible());
     EXPECT_THAT(columnChip()->text().toStdString(), ::testing::StartsWith("Changed in city"));
     EXPECT_EQ(find<QLabel>(QStringLiteral("inspectorKey"))->text(), QStringLiteral("SK-003"));

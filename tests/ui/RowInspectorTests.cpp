@@ -7,6 +7,7 @@
 #include <QLabel>
 
 #include "tests/ui/ResultsTesting.h"
+#include "ui/results/ValueExcerpt.h"
 #include "ui/widgets/Styling.h"
 
 namespace rowlark::ui::results {
@@ -89,6 +90,106 @@ TEST_F(RowInspectorTest, ChangedFieldMarksTheDifferingWordsOfBothValues)
     const QStringList shownPart(QString(results::InspectorFieldList::shownValueLength - 6, QLatin1Char('z')));
     EXPECT_TRUE(markedTexts(2, true) == shownPart);
     EXPECT_TRUE(markedTexts(2, false) == shownPart);
+}
+
+// A long value that differs past the start the inspector shows is shown around what differs: each
+// differing part with the text around it, "…" where the value goes on unseen. Its note says so whole
+// however narrow the column, and copying the value still takes all of it.
+TEST_F(RowInspectorTest, ChangesPastTheShownStartAreShownAroundWhatDiffers)
+{
+    std::string before(20'000, 'q');
+    before[8'000] = 'a';
+    before[15'000] = 'b';
+    std::string after = before;
+    after[8'000] = 'X';
+    after[15'000] = 'Y';
+    compareFiles("id,notes\n1," + before + "\n", "id,notes\n1," + after + "\n");
+    fieldList()->grab();
+    const QString context(results::excerptContext, QLatin1Char('q'));
+    const QString gap(QChar(0x2026));
+    const results::FieldEntry& notes = entries()[1];
+    EXPECT_TRUE(notes.right.isExcerpt);
+    EXPECT_EQ(notes.right.value, gap + context + "X" + context + gap + context + "Y" + context + gap);
+    EXPECT_EQ(notes.left.value, gap + context + "a" + context + gap + context + "b" + context + gap);
+    for (const bool leftSide : {true, false}) {
+        const QString& shown = leftSide ? notes.left.value : notes.right.value;
+        QStringList marked;
+        for (const QTextLayout::FormatRange& mark : fieldList()->editMarks(1, leftSide))
+            marked << shown.mid(mark.start, mark.length);
+        EXPECT_EQ(marked, leftSide ? QStringList({"a", "b"}) : QStringList({"X", "Y"}));
+    }
+    EXPECT_EQ(results::InspectorFieldList::noteText(notes.right),
+              "Shown around what differs · copying takes the whole value");
+
+    QApplication::clipboard()->clear();
+    fieldList()->selectValue(1, false);
+    fieldList()->copySelection();
+    EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(after));
+
+    fieldList()->setFixedWidth(240);
+    fieldList()->grab();
+    const QRect note = fieldList()->noteRect(1, false);
+    ASSERT_FALSE(note.isEmpty());
+    EXPECT_TRUE(fieldList()->entryRect(1).contains(note));
+    EXPECT_GT(note.height(), QFontMetrics(widgets::styledFont(widgets::TextStyle::caption)).height())
+        << "the note wraps in a narrow column rather than being cut";
+}
+
+TEST(ValueExcerpts, ShowEachDifferingPartWithTheTextAroundIt)
+{
+    const QString gap(QChar(0x2026));
+    const auto repeated = [](qsizetype count, char character) { return QString(count, QLatin1Char(character)); };
+    const qsizetype context = results::excerptContext;
+    struct Case {
+        const char* what;
+        std::string value;
+        std::vector<text::TextSpan> spans;
+        QString text;
+        QStringList marked;
+        qsizetype budget = results::InspectorFieldList::shownValueLength;
+    };
+    const std::string plain(10'000, 'a');
+    // Characters of three scalars: the text around a part, counted in scalars, ends inside one.
+    std::string accented;
+    for (int character = 0; character < 600; ++character)
+        accented += "e\u0301\u0323";
+    const std::vector<Case> cases = {
+        {"a part at the start has no gap before it",
+         plain,
+         {{100, 101}},
+         repeated(100 + 1 + context, 'a') + gap,
+         {"a"}},
+        {"parts whose text around them meets are one",
+         plain,
+         {{5'000, 5'001}, {5'100, 5'102}},
+         gap + repeated(context + 102 + context, 'a') + gap,
+         {"a", "aa"}},
+        {"a part at the end has no gap after it", plain, {{9'999, 10'000}}, gap + repeated(context + 1, 'a'), {"a"}},
+        {"a part longer than the room is cut there",
+         plain,
+         {{2'000, 10'000}},
+         gap + repeated(context + 300 - 1, 'a') + gap,
+         {repeated(300 - 1, 'a')},
+         context + 300},
+        {"characters are kept whole",
+         accented,
+         {{1'500, 1'505}},
+         gap + QString::fromUtf8(accented.substr(1'230, 545)) + gap,
+         {QStringLiteral("e\u0301\u0323")}},
+        {"positions count UTF-16 units",
+         "\U0001F600b" + plain,
+         {{4, 5}},
+         QStringLiteral("\U0001F600b") + repeated(context, 'a') + gap,
+         {"b"}},
+    };
+    for (const Case& test : cases) {
+        const results::ValueExcerpt excerpt = results::excerptAround(test.value, test.spans, test.budget);
+        EXPECT_EQ(excerpt.text, test.text) << test.what;
+        QStringList marked;
+        for (const QTextLayout::FormatRange& mark : excerpt.marks)
+            marked << excerpt.text.mid(mark.start, mark.length);
+        EXPECT_EQ(marked, test.marked) << test.what;
+    }
 }
 
 TEST_F(RowInspectorTest, ArrowKeysMoveBetweenValuesAndTheFocusedOneIsReadAndCopied)

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -80,6 +81,36 @@ TEST_F(WindowTest, FilesNamedAtStartLoadFirstAsAAndSecondAsB)
     ASSERT_TRUE(QTest::qWaitFor([this] { return model.right().has_value() && !model.isBusy(); }, 20000));
     EXPECT_EQ(model.left()->name, "first.csv");
     EXPECT_EQ(model.right()->name, "second.csv");
+}
+
+// `rowlark BAD GOOD` keeps GOOD loaded, and the alert names the side and the file that failed.
+TEST_F(WindowTest, AFileNamedAtStartThatFailsLeavesTheOtherLoaded)
+{
+    window.openFiles({folder.path(), writeFile("good.csv", "id,name\n1,a\n")});
+    waitUntilIdle();
+    EXPECT_FALSE(model.left().has_value());
+    ASSERT_TRUE(model.right().has_value());
+    EXPECT_EQ(model.right()->name, "good.csv");
+    const QString folderName = QFileInfo(folder.path()).fileName();
+    EXPECT_EQ(model.errorMessage().value_or(""), "File A: " + folderName + " is a folder, not a file.");
+    model.setErrorMessage(std::nullopt);
+}
+
+// With only File A loaded the empty state invites the second file, and its button chooses File B.
+TEST_F(WindowTest, EmptyStateAsksForTheSideStillMissing)
+{
+    auto* choose = find<QPushButton>("chooseFirstFileButton");
+    EXPECT_EQ(choose->text(), "Choose first file…");
+    model.load(writeFile("first.csv", "id,name\n1,a\n"), true);
+    waitUntilIdle();
+    EXPECT_EQ(screenName(), "emptyState");
+    EXPECT_EQ(choose->text(), "Choose second file…");
+    dialogs->openAnswer = writeFile("second.csv", "id,name\n1,b\n");
+    QTest::mouseClick(choose, Qt::LeftButton);
+    waitUntilIdle();
+    ASSERT_TRUE(model.right().has_value());
+    EXPECT_EQ(model.right()->name, "second.csv");
+    EXPECT_EQ(model.left()->name, "first.csv");
 }
 
 // The button and the command of the empty state and the card of a file slot each ask for their side.
@@ -199,7 +230,7 @@ TEST_F(WindowTest, ErrorShowsTheAlertOnceUntilOkOrTheMessageGoes)
     ASSERT_EQ(shownAlerts(window).size(), 1);
     QMessageBox* alert = shownAlerts(window).front();
     EXPECT_EQ(alert->text(), "Couldn’t complete that action");
-    EXPECT_EQ(alert->informativeText(), "The CSV contains an unclosed quoted field.");
+    EXPECT_EQ(alert->informativeText(), "File A (broken.csv): The CSV contains an unclosed quoted field.");
     EXPECT_FALSE(model.left().has_value());
 
     alert->button(QMessageBox::Ok)->click();
@@ -320,6 +351,41 @@ TEST(QtFileDialogs, OpenAndSaveStartInTheFolderLastChosenInEither)
     EXPECT_EQ(answer, saved.filePath("report.csv"));
     EXPECT_EQ(answerNextFileDialog("", [&] { answer = dialogs.openFile("Open", {"csv"}); }), saved.path());
     EXPECT_EQ(answer, std::nullopt);
+}
+
+// The save dialog explains the export inside it, under a title of its own, and refuses the name of a
+// file type that reports are not written as.
+TEST(QtFileDialogs, SaveDialogExplainsItselfAndRefusesOtherFileTypes)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir saved;
+    shell::QtFileDialogs dialogs;
+    QString title;
+    QString explanation;
+    QStringList refusals;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* refusal = qobject_cast<QMessageBox*>(modal)) {
+            refusals << refusal->text();
+            refusal->accept();
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            title = dialog->windowTitle();
+            if (auto* label = dialog->findChild<QLabel*>("reportSaveExplanation"))
+                explanation = label->text();
+            dialog->selectFile(saved.filePath(refusals.isEmpty() ? "report.ods" : "report.XLSX"));
+            static_cast<QDialog*>(dialog)->accept();
+            if (!refusals.isEmpty())
+                poll.stop();
+        }
+    });
+    poll.start(10);
+    const std::optional<QString> answer = dialogs.saveFile("comparison-report.csv", "Exports the current filter.");
+    EXPECT_EQ(title, "Export filtered report");
+    EXPECT_EQ(explanation, "Exports the current filter.");
+    EXPECT_EQ(refusals, QStringList({"Reports are saved as CSV files (.csv) or Excel workbooks (.xlsx). Choose a "
+                                     "name that ends in .csv or .xlsx."}));
+    EXPECT_EQ(answer, saved.filePath("report.XLSX"));
 }
 
 }  // namespace

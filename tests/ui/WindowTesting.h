@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QList>
+#include <QSize>
 #include <QStackedWidget>
 #include <QString>
 #include <QStringList>
@@ -25,6 +26,11 @@
 inline void PrintTo(const QString& text, std::ostream* stream)
 {
     *stream << '"' << text.toStdString() << '"';
+}
+
+inline void PrintTo(const QSize& size, std::ostream* stream)
+{
+    *stream << size.width() << " × " << size.height();
 }
 
 // Widgets in test failures by their object names.

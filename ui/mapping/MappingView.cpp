@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "ui/mapping/MappingText.h"
+#include "ui/widgets/ElidedLabel.h"
 #include "ui/widgets/Styling.h"
 #include "ui/widgets/Symbols.h"
 
@@ -84,9 +85,10 @@ QWidget* MappingView::buildHeaderBand()
     auto* band = new QWidget(this);
     auto* title = widgets::styledLabel(tr("Match your columns"), widgets::TextStyle::title3, false, band);
     title->setObjectName(QStringLiteral("mappingTitle"));
-    auto* subtitle =
-        widgets::styledLabel(tr("Choose a row key to match records in any order. Checked columns are compared."),
-                             widgets::TextStyle::caption, true, band);
+    // A narrow window shortens the subtitle rather than cutting it off.
+    auto* subtitle = new widgets::ElidedLabel(band, Qt::ElideRight);
+    widgets::styleLabel(subtitle, widgets::TextStyle::caption, true);
+    subtitle->setText(tr("Choose a row key to match records in any order. Checked columns are compared."));
     subtitle->setObjectName(QStringLiteral("mappingSubtitle"));
     auto* titles = new QVBoxLayout;
     titles->setSpacing(3);
@@ -97,7 +99,7 @@ QWidget* MappingView::buildHeaderBand()
     search_->setObjectName(QStringLiteral("mappingSearchField"));
     search_->setPlaceholderText(tr("Find a column…"));
     search_->setAccessibleName(tr("Find a column"));
-    search_->setClearButtonEnabled(true);
+    widgets::addClearButton(search_);
     search_->addAction(widgets::symbolIcon(widgets::Symbol::search, widgets::secondaryColor(palette())),
                        QLineEdit::LeadingPosition);
     search_->setFixedWidth(200);
@@ -111,6 +113,7 @@ QWidget* MappingView::buildHeaderBand()
 
     auto* row = new QHBoxLayout(band);
     row->setContentsMargins(bandPadding, bandPadding, bandPadding, bandPadding);
+    widgets::setCompactMargins(row, {bandPadding, 8, bandPadding, 8});
     row->setSpacing(12);
     row->addLayout(titles);
     row->addStretch();
@@ -179,6 +182,7 @@ QWidget* MappingView::buildBottomBar()
 
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(bottomBarPadding, bottomBarPadding, bottomBarPadding, bottomBarPadding);
+    widgets::setCompactMargins(row, {bottomBarPadding, 6, bottomBarPadding, 6});
     row->setSpacing(12);
     row->addWidget(ignoreCase_);
     row->addWidget(note);
@@ -191,21 +195,37 @@ QWidget* MappingView::buildKeyWarning()
 {
     keyWarning_ = new QWidget(this);
     keyWarning_->setObjectName(QStringLiteral("noKeyWarning"));
-    auto* icon = widgets::symbolLabel(widgets::Symbol::key, 14, widgets::orangeColor(), keyWarning_);
+    keyWarningIcon_ = new QLabel(keyWarning_);
     auto* text = widgets::styledLabel(tr("Select at least one mapped row key before comparing."),
                                       widgets::TextStyle::callout, false, keyWarning_);
     text->setObjectName(QStringLiteral("noKeyWarningText"));
-    QPalette orange = text->palette();
-    orange.setColor(QPalette::WindowText, widgets::orangeColor());
-    text->setPalette(orange);
+    keyWarningText_ = text;
+    paintKeyWarning();
 
     auto* row = new QHBoxLayout(keyWarning_);
     row->setContentsMargins(bandPadding, 0, bandPadding, 12);
     row->setSpacing(6);
-    row->addWidget(icon, 0, Qt::AlignVCenter);
+    row->addWidget(keyWarningIcon_, 0, Qt::AlignVCenter);
     row->addWidget(text, 0, Qt::AlignVCenter);
     row->addStretch();
     return keyWarning_;
+}
+
+// In the warning colour of the window's palette, light or dark.
+void MappingView::paintKeyWarning()
+{
+    const QColor color = widgets::warningColor(palette());
+    QPalette warning = keyWarningText_->palette();
+    warning.setColor(QPalette::WindowText, color);
+    keyWarningText_->setPalette(warning);
+    keyWarningIcon_->setPixmap(widgets::symbolPixmap(widgets::Symbol::key, 14, color, devicePixelRatioF()));
+}
+
+void MappingView::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        paintKeyWarning();
 }
 
 // The rows are narrower than the headings by the scroll bar beside them, when it shows.
@@ -223,10 +243,15 @@ void MappingView::alignHeadings()
     headings_->setContentsMargins(MappingRow::horizontalPadding, 10, MappingRow::horizontalPadding + barWidth, 10);
 }
 
-// Suggestions only ever arrive with a new list of mappings, which the rows show afresh.
+// Suggestions only ever arrive with a new list of mappings, which the rows show afresh from the key.
 void MappingView::followMappings()
 {
     rows_->followMappings();
+    const std::vector<records::ColumnMapping>& mappings = model_.mappings();
+    const std::optional<records::UUID> first = mappings.empty() ? std::nullopt : std::optional(mappings.front().id);
+    if (first && first != firstMappingShown_)
+        showKeyRow();
+    firstMappingShown_ = first;
     refreshMappings();
     ignoreCase_->setChecked(model_.ignoreCase());
 }
@@ -253,6 +278,21 @@ void MappingView::refreshFiles()
     rightHeading_->setText(model_.rightName());
 }
 
+// A new analysis (new files, swapped files, reset suggestions) lists its mappings from the first key
+// row, where reviewing starts, rather than where the last list was scrolled to.
+void MappingView::showKeyRow()
+{
+    const std::vector<records::ColumnMapping>& mappings = model_.mappings();
+    for (int row = 0; row < rows_->rowCount(); ++row) {
+        const std::optional<std::size_t> position = rows_->positionAt(row);
+        if (position && *position < mappings.size() && mappings[*position].isKey) {
+            list_->scrollTo(rows_->index(row), QAbstractItemView::PositionAtTop);
+            return;
+        }
+    }
+    list_->scrollToTop();
+}
+
 void MappingView::refreshMappings()
 {
     includedCount_->setText(includedCountText(model_));
@@ -263,7 +303,12 @@ void MappingView::refreshListState()
 {
     const bool isEmpty = rows_->rowCount() == 0;
     listArea_->setCurrentWidget(isEmpty ? static_cast<QWidget*>(emptyText_) : list_);
-    emptyText_->setText(model_.isBusy() ? tr("Analyzing columns…") : tr("No columns match your search."));
+    if (model_.isBusy())
+        emptyText_->setText(tr("Analyzing columns…"));
+    else if (model_.mappings().empty())
+        emptyText_->setText(tr("Column matching was cancelled. Reset suggestions to run it again."));
+    else
+        emptyText_->setText(tr("No columns match your search."));
 }
 
 }  // namespace rowlark::ui::mapping

@@ -31,6 +31,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     QWidget* buildHeaderBand();
@@ -45,6 +46,8 @@ private:
     void refreshMappings();
     void refreshListState();
     void alignHeadings();
+    void paintKeyWarning();
+    void showKeyRow();
 
     model::ComparisonModel& model_;
     ColumnOptionsModel* ordinaryOptions_;
@@ -60,6 +63,10 @@ private:
     QCheckBox* ignoreCase_;
     QLabel* includedCount_;
     QWidget* keyWarning_;
+    QLabel* keyWarningIcon_;
+    QLabel* keyWarningText_;
+    // Tells a new analysis's mappings, whose identities are all new, from edits of the same ones.
+    std::optional<records::UUID> firstMappingShown_;
 };
 
 }  // namespace rowlark::ui::mapping

@@ -104,15 +104,16 @@ QVariant ColumnChangesModel::data(const QModelIndex& index, int role) const
     case isChosenRole:
         return isChosen;
     case Qt::ToolTipRole:
-        return widgets::plainToolTip(tr("%1 → %2\n%3 of %4 changed records (%5)\n%6")
-                                         .arg(header, widgets::boundedText(column.rightHeader), groupedNumber(count),
-                                              groupedNumber(changedRecords_), shareText(count, changedRecords_),
-                                              isChosen
-                                                  ? tr("Click again to show the records of every column.")
-                                                  : tr("Click to show only the records where this column changed.")));
+        return widgets::plainToolTip(
+            tr("%1 → %2\n%3 of %Ln changed record(s) (%4)\n%5", nullptr, static_cast<int>(changedRecords_))
+                .arg(header, widgets::boundedText(column.rightHeader), groupedNumber(count),
+                     shareText(count, changedRecords_),
+                     isChosen ? tr("Click again to show the records of every column.")
+                              : tr("Click to show only the records where this column changed.")));
     case Qt::AccessibleTextRole:
-        return (isChosen ? tr("%1: %2 changed records, %3, shown alone") : tr("%1: %2 changed records, %3"))
-            .arg(header, groupedNumber(count), shareText(count, changedRecords_));
+        return (isChosen ? tr("%1: %Ln changed record(s), %2, shown alone", nullptr, static_cast<int>(count))
+                         : tr("%1: %Ln changed record(s), %2", nullptr, static_cast<int>(count)))
+            .arg(header, shareText(count, changedRecords_));
     default:
         return {};
     }

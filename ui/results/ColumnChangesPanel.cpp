@@ -176,7 +176,7 @@ void ColumnChangesPanel::followResult()
         index ? static_cast<qint64>(index->positions(records::ResultFilter::changed).size()) : qint64{0};
     columns_->setSummary(summary, changed);
     columns_->setChosenColumn(model_.changedColumn());
-    subtitle_->setText(tr("Share of %1 changed records").arg(groupedNumber(changed)));
+    subtitle_->setText(tr("Share of %Ln changed record(s)", nullptr, static_cast<int>(changed)));
     setVisible(columns_->rowCount() > 0);
 }
 

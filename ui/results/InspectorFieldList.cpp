@@ -17,6 +17,7 @@
 #include "engine/text/Unicode.h"
 #include "model/UTF8Text.h"
 #include "ui/results/FieldListAccessibility.h"
+#include "ui/results/ValueExcerpt.h"
 #include "ui/widgets/Styling.h"
 #include "ui/widgets/Symbols.h"
 
@@ -62,9 +63,11 @@ QString notCompared()
     return InspectorFieldList::tr("Not compared");
 }
 
-QString shortenedNote()
+// The note under a shortened value wraps rather than being cut.
+QRect noteBounds(const FieldSide& side, int width)
 {
-    return InspectorFieldList::tr("Shortened · copying takes the whole value");
+    return QFontMetrics(smallCaptionFont())
+        .boundingRect(QRect(0, 0, width, 1 << 20), Qt::TextWordWrap, InspectorFieldList::noteText(side));
 }
 
 // QTextLayout breaks lines only at U+2028 and would draw a carriage return as a box. Swapping one
@@ -117,6 +120,12 @@ QList<QTextLayout::FormatRange> shownRanges(std::string_view value, const std::v
 qsizetype shownLength(const FieldSide& side)
 {
     return side.isShortened() ? side.value.size() - 1 : side.value.size();
+}
+
+// The UTF-8 bytes of the start of a value shown by its start.
+std::size_t shownStartBytes(const FieldSide& side)
+{
+    return static_cast<std::size_t>(side.value.first(shownLength(side)).toUtf8().size());
 }
 
 // A tint, and an underline in the colour of the text itself: visible in any palette, high contrast
@@ -248,7 +257,6 @@ void InspectorFieldList::layOutEntry(std::size_t entry)
 {
     Placed& placed = placed_[entry];
     const QFont font = valueFont();
-    const int noteHeight = captionSpacing + QFontMetrics(smallCaptionFont()).height();
     int tallest = 0;
     for (const bool leftSide : {true, false}) {
         const FieldSide& shown = sideOf(entry, leftSide);
@@ -266,7 +274,8 @@ void InspectorFieldList::layOutEntry(std::size_t entry)
             height += line.height();
         }
         layout->endLayout();
-        tallest = std::max(tallest, qCeil(height) + (shown.isShortened() ? noteHeight : 0));
+        const int noteHeight = shown.isShortened() ? captionSpacing + noteBounds(shown, columnWidth_).height() : 0;
+        tallest = std::max(tallest, qCeil(height) + noteHeight);
         placed.values[leftSide ? 0 : 1] = std::move(layout);
     }
     placed.height = 2 * padding + QFontMetrics(widgets::emphasizedFont(widgets::TextStyle::caption)).height() +
@@ -295,7 +304,8 @@ void InspectorFieldList::layOutIfNeeded(std::size_t entry)
 }
 
 // Only entries about to be drawn are compared: each comparison is bounded whatever the length of the
-// values, but a record can have thousands of changed fields.
+// values, but a record can have thousands of changed fields. A shortened value that differs past its
+// start is shown around its differing parts instead, and its entry is laid out again.
 void InspectorFieldList::findEdits(std::size_t entry)
 {
     EditMarks& marks = editMarks_[entry];
@@ -303,9 +313,28 @@ void InspectorFieldList::findEdits(std::size_t entry)
     if (marks.isFound || !edited)
         return;
     const text::TextDifference difference = text::textDifference(edited->left, edited->right, edited->ignoreCase);
-    marks.sides[0] = shownRanges(edited->left, difference.left, shownLength(entries_[entry].left));
-    marks.sides[1] = shownRanges(edited->right, difference.right, shownLength(entries_[entry].right));
+    bool isShownAnew = false;
+    for (const bool leftSide : {true, false}) {
+        FieldSide& side = leftSide ? entries_[entry].left : entries_[entry].right;
+        const std::string_view value = leftSide ? edited->left : edited->right;
+        const std::vector<text::TextSpan>& spans = leftSide ? difference.left : difference.right;
+        QList<QTextLayout::FormatRange>& shown = marks.sides[leftSide ? 0 : 1];
+        if (side.isShortened() && !spans.empty() && spans.back().end > shownStartBytes(side)) {
+            ValueExcerpt excerpt = excerptAround(value, spans, shownValueLength);
+            side.value = std::move(excerpt.text);
+            side.isExcerpt = true;
+            shown = std::move(excerpt.marks);
+            isShownAnew = true;
+        } else {
+            shown = shownRanges(value, spans, shownLength(side));
+        }
+    }
     marks.isFound = true;
+    if (isShownAnew && entry < placed_.size()) {
+        placed_[entry].values[0].reset();
+        placed_[entry].values[1].reset();
+        placed_[entry].isMeasured = false;
+    }
 }
 
 QList<QTextLayout::FormatRange> InspectorFieldList::editMarks(std::size_t entry, bool leftSide) const
@@ -368,6 +397,22 @@ std::size_t InspectorFieldList::entryAtY(int contentY) const
 bool InspectorFieldList::isPlaced() const
 {
     return !placed_.empty() && placed_.size() == entries_.size();
+}
+
+QString InspectorFieldList::noteText(const FieldSide& side)
+{
+    return side.isExcerpt ? tr("Shown around what differs · copying takes the whole value")
+                          : tr("Shortened · copying takes the whole value");
+}
+
+QRect InspectorFieldList::noteRect(std::size_t entry, bool leftSide) const
+{
+    if (!isPlaced() || entry >= placed_.size() || !placed_[entry].isLaidOut() || !sideOf(entry, leftSide).isShortened())
+        return {};
+    const QPointF origin = valueOrigin(entry, leftSide);
+    const int top = qCeil(origin.y() + placed_[entry].value(leftSide).boundingRect().height()) + captionSpacing;
+    const QRect note = noteBounds(sideOf(entry, leftSide), columnWidth_);
+    return QRect(qRound(origin.x()), top - verticalScrollBar()->value(), columnWidth_, note.height());
 }
 
 QRect InspectorFieldList::entryRect(std::size_t entry) const
@@ -504,15 +549,13 @@ void InspectorFieldList::paintValue(QPainter& painter, std::size_t entry, bool l
     layout.draw(&painter, origin, selections);
     qreal height = layout.boundingRect().height();
     if (side.isShortened()) {
-        const QFont small = smallCaptionFont();
-        const QFontMetrics metrics(small);
-        painter.setFont(small);
+        painter.setFont(smallCaptionFont());
         painter.setPen(widgets::secondaryColor(palette()));
         height += captionSpacing;
-        painter.drawText(QRectF(origin.x(), origin.y() + height, columnWidth_, metrics.height()),
-                         Qt::AlignLeft | Qt::AlignVCenter,
-                         metrics.elidedText(shortenedNote(), Qt::ElideRight, columnWidth_));
-        height += metrics.height();
+        const QRect note = noteBounds(side, columnWidth_);
+        painter.drawText(QRectF(origin.x(), origin.y() + height, columnWidth_, note.height()),
+                         Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, noteText(side));
+        height += note.height();
     }
     if (hasFocus() && current_ == Slot{entry, leftSide}) {
         painter.setPen(QPen(widgets::accentColor(), 1));
@@ -701,7 +744,10 @@ QString InspectorFieldList::selectedText() const
     const FieldSide& side = sideOf(selection_->entry, selection_->leftSide);
     const int start = std::min(selection_->anchor, selection_->cursor);
     const int end = std::max(selection_->anchor, selection_->cursor);
-    if (side.isShortened() && end == side.value.size())
+    // Parts of a value shown around what differs lie apart in it: only all of them stand for all of it.
+    if (side.isExcerpt && start == 0 && end == side.value.size())
+        return wholeValue(side);
+    if (side.isShortened() && !side.isExcerpt && end == side.value.size())
         return wholeValue(side).mid(start);
     return side.value.mid(start, end - start);
 }

@@ -30,6 +30,8 @@ struct FieldSide {
     // When `value` is shortened: the whole cell as read, in the record the list is showing. It is turned
     // into text only when it is copied.
     std::optional<std::string_view> wholeValue;
+    // A shortened value shown around its differing parts (ValueExcerpt) rather than by its start.
+    bool isExcerpt = false;
 
     bool isShortened() const { return wholeValue.has_value(); }
 };
@@ -62,7 +64,8 @@ public:
     const QString& leftHeading() const { return leftHeading_; }
     const QString& rightHeading() const { return rightHeading_; }
 
-    // The most of a value the list shows; a longer one is shown cut, with "…".
+    // The most of a value the list shows; a longer one is shown cut, with "…": by its start, or, when
+    // it differs past that, around the parts that differ.
     static constexpr qsizetype shownValueLength = 5000;
 
     // Selects the whole value of one side of one entry, as a double click on it does.
@@ -84,6 +87,11 @@ public:
 
     // Where an entry is drawn, in viewport coordinates; empty before the list is laid out.
     QRect entryRect(std::size_t entry) const;
+    // Where the note under a shortened value is drawn, wrapped to as many lines as it takes, in
+    // viewport coordinates; empty for a value shown whole or an entry not laid out.
+    QRect noteRect(std::size_t entry, bool leftSide) const;
+    // The note's text: how the value is shortened, and that copying takes it whole.
+    static QString noteText(const FieldSide& side);
     std::optional<std::size_t> entryAt(const QPoint& viewportPoint) const;
 
 protected:

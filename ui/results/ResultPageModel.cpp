@@ -58,10 +58,10 @@ QVariant ResultPageModel::data(const QModelIndex& index, int role) const
     case statusTextRole:
         return statusText(row.status, leftName_, rightName_);
     case captionRole:
-        return changedFieldsCaption(row);
+        return changedFieldsCaption(row, *summary_);
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-        return data(index, keyRole).toString() + QStringLiteral(", ") + data(index, statusTextRole).toString();
+        return spokenRecord(row, *summary_, leftName_, rightName_);
     case Qt::ToolTipRole:
         return tr("Select to inspect the complete record");
     default:

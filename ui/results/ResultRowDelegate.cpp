@@ -17,6 +17,7 @@ constexpr int symbolSize = 18;
 constexpr int symbolGap = 9;
 constexpr int lineGap = 2;
 constexpr int inset = 4;
+constexpr int focusRingWidth = 2;
 
 widgets::Symbol symbolFor(records::DiffStatus status)
 {
@@ -72,9 +73,13 @@ void ResultRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         path.addRoundedRect(card, 6, 6);
         painter->fillPath(path, widgets::accentColor());
     }
-    if (option.state.testFlag(QStyle::State_HasFocus) && !isSelected) {
-        painter->setPen(QPen(widgets::accentColor(), 1));
-        painter->drawRoundedRect(QRectF(card).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+    // The keyboard's place: a ring inside the card, white on the filled card of the selection and
+    // of the accent colour on any other, so it shows whether or not the record is selected.
+    if (option.state.testFlag(QStyle::State_HasFocus)) {
+        painter->setPen(QPen(isSelected ? QColor(Qt::white) : widgets::accentColor(), focusRingWidth));
+        painter->setBrush(Qt::NoBrush);
+        const qreal inside = focusRingWidth / 2.0 + (isSelected ? 1.5 : 0.0);
+        painter->drawRoundedRect(QRectF(card).adjusted(inside, inside, -inside, -inside), 5, 5);
     }
 
     const QRect content = card.adjusted(padding, padding, -padding, -padding);

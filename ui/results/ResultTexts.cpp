@@ -13,6 +13,9 @@ namespace rowlark::ui::results {
 namespace {
 
 constexpr std::size_t namedFieldCount = 3;
+// A record read aloud names as many changed fields as its caption shows, each by its start at most,
+// and counts the rest.
+constexpr qsizetype spokenNameLength = 100;
 // Enough to recognise a dropped or added column at a glance; the rest are counted.
 constexpr std::size_t namedColumnCount = 8;
 constexpr qsizetype columnNameLength = 60;
@@ -37,17 +40,51 @@ QString statusText(records::DiffStatus status, const QString& leftName, const QS
     return {};
 }
 
-QString changedFieldsCaption(const records::RowDifference& row)
+namespace {
+
+// The File A names of the first changed fields of a record, an unnamed column by its place, each
+// shortened to `length`.
+QStringList changedFieldNames(const records::RowDifference& row, const records::ComparisonSummary& summary,
+                              qsizetype length)
+{
+    QStringList names;
+    for (std::size_t i = 0; i < std::min(row.cells.size(), namedFieldCount); ++i) {
+        const records::CellDifference& cell = row.cells[i];
+        const std::string name = cell.column < summary.columns.size()
+                                     ? records::columnName(cell.leftHeader, summary.columns[cell.column].leftIndex)
+                                     : cell.leftHeader;
+        names << widgets::shortenedText(name, length);
+    }
+    return names;
+}
+
+}  // namespace
+
+QString changedFieldsCaption(const records::RowDifference& row, const records::ComparisonSummary& summary)
 {
     if (row.cells.empty())
         return {};
-    QStringList headers;
-    const std::size_t named = std::min(row.cells.size(), namedFieldCount);
-    for (std::size_t i = 0; i < named; ++i)
-        headers << widgets::shortenedText(row.cells[i].leftHeader, captionTextLength);
-    return QCoreApplication::translate("ResultTexts", "%1 changed fields · %2")
-        .arg(row.cells.size())
-        .arg(headers.join(QStringLiteral(", ")));
+    QStringList names = changedFieldNames(row, summary, captionTextLength);
+    if (row.cells.size() > namedFieldCount)
+        names << QStringLiteral("…");
+    return QCoreApplication::translate("ResultTexts", "%n changed field(s) · %1", nullptr,
+                                       static_cast<int>(row.cells.size()))
+        .arg(names.join(QStringLiteral(", ")));
+}
+
+QString spokenRecord(const records::RowDifference& row, const records::ComparisonSummary& summary,
+                     const QString& leftName, const QString& rightName)
+{
+    const QString key = row.key.empty() ? QCoreApplication::translate("ResultTexts", "Empty key")
+                                        : widgets::shortenedText(row.key, captionTextLength);
+    QString spoken = key + QStringLiteral(", ") + statusText(row.status, leftName, rightName);
+    if (row.cells.empty())
+        return spoken;
+    QStringList names = changedFieldNames(row, summary, spokenNameLength);
+    if (row.cells.size() > namedFieldCount)
+        names << QCoreApplication::translate("ResultTexts", "and %1 more")
+                     .arg(groupedNumber(static_cast<qint64>(row.cells.size() - namedFieldCount)));
+    return spoken + QStringLiteral(": ") + names.join(QStringLiteral(", "));
 }
 
 QString columnsOnlyIn(const QString& name, const std::vector<std::string>& headers)

@@ -22,9 +22,14 @@ QString onlyIn(const QString& name);
 // "Changed", or "Only in " followed by the name of the one file that holds the record.
 QString statusText(records::DiffStatus status, const QString& leftName, const QString& rightName);
 
-// "N changed fields · " followed by the left headers of the first three changed fields; empty for a
-// record without changed fields.
-QString changedFieldsCaption(const records::RowDifference& row);
+// "N changed fields · " followed by the File A names of the first three changed fields, and "…"
+// after them when there are more; empty for a record without changed fields.
+QString changedFieldsCaption(const records::RowDifference& row, const records::ComparisonSummary& summary);
+
+// "K0007, Changed: city, price": a listed record as assistive technology reads it, its key, its
+// status and, for a changed one, the File A names of its changed fields.
+QString spokenRecord(const records::RowDifference& row, const records::ComparisonSummary& summary,
+                     const QString& leftName, const QString& rightName);
 
 // "Columns only in " followed by a file's name and the first headers of `headers`, with how many more
 // there are; empty when there are none.

@@ -19,9 +19,9 @@ namespace rowlark::ui::results {
 namespace {
 
 constexpr int margin = 20;
-constexpr int listMinimumWidth = 510;
-constexpr int paneMinimumWidth = 290;
-constexpr int paneMaximumWidth = 440;
+constexpr int listMinimumWidth = 300;
+constexpr int listDefaultWidth = 480;
+constexpr int paneMinimumWidth = 260;
 constexpr int paneDefaultWidth = 350;
 constexpr qsizetype columnChipLength = 40;
 
@@ -57,14 +57,13 @@ ResultsView::ResultsView(model::ComparisonModel& model, QWidget* parent)
     column->setSpacing(0);
     column->addWidget(buildSummaryBar());
     column->addWidget(buildFilterBar());
-    column->addWidget(
-        buildWarning(QStringLiteral("keyWarning"), widgets::Symbol::key, widgets::orangeColor(), keyWarningText_));
+    column->addWidget(buildWarning(QStringLiteral("keyWarning"), widgets::Symbol::key, true, keyWarningText_));
     keyWarning_ = keyWarningText_->parentWidget();
-    column->addWidget(buildWarning(QStringLiteral("ambiguityWarning"), widgets::Symbol::warning, widgets::orangeColor(),
-                                   ambiguityWarningText_));
+    column->addWidget(
+        buildWarning(QStringLiteral("ambiguityWarning"), widgets::Symbol::warning, true, ambiguityWarningText_));
     ambiguityWarning_ = ambiguityWarningText_->parentWidget();
-    column->addWidget(buildWarning(QStringLiteral("columnsInOneFile"), widgets::Symbol::info,
-                                   widgets::secondaryColor(palette()), columnsInOneFileText_));
+    column->addWidget(
+        buildWarning(QStringLiteral("columnsInOneFile"), widgets::Symbol::info, false, columnsInOneFileText_));
     columnsInOneFile_ = columnsInOneFileText_->parentWidget();
     column->addSpacing(6);
     column->addWidget(widgets::horizontalDivider(this));
@@ -103,7 +102,7 @@ QWidget* ResultsView::buildSummaryBar()
     search_->setPlaceholderText(tr("Search keys and values…"));
     search_->setAccessibleName(tr("Search keys and values"));
     search_->setFixedWidth(240);
-    search_->setClearButtonEnabled(true);
+    widgets::addClearButton(search_);
     search_->addAction(widgets::symbolIcon(widgets::Symbol::search, widgets::secondaryColor(palette())),
                        QLineEdit::LeadingPosition);
     search_->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid palette(mid); border-radius: 7px; "
@@ -118,6 +117,7 @@ QWidget* ResultsView::buildSummaryBar()
 
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(margin, 14, margin, 10);
+    widgets::setCompactMargins(row, {margin, 6, margin, 4});
     row->setSpacing(28);
     for (ResultCounter* counter : {matching_, changed_, onlyLeft_, onlyRight_})
         row->addWidget(counter, 0, Qt::AlignVCenter);
@@ -175,6 +175,7 @@ QWidget* ResultsView::buildFilterBar()
 
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(margin, 0, margin, 10);
+    widgets::setCompactMargins(row, {margin, 0, margin, 4});
     row->setSpacing(10);
     row->addWidget(show);
     row->addWidget(filterPicker_);
@@ -186,21 +187,40 @@ QWidget* ResultsView::buildFilterBar()
     return bar;
 }
 
-QWidget* ResultsView::buildWarning(const QString& name, widgets::Symbol symbol, const QColor& color, QLabel*& text)
+// A line of the warning colour, or of the secondary colour when it only informs.
+QWidget* ResultsView::buildWarning(const QString& name, widgets::Symbol symbol, bool isWarning, QLabel*& text)
 {
     auto* line = new QWidget(this);
     line->setObjectName(name);
     text = widgets::styledLabel(QString(), widgets::TextStyle::callout, false, line);
     text->setObjectName(name + QStringLiteral("Text"));
     text->setWordWrap(true);
-    paintText(text, color);
+    auto* icon = new QLabel(line);
+    warningLines_.push_back({icon, text, symbol, isWarning});
+    paintWarning(warningLines_.back());
 
     auto* row = new QHBoxLayout(line);
     row->setContentsMargins(margin, 0, margin, 6);
     row->setSpacing(8);
-    row->addWidget(widgets::symbolLabel(symbol, 14, color, line), 0, Qt::AlignTop);
+    row->addWidget(icon, 0, Qt::AlignTop);
     row->addWidget(text, 1);
     return line;
+}
+
+void ResultsView::paintWarning(const WarningLine& line)
+{
+    const QColor color = line.isWarning ? widgets::warningColor(palette()) : widgets::secondaryColor(palette());
+    paintText(line.text, color);
+    line.icon->setPixmap(widgets::symbolPixmap(line.symbol, 14, color, devicePixelRatioF()));
+}
+
+// The warnings keep their contrast when the window turns light or dark.
+void ResultsView::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        for (const WarningLine& line : warningLines_)
+            paintWarning(line);
 }
 
 // The changes by column beside the list, outside the content's placeholders: a column chosen there
@@ -229,16 +249,19 @@ QWidget* ResultsView::buildContent()
     noResults_ = new widgets::ContentPlaceholder(widgets::Symbol::search, QString(), QString(), content_);
     noResults_->setObjectName(QStringLiteral("noResultsPlaceholder"));
 
+    // The inspector beside the list takes the width the list does not need, and the user may narrow
+    // it; where the two do not fit side by side, it goes below the list.
     split_ = new QSplitter(Qt::Horizontal, content_);
     split_->setObjectName(QStringLiteral("resultsSplit"));
     split_->setChildrenCollapsible(false);
-    split_->setHandleWidth(1);
+    split_->setHandleWidth(3);
     split_->setStyleSheet(QStringLiteral("QSplitter::handle { background: palette(midlight); }"));
     split_->addWidget(buildResultList());
     split_->addWidget(buildInspectorPane());
-    split_->setStretchFactor(0, 1);
-    split_->setStretchFactor(1, 0);
-    split_->setSizes({listMinimumWidth * 2, paneDefaultWidth});
+    split_->setStretchFactor(0, 0);
+    split_->setStretchFactor(1, 1);
+    split_->setSizes({listDefaultWidth, paneDefaultWidth});
+    split_->installEventFilter(this);
 
     content_->addWidget(noDifferences_);
     content_->addWidget(noResults_);
@@ -259,6 +282,8 @@ QWidget* ResultsView::buildResultList()
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setFrameShape(QFrame::NoFrame);
     list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Rows shorten their lines to the list's width, which a narrower window only narrows.
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->setUniformItemSizes(false);
     connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { selectRow(current); });
@@ -309,6 +334,7 @@ QWidget* ResultsView::buildPagingBar()
 
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(12, 12, 12, 12);
+    widgets::setCompactMargins(row, {12, 4, 12, 4});
     row->addWidget(previous_);
     row->addStretch();
     row->addWidget(pageLabel_);
@@ -322,12 +348,32 @@ QWidget* ResultsView::buildInspectorPane()
     inspectorPane_ = new QStackedWidget(split_);
     inspectorPane_->setObjectName(QStringLiteral("inspectorPane"));
     inspectorPane_->setMinimumWidth(paneMinimumWidth);
-    inspectorPane_->setMaximumWidth(paneMaximumWidth);
     selectRecord_ = new widgets::ContentPlaceholder(widgets::Symbol::sidebar, tr("Select a record"),
                                                     tr("Full values appear here, without clipping."), inspectorPane_);
     selectRecord_->setObjectName(QStringLiteral("selectRecordPlaceholder"));
     inspectorPane_->addWidget(selectRecord_);
     return inspectorPane_;
+}
+
+bool ResultsView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == split_ && event->type() == QEvent::Resize)
+        placeInspector();
+    return QWidget::eventFilter(watched, event);
+}
+
+void ResultsView::placeInspector()
+{
+    const bool isBeside = split_->width() >= listMinimumWidth + paneDefaultWidth;
+    const Qt::Orientation orientation = isBeside ? Qt::Horizontal : Qt::Vertical;
+    if (split_->orientation() == orientation)
+        return;
+    split_->setOrientation(orientation);
+    split_->setStretchFactor(0, isBeside ? 0 : 1);
+    if (isBeside)
+        split_->setSizes({listDefaultWidth, split_->width() - listDefaultWidth});
+    else
+        split_->setSizes({split_->height() / 2, split_->height() - split_->height() / 2});
 }
 
 void ResultsView::followResult()
@@ -393,7 +439,7 @@ void ResultsView::refreshFilterStatus()
 {
     filtering_->setVisible(model_.isFiltering());
     const auto count = static_cast<qint64>(model_.filteredIndices().size());
-    resultCount_->setText(tr("%1 results").arg(groupedNumber(count)));
+    resultCount_->setText(tr("%Ln result(s)", nullptr, static_cast<int>(count)));
     refreshChangedColumn();
 }
 
@@ -420,7 +466,8 @@ void ResultsView::refreshWarnings()
     const records::ComparisonSummary* summary = model_.summary().get();
     const std::int64_t ambiguous = summary ? summary->ambiguousDuplicateKeyGroups : 0;
     ambiguityWarningText_->setText(
-        tr("%1 duplicate-key groups have ambiguous pairings. Review them or add another key column.").arg(ambiguous));
+        tr("%n duplicate-key group(s) have ambiguous pairings. Review them or add another key column.", nullptr,
+           static_cast<int>(ambiguous)));
     ambiguityWarning_->setVisible(ambiguous >= 1);
     // A dropped or added column is never silent.
     QStringList inOneFile;

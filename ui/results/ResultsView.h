@@ -4,6 +4,7 @@
 // by column, one page of differing records and the inspector of the selected one.
 
 #include <cstdint>
+#include <vector>
 
 #include <QComboBox>
 #include <QLabel>
@@ -39,10 +40,23 @@ public:
     // The search over keys and values, for the window's find key.
     QLineEdit* searchField() const { return search_; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
 private:
+    struct WarningLine {
+        QLabel* icon;
+        QLabel* text;
+        widgets::Symbol symbol;
+        bool isWarning;
+    };
+
+    void placeInspector();
+    void paintWarning(const WarningLine& line);
     QWidget* buildSummaryBar();
     QWidget* buildFilterBar();
-    QWidget* buildWarning(const QString& name, widgets::Symbol symbol, const QColor& color, QLabel*& text);
+    QWidget* buildWarning(const QString& name, widgets::Symbol symbol, bool isWarning, QLabel*& text);
     QWidget* buildBody();
     QWidget* buildContent();
     QWidget* buildResultList();
@@ -97,6 +111,7 @@ private:
     QStackedWidget* inspectorPane_;
     widgets::ContentPlaceholder* selectRecord_;
     RowInspector* inspector_ = nullptr;
+    std::vector<WarningLine> warningLines_;
 };
 
 }  // namespace rowlark::ui::results

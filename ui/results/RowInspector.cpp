@@ -95,6 +95,7 @@ QWidget* RowInspector::buildHeaderBlock()
 
     auto* column = new QVBoxLayout(block);
     column->setContentsMargins(18, 18, 18, 18);
+    widgets::setCompactMargins(column, {18, 8, 18, 8});
     column->setSpacing(6);
     column->addWidget(key);
     column->addWidget(status_);

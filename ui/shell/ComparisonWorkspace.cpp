@@ -4,7 +4,6 @@
 
 #include <QHBoxLayout>
 #include <QLocale>
-#include <QPushButton>
 #include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -15,6 +14,7 @@
 #include "ui/shell/EmptyState.h"
 #include "ui/shell/FileSlot.h"
 #include "ui/shell/StatusBar.h"
+#include "ui/widgets/ComboBoxAccessibility.h"
 #include "ui/widgets/Styling.h"
 #include "ui/widgets/Symbols.h"
 
@@ -24,20 +24,20 @@ namespace {
 
 constexpr int padding = 16;
 
-// One part of a row of joined toggle buttons: the ends are rounded, the chosen part is filled.
-void styleSegment(QPushButton* segment, bool isFirst, bool isLast)
+// The screens as joined segments: the ends rounded, the chosen one filled.
+QString segmentStyle()
 {
-    const QString left = isFirst ? QStringLiteral("6px") : QStringLiteral("0");
-    const QString right = isLast ? QStringLiteral("6px") : QStringLiteral("0");
-    segment->setStyleSheet(
-        QStringLiteral("QPushButton { border: 1px solid palette(mid); %1 padding: 4px 10px; "
-                       "background: palette(button); border-top-left-radius: %2; border-bottom-left-radius: %2; "
-                       "border-top-right-radius: %3; border-bottom-right-radius: %3; }"
-                       "QPushButton:checked { background: palette(base); font-weight: 600; }"
-                       "QPushButton:checked:enabled { color: %4; }"
-                       "QPushButton:disabled { color: palette(mid); }")
-            .arg(isFirst ? QString() : QStringLiteral("border-left: none;"), left, right,
-                 widgets::accentColor().name()));
+    return QStringLiteral(
+               "QTabBar::tab { border: 1px solid palette(mid); padding: 4px 10px; background: palette(button); "
+               "min-width: 107px; }"
+               "QTabBar::tab:first { border-top-left-radius: 6px; border-bottom-left-radius: 6px; }"
+               "QTabBar::tab:last { border-left: none; border-top-right-radius: 6px; "
+               "border-bottom-right-radius: 6px; }"
+               "QTabBar::tab:selected { background: palette(base); font-weight: 600; }"
+               "QTabBar::tab:selected:enabled { color: %1; }"
+               "QTabBar::tab:disabled { color: palette(mid); }"
+               "QTabBar:focus QTabBar::tab:selected { border: 2px solid %1; }")
+        .arg(widgets::accentColor().name());
 }
 
 }  // namespace
@@ -71,13 +71,16 @@ ComparisonWorkspace::ComparisonWorkspace(model::ComparisonModel& model, QWidget*
     , model_(model)
 {
     setObjectName(QStringLiteral("comparisonWorkspace"));
-    setMinimumSize(1100, 700);
+    widgets::installComboBoxAccessibility();
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    column->addWidget(buildHeader());
-    column->addWidget(widgets::horizontalDivider(this));
+    // The title band holds no control: a short window gives its room to the screens.
+    for (QWidget* band : {buildHeader(), static_cast<QWidget*>(widgets::horizontalDivider(this))}) {
+        column->addWidget(band);
+        widgets::hideWhenCompact(band);
+    }
     column->addWidget(buildFileRow());
     column->addWidget(buildScreenRow());
     column->addWidget(widgets::horizontalDivider(this));
@@ -100,6 +103,7 @@ ComparisonWorkspace::ComparisonWorkspace(model::ComparisonModel& model, QWidget*
 QWidget* ComparisonWorkspace::buildHeader()
 {
     auto* header = new QWidget(this);
+    header->setObjectName(QStringLiteral("workspaceHeader"));
     auto* symbol = widgets::symbolLabel(widgets::Symbol::compare, 36, widgets::accentColor(), header);
     auto* title = widgets::styledLabel(QStringLiteral("Rowlark"), widgets::TextStyle::title3, false, header);
     auto* taglineLabel = widgets::styledLabel(tagline(), widgets::TextStyle::callout, false, header);
@@ -127,8 +131,11 @@ QWidget* ComparisonWorkspace::buildHeader()
 QWidget* ComparisonWorkspace::buildFileRow()
 {
     auto* fileRow = new QWidget(this);
+    // As tall as its cards, which are as tall as their lines: the screens below give way instead.
+    fileRow->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* row = new QHBoxLayout(fileRow);
     row->setContentsMargins(padding + 4, padding, padding + 4, 4);
+    widgets::setCompactMargins(row, {padding + 4, 8, padding + 4, 0});
     row->setSpacing(12);
     row->addWidget(new FileSlot(model_, true, fileRow), 1);
     row->addWidget(buildSwapButton(fileRow), 0, Qt::AlignVCenter);
@@ -156,30 +163,28 @@ QToolButton* ComparisonWorkspace::buildSwapButton(QWidget* fileRow)
 QWidget* ComparisonWorkspace::buildScreenRow()
 {
     auto* screenRow = new QWidget(this);
-    tabPicker_ = new QWidget(screenRow);
+    // A tab bar to assistive technology and the keyboard (the arrow keys switch screens), drawn as
+    // joined segments.
+    tabPicker_ = new QTabBar(screenRow);
     tabPicker_->setObjectName(QStringLiteral("workspacePicker"));
     tabPicker_->setAccessibleName(tr("Workspace"));
+    tabPicker_->setDrawBase(false);
+    tabPicker_->setExpanding(true);
+    tabPicker_->setStyleSheet(segmentStyle());
+    for (const model::WorkspaceTab tab : model::allWorkspaceTabs)
+        tabPicker_->addTab(title(tab));
     tabPicker_->setFixedWidth(260);
-    tabs_ = new QButtonGroup(tabPicker_);
-    auto* segments = new QHBoxLayout(tabPicker_);
-    segments->setContentsMargins(0, 0, 0, 0);
-    segments->setSpacing(0);
-    for (const model::WorkspaceTab tab : model::allWorkspaceTabs) {
-        auto* segment = new QPushButton(title(tab), tabPicker_);
-        segment->setCheckable(true);
-        styleSegment(segment, tab == model::allWorkspaceTabs.front(), tab == model::allWorkspaceTabs.back());
-        segment->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        tabs_->addButton(segment, static_cast<int>(tab));
-        segments->addWidget(segment);
-    }
-    connect(tabs_, &QButtonGroup::idClicked, this,
-            [this](int id) { model_.setTab(static_cast<model::WorkspaceTab>(id)); });
+    connect(tabPicker_, &QTabBar::currentChanged, this, [this](int index) {
+        if (index >= 0 && model_.tab() != model::allWorkspaceTabs.at(static_cast<std::size_t>(index)))
+            model_.setTab(model::allWorkspaceTabs.at(static_cast<std::size_t>(index)));
+    });
 
     elapsed_ = widgets::styledLabel(QString(), widgets::TextStyle::callout, true, screenRow);
     elapsed_->setObjectName(QStringLiteral("elapsedLabel"));
 
     auto* row = new QHBoxLayout(screenRow);
     row->setContentsMargins(padding + 4, 10, padding + 4, 12);
+    widgets::setCompactMargins(row, {padding + 4, 6, padding + 4, 6});
     row->addWidget(tabPicker_);
     row->addStretch();
     row->addWidget(elapsed_);
@@ -249,7 +254,7 @@ void ComparisonWorkspace::refreshScreen()
     if (content_->currentWidget() == resultsScreen_ && shown != resultsScreen_)
         resultsScreen_->focusList();
     tabPicker_->setEnabled(model_.summary() != nullptr);
-    tabs_->button(static_cast<int>(model_.tab()))->setChecked(true);
+    tabPicker_->setCurrentIndex(static_cast<int>(model_.tab()));
 }
 
 void ComparisonWorkspace::refreshElapsed()

@@ -4,11 +4,11 @@
 // the last comparison, the current screen, the status bar, and the alert for failed operations.
 // It holds no state of its own; everything follows the model.
 
-#include <QButtonGroup>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QStackedWidget>
+#include <QTabBar>
 #include <QToolButton>
 #include <QWidget>
 
@@ -28,7 +28,8 @@ public:
 
     static QString errorTitle();
 
-    // Loads the first path as File A and the second, if any, as File B, as two dropped files are.
+    // Loads the first path as File A and the second, if any, as File B, as two dropped files are:
+    // each that reads is loaded, whether or not the other does.
     void openFiles(const QStringList& paths);
 
 private:
@@ -44,8 +45,7 @@ private:
     void refreshAlert();
 
     model::ComparisonModel& model_;
-    QButtonGroup* tabs_;
-    QWidget* tabPicker_;
+    QTabBar* tabPicker_;
     QLabel* elapsed_;
     QStackedWidget* content_;
     EmptyState* emptyState_;

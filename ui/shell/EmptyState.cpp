@@ -1,7 +1,5 @@
 #include "ui/shell/EmptyState.h"
 
-#include <utility>
-
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
@@ -53,43 +51,36 @@ EmptyState::EmptyState(model::ComparisonModel& model, QWidget* parent)
     column->addLayout(buttons);
     column->addStretch();
 
-    connect(chooseFirst_, &QPushButton::clicked, this, [this] { model_.selectFile(true); });
+    connect(chooseFirst_, &QPushButton::clicked, this, [this] { model_.selectFile(isLeftSideMissing()); });
     connect(trySamples_, &QPushButton::clicked, this, [this] { model_.loadSample(); });
-    connect(&model_, &model::ComparisonModel::fileChanged, this, [this](bool leftSide) {
-        if (leftSide)
-            hasLeftArrived_ = true;
-    });
+    connect(&model_, &model::ComparisonModel::fileChanged, this, &EmptyState::refreshChoice);
     connect(&model_, &model::ComparisonModel::activityChanged, this, &EmptyState::followActivity);
     followActivity();
+    refreshChoice();
 }
 
 void EmptyState::followActivity()
 {
     chooseFirst_->setEnabled(!model_.isBusy());
     trySamples_->setEnabled(!model_.isBusy());
-    // The step that finishes a load announces its file and the end of its activity together; the
-    // second load starts after that step.
-    if (!model_.isBusy() && pendingRight_)
-        QMetaObject::invokeMethod(this, &EmptyState::continueDroppedLoad, Qt::QueuedConnection);
+}
+
+bool EmptyState::isLeftSideMissing() const
+{
+    return !model_.left() || model_.right();
+}
+
+void EmptyState::refreshChoice()
+{
+    chooseFirst_->setText(isLeftSideMissing() ? tr("Choose first file…") : tr("Choose second file…"));
 }
 
 void EmptyState::loadDropped(const QStringList& paths)
 {
-    if (paths.isEmpty())
-        return;
-    pendingRight_.reset();
     if (paths.size() >= 2)
-        pendingRight_ = paths.at(1);
-    hasLeftArrived_ = false;
-    model_.load(paths.constFirst(), true);
-}
-
-// A failed or cancelled first load drops the second, so that nothing happens behind the alert.
-void EmptyState::continueDroppedLoad()
-{
-    std::optional<QString> right = std::exchange(pendingRight_, std::nullopt);
-    if (right && hasLeftArrived_)
-        model_.load(*right, false);
+        model_.loadFiles(paths.at(0), paths.at(1));
+    else if (!paths.isEmpty())
+        model_.load(paths.constFirst(), isLeftSideMissing());
 }
 
 void EmptyState::dragEnterEvent(QDragEnterEvent* event)

@@ -3,8 +3,6 @@
 // What the content area shows until both files are loaded: an invitation to choose a file or try
 // the samples.
 
-#include <optional>
-
 #include <QPushButton>
 #include <QStringList>
 #include <QWidget>
@@ -19,8 +17,8 @@ class EmptyState : public QWidget {
 public:
     explicit EmptyState(model::ComparisonModel& model, QWidget* parent = nullptr);
 
-    // Loads the first path as File A and then, once it has arrived, the second as File B. The
-    // model runs one operation at a time, so the second load has to wait for the first.
+    // Loads two paths together, the first as File A and the second as File B, each whether or not
+    // the other reads; one path goes to the side still missing, File A first.
     void loadDropped(const QStringList& paths);
 
 protected:
@@ -29,11 +27,11 @@ protected:
 
 private:
     void followActivity();
-    void continueDroppedLoad();
+    void refreshChoice();
+    // The side the empty state invites a file for: File A, until it is loaded.
+    bool isLeftSideMissing() const;
 
     model::ComparisonModel& model_;
-    std::optional<QString> pendingRight_;
-    bool hasLeftArrived_ = false;
     QPushButton* chooseFirst_;
     QPushButton* trySamples_;
 };

@@ -33,6 +33,16 @@ bool isNumbers(const model::InputFile& file)
     return lowerExtension(file) == QStringLiteral("numbers");
 }
 
+// The card's main area: a flat button over its texts, as large as they are. A button takes its size
+// from its own title, which this one has none of, and would clip the lines to that.
+class CardArea : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+    QSize sizeHint() const override { return layout()->sizeHint(); }
+    QSize minimumSizeHint() const override { return layout()->minimumSize(); }
+};
+
 }  // namespace
 
 QString FileSlot::workbookHelp()
@@ -51,13 +61,34 @@ QString FileSlot::workbookHelp()
 
 QString tableDetails(const table::Table& table)
 {
-    const QLocale locale;
-    QString details = FileSlot::tr("%1 rows · %2 columns")
-                          .arg(locale.toString(static_cast<qulonglong>(table.rowCount())),
-                               locale.toString(static_cast<qulonglong>(table.columnCount())));
+    QString details = FileSlot::tr("%Ln row(s)", nullptr, static_cast<int>(table.rowCount())) + QStringLiteral(" · ") +
+                      FileSlot::tr("%Ln column(s)", nullptr, static_cast<int>(table.columnCount()));
     if (table.derivedColumnCount() >= 1)
         details += FileSlot::tr(" · %1 from JSON").arg(table.derivedColumnCount());
     return details;
+}
+
+QString fileDetails(const model::InputFile& file)
+{
+    QString details = tableDetails(file.table);
+    if (file.separator && *file.separator != csv::Separator::comma)
+        details += QStringLiteral(" · ") + model::utf8Text(csv::title(*file.separator));
+    return details;
+}
+
+QString separatorChoice(csv::Separator separator)
+{
+    switch (separator) {
+    case csv::Separator::comma:
+        return FileSlot::tr("Comma (,)");
+    case csv::Separator::semicolon:
+        return FileSlot::tr("Semicolon (;)");
+    case csv::Separator::tab:
+        return FileSlot::tr("Tab");
+    case csv::Separator::pipe:
+        return FileSlot::tr("Pipe (|)");
+    }
+    return {};
 }
 
 QString lowerExtension(const model::InputFile& file)
@@ -74,9 +105,11 @@ FileSlot::FileSlot(model::ComparisonModel& model, bool leftSide, QWidget* parent
     setObjectName(leftSide ? QStringLiteral("fileSlotA") : QStringLiteral("fileSlotB"));
     setMinimumHeight(68);
     setAcceptDrops(true);
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    // A card may grow as tall as the other beside it: a row of two is only as tall as the shorter
+    // of two fixed heights, which would clip the other's lines.
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum);
 
-    mainArea_ = new QPushButton(this);
+    mainArea_ = new CardArea(this);
     mainArea_->setObjectName(QStringLiteral("fileSlotButton"));
     mainArea_->setFlat(true);
     mainArea_->setCursor(Qt::PointingHandCursor);
@@ -94,7 +127,8 @@ FileSlot::FileSlot(model::ComparisonModel& model, bool leftSide, QWidget* parent
     title_ = new widgets::ElidedLabel(mainArea_);
     title_->setObjectName(QStringLiteral("fileSlotTitle"));
     title_->setFont(widgets::styledFont(widgets::TextStyle::headline));
-    details_ = widgets::styledLabel(QString(), widgets::TextStyle::callout, true, mainArea_);
+    details_ = new widgets::ElidedLabel(mainArea_, Qt::ElideRight);
+    widgets::styleLabel(details_, widgets::TextStyle::callout, true);
     details_->setObjectName(QStringLiteral("fileSlotDetails"));
     workbookLine_ = widgets::styledLabel(QString(), widgets::TextStyle::caption, false, mainArea_);
     workbookLine_->setObjectName(QStringLiteral("fileSlotWorkbookLine"));
@@ -122,6 +156,14 @@ FileSlot::FileSlot(model::ComparisonModel& model, bool leftSide, QWidget* parent
     sheetPicker_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     sheetPicker_->setMinimumContentsLength(8);
 
+    // A CSV text read with the wrong separator shows one column; the user may read it with another.
+    separatorPicker_ = new QComboBox(this);
+    separatorPicker_->setObjectName(QStringLiteral("fileSlotSeparatorPicker"));
+    separatorPicker_->setAccessibleName(tr("Separator"));
+    separatorPicker_->setToolTip(tr("Read this file with another separator"));
+    for (const csv::Separator separator : csv::allSeparators)
+        separatorPicker_->addItem(separatorChoice(separator), static_cast<int>(separator));
+
     folder_ = new QLabel(this);
     folder_->setFixedSize(18, 18);
 
@@ -130,10 +172,12 @@ FileSlot::FileSlot(model::ComparisonModel& model, bool leftSide, QWidget* parent
     row->setSpacing(spacing);
     row->addWidget(mainArea_, 1);
     row->addWidget(sheetPicker_, 0, Qt::AlignVCenter);
+    row->addWidget(separatorPicker_, 0, Qt::AlignVCenter);
     row->addWidget(folder_, 0, Qt::AlignVCenter);
 
     connect(mainArea_, &QPushButton::clicked, this, [this] { model_.selectFile(leftSide_); });
     connect(sheetPicker_, &QComboBox::activated, this, &FileSlot::pickSheet);
+    connect(separatorPicker_, &QComboBox::activated, this, &FileSlot::pickSeparator);
     connect(&model_, &model::ComparisonModel::fileChanged, this, [this](bool leftSide) {
         if (leftSide == leftSide_)
             refresh();
@@ -156,18 +200,22 @@ void FileSlot::refresh()
         details_->setText(tr("CSV, XLSX, XLS, ODS or Numbers"));
         workbookLine_->hide();
         sheetPicker_->hide();
+        separatorPicker_->hide();
         mainArea_->setToolTip(tr("Choose a local file"));
         mainArea_->setAccessibleName(title_->text());
         return;
     }
     title_->setText(model::utf8Text(side->name));
-    details_->setText(tableDetails(side->table));
+    details_->setText(fileDetails(*side));
     workbookLine_->setVisible(!side->sheets.empty());
     workbookLine_->setText(isNumbers(*side) ? tr("Numbers: select a table · saved values")
                                             : tr("Workbook: saved values · no formula recalculation"));
     mainArea_->setToolTip(side->path ? widgets::plainToolTip(pathText(*side->path)) : tr("Choose a local file"));
     mainArea_->setAccessibleName(title_->text());
     refreshSheets(*side);
+    refreshSeparator(*side);
+    // The workbook line came or went: the card's height follows its lines.
+    mainArea_->updateGeometry();
 }
 
 void FileSlot::refreshIcon()
@@ -183,17 +231,32 @@ void FileSlot::refreshSheets(const model::InputFile& side)
     sheetPicker_->setVisible(side.sheets.size() >= 2);
     sheetPicker_->setAccessibleName(isNumbers(side) ? tr("Table") : tr("Sheet"));
     sheetPicker_->clear();
-    for (const std::string& sheet : side.sheets)
+    for (const std::string& sheet : side.sheets) {
         sheetPicker_->addItem(model::utf8Text(sheet));
-    showLoadedSheet();
+        sheetPicker_->setItemData(sheetPicker_->count() - 1, widgets::plainToolTip(model::utf8Text(sheet)),
+                                  Qt::ToolTipRole);
+    }
+    showLoadedChoices();
 }
 
-void FileSlot::showLoadedSheet()
+void FileSlot::refreshSeparator(const model::InputFile& side)
+{
+    separatorPicker_->setVisible(side.separator && side.path);
+    showLoadedChoices();
+}
+
+// The pickers show what the side was read with.
+void FileSlot::showLoadedChoices()
 {
     const std::optional<model::InputFile>& side = file();
     const bool hasSheet = side && side->sheet;
     sheetPicker_->setCurrentIndex(hasSheet ? sheetPicker_->findText(model::utf8Text(*side->sheet), Qt::MatchExactly)
                                            : -1);
+    // A name longer than the picker is cut there; the tooltip holds it whole.
+    sheetPicker_->setToolTip(hasSheet ? widgets::plainToolTip(model::utf8Text(*side->sheet)) : QString());
+    const bool hasSeparator = side && side->separator;
+    separatorPicker_->setCurrentIndex(hasSeparator ? separatorPicker_->findData(static_cast<int>(*side->separator))
+                                                   : -1);
 }
 
 // An operation ended or gave way to another without replacing the side (a reload failed, was
@@ -201,19 +264,36 @@ void FileSlot::showLoadedSheet()
 void FileSlot::followActivity()
 {
     if (!model_.isBusy() || model_.operation() != reload_)
-        showLoadedSheet();
+        showLoadedChoices();
 }
 
+// Starting a reload ends whatever operation ran, and that end put the loaded choices back; the
+// picked one stays shown while its reload runs. A side without a file location reloads nothing.
 void FileSlot::pickSheet(int position)
 {
+    if (position >= 0 && startReload(sheetPicker_->itemText(position), std::nullopt))
+        sheetPicker_->setCurrentIndex(position);
+    else
+        showLoadedChoices();
+}
+
+void FileSlot::pickSeparator(int position)
+{
+    const auto separator = static_cast<csv::Separator>(separatorPicker_->itemData(position).toInt());
+    if (position >= 0 && startReload(std::nullopt, separator))
+        separatorPicker_->setCurrentIndex(position);
+    else
+        showLoadedChoices();
+}
+
+bool FileSlot::startReload(const std::optional<QString>& sheet, std::optional<csv::Separator> separator)
+{
     const std::optional<model::InputFile>& side = file();
-    if (!side || !side->path || position < 0)
-        return;
-    model_.load(pathText(*side->path), leftSide_, sheetPicker_->itemText(position));
+    if (!side || !side->path)
+        return false;
+    model_.load(pathText(*side->path), leftSide_, sheet, separator);
     reload_ = model_.operation();
-    // Starting the reload ends whatever operation ran, and that end put the loaded sheet back; the
-    // picked sheet stays shown while its reload runs.
-    sheetPicker_->setCurrentIndex(position);
+    return true;
 }
 
 void FileSlot::paintEvent(QPaintEvent*)

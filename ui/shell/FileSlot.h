@@ -34,9 +34,12 @@ private:
     void refresh();
     void refreshIcon();
     void refreshSheets(const model::InputFile& file);
-    void showLoadedSheet();
+    void refreshSeparator(const model::InputFile& file);
+    void showLoadedChoices();
     void followActivity();
     void pickSheet(int position);
+    void pickSeparator(int position);
+    bool startReload(const std::optional<QString>& sheet, std::optional<csv::Separator> separator);
 
     model::ComparisonModel& model_;
     const bool leftSide_;
@@ -46,13 +49,21 @@ private:
     QLabel* details_;
     QLabel* workbookLine_;
     QComboBox* sheetPicker_;
+    QComboBox* separatorPicker_;
     QLabel* folder_;
-    // The reload started by picking a sheet, while it may still run.
+    // The reload started by picking a sheet or a separator, while it may still run.
     std::optional<records::UUID> reload_;
 };
 
 // "1,250 rows · 8 columns · 3 from JSON": the size of a loaded table, counts in the user's locale.
 QString tableDetails(const table::Table& table);
+
+// The details of a loaded side: its table's size, and the separator of a CSV text that is not split
+// by commas ("3 rows · 3 columns · Semicolon-separated").
+QString fileDetails(const model::InputFile& file);
+
+// "Comma (,)", "Semicolon (;)", "Tab", "Pipe (|)": the separator picker's entries.
+QString separatorChoice(csv::Separator separator);
 
 // The lower-cased extension of the side's file: from its location, or from its name without one.
 QString lowerExtension(const model::InputFile& file);

@@ -4,10 +4,13 @@
 
 #include <QApplication>
 #include <QMenuBar>
+#include <QScreen>
+#include <QWindow>
 
 #include "model/UTF8Text.h"
 #include "ui/shell/AboutDialog.h"
 #include "ui/shell/ComparisonWorkspace.h"
+#include "ui/widgets/Styling.h"
 
 namespace rowlark::ui::shell {
 
@@ -40,7 +43,8 @@ MainWindow::MainWindow(model::ComparisonModel& model, QWidget* parent)
     setCentralWidget(workspace_);
     buildFileMenu();
     buildHelpMenu();
-    resize(1320, 850 + menuBar()->sizeHint().height());
+    fitScreen();
+    resize(QSize(1320, 850 + menuBar()->sizeHint().height()).boundedTo(availableSize()));
     connect(&model_, &model::ComparisonModel::commandsChanged, this, &MainWindow::refreshCommands);
     connect(&model_, &model::ComparisonModel::fileChanged, this, &MainWindow::refreshTitle);
     refreshCommands();
@@ -108,6 +112,33 @@ void MainWindow::refreshTitle()
         return file ? std::optional<QString>(model::utf8Text(file->name)) : std::nullopt;
     };
     setWindowTitle(windowTitleNaming(nameOf(model_.left()), nameOf(model_.right())));
+}
+
+// The room a window has on its screen, its frame left out.
+QSize MainWindow::availableSize() const
+{
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    return screen()->availableGeometry().size().shrunkBy(frame);
+}
+
+// About 800 × 600 at the least, less on a screen that has less room (a laptop at twice the scale).
+void MainWindow::fitScreen()
+{
+    setMinimumSize(leastSize.boundedTo(availableSize()));
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    widgets::setCompact(this, height() < compactBelowHeight);
+}
+
+// A window has its own native window, and with it its screen, once it is shown.
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    fitScreen();
+    connect(windowHandle(), &QWindow::screenChanged, this, &MainWindow::fitScreen, Qt::UniqueConnection);
 }
 
 void MainWindow::refreshCommands()

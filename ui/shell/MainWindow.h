@@ -21,6 +21,15 @@ public:
     // The files named when the program started: the first as File A, the second as File B.
     void openFiles(const QStringList& paths);
 
+    // The least size of the window, on a screen with room for it.
+    static constexpr QSize leastSize{800, 600};
+    // Below this height the window lays its bands out tighter (widgets::setCompact).
+    static constexpr int compactBelowHeight = 680;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void buildFileMenu();
     void buildHelpMenu();
@@ -28,6 +37,8 @@ private:
     QAction* addCommand(QMenu* menu, const QString& name, const QString& title, const QKeySequence& shortcut);
     void refreshCommands();
     void refreshTitle();
+    QSize availableSize() const;
+    void fitScreen();
 
     model::ComparisonModel& model_;
     ComparisonWorkspace* workspace_;

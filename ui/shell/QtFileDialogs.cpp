@@ -3,6 +3,9 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMessageBox>
 #include <QSettings>
 
 namespace rowlark::ui::shell {
@@ -10,6 +13,46 @@ namespace rowlark::ui::shell {
 namespace {
 
 const QString lastFolderKey = QStringLiteral("dialogs/lastFolder");
+
+// The save dialog of the report: its explanation under the file list, and a name it cannot write
+// (another spreadsheet's, a text file's) refused with a word, so that no file holds what its name
+// does not say. Qt's own dialog is used, as only it takes a line of explanation.
+class ReportSaveDialog : public QFileDialog {
+public:
+    ReportSaveDialog(QWidget* parent, const QString& message, const QString& folder)
+        : QFileDialog(parent, QCoreApplication::translate("QtFileDialogs", "Export filtered report"), folder)
+    {
+        setObjectName(QStringLiteral("reportSaveDialog"));
+        setOption(QFileDialog::DontUseNativeDialog);
+        setAcceptMode(QFileDialog::AcceptSave);
+        setFileMode(QFileDialog::AnyFile);
+        auto* explanation = new QLabel(message, this);
+        explanation->setObjectName(QStringLiteral("reportSaveExplanation"));
+        explanation->setTextFormat(Qt::PlainText);
+        explanation->setWordWrap(true);
+        if (auto* grid = qobject_cast<QGridLayout*>(layout()))
+            grid->addWidget(explanation, grid->rowCount(), 0, 1, grid->columnCount());
+    }
+
+    void accept() override
+    {
+        const QStringList chosen = selectedFiles();
+        const QString suffix = chosen.isEmpty() ? QString() : QFileInfo(chosen.constFirst()).suffix().toLower();
+        if (!chosen.isEmpty() && suffix != QStringLiteral("csv") && suffix != QStringLiteral("xlsx")) {
+            auto* refusal = new QMessageBox(
+                QMessageBox::Warning, windowTitle(),
+                QCoreApplication::translate("QtFileDialogs",
+                                            "Reports are saved as CSV files (.csv) or Excel workbooks (.xlsx). "
+                                            "Choose a name that ends in .csv or .xlsx."),
+                QMessageBox::Ok, this);
+            refusal->setObjectName(QStringLiteral("reportNameRefusal"));
+            refusal->setAttribute(Qt::WA_DeleteOnClose);
+            refusal->open();
+            return;
+        }
+        QFileDialog::accept();
+    }
+};
 
 }  // namespace
 
@@ -51,10 +94,8 @@ std::optional<QString> QtFileDialogs::saveFile(const QString& suggestedName, con
     const QStringList filters{QCoreApplication::translate("QtFileDialogs", "CSV files (*.csv)"),
                               QCoreApplication::translate("QtFileDialogs", "Excel workbook (*.xlsx)")};
     const QStringList suffixes{QStringLiteral("csv"), QStringLiteral("xlsx")};
-    QFileDialog dialog(parentWindow_, message, lastFolder());
+    ReportSaveDialog dialog(parentWindow_, message, lastFolder());
     dialog.setNameFilters(filters);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(suffixes.constFirst());
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                      [&dialog, &filters, &suffixes](const QString& filter) {

@@ -4,6 +4,7 @@
 #include <QIcon>
 
 #include "RowlarkVersion.h"
+#include "model/Translations.h"
 
 namespace rowlark::ui::shell {
 
@@ -20,6 +21,7 @@ void RowlarkApp::configure()
     // Desktops find the window's desktop entry, and with it the icon, by this name.
     QApplication::setDesktopFileName(QString::fromLatin1(applicationID));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/rowlark.svg")));
+    model::installTranslations(*QCoreApplication::instance());
 }
 
 }  // namespace rowlark::ui::shell

@@ -18,8 +18,8 @@ public:
     model::ComparisonModel& model() { return model_; }
     MainWindow& window() { return window_; }
 
-    // Applies the application's name, version, desktop entry and icon; call once after the
-    // QApplication exists.
+    // Applies the application's name, version, desktop entry, icon and translation; call once after
+    // the QApplication exists.
     static void configure();
 
 private:

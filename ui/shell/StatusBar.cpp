@@ -30,6 +30,7 @@ StatusBar::StatusBar(model::ComparisonModel& model, QWidget* parent)
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(16, 10, 16, 10);
+    widgets::setCompactMargins(row, {16, 5, 16, 5});
     row->addWidget(leftPart_, 1);
     row->addSpacing(16);
     row->addWidget(mainButton_, 0, Qt::AlignVCenter);

@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include "model/ComparisonModel.h"
+#include "model/Translations.h"
 #include "ui/shell/MainWindow.h"
 
 namespace {
@@ -67,6 +68,19 @@ bool loadAgreeingFiles(rowlark::model::ComparisonModel& model, const QTemporaryD
     return waitUntilIdle(model, "reading the second file");
 }
 
+// A semicolon-separated export, as spreadsheets in much of Europe write them, beside a tab-separated
+// one, for the file cards that name their separators.
+bool loadSeparatedFiles(rowlark::model::ComparisonModel& model, const QTemporaryDir& folder)
+{
+    const QString semicolons = folder.filePath(QStringLiteral("Lagerbestand_Juni_2024.csv"));
+    const QString tabs = folder.filePath(QStringLiteral("inventory_june.tsv"));
+    if (!writeText(semicolons, "Artikel;Bezeichnung;Preis\nSK-001;Schreibtischlampe;\"49,00\"\n") ||
+        !writeText(tabs, "sku\tname\tprice\nSK-001\tDesk lamp\t49.00\n"))
+        return false;
+    model.loadFiles(semicolons, tabs);
+    return waitUntilIdle(model, "reading the separated files");
+}
+
 bool save(const QPixmap& picture, const QDir& folder, const QString& name)
 {
     const QString path = folder.filePath(name);
@@ -93,11 +107,25 @@ QPixmap withAlert(QWidget& window)
 
 }  // namespace
 
+// Qt's offscreen platform has a screen of 800 × 600 unless told otherwise, smaller than the window's
+// usual size: the screen is described in a file of its own for the platform to read.
+QString largeScreenConfiguration(const QTemporaryDir& folder)
+{
+    const QString path = folder.filePath(QStringLiteral("screen.json"));
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(R"({"screens": [{"name": "large", "x": 0, "y": 0, "width": 1920, "height": 1200}]})");
+    return path;
+}
+
 int main(int argc, char** argv)
 {
+    const QTemporaryDir platformFolder;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("QT_QPA_PLATFORM",
+                "offscreen:configfile=" + QFile::encodeName(largeScreenConfiguration(platformFolder)));
     QApplication application(argc, argv);
+    rowlark::model::installTranslations(application);
     if (argc != 2) {
         std::fprintf(stderr, "usage: rowlark-screens OUTPUT_FOLDER\n");
         return 2;
@@ -138,8 +166,27 @@ int main(int argc, char** argv)
     settle();
     isComplete &= save(window.grab(), folder, QStringLiteral("results-by-column.png"));
 
+    // The least window, as on a small laptop screen or a large one at twice the scale.
+    const QSize usual = window.size();
+    window.resize(window.minimumSize());
+    model.setChangedColumn(std::nullopt);
+    if (!waitUntilIdle(model, "showing every column"))
+        return 1;
+    selectFirstChanged(model);
+    settle();
+    isComplete &= save(window.grab(), folder, QStringLiteral("results-narrow.png"));
+    model.setTab(rowlark::model::WorkspaceTab::mapping);
+    settle();
+    isComplete &= save(window.grab(), folder, QStringLiteral("mapping-narrow.png"));
+    window.resize(usual);
+
     const QTemporaryDir files;
-    if (!files.isValid() || !loadAgreeingFiles(model, files))
+    if (!files.isValid() || !loadSeparatedFiles(model, files))
+        return 1;
+    settle();
+    isComplete &= save(window.findChild<QWidget*>(QStringLiteral("fileSlotA"))->grab(), folder,
+                       QStringLiteral("file-card-semicolons.png"));
+    if (!loadAgreeingFiles(model, files))
         return 1;
     model.compare();
     if (!waitUntilIdle(model, "comparing agreeing files"))

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QAction>
 #include <QApplication>
 #include <QPalette>
 #include <QTextBoundaryFinder>
@@ -65,6 +66,12 @@ QFont emphasizedFont(TextStyle style)
 QLabel* styledLabel(const QString& text, TextStyle style, bool isSecondary, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
+    styleLabel(label, style, isSecondary);
+    return label;
+}
+
+void styleLabel(QLabel* label, TextStyle style, bool isSecondary)
+{
     label->setTextFormat(Qt::PlainText);
     label->setFont(styledFont(style));
     if (isSecondary) {
@@ -72,7 +79,6 @@ QLabel* styledLabel(const QString& text, TextStyle style, bool isSecondary, QWid
         palette.setColor(QPalette::WindowText, secondaryColor(palette));
         label->setPalette(palette);
     }
-    return label;
 }
 
 QString plainToolTip(const QString& text)
@@ -102,6 +108,16 @@ QString decodedStart(std::string_view utf8, qsizetype limit)
 QString shortenedText(std::string_view utf8, qsizetype limit)
 {
     return shortenedText(decodedStart(utf8, limit), limit);
+}
+
+void addClearButton(QLineEdit* field)
+{
+    field->setClearButtonEnabled(true);
+    // Qt names the clear button's action so; the button shows the action's text to assistive technology.
+    if (auto* clear = field->findChild<QAction*>(QStringLiteral("_q_qlineeditclearaction"))) {
+        clear->setText(QCoreApplication::translate("Styling", "Clear search"));
+        clear->setToolTip(clear->text());
+    }
 }
 
 namespace {
@@ -159,6 +175,53 @@ void makeProminent(QPushButton* button, bool isLarge)
                        "QPushButton:disabled { background: palette(midlight); color: palette(mid); }")
             .arg(accent.name(), padding, accent.lighter(110).name(), accent.darker(120).name()));
     button->setIconSize(QSize(16, 16));
+}
+
+namespace {
+
+constexpr char compactProperty[] = "rowlarkIsCompact";
+constexpr char usualMarginsProperty[] = "rowlarkUsualMargins";
+constexpr char compactMarginsProperty[] = "rowlarkCompactMargins";
+constexpr char hiddenWhenCompactProperty[] = "rowlarkHiddenWhenCompact";
+
+void applyMargins(QLayout* layout, bool isCompact)
+{
+    const char* property = isCompact ? compactMarginsProperty : usualMarginsProperty;
+    layout->setContentsMargins(layout->property(property).value<QMargins>());
+}
+
+}  // namespace
+
+bool isCompact(const QWidget* widget)
+{
+    return widget->window()->property(compactProperty).toBool();
+}
+
+void setCompactMargins(QLayout* layout, const QMargins& compact)
+{
+    layout->setProperty(usualMarginsProperty, QVariant::fromValue(layout->contentsMargins()));
+    layout->setProperty(compactMarginsProperty, QVariant::fromValue(compact));
+    if (layout->parentWidget())
+        applyMargins(layout, isCompact(layout->parentWidget()));
+}
+
+void hideWhenCompact(QWidget* widget)
+{
+    widget->setProperty(hiddenWhenCompactProperty, true);
+    widget->setHidden(isCompact(widget));
+}
+
+void setCompact(QWidget* window, bool isCompact)
+{
+    if (window->property(compactProperty).toBool() == isCompact)
+        return;
+    window->setProperty(compactProperty, isCompact);
+    for (QLayout* layout : window->findChildren<QLayout*>())
+        if (layout->property(compactMarginsProperty).isValid())
+            applyMargins(layout, isCompact);
+    for (QWidget* widget : window->findChildren<QWidget*>())
+        if (widget->property(hiddenWhenCompactProperty).toBool())
+            widget->setHidden(isCompact);
 }
 
 }  // namespace rowlark::ui::widgets

@@ -5,6 +5,9 @@
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMargins>
 #include <QPushButton>
 #include <QString>
 #include <QStringView>
@@ -23,6 +26,8 @@ QFont emphasizedFont(TextStyle style);
 // A label in `style`; `isSecondary` fades its colour. Its text is always plain, as labels show names and
 // values from the files and the user, which must never be taken for markup.
 QLabel* styledLabel(const QString& text, TextStyle style, bool isSecondary, QWidget* parent = nullptr);
+// Gives a label of another kind the look of styledLabel.
+void styleLabel(QLabel* label, TextStyle style, bool isSecondary);
 
 // Hover help that shows `text` as written: tooltips guess their format, so a text from a file or the user
 // that would pass for markup goes in escaped.
@@ -52,6 +57,10 @@ inline QString boundedText(std::string_view utf8)
     return shortenedText(utf8, shownTextLength);
 }
 
+// Gives a search field the button that clears it, named for assistive technology and its tooltip
+// (Qt's own button has no name).
+void addClearButton(QLineEdit* field);
+
 // A thin horizontal line between the bands of the window.
 QFrame* horizontalDivider(QWidget* parent = nullptr);
 // A thin vertical line between panes side by side.
@@ -62,5 +71,14 @@ void makeProminent(QPushButton* button, bool isLarge);
 
 // A secondary action beside a prominent one: outlined, of the same height.
 void makeBordered(QPushButton* button, bool isLarge);
+
+// A short window (a small laptop screen, or a large one at twice the scale) lays its bands out
+// tighter: a layout given compact margins takes them while its window is short, and its usual
+// margins, those it has now, otherwise; a widget that only decorates is hidden meanwhile.
+void setCompactMargins(QLayout* layout, const QMargins& compact);
+void hideWhenCompact(QWidget* widget);
+// Applies the window's shortness to every layout and widget in it so marked.
+void setCompact(QWidget* window, bool isCompact);
+bool isCompact(const QWidget* widget);
 
 }  // namespace rowlark::ui::widgets

@@ -1,5 +1,8 @@
 #include "ui/widgets/Symbols.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QApplication>
 #include <QPainter>
 #include <QPalette>
@@ -133,6 +136,43 @@ QColor secondaryColor(const QPalette& palette)
 {
     QColor color = palette.color(QPalette::WindowText);
     color.setAlphaF(0.6);
+    return color;
+}
+
+namespace {
+
+double relativeLuminance(const QColor& color)
+{
+    const auto linear = [](double channel) {
+        return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) + 0.0722 * linear(color.blueF());
+}
+
+}  // namespace
+
+double contrastRatio(const QColor& first, const QColor& second)
+{
+    const double lighter = std::max(relativeLuminance(first), relativeLuminance(second));
+    const double darker = std::min(relativeLuminance(first), relativeLuminance(second));
+    return (lighter + 0.05) / (darker + 0.05);
+}
+
+// The orange mixed step by step toward white or black, whichever stands further from the window.
+QColor warningColor(const QPalette& palette)
+{
+    constexpr double leastContrast = 4.5;
+    const QColor window = palette.color(QPalette::Window);
+    const QColor extreme =
+        contrastRatio(Qt::white, window) > contrastRatio(Qt::black, window) ? QColor(Qt::white) : QColor(Qt::black);
+    const QColor orange = orangeColor();
+    QColor color = orange;
+    for (int step = 1; step <= 20 && contrastRatio(color, window) < leastContrast; ++step) {
+        const double share = step / 20.0;
+        color = QColor::fromRgbF(static_cast<float>(orange.redF() + (extreme.redF() - orange.redF()) * share),
+                                 static_cast<float>(orange.greenF() + (extreme.greenF() - orange.greenF()) * share),
+                                 static_cast<float>(orange.blueF() + (extreme.blueF() - orange.blueF()) * share));
+    }
     return color;
 }
 

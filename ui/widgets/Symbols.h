@@ -54,4 +54,10 @@ QColor redColor();
 // The colour of secondary text: the palette's text colour, faded.
 QColor secondaryColor(const QPalette& palette);
 
+// The orange of warnings as text and symbols on the palette's window: darkened on a light window and
+// lightened on a dark one until it reads at 4.5 : 1 at the least.
+QColor warningColor(const QPalette& palette);
+// The contrast ratio of two opaque colours as the Web Content Accessibility Guidelines define it, 1 to 21.
+double contrastRatio(const QColor& first, const QColor& second);
+
 }  // namespace rowlark::ui::widgets

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "engine/csv/CSVError.h"
+#include "engine/csv/CSVParser.h"
+#include "engine/csv/CSVSeparator.h"
 #include "engine/text/JSON.h"
 #include "engine/text/Unicode.h"
 #include "tests/engine/csv/CSVTestSupport.h"
@@ -159,26 +161,44 @@ std::string withLineFeeds(std::string_view text)
     return normalized;
 }
 
-ReferenceOutcome referenceParse(std::string_view input)
+// One record as the rules split it: its fields, whether a comma stands outside its quoted fields,
+// and whether it is a line without a single character.
+struct ReferenceRecord {
+    Row fields{1};
+    bool hasCommaOutsideQuotes = false;
+    bool isBlank = true;
+};
+
+struct ReferenceSplit {
+    std::vector<ReferenceRecord> records;  // the last one holds characters
+    bool endsInQuotes = false;
+    bool endsInsideARecord = false;  // no line break ends the last record
+};
+
+// The records of a text whose line breaks are line feeds, split into fields by grapheme clusters.
+ReferenceSplit referenceSplit(std::string_view text, std::string_view separator)
 {
-    const std::string text = withLineFeeds(input);
     const std::vector<std::string_view> characters = text::graphemeClusters(text);
-    std::string field;
-    Row row;
-    Rows rows;
-    bool inQuotes = false;
+    ReferenceSplit split{{ReferenceRecord{}}, false};
+    bool& inQuotes = split.endsInQuotes;
     const auto handleUnquoted = [&](std::string_view character) {
-        if (character == ",") {
-            row.push_back(std::exchange(field, {}));
-        } else if (character == "\n") {
-            row.push_back(std::exchange(field, {}));
-            rows.push_back(std::exchange(row, {}));
+        ReferenceRecord& record = split.records.back();
+        if (character == "\n") {
+            split.records.emplace_back();
+            return;
+        }
+        if (character == separator) {
+            record.fields.emplace_back();
         } else {
-            field += character;
+            record.fields.back() += character;
+            record.hasCommaOutsideQuotes = record.hasCommaOutsideQuotes || character == ",";
         }
     };
     for (std::size_t index = 0; index < characters.size(); ++index) {
         const std::string_view character = characters[index];
+        if (inQuotes || character != "\n")
+            split.records.back().isBlank = false;
+        std::string& field = split.records.back().fields.back();
         if (!inQuotes) {
             if (character == "\"" && field.empty())
                 inQuotes = true;
@@ -195,12 +215,23 @@ ReferenceOutcome referenceParse(std::string_view input)
             handleUnquoted(characters[index]);
         }
     }
-    if (inQuotes)
+    split.endsInsideARecord = !split.records.back().isBlank;
+    if (!split.endsInsideARecord)
+        split.records.pop_back();
+    return split;
+}
+
+ReferenceOutcome referenceParse(std::string_view input, std::string_view separator = ",")
+{
+    const ReferenceSplit split = referenceSplit(withLineFeeds(input), separator);
+    if (split.endsInQuotes)
         return {CSVError::unclosedQuote(), {}, {}};
-    if (!field.empty() || !row.empty()) {
-        row.push_back(field);
-        rows.push_back(row);
-    }
+    Rows rows;
+    for (const ReferenceRecord& record : split.records)
+        rows.push_back(record.fields);
+    // A text that ends without a line break ends its last record only when that holds any text.
+    if (split.endsInsideARecord && rows.back() == Row{""})
+        rows.pop_back();
     const auto isEmptyRow = [](const Row& cells) {
         return std::all_of(cells.begin(), cells.end(), [](const std::string& cell) { return cell.empty(); });
     };
@@ -226,22 +257,41 @@ ReferenceOutcome referenceParse(std::string_view input)
     return {std::nullopt, std::move(headers), std::move(rows)};
 }
 
-ReferenceOutcome parserOutcome(const std::string& input)
+ReferenceOutcome parserOutcome(const std::string& input, Separator separator = Separator::comma)
 {
     try {
-        const table::Table table = table::Table::parse(input);
+        ParsedCSV parsed = parseCSV(input, 0, separator);
+        const table::Table table = table::Table::fromStore(std::move(parsed.headers), std::move(parsed.cells));
         return {std::nullopt, table.headers(), rowsOf(table)};
     } catch (const CSVError& error) {
         return {error, {}, {}};
     }
 }
 
+// The detection as written, over the records the rules split.
+Separator referenceDetection(std::string_view input)
+{
+    const std::string text = withLineFeeds(input);
+    for (const Separator candidate : {Separator::semicolon, Separator::tab, Separator::pipe}) {
+        const char character = static_cast<char>(candidate);
+        std::vector<ReferenceRecord> records = referenceSplit(text, std::string_view(&character, 1)).records;
+        if (records.empty() || records.front().fields.size() < 2 || records.front().hasCommaOutsideQuotes)
+            continue;
+        const std::size_t width = records.front().fields.size();
+        std::erase_if(records, [](const ReferenceRecord& record) { return record.isBlank; });
+        records.resize(std::min(records.size(), detectionRecordCount + 1));
+        if (std::ranges::all_of(records, [&](const ReferenceRecord& record) { return record.fields.size() == width; }))
+            return candidate;
+    }
+    return Separator::comma;
+}
+
 std::string randomText(std::mt19937& random)
 {
     static const std::vector<std::string> pieces = {
         ",",      ",",   ",",      "\"",     "\"",         "\"",
-        "\n",     "\n",  "\r",     "\r\n",   "a",          "b",
-        " ",
+        ";",      "\t",  "|",      "\n",     "\n",         "\r",
+        "\r\n",   "a",   "b",      " ",
         "\u0301",  // combining acute accent
         "\u200D",  // zero width joiner
         "\u0903",  // Devanagari visarga, a spacing mark
@@ -260,8 +310,60 @@ TEST(GraphemeScanning, AgreesWithTheClusterRulesOnRandomTexts)
     std::mt19937 random(20240611);
     for (int iteration = 0; iteration < 10'000; ++iteration) {
         const std::string input = randomText(random);
-        ASSERT_EQ(parserOutcome(input), referenceParse(input)) << ::testing::PrintToString(input);
+        for (const Separator separator : allSeparators) {
+            const char character = static_cast<char>(separator);
+            ASSERT_EQ(parserOutcome(input, separator), referenceParse(input, std::string_view(&character, 1)))
+                << name(separator) << " " << ::testing::PrintToString(input);
+        }
     }
+}
+
+// Texts of a few records that often split alike, so that every candidate is often chosen.
+std::string randomRecords(std::mt19937& random)
+{
+    static const std::vector<std::string> separators = {",", ";", "\t", "|"};
+    const std::string& separator = separators[random() % separators.size()];
+    std::string text;
+    for (std::size_t record = random() % 5; record > 0; --record) {
+        for (std::size_t field = 1 + random() % 3; field > 0; --field)
+            text += (random() % 3 == 0 ? randomText(random).substr(0, 6) : "x") + (field > 1 ? separator : "");
+        text += random() % 4 == 0 ? "\r\n" : "\n";
+    }
+    return text;
+}
+
+TEST(SeparatorDetection, AgreesWithTheRulesOnRandomTexts)
+{
+    std::mt19937 random(20250301);
+    for (int iteration = 0; iteration < 20'000; ++iteration) {
+        const std::string input = iteration % 2 == 0 ? randomText(random) : randomRecords(random);
+        ASSERT_EQ(detectSeparator(input), referenceDetection(input)) << ::testing::PrintToString(input);
+    }
+}
+
+TEST(SeparatorDetection, StartsAfterTheByteOrderMark)
+{
+    EXPECT_EQ(detectSeparator("\xEF\xBB\xBF\"a\";b\n1;2\n", 3), Separator::semicolon);
+    EXPECT_EQ(detectSeparator("", 0), Separator::comma);
+    EXPECT_EQ(detectSeparator("a;b", 10), Separator::comma) << "a start past the end reads nothing";
+}
+
+TEST(SeparatorNames, AreTheCharacterOrItsName)
+{
+    const std::vector<std::pair<std::string_view, std::optional<Separator>>> cases = {
+        {",", Separator::comma},     {";", Separator::semicolon},
+        {"\t", Separator::tab},      {"\\t", Separator::tab},
+        {"|", Separator::pipe},      {"Tab", Separator::tab},
+        {"PIPE", Separator::pipe},   {"semicolon", Separator::semicolon},
+        {"comma", Separator::comma}, {":", std::nullopt},
+        {"", std::nullopt},          {",,", std::nullopt},
+        {"tabs", std::nullopt}};
+    for (const auto& [text, separator] : cases)
+        EXPECT_EQ(separatorNamed(text), separator) << text;
+    EXPECT_EQ(title(Separator::semicolon), "Semicolon-separated");
+    EXPECT_EQ(title(Separator::comma), "Comma-separated");
+    EXPECT_EQ(title(Separator::tab), "Tab-separated");
+    EXPECT_EQ(title(Separator::pipe), "Pipe-separated");
 }
 
 // Columns whose first few thousand rows repeat a few texts are kept as codes. Long random tables

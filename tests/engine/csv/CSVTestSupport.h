@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/csv/CSVError.h"
+#include "engine/csv/CSVLoad.h"
 #include "engine/table/Table.h"
 
 namespace rowlark::testing {
@@ -106,11 +107,16 @@ inline std::string tableText(const table::Table& table)
     return text;
 }
 
-// The table in a CSV file as its .expected file shows it, or "error: " and the message the user sees.
+// The table in a CSV file as its .expected file shows it, followed by the separator when it is not
+// a comma; or "error: " and the message the user sees.
 inline std::string loadedText(const std::filesystem::path& file)
 {
     try {
-        return tableText(table::Table::load(file));
+        const csv::LoadedCSV loaded = csv::loadCSV(file);
+        const std::string separator = loaded.separator == csv::Separator::comma
+                                          ? std::string()
+                                          : "separator: " + std::string(csv::name(loaded.separator)) + '\n';
+        return tableText(loaded.table) + separator;
     } catch (const csv::CSVError& error) {
         return "error: " + error.errorDescription() + '\n';
     }

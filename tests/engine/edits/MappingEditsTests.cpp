@@ -55,6 +55,8 @@ TEST(ManualChoice, LearnedPatternFillsRelatedColumns)
     EXPECT_EQ(chosen->mappings[2].rightIndex, 2);
     EXPECT_EQ(MappingEdits::choiceNotice(chosen->filled),
               "Applied this header pattern to 2 related columns. Review the suggestions before comparing.");
+    EXPECT_EQ(MappingEdits::choiceNotice(1),
+              "Applied this header pattern to 1 related column. Review the suggestions before comparing.");
     EXPECT_EQ(MappingEdits::choiceNotice(0), "Mapping updated.");
     EXPECT_EQ(MappingEdits::choiceNotice(-1), "Mapping updated.");
 }

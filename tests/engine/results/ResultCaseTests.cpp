@@ -122,7 +122,7 @@ void expectWorkbookReadsBackAs(const ResultCase& c, const std::vector<std::size_
 {
     const std::filesystem::path path =
         std::filesystem::temp_directory_path() / ("rowlark-case-" + std::to_string(::getpid()) + ".xlsx");
-    const XLSXReport::Details details{c.names[0], c.names[1], c.headers[0], c.headers[1], "", ""};
+    const XLSXReport::Details details{c.names[0], c.names[1], c.headers[0], c.headers[1], "", "", "", "", ""};
     ASSERT_TRUE(XLSXReport::write(path, c.summary, details, positions));
     const table::Table workbook =
         workbook::FileImport::readTable(path, "Report", {}, {}, workbook::FileImport::WorkbookReader::native).table;

@@ -36,7 +36,8 @@ protected:
                    std::stop_token stop = {})
     {
         const fs::path path = folder_ / "report.xlsx";
-        const XLSXReport::Details details{"a.csv", "b.csv", leftHeaders, rightHeaders, "id", "7 Dec 2026 10:00"};
+        const XLSXReport::Details details{"a.csv", "b.csv", leftHeaders, rightHeaders, "id", "7 Dec 2026 10:00",
+                                          "",      "",      ""};
         isWritten_ = XLSXReport::write(path, summary, details, all(summary), stop);
         return path;
     }
@@ -148,23 +149,71 @@ TEST_F(XLSXReportTest, SummaryNamesTheFilesKeyCountsAndChangedColumns)
     EXPECT_EQ(rows(summary.table), expected);
 }
 
-// A cell holds 32,767 characters; a longer value is cut there, between two characters.
-TEST_F(XLSXReportTest, ValuesLongerThanACellHoldsAreCutAtTheLimit)
+TEST_F(XLSXReportTest, SummaryNamesWhatSelectedTheRows)
+{
+    const Row headers{"id", "name"};
+    const records::ComparisonSummary summary = formulaSummary();
+    XLSXReport::write(folder_ / "selected.xlsx", summary,
+                      {"a.csv", "b.csv", headers, headers, "id", "", "Changed rows", "ann", "name"}, all(summary));
+    const std::vector<Row> lines = rows(read(folder_ / "selected.xlsx", "Summary").table);
+    const std::vector<Row> selection(lines.begin() + 12, lines.begin() + 15);
+    EXPECT_EQ(selection, (std::vector<Row>{{"Filter", "Changed rows"}, {"Search", "ann"}, {"Changed column", "name"}}));
+}
+
+// A cell holds 32,767 characters as the spreadsheet counts them, in UTF-16 units: a longer value is
+// cut between two characters to end in "…" within that, and the Summary says how many were.
+TEST_F(XLSXReportTest, ValuesLongerThanACellHoldsAreCutToEndInAnEllipsis)
 {
     const std::string emoji = "\U0001F600";
+    const std::string ellipsis = "\u2026";
+    std::string accented;
+    for (int character = 0; character < 32'767; ++character)
+        accented += "\u00E9";
     const std::vector<std::pair<std::string, std::string>> cases{
         {std::string(32'767, 'a'), std::string(32'767, 'a')},
-        {std::string(1'000'000, 'b'), std::string(32'767, 'b')},
-        {std::string(32'766, 'c') + emoji + emoji, std::string(32'766, 'c') + emoji},
+        {std::string(1'000'000, 'b'), std::string(32'766, 'b') + ellipsis},
+        {std::string(32'766, 'c') + emoji + emoji, std::string(32'766, 'c') + ellipsis},
+        {std::string(32'765, 'd') + emoji, std::string(32'765, 'd') + emoji},
+        {std::string(32'764, 'e') + emoji + "ee", std::string(32'764, 'e') + emoji + ellipsis},
+        {accented, accented},
+        {"=" + std::string(40'000, 'f'), "'=" + std::string(32'764, 'f') + ellipsis},
     };
     for (const auto& [value, kept] : cases) {
         records::ComparisonSummary summary;
         summary.differences = {
             {records::UUID::random(), "1", records::DiffStatus::onlyLeft, Row{"1", value}, std::nullopt, {}}};
+        XLSXReport::Alterations alterations;
         ASSERT_TRUE(XLSXReport::write(folder_ / "long.xlsx", summary,
-                                      {"a.csv", "b.csv", {"id", "note"}, {"id", "note"}, "id", ""}, all(summary)));
+                                      {"a.csv", "b.csv", {"id", "note"}, {"id", "note"}, "id", "", "", "", ""},
+                                      all(summary), {}, &alterations));
         EXPECT_EQ(read(folder_ / "long.xlsx", "Report").table.cell(0, 3), kept) << value.size();
+        const bool isCut = kept != value && kept != "'" + value;
+        EXPECT_EQ(alterations.cutCells, isCut ? 1u : 0u) << value.size();
+        const std::vector<Row> lines = rows(read(folder_ / "long.xlsx", "Summary").table);
+        const bool saysCut = std::ranges::any_of(lines, [](const Row& line) {
+            return line == Row{"Cells cut at 32,767 characters",
+                               "1 (each ends in \u2026; the CSV report holds the whole values)"};
+        });
+        EXPECT_EQ(saysCut, isCut) << value.size();
     }
+}
+
+// Both reports count the values they made inert, the header line's included.
+TEST_F(XLSXReportTest, BothReportsCountTheFormulaLikeValues)
+{
+    const Row headers{"id", "name"};
+    const records::ComparisonSummary summary = formulaSummary();
+    XLSXReport::Alterations alterations;
+    XLSXReport::write(folder_ / "formulas.xlsx", summary, {"a.csv", "b.csv", headers, headers, "id", "", "", "", ""},
+                      all(summary), {}, &alterations);
+    std::size_t escaped = 0;
+    ComparisonReport::csv(summary, "a.csv", "b.csv", headers, headers, all(summary), &escaped);
+    EXPECT_EQ(alterations.escapedFields, 7u);
+    EXPECT_EQ(escaped, 7u);
+    ComparisonReport::csv(summary, "a.csv", "b.csv", headers, headers, {}, &escaped);
+    EXPECT_EQ(escaped, 0u);
+    ComparisonReport::csv(summary, "=a.csv", "b.csv", headers, headers, {}, &escaped);
+    EXPECT_EQ(escaped, 2u) << "the header fields named after File A";
 }
 
 TEST_F(XLSXReportTest, MoreColumnsThanASheetHoldsFailWithAMessage)

@@ -50,5 +50,39 @@ TEST(Windows1252, DecodesEveryByteToOneScalar)
     EXPECT_EQ(position, decoded.size());
 }
 
+// Every scalar, the surrogate pairs above U+FFFF included, goes through either byte order; bytes
+// that are not UTF-16 decode to nothing.
+TEST(UTF16, DecodesEveryScalarInBothByteOrdersAndRefusesBrokenPairs)
+{
+    std::u16string units;
+    std::string expected;
+    for (char32_t scalar = 0; scalar <= 0x10FFFF; scalar += scalar < 0x800 ? 1 : 97) {
+        if (scalar >= 0xD800 && scalar <= 0xDFFF)
+            continue;
+        if (scalar < 0x10000) {
+            units += static_cast<char16_t>(scalar);
+        } else {
+            units += static_cast<char16_t>(0xD800 + ((scalar - 0x10000) >> 10));
+            units += static_cast<char16_t>(0xDC00 + ((scalar - 0x10000) & 0x3FF));
+        }
+        appendScalar(expected, scalar);
+    }
+    std::string little;
+    std::string big;
+    for (const char16_t unit : units) {
+        little += static_cast<char>(unit & 0xFF);
+        little += static_cast<char>(unit >> 8);
+        big += static_cast<char>(unit >> 8);
+        big += static_cast<char>(unit & 0xFF);
+    }
+    EXPECT_EQ(decodeUTF16(little, ByteOrder::littleEndian), expected);
+    EXPECT_EQ(decodeUTF16(big, ByteOrder::bigEndian), expected);
+    EXPECT_EQ(decodeUTF16("", ByteOrder::littleEndian), "");
+    for (const std::string& broken :
+         {std::string("a\0b", 3), std::string("\x3D\xD8", 2), std::string("\x00\xDC\x61\x00", 4),
+          std::string("\x3D\xD8\x3D\xD8", 4), std::string("\x3D\xD8\x61\x00", 4)})
+        EXPECT_EQ(decodeUTF16(broken, ByteOrder::littleEndian), std::nullopt) << broken.size();
+}
+
 }  // namespace
 }  // namespace rowlark::text

@@ -27,6 +27,7 @@
 #include "engine/csv/CSVError.h"
 #include "engine/workbook/ImportError.h"
 #include "engine/workbook/NativeReader.h"
+#include "engine/workbook/ReadFailure.h"
 #include "engine/workbook/WorkbookPayload.h"
 #include "engine/workbook/format/NumberFormat.h"
 #include "engine/workbook/library/ReaderProcess.h"
@@ -442,6 +443,76 @@ TEST(ImporterDispatch, TheExtensionInAnyCaseChoosesTheReader)
     EXPECT_EQ(
         importedText(fixture("people-csv.Xlsx"), {}).rfind("sheets: Sheet1\nread: Sheet1\nid|name|city|amount\n", 0),
         0u);
+}
+
+// .csv and .txt texts have their separator detected, .tsv and .tab ones are tab-separated whatever
+// they hold, and a separator given replaces either; workbooks have none.
+TEST(ImporterDispatch, TextFilesAreReadAsCSVWithTheirSeparator)
+{
+    using csv::Separator;
+    struct Case {
+        std::string name;
+        std::optional<Separator> given;
+        Separator used;
+        std::size_t columns;
+    };
+    const std::vector<Case> cases = {
+        {"a.csv", std::nullopt, Separator::semicolon, 2}, {"a.TXT", std::nullopt, Separator::semicolon, 2},
+        {"a.tsv", std::nullopt, Separator::tab, 1},       {"a.Tab", std::nullopt, Separator::tab, 1},
+        {"a.csv", Separator::comma, Separator::comma, 1}, {"a.tsv", Separator::semicolon, Separator::semicolon, 2},
+        {"a.txt", Separator::pipe, Separator::pipe, 1},
+    };
+    ScratchFolder folder;
+    for (const Case& test : cases) {
+        const ImportedTable imported =
+            FileImport::readTable(folder.write(test.name, "id;name\n1;Ann\n"), std::nullopt, {}, test.given);
+        EXPECT_EQ(imported.separator, test.used) << test.name;
+        EXPECT_EQ(imported.table.columnCount(), test.columns) << test.name;
+        EXPECT_TRUE(imported.sheets.empty());
+        EXPECT_TRUE(FileImport::isCSVText(test.name));
+    }
+    EXPECT_FALSE(FileImport::isCSVText("a.xlsx"));
+    EXPECT_FALSE(FileImport::isCSVText("csv"));
+    EXPECT_EQ(FileImport::readTable(fixture("people.xlsx"), std::nullopt, {}, Separator::semicolon).separator,
+              std::nullopt);
+}
+
+TEST(ImporterDispatch, AFolderIsAFolderWhateverItsName)
+{
+    ScratchFolder folder;
+    for (const std::string name : {"orders.csv", "book.xlsx", "plain", "notes.md"}) {
+        fs::create_directories(folder.path / name);
+        try {
+            FileImport::readTable(folder.path / name);
+            ADD_FAILURE() << name;
+        } catch (const std::system_error& error) {
+            EXPECT_EQ(error.code(), std::errc::is_a_directory) << name;
+        }
+    }
+}
+
+// Every failure names the side and the file; the file system's own words are replaced by some that
+// name the file.
+TEST(ReadFailures, NameTheSideAndTheFile)
+{
+    const auto systemError = [](std::errc code) { return std::system_error(std::make_error_code(code)); };
+    EXPECT_EQ(readFailureMessage(sideName(false), "orders.csv", csv::CSVError::empty()),
+              "File B (orders.csv): The CSV has no header row.");
+    EXPECT_EQ(readFailureMessage(sideName(true), "book.xlsx", ImportError::encryptedWorkbook()),
+              "File A (book.xlsx): Encrypted or password-protected workbooks are not supported.");
+    EXPECT_EQ(readFailureMessage(sideName(false), "orders.csv", systemError(std::errc::is_a_directory)),
+              "File B: orders.csv is a folder, not a file.");
+    EXPECT_EQ(readFailureMessage(sideName(true), "gone.csv", systemError(std::errc::no_such_file_or_directory)),
+              "File A: gone.csv was not found. It may have been moved, renamed or deleted.");
+    EXPECT_EQ(readFailureMessage(sideName(true), "secret.csv", systemError(std::errc::permission_denied)),
+              "File A: Rowlark is not allowed to read secret.csv.");
+    EXPECT_EQ(readFailureMessage(sideName(true), "fifo.csv", systemError(std::errc::not_supported)),
+              "File A: fifo.csv is not a regular file.");
+    EXPECT_EQ(readFailureMessage(sideName(false), "disk.csv", systemError(std::errc::io_error)),
+              "File B: disk.csv: " + std::make_error_code(std::errc::io_error).message());
+    EXPECT_EQ(readFailureMessage({}, "x.csv", csv::CSVError::unclosedQuote()),
+              "x.csv: The CSV contains an unclosed quoted field.");
+    EXPECT_EQ(readFailureMessage({}, "dir", systemError(std::errc::is_a_directory)), "dir is a folder, not a file.");
 }
 
 TEST(ImporterDispatch, UnsupportedNamesFailBeforeTheFileIsRead)
