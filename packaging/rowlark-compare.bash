@@ -1,4 +1,5 @@
-# bash completion for rowlark-compare: its options, the names --filter and --reader take, and files.
+# bash completion for rowlark-compare: its options, the names --filter, --reader and the separator
+# options take, and files.
 
 _rowlark_compare()
 {
@@ -10,12 +11,15 @@ _rowlark_compare()
     case $previous in
         --filter) words='all changed only-a only-b empty-values' ;;
         --reader) words='native library' ;;
+        # By name: the characters themselves would need quoting on the command line.
+        --separator-a | --separator-b | --separator) words='comma semicolon tab pipe' ;;
         # Sheet names, column names and search texts depend on the files: nothing to offer.
         --sheet-a | --sheet-b | --sheet | --map | --key | --exclude | --search | --column) return 0 ;;
         --report | --show-table) ;;
         *)
             if [[ $current == -* ]]; then
-                words='--sheet-a --sheet-b --reader --show-table --sheet --map --key --exclude
+                words='--sheet-a --sheet-b --reader --separator-a --separator-b --separator --show-table --sheet
+                       --map --key --exclude
                        --ignore-case --mapping --filter --search --column --report --json --help -h --version'
             fi
             ;;

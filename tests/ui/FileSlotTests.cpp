@@ -197,7 +197,8 @@ TEST(LowerExtension, ComesFromTheLocationOrElseTheName)
         {"archive.tar.ods", std::nullopt, "ods"},
     };
     for (const auto& [name, path, extension] : cases)
-        EXPECT_EQ(shell::lowerExtension(model::InputFile{name, path, table::Table(), {}, std::nullopt}), extension)
+        EXPECT_EQ(shell::lowerExtension(model::InputFile{name, path, table::Table(), {}, std::nullopt, std::nullopt}),
+                  extension)
             << name;
 }
 
