@@ -117,17 +117,58 @@ void printMapping(const Options& options, std::ostream& out, const MappingTables
         writeMapping(out, tables);
 }
 
-int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
-{
-    const auto [left, right] = loadBoth(options);
+// The proposed mapping with the command line's edits made, and what the edits said.
+struct EditedMapping {
+    records::MappingAnalysisResult analysis;
+    std::optional<std::int64_t> changedColumn;  // --column's File A column
+    std::vector<std::string> notices;
+};
 
-    records::MappingAnalysisResult analysis = analysis::analyzeMappings(left.table, right.table);
+EditedMapping editMapping(const Options& options, const LoadedFile& left, const LoadedFile& right,
+                          records::MappingAnalysisResult analysis)
+{
     const NamedTable leftSide{left.table, "File A (" + left.name + ")"};
-    const std::vector<std::string> notices =
+    std::vector<std::string> notices =
         applyColumnEdits(options, leftSide, {right.table, "File B (" + right.name + ")"}, analysis.mappings);
     // A misspelt column fails before the comparison does its work.
     const std::optional<std::int64_t> changedColumn =
         options.changedColumn ? std::optional(resolveColumn(leftSide, *options.changedColumn)) : std::nullopt;
+    return {std::move(analysis), changedColumn, std::move(notices)};
+}
+
+struct Comparison {
+    results::ComparisonOutcome outcome;
+    std::vector<std::size_t> selected;  // what --filter, --search and --column select
+};
+
+Comparison compareEdited(const Options& options, const LoadedFile& left, const LoadedFile& right,
+                         const EditedMapping& edited)
+{
+    if (!hasMappedKey(edited.analysis.mappings))
+        throw UsageError("no row key was found; choose the key columns with --key COLUMN (--mapping lists them)");
+    results::ComparisonOutcome outcome = results::runComparison(left.table, right.table, left.name, right.name,
+                                                                edited.analysis.mappings, options.isIgnoringCase);
+    const NamedTable leftSide{left.table, "File A (" + left.name + ")"};
+    std::vector<std::size_t> selected = outcome.index.matching(
+        options.filter, options.search,
+        edited.changedColumn
+            ? std::optional(comparedColumn(outcome.summary, *edited.changedColumn, *options.changedColumn, leftSide))
+            : std::nullopt);
+    return {std::move(outcome), std::move(selected)};
+}
+
+bool isNarrowed(const Options& options)
+{
+    return options.filter != records::ResultFilter::all || !text::isBlank(options.search) ||
+           options.changedColumn.has_value();
+}
+
+int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
+{
+    const auto [left, right] = loadBoth(options);
+
+    const EditedMapping edited = editMapping(options, left, right, analysis::analyzeMappings(left.table, right.table));
+    const auto& [analysis, changedColumn, notices] = edited;
     std::ostream& summaryOut = options.reportPath == standardOutputPath ? err : out;
     if (!options.isJSON)
         for (const std::string& notice : notices)
@@ -137,15 +178,8 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
                      {left.table.headers(), right.table.headers(), analysis.mappings, analysis.suggestions});
         return noDifferencesStatus;
     }
-    if (!hasMappedKey(analysis.mappings))
-        throw UsageError("no row key was found; choose the key columns with --key COLUMN (--mapping lists them)");
 
-    const results::ComparisonOutcome outcome = results::runComparison(left.table, right.table, left.name, right.name,
-                                                                      analysis.mappings, options.isIgnoringCase);
-    const std::vector<std::size_t> selected = outcome.index.matching(
-        options.filter, options.search,
-        changedColumn ? std::optional(comparedColumn(outcome.summary, *changedColumn, *options.changedColumn, leftSide))
-                      : std::nullopt);
+    const auto [outcome, selected] = compareEdited(options, left, right, edited);
     if (options.reportPath && options.reportPath != standardOutputPath &&
         results::XLSXReport::isWorkbookPath(*options.reportPath)) {
         const std::string key = results::XLSXReport::keyColumns(analysis.mappings, left.table.headers());
@@ -169,9 +203,11 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
         writeSummaryJSON(summaryOut, names, outcome);
     else
         writeSummary(summaryOut, names, outcome,
-                     {options.filter != records::ResultFilter::all || !text::isBlank(options.search) ||
-                          changedColumn.has_value(),
-                      selected.size(), options.reportPath == standardOutputPath ? std::nullopt : options.reportPath});
+                     {isNarrowed(options), selected.size(),
+                      options.reportPath == standardOutputPath ? std::nullopt : options.reportPath,
+                      options.maxDifferences});
+    if (options.maxDifferences)
+        return selected.size() <= *options.maxDifferences ? noDifferencesStatus : differencesStatus;
     return outcome.summary.differences.empty() ? noDifferencesStatus : differencesStatus;
 }
 

@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include <array>
+#include <charconv>
 #include <functional>
 
 namespace rowlark::cli {
@@ -61,6 +62,17 @@ workbook::FileImport::WorkbookReader parseReader(std::string_view name)
     throw UsageError("unknown reader “" + std::string(name) + "” (use native or library)");
 }
 
+// A count as a script writes it: decimal digits only, no sign.
+std::size_t parseCount(std::string_view name, std::string_view text)
+{
+    std::size_t count = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+    if (error != std::errc() || end != text.data() + text.size())
+        throw UsageError("option " + std::string(name) + " takes a whole number of 0 or more, not “" +
+                         std::string(text) + "”");
+    return count;
+}
+
 const std::vector<ValueOption>& valueOptions()
 {
     static const std::vector<ValueOption> all = {
@@ -71,6 +83,10 @@ const std::vector<ValueOption>& valueOptions()
         {"--search", [](Options& options, std::string_view value) { options.search = value; }},
         {"--column", [](Options& options, std::string_view value) { options.changedColumn = value; }},
         {"--report", [](Options& options, std::string_view value) { options.reportPath = value; }},
+        {"--max-differences",
+         [](Options& options, std::string_view value) {
+             options.maxDifferences = parseCount("--max-differences", value);
+         }},
         {"--sheet-a", [](Options& options, std::string_view value) { options.leftSheet = value; }},
         {"--sheet-b", [](Options& options, std::string_view value) { options.rightSheet = value; }},
         {"--show-table", [](Options& options, std::string_view value) { options.shownTablePath = value; }},
@@ -225,6 +241,10 @@ Selecting differences for the report:
                      standard error. An existing file is replaced as a whole
                      and keeps its permissions; a link's target is replaced;
                      devices and pipes are written to.
+  --max-differences N
+                     exit with status 0 when the selected differences number
+                     at most N, and 1 when there are more (for CI jobs that
+                     tolerate known drift)
 
 Output:
   --json             print the summary (or with --mapping, the mapping) as one
@@ -233,7 +253,9 @@ Output:
   --version          print the version and stop.
 
 Exit status: 0 when the files have no differences, 1 when they have any
-(whatever --filter, --search and --column select), 2 on error.
+(whatever --filter, --search and --column select), 2 on error. With
+--max-differences N: 0 when the selected differences number at most N, 1 when
+there are more.
 
 JSON output:
   summary  {"leftName", "rightName", "leftRows", "rightRows", "matchingRows",

@@ -36,8 +36,10 @@ struct Options {
     bool isVersionRequested = false;
     records::ResultFilter filter = records::ResultFilter::all;
     std::string search;
-    std::optional<std::string> changedColumn;   // --column: only the records changed in this File A column
-    std::optional<std::string> reportPath;      // "-" for standard output
+    std::optional<std::string> changedColumn;  // --column: only the records changed in this File A column
+    std::optional<std::string> reportPath;     // "-" for standard output
+    // --max-differences: the exit status says whether the selected differences number at most this.
+    std::optional<std::size_t> maxDifferences;
     std::optional<std::string> shownTablePath;  // --show-table: print this file's table and stop
     std::optional<std::string> shownSheet;
     workbook::FileImport::WorkbookReader reader = workbook::FileImport::defaultWorkbookReader();

@@ -143,10 +143,14 @@ void writeSummary(std::ostream& out, const FileNames& names, const results::Comp
             << " duplicate-key groups have ambiguous pairings. Review them or add another key column.\n";
     if (selection.isNarrowed)
         out << "Selected: " << selection.count << " of " << summary.differences.size() << " differences\n";
+    if (selection.maxDifferences)
+        out << "Allowed: at most " << *selection.maxDifferences << " differences; " << selection.count << " selected"
+            << (selection.count > *selection.maxDifferences ? ", more than allowed\n" : "\n");
     if (selection.reportPath)
         out << "Exported " << selection.count << " rows to " << *selection.reportPath
             << ". Formula-like values were escaped for spreadsheet safety.\n";
-    out << "Compared in " << fixed(outcome.elapsed, 2) << " s\n";
+    if (selection.isTimed)
+        out << "Compared in " << fixed(outcome.elapsed, 2) << " s\n";
 }
 
 void writeSummaryJSON(std::ostream& out, const FileNames& names, const results::ComparisonOutcome& outcome)

@@ -10,13 +10,14 @@ _rowlark_compare()
     case $previous in
         --filter) words='all changed only-a only-b empty-values' ;;
         --reader) words='native library' ;;
-        # Sheet names, column names and search texts depend on the files: nothing to offer.
-        --sheet-a | --sheet-b | --sheet | --map | --key | --exclude | --search | --column) return 0 ;;
+        # Sheet names, column names and search texts depend on the files, a count on the user: nothing to offer.
+        --sheet-a | --sheet-b | --sheet | --map | --key | --exclude | --search | --column | --max-differences) return 0 ;;
         --report | --show-table) ;;
         *)
             if [[ $current == -* ]]; then
                 words='--sheet-a --sheet-b --reader --show-table --sheet --map --key --exclude
-                       --ignore-case --mapping --filter --search --column --report --json --help -h --version'
+                       --ignore-case --mapping --filter --search --column --report --max-differences --json
+                       --help -h --version'
             fi
             ;;
     esac
