@@ -13,6 +13,7 @@
 
 #include "RowlarkVersion.h"
 #include "cli/ColumnEdits.h"
+#include "cli/GitDiff.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
 #include "engine/analysis/MappingAnalysis.h"
@@ -211,6 +212,71 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
     return outcome.summary.differences.empty() ? noDifferencesStatus : differencesStatus;
 }
 
+// One side of git's diff, read as the table type its path in the repository names; `name` is
+// how the diff calls it.
+LoadedFile loadForGit(const std::string& file, const std::string& path, std::string name,
+                      const std::optional<std::string>& sheet, workbook::FileImport::WorkbookReader reader)
+{
+    try {
+        const FileUnderName named(file, path);
+        table::Table table = workbook::FileImport::readTable(named.path(), sheet,
+                                                             workbook::FileImport::defaultReaderLocations(), {}, reader)
+                                 .table;
+        return {std::move(name), std::move(table)};
+    } catch (const std::exception& error) {
+        throw FileError(name, error.what());
+    }
+}
+
+// The side of an added or a removed path: no records, the columns of the other side.
+LoadedFile absentSide(const LoadedFile& other)
+{
+    return {std::string(absentFile), table::Table::fromRows(other.table.headers(), {})};
+}
+
+// The table diff of one path for git: its names as a unified diff gives them, the summary, then
+// every selected difference. The exit status is 0 whatever the differences, as git expects.
+int diffForGit(const Options& options, std::ostream& out)
+{
+    const GitDiffFiles& files = *options.gitDiff;
+    if (isRunInsteadOfDifftool()) {
+        out.flush();
+        handOverToDifftool(files);
+    }
+    if (files.isUnmerged) {
+        out << "* Unmerged path " << files.oldPath << '\n';
+        return noDifferencesStatus;
+    }
+    const bool hasOld = files.oldFile != absentFile;
+    const bool hasNew = files.newFile != absentFile;
+    if (!hasOld && !hasNew)
+        throw UsageError("git named no file to compare for " + files.oldPath);
+    std::optional<LoadedFile> old;
+    std::optional<LoadedFile> current;
+    if (hasOld)
+        old = loadForGit(files.oldFile, files.oldPath, "a/" + files.oldPath, options.leftSheet, options.reader);
+    if (hasNew)
+        current = loadForGit(files.newFile, files.newPath, "b/" + files.newPath, options.rightSheet, options.reader);
+    const LoadedFile left = old ? std::move(*old) : absentSide(*current);
+    const LoadedFile right = current ? std::move(*current) : absentSide(left);
+    // A side without records proposes nothing: the other side's columns are matched with themselves.
+    const LoadedFile& proposing = hasOld ? left : right;
+    const EditedMapping edited =
+        editMapping(options, left, right,
+                    hasOld && hasNew ? analysis::analyzeMappings(left.table, right.table)
+                                     : analysis::analyzeMappings(proposing.table, proposing.table));
+    out << "--- " << left.name << "\n+++ " << right.name << '\n';
+    for (const std::string& notice : edited.notices)
+        out << notice << '\n';
+    const auto [outcome, selected] = compareEdited(options, left, right, edited);
+    writeSummary(out, {left.name, right.name}, outcome,
+                 {isNarrowed(options), selected.size(), std::nullopt, std::nullopt, false});
+    if (!selected.empty())
+        out << '\n';
+    writeRecordDifferences(out, outcome.summary, selected);
+    return noDifferencesStatus;
+}
+
 // Ends the program the way the signal would have, without the report's temporary file.
 void removeUnfinishedReportAndEnd(int signal)
 {
@@ -244,6 +310,8 @@ int runCommand(std::span<const std::string_view> arguments, std::ostream& out, s
             out << helpText();
         else if (options.isVersionRequested)
             out << programName << ' ' << version << '\n';
+        else if (options.gitDiff)
+            status = diffForGit(options, out);
         else if (options.shownTablePath)
             writeTable(out, load(*options.shownTablePath, options.shownSheet, options.reader).table);
         else

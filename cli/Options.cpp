@@ -2,7 +2,9 @@
 
 #include <array>
 #include <charconv>
+#include <cstdlib>
 #include <functional>
+#include <utility>
 
 namespace rowlark::cli {
 namespace {
@@ -104,6 +106,24 @@ template<typename Entry> const Entry* find(const std::vector<Entry>& entries, st
     return nullptr;
 }
 
+// Git sets this for the external diff it runs.
+bool isRunByGit()
+{
+    return std::getenv("GIT_DIFF_PATH_COUNTER") != nullptr;
+}
+
+// The options that write something other than the table diff git shows.
+void refuseOtherOutputs(const Options& options)
+{
+    const std::pair<bool, std::string_view> outputs[] = {{options.isJSON, "--json"},
+                                                         {options.isMappingOnly, "--mapping"},
+                                                         {options.reportPath.has_value(), "--report"},
+                                                         {options.maxDifferences.has_value(), "--max-differences"}};
+    for (const auto& [isGiven, name] : outputs)
+        if (isGiven)
+            throw UsageError(std::string(name) + " does not apply to git's diff arguments, which ask for a table diff");
+}
+
 bool looksLikeOption(std::string_view argument)
 {
     return argument.size() > 1 && argument.front() == '-';
@@ -135,6 +155,11 @@ public:
         if (options.shownTablePath) {
             if (!files.empty())
                 throw UsageError("--show-table takes one file, and no FILE_A or FILE_B (see --help)");
+            return options;
+        }
+        if (auto gitDiff = gitDiffFiles(files, files.size() == 1 && isRunByGit())) {
+            refuseOtherOutputs(options);
+            options.gitDiff = std::move(gitDiff);
             return options;
         }
         if (files.size() != 2)
@@ -193,6 +218,7 @@ std::optional<records::ResultFilter> filterFromOptionName(std::string_view name)
 std::string_view helpText()
 {
     return R"(Usage: rowlark-compare [options] FILE_A FILE_B
+  or:  rowlark-compare [options] PATH OLD OLD_HEX OLD_MODE NEW NEW_HEX NEW_MODE
   or:  rowlark-compare --show-table FILE [--sheet NAME] [--reader native|library]
 
 Compares two tables record by record: CSV files, or one sheet of an XLSX, XLS,
@@ -251,6 +277,20 @@ Output:
                      JSON object instead of text.
   -h, --help         print this help and stop.
   --version          print the version and stop.
+
+As git's diff driver:
+  Given the seven arguments git passes to diff.<driver>.command or
+  GIT_EXTERNAL_DIFF (nine for a renamed path), rowlark-compare prints a table
+  diff of PATH, whose two versions lie in the files OLD and NEW: the names as
+  "--- a/PATH" and "+++ b/PATH", the summary, then each selected difference:
+  "~ KEY" for a changed record with a line "FIELD: OLD → NEW" per changed
+  field, "- KEY" for a record only in the old version, "+ KEY" for one only in
+  the new. The table type comes from PATH; an added or removed file
+  (/dev/null) has no records on that side. Options before the arguments
+  (--key, --ignore-case, --filter, ...) apply as usual; the ones that write
+  something else (--json, --mapping, --report, --max-differences) are
+  refused. The exit status is 0 unless an error stops the diff. Under git
+  difftool, git's difftool helper runs instead.
 
 Exit status: 0 when the files have no differences, 1 when they have any
 (whatever --filter, --search and --column select), 2 on error. With

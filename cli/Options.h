@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/GitDiff.h"
 #include "engine/records/ResultFilter.h"
 #include "engine/workbook/FileImport.h"
 
@@ -43,6 +44,7 @@ struct Options {
     std::optional<std::string> shownTablePath;  // --show-table: print this file's table and stop
     std::optional<std::string> shownSheet;
     workbook::FileImport::WorkbookReader reader = workbook::FileImport::defaultWorkbookReader();
+    std::optional<GitDiffFiles> gitDiff;  // run by git as its external diff, with these files
 };
 
 // The name of the standard output as a report destination.
