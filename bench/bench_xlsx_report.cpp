@@ -1,11 +1,12 @@
-// Times the workbook report of generated differences, 10 columns each side (60% changed in two
-// columns, 20% only in File A, 20% only in File B): 100,000 differences, then 1,000,000 with the
-// peak memory the export adds on top of the differences it reads. Each export runs in a child
-// process of its own, so that its peak is its own. Beside the 100,000, the library alone writes
-// the same cell texts, unformatted, from memory: the least time the report can take with it.
+// Times the workbook report of generated differences (bench/support/GeneratedDifferences.h):
+// 100,000 differences, then 1,000,000 with the peak memory the export adds on top of the
+// differences it reads. Each export runs in a child process of its own, so that its peak is its own. Beside the
+// 100,000, the library alone writes the same cell texts, unformatted, from memory: the least time the report can take
+// with it.
 //
 // Usage: bench_xlsx_report <data folder>   (the workbooks are written there)
 
+#include "bench/support/GeneratedDifferences.h"
 #include "bench/support/ProcessMeasurement.h"
 #include "engine/results/ComparisonReport.h"
 #include "engine/results/XLSXReport.h"
@@ -14,7 +15,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <numeric>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -23,61 +23,6 @@
 namespace {
 
 using namespace rowlark;
-
-constexpr std::size_t columnCount = 10;
-
-std::vector<std::string> headers()
-{
-    return {"Order", "Customer", "Email", "City", "Country", "Amount", "Currency", "Placed", "Status", "Notes"};
-}
-
-std::vector<std::string> record(std::size_t id, std::mt19937_64& random)
-{
-    const std::string number = std::to_string(id);
-    return {"ORD-" + number,
-            "Customer " + std::to_string(random() % 50000),
-            "buyer" + number + "@example.org",
-            random() % 2 ? "Lyon" : "Osaka",
-            random() % 2 ? "France" : "Japan",
-            std::to_string(random() % 100000) + "." + std::to_string(10 + random() % 90),
-            "EUR",
-            "2024-" + std::to_string(1 + random() % 12) + "-" + std::to_string(1 + random() % 28),
-            random() % 2 ? "shipped" : "pending",
-            random() % 5 == 0 ? "=needs review" : "Order note " + std::to_string(random() % 1000)};
-}
-
-records::ComparisonSummary generatedSummary(std::size_t count)
-{
-    std::mt19937_64 random(20261207);
-    const std::vector<std::string> names = headers();
-    records::ComparisonSummary summary;
-    for (std::size_t column = 0; column < columnCount; ++column)
-        summary.columns.push_back(
-            {static_cast<std::int64_t>(column), static_cast<std::int64_t>(column), names[column], names[column], 0});
-    summary.differences.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        records::RowDifference difference;
-        difference.id = records::UUID::random();
-        difference.key = "ORD-" + std::to_string(i);
-        const std::size_t kind = random() % 10;
-        if (kind < 6) {
-            difference.status = records::DiffStatus::changed;
-            difference.leftRow = record(i, random);
-            difference.rightRow = *difference.leftRow;
-            for (const std::size_t column : {3, 8}) {
-                (*difference.rightRow)[column] += " (new)";
-                difference.cells.push_back({records::UUID::random(), names[column], names[column],
-                                            (*difference.leftRow)[column], (*difference.rightRow)[column], column});
-                ++summary.columns[column].changedRecords;
-            }
-        } else {
-            difference.status = kind < 8 ? records::DiffStatus::onlyLeft : records::DiffStatus::onlyRight;
-            (kind < 8 ? difference.leftRow : difference.rightRow) = record(i, random);
-        }
-        summary.differences.push_back(std::move(difference));
-    }
-    return summary;
-}
 
 struct Export {
     double seconds = 0;
@@ -96,7 +41,7 @@ Export exportOnce(const records::ComparisonSummary& summary, const std::filesyst
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::size_t> all(summary.differences.size());
     std::iota(all.begin(), all.end(), 0);
-    const std::vector<std::string> names = headers();
+    const std::vector<std::string> names = bench::orderHeaders();
     results::XLSXReport::write(path, summary, {"before.csv", "after.csv", names, names, "Order", "2026-12-07 03:00:00"},
                                all);
     measured.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -138,10 +83,10 @@ double libraryAloneSeconds(const std::vector<std::vector<std::string>>& lines, c
 
 void measureLibraryAlone(std::size_t count, int runs, const std::filesystem::path& folder)
 {
-    const records::ComparisonSummary summary = generatedSummary(count);
+    const records::ComparisonSummary summary = bench::generatedDifferences(count);
     std::vector<std::size_t> all(summary.differences.size());
     std::iota(all.begin(), all.end(), 0);
-    const std::vector<std::string> names = headers();
+    const std::vector<std::string> names = bench::orderHeaders();
     CellTexts texts;
     results::ComparisonReport::write(texts, summary, "before.csv", "after.csv", names, names, all);
     std::vector<double> seconds;
@@ -154,7 +99,7 @@ void measureLibraryAlone(std::size_t count, int runs, const std::filesystem::pat
 
 void measure(std::size_t count, int runs, const std::filesystem::path& folder)
 {
-    const records::ComparisonSummary summary = generatedSummary(count);
+    const records::ComparisonSummary summary = bench::generatedDifferences(count);
     const std::filesystem::path path = folder / ("report-" + std::to_string(count) + ".xlsx");
     std::vector<double> seconds;
     std::vector<double> processorSeconds;

@@ -19,6 +19,7 @@
 #include "engine/analysis/MappingAnalysis.h"
 #include "engine/results/ComparisonReport.h"
 #include "engine/results/ComparisonRun.h"
+#include "engine/results/HTMLReport.h"
 #include "engine/results/ReportFile.h"
 #include "engine/results/XLSXReport.h"
 #include "engine/text/Unicode.h"
@@ -164,6 +165,35 @@ bool isNarrowed(const Options& options)
            options.changedColumn.has_value();
 }
 
+// The page report of the selected differences, which names what selected them.
+void writePage(const Options& options, const LoadedFile& left, const LoadedFile& right, const EditedMapping& edited,
+               const Comparison& comparison)
+{
+    const std::string key = results::XLSXReport::keyColumns(edited.analysis.mappings, left.table.headers());
+    const std::string comparedAt = results::XLSXReport::localTime(comparison.outcome.comparedAt);
+    const std::string filter = options.filter == records::ResultFilter::all
+                                   ? std::string()
+                                   : records::title(options.filter, left.name, right.name);
+    const std::optional<std::int64_t>& column = edited.changedColumn;
+    const std::string changedColumn =
+        column ? records::columnName(left.table.headers()[static_cast<std::size_t>(*column)], *column) : std::string();
+    const results::HTMLReport::Details details{left.name,
+                                               right.name,
+                                               left.table.headers(),
+                                               right.table.headers(),
+                                               edited.analysis.mappings,
+                                               key,
+                                               comparedAt,
+                                               comparison.outcome.keyWarning,
+                                               options.isIgnoringCase,
+                                               filter,
+                                               text::trimmed(options.search),
+                                               changedColumn};
+    writeReport(*options.reportPath, [&] {
+        results::HTMLReport::write(*options.reportPath, comparison.outcome.summary, details, comparison.selected);
+    });
+}
+
 int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
 {
     const auto [left, right] = loadBoth(options);
@@ -180,7 +210,8 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
         return noDifferencesStatus;
     }
 
-    const auto [outcome, selected] = compareEdited(options, left, right, edited);
+    const Comparison comparison = compareEdited(options, left, right, edited);
+    const auto& [outcome, selected] = comparison;
     if (options.reportPath && options.reportPath != standardOutputPath &&
         results::XLSXReport::isWorkbookPath(*options.reportPath)) {
         const std::string key = results::XLSXReport::keyColumns(analysis.mappings, left.table.headers());
@@ -189,6 +220,9 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
                                                    key,       comparedAt};
         writeReport(*options.reportPath,
                     [&] { results::XLSXReport::write(*options.reportPath, outcome.summary, details, selected); });
+    } else if (options.reportPath && options.reportPath != standardOutputPath &&
+               results::HTMLReport::isPagePath(*options.reportPath)) {
+        writePage(options, left, right, edited, comparison);
     } else if (options.reportPath) {
         const std::string report = results::ComparisonReport::csv(
             outcome.summary, left.name, right.name, left.table.headers(), right.table.headers(), selected);

@@ -148,8 +148,8 @@ void writeRecordDifferences(std::ostream& out, const records::ComparisonSummary&
         for (const records::CellDifference& cell : difference.cells) {
             const std::int64_t leftIndex =
                 cell.column < summary.columns.size() ? summary.columns[cell.column].leftIndex : 0;
-            out << "    " << records::columnName(cell.leftHeader, leftIndex) << ": " << shownValue(cell.leftValue) << ' '
-                << arrow << ' ' << shownValue(cell.rightValue) << '\n';
+            out << "    " << records::columnName(cell.leftHeader, leftIndex) << ": " << shownValue(cell.leftValue)
+                << ' ' << arrow << ' ' << shownValue(cell.rightValue) << '\n';
         }
     }
 }

@@ -27,7 +27,7 @@ struct GitDiffFiles {
     std::string newPath;  // the same unless the path was renamed
     std::string oldFile;  // where its content lies, or absentFile
     std::string newFile;
-    bool isUnmerged = false;  // git gave the path alone: there is nothing to compare
+    bool isUnmerged = false;             // git gave the path alone: there is nothing to compare
     std::vector<std::string> arguments;  // all of them, as git gave them
 };
 

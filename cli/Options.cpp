@@ -262,11 +262,13 @@ Selecting differences for the report:
   --column COLUMN    keep the changed records whose COLUMN differs (a compared
                      File A column, named as for --key)
   --report PATH      write the CSV report of the selected differences to PATH
-                     (an Excel workbook when PATH ends in .xlsx, in any case),
-                     or to standard output for "-"; the summary then goes to
-                     standard error. An existing file is replaced as a whole
-                     and keeps its permissions; a link's target is replaced;
-                     devices and pipes are written to.
+                     (an Excel workbook when PATH ends in .xlsx, a web page of
+                     every record with its changed fields when it ends in
+                     .html or .htm, in any case), or to standard output for
+                     "-"; the summary then goes to standard error. An
+                     existing file is replaced as a whole and keeps its
+                     permissions; a link's target is replaced; devices and
+                     pipes are written to.
   --max-differences N
                      exit with status 0 when the selected differences number
                      at most N, and 1 when there are more (for CI jobs that

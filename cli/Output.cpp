@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "engine/results/HTMLReport.h"
+
 namespace rowlark::cli {
 namespace {
 
@@ -146,7 +148,9 @@ void writeSummary(std::ostream& out, const FileNames& names, const results::Comp
     if (selection.maxDifferences)
         out << "Allowed: at most " << *selection.maxDifferences << " differences; " << selection.count << " selected"
             << (selection.count > *selection.maxDifferences ? ", more than allowed\n" : "\n");
-    if (selection.reportPath)
+    if (selection.reportPath && results::HTMLReport::isPagePath(*selection.reportPath))
+        out << "Exported " << selection.count << " records to " << *selection.reportPath << ".\n";
+    else if (selection.reportPath)
         out << "Exported " << selection.count << " rows to " << *selection.reportPath
             << ". Formula-like values were escaped for spreadsheet safety.\n";
     if (selection.isTimed)

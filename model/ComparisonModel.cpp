@@ -14,7 +14,9 @@
 #include "engine/analysis/MappingAnalysis.h"
 #include "engine/edits/MappingEdits.h"
 #include "engine/results/ComparisonRun.h"
+#include "engine/results/HTMLReport.h"
 #include "engine/results/XLSXReport.h"
+#include "engine/text/Unicode.h"
 #include "engine/workbook/ImportError.h"
 #include "model/BackgroundRunner.h"
 #include "model/ModelWork.h"
@@ -549,6 +551,10 @@ void ComparisonModel::exportReport()
                               "prefixed with an apostrophe for spreadsheet safety."));
     if (!path || path->isEmpty())
         return;
+    if (results::HTMLReport::isPagePath(QFile::encodeName(*path).toStdString())) {
+        exportPage(*path);
+        return;
+    }
     perform(
         tr("Saving comparison report…"),
         [path = *path, summary = summary_, left = *left_, right = *right_, indices = filteredIndices_,
@@ -558,6 +564,34 @@ void ComparisonModel::exportReport()
             publish(activityGroup, notice_,
                     tr("Exported %1 rows. Formula-like values were escaped for spreadsheet safety.")
                         .arg(QLocale().toString(static_cast<qulonglong>(rows))));
+        });
+}
+
+// The web page report names what selected its records, and lists each record's fields by the mapping.
+void ComparisonModel::exportPage(const QString& path)
+{
+    PageContext context;
+    context.mappings = mappings_;
+    context.key = results::XLSXReport::keyColumns(mappings_, left_->table.headers());
+    context.comparedAt = comparedAt_;
+    context.keyWarning = keyWarning_.toStdString();
+    context.ignoreCase = ignoreCase_;
+    if (filter_ != records::ResultFilter::all)
+        context.filter = records::title(filter_, left_->name, right_->name);
+    context.search = text::trimmed(query_.toStdString());
+    if (changedColumn_ && *changedColumn_ < summary_->columns.size()) {
+        const records::ColumnChanges& column = summary_->columns[*changedColumn_];
+        context.changedColumn = records::columnName(column.leftHeader, column.leftIndex);
+    }
+    perform(
+        tr("Saving comparison report…"),
+        [path, summary = summary_, left = *left_, right = *right_, indices = filteredIndices_,
+         context = std::move(context)](std::stop_token stop) {
+            return savePage(path, *summary, left, right, indices, context, stop);
+        },
+        [this](std::size_t records) {
+            publish(activityGroup, notice_,
+                    tr("Exported %1 records as a web page.").arg(QLocale().toString(static_cast<qulonglong>(records))));
         });
 }
 

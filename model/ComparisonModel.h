@@ -157,6 +157,8 @@ private:
     void dropFilterRun();
     void showFromFirstPage(std::vector<std::size_t> positions);
 
+    void exportPage(const QString& path);
+
     void invalidateResults();
     void handOver(ComparisonResult result);
     std::optional<records::UUID> idOfFirst(const std::vector<std::size_t>& positions) const;

@@ -19,7 +19,8 @@ public:
     virtual std::optional<QString> openFile(const QString& title, const QStringList& extensions) = 0;
 
     // Where to write a report, pre-filled with `suggestedName`, or nothing when the user cancels. The
-    // user chooses between a CSV file and an Excel workbook; the extension of the path tells which.
+    // user chooses between a CSV file, an Excel workbook and a web page; the extension of the path
+    // tells which.
     virtual std::optional<QString> saveFile(const QString& suggestedName, const QString& message) = 0;
 };
 

@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include "engine/results/ComparisonReport.h"
+#include "engine/results/HTMLReport.h"
 #include "engine/results/ReportFile.h"
 #include "engine/results/XLSXReport.h"
 #include "engine/workbook/FileImport.h"
@@ -66,6 +67,21 @@ std::size_t saveReport(const QString& path, const records::ComparisonSummary& su
                                                stop);
     }
     if (!isWritten)
+        throw OperationCancelled{};
+    return indices.size();
+}
+
+std::size_t savePage(const QString& path, const records::ComparisonSummary& summary, const InputFile& left,
+                     const InputFile& right, const std::vector<std::size_t>& indices, const PageContext& context,
+                     std::stop_token stop)
+{
+    const std::string comparedAt = results::XLSXReport::localTime(context.comparedAt);
+    const results::HTMLReport::Details details{
+        left.name,          right.name,     left.table.headers(), right.table.headers(),
+        context.mappings,   context.key,    comparedAt,           context.keyWarning,
+        context.ignoreCase, context.filter, context.search,       context.changedColumn};
+    if (!results::HTMLReport::write(std::filesystem::path(QFile::encodeName(path).toStdString()), summary, details,
+                                    indices, std::move(stop)))
         throw OperationCancelled{};
     return indices.size();
 }

@@ -15,6 +15,7 @@
 #include <QString>
 
 #include "engine/records/Differences.h"
+#include "engine/records/Mapping.h"
 #include "model/InputFile.h"
 
 namespace rowlark::model {
@@ -39,5 +40,23 @@ InputFile importInputFile(const std::filesystem::path& path, const std::optional
 std::size_t saveReport(const QString& path, const records::ComparisonSummary& summary, const InputFile& left,
                        const InputFile& right, const std::vector<std::size_t>& indices, const std::string& key,
                        std::chrono::system_clock::time_point comparedAt, std::stop_token stop);
+
+// What the web page report names besides its records.
+struct PageContext {
+    std::vector<records::ColumnMapping> mappings;  // as compared: the page lists each record's fields by them
+    std::string key;                               // the key columns
+    std::chrono::system_clock::time_point comparedAt;
+    std::string keyWarning;
+    bool ignoreCase = false;
+    std::string filter;         // the filter's title
+    std::string search;         // empty for none
+    std::string changedColumn;  // the column the changes are narrowed to; empty for none
+};
+
+// Writes the web page report of `indices` to `path` as one whole, as saveReport does; returns the
+// record count. Fails with OperationCancelled when `stop` is requested before the page is committed.
+std::size_t savePage(const QString& path, const records::ComparisonSummary& summary, const InputFile& left,
+                     const InputFile& right, const std::vector<std::size_t>& indices, const PageContext& context,
+                     std::stop_token stop);
 
 }  // namespace rowlark::model

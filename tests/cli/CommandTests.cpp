@@ -172,6 +172,19 @@ TEST_F(CommandTest, AnXLSXReportPathWritesAWorkbookOfTheCSVReport)
               tableRows(rowlark::table::Table::parse(run(inputs({"--report", "-"}), folder_).out)));
 }
 
+TEST_F(CommandTest, AnHTMLReportPathWritesTheWebPageOfTheSelection)
+{
+    const ProgramRun result =
+        run(inputs({"--filter", "changed", "--search", " BOB ", "--report", "Page.HTM"}), folder_);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("Exported 1 records to Page.HTM.\n"), std::string::npos) << result.out;
+    const std::string page = readFile(folder_ / "Page.HTM");
+    EXPECT_TRUE(page.starts_with("<!DOCTYPE html>"));
+    EXPECT_NE(page.find("<dd>Changed rows \u00B7 containing \u201CBOB\u201D</dd>"), std::string::npos);
+    EXPECT_NE(page.find("This page holds 1 of the 3 differences."), std::string::npos);
+    EXPECT_NE(page.find("[0,\"2\",[\"2\",\"Bob\""), std::string::npos);
+}
+
 TEST_F(CommandTest, WriteErrorsOnStandardOutputExitWithTwo)
 {
     for (const std::vector<std::string>& arguments :

@@ -53,9 +53,10 @@ TEST(GitDiffArguments, AreGitsOnlyInGitsShape)
 
 TEST(GitDiffArguments, NameBothPathsAndBothFiles)
 {
-    const std::vector<std::string_view> renamed = {"old.csv", "/tmp/1", sha1,      "100644",
-                                                   "/tmp/2",  sha1,     "100644", "new.csv",
-                                                   "similarity index 100%\nrename from old.csv\nrename to new.csv\n"};
+    const std::vector<std::string_view> renamed = {
+        "old.csv", "/tmp/1",  sha1,
+        "100644",  "/tmp/2",  sha1,
+        "100644",  "new.csv", "similarity index 100%\nrename from old.csv\nrename to new.csv\n"};
     const auto files = gitDiffFiles(renamed, false);
     ASSERT_TRUE(files);
     EXPECT_EQ(files->oldPath, "old.csv");

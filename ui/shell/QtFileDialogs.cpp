@@ -49,8 +49,9 @@ std::optional<QString> QtFileDialogs::saveFile(const QString& suggestedName, con
     // The filters in the order of their suffixes: a name typed without an extension gets the one
     // of the filter chosen.
     const QStringList filters{QCoreApplication::translate("QtFileDialogs", "CSV files (*.csv)"),
-                              QCoreApplication::translate("QtFileDialogs", "Excel workbook (*.xlsx)")};
-    const QStringList suffixes{QStringLiteral("csv"), QStringLiteral("xlsx")};
+                              QCoreApplication::translate("QtFileDialogs", "Excel workbook (*.xlsx)"),
+                              QCoreApplication::translate("QtFileDialogs", "HTML page (*.html)")};
+    const QStringList suffixes{QStringLiteral("csv"), QStringLiteral("xlsx"), QStringLiteral("html")};
     QFileDialog dialog(parentWindow_, message, lastFolder());
     dialog.setNameFilters(filters);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
