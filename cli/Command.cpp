@@ -22,6 +22,7 @@
 #include "engine/results/HTMLReport.h"
 #include "engine/results/ReportFile.h"
 #include "engine/results/XLSXReport.h"
+#include "engine/setups/SetupApplication.h"
 #include "engine/text/Unicode.h"
 #include "engine/workbook/FileImport.h"
 
@@ -42,17 +43,31 @@ public:
 struct LoadedFile {
     std::string name;  // the last component of the path, as the app shows it
     table::Table table;
+    std::optional<std::string> sheet;   // the sheet read, of a workbook
+    std::optional<std::string> notice;  // of the setup's sheet, when the workbook no longer has it
 };
 
-LoadedFile load(const std::string& path, const std::optional<std::string>& sheet,
-                workbook::FileImport::WorkbookReader reader)
+// One side to read: the file and sheet of the command line, else the setup's.
+struct SideRequest {
+    std::string path;
+    std::optional<std::string> sheet;
+    bool isSetupSheet = false;  // the setup named the sheet: the first one stands in when it is gone
+    std::string_view side;      // "File A" or "File B"
+};
+
+LoadedFile load(const SideRequest& request, workbook::FileImport::WorkbookReader reader)
 {
     try {
-        return {std::filesystem::path(path).filename().string(),
-                workbook::FileImport::readTable(path, sheet, workbook::FileImport::defaultReaderLocations(), {}, reader)
-                    .table};
+        const auto read = [&](const std::optional<std::string>& sheet) {
+            return workbook::FileImport::readTable(request.path, sheet, workbook::FileImport::defaultReaderLocations(),
+                                                   {}, reader);
+        };
+        setups::SideRead side = request.isSetupSheet ? setups::readSide(request.sheet, request.side, read)
+                                                     : setups::SideRead{read(request.sheet), std::nullopt};
+        return {std::filesystem::path(request.path).filename().string(), std::move(side.imported.table),
+                std::move(side.imported.sheet), std::move(side.notice)};
     } catch (const std::exception& error) {
-        throw FileError(path, error.what());
+        throw FileError(request.path, error.what());
     }
 }
 
@@ -82,14 +97,64 @@ bool hasMappedKey(const std::vector<records::ColumnMapping>& mappings)
     });
 }
 
-// Both files load at once; when both fail, File A's error is the one reported.
-std::pair<LoadedFile, LoadedFile> loadBoth(const Options& options)
+// A saved setup and where it was read from, which its relative paths start from.
+struct SetupRun {
+    std::filesystem::path path;
+    setups::Setup setup;
+};
+
+std::optional<SetupRun> readSetup(const Options& options)
 {
-    auto pendingLeft = std::async(std::launch::async, load, options.leftPath, options.leftSheet, options.reader);
+    if (!options.setupPath)
+        return std::nullopt;
+    try {
+        return SetupRun{*options.setupPath, setups::read(*options.setupPath)};
+    } catch (const std::system_error& error) {
+        throw FileError(*options.setupPath, error.code().message());
+    } catch (const setups::SetupError& error) {
+        throw FileError(*options.setupPath, error.what());
+    }
+}
+
+// The files of the command line replace the setup's, and so do its sheets; the setup's filter,
+// search and letter-case switch hold unless the command line gives its own.
+Options withSetup(Options options, const std::optional<SetupRun>& run)
+{
+    if (!run)
+        return options;
+    const setups::Setup& setup = run->setup;
+    if (options.leftPath.empty()) {
+        options.leftPath = setups::resolvedPath(setup.left.path, run->path).string();
+        options.rightPath = setups::resolvedPath(setup.right.path, run->path).string();
+    }
+    if (!options.isFilterGiven)
+        options.filter = setup.results.filter;
+    if (!options.isSearchGiven)
+        options.search = setup.results.search;
+    options.isIgnoringCase = options.isIgnoringCase || setup.ignoreCase;
+    return options;
+}
+
+std::pair<SideRequest, SideRequest> sideRequests(const Options& options, const std::optional<SetupRun>& run)
+{
+    const auto request = [](const std::string& path, const std::optional<std::string>& sheet,
+                            const std::optional<std::string>& setupSheet, std::string_view side) {
+        return sheet || !setupSheet ? SideRequest{path, sheet, false, side} : SideRequest{path, setupSheet, true, side};
+    };
+    const std::optional<std::string> none;
+    return {request(options.leftPath, options.leftSheet, run ? run->setup.left.sheet : none, "File A"),
+            request(options.rightPath, options.rightSheet, run ? run->setup.right.sheet : none, "File B")};
+}
+
+// Both files load at once; when both fail, File A's error is the one reported.
+std::pair<LoadedFile, LoadedFile> loadBoth(const Options& options, const std::optional<SetupRun>& run)
+{
+    const auto [leftRequest, rightRequest] = sideRequests(options, run);
+    auto pendingLeft = std::async(std::launch::async, load, leftRequest, options.reader);
     std::optional<LoadedFile> right;
     std::exception_ptr rightError;
     try {
-        right = load(options.rightPath, options.rightSheet, options.reader);
+        right = load(rightRequest, options.reader);
     } catch (...) {
         rightError = std::current_exception();
     }
@@ -119,23 +184,49 @@ void printMapping(const Options& options, std::ostream& out, const MappingTables
         writeMapping(out, tables);
 }
 
-// The proposed mapping with the command line's edits made, and what the edits said.
+// The proposed mapping with the setup and then the command line's edits made, and what the edits
+// said.
 struct EditedMapping {
     records::MappingAnalysisResult analysis;
-    std::optional<std::int64_t> changedColumn;  // --column's File A column
+    std::optional<std::int64_t> changedColumn;  // the File A column of --column, else of the setup
+    std::string changedColumnReference;         // how it was named
     std::vector<std::string> notices;
 };
 
-EditedMapping editMapping(const Options& options, const LoadedFile& left, const LoadedFile& right,
-                          records::MappingAnalysisResult analysis)
+// The setup put on the proposed mapping; what no longer fits goes to `err`. A key that cannot be
+// applied is an error, unless --key chooses another.
+setups::AppliedSetup applySetup(const Options& options, const SetupRun& run, const LoadedFile& left,
+                                const LoadedFile& right, records::MappingAnalysisResult& analysis, std::ostream& err)
 {
+    setups::AppliedSetup applied = setups::apply(run.setup, left.table, right.table, std::move(analysis.mappings));
+    for (const std::optional<std::string>& notice : {left.notice, right.notice})
+        if (notice)
+            err << *notice << '\n';
+    for (const std::string& notice : applied.notices)
+        err << notice << '\n';
+    if (!applied.isKeyApplied && options.keyColumns.empty())
+        throw UsageError("the key of setup " + run.path.filename().string() +
+                         " cannot be applied to these files; choose the key columns with --key COLUMN");
+    analysis.mappings = std::move(applied.mappings);
+    return applied;
+}
+
+EditedMapping editMapping(const Options& options, const LoadedFile& left, const LoadedFile& right,
+                          records::MappingAnalysisResult analysis, const std::optional<SetupRun>& run,
+                          std::ostream& err)
+{
+    std::optional<std::int64_t> setupColumn;
+    if (run)
+        setupColumn = applySetup(options, *run, left, right, analysis, err).changedColumn;
     const NamedTable leftSide{left.table, "File A (" + left.name + ")"};
     std::vector<std::string> notices =
         applyColumnEdits(options, leftSide, {right.table, "File B (" + right.name + ")"}, analysis.mappings);
+    if (!options.changedColumn)
+        return {std::move(analysis), setupColumn, setupColumn ? "#" + std::to_string(*setupColumn + 1) : "",
+                std::move(notices)};
     // A misspelt column fails before the comparison does its work.
-    const std::optional<std::int64_t> changedColumn =
-        options.changedColumn ? std::optional(resolveColumn(leftSide, *options.changedColumn)) : std::nullopt;
-    return {std::move(analysis), changedColumn, std::move(notices)};
+    const std::int64_t changedColumn = resolveColumn(leftSide, *options.changedColumn);
+    return {std::move(analysis), changedColumn, *options.changedColumn, std::move(notices)};
 }
 
 struct Comparison {
@@ -154,15 +245,33 @@ Comparison compareEdited(const Options& options, const LoadedFile& left, const L
     std::vector<std::size_t> selected = outcome.index.matching(
         options.filter, options.search,
         edited.changedColumn
-            ? std::optional(comparedColumn(outcome.summary, *edited.changedColumn, *options.changedColumn, leftSide))
+            ? std::optional(
+                  comparedColumn(outcome.summary, *edited.changedColumn, edited.changedColumnReference, leftSide))
             : std::nullopt);
     return {std::move(outcome), std::move(selected)};
 }
 
-bool isNarrowed(const Options& options)
+bool isNarrowed(const Options& options, const EditedMapping& edited)
 {
     return options.filter != records::ResultFilter::all || !text::isBlank(options.search) ||
-           options.changedColumn.has_value();
+           edited.changedColumn.has_value();
+}
+
+// Saves the setup of this comparison where --save-setup says.
+void saveSetup(const Options& options, const LoadedFile& left, const LoadedFile& right, const EditedMapping& edited)
+{
+    const std::filesystem::path path = *options.savedSetupPath;
+    const setups::SetupSources sources{options.leftPath,         options.rightPath,      left.sheet,
+                                       right.sheet,              left.table.headers(),   right.table.headers(),
+                                       edited.analysis.mappings, options.isIgnoringCase, options.filter,
+                                       options.search,           edited.changedColumn};
+    try {
+        setups::write(path, setups::capture(sources, path));
+    } catch (const std::system_error& error) {
+        throw FileError(path.string(), error.code().message());
+    } catch (const setups::SetupError& error) {
+        throw FileError(path.string(), error.what());
+    }
 }
 
 // The page report of the selected differences, which names what selected them.
@@ -194,16 +303,24 @@ void writePage(const Options& options, const LoadedFile& left, const LoadedFile&
     });
 }
 
-int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
+int compareFiles(const Options& given, std::ostream& out, std::ostream& err)
 {
-    const auto [left, right] = loadBoth(options);
+    const std::optional<SetupRun> setup = readSetup(given);
+    const Options options = withSetup(given, setup);
+    const auto [left, right] = loadBoth(options, setup);
 
-    const EditedMapping edited = editMapping(options, left, right, analysis::analyzeMappings(left.table, right.table));
-    const auto& [analysis, changedColumn, notices] = edited;
+    const EditedMapping edited =
+        editMapping(options, left, right, analysis::analyzeMappings(left.table, right.table), setup, err);
+    const auto& [analysis, changedColumn, changedColumnReference, notices] = edited;
     std::ostream& summaryOut = options.reportPath == standardOutputPath ? err : out;
     if (!options.isJSON)
         for (const std::string& notice : notices)
             summaryOut << notice << '\n';
+    if (options.savedSetupPath && (options.isMappingOnly || hasMappedKey(analysis.mappings))) {
+        saveSetup(options, left, right, edited);
+        if (!options.isJSON)
+            summaryOut << "Saved the setup to " << *options.savedSetupPath << ".\n";
+    }
     if (options.isMappingOnly) {
         printMapping(options, out,
                      {left.table.headers(), right.table.headers(), analysis.mappings, analysis.suggestions});
@@ -238,7 +355,7 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
         writeSummaryJSON(summaryOut, names, outcome);
     else
         writeSummary(summaryOut, names, outcome,
-                     {isNarrowed(options), selected.size(),
+                     {isNarrowed(options, edited), selected.size(),
                       options.reportPath == standardOutputPath ? std::nullopt : options.reportPath,
                       options.maxDifferences});
     if (options.maxDifferences)
@@ -256,7 +373,7 @@ LoadedFile loadForGit(const std::string& file, const std::string& path, std::str
         table::Table table = workbook::FileImport::readTable(named.path(), sheet,
                                                              workbook::FileImport::defaultReaderLocations(), {}, reader)
                                  .table;
-        return {std::move(name), std::move(table)};
+        return {std::move(name), std::move(table), std::nullopt, std::nullopt};
     } catch (const std::exception& error) {
         throw FileError(name, error.what());
     }
@@ -265,13 +382,15 @@ LoadedFile loadForGit(const std::string& file, const std::string& path, std::str
 // The side of an added or a removed path: no records, the columns of the other side.
 LoadedFile absentSide(const LoadedFile& other)
 {
-    return {std::string(absentFile), table::Table::fromRows(other.table.headers(), {})};
+    return {std::string(absentFile), table::Table::fromRows(other.table.headers(), {}), std::nullopt, std::nullopt};
 }
 
 // The table diff of one path for git: its names as a unified diff gives them, the summary, then
 // every selected difference. The exit status is 0 whatever the differences, as git expects.
-int diffForGit(const Options& options, std::ostream& out)
+int diffForGit(const Options& given, std::ostream& out, std::ostream& err)
 {
+    const std::optional<SetupRun> setup = readSetup(given);
+    const Options options = withSetup(given, setup);
     const GitDiffFiles& files = *options.gitDiff;
     if (isRunInsteadOfDifftool()) {
         out.flush();
@@ -298,13 +417,14 @@ int diffForGit(const Options& options, std::ostream& out)
     const EditedMapping edited =
         editMapping(options, left, right,
                     hasOld && hasNew ? analysis::analyzeMappings(left.table, right.table)
-                                     : analysis::analyzeMappings(proposing.table, proposing.table));
+                                     : analysis::analyzeMappings(proposing.table, proposing.table),
+                    setup, err);
     out << "--- " << left.name << "\n+++ " << right.name << '\n';
     for (const std::string& notice : edited.notices)
         out << notice << '\n';
     const auto [outcome, selected] = compareEdited(options, left, right, edited);
     writeSummary(out, {left.name, right.name}, outcome,
-                 {isNarrowed(options), selected.size(), std::nullopt, std::nullopt, false});
+                 {isNarrowed(options, edited), selected.size(), std::nullopt, std::nullopt, false});
     if (!selected.empty())
         out << '\n';
     writeRecordDifferences(out, outcome.summary, selected);
@@ -345,9 +465,9 @@ int runCommand(std::span<const std::string_view> arguments, std::ostream& out, s
         else if (options.isVersionRequested)
             out << programName << ' ' << version << '\n';
         else if (options.gitDiff)
-            status = diffForGit(options, out);
+            status = diffForGit(options, out, err);
         else if (options.shownTablePath)
-            writeTable(out, load(*options.shownTablePath, options.shownSheet, options.reader).table);
+            writeTable(out, load({*options.shownTablePath, options.shownSheet, false, {}}, options.reader).table);
         else
             status = compareFiles(options, out, err);
         finishWriting(out);

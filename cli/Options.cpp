@@ -81,10 +81,20 @@ const std::vector<ValueOption>& valueOptions()
         {"--map", [](Options& options, std::string_view value) { options.columnChoices.emplace_back(value); }},
         {"--key", [](Options& options, std::string_view value) { options.keyColumns.emplace_back(value); }},
         {"--exclude", [](Options& options, std::string_view value) { options.excludedColumns.emplace_back(value); }},
-        {"--filter", [](Options& options, std::string_view value) { options.filter = parseFilter(value); }},
-        {"--search", [](Options& options, std::string_view value) { options.search = value; }},
+        {"--filter",
+         [](Options& options, std::string_view value) {
+             options.filter = parseFilter(value);
+             options.isFilterGiven = true;
+         }},
+        {"--search",
+         [](Options& options, std::string_view value) {
+             options.search = value;
+             options.isSearchGiven = true;
+         }},
         {"--column", [](Options& options, std::string_view value) { options.changedColumn = value; }},
         {"--report", [](Options& options, std::string_view value) { options.reportPath = value; }},
+        {"--setup", [](Options& options, std::string_view value) { options.setupPath = value; }},
+        {"--save-setup", [](Options& options, std::string_view value) { options.savedSetupPath = value; }},
         {"--max-differences",
          [](Options& options, std::string_view value) {
              options.maxDifferences = parseCount("--max-differences", value);
@@ -118,6 +128,7 @@ void refuseOtherOutputs(const Options& options)
     const std::pair<bool, std::string_view> outputs[] = {{options.isJSON, "--json"},
                                                          {options.isMappingOnly, "--mapping"},
                                                          {options.reportPath.has_value(), "--report"},
+                                                         {options.savedSetupPath.has_value(), "--save-setup"},
                                                          {options.maxDifferences.has_value(), "--max-differences"}};
     for (const auto& [isGiven, name] : outputs)
         if (isGiven)
@@ -162,11 +173,14 @@ public:
             options.gitDiff = std::move(gitDiff);
             return options;
         }
-        if (files.size() != 2)
+        const bool isEachFileTheSetups = options.setupPath && files.empty();
+        if (files.size() != 2 && !isEachFileTheSetups)
             throw UsageError("expected two files, FILE_A and FILE_B, but got " + std::to_string(files.size()) +
-                             " (see --help)");
-        options.leftPath = files[0];
-        options.rightPath = files[1];
+                             (options.setupPath ? " (with --setup, give both or none)" : " (see --help)"));
+        if (!isEachFileTheSetups) {
+            options.leftPath = files[0];
+            options.rightPath = files[1];
+        }
         if (options.isJSON && options.reportPath == standardOutputPath && !options.isMappingOnly)
             throw UsageError("--json and --report - cannot both write to standard output");
         return options;
@@ -218,6 +232,7 @@ std::optional<records::ResultFilter> filterFromOptionName(std::string_view name)
 std::string_view helpText()
 {
     return R"(Usage: rowlark-compare [options] FILE_A FILE_B
+  or:  rowlark-compare --setup FILE [options] [FILE_A FILE_B]
   or:  rowlark-compare [options] PATH OLD OLD_HEX OLD_MODE NEW NEW_HEX NEW_MODE
   or:  rowlark-compare --show-table FILE [--sheet NAME] [--reader native|library]
 
@@ -273,6 +288,19 @@ Selecting differences for the report:
                      exit with status 0 when the selected differences number
                      at most N, and 1 when there are more (for CI jobs that
                      tolerate known drift)
+
+Setups (.rowlark files, as the desktop app saves and opens them):
+  --setup FILE       compare as the saved setup FILE says: its files and
+                     sheets, its mapping, key and letter-case switch, and its
+                     filter, search and column. FILE_A and FILE_B, when given,
+                     replace its files; --sheet-a, --sheet-b, --filter,
+                     --search, --column and --ignore-case replace its settings,
+                     and --map, --key and --exclude edit its mapping. What of
+                     the setup no longer fits the files is listed on standard
+                     error ("Setup: ..."); a key it cannot apply is an error.
+  --save-setup FILE  save the setup of this comparison to FILE (its files
+                     relative to FILE's folder when they lie below it), then
+                     compare as usual.
 
 Output:
   --json             print the summary (or with --mapping, the mapping) as one

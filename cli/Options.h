@@ -45,6 +45,12 @@ struct Options {
     std::optional<std::string> shownSheet;
     workbook::FileImport::WorkbookReader reader = workbook::FileImport::defaultWorkbookReader();
     std::optional<GitDiffFiles> gitDiff;  // run by git as its external diff, with these files
+    // --setup: the saved setup to compare by; FILE_A and FILE_B, when given, replace its files.
+    std::optional<std::string> setupPath;
+    std::optional<std::string> savedSetupPath;  // --save-setup: where to save this comparison's setup
+    // Whether --filter and --search were given, which then replace the setup's.
+    bool isFilterGiven = false;
+    bool isSearchGiven = false;
 };
 
 // The name of the standard output as a report destination.

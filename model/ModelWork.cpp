@@ -1,5 +1,6 @@
 #include "model/ModelWork.h"
 
+#include <future>
 #include <new>
 #include <stdexcept>
 #include <string_view>
@@ -12,7 +13,9 @@
 #include "engine/results/HTMLReport.h"
 #include "engine/results/ReportFile.h"
 #include "engine/results/XLSXReport.h"
+#include "engine/setups/SetupApplication.h"
 #include "engine/workbook/FileImport.h"
+#include "engine/workbook/ImportError.h"
 
 namespace rowlark::model {
 
@@ -35,10 +38,10 @@ QString describeFailure(std::exception_ptr failure)
     }
 }
 
-InputFile importInputFile(const std::filesystem::path& path, const std::optional<std::string>& sheet,
-                          std::stop_token stop)
+namespace {
+
+InputFile inputFile(const std::filesystem::path& path, workbook::ImportedTable imported)
 {
-    workbook::ImportedTable imported = workbook::FileImport::readTable(path, sheet, stop);
     InputFile file;
     file.name = path.filename().string();
     file.path = path;
@@ -46,6 +49,58 @@ InputFile importInputFile(const std::filesystem::path& path, const std::optional
     file.sheets = std::move(imported.sheets);
     file.sheet = std::move(imported.sheet);
     return file;
+}
+
+SetupSide importSetupSide(const setups::FileEntry& entry, const std::filesystem::path& setupPath,
+                          std::string_view side, std::stop_token stop)
+{
+    const std::filesystem::path path = setups::resolvedPath(entry.path, setupPath);
+    try {
+        setups::SideRead read = setups::readSide(entry.sheet, side, [&](const std::optional<std::string>& sheet) {
+            return workbook::FileImport::readTable(path, sheet, stop);
+        });
+        return {inputFile(path, std::move(read.imported)), std::move(read.notice)};
+    } catch (const workbook::ImportCancelled&) {
+        throw;
+    } catch (const std::exception& error) {
+        throw std::runtime_error(std::string(side) + " (" + path.string() + "): " + error.what());
+    }
+}
+
+}  // namespace
+
+InputFile importInputFile(const std::filesystem::path& path, const std::optional<std::string>& sheet,
+                          std::stop_token stop)
+{
+    return inputFile(path, workbook::FileImport::readTable(path, sheet, stop));
+}
+
+setups::Setup readSetup(const std::filesystem::path& path)
+{
+    try {
+        return setups::read(path);
+    } catch (const std::system_error& error) {
+        throw std::runtime_error(path.filename().string() + ": " + error.code().message());
+    } catch (const setups::SetupError& error) {
+        throw std::runtime_error(path.filename().string() + ": " + error.what());
+    }
+}
+
+std::pair<SetupSide, SetupSide> importSetupFiles(const setups::Setup& setup, const std::filesystem::path& setupPath,
+                                                 std::stop_token stop)
+{
+    auto pendingLeft = std::async(std::launch::async, importSetupSide, setup.left, setupPath, "File A", stop);
+    std::optional<SetupSide> right;
+    std::exception_ptr rightError;
+    try {
+        right = importSetupSide(setup.right, setupPath, "File B", stop);
+    } catch (...) {
+        rightError = std::current_exception();
+    }
+    SetupSide left = pendingLeft.get();
+    if (rightError)
+        std::rethrow_exception(rightError);
+    return {std::move(left), std::move(*right)};
 }
 
 std::size_t saveReport(const QString& path, const records::ComparisonSummary& summary, const InputFile& left,

@@ -16,6 +16,7 @@
 
 #include "engine/records/Differences.h"
 #include "engine/records/Mapping.h"
+#include "engine/setups/Setup.h"
 #include "model/InputFile.h"
 
 namespace rowlark::model {
@@ -40,6 +41,21 @@ InputFile importInputFile(const std::filesystem::path& path, const std::optional
 std::size_t saveReport(const QString& path, const records::ComparisonSummary& summary, const InputFile& left,
                        const InputFile& right, const std::vector<std::size_t>& indices, const std::string& key,
                        std::chrono::system_clock::time_point comparedAt, std::stop_token stop);
+
+// A side of a comparison read as a setup names it: a workbook that no longer has the setup's sheet
+// is read at its first sheet, and `notice` says so.
+struct SetupSide {
+    InputFile file;
+    std::optional<std::string> notice;
+};
+
+// The setup file at `path`. Fails with a message that names the file.
+setups::Setup readSetup(const std::filesystem::path& path);
+
+// Reads the files of a setup read from `setupPath`, both at once. Fails with a message that names
+// the side and the file.
+std::pair<SetupSide, SetupSide> importSetupFiles(const setups::Setup& setup, const std::filesystem::path& setupPath,
+                                                 std::stop_token stop);
 
 // What the web page report names besides its records.
 struct PageContext {

@@ -12,12 +12,12 @@ _rowlark_compare()
         --reader) words='native library' ;;
         # Sheet names, column names and search texts depend on the files, a count on the user: nothing to offer.
         --sheet-a | --sheet-b | --sheet | --map | --key | --exclude | --search | --column | --max-differences) return 0 ;;
-        --report | --show-table) ;;
+        --report | --show-table | --setup | --save-setup) ;;
         *)
             if [[ $current == -* ]]; then
                 words='--sheet-a --sheet-b --reader --show-table --sheet --map --key --exclude
-                       --ignore-case --mapping --filter --search --column --report --max-differences --json
-                       --help -h --version'
+                       --ignore-case --mapping --filter --search --column --report --max-differences --setup
+                       --save-setup --json --help -h --version'
             fi
             ;;
     esac

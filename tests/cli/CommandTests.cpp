@@ -185,6 +185,94 @@ TEST_F(CommandTest, AnHTMLReportPathWritesTheWebPageOfTheSelection)
     EXPECT_NE(page.find("[0,\"2\",[\"2\",\"Bob\""), std::string::npos);
 }
 
+// The setup saved by a run compares the same way again; files below its folder are named relative to it.
+TEST_F(CommandTest, ASavedSetupRepeatsTheComparison)
+{
+    fs::create_directory(folder_ / "data");
+    fs::copy_file(casesFolder / "a.csv", folder_ / "data" / "a.csv");
+    const std::vector<std::string> edits = {"--exclude", "email", "--ignore-case", "--filter", "changed"};
+    std::vector<std::string> saving = edits;
+    saving.insert(saving.end(), {"--save-setup", "weekly.rowlark", "data/a.csv", (casesFolder / "b.csv").string()});
+    const ProgramRun saved = run(saving, folder_);
+    EXPECT_EQ(saved.status, 1);
+    EXPECT_NE(saved.out.find("Saved the setup to weekly.rowlark.\n"), std::string::npos) << saved.out;
+    EXPECT_EQ(readFile(folder_ / "weekly.rowlark"), R"({
+  "format": "rowlark-setup",
+  "version": 1,
+  "files": {
+    "fileA": {
+      "path": "data/a.csv"
+    },
+    "fileB": {
+      "path": ")" + (casesFolder / "b.csv").string() + R"("
+    }
+  },
+  "ignoreCase": true,
+  "mappings": [
+    {
+      "fileA": {
+        "header": "id"
+      },
+      "fileB": {
+        "header": "id"
+      },
+      "key": true,
+      "included": true
+    },
+    {
+      "fileA": {
+        "header": "name"
+      },
+      "fileB": {
+        "header": "name"
+      },
+      "key": false,
+      "included": true
+    },
+    {
+      "fileA": {
+        "header": "email"
+      },
+      "fileB": {
+        "header": "email"
+      },
+      "key": false,
+      "included": false
+    },
+    {
+      "fileA": {
+        "header": "city"
+      },
+      "fileB": {
+        "header": "city"
+      },
+      "key": false,
+      "included": true
+    }
+  ],
+  "results": {
+    "filter": "changed",
+    "search": "",
+    "column": null
+  }
+}
+)");
+    fs::create_directory(folder_ / "elsewhere");
+    const ProgramRun repeated = run({"--setup", "../weekly.rowlark"}, folder_ / "elsewhere");
+    EXPECT_EQ(repeated.status, saved.status);
+    EXPECT_EQ(repeated.err, "");
+    std::string expected = saved.out;
+    expected.erase(expected.find("Saved the setup to weekly.rowlark.\n"), 35);
+    EXPECT_EQ(withElapsedTimeHidden(repeated.out), withElapsedTimeHidden(expected));
+}
+
+TEST_F(CommandTest, ASetupThatCannotBeWrittenIsAnError)
+{
+    const ProgramRun result = run(inputs({"--save-setup", "missing/weekly.rowlark"}), folder_);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, "rowlark-compare: missing/weekly.rowlark: No such file or directory\n");
+}
+
 TEST_F(CommandTest, WriteErrorsOnStandardOutputExitWithTwo)
 {
     for (const std::vector<std::string>& arguments :

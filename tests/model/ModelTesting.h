@@ -52,6 +52,17 @@ public:
         saveMessage = message;
         return saveAnswer;
     }
+
+    std::optional<QString> setupOpenAnswer;
+    std::optional<QString> setupSaveAnswer;
+    QString setupSaveName;
+
+    std::optional<QString> openSetupFile() override { return setupOpenAnswer; }
+    std::optional<QString> saveSetupFile(const QString& suggestedName) override
+    {
+        setupSaveName = suggestedName;
+        return setupSaveAnswer;
+    }
 };
 
 class ModelTest : public ::testing::Test {

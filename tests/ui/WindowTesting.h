@@ -55,6 +55,8 @@ public:
         return openAnswer;
     }
     std::optional<QString> saveFile(const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> openSetupFile() override { return std::nullopt; }
+    std::optional<QString> saveSetupFile(const QString&) override { return std::nullopt; }
 };
 
 class WindowTest : public ::testing::Test {

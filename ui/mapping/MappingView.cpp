@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "ui/mapping/MappingText.h"
+#include "ui/mapping/SetupNotices.h"
 #include "ui/widgets/Styling.h"
 #include "ui/widgets/Symbols.h"
 
@@ -62,6 +63,7 @@ MappingView::MappingView(model::ComparisonModel& model, QWidget* parent)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(buildHeaderBand());
+    column->addWidget(new SetupNotices(model_, this));
     column->addWidget(buildColumnHeadings());
     column->addWidget(widgets::horizontalDivider(this));
     column->addWidget(buildList(), 1);

@@ -78,6 +78,10 @@ void EmptyState::loadDropped(const QStringList& paths)
     if (paths.isEmpty())
         return;
     pendingRight_.reset();
+    if (isSetupFile(paths.constFirst())) {
+        model_.openSetup(paths.constFirst());
+        return;
+    }
     if (paths.size() >= 2)
         pendingRight_ = paths.at(1);
     hasLeftArrived_ = false;

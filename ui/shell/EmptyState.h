@@ -20,7 +20,8 @@ public:
     explicit EmptyState(model::ComparisonModel& model, QWidget* parent = nullptr);
 
     // Loads the first path as File A and then, once it has arrived, the second as File B. The
-    // model runs one operation at a time, so the second load has to wait for the first.
+    // model runs one operation at a time, so the second load has to wait for the first. A setup
+    // file as the first path opens that setup instead.
     void loadDropped(const QStringList& paths);
 
 protected:

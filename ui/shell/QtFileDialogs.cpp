@@ -69,4 +69,40 @@ std::optional<QString> QtFileDialogs::saveFile(const QString& suggestedName, con
     return path;
 }
 
+namespace {
+
+QString setupFilter()
+{
+    return QCoreApplication::translate("QtFileDialogs", "Rowlark setups (*.rowlark *.ROWLARK)");
+}
+
+}  // namespace
+
+std::optional<QString> QtFileDialogs::openSetupFile()
+{
+    const QString path = QFileDialog::getOpenFileName(
+        parentWindow_, QCoreApplication::translate("QtFileDialogs", "Open a saved comparison setup"), lastFolder(),
+        setupFilter());
+    if (path.isEmpty())
+        return std::nullopt;
+    rememberFolderOf(path);
+    return path;
+}
+
+std::optional<QString> QtFileDialogs::saveSetupFile(const QString& suggestedName)
+{
+    QFileDialog dialog(parentWindow_, QCoreApplication::translate("QtFileDialogs", "Save the comparison setup"),
+                       lastFolder());
+    dialog.setNameFilter(setupFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("rowlark"));
+    dialog.selectFile(suggestedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const QString path = dialog.selectedFiles().constFirst();
+    rememberFolderOf(path);
+    return path;
+}
+
 }  // namespace rowlark::ui::shell

@@ -17,6 +17,8 @@ public:
 
     std::optional<QString> openFile(const QString& title, const QStringList& extensions) override;
     std::optional<QString> saveFile(const QString& suggestedName, const QString& message) override;
+    std::optional<QString> openSetupFile() override;
+    std::optional<QString> saveSetupFile(const QString& suggestedName) override;
 
 private:
     static QString lastFolder();
