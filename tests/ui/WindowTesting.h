@@ -55,8 +55,17 @@ public:
         return openAnswer;
     }
     std::optional<QString> saveFile(const QString&, const QString&) override { return std::nullopt; }
-    std::optional<QString> openSetupFile() override { return std::nullopt; }
-    std::optional<QString> saveSetupFile(const QString&) override { return std::nullopt; }
+
+    std::optional<QString> setupOpenAnswer;
+    std::optional<QString> setupSaveAnswer;
+    QString setupSaveName;
+
+    std::optional<QString> openSetupFile() override { return setupOpenAnswer; }
+    std::optional<QString> saveSetupFile(const QString& suggestedName) override
+    {
+        setupSaveName = suggestedName;
+        return setupSaveAnswer;
+    }
 };
 
 class WindowTest : public ::testing::Test {
