@@ -27,6 +27,8 @@ using Kind = text::JSONDocument::Kind;
 
 // The longest part of a version number a message quotes.
 constexpr std::size_t shownVersionLength = 20;
+// The most characters of a text from a setup that a notice quotes.
+constexpr std::size_t shownTextLength = 100;
 
 struct FilterName {
     std::string_view name;
@@ -40,11 +42,6 @@ constexpr std::array<FilterName, 5> filterNames = {{
     {"onlyRight", records::ResultFilter::onlyRight},
     {"emptyValues", records::ResultFilter::emptyValues},
 }};
-
-std::string inQuotes(std::string_view text)
-{
-    return "\u201C" + std::string(text) + "\u201D";
-}
 
 [[noreturn]] void notASetup()
 {
@@ -453,9 +450,18 @@ std::optional<std::int64_t> findColumn(const std::vector<std::string>& headers, 
     return std::nullopt;
 }
 
+std::string quotedText(std::string_view text)
+{
+    std::size_t end = 0;
+    for (std::size_t characters = 0; end < text.size() && characters < shownTextLength; ++characters)
+        text::nextScalar(text, end);
+    const bool isShortened = end < text.size();
+    return "\u201C" + std::string(text.substr(0, end)) + (isShortened ? "\u2026" : "") + "\u201D";
+}
+
 std::string shownName(const ColumnName& name)
 {
-    std::string shown = name.header.empty() ? "an unnamed column" : "column " + inQuotes(name.header);
+    std::string shown = name.header.empty() ? "an unnamed column" : "column " + quotedText(name.header);
     if (name.occurrence > 1)
         shown += " (number " + std::to_string(name.occurrence) + " of that name)";
     return shown;

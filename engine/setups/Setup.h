@@ -110,6 +110,10 @@ ColumnName columnName(const std::vector<std::string>& headers, std::int64_t inde
 // The column of `headers` that `name` names, if any.
 std::optional<std::int64_t> findColumn(const std::vector<std::string>& headers, const ColumnName& name);
 
+// The text in typographic quotes, as a notice quotes a text from a setup: its first hundred
+// characters, then “…” when it is longer, so that a hostile setup cannot flood the notices.
+std::string quotedText(std::string_view text);
+
 // "column “Rate”", "column “name” (number 2 of that name)" or "an unnamed column", as notices
 // name a column.
 std::string shownName(const ColumnName& name);

@@ -122,7 +122,7 @@ private:
             setupKey_.push_back(*leftIndex);
         isKeyMissing_ = isKeyMissing_ || (entry.isKey && !rightIndex);
         if (entry.rule)
-            notice("the comparison rule \u201C" + *entry.rule + "\u201D of " + leftName +
+            notice("the comparison rule " + quotedText(*entry.rule) + " of " + leftName +
                    " cannot be applied by this version of Rowlark; its values are compared as read");
     }
 
@@ -232,8 +232,8 @@ SideRead readSide(const std::optional<std::string>& sheet, std::string_view side
             throw;
     }
     SideRead first{read(std::nullopt), std::nullopt};
-    first.notice = std::string(noticePrefix) + "sheet \u201C" + *sheet + "\u201D is not in " + std::string(sideName) +
-                   "; its first sheet, \u201C" + first.imported.sheet.value_or("") + "\u201D, is compared";
+    first.notice = std::string(noticePrefix) + "sheet " + quotedText(*sheet) + " is not in " + std::string(sideName) +
+                   "; its first sheet, " + quotedText(first.imported.sheet.value_or("")) + ", is compared";
     return first;
 }
 

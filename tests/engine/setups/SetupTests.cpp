@@ -233,5 +233,14 @@ TEST(SetupColumns, AreNamedByHeaderAndOccurrence)
     EXPECT_EQ(shownName({"", 1}), "an unnamed column");
 }
 
+TEST(SetupColumns, NoticesQuoteAHundredCharactersOfALongText)
+{
+    const std::string hundred = std::string(98, 'x') + "\u00E9\u20AC";
+    EXPECT_EQ(quotedText(hundred), "\u201C" + hundred + "\u201D");
+    EXPECT_EQ(quotedText(hundred + "\u00E9" + std::string(10'000'000, 'y')), "\u201C" + hundred + "\u2026\u201D");
+    EXPECT_EQ(shownName({hundred + "z", 2}), "column \u201C" + hundred + "\u2026\u201D (number 2 of that name)");
+    EXPECT_EQ(quotedText(""), "\u201C\u201D");
+}
+
 }  // namespace
 }  // namespace rowlark::setups
