@@ -27,6 +27,10 @@ using Kind = text::JSONDocument::Kind;
 
 // The longest part of a version number a message quotes.
 constexpr std::size_t shownVersionLength = 20;
+// Far more than any setup holds (ten thousand mappings of ten values each), but few enough that
+// reading a hostile file takes tens of megabytes, not hundreds.
+constexpr std::size_t maximumValues = 1'000'000;
+constexpr std::size_t maximumDepth = 64;
 // The most characters of a text from a setup that a notice quotes.
 constexpr std::size_t shownTextLength = 100;
 
@@ -363,6 +367,35 @@ std::string readBounded(const fs::path& path)
     }
 }
 
+// Refuses, before the JSON is read, a text nested deeper or holding more values than any setup: it
+// counts the brackets and commas outside strings, an upper bound on the values a JSON text holds.
+void checkShape(std::string_view text)
+{
+    std::size_t values = 1;
+    std::size_t depth = 0;
+    bool isInString = false;
+    for (std::size_t position = 0; position < text.size(); ++position) {
+        const char byte = text[position];
+        if (isInString) {
+            if (byte == '\\')
+                ++position;
+            else if (byte == '"')
+                isInString = false;
+            continue;
+        }
+        if (byte == '"')
+            isInString = true;
+        else if (byte == '[' || byte == '{')
+            ++depth;
+        else if ((byte == ']' || byte == '}') && depth > 0)
+            --depth;
+        if (depth > maximumDepth)
+            throw SetupError("The file is not a Rowlark setup: it is nested deeper than any setup.");
+        if ((byte == ',' || byte == '[' || byte == '{') && ++values > maximumValues)
+            throw SetupError("The file is not a Rowlark setup: it holds more values than any setup.");
+    }
+}
+
 }  // namespace
 
 bool isSetupPath(const fs::path& path)
@@ -374,6 +407,7 @@ Setup parse(std::string_view text)
 {
     if (text.size() > maximumBytes)
         tooLarge();
+    checkShape(text);
     text::JSONDocument document;
     if (!document.read(text))
         throw SetupError("The file is not a Rowlark setup: it is not JSON text in UTF-8.");

@@ -116,6 +116,14 @@ TEST_F(SetupFileTest, OptionalMembersTakeTheirDefaultsAndUnknownOnesAreIgnored)
     EXPECT_EQ(setup.results, ResultsView());
 }
 
+TEST_F(SetupFileTest, ASetupMayNestSixtyFourDeep)
+{
+    const std::string comment = std::string(62, '[') + R"({"\"[{":"]}"})" + std::string(62, ']');
+    const setups::Setup setup = parse(R"({"format":"rowlark-setup","version":1,"comment":)" + comment +
+                                      R"(,"files":{"fileA":{"path":"a.csv"},"fileB":{"path":"b.csv"}},"mappings":[]})");
+    EXPECT_EQ(setup.left.path, "a.csv");
+}
+
 TEST_F(SetupFileTest, TheLastOfRepeatedMembersCounts)
 {
     const setups::Setup setup = parse(R"({"format":"x","format":"rowlark-setup","version":1,"ignoreCase":false,
@@ -145,10 +153,25 @@ TEST_F(SetupFileTest, EveryRejectedTextGetsItsMessage)
 
 TEST_F(SetupFileTest, HostileFilesAreRefusedInBoundedTimeAndMemory)
 {
-    const std::string deep = std::string(5'000'000, '[') + std::string(5'000'000, ']');
-    EXPECT_THROW(parse(deep), SetupError);
-    const std::string deepObject = R"({"format":"rowlark-setup","version":1,"files":)" + std::string(1'000'000, '[');
-    EXPECT_THROW(parse(deepObject), SetupError);
+    const auto expectRefused = [](const std::string& text, const char* message) {
+        try {
+            parse(text);
+            ADD_FAILURE() << "read: " << text.substr(0, 80);
+        } catch (const SetupError& error) {
+            EXPECT_STREQ(error.what(), message) << text.substr(0, 80);
+        }
+    };
+    const char* tooDeep = "The file is not a Rowlark setup: it is nested deeper than any setup.";
+    expectRefused(std::string(5'000'000, '[') + std::string(5'000'000, ']'), tooDeep);
+    expectRefused(R"({"format":"rowlark-setup","version":1,"files":)" + std::string(1'000'000, '['), tooDeep);
+    expectRefused(R"({"comment":)" + std::string(64, '[') + std::string(64, ']') + "}", tooDeep);
+    // Brackets in strings are text, not nesting.
+    expectRefused(R"({"comment":")" + std::string(100, '[') + R"("})",
+                  "The file is not a Rowlark setup: it has no \u201Cformat\u201D of \u201Crowlark-setup\u201D.");
+    std::string manyValues = "[0";
+    for (int value = 0; value < 1'000'000; ++value)
+        manyValues += ",0";
+    expectRefused(manyValues + "]", "The file is not a Rowlark setup: it holds more values than any setup.");
     const std::string hugeHeader = R"({"format":"rowlark-setup","version":1,"files":{"fileA":{"path":")" +
                                    std::string(maximumBytes, 'x') + R"("},"fileB":{"path":"b"}},"mappings":[]})";
     try {
