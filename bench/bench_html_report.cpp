@@ -49,10 +49,10 @@ Export exportOnce(const records::ComparisonSummary& summary, const std::filesyst
     std::iota(all.begin(), all.end(), 0);
     const std::vector<std::string> names = bench::orderHeaders();
     const std::vector<records::ColumnMapping> mappings = sameColumns(names.size());
-    results::HTMLReport::write(path, summary,
-                               {"before.csv", "after.csv", names, names, mappings, "Order", "2026-12-07 03:00:00", "",
-                                false, "", "", ""},
-                               all);
+    results::HTMLReport::write(
+        path, summary,
+        {"before.csv", "after.csv", names, names, mappings, "Order", "2026-12-07 03:00:00", "", false, "", "", ""},
+        all);
     measured.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     measured.processorSeconds = bench::processorSeconds() - processorStart;
     measured.addedMegabytes = (bench::statusBytes("VmHWM") - residentBefore) / 1e6;

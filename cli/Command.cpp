@@ -244,10 +244,9 @@ Comparison compareEdited(const Options& options, const LoadedFile& left, const L
     const NamedTable leftSide{left.table, "File A (" + left.name + ")"};
     std::vector<std::size_t> selected = outcome.index.matching(
         options.filter, options.search,
-        edited.changedColumn
-            ? std::optional(
-                  comparedColumn(outcome.summary, *edited.changedColumn, edited.changedColumnReference, leftSide))
-            : std::nullopt);
+        edited.changedColumn ? std::optional(comparedColumn(outcome.summary, *edited.changedColumn,
+                                                            edited.changedColumnReference, leftSide))
+                             : std::nullopt);
     return {std::move(outcome), std::move(selected)};
 }
 
@@ -261,10 +260,17 @@ bool isNarrowed(const Options& options, const EditedMapping& edited)
 void saveSetup(const Options& options, const LoadedFile& left, const LoadedFile& right, const EditedMapping& edited)
 {
     const std::filesystem::path path = *options.savedSetupPath;
-    const setups::SetupSources sources{options.leftPath,         options.rightPath,      left.sheet,
-                                       right.sheet,              left.table.headers(),   right.table.headers(),
-                                       edited.analysis.mappings, options.isIgnoringCase, options.filter,
-                                       options.search,           edited.changedColumn};
+    const setups::SetupSources sources{options.leftPath,
+                                       options.rightPath,
+                                       left.sheet,
+                                       right.sheet,
+                                       left.table.headers(),
+                                       right.table.headers(),
+                                       edited.analysis.mappings,
+                                       options.isIgnoringCase,
+                                       options.filter,
+                                       options.search,
+                                       edited.changedColumn};
     try {
         setups::write(path, setups::capture(sources, path));
     } catch (const std::system_error& error) {

@@ -623,10 +623,14 @@ void ComparisonModel::openSetup(const QString& path)
         [location](std::stop_token stop) {
             const setups::Setup setup = readSetup(location);
             auto [left, right] = importSetupFiles(setup, location, stop);
-            records::MappingAnalysisResult analysis = analysis::analyzeMappings(
-                left.file.table, right.file.table, [stop] { throwIfCancelled(stop); });
-            OpenedSetup opened{utf8Text(location.filename().string()), std::move(left.file), std::move(right.file),
-                               std::move(analysis.suggestions), {}, {}};
+            records::MappingAnalysisResult analysis =
+                analysis::analyzeMappings(left.file.table, right.file.table, [stop] { throwIfCancelled(stop); });
+            OpenedSetup opened{utf8Text(location.filename().string()),
+                               std::move(left.file),
+                               std::move(right.file),
+                               std::move(analysis.suggestions),
+                               {},
+                               {}};
             opened.applied = setups::apply(setup, opened.left.table, opened.right.table, std::move(analysis.mappings));
             for (const std::optional<std::string>& notice : {left.notice, right.notice})
                 if (notice)
@@ -646,12 +650,11 @@ void ComparisonModel::applyOpenedSetup(OpenedSetup opened)
     setMappings(std::move(opened.applied.mappings));
     publish(mappingGroup, suggestions_, std::move(opened.suggestions));
     publish(mappingGroup, ignoreCase_, opened.applied.ignoreCase);
-    pendingView_ =
-        ResultsView{opened.applied.filter, utf8Text(opened.applied.search), opened.applied.changedColumn};
+    pendingView_ = ResultsView{opened.applied.filter, utf8Text(opened.applied.search), opened.applied.changedColumn};
     publish(activityGroup, notice_,
-            opened.notices.empty() ? tr("Opened the setup %1.").arg(opened.name)
-                                   : tr("Opened the setup %1. Above the mapping: what of it no longer fits the files.")
-                                         .arg(opened.name));
+            opened.notices.empty()
+                ? tr("Opened the setup %1.").arg(opened.name)
+                : tr("Opened the setup %1. Above the mapping: what of it no longer fits the files.").arg(opened.name));
     publish(mappingGroup, setupNotices_, std::move(opened.notices));
 }
 
@@ -671,11 +674,10 @@ void ComparisonModel::saveSetup()
         view = *pendingView_;
     else if (summary_ && changedColumn_ && *changedColumn_ < summary_->columns.size())
         view.changedColumn = summary_->columns[*changedColumn_].leftIndex;
-    const setups::Setup setup =
-        setups::capture({*left_->path, *right_->path, left_->sheet, right_->sheet, left_->table.headers(),
-                         right_->table.headers(), mappings_, ignoreCase_, view.filter, view.query.toStdString(),
-                         view.changedColumn},
-                        location);
+    const setups::Setup setup = setups::capture(
+        {*left_->path, *right_->path, left_->sheet, right_->sheet, left_->table.headers(), right_->table.headers(),
+         mappings_, ignoreCase_, view.filter, view.query.toStdString(), view.changedColumn},
+        location);
     perform(
         tr("Saving setup…"),
         [location, setup](std::stop_token) {

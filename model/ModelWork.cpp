@@ -51,8 +51,8 @@ InputFile inputFile(const std::filesystem::path& path, workbook::ImportedTable i
     return file;
 }
 
-SetupSide importSetupSide(const setups::FileEntry& entry, const std::filesystem::path& setupPath,
-                          std::string_view side, std::stop_token stop)
+SetupSide importSetupSide(const setups::FileEntry& entry, const std::filesystem::path& setupPath, std::string_view side,
+                          std::stop_token stop)
 {
     const std::filesystem::path path = setups::resolvedPath(entry.path, setupPath);
     try {

@@ -52,7 +52,8 @@ template<typename Escape> void appendEscaped(std::string& out, std::string_view 
             ++position;
         else
             scalar = text::nextScalar(text, position);
-        const std::string_view replacement = scalar == replacementCharacter ? replacementBytes : escape(scalar, scratch);
+        const std::string_view replacement =
+            scalar == replacementCharacter ? replacementBytes : escape(scalar, scratch);
         if (replacement.empty())
             continue;
         out.append(text.substr(copied, start - copied)).append(replacement);
@@ -353,10 +354,7 @@ private:
         if (!details_.search.empty())
             selection.append(partSeparator).append("containing \u201C").append(details_.search).append("\u201D");
         if (!details_.changedColumn.empty())
-            selection.append(partSeparator)
-                .append("changed in \u201C")
-                .append(details_.changedColumn)
-                .append("\u201D");
+            selection.append(partSeparator).append("changed in \u201C").append(details_.changedColumn).append("\u201D");
         return selection;
     }
 
@@ -468,8 +466,9 @@ private:
             page_.markup("</section>\n");
             return;
         }
-        page_.markup("<noscript><p class=\"note\">The records are listed by the page\u2019s own script, which is "
-                     "turned off in this browser.</p></noscript>\n")
+        page_
+            .markup("<noscript><p class=\"note\">The records are listed by the page\u2019s own script, which is "
+                    "turned off in this browser.</p></noscript>\n")
             .markup("<div id=\"viewer\" hidden>\n<div class=\"controls\" id=\"controls\">\n")
             .markup("<label>Show <select id=\"status\"></select></label>\n")
             .markup("<label>Changed in <select id=\"field\"></select></label>\n")
@@ -555,7 +554,8 @@ private:
                 cell.column < fieldOfColumn_.size() ? fieldOfColumn_[cell.column] : std::nullopt;
             if (!field)
                 continue;
-            const text::TextDifference parts = text::textDifference(cell.leftValue, cell.rightValue, details_.ignoreCase);
+            const text::TextDifference parts =
+                text::textDifference(cell.leftValue, cell.rightValue, details_.ignoreCase);
             page_.markup(std::exchange(isFirst, false) ? "[" : ",[").number(*field).markup(",");
             jsonSegments(cell.leftValue, parts.left);
             page_.markup(",");

@@ -30,10 +30,10 @@ struct Details {
     const std::vector<std::string>& rightHeaders;
     // The mapping compared, as the inspector lists a record's fields by it.
     const std::vector<records::ColumnMapping>& mappings;
-    std::string_view key;          // the key columns, as XLSXReport::keyColumns() names them
-    std::string_view comparedAt;   // when the comparison ran, as the user reads it
-    std::string_view keyWarning;   // empty when both keys are present and unique
-    bool ignoreCase = false;       // parts that differ in letter case alone are not marked
+    std::string_view key;         // the key columns, as XLSXReport::keyColumns() names them
+    std::string_view comparedAt;  // when the comparison ran, as the user reads it
+    std::string_view keyWarning;  // empty when both keys are present and unique
+    bool ignoreCase = false;      // parts that differ in letter case alone are not marked
     // What selected the records, each left out when empty: the filter's title, the search text and
     // the File A column the changed records were narrowed to.
     std::string_view filter;

@@ -174,8 +174,8 @@ private:
         if (spelling != "1")
             throw SetupError("The setup was saved by a newer version of Rowlark (setup version " +
                              std::string(spelling.substr(0, shownVersionLength)) +
-                             (spelling.size() > shownVersionLength ? "\u2026" : "") + "); this version reads setup version " +
-                             std::to_string(currentVersion) + ".");
+                             (spelling.size() > shownVersionLength ? "\u2026" : "") +
+                             "); this version reads setup version " + std::to_string(currentVersion) + ".");
     }
 
     FileEntry fileEntry(std::size_t object, const std::string& place) const
@@ -210,7 +210,8 @@ private:
         expect(*list, Kind::array, "mappings", "a list");
         const std::vector<std::size_t> items = children(*list);
         if (items.size() > static_cast<std::size_t>(workbook::FileImport::maximumColumns))
-            damaged("mappings", "must hold at most " + std::to_string(workbook::FileImport::maximumColumns) + " columns");
+            damaged("mappings",
+                    "must hold at most " + std::to_string(workbook::FileImport::maximumColumns) + " columns");
         std::vector<MappingEntry> entries;
         for (std::size_t item = 0; item < items.size(); ++item) {
             const std::string place = "mappings[" + std::to_string(item) + "]";

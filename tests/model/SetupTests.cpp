@@ -117,7 +117,8 @@ TEST_F(SetupTest, WhatNoLongerFitsIsListedAboveTheMapping)
     model.openSetup(path);
     waitUntilIdle();
     EXPECT_EQ(model.setupNotices(), std::vector<QString>{"Setup: column “email” is not in File B; left unmapped"});
-    EXPECT_EQ(model.notice(), "Opened the setup weekly.rowlark. Above the mapping: what of it no longer fits the files.");
+    EXPECT_EQ(model.notice(),
+              "Opened the setup weekly.rowlark. Above the mapping: what of it no longer fits the files.");
     EXPECT_FALSE(model.mappings()[2].rightIndex);
     model.dismissSetupNotices();
     EXPECT_TRUE(model.setupNotices().empty());

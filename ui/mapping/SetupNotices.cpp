@@ -18,8 +18,8 @@ SetupNotices::SetupNotices(model::ComparisonModel& model, QWidget* parent)
 {
     setObjectName(QStringLiteral("setupNotices"));
     auto* icon = widgets::symbolLabel(widgets::Symbol::warning, 14, widgets::orangeColor(), this);
-    auto* title = widgets::styledLabel(tr("What of the setup no longer fits these files"),
-                                       widgets::TextStyle::callout, false, this);
+    auto* title = widgets::styledLabel(tr("What of the setup no longer fits these files"), widgets::TextStyle::callout,
+                                       false, this);
     title->setObjectName(QStringLiteral("setupNoticesTitle"));
     QPalette orange = title->palette();
     orange.setColor(QPalette::WindowText, widgets::orangeColor());
@@ -60,7 +60,8 @@ void SetupNotices::refresh()
     if (lines_->toPlainText() != text.join(QLatin1Char('\n')))
         lines_->setPlainText(text.join(QLatin1Char('\n')));
     const int shown = std::clamp(static_cast<int>(notices.size()), 1, shownLines);
-    lines_->setFixedHeight(shown * lines_->fontMetrics().lineSpacing() + 2 * static_cast<int>(lines_->document()->documentMargin()) + 2);
+    lines_->setFixedHeight(shown * lines_->fontMetrics().lineSpacing() +
+                           2 * static_cast<int>(lines_->document()->documentMargin()) + 2);
     setVisible(!notices.empty());
 }
 

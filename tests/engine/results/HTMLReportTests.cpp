@@ -92,8 +92,8 @@ protected:
 
     HTMLReport::Details details(std::string_view leftName = "a.csv", std::string_view rightName = "b.csv") const
     {
-        return {leftName, rightName, leftHeaders_, rightHeaders_, mappings_, "id", "2026-12-07 10:00:00", "", false,
-                "",       "",        ""};
+        return {leftName, rightName, leftHeaders_, rightHeaders_, mappings_, "id", "2026-12-07 10:00:00", "", false, "",
+                "",       ""};
     }
 
     std::string page(const HTMLReport::Details& details) const
@@ -303,8 +303,8 @@ TEST_F(HTMLReportTest, WritesTheFileWholeOrNotAtAll)
 
     std::stop_source stop;
     stop.request_stop();
-    EXPECT_FALSE(HTMLReport::write(folder / "stopped.html", summary_, details(), everyPosition(summary_),
-                                   stop.get_token()));
+    EXPECT_FALSE(
+        HTMLReport::write(folder / "stopped.html", summary_, details(), everyPosition(summary_), stop.get_token()));
     EXPECT_FALSE(fs::exists(folder / "stopped.html"));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
     fs::remove_all(folder);

@@ -81,12 +81,11 @@ TEST_P(DriftCase, GivesItsNoticesAndMapping)
     EXPECT_EQ(applied.isKeyApplied, !parts.contains("key not applied"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Setups, DriftCase, ::testing::ValuesIn(driftCases()),
-                         [](const auto& info) {
-                             std::string name = info.param.stem().string();
-                             std::ranges::replace(name, '-', '_');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Setups, DriftCase, ::testing::ValuesIn(driftCases()), [](const auto& info) {
+    std::string name = info.param.stem().string();
+    std::ranges::replace(name, '-', '_');
+    return name;
+});
 
 TEST(SetupApplication, AppliesTheLetterCaseSwitchAndTheResultsView)
 {
@@ -115,9 +114,17 @@ TEST(SetupApplication, ACapturedSetupAppliesWithoutNoticesToTheSameFiles)
         mapping.rightIndex = mapping.leftIndex == 4 ? std::optional<std::int64_t>(5) : mapping.rightIndex;
     }
     edited[0].rightIndex = 0;
-    const SetupSources sources{"/work/in/a.csv", "/elsewhere/b.xlsx", std::nullopt, "Data",
-                               left.headers(),   right.headers(),     edited,       true,
-                               records::ResultFilter::changed, "x", 3};
+    const SetupSources sources{"/work/in/a.csv",
+                               "/elsewhere/b.xlsx",
+                               std::nullopt,
+                               "Data",
+                               left.headers(),
+                               right.headers(),
+                               edited,
+                               true,
+                               records::ResultFilter::changed,
+                               "x",
+                               3};
     const setups::Setup setup = capture(sources, "/work/weekly.rowlark");
     EXPECT_EQ(setup.left, (FileEntry{"in/a.csv", std::nullopt}));
     EXPECT_EQ(setup.right, (FileEntry{"/elsewhere/b.xlsx", "Data"}));
