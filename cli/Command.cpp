@@ -6,7 +6,6 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
-#include <future>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -23,6 +22,7 @@
 #include "engine/results/ReportFile.h"
 #include "engine/results/XLSXReport.h"
 #include "engine/setups/SetupApplication.h"
+#include "engine/table/Parallel.h"
 #include "engine/text/Unicode.h"
 #include "engine/workbook/FileImport.h"
 
@@ -149,19 +149,9 @@ std::pair<SideRequest, SideRequest> sideRequests(const Options& options, const s
 // Both files load at once; when both fail, File A's error is the one reported.
 std::pair<LoadedFile, LoadedFile> loadBoth(const Options& options, const std::optional<SetupRun>& run)
 {
-    const auto [leftRequest, rightRequest] = sideRequests(options, run);
-    auto pendingLeft = std::async(std::launch::async, load, leftRequest, options.reader);
-    std::optional<LoadedFile> right;
-    std::exception_ptr rightError;
-    try {
-        right = load(rightRequest, options.reader);
-    } catch (...) {
-        rightError = std::current_exception();
-    }
-    LoadedFile left = pendingLeft.get();
-    if (rightError)
-        std::rethrow_exception(rightError);
-    return {std::move(left), std::move(*right)};
+    const std::pair<SideRequest, SideRequest> requests = sideRequests(options, run);
+    return table::runSideBySide([&] { return load(requests.first, options.reader); },
+                                [&] { return load(requests.second, options.reader); });
 }
 
 // The position among the compared columns of File A column `leftIndex`, which `reference` named.

@@ -1,6 +1,5 @@
 #include "model/ModelWork.h"
 
-#include <future>
 #include <new>
 #include <stdexcept>
 #include <string_view>
@@ -14,6 +13,7 @@
 #include "engine/results/ReportFile.h"
 #include "engine/results/XLSXReport.h"
 #include "engine/setups/SetupApplication.h"
+#include "engine/table/Parallel.h"
 #include "engine/workbook/FileImport.h"
 #include "engine/workbook/ImportError.h"
 
@@ -89,18 +89,8 @@ setups::Setup readSetup(const std::filesystem::path& path)
 std::pair<SetupSide, SetupSide> importSetupFiles(const setups::Setup& setup, const std::filesystem::path& setupPath,
                                                  std::stop_token stop)
 {
-    auto pendingLeft = std::async(std::launch::async, importSetupSide, setup.left, setupPath, "File A", stop);
-    std::optional<SetupSide> right;
-    std::exception_ptr rightError;
-    try {
-        right = importSetupSide(setup.right, setupPath, "File B", stop);
-    } catch (...) {
-        rightError = std::current_exception();
-    }
-    SetupSide left = pendingLeft.get();
-    if (rightError)
-        std::rethrow_exception(rightError);
-    return {std::move(left), std::move(*right)};
+    return table::runSideBySide([&] { return importSetupSide(setup.left, setupPath, "File A", stop); },
+                                [&] { return importSetupSide(setup.right, setupPath, "File B", stop); });
 }
 
 std::size_t saveReport(const QString& path, const records::ComparisonSummary& summary, const InputFile& left,

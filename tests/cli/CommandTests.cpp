@@ -21,6 +21,7 @@
 
 #include "RowlarkVersion.h"
 #include "cli/Command.h"
+#include "engine/setups/Setup.h"
 #include "engine/table/Table.h"
 #include "engine/workbook/FileImport.h"
 
@@ -196,67 +197,17 @@ TEST_F(CommandTest, ASavedSetupRepeatsTheComparison)
     const ProgramRun saved = run(saving, folder_);
     EXPECT_EQ(saved.status, 1);
     EXPECT_NE(saved.out.find("Saved the setup to weekly.rowlark.\n"), std::string::npos) << saved.out;
-    EXPECT_EQ(readFile(folder_ / "weekly.rowlark"), R"({
-  "format": "rowlark-setup",
-  "version": 1,
-  "files": {
-    "fileA": {
-      "path": "data/a.csv"
-    },
-    "fileB": {
-      "path": ")" + (casesFolder / "b.csv").string() + R"("
-    }
-  },
-  "ignoreCase": true,
-  "mappings": [
-    {
-      "fileA": {
-        "header": "id"
-      },
-      "fileB": {
-        "header": "id"
-      },
-      "key": true,
-      "included": true
-    },
-    {
-      "fileA": {
-        "header": "name"
-      },
-      "fileB": {
-        "header": "name"
-      },
-      "key": false,
-      "included": true
-    },
-    {
-      "fileA": {
-        "header": "email"
-      },
-      "fileB": {
-        "header": "email"
-      },
-      "key": false,
-      "included": false
-    },
-    {
-      "fileA": {
-        "header": "city"
-      },
-      "fileB": {
-        "header": "city"
-      },
-      "key": false,
-      "included": true
-    }
-  ],
-  "results": {
-    "filter": "changed",
-    "search": "",
-    "column": null
-  }
-}
-)");
+    const setups::Setup setup = setups::read(folder_ / "weekly.rowlark");
+    EXPECT_EQ(setup.left, (setups::FileEntry{"data/a.csv", std::nullopt}));
+    EXPECT_EQ(setup.right, (setups::FileEntry{(casesFolder / "b.csv").string(), std::nullopt}));
+    EXPECT_TRUE(setup.ignoreCase);
+    const auto mapped = [](const char* header, bool isKey, bool isIncluded) {
+        return setups::MappingEntry{{header, 1}, setups::ColumnName{header, 1}, isKey, isIncluded, std::nullopt};
+    };
+    EXPECT_EQ(setup.mappings,
+              (std::vector<setups::MappingEntry>{mapped("id", true, true), mapped("name", false, true),
+                                                 mapped("email", false, false), mapped("city", false, true)}));
+    EXPECT_EQ(setup.results, (setups::ResultsView{records::ResultFilter::changed, "", std::nullopt}));
     fs::create_directory(folder_ / "elsewhere");
     const ProgramRun repeated = run({"--setup", "../weekly.rowlark"}, folder_ / "elsewhere");
     EXPECT_EQ(repeated.status, saved.status);

@@ -19,6 +19,7 @@
 #include <gmock/gmock.h>
 
 #include "model/ComparisonModel.h"
+#include "tests/support/SetupDialogs.h"
 #include "ui/shell/MainWindow.h"
 
 // Readable QString values in test failures.
@@ -44,7 +45,7 @@ inline std::string recordsHolding(int count, const char* value)
     return text;
 }
 
-class ScriptedDialogs : public model::FileDialogs {
+class ScriptedDialogs : public rowlark::testing::SetupDialogs {
 public:
     std::optional<QString> openAnswer;
     int openCalls = 0;
@@ -55,17 +56,6 @@ public:
         return openAnswer;
     }
     std::optional<QString> saveFile(const QString&, const QString&) override { return std::nullopt; }
-
-    std::optional<QString> setupOpenAnswer;
-    std::optional<QString> setupSaveAnswer;
-    QString setupSaveName;
-
-    std::optional<QString> openSetupFile() override { return setupOpenAnswer; }
-    std::optional<QString> saveSetupFile(const QString& suggestedName) override
-    {
-        setupSaveName = suggestedName;
-        return setupSaveAnswer;
-    }
 };
 
 class WindowTest : public ::testing::Test {

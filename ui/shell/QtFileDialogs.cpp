@@ -11,6 +11,22 @@ namespace {
 
 const QString lastFolderKey = QStringLiteral("dialogs/lastFolder");
 
+QString setupFilter()
+{
+    return QCoreApplication::translate("QtFileDialogs", "Rowlark setups (*.rowlark *.ROWLARK)");
+}
+
+// Runs a save dialog set up with its filters, pre-filled with `suggestedName`; empty when cancelled.
+QString chosenSavePath(QFileDialog& dialog, const QString& suggestedName)
+{
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.selectFile(suggestedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
 }  // namespace
 
 QString nameFilter(const QStringList& extensions)
@@ -30,18 +46,18 @@ QString QtFileDialogs::lastFolder()
     return QSettings().value(lastFolderKey).toString();
 }
 
-void QtFileDialogs::rememberFolderOf(const QString& chosenPath)
+// The path chosen, whose folder the next dialog starts in; nothing when the dialog was cancelled.
+std::optional<QString> QtFileDialogs::remembered(const QString& chosenPath)
 {
+    if (chosenPath.isEmpty())
+        return std::nullopt;
     QSettings().setValue(lastFolderKey, QFileInfo(chosenPath).absolutePath());
+    return chosenPath;
 }
 
 std::optional<QString> QtFileDialogs::openFile(const QString& title, const QStringList& extensions)
 {
-    const QString path = QFileDialog::getOpenFileName(parentWindow_, title, lastFolder(), nameFilter(extensions));
-    if (path.isEmpty())
-        return std::nullopt;
-    rememberFolderOf(path);
-    return path;
+    return remembered(QFileDialog::getOpenFileName(parentWindow_, title, lastFolder(), nameFilter(extensions)));
 }
 
 std::optional<QString> QtFileDialogs::saveFile(const QString& suggestedName, const QString& message)
@@ -54,39 +70,19 @@ std::optional<QString> QtFileDialogs::saveFile(const QString& suggestedName, con
     const QStringList suffixes{QStringLiteral("csv"), QStringLiteral("xlsx"), QStringLiteral("html")};
     QFileDialog dialog(parentWindow_, message, lastFolder());
     dialog.setNameFilters(filters);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(suffixes.constFirst());
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                      [&dialog, &filters, &suffixes](const QString& filter) {
                          dialog.setDefaultSuffix(suffixes.value(filters.indexOf(filter), suffixes.constFirst()));
                      });
-    dialog.selectFile(suggestedName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    const QString path = dialog.selectedFiles().constFirst();
-    rememberFolderOf(path);
-    return path;
+    return remembered(chosenSavePath(dialog, suggestedName));
 }
-
-namespace {
-
-QString setupFilter()
-{
-    return QCoreApplication::translate("QtFileDialogs", "Rowlark setups (*.rowlark *.ROWLARK)");
-}
-
-}  // namespace
 
 std::optional<QString> QtFileDialogs::openSetupFile()
 {
-    const QString path = QFileDialog::getOpenFileName(
+    return remembered(QFileDialog::getOpenFileName(
         parentWindow_, QCoreApplication::translate("QtFileDialogs", "Open a saved comparison setup"), lastFolder(),
-        setupFilter());
-    if (path.isEmpty())
-        return std::nullopt;
-    rememberFolderOf(path);
-    return path;
+        setupFilter()));
 }
 
 std::optional<QString> QtFileDialogs::saveSetupFile(const QString& suggestedName)
@@ -94,15 +90,8 @@ std::optional<QString> QtFileDialogs::saveSetupFile(const QString& suggestedName
     QFileDialog dialog(parentWindow_, QCoreApplication::translate("QtFileDialogs", "Save the comparison setup"),
                        lastFolder());
     dialog.setNameFilter(setupFilter());
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("rowlark"));
-    dialog.selectFile(suggestedName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    const QString path = dialog.selectedFiles().constFirst();
-    rememberFolderOf(path);
-    return path;
+    return remembered(chosenSavePath(dialog, suggestedName));
 }
 
 }  // namespace rowlark::ui::shell

@@ -22,7 +22,7 @@ public:
 
 private:
     static QString lastFolder();
-    static void rememberFolderOf(const QString& chosenPath);
+    static std::optional<QString> remembered(const QString& chosenPath);
 
     QPointer<QWidget> parentWindow_;
 };
