@@ -331,8 +331,9 @@ int compareFiles(const Options& given, std::ostream& out, std::ostream& err)
         const std::string comparedAt = results::XLSXReport::localTime(outcome.comparedAt);
         const results::XLSXReport::Details details{left.name, right.name, left.table.headers(), right.table.headers(),
                                                    key,       comparedAt};
-        writeReport(*options.reportPath,
-                    [&] { results::XLSXReport::write(*options.reportPath, outcome.summary, details, selected); });
+        writeReport(*options.reportPath, [&] {
+            results::XLSXReport::write(*options.reportPath, comparison.outcome.summary, details, comparison.selected);
+        });
     } else if (options.reportPath && options.reportPath != standardOutputPath &&
                results::HTMLReport::isPagePath(*options.reportPath)) {
         writePage(options, left, right, edited, comparison);
