@@ -2,12 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <functional>
 #include <optional>
 #include <string>
-#include <system_error>
-#include <unistd.h>
 #include <unordered_map>
 #include <utility>
 
@@ -612,18 +609,6 @@ private:
     RecordCounts counts_;
 };
 
-void writeAll(int descriptor, std::string_view text)
-{
-    while (!text.empty()) {
-        const ssize_t count = ::write(descriptor, text.data(), text.size());
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            throw std::system_error(errno, std::generic_category());
-        text.remove_prefix(static_cast<std::size_t>(count));
-    }
-}
-
 }  // namespace
 
 bool isPagePath(const fs::path& path)
@@ -648,7 +633,7 @@ bool write(const fs::path& path, const records::ComparisonSummary& summary, cons
         return ReportFile::write(
             path,
             [&](int descriptor) {
-                PageWriter writer([descriptor](std::string_view piece) { writeAll(descriptor, piece); });
+                PageWriter writer([descriptor](std::string_view piece) { ReportFile::writeAll(descriptor, piece); });
                 PageMaker(writer, summary, details, indices, stop).make();
             },
             stop);
