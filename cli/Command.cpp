@@ -6,20 +6,23 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
-#include <future>
 #include <optional>
 #include <system_error>
 #include <utility>
 
 #include "RowlarkVersion.h"
 #include "cli/ColumnEdits.h"
+#include "cli/GitDiff.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
 #include "engine/analysis/MappingAnalysis.h"
 #include "engine/results/ComparisonReport.h"
 #include "engine/results/ComparisonRun.h"
+#include "engine/results/HTMLReport.h"
 #include "engine/results/ReportFile.h"
 #include "engine/results/XLSXReport.h"
+#include "engine/setups/SetupApplication.h"
+#include "engine/table/Parallel.h"
 #include "engine/text/Unicode.h"
 #include "engine/workbook/FileImport.h"
 #include "engine/workbook/ReadFailure.h"
@@ -45,20 +48,28 @@ struct FileRequest {
     std::string path;
     std::optional<std::string> sheet;
     std::optional<csv::Separator> separator;
+    bool isSetupSheet = false;  // the setup named the sheet: the first one stands in when it is gone
 };
 
 struct LoadedFile {
     std::string name;  // the last component of the path, as the app shows it
     table::Table table;
     std::optional<csv::Separator> separator;  // of a CSV text
+    std::optional<std::string> sheet;         // the sheet read, of a workbook
+    std::optional<std::string> notice;        // of the setup's sheet, when the workbook no longer has it
 };
 
 LoadedFile load(const FileRequest& request, workbook::FileImport::WorkbookReader reader)
 {
     try {
-        workbook::ImportedTable imported = workbook::FileImport::readTable(
-            request.path, request.sheet, workbook::FileImport::defaultReaderLocations(), {}, reader, request.separator);
-        return {std::filesystem::path(request.path).filename().string(), std::move(imported.table), imported.separator};
+        const auto read = [&](const std::optional<std::string>& sheet) {
+            return workbook::FileImport::readTable(request.path, sheet, workbook::FileImport::defaultReaderLocations(),
+                                                   {}, reader, request.separator);
+        };
+        setups::SideRead side = request.isSetupSheet ? setups::readSide(request.sheet, request.side, read)
+                                                     : setups::SideRead{read(request.sheet), std::nullopt};
+        return {std::filesystem::path(request.path).filename().string(), std::move(side.imported.table),
+                side.imported.separator, std::move(side.imported.sheet), std::move(side.notice)};
     } catch (const std::exception& error) {
         throw FileError(workbook::readFailureMessage(request.side, request.path, error));
     }
@@ -90,13 +101,65 @@ bool hasMappedKey(const std::vector<records::ColumnMapping>& mappings)
     });
 }
 
-// Both files load at once; when both fail, both errors are reported, File A's first.
-std::pair<LoadedFile, LoadedFile> loadBoth(const Options& options)
+// A saved setup and where it was read from, which its relative paths start from.
+struct SetupRun {
+    std::filesystem::path path;
+    setups::Setup setup;
+};
+
+std::optional<SetupRun> readSetup(const Options& options)
 {
-    const FileRequest leftRequest{workbook::sideName(true), options.leftPath, options.leftSheet,
-                                  options.leftSeparator ? options.leftSeparator : options.separator};
-    const FileRequest rightRequest{workbook::sideName(false), options.rightPath, options.rightSheet,
-                                   options.rightSeparator ? options.rightSeparator : options.separator};
+    if (!options.setupPath)
+        return std::nullopt;
+    try {
+        return SetupRun{*options.setupPath, setups::read(*options.setupPath)};
+    } catch (const std::system_error& error) {
+        throw FileError(*options.setupPath, error.code().message());
+    } catch (const setups::SetupError& error) {
+        throw FileError(*options.setupPath, error.what());
+    }
+}
+
+// The files of the command line replace the setup's, and so do its sheets; the setup's filter,
+// search and letter-case switch hold unless the command line gives its own.
+Options withSetup(Options options, const std::optional<SetupRun>& run)
+{
+    if (!run)
+        return options;
+    const setups::Setup& setup = run->setup;
+    if (options.leftPath.empty()) {
+        options.leftPath = setups::resolvedPath(setup.left.path, run->path).string();
+        options.rightPath = setups::resolvedPath(setup.right.path, run->path).string();
+    }
+    if (!options.isFilterGiven)
+        options.filter = setup.results.filter;
+    if (!options.isSearchGiven)
+        options.search = setup.results.search;
+    options.isIgnoringCase = options.isIgnoringCase || setup.ignoreCase;
+    return options;
+}
+
+// Each side's file, sheet and separator: the command line's, else the setup's sheet.
+std::pair<FileRequest, FileRequest> sideRequests(const Options& options, const std::optional<SetupRun>& run)
+{
+    const auto request = [&options](bool isLeft, const std::string& path, const std::optional<std::string>& sheet,
+                                    const std::optional<std::string>& setupSheet,
+                                    const std::optional<csv::Separator>& separator) {
+        const bool isSetupSheet = !sheet && setupSheet;
+        return FileRequest{workbook::sideName(isLeft), path, isSetupSheet ? setupSheet : sheet,
+                           separator ? separator : options.separator, isSetupSheet};
+    };
+    const std::optional<std::string> none;
+    return {request(true, options.leftPath, options.leftSheet, run ? run->setup.left.sheet : none,
+                    options.leftSeparator),
+            request(false, options.rightPath, options.rightSheet, run ? run->setup.right.sheet : none,
+                    options.rightSeparator)};
+}
+
+// Both files load at once; when both fail, both errors are reported, File A's first.
+std::pair<LoadedFile, LoadedFile> loadBoth(const Options& options, const std::optional<SetupRun>& run)
+{
+    const auto [leftRequest, rightRequest] = sideRequests(options, run);
     auto pendingLeft = std::async(std::launch::async, load, leftRequest, options.reader);
     std::optional<LoadedFile> right;
     std::optional<FileError> rightError;
@@ -145,35 +208,157 @@ void printMapping(const Options& options, std::ostream& out, const MappingTables
         writeMapping(out, tables);
 }
 
-int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
-{
-    const auto [left, right] = loadBoth(options);
+// The proposed mapping with the setup and then the command line's edits made, and what the edits
+// said.
+struct EditedMapping {
+    records::MappingAnalysisResult analysis;
+    std::optional<std::int64_t> changedColumn;  // the File A column of --column, else of the setup
+    std::string changedColumnReference;         // how it was named
+    std::vector<std::string> notices;
+};
 
-    records::MappingAnalysisResult analysis = analysis::analyzeMappings(left.table, right.table);
+// The setup put on the proposed mapping; what no longer fits goes to `err`. A key that cannot be
+// applied is an error, unless --key chooses another.
+setups::AppliedSetup applySetup(const Options& options, const SetupRun& run, const LoadedFile& left,
+                                const LoadedFile& right, records::MappingAnalysisResult& analysis, std::ostream& err)
+{
+    setups::AppliedSetup applied = setups::apply(run.setup, left.table, right.table, std::move(analysis.mappings));
+    for (const std::optional<std::string>& notice : {left.notice, right.notice})
+        if (notice)
+            err << *notice << '\n';
+    for (const std::string& notice : applied.notices)
+        err << notice << '\n';
+    if (!applied.isKeyApplied && options.keyColumns.empty())
+        throw UsageError("the key of setup " + run.path.filename().string() +
+                         " cannot be applied to these files; choose the key columns with --key COLUMN");
+    analysis.mappings = std::move(applied.mappings);
+    return applied;
+}
+
+EditedMapping editMapping(const Options& options, const LoadedFile& left, const LoadedFile& right,
+                          records::MappingAnalysisResult analysis, const std::optional<SetupRun>& run,
+                          std::ostream& err)
+{
+    std::optional<std::int64_t> setupColumn;
+    if (run)
+        setupColumn = applySetup(options, *run, left, right, analysis, err).changedColumn;
     const NamedTable leftSide{left.table, "File A (" + left.name + ")"};
-    const std::vector<std::string> notices =
+    std::vector<std::string> notices =
         applyColumnEdits(options, leftSide, {right.table, "File B (" + right.name + ")"}, analysis.mappings);
+    if (!options.changedColumn)
+        return {std::move(analysis), setupColumn, setupColumn ? "#" + std::to_string(*setupColumn + 1) : "",
+                std::move(notices)};
     // A misspelt column fails before the comparison does its work.
-    const std::optional<std::int64_t> changedColumn =
-        options.changedColumn ? std::optional(resolveColumn(leftSide, *options.changedColumn)) : std::nullopt;
+    const std::int64_t changedColumn = resolveColumn(leftSide, *options.changedColumn);
+    return {std::move(analysis), changedColumn, *options.changedColumn, std::move(notices)};
+}
+
+struct Comparison {
+    results::ComparisonOutcome outcome;
+    std::vector<std::size_t> selected;  // what --filter, --search and --column select
+};
+
+Comparison compareEdited(const Options& options, const LoadedFile& left, const LoadedFile& right,
+                         const EditedMapping& edited)
+{
+    if (!hasMappedKey(edited.analysis.mappings))
+        throw UsageError("no row key was found; choose the key columns with --key COLUMN (--mapping lists them)");
+    results::ComparisonOutcome outcome = results::runComparison(left.table, right.table, left.name, right.name,
+                                                                edited.analysis.mappings, options.isIgnoringCase);
+    const NamedTable leftSide{left.table, "File A (" + left.name + ")"};
+    std::vector<std::size_t> selected = outcome.index.matching(
+        options.filter, options.search,
+        edited.changedColumn ? std::optional(comparedColumn(outcome.summary, *edited.changedColumn,
+                                                            edited.changedColumnReference, leftSide))
+                             : std::nullopt);
+    return {std::move(outcome), std::move(selected)};
+}
+
+bool isNarrowed(const Options& options, const EditedMapping& edited)
+{
+    return options.filter != records::ResultFilter::all || !text::isBlank(options.search) ||
+           edited.changedColumn.has_value();
+}
+
+// Saves the setup of this comparison where --save-setup says.
+void saveSetup(const Options& options, const LoadedFile& left, const LoadedFile& right, const EditedMapping& edited)
+{
+    const std::filesystem::path path = *options.savedSetupPath;
+    const setups::SetupSources sources{options.leftPath,
+                                       options.rightPath,
+                                       left.sheet,
+                                       right.sheet,
+                                       left.table.headers(),
+                                       right.table.headers(),
+                                       edited.analysis.mappings,
+                                       options.isIgnoringCase,
+                                       options.filter,
+                                       options.search,
+                                       edited.changedColumn};
+    try {
+        setups::write(path, setups::capture(sources, path));
+    } catch (const std::system_error& error) {
+        throw FileError(path.string(), error.code().message());
+    } catch (const setups::SetupError& error) {
+        throw FileError(path.string(), error.what());
+    }
+}
+
+// The page report of the selected differences, which names what selected them.
+void writePage(const Options& options, const LoadedFile& left, const LoadedFile& right, const EditedMapping& edited,
+               const Comparison& comparison)
+{
+    const std::string key = results::XLSXReport::keyColumns(edited.analysis.mappings, left.table.headers());
+    const std::string comparedAt = results::XLSXReport::localTime(comparison.outcome.comparedAt);
+    const std::string filter = options.filter == records::ResultFilter::all
+                                   ? std::string()
+                                   : records::title(options.filter, left.name, right.name);
+    const std::optional<std::int64_t>& column = edited.changedColumn;
+    const std::string changedColumn =
+        column ? records::columnName(left.table.headers()[static_cast<std::size_t>(*column)], *column) : std::string();
+    const results::HTMLReport::Details details{left.name,
+                                               right.name,
+                                               left.table.headers(),
+                                               right.table.headers(),
+                                               edited.analysis.mappings,
+                                               key,
+                                               comparedAt,
+                                               comparison.outcome.keyWarning,
+                                               options.isIgnoringCase,
+                                               filter,
+                                               text::trimmed(options.search),
+                                               changedColumn};
+    writeReport(*options.reportPath, [&] {
+        results::HTMLReport::write(*options.reportPath, comparison.outcome.summary, details, comparison.selected);
+    });
+}
+
+int compareFiles(const Options& given, std::ostream& out, std::ostream& err)
+{
+    const std::optional<SetupRun> setup = readSetup(given);
+    const Options options = withSetup(given, setup);
+    const auto [left, right] = loadBoth(options, setup);
+
+    const EditedMapping edited =
+        editMapping(options, left, right, analysis::analyzeMappings(left.table, right.table), setup, err);
+    const auto& [analysis, changedColumn, changedColumnReference, notices] = edited;
     std::ostream& summaryOut = options.reportPath == standardOutputPath ? err : out;
     if (!options.isJSON)
         for (const std::string& notice : notices)
             summaryOut << notice << '\n';
+    if (options.savedSetupPath && (options.isMappingOnly || hasMappedKey(analysis.mappings))) {
+        saveSetup(options, left, right, edited);
+        if (!options.isJSON)
+            summaryOut << "Saved the setup to " << *options.savedSetupPath << ".\n";
+    }
     if (options.isMappingOnly) {
         printMapping(options, out,
                      {left.table.headers(), right.table.headers(), analysis.mappings, analysis.suggestions});
         return noDifferencesStatus;
     }
-    if (!hasMappedKey(analysis.mappings))
-        throw UsageError("no row key was found; choose the key columns with --key COLUMN (--mapping lists them)");
 
-    const results::ComparisonOutcome outcome = results::runComparison(left.table, right.table, left.name, right.name,
-                                                                      analysis.mappings, options.isIgnoringCase);
-    const std::vector<std::size_t> selected = outcome.index.matching(
-        options.filter, options.search,
-        changedColumn ? std::optional(comparedColumn(outcome.summary, *changedColumn, *options.changedColumn, leftSide))
-                      : std::nullopt);
+    const Comparison comparison = compareEdited(options, left, right, edited);
+    const auto& [outcome, selected] = comparison;
     if (options.reportPath && options.reportPath != standardOutputPath &&
         results::XLSXReport::isWorkbookPath(*options.reportPath)) {
         const std::string key = results::XLSXReport::keyColumns(analysis.mappings, left.table.headers());
@@ -192,8 +377,12 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
                                                    filter,
                                                    text::trimmed(options.search),
                                                    column};
-        writeReport(*options.reportPath,
-                    [&] { results::XLSXReport::write(*options.reportPath, outcome.summary, details, selected); });
+        writeReport(*options.reportPath, [&] {
+            results::XLSXReport::write(*options.reportPath, comparison.outcome.summary, details, comparison.selected);
+        });
+    } else if (options.reportPath && options.reportPath != standardOutputPath &&
+               results::HTMLReport::isPagePath(*options.reportPath)) {
+        writePage(options, left, right, edited, comparison);
     } else if (options.reportPath) {
         const std::string report = results::ComparisonReport::csv(
             outcome.summary, left.name, right.name, left.table.headers(), right.table.headers(), selected);
@@ -209,10 +398,81 @@ int compareFiles(const Options& options, std::ostream& out, std::ostream& err)
         writeSummaryJSON(summaryOut, names, outcome);
     else
         writeSummary(summaryOut, names, outcome,
-                     {options.filter != records::ResultFilter::all || !text::isBlank(options.search) ||
-                          changedColumn.has_value(),
-                      selected.size(), options.reportPath == standardOutputPath ? std::nullopt : options.reportPath});
+                     {isNarrowed(options, edited), selected.size(),
+                      options.reportPath == standardOutputPath ? std::nullopt : options.reportPath,
+                      options.maxDifferences});
+    if (options.maxDifferences)
+        return selected.size() <= *options.maxDifferences ? noDifferencesStatus : differencesStatus;
     return outcome.summary.differences.empty() ? noDifferencesStatus : differencesStatus;
+}
+
+// One side of git's diff, read as the table type its path in the repository names; `name` is
+// how the diff calls it.
+LoadedFile loadForGit(const std::string& file, const std::string& path, std::string name,
+                      const std::optional<std::string>& sheet, workbook::FileImport::WorkbookReader reader)
+{
+    try {
+        const FileUnderName named(file, path);
+        table::Table table = workbook::FileImport::readTable(named.path(), sheet,
+                                                             workbook::FileImport::defaultReaderLocations(), {}, reader)
+                                 .table;
+        return {std::move(name), std::move(table), std::nullopt, std::nullopt, std::nullopt};
+    } catch (const std::exception& error) {
+        throw FileError(name, error.what());
+    }
+}
+
+// The side of an added or a removed path: no records, the columns of the other side.
+LoadedFile absentSide(const LoadedFile& other)
+{
+    return {std::string(absentFile), table::Table::fromRows(other.table.headers(), {}), std::nullopt, std::nullopt,
+            std::nullopt};
+}
+
+// The table diff of one path for git: its names as a unified diff gives them, the summary, then
+// every selected difference. The exit status is 0 whatever the differences, as git expects.
+int diffForGit(const Options& given, std::ostream& out, std::ostream& err)
+{
+    const std::optional<SetupRun> setup = readSetup(given);
+    const Options options = withSetup(given, setup);
+    const GitDiffFiles& files = *options.gitDiff;
+    if (isRunInsteadOfDifftool()) {
+        out.flush();
+        handOverToDifftool(files);
+    }
+    if (files.isUnmerged) {
+        out << "* Unmerged path " << files.oldPath << '\n';
+        return noDifferencesStatus;
+    }
+    const bool hasOld = files.oldFile != absentFile;
+    const bool hasNew = files.newFile != absentFile;
+    if (!hasOld && !hasNew)
+        throw UsageError("git named no file to compare for " + files.oldPath);
+    std::optional<LoadedFile> old;
+    std::optional<LoadedFile> current;
+    if (hasOld)
+        old = loadForGit(files.oldFile, files.oldPath, "a/" + files.oldPath, options.leftSheet, options.reader);
+    if (hasNew)
+        current = loadForGit(files.newFile, files.newPath, "b/" + files.newPath, options.rightSheet, options.reader);
+    const LoadedFile left = old ? std::move(*old) : absentSide(*current);
+    const LoadedFile right = current ? std::move(*current) : absentSide(left);
+    // A side without records proposes nothing: the other side's columns are matched with themselves.
+    const LoadedFile& proposing = hasOld ? left : right;
+    const EditedMapping edited =
+        editMapping(options, left, right,
+                    hasOld && hasNew ? analysis::analyzeMappings(left.table, right.table)
+                                     : analysis::analyzeMappings(proposing.table, proposing.table),
+                    setup, err);
+    out << "--- " << left.name << "\n+++ " << right.name << '\n';
+    for (const std::string& notice : edited.notices)
+        out << notice << '\n';
+    const auto [outcome, selected] = compareEdited(options, left, right, edited);
+    writeSummary(out, {left.name, right.name}, outcome,
+                 {isNarrowed(options, edited), selected.size(), std::nullopt, std::nullopt, false});
+    if (!selected.empty())
+        out << '\n';
+    writeRecordDifferences(out, outcome.summary, selected);
+    return noDifferencesStatus;
 }
 
 // Ends the program the way the signal would have, without the report's temporary file.
@@ -248,6 +508,8 @@ int runCommand(std::span<const std::string_view> arguments, std::ostream& out, s
             out << helpText();
         else if (options.isVersionRequested)
             out << programName << ' ' << version << '\n';
+        else if (options.gitDiff)
+            status = diffForGit(options, out, err);
         else if (options.shownTablePath)
             showTable(options, out, err);
         else

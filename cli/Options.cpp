@@ -1,7 +1,10 @@
 #include "cli/Options.h"
 
 #include <array>
+#include <charconv>
+#include <cstdlib>
 #include <functional>
+#include <utility>
 
 namespace rowlark::cli {
 namespace {
@@ -68,16 +71,41 @@ csv::Separator parseSeparator(std::string_view name)
     throw UsageError("unknown separator “" + std::string(name) + "” (use , ; | or tab)");
 }
 
+// A count as a script writes it: decimal digits only, no sign.
+std::size_t parseCount(std::string_view name, std::string_view text)
+{
+    std::size_t count = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+    if (error != std::errc() || end != text.data() + text.size())
+        throw UsageError("option " + std::string(name) + " takes a whole number of 0 or more, not “" +
+                         std::string(text) + "”");
+    return count;
+}
+
 const std::vector<ValueOption>& valueOptions()
 {
     static const std::vector<ValueOption> all = {
         {"--map", [](Options& options, std::string_view value) { options.columnChoices.emplace_back(value); }},
         {"--key", [](Options& options, std::string_view value) { options.keyColumns.emplace_back(value); }},
         {"--exclude", [](Options& options, std::string_view value) { options.excludedColumns.emplace_back(value); }},
-        {"--filter", [](Options& options, std::string_view value) { options.filter = parseFilter(value); }},
-        {"--search", [](Options& options, std::string_view value) { options.search = value; }},
+        {"--filter",
+         [](Options& options, std::string_view value) {
+             options.filter = parseFilter(value);
+             options.isFilterGiven = true;
+         }},
+        {"--search",
+         [](Options& options, std::string_view value) {
+             options.search = value;
+             options.isSearchGiven = true;
+         }},
         {"--column", [](Options& options, std::string_view value) { options.changedColumn = value; }},
         {"--report", [](Options& options, std::string_view value) { options.reportPath = value; }},
+        {"--setup", [](Options& options, std::string_view value) { options.setupPath = value; }},
+        {"--save-setup", [](Options& options, std::string_view value) { options.savedSetupPath = value; }},
+        {"--max-differences",
+         [](Options& options, std::string_view value) {
+             options.maxDifferences = parseCount("--max-differences", value);
+         }},
         {"--sheet-a", [](Options& options, std::string_view value) { options.leftSheet = value; }},
         {"--sheet-b", [](Options& options, std::string_view value) { options.rightSheet = value; }},
         {"--show-table", [](Options& options, std::string_view value) { options.shownTablePath = value; }},
@@ -98,6 +126,25 @@ template<typename Entry> const Entry* find(const std::vector<Entry>& entries, st
         if (entry.name == name)
             return &entry;
     return nullptr;
+}
+
+// Git sets this for the external diff it runs.
+bool isRunByGit()
+{
+    return std::getenv("GIT_DIFF_PATH_COUNTER") != nullptr;
+}
+
+// The options that write something other than the table diff git shows.
+void refuseOtherOutputs(const Options& options)
+{
+    const std::pair<bool, std::string_view> outputs[] = {{options.isJSON, "--json"},
+                                                         {options.isMappingOnly, "--mapping"},
+                                                         {options.reportPath.has_value(), "--report"},
+                                                         {options.savedSetupPath.has_value(), "--save-setup"},
+                                                         {options.maxDifferences.has_value(), "--max-differences"}};
+    for (const auto& [isGiven, name] : outputs)
+        if (isGiven)
+            throw UsageError(std::string(name) + " does not apply to git's diff arguments, which ask for a table diff");
 }
 
 bool looksLikeOption(std::string_view argument)
@@ -133,11 +180,19 @@ public:
                 throw UsageError("--show-table takes one file, and no FILE_A or FILE_B (see --help)");
             return options;
         }
-        if (files.size() != 2)
+        if (auto gitDiff = gitDiffFiles(files, files.size() == 1 && isRunByGit())) {
+            refuseOtherOutputs(options);
+            options.gitDiff = std::move(gitDiff);
+            return options;
+        }
+        const bool isEachFileTheSetups = options.setupPath && files.empty();
+        if (files.size() != 2 && !isEachFileTheSetups)
             throw UsageError("expected two files, FILE_A and FILE_B, but got " + std::to_string(files.size()) +
-                             " (see --help)");
-        options.leftPath = files[0];
-        options.rightPath = files[1];
+                             (options.setupPath ? " (with --setup, give both or none)" : " (see --help)"));
+        if (!isEachFileTheSetups) {
+            options.leftPath = files[0];
+            options.rightPath = files[1];
+        }
         if (options.isJSON && options.reportPath == standardOutputPath && !options.isMappingOnly)
             throw UsageError("--json and --report - cannot both write to standard output");
         return options;
@@ -189,6 +244,8 @@ std::optional<records::ResultFilter> filterFromOptionName(std::string_view name)
 std::string_view helpText()
 {
     return R"(Usage: rowlark-compare [options] FILE_A FILE_B
+  or:  rowlark-compare --setup FILE [options] [FILE_A FILE_B]
+  or:  rowlark-compare [options] PATH OLD OLD_HEX OLD_MODE NEW NEW_HEX NEW_MODE
   or:  rowlark-compare --show-table FILE [--sheet NAME] [--separator C]
                         [--reader native|library]
 
@@ -242,11 +299,30 @@ Selecting differences for the report:
   --column COLUMN    keep the changed records whose COLUMN differs (a compared
                      File A column, named as for --key)
   --report PATH      write the CSV report of the selected differences to PATH
-                     (an Excel workbook when PATH ends in .xlsx, in any case),
-                     or to standard output for "-"; the summary then goes to
-                     standard error. An existing file is replaced as a whole
-                     and keeps its permissions; a link's target is replaced;
-                     devices and pipes are written to.
+                     (an Excel workbook when PATH ends in .xlsx, a web page of
+                     every record with its changed fields when it ends in
+                     .html or .htm, in any case), or to standard output for
+                     "-"; the summary then goes to standard error. An
+                     existing file is replaced as a whole and keeps its
+                     permissions; a link's target is replaced; devices and
+                     pipes are written to.
+  --max-differences N
+                     exit with status 0 when the selected differences number
+                     at most N, and 1 when there are more (for CI jobs that
+                     tolerate known drift)
+
+Setups (.rowlark files, as the desktop app saves and opens them):
+  --setup FILE       compare as the saved setup FILE says: its files and
+                     sheets, its mapping, key and letter-case switch, and its
+                     filter, search and column. FILE_A and FILE_B, when given,
+                     replace its files; --sheet-a, --sheet-b, --filter,
+                     --search, --column and --ignore-case replace its settings,
+                     and --map, --key and --exclude edit its mapping. What of
+                     the setup no longer fits the files is listed on standard
+                     error ("Setup: ..."); a key it cannot apply is an error.
+  --save-setup FILE  save the setup of this comparison to FILE (its files
+                     relative to FILE's folder when they lie below it), then
+                     compare as usual.
 
 Output:
   --json             print the summary (or with --mapping, the mapping) as one
@@ -254,8 +330,24 @@ Output:
   -h, --help         print this help and stop.
   --version          print the version and stop.
 
+As git's diff driver:
+  Given the seven arguments git passes to diff.<driver>.command or
+  GIT_EXTERNAL_DIFF (nine for a renamed path), rowlark-compare prints a table
+  diff of PATH, whose two versions lie in the files OLD and NEW: the names as
+  "--- a/PATH" and "+++ b/PATH", the summary, then each selected difference:
+  "~ KEY" for a changed record with a line "FIELD: OLD → NEW" per changed
+  field, "- KEY" for a record only in the old version, "+ KEY" for one only in
+  the new. The table type comes from PATH; an added or removed file
+  (/dev/null) has no records on that side. Options before the arguments
+  (--key, --ignore-case, --filter, ...) apply as usual; the ones that write
+  something else (--json, --mapping, --report, --max-differences) are
+  refused. The exit status is 0 unless an error stops the diff. Under git
+  difftool, git's difftool helper runs instead.
+
 Exit status: 0 when the files have no differences, 1 when they have any
-(whatever --filter, --search and --column select), 2 on error.
+(whatever --filter, --search and --column select), 2 on error. With
+--max-differences N: 0 when the selected differences number at most N, 1 when
+there are more.
 
 JSON output:
   summary  {"leftName", "rightName", "leftRows", "rightRows", "matchingRows",

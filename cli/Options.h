@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/GitDiff.h"
 #include "engine/records/ResultFilter.h"
 #include "engine/workbook/FileImport.h"
 
@@ -36,8 +37,10 @@ struct Options {
     bool isVersionRequested = false;
     records::ResultFilter filter = records::ResultFilter::all;
     std::string search;
-    std::optional<std::string> changedColumn;   // --column: only the records changed in this File A column
-    std::optional<std::string> reportPath;      // "-" for standard output
+    std::optional<std::string> changedColumn;  // --column: only the records changed in this File A column
+    std::optional<std::string> reportPath;     // "-" for standard output
+    // --max-differences: the exit status says whether the selected differences number at most this.
+    std::optional<std::size_t> maxDifferences;
     std::optional<std::string> shownTablePath;  // --show-table: print this file's table and stop
     std::optional<std::string> shownSheet;
     workbook::FileImport::WorkbookReader reader = workbook::FileImport::defaultWorkbookReader();
@@ -46,6 +49,13 @@ struct Options {
     std::optional<csv::Separator> separator;
     std::optional<csv::Separator> leftSeparator;
     std::optional<csv::Separator> rightSeparator;
+    std::optional<GitDiffFiles> gitDiff;  // run by git as its external diff, with these files
+    // --setup: the saved setup to compare by; FILE_A and FILE_B, when given, replace its files.
+    std::optional<std::string> setupPath;
+    std::optional<std::string> savedSetupPath;  // --save-setup: where to save this comparison's setup
+    // Whether --filter and --search were given, which then replace the setup's.
+    bool isFilterGiven = false;
+    bool isSearchGiven = false;
 };
 
 // The name of the standard output as a report destination.

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "engine/results/HTMLReport.h"
+
 namespace rowlark::cli {
 namespace {
 
@@ -143,10 +145,16 @@ void writeSummary(std::ostream& out, const FileNames& names, const results::Comp
             << " duplicate-key groups have ambiguous pairings. Review them or add another key column.\n";
     if (selection.isNarrowed)
         out << "Selected: " << selection.count << " of " << summary.differences.size() << " differences\n";
-    if (selection.reportPath)
+    if (selection.maxDifferences)
+        out << "Allowed: at most " << *selection.maxDifferences << " differences; " << selection.count << " selected"
+            << (selection.count > *selection.maxDifferences ? ", more than allowed\n" : "\n");
+    if (selection.reportPath && results::HTMLReport::isPagePath(*selection.reportPath))
+        out << "Exported " << selection.count << " records to " << *selection.reportPath << ".\n";
+    else if (selection.reportPath)
         out << "Exported " << selection.count << " rows to " << *selection.reportPath
             << ". Formula-like values were escaped for spreadsheet safety.\n";
-    out << "Compared in " << fixed(outcome.elapsed, 2) << " s\n";
+    if (selection.isTimed)
+        out << "Compared in " << fixed(outcome.elapsed, 2) << " s\n";
 }
 
 void writeSummaryJSON(std::ostream& out, const FileNames& names, const results::ComparisonOutcome& outcome)

@@ -26,6 +26,8 @@ struct Selection {
     bool isNarrowed = false;  // a filter other than all, or a search text
     std::size_t count = 0;
     std::optional<std::string> reportPath;
+    std::optional<std::size_t> maxDifferences;  // how many of them --max-differences allows
+    bool isTimed = true;                        // the time taken is shown
 };
 
 struct MappingTables {

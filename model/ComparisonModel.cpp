@@ -13,7 +13,9 @@
 #include "engine/analysis/MappingAnalysis.h"
 #include "engine/edits/MappingEdits.h"
 #include "engine/results/ComparisonRun.h"
+#include "engine/results/HTMLReport.h"
 #include "engine/results/XLSXReport.h"
+#include "engine/setups/SetupApplication.h"
 #include "engine/text/Unicode.h"
 #include "engine/workbook/ImportError.h"
 #include "model/BackgroundRunner.h"
@@ -102,6 +104,15 @@ struct ComparisonModel::FilterRun {
 
 struct ComparisonModel::FilterOutcome {
     std::variant<std::vector<std::size_t>, QString> ending;
+};
+
+struct ComparisonModel::OpenedSetup {
+    QString name;  // of the setup file
+    InputFile left;
+    InputFile right;
+    std::vector<std::vector<records::HeaderSuggestion>> suggestions;
+    setups::AppliedSetup applied;
+    std::vector<QString> notices;  // of the sheets, then of the mapping
 };
 
 struct ComparisonModel::ComparisonResult {
@@ -290,6 +301,11 @@ bool ComparisonModel::canSwapFiles() const
     return !isBusy_ && (left_ || right_);
 }
 
+bool ComparisonModel::canSaveSetup() const
+{
+    return !isBusy_ && left_ && right_ && left_->path && right_->path && !mappings_.empty();
+}
+
 // Background operations
 
 template<typename Work, typename Finish> void ComparisonModel::perform(const QString& label, Work work, Finish finish)
@@ -361,6 +377,8 @@ void ComparisonModel::analyze()
     const Step thisStep(*this);
     setMappings({});
     publish(mappingGroup, suggestions_, {});
+    publish(mappingGroup, setupNotices_, {});
+    pendingView_.reset();
     if (!left_ || !right_)
         return;
     invalidateResults();
@@ -414,7 +432,29 @@ void ComparisonModel::handOver(ComparisonResult result)
     publish(filterGroup, query_, QString());
     publish(filterGroup, changedColumn_, std::optional<std::size_t>());
     showFromFirstPage(std::move(result.filteredIndices));
+    applyResultsView();
     publish(tabGroup, tab_, WorkspaceTab::results);
+}
+
+// The first comparison after a setup was opened is narrowed as the setup's results were.
+void ComparisonModel::applyResultsView()
+{
+    const std::optional<ResultsView> view = std::exchange(pendingView_, std::nullopt);
+    if (!view || !summary_)
+        return;
+    std::optional<std::size_t> column;
+    if (view->changedColumn) {
+        const auto found =
+            std::ranges::find(summary_->columns, *view->changedColumn, &records::ColumnChanges::leftIndex);
+        if (found != summary_->columns.end())
+            column = static_cast<std::size_t>(found - summary_->columns.begin());
+    }
+    if (view->filter == records::ResultFilter::all && view->query.isEmpty() && !column)
+        return;
+    publish(filterGroup, filter_, view->filter);
+    publish(filterGroup, query_, view->query);
+    publish(filterGroup, changedColumn_, column);
+    scheduleFilter();
 }
 
 void ComparisonModel::invalidateResults()
@@ -592,6 +632,10 @@ void ComparisonModel::exportReport()
                               "prefixed with an apostrophe for spreadsheet safety."));
     if (!path || path->isEmpty())
         return;
+    if (results::HTMLReport::isPagePath(QFile::encodeName(*path).toStdString())) {
+        exportPage(*path);
+        return;
+    }
     perform(
         tr("Saving comparison report…"),
         [path = *path, summary = summary_, left = *left_, right = *right_, indices = filteredIndices_,
@@ -614,6 +658,123 @@ ReportContext ComparisonModel::reportContext() const
         context.changedColumn = records::columnName(column.leftHeader, column.leftIndex);
     }
     return context;
+}
+
+// Setups
+
+void ComparisonModel::selectSetup()
+{
+    const std::optional<QString> path = dialogs_->openSetupFile();
+    if (path && !path->isEmpty())
+        openSetup(*path);
+}
+
+void ComparisonModel::openSetup(const QString& path)
+{
+    const std::filesystem::path location(QFile::encodeName(path).toStdString());
+    perform(
+        tr("Opening %1…").arg(utf8Text(location.filename().string())),
+        [location](std::stop_token stop) {
+            const setups::Setup setup = readSetup(location);
+            auto [left, right] = importSetupFiles(setup, location, stop);
+            records::MappingAnalysisResult analysis =
+                analysis::analyzeMappings(left.file.table, right.file.table, [stop] { throwIfCancelled(stop); });
+            OpenedSetup opened{utf8Text(location.filename().string()),
+                               std::move(left.file),
+                               std::move(right.file),
+                               std::move(analysis.suggestions),
+                               {},
+                               {}};
+            opened.applied = setups::apply(setup, opened.left.table, opened.right.table, std::move(analysis.mappings));
+            for (const std::optional<std::string>& notice : {left.notice, right.notice})
+                if (notice)
+                    opened.notices.push_back(utf8Text(*notice));
+            for (const std::string& notice : opened.applied.notices)
+                opened.notices.push_back(utf8Text(notice));
+            return opened;
+        },
+        [this](OpenedSetup opened) { applyOpenedSetup(std::move(opened)); });
+}
+
+void ComparisonModel::applyOpenedSetup(OpenedSetup opened)
+{
+    invalidateResults();
+    setFile(true, std::move(opened.left));
+    setFile(false, std::move(opened.right));
+    setMappings(std::move(opened.applied.mappings));
+    publish(mappingGroup, suggestions_, std::move(opened.suggestions));
+    publish(mappingGroup, ignoreCase_, opened.applied.ignoreCase);
+    pendingView_ = ResultsView{opened.applied.filter, utf8Text(opened.applied.search), opened.applied.changedColumn};
+    publish(activityGroup, notice_,
+            opened.notices.empty()
+                ? tr("Opened the setup %1.").arg(opened.name)
+                : tr("Opened the setup %1. Above the mapping: what of it no longer fits the files.").arg(opened.name));
+    publish(mappingGroup, setupNotices_, std::move(opened.notices));
+}
+
+void ComparisonModel::saveSetup()
+{
+    if (!canSaveSetup())
+        return;
+    const std::optional<QString> chosen = dialogs_->saveSetupFile(QStringLiteral("comparison.rowlark"));
+    if (!chosen || chosen->isEmpty())
+        return;
+    std::filesystem::path location(QFile::encodeName(*chosen).toStdString());
+    if (!setups::isSetupPath(location))
+        location += setups::fileExtension;
+    // Before the setup's first comparison, its results view is still the one to keep.
+    ResultsView view{filter_, query_, std::nullopt};
+    if (pendingView_)
+        view = *pendingView_;
+    else if (summary_ && changedColumn_ && *changedColumn_ < summary_->columns.size())
+        view.changedColumn = summary_->columns[*changedColumn_].leftIndex;
+    const setups::Setup setup = setups::capture(
+        {*left_->path, *right_->path, left_->sheet, right_->sheet, left_->table.headers(), right_->table.headers(),
+         mappings_, ignoreCase_, view.filter, view.query.toStdString(), view.changedColumn},
+        location);
+    perform(
+        tr("Saving setup…"),
+        [location, setup](std::stop_token) {
+            setups::write(location, setup);
+            return location.filename().string();
+        },
+        [this](const std::string& name) {
+            publish(activityGroup, notice_, tr("Saved the setup to %1.").arg(utf8Text(name)));
+        });
+}
+
+void ComparisonModel::dismissSetupNotices()
+{
+    const Step thisStep(*this);
+    publish(mappingGroup, setupNotices_, {});
+}
+
+// The web page report names what selected its records, and lists each record's fields by the mapping.
+void ComparisonModel::exportPage(const QString& path)
+{
+    PageContext context;
+    context.mappings = mappings_;
+    context.key = results::XLSXReport::keyColumns(mappings_, left_->table.headers());
+    context.comparedAt = comparedAt_;
+    context.keyWarning = keyWarning_.toStdString();
+    context.ignoreCase = ignoreCase_;
+    if (filter_ != records::ResultFilter::all)
+        context.filter = records::title(filter_, left_->name, right_->name);
+    context.search = text::trimmed(query_.toStdString());
+    if (changedColumn_ && *changedColumn_ < summary_->columns.size()) {
+        const records::ColumnChanges& column = summary_->columns[*changedColumn_];
+        context.changedColumn = records::columnName(column.leftHeader, column.leftIndex);
+    }
+    perform(
+        tr("Saving comparison report…"),
+        [path, summary = summary_, left = *left_, right = *right_, indices = filteredIndices_,
+         context = std::move(context)](std::stop_token stop) {
+            return savePage(path, *summary, left, right, indices, context, stop);
+        },
+        [this](std::size_t records) {
+            publish(activityGroup, notice_,
+                    tr("Exported %Ln record(s) as a web page.", nullptr, static_cast<int>(records)));
+        });
 }
 
 // Mapping edits: the rules are the engine's, shared with the command line.

@@ -70,6 +70,9 @@ public:
     const QString& notice() const { return notice_; }
     std::optional<double> elapsed() const { return elapsed_; }
     const QString& keyWarning() const { return keyWarning_; }
+    // What of the setup last opened no longer fits the files ("Setup: …"), until other files are
+    // analysed or the notices are dismissed.
+    const std::vector<QString>& setupNotices() const { return setupNotices_; }
 
     // The fields the views write directly.
     void setTab(WorkspaceTab tab);
@@ -87,6 +90,8 @@ public:
     bool canCompare() const;
     bool canExport() const;
     bool canSwapFiles() const;
+    // Both files were read from files (not the samples), their mapping is there, nothing runs.
+    bool canSaveSetup() const;
 
     void selectFile(bool leftSide);
     // `separator` replaces the one detected in a CSV text.
@@ -104,6 +109,14 @@ public:
     void cancel();
     void changePage(std::int64_t step);
     void exportReport();
+    // Open-file dialog for a setup, then openSetup.
+    void selectSetup();
+    // Reads the setup and both of its files, analyses them and applies the setup on top; its results
+    // view (filter, search, column) waits for the next comparison.
+    void openSetup(const QString& path);
+    // Save-file dialog, then the setup of the files, mapping, letter case and results view.
+    void saveSetup();
+    void dismissSetupNotices();
     void map(records::UUID id, std::optional<std::int64_t> rightIndex);
     void setKey(records::UUID id, bool value);
     void setIncluded(records::UUID id, bool value);
@@ -117,7 +130,7 @@ public:
 
 signals:
     void fileChanged(bool leftSide);  // left or right
-    void mappingChanged();            // mappings, suggestions, ignoreCase
+    void mappingChanged();            // mappings, suggestions, ignoreCase, setupNotices
     void mappingSearchChanged();
     void resultChanged();  // summary, index, elapsed, keyWarning
     void filterChanged();  // filter, query, changedColumn, isFiltering
@@ -164,6 +177,11 @@ private:
     void dropFilterRun();
     void showFromFirstPage(std::vector<std::size_t> positions);
 
+    void exportPage(const QString& path);
+    struct OpenedSetup;
+    void applyOpenedSetup(OpenedSetup opened);
+    void applyResultsView();
+
     void invalidateResults();
     void handOver(ComparisonResult result);
     ReportContext reportContext() const;
@@ -199,6 +217,14 @@ private:
     std::optional<double> elapsed_;
     std::chrono::system_clock::time_point comparedAt_;  // of the results shown
     QString keyWarning_;
+    std::vector<QString> setupNotices_;
+    // How the setup last opened narrows the results of the next comparison.
+    struct ResultsView {
+        records::ResultFilter filter = records::ResultFilter::all;
+        QString query;
+        std::optional<std::int64_t> changedColumn;  // a File A column
+    };
+    std::optional<ResultsView> pendingView_;
 
     // The running operation: its token and the stop request its worker checks.
     records::UUID generation_ = records::UUID::random();

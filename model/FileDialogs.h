@@ -19,9 +19,15 @@ public:
     virtual std::optional<QString> openFile(const QString& title, const QStringList& extensions) = 0;
 
     // Where to write a report, pre-filled with `suggestedName` and explained by `message`, or nothing
-    // when the user cancels. The user chooses between a CSV file and an Excel workbook; the extension
-    // of the path tells which.
+    // when the user cancels. The user chooses between a CSV file, an Excel workbook and a web page;
+    // the extension of the path tells which.
     virtual std::optional<QString> saveFile(const QString& suggestedName, const QString& message) = 0;
+
+    // A setup file (.rowlark) to open, or nothing when the user cancels.
+    virtual std::optional<QString> openSetupFile() = 0;
+
+    // Where to save a setup file, pre-filled with `suggestedName`, or nothing when the user cancels.
+    virtual std::optional<QString> saveSetupFile(const QString& suggestedName) = 0;
 };
 
 }  // namespace rowlark::model

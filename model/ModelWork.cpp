@@ -4,6 +4,7 @@
 #include <new>
 #include <stdexcept>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include <QCoreApplication>
@@ -11,8 +12,11 @@
 #include <QFileInfo>
 
 #include "engine/results/ComparisonReport.h"
+#include "engine/results/HTMLReport.h"
 #include "engine/results/ReportFile.h"
 #include "engine/results/XLSXReport.h"
+#include "engine/setups/SetupApplication.h"
+#include "engine/table/Parallel.h"
 #include "engine/workbook/FileImport.h"
 #include "engine/workbook/ImportError.h"
 #include "engine/workbook/ReadFailure.h"
@@ -52,21 +56,26 @@ QString describeFailure(std::exception_ptr failure)
     }
 }
 
-InputFile importInputFile(const FileRequest& request, std::stop_token stop)
+namespace {
+
+InputFile inputFile(const std::filesystem::path& path, workbook::ImportedTable imported)
 {
-    const std::string name = fileName(request.path);
-    const std::string_view side = workbook::sideName(request.isLeftSide);
+    InputFile file;
+    file.name = fileName(path);
+    file.path = path;
+    file.table = std::move(imported.table);
+    file.sheets = std::move(imported.sheets);
+    file.sheet = std::move(imported.sheet);
+    file.separator = imported.separator;
+    return file;
+}
+
+// What `read` gives for the side's file; its failures become an ImportFailure that names the side
+// and the file, and a cancellation passes through.
+template<typename Read> std::invoke_result_t<Read> readSide(std::string_view side, const std::string& name, Read read)
+{
     try {
-        workbook::ImportedTable imported =
-            workbook::FileImport::readTable(request.path, request.sheet, std::move(stop), request.separator);
-        InputFile file;
-        file.name = name;
-        file.path = request.path;
-        file.table = std::move(imported.table);
-        file.sheets = std::move(imported.sheets);
-        file.sheet = std::move(imported.sheet);
-        file.separator = imported.separator;
-        return file;
+        return read();
     } catch (const workbook::ImportCancelled&) {
         throw;
     } catch (const std::bad_alloc&) {
@@ -74,6 +83,47 @@ InputFile importInputFile(const FileRequest& request, std::stop_token stop)
     } catch (const std::exception& error) {
         throw ImportFailure(workbook::readFailureMessage(side, name, error));
     }
+}
+
+SetupSide importSetupSide(const setups::FileEntry& entry, const std::filesystem::path& setupPath, bool isLeftSide,
+                          std::stop_token stop)
+{
+    const std::filesystem::path path = setups::resolvedPath(entry.path, setupPath);
+    const std::string_view side = workbook::sideName(isLeftSide);
+    return readSide(side, fileName(path), [&] {
+        setups::SideRead read = setups::readSide(entry.sheet, side, [&](const std::optional<std::string>& sheet) {
+            return workbook::FileImport::readTable(path, sheet, stop);
+        });
+        return SetupSide{inputFile(path, std::move(read.imported)), std::move(read.notice)};
+    });
+}
+
+}  // namespace
+
+InputFile importInputFile(const FileRequest& request, std::stop_token stop)
+{
+    return readSide(workbook::sideName(request.isLeftSide), fileName(request.path), [&] {
+        return inputFile(request.path,
+                         workbook::FileImport::readTable(request.path, request.sheet, std::move(stop), request.separator));
+    });
+}
+
+setups::Setup readSetup(const std::filesystem::path& path)
+{
+    try {
+        return setups::read(path);
+    } catch (const std::system_error& error) {
+        throw std::runtime_error(path.filename().string() + ": " + error.code().message());
+    } catch (const setups::SetupError& error) {
+        throw std::runtime_error(path.filename().string() + ": " + error.what());
+    }
+}
+
+std::pair<SetupSide, SetupSide> importSetupFiles(const setups::Setup& setup, const std::filesystem::path& setupPath,
+                                                 std::stop_token stop)
+{
+    return table::runSideBySide([&] { return importSetupSide(setup.left, setupPath, true, stop); },
+                                [&] { return importSetupSide(setup.right, setupPath, false, stop); });
 }
 
 namespace {
@@ -144,6 +194,21 @@ SavedReport saveReport(const QString& path, const records::ComparisonSummary& su
     if (!isWritten)
         throw OperationCancelled{};
     return saved;
+}
+
+std::size_t savePage(const QString& path, const records::ComparisonSummary& summary, const InputFile& left,
+                     const InputFile& right, const std::vector<std::size_t>& indices, const PageContext& context,
+                     std::stop_token stop)
+{
+    const std::string comparedAt = results::XLSXReport::localTime(context.comparedAt);
+    const results::HTMLReport::Details details{
+        left.name,          right.name,     left.table.headers(), right.table.headers(),
+        context.mappings,   context.key,    comparedAt,           context.keyWarning,
+        context.ignoreCase, context.filter, context.search,       context.changedColumn};
+    if (!results::HTMLReport::write(std::filesystem::path(QFile::encodeName(path).toStdString()), summary, details,
+                                    indices, std::move(stop)))
+        throw OperationCancelled{};
+    return indices.size();
 }
 
 }  // namespace rowlark::model

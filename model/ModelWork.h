@@ -16,6 +16,8 @@
 #include <QString>
 
 #include "engine/records/Differences.h"
+#include "engine/records/Mapping.h"
+#include "engine/setups/Setup.h"
 #include "model/InputFile.h"
 
 namespace rowlark::model {
@@ -86,5 +88,38 @@ QString reportPath(const QString& path);
 SavedReport saveReport(const QString& path, const records::ComparisonSummary& summary, const InputFile& left,
                        const InputFile& right, const std::vector<std::size_t>& indices, const ReportContext& context,
                        std::stop_token stop);
+
+// A side of a comparison read as a setup names it: a workbook that no longer has the setup's sheet
+// is read at its first sheet, and `notice` says so.
+struct SetupSide {
+    InputFile file;
+    std::optional<std::string> notice;
+};
+
+// The setup file at `path`. Fails with a message that names the file.
+setups::Setup readSetup(const std::filesystem::path& path);
+
+// Reads the files of a setup read from `setupPath`, both at once. Fails with a message that names
+// the side and the file.
+std::pair<SetupSide, SetupSide> importSetupFiles(const setups::Setup& setup, const std::filesystem::path& setupPath,
+                                                 std::stop_token stop);
+
+// What the web page report names besides its records.
+struct PageContext {
+    std::vector<records::ColumnMapping> mappings;  // as compared: the page lists each record's fields by them
+    std::string key;                               // the key columns
+    std::chrono::system_clock::time_point comparedAt;
+    std::string keyWarning;
+    bool ignoreCase = false;
+    std::string filter;         // the filter's title
+    std::string search;         // empty for none
+    std::string changedColumn;  // the column the changes are narrowed to; empty for none
+};
+
+// Writes the web page report of `indices` to `path` as one whole, as saveReport does; returns the
+// record count. Fails with OperationCancelled when `stop` is requested before the page is committed.
+std::size_t savePage(const QString& path, const records::ComparisonSummary& summary, const InputFile& left,
+                     const InputFile& right, const std::vector<std::size_t>& indices, const PageContext& context,
+                     std::stop_token stop);
 
 }  // namespace rowlark::model

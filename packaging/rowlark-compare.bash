@@ -13,14 +13,15 @@ _rowlark_compare()
         --reader) words='native library' ;;
         # By name: the characters themselves would need quoting on the command line.
         --separator-a | --separator-b | --separator) words='comma semicolon tab pipe' ;;
-        # Sheet names, column names and search texts depend on the files: nothing to offer.
-        --sheet-a | --sheet-b | --sheet | --map | --key | --exclude | --search | --column) return 0 ;;
-        --report | --show-table) ;;
+        # Sheet names, column names and search texts depend on the files, a count on the user: nothing to offer.
+        --sheet-a | --sheet-b | --sheet | --map | --key | --exclude | --search | --column | --max-differences) return 0 ;;
+        --report | --show-table | --setup | --save-setup) ;;
         *)
             if [[ $current == -* ]]; then
                 words='--sheet-a --sheet-b --reader --separator-a --separator-b --separator --show-table --sheet
                        --map --key --exclude
-                       --ignore-case --mapping --filter --search --column --report --json --help -h --version'
+                       --ignore-case --mapping --filter --search --column --report --max-differences --setup
+                       --save-setup --json --help -h --version'
             fi
             ;;
     esac

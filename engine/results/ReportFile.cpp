@@ -29,18 +29,6 @@ static_assert(std::atomic<const char*>::is_always_lock_free, "read from a signal
     throw std::system_error(error, std::generic_category());
 }
 
-void writeAll(int descriptor, std::string_view text)
-{
-    while (!text.empty()) {
-        const ssize_t count = ::write(descriptor, text.data(), text.size());
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            throwSystemError(errno);
-        text.remove_prefix(static_cast<std::size_t>(count));
-    }
-}
-
 void closeOrFail(int descriptor)
 {
     if (::close(descriptor) != 0)
@@ -187,6 +175,18 @@ bool write(const fs::path& path, const std::function<void(int descriptor)>& writ
     if (!S_ISREG(existing.st_mode) || !isFile(target, existing))
         return writeThrough(path, writeContent, std::move(stop));
     return replace(target, writeContent, existing.st_mode & 0777, std::move(stop));
+}
+
+void writeAll(int descriptor, std::string_view text)
+{
+    while (!text.empty()) {
+        const ssize_t count = ::write(descriptor, text.data(), text.size());
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            throwSystemError(errno);
+        text.remove_prefix(static_cast<std::size_t>(count));
+    }
 }
 
 void removeUnfinishedFile() noexcept

@@ -22,6 +22,10 @@ bool write(const std::filesystem::path& path, std::string_view text, std::stop_t
 bool write(const std::filesystem::path& path, const std::function<void(int descriptor)>& writeContent,
            std::stop_token stop = {});
 
+// Writes the whole of `text` to the descriptor, as a `writeContent` above does. Fails with
+// std::system_error.
+void writeAll(int descriptor, std::string_view text);
+
 // Removes the temporary file of a write still in progress, for a signal handler that ends the
 // program. Async-signal-safe.
 void removeUnfinishedFile() noexcept;

@@ -12,6 +12,13 @@
         </translation>
     </message>
     <message numerus="yes">
+        <source>Exported %Ln record(s) as a web page.</source>
+        <translation>
+            <numerusform>Exported %Ln record as a web page.</numerusform>
+            <numerusform>Exported %Ln records as a web page.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>%Ln cell(s) longer than Excel holds end in “…”.</source>
         <translation>
             <numerusform>%Ln cell longer than Excel holds ends in “…”.</numerusform>

@@ -1,7 +1,7 @@
-// Runs the built rowlark-compare as a script would. Every folder of tests/data/cli is one case: its
-// "args" file holds the arguments, one a line, with paths relative to tests/data, and its "stdout",
-// "stderr" and "status" files what the program must print and return (an absent file: nothing, 0;
-// "{version}" stands for the version the build was given).
+// Runs the built rowlark-compare as a script would. Every folder of tests/data/cli with an "args"
+// file is one case: "args" holds the arguments, one a line, with paths relative to tests/data, and
+// "stdout", "stderr" and "status" what the program must print and return (an absent file: nothing,
+// 0; "{version}" stands for the version the build was given).
 // Below them, the checks that need links, pipes, a full disk or a signal.
 
 #include <gmock/gmock.h>
@@ -21,6 +21,7 @@
 
 #include "RowlarkVersion.h"
 #include "cli/Command.h"
+#include "engine/setups/Setup.h"
 #include "engine/table/Table.h"
 #include "engine/workbook/FileImport.h"
 
@@ -79,14 +80,22 @@ protected:
     ProgramRun run(const std::vector<std::string>& arguments, const fs::path& workingFolder,
                    const fs::path& output = {}) const
     {
+        std::vector<std::string> command = {ROWLARK_COMPARE_PROGRAM};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        return runProgram(command, workingFolder, output);
+    }
+
+    // Runs any program in `workingFolder`, as run() does.
+    ProgramRun runProgram(const std::vector<std::string>& command, const fs::path& workingFolder,
+                          const fs::path& output = {}) const
+    {
         const fs::path out = folder_ / "stdout.txt";
-        std::string command =
-            "cd " + shellQuoted(workingFolder.string()) + " && " + shellQuoted(ROWLARK_COMPARE_PROGRAM);
-        for (const std::string& argument : arguments)
-            command += " " + shellQuoted(argument);
-        command += " >" + shellQuoted((output.empty() ? out : output).string()) + " 2>" +
-                   shellQuoted((folder_ / "stderr.txt").string());
-        const int status = std::system(command.c_str());
+        std::string line = "cd " + shellQuoted(workingFolder.string()) + " &&";
+        for (const std::string& word : command)
+            line += " " + shellQuoted(word);
+        line += " >" + shellQuoted((output.empty() ? out : output).string()) + " 2>" +
+                shellQuoted((folder_ / "stderr.txt").string());
+        const int status = std::system(line.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(folder_ / "stderr.txt")};
     }
 
@@ -123,7 +132,7 @@ std::vector<std::string> caseNames()
 {
     std::vector<std::string> names;
     for (const fs::directory_entry& entry : fs::directory_iterator(casesFolder))
-        if (entry.is_directory())
+        if (fs::exists(entry.path() / "args"))
             names.push_back(entry.path().filename().string());
     std::ranges::sort(names);
     return names;
@@ -162,6 +171,57 @@ TEST_F(CommandTest, AnXLSXReportPathWritesAWorkbookOfTheCSVReport)
     EXPECT_EQ(workbook.sheets, (std::vector<std::string>{"Report", "Summary"}));
     EXPECT_EQ(tableRows(workbook.table),
               tableRows(rowlark::table::Table::parse(run(inputs({"--report", "-"}), folder_).out)));
+}
+
+TEST_F(CommandTest, AnHTMLReportPathWritesTheWebPageOfTheSelection)
+{
+    const ProgramRun result =
+        run(inputs({"--filter", "changed", "--search", " BOB ", "--report", "Page.HTM"}), folder_);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("Exported 1 records to Page.HTM.\n"), std::string::npos) << result.out;
+    const std::string page = readFile(folder_ / "Page.HTM");
+    EXPECT_TRUE(page.starts_with("<!DOCTYPE html>"));
+    EXPECT_NE(page.find("<dd>Changed rows \u00B7 containing \u201CBOB\u201D</dd>"), std::string::npos);
+    EXPECT_NE(page.find("This page holds 1 of the 3 differences."), std::string::npos);
+    EXPECT_NE(page.find("[0,\"2\",[\"2\",\"Bob\""), std::string::npos);
+}
+
+// The setup saved by a run compares the same way again; files below its folder are named relative to it.
+TEST_F(CommandTest, ASavedSetupRepeatsTheComparison)
+{
+    fs::create_directory(folder_ / "data");
+    fs::copy_file(casesFolder / "a.csv", folder_ / "data" / "a.csv");
+    const std::vector<std::string> edits = {"--exclude", "email", "--ignore-case", "--filter", "changed"};
+    std::vector<std::string> saving = edits;
+    saving.insert(saving.end(), {"--save-setup", "weekly.rowlark", "data/a.csv", (casesFolder / "b.csv").string()});
+    const ProgramRun saved = run(saving, folder_);
+    EXPECT_EQ(saved.status, 1);
+    EXPECT_NE(saved.out.find("Saved the setup to weekly.rowlark.\n"), std::string::npos) << saved.out;
+    const setups::Setup setup = setups::read(folder_ / "weekly.rowlark");
+    EXPECT_EQ(setup.left, (setups::FileEntry{"data/a.csv", std::nullopt}));
+    EXPECT_EQ(setup.right, (setups::FileEntry{(casesFolder / "b.csv").string(), std::nullopt}));
+    EXPECT_TRUE(setup.ignoreCase);
+    const auto mapped = [](const char* header, bool isKey, bool isIncluded) {
+        return setups::MappingEntry{{header, 1}, setups::ColumnName{header, 1}, isKey, isIncluded, std::nullopt};
+    };
+    EXPECT_EQ(setup.mappings,
+              (std::vector<setups::MappingEntry>{mapped("id", true, true), mapped("name", false, true),
+                                                 mapped("email", false, false), mapped("city", false, true)}));
+    EXPECT_EQ(setup.results, (setups::ResultsView{records::ResultFilter::changed, "", std::nullopt}));
+    fs::create_directory(folder_ / "elsewhere");
+    const ProgramRun repeated = run({"--setup", "../weekly.rowlark"}, folder_ / "elsewhere");
+    EXPECT_EQ(repeated.status, saved.status);
+    EXPECT_EQ(repeated.err, "");
+    std::string expected = saved.out;
+    expected.erase(expected.find("Saved the setup to weekly.rowlark.\n"), 35);
+    EXPECT_EQ(withElapsedTimeHidden(repeated.out), withElapsedTimeHidden(expected));
+}
+
+TEST_F(CommandTest, ASetupThatCannotBeWrittenIsAnError)
+{
+    const ProgramRun result = run(inputs({"--save-setup", "missing/weekly.rowlark"}), folder_);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, "rowlark-compare: missing/weekly.rowlark: No such file or directory\n");
 }
 
 TEST_F(CommandTest, WriteErrorsOnStandardOutputExitWithTwo)
@@ -204,6 +264,152 @@ TEST_F(CommandTest, TerminationRemovesAnUnfinishedReport)
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     EXPECT_TRUE(fs::is_empty(folder_));
+}
+
+// git runs the program as the external diff of table files and as a difftool, in a repository of
+// its own that no configuration outside it reaches.
+class GitRepositoryTest : public CommandTest {
+protected:
+    void SetUp() override
+    {
+        if (std::system("git --version >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "git is not installed";
+        ::setenv("GIT_CONFIG_NOSYSTEM", "1", 1);
+        ::setenv("GIT_CONFIG_GLOBAL", "/dev/null", 1);
+        fs::create_directory(repository_);
+        git({"init", "-q"});
+        git({"config", "user.name", "Rowlark"});
+        git({"config", "user.email", "rowlark@example.org"});
+        git({"config", "diff.rowlark.command", ROWLARK_COMPARE_PROGRAM});
+        std::ofstream(repository_ / ".gitattributes") << "*.csv diff=rowlark\n*.xlsx diff=rowlark\n";
+    }
+
+    std::string git(std::vector<std::string> arguments) const
+    {
+        arguments.insert(arguments.begin(), "git");
+        const ProgramRun result = runProgram(arguments, repository_);
+        EXPECT_EQ(result.status, 0) << arguments[1] << ": " << result.err;
+        return result.out;
+    }
+
+    void write(const std::string& name, const std::string& text) const
+    {
+        std::ofstream(repository_ / name, std::ios::binary) << text;
+    }
+
+    void commitAll(const std::string& message) const
+    {
+        git({"add", "-A"});
+        git({"commit", "-q", "-m", message});
+    }
+
+    const fs::path repository_ = folder_ / "repository";
+};
+
+TEST_F(GitRepositoryTest, DiffShowsChangedAddedAndRemovedTablesRecordByRecord)
+{
+    write("people.csv", "id,name,city\n1,Ann,Paris\n2,Bob,Rome\n3,Cy,Oslo\n");
+    write("gone.csv", "code,label\nx,one\ny,two\n");
+    fs::copy_file(fs::path(ROWLARK_WORKBOOK_FIXTURES) / "people.xlsx", repository_ / "book.xlsx");
+    commitAll("first");
+    write("people.csv", "id,name,city\n1,Ann,Paris\n2,Bobby,Rome\n4,Dee,\"Lima\nPeru\"\n");
+    fs::remove(repository_ / "gone.csv");
+    write("new.csv", "code,label\nz,three\n");
+    fs::copy_file(fs::path(ROWLARK_WORKBOOK_FIXTURES) / "people-csv.Xlsx", repository_ / "book.xlsx",
+                  fs::copy_options::overwrite_existing);
+    commitAll("second");
+
+    EXPECT_EQ(git({"diff", "HEAD~1", "HEAD"}), "--- a/book.xlsx\n"
+                                               "+++ b/book.xlsx\n"
+                                               "a/book.xlsx: 3 rows; b/book.xlsx: 3 rows\n"
+                                               "Matching: 2\n"
+                                               "Changed: 1\n"
+                                               "  city: 1\n"
+                                               "Only in a/book.xlsx: 0\n"
+                                               "Only in b/book.xlsx: 0\n"
+                                               "\n"
+                                               "~ 1\n"
+                                               "    city: Zürich → ZÃ¼rich\n"
+                                               "--- a/gone.csv\n"
+                                               "+++ /dev/null\n"
+                                               "a/gone.csv: 2 rows; /dev/null: 0 rows\n"
+                                               "Matching: 0\n"
+                                               "Changed: 0\n"
+                                               "Only in a/gone.csv: 2\n"
+                                               "Only in /dev/null: 0\n"
+                                               "\n"
+                                               "- x\n"
+                                               "- y\n"
+                                               "--- /dev/null\n"
+                                               "+++ b/new.csv\n"
+                                               "/dev/null: 0 rows; b/new.csv: 1 rows\n"
+                                               "Matching: 0\n"
+                                               "Changed: 0\n"
+                                               "Only in /dev/null: 0\n"
+                                               "Only in b/new.csv: 1\n"
+                                               "\n"
+                                               "+ z\n"
+                                               "--- a/people.csv\n"
+                                               "+++ b/people.csv\n"
+                                               "a/people.csv: 3 rows; b/people.csv: 3 rows\n"
+                                               "Matching: 1\n"
+                                               "Changed: 1\n"
+                                               "  name: 1\n"
+                                               "Only in a/people.csv: 1\n"
+                                               "Only in b/people.csv: 1\n"
+                                               "\n"
+                                               "~ 2\n"
+                                               "    name: Bob → Bobby\n"
+                                               "- 3\n"
+                                               "+ 4\n");
+}
+
+TEST_F(GitRepositoryTest, DiffFollowsARenameAndTakesTheDriversOptions)
+{
+    write("before.csv", "id,name\n1,Ann\n2,Bob\n3,Cy\n4,Di\n5,Ed\n6,Flo\n");
+    commitAll("first");
+    git({"mv", "before.csv", "after.csv"});
+    write("after.csv", "id,name\n1,ANN\n2,Bob\n3,Cy\n4,Di\n5,Ed\n6,Flo\n");
+    commitAll("renamed");
+    git({"config", "diff.rowlark.command", shellQuoted(ROWLARK_COMPARE_PROGRAM) + " --ignore-case"});
+    EXPECT_EQ(git({"diff", "-M", "HEAD~1", "HEAD"}), "--- a/before.csv\n"
+                                                     "+++ b/after.csv\n"
+                                                     "a/before.csv: 6 rows; b/after.csv: 6 rows\n"
+                                                     "Matching: 6\n"
+                                                     "Changed: 0\n"
+                                                     "Only in a/before.csv: 0\n"
+                                                     "Only in b/after.csv: 0\n");
+}
+
+TEST_F(GitRepositoryTest, AnUnmergedPathIsNamed)
+{
+    write("shared.csv", "id,name\n1,Ann\n");
+    commitAll("first");
+    git({"checkout", "-q", "-b", "other"});
+    write("shared.csv", "id,name\n1,Anne\n");
+    commitAll("other");
+    git({"checkout", "-q", "-"});
+    write("shared.csv", "id,name\n1,Annie\n");
+    commitAll("mine");
+    EXPECT_NE(runProgram({"git", "merge", "-q", "other"}, repository_).status, 0);
+    EXPECT_EQ(git({"diff", "--cached"}), "* Unmerged path shared.csv\n");
+}
+
+TEST_F(GitRepositoryTest, DifftoolRunsTheProgramOnBothVersions)
+{
+    write("people.csv", "id,name\n1,Ann\n2,Bob\n");
+    commitAll("first");
+    write("people.csv", "id,name\n1,Ann\n2,Bobby\n");
+    const ProgramRun result =
+        runProgram({"git", "difftool", "--no-prompt", "--extcmd=" + shellQuoted(ROWLARK_COMPARE_PROGRAM)}, repository_);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(withElapsedTimeHidden(result.out), "people.csv: 2 rows; people.csv: 2 rows\n"
+                                                 "Matching: 1\n"
+                                                 "Changed: 1\n"
+                                                 "  name: 1\n"
+                                                 "Only in people.csv: 0\n"
+                                                 "Only in people.csv: 0\n"
+                                                 "Compared in <elapsed> s\n");
 }
 
 }  // namespace

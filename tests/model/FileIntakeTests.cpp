@@ -120,6 +120,25 @@ TEST_F(ExportTest, ANameOfAnotherFileTypeGetsCSVAdded)
     }
 }
 
+// A path ending in .html gets the web page, which names what selected its records and holds them.
+TEST_F(ExportTest, AnHTMLPathGetsTheWebPage)
+{
+    dialogs->saveAnswer = folder.filePath("report.Html");
+    model.setFilter(records::ResultFilter::changed);
+    model.setQuery(" LAMP ");
+    waitUntilIdle();
+    model.exportReport();
+    EXPECT_EQ(model.busyLabel(), "Saving comparison report…");
+    waitUntilIdle();
+    EXPECT_EQ(model.notice(), "Exported 1 record as a web page.");
+    const std::string page = readWholeFile(*dialogs->saveAnswer);
+    EXPECT_THAT(page, ::testing::StartsWith("<!DOCTYPE html>"));
+    EXPECT_NE(page.find("<dt>Key</dt><dd>sku</dd>"), std::string::npos);
+    EXPECT_NE(page.find("<dd>Changed rows \u00B7 containing \u201CLAMP\u201D</dd>"), std::string::npos);
+    EXPECT_NE(page.find("[0,\"SK-001\""), std::string::npos);
+    EXPECT_EQ(page.find("SK-003"), std::string::npos);
+}
+
 TEST_F(ExportTest, CancelledExportLeavesTheExistingFileUntouched)
 {
     for (const QString name : {"report.csv", "report.xlsx"}) {
@@ -131,6 +150,17 @@ TEST_F(ExportTest, CancelledExportLeavesTheExistingFileUntouched)
                      model::OperationCancelled);
         EXPECT_EQ(readWholeFile(path), "earlier report") << name.toStdString();
     }
+}
+
+TEST_F(ExportTest, CancelledPageLeavesTheExistingFileUntouched)
+{
+    const QString path = writeFile("report.html", "earlier page");
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_THROW(model::savePage(path, *model.summary(), *model.left(), *model.right(), model.filteredIndices(), {},
+                                 stop.get_token()),
+                 model::OperationCancelled);
+    EXPECT_EQ(readWholeFile(path), "earlier page");
 }
 
 }  // namespace

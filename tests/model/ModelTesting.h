@@ -20,6 +20,7 @@
 #include <gmock/gmock.h>
 
 #include "model/ComparisonModel.h"
+#include "tests/support/SetupDialogs.h"
 
 // Readable QString values in test failures.
 inline void PrintTo(const QString& text, std::ostream* stream)
@@ -29,7 +30,7 @@ inline void PrintTo(const QString& text, std::ostream* stream)
 
 namespace rowlark::testing {
 
-class FakeDialogs : public model::FileDialogs {
+class FakeDialogs : public SetupDialogs {
 public:
     std::optional<QString> openAnswer;
     std::optional<QString> saveAnswer;

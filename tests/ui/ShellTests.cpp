@@ -50,7 +50,7 @@ TEST_F(WindowTest, FileMenuListsTheCommandsWithThePlatformShortcuts)
     for (const QAction* action : find<QMenu>("fileMenu")->actions())
         titles << (action->isSeparator() ? "—" : action->text());
     EXPECT_EQ(titles, QStringList({"Open first file…", "Open second file…", "—", "Compare files",
-                                   "Export filtered report…", "—", "&Quit"}));
+                                   "Export filtered report…", "—", "Open Setup…", "Save Setup…", "—", "&Quit"}));
     const std::pair<const char*, QKeySequence> shortcuts[] = {
         {"openFirstFileAction", QKeySequence::Open},  {"openSecondFileAction", Qt::CTRL | Qt::SHIFT | Qt::Key_O},
         {"compareAction", Qt::CTRL | Qt::Key_Return}, {"exportAction", Qt::CTRL | Qt::SHIFT | Qt::Key_E},
@@ -383,8 +383,8 @@ TEST(QtFileDialogs, SaveDialogExplainsItselfAndRefusesOtherFileTypes)
     const std::optional<QString> answer = dialogs.saveFile("comparison-report.csv", "Exports the current filter.");
     EXPECT_EQ(title, "Export filtered report");
     EXPECT_EQ(explanation, "Exports the current filter.");
-    EXPECT_EQ(refusals, QStringList({"Reports are saved as CSV files (.csv) or Excel workbooks (.xlsx). Choose a "
-                                     "name that ends in .csv or .xlsx."}));
+    EXPECT_EQ(refusals, QStringList({"Reports are saved as CSV files (.csv), Excel workbooks (.xlsx) or web pages "
+                                     "(.html). Choose a name that ends in .csv, .xlsx or .html."}));
     EXPECT_EQ(answer, saved.filePath("report.XLSX"));
 }
 

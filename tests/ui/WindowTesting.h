@@ -20,6 +20,7 @@
 #include <gmock/gmock.h>
 
 #include "model/ComparisonModel.h"
+#include "tests/support/SetupDialogs.h"
 #include "ui/shell/MainWindow.h"
 
 // Readable QString values in test failures.
@@ -50,7 +51,7 @@ inline std::string recordsHolding(int count, const char* value)
     return text;
 }
 
-class ScriptedDialogs : public model::FileDialogs {
+class ScriptedDialogs : public rowlark::testing::SetupDialogs {
 public:
     std::optional<QString> openAnswer;
     int openCalls = 0;

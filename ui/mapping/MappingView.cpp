@@ -8,6 +8,7 @@
 
 #include "ui/mapping/MappingText.h"
 #include "ui/widgets/ElidedLabel.h"
+#include "ui/mapping/SetupNotices.h"
 #include "ui/widgets/Styling.h"
 #include "ui/widgets/Symbols.h"
 
@@ -63,6 +64,7 @@ MappingView::MappingView(model::ComparisonModel& model, QWidget* parent)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(buildHeaderBand());
+    column->addWidget(new SetupNotices(model_, this));
     column->addWidget(buildColumnHeadings());
     column->addWidget(widgets::horizontalDivider(this));
     column->addWidget(buildList(), 1);

@@ -1,6 +1,9 @@
 #include "ui/shell/DroppedFiles.h"
 
+#include <QFile>
 #include <QUrl>
+
+#include "engine/setups/Setup.h"
 
 namespace rowlark::ui::shell {
 
@@ -13,6 +16,11 @@ QStringList localFilePaths(const QMimeData* data)
         if (url.isLocalFile())
             paths << url.toLocalFile();
     return paths;
+}
+
+bool isSetupFile(const QString& path)
+{
+    return setups::isSetupPath(QFile::encodeName(path).toStdString());
 }
 
 }  // namespace rowlark::ui::shell

@@ -77,6 +77,10 @@ void EmptyState::refreshChoice()
 
 void EmptyState::loadDropped(const QStringList& paths)
 {
+    if (!paths.isEmpty() && isSetupFile(paths.constFirst())) {
+        model_.openSetup(paths.constFirst());
+        return;
+    }
     if (paths.size() >= 2)
         model_.loadFiles(paths.at(0), paths.at(1));
     else if (!paths.isEmpty())

@@ -18,7 +18,8 @@ public:
     explicit EmptyState(model::ComparisonModel& model, QWidget* parent = nullptr);
 
     // Loads two paths together, the first as File A and the second as File B, each whether or not
-    // the other reads; one path goes to the side still missing, File A first.
+    // the other reads; one path goes to the side still missing, File A first. A setup file as the
+    // first path opens that setup instead.
     void loadDropped(const QStringList& paths);
 
 protected:

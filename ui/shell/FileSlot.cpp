@@ -327,7 +327,10 @@ void FileSlot::dropEvent(QDropEvent* event)
     if (paths.isEmpty())
         return;
     event->acceptProposedAction();
-    model_.load(paths.constFirst(), leftSide_);
+    if (isSetupFile(paths.constFirst()))
+        model_.openSetup(paths.constFirst());
+    else
+        model_.load(paths.constFirst(), leftSide_);
 }
 
 }  // namespace rowlark::ui::shell

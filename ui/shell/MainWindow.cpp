@@ -75,6 +75,9 @@ void MainWindow::buildFileMenu()
     export_ = addCommand(file, QStringLiteral("exportAction"), tr("Export filtered report…"),
                          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
     file->addSeparator();
+    QAction* openSetup = addCommand(file, QStringLiteral("openSetupAction"), tr("Open Setup…"), {});
+    saveSetup_ = addCommand(file, QStringLiteral("saveSetupAction"), tr("Save Setup…"), {});
+    file->addSeparator();
     QAction* quit = addCommand(file, QStringLiteral("quitAction"), tr("&Quit"), QKeySequence::Quit);
     quit->setMenuRole(QAction::QuitRole);
 
@@ -82,6 +85,8 @@ void MainWindow::buildFileMenu()
     connect(openSecond, &QAction::triggered, this, [this] { model_.selectFile(false); });
     connect(compare_, &QAction::triggered, this, [this] { model_.compare(); });
     connect(export_, &QAction::triggered, this, [this] { model_.exportReport(); });
+    connect(openSetup, &QAction::triggered, this, [this] { model_.selectSetup(); });
+    connect(saveSetup_, &QAction::triggered, this, [this] { model_.saveSetup(); });
     connect(quit, &QAction::triggered, qApp, &QApplication::quit, Qt::QueuedConnection);
 }
 
@@ -145,6 +150,7 @@ void MainWindow::refreshCommands()
 {
     compare_->setEnabled(model_.canCompare());
     export_->setEnabled(model_.canExport());
+    saveSetup_->setEnabled(model_.canSaveSetup());
 }
 
 }  // namespace rowlark::ui::shell

@@ -44,6 +44,7 @@ private:
     ComparisonWorkspace* workspace_;
     QAction* compare_ = nullptr;
     QAction* export_ = nullptr;
+    QAction* saveSetup_ = nullptr;
 };
 
 }  // namespace rowlark::ui::shell

@@ -38,12 +38,14 @@ public:
     {
         const QStringList chosen = selectedFiles();
         const QString suffix = chosen.isEmpty() ? QString() : QFileInfo(chosen.constFirst()).suffix().toLower();
-        if (!chosen.isEmpty() && suffix != QStringLiteral("csv") && suffix != QStringLiteral("xlsx")) {
+        const QStringList reportSuffixes{QStringLiteral("csv"), QStringLiteral("xlsx"), QStringLiteral("html"),
+                                         QStringLiteral("htm")};
+        if (!chosen.isEmpty() && !reportSuffixes.contains(suffix)) {
             auto* refusal = new QMessageBox(
                 QMessageBox::Warning, windowTitle(),
                 QCoreApplication::translate("QtFileDialogs",
-                                            "Reports are saved as CSV files (.csv) or Excel workbooks (.xlsx). "
-                                            "Choose a name that ends in .csv or .xlsx."),
+                                            "Reports are saved as CSV files (.csv), Excel workbooks (.xlsx) or web "
+                                            "pages (.html). Choose a name that ends in .csv, .xlsx or .html."),
                 QMessageBox::Ok, this);
             refusal->setObjectName(QStringLiteral("reportNameRefusal"));
             refusal->setAttribute(Qt::WA_DeleteOnClose);
@@ -53,6 +55,22 @@ public:
         QFileDialog::accept();
     }
 };
+
+QString setupFilter()
+{
+    return QCoreApplication::translate("QtFileDialogs", "Rowlark setups (*.rowlark *.ROWLARK)");
+}
+
+// Runs a save dialog set up with its filters, pre-filled with `suggestedName`; empty when cancelled.
+QString chosenSavePath(QFileDialog& dialog, const QString& suggestedName)
+{
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.selectFile(suggestedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
 
 }  // namespace
 
@@ -73,18 +91,18 @@ QString QtFileDialogs::lastFolder()
     return QSettings().value(lastFolderKey).toString();
 }
 
-void QtFileDialogs::rememberFolderOf(const QString& chosenPath)
+// The path chosen, whose folder the next dialog starts in; nothing when the dialog was cancelled.
+std::optional<QString> QtFileDialogs::remembered(const QString& chosenPath)
 {
+    if (chosenPath.isEmpty())
+        return std::nullopt;
     QSettings().setValue(lastFolderKey, QFileInfo(chosenPath).absolutePath());
+    return chosenPath;
 }
 
 std::optional<QString> QtFileDialogs::openFile(const QString& title, const QStringList& extensions)
 {
-    const QString path = QFileDialog::getOpenFileName(parentWindow_, title, lastFolder(), nameFilter(extensions));
-    if (path.isEmpty())
-        return std::nullopt;
-    rememberFolderOf(path);
-    return path;
+    return remembered(QFileDialog::getOpenFileName(parentWindow_, title, lastFolder(), nameFilter(extensions)));
 }
 
 std::optional<QString> QtFileDialogs::saveFile(const QString& suggestedName, const QString& message)
@@ -92,8 +110,9 @@ std::optional<QString> QtFileDialogs::saveFile(const QString& suggestedName, con
     // The filters in the order of their suffixes: a name typed without an extension gets the one
     // of the filter chosen.
     const QStringList filters{QCoreApplication::translate("QtFileDialogs", "CSV files (*.csv)"),
-                              QCoreApplication::translate("QtFileDialogs", "Excel workbook (*.xlsx)")};
-    const QStringList suffixes{QStringLiteral("csv"), QStringLiteral("xlsx")};
+                              QCoreApplication::translate("QtFileDialogs", "Excel workbook (*.xlsx)"),
+                              QCoreApplication::translate("QtFileDialogs", "HTML page (*.html)")};
+    const QStringList suffixes{QStringLiteral("csv"), QStringLiteral("xlsx"), QStringLiteral("html")};
     ReportSaveDialog dialog(parentWindow_, message, lastFolder());
     dialog.setNameFilters(filters);
     dialog.setDefaultSuffix(suffixes.constFirst());
@@ -101,12 +120,23 @@ std::optional<QString> QtFileDialogs::saveFile(const QString& suggestedName, con
                      [&dialog, &filters, &suffixes](const QString& filter) {
                          dialog.setDefaultSuffix(suffixes.value(filters.indexOf(filter), suffixes.constFirst()));
                      });
-    dialog.selectFile(suggestedName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    const QString path = dialog.selectedFiles().constFirst();
-    rememberFolderOf(path);
-    return path;
+    return remembered(chosenSavePath(dialog, suggestedName));
+}
+
+std::optional<QString> QtFileDialogs::openSetupFile()
+{
+    return remembered(QFileDialog::getOpenFileName(
+        parentWindow_, QCoreApplication::translate("QtFileDialogs", "Open a saved comparison setup"), lastFolder(),
+        setupFilter()));
+}
+
+std::optional<QString> QtFileDialogs::saveSetupFile(const QString& suggestedName)
+{
+    QFileDialog dialog(parentWindow_, QCoreApplication::translate("QtFileDialogs", "Save the comparison setup"),
+                       lastFolder());
+    dialog.setNameFilter(setupFilter());
+    dialog.setDefaultSuffix(QStringLiteral("rowlark"));
+    return remembered(chosenSavePath(dialog, suggestedName));
 }
 
 }  // namespace rowlark::ui::shell

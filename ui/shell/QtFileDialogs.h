@@ -17,10 +17,12 @@ public:
 
     std::optional<QString> openFile(const QString& title, const QStringList& extensions) override;
     std::optional<QString> saveFile(const QString& suggestedName, const QString& message) override;
+    std::optional<QString> openSetupFile() override;
+    std::optional<QString> saveSetupFile(const QString& suggestedName) override;
 
 private:
     static QString lastFolder();
-    static void rememberFolderOf(const QString& chosenPath);
+    static std::optional<QString> remembered(const QString& chosenPath);
 
     QPointer<QWidget> parentWindow_;
 };

@@ -22,6 +22,8 @@ class NoDialogs : public rowlark::model::FileDialogs {
 public:
     std::optional<QString> openFile(const QString&, const QStringList&) override { return std::nullopt; }
     std::optional<QString> saveFile(const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> openSetupFile() override { return std::nullopt; }
+    std::optional<QString> saveSetupFile(const QString&) override { return std::nullopt; }
 };
 
 void settle()

@@ -1,0 +1,393 @@
+#include "engine/results/HTMLReport.h"
+
+#include <gtest/gtest.h>
+
+#include <rapidjson/document.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <numeric>
+#include <regex>
+#include <sstream>
+#include <unistd.h>
+
+#include "engine/text/Encoding.h"
+
+namespace rowlark::results {
+namespace {
+
+namespace fs = std::filesystem;
+using Row = std::vector<std::string>;
+
+// Markup, script and addresses as a hostile file could hold them, in names, headers, keys and cells.
+const std::vector<std::string> hostileTexts = {
+    "<script>document.title='owned'</script>",
+    "</script><img src=x onerror=\"document.title='owned'\">",
+    "<!--<script>",
+    "javascript:alert(1)",
+    "\" onmouseover=\"alert(1)",
+    "' autofocus onfocus='alert(1)",
+    "&lt;escaped&gt; &amp;",
+    "<a href=\"https://example.org/\">link</a>",
+    "\u2028\u2029",
+    "]}</script><script>alert(1)</script>",
+};
+
+records::ColumnMapping mapping(std::int64_t left, std::optional<std::int64_t> right, bool isKey, bool isIncluded)
+{
+    return {records::UUID::random(), left, right, isKey, false, isIncluded};
+}
+
+records::RowDifference difference(records::DiffStatus status, std::string key, std::optional<Row> left,
+                                  std::optional<Row> right)
+{
+    return {records::UUID::random(), std::move(key), status, std::move(left), std::move(right), {}};
+}
+
+records::CellDifference cell(std::size_t column, std::string header, std::string left, std::string right)
+{
+    return {records::UUID::random(), header, header, std::move(left), std::move(right), column};
+}
+
+std::vector<std::size_t> everyPosition(const records::ComparisonSummary& summary)
+{
+    std::vector<std::size_t> positions(summary.differences.size());
+    std::iota(positions.begin(), positions.end(), 0);
+    return positions;
+}
+
+// The text between `open` and the next `close`.
+std::string between(const std::string& text, const std::string& open, const std::string& close)
+{
+    const std::size_t start = text.find(open);
+    if (start == std::string::npos)
+        return {};
+    const std::size_t end = text.find(close, start + open.size());
+    return text.substr(start + open.size(), end - start - open.size());
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part)
+{
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+class HTMLReportTest : public ::testing::Test {
+protected:
+    HTMLReportTest()
+    {
+        summary_.matchingRows = 3;
+        summary_.leftRows = 5;
+        summary_.rightRows = 5;
+        summary_.columns = {{0, 0, "id", "id", 0}, {1, 1, "name", "name", 1}, {2, 2, "note", "note", 1}};
+        auto changed = difference(records::DiffStatus::changed, "2", Row{"2", "Bob", "same words here", "a"},
+                                  Row{"2", "Bobby", "same other here", "a", "extra"});
+        changed.cells = {cell(1, "name", "Bob", "Bobby"), cell(2, "note", "same words here", "same other here")};
+        summary_.differences = {changed, difference(records::DiffStatus::onlyLeft, "3", Row{"3", "Cy", "", "b"}, {}),
+                                difference(records::DiffStatus::onlyRight, "", {}, Row{"", "Dee", "x", "c", "y"})};
+    }
+
+    HTMLReport::Details details(std::string_view leftName = "a.csv", std::string_view rightName = "b.csv") const
+    {
+        return {leftName, rightName, leftHeaders_, rightHeaders_, mappings_, "id", "2026-12-07 10:00:00", "", false, "",
+                "",       ""};
+    }
+
+    std::string page(const HTMLReport::Details& details) const
+    {
+        return HTMLReport::page(summary_, details, everyPosition(summary_));
+    }
+
+    static rapidjson::Document data(const std::string& page)
+    {
+        rapidjson::Document document;
+        document.Parse(between(page, "<script type=\"application/json\" id=\"report-data\">", "</script>").c_str());
+        EXPECT_FALSE(document.HasParseError());
+        return document;
+    }
+
+    Row leftHeaders_ = {"id", "name", "note", "code"};
+    Row rightHeaders_ = {"id", "name", "note", "code", "added"};
+    std::vector<records::ColumnMapping> mappings_ = {mapping(0, 0, true, true), mapping(1, 1, false, true),
+                                                     mapping(2, 2, false, true), mapping(3, 3, false, false)};
+    records::ComparisonSummary summary_;
+};
+
+TEST_F(HTMLReportTest, AllowsOnlyItsOwnScriptAndStyleAndLoadsNothing)
+{
+    const std::string text = page(details());
+    const std::string policy = between(text, "<meta http-equiv=\"Content-Security-Policy\" content=\"", "\">");
+    EXPECT_TRUE(std::regex_match(policy, std::regex("default-src 'none'; script-src 'sha256-[A-Za-z0-9+/]{43}='; "
+                                                    "style-src 'sha256-[A-Za-z0-9+/]{43}='; base-uri 'none'; "
+                                                    "form-action 'none'")))
+        << policy;
+    EXPECT_LT(text.find("Content-Security-Policy"), text.find("<style>"));
+    EXPECT_EQ(occurrences(text, "<script"), 2U);
+    EXPECT_EQ(occurrences(text, "<style"), 1U);
+    for (const std::string external : {"src=", "href=", "url(", "@import", "http:", "https:"})
+        EXPECT_EQ(text.find(external), std::string::npos) << external;
+}
+
+TEST_F(HTMLReportTest, EscapesEveryHostileTextAndReadsItBackExactly)
+{
+    for (const std::string& hostile : hostileTexts) {
+        leftHeaders_[1] = hostile;
+        rightHeaders_[4] = hostile;
+        summary_.columns[1].leftHeader = hostile;
+        summary_.differences[0].key = hostile;
+        summary_.differences[0].cells[0].leftValue = hostile;
+        (*summary_.differences[0].leftRow)[1] = hostile;
+        (*summary_.differences[1].leftRow)[3] = hostile;
+        const std::string rightName = hostile + ".csv";
+        HTMLReport::Details shown = details(hostile, rightName);
+        shown.search = hostile;
+        shown.filter = hostile;
+        shown.changedColumn = hostile;
+        shown.keyWarning = hostile;
+        shown.key = hostile;
+        const std::string text = page(shown);
+        EXPECT_EQ(occurrences(text, "<script"), 2U) << hostile;
+        EXPECT_EQ(occurrences(text, "</script"), 2U) << hostile;
+        EXPECT_EQ(occurrences(text, "<a "), 0U) << hostile;
+        EXPECT_EQ(occurrences(text, "<img"), 0U) << hostile;
+        EXPECT_EQ(occurrences(text, "<!--"), 0U) << hostile;
+        // Outside the data the script reads, every tag is the page's own: none holds an attribute of
+        // the file's.
+        const std::string block = between(text, "id=\"report-data\">", "</script>");
+        const std::string markup = text.substr(0, text.find(block)) + text.substr(text.find(block) + block.size());
+        for (std::size_t open = markup.find('<'); open != std::string::npos; open = markup.find('<', open + 1)) {
+            const std::string tag = markup.substr(open, markup.find('>', open) - open);
+            for (const std::string attribute : {"onmouseover", "onerror", "onfocus", "autofocus", "href", "src="})
+                EXPECT_EQ(tag.find(attribute), std::string::npos) << hostile << " in " << tag;
+        }
+
+        const rapidjson::Document read = data(text);
+        EXPECT_EQ(read["leftName"].GetString(), hostile);
+        EXPECT_EQ(read["rightName"].GetString(), hostile + ".csv");
+        EXPECT_EQ(read["leftHeaders"][1].GetString(), hostile);
+        EXPECT_EQ(read["rightHeaders"][4].GetString(), hostile);
+        EXPECT_EQ(read["records"][0][1].GetString(), hostile);
+        EXPECT_EQ(read["records"][0][2][1].GetString(), hostile);
+        EXPECT_EQ(read["records"][1][2][3].GetString(), hostile);
+    }
+}
+
+TEST_F(HTMLReportTest, WritesInvalidUTF8AsReplacementCharacters)
+{
+    (*summary_.differences[1].leftRow)[1] = "bad \xC3\x28 and \xFF end";
+    const std::string text = page(details("name\xE2\x82.csv"));
+    EXPECT_TRUE(text::isValidUTF8(text));
+    EXPECT_EQ(data(text)["records"][1][2][1].GetString(), std::string("bad \uFFFD( and \uFFFD end"));
+    EXPECT_NE(text.find("<dd>name\uFFFD.csv</dd>"), std::string::npos);
+}
+
+TEST_F(HTMLReportTest, ListsTheSelectedRecordsInTheirOrderWithTheirDifferingParts)
+{
+    const std::vector<std::size_t> selected = {2, 0, 9};
+    const rapidjson::Document read = data(HTMLReport::page(summary_, details(), selected));
+    const rapidjson::Value& records = read["records"];
+    ASSERT_EQ(records.Size(), 2U);
+    EXPECT_EQ(records[0][0].GetInt(), 2);
+    EXPECT_STREQ(records[0][1].GetString(), "");
+    EXPECT_TRUE(records[0][2].IsNull());
+    EXPECT_EQ(records[0][3].Size(), 5U);
+    EXPECT_EQ(records[0][4].Size(), 0U);
+    EXPECT_EQ(records[1][0].GetInt(), 0);
+    const rapidjson::Value& changes = records[1][4];
+    ASSERT_EQ(changes.Size(), 2U);
+    const auto segments = [](const rapidjson::Value& list) {
+        std::vector<std::string> texts;
+        for (const rapidjson::Value& text : list.GetArray())
+            texts.emplace_back(text.GetString());
+        return texts;
+    };
+    EXPECT_EQ(changes[0][0].GetInt(), 1);
+    EXPECT_EQ(segments(changes[0][1]), (Row{"Bob"}));
+    EXPECT_EQ(segments(changes[0][2]), (Row{"Bob", "by", ""}));
+    EXPECT_EQ(changes[1][0].GetInt(), 2);
+    EXPECT_EQ(segments(changes[1][1]), (Row{"same ", "words", " here"}));
+    EXPECT_EQ(segments(changes[1][2]), (Row{"same ", "other", " here"}));
+}
+
+TEST_F(HTMLReportTest, ListsFieldsAsTheInspectorDoes)
+{
+    const rapidjson::Document read = data(page(details()));
+    const rapidjson::Value& fields = read["fields"];
+    ASSERT_EQ(fields.Size(), 5U);
+    EXPECT_EQ(fields[0][2].GetInt(), 1);
+    EXPECT_EQ(fields[3][0].GetInt(), 3);
+    EXPECT_EQ(fields[3][2].GetInt(), 0);
+    EXPECT_TRUE(fields[4][0].IsNull());
+    EXPECT_EQ(fields[4][1].GetInt(), 4);
+    EXPECT_EQ(fields[4][2].GetInt(), 0);
+}
+
+TEST_F(HTMLReportTest, SaysWhatItHoldsAndWhatSelectedIt)
+{
+    HTMLReport::Details shown = details();
+    shown.filter = "Changed rows";
+    shown.search = "bob";
+    shown.changedColumn = "name";
+    shown.ignoreCase = true;
+    shown.keyWarning = "Repeated keys: 1 group.";
+    summary_.leftOnlyColumns = {"code"};
+    summary_.ambiguousDuplicateKeyGroups = 2;
+    const std::vector<std::size_t> selected = {0};
+    const std::string text = HTMLReport::page(summary_, shown, selected);
+    for (const std::string expected :
+         {"<title>a.csv \u21C4 b.csv \u2014 Rowlark comparison</title>", "<dt>File A</dt><dd>a.csv</dd>",
+          "<dt>File B</dt><dd>b.csv</dd>", "<dt>Key</dt><dd>id</dd>", "<dt>Compared</dt><dd>2026-12-07 10:00:00</dd>",
+          "<dt>Letter case</dt><dd>Ignored</dd>",
+          "<dt>Records</dt><dd>Changed rows \u00B7 containing \u201Cbob\u201D \u00B7 changed in \u201Cname\u201D</dd>",
+          "<li class=\"matching\"><span class=\"number\">3</span><span class=\"label\">Matching</span></li>",
+          "<li class=\"only-left\"><span class=\"number\">1</span><span class=\"label\">Only in a.csv</span></li>",
+          "This page holds 1 of the 3 differences.", "Columns only in a.csv: code", "Repeated keys: 1 group.",
+          "2 duplicate-key groups have ambiguous pairings.",
+          "<tr><td class=\"name\">name</td><td class=\"count\">1</td><td class=\"share\">100%</td>"})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected;
+}
+
+TEST_F(HTMLReportTest, WithoutRecordsSaysSoAndNeedsNoScript)
+{
+    const std::string text = HTMLReport::page(summary_, details(), {});
+    EXPECT_NE(text.find("No differences were selected."), std::string::npos);
+    EXPECT_EQ(text.find("<script"), std::string::npos);
+    EXPECT_NE(text.find("This page holds 0 of the 3 differences."), std::string::npos);
+}
+
+TEST_F(HTMLReportTest, GroupsLargeCountsAndGivesSharesAsTheAppDoes)
+{
+    summary_.matchingRows = 1234567;
+    summary_.columns.push_back({3, 3, "code", "CODE", 0});
+    for (int i = 0; i < 300; ++i) {
+        auto changed = difference(records::DiffStatus::changed, std::to_string(i), Row{}, Row{});
+        changed.cells = {i == 0 ? records::CellDifference{records::UUID::random(), "code", "CODE", "x", "y", 3}
+                                : cell(2, "note", "a", "b")};
+        summary_.differences.push_back(changed);
+    }
+    const std::string text = page(details());
+    EXPECT_NE(text.find("<span class=\"number\">1,234,567</span>"), std::string::npos);
+    const std::string note = "<td class=\"name\">note</td><td class=\"count\">300</td><td class=\"share\">&gt;99%</td>";
+    const std::string name = "<td class=\"name\">name</td><td class=\"count\">1</td><td class=\"share\">&lt;1%</td>";
+    const std::string code =
+        "<td class=\"name\">code \u2192 CODE</td><td class=\"count\">1</td><td class=\"share\">&lt;1%</td>";
+    EXPECT_LT(text.find(note), text.find(name));
+    EXPECT_LT(text.find(name), text.find(code));
+    EXPECT_NE(text.find(code), std::string::npos);
+}
+
+TEST(HTMLReportPath, IsAPageByItsExtensionInAnyCase)
+{
+    for (const auto& [path, isPage] : std::vector<std::pair<std::string, bool>>{{"r.html", true},
+                                                                                {"R.HTM", true},
+                                                                                {"dir.html/r.Html", true},
+                                                                                {"r.html.csv", false},
+                                                                                {"html", false},
+                                                                                {"r.xhtml", false}})
+        EXPECT_EQ(HTMLReport::isPagePath(path), isPage) << path;
+}
+
+TEST_F(HTMLReportTest, WritesTheFileWholeOrNotAtAll)
+{
+    const fs::path folder = fs::temp_directory_path() / ("rowlark-html-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const fs::path path = folder / "report.html";
+    EXPECT_TRUE(HTMLReport::write(path, summary_, details(), everyPosition(summary_)));
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream written;
+    written << file.rdbuf();
+    EXPECT_EQ(written.str(), page(details()));
+
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_FALSE(
+        HTMLReport::write(folder / "stopped.html", summary_, details(), everyPosition(summary_), stop.get_token()));
+    EXPECT_FALSE(fs::exists(folder / "stopped.html"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    fs::remove_all(folder);
+}
+
+// Headless Chromium opens pages as a reader's browser would: the page's own script lists the
+// records under the page's Content-Security-Policy, and nothing a file holds comes alive.
+class PageInBrowserTest : public HTMLReportTest {
+protected:
+    void SetUp() override
+    {
+        if (std::system("command -v chromium >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "Chromium is not installed (apt-get install chromium)";
+        fs::create_directories(folder_);
+    }
+
+    void TearDown() override { fs::remove_all(folder_); }
+
+    // The document once the page's script has run, as Chromium serializes it.
+    std::string rendered(const std::string& page)
+    {
+        const fs::path path = folder_ / "report.html";
+        std::ofstream(path, std::ios::binary) << page;
+        const std::string command =
+            "chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
+            "--disable-background-networking --disable-component-update --disable-sync --enable-logging=stderr "
+            "--user-data-dir=" +
+            (folder_ / "profile").string() + " --dump-dom file://" + path.string() + " >" +
+            (folder_ / "dom.html").string() + " 2>" + (folder_ / "log.txt").string();
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        return contents(folder_ / "dom.html");
+    }
+
+    std::string log() const { return contents(folder_ / "log.txt"); }
+
+    static std::string contents(const fs::path& path)
+    {
+        std::ifstream file(path, std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+    const fs::path folder_ = fs::temp_directory_path() / ("rowlark-browser-" + std::to_string(::getpid()));
+};
+
+TEST_F(PageInBrowserTest, ShowsHostileTextsAsTextAndRunsNothingButItsOwnScript)
+{
+    std::string allHostile;
+    for (const std::string& hostile : hostileTexts)
+        allHostile += hostile;
+    leftHeaders_[1] = allHostile;
+    (*summary_.differences[1].leftRow)[1] = allHostile;
+    summary_.differences[0].key = allHostile;
+    summary_.differences[0].cells[0].leftValue = allHostile;
+    (*summary_.differences[0].leftRow)[1] = allHostile;
+    HTMLReport::Details shown = details(allHostile, "b.csv");
+    shown.search = allHostile;
+    const std::string dom = rendered(page(shown));
+    EXPECT_EQ(occurrences(dom, "<li class=\"record "), 3U) << log();
+    EXPECT_EQ(log().find("Refused to"), std::string::npos) << log();
+    EXPECT_EQ(occurrences(dom, "<img"), 0U);
+    EXPECT_EQ(occurrences(dom, "<a "), 0U);
+    EXPECT_EQ(dom.find("owned</title>"), std::string::npos);
+    EXPECT_NE(dom.find("<p class=\"key\">&lt;script&gt;document.title='owned'&lt;/script&gt;&lt;/script&gt;&lt;img"),
+              std::string::npos);
+    // The page's own script is its only one: the data it read is gone from the document.
+    EXPECT_EQ(occurrences(dom, "<script"), 1U);
+    EXPECT_EQ(dom.find("id=\"report-data\""), std::string::npos);
+}
+
+TEST_F(PageInBrowserTest, ListsAHundredRecordsAPage)
+{
+    for (int i = 0; i < 247; ++i)
+        summary_.differences.push_back(
+            difference(records::DiffStatus::onlyLeft, "k" + std::to_string(i), Row{"k", "v"}, {}));
+    const std::string dom = rendered(page(details()));
+    EXPECT_EQ(occurrences(dom, "<li class=\"record "), 100U) << log();
+    EXPECT_NE(dom.find("<span class=\"count\" id=\"count\">250 records</span>"), std::string::npos);
+    EXPECT_EQ(occurrences(dom, "<span class=\"page\">Page 1 of 3</span>"), 2U);
+    EXPECT_NE(dom.find("<option value=\"1\">Only in a.csv (248)</option>"), std::string::npos);
+    EXPECT_NE(dom.find("<mark>by</mark>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace rowlark::results

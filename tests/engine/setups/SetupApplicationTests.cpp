@@ -1,0 +1,170 @@
+// Applying a setup over a fresh analysis: each case of tests/data/setups/drift holds two tables,
+// a setup, every notice applying it gives and the mapping that results. Below them, taking a
+// setup from a comparison and the fallback of a sheet that is gone.
+
+#include "engine/setups/SetupApplication.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "engine/analysis/MappingAnalysis.h"
+#include "engine/workbook/ImportError.h"
+#include "tests/engine/compare/ComparisonTestSupport.h"
+
+namespace rowlark::setups {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The sections of a case file, "== name" then its lines; lines starting with # are comments.
+std::map<std::string, std::string> sections(const std::string& text)
+{
+    std::map<std::string, std::string> found;
+    std::string* current = nullptr;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("== "))
+            current = &found[line.substr(3)];
+        else if (current && !line.starts_with("#"))
+            *current += line + "\n";
+    }
+    return found;
+}
+
+std::string named(const std::vector<std::string>& headers, std::optional<std::int64_t> index)
+{
+    if (!index)
+        return "none";
+    const ColumnName name = columnName(headers, *index);
+    return name.header + (name.occurrence > 1 ? "#" + std::to_string(name.occurrence) : "");
+}
+
+std::string describe(const table::Table& left, const table::Table& right,
+                     const std::vector<records::ColumnMapping>& mappings)
+{
+    std::string text;
+    for (const records::ColumnMapping& mapping : mappings) {
+        text += named(left.headers(), mapping.leftIndex) + " -> " + named(right.headers(), mapping.rightIndex);
+        text += mapping.isKey ? " key" : "";
+        text += mapping.isIncluded ? "" : " excluded";
+        text += mapping.isManual ? " manual" : "";
+        text += "\n";
+    }
+    return text;
+}
+
+std::vector<fs::path> driftCases()
+{
+    std::vector<fs::path> cases;
+    for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(ROWLARK_TEST_DATA_FOLDER) / "setups/drift"))
+        cases.push_back(entry.path());
+    std::ranges::sort(cases);
+    return cases;
+}
+
+class DriftCase : public ::testing::TestWithParam<fs::path> {};
+
+TEST_P(DriftCase, GivesItsNoticesAndMapping)
+{
+    auto parts = sections(testing_support::contents(GetParam()));
+    const table::Table left = table::Table::parse(parts["left"]).expandingStructuredColumns();
+    const table::Table right = table::Table::parse(parts["right"]).expandingStructuredColumns();
+    const AppliedSetup applied =
+        apply(parse(parts["setup"]), left, right, analysis::analyzeMappings(left, right).mappings);
+    std::string notices;
+    for (const std::string& notice : applied.notices)
+        notices += notice + "\n";
+    EXPECT_EQ(notices, parts["notices"]);
+    EXPECT_EQ(describe(left, right, applied.mappings), parts["mapping"]);
+    EXPECT_EQ(applied.isKeyApplied, !parts.contains("key not applied"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Setups, DriftCase, ::testing::ValuesIn(driftCases()), [](const auto& info) {
+    std::string name = info.param.stem().string();
+    std::ranges::replace(name, '-', '_');
+    return name;
+});
+
+TEST(SetupApplication, AppliesTheLetterCaseSwitchAndTheResultsView)
+{
+    const table::Table left = table::Table::parse("id,name,name\n1,a,b\n");
+    const table::Table right = table::Table::parse("id,name,name\n1,a,b\n");
+    setups::Setup setup = parse(R"({"format":"rowlark-setup","version":1,"ignoreCase":true,
+        "files":{"fileA":{"path":"a.csv"},"fileB":{"path":"b.csv"}},"mappings":[],
+        "results":{"filter":"emptyValues","search":" Bob ","column":{"header":"name","occurrence":2}}})");
+    AppliedSetup applied = apply(setup, left, right, analysis::analyzeMappings(left, right).mappings);
+    EXPECT_TRUE(applied.ignoreCase);
+    EXPECT_EQ(applied.filter, records::ResultFilter::emptyValues);
+    EXPECT_EQ(applied.search, " Bob ");
+    EXPECT_EQ(applied.changedColumn, 2);
+    setup.ignoreCase = false;
+    EXPECT_FALSE(apply(setup, left, right, analysis::analyzeMappings(left, right).mappings).ignoreCase);
+}
+
+TEST(SetupApplication, ACapturedSetupAppliesWithoutNoticesToTheSameFiles)
+{
+    const table::Table left = table::Table::parse("id,region,name,name,note\n1,n,a,b,x\n2,s,c,d,y\n");
+    const table::Table right = table::Table::parse("ident,region,name,name,remark,extra\n1,n,a,b,x,q\n2,s,c,d,y,r\n");
+    std::vector<records::ColumnMapping> edited = analysis::analyzeMappings(left, right).mappings;
+    for (records::ColumnMapping& mapping : edited) {
+        mapping.isKey = mapping.leftIndex <= 1;
+        mapping.isIncluded = mapping.leftIndex != 3;
+        mapping.rightIndex = mapping.leftIndex == 4 ? std::optional<std::int64_t>(5) : mapping.rightIndex;
+    }
+    edited[0].rightIndex = 0;
+    const SetupSources sources{"/work/in/a.csv",
+                               "/elsewhere/b.xlsx",
+                               std::nullopt,
+                               "Data",
+                               left.headers(),
+                               right.headers(),
+                               edited,
+                               true,
+                               records::ResultFilter::changed,
+                               "x",
+                               3};
+    const setups::Setup setup = capture(sources, "/work/weekly.rowlark");
+    EXPECT_EQ(setup.left, (FileEntry{"in/a.csv", std::nullopt}));
+    EXPECT_EQ(setup.right, (FileEntry{"/elsewhere/b.xlsx", "Data"}));
+    EXPECT_EQ(setup.results.changedColumn, (ColumnName{"name", 2}));
+    const AppliedSetup applied =
+        apply(parse(text(setup)), left, right, analysis::analyzeMappings(left, right).mappings);
+    EXPECT_TRUE(applied.notices.empty());
+    ASSERT_EQ(applied.mappings.size(), edited.size());
+    for (std::size_t i = 0; i < edited.size(); ++i) {
+        EXPECT_EQ(applied.mappings[i].leftIndex, edited[i].leftIndex);
+        EXPECT_EQ(applied.mappings[i].rightIndex, edited[i].rightIndex) << i;
+        EXPECT_EQ(applied.mappings[i].isKey, edited[i].isKey) << i;
+        EXPECT_EQ(applied.mappings[i].isIncluded, edited[i].isIncluded) << i;
+    }
+    EXPECT_TRUE(applied.ignoreCase);
+    EXPECT_EQ(applied.filter, records::ResultFilter::changed);
+    EXPECT_EQ(applied.changedColumn, 3);
+}
+
+TEST(SetupSheets, AGoneSheetFallsBackToTheFirstWithANotice)
+{
+    std::vector<std::optional<std::string>> asked;
+    const auto read = [&asked](const std::optional<std::string>& sheet) {
+        asked.push_back(sheet);
+        if (sheet && *sheet != "Sheet1")
+            throw workbook::ImportError::sheetNotFound(*sheet);
+        return workbook::ImportedTable{table::Table::parse("a\n1\n"), {"Sheet1", "Other"}, "Sheet1", std::nullopt};
+    };
+    const SideRead renamed = readSide("Orders", "File B", read);
+    EXPECT_EQ(renamed.notice, "Setup: sheet \u201COrders\u201D is not in File B; its first sheet, \u201CSheet1\u201D, "
+                              "is compared");
+    EXPECT_EQ(renamed.imported.sheet, "Sheet1");
+    EXPECT_EQ(asked, (std::vector<std::optional<std::string>>{"Orders", std::nullopt}));
+    EXPECT_FALSE(readSide("Sheet1", "File A", read).notice);
+    EXPECT_FALSE(readSide(std::nullopt, "File A", read).notice);
+    const auto failing = [](const std::optional<std::string>&) -> workbook::ImportedTable {
+        throw workbook::ImportError::emptyWorksheet();
+    };
+    EXPECT_THROW(readSide("Orders", "File A", failing), workbook::ImportError);
+}
+
+}  // namespace
+}  // namespace rowlark::setups

@@ -1,0 +1,269 @@
+// Reading and writing setup files: what a setup holds comes back whole, and a file that is not a
+// setup this version reads, however it is made, is refused with a message and nothing else.
+
+#include "engine/setups/Setup.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "tests/engine/compare/ComparisonTestSupport.h"
+
+namespace rowlark::setups {
+namespace {
+
+namespace fs = std::filesystem;
+
+setups::Setup sampleSetup()
+{
+    setups::Setup setup;
+    setup.left = {"exports/before.csv", std::nullopt};
+    setup.right = {"/data/after \u00E9t\u00E9.xlsx", "Orders \u201C2026\u201D"};
+    setup.ignoreCase = true;
+    setup.mappings = {{{"Customer ID", 1}, ColumnName{"customer_id", 1}, true, true, std::nullopt},
+                      {{"name", 2}, ColumnName{"", 3}, false, false, std::nullopt},
+                      {{"Notes \"quoted\"\n", 1}, std::nullopt, false, true, "text:case,space"}};
+    setup.results = {records::ResultFilter::onlyRight, "  bob\t", ColumnName{"name", 2}};
+    return setup;
+}
+
+class SetupFileTest : public ::testing::Test {
+protected:
+    void TearDown() override { fs::remove_all(folder_); }
+
+    fs::path file(const std::string& name, const std::string& text) const
+    {
+        std::ofstream(folder_ / name, std::ios::binary) << text;
+        return folder_ / name;
+    }
+
+    std::string scratch_ = (fs::temp_directory_path() / "rowlark-setup-XXXXXX").string();
+    const fs::path folder_ = ::mkdtemp(scratch_.data());
+};
+
+TEST_F(SetupFileTest, WhatIsWrittenReadsBackTheSame)
+{
+    const setups::Setup setup = sampleSetup();
+    const fs::path path = folder_ / "weekly.rowlark";
+    write(path, setup);
+    EXPECT_EQ(read(path), setup);
+    EXPECT_EQ(parse(text(setup)), setup);
+}
+
+TEST_F(SetupFileTest, TextNamesTheFormatVersionAndOnlyWhatIsSet)
+{
+    setups::Setup setup;
+    setup.left = {"a.csv", std::nullopt};
+    setup.right = {"b.xlsx", "Sheet1"};
+    setup.mappings = {{{"id", 1}, ColumnName{"id", 1}, true, true, std::nullopt},
+                      {{"x", 2}, std::nullopt, false, false, std::nullopt}};
+    EXPECT_EQ(text(setup), R"({
+  "format": "rowlark-setup",
+  "version": 1,
+  "files": {
+    "fileA": {
+      "path": "a.csv"
+    },
+    "fileB": {
+      "path": "b.xlsx",
+      "sheet": "Sheet1"
+    }
+  },
+  "ignoreCase": false,
+  "mappings": [
+    {
+      "fileA": {
+        "header": "id"
+      },
+      "fileB": {
+        "header": "id"
+      },
+      "key": true,
+      "included": true
+    },
+    {
+      "fileA": {
+        "header": "x",
+        "occurrence": 2
+      },
+      "fileB": null,
+      "key": false,
+      "included": false
+    }
+  ],
+  "results": {
+    "filter": "all",
+    "search": "",
+    "column": null
+  }
+}
+)");
+}
+
+TEST_F(SetupFileTest, OptionalMembersTakeTheirDefaultsAndUnknownOnesAreIgnored)
+{
+    const setups::Setup setup = parse(R"({"version":1,"format":"rowlark-setup","comment":{"any":[1,2]},
+        "files":{"fileA":{"path":"a.csv","sheet":null},"fileB":{"path":"b.csv"}},
+        "mappings":[{"fileA":{"header":"id"},"fileB":null,"rule":null}],"results":null})");
+    EXPECT_FALSE(setup.ignoreCase);
+    EXPECT_FALSE(setup.left.sheet);
+    ASSERT_EQ(setup.mappings.size(), 1U);
+    EXPECT_EQ(setup.mappings[0], (MappingEntry{{"id", 1}, std::nullopt, false, true, std::nullopt}));
+    EXPECT_EQ(setup.results, ResultsView());
+}
+
+TEST_F(SetupFileTest, ASetupMayNestSixtyFourDeep)
+{
+    const std::string comment = std::string(62, '[') + R"({"\"[{":"]}"})" + std::string(62, ']');
+    const setups::Setup setup = parse(R"({"format":"rowlark-setup","version":1,"comment":)" + comment +
+                                      R"(,"files":{"fileA":{"path":"a.csv"},"fileB":{"path":"b.csv"}},"mappings":[]})");
+    EXPECT_EQ(setup.left.path, "a.csv");
+}
+
+TEST_F(SetupFileTest, TheLastOfRepeatedMembersCounts)
+{
+    const setups::Setup setup = parse(R"({"format":"x","format":"rowlark-setup","version":1,"ignoreCase":false,
+        "ignoreCase":true,"files":{"fileA":{"path":"a.csv"},"fileB":{"path":"b.csv"}},"mappings":[]})");
+    EXPECT_TRUE(setup.ignoreCase);
+}
+
+TEST_F(SetupFileTest, EveryRejectedTextGetsItsMessage)
+{
+    std::istringstream lines(testing_support::contents(fs::path(ROWLARK_TEST_DATA_FOLDER) / "setups/rejected.tsv"));
+    int cases = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("#"))
+            continue;
+        const std::size_t tab = line.find('\t');
+        ASSERT_NE(tab, std::string::npos) << line;
+        ++cases;
+        try {
+            parse(line.substr(0, tab));
+            ADD_FAILURE() << "read: " << line;
+        } catch (const SetupError& error) {
+            EXPECT_EQ(error.what(), line.substr(tab + 1)) << line.substr(0, tab);
+        }
+    }
+    EXPECT_GE(cases, 40);
+}
+
+TEST_F(SetupFileTest, HostileFilesAreRefusedInBoundedTimeAndMemory)
+{
+    const auto expectRefused = [](const std::string& text, const char* message) {
+        try {
+            parse(text);
+            ADD_FAILURE() << "read: " << text.substr(0, 80);
+        } catch (const SetupError& error) {
+            EXPECT_STREQ(error.what(), message) << text.substr(0, 80);
+        }
+    };
+    const char* tooDeep = "The file is not a Rowlark setup: it is nested deeper than any setup.";
+    expectRefused(std::string(5'000'000, '[') + std::string(5'000'000, ']'), tooDeep);
+    expectRefused(R"({"format":"rowlark-setup","version":1,"files":)" + std::string(1'000'000, '['), tooDeep);
+    expectRefused(R"({"comment":)" + std::string(64, '[') + std::string(64, ']') + "}", tooDeep);
+    // Brackets in strings are text, not nesting.
+    expectRefused(R"({"comment":")" + std::string(100, '[') + R"("})",
+                  "The file is not a Rowlark setup: it has no \u201Cformat\u201D of \u201Crowlark-setup\u201D.");
+    std::string manyValues = "[0";
+    for (int value = 0; value < 1'000'000; ++value)
+        manyValues += ",0";
+    expectRefused(manyValues + "]", "The file is not a Rowlark setup: it holds more values than any setup.");
+    const std::string hugeHeader = R"({"format":"rowlark-setup","version":1,"files":{"fileA":{"path":")" +
+                                   std::string(maximumBytes, 'x') + R"("},"fileB":{"path":"b"}},"mappings":[]})";
+    try {
+        parse(hugeHeader);
+        ADD_FAILURE() << "read a text longer than any setup";
+    } catch (const SetupError& error) {
+        EXPECT_STREQ(error.what(), "The file is larger than any setup (at most 16 MB); it was not read.");
+    }
+    EXPECT_THROW(parse("{\"format\":\"rowlark-setup\",\"version\":1,\"files\":\"\xC3\x28\"}"), SetupError);
+    // A gigabyte on disk without taking one: the file is refused by its size before it is read.
+    const fs::path large = folder_ / "large.rowlark";
+    std::ofstream(large) << "{";
+    fs::resize_file(large, 1'000'000'000);
+    try {
+        read(large);
+        ADD_FAILURE() << "read a gigabyte";
+    } catch (const SetupError& error) {
+        EXPECT_STREQ(error.what(), "The file is larger than any setup (at most 16 MB); it was not read.");
+    }
+}
+
+TEST_F(SetupFileTest, OnlyARegularFileIsRead)
+{
+    EXPECT_THROW(read(folder_), std::system_error);
+    EXPECT_THROW(read(folder_ / "missing.rowlark"), std::system_error);
+    ASSERT_EQ(::mkfifo((folder_ / "pipe.rowlark").c_str(), 0600), 0);
+    try {
+        read(folder_ / "pipe.rowlark");
+        ADD_FAILURE() << "read a pipe";
+    } catch (const std::system_error& error) {
+        EXPECT_EQ(error.code(), std::errc::not_supported);
+    }
+}
+
+TEST_F(SetupFileTest, WritingRefusesTextsThatAreNotUTF8AndLeavesNoFile)
+{
+    setups::Setup setup = sampleSetup();
+    setup.left.path = "bad\xFFname.csv";
+    try {
+        write(folder_ / "bad.rowlark", setup);
+        ADD_FAILURE() << "wrote a path that is not UTF-8";
+    } catch (const SetupError& error) {
+        EXPECT_STREQ(error.what(), "The path of File A is not UTF-8 text, which a setup cannot hold.");
+    }
+    EXPECT_FALSE(fs::exists(folder_ / "bad.rowlark"));
+}
+
+TEST(SetupPaths, AreRelativeBelowTheSetupsFolderAndAbsoluteElsewhere)
+{
+    EXPECT_EQ(storedPath("/work/data/a.csv", "/work/weekly.rowlark"), "data/a.csv");
+    EXPECT_EQ(storedPath("/work/a.csv", "/work/weekly.rowlark"), "a.csv");
+    EXPECT_EQ(storedPath("/work/x/../a.csv", "/work/./weekly.rowlark"), "a.csv");
+    EXPECT_EQ(storedPath("/other/a.csv", "/work/weekly.rowlark"), "/other/a.csv");
+    EXPECT_EQ(storedPath("/work-more/a.csv", "/work/weekly.rowlark"), "/work-more/a.csv");
+    EXPECT_EQ(resolvedPath("data/a.csv", "/work/weekly.rowlark"), fs::path("/work/data/a.csv"));
+    EXPECT_EQ(resolvedPath("../a.csv", "/work/setups/weekly.rowlark"), fs::path("/work/a.csv"));
+    EXPECT_EQ(resolvedPath("/other/a.csv", "/work/weekly.rowlark"), fs::path("/other/a.csv"));
+    const fs::path here = fs::current_path();
+    EXPECT_EQ(resolvedPath(storedPath("in/a.csv", "w.rowlark"), "w.rowlark"), here / "in/a.csv");
+}
+
+TEST(SetupPaths, SetupFilesAreKnownByTheirExtension)
+{
+    EXPECT_TRUE(isSetupPath("weekly.rowlark"));
+    EXPECT_TRUE(isSetupPath("/a/Weekly.ROWLARK"));
+    EXPECT_FALSE(isSetupPath("weekly.rowlark.csv"));
+    EXPECT_FALSE(isSetupPath("rowlark"));
+}
+
+TEST(SetupColumns, AreNamedByHeaderAndOccurrence)
+{
+    const std::vector<std::string> headers = {"id", "name", "", "name", "", "name"};
+    EXPECT_EQ(columnName(headers, 0), (ColumnName{"id", 1}));
+    EXPECT_EQ(columnName(headers, 3), (ColumnName{"name", 2}));
+    EXPECT_EQ(columnName(headers, 4), (ColumnName{"", 2}));
+    for (std::int64_t index = 0; index < static_cast<std::int64_t>(headers.size()); ++index)
+        EXPECT_EQ(findColumn(headers, columnName(headers, index)), index);
+    EXPECT_FALSE(findColumn(headers, {"name", 4}));
+    EXPECT_FALSE(findColumn(headers, {"ID", 1}));
+    EXPECT_EQ(shownName({"Rate", 1}), "column \u201CRate\u201D");
+    EXPECT_EQ(shownName({"name", 3}), "column \u201Cname\u201D (number 3 of that name)");
+    EXPECT_EQ(shownName({"", 1}), "an unnamed column");
+}
+
+TEST(SetupColumns, NoticesQuoteAHundredCharactersOfALongText)
+{
+    const std::string hundred = std::string(98, 'x') + "\u00E9\u20AC";
+    EXPECT_EQ(quotedText(hundred), "\u201C" + hundred + "\u201D");
+    EXPECT_EQ(quotedText(hundred + "\u00E9" + std::string(10'000'000, 'y')), "\u201C" + hundred + "\u2026\u201D");
+    EXPECT_EQ(shownName({hundred + "z", 2}), "column \u201C" + hundred + "\u2026\u201D (number 2 of that name)");
+    EXPECT_EQ(quotedText(""), "\u201C\u201D");
+}
+
+}  // namespace
+}  // namespace rowlark::setups
