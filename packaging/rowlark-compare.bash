@@ -1,4 +1,5 @@
-# bash completion for rowlark-compare: its options, the names --filter and --reader take, and files.
+# bash completion for rowlark-compare: its options, the names --filter, --reader and --rules take,
+# and files.
 
 _rowlark_compare()
 {
@@ -10,13 +11,14 @@ _rowlark_compare()
     case $previous in
         --filter) words='all changed only-a only-b empty-values' ;;
         --reader) words='native library' ;;
+        --rules) words='proposed' ;;
         # Sheet names, column names and search texts depend on the files: nothing to offer.
-        --sheet-a | --sheet-b | --sheet | --map | --key | --exclude | --search | --column) return 0 ;;
+        --sheet-a | --sheet-b | --sheet | --map | --key | --exclude | --rule | --search | --column) return 0 ;;
         --report | --show-table) ;;
         *)
             if [[ $current == -* ]]; then
-                words='--sheet-a --sheet-b --reader --show-table --sheet --map --key --exclude
-                       --ignore-case --mapping --filter --search --column --report --json --help -h --version'
+                words='--sheet-a --sheet-b --reader --show-table --sheet --map --key --exclude --rules
+                       --rule --ignore-case --mapping --filter --search --column --report --json --help -h --version'
             fi
             ;;
     esac

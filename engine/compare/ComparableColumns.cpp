@@ -5,6 +5,7 @@
 #include <limits>
 #include <utility>
 
+#include "engine/compare/ColumnReadings.h"
 #include "engine/compare/ValueNormalization.h"
 #include "engine/records/Hashing.h"
 #include "engine/table/Parallel.h"
@@ -64,6 +65,22 @@ std::vector<ColumnRules> rulesOf(const table::Table& table, const std::vector<st
     return rules;
 }
 
+std::vector<PositionRule> positionRulesOf(const table::Table& table, const std::vector<std::size_t>& columns,
+                                          const std::vector<values::ComparisonRule>& rules, std::size_t side,
+                                          unsigned workers)
+{
+    std::vector<PositionRule> positionRules(columns.size());
+    for (std::size_t position = 0; position < rules.size() && position < columns.size(); ++position) {
+        const values::ComparisonRule& rule = rules[position];
+        positionRules[position] = {
+            .rule = rule,
+            .reading = decideReading(table, columns[position], rule, side, workers),
+            .readsStoredNumbers = rule.readsStoredNumbers() && table.hasNumberCells(columns[position]),
+        };
+    }
+    return positionRules;
+}
+
 // Applies `order` to the key forms of both rows part by part, stopping at the first part where
 // they differ.
 template<typename Result, typename Order>
@@ -81,12 +98,15 @@ Result firstKeyDifference(const ComparableColumns& a, std::size_t rowA, const Co
 }  // namespace
 
 ComparableColumns::ComparableColumns(const table::Table& table, std::vector<std::size_t> columns,
-                                     std::vector<std::size_t> keyPositions, bool ignoreCase, unsigned workers)
+                                     std::vector<std::size_t> keyPositions, bool ignoreCase, unsigned workers,
+                                     const std::vector<values::ComparisonRule>& rules, std::size_t side)
     : table_(&table)
     , columns_(std::move(columns))
     , keyPositions_(std::move(keyPositions))
     , valuePositions_(positionsOutside(columns_.size(), keyPositions_))
     , rules_(rulesOf(table, columns_))
+    , positionRules_(positionRulesOf(table, columns_, rules, side, workers))
+    , isTextEnough_(columns_.size(), false)
     , ignoreCase_(ignoreCase)
     , rowCount_(table.rowCount())
     , chunkShift_(chunkShiftFor(keyPositions_.size(), fixedForms.size()))
@@ -105,7 +125,44 @@ std::string_view ComparableColumns::form(std::size_t row, std::size_t position, 
 {
     if (const auto part = std::ranges::find(keyPositions_, position); part != keyPositions_.end())
         return keyForm(row, static_cast<std::size_t>(part - keyPositions_.begin()));
-    return canonicalComparable(cell(row, position), rules_[position], ignoreCase_, buffer);
+    return formUnder(positionRules_[position], row, position, buffer);
+}
+
+std::string_view ComparableColumns::formUnder(const PositionRule& rule, std::size_t row, std::size_t position,
+                                              NormalizationBuffer& buffer) const
+{
+    const std::string_view cell = this->cell(row, position);
+    if (rule.rule.kind != values::RuleKind::asRead) {
+        const std::optional<values::StoredNumber> stored =
+            rule.readsStoredNumbers ? table_->storedNumber(row, columns_[position]) : std::nullopt;
+        if (const auto form = values::ruleForm(cell, stored, rule.rule, rule.reading, ignoreCase_, buffer.result))
+            return *form;
+    }
+    return canonicalComparable(cell, rules_[position], ignoreCase_, buffer);
+}
+
+bool ComparableColumns::isRead(std::size_t row, std::size_t position) const
+{
+    const PositionRule& rule = positionRules_[position];
+    if (rule.rule.kind == values::RuleKind::asRead)
+        return true;
+    std::string buffer;
+    return values::ruleForm(cell(row, position), storedNumber(row, position), rule.rule, rule.reading, ignoreCase_,
+                            buffer)
+        .has_value();
+}
+
+void pairPositions(ComparableColumns& a, ComparableColumns& b)
+{
+    for (std::size_t position = 0; position < a.width(); ++position) {
+        const PositionRule& ruleA = a.positionRules_[position];
+        const PositionRule& ruleB = b.positionRules_[position];
+        const bool isTextEnough = a.rules_[position] == b.rules_[position] && ruleA.rule == ruleB.rule &&
+                                  ruleA.reading == ruleB.reading && !ruleA.readsStoredNumbers &&
+                                  !ruleB.readsStoredNumbers && a.ignoreCase_ == b.ignoreCase_;
+        a.isTextEnough_[position] = isTextEnough;
+        b.isTextEnough_[position] = isTextEnough;
+    }
 }
 
 void ComparableColumns::normalizeChunk(std::size_t chunkIndex)
@@ -119,7 +176,7 @@ void ComparableColumns::normalizeChunk(std::size_t chunkIndex)
             const std::size_t position = keyPositions_[part];
             const std::string_view cell = this->cell(row, position);
             storeCode(row * keyPositions_.size() + part,
-                      codeFor(cell, canonicalComparable(cell, rules_[position], ignoreCase_, buffer), chunk));
+                      codeFor(cell, formUnder(positionRules_[position], row, position, buffer), chunk));
         }
         keyCodes_[row] = keyCodeOf(row);
     }
@@ -205,11 +262,16 @@ bool equalKeys(const ComparableColumns& a, std::size_t rowA, const ComparableCol
 bool equalAt(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB,
              std::size_t position)
 {
-    if (a.rules(position) == b.rules(position) && a.cell(rowA, position) == b.cell(rowB, position))
+    if (a.isTextEnough(position) && a.cell(rowA, position) == b.cell(rowB, position))
         return true;
     thread_local NormalizationBuffer bufferA;
     thread_local NormalizationBuffer bufferB;
-    return a.form(rowA, position, bufferA) == b.form(rowB, position, bufferB);
+    if (a.form(rowA, position, bufferA) == b.form(rowB, position, bufferB))
+        return true;
+    const PositionRule& ruleA = a.rule(position);
+    return ruleA.rule.hasTolerance() &&
+           values::areWithinTolerance(ruleA.rule, a.cell(rowA, position), a.storedNumber(rowA, position), ruleA.reading,
+                                      b.cell(rowB, position), b.storedNumber(rowB, position), b.rule(position).reading);
 }
 
 bool equalValues(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB)

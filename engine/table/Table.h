@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -57,6 +58,19 @@ public:
             return {};
         const ColumnSource& source = columns_[column];
         return source.store->cell(row, source.column);
+    }
+    // The number a workbook stored for the cell, none for a cell that is not a workbook number cell.
+    std::optional<values::StoredNumber> storedNumber(std::size_t row, std::size_t column) const
+    {
+        if (row >= rowCount_ || column >= columns_.size())
+            return std::nullopt;
+        const ColumnSource& source = columns_[column];
+        return source.store->storedNumbers().at(row, source.column, source.store->cell(row, source.column));
+    }
+    bool hasNumberCells(std::size_t column) const
+    {
+        return column < columns_.size() &&
+               columns_[column].store->storedNumbers().hasNumberCells(columns_[column].column);
     }
     // Whether some cell of the column looks like a JSON object (text::looksLikeJSONObject).
     bool hasCellsLookingLikeJSON(std::size_t column) const

@@ -3,8 +3,8 @@
 #include <unicode/brkiter.h>
 #include <unicode/normalizer2.h>
 #include <unicode/ucasemap.h>
-#include <unicode/ucurr.h>
 #include <unicode/uchar.h>
+#include <unicode/ucurr.h>
 #include <unicode/utext.h>
 #include <unicode/utf8.h>
 

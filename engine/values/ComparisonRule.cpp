@@ -101,8 +101,8 @@ std::array<DayOrder, 2> dayOrders(std::string_view value)
     const std::vector<std::string_view> sides = split(value, '/');
     std::array<DayOrder, 2> orders{};
     for (std::size_t side = 0; side < orders.size(); ++side) {
-        const std::optional<DayOrder> order = sides.size() <= 2 ? dayOrderNamed(sides[std::min(side, sides.size() - 1)])
-                                                                : std::nullopt;
+        const std::optional<DayOrder> order =
+            sides.size() <= 2 ? dayOrderNamed(sides[std::min(side, sides.size() - 1)]) : std::nullopt;
         if (!order || (sides.size() == 1 && *order == DayOrder::undecided))
             throw RuleTextError("order needs dmy or mdy, or one for File A and one for File B as dmy/mdy, not " +
                                 quoted(value));

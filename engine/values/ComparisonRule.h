@@ -28,10 +28,10 @@ public:
 struct ComparisonRule {
     RuleKind kind = RuleKind::asRead;
     // Number: values this far apart still count as equal, absolutely or relative to the larger.
-    std::optional<Decimal> absoluteTolerance;
-    std::optional<Decimal> relativeTolerance;
+    std::optional<Decimal> absoluteTolerance{};
+    std::optional<Decimal> relativeTolerance{};
     // Date and time: instants this many seconds apart still count as equal.
-    std::optional<Decimal> secondsTolerance;
+    std::optional<Decimal> secondsTolerance{};
     // Date, date and time: the day order of File A's and File B's slashed dates where that side's
     // values do not decide it.
     std::array<DayOrder, 2> chosenDayOrders{DayOrder::undecided, DayOrder::undecided};

@@ -19,9 +19,9 @@ namespace rowlark::values {
 enum class DayOrder { undecided, dayFirst, monthFirst };
 
 struct DateTime {
-    std::int64_t day = 0;       // days since 1970-01-01, as written (before any UTC offset)
-    std::int64_t second = 0;    // seconds since midnight, 0 to 86,399
-    std::string fraction;       // digits of the second's fraction, without trailing zeros
+    std::int64_t day = 0;            // days since 1970-01-01, as written (before any UTC offset)
+    std::int64_t second = 0;         // seconds since midnight, 0 to 86,399
+    std::string fraction;            // digits of the second's fraction, without trailing zeros
     std::int64_t offsetMinutes = 0;  // east of UTC, as written; 0 without one
     bool hasTime = false;
 

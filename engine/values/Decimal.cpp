@@ -82,9 +82,8 @@ int signOfAlignedSum(std::span<const Term> terms, std::int64_t low, std::int64_t
 int signOfSum(std::vector<Term> terms)
 {
     std::erase_if(terms, [](const Term& term) { return term.value->isZero(); });
-    std::sort(terms.begin(), terms.end(), [](const Term& a, const Term& b) {
-        return a.value->leadingExponent() > b.value->leadingExponent();
-    });
+    std::sort(terms.begin(), terms.end(),
+              [](const Term& a, const Term& b) { return a.value->leadingExponent() > b.value->leadingExponent(); });
     std::size_t first = 0;
     while (first < terms.size()) {
         const std::int64_t high = terms[first].value->leadingExponent() + 1;
@@ -132,7 +131,8 @@ std::string Decimal::text() const
         if (digits.size() > 1)
             result.append(".").append(digits, 1);
         result += leading < 0 ? "E-" : "E+";
-        result += std::to_string(leading < 0 ? -static_cast<std::uint64_t>(leading) : static_cast<std::uint64_t>(leading));
+        result +=
+            std::to_string(leading < 0 ? -static_cast<std::uint64_t>(leading) : static_cast<std::uint64_t>(leading));
         return result;
     }
     if (exponent >= 0)
@@ -158,7 +158,8 @@ std::optional<Decimal> Decimal::fromParts(bool negative, std::string_view intege
     value.digits.reserve(integerDigits.size() + fractionDigits.size());
     value.digits.append(withoutLeadingZeros(integerDigits));
     value.digits.append(value.digits.empty() ? withoutLeadingZeros(fractionDigits) : fractionDigits);
-    value.exponent = (isExponentNegative ? -written : written) - static_cast<std::int64_t>(fractionDigits.size()) - shift;
+    value.exponent =
+        (isExponentNegative ? -written : written) - static_cast<std::int64_t>(fractionDigits.size()) - shift;
     value.isNegative = negative;
     normalize(value);
     return value;

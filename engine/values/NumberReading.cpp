@@ -99,7 +99,8 @@ bool isTooLong(std::string_view text)
 {
     if (text.size() <= longestReadText)
         return false;
-    const auto scalars = std::count_if(text.begin(), text.end(), [](char byte) { return !text::isContinuationByte(byte); });
+    const auto scalars =
+        std::count_if(text.begin(), text.end(), [](char byte) { return !text::isContinuationByte(byte); });
     return static_cast<std::size_t>(scalars) > longestReadText;
 }
 

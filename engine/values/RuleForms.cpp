@@ -102,8 +102,8 @@ std::optional<std::string_view> ruleForm(std::string_view cell, const std::optio
 }
 
 bool areWithinTolerance(const ComparisonRule& rule, std::string_view cellA, const std::optional<StoredNumber>& storedA,
-                        const SideReading& readingA, std::string_view cellB,
-                        const std::optional<StoredNumber>& storedB, const SideReading& readingB)
+                        const SideReading& readingA, std::string_view cellB, const std::optional<StoredNumber>& storedB,
+                        const SideReading& readingB)
 {
     if (rule.kind == RuleKind::number && (rule.absoluteTolerance || rule.relativeTolerance)) {
         const std::optional<Decimal> a = numberOf(cellA, storedA, readingA);

@@ -48,7 +48,7 @@ std::optional<std::string_view> ruleForm(std::string_view cell, const std::optio
 // Whether two cells whose forms differ are still equal under the rule's tolerance: both read, and
 // their numbers or instants no further apart than it allows.
 bool areWithinTolerance(const ComparisonRule& rule, std::string_view cellA, const std::optional<StoredNumber>& storedA,
-                        const SideReading& readingA, std::string_view cellB,
-                        const std::optional<StoredNumber>& storedB, const SideReading& readingB);
+                        const SideReading& readingA, std::string_view cellB, const std::optional<StoredNumber>& storedB,
+                        const SideReading& readingB);
 
 }  // namespace rowlark::values

@@ -183,6 +183,7 @@ public:
         const std::uint64_t start = index == 0 ? 0 : half.ends[index - 1] & ~declinedMark;
         return std::string_view(half.text).substr(start, half.ends[index] - start);
     }
+    double value(std::uint32_t key) const { return numbers_[key].value; }
 
 private:
     struct Number {
@@ -646,6 +647,7 @@ WorkbookPayload readXLSX(ZIPArchive& archive, const NativeRequest& request, cons
     SheetCells cells;
     CellFormats formats(sheetStyles, listing.isDate1904);
     NumberTexts numbers(listing.isDate1904, formatter);
+    cells.storeNumbersOfPending([&numbers](std::uint32_t key) { return numbers.value(key); }, listing.isDate1904);
     SheetReader reader(cells, formats, numbers, strings, stop);
     archive.read(*sheetEntry, [&reader](std::string_view chunk) { reader.feed(chunk); });
     reader.finish();

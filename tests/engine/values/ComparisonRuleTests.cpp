@@ -133,8 +133,8 @@ TEST(RuleForm, toleranceNeedsBothValuesRead)
     EXPECT_FALSE(areWithinTolerance(rule, "n/a", std::nullopt, {}, "n/a", std::nullopt, {}));
     EXPECT_TRUE(areWithinTolerance(rule, "0.333333333", StoredNumber{0.3333333334}, {}, "0.3333", std::nullopt, {}));
     const ComparisonRule seconds = ComparisonRule::fromText("datetime:seconds=2");
-    EXPECT_TRUE(areWithinTolerance(seconds, "2024-03-05 12:00:00", std::nullopt, {}, "2024-03-05T12:00:02Z",
-                                   std::nullopt, {}));
+    EXPECT_TRUE(
+        areWithinTolerance(seconds, "2024-03-05 12:00:00", std::nullopt, {}, "2024-03-05T12:00:02Z", std::nullopt, {}));
     EXPECT_FALSE(areWithinTolerance(seconds, "2024-03-05 12:00:00", std::nullopt, {}, "2024-03-05T12:00:02.001",
                                     std::nullopt, {}));
     EXPECT_FALSE(areWithinTolerance(ComparisonRule::fromText("number"), "1", std::nullopt, {}, "1.0", std::nullopt, {}))

@@ -86,7 +86,8 @@ TEST(ReadDateTime, readsTheNotationsOfEverydayFiles)
 
 TEST(ReadDateTime, aDayIsTheSameInstantAsItsMidnight)
 {
-    EXPECT_EQ(readDateTime("2024-03-05", undecided)->instant(), readDateTime("2024-03-05 00:00:00", undecided)->instant());
+    EXPECT_EQ(readDateTime("2024-03-05", undecided)->instant(),
+              readDateTime("2024-03-05 00:00:00", undecided)->instant());
     EXPECT_FALSE(readDateTime("2024-03-05", undecided)->hasTime);
     EXPECT_TRUE(readDateTime("2024-03-05 00:00", undecided)->hasTime);
 }

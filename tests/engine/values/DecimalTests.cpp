@@ -64,8 +64,9 @@ TEST(Decimal, storedNumbersReadAsTheirShortestDecimal)
 
 TEST(Decimal, ordersByValue)
 {
-    const std::vector<std::string> ascending = {"-1e5", "-10", "-9.99", "-0.001", "0", "1e-300", "0.001",
-                                                "0.0010001", "1", "1.0000000000000000001", "9.99", "10", "1e300"};
+    const std::vector<std::string> ascending = {"-1e5",   "-10",   "-9.99",     "-0.001", "0",
+                                                "1e-300", "0.001", "0.0010001", "1",      "1.0000000000000000001",
+                                                "9.99",   "10",    "1e300"};
     for (std::size_t i = 0; i < ascending.size(); ++i)
         for (std::size_t j = 0; j < ascending.size(); ++j)
             EXPECT_EQ(compare(number(ascending[i]), number(ascending[j])), i <=> j)
@@ -111,9 +112,11 @@ TEST(Decimal, toleranceBoundariesAreExact)
         {"1e-999999999999999999", "0", "1e-999999999999999999", "", true},
         {"1e-999999999999999999", "-1e-999999999999999999", "1e-999999999999999999", "", false},
         {"1e50", "1e50", "1e-50", "", true},
-        {"1e50", "100000000000000000000000000000000000000000000000000.00000000000000000000000000000000000000000000000001",
+        {"1e50",
+         "100000000000000000000000000000000000000000000000000.00000000000000000000000000000000000000000000000001",
          "1e-50", "", true},
-        {"1e50", "100000000000000000000000000000000000000000000000000.00000000000000000000000000000000000000000000000002",
+        {"1e50",
+         "100000000000000000000000000000000000000000000000000.00000000000000000000000000000000000000000000000002",
          "1e-50", "", false},
     };
     for (const ToleranceCase& test : cases) {
@@ -148,7 +151,9 @@ public:
     std::pair<bool, std::string> scaledTo(int exponent) const
     {
         std::string digits = coefficient_ + std::string(static_cast<std::size_t>(exponent_ - exponent), '0');
-        return {isNegative_, digits.find_first_not_of('0') == std::string::npos ? "0" : digits.substr(digits.find_first_not_of('0'))};
+        return {isNegative_, digits.find_first_not_of('0') == std::string::npos
+                                 ? "0"
+                                 : digits.substr(digits.find_first_not_of('0'))};
     }
     int exponent() const { return exponent_; }
     bool isNegative() const { return isNegative_; }
@@ -172,7 +177,8 @@ public:
             text = digits.substr(0, digits.size() + static_cast<std::size_t>(exponent)) + "." +
                    digits.substr(digits.size() + static_cast<std::size_t>(exponent));
         } else {
-            text = "0." + std::string(static_cast<std::size_t>(-exponent - static_cast<int>(digits.size())), '0') + digits;
+            text =
+                "0." + std::string(static_cast<std::size_t>(-exponent - static_cast<int>(digits.size())), '0') + digits;
         }
         return (isNegative_ ? "-" : "") + text;
     }
@@ -209,7 +215,8 @@ std::string addDigits(const std::string& a, const std::string& b)
     std::string result;
     int carry = 0;
     for (std::size_t i = 0; i < std::max(a.size(), b.size()) || carry != 0; ++i) {
-        const int digit = carry + (i < a.size() ? a[a.size() - 1 - i] - '0' : 0) + (i < b.size() ? b[b.size() - 1 - i] - '0' : 0);
+        const int digit =
+            carry + (i < a.size() ? a[a.size() - 1 - i] - '0' : 0) + (i < b.size() ? b[b.size() - 1 - i] - '0' : 0);
         result.insert(result.begin(), static_cast<char>('0' + digit % 10));
         carry = digit / 10;
     }
@@ -236,8 +243,8 @@ std::string distance(const ReferenceNumber& a, const ReferenceNumber& b, int at)
     return compareDigits(digitsA, digitsB) >= 0 ? subtractDigits(digitsA, digitsB) : subtractDigits(digitsB, digitsA);
 }
 
-bool referenceIsWithin(const ReferenceNumber& a, const ReferenceNumber& b, const std::optional<ReferenceNumber>& absolute,
-                       const std::optional<ReferenceNumber>& relative)
+bool referenceIsWithin(const ReferenceNumber& a, const ReferenceNumber& b,
+                       const std::optional<ReferenceNumber>& absolute, const std::optional<ReferenceNumber>& relative)
 {
     int at = std::min(a.exponent(), b.exponent());
     if (absolute)
@@ -249,12 +256,13 @@ bool referenceIsWithin(const ReferenceNumber& a, const ReferenceNumber& b, const
     // |a − b| ≤ r × m, both scaled to the exponent of r × m's terms.
     const auto magnitude = [](const ReferenceNumber& value, int exponent) { return value.scaledTo(exponent).second; };
     const int common = std::min(a.exponent(), b.exponent());
-    const std::string larger = compareDigits(magnitude(a, common), magnitude(b, common)) >= 0 ? magnitude(a, common)
-                                                                                              : magnitude(b, common);
+    const std::string larger =
+        compareDigits(magnitude(a, common), magnitude(b, common)) >= 0 ? magnitude(a, common) : magnitude(b, common);
     const std::string bound = multiplyDigits(relative->scaledTo(relative->exponent()).second, larger);
     const int boundExponent = relative->exponent() + common;
     const int lowest = std::min(common, boundExponent);
-    const std::string scaledDistance = distance(a, b, common) + std::string(static_cast<std::size_t>(common - lowest), '0');
+    const std::string scaledDistance =
+        distance(a, b, common) + std::string(static_cast<std::size_t>(common - lowest), '0');
     const std::string scaledBound = bound + std::string(static_cast<std::size_t>(boundExponent - lowest), '0');
     const auto trimmed = [](const std::string& digits) {
         const std::size_t first = digits.find_first_not_of('0');
@@ -303,7 +311,8 @@ std::pair<std::string, DecimalMark> written(const ReferenceNumber& value, Random
     if (random.uniform(0, 3) == 0)
         fraction += std::string(random.uniform(1, 3), '0');  // trailing zeros as a format writes them
     const DecimalMark mark = random.uniform(0, 1) == 0 ? DecimalMark::point : DecimalMark::comma;
-    const std::string groupSeparator = mark == DecimalMark::point ? (random.uniform(0, 1) ? "," : " ") : (random.uniform(0, 1) ? "." : "\u00A0");
+    const std::string groupSeparator =
+        mark == DecimalMark::point ? (random.uniform(0, 1) ? "," : " ") : (random.uniform(0, 1) ? "." : "\u00A0");
     if (random.uniform(0, 1) == 0 && integer.size() > 3) {
         std::string grouped;
         for (std::size_t i = 0; i < integer.size(); ++i) {
@@ -402,7 +411,8 @@ TEST(DecimalProperty, aToleranceExactlyAtTheDistanceAdmits)
         EXPECT_TRUE(isWithinTolerance(decimalA, decimalB, Decimal::fromPlainText(gap.plainText()), std::nullopt))
             << a.plainText() << " and " << b.plainText();
         if (gap.coefficient() != "")
-            EXPECT_FALSE(isWithinTolerance(decimalA, decimalB, Decimal::fromPlainText(shorter.plainText()), std::nullopt))
+            EXPECT_FALSE(
+                isWithinTolerance(decimalA, decimalB, Decimal::fromPlainText(shorter.plainText()), std::nullopt))
                 << a.plainText() << " and " << b.plainText();
     }
 }
