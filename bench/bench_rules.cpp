@@ -62,7 +62,8 @@ void setRule(std::vector<records::ColumnMapping>& mappings, std::size_t column, 
     mappings[column].rule = values::ComparisonRule::fromText(rule);
 }
 
-Run compareOnce(const table::Table& left, const table::Table& right, const std::vector<records::ColumnMapping>& mappings)
+Run compareOnce(const table::Table& left, const table::Table& right,
+                const std::vector<records::ColumnMapping>& mappings)
 {
     const auto start = std::chrono::steady_clock::now();
     const compare::ComparisonWithKeys result = compare::compareWithKeyDiagnostics(left, right, mappings, false);

@@ -5,7 +5,8 @@
 // time of 3 runs (1 for the library on the large sheets, which takes minutes) and the peak
 // resident memory of the process tree: the importing process and its reader helper (the sum of
 // both peaks, an upper bound, as they need not peak at once). CPU time is given too, as it depends
-// less on what else the machine is doing.
+// less on what else the machine is doing, and the memory of the table read, with the part of it the
+// numbers stored beside the texts take.
 //
 // The workbooks are written by node with the library beside this program, so node is needed.
 //
@@ -110,6 +111,8 @@ struct Measurement {
     double readerPeak = 0;
     std::size_t rows = 0;
     std::size_t columns = 0;
+    double tableBytes = 0;
+    double storedNumberBytes = 0;  // of tableBytes: the numbers stored beside the texts
     bool isLoaded = false;
 };
 
@@ -130,6 +133,8 @@ Measurement measureLoad(const fs::path& path, workbook::FileImport::WorkbookRead
                 path, std::nullopt, workbook::FileImport::defaultReaderLocations(), {}, reader);
             measurement.rows = imported.table.rowCount();
             measurement.columns = imported.table.columnCount();
+            measurement.tableBytes = static_cast<double>(imported.table.memoryUsage());
+            measurement.storedNumberBytes = static_cast<double>(imported.table.storedNumbersMemoryUsage());
             measurement.isLoaded = true;
         } catch (const std::exception& error) {
             std::fprintf(stderr, "%s: %s\n", path.c_str(), error.what());
@@ -185,6 +190,8 @@ int main(int argc, char** argv)
                 peak.readerPeak = std::max(peak.readerPeak, measurement.readerPeak);
                 peak.rows = measurement.rows;
                 peak.columns = measurement.columns;
+                peak.tableBytes = measurement.tableBytes;
+                peak.storedNumberBytes = measurement.storedNumberBytes;
             }
             if (seconds.empty()) {
                 std::printf("%-30s failed (see above)\n",
@@ -200,10 +207,12 @@ int main(int argc, char** argv)
                                      size.type + (isNative ? " native" : " library");
             const std::string ratio =
                 !isNative && hasNativeReader ? std::to_string(median / nativeSeconds).substr(0, 6) + "x" : "";
-            std::printf("%-30s %8.1f %9.2f %9.2f %12.0f %10.0f %9.0f %7s   (%zu rows x %zu columns read)\n",
+            std::printf("%-30s %8.1f %9.2f %9.2f %12.0f %10.0f %9.0f %7s   (%zu rows x %zu columns read; table "
+                        "%.1f MB, of which stored numbers %.1f MB)\n",
                         name.c_str(), static_cast<double>(fs::file_size(path)) / megabyte, median,
                         bench::medianOf(cpuSeconds), peak.importerPeak / megabyte, peak.readerPeak / megabyte,
-                        (peak.importerPeak + peak.readerPeak) / megabyte, ratio.c_str(), peak.rows, peak.columns);
+                        (peak.importerPeak + peak.readerPeak) / megabyte, ratio.c_str(), peak.rows, peak.columns,
+                        peak.tableBytes / megabyte, peak.storedNumberBytes / megabyte);
             std::fflush(stdout);
         }
     }

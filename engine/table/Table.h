@@ -93,8 +93,10 @@ public:
     const std::set<std::size_t>& structuredColumnIndices() const { return structuredColumnIndices_; }
     const std::set<std::size_t>& derivedColumnIndices() const { return derivedColumnIndices_; }
 
-    // Bytes held by the cell storage this table refers to.
+    // Bytes held by the cell storage this table refers to, and of those by the numbers a workbook
+    // stored beside its texts.
     std::size_t memoryUsage() const;
+    std::size_t storedNumbersMemoryUsage() const;
 
     friend bool operator==(const Table& a, const Table& b);
 
@@ -105,6 +107,7 @@ private:
     };
 
     Table(std::vector<std::string> headers, std::vector<ColumnSource> columns, std::size_t rowCount);
+    std::vector<const CellStore*> stores() const;  // each store once
     static Table withStore(std::vector<std::string> headers, CellStore store);
 
     std::vector<std::string> headers_;

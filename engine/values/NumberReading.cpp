@@ -66,9 +66,18 @@ bool isISOCode(std::string_view text)
            text::isISOCurrencyCode(text);
 }
 
+// Whether a currency symbol or code may start or end at this byte: in ASCII only "$" is a currency
+// symbol, and codes are letters.
+bool mayBeCurrencyByte(char byte)
+{
+    return static_cast<unsigned char>(byte) >= 0x80 || byte == '$' || isUppercaseLetter(byte);
+}
+
 // Removes a currency symbol or ISO code at the front, and the white space after it.
 bool takeLeadingCurrency(std::string_view& text)
 {
+    if (text.empty() || !mayBeCurrencyByte(text.front()))
+        return false;
     std::size_t end = 0;
     if (!text.empty() && text::isCurrencySymbol(text::nextScalar(text, end))) {
         text = text::trimmed(text.substr(end));
@@ -83,6 +92,8 @@ bool takeLeadingCurrency(std::string_view& text)
 
 bool takeTrailingCurrency(std::string_view& text)
 {
+    if (text.empty() || !mayBeCurrencyByte(text.back()))
+        return false;
     std::size_t start = text.size();
     if (!text.empty() && text::isCurrencySymbol(text::previousScalar(text, start))) {
         text = text::trimmed(text.substr(0, start));

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include <QApplication>
 #include <QDir>
@@ -65,6 +66,30 @@ bool loadAgreeingFiles(rowlark::model::ComparisonModel& model, const QTemporaryD
         return false;
     model.load(after, false);
     return waitUntilIdle(model, "reading the second file");
+}
+
+// A workbook's export and the CSV file pandas writes from it: the same values written differently.
+bool loadRewrittenFiles(rowlark::model::ComparisonModel& model, const QTemporaryDir& folder)
+{
+    const QByteArray exported = "id,Sensor,Rate,Timestamp,Count,Amount\n"
+                                "1,North gate,1.65%,2024-03-05T12:00:00,63490,9100.30\n"
+                                "2,South gate,2.10%,2024-03-05T12:15:00,,120.00\n"
+                                "3,Loading bay,0.95%,2024-03-05T12:30:00,18576,7053.98\n"
+                                "4,Cold store,1.20%,2024-03-05T12:45:00,4312,8590.95\n";
+    const QByteArray pandas = "id,Sensor,Rate,Timestamp,Count,Amount\n"
+                              "1,North gate,0.0165,2024-03-05 12:00:00,63490.0,9100.3\n"
+                              "2,South gate,0.021,2024-03-05 12:15:00,,120.0\n"
+                              "3,Loading bay,0.0095,2024-03-05 12:30:00,18576.0,7053.98\n"
+                              "4,Cold store,0.012,2024-03-05 12:45:00,4312.0,8590.96\n";
+    const QString before = folder.filePath(QStringLiteral("readings.csv"));
+    const QString after = folder.filePath(QStringLiteral("readings-pandas.csv"));
+    if (!writeText(before, exported) || !writeText(after, pandas))
+        return false;
+    model.load(before, true);
+    if (!waitUntilIdle(model, "reading the export"))
+        return false;
+    model.load(after, false);
+    return waitUntilIdle(model, "reading the pandas file");
 }
 
 bool save(const QPixmap& picture, const QDir& folder, const QString& name)
@@ -139,7 +164,29 @@ int main(int argc, char** argv)
     isComplete &= save(window.grab(), folder, QStringLiteral("results-by-column.png"));
 
     const QTemporaryDir files;
-    if (!files.isValid() || !loadAgreeingFiles(model, files))
+    if (!files.isValid() || !loadRewrittenFiles(model, files))
+        return 1;
+    model.compare();
+    if (!waitUntilIdle(model, "comparing rewritten files"))
+        return 1;
+    selectFirstChanged(model);
+    settle();
+    isComplete &= save(window.grab(), folder, QStringLiteral("results-format-only.png"));
+
+    // The rates and timestamps taken as proposed; the counts and amounts still offer theirs.
+    std::vector<std::size_t> taken;
+    for (std::size_t column = 0; column < model.summary()->columns.size(); ++column)
+        if (model.summary()->columns[column].leftHeader == "Rate" ||
+            model.summary()->columns[column].leftHeader == "Timestamp")
+            taken.push_back(column);
+    model.compareTakingProposedRules(taken);
+    if (!waitUntilIdle(model, "comparing with rules"))
+        return 1;
+    model.setTab(rowlark::model::WorkspaceTab::mapping);
+    settle();
+    isComplete &= save(window.grab(), folder, QStringLiteral("mapping-rules.png"));
+
+    if (!loadAgreeingFiles(model, files))
         return 1;
     model.compare();
     if (!waitUntilIdle(model, "comparing agreeing files"))

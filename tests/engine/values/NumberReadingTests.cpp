@@ -154,11 +154,16 @@ TEST(DecimalMarkEvidence, aColumnDecidesItsMarkFromItsValues)
         DecimalMark expected;
     };
     const std::vector<Column> columns = {
-        {{"1", "2", "3"}, point},      {{"1,234", "5,678"}, point},  // a thousands comma or a decimal one: undecided,
-                                                                     // so the point
-        {{"1,234", "1,5"}, comma},     {{"5.970,56", "12"}, comma}, {{"1.234.567"}, comma},
+        {{"1", "2", "3"}, point},
+        {{"1,234", "5,678"}, point},  // a thousands comma or a decimal one: undecided,
+                                      // so the point
+        {{"1,234", "1,5"}, comma},
+        {{"5.970,56", "12"}, comma},
+        {{"1.234.567"}, comma},
         {{"1,5", "1.5"}, point},  // both told: the point
-        {{"1,234,567", "1,5"}, point}, {{"€ 12,50", "7"}, comma},   {{"0.0165", "1,5"}, point},
+        {{"1,234,567", "1,5"}, point},
+        {{"€ 12,50", "7"}, comma},
+        {{"0.0165", "1,5"}, point},
         {{"n/a", "1,5"}, comma},
     };
     for (const Column& column : columns) {

@@ -1,0 +1,148 @@
+#include <QAccessible>
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+#include "tests/ui/ResultsTesting.h"
+#include "ui/mapping/MappingList.h"
+#include "ui/mapping/MappingRow.h"
+#include "ui/mapping/RuleButton.h"
+#include "ui/results/FormatOnlyBox.h"
+#include "ui/results/ResultTexts.h"
+
+namespace rowlark::ui::testing {
+namespace {
+
+class RulesScreenTest : public ResultsTest {
+protected:
+    // The open row of the mapping of left column `leftIndex`.
+    mapping::MappingRow* row(std::size_t leftIndex) const
+    {
+        const auto rows = find<mapping::MappingList>(QStringLiteral("mappingList"))->openRows();
+        return leftIndex < static_cast<std::size_t>(rows.size()) ? rows[static_cast<qsizetype>(leftIndex)] : nullptr;
+    }
+    mapping::RuleButton* ruleButton(std::size_t leftIndex) const
+    {
+        return row(leftIndex)->findChild<mapping::RuleButton*>(QStringLiteral("ruleButton"));
+    }
+    QPushButton* proposalChip(std::size_t leftIndex) const
+    {
+        return row(leftIndex)->findChild<QPushButton*>(QStringLiteral("proposalChip"));
+    }
+    QStringList formatOnlyTexts() const
+    {
+        QStringList texts;
+        for (const QLabel* label : window.findChildren<QLabel*>(QStringLiteral("formatOnlyText")))
+            if (label->isVisibleTo(&window))
+                texts << label->text();
+        return texts;
+    }
+};
+
+TEST_F(RulesScreenTest, aProposalIsAChipThatOneClickTakes)
+{
+    loadFiles("id,price,when\n1,45.00,2024-03-05\n2,12.00,2024-03-06\n",
+              "id,price,when\n1,45,2024-03-05 00:00:00\n2,12.0,2024-03-06T10:00:00\n");
+    ASSERT_NE(row(1), nullptr);
+    EXPECT_EQ(ruleButton(1)->text(), "As read");
+    EXPECT_EQ(ruleButton(1)->accessibleName(), "Comparison rule for price");
+    ASSERT_TRUE(proposalChip(1)->isVisibleTo(row(1)));
+    EXPECT_EQ(proposalChip(1)->text(), "Compare as numbers");
+    EXPECT_EQ(proposalChip(1)->accessibleName(), "Compare as numbers: price");
+    EXPECT_EQ(proposalChip(2)->text(), "Compare as dates and times");
+
+    QTest::mouseClick(proposalChip(1), Qt::LeftButton);
+    EXPECT_EQ(model.mappings()[1].rule.kind, values::RuleKind::number);
+    EXPECT_EQ(ruleButton(1)->text(), "Number");
+    EXPECT_FALSE(proposalChip(1)->isVisibleTo(row(1)));
+    EXPECT_TRUE(row(1)->focusOrder().contains(ruleButton(1)));
+}
+
+TEST_F(RulesScreenTest, theRuleMenuOffersEveryRuleButIgnoreForTheKey)
+{
+    loadFiles("id,name\n1,Ann\n", "id,name\n1,ann\n");
+    ASSERT_TRUE(model.mappings()[0].isKey);
+    QMenu* keyMenu = ruleButton(0)->menu();
+    QStringList visible;
+    for (const QAction* action : keyMenu->actions())
+        if (action->isVisible() && !action->isSeparator())
+            visible << action->text();
+    EXPECT_EQ(visible, QStringList({"As read", "Number", "Date", "Date and time", "Yes/no", "Text",
+                                    "Tolerance and options…"}));
+
+    const auto action = [&](const QString& text) -> QAction* {
+        for (QAction* candidate : ruleButton(1)->menu()->actions())
+            if (candidate->text() == text)
+                return candidate;
+        ADD_FAILURE() << text.toStdString();
+        return nullptr;
+    };
+    action("Text")->trigger();
+    EXPECT_EQ(model.mappings()[1].rule.kind, values::RuleKind::text);
+    action("Ignore (report only)")->trigger();
+    EXPECT_EQ(model.mappings()[1].rule.kind, values::RuleKind::ignore);
+    EXPECT_EQ(ruleButton(1)->text(), "Ignore");
+}
+
+// A workbook and the CSV file pandas wrote from it: every change is the same value written
+// differently, and one click on the results screen compares them as such.
+TEST_F(RulesScreenTest, oneClickComparesTheWorkbookAndItsPandasCopyAsEqual)
+{
+    const std::string fixtures = ROWLARK_WORKBOOK_FIXTURES;
+    model.load(QString::fromStdString(fixtures + "/readings.xlsx"), true);
+    waitUntilIdle();
+    model.load(QString::fromStdString(fixtures + "/readings-pandas.csv"), false);
+    waitUntilIdle();
+    compareLoaded();
+    ASSERT_TRUE(model.summary());
+    EXPECT_EQ(model.summary()->matchingRows, 0);
+    const QString all = results::groupedNumber(10000);
+    EXPECT_EQ(formatOnlyTexts(),
+              QStringList({"Rate: " + all + " of " + all + " are the same number written differently",
+                           "Timestamp: " + all + " of " + all + " are the same date and time written differently",
+                           "Count: " + results::groupedNumber(8000) + " of " + results::groupedNumber(8000) +
+                               " are the same number written differently",
+                           "Amount: " + results::groupedNumber(1000) + " of " + results::groupedNumber(1000) +
+                               " are the same number written differently"}));
+    auto* forAll = find<QPushButton>(QStringLiteral("formatOnlyAllAction"));
+    EXPECT_EQ(forAll->text(), "Compare all as proposed");
+
+    QTest::mouseClick(forAll, Qt::LeftButton);
+    waitUntilIdle();
+    ASSERT_TRUE(model.summary());
+    EXPECT_EQ(model.summary()->matchingRows, 10000);
+    EXPECT_TRUE(model.summary()->differences.empty());
+    EXPECT_EQ(screenName(), "resultsScreen");
+    EXPECT_TRUE(formatOnlyTexts().isEmpty());
+}
+
+TEST_F(RulesScreenTest, theInspectorNamesTheRuleAndWhatItCouldNotRead)
+{
+    compareFiles("id,amount,note\n1,1.50,x\n2,n/a,y\n", "id,amount,note\n1,1.5,x2\n2,7,y\n");
+    auto* action = find<QPushButton>(QStringLiteral("formatOnlyAction"));
+    EXPECT_EQ(action->text(), "Compare as numbers");
+    EXPECT_EQ(action->accessibleName(), "amount: Compare as numbers");
+    QTest::mouseClick(action, Qt::LeftButton);
+    waitUntilIdle();
+    ASSERT_TRUE(model.summary());
+    ASSERT_EQ(model.summary()->differences.size(), 2u);
+    selectDifference(0);
+    ASSERT_NE(inspector(), nullptr);
+    const std::vector<results::FieldEntry>& first = entries();
+    ASSERT_GE(first.size(), 3u);
+    EXPECT_FALSE(first[1].isChanged) << "1.50 and 1.5 are equal as numbers";
+    EXPECT_EQ(first[1].left.note, "Number");
+    EXPECT_EQ(first[1].left.value, "1.50");
+    EXPECT_TRUE(first[2].isChanged);
+    EXPECT_TRUE(first[2].left.note.isEmpty());
+    selectDifference(1);
+    const std::vector<results::FieldEntry>& second = entries();
+    EXPECT_TRUE(second[1].isChanged);
+    EXPECT_EQ(second[1].left.note, "Not read as a number: compared as read");
+    EXPECT_EQ(second[1].right.note, "Number");
+}
+
+}  // namespace
+}  // namespace rowlark::ui::testing
