@@ -33,21 +33,6 @@ struct Run {
     std::int64_t formatOnly = 0;
 };
 
-std::vector<records::ColumnMapping> everyColumnByIdKey(std::size_t columns)
-{
-    std::vector<records::ColumnMapping> mappings;
-    for (std::size_t column = 0; column < columns; ++column) {
-        const auto index = static_cast<std::int64_t>(column);
-        mappings.push_back({.id = records::UUID::random(),
-                            .leftIndex = index,
-                            .rightIndex = index,
-                            .isKey = column == 0,
-                            .isManual = false,
-                            .isIncluded = true});
-    }
-    return mappings;
-}
-
 std::size_t columnNamed(const table::Table& table, std::string_view header)
 {
     for (std::size_t column = 0; column < table.columnCount(); ++column)
@@ -128,7 +113,7 @@ int main(int argc, char** argv)
     std::printf("%zu + %zu rows x %zu columns, %d runs each (s)\n", left.rowCount(), right.rowCount(),
                 left.columnCount(), runs);
 
-    const std::vector<records::ColumnMapping> asRead = everyColumnByIdKey(left.columnCount());
+    const std::vector<records::ColumnMapping> asRead = bench::everyColumnByIdKey(left.columnCount());
     std::vector<records::ColumnMapping> ruled = asRead;
     for (const std::string_view header : {"id", "amount", "phone", "email"})
         setRule(ruled, columnNamed(left, header), "number");

@@ -40,10 +40,10 @@ QWidget* centredCell(QCheckBox* box, int width, QWidget* parent)
 QString proposalChipStyle()
 {
     const QColor accent = widgets::accentColor();
-    return QStringLiteral("QPushButton#proposalChip { border: 1px solid rgba(%1, %2, %3, 90); border-radius: 10px; "
-                          "padding: 3px 9px; color: %4; background: rgba(%1, %2, %3, 20); }"
-                          "QPushButton#proposalChip:hover { background: rgba(%1, %2, %3, 40); }"
-                          "QPushButton#proposalChip:focus { border: 2px solid %4; }")
+    return QStringLiteral("QPushButton { border: 1px solid rgba(%1, %2, %3, 110); border-radius: 10px; "
+                          "padding: 3px 9px; color: %4; background: rgba(%1, %2, %3, 24); }"
+                          "QPushButton:hover { background: rgba(%1, %2, %3, 44); }"
+                          "QPushButton:focus { border: 2px solid %4; }")
         .arg(accent.red())
         .arg(accent.green())
         .arg(accent.blue())

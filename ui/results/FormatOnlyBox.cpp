@@ -27,8 +27,8 @@ FormatOnlyBox::FormatOnlyBox(model::ComparisonModel& model, QWidget* parent)
 {
     setObjectName(QStringLiteral("formatOnlyBox"));
     entries_ = new QVBoxLayout(this);
-    entries_->setContentsMargins(0, 4, 0, 4);
-    entries_->setSpacing(4);
+    entries_->setContentsMargins(0, 6, 0, 2);
+    entries_->setSpacing(3);
     connect(&model_, &model::ComparisonModel::resultChanged, this, &FormatOnlyBox::followResult);
     followResult();
 }
@@ -37,8 +37,10 @@ void FormatOnlyBox::clear()
 {
     // A button's click may be what brought a new result: it goes once its click is over.
     while (QLayoutItem* item = entries_->takeAt(0)) {
-        item->widget()->hide();
-        item->widget()->deleteLater();
+        if (QWidget* widget = item->widget()) {
+            widget->hide();
+            widget->deleteLater();
+        }
         delete item;
     }
     columns_.clear();
@@ -70,6 +72,7 @@ void FormatOnlyBox::followResult()
         connect(button, &QPushButton::clicked, this, [this, position] { model_.compareTakingProposedRules({position}); });
         entries_->addWidget(text);
         entries_->addWidget(button, 0, Qt::AlignLeft);
+        entries_->addSpacing(4);
     }
     if (all.size() > listedColumns) {
         auto* more = widgets::styledLabel(

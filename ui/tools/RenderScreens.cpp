@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <QApplication>
@@ -53,19 +54,26 @@ bool writeText(const QString& path, const QByteArray& text)
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
 }
 
-// Two files that agree in every compared column, for the screen that says so.
-bool loadAgreeingFiles(rowlark::model::ComparisonModel& model, const QTemporaryDir& folder)
+// Writes two files of these names and texts into `folder` and loads them as File A and File B.
+bool loadFiles(rowlark::model::ComparisonModel& model, const QTemporaryDir& folder,
+               const std::pair<QString, QByteArray>& first, const std::pair<QString, QByteArray>& second)
 {
-    const QByteArray text = "sku,name,price\nSK-001,Desk lamp,24.90\nSK-002,Notebook,3.50\n";
-    const QString before = folder.filePath(QStringLiteral("stock-monday.csv"));
-    const QString after = folder.filePath(QStringLiteral("stock-tuesday.csv"));
-    if (!writeText(before, text) || !writeText(after, text))
+    const QString before = folder.filePath(first.first);
+    const QString after = folder.filePath(second.first);
+    if (!writeText(before, first.second) || !writeText(after, second.second))
         return false;
     model.load(before, true);
     if (!waitUntilIdle(model, "reading the first file"))
         return false;
     model.load(after, false);
     return waitUntilIdle(model, "reading the second file");
+}
+
+// Two files that agree in every compared column, for the screen that says so.
+bool loadAgreeingFiles(rowlark::model::ComparisonModel& model, const QTemporaryDir& folder)
+{
+    const QByteArray text = "sku,name,price\nSK-001,Desk lamp,24.90\nSK-002,Notebook,3.50\n";
+    return loadFiles(model, folder, {QStringLiteral("stock-monday.csv"), text}, {QStringLiteral("stock-tuesday.csv"), text});
 }
 
 // A workbook's export and the CSV file pandas writes from it: the same values written differently.
@@ -81,15 +89,8 @@ bool loadRewrittenFiles(rowlark::model::ComparisonModel& model, const QTemporary
                               "2,South gate,0.021,2024-03-05 12:15:00,,120.0\n"
                               "3,Loading bay,0.0095,2024-03-05 12:30:00,18576.0,7053.98\n"
                               "4,Cold store,0.012,2024-03-05 12:45:00,4312.0,8590.96\n";
-    const QString before = folder.filePath(QStringLiteral("readings.csv"));
-    const QString after = folder.filePath(QStringLiteral("readings-pandas.csv"));
-    if (!writeText(before, exported) || !writeText(after, pandas))
-        return false;
-    model.load(before, true);
-    if (!waitUntilIdle(model, "reading the export"))
-        return false;
-    model.load(after, false);
-    return waitUntilIdle(model, "reading the pandas file");
+    return loadFiles(model, folder, {QStringLiteral("readings.csv"), exported},
+                     {QStringLiteral("readings-pandas.csv"), pandas});
 }
 
 bool save(const QPixmap& picture, const QDir& folder, const QString& name)
