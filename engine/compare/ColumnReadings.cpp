@@ -1,6 +1,7 @@
 #include "engine/compare/ColumnReadings.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "engine/table/Parallel.h"
@@ -45,6 +46,32 @@ values::SideReading decideReading(const table::Table& table, std::size_t column,
             reading.dayOrder = rule.chosenDayOrders[side];
     }
     return reading;
+}
+
+SideRule::SideRule(const table::Table& table, std::size_t column, values::ComparisonRule rule, std::size_t side,
+                   unsigned workers)
+    : table_(&table)
+    , column_(column)
+    , rule_(std::move(rule))
+    , side_(side)
+    , workers_(workers)
+    , readsStoredNumbers_(rule_.readsStoredNumbers() && table.hasNumberCells(column))
+{
+}
+
+const values::SideReading& SideRule::readingFor(std::string_view cell) const
+{
+    static const values::SideReading any;
+    return values::dependsOnReading(cell, rule_.kind) ? reading() : any;
+}
+
+const values::SideReading& SideRule::reading() const
+{
+    std::call_once(*decided_, [this] {
+        if (table_)
+            reading_ = decideReading(*table_, column_, rule_, side_, workers_);
+    });
+    return reading_;
 }
 
 }  // namespace rowlark::compare

@@ -6,6 +6,9 @@
 // decide the day order, the user's choice for that side stands.
 
 #include <cstddef>
+#include <memory>
+#include <mutex>
+#include <string_view>
 
 #include "engine/table/Table.h"
 #include "engine/values/ComparisonRule.h"
@@ -17,5 +20,32 @@ namespace rowlark::compare {
 // column outside the table reads with the defaults.
 values::SideReading decideReading(const table::Table& table, std::size_t column, const values::ComparisonRule& rule,
                                   std::size_t side, unsigned workers);
+
+// One side of a compared column under its rule. The side's reading is decided the first time a
+// cell needs it, by whichever thread asks first: most cells read alike whatever was decided
+// ("63490", "2024-03-05"), so a column of them never pays for looking at all its values.
+class SideRule {
+public:
+    SideRule() = default;
+    SideRule(const table::Table& table, std::size_t column, values::ComparisonRule rule, std::size_t side,
+             unsigned workers);
+
+    const values::ComparisonRule& rule() const { return rule_; }
+    // The rule reads stored numbers and the column has number cells.
+    bool readsStoredNumbers() const { return readsStoredNumbers_; }
+    // The reading `cell` is read with: the decided one when its form depends on it, else any.
+    const values::SideReading& readingFor(std::string_view cell) const;
+    const values::SideReading& reading() const;
+
+private:
+    const table::Table* table_ = nullptr;
+    std::size_t column_ = 0;
+    values::ComparisonRule rule_;
+    std::size_t side_ = 0;
+    unsigned workers_ = 0;
+    bool readsStoredNumbers_ = false;
+    std::unique_ptr<std::once_flag> decided_ = std::make_unique<std::once_flag>();
+    mutable values::SideReading reading_;
+};
 
 }  // namespace rowlark::compare

@@ -5,11 +5,11 @@
 #include <limits>
 #include <utility>
 
-#include "engine/compare/ColumnReadings.h"
 #include "engine/compare/ValueNormalization.h"
 #include "engine/records/Hashing.h"
 #include "engine/table/Parallel.h"
 #include "engine/text/Unicode.h"
+#include "engine/values/NumberReading.h"
 
 namespace rowlark::compare {
 namespace {
@@ -65,20 +65,13 @@ std::vector<ColumnRules> rulesOf(const table::Table& table, const std::vector<st
     return rules;
 }
 
-std::vector<PositionRule> positionRulesOf(const table::Table& table, const std::vector<std::size_t>& columns,
-                                          const std::vector<values::ComparisonRule>& rules, std::size_t side,
-                                          unsigned workers)
+std::vector<SideRule> sideRulesOf(const table::Table& table, const std::vector<std::size_t>& columns,
+                                  const std::vector<values::ComparisonRule>& rules, std::size_t side, unsigned workers)
 {
-    std::vector<PositionRule> positionRules(columns.size());
-    for (std::size_t position = 0; position < rules.size() && position < columns.size(); ++position) {
-        const values::ComparisonRule& rule = rules[position];
-        positionRules[position] = {
-            .rule = rule,
-            .reading = decideReading(table, columns[position], rule, side, workers),
-            .readsStoredNumbers = rule.readsStoredNumbers() && table.hasNumberCells(columns[position]),
-        };
-    }
-    return positionRules;
+    std::vector<SideRule> sideRules(columns.size());
+    for (std::size_t position = 0; position < rules.size() && position < columns.size(); ++position)
+        sideRules[position] = SideRule(table, columns[position], rules[position], side, workers);
+    return sideRules;
 }
 
 // Applies `order` to the key forms of both rows part by part, stopping at the first part where
@@ -105,7 +98,7 @@ ComparableColumns::ComparableColumns(const table::Table& table, std::vector<std:
     , keyPositions_(std::move(keyPositions))
     , valuePositions_(positionsOutside(columns_.size(), keyPositions_))
     , rules_(rulesOf(table, columns_))
-    , positionRules_(positionRulesOf(table, columns_, rules, side, workers))
+    , sideRules_(sideRulesOf(table, columns_, rules, side, workers))
     , isTextEnough_(columns_.size(), false)
     , ignoreCase_(ignoreCase)
     , rowCount_(table.rowCount())
@@ -125,17 +118,18 @@ std::string_view ComparableColumns::form(std::size_t row, std::size_t position, 
 {
     if (const auto part = std::ranges::find(keyPositions_, position); part != keyPositions_.end())
         return keyForm(row, static_cast<std::size_t>(part - keyPositions_.begin()));
-    return formUnder(positionRules_[position], row, position, buffer);
+    return formUnder(sideRules_[position], row, position, buffer);
 }
 
-std::string_view ComparableColumns::formUnder(const PositionRule& rule, std::size_t row, std::size_t position,
+std::string_view ComparableColumns::formUnder(const SideRule& rule, std::size_t row, std::size_t position,
                                               NormalizationBuffer& buffer) const
 {
     const std::string_view cell = this->cell(row, position);
-    if (rule.rule.kind != values::RuleKind::asRead) {
-        const std::optional<values::StoredNumber> stored =
-            rule.readsStoredNumbers ? table_->storedNumber(row, columns_[position]) : std::nullopt;
-        if (const auto form = values::ruleForm(cell, stored, rule.rule, rule.reading, ignoreCase_, buffer.result))
+    if (rule.rule().kind == values::RuleKind::number && !rule.readsStoredNumbers() && values::isCanonicalInteger(cell))
+        return cell;
+    if (rule.rule().kind != values::RuleKind::asRead) {
+        if (const auto form = values::ruleForm(cell, storedNumber(rule, row, position), rule.rule(),
+                                               rule.readingFor(cell), ignoreCase_, buffer.result))
             return *form;
     }
     return canonicalComparable(cell, rules_[position], ignoreCase_, buffer);
@@ -143,11 +137,12 @@ std::string_view ComparableColumns::formUnder(const PositionRule& rule, std::siz
 
 bool ComparableColumns::isRead(std::size_t row, std::size_t position) const
 {
-    const PositionRule& rule = positionRules_[position];
-    if (rule.rule.kind == values::RuleKind::asRead)
+    const SideRule& rule = sideRules_[position];
+    if (rule.rule().kind == values::RuleKind::asRead)
         return true;
+    const std::string_view cell = this->cell(row, position);
     std::string buffer;
-    return values::ruleForm(cell(row, position), storedNumber(row, position), rule.rule, rule.reading, ignoreCase_,
+    return values::ruleForm(cell, storedNumber(rule, row, position), rule.rule(), rule.readingFor(cell), ignoreCase_,
                             buffer)
         .has_value();
 }
@@ -155,14 +150,27 @@ bool ComparableColumns::isRead(std::size_t row, std::size_t position) const
 void pairPositions(ComparableColumns& a, ComparableColumns& b)
 {
     for (std::size_t position = 0; position < a.width(); ++position) {
-        const PositionRule& ruleA = a.positionRules_[position];
-        const PositionRule& ruleB = b.positionRules_[position];
-        const bool isTextEnough = a.rules_[position] == b.rules_[position] && ruleA.rule == ruleB.rule &&
-                                  ruleA.reading == ruleB.reading && !ruleA.readsStoredNumbers &&
-                                  !ruleB.readsStoredNumbers && a.ignoreCase_ == b.ignoreCase_;
+        const SideRule& ruleA = a.sideRules_[position];
+        const SideRule& ruleB = b.sideRules_[position];
+        const bool isTextEnough = a.rules_[position] == b.rules_[position] && ruleA.rule() == ruleB.rule() &&
+                                  !ruleA.readsStoredNumbers() && !ruleB.readsStoredNumbers() &&
+                                  a.ignoreCase_ == b.ignoreCase_;
         a.isTextEnough_[position] = isTextEnough;
         b.isTextEnough_[position] = isTextEnough;
     }
+    a.readAlike_ = std::shared_ptr<std::atomic<std::uint8_t>[]>(new std::atomic<std::uint8_t>[a.width()]());
+    b.readAlike_ = a.readAlike_;
+}
+
+bool ComparableColumns::readAlike(const ComparableColumns& other, std::size_t position) const
+{
+    std::atomic<std::uint8_t>& known = readAlike_[position];
+    std::uint8_t state = known.load(std::memory_order_relaxed);
+    if (state == 0) {
+        state = sideRules_[position].reading() == other.sideRules_[position].reading() ? 1 : 2;
+        known.store(state, std::memory_order_relaxed);
+    }
+    return state == 1;
 }
 
 void ComparableColumns::normalizeChunk(std::size_t chunkIndex)
@@ -176,7 +184,7 @@ void ComparableColumns::normalizeChunk(std::size_t chunkIndex)
             const std::size_t position = keyPositions_[part];
             const std::string_view cell = this->cell(row, position);
             storeCode(row * keyPositions_.size() + part,
-                      codeFor(cell, formUnder(positionRules_[position], row, position, buffer), chunk));
+                      codeFor(cell, formUnder(sideRules_[position], row, position, buffer), chunk));
         }
         keyCodes_[row] = keyCodeOf(row);
     }
@@ -262,16 +270,24 @@ bool equalKeys(const ComparableColumns& a, std::size_t rowA, const ComparableCol
 bool equalAt(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB,
              std::size_t position)
 {
-    if (a.isTextEnough(position) && a.cell(rowA, position) == b.cell(rowB, position))
+    const SideRule& ruleA = a.rule(position);
+    const SideRule& ruleB = b.rule(position);
+    const std::string_view cellA = a.cell(rowA, position);
+    const std::string_view cellB = b.cell(rowB, position);
+    // Equal texts read alike have equal forms; the sides' readings are asked for only when the text
+    // depends on them.
+    if (a.isTextEnough(position) && cellA == cellB &&
+        (a.isKnownToReadAlike(position) || !values::dependsOnReading(cellA, ruleA.rule().kind) ||
+         a.readAlike(b, position)))
         return true;
     thread_local NormalizationBuffer bufferA;
     thread_local NormalizationBuffer bufferB;
     if (a.form(rowA, position, bufferA) == b.form(rowB, position, bufferB))
         return true;
-    const PositionRule& ruleA = a.rule(position);
-    return ruleA.rule.hasTolerance() &&
-           values::areWithinTolerance(ruleA.rule, a.cell(rowA, position), a.storedNumber(rowA, position), ruleA.reading,
-                                      b.cell(rowB, position), b.storedNumber(rowB, position), b.rule(position).reading);
+    return ruleA.rule().hasTolerance() &&
+           values::areWithinTolerance(ruleA.rule(), cellA, a.storedNumber(ruleA, rowA, position),
+                                      ruleA.readingFor(cellA), cellB, b.storedNumber(ruleB, rowB, position),
+                                      ruleB.readingFor(cellB));
 }
 
 bool equalValues(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB)

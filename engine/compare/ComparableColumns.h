@@ -6,6 +6,7 @@
 // bytes more. Other cells are normalized when a comparison needs their forms, which most never do.
 
 #include <array>
+#include <atomic>
 #include <compare>
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/compare/ColumnReadings.h"
 #include "engine/compare/ValueNormalization.h"
 #include "engine/table/Prefetch.h"
 #include "engine/table/Table.h"
@@ -36,13 +38,6 @@ struct KeyCode {
     auto operator<=>(const KeyCode&) const = default;
 };
 
-// The rule of one position and how its side reads under it.
-struct PositionRule {
-    values::ComparisonRule rule;
-    values::SideReading reading;
-    bool readsStoredNumbers = false;  // the rule reads stored numbers and the column has number cells
-};
-
 class ComparableColumns {
 public:
     // `columns` may name columns outside the table, whose header and cells read as empty.
@@ -61,13 +56,11 @@ public:
     // The positions outside the key, in order.
     const std::vector<std::size_t>& valuePositions() const { return valuePositions_; }
     const ColumnRules& rules(std::size_t position) const { return rules_[position]; }
-    const PositionRule& rule(std::size_t position) const { return positionRules_[position]; }
-    bool ignoresCase() const { return ignoreCase_; }
-    // The number a workbook stored for the cell, when the position's rule reads stored numbers.
-    std::optional<values::StoredNumber> storedNumber(std::size_t row, std::size_t position) const
+    const SideRule& rule(std::size_t position) const { return sideRules_[position]; }
+    // The number a workbook stored for the cell, when `rule` reads stored numbers.
+    std::optional<values::StoredNumber> storedNumber(const SideRule& rule, std::size_t row, std::size_t position) const
     {
-        return positionRules_[position].readsStoredNumbers ? table_->storedNumber(row, columns_[position])
-                                                           : std::nullopt;
+        return rule.readsStoredNumbers() ? table_->storedNumber(row, columns_[position]) : std::nullopt;
     }
 
     std::string_view cell(std::size_t row, std::size_t position) const { return table_->cell(row, columns_[position]); }
@@ -86,14 +79,22 @@ public:
     std::string_view form(std::size_t row, std::size_t position, NormalizationBuffer& buffer) const;
     // Whether the position's rule reads the cell (as a number, a date, ...); always true as read.
     bool isRead(std::size_t row, std::size_t position) const;
-    // The form of a cell under `rule` read as `reading`, for a rule other than the position's own.
-    std::string_view formUnder(const PositionRule& rule, std::size_t row, std::size_t position,
+    // The form of a cell under `rule`, which may be another than the position's own; the buffer as for
+    // form.
+    std::string_view formUnder(const SideRule& rule, std::size_t row, std::size_t position,
                                NormalizationBuffer& buffer) const;
 
-    // Marks the positions where equal texts are enough for equal forms on both sides: the same
-    // rules read the same way, and no stored numbers. Call once both sides exist.
+    // Marks the positions where equal texts are enough for equal forms on both sides, as long as
+    // the sides read them alike: the same rules and no stored numbers. Call once both sides exist.
     friend void pairPositions(ComparableColumns& a, ComparableColumns& b);
     bool isTextEnough(std::size_t position) const { return isTextEnough_[position]; }
+    // Whether both sides read the position alike: asked of the sides' readings the first time a text
+    // depends on them, then remembered for both sides.
+    bool readAlike(const ComparableColumns& other, std::size_t position) const;
+    bool isKnownToReadAlike(std::size_t position) const
+    {
+        return readAlike_[position].load(std::memory_order_relaxed) == 1;
+    }
 
     // Asks for the cache lines that say where the cells of `row` lie, ahead of reading them.
     void prefetchCellPlaces(std::size_t row) const
@@ -154,8 +155,10 @@ private:
     std::vector<std::size_t> keyPositions_;
     std::vector<std::size_t> valuePositions_;
     std::vector<ColumnRules> rules_;
-    std::vector<PositionRule> positionRules_;
+    std::vector<SideRule> sideRules_;
     std::vector<bool> isTextEnough_;
+    // Per position, shared by the paired sides: 0 not asked yet, 1 alike, 2 not alike.
+    std::shared_ptr<std::atomic<std::uint8_t>[]> readAlike_;
     bool ignoreCase_;
     std::size_t rowCount_;
     int chunkShift_;

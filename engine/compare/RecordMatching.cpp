@@ -2,14 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <memory>
-#include <mutex>
 #include <numeric>
 #include <optional>
 #include <span>
 #include <string_view>
 
-#include "engine/compare/ColumnReadings.h"
 #include "engine/compare/ComparableColumns.h"
 #include "engine/compare/KeyGroups.h"
 #include "engine/table/Parallel.h"
@@ -69,48 +66,40 @@ struct MatchedKeys {
     std::vector<std::int64_t> formatOnlyByColumn;      // likewise: changes that the proposed rule undoes
 };
 
-// The proposed rules of the positions whose proposal differs from the rule applied, each side's
-// reading of them decided the first time a changed cell needs it.
+// The proposed rules of the positions whose proposal differs from the rule applied, on both sides.
 class ProposedRules {
 public:
     ProposedRules(const ComparableColumns& left, const ComparableColumns& right,
                   const std::vector<std::optional<values::ComparisonRule>>& proposed)
         : sides_{&left, &right}
-        , proposed_(proposed)
-        , decided_(std::make_unique<std::once_flag[]>(proposed.size()))
         , rules_(proposed.size())
     {
+        for (std::size_t position = 0; position < proposed.size(); ++position) {
+            if (!proposed[position] || *proposed[position] == left.rule(position).rule())
+                continue;
+            for (std::size_t side = 0; side < 2; ++side)
+                rules_[position][side] =
+                    SideRule(sides_[side]->table(), sides_[side]->column(position), *proposed[position], side, 1);
+        }
     }
 
     // Whether the cells at `position` of the two rows are equal under the position's proposed rule,
     // when it has one that differs from the rule applied.
-    bool undoesChange(std::size_t leftRow, std::size_t rightRow, std::size_t position)
+    bool undoesChange(std::size_t leftRow, std::size_t rightRow, std::size_t position) const
     {
-        const std::optional<values::ComparisonRule>& proposed = proposed_[position];
-        if (!proposed || *proposed == sides_[0]->rule(position).rule)
+        const auto& rules = rules_[position];
+        if (rules[0].rule().kind == values::RuleKind::asRead)
             return false;
-        std::call_once(decided_[position], [&] {
-            for (std::size_t side = 0; side < 2; ++side) {
-                const table::Table& table = sides_[side]->table();
-                const std::size_t column = sides_[side]->column(position);
-                rules_[position][side] = {
-                    .rule = *proposed,
-                    .reading = decideReading(table, column, *proposed, side, 1),
-                    .readsStoredNumbers = proposed->readsStoredNumbers() && table.hasNumberCells(column),
-                };
-            }
-        });
         thread_local NormalizationBuffer leftBuffer;
         thread_local NormalizationBuffer rightBuffer;
-        return sides_[0]->formUnder(rules_[position][0], leftRow, position, leftBuffer) ==
-               sides_[1]->formUnder(rules_[position][1], rightRow, position, rightBuffer);
+        return sides_[0]->formUnder(rules[0], leftRow, position, leftBuffer) ==
+               sides_[1]->formUnder(rules[1], rightRow, position, rightBuffer);
     }
 
 private:
     std::array<const ComparableColumns*, 2> sides_;
-    const std::vector<std::optional<values::ComparisonRule>>& proposed_;
-    std::unique_ptr<std::once_flag[]> decided_;
-    std::vector<std::array<PositionRule, 2>> rules_;
+    // As read where nothing different is proposed.
+    std::vector<std::array<SideRule, 2>> rules_;
 };
 
 // The forms of the rows of one key on one side, each normalized once: ordering the rows compares
@@ -174,7 +163,7 @@ private:
 class RecordMatcher {
 public:
     RecordMatcher(const ComparableColumns& left, const ComparableColumns& right, const KeyGroups& groups,
-                  ProposedRules& proposedRules)
+                  const ProposedRules& proposedRules)
         : left_(left)
         , right_(right)
         , groups_(groups)
@@ -335,7 +324,7 @@ private:
     const ComparableColumns& left_;
     const ComparableColumns& right_;
     const KeyGroups& groups_;
-    ProposedRules& proposedRules_;
+    const ProposedRules& proposedRules_;
     std::uint32_t key_ = 0;
     std::optional<std::string> displayKey_;
     GroupForms leftForms_;

@@ -183,6 +183,10 @@ bool isASCII(std::string_view text)
 
 std::string_view trimmed(std::string_view text)
 {
+    // Most texts start and end with a visible ASCII character: nothing to decode.
+    const auto isVisibleASCII = [](char byte) { return byte > ' ' && byte < 0x7F; };
+    if (!text.empty() && isVisibleASCII(text.front()) && isVisibleASCII(text.back()))
+        return text;
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t next = start;

@@ -1,6 +1,7 @@
 #include "engine/values/DateReading.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "engine/text/Unicode.h"
@@ -57,18 +58,32 @@ std::int64_t daysInMonth(std::int64_t year, std::int64_t month)
     return month == 2 && isLeapYear(year) ? 29 : lengths[month - 1];
 }
 
-std::string padded(std::int64_t value, std::size_t width)
+// Appends `value` with at least `width` digits, zeros in front.
+void appendPadded(std::string& text, std::int64_t value, std::size_t width)
 {
-    std::string digits = std::to_string(value < 0 ? -value : value);
-    if (digits.size() < width)
-        digits.insert(0, width - digits.size(), '0');
-    return (value < 0 ? "-" : "") + digits;
+    if (value < 0) {
+        text += '-';
+        value = -value;
+    }
+    std::array<char, 20> digits;
+    std::size_t count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    text.append(width > count ? width - count : 0, '0');
+    while (count > 0)
+        text += digits[--count];
 }
 
-std::string civilText(std::int64_t days)
+void appendCivilText(std::string& text, std::int64_t days)
 {
     const CivilDate date = civilFromDays(days);
-    return padded(date.year, 4) + "-" + padded(date.month, 2) + "-" + padded(date.day, 2);
+    appendPadded(text, date.year, 4);
+    text += '-';
+    appendPadded(text, date.month, 2);
+    text += '-';
+    appendPadded(text, date.day, 2);
 }
 
 std::int64_t floorDivision(std::int64_t value, std::int64_t divisor)
@@ -298,7 +313,9 @@ std::int64_t utcSeconds(const DateTime& value)
 
 std::string DateTime::dateText() const
 {
-    return civilText(day);
+    std::string text;
+    appendCivilText(text, day);
+    return text;
 }
 
 std::string DateTime::instantText() const
@@ -306,8 +323,15 @@ std::string DateTime::instantText() const
     const std::int64_t seconds = utcSeconds(*this);
     const std::int64_t days = floorDivision(seconds, secondsPerDay);
     const std::int64_t ofDay = seconds - days * secondsPerDay;
-    std::string text = civilText(days) + "T" + padded(ofDay / 3600, 2) + ":" + padded(ofDay / 60 % 60, 2) + ":" +
-                       padded(ofDay % 60, 2);
+    std::string text;
+    text.reserve(20 + (fraction.empty() ? 0 : fraction.size() + 1));
+    appendCivilText(text, days);
+    text += 'T';
+    appendPadded(text, ofDay / 3600, 2);
+    text += ':';
+    appendPadded(text, ofDay / 60 % 60, 2);
+    text += ':';
+    appendPadded(text, ofDay % 60, 2);
     if (!fraction.empty())
         text.append(".").append(fraction);
     return text;
@@ -349,10 +373,9 @@ std::optional<DateTime> dateTimeOfSerial(double serial, bool isDate1904)
         result.day = days < 60 ? daysFromCivil(1899, 12, 31) + days : daysFromCivil(1899, 12, 30) + days;
     }
     result.second = milliseconds / 1000;
-    std::string fraction = padded(milliseconds % 1000, 3);
-    while (fraction.ends_with('0'))
-        fraction.pop_back();
-    result.fraction = fraction;
+    appendPadded(result.fraction, milliseconds % 1000, 3);
+    while (result.fraction.ends_with('0'))
+        result.fraction.pop_back();
     result.hasTime = milliseconds != 0;
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <string>
 
 #include "engine/text/Unicode.h"
@@ -225,9 +226,65 @@ std::optional<Decimal> readNumber(std::string_view cell, DecimalMark mark)
     return BodyReader(text, mark).read(isNegative || isParenthesized, isPercent ? 2 : 0);
 }
 
+// Per byte: 0 for one no number has, 1 for one a number may have, 2 for a comma or a point. Bytes
+// outside ASCII may belong to currency symbols, spaces and minus signs.
+constexpr std::array<std::uint8_t, 256> numberBytes = [] {
+    std::array<std::uint8_t, 256> bytes{};
+    for (const char byte : std::string_view("0123456789+-()%$' eE\t\n\r\v\f"))
+        bytes[static_cast<unsigned char>(byte)] = 1;
+    for (char letter = 'A'; letter <= 'Z'; ++letter)
+        bytes[static_cast<unsigned char>(letter)] = 1;
+    for (std::size_t byte = 0x80; byte < bytes.size(); ++byte)
+        bytes[byte] = 1;
+    bytes[static_cast<unsigned char>(',')] = 2;
+    bytes[static_cast<unsigned char>('.')] = 2;
+    return bytes;
+}();
+
+bool hasMarkAndMayBeNumber(std::string_view cell)
+{
+    std::uint8_t seen = 0;
+    for (const char byte : cell) {
+        const std::uint8_t kind = numberBytes[static_cast<unsigned char>(byte)];
+        if (kind == 0)
+            return false;
+        seen |= kind;
+    }
+    return (seen & 2) != 0;
+}
+
+bool isCanonicalNumber(std::string_view text, DecimalMark mark)
+{
+    constexpr std::size_t mostIntegerDigits = 21;
+    constexpr std::size_t mostLeadingFractionZeros = 5;
+    if (text.size() > longestReadText)
+        return false;
+    const bool isNegative = text.starts_with('-');
+    if (isNegative)
+        text.remove_prefix(1);
+    const std::size_t point = text.find('.');
+    if (point != std::string_view::npos && mark != DecimalMark::point)
+        return false;
+    const std::string_view integer = text.substr(0, point);
+    const std::string_view fraction = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    const auto areDigits = [](std::string_view digits) { return std::all_of(digits.begin(), digits.end(), isDigit); };
+    if (integer.empty() || integer.size() > mostIntegerDigits || !areDigits(integer) || !areDigits(fraction))
+        return false;
+    if (point != std::string_view::npos && (fraction.empty() || fraction.back() == '0'))
+        return false;
+    if (integer.size() > 1 && integer.front() == '0')
+        return false;
+    if (integer == "0") {
+        // Zero is "0", and a value below 1 turns scientific past five leading zeros.
+        const std::size_t zeros = fraction.find_first_not_of('0');
+        return fraction.empty() ? !isNegative : zeros <= mostLeadingFractionZeros;
+    }
+    return true;
+}
+
 void DecimalMarkEvidence::note(std::string_view cell)
 {
-    if (cell.find_first_of(",.") == std::string_view::npos)
+    if (!hasMarkAndMayBeNumber(cell))
         return;
     const bool isPointNumber = readNumber(cell, DecimalMark::point).has_value();
     const bool isCommaNumber = readNumber(cell, DecimalMark::comma).has_value();

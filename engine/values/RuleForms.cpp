@@ -58,6 +58,15 @@ std::string_view textForm(std::string_view cell, bool ignoresCase, bool ignoresS
 
 }  // namespace
 
+bool dependsOnReading(std::string_view cell, RuleKind kind)
+{
+    if (kind == RuleKind::number)
+        return hasMarkAndMayBeNumber(cell);
+    if (kind == RuleKind::date || kind == RuleKind::dateTime)
+        return cell.find('/') != std::string_view::npos;
+    return false;
+}
+
 std::optional<Decimal> numberOf(std::string_view cell, const std::optional<StoredNumber>& stored,
                                 const SideReading& reading)
 {
@@ -80,6 +89,9 @@ std::optional<std::string_view> ruleForm(std::string_view cell, const std::optio
 {
     switch (rule.kind) {
     case RuleKind::number:
+        if (const std::string_view trimmed = text::trimmed(cell);
+            !stored && isCanonicalNumber(trimmed, reading.decimalMark))
+            return trimmed;
         if (const std::optional<Decimal> number = numberOf(cell, stored, reading))
             return keptForm(cell, number->text(), buffer);
         return std::nullopt;

@@ -31,6 +31,11 @@ struct SideReading {
     bool operator==(const SideReading&) const = default;
 };
 
+// Whether the form of `cell` under a rule of `kind` can depend on what the column's values decide:
+// for numbers, a cell that may be one and has a comma or a point; for dates, a cell with a slash.
+// Others read the same whatever was decided, so their columns need not decide.
+bool dependsOnReading(std::string_view cell, RuleKind kind);
+
 // The value of a cell, its stored number first.
 std::optional<Decimal> numberOf(std::string_view cell, const std::optional<StoredNumber>& stored,
                                 const SideReading& reading);

@@ -1,6 +1,10 @@
 #include <QAccessible>
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -9,6 +13,7 @@
 #include "ui/mapping/MappingList.h"
 #include "ui/mapping/MappingRow.h"
 #include "ui/mapping/RuleButton.h"
+#include "ui/mapping/RuleOptionsDialog.h"
 #include "ui/results/FormatOnlyBox.h"
 #include "ui/results/ResultTexts.h"
 
@@ -69,8 +74,8 @@ TEST_F(RulesScreenTest, theRuleMenuOffersEveryRuleButIgnoreForTheKey)
     for (const QAction* action : keyMenu->actions())
         if (action->isVisible() && !action->isSeparator())
             visible << action->text();
-    EXPECT_EQ(visible, QStringList({"As read", "Number", "Date", "Date and time", "Yes/no", "Text",
-                                    "Tolerance and options…"}));
+    EXPECT_EQ(visible,
+              QStringList({"As read", "Number", "Date", "Date and time", "Yes/no", "Text", "Tolerance and options…"}));
 
     const auto action = [&](const QString& text) -> QAction* {
         for (QAction* candidate : ruleButton(1)->menu()->actions())
@@ -84,6 +89,43 @@ TEST_F(RulesScreenTest, theRuleMenuOffersEveryRuleButIgnoreForTheKey)
     action("Ignore (report only)")->trigger();
     EXPECT_EQ(model.mappings()[1].rule.kind, values::RuleKind::ignore);
     EXPECT_EQ(ruleButton(1)->text(), "Ignore");
+}
+
+TEST_F(RulesScreenTest, theOptionsDialogEditsTolerancesOrdersAndTextOptions)
+{
+    mapping::RuleOptionsDialog number(values::ComparisonRule::fromText("number:rel=0.001"), "a.csv", "b.csv");
+    const QList<QLineEdit*> fields = number.findChildren<QLineEdit*>();
+    ASSERT_EQ(fields.size(), 2);
+    EXPECT_EQ(fields[0]->accessibleName(), "Absolute tolerance");
+    EXPECT_EQ(fields[1]->text(), "0.001");
+    fields[0]->setText(" 0.010 ");
+    fields[1]->clear();
+    ASSERT_TRUE(number.editedRule());
+    EXPECT_EQ(number.editedRule()->text(), "number:abs=0.01");
+    QPushButton* ok = number.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+    fields[0]->setText("-1");
+    EXPECT_FALSE(number.editedRule());
+    EXPECT_FALSE(ok->isEnabled());
+    EXPECT_TRUE(number.findChild<QLabel*>(QStringLiteral("ruleOptionsProblem"))->isVisibleTo(&number));
+    fields[0]->setText("1e-3");
+    EXPECT_TRUE(ok->isEnabled());
+
+    mapping::RuleOptionsDialog dates(values::ComparisonRule::fromText("datetime"), "a.csv", "b.csv");
+    const QList<QComboBox*> orders = dates.findChildren<QComboBox*>();
+    ASSERT_EQ(orders.size(), 2);
+    EXPECT_EQ(orders[1]->accessibleName(), "Day order in b.csv");
+    orders[1]->setCurrentIndex(2);
+    dates.findChildren<QLineEdit*>().front()->setText("90");
+    EXPECT_EQ(dates.editedRule()->text(), "datetime:seconds=90,order=auto/mdy");
+
+    mapping::RuleOptionsDialog text(values::ComparisonRule::fromText("text:space"), "a.csv", "b.csv");
+    const QList<QCheckBox*> boxes = text.findChildren<QCheckBox*>();
+    ASSERT_EQ(boxes.size(), 3);
+    EXPECT_TRUE(boxes[1]->isChecked());
+    boxes[0]->setChecked(true);
+    boxes[1]->setChecked(false);
+    boxes[2]->setChecked(true);
+    EXPECT_EQ(text.editedRule()->text(), "text:case,punct");
 }
 
 // A workbook and the CSV file pandas wrote from it: every change is the same value written

@@ -26,8 +26,8 @@ QString menuTitle(values::RuleKind kind)
 
 bool hasOptions(values::RuleKind kind)
 {
-    return kind == values::RuleKind::number || kind == values::RuleKind::date ||
-           kind == values::RuleKind::dateTime || kind == values::RuleKind::text;
+    return kind == values::RuleKind::number || kind == values::RuleKind::date || kind == values::RuleKind::dateTime ||
+           kind == values::RuleKind::text;
 }
 
 RuleButton::RuleButton(QWidget* parent)

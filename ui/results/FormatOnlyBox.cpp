@@ -69,7 +69,8 @@ void FormatOnlyBox::followResult()
         button->setObjectName(QStringLiteral("formatOnlyAction"));
         button->setAccessibleName(
             tr("%1: %2").arg(model::utf8Text(records::columnName(column.leftHeader, column.leftIndex)), action));
-        connect(button, &QPushButton::clicked, this, [this, position] { model_.compareTakingProposedRules({position}); });
+        connect(button, &QPushButton::clicked, this,
+                [this, position] { model_.compareTakingProposedRules({position}); });
         entries_->addWidget(text);
         entries_->addWidget(button, 0, Qt::AlignLeft);
         entries_->addSpacing(4);
@@ -85,14 +86,14 @@ void FormatOnlyBox::followResult()
         const bool isOneKind = std::ranges::all_of(all, [&](std::size_t position) {
             return summary->columns[position].proposedRule->kind == summary->columns[all.front()].proposedRule->kind;
         });
-        const QString action =
-            isOneKind ? tr("Compare all %1").arg(model::utf8Text(
-                            rowlark::results::comparedAsText(summary->columns[all.front()].proposedRule->kind)))
-                      : tr("Compare all as proposed");
+        const QString action = isOneKind ? tr("Compare all %1")
+                                               .arg(model::utf8Text(rowlark::results::comparedAsText(
+                                                   summary->columns[all.front()].proposedRule->kind)))
+                                         : tr("Compare all as proposed");
         auto* button = new QPushButton(action, this);
         button->setObjectName(QStringLiteral("formatOnlyAllAction"));
-        button->setToolTip(widgets::plainToolTip(tr("Compares these %n columns by the rules proposed for them.", nullptr,
-                                                    static_cast<int>(all.size()))));
+        button->setToolTip(widgets::plainToolTip(
+            tr("Compares these %n columns by the rules proposed for them.", nullptr, static_cast<int>(all.size()))));
         connect(button, &QPushButton::clicked, this, [this, all] { model_.compareTakingProposedRules(all); });
         entries_->addWidget(button, 0, Qt::AlignLeft);
     }

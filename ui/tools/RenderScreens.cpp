@@ -73,7 +73,8 @@ bool loadFiles(rowlark::model::ComparisonModel& model, const QTemporaryDir& fold
 bool loadAgreeingFiles(rowlark::model::ComparisonModel& model, const QTemporaryDir& folder)
 {
     const QByteArray text = "sku,name,price\nSK-001,Desk lamp,24.90\nSK-002,Notebook,3.50\n";
-    return loadFiles(model, folder, {QStringLiteral("stock-monday.csv"), text}, {QStringLiteral("stock-tuesday.csv"), text});
+    return loadFiles(model, folder, {QStringLiteral("stock-monday.csv"), text},
+                     {QStringLiteral("stock-tuesday.csv"), text});
 }
 
 // A workbook's export and the CSV file pandas writes from it: the same values written differently.
