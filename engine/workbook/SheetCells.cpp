@@ -156,22 +156,26 @@ WorkbookPayload SheetCells::payload(std::vector<std::string> sheetNames, std::st
     const std::size_t width = range->columnCount();
     const std::size_t height = range->rowCount();
     std::vector<std::string_view> grid(width * height);
-    // The grid places of number cells with their stored numbers, ascending.
-    std::vector<std::pair<std::size_t, double>> numbers;
+    // The numbers of the number cells below the header row, taken in row order as cells arrive.
+    std::optional<table::StoredNumbersBuilder> numbers;
+    if (numberOfPending_)
+        numbers.emplace(width, isDate1904_);
     for (std::size_t index = 0; index < cells_.size(); ++index) {
         const Cell& cell = cells_[index];
         throwIfStopped(stop, index);
         if (!range->contains(cell.row, cell.column))
             continue;
         const std::size_t place = std::size_t(cell.row - range->firstRow) * width + (cell.column - range->firstColumn);
-        if (!numbers.empty() && numbers.back().first == place)
-            numbers.pop_back();
         std::string_view text;
         if (cell.isPending) {
             text = resolvePending(static_cast<std::uint32_t>(cell.offset));
             countText(text);
-            if (numberOfPending_)
-                numbers.emplace_back(place, numberOfPending_(static_cast<std::uint32_t>(cell.offset)));
+            // Cells are in place order here, so a later cell at the same place is the next one.
+            const bool isReplaced = index + 1 < cells_.size() && cells_[index + 1].row == cell.row &&
+                                    cells_[index + 1].column == cell.column;
+            if (numbers && !isReplaced && place >= width)
+                numbers->add(place / width - 1, place % width,
+                             numberOfPending_(static_cast<std::uint32_t>(cell.offset)), text);
         } else {
             text = std::string_view(text_).substr(cell.offset, cell.size);
         }
@@ -191,13 +195,8 @@ WorkbookPayload SheetCells::payload(std::vector<std::string> sheetNames, std::st
         builder.appendCell(grid[index]);
     }
     payload.laterRows = std::move(builder).build();
-    if (!numbers.empty()) {
-        table::StoredNumbersBuilder stored(width, isDate1904_);
-        for (const auto& [place, value] : numbers)
-            if (place >= width && place < rowCount * width)
-                stored.add(place / width - 1, place % width, value, grid[place]);
-        payload.laterRows->attachStoredNumbers(std::move(stored).build());
-    }
+    if (numbers)
+        payload.laterRows->attachStoredNumbers(std::move(*numbers).build());
     return payload;
 }
 
