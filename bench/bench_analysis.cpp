@@ -27,7 +27,6 @@ using namespace rowlark;
 
 constexpr std::size_t longRowCount = 1'000'000;
 constexpr std::size_t wideRowCount = 20;
-constexpr int runs = 7;
 
 constexpr std::array<std::string_view, 20> fields{"First Name", "Last Name",  "DOB",       "Email",          "Phone",
                                                   "City",       "State",      "Zip",       "Account Number", "Balance",

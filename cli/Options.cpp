@@ -199,9 +199,9 @@ only in FILE_B is counted.
 Input:
   --sheet-a NAME     the sheet of workbook FILE_A to compare (default: the first)
   --sheet-b NAME     the sheet of workbook FILE_B to compare (default: the first)
-  --reader NAME      how XLSX and ODS workbooks are read: native (default; what
-                     it does not handle goes to the library) or library (the
-                     bundled spreadsheet-reader library). The environment
+  --reader NAME      how XLSX, ODS and XLS workbooks are read: native (default;
+                     what it does not handle goes to the library) or library
+                     (the bundled spreadsheet-reader library). The environment
                      variable ROWLARK_WORKBOOK_READER=library sets the default.
   --show-table FILE  print FILE's table exactly as it is read (the header row,
                      then the rows; CSV with every field quoted, UTF-8, LF line

@@ -10,7 +10,9 @@ endif()
 
 add_library(rowlark_settings INTERFACE)
 target_compile_features(rowlark_settings INTERFACE cxx_std_20)
-target_compile_options(rowlark_settings INTERFACE -Wall -Wextra)
+target_compile_options(rowlark_settings INTERFACE -Wall -Wextra $<$<BOOL:${ROWLARK_WERROR}>:-Werror>)
+# Debug builds check the standard library's preconditions (indices, iterators, empty containers).
+target_compile_definitions(rowlark_settings INTERFACE $<$<CONFIG:Debug>:_GLIBCXX_ASSERTIONS>)
 
 if(ROWLARK_SANITIZE)
   target_compile_options(rowlark_settings INTERFACE

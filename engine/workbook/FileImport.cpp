@@ -251,6 +251,35 @@ WorkbookPayload readWithLibrary(const std::string& bytes, const std::optional<st
 
 // The native reader's answer, or none when it leaves the file to the library. The archive's
 // problems are reported as the helper reports them.
+workbook::LibraryFormatter libraryFormatter(const ReaderLocations& locations, std::stop_token stop)
+{
+    return [&locations, stop](const std::vector<workbook::LibraryFormatRequest>& requests) {
+        std::vector<workbook::FormatPair> pairs;
+        pairs.reserve(requests.size());
+        for (const workbook::LibraryFormatRequest& request : requests)
+            pairs.push_back({request.format, request.value});
+        return workbook::formatWithLibrary(pairs, locations, stop);
+    };
+}
+
+// The native reader's answer for an XLS file, or none when it leaves the file to the library,
+// which also reports what is wrong with a damaged container.
+std::optional<WorkbookPayload> readXLSNatively(std::string_view bytes, const NativeRequest& request,
+                                               const ReaderLocations& locations, std::stop_token stop)
+{
+    try {
+        const std::optional<workbook::CompoundFile> file =
+            workbook::CompoundFile::open(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+        if (!file)
+            return std::nullopt;
+        return workbook::readXLS(*file, request, libraryFormatter(locations, stop), stop);
+    } catch (const workbook::ReadDeclined&) {
+        return std::nullopt;
+    } catch (const workbook::CompoundFileError&) {
+        return std::nullopt;
+    }
+}
+
 std::optional<WorkbookPayload> readNatively(std::string_view bytes, const NativeRequest& request,
                                             const ReaderLocations& locations, std::stop_token stop)
 {
@@ -263,14 +292,7 @@ std::optional<WorkbookPayload> readNatively(std::string_view bytes, const Native
             return workbook::readODS(*archive, request, stop);
         if (archive->find("Index/Document.iwa") || !archive->find("[Content_Types].xml"))
             return std::nullopt;
-        const workbook::LibraryFormatter formatter = [&](const std::vector<workbook::LibraryFormatRequest>& requests) {
-            std::vector<workbook::FormatPair> pairs;
-            pairs.reserve(requests.size());
-            for (const workbook::LibraryFormatRequest& request : requests)
-                pairs.push_back({request.format, request.value});
-            return workbook::formatWithLibrary(pairs, locations, stop);
-        };
-        return workbook::readXLSX(*archive, request, formatter, stop);
+        return workbook::readXLSX(*archive, request, libraryFormatter(locations, stop), stop);
     } catch (const workbook::ReadDeclined&) {
         return std::nullopt;
     } catch (const workbook::ZIPError& error) {
@@ -287,6 +309,11 @@ WorkbookPayload readWorkbook(const fs::path& path, const std::optional<std::stri
     const std::string extension = lowercasedExtension(path);
     if (reader == WorkbookReader::native && (extension == "xlsx" || extension == "ods")) {
         if (std::optional<WorkbookPayload> payload = readNatively(bytes, {selectedSheet, isNamesOnly}, locations, stop))
+            return std::move(*payload);
+    }
+    if (reader == WorkbookReader::native && extension == "xls") {
+        if (std::optional<WorkbookPayload> payload =
+                readXLSNatively(bytes, {selectedSheet, isNamesOnly}, locations, stop))
             return std::move(*payload);
     }
     return readWithLibrary(bytes, selectedSheet, isNamesOnly, locations, std::move(stop));

@@ -36,8 +36,8 @@ struct ReaderLocations {
     std::vector<std::filesystem::path> bundleDirectories;
 };
 
-// XLSX and ODS files are read natively unless the library is asked for; what the native reader
-// declines goes to the library either way. XLS and Numbers files always go to the library.
+// XLSX, ODS and XLS files are read natively unless the library is asked for; what the native
+// reader declines goes to the library either way. Numbers files always go to the library.
 enum class WorkbookReader { native, library };
 
 // The library when the environment variable ROWLARK_WORKBOOK_READER is "library", else native.

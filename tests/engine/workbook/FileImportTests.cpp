@@ -8,8 +8,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <span>
 #include <string>
 #include <sys/wait.h>
@@ -102,13 +104,20 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureTest, ::testing::ValuesIn(testing::dat
 // The native reader against the library: every workbook of the fixtures and of the shared corpus
 // of real-world files reads the same both ways, or ends in the same error.
 
+std::string lowercasedExtension(const fs::path& path)
+{
+    std::string extension = path.extension().string();
+    std::ranges::transform(extension, extension.begin(), [](unsigned char c) { return std::tolower(c); });
+    return extension;
+}
+
 std::vector<fs::path> workbooksIn(const fs::path& folder)
 {
     std::vector<fs::path> files;
     std::error_code error;
     for (const auto& entry : fs::recursive_directory_iterator(folder, error)) {
         const std::string extension = entry.path().extension().string();
-        if (extension == ".xlsx" || extension == ".ods")
+        if (extension == ".xlsx" || extension == ".ods" || lowercasedExtension(entry.path()) == ".xls")
             files.push_back(entry.path());
     }
     std::sort(files.begin(), files.end());
@@ -136,14 +145,34 @@ const std::map<std::string, std::string>& mendedReads()
     return mended;
 }
 
+// XLS files on which the library fails in parts the table does not use (the expression of a
+// defined name it cannot parse): the native reader reads their cells.
+const std::set<std::string>& mendedFailures()
+{
+    static const std::set<std::string> mended = {"tests__samples__namesdemo.xls"};
+    return mended;
+}
+
+bool isReadNatively(const fs::path& path);
+
 class NativeAgreementTest : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(NativeAgreementTest, ReadsWhatTheLibraryReads)
 {
     const auto locations = FileImport::defaultReaderLocations();
-    const auto mend = mendedReads().find(GetParam().filename().string());
-    EXPECT_EQ(importedText(GetParam(), {}, locations, FileImport::WorkbookReader::native),
-              mend != mendedReads().end() ? mend->second : importedText(GetParam(), {}, locations, library));
+    const std::string name = GetParam().filename().string();
+    // An XLS file the native reader declines is read by the library either way.
+    if (lowercasedExtension(GetParam()) == ".xls" && !isReadNatively(GetParam()))
+        return;
+    const std::string native = importedText(GetParam(), {}, locations, FileImport::WorkbookReader::native);
+    const std::string byLibrary = importedText(GetParam(), {}, locations, library);
+    if (mendedFailures().contains(name)) {
+        EXPECT_TRUE(byLibrary.starts_with("error: ")) << byLibrary;
+        EXPECT_TRUE(native.starts_with("sheets: ")) << native;
+        return;
+    }
+    const auto mend = mendedReads().find(name);
+    EXPECT_EQ(native, mend != mendedReads().end() ? mend->second : byLibrary);
 }
 
 INSTANTIATE_TEST_SUITE_P(Workbooks, NativeAgreementTest, ::testing::ValuesIn(agreementFiles()),
@@ -154,13 +183,27 @@ bool isReadNatively(const fs::path& path)
 {
     std::ifstream file(path, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // Number formats handed to the library do not make the read the library's.
+    const auto formatter = [](const auto& requests) { return std::vector<std::string>(requests.size()); };
+    const auto span = std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    if (lowercasedExtension(path) == ".xls") {
+        try {
+            const std::optional<CompoundFile> file = CompoundFile::open(span);
+            if (!file)
+                return false;
+            workbook::readXLS(*file, {}, formatter, {});
+        } catch (const workbook::ReadDeclined&) {
+            return false;
+        } catch (const CompoundFileError&) {
+            return false;
+        } catch (const std::exception&) {
+        }
+        return true;
+    }
     try {
-        auto archive =
-            workbook::ZIPArchive::open(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+        auto archive = workbook::ZIPArchive::open(span);
         if (!archive)
             return false;
-        // Number formats handed to the library do not make the read the library's.
-        const auto formatter = [](const auto& requests) { return std::vector<std::string>(requests.size()); };
         if (path.extension() == ".ods")
             workbook::readODS(*archive, {}, {});
         else
@@ -182,8 +225,15 @@ TEST(NativeCoverage, MostWorkbooksAreReadNatively)
     const auto nativeXLSX = std::count_if(files.begin(), files.end(),
                                           [&](const fs::path& file) { return isXLSX(file) && isReadNatively(file); });
     EXPECT_GE(nativeXLSX * 100, xlsx * 85) << nativeXLSX << " of " << xlsx;
+    const auto isXLS = [](const fs::path& file) { return lowercasedExtension(file) == ".xls"; };
+    const auto xls = std::count_if(files.begin(), files.end(), isXLS);
+    const auto nativeXLS = std::count_if(files.begin(), files.end(),
+                                         [&](const fs::path& file) { return isXLS(file) && isReadNatively(file); });
+    EXPECT_GE(nativeXLS * 100, xls * 85) << nativeXLS << " of " << xls;
     for (const fs::path& file : files) {
-        EXPECT_TRUE(isXLSX(file) || isReadNatively(file)) << file;
+        if (!isReadNatively(file))
+            std::cout << "left to the library: " << file.string() << '\n';
+        EXPECT_TRUE(isXLSX(file) || isXLS(file) || isReadNatively(file)) << file;
     }
     for (const char* name :
          {"people.xlsx", "dates.xlsx", "dates-1904.xlsx", "offset.xlsx", "rows-at-limit.xlsx", "formats.xlsx",
