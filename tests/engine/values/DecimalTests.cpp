@@ -410,10 +410,11 @@ TEST(DecimalProperty, aToleranceExactlyAtTheDistanceAdmits)
         const Decimal decimalB = *Decimal::fromPlainText(b.plainText());
         EXPECT_TRUE(isWithinTolerance(decimalA, decimalB, Decimal::fromPlainText(gap.plainText()), std::nullopt))
             << a.plainText() << " and " << b.plainText();
-        if (gap.coefficient() != "")
+        if (gap.coefficient() != "") {
             EXPECT_FALSE(
                 isWithinTolerance(decimalA, decimalB, Decimal::fromPlainText(shorter.plainText()), std::nullopt))
                 << a.plainText() << " and " << b.plainText();
+        }
     }
 }
 
