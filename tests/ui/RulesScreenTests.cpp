@@ -160,6 +160,26 @@ TEST_F(RulesScreenTest, oneClickComparesTheWorkbookAndItsPandasCopyAsEqual)
     EXPECT_TRUE(formatOnlyTexts().isEmpty());
 }
 
+// Past four columns, the box counts the rest; one action compares them all when they share a rule.
+TEST_F(RulesScreenTest, columnsPastTheFourthAreCountedAndOneActionTakesThemAll)
+{
+    compareFiles("id,a,b,c,d,e\n1,1.0,2.0,3.0,4.0,5.0\n", "id,a,b,c,d,e\n1,1,2,3,4,5\n");
+    EXPECT_EQ(formatOnlyTexts().size(), 4);
+    QStringList captions;
+    for (const QLabel* label : window.findChildren<QLabel*>())
+        if (label->isVisibleTo(&window) && label->text().contains(QStringLiteral("more column")))
+            captions << label->text();
+    EXPECT_EQ(captions, QStringList{"1 more column is written differently."});
+    auto* forAll = find<QPushButton>(QStringLiteral("formatOnlyAllAction"));
+    EXPECT_EQ(forAll->text(), "Compare all as numbers");
+    QTest::mouseClick(forAll, Qt::LeftButton);
+    waitUntilIdle();
+    ASSERT_TRUE(model.summary());
+    EXPECT_EQ(model.summary()->matchingRows, 1);
+    for (std::size_t column = 1; column < model.mappings().size(); ++column)
+        EXPECT_EQ(model.mappings()[column].rule.kind, values::RuleKind::number) << column;
+}
+
 TEST_F(RulesScreenTest, theInspectorNamesTheRuleAndWhatItCouldNotRead)
 {
     compareFiles("id,amount,note\n1,1.50,x\n2,n/a,y\n", "id,amount,note\n1,1.5,x2\n2,7,y\n");

@@ -76,9 +76,11 @@ void FormatOnlyBox::followResult()
         entries_->addSpacing(4);
     }
     if (all.size() > listedColumns) {
-        auto* more = widgets::styledLabel(
-            tr("%n more columns are written differently.", nullptr, static_cast<int>(all.size() - listedColumns)),
-            widgets::TextStyle::caption, true, this);
+        const std::size_t unlisted = all.size() - listedColumns;
+        auto* more = widgets::styledLabel(unlisted == 1 ? tr("1 more column is written differently.")
+                                                        : tr("%1 more columns are written differently.")
+                                                              .arg(groupedNumber(static_cast<std::int64_t>(unlisted))),
+                                          widgets::TextStyle::caption, true, this);
         more->setWordWrap(true);
         entries_->addWidget(more);
     }

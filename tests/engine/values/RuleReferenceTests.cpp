@@ -30,8 +30,7 @@ public:
     }
     int uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(engine_); }
     bool chance(int inEvery) { return uniform(1, inEvery) == 1; }
-    template <typename Item>
-    const Item& pick(const std::vector<Item>& items)
+    template<typename Item> const Item& pick(const std::vector<Item>& items)
     {
         return items[static_cast<std::size_t>(uniform(0, static_cast<int>(items.size()) - 1))];
     }
@@ -57,7 +56,8 @@ const std::vector<std::int64_t>& yearStarts()
     static const std::vector<std::int64_t> starts = [] {
         std::vector<std::int64_t> days(10001, 0);
         for (int year = 1; year < 10000; ++year)
-            days[static_cast<std::size_t>(year + 1)] = days[static_cast<std::size_t>(year)] + (isLeapYear(year) ? 366 : 365);
+            days[static_cast<std::size_t>(year + 1)] =
+                days[static_cast<std::size_t>(year)] + (isLeapYear(year) ? 366 : 365);
         return days;
     }();
     return starts;
@@ -81,8 +81,9 @@ ReferenceDate dateOfDay(std::int64_t daysSince1970)
 {
     const std::int64_t days = daysSince1970 + yearStarts()[1970];
     ReferenceDate date;
-    date.year = static_cast<int>(std::upper_bound(yearStarts().begin() + 1, yearStarts().end(), days) -
-                                 yearStarts().begin()) - 1;
+    date.year =
+        static_cast<int>(std::upper_bound(yearStarts().begin() + 1, yearStarts().end(), days) - yearStarts().begin()) -
+        1;
     std::int64_t left = days - yearStarts()[static_cast<std::size_t>(date.year)];
     date.month = 1;
     while (left >= daysInMonth(date.year, date.month))
@@ -106,9 +107,9 @@ std::string isoDate(const ReferenceDate& date)
 struct WrittenDateTime {
     std::string cell;
     DayOrder order = DayOrder::undecided;
-    std::int64_t day = 0;          // days since 1970-01-01 as written
-    std::int64_t utcSeconds = 0;   // seconds since 1970-01-01T00:00:00 UTC
-    std::string fraction;          // without trailing zeros
+    std::int64_t day = 0;         // days since 1970-01-01 as written
+    std::int64_t utcSeconds = 0;  // seconds since 1970-01-01T00:00:00 UTC
+    std::string fraction;         // without trailing zeros
     bool hasTime = false;
 };
 
@@ -128,7 +129,8 @@ WrittenDateTime randomDateTime(Random& random)
     ReferenceDate date;
     date.year = random.chance(5) ? random.uniform(1, 9999) : random.uniform(1900, 2100);
     date.month = random.uniform(1, 12);
-    date.day = random.chance(4) ? daysInMonth(date.year, date.month) : random.uniform(1, daysInMonth(date.year, date.month));
+    date.day =
+        random.chance(4) ? daysInMonth(date.year, date.month) : random.uniform(1, daysInMonth(date.year, date.month));
     WrittenDateTime written;
     written.day = daysSince1970(date);
     written.hasTime = !random.chance(4);
@@ -278,7 +280,8 @@ std::optional<bool> referenceFlag(const std::string& cell)
 TEST(FlagProperty, readsAsTheSpellingListSays)
 {
     Random random(11);
-    const std::vector<char> alphabet{'y', 'E', 's', 'N', 'o', 'T', 'r', 'u', 'f', 'A', 'l', '1', '0', ' ', '.', '!', '-'};
+    const std::vector<char> alphabet{'y', 'E', 's', 'N', 'o', 'T', 'r', 'u', 'f',
+                                     'A', 'l', '1', '0', ' ', '.', '!', '-'};
     for (int round = 0; round < 20000; ++round) {
         std::string cell;
         for (int length = random.uniform(0, 6); length > 0; --length)
@@ -318,7 +321,8 @@ std::string referenceTextForm(const std::string& cell, const TextOptions& option
         if ((options.ignoresSpace && isASCIISpace(character)) ||
             (options.ignoresPunctuation && isASCIIPunctuation(character)))
             continue;
-        form += options.ignoresCase ? static_cast<char>(std::tolower(static_cast<unsigned char>(character))) : character;
+        form +=
+            options.ignoresCase ? static_cast<char>(std::tolower(static_cast<unsigned char>(character))) : character;
     }
     return form;
 }
