@@ -10,6 +10,7 @@ namespace rowlark::values {
 namespace {
 
 constexpr std::size_t mostExponentDigits = 18;
+constexpr std::int64_t largestExponent = 999'999'999'999'999'999;
 constexpr std::int64_t leastPositionalExponent = -6;
 constexpr std::int64_t firstScientificExponent = 21;
 
@@ -162,6 +163,9 @@ std::optional<Decimal> Decimal::fromParts(bool negative, std::string_view intege
         (isExponentNegative ? -written : written) - static_cast<std::int64_t>(fractionDigits.size()) - shift;
     value.isNegative = negative;
     normalize(value);
+    // The text of the value writes its leading digit's power, which must read back too.
+    if (value.leadingExponent() > largestExponent || value.leadingExponent() < -largestExponent)
+        return std::nullopt;
     return value;
 }
 

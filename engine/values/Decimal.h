@@ -32,7 +32,7 @@ struct Decimal {
     static std::optional<Decimal> fromDouble(double value);
     // The value of `negative`, `integerDigits`.`fractionDigits` × 10^(`exponent` − `shift`), where
     // `exponentDigits` (with `isExponentNegative`) holds the written exponent; none when that has more
-    // than 18 significant digits.
+    // than 18 significant digits, or when the power of the value's leading digit has.
     static std::optional<Decimal> fromParts(bool negative, std::string_view integerDigits,
                                             std::string_view fractionDigits, bool isExponentNegative,
                                             std::string_view exponentDigits, std::int64_t shift = 0);

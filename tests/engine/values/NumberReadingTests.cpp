@@ -120,6 +120,10 @@ TEST(ReadNumber, exponentsUpToEighteenDigitsAreRead)
     EXPECT_EQ(readText("1e-999999999999999999", point), "1E-999999999999999999");
     EXPECT_EQ(readText("1e0000000000000000000000000000005", point), "100000") << "leading zeros do not count";
     EXPECT_EQ(readText("1e1000000000000000000", point), "-");
+    EXPECT_EQ(readText("10e999999999999999999", point), "-") << "its leading digit's power has 19 digits";
+    EXPECT_EQ(readText("0.1e-999999999999999999", point), "-");
+    EXPECT_EQ(readText("0.1e999999999999999999", point), "1E+999999999999999998");
+    EXPECT_EQ(readText("999e-999999999999999999", point), "9.99E-999999999999999997");
     EXPECT_EQ(readText("1e" + std::string(990, '9'), point), "-");
 }
 
