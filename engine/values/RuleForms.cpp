@@ -45,13 +45,14 @@ std::string_view textForm(std::string_view cell, bool ignoresCase, bool ignoresS
     if (ignoresCase)
         composed = text::nfc(text::lowercased(composed));
     buffer.clear();
+    // Scalars are written anew, bytes that are no UTF-8 as U+FFFD: kept as they were, the halves of
+    // a sequence around a left-out space could join into a character of their own.
     for (std::size_t position = 0; position < composed.size();) {
-        const std::size_t start = position;
         const char32_t scalar = text::nextScalar(composed, position);
         if ((ignoresSpace && text::isWhiteSpaceOrLineBreak(scalar)) ||
             (ignoresPunctuation && text::isPunctuation(scalar)))
             continue;
-        buffer.append(composed, start, position - start);
+        text::appendScalar(buffer, scalar);
     }
     return buffer;
 }
