@@ -120,7 +120,10 @@ TEST(RuleForm, eachRuleGivesOneFormPerValue)
     EXPECT_EQ(formText("Hello,\u00A0World!\n", "text:space,punct"), "HelloWorld");
     EXPECT_EQ(formText("«Straße» — ÉTÉ", "text:case,punct,space"), "straßeété");
     EXPECT_EQ(formText("e\u0301", "text"), "\u00E9") << "texts are compared composed";
-    EXPECT_EQ(formText("a\xE2\x80 \x89b", "text:space"), "a\uFFFD\uFFFDb")
+    EXPECT_EQ(formText("a\xE2\x80 \x89"
+                       "b",
+                       "text:space"),
+              "a\uFFFD\uFFFDb")
         << "bytes that are no UTF-8 do not join into a character once the space between them is left out";
     EXPECT_EQ(formText("NULL", "text"), "NULL") << "text rules compare the text itself";
     EXPECT_EQ(formText("anything", "as-read"), "(as read)");
