@@ -61,21 +61,6 @@ double secondsSince(std::chrono::steady_clock::time_point start)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-std::vector<records::ColumnMapping> everyColumnByIdKey(std::size_t columns)
-{
-    std::vector<records::ColumnMapping> mappings;
-    for (std::size_t column = 0; column < columns; ++column) {
-        const auto index = static_cast<std::int64_t>(column);
-        mappings.push_back({.id = records::UUID::random(),
-                            .leftIndex = index,
-                            .rightIndex = index,
-                            .isKey = column == 0,
-                            .isManual = false,
-                            .isIncluded = true});
-    }
-    return mappings;
-}
-
 Measurement compareOnce(const table::Table& left, const table::Table& right,
                         const std::vector<records::ColumnMapping>& mappings, unsigned workers,
                         KeyMeasurement keyMeasurement)
@@ -122,7 +107,7 @@ Measurement compareOnce(const table::Table& left, const table::Table& right,
 void measure(const table::Table& left, const table::Table& right, unsigned workers, KeyMeasurement keyMeasurement,
              int runCount, double fileBytes, const bench::ComparisonFiles& files)
 {
-    const auto mappings = everyColumnByIdKey(left.columnCount());
+    const auto mappings = bench::everyColumnByIdKey(left.columnCount());
     std::vector<Measurement> measurements;
     for (int run = 0; run < runCount; ++run)
         measurements.push_back(

@@ -1,5 +1,4 @@
 // Times FileImport::readTable on generated workbooks: 10,000 × 10 as XLSX, XLS
-// Times FileImport::readTable on generated workbooks: 10,000 × 10 as XLSX, XLS
 // and ODS, 100,000 × 10 and 250,000 × 20 (the library's 5,000,000-cell limit) as XLSX, 65,536 × 20
 // (the format's row limit) as XLS, each file with the native reader and with the library, side by
 // side in one run, and the ratio of their median times; and 1,048,576 × 20 as XLSX, a sheet of a
@@ -7,7 +6,8 @@
 // of its own; the figures are the median time of 3 runs (1 for the library on the large sheets,
 // which takes minutes) and the peak resident memory of the process tree: the importing process
 // and its reader helper (the sum of both peaks, an upper bound, as they need not peak at once).
-// CPU time is given too, as it depends less on what else the machine is doing.
+// CPU time is given too, as it depends less on what else the machine is doing, and the memory of
+// the table read, with the part of it the numbers stored beside the texts take.
 //
 // The workbooks are written by node with the library beside this program, so node is needed.
 //
@@ -168,6 +168,8 @@ struct Measurement {
     double readerPeak = 0;
     std::size_t rows = 0;
     std::size_t columns = 0;
+    double tableBytes = 0;
+    double storedNumberBytes = 0;  // of tableBytes: the numbers stored beside the texts
     bool isLoaded = false;
 };
 
@@ -188,6 +190,8 @@ Measurement measureLoad(const fs::path& path, workbook::FileImport::WorkbookRead
                 path, std::nullopt, workbook::FileImport::defaultReaderLocations(), {}, reader);
             measurement.rows = imported.table.rowCount();
             measurement.columns = imported.table.columnCount();
+            measurement.tableBytes = static_cast<double>(imported.table.memoryUsage());
+            measurement.storedNumberBytes = static_cast<double>(imported.table.storedNumbersMemoryUsage());
             measurement.isLoaded = true;
         } catch (const std::exception& error) {
             std::fprintf(stderr, "%s: %s\n", path.c_str(), error.what());
@@ -246,6 +250,8 @@ int main(int argc, char** argv)
                 peak.readerPeak = std::max(peak.readerPeak, measurement.readerPeak);
                 peak.rows = measurement.rows;
                 peak.columns = measurement.columns;
+                peak.tableBytes = measurement.tableBytes;
+                peak.storedNumberBytes = measurement.storedNumberBytes;
             }
             if (seconds.empty()) {
                 std::printf("%-30s failed (see above)\n",
@@ -261,10 +267,12 @@ int main(int argc, char** argv)
                                      size.type + (isNative ? " native" : " library");
             const std::string ratio =
                 !isNative && nativeSeconds > 0 ? std::to_string(median / nativeSeconds).substr(0, 6) + "x" : "";
-            std::printf("%-30s %8.1f %9.2f %9.2f %12.0f %10.0f %9.0f %7s   (%zu rows x %zu columns read)\n",
+            std::printf("%-30s %8.1f %9.2f %9.2f %12.0f %10.0f %9.0f %7s   (%zu rows x %zu columns read; table "
+                        "%.1f MB, of which stored numbers %.1f MB)\n",
                         name.c_str(), static_cast<double>(fs::file_size(path)) / megabyte, median,
                         bench::medianOf(cpuSeconds), peak.importerPeak / megabyte, peak.readerPeak / megabyte,
-                        (peak.importerPeak + peak.readerPeak) / megabyte, ratio.c_str(), peak.rows, peak.columns);
+                        (peak.importerPeak + peak.readerPeak) / megabyte, ratio.c_str(), peak.rows, peak.columns,
+                        peak.tableBytes / megabyte, peak.storedNumberBytes / megabyte);
             std::fflush(stdout);
         }
     }

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <optional>
 
+#include <fnmatch.h>
+
 #include "engine/edits/MappingEdits.h"
 
 namespace rowlark::cli {
@@ -103,12 +105,75 @@ void replaceKey(const NamedTable& left, std::vector<records::ColumnMapping>& map
     }
 }
 
+std::string keyColumnError(const NamedTable& left, std::string_view reference)
+{
+    return "column " + inQuotes(reference) + " of " + left.description +
+           " is part of the key, and key columns are always compared (choose the key with --key)";
+}
+
+bool isPattern(std::string_view reference)
+{
+    return reference.find_first_of("*?[") != std::string_view::npos;
+}
+
+// The File A columns `reference` names: one column as for resolveColumn, or, when it is a pattern
+// that no header equals, every column whose header it matches (at least one).
+std::vector<std::int64_t> resolveColumns(const NamedTable& side, std::string_view reference, std::string_view option)
+{
+    if (!isPattern(reference) || findColumn(side, reference))
+        return {resolveColumn(side, reference)};
+    std::vector<std::int64_t> columns;
+    const std::string pattern(reference);
+    const std::vector<std::string>& headers = side.table.headers();
+    for (std::size_t column = 0; column < headers.size(); ++column)
+        if (::fnmatch(pattern.c_str(), headers[column].c_str(), 0) == 0)
+            columns.push_back(static_cast<std::int64_t>(column));
+    if (columns.empty())
+        throw UsageError(std::string(option) + " " + inQuotes(reference) + " matches no column of " + side.description);
+    return columns;
+}
+
+// A pattern leaves out the key columns it matches; a key column named on its own is an error.
 void exclude(const NamedTable& left, std::vector<records::ColumnMapping>& mappings, const std::string& reference)
 {
-    const records::ColumnMapping& mapping = mappingOf(mappings, resolveColumn(left, reference), reference);
-    if (!edits::MappingEdits::setIncluded(mappings, mapping.id, false))
-        throw UsageError("column " + inQuotes(reference) + " of " + left.description +
-                         " is part of the key, and key columns are always compared (choose the key with --key)");
+    const std::vector<std::int64_t> columns = resolveColumns(left, reference, "--exclude");
+    std::size_t excluded = 0;
+    for (const std::int64_t column : columns)
+        if (edits::MappingEdits::setIncluded(mappings, mappingOf(mappings, column, reference).id, false))
+            ++excluded;
+    if (excluded == 0)
+        throw UsageError(keyColumnError(left, reference));
+}
+
+// The column part of "COLUMN=RULE": it ends at the first "=" before which a column is named, so
+// headers may hold "=" themselves; else at the first "=".
+std::string_view ruleColumnReference(const NamedTable& left, std::string_view choice)
+{
+    const std::size_t firstEquals = choice.find('=');
+    if (firstEquals == std::string_view::npos)
+        throw UsageError("--rule needs COLUMN=RULE, a File A column, “=” and a rule, not " + inQuotes(choice));
+    for (std::size_t equals = firstEquals; equals != std::string_view::npos; equals = choice.find('=', equals + 1))
+        if (findColumn(left, choice.substr(0, equals)))
+            return choice.substr(0, equals);
+    return choice.substr(0, firstEquals);
+}
+
+void applyRule(const NamedTable& left, std::vector<records::ColumnMapping>& mappings, std::string_view choice)
+{
+    const std::string_view reference = ruleColumnReference(left, choice);
+    values::ComparisonRule rule;
+    try {
+        rule = values::ComparisonRule::fromText(choice.substr(reference.size() + 1));
+    } catch (const values::RuleTextError& error) {
+        throw UsageError("--rule " + std::string(choice) + ": the rule for column " + inQuotes(reference) +
+                         " is wrong: " + error.what());
+    }
+    std::size_t applied = 0;
+    for (const std::int64_t column : resolveColumns(left, reference, "--rule"))
+        if (edits::MappingEdits::setRule(mappings, mappingOf(mappings, column, reference).id, rule))
+            ++applied;
+    if (applied == 0)
+        throw UsageError(keyColumnError(left, reference));
 }
 
 }  // namespace
@@ -134,6 +199,10 @@ std::vector<std::string> applyColumnEdits(const Options& options, const NamedTab
         replaceKey(left, mappings, options.keyColumns);
     for (const std::string& reference : options.excludedColumns)
         exclude(left, mappings, reference);
+    if (options.isTakingProposedRules)
+        edits::MappingEdits::takeProposedRules(mappings, {});
+    for (const std::string& choice : options.ruleChoices)
+        applyRule(left, mappings, choice);
     return notices;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// The mapping edits of the command line (--map, --key, --exclude), applied in the order a user
-// would make them on the mapping screen.
+// The mapping edits of the command line (--map, --key, --exclude, --rules, --rule), applied in the
+// order a user would make them on the mapping screen.
 
 #include <string>
 #include <vector>
@@ -22,8 +22,8 @@ struct NamedTable {
 // the first column whose header is exactly `reference`. Fails with UsageError.
 std::int64_t resolveColumn(const NamedTable& side, std::string_view reference);
 
-// Applies every --map in the order given, then --key, then --exclude. Returns the notices of the
-// manual choices that re-mapped related columns. Fails with UsageError.
+// Applies every --map in the order given, then --key, --exclude, --rules proposed and every --rule.
+// Returns the notices of the manual choices that re-mapped related columns. Fails with UsageError.
 std::vector<std::string> applyColumnEdits(const Options& options, const NamedTable& left, const NamedTable& right,
                                           std::vector<records::ColumnMapping>& mappings);
 

@@ -55,6 +55,13 @@ records::ResultFilter parseFilter(std::string_view name)
     throw UsageError("unknown filter “" + std::string(name) + "” (use all, changed, only-a, only-b or empty-values)");
 }
 
+bool parseRules(std::string_view name)
+{
+    if (name != "proposed")
+        throw UsageError("unknown rules “" + std::string(name) + "” (use proposed)");
+    return true;
+}
+
 workbook::FileImport::WorkbookReader parseReader(std::string_view name)
 {
     if (name == "native")
@@ -88,6 +95,9 @@ const std::vector<ValueOption>& valueOptions()
         {"--map", [](Options& options, std::string_view value) { options.columnChoices.emplace_back(value); }},
         {"--key", [](Options& options, std::string_view value) { options.keyColumns.emplace_back(value); }},
         {"--exclude", [](Options& options, std::string_view value) { options.excludedColumns.emplace_back(value); }},
+        {"--rule", [](Options& options, std::string_view value) { options.ruleChoices.emplace_back(value); }},
+        {"--rules",
+         [](Options& options, std::string_view value) { options.isTakingProposedRules = parseRules(value); }},
         {"--filter",
          [](Options& options, std::string_view value) {
              options.filter = parseFilter(value);
@@ -277,7 +287,8 @@ Input:
                      NAME, that sheet of a workbook. For a CSV text, standard
                      error names the separator used ("Semicolon-separated").
 
-Mapping (applied in order: every --map, then --key, then --exclude):
+Mapping (applied in order: every --map, then --key, --exclude, --rules and
+every --rule):
   --map A=B          map File A column A to File B column B by hand, as a manual
                      choice in the app does: related columns follow the learned
                      header pattern. "--map A=" leaves A unmapped. Repeatable.
@@ -286,11 +297,39 @@ Mapping (applied in order: every --map, then --key, then --exclude):
                      which no key is proposed need --key to be compared.
   --exclude COLUMN   do not compare COLUMN. Repeatable; key columns are always
                      compared.
+  --rules proposed   compare every column pair by the rule proposed for it
+                     (see --mapping): numbers as numbers, dates as dates, ...
+  --rule COLUMN=RULE compare COLUMN (and its File B column) by RULE instead of
+                     as read. Repeatable; a later --rule wins. RULE is one of
+                       as-read                      the default: surrounding
+                                                    spaces, NULL/NA, phones,
+                                                    flags, US names, JSON
+                       number[:abs=T][,rel=R]       by value: 1 = 1.0 = 1E0,
+                                                    5,970.56, 5.970,56, $5,
+                                                    (12.50), 1.65% = 0.0165;
+                                                    within T, or R times the
+                                                    larger value
+                       date[:order=dmy|mdy]         by calendar day
+                       datetime[:seconds=S][,order=dmy|mdy]
+                                                    by instant, within S
+                                                    seconds
+                       yesno                        true/yes/y/on/1 against
+                                                    false/no/n/off/0
+                       text[:case][,space][,punct]  the text itself, ignoring
+                                                    letter case, all white
+                                                    space, punctuation
+                       ignore                       not compared, kept in the
+                                                    report
+                     A value the rule cannot read is compared as read. order
+                     gives the day order of d/m/yyyy or m/d/yyyy dates where a
+                     file's values do not decide it (dmy/mdy: one per file).
   --ignore-case      compare values and keys without letter case.
   --mapping          print the mapping (after the edits above) and stop.
 
   A COLUMN is a File A header as written (the first column with that header)
   or #N for the N-th column, counting from 1. B is a File B header or #N.
+  In --exclude and --rule, COLUMN may also be a pattern of File A headers with
+  * and ? ('*_amount'), which must match at least one column.
 
 Selecting differences for the report:
   --filter NAME      all (default), changed, only-a, only-b or empty-values
@@ -353,14 +392,16 @@ JSON output:
   summary  {"leftName", "rightName", "leftRows", "rightRows", "matchingRows",
            "changed", "onlyLeft", "onlyRight", "ambiguousDuplicateKeyGroups",
            "keyWarning", "elapsedSeconds", "columns": [{"left", "right",
-           "changed"}]}
+           "changed", "formatOnly"}]}
            (columns: every compared column pair in mapping order, with the
-           number of changed records that differ in it)
+           number of changed records that differ in it, and of those whose
+           difference there disappears under the column's proposed rule)
   mapping  {"mappings": [{"leftIndex", "left", "rightIndex", "right", "isKey",
-           "isIncluded", "isManual", "suggestions": [{"rightIndex", "right",
-           "score", "reason"}]}]}
+           "isIncluded", "isManual", "rule", "proposedRule", "suggestions":
+           [{"rightIndex", "right", "score", "reason"}]}]}
            (indices from 0; rightIndex and right are null for an unmapped
-           column; suggestions holds a column's best 200 candidates, best
+           column; rule is a RULE as --rule takes it, proposedRule one or
+           null; suggestions holds a column's best 200 candidates, best
            first)
 )";
 }

@@ -30,6 +30,8 @@ struct Options {
     std::vector<std::string> columnChoices;  // each "A=B", in the order given
     std::vector<std::string> keyColumns;
     std::vector<std::string> excludedColumns;
+    std::vector<std::string> ruleChoices;  // each "COLUMN=RULE", in the order given
+    bool isTakingProposedRules = false;    // --rules proposed
     bool isIgnoringCase = false;
     bool isMappingOnly = false;
     bool isJSON = false;

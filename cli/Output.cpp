@@ -3,11 +3,14 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 
 #include "engine/results/HTMLReport.h"
+#include "engine/results/RuleTexts.h"
 
 namespace rowlark::cli {
 namespace {
@@ -47,7 +50,35 @@ std::string mappingFlags(const records::ColumnMapping& mapping)
     flags += mapping.isIncluded ? "included" : "excluded";
     if (mapping.isManual)
         flags += ", manual";
+    if (mapping.rule != values::ComparisonRule())
+        flags += ", rule " + mapping.rule.text();
     return flags;
+}
+
+// A column name as one shell word: in single quotes unless it needs none.
+std::string shellWord(std::string_view text)
+{
+    const bool isPlain = !text.empty() && std::ranges::all_of(text, [](char character) {
+        return std::isalnum(static_cast<unsigned char>(character)) ||
+               std::string_view("_-.,:/#@%+=").find(character) != std::string_view::npos;
+    });
+    if (isPlain)
+        return std::string(text);
+    std::string word = "'";
+    for (const char character : text)
+        word += character == '\'' ? std::string("'\\''") : std::string(1, character);
+    return word + "'";
+}
+
+// "Rate: 10000 of 10000 are the same number written differently; --rule Rate=number compares them
+// as numbers", for a column whose proposed rule undoes some of its changes.
+void writeFormatOnlyHint(std::ostream& out, const records::ColumnChanges& column)
+{
+    const std::string name = records::columnName(column.leftHeader, column.leftIndex);
+    out << "Hint: " << name << ": " << column.formatOnlyRecords << " of " << column.changedRecords << " are the same "
+        << results::formatOnlyNoun(column.proposedRule->kind) << " written differently; --rule "
+        << shellWord(name + "=" + column.proposedRule->text()) << " compares them "
+        << results::comparedAsText(column.proposedRule->kind) << '\n';
 }
 
 void writeString(JSONWriter& writer, std::string_view text)
@@ -134,6 +165,16 @@ void writeSummary(std::ostream& out, const FileNames& names, const results::Comp
         out << "  " << records::columnName(column.leftHeader, column.leftIndex) << ": " << column.changedRecords
             << '\n';
     }
+    std::size_t formatOnlyColumns = 0;
+    for (const std::size_t position : records::columnsByChanges(summary)) {
+        const records::ColumnChanges& column = summary.columns[position];
+        if (column.formatOnlyRecords > 0) {
+            writeFormatOnlyHint(out, column);
+            ++formatOnlyColumns;
+        }
+    }
+    if (formatOnlyColumns > 1)
+        out << "Hint: --rules proposed compares every column by its proposed rule\n";
     out << "Only in " << names.left << ": " << groupSize(outcome, records::ResultFilter::onlyLeft) << '\n';
     out << "Only in " << names.right << ": " << groupSize(outcome, records::ResultFilter::onlyRight) << '\n';
     writeColumnsInOneFile(out, names.left, summary.leftOnlyColumns);
@@ -195,6 +236,8 @@ void writeSummaryJSON(std::ostream& out, const FileNames& names, const results::
         writeString(writer, column.rightHeader);
         writeKey(writer, "changed");
         writer.Int64(column.changedRecords);
+        writeKey(writer, "formatOnly");
+        writer.Int64(column.formatOnlyRecords);
         writer.EndObject();
     }
     writer.EndArray();
@@ -231,6 +274,13 @@ void writeMappingJSON(std::ostream& out, const MappingTables& tables)
         writer.Bool(mapping.isIncluded);
         writeKey(writer, "isManual");
         writer.Bool(mapping.isManual);
+        writeKey(writer, "rule");
+        writeString(writer, mapping.rule.text());
+        writeKey(writer, "proposedRule");
+        if (mapping.proposedRule)
+            writeString(writer, mapping.proposedRule->text());
+        else
+            writer.Null();
         writeKey(writer, "suggestions");
         writeSuggestionsJSON(writer, tables.rightHeaders, suggestionsOf(tables, mapping.leftIndex));
         writer.EndObject();

@@ -1,7 +1,9 @@
 // Compares two small tables the way the application does: the input is an options byte (bit 0:
-// ignore letter case), then File A's CSV text, a NUL byte and File B's CSV text. Both are
-// parsed and expanded, analysed, and compared by the proposed mapping; every record is counted
-// once, and a table compared with itself column by column has no difference.
+// ignore letter case; bits 1 to 3: a comparison rule for every column; bit 4: the key's too), then
+// File A's CSV text, a NUL byte and File B's CSV text. Both are parsed and expanded, analysed, and
+// compared by the proposed mapping, as read and under the rule; every record is counted once, the
+// changes a proposed rule undoes are some of the changes, and a table compared with itself column
+// by column has no difference under any rule.
 
 #include "engine/analysis/MappingAnalysis.h"
 #include "engine/compare/RecordMatching.h"
@@ -56,6 +58,34 @@ void checkCounts(const records::ComparisonSummary& summary, const table::Table& 
     }
 }
 
+// The rules bits 1 to 3 of the options byte choose.
+const values::ComparisonRule& chosenRule(std::uint8_t options)
+{
+    static const std::vector<values::ComparisonRule> rules = [] {
+        std::vector<values::ComparisonRule> all;
+        for (const char* text : {"as-read", "number:abs=0.5", "date", "datetime:seconds=1,order=dmy", "yesno",
+                                 "text:case,space,punct", "ignore", "number:rel=0.01"})
+            all.push_back(values::ComparisonRule::fromText(text));
+        return all;
+    }();
+    return rules[(options >> 1) & 7];
+}
+
+std::vector<records::ColumnMapping> withRule(std::vector<records::ColumnMapping> mappings,
+                                             const values::ComparisonRule& rule, bool isKeyRuled)
+{
+    for (records::ColumnMapping& mapping : mappings)
+        if (!mapping.isKey || (isKeyRuled && rule.isComparing()))
+            mapping.rule = rule;
+    return mappings;
+}
+
+void checkFormatOnly(const records::ComparisonSummary& summary)
+{
+    for (const records::ColumnChanges& column : summary.columns)
+        check(column.formatOnlyRecords >= 0 && column.formatOnlyRecords <= column.changedRecords);
+}
+
 // Every column mapped to itself, the first one the key.
 std::vector<records::ColumnMapping> identityMappings(const table::Table& table)
 {
@@ -88,8 +118,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(analysis.mappings.size() == left->columnCount() && analysis.suggestions.size() == left->columnCount());
     const auto compared = compare::compareWithKeyDiagnostics(*left, *right, analysis.mappings, ignoreCase, 1);
     checkCounts(compared.summary, *left, *right);
+    checkFormatOnly(compared.summary);
 
-    const records::ComparisonSummary itself = compare::compare(*left, *left, identityMappings(*left), ignoreCase, 1);
+    const values::ComparisonRule& rule = chosenRule(data[0]);
+    const bool isKeyRuled = (data[0] & 16) != 0;
+    const auto ruled =
+        compare::compareWithKeyDiagnostics(*left, *right, withRule(analysis.mappings, rule, isKeyRuled), ignoreCase, 1);
+    checkCounts(ruled.summary, *left, *right);
+    checkFormatOnly(ruled.summary);
+
+    const records::ComparisonSummary itself =
+        compare::compare(*left, *left, withRule(identityMappings(*left), rule, isKeyRuled), ignoreCase, 1);
     checkCounts(itself, *left, *left);
     check(itself.differences.empty());
     return 0;

@@ -817,4 +817,32 @@ void ComparisonModel::setIncluded(records::UUID id, bool value)
     invalidateResults();
 }
 
+void ComparisonModel::setRule(records::UUID id, const values::ComparisonRule& rule)
+{
+    const Step thisStep(*this);
+    std::vector<records::ColumnMapping> mappings = mappings_;
+    const auto mapping = std::ranges::find(mappings, id, &records::ColumnMapping::id);
+    if (mapping == mappings.end() || mapping->rule == rule || !edits::MappingEdits::setRule(mappings, id, rule))
+        return;
+    setMappings(std::move(mappings));
+    invalidateResults();
+}
+
+void ComparisonModel::compareTakingProposedRules(const std::vector<std::size_t>& columns)
+{
+    const Step thisStep(*this);
+    if (!summary_ || isBusy_)
+        return;
+    std::vector<std::int64_t> leftIndices;
+    for (const std::size_t column : columns)
+        if (column < summary_->columns.size())
+            leftIndices.push_back(summary_->columns[column].leftIndex);
+    std::vector<records::ColumnMapping> mappings = mappings_;
+    if (leftIndices.empty() || edits::MappingEdits::takeProposedRules(mappings, leftIndices) == 0)
+        return;
+    setMappings(std::move(mappings));
+    invalidateResults();
+    compare();
+}
+
 }  // namespace rowlark::model

@@ -120,6 +120,11 @@ public:
     void map(records::UUID id, std::optional<std::int64_t> rightIndex);
     void setKey(records::UUID id, bool value);
     void setIncluded(records::UUID id, bool value);
+    // Compares the mapping's values by `rule`; "Ignore" is refused for a key column.
+    void setRule(records::UUID id, const values::ComparisonRule& rule);
+    // Gives the compared columns at these positions of the summary's `columns` the rules proposed for
+    // them, and compares again.
+    void compareTakingProposedRules(const std::vector<std::size_t>& columns);
 
     // What a filter run computes off this thread: `ResultIndex::matching` unless replaced, which
     // lets tests make a run fail.

@@ -1,5 +1,5 @@
-# bash completion for rowlark-compare: its options, the names --filter, --reader and the separator
-# options take, and files.
+# bash completion for rowlark-compare: its options, the names --filter, --reader, --rules and the
+# separator options take, and files.
 
 _rowlark_compare()
 {
@@ -11,15 +11,16 @@ _rowlark_compare()
     case $previous in
         --filter) words='all changed only-a only-b empty-values' ;;
         --reader) words='native library' ;;
+        --rules) words='proposed' ;;
         # By name: the characters themselves would need quoting on the command line.
         --separator-a | --separator-b | --separator) words='comma semicolon tab pipe' ;;
         # Sheet names, column names and search texts depend on the files, a count on the user: nothing to offer.
-        --sheet-a | --sheet-b | --sheet | --map | --key | --exclude | --search | --column | --max-differences) return 0 ;;
+        --sheet-a | --sheet-b | --sheet | --map | --key | --exclude | --rule | --search | --column | --max-differences) return 0 ;;
         --report | --show-table | --setup | --save-setup) ;;
         *)
             if [[ $current == -* ]]; then
                 words='--sheet-a --sheet-b --reader --separator-a --separator-b --separator --show-table --sheet
-                       --map --key --exclude
+                       --map --key --exclude --rules --rule
                        --ignore-case --mapping --filter --search --column --report --max-differences --setup
                        --save-setup --json --help -h --version'
             fi

@@ -358,4 +358,19 @@ std::filesystem::path writeOnce(const std::filesystem::path& folder, const std::
     return path;
 }
 
+std::vector<records::ColumnMapping> everyColumnByIdKey(std::size_t columns)
+{
+    std::vector<records::ColumnMapping> mappings;
+    for (std::size_t column = 0; column < columns; ++column) {
+        const auto index = static_cast<std::int64_t>(column);
+        mappings.push_back({.id = records::UUID::random(),
+                            .leftIndex = index,
+                            .rightIndex = index,
+                            .isKey = column == 0,
+                            .isManual = false,
+                            .isIncluded = true});
+    }
+    return mappings;
+}
+
 }  // namespace rowlark::bench

@@ -15,6 +15,9 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "engine/records/Mapping.h"
 
 namespace rowlark::bench {
 
@@ -41,6 +44,10 @@ struct ComparisonFiles {
 // phone punctuation ("(555) 123-4567"), true/false for Yes/No, "United States" for "USA", "NULL"
 // for an empty note. Both files have the same header.
 ComparisonFiles writeComparisonFiles(const std::filesystem::path& folder, std::size_t rows);
+
+// The mapping of `columns` columns each to the column of File B at the same place, every one compared,
+// the first (the id) the key.
+std::vector<records::ColumnMapping> everyColumnByIdKey(std::size_t columns);
 
 // Writes the file `name` of `folder` through `write` unless it exists, under a temporary name first;
 // returns its path.

@@ -1,6 +1,7 @@
 #include "engine/analysis/LearnedPattern.h"
 
 #include "engine/analysis/HeaderTerms.h"
+#include "engine/analysis/RuleProposal.h"
 
 #include <algorithm>
 #include <set>
@@ -102,11 +103,9 @@ std::int64_t applyPattern(const HeaderPattern& pattern, const table::Table& left
     return filled;
 }
 
-}  // namespace
-
-LearnedPatternResult applyLearnedPattern(const table::Table& left, const table::Table& right,
-                                         std::vector<records::ColumnMapping> mappings, const records::UUID& anchorID,
-                                         std::optional<std::int64_t> selectedRightIndex)
+LearnedPatternResult choiceApplied(const table::Table& left, const table::Table& right,
+                                   std::vector<records::ColumnMapping> mappings, const records::UUID& anchorID,
+                                   std::optional<std::int64_t> selectedRightIndex)
 {
     const auto anchor = std::find_if(mappings.begin(), mappings.end(),
                                      [&](const records::ColumnMapping& mapping) { return mapping.id == anchorID; });
@@ -141,6 +140,26 @@ LearnedPatternResult applyLearnedPattern(const table::Table& left, const table::
         return {std::move(mappings), 0};
     const std::int64_t filled = applyPattern(*pattern, left, right, mappings, anchorID);
     return {std::move(mappings), filled};
+}
+
+}  // namespace
+
+// The rules proposed for the mappings whose right column changed are proposed anew.
+LearnedPatternResult applyLearnedPattern(const table::Table& left, const table::Table& right,
+                                         std::vector<records::ColumnMapping> mappings, const records::UUID& anchorID,
+                                         std::optional<std::int64_t> selectedRightIndex)
+{
+    std::vector<std::optional<std::int64_t>> before;
+    before.reserve(mappings.size());
+    for (const records::ColumnMapping& mapping : mappings)
+        before.push_back(mapping.rightIndex);
+    LearnedPatternResult result = choiceApplied(left, right, std::move(mappings), anchorID, selectedRightIndex);
+    for (std::size_t index = 0; index < result.mappings.size() && index < before.size(); ++index) {
+        records::ColumnMapping& mapping = result.mappings[index];
+        if (mapping.rightIndex != before[index])
+            mapping.proposedRule = proposedRule(left, right, mapping);
+    }
+    return result;
 }
 
 }  // namespace rowlark::analysis

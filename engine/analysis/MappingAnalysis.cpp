@@ -1,5 +1,7 @@
 #include "engine/analysis/MappingAnalysis.h"
 
+#include "engine/analysis/RuleProposal.h"
+
 #include "engine/analysis/HeaderCatalog.h"
 #include "engine/analysis/HeaderSuggestions.h"
 #include "engine/analysis/ScoredSuggestions.h"
@@ -347,6 +349,8 @@ records::MappingAnalysisResult analyzeMappings(const table::Table& left, const t
         result.suggestions = analysis.suggestions(dominant);
     assign(result.mappings, result.suggestions, used, analysis, dominant);
     chooseKey(result.mappings, analysis);
+    check();
+    proposeRules(left, right, result.mappings);
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include "engine/records/Hashing.h"
 #include "engine/table/Parallel.h"
 #include "engine/text/Unicode.h"
+#include "engine/values/NumberReading.h"
 
 namespace rowlark::compare {
 namespace {
@@ -64,6 +65,15 @@ std::vector<ColumnRules> rulesOf(const table::Table& table, const std::vector<st
     return rules;
 }
 
+std::vector<SideRule> sideRulesOf(const table::Table& table, const std::vector<std::size_t>& columns,
+                                  const std::vector<values::ComparisonRule>& rules, std::size_t side, unsigned workers)
+{
+    std::vector<SideRule> sideRules(columns.size());
+    for (std::size_t position = 0; position < rules.size() && position < columns.size(); ++position)
+        sideRules[position] = SideRule(table, columns[position], rules[position], side, workers);
+    return sideRules;
+}
+
 // Applies `order` to the key forms of both rows part by part, stopping at the first part where
 // they differ.
 template<typename Result, typename Order>
@@ -81,12 +91,15 @@ Result firstKeyDifference(const ComparableColumns& a, std::size_t rowA, const Co
 }  // namespace
 
 ComparableColumns::ComparableColumns(const table::Table& table, std::vector<std::size_t> columns,
-                                     std::vector<std::size_t> keyPositions, bool ignoreCase, unsigned workers)
+                                     std::vector<std::size_t> keyPositions, bool ignoreCase, unsigned workers,
+                                     const std::vector<values::ComparisonRule>& rules, std::size_t side)
     : table_(&table)
     , columns_(std::move(columns))
     , keyPositions_(std::move(keyPositions))
     , valuePositions_(positionsOutside(columns_.size(), keyPositions_))
     , rules_(rulesOf(table, columns_))
+    , sideRules_(sideRulesOf(table, columns_, rules, side, workers))
+    , isTextEnough_(columns_.size(), false)
     , ignoreCase_(ignoreCase)
     , rowCount_(table.rowCount())
     , chunkShift_(chunkShiftFor(keyPositions_.size(), fixedForms.size()))
@@ -105,7 +118,59 @@ std::string_view ComparableColumns::form(std::size_t row, std::size_t position, 
 {
     if (const auto part = std::ranges::find(keyPositions_, position); part != keyPositions_.end())
         return keyForm(row, static_cast<std::size_t>(part - keyPositions_.begin()));
-    return canonicalComparable(cell(row, position), rules_[position], ignoreCase_, buffer);
+    return formUnder(sideRules_[position], row, position, buffer);
+}
+
+std::string_view ComparableColumns::formUnder(const SideRule& rule, std::size_t row, std::size_t position,
+                                              NormalizationBuffer& buffer) const
+{
+    const std::string_view cell = this->cell(row, position);
+    if (rule.rule().kind == values::RuleKind::number && !rule.readsStoredNumbers() && values::isCanonicalInteger(cell))
+        return cell;
+    if (rule.rule().kind != values::RuleKind::asRead) {
+        if (const auto form = values::ruleForm(cell, storedNumber(rule, row, position), rule.rule(),
+                                               rule.readingFor(cell), ignoreCase_, buffer.result))
+            return *form;
+    }
+    return canonicalComparable(cell, rules_[position], ignoreCase_, buffer);
+}
+
+bool ComparableColumns::isRead(std::size_t row, std::size_t position) const
+{
+    const SideRule& rule = sideRules_[position];
+    if (rule.rule().kind == values::RuleKind::asRead)
+        return true;
+    const std::string_view cell = this->cell(row, position);
+    std::string buffer;
+    return values::ruleForm(cell, storedNumber(rule, row, position), rule.rule(), rule.readingFor(cell), ignoreCase_,
+                            buffer)
+        .has_value();
+}
+
+void pairPositions(ComparableColumns& a, ComparableColumns& b)
+{
+    for (std::size_t position = 0; position < a.width(); ++position) {
+        const SideRule& ruleA = a.sideRules_[position];
+        const SideRule& ruleB = b.sideRules_[position];
+        const bool isTextEnough = a.rules_[position] == b.rules_[position] && ruleA.rule() == ruleB.rule() &&
+                                  !ruleA.readsStoredNumbers() && !ruleB.readsStoredNumbers() &&
+                                  a.ignoreCase_ == b.ignoreCase_;
+        a.isTextEnough_[position] = isTextEnough;
+        b.isTextEnough_[position] = isTextEnough;
+    }
+    a.readAlike_ = std::shared_ptr<std::atomic<std::uint8_t>[]>(new std::atomic<std::uint8_t>[a.width()]());
+    b.readAlike_ = a.readAlike_;
+}
+
+bool ComparableColumns::readAlike(const ComparableColumns& other, std::size_t position) const
+{
+    std::atomic<std::uint8_t>& known = readAlike_[position];
+    std::uint8_t state = known.load(std::memory_order_relaxed);
+    if (state == 0) {
+        state = sideRules_[position].reading() == other.sideRules_[position].reading() ? 1 : 2;
+        known.store(state, std::memory_order_relaxed);
+    }
+    return state == 1;
 }
 
 void ComparableColumns::normalizeChunk(std::size_t chunkIndex)
@@ -119,7 +184,7 @@ void ComparableColumns::normalizeChunk(std::size_t chunkIndex)
             const std::size_t position = keyPositions_[part];
             const std::string_view cell = this->cell(row, position);
             storeCode(row * keyPositions_.size() + part,
-                      codeFor(cell, canonicalComparable(cell, rules_[position], ignoreCase_, buffer), chunk));
+                      codeFor(cell, formUnder(sideRules_[position], row, position, buffer), chunk));
         }
         keyCodes_[row] = keyCodeOf(row);
     }
@@ -205,11 +270,24 @@ bool equalKeys(const ComparableColumns& a, std::size_t rowA, const ComparableCol
 bool equalAt(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB,
              std::size_t position)
 {
-    if (a.rules(position) == b.rules(position) && a.cell(rowA, position) == b.cell(rowB, position))
+    const SideRule& ruleA = a.rule(position);
+    const SideRule& ruleB = b.rule(position);
+    const std::string_view cellA = a.cell(rowA, position);
+    const std::string_view cellB = b.cell(rowB, position);
+    // Equal texts read alike have equal forms; the sides' readings are asked for only when the text
+    // depends on them.
+    if (a.isTextEnough(position) && cellA == cellB &&
+        (a.isKnownToReadAlike(position) || !values::dependsOnReading(cellA, ruleA.rule().kind) ||
+         a.readAlike(b, position)))
         return true;
     thread_local NormalizationBuffer bufferA;
     thread_local NormalizationBuffer bufferB;
-    return a.form(rowA, position, bufferA) == b.form(rowB, position, bufferB);
+    if (a.form(rowA, position, bufferA) == b.form(rowB, position, bufferB))
+        return true;
+    return ruleA.rule().hasTolerance() &&
+           values::areWithinTolerance(ruleA.rule(), cellA, a.storedNumber(ruleA, rowA, position),
+                                      ruleA.readingFor(cellA), cellB, b.storedNumber(ruleB, rowB, position),
+                                      ruleB.readingFor(cellB));
 }
 
 bool equalValues(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB)

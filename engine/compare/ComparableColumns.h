@@ -1,22 +1,27 @@
 #pragma once
 
-// The comparable forms of chosen columns of one table. The key's cells are normalized once, up
-// front: most are already in comparable form and cost two bytes (four for very wide keys) and no
-// copy; a form that differs is copied once into storage owned here, at eight bytes more. Other
-// cells are normalized when a comparison needs their forms, which most never do.
+// The comparable forms of chosen columns of one table, each column under its comparison rule (as
+// read by default). The key's cells are normalized once, up front: most are already in comparable form and cost two
+// bytes (four for very wide keys) and no copy; a form that differs is copied once into storage owned here, at eight
+// bytes more. Other cells are normalized when a comparison needs their forms, which most never do.
 
 #include <array>
+#include <atomic>
 #include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/compare/ColumnReadings.h"
 #include "engine/compare/ValueNormalization.h"
 #include "engine/table/Prefetch.h"
 #include "engine/table/Table.h"
+#include "engine/values/ComparisonRule.h"
+#include "engine/values/RuleForms.h"
 
 namespace rowlark::compare {
 
@@ -36,9 +41,12 @@ struct KeyCode {
 class ComparableColumns {
 public:
     // `columns` may name columns outside the table, whose header and cells read as empty.
-    // `keyPositions` are positions in `columns`. The table must outlive this object.
+    // `keyPositions` are positions in `columns`. `rules` holds a rule per position, or none for
+    // "As read" everywhere; `side` (0 for File A, 1 for File B) picks the user's day order. The
+    // table must outlive this object.
     ComparableColumns(const table::Table& table, std::vector<std::size_t> columns,
-                      std::vector<std::size_t> keyPositions, bool ignoreCase, unsigned workers);
+                      std::vector<std::size_t> keyPositions, bool ignoreCase, unsigned workers,
+                      const std::vector<values::ComparisonRule>& rules = {}, std::size_t side = 0);
 
     const table::Table& table() const { return *table_; }
     std::size_t rowCount() const { return rowCount_; }
@@ -48,6 +56,12 @@ public:
     // The positions outside the key, in order.
     const std::vector<std::size_t>& valuePositions() const { return valuePositions_; }
     const ColumnRules& rules(std::size_t position) const { return rules_[position]; }
+    const SideRule& rule(std::size_t position) const { return sideRules_[position]; }
+    // The number a workbook stored for the cell, when `rule` reads stored numbers.
+    std::optional<values::StoredNumber> storedNumber(const SideRule& rule, std::size_t row, std::size_t position) const
+    {
+        return rule.readsStoredNumbers() ? table_->storedNumber(row, columns_[position]) : std::nullopt;
+    }
 
     std::string_view cell(std::size_t row, std::size_t position) const { return table_->cell(row, columns_[position]); }
     // The form of part `part` of the row's key, normalized when this object was made.
@@ -63,6 +77,24 @@ public:
     // The form at any position: a key part's as kept, any other normalized now, into `buffer` when
     // it is not a part of the cell (valid until the buffer's next use).
     std::string_view form(std::size_t row, std::size_t position, NormalizationBuffer& buffer) const;
+    // Whether the position's rule reads the cell (as a number, a date, ...); always true as read.
+    bool isRead(std::size_t row, std::size_t position) const;
+    // The form of a cell under `rule`, which may be another than the position's own; the buffer as for
+    // form.
+    std::string_view formUnder(const SideRule& rule, std::size_t row, std::size_t position,
+                               NormalizationBuffer& buffer) const;
+
+    // Marks the positions where equal texts are enough for equal forms on both sides, as long as
+    // the sides read them alike: the same rules and no stored numbers. Call once both sides exist.
+    friend void pairPositions(ComparableColumns& a, ComparableColumns& b);
+    bool isTextEnough(std::size_t position) const { return isTextEnough_[position]; }
+    // Whether both sides read the position alike: asked of the sides' readings the first time a text
+    // depends on them, then remembered for both sides.
+    bool readAlike(const ComparableColumns& other, std::size_t position) const;
+    bool isKnownToReadAlike(std::size_t position) const
+    {
+        return readAlike_[position].load(std::memory_order_relaxed) == 1;
+    }
 
     // Asks for the cache lines that say where the cells of `row` lie, ahead of reading them.
     void prefetchCellPlaces(std::size_t row) const
@@ -123,6 +155,10 @@ private:
     std::vector<std::size_t> keyPositions_;
     std::vector<std::size_t> valuePositions_;
     std::vector<ColumnRules> rules_;
+    std::vector<SideRule> sideRules_;
+    std::vector<bool> isTextEnough_;
+    // Per position, shared by the paired sides: 0 not asked yet, 1 alike, 2 not alike.
+    std::shared_ptr<std::atomic<std::uint8_t>[]> readAlike_;
     bool ignoreCase_;
     std::size_t rowCount_;
     int chunkShift_;
@@ -141,9 +177,9 @@ private:
 std::strong_ordering compareKeys(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b,
                                  std::size_t rowB);
 bool equalKeys(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB);
-// Whether two rows have equal forms at `position`. Cells outside the key are normalized only when
-// their texts differ or their columns follow different rules, since equal texts under the same
-// rules have equal forms.
+// Whether two rows have equal forms at `position`, or forms within the rule's tolerance. Cells
+// outside the key are normalized only when their texts differ or their columns follow different
+// rules, since equal texts under the same rules have equal forms.
 bool equalAt(const ComparableColumns& a, std::size_t rowA, const ComparableColumns& b, std::size_t rowB,
              std::size_t position);
 // Whether two rows of the same key have equal forms at every position outside the key, and so

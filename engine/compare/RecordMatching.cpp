@@ -22,6 +22,8 @@ struct ActiveColumns {
     std::vector<std::size_t> left;
     std::vector<std::size_t> right;
     std::vector<std::size_t> keyPositions;
+    std::vector<values::ComparisonRule> rules;
+    std::vector<std::optional<values::ComparisonRule>> proposedRules;
     bool hasKeyMapping = false;
 };
 
@@ -40,12 +42,15 @@ ActiveColumns activeColumns(const std::vector<records::ColumnMapping>& mappings,
 {
     ActiveColumns active;
     for (const records::ColumnMapping& mapping : mappings) {
-        if (!mapping.rightIndex || !(mapping.isIncluded || mapping.isKey))
+        if (!mapping.rightIndex || !(mapping.isKey || (mapping.isIncluded && mapping.rule.isComparing())))
             continue;
         if (mapping.isKey)
             active.keyPositions.push_back(active.left.size());
         active.left.push_back(checkedColumn(mapping.leftIndex, left, "File A"));
         active.right.push_back(checkedColumn(*mapping.rightIndex, right, "File B"));
+        // A key column is always compared, so "Ignore" reads as read there.
+        active.rules.push_back(mapping.rule.isComparing() ? mapping.rule : values::ComparisonRule());
+        active.proposedRules.push_back(mapping.proposedRule);
     }
     active.hasKeyMapping = !active.keyPositions.empty();
     if (!active.hasKeyMapping && !active.left.empty())
@@ -58,6 +63,43 @@ struct MatchedKeys {
     std::int64_t matchingRows = 0;
     std::int64_t ambiguousDuplicateKeyGroups = 0;
     std::vector<std::int64_t> changedRecordsByColumn;  // by position among the compared columns
+    std::vector<std::int64_t> formatOnlyByColumn;      // likewise: changes that the proposed rule undoes
+};
+
+// The proposed rules of the positions whose proposal differs from the rule applied, on both sides.
+class ProposedRules {
+public:
+    ProposedRules(const ComparableColumns& left, const ComparableColumns& right,
+                  const std::vector<std::optional<values::ComparisonRule>>& proposed)
+        : sides_{&left, &right}
+        , rules_(proposed.size())
+    {
+        for (std::size_t position = 0; position < proposed.size(); ++position) {
+            if (!proposed[position] || *proposed[position] == left.rule(position).rule())
+                continue;
+            for (std::size_t side = 0; side < 2; ++side)
+                rules_[position][side] =
+                    SideRule(sides_[side]->table(), sides_[side]->column(position), *proposed[position], side, 1);
+        }
+    }
+
+    // Whether the cells at `position` of the two rows are equal under the position's proposed rule,
+    // when it has one that differs from the rule applied.
+    bool undoesChange(std::size_t leftRow, std::size_t rightRow, std::size_t position) const
+    {
+        const auto& rules = rules_[position];
+        if (rules[0].rule().kind == values::RuleKind::asRead)
+            return false;
+        thread_local NormalizationBuffer leftBuffer;
+        thread_local NormalizationBuffer rightBuffer;
+        return sides_[0]->formUnder(rules[0], leftRow, position, leftBuffer) ==
+               sides_[1]->formUnder(rules[1], rightRow, position, rightBuffer);
+    }
+
+private:
+    std::array<const ComparableColumns*, 2> sides_;
+    // As read where nothing different is proposed.
+    std::vector<std::array<SideRule, 2>> rules_;
 };
 
 // The forms of the rows of one key on one side, each normalized once: ordering the rows compares
@@ -120,10 +162,12 @@ private:
 // its own.
 class RecordMatcher {
 public:
-    RecordMatcher(const ComparableColumns& left, const ComparableColumns& right, const KeyGroups& groups)
+    RecordMatcher(const ComparableColumns& left, const ComparableColumns& right, const KeyGroups& groups,
+                  const ProposedRules& proposedRules)
         : left_(left)
         , right_(right)
         , groups_(groups)
+        , proposedRules_(proposedRules)
     {
     }
 
@@ -223,8 +267,12 @@ private:
                 .leftValue = std::string(left_.table().cell(leftRow, leftColumn)),
                 .rightValue = std::string(right_.table().cell(rightRow, rightColumn)),
                 .column = position,
+                .isLeftValueRead = left_.isRead(leftRow, position),
+                .isRightValueRead = right_.isRead(rightRow, position),
             });
             ++result.changedRecordsByColumn[position];
+            if (proposedRules_.undoesChange(leftRow, rightRow, position))
+                ++result.formatOnlyByColumn[position];
         }
         if (cells.empty()) {
             ++result.matchingRows;
@@ -276,6 +324,7 @@ private:
     const ComparableColumns& left_;
     const ComparableColumns& right_;
     const KeyGroups& groups_;
+    const ProposedRules& proposedRules_;
     std::uint32_t key_ = 0;
     std::optional<std::string> displayKey_;
     GroupForms leftForms_;
@@ -378,8 +427,9 @@ PlainMatches plainMatches(const KeyGroups& groups, const ComparableColumns& left
 // The records of both sides matched key by key, in key order, and counted into `summary`, whose
 // `columns` list the compared columns.
 void matchRecords(const ComparableColumns& leftForms, const ComparableColumns& rightForms, const KeyGroups& groups,
-                  unsigned workers, records::ComparisonSummary& summary)
+                  const ActiveColumns& active, unsigned workers, records::ComparisonSummary& summary)
 {
+    ProposedRules proposedRules(leftForms, rightForms, active.proposedRules);
     const PlainMatches plain = plainMatches(groups, leftForms, rightForms, workers);
     const std::vector<std::uint32_t> order = groups.sortedKeys(plain.otherKeys, workers);
 
@@ -387,8 +437,9 @@ void matchRecords(const ComparableColumns& leftForms, const ComparableColumns& r
     const std::size_t taskCount = std::min(order.size(), matchingTaskCount);
     std::vector<MatchedKeys> parts(taskCount);
     table::runInParallel(taskCount, workers, [&](std::size_t task) {
-        RecordMatcher matcher(leftForms, rightForms, groups);
+        RecordMatcher matcher(leftForms, rightForms, groups, proposedRules);
         parts[task].changedRecordsByColumn.resize(leftForms.width());
+        parts[task].formatOnlyByColumn.resize(leftForms.width());
         const std::size_t begin = order.size() * task / taskCount;
         const std::size_t end = order.size() * (task + 1) / taskCount;
         for (std::size_t i = begin; i < end; ++i)
@@ -406,8 +457,10 @@ void matchRecords(const ComparableColumns& leftForms, const ComparableColumns& r
         std::move(part.differences.begin(), part.differences.end(), std::back_inserter(summary.differences));
         summary.matchingRows += part.matchingRows;
         summary.ambiguousDuplicateKeyGroups += part.ambiguousDuplicateKeyGroups;
-        for (std::size_t position = 0; position < part.changedRecordsByColumn.size(); ++position)
+        for (std::size_t position = 0; position < part.changedRecordsByColumn.size(); ++position) {
             summary.columns[position].changedRecords += part.changedRecordsByColumn[position];
+            summary.columns[position].formatOnlyRecords += part.formatOnlyByColumn[position];
+        }
     }
 }
 
@@ -423,6 +476,8 @@ std::vector<records::ColumnChanges> comparedColumns(const ActiveColumns& active,
             .rightIndex = static_cast<std::int64_t>(active.right[position]),
             .leftHeader = left.headers()[active.left[position]],
             .rightHeader = right.headers()[active.right[position]],
+            .rule = active.rules[position],
+            .proposedRule = active.proposedRules[position],
         });
     return columns;
 }
@@ -463,8 +518,9 @@ records::ComparisonSummary compareMeasuringKeys(const table::Table& left, const 
                                                 unsigned workers, ComparisonWithKeys* keys)
 {
     const ActiveColumns active = activeColumns(mappings, left, right);
-    ComparableColumns leftForms(left, active.left, active.keyPositions, ignoreCase, workers);
-    ComparableColumns rightForms(right, active.right, active.keyPositions, ignoreCase, workers);
+    ComparableColumns leftForms(left, active.left, active.keyPositions, ignoreCase, workers, active.rules, 0);
+    ComparableColumns rightForms(right, active.right, active.keyPositions, ignoreCase, workers, active.rules, 1);
+    pairPositions(leftForms, rightForms);
     const KeyGroups groups(leftForms, &rightForms, workers);
     leftForms.releaseKeyCodes();
     rightForms.releaseKeyCodes();
@@ -478,7 +534,7 @@ records::ComparisonSummary compareMeasuringKeys(const table::Table& left, const 
     records::ComparisonSummary summary;
     summary.columns = comparedColumns(active, left, right);
     listColumnsInOneFile(mappings, left, right, summary);
-    matchRecords(leftForms, rightForms, groups, workers, summary);
+    matchRecords(leftForms, rightForms, groups, active, workers, summary);
     return summary;
 }
 

@@ -54,6 +54,8 @@ bool setKey(std::vector<records::ColumnMapping>& mappings, const records::UUID& 
     mapping->isKey = value;
     if (value)
         mapping->isIncluded = true;
+    if (value && !mapping->rule.isComparing())
+        mapping->rule = {};
     return true;
 }
 
@@ -64,6 +66,30 @@ bool setIncluded(std::vector<records::ColumnMapping>& mappings, const records::U
         return false;
     mapping->isIncluded = value;
     return true;
+}
+
+bool setRule(std::vector<records::ColumnMapping>& mappings, const records::UUID& id, const values::ComparisonRule& rule)
+{
+    records::ColumnMapping* mapping = find(mappings, id);
+    if (!mapping || (mapping->isKey && !rule.isComparing()))
+        return false;
+    mapping->rule = rule;
+    return true;
+}
+
+std::size_t takeProposedRules(std::vector<records::ColumnMapping>& mappings,
+                              const std::vector<std::int64_t>& leftIndices)
+{
+    std::size_t taken = 0;
+    for (records::ColumnMapping& mapping : mappings) {
+        const bool isChosen =
+            leftIndices.empty() || std::ranges::find(leftIndices, mapping.leftIndex) != leftIndices.end();
+        if (isChosen && mapping.proposedRule && mapping.rule != *mapping.proposedRule) {
+            mapping.rule = *mapping.proposedRule;
+            ++taken;
+        }
+    }
+    return taken;
 }
 
 }  // namespace rowlark::edits::MappingEdits

@@ -2,7 +2,8 @@
 
 // The user's edits of a column mapping, as pure functions over the mapping list: a manual
 // choice of a right column (which lets the learned header pattern re-map related columns), and
-// the key and inclusion switches. The desktop model and the command line both apply them.
+// the key and inclusion switches, and the comparison rule of a column. The desktop model and the command line both
+// apply them.
 
 #include <cstdint>
 #include <optional>
@@ -41,5 +42,15 @@ bool setKey(std::vector<records::ColumnMapping>& mappings, const records::UUID& 
 // Includes the mapping in the comparison or not. Returns false, changing nothing, when there is
 // no such mapping or it is a key mapping, which is always compared.
 bool setIncluded(std::vector<records::ColumnMapping>& mappings, const records::UUID& id, bool value);
+
+// Compares the mapping's values by `rule`. Returns false, changing nothing, when there is no such
+// mapping or the rule would leave a key mapping uncompared ("Ignore").
+bool setRule(std::vector<records::ColumnMapping>& mappings, const records::UUID& id,
+             const values::ComparisonRule& rule);
+
+// Gives the mappings of the File A columns `leftIndices` (all mappings when empty) the rule
+// proposed for them, where there is one. Returns how many rules changed.
+std::size_t takeProposedRules(std::vector<records::ColumnMapping>& mappings,
+                              const std::vector<std::int64_t>& leftIndices);
 
 }  // namespace rowlark::edits::MappingEdits

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/records/UUID.h"
+#include "engine/values/ComparisonRule.h"
 
 namespace rowlark::records {
 
@@ -26,6 +27,10 @@ struct CellDifference {
     std::string leftValue;
     std::string rightValue;
     std::size_t column = 0;  // its compared column: a position in ComparisonSummary::columns
+    // Whether the column's rule read each value (as a number, date, ...); a value it could not read
+    // was compared as read. Always true under "As read".
+    bool isLeftValueRead = true;
+    bool isRightValueRead = true;
 };
 
 // What joins the parts of a key made of several columns, in record keys and key names alike.
@@ -52,6 +57,11 @@ struct ColumnChanges {
     std::string leftHeader;
     std::string rightHeader;
     std::int64_t changedRecords = 0;
+    values::ComparisonRule rule{};  // how the pair was compared
+    // The rule the analysis proposed for the pair, and in how many of the changed records the
+    // difference in this column disappears under it: values written differently, not changed.
+    std::optional<values::ComparisonRule> proposedRule{};
+    std::int64_t formatOnlyRecords = 0;
 
     bool operator==(const ColumnChanges&) const = default;
 };

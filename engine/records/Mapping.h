@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/records/UUID.h"
+#include "engine/values/ComparisonRule.h"
 
 namespace rowlark::records {
 
@@ -30,6 +31,10 @@ struct ColumnMapping {
     bool isKey = false;
     bool isManual = false;
     bool isIncluded = false;
+    // How the pair's values are compared; "As read" unless the user chose otherwise.
+    values::ComparisonRule rule{};
+    // The rule the analysis proposes from both columns' values, applied only when the user takes it.
+    std::optional<values::ComparisonRule> proposedRule{};
 
     bool operator==(const ColumnMapping&) const = default;
 };

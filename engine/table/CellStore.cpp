@@ -33,7 +33,7 @@ CellStore::CellStore(std::string text, CellBounds bounds, std::size_t width, JSO
 
 std::size_t CellStore::memoryUsage() const
 {
-    std::size_t bytes = text_.size() + bounds_.memoryUsage() + codes_.memoryUsage();
+    std::size_t bytes = text_.size() + bounds_.memoryUsage() + codes_.memoryUsage() + storedNumbers_.memoryUsage();
     for (const DictionaryTexts& texts : codedTexts_)
         bytes += texts.storage.capacity() + texts.byCode.capacity() * sizeof(std::string_view) +
                  texts.overflowText.size() + texts.overflowEnds.memoryUsage();

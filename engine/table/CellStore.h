@@ -12,6 +12,7 @@
 
 #include "engine/table/CellBounds.h"
 #include "engine/table/CellCodes.h"
+#include "engine/table/StoredNumbers.h"
 #include "engine/table/TextDictionary.h"
 #include "engine/text/JSON.h"
 
@@ -62,6 +63,9 @@ public:
         return {text_.data() + start, static_cast<std::size_t>(bounds_[index + 1] - start)};
     }
     bool hasCellsLookingLikeJSON(std::size_t column) const { return jsonLookingColumns_.has(column); }
+    // The numbers a workbook stored for its number cells, when the store was read from one.
+    const StoredNumbers& storedNumbers() const { return storedNumbers_; }
+    void attachStoredNumbers(StoredNumbers numbers) { storedNumbers_ = std::move(numbers); }
     // Asks for the cache lines that say where the cell lies, and for the codes of its row, ahead of
     // reading them.
     void prefetchPlace(std::size_t row, std::size_t column) const
@@ -92,6 +96,7 @@ private:
     std::size_t codedWidth_;
     std::size_t rowCount_;
     JSONLookingColumns jsonLookingColumns_;
+    StoredNumbers storedNumbers_;
 };
 
 // Appends cells row by row; every row must end with exactly `width` cells.

@@ -45,18 +45,30 @@ std::vector<std::string> Table::rowStrings(std::size_t row) const
     return cells;
 }
 
+std::vector<const CellStore*> Table::stores() const
+{
+    std::vector<const CellStore*> stores;
+    for (const auto& source : columns_)
+        if (std::find(stores.begin(), stores.end(), source.store.get()) == stores.end())
+            stores.push_back(source.store.get());
+    return stores;
+}
+
 std::size_t Table::memoryUsage() const
 {
     std::size_t bytes = 0;
-    std::vector<const CellStore*> counted;
-    for (const auto& source : columns_) {
-        if (std::find(counted.begin(), counted.end(), source.store.get()) == counted.end()) {
-            counted.push_back(source.store.get());
-            bytes += source.store->memoryUsage();
-        }
-    }
+    for (const CellStore* store : stores())
+        bytes += store->memoryUsage();
     for (const auto& header : headers_)
         bytes += header.capacity();
+    return bytes;
+}
+
+std::size_t Table::storedNumbersMemoryUsage() const
+{
+    std::size_t bytes = 0;
+    for (const CellStore* store : stores())
+        bytes += store->storedNumbers().memoryUsage();
     return bytes;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -59,6 +60,19 @@ public:
         const ColumnSource& source = columns_[column];
         return source.store->cell(row, source.column);
     }
+    // The number a workbook stored for the cell, none for a cell that is not a workbook number cell.
+    std::optional<values::StoredNumber> storedNumber(std::size_t row, std::size_t column) const
+    {
+        if (row >= rowCount_ || column >= columns_.size())
+            return std::nullopt;
+        const ColumnSource& source = columns_[column];
+        return source.store->storedNumbers().at(row, source.column, source.store->cell(row, source.column));
+    }
+    bool hasNumberCells(std::size_t column) const
+    {
+        return column < columns_.size() &&
+               columns_[column].store->storedNumbers().hasNumberCells(columns_[column].column);
+    }
     // Whether some cell of the column looks like a JSON object (text::looksLikeJSONObject).
     bool hasCellsLookingLikeJSON(std::size_t column) const
     {
@@ -80,8 +94,10 @@ public:
     const std::set<std::size_t>& structuredColumnIndices() const { return structuredColumnIndices_; }
     const std::set<std::size_t>& derivedColumnIndices() const { return derivedColumnIndices_; }
 
-    // Bytes held by the cell storage this table refers to.
+    // Bytes held by the cell storage this table refers to, and of those by the numbers a workbook
+    // stored beside its texts.
     std::size_t memoryUsage() const;
+    std::size_t storedNumbersMemoryUsage() const;
 
     friend bool operator==(const Table& a, const Table& b);
 
@@ -92,6 +108,7 @@ private:
     };
 
     Table(std::vector<std::string> headers, std::vector<ColumnSource> columns, std::size_t rowCount);
+    std::vector<const CellStore*> stores() const;  // each store once
     static Table withStore(std::vector<std::string> headers, CellStore store);
 
     std::vector<std::string> headers_;

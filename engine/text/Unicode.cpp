@@ -4,12 +4,14 @@
 #include <unicode/normalizer2.h>
 #include <unicode/ucasemap.h>
 #include <unicode/uchar.h>
+#include <unicode/ucurr.h>
 #include <unicode/utext.h>
 #include <unicode/utf8.h>
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <stdexcept>
 
 namespace rowlark::text {
@@ -119,6 +121,36 @@ bool hasNumericType(char32_t scalar)
     return u_getIntPropertyValue(static_cast<UChar32>(scalar), UCHAR_NUMERIC_TYPE) != U_NT_NONE;
 }
 
+bool isPunctuation(char32_t scalar)
+{
+    return (U_GET_GC_MASK(static_cast<UChar32>(scalar)) & U_GC_P_MASK) != 0;
+}
+
+bool isCurrencySymbol(char32_t scalar)
+{
+    return u_charType(static_cast<UChar32>(scalar)) == U_CURRENCY_SYMBOL;
+}
+
+bool isISOCurrencyCode(std::string_view code)
+{
+    static const std::set<std::string, std::less<>> codes = [] {
+        std::set<std::string, std::less<>> all;
+        UErrorCode status = U_ZERO_ERROR;
+        UEnumeration* list = ucurr_openISOCurrencies(UCURR_ALL, &status);
+        if (U_FAILURE(status))
+            return all;
+        int32_t length = 0;
+        while (const char* next = uenum_next(list, &length, &status)) {
+            if (U_FAILURE(status))
+                break;
+            all.emplace(next, static_cast<std::size_t>(length));
+        }
+        uenum_close(list);
+        return all;
+    }();
+    return codes.contains(code);
+}
+
 bool isGraphemeExtender(char32_t scalar)
 {
     switch (u_getIntPropertyValue(static_cast<UChar32>(scalar), UCHAR_GRAPHEME_CLUSTER_BREAK)) {
@@ -151,6 +183,10 @@ bool isASCII(std::string_view text)
 
 std::string_view trimmed(std::string_view text)
 {
+    // Most texts start and end with a visible ASCII character: nothing to decode.
+    const auto isVisibleASCII = [](char byte) { return byte > ' ' && byte < 0x7F; };
+    if (!text.empty() && isVisibleASCII(text.front()) && isVisibleASCII(text.back()))
+        return text;
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t next = start;

@@ -32,6 +32,10 @@ bool isWhiteSpaceOrLineBreak(char32_t scalar);
 bool isLetterMarkOrNumber(char32_t scalar);
 // Any numeric type (decimal, digit or numeric), as for a character that counts as a number.
 bool hasNumericType(char32_t scalar);
+bool isPunctuation(char32_t scalar);     // general category P
+bool isCurrencySymbol(char32_t scalar);  // general category Sc
+// Whether `code` is an ISO 4217 currency code, current or historic ("USD", "EUR", "DEM").
+bool isISOCurrencyCode(std::string_view code);
 bool isGraphemeExtender(char32_t scalar);  // joins the cluster before it (Extend, ZWJ, SpacingMark)
 bool isGraphemePrepend(char32_t scalar);   // joins the cluster after it
 

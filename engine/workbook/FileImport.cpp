@@ -406,6 +406,7 @@ std::optional<SheetRows> sheetRows(WorkbookPayload payload)
     if (first == 0 && !hasCarriageReturn(later))
         return SheetRows{std::move(header), std::move(*payload.laterRows)};
     table::CellStoreBuilder builder(width, later.rowCount() - first);
+    table::StoredNumbersBuilder numbers(width, later.storedNumbers().isDate1904());
     for (std::size_t row = first; row < later.rowCount(); ++row) {
         for (std::size_t column = 0; column < width; ++column) {
             const std::string_view cell = later.cell(row, column);
@@ -413,9 +414,13 @@ std::optional<SheetRows> sheetRows(WorkbookPayload payload)
                 builder.appendCell(cell);
             else
                 builder.appendCell(withLineFeeds(cell));
+            if (const auto number = later.storedNumbers().at(row, column, cell))
+                numbers.add(row - first, column, number->value, cell);
         }
     }
-    return SheetRows{std::move(header), std::move(builder).build()};
+    table::CellStore rows = std::move(builder).build();
+    rows.attachStoredNumbers(std::move(numbers).build());
+    return SheetRows{std::move(header), std::move(rows)};
 }
 
 table::Table table(WorkbookPayload payload)

@@ -64,6 +64,7 @@ public:
         const std::uint64_t start = index == 0 ? 0 : half.ends[index - 1] & ~declinedMark;
         return std::string_view(half.text).substr(start, half.ends[index] - start);
     }
+    double value(std::uint32_t key) const { return numbers_[key].value; }
 
 private:
     struct Number {

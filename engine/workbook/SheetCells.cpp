@@ -189,6 +189,10 @@ WorkbookPayload SheetCells::payload(std::vector<std::string> sheetNames, std::st
     const std::size_t width = range->columnCount();
     const std::size_t rowCount = *lastRow - range->firstRow + 1;
     payload.rowCount = rowCount;
+    // The numbers of the number cells below the header row, taken in row order as cells arrive.
+    std::optional<table::StoredNumbersBuilder> numbers;
+    if (numberOfPending_)
+        numbers.emplace(width, isDate1904_);
     // The rows one at a time, from the cells in order.
     std::vector<std::string_view> row(width);
     table::CellStoreBuilder builder(width, rowCount - 1, text_.size());
@@ -201,8 +205,12 @@ WorkbookPayload SheetCells::payload(std::vector<std::string> sheetNames, std::st
             if (cell.row < at || !range->contains(cell.row, cell.column))
                 continue;
             const std::string_view text = textOf(cell);
-            if (cell.isPending)
+            if (cell.isPending) {
                 countText(text);
+                if (numbers && at != range->firstRow && !isReplaced(next))
+                    numbers->add(at - range->firstRow - 1, cell.column - range->firstColumn,
+                                 numberOfPending_(static_cast<std::uint32_t>(cell.offset)), text);
+            }
             row[cell.column - range->firstColumn] = text;
         }
         if (at == range->firstRow) {
@@ -213,6 +221,8 @@ WorkbookPayload SheetCells::payload(std::vector<std::string> sheetNames, std::st
             builder.appendCell(cell);
     }
     payload.laterRows = std::move(builder).build();
+    if (numbers)
+        payload.laterRows->attachStoredNumbers(std::move(*numbers).build());
     return payload;
 }
 

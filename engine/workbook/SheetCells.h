@@ -60,6 +60,13 @@ public:
     void addCommentedCells(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& positions);
     // A cell whose text is known only at the end: `key` is handed to the resolver of rows().
     void addPending(std::uint32_t row, std::uint32_t column, std::uint32_t key);
+    // Pending cells are number cells, and `numberOf(key)` is the number the file stores for one,
+    // kept beside its text (StoredNumbers); serials count in the 1904 date system when `isDate1904`.
+    void storeNumbersOfPending(std::function<double(std::uint32_t)> numberOf, bool isDate1904)
+    {
+        numberOfPending_ = std::move(numberOf);
+        isDate1904_ = isDate1904;
+    }
 
     // The payload of this sheet: the rows of the used range, trailing blank rows removed. The
     // used range is the declared one (or the guessed one); when that breaks a limit, the range
@@ -88,6 +95,8 @@ private:
     std::vector<Cell> cells_;
     std::string text_;
     std::uint64_t textUnits_ = 0;
+    std::function<double(std::uint32_t)> numberOfPending_;
+    bool isDate1904_ = false;
     bool isInOrder_ = true;
     bool hasCellsOutsideDeclared_ = false;
 };

@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include "engine/results/RuleTexts.h"
+#include "model/UTF8Text.h"
 #include "ui/mapping/MappingText.h"
 #include "ui/widgets/Styling.h"
 #include "ui/widgets/Symbols.h"
@@ -32,6 +34,20 @@ QWidget* centredCell(QCheckBox* box, int width, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(box, 0, Qt::AlignHCenter | Qt::AlignTop);
     return cell;
+}
+
+// A capsule in the accent colour: an action on the column's values, apart from the suggestion chips.
+QString proposalChipStyle()
+{
+    const QColor accent = widgets::accentColor();
+    return QStringLiteral("QPushButton { border: 1px solid rgba(%1, %2, %3, 110); border-radius: 10px; "
+                          "padding: 3px 9px; color: %4; background: rgba(%1, %2, %3, 24); }"
+                          "QPushButton:hover { background: rgba(%1, %2, %3, 44); }"
+                          "QPushButton:focus { border: 2px solid %4; }")
+        .arg(accent.red())
+        .arg(accent.green())
+        .arg(accent.blue())
+        .arg(accent.name());
 }
 
 int comboHeight()
@@ -100,12 +116,22 @@ QWidget* MappingRow::buildLeftCell()
     derivedCaption_ = widgets::styledLabel(tr("Extracted from JSON"), widgets::TextStyle::caption, true, cell);
     derivedCaption_->setObjectName(QStringLiteral("derivedCaption"));
 
+    proposalChip_ = new QPushButton(cell);
+    proposalChip_->setObjectName(QStringLiteral("proposalChip"));
+    proposalChip_->setCursor(Qt::PointingHandCursor);
+    proposalChip_->setFont(widgets::emphasizedFont(widgets::TextStyle::caption));
+    proposalChip_->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+    proposalChip_->setStyleSheet(proposalChipStyle());
+    proposalChip_->hide();
+    connect(proposalChip_, &QPushButton::clicked, this, &MappingRow::takeProposedRule);
+
     auto* stack = new QVBoxLayout(cell);
     stack->setContentsMargins(leftCellLeadingPadding, 0, leftCellTrailingPadding, 0);
     stack->setSpacing(leftCellSpacing);
     stack->addWidget(name_);
     stack->addWidget(jsonCaption_);
     stack->addWidget(derivedCaption_);
+    stack->addWidget(proposalChip_, 0, Qt::AlignLeft);
     return cell;
 }
 
@@ -142,11 +168,19 @@ QWidget* MappingRow::buildRightCell()
     pickerLabel_->setBuddy(picker_);
     pickerLabel_->hide();
 
+    ruleButton_ = new RuleButton(cell);
+    connect(ruleButton_, &RuleButton::ruleChosen, this, &MappingRow::chooseRule);
+    auto* choices = new QHBoxLayout;
+    choices->setContentsMargins(0, 0, 0, 0);
+    choices->setSpacing(chipSpacing);
+    choices->addWidget(picker_, 1);
+    choices->addWidget(ruleButton_);
+
     auto* stack = new QVBoxLayout(cell);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(rightCellSpacing);
     stack->addWidget(chipStrip_);
-    stack->addWidget(picker_);
+    stack->addLayout(choices);
     return cell;
 }
 
@@ -154,9 +188,14 @@ int MappingRow::uniformHeight()
 {
     const QFontMetrics body(QApplication::font());
     const QFontMetrics caption(widgets::styledFont(widgets::TextStyle::caption));
-    const int leftCell = body.height() + leftCellSpacing + std::max(caption.height(), captionIconSize);
     const widgets::SuggestionChip chip;
-    const int rightCell = chip.sizeHint().height() + rightCellSpacing + comboHeight();
+    QPushButton proposal(QStringLiteral("Compare as numbers"));
+    proposal.setFont(widgets::emphasizedFont(widgets::TextStyle::caption));
+    proposal.setStyleSheet(proposalChipStyle());
+    const int leftCell =
+        body.height() + leftCellSpacing + std::max({caption.height(), captionIconSize, proposal.sizeHint().height()});
+    const int rightCell =
+        chip.sizeHint().height() + rightCellSpacing + std::max(comboHeight(), RuleButton().sizeHint().height());
     return 2 * verticalPadding + std::max(leftCell, rightCell) + 1;
 }
 
@@ -198,6 +237,25 @@ void MappingRow::refresh()
     refreshLeftCell(*shown);
     refreshChips(*shown);
     refreshPicker(*shown);
+    refreshRule(*shown, source);
+}
+
+void MappingRow::refreshRule(const records::ColumnMapping& mapping, const QString& source)
+{
+    ruleButton_->setAccessibleName(tr("Comparison rule for %1").arg(source));
+    ruleButton_->setRule(mapping.rule, mapping.isKey, model_.leftName(), model_.rightName());
+    ruleButton_->setEnabled(mapping.rightIndex.has_value());
+    const bool isProposing = mapping.rightIndex && mapping.proposedRule && *mapping.proposedRule != mapping.rule;
+    if (isProposing) {
+        const QString action = model::utf8Text(rowlark::results::proposalAction(mapping.proposedRule->kind));
+        proposalChip_->setText(action);
+        proposalChip_->setAccessibleName(tr("%1: %2").arg(action, source));
+        proposalChip_->setToolTip(widgets::plainToolTip(
+            tr("Every sampled value of both columns reads as %1. Click to compare them so; values that read alike "
+               "then count as equal.")
+                .arg(model::utf8Text(rowlark::results::formatOnlyNoun(mapping.proposedRule->kind)))));
+    }
+    proposalChip_->setVisible(isProposing);
 }
 
 void MappingRow::refreshLeftCell(const records::ColumnMapping& mapping)
@@ -246,10 +304,11 @@ void MappingRow::refreshPicker(const records::ColumnMapping& mapping)
 
 QList<QWidget*> MappingRow::focusOrder() const
 {
-    QList<QWidget*> order{keyBox_, compareBox_, name_};
+    QList<QWidget*> order{keyBox_, compareBox_, name_, proposalChip_};
     for (widgets::SuggestionChip* chip : chips_)
         order.append(chip);
     order.append(picker_);
+    order.append(ruleButton_);
     return order;
 }
 
@@ -270,6 +329,20 @@ void MappingRow::pickEntry(int row)
     if (!shown)
         return;
     model_.map(shown->id, optionsFor(*shown)->columnAt(row));
+    refresh();
+}
+
+void MappingRow::takeProposedRule()
+{
+    if (const records::ColumnMapping* shown = mapping(); shown && shown->proposedRule)
+        model_.setRule(shown->id, *shown->proposedRule);
+    refresh();
+}
+
+void MappingRow::chooseRule(const values::ComparisonRule& rule)
+{
+    if (const records::ColumnMapping* shown = mapping())
+        model_.setRule(shown->id, rule);
     refresh();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
-// One line of the mapping screen, for one mapping: its row-key and compare boxes, the column of File A,
-// and the choice of the column of File B by suggestion chip or drop-down list. It shows whichever
+// One line of the mapping screen, for one mapping: its row-key and compare boxes, the column of File A
+// with the chip of the comparison rule its values suggest, the choice of the column of File B by
+// suggestion chip or drop-down list, and the comparison rule. It shows whichever
 // mapping it is pointed at and reads everything else from the model on each refresh.
 
 #include <array>
@@ -12,10 +13,12 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QList>
+#include <QPushButton>
 #include <QWidget>
 
 #include "model/ComparisonModel.h"
 #include "ui/mapping/ColumnOptionsModel.h"
+#include "ui/mapping/RuleButton.h"
 #include "ui/widgets/SuggestionChip.h"
 
 namespace rowlark::ui::mapping {
@@ -62,6 +65,9 @@ private:
     void refreshLeftCell(const records::ColumnMapping& mapping);
     void refreshChips(const records::ColumnMapping& mapping);
     void refreshPicker(const records::ColumnMapping& mapping);
+    void refreshRule(const records::ColumnMapping& mapping, const QString& source);
+    void takeProposedRule();
+    void chooseRule(const values::ComparisonRule& rule);
     void fitChips();
     void pickChip(std::size_t chip);
     void pickEntry(int row);
@@ -77,11 +83,13 @@ private:
     QLabel* name_;
     QWidget* jsonCaption_;
     QLabel* derivedCaption_;
+    QPushButton* proposalChip_;
     QWidget* chipStrip_;
     std::array<widgets::SuggestionChip*, 3> chips_;
     std::size_t chipCount_ = 0;
     QComboBox* picker_;
     QLabel* pickerLabel_;
+    RuleButton* ruleButton_;
 };
 
 }  // namespace rowlark::ui::mapping

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "ui/results/ColumnChangesModel.h"
+#include "ui/results/FormatOnlyBox.h"
 #include "ui/results/ResultTexts.h"
 #include "ui/widgets/Styling.h"
 #include "ui/widgets/Symbols.h"
@@ -142,6 +143,7 @@ ColumnChangesPanel::ColumnChangesPanel(model::ComparisonModel& model, QWidget* p
     column->setSpacing(2);
     column->addWidget(title);
     column->addWidget(subtitle_);
+    column->addWidget(new FormatOnlyBox(model_, this));
     column->addSpacing(6);
     column->addWidget(list_, 1);
     // The divider is the panel's own, so it goes when the panel hides.

@@ -1,8 +1,9 @@
 #pragma once
 
 // "Changes by column": one bar per compared column with changes, the most changed first, with its
-// count and its share of the changed records. Choosing a column (a click, or Return or Space on
-// the keyboard) narrows the result list to the records where it changed; choosing it again shows
+// count and its share of the changed records; above them, the columns whose changes are the same
+// values written differently, with the action that compares them by their proposed rule. Choosing a column (a click, or
+// Return or Space on the keyboard) narrows the result list to the records where it changed; choosing it again shows
 // every record once more.
 
 #include <QLabel>

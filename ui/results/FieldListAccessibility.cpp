@@ -24,6 +24,8 @@ QString describe(const InspectorFieldList& list, std::size_t entry, bool leftSid
     QString text = side.caption + QStringLiteral(": ") + side.value;
     if (side.isNotCompared)
         text += QCoreApplication::translate("FieldListAccessibility", " (Not compared)");
+    if (!side.note.isEmpty())
+        text += QStringLiteral(" (") + side.note + QStringLiteral(")");
     return text;
 }
 

@@ -494,10 +494,13 @@ void InspectorFieldList::paintCaption(QPainter& painter, const FieldSide& side, 
     int trailing = 0;
     const QFont small = smallCaptionFont();
     const int notComparedWidth = QFontMetrics(small).horizontalAdvance(notCompared());
+    const int noteWidth = QFontMetrics(small).horizontalAdvance(side.note);
     if (side.isChanged)
         trailing += pencilSize + 6;
     if (side.isNotCompared)
         trailing += notComparedWidth + 6;
+    if (!side.note.isEmpty())
+        trailing += std::min(noteWidth, line.width() / 2) + 6;
 
     const QFont font = widgets::emphasizedFont(widgets::TextStyle::caption);
     const QFontMetrics metrics(font);
@@ -512,10 +515,16 @@ void InspectorFieldList::paintCaption(QPainter& painter, const FieldSide& side, 
         painter.drawPixmap(x, line.center().y() - pencilSize / 2 + 1, pencil);
         x += pencilSize + 6;
     }
+    painter.setFont(small);
     if (side.isNotCompared) {
-        painter.setFont(small);
         painter.drawText(QRect(x, line.top(), notComparedWidth + 1, line.height()), Qt::AlignLeft | Qt::AlignVCenter,
                          notCompared());
+        x += notComparedWidth + 6;
+    }
+    if (!side.note.isEmpty()) {
+        const int width = std::max(0, line.right() - x);
+        painter.drawText(QRect(x, line.top(), width + 1, line.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         QFontMetrics(small).elidedText(side.note, Qt::ElideRight, width));
     }
 }
 

@@ -25,6 +25,7 @@ struct FieldSide {
     QString caption;              // the column's header, or "No mapped column"
     bool isChanged = false;       // drawn with the pencil
     bool isNotCompared = false;   // drawn with "Not compared"
+    QString note;                 // drawn after the header: the comparison rule, or what it could not read
     QString value;                // the cell as read, or "Empty" / "Not present"; a very long one shortened
     bool isValueMissing = false;  // `value` is one of the two stand-ins, drawn in the secondary colour
     // When `value` is shortened: the whole cell as read, in the record the list is showing. It is turned

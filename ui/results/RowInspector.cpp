@@ -4,6 +4,7 @@
 
 #include <QVBoxLayout>
 
+#include "engine/results/RuleTexts.h"
 #include "model/UTF8Text.h"
 #include "ui/results/ResultTexts.h"
 #include "ui/widgets/Styling.h"
@@ -118,7 +119,8 @@ std::vector<InspectorField> RowInspector::fields() const
     const std::vector<records::ColumnMapping>& mappings = model_.mappings();
     lines.reserve(mappings.size());
     for (const records::ColumnMapping& mapping : mappings)
-        lines.push_back({lines.size(), mapping.leftIndex, mapping.rightIndex, mapping.isIncluded || mapping.isKey});
+        lines.push_back({lines.size(), mapping.leftIndex, mapping.rightIndex,
+                         (mapping.isIncluded && mapping.rule.isComparing()) || mapping.isKey});
     if (const std::optional<model::InputFile>& right = model_.right()) {
         std::set<std::int64_t> used;
         for (const records::ColumnMapping& mapping : mappings)
@@ -173,6 +175,46 @@ std::optional<std::string_view> RowInspector::value(const InspectorField& field,
     return leftSide ? cellAt(row_.leftRow, field.leftIndex) : cellAt(row_.rightRow, field.rightIndex);
 }
 
+// A line of a mapping under a rule other than "As read" names the rule beside both headers, or
+// on the side of a changed field whose value the rule could not read, that it was compared as read;
+// an ignored column is there for the report only.
+void RowInspector::noteRule(const InspectorField& field, FieldEntry& entry) const
+{
+    const std::vector<records::ColumnMapping>& mappings = model_.mappings();
+    if (!field.leftIndex || field.id >= mappings.size() || !field.rightIndex)
+        return;
+    const records::ColumnMapping& mapping = mappings[field.id];
+    if (mapping.rule == values::ComparisonRule())
+        return;
+    if (!field.compared && !mapping.rule.isComparing()) {
+        for (FieldSide* side : {&entry.left, &entry.right}) {
+            side->isNotCompared = false;
+            side->note = tr("Report only");
+        }
+        return;
+    }
+    if (!field.compared)
+        return;
+    const QString rule = model::utf8Text(rowlark::results::ruleDescription(mapping.rule));
+    const records::CellDifference* cell = changedCell(field);
+    const QString unread = tr("Not read as a %1: compared as read")
+                               .arg(model::utf8Text(rowlark::results::formatOnlyNoun(mapping.rule.kind)));
+    entry.left.note = cell && !cell->isLeftValueRead ? unread : rule;
+    entry.right.note = cell && !cell->isRightValueRead ? unread : rule;
+}
+
+const records::CellDifference* RowInspector::changedCell(const InspectorField& field) const
+{
+    const std::optional<std::string_view> left = header(field, true);
+    const std::optional<std::string_view> right = header(field, false);
+    if (!left || !right)
+        return nullptr;
+    const auto cell = std::ranges::find_if(row_.cells, [&](const records::CellDifference& candidate) {
+        return candidate.leftHeader == *left && candidate.rightHeader == *right;
+    });
+    return cell == row_.cells.end() ? nullptr : &*cell;
+}
+
 void RowInspector::refresh()
 {
     status_->setText(statusText(row_.status, model_.leftName(), model_.rightName()));
@@ -186,8 +228,10 @@ void RowInspector::refresh()
         std::optional<EditedValues> edited;
         if (changed)
             edited = EditedValues{left.value_or(""), right.value_or(""), model_.ignoreCase()};
-        entries.push_back({fieldValue(header(field, true), left, changed, field.compared),
-                           fieldValue(header(field, false), right, changed, field.compared), changed, edited});
+        FieldEntry entry{fieldValue(header(field, true), left, changed, field.compared),
+                         fieldValue(header(field, false), right, changed, field.compared), changed, edited};
+        noteRule(field, entry);
+        entries.push_back(std::move(entry));
     }
     list_->setEntries(model_.leftName(), model_.rightName(), std::move(entries));
 }

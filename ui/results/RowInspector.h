@@ -54,6 +54,8 @@ private:
     void refresh();
     std::optional<std::string_view> header(const InspectorField& field, bool leftSide) const;
     std::optional<std::string_view> value(const InspectorField& field, bool leftSide) const;
+    void noteRule(const InspectorField& field, FieldEntry& entry) const;
+    const records::CellDifference* changedCell(const InspectorField& field) const;
 
     model::ComparisonModel& model_;
     const records::RowDifference row_;

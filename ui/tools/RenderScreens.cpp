@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include <QApplication>
 #include <QDir>
@@ -55,13 +57,13 @@ bool writeText(const QString& path, const QByteArray& text)
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
 }
 
-// Two files that agree in every compared column, for the screen that says so.
-bool loadAgreeingFiles(rowlark::model::ComparisonModel& model, const QTemporaryDir& folder)
+// Writes two files of these names and texts into `folder` and loads them as File A and File B.
+bool loadFiles(rowlark::model::ComparisonModel& model, const QTemporaryDir& folder,
+               const std::pair<QString, QByteArray>& first, const std::pair<QString, QByteArray>& second)
 {
-    const QByteArray text = "sku,name,price\nSK-001,Desk lamp,24.90\nSK-002,Notebook,3.50\n";
-    const QString before = folder.filePath(QStringLiteral("stock-monday.csv"));
-    const QString after = folder.filePath(QStringLiteral("stock-tuesday.csv"));
-    if (!writeText(before, text) || !writeText(after, text))
+    const QString before = folder.filePath(first.first);
+    const QString after = folder.filePath(second.first);
+    if (!writeText(before, first.second) || !writeText(after, second.second))
         return false;
     model.load(before, true);
     if (!waitUntilIdle(model, "reading the first file"))
@@ -81,6 +83,31 @@ bool loadSeparatedFiles(rowlark::model::ComparisonModel& model, const QTemporary
         return false;
     model.loadFiles(semicolons, tabs);
     return waitUntilIdle(model, "reading the separated files");
+}
+
+// Two files that agree in every compared column, for the screen that says so.
+bool loadAgreeingFiles(rowlark::model::ComparisonModel& model, const QTemporaryDir& folder)
+{
+    const QByteArray text = "sku,name,price\nSK-001,Desk lamp,24.90\nSK-002,Notebook,3.50\n";
+    return loadFiles(model, folder, {QStringLiteral("stock-monday.csv"), text},
+                     {QStringLiteral("stock-tuesday.csv"), text});
+}
+
+// A workbook's export and the CSV file pandas writes from it: the same values written differently.
+bool loadRewrittenFiles(rowlark::model::ComparisonModel& model, const QTemporaryDir& folder)
+{
+    const QByteArray exported = "id,Sensor,Rate,Timestamp,Count,Amount\n"
+                                "1,North gate,1.65%,2024-03-05T12:00:00,63490,9100.30\n"
+                                "2,South gate,2.10%,2024-03-05T12:15:00,,120.00\n"
+                                "3,Loading bay,0.95%,2024-03-05T12:30:00,18576,7053.98\n"
+                                "4,Cold store,1.20%,2024-03-05T12:45:00,4312,8590.95\n";
+    const QByteArray pandas = "id,Sensor,Rate,Timestamp,Count,Amount\n"
+                              "1,North gate,0.0165,2024-03-05 12:00:00,63490.0,9100.3\n"
+                              "2,South gate,0.021,2024-03-05 12:15:00,,120.0\n"
+                              "3,Loading bay,0.0095,2024-03-05 12:30:00,18576.0,7053.98\n"
+                              "4,Cold store,0.012,2024-03-05 12:45:00,4312.0,8590.96\n";
+    return loadFiles(model, folder, {QStringLiteral("readings.csv"), exported},
+                     {QStringLiteral("readings-pandas.csv"), pandas});
 }
 
 bool save(const QPixmap& picture, const QDir& folder, const QString& name)
@@ -188,6 +215,29 @@ int main(int argc, char** argv)
     settle();
     isComplete &= save(window.findChild<QWidget*>(QStringLiteral("fileSlotA"))->grab(), folder,
                        QStringLiteral("file-card-semicolons.png"));
+
+    if (!loadRewrittenFiles(model, files))
+        return 1;
+    model.compare();
+    if (!waitUntilIdle(model, "comparing rewritten files"))
+        return 1;
+    selectFirstChanged(model);
+    settle();
+    isComplete &= save(window.grab(), folder, QStringLiteral("results-format-only.png"));
+
+    // The rates and timestamps taken as proposed; the counts and amounts still offer theirs.
+    std::vector<std::size_t> taken;
+    for (std::size_t column = 0; column < model.summary()->columns.size(); ++column)
+        if (model.summary()->columns[column].leftHeader == "Rate" ||
+            model.summary()->columns[column].leftHeader == "Timestamp")
+            taken.push_back(column);
+    model.compareTakingProposedRules(taken);
+    if (!waitUntilIdle(model, "comparing with rules"))
+        return 1;
+    model.setTab(rowlark::model::WorkspaceTab::mapping);
+    settle();
+    isComplete &= save(window.grab(), folder, QStringLiteral("mapping-rules.png"));
+
     if (!loadAgreeingFiles(model, files))
         return 1;
     model.compare();

@@ -259,7 +259,10 @@ private:
         SheetRead(bool isDate1904, const LibraryFormatter& formatter)
             : numbers(isDate1904, formatter)
         {
+            cells.storeNumbersOfPending([this](std::uint32_t key) { return numbers.value(key); }, isDate1904);
         }
+        SheetRead(const SheetRead&) = delete;
+        SheetRead& operator=(const SheetRead&) = delete;
         SheetCells cells;
         NumberTexts numbers;
         std::optional<CellRange> range;

@@ -534,6 +534,7 @@ WorkbookPayload readXLSX(ZIPArchive& archive, const NativeRequest& request, cons
     SheetCells cells;
     CellFormats formats(sheetStyles, listing.isDate1904);
     NumberTexts numbers(listing.isDate1904, formatter);
+    cells.storeNumbersOfPending([&numbers](std::uint32_t key) { return numbers.value(key); }, listing.isDate1904);
     SheetReader reader(cells, formats, numbers, strings, stop);
     archive.read(*sheetEntry, [&reader](std::string_view chunk) { reader.feed(chunk); });
     reader.finish();

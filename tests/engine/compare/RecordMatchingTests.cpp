@@ -36,15 +36,38 @@ std::vector<records::ColumnMapping> mappings(const std::vector<std::string>& opt
         while (words >> word) {
             m.isKey |= word == "key";
             m.isIncluded &= word != "off";
+            if (word.starts_with("rule="))
+                m.rule = values::ComparisonRule::fromText(word.substr(5));
+            if (word.starts_with("proposed="))
+                m.proposedRule = values::ComparisonRule::fromText(word.substr(9));
         }
     }
     return result;
 }
 
+// The lines that say how columns under rules fared: the values a rule could not read, and per
+// column with a rule or a proposal its changed and format-only records.
+std::vector<std::string> ruleLines(const records::ComparisonSummary& summary)
+{
+    std::vector<std::string> lines;
+    for (const records::RowDifference& difference : summary.differences)
+        for (const records::CellDifference& cell : difference.cells)
+            for (const auto& [isRead, value] :
+                 {std::pair{cell.isLeftValueRead, cell.leftValue}, {cell.isRightValueRead, cell.rightValue}})
+                if (!isRead)
+                    lines.push_back("not read [" + difference.key + "] " + cell.leftHeader + ": " + value);
+    for (const records::ColumnChanges& column : summary.columns)
+        if (column.rule != values::ComparisonRule() || column.proposedRule)
+            lines.push_back("column " + column.leftHeader + " " + column.rule.text() + ": changed " +
+                            std::to_string(column.changedRecords) + ", format-only " +
+                            std::to_string(column.formatOnlyRecords));
+    return lines;
+}
+
 // What a case file of tests/data/compare gives: the differences as `describe` writes them, the row
-// counts and the key diagnostics, or the one line "error <message>". Its options are mappings
-// ("map <left> <right or -> [key] [off]") and "ignore case"; without a right table the left one is
-// compared with itself.
+// counts and the key diagnostics, the lines of ruleLines, or the one line "error <message>". Its
+// options are mappings ("map <left> <right or -> [key] [off] [rule=RULE] [proposed=RULE]") and
+// "ignore case"; without a right table the left one is compared with itself.
 std::vector<std::string> outcome(std::map<std::string, std::vector<std::string>>& c)
 {
     const auto left = table::Table::parse(joinedLines(c["left"]));
@@ -68,6 +91,7 @@ std::vector<std::string> outcome(std::map<std::string, std::vector<std::string>>
                         to_string(result.leftKeys.repeatedKeyGroups) +
                         " repeated; B: " + to_string(result.rightKeys.emptyKeyRows) + " empty, " +
                         to_string(result.rightKeys.repeatedKeyGroups) + " repeated");
+        std::ranges::copy(ruleLines(summary), std::back_inserter(lines));
         return lines;
     } catch (const InvalidMappingError& error) {
         return {std::string("error ") + error.what()};

@@ -1,0 +1,397 @@
+// The date, yes/no and text rules against plain references written here: a calendar that counts
+// days one year and one month at a time, the yes/no spellings as a list, and ASCII texts reduced
+// by hand.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdlib>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/values/ComparisonRule.h"
+#include "engine/values/DateReading.h"
+#include "engine/values/FlagReading.h"
+#include "engine/values/RuleForms.h"
+
+namespace rowlark::values {
+namespace {
+
+class Random {
+public:
+    explicit Random(std::uint32_t seed)
+        : engine_(seed)
+    {
+    }
+    int uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(engine_); }
+    bool chance(int inEvery) { return uniform(1, inEvery) == 1; }
+    template<typename Item> const Item& pick(const std::vector<Item>& items)
+    {
+        return items[static_cast<std::size_t>(uniform(0, static_cast<int>(items.size()) - 1))];
+    }
+
+private:
+    std::mt19937 engine_;
+};
+
+bool isLeapYear(int year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int daysInMonth(int year, int month)
+{
+    constexpr std::array<int, 12> lengths{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && isLeapYear(year) ? 29 : lengths[static_cast<std::size_t>(month - 1)];
+}
+
+// Days from 0001-01-01 to the first day of each year, counted a year at a time.
+const std::vector<std::int64_t>& yearStarts()
+{
+    static const std::vector<std::int64_t> starts = [] {
+        std::vector<std::int64_t> days(10001, 0);
+        for (int year = 1; year < 10000; ++year)
+            days[static_cast<std::size_t>(year + 1)] =
+                days[static_cast<std::size_t>(year)] + (isLeapYear(year) ? 366 : 365);
+        return days;
+    }();
+    return starts;
+}
+
+struct ReferenceDate {
+    int year = 1970;
+    int month = 1;
+    int day = 1;
+};
+
+std::int64_t daysSince1970(const ReferenceDate& date)
+{
+    std::int64_t days = yearStarts()[static_cast<std::size_t>(date.year)] - yearStarts()[1970];
+    for (int month = 1; month < date.month; ++month)
+        days += daysInMonth(date.year, month);
+    return days + date.day - 1;
+}
+
+ReferenceDate dateOfDay(std::int64_t daysSince1970)
+{
+    const std::int64_t days = daysSince1970 + yearStarts()[1970];
+    ReferenceDate date;
+    date.year =
+        static_cast<int>(std::upper_bound(yearStarts().begin() + 1, yearStarts().end(), days) - yearStarts().begin()) -
+        1;
+    std::int64_t left = days - yearStarts()[static_cast<std::size_t>(date.year)];
+    date.month = 1;
+    while (left >= daysInMonth(date.year, date.month))
+        left -= daysInMonth(date.year, date.month++);
+    date.day = static_cast<int>(left) + 1;
+    return date;
+}
+
+std::string padded(int value, int width)
+{
+    std::string text = std::to_string(value);
+    return std::string(static_cast<std::size_t>(std::max(0, width - static_cast<int>(text.size()))), '0') + text;
+}
+
+std::string isoDate(const ReferenceDate& date)
+{
+    return padded(date.year, 4) + "-" + padded(date.month, 2) + "-" + padded(date.day, 2);
+}
+
+// One written date and time, what it means, and how a file might write it.
+struct WrittenDateTime {
+    std::string cell;
+    DayOrder order = DayOrder::undecided;
+    std::int64_t day = 0;         // days since 1970-01-01 as written
+    std::int64_t utcSeconds = 0;  // seconds since 1970-01-01T00:00:00 UTC
+    std::string fraction;         // without trailing zeros
+    bool hasTime = false;
+};
+
+std::string writtenOffset(int minutes, Random& random)
+{
+    if (minutes == 0 && random.chance(2))
+        return "Z";
+    const int magnitude = std::abs(minutes);
+    const std::string sign = minutes < 0 ? "-" : "+";
+    if (magnitude % 60 == 0 && random.chance(3))
+        return sign + padded(magnitude / 60, 2);
+    return sign + padded(magnitude / 60, 2) + (random.chance(2) ? ":" : "") + padded(magnitude % 60, 2);
+}
+
+WrittenDateTime randomDateTime(Random& random)
+{
+    ReferenceDate date;
+    date.year = random.chance(5) ? random.uniform(1, 9999) : random.uniform(1900, 2100);
+    date.month = random.uniform(1, 12);
+    date.day =
+        random.chance(4) ? daysInMonth(date.year, date.month) : random.uniform(1, daysInMonth(date.year, date.month));
+    WrittenDateTime written;
+    written.day = daysSince1970(date);
+    written.hasTime = !random.chance(4);
+    const int hour = written.hasTime ? random.uniform(0, 23) : 0;
+    const int minute = written.hasTime ? random.uniform(0, 59) : 0;
+    const bool hasSeconds = written.hasTime && random.chance(2);
+    const int second = hasSeconds ? random.uniform(0, 59) : 0;
+    std::string fractionDigits = hasSeconds && random.chance(3) ? std::to_string(random.uniform(0, 999999)) : "";
+    written.fraction = fractionDigits;
+    while (written.fraction.ends_with('0'))
+        written.fraction.pop_back();
+
+    // The ISO notations take any of the dates; the others write four-digit years.
+    const int notation = date.year < 1000 ? 0 : random.uniform(0, 5);
+    const bool isTwelveHour = written.hasTime && notation >= 2 && fractionDigits.empty() && random.chance(2);
+    int offsetMinutes = 0;
+    const auto unpaddedOr = [&](int value) { return random.chance(2) ? std::to_string(value) : padded(value, 2); };
+    switch (notation) {
+    case 0:
+    case 1:
+        written.cell = isoDate(date);
+        break;
+    case 2:
+        written.cell = padded(date.year, 4) + "/" + unpaddedOr(date.month) + "/" + unpaddedOr(date.day);
+        break;
+    case 3:
+        written.order = DayOrder::monthFirst;
+        written.cell = unpaddedOr(date.month) + "/" + unpaddedOr(date.day) + "/" + padded(date.year, 4);
+        break;
+    case 4:
+        written.order = DayOrder::dayFirst;
+        written.cell = unpaddedOr(date.day) + "/" + unpaddedOr(date.month) + "/" + padded(date.year, 4);
+        break;
+    default:
+        written.cell = unpaddedOr(date.day) + "." + unpaddedOr(date.month) + "." + padded(date.year, 4);
+        break;
+    }
+    if (written.hasTime) {
+        const int shownHour = isTwelveHour ? (hour % 12 == 0 ? 12 : hour % 12) : hour;
+        written.cell += notation == 0 ? "T" : " ";
+        written.cell += (notation == 0 ? padded(shownHour, 2) : unpaddedOr(shownHour)) + ":" + padded(minute, 2);
+        if (hasSeconds)
+            written.cell += ":" + padded(second, 2);
+        if (!fractionDigits.empty())
+            written.cell += "." + fractionDigits;
+        if (isTwelveHour)
+            written.cell += " " + random.pick<std::string>(hour < 12 ? std::vector<std::string>{"AM", "am", "a.m."}
+                                                                     : std::vector<std::string>{"PM", "pm", "p.m."});
+        // Offsets stay away from the ends of the calendar, where the instant would leave it.
+        if (notation <= 1 && date.year > 1 && date.year < 9999 && random.chance(2)) {
+            offsetMinutes = random.uniform(-14 * 60, 14 * 60);
+            written.cell += writtenOffset(offsetMinutes, random);
+        }
+    }
+    if (random.chance(5))
+        written.cell = " " + written.cell + "  ";
+    written.utcSeconds = written.day * 86400 + hour * 3600 + minute * 60 + second - offsetMinutes * 60;
+    return written;
+}
+
+std::int64_t floorDivision(std::int64_t value, std::int64_t divisor)
+{
+    return value / divisor - (value % divisor < 0 ? 1 : 0);
+}
+
+// "2024-03-05T12:00:00", with ".25" for a fraction: the reference's instant in UTC.
+std::string referenceInstantText(const WrittenDateTime& written)
+{
+    const std::int64_t day = floorDivision(written.utcSeconds, 86400);
+    const std::int64_t second = written.utcSeconds - day * 86400;
+    return isoDate(dateOfDay(day)) + "T" + padded(static_cast<int>(second / 3600), 2) + ":" +
+           padded(static_cast<int>(second / 60 % 60), 2) + ":" + padded(static_cast<int>(second % 60), 2) +
+           (written.fraction.empty() ? "" : "." + written.fraction);
+}
+
+TEST(DateTimeProperty, everyNotationReadsAsTheReferenceCalendar)
+{
+    Random random(20240305);
+    for (int round = 0; round < 3000; ++round) {
+        const WrittenDateTime written = randomDateTime(random);
+        const std::optional<DateTime> read = readDateTime(written.cell, written.order);
+        ASSERT_TRUE(read) << written.cell;
+        EXPECT_EQ(read->day, written.day) << written.cell;
+        EXPECT_EQ(read->dateText(), isoDate(dateOfDay(written.day))) << written.cell;
+        EXPECT_EQ(read->instantText(), referenceInstantText(written)) << written.cell;
+        EXPECT_EQ(read->fraction, written.fraction) << written.cell;
+        EXPECT_EQ(read->hasTime, written.hasTime) << written.cell;
+    }
+}
+
+TEST(DateTimeProperty, instantsAndToleranceAgreeWithTheReference)
+{
+    Random random(31);
+    for (int round = 0; round < 3000; ++round) {
+        WrittenDateTime first = randomDateTime(random);
+        WrittenDateTime second = randomDateTime(random);
+        first.cell = isoDate(dateOfDay(first.day));
+        second.cell = isoDate(dateOfDay(second.day)) + " " + padded(random.uniform(0, 23), 2) + ":00:00";
+        const std::optional<DateTime> readFirst = readDateTime(first.cell, DayOrder::undecided);
+        const std::optional<DateTime> readSecond = readDateTime(second.cell, DayOrder::undecided);
+        ASSERT_TRUE(readFirst && readSecond) << first.cell << " " << second.cell;
+        const std::int64_t hours = std::stoll(second.cell.substr(second.cell.size() - 8, 2));
+        const std::int64_t distance = std::abs(second.day * 86400 + hours * 3600 - first.day * 86400);
+        const Decimal exact = *Decimal::fromPlainText(std::to_string(distance));
+        EXPECT_TRUE(isWithinTolerance(readFirst->instant(), readSecond->instant(), exact, std::nullopt))
+            << first.cell << " " << second.cell;
+        if (distance > 0) {
+            const Decimal justShort = *Decimal::fromPlainText(std::to_string(distance - 1) + ".999");
+            EXPECT_FALSE(isWithinTolerance(readFirst->instant(), readSecond->instant(), justShort, std::nullopt))
+                << first.cell << " " << second.cell;
+        }
+        EXPECT_EQ(readFirst->instant() == readSecond->instant(), distance == 0) << first.cell << " " << second.cell;
+    }
+}
+
+TEST(DateTimeProperty, impossibleDaysAreNotRead)
+{
+    Random random(5);
+    for (int round = 0; round < 2000; ++round) {
+        const int year = random.uniform(1, 9999);
+        const int month = random.uniform(1, 12);
+        const int day = daysInMonth(year, month) + random.uniform(1, 3);
+        const std::string cell = padded(year, 4) + "-" + padded(month, 2) + "-" + padded(day, 2);
+        EXPECT_FALSE(readDateTime(cell, DayOrder::undecided)) << cell;
+        EXPECT_FALSE(readDateTime(std::to_string(day) + "." + std::to_string(month) + "." + padded(year, 4),
+                                  DayOrder::undecided))
+            << cell;
+    }
+}
+
+// The yes/no value of a cell: its letters and digits, lowercased, looked up in the list.
+std::optional<bool> referenceFlag(const std::string& cell)
+{
+    std::string compact;
+    for (const char character : cell)
+        if (std::isalnum(static_cast<unsigned char>(character)))
+            compact += static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
+    for (const char* spelling : {"true", "yes", "y", "on", "1"})
+        if (compact == spelling)
+            return true;
+    for (const char* spelling : {"false", "no", "n", "off", "0"})
+        if (compact == spelling)
+            return false;
+    return std::nullopt;
+}
+
+TEST(FlagProperty, readsAsTheSpellingListSays)
+{
+    Random random(11);
+    const std::vector<char> alphabet{'y', 'E', 's', 'N', 'o', 'T', 'r', 'u', 'f',
+                                     'A', 'l', '1', '0', ' ', '.', '!', '-'};
+    for (int round = 0; round < 20000; ++round) {
+        std::string cell;
+        for (int length = random.uniform(0, 6); length > 0; --length)
+            cell += random.pick(alphabet);
+        EXPECT_EQ(readFlag(cell), referenceFlag(cell)) << "“" << cell << "”";
+    }
+}
+
+struct TextOptions {
+    bool ignoresCase;
+    bool ignoresSpace;
+    bool ignoresPunctuation;
+};
+
+// The ASCII punctuation characters, Unicode's general category P.
+bool isASCIIPunctuation(char character)
+{
+    return std::string_view("!\"#%&'()*,-./:;?@[\\]_{}").find(character) != std::string_view::npos;
+}
+
+bool isASCIISpace(char character)
+{
+    return std::string_view(" \t\n\v\f\r").find(character) != std::string_view::npos;
+}
+
+std::string referenceTextForm(const std::string& cell, const TextOptions& options)
+{
+    std::size_t first = 0;
+    std::size_t end = cell.size();
+    while (first < end && isASCIISpace(cell[first]))
+        ++first;
+    while (end > first && isASCIISpace(cell[end - 1]))
+        --end;
+    std::string form;
+    for (std::size_t position = first; position < end; ++position) {
+        const char character = cell[position];
+        if ((options.ignoresSpace && isASCIISpace(character)) ||
+            (options.ignoresPunctuation && isASCIIPunctuation(character)))
+            continue;
+        form +=
+            options.ignoresCase ? static_cast<char>(std::tolower(static_cast<unsigned char>(character))) : character;
+    }
+    return form;
+}
+
+TEST(TextRuleProperty, everyOptionLeavesOutWhatTheReferenceDoes)
+{
+    Random random(29);
+    std::vector<char> alphabet{'a', 'B', 'z', 'Z', '7', ' ', '\t', '\n'};
+    for (char character = '!'; character <= '~'; ++character)
+        if (!std::isalnum(static_cast<unsigned char>(character)))
+            alphabet.push_back(character);
+    for (int round = 0; round < 20000; ++round) {
+        const TextOptions options{random.chance(2), random.chance(2), random.chance(2)};
+        ComparisonRule rule = ComparisonRule::of(RuleKind::text);
+        rule.ignoresCase = options.ignoresCase;
+        rule.ignoresSpace = options.ignoresSpace;
+        rule.ignoresPunctuation = options.ignoresPunctuation;
+        std::string cell;
+        for (int length = random.uniform(0, 8); length > 0; --length)
+            cell += random.pick(alphabet);
+        std::string buffer;
+        const std::optional<std::string_view> form = ruleForm(cell, std::nullopt, rule, {}, false, buffer);
+        ASSERT_TRUE(form) << rule.text() << " “" << cell << "”";
+        EXPECT_EQ(*form, referenceTextForm(cell, options)) << rule.text() << " “" << cell << "”";
+    }
+}
+
+TEST(ComparisonRuleProperty, everyCombinationOfOptionsHasOneTextThatReadsBack)
+{
+    const std::vector<std::optional<std::string>> tolerances{std::nullopt, "0", "0.5", "1E+30", "0.000001"};
+    const std::vector<std::string> orders{"", "dmy", "mdy", "dmy/mdy", "auto/dmy", "mdy/auto"};
+    std::vector<std::string> texts{"as-read", "yesno", "ignore"};
+    for (const auto& absolute : tolerances)
+        for (const auto& relative : tolerances) {
+            std::string options;
+            if (absolute)
+                options += ",abs=" + *absolute;
+            if (relative)
+                options += ",rel=" + *relative;
+            texts.push_back(options.empty() ? "number" : "number:" + options.substr(1));
+        }
+    for (const std::string_view kind : {"date", "datetime"})
+        for (const std::string& order : orders)
+            for (const auto& seconds : kind == "datetime" ? tolerances : std::vector<std::optional<std::string>>{{}}) {
+                std::string options;
+                if (seconds)
+                    options += ",seconds=" + *seconds;
+                if (!order.empty())
+                    options += ",order=" + order;
+                texts.push_back(std::string(kind) + (options.empty() ? "" : ":" + options.substr(1)));
+            }
+    for (int mask = 0; mask < 8; ++mask) {
+        std::string options;
+        for (int option = 0; option < 3; ++option)
+            if (mask & (1 << option))
+                options += std::string(",") + std::array{"case", "space", "punct"}[static_cast<std::size_t>(option)];
+        texts.push_back(options.empty() ? "text" : "text:" + options.substr(1));
+    }
+    std::vector<ComparisonRule> rules;
+    for (const std::string& text : texts) {
+        const ComparisonRule rule = ComparisonRule::fromText(text);
+        EXPECT_EQ(rule.text(), text) << "the options of a text are in their one order";
+        EXPECT_EQ(ComparisonRule::fromText(rule.text()), rule) << text;
+        rules.push_back(rule);
+    }
+    for (std::size_t first = 0; first < rules.size(); ++first)
+        for (std::size_t second = first + 1; second < rules.size(); ++second)
+            EXPECT_NE(rules[first].text(), rules[second].text()) << texts[first] << " and " << texts[second];
+}
+
+}  // namespace
+}  // namespace rowlark::values
