@@ -28,9 +28,9 @@ using namespace rowlark;
 void writeWorkbook(const std::filesystem::path& path, const records::ComparisonSummary& summary,
                    const std::vector<std::string>& headers, const std::vector<std::size_t>& selected)
 {
-    results::XLSXReport::write(path, summary,
-                               {"before.csv", "after.csv", headers, headers, "Order", "2026-12-07 03:00:00", {}, {}, {}},
-                               selected);
+    results::XLSXReport::write(
+        path, summary, {"before.csv", "after.csv", headers, headers, "Order", "2026-12-07 03:00:00", {}, {}, {}},
+        selected);
 }
 
 // The report's lines, each a list of cell texts as the workbook holds them.

@@ -150,10 +150,10 @@ std::pair<FileRequest, FileRequest> sideRequests(const Options& options, const s
                            separator ? separator : options.separator, isSetupSheet};
     };
     const std::optional<std::string> none;
-    return {request(true, options.leftPath, options.leftSheet, run ? run->setup.left.sheet : none,
-                    options.leftSeparator),
-            request(false, options.rightPath, options.rightSheet, run ? run->setup.right.sheet : none,
-                    options.rightSeparator)};
+    return {
+        request(true, options.leftPath, options.leftSheet, run ? run->setup.left.sheet : none, options.leftSeparator),
+        request(false, options.rightPath, options.rightSheet, run ? run->setup.right.sheet : none,
+                options.rightSeparator)};
 }
 
 // Both files load at once; when both fail, both errors are reported, File A's first.

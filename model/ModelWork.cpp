@@ -103,8 +103,8 @@ SetupSide importSetupSide(const setups::FileEntry& entry, const std::filesystem:
 InputFile importInputFile(const FileRequest& request, std::stop_token stop)
 {
     return readSide(workbook::sideName(request.isLeftSide), fileName(request.path), [&] {
-        return inputFile(request.path,
-                         workbook::FileImport::readTable(request.path, request.sheet, std::move(stop), request.separator));
+        return inputFile(request.path, workbook::FileImport::readTable(request.path, request.sheet, std::move(stop),
+                                                                       request.separator));
     });
 }
 

@@ -22,8 +22,8 @@
 #include "engine/text/Unicode.h"
 #include "engine/workbook/ImportError.h"
 #include "engine/workbook/NativeReader.h"
-#include "engine/workbook/container/ZIPArchive.h"
 #include "engine/workbook/WorkbookPayload.h"
+#include "engine/workbook/container/ZIPArchive.h"
 #include "engine/workbook/library/LibraryFormatting.h"
 #include "engine/workbook/library/ReaderProcess.h"
 #include "engine/workbook/library/ReaderProtocol.h"
@@ -232,8 +232,9 @@ ProcessOutcome runReader(const ReaderLocations& locations, const HelperRequest& 
         throw ImportError::worksheetTooLarge(ImportError::SheetLimit::textLength,
                                              readerProtocol::maximumSheetTextUnits);
     if (outcome.isSignaled && outcome.signal == SIGXCPU)
-        throw ImportError::worksheetTooLarge(ImportError::SheetLimit::readingTime,
-                                             std::visit([](const auto& call) { return call.processorSeconds; }, request));
+        throw ImportError::worksheetTooLarge(
+            ImportError::SheetLimit::readingTime,
+            std::visit([](const auto& call) { return call.processorSeconds; }, request));
     if (outcome.isSignaled || outcome.exitStatus != 0 || outcome.output.empty())
         throw ImportError::readerFailure(abnormalEndMessage(outcome));
     return outcome;

@@ -150,7 +150,7 @@ TEST_F(SetupTest, ASetupThatCannotBeReadChangesNothing)
         "damaged.rowlark: The setup file is damaged: files must be an object.",
         "newer.rowlark: The setup was saved by a newer version of Rowlark (setup version 3); this version reads "
         "setup version 1.",
-        "File A (" + folder.filePath("gone.csv") + "): No such file or directory",
+        "File A: gone.csv was not found. It may have been moved, renamed or deleted.",
     };
     for (std::size_t i = 0; i < broken.size(); ++i) {
         model.openSetup(writeFile(broken[i].first, broken[i].second));

@@ -38,6 +38,6 @@ inline bool isSharedFilePresent(const std::filesystem::path& path)
 }  // namespace rowlark::testing
 
 // Skips the rest of the test, with a notice, when the shared file is absent.
-#define ROWLARK_SKIP_WITHOUT_SHARED_FILE(path)                                                                        \
-    if (!::rowlark::testing::isSharedFilePresent(path))                                                               \
+#define ROWLARK_SKIP_WITHOUT_SHARED_FILE(path)                                                                         \
+    if (!::rowlark::testing::isSharedFilePresent(path))                                                                \
     GTEST_SKIP() << (path) << " is absent (a fresh clone has no ../shared): not checked"

@@ -25,8 +25,7 @@ TEST_F(ColumnOptionsModelTest, ListsFileBColumnsOfItsKindAndFindsThemAgain)
     ColumnOptionsModel ordinary(model, false);
     ColumnOptionsModel structured(model, true);
     const QAbstractItemModelTester ordinaryTester(&ordinary, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    const QAbstractItemModelTester structuredTester(&structured,
-                                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const QAbstractItemModelTester structuredTester(&structured, QAbstractItemModelTester::FailureReportingMode::Fatal);
     EXPECT_EQ(entries(ordinary), QStringList{ColumnOptionsModel::notMapped()});
 
     loadFiles("id,name,meta\n1,a,\"{\"\"x\"\":1}\"\n2,b,\"{\"\"x\"\":2}\"\n",

@@ -7,8 +7,8 @@
 #include <QVBoxLayout>
 
 #include "ui/mapping/MappingText.h"
-#include "ui/widgets/ElidedLabel.h"
 #include "ui/mapping/SetupNotices.h"
+#include "ui/widgets/ElidedLabel.h"
 #include "ui/widgets/Styling.h"
 #include "ui/widgets/Symbols.h"
 

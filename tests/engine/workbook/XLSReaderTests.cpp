@@ -462,14 +462,14 @@ TEST(XLSStoredNumbers, NumberCellsKeepTheirStoredNumbers)
     for (const bool isDate1904 : {false, true}) {
         const std::string file =
             book({{"S", label(0, 0, "date") + label(0, 1, "share") + label(0, 2, "name") + number(1, 0, 45356.5, 16) +
-                            number(1, 1, 0.3333333334, 15) + label(1, 2, "x") + number(2, 1, 1234.5, 17)}},
+                            number(1, 1, 1.0 / 3.0, 15) + label(1, 2, "x") + number(2, 1, 1234.5, 17)}},
                  dateAndNumberStyles(isDate1904));
         const std::optional<CompoundFile> compound = CompoundFile::open(spanOf(file));
         ASSERT_TRUE(compound);
         const WorkbookPayload payload = readXLS(*compound, {}, formatter, {});
         ASSERT_TRUE(payload.laterRows);
         const table::CellStore& rows = *payload.laterRows;
-        ASSERT_EQ(rows.cell(0, 1), "0.333333333");
+        ASSERT_EQ(rows.cell(0, 1), "0.333333333333333");
         const auto stored = [&rows](std::size_t row, std::size_t column) {
             return rows.storedNumbers().at(row, column, rows.cell(row, column));
         };
@@ -477,7 +477,7 @@ TEST(XLSStoredNumbers, NumberCellsKeepTheirStoredNumbers)
         EXPECT_EQ(stored(0, 0)->value, 45356.5);
         EXPECT_EQ(stored(0, 0)->isDate1904, isDate1904);
         ASSERT_TRUE(stored(0, 1));
-        EXPECT_EQ(stored(0, 1)->value, 0.3333333334);
+        EXPECT_EQ(stored(0, 1)->value, 1.0 / 3.0);
         EXPECT_EQ(stored(1, 1)->value, 1234.5);
         EXPECT_FALSE(stored(0, 2)) << "a text cell has no number";
         EXPECT_FALSE(stored(1, 0)) << "nor has an empty one";
