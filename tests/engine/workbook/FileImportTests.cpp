@@ -34,6 +34,7 @@
 #include "engine/workbook/library/ReaderProtocol.h"
 #include "tests/engine/csv/CSVTestSupport.h"
 #include "tests/engine/workbook/LibraryMends.h"
+#include "tests/support/SharedData.h"
 
 namespace rowlark::workbook {
 namespace {
@@ -45,6 +46,7 @@ using testing::mendBetween;
 using testing::Row;
 using testing::Rows;
 using testing::rowsOf;
+using testing::sharedFile;
 
 // The workbooks are written at build time beside the test program (see reader/CMakeLists.txt).
 fs::path fixture(const std::string& name)
@@ -153,7 +155,7 @@ std::vector<fs::path> agreementFiles()
 {
     std::vector<fs::path> files = workbooksIn(fixture(""));
     std::erase_if(files, isFormatTable);
-    for (const fs::path& folder : {testing::dataFolder() / "workbook", fs::path(ROWLARK_SHARED_DATA) / "corpus"}) {
+    for (const fs::path& folder : {testing::dataFolder() / "workbook", sharedFile("corpus")}) {
         const std::vector<fs::path> more = workbooksIn(folder);
         files.insert(files.end(), more.begin(), more.end());
     }
@@ -181,6 +183,13 @@ Reading readingOf(const fs::path& file, FileImport::WorkbookReader reader)
         reading.error = error;
     }
     return reading;
+}
+
+// The agreement and hostile-file cases come from ../shared; without it they are fewer, not failed.
+TEST(SharedData, LiesBesideTheRepository)
+{
+    ROWLARK_SKIP_WITHOUT_SHARED_FILE(sharedFile("corpus"));
+    EXPECT_FALSE(workbooksIn(sharedFile("corpus")).empty());
 }
 
 // Where the library's reading loses data and its path cannot mend it afterwards, the native
@@ -650,11 +659,6 @@ TEST(ReaderCancellation, StopBeforeTheLoadStartsNothingAndStopDuringItKillsTheRe
 
 // Bounds on what one read may take
 
-fs::path sharedFile(const std::string& relative)
-{
-    return fs::path(ROWLARK_SHARED_DATA) / relative;
-}
-
 fs::path realHelper()
 {
     return FileImport::defaultReaderLocations().helperDirectories.front() / "rowlark-reader";
@@ -667,8 +671,7 @@ class HostileWorkbookTest : public ::testing::TestWithParam<Row> {};
 TEST_P(HostileWorkbookTest, EndsInAClearErrorOrACorrectRead)
 {
     const fs::path path = sharedFile("hostile/" + GetParam()[0]);
-    if (!fs::exists(path))
-        GTEST_SKIP() << path << " is absent";
+    ROWLARK_SKIP_WITHOUT_SHARED_FILE(path);
     EXPECT_EQ(importedText(path, {}), linesFrom(GetParam(), 1));
 }
 
@@ -678,8 +681,7 @@ INSTANTIATE_TEST_SUITE_P(Files, HostileWorkbookTest,
 TEST(ReaderBounds, HelperMeetsItsMemoryCeilingBeforeTheSystemDoes)
 {
     const fs::path path = sharedFile("hostile/oom.xls");
-    if (!fs::exists(path))
-        GTEST_SKIP() << path << " is absent";
+    ROWLARK_SKIP_WITHOUT_SHARED_FILE(path);
     ScratchFolder folder;
     // The real helper with a ceiling of 256 MB instead of a share of the machine's memory.
     const auto locations =
@@ -698,8 +700,7 @@ bool isRunning(pid_t pid)
 TEST(ReaderBounds, HelperEndsWithTheProgramThatStartedIt)
 {
     const fs::path path = sharedFile("hostile/repeat_bomb.ods");
-    if (!fs::exists(path))
-        GTEST_SKIP() << path << " is absent";
+    ROWLARK_SKIP_WITHOUT_SHARED_FILE(path);
     ScratchFolder folder;
     const fs::path pidFile = folder.path / "helper.pid";
     const auto locations =
@@ -740,7 +741,7 @@ TEST(WorkbookDates, AreTheFilesOwnValuesInAnyTimeZone)
         EXPECT_EQ(rowsOf(FileImport::readTable(fixture("iso-date.xlsx")).table),
                   (testing::Rows{{"2021-01-01T10:10:10"}}))
             << zone;
-        if (!fs::exists(ods))
+        if (!testing::isSharedFilePresent(ods))
             continue;
         EXPECT_THAT(FileImport::readTable(ods).table.headers(), ElementsAre("2021-01-01", "15"));
     }

@@ -27,6 +27,7 @@
 #include "engine/workbook/format/CivilDate.h"
 #include "engine/workbook/format/NumberFormat.h"
 #include "tests/engine/csv/CSVTestSupport.h"
+#include "tests/support/SharedData.h"
 
 namespace rowlark::workbook {
 namespace {
@@ -37,7 +38,7 @@ using testing::Rows;
 
 fs::path libreOfficeFolder()
 {
-    return fs::path(ROWLARK_SHARED_DATA) / "libreoffice";
+    return testing::sharedFile("libreoffice");
 }
 
 // The workbook types read natively. A type joins with its extension once FileImport reads it
@@ -545,8 +546,7 @@ class LibreOfficeCaseTest : public ::testing::TestWithParam<std::string> {};
 // differ in one of the accepted ways; every date and time cell reads as its value.
 TEST_P(LibreOfficeCaseTest, CellsReadAsTheSpreadsheetShowsThem)
 {
-    if (!fs::exists(libreOfficeFolder() / "manifest.json"))
-        GTEST_SKIP() << libreOfficeFolder() << " is absent: the LibreOffice case sheets are not checked";
+    ROWLARK_SKIP_WITHOUT_SHARED_FILE(libreOfficeFolder() / "manifest.json");
     const Tally tally = readEverySheet(GetParam(), readManifest());
     std::cout << GetParam() << ": " << tally.equal << " of " << tally.cells << " cells as LibreOffice shows them ("
               << percentOf(tally.equal, tally.cells) << "%), " << tally.acceptedCount() << " in accepted differences ("
@@ -569,8 +569,7 @@ INSTANTIATE_TEST_SUITE_P(Types, LibreOfficeCaseTest, ::testing::ValuesIn(nativeT
 TEST_P(LibreOfficeCaseTest, ChartSheetsSayTheyAreCharts)
 {
     const fs::path workbook = libreOfficeFolder() / "written" / GetParam() / ("chartsheet." + GetParam());
-    if (!fs::exists(workbook))
-        GTEST_SKIP() << workbook << " is absent";
+    ROWLARK_SKIP_WITHOUT_SHARED_FILE(workbook);
     try {
         FileImport::readTable(workbook, std::string("Chart1"), {}, {}, FileImport::WorkbookReader::native);
         ADD_FAILURE() << "read a chart sheet as a table";
