@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/edits/MappingEdits.h"
+#include "engine/values/ComparisonRule.h"
 #include "engine/workbook/ImportError.h"
 
 namespace rowlark::setups {
@@ -121,9 +122,21 @@ private:
         if (entry.isKey && rightIndex)
             setupKey_.push_back(*leftIndex);
         isKeyMissing_ = isKeyMissing_ || (entry.isKey && !rightIndex);
-        if (entry.rule)
+        mapping->rule = ruleOf(entry, leftName);
+    }
+
+    // The entry's rule; a text this version cannot read is named, and the values compared as read.
+    values::ComparisonRule ruleOf(const MappingEntry& entry, const std::string& leftName)
+    {
+        if (!entry.rule)
+            return {};
+        try {
+            return values::ComparisonRule::fromText(*entry.rule);
+        } catch (const values::RuleTextError&) {
             notice("the comparison rule " + quotedText(*entry.rule) + " of " + leftName +
-                   " cannot be applied by this version of Rowlark; its values are compared as read");
+                   " cannot be read by this version of Rowlark; its values are compared as read");
+            return {};
+        }
     }
 
     // File A columns the setup does not name keep their proposal, unless a setup column took its
@@ -209,8 +222,10 @@ Setup capture(const SetupSources& sources, const std::filesystem::path& setupPat
         const std::optional<ColumnName> left = nameOf(sources.leftHeaders, mapping.leftIndex);
         if (!left)
             continue;
+        const std::optional<std::string> rule =
+            mapping.rule.kind == values::RuleKind::asRead ? std::nullopt : std::optional(mapping.rule.text());
         setup.mappings.push_back(
-            {*left, nameOf(sources.rightHeaders, mapping.rightIndex), mapping.isKey, mapping.isIncluded, std::nullopt});
+            {*left, nameOf(sources.rightHeaders, mapping.rightIndex), mapping.isKey, mapping.isIncluded, rule});
     }
     setup.results = {sources.filter, sources.search, nameOf(sources.leftHeaders, sources.changedColumn)};
     return setup;

@@ -50,6 +50,7 @@ std::string describe(const table::Table& left, const table::Table& right,
         text += mapping.isKey ? " key" : "";
         text += mapping.isIncluded ? "" : " excluded";
         text += mapping.isManual ? " manual" : "";
+        text += mapping.rule.kind == values::RuleKind::asRead ? "" : " rule " + mapping.rule.text();
         text += "\n";
     }
     return text;
@@ -114,6 +115,8 @@ TEST(SetupApplication, ACapturedSetupAppliesWithoutNoticesToTheSameFiles)
         mapping.rightIndex = mapping.leftIndex == 4 ? std::optional<std::int64_t>(5) : mapping.rightIndex;
     }
     edited[0].rightIndex = 0;
+    edited[2].rule = values::ComparisonRule::fromText("number:abs=0.01");
+    edited[4].rule = values::ComparisonRule::fromText("text:case,punct");
     const SetupSources sources{"/work/in/a.csv",
                                "/elsewhere/b.xlsx",
                                std::nullopt,
@@ -138,7 +141,10 @@ TEST(SetupApplication, ACapturedSetupAppliesWithoutNoticesToTheSameFiles)
         EXPECT_EQ(applied.mappings[i].rightIndex, edited[i].rightIndex) << i;
         EXPECT_EQ(applied.mappings[i].isKey, edited[i].isKey) << i;
         EXPECT_EQ(applied.mappings[i].isIncluded, edited[i].isIncluded) << i;
+        EXPECT_EQ(applied.mappings[i].rule.text(), edited[i].rule.text()) << i;
     }
+    EXPECT_EQ(setup.mappings[2].rule, "number:abs=0.01");
+    EXPECT_EQ(setup.mappings[1].rule, std::nullopt) << "as read is the default, not written";
     EXPECT_TRUE(applied.ignoreCase);
     EXPECT_EQ(applied.filter, records::ResultFilter::changed);
     EXPECT_EQ(applied.changedColumn, 3);

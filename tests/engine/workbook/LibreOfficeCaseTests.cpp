@@ -57,18 +57,28 @@ struct CaseCell {
 
 using Manifest = std::map<std::string, std::map<std::string, std::vector<CaseCell>>>;
 
+// rapidjson's member iterators compare ambiguously under C++20's reversed operators, so members
+// are visited by count.
+template<typename Visit> void forEachMember(const rapidjson::Value& object, Visit visit)
+{
+    for (rapidjson::SizeType index = 0; index < object.MemberCount(); ++index)
+        visit(*(object.MemberBegin() + index));
+}
+
 Manifest readManifest()
 {
     rapidjson::Document document;
     const std::string text = testing::fileText(libreOfficeFolder() / "manifest.json");
     document.Parse(text.data(), text.size());
     Manifest manifest;
-    for (const auto& file : document.GetObject())
-        for (const auto& sheet : file.value.GetObject())
+    forEachMember(document, [&manifest](const auto& file) {
+        forEachMember(file.value, [&manifest, &file](const auto& sheet) {
             for (const auto& cell : sheet.value.GetArray())
                 manifest[file.name.GetString()][sheet.name.GetString()].push_back(
                     {cell[0].GetUint(), cell[1].GetUint(), cell[2].GetString(), cell[3].GetString(),
                      cell[4].GetString()});
+        });
+    });
     return manifest;
 }
 
