@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "engine/workbook/format/NumberFormat.h"
 #include "engine/workbook/format/ShownDigits.h"
 
 namespace rowlark::workbook::formatting {
@@ -367,6 +368,9 @@ std::string NumberPattern::scientificText(double magnitude, bool isNegative) con
 std::string NumberPattern::fractionText(double magnitude, bool isNegative) const
 {
     const double value = magnitude * std::pow(10.0, scale_);
+    // A percentage of a number near the largest double passes it; no fraction is that close.
+    if (!std::isfinite(value))
+        return generalNumberText(isNegative ? -value : value);
     const bool isMixed = !parts_.whole.empty();
     const auto fixed =
         std::find_if(items_.begin(), items_.end(), [](const Item& item) { return item.kind == Kind::denominator; });

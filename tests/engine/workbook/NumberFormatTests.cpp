@@ -315,6 +315,8 @@ TEST(NumberFormatMends, NonFiniteNumbersShowAsINF)
 {
     const double infinity = std::numeric_limits<double>::infinity();
     expectTexts({{"0.00", infinity, "INF"}, {"General", -infinity, "-INF"}, {"0%", infinity, "INF"}});
+    // A percentage of a finite number can pass the largest double; a fraction of it then ends too.
+    expectTexts({{"0%?/?", 1e307, "INF"}, {"0%?\?/??", -1e307, "-INF"}});
     EXPECT_EQ(dateCellText(infinity, false), "INF");
     EXPECT_EQ(generalNumberText(std::numeric_limits<double>::quiet_NaN()), "NaN");
 }
