@@ -2,6 +2,7 @@
 
 #include "engine/text/Unicode.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -118,6 +119,48 @@ bool isValidUTF8(std::string_view bytes)
             return false;
         position = skipASCII(bytes, position + length);
     }
+    return true;
+}
+
+namespace {
+
+// The length of the sequence a lead byte opens; 0 for a byte no sequence starts with.
+std::size_t leadLength(unsigned char lead)
+{
+    return lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+}
+
+// Where the sequence that `bytes` ends in before it is complete starts; the size when none does.
+std::size_t incompleteTail(std::string_view bytes)
+{
+    for (std::size_t back = 1; back <= 3 && back <= bytes.size(); ++back) {
+        const auto byte = static_cast<unsigned char>(bytes[bytes.size() - back]);
+        if (isContinuationByte(static_cast<char>(byte)))
+            continue;
+        return leadLength(byte) > back ? bytes.size() - back : bytes.size();
+    }
+    return bytes.size();
+}
+
+}  // namespace
+
+bool UTF8StreamCheck::accept(std::string_view chunk)
+{
+    if (!pending_.empty()) {
+        const std::size_t needed = leadLength(static_cast<unsigned char>(pending_.front()));
+        const std::size_t taken = std::min(needed - pending_.size(), chunk.size());
+        pending_.append(chunk.substr(0, taken));
+        chunk.remove_prefix(taken);
+        if (pending_.size() < needed)
+            return true;
+        if (!isValidUTF8(pending_))
+            return false;
+        pending_.clear();
+    }
+    const std::size_t tail = incompleteTail(chunk);
+    if (!isValidUTF8(chunk.substr(0, tail)))
+        return false;
+    pending_.assign(chunk.substr(tail));
     return true;
 }
 

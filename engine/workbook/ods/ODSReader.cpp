@@ -12,6 +12,7 @@
 #include <map>
 #include <string>
 
+#include "engine/text/Encoding.h"
 #include "engine/workbook/ImportError.h"
 #include "engine/workbook/SheetCells.h"
 #include "engine/workbook/format/CivilDate.h"
@@ -63,60 +64,6 @@ std::optional<std::int64_t> repeatCount(std::string_view digits)
         count = std::min(hugeRepeat, count * 10 + (digit - '0'));
     return count;
 }
-
-// --- UTF-8 ---
-
-// Checks that a stream is well-formed UTF-8, across chunk boundaries: the library decodes
-// without checking, and a broken sequence may swallow the markup after it.
-class UTF8Check {
-public:
-    bool accept(std::string_view bytes)
-    {
-        for (std::size_t index = 0; index < bytes.size(); ++index) {
-            if (needed_ == 0 && index + 8 <= bytes.size()) {
-                std::uint64_t eight;
-                std::memcpy(&eight, bytes.data() + index, 8);
-                if ((eight & 0x8080808080808080u) == 0) {
-                    index += 7;
-                    continue;
-                }
-            }
-            const auto byte = static_cast<unsigned char>(bytes[index]);
-            if (needed_ == 0) {
-                if (byte < 0x80)
-                    continue;
-                if (byte >= 0xC2 && byte <= 0xDF)
-                    expect(1, 0x80, 0xBF);
-                else if (byte >= 0xE0 && byte <= 0xEF)
-                    expect(2, byte == 0xE0 ? 0xA0 : 0x80, byte == 0xED ? 0x9F : 0xBF);
-                else if (byte >= 0xF0 && byte <= 0xF4)
-                    expect(3, byte == 0xF0 ? 0x90 : 0x80, byte == 0xF4 ? 0x8F : 0xBF);
-                else
-                    return false;
-                continue;
-            }
-            if (byte < lower_ || byte > upper_)
-                return false;
-            --needed_;
-            lower_ = 0x80;
-            upper_ = 0xBF;
-        }
-        return true;
-    }
-    bool isComplete() const { return needed_ == 0; }
-
-private:
-    void expect(int needed, unsigned char lower, unsigned char upper)
-    {
-        needed_ = needed;
-        lower_ = lower;
-        upper_ = upper;
-    }
-
-    int needed_ = 0;
-    unsigned char lower_ = 0x80;
-    unsigned char upper_ = 0xBF;
-};
 
 // --- the library's XML unescaping ---
 
@@ -376,11 +323,6 @@ std::optional<std::string> durationText(std::string_view text)
 
 // --- markup ---
 
-struct Attribute {
-    std::string_view name;
-    std::string_view value;
-};
-
 struct Tag {
     std::string_view markup;  // from < to >
     std::string_view localName;
@@ -598,7 +540,7 @@ private:
         return tag;
     }
 
-    UTF8Check utf8_;
+    text::UTF8StreamCheck utf8_;  // the library decodes without checking: a broken sequence may swallow markup
     std::string pending_;
     // The names of the open elements, one after another.
     std::string openNames_;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "engine/text/Unicode.h"
 #include "tests/engine/text/CaseFile.h"
@@ -29,6 +31,43 @@ TEST(UTF8Validity, FindsAnInvalidByteAtEveryPositionOfALongText)
         EXPECT_FALSE(isValidUTF8(bytes)) << position;
         bytes.replace(position, 1, "\u00E9");
         EXPECT_TRUE(isValidUTF8(bytes)) << position;
+    }
+}
+
+// Split anywhere, into two or three chunks, a text gets the verdict it gets whole.
+TEST(UTF8StreamCheck, JudgesChunksAsTheWholeText)
+{
+    const std::vector<std::string> texts{
+        "plain",
+        "é",
+        "日本",
+        "😀x",
+        "a\xC3",
+        "\xE6\x97",
+        "\xF0\x9F\x98",
+        "\xC0\x80",
+        "\xED\xA0\x80",
+        "\xF4\x90\x80\x80",
+        "\x80",
+        "\xC3\xA9\x80",
+        "\xF5",
+        "ab\xE2\x82\xAC"
+        "cd\xF0\x9F\x98\x80",
+    };
+    const auto verdict = [](const std::vector<std::string_view>& chunks) {
+        UTF8StreamCheck check;
+        for (const std::string_view chunk : chunks)
+            if (!check.accept(chunk))
+                return false;
+        return check.isComplete();
+    };
+    for (const std::string& text : texts) {
+        const std::string_view whole(text);
+        for (std::size_t first = 0; first <= whole.size(); ++first)
+            for (std::size_t second = first; second <= whole.size(); ++second)
+                EXPECT_EQ(verdict({whole.substr(0, first), whole.substr(first, second - first), whole.substr(second)}),
+                          isValidUTF8(whole))
+                    << ::testing::PrintToString(text) << " split at " << first << " and " << second;
     }
 }
 
