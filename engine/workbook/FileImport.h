@@ -1,9 +1,10 @@
 #pragma once
 
-// The one entry point through which every file the user chooses becomes a table. CSV files go
-// to the CSV reader; workbooks (XLSX, XLS, ODS, Numbers) are read by the spreadsheet-reader
-// library, which runs in a helper program of its own (rowlark-reader) so that its memory use or
-// a crash on a damaged file never reaches this process.
+// The one entry point through which every file the user chooses becomes a table. CSV and text
+// files go to the CSV reader; XLSX, XLS and ODS workbooks to the native readers, and what those
+// decline (and every Numbers file) to the spreadsheet-reader library, which runs in a helper
+// program of its own (rowlark-reader) so that its memory use or a crash on a damaged file never
+// reaches this process.
 
 #include <cstdint>
 #include <filesystem>
