@@ -1,5 +1,8 @@
 #include <functional>
 
+#include <utility>
+#include <vector>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
@@ -386,6 +389,33 @@ TEST(QtFileDialogs, SaveDialogExplainsItselfAndRefusesOtherFileTypes)
     EXPECT_EQ(refusals, QStringList({"Reports are saved as CSV files (.csv), Excel workbooks (.xlsx) or web pages "
                                      "(.html). Choose a name that ends in .csv, .xlsx or .html."}));
     EXPECT_EQ(answer, saved.filePath("report.XLSX"));
+}
+
+// A name typed without an extension gets the one of the file type chosen: CSV unless another is.
+TEST(QtFileDialogs, SaveDialogGivesANameTheChosenTypesExtension)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir saved;
+    shell::QtFileDialogs dialogs;
+    const std::vector<std::pair<QString, QString>> choices{
+        {"", "report.csv"}, {"Excel workbook (*.xlsx)", "report.xlsx"}, {"HTML page (*.html)", "report.html"}};
+    for (const auto& [filter, expected] : choices) {
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&, filter = filter] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            poll.stop();
+            if (!filter.isEmpty()) {
+                dialog->selectNameFilter(filter);
+                emit dialog->filterSelected(filter);
+            }
+            dialog->selectFile(saved.filePath("report"));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        poll.start(10);
+        EXPECT_EQ(dialogs.saveFile("comparison-report.csv", ""), saved.filePath(expected)) << filter.toStdString();
+    }
 }
 
 }  // namespace
