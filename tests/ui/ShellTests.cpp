@@ -1,5 +1,4 @@
 #include <functional>
-
 #include <utility>
 #include <vector>
 
