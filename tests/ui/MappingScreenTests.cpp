@@ -12,6 +12,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -53,6 +54,26 @@ void collectAccessibleNodes(QAccessibleInterface* node, std::vector<AccessibleNo
         found.emplace_back(child->role(), accessibleLabel(child));
         collectAccessibleNodes(child, found);
     }
+}
+
+// The chips are fitted again whenever their strip is resized: all of them at exactly the width they
+// need side by side, only the best one a pixel short of it.
+TEST_F(MappingScreenTest, ChipsAreRefittedWhenTheirStripIsResized)
+{
+    loadFiles(csvText({"customer_name", "id"}), csvText({"customer_name", "customer_name_2", "customer_names", "id"}));
+    auto* strip = part<QWidget>("customer_name", "chipStrip");
+    ASSERT_NE(strip, nullptr);
+    const auto shownCount = [&] { return static_cast<int>(shownChips("customer_name").size()); };
+    strip->resize(10000, strip->height());
+    const int count = shownCount();
+    ASSERT_GE(count, 2);
+    int needed = -strip->layout()->spacing();
+    for (int chip = 0; chip < count; ++chip)
+        needed += shownChips("customer_name")[chip]->sizeHint().width() + strip->layout()->spacing();
+    strip->resize(needed - 1, strip->height());
+    EXPECT_EQ(shownCount(), 1);
+    strip->resize(needed, strip->height());
+    EXPECT_EQ(shownCount(), count);
 }
 
 TEST_F(MappingScreenTest, ChipsExplainTheirSuggestion)
