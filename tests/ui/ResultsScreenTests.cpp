@@ -1,7 +1,10 @@
+#include <algorithm>
+
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -17,6 +20,7 @@
 #include "ui/results/ResultCounter.h"
 #include "ui/results/ResultPageModel.h"
 #include "ui/results/ResultTexts.h"
+#include "ui/widgets/Symbols.h"
 
 namespace rowlark::ui::testing {
 namespace {
@@ -38,6 +42,29 @@ protected:
         QTest::keyClicks(find<QLineEdit>(QStringLiteral("resultSearchField")), text);
     }
 };
+
+// The selected record's card is filled with the accent colour; the others are not.
+TEST_F(ResultsScreenTest, TheSelectedCardIsFilledWithTheAccentColour)
+{
+    window.resize(1000, 700);
+    window.show();
+    compareSamples();
+    selectDifference(0);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !list()->selectionModel()->selectedIndexes().isEmpty(); }, 5000));
+    const QModelIndex selected = list()->selectionModel()->selectedIndexes().constFirst();
+    const QModelIndex other = list()->model()->index(selected.row() == 0 ? 1 : 0, 0);
+    const QImage picture = list()->viewport()->grab().toImage();
+    const auto accentShare = [&](const QModelIndex& index) {
+        const QRect card = list()->visualRect(index).intersected(picture.rect());
+        int accent = 0;
+        for (int y = card.top(); y <= card.bottom(); ++y)
+            for (int x = card.left(); x <= card.right(); ++x)
+                accent += picture.pixelColor(x, y) == widgets::accentColor() ? 1 : 0;
+        return static_cast<double>(accent) / std::max(1, card.width() * card.height());
+    };
+    EXPECT_GT(accentShare(selected), 0.5);
+    EXPECT_LT(accentShare(other), 0.05);
+}
 
 TEST_F(ResultsScreenTest, LongFileNamesGiveWayInsideTheWindow)
 {
