@@ -1,10 +1,12 @@
 #include <ostream>
+#include <string>
 
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>
+#include <QScrollBar>
 
 #include "tests/ui/ResultsTesting.h"
 #include "ui/results/ValueExcerpt.h"
@@ -229,6 +231,45 @@ TEST_F(RowInspectorTest, SelectedValueIsTheCellAsRead)
         fieldList()->selectValue(1, true);
         EXPECT_EQ(fieldList()->selectedText(), asRead);
     }
+}
+
+// A record taller than the view scrolls to its last line; the next record opens at its top, and
+// assistive technology finds every line of it.
+TEST_F(RowInspectorTest, ATallRecordScrollsAndTheNextOneOpensAtItsTop)
+{
+    window.resize(1000, 700);
+    window.show();
+    std::string left = "id";
+    std::string right = "id";
+    for (int column = 0; column < 60; ++column) {
+        left += ",field_" + std::to_string(column);
+        right += ",field_" + std::to_string(column);
+    }
+    left += "\n";
+    right += "\n";
+    for (const char* id : {"1", "2"}) {
+        left += id;
+        right += id;
+        for (int column = 0; column < 60; ++column) {
+            left += ",a" + std::to_string(column);
+            right += ",b" + std::to_string(column);
+        }
+        left += "\n";
+        right += "\n";
+    }
+    compareFiles(left, right);
+    selectDifference(0);
+    QScrollBar* bar = fieldList()->verticalScrollBar();
+    ASSERT_TRUE(QTest::qWaitFor([bar] { return bar->maximum() > 0; }, 5000));
+    bar->setValue(bar->maximum());
+    EXPECT_EQ(bar->value(), bar->maximum());
+    selectDifference(1);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return fieldList()->verticalScrollBar()->value() == 0; }, 5000));
+    EXPECT_GT(fieldList()->verticalScrollBar()->maximum(), 0);
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(fieldList());
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->childCount(), 61);
+    EXPECT_TRUE(list->child(60)->text(QAccessible::Name).startsWith(QStringLiteral("field_59: ")));
 }
 
 TEST_F(RowInspectorTest, AssistiveTechnologyReadsEveryLine)
