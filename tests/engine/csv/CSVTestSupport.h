@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -139,6 +140,16 @@ inline std::string testNameOf(const ::testing::TestParamInfo<std::string>& info)
 {
     std::string name = info.param;
     std::replace(name.begin(), name.end(), '-', '_');
+    return name;
+}
+
+// A case's name from the file it reads, its folder's name first: letters and digits kept, any
+// other byte "_", as test names allow no more.
+inline std::string testNameOfFile(const std::filesystem::path& path)
+{
+    std::string name = path.parent_path().filename().string() + "_" + path.filename().string();
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
     return name;
 }
 
