@@ -11,6 +11,7 @@
 
 #include "engine/results/HTMLReport.h"
 #include "engine/results/RuleTexts.h"
+#include "engine/text/JSONWriting.h"
 
 namespace rowlark::cli {
 namespace {
@@ -81,16 +82,6 @@ void writeFormatOnlyHint(std::ostream& out, const records::ColumnChanges& column
         << results::comparedAsText(column.proposedRule->kind) << '\n';
 }
 
-void writeString(JSONWriter& writer, std::string_view text)
-{
-    writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
-}
-
-void writeKey(JSONWriter& writer, std::string_view name)
-{
-    writer.Key(name.data(), static_cast<rapidjson::SizeType>(name.size()));
-}
-
 // The shortest text that reads back as the same double.
 void writeExactNumber(JSONWriter& writer, double value)
 {
@@ -104,14 +95,14 @@ void writeColumn(JSONWriter& writer, std::string_view indexName, std::string_vie
                  const std::vector<std::string>& headers, std::optional<std::int64_t> index)
 {
     const bool isColumn = index && *index >= 0 && static_cast<std::size_t>(*index) < headers.size();
-    writeKey(writer, indexName);
+    text::writeJSONKey(writer, indexName);
     if (isColumn)
         writer.Int64(*index);
     else
         writer.Null();
-    writeKey(writer, headerName);
+    text::writeJSONKey(writer, headerName);
     if (isColumn)
-        writeString(writer, headers[static_cast<std::size_t>(*index)]);
+        text::writeJSONString(writer, headers[static_cast<std::size_t>(*index)]);
     else
         writer.Null();
 }
@@ -123,10 +114,10 @@ void writeSuggestionsJSON(JSONWriter& writer, const std::vector<std::string>& ri
     for (const records::HeaderSuggestion& suggestion : suggestions) {
         writer.StartObject();
         writeColumn(writer, "rightIndex", "right", rightHeaders, suggestion.rightIndex);
-        writeKey(writer, "score");
+        text::writeJSONKey(writer, "score");
         writeExactNumber(writer, suggestion.score);
-        writeKey(writer, "reason");
-        writeString(writer, suggestion.reason);
+        text::writeJSONKey(writer, "reason");
+        text::writeJSONString(writer, suggestion.reason);
         writer.EndObject();
     }
     writer.EndArray();
@@ -204,39 +195,39 @@ void writeSummaryJSON(std::ostream& out, const FileNames& names, const results::
     rapidjson::StringBuffer buffer;
     JSONWriter writer(buffer);
     writer.StartObject();
-    writeKey(writer, "leftName");
-    writeString(writer, names.left);
-    writeKey(writer, "rightName");
-    writeString(writer, names.right);
-    writeKey(writer, "leftRows");
+    text::writeJSONKey(writer, "leftName");
+    text::writeJSONString(writer, names.left);
+    text::writeJSONKey(writer, "rightName");
+    text::writeJSONString(writer, names.right);
+    text::writeJSONKey(writer, "leftRows");
     writer.Int64(summary.leftRows);
-    writeKey(writer, "rightRows");
+    text::writeJSONKey(writer, "rightRows");
     writer.Int64(summary.rightRows);
-    writeKey(writer, "matchingRows");
+    text::writeJSONKey(writer, "matchingRows");
     writer.Int64(summary.matchingRows);
-    writeKey(writer, "changed");
+    text::writeJSONKey(writer, "changed");
     writer.Uint64(groupSize(outcome, records::ResultFilter::changed));
-    writeKey(writer, "onlyLeft");
+    text::writeJSONKey(writer, "onlyLeft");
     writer.Uint64(groupSize(outcome, records::ResultFilter::onlyLeft));
-    writeKey(writer, "onlyRight");
+    text::writeJSONKey(writer, "onlyRight");
     writer.Uint64(groupSize(outcome, records::ResultFilter::onlyRight));
-    writeKey(writer, "ambiguousDuplicateKeyGroups");
+    text::writeJSONKey(writer, "ambiguousDuplicateKeyGroups");
     writer.Int64(summary.ambiguousDuplicateKeyGroups);
-    writeKey(writer, "keyWarning");
-    writeString(writer, outcome.keyWarning);
-    writeKey(writer, "elapsedSeconds");
+    text::writeJSONKey(writer, "keyWarning");
+    text::writeJSONString(writer, outcome.keyWarning);
+    text::writeJSONKey(writer, "elapsedSeconds");
     writeExactNumber(writer, outcome.elapsed);
-    writeKey(writer, "columns");
+    text::writeJSONKey(writer, "columns");
     writer.StartArray();
     for (const records::ColumnChanges& column : summary.columns) {
         writer.StartObject();
-        writeKey(writer, "left");
-        writeString(writer, column.leftHeader);
-        writeKey(writer, "right");
-        writeString(writer, column.rightHeader);
-        writeKey(writer, "changed");
+        text::writeJSONKey(writer, "left");
+        text::writeJSONString(writer, column.leftHeader);
+        text::writeJSONKey(writer, "right");
+        text::writeJSONString(writer, column.rightHeader);
+        text::writeJSONKey(writer, "changed");
         writer.Int64(column.changedRecords);
-        writeKey(writer, "formatOnly");
+        text::writeJSONKey(writer, "formatOnly");
         writer.Int64(column.formatOnlyRecords);
         writer.EndObject();
     }
@@ -262,26 +253,26 @@ void writeMappingJSON(std::ostream& out, const MappingTables& tables)
     rapidjson::StringBuffer buffer;
     JSONWriter writer(buffer);
     writer.StartObject();
-    writeKey(writer, "mappings");
+    text::writeJSONKey(writer, "mappings");
     writer.StartArray();
     for (const records::ColumnMapping& mapping : tables.mappings) {
         writer.StartObject();
         writeColumn(writer, "leftIndex", "left", tables.leftHeaders, mapping.leftIndex);
         writeColumn(writer, "rightIndex", "right", tables.rightHeaders, mapping.rightIndex);
-        writeKey(writer, "isKey");
+        text::writeJSONKey(writer, "isKey");
         writer.Bool(mapping.isKey);
-        writeKey(writer, "isIncluded");
+        text::writeJSONKey(writer, "isIncluded");
         writer.Bool(mapping.isIncluded);
-        writeKey(writer, "isManual");
+        text::writeJSONKey(writer, "isManual");
         writer.Bool(mapping.isManual);
-        writeKey(writer, "rule");
-        writeString(writer, mapping.rule.text());
-        writeKey(writer, "proposedRule");
+        text::writeJSONKey(writer, "rule");
+        text::writeJSONString(writer, mapping.rule.text());
+        text::writeJSONKey(writer, "proposedRule");
         if (mapping.proposedRule)
-            writeString(writer, mapping.proposedRule->text());
+            text::writeJSONString(writer, mapping.proposedRule->text());
         else
             writer.Null();
-        writeKey(writer, "suggestions");
+        text::writeJSONKey(writer, "suggestions");
         writeSuggestionsJSON(writer, tables.rightHeaders, suggestionsOf(tables, mapping.leftIndex));
         writer.EndObject();
     }

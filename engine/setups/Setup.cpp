@@ -16,6 +16,7 @@
 #include "engine/results/ReportFile.h"
 #include "engine/text/Encoding.h"
 #include "engine/text/JSONReader.h"
+#include "engine/text/JSONWriting.h"
 #include "engine/text/Unicode.h"
 #include "engine/workbook/FileImport.h"
 
@@ -252,16 +253,6 @@ void requireUTF8(std::string_view text, std::string_view what)
         throw SetupError("The " + std::string(what) + " is not UTF-8 text, which a setup cannot hold.");
 }
 
-void writeText(JSONWriter& writer, std::string_view text)
-{
-    writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
-}
-
-void writeKey(JSONWriter& writer, std::string_view name)
-{
-    writer.Key(name.data(), static_cast<rapidjson::SizeType>(name.size()));
-}
-
 void writeColumn(JSONWriter& writer, const std::optional<ColumnName>& name)
 {
     if (!name) {
@@ -270,10 +261,10 @@ void writeColumn(JSONWriter& writer, const std::optional<ColumnName>& name)
     }
     requireUTF8(name->header, "header of a column");
     writer.StartObject();
-    writeKey(writer, "header");
-    writeText(writer, name->header);
+    text::writeJSONKey(writer, "header");
+    text::writeJSONString(writer, name->header);
     if (name->occurrence != 1) {
-        writeKey(writer, "occurrence");
+        text::writeJSONKey(writer, "occurrence");
         writer.Int64(name->occurrence);
     }
     writer.EndObject();
@@ -282,14 +273,14 @@ void writeColumn(JSONWriter& writer, const std::optional<ColumnName>& name)
 void writeFile(JSONWriter& writer, std::string_view name, const FileEntry& file, std::string_view side)
 {
     requireUTF8(file.path, "path of " + std::string(side));
-    writeKey(writer, name);
+    text::writeJSONKey(writer, name);
     writer.StartObject();
-    writeKey(writer, "path");
-    writeText(writer, file.path);
+    text::writeJSONKey(writer, "path");
+    text::writeJSONString(writer, file.path);
     if (file.sheet) {
         requireUTF8(*file.sheet, "sheet name of " + std::string(side));
-        writeKey(writer, "sheet");
-        writeText(writer, *file.sheet);
+        text::writeJSONKey(writer, "sheet");
+        text::writeJSONString(writer, *file.sheet);
     }
     writer.EndObject();
 }
@@ -297,18 +288,18 @@ void writeFile(JSONWriter& writer, std::string_view name, const FileEntry& file,
 void writeMapping(JSONWriter& writer, const MappingEntry& entry)
 {
     writer.StartObject();
-    writeKey(writer, "fileA");
+    text::writeJSONKey(writer, "fileA");
     writeColumn(writer, entry.left);
-    writeKey(writer, "fileB");
+    text::writeJSONKey(writer, "fileB");
     writeColumn(writer, entry.right);
-    writeKey(writer, "key");
+    text::writeJSONKey(writer, "key");
     writer.Bool(entry.isKey);
-    writeKey(writer, "included");
+    text::writeJSONKey(writer, "included");
     writer.Bool(entry.isIncluded);
     if (entry.rule) {
         requireUTF8(*entry.rule, "comparison rule");
-        writeKey(writer, "rule");
-        writeText(writer, *entry.rule);
+        text::writeJSONKey(writer, "rule");
+        text::writeJSONString(writer, *entry.rule);
     }
     writer.EndObject();
 }
@@ -316,13 +307,13 @@ void writeMapping(JSONWriter& writer, const MappingEntry& entry)
 void writeResults(JSONWriter& writer, const ResultsView& view)
 {
     requireUTF8(view.search, "search text");
-    writeKey(writer, "results");
+    text::writeJSONKey(writer, "results");
     writer.StartObject();
-    writeKey(writer, "filter");
-    writeText(writer, std::ranges::find(filterNames, view.filter, &FilterName::filter)->name);
-    writeKey(writer, "search");
-    writeText(writer, view.search);
-    writeKey(writer, "column");
+    text::writeJSONKey(writer, "filter");
+    text::writeJSONString(writer, std::ranges::find(filterNames, view.filter, &FilterName::filter)->name);
+    text::writeJSONKey(writer, "search");
+    text::writeJSONString(writer, view.search);
+    text::writeJSONKey(writer, "column");
     writeColumn(writer, view.changedColumn);
     writer.EndObject();
 }
@@ -426,18 +417,18 @@ std::string text(const Setup& setup)
     JSONWriter writer(buffer);
     writer.SetIndent(' ', 2);
     writer.StartObject();
-    writeKey(writer, "format");
-    writeText(writer, formatName);
-    writeKey(writer, "version");
+    text::writeJSONKey(writer, "format");
+    text::writeJSONString(writer, formatName);
+    text::writeJSONKey(writer, "version");
     writer.Int64(currentVersion);
-    writeKey(writer, "files");
+    text::writeJSONKey(writer, "files");
     writer.StartObject();
     writeFile(writer, "fileA", setup.left, "File A");
     writeFile(writer, "fileB", setup.right, "File B");
     writer.EndObject();
-    writeKey(writer, "ignoreCase");
+    text::writeJSONKey(writer, "ignoreCase");
     writer.Bool(setup.ignoreCase);
-    writeKey(writer, "mappings");
+    text::writeJSONKey(writer, "mappings");
     writer.StartArray();
     for (const MappingEntry& entry : setup.mappings)
         writeMapping(writer, entry);

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "engine/text/CodePage.h"
+#include "engine/workbook/container/LittleEndian.h"
 
 namespace rowlark::workbook {
 namespace {
@@ -20,14 +21,6 @@ constexpr std::uint32_t endOfChain = 0xFFFFFFFE;
 constexpr std::uint32_t freeSector = 0xFFFFFFFF;
 constexpr std::uint32_t noEntry = 0xFFFFFFFF;
 constexpr std::uint8_t rootType = 5;
-
-std::uint32_t littleEndian(Bytes bytes, std::size_t offset, std::size_t width)
-{
-    std::uint32_t value = 0;
-    for (std::size_t i = width; i > 0; --i)
-        value = (value << 8) | bytes[offset + i - 1];
-    return value;
-}
 
 [[noreturn]] void fail()
 {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 
+#include "engine/workbook/container/LittleEndian.h"
+
 namespace rowlark::workbook {
 namespace {
 
@@ -19,14 +21,6 @@ constexpr std::size_t localHeaderSize = 30;
 constexpr std::size_t maximumCommentSize = 0xFFFF;
 constexpr std::uint32_t storedMethod = 0;
 
-std::uint32_t readLittleEndian(Bytes bytes, std::size_t offset, std::size_t width)
-{
-    std::uint32_t value = 0;
-    for (std::size_t i = width; i > 0; --i)
-        value = (value << 8) | bytes[offset + i - 1];
-    return value;
-}
-
 // The same test the spreadsheet-reader library makes to take a file for a ZIP archive.
 bool looksLikeZIP(Bytes bytes)
 {
@@ -40,7 +34,7 @@ std::optional<std::size_t> findEndOfDirectory(Bytes bytes)
     const std::size_t last = bytes.size() - endOfDirectorySize;
     const std::size_t first = last > maximumCommentSize ? last - maximumCommentSize : 0;
     for (std::size_t offset = last + 1; offset-- > first;) {
-        if (readLittleEndian(bytes, offset, 4) == endOfDirectorySignature)
+        if (littleEndian(bytes, offset, 4) == endOfDirectorySignature)
             return offset;
     }
     return std::nullopt;
@@ -151,9 +145,9 @@ std::optional<ZIPArchive> ZIPArchive::open(Bytes bytes)
     const std::optional<std::size_t> end = findEndOfDirectory(bytes);
     if (!end)
         fail(ZIPProblem::damaged);
-    const std::uint32_t entryCount = readLittleEndian(bytes, *end + 10, 2);
-    const std::uint32_t directorySize = readLittleEndian(bytes, *end + 12, 4);
-    const std::uint32_t directoryOffset = readLittleEndian(bytes, *end + 16, 4);
+    const std::uint32_t entryCount = littleEndian(bytes, *end + 10, 2);
+    const std::uint32_t directorySize = littleEndian(bytes, *end + 12, 4);
+    const std::uint32_t directoryOffset = littleEndian(bytes, *end + 16, 4);
     if (entryCount == 0xFFFF || directorySize == 0xFFFFFFFF || directoryOffset == 0xFFFFFFFF)
         return std::nullopt;
     if (std::uint64_t(directoryOffset) + directorySize > *end)
@@ -163,24 +157,24 @@ std::optional<ZIPArchive> ZIPArchive::open(Bytes bytes)
     entries.reserve(entryCount);
     std::size_t position = directoryOffset;
     for (std::uint32_t index = 0; index < entryCount; ++index) {
-        if (position + directoryEntrySize > *end || readLittleEndian(bytes, position, 4) != directoryEntrySignature)
+        if (position + directoryEntrySize > *end || littleEndian(bytes, position, 4) != directoryEntrySignature)
             fail(ZIPProblem::damaged);
-        const std::size_t nameSize = readLittleEndian(bytes, position + 28, 2);
+        const std::size_t nameSize = littleEndian(bytes, position + 28, 2);
         if (position + directoryEntrySize + nameSize > *end)
             fail(ZIPProblem::damaged);
         ZIPEntry entry;
-        entry.flags = readLittleEndian(bytes, position + 8, 2);
-        entry.method = readLittleEndian(bytes, position + 10, 2);
-        entry.compressedSize = readLittleEndian(bytes, position + 20, 4);
+        entry.flags = littleEndian(bytes, position + 8, 2);
+        entry.method = littleEndian(bytes, position + 10, 2);
+        entry.compressedSize = littleEndian(bytes, position + 20, 4);
         entry.name.assign(reinterpret_cast<const char*>(bytes.data() + position + directoryEntrySize), nameSize);
-        const std::uint64_t header = readLittleEndian(bytes, position + 42, 4);
-        position += directoryEntrySize + nameSize + readLittleEndian(bytes, position + 30, 2) +
-                    readLittleEndian(bytes, position + 32, 2);
+        const std::uint64_t header = littleEndian(bytes, position + 42, 4);
+        position += directoryEntrySize + nameSize + littleEndian(bytes, position + 30, 2) +
+                    littleEndian(bytes, position + 32, 2);
 
-        if (header + localHeaderSize > bytes.size() || readLittleEndian(bytes, header, 4) != localHeaderSignature)
+        if (header + localHeaderSize > bytes.size() || littleEndian(bytes, header, 4) != localHeaderSignature)
             fail(ZIPProblem::damaged);
-        entry.dataOffset = header + localHeaderSize + readLittleEndian(bytes, header + 26, 2) +
-                           readLittleEndian(bytes, header + 28, 2);
+        entry.dataOffset =
+            header + localHeaderSize + littleEndian(bytes, header + 26, 2) + littleEndian(bytes, header + 28, 2);
         if (entry.dataOffset + entry.compressedSize > bytes.size())
             fail(ZIPProblem::damaged);
         entries.push_back(std::move(entry));
