@@ -176,13 +176,14 @@ WorkbookPayload SheetCells::payload(std::vector<std::string> sheetNames, std::st
                cells_[index + 1].column == cells_[index].column;
     };
     // The rows after the last one that shows a text are left out, so they take no room: a range
-    // declared far past the cells costs nothing.
+    // declared far past the cells costs nothing. The cells are in row order, so the search runs
+    // from the end and usually stops at the last cell, leaving each pending text resolved once.
     std::optional<std::uint32_t> lastRow;
-    for (std::size_t index = 0; index < cells_.size(); ++index) {
+    for (std::size_t index = cells_.size(); index-- > 0 && !lastRow;) {
         const Cell& cell = cells_[index];
         throwIfStopped(stop, index);
         if (range->contains(cell.row, cell.column) && !isReplaced(index) && !textOf(cell).empty())
-            lastRow = std::max(lastRow.value_or(cell.row), cell.row);
+            lastRow = cell.row;
     }
     if (!lastRow)
         return payload;
