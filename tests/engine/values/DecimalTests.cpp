@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "engine/values/NumberReading.h"
+#define ROWLARK_CASE_FOLDER (std::string(std::getenv("ROWLARK_TEST_DATA")) + "/values")
+#include "tests/engine/text/CaseFile.h"
 
 namespace rowlark::values {
 namespace {
@@ -21,45 +24,21 @@ Decimal number(std::string_view text)
 
 TEST(Decimal, oneTextPerValue)
 {
-    const std::vector<std::pair<std::string, std::string>> texts = {
-        {"0", "0"},
-        {"-0.000", "0"},
-        {"1.50", "1.5"},
-        {"-1.50", "-1.5"},
-        {"1500", "1500"},
-        {"15e2", "1500"},
-        {"0.1e1", "1"},
-        {"0.00000012", "1.2E-7"},
-        {"0.0000012", "0.0000012"},
-        {"123456789012345678901", "123456789012345678901"},
-        {"1234567890123456789012", "1.234567890123456789012E+21"},
-        {"-1e100", "-1E+100"},
-        {"+.5", "0.5"},
-    };
-    for (const auto& [input, expected] : texts) {
-        EXPECT_EQ(number(input).text(), expected) << input;
-        EXPECT_EQ(number(expected).text(), expected) << "the text reads back as the same value";
-    }
-}
-
-TEST(Decimal, plainTextRejectsAnythingElse)
-{
-    for (const std::string_view text : {"", ".", "+", "1e", "1e+", "1.2.3", "1,5", " 1", "1 ", "--1", "0x10", "1e1.5"})
-        EXPECT_FALSE(Decimal::fromPlainText(text)) << text;
+    testing::expectCases("decimal-texts.txt", [](const std::vector<std::string>& fields) -> std::string {
+        const std::optional<Decimal> value = Decimal::fromPlainText(fields[0]);
+        if (!value)
+            return "-";
+        EXPECT_EQ(number(value->text()).text(), value->text()) << "the text reads back as the same value";
+        return value->text();
+    });
 }
 
 TEST(Decimal, storedNumbersReadAsTheirShortestDecimal)
 {
-    EXPECT_EQ(Decimal::fromDouble(0.1)->text(), "0.1");
-    EXPECT_EQ(Decimal::fromDouble(0.1 + 0.2)->text(), "0.30000000000000004");
-    EXPECT_EQ(Decimal::fromDouble(0.0165)->text(), "0.0165");
-    EXPECT_EQ(Decimal::fromDouble(63490)->text(), "63490");
-    EXPECT_EQ(Decimal::fromDouble(-0.0)->text(), "0");
-    EXPECT_EQ(Decimal::fromDouble(1e300)->text(), "1E+300");
-    EXPECT_EQ(Decimal::fromDouble(0.3333333333)->text(), "0.3333333333");
-    EXPECT_NE(Decimal::fromDouble(0.3333333333), Decimal::fromDouble(0.3333333334));
-    EXPECT_FALSE(Decimal::fromDouble(std::numeric_limits<double>::infinity()));
-    EXPECT_FALSE(Decimal::fromDouble(std::numeric_limits<double>::quiet_NaN()));
+    testing::expectCases("doubles.txt", [](const std::vector<std::string>& fields) {
+        const std::optional<Decimal> value = Decimal::fromDouble(std::stod(fields[0]));
+        return value ? value->text() : "-";
+    });
 }
 
 TEST(Decimal, ordersByValue)
@@ -73,63 +52,17 @@ TEST(Decimal, ordersByValue)
                 << ascending[i] << " against " << ascending[j];
 }
 
-struct ToleranceCase {
-    std::string a;
-    std::string b;
-    std::string absolute;  // "" for none
-    std::string relative;
-    bool isWithin;
-};
-
 TEST(Decimal, toleranceBoundariesAreExact)
 {
-    const std::vector<ToleranceCase> cases = {
-        {"1", "1.0", "", "", true},
-        {"1", "1.01", "0.01", "", true},
-        {"1", "1.0100000000000000000000000001", "0.01", "", false},
-        {"1.01", "1", "0.01", "", true},
-        {"-1", "-1.01", "0.01", "", true},
-        {"0.1", "0.3", "0.2", "", true},  // no binary rounding: 0.3 − 0.1 is 0.2 exactly
-        {"-0.1", "0.1", "0.2", "", true},
-        {"-0.1", "0.1", "0.19", "", false},
-        {"100", "101", "", "0.01", true},  // 1 against 0.01 × 101 = 1.01
-        {"100", "101", "", "0.0099", false},
-        {"100", "101", "", "0.00990099009901", true},
-        {"0", "0", "", "0", true},
-        {"0", "1e-30", "", "0.5", false},  // relative to the larger: 0.5 × 1e-30 < 1e-30
-        {"1", "2", "", "0.5", true},
-        {"1", "2", "", "0.4999", false},
-        {"1", "2", "0.9", "0.4", false},
-        {"1", "2", "1", "0.4", true},
-        {"1", "2", "0.9", "0.5", true},
-        {"1e20", "1e20", "", "", true},
-        {"1e20", "100000000000000000001", "1", "", true},
-        {"1e20", "100000000000000000002", "1", "", false},
-        {"1e999999999999999999", "1e999999999999999999", "0", "", true},
-        {"1e999999999999999999", "-1e999999999999999999", "1", "", false},
-        {"1e999999999999999999", "1e999999999999999998", "", "0.9", true},
-        {"1e999999999999999999", "1e999999999999999998", "", "0.8999", false},
-        {"1e-999999999999999999", "0", "1e-999999999999999999", "", true},
-        {"1e-999999999999999999", "-1e-999999999999999999", "1e-999999999999999999", "", false},
-        {"1e50", "1e50", "1e-50", "", true},
-        {"1e50",
-         "100000000000000000000000000000000000000000000000000.00000000000000000000000000000000000000000000000001",
-         "1e-50", "", true},
-        {"1e50",
-         "100000000000000000000000000000000000000000000000000.00000000000000000000000000000000000000000000000002",
-         "1e-50", "", false},
-    };
-    for (const ToleranceCase& test : cases) {
-        const auto tolerance = [](const std::string& text) {
-            return text.empty() ? std::nullopt : std::optional<Decimal>(number(text));
+    testing::expectCases("tolerances.txt", [](const std::vector<std::string>& fields) {
+        const auto tolerance = [&](std::size_t field) {
+            return fields[field].empty() ? std::nullopt : std::optional<Decimal>(number(fields[field]));
         };
-        EXPECT_EQ(isWithinTolerance(number(test.a), number(test.b), tolerance(test.absolute), tolerance(test.relative)),
-                  test.isWithin)
-            << test.a << " and " << test.b << " abs " << test.absolute << " rel " << test.relative;
-        EXPECT_EQ(isWithinTolerance(number(test.b), number(test.a), tolerance(test.absolute), tolerance(test.relative)),
-                  test.isWithin)
-            << "in the other order: " << test.a << " and " << test.b;
-    }
+        const bool isWithin = isWithinTolerance(number(fields[0]), number(fields[1]), tolerance(2), tolerance(3));
+        EXPECT_EQ(isWithinTolerance(number(fields[1]), number(fields[0]), tolerance(2), tolerance(3)), isWithin)
+            << "in the other order";
+        return testing::yesOrNo(isWithin);
+    });
 }
 
 // An independent reference with the semantics of Python's decimal module for exact operations:

@@ -350,48 +350,5 @@ TEST(TextRuleProperty, everyOptionLeavesOutWhatTheReferenceDoes)
     }
 }
 
-TEST(ComparisonRuleProperty, everyCombinationOfOptionsHasOneTextThatReadsBack)
-{
-    const std::vector<std::optional<std::string>> tolerances{std::nullopt, "0", "0.5", "1E+30", "0.000001"};
-    const std::vector<std::string> orders{"", "dmy", "mdy", "dmy/mdy", "auto/dmy", "mdy/auto"};
-    std::vector<std::string> texts{"as-read", "yesno", "ignore"};
-    for (const auto& absolute : tolerances)
-        for (const auto& relative : tolerances) {
-            std::string options;
-            if (absolute)
-                options += ",abs=" + *absolute;
-            if (relative)
-                options += ",rel=" + *relative;
-            texts.push_back(options.empty() ? "number" : "number:" + options.substr(1));
-        }
-    for (const std::string_view kind : {"date", "datetime"})
-        for (const std::string& order : orders)
-            for (const auto& seconds : kind == "datetime" ? tolerances : std::vector<std::optional<std::string>>{{}}) {
-                std::string options;
-                if (seconds)
-                    options += ",seconds=" + *seconds;
-                if (!order.empty())
-                    options += ",order=" + order;
-                texts.push_back(std::string(kind) + (options.empty() ? "" : ":" + options.substr(1)));
-            }
-    for (int mask = 0; mask < 8; ++mask) {
-        std::string options;
-        for (int option = 0; option < 3; ++option)
-            if (mask & (1 << option))
-                options += std::string(",") + std::array{"case", "space", "punct"}[static_cast<std::size_t>(option)];
-        texts.push_back(options.empty() ? "text" : "text:" + options.substr(1));
-    }
-    std::vector<ComparisonRule> rules;
-    for (const std::string& text : texts) {
-        const ComparisonRule rule = ComparisonRule::fromText(text);
-        EXPECT_EQ(rule.text(), text) << "the options of a text are in their one order";
-        EXPECT_EQ(ComparisonRule::fromText(rule.text()), rule) << text;
-        rules.push_back(rule);
-    }
-    for (std::size_t first = 0; first < rules.size(); ++first)
-        for (std::size_t second = first + 1; second < rules.size(); ++second)
-            EXPECT_NE(rules[first].text(), rules[second].text()) << texts[first] << " and " << texts[second];
-}
-
 }  // namespace
 }  // namespace rowlark::values
