@@ -44,33 +44,29 @@ TEST(ReadFlag, readsEveryYesAndNoSpelling)
     });
 }
 
-// How a file is read, from "mark=comma", "order=dayFirst", "stored=N", "stored1904=N" or "ignoreCase".
-struct FileReading {
-    SideReading side;
-    std::optional<StoredNumber> stored;
-    bool ignoresCase = false;
-};
-
-FileReading fileReading(const std::string& text)
+// A cell of a case file: its text, and after " @ " the number the file stores, as "1904:N" in the
+// 1904 date system.
+std::pair<std::string, std::optional<StoredNumber>> storedCell(const std::string& field)
 {
-    FileReading reading;
-    if (text == "mark=comma")
-        reading.side.decimalMark = DecimalMark::comma;
-    else if (text == "order=dayFirst")
-        reading.side.dayOrder = DayOrder::dayFirst;
-    else if (text.starts_with("stored"))
-        reading.stored = StoredNumber{std::stod(text.substr(text.find('=') + 1)), text.starts_with("stored1904")};
-    reading.ignoresCase = text == "ignoreCase";
-    return reading;
+    const std::size_t at = field.find(" @ ");
+    if (at == std::string::npos)
+        return {field, std::nullopt};
+    const bool isDate1904 = field.find("1904:", at) != std::string::npos;
+    return {field.substr(0, at), StoredNumber{std::stod(field.substr(at + (isDate1904 ? 8 : 3))), isDate1904}};
 }
 
 TEST(RuleForm, eachRuleGivesOneFormPerValue)
 {
     testing::expectCases("forms.txt", [](const std::vector<std::string>& fields) {
-        const FileReading reading = fileReading(fields[2]);
+        const auto [cell, stored] = storedCell(fields[0]);
+        SideReading reading;
+        if (fields[2] == "mark=comma")
+            reading.decimalMark = DecimalMark::comma;
+        if (fields[2] == "order=dayFirst")
+            reading.dayOrder = DayOrder::dayFirst;
         std::string buffer;
-        const auto form = ruleForm(fields[0], reading.stored, ComparisonRule::fromText(fields[1]), reading.side,
-                                   reading.ignoresCase, buffer);
+        const auto form =
+            ruleForm(cell, stored, ComparisonRule::fromText(fields[1]), reading, fields[2] == "ignoreCase", buffer);
         return form ? std::string(*form) : "(as read)";
     });
 }
@@ -78,14 +74,10 @@ TEST(RuleForm, eachRuleGivesOneFormPerValue)
 TEST(RuleForm, toleranceNeedsBothValuesRead)
 {
     testing::expectCases("within.txt", [](const std::vector<std::string>& fields) {
-        const auto cell = [&](std::size_t field) { return fields[field].substr(0, fields[field].find(" @ ")); };
-        const auto stored = [&](std::size_t field) {
-            const std::size_t at = fields[field].find(" @ ");
-            return at == std::string::npos ? std::nullopt
-                                           : std::optional(StoredNumber{std::stod(fields[field].substr(at + 3))});
-        };
+        const auto [a, storedA] = storedCell(fields[1]);
+        const auto [b, storedB] = storedCell(fields[2]);
         return testing::yesOrNo(
-            areWithinTolerance(ComparisonRule::fromText(fields[0]), cell(1), stored(1), {}, cell(2), stored(2), {}));
+            areWithinTolerance(ComparisonRule::fromText(fields[0]), a, storedA, {}, b, storedB, {}));
     });
 }
 
