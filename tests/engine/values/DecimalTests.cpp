@@ -65,6 +65,13 @@ TEST(Decimal, toleranceBoundariesAreExact)
     });
 }
 
+// Digits without leading zeros, "0" for none.
+std::string trimmed(const std::string& digits)
+{
+    const std::size_t first = digits.find_first_not_of('0');
+    return first == std::string::npos ? "0" : digits.substr(first);
+}
+
 // An independent reference with the semantics of Python's decimal module for exact operations:
 // a value is a signed integer coefficient times a power of ten, and every comparison scales both
 // values to the smaller power and compares integers.
@@ -83,10 +90,7 @@ public:
     // The coefficient scaled to `exponent` (at most this value's own), as a signed digit string.
     std::pair<bool, std::string> scaledTo(int exponent) const
     {
-        std::string digits = coefficient_ + std::string(static_cast<std::size_t>(exponent_ - exponent), '0');
-        return {isNegative_, digits.find_first_not_of('0') == std::string::npos
-                                 ? "0"
-                                 : digits.substr(digits.find_first_not_of('0'))};
+        return {isNegative_, trimmed(coefficient_ + std::string(static_cast<std::size_t>(exponent_ - exponent), '0'))};
     }
     int exponent() const { return exponent_; }
     bool isNegative() const { return isNegative_; }
@@ -139,8 +143,7 @@ std::string subtractDigits(const std::string& larger, const std::string& smaller
         borrow = digit < 0 ? 1 : 0;
         result[at] = static_cast<char>('0' + digit + borrow * 10);
     }
-    const std::size_t first = result.find_first_not_of('0');
-    return first == std::string::npos ? "0" : result.substr(first);
+    return trimmed(result);
 }
 
 std::string addDigits(const std::string& a, const std::string& b)
@@ -162,8 +165,7 @@ std::string multiplyDigits(const std::string& a, const std::string& b)
     for (std::size_t i = 0; i < b.size(); ++i)
         for (int times = 0; times < b[b.size() - 1 - i] - '0'; ++times)
             result = addDigits(result, a + std::string(i, '0'));
-    const std::size_t first = result.find_first_not_of('0');
-    return first == std::string::npos ? "0" : result.substr(first);
+    return trimmed(result);
 }
 
 // |a − b| as digits at the exponent `at`.
@@ -186,22 +188,17 @@ bool referenceIsWithin(const ReferenceNumber& a, const ReferenceNumber& b,
         return true;
     if (!relative)
         return distance(a, b, at) == "0";
-    // |a − b| ≤ r × m, both scaled to the exponent of r × m's terms.
-    const auto magnitude = [](const ReferenceNumber& value, int exponent) { return value.scaledTo(exponent).second; };
+    // |a − b| ≤ r × m, both scaled to the lower of their exponents.
     const int common = std::min(a.exponent(), b.exponent());
-    const std::string larger =
-        compareDigits(magnitude(a, common), magnitude(b, common)) >= 0 ? magnitude(a, common) : magnitude(b, common);
-    const std::string bound = multiplyDigits(relative->scaledTo(relative->exponent()).second, larger);
-    const int boundExponent = relative->exponent() + common;
-    const int lowest = std::min(common, boundExponent);
-    const std::string scaledDistance =
-        distance(a, b, common) + std::string(static_cast<std::size_t>(common - lowest), '0');
-    const std::string scaledBound = bound + std::string(static_cast<std::size_t>(boundExponent - lowest), '0');
-    const auto trimmed = [](const std::string& digits) {
-        const std::size_t first = digits.find_first_not_of('0');
-        return first == std::string::npos ? std::string("0") : digits.substr(first);
-    };
-    return compareDigits(trimmed(scaledDistance), trimmed(scaledBound)) <= 0;
+    const std::string magnitudeA = a.scaledTo(common).second;
+    const std::string magnitudeB = b.scaledTo(common).second;
+    const ReferenceNumber bound(false,
+                                multiplyDigits(relative->scaledTo(relative->exponent()).second,
+                                               compareDigits(magnitudeA, magnitudeB) >= 0 ? magnitudeA : magnitudeB),
+                                relative->exponent() + common);
+    const ReferenceNumber gap(false, distance(a, b, common), common);
+    const int lowest = std::min(common, bound.exponent());
+    return compareDigits(gap.scaledTo(lowest).second, bound.scaledTo(lowest).second) <= 0;
 }
 
 class RandomNumbers {
