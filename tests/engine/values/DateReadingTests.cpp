@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -55,9 +56,7 @@ TEST(ColumnEvidence, aColumnDecidesFromItsValues)
         }
         if (fields[1] == "mark")
             return mark.decision() == DecimalMark::comma ? "comma" : "point";
-        return order.decision() == DayOrder::dayFirst     ? "dayFirst"
-               : order.decision() == DayOrder::monthFirst ? "monthFirst"
-                                                          : "undecided";
+        return std::array{"undecided", "dayFirst", "monthFirst"}[static_cast<std::size_t>(order.decision())];
     });
 }
 

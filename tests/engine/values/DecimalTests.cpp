@@ -107,16 +107,12 @@ public:
             digits.pop_back();
             ++exponent;
         }
-        std::string text;
-        if (exponent >= 0) {
-            text = digits + std::string(static_cast<std::size_t>(exponent), '0');
-        } else if (static_cast<int>(digits.size()) > -exponent) {
-            text = digits.substr(0, digits.size() + static_cast<std::size_t>(exponent)) + "." +
-                   digits.substr(digits.size() + static_cast<std::size_t>(exponent));
-        } else {
-            text =
-                "0." + std::string(static_cast<std::size_t>(-exponent - static_cast<int>(digits.size())), '0') + digits;
-        }
+        const int size = static_cast<int>(digits.size());
+        std::string text = exponent >= 0
+                               ? digits + std::string(static_cast<std::size_t>(exponent), '0')
+                               : std::string(static_cast<std::size_t>(std::max(0, 1 - exponent - size)), '0') + digits;
+        if (exponent < 0)
+            text.insert(text.size() - static_cast<std::size_t>(-exponent), ".");
         return (isNegative_ ? "-" : "") + text;
     }
 
@@ -253,16 +249,12 @@ std::pair<std::string, DecimalMark> written(const ReferenceNumber& value, Random
         integer = grouped;
     }
     std::string body = integer + (fraction.empty() ? "" : (mark == DecimalMark::point ? "." : ",") + fraction);
-    switch (random.uniform(0, 4)) {
-    case 0:
-        return {(isNegative ? "(" : "") + std::string("$") + body + (isNegative ? ")" : ""), mark};
-    case 1:
-        return {(isNegative ? "-" : "") + body + " EUR", mark};
-    case 2:
+    const int notation = random.uniform(0, 4);
+    if (notation == 0)
+        return {(isNegative ? "($" : "$") + body + (isNegative ? ")" : ""), mark};
+    if (notation == 2)
         return {" " + std::string(isNegative ? "\u2212" : "+") + body + "  ", mark};
-    default:
-        return {(isNegative ? "-" : "") + body, mark};
-    }
+    return {(isNegative ? "-" : "") + body + (notation == 1 ? " EUR" : ""), mark};
 }
 
 TEST(DecimalProperty, everyNotationReadsAsTheReferenceValue)
