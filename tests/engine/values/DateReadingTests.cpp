@@ -49,12 +49,11 @@ TEST(ColumnEvidence, aColumnDecidesFromItsValues)
     testing::expectCases("evidence.txt", [](const std::vector<std::string>& fields) -> std::string {
         DecimalMarkEvidence mark;
         DayOrderEvidence order;
-        for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 3) {
-            end = fields[0].find(" | ", start);
-            mark.note(fields[0].substr(start, end - start));
-            order.note(fields[0].substr(start, end - start));
+        for (std::size_t cell = 1; cell < fields.size(); ++cell) {
+            mark.note(fields[cell]);
+            order.note(fields[cell]);
         }
-        if (fields[1] == "mark")
+        if (fields[0] == "mark")
             return mark.decision() == DecimalMark::comma ? "comma" : "point";
         return std::array{"undecided", "dayFirst", "monthFirst"}[static_cast<std::size_t>(order.decision())];
     });

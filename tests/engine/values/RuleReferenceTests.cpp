@@ -362,6 +362,8 @@ public:
     int exponent() const { return exponent_; }
     bool isNegative() const { return isNegative_; }
     const std::string& coefficient() const { return coefficient_; }
+    ReferenceNumber magnitude() const { return {false, coefficient_, exponent_}; }
+    std::optional<Decimal> decimal() const { return Decimal::fromPlainText(plainText()); }
 
     // The text Python prints for Decimal.normalize() of this value in plain notation.
     std::string plainText() const
@@ -516,7 +518,7 @@ TEST(DecimalProperty, everyNotationReadsAsTheReferenceValue)
         const auto [text, mark] = written(value, random);
         const std::optional<Decimal> read = readNumber(text, mark);
         ASSERT_TRUE(read) << text;
-        EXPECT_EQ(*read, *Decimal::fromPlainText(value.plainText())) << text;
+        EXPECT_EQ(*read, *value.decimal()) << text;
         EXPECT_EQ(read->text().find('E') == std::string::npos ? read->text() : value.plainText(), value.plainText())
             << text;
     }
@@ -530,7 +532,7 @@ TEST(DecimalProperty, percentAndExponentShiftThePoint)
         const int shift = random.uniform(-20, 20);
         const ReferenceNumber shifted(value.isNegative(), value.coefficient(), value.exponent() + shift - 2);
         const std::string text = value.plainText() + "e" + std::to_string(shift) + "%";
-        EXPECT_EQ(readNumber(text, DecimalMark::point), Decimal::fromPlainText(shifted.plainText())) << text;
+        EXPECT_EQ(readNumber(text, DecimalMark::point), shifted.decimal()) << text;
     }
 }
 
@@ -553,17 +555,13 @@ TEST(DecimalProperty, equalityAndToleranceAgreeWithTheReference)
         }
         std::optional<ReferenceNumber> absolute;
         std::optional<ReferenceNumber> relative;
-        if (random.uniform(0, 1) == 0) {
-            const ReferenceNumber value = randomNumber(random);
-            absolute = ReferenceNumber(false, value.coefficient(), value.exponent());
-        }
+        if (random.uniform(0, 1) == 0)
+            absolute = randomNumber(random).magnitude();
         if (random.uniform(0, 2) == 0)
             relative = ReferenceNumber(false, std::to_string(random.uniform(0, 999)), random.uniform(-6, 0));
-        const Decimal decimalA = *Decimal::fromPlainText(a.plainText());
-        const Decimal decimalB = *Decimal::fromPlainText(b.plainText());
-        const auto converted = [](const std::optional<ReferenceNumber>& value) {
-            return value ? Decimal::fromPlainText(value->plainText()) : std::nullopt;
-        };
+        const Decimal decimalA = *a.decimal();
+        const Decimal decimalB = *b.decimal();
+        const auto converted = [](const auto& value) { return value ? value->decimal() : std::nullopt; };
         EXPECT_EQ(isWithinTolerance(decimalA, decimalB, converted(absolute), converted(relative)),
                   referenceIsWithin(a, b, absolute, relative))
             << a.plainText() << " and " << b.plainText() << " abs " << (absolute ? absolute->plainText() : "-")
@@ -581,15 +579,13 @@ TEST(DecimalProperty, aToleranceExactlyAtTheDistanceAdmits)
         const int at = std::min(a.exponent(), b.exponent());
         const ReferenceNumber gap(false, distance(a, b, at), at);
         const ReferenceNumber shorter(false, subtractDigits(gap.scaledTo(at - 1).second, "1"), at - 1);
-        const Decimal decimalA = *Decimal::fromPlainText(a.plainText());
-        const Decimal decimalB = *Decimal::fromPlainText(b.plainText());
-        EXPECT_TRUE(isWithinTolerance(decimalA, decimalB, Decimal::fromPlainText(gap.plainText()), std::nullopt))
+        const Decimal decimalA = *a.decimal();
+        const Decimal decimalB = *b.decimal();
+        EXPECT_TRUE(isWithinTolerance(decimalA, decimalB, gap.decimal(), std::nullopt))
             << a.plainText() << " and " << b.plainText();
-        if (gap.coefficient() != "") {
-            EXPECT_FALSE(
-                isWithinTolerance(decimalA, decimalB, Decimal::fromPlainText(shorter.plainText()), std::nullopt))
+        if (gap.coefficient() != "")
+            EXPECT_FALSE(isWithinTolerance(decimalA, decimalB, shorter.decimal(), std::nullopt))
                 << a.plainText() << " and " << b.plainText();
-        }
     }
 }
 
