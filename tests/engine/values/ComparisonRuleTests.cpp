@@ -44,29 +44,26 @@ TEST(ReadFlag, readsEveryYesAndNoSpelling)
     });
 }
 
-// A cell of a case file: its text, and after " @ " the number the file stores, as "1904:N" in the
-// 1904 date system.
-std::pair<std::string, std::optional<StoredNumber>> storedCell(const std::string& field)
+// The number a file stores for a cell: "N", or "1904:N" in the 1904 date system; empty for none.
+std::optional<StoredNumber> stored(const std::string& field)
 {
-    const std::size_t at = field.find(" @ ");
-    if (at == std::string::npos)
-        return {field, std::nullopt};
-    const bool isDate1904 = field.find("1904:", at) != std::string::npos;
-    return {field.substr(0, at), StoredNumber{std::stod(field.substr(at + (isDate1904 ? 8 : 3))), isDate1904}};
+    if (field.empty())
+        return std::nullopt;
+    const bool isDate1904 = field.starts_with("1904:");
+    return StoredNumber{std::stod(field.substr(isDate1904 ? 5 : 0)), isDate1904};
 }
 
 TEST(RuleForm, eachRuleGivesOneFormPerValue)
 {
     testing::expectCases("forms.txt", [](const std::vector<std::string>& fields) {
-        const auto [cell, stored] = storedCell(fields[0]);
         SideReading reading;
-        if (fields[2] == "mark=comma")
+        if (fields[3] == "mark=comma")
             reading.decimalMark = DecimalMark::comma;
-        if (fields[2] == "order=dayFirst")
+        if (fields[3] == "order=dayFirst")
             reading.dayOrder = DayOrder::dayFirst;
         std::string buffer;
-        const auto form =
-            ruleForm(cell, stored, ComparisonRule::fromText(fields[1]), reading, fields[2] == "ignoreCase", buffer);
+        const auto form = ruleForm(fields[0], stored(fields[1]), ComparisonRule::fromText(fields[2]), reading,
+                                   fields[3] == "ignoreCase", buffer);
         return form ? std::string(*form) : "(as read)";
     });
 }
@@ -74,10 +71,8 @@ TEST(RuleForm, eachRuleGivesOneFormPerValue)
 TEST(RuleForm, toleranceNeedsBothValuesRead)
 {
     testing::expectCases("within.txt", [](const std::vector<std::string>& fields) {
-        const auto [a, storedA] = storedCell(fields[1]);
-        const auto [b, storedB] = storedCell(fields[2]);
-        return testing::yesOrNo(
-            areWithinTolerance(ComparisonRule::fromText(fields[0]), a, storedA, {}, b, storedB, {}));
+        return testing::yesOrNo(areWithinTolerance(ComparisonRule::fromText(fields[0]), fields[1], stored(fields[2]),
+                                                   {}, fields[3], stored(fields[4]), {}));
     });
 }
 

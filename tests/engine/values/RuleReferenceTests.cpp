@@ -192,15 +192,10 @@ WrittenDateTime randomDateTime(Random& random)
     return written;
 }
 
-std::int64_t floorDivision(std::int64_t value, std::int64_t divisor)
-{
-    return value / divisor - (value % divisor < 0 ? 1 : 0);
-}
-
 // "2024-03-05T12:00:00", with ".25" for a fraction: the reference's instant in UTC.
 std::string referenceInstantText(const WrittenDateTime& written)
 {
-    const std::int64_t day = floorDivision(written.utcSeconds, 86400);
+    const std::int64_t day = written.utcSeconds / 86400 - (written.utcSeconds % 86400 < 0 ? 1 : 0);
     const std::int64_t second = written.utcSeconds - day * 86400;
     return isoDate(dateOfDay(day)) + "T" + padded(static_cast<int>(second / 3600), 2) + ":" +
            padded(static_cast<int>(second / 60 % 60), 2) + ":" + padded(static_cast<int>(second % 60), 2) +
