@@ -388,9 +388,7 @@ private:
 
 int compareDigits(const std::string& a, const std::string& b)
 {
-    if (a.size() != b.size())
-        return a.size() < b.size() ? -1 : 1;
-    return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
+    return a.size() != b.size() ? (a.size() < b.size() ? -1 : 1) : a.compare(b);
 }
 
 std::string subtractDigits(const std::string& larger, const std::string& smaller)
