@@ -1,6 +1,6 @@
-// The date, yes/no and text rules against plain references written here: a calendar that counts
-// days one year and one month at a time, the yes/no spellings as a list, and ASCII texts reduced
-// by hand.
+// The value rules against plain references written here: a calendar that counts days one year and
+// one month at a time, the yes/no spellings as a list, ASCII texts reduced by hand, and decimals as
+// digit strings scaled to a common power of ten.
 
 #include <gtest/gtest.h>
 
@@ -17,6 +17,7 @@
 #include "engine/values/ComparisonRule.h"
 #include "engine/values/DateReading.h"
 #include "engine/values/FlagReading.h"
+#include "engine/values/NumberReading.h"
 #include "engine/values/RuleForms.h"
 
 namespace rowlark::values {
@@ -191,15 +192,10 @@ WrittenDateTime randomDateTime(Random& random)
     return written;
 }
 
-std::int64_t floorDivision(std::int64_t value, std::int64_t divisor)
-{
-    return value / divisor - (value % divisor < 0 ? 1 : 0);
-}
-
 // "2024-03-05T12:00:00", with ".25" for a fraction: the reference's instant in UTC.
 std::string referenceInstantText(const WrittenDateTime& written)
 {
-    const std::int64_t day = floorDivision(written.utcSeconds, 86400);
+    const std::int64_t day = written.utcSeconds / 86400 - (written.utcSeconds % 86400 < 0 ? 1 : 0);
     const std::int64_t second = written.utcSeconds - day * 86400;
     return isoDate(dateOfDay(day)) + "T" + padded(static_cast<int>(second / 3600), 2) + ":" +
            padded(static_cast<int>(second / 60 % 60), 2) + ":" + padded(static_cast<int>(second % 60), 2) +
@@ -290,39 +286,21 @@ TEST(FlagProperty, readsAsTheSpellingListSays)
     }
 }
 
-struct TextOptions {
-    bool ignoresCase;
-    bool ignoresSpace;
-    bool ignoresPunctuation;
-};
+// The ASCII white space, and the ASCII punctuation characters of Unicode's general category P.
+constexpr std::string_view asciiSpace = " \t\n\v\f\r";
+constexpr std::string_view asciiPunctuation = "!\"#%&'()*,-./:;?@[\\]_{}";
 
-// The ASCII punctuation characters, Unicode's general category P.
-bool isASCIIPunctuation(char character)
+std::string referenceTextForm(const std::string& cell, const ComparisonRule& rule)
 {
-    return std::string_view("!\"#%&'()*,-./:;?@[\\]_{}").find(character) != std::string_view::npos;
-}
-
-bool isASCIISpace(char character)
-{
-    return std::string_view(" \t\n\v\f\r").find(character) != std::string_view::npos;
-}
-
-std::string referenceTextForm(const std::string& cell, const TextOptions& options)
-{
-    std::size_t first = 0;
-    std::size_t end = cell.size();
-    while (first < end && isASCIISpace(cell[first]))
-        ++first;
-    while (end > first && isASCIISpace(cell[end - 1]))
-        --end;
+    const std::size_t first = std::min(cell.find_first_not_of(asciiSpace), cell.size());
+    const std::size_t end = cell.find_last_not_of(asciiSpace) + 1;
     std::string form;
     for (std::size_t position = first; position < end; ++position) {
         const char character = cell[position];
-        if ((options.ignoresSpace && isASCIISpace(character)) ||
-            (options.ignoresPunctuation && isASCIIPunctuation(character)))
+        if ((rule.ignoresSpace && asciiSpace.find(character) != std::string_view::npos) ||
+            (rule.ignoresPunctuation && asciiPunctuation.find(character) != std::string_view::npos))
             continue;
-        form +=
-            options.ignoresCase ? static_cast<char>(std::tolower(static_cast<unsigned char>(character))) : character;
+        form += rule.ignoresCase ? static_cast<char>(std::tolower(static_cast<unsigned char>(character))) : character;
     }
     return form;
 }
@@ -335,62 +313,273 @@ TEST(TextRuleProperty, everyOptionLeavesOutWhatTheReferenceDoes)
         if (!std::isalnum(static_cast<unsigned char>(character)))
             alphabet.push_back(character);
     for (int round = 0; round < 20000; ++round) {
-        const TextOptions options{random.chance(2), random.chance(2), random.chance(2)};
         ComparisonRule rule = ComparisonRule::of(RuleKind::text);
-        rule.ignoresCase = options.ignoresCase;
-        rule.ignoresSpace = options.ignoresSpace;
-        rule.ignoresPunctuation = options.ignoresPunctuation;
+        rule.ignoresCase = random.chance(2);
+        rule.ignoresSpace = random.chance(2);
+        rule.ignoresPunctuation = random.chance(2);
         std::string cell;
         for (int length = random.uniform(0, 8); length > 0; --length)
             cell += random.pick(alphabet);
         std::string buffer;
         const std::optional<std::string_view> form = ruleForm(cell, std::nullopt, rule, {}, false, buffer);
         ASSERT_TRUE(form) << rule.text() << " “" << cell << "”";
-        EXPECT_EQ(*form, referenceTextForm(cell, options)) << rule.text() << " “" << cell << "”";
+        EXPECT_EQ(*form, referenceTextForm(cell, rule)) << rule.text() << " “" << cell << "”";
     }
 }
 
-TEST(ComparisonRuleProperty, everyCombinationOfOptionsHasOneTextThatReadsBack)
+// Digits without leading zeros, "0" for none.
+std::string trimmed(const std::string& digits)
 {
-    const std::vector<std::optional<std::string>> tolerances{std::nullopt, "0", "0.5", "1E+30", "0.000001"};
-    const std::vector<std::string> orders{"", "dmy", "mdy", "dmy/mdy", "auto/dmy", "mdy/auto"};
-    std::vector<std::string> texts{"as-read", "yesno", "ignore"};
-    for (const auto& absolute : tolerances)
-        for (const auto& relative : tolerances) {
-            std::string options;
-            if (absolute)
-                options += ",abs=" + *absolute;
-            if (relative)
-                options += ",rel=" + *relative;
-            texts.push_back(options.empty() ? "number" : "number:" + options.substr(1));
+    const std::size_t first = digits.find_first_not_of('0');
+    return first == std::string::npos ? "0" : digits.substr(first);
+}
+
+// An independent reference with the semantics of Python's decimal module for exact operations:
+// a value is a signed integer coefficient times a power of ten, and every comparison scales both
+// values to the smaller power and compares integers.
+class ReferenceNumber {
+public:
+    ReferenceNumber(bool negative, std::string coefficient, int exponent)
+        : isNegative_(negative)
+        , coefficient_(std::move(coefficient))
+        , exponent_(exponent)
+    {
+        coefficient_.erase(0, std::min(coefficient_.find_first_not_of('0'), coefficient_.size()));
+        if (coefficient_.empty())
+            isNegative_ = false;
+    }
+
+    // The coefficient scaled to `exponent` (at most this value's own), as a signed digit string.
+    std::pair<bool, std::string> scaledTo(int exponent) const
+    {
+        return {isNegative_, trimmed(coefficient_ + std::string(static_cast<std::size_t>(exponent_ - exponent), '0'))};
+    }
+    int exponent() const { return exponent_; }
+    bool isNegative() const { return isNegative_; }
+    const std::string& coefficient() const { return coefficient_; }
+    ReferenceNumber magnitude() const { return {false, coefficient_, exponent_}; }
+    std::optional<Decimal> decimal() const { return Decimal::fromPlainText(plainText()); }
+
+    // The text Python prints for Decimal.normalize() of this value in plain notation.
+    std::string plainText() const
+    {
+        if (coefficient_.empty())
+            return "0";
+        std::string digits = coefficient_;
+        int exponent = exponent_;
+        while (digits.size() > 1 && digits.back() == '0') {
+            digits.pop_back();
+            ++exponent;
         }
-    for (const std::string_view kind : {"date", "datetime"})
-        for (const std::string& order : orders)
-            for (const auto& seconds : kind == "datetime" ? tolerances : std::vector<std::optional<std::string>>{{}}) {
-                std::string options;
-                if (seconds)
-                    options += ",seconds=" + *seconds;
-                if (!order.empty())
-                    options += ",order=" + order;
-                texts.push_back(std::string(kind) + (options.empty() ? "" : ":" + options.substr(1)));
-            }
-    for (int mask = 0; mask < 8; ++mask) {
-        std::string options;
-        for (int option = 0; option < 3; ++option)
-            if (mask & (1 << option))
-                options += std::string(",") + std::array{"case", "space", "punct"}[static_cast<std::size_t>(option)];
-        texts.push_back(options.empty() ? "text" : "text:" + options.substr(1));
+        const int size = static_cast<int>(digits.size());
+        std::string text = exponent >= 0
+                               ? digits + std::string(static_cast<std::size_t>(exponent), '0')
+                               : std::string(static_cast<std::size_t>(std::max(0, 1 - exponent - size)), '0') + digits;
+        if (exponent < 0)
+            text.insert(text.size() - static_cast<std::size_t>(-exponent), ".");
+        return (isNegative_ ? "-" : "") + text;
     }
-    std::vector<ComparisonRule> rules;
-    for (const std::string& text : texts) {
-        const ComparisonRule rule = ComparisonRule::fromText(text);
-        EXPECT_EQ(rule.text(), text) << "the options of a text are in their one order";
-        EXPECT_EQ(ComparisonRule::fromText(rule.text()), rule) << text;
-        rules.push_back(rule);
+
+private:
+    bool isNegative_;
+    std::string coefficient_;
+    int exponent_;
+};
+
+int compareDigits(const std::string& a, const std::string& b)
+{
+    return a.size() != b.size() ? (a.size() < b.size() ? -1 : 1) : a.compare(b);
+}
+
+std::string subtractDigits(const std::string& larger, const std::string& smaller)
+{
+    std::string result = larger;
+    int borrow = 0;
+    for (std::size_t i = 0; i < result.size(); ++i) {
+        const std::size_t at = result.size() - 1 - i;
+        int digit = result[at] - '0' - borrow - (i < smaller.size() ? smaller[smaller.size() - 1 - i] - '0' : 0);
+        borrow = digit < 0 ? 1 : 0;
+        result[at] = static_cast<char>('0' + digit + borrow * 10);
     }
-    for (std::size_t first = 0; first < rules.size(); ++first)
-        for (std::size_t second = first + 1; second < rules.size(); ++second)
-            EXPECT_NE(rules[first].text(), rules[second].text()) << texts[first] << " and " << texts[second];
+    return trimmed(result);
+}
+
+std::string addDigits(const std::string& a, const std::string& b)
+{
+    std::string result;
+    int carry = 0;
+    for (std::size_t i = 0; i < std::max(a.size(), b.size()) || carry != 0; ++i) {
+        const int digit =
+            carry + (i < a.size() ? a[a.size() - 1 - i] - '0' : 0) + (i < b.size() ? b[b.size() - 1 - i] - '0' : 0);
+        result.insert(result.begin(), static_cast<char>('0' + digit % 10));
+        carry = digit / 10;
+    }
+    return result;
+}
+
+std::string multiplyDigits(const std::string& a, const std::string& b)
+{
+    std::string result = "0";
+    for (std::size_t i = 0; i < b.size(); ++i)
+        for (int times = 0; times < b[b.size() - 1 - i] - '0'; ++times)
+            result = addDigits(result, a + std::string(i, '0'));
+    return trimmed(result);
+}
+
+// |a − b| as digits at the exponent `at`.
+std::string distance(const ReferenceNumber& a, const ReferenceNumber& b, int at)
+{
+    const auto [negativeA, digitsA] = a.scaledTo(at);
+    const auto [negativeB, digitsB] = b.scaledTo(at);
+    if (negativeA != negativeB)
+        return addDigits(digitsA, digitsB);
+    return compareDigits(digitsA, digitsB) >= 0 ? subtractDigits(digitsA, digitsB) : subtractDigits(digitsB, digitsA);
+}
+
+bool referenceIsWithin(const ReferenceNumber& a, const ReferenceNumber& b,
+                       const std::optional<ReferenceNumber>& absolute, const std::optional<ReferenceNumber>& relative)
+{
+    int at = std::min(a.exponent(), b.exponent());
+    if (absolute)
+        at = std::min(at, absolute->exponent());
+    if (absolute && compareDigits(distance(a, b, at), absolute->scaledTo(at).second) <= 0)
+        return true;
+    if (!relative)
+        return distance(a, b, at) == "0";
+    // |a − b| ≤ r × m, both scaled to the lower of their exponents.
+    const int common = std::min(a.exponent(), b.exponent());
+    const std::string magnitudeA = a.scaledTo(common).second;
+    const std::string magnitudeB = b.scaledTo(common).second;
+    const ReferenceNumber bound(false,
+                                multiplyDigits(relative->scaledTo(relative->exponent()).second,
+                                               compareDigits(magnitudeA, magnitudeB) >= 0 ? magnitudeA : magnitudeB),
+                                relative->exponent() + common);
+    const ReferenceNumber gap(false, distance(a, b, common), common);
+    const int lowest = std::min(common, bound.exponent());
+    return compareDigits(gap.scaledTo(lowest).second, bound.scaledTo(lowest).second) <= 0;
+}
+
+// A value of up to 25 digits, sometimes with trailing zeros, at a power of ten from -12 to 8.
+ReferenceNumber randomNumber(Random& random)
+{
+    std::string digits(static_cast<std::size_t>(random.uniform(1, 25)), '0');
+    for (char& digit : digits)
+        digit = static_cast<char>('0' + random.uniform(0, 9));
+    if (random.uniform(0, 4) == 0)
+        digits += std::string(static_cast<std::size_t>(random.uniform(1, 5)), '0');
+    return ReferenceNumber(random.uniform(0, 2) == 0, digits, random.uniform(-12, 8));
+}
+
+// A notation of the value as a file might hold it, and the decimal mark its column would decide.
+std::pair<std::string, DecimalMark> written(const ReferenceNumber& value, Random& random)
+{
+    std::string plain = value.plainText();
+    const bool isNegative = plain.starts_with('-');
+    if (isNegative)
+        plain.erase(0, 1);
+    const std::size_t point = plain.find('.');
+    std::string integer = plain.substr(0, point);
+    std::string fraction = point == std::string::npos ? "" : plain.substr(point + 1);
+    if (random.uniform(0, 3) == 0)
+        fraction += std::string(random.uniform(1, 3), '0');  // trailing zeros as a format writes them
+    const DecimalMark mark = random.uniform(0, 1) == 0 ? DecimalMark::point : DecimalMark::comma;
+    const std::string groupSeparator =
+        mark == DecimalMark::point ? (random.uniform(0, 1) ? "," : " ") : (random.uniform(0, 1) ? "." : "\u00A0");
+    if (random.uniform(0, 1) == 0 && integer.size() > 3) {
+        std::string grouped;
+        for (std::size_t i = 0; i < integer.size(); ++i) {
+            if (i > 0 && (integer.size() - i) % 3 == 0)
+                grouped += groupSeparator;
+            grouped += integer[i];
+        }
+        integer = grouped;
+    }
+    std::string body = integer + (fraction.empty() ? "" : (mark == DecimalMark::point ? "." : ",") + fraction);
+    const int notation = random.uniform(0, 4);
+    if (notation == 0)
+        return {(isNegative ? "($" : "$") + body + (isNegative ? ")" : ""), mark};
+    if (notation == 2)
+        return {" " + std::string(isNegative ? "\u2212" : "+") + body + "  ", mark};
+    return {(isNegative ? "-" : "") + body + (notation == 1 ? " EUR" : ""), mark};
+}
+
+TEST(DecimalProperty, everyNotationReadsAsTheReferenceValue)
+{
+    Random random(20240305);
+    for (int round = 0; round < 4000; ++round) {
+        const ReferenceNumber value = randomNumber(random);
+        const auto [text, mark] = written(value, random);
+        const std::optional<Decimal> read = readNumber(text, mark);
+        ASSERT_TRUE(read) << text;
+        EXPECT_EQ(*read, *value.decimal()) << text;
+        EXPECT_EQ(read->text().find('E') == std::string::npos ? read->text() : value.plainText(), value.plainText())
+            << text;
+    }
+}
+
+TEST(DecimalProperty, percentAndExponentShiftThePoint)
+{
+    Random random(7);
+    for (int round = 0; round < 2000; ++round) {
+        const ReferenceNumber value = randomNumber(random);
+        const int shift = random.uniform(-20, 20);
+        const ReferenceNumber shifted(value.isNegative(), value.coefficient(), value.exponent() + shift - 2);
+        const std::string text = value.plainText() + "e" + std::to_string(shift) + "%";
+        EXPECT_EQ(readNumber(text, DecimalMark::point), shifted.decimal()) << text;
+    }
+}
+
+TEST(DecimalProperty, equalityAndToleranceAgreeWithTheReference)
+{
+    Random random(99);
+    for (int round = 0; round < 6000; ++round) {
+        const ReferenceNumber a = randomNumber(random);
+        // Often near a: the same value, or a moved by about the tolerance.
+        ReferenceNumber b = randomNumber(random);
+        if (round % 3 != 0) {
+            const ReferenceNumber step = randomNumber(random);
+            const int at = std::min(a.exponent(), step.exponent());
+            const auto [negativeA, digitsA] = a.scaledTo(at);
+            const auto [negativeStep, digitsStep] = step.scaledTo(at);
+            b = negativeA == negativeStep ? ReferenceNumber(negativeA, addDigits(digitsA, digitsStep), at)
+                : compareDigits(digitsA, digitsStep) >= 0
+                    ? ReferenceNumber(negativeA, subtractDigits(digitsA, digitsStep), at)
+                    : ReferenceNumber(negativeStep, subtractDigits(digitsStep, digitsA), at);
+        }
+        std::optional<ReferenceNumber> absolute;
+        std::optional<ReferenceNumber> relative;
+        if (random.uniform(0, 1) == 0)
+            absolute = randomNumber(random).magnitude();
+        if (random.uniform(0, 2) == 0)
+            relative = ReferenceNumber(false, std::to_string(random.uniform(0, 999)), random.uniform(-6, 0));
+        const Decimal decimalA = *a.decimal();
+        const Decimal decimalB = *b.decimal();
+        const auto converted = [](const auto& value) { return value ? value->decimal() : std::nullopt; };
+        EXPECT_EQ(isWithinTolerance(decimalA, decimalB, converted(absolute), converted(relative)),
+                  referenceIsWithin(a, b, absolute, relative))
+            << a.plainText() << " and " << b.plainText() << " abs " << (absolute ? absolute->plainText() : "-")
+            << " rel " << (relative ? relative->plainText() : "-");
+        EXPECT_EQ(decimalA == decimalB, referenceIsWithin(a, b, std::nullopt, std::nullopt));
+    }
+}
+
+TEST(DecimalProperty, aToleranceExactlyAtTheDistanceAdmits)
+{
+    Random random(5);
+    for (int round = 0; round < 2000; ++round) {
+        const ReferenceNumber a = randomNumber(random);
+        const ReferenceNumber b = randomNumber(random);
+        const int at = std::min(a.exponent(), b.exponent());
+        const ReferenceNumber gap(false, distance(a, b, at), at);
+        const ReferenceNumber shorter(false, subtractDigits(gap.scaledTo(at - 1).second, "1"), at - 1);
+        const Decimal decimalA = *a.decimal();
+        const Decimal decimalB = *b.decimal();
+        EXPECT_TRUE(isWithinTolerance(decimalA, decimalB, gap.decimal(), std::nullopt))
+            << a.plainText() << " and " << b.plainText();
+        if (gap.coefficient() != "")
+            EXPECT_FALSE(isWithinTolerance(decimalA, decimalB, shorter.decimal(), std::nullopt))
+                << a.plainText() << " and " << b.plainText();
+    }
 }
 
 }  // namespace
