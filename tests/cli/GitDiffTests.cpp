@@ -5,8 +5,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "cli/GitDiff.h"
+#include "tests/support/CaseText.h"
 
 namespace rowlark::cli {
 namespace {
@@ -14,40 +16,43 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string sha1(40, 'a');
-const std::string sha256(64, '0');
-const std::string upperCaseSHA1 = "ABCDEF" + sha1.substr(6);
-const std::string shortSHA1 = sha1.substr(1);
 
-struct ArgumentsCase {
-    std::vector<std::string_view> files;
-    bool isRunByGit;
-    bool isGit;
-};
+// The lines of a case file of tests/data/cli/git, split at tabs and unescaped.
+std::vector<std::vector<std::string>> caseLines(const std::string& name)
+{
+    std::ifstream file(fs::path(ROWLARK_TEST_DATA_FOLDER) / "cli/git" / name, std::ios::binary);
+    std::vector<std::vector<std::string>> cases;
+    for (std::string line; std::getline(file, line);) {
+        if (line.empty() || line.starts_with('#'))
+            continue;
+        std::vector<std::string> fields(1);
+        for (const char character : line) {
+            if (character == '\t')
+                fields.emplace_back();
+            else
+                fields.back() += character;
+        }
+        for (std::string& field : fields)
+            field = testing::unescaped(field);
+        cases.push_back(std::move(fields));
+    }
+    return cases;
+}
 
 TEST(GitDiffArguments, AreGitsOnlyInGitsShape)
 {
-    const std::vector<ArgumentsCase> cases = {
-        {{"t.csv", "/tmp/x", sha1, "100644", "t.csv", sha1, "100644"}, false, true},
-        {{"t.csv", "/tmp/x", sha256, "100755", "t.csv", sha256, "120000"}, false, true},
-        {{"t.csv", "/dev/null", ".", ".", "t.csv", sha1, "100644"}, false, true},
-        {{"t.csv", "/tmp/x", sha1, "100644", "/dev/null", ".", "."}, false, true},
-        {{"t.csv", "/tmp/x", sha1, "100644", "/tmp/y", sha1, "100644", "u.csv", "similarity index 90%"}, false, true},
-        {{"t.csv"}, true, true},
-        {{"t.csv"}, false, false},
-        {{"a.csv", "b.csv"}, true, false},
-        {{"t.csv", "/tmp/x", sha1, "100644", "t.csv", sha1}, false, false},
-        {{"t.csv", "/tmp/x", sha1, "100644", "t.csv", sha1, "100644", "u.csv"}, false, false},
-        {{"t.csv", "/tmp/x", upperCaseSHA1, "100644", "t.csv", sha1, "100644"}, false, false},
-        {{"t.csv", "/tmp/x", shortSHA1, "100644", "t.csv", sha1, "100644"}, false, false},
-        {{"t.csv", "/tmp/x", sha1, "100648", "t.csv", sha1, "100644"}, false, false},
-        {{"t.csv", "/tmp/x", sha1, "100644", "t.csv", sha1, "10644"}, false, false},
-        {{"a.csv", "b.csv", "c.csv", "d.csv", "e.csv", "f.csv", "g.csv"}, false, false},
-    };
-    for (const ArgumentsCase& entry : cases) {
-        std::string shown;
-        for (const std::string_view file : entry.files)
-            shown.append(file).append(" ");
-        EXPECT_EQ(gitDiffFiles(entry.files, entry.isRunByGit).has_value(), entry.isGit) << shown;
+    const std::map<std::string, std::string> objectNames = {{"{sha1}", sha1},
+                                                            {"{sha256}", std::string(64, '0')},
+                                                            {"{upper-case-sha1}", "ABCDEF" + sha1.substr(6)},
+                                                            {"{short-sha1}", sha1.substr(1)}};
+    const auto cases = caseLines("diff-arguments.txt");
+    EXPECT_EQ(cases.size(), 15u);
+    for (std::vector<std::string> fields : cases) {
+        for (std::string& field : fields)
+            field = objectNames.contains(field) ? objectNames.at(field) : field;
+        const std::vector<std::string_view> files(fields.begin() + 2, fields.end());
+        EXPECT_EQ(gitDiffFiles(files, fields[1] == "run by git").has_value(), fields[0] == "git")
+            << ::testing::PrintToString(fields);
     }
 }
 
@@ -71,27 +76,10 @@ TEST(GitDiffArguments, NameBothPathsAndBothFiles)
 
 TEST(GitDiffValues, AreQuotedWhenTheyWouldNotReadBackAsThemselves)
 {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"Bob", "Bob"},
-        {"two words", "two words"},
-        {"Zürich", "Zürich"},
-        {"", R"("")"},
-        {" padded", R"(" padded")"},
-        {"padded\u00a0", "\"padded\u00a0\""},
-        {"line\nbreak", R"("line\nbreak")"},
-        {"cr\r\nlf", R"("cr\r\nlf")"},
-        {"tab\there", R"("tab\there")"},
-        {std::string("nul\0!", 5), R"("nul\u0000!")"},
-        {"bell\x07", R"("bell\u0007")"},
-        {"del\x7f", R"("del\u007f")"},
-        {R"("quoted")", R"("\"quoted\"")"},
-        {R"(say "hi")", R"(say "hi")"},
-        {R"(back\slash)", R"(back\slash)"},
-        {"a \u2192 b", "\"a \u2192 b\""},
-        {R"("\)", R"("\"\\")"},
-    };
-    for (const auto& [value, shown] : cases)
-        EXPECT_EQ(shownValue(value), shown) << value;
+    const auto cases = caseLines("shown-values.txt");
+    EXPECT_EQ(cases.size(), 17u);
+    for (const auto& fields : cases)
+        EXPECT_EQ(shownValue(fields.at(0)), fields.at(1)) << fields.at(0);
 }
 
 TEST(GitDiffRecords, ListChangedFieldsAndOneSidedKeysInOrder)

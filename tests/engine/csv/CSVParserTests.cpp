@@ -16,6 +16,7 @@
 #include "engine/text/JSON.h"
 #include "engine/text/Unicode.h"
 #include "tests/engine/csv/CSVTestSupport.h"
+#include "tests/support/CaseText.h"
 
 namespace rowlark::csv {
 namespace {
@@ -25,6 +26,7 @@ using testing::csvErrorOf;
 using testing::Row;
 using testing::Rows;
 using testing::rowsOf;
+using testing::unescaped;
 
 TEST(CSVErrorMessages, AreTheUserVisibleTexts)
 {
@@ -350,16 +352,12 @@ TEST(SeparatorDetection, StartsAfterTheByteOrderMark)
 
 TEST(SeparatorNames, AreTheCharacterOrItsName)
 {
-    const std::vector<std::pair<std::string_view, std::optional<Separator>>> cases = {
-        {",", Separator::comma},     {";", Separator::semicolon},
-        {"\t", Separator::tab},      {"\\t", Separator::tab},
-        {"|", Separator::pipe},      {"Tab", Separator::tab},
-        {"PIPE", Separator::pipe},   {"semicolon", Separator::semicolon},
-        {"comma", Separator::comma}, {":", std::nullopt},
-        {"", std::nullopt},          {",,", std::nullopt},
-        {"tabs", std::nullopt}};
-    for (const auto& [text, separator] : cases)
-        EXPECT_EQ(separatorNamed(text), separator) << text;
+    const std::vector<Row> cases = testing::tabSeparatedCases("csv/separator-names.txt");
+    EXPECT_EQ(cases.size(), 13u);
+    for (const Row& fields : cases) {
+        const auto named = separatorNamed(unescaped(fields.at(0)));
+        EXPECT_EQ(named ? std::string(name(*named)) : "none", fields.at(1)) << fields.at(0);
+    }
     EXPECT_EQ(title(Separator::semicolon), "Semicolon-separated");
     EXPECT_EQ(title(Separator::comma), "Comma-separated");
     EXPECT_EQ(title(Separator::tab), "Tab-separated");

@@ -1,4 +1,5 @@
 #include "engine/results/HTMLReport.h"
+#include "engine/results/XLSXReport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include "engine/text/Encoding.h"
+#include "tests/engine/compare/ComparisonTestSupport.h"
 
 namespace rowlark::results {
 namespace {
@@ -21,18 +23,15 @@ namespace fs = std::filesystem;
 using Row = std::vector<std::string>;
 
 // Markup, script and addresses as a hostile file could hold them, in names, headers, keys and cells.
-const std::vector<std::string> hostileTexts = {
-    "<script>document.title='owned'</script>",
-    "</script><img src=x onerror=\"document.title='owned'\">",
-    "<!--<script>",
-    "javascript:alert(1)",
-    "\" onmouseover=\"alert(1)",
-    "' autofocus onfocus='alert(1)",
-    "&lt;escaped&gt; &amp;",
-    "<a href=\"https://example.org/\">link</a>",
-    "\u2028\u2029",
-    "]}</script><script>alert(1)</script>",
-};
+std::vector<std::string> hostileTexts()
+{
+    std::vector<std::string> texts =
+        testing_support::sections(testing_support::dataFolder("results") / "hostile-texts.txt")[""];
+    for (std::string& text : texts)
+        text = testing_support::unescaped(text);
+    EXPECT_GE(texts.size(), 10u);
+    return texts;
+}
 
 records::ColumnMapping mapping(std::int64_t left, std::optional<std::int64_t> right, bool isKey, bool isIncluded)
 {
@@ -133,7 +132,7 @@ TEST_F(HTMLReportTest, AllowsOnlyItsOwnScriptAndStyleAndLoadsNothing)
 
 TEST_F(HTMLReportTest, EscapesEveryHostileTextAndReadsItBackExactly)
 {
-    for (const std::string& hostile : hostileTexts) {
+    for (const std::string& hostile : hostileTexts()) {
         leftHeaders_[1] = hostile;
         rightHeaders_[4] = hostile;
         summary_.columns[1].leftHeader = hostile;
@@ -237,17 +236,11 @@ TEST_F(HTMLReportTest, SaysWhatItHoldsAndWhatSelectedIt)
     summary_.ambiguousDuplicateKeyGroups = 2;
     const std::vector<std::size_t> selected = {0};
     const std::string text = HTMLReport::page(summary_, shown, selected);
-    for (const std::string expected :
-         {"<title>a.csv \u21C4 b.csv \u2014 Rowlark comparison</title>", "<dt>File A</dt><dd>a.csv</dd>",
-          "<dt>File B</dt><dd>b.csv</dd>", "<dt>Key</dt><dd>id</dd>", "<dt>Compared</dt><dd>2026-12-07 10:00:00</dd>",
-          "<dt>Letter case</dt><dd>Ignored</dd>",
-          "<dt>Records</dt><dd>Changed rows \u00B7 containing \u201Cbob\u201D \u00B7 changed in \u201Cname\u201D</dd>",
-          "<li class=\"matching\"><span class=\"number\">3</span><span class=\"label\">Matching</span></li>",
-          "<li class=\"only-left\"><span class=\"number\">1</span><span class=\"label\">Only in a.csv</span></li>",
-          "This page holds 1 of the 3 differences.", "Columns only in a.csv: code", "Repeated keys: 1 group.",
-          "2 duplicate-key groups have ambiguous pairings.",
-          "<tr><td class=\"name\">name</td><td class=\"count\">1</td><td class=\"share\">100%</td>"})
-        EXPECT_NE(text.find(expected), std::string::npos) << expected;
+    const auto expected =
+        testing_support::sections(testing_support::dataFolder("results") / "page-of-a-narrowed-selection.txt")[""];
+    EXPECT_EQ(expected.size(), 14u);
+    for (const std::string& part : expected)
+        EXPECT_NE(text.find(part), std::string::npos) << part;
 }
 
 TEST_F(HTMLReportTest, WithoutRecordsSaysSoAndNeedsNoScript)
@@ -279,15 +272,16 @@ TEST_F(HTMLReportTest, GroupsLargeCountsAndGivesSharesAsTheAppDoes)
     EXPECT_NE(text.find(code), std::string::npos);
 }
 
-TEST(HTMLReportPath, IsAPageByItsExtensionInAnyCase)
+TEST(ReportPaths, ThePagesAndWorkbooksAreKnownByTheirExtensionInAnyCase)
 {
-    for (const auto& [path, isPage] : std::vector<std::pair<std::string, bool>>{{"r.html", true},
-                                                                                {"R.HTM", true},
-                                                                                {"dir.html/r.Html", true},
-                                                                                {"r.html.csv", false},
-                                                                                {"html", false},
-                                                                                {"r.xhtml", false}})
-        EXPECT_EQ(HTMLReport::isPagePath(path), isPage) << path;
+    const auto cases = testing_support::sections(testing_support::dataFolder("results") / "report-paths.txt");
+    EXPECT_GE(cases.at("html").size() + cases.at("xlsx").size(), 13u);
+    for (const std::string& line : cases.at("html"))
+        EXPECT_EQ(HTMLReport::isPagePath(std::string(testing_support::fields(line).at(0))), line.ends_with("yes"))
+            << line;
+    for (const std::string& line : cases.at("xlsx"))
+        EXPECT_EQ(XLSXReport::isWorkbookPath(std::string(testing_support::fields(line).at(0))), line.ends_with("yes"))
+            << line;
 }
 
 TEST_F(HTMLReportTest, WritesTheFileWholeOrNotAtAll)
@@ -354,7 +348,7 @@ protected:
 TEST_F(PageInBrowserTest, ShowsHostileTextsAsTextAndRunsNothingButItsOwnScript)
 {
     std::string allHostile;
-    for (const std::string& hostile : hostileTexts)
+    for (const std::string& hostile : hostileTexts())
         allHostile += hostile;
     leftHeaders_[1] = allHostile;
     (*summary_.differences[1].leftRow)[1] = allHostile;

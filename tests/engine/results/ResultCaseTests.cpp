@@ -241,22 +241,14 @@ TEST(ResultIndexColumns, NarrowToTheRecordsChangedInOneColumn)
         compare::compare(left, right, {mapping(0, 0, true), mapping(1, 1), mapping(2, 2), mapping(3, 3)}, false);
     const ResultIndex index(summary);
     constexpr std::size_t name = 1;
-    constexpr std::size_t email = 2;
-    constexpr std::size_t city = 3;
-    const std::vector<std::tuple<records::ResultFilter, std::string, std::optional<std::size_t>, std::string>> cases{
-        {records::ResultFilter::all, "", std::nullopt, "0 1 2 3 4"},
-        {records::ResultFilter::all, "", name, "1 2"},
-        {records::ResultFilter::all, "", email, "0 2"},
-        {records::ResultFilter::changed, "", email, "0 2"},
-        {records::ResultFilter::all, " CY ", email, "2"},
-        {records::ResultFilter::all, "bob", email, ""},
-        {records::ResultFilter::onlyLeft, "", email, ""},
-        {records::ResultFilter::all, "", city, ""},
-        {records::ResultFilter::all, "", 4, ""},
-    };
-    for (const auto& [filter, query, column, expected] : cases)
-        EXPECT_EQ(spaced(index.matching(filter, query, column)), expected)
-            << query << " in column " << column.value_or(99);
+    const auto cases = testing_support::sections(testing_support::dataFolder("results") / "changed-columns.txt")[""];
+    EXPECT_EQ(cases.size(), 9u);
+    for (const std::string& line : cases) {
+        const auto field = fields(line);
+        const auto column = field.at(2) == "-" ? std::nullopt : std::optional(std::stoul(std::string(field.at(2))));
+        EXPECT_EQ(spaced(index.matching(filterNamed(field.at(0)), unescaped(field.at(1)), column)), field.at(3))
+            << line;
+    }
 
     const std::string report = ComparisonReport::csv(summary, "a.csv", "b.csv", headers, headers,
                                                      index.matching(records::ResultFilter::all, "", name));

@@ -242,17 +242,5 @@ TEST_F(XLSXReportTest, AStopRequestLeavesNoFile)
     EXPECT_FALSE(fs::exists(path));
 }
 
-TEST(XLSXReportPath, TheExtensionChoosesTheWorkbookInAnyCase)
-{
-    for (const auto& [path, isWorkbook] : std::vector<std::pair<std::string, bool>>{{"out.xlsx", true},
-                                                                                    {"OUT.XLSX", true},
-                                                                                    {"a/b.XlSx", true},
-                                                                                    {"out.csv", false},
-                                                                                    {"xlsx", false},
-                                                                                    {"out.xlsx.csv", false},
-                                                                                    {"out.xls", false}})
-        EXPECT_EQ(XLSXReport::isWorkbookPath(path), isWorkbook) << path;
-}
-
 }  // namespace
 }  // namespace rowlark::results

@@ -61,47 +61,8 @@ TEST_F(SetupFileTest, TextNamesTheFormatVersionAndOnlyWhatIsSet)
     setup.right = {"b.xlsx", "Sheet1"};
     setup.mappings = {{{"id", 1}, ColumnName{"id", 1}, true, true, std::nullopt},
                       {{"x", 2}, std::nullopt, false, false, std::nullopt}};
-    EXPECT_EQ(text(setup), R"({
-  "format": "rowlark-setup",
-  "version": 1,
-  "files": {
-    "fileA": {
-      "path": "a.csv"
-    },
-    "fileB": {
-      "path": "b.xlsx",
-      "sheet": "Sheet1"
-    }
-  },
-  "ignoreCase": false,
-  "mappings": [
-    {
-      "fileA": {
-        "header": "id"
-      },
-      "fileB": {
-        "header": "id"
-      },
-      "key": true,
-      "included": true
-    },
-    {
-      "fileA": {
-        "header": "x",
-        "occurrence": 2
-      },
-      "fileB": null,
-      "key": false,
-      "included": false
-    }
-  ],
-  "results": {
-    "filter": "all",
-    "search": "",
-    "column": null
-  }
-}
-)");
+    EXPECT_EQ(text(setup),
+              testing_support::contents(fs::path(ROWLARK_TEST_DATA_FOLDER) / "setups/two-columns.rowlark"));
 }
 
 TEST_F(SetupFileTest, OptionalMembersTakeTheirDefaultsAndUnknownOnesAreIgnored)
