@@ -109,14 +109,10 @@ inline std::string biff8Stream(const std::vector<XLSSheet>& sheets, std::string_
     for (const XLSSheet& sheet : sheets) {
         const std::string sheetBOF =
             record(xls::beginOfFile, Fields().word(0x0600).word(0x0010).raw(std::string(12, '\0')).bytes());
-        sheetList += record(xls::boundSheet, Fields()
-                                                 .doubleWord(static_cast<std::uint32_t>(position))
-                                                 .byte(sheet.visibility)
-                                                 .byte(0)
-                                                 .byte(static_cast<std::uint32_t>(sheet.name.size()))
-                                                 .byte(0)
-                                                 .raw(sheet.name)
-                                                 .bytes());
+        Fields sheetEntry;
+        sheetEntry.doubleWord(static_cast<std::uint32_t>(position)).byte(sheet.visibility).byte(0);
+        sheetEntry.byte(static_cast<std::uint32_t>(sheet.name.size())).byte(0).raw(sheet.name);
+        sheetList += record(xls::boundSheet, sheetEntry.bytes());
         const std::string substream = sheetBOF + sheet.cells + eof;
         substreams += substream;
         position += substream.size();
@@ -171,24 +167,15 @@ inline std::string compoundFile(std::string_view stream, std::u16string_view nam
 
     const auto entry = [](std::u16string_view entryName, std::uint8_t type, std::uint32_t child, std::uint32_t start,
                           std::uint32_t size) {
-        Fields fields;
+        Fields units;
         for (const char16_t unit : entryName)
-            fields.word(unit);
-        std::string bytes = fields.bytes();
+            units.word(unit);
+        std::string bytes = units.bytes();
         bytes.resize(64, '\0');
-        return Fields()
-            .raw(bytes)
-            .word(static_cast<std::uint32_t>(2 * (entryName.size() + 1)))
-            .byte(type)
-            .byte(1)
-            .doubleWord(0xFFFFFFFF)
-            .doubleWord(0xFFFFFFFF)
-            .doubleWord(child)
-            .raw(std::string(36, '\0'))
-            .doubleWord(start)
-            .doubleWord(size)
-            .doubleWord(0)
-            .bytes();
+        Fields fields;
+        fields.raw(bytes).word(static_cast<std::uint32_t>(2 * (entryName.size() + 1))).byte(type).byte(1);
+        fields.doubleWord(0xFFFFFFFF).doubleWord(0xFFFFFFFF).doubleWord(child).raw(std::string(36, '\0'));
+        return fields.doubleWord(start).doubleWord(size).doubleWord(0).bytes();
     };
     const auto streamSize = static_cast<std::uint32_t>(stream.size());
     std::string directory =

@@ -408,20 +408,18 @@ bool isReadNatively(const fs::path& path)
 TEST(NativeCoverage, MostWorkbooksAreReadNatively)
 {
     const std::vector<fs::path> files = agreementFiles();
-    const auto isXLSX = [](const fs::path& file) { return file.extension() == ".xlsx"; };
-    const auto xlsx = std::count_if(files.begin(), files.end(), isXLSX);
-    const auto nativeXLSX = std::count_if(files.begin(), files.end(),
-                                          [&](const fs::path& file) { return isXLSX(file) && isReadNatively(file); });
-    EXPECT_GE(nativeXLSX * 100, xlsx * 85) << nativeXLSX << " of " << xlsx;
-    const auto isXLS = [](const fs::path& file) { return lowercasedExtension(file) == ".xls"; };
-    const auto xls = std::count_if(files.begin(), files.end(), isXLS);
-    const auto nativeXLS = std::count_if(files.begin(), files.end(),
-                                         [&](const fs::path& file) { return isXLS(file) && isReadNatively(file); });
-    EXPECT_GE(nativeXLS * 100, xls * 85) << nativeXLS << " of " << xls;
+    for (const std::string extension : {".xlsx", ".xls"}) {
+        const auto count = [&](bool isNativeOnly) {
+            return std::ranges::count_if(files, [&](const fs::path& file) {
+                return lowercasedExtension(file) == extension && (!isNativeOnly || isReadNatively(file));
+            });
+        };
+        EXPECT_GE(count(true) * 100, count(false) * 85) << count(true) << " of " << count(false) << extension;
+    }
     for (const fs::path& file : files) {
         if (!isReadNatively(file))
             std::cout << "left to the library: " << file.string() << '\n';
-        EXPECT_TRUE(isXLSX(file) || isXLS(file) || isReadNatively(file)) << file;
+        EXPECT_TRUE(lowercasedExtension(file) != ".ods" || isReadNatively(file)) << file;
     }
     for (const char* name :
          {"people.xlsx", "dates.xlsx", "dates-1904.xlsx", "offset.xlsx", "rows-at-limit.xlsx", "formats.xlsx",
@@ -459,31 +457,18 @@ TEST(ImporterDispatch, TheExtensionInAnyCaseChoosesTheReader)
 // they hold, and a separator given replaces either; workbooks have none.
 TEST(ImporterDispatch, TextFilesAreReadAsCSVWithTheirSeparator)
 {
-    using csv::Separator;
-    struct Case {
-        std::string name;
-        std::optional<Separator> given;
-        Separator used;
-        std::size_t columns;
-    };
-    const std::vector<Case> cases = {
-        {"a.csv", std::nullopt, Separator::semicolon, 2}, {"a.TXT", std::nullopt, Separator::semicolon, 2},
-        {"a.tsv", std::nullopt, Separator::tab, 1},       {"a.Tab", std::nullopt, Separator::tab, 1},
-        {"a.csv", Separator::comma, Separator::comma, 1}, {"a.tsv", Separator::semicolon, Separator::semicolon, 2},
-        {"a.txt", Separator::pipe, Separator::pipe, 1},
-    };
     ScratchFolder folder;
-    for (const Case& test : cases) {
-        const ImportedTable imported =
-            FileImport::readTable(folder.write(test.name, "id;name\n1;Ann\n"), std::nullopt, {}, test.given);
-        EXPECT_EQ(imported.separator, test.used) << test.name;
-        EXPECT_EQ(imported.table.columnCount(), test.columns) << test.name;
+    for (const Row& test : testing::tabSeparatedCases("workbook/text-file-separators.tsv")) {
+        const ImportedTable imported = FileImport::readTable(folder.write(test[0], "id;name\n1;Ann\n"), std::nullopt,
+                                                             {}, csv::separatorNamed(test[1]));
+        EXPECT_EQ(imported.separator, csv::separatorNamed(test[2])) << test[0];
+        EXPECT_EQ(imported.table.columnCount(), std::stoul(test[3])) << test[0];
         EXPECT_TRUE(imported.sheets.empty());
-        EXPECT_TRUE(FileImport::isCSVText(test.name));
+        EXPECT_TRUE(FileImport::isCSVText(test[0]));
     }
     EXPECT_FALSE(FileImport::isCSVText("a.xlsx"));
     EXPECT_FALSE(FileImport::isCSVText("csv"));
-    EXPECT_EQ(FileImport::readTable(fixture("people.xlsx"), std::nullopt, {}, Separator::semicolon).separator,
+    EXPECT_EQ(FileImport::readTable(fixture("people.xlsx"), std::nullopt, {}, csv::Separator::semicolon).separator,
               std::nullopt);
 }
 
@@ -554,28 +539,19 @@ TEST(WorkbookLimits, LargeSheetsAndRowsAndColumnsAtTheLimitAreReadWhole)
     EXPECT_EQ(columns.table.headers().back(), "last");
 }
 
-// The native readers take the sheets a workbook format holds, with at most 50,000,000 cells; past
-// a limit the error names it.
-TEST(WorkbookLimits, NativeReadsTakeTheFormatsOwnSizes)
+// The native readers take the sheets a workbook format holds, with at most 50,000,000 cells; the
+// library keeps the limits of its path. Past a limit the error names it.
+TEST(WorkbookLimits, EachReaderTakesItsOwnSizesAndNamesTheLimitPassed)
 {
     EXPECT_EQ(FileImport::readTable(fixture("rows-over-limit.xlsx")).table.rowCount(), 250000u);
     EXPECT_EQ(FileImport::readTable(fixture("columns-over-limit.xlsx")).table.columnCount(), 10001u);
     const ImportedTable cells = FileImport::readTable(fixture("cells-over-limit.xlsx"));
     EXPECT_EQ(cells.table.rowCount() * cells.table.columnCount(), 2499u * 2001u);
-    const std::string prefix = "error: The selected worksheet exceeds the safe import limits: more than ";
-    EXPECT_EQ(importedText(fixture("native-rows-over-limit.xlsx"), {}), prefix + "1,048,576 rows.\n");
-    EXPECT_EQ(importedText(fixture("native-columns-over-limit.xlsx"), {}), prefix + "16,384 columns.\n");
-    EXPECT_EQ(importedText(fixture("native-cells-over-limit.xlsx"), {}), prefix + "50,000,000 cells.\n");
-}
-
-// The library keeps the limits of its path, and names them.
-TEST(WorkbookLimits, TheLibraryKeepsItsLimits)
-{
-    const auto locations = FileImport::defaultReaderLocations();
-    const std::string prefix = "error: The selected worksheet exceeds the safe import limits: more than ";
-    EXPECT_EQ(importedText(fixture("rows-over-limit.xlsx"), {}, locations, library), prefix + "250,000 rows.\n");
-    EXPECT_EQ(importedText(fixture("columns-over-limit.xlsx"), {}, locations, library), prefix + "10,000 columns.\n");
-    EXPECT_EQ(importedText(fixture("cells-over-limit.xlsx"), {}, locations, library), prefix + "5,000,000 cells.\n");
+    for (const Row& limit : testing::tabSeparatedCases("workbook/size-limits.tsv")) {
+        const auto reader = limit[1] == "library" ? library : FileImport::WorkbookReader::native;
+        EXPECT_EQ(importedText(fixture(limit[0]), {}, FileImport::defaultReaderLocations(), reader),
+                  "error: The selected worksheet exceeds the safe import limits: more than " + limit[2] + ".\n");
+    }
 }
 
 // The reader helper and its resources
