@@ -1,35 +1,15 @@
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <map>
-
-#include <QAbstractButton>
 #include <QAbstractItemModelTester>
 #include <QAccessible>
-#include <QApplication>
-#include <QCheckBox>
 #include <QClipboard>
-#include <QComboBox>
-#include <QLabel>
 #include <QLayout>
-#include <QLineEdit>
-#include <QListView>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QStackedWidget>
 #include <QTest>
 
 #include "tests/ui/MappingTesting.h"
-#include "ui/mapping/MappingList.h"
-#include "ui/mapping/MappingRow.h"
 #include "ui/mapping/MappingText.h"
-#include "ui/results/InspectorFieldList.h"
-#include "ui/results/ResultPageModel.h"
-#include "ui/results/RowInspector.h"
 #include "ui/widgets/Styling.h"
-#include "ui/widgets/SuggestionChip.h"
 
 namespace rowlark::ui::testing {
 namespace {
@@ -201,22 +181,6 @@ TEST_F(MappingScreenTest, BoxClickUpdatesItsRowInPlace)
     ASSERT_EQ(changes.count(), 1);
     EXPECT_EQ(changes.front().at(0).value<QModelIndex>().row(), 4);
     EXPECT_EQ(rowNamed("notes"), before);
-}
-
-// A cancelled analysis leaves no rows: the list says so and how to run it again, not that the search
-// found nothing.
-TEST_F(MappingScreenTest, CancelledMatchingSaysHowToRunItAgain)
-{
-    loadSamples();
-    model.analyze();
-    model.cancel();
-    ASSERT_TRUE(model.mappings().empty());
-    EXPECT_EQ(labelText("mappingEmptyText"), "Column matching was cancelled. Reset suggestions to run it again.");
-    find<QPushButton>("resetSuggestionsButton")->click();
-    waitUntilIdle();
-    EXPECT_EQ(rowCount(), 5);
-    search()->setText("nothing like it");
-    EXPECT_EQ(labelText("mappingEmptyText"), "No columns match your search.");
 }
 
 // A new analysis (new files, swapped files) lists its mappings from the key row, wherever the list was

@@ -2,17 +2,13 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSplitter>
-#include <QStackedWidget>
 #include <QToolButton>
 
 #include "tests/ui/ResultsTesting.h"
@@ -132,18 +128,6 @@ TEST_F(ResultsScreenTest, ClearButtonOfTheSearchFieldClearsTheQuery)
     ASSERT_NE(button, nullptr);
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(model.query(), QString());
-}
-
-TEST_F(ResultsScreenTest, WhileFilteringTheListStaysWithItsIndicator)
-{
-    compareSamples();
-    typeSearch(QStringLiteral("zzz"));
-    ASSERT_TRUE(model.isFiltering());
-    EXPECT_TRUE(find<QProgressBar>(QStringLiteral("filteringIndicator"))->isVisible());
-    EXPECT_EQ(find<QStackedWidget>(QStringLiteral("resultsContent"))->currentWidget(),
-              find<QSplitter>(QStringLiteral("resultsSplit")));
-    waitForFilter();
-    EXPECT_FALSE(find<QProgressBar>(QStringLiteral("filteringIndicator"))->isVisible());
 }
 
 TEST_F(ResultsScreenTest, TabVisitsTheScreenTopToBottomThenTheInspector)

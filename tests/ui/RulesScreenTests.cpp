@@ -1,4 +1,3 @@
-#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,7 +13,6 @@
 #include "ui/mapping/MappingRow.h"
 #include "ui/mapping/RuleButton.h"
 #include "ui/mapping/RuleOptionsDialog.h"
-#include "ui/results/FormatOnlyBox.h"
 #include "ui/results/ResultTexts.h"
 
 namespace rowlark::ui::testing {

@@ -8,29 +8,12 @@
 #include <map>
 
 #include <QAbstractButton>
-#include <QAbstractItemModelTester>
-#include <QAccessible>
-#include <QApplication>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListView>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QSignalSpy>
-#include <QStackedWidget>
-#include <QTest>
 
 #include "tests/ui/MappingTesting.h"
-#include "ui/mapping/MappingList.h"
-#include "ui/mapping/MappingRow.h"
-#include "ui/mapping/MappingText.h"
 #include "ui/results/InspectorFieldList.h"
 #include "ui/results/ResultPageModel.h"
-#include "ui/results/RowInspector.h"
-#include "ui/widgets/Styling.h"
 #include "ui/widgets/SuggestionChip.h"
 
 namespace rowlark::ui::testing {
@@ -185,6 +168,8 @@ protected:
                          : std::optional(
                                model.summary()->differences.at(static_cast<std::size_t>(argument.toInt())).id));
              }},
+            {"analyze", [&] { model.analyze(); }},
+            {"cancel", [&] { model.cancel(); }},
             {"wait",
              [&] {
                  waitUntilIdle();
