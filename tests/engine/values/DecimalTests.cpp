@@ -23,8 +23,9 @@ TEST(Decimal, oneTextPerValue)
 {
     testing::expectCases("decimal-texts.txt", [](const std::vector<std::string>& fields) {
         const std::optional<Decimal> value = Decimal::fromPlainText(fields[0]);
-        if (value)
+        if (value) {
             EXPECT_EQ(number(value->text()).text(), value->text()) << "the text reads back as the same value";
+        }
         return value ? value->text() : "-";
     });
 }

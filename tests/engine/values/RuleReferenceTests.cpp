@@ -576,9 +576,10 @@ TEST(DecimalProperty, aToleranceExactlyAtTheDistanceAdmits)
         const Decimal decimalB = *b.decimal();
         EXPECT_TRUE(isWithinTolerance(decimalA, decimalB, gap.decimal(), std::nullopt))
             << a.plainText() << " and " << b.plainText();
-        if (gap.coefficient() != "")
+        if (gap.coefficient() != "") {
             EXPECT_FALSE(isWithinTolerance(decimalA, decimalB, shorter.decimal(), std::nullopt))
                 << a.plainText() << " and " << b.plainText();
+        }
     }
 }
 
