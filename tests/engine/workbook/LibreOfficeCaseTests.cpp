@@ -9,17 +9,20 @@
 
 #include <rapidjson/document.h>
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <iostream>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/workbook/FileImport.h"
@@ -33,17 +36,9 @@ namespace rowlark::workbook {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Row;
 using testing::Rows;
 
-fs::path libreOfficeFolder()
-{
-    return testing::sharedFile("libreoffice");
-}
-
-// The workbook types read natively. A type joins with its extension once FileImport reads it
-// natively: with no reader helper at hand, a read left to the library fails.
-const std::vector<std::string> nativeTypes = {"xlsx", "ods", "xls"};
+const fs::path libreOfficeFolder = testing::sharedFile("libreoffice");
 
 // One generated cell of the manifest: where it is, what kind of case it is, the number format
 // it was written with and its value.
@@ -68,7 +63,7 @@ template<typename Visit> void forEachMember(const rapidjson::Value& object, Visi
 Manifest readManifest()
 {
     rapidjson::Document document;
-    const std::string text = testing::fileText(libreOfficeFolder() / "manifest.json");
+    const std::string text = testing::fileText(libreOfficeFolder / "manifest.json");
     document.Parse(text.data(), text.size());
     Manifest manifest;
     forEachMember(document, [&manifest](const auto& file) {
@@ -91,24 +86,16 @@ Rows readShownCSV(const fs::path& path)
     bool isQuoted = false;
     for (std::size_t at = 0; at < text.size(); ++at) {
         const char c = text[at];
-        if (isQuoted) {
-            if (c == '"' && at + 1 < text.size() && text[at + 1] == '"')
-                field += text[++at];
-            else if (c == '"')
-                isQuoted = false;
-            else
-                field += c;
-        } else if (c == '"') {
-            isQuoted = true;
-        } else if (c == ',') {
-            rows.back().push_back(std::move(field));
-            field.clear();
-        } else if (c == '\n') {
-            rows.back().push_back(std::move(field));
-            field.clear();
-            rows.emplace_back();
-        } else if (c != '\r') {
+        if (isQuoted && c == '"' && at + 1 < text.size() && text[at + 1] == '"')
+            field += text[++at];
+        else if (c == '"')
+            isQuoted = !isQuoted;
+        else if (isQuoted || (c != ',' && c != '\n' && c != '\r'))
             field += c;
+        else if (c != '\r') {
+            rows.back().push_back(std::exchange(field, {}));
+            if (c == '\n')
+                rows.emplace_back();
         }
     }
     if (!rows.back().empty() || !field.empty())
@@ -147,21 +134,14 @@ std::optional<double> dayNumberOf(std::string_view text, DateSystem system)
     const auto day = numberIn(date.substr(secondDash + 1));
     if (!year || !month || !day)
         return std::nullopt;
+    const std::int64_t epoch = system == DateSystem::fromDecember30 ? daysFromCivil(1899, 12, 30)
+                               : system == DateSystem::excel1904    ? daysFromCivil(1904, 1, 1)
+                                                                    : daysFromCivil(1899, 12, 31);
     double days = static_cast<double>(
         daysFromCivil(static_cast<std::int64_t>(*year), static_cast<unsigned>(*month), static_cast<unsigned>(*day)));
-    switch (system) {
-    case DateSystem::fromDecember30:
-        days -= static_cast<double>(daysFromCivil(1899, 12, 30));
-        break;
-    case DateSystem::excel1904:
-        days -= static_cast<double>(daysFromCivil(1904, 1, 1));
-        break;
-    case DateSystem::excel1900:
-        days -= static_cast<double>(daysFromCivil(1899, 12, 31));
-        if (days >= 60)
-            ++days;  // the 29 February 1900 of the 1900 system
-        break;
-    }
+    days -= static_cast<double>(epoch);
+    if (system == DateSystem::excel1900 && days >= 60)
+        ++days;  // the 29 February 1900 of the 1900 system
     if (text.size() > date.size()) {
         const std::string_view time = text.substr(date.size() + 1);
         const auto hours = numberIn(time.substr(0, 2));
@@ -238,42 +218,20 @@ bool isTimeOf(std::string_view text, std::string_view format, double value)
             continue;
         if (next >= numbers.size())
             return false;
-        const std::string& digits = numbers[next];
+        const std::string& digits = numbers[next++];
         double number = 0;
         std::from_chars(digits.data(), digits.data() + digits.size(), number);
-        switch (field) {
-        case 'h':
-        case 'H':
-            hasHours = true;
-            isDuration = isDuration || field == 'H';
-            if (fields.find('a') != std::string::npos)
-                number = std::fmod(number, 12) + (isAfternoon ? 12 : 0);
-            seconds += number * 3600;
-            unit = 3600;
-            ++next;
-            break;
-        case 'm':
-        case 'M':
-            isDuration = isDuration || field == 'M';
-            seconds += number * 60;
-            unit = 60;
-            ++next;
-            break;
-        case 's':
-        case 'S':
-            isDuration = isDuration || field == 'S';
-            seconds += number;
-            unit = 1;
-            ++next;
-            break;
-        case 'f':
+        isDuration = isDuration || std::isupper(static_cast<unsigned char>(field));
+        hasHours = hasHours || field == 'h' || field == 'H';
+        if (field == 'f') {
             seconds += number / std::pow(10.0, static_cast<double>(digits.size()));
             unit = std::pow(10.0, -static_cast<double>(digits.size()));
-            ++next;
-            break;
-        default:
-            break;
+            continue;
         }
+        if ((field == 'h' || field == 'H') && fields.find('a') != std::string::npos)
+            number = std::fmod(number, 12) + (isAfternoon ? 12 : 0);
+        unit = field == 'h' || field == 'H' ? 3600 : field == 'm' || field == 'M' ? 60 : 1;
+        seconds += number * unit;
     }
     double expected = value * 86400;
     if (!isDuration) {
@@ -305,100 +263,86 @@ std::string withoutCharacter(std::string text, char removed)
     return text;
 }
 
-// Whether the cell is a number under a fraction of a fixed denominator ("# ?/100") whose
-// numerator is a tie: a whole number and a half.
-bool isFractionTie(const CaseCell& cell)
-{
-    const std::size_t slash = cell.format.rfind('/');
-    const std::optional<double> value = numberIn(cell.value);
-    if (slash == std::string::npos || !value)
-        return false;
-    const std::optional<double> denominator = numberIn(cell.format.substr(slash + 1));
-    if (!denominator)
-        return false;
-    const double numerator = std::fabs(*value * *denominator);
-    return std::fabs(numerator - std::floor(numerator) - 0.5) < 1e-9;
-}
-
 // The differences where Rowlark's text is the right one, each with why.
 struct AcceptedDifference {
     std::string_view name;
     std::function<bool(const Reading&)> applies;
 };
 
-const std::vector<AcceptedDifference>& acceptedDifferences()
-{
-    static const std::vector<AcceptedDifference> differences = {
-        // "#.##" shows 1 as "1." and "#.###E+00" as "1.E+00" in Excel; LibreOffice drops the point.
-        {"point without digits after it",
-         [](const Reading& reading) {
-             const std::size_t point = reading.text.find('.');
-             return point != std::string::npos &&
-                    (point + 1 == reading.text.size() ||
-                     !std::isdigit(static_cast<unsigned char>(reading.text[point + 1]))) &&
-                    reading.text.substr(0, point) + reading.text.substr(point + 1) == reading.shown;
-         }},
-        // "_€" leaves the width of one character; LibreOffice leaves two spaces.
-        {"space left by _€",
-         [](const Reading& reading) {
-             return reading.cell.format.find("_\xE2\x82\xAC") != std::string::npos &&
-                    withoutCharacter(reading.text, ' ') == withoutCharacter(reading.shown, ' ');
-         }},
-        // The file stores the error the formula gave (#VALUE!); LibreOffice shows its own code.
-        {"LibreOffice's own error codes",
-         [](const Reading& reading) { return reading.shown.starts_with("Err:") && reading.text.starts_with('#'); }},
-        // The largest double, which LibreOffice writes as INF: LibreOffice shows I.NF, #FMT, or 0
-        // once it reads its ODS back.
-        {"numbers past the largest double",
-         [](const Reading& reading) { return reading.text == "INF" || reading.text == "-INF"; }},
-        // 1E+308 as a percentage or a date: LibreOffice cannot format it, and where it wrote #FMT
-        // into its ODS it reads a number back instead.
-        {"#FMT", [](const Reading& reading) { return reading.shown == "#FMT" || reading.text == "#FMT"; }},
-        // 1.005 as a percentage is 100.5%, a tie: LibreOffice rounds the binary value (100%),
-        // Rowlark the decimal value as the issue's "1.005 under 0.00 is 1.01" does (101%); so for
-        // the numerators of fractions (0.25 as ?/2).
-        {"ties of the decimal value",
-         [](const Reading& reading) {
-             const std::string& value = reading.cell.value;
-             if (value.empty() || value.back() != '5' || reading.text.size() != reading.shown.size())
-                 return false;
-             std::size_t differences = 0;
-             for (std::size_t at = 0; at < reading.text.size(); ++at)
-                 differences += reading.text[at] != reading.shown[at];
-             return differences == 1;
-         }},
-        // LibreOffice's own XLS Booleans read back as 1 and 0; Rowlark shows TRUE and FALSE.
-        {"XLS Booleans as 1 and 0",
-         [](const Reading& reading) {
-             return reading.type == "xls" && ((reading.text == "TRUE" && reading.shown == "1") ||
-                                              (reading.text == "FALSE" && reading.shown == "0"));
-         }},
-        // 0.005 under "# ?/100" is half a hundredth, a tie: Rowlark rounds the decimal value up
-        // (1/100), LibreOffice the binary value down (0).
-        {"fractions of a tie", [](const Reading& reading) { return isFractionTie(reading.cell); }},
-        // LibreOffice saves 0 as the result of a formula whose result is a text in XLS, and works
-        // the formula out again when it opens the file; Rowlark shows the result saved.
-        {"XLS text results saved as 0",
-         [](const Reading& reading) {
-             return reading.type == "xls" && reading.cell.value.starts_with('=') && numberIn(reading.text) == 0.0 &&
-                    !numberIn(reading.shown);
-         }},
-        // LibreOffice works out NOW() again when it opens the file; Rowlark shows the value saved.
-        {"formulas worked out again",
-         [](const Reading& reading) { return reading.cell.value.find("NOW()") != std::string::npos; }},
-        // LibreOffice's CSV export drops tab characters.
-        {"tabs", [](const Reading& reading) { return withoutCharacter(reading.text, '\t') == reading.shown; }},
-        // "?/?" is a fraction without a whole number (3/2) in Excel; LibreOffice shows its own
-        // format of that spelling as a mixed number (1 1/2).
-        {"fractions without a whole number", [](const Reading& reading) { return reading.cell.format == "?/?"; }},
-        // LibreOffice reads some formats back from its own ODS and XLS files otherwise than it
-        // wrote them (spaces of ? and _ dropped, ??/16 shown as a mixed number, 16 digits); the
-        // text read is what LibreOffice shows for the same cell of the XLSX file.
-        {"formats LibreOffice reads back otherwise",
-         [](const Reading& reading) { return reading.type != "xlsx" && reading.text == reading.shownXLSX; }},
-    };
-    return differences;
-}
+const std::vector<AcceptedDifference> acceptedDifferences = {
+    // "#.##" shows 1 as "1." and "#.###E+00" as "1.E+00" in Excel; LibreOffice drops the point.
+    {"point without digits after it",
+     [](const Reading& reading) {
+         const std::size_t point = reading.text.find('.');
+         return point != std::string::npos &&
+                (point + 1 == reading.text.size() ||
+                 !std::isdigit(static_cast<unsigned char>(reading.text[point + 1]))) &&
+                reading.text.substr(0, point) + reading.text.substr(point + 1) == reading.shown;
+     }},
+    // "_€" leaves the width of one character; LibreOffice leaves two spaces.
+    {"space left by _€",
+     [](const Reading& reading) {
+         return reading.cell.format.find("_\xE2\x82\xAC") != std::string::npos &&
+                withoutCharacter(reading.text, ' ') == withoutCharacter(reading.shown, ' ');
+     }},
+    // The file stores the error the formula gave (#VALUE!); LibreOffice shows its own code.
+    {"LibreOffice's own error codes",
+     [](const Reading& reading) { return reading.shown.starts_with("Err:") && reading.text.starts_with('#'); }},
+    // The largest double, which LibreOffice writes as INF: LibreOffice shows I.NF, #FMT, or 0
+    // once it reads its ODS back.
+    {"numbers past the largest double",
+     [](const Reading& reading) { return reading.text == "INF" || reading.text == "-INF"; }},
+    // 1E+308 as a percentage or a date: LibreOffice cannot format it, and where it wrote #FMT
+    // into its ODS it reads a number back instead.
+    {"#FMT", [](const Reading& reading) { return reading.shown == "#FMT" || reading.text == "#FMT"; }},
+    // 1.005 as a percentage is 100.5%, a tie: LibreOffice rounds the binary value (100%),
+    // Rowlark the decimal value as the issue's "1.005 under 0.00 is 1.01" does (101%); so for
+    // the numerators of fractions (0.25 as ?/2).
+    {"ties of the decimal value",
+     [](const Reading& reading) {
+         const std::string& value = reading.cell.value;
+         return !value.empty() && value.back() == '5' && reading.text.size() == reading.shown.size() &&
+                std::transform_reduce(reading.text.begin(), reading.text.end(), reading.shown.begin(), 0, std::plus<>(),
+                                      std::not_equal_to<>()) == 1;
+     }},
+    // LibreOffice's own XLS Booleans read back as 1 and 0; Rowlark shows TRUE and FALSE.
+    {"XLS Booleans as 1 and 0",
+     [](const Reading& reading) {
+         return reading.type == "xls" &&
+                ((reading.text == "TRUE" && reading.shown == "1") || (reading.text == "FALSE" && reading.shown == "0"));
+     }},
+    // 0.005 under "# ?/100" is half a hundredth, a tie: Rowlark rounds the decimal value up
+    // (1/100), LibreOffice the binary value down (0). The format's denominator is fixed.
+    {"fractions of a tie",
+     [](const Reading& reading) {
+         const std::size_t slash = reading.cell.format.rfind('/');
+         const std::optional<double> value = numberIn(reading.cell.value);
+         const std::optional<double> denominator =
+             slash == std::string::npos ? std::nullopt : numberIn(reading.cell.format.substr(slash + 1));
+         const double numerator = value && denominator ? std::fabs(*value * *denominator) : 0;
+         return value && denominator && std::fabs(numerator - std::floor(numerator) - 0.5) < 1e-9;
+     }},
+    // LibreOffice saves 0 as the result of a formula whose result is a text in XLS, and works
+    // the formula out again when it opens the file; Rowlark shows the result saved.
+    {"XLS text results saved as 0",
+     [](const Reading& reading) {
+         return reading.type == "xls" && reading.cell.value.starts_with('=') && numberIn(reading.text) == 0.0 &&
+                !numberIn(reading.shown);
+     }},
+    // LibreOffice works out NOW() again when it opens the file; Rowlark shows the value saved.
+    {"formulas worked out again",
+     [](const Reading& reading) { return reading.cell.value.find("NOW()") != std::string::npos; }},
+    // LibreOffice's CSV export drops tab characters.
+    {"tabs", [](const Reading& reading) { return withoutCharacter(reading.text, '\t') == reading.shown; }},
+    // "?/?" is a fraction without a whole number (3/2) in Excel; LibreOffice shows its own
+    // format of that spelling as a mixed number (1 1/2).
+    {"fractions without a whole number", [](const Reading& reading) { return reading.cell.format == "?/?"; }},
+    // LibreOffice reads some formats back from its own ODS and XLS files otherwise than it
+    // wrote them (spaces of ? and _ dropped, ??/16 shown as a mixed number, 16 digits); the
+    // text read is what LibreOffice shows for the same cell of the XLSX file.
+    {"formats LibreOffice reads back otherwise",
+     [](const Reading& reading) { return reading.type != "xlsx" && reading.text == reading.shownXLSX; }},
+};
 
 const std::set<std::string> dateFamilies = {"date",    "datetime",    "pre1900date", "date1904",
                                             "lo-date", "lo-datetime", "formula-date"};
@@ -406,9 +350,9 @@ const std::set<std::string> timeFamilies = {"time", "elapsed", "time1904", "lo-e
 
 DateSystem dateSystemOf(const std::string& type, const std::string& file)
 {
-    if (file == "dates1904")
-        return DateSystem::excel1904;
-    return type == "ods" ? DateSystem::fromDecember30 : DateSystem::excel1900;
+    return file == "dates1904" ? DateSystem::excel1904
+           : type == "ods"     ? DateSystem::fromDecember30
+                               : DateSystem::excel1900;
 }
 
 // Whether a date cell's text (ISO, or a number where there is no date) is the cell's value, to
@@ -431,14 +375,7 @@ struct Tally {
     std::size_t datesAndTimesByValue = 0;
     std::vector<std::string> failures;
     std::vector<std::string> dateFailures;
-
-    std::size_t acceptedCount() const
-    {
-        std::size_t count = 0;
-        for (const auto& [name, cells] : accepted)
-            count += cells;
-        return count;
-    }
+    std::size_t acceptedCount = 0;
 };
 
 std::string describe(const std::string& file, const std::string& sheet, const CaseCell& cell, const std::string& shown,
@@ -449,24 +386,24 @@ std::string describe(const std::string& file, const std::string& sheet, const Ca
            "\"";
 }
 
-// Where the table read lies in the sheet: the header is the first row that is not blank, at the
-// manifest's first row; its first cell that is not empty is the first header cell there.
-struct Placement {
-    std::size_t headerRow;  // from 1
-    std::size_t firstColumn;
-};
-
-std::optional<std::string> cellAt(const table::Table& table, const Placement& placement, const CaseCell& cell)
+// The text read for a cell, where the table read lies in the sheet from the header row and
+// column given (from 1).
+std::string cellAt(const table::Table& table, std::size_t headerRow, std::size_t firstColumn, const CaseCell& cell)
 {
-    if (cell.row < placement.headerRow || cell.column < placement.firstColumn)
-        return std::nullopt;
-    const std::size_t column = cell.column - placement.firstColumn;
-    if (column >= table.columnCount())
+    const std::size_t column = cell.column - firstColumn;
+    if (cell.row < headerRow || cell.column < firstColumn || column >= table.columnCount())
         return std::string();
-    if (cell.row == placement.headerRow)
+    if (cell.row == headerRow)
         return table.headers()[column];
-    const std::size_t row = cell.row - placement.headerRow - 1;
+    const std::size_t row = cell.row - headerRow - 1;
     return row < table.rowCount() ? std::string(table.cell(row, column)) : std::string();
+}
+
+const AcceptedDifference* acceptedDifferenceOf(const Reading& reading)
+{
+    const auto found = std::ranges::find_if(
+        acceptedDifferences, [&](const AcceptedDifference& difference) { return difference.applies(reading); });
+    return found == acceptedDifferences.end() ? nullptr : &*found;
 }
 
 std::string shownAt(const Rows& shown, const CaseCell& cell)
@@ -483,10 +420,10 @@ Tally readEverySheet(const std::string& type, const Manifest& manifest)
     const FileImport::ReaderLocations nowhere;
     Tally tally;
     for (const auto& [file, sheets] : manifest) {
-        const fs::path workbook = libreOfficeFolder() / "written" / type / (file + "." + type);
+        const fs::path workbook = libreOfficeFolder / "written" / type / (file + "." + type);
         for (const auto& [sheet, cells] : sheets) {
-            const Rows shown = readShownCSV(libreOfficeFolder() / "shown" / type / (file + "-" + sheet + ".csv"));
-            const Rows shownXLSX = readShownCSV(libreOfficeFolder() / "shown" / "xlsx" / (file + "-" + sheet + ".csv"));
+            const Rows shown = readShownCSV(libreOfficeFolder / "shown" / type / (file + "-" + sheet + ".csv"));
+            const Rows shownXLSX = readShownCSV(libreOfficeFolder / "shown" / "xlsx" / (file + "-" + sheet + ".csv"));
             std::optional<table::Table> table;
             std::string error;
             try {
@@ -494,22 +431,18 @@ Tally readEverySheet(const std::string& type, const Manifest& manifest)
             } catch (const std::exception& failure) {
                 error = failure.what();
             }
-            std::size_t headerRow = cells.front().row;
-            std::size_t headerColumn = cells.front().column;
-            for (const CaseCell& cell : cells)
-                if (cell.row < headerRow || (cell.row == headerRow && cell.column < headerColumn))
-                    headerRow = cell.row, headerColumn = cell.column;
-            Placement placement{headerRow, headerColumn};
-            if (table) {
-                const auto& headers = table->headers();
-                const auto first = std::find_if(headers.begin(), headers.end(),
-                                                [](const std::string& header) { return !header.empty(); });
-                placement.firstColumn = headerColumn - static_cast<std::size_t>(first - headers.begin());
-            }
+            // The header is the first row that is not blank, at the manifest's first cell; the table's
+            // first header that is not empty is that cell.
+            const CaseCell& first = *std::ranges::min_element(
+                cells, {}, [](const CaseCell& cell) { return std::pair(cell.row, cell.column); });
+            std::size_t firstColumn = first.column;
+            if (table)
+                firstColumn -= static_cast<std::size_t>(
+                    std::ranges::find_if_not(table->headers(), &std::string::empty) - table->headers().begin());
             for (const CaseCell& cell : cells) {
                 const std::string expected = shownAt(shown, cell);
                 const std::string expectedXLSX = shownAt(shownXLSX, cell);
-                const std::string text = table ? cellAt(*table, placement, cell).value_or("") : "error: " + error;
+                const std::string text = table ? cellAt(*table, first.row, firstColumn, cell) : "error: " + error;
                 const Reading reading{type, cell, expected, expectedXLSX, text};
                 const bool isDate =
                     dateFamilies.contains(cell.family) ||
@@ -521,9 +454,7 @@ Tally readEverySheet(const std::string& type, const Manifest& manifest)
                                                     : isTimeOf(text, cell.format, std::stod(cell.value)));
                     if (isRight)
                         ++tally.datesAndTimesByValue;
-                    else if (std::none_of(
-                                 acceptedDifferences().begin(), acceptedDifferences().end(),
-                                 [&](const AcceptedDifference& difference) { return difference.applies(reading); }))
+                    else if (!acceptedDifferenceOf(reading))
                         tally.dateFailures.push_back(describe(file, sheet, cell, expected, text));
                     continue;
                 }
@@ -532,11 +463,8 @@ Tally readEverySheet(const std::string& type, const Manifest& manifest)
                     ++tally.equal;
                     continue;
                 }
-                const auto accepted =
-                    std::find_if(acceptedDifferences().begin(), acceptedDifferences().end(),
-                                 [&](const AcceptedDifference& difference) { return difference.applies(reading); });
-                if (accepted != acceptedDifferences().end())
-                    ++tally.accepted[accepted->name];
+                if (const AcceptedDifference* accepted = acceptedDifferenceOf(reading))
+                    ++tally.accepted[accepted->name], ++tally.acceptedCount;
                 else
                     tally.failures.push_back(describe(file, sheet, cell, expected, text));
             }
@@ -556,29 +484,31 @@ class LibreOfficeCaseTest : public ::testing::TestWithParam<std::string> {};
 // differ in one of the accepted ways; every date and time cell reads as its value.
 TEST_P(LibreOfficeCaseTest, CellsReadAsTheSpreadsheetShowsThem)
 {
-    ROWLARK_SKIP_WITHOUT_SHARED_FILE(libreOfficeFolder() / "manifest.json");
+    ROWLARK_SKIP_WITHOUT_SHARED_FILE(libreOfficeFolder / "manifest.json");
     const Tally tally = readEverySheet(GetParam(), readManifest());
     std::cout << GetParam() << ": " << tally.equal << " of " << tally.cells << " cells as LibreOffice shows them ("
-              << percentOf(tally.equal, tally.cells) << "%), " << tally.acceptedCount() << " in accepted differences ("
-              << percentOf(tally.equal + tally.acceptedCount(), tally.cells) << "% in all); "
+              << percentOf(tally.equal, tally.cells) << "%), " << tally.acceptedCount << " in accepted differences ("
+              << percentOf(tally.equal + tally.acceptedCount, tally.cells) << "% in all); "
               << tally.datesAndTimesByValue << " of " << tally.datesAndTimes << " dates and times by value\n";
     for (const auto& [name, count] : tally.accepted)
         std::cout << "  accepted, " << name << ": " << count << '\n';
     for (const std::string& failure : tally.failures)
         std::cout << "  differs: " << failure << '\n';
-    EXPECT_GE(percentOf(tally.equal + tally.acceptedCount(), tally.cells), 99.0);
+    EXPECT_GE(percentOf(tally.equal + tally.acceptedCount, tally.cells), 99.0);
     // LibreOffice shows the Booleans of its own XLS files as 1 and 0: the cells besides them.
     const auto booleans = tally.accepted.find("XLS Booleans as 1 and 0");
     EXPECT_GE(percentOf(tally.equal, tally.cells - (booleans == tally.accepted.end() ? 0 : booleans->second)), 97.0);
     EXPECT_EQ(tally.dateFailures, std::vector<std::string>());
 }
 
-INSTANTIATE_TEST_SUITE_P(Types, LibreOfficeCaseTest, ::testing::ValuesIn(nativeTypes),
+// The workbook types read natively. A type joins with its extension once FileImport reads it
+// natively: with no reader helper at hand, a read left to the library fails.
+INSTANTIATE_TEST_SUITE_P(Types, LibreOfficeCaseTest, ::testing::Values("xlsx", "ods", "xls"),
                          [](const auto& info) { return info.param; });
 
 TEST_P(LibreOfficeCaseTest, ChartSheetsSayTheyAreCharts)
 {
-    const fs::path workbook = libreOfficeFolder() / "written" / GetParam() / ("chartsheet." + GetParam());
+    const fs::path workbook = libreOfficeFolder / "written" / GetParam() / ("chartsheet." + GetParam());
     ROWLARK_SKIP_WITHOUT_SHARED_FILE(workbook);
     try {
         FileImport::readTable(workbook, std::string("Chart1"), {}, {}, FileImport::WorkbookReader::native);
