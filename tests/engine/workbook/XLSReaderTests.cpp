@@ -118,36 +118,6 @@ struct ReadCase {
     bool isMend = false;
 };
 
-// The record types workbook/xls-cases.txt names; others it writes as numbers.
-std::uint16_t recordType(const std::string& name)
-{
-    static const std::map<std::string, std::uint16_t> types = {
-        {"bof", xls::beginOfFile},
-        {"eof", xls::endOfFile},
-        {"boundSheet", xls::boundSheet},
-        {"codePage", 0x0042},
-        {"sst", xls::sharedStrings},
-        {"continue", xls::continuation},
-        {"format", xls::format},
-        {"date1904", xls::date1904},
-        {"filePass", xls::filePass},
-        {"dimensions", xls::dimensions},
-        {"label", xls::label},
-        {"labelSST", xls::labelSST},
-        {"number", xls::number},
-        {"rk", xls::rk},
-        {"mulRK", xls::mulRK},
-        {"boolErr", xls::boolErr},
-        {"formula", xls::formula},
-        {"string", xls::string},
-        {"note", 0x001C},
-        {"obj", 0x005D},
-        {"txo", 0x01B6},
-    };
-    const auto known = types.find(name);
-    return known != types.end() ? known->second : static_cast<std::uint16_t>(std::stoul(name, nullptr, 0));
-}
-
 // The FIELDs of a line of workbook/xls-cases.txt, KIND:VALUE each.
 Fields fieldsOf(std::istream& words)
 {
@@ -197,6 +167,10 @@ std::vector<ReadCase> readCases(bool areMends)
     std::vector<ReadCase> cases;
     std::string globals, stream, streamName;
     std::vector<XLSSheet> sheets;
+    std::map<std::string, std::uint16_t> types;
+    const auto recordType = [&types](const std::string& name) {
+        return types.contains(name) ? types.at(name) : static_cast<std::uint16_t>(std::stoul(name, nullptr, 0));
+    };
     std::istringstream lines(testing::fileText(testing::dataFolder() / "workbook" / "xls-cases.txt"));
     for (std::string line; std::getline(lines, line);) {
         std::istringstream words(line);
@@ -204,6 +178,10 @@ std::vector<ReadCase> readCases(bool areMends)
         std::uint32_t row = 0, column = 0, style = 0;
         if (!(words >> op) || op.front() == '#')
             continue;
+        if (op == "type" && words >> text >> type) {
+            types[text] = recordType(type);
+            continue;
+        }
         if (op == "case") {
             cases.emplace_back();
             cases.back().isMend = words >> cases.back().name >> text && text == "mend";
