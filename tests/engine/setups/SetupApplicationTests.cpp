@@ -6,9 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <sstream>
-
 #include "engine/analysis/MappingAnalysis.h"
 #include "engine/workbook/ImportError.h"
 #include "tests/engine/compare/ComparisonTestSupport.h"
@@ -17,21 +14,6 @@ namespace rowlark::setups {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The sections of a case file, "== name" then its lines; lines starting with # are comments.
-std::map<std::string, std::string> sections(const std::string& text)
-{
-    std::map<std::string, std::string> found;
-    std::string* current = nullptr;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.starts_with("== "))
-            current = &found[line.substr(3)];
-        else if (current && !line.starts_with("#"))
-            *current += line + "\n";
-    }
-    return found;
-}
 
 std::string named(const std::vector<std::string>& headers, std::optional<std::int64_t> index)
 {
@@ -69,16 +51,19 @@ class DriftCase : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(DriftCase, GivesItsNoticesAndMapping)
 {
-    auto parts = sections(testing_support::contents(GetParam()));
-    const table::Table left = table::Table::parse(parts["left"]).expandingStructuredColumns();
-    const table::Table right = table::Table::parse(parts["right"]).expandingStructuredColumns();
+    auto parts = testing_support::sections(GetParam());
+    const auto lines = [](const std::vector<std::string>& list) {
+        std::string text;
+        for (const std::string& line : list)
+            text += line + "\n";
+        return text;
+    };
+    const table::Table left = table::Table::parse(lines(parts["left"])).expandingStructuredColumns();
+    const table::Table right = table::Table::parse(lines(parts["right"])).expandingStructuredColumns();
     const AppliedSetup applied =
-        apply(parse(parts["setup"]), left, right, analysis::analyzeMappings(left, right).mappings);
-    std::string notices;
-    for (const std::string& notice : applied.notices)
-        notices += notice + "\n";
-    EXPECT_EQ(notices, parts["notices"]);
-    EXPECT_EQ(describe(left, right, applied.mappings), parts["mapping"]);
+        apply(parse(lines(parts["setup"])), left, right, analysis::analyzeMappings(left, right).mappings);
+    EXPECT_EQ(applied.notices, parts["notices"]);
+    EXPECT_EQ(describe(left, right, applied.mappings), lines(parts["mapping"]));
     EXPECT_EQ(applied.isKeyApplied, !parts.contains("key not applied"));
 }
 
