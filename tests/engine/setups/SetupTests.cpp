@@ -8,10 +8,10 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 #include "tests/engine/compare/ComparisonTestSupport.h"
+#include "tests/engine/csv/CSVTestSupport.h"
 
 namespace rowlark::setups {
 namespace {
@@ -85,21 +85,15 @@ TEST_F(SetupFileTest, TextNamesTheFormatVersionAndOnlyWhatIsSet)
 // message.
 TEST(SetupText, ReadsAsTheSetupItSpellsOrGetsItsMessage)
 {
-    std::istringstream lines(testing_support::contents(fs::path(ROWLARK_TEST_DATA_FOLDER) / "setups/texts.tsv"));
-    int cases = 0;
-    for (std::string line; std::getline(lines, line);) {
-        if (line.starts_with("#"))
-            continue;
-        const std::size_t tab = line.find('\t');
-        ASSERT_NE(tab, std::string::npos) << line;
-        ++cases;
-        const std::string expected = line.substr(tab + 1);
-        if (expected.starts_with('{'))
-            EXPECT_EQ(parse(line.substr(0, tab)), parse(expected)) << line.substr(0, tab);
+    const std::vector<testing::Row> cases = testing::tabSeparatedCases("setups/texts.tsv");
+    EXPECT_EQ(cases.size(), 48u);
+    for (const testing::Row& test : cases) {
+        ASSERT_EQ(test.size(), 2u) << test.at(0);
+        if (test[1].starts_with('{'))
+            EXPECT_EQ(parse(test[0]), parse(test[1])) << test[0];
         else
-            EXPECT_EQ(messageReading(line.substr(0, tab)), expected) << line.substr(0, tab);
+            EXPECT_EQ(messageReading(test[0]), test[1]) << test[0];
     }
-    EXPECT_GE(cases, 48);
 }
 
 TEST_F(SetupFileTest, HostileFilesAreRefusedInBoundedTimeAndMemory)
@@ -151,26 +145,21 @@ TEST_F(SetupFileTest, WritingRefusesTextsThatAreNotUTF8AndLeavesNoFile)
     EXPECT_FALSE(fs::exists(folder_ / "bad.rowlark"));
 }
 
+// Relative below the setup's folder and absolute elsewhere; setup files known by their extension.
 TEST(SetupPaths, AreRelativeBelowTheSetupsFolderAndAbsoluteElsewhere)
 {
-    EXPECT_EQ(storedPath("/work/data/a.csv", "/work/weekly.rowlark"), "data/a.csv");
-    EXPECT_EQ(storedPath("/work/a.csv", "/work/weekly.rowlark"), "a.csv");
-    EXPECT_EQ(storedPath("/work/x/../a.csv", "/work/./weekly.rowlark"), "a.csv");
-    EXPECT_EQ(storedPath("/other/a.csv", "/work/weekly.rowlark"), "/other/a.csv");
-    EXPECT_EQ(storedPath("/work-more/a.csv", "/work/weekly.rowlark"), "/work-more/a.csv");
-    EXPECT_EQ(resolvedPath("data/a.csv", "/work/weekly.rowlark"), fs::path("/work/data/a.csv"));
-    EXPECT_EQ(resolvedPath("../a.csv", "/work/setups/weekly.rowlark"), fs::path("/work/a.csv"));
-    EXPECT_EQ(resolvedPath("/other/a.csv", "/work/weekly.rowlark"), fs::path("/other/a.csv"));
+    const std::vector<testing::Row> cases = testing::tabSeparatedCases("setups/paths.tsv");
+    EXPECT_EQ(cases.size(), 12u);
+    for (const testing::Row& test : cases) {
+        const std::string& function = test.at(0);
+        const std::string result = function == "stored"      ? storedPath(test.at(1), test.at(2))
+                                   : function == "resolved"  ? resolvedPath(test.at(1), test.at(2)).string()
+                                   : isSetupPath(test.at(1)) ? "yes"
+                                                             : "no";
+        EXPECT_EQ(result, test.at(3)) << function << " " << test.at(1);
+    }
     const fs::path here = fs::current_path();
     EXPECT_EQ(resolvedPath(storedPath("in/a.csv", "w.rowlark"), "w.rowlark"), here / "in/a.csv");
-}
-
-TEST(SetupPaths, SetupFilesAreKnownByTheirExtension)
-{
-    EXPECT_TRUE(isSetupPath("weekly.rowlark"));
-    EXPECT_TRUE(isSetupPath("/a/Weekly.ROWLARK"));
-    EXPECT_FALSE(isSetupPath("weekly.rowlark.csv"));
-    EXPECT_FALSE(isSetupPath("rowlark"));
 }
 
 TEST(SetupColumns, AreNamedByHeaderAndOccurrence)
