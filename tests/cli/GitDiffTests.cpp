@@ -25,16 +25,11 @@ std::vector<std::vector<std::string>> caseLines(const std::string& name)
     for (std::string line; std::getline(file, line);) {
         if (line.empty() || line.starts_with('#'))
             continue;
-        std::vector<std::string> fields(1);
-        for (const char character : line) {
-            if (character == '\t')
-                fields.emplace_back();
-            else
-                fields.back() += character;
+        std::vector<std::string>& fields = cases.emplace_back();
+        for (std::size_t start = 0, tab = 0; tab != std::string::npos; start = tab + 1) {
+            tab = line.find('\t', start);
+            fields.push_back(testing::unescaped(line.substr(start, tab - start)));
         }
-        for (std::string& field : fields)
-            field = testing::unescaped(field);
-        cases.push_back(std::move(fields));
     }
     return cases;
 }

@@ -56,7 +56,7 @@ TEST_F(MappingScreenTest, ChipsAreRefittedWhenTheirStripIsResized)
     EXPECT_EQ(shownCount(), count);
 }
 
-TEST_F(MappingScreenTest, ChipsExplainTheirSuggestion)
+TEST_F(MappingScreenTest, ChipsExplainTheirSuggestionAndRowsReachAssistiveTechnology)
 {
     loadSamples();
     for (int row = 0; row < rowCount(); ++row) {
@@ -67,11 +67,8 @@ TEST_F(MappingScreenTest, ChipsExplainTheirSuggestion)
         EXPECT_EQ(chips.front()->toolTip(), widgets::plainToolTip(mapping::suggestionHelp(best.reason)));
     }
     EXPECT_EQ(search()->placeholderText(), "Find a column…");
-}
 
-TEST_F(MappingScreenTest, RowsReachAssistiveTechnologyAsItemsWithTheirNamedControls)
-{
-    loadSamples();
+    // Rows reach assistive technology as items with their named controls.
     QAccessibleInterface* columns = QAccessible::queryAccessibleInterface(list());
     ASSERT_NE(columns, nullptr);
     QStringList items;
@@ -187,15 +184,14 @@ TEST_F(MappingScreenTest, BoxClickUpdatesItsRowInPlace)
 // scrolled before.
 TEST_F(MappingScreenTest, ANewAnalysisShowsTheListFromTheKeyRow)
 {
-    std::string left = "";
-    for (int column = 0; column < 60; ++column) {
-        const std::string header = column == 40 ? "id" : "field_" + std::to_string(column);
-        left += (column ? "," : "") + header;
-    }
-    left += '\n';
-    for (int row = 1; row <= 6; ++row) {
-        for (int column = 0; column < 60; ++column)
-            left += (column ? "," : "") + (column == 40 ? std::to_string(row) : std::string("x"));
+    // Sixty columns, the key "id" the 41st; the others hold the same "x" in each of the six rows.
+    std::string left;
+    for (int row = 0; row <= 6; ++row) {
+        for (int column = 0; column < 60; ++column) {
+            const std::string header = column == 40 ? "id" : "field_" + std::to_string(column);
+            const std::string value = column == 40 ? std::to_string(row) : "x";
+            left += (column ? "," : "") + (row == 0 ? header : value);
+        }
         left += '\n';
     }
     loadFiles(left, left);

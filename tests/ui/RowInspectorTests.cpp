@@ -25,11 +25,27 @@ void PrintTo(const InspectorFieldList::Slot& slot, std::ostream* stream)
 namespace rowlark::ui::testing {
 namespace {
 
+// The parts of `text` that the marks cover.
+QStringList markedParts(const QString& text, const QList<QTextLayout::FormatRange>& marks)
+{
+    QStringList parts;
+    for (const QTextLayout::FormatRange& mark : marks)
+        parts << text.mid(mark.start, mark.length);
+    return parts;
+}
+
 class RowInspectorTest : public ResultsTest {
 protected:
     results::InspectorFieldList* fieldList() const
     {
         return inspector()->findChild<results::InspectorFieldList*>(QStringLiteral("inspectorFields"));
+    }
+
+    // The marked parts of one side of a line of the inspector.
+    QStringList markedTexts(std::size_t entry, bool leftSide) const
+    {
+        const QString& value = leftSide ? entries()[entry].left.value : entries()[entry].right.value;
+        return markedParts(value, fieldList()->editMarks(entry, leftSide));
     }
 };
 
@@ -79,13 +95,6 @@ TEST_F(RowInspectorTest, ChangedFieldMarksTheDifferingWordsOfBothValues)
     compareFiles("id,dessert,notes\n1,\U0001F600 crème brûlée,start " + word + "a\n",
                  "id,dessert,notes\n1,\U0001F600 crème brulée,start " + word + "b\n");
     fieldList()->grab();
-    const auto markedTexts = [&](std::size_t entry, bool leftSide) {
-        const QString& value = leftSide ? entries()[entry].left.value : entries()[entry].right.value;
-        QStringList texts;
-        for (const QTextLayout::FormatRange& mark : fieldList()->editMarks(entry, leftSide))
-            texts << value.mid(mark.start, mark.length);
-        return texts;
-    };
     EXPECT_EQ(markedTexts(0, true), QStringList());
     EXPECT_EQ(markedTexts(1, true), QStringList(QStringLiteral("brûlée")));
     EXPECT_EQ(markedTexts(1, false), QStringList(QStringLiteral("brulée")));
@@ -113,13 +122,8 @@ TEST_F(RowInspectorTest, ChangesPastTheShownStartAreShownAroundWhatDiffers)
     EXPECT_TRUE(notes.right.isExcerpt);
     EXPECT_EQ(notes.right.value, gap + context + "X" + context + gap + context + "Y" + context + gap);
     EXPECT_EQ(notes.left.value, gap + context + "a" + context + gap + context + "b" + context + gap);
-    for (const bool leftSide : {true, false}) {
-        const QString& shown = leftSide ? notes.left.value : notes.right.value;
-        QStringList marked;
-        for (const QTextLayout::FormatRange& mark : fieldList()->editMarks(1, leftSide))
-            marked << shown.mid(mark.start, mark.length);
-        EXPECT_EQ(marked, leftSide ? QStringList({"a", "b"}) : QStringList({"X", "Y"}));
-    }
+    EXPECT_EQ(markedTexts(1, true), QStringList({"a", "b"}));
+    EXPECT_EQ(markedTexts(1, false), QStringList({"X", "Y"}));
     EXPECT_EQ(results::InspectorFieldList::noteText(notes.right),
               "Shown around what differs · copying takes the whole value");
 
@@ -187,10 +191,7 @@ TEST(ValueExcerpts, ShowEachDifferingPartWithTheTextAroundIt)
     for (const Case& test : cases) {
         const results::ValueExcerpt excerpt = results::excerptAround(test.value, test.spans, test.budget);
         EXPECT_EQ(excerpt.text, test.text) << test.what;
-        QStringList marked;
-        for (const QTextLayout::FormatRange& mark : excerpt.marks)
-            marked << excerpt.text.mid(mark.start, mark.length);
-        EXPECT_EQ(marked, test.marked) << test.what;
+        EXPECT_EQ(markedParts(excerpt.text, excerpt.marks), test.marked) << test.what;
     }
 }
 
@@ -239,25 +240,17 @@ TEST_F(RowInspectorTest, ATallRecordScrollsAndTheNextOneOpensAtItsTop)
 {
     window.resize(1000, 700);
     window.show();
-    std::string left = "id";
-    std::string right = "id";
-    for (int column = 0; column < 60; ++column) {
-        left += ",field_" + std::to_string(column);
-        right += ",field_" + std::to_string(column);
-    }
-    left += "\n";
-    right += "\n";
-    for (const char* id : {"1", "2"}) {
-        left += id;
-        right += id;
+    // Records 1 and 2 of sixty fields, each value PREFIX and its column's number.
+    const auto twoRecords = [](const std::string& prefix) {
+        std::string header = "id";
+        std::string values;
         for (int column = 0; column < 60; ++column) {
-            left += ",a" + std::to_string(column);
-            right += ",b" + std::to_string(column);
+            header += ",field_" + std::to_string(column);
+            values += "," + prefix + std::to_string(column);
         }
-        left += "\n";
-        right += "\n";
-    }
-    compareFiles(left, right);
+        return header + "\n1" + values + "\n2" + values + "\n";
+    };
+    compareFiles(twoRecords("a"), twoRecords("b"));
     selectDifference(0);
     QScrollBar* bar = fieldList()->verticalScrollBar();
     ASSERT_TRUE(QTest::qWaitFor([bar] { return bar->maximum() > 0; }, 5000));
@@ -272,9 +265,13 @@ TEST_F(RowInspectorTest, ATallRecordScrollsAndTheNextOneOpensAtItsTop)
     EXPECT_TRUE(list->child(60)->text(QAccessible::Name).startsWith(QStringLiteral("field_59: ")));
 }
 
-TEST_F(RowInspectorTest, AssistiveTechnologyReadsEveryLine)
+// Assistive technology reads every line; their numbering, not seen in the list itself, is in order.
+TEST_F(RowInspectorTest, AssistiveTechnologyReadsEveryLineNumberedInOrder)
 {
     compareSamples();
+    const std::vector<results::InspectorField> fields = inspector()->fields();
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        EXPECT_EQ(fields[i].id, i);
     QAccessibleInterface* list = QAccessible::queryAccessibleInterface(fieldList());
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->role(), QAccessible::List);
@@ -306,15 +303,6 @@ TEST_F(RowInspectorTest, DoubleClickSelectsAValueWholeButNeverAStandIn)
     EXPECT_THAT(doubleClickedRightValues(), ::testing::Contains(QStringLiteral("49.00")));
     model.setSelectedRowID(model.summary()->differences[1].id);
     EXPECT_THAT(doubleClickedRightValues(), ::testing::Not(::testing::Contains(QStringLiteral("Not present"))));
-}
-
-// Only the lines' numbering is not seen in the list itself.
-TEST_F(RowInspectorTest, LinesAreNumberedInOrder)
-{
-    compareSamples();
-    const std::vector<results::InspectorField> fields = inspector()->fields();
-    for (std::size_t i = 0; i < fields.size(); ++i)
-        EXPECT_EQ(fields[i].id, i);
 }
 
 // Both forms of a text are cut alike, and never inside a character.

@@ -26,10 +26,10 @@ bool isInScrolledArea(const QWidget* widget, const QWidget& window)
 
 QString describe(const QWidget* widget)
 {
-    QString name = widget->objectName();
-    if (name.isEmpty())
-        name = widget->accessibleName();
-    return (name.isEmpty() ? QString::fromLatin1(widget->metaObject()->className()) : name);
+    for (const QString& name : {widget->objectName(), widget->accessibleName()})
+        if (!name.isEmpty())
+            return name;
+    return QString::fromLatin1(widget->metaObject()->className());
 }
 
 // The controls shown (visible widgets that take the focus by Tab) that reach outside the window.
@@ -44,11 +44,8 @@ QStringList controlsOutside(QWidget& window)
         const QRect area(widget->mapTo(&window, QPoint(0, 0)), widget->size());
         if (!window.rect().contains(area) || area.width() < 8 || area.height() < 8)
             outside << QStringLiteral("%1 at %2,%3 %4×%5")
-                           .arg(describe(widget))
-                           .arg(area.x())
-                           .arg(area.y())
-                           .arg(area.width())
-                           .arg(area.height());
+                           .arg(describe(widget), QString::number(area.x()), QString::number(area.y()),
+                                QString::number(area.width()), QString::number(area.height()));
     }
     return outside;
 }
