@@ -217,33 +217,20 @@ bool isEarlyDate(std::string_view native, std::string_view library)
            native < "1900-03-01" && library <= "1900-03-01" && native != library;
 }
 
-bool isSpace(std::string_view text, std::size_t at, std::size_t& size)
+// The text without the spaces, of any kind, at its ends.
+std::string trimmed(std::string_view text)
 {
     static constexpr std::array<std::string_view, 13> spaces = {" ",      "\t",     "\n",     "\r",     "\u00A0",
                                                                 "\u3000", "\u2028", "\u2029", "\u2002", "\u2003",
                                                                 "\u2009", "\u202F", "\uFEFF"};
-    for (const std::string_view space : spaces)
-        if (text.substr(at, space.size()) == space) {
-            size = space.size();
-            return true;
-        }
-    return false;
-}
-
-std::string trimmed(std::string_view text)
-{
-    std::size_t size = 0;
-    while (!text.empty() && isSpace(text, 0, size))
-        text.remove_prefix(size);
-    bool isTrimmed = true;
-    while (isTrimmed && !text.empty()) {
+    for (bool isTrimmed = true; isTrimmed;) {
         isTrimmed = false;
-        for (std::size_t width = 1; width <= 3 && width <= text.size(); ++width)
-            if (isSpace(text, text.size() - width, size) && size == width) {
-                text.remove_suffix(width);
+        for (const std::string_view space : spaces) {
+            if (text.starts_with(space) || text.ends_with(space)) {
+                text = text.starts_with(space) ? text.substr(space.size()) : text.substr(0, text.size() - space.size());
                 isTrimmed = true;
-                break;
             }
+        }
     }
     return std::string(text);
 }

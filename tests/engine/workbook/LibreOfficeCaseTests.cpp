@@ -198,27 +198,20 @@ bool isTimeOf(std::string_view text, std::string_view format, double value)
     const std::string fields = timeFieldsOf(format);
     if (fields.empty())
         return false;
-    std::vector<std::string> numbers(1);
-    for (const char c : text) {
-        if (std::isdigit(static_cast<unsigned char>(c)))
-            numbers.back() += c;
-        else if (!numbers.back().empty())
-            numbers.emplace_back();
-    }
-    if (numbers.back().empty())
-        numbers.pop_back();
     const bool isAfternoon = text.find_first_of("Pp") != std::string_view::npos;
     double seconds = 0;
     double unit = 1;
     bool isDuration = false;
     bool hasHours = false;
-    std::size_t next = 0;
+    std::size_t at = 0;  // past the digits read
     for (const char field : fields) {
         if (field == 'a')
             continue;
-        if (next >= numbers.size())
+        const std::size_t start = text.find_first_of("0123456789", at);
+        if (start == std::string_view::npos)
             return false;
-        const std::string& digits = numbers[next++];
+        at = std::min(text.find_first_not_of("0123456789", start), text.size());
+        const std::string_view digits = text.substr(start, at - start);
         double number = 0;
         std::from_chars(digits.data(), digits.data() + digits.size(), number);
         isDuration = isDuration || std::isupper(static_cast<unsigned char>(field));
@@ -233,17 +226,10 @@ bool isTimeOf(std::string_view text, std::string_view format, double value)
         unit = field == 'h' || field == 'H' ? 3600 : field == 'm' || field == 'M' ? 60 : 1;
         seconds += number * unit;
     }
-    double expected = value * 86400;
-    if (!isDuration) {
-        expected = std::fmod(expected, 86400);
-        if (!hasHours)
-            expected = std::fmod(expected, 3600);
-    }
     const double period = isDuration ? 0 : hasHours ? 86400 : 3600;
-    double difference = std::fabs(seconds - expected);
-    if (period > 0)
-        difference = std::min(difference, period - difference);
-    return difference <= unit + 1e-6;
+    const double expected = period > 0 ? std::fmod(std::fmod(value * 86400, 86400), period) : value * 86400;
+    const double difference = std::fabs(seconds - expected);
+    return (period > 0 ? std::min(difference, period - difference) : difference) <= unit + 1e-6;
 }
 
 // --- what LibreOffice shows otherwise ---

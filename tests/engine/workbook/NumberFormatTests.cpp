@@ -23,17 +23,6 @@ namespace {
 
 using testing::mendBetween;
 
-std::string describe(const CellValue& value)
-{
-    if (const auto* number = std::get_if<double>(&value)) {
-        char buffer[32];
-        return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, *number).ptr);
-    }
-    if (const auto* boolean = std::get_if<bool>(&value))
-        return *boolean ? "true" : "false";
-    return '"' + std::get<std::string>(value) + '"';
-}
-
 std::vector<std::string> linesOf(const std::string& name)
 {
     std::istringstream text(testing::fileText(testing::dataFolder() / "workbook" / name));
@@ -47,9 +36,8 @@ std::vector<std::string> linesOf(const std::string& name)
 std::vector<CellValue> edgeValues()
 {
     std::vector<CellValue> values;
-    for (const std::string& line : linesOf("number-format-values.txt")) {
-        if (line.empty() || line[0] == '#')
-            continue;
+    for (const testing::Row& row : testing::tabSeparatedCases("workbook/number-format-values.txt")) {
+        const std::string& line = row.at(0);
         if (line == "true" || line == "false") {
             values.emplace_back(line == "true");
         } else if (line[0] == '"') {
@@ -70,10 +58,13 @@ struct FormatMend {
     std::function<bool(std::string_view)> applies;
 };
 
-bool hasAny(std::string_view format, std::initializer_list<std::string_view> parts)
+// Whether a format holds any of the parts.
+std::function<bool(std::string_view)> holdingAny(std::vector<std::string_view> parts)
 {
-    return std::any_of(parts.begin(), parts.end(),
-                       [&](std::string_view part) { return format.find(part) != std::string_view::npos; });
+    return [parts](std::string_view format) {
+        return std::ranges::any_of(parts,
+                                   [&](std::string_view part) { return format.find(part) != std::string_view::npos; });
+    };
 }
 
 bool isPlaceholder(char character)
@@ -85,15 +76,9 @@ const std::vector<FormatMend>& formatMends()
 {
     static const std::vector<FormatMend> mends = {
         // 0E+00 shows no point, ##0.0E+0 takes exponents in threes, E+000 three digits, a sign once.
-        {"scientific notation",
-         [](std::string_view format) {
-             return hasAny(format, {"0E", "#E", ".E", "0e", "#e"});
-         }},
+        {"scientific notation", holdingAny({"0E", "#E", ".E", "0e", "#e"})},
         // ?/4 as 17/4, # ?/? as the closest fraction, whole numbers with their fraction left blank.
-        {"fractions",
-         [](std::string_view format) {
-             return hasAny(format, {"?/", "#/", "0/"});
-         }},
+        {"fractions", holdingAny({"?/", "#/", "0/"})},
         // 0,000 as 0,001; grouping in any pattern of placeholders.
         {"thousands separators",
          [](std::string_view format) {
@@ -120,10 +105,7 @@ const std::vector<FormatMend>& formatMends()
                     std::count(format.begin(), format.end(), '.') > 1;
          }},
         // Times rounded as a whole to the precision shown: 23:59:59.99 as 00:00:00, never 23:59:00.
-        {"times rounded as a whole",
-         [](std::string_view format) {
-             return hasAny(format, {"h", "H", "s", "S", ":"});
-         }},
+        {"times rounded as a whole", holdingAny({"h", "H", "s", "S", ":"})},
     };
     return mends;
 }
@@ -177,8 +159,8 @@ TEST(NumberFormat, GivesTheLibrarysTextButForTheMends)
         if (const auto mend = mendOf(*pairs[i].format, *native[i], library[i]))
             ++mended[*mend];
         else
-            ADD_FAILURE() << *pairs[i].format << " with " << describe(pairs[i].value) << ": \"" << *native[i]
-                          << "\", the library \"" << library[i] << "\"";
+            ADD_FAILURE() << *pairs[i].format << " with " << ::testing::PrintToString(pairs[i].value) << ": \""
+                          << *native[i] << "\", the library \"" << library[i] << "\"";
     }
     const std::size_t builtInPairs = builtInCount * values.size();
     std::cout << "declined: " << builtInDeclined << " of " << builtInPairs << " built-in pairs, " << declined << " of "
@@ -226,9 +208,9 @@ TEST(NumberFormat, DateTextsMatchTheLibraryOverTheWholeDateRange)
         const double value = std::get<double>(pairs[i].value);
         const std::string text = dateCellText(value, pairs[i].isDate1904);
         if (isCalendarDate(library[i])) {
-            EXPECT_EQ(text, library[i]) << describe(pairs[i].value) << (pairs[i].isDate1904 ? " (1904)" : "");
+            EXPECT_EQ(text, library[i]) << value << (pairs[i].isDate1904 ? " (1904)" : "");
         } else {
-            EXPECT_EQ(text, generalNumberText(value)) << describe(pairs[i].value);
+            EXPECT_EQ(text, generalNumberText(value)) << value;
             ++numbers;
         }
     }
