@@ -37,6 +37,11 @@ std::span<const unsigned char> spanOf(const std::string& bytes)
     return {reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()};
 }
 
+// Whatever the native reader leaves to the library to format reads "library".
+const LibraryFormatter libraryFormatter = [](const std::vector<LibraryFormatRequest>& requests) {
+    return std::vector<std::string>(requests.size(), "library");
+};
+
 // The payload as lines: the sheet names, then each row's cells joined by "|"; or what ended the
 // read.
 std::string readText(const std::string& file, const NativeRequest& request = {})
@@ -45,26 +50,16 @@ std::string readText(const std::string& file, const NativeRequest& request = {})
         const std::optional<CompoundFile> compound = CompoundFile::open(spanOf(file));
         if (!compound)
             return "not a compound file";
-        const LibraryFormatter formatter = [](const std::vector<LibraryFormatRequest>& requests) {
-            return std::vector<std::string>(requests.size(), "library");
-        };
-        const WorkbookPayload payload = readXLS(*compound, request, formatter, {});
+        const WorkbookPayload payload = readXLS(*compound, request, libraryFormatter, {});
         std::string text;
         for (const std::string& name : payload.sheetNames)
             text += name + ";";
-        const auto addRow = [&text](const auto& cells) {
+        for (std::size_t row = 0; payload.rowCount > 0 && row <= payload.laterRows->rowCount(); ++row) {
             text += "\n";
-            for (std::size_t column = 0; column < cells.size(); ++column)
-                text += (column ? "|" : "") + std::string(cells[column]);
-        };
-        if (payload.rowCount > 0) {
-            addRow(payload.firstRow);
-            for (std::size_t row = 0; row < payload.laterRows->rowCount(); ++row) {
-                std::vector<std::string> cells;
-                for (std::size_t column = 0; column < payload.laterRows->width(); ++column)
-                    cells.emplace_back(payload.laterRows->cell(row, column));
-                addRow(cells);
-            }
+            const std::size_t width = row == 0 ? payload.firstRow.size() : payload.laterRows->width();
+            for (std::size_t column = 0; column < width; ++column)
+                text += (column ? "|" : "") + std::string(row == 0 ? std::string_view(payload.firstRow[column])
+                                                                   : payload.laterRows->cell(row - 1, column));
         }
         return text;
     } catch (const ReadDeclined&) {
@@ -266,9 +261,6 @@ INSTANTIATE_TEST_SUITE_P(Mends, XLSMendTest, ::testing::ValuesIn(readCases(true)
 // General number whose text shows fewer digits, and date serials in either date system.
 TEST(XLSStoredNumbers, NumberCellsKeepTheirStoredNumbers)
 {
-    const LibraryFormatter formatter = [](const std::vector<LibraryFormatRequest>& requests) {
-        return std::vector<std::string>(requests.size(), "library");
-    };
     for (const bool isDate1904 : {false, true}) {
         const std::string file =
             book({{"S", label(0, 0, "date") + label(0, 1, "share") + label(0, 2, "name") + number(1, 0, 45356.5, 16) +
@@ -276,7 +268,7 @@ TEST(XLSStoredNumbers, NumberCellsKeepTheirStoredNumbers)
                  dateAndNumberStyles(isDate1904));
         const std::optional<CompoundFile> compound = CompoundFile::open(spanOf(file));
         ASSERT_TRUE(compound);
-        const WorkbookPayload payload = readXLS(*compound, {}, formatter, {});
+        const WorkbookPayload payload = readXLS(*compound, {}, libraryFormatter, {});
         ASSERT_TRUE(payload.laterRows);
         const table::CellStore& rows = *payload.laterRows;
         ASSERT_EQ(rows.cell(0, 1), "0.333333333333333");
