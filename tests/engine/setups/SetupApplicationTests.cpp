@@ -1,6 +1,7 @@
 // Applying a setup over a fresh analysis: each case of tests/data/setups/drift holds two tables,
-// a setup, every notice applying it gives and the mapping that results. Below them, taking a
-// setup from a comparison and the fallback of a sheet that is gone.
+// a setup, every notice applying it gives, the mapping that results and, where a case has one,
+// the results view (letter case, filter, search, column). Below them, taking a setup from a
+// comparison and the fallback of a sheet that is gone.
 
 #include "engine/setups/SetupApplication.h"
 
@@ -65,6 +66,13 @@ TEST_P(DriftCase, GivesItsNoticesAndMapping)
     EXPECT_EQ(applied.notices, parts["notices"]);
     EXPECT_EQ(describe(left, right, applied.mappings), lines(parts["mapping"]));
     EXPECT_EQ(applied.isKeyApplied, !parts.contains("key not applied"));
+    if (parts.contains("view")) {
+        constexpr std::string_view filters[] = {"all", "changed", "onlyLeft", "onlyRight", "emptyValues"};
+        EXPECT_EQ((applied.ignoreCase ? "ignore case, " : "letter case, ") +
+                      std::string(filters[static_cast<int>(applied.filter)]) + ", search \"" + applied.search +
+                      "\", column " + named(left.headers(), applied.changedColumn) + "\n",
+                  lines(parts["view"]));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Setups, DriftCase, ::testing::ValuesIn(driftCases()), [](const auto& info) {
@@ -72,22 +80,6 @@ INSTANTIATE_TEST_SUITE_P(Setups, DriftCase, ::testing::ValuesIn(driftCases()), [
     std::ranges::replace(name, '-', '_');
     return name;
 });
-
-TEST(SetupApplication, AppliesTheLetterCaseSwitchAndTheResultsView)
-{
-    const table::Table left = table::Table::parse("id,name,name\n1,a,b\n");
-    const table::Table right = table::Table::parse("id,name,name\n1,a,b\n");
-    setups::Setup setup = parse(R"({"format":"rowlark-setup","version":1,"ignoreCase":true,
-        "files":{"fileA":{"path":"a.csv"},"fileB":{"path":"b.csv"}},"mappings":[],
-        "results":{"filter":"emptyValues","search":" Bob ","column":{"header":"name","occurrence":2}}})");
-    AppliedSetup applied = apply(setup, left, right, analysis::analyzeMappings(left, right).mappings);
-    EXPECT_TRUE(applied.ignoreCase);
-    EXPECT_EQ(applied.filter, records::ResultFilter::emptyValues);
-    EXPECT_EQ(applied.search, " Bob ");
-    EXPECT_EQ(applied.changedColumn, 2);
-    setup.ignoreCase = false;
-    EXPECT_FALSE(apply(setup, left, right, analysis::analyzeMappings(left, right).mappings).ignoreCase);
-}
 
 TEST(SetupApplication, ACapturedSetupAppliesWithoutNoticesToTheSameFiles)
 {
