@@ -16,12 +16,11 @@
 #include "engine/text/JSON.h"
 #include "engine/text/Unicode.h"
 #include "tests/engine/csv/CSVTestSupport.h"
-#include "tests/support/CaseText.h"
+#include "tests/support/CaseLines.h"
 
 namespace rowlark::csv {
 namespace {
 
-using namespace std::string_literals;
 using testing::csvErrorOf;
 using testing::Row;
 using testing::Rows;
@@ -290,15 +289,7 @@ Separator referenceDetection(std::string_view input)
 
 std::string randomText(std::mt19937& random)
 {
-    static const std::vector<std::string> pieces = {
-        ",",      ",",   ",",      "\"",     "\"",         "\"",
-        ";",      "\t",  "|",      "\n",     "\n",         "\r",
-        "\r\n",   "a",   "b",      " ",
-        "\u0301",  // combining acute accent
-        "\u200D",  // zero width joiner
-        "\u0903",  // Devanagari visarga, a spacing mark
-        "\u0600",  // Arabic number sign, prepended to what follows
-        "\uFEFF", "\0"s, "\u00E9", "\u65E5", "\U0001F600", "\U0001F1E9\U0001F1EA"};
+    static const std::vector<std::string> pieces = testing::caseLines(testing::dataFolder() / "csv/random-pieces.txt");
     std::uniform_int_distribution<std::size_t> length(0, 40);
     std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
     std::string text;
