@@ -142,26 +142,17 @@ TEST_F(HTMLReportTest, AllowsOnlyItsOwnScriptAndStyleAndLoadsNothing)
 TEST_F(HTMLReportTest, EscapesEveryHostileTextAndReadsItBackExactly)
 {
     for (const std::string& hostile : hostileTexts()) {
-        leftHeaders_[1] = hostile;
-        rightHeaders_[4] = hostile;
-        summary_.columns[1].leftHeader = hostile;
-        summary_.differences[0].key = hostile;
-        summary_.differences[0].cells[0].leftValue = hostile;
-        (*summary_.differences[0].leftRow)[1] = hostile;
-        (*summary_.differences[1].leftRow)[3] = hostile;
+        leftHeaders_[1] = rightHeaders_[4] = summary_.columns[1].leftHeader = summary_.differences[0].key =
+            summary_.differences[0].cells[0].leftValue = (*summary_.differences[0].leftRow)[1] =
+                (*summary_.differences[1].leftRow)[3] = hostile;
         const std::string rightName = hostile + ".csv";
         HTMLReport::Details shown = details(hostile, rightName);
-        shown.search = hostile;
-        shown.filter = hostile;
-        shown.changedColumn = hostile;
-        shown.keyWarning = hostile;
-        shown.key = hostile;
+        shown.search = shown.filter = shown.changedColumn = shown.keyWarning = shown.key = hostile;
         const std::string text = page(shown);
-        EXPECT_EQ(occurrences(text, "<script"), 2U) << hostile;
-        EXPECT_EQ(occurrences(text, "</script"), 2U) << hostile;
-        EXPECT_EQ(occurrences(text, "<a "), 0U) << hostile;
-        EXPECT_EQ(occurrences(text, "<img"), 0U) << hostile;
-        EXPECT_EQ(occurrences(text, "<!--"), 0U) << hostile;
+        std::vector<std::size_t> counts;
+        for (const std::string tag : {"<script", "</script", "<a ", "<img", "<!--"})
+            counts.push_back(occurrences(text, tag));
+        EXPECT_EQ(counts, (std::vector<std::size_t>{2, 2, 0, 0, 0})) << hostile;
         // Outside the data the script reads, every tag is the page's own: none holds an attribute of
         // the file's.
         const std::string block = between(text, "id=\"report-data\">", "</script>");
@@ -173,13 +164,10 @@ TEST_F(HTMLReportTest, EscapesEveryHostileTextAndReadsItBackExactly)
         }
 
         const rapidjson::Document read = data(text);
-        EXPECT_EQ(read["leftName"].GetString(), hostile);
-        EXPECT_EQ(read["rightName"].GetString(), hostile + ".csv");
-        EXPECT_EQ(read["leftHeaders"][1].GetString(), hostile);
-        EXPECT_EQ(read["rightHeaders"][4].GetString(), hostile);
-        EXPECT_EQ(read["records"][0][1].GetString(), hostile);
-        EXPECT_EQ(read["records"][0][2][1].GetString(), hostile);
-        EXPECT_EQ(read["records"][1][2][3].GetString(), hostile);
+        EXPECT_EQ((Row{read["leftName"].GetString(), read["rightName"].GetString(), read["leftHeaders"][1].GetString(),
+                       read["rightHeaders"][4].GetString(), read["records"][0][1].GetString(),
+                       read["records"][0][2][1].GetString(), read["records"][1][2][3].GetString()}),
+                  (Row{hostile, rightName, hostile, hostile, hostile, hostile, hostile}));
     }
 }
 
@@ -320,11 +308,8 @@ TEST_F(PageInBrowserTest, ShowsHostileTextsAsTextAndRunsNothingButItsOwnScript)
     std::string allHostile;
     for (const std::string& hostile : hostileTexts())
         allHostile += hostile;
-    leftHeaders_[1] = allHostile;
-    (*summary_.differences[1].leftRow)[1] = allHostile;
-    summary_.differences[0].key = allHostile;
-    summary_.differences[0].cells[0].leftValue = allHostile;
-    (*summary_.differences[0].leftRow)[1] = allHostile;
+    leftHeaders_[1] = (*summary_.differences[1].leftRow)[1] = summary_.differences[0].key =
+        summary_.differences[0].cells[0].leftValue = (*summary_.differences[0].leftRow)[1] = allHostile;
     HTMLReport::Details shown = details(allHostile, "b.csv");
     shown.search = allHostile;
     const std::string dom = rendered(page(shown));
