@@ -19,24 +19,15 @@ namespace {
 using rowlark::testing::expectCases;
 using Inputs = std::vector<std::string>;
 
-std::string marked(std::string_view text, const std::vector<TextSpan>& spans)
-{
-    std::string result;
-    std::size_t at = 0;
-    for (const TextSpan& span : spans) {
-        result.append(text.substr(at, span.begin - at)).append("[");
-        result.append(text.substr(span.begin, span.end - span.begin)).append("]");
-        at = span.end;
-    }
-    return result.append(text.substr(at));
-}
-
-std::string unmarked(std::string_view text, const std::vector<TextSpan>& spans)
+// The text with each span in brackets, or with the spans left out.
+std::string marked(std::string_view text, const std::vector<TextSpan>& spans, bool isKept = true)
 {
     std::string result;
     std::size_t at = 0;
     for (const TextSpan& span : spans) {
         result.append(text.substr(at, span.begin - at));
+        if (isKept)
+            result.append("[").append(text.substr(span.begin, span.end - span.begin)).append("]");
         at = span.end;
     }
     return result.append(text.substr(at));
@@ -60,11 +51,8 @@ bool isWhiteSpaceCluster(std::string_view text, std::size_t begin, std::size_t e
 void expectWholeTokens(std::string_view text, const std::vector<TextSpan>& spans, bool byWords)
 {
     const std::vector<std::size_t> boundaries = graphemeBoundaries(text);
-    const auto boundaryIndex = [&](std::size_t position) {
-        return std::ranges::lower_bound(boundaries, position) - boundaries.begin();
-    };
     const auto isTokenBoundary = [&](std::size_t position) {
-        const auto index = boundaryIndex(position);
+        const auto index = std::ranges::lower_bound(boundaries, position) - boundaries.begin();
         if (index == static_cast<std::ptrdiff_t>(boundaries.size()) || boundaries[index] != position)
             return false;
         if (!byWords || position == 0 || position == text.size())
@@ -121,7 +109,7 @@ TEST(TextDifference, UnmarkedPartsAreTheSameTextAndMarksHoldWholeTokens)
         SCOPED_TRACE(marked(left, difference.left) + " | " + marked(right, difference.right));
         expectWholeTokens(left, difference.left, byWords);
         expectWholeTokens(right, difference.right, byWords);
-        EXPECT_EQ(nfc(unmarked(left, difference.left)), nfc(unmarked(right, difference.right)));
+        EXPECT_EQ(nfc(marked(left, difference.left, false)), nfc(marked(right, difference.right, false)));
     }
 }
 
