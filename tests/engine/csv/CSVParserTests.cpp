@@ -27,15 +27,11 @@ using testing::Rows;
 using testing::rowsOf;
 using testing::unescaped;
 
-TEST(CSVErrorMessages, AreTheUserVisibleTexts)
+TEST(CSVErrorMessages, AreTheUserVisibleTextsAndCarryThePayloadOfOverWideRows)
 {
     EXPECT_STREQ(CSVError::tooManyColumns(1234567, 100000, 100001).what(),
                  "CSV row 1234567 has 100001 columns, but the header has 100000. No data was imported.");
     EXPECT_EQ(CSVError::unreadable().errorDescription(), "The CSV could not be decoded as UTF-8 or Windows-1252.");
-}
-
-TEST(CSVErrorMessages, CarryThePayloadOfOverWideRows)
-{
     const CSVError error = csvErrorOf([] { table::Table::parse("a,b\n1,2\n1,2,3,4"); });
     EXPECT_EQ(error.kind(), CSVError::Kind::tooManyColumns);
     EXPECT_EQ(error.row(), 3);
@@ -150,15 +146,9 @@ std::ostream& operator<<(std::ostream& stream, const ReferenceOutcome& outcome)
 std::string withLineFeeds(std::string_view text)
 {
     std::string normalized;
-    for (std::size_t position = 0; position < text.size(); ++position) {
-        if (text[position] != '\r') {
-            normalized += text[position];
-            continue;
-        }
-        normalized += '\n';
-        if (position + 1 < text.size() && text[position + 1] == '\n')
-            ++position;
-    }
+    for (std::size_t position = 0; position < text.size(); ++position)
+        if (!text.substr(position).starts_with("\r\n"))
+            normalized += text[position] == '\r' ? '\n' : text[position];
     return normalized;
 }
 
@@ -248,11 +238,7 @@ ReferenceOutcome referenceParse(std::string_view input, std::string_view separat
         return {CSVError::empty(), {}, {}};
     for (std::size_t index = 0; index < rows.size(); ++index) {
         if (rows[index].size() > headers.size())
-            return {CSVError::tooManyColumns(static_cast<std::int64_t>(index) + 2,
-                                             static_cast<std::int64_t>(headers.size()),
-                                             static_cast<std::int64_t>(rows[index].size())),
-                    {},
-                    {}};
+            return {CSVError::tooManyColumns(index + 2, headers.size(), rows[index].size()), {}, {}};
         rows[index].resize(headers.size());
     }
     return {std::nullopt, std::move(headers), std::move(rows)};
