@@ -102,7 +102,7 @@ TEST(Profile, DetectsTheKindOfTheSample)
     EXPECT_EQ(kindOf(uuidsAmongBlanks), "uuid");
 }
 
-TEST(Profile, OnlyTheFirstThousandRowsCount)
+TEST(Profile, OnlyTheFirstThousandRowsCountAndAtMost750LowerCaseValuesAreKept)
 {
     std::vector<std::string> values(1000, "   ");
     values.insert(values.end(), {"a", "b", "c"});
@@ -116,10 +116,7 @@ TEST(Profile, OnlyTheFirstThousandRowsCount)
     EXPECT_EQ(distinct.uniqueRatio, 0.75);
     EXPECT_TRUE(distinct.values.contains("value 749"));
     EXPECT_FALSE(distinct.values.contains("value 750"));
-}
 
-TEST(Profile, KeepsAtMost750LowerCaseValues)
-{
     const ColumnProfile cased =
         profile(testing::columnTable({"ABC", "abc", " Abc ", "\u00C9T\u00C9", "e\u0301t\u00E9"}), 0);
     EXPECT_EQ(cased.values, (std::unordered_set<std::string>{"abc", "\u00E9t\u00E9"}));

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -72,20 +74,12 @@ TEST(MappingAnalysis, MapsAndSuggestsForTheHeadersOfTheDataFiles)
 table::Table generatedTable(const std::string& columns, bool isReversed)
 {
     static const std::vector<std::string> cities{"Oslo", "Lyon", "Graz", "Bern", "Pisa", "Riga", "Cork", "Gent"};
-    const auto value = [](const std::string& kind, std::size_t row) -> std::string {
-        if (kind == "id")
-            return std::to_string(row + 1);
-        if (kind == "small")
-            return std::to_string(row % 50 + 1);
-        if (kind == "fewer")
-            return std::to_string(row % 20 + 1);
-        if (kind == "price")
-            return std::to_string(1000 + row * 37) + ".25";
-        if (kind == "city")
-            return cities[row % cities.size()];
-        ADD_FAILURE() << "unknown values " << kind;
-        return {};
-    };
+    const std::map<std::string, std::function<std::string(std::size_t)>> values{
+        {"id", [](std::size_t row) { return std::to_string(row + 1); }},
+        {"small", [](std::size_t row) { return std::to_string(row % 50 + 1); }},
+        {"fewer", [](std::size_t row) { return std::to_string(row % 20 + 1); }},
+        {"price", [](std::size_t row) { return std::to_string(1000 + row * 37) + ".25"; }},
+        {"city", [](std::size_t row) { return cities[row % cities.size()]; }}};
     constexpr std::size_t rowCount = 200;
     std::vector<std::string> headers;
     std::vector<std::vector<std::string>> rows(rowCount);
@@ -93,7 +87,7 @@ table::Table generatedTable(const std::string& columns, bool isReversed)
         const std::size_t equals = column.find('=');
         headers.push_back(column.substr(0, equals));
         for (std::size_t row = 0; row < rowCount; ++row)
-            rows[isReversed ? rowCount - 1 - row : row].push_back(value(column.substr(equals + 1), row));
+            rows[isReversed ? rowCount - 1 - row : row].push_back(values.at(column.substr(equals + 1))(row));
     }
     return table::Table::fromRows(std::move(headers), rows);
 }

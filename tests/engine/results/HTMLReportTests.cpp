@@ -16,27 +16,22 @@
 
 #include "engine/text/Encoding.h"
 #include "tests/engine/compare/ComparisonTestSupport.h"
+#include "tests/support/CaseLines.h"
 
 namespace rowlark::results {
 namespace {
 
 namespace fs = std::filesystem;
 using Row = std::vector<std::string>;
+using testing_support::mapping;
 
 // Markup, script and addresses as a hostile file could hold them, in names, headers, keys and cells.
 std::vector<std::string> hostileTexts()
 {
-    std::vector<std::string> texts =
-        testing_support::sections(testing_support::dataFolder("results") / "hostile-texts.txt")[""];
-    for (std::string& text : texts)
-        text = testing_support::unescaped(text);
+    const std::vector<std::string> texts =
+        testing::caseLines(testing_support::dataFolder("results") / "hostile-texts.txt");
     EXPECT_GE(texts.size(), 10u);
     return texts;
-}
-
-records::ColumnMapping mapping(std::int64_t left, std::optional<std::int64_t> right, bool isKey, bool isIncluded)
-{
-    return {records::UUID::random(), left, right, isKey, false, isIncluded};
 }
 
 records::RowDifference difference(records::DiffStatus status, std::string key, std::optional<Row> left,

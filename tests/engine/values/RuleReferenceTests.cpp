@@ -457,15 +457,9 @@ std::pair<std::string, DecimalMark> written(const ReferenceNumber& value, Random
     const DecimalMark mark = random.uniform(0, 1) == 0 ? DecimalMark::point : DecimalMark::comma;
     const std::string groupSeparator =
         mark == DecimalMark::point ? (random.uniform(0, 1) ? "," : " ") : (random.uniform(0, 1) ? "." : "\u00A0");
-    if (random.uniform(0, 1) == 0 && integer.size() > 3) {
-        std::string grouped;
-        for (std::size_t i = 0; i < integer.size(); ++i) {
-            if (i > 0 && (integer.size() - i) % 3 == 0)
-                grouped += groupSeparator;
-            grouped += integer[i];
-        }
-        integer = grouped;
-    }
+    if (random.uniform(0, 1) == 0)
+        for (std::size_t end = integer.size(); end > 3; end -= 3)
+            integer.insert(end - 3, groupSeparator);
     std::string body = integer + (fraction.empty() ? "" : (mark == DecimalMark::point ? "." : ",") + fraction);
     const int notation = random.uniform(0, 4);
     if (notation == 0)
