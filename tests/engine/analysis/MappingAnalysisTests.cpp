@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -72,20 +74,12 @@ TEST(MappingAnalysis, MapsAndSuggestsForTheHeadersOfTheDataFiles)
 table::Table generatedTable(const std::string& columns, bool isReversed)
 {
     static const std::vector<std::string> cities{"Oslo", "Lyon", "Graz", "Bern", "Pisa", "Riga", "Cork", "Gent"};
-    const auto value = [](const std::string& kind, std::size_t row) -> std::string {
-        if (kind == "id")
-            return std::to_string(row + 1);
-        if (kind == "small")
-            return std::to_string(row % 50 + 1);
-        if (kind == "fewer")
-            return std::to_string(row % 20 + 1);
-        if (kind == "price")
-            return std::to_string(1000 + row * 37) + ".25";
-        if (kind == "city")
-            return cities[row % cities.size()];
-        ADD_FAILURE() << "unknown values " << kind;
-        return {};
-    };
+    const std::map<std::string, std::function<std::string(std::size_t)>> values{
+        {"id", [](std::size_t row) { return std::to_string(row + 1); }},
+        {"small", [](std::size_t row) { return std::to_string(row % 50 + 1); }},
+        {"fewer", [](std::size_t row) { return std::to_string(row % 20 + 1); }},
+        {"price", [](std::size_t row) { return std::to_string(1000 + row * 37) + ".25"; }},
+        {"city", [](std::size_t row) { return cities[row % cities.size()]; }}};
     constexpr std::size_t rowCount = 200;
     std::vector<std::string> headers;
     std::vector<std::vector<std::string>> rows(rowCount);
@@ -93,7 +87,7 @@ table::Table generatedTable(const std::string& columns, bool isReversed)
         const std::size_t equals = column.find('=');
         headers.push_back(column.substr(0, equals));
         for (std::size_t row = 0; row < rowCount; ++row)
-            rows[isReversed ? rowCount - 1 - row : row].push_back(value(column.substr(equals + 1), row));
+            rows[isReversed ? rowCount - 1 - row : row].push_back(values.at(column.substr(equals + 1))(row));
     }
     return table::Table::fromRows(std::move(headers), rows);
 }
@@ -191,28 +185,22 @@ TEST(MappingAnalysis, AColumnWhoseKeptSuggestionsAreAllTakenIsStillMapped)
 {
     // Column x shares all its values with each of 201 columns that their namesakes claim first,
     // and most with y, which lies past its 200 kept suggestions.
-    std::vector<std::string> leftHeaders;
-    std::vector<std::string> rightHeaders;
-    std::vector<std::vector<std::string>> leftRows(25);
-    std::vector<std::vector<std::string>> rightRows(25);
-    const auto addColumn = [](std::vector<std::vector<std::string>>& rows, const auto& valueOfRow) {
-        for (std::size_t row = 0; row < rows.size(); ++row)
-            rows[row].push_back(valueOfRow(row));
-    };
     const std::string shared = "abcde";
+    std::vector<std::string> leftHeaders;
+    std::vector<std::vector<std::string>> leftRows(25);
     for (int k = 0; k <= 200; ++k) {
-        const auto values = [&](std::size_t row) {
-            return row < 5 ? shared.substr(row, 1) : std::to_string(k) + "-" + std::to_string(row);
-        };
         leftHeaders.push_back("f" + std::to_string(k));
-        rightHeaders.push_back("f" + std::to_string(k));
-        addColumn(leftRows, values);
-        addColumn(rightRows, values);
+        for (std::size_t row = 0; row < leftRows.size(); ++row)
+            leftRows[row].push_back(row < 5 ? shared.substr(row, 1) : std::to_string(k) + "-" + std::to_string(row));
     }
+    std::vector<std::string> rightHeaders = leftHeaders;
+    std::vector<std::vector<std::string>> rightRows = leftRows;
     leftHeaders.push_back("x");
-    addColumn(leftRows, [&](std::size_t row) { return shared.substr(row % 5, 1); });
     rightHeaders.push_back("y");
-    addColumn(rightRows, [&](std::size_t row) { return row < 4 ? shared.substr(row, 1) : "y" + std::to_string(row); });
+    for (std::size_t row = 0; row < leftRows.size(); ++row) {
+        leftRows[row].push_back(shared.substr(row % 5, 1));
+        rightRows[row].push_back(row < 4 ? shared.substr(row, 1) : "y" + std::to_string(row));
+    }
     const table::Table left = table::Table::fromRows(leftHeaders, leftRows);
     const table::Table right = table::Table::fromRows(rightHeaders, rightRows);
     const records::MappingAnalysisResult result = analyzeMappings(left, right);
@@ -235,13 +223,8 @@ TEST(MappingAnalysis, AThrowingCheckpointStopsTheAnalysis)
     EXPECT_GE(calls, 3 * headers.size());
     for (const std::size_t stopAt : {1UL, 450UL, 800UL}) {
         std::atomic<std::size_t> count = 0;
-        EXPECT_THROW(analyzeMappings(table, table,
-                                     [&] {
-                                         if (++count >= stopAt)
-                                             throw Stop{};
-                                     }),
-                     Stop)
-            << stopAt;
+        const auto checkpoint = [&] { ++count >= stopAt ? throw Stop{} : void(); };
+        EXPECT_THROW(analyzeMappings(table, table, checkpoint), Stop) << stopAt;
     }
 }
 

@@ -14,6 +14,7 @@
 #include "engine/compare/ValueNormalization.h"
 #include "engine/text/Unicode.h"
 #include "tests/engine/compare/ComparisonTestSupport.h"
+#include "tests/support/CaseLines.h"
 
 namespace rowlark::compare {
 namespace {
@@ -24,13 +25,8 @@ using testing_support::Rows;
 
 const std::vector<std::string>& valuePool()
 {
-    static const std::vector<std::string> pool = [] {
-        std::vector<std::string> values =
-            testing_support::sections(testing_support::dataFolder("compare") / "random-values.txt")[""];
-        for (std::string& value : values)
-            value = testing_support::unescaped(value);
-        return values;
-    }();
+    static const std::vector<std::string> pool =
+        testing::caseLines(testing_support::dataFolder("compare") / "random-values.txt");
     return pool;
 }
 const std::vector<std::string> headerPool{"ID", "Is Active", "Phone", "Country", "Name", "Notes", "Issue Date"};
@@ -122,9 +118,8 @@ records::ComparisonSummary referenceComparison(const RandomCase& c)
     summary.leftRows = static_cast<std::int64_t>(c.left.rowCount());
     summary.rightRows = static_cast<std::int64_t>(c.right.rowCount());
     for (const records::ColumnMapping* m : active)
-        summary.columns.push_back({m->leftIndex, *m->rightIndex,
-                                   c.left.headers()[static_cast<std::size_t>(m->leftIndex)],
-                                   c.right.headers()[static_cast<std::size_t>(*m->rightIndex)], 0});
+        summary.columns.push_back(
+            {m->leftIndex, *m->rightIndex, c.left.headers()[m->leftIndex], c.right.headers()[*m->rightIndex], 0});
     for (std::size_t column = 0; column < c.left.columnCount(); ++column)
         if (std::ranges::none_of(c.mappings, [&](const auto& m) {
                 return m.leftIndex == static_cast<std::int64_t>(column) && m.rightIndex;
@@ -138,6 +133,11 @@ records::ComparisonSummary referenceComparison(const RandomCase& c)
         std::string display;
         for (std::size_t i = 0; i < key.size(); ++i)
             display += (i ? " \u2022 " : "") + key[i];
+        const auto add = [&](records::DiffStatus status, std::optional<std::vector<std::string>> leftRow,
+                             std::optional<std::vector<std::string>> rightRow) -> records::RowDifference& {
+            return summary.differences.emplace_back(
+                records::RowDifference{records::UUID(), display, status, std::move(leftRow), std::move(rightRow), {}});
+        };
         // Identical rows pair off first, the earliest of each signature on both sides; the rest stay
         // in (signature, file position) order.
         auto sorted = sides;
@@ -154,39 +154,24 @@ records::ComparisonSummary referenceComparison(const RandomCase& c)
         for (std::size_t i = 0; i < paired; ++i) {
             const std::size_t leftRow = leftovers[0][i].sourceIndex;
             const std::size_t rightRow = leftovers[1][i].sourceIndex;
-            records::RowDifference difference{records::UUID(),
-                                              display,
-                                              records::DiffStatus::changed,
-                                              c.left.rowStrings(leftRow),
-                                              c.right.rowStrings(rightRow),
-                                              {}};
+            records::RowDifference& difference =
+                add(records::DiffStatus::changed, c.left.rowStrings(leftRow), c.right.rowStrings(rightRow));
             for (std::size_t position = 0; position < active.size(); ++position) {
                 if (leftovers[0][i].signature[position] == leftovers[1][i].signature[position])
                     continue;
-                const auto leftColumn = static_cast<std::size_t>(active[position]->leftIndex);
-                const auto rightColumn = static_cast<std::size_t>(*active[position]->rightIndex);
+                const std::size_t leftColumn = active[position]->leftIndex;
+                const std::size_t rightColumn = *active[position]->rightIndex;
                 difference.cells.push_back({records::UUID(), c.left.headers()[leftColumn],
                                             c.right.headers()[rightColumn],
                                             std::string(c.left.cell(leftRow, leftColumn)),
                                             std::string(c.right.cell(rightRow, rightColumn)), position});
                 ++summary.columns[position].changedRecords;
             }
-            summary.differences.push_back(std::move(difference));
         }
         for (std::size_t i = paired; i < leftovers[0].size(); ++i)
-            summary.differences.push_back({records::UUID(),
-                                           display,
-                                           records::DiffStatus::onlyLeft,
-                                           c.left.rowStrings(leftovers[0][i].sourceIndex),
-                                           {},
-                                           {}});
+            add(records::DiffStatus::onlyLeft, c.left.rowStrings(leftovers[0][i].sourceIndex), std::nullopt);
         for (std::size_t i = paired; i < leftovers[1].size(); ++i)
-            summary.differences.push_back({records::UUID(),
-                                           display,
-                                           records::DiffStatus::onlyRight,
-                                           {},
-                                           c.right.rowStrings(leftovers[1][i].sourceIndex),
-                                           {}});
+            add(records::DiffStatus::onlyRight, std::nullopt, c.right.rowStrings(leftovers[1][i].sourceIndex));
     }
     return summary;
 }

@@ -4,38 +4,34 @@
 #include <gtest/gtest.h>
 
 #include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <numeric>
 #include <regex>
-#include <sstream>
 #include <unistd.h>
 
 #include "engine/text/Encoding.h"
 #include "tests/engine/compare/ComparisonTestSupport.h"
+#include "tests/support/CaseLines.h"
 
 namespace rowlark::results {
 namespace {
 
 namespace fs = std::filesystem;
 using Row = std::vector<std::string>;
+using testing_support::mapping;
 
 // Markup, script and addresses as a hostile file could hold them, in names, headers, keys and cells.
 std::vector<std::string> hostileTexts()
 {
-    std::vector<std::string> texts =
-        testing_support::sections(testing_support::dataFolder("results") / "hostile-texts.txt")[""];
-    for (std::string& text : texts)
-        text = testing_support::unescaped(text);
+    const std::vector<std::string> texts =
+        testing::caseLines(testing_support::dataFolder("results") / "hostile-texts.txt");
     EXPECT_GE(texts.size(), 10u);
     return texts;
-}
-
-records::ColumnMapping mapping(std::int64_t left, std::optional<std::int64_t> right, bool isKey, bool isIncluded)
-{
-    return {records::UUID::random(), left, right, isKey, false, isIncluded};
 }
 
 records::RowDifference difference(records::DiffStatus status, std::string key, std::optional<Row> left,
@@ -64,6 +60,14 @@ std::string between(const std::string& text, const std::string& open, const std:
         return {};
     const std::size_t end = text.find(close, start + open.size());
     return text.substr(start + open.size(), end - start - open.size());
+}
+
+std::string compact(const rapidjson::Value& value)
+{
+    rapidjson::StringBuffer text;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(text);
+    value.Accept(writer);
+    return text.GetString();
 }
 
 std::size_t occurrences(const std::string& text, const std::string& part)
@@ -133,26 +137,17 @@ TEST_F(HTMLReportTest, AllowsOnlyItsOwnScriptAndStyleAndLoadsNothing)
 TEST_F(HTMLReportTest, EscapesEveryHostileTextAndReadsItBackExactly)
 {
     for (const std::string& hostile : hostileTexts()) {
-        leftHeaders_[1] = hostile;
-        rightHeaders_[4] = hostile;
-        summary_.columns[1].leftHeader = hostile;
-        summary_.differences[0].key = hostile;
-        summary_.differences[0].cells[0].leftValue = hostile;
-        (*summary_.differences[0].leftRow)[1] = hostile;
-        (*summary_.differences[1].leftRow)[3] = hostile;
+        leftHeaders_[1] = rightHeaders_[4] = summary_.columns[1].leftHeader = summary_.differences[0].key =
+            summary_.differences[0].cells[0].leftValue = (*summary_.differences[0].leftRow)[1] =
+                (*summary_.differences[1].leftRow)[3] = hostile;
         const std::string rightName = hostile + ".csv";
         HTMLReport::Details shown = details(hostile, rightName);
-        shown.search = hostile;
-        shown.filter = hostile;
-        shown.changedColumn = hostile;
-        shown.keyWarning = hostile;
-        shown.key = hostile;
+        shown.search = shown.filter = shown.changedColumn = shown.keyWarning = shown.key = hostile;
         const std::string text = page(shown);
-        EXPECT_EQ(occurrences(text, "<script"), 2U) << hostile;
-        EXPECT_EQ(occurrences(text, "</script"), 2U) << hostile;
-        EXPECT_EQ(occurrences(text, "<a "), 0U) << hostile;
-        EXPECT_EQ(occurrences(text, "<img"), 0U) << hostile;
-        EXPECT_EQ(occurrences(text, "<!--"), 0U) << hostile;
+        std::vector<std::size_t> counts;
+        for (const std::string tag : {"<script", "</script", "<a ", "<img", "<!--"})
+            counts.push_back(occurrences(text, tag));
+        EXPECT_EQ(counts, (std::vector<std::size_t>{2, 2, 0, 0, 0})) << hostile;
         // Outside the data the script reads, every tag is the page's own: none holds an attribute of
         // the file's.
         const std::string block = between(text, "id=\"report-data\">", "</script>");
@@ -164,13 +159,10 @@ TEST_F(HTMLReportTest, EscapesEveryHostileTextAndReadsItBackExactly)
         }
 
         const rapidjson::Document read = data(text);
-        EXPECT_EQ(read["leftName"].GetString(), hostile);
-        EXPECT_EQ(read["rightName"].GetString(), hostile + ".csv");
-        EXPECT_EQ(read["leftHeaders"][1].GetString(), hostile);
-        EXPECT_EQ(read["rightHeaders"][4].GetString(), hostile);
-        EXPECT_EQ(read["records"][0][1].GetString(), hostile);
-        EXPECT_EQ(read["records"][0][2][1].GetString(), hostile);
-        EXPECT_EQ(read["records"][1][2][3].GetString(), hostile);
+        EXPECT_EQ((Row{read["leftName"].GetString(), read["rightName"].GetString(), read["leftHeaders"][1].GetString(),
+                       read["rightHeaders"][4].GetString(), read["records"][0][1].GetString(),
+                       read["records"][0][2][1].GetString(), read["records"][1][2][3].GetString()}),
+                  (Row{hostile, rightName, hostile, hostile, hostile, hostile, hostile}));
     }
 }
 
@@ -183,45 +175,17 @@ TEST_F(HTMLReportTest, WritesInvalidUTF8AsReplacementCharacters)
     EXPECT_NE(text.find("<dd>name\uFFFD.csv</dd>"), std::string::npos);
 }
 
-TEST_F(HTMLReportTest, ListsTheSelectedRecordsInTheirOrderWithTheirDifferingParts)
+// Records in the order selected, out-of-range positions left out, each with its differing parts;
+// fields as the inspector lists them.
+TEST_F(HTMLReportTest, ListsTheSelectedRecordsAndTheFieldsAsTheInspectorDoes)
 {
     const std::vector<std::size_t> selected = {2, 0, 9};
     const rapidjson::Document read = data(HTMLReport::page(summary_, details(), selected));
-    const rapidjson::Value& records = read["records"];
-    ASSERT_EQ(records.Size(), 2U);
-    EXPECT_EQ(records[0][0].GetInt(), 2);
-    EXPECT_STREQ(records[0][1].GetString(), "");
-    EXPECT_TRUE(records[0][2].IsNull());
-    EXPECT_EQ(records[0][3].Size(), 5U);
-    EXPECT_EQ(records[0][4].Size(), 0U);
-    EXPECT_EQ(records[1][0].GetInt(), 0);
-    const rapidjson::Value& changes = records[1][4];
-    ASSERT_EQ(changes.Size(), 2U);
-    const auto segments = [](const rapidjson::Value& list) {
-        std::vector<std::string> texts;
-        for (const rapidjson::Value& text : list.GetArray())
-            texts.emplace_back(text.GetString());
-        return texts;
-    };
-    EXPECT_EQ(changes[0][0].GetInt(), 1);
-    EXPECT_EQ(segments(changes[0][1]), (Row{"Bob"}));
-    EXPECT_EQ(segments(changes[0][2]), (Row{"Bob", "by", ""}));
-    EXPECT_EQ(changes[1][0].GetInt(), 2);
-    EXPECT_EQ(segments(changes[1][1]), (Row{"same ", "words", " here"}));
-    EXPECT_EQ(segments(changes[1][2]), (Row{"same ", "other", " here"}));
-}
-
-TEST_F(HTMLReportTest, ListsFieldsAsTheInspectorDoes)
-{
-    const rapidjson::Document read = data(page(details()));
-    const rapidjson::Value& fields = read["fields"];
-    ASSERT_EQ(fields.Size(), 5U);
-    EXPECT_EQ(fields[0][2].GetInt(), 1);
-    EXPECT_EQ(fields[3][0].GetInt(), 3);
-    EXPECT_EQ(fields[3][2].GetInt(), 0);
-    EXPECT_TRUE(fields[4][0].IsNull());
-    EXPECT_EQ(fields[4][1].GetInt(), 4);
-    EXPECT_EQ(fields[4][2].GetInt(), 0);
+    EXPECT_EQ(compact(read["records"]),
+              R"([[2,"",null,["","Dee","x","c","y"],[]],)"
+              R"([0,"2",["2","Bob","same words here","a"],["2","Bobby","same other here","a","extra"],)"
+              R"([[1,["Bob"],["Bob","by",""]],[2,["same ","words"," here"],["same ","other"," here"]]]]])");
+    EXPECT_EQ(compact(data(page(details()))["fields"]), "[[0,0,1],[1,1,1],[2,2,1],[3,3,0],[null,4,0]]");
 }
 
 TEST_F(HTMLReportTest, SaysWhatItHoldsAndWhatSelectedIt)
@@ -290,10 +254,7 @@ TEST_F(HTMLReportTest, WritesTheFileWholeOrNotAtAll)
     fs::create_directories(folder);
     const fs::path path = folder / "report.html";
     EXPECT_TRUE(HTMLReport::write(path, summary_, details(), everyPosition(summary_)));
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream written;
-    written << file.rdbuf();
-    EXPECT_EQ(written.str(), page(details()));
+    EXPECT_EQ(testing_support::contents(path), page(details()));
 
     std::stop_source stop;
     stop.request_stop();
@@ -329,18 +290,10 @@ protected:
             (folder_ / "profile").string() + " --dump-dom file://" + path.string() + " >" +
             (folder_ / "dom.html").string() + " 2>" + (folder_ / "log.txt").string();
         EXPECT_EQ(std::system(command.c_str()), 0);
-        return contents(folder_ / "dom.html");
+        return testing_support::contents(folder_ / "dom.html");
     }
 
-    std::string log() const { return contents(folder_ / "log.txt"); }
-
-    static std::string contents(const fs::path& path)
-    {
-        std::ifstream file(path, std::ios::binary);
-        std::ostringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
+    std::string log() const { return testing_support::contents(folder_ / "log.txt"); }
 
     const fs::path folder_ = fs::temp_directory_path() / ("rowlark-browser-" + std::to_string(::getpid()));
 };
@@ -350,11 +303,8 @@ TEST_F(PageInBrowserTest, ShowsHostileTextsAsTextAndRunsNothingButItsOwnScript)
     std::string allHostile;
     for (const std::string& hostile : hostileTexts())
         allHostile += hostile;
-    leftHeaders_[1] = allHostile;
-    (*summary_.differences[1].leftRow)[1] = allHostile;
-    summary_.differences[0].key = allHostile;
-    summary_.differences[0].cells[0].leftValue = allHostile;
-    (*summary_.differences[0].leftRow)[1] = allHostile;
+    leftHeaders_[1] = (*summary_.differences[1].leftRow)[1] = summary_.differences[0].key =
+        summary_.differences[0].cells[0].leftValue = (*summary_.differences[0].leftRow)[1] = allHostile;
     HTMLReport::Details shown = details(allHostile, "b.csv");
     shown.search = allHostile;
     const std::string dom = rendered(page(shown));

@@ -229,14 +229,10 @@ TEST(ResultIndexSearch, FindsQueriesOfAnyLengthAtAnyOffset)
 TEST(ResultIndexColumns, NarrowToTheRecordsChangedInOneColumn)
 {
     using testing_support::mapping;
-    const std::vector<std::string> headers{"id", "name", "email", "city"};
-    const auto left = table::Table::fromRows(
-        headers,
-        {{"1", "Ann", "a@x", "Oslo"}, {"2", "Bob", "b@x", "Rome"}, {"3", "Cy", "c@x", "Lima"}, {"4", "Di", "d@x", ""}});
-    const auto right = table::Table::fromRows(headers, {{"1", "Ann", "a2@x", "Oslo"},
-                                                        {"2", "Bobby", "b@x", "Rome"},
-                                                        {"3", "Cyd", "c2@x", "Lima"},
-                                                        {"5", "Ed", "", ""}});
+    const auto left =
+        table::Table::parse("id,name,email,city\n1,Ann,a@x,Oslo\n2,Bob,b@x,Rome\n3,Cy,c@x,Lima\n4,Di,d@x,\n");
+    const auto right =
+        table::Table::parse("id,name,email,city\n1,Ann,a2@x,Oslo\n2,Bobby,b@x,Rome\n3,Cyd,c2@x,Lima\n5,Ed,,\n");
     const records::ComparisonSummary summary =
         compare::compare(left, right, {mapping(0, 0, true), mapping(1, 1), mapping(2, 2), mapping(3, 3)}, false);
     const ResultIndex index(summary);
@@ -250,7 +246,7 @@ TEST(ResultIndexColumns, NarrowToTheRecordsChangedInOneColumn)
             << line;
     }
 
-    const std::string report = ComparisonReport::csv(summary, "a.csv", "b.csv", headers, headers,
+    const std::string report = ComparisonReport::csv(summary, "a.csv", "b.csv", left.headers(), right.headers(),
                                                      index.matching(records::ResultFilter::all, "", name));
     const auto lines = split(report, '\n');
     ASSERT_EQ(lines.size(), 4u) << report;

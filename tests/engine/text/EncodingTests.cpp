@@ -8,6 +8,7 @@
 
 #include "engine/text/Unicode.h"
 #include "tests/engine/text/CaseFile.h"
+#include "tests/support/CaseLines.h"
 
 namespace rowlark::text {
 namespace {
@@ -37,23 +38,8 @@ TEST(UTF8Validity, FindsAnInvalidByteAtEveryPositionOfALongText)
 // Split anywhere, into two or three chunks, a text gets the verdict it gets whole.
 TEST(UTF8StreamCheck, JudgesChunksAsTheWholeText)
 {
-    const std::vector<std::string> texts{
-        "plain",
-        "é",
-        "日本",
-        "😀x",
-        "a\xC3",
-        "\xE6\x97",
-        "\xF0\x9F\x98",
-        "\xC0\x80",
-        "\xED\xA0\x80",
-        "\xF4\x90\x80\x80",
-        "\x80",
-        "\xC3\xA9\x80",
-        "\xF5",
-        "ab\xE2\x82\xAC"
-        "cd\xF0\x9F\x98\x80",
-    };
+    const std::vector<std::string> texts =
+        rowlark::testing::caseLines(std::string(ROWLARK_CASE_FOLDER) + "/utf8-chunk-texts.txt");
     const auto verdict = [](const std::vector<std::string_view>& chunks) {
         UTF8StreamCheck check;
         for (const std::string_view chunk : chunks)

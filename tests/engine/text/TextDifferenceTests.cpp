@@ -3,14 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <random>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "engine/text/Unicode.h"
 #include "tests/engine/text/CaseFile.h"
+#include "tests/support/CaseLines.h"
 
 namespace rowlark::text {
 namespace {
@@ -18,24 +19,15 @@ namespace {
 using rowlark::testing::expectCases;
 using Inputs = std::vector<std::string>;
 
-std::string marked(std::string_view text, const std::vector<TextSpan>& spans)
-{
-    std::string result;
-    std::size_t at = 0;
-    for (const TextSpan& span : spans) {
-        result.append(text.substr(at, span.begin - at)).append("[");
-        result.append(text.substr(span.begin, span.end - span.begin)).append("]");
-        at = span.end;
-    }
-    return result.append(text.substr(at));
-}
-
-std::string unmarked(std::string_view text, const std::vector<TextSpan>& spans)
+// The text with each span in brackets, or with the spans left out.
+std::string marked(std::string_view text, const std::vector<TextSpan>& spans, bool isKept = true)
 {
     std::string result;
     std::size_t at = 0;
     for (const TextSpan& span : spans) {
         result.append(text.substr(at, span.begin - at));
+        if (isKept)
+            result.append("[").append(text.substr(span.begin, span.end - span.begin)).append("]");
         at = span.end;
     }
     return result.append(text.substr(at));
@@ -59,11 +51,8 @@ bool isWhiteSpaceCluster(std::string_view text, std::size_t begin, std::size_t e
 void expectWholeTokens(std::string_view text, const std::vector<TextSpan>& spans, bool byWords)
 {
     const std::vector<std::size_t> boundaries = graphemeBoundaries(text);
-    const auto boundaryIndex = [&](std::size_t position) {
-        return std::ranges::lower_bound(boundaries, position) - boundaries.begin();
-    };
     const auto isTokenBoundary = [&](std::size_t position) {
-        const auto index = boundaryIndex(position);
+        const auto index = std::ranges::lower_bound(boundaries, position) - boundaries.begin();
         if (index == static_cast<std::ptrdiff_t>(boundaries.size()) || boundaries[index] != position)
             return false;
         if (!byWords || position == 0 || position == text.size())
@@ -90,30 +79,11 @@ TEST(TextDifference, MarksTheDifferingPartsOfTheCasesOfTheDataFile)
     });
 }
 
-// Random values built from pieces that test the rules: clusters of several scalars, white space of
-// several kinds, right-to-left letters, a decomposed letter beside its composed form, and bytes that
-// are not UTF-8.
+// Random values built from pieces that test the rules, edited at random.
 TEST(TextDifference, UnmarkedPartsAreTheSameTextAndMarksHoldWholeTokens)
 {
-    const std::array<std::string_view, 19> pieces{"a",
-                                                  "b",
-                                                  "ab",
-                                                  " ",
-                                                  "\t",
-                                                  "\r\n",
-                                                  "\n",
-                                                  "\u3000",
-                                                  "e\u0301",
-                                                  "\u00E9",
-                                                  "\U0001F469\u200D\U0001F4BB",
-                                                  "\U0001F1E9",
-                                                  "\U0001F1EA",
-                                                  "\U0001F44D\U0001F3FD",
-                                                  "\u05E9",
-                                                  "\u0644\u064F",
-                                                  "\u200D",
-                                                  "\xFF",
-                                                  "\xE2\x80"};
+    const std::vector<std::string> pieces =
+        rowlark::testing::caseLines(std::string(ROWLARK_CASE_FOLDER) + "/random-difference-pieces.txt");
     std::mt19937 random(17);
     const auto value = [&](std::size_t length, bool withSpaces) {
         std::string text;
@@ -139,38 +109,24 @@ TEST(TextDifference, UnmarkedPartsAreTheSameTextAndMarksHoldWholeTokens)
         SCOPED_TRACE(marked(left, difference.left) + " | " + marked(right, difference.right));
         expectWholeTokens(left, difference.left, byWords);
         expectWholeTokens(right, difference.right, byWords);
-        EXPECT_EQ(nfc(unmarked(left, difference.left)), nfc(unmarked(right, difference.right)));
+        EXPECT_EQ(nfc(marked(left, difference.left, false)), nfc(marked(right, difference.right, false)));
     }
 }
-
-struct LongCase {
-    const char* name;
-    std::string left;
-    std::string right;
-    std::string expected;
-};
 
 // A megabyte on each side: the common start and end are set aside, so an edit in the middle is marked
 // as precisely as in a short value; a middle beyond the bounds is marked whole.
 TEST(TextDifference, MarksEditsInMegabyteValues)
 {
-    const std::string words = [] {
+    const auto repeated = [](std::string_view piece) {
         std::string text;
         while (text.size() < 1'000'000)
-            text += "lorem ipsum dolor ";
+            text += piece;
         return text;
-    }();
-    const std::string flags = [] {
-        std::string text;
-        while (text.size() < 1'000'000)
-            text += "\U0001F1E9\U0001F1EA\u00E9";
-        return text;
-    }();
+    };
+    const std::string words = repeated("lorem ipsum dolor ");
+    const std::string flags = repeated("\U0001F1E9\U0001F1EA\u00E9");
     const std::string letters(1'000'000, 'q');
     const std::size_t half = 500'004;
-    const auto replaced = [](std::string text, std::size_t at, std::size_t length, std::string_view by) {
-        return text.replace(at, length, by);
-    };
     const std::string noise = [] {
         std::mt19937 random(3);
         std::string text(1'000'000, ' ');
@@ -178,11 +134,11 @@ TEST(TextDifference, MarksEditsInMegabyteValues)
             byte = static_cast<char>('a' + random() % 3);
         return text;
     }();
-    const std::vector<LongCase> cases{
+    const std::vector<std::tuple<const char*, std::string, std::string, std::string>> cases{
         {"same words", words, words, " | "},
-        {"one word", words, replaced(words, words.find("dolor", half), 5, "dolar"), "[dolor] | [dolar]"},
-        {"one letter", letters, replaced(letters, half, 1, "x"), "[q] | [x]"},
-        {"one flag", flags, replaced(flags, flags.find("\U0001F1E9", half), 4, "\U0001F1EB"),
+        {"one word", words, std::string(words).replace(words.find("dolor", half), 5, "dolar"), "[dolor] | [dolar]"},
+        {"one letter", letters, std::string(letters).replace(half, 1, "x"), "[q] | [x]"},
+        {"one flag", flags, std::string(flags).replace(flags.find("\U0001F1E9", half), 4, "\U0001F1EB"),
          "[\U0001F1E9\U0001F1EA] | [\U0001F1EB\U0001F1EA]"},
         {"added at the end", letters, letters + "x", " | [x]"},
     };
@@ -192,11 +148,9 @@ TEST(TextDifference, MarksEditsInMegabyteValues)
             joined.append("[").append(text.substr(span.begin, span.end - span.begin)).append("]");
         return joined;
     };
-    for (const LongCase& example : cases) {
-        const TextDifference difference = textDifference(example.left, example.right);
-        EXPECT_EQ(parts(example.left, difference.left) + " | " + parts(example.right, difference.right),
-                  example.expected)
-            << example.name;
+    for (const auto& [name, left, right, expected] : cases) {
+        const TextDifference difference = textDifference(left, right);
+        EXPECT_EQ(parts(left, difference.left) + " | " + parts(right, difference.right), expected) << name;
     }
 
     const std::string otherNoise = "z" + noise.substr(1, noise.size() - 2) + "z";
