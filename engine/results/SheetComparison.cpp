@@ -59,7 +59,8 @@ workbook::SheetPairing pairWorkbookSheets(const WorkbookFiles& files, std::stop_
     using Sheets = std::vector<workbook::SheetEntry>;
     const auto sheetsOf = [&](bool isLeftSide) {
         const fs::path& path = isLeftSide ? files.left : files.right;
-        return readSide<Sheets>(isLeftSide, path, [&] { return readSheets(path, files.locations, stop, files.reader); });
+        return readSide<Sheets>(isLeftSide, path,
+                                [&] { return readSheets(path, files.locations, stop, files.reader); });
     };
     auto [left, right] = table::runSideBySide([&] { return sheetsOf(true); }, [&] { return sheetsOf(false); });
     if (!left.value || !right.value)
@@ -75,16 +76,14 @@ bool hasUsableKey(const std::vector<records::ColumnMapping>& mappings)
 }
 
 SheetComparison compareSheetPair(const WorkbookFiles& files, const workbook::SheetPair& pair, bool ignoreCase,
-                                 const MappingEdit& edit, std::stop_token stop,
-                                 const std::function<void()>& checkpoint)
+                                 const MappingEdit& edit, std::stop_token stop, const std::function<void()>& checkpoint)
 {
     SheetComparison comparison{pair, {}, {}, {}, std::nullopt, {}};
     const auto sheetOf = [&](bool isLeftSide) {
         const fs::path& path = isLeftSide ? files.left : files.right;
         const std::string& sheet = isLeftSide ? pair.left.name : pair.right.name;
-        return readSide<table::Table>(isLeftSide, path, [&] {
-            return readTable(path, sheet, files.locations, stop, files.reader).table;
-        });
+        return readSide<table::Table>(
+            isLeftSide, path, [&] { return readTable(path, sheet, files.locations, stop, files.reader).table; });
     };
     auto [left, right] = table::runSideBySide([&] { return sheetOf(true); }, [&] { return sheetOf(false); });
     if (!left.value || !right.value) {

@@ -44,8 +44,8 @@ bool hasUsableKey(const std::vector<records::ColumnMapping>& mappings);
 
 // What the command line or the user changes in a pair's proposed mapping before it is compared.
 // A change that cannot be made throws an exception whose message becomes the pair's error.
-using MappingEdit = std::function<void(const table::Table& left, const table::Table& right,
-                                       records::MappingAnalysisResult& analysis)>;
+using MappingEdit =
+    std::function<void(const table::Table& left, const table::Table& right, records::MappingAnalysisResult& analysis)>;
 
 struct SheetComparison {
     workbook::SheetPair sheets;
