@@ -37,11 +37,11 @@ void writeRow(lxw_worksheet* worksheet, lxw_row_t at, int sheet, int row, bool i
             worksheet_write_number(worksheet, at, static_cast<lxw_col_t>(column),
                                    (row % 997) * 1.25 + sheet + (isChanged ? 1 : 0), nullptr);
         else
-            worksheet_write_string(worksheet, at, static_cast<lxw_col_t>(column),
-                                   ("s" + std::to_string(sheet) + " r" + std::to_string(row % 4099) + " c" +
-                                    std::to_string(column))
-                                       .c_str(),
-                                   nullptr);
+            worksheet_write_string(
+                worksheet, at, static_cast<lxw_col_t>(column),
+                ("s" + std::to_string(sheet) + " r" + std::to_string(row % 4099) + " c" + std::to_string(column))
+                    .c_str(),
+                nullptr);
     }
 }
 
