@@ -14,6 +14,7 @@
 #include "engine/edits/MappingEdits.h"
 #include "engine/results/ComparisonRun.h"
 #include "engine/results/HTMLReport.h"
+#include "engine/results/SheetComparison.h"
 #include "engine/results/XLSXReport.h"
 #include "engine/setups/SetupApplication.h"
 #include "engine/text/Unicode.h"
@@ -272,10 +273,7 @@ bool ComparisonModel::canCompare() const
 {
     if (isBusy_ || !left_ || !right_)
         return false;
-    const bool hasKey = std::ranges::any_of(mappings_, [](const records::ColumnMapping& mapping) {
-        return mapping.isKey && mapping.rightIndex.has_value();
-    });
-    if (!hasKey)
+    if (!results::hasUsableKey(mappings_))
         return false;
     const auto leftCount = static_cast<std::int64_t>(left_->table.columnCount());
     const auto rightCount = static_cast<std::int64_t>(right_->table.columnCount());

@@ -15,12 +15,13 @@
 
 #include "engine/csv/CSVSeparator.h"
 #include "engine/table/Table.h"
+#include "engine/workbook/WorkbookPayload.h"
 
 namespace rowlark::workbook {
 
 struct ImportedTable {
     table::Table table;
-    std::vector<std::string> sheets;          // the workbook's sheet names; empty for CSV
+    std::vector<SheetEntry> sheets;           // the workbook's sheets in workbook order; empty for CSV
     std::optional<std::string> sheet;         // the sheet that was read; none for CSV
     std::optional<csv::Separator> separator;  // what split the fields of a CSV text; none for workbooks
 };
@@ -62,6 +63,11 @@ ImportedTable readTable(const std::filesystem::path& path, const std::optional<s
                         const ReaderLocations& locations, std::stop_token stop = {},
                         WorkbookReader reader = defaultWorkbookReader(),
                         std::optional<csv::Separator> separator = std::nullopt);
+
+// The workbook's sheets in workbook order, without reading any of them: empty for a CSV text.
+// Fails as readTable does.
+std::vector<SheetEntry> readSheets(const std::filesystem::path& path, const ReaderLocations& locations,
+                                   std::stop_token stop = {}, WorkbookReader reader = defaultWorkbookReader());
 
 // Whether the file is read as a CSV text, by its extension: one whose separator can be chosen.
 bool isCSVText(const std::filesystem::path& path);

@@ -15,6 +15,7 @@
 #include "engine/workbook/ImportError.h"
 #include "engine/workbook/NativeReader.h"
 #include "tests/engine/csv/CSVTestSupport.h"
+#include "tests/engine/workbook/SheetsText.h"
 #include "tests/support/CaseText.h"
 #include "tests/support/XLSWriting.h"
 
@@ -52,8 +53,8 @@ std::string readText(const std::string& file, const NativeRequest& request = {})
             return "not a compound file";
         const WorkbookPayload payload = readXLS(*compound, request, libraryFormatter, {});
         std::string text;
-        for (const std::string& name : payload.sheetNames)
-            text += name + ";";
+        for (const workbook::SheetEntry& sheet : payload.sheets)
+            text += sheet.name + (sheet.isHidden ? " [hidden];" : ";");
         for (std::size_t row = 0; payload.rowCount > 0 && row <= payload.laterRows->rowCount(); ++row) {
             text += "\n";
             const std::size_t width = row == 0 ? payload.firstRow.size() : payload.laterRows->width();
@@ -173,7 +174,7 @@ std::vector<ReadCase> readCases(bool areMends)
         ReadCase& test = cases.back();
         std::string& records = !streamName.empty() ? stream : sheets.empty() ? globals : sheets.back().cells;
         if (op == "sheet" && words >> text)
-            sheets.push_back({text, "", static_cast<std::uint8_t>(words >> type && type == "hidden")});
+            sheets.push_back({text, "", static_cast<std::uint8_t>(words >> type ? std::stoul(type, nullptr, 0) : 0)});
         else if (op == "stream")
             words >> streamName;
         else if (op == "read")
@@ -221,7 +222,7 @@ TEST_P(XLSReadTest, ImportsAsTheLibraryImports)
         try {
             const ImportedTable table =
                 FileImport::readTable(path, std::nullopt, FileImport::defaultReaderLocations(), {}, reader);
-            return testing::lineOf(table.sheets) + testing::tableText(table.table);
+            return testing::sheetsLine(table.sheets) + testing::tableText(table.table);
         } catch (const ImportError& error) {
             return std::string("error: ") + error.what();
         }
