@@ -7,7 +7,9 @@
 #include <utility>
 #include <variant>
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QMetaObject>
 #include <QPointer>
 
 #include "engine/analysis/MappingAnalysis.h"
@@ -189,6 +191,7 @@ void ComparisonModel::announce()
         {resultGroup, &ComparisonModel::resultChanged},   {filterGroup, &ComparisonModel::filterChanged},
         {pageGroup, &ComparisonModel::pageChanged},       {selectedRowGroup, &ComparisonModel::selectedRowChanged},
         {tabGroup, &ComparisonModel::tabChanged},         {activityGroup, &ComparisonModel::activityChanged},
+        {sheetsGroup, &ComparisonModel::sheetsChanged},
     };
     if (groups & leftFileGroup)
         emit fileChanged(true);
@@ -237,8 +240,17 @@ void ComparisonModel::setChangedColumn(std::optional<std::size_t> column)
 void ComparisonModel::setIgnoreCase(bool ignoreCase)
 {
     const Step thisStep(*this);
+    const bool isChanged = ignoreCase != ignoreCase_;
     publish(mappingGroup, ignoreCase_, ignoreCase);
     invalidateResults();
+    // Every pair was compared with the letter case as it was.
+    if (allSheets_ && isChanged) {
+        for (SheetPair& pair : allSheets_->pairs) {
+            pair.summary.reset();
+            pair.index.reset();
+        }
+        unannounced_ |= sheetsGroup;
+    }
 }
 
 void ComparisonModel::setSelectedRowID(std::optional<records::UUID> id)
@@ -270,25 +282,7 @@ QString ComparisonModel::rightName() const
 
 bool ComparisonModel::canCompare() const
 {
-    if (isBusy_ || !left_ || !right_)
-        return false;
-    const bool hasKey = std::ranges::any_of(mappings_, [](const records::ColumnMapping& mapping) {
-        return mapping.isKey && mapping.rightIndex.has_value();
-    });
-    if (!hasKey)
-        return false;
-    const auto leftCount = static_cast<std::int64_t>(left_->table.columnCount());
-    const auto rightCount = static_cast<std::int64_t>(right_->table.columnCount());
-    return std::ranges::all_of(mappings_, [&](const records::ColumnMapping& mapping) {
-        if (mapping.leftIndex < 0 || mapping.leftIndex >= leftCount)
-            return false;
-        if (!mapping.rightIndex)
-            return true;
-        const std::int64_t rightIndex = *mapping.rightIndex;
-        if (rightIndex < 0 || rightIndex >= rightCount)
-            return false;
-        return edits::MappingEdits::canPair(left_->table, right_->table, mapping.leftIndex, rightIndex);
-    });
+    return !isBusy_ && left_ && right_ && canCompareTables(left_->table, right_->table, mappings_);
 }
 
 bool ComparisonModel::canExport() const
@@ -304,6 +298,17 @@ bool ComparisonModel::canSwapFiles() const
 bool ComparisonModel::canSaveSetup() const
 {
     return !isBusy_ && left_ && right_ && left_->path && right_->path && !mappings_.empty();
+}
+
+bool ComparisonModel::canCompareAllSheets() const
+{
+    return !isBusy_ && left_ && right_ && left_->path && right_->path && left_->sheets.size() >= 2 &&
+           right_->sheets.size() >= 2;
+}
+
+bool ComparisonModel::hasResults() const
+{
+    return summary_ || allSheets_;
 }
 
 // Background operations
@@ -379,7 +384,8 @@ void ComparisonModel::analyze()
     publish(mappingGroup, suggestions_, {});
     publish(mappingGroup, setupNotices_, {});
     pendingView_.reset();
-    if (!left_ || !right_)
+    // A pair whose sheets did not read has no tables to match.
+    if (!left_ || !right_ || (chosenPair_ && !allSheets_->pairs[*chosenPair_].leftFile))
         return;
     invalidateResults();
     perform(
@@ -400,6 +406,10 @@ void ComparisonModel::compare()
 {
     if (!canCompare())
         return;
+    if (allSheets_) {
+        compareSheetPairs();
+        return;
+    }
     perform(
         tr("Comparing records…"),
         [left = *left_, right = *right_, mappings = mappings_, ignoreCase = ignoreCase_](std::stop_token stop) {
@@ -597,6 +607,7 @@ void ComparisonModel::loadFiles(const QString& firstPath, const QString& secondP
 
 void ComparisonModel::setFile(bool leftSide, InputFile file)
 {
+    leaveAllSheets();
     if (leftSide)
         publish(leftFileGroup, left_, std::optional<InputFile>(std::move(file)));
     else
@@ -617,6 +628,7 @@ void ComparisonModel::swapFiles()
     if (!canSwapFiles())
         return;
     const Step thisStep(*this);
+    leaveAllSheets();
     std::swap(left_, right_);
     unannounced_ |= leftFileGroup | rightFileGroup;
     analyze();
@@ -843,6 +855,181 @@ void ComparisonModel::compareTakingProposedRules(const std::vector<std::size_t>&
     setMappings(std::move(mappings));
     invalidateResults();
     compare();
+}
+
+// All sheets
+
+void ComparisonModel::compareAllSheets()
+{
+    if (!canCompareAllSheets())
+        return;
+    const std::filesystem::path leftPath = *left_->path;
+    const std::filesystem::path rightPath = *right_->path;
+    perform(
+        tr("Comparing all sheets…"),
+        [pairs = pairWorkbookSheets(*left_, *right_), leftPath, rightPath, ignoreCase = ignoreCase_,
+         model = QPointer<ComparisonModel>(this)](std::stop_token stop) {
+            WorkbookPairing pairing = pairs;
+            const auto count = static_cast<int>(pairing.pairs.size());
+            for (int position = 0; position < count; ++position) {
+                SheetPair& pair = pairing.pairs[static_cast<std::size_t>(position)];
+                const QString label =
+                    tr("Comparing sheet %1 of %2: %3…").arg(position + 1).arg(count).arg(utf8Text(pair.left.name));
+                QMetaObject::invokeMethod(
+                    QCoreApplication::instance(),
+                    [model, stop, label] {
+                        if (model && !stop.stop_requested())
+                            model->showProgress(label);
+                    },
+                    Qt::QueuedConnection);
+                comparePairFromFiles(pair, leftPath, rightPath, ignoreCase, stop);
+            }
+            return pairing;
+        },
+        [this](WorkbookPairing pairing) { showAllSheets(std::move(pairing)); });
+}
+
+// The running operation's label, while it runs.
+void ComparisonModel::showProgress(const QString& label)
+{
+    const Step thisStep(*this);
+    if (isBusy_)
+        publish(activityGroup, busyLabel_, label);
+}
+
+void ComparisonModel::showAllSheets(WorkbookPairing pairing)
+{
+    const Step thisStep(*this);
+    allSheets_ = std::move(pairing);
+    chosenPair_.reset();
+    unannounced_ |= sheetsGroup;
+    if (allSheets_->pairs.empty()) {
+        setMappings({});
+        publish(mappingGroup, suggestions_, {});
+        invalidateResults();
+        publish(tabGroup, tab_, WorkspaceTab::results);
+        return;
+    }
+    showPair(0);
+}
+
+void ComparisonModel::choosePair(std::size_t position)
+{
+    const Step thisStep(*this);
+    if (!allSheets_ || position >= allSheets_->pairs.size() || chosenPair_ == position || isBusy_)
+        return;
+    keepChosenPair();
+    showPair(position);
+}
+
+// The chosen pair's entry takes what was done to it while shown: its mapping edited, compared again.
+void ComparisonModel::keepChosenPair()
+{
+    if (!allSheets_ || !chosenPair_)
+        return;
+    SheetPair& pair = allSheets_->pairs[*chosenPair_];
+    if (!pair.leftFile)
+        return;
+    pair.mappings = mappings_;
+    pair.suggestions = suggestions_;
+    pair.summary = summary_;
+    pair.index = index_;
+    pair.elapsed = elapsed_.value_or(0);
+    pair.comparedAt = comparedAt_;
+    pair.keyWarning = keyWarning_;
+}
+
+// Shows the pair as a comparison of its two sheets: its tables, mapping and results, unfiltered.
+void ComparisonModel::showPair(std::size_t position)
+{
+    const SheetPair& pair = allSheets_->pairs[position];
+    chosenPair_ = position;
+    unannounced_ |= sheetsGroup;
+    if (pair.leftFile && pair.rightFile) {
+        publish(leftFileGroup, left_, pair.leftFile);
+        publish(rightFileGroup, right_, pair.rightFile);
+    }
+    setMappings(pair.mappings);
+    publish(mappingGroup, suggestions_, pair.suggestions);
+    if (!pair.summary) {
+        invalidateResults();
+        publish(tabGroup, tab_, WorkspaceTab::results);
+        return;
+    }
+    handOver({pair.summary, pair.index, pair.index->matching(records::ResultFilter::all, ""), pair.elapsed,
+              pair.comparedAt, pair.keyWarning});
+}
+
+// Compares again every pair read whose result was dropped and whose mapping allows it: the chosen
+// one after an edit, or all of them after the letter case changed.
+void ComparisonModel::compareSheetPairs()
+{
+    keepChosenPair();
+    std::vector<std::size_t> positions;
+    std::vector<SheetPair> pairs;
+    for (std::size_t position = 0; position < allSheets_->pairs.size(); ++position) {
+        const SheetPair& pair = allSheets_->pairs[position];
+        if (pair.leftFile && pair.rightFile && !pair.summary &&
+            canCompareTables(pair.leftFile->table, pair.rightFile->table, pair.mappings)) {
+            positions.push_back(position);
+            pairs.push_back(pair);
+        }
+    }
+    perform(
+        tr("Comparing records…"),
+        [pairs = std::move(pairs), ignoreCase = ignoreCase_](std::stop_token stop) {
+            std::vector<SheetPair> compared = pairs;
+            for (SheetPair& pair : compared)
+                comparePair(pair, ignoreCase, stop);
+            return compared;
+        },
+        [this, positions](std::vector<SheetPair> compared) {
+            for (std::size_t i = 0; i < positions.size(); ++i)
+                allSheets_->pairs[positions[i]] = std::move(compared[i]);
+            unannounced_ |= sheetsGroup;
+            const std::size_t chosen = chosenPair_.value_or(0);
+            showPair(chosen);
+        });
+}
+
+void ComparisonModel::leaveAllSheets()
+{
+    if (!allSheets_)
+        return;
+    allSheets_.reset();
+    chosenPair_.reset();
+    unannounced_ |= sheetsGroup;
+}
+
+std::vector<SheetListEntry> ComparisonModel::sheetList() const
+{
+    std::vector<SheetListEntry> entries;
+    if (!allSheets_)
+        return entries;
+    for (std::size_t position = 0; position < allSheets_->pairs.size(); ++position) {
+        const SheetPair& pair = allSheets_->pairs[position];
+        const bool isChosen = chosenPair_ == position;
+        const std::shared_ptr<const results::ResultIndex>& index = isChosen ? index_ : pair.index;
+        SheetListEntry entry{pair.left, pair.right, index != nullptr, 0, 0, 0, pair.problem};
+        if (index) {
+            entry.changed = static_cast<std::int64_t>(index->positions(records::ResultFilter::changed).size());
+            entry.onlyLeft = static_cast<std::int64_t>(index->positions(records::ResultFilter::onlyLeft).size());
+            entry.onlyRight = static_cast<std::int64_t>(index->positions(records::ResultFilter::onlyRight).size());
+            entry.problem.clear();
+        }
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+std::vector<SheetName> ComparisonModel::sheetsOnlyInLeft() const
+{
+    return allSheets_ ? allSheets_->onlyInLeft : std::vector<SheetName>();
+}
+
+std::vector<SheetName> ComparisonModel::sheetsOnlyInRight() const
+{
+    return allSheets_ ? allSheets_->onlyInRight : std::vector<SheetName>();
 }
 
 }  // namespace rowlark::model

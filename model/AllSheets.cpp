@@ -1,0 +1,116 @@
+#include "model/AllSheets.h"
+
+#include <algorithm>
+#include <utility>
+
+#include <QCoreApplication>
+
+#include "engine/analysis/MappingAnalysis.h"
+#include "engine/edits/MappingEdits.h"
+#include "engine/results/ComparisonRun.h"
+#include "model/ModelWork.h"
+#include "model/UTF8Text.h"
+
+namespace rowlark::model {
+
+namespace {
+
+QString noKeyProblem()
+{
+    return QCoreApplication::translate("AllSheets", "No row key was found. Choose one under Map columns.");
+}
+
+bool hasKey(const std::vector<records::ColumnMapping>& mappings)
+{
+    return std::ranges::any_of(mappings, [](const records::ColumnMapping& mapping) {
+        return mapping.isKey && mapping.rightIndex.has_value();
+    });
+}
+
+std::vector<SheetName> sheetNames(const InputFile& file)
+{
+    std::vector<SheetName> names;
+    for (const std::string& sheet : file.sheets)
+        names.push_back({sheet, false});
+    return names;
+}
+
+}  // namespace
+
+WorkbookPairing pairWorkbookSheets(const InputFile& left, const InputFile& right)
+{
+    WorkbookPairing pairing;
+    std::vector<SheetName> rightSheets = sheetNames(right);
+    for (const SheetName& leftSheet : sheetNames(left)) {
+        const auto found = std::ranges::find(rightSheets, leftSheet.name, &SheetName::name);
+        if (found == rightSheets.end()) {
+            pairing.onlyInLeft.push_back(leftSheet);
+            continue;
+        }
+        pairing.pairs.push_back({leftSheet, *found, {}, {}, {}, {}, {}, {}, 0, {}, {}, {}});
+        rightSheets.erase(found);
+    }
+    pairing.onlyInRight = std::move(rightSheets);
+    return pairing;
+}
+
+void comparePairFromFiles(SheetPair& pair, const std::filesystem::path& leftPath,
+                          const std::filesystem::path& rightPath, bool ignoreCase, std::stop_token stop)
+{
+    try {
+        pair.leftFile = importInputFile({leftPath, true, pair.left.name, std::nullopt}, stop);
+        pair.rightFile = importInputFile({rightPath, false, pair.right.name, std::nullopt}, stop);
+    } catch (const ImportFailure& failure) {
+        pair.leftFile.reset();
+        pair.rightFile.reset();
+        pair.problem = QString::fromUtf8(failure.what());
+        return;
+    }
+    records::MappingAnalysisResult analysis = analysis::analyzeMappings(
+        pair.leftFile->table, pair.rightFile->table, [&stop] { throwIfCancelled(stop); });
+    pair.mappings = std::move(analysis.mappings);
+    pair.suggestions = std::move(analysis.suggestions);
+    comparePair(pair, ignoreCase, stop);
+}
+
+void comparePair(SheetPair& pair, bool ignoreCase, std::stop_token stop)
+{
+    if (!pair.leftFile || !pair.rightFile)
+        return;
+    pair.summary.reset();
+    pair.index.reset();
+    if (!hasKey(pair.mappings)) {
+        pair.problem = noKeyProblem();
+        return;
+    }
+    results::ComparisonOutcome outcome =
+        results::runComparison(pair.leftFile->table, pair.rightFile->table, pair.leftFile->name,
+                               pair.rightFile->name, pair.mappings, ignoreCase, [&stop] { throwIfCancelled(stop); });
+    pair.summary = std::make_shared<const records::ComparisonSummary>(std::move(outcome.summary));
+    pair.index = std::make_shared<const results::ResultIndex>(std::move(outcome.index));
+    pair.elapsed = outcome.elapsed;
+    pair.comparedAt = outcome.comparedAt;
+    pair.keyWarning = utf8Text(outcome.keyWarning);
+    pair.problem.clear();
+}
+
+bool canCompareTables(const table::Table& left, const table::Table& right,
+                      const std::vector<records::ColumnMapping>& mappings)
+{
+    if (!hasKey(mappings))
+        return false;
+    const auto leftCount = static_cast<std::int64_t>(left.columnCount());
+    const auto rightCount = static_cast<std::int64_t>(right.columnCount());
+    return std::ranges::all_of(mappings, [&](const records::ColumnMapping& mapping) {
+        if (mapping.leftIndex < 0 || mapping.leftIndex >= leftCount)
+            return false;
+        if (!mapping.rightIndex)
+            return true;
+        const std::int64_t rightIndex = *mapping.rightIndex;
+        if (rightIndex < 0 || rightIndex >= rightCount)
+            return false;
+        return edits::MappingEdits::canPair(left, right, mapping.leftIndex, rightIndex);
+    });
+}
+
+}  // namespace rowlark::model

@@ -1,0 +1,87 @@
+#pragma once
+
+// "All sheets": every sheet of File A compared with its counterpart in File B, one pair after the
+// other, each with its own mapping, key and result. The model shows one pair at a time through its
+// ordinary fields and keeps the others here.
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include <QString>
+
+#include "engine/records/Differences.h"
+#include "engine/records/Mapping.h"
+#include "engine/results/ResultIndex.h"
+#include "model/InputFile.h"
+
+namespace rowlark::model {
+
+// A sheet of one workbook as the sheet list names it.
+struct SheetName {
+    std::string name;
+    bool isHidden = false;
+
+    bool operator==(const SheetName&) const = default;
+};
+
+// One pair of sheets and what came of comparing them.
+struct SheetPair {
+    SheetName left;
+    SheetName right;
+    // Both sheets as read; absent when either failed to read.
+    std::optional<InputFile> leftFile;
+    std::optional<InputFile> rightFile;
+    std::vector<records::ColumnMapping> mappings;
+    std::vector<std::vector<records::HeaderSuggestion>> suggestions;
+    // Absent until the pair is compared, and again once its mapping changes.
+    std::shared_ptr<const records::ComparisonSummary> summary;
+    std::shared_ptr<const results::ResultIndex> index;
+    double elapsed = 0;
+    std::chrono::system_clock::time_point comparedAt;
+    QString keyWarning;
+    // Why the pair has no result: a sheet that failed to read, or no row key. Empty otherwise.
+    QString problem;
+};
+
+// Both workbooks' sheets: the pairs in File A's order, and the sheets left without a counterpart.
+struct WorkbookPairing {
+    std::vector<SheetPair> pairs;
+    std::vector<SheetName> onlyInLeft;
+    std::vector<SheetName> onlyInRight;
+};
+
+// What the sheet list shows of a pair.
+struct SheetListEntry {
+    SheetName left;
+    SheetName right;
+    bool isCompared = false;
+    std::int64_t changed = 0;
+    std::int64_t onlyLeft = 0;
+    std::int64_t onlyRight = 0;
+    QString problem;
+};
+
+// Pairs the sheets of the two workbooks, each pair still to be read.
+WorkbookPairing pairWorkbookSheets(const InputFile& left, const InputFile& right);
+
+// Reads the pair's two sheets of the files at `leftPath` and `rightPath`, proposes their mapping
+// and key, and compares them when a key was found. A sheet that fails to read, or a pair without a
+// key, is recorded in `problem`; a cancellation passes through.
+void comparePairFromFiles(SheetPair& pair, const std::filesystem::path& leftPath,
+                          const std::filesystem::path& rightPath, bool ignoreCase, std::stop_token stop);
+
+// Compares a pair read before, with its mapping as it is now.
+void comparePair(SheetPair& pair, bool ignoreCase, std::stop_token stop);
+
+// Whether the mapping can compare the two tables: a key with a File B column, and every column
+// within its table and paired with one of its kind.
+bool canCompareTables(const table::Table& left, const table::Table& right,
+                      const std::vector<records::ColumnMapping>& mappings);
+
+}  // namespace rowlark::model
