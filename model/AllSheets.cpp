@@ -40,6 +40,7 @@ std::vector<SheetName> sheetNames(const InputFile& file)
 WorkbookPairing pairWorkbookSheets(const InputFile& left, const InputFile& right)
 {
     WorkbookPairing pairing;
+    pairing.leftSheets = left.sheets;
     std::vector<SheetName> rightSheets = sheetNames(right);
     for (const SheetName& leftSheet : sheetNames(left)) {
         const auto found = std::ranges::find(rightSheets, leftSheet.name, &SheetName::name);

@@ -51,15 +51,17 @@ struct SheetPair {
 
 // Both workbooks' sheets: the pairs in File A's order, and the sheets left without a counterpart.
 struct WorkbookPairing {
+    std::vector<std::string> leftSheets;  // File A's sheets in order, paired or not
     std::vector<SheetPair> pairs;
     std::vector<SheetName> onlyInLeft;
     std::vector<SheetName> onlyInRight;
 };
 
-// What the sheet list shows of a pair.
+// What the sheet list shows of a pair, or of a sheet without a counterpart (one side only).
 struct SheetListEntry {
-    SheetName left;
-    SheetName right;
+    std::optional<SheetName> left;
+    std::optional<SheetName> right;
+    std::optional<std::size_t> pair;  // its position among the pairs; none for a sheet of one file
     bool isCompared = false;
     std::int64_t changed = 0;
     std::int64_t onlyLeft = 0;

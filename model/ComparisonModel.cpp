@@ -992,6 +992,12 @@ void ComparisonModel::compareSheetPairs()
         });
 }
 
+void ComparisonModel::showOneSheet()
+{
+    const Step thisStep(*this);
+    leaveAllSheets();
+}
+
 void ComparisonModel::leaveAllSheets()
 {
     if (!allSheets_)
@@ -1001,35 +1007,39 @@ void ComparisonModel::leaveAllSheets()
     unannounced_ |= sheetsGroup;
 }
 
+// The pairs and File A's sheets without a counterpart in File A's order, then File B's sheets
+// without one.
 std::vector<SheetListEntry> ComparisonModel::sheetList() const
 {
     std::vector<SheetListEntry> entries;
     if (!allSheets_)
         return entries;
-    for (std::size_t position = 0; position < allSheets_->pairs.size(); ++position) {
-        const SheetPair& pair = allSheets_->pairs[position];
-        const bool isChosen = chosenPair_ == position;
-        const std::shared_ptr<const results::ResultIndex>& index = isChosen ? index_ : pair.index;
-        SheetListEntry entry{pair.left, pair.right, index != nullptr, 0, 0, 0, pair.problem};
-        if (index) {
-            entry.changed = static_cast<std::int64_t>(index->positions(records::ResultFilter::changed).size());
-            entry.onlyLeft = static_cast<std::int64_t>(index->positions(records::ResultFilter::onlyLeft).size());
-            entry.onlyRight = static_cast<std::int64_t>(index->positions(records::ResultFilter::onlyRight).size());
-            entry.problem.clear();
-        }
-        entries.push_back(std::move(entry));
+    std::size_t nextPair = 0;
+    std::size_t nextOnlyInLeft = 0;
+    for (const std::string& sheet : allSheets_->leftSheets) {
+        if (nextPair < allSheets_->pairs.size() && allSheets_->pairs[nextPair].left.name == sheet)
+            entries.push_back(pairEntry(nextPair++));
+        else if (nextOnlyInLeft < allSheets_->onlyInLeft.size() &&
+                 allSheets_->onlyInLeft[nextOnlyInLeft].name == sheet)
+            entries.push_back({allSheets_->onlyInLeft[nextOnlyInLeft++], std::nullopt});
     }
+    for (const SheetName& sheet : allSheets_->onlyInRight)
+        entries.push_back({std::nullopt, sheet});
     return entries;
 }
 
-std::vector<SheetName> ComparisonModel::sheetsOnlyInLeft() const
+SheetListEntry ComparisonModel::pairEntry(std::size_t position) const
 {
-    return allSheets_ ? allSheets_->onlyInLeft : std::vector<SheetName>();
-}
-
-std::vector<SheetName> ComparisonModel::sheetsOnlyInRight() const
-{
-    return allSheets_ ? allSheets_->onlyInRight : std::vector<SheetName>();
+    const SheetPair& pair = allSheets_->pairs[position];
+    const std::shared_ptr<const results::ResultIndex>& index = chosenPair_ == position ? index_ : pair.index;
+    SheetListEntry entry{pair.left, pair.right, position, index != nullptr, 0, 0, 0, pair.problem};
+    if (index) {
+        entry.changed = static_cast<std::int64_t>(index->positions(records::ResultFilter::changed).size());
+        entry.onlyLeft = static_cast<std::int64_t>(index->positions(records::ResultFilter::onlyLeft).size());
+        entry.onlyRight = static_cast<std::int64_t>(index->positions(records::ResultFilter::onlyRight).size());
+        entry.problem.clear();
+    }
+    return entry;
 }
 
 }  // namespace rowlark::model

@@ -79,8 +79,6 @@ public:
     // counterpart.
     bool isAllSheets() const { return allSheets_.has_value(); }
     std::vector<SheetListEntry> sheetList() const;
-    std::vector<SheetName> sheetsOnlyInLeft() const;
-    std::vector<SheetName> sheetsOnlyInRight() const;
     const std::optional<std::size_t>& chosenPair() const { return chosenPair_; }
 
     // The fields the views write directly.
@@ -121,8 +119,10 @@ public:
     void compare();
     // Reads, maps and compares every pair of sheets, one after the other, and shows the first.
     void compareAllSheets();
-    // Shows the pair at this position of the sheet list: its results, mapping and column changes.
+    // Shows the pair at this position among the pairs: its results, mapping and column changes.
     void choosePair(std::size_t position);
+    // Back to one sheet of each file: the pair shown stays, as an ordinary comparison.
+    void showOneSheet();
     void cancel();
     void changePage(std::int64_t step);
     void exportReport();
@@ -218,6 +218,7 @@ private:
     void keepChosenPair();
     void compareSheetPairs();
     void showProgress(const QString& label);
+    SheetListEntry pairEntry(std::size_t position) const;
 
     template<typename T> void publish(Group group, T& member, T value);
     void announce();
