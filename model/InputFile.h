@@ -12,6 +12,7 @@
 
 #include "engine/csv/CSVSeparator.h"
 #include "engine/table/Table.h"
+#include "engine/workbook/WorkbookPayload.h"
 
 namespace rowlark::model {
 
@@ -19,9 +20,9 @@ struct InputFile {
     std::string name;                           // last path component, or the sample's fixed name
     std::optional<std::filesystem::path> path;  // absent for the built-in samples
     table::Table table;
-    std::vector<std::string> sheets;          // selectable sheets or tables of a workbook, in workbook order
-    std::optional<std::string> sheet;         // the one imported; absent for CSV files and samples
-    std::optional<csv::Separator> separator;  // what split the fields of a CSV text; absent for the others
+    std::vector<workbook::SheetEntry> sheets;  // selectable sheets or tables of a workbook, in workbook order
+    std::optional<std::string> sheet;          // the one imported; absent for CSV files and samples
+    std::optional<csv::Separator> separator;   // what split the fields of a CSV text; absent for the others
 };
 
 enum class WorkspaceTab { mapping, results };

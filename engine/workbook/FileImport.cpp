@@ -487,9 +487,9 @@ ImportedTable readTable(const fs::path& path, const std::optional<std::string>& 
     try {
         WorkbookPayload payload = readWorkbook(path, sheet, false, locations, std::move(stop), reader);
         std::optional<std::string> sheetRead = sheet;
-        if (!sheetRead && !payload.sheetNames.empty())
-            sheetRead = payload.sheetNames.front();
-        std::vector<std::string> sheets = payload.sheetNames;
+        if (!sheetRead && !payload.sheets.empty())
+            sheetRead = payload.sheets.front().name;
+        std::vector<SheetEntry> sheets = payload.sheets;
         return {table(std::move(payload)), std::move(sheets), std::move(sheetRead), std::nullopt};
     } catch (const std::bad_alloc&) {
         // A native read takes sheets as large as memory permits; past that it ends as the

@@ -15,12 +15,13 @@
 
 #include "engine/csv/CSVSeparator.h"
 #include "engine/table/Table.h"
+#include "engine/workbook/WorkbookPayload.h"
 
 namespace rowlark::workbook {
 
 struct ImportedTable {
     table::Table table;
-    std::vector<std::string> sheets;          // the workbook's sheet names; empty for CSV
+    std::vector<SheetEntry> sheets;           // the workbook's sheets in workbook order; empty for CSV
     std::optional<std::string> sheet;         // the sheet that was read; none for CSV
     std::optional<csv::Separator> separator;  // what split the fields of a CSV text; none for workbooks
 };

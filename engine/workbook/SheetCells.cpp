@@ -151,11 +151,11 @@ std::optional<CellRange> SheetCells::usedRange() const
     return present_;
 }
 
-WorkbookPayload SheetCells::payload(std::vector<std::string> sheetNames, std::stop_token stop,
+WorkbookPayload SheetCells::payload(std::vector<SheetEntry> sheets, std::stop_token stop,
                                     const std::function<std::string_view(std::uint32_t)>& resolvePending) &&
 {
     WorkbookPayload payload;
-    payload.sheetNames = std::move(sheetNames);
+    payload.sheets = std::move(sheets);
     const std::optional<CellRange> range = usedRange();
     if (!range)
         return payload;

@@ -73,7 +73,7 @@ public:
     // of the cells actually present decides.
     // Fails with ImportCancelled once `stop` is requested.
     // The texts of pending cells count against what a read may hold as they are placed.
-    WorkbookPayload payload(std::vector<std::string> sheetNames, std::stop_token stop,
+    WorkbookPayload payload(std::vector<SheetEntry> sheets, std::stop_token stop,
                             const std::function<std::string_view(std::uint32_t)>& resolvePending = {}) &&;
 
 private:

@@ -19,6 +19,15 @@ public:
 
     bool Default() { return skipping(); }
 
+    bool Bool(bool value)
+    {
+        if (depth_ == 2 && member_ == Member::sheetsHidden) {
+            hiddenFlags_.push_back(value);
+            return true;
+        }
+        return skipping();
+    }
+
     bool Null()
     {
         if (depth_ == 1 && member_ == Member::rows) {
@@ -32,7 +41,7 @@ public:
     {
         const std::string_view value(text, length);
         if (depth_ == 2 && member_ == Member::sheetNames) {
-            payload_.sheetNames.emplace_back(value);
+            payload_.sheets.push_back({std::string(value), false});
             return true;
         }
         if (depth_ == 3 && member_ == Member::rows) {
@@ -47,7 +56,10 @@ public:
         if (depth_ != 1)
             return true;
         const std::string_view key(text, length);
-        member_ = key == "sheetNames" ? Member::sheetNames : key == "rows" ? Member::rows : Member::other;
+        member_ = key == "sheetNames"     ? Member::sheetNames
+                  : key == "sheetsHidden" ? Member::sheetsHidden
+                  : key == "rows"         ? Member::rows
+                                          : Member::other;
         return true;
     }
 
@@ -77,7 +89,9 @@ public:
             return false;
         if (depth_ == 1 && member_ == Member::sheetNames) {
             hasSheetNames_ = true;
-            payload_.sheetNames.clear();
+            payload_.sheets.clear();
+        } else if (depth_ == 1 && member_ == Member::sheetsHidden) {
+            hiddenFlags_.clear();
         } else if (depth_ == 1 && member_ == Member::rows) {
             clearRows();
         } else if (depth_ == 2 && member_ == Member::rows) {
@@ -103,13 +117,15 @@ public:
     {
         if (!hasSheetNames_)
             return std::nullopt;
+        for (std::size_t index = 0; index < hiddenFlags_.size() && index < payload_.sheets.size(); ++index)
+            payload_.sheets[index].isHidden = hiddenFlags_[index];
         if (builder_)
             payload_.laterRows.emplace(std::move(*builder_).build());
         return std::move(payload_);
     }
 
 private:
-    enum class Member { other, sheetNames, rows };
+    enum class Member { other, sheetNames, sheetsHidden, rows };
 
     // Values of members other than the two known ones are passed over, whatever their type.
     bool skipping() const { return depth_ >= 1 && member_ == Member::other; }
@@ -148,6 +164,7 @@ private:
     std::size_t column_ = 0;
     Member member_ = Member::other;
     bool hasSheetNames_ = false;
+    std::vector<bool> hiddenFlags_;
 };
 
 int hexDigit(char digit)
@@ -207,6 +224,15 @@ std::optional<std::string> withLoneSurrogatesReplaced(std::string_view json)
 }
 
 }  // namespace
+
+std::vector<std::string> sheetNames(const std::vector<SheetEntry>& sheets)
+{
+    std::vector<std::string> names;
+    names.reserve(sheets.size());
+    for (const SheetEntry& sheet : sheets)
+        names.push_back(sheet.name);
+    return names;
+}
 
 std::optional<WorkbookPayload> WorkbookPayload::decode(std::string_view json)
 {

@@ -1,9 +1,10 @@
 #pragma once
 
-// The reader's answer for one workbook: its sheet names and the display texts of the rows of
-// the sheet it read, decoded from the payload JSON text
-//   { "sheetNames": [text, ...], "rows": [[text, ...], ...] | null }
-// Other members are ignored; "rows" may be absent.
+// The reader's answer for one workbook: its sheets and the display texts of the rows of the sheet
+// it read, decoded from the payload JSON text
+//   { "sheetNames": [text, ...], "sheetsHidden": [boolean, ...], "rows": [[text, ...], ...] | null }
+// Other members are ignored; "rows" and "sheetsHidden" may be absent. "sheetsHidden" marks the
+// sheets in the order of "sheetNames"; a sheet it does not mark as true is visible.
 
 #include <cstddef>
 #include <optional>
@@ -15,8 +16,19 @@
 
 namespace rowlark::workbook {
 
+// One sheet of a workbook as its sheet list has it. A hidden sheet (hidden or very hidden) is
+// read like any other; the user only sees it marked.
+struct SheetEntry {
+    std::string name;
+    bool isHidden = false;
+
+    bool operator==(const SheetEntry&) const = default;
+};
+
+std::vector<std::string> sheetNames(const std::vector<SheetEntry>& sheets);
+
 struct WorkbookPayload {
-    std::vector<std::string> sheetNames;
+    std::vector<SheetEntry> sheets;
     // Rows in the payload, the first included; 0 when "rows" is absent, null or empty.
     std::size_t rowCount = 0;
     std::vector<std::string> firstRow;

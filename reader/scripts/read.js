@@ -1,5 +1,6 @@
 // Reads one sheet of the workbook in __workbookBytes with the spreadsheet-reader library (the
-// global XLSX) and answers with the payload JSON text: { "sheetNames": [...], "rows": [[...], ...] }.
+// global XLSX) and answers with the payload JSON text:
+// { "sheetNames": [...], "sheetsHidden": [...], "rows": [[...], ...] }.
 // Failures it detects itself are thrown as errors whose message the importer recognises:
 // SHEET_NOT_FOUND, and WORKSHEET_TOO_LARGE followed by the limit passed (rows, columns or cells of
 // a used range, or text when the cells' texts together pass __maxTextUnits). Before it converts
@@ -14,15 +15,29 @@
         cellNF: true
     });
     var sheetNames = workbook.SheetNames || [];
+
+    // Whether each sheet is hidden or very hidden, in the order of the names: the workbook's
+    // sheet properties, found by name where their order differs.
+    var sheetProperties = (workbook.Workbook && workbook.Workbook.Sheets) || [];
+    var sheetsHidden = sheetNames.map(function (name, index) {
+        var properties = sheetProperties[index];
+        if (!properties || (properties.name != null && properties.name !== name)) {
+            properties = null;
+            for (var i = 0; i < sheetProperties.length; ++i)
+                if (sheetProperties[i] && sheetProperties[i].name === name)
+                    properties = sheetProperties[i];
+        }
+        return !!(properties && properties.Hidden);
+    });
     if (__namesOnly)
-        return JSON.stringify({ sheetNames: sheetNames });
+        return JSON.stringify({ sheetNames: sheetNames, sheetsHidden: sheetsHidden });
 
     var sheetName = __selectedSheet !== null ? __selectedSheet : sheetNames[0];
     if (sheetNames.indexOf(sheetName) < 0)
         throw new Error("SHEET_NOT_FOUND");
     var sheet = workbook.Sheets[sheetName];
     if (!sheet || !sheet["!ref"])
-        return JSON.stringify({ sheetNames: sheetNames, rows: [] });
+        return JSON.stringify({ sheetNames: sheetNames, sheetsHidden: sheetsHidden, rows: [] });
 
     // The limit the range passes, or null.
     function exceededLimit(range) {
@@ -57,7 +72,7 @@
     if (exceededLimit(range)) {
         range = presentRange(range);
         if (!range)
-            return JSON.stringify({ sheetNames: sheetNames, rows: [] });
+            return JSON.stringify({ sheetNames: sheetNames, sheetsHidden: sheetsHidden, rows: [] });
         if (exceededLimit(range))
             throw new Error("WORKSHEET_TOO_LARGE " + exceededLimit(range));
     }
@@ -133,5 +148,5 @@
     while (rows.length > 0 && isBlankRow(rows[rows.length - 1]))
         rows.pop();
 
-    return JSON.stringify({ sheetNames: sheetNames, rows: rows });
+    return JSON.stringify({ sheetNames: sheetNames, sheetsHidden: sheetsHidden, rows: rows });
 })()

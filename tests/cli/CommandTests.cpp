@@ -170,7 +170,7 @@ TEST_F(CommandTest, AnXLSXReportPathWritesAWorkbookOfTheCSVReport)
     EXPECT_EQ(run(inputs({"--report", "Report.XLSX"}), folder_).status, 1);
     const auto workbook = rowlark::workbook::FileImport::readTable(
         folder_ / "Report.XLSX", "Report", {}, {}, rowlark::workbook::FileImport::WorkbookReader::native);
-    EXPECT_EQ(workbook.sheets, (std::vector<std::string>{"Report", "Summary"}));
+    EXPECT_EQ(rowlark::workbook::sheetNames(workbook.sheets), (std::vector<std::string>{"Report", "Summary"}));
     EXPECT_EQ(tableRows(workbook.table),
               tableRows(rowlark::table::Table::parse(run(inputs({"--report", "-"}), folder_).out)));
 }

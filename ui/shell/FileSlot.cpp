@@ -244,9 +244,9 @@ void FileSlot::refreshSheets(const model::InputFile& side)
     sheetPicker_->setVisible(side.sheets.size() >= 2);
     sheetPicker_->setAccessibleName(isNumbers(side) ? tr("Table") : tr("Sheet"));
     sheetPicker_->clear();
-    for (const std::string& sheet : side.sheets) {
-        sheetPicker_->addItem(model::utf8Text(sheet));
-        sheetPicker_->setItemData(sheetPicker_->count() - 1, widgets::plainToolTip(model::utf8Text(sheet)),
+    for (const workbook::SheetEntry& sheet : side.sheets) {
+        sheetPicker_->addItem(model::utf8Text(sheet.name));
+        sheetPicker_->setItemData(sheetPicker_->count() - 1, widgets::plainToolTip(model::utf8Text(sheet.name)),
                                   Qt::ToolTipRole);
     }
     showLoadedChoices();

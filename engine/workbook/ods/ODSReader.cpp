@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <set>
 #include <string>
 
 #include "engine/text/Encoding.h"
@@ -692,7 +693,7 @@ public:
         isMarkJustSet_ = false;
     }
 
-    const std::vector<std::string>& sheetNames() const { return sheetNames_; }
+    const std::vector<SheetEntry>& sheets() const { return sheets_; }
     bool hasSelectedSheet() const { return selectedCount_ > 0; }
     bool isSelectedSheetAmbiguous() const { return selectedCount_ > 1; }
     bool hasSelectedChart() const { return hasSelectedChart_; }
@@ -731,8 +732,11 @@ private:
         }
         if (name == "table-cell")
             return cell(tag);
-        if (name == "style" && !tag.isClosing)
-            return generalStyles_.addStyle(TagAttributes(tag));
+        if (name == "style")
+            return style(tag);
+        if (name == "table-properties" && !tag.isClosing && !tableStyle_.empty() &&
+            TagAttributes(tag).text("display") == "false")
+            hiddenTableStyles_.insert(tableStyle_);
         if (name == "object" && !tag.isClosing && isSelected_)
             noteObject(TagAttributes(tag).text("href"));
         if (name == "table-column" && !tag.isClosing) {
@@ -782,6 +786,19 @@ private:
                             std::find(chartObjects_.begin(), chartObjects_.end(), reference) != chartObjects_.end();
     }
 
+    // A style:style element; the table styles among them can hide the tables that use them.
+    void style(const Tag& tag)
+    {
+        if (tag.isClosing) {
+            tableStyle_.clear();
+            return;
+        }
+        const TagAttributes attributes(tag);
+        generalStyles_.addStyle(attributes);
+        const bool isTableStyle = !tag.isSelfClosing && attributes.text("family") == "table";
+        tableStyle_ = isTableStyle ? std::string(attributes.text("name")) : std::string();
+    }
+
     void pushOrPop(const Tag& tag, State state)
     {
         if (tag.isClosing)
@@ -802,9 +819,9 @@ private:
             if (!name)
                 decline();
             sheetName_ = std::string(*name);
+            isSheetHidden_ = hiddenTableStyles_.contains(attributes.text("style-name"));
             isInTable_ = true;
-            isSelected_ =
-                !request_.isNamesOnly && (request_.sheet ? *request_.sheet == sheetName_ : sheetNames_.empty());
+            isSelected_ = !request_.isNamesOnly && (request_.sheet ? *request_.sheet == sheetName_ : sheets_.empty());
             selectedCount_ += isSelected_ ? 1 : 0;
             row_ = column_ = -1;
             range_.reset();
@@ -815,9 +832,9 @@ private:
         if (isSelected_)
             finishSelectedSheet();
         else if (!request_.isNamesOnly &&
-                 sheetName_ == request_.sheet.value_or(sheetNames_.empty() ? "" : sheetNames_.front()))
+                 sheetName_ == request_.sheet.value_or(sheets_.empty() ? "" : sheets_.front().name))
             ++selectedCount_;  // the library would read this later sheet of the same name
-        sheetNames_.push_back(std::move(sheetName_));
+        sheets_.push_back({std::move(sheetName_), isSheetHidden_});
         isInTable_ = false;
         isSelected_ = false;
     }
@@ -1074,9 +1091,12 @@ private:
     std::stop_token stop_;
     std::vector<std::string> chartObjects_;
     bool hasSelectedChart_ = false;
-    std::vector<std::string> sheetNames_;
+    std::vector<SheetEntry> sheets_;
     std::vector<State> states_;
     std::string sheetName_;
+    bool isSheetHidden_ = false;
+    std::string tableStyle_;  // the name of the table style being read; empty outside one
+    std::set<std::string, std::less<>> hiddenTableStyles_;
     bool isInTable_ = false;
     bool isSelected_ = false;
     int selectedCount_ = 0;
@@ -1143,17 +1163,17 @@ WorkbookPayload readODS(ZIPArchive& archive, const NativeRequest& request, std::
         throw *tooLarge;
     scanner.finish();
 
-    std::vector<std::string> names = document.sheetNames();
+    std::vector<SheetEntry> entries = document.sheets();
     if (request.isNamesOnly) {
         WorkbookPayload payload;
-        payload.sheetNames = std::move(names);
+        payload.sheets = std::move(entries);
         return payload;
     }
     if (!document.hasSelectedSheet())
         throw ImportError::sheetNotFound(request.sheet.value_or(std::string()));
     if (document.isSelectedSheetAmbiguous())
         decline();
-    WorkbookPayload payload = document.takeCells().payload(std::move(names), stop);
+    WorkbookPayload payload = document.takeCells().payload(std::move(entries), stop);
     // A sheet that holds a chart and no cells is a chart sheet.
     if (payload.rowCount == 0 && document.hasSelectedChart())
         throw ImportError::chartSheet();

@@ -216,12 +216,13 @@ public:
                 break;
             readRecord(*record);
         }
-        std::vector<std::string> names;
-        for (const auto& [position, name] : sheets_)
-            names.push_back(name);
+        std::vector<SheetEntry> entries;
+        for (const auto& [position, entry] : sheets_)
+            entries.push_back(entry);
+        const std::vector<std::string> names = sheetNames(entries);
         if (request_.isNamesOnly) {
             WorkbookPayload payload;
-            payload.sheetNames = std::move(names);
+            payload.sheets = std::move(entries);
             return payload;
         }
         if (names.empty())
@@ -236,7 +237,7 @@ public:
             throw *tooLarge_;
         if (!finished_) {
             WorkbookPayload payload;
-            payload.sheetNames = std::move(names);
+            payload.sheets = std::move(entries);
             return payload;
         }
         if (finished_->range)
@@ -244,7 +245,7 @@ public:
         finished_->numbers.formatAll();
         NumberTexts& numbers = finished_->numbers;
         WorkbookPayload payload =
-            std::move(finished_->cells).payload(std::move(names), stop_, [&numbers](std::uint32_t key) {
+            std::move(finished_->cells).payload(std::move(entries), stop_, [&numbers](std::uint32_t key) {
                 return numbers.text(key);
             });
         // A worksheet that holds a chart and no cells is a chart sheet too.
@@ -409,9 +410,9 @@ private:
         const auto sheet = sheets_.find(record.offset);
         const bool isSheet = sheet != sheets_.end();
         if (isSheet && !selected_)
-            selected_ = request_.sheet.value_or(sheets_.begin()->second);
+            selected_ = request_.sheet.value_or(sheets_.begin()->second.name);
         isChart_ = kind == chartSheetKind;
-        isCollecting_ = isSheet && sheet->second == selected_ && !tooLarge_;
+        isCollecting_ = isSheet && sheet->second.name == selected_ && !tooLarge_;
         if (isCollecting_) {
             current_ = std::make_unique<SheetRead>(isDate1904_, formatter_);
             current_->isChart = isChart_;
@@ -465,7 +466,8 @@ private:
         if (substreamCount_ > 1)
             decline();
         const std::uint32_t position = fields.doubleWord();
-        fields.skip(2);
+        const bool isHidden = (fields.byte() & 0x03) != 0;  // 1 hidden, 2 very hidden
+        fields.skip(1);
         const std::size_t length = fields.byte();
         std::string name;
         if (isBIFF8()) {
@@ -474,7 +476,7 @@ private:
         } else if (length > 0) {
             name = utf8(fields.codePageText(length, codePage()));
         }
-        sheets_[position] = name.empty() ? "Sheet1" : name;
+        sheets_[position] = {name.empty() ? "Sheet1" : name, isHidden};
         hasSheetList_ = true;
     }
 
@@ -806,7 +808,7 @@ private:
     bool hasCodePage_ = false;
     std::optional<std::pair<int, CodePage>> codePageTable_;
     bool isDate1904_ = false;
-    std::map<std::uint32_t, std::string> sheets_;  // by the position of their substream
+    std::map<std::uint32_t, SheetEntry> sheets_;  // by the position of their substream
     bool hasSheetList_ = false;
     std::size_t substreamCount_ = 0;
     std::optional<std::string> selected_;

@@ -127,7 +127,9 @@ WorkbookListing workbookListing(std::string_view xml)
             const std::optional<std::string_view> relation = attribute(tag, "id");
             if (!sheetName || !relation)
                 decline();
-            listing.sheets.push_back({unescaped(*sheetName), std::string(*relation)});
+            const std::string_view state = attribute(tag, "state").value_or("visible");
+            listing.sheets.push_back(
+                {unescaped(*sheetName), std::string(*relation), state == "hidden" || state == "veryHidden"});
         } else if (name == "<workbookPr" || name == "<workbookPr/>") {
             if (const std::optional<std::string_view> flag = attribute(tag, "date1904"))
                 listing.isDate1904 = isTrueFlag(*flag);
@@ -390,16 +392,18 @@ const SheetListing& selectedSheet(const std::vector<SheetListing>& sheets, const
     return *found;
 }
 
-std::vector<std::string> sheetNames(const std::vector<SheetListing>& sheets)
+std::vector<SheetEntry> sheetEntries(const std::vector<SheetListing>& sheets)
 {
+    std::vector<SheetEntry> entries;
     std::vector<std::string> names;
-    for (const SheetListing& sheet : sheets)
+    for (const SheetListing& sheet : sheets) {
+        entries.push_back({sheet.name, sheet.isHidden});
         names.push_back(sheet.name);
-    std::vector<std::string> sorted = names;
-    std::sort(sorted.begin(), sorted.end());
-    if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end())
+    }
+    std::sort(names.begin(), names.end());
+    if (std::adjacent_find(names.begin(), names.end()) != names.end())
         decline();
-    return names;
+    return entries;
 }
 
 bool isCommentRelationship(std::string_view type)

@@ -61,6 +61,7 @@ ContentParts contentParts(ZIPArchive& archive);
 struct SheetListing {
     std::string name;
     std::string relationId;
+    bool isHidden = false;  // state "hidden" or "veryHidden"
 };
 
 struct WorkbookListing {
@@ -71,7 +72,8 @@ struct WorkbookListing {
 WorkbookListing workbookListing(std::string_view xml);
 // The sheet asked for, the first when none; fails with sheetNotFound.
 const SheetListing& selectedSheet(const std::vector<SheetListing>& sheets, const std::optional<std::string>& wanted);
-std::vector<std::string> sheetNames(const std::vector<SheetListing>& sheets);
+// The sheets as the payload lists them; declines a workbook that names two sheets alike.
+std::vector<SheetEntry> sheetEntries(const std::vector<SheetListing>& sheets);
 
 struct Relationship {
     std::string type;

@@ -501,10 +501,10 @@ WorkbookPayload readXLSX(ZIPArchive& archive, const NativeRequest& request, cons
     const ContentParts parts = contentParts(archive);
     const std::string workbookPath = withoutFrontSlash(parts.workbook);
     const WorkbookListing listing = workbookListing(readPart(archive, workbookPath));
-    std::vector<std::string> names = sheetNames(listing.sheets);
+    std::vector<SheetEntry> entries = sheetEntries(listing.sheets);
     if (request.isNamesOnly) {
         WorkbookPayload payload;
-        payload.sheetNames = std::move(names);
+        payload.sheets = std::move(entries);
         return payload;
     }
     const std::vector<std::optional<std::string>> strings =
@@ -544,7 +544,7 @@ WorkbookPayload readXLSX(ZIPArchive& archive, const NativeRequest& request, cons
 
     numbers.formatAll();
     WorkbookPayload payload =
-        std::move(cells).payload(std::move(names), stop, [&numbers](std::uint32_t key) { return numbers.text(key); });
+        std::move(cells).payload(std::move(entries), stop, [&numbers](std::uint32_t key) { return numbers.text(key); });
     // A sheet that holds a chart and no cells is a chart sheet.
     if (payload.rowCount == 0 && isChart)
         throw ImportError::chartSheet();

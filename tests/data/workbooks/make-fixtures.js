@@ -52,6 +52,10 @@ const otherSheet = () => XLSX.utils.aoa_to_sheet([["code"], ["x1"]]);
 for (const type of ["xlsx", "xls", "ods"])
     write("people." + type, bookOf([["People", peopleSheet()], ["Other", otherSheet()]]));
 write("people.numbers", bookOf([["People", peopleSheet()]]));
+// A visible, a hidden and a very hidden sheet, each with a header and a row.
+const hiddenBook = bookOf(["Visible", "Hidden", "Very"].map((name) => [name, XLSX.utils.aoa_to_sheet([["id"], [name]])]));
+hiddenBook.Workbook = { Sheets: [{ Hidden: 0 }, { Hidden: 1 }, { Hidden: 2 }] };
+write("hidden-sheets.xls", hiddenBook);
 fs.writeFileSync(path.join(folder, "people.csv"), people.map((row) => row.join(",")).join("\n") + "\n");
 // A CSV file named as a workbook goes to the reader, which reads it as text.
 fs.writeFileSync(path.join(folder, "people-csv.Xlsx"), people.map((row) => row.join(",")).join("\n") + "\n");

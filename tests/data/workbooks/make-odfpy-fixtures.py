@@ -6,6 +6,7 @@ import os
 import sys
 
 from odf.opendocument import OpenDocumentSpreadsheet
+from odf.style import Style, TableProperties
 from odf.table import CoveredTableCell, Table, TableCell, TableRow
 from odf.text import LineBreak, P, S, Span, Tab
 
@@ -124,3 +125,18 @@ for line in lines:
         numbers.addElement(row(cell(valuetype="float", value="%.16g" % value)))
 general.spreadsheet.addElement(numbers)
 general.save(os.path.join(folder, "general-numbers.ods"))
+
+# A visible sheet, a sheet whose table style hides it, and one whose table style shows it.
+hidden = OpenDocumentSpreadsheet()
+styles = {}
+for name, display in (("shown", "true"), ("hidden", "false")):
+    style = Style(name=name, family="table")
+    style.addElement(TableProperties(display=display))
+    hidden.automaticstyles.addElement(style)
+    styles[name] = style
+for title, style in (("Visible", None), ("Hidden", styles["hidden"]), ("Shown", styles["shown"])):
+    sheet = Table(name=title, stylename=style) if style else Table(name=title)
+    sheet.addElement(row(cell("id")))
+    sheet.addElement(row(cell(title)))
+    hidden.spreadsheet.addElement(sheet)
+hidden.save(os.path.join(folder, "hidden-sheets.ods"))

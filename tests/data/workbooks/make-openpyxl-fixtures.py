@@ -106,3 +106,13 @@ def write_sparse(name, last):
 write_sparse("native-rows-over-limit.xlsx", ("A", 1048577))
 write_sparse("native-columns-over-limit.xlsx", ("XFE", 1))
 write_sparse("native-cells-over-limit.xlsx", ("CZ", 500000))
+
+# A visible, a hidden and a very hidden sheet, each with a header and a row.
+hidden = openpyxl.Workbook()
+hidden.active.title = "Visible"
+for title, state in (("Hidden", "hidden"), ("Very", "veryHidden")):
+    hidden.create_sheet(title).sheet_state = state
+for sheet in hidden.worksheets:
+    sheet.append(["id"])
+    sheet.append([sheet.title])
+hidden.save(os.path.join(folder, "hidden-sheets.xlsx"))

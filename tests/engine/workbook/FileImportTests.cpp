@@ -34,6 +34,7 @@
 #include "engine/workbook/library/ReaderProtocol.h"
 #include "tests/engine/csv/CSVTestSupport.h"
 #include "tests/engine/workbook/LibraryMends.h"
+#include "tests/engine/workbook/SheetsText.h"
 #include "tests/support/SharedData.h"
 
 namespace rowlark::workbook {
@@ -79,7 +80,7 @@ std::string importedText(const fs::path& file, const std::optional<std::string>&
         const ImportedTable imported = FileImport::readTable(file, sheet, locations, {}, reader);
         std::string text;
         if (!imported.sheets.empty())
-            text += "sheets: " + testing::lineOf(imported.sheets);
+            text += "sheets: " + testing::sheetsLine(imported.sheets);
         if (imported.sheet)
             text += "read: " + *imported.sheet + '\n';
         return text + testing::tableText(imported.table);
@@ -164,7 +165,7 @@ std::vector<fs::path> agreementFiles()
 
 // A read as it ended: its sheets and rows (the header first), or its error.
 struct Reading {
-    std::vector<std::string> sheets;
+    std::vector<workbook::SheetEntry> sheets;
     Rows rows;
     std::optional<ImportError> error;
 };
@@ -200,7 +201,7 @@ Reading libraryReading(const fs::path& file)
 {
     const std::string name = file.filename().string();
     if (name == "values-without-paragraphs.ods")
-        return {{"Values"},
+        return {{{"Values"}},
                 {{"number", "1.5", "0.1", "12345678901", "TRUE", "2020-02-03T04:05:06", "1900-01-01T12:10:00", "s"}},
                 {}};
     if (name == "general-numbers.ods")
@@ -524,6 +525,33 @@ TEST(WorkbookSheets, SheetNamesAreMatchedExactly)
                 ::testing::StartsWith("error: The workbook does not contain a sheet named"));
 }
 
+// Hidden and very hidden sheets are listed in place and marked, by each reader of each format;
+// a table style that shows its table leaves it visible. The library reads no ODS sheet as hidden.
+TEST(WorkbookSheets, HiddenSheetsAreMarked)
+{
+    constexpr auto native = FileImport::WorkbookReader::native;
+    const struct {
+        const char* file;
+        FileImport::WorkbookReader reader;
+        const char* sheets;
+    } cases[] = {
+        {"hidden-sheets.xlsx", native, "Visible|Hidden [hidden]|Very [hidden]\n"},
+        {"hidden-sheets.xlsx", library, "Visible|Hidden [hidden]|Very [hidden]\n"},
+        {"hidden-sheets.xls", native, "Visible|Hidden [hidden]|Very [hidden]\n"},
+        {"hidden-sheets.xls", library, "Visible|Hidden [hidden]|Very [hidden]\n"},
+        {"hidden-sheets.ods", native, "Visible|Hidden [hidden]|Shown\n"},
+        {"hidden-sheets.ods", library, "Visible|Hidden|Shown\n"},
+    };
+    for (const auto& test : cases) {
+        for (const char* sheet : {"Visible", "Hidden"}) {
+            const ImportedTable imported = FileImport::readTable(fixture(test.file), std::string(sheet),
+                                                                 FileImport::defaultReaderLocations(), {}, test.reader);
+            EXPECT_EQ(testing::sheetsLine(imported.sheets), test.sheets) << test.file << " " << sheet;
+            EXPECT_EQ(testing::tableText(imported.table), std::string("id\n") + sheet + "\n") << test.file;
+        }
+    }
+}
+
 // Limits
 
 TEST(WorkbookLimits, LargeSheetsAndRowsAndColumnsAtTheLimitAreReadWhole)
@@ -730,7 +758,7 @@ TEST(WorkbookDates, AreTheFilesOwnValuesInAnyTimeZone)
 
 std::string payloadText(const WorkbookPayload& payload)
 {
-    std::string text = "sheets: " + testing::lineOf(payload.sheetNames) + "rows: " + std::to_string(payload.rowCount) +
+    std::string text = "sheets: " + testing::sheetsLine(payload.sheets) + "rows: " + std::to_string(payload.rowCount) +
                        '\n' + testing::lineOf(payload.firstRow);
     for (std::size_t row = 0; payload.laterRows && row < payload.laterRows->rowCount(); ++row) {
         Row cells;

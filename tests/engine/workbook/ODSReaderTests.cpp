@@ -11,6 +11,7 @@
 #include "engine/workbook/ImportError.h"
 #include "engine/workbook/NativeReader.h"
 #include "tests/engine/csv/CSVTestSupport.h"
+#include "tests/engine/workbook/SheetsText.h"
 
 namespace rowlark::workbook {
 namespace {
@@ -38,7 +39,7 @@ TEST(ODSReader, NamesOnlyAndMissingSheets)
         fileBytes(fs::read_symlink("/proc/self/exe").parent_path() / "workbook-fixtures" / "people.ods");
     auto archive = archiveOf(bytes);
     const WorkbookPayload names = workbook::readODS(archive, {std::nullopt, true}, {});
-    EXPECT_EQ(testing::lineOf(names.sheetNames), "People|Other\n");
+    EXPECT_EQ(testing::sheetsLine(names.sheets), "People|Other\n");
     EXPECT_EQ(names.rowCount, 0u);
     auto again = archiveOf(bytes);
     EXPECT_EQ(testing::lineOf(workbook::readODS(again, {std::string("Other"), false}, {}).firstRow), "code\n");

@@ -15,6 +15,7 @@
 #include "engine/workbook/ImportError.h"
 #include "engine/workbook/NativeReader.h"
 #include "tests/engine/csv/CSVTestSupport.h"
+#include "tests/engine/workbook/SheetsText.h"
 #include "tests/support/CaseText.h"
 #include "tests/support/XLSWriting.h"
 
@@ -50,8 +51,8 @@ std::string readText(const std::string& file, const NativeRequest& request = {})
         };
         const WorkbookPayload payload = readXLS(*compound, request, formatter, {});
         std::string text;
-        for (const std::string& name : payload.sheetNames)
-            text += name + ";";
+        for (const workbook::SheetEntry& sheet : payload.sheets)
+            text += sheet.name + (sheet.isHidden ? " [hidden];" : ";");
         const auto addRow = [&text](const auto& cells) {
             text += "\n";
             for (std::size_t column = 0; column < cells.size(); ++column)
@@ -213,7 +214,7 @@ std::vector<ReadCase> readCases(bool areMends)
         ReadCase& test = cases.back();
         std::string& records = !streamName.empty() ? stream : sheets.empty() ? globals : sheets.back().cells;
         if (op == "sheet" && words >> text)
-            sheets.push_back({text, "", static_cast<std::uint8_t>(words >> type && type == "hidden")});
+            sheets.push_back({text, "", static_cast<std::uint8_t>(words >> type ? std::stoul(type, nullptr, 0) : 0)});
         else if (op == "stream")
             words >> streamName;
         else if (op == "read")
@@ -260,7 +261,7 @@ TEST_P(XLSReadTest, ImportsAsTheLibraryImports)
         try {
             const ImportedTable table =
                 FileImport::readTable(path, std::nullopt, FileImport::defaultReaderLocations(), {}, reader);
-            return testing::lineOf(table.sheets) + testing::tableText(table.table);
+            return testing::sheetsLine(table.sheets) + testing::tableText(table.table);
         } catch (const ImportError& error) {
             return std::string("error: ") + error.what();
         }
