@@ -8,6 +8,7 @@
 #include "engine/analysis/MappingAnalysis.h"
 #include "engine/edits/MappingEdits.h"
 #include "engine/results/ComparisonRun.h"
+#include "engine/workbook/SheetPairing.h"
 #include "model/ModelWork.h"
 #include "model/UTF8Text.h"
 
@@ -27,32 +28,19 @@ bool hasKey(const std::vector<records::ColumnMapping>& mappings)
     });
 }
 
-std::vector<SheetName> sheetNames(const InputFile& file)
-{
-    std::vector<SheetName> names;
-    for (const std::string& sheet : file.sheets)
-        names.push_back({sheet, false});
-    return names;
-}
-
 }  // namespace
 
 WorkbookPairing pairWorkbookSheets(const InputFile& left, const InputFile& right)
 {
-    WorkbookPairing pairing;
-    pairing.leftSheets = left.sheets;
-    std::vector<SheetName> rightSheets = sheetNames(right);
-    for (const SheetName& leftSheet : sheetNames(left)) {
-        const auto found = std::ranges::find(rightSheets, leftSheet.name, &SheetName::name);
-        if (found == rightSheets.end()) {
-            pairing.onlyInLeft.push_back(leftSheet);
-            continue;
-        }
-        pairing.pairs.push_back({leftSheet, *found, {}, {}, {}, {}, {}, {}, 0, {}, {}, {}});
-        rightSheets.erase(found);
-    }
-    pairing.onlyInRight = std::move(rightSheets);
-    return pairing;
+    workbook::SheetPairing pairing = workbook::pairSheets(left.sheets, right.sheets);
+    WorkbookPairing paired;
+    for (const workbook::SheetEntry& sheet : left.sheets)
+        paired.leftSheets.push_back(sheet.name);
+    for (workbook::SheetPair& pair : pairing.pairs)
+        paired.pairs.push_back({std::move(pair.left), std::move(pair.right), {}, {}, {}, {}, {}, {}, 0, {}, {}, {}});
+    paired.onlyInLeft = std::move(pairing.onlyInLeft);
+    paired.onlyInRight = std::move(pairing.onlyInRight);
+    return paired;
 }
 
 void comparePairFromFiles(SheetPair& pair, const std::filesystem::path& leftPath,
@@ -67,8 +55,8 @@ void comparePairFromFiles(SheetPair& pair, const std::filesystem::path& leftPath
         pair.problem = QString::fromUtf8(failure.what());
         return;
     }
-    records::MappingAnalysisResult analysis = analysis::analyzeMappings(
-        pair.leftFile->table, pair.rightFile->table, [&stop] { throwIfCancelled(stop); });
+    records::MappingAnalysisResult analysis =
+        analysis::analyzeMappings(pair.leftFile->table, pair.rightFile->table, [&stop] { throwIfCancelled(stop); });
     pair.mappings = std::move(analysis.mappings);
     pair.suggestions = std::move(analysis.suggestions);
     comparePair(pair, ignoreCase, stop);
@@ -85,8 +73,8 @@ void comparePair(SheetPair& pair, bool ignoreCase, std::stop_token stop)
         return;
     }
     results::ComparisonOutcome outcome =
-        results::runComparison(pair.leftFile->table, pair.rightFile->table, pair.leftFile->name,
-                               pair.rightFile->name, pair.mappings, ignoreCase, [&stop] { throwIfCancelled(stop); });
+        results::runComparison(pair.leftFile->table, pair.rightFile->table, pair.leftFile->name, pair.rightFile->name,
+                               pair.mappings, ignoreCase, [&stop] { throwIfCancelled(stop); });
     pair.summary = std::make_shared<const records::ComparisonSummary>(std::move(outcome.summary));
     pair.index = std::make_shared<const results::ResultIndex>(std::move(outcome.index));
     pair.elapsed = outcome.elapsed;

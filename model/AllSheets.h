@@ -18,22 +18,15 @@
 #include "engine/records/Differences.h"
 #include "engine/records/Mapping.h"
 #include "engine/results/ResultIndex.h"
+#include "engine/workbook/WorkbookPayload.h"
 #include "model/InputFile.h"
 
 namespace rowlark::model {
 
-// A sheet of one workbook as the sheet list names it.
-struct SheetName {
-    std::string name;
-    bool isHidden = false;
-
-    bool operator==(const SheetName&) const = default;
-};
-
 // One pair of sheets and what came of comparing them.
 struct SheetPair {
-    SheetName left;
-    SheetName right;
+    workbook::SheetEntry left;
+    workbook::SheetEntry right;
     // Both sheets as read; absent when either failed to read.
     std::optional<InputFile> leftFile;
     std::optional<InputFile> rightFile;
@@ -53,14 +46,14 @@ struct SheetPair {
 struct WorkbookPairing {
     std::vector<std::string> leftSheets;  // File A's sheets in order, paired or not
     std::vector<SheetPair> pairs;
-    std::vector<SheetName> onlyInLeft;
-    std::vector<SheetName> onlyInRight;
+    std::vector<workbook::SheetEntry> onlyInLeft;
+    std::vector<workbook::SheetEntry> onlyInRight;
 };
 
 // What the sheet list shows of a pair, or of a sheet without a counterpart (one side only).
 struct SheetListEntry {
-    std::optional<SheetName> left;
-    std::optional<SheetName> right;
+    std::optional<workbook::SheetEntry> left;
+    std::optional<workbook::SheetEntry> right;
     std::optional<std::size_t> pair;  // its position among the pairs; none for a sheet of one file
     bool isCompared = false;
     std::int64_t changed = 0;

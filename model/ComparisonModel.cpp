@@ -1019,11 +1019,10 @@ std::vector<SheetListEntry> ComparisonModel::sheetList() const
     for (const std::string& sheet : allSheets_->leftSheets) {
         if (nextPair < allSheets_->pairs.size() && allSheets_->pairs[nextPair].left.name == sheet)
             entries.push_back(pairEntry(nextPair++));
-        else if (nextOnlyInLeft < allSheets_->onlyInLeft.size() &&
-                 allSheets_->onlyInLeft[nextOnlyInLeft].name == sheet)
+        else if (nextOnlyInLeft < allSheets_->onlyInLeft.size() && allSheets_->onlyInLeft[nextOnlyInLeft].name == sheet)
             entries.push_back({allSheets_->onlyInLeft[nextOnlyInLeft++], std::nullopt});
     }
-    for (const SheetName& sheet : allSheets_->onlyInRight)
+    for (const workbook::SheetEntry& sheet : allSheets_->onlyInRight)
         entries.push_back({std::nullopt, sheet});
     return entries;
 }
