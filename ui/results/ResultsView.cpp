@@ -56,8 +56,14 @@ ResultsView::ResultsView(model::ComparisonModel& model, QWidget* parent)
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    sheetList_ = new SheetList(model_, this);
-    column->addWidget(sheetList_);
+    // Above the results of the chosen pair of sheets, the sheets to choose from.
+    sheets_ = new QWidget(this);
+    sheetList_ = new SheetList(model_, sheets_);
+    auto* sheetsRow = new QVBoxLayout(sheets_);
+    sheetsRow->setContentsMargins(margin, 12, margin, 2);
+    widgets::setCompactMargins(sheetsRow, {margin, 6, margin, 0});
+    sheetsRow->addWidget(sheetList_);
+    column->addWidget(sheets_);
     column->addWidget(buildSummaryBar());
     column->addWidget(buildFilterBar());
     column->addWidget(buildWarning(QStringLiteral("keyWarning"), widgets::Symbol::key, true, keyWarningText_));
@@ -582,7 +588,7 @@ void ResultsView::placeAfterPagingBar(QWidget* pane)
 
 void ResultsView::refreshSheets()
 {
-    sheetList_->setVisible(model_.isAllSheets());
+    sheets_->setVisible(model_.isAllSheets());
     refreshContent();
 }
 

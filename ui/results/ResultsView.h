@@ -107,6 +107,7 @@ private:
     widgets::ContentPlaceholder* noResults_;
     widgets::ContentPlaceholder* pairNotCompared_;
     SheetList* sheetList_;
+    QWidget* sheets_;
     QSplitter* split_;
     ResultPageModel* page_;
     QListView* list_;

@@ -101,6 +101,7 @@ void SheetList::fill(QTreeWidgetItem* item, const model::SheetListEntry& entry) 
     item->setData(sheetColumn, Qt::AccessibleDescriptionRole, QVariant());
     if (!entry.pair) {
         item->setText(changedColumn, entry.left ? tr("only in File A") : tr("only in File B"));
+        item->setTextAlignment(changedColumn, Qt::AlignLeft | Qt::AlignVCenter);
         item->setForeground(sheetColumn, secondary);
         item->setForeground(changedColumn, secondary);
         item->setData(sheetColumn, pairRole, QVariant());

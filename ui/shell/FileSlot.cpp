@@ -162,6 +162,9 @@ FileSlot::FileSlot(model::ComparisonModel& model, bool leftSide, QWidget* parent
     allSheets_->setCheckable(true);
     allSheets_->setToolTip(tr("Compare every sheet with the sheet of the same name in the other file"));
     widgets::makeBordered(allSheets_, false);
+    allSheets_->setStyleSheet(allSheets_->styleSheet() +
+                              QStringLiteral("QPushButton:checked { background: %1; color: white; border-color: %1; }")
+                                  .arg(widgets::accentColor().name()));
 
     // A CSV text read with the wrong separator shows one column; the user may read it with another.
     separatorPicker_ = new QComboBox(this);
