@@ -20,6 +20,7 @@
 #include "engine/results/ComparisonRun.h"
 #include "engine/results/HTMLReport.h"
 #include "engine/results/ReportFile.h"
+#include "engine/results/SheetComparison.h"
 #include "engine/results/XLSXReport.h"
 #include "engine/setups/SetupApplication.h"
 #include "engine/table/Parallel.h"
@@ -92,13 +93,6 @@ void finishWriting(std::ostream& out)
     out.flush();
     if (!out)
         throw std::runtime_error("standard output: " + std::generic_category().message(errno != 0 ? errno : EIO));
-}
-
-bool hasMappedKey(const std::vector<records::ColumnMapping>& mappings)
-{
-    return std::ranges::any_of(mappings, [](const records::ColumnMapping& mapping) {
-        return mapping.isKey && mapping.rightIndex.has_value();
-    });
 }
 
 // A saved setup and where it was read from, which its relative paths start from.
@@ -261,7 +255,7 @@ struct Comparison {
 Comparison compareEdited(const Options& options, const LoadedFile& left, const LoadedFile& right,
                          const EditedMapping& edited)
 {
-    if (!hasMappedKey(edited.analysis.mappings))
+    if (!results::hasUsableKey(edited.analysis.mappings))
         throw UsageError("no row key was found; choose the key columns with --key COLUMN (--mapping lists them)");
     results::ComparisonOutcome outcome = results::runComparison(left.table, right.table, left.name, right.name,
                                                                 edited.analysis.mappings, options.isIgnoringCase);
@@ -346,7 +340,7 @@ int compareFiles(const Options& given, std::ostream& out, std::ostream& err)
     if (!options.isJSON)
         for (const std::string& notice : notices)
             summaryOut << notice << '\n';
-    if (options.savedSetupPath && (options.isMappingOnly || hasMappedKey(analysis.mappings))) {
+    if (options.savedSetupPath && (options.isMappingOnly || results::hasUsableKey(analysis.mappings))) {
         saveSetup(options, left, right, edited);
         if (!options.isJSON)
             summaryOut << "Saved the setup to " << *options.savedSetupPath << ".\n";
@@ -404,6 +398,129 @@ int compareFiles(const Options& given, std::ostream& out, std::ostream& err)
     if (options.maxDifferences)
         return selected.size() <= *options.maxDifferences ? noDifferencesStatus : differencesStatus;
     return outcome.summary.differences.empty() ? noDifferencesStatus : differencesStatus;
+}
+
+// The mapping edits of the command line made on one pair of --all-sheets; their notices go to
+// `notices`.
+results::MappingEdit pairEdits(const Options& options, const std::string& leftName, const std::string& rightName,
+                               std::vector<std::string>& notices)
+{
+    return [&options, &notices, leftName, rightName](const table::Table& left, const table::Table& right,
+                                                     records::MappingAnalysisResult& analysis) {
+        notices = applyColumnEdits(options, {left, "File A (" + leftName + ")"}, {right, "File B (" + rightName + ")"},
+                                   analysis.mappings);
+    };
+}
+
+// One finished pair of --all-sheets, kept for the JSON summary and the report.
+struct FinishedPair {
+    results::SheetComparison comparison;
+    std::vector<std::size_t> selected;
+};
+
+void writeSheetsReport(const Options& options, const FileNames& names, const workbook::SheetPairing& pairing,
+                       const std::vector<FinishedPair>& pairs)
+{
+    std::vector<std::string> keys;
+    std::vector<std::string> times;
+    for (const FinishedPair& pair : pairs) {
+        keys.push_back(results::XLSXReport::keyColumns(pair.comparison.analysis.mappings, pair.comparison.leftHeaders));
+        times.push_back(pair.comparison.outcome ? results::XLSXReport::localTime(pair.comparison.outcome->comparedAt)
+                                                : std::string());
+    }
+    const std::string filter = records::title(options.filter, names.left, names.right);
+    const std::string search(text::trimmed(options.search));
+    std::vector<results::XLSXReport::SheetReport> reports;
+    for (std::size_t index = 0; index < pairs.size(); ++index) {
+        const results::SheetComparison& comparison = pairs[index].comparison;
+        reports.push_back({comparison.sheets.left,
+                           comparison.sheets.right,
+                           comparison.outcome ? &comparison.outcome->summary : nullptr,
+                           {names.left,
+                            names.right,
+                            comparison.leftHeaders,
+                            comparison.rightHeaders,
+                            keys[index],
+                            times[index],
+                            filter,
+                            search,
+                            {}},
+                           pairs[index].selected,
+                           comparison.error});
+    }
+    const std::string comparedAt = results::XLSXReport::localTime(std::chrono::system_clock::now());
+    writeReport(*options.reportPath, [&] {
+        results::XLSXReport::writeSheets(
+            *options.reportPath, reports,
+            {names.left, names.right, comparedAt, pairing.onlyInLeft, pairing.onlyInRight});
+    });
+}
+
+// --all-sheets: the sheets of both workbooks paired, each pair compared on its own, one after
+// another. The text summary of a pair is printed as soon as it is done.
+int compareAllSheets(const Options& options, std::ostream& out)
+{
+    for (const std::string& path : {options.leftPath, options.rightPath})
+        if (workbook::FileImport::isCSVText(path))
+            throw UsageError("--all-sheets compares two workbooks, but " + path + " is read as a CSV text");
+    const results::WorkbookFiles files{options.leftPath, options.rightPath,
+                                       workbook::FileImport::defaultReaderLocations(), options.reader};
+    const FileNames names{files.left.filename().string(), files.right.filename().string()};
+    workbook::SheetPairing pairing;
+    try {
+        pairing = results::pairWorkbookSheets(files);
+    } catch (const results::SheetListError& error) {
+        throw FileError(error.what());
+    }
+    const bool isNarrowed = options.filter != records::ResultFilter::all || !text::isBlank(options.search);
+    std::vector<FinishedPair> pairs;
+    std::vector<std::string> notices;
+    bool hasDifferences = false;
+    bool hasFailures = false;
+    const auto finished = [&](results::SheetComparison comparison) {
+        std::vector<std::size_t> selected;
+        if (comparison.outcome) {
+            selected = comparison.outcome->index.matching(options.filter, options.search);
+            hasDifferences = hasDifferences || !comparison.outcome->summary.differences.empty();
+        }
+        hasFailures = hasFailures || !comparison.outcome;
+        if (!options.isJSON) {
+            out << (pairs.empty() ? "" : "\n");
+            writePairHeading(out, comparison.sheets);
+            for (const std::string& notice : notices)
+                out << notice << '\n';
+            if (comparison.outcome)
+                writeSummary(out, names, *comparison.outcome,
+                             {isNarrowed, selected.size(), std::nullopt, std::nullopt, true});
+            else
+                writePairError(out, comparison.error);
+        }
+        notices.clear();
+        pairs.push_back({std::move(comparison), std::move(selected)});
+    };
+    results::compareSheetPairs(files, pairing, options.isIgnoringCase,
+                               pairEdits(options, names.left, names.right, notices), finished);
+    if (options.reportPath)
+        writeSheetsReport(options, names, pairing, pairs);
+    if (options.isJSON) {
+        std::vector<PairResult> results;
+        for (const FinishedPair& pair : pairs)
+            results.push_back({pair.comparison.sheets, pair.comparison.outcome ? &*pair.comparison.outcome : nullptr,
+                               pair.comparison.error});
+        writeSheetsJSON(out, names, results, pairing);
+    } else {
+        if (!pairs.empty() && (!pairing.onlyInLeft.empty() || !pairing.onlyInRight.empty()))
+            out << '\n';
+        writeUnpairedSheets(out, names, pairing);
+        if (options.reportPath)
+            out << "Exported " << pairs.size() << " pairs of sheets to " << *options.reportPath
+                << ". Formula-like values were escaped for spreadsheet safety.\n";
+    }
+    if (hasFailures)
+        return errorStatus;
+    // A sheet in one workbook only makes the workbooks differ as much as a record does.
+    const bool hasUnpaired = !pairing.onlyInLeft.empty() || !pairing.onlyInRight.empty();
+    return hasDifferences || hasUnpaired ? differencesStatus : noDifferencesStatus;
 }
 
 // One side of git's diff, read as the table type its path in the repository names; `name` is
@@ -512,6 +629,8 @@ int runCommand(std::span<const std::string_view> arguments, std::ostream& out, s
             status = diffForGit(options, out, err);
         else if (options.shownTablePath)
             showTable(options, out, err);
+        else if (options.isAllSheets)
+            status = compareAllSheets(options, out);
         else
             status = compareFiles(options, out, err);
         finishWriting(out);

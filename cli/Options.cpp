@@ -6,6 +6,8 @@
 #include <functional>
 #include <utility>
 
+#include "engine/results/XLSXReport.h"
+
 namespace rowlark::cli {
 namespace {
 
@@ -42,6 +44,7 @@ const std::vector<Flag>& flags()
         {"-h", [](Options& options) { options.isHelpRequested = true; }},
         {"--version", [](Options& options) { options.isVersionRequested = true; }},
         {"--mapping", [](Options& options) { options.isMappingOnly = true; }},
+        {"--all-sheets", [](Options& options) { options.isAllSheets = true; }},
         {"--json", [](Options& options) { options.isJSON = true; }},
         {"--ignore-case", [](Options& options) { options.isIgnoringCase = true; }},
     };
@@ -157,6 +160,29 @@ void refuseOtherOutputs(const Options& options)
             throw UsageError(std::string(name) + " does not apply to git's diff arguments, which ask for a table diff");
 }
 
+// The options that choose one sheet, a CSV reading, a setup or an output that --all-sheets has no
+// place for.
+void refuseWithAllSheets(const Options& options)
+{
+    const std::pair<bool, std::string_view> refused[] = {
+        {options.leftSheet.has_value(), "--sheet-a"},
+        {options.rightSheet.has_value(), "--sheet-b"},
+        {options.separator || options.leftSeparator || options.rightSeparator, "--separator"},
+        {options.setupPath.has_value(), "--setup"},
+        {options.savedSetupPath.has_value(), "--save-setup"},
+        {options.isMappingOnly, "--mapping"},
+        {options.changedColumn.has_value(), "--column"},
+        {options.maxDifferences.has_value(), "--max-differences"},
+        {options.shownTablePath.has_value(), "--show-table"}};
+    for (const auto& [isGiven, name] : refused)
+        if (isGiven)
+            throw UsageError(std::string(name) +
+                             " does not apply to --all-sheets, which compares every pair of sheets");
+    if (options.reportPath &&
+        (*options.reportPath == standardOutputPath || !results::XLSXReport::isWorkbookPath(*options.reportPath)))
+        throw UsageError("--all-sheets writes its report as a workbook: give --report a PATH ending in .xlsx");
+}
+
 bool looksLikeOption(std::string_view argument)
 {
     return argument.size() > 1 && argument.front() == '-';
@@ -185,6 +211,15 @@ public:
         }
         if (options.isHelpRequested || options.isVersionRequested)
             return options;
+        if (options.isAllSheets) {
+            refuseWithAllSheets(options);
+            if (files.size() != 2)
+                throw UsageError("--all-sheets compares two workbooks, FILE_A and FILE_B, but got " +
+                                 std::to_string(files.size()));
+            options.leftPath = files[0];
+            options.rightPath = files[1];
+            return options;
+        }
         if (options.shownTablePath) {
             if (!files.empty())
                 throw UsageError("--show-table takes one file, and no FILE_A or FILE_B (see --help)");
@@ -254,6 +289,7 @@ std::optional<records::ResultFilter> filterFromOptionName(std::string_view name)
 std::string_view helpText()
 {
     return R"(Usage: rowlark-compare [options] FILE_A FILE_B
+  or:  rowlark-compare --all-sheets [options] FILE_A FILE_B
   or:  rowlark-compare --setup FILE [options] [FILE_A FILE_B]
   or:  rowlark-compare [options] PATH OLD OLD_HEX OLD_MODE NEW NEW_HEX NEW_MODE
   or:  rowlark-compare --show-table FILE [--sheet NAME] [--separator C]
@@ -272,6 +308,23 @@ only in FILE_B is counted.
 Input:
   --sheet-a NAME     the sheet of workbook FILE_A to compare (default: the first)
   --sheet-b NAME     the sheet of workbook FILE_B to compare (default: the first)
+  --all-sheets       compare every sheet of workbook FILE_A with its sheet of
+                     workbook FILE_B: sheets pair by name, then by name
+                     ignoring letter case and surrounding spaces, then the
+                     rest by position when both files have as many left; the
+                     others are listed as in one file only. Hidden sheets are
+                     compared, (hidden) after their names. Each pair gets its
+                     own mapping, key and comparison, one pair after another,
+                     and its own summary; a pair whose sheet cannot be read or
+                     that has no key shows its error and the others go on.
+                     --map, --key, --exclude, --rule(s), --ignore-case,
+                     --filter, --search, --reader and --json apply to every
+                     pair; --report takes an .xlsx PATH only (a Summary sheet,
+                     then one worksheet a pair); --sheet-a, --sheet-b, the
+                     separators, --setup, --save-setup, --mapping, --column
+                     and --max-differences are refused. Exit status: 2 when
+                     any pair fails, else 1 when any pair differs or a sheet
+                     is in one file only, else 0.
   --reader NAME      how XLSX, ODS and XLS workbooks are read: native (default;
                      what it does not handle goes to the library) or library
                      (the bundled spreadsheet-reader library). The environment
@@ -403,6 +456,10 @@ JSON output:
            column; rule is a RULE as --rule takes it, proposedRule one or
            null; suggestions holds a column's best 200 candidates, best
            first)
+  --all-sheets {"sheets": [{"left", "right", "leftHidden", "rightHidden",
+           "summary" or "error"}], "onlyInLeft": [{"name", "hidden"}],
+           "onlyInRight": [{"name", "hidden"}]}
+           (left and right are sheet names; each summary as above)
 )";
 }
 

@@ -34,6 +34,7 @@ struct Options {
     bool isTakingProposedRules = false;    // --rules proposed
     bool isIgnoringCase = false;
     bool isMappingOnly = false;
+    bool isAllSheets = false;  // --all-sheets: compare every pair of sheets of two workbooks
     bool isJSON = false;
     bool isHelpRequested = false;
     bool isVersionRequested = false;

@@ -189,11 +189,11 @@ void writeSummary(std::ostream& out, const FileNames& names, const results::Comp
         out << "Compared in " << fixed(outcome.elapsed, 2) << " s\n";
 }
 
-void writeSummaryJSON(std::ostream& out, const FileNames& names, const results::ComparisonOutcome& outcome)
+namespace {
+
+void writeSummaryObject(JSONWriter& writer, const FileNames& names, const results::ComparisonOutcome& outcome)
 {
     const records::ComparisonSummary& summary = outcome.summary;
-    rapidjson::StringBuffer buffer;
-    JSONWriter writer(buffer);
     writer.StartObject();
     text::writeJSONKey(writer, "leftName");
     text::writeJSONString(writer, names.left);
@@ -232,6 +232,100 @@ void writeSummaryJSON(std::ostream& out, const FileNames& names, const results::
         writer.EndObject();
     }
     writer.EndArray();
+    writer.EndObject();
+}
+
+// "“Jan”", or "“Lookup” (hidden)".
+std::string quotedSheet(const workbook::SheetEntry& sheet)
+{
+    return "\u201C" + sheet.name + "\u201D" + (sheet.isHidden ? " (hidden)" : "");
+}
+
+void writeSheetsInOneFile(std::ostream& out, std::string_view fileName, const std::vector<workbook::SheetEntry>& sheets)
+{
+    if (sheets.empty())
+        return;
+    out << "Sheets only in " << fileName << ": ";
+    for (std::size_t i = 0; i < sheets.size(); ++i)
+        out << (i > 0 ? ", " : "") << quotedSheet(sheets[i]);
+    out << '\n';
+}
+
+void writeSheetJSON(JSONWriter& writer, const workbook::SheetEntry& sheet)
+{
+    writer.StartObject();
+    text::writeJSONKey(writer, "name");
+    text::writeJSONString(writer, sheet.name);
+    text::writeJSONKey(writer, "hidden");
+    writer.Bool(sheet.isHidden);
+    writer.EndObject();
+}
+
+void writeSheetListJSON(JSONWriter& writer, std::string_view key, const std::vector<workbook::SheetEntry>& sheets)
+{
+    text::writeJSONKey(writer, key);
+    writer.StartArray();
+    for (const workbook::SheetEntry& sheet : sheets)
+        writeSheetJSON(writer, sheet);
+    writer.EndArray();
+}
+
+}  // namespace
+
+void writeSummaryJSON(std::ostream& out, const FileNames& names, const results::ComparisonOutcome& outcome)
+{
+    rapidjson::StringBuffer buffer;
+    JSONWriter writer(buffer);
+    writeSummaryObject(writer, names, outcome);
+    out << buffer.GetString() << '\n';
+}
+
+void writePairHeading(std::ostream& out, const workbook::SheetPair& pair)
+{
+    out << "Sheet " << quotedSheet(pair.left) << " \u2194 " << quotedSheet(pair.right) << '\n';
+}
+
+void writePairError(std::ostream& out, std::string_view error)
+{
+    out << "Error: " << error << '\n';
+}
+
+void writeUnpairedSheets(std::ostream& out, const FileNames& names, const workbook::SheetPairing& pairing)
+{
+    writeSheetsInOneFile(out, names.left, pairing.onlyInLeft);
+    writeSheetsInOneFile(out, names.right, pairing.onlyInRight);
+}
+
+void writeSheetsJSON(std::ostream& out, const FileNames& names, const std::vector<PairResult>& pairs,
+                     const workbook::SheetPairing& pairing)
+{
+    rapidjson::StringBuffer buffer;
+    JSONWriter writer(buffer);
+    writer.StartObject();
+    text::writeJSONKey(writer, "sheets");
+    writer.StartArray();
+    for (const PairResult& pair : pairs) {
+        writer.StartObject();
+        text::writeJSONKey(writer, "left");
+        text::writeJSONString(writer, pair.sheets.left.name);
+        text::writeJSONKey(writer, "right");
+        text::writeJSONString(writer, pair.sheets.right.name);
+        text::writeJSONKey(writer, "leftHidden");
+        writer.Bool(pair.sheets.left.isHidden);
+        text::writeJSONKey(writer, "rightHidden");
+        writer.Bool(pair.sheets.right.isHidden);
+        if (pair.outcome) {
+            text::writeJSONKey(writer, "summary");
+            writeSummaryObject(writer, names, *pair.outcome);
+        } else {
+            text::writeJSONKey(writer, "error");
+            text::writeJSONString(writer, pair.error);
+        }
+        writer.EndObject();
+    }
+    writer.EndArray();
+    writeSheetListJSON(writer, "onlyInLeft", pairing.onlyInLeft);
+    writeSheetListJSON(writer, "onlyInRight", pairing.onlyInRight);
     writer.EndObject();
     out << buffer.GetString() << '\n';
 }

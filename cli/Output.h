@@ -13,6 +13,7 @@
 #include "engine/records/Mapping.h"
 #include "engine/results/ComparisonRun.h"
 #include "engine/table/Table.h"
+#include "engine/workbook/SheetPairing.h"
 
 namespace rowlark::cli {
 
@@ -40,6 +41,24 @@ struct MappingTables {
 void writeSummary(std::ostream& out, const FileNames& names, const results::ComparisonOutcome& outcome,
                   const Selection& selection);
 void writeSummaryJSON(std::ostream& out, const FileNames& names, const results::ComparisonOutcome& outcome);
+
+// One pair of sheets of --all-sheets: its outcome, or why it has none.
+struct PairResult {
+    const workbook::SheetPair& sheets;
+    const results::ComparisonOutcome* outcome;  // none when the pair failed
+    std::string_view error;
+};
+
+// "Sheet “Jan” ↔ “jan”", a hidden sheet followed by " (hidden)".
+void writePairHeading(std::ostream& out, const workbook::SheetPair& pair);
+// "Error: " and the pair's error.
+void writePairError(std::ostream& out, std::string_view error);
+// "Sheets only in a.xlsx: “Notes”, “Old” (hidden)", a line a file that has any.
+void writeUnpairedSheets(std::ostream& out, const FileNames& names, const workbook::SheetPairing& pairing);
+// {"sheets": [{"left", "right", "leftHidden", "rightHidden", "summary" or "error"}],
+//  "onlyInLeft": [{"name", "hidden"}], "onlyInRight": [...]}, each summary as writeSummaryJSON has it.
+void writeSheetsJSON(std::ostream& out, const FileNames& names, const std::vector<PairResult>& pairs,
+                     const workbook::SheetPairing& pairing);
 
 void writeMapping(std::ostream& out, const MappingTables& tables);
 

@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <utility>
 
-#include <QCoreApplication>
-
-#include "engine/analysis/MappingAnalysis.h"
 #include "engine/edits/MappingEdits.h"
 #include "engine/results/ComparisonRun.h"
+#include "engine/results/SheetComparison.h"
 #include "engine/workbook/SheetPairing.h"
 #include "model/ModelWork.h"
 #include "model/UTF8Text.h"
@@ -16,16 +14,10 @@ namespace rowlark::model {
 
 namespace {
 
-QString noKeyProblem()
+InputFile sheetFile(const std::filesystem::path& path, const workbook::SheetEntry& sheet,
+                    const std::vector<workbook::SheetEntry>& sheets, table::Table table)
 {
-    return QCoreApplication::translate("AllSheets", "No row key was found. Choose one under Map columns.");
-}
-
-bool hasKey(const std::vector<records::ColumnMapping>& mappings)
-{
-    return std::ranges::any_of(mappings, [](const records::ColumnMapping& mapping) {
-        return mapping.isKey && mapping.rightIndex.has_value();
-    });
+    return {path.filename().string(), path, std::move(table), sheets, sheet.name, std::nullopt};
 }
 
 }  // namespace
@@ -43,23 +35,28 @@ WorkbookPairing pairWorkbookSheets(const InputFile& left, const InputFile& right
     return paired;
 }
 
-void comparePairFromFiles(SheetPair& pair, const std::filesystem::path& leftPath,
-                          const std::filesystem::path& rightPath, bool ignoreCase, std::stop_token stop)
+void comparePairFromFiles(SheetPair& pair, const InputFile& left, const InputFile& right, bool ignoreCase,
+                          std::stop_token stop)
 {
-    try {
-        pair.leftFile = importInputFile({leftPath, true, pair.left.name, std::nullopt}, stop);
-        pair.rightFile = importInputFile({rightPath, false, pair.right.name, std::nullopt}, stop);
-    } catch (const ImportFailure& failure) {
-        pair.leftFile.reset();
-        pair.rightFile.reset();
-        pair.problem = QString::fromUtf8(failure.what());
+    // The tables are kept as the engine hands them over for the mapping, before it compares them.
+    const results::MappingEdit keepTables = [&](const table::Table& leftTable, const table::Table& rightTable,
+                                                records::MappingAnalysisResult&) {
+        pair.leftFile = sheetFile(*left.path, pair.left, left.sheets, leftTable);
+        pair.rightFile = sheetFile(*right.path, pair.right, right.sheets, rightTable);
+    };
+    results::SheetComparison compared =
+        results::compareSheetPair({*left.path, *right.path}, {pair.left, pair.right}, ignoreCase, keepTables, stop,
+                                  [&stop] { throwIfCancelled(stop); });
+    pair.mappings = std::move(compared.analysis.mappings);
+    pair.suggestions = std::move(compared.analysis.suggestions);
+    pair.problem = utf8Text(compared.error);
+    if (!compared.outcome)
         return;
-    }
-    records::MappingAnalysisResult analysis =
-        analysis::analyzeMappings(pair.leftFile->table, pair.rightFile->table, [&stop] { throwIfCancelled(stop); });
-    pair.mappings = std::move(analysis.mappings);
-    pair.suggestions = std::move(analysis.suggestions);
-    comparePair(pair, ignoreCase, stop);
+    pair.summary = std::make_shared<const records::ComparisonSummary>(std::move(compared.outcome->summary));
+    pair.index = std::make_shared<const results::ResultIndex>(std::move(compared.outcome->index));
+    pair.elapsed = compared.outcome->elapsed;
+    pair.comparedAt = compared.outcome->comparedAt;
+    pair.keyWarning = utf8Text(compared.outcome->keyWarning);
 }
 
 void comparePair(SheetPair& pair, bool ignoreCase, std::stop_token stop)
@@ -68,8 +65,8 @@ void comparePair(SheetPair& pair, bool ignoreCase, std::stop_token stop)
         return;
     pair.summary.reset();
     pair.index.reset();
-    if (!hasKey(pair.mappings)) {
-        pair.problem = noKeyProblem();
+    if (!results::hasUsableKey(pair.mappings)) {
+        pair.problem = utf8Text(results::noKeyMessage);
         return;
     }
     results::ComparisonOutcome outcome =
@@ -86,7 +83,7 @@ void comparePair(SheetPair& pair, bool ignoreCase, std::stop_token stop)
 bool canCompareTables(const table::Table& left, const table::Table& right,
                       const std::vector<records::ColumnMapping>& mappings)
 {
-    if (!hasKey(mappings))
+    if (!results::hasUsableKey(mappings))
         return false;
     const auto leftCount = static_cast<std::int64_t>(left.columnCount());
     const auto rightCount = static_cast<std::int64_t>(right.columnCount());

@@ -65,11 +65,12 @@ struct SheetListEntry {
 // Pairs the sheets of the two workbooks, each pair still to be read.
 WorkbookPairing pairWorkbookSheets(const InputFile& left, const InputFile& right);
 
-// Reads the pair's two sheets of the files at `leftPath` and `rightPath`, proposes their mapping
-// and key, and compares them when a key was found. A sheet that fails to read, or a pair without a
-// key, is recorded in `problem`; a cancellation passes through.
-void comparePairFromFiles(SheetPair& pair, const std::filesystem::path& leftPath,
-                          const std::filesystem::path& rightPath, bool ignoreCase, std::stop_token stop);
+// Reads the pair's two sheets of the workbooks `left` and `right` were read from, proposes their
+// mapping and key, and compares them when a key was found, through the engine's one comparison of a
+// pair. A sheet that fails to read, or a pair without a key, is recorded in `problem`; a
+// cancellation passes through.
+void comparePairFromFiles(SheetPair& pair, const InputFile& left, const InputFile& right, bool ignoreCase,
+                          std::stop_token stop);
 
 // Compares a pair read before, with its mapping as it is now.
 void comparePair(SheetPair& pair, bool ignoreCase, std::stop_token stop);

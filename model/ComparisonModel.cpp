@@ -16,6 +16,7 @@
 #include "engine/edits/MappingEdits.h"
 #include "engine/results/ComparisonRun.h"
 #include "engine/results/HTMLReport.h"
+#include "engine/results/SheetComparison.h"
 #include "engine/results/XLSXReport.h"
 #include "engine/setups/SetupApplication.h"
 #include "engine/text/Unicode.h"
@@ -863,11 +864,9 @@ void ComparisonModel::compareAllSheets()
 {
     if (!canCompareAllSheets())
         return;
-    const std::filesystem::path leftPath = *left_->path;
-    const std::filesystem::path rightPath = *right_->path;
     perform(
         tr("Comparing all sheets…"),
-        [pairs = pairWorkbookSheets(*left_, *right_), leftPath, rightPath, ignoreCase = ignoreCase_,
+        [pairs = pairWorkbookSheets(*left_, *right_), left = *left_, right = *right_, ignoreCase = ignoreCase_,
          model = QPointer<ComparisonModel>(this)](std::stop_token stop) {
             WorkbookPairing pairing = pairs;
             const auto count = static_cast<int>(pairing.pairs.size());
@@ -882,7 +881,7 @@ void ComparisonModel::compareAllSheets()
                             model->showProgress(label);
                     },
                     Qt::QueuedConnection);
-                comparePairFromFiles(pair, leftPath, rightPath, ignoreCase, stop);
+                comparePairFromFiles(pair, left, right, ignoreCase, stop);
             }
             return pairing;
         },

@@ -21,7 +21,7 @@ _rowlark_compare()
             if [[ $current == -* ]]; then
                 words='--sheet-a --sheet-b --reader --separator-a --separator-b --separator --show-table --sheet
                        --map --key --exclude --rules --rule
-                       --ignore-case --mapping --filter --search --column --report --max-differences --setup
+                       --all-sheets --ignore-case --mapping --filter --search --column --report --max-differences --setup
                        --save-setup --json --help -h --version'
             fi
             ;;

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <functional>
+#include <set>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -277,6 +279,14 @@ public:
 
     void count(std::string_view label, std::int64_t value) { line(label, std::to_string(value)); }
 
+    // A row of several cells, in bold for a heading.
+    void cells(const std::vector<std::string>& texts, bool isHeading = false)
+    {
+        for (std::size_t column = 0; column < texts.size(); ++column)
+            writeText(sheet_, row_, static_cast<lxw_col_t>(column), texts[column], isHeading ? labelFormat_ : nullptr);
+        ++row_;
+    }
+
     void gap() { ++row_; }
 
     void finish()
@@ -344,9 +354,27 @@ std::size_t reportRowCount(const records::ComparisonSummary& summary, std::span<
         std::ranges::count_if(indices, [&](std::size_t position) { return position < summary.differences.size(); }));
 }
 
-// Builds the whole workbook at `path`; false when stopped.
-bool build(const std::string& path, const records::ComparisonSummary& summary, const Details& details,
-           std::span<const std::size_t> indices, std::size_t reportRows, std::stop_token stop, Alterations& alterations)
+lxw_worksheet* addWorksheet(lxw_workbook* workbook, const std::string& name)
+{
+    lxw_worksheet* sheet = workbook_add_worksheet(workbook, name.c_str());
+    if (sheet == nullptr)
+        throwWorkbookError(LXW_ERROR_MEMORY_MALLOC_FAILED);
+    return sheet;
+}
+
+// The rows of `indices` on `sheet`, laid out as the CSV report; what writing changed of the values.
+Alterations writeReportRows(lxw_workbook* workbook, lxw_worksheet* sheet, const records::ComparisonSummary& summary,
+                            const Details& details, std::span<const std::size_t> indices, std::stop_token stop)
+{
+    ReportSheet report(workbook, sheet, summary.columns, details.leftHeaders.size(), std::move(stop));
+    ComparisonReport::write(report, summary, details.leftName, details.rightName, details.leftHeaders,
+                            details.rightHeaders, indices);
+    report.finish();
+    return report.alterations();
+}
+
+// Builds a whole workbook at `path` with `fill`; false when stopped.
+bool buildWorkbook(const std::string& path, const std::stop_token& stop, const std::function<void(lxw_workbook*)>& fill)
 {
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
@@ -355,17 +383,7 @@ bool build(const std::string& path, const records::ComparisonSummary& summary, c
     if (workbook == nullptr)
         throwWorkbookError(LXW_ERROR_CREATING_XLSX_FILE);
     try {
-        lxw_worksheet* reportSheet = workbook_add_worksheet(workbook, "Report");
-        lxw_worksheet* summarySheet = workbook_add_worksheet(workbook, "Summary");
-        if (reportSheet == nullptr || summarySheet == nullptr)
-            throwWorkbookError(LXW_ERROR_MEMORY_MALLOC_FAILED);
-        ReportSheet report(workbook, reportSheet, summary.columns, details.leftHeaders.size(), stop);
-        ComparisonReport::write(report, summary, details.leftName, details.rightName, details.leftHeaders,
-                                details.rightHeaders, indices);
-        report.finish();
-        alterations = report.alterations();
-        SummarySheet summaryLines(workbook, summarySheet);
-        writeSummary(summaryLines, summary, details, reportRows, alterations);
+        fill(workbook);
     } catch (const Stopped&) {
         workbook_close(workbook);
         return false;
@@ -375,6 +393,112 @@ bool build(const std::string& path, const records::ComparisonSummary& summary, c
     }
     check(workbook_close(workbook));
     return !stop.stop_requested();
+}
+
+bool build(const std::string& path, const records::ComparisonSummary& summary, const Details& details,
+           std::span<const std::size_t> indices, std::size_t reportRows, std::stop_token stop, Alterations& alterations)
+{
+    return buildWorkbook(path, stop, [&](lxw_workbook* workbook) {
+        lxw_worksheet* reportSheet = addWorksheet(workbook, "Report");
+        lxw_worksheet* summarySheet = addWorksheet(workbook, "Summary");
+        alterations = writeReportRows(workbook, reportSheet, summary, details, indices, stop);
+        SummarySheet summaryLines(workbook, summarySheet);
+        writeSummary(summaryLines, summary, details, reportRows, alterations);
+    });
+}
+
+// Throws WorkbookError when the report of `indices` does not fit on one sheet.
+void checkFits(const Details& details, std::size_t reportRows)
+{
+    if (reportRows + 1 > LXW_ROW_MAX)
+        throw WorkbookError("The report has more rows than a workbook sheet holds; export it as CSV instead.");
+    if (2 + details.leftHeaders.size() + details.rightHeaders.size() > LXW_COL_MAX)
+        throw WorkbookError("The report has more columns than a workbook sheet holds; export it as CSV instead.");
+}
+
+constexpr std::size_t worksheetNameLimit = 31;  // UTF-16 units
+constexpr std::string_view summaryName = "Summary";
+
+// `name` cut to at most `units` UTF-16 units, at a character's end.
+std::string cutToUnits(std::string_view name, std::size_t units)
+{
+    std::size_t used = 0;
+    std::size_t end = 0;
+    while (end < name.size()) {
+        std::size_t next = end;
+        const char32_t scalar = text::nextScalar(name, next);
+        const std::size_t width = scalar > 0xFFFF ? 2 : 1;
+        if (used + width > units)
+            break;
+        used += width;
+        end = next;
+    }
+    return std::string(name.substr(0, end));
+}
+
+// The name as a worksheet may hold it, before it is made unique.
+std::string worksheetBaseName(std::string_view sheet)
+{
+    std::string name;
+    for (const char character : sheet)
+        name.push_back(std::string_view("[]:*?/\\").find(character) == std::string_view::npos ? character : '_');
+    while (!name.empty() && name.front() == '\'')
+        name.erase(name.begin());
+    while (!name.empty() && name.back() == '\'')
+        name.pop_back();
+    name = cutToUnits(name, worksheetNameLimit);
+    while (!name.empty() && name.back() == '\'')
+        name.pop_back();
+    return text::isBlank(name) ? std::string("Sheet") : name;
+}
+
+std::string withHiddenMark(const workbook::SheetEntry& sheet)
+{
+    return sheet.isHidden ? sheet.name + " (hidden)" : sheet.name;
+}
+
+void writeWorkbookSummary(SummarySheet& sheet, std::span<const SheetReport> pairs,
+                          const std::vector<std::string>& names, const WorkbookDetails& details)
+{
+    sheet.line("File A", std::string(details.leftName));
+    sheet.line("File B", std::string(details.rightName));
+    sheet.line("Compared", std::string(details.comparedAt));
+    if (!pairs.empty() && !pairs.front().details.filter.empty())
+        sheet.line("Filter", std::string(pairs.front().details.filter));
+    if (!pairs.empty() && !pairs.front().details.search.empty())
+        sheet.line("Search", std::string(pairs.front().details.search));
+    sheet.gap();
+    const auto title = [](records::DiffStatus status) { return std::string(records::title(status)); };
+    sheet.cells({"Sheet in File A", "Sheet in File B", "Worksheet", "Key", "Rows in File A", "Rows in File B",
+                 "Matching rows", title(records::DiffStatus::changed), title(records::DiffStatus::onlyLeft),
+                 title(records::DiffStatus::onlyRight), "Rows in this report", "Error"},
+                true);
+    for (std::size_t index = 0; index < pairs.size(); ++index) {
+        const SheetReport& pair = pairs[index];
+        std::vector<std::string> cells{withHiddenMark(pair.leftSheet), withHiddenMark(pair.rightSheet)};
+        if (pair.summary) {
+            const records::ComparisonSummary& summary = *pair.summary;
+            cells.insert(cells.end(), {names[index], std::string(pair.details.key), std::to_string(summary.leftRows),
+                                       std::to_string(summary.rightRows), std::to_string(summary.matchingRows),
+                                       std::to_string(countOf(summary, records::DiffStatus::changed)),
+                                       std::to_string(countOf(summary, records::DiffStatus::onlyLeft)),
+                                       std::to_string(countOf(summary, records::DiffStatus::onlyRight)),
+                                       std::to_string(reportRowCount(summary, pair.indices))});
+        } else {
+            cells.resize(11);
+            cells.emplace_back(pair.error);
+        }
+        sheet.cells(cells);
+    }
+    const auto listSheets = [&sheet](std::string_view label, const std::vector<workbook::SheetEntry>& sheets) {
+        for (const workbook::SheetEntry& entry : sheets)
+            sheet.line(label, withHiddenMark(entry));
+    };
+    if (!details.onlyInLeft.empty() || !details.onlyInRight.empty())
+        sheet.gap();
+    listSheets("Only in File A", details.onlyInLeft);
+    listSheets("Only in File B", details.onlyInRight);
+    sheet.finish();
 }
 
 }  // namespace
@@ -415,13 +539,62 @@ bool write(const fs::path& path, const records::ComparisonSummary& summary, cons
            std::span<const std::size_t> indices, std::stop_token stop, Alterations* alterations)
 {
     const std::size_t reportRows = reportRowCount(summary, indices);
-    if (reportRows + 1 > LXW_ROW_MAX)
-        throw WorkbookError("The report has more rows than a workbook sheet holds; export it as CSV instead.");
-    if (2 + details.leftHeaders.size() + details.rightHeaders.size() > LXW_COL_MAX)
-        throw WorkbookError("The report has more columns than a workbook sheet holds; export it as CSV instead.");
+    checkFits(details, reportRows);
     const ScratchFile scratch;
     Alterations made;
     if (!build(scratch.path(), summary, details, indices, reportRows, stop, made))
+        return false;
+    if (alterations)
+        *alterations = made;
+    return ReportFile::write(
+        path, [&scratch](int descriptor) { scratch.copyTo(descriptor); }, std::move(stop));
+}
+
+}  // namespace rowlark::results::XLSXReport
+
+namespace rowlark::results::XLSXReport {
+
+std::vector<std::string> worksheetNames(std::span<const SheetReport> pairs)
+{
+    // "History" is a name the spreadsheet keeps for itself.
+    std::set<std::string> taken{text::lowercased(summaryName), "history"};
+    std::vector<std::string> names;
+    for (const SheetReport& pair : pairs) {
+        const std::string base = worksheetBaseName(pair.leftSheet.name);
+        std::string name = base;
+        for (std::size_t number = 2; taken.contains(text::lowercased(name)); ++number) {
+            const std::string suffix = " (" + std::to_string(number) + ")";
+            name = cutToUnits(base, worksheetNameLimit - suffix.size()) + suffix;
+        }
+        taken.insert(text::lowercased(name));
+        names.push_back(std::move(name));
+    }
+    return names;
+}
+
+bool writeSheets(const fs::path& path, std::span<const SheetReport> pairs, const WorkbookDetails& details,
+                 std::stop_token stop, Alterations* alterations)
+{
+    for (const SheetReport& pair : pairs)
+        if (pair.summary)
+            checkFits(pair.details, reportRowCount(*pair.summary, pair.indices));
+    const std::vector<std::string> names = worksheetNames(pairs);
+    const ScratchFile scratch;
+    Alterations made;
+    const bool isBuilt = buildWorkbook(scratch.path(), stop, [&](lxw_workbook* workbook) {
+        SummarySheet summary(workbook, addWorksheet(workbook, std::string(summaryName)));
+        writeWorkbookSummary(summary, pairs, names, details);
+        for (std::size_t index = 0; index < pairs.size(); ++index) {
+            const SheetReport& pair = pairs[index];
+            if (!pair.summary)
+                continue;
+            const Alterations sheetMade = writeReportRows(workbook, addWorksheet(workbook, names[index]), *pair.summary,
+                                                          pair.details, pair.indices, stop);
+            made.escapedFields += sheetMade.escapedFields;
+            made.cutCells += sheetMade.cutCells;
+        }
+    });
+    if (!isBuilt)
         return false;
     if (alterations)
         *alterations = made;

@@ -17,6 +17,7 @@
 
 #include "engine/records/Differences.h"
 #include "engine/records/Mapping.h"
+#include "engine/workbook/WorkbookPayload.h"
 
 namespace rowlark::results::XLSXReport {
 
@@ -68,5 +69,37 @@ std::string localTime(std::chrono::system_clock::time_point time);
 // says how many were. What was changed of the values goes to `alterations` when given.
 bool write(const std::filesystem::path& path, const records::ComparisonSummary& summary, const Details& details,
            std::span<const std::size_t> indices, std::stop_token stop = {}, Alterations* alterations = nullptr);
+
+// One pair of sheets of a whole-workbook comparison: its report rows, or why it has none.
+struct SheetReport {
+    workbook::SheetEntry leftSheet;
+    workbook::SheetEntry rightSheet;
+    const records::ComparisonSummary* summary = nullptr;  // none when the pair failed
+    Details details;  // the pair's details; the filter, search and column hold for every pair
+    std::span<const std::size_t> indices;
+    std::string_view error;  // why the pair failed
+};
+
+// What a report of whole workbooks says besides its pairs.
+struct WorkbookDetails {
+    std::string_view leftName;
+    std::string_view rightName;
+    std::string_view comparedAt;
+    const std::vector<workbook::SheetEntry>& onlyInLeft;
+    const std::vector<workbook::SheetEntry>& onlyInRight;
+};
+
+// The worksheet names of the pairs, in order, each named after its File A sheet: what a
+// workbook refuses ([ ] : * ? / \) becomes "_", apostrophes at either end are dropped, and
+// names are cut to 31 characters and kept unique ignoring letter case, "Summary" and "History"
+// included, by " (2)", " (3)", ...
+std::vector<std::string> worksheetNames(std::span<const SheetReport> pairs);
+
+// Writes the report of whole workbooks to `path` as one whole, as write() does: first a
+// "Summary" sheet with one line a pair (its sheets, hidden ones marked, its counts or its error)
+// and the sheets in one file only, then one worksheet a pair that has an outcome, laid out as
+// write()'s report sheet. Fails as write() does.
+bool writeSheets(const std::filesystem::path& path, std::span<const SheetReport> pairs, const WorkbookDetails& details,
+                 std::stop_token stop = {}, Alterations* alterations = nullptr);
 
 }  // namespace rowlark::results::XLSXReport

@@ -465,13 +465,39 @@ WorkbookReader defaultWorkbookReader()
     return choice && std::string_view(choice) == "library" ? WorkbookReader::library : WorkbookReader::native;
 }
 
-ImportedTable readTable(const fs::path& path, const std::optional<std::string>& sheet, const ReaderLocations& locations,
-                        std::stop_token stop, WorkbookReader reader, std::optional<csv::Separator> separator)
+namespace {
+
+// A folder is told as such whatever its name, before its name is taken for a file type.
+void refuseFolder(const fs::path& path)
 {
-    // A folder is told as such whatever its name, before its name is taken for a file type.
     std::error_code error;
     if (fs::is_directory(path, error))
         throwSystemError(EISDIR);
+}
+
+bool isWorkbookExtension(std::string_view extension)
+{
+    return extension == "xlsx" || extension == "xls" || extension == "ods" || extension == "numbers";
+}
+
+}  // namespace
+
+std::vector<SheetEntry> readSheets(const fs::path& path, const ReaderLocations& locations, std::stop_token stop,
+                                   WorkbookReader reader)
+{
+    refuseFolder(path);
+    if (isCSVText(path))
+        return {};
+    const std::string extension = lowercasedExtension(path);
+    if (!isWorkbookExtension(extension))
+        throw ImportError::unsupportedFormat(extension);
+    return readWorkbook(path, std::nullopt, true, locations, std::move(stop), reader).sheets;
+}
+
+ImportedTable readTable(const fs::path& path, const std::optional<std::string>& sheet, const ReaderLocations& locations,
+                        std::stop_token stop, WorkbookReader reader, std::optional<csv::Separator> separator)
+{
+    refuseFolder(path);
     const std::string extension = lowercasedExtension(path);
     if (isCSVText(path)) {
         if (stop.stop_requested())
@@ -481,7 +507,7 @@ ImportedTable readTable(const fs::path& path, const std::optional<std::string>& 
         csv::LoadedCSV loaded = csv::loadCSV(path, separator);
         return {std::move(loaded.table), {}, std::nullopt, loaded.separator};
     }
-    if (extension != "xlsx" && extension != "xls" && extension != "ods" && extension != "numbers")
+    if (!isWorkbookExtension(extension))
         throw ImportError::unsupportedFormat(extension);
 
     try {

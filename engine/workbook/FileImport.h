@@ -64,6 +64,11 @@ ImportedTable readTable(const std::filesystem::path& path, const std::optional<s
                         WorkbookReader reader = defaultWorkbookReader(),
                         std::optional<csv::Separator> separator = std::nullopt);
 
+// The workbook's sheets in workbook order, without reading any of them: empty for a CSV text.
+// Fails as readTable does.
+std::vector<SheetEntry> readSheets(const std::filesystem::path& path, const ReaderLocations& locations,
+                                   std::stop_token stop = {}, WorkbookReader reader = defaultWorkbookReader());
+
 // Whether the file is read as a CSV text, by its extension: one whose separator can be chosen.
 bool isCSVText(const std::filesystem::path& path);
 

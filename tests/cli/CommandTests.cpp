@@ -165,6 +165,64 @@ std::vector<std::vector<std::string>> tableRows(const rowlark::table::Table& tab
     return rows;
 }
 
+// A pair inside --all-sheets gives the summary and the report rows it gives compared alone.
+TEST_F(CommandTest, APairComparedAloneAndInAllSheetsAgrees)
+{
+    const std::string left = (fs::path(ROWLARK_WORKBOOK_FIXTURES) / "sheets-a.xlsx").string();
+    const std::string right = (fs::path(ROWLARK_WORKBOOK_FIXTURES) / "sheets-b.xlsx").string();
+    const std::vector<std::string> edits{"--rules", "proposed", "--filter", "changed"};
+    std::vector<std::string> all{"--all-sheets", "--json", "--report", "all.xlsx"};
+    all.insert(all.end(), edits.begin(), edits.end());
+    all.insert(all.end(), {left, right});
+    const ProgramRun together = run(all, folder_);
+    EXPECT_EQ(together.status, 1) << together.err;
+    const std::vector<std::pair<std::string, std::string>> pairs{
+        {"Orders", " orders"}, {"Customers", "Customers"}, {"Lookup", "LOOKUP"}};
+    for (const auto& [sheetA, sheetB] : pairs) {
+        std::vector<std::string> alone{"--json", "--sheet-a", sheetA, "--sheet-b", sheetB, "--report", "one.xlsx"};
+        alone.insert(alone.end(), edits.begin(), edits.end());
+        alone.insert(alone.end(), {left, right});
+        const ProgramRun single = run(alone, folder_);
+        std::string summary = withElapsedTimeHidden(single.out);
+        summary.pop_back();  // the line break
+        EXPECT_NE(withElapsedTimeHidden(together.out).find("\"summary\":" + summary), std::string::npos)
+            << sheetA << ": " << single.out;
+        const auto rowsOf = [this](const std::string& file, const std::string& sheet) {
+            return tableRows(rowlark::workbook::FileImport::readTable(
+                                 folder_ / file, sheet, {}, {}, rowlark::workbook::FileImport::WorkbookReader::native)
+                                 .table);
+        };
+        EXPECT_EQ(rowsOf("all.xlsx", sheetA), rowsOf("one.xlsx", "Report")) << sheetA;
+    }
+}
+
+// The report of --all-sheets: the Summary first, then a worksheet a pair, each named after its
+// File A sheet; hidden sheets marked, unpaired ones listed, failed pairs with their error.
+TEST_F(CommandTest, AllSheetsReportHasASummaryAndAWorksheetAPair)
+{
+    const fs::path fixtures(ROWLARK_WORKBOOK_FIXTURES);
+    EXPECT_EQ(run({"--all-sheets", "--key", "qty", "--report", "sheets.xlsx", (fixtures / "sheets-a.xlsx").string(),
+                   (fixtures / "sheets-b.xlsx").string()},
+                  folder_)
+                  .status,
+              2);
+    const auto summary = rowlark::workbook::FileImport::readTable(
+        folder_ / "sheets.xlsx", "Summary", {}, {}, rowlark::workbook::FileImport::WorkbookReader::native);
+    EXPECT_EQ(rowlark::workbook::sheetNames(summary.sheets), (std::vector<std::string>{"Summary", "Orders"}));
+    const auto rows = tableRows(summary.table);
+    const auto hasRow = [&rows](const std::vector<std::string>& start) {
+        return std::ranges::any_of(rows, [&start](const std::vector<std::string>& row) {
+            return row.size() >= start.size() && std::equal(start.begin(), start.end(), row.begin());
+        });
+    };
+    EXPECT_TRUE(hasRow({"Orders", " orders", "Orders", "qty", "3", "3", "1", "0", "2", "2", "4"}));
+    const std::string error = "no column \u201Cqty\u201D in File A (sheets-a.xlsx)";
+    EXPECT_TRUE(hasRow({"Lookup (hidden)", "LOOKUP (hidden)", "", "", "", "", "", "", "", "", "", error}));
+    EXPECT_TRUE(hasRow({"Only in File A", "Notes"}));
+    EXPECT_TRUE(hasRow({"Only in File B", "Archive"}));
+    EXPECT_TRUE(hasRow({"Only in File B", "Extra"}));
+}
+
 TEST_F(CommandTest, AnXLSXReportPathWritesAWorkbookOfTheCSVReport)
 {
     EXPECT_EQ(run(inputs({"--report", "Report.XLSX"}), folder_).status, 1);

@@ -118,7 +118,7 @@ TEST_F(AllSheetsTest, PairWithoutKeyWaitsForOne)
     loadWorkbooks({{"Orders", orders}, {"Loose", unmatched}}, {{"Orders", ordersLater}, {"Loose", other}});
     compareAll();
     EXPECT_EQ(listed(model),
-              (std::vector<std::string>{"Orders 1/1/1", "Loose !No row key was found. Choose one under Map columns."}));
+              (std::vector<std::string>{"Orders 1/1/1", "Loose !No row key was found for these sheets."}));
     model.choosePair(1);
     EXPECT_FALSE(model.summary());
     EXPECT_EQ(model.left()->sheet, std::optional<std::string>("Loose")) << "its tables are there to map";

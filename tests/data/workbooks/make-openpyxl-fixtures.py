@@ -116,3 +116,33 @@ for sheet in hidden.worksheets:
     sheet.append(["id"])
     sheet.append([sheet.title])
 hidden.save(os.path.join(folder, "hidden-sheets.xlsx"))
+
+
+# Two workbooks for comparing every sheet: sheets that pair by name, by name ignoring case and
+# spaces (hidden ones among them), and sheets in one workbook only.
+def write_book(name, sheets):
+    book = openpyxl.Workbook()
+    book.remove(book.active)
+    for title, state, rows in sheets:
+        sheet = book.create_sheet(title)
+        sheet.sheet_state = state
+        for row in rows:
+            sheet.append(row)
+    book.save(os.path.join(folder, name))
+
+
+orders = [["id", "item", "qty"], ["1", "apple", "3"], ["2", "pear", "5"], ["3", "plum", "7"]]
+customers = [["id", "name"], ["10", "Ada"], ["11", "Grace"]]
+write_book("sheets-a.xlsx", [
+    ("Orders", "visible", orders),
+    ("Customers", "visible", customers),
+    ("Lookup", "hidden", [["code", "label"], ["A", "alpha"], ["B", "beta"]]),
+    ("Notes", "visible", [["note"], ["kept in A only"]]),
+])
+write_book("sheets-b.xlsx", [
+    ("Archive", "visible", [["id"], ["1"]]),
+    (" orders", "visible", [["id", "item", "qty"], ["1", "apple", "3"], ["2", "pear", "6"], ["4", "fig", "1"]]),
+    ("Customers", "visible", customers),
+    ("LOOKUP", "veryHidden", [["code", "label"], ["A", "alpha"], ["B", "bravo"]]),
+    ("Extra", "visible", [["x"], ["1"]]),
+])

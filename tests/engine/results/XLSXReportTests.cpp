@@ -242,5 +242,45 @@ TEST_F(XLSXReportTest, AStopRequestLeavesNoFile)
     EXPECT_FALSE(fs::exists(path));
 }
 
+// Worksheet names of whole-workbook reports: what a workbook refuses replaced, cut to 31
+// UTF-16 units at a character's end, and unique ignoring case, "Summary" and "History" included.
+TEST(WorksheetNames, AreValidAndUnique)
+{
+    const std::vector<std::string> sheets{"Jan",
+                                          "jan",
+                                          "JAN",
+                                          "Summary",
+                                          "history",
+                                          "a[b]:c*d?e/f\\g",
+                                          "'quoted'",
+                                          "''",
+                                          "   ",
+                                          std::string(40, 'x'),
+                                          std::string(40, 'x'),
+                                          "\U0001F600" + std::string(30, 'y'),
+                                          "\u00C9t\u00E9",
+                                          "\u00E9T\u00C9"};
+    std::vector<XLSXReport::SheetReport> pairs;
+    const Row headers{"id"};
+    for (const std::string& sheet : sheets)
+        pairs.push_back(
+            {{sheet, false}, {sheet, false}, nullptr, {"a", "b", headers, headers, "", "", "", "", ""}, {}, ""});
+    const std::vector<std::string> expected{"Jan",
+                                            "jan (2)",
+                                            "JAN (3)",
+                                            "Summary (2)",
+                                            "history (2)",
+                                            "a_b__c_d_e_f_g",
+                                            "quoted",
+                                            "Sheet",
+                                            "Sheet (2)",
+                                            std::string(31, 'x'),
+                                            std::string(27, 'x') + " (2)",
+                                            "\U0001F600" + std::string(29, 'y'),
+                                            "\u00C9t\u00E9",
+                                            "\u00E9T\u00C9 (2)"};
+    EXPECT_EQ(XLSXReport::worksheetNames(pairs), expected);
+}
+
 }  // namespace
 }  // namespace rowlark::results

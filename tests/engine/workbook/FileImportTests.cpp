@@ -260,8 +260,11 @@ TEST_P(NativeAgreementTest, ReadsWhatTheLibraryReadsButForTheMends)
         }
         ASSERT_FALSE(native.error) << native.error->what();
         ASSERT_EQ(library.error->kind(), ImportError::Kind::emptyWorksheet) << library.error->what();
+    } else if (lowercasedExtension(GetParam()) == ".ods") {
+        // The library marks no ODS sheet hidden; the native reader reads the table styles.
+        EXPECT_EQ(sheetNames(native.sheets), sheetNames(library.sheets));
     } else {
-        EXPECT_EQ(native.sheets, library.sheets);
+        EXPECT_EQ(testing::sheetsLine(native.sheets), testing::sheetsLine(library.sheets));
     }
     std::map<std::string_view, std::size_t> mended;
     // The cells an ODS merge covers keep their columns: the library moves the cells after them
