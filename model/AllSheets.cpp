@@ -6,6 +6,7 @@
 #include "engine/edits/MappingEdits.h"
 #include "engine/results/ComparisonRun.h"
 #include "engine/results/SheetComparison.h"
+#include "engine/results/XLSXReport.h"
 #include "engine/workbook/SheetPairing.h"
 #include "model/ModelWork.h"
 #include "model/UTF8Text.h"
@@ -78,6 +79,51 @@ void comparePair(SheetPair& pair, bool ignoreCase, std::stop_token stop)
     pair.comparedAt = outcome.comparedAt;
     pair.keyWarning = utf8Text(outcome.keyWarning);
     pair.problem.clear();
+}
+
+std::size_t saveAllSheets(const std::filesystem::path& path, const WorkbookPairing& pairing,
+                          const std::string& leftName, const std::string& rightName, std::stop_token stop)
+{
+    // The reports refer to these, so they are all made before the first report.
+    std::vector<std::string> keys;
+    std::vector<std::string> times;
+    std::vector<std::vector<std::size_t>> positions;
+    std::vector<std::string> problems;
+    const std::vector<std::string> noHeaders;
+    for (const SheetPair& pair : pairing.pairs) {
+        keys.push_back(pair.leftFile ? results::XLSXReport::keyColumns(pair.mappings, pair.leftFile->table.headers())
+                                     : std::string());
+        times.push_back(pair.summary ? results::XLSXReport::localTime(pair.comparedAt) : std::string());
+        positions.push_back(pair.index ? pair.index->matching(records::ResultFilter::all, "")
+                                       : std::vector<std::size_t>());
+        problems.push_back(pair.problem.toStdString());
+    }
+    const std::string filter = records::title(records::ResultFilter::all, leftName, rightName);
+    std::vector<results::XLSXReport::SheetReport> reports;
+    std::size_t rows = 0;
+    for (std::size_t index = 0; index < pairing.pairs.size(); ++index) {
+        const SheetPair& pair = pairing.pairs[index];
+        reports.push_back({pair.left,
+                           pair.right,
+                           pair.summary.get(),
+                           {leftName,
+                            rightName,
+                            pair.leftFile ? pair.leftFile->table.headers() : noHeaders,
+                            pair.rightFile ? pair.rightFile->table.headers() : noHeaders,
+                            keys[index],
+                            times[index],
+                            filter,
+                            {},
+                            {}},
+                           positions[index],
+                           problems[index]});
+        rows += positions[index].size();
+    }
+    const std::string comparedAt = results::XLSXReport::localTime(std::chrono::system_clock::now());
+    if (!results::XLSXReport::writeSheets(
+            path, reports, {leftName, rightName, comparedAt, pairing.onlyInLeft, pairing.onlyInRight}, stop))
+        throw OperationCancelled{};
+    return rows;
 }
 
 bool canCompareTables(const table::Table& left, const table::Table& right,

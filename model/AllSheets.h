@@ -75,6 +75,12 @@ void comparePairFromFiles(SheetPair& pair, const InputFile& left, const InputFil
 // Compares a pair read before, with its mapping as it is now.
 void comparePair(SheetPair& pair, bool ignoreCase, std::stop_token stop);
 
+// Writes every pair's whole result to the workbook at `path` as one whole: a Summary sheet, then a
+// worksheet per compared pair. Returns the differences written; fails with OperationCancelled when
+// `stop` is requested before the workbook is committed.
+std::size_t saveAllSheets(const std::filesystem::path& path, const WorkbookPairing& pairing,
+                          const std::string& leftName, const std::string& rightName, std::stop_token stop);
+
 // Whether the mapping can compare the two tables: a key with a File B column, and every column
 // within its table and paired with one of its kind.
 bool canCompareTables(const table::Table& left, const table::Table& right,

@@ -291,6 +291,11 @@ bool ComparisonModel::canExport() const
     return summary_ && !isBusy_ && !isFiltering_ && !filteredIndices_.empty();
 }
 
+bool ComparisonModel::canExportAllSheets() const
+{
+    return allSheets_ && !allSheets_->pairs.empty() && !isBusy_;
+}
+
 bool ComparisonModel::canSwapFiles() const
 {
     return !isBusy_ && (left_ || right_);
@@ -995,6 +1000,30 @@ void ComparisonModel::showOneSheet()
 {
     const Step thisStep(*this);
     leaveAllSheets();
+}
+
+void ComparisonModel::exportAllSheets()
+{
+    if (!canExportAllSheets())
+        return;
+    const std::optional<QString> chosen = dialogs_->saveFile(
+        QStringLiteral("comparison-report.xlsx"),
+        tr("Exports every pair of sheets to one Excel workbook: a Summary sheet, then a worksheet for each pair."));
+    if (!chosen || chosen->isEmpty())
+        return;
+    std::filesystem::path path = location(*chosen);
+    if (!results::XLSXReport::isWorkbookPath(path))
+        path += ".xlsx";
+    keepChosenPair();
+    perform(
+        tr("Saving comparison report…"),
+        [path, pairing = *allSheets_, leftName = left_->name, right = right_->name](std::stop_token stop) {
+            return saveAllSheets(path, pairing, leftName, right, stop);
+        },
+        [this](std::size_t rows) {
+            publish(activityGroup, notice_,
+                    tr("Exported %Ln row(s) of every pair of sheets.", nullptr, static_cast<int>(rows)));
+        });
 }
 
 void ComparisonModel::leaveAllSheets()

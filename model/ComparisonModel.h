@@ -96,6 +96,7 @@ public:
     QString rightName() const;
     bool canCompare() const;
     bool canExport() const;
+    bool canExportAllSheets() const;
     bool canSwapFiles() const;
     // Both files were read from files (not the samples), their mapping is there, nothing runs.
     bool canSaveSetup() const;
@@ -126,6 +127,8 @@ public:
     void cancel();
     void changePage(std::int64_t step);
     void exportReport();
+    // Save-file dialog, then one workbook of every pair of sheets: a Summary and a worksheet a pair.
+    void exportAllSheets();
     // Open-file dialog for a setup, then openSetup.
     void selectSetup();
     // Reads the setup and both of its files, analyses them and applies the setup on top; its results

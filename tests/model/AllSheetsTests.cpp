@@ -1,5 +1,6 @@
 // "All sheets": every pair of sheets of two workbooks compared in the background, one shown at a time.
 
+#include "engine/workbook/FileImport.h"
 #include "tests/model/ModelTesting.h"
 #include "tests/support/WorkbookWriting.h"
 
@@ -185,6 +186,29 @@ TEST_F(AllSheetsTest, LetterCaseChangeComparesEveryPairAgain)
     waitUntilIdle();
     EXPECT_EQ(listed(model), (std::vector<std::string>{"Orders 1/1/1", "Stock 0/0/1"}));
     EXPECT_NE(model.summary(), firstSummary);
+}
+
+TEST_F(AllSheetsTest, ExportWritesEveryPairToOneWorkbook)
+{
+    loadWorkbooks({{"Orders", orders}, {"Empty", {}}, {"Stock", stock}},
+                  {{"Orders", ordersLater}, {"Empty", {}}, {"Stock", stockLater}});
+    compareAll();
+    model.choosePair(2);
+    dialogs->saveAnswer = folder.filePath("every-sheet");
+    model.exportAllSheets();
+    EXPECT_EQ(dialogs->saveName, "comparison-report.xlsx");
+    waitUntilIdle();
+    ASSERT_FALSE(model.errorMessage()) << model.errorMessage()->toStdString();
+    EXPECT_EQ(model.notice(), "Exported 4 rows of every pair of sheets.");
+    const workbook::ImportedTable summary =
+        workbook::FileImport::readTable(folder.filePath("every-sheet.xlsx").toStdString(), std::string("Summary"));
+    std::vector<std::string> sheets;
+    for (const workbook::SheetEntry& sheet : summary.sheets)
+        sheets.push_back(sheet.name);
+    EXPECT_EQ(sheets, (std::vector<std::string>{"Summary", "Orders", "Stock"})) << "no worksheet for a failed pair";
+    const workbook::ImportedTable stockSheet =
+        workbook::FileImport::readTable(folder.filePath("every-sheet.xlsx").toStdString(), std::string("Stock"));
+    EXPECT_GE(stockSheet.table.rowCount(), 1u);
 }
 
 TEST_F(AllSheetsTest, AnotherFileEndsAllSheets)

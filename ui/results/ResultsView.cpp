@@ -59,10 +59,18 @@ ResultsView::ResultsView(model::ComparisonModel& model, QWidget* parent)
     // Above the results of the chosen pair of sheets, the sheets to choose from.
     sheets_ = new QWidget(this);
     sheetList_ = new SheetList(model_, sheets_);
-    auto* sheetsRow = new QVBoxLayout(sheets_);
+    auto* exportAll = new QPushButton(tr("Export all sheets…"), sheets_);
+    exportAll->setObjectName(QStringLiteral("exportAllSheetsButton"));
+    exportAll->setToolTip(tr("One Excel workbook: a Summary sheet, then a worksheet for each pair"));
+    widgets::makeBordered(exportAll, false);
+    connect(exportAll, &QPushButton::clicked, this, [this] { model_.exportAllSheets(); });
+    connect(&model_, &model::ComparisonModel::commandsChanged, exportAll,
+            [this, exportAll] { exportAll->setEnabled(model_.canExportAllSheets()); });
+    auto* sheetsRow = new QHBoxLayout(sheets_);
     sheetsRow->setContentsMargins(margin, 12, margin, 2);
     widgets::setCompactMargins(sheetsRow, {margin, 6, margin, 0});
-    sheetsRow->addWidget(sheetList_);
+    sheetsRow->addWidget(sheetList_, 1);
+    sheetsRow->addWidget(exportAll, 0, Qt::AlignTop);
     column->addWidget(sheets_);
     column->addWidget(buildSummaryBar());
     column->addWidget(buildFilterBar());
