@@ -7,9 +7,11 @@
 // the cells of a used range it tells the helper their number (__allowCellWork), which grants
 // processor time for them.
 (function () {
+    // The sheet list alone (bookSheets) leaves out the sheets' properties, and with them which
+    // sheets are hidden: the sheet list is read with the rest of the workbook.
     var workbook = XLSX.read(__workbookBytes, {
         type: "array",
-        bookSheets: __namesOnly,
+        bookSheets: false,
         cellDates: false,
         cellText: true,
         cellNF: true
