@@ -7,7 +7,9 @@
 #include <utility>
 #include <variant>
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QMetaObject>
 #include <QPointer>
 
 #include "engine/analysis/MappingAnalysis.h"
@@ -190,6 +192,7 @@ void ComparisonModel::announce()
         {resultGroup, &ComparisonModel::resultChanged},   {filterGroup, &ComparisonModel::filterChanged},
         {pageGroup, &ComparisonModel::pageChanged},       {selectedRowGroup, &ComparisonModel::selectedRowChanged},
         {tabGroup, &ComparisonModel::tabChanged},         {activityGroup, &ComparisonModel::activityChanged},
+        {sheetsGroup, &ComparisonModel::sheetsChanged},
     };
     if (groups & leftFileGroup)
         emit fileChanged(true);
@@ -238,8 +241,17 @@ void ComparisonModel::setChangedColumn(std::optional<std::size_t> column)
 void ComparisonModel::setIgnoreCase(bool ignoreCase)
 {
     const Step thisStep(*this);
+    const bool isChanged = ignoreCase != ignoreCase_;
     publish(mappingGroup, ignoreCase_, ignoreCase);
     invalidateResults();
+    // Every pair was compared with the letter case as it was.
+    if (allSheets_ && isChanged) {
+        for (SheetPair& pair : allSheets_->pairs) {
+            pair.summary.reset();
+            pair.index.reset();
+        }
+        unannounced_ |= sheetsGroup;
+    }
 }
 
 void ComparisonModel::setSelectedRowID(std::optional<records::UUID> id)
@@ -271,27 +283,17 @@ QString ComparisonModel::rightName() const
 
 bool ComparisonModel::canCompare() const
 {
-    if (isBusy_ || !left_ || !right_)
-        return false;
-    if (!results::hasUsableKey(mappings_))
-        return false;
-    const auto leftCount = static_cast<std::int64_t>(left_->table.columnCount());
-    const auto rightCount = static_cast<std::int64_t>(right_->table.columnCount());
-    return std::ranges::all_of(mappings_, [&](const records::ColumnMapping& mapping) {
-        if (mapping.leftIndex < 0 || mapping.leftIndex >= leftCount)
-            return false;
-        if (!mapping.rightIndex)
-            return true;
-        const std::int64_t rightIndex = *mapping.rightIndex;
-        if (rightIndex < 0 || rightIndex >= rightCount)
-            return false;
-        return edits::MappingEdits::canPair(left_->table, right_->table, mapping.leftIndex, rightIndex);
-    });
+    return !isBusy_ && left_ && right_ && canCompareTables(left_->table, right_->table, mappings_);
 }
 
 bool ComparisonModel::canExport() const
 {
     return summary_ && !isBusy_ && !isFiltering_ && !filteredIndices_.empty();
+}
+
+bool ComparisonModel::canExportAllSheets() const
+{
+    return allSheets_ && !allSheets_->pairs.empty() && !isBusy_;
 }
 
 bool ComparisonModel::canSwapFiles() const
@@ -302,6 +304,17 @@ bool ComparisonModel::canSwapFiles() const
 bool ComparisonModel::canSaveSetup() const
 {
     return !isBusy_ && left_ && right_ && left_->path && right_->path && !mappings_.empty();
+}
+
+bool ComparisonModel::canCompareAllSheets() const
+{
+    return !isBusy_ && left_ && right_ && left_->path && right_->path && left_->sheets.size() >= 2 &&
+           right_->sheets.size() >= 2;
+}
+
+bool ComparisonModel::hasResults() const
+{
+    return summary_ || allSheets_;
 }
 
 // Background operations
@@ -377,7 +390,8 @@ void ComparisonModel::analyze()
     publish(mappingGroup, suggestions_, {});
     publish(mappingGroup, setupNotices_, {});
     pendingView_.reset();
-    if (!left_ || !right_)
+    // A pair whose sheets did not read has no tables to match.
+    if (!left_ || !right_ || (chosenPair_ && !allSheets_->pairs[*chosenPair_].leftFile))
         return;
     invalidateResults();
     perform(
@@ -398,6 +412,10 @@ void ComparisonModel::compare()
 {
     if (!canCompare())
         return;
+    if (allSheets_) {
+        compareSheetPairs();
+        return;
+    }
     perform(
         tr("Comparing records…"),
         [left = *left_, right = *right_, mappings = mappings_, ignoreCase = ignoreCase_](std::stop_token stop) {
@@ -595,6 +613,7 @@ void ComparisonModel::loadFiles(const QString& firstPath, const QString& secondP
 
 void ComparisonModel::setFile(bool leftSide, InputFile file)
 {
+    leaveAllSheets();
     if (leftSide)
         publish(leftFileGroup, left_, std::optional<InputFile>(std::move(file)));
     else
@@ -615,6 +634,7 @@ void ComparisonModel::swapFiles()
     if (!canSwapFiles())
         return;
     const Step thisStep(*this);
+    leaveAllSheets();
     std::swap(left_, right_);
     unannounced_ |= leftFileGroup | rightFileGroup;
     analyze();
@@ -841,6 +861,212 @@ void ComparisonModel::compareTakingProposedRules(const std::vector<std::size_t>&
     setMappings(std::move(mappings));
     invalidateResults();
     compare();
+}
+
+// All sheets
+
+void ComparisonModel::compareAllSheets()
+{
+    if (!canCompareAllSheets())
+        return;
+    perform(
+        tr("Comparing all sheets…"),
+        [pairs = pairWorkbookSheets(*left_, *right_), left = *left_, right = *right_, ignoreCase = ignoreCase_,
+         model = QPointer<ComparisonModel>(this)](std::stop_token stop) {
+            WorkbookPairing pairing = pairs;
+            const auto count = static_cast<int>(pairing.pairs.size());
+            for (int position = 0; position < count; ++position) {
+                SheetPair& pair = pairing.pairs[static_cast<std::size_t>(position)];
+                const QString label =
+                    tr("Comparing sheet %1 of %2: %3…").arg(position + 1).arg(count).arg(utf8Text(pair.left.name));
+                QMetaObject::invokeMethod(
+                    QCoreApplication::instance(),
+                    [model, stop, label] {
+                        if (model && !stop.stop_requested())
+                            model->showProgress(label);
+                    },
+                    Qt::QueuedConnection);
+                comparePairFromFiles(pair, left, right, ignoreCase, stop);
+            }
+            return pairing;
+        },
+        [this](WorkbookPairing pairing) { showAllSheets(std::move(pairing)); });
+}
+
+// The running operation's label, while it runs.
+void ComparisonModel::showProgress(const QString& label)
+{
+    const Step thisStep(*this);
+    if (isBusy_)
+        publish(activityGroup, busyLabel_, label);
+}
+
+void ComparisonModel::showAllSheets(WorkbookPairing pairing)
+{
+    const Step thisStep(*this);
+    allSheets_ = std::move(pairing);
+    chosenPair_.reset();
+    unannounced_ |= sheetsGroup;
+    if (allSheets_->pairs.empty()) {
+        setMappings({});
+        publish(mappingGroup, suggestions_, {});
+        invalidateResults();
+        publish(tabGroup, tab_, WorkspaceTab::results);
+        return;
+    }
+    showPair(0);
+}
+
+void ComparisonModel::choosePair(std::size_t position)
+{
+    const Step thisStep(*this);
+    if (!allSheets_ || position >= allSheets_->pairs.size() || chosenPair_ == position || isBusy_)
+        return;
+    keepChosenPair();
+    showPair(position);
+}
+
+// The chosen pair's entry takes what was done to it while shown: its mapping edited, compared again.
+void ComparisonModel::keepChosenPair()
+{
+    if (!allSheets_ || !chosenPair_)
+        return;
+    SheetPair& pair = allSheets_->pairs[*chosenPair_];
+    if (!pair.leftFile)
+        return;
+    pair.mappings = mappings_;
+    pair.suggestions = suggestions_;
+    pair.summary = summary_;
+    pair.index = index_;
+    pair.elapsed = elapsed_.value_or(0);
+    pair.comparedAt = comparedAt_;
+    pair.keyWarning = keyWarning_;
+}
+
+// Shows the pair as a comparison of its two sheets: its tables, mapping and results, unfiltered.
+void ComparisonModel::showPair(std::size_t position)
+{
+    const SheetPair& pair = allSheets_->pairs[position];
+    chosenPair_ = position;
+    unannounced_ |= sheetsGroup;
+    if (pair.leftFile && pair.rightFile) {
+        publish(leftFileGroup, left_, pair.leftFile);
+        publish(rightFileGroup, right_, pair.rightFile);
+    }
+    setMappings(pair.mappings);
+    publish(mappingGroup, suggestions_, pair.suggestions);
+    if (!pair.summary) {
+        invalidateResults();
+        publish(tabGroup, tab_, WorkspaceTab::results);
+        return;
+    }
+    handOver({pair.summary, pair.index, pair.index->matching(records::ResultFilter::all, ""), pair.elapsed,
+              pair.comparedAt, pair.keyWarning});
+}
+
+// Compares again every pair read whose result was dropped and whose mapping allows it: the chosen
+// one after an edit, or all of them after the letter case changed.
+void ComparisonModel::compareSheetPairs()
+{
+    keepChosenPair();
+    std::vector<std::size_t> positions;
+    std::vector<SheetPair> pairs;
+    for (std::size_t position = 0; position < allSheets_->pairs.size(); ++position) {
+        const SheetPair& pair = allSheets_->pairs[position];
+        if (pair.leftFile && pair.rightFile && !pair.summary &&
+            canCompareTables(pair.leftFile->table, pair.rightFile->table, pair.mappings)) {
+            positions.push_back(position);
+            pairs.push_back(pair);
+        }
+    }
+    perform(
+        tr("Comparing records…"),
+        [pairs = std::move(pairs), ignoreCase = ignoreCase_](std::stop_token stop) {
+            std::vector<SheetPair> compared = pairs;
+            for (SheetPair& pair : compared)
+                comparePair(pair, ignoreCase, stop);
+            return compared;
+        },
+        [this, positions](std::vector<SheetPair> compared) {
+            for (std::size_t i = 0; i < positions.size(); ++i)
+                allSheets_->pairs[positions[i]] = std::move(compared[i]);
+            unannounced_ |= sheetsGroup;
+            const std::size_t chosen = chosenPair_.value_or(0);
+            showPair(chosen);
+        });
+}
+
+void ComparisonModel::showOneSheet()
+{
+    const Step thisStep(*this);
+    leaveAllSheets();
+}
+
+void ComparisonModel::exportAllSheets()
+{
+    if (!canExportAllSheets())
+        return;
+    const std::optional<QString> chosen = dialogs_->saveFile(
+        QStringLiteral("comparison-report.xlsx"),
+        tr("Exports every pair of sheets to one Excel workbook: a Summary sheet, then a worksheet for each pair."));
+    if (!chosen || chosen->isEmpty())
+        return;
+    std::filesystem::path path = location(*chosen);
+    if (!results::XLSXReport::isWorkbookPath(path))
+        path += ".xlsx";
+    keepChosenPair();
+    perform(
+        tr("Saving comparison report…"),
+        [path, pairing = *allSheets_, leftName = left_->name, right = right_->name](std::stop_token stop) {
+            return saveAllSheets(path, pairing, leftName, right, stop);
+        },
+        [this](std::size_t rows) {
+            publish(activityGroup, notice_,
+                    tr("Exported %Ln row(s) of every pair of sheets.", nullptr, static_cast<int>(rows)));
+        });
+}
+
+void ComparisonModel::leaveAllSheets()
+{
+    if (!allSheets_)
+        return;
+    allSheets_.reset();
+    chosenPair_.reset();
+    unannounced_ |= sheetsGroup;
+}
+
+// The pairs and File A's sheets without a counterpart in File A's order, then File B's sheets
+// without one.
+std::vector<SheetListEntry> ComparisonModel::sheetList() const
+{
+    std::vector<SheetListEntry> entries;
+    if (!allSheets_)
+        return entries;
+    std::size_t nextPair = 0;
+    std::size_t nextOnlyInLeft = 0;
+    for (const std::string& sheet : allSheets_->leftSheets) {
+        if (nextPair < allSheets_->pairs.size() && allSheets_->pairs[nextPair].left.name == sheet)
+            entries.push_back(pairEntry(nextPair++));
+        else if (nextOnlyInLeft < allSheets_->onlyInLeft.size() && allSheets_->onlyInLeft[nextOnlyInLeft].name == sheet)
+            entries.push_back({allSheets_->onlyInLeft[nextOnlyInLeft++], std::nullopt});
+    }
+    for (const workbook::SheetEntry& sheet : allSheets_->onlyInRight)
+        entries.push_back({std::nullopt, sheet});
+    return entries;
+}
+
+SheetListEntry ComparisonModel::pairEntry(std::size_t position) const
+{
+    const SheetPair& pair = allSheets_->pairs[position];
+    const std::shared_ptr<const results::ResultIndex>& index = chosenPair_ == position ? index_ : pair.index;
+    SheetListEntry entry{pair.left, pair.right, position, index != nullptr, 0, 0, 0, pair.problem};
+    if (index) {
+        entry.changed = static_cast<std::int64_t>(index->positions(records::ResultFilter::changed).size());
+        entry.onlyLeft = static_cast<std::int64_t>(index->positions(records::ResultFilter::onlyLeft).size());
+        entry.onlyRight = static_cast<std::int64_t>(index->positions(records::ResultFilter::onlyRight).size());
+        entry.problem.clear();
+    }
+    return entry;
 }
 
 }  // namespace rowlark::model

@@ -27,6 +27,7 @@
 #include "engine/records/ResultFilter.h"
 #include "engine/records/UUID.h"
 #include "engine/results/ResultIndex.h"
+#include "model/AllSheets.h"
 #include "model/FileDialogs.h"
 #include "model/InputFile.h"
 #include "model/ModelWork.h"
@@ -73,6 +74,12 @@ public:
     // What of the setup last opened no longer fits the files ("Setup: …"), until other files are
     // analysed or the notices are dismissed.
     const std::vector<QString>& setupNotices() const { return setupNotices_; }
+    // "All sheets": every pair of sheets of the two workbooks compared, the chosen one shown through
+    // the fields above. Its list holds the pairs in File A's order, then the sheets without a
+    // counterpart.
+    bool isAllSheets() const { return allSheets_.has_value(); }
+    std::vector<SheetListEntry> sheetList() const;
+    const std::optional<std::size_t>& chosenPair() const { return chosenPair_; }
 
     // The fields the views write directly.
     void setTab(WorkspaceTab tab);
@@ -89,9 +96,14 @@ public:
     QString rightName() const;
     bool canCompare() const;
     bool canExport() const;
+    bool canExportAllSheets() const;
     bool canSwapFiles() const;
     // Both files were read from files (not the samples), their mapping is there, nothing runs.
     bool canSaveSetup() const;
+    // Both files are workbooks of two sheets or more, read from files, and nothing runs.
+    bool canCompareAllSheets() const;
+    // A comparison's results are there to show: one pair's, or those of every sheet.
+    bool hasResults() const;
 
     void selectFile(bool leftSide);
     // `separator` replaces the one detected in a CSV text.
@@ -106,9 +118,17 @@ public:
     void swapFiles();
     void analyze();
     void compare();
+    // Reads, maps and compares every pair of sheets, one after the other, and shows the first.
+    void compareAllSheets();
+    // Shows the pair at this position among the pairs: its results, mapping and column changes.
+    void choosePair(std::size_t position);
+    // Back to one sheet of each file: the pair shown stays, as an ordinary comparison.
+    void showOneSheet();
     void cancel();
     void changePage(std::int64_t step);
     void exportReport();
+    // Save-file dialog, then one workbook of every pair of sheets: a Summary and a worksheet a pair.
+    void exportAllSheets();
     // Open-file dialog for a setup, then openSetup.
     void selectSetup();
     // Reads the setup and both of its files, analyses them and applies the setup on top; its results
@@ -143,6 +163,7 @@ signals:
     void selectedRowChanged();
     void tabChanged();
     void activityChanged();  // isBusy, busyLabel, notice, errorMessage
+    void sheetsChanged();    // the pairs of "All sheets", and the one chosen
     void commandsChanged();  // what canCompare, canExport and canSwapFiles read changed
 
 private:
@@ -167,10 +188,11 @@ private:
         selectedRowGroup = 1U << 7,
         tabGroup = 1U << 8,
         activityGroup = 1U << 9,
+        sheetsGroup = 1U << 10,
     };
     // What `canCompare`, `canExport` and `canSwapFiles` read.
-    static constexpr unsigned commandGroups =
-        leftFileGroup | rightFileGroup | mappingGroup | resultGroup | filterGroup | pageGroup | activityGroup;
+    static constexpr unsigned commandGroups = leftFileGroup | rightFileGroup | mappingGroup | resultGroup |
+                                              filterGroup | pageGroup | activityGroup | sheetsGroup;
 
     template<typename Work, typename Finish> void perform(const QString& label, Work work, Finish finish);
     void startOperation(const QString& label, ErasedWork work);
@@ -193,6 +215,13 @@ private:
     std::optional<records::UUID> idOfFirst(const std::vector<std::size_t>& positions) const;
     void setMappings(std::vector<records::ColumnMapping> mappings);
     void setFile(bool leftSide, InputFile file);
+    void leaveAllSheets();
+    void showAllSheets(WorkbookPairing pairing);
+    void showPair(std::size_t position);
+    void keepChosenPair();
+    void compareSheetPairs();
+    void showProgress(const QString& label);
+    SheetListEntry pairEntry(std::size_t position) const;
 
     template<typename T> void publish(Group group, T& member, T value);
     void announce();
@@ -230,6 +259,9 @@ private:
         std::optional<std::int64_t> changedColumn;  // a File A column
     };
     std::optional<ResultsView> pendingView_;
+    // The pairs of "All sheets"; the chosen one's entry is brought up to date when another is chosen.
+    std::optional<WorkbookPairing> allSheets_;
+    std::optional<std::size_t> chosenPair_;
 
     // The running operation: its token and the stop request its worker checks.
     records::UUID generation_ = records::UUID::random();

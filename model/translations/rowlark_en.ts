@@ -12,6 +12,13 @@
         </translation>
     </message>
     <message numerus="yes">
+        <source>Exported %Ln row(s) of every pair of sheets.</source>
+        <translation>
+            <numerusform>Exported %Ln row of every pair of sheets.</numerusform>
+            <numerusform>Exported %Ln rows of every pair of sheets.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>Exported %Ln record(s) as a web page.</source>
         <translation>
             <numerusform>Exported %Ln record as a web page.</numerusform>

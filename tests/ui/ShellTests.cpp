@@ -51,8 +51,9 @@ TEST_F(WindowTest, FileMenuListsTheCommandsWithThePlatformShortcuts)
     QStringList titles;
     for (const QAction* action : find<QMenu>("fileMenu")->actions())
         titles << (action->isSeparator() ? "—" : action->text());
-    EXPECT_EQ(titles, QStringList({"Open first file…", "Open second file…", "—", "Compare files",
-                                   "Export filtered report…", "—", "Open Setup…", "Save Setup…", "—", "&Quit"}));
+    EXPECT_EQ(titles,
+              QStringList({"Open first file…", "Open second file…", "—", "Compare files", "Export filtered report…",
+                           "Export all sheets…", "—", "Open Setup…", "Save Setup…", "—", "&Quit"}));
     const std::pair<const char*, QKeySequence> shortcuts[] = {
         {"openFirstFileAction", QKeySequence::Open},  {"openSecondFileAction", Qt::CTRL | Qt::SHIFT | Qt::Key_O},
         {"compareAction", Qt::CTRL | Qt::Key_Return}, {"exportAction", Qt::CTRL | Qt::SHIFT | Qt::Key_E},

@@ -10,7 +10,10 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QListView>
+#include <QTabBar>
+#include <QTreeWidget>
 
+#include "tests/support/WorkbookWriting.h"
 #include "tests/ui/MappingTesting.h"
 #include "ui/results/InspectorFieldList.h"
 #include "ui/results/ResultPageModel.h"
@@ -40,6 +43,27 @@ QString unquoted(const std::string& text)
 QString yesNo(bool value)
 {
     return value ? "yes" : "no";
+}
+
+// "Orders: order,amount; A-1,10 + ~Old: id" is a workbook of two sheets, the second hidden (~); a
+// sheet without rows is written "Empty:".
+std::string workbookText(const QString& spec)
+{
+    std::vector<rowlark::testing::WorkbookSheet> sheets;
+    for (const QString& sheetSpec : spec.split(" + ")) {
+        const qsizetype colon = sheetSpec.indexOf(':');
+        rowlark::testing::WorkbookSheet sheet{sheetSpec.left(colon).toStdString(), {}, sheetSpec.startsWith('~')};
+        if (sheet.isHidden)
+            sheet.name.erase(0, 1);
+        for (const QString& row : sheetSpec.mid(colon + 1).split(';', Qt::SkipEmptyParts)) {
+            std::vector<std::string> cells;
+            for (const QString& cell : row.trimmed().split(','))
+                cells.push_back(cell.toStdString());
+            sheet.rows.push_back(std::move(cells));
+        }
+        sheets.push_back(std::move(sheet));
+    }
+    return rowlark::testing::xlsxWorkbook(sheets);
 }
 
 class WindowScenarioTest : public MappingScreenTest, public ::testing::WithParamInterface<std::string> {
@@ -85,6 +109,30 @@ protected:
 
     QAbstractItemModel* results() const { return find<QListView>("resultList")->model(); }
 
+    // The lines of the sheet list, each its texts, ⚠ before a pair that was not compared.
+    QString sheetLines() const
+    {
+        const auto* list = find<QTreeWidget>("sheetList");
+        QStringList lines;
+        for (int row = 0; row < list->topLevelItemCount(); ++row) {
+            const QTreeWidgetItem* item = list->topLevelItem(row);
+            QStringList texts;
+            for (int column = 0; column < item->columnCount(); ++column)
+                if (!item->text(column).isEmpty())
+                    texts << item->text(column);
+            lines << (item->icon(0).isNull() ? "" : "⚠ ") + texts.join(" | ");
+        }
+        return lines.join("; ");
+    }
+
+    void chooseSheet(const QString& name)
+    {
+        auto* list = find<QTreeWidget>("sheetList");
+        const QList<QTreeWidgetItem*> found = list->findItems(name, Qt::MatchExactly);
+        ASSERT_FALSE(found.isEmpty()) << name.toStdString();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(found.first()).center());
+    }
+
     // The texts of a listed result, empty ones left out.
     QString resultText(int row) const
     {
@@ -128,6 +176,19 @@ protected:
             {"records changed",
              [&] { loadFiles(recordsHolding(argument.toInt(), "x"), recordsHolding(argument.toInt(), "y")); }},
             {"columns", [&] { loadFiles(columns(sides.at(0)), columns(sides.at(1))); }},
+            {"workbooks",
+             [&] {
+                 model.load(writeFile("before.xlsx", workbookText(sides.at(0))), true);
+                 waitUntilIdle();
+                 model.load(writeFile("after.xlsx", workbookText(sides.at(1))), false);
+                 waitUntilIdle();
+             }},
+            {"choose sheet", [&] { chooseSheet(argument); }},
+            {"tab",
+             [&] {
+                 auto* tabs = find<QTabBar>("workspacePicker");
+                 QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(argument == "results" ? 1 : 0).center());
+             }},
             {"click key", [&] { QTest::mouseClick(keyBox(argument), Qt::LeftButton); }},
             {"click compare", [&] { QTest::mouseClick(compareBox(argument), Qt::LeftButton); }},
             {"click chip",
@@ -216,6 +277,12 @@ protected:
                  return headers.join(", ");
              }},
             {"result", [&] { return resultText(name.toInt()); }},
+            {"sheets", [&] { return sheetLines(); }},
+            {"chosen sheet",
+             [&] {
+                 const QTreeWidgetItem* item = find<QTreeWidget>("sheetList")->currentItem();
+                 return item ? item->text(0) : QString("none");
+             }},
             {"selected",
              [&] {
                  const QListView* list = find<QListView>("resultList");
@@ -261,9 +328,9 @@ TEST_P(WindowScenarioTest, Runs)
         // An action or field of two words names its object after them: "click key price".
         const bool isExpectation = line.starts_with("expect ");
         const std::string statement = isExpectation ? line.substr(0, line.find(':')).substr(7) : line;
-        static const std::vector<std::string> twoWords = {"click key",      "click compare",     "click chip",
-                                                          "model search",   "model ignore-case", "model query",
-                                                          "records changed"};
+        static const std::vector<std::string> twoWords = {"click key",       "click compare",     "click chip",
+                                                          "model search",    "model ignore-case", "model query",
+                                                          "records changed", "choose sheet",      "chosen sheet"};
         const auto words = std::ranges::find_if(
             twoWords, [&](const std::string& each) { return statement.starts_with(each + " ") || statement == each; });
         const std::size_t verbEnd =

@@ -11,6 +11,7 @@
 #include "ui/results/ResultRowDelegate.h"
 #include "ui/results/ResultTexts.h"
 #include "ui/results/RowInspector.h"
+#include "ui/results/SheetList.h"
 #include "ui/widgets/ContentPlaceholder.h"
 #include "ui/widgets/Styling.h"
 
@@ -55,6 +56,22 @@ ResultsView::ResultsView(model::ComparisonModel& model, QWidget* parent)
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
+    // Above the results of the chosen pair of sheets, the sheets to choose from.
+    sheets_ = new QWidget(this);
+    sheetList_ = new SheetList(model_, sheets_);
+    auto* exportAll = new QPushButton(tr("Export all sheets…"), sheets_);
+    exportAll->setObjectName(QStringLiteral("exportAllSheetsButton"));
+    exportAll->setToolTip(tr("One Excel workbook: a Summary sheet, then a worksheet for each pair"));
+    widgets::makeBordered(exportAll, false);
+    connect(exportAll, &QPushButton::clicked, this, [this] { model_.exportAllSheets(); });
+    connect(&model_, &model::ComparisonModel::commandsChanged, exportAll,
+            [this, exportAll] { exportAll->setEnabled(model_.canExportAllSheets()); });
+    auto* sheetsRow = new QHBoxLayout(sheets_);
+    sheetsRow->setContentsMargins(margin, 12, margin, 2);
+    widgets::setCompactMargins(sheetsRow, {margin, 6, margin, 0});
+    sheetsRow->addWidget(sheetList_, 1);
+    sheetsRow->addWidget(exportAll, 0, Qt::AlignTop);
+    column->addWidget(sheets_);
     column->addWidget(buildSummaryBar());
     column->addWidget(buildFilterBar());
     column->addWidget(buildWarning(QStringLiteral("keyWarning"), widgets::Symbol::key, true, keyWarningText_));
@@ -74,7 +91,9 @@ ResultsView::ResultsView(model::ComparisonModel& model, QWidget* parent)
     connect(&model_, &model::ComparisonModel::filterChanged, this, &ResultsView::followFilter);
     connect(&model_, &model::ComparisonModel::pageChanged, this, &ResultsView::followPage);
     connect(&model_, &model::ComparisonModel::selectedRowChanged, this, &ResultsView::followSelectedRow);
+    connect(&model_, &model::ComparisonModel::sheetsChanged, this, &ResultsView::refreshSheets);
     followResult();
+    refreshSheets();
 }
 
 void ResultsView::focusList()
@@ -248,6 +267,8 @@ QWidget* ResultsView::buildContent()
     noDifferences_->setObjectName(QStringLiteral("noDifferencesPlaceholder"));
     noResults_ = new widgets::ContentPlaceholder(widgets::Symbol::search, QString(), QString(), content_);
     noResults_->setObjectName(QStringLiteral("noResultsPlaceholder"));
+    pairNotCompared_ = new widgets::ContentPlaceholder(widgets::Symbol::warning, QString(), QString(), content_);
+    pairNotCompared_->setObjectName(QStringLiteral("pairNotComparedPlaceholder"));
 
     // The inspector beside the list takes the width the list does not need, and the user may narrow
     // it; where the two do not fit side by side, it goes below the list.
@@ -265,6 +286,7 @@ QWidget* ResultsView::buildContent()
 
     content_->addWidget(noDifferences_);
     content_->addWidget(noResults_);
+    content_->addWidget(pairNotCompared_);
     content_->addWidget(split_);
     return content_;
 }
@@ -572,10 +594,38 @@ void ResultsView::placeAfterPagingBar(QWidget* pane)
     }
 }
 
+void ResultsView::refreshSheets()
+{
+    sheets_->setVisible(model_.isAllSheets());
+    refreshContent();
+}
+
+// The problem of the pair of sheets shown, or that it waits to be compared again.
+void ResultsView::showPairNotCompared()
+{
+    QString problem;
+    for (const model::SheetListEntry& entry : model_.sheetList())
+        if (entry.pair && entry.pair == model_.chosenPair())
+            problem = entry.problem;
+    if (!model_.chosenPair()) {
+        pairNotCompared_->setTitle(tr("No sheets to compare"));
+        pairNotCompared_->setDescription(tr("No sheet of one file has a counterpart in the other."));
+    } else if (problem.isEmpty()) {
+        pairNotCompared_->setTitle(tr("Not compared since the mapping changed"));
+        pairNotCompared_->setDescription(tr("Compare files to see the results of these sheets."));
+    } else {
+        pairNotCompared_->setTitle(tr("These sheets were not compared"));
+        pairNotCompared_->setDescription(widgets::boundedText(problem));
+    }
+    content_->setCurrentWidget(pairNotCompared_);
+}
+
 void ResultsView::refreshContent()
 {
     const records::ComparisonSummary* summary = model_.summary().get();
-    if (summary && summary->differences.empty()) {
+    if (!summary && model_.isAllSheets()) {
+        showPairNotCompared();
+    } else if (summary && summary->differences.empty()) {
         content_->setCurrentWidget(noDifferences_);
     } else if (model_.filteredIndices().empty() && !model_.isFiltering()) {
         const QString query = model_.query().trimmed();

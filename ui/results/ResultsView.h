@@ -26,6 +26,7 @@ class ContentPlaceholder;
 namespace rowlark::ui::results {
 
 class ResultCounter;
+class SheetList;
 class ResultPageModel;
 class RowInspector;
 
@@ -77,6 +78,8 @@ private:
     void refreshListSelection();
     void refreshInspector();
     void refreshContent();
+    void refreshSheets();
+    void showPairNotCompared();
     void placeAfterPagingBar(QWidget* pane);
 
     void selectRow(const QModelIndex& current);
@@ -102,6 +105,9 @@ private:
     QStackedWidget* content_;
     widgets::ContentPlaceholder* noDifferences_;
     widgets::ContentPlaceholder* noResults_;
+    widgets::ContentPlaceholder* pairNotCompared_;
+    SheetList* sheetList_;
+    QWidget* sheets_;
     QSplitter* split_;
     ResultPageModel* page_;
     QListView* list_;

@@ -90,6 +90,7 @@ ComparisonWorkspace::ComparisonWorkspace(model::ComparisonModel& model, QWidget*
 
     connect(&model_, &model::ComparisonModel::fileChanged, this, &ComparisonWorkspace::refreshScreen);
     connect(&model_, &model::ComparisonModel::tabChanged, this, &ComparisonWorkspace::refreshScreen);
+    connect(&model_, &model::ComparisonModel::sheetsChanged, this, &ComparisonWorkspace::refreshScreen);
     connect(&model_, &model::ComparisonModel::resultChanged, this, [this] {
         refreshScreen();
         refreshElapsed();
@@ -203,7 +204,7 @@ void ComparisonWorkspace::addKeys()
     for (const auto& [number, tab] : screenKeys) {
         auto* key = new QShortcut(QKeySequence(Qt::ALT | number), this);
         connect(key, &QShortcut::activated, this, [this, tab = tab] {
-            if (model_.summary())
+            if (model_.hasResults())
                 model_.setTab(tab);
         });
     }
@@ -253,7 +254,7 @@ void ComparisonWorkspace::refreshScreen()
     // Results arrive after the user asked for them: the arrow keys should browse them at once.
     if (content_->currentWidget() == resultsScreen_ && shown != resultsScreen_)
         resultsScreen_->focusList();
-    tabPicker_->setEnabled(model_.summary() != nullptr);
+    tabPicker_->setEnabled(model_.hasResults());
     tabPicker_->setCurrentIndex(static_cast<int>(model_.tab()));
 }
 

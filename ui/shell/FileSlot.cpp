@@ -156,6 +156,16 @@ FileSlot::FileSlot(model::ComparisonModel& model, bool leftSide, QWidget* parent
     sheetPicker_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     sheetPicker_->setMinimumContentsLength(8);
 
+    // Beside the picker: every sheet compared with its counterpart in the other file.
+    allSheets_ = new QPushButton(tr("All sheets"), this);
+    allSheets_->setObjectName(QStringLiteral("fileSlotAllSheets"));
+    allSheets_->setCheckable(true);
+    allSheets_->setToolTip(tr("Compare every sheet with the sheet of the same name in the other file"));
+    widgets::makeBordered(allSheets_, false);
+    allSheets_->setStyleSheet(allSheets_->styleSheet() +
+                              QStringLiteral("QPushButton:checked { background: %1; color: white; border-color: %1; }")
+                                  .arg(widgets::accentColor().name()));
+
     // A CSV text read with the wrong separator shows one column; the user may read it with another.
     separatorPicker_ = new QComboBox(this);
     separatorPicker_->setObjectName(QStringLiteral("fileSlotSeparatorPicker"));
@@ -172,12 +182,17 @@ FileSlot::FileSlot(model::ComparisonModel& model, bool leftSide, QWidget* parent
     row->setSpacing(spacing);
     row->addWidget(mainArea_, 1);
     row->addWidget(sheetPicker_, 0, Qt::AlignVCenter);
+    row->addWidget(allSheets_, 0, Qt::AlignVCenter);
     row->addWidget(separatorPicker_, 0, Qt::AlignVCenter);
     row->addWidget(folder_, 0, Qt::AlignVCenter);
 
     connect(mainArea_, &QPushButton::clicked, this, [this] { model_.selectFile(leftSide_); });
     connect(sheetPicker_, &QComboBox::activated, this, &FileSlot::pickSheet);
     connect(separatorPicker_, &QComboBox::activated, this, &FileSlot::pickSeparator);
+    connect(allSheets_, &QPushButton::clicked, this, &FileSlot::toggleAllSheets);
+    // The other side decides too: both files must be workbooks of several sheets.
+    connect(&model_, &model::ComparisonModel::fileChanged, this, &FileSlot::refreshAllSheets);
+    connect(&model_, &model::ComparisonModel::sheetsChanged, this, &FileSlot::refreshAllSheets);
     connect(&model_, &model::ComparisonModel::fileChanged, this, [this](bool leftSide) {
         if (leftSide == leftSide_)
             refresh();
@@ -200,6 +215,7 @@ void FileSlot::refresh()
         details_->setText(tr("CSV, XLSX, XLS, ODS or Numbers"));
         workbookLine_->hide();
         sheetPicker_->hide();
+        allSheets_->hide();
         separatorPicker_->hide();
         mainArea_->setToolTip(tr("Choose a local file"));
         mainArea_->setAccessibleName(title_->text());
@@ -259,12 +275,35 @@ void FileSlot::showLoadedChoices()
                                                    : -1);
 }
 
+// Offered where both files are workbooks of two sheets or more; checked while every pair is shown.
+void FileSlot::refreshAllSheets()
+{
+    const std::optional<model::InputFile>& other = leftSide_ ? model_.right() : model_.left();
+    const std::optional<model::InputFile>& side = file();
+    allSheets_->setVisible(side && other && side->path && other->path && side->sheets.size() >= 2 &&
+                           other->sheets.size() >= 2);
+    allSheets_->setChecked(model_.isAllSheets() || (model_.isBusy() && model_.operation() == allSheetsRun_));
+}
+
+// Checking compares every pair; unchecking keeps the pair shown as a comparison of one sheet each.
+void FileSlot::toggleAllSheets(bool isChecked)
+{
+    if (isChecked) {
+        model_.compareAllSheets();
+        allSheetsRun_ = model_.operation();
+    } else {
+        model_.showOneSheet();
+    }
+    refreshAllSheets();
+}
+
 // An operation ended or gave way to another without replacing the side (a reload failed, was
 // cancelled or was superseded): a sheet picked for it is not the sheet loaded.
 void FileSlot::followActivity()
 {
     if (!model_.isBusy() || model_.operation() != reload_)
         showLoadedChoices();
+    refreshAllSheets();
 }
 
 // Starting a reload ends whatever operation ran, and that end put the loaded choices back; the

@@ -39,6 +39,8 @@ private:
     void followActivity();
     void pickSheet(int position);
     void pickSeparator(int position);
+    void refreshAllSheets();
+    void toggleAllSheets(bool isChecked);
     bool startReload(const std::optional<QString>& sheet, std::optional<csv::Separator> separator);
 
     model::ComparisonModel& model_;
@@ -49,10 +51,13 @@ private:
     QLabel* details_;
     QLabel* workbookLine_;
     QComboBox* sheetPicker_;
+    QPushButton* allSheets_;
     QComboBox* separatorPicker_;
     QLabel* folder_;
     // The reload started by picking a sheet or a separator, while it may still run.
     std::optional<records::UUID> reload_;
+    // The comparison of every pair started here, while it may still run.
+    std::optional<records::UUID> allSheetsRun_;
 };
 
 // "1,250 rows · 8 columns · 3 from JSON": the size of a loaded table, counts in the user's locale.

@@ -74,6 +74,7 @@ void MainWindow::buildFileMenu()
     compare_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
     export_ = addCommand(file, QStringLiteral("exportAction"), tr("Export filtered report…"),
                          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    exportAllSheets_ = addCommand(file, QStringLiteral("exportAllSheetsAction"), tr("Export all sheets…"), {});
     file->addSeparator();
     QAction* openSetup = addCommand(file, QStringLiteral("openSetupAction"), tr("Open Setup…"), {});
     saveSetup_ = addCommand(file, QStringLiteral("saveSetupAction"), tr("Save Setup…"), {});
@@ -85,6 +86,7 @@ void MainWindow::buildFileMenu()
     connect(openSecond, &QAction::triggered, this, [this] { model_.selectFile(false); });
     connect(compare_, &QAction::triggered, this, [this] { model_.compare(); });
     connect(export_, &QAction::triggered, this, [this] { model_.exportReport(); });
+    connect(exportAllSheets_, &QAction::triggered, this, [this] { model_.exportAllSheets(); });
     connect(openSetup, &QAction::triggered, this, [this] { model_.selectSetup(); });
     connect(saveSetup_, &QAction::triggered, this, [this] { model_.saveSetup(); });
     connect(quit, &QAction::triggered, qApp, &QApplication::quit, Qt::QueuedConnection);
@@ -150,6 +152,7 @@ void MainWindow::refreshCommands()
 {
     compare_->setEnabled(model_.canCompare());
     export_->setEnabled(model_.canExport());
+    exportAllSheets_->setEnabled(model_.canExportAllSheets());
     saveSetup_->setEnabled(model_.canSaveSetup());
 }
 

@@ -44,6 +44,7 @@ private:
     ComparisonWorkspace* workspace_;
     QAction* compare_ = nullptr;
     QAction* export_ = nullptr;
+    QAction* exportAllSheets_ = nullptr;
     QAction* saveSetup_ = nullptr;
 };
 

@@ -16,6 +16,7 @@
 
 #include "model/ComparisonModel.h"
 #include "model/Translations.h"
+#include "tests/support/WorkbookWriting.h"
 #include "ui/shell/MainWindow.h"
 
 namespace {
@@ -108,6 +109,52 @@ bool loadRewrittenFiles(rowlark::model::ComparisonModel& model, const QTemporary
                               "4,Cold store,0.012,2024-03-05 12:45:00,4312.0,8590.96\n";
     return loadFiles(model, folder, {QStringLiteral("readings.csv"), exported},
                      {QStringLiteral("readings-pandas.csv"), pandas});
+}
+
+// Two monthly workbooks of several sheets, for "All sheets": renamed, hidden, missing and empty
+// sheets among them.
+bool loadWorkbooks(rowlark::model::ComparisonModel& model, const QTemporaryDir& folder)
+{
+    using Rows = std::vector<std::vector<std::string>>;
+    const Rows regions = {{"region", "revenue", "orders"},
+                          {"North", "48,200", "310"},
+                          {"South", "39,950", "288"},
+                          {"East", "51,030", "342"},
+                          {"West", "44,870", "301"}};
+    const Rows regionsLater = {{"region", "revenue", "orders"}, {"North", "48,200", "310"},
+                               {"South", "41,120", "296"},      {"East", "51,030", "342"},
+                               {"West", "44,870", "301"},       {"Central", "12,400", "85"}};
+    Rows sales = {{"invoice", "customer", "amount", "status"}};
+    Rows salesLater = sales;
+    for (int invoice = 1; invoice <= 40; ++invoice) {
+        const std::string number = "INV-" + std::to_string(10400 + invoice);
+        const std::string amount = std::to_string(120 + invoice * 7) + ".00";
+        sales.push_back({number, "Customer " + std::to_string(invoice), amount, "paid"});
+        if (invoice % 9 != 0)
+            salesLater.push_back({number, "Customer " + std::to_string(invoice),
+                                  invoice % 6 == 0 ? std::to_string(125 + invoice * 7) + ".00" : amount,
+                                  invoice % 11 == 0 ? "refunded" : "paid"});
+    }
+    const Rows stock = {{"sku", "on hand"}, {"SK-001", "14"}, {"SK-002", "3"}, {"SK-003", "27"}};
+    const Rows stockLater = {{"sku", "on hand"}, {"SK-001", "12"}, {"SK-002", "3"}, {"SK-003", "27"}};
+    const Rows rates = {{"code", "rate"}, {"EUR", "1.08"}, {"GBP", "1.27"}};
+    const std::string before = rowlark::testing::xlsxWorkbook(
+        {{"Summary", regions}, {"Sales", sales}, {"Returns", {}}, {"Stock", stock}, {"Rates", rates, true}});
+    const std::string after = rowlark::testing::xlsxWorkbook({{"Summary", regionsLater},
+                                                              {"sales", salesLater},
+                                                              {"Returns", {}},
+                                                              {"Stock", stockLater},
+                                                              {"Forecast", regions},
+                                                              {"Targets", regions}});
+    const QString first = folder.filePath(QStringLiteral("report-november.xlsx"));
+    const QString second = folder.filePath(QStringLiteral("report-december.xlsx"));
+    if (!writeText(first, QByteArray::fromStdString(before)) || !writeText(second, QByteArray::fromStdString(after)))
+        return false;
+    model.loadFiles(first, second);
+    if (!waitUntilIdle(model, "reading the workbooks"))
+        return false;
+    model.compareAllSheets();
+    return waitUntilIdle(model, "comparing all sheets");
 }
 
 bool save(const QPixmap& picture, const QDir& folder, const QString& name)
@@ -237,6 +284,13 @@ int main(int argc, char** argv)
     model.setTab(rowlark::model::WorkspaceTab::mapping);
     settle();
     isComplete &= save(window.grab(), folder, QStringLiteral("mapping-rules.png"));
+
+    if (!loadWorkbooks(model, files))
+        return 1;
+    model.choosePair(1);
+    selectFirstChanged(model);
+    settle();
+    isComplete &= save(window.grab(), folder, QStringLiteral("results-all-sheets.png"));
 
     if (!loadAgreeingFiles(model, files))
         return 1;
