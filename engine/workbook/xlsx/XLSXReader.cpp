@@ -143,12 +143,15 @@ std::optional<std::string_view> elementContent(std::string_view text, std::strin
 // tags and are read as soon as one is complete.
 class SheetReader {
 public:
+    // With `isStreamed`, the cells go straight into the rows of the payload where SheetCells can
+    // take them so.
     SheetReader(SheetCells& cells, CellFormats& formats, NumberTexts& numbers,
-                const std::vector<std::optional<std::string>>& strings, std::stop_token stop)
+                const std::vector<std::optional<std::string>>& strings, bool isStreamed, std::stop_token stop)
         : cells_(cells)
         , formats_(formats)
         , numbers_(numbers)
         , strings_(strings)
+        , isStreamed_(isStreamed)
         , stop_(stop)
     {
     }
@@ -204,6 +207,8 @@ private:
         if (end == std::string::npos)
             return false;
         readDimension(std::string_view(buffer_).substr(0, open));
+        if (isStreamed_)
+            cells_.streamRows();
         if (buffer_[end - 1] == '/') {
             // An empty sheet: only its declared range counts.
             isEmpty_ = true;
@@ -452,7 +457,15 @@ private:
     void addNumber(std::uint32_t row, std::uint32_t column, double value, std::optional<std::string_view> style)
     {
         const CellFormat& format = formats_.forStyle(style);
-        cells_.addPending(row, column, numbers_.add(value, format));
+        if (!cells_.isStreaming()) {
+            cells_.addPending(row, column, numbers_.add(value, format));
+            return;
+        }
+        // The library formats what the native formatter declines, all such numbers at once.
+        const std::optional<std::string> text = nativeNumberText(value, format, formats_.isDate1904());
+        if (!text)
+            throw SheetCells::RowsNotStreamable();
+        cells_.addNumber(row, column, *text, value);
     }
 
     void addText(std::uint32_t row, std::uint32_t column, const std::string& text,
@@ -482,6 +495,7 @@ private:
     CellFormats& formats_;
     NumberTexts& numbers_;
     const std::vector<std::optional<std::string>>& strings_;
+    bool isStreamed_;
     std::stop_token stop_;
     std::string buffer_;
     bool isInSheetData_ = false;
@@ -531,24 +545,33 @@ WorkbookPayload readXLSX(ZIPArchive& archive, const NativeRequest& request, cons
     if (!sheetEntry)
         decline();
 
-    SheetCells cells;
-    CellFormats formats(sheetStyles, listing.isDate1904);
-    NumberTexts numbers(listing.isDate1904, formatter);
-    cells.storeNumbersOfPending([&numbers](std::uint32_t key) { return numbers.value(key); }, listing.isDate1904);
-    SheetReader reader(cells, formats, numbers, strings, stop);
-    archive.read(*sheetEntry, [&reader](std::string_view chunk) { reader.feed(chunk); });
-    reader.finish();
-    cells.addCommentedCells(commentedCells(archive, sheetRelations, path));
-    const bool isChart = hasChart(archive, sheetRelations, path);
-    archive.checkUnreadEntries();
+    const auto readCells = [&](bool isStreamed) {
+        SheetCells cells;
+        CellFormats formats(sheetStyles, listing.isDate1904);
+        NumberTexts numbers(listing.isDate1904, formatter);
+        cells.storeNumbersOfPending([&numbers](std::uint32_t key) { return numbers.value(key); },
+                                    listing.isDate1904);
+        SheetReader reader(cells, formats, numbers, strings, isStreamed, stop);
+        archive.read(*sheetEntry, [&reader](std::string_view chunk) { reader.feed(chunk); });
+        reader.finish();
+        cells.addCommentedCells(commentedCells(archive, sheetRelations, path));
+        const bool isChart = hasChart(archive, sheetRelations, path);
+        archive.checkUnreadEntries();
 
-    numbers.formatAll();
-    WorkbookPayload payload =
-        std::move(cells).payload(std::move(names), stop, [&numbers](std::uint32_t key) { return numbers.text(key); });
-    // A sheet that holds a chart and no cells is a chart sheet.
-    if (payload.rowCount == 0 && isChart)
-        throw ImportError::chartSheet();
-    return payload;
+        numbers.formatAll();
+        WorkbookPayload payload = std::move(cells).payload(
+            names, stop, [&numbers](std::uint32_t key) { return numbers.text(key); });
+        // A sheet that holds a chart and no cells is a chart sheet.
+        if (payload.rowCount == 0 && isChart)
+            throw ImportError::chartSheet();
+        return payload;
+    };
+    // Most sheets stream; the others are read again cell by cell.
+    try {
+        return readCells(true);
+    } catch (const SheetCells::RowsNotStreamable&) {
+        return readCells(false);
+    }
 }
 
 }  // namespace rowlark::workbook
