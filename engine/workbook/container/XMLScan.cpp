@@ -248,10 +248,7 @@ std::optional<std::string_view> attribute(std::string_view tag, std::string_view
 
 std::optional<std::string> unescapedText(std::string_view text)
 {
-    if (std::all_of(text.begin(), text.end(), [](char character) {
-            return static_cast<unsigned char>(character) < 0x80 && character != '&' && character != '_' &&
-                   character != '<';
-        }))
+    if (isPlainText(text))
         return std::string(text);
     if (!text::isValidUTF8(text))
         return std::nullopt;

@@ -387,10 +387,10 @@ private:
         const std::string_view kind = type.value_or("n");
         if (kind == "n") {
             if (value)
-                addNumber(row, column, numberValue(unescaped(*value)), attributes.style);
+                addNumber(row, column, numberValue(plainValue(*value)), attributes.style);
         } else if (kind == "s") {
             if (value)
-                addText(row, column, sharedString(unescaped(*value)), attributes.style);
+                addText(row, column, sharedString(plainValue(*value)), attributes.style);
         } else if (kind == "str") {
             addText(row, column, value ? plainText(*value) : std::string(), attributes.style);
         } else if (kind == "inlineStr") {
@@ -404,6 +404,15 @@ private:
         } else {
             decline();
         }
+    }
+
+    // The value unescaped; most values need no decoding and are taken as they are.
+    std::string_view plainValue(std::string_view raw)
+    {
+        if (isPlainText(raw))
+            return raw;
+        unescapedValue_ = unescaped(raw);
+        return unescapedValue_;
     }
 
     static bool hasFormula(std::string_view body)
@@ -498,6 +507,7 @@ private:
     bool isStreamed_;
     std::stop_token stop_;
     std::string buffer_;
+    std::string unescapedValue_;
     bool isInSheetData_ = false;
     bool isEmpty_ = false;
     int rowNumber_ = 0;
