@@ -20,8 +20,8 @@
 // workbooks of one type, --native-only only the sheets past the library's limits)
 
 #include "bench/support/ProcessMeasurement.h"
-#include "engine/workbook/FileImport.h"
 #include "engine/table/Table.h"
+#include "engine/workbook/FileImport.h"
 #include "engine/workbook/library/ReaderProtocol.h"
 
 #include <algorithm>
@@ -138,8 +138,8 @@ with zipfile.ZipFile(output, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as arch
 
 fs::path workbookFile(const fs::path& folder, const Size& size, std::string_view kind = "plain")
 {
-    const fs::path path =
-        folder / ((kind == "mixed" ? "mixed-" : "workbook-") + std::to_string(size.rows) + "x" + std::to_string(size.columns) + "." + size.type);
+    const fs::path path = folder / ((kind == "mixed" ? "mixed-" : "workbook-") + std::to_string(size.rows) + "x" +
+                                    std::to_string(size.columns) + "." + size.type);
     if (fs::exists(path))
         return path;
     if (size.isNativeOnly) {
@@ -169,9 +169,9 @@ fs::path workbookFile(const fs::path& folder, const Size& size, std::string_view
               "new = zipfile.ZipFile(sys.argv[1] + \".packed\", \"w\", zipfile.ZIP_DEFLATED); "
               "[new.writestr(entry, old.read(entry)) for entry in old.infolist()]; new.close()' '" +
                   temporary.string() + "' && mv '" + temporary.string() + ".packed' '" + temporary.string() + "'";
-    const std::string command = "node --max-old-space-size=8192 '" + script.string() + "' '" + library.string() + "' '" + temporary.string() +
-                                "' " + std::to_string(size.rows) + " " + std::to_string(size.columns) + " " +
-                                size.type + " " + std::string(kind) + recompress;
+    const std::string command = "node --max-old-space-size=8192 '" + script.string() + "' '" + library.string() +
+                                "' '" + temporary.string() + "' " + std::to_string(size.rows) + " " +
+                                std::to_string(size.columns) + " " + size.type + " " + std::string(kind) + recompress;
     if (std::system(command.c_str()) != 0) {
         std::fprintf(stderr, "could not write %s\n", path.c_str());
         std::exit(1);
@@ -375,8 +375,7 @@ Medians mediansOfRuns(const fs::path& path)
 // date-times, flags and categories: what reading a workbook costs over reading its text.
 void compareWithText(const fs::path& folder)
 {
-    std::printf("%-24s %8s %9s %9s %9s   %s\n", "250,000 x 20", "file MB", "median s", "cpu s", "peak MB",
-                "against");
+    std::printf("%-24s %8s %9s %9s %9s   %s\n", "250,000 x 20", "file MB", "median s", "cpu s", "peak MB", "against");
     for (const std::string_view kind : {"plain", "mixed"}) {
         const fs::path xlsx = workbookFile(folder, {250'000, 20, "xlsx", true}, kind);
         const fs::path csv = fs::path(xlsx).replace_extension(".csv");

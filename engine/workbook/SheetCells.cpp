@@ -110,8 +110,7 @@ void SheetCells::streamRows()
                   numberOfPending_ ? std::optional<bool>(isDate1904_) : std::nullopt);
 }
 
-void SheetCells::addToRows(std::uint32_t row, std::uint32_t column, std::string_view text,
-                           std::optional<double> number)
+void SheetCells::addToRows(std::uint32_t row, std::uint32_t column, std::string_view text, std::optional<double> number)
 {
     if (!rows_->isNext(row, column))
         throw RowsNotStreamable();

@@ -18,8 +18,8 @@ constexpr std::size_t reservedTextBytes = 16;
 
 }  // namespace
 
-StreamedRows::StreamedRows(std::uint32_t firstRow, std::uint32_t firstColumn, std::uint32_t rowCount, std::uint32_t width,
-                     std::optional<bool> isDate1904)
+StreamedRows::StreamedRows(std::uint32_t firstRow, std::uint32_t firstColumn, std::uint32_t rowCount,
+                           std::uint32_t width, std::optional<bool> isDate1904)
     : firstRow_(firstRow)
     , firstColumn_(firstColumn)
     , width_(width)
@@ -148,10 +148,12 @@ void StreamedRows::chooseCodedColumns()
     table::CellBounds sampledBounds;
     std::swap(sampledBounds, bounds_);
     text_.reserve(sampled.capacity());
-    bounds_.reserve(std::min<std::size_t>(expectedRows_ * (width_ - coded_.columns.size()), FileImport::maximumCells) + 1);
+    bounds_.reserve(std::min<std::size_t>(expectedRows_ * (width_ - coded_.columns.size()), FileImport::maximumCells) +
+                    1);
     bounds_.push_back(0);
     for (std::size_t cell = 0; cell < cells; ++cell)
-        storeCell(cell % width_, std::string_view(sampled).substr(sampledBounds[cell], sampledBounds[cell + 1] - sampledBounds[cell]));
+        storeCell(cell % width_,
+                  std::string_view(sampled).substr(sampledBounds[cell], sampledBounds[cell + 1] - sampledBounds[cell]));
 }
 
 WorkbookPayload StreamedRows::payload(std::vector<std::string> sheetNames) &&

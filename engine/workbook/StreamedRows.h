@@ -22,7 +22,7 @@ public:
     // The rows of `firstRow` on, `width` cells each; the first is the header. The numbers of
     // number cells are kept beside their texts when `isDate1904` is given.
     StreamedRows(std::uint32_t firstRow, std::uint32_t firstColumn, std::uint32_t rowCount, std::uint32_t width,
-              std::optional<bool> isDate1904);
+                 std::optional<bool> isDate1904);
 
     // Whether a cell at (row, column) comes after every cell so far, row by row, left to right.
     bool isNext(std::uint32_t row, std::uint32_t column) const

@@ -559,8 +559,7 @@ WorkbookPayload readXLSX(ZIPArchive& archive, const NativeRequest& request, cons
         SheetCells cells;
         CellFormats formats(sheetStyles, listing.isDate1904);
         NumberTexts numbers(listing.isDate1904, formatter);
-        cells.storeNumbersOfPending([&numbers](std::uint32_t key) { return numbers.value(key); },
-                                    listing.isDate1904);
+        cells.storeNumbersOfPending([&numbers](std::uint32_t key) { return numbers.value(key); }, listing.isDate1904);
         SheetReader reader(cells, formats, numbers, strings, isStreamed, stop);
         archive.read(*sheetEntry, [&reader](std::string_view chunk) { reader.feed(chunk); });
         reader.finish();
@@ -569,8 +568,8 @@ WorkbookPayload readXLSX(ZIPArchive& archive, const NativeRequest& request, cons
         archive.checkUnreadEntries();
 
         numbers.formatAll();
-        WorkbookPayload payload = std::move(cells).payload(
-            names, stop, [&numbers](std::uint32_t key) { return numbers.text(key); });
+        WorkbookPayload payload =
+            std::move(cells).payload(names, stop, [&numbers](std::uint32_t key) { return numbers.text(key); });
         // A sheet that holds a chart and no cells is a chart sheet.
         if (payload.rowCount == 0 && isChart)
             throw ImportError::chartSheet();

@@ -54,11 +54,12 @@ struct SheetFile {
             R"(<?xml version="1.0" encoding="UTF-8"?><worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)" +
             (range.empty() ? std::string() : "<dimension ref=\"" + std::string(range) + "\"/>") + "<sheetData>" + rows +
             "</sheetData></worksheet>";
-        std::ofstream(path, std::ios::binary) << testing::storedArchive({{"[Content_Types].xml", contentTypes},
-                                                                         {"xl/workbook.xml", workbookPart},
-                                                                         {"xl/_rels/workbook.xml.rels", workbookRelationships},
-                                                                         {"xl/styles.xml", stylesPart},
-                                                                         {"xl/worksheets/sheet1.xml", sheet}});
+        std::ofstream(path, std::ios::binary)
+            << testing::storedArchive({{"[Content_Types].xml", contentTypes},
+                                       {"xl/workbook.xml", workbookPart},
+                                       {"xl/_rels/workbook.xml.rels", workbookRelationships},
+                                       {"xl/styles.xml", stylesPart},
+                                       {"xl/worksheets/sheet1.xml", sheet}});
     }
     ~SheetFile() { fs::remove(path); }
 
@@ -70,8 +71,8 @@ struct SheetFile {
     }
 
     static inline int count = 0;
-    const fs::path path = fs::temp_directory_path() / ("rowlark-streaming-" + std::to_string(::getpid()) + "-" +
-                                                       std::to_string(++count) + ".xlsx");
+    const fs::path path = fs::temp_directory_path() /
+                          ("rowlark-streaming-" + std::to_string(::getpid()) + "-" + std::to_string(++count) + ".xlsx");
 };
 
 std::string cell(std::string_view reference, std::string_view value, std::string_view attributes = {})
@@ -101,8 +102,8 @@ TEST(XLSXStreaming, CellsInAnyOrderReadTheSame)
         {"a row before the one above it", header + third + second, expected},
         {"a cell left of the one before it", header + row(2, cell("B2", "0.25", " s=\"1\"") + cell("A2", "1")) + third,
          expected},
-        {"a cell given twice, the later one counting", header + second + row(3, cell("B3", "7") + cell("B3", "0.5", " s=\"1\"")),
-         expected},
+        {"a cell given twice, the later one counting",
+         header + second + row(3, cell("B3", "7") + cell("B3", "0.5", " s=\"1\"")), expected},
         {"cells outside the range left out", header + second + row(3, cell("B3", "0.5", " s=\"1\"") + cell("C3", "9")),
          expected},
     };
@@ -141,12 +142,13 @@ TEST(XLSXStreaming, AHeaderAloneOrNoTextAtAllMakesNoRows)
 TEST(XLSXStreaming, ManyRowsOfRepeatedAndDistinctTextsReadWhole)
 {
     constexpr int rowCount = 10000;
-    std::string rows = row(1, cell("A1", "id", " t=\"str\"") + cell("B1", "flag", " t=\"str\"") +
-                                  cell("C1", "day", " t=\"str\""));
+    std::string rows =
+        row(1, cell("A1", "id", " t=\"str\"") + cell("B1", "flag", " t=\"str\"") + cell("C1", "day", " t=\"str\""));
     for (int number = 2; number <= rowCount; ++number) {
         const std::string at = std::to_string(number);
         rows += row(number, cell("A" + at, at) + cell("B" + at, number % 3 == 0 ? "1" : "0", " t=\"b\"") +
-                                (number % 5 == 0 ? std::string() : cell("C" + at, std::to_string(45000 + number % 7), " s=\"3\"")));
+                                (number % 5 == 0 ? std::string()
+                                                 : cell("C" + at, std::to_string(45000 + number % 7), " s=\"3\"")));
     }
     const table::Table table = SheetFile("A1:C" + std::to_string(rowCount), rows).read();
     ASSERT_EQ(table.rowCount(), std::size_t(rowCount - 1));

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <stdexcept>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
