@@ -251,8 +251,7 @@ private:
     // starts.
     std::optional<std::pair<std::size_t, std::size_t>> rowEnd(std::size_t from) const
     {
-        for (std::size_t name = buffer_.find("row>", from); name != std::string::npos;
-             name = buffer_.find("row>", name + 4)) {
+        for (std::size_t name = nextRowName(from); name != std::string::npos; name = nextRowName(name + 4)) {
             std::size_t start = name;
             if (start > from && buffer_[start - 1] == ':') {
                 --start;
@@ -265,6 +264,18 @@ private:
                 return std::make_pair(start - 2, name + 4);
         }
         return std::nullopt;
+    }
+
+    // Where the next "row>" from `from` starts. Found by its "w>", which is rare in a sheet's XML,
+    // where the "r" of every cell's reference would stop a search for the whole name.
+    std::size_t nextRowName(std::size_t from) const
+    {
+        for (std::size_t end = buffer_.find("w>", from + 2); end != std::string::npos;
+             end = buffer_.find("w>", end + 2)) {
+            if (buffer_[end - 2] == 'r' && buffer_[end - 1] == 'o')
+                return end - 2;
+        }
+        return std::string::npos;
     }
 
     static std::string_view trimmed(std::string_view text)
@@ -356,7 +367,8 @@ private:
             decline();
         const std::string_view tag = cell.substr(0, tagEnd + 1);
         const std::string_view body = cell[tagEnd - 1] == '/' ? std::string_view() : cell.substr(tagEnd + 1);
-        if (tag.find("r=") != std::string_view::npos && cell.find("r=") != tag.find("r="))
+        if (const std::size_t reference = tag.find("r=");
+            reference != std::string_view::npos && cell.find("r=") != reference)
             decline();
         const CellTag attributes = cellTag(tag);
         if (const std::optional<std::string_view> reference = attributes.reference) {
