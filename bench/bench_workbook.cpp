@@ -11,11 +11,16 @@
 //
 // The workbooks are written by node with the library beside this program, so node is needed.
 //
-// Usage: bench_workbook <data folder> [--small | --type TYPE | --native-only]   (workbooks are kept
-// there and reused; --small leaves out the large sheets, --type keeps only the workbooks of one
-// type, --native-only only the sheets past the library's limits)
+// With --versus-text it reads instead the 250,000 × 20 sheet, and one of formatted numbers,
+// percentages, dates, date-times, flags and categories, as XLSX, as ODS and as the same cells in
+// CSV text, natively, and sets the workbooks' median time and peak memory beside the text's.
+//
+// Usage: bench_workbook <data folder> [--small | --type TYPE | --native-only | --versus-text]
+// (workbooks are kept there and reused; --small leaves out the large sheets, --type keeps only the
+// workbooks of one type, --native-only only the sheets past the library's limits)
 
 #include "bench/support/ProcessMeasurement.h"
+#include "engine/table/Table.h"
 #include "engine/workbook/FileImport.h"
 #include "engine/workbook/library/ReaderProtocol.h"
 
@@ -55,22 +60,36 @@ constexpr Size sizes[] = {
     {1'048'576, 20, "xlsx", true, true},
 };
 
-// Rows of ids, text and numbers; every cell a pure function of its position.
+// Rows of ids, text and numbers; every cell a pure function of its position. The mixed kind
+// cycles its columns through formatted numbers, percentages, dates, date-times, flags and
+// categories.
 constexpr std::string_view generator = R"JS(
 const XLSX = require(process.argv[2]);
-const [output, rows, columns, type] = [process.argv[3], +process.argv[4], +process.argv[5], process.argv[6]];
+const [output, rows, columns, type, kind] =
+    [process.argv[3], +process.argv[4], +process.argv[5], process.argv[6], process.argv[7]];
 const data = [];
 const header = [];
 for (let c = 0; c < columns; ++c) header.push(c === 0 ? "id" : "column " + c);
 data.push(header);
+function plainCell(r, c) {
+    if (c % 4 === 3)
+        return { t: "n", v: 40000 + (r * c) % 9000 + (c % 8 === 7 ? 0.25 : 0), z: c % 8 === 7 ? "yyyy-mm-dd hh:mm" : "yyyy-mm-dd" };
+    return c % 2 ? "text " + (r % 5000) + "-" + c : c % 4 === 2 ? r * c + 0.25 : { t: "n", v: r * c / 7, z: "#,##0.00" };
+}
+function mixedCell(r, c) {
+    switch (c % 6) {
+    case 1: return { t: "n", v: (r * c) % 100000 / 8, z: "#,##0.00" };
+    case 2: return { t: "n", v: (r * c) % 1000 / 997, z: "0.0%" };
+    case 3: return { t: "n", v: 36000 + (r * c) % 9000, z: "yyyy-mm-dd" };
+    case 4: return { t: "n", v: 36000 + (r * c) % 9000 + (r % 96) / 96, z: "yyyy-mm-dd hh:mm" };
+    case 5: return { t: "b", v: (r + c) % 3 === 0 };
+    default: return "category " + (r * c) % 40;
+    }
+}
 for (let r = 1; r < rows; ++r) {
     const row = [r];
-    for (let c = 1; c < columns; ++c) {
-        if (c % 4 === 3)
-            row.push({ t: "n", v: 40000 + (r * c) % 9000 + (c % 8 === 7 ? 0.25 : 0), z: c % 8 === 7 ? "yyyy-mm-dd hh:mm" : "yyyy-mm-dd" });
-        else
-            row.push(c % 2 ? "text " + (r % 5000) + "-" + c : c % 4 === 2 ? r * c + 0.25 : { t: "n", v: r * c / 7, z: "#,##0.00" });
-    }
+    for (let c = 1; c < columns; ++c)
+        row.push(kind === "mixed" ? mixedCell(r, c) : plainCell(r, c));
     data.push(row);
 }
 const book = XLSX.utils.book_new();
@@ -117,10 +136,10 @@ with zipfile.ZipFile(output, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as arch
         sheet.write(b"</sheetData></worksheet>")
 )PY";
 
-fs::path workbookFile(const fs::path& folder, const Size& size)
+fs::path workbookFile(const fs::path& folder, const Size& size, std::string_view kind = "plain")
 {
-    const fs::path path =
-        folder / ("workbook-" + std::to_string(size.rows) + "x" + std::to_string(size.columns) + "." + size.type);
+    const fs::path path = folder / ((kind == "mixed" ? "mixed-" : "workbook-") + std::to_string(size.rows) + "x" +
+                                    std::to_string(size.columns) + "." + size.type);
     if (fs::exists(path))
         return path;
     if (size.isNativeOnly) {
@@ -150,9 +169,9 @@ fs::path workbookFile(const fs::path& folder, const Size& size)
               "new = zipfile.ZipFile(sys.argv[1] + \".packed\", \"w\", zipfile.ZIP_DEFLATED); "
               "[new.writestr(entry, old.read(entry)) for entry in old.infolist()]; new.close()' '" +
                   temporary.string() + "' && mv '" + temporary.string() + ".packed' '" + temporary.string() + "'";
-    const std::string command = "node '" + script.string() + "' '" + library.string() + "' '" + temporary.string() +
-                                "' " + std::to_string(size.rows) + " " + std::to_string(size.columns) + " " +
-                                size.type + recompress;
+    const std::string command = "node --max-old-space-size=8192 '" + script.string() + "' '" + library.string() +
+                                "' '" + temporary.string() + "' " + std::to_string(size.rows) + " " +
+                                std::to_string(size.columns) + " " + size.type + " " + std::string(kind) + recompress;
     if (std::system(command.c_str()) != 0) {
         std::fprintf(stderr, "could not write %s\n", path.c_str());
         std::exit(1);
@@ -208,12 +227,186 @@ Measurement measureLoad(const fs::path& path, workbook::FileImport::WorkbookRead
     });
 }
 
+// A field of CSV text, quoted when it holds a separator, a quote or a line break.
+void writeField(std::ofstream& out, std::string_view field)
+{
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out << field;
+        return;
+    }
+    out << '"';
+    for (const char character : field)
+        out << (character == '"' ? std::string_view("\"\"") : std::string_view(&character, 1));
+    out << '"';
+}
+
+void writeCSV(const table::Table& table, const fs::path& path)
+{
+    std::ofstream out(path, std::ios::binary);
+    const auto writeRow = [&](const auto& cellAt) {
+        for (std::size_t column = 0; column < table.columnCount(); ++column) {
+            if (column > 0)
+                out << ',';
+            writeField(out, cellAt(column));
+        }
+        out << '\n';
+    };
+    writeRow([&](std::size_t column) { return std::string_view(table.headers()[column]); });
+    for (std::size_t row = 0; row < table.rowCount(); ++row)
+        writeRow([&](std::size_t column) { return table.cell(row, column); });
+}
+
+// The sheet's content.xml: number cells with their numbers and texts, flags as Booleans, the
+// rest as texts (the generated texts need no escaping).
+void writeODSContent(const table::Table& table, const fs::path& path)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << R"(<?xml version="1.0" encoding="UTF-8"?><office:document-content )"
+           R"(xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" )"
+           R"(xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" )"
+           R"(xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" office:version="1.2">)"
+           R"(<office:body><office:spreadsheet><table:table table:name="Data">)";
+    const auto writeCell = [&](std::string_view text, std::optional<values::StoredNumber> number) {
+        if (number)
+            out << R"(<table:table-cell office:value-type="float" office:value=")" << number->value << "\">";
+        else if (text == "TRUE" || text == "FALSE")
+            out << R"(<table:table-cell office:value-type="boolean" office:boolean-value=")"
+                << (text == "TRUE" ? "true" : "false") << "\">";
+        else
+            out << R"(<table:table-cell office:value-type="string">)";
+        out << "<text:p>" << text << "</text:p></table:table-cell>";
+    };
+    out.precision(17);
+    out << "<table:table-row>";
+    for (const std::string& name : table.headers())
+        writeCell(name, std::nullopt);
+    out << "</table:table-row>";
+    for (std::size_t row = 0; row < table.rowCount(); ++row) {
+        out << "<table:table-row>";
+        for (std::size_t column = 0; column < table.columnCount(); ++column)
+            writeCell(table.cell(row, column), table.storedNumber(row, column));
+        out << "</table:table-row>";
+    }
+    out << "</table:table></office:spreadsheet></office:body></office:document-content>";
+}
+
+constexpr std::string_view odsPacker = R"PY(
+import sys, zipfile
+content, output = sys.argv[1], sys.argv[2]
+with zipfile.ZipFile(output, "w", zipfile.ZIP_DEFLATED) as archive:
+    archive.writestr(zipfile.ZipInfo("mimetype"), "application/vnd.oasis.opendocument.spreadsheet", zipfile.ZIP_STORED)
+    archive.writestr("META-INF/manifest.xml", '<?xml version="1.0" encoding="UTF-8"?><manifest:manifest xmlns:manifest="urn:oasis:names:tc:opendocument:xmlns:manifest:1.0" manifest:version="1.2"><manifest:file-entry manifest:full-path="/" manifest:media-type="application/vnd.oasis.opendocument.spreadsheet"/><manifest:file-entry manifest:full-path="content.xml" manifest:media-type="text/xml"/></manifest:manifest>')
+    archive.write(content, "content.xml")
+)PY";
+
+struct Written {
+    bool isWritten = false;
+};
+
+// The table the native reader reads from `workbook`, written beside it as CSV text and as ODS
+// (the library cannot write an ODS of 5,000,000 cells within node's string limit).
+void writeSameTable(const fs::path& workbook, const fs::path& csv, const fs::path& ods)
+{
+    if (fs::exists(csv) && fs::exists(ods))
+        return;
+    const fs::path content = fs::path(ods).replace_extension(".content.xml");
+    const Written written = bench::measureInChild([&] {
+        try {
+            const table::Table table =
+                workbook::FileImport::readTable(workbook, std::nullopt, workbook::FileImport::defaultReaderLocations(),
+                                                {}, workbook::FileImport::WorkbookReader::native)
+                    .table;
+            writeCSV(table, csv);
+            writeODSContent(table, content);
+            return Written{true};
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "%s: %s\n", workbook.c_str(), error.what());
+            return Written{};
+        }
+    });
+    const fs::path script = csv.parent_path() / "pack-ods.py";
+    std::ofstream(script) << odsPacker;
+    const std::string command = "python3 '" + script.string() + "' '" + content.string() + "' '" + ods.string() + "'";
+    if (!written.isWritten || std::system(command.c_str()) != 0) {
+        std::fprintf(stderr, "could not write %s and %s\n", csv.c_str(), ods.c_str());
+        std::exit(1);
+    }
+    fs::remove(content);
+}
+
+std::vector<Measurement> measureRuns(const fs::path& path, workbook::FileImport::WorkbookReader reader, int count)
+{
+    std::vector<Measurement> measurements;
+    for (int run = 0; run < count; ++run) {
+        const Measurement measurement = measureLoad(path, reader);
+        if (!measurement.isLoaded)
+            break;
+        measurements.push_back(measurement);
+    }
+    return measurements;
+}
+
+// The median time, processor time and peak memory of the importing process over `runs` reads.
+struct Medians {
+    double seconds = 0;
+    double cpuSeconds = 0;
+    double peak = 0;
+};
+
+Medians mediansOfRuns(const fs::path& path)
+{
+    const std::vector<Measurement> measurements = measureRuns(path, workbook::FileImport::WorkbookReader::native, runs);
+    if (measurements.empty()) {
+        std::fprintf(stderr, "could not read %s\n", path.c_str());
+        std::exit(1);
+    }
+    const auto median = [&](double Measurement::*field) {
+        std::vector<double> values;
+        for (const Measurement& measurement : measurements)
+            values.push_back(measurement.*field);
+        return bench::medianOf(values);
+    };
+    return {median(&Measurement::seconds), median(&Measurement::cpuSeconds),
+            median(&Measurement::importerPeak) + median(&Measurement::readerPeak)};
+}
+
+// The 250,000 × 20 table as XLSX and ODS, read natively, beside the same cells as CSV text, for
+// the sheet of the other workbooks and for one of formatted numbers, percentages, dates,
+// date-times, flags and categories: what reading a workbook costs over reading its text.
+void compareWithText(const fs::path& folder)
+{
+    std::printf("%-24s %8s %9s %9s %9s   %s\n", "250,000 x 20", "file MB", "median s", "cpu s", "peak MB", "against");
+    for (const std::string_view kind : {"plain", "mixed"}) {
+        const fs::path xlsx = workbookFile(folder, {250'000, 20, "xlsx", true}, kind);
+        const fs::path csv = fs::path(xlsx).replace_extension(".csv");
+        const fs::path ods = fs::path(xlsx).replace_extension(".ods");
+        writeSameTable(xlsx, csv, ods);
+        const Medians text = mediansOfRuns(csv);
+        const Medians spreadsheet = mediansOfRuns(xlsx);
+        const Medians document = mediansOfRuns(ods);
+        const auto print = [&](std::string_view type, const fs::path& path, const Medians& medians,
+                               const std::string& against) {
+            std::printf("%-24s %8.1f %9.2f %9.2f %9.0f   %s\n", (std::string(kind) + " " + std::string(type)).c_str(),
+                        static_cast<double>(fs::file_size(path)) / megabyte, medians.seconds, medians.cpuSeconds,
+                        medians.peak / megabyte, against.c_str());
+        };
+        const auto ratio = [](double value, double base) { return std::to_string(value / base).substr(0, 4) + "x"; };
+        print("csv", csv, text, "");
+        print("xlsx", xlsx, spreadsheet,
+              ratio(spreadsheet.seconds, text.seconds) + " CSV time, " + ratio(spreadsheet.peak, text.peak) +
+                  " CSV memory");
+        print("ods", ods, document, ratio(document.seconds, spreadsheet.seconds) + " XLSX time");
+        std::fflush(stdout);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <data folder> [--small | --type TYPE | --native-only]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <data folder> [--small | --type TYPE | --native-only | --versus-text]\n",
+                     argv[0]);
         return 2;
     }
     const fs::path folder = argv[1];
@@ -221,6 +414,10 @@ int main(int argc, char** argv)
     const bool isNativeOnly = argc > 2 && std::string_view(argv[2]) == "--native-only";
     const std::string_view onlyType = argc > 3 && std::string_view(argv[2]) == "--type" ? argv[3] : "";
     fs::create_directories(folder);
+    if (argc > 2 && std::string_view(argv[2]) == "--versus-text") {
+        compareWithText(folder);
+        return 0;
+    }
 
     std::printf("%-30s %8s %9s %9s %12s %10s %9s %7s\n", "workbook", "file MB", "median s", "cpu s", "importer MB",
                 "reader MB", "tree MB", "ratio");
@@ -240,10 +437,7 @@ int main(int argc, char** argv)
             std::vector<double> seconds;
             std::vector<double> cpuSeconds;
             Measurement peak;
-            for (int run = 0; run < runCount; ++run) {
-                const Measurement measurement = measureLoad(path, reader);
-                if (!measurement.isLoaded)
-                    break;
+            for (const Measurement& measurement : measureRuns(path, reader, runCount)) {
                 seconds.push_back(measurement.seconds);
                 cpuSeconds.push_back(measurement.cpuSeconds);
                 peak.importerPeak = std::max(peak.importerPeak, measurement.importerPeak);

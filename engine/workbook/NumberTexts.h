@@ -28,6 +28,16 @@ struct CellFormat {
     bool isDate = false;
 };
 
+// The text of a number cell as the native formatter gives it; none where it declines.
+inline std::optional<std::string> nativeNumberText(double value, const CellFormat& format, bool isDate1904)
+{
+    if (format.isDate)
+        return dateCellText(value, isDate1904);
+    if (format.id == 0)
+        return generalNumberText(value);
+    return format.format ? format.format->format(value) : std::nullopt;
+}
+
 // The texts of a sheet's numbers, worked out once the sheet is read, half of them on a second
 // thread: formatting numbers is about a quarter of the work of reading a sheet of numbers. What
 // the native formatter declines goes to the library, each distinct format and value once.
@@ -84,7 +94,8 @@ private:
         Half half;
         half.ends.reserve(last - first);
         for (std::size_t index = first; index < last; ++index) {
-            if (const std::optional<std::string> text = nativeText(numbers_[index])) {
+            const Number& number = numbers_[index];
+            if (const std::optional<std::string> text = nativeNumberText(number.value, *number.format, isDate1904_)) {
                 half.text += *text;
                 half.ends.push_back(half.text.size());
             } else {
@@ -92,16 +103,6 @@ private:
             }
         }
         return half;
-    }
-
-    std::optional<std::string> nativeText(const Number& number) const
-    {
-        const CellFormat& format = *number.format;
-        if (format.isDate)
-            return dateCellText(number.value, isDate1904_);
-        if (format.id == 0)
-            return generalNumberText(number.value);
-        return format.format ? format.format->format(number.value) : std::nullopt;
     }
 
     void askLibraryForDeclined()

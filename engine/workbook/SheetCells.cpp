@@ -91,10 +91,47 @@ void SheetCells::countText(std::string_view text)
                                              readerProtocol::maximumSheetTextUnits);
 }
 
+bool SheetCells::isOutsideDeclared(std::uint32_t row, std::uint32_t column)
+{
+    if (!declared_ || declared_->contains(row, column))
+        return false;
+    hasCellsOutsideDeclared_ = true;
+    return true;
+}
+
+void SheetCells::streamRows()
+{
+    if (!declared_ || !declared_->isWithinLimits() || !cells_.empty())
+        return;
+    cells_ = {};
+    text_ = {};
+    rows_.emplace(declared_->firstRow, declared_->firstColumn, static_cast<std::uint32_t>(declared_->rowCount()),
+                  static_cast<std::uint32_t>(declared_->columnCount()),
+                  numberOfPending_ ? std::optional<bool>(isDate1904_) : std::nullopt);
+}
+
+void SheetCells::addToRows(std::uint32_t row, std::uint32_t column, std::string_view text, std::optional<double> number)
+{
+    if (!rows_->isNext(row, column))
+        throw RowsNotStreamable();
+    countText(text);
+    rows_->add(row, column, text, number);
+}
+
+void SheetCells::addNumber(std::uint32_t row, std::uint32_t column, std::string_view text, double number)
+{
+    if (!rows_)
+        throw RowsNotStreamable();
+    if (!isOutsideDeclared(row, column))
+        addToRows(row, column, text, number);
+}
+
 void SheetCells::add(std::uint32_t row, std::uint32_t column, std::string_view text)
 {
-    if (declared_ && !declared_->contains(row, column)) {
-        hasCellsOutsideDeclared_ = true;
+    if (isOutsideDeclared(row, column))
+        return;
+    if (rows_) {
+        addToRows(row, column, text, std::nullopt);
         return;
     }
     countText(text);
@@ -104,6 +141,13 @@ void SheetCells::add(std::uint32_t row, std::uint32_t column, std::string_view t
 
 void SheetCells::addCommentedCells(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& positions)
 {
+    if (rows_) {
+        // An empty cell inside the declared range changes no row; one outside widens the range.
+        if (std::any_of(positions.begin(), positions.end(),
+                        [&](const auto& position) { return !declared_->contains(position.first, position.second); }))
+            throw RowsNotStreamable();
+        return;
+    }
     std::set<std::pair<std::uint32_t, std::uint32_t>> missing(positions.begin(), positions.end());
     for (const Cell& cell : cells_)
         missing.erase({cell.row, cell.column});
@@ -122,10 +166,10 @@ void SheetCells::addCommentedCells(const std::vector<std::pair<std::uint32_t, st
 
 void SheetCells::addPending(std::uint32_t row, std::uint32_t column, std::uint32_t key)
 {
-    if (declared_ && !declared_->contains(row, column)) {
-        hasCellsOutsideDeclared_ = true;
+    if (rows_)
+        throw RowsNotStreamable();
+    if (isOutsideDeclared(row, column))
         return;
-    }
     append({row, column, key, 0, true});
 }
 
@@ -154,6 +198,8 @@ std::optional<CellRange> SheetCells::usedRange() const
 WorkbookPayload SheetCells::payload(std::vector<SheetEntry> sheets, std::stop_token stop,
                                     const std::function<std::string_view(std::uint32_t)>& resolvePending) &&
 {
+    if (rows_)
+        return std::move(*rows_).payload(std::move(sheetNames));
     WorkbookPayload payload;
     payload.sheets = std::move(sheets);
     const std::optional<CellRange> range = usedRange();

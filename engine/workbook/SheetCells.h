@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/workbook/ImportError.h"
+#include "engine/workbook/StreamedRows.h"
 #include "engine/workbook/WorkbookPayload.h"
 
 namespace rowlark::workbook {
@@ -68,6 +69,17 @@ public:
         isDate1904_ = isDate1904;
     }
 
+    // From here on, cells go straight into the rows of the payload as they arrive, when the
+    // sheet declared a range within the limits (see isStreaming). Every cell must then come after
+    // the one before it, row by row and left to right, number cells with their texts (addNumber),
+    // and commented cells inside the range; else RowsNotStreamable is thrown, and the sheet is to
+    // be read again into a SheetCells that does not stream.
+    void streamRows();
+    bool isStreaming() const { return rows_.has_value(); }
+    struct RowsNotStreamable {};
+    // A number cell of a streaming sheet: its text, and the number the file stores for it.
+    void addNumber(std::uint32_t row, std::uint32_t column, std::string_view text, double number);
+
     // The payload of this sheet: the rows of the used range, trailing blank rows removed. The
     // used range is the declared one (or the guessed one); when that breaks a limit, the range
     // of the cells actually present decides.
@@ -88,6 +100,8 @@ private:
     void append(const Cell& cell);
     void countText(std::string_view text);
     std::optional<CellRange> usedRange() const;
+    bool isOutsideDeclared(std::uint32_t row, std::uint32_t column);
+    void addToRows(std::uint32_t row, std::uint32_t column, std::string_view text, std::optional<double> number);
 
     std::optional<CellRange> declared_;
     std::optional<CellRange> guessed_;
@@ -99,6 +113,7 @@ private:
     bool isDate1904_ = false;
     bool isInOrder_ = true;
     bool hasCellsOutsideDeclared_ = false;
+    std::optional<StreamedRows> rows_;
 };
 
 }  // namespace rowlark::workbook

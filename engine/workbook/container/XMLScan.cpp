@@ -229,10 +229,18 @@ std::optional<Attribute> nextAttribute(std::string_view tag, std::size_t& positi
     return std::nullopt;
 }
 
+// Compared a character at a time: the names are a letter or a few, too short for memcmp.
 bool isAttributeKey(std::string_view name, std::string_view key)
 {
-    return name == key || (name.size() == key.size() && std::equal(name.begin(), name.end(), key.begin(),
-                                                                   [](char a, char b) { return asciiLower(a) == b; }));
+    if (name.size() != key.size())
+        return false;
+    bool isSame = true;
+    bool isSameInLowerCase = true;
+    for (std::size_t index = 0; index < name.size(); ++index) {
+        isSame = isSame && name[index] == key[index];
+        isSameInLowerCase = isSameInLowerCase && asciiLower(name[index]) == key[index];
+    }
+    return isSame || isSameInLowerCase;
 }
 
 std::optional<std::string_view> attribute(std::string_view tag, std::string_view key)
@@ -248,10 +256,7 @@ std::optional<std::string_view> attribute(std::string_view tag, std::string_view
 
 std::optional<std::string> unescapedText(std::string_view text)
 {
-    if (std::all_of(text.begin(), text.end(), [](char character) {
-            return static_cast<unsigned char>(character) < 0x80 && character != '&' && character != '_' &&
-                   character != '<';
-        }))
+    if (isPlainText(text))
         return std::string(text);
     if (!text::isValidUTF8(text))
         return std::nullopt;

@@ -44,6 +44,16 @@ bool isAttributeKey(std::string_view name, std::string_view key);
 // The last value given for `key` (see isAttributeKey).
 std::optional<std::string_view> attribute(std::string_view tag, std::string_view key);
 
+// Whether unescapedText gives the text as it is: ASCII without entities, escapes or CDATA.
+inline bool isPlainText(std::string_view text)
+{
+    for (const char character : text) {
+        if (static_cast<unsigned char>(character) >= 0x80 || character == '&' || character == '_' || character == '<')
+            return false;
+    }
+    return true;
+}
+
 // The text with XML entities, numeric character references, CDATA sections and _xHHHH_
 // escapes decoded, each escape standing for one UTF-16 unit as the library reads it. None when
 // the text is not UTF-8 or an escape stands for half of a surrogate pair.

@@ -4,6 +4,12 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 #include "engine/workbook/container/LittleEndian.h"
 
@@ -77,45 +83,174 @@ bool isSameName(std::string_view left, std::string_view right)
            });
 }
 
+// Chunks of inflated bytes are 64 KiB.
+constexpr std::size_t chunkBytes = std::size_t(1) << 16;
+// Entries from this compressed size on are inflated on a thread of their own while their reader
+// reads the chunks before: inflating takes a good part of the time of reading a large sheet.
+constexpr std::uint64_t pipelinedFrom = std::uint64_t(1) << 16;
+
 class Inflater {
 public:
-    Inflater()
+    explicit Inflater(Bytes input)
     {
         if (inflateInit2(&stream_, -MAX_WBITS) != Z_OK)
             throw std::bad_alloc();
+        stream_.next_in = const_cast<unsigned char*>(input.data());
+        stream_.avail_in = static_cast<uInt>(input.size());
     }
     ~Inflater() { inflateEnd(&stream_); }
     Inflater(const Inflater&) = delete;
     Inflater& operator=(const Inflater&) = delete;
 
-    // Inflates `input`, which must hold the whole stream, passing every chunk to `sink`; stops
-    // with tooLarge once more than `allowance` bytes came out.
-    void run(Bytes input, std::uint64_t allowance, std::uint64_t& produced,
-             const std::function<void(std::string_view)>& sink)
+    enum class State { more, end, damaged };
+    struct Chunk {
+        std::size_t size;
+        State state;
+    };
+
+    // Inflates the next bytes of the stream into `output`; fails with tooLarge once more than
+    // `allowance` bytes came out in all. The bytes of a damaged stream's last chunk still count.
+    Chunk next(std::span<unsigned char> output, std::uint64_t allowance)
     {
-        stream_.next_in = const_cast<unsigned char*>(input.data());
-        stream_.avail_in = static_cast<uInt>(input.size());
-        while (true) {
-            stream_.next_out = chunk_.data();
-            stream_.avail_out = static_cast<uInt>(chunk_.size());
-            const int status = inflate(&stream_, Z_NO_FLUSH);
-            const std::size_t count = chunk_.size() - stream_.avail_out;
-            produced += count;
-            if (produced > allowance)
-                fail(ZIPProblem::tooLarge);
-            if (count > 0 && sink)
-                sink(std::string_view(reinterpret_cast<const char*>(chunk_.data()), count));
-            if (status == Z_STREAM_END)
-                return;
-            if (status != Z_OK || (count == 0 && stream_.avail_in == 0))
-                fail(ZIPProblem::damaged);
-        }
+        stream_.next_out = output.data();
+        stream_.avail_out = static_cast<uInt>(output.size());
+        const int status = inflate(&stream_, Z_NO_FLUSH);
+        const std::size_t count = output.size() - stream_.avail_out;
+        produced_ += count;
+        if (produced_ > allowance)
+            fail(ZIPProblem::tooLarge);
+        if (status == Z_STREAM_END)
+            return {count, State::end};
+        if (status != Z_OK || (count == 0 && stream_.avail_in == 0))
+            return {count, State::damaged};
+        return {count, State::more};
     }
+
+    std::uint64_t produced() const { return produced_; }
 
 private:
     z_stream stream_{};
-    std::array<unsigned char, 1 << 16> chunk_{};
+    std::uint64_t produced_ = 0;
 };
+
+using Sink = std::function<void(std::string_view)>;
+
+std::string_view asText(std::span<const unsigned char> bytes)
+{
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+// Inflates the whole stream on this thread, passing every chunk to `sink`.
+void inflateHere(Inflater& inflater, std::uint64_t allowance, const Sink& sink)
+{
+    std::array<unsigned char, chunkBytes> output{};
+    while (true) {
+        const Inflater::Chunk chunk = inflater.next(output, allowance);
+        if (chunk.size > 0 && sink)
+            sink(asText(std::span(output).first(chunk.size)));
+        if (chunk.state == Inflater::State::end)
+            return;
+        if (chunk.state == Inflater::State::damaged)
+            fail(ZIPProblem::damaged);
+    }
+}
+
+// Chunks handed from the thread that inflates to the one that reads them, through a few buffers
+// in turn: the inflating side waits while all are full, the reading side while all are empty.
+// Either side stopping (the stream ends or fails, the reader fails or is cancelled) releases
+// the other.
+class ChunkPipe {
+public:
+    // On the inflating thread: fills the buffers until the stream ends or fails, or the reading
+    // side stops.
+    void fill(Inflater& inflater, std::uint64_t allowance)
+    {
+        try {
+            while (true) {
+                const std::optional<std::size_t> slot = freeSlot();
+                if (!slot)
+                    return;
+                const Inflater::Chunk chunk = inflater.next(buffers_[*slot], allowance);
+                const std::lock_guard lock(mutex_);
+                chunks_[*slot] = chunk;
+                ++filled_;
+                changed_.notify_all();
+                if (chunk.state != Inflater::State::more)
+                    return;
+            }
+        } catch (...) {
+            const std::lock_guard lock(mutex_);
+            failure_ = std::current_exception();
+            changed_.notify_all();
+        }
+    }
+
+    // On the reading thread: passes the chunks to `sink` in order until the stream ends, and
+    // fails as the stream failed.
+    void drain(const Sink& sink)
+    {
+        while (true) {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return emptied_ < filled_ || failure_; });
+            if (emptied_ == filled_)
+                std::rethrow_exception(failure_);
+            const std::size_t slot = emptied_ % slotCount;
+            const Inflater::Chunk chunk = chunks_[slot];
+            lock.unlock();
+            if (chunk.size > 0 && sink)
+                sink(asText(std::span(buffers_[slot]).first(chunk.size)));
+            if (chunk.state == Inflater::State::end)
+                return;
+            if (chunk.state == Inflater::State::damaged)
+                fail(ZIPProblem::damaged);
+            lock.lock();
+            ++emptied_;
+            changed_.notify_all();
+        }
+    }
+
+    // The reading side stops: the inflating side stops at its next chunk.
+    void abandon()
+    {
+        const std::lock_guard lock(mutex_);
+        isAbandoned_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    static constexpr std::size_t slotCount = 4;
+
+    std::optional<std::size_t> freeSlot()
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return filled_ - emptied_ < slotCount || isAbandoned_; });
+        if (isAbandoned_)
+            return std::nullopt;
+        return filled_ % slotCount;
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::array<std::array<unsigned char, chunkBytes>, slotCount> buffers_{};
+    std::array<Inflater::Chunk, slotCount> chunks_{};
+    std::size_t filled_ = 0;   // chunks inflated so far
+    std::size_t emptied_ = 0;  // chunks read so far
+    std::exception_ptr failure_;
+    bool isAbandoned_ = false;
+};
+
+// Inflates the stream on a second thread while `sink` reads the chunks before.
+void inflatePipelined(Inflater& inflater, std::uint64_t allowance, const Sink& sink)
+{
+    const auto pipe = std::make_unique<ChunkPipe>();
+    const std::jthread inflating([&] { pipe->fill(inflater, allowance); });
+    // Declared after the thread, so it releases the thread before the thread is joined.
+    struct Abandon {
+        ChunkPipe& pipe;
+        ~Abandon() { pipe.abandon(); }
+    } const abandon{*pipe};
+    pipe->drain(sink);
+}
 
 }  // namespace
 
@@ -134,6 +269,7 @@ ZIPArchive::ZIPArchive(Bytes bytes, std::vector<ZIPEntry> entries, InflateLimits
     : bytes_(bytes)
     , entries_(std::move(entries))
     , isRead_(entries_.size(), false)
+    , inflatedOf_(entries_.size(), 0)
     , limits_(limits)
 {
 }
@@ -193,12 +329,16 @@ const ZIPEntry* ZIPArchive::find(std::string_view name) const
 
 void ZIPArchive::read(const ZIPEntry& entry, const std::function<void(std::string_view)>& sink)
 {
-    isRead_[static_cast<std::size_t>(&entry - entries_.data())] = true;
+    const auto index = static_cast<std::size_t>(&entry - entries_.data());
+    isRead_[index] = true;
+    // An entry read again counts once.
+    inflatedBytes_ -= std::exchange(inflatedOf_[index], 0);
     if (!isInflatable(entry))
         fail(ZIPProblem::unsupported);
     const Bytes data = bytes_.subspan(entry.dataOffset, entry.compressedSize);
     if (entry.method == storedMethod) {
         inflatedBytes_ += data.size();
+        inflatedOf_[index] = data.size();
         if (inflatedBytes_ > limits_.totalBytes)
             fail(ZIPProblem::tooLarge);
         if (sink && !data.empty())
@@ -209,10 +349,13 @@ void ZIPArchive::read(const ZIPEntry& entry, const std::function<void(std::strin
         std::max(limits_.graceBytes, limits_.ratio * std::max<std::uint64_t>(entry.compressedSize, 1));
     const std::uint64_t allowance =
         std::min(entryAllowance, limits_.totalBytes - std::min(inflatedBytes_, limits_.totalBytes));
-    std::uint64_t produced = 0;
-    Inflater inflater;
-    inflater.run(data, allowance, produced, sink);
-    inflatedBytes_ += produced;
+    Inflater inflater(data);
+    if (sink && entry.compressedSize >= pipelinedFrom)
+        inflatePipelined(inflater, allowance, sink);
+    else
+        inflateHere(inflater, allowance, sink);
+    inflatedBytes_ += inflater.produced();
+    inflatedOf_[index] = inflater.produced();
 }
 
 std::string ZIPArchive::readAll(const ZIPEntry& entry)

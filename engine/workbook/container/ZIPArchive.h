@@ -67,7 +67,9 @@ public:
     const ZIPEntry* find(std::string_view name) const;
 
     // Inflates the entry, handing its bytes to `sink` in order; fails with ZIPError. What it
-    // produces counts against the limits of this archive's reads.
+    // produces counts against the limits of this archive's reads, once however often it is read.
+    // A large entry inflates on a second thread while `sink` takes the chunks before; `sink`
+    // runs on the calling thread.
     void read(const ZIPEntry& entry, const std::function<void(std::string_view)>& sink);
     std::string readAll(const ZIPEntry& entry);
 
@@ -81,6 +83,7 @@ private:
     std::span<const unsigned char> bytes_;
     std::vector<ZIPEntry> entries_;
     std::vector<bool> isRead_;
+    std::vector<std::uint64_t> inflatedOf_;  // per entry, what its last read produced
     InflateLimits limits_;
     std::uint64_t inflatedBytes_ = 0;
 };

@@ -185,8 +185,13 @@ std::size_t afterOpeningName(std::string_view text, std::size_t at, std::string_
         ++word;
     if (word < text.size() && text[word] == ':' && word > position)
         position = word + 1;
-    if (text.substr(position, name.size()) != name)
+    // A character at a time: the names are a letter or a few, too short for memcmp.
+    if (text.size() - position < name.size())
         return std::string_view::npos;
+    for (std::size_t index = 0; index < name.size(); ++index) {
+        if (text[position + index] != name[index])
+            return std::string_view::npos;
+    }
     return position + name.size();
 }
 

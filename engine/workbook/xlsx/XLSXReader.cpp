@@ -143,12 +143,15 @@ std::optional<std::string_view> elementContent(std::string_view text, std::strin
 // tags and are read as soon as one is complete.
 class SheetReader {
 public:
+    // With `isStreamed`, the cells go straight into the rows of the payload where SheetCells can
+    // take them so.
     SheetReader(SheetCells& cells, CellFormats& formats, NumberTexts& numbers,
-                const std::vector<std::optional<std::string>>& strings, std::stop_token stop)
+                const std::vector<std::optional<std::string>>& strings, bool isStreamed, std::stop_token stop)
         : cells_(cells)
         , formats_(formats)
         , numbers_(numbers)
         , strings_(strings)
+        , isStreamed_(isStreamed)
         , stop_(stop)
     {
     }
@@ -204,6 +207,8 @@ private:
         if (end == std::string::npos)
             return false;
         readDimension(std::string_view(buffer_).substr(0, open));
+        if (isStreamed_)
+            cells_.streamRows();
         if (buffer_[end - 1] == '/') {
             // An empty sheet: only its declared range counts.
             isEmpty_ = true;
@@ -246,8 +251,7 @@ private:
     // starts.
     std::optional<std::pair<std::size_t, std::size_t>> rowEnd(std::size_t from) const
     {
-        for (std::size_t name = buffer_.find("row>", from); name != std::string::npos;
-             name = buffer_.find("row>", name + 4)) {
+        for (std::size_t name = nextRowName(from); name != std::string::npos; name = nextRowName(name + 4)) {
             std::size_t start = name;
             if (start > from && buffer_[start - 1] == ':') {
                 --start;
@@ -260,6 +264,18 @@ private:
                 return std::make_pair(start - 2, name + 4);
         }
         return std::nullopt;
+    }
+
+    // Where the next "row>" from `from` starts. Found by its "w>", which is rare in a sheet's XML,
+    // where the "r" of every cell's reference would stop a search for the whole name.
+    std::size_t nextRowName(std::size_t from) const
+    {
+        for (std::size_t end = buffer_.find("w>", from + 2); end != std::string::npos;
+             end = buffer_.find("w>", end + 2)) {
+            if (buffer_[end - 2] == 'r' && buffer_[end - 1] == 'o')
+                return end - 2;
+        }
+        return std::string::npos;
     }
 
     static std::string_view trimmed(std::string_view text)
@@ -351,7 +367,8 @@ private:
             decline();
         const std::string_view tag = cell.substr(0, tagEnd + 1);
         const std::string_view body = cell[tagEnd - 1] == '/' ? std::string_view() : cell.substr(tagEnd + 1);
-        if (tag.find("r=") != std::string_view::npos && cell.find("r=") != tag.find("r="))
+        if (const std::size_t reference = tag.find("r=");
+            reference != std::string_view::npos && cell.find("r=") != reference)
             decline();
         const CellTag attributes = cellTag(tag);
         if (const std::optional<std::string_view> reference = attributes.reference) {
@@ -382,10 +399,10 @@ private:
         const std::string_view kind = type.value_or("n");
         if (kind == "n") {
             if (value)
-                addNumber(row, column, numberValue(unescaped(*value)), attributes.style);
+                addNumber(row, column, numberValue(plainValue(*value)), attributes.style);
         } else if (kind == "s") {
             if (value)
-                addText(row, column, sharedString(unescaped(*value)), attributes.style);
+                addText(row, column, sharedString(plainValue(*value)), attributes.style);
         } else if (kind == "str") {
             addText(row, column, value ? plainText(*value) : std::string(), attributes.style);
         } else if (kind == "inlineStr") {
@@ -399,6 +416,15 @@ private:
         } else {
             decline();
         }
+    }
+
+    // The value unescaped; most values need no decoding and are taken as they are.
+    std::string_view plainValue(std::string_view raw)
+    {
+        if (isPlainText(raw))
+            return raw;
+        unescapedValue_ = unescaped(raw);
+        return unescapedValue_;
     }
 
     static bool hasFormula(std::string_view body)
@@ -452,7 +478,15 @@ private:
     void addNumber(std::uint32_t row, std::uint32_t column, double value, std::optional<std::string_view> style)
     {
         const CellFormat& format = formats_.forStyle(style);
-        cells_.addPending(row, column, numbers_.add(value, format));
+        if (!cells_.isStreaming()) {
+            cells_.addPending(row, column, numbers_.add(value, format));
+            return;
+        }
+        // The library formats what the native formatter declines, all such numbers at once.
+        const std::optional<std::string> text = nativeNumberText(value, format, formats_.isDate1904());
+        if (!text)
+            throw SheetCells::RowsNotStreamable();
+        cells_.addNumber(row, column, *text, value);
     }
 
     void addText(std::uint32_t row, std::uint32_t column, const std::string& text,
@@ -482,8 +516,10 @@ private:
     CellFormats& formats_;
     NumberTexts& numbers_;
     const std::vector<std::optional<std::string>>& strings_;
+    bool isStreamed_;
     std::stop_token stop_;
     std::string buffer_;
+    std::string unescapedValue_;
     bool isInSheetData_ = false;
     bool isEmpty_ = false;
     int rowNumber_ = 0;
@@ -531,24 +567,32 @@ WorkbookPayload readXLSX(ZIPArchive& archive, const NativeRequest& request, cons
     if (!sheetEntry)
         decline();
 
-    SheetCells cells;
-    CellFormats formats(sheetStyles, listing.isDate1904);
-    NumberTexts numbers(listing.isDate1904, formatter);
-    cells.storeNumbersOfPending([&numbers](std::uint32_t key) { return numbers.value(key); }, listing.isDate1904);
-    SheetReader reader(cells, formats, numbers, strings, stop);
-    archive.read(*sheetEntry, [&reader](std::string_view chunk) { reader.feed(chunk); });
-    reader.finish();
-    cells.addCommentedCells(commentedCells(archive, sheetRelations, path));
-    const bool isChart = hasChart(archive, sheetRelations, path);
-    archive.checkUnreadEntries();
+    const auto readCells = [&](bool isStreamed) {
+        SheetCells cells;
+        CellFormats formats(sheetStyles, listing.isDate1904);
+        NumberTexts numbers(listing.isDate1904, formatter);
+        cells.storeNumbersOfPending([&numbers](std::uint32_t key) { return numbers.value(key); }, listing.isDate1904);
+        SheetReader reader(cells, formats, numbers, strings, isStreamed, stop);
+        archive.read(*sheetEntry, [&reader](std::string_view chunk) { reader.feed(chunk); });
+        reader.finish();
+        cells.addCommentedCells(commentedCells(archive, sheetRelations, path));
+        const bool isChart = hasChart(archive, sheetRelations, path);
+        archive.checkUnreadEntries();
 
-    numbers.formatAll();
-    WorkbookPayload payload =
-        std::move(cells).payload(std::move(entries), stop, [&numbers](std::uint32_t key) { return numbers.text(key); });
-    // A sheet that holds a chart and no cells is a chart sheet.
-    if (payload.rowCount == 0 && isChart)
-        throw ImportError::chartSheet();
-    return payload;
+        numbers.formatAll();
+        WorkbookPayload payload =
+            std::move(cells).payload(entries, stop, [&numbers](std::uint32_t key) { return numbers.text(key); });
+        // A sheet that holds a chart and no cells is a chart sheet.
+        if (payload.rowCount == 0 && isChart)
+            throw ImportError::chartSheet();
+        return payload;
+    };
+    // Most sheets stream; the others are read again cell by cell.
+    try {
+        return readCells(true);
+    } catch (const SheetCells::RowsNotStreamable&) {
+        return readCells(false);
+    }
 }
 
 }  // namespace rowlark::workbook

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,90 @@ TEST(ZIPArchive, OtherBytesAreNoArchiveAndACutDirectoryIsDamaged)
     } catch (const ZIPError& error) {
         EXPECT_EQ(error.problem(), ZIPProblem::damaged);
     }
+}
+
+// A deflate stream of stored blocks: `content` as it is, 65,535 bytes a block; without its last
+// block when `isCut`.
+std::string storedBlocks(std::string_view content, bool isCut = false)
+{
+    constexpr std::size_t blockBytes = 0xFFFF;
+    std::string stream;
+    for (std::size_t at = 0; at < content.size(); at += blockBytes) {
+        const std::string_view block = content.substr(at, blockBytes);
+        const bool isLast = at + blockBytes >= content.size();
+        if (isLast && isCut)
+            break;
+        stream.push_back(isLast ? '\x01' : '\x00');
+        const auto size = static_cast<std::uint32_t>(block.size());
+        testing::appendLittleEndian(stream, size, 2);
+        testing::appendLittleEndian(stream, ~size & 0xFFFF, 2);
+        stream += block;
+    }
+    return stream;
+}
+
+std::string numberedLines(int count)
+{
+    std::string text;
+    for (int line = 0; line < count; ++line)
+        text += "<row r=\"" + std::to_string(line) + "\"/>\n";
+    return text;
+}
+
+// Large entries inflate on a second thread; what the reader is handed is the same.
+TEST(ZIPArchive, ALargeEntryIsHandedOverWholeAndInOrder)
+{
+    const std::string content = numberedLines(60000);
+    const std::string stream = storedBlocks(content);
+    const std::string bytes = testing::storedArchive({{"a.xml", stream, 0, 8}, {"b.xml", "<b/>"}});
+    std::optional<ZIPArchive> archive = ZIPArchive::open(bytesOf(bytes));
+    ASSERT_TRUE(archive.has_value());
+    std::size_t chunks = 0;
+    std::string read;
+    archive->read(*archive->find("a.xml"), [&](std::string_view chunk) {
+        ++chunks;
+        read += chunk;
+    });
+    EXPECT_EQ(read, content);
+    EXPECT_GT(chunks, 4u);
+    EXPECT_EQ(archive->readAll(*archive->find("a.xml")), content) << "read again";
+}
+
+TEST(ZIPArchive, ALargeEntryCutShortFailsAfterItsBytesAreRead)
+{
+    const std::string content = numberedLines(60000);
+    const std::string bytes = testing::storedArchive({{"a.xml", storedBlocks(content, true), 0, 8}});
+    std::optional<ZIPArchive> archive = ZIPArchive::open(bytesOf(bytes));
+    ASSERT_TRUE(archive.has_value());
+    std::string read;
+    try {
+        archive->read(*archive->find("a.xml"), [&](std::string_view chunk) { read += chunk; });
+        ADD_FAILURE() << "a cut stream was read whole";
+    } catch (const ZIPError& error) {
+        EXPECT_EQ(error.problem(), ZIPProblem::damaged);
+    }
+    EXPECT_EQ(read, content.substr(0, content.size() - content.size() % 0xFFFF));
+}
+
+// The reader failing or being cancelled stops the inflating thread, whenever it happens.
+TEST(ZIPArchive, AReaderThatStopsStopsTheInflating)
+{
+    const std::string content = numberedLines(60000);
+    const std::string bytes = testing::storedArchive({{"a.xml", storedBlocks(content), 0, 8}});
+    std::optional<ZIPArchive> archive = ZIPArchive::open(bytesOf(bytes));
+    ASSERT_TRUE(archive.has_value());
+    for (const std::size_t stopAt : {1, 2, 5, 9}) {
+        std::size_t chunks = 0;
+        EXPECT_THROW(archive->read(*archive->find("a.xml"),
+                                   [&](std::string_view) {
+                                       if (++chunks == stopAt)
+                                           throw std::runtime_error("stopped");
+                                   }),
+                     std::runtime_error)
+            << stopAt;
+        EXPECT_EQ(chunks, stopAt);
+    }
+    EXPECT_EQ(archive->readAll(*archive->find("a.xml")), content);
 }
 
 }  // namespace
