@@ -199,7 +199,7 @@ WorkbookPayload SheetCells::payload(std::vector<SheetEntry> sheets, std::stop_to
                                     const std::function<std::string_view(std::uint32_t)>& resolvePending) &&
 {
     if (rows_)
-        return std::move(*rows_).payload(std::move(sheetNames));
+        return std::move(*rows_).payload(std::move(sheets));
     WorkbookPayload payload;
     payload.sheets = std::move(sheets);
     const std::optional<CellRange> range = usedRange();

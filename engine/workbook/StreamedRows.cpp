@@ -156,10 +156,10 @@ void StreamedRows::chooseCodedColumns()
                   std::string_view(sampled).substr(sampledBounds[cell], sampledBounds[cell + 1] - sampledBounds[cell]));
 }
 
-WorkbookPayload StreamedRows::payload(std::vector<std::string> sheetNames) &&
+WorkbookPayload StreamedRows::payload(std::vector<SheetEntry> sheets) &&
 {
     WorkbookPayload payload;
-    payload.sheetNames = std::move(sheetNames);
+    payload.sheets = std::move(sheets);
     if (storedRows_ == 0 && !hasHeaderText_)
         return payload;
     if (storedRows_ > 0)

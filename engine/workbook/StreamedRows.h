@@ -33,7 +33,7 @@ public:
     // number cell.
     void add(std::uint32_t row, std::uint32_t column, std::string_view text, std::optional<double> number = {});
 
-    WorkbookPayload payload(std::vector<std::string> sheetNames) &&;
+    WorkbookPayload payload(std::vector<SheetEntry> sheets) &&;
 
 private:
     // A number of a row that shows no text so far: kept only if a later text keeps its row.
