@@ -5,12 +5,14 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/compare/RecordMatching.h"
 #include "engine/workbook/FileImport.h"
+#include "engine/workbook/NativeReader.h"
 #include "tests/support/ZIPWriting.h"
 
 namespace rowlark::workbook {
@@ -195,6 +197,20 @@ TEST(StoredODSValues, DatesCountFromTheDocumentsNullDate)
         EXPECT_EQ(stored->value, serial) << nullDate;
         EXPECT_EQ(stored->isDate1904, isDate1904) << nullDate;
     }
+}
+
+// A null date that comes after dates were counted in the other date system is left to the library.
+TEST(StoredODSValues, ALateNullDateOfTheOtherSystemIsDeclined)
+{
+    const std::string date = odsRow(odsCell("office:value-type=\"date\" office:date-value=\"2024-03-05\"", "x"));
+    const std::string lateNullDate =
+        "<table:calculation-settings><table:null-date table:date-value=\"1904-01-01\"/></table:calculation-settings>";
+    const std::string bytes = odsFile(
+        {odsRow(odsTextCell("when")), date + "</table:table>" + lateNullDate + "<table:table table:name=\"Sheet2\">"});
+    std::optional<ZIPArchive> archive =
+        ZIPArchive::open(std::span(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+    ASSERT_TRUE(archive);
+    EXPECT_THROW(readODS(*archive, {}, {}), ReadDeclined);
 }
 
 // A cell repeated down rows and across columns keeps its value in every copy.
