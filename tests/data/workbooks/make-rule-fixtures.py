@@ -3,7 +3,7 @@
 # the workbook and 0.0165 in the CSV, Timestamp 2024-03-05T12:00:00 and 2024-03-05 12:00:00,
 # Count 63490 and 63490.0 (a column with empty cells is a float column in pandas), Amount 9100.30
 # and 9100.3. The same records as an ODS workbook whose paragraphs show fewer digits than the
-# values hold: Rate 1.7% for 0.0165 and Amount 9,100 for 9100.3. Usage: python3
+# values hold: Rate 1.7% for 0.0165 and Amount $9,100 for 9100.3. Usage: python3
 # make-rule-fixtures.py OUTPUT_FOLDER
 import csv
 import datetime
@@ -78,7 +78,7 @@ def ods_cell(value, column):
         text = "%.1f%%" % (value * 100)
     elif column == 5:
         element = TableCell(valuetype="currency", currency="USD", value=repr(value))
-        text = "{:,.0f}".format(value)
+        text = "${:,.0f}".format(value)
     else:
         element = TableCell(valuetype="float", value=str(value))
         text = str(value)
