@@ -1,11 +1,12 @@
-// Times FileImport::readTable on generated workbooks: 10,000 × 10 as XLSX, XLS
-// and ODS, 100,000 × 10 and 250,000 × 20 (the library's 5,000,000-cell limit) as XLSX, 65,536 × 20
-// (the format's row limit) as XLS, each file with the native reader and with the library, side by
-// side in one run, and the ratio of their median times; and 1,048,576 × 20 as XLSX, a sheet of a
-// format's full height, which only the native reader takes. Every run happens in a child process
-// of its own; the figures are the median time of 3 runs (1 for the library on the large sheets,
-// which takes minutes) and the peak resident memory of the process tree: the importing process
-// and its reader helper (the sum of both peaks, an upper bound, as they need not peak at once).
+// Times FileImport::readTable on generated workbooks: 10,000 × 10 as XLSX, XLS and ODS,
+// 100,000 × 10 as XLSX, 250,000 × 20 (the library's 5,000,000-cell limit) as XLSX and ODS,
+// 65,536 × 20 (the format's row limit) as XLS, each file with the native reader and with the
+// library, side by side in one run, and the ratio of their median times; and 1,048,576 × 20 as
+// XLSX, a sheet of a format's full height, which only the native reader takes. Every run happens
+// in a child process of its own; the figures are the median time of 3 runs (1 for the library on
+// the large sheets, which takes minutes) and the peak resident memory of the process tree: the
+// importing process and its reader helper (the sum of both peaks, an upper bound, as they need not
+// peak at once).
 // CPU time is given too, as it depends less on what else the machine is doing, and the memory of
 // the table read, with the part of it the numbers stored beside the texts take.
 //
@@ -55,9 +56,9 @@ struct Size {
 };
 
 constexpr Size sizes[] = {
-    {10'000, 10, "xlsx", false},         {10'000, 10, "xls", false},  {10'000, 10, "ods", false},
-    {100'000, 10, "xlsx", true},         {250'000, 20, "xlsx", true}, {65'536, 20, "xls", true},
-    {1'048'576, 20, "xlsx", true, true},
+    {10'000, 10, "xlsx", false}, {10'000, 10, "xls", false},          {10'000, 10, "ods", false},
+    {100'000, 10, "xlsx", true}, {250'000, 20, "xlsx", true},         {250'000, 20, "ods", true},
+    {65'536, 20, "xls", true},   {1'048'576, 20, "xlsx", true, true},
 };
 
 // Rows of ids, text and numbers; every cell a pure function of its position. The mixed kind
@@ -136,16 +137,53 @@ with zipfile.ZipFile(output, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as arch
         sheet.write(b"</sheetData></worksheet>")
 )PY";
 
+// The same rows as an ODS sheet that shows its cells as a spreadsheet program shows them: the
+// library writes every number as General, so that each one's text is its shortest form. Dates are
+// date cells, the #,##0.00 numbers show two places and a thousands separator.
+constexpr std::string_view odsGenerator = R"PY(
+import datetime, sys, zipfile
+output, rows, columns = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+epoch = datetime.datetime(1899, 12, 30)
+def paragraph(text):
+    return "<text:p>%s</text:p></table:table-cell>" % text
+def cell(r, c):
+    if r == 0:
+        return '<table:table-cell office:value-type="string">' + paragraph("id" if c == 0 else "column %d" % c)
+    if c == 0:
+        return '<table:table-cell office:value-type="float" office:value="%d">' % r + paragraph(r)
+    if c % 4 == 3:
+        moment = epoch + datetime.timedelta(days=40000 + (r * c) % 9000 + (0.25 if c % 8 == 7 else 0))
+        return ('<table:table-cell table:style-name="ce1" office:value-type="date" office:date-value="%s">'
+                % moment.isoformat() + paragraph(moment.strftime("%m/%d/%Y %H:%M" if c % 8 == 7 else "%m/%d/%Y")))
+    if c % 2:
+        return '<table:table-cell office:value-type="string">' + paragraph("text %d" % (r % 5000))
+    if c % 4 == 0:
+        value = r % 10000 * c / 7
+        return ('<table:table-cell table:style-name="ce2" office:value-type="float" office:value="%r">' % value
+                + paragraph("{:,.2f}".format(value)))
+    value = r % 10000 * c + 0.25
+    return '<table:table-cell office:value-type="float" office:value="%r">' % value + paragraph(repr(value))
+with zipfile.ZipFile(output, "w", zipfile.ZIP_DEFLATED) as archive:
+    archive.writestr("mimetype", "application/vnd.oasis.opendocument.spreadsheet")
+    archive.writestr("META-INF/manifest.xml", '<?xml version="1.0" encoding="UTF-8"?><manifest:manifest xmlns:manifest="urn:oasis:names:tc:opendocument:xmlns:manifest:1.0"><manifest:file-entry manifest:full-path="/" manifest:media-type="application/vnd.oasis.opendocument.spreadsheet"/><manifest:file-entry manifest:full-path="content.xml" manifest:media-type="text/xml"/></manifest:manifest>')
+    with archive.open("content.xml", "w") as content:
+        content.write(b'<?xml version="1.0" encoding="UTF-8"?><office:document-content xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0"><office:automatic-styles><style:style style:name="ce1" style:family="table-cell" style:parent-style-name="Default" style:data-style-name="N37"/><style:style style:name="ce2" style:family="table-cell" style:parent-style-name="Default" style:data-style-name="N4"/></office:automatic-styles><office:body><office:spreadsheet><table:table table:name="Data">')
+        for r in range(rows):
+            content.write(("<table:table-row>%s</table:table-row>" % "".join(cell(r, c) for c in range(columns))).encode())
+        content.write(b"</table:table></office:spreadsheet></office:body></office:document-content>")
+)PY";
+
 fs::path workbookFile(const fs::path& folder, const Size& size, std::string_view kind = "plain")
 {
     const fs::path path = folder / ((kind == "mixed" ? "mixed-" : "workbook-") + std::to_string(size.rows) + "x" +
                                     std::to_string(size.columns) + "." + size.type);
     if (fs::exists(path))
         return path;
-    if (size.isNativeOnly) {
+    const bool isLargeODS = size.isLarge && std::string_view(size.type) == "ods";
+    if (size.isNativeOnly || isLargeODS) {
         const fs::path script = folder / "write-workbook.py";
-        std::ofstream(script) << streamingGenerator;
-        const fs::path temporary = folder / "partial.xlsx";
+        std::ofstream(script) << (isLargeODS ? odsGenerator : streamingGenerator);
+        const fs::path temporary = folder / ("partial." + std::string(size.type));
         const std::string command = "python3 '" + script.string() + "' '" + temporary.string() + "' " +
                                     std::to_string(size.rows) + " " + std::to_string(size.columns);
         if (std::system(command.c_str()) != 0) {

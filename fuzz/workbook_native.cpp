@@ -1,7 +1,8 @@
 // Reads the input as the parts of a workbook with the native readers. The input lists parts as
 // NAME \0 CONTENT \0 ...; they are stored uncompressed in a ZIP archive built here, so that the
 // fuzzer mutates the XML itself rather than deflate streams. The readers must end every input
-// with a payload or a typed error, and every payload row must be as wide as the first.
+// with a payload or a typed error, and every payload row must be as wide as the first, its stored
+// numbers in reach.
 
 #include <cstddef>
 #include <cstdint>
@@ -45,8 +46,14 @@ std::vector<rowlark::testing::StoredPart> partsOf(std::string_view input)
 void checkPayload(const rowlark::workbook::WorkbookPayload& payload)
 {
     check(payload.laterRows.has_value() == (payload.rowCount > 0));
-    if (payload.laterRows)
-        check(payload.laterRows->width() == payload.firstRow.size());
+    if (!payload.laterRows)
+        return;
+    const rowlark::table::CellStore& rows = *payload.laterRows;
+    check(rows.width() == payload.firstRow.size());
+    // Every cell's stored number, if any, is found beside its text.
+    for (std::size_t row = 0; row < rows.rowCount(); ++row)
+        for (std::size_t column = 0; column < rows.width(); ++column)
+            rows.storedNumbers().at(row, column, rows.cell(row, column));
 }
 
 }  // namespace

@@ -262,11 +262,21 @@ std::string clockText(std::uint64_t hours, unsigned minutes, unsigned seconds)
     return text;
 }
 
-// An office:date-value as a date cell shows it: YYYY-MM-DD, then THH:MM:SS when the time of day
-// (to the second, the fraction dropped) is not midnight. The date is the file's own: no day
-// number stands between, so days before 1900-03-01 keep their date. None for a value of another
-// form, such as the one LibreOffice writes for a number past every date.
-std::optional<std::string> dateValueText(std::string_view text)
+// An office:date-value: a day, and a time of day to the second with the fraction of the second
+// apart.
+struct DateValue {
+    unsigned year = 0;
+    unsigned month = 1;
+    unsigned day = 1;
+    unsigned hours = 0;
+    unsigned minutes = 0;
+    unsigned seconds = 0;
+    double fractionOfSecond = 0;
+};
+
+// The date of an office:date-value, YYYY-MM-DD with THH:MM:SS and a fraction optional. None for a
+// value of another form, such as the one LibreOffice writes for a number past every date.
+std::optional<DateValue> dateValue(std::string_view text)
 {
     if (text.size() < 10 || (text.size() > 10 && text.size() < 19))
         return std::nullopt;
@@ -275,29 +285,68 @@ std::optional<std::string> dateValueText(std::string_view text)
         *day > static_cast<unsigned>(daysFromCivil(*month == 12 ? *year + 1 : *year, *month == 12 ? 1 : *month + 1, 1) -
                                      daysFromCivil(*year, *month, 1)))
         return std::nullopt;
-    std::string date = std::to_string(*year) + (*month < 10 ? "-0" : "-") + std::to_string(*month) +
-                       (*day < 10 ? "-0" : "-") + std::to_string(*day);
+    DateValue value{*year, *month, *day};
     if (text.size() == 10)
-        return date;
+        return value;
     const auto hours = fixedDigits(text, 11, 2), minutes = fixedDigits(text, 14, 2), seconds = fixedDigits(text, 17, 2);
     if (!hours || !minutes || !seconds || text[10] != 'T' || text[13] != ':' || text[16] != ':' || *hours > 23 ||
         *minutes > 59 || *seconds > 59 || (text.size() > 19 && !isFractionOfSecond(text, 19)))
         return std::nullopt;
-    if (*hours == 0 && *minutes == 0 && *seconds == 0)
-        return date;
-    return date + 'T' + clockText(*hours, *minutes, *seconds);
+    value.hours = *hours;
+    value.minutes = *minutes;
+    value.seconds = *seconds;
+    if (text.size() > 19)
+        std::from_chars(text.data() + 19, text.data() + text.size(), value.fractionOfSecond);
+    return value;
 }
 
-// An office:time-value, [-]PT[nH][nM][n[.n]S], as its duration: hours (any number of them),
-// minutes and whole seconds. None for a value of another form.
-std::optional<std::string> durationText(std::string_view text)
+// A date cell as it shows: YYYY-MM-DD, then THH:MM:SS when the time of day (to the second, the
+// fraction dropped) is not midnight. The date is the file's own: no day number stands between,
+// so days before 1900-03-01 keep their date.
+std::string dateValueText(const DateValue& value)
 {
-    const bool isNegative = text.starts_with('-');
-    if (isNegative)
+    std::string date = std::to_string(value.year) + (value.month < 10 ? "-0" : "-") + std::to_string(value.month) +
+                       (value.day < 10 ? "-0" : "-") + std::to_string(value.day);
+    if (value.hours == 0 && value.minutes == 0 && value.seconds == 0)
+        return date;
+    return date + 'T' + clockText(value.hours, value.minutes, value.seconds);
+}
+
+// The date systems the comparison rules read serials in: the 1900 one counts from 1899-12-30 from
+// 1900-03-01 on (it has a 29 February 1900 that never was), the 1904 one from 1904-01-01.
+const std::int64_t date1900Epoch = daysFromCivil(1899, 12, 30);
+const std::int64_t date1904Epoch = daysFromCivil(1904, 1, 1);
+constexpr double firstTrueDate1900Serial = 61;
+
+// A date as a serial of the document's date system: days from its null date, the time of day a
+// part of one. None for a day before the first one whose serial the rules read as that day.
+std::optional<double> dateSerial(const DateValue& value, bool isDate1904)
+{
+    const double secondOfDay = value.hours * 3600.0 + value.minutes * 60.0 + value.seconds + value.fractionOfSecond;
+    const double serial = static_cast<double>(daysFromCivil(value.year, value.month, value.day) -
+                                              (isDate1904 ? date1904Epoch : date1900Epoch)) +
+                          secondOfDay / 86400;
+    if (serial < (isDate1904 ? 0 : firstTrueDate1900Serial))
+        return std::nullopt;
+    return serial;
+}
+
+// An office:time-value: a duration of whole seconds (any number of hours) and a fraction of one.
+struct Duration {
+    bool isNegative = false;
+    std::uint64_t seconds = 0;
+    double fractionOfSecond = 0;
+};
+
+// The duration of an office:time-value, [-]PT[nH][nM][n[.n]S]. None for a value of another form.
+std::optional<Duration> duration(std::string_view text)
+{
+    Duration value;
+    value.isNegative = text.starts_with('-');
+    if (value.isNegative)
         text.remove_prefix(1);
     if (!text.starts_with("PT") || text.size() == 2)
         return std::nullopt;
-    std::uint64_t seconds = 0;
     std::size_t at = 2;
     for (const auto& [unit, factor] :
          std::array<std::pair<char, std::uint64_t>, 3>{{{'H', 3600}, {'M', 60}, {'S', 1}}}) {
@@ -313,13 +362,29 @@ std::optional<std::string> durationText(std::string_view text)
         const auto count = repeatCount(text.substr(at, wholeEnd - at));
         if (!count || *count >= hugeRepeat)
             return std::nullopt;
-        seconds += static_cast<std::uint64_t>(*count) * factor;
+        value.seconds += static_cast<std::uint64_t>(*count) * factor;
+        if (end > wholeEnd)
+            std::from_chars(text.data() + wholeEnd, text.data() + end, value.fractionOfSecond);
         at = end + 1;
     }
     if (at != text.size())
         return std::nullopt;
-    return (isNegative ? "-" : "") +
-           clockText(seconds / 3600, static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60));
+    return value;
+}
+
+// A time cell as it shows without a paragraph: hours, minutes and whole seconds.
+std::string durationText(const Duration& value)
+{
+    return (value.isNegative ? "-" : "") + clockText(value.seconds / 3600,
+                                                     static_cast<unsigned>(value.seconds / 60 % 60),
+                                                     static_cast<unsigned>(value.seconds % 60));
+}
+
+// A duration in days, as a time cell's serial.
+double durationDays(const Duration& value)
+{
+    const double days = (static_cast<double>(value.seconds) + value.fractionOfSecond) / 86400;
+    return value.isNegative ? -days : days;
 }
 
 // --- markup ---
@@ -658,12 +723,38 @@ bool isDefaultStyleGeneral(std::optional<std::string> styles)
     return isGeneral;
 }
 
+// The number, date and time cells of the selected sheet, each with its text and the value the
+// file stores, handed to SheetCells by key as pending cells so that it keeps the value beside the
+// text. A cell repeated down rows or across columns is kept once.
+class StoredValues {
+public:
+    std::uint32_t add(std::string_view text, double value)
+    {
+        texts_.append(text);
+        ends_.push_back(texts_.size());
+        values_.push_back(value);
+        return static_cast<std::uint32_t>(values_.size() - 1);
+    }
+    std::string_view text(std::uint32_t key) const
+    {
+        const std::uint64_t start = key == 0 ? 0 : ends_[key - 1];
+        return std::string_view(texts_).substr(start, ends_[key] - start);
+    }
+    double value(std::uint32_t key) const { return values_[key]; }
+
+private:
+    std::string texts_;
+    std::vector<std::uint64_t> ends_;
+    std::vector<double> values_;
+};
+
 struct CellRun {
     std::int64_t row;
     std::int64_t rowCount;
     std::int64_t firstColumn;
     std::int64_t lastColumn;
     std::string text;
+    std::optional<std::uint32_t> storedKey;  // of a cell with a stored value, in place of its text
 };
 
 // The library's walk over content.xml, reduced to what decides the sheet names and the texts
@@ -697,7 +788,13 @@ public:
     bool hasSelectedSheet() const { return selectedCount_ > 0; }
     bool isSelectedSheetAmbiguous() const { return selectedCount_ > 1; }
     bool hasSelectedChart() const { return hasSelectedChart_; }
-    SheetCells takeCells() { return std::move(cells_); }
+    // The payload of the selected sheet, whose number, date and time cells keep their stored values.
+    WorkbookPayload takePayload(std::vector<SheetEntry> sheets, std::stop_token stop)
+    {
+        cells_.storeNumbersOfPending([this](std::uint32_t key) { return stored_.value(key); }, isDate1904_);
+        return std::move(cells_).payload(std::move(sheets), std::move(stop),
+                                         [this](std::uint32_t key) { return stored_.text(key); });
+    }
 
 private:
     enum class State { masterStyles, other };
@@ -737,6 +834,8 @@ private:
         if (name == "table-properties" && !tag.isClosing && !tableStyle_.empty() &&
             TagAttributes(tag).text("display") == "false")
             hiddenTableStyles_.insert(tableStyle_);
+        if (name == "null-date" && !tag.isClosing)
+            return noteNullDate(TagAttributes(tag).text("date-value"));
         if (name == "object" && !tag.isClosing && isSelected_)
             noteObject(TagAttributes(tag).text("href"));
         if (name == "table-column" && !tag.isClosing) {
@@ -773,6 +872,19 @@ private:
             decline();
         if (name == "named-range" && !TagAttributes(tag).get("cell-range-address"))
             decline();
+    }
+
+    // The document's null date, day 0 of its date serials: 1899-12-30 unless it names another. The
+    // rules read serials in the 1900 and 1904 date systems: a null date of 1904-01-01 is the
+    // latter, any other counts as the former.
+    void noteNullDate(std::string_view text)
+    {
+        const std::optional<DateValue> date = dateValue(text);
+        const bool isDate1904 = date && date->year == 1904 && date->month == 1 && date->day == 1;
+        // Dates already counted in the other system would mix the two.
+        if (hasDateSerials_ && isDate1904 != isDate1904_)
+            decline();
+        isDate1904_ = isDate1904;
     }
 
     // An embedded object of the selected sheet, as "./Object 1".
@@ -905,8 +1017,13 @@ private:
         clearCellText();
         cellType_ = type;
         columnRepeat_ = columnRepeat;
-        if (type == ValueType::time)
-            valueText_ = durationText(attributes.text("time-value")).value_or("");
+        serial_.reset();
+        if (type == ValueType::time) {
+            const std::optional<Duration> time = duration(attributes.text("time-value"));
+            valueText_ = time ? durationText(*time) : std::string();
+            if (time)
+                serial_ = durationDays(*time);
+        }
         if (!isSelected_)
             return;
         if (row_ < 0)
@@ -929,13 +1046,16 @@ private:
             valueText_ = attributes.text("value");
             isGeneral_ = generalStyles_.isGeneral(attributes.get("style-name"), rowStyle_, column_);
             break;
-        case ValueType::date:
-            isDateRead_ = false;
-            if (const std::optional<std::string> date = dateValueText(attributes.text("date-value"))) {
-                valueText_ = *date;
-                isDateRead_ = true;
+        case ValueType::date: {
+            const std::optional<DateValue> date = dateValue(attributes.text("date-value"));
+            isDateRead_ = date.has_value();
+            if (date) {
+                valueText_ = dateValueText(*date);
+                serial_ = dateSerial(*date, isDate1904_);
+                hasDateSerials_ = true;
             }
             break;
+        }
         case ValueType::boolean: {
             const std::string_view value = attributes.text("boolean-value");
             valueText_ = value == "1" || value == "true" || value == "TRUE" ? "TRUE" : "FALSE";
@@ -951,8 +1071,10 @@ private:
         if (!isInCell_)
             decline();
         isInCell_ = false;
-        if (isSelected_)
-            storeCell(displayedText());
+        if (isSelected_) {
+            const std::optional<double> value = storedValue();
+            storeCell(displayedText(), value);
+        }
         column_ = std::min(column_ + columnRepeat_ - 1, hugeRepeat);
         clearCellText();
     }
@@ -993,18 +1115,49 @@ private:
         return {};
     }
 
-    void storeCell(std::string_view text)
+    // The value the file stores for a number, date or time cell, as the rules read a workbook's: a
+    // number as it is (none past the largest double), a date as a serial of the document's date
+    // system, a time as its duration in days.
+    std::optional<double> storedValue() const
+    {
+        switch (cellType_) {
+        case ValueType::number: {
+            const double number = parsedNumber(valueText_);
+            return std::isfinite(number) ? std::optional(number) : std::nullopt;
+        }
+        case ValueType::date:
+        case ValueType::time:
+            return serial_;
+        case ValueType::string:
+        case ValueType::boolean:
+            break;
+        }
+        return std::nullopt;
+    }
+
+    void storeCell(std::string_view text, std::optional<double> value)
     {
         if (text.empty())
             return;
+        const std::optional<std::uint32_t> key = value ? std::optional(stored_.add(text, *value)) : std::nullopt;
         for (std::int64_t repeat = 0; repeat < rowRepeat_; ++repeat) {
             if (repeat % 4096 == 4095 && stop_.stop_requested())
                 throw ImportCancelled();
-            cells_.add(static_cast<std::uint32_t>(row_ + repeat), static_cast<std::uint32_t>(column_), text);
+            place(row_ + repeat, column_, text, key);
         }
         // The copies to the right count only where the used range reaches, known at the end.
         if (columnRepeat_ > 1)
-            runs_.push_back({row_, rowRepeat_, column_ + 1, column_ + columnRepeat_ - 1, std::string(text)});
+            runs_.push_back({row_, rowRepeat_, column_ + 1, column_ + columnRepeat_ - 1,
+                             key ? std::string() : std::string(text), key});
+    }
+
+    // A cell with a stored value goes in by its key, its text resolved when the payload is made.
+    void place(std::int64_t row, std::int64_t column, std::string_view text, std::optional<std::uint32_t> storedKey)
+    {
+        if (storedKey)
+            cells_.addPending(static_cast<std::uint32_t>(row), static_cast<std::uint32_t>(column), *storedKey);
+        else
+            cells_.add(static_cast<std::uint32_t>(row), static_cast<std::uint32_t>(column), text);
     }
 
     void finishSelectedSheet()
@@ -1018,7 +1171,7 @@ private:
                 for (std::int64_t column = run.firstColumn; column <= lastColumn; ++column) {
                     if (++added % 4096 == 0 && stop_.stop_requested())
                         throw ImportCancelled();
-                    cells_.add(static_cast<std::uint32_t>(row), static_cast<std::uint32_t>(column), run.text);
+                    place(row, column, run.text, run.storedKey);
                 }
             }
         }
@@ -1109,6 +1262,9 @@ private:
     std::optional<Range> range_;
     std::vector<CellRun> runs_;
     SheetCells cells_;
+    StoredValues stored_;
+    bool isDate1904_ = false;
+    bool hasDateSerials_ = false;
 
     bool isInCell_ = false;
     ValueType cellType_ = ValueType::string;
@@ -1116,6 +1272,7 @@ private:
     bool isStringValued_ = false;
     bool isGeneral_ = false;
     bool isDateRead_ = false;
+    std::optional<double> serial_;  // of a date or time cell
     std::string valueText_;
     std::string cellText_;
 
@@ -1173,7 +1330,7 @@ WorkbookPayload readODS(ZIPArchive& archive, const NativeRequest& request, std::
         throw ImportError::sheetNotFound(request.sheet.value_or(std::string()));
     if (document.isSelectedSheetAmbiguous())
         decline();
-    WorkbookPayload payload = document.takeCells().payload(std::move(entries), stop);
+    WorkbookPayload payload = document.takePayload(std::move(entries), stop);
     // A sheet that holds a chart and no cells is a chart sheet.
     if (payload.rowCount == 0 && document.hasSelectedChart())
         throw ImportError::chartSheet();

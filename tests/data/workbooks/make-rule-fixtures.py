@@ -2,7 +2,9 @@
 # the same 10,000 records, each value written differently on the two sides. Rate shows 1.65% in
 # the workbook and 0.0165 in the CSV, Timestamp 2024-03-05T12:00:00 and 2024-03-05 12:00:00,
 # Count 63490 and 63490.0 (a column with empty cells is a float column in pandas), Amount 9100.30
-# and 9100.3. Usage: python3 make-rule-fixtures.py OUTPUT_FOLDER
+# and 9100.3. The same records as an ODS workbook whose paragraphs show fewer digits than the
+# values hold: Rate 1.7% for 0.0165 and Amount $9,100 for 9100.3. Usage: python3
+# make-rule-fixtures.py OUTPUT_FOLDER
 import csv
 import datetime
 import os
@@ -10,6 +12,9 @@ import random
 import sys
 
 import openpyxl
+from odf.opendocument import OpenDocumentSpreadsheet
+from odf.table import Table, TableCell, TableRow
+from odf.text import P
 from openpyxl.cell import WriteOnlyCell
 
 folder = sys.argv[1]
@@ -56,3 +61,37 @@ with open(os.path.join(folder, "readings-pandas.csv"), "w", newline="", encoding
     writer.writerow(headers)
     for record in records:
         writer.writerow([pandas_text(value, column in (2, 4, 5)) for column, value in enumerate(record)])
+
+
+# A cell of the ODS sheet: a number, date or text with the text a number style would show.
+def ods_cell(value, column):
+    if value is None:
+        return TableCell()
+    if isinstance(value, str):
+        element = TableCell(valuetype="string")
+        text = value
+    elif isinstance(value, datetime.datetime):
+        element = TableCell(valuetype="date", datevalue=value.isoformat())
+        text = value.strftime("%m/%d/%Y %H:%M")
+    elif column == 2:
+        element = TableCell(valuetype="percentage", value=repr(value))
+        text = "%.1f%%" % (value * 100)
+    elif column == 5:
+        element = TableCell(valuetype="currency", currency="USD", value=repr(value))
+        text = "${:,.0f}".format(value)
+    else:
+        element = TableCell(valuetype="float", value=str(value))
+        text = str(value)
+    element.addElement(P(text=text))
+    return element
+
+
+document = OpenDocumentSpreadsheet()
+readings = Table(name="Readings")
+for values in [headers] + records:
+    row = TableRow()
+    for column, value in enumerate(values):
+        row.addElement(ods_cell(value, column))
+    readings.addElement(row)
+document.spreadsheet.addElement(readings)
+document.save(os.path.join(folder, "readings.ods"))
