@@ -52,14 +52,14 @@ struct WorkbookPairing {
 
 // What the sheet list shows of a pair, or of a sheet without a counterpart (one side only).
 struct SheetListEntry {
-    std::optional<workbook::SheetEntry> left;
-    std::optional<workbook::SheetEntry> right;
-    std::optional<std::size_t> pair;  // its position among the pairs; none for a sheet of one file
+    std::optional<workbook::SheetEntry> left = {};
+    std::optional<workbook::SheetEntry> right = {};
+    std::optional<std::size_t> pair = {};  // its position among the pairs; none for a sheet of one file
     bool isCompared = false;
     std::int64_t changed = 0;
     std::int64_t onlyLeft = 0;
     std::int64_t onlyRight = 0;
-    QString problem;
+    QString problem = {};
 };
 
 // Pairs the sheets of the two workbooks, each pair still to be read.

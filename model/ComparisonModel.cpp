@@ -1048,10 +1048,10 @@ std::vector<SheetListEntry> ComparisonModel::sheetList() const
         if (nextPair < allSheets_->pairs.size() && allSheets_->pairs[nextPair].left.name == sheet)
             entries.push_back(pairEntry(nextPair++));
         else if (nextOnlyInLeft < allSheets_->onlyInLeft.size() && allSheets_->onlyInLeft[nextOnlyInLeft].name == sheet)
-            entries.push_back({allSheets_->onlyInLeft[nextOnlyInLeft++], std::nullopt});
+            entries.push_back(SheetListEntry{.left = allSheets_->onlyInLeft[nextOnlyInLeft++]});
     }
     for (const workbook::SheetEntry& sheet : allSheets_->onlyInRight)
-        entries.push_back({std::nullopt, sheet});
+        entries.push_back(SheetListEntry{.right = sheet});
     return entries;
 }
 

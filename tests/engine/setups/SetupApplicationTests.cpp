@@ -134,7 +134,7 @@ TEST(SetupSheets, AGoneSheetFallsBackToTheFirstWithANotice)
         asked.push_back(sheet);
         if (sheet && *sheet != "Sheet1")
             throw workbook::ImportError::sheetNotFound(*sheet);
-        return workbook::ImportedTable{table::Table::parse("a\n1\n"), {"Sheet1", "Other"}, "Sheet1", std::nullopt};
+        return workbook::ImportedTable{table::Table::parse("a\n1\n"), {{"Sheet1"}, {"Other"}}, "Sheet1", std::nullopt};
     };
     const SideRead renamed = readSide("Orders", "File B", read);
     EXPECT_EQ(renamed.notice, "Setup: sheet \u201COrders\u201D is not in File B; its first sheet, \u201CSheet1\u201D, "
