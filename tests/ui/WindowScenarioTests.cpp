@@ -47,15 +47,15 @@ QString yesNo(bool value)
 
 // "Orders: order,amount; A-1,10 + ~Old: id" is a workbook of two sheets, the second hidden (~); a
 // sheet without rows is written "Empty:".
-std::string workbookText(const QString& spec)
+std::string workbookText(const QString& description)
 {
     std::vector<rowlark::testing::WorkbookSheet> sheets;
-    for (const QString& sheetSpec : spec.split(" + ")) {
-        const qsizetype colon = sheetSpec.indexOf(':');
-        rowlark::testing::WorkbookSheet sheet{sheetSpec.left(colon).toStdString(), {}, sheetSpec.startsWith('~')};
+    for (const QString& sheetText : description.split(" + ")) {
+        const qsizetype colon = sheetText.indexOf(':');
+        rowlark::testing::WorkbookSheet sheet{sheetText.left(colon).toStdString(), {}, sheetText.startsWith('~')};
         if (sheet.isHidden)
             sheet.name.erase(0, 1);
-        for (const QString& row : sheetSpec.mid(colon + 1).split(';', Qt::SkipEmptyParts)) {
+        for (const QString& row : sheetText.mid(colon + 1).split(';', Qt::SkipEmptyParts)) {
             std::vector<std::string> cells;
             for (const QString& cell : row.trimmed().split(','))
                 cells.push_back(cell.toStdString());
