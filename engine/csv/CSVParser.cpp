@@ -6,7 +6,6 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
-#include <unordered_set>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -120,10 +119,7 @@ inline void moveDown(char* destination, const char* source, std::size_t length)
     }
 }
 
-// A column whose first rows repeat a few texts keeps a code per cell instead of its text.
-constexpr std::size_t sampledRows = 4096;
-constexpr std::size_t mostSampledTextsForCodes = sampledRows / 32;
-constexpr std::size_t notCoded = static_cast<std::size_t>(-1);
+using table::notCoded;
 
 // How far the scan reads between two releases of the pages behind it.
 constexpr std::size_t releaseStep = std::size_t{64} << 20;
@@ -295,12 +291,8 @@ private:
             jsonLookingColumns_.note(column, text);
             return;
         }
-        table::TextDictionary& dictionary = coded_.dictionaries[coded];
-        const std::size_t known = dictionary.size();
-        const std::uint32_t code = dictionary.codeOf(text);
-        coded_.codes.push_back(code);
         // Only a text new to the column needs looking at.
-        if (code == known || code >= table::overflowMark)
+        if (coded_.append(coded, text))
             jsonLookingColumns_.note(column, text);
         write_ = fieldStart_;
     }
@@ -327,20 +319,13 @@ private:
     void chooseCodedColumns()
     {
         isSampling_ = false;
-        for (std::size_t column = 0; column < width_; ++column) {
-            std::unordered_set<std::string_view> texts;
-            for (std::size_t row = 0; row < storedRowCount_ && texts.size() <= mostSampledTextsForCodes; ++row) {
-                const std::size_t cell = row * width_ + column;
-                texts.emplace(buffer_ + bounds_[cell], bounds_[cell + 1] - bounds_[cell]);
-            }
-            if (texts.size() <= mostSampledTextsForCodes) {
-                codedIndices_[column] = coded_.columns.size();
-                coded_.columns.push_back(column);
-            }
-        }
+        const auto cellText = [this](std::size_t row, std::size_t column) {
+            const std::size_t cell = row * width_ + column;
+            return std::string_view(buffer_ + bounds_[cell], bounds_[cell + 1] - bounds_[cell]);
+        };
+        coded_.choose(width_, storedRowCount_, cellText, codedIndices_);
         if (coded_.columns.empty())
             return;
-        coded_.dictionaries.resize(coded_.columns.size());
         coded_.codes.reserve(std::min(expectedRows_ * coded_.columns.size(), size_ / 2 + 1));
         storeSampledRowsAgain();
     }
@@ -411,7 +396,7 @@ private:
             if (cellsInRow_ < width_)
                 appendEmptyCells(cellsInRow_, width_ - cellsInRow_, write_);
             storedRowCount_ = dataRowCount_ + 1;
-            if (isSampling_ && storedRowCount_ >= sampledRows)
+            if (isSampling_ && storedRowCount_ >= table::codingSampleRows)
                 chooseCodedColumns();
             if (read_ - releasedUpTo_ >= releaseStep)
                 releaseBehind();

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/table/CellBounds.h"
@@ -39,10 +40,45 @@ private:
 };
 
 // The columns of a store kept as codes.
+// A column whose first rows repeat a few texts keeps a code per cell instead of its text. The
+// readers that store cells as they arrive sample this many rows before they choose.
+inline constexpr std::size_t codingSampleRows = 4096;
+inline constexpr std::size_t notCoded = static_cast<std::size_t>(-1);
+
 struct CodedColumns {
     std::vector<std::size_t> columns;          // ascending
     std::vector<TextDictionary> dictionaries;  // one per column of `columns`
     CellCodes codes;                           // row by row, one per column of `columns`
+
+    // Codes the columns whose `rows` sampled rows hold few distinct texts, `cellText(row, column)`
+    // giving each cell; `indices[column]` becomes the column's index into `columns`, or stays
+    // notCoded.
+    template<typename CellText>
+    void choose(std::size_t width, std::size_t rows, const CellText& cellText, std::vector<std::size_t>& indices)
+    {
+        constexpr std::size_t mostSampledTexts = codingSampleRows / 32;
+        for (std::size_t column = 0; column < width; ++column) {
+            std::unordered_set<std::string_view> texts;
+            for (std::size_t row = 0; row < rows && texts.size() <= mostSampledTexts; ++row)
+                texts.insert(cellText(row, column));
+            if (texts.size() <= mostSampledTexts) {
+                indices[column] = columns.size();
+                columns.push_back(column);
+            }
+        }
+        dictionaries.resize(columns.size());
+    }
+
+    // Appends the code of the next cell of coded column `coded` (an index into `columns`);
+    // whether its text is new to the column (or past its dictionary), so worth looking at.
+    bool append(std::size_t coded, std::string_view text)
+    {
+        TextDictionary& dictionary = dictionaries[coded];
+        const std::size_t known = dictionary.size();
+        const std::uint32_t code = dictionary.codeOf(text);
+        codes.push_back(code);
+        return code == known || code >= overflowMark;
+    }
 };
 
 class CellStore {

@@ -1,7 +1,6 @@
 #include "engine/workbook/StreamedRows.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "engine/table/Pages.h"
 #include "engine/workbook/FileImport.h"
@@ -9,10 +8,7 @@
 namespace rowlark::workbook {
 namespace {
 
-// The first rows decide which columns keep codes, as for CSV text.
-constexpr std::size_t sampledRows = 4096;
-constexpr std::size_t mostSampledTextsForCodes = sampledRows / 32;
-constexpr std::size_t notCoded = static_cast<std::size_t>(-1);
+using table::notCoded;
 // Room taken ahead for the text of a cell; pages of it that stay unused cost no memory.
 constexpr std::size_t reservedTextBytes = 16;
 
@@ -93,7 +89,7 @@ void StreamedRows::openRow(std::size_t row)
 
 void StreamedRows::noteRowsComplete()
 {
-    if (isSampling_ && storedRows_ == sampledRows)
+    if (isSampling_ && storedRows_ == table::codingSampleRows)
         chooseCodedColumns();
 }
 
@@ -112,12 +108,8 @@ void StreamedRows::storeCell(std::size_t column, std::string_view text)
         jsonLookingColumns_.note(column, text);
         return;
     }
-    table::TextDictionary& dictionary = coded_.dictionaries[coded];
-    const std::size_t known = dictionary.size();
-    const std::uint32_t code = dictionary.codeOf(text);
-    coded_.codes.push_back(code);
     // Only a text new to the column needs looking at.
-    if (code == known || code >= table::overflowMark)
+    if (coded_.append(coded, text))
         jsonLookingColumns_.note(column, text);
 }
 
@@ -127,21 +119,13 @@ void StreamedRows::chooseCodedColumns()
 {
     isSampling_ = false;
     const std::size_t cells = storedRows_ * width_;
-    const auto cellText = [&](std::size_t cell) {
+    const auto cellText = [this](std::size_t row, std::size_t column) {
+        const std::size_t cell = row * width_ + column;
         return std::string_view(text_).substr(bounds_[cell], bounds_[cell + 1] - bounds_[cell]);
     };
-    for (std::size_t column = 0; column < width_; ++column) {
-        std::unordered_set<std::string_view> texts;
-        for (std::size_t cell = column; cell < cells && texts.size() <= mostSampledTextsForCodes; cell += width_)
-            texts.insert(cellText(cell));
-        if (texts.size() <= mostSampledTextsForCodes) {
-            codedIndices_[column] = coded_.columns.size();
-            coded_.columns.push_back(column);
-        }
-    }
+    coded_.choose(width_, storedRows_, cellText, codedIndices_);
     if (coded_.columns.empty())
         return;
-    coded_.dictionaries.resize(coded_.columns.size());
     coded_.codes.reserve(std::min<std::size_t>(expectedRows_ * coded_.columns.size(), FileImport::maximumCells));
     std::string sampled;
     sampled.swap(text_);
