@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <functional>
+#include <initializer_list>
 #include <utility>
 
 #include "engine/results/XLSXReport.h"
@@ -147,37 +148,41 @@ bool isRunByGit()
     return std::getenv("GIT_DIFF_PATH_COUNTER") != nullptr;
 }
 
+using GivenOption = std::pair<bool, std::string_view>;
+
+// Refuses the first option given of `options`, as one that does not apply to `what`.
+void refuseGiven(std::initializer_list<GivenOption> options, std::string_view what)
+{
+    for (const auto& [isGiven, name] : options)
+        if (isGiven)
+            throw UsageError(std::string(name) + " does not apply to " + std::string(what));
+}
+
 // The options that write something other than the table diff git shows.
 void refuseOtherOutputs(const Options& options)
 {
-    const std::pair<bool, std::string_view> outputs[] = {{options.isJSON, "--json"},
-                                                         {options.isMappingOnly, "--mapping"},
-                                                         {options.reportPath.has_value(), "--report"},
-                                                         {options.savedSetupPath.has_value(), "--save-setup"},
-                                                         {options.maxDifferences.has_value(), "--max-differences"}};
-    for (const auto& [isGiven, name] : outputs)
-        if (isGiven)
-            throw UsageError(std::string(name) + " does not apply to git's diff arguments, which ask for a table diff");
+    refuseGiven({{options.isJSON, "--json"},
+                 {options.isMappingOnly, "--mapping"},
+                 {options.reportPath.has_value(), "--report"},
+                 {options.savedSetupPath.has_value(), "--save-setup"},
+                 {options.maxDifferences.has_value(), "--max-differences"}},
+                "git's diff arguments, which ask for a table diff");
 }
 
 // The options that choose one sheet, a CSV reading, a setup or an output that --all-sheets has no
 // place for.
 void refuseWithAllSheets(const Options& options)
 {
-    const std::pair<bool, std::string_view> refused[] = {
-        {options.leftSheet.has_value(), "--sheet-a"},
-        {options.rightSheet.has_value(), "--sheet-b"},
-        {options.separator || options.leftSeparator || options.rightSeparator, "--separator"},
-        {options.setupPath.has_value(), "--setup"},
-        {options.savedSetupPath.has_value(), "--save-setup"},
-        {options.isMappingOnly, "--mapping"},
-        {options.changedColumn.has_value(), "--column"},
-        {options.maxDifferences.has_value(), "--max-differences"},
-        {options.shownTablePath.has_value(), "--show-table"}};
-    for (const auto& [isGiven, name] : refused)
-        if (isGiven)
-            throw UsageError(std::string(name) +
-                             " does not apply to --all-sheets, which compares every pair of sheets");
+    refuseGiven({{options.leftSheet.has_value(), "--sheet-a"},
+                 {options.rightSheet.has_value(), "--sheet-b"},
+                 {options.separator || options.leftSeparator || options.rightSeparator, "--separator"},
+                 {options.setupPath.has_value(), "--setup"},
+                 {options.savedSetupPath.has_value(), "--save-setup"},
+                 {options.isMappingOnly, "--mapping"},
+                 {options.changedColumn.has_value(), "--column"},
+                 {options.maxDifferences.has_value(), "--max-differences"},
+                 {options.shownTablePath.has_value(), "--show-table"}},
+                "--all-sheets, which compares every pair of sheets");
     if (options.reportPath &&
         (*options.reportPath == standardOutputPath || !results::XLSXReport::isWorkbookPath(*options.reportPath)))
         throw UsageError("--all-sheets writes its report as a workbook: give --report a PATH ending in .xlsx");
