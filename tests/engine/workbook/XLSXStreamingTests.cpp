@@ -6,6 +6,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -91,29 +92,21 @@ TEST(XLSXStreaming, CellsInAnyOrderReadTheSame)
     const std::string header = row(1, cell("A1", "id", " t=\"str\"") + cell("B1", "share", " t=\"str\""));
     const std::string second = row(2, cell("A2", "1") + cell("B2", "0.25", " s=\"1\""));
     const std::string third = row(3, cell("B3", "0.5", " s=\"1\""));
-    const Rows expected{{"1", "25.0%"}, {"", "50.0%"}};
-    struct Case {
-        const char* what;
-        std::string rows;
-        Rows expected;
-    };
-    const std::vector<Case> cases{
-        {"in order", header + second + third, expected},
-        {"a row before the one above it", header + third + second, expected},
-        {"a cell left of the one before it", header + row(2, cell("B2", "0.25", " s=\"1\"") + cell("A2", "1")) + third,
-         expected},
+    const std::pair<const char*, std::string> cases[] = {
+        {"in order", header + second + third},
+        {"a row before the one above it", header + third + second},
+        {"a cell left of the one before it", header + row(2, cell("B2", "0.25", " s=\"1\"") + cell("A2", "1")) + third},
         {"a cell given twice, the later one counting",
-         header + second + row(3, cell("B3", "7") + cell("B3", "0.5", " s=\"1\"")), expected},
-        {"cells outside the range left out", header + second + row(3, cell("B3", "0.5", " s=\"1\"") + cell("C3", "9")),
-         expected},
+         header + second + row(3, cell("B3", "7") + cell("B3", "0.5", " s=\"1\""))},
+        {"cells outside the range left out", header + second + row(3, cell("B3", "0.5", " s=\"1\"") + cell("C3", "9"))},
     };
-    for (const Case& test : cases) {
-        const table::Table table = SheetFile("A1:B3", test.rows).read();
-        EXPECT_EQ(table.headers(), (Row{"id", "share"})) << test.what;
-        EXPECT_EQ(testing::rowsOf(table), test.expected) << test.what;
-        ASSERT_TRUE(table.storedNumber(1, 1)) << test.what;
-        EXPECT_EQ(table.storedNumber(1, 1)->value, 0.5) << test.what;
-        EXPECT_FALSE(table.storedNumber(1, 0)) << test.what;
+    for (const auto& [what, rows] : cases) {
+        const table::Table table = SheetFile("A1:B3", rows).read();
+        EXPECT_EQ(table.headers(), (Row{"id", "share"})) << what;
+        EXPECT_EQ(testing::rowsOf(table), (Rows{{"1", "25.0%"}, {"", "50.0%"}})) << what;
+        ASSERT_TRUE(table.storedNumber(1, 1)) << what;
+        EXPECT_EQ(table.storedNumber(1, 1)->value, 0.5) << what;
+        EXPECT_FALSE(table.storedNumber(1, 0)) << what;
     }
 }
 
@@ -133,8 +126,9 @@ TEST(XLSXStreaming, RowsAfterTheLastTextAreLeftOutAndNumbersShowingNothingKeptBe
 
 TEST(XLSXStreaming, AHeaderAloneOrNoTextAtAllMakesNoRows)
 {
-    EXPECT_EQ(SheetFile("A1:B5", row(1, cell("B1", "only", " t=\"str\""))).read().headers(), (Row{"", "only"}));
-    EXPECT_EQ(SheetFile("A1:B5", row(1, cell("B1", "only", " t=\"str\""))).read().rowCount(), 0u);
+    const table::Table header = SheetFile("A1:B5", row(1, cell("B1", "only", " t=\"str\""))).read();
+    EXPECT_EQ(header.headers(), (Row{"", "only"}));
+    EXPECT_EQ(header.rowCount(), 0u);
     EXPECT_THROW(SheetFile("A1:B5", row(2, cell("A2", "3", " s=\"2\""))).read(), ImportError);
 }
 
