@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -25,29 +26,9 @@ namespace fs = std::filesystem;
 using testing::Row;
 using testing::Rows;
 
-constexpr std::string_view contentTypes =
-    R"(<?xml version="1.0" encoding="UTF-8"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
-    R"(<Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>)"
-    R"(<Override PartName="/xl/worksheets/sheet1.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/>)"
-    R"(<Override PartName="/xl/styles.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml"/></Types>)";
-constexpr std::string_view workbookPart =
-    R"(<?xml version="1.0" encoding="UTF-8"?><workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" )"
-    R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets>)"
-    R"(<sheet name="Data" sheetId="1" r:id="rId1"/></sheets></workbook>)";
-constexpr std::string_view workbookRelationships =
-    R"(<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-    R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/>)"
-    R"(<Relationship Id="rId2" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles" Target="styles.xml"/>)"
-    R"(</Relationships>)";
-// Style 1 shows 0.0%, style 2 nothing at all, style 3 a date.
-constexpr std::string_view stylesPart =
-    R"(<?xml version="1.0" encoding="UTF-8"?><styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)"
-    R"(<numFmts count="3"><numFmt numFmtId="164" formatCode="0.0%"/><numFmt numFmtId="165" formatCode=";;;"/>)"
-    R"(<numFmt numFmtId="166" formatCode="yyyy-mm-dd"/></numFmts>)"
-    R"(<cellXfs count="4"><xf numFmtId="0"/><xf numFmtId="164"/><xf numFmtId="165"/><xf numFmtId="166"/></cellXfs></styleSheet>)";
-
 // A workbook of one sheet, `range` its declared range (none when empty) and `rows` the XML of
-// its rows.
+// its rows; its other parts are in tests/data/workbook/streaming, where style 1 shows 0.0%, style 2
+// nothing at all and style 3 a date.
 struct SheetFile {
     SheetFile(std::string_view range, const std::string& rows)
     {
@@ -55,12 +36,16 @@ struct SheetFile {
             R"(<?xml version="1.0" encoding="UTF-8"?><worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)" +
             (range.empty() ? std::string() : "<dimension ref=\"" + std::string(range) + "\"/>") + "<sheetData>" + rows +
             "</sheetData></worksheet>";
-        std::ofstream(path, std::ios::binary)
-            << testing::storedArchive({{"[Content_Types].xml", contentTypes},
-                                       {"xl/workbook.xml", workbookPart},
-                                       {"xl/_rels/workbook.xml.rels", workbookRelationships},
-                                       {"xl/styles.xml", stylesPart},
-                                       {"xl/worksheets/sheet1.xml", sheet}});
+        const std::array<const char*, 4> names = {"[Content_Types].xml", "xl/workbook.xml",
+                                                  "xl/_rels/workbook.xml.rels", "xl/styles.xml"};
+        std::array<std::string, 4> contents;
+        std::vector<testing::StoredPart> parts;
+        for (std::size_t at = 0; at < names.size(); ++at) {
+            contents[at] = testing::fileText(testing::dataFolder() / "workbook" / "streaming" / names[at]);
+            parts.push_back({names[at], contents[at]});
+        }
+        parts.push_back({"xl/worksheets/sheet1.xml", sheet});
+        std::ofstream(path, std::ios::binary) << testing::storedArchive(parts);
     }
     ~SheetFile() { fs::remove(path); }
 
