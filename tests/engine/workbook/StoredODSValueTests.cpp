@@ -40,24 +40,19 @@ std::string odsRow(std::string_view cells)
     return "<table:table-row>" + std::string(cells) + "</table:table-row>";
 }
 
+// A part the files written here share, from tests/data/workbook/stored-values.
+std::string fixedPart(const std::string& name)
+{
+    return testing::fileText(testing::dataFolder() / "workbook" / "stored-values" / name);
+}
+
 // An ODS file of one sheet of the given table:table-row elements. Style "ce1" has a number style, so
 // its cells show their paragraphs; a `nullDate` is written as the document's own.
 std::string odsFile(const std::vector<std::string>& rows, std::string_view nullDate = {})
 {
-    constexpr std::string_view manifest =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><manifest:manifest "
-        "xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\"><manifest:file-entry "
-        "manifest:full-path=\"/\" manifest:media-type=\"application/vnd.oasis.opendocument.spreadsheet\"/>"
-        "<manifest:file-entry manifest:full-path=\"content.xml\" manifest:media-type=\"text/xml\"/>"
-        "</manifest:manifest>";
-    std::string content =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document-content "
-        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-        "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
-        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
-        "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\"><office:automatic-styles>"
-        "<style:style style:name=\"ce1\" style:family=\"table-cell\" style:parent-style-name=\"Default\" "
-        "style:data-style-name=\"N2\"/></office:automatic-styles><office:body><office:spreadsheet>";
+    const std::string manifest = fixedPart("META-INF/manifest.xml");
+    // Its styles and the start of its body.
+    std::string content = fixedPart("content-start.xml");
     if (!nullDate.empty())
         content += "<table:calculation-settings><table:null-date table:date-value=\"" + std::string(nullDate) +
                    "\"/></table:calculation-settings>";
@@ -71,22 +66,9 @@ std::string odsFile(const std::vector<std::string>& rows, std::string_view nullD
 // An XLSX file of one sheet, an id and a value: the `<c>` element of cell B2 is given.
 std::string xlsxFile(std::string_view valueCell)
 {
-    constexpr std::string_view types =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Types "
-        "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"><Default Extension=\"rels\" "
-        "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/><Default Extension=\"xml\" "
-        "ContentType=\"application/xml\"/><Override PartName=\"/xl/workbook.xml\" "
-        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/></Types>";
-    constexpr std::string_view workbook =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><workbook "
-        "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets><sheet "
-        "name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>";
-    constexpr std::string_view relations =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
-        "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship Id=\"rId1\" "
-        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
-        "Target=\"worksheets/sheet1.xml\"/></Relationships>";
+    const std::string types = fixedPart("[Content_Types].xml");
+    const std::string workbook = fixedPart("xl/workbook.xml");
+    const std::string relations = fixedPart("xl/_rels/workbook.xml.rels");
     const std::string sheet =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet "
         "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData><row r=\"1\"><c r=\"A1\" "
