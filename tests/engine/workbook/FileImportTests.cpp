@@ -532,25 +532,15 @@ TEST(WorkbookSheets, SheetNamesAreMatchedExactly)
 // a table style that shows its table leaves it visible. The library reads no ODS sheet as hidden.
 TEST(WorkbookSheets, HiddenSheetsAreMarked)
 {
-    constexpr auto native = FileImport::WorkbookReader::native;
-    const struct {
-        const char* file;
-        FileImport::WorkbookReader reader;
-        const char* sheets;
-    } cases[] = {
-        {"hidden-sheets.xlsx", native, "Visible|Hidden [hidden]|Very [hidden]\n"},
-        {"hidden-sheets.xlsx", library, "Visible|Hidden [hidden]|Very [hidden]\n"},
-        {"hidden-sheets.xls", native, "Visible|Hidden [hidden]|Very [hidden]\n"},
-        {"hidden-sheets.xls", library, "Visible|Hidden [hidden]|Very [hidden]\n"},
-        {"hidden-sheets.ods", native, "Visible|Hidden [hidden]|Shown\n"},
-        {"hidden-sheets.ods", library, "Visible|Hidden|Shown\n"},
-    };
-    for (const auto& test : cases) {
+    const std::vector<Row> cases = testing::tabSeparatedCases("workbook/hidden-sheets.tsv");
+    ASSERT_EQ(cases.size(), 6u);
+    for (const Row& test : cases) {
+        const auto reader = test[1] == "library" ? library : FileImport::WorkbookReader::native;
         for (const char* sheet : {"Visible", "Hidden"}) {
-            const ImportedTable imported = FileImport::readTable(fixture(test.file), std::string(sheet),
-                                                                 FileImport::defaultReaderLocations(), {}, test.reader);
-            EXPECT_EQ(testing::sheetsLine(imported.sheets), test.sheets) << test.file << " " << sheet;
-            EXPECT_EQ(testing::tableText(imported.table), std::string("id\n") + sheet + "\n") << test.file;
+            const ImportedTable imported = FileImport::readTable(fixture(test[0]), std::string(sheet),
+                                                                 FileImport::defaultReaderLocations(), {}, reader);
+            EXPECT_EQ(testing::sheetsLine(imported.sheets), test[2] + '\n') << test[0] << " " << sheet;
+            EXPECT_EQ(testing::tableText(imported.table), std::string("id\n") + sheet + "\n") << test[0];
         }
     }
 }

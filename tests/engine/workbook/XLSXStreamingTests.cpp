@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -24,29 +26,9 @@ namespace fs = std::filesystem;
 using testing::Row;
 using testing::Rows;
 
-constexpr std::string_view contentTypes =
-    R"(<?xml version="1.0" encoding="UTF-8"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
-    R"(<Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>)"
-    R"(<Override PartName="/xl/worksheets/sheet1.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/>)"
-    R"(<Override PartName="/xl/styles.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml"/></Types>)";
-constexpr std::string_view workbookPart =
-    R"(<?xml version="1.0" encoding="UTF-8"?><workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" )"
-    R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets>)"
-    R"(<sheet name="Data" sheetId="1" r:id="rId1"/></sheets></workbook>)";
-constexpr std::string_view workbookRelationships =
-    R"(<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-    R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/>)"
-    R"(<Relationship Id="rId2" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles" Target="styles.xml"/>)"
-    R"(</Relationships>)";
-// Style 1 shows 0.0%, style 2 nothing at all, style 3 a date.
-constexpr std::string_view stylesPart =
-    R"(<?xml version="1.0" encoding="UTF-8"?><styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)"
-    R"(<numFmts count="3"><numFmt numFmtId="164" formatCode="0.0%"/><numFmt numFmtId="165" formatCode=";;;"/>)"
-    R"(<numFmt numFmtId="166" formatCode="yyyy-mm-dd"/></numFmts>)"
-    R"(<cellXfs count="4"><xf numFmtId="0"/><xf numFmtId="164"/><xf numFmtId="165"/><xf numFmtId="166"/></cellXfs></styleSheet>)";
-
 // A workbook of one sheet, `range` its declared range (none when empty) and `rows` the XML of
-// its rows.
+// its rows; its other parts are in tests/data/workbook/streaming, where style 1 shows 0.0%, style 2
+// nothing at all and style 3 a date.
 struct SheetFile {
     SheetFile(std::string_view range, const std::string& rows)
     {
@@ -54,12 +36,16 @@ struct SheetFile {
             R"(<?xml version="1.0" encoding="UTF-8"?><worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)" +
             (range.empty() ? std::string() : "<dimension ref=\"" + std::string(range) + "\"/>") + "<sheetData>" + rows +
             "</sheetData></worksheet>";
-        std::ofstream(path, std::ios::binary)
-            << testing::storedArchive({{"[Content_Types].xml", contentTypes},
-                                       {"xl/workbook.xml", workbookPart},
-                                       {"xl/_rels/workbook.xml.rels", workbookRelationships},
-                                       {"xl/styles.xml", stylesPart},
-                                       {"xl/worksheets/sheet1.xml", sheet}});
+        const std::array<const char*, 4> names = {"[Content_Types].xml", "xl/workbook.xml",
+                                                  "xl/_rels/workbook.xml.rels", "xl/styles.xml"};
+        std::array<std::string, 4> contents;
+        std::vector<testing::StoredPart> parts;
+        for (std::size_t at = 0; at < names.size(); ++at) {
+            contents[at] = testing::fileText(testing::dataFolder() / "workbook" / "streaming" / names[at]);
+            parts.push_back({names[at], contents[at]});
+        }
+        parts.push_back({"xl/worksheets/sheet1.xml", sheet});
+        std::ofstream(path, std::ios::binary) << testing::storedArchive(parts);
     }
     ~SheetFile() { fs::remove(path); }
 
@@ -91,29 +77,21 @@ TEST(XLSXStreaming, CellsInAnyOrderReadTheSame)
     const std::string header = row(1, cell("A1", "id", " t=\"str\"") + cell("B1", "share", " t=\"str\""));
     const std::string second = row(2, cell("A2", "1") + cell("B2", "0.25", " s=\"1\""));
     const std::string third = row(3, cell("B3", "0.5", " s=\"1\""));
-    const Rows expected{{"1", "25.0%"}, {"", "50.0%"}};
-    struct Case {
-        const char* what;
-        std::string rows;
-        Rows expected;
-    };
-    const std::vector<Case> cases{
-        {"in order", header + second + third, expected},
-        {"a row before the one above it", header + third + second, expected},
-        {"a cell left of the one before it", header + row(2, cell("B2", "0.25", " s=\"1\"") + cell("A2", "1")) + third,
-         expected},
+    const std::pair<const char*, std::string> cases[] = {
+        {"in order", header + second + third},
+        {"a row before the one above it", header + third + second},
+        {"a cell left of the one before it", header + row(2, cell("B2", "0.25", " s=\"1\"") + cell("A2", "1")) + third},
         {"a cell given twice, the later one counting",
-         header + second + row(3, cell("B3", "7") + cell("B3", "0.5", " s=\"1\"")), expected},
-        {"cells outside the range left out", header + second + row(3, cell("B3", "0.5", " s=\"1\"") + cell("C3", "9")),
-         expected},
+         header + second + row(3, cell("B3", "7") + cell("B3", "0.5", " s=\"1\""))},
+        {"cells outside the range left out", header + second + row(3, cell("B3", "0.5", " s=\"1\"") + cell("C3", "9"))},
     };
-    for (const Case& test : cases) {
-        const table::Table table = SheetFile("A1:B3", test.rows).read();
-        EXPECT_EQ(table.headers(), (Row{"id", "share"})) << test.what;
-        EXPECT_EQ(testing::rowsOf(table), test.expected) << test.what;
-        ASSERT_TRUE(table.storedNumber(1, 1)) << test.what;
-        EXPECT_EQ(table.storedNumber(1, 1)->value, 0.5) << test.what;
-        EXPECT_FALSE(table.storedNumber(1, 0)) << test.what;
+    for (const auto& [what, rows] : cases) {
+        const table::Table table = SheetFile("A1:B3", rows).read();
+        EXPECT_EQ(table.headers(), (Row{"id", "share"})) << what;
+        EXPECT_EQ(testing::rowsOf(table), (Rows{{"1", "25.0%"}, {"", "50.0%"}})) << what;
+        ASSERT_TRUE(table.storedNumber(1, 1)) << what;
+        EXPECT_EQ(table.storedNumber(1, 1)->value, 0.5) << what;
+        EXPECT_FALSE(table.storedNumber(1, 0)) << what;
     }
 }
 
@@ -133,8 +111,9 @@ TEST(XLSXStreaming, RowsAfterTheLastTextAreLeftOutAndNumbersShowingNothingKeptBe
 
 TEST(XLSXStreaming, AHeaderAloneOrNoTextAtAllMakesNoRows)
 {
-    EXPECT_EQ(SheetFile("A1:B5", row(1, cell("B1", "only", " t=\"str\""))).read().headers(), (Row{"", "only"}));
-    EXPECT_EQ(SheetFile("A1:B5", row(1, cell("B1", "only", " t=\"str\""))).read().rowCount(), 0u);
+    const table::Table header = SheetFile("A1:B5", row(1, cell("B1", "only", " t=\"str\""))).read();
+    EXPECT_EQ(header.headers(), (Row{"", "only"}));
+    EXPECT_EQ(header.rowCount(), 0u);
     EXPECT_THROW(SheetFile("A1:B5", row(2, cell("A2", "3", " s=\"2\""))).read(), ImportError);
 }
 

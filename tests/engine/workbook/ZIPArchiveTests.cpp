@@ -4,6 +4,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/workbook/container/ZIPArchive.h"
@@ -33,19 +34,14 @@ std::optional<ZIPProblem> problemReading(const std::string& bytes, std::string_v
 
 TEST(ZIPArchive, EntriesItCannotInflateAreItsOwnProblem)
 {
-    struct Case {
-        const char* what;
-        StoredPart part;
-        std::optional<ZIPProblem> problem;
-    };
-    const std::vector<Case> cases{
+    const std::tuple<const char*, StoredPart, std::optional<ZIPProblem>> cases[] = {
         {"stored", {"a.xml", "<a/>"}, std::nullopt},
         {"encrypted", {"a.xml", "<a/>", 1, 0}, ZIPProblem::unsupported},
         {"compressed by another method", {"a.xml", "<a/>", 0, 12}, ZIPProblem::unsupported},
         {"deflate stream that is not one", {"a.xml", "\xFF\xFF\xFF", 0, 8}, ZIPProblem::damaged},
     };
-    for (const Case& test : cases)
-        EXPECT_EQ(problemReading(testing::storedArchive({test.part}), "a.xml"), test.problem) << test.what;
+    for (const auto& [what, part, problem] : cases)
+        EXPECT_EQ(problemReading(testing::storedArchive({part}), "a.xml"), problem) << what;
 }
 
 TEST(ZIPArchive, CheckingUnreadEntriesLeavesThoseItCannotInflate)
