@@ -21,6 +21,15 @@ InputFile sheetFile(const std::filesystem::path& path, const workbook::SheetEntr
     return {path.filename().string(), path, std::move(table), sheets, sheet.name, std::nullopt};
 }
 
+void keepOutcome(SheetPair& pair, results::ComparisonOutcome outcome)
+{
+    pair.summary = std::make_shared<const records::ComparisonSummary>(std::move(outcome.summary));
+    pair.index = std::make_shared<const results::ResultIndex>(std::move(outcome.index));
+    pair.elapsed = outcome.elapsed;
+    pair.comparedAt = outcome.comparedAt;
+    pair.keyWarning = utf8Text(outcome.keyWarning);
+}
+
 }  // namespace
 
 WorkbookPairing pairWorkbookSheets(const InputFile& left, const InputFile& right)
@@ -30,7 +39,7 @@ WorkbookPairing pairWorkbookSheets(const InputFile& left, const InputFile& right
     for (const workbook::SheetEntry& sheet : left.sheets)
         paired.leftSheets.push_back(sheet.name);
     for (workbook::SheetPair& pair : pairing.pairs)
-        paired.pairs.push_back({std::move(pair.left), std::move(pair.right), {}, {}, {}, {}, {}, {}, 0, {}, {}, {}});
+        paired.pairs.push_back(SheetPair{.left = std::move(pair.left), .right = std::move(pair.right)});
     paired.onlyInLeft = std::move(pairing.onlyInLeft);
     paired.onlyInRight = std::move(pairing.onlyInRight);
     return paired;
@@ -51,13 +60,8 @@ void comparePairFromFiles(SheetPair& pair, const InputFile& left, const InputFil
     pair.mappings = std::move(compared.analysis.mappings);
     pair.suggestions = std::move(compared.analysis.suggestions);
     pair.problem = utf8Text(compared.error);
-    if (!compared.outcome)
-        return;
-    pair.summary = std::make_shared<const records::ComparisonSummary>(std::move(compared.outcome->summary));
-    pair.index = std::make_shared<const results::ResultIndex>(std::move(compared.outcome->index));
-    pair.elapsed = compared.outcome->elapsed;
-    pair.comparedAt = compared.outcome->comparedAt;
-    pair.keyWarning = utf8Text(compared.outcome->keyWarning);
+    if (compared.outcome)
+        keepOutcome(pair, std::move(*compared.outcome));
 }
 
 void comparePair(SheetPair& pair, bool ignoreCase, std::stop_token stop)
@@ -73,11 +77,7 @@ void comparePair(SheetPair& pair, bool ignoreCase, std::stop_token stop)
     results::ComparisonOutcome outcome =
         results::runComparison(pair.leftFile->table, pair.rightFile->table, pair.leftFile->name, pair.rightFile->name,
                                pair.mappings, ignoreCase, [&stop] { throwIfCancelled(stop); });
-    pair.summary = std::make_shared<const records::ComparisonSummary>(std::move(outcome.summary));
-    pair.index = std::make_shared<const results::ResultIndex>(std::move(outcome.index));
-    pair.elapsed = outcome.elapsed;
-    pair.comparedAt = outcome.comparedAt;
-    pair.keyWarning = utf8Text(outcome.keyWarning);
+    keepOutcome(pair, std::move(outcome));
     pair.problem.clear();
 }
 

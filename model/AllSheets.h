@@ -25,21 +25,21 @@ namespace rowlark::model {
 
 // One pair of sheets and what came of comparing them.
 struct SheetPair {
-    workbook::SheetEntry left;
-    workbook::SheetEntry right;
+    workbook::SheetEntry left = {};
+    workbook::SheetEntry right = {};
     // Both sheets as read; absent when either failed to read.
-    std::optional<InputFile> leftFile;
-    std::optional<InputFile> rightFile;
-    std::vector<records::ColumnMapping> mappings;
-    std::vector<std::vector<records::HeaderSuggestion>> suggestions;
+    std::optional<InputFile> leftFile = {};
+    std::optional<InputFile> rightFile = {};
+    std::vector<records::ColumnMapping> mappings = {};
+    std::vector<std::vector<records::HeaderSuggestion>> suggestions = {};
     // Absent until the pair is compared, and again once its mapping changes.
-    std::shared_ptr<const records::ComparisonSummary> summary;
-    std::shared_ptr<const results::ResultIndex> index;
+    std::shared_ptr<const records::ComparisonSummary> summary = {};
+    std::shared_ptr<const results::ResultIndex> index = {};
     double elapsed = 0;
-    std::chrono::system_clock::time_point comparedAt;
-    QString keyWarning;
+    std::chrono::system_clock::time_point comparedAt = {};
+    QString keyWarning = {};
     // Why the pair has no result: a sheet that failed to read, or no row key. Empty otherwise.
-    QString problem;
+    QString problem = {};
 };
 
 // Both workbooks' sheets: the pairs in File A's order, and the sheets left without a counterpart.
