@@ -153,7 +153,7 @@ TEST_F(XLSXReportTest, SummaryNamesWhatSelectedTheRows)
                       {"a.csv", "b.csv", headers, headers, "id", "", "Changed rows", "ann", "name"}, all(summary));
     const std::vector<Row> lines = rows(read(folder_ / "selected.xlsx", "Summary").table);
     const std::vector<Row> selection(lines.begin() + 12, lines.begin() + 15);
-    EXPECT_EQ(selection, (std::vector<Row>{{"Filter", "Changed rows"}, {"Search", "ann"}, {"Changed column", "name"}}));
+    EXPECT_EQ(selection, caseRows("selection"));
 }
 
 // A cell holds 32,767 characters as the spreadsheet counts them, in UTF-16 units: a longer value is
@@ -215,17 +215,13 @@ TEST_F(XLSXReportTest, BothReportsCountTheFormulaLikeValues)
 TEST_F(XLSXReportTest, MoreColumnsThanASheetHoldsFailWithAMessage)
 {
     const Row headers(8'192, "h");
-    EXPECT_THROW(
-        {
-            try {
-                write(formulaSummary(), headers, headers);
-            } catch (const XLSXReport::WorkbookError& error) {
-                EXPECT_STREQ(error.what(),
-                             "The report has more columns than a workbook sheet holds; export it as CSV instead.");
-                throw;
-            }
-        },
-        XLSXReport::WorkbookError);
+    try {
+        write(formulaSummary(), headers, headers);
+        ADD_FAILURE() << "written";
+    } catch (const XLSXReport::WorkbookError& error) {
+        EXPECT_STREQ(error.what(),
+                     "The report has more columns than a workbook sheet holds; export it as CSV instead.");
+    }
     EXPECT_FALSE(fs::exists(folder_ / "report.xlsx"));
 }
 
