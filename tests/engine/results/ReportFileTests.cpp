@@ -21,14 +21,6 @@ using ::testing::ElementsAre;
 
 class ReportFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = fs::temp_directory_path() / ("rowlark-report-" + std::to_string(::getpid()) + "-" + test->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-
     void TearDown() override { fs::remove_all(folder_); }
 
     void write(const std::string& name, std::string_view text, fs::perms permissions)
@@ -45,7 +37,8 @@ protected:
         return names;
     }
 
-    fs::path folder_;
+    std::string scratch_ = (fs::temp_directory_path() / "rowlark-report-XXXXXX").string();
+    const fs::path folder_ = ::mkdtemp(scratch_.data());
 };
 
 // The error writing a report to `path` fails with, or none.

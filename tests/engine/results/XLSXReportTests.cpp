@@ -34,14 +34,6 @@ std::vector<Row> caseRows(const std::string& section)
 
 class XLSXReportTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = fs::temp_directory_path() / ("rowlark-xlsx-" + std::to_string(::getpid()) + "-" + test->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-
     void TearDown() override { fs::remove_all(folder_); }
 
     // Writes the report of every difference, in order.
@@ -76,7 +68,8 @@ protected:
         return rows;
     }
 
-    fs::path folder_;
+    std::string scratch_ = (fs::temp_directory_path() / "rowlark-xlsx-XXXXXX").string();
+    const fs::path folder_ = ::mkdtemp(scratch_.data());
     bool isWritten_ = false;
 };
 
