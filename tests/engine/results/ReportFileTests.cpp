@@ -107,14 +107,6 @@ TEST_F(ReportFileTest, APipeIsWrittenToAndStaysAPipe)
     EXPECT_THAT(names(), ElementsAre("pipe.csv"));
 }
 
-TEST_F(ReportFileTest, APipeWithoutReaderFailsAtOnce)
-{
-    const fs::path pipe = folder_ / "pipe.csv";
-    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    EXPECT_EQ(writeError(pipe), std::errc::no_such_device_or_address);
-    EXPECT_TRUE(fs::is_fifo(pipe));
-}
-
 TEST_F(ReportFileTest, StopRequestLeavesEveryTargetUntouched)
 {
     write("report.csv", "old report", owner_read | owner_write);
@@ -126,10 +118,14 @@ TEST_F(ReportFileTest, StopRequestLeavesEveryTargetUntouched)
     EXPECT_THAT(names(), ElementsAre("report.csv"));
 }
 
-TEST_F(ReportFileTest, AFolderIsNotReplaced)
+// Neither a pipe nobody reads nor a folder is replaced: the write fails at once.
+TEST_F(ReportFileTest, APipeWithoutReaderAndAFolderAreRefusedAndKept)
 {
+    ASSERT_EQ(::mkfifo((folder_ / "pipe.csv").c_str(), 0600), 0);
     fs::create_directory(folder_ / "report.csv");
+    EXPECT_EQ(writeError(folder_ / "pipe.csv"), std::errc::no_such_device_or_address);
     EXPECT_EQ(writeError(folder_ / "report.csv"), std::errc::is_a_directory);
+    EXPECT_TRUE(fs::is_fifo(folder_ / "pipe.csv"));
     EXPECT_TRUE(fs::is_directory(folder_ / "report.csv"));
 }
 
