@@ -277,13 +277,6 @@ TEST_F(CommandTest, ASavedSetupRepeatsTheComparison)
     EXPECT_EQ(withElapsedTimeHidden(repeated.out), withElapsedTimeHidden(expected));
 }
 
-TEST_F(CommandTest, ASetupThatCannotBeWrittenIsAnError)
-{
-    const ProgramRun result = run(inputs({"--save-setup", "missing/weekly.rowlark"}), folder_);
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.err, "rowlark-compare: missing/weekly.rowlark: No such file or directory\n");
-}
-
 TEST_F(CommandTest, WriteErrorsOnStandardOutputExitWithTwo)
 {
     for (const std::vector<std::string>& arguments :

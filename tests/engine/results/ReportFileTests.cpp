@@ -21,14 +21,6 @@ using ::testing::ElementsAre;
 
 class ReportFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = fs::temp_directory_path() / ("rowlark-report-" + std::to_string(::getpid()) + "-" + test->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-
     void TearDown() override { fs::remove_all(folder_); }
 
     void write(const std::string& name, std::string_view text, fs::perms permissions)
@@ -45,7 +37,8 @@ protected:
         return names;
     }
 
-    fs::path folder_;
+    std::string scratch_ = (fs::temp_directory_path() / "rowlark-report-XXXXXX").string();
+    const fs::path folder_ = ::mkdtemp(scratch_.data());
 };
 
 // The error writing a report to `path` fails with, or none.
@@ -114,14 +107,6 @@ TEST_F(ReportFileTest, APipeIsWrittenToAndStaysAPipe)
     EXPECT_THAT(names(), ElementsAre("pipe.csv"));
 }
 
-TEST_F(ReportFileTest, APipeWithoutReaderFailsAtOnce)
-{
-    const fs::path pipe = folder_ / "pipe.csv";
-    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    EXPECT_EQ(writeError(pipe), std::errc::no_such_device_or_address);
-    EXPECT_TRUE(fs::is_fifo(pipe));
-}
-
 TEST_F(ReportFileTest, StopRequestLeavesEveryTargetUntouched)
 {
     write("report.csv", "old report", owner_read | owner_write);
@@ -133,10 +118,14 @@ TEST_F(ReportFileTest, StopRequestLeavesEveryTargetUntouched)
     EXPECT_THAT(names(), ElementsAre("report.csv"));
 }
 
-TEST_F(ReportFileTest, AFolderIsNotReplaced)
+// Neither a pipe nobody reads nor a folder is replaced: the write fails at once.
+TEST_F(ReportFileTest, APipeWithoutReaderAndAFolderAreRefusedAndKept)
 {
+    ASSERT_EQ(::mkfifo((folder_ / "pipe.csv").c_str(), 0600), 0);
     fs::create_directory(folder_ / "report.csv");
+    EXPECT_EQ(writeError(folder_ / "pipe.csv"), std::errc::no_such_device_or_address);
     EXPECT_EQ(writeError(folder_ / "report.csv"), std::errc::is_a_directory);
+    EXPECT_TRUE(fs::is_fifo(folder_ / "pipe.csv"));
     EXPECT_TRUE(fs::is_directory(folder_ / "report.csv"));
 }
 
