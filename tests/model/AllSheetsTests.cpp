@@ -175,7 +175,7 @@ TEST_F(AllSheetsTest, ChosenPairIsEditedAndComparedAgainAlone)
     EXPECT_FALSE(model.mappings().at(1).isIncluded);
 }
 
-TEST_F(AllSheetsTest, LetterCaseChangeComparesEveryPairAgain)
+TEST_F(AllSheetsTest, LetterCaseChangeComparesEveryPairAgainAndAnotherFileEndsAllSheets)
 {
     loadWorkbooks({{"Orders", orders}, {"Stock", stock}}, {{"Orders", ordersLater}, {"Stock", stockLater}});
     compareAll();
@@ -186,6 +186,13 @@ TEST_F(AllSheetsTest, LetterCaseChangeComparesEveryPairAgain)
     waitUntilIdle();
     EXPECT_EQ(listed(model), (std::vector<std::string>{"Orders 1/1/1", "Stock 0/0/1"}));
     EXPECT_NE(model.summary(), firstSummary);
+
+    model.load(writeNumberedFile("plain.csv", 3, "x"), false);
+    waitUntilIdle();
+    EXPECT_FALSE(model.isAllSheets());
+    EXPECT_TRUE(model.sheetList().empty());
+    EXPECT_FALSE(model.chosenPair());
+    EXPECT_EQ(model.left()->sheet, std::optional<std::string>("Orders"));
 }
 
 TEST_F(AllSheetsTest, ExportWritesEveryPairToOneWorkbook)
@@ -209,18 +216,6 @@ TEST_F(AllSheetsTest, ExportWritesEveryPairToOneWorkbook)
     const workbook::ImportedTable stockSheet =
         workbook::FileImport::readTable(folder.filePath("every-sheet.xlsx").toStdString(), std::string("Stock"));
     EXPECT_GE(stockSheet.table.rowCount(), 1u);
-}
-
-TEST_F(AllSheetsTest, AnotherFileEndsAllSheets)
-{
-    loadWorkbooks({{"Orders", orders}, {"Stock", stock}}, {{"Orders", ordersLater}, {"Stock", stockLater}});
-    compareAll();
-    model.load(writeNumberedFile("plain.csv", 3, "x"), false);
-    waitUntilIdle();
-    EXPECT_FALSE(model.isAllSheets());
-    EXPECT_TRUE(model.sheetList().empty());
-    EXPECT_FALSE(model.chosenPair());
-    EXPECT_EQ(model.left()->sheet, std::optional<std::string>("Orders"));
 }
 
 }  // namespace

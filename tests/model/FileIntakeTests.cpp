@@ -16,8 +16,14 @@ std::string readWholeFile(const QString& path)
 
 using FileIntakeTest = ModelTest;
 
+// A cancelled open dialog changes nothing; a confirmed one reads the file chosen.
 TEST_F(FileIntakeTest, OpenDialogOffersEveryTableFormat)
 {
+    model.selectFile(true);
+    EXPECT_EQ(dialogs->openCalls, 1);
+    EXPECT_FALSE(model.isBusy());
+    EXPECT_EQ(announcedInAll(), 0);
+
     dialogs->openAnswer = writeNumberedFile("chosen.csv", 2, "x");
     model.selectFile(false);
     EXPECT_EQ(dialogs->openTitle, "Choose a CSV, Excel, Numbers or LibreOffice file");
@@ -28,49 +34,42 @@ TEST_F(FileIntakeTest, OpenDialogOffersEveryTableFormat)
     EXPECT_FALSE(model.left());
 }
 
-TEST_F(FileIntakeTest, CancelledOpenDialogChangesNothing)
-{
-    model.selectFile(true);
-    EXPECT_EQ(dialogs->openCalls, 1);
-    EXPECT_FALSE(model.isBusy());
-    EXPECT_EQ(announcedInAll(), 0);
-}
-
 class ExportTest : public ModelTest {
 protected:
     void SetUp() override { compareSamples(); }
 };
 
-TEST_F(ExportTest, ReportHoldsTheFilteredRecordsOfEveryPage)
+// The CSV report holds the records the filter, the search and the chosen column select, of every page.
+TEST_F(ExportTest, ReportHoldsTheSelectedRecordsOfEveryPage)
 {
-    dialogs->saveAnswer = folder.filePath("report.csv");
-    model.setFilter(records::ResultFilter::changed);
-    model.setQuery("lamp");
-    waitUntilIdle();
-    model.exportReport();
-    EXPECT_EQ(dialogs->saveName, "comparison-report.csv");
-    EXPECT_EQ(dialogs->saveMessage, "Exports the current filter and search across all result pages. Formula-like "
-                                    "cells are prefixed with an apostrophe for spreadsheet safety.");
-    EXPECT_EQ(model.busyLabel(), "Saving comparison report…");
-    waitUntilIdle();
-    EXPECT_EQ(model.notice(), "Exported 1 row.") << "the samples hold nothing formula-like";
-    const std::string report = readWholeFile(*dialogs->saveAnswer);
-    EXPECT_THAT(report, ::testing::StartsWith("\"Status\",\"Row key\",\"catalog-before.csv · sku\""));
-    EXPECT_NE(report.find("\r\n\"Changed\",\"SK-001\""), std::string::npos);
-    EXPECT_EQ(report.find("SK-003"), std::string::npos);
-}
-
-TEST_F(ExportTest, ReportHoldsOnlyTheRecordsChangedInTheChosenColumn)
-{
-    dialogs->saveAnswer = folder.filePath("report.csv");
-    model.setChangedColumn(3);  // city
-    waitUntilIdle();
-    model.exportReport();
-    waitUntilIdle();
-    EXPECT_EQ(model.notice(), "Exported 1 row.");
-    const std::string report = readWholeFile(*dialogs->saveAnswer);
-    EXPECT_NE(report.find("\r\n\"Changed\",\"SK-003\""), std::string::npos);
-    EXPECT_EQ(report.find("SK-001"), std::string::npos);
+    const struct {
+        records::ResultFilter filter;
+        QString query;
+        std::optional<std::size_t> changedColumn;
+        const char* held;
+        const char* left;
+    } selections[] = {
+        {records::ResultFilter::changed, "lamp", std::nullopt, "SK-001", "SK-003"},
+        {records::ResultFilter::all, "", 3, "SK-003", "SK-001"},  // city
+    };
+    for (const auto& selection : selections) {
+        dialogs->saveAnswer = folder.filePath("report.csv");
+        model.setFilter(selection.filter);
+        model.setQuery(selection.query);
+        model.setChangedColumn(selection.changedColumn);
+        waitUntilIdle();
+        model.exportReport();
+        EXPECT_EQ(dialogs->saveName, "comparison-report.csv");
+        EXPECT_EQ(dialogs->saveMessage, "Exports the current filter and search across all result pages. Formula-like "
+                                        "cells are prefixed with an apostrophe for spreadsheet safety.");
+        EXPECT_EQ(model.busyLabel(), "Saving comparison report…");
+        waitUntilIdle();
+        EXPECT_EQ(model.notice(), "Exported 1 row.") << "the samples hold nothing formula-like";
+        const std::string report = readWholeFile(*dialogs->saveAnswer);
+        EXPECT_THAT(report, ::testing::StartsWith("\"Status\",\"Row key\",\"catalog-before.csv · sku\""));
+        EXPECT_NE(report.find(std::string("\r\n\"Changed\",\"") + selection.held + "\""), std::string::npos);
+        EXPECT_EQ(report.find(selection.left), std::string::npos);
+    }
 }
 
 // A path ending in .xlsx gets the workbook, whose Summary sheet names the key of the comparison and
@@ -141,26 +140,21 @@ TEST_F(ExportTest, AnHTMLPathGetsTheWebPage)
 
 TEST_F(ExportTest, CancelledExportLeavesTheExistingFileUntouched)
 {
-    for (const QString name : {"report.csv", "report.xlsx"}) {
+    for (const QString name : {"report.csv", "report.xlsx", "report.html"}) {
         const QString path = writeFile(name, "earlier report");
         std::stop_source stop;
         stop.request_stop();
-        EXPECT_THROW(model::saveReport(path, *model.summary(), *model.left(), *model.right(), model.filteredIndices(),
-                                       {"sku", {}, "All differences", {}, {}}, stop.get_token()),
-                     model::OperationCancelled);
+        const auto save = [&] {
+            if (name.endsWith(".html"))
+                model::savePage(path, *model.summary(), *model.left(), *model.right(), model.filteredIndices(), {},
+                                stop.get_token());
+            else
+                model::saveReport(path, *model.summary(), *model.left(), *model.right(), model.filteredIndices(),
+                                  {"sku", {}, "All differences", {}, {}}, stop.get_token());
+        };
+        EXPECT_THROW(save(), model::OperationCancelled);
         EXPECT_EQ(readWholeFile(path), "earlier report") << name.toStdString();
     }
-}
-
-TEST_F(ExportTest, CancelledPageLeavesTheExistingFileUntouched)
-{
-    const QString path = writeFile("report.html", "earlier page");
-    std::stop_source stop;
-    stop.request_stop();
-    EXPECT_THROW(model::savePage(path, *model.summary(), *model.left(), *model.right(), model.filteredIndices(), {},
-                                 stop.get_token()),
-                 model::OperationCancelled);
-    EXPECT_EQ(readWholeFile(path), "earlier page");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "tests/model/ModelTesting.h"
+#include "tests/support/CaseText.h"
 
 namespace rowlark::testing {
 namespace {
@@ -69,16 +70,12 @@ class ScenarioTest : public ModelTest, public ::testing::WithParamInterface<std:
 protected:
     QString path(const std::string& name) const { return folder.filePath(QString::fromStdString(name)); }
 
-    // The first word of `argument` names the file; `\n`, `\t` and `\0` in the rest stand for a line
-    // break, a tab and a NUL byte.
+    // The first word of `argument` names the file; the rest is its text, with the escapes of the test
+    // data files (`\n`, `\t`, `\0`…).
     void writeText(const std::string& argument)
     {
         const std::size_t space = argument.find(' ');
-        std::string text = argument.substr(space + 1);
-        for (const auto& [escape, byte] : {std::pair{"\\n", '\n'}, std::pair{"\\t", '\t'}, std::pair{"\\0", '\0'}})
-            for (std::size_t at = text.find(escape); at != std::string::npos; at = text.find(escape, at))
-                text.replace(at, 2, 1, byte);
-        writeFile(QString::fromStdString(argument.substr(0, space)), text);
+        writeFile(QString::fromStdString(argument.substr(0, space)), unescaped(argument.substr(space + 1)));
     }
 
     // "name count": a numbered file whose values differ from those of every other name.

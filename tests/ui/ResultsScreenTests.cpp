@@ -23,7 +23,6 @@ namespace {
 
 class ResultsScreenTest : public ResultsTest {
 protected:
-    QString pageText() const { return find<QLabel>(QStringLiteral("pageLabel"))->text(); }
     QListView* list() const { return find<QListView>(QStringLiteral("resultList")); }
     QListView* columnList() const { return find<QListView>(QStringLiteral("columnChangesList")); }
     QPushButton* columnChip() const { return find<QPushButton>(QStringLiteral("changedColumnChip")); }
@@ -31,11 +30,6 @@ protected:
     {
         const QRect place = columnList()->visualRect(columnList()->model()->index(row, 0));
         QTest::mouseClick(columnList()->viewport(), Qt::LeftButton, {}, place.center());
-    }
-    bool enabled(const QString& button) const { return find<QPushButton>(button)->isEnabled(); }
-    void typeSearch(const QString& text)
-    {
-        QTest::keyClicks(find<QLineEdit>(QStringLiteral("resultSearchField")), text);
     }
 };
 
@@ -117,12 +111,12 @@ TEST_F(ResultsScreenTest, ClickOrDownArrowSelectsARecordAndTheInspectorFollows)
 TEST_F(ResultsScreenTest, ClearButtonOfTheSearchFieldClearsTheQuery)
 {
     compareSamples();
-    typeSearch(QStringLiteral("lamp"));
-    auto* clear = find<QLineEdit>(QStringLiteral("resultSearchField"))
-                      ->findChild<QAction*>(QStringLiteral("_q_qlineeditclearaction"));
+    auto* search = find<QLineEdit>(QStringLiteral("resultSearchField"));
+    QTest::keyClicks(search, QStringLiteral("lamp"));
+    auto* clear = search->findChild<QAction*>(QStringLiteral("_q_qlineeditclearaction"));
     ASSERT_NE(clear, nullptr);
     QToolButton* button = nullptr;
-    for (QToolButton* candidate : find<QLineEdit>(QStringLiteral("resultSearchField"))->findChildren<QToolButton*>())
+    for (QToolButton* candidate : search->findChildren<QToolButton*>())
         if (candidate->defaultAction() == clear)
             button = candidate;
     ASSERT_NE(button, nullptr);
@@ -201,23 +195,20 @@ TEST_F(ResultsScreenTest, ManyChangedColumnsScrollAndColumnsInOneFileAreNamed)
 {
     std::string left = "id";
     std::string right = "id";
+    std::string leftValues = "\n1";
+    std::string rightValues = "\n1";
     for (int column = 1; column <= 300; ++column) {
         left += ",field" + std::to_string(column);
         right += ",field" + std::to_string(column);
+        leftValues += ",a" + std::to_string(column);
+        rightValues += ",b" + std::to_string(column);
     }
-    for (int column = 1; column <= 10; ++column)
+    for (int column = 1; column <= 10; ++column) {
         left += ",dropped" + std::to_string(column);
-    right += ",added";
-    left += "\n1";
-    right += "\n1";
-    for (int column = 1; column <= 300; ++column) {
-        left += ",a" + std::to_string(column);
-        right += ",b" + std::to_string(column);
+        leftValues += ",gone";
     }
-    for (int column = 1; column <= 10; ++column)
-        left += ",gone";
-    left += "\n";
-    right += ",new\n";
+    left += leftValues + "\n";
+    right += ",added" + rightValues + ",new\n";
     compareFiles(left, right);
     EXPECT_EQ(columnList()->model()->rowCount(), 300);
     EXPECT_TRUE(columnList()->verticalScrollBar()->isVisible());

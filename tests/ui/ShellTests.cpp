@@ -315,9 +315,9 @@ TEST_F(WindowTest, FindKeyGoesToTheSearchOfTheScreenShownAndAltNumbersSwitchScre
     EXPECT_EQ(model.tab(), model::WorkspaceTab::results);
 }
 
-// Answers the next file dialog with `path`, or cancels it when `path` is empty; returns the folder it
-// showed when it opened.
-QString answerNextFileDialog(const QString& path, const std::function<void()>& showDialog)
+// Answers the next file dialog with `path`, of the file type `filter` when one is given, or cancels it
+// when `path` is empty; returns the folder it showed when it opened.
+QString answerNextFileDialog(const QString& path, const std::function<void()>& showDialog, const QString& filter = {})
 {
     QString shownFolder;
     QTimer poll;
@@ -329,6 +329,10 @@ QString answerNextFileDialog(const QString& path, const std::function<void()>& s
         shownFolder = dialog->directory().absolutePath();
         if (path.isEmpty())
             return dialog->reject();
+        if (!filter.isEmpty()) {
+            dialog->selectNameFilter(filter);
+            emit dialog->filterSelected(filter);
+        }
         dialog->selectFile(path);
         static_cast<QDialog*>(dialog)->accept();
     });
@@ -400,21 +404,10 @@ TEST(QtFileDialogs, SaveDialogGivesANameTheChosenTypesExtension)
     const std::vector<std::pair<QString, QString>> choices{
         {"", "report.csv"}, {"Excel workbook (*.xlsx)", "report.xlsx"}, {"HTML page (*.html)", "report.html"}};
     for (const auto& [filter, expected] : choices) {
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&, filter = filter] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            poll.stop();
-            if (!filter.isEmpty()) {
-                dialog->selectNameFilter(filter);
-                emit dialog->filterSelected(filter);
-            }
-            dialog->selectFile(saved.filePath("report"));
-            static_cast<QDialog*>(dialog)->accept();
-        });
-        poll.start(10);
-        EXPECT_EQ(dialogs.saveFile("comparison-report.csv", ""), saved.filePath(expected)) << filter.toStdString();
+        std::optional<QString> answer;
+        answerNextFileDialog(
+            saved.filePath("report"), [&] { answer = dialogs.saveFile("comparison-report.csv", ""); }, filter);
+        EXPECT_EQ(answer, saved.filePath(expected)) << filter.toStdString();
     }
 }
 
